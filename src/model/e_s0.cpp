@@ -1,0 +1,212 @@
+// The matrix set of the subsystems: sizing, clearing, views and release.
+//
+// Both storage forms are handled here so that no other routine needs to know which
+// one a case uses (ndde::use_subsysdim). Allocation failures of the matrices are not
+// runtime stops like those of the other groups: they are reported as the two-line
+// error of allocation_failure_hook and end the run through the termination routine.
+#include "model/e_s0.h"
+
+#include <algorithm>
+#include <string>
+
+#include "model/fatal.h"
+#include "model/ndde.h"
+
+namespace e_s0 {
+namespace {
+
+// Allocates a, returning false instead of stopping when the memory or the element
+// count cannot be had (the caller reports it).
+template <class A, class... E>
+bool try_allocate(A& a, E... extents) {
+  try {
+    a.allocate(extents...);
+  } catch (const wakro::FatalExit&) {
+    return false;
+  }
+  return true;
+}
+
+[[noreturn]] void report_allocation_failure() {
+  if (allocation_failure_hook != nullptr) allocation_failure_hook();
+  wakro::runtime_stop(std::string(kAllocFailFirst) + "\n" + std::string(kAllocFailLast));
+}
+
+// A square field of order m: kept when its extents match, allocated again otherwise.
+template <class T>
+void ensure_square(wakro::FArray<T, 2>& a, std::int32_t m) {
+  m = std::max(m, 0);
+  if (a.allocated() && a.extent(1) == m && a.extent(2) == m) return;
+  a.release();
+  if (!try_allocate(a, m, m)) report_allocation_failure();
+}
+
+// A shared array of nplanes planes of order m, with the same rule.
+template <class T>
+void ensure_planes(wakro::FArray<T, 3>& a, std::int32_t m, std::int32_t nplanes) {
+  m = std::max(m, 0);
+  nplanes = std::max(nplanes, 0);
+  if (a.allocated() && a.extent(1) == m && a.extent(2) == m && a.extent(3) == nplanes)
+    return;
+  a.release();
+  if (!try_allocate(a, m, m, nplanes)) report_allocation_failure();
+}
+
+void release_records() {
+  if (!ss.allocated()) return;
+  for (std::int32_t k = 1; k <= ss.extent(1); ++k) {
+    SsRecord& r = ss(k);
+    r.rdc.release();
+    r.gm.release();
+    r.filled.release();
+    r.temfil.release();
+  }
+  ss.release();
+}
+
+// True when sizes holds entries 1 .. n.
+bool sizes_cover(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes) {
+  return n >= 0 && (n == 0 || (sizes.allocated() && sizes.extent(1) >= n));
+}
+
+}  // namespace
+
+void allocate_ssdim_array(std::int32_t n, std::int32_t& status) {
+  status = 0;
+  if (ssdim.allocated()) {
+    ssdim.release();
+    status = 1;
+  }
+  if (!try_allocate(ssdim, n)) {
+    status = 2;
+    return;
+  }
+  ssdim.fill(0);
+}
+
+void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes,
+                          std::int32_t& status) {
+  status = 0;
+  if (ndde::use_subsysdim) {
+    if (!sizes_cover(n, sizes)) {
+      status = 1;
+      return;
+    }
+    // Step 1: the records and their gm / filled fields of each subsystem's order.
+    if (ss.allocated() && ss.extent(1) != n) release_records();
+    if (!ss.allocated() && !try_allocate(ss, n)) report_allocation_failure();
+    for (std::int32_t k = 1; k <= n; ++k) {
+      ensure_square(ss(k).gm, sizes(k));
+      ensure_square(ss(k).filled, sizes(k));
+    }
+    // Step 2: clear, the fill pattern starting as the diagonal.
+    for (std::int32_t k = 1; k <= n; ++k) {
+      SsRecord& r = ss(k);
+      r.gm.fill(0.0);
+      r.filled.fill(false);
+      for (std::int32_t i = 1; i <= r.filled.extent(1); ++i) r.filled(i, i) = true;
+    }
+    return;
+  }
+  // Shared form: every plane of order nd1, its whole diagonal filled.
+  ensure_planes(gm, ndde::nd1, ndde::nd2);
+  ensure_planes(filled, ndde::nd1, ndde::nd2);
+  gm.fill(0.0);
+  filled.fill(false);
+  for (std::int32_t k = 1; k <= filled.extent(3); ++k)
+    for (std::int32_t i = 1; i <= filled.extent(1); ++i) filled(i, i, k) = true;
+}
+
+void allocate_ss_matrices2(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes,
+                           std::int32_t& status) {
+  status = 0;
+  if (ndde::use_subsysdim) {
+    if (!sizes_cover(n, sizes) || !ss.allocated() || ss.extent(1) < n) {
+      status = 1;
+      return;
+    }
+    for (std::int32_t k = 1; k <= n; ++k) {
+      ensure_square(ss(k).rdc, sizes(k));
+      ensure_square(ss(k).temfil, sizes(k));
+    }
+  } else {
+    ensure_planes(rdc, ndde::nd75, ndde::nd2);
+    ensure_planes(temfil, ndde::nd75, ndde::nd2);
+  }
+  initialize_ss_matrices2(n);
+}
+
+void initialize_ss_matrices2(std::int32_t n) {
+  if (ndde::use_subsysdim) {
+    if (!ss.allocated()) return;
+    const std::int32_t last = std::min(n, ss.extent(1));
+    for (std::int32_t k = 1; k <= last; ++k) {
+      ss(k).rdc.fill(0.0);
+      ss(k).temfil.fill(false);
+    }
+    return;
+  }
+  rdc.fill(0.0);
+  temfil.fill(false);
+}
+
+namespace {
+
+SsRecord* record(std::int32_t k) {
+  if (!ss.allocated() || k < 1 || k > ss.extent(1)) return nullptr;
+  return &ss(k);
+}
+
+template <class T>
+wakro::FView<T, 2> field_view(wakro::FArray<T, 2> SsRecord::*field, std::int32_t k) {
+  SsRecord* r = record(k);
+  if (r == nullptr || !(r->*field).allocated()) return {};
+  return (r->*field).view();
+}
+
+template <class T>
+wakro::FView<T, 2> plane_view(wakro::FArray<T, 3>& a, std::int32_t k) {
+  if (!a.allocated() || k < 1 || k > a.extent(3)) return {};
+  return a.plane(k);
+}
+
+}  // namespace
+
+RealView assign_gm_ptr(std::int32_t k) {
+  return ndde::use_subsysdim ? field_view(&SsRecord::gm, k) : plane_view(gm, k);
+}
+
+FillView assign_filled_ptr(std::int32_t k) {
+  return ndde::use_subsysdim ? field_view(&SsRecord::filled, k) : plane_view(filled, k);
+}
+
+RealView assign_rdc_ptr(std::int32_t k) {
+  return ndde::use_subsysdim ? field_view(&SsRecord::rdc, k) : plane_view(rdc, k);
+}
+
+FillView assign_temfil_ptr(std::int32_t k) {
+  return ndde::use_subsysdim ? field_view(&SsRecord::temfil, k) : plane_view(temfil, k);
+}
+
+SsRecord* assign_ss_ptr(std::int32_t k) {
+  return ndde::use_subsysdim ? record(k) : nullptr;
+}
+
+void deallocate_ss_matrices(std::int32_t& status) {
+  status = 0;
+  if (!ndde::use_subsysdim &&
+      !(rdc.allocated() && gm.allocated() && filled.allocated() && temfil.allocated()))
+    status = 1;
+  rdc.release();
+  gm.release();
+  filled.release();
+  temfil.release();
+  release_records();
+}
+
+void deallocate_ss(std::int32_t& status) {
+  ssdim.release();
+  deallocate_ss_matrices(status);
+}
+
+}  // namespace e_s0
