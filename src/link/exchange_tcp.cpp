@@ -1,0 +1,316 @@
+// ExchangeTcp: connecting, binding and accepting, framing of sent messages and
+// the resumable receive of length-prefixed messages.
+#include "link/exchange_tcp.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <strings.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace {
+
+constexpr const char* kTransportError = "Unexpected error at transport mechanism.";
+constexpr const char* kTransportClosed = "Unexpected closure of transport mechanism.";
+constexpr const char* kBadLength = "Bad message length received.";
+constexpr const char* kTooLong = "Message too long.";
+
+// Resolves the loopback host name; false when it cannot be resolved.
+bool resolve_by_name(const char* host, in_addr& out) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &result) != 0 || result == nullptr) return false;
+  out = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+  freeaddrinfo(result);
+  return true;
+}
+
+// The socket failures are console lines (standard output), flushed at once.
+void console_line(const char* format, long code) {
+  std::printf(format, code);
+  std::fflush(stdout);
+}
+
+void set_nodelay(int fd) {
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// A private generator for the accept timeouts, so that no other user of the
+// C library's rand() is disturbed.
+std::minstd_rand& accept_random() {
+  static std::minstd_rand gen(static_cast<unsigned>(
+      std::chrono::system_clock::now().time_since_epoch().count() ^ getpid()));
+  return gen;
+}
+
+}  // namespace
+
+ExchangeTcp::ExchangeTcp() = default;
+
+ExchangeTcp::~ExchangeTcp() { CloseSocket(); }
+
+void ExchangeTcp::CloseSocket() {
+  if (socket_ != -1) close(socket_);
+  socket_ = -1;
+}
+
+void ExchangeTcp::Fail(const char* text) {
+  if (text != nullptr) throwError(text);
+  broken_ = true;
+  stage_ = Stage::Prefix;
+  expected_ = 4;
+  received_ = 0;
+}
+
+bool ExchangeTcp::Connect(const char* host, int port) {
+  // 1. The address: the loopback name by lookup, anything else as a dotted address.
+  const char* name = host ? host : "";
+  in_addr address{};
+  const bool resolved = strcasecmp(name, "localhost") == 0 ? resolve_by_name(name, address)
+                                                           : inet_pton(AF_INET, name, &address) == 1;
+  if (!resolved) {
+    std::fprintf(stderr, "Exchange::Connect: Cannot resolve address '%s'\n", name);
+    return false;
+  }
+  // 2. The socket, without delay on small messages.
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    console_line("socket function failed with error: %ld\n", static_cast<long>(errno));
+    return false;
+  }
+  set_nodelay(fd);
+  // 3. Connect.
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_addr = address;
+  peer.sin_port = htons(static_cast<std::uint16_t>(port));
+  int rc = -1;
+  int err = EINVAL;
+  if (port >= 0 && port <= 65535) {
+    rc = connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    err = errno;
+  }
+  if (rc != 0) {
+    console_line("connect function failed with error: %ld\n", static_cast<long>(err));
+    if (err == ETIMEDOUT)
+      console_line("Exchange::Connect:Connection Timed Out: %ld\n", static_cast<long>(err));
+    if (err == ECONNREFUSED)
+      console_line("Exchange::Connect:Connection Refused: %ld\n", static_cast<long>(err));
+    close(fd);
+    return false;
+  }
+  CloseSocket();
+  socket_ = fd;
+  broken_ = false;
+  Init(false);
+  return true;
+}
+
+int ExchangeTcp::Bind(unsigned port, const char* address) {
+  if (port > 65535) return -1;
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (fd < 0) return -1;
+  const int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(static_cast<std::uint16_t>(port));
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (address != nullptr && inet_pton(AF_INET, address, &local.sin_addr) != 1) {
+    close(fd);
+    return -1;
+  }
+  socklen_t len = sizeof local;
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    close(fd);
+    return -1;
+  }
+  CloseSocket();
+  const int bound = ntohs(local.sin_port);
+  if (bound == 0) {
+    close(fd);
+    perror("ExchangeBind");
+    return 0;
+  }
+  socket_ = fd;
+  return bound;
+}
+
+int ExchangeTcp::Listen(int backlog) { return listen(socket_, backlog); }
+
+bool ExchangeTcp::Accept() {
+  // 1. A random wait of 10 to 999 ms keeps several waiting engines out of step.
+  const int timeoutMs = 10 + static_cast<int>(accept_random()() % 990);
+  // 2. Wait for a client.
+  pollfd p{socket_, POLLIN, 0};
+  const int ready = poll(&p, 1, timeoutMs);
+  if (ready < 0) {
+    console_line("Socket Select Error: %ld\n", static_cast<long>(errno));
+    return false;
+  }
+  if (ready == 0) return false;
+  // 3. Take the client, drop the listening socket, send the key block.
+  const int client = accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (client < 0) return false;
+  CloseSocket();
+  socket_ = client;
+  broken_ = false;
+  Init(true);
+  return true;
+}
+
+void ExchangeTcp::SendKey() {
+  swap_ = false;
+  keyChecked_ = true;
+  stage_ = Stage::Prefix;
+  received_ = 0;
+  expected_ = 4;
+  const std::int32_t key = kKeyInteger;
+  const double pi = kKeyDouble;
+  int result = SendAll(reinterpret_cast<const unsigned char*>(&key), 4);
+  if (result == 1) result = SendAll(reinterpret_cast<const unsigned char*>(&pi), 8);
+  ReportSendResult(result);
+}
+
+void ExchangeTcp::RecvKey() {
+  swap_ = false;
+  keyChecked_ = false;
+  stage_ = Stage::Key;
+  received_ = 0;
+  expected_ = kKeySize;
+}
+
+int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
+  std::int32_t sent = 0;
+  while (sent < n) {
+    const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) return 0;
+    sent += static_cast<std::int32_t>(r);
+  }
+  return 1;
+}
+
+void ExchangeTcp::ReportSendResult(int result) {
+  if (result == 1) return;
+  Fail(result < 0 ? kTransportError : kTransportClosed);
+}
+
+void ExchangeTcp::SendMsg() {
+  // 1. The frame length goes into the four bytes kept free at the front.
+  const std::int32_t n = send_.position;
+  const bool refused = send_.overrun;
+  send_.overrun = false;
+  send_.position = 0;
+  *this << n;  // position is 4 again, ready for the next message
+  if (broken_ || socket_ < 0) return;  // the failure was reported when it happened
+  if (refused) {
+    throwError(kTooLong);
+    return;
+  }
+  // 2. The whole frame, completed across short sends.
+  ReportSendResult(SendAll(send_.data.data(), n));
+}
+
+bool ExchangeTcp::RecvMsg(bool wait) {
+  if (broken_ || socket_ < 0) return false;
+  if (wait && DataWaiting() == 0) {
+    // About to block: let everything written so far reach the user first.
+    std::fflush(stdout);
+    std::fflush(stderr);
+  }
+  for (;;) {
+    // 1. Receive what the current stage still lacks.
+    if (received_ < expected_) {
+      const ssize_t r = recv(socket_, recv_.data.data() + received_,
+                             static_cast<std::size_t>(expected_ - received_), wait ? 0 : MSG_DONTWAIT);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0 && !wait && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;  // kept for later
+      if (r < 0) {
+        Fail(kTransportError);
+        return false;
+      }
+      if (r == 0) {
+        Fail(kTransportClosed);
+        return false;
+      }
+      received_ += static_cast<std::int32_t>(r);
+      if (received_ < expected_) continue;
+    }
+    // 2. The stage is complete.
+    switch (stage_) {
+      case Stage::Key:
+        recv_.size = kKeySize;
+        if (!KeyTest()) {
+          Fail(nullptr);  // reported by the key test; the link stops here
+          return false;
+        }
+        stage_ = Stage::Prefix;
+        received_ = 0;
+        expected_ = 4;
+        break;
+      case Stage::Prefix: {
+        recv_.size = 4;
+        recv_.position = 0;
+        std::int32_t total = 0;
+        recv_.Extract(&total, 4, swap_);
+        if (total < 4 || total > kMaxMessage) {
+          Fail(kBadLength);
+          return false;
+        }
+        recv_.position = 0;
+        recv_.CheckSize(total);
+        if (total > 4) {
+          stage_ = Stage::Body;
+          expected_ = total;
+          break;
+        }
+        // A message without values: delivered empty.
+        [[fallthrough]];
+      }
+      case Stage::Body:
+        recv_.size = expected_;
+        recv_.position = 4;
+        recv_.overrun = false;
+        stage_ = Stage::Prefix;
+        received_ = 0;
+        expected_ = 4;
+        return true;
+    }
+  }
+}
+
+int ExchangeTcp::DataWaiting() const {
+  int n = 0;
+  if (socket_ < 0 || ioctl(socket_, FIONREAD, &n) != 0) {
+    throwError("Unable to check read buffer.");
+    return -1;
+  }
+  return n;
+}
+
+bool ExchangeTcp::isDataWaiting() {
+  if (socket_ < 0) return false;
+  pollfd p{socket_, POLLIN, 0};
+  const int ready = poll(&p, 1, 0);
+  if (ready < 0) {
+    console_line("Socket Select Error:%ld\n", static_cast<long>(errno));
+    return false;
+  }
+  return ready > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}

@@ -1,0 +1,62 @@
+// ExchangeTcp: the message link over one TCP stream socket.
+//
+// Every message on the stream is a 32-bit total length (counting its own four
+// bytes, in the sender's order, reversed when the swap flag is set) followed by
+// the values. Before the first message the accepting side sends the 12-byte key
+// block and the connecting side tests it.
+//
+// Receiving is a resumable state machine (key block, length prefix, body), so a
+// message may arrive over several non-waiting calls. A length outside
+// 4..kMaxMessage, a refused key, a transport error or the peer's closure ends the
+// link for good (Broken()); no receive ever waits on a dead socket. Sends are
+// completed, never leaving half a frame, and never raise SIGPIPE.
+//
+// POSIX sockets need no library start-up or clean-up, so nothing is counted
+// across objects.
+#pragma once
+
+#include <cstdint>
+
+#include "link/exchange.h"
+
+class ExchangeTcp : public Exchange {
+ public:
+  ExchangeTcp();
+  ~ExchangeTcp() override;
+
+  // Client side: connects to host ("localhost" in any case is looked up by
+  // name, anything else must be a dotted address) and awaits the key block.
+  bool Connect(const char* host, int port);
+  // Server side: a socket bound to the port (0: any free port) on every local
+  // address, or on `address` when one is given. Returns the bound port, -1 on
+  // failure, 0 when the bound port reads back as 0.
+  int Bind(unsigned port, const char* address = nullptr);
+  int Listen(int backlog);
+  // Waits 10 to 999 ms (chosen at random) for one client; on success the
+  // listening socket is closed and the key block is sent.
+  bool Accept();
+
+  void SendKey() override;
+  void RecvKey() override;
+  void SendMsg() override;
+  bool RecvMsg(bool wait) override;
+  int DataWaiting() const override;
+  bool isDataWaiting() override;
+
+  int Socket() const { return socket_; }
+
+ private:
+  enum class Stage { Key, Prefix, Body };
+
+  void CloseSocket();
+  // Sends all n bytes; 1 on success, 0 when the peer closed, -1 on an error.
+  int SendAll(const unsigned char* bytes, std::int32_t n);
+  void ReportSendResult(int result);
+  // Marks the link broken after reporting the text (none when null).
+  void Fail(const char* text);
+
+  int socket_ = -1;
+  Stage stage_ = Stage::Prefix;
+  std::int32_t expected_ = 4;
+  std::int32_t received_ = 0;
+};
