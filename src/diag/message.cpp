@@ -1,0 +1,85 @@
+// Model messages and warnings, on the console or as link message 14.
+#include "diag/message.h"
+
+#include <algorithm>
+
+#include "diag/listout.h"
+#include "link/bindings.h"
+#include "model/e_warn.h"
+#include "model/quolbv3.h"
+
+namespace {
+
+constexpr std::size_t kMessageCut = 512;  // characters of a wakro_message line on the link
+constexpr std::int32_t kLinkMessage = 14;
+
+// A link message 14 whose last line has not been sent yet.
+bool g_open = false;
+
+void send_line(std::int32_t id1, std::int32_t id2, std::int32_t severity, std::int32_t part,
+               std::string_view text) {
+  const std::int32_t link = 0;
+  if (part > 0) {
+    wakro::close_open_model_message();  // a message left open by its caller goes first
+  }
+  if (part > 0 || !g_open) {
+    // A middle or last line without its first line still gets a whole record.
+    const std::int32_t head = part > 0 ? part : 1;
+    for (std::int32_t v : {kLinkMessage, id1, id2, severity, head}) exputi(link, v);
+    g_open = true;
+  }
+  exputs(link, text);
+  if (part == 1 || part < 0) {
+    exsend(link);
+    g_open = false;
+  }
+}
+
+void console_line(const char* prefix, std::int32_t id1, std::int32_t id2, std::int32_t part,
+                  std::string_view text) {
+  wakro::ListLine line;
+  line << prefix << text;
+  if (part >= 1 && id1 > 0) line << "[" << id1 << ":" << id2 << "]";
+}
+
+const char* prefix_of(std::int32_t severity) {
+  if (severity == 2) return "***ERROR** ";
+  if (severity == 1) return "***WARN*** ";
+  return "***INFO*** ";
+}
+
+}  // namespace
+
+namespace wakro {
+
+void close_open_model_message() {
+  if (!g_open) return;
+  g_open = false;
+  exsend(0);
+}
+
+}  // namespace wakro
+
+void wakro_message(std::int32_t id1, std::int32_t id2, std::int32_t severity, std::int32_t part,
+                   std::string_view text) {
+  if (quolbv3::guisoc != 0) {
+    send_line(id1, id2, severity, part, text.substr(0, std::min(text.size(), kMessageCut)));
+    return;
+  }
+  console_line(prefix_of(severity), id1, id2, part, text);
+}
+
+void wakro_warn(std::int32_t id1, std::int32_t id2, std::int32_t part, std::string_view text) {
+  if (quolbv3::guisoc != 0) {
+    send_line(id1, id2, 1, part, text);  // exputs keeps at most 515 characters
+    return;
+  }
+  console_line("***WARN*** ", id1, id2, part, text);
+}
+
+void component_id(std::int32_t id1, std::int32_t id2) {
+  if (id1 > 0 && id2 > 0) {
+    e_warn::comp_id1 = id1;
+    e_warn::comp_id2 = id2;
+  }
+}
