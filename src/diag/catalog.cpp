@@ -3,6 +3,7 @@
 #include "diag/catalog.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "diag/console.h"
 #include "diag/message.h"
@@ -76,8 +77,15 @@ std::int32_t int_value(const MsgArg& a, int width) {
   return width == 2 ? static_cast<std::int16_t>(a.integer()) : a.integer();
 }
 
+// Width 4 reads the value as a 32-bit float. A double beyond the float range
+// becomes an infinity of its sign (the conversion itself would be undefined).
 double real_value(const MsgArg& a, int width) {
-  return width == 4 ? static_cast<double>(static_cast<float>(a.real())) : a.real();
+  const double v = a.real();
+  if (width != 4) return v;
+  constexpr double kFloatMax = std::numeric_limits<float>::max();
+  if (v > kFloatMax) return std::numeric_limits<double>::infinity();
+  if (v < -kFloatMax) return -std::numeric_limits<double>::infinity();
+  return static_cast<double>(static_cast<float>(v));
 }
 
 std::string unsupported(std::string_view body) {
@@ -180,6 +188,7 @@ const char* Catalog::GetText(int category, int code) const { return GetDefaultTe
 // ---- The message routines ----------------------------------------------------
 
 void SendArgs(std::string_view t, std::span<const MsgArg> collected) {
+  if (!exQuolb) return;  // no link: nothing to append to
   Exchange& ex = *exQuolb;
   std::size_t used = 0;
   for (std::size_t i = 0; i < t.size() && used < collected.size(); ++i) {

@@ -40,9 +40,11 @@ std::string non_finite(double x, int w) {
 // |x| in scientific form with p digits after the point: the leading digits
 // (p + 1 of them, no point) and the decimal exponent of the first digit.
 void scientific_digits(double ax, int p, std::string& digits, int& exponent) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, ax, std::chars_format::scientific, p);
-  const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+  // Room for the p digits after the point, the lead digit, the point and the
+  // exponent: a field may ask for up to kMaxNumber digits.
+  std::string buf(static_cast<std::size_t>(p > 0 ? p : 0) + 16, '\0');
+  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), ax, std::chars_format::scientific, p);
+  const std::string_view s(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
   const std::size_t e = s.find('e');
   digits.clear();
   for (std::size_t k = 0; k < e; ++k)

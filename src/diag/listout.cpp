@@ -35,7 +35,10 @@ ListLine& ListLine::operator<<(const char* text) { return *this << std::string_v
 ListLine& ListLine::operator<<(std::int32_t value) { return *this << static_cast<std::int64_t>(value); }
 
 ListLine& ListLine::operator<<(std::int64_t value) {
-  item(edit_i(value, 11), false);
+  // "%11d": at least 11 columns, right-aligned; a wider value is written whole.
+  std::string digits = edit_i(value, 0);
+  if (digits.size() < 11) digits.insert(0, 11 - digits.size(), ' ');
+  item(digits, false);
   return *this;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -116,6 +117,12 @@ TEST(CatalogConsole, PositionsLiteralBracketsAndInlineErrors) {
   EXPECT_EQ(expand("[I%3d]|[I%-4d]|[I%+05d]|[R%.2f]|[R%e]|[R%G]", {7, 7, 7, 2.345, 1.5, 1e-5}),
             "  7|7   |+0007|2.35|1.500000e+00|1E-05");
   EXPECT_EQ(expand("[I]", {2.5}), "<Invalid arg for 'I'>");
+}
+
+TEST(CatalogConsole, FloatWidthOfDoublesBeyondTheFloatRange) {
+  EXPECT_EQ(expand("[R4]|[R4]|[R4%e]|[R]", {1e300, -1e300, 3.0e38, 1e300}),
+            "inf|-inf|3.000000e+38|1e+300");
+  EXPECT_EQ(expand("[R4%.9g]", {0.1}), "0.100000001");
 }
 
 TEST(CatalogConsole, CallerFormatsAreNeverHandedToPrintf) {
@@ -236,4 +243,15 @@ TEST(CatalogLink, SendArgsTakesValuesStrictlyInOrder) {
   ASSERT_EQ(link.sent.size(), 2u);
   EXPECT_EQ(link.sent[0], diagtest::Bytes(Msg().i(7).r(1.5).s("abc")));
   EXPECT_EQ(link.sent[1], diagtest::Bytes(Msg().i(0).r(static_cast<double>(0.1f)).s("")));
+}
+
+TEST(CatalogLink, SendArgsWithoutALinkAppendsNothing) {
+  ASSERT_EQ(exQuolb, nullptr);
+  const std::vector<MsgArg> v = {7, 1e300};
+  SendArgs("[I] [R4]", v);  // must not touch a link that is not there
+  FakeExchange link;
+  SendArgs("[I] [R4]", v);
+  link.SendMsg();
+  ASSERT_EQ(link.sent.size(), 1u);
+  EXPECT_EQ(link.sent[0], diagtest::Bytes(Msg().i(7).r(std::numeric_limits<double>::infinity())));
 }

@@ -56,6 +56,17 @@ TEST(FieldEditors, ExponentFormWithTwoAndThreeDigitExponents) {
   EXPECT_EQ(edit_e(9.9996, 10, 3), " 0.100E+02");  // rounding carries into the exponent
 }
 
+TEST(FieldEditors, ManyDigitsInExponentAndGeneralForm) {
+  // Fields asking for more digits than a short scratch buffer holds.
+  EXPECT_EQ(edit_e(0.5, 80, 70), "    0.5" + std::string(69, '0') + "E+00");
+  EXPECT_EQ(edit_e(-0.375, 80, 70), "   -0.375" + std::string(67, '0') + "E+00");
+  EXPECT_EQ(edit_g(0.5, 80, 70), "    0.5" + std::string(69, '0') + "    ");
+  // 2**-30 = 9.31322574615478515625E-10 exactly: the digits beyond are zeros.
+  EXPECT_EQ(edit_g(std::ldexp(1.0, -30), 90, 80),
+            "    0.931322574615478515625" + std::string(59, '0') + "E-09");
+  EXPECT_EQ(render_layout("(E999.990)", {1.0}), "   0.1" + std::string(989, '0') + "E+01\n");
+}
+
 TEST(FieldEditors, GeneralFormPicksFixedOrExponentByRoundedMagnitude) {
   EXPECT_EQ(edit_g(-2.0, 10, 3), " -2.00    ");
   EXPECT_EQ(edit_g(0.0, 10, 3), "  0.00    ");
@@ -142,6 +153,17 @@ TEST(ListLine, TextsJoinOtherItemsGetOneBlankIntegersElevenColumns) {
             "           7\n"
             "  \n"
             " ABC   \n");
+}
+
+TEST(ListLine, IntegersWiderThanElevenColumnsAreWrittenWhole) {
+  std::ostringstream os;
+  wakro::ListLine(os) << std::int64_t{123456789012345} << "x";
+  wakro::ListLine(os) << std::numeric_limits<std::int64_t>::min();
+  wakro::ListLine(os) << std::numeric_limits<std::int32_t>::min() << std::int64_t{-12345678901};
+  EXPECT_EQ(os.str(),
+            " 123456789012345 x\n"
+            " -9223372036854775808\n"
+            " -2147483648 -12345678901\n");
 }
 
 TEST(ListLine, RealsInShortestExactFormAndLogicals) {
