@@ -33,9 +33,11 @@ bool try_allocate(A& a, E... extents) {
 }
 
 // A square field of order m: kept when its extents match, allocated again otherwise.
+// An order below 1 (a subsystem without a "SUBSYSDIM:" entry) still gets a 1 x 1
+// field, so no builder or view meets a matrix without entries.
 template <class T>
 void ensure_square(wakro::FArray<T, 2>& a, std::int32_t m) {
-  m = std::max(m, 0);
+  m = std::max(m, 1);
   if (a.allocated() && a.extent(1) == m && a.extent(2) == m) return;
   a.release();
   if (!try_allocate(a, m, m)) report_allocation_failure();
@@ -104,7 +106,8 @@ void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& 
       SsRecord& r = ss(k);
       r.gm.fill(0.0);
       r.filled.fill(false);
-      for (std::int32_t i = 1; i <= r.filled.extent(1); ++i) r.filled(i, i) = true;
+      const std::int32_t order = std::min(sizes(k), r.filled.extent(1));
+      for (std::int32_t i = 1; i <= order; ++i) r.filled(i, i) = true;
     }
     return;
   }

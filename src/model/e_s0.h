@@ -81,7 +81,8 @@ void allocate_ssdim_array(std::int32_t n, std::int32_t& status);
 // per-subsystem form; i = 1 .. nd1 in every plane in the shared form. A field or a
 // shared array whose extents differ from the ones asked for is allocated again, so
 // a later run or snapshot with larger orders never writes past the old memory; the
-// same extents keep the memory and only clear it. sizes must hold n entries.
+// same extents keep the memory and only clear it. A per-subsystem order below 1
+// gives a 1 x 1 matrix with no diagonal entry filled. sizes must hold n entries.
 void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes,
                           std::int32_t& status);
 

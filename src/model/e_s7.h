@@ -108,7 +108,7 @@ inline std::int32_t ntermtu = 0;    // running total of transformation terms (TR
 inline std::int32_t npoltu = 0;     // running total of transformation data (TRANSPOLES)
 inline std::int32_t npolau = 0;     // running total of propagation data (ATTPOLES)
 inline std::int32_t npolzu = 0;     // running total of surge-impedance data (SURGEPOLES)
-inline double tstepmin = 0.0;       // smallest time-step bound found over the lines [us]
+inline double tstepmin = 1.0e99;    // smallest time-step bound found over the lines [us]
 inline std::int32_t ntldtwarn = 0;  // lines whose travel time was raised to one step
 inline std::int32_t tldterr = 0;    // 1 when some travel time is below 0.8 step
 
@@ -118,4 +118,5 @@ inline std::int32_t tldterr = 0;    // 1 when some travel time is below 0.8 step
 // again the sizes that follow the line-constants files (nd8, nd31..nd36,
 // nd42..nd49, nd54..nd57) as max(e_ndim(k), 1), and allocates it again. The line
 // counts nd5, nd6, nd41, nd53, nd58, nd69 and nd70 keep their first-run values.
+// The per-conductor line currents e_s0::cdctl grow with the widest line.
 void resize_tlines_for_tandem();

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
@@ -80,4 +81,11 @@ void resize_tlines_for_tandem() {
   d_tlines();
   for (const TandemSize& t : kTandemSizes) *t.size = std::max(ndde::e_ndim(t.key), 1);
   a_tlines();
+  // The line currents kept per conductor (e_s0::cdctl) belong to group s but are
+  // indexed like globaldm: when the widest line has grown, they grow with it. The
+  // line models fill them again on this run.
+  if (e_s0::cdctl.allocated() && e_s0::cdctl.extent(1) < ndde::nd_conductors()) {
+    e_s0::cdctl.release();
+    e_s0::cdctl.allocate(ndde::nd_conductors(), 2, ndde::nd58);
+  }
 }

@@ -142,6 +142,30 @@ TEST_F(NetworkState, LargerOrderOnALaterCallReallocatesTheField) {
   EXPECT_EQ(e_s0::assign_gm_ptr(1).extent(1), 2);
 }
 
+TEST_F(NetworkState, SubsystemWithoutAnOrderGetsAOneByOneMatrix) {
+  // Subsystem 2 has no "SUBSYSDIM:" entry: its order stays 0.
+  ndde::use_subsysdim = true;
+  ndde::nd2 = 2;
+  set_orders(3, 0);
+  std::int32_t status = -1;
+  e_s0::allocate_ss_matrices(2, e_s0::ssdim, status);
+  EXPECT_EQ(status, 0);
+  auto g2 = e_s0::assign_gm_ptr(2);
+  auto f2 = e_s0::assign_filled_ptr(2);
+  ASSERT_TRUE(g2.valid());
+  EXPECT_EQ(g2.extent(1), 1);
+  EXPECT_EQ(g2.extent(2), 1);
+  EXPECT_EQ(count_true(f2), 0);  // no node, so no diagonal entry
+  g2(1, 1) = 2.0;                // inside the matrix, not past it
+  EXPECT_EQ(e_s0::ss(2).gm(1, 1), 2.0);
+  EXPECT_EQ(count_true(e_s0::assign_filled_ptr(1)), 3);
+
+  e_s0::allocate_ss_matrices2(2, e_s0::ssdim, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(e_s0::assign_rdc_ptr(2).extent(1), 1);
+  EXPECT_EQ(e_s0::assign_temfil_ptr(2).extent(2), 1);
+}
+
 TEST_F(NetworkState, WorkMatricesHaveNoDiagonalAndAreClearedAgain) {
   ndde::nd1 = 2;
   ndde::nd2 = 2;

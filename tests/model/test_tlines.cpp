@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
@@ -83,6 +84,7 @@ class LineStorage : public ::testing::Test {
   void SetUp() override { set_all(1); }  // a case without lines
   void TearDown() override {
     d_tlines();
+    e_s0::cdctl.release();
     set_all(0);
     for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
   }
@@ -287,6 +289,7 @@ TEST_F(LineStorage, TandemResizeTakesNewFileSizesAndKeepsLineCounts) {
   ndde::nd31 = 10;
   ndde::nd36 = 6;
   a_tlines();
+  e_s0::cdctl.allocate(ndde::nd_conductors(), 2, ndde::nd58);
   e_s7::linemodel(5, 1) = 2;
 
   // The later run's dimension pass: more poles and longer buffers, and other line
@@ -324,6 +327,7 @@ TEST_F(LineStorage, TandemResizeTakesNewFileSizesAndKeepsLineCounts) {
   EXPECT_EQ(shape(e_s7::kss, 1), (V{2}));
   EXPECT_EQ(shape(e_s7::linemodel, 2), (V{5, 13}));
   EXPECT_EQ(shape(e_s7::globaldm, 3), (V{4, 4, 5}));  // widest line now nd43 = 4
+  EXPECT_EQ(shape(e_s0::cdctl, 3), (V{4, 2, 5}));     // line currents follow it
   EXPECT_EQ(shape(e_s7ph::alfah, 3), (V{5, 4, 2}));
   EXPECT_EQ(shape(e_tldyn::vhmfd, 3), (V{2, 3, 1}));
   EXPECT_EQ(shape(e_s7eni::eni_host, 1), (V{2}));
