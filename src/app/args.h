@@ -1,0 +1,80 @@
+// ArgReader: the options of the current command-line form and the option files
+// named by -config.
+//
+// process() is a two-state reader: each word is compared exactly with the
+// options; an option that takes a value takes the next word, whatever it is, as
+// its value (an option at the end of the list has no effect); unknown words are
+// skipped. Options:
+//   -lumbra <library>   communication library; use it for the link
+//   -outwriter <lib>    output-writer library
+//   -out <name>         output name
+//   -outtype legacy|bin output type 0 or 1 (any other value keeps it);
+//                       setoutputtype then always receives the output type
+//   -host <name>        host of the design environment
+//   -port <number>      its port (see below)
+//   -id <number>        this engine's id on the link
+//   -standalone         run alone
+//   -locale <name>      locale
+//   -config <file>      the options of that file are parsed at this point
+//
+// A port is taken from the value's leading integer. Only 1 .. 65535 name a
+// port; -1 keeps "no port"; any other value (0, 70000, "abc") marks the port
+// invalid, so a wanted link is refused instead of connecting somewhere else.
+//
+// Option files: words split at white space; a backslash makes the next
+// character part of the word (also inside quotes); double quotes group a word
+// (an empty quoted word counts) and end a word in progress; the quote state
+// carries over to the next line. Lines are read in pieces of at most 1023
+// characters, words keep at most 1022 characters, at most 256 words are taken,
+// and files nest at most 20 deep; a deeper or unreadable file is ignored.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace wakro {
+
+class ArgReader {
+ public:
+  static constexpr int kMaxDepth = 20;
+  static constexpr int kMaxWords = 256;
+  static constexpr int kLinePiece = 1023;
+  static constexpr int kMaxWordLength = 1022;
+
+  void process(int count, const char* const* words);
+  void process(const std::vector<std::string>& words);
+  void processFile(const char* name);
+
+  // The words of one option file as the tokenizer splits them (nothing parsed).
+  static std::vector<std::string> splitFile(std::FILE* file);
+
+  // The values; an empty text means "not given" unless the matching flag says so.
+  std::string lumbra;
+  std::string outwriter;
+  std::string out;
+  std::int32_t outtype = 0;
+  std::string host;
+  bool hasHost = false;
+  std::string locale;
+  bool hasLocale = false;
+  std::int32_t port = -1;
+  bool portValid = true;    // false after a -port value outside 1 .. 65535 (and not -1)
+  std::string portText;     // the -port value as given
+  std::int32_t id = 1;
+  bool standalone = false;
+  bool useLumbra = false;
+  int depth = 0;
+  // Option files opened so far (for diagnostics and tests).
+  int filesOpened = 0;
+};
+
+// The options of the process.
+inline ArgReader cArguments;
+
+// The leading integer of a text, as the option values take it: blanks, an
+// optional sign and digits; 0 when there is none; clamped to the 32-bit range.
+std::int32_t leading_integer(const char* text);
+
+}  // namespace wakro

@@ -1,0 +1,312 @@
+// wakro: the run driver. Sets the process-wide defaults, runs the start-up
+// dialogue, carries every run of the run set (read the case or snapshot,
+// initialise the run, run loop), consolidates a parallel multiple run, writes
+// the end report and releases the case-sized state.
+#include "app/driver.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
+#include "app/runloop.h"
+#include "app/seams.h"
+#include "diag/catalog.h"
+#include "diag/console.h"
+#include "diag/format.h"
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/outmsg.h"
+#include "diag/textutil.h"
+#include "link/bindings.h"
+#include "link/exchange.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s5.h"
+#include "model/e_s7.h"
+#include "model/e_s7eni.h"
+#include "model/e_s7mfd.h"
+#include "model/e_s7ph.h"
+#include "model/emtio.h"
+#include "model/fnames.h"
+#include "model/int2.h"
+#include "model/misses.h"
+#include "model/ndde.h"
+#include "model/outppp.h"
+#include "model/pf_display.h"
+#include "model/pmr_consolidate.h"
+#include "model/quolbv3.h"
+#include "model/snpdat.h"
+#include "model/versin.h"
+
+namespace {
+
+constexpr std::string_view kStars = "***************************************************";
+
+// The process-wide defaults set once per call of the driver.
+void set_process_defaults(std::int32_t clientId) {
+  getbuildverstr(versin::vername);
+  versin::version = 5.0;
+  ctrl::lumbra_wakroid = clientId;
+  fnames::dumlin.blank();
+  fnames::iunit = 49;
+  misses::imis = 0;
+  e_s7::line = 0;
+  e_s7ph::lineph = 0;
+  e_s7mfd::linemfd = 0;
+  e_s7eni::eni_server = 0;
+  e_s7eni::eni_client = 0;
+  e_s7::tstepmin = 1.0e99;
+  pmr_consolidate::pmr_mrun_filename.blank();
+  pmr_consolidate::pmr_mrun = 0;
+  pmr_consolidate::pmr_mrun_done = 0;
+  pmr_consolidate::num_entries = 0;
+  pmr_consolidate::lpmr_extra_files = 0;
+  pmr_consolidate::pmr_mrun_nv = 0;
+  pmr_consolidate::pmr_mrun_nm = 0;
+  pmr_consolidate::pmr_mrun_ndiv = 0;
+  pmr_consolidate::excludelastrun = 0;
+  for (int k = 1; k <= 100; ++k) pmr_consolidate::file_list(k) = pmr_consolidate::FileEntry{};
+  ctrl::firstrun = true;
+}
+
+// Number of scheduled snapshot files of the run; 0 when no positive interval
+// is set (a zero interval would divide by zero).
+std::int32_t scheduled_snapshots() {
+  if (!(snpdat::snpinc > 0.0)) return 0;
+  return wakro::round_to_int(static_cast<double>(ctrl::ndelt) * e_s1::delt / snpdat::snpinc);
+}
+
+// Asks the design environment whether the results of all ranks are complete
+// (21, answered by 32 and 1) and merges them. Any other answer, or no answer,
+// skips the consolidation.
+void consolidate_parallel_runs() {
+  using namespace pmr_consolidate;
+  if (!(ctrl::rank == pmr_count && ctrl::rank >= 2) || exQuolb == nullptr) return;
+  const std::int32_t link = 0;
+  for (;;) {
+    wakro::close_open_model_message();
+    exputi(link, 21);
+    exsend(link);
+    if (!exrecv(link, true)) return;
+    std::int32_t tag = 0;
+    std::int32_t value = -1;
+    exgeti(link, tag);
+    if (tag != 32) return;
+    exgeti(link, value);
+    if (value == 1) break;
+    if (exQuolb->Broken()) return;
+  }
+  wakro::Seams& s = wakro::seams();
+  if (pmr_mrun != 0) {
+    s.pmr_mrun_consolidate();
+    s.mrunxtrafiles_statistics(1, pmr_mrun_nv, pmr_mrun_nm, 1, pmr_mrun_ndiv, 0,
+                               pmr_mrun_filename.view());
+  }
+  if (lpmr_extra_files != 0) {
+    const int n = std::clamp(num_entries, 0, 100);
+    for (int k = 1; k <= n; ++k) {
+      const FileEntry& e = file_list(k);
+      s.pmr_mrun_extrafiles_consolidate(e.unit, e.name);
+      s.mrunxtrafiles_statistics(1, 0, e.nvalues, e.unit, 10, -1, e.name.view());
+    }
+  }
+}
+
+// One run of the run set; returns the abort flag of the run loop.
+std::int32_t one_run(bool& version5, bool& gui) {
+  wakro::Seams& s = wakro::seams();
+  if (ctrl::mmm > 1) s.ofnextrun(ctrl::mmm);
+  snpdat::iiisnp = 0;
+  misses::imis = 0;
+  e_s5::jset = 0;
+  fnames::iunit = 49;
+  if (ctrl::multirun)
+    wakro::write_layout(wakro::console(), "('=> WAKRO Run # ',I5,' of ',I5,' Started...')",
+                        {ctrl::mmm, ctrl::nrun});
+  if (assorc::input.view() == "DATA")
+    s.readdata();
+  else
+    s.readsnap();
+  wakro_initcom();
+  if (ctrl::firstrun) {
+    if (outppp::outfil != 0 && outppp::jplt < 1) outppp::outfil = 0;
+    if (snpdat::newsnp != 0) {
+      const std::int32_t n = scheduled_snapshots();
+      if (n > 10) outmsg(ctrl::multirun ? 229 : 230, n);
+    }
+  }
+  std::int32_t abort = 0;
+  wakro_runloop(version5, gui, abort);
+  if (ctrl::multirun && !gui)
+    wakro::write_layout(wakro::console(), "('=> Completed run # ',I5,' of ',I5 )",
+                        {ctrl::mmm, ctrl::nrun});
+  if (ctrl::lastrun) {
+    consolidate_parallel_runs();
+    const std::int32_t n = int2::ntriang.allocated() ? std::min(int2::nmat, int2::ntriang.extent(1)) : 0;
+    for (std::int32_t ss = 1; ss <= n; ++ss) outmsg(203, ss, int2::ntriang(ss));
+  }
+  return abort;
+}
+
+void write_abort_notice() {
+  using wakro::ListLine;
+  ListLine() << "";
+  ListLine() << kStars;
+  ListLine() << "WARNING: Quolb aborted WAKRO on run" << ctrl::mmm << " of" << ctrl::nrun;
+  ListLine() << "WAKRO did not close Multiple-run output file(s).";
+  ListLine() << "This may cause file system error on next run.";
+  ListLine() << kStars;
+  ListLine() << "";
+}
+
+void now(DateTime8& t) {
+  if (wakro::date_and_time != nullptr)
+    wakro::date_and_time(t);
+  else
+    wakro::system_date_and_time(t);
+}
+
+}  // namespace
+
+void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, std::int32_t& /*port*/,
+           std::int32_t& clientId) {
+  wakro::Seams& s = wakro::seams();
+  DateTime8 start{};
+
+  // 1-3. Defaults, tandem lines, the start-up dialogue and the start banner.
+  set_process_defaults(clientId);
+  s.init_tandem_lines();
+  if (!gui) {
+    quolbv3::guisoc = 0;
+    hello(start, gui);
+    s.dialog();
+  } else {
+    quolbv3::guisoc = 1;
+    s.dialogv3();
+    hello(start, gui);
+  }
+
+  // 4. Console banner.
+  wakro::ListLine() << "****";
+  wakro::ListLine() << "* Wakro for Quolb v5: " << versin::vername;
+  wakro::ListLine() << "****";
+
+  // 5. The run set.
+  std::int32_t abort = 0;
+  ctrl::mmm = 1;
+  while (ctrl::mmm <= ctrl::nrun) {
+    abort = one_run(version5, gui);
+    if (abort != 0) break;
+    ++ctrl::mmm;
+  }
+
+  // 6-7. Abort notice, end report and release.
+  if (abort != 0 && ctrl::multirun) write_abort_notice();
+  goodby(version5, start);
+  std::int32_t status = 0;
+  ndde::deallocate_nd();
+  pf_display::deallocate_pf();
+  e_s0::deallocate_ss(status);
+}
+
+void hello(DateTime8& start, bool gui) {
+  emtio::iin = 5;
+  emtio::iout = 6;
+  now(start);
+  const std::int32_t year = start[0], month = start[1], day = start[2];
+  const std::int32_t hour = start[4], minute = start[5], second = start[6];
+  if (!gui) {
+    outmsg(231, 0, 0, 0, versin::version);
+    outmsg(232, year, month, day);
+    outmsg(233, hour, minute, second);
+  } else {
+    outxmsg(1, 2, versin::version);
+    outxmsg(5, 83, day, month, year);
+    outxmsg(5, 84, hour, minute, second);
+  }
+}
+
+void goodby(bool version5, const DateTime8& start) {
+  wakro::Seams& s = wakro::seams();
+  fnames::dumlin.blank();
+  std::int32_t cpuH = 0, cpuM = 0, cpuS = 0, cpuMs = 0;
+  cputime(cpuH, cpuM, cpuS, cpuMs);
+  DateTime8 stop{};
+  now(stop);
+  const auto elapsed = wakro::elapsed_time(start, stop);
+
+  outmsg(234, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+
+  // Close the legacy output files of every run that wrote them.
+  if (outppp::outfil != 0) {
+    const std::int32_t n = std::min(ctrl::mmm, ctrl::nrun);
+    ctrl::lastrun = false;
+    for (ctrl::mmm = 1; ctrl::mmm <= n; ++ctrl::mmm) {
+      if (ctrl::mmm == ctrl::nrun) ctrl::lastrun = true;
+      if ((ctrl::lastrun || outppp::mplt > 0) && fnames::iouttype == 0) s.wakro_outputfile(0);
+    }
+  }
+  s.snapfile(0);
+  if (ctrl::nrun > 1) outmsg(237, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
+
+  if (!version5) {
+    outmsg(238, start[0], start[1], start[2]);
+    outmsg(239, start[4], start[5], start[6]);
+    outmsg(240, stop[4], stop[5], stop[6]);
+    outmsg(241, elapsed[0], elapsed[1], elapsed[2], static_cast<double>(elapsed[3]));
+  } else {
+    outxmsg(5, 85, stop[4], stop[5], stop[6]);
+    outxmsg(5, 87, elapsed[0], elapsed[1], elapsed[2]);
+    outxmsg(5, 86, cpuH, cpuM, cpuS, cpuMs);
+  }
+}
+
+std::int32_t wakro_run() { return ctrl::mmm; }
+std::int32_t wakro_nrn() { return ctrl::nrun; }
+std::int32_t wakro_rank() { return ctrl::rank; }
+void aflush() {}
+
+void getoutputname(char* name, std::int32_t n) {
+  if (name == nullptr || n < 1) return;
+  wakro::assign_padded(name, static_cast<std::size_t>(n), fnames::onam.view());
+}
+
+void setoutputtype(const std::int32_t& type) { fnames::iouttype = type; }
+
+namespace wakro {
+
+void system_date_and_time(DateTime8& t) {
+  const auto clock = std::chrono::system_clock::now();
+  const std::time_t secs = std::chrono::system_clock::to_time_t(clock);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count() % 1000;
+  std::tm local{};
+  localtime_r(&secs, &local);
+  t = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+       static_cast<std::int32_t>(local.tm_gmtoff / 60), local.tm_hour, local.tm_min, local.tm_sec,
+       static_cast<std::int32_t>(ms)};
+}
+
+std::array<std::int32_t, 4> elapsed_time(const DateTime8& start, const DateTime8& now) {
+  std::int32_t ms = now[7] - start[7];
+  std::int32_t s = now[6] - start[6];
+  std::int32_t m = now[5] - start[5];
+  std::int32_t h = now[4] - start[4];
+  if (ms < 0) {
+    ms += 1000;
+    --s;
+  }
+  if (s < 0) {
+    s += 60;
+    --m;
+  }
+  if (m < 0) {
+    m += 60;
+    --h;
+  }
+  if (h < 0) h += 24;
+  return {h, m, s, ms};
+}
+
+}  // namespace wakro

@@ -1,0 +1,171 @@
+// wakro_main, WakroV5, WakroV2 and the locale: the process entries.
+//
+// The fatal-exit point is the catch of wakro::FatalExit here: a fatal stop
+// anywhere below the driver unwinds to it with its status, and the closing steps
+// (the link's closing exchange, the output record file, the catalogue) still
+// run.
+#include "app/entry.h"
+
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <string_view>
+
+#include "app/args.h"
+#include "app/driver.h"
+#include "app/link_start.h"
+#include "app/seams.h"
+#include "diag/catalog.h"
+#include "diag/console.h"
+#include "diag/hooks.h"
+#include "diag/quit.h"
+#include "link/exchange.h"
+#include "model/fatal.h"
+#include "model/fixedtext.h"
+
+namespace {
+
+bool equal_no_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[k]) != lower(b[k])) return false;
+  }
+  return true;
+}
+
+void flush_all() {
+  wakro::console().flush();
+  wakro::console_err().flush();
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+}
+
+// Runs the driver behind the fatal-exit point; the status of the run.
+int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_t port,
+               std::int32_t clientId) {
+  try {
+    wakro_driver(version5, gui, host, port, clientId);
+    return 0;
+  } catch (const wakro::FatalExit& e) {
+    if (!e.message().empty()) wakro::console_err() << e.message() << '\n';
+    return e.status();
+  } catch (const std::exception& e) {
+    wakro::console_err() << "Unexpected error: " << e.what() << '\n';
+    return wakro::kRuntimeStopStatus;
+  }
+}
+
+// The host field handed to the driver: at most 127 characters.
+wakro::FixedText<128> host_field(std::string_view host) {
+  wakro::FixedText<128> field;
+  field.assign(host.substr(0, 127));
+  return field;
+}
+
+}  // namespace
+
+void setLocaleArgs(const std::string& locale) {
+  if (locale.empty()) return;
+  wakro::console() << "Requested locale = " << locale << '\n';
+  const char* set = std::setlocale(LC_ALL, locale.c_str());
+  // The names of the other platform are not known here; take the nearest.
+  if (set == nullptr && equal_no_case(locale, "english-us")) {
+    set = std::setlocale(LC_ALL, "en_US.UTF-8");
+    if (set == nullptr) set = std::setlocale(LC_ALL, "C.UTF-8");
+  }
+  if (set == nullptr) {
+    wakro::console_err() << "Warning: Unable to change the locale.\n";
+  } else {
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    wakro::console() << "Current locale = " << (current != nullptr ? current : "") << '\n';
+  }
+  // Numbers are always read and written in the C form.
+  std::setlocale(LC_NUMERIC, "C");
+}
+
+int WakroV5() {
+  const wakro::ArgReader& a = wakro::cArguments;
+  setLocaleArgs(a.hasLocale ? a.locale : std::string("english-us"));
+  // The -locale value, not -host, decides whether the link is wanted.
+  const bool gui = !a.standalone && a.hasLocale && a.port != -1;
+  wakro::FixedText<128> host = host_field(a.hasHost ? a.host : std::string("localhost"));
+  catWakro = new Catalog(msg_wakro);
+
+  int status = 1;
+  if (beginCommunication()) status = run_driver(true, gui, host, a.port, a.id);
+  // A link that broke before its closing exchange is a failed end.
+  if (!endCommunication() && status == 0) status = 1;
+
+  wakro::seams().delete_output_file();
+  flush_all();
+  delete exQuolb;
+  exQuolb = nullptr;
+  delete catWakro;
+  catWakro = nullptr;
+  return status;
+}
+
+namespace wakro {
+
+OlderForm parse_older_form(int argc, const char* const* argv) {
+  OlderForm f;
+  auto word = [&](int k) -> std::string_view { return (k < argc && argv[k] != nullptr) ? argv[k] : ""; };
+  int p = (argc > 1 && equal_no_case(word(1), "-v4")) ? 2 : 1;
+  if (p < argc && equal_no_case(word(p), "-v3")) ++p;
+  if (p < argc && equal_no_case(word(p), "-v2")) ++p;
+  if (p < argc && equal_no_case(word(p), "-startup:alone")) {
+    f.standalone = true;
+    ++p;
+  }
+  if (p + 1 < argc) {
+    const std::int32_t value = leading_integer(argv[p + 1]);
+    if (value != 0) {
+      f.host = std::string(word(p).substr(0, 127));
+      f.port = static_cast<std::uint16_t>(value);
+      f.gui = true;
+    }
+  }
+  for (int k = 0; k + 1 < argc; ++k)
+    if (equal_no_case(word(k), "/ID")) f.clientId = static_cast<std::uint16_t>(leading_integer(argv[k + 1]));
+  return f;
+}
+
+}  // namespace wakro
+
+// The older standalone form: the driver without the link and without the
+// version-5 end report.
+int WakroV2(const wakro::OlderForm& f) {
+  catWakro = new Catalog(msg_wakro);
+  wakro::FixedText<128> host = host_field(f.host);
+  const int status = run_driver(false, false, host, f.port, f.clientId);
+  delete catWakro;
+  catWakro = nullptr;
+  return status;
+}
+
+int wakro_main(int argc, char** argv) {
+  wakro::install_diagnostic_hooks();
+  wakro::szProgramName = (argc > 0 && argv[0] != nullptr) ? argv[0] : "wakro";
+  const std::string& program = wakro::szProgramName;
+
+  if (argc >= 2 && argv[1] != nullptr && equal_no_case(argv[1], "-v5")) {
+    wakro::cArguments.process(argc, argv);
+    const int status = WakroV5();
+    wakro::console() << wakro::exit_line(program, status);
+    flush_all();
+    return wakro::process_exit_code(status);
+  }
+
+  const wakro::OlderForm f = wakro::parse_older_form(argc, argv);
+  int status = 0;
+  if (f.gui) {
+    wakro::console() << program << " exiting. Incompatible WAKRO library. ";
+  } else if (f.standalone) {
+    status = WakroV2(f);
+  }
+  flush_all();
+  return wakro::process_exit_code(status);
+}

@@ -1,0 +1,119 @@
+// beginCommunication and endCommunication: the link's start and its closing
+// exchange.
+#include "app/link_start.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "app/args.h"
+#include "app/seams.h"
+#include "diag/console.h"
+#include "link/communication.h"
+#include "link/exchange.h"
+#include "link/exchange_tcp.h"
+#include "link/process.h"
+
+namespace {
+
+constexpr const char* kLoopbackHost = "localhost";
+
+std::string cut(std::string_view text, std::size_t buffer) {
+  return std::string(text.substr(0, buffer - 1));
+}
+
+const std::string& host_of(const wakro::ArgReader& a) {
+  static const std::string loopback = kLoopbackHost;
+  return a.hasHost ? a.host : loopback;
+}
+
+bool open_library_link(const wakro::ArgReader& a) {
+  auto texts = wakro::library_start_texts(wakro::szProgramName, host_of(a), a.port, a.id);
+  std::array<char*, 9> argv{};
+  for (std::size_t k = 0; k < texts.size(); ++k) argv[k] = texts[k].data();
+  const int result = Communication::Initialize(9, argv.data());
+  if (result == 1 || result == 2) return false;
+  Exchange* link = wakro::seams().library_server_link(0);
+  if (link == nullptr) {
+    wakro::console_err() << "Unable to open the communication library's server channel 0.\n";
+    return false;
+  }
+  exQuolb = link;
+  wakro::bUseLumbra = true;
+  wakro::bLumbra = true;
+  return true;
+}
+
+bool open_tcp_link(const wakro::ArgReader& a) {
+  const std::string host = cut(host_of(a), 128);
+  auto* tcp = new ExchangeTcp();
+  errno = 0;
+  if (tcp->Connect(host.c_str(), a.port)) {
+    exQuolb = tcp;
+    return true;
+  }
+  const int error = errno;
+  std::ostream& err = wakro::console_err();
+  err << wakro::szProgramName << ": " << std::strerror(error != 0 ? error : ECONNREFUSED) << '\n';
+  err << "Failed to connect to " << host << ':' << static_cast<unsigned short>(a.port) << '\n';
+  err.flush();
+  delete tcp;
+  return false;
+}
+
+}  // namespace
+
+namespace wakro {
+
+std::array<std::string, 9> library_start_texts(const std::string& program, const std::string& host,
+                                               int port, int id) {
+  return {cut(program, 260),
+          "/API",
+          "TCP",
+          "/HOST",
+          cut(host, 256),
+          "/PORT",
+          cut(std::to_string(port), 16),
+          "/ID",
+          cut(std::to_string(id), 16)};
+}
+
+}  // namespace wakro
+
+bool beginCommunication() {
+  const wakro::ArgReader& a = wakro::cArguments;
+  if (a.standalone || !a.hasLocale || a.port == -1) return true;
+  if (!a.portValid) {
+    wakro::console_err() << "Invalid port number '" << a.portText << "': a port is 1 to 65535.\n";
+    wakro::console_err().flush();
+    return false;
+  }
+  if (a.useLumbra && Communication::Load(a.lumbra.c_str())) return open_library_link(a);
+  return open_tcp_link(a);
+}
+
+bool endCommunication() {
+  if (exQuolb == nullptr) return true;
+  *exQuolb << std::int32_t{-999};
+  exQuolb->SendMsg();
+  bool closed = false;
+  while (!closed) {
+    if (!exQuolb->RecvMsg(true)) {
+      if (exQuolb->Broken()) break;
+      wakro_wait(1);
+      continue;
+    }
+    std::int32_t tag = 0;
+    *exQuolb >> tag;
+    closed = tag == -999;
+  }
+  if (wakro::bUseLumbra) Communication::Finalize(0, nullptr);
+  if (!closed) {
+    // The link's own error report ("Exchange Error: ...") has no line end.
+    wakro::console_err() << "\nThe link to the design environment closed before the closing exchange.\n";
+    wakro::console_err().flush();
+  }
+  return closed;
+}

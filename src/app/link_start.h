@@ -1,0 +1,34 @@
+// Opening and closing the link to the design environment.
+//
+// beginCommunication opens the link when one is wanted: not standalone, a
+// -locale value given and a port other than -1. The communication library named
+// by -lumbra is tried first (a start result of 1 or 2 is a failure, with no TCP
+// attempt after it); otherwise, or when the library does not load, a TCP link
+// to the host (default "localhost") and port. A port outside 1 .. 65535 is
+// reported and refused. endCommunication performs the closing exchange: it
+// sends -999 and waits for the peer's -999, ignoring other messages; a link
+// that breaks ends the wait.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace wakro {
+
+// The communication library is loaded and used for links.
+inline bool bLumbra = false;
+// The link to the design environment goes through the communication library.
+inline bool bUseLumbra = false;
+// The first command-line word, used in link errors and the exit line.
+inline std::string szProgramName;
+
+// The nine start texts of the communication library (program path, "/API",
+// "TCP", "/HOST", host, "/PORT", port, "/ID", id), each cut to its buffer
+// (260, 16, 16, 16, 256, 16, 16, 16, 16 bytes with the NUL).
+std::array<std::string, 9> library_start_texts(const std::string& program, const std::string& host,
+                                               int port, int id);
+
+}  // namespace wakro
+
+bool beginCommunication();
+bool endCommunication();

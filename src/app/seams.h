@@ -1,0 +1,91 @@
+// The seams of the run driver: every routine of a later room or of the case that
+// the driver, the run loop and the time step call.
+//
+// Each member is a plain function pointer named after the routine it stands for.
+// The defaults do nothing (so an empty case runs with no other room linked),
+// except getmsgv3, whose default is the stand-in command handler of standins.h:
+// with the link, pacing and the end-of-run wait need a handler that answers.
+// A room plugs its real routine in at start-up (seams().intsolvi = &intsolvi;),
+// and the case executable plugs in its four root routines. Calling through a
+// function pointer allocates nothing, so the per-step path stays allocation-free.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "model/fixedtext.h"
+
+class Exchange;
+
+namespace wakro {
+
+struct Seams {
+  // Start-up dialogues: the console form and the form over the link.
+  void (*dialog)();
+  void (*dialogv3)();
+
+  // Case input: the map and data files, a snapshot, the dimension report
+  // (written on the given unit).
+  void (*readdata)();
+  void (*readsnap)();
+  void (*writedim)(std::int32_t unit);
+
+  // Lines: the tandem-line option (cleared once at start), the engine-to-engine
+  // lines at the first step, and the names of those lines sent at run start.
+  void (*init_tandem_lines)();
+  void (*eni_init)();
+  void (*sendeninames)();
+
+  // Network solution: the sparse-solver choice at time zero, one step's solution.
+  void (*set_klu)();
+  void (*intsolvi)();
+
+  // The case's four root routines.
+  void (*dsdyn)();
+  void (*dsout)();
+  void (*dsdyn_begin)();
+  void (*dsout_begin)();
+
+  // Run-time exchange with the design environment.
+  void (*getmsgv3)(std::int32_t& allowance, std::int32_t& answer);
+  void (*reset_button)();
+  // Empties the list of pressed push buttons without writing values back.
+  void (*clear_button_list)();
+  void (*init_monitorcode)();
+  void (*qbstep)(std::int32_t mode);
+  void (*outqbv3)();
+  void (*calc_pf)();
+  void (*send_pfdata)();
+  void (*send_endofrunmsgs)();
+
+  // Output: the record file's next run, the legacy channel files (mode 0 close
+  // and report, 1 open, 2 end of run, 3 one output step), the record file's
+  // output step, console progress and screen plot, and the deletion of the
+  // record file object at the close of the process.
+  void (*ofnextrun)(std::int32_t run);
+  void (*wakro_outputfile)(std::int32_t mode);
+  void (*wakro_outputfilebin)(std::int32_t mode);
+  void (*wakro_percentcomplete)(bool link);
+  void (*wakro_screenplot)();
+  void (*delete_output_file)();
+
+  // Snapshots and the consolidation of a parallel multiple run.
+  void (*writesnap)();
+  void (*snapfile)(std::int32_t mode);
+  void (*pmr_mrun_consolidate)();
+  void (*pmr_mrun_extrafiles_consolidate)(std::int32_t unit, const FixedText<30>& name);
+  void (*mrunxtrafiles_statistics)(std::int32_t mode, std::int32_t nvars, std::int32_t ncols,
+                                   std::int32_t mode2, std::int32_t ndiv, std::int32_t flag,
+                                   std::string_view name);
+
+  // The communication library's server channel with the given id, once the
+  // library has been started; null when no such link can be made.
+  Exchange* (*library_server_link)(std::int32_t id);
+};
+
+// The seams of the process.
+Seams& seams();
+// Puts every seam back to its default.
+void reset_seams();
+
+}  // namespace wakro

@@ -1,0 +1,278 @@
+// Stand-ins for the start-up dialogues, the case reading and the command
+// handler (see standins.h).
+#include "app/standins.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "app/seams.h"
+#include "app/stoprun.h"
+#include "diag/catalog.h"
+#include "diag/console.h"
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "link/bindings.h"
+#include "link/exchange.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/fnames.h"
+#include "model/initialz.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+#include "model/outppp.h"
+#include "model/radiolinks.h"
+#include "model/snpdat.h"
+#include "model/storage.h"
+
+namespace wakro {
+
+namespace {
+
+constexpr std::int32_t kLink = 0;
+constexpr std::size_t kNameWidth = 34;
+
+std::string_view trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t\r\n");
+  return s.substr(first, last - first + 1);
+}
+
+// The dialogue's defaults for a start from data files.
+void dialogue_defaults() {
+  assorc::input = "DATA";
+  fnames::inam = "datafile";
+  ctrl::zerot = 0;
+  outppp::outfil = 0;
+  fnames::onam = "out";
+  outppp::snpfil = 0;
+  snpdat::tsnap = 1.0e6;
+  snpdat::snpinc = 1.0e6;
+  snpdat::newsnp = 0;
+  ctrl::multirun = false;
+  ctrl::mrunctrl = 0;
+  ctrl::nrun = 1;
+}
+
+// A name for a 34-character field; a longer one ends the run instead of being
+// cut into the name of another file.
+void take_name(wakro::FixedText<34>& field, std::string_view name, const char* tag) {
+  if (name.size() > kNameWidth) {
+    ListLine() << "File name longer than 34 characters:" << name;
+    wakro_quit(tag, 0);
+  }
+  field = name;
+}
+
+void take_map_name(std::string_view name, const char* tag) {
+  take_name(fnames::inam, name, tag);
+  fnames::mapname = fnames::inam.view();
+  fnames::inam1 = fnames::inam.view();
+  assorc::input = "DATA";
+  ctrl::zerot = 0;
+}
+
+bool read_real(std::string_view text, double& value) {
+  std::string t(trim(text));
+  std::replace(t.begin(), t.end(), 'D', 'E');
+  std::replace(t.begin(), t.end(), 'd', 'e');
+  const char* first = t.c_str();
+  if (!t.empty() && t[0] == '+') ++first;
+  const auto r = std::from_chars(first, t.c_str() + t.size(), value);
+  return r.ec == std::errc() && std::isfinite(value);
+}
+
+// Sizes the shared state from an empty dimension table, once per process.
+void size_shared_state() {
+  if (storage::storf.allocated()) return;
+  for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+  ndde::e_ndim(10) = ndde::with_margin(0, 10000);
+  for (int k : {27, 28, 29, 30, 61, 62, 63, 64}) ndde::e_ndim(k) = ndde::with_margin(0, 1000);
+  for (int k : {51, 52, 59, 60}) ndde::e_ndim(k) = ndde::with_margin(0, 100);
+  std::int32_t status = 0;
+  ndde::allocate_nd(status);
+  if (status != 0) {
+    ListLine() << "Allocation of the case-sized state failed.";
+    wakro_quit("READDATA    ", 0);
+  }
+}
+
+}  // namespace
+
+void standin_dialog() {
+  dialogue_defaults();
+  std::istream& in = std::cin;
+  ListLine() << "Name of the map file (case_name.map):";
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::string_view name = trim(line);
+    if (name.empty()) continue;
+    take_map_name(name, "DIALOG      ");
+    return;
+  }
+  ListLine() << "No answer on the console input for the map file name.";
+  wakro_quit("DIALOG      ", 0);
+}
+
+void standin_dialogv3() {
+  dialogue_defaults();
+  if (exQuolb == nullptr) return;
+  for (;;) {
+    if (!exrecv(kLink, true)) {
+      if (!exQuolb->Broken()) continue;
+      ListLine() << "The link closed during the start-up dialogue.";
+      wakro_quit("DIALOGV3    ", 0);
+    }
+    std::int32_t command = 0;
+    exgeti(kLink, command);
+    std::string text;
+    switch (command) {
+      case 10:
+        *exQuolb >> text;
+        take_map_name(text, "DIALOGV3    ");
+        break;
+      case 12:
+        outppp::outfil = 0;
+        break;
+      case 13:
+        *exQuolb >> text;
+        take_name(fnames::onam, text, "DIALOGV3    ");
+        outppp::outfil = 1;
+        break;
+      case 16: {
+        std::int32_t n = 0;
+        exgeti(kLink, n);
+        *exQuolb >> text;
+        take_name(fnames::mnam, text, "DIALOGV3    ");
+        if (n >= 2) {
+          ctrl::multirun = true;
+          ctrl::nrun = n;
+        } else if (n <= 0) {
+          ctrl::multirun = true;
+          ctrl::mrunctrl = 1;
+          ctrl::nrun = 2;
+        }
+        break;
+      }
+      case 19:
+        if (assorc::input.view() == "DATA" && !std::ifstream(std::string(fnames::inam.trimmed())).is_open()) {
+          console_err() << "Input file " << fnames::inam.trimmed() << " does not exist.\n";
+          outxmsg(3, 3, fnames::inam);
+        }
+        return;
+      default:
+        break;
+    }
+  }
+}
+
+void standin_readdata() {
+  fnames::tnam = fnames::inam.view();
+  const std::string name(fnames::inam.trimmed());
+  std::ifstream map(name);
+  if (!map.is_open()) {
+    ListLine() << "WAKRO: Error while opening file for read: " << name;
+    wakro_quit("READDATA    ", 0);
+  }
+  e_s1::delt = -1.0;
+  std::string line;
+  while (std::getline(map, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string_view key = trim(std::string_view(line).substr(0, eq));
+    const std::string_view value = std::string_view(line).substr(eq + 1);
+    double* target = key == "TIME_STEP"     ? &e_s1::delt
+                     : key == "PRINT_STEP"  ? &e_s1::print
+                     : key == "FINISH_TIME" ? &e_s1::fintim
+                                            : nullptr;
+    if (target == nullptr) continue;
+    fnames::dumlin = std::string_view(line);
+    if (!read_real(value, *target)) {
+      ListLine() << "Error while reading data from line:";
+      wakro_quit("READDATA    ", 2);
+    }
+  }
+  size_shared_state();
+  int2::nmat = 0;
+  outppp::jplt = ndde::e_ndim(13);
+  wakro_initialz();
+}
+
+void standin_getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
+  answer = 0;
+  if (exQuolb == nullptr) return;
+  for (;;) {
+    const bool wait = allowance < 1;
+    if (!wait && !exQuolb->isDataWaiting()) return;
+    if (!exQuolb->RecvMsg(wait)) {
+      if (exQuolb->Broken()) {
+        answer = 1;
+        allowance = std::max(allowance, 2);
+        return;
+      }
+      if (!wait) return;
+      continue;
+    }
+    std::int32_t tag = 0;
+    *exQuolb >> tag;
+    switch (tag) {
+      case 0:
+        answer = 1;
+        allowance = std::max(allowance, 2);
+        return;
+      case 1: {
+        std::int32_t n = 0;
+        *exQuolb >> n;
+        if (n >= 1) {
+          allowance = static_cast<std::int32_t>(
+              std::min<std::int64_t>(std::int64_t{allowance} + n, std::numeric_limits<std::int32_t>::max()));
+        } else {
+          close_open_model_message();
+          exputi(kLink, 4);
+          exputi(kLink, ctrl::iii);
+          exputr(kLink, e_s1::time);
+          exsend(kLink);
+        }
+        break;
+      }
+      case 22:
+        answer = 2;
+        return;
+      case 29:
+        if (ctrl::mruntype != 1) wakro_stoprun1(0);
+        break;
+      default:
+        ListLine() << "Unimplemented message #" << tag;
+        break;
+    }
+  }
+}
+
+void standin_send_endofrunmsgs() {
+  close_open_model_message();
+  exputi(kLink, 0);
+  exputi(kLink, ctrl::lastrun ? 0 : 1);
+  const std::int32_t n =
+      radiolinks::tx.allocated() ? std::clamp(ndde::e_ndim(37), 0, radiolinks::tx.extent(1)) : 0;
+  exputi(kLink, n);
+  for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, radiolinks::tx(k));
+  exsend(kLink);
+}
+
+void use_standin_services() {
+  Seams& s = seams();
+  s.dialog = &standin_dialog;
+  s.dialogv3 = &standin_dialogv3;
+  s.readdata = &standin_readdata;
+  s.send_endofrunmsgs = &standin_send_endofrunmsgs;
+}
+
+}  // namespace wakro

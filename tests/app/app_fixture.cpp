@@ -1,0 +1,113 @@
+#include "app_fixture.h"
+
+#include "app/stoprun.h"
+#include "model/e_warn.h"
+#include "model/misses.h"
+
+namespace app_test {
+
+void fake_dsdyn() {
+  FakeCase& c = *fake;
+  c.dynSteps.push_back(ctrl::iii);
+  c.dynTimes.push_back(e_s1::time);
+  if (e_s1::laststep) c.lastStepAt.push_back(ctrl::iii);
+  e_s2::nexc += c.nexcPerStep;
+  storage::nstorf += 2;
+  if (c.extraStorfOnOddSteps && ctrl::iii % 2 == 1) storage::nstorf += 1;
+  storage::nstxfrf += c.dynStxfrf;
+  rt_config::nrtcf += c.stepRtcf;
+  if (ctrl::iii == c.stopAtStep) wakro_stoprun(c.stopMode);
+}
+
+void fake_dsout() {
+  FakeCase& c = *fake;
+  storage::nstxfrf += c.outStxfrf;
+  storage::nstorf += 1;
+}
+
+void fake_dsdyn_begin() {
+  ++fake->beginCalls;
+  rt_config::nrtcf += fake->beginRtcf;
+}
+
+void fake_percent(bool) {
+  ++fake->outputSteps;
+  fake->outputAt.push_back(ctrl::iii);
+}
+
+void AppTest::SetUp() {
+  redirect_ = new wakro::ConsoleRedirect(out_);
+  redirectErr_ = new wakro::ConsoleRedirect(err_, true);
+  wakro::reset_seams();
+  wakro::reset_pointer_records();
+  fake = &case_;
+  wakro::Seams& s = wakro::seams();
+  s.dsdyn = &fake_dsdyn;
+  s.dsout = &fake_dsout;
+  s.dsdyn_begin = &fake_dsdyn_begin;
+  s.wakro_percentcomplete = &fake_percent;
+  exQuolb = nullptr;
+  quolbv3::guisoc = 0;
+  ctrl::nrun = 1;
+  ctrl::mmm = 1;
+  ctrl::firstrun = true;
+  ctrl::multirun = false;
+  ctrl::mruntype = 0;
+  ctrl::mrunctrl = 0;
+  ctrl::not2trace = 0;
+  snpdat::iiisnp = 0;
+  snpdat::newsnp = 0;
+  snpdat::snpinc = 1.0e6;
+  snpdat::tsnap = 1.0e6;
+  outppp::outfil = 0;
+  outppp::snpfil = 0;
+  outppp::pplot = 0.0;
+  outppp::jplt = 0;
+  options::prndim = false;
+  int2::nmat = 0;
+  e_s2::nexc = 0;
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+  misses::imis = 0;
+  assorc::input = "DATA";
+  fnames::inam = "case.map";
+  wakro::run_without_steps = false;
+  ndde::nd10 = 100;
+  ndde::nd27 = ndde::nd28 = ndde::nd29 = ndde::nd30 = 100;
+}
+
+void AppTest::TearDown() {
+  fake = nullptr;
+  wakro::reset_seams();
+  wakro::reset_pointer_records();
+  ndde::deallocate_nd();
+  pf_display::deallocate_pf();
+  std::int32_t status = 0;
+  e_s0::deallocate_ss(status);
+  delete redirectErr_;
+  delete redirect_;
+}
+
+void AppTest::data_start(double delt, double fintim, double print) {
+  assorc::input = "DATA";
+  e_s1::delt = delt;
+  e_s1::fintim = fintim;
+  e_s1::print = print;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : text) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line.push_back(c);
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace app_test

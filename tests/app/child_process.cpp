@@ -1,0 +1,88 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace app_test {
+
+namespace {
+
+std::string temp_name(const char* what) {
+  static int counter = 0;
+  return "/tmp/wakro_app_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter) + "_" + what;
+}
+
+std::string slurp(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
+                           const std::string& stdinFile)
+    : outFile_(temp_name("out")), errFile_(temp_name("err")) {
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  pid_ = fork();
+  if (pid_ != 0) return;
+  // Child: redirect and run.
+  const int in = open(stdinFile.c_str(), O_RDONLY);
+  const int out = open(outFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (in < 0 || out < 0 || err < 0 || chdir(workDir.c_str()) != 0) _exit(127);
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0 && !done_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  std::remove(outFile_.c_str());
+  std::remove(errFile_.c_str());
+}
+
+bool ChildProcess::wait(int timeoutMs) {
+  if (pid_ <= 0) return false;
+  if (done_) return true;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int status = 0;
+    const pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == pid_) {
+      done_ = true;
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > end) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      done_ = true;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+std::string ChildProcess::out() const { return slurp(outFile_); }
+std::string ChildProcess::err() const { return slurp(errFile_); }
+
+}  // namespace app_test

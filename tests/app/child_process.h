@@ -1,0 +1,38 @@
+// Starts the engine executable as a user would: its own working folder, the
+// console input from a file, standard output and error captured in files, and a
+// bounded wait for its end.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace app_test {
+
+class ChildProcess {
+ public:
+  // Starts program with the words (the program path is word 0).
+  ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
+               const std::string& stdinFile = "/dev/null");
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // Waits for the end; false (and the child killed) after the timeout.
+  bool wait(int timeoutMs = 20000);
+  // The exit code after wait(), -1 when it did not exit normally.
+  int exitCode() const { return exitCode_; }
+  std::string out() const;
+  std::string err() const;
+
+ private:
+  pid_t pid_ = -1;
+  int exitCode_ = -1;
+  bool done_ = false;
+  std::string outFile_;
+  std::string errFile_;
+};
+
+}  // namespace app_test

@@ -1,0 +1,210 @@
+// The option parser, option files, the older command-line forms and the
+// library start texts.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/args.h"
+#include "app/entry.h"
+#include "app/link_start.h"
+#include "diag/console.h"
+#include "model/fnames.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+class OptionFile {
+ public:
+  explicit OptionFile(const std::string& text) {
+    static int n = 0;
+    name_ = "/tmp/wakro_app_opts_" + std::to_string(getpid()) + "_" + std::to_string(++n) + ".txt";
+    std::FILE* f = std::fopen(name_.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  ~OptionFile() { std::remove(name_.c_str()); }
+  const std::string& name() const { return name_; }
+  Words words() const {
+    std::FILE* f = std::fopen(name_.c_str(), "r");
+    Words w = wakro::ArgReader::splitFile(f);
+    std::fclose(f);
+    return w;
+  }
+
+ private:
+  std::string name_;
+};
+
+TEST(ArgReader, OptionsTakeTheNextWordWhateverItIs) {
+  wakro::ArgReader a;
+  a.process(Words{"prog", "-v5", "-host", "a", "-host", "-id", "-id", "7", "-standalone", "-out", "o1",
+                  "-outwriter", "w.so", "-locale", "de", "-lumbra", "l.so", "unknown", "-port"});
+  EXPECT_EQ(a.host, "-id");  // the second -host took "-id" as its value
+  EXPECT_EQ(a.id, 7);
+  EXPECT_TRUE(a.standalone);
+  EXPECT_EQ(a.out, "o1");
+  EXPECT_EQ(a.outwriter, "w.so");
+  EXPECT_TRUE(a.hasLocale);
+  EXPECT_EQ(a.locale, "de");
+  EXPECT_TRUE(a.useLumbra);
+  EXPECT_EQ(a.lumbra, "l.so");
+  EXPECT_EQ(a.port, -1);  // -port as the last word has no effect
+  EXPECT_TRUE(a.portValid);
+}
+
+TEST(ArgReader, IdTakesTheLeadingInteger) {
+  wakro::ArgReader a;
+  a.process(Words{"-id", "42abc", "-host", "h1", "-host", "h2"});
+  EXPECT_EQ(a.id, 42);
+  EXPECT_EQ(a.host, "h2");
+  EXPECT_EQ(wakro::leading_integer("  -17x"), -17);
+  EXPECT_EQ(wakro::leading_integer("x1"), 0);
+  EXPECT_EQ(wakro::leading_integer("99999999999"), 2147483647);
+}
+
+TEST(ArgReader, OutputTypeIsAlwaysHandedOn) {
+  wakro::ArgReader a;
+  fnames::iouttype = 5;
+  a.process(Words{"-outtype", "xyz"});
+  EXPECT_EQ(a.outtype, 0);
+  EXPECT_EQ(fnames::iouttype, 0);
+  a.process(Words{"-outtype", "bin"});
+  EXPECT_EQ(fnames::iouttype, 1);
+  a.process(Words{"-outtype", "BIN"});
+  EXPECT_EQ(fnames::iouttype, 1);
+  a.process(Words{"-outtype", "legacy"});
+  EXPECT_EQ(fnames::iouttype, 0);
+}
+
+TEST(ArgReader, PortsOutsideOneTo65535AreInvalid) {
+  struct Case {
+    const char* text;
+    int port;
+    bool valid;
+  };
+  for (const Case& c : {Case{"5000", 5000, true}, Case{"65535", 65535, true}, Case{"1", 1, true},
+                        Case{"-1", -1, true}, Case{"0", 0, false}, Case{"65536", 0, false},
+                        Case{"70000", 0, false}, Case{"abc", 0, false}, Case{"-5", 0, false}}) {
+    wakro::ArgReader a;
+    a.process(Words{"-port", c.text});
+    EXPECT_EQ(a.port, c.port) << c.text;
+    EXPECT_EQ(a.portValid, c.valid) << c.text;
+    EXPECT_EQ(a.portText, c.text);
+  }
+}
+
+TEST(OptionFiles, QuotesBackslashesAndWordsAcrossLines) {
+  EXPECT_EQ(OptionFile("-host \"my host\" -id 7\nabc\"def\"\n").words(),
+            (Words{"-host", "my host", "-id", "7", "abc", "def"}));
+  EXPECT_EQ(OptionFile("a\\\"b \"\" x\\ y \"q\\\"z\"\n").words(), (Words{"a\"b", "", "x y", "q\"z"}));
+  // An open quote carries over: each line ends its word in progress.
+  EXPECT_EQ(OptionFile("\"one two\nthree\" four\r\n\n\n  five\t six  ").words(),
+            (Words{"one two", "three", "four", "five", "six"}));
+}
+
+TEST(OptionFiles, ParsedOptionsMayStandOnDifferentLines) {
+  OptionFile f("-host\n\"far host\"\n-port\n 6000\n");
+  wakro::ArgReader a;
+  a.process(Words{"prog", "-v5", "-config", f.name(), "-id", "3"});
+  EXPECT_EQ(a.host, "far host");
+  EXPECT_EQ(a.port, 6000);
+  EXPECT_EQ(a.id, 3);
+  EXPECT_EQ(a.depth, 0);
+}
+
+TEST(OptionFiles, LimitsOnWordsLinesAndWordLength) {
+  std::string many;
+  for (int k = 1; k <= 300; ++k) {
+    many.append("w").append(std::to_string(k));
+    many.push_back(k % 7 == 0 ? '\n' : ' ');
+  }
+  const Words w = OptionFile(many).words();
+  ASSERT_EQ(w.size(), 256u);
+  EXPECT_EQ(w.back(), "w256");
+
+  const Words longWord = OptionFile("\"" + std::string(1500, 'x') + "\" y\n").words();
+  ASSERT_EQ(longWord.size(), 3u);
+  // The first piece of the line (1023 characters) holds the quote and 1022 x;
+  // the word keeps 1022 of them. The rest of the line is the next piece, still
+  // inside the quote.
+  EXPECT_EQ(longWord[0], std::string(1022, 'x'));
+  EXPECT_EQ(longWord[1], std::string(1500 - 1022, 'x'));
+  EXPECT_EQ(longWord[2], "y");
+}
+
+TEST(OptionFiles, NestingStopsAtTwentyAndMissingFilesAreIgnored) {
+  OptionFile self("-id 9\n");
+  // A file that names itself.
+  OptionFile loop("-config placeholder\n");
+  {
+    std::FILE* f = std::fopen(loop.name().c_str(), "w");
+    std::fprintf(f, "-config %s -id 4\n", loop.name().c_str());
+    std::fclose(f);
+  }
+  wakro::ArgReader a;
+  a.process(Words{"-config", loop.name()});
+  EXPECT_EQ(a.filesOpened, 20);
+  EXPECT_EQ(a.depth, 0);
+  EXPECT_EQ(a.id, 4);
+
+  wakro::ArgReader b;
+  b.process(Words{"-config", "/nonexistent/options.txt", "-config", self.name()});
+  EXPECT_EQ(b.filesOpened, 1);
+  EXPECT_EQ(b.id, 9);
+}
+
+TEST(OlderForms, PositionalWordsAndClientId) {
+  auto parse = [](Words w) {
+    std::vector<const char*> v;
+    for (auto& s : w) v.push_back(s.c_str());
+    return wakro::parse_older_form(static_cast<int>(v.size()), v.data());
+  };
+  auto f = parse({"prog", "-V4", "-v3", "-V2", "-STARTUP:ALONE", "myhost", "70000", "/id", "65537"});
+  EXPECT_TRUE(f.standalone);
+  EXPECT_TRUE(f.gui);
+  EXPECT_EQ(f.host, "myhost");
+  EXPECT_EQ(f.port, 70000 - 65536);
+  EXPECT_EQ(f.clientId, 1);
+  f = parse({"prog", "-startup:alone", "x", "0"});
+  EXPECT_TRUE(f.standalone);
+  EXPECT_FALSE(f.gui);
+  f = parse({"prog", "-v3", "-startup:alone"});
+  EXPECT_TRUE(f.standalone);
+  f = parse({"prog", std::string(300, 'h'), "5000"});
+  EXPECT_EQ(f.host.size(), 127u);
+}
+
+TEST(LinkStart, LibraryStartTextsAreCutToTheirBuffers) {
+  const auto t = wakro::library_start_texts(std::string(400, 'p'), "localhost", 5000, 1);
+  EXPECT_EQ(t[0].size(), 259u);
+  EXPECT_EQ((std::vector<std::string>(t.begin() + 1, t.end())),
+            (std::vector<std::string>{"/API", "TCP", "/HOST", "localhost", "/PORT", "5000", "/ID", "1"}));
+  const auto u = wakro::library_start_texts("p", std::string(300, 'h'), -2147483647, 7);
+  EXPECT_EQ(u[4].size(), 255u);
+  EXPECT_EQ(u[6], "-2147483647");
+  EXPECT_EQ(u[8], "7");
+}
+
+TEST(Locale, RequestedLocaleIsReportedAndNumbersStayInTheCForm) {
+  std::ostringstream out, err;
+  wakro::ConsoleRedirect o(out), e(err, true);
+  setLocaleArgs("");
+  EXPECT_EQ(out.str(), "");
+  setLocaleArgs("no_such_locale_xyz");
+  EXPECT_EQ(out.str(), "Requested locale = no_such_locale_xyz\n");
+  EXPECT_EQ(err.str(), "Warning: Unable to change the locale.\n");
+  out.str("");
+  setLocaleArgs("C");
+  EXPECT_EQ(out.str(), "Requested locale = C\nCurrent locale = C\n");
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  EXPECT_STREQ(std::localeconv()->decimal_point, ".");
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+// The built engine started as a user would: alone with the console answered
+// from a file, against the scripted design environment, with a port nobody
+// listens on, and in the older command-line forms.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app_fixture.h"
+#include "child_process.h"
+#include "support/scripted_peer.h"
+
+#ifndef WAKRO_EXE
+#error "WAKRO_EXE must name the built engine executable"
+#endif
+
+namespace app_test {
+namespace {
+
+using wakro_test::Reader;
+using wakro_test::ScriptedPeer;
+using wakro_test::Watchdog;
+
+const std::string kExe = WAKRO_EXE;
+const std::string kCaseDir = WAKRO_EMPTY_CASE_DIR;
+
+std::string last_line(const std::string& text) {
+  const auto l = lines_of(text);
+  return l.empty() ? std::string() : l.back();
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A port on 127.0.0.1 that nobody listens on.
+int closed_port() {
+  ScriptedPeer peer;
+  const int port = peer.port();
+  peer.closeListener();
+  return port;
+}
+
+TEST(EngineAlone, EmptyCaseRunsToTheExitLine) {
+  Watchdog dog("EngineAlone.EmptyCaseRunsToTheExitLine", 60);
+  ChildProcess p({kExe, "-v5"}, kCaseDir, kCaseDir + "/answers.txt");
+  ASSERT_TRUE(p.wait());
+  const std::string out = p.out();
+  EXPECT_EQ(p.exitCode(), 0) << out << p.err();
+  EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 0");
+  EXPECT_TRUE(contains(out, "Requested locale = english-us\n"));
+  EXPECT_TRUE(contains(out, "    WAKRO(tm)  Version 5.0\n"));
+  EXPECT_TRUE(contains(out, " Name of the map file (case_name.map):\n ****\n * Wakro for Quolb v5: Build# "));
+  EXPECT_TRUE(contains(out, "\n         Input file: empty.map"));
+  EXPECT_TRUE(contains(out, "       Elapsed Time: "));
+  EXPECT_LT(out.find("Wakro for Quolb"), out.find("Input file"));
+  EXPECT_TRUE(p.err().empty()) << p.err();
+}
+
+TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
+  Watchdog dog("EngineAlone.MissingMapFileEndsWithFatalStatus", 60);
+  const std::string answers = "/tmp/wakro_app_missing_" + std::to_string(getpid()) + ".txt";
+  { std::FILE* f = std::fopen(answers.c_str(), "w"); std::fputs("nothere.map\n", f); std::fclose(f); }
+  ChildProcess p({kExe, "-v5"}, kCaseDir, answers);
+  ASSERT_TRUE(p.wait());
+  std::remove(answers.c_str());
+  EXPECT_EQ(p.exitCode(), 2);
+  const std::string out = p.out();
+  EXPECT_TRUE(contains(out, " WAKRO: Error while opening file for read: nothere.map\n"));
+  EXPECT_TRUE(contains(out, " ERROR: Abnormal termination of WAKRO by READDATA    \n"));
+  EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 2000");
+}
+
+TEST(EngineAlone, PortWithoutListenerFailsWithStatusOne) {
+  Watchdog dog("EngineAlone.PortWithoutListenerFailsWithStatusOne", 60);
+  const std::string port = std::to_string(closed_port());
+  ChildProcess p({kExe, "-v5", "-port", port, "-locale", "C"}, kCaseDir);
+  ASSERT_TRUE(p.wait());
+  EXPECT_EQ(p.exitCode(), 1);
+  const std::string err = p.err();
+  EXPECT_TRUE(contains(err, kExe + ": Connection refused\n")) << err;
+  EXPECT_EQ(last_line(err), "Failed to connect to localhost:" + port);
+  const std::string out = p.out();
+  EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 1");
+  EXPECT_FALSE(contains(out, "Wakro for Quolb"));
+  EXPECT_TRUE(contains(out, "Requested locale = C\n"));
+}
+
+TEST(EngineAlone, PortOutsideTheValidRangeIsRefused) {
+  Watchdog dog("EngineAlone.PortOutsideTheValidRangeIsRefused", 60);
+  for (const char* bad : {"70000", "0", "abc"}) {
+    ChildProcess p({kExe, "-v5", "-locale", "C", "-port", bad}, kCaseDir);
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 1) << bad;
+    EXPECT_EQ(p.err(), std::string("Invalid port number '") + bad + "': a port is 1 to 65535.\n");
+    EXPECT_EQ(last_line(p.out()), kExe + " exiting.  Status code = 1");
+  }
+}
+
+TEST(EngineAlone, HostAndPortWithoutLocaleRunAlone) {
+  Watchdog dog("EngineAlone.HostAndPortWithoutLocaleRunAlone", 60);
+  const std::string port = std::to_string(closed_port());
+  ChildProcess p({kExe, "-V5", "-host", "localhost", "-port", port}, kCaseDir, kCaseDir + "/answers.txt");
+  ASSERT_TRUE(p.wait());
+  EXPECT_EQ(p.exitCode(), 0) << p.err();
+  EXPECT_EQ(last_line(p.out()), kExe + " exiting.  Status code = 0");
+}
+
+TEST(EngineOlderForms, IncompatibleLinkNothingAndStandalone) {
+  Watchdog dog("EngineOlderForms", 60);
+  {
+    ChildProcess p({kExe, "-v4", "myhost", "5000"}, kCaseDir);
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.out(), kExe + " exiting. Incompatible WAKRO library. ");
+  }
+  {
+    ChildProcess p({kExe, "whatever"}, kCaseDir);
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.out(), "");
+  }
+  {
+    ChildProcess p({kExe, "-startup:alone"}, kCaseDir, kCaseDir + "/answers.txt");
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 0);
+    const std::string out = p.out();
+    EXPECT_FALSE(contains(out, "exiting"));
+    EXPECT_TRUE(contains(out, "\n         Start Date: "));
+    EXPECT_TRUE(contains(out, "       Elapsed Time: "));
+    EXPECT_FALSE(contains(out, "Requested locale"));
+  }
+}
+
+// ---------------------------------------------------------------- with the peer
+
+std::vector<std::int32_t> ints(Reader& r, int n) {
+  std::vector<std::int32_t> v;
+  for (int k = 0; k < n; ++k) v.push_back(r.i());
+  return v;
+}
+
+class EngineLinked : public ::testing::Test {
+ protected:
+  void start(std::vector<std::string> extra = {}) {
+    std::vector<std::string> words = {kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())};
+    words.insert(words.end(), extra.begin(), extra.end());
+    child_ = std::make_unique<ChildProcess>(words, kCaseDir);
+    ASSERT_TRUE(peer_.accept(10000));
+    ASSERT_TRUE(peer_.sendKey());
+  }
+  Reader frame() {
+    auto f = peer_.recvFrame(10000);
+    if (!f) {
+      ADD_FAILURE() << "no frame from the engine";
+      return Reader({}, false);
+    }
+    return *f;
+  }
+  void send(const wakro_test::Frame& f) { ASSERT_TRUE(peer_.sendFrame(f)); }
+  wakro_test::Frame f() { return peer_.frame(); }
+
+  // The dialogue naming the empty case, then hello's three catalogue messages.
+  void dialogue_and_hello(std::vector<wakro_test::Frame> more = {}) {
+    send(f().i(10).s("empty.map"));
+    for (const auto& m : more) send(m);
+    send(f().i(19));
+    Reader version = frame();
+    EXPECT_EQ(ints(version, 3), (std::vector<std::int32_t>{5, 1, 2}));
+    Reader date = frame();
+    EXPECT_EQ(ints(date, 3), (std::vector<std::int32_t>{5, 5, 83}));
+    Reader time = frame();
+    EXPECT_EQ(ints(time, 3), (std::vector<std::int32_t>{5, 5, 84}));
+  }
+  void run_start(std::int32_t nrun, std::int32_t run) {
+    Reader start = frame();
+    EXPECT_EQ(start.i(), 2);
+    EXPECT_EQ(start.i(), 0);   // output channels of the empty case
+    EXPECT_EQ(start.i(), 4);   // 20 steps / 5 steps per output
+    EXPECT_EQ(start.i(), nrun);
+    EXPECT_EQ(start.i(), run);
+    EXPECT_EQ(start.i(), 1);   // engine id
+    char host[256] = {};
+    gethostname(host, sizeof host);
+    std::string expected(host);
+    expected = expected.substr(0, expected.find('.'));
+    if (expected.size() >= 16) expected.clear();
+    EXPECT_EQ(start.s(), expected);
+    EXPECT_TRUE(start.atEnd());
+    Reader interval = frame();
+    EXPECT_EQ(interval.i(), 20);
+    EXPECT_DOUBLE_EQ(interval.d(), 250.0);
+    EXPECT_TRUE(interval.atEnd());
+  }
+  // The stand-in handler answers [1, 0] with the step number and the time of
+  // the step that ran last.
+  void expect_step_report(std::int32_t step, double time) {
+    send(f().i(1).i(0));
+    Reader r = frame();
+    EXPECT_EQ(r.i(), 4);
+    EXPECT_EQ(r.i(), step);
+    EXPECT_DOUBLE_EQ(r.d(), time);
+  }
+  void goodby_and_close() {
+    for (int code : {85, 87, 86}) {
+      Reader r = frame();
+      EXPECT_EQ(ints(r, 3), (std::vector<std::int32_t>{5, 5, code}));
+    }
+    Reader close = frame();
+    EXPECT_EQ(close.i(), -999);
+    EXPECT_TRUE(close.atEnd());
+    send(f().i(7).i(1));
+    send(f().i(-999));
+    ASSERT_TRUE(child_->wait());
+  }
+
+  ScriptedPeer peer_;
+  std::unique_ptr<ChildProcess> child_;
+};
+
+TEST_F(EngineLinked, PacedRunWithStopAndClosingExchange) {
+  Watchdog dog("EngineLinked.PacedRunWithStopAndClosingExchange", 60);
+  start();
+  dialogue_and_hello();
+  run_start(1, 1);
+
+  // Five steps granted: the engine runs steps 0..4 and waits at step 5.
+  send(f().i(1).i(5));
+  expect_step_report(5, 4 * 50e-6);
+  // Stop: the warning, then steps 5 and 6 (the last) run.
+  send(f().i(0));
+  Reader warning = frame();
+  EXPECT_EQ(ints(warning, 5), (std::vector<std::int32_t>{14, 0, 0, 1, 1}));
+  EXPECT_EQ(warning.s(), "Simulation ending on user request.");
+  Reader end = frame();
+  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_TRUE(end.atEnd());
+  // At the end-of-run wait the step counter is past the last step, 6.
+  expect_step_report(7, 6 * 50e-6);
+  send(f().i(22).i(0));
+  goodby_and_close();
+  EXPECT_EQ(child_->exitCode(), 0) << child_->err();
+  EXPECT_EQ(last_line(child_->out()), kExe + " exiting.  Status code = 0");
+}
+
+TEST_F(EngineLinked, GrantsCoverTheWholeRunOfTwentyOneSteps) {
+  Watchdog dog("EngineLinked.GrantsCoverTheWholeRun", 60);
+  // A communication library that cannot be loaded falls back to TCP.
+  start({"-lumbra", "/nonexistent/libcommunication.so"});
+  dialogue_and_hello();
+  run_start(1, 1);
+  send(f().i(1).i(20));
+  expect_step_report(20, 19 * 50e-6);  // steps 0..19 ran; step 20 waits
+  send(f().i(1).i(1));
+  Reader end = frame();
+  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 0, 0}));
+  send(f().i(22).i(0));
+  goodby_and_close();
+  EXPECT_EQ(child_->exitCode(), 0);
+}
+
+TEST_F(EngineLinked, StopAtEndOfFirstOfTwoRunsAbortsTheRunSet) {
+  Watchdog dog("EngineLinked.StopAtEndOfFirstOfTwoRuns", 60);
+  start();
+  dialogue_and_hello({f().i(16).i(2).s("mr")});
+  run_start(2, 1);
+  send(f().i(1).i(100));
+  Reader end = frame();
+  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 1, 0}));  // a further run follows
+  send(f().i(0));
+  goodby_and_close();
+  EXPECT_EQ(child_->exitCode(), 0);
+  const std::string out = child_->out();
+  EXPECT_TRUE(contains(out, " WARNING: Quolb aborted WAKRO on run           1  of           2\n")) << out;
+  EXPECT_FALSE(contains(out, "Run #     2"));
+}
+
+TEST_F(EngineLinked, PeerClosingDuringTheRunEndsTheProcess) {
+  Watchdog dog("EngineLinked.PeerClosingDuringTheRun", 60);
+  start();
+  dialogue_and_hello();
+  run_start(1, 1);
+  peer_.closeClient();
+  ASSERT_TRUE(child_->wait());
+  EXPECT_EQ(child_->exitCode(), 1);
+  const std::string out = child_->out();
+  EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 1");
+  EXPECT_TRUE(contains(out, "\n         Input file: empty.map"));  // the end report still ran
+  const std::string err = child_->err();
+  EXPECT_TRUE(contains(err, "Exchange Error: Unexpected closure of transport mechanism.\n")) << err;
+  EXPECT_EQ(last_line(err), "The link to the design environment closed before the closing exchange.");
+}
+
+}  // namespace
+}  // namespace app_test

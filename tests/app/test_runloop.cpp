@@ -1,0 +1,505 @@
+// The run loop, the per-run initialisation, stop requests, the display throttle
+// and the driver run in-process with a fake case.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/driver.h"
+#include "app/runloop.h"
+#include "app/stoprun.h"
+#include "app_fixture.h"
+#include "link/exchange_tcp.h"
+#include "model/fatal.h"
+#include "model/pmr_consolidate.h"
+#include "support/scripted_peer.h"
+#include "model/e_warn.h"
+#include "model/harm_cus_com.h"
+#include "model/misses.h"
+#include "model/versin.h"
+
+namespace app_test {
+namespace {
+
+class RunLoopTest : public AppTest {
+ protected:
+  int run(bool gui = false) {
+    try {
+      wakro_initcom();
+      bool v5 = true;
+      std::int32_t abort = 0;
+      wakro_runloop(v5, gui, abort);
+      abort_ = abort;
+    } catch (const wakro::FatalExit& e) {
+      return e.status();
+    }
+    return -1;
+  }
+  std::vector<std::string> lines() const { return lines_of(out_.str()); }
+  std::int32_t abort_ = 0;
+};
+
+std::vector<std::int32_t> range(std::int32_t first, std::int32_t last, std::int32_t by = 1) {
+  std::vector<std::int32_t> v;
+  for (std::int32_t k = first; k <= last; k += by) v.push_back(k);
+  return v;
+}
+
+TEST_F(RunLoopTest, DataStartRunsNdeltPlusOneStepsWithOutputEveryFifth) {
+  data_start(50e-6, 1e-3, 250e-6);
+  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(ctrl::ndelt, 20);
+  EXPECT_EQ(case_.dynSteps, range(0, 20));
+  EXPECT_EQ(case_.outputAt, range(0, 20, 5));
+  EXPECT_EQ(case_.beginCalls, 1);
+  EXPECT_EQ(case_.lastStepAt, (std::vector<std::int32_t>{20}));
+  for (std::size_t k = 0; k < case_.dynTimes.size(); ++k)
+    EXPECT_DOUBLE_EQ(case_.dynTimes[k], 50e-6 * static_cast<double>(k));
+  EXPECT_FALSE(e_s1::laststep && e_s1::firststep);
+}
+
+TEST_F(RunLoopTest, OutputIntervalOfOneStepMakesEveryStepAnOutputStep) {
+  data_start(0.25, 2.0, 0.25);
+  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(case_.outputAt, range(0, 8));
+}
+
+TEST_F(RunLoopTest, OutputIntervalBelowTimeStepIsRaisedToIt) {
+  data_start(0.25, 1.0, 0.1);
+  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(e_s1::print, 0.25);
+  EXPECT_EQ(case_.outputAt, range(0, 4));
+}
+
+TEST_F(RunLoopTest, StopRequestTakesEffectAtTheNextStep) {
+  data_start(0.5, 10.0, 0.5);
+  case_.stopAtStep = 7;
+  EXPECT_EQ(run(), -1);
+  EXPECT_EQ(case_.dynSteps, range(0, 8));
+  EXPECT_EQ(case_.lastStepAt, (std::vector<std::int32_t>{8}));
+  EXPECT_EQ(lines().back(), " ***WARN*** Run ending on user request.");
+}
+
+TEST_F(RunLoopTest, SnapshotStartRunsTheRemainingStepsWithoutBeginPass) {
+  e_s1::delt = 50e-6;
+  e_s1::fintim = 0.1;
+  e_s1::print = 50e-6;
+  snpdat::iiisnp = 1000;
+  assorc::input = "SNAP";
+  storage::nstorf = 4;  // as a snapshot of this case restores it
+  EXPECT_EQ(run(), -1);
+  EXPECT_DOUBLE_EQ(e_s1::fintim, 0.15);
+  EXPECT_EQ(ctrl::ndelt, 1999);
+  ASSERT_EQ(case_.dynSteps.size(), 2000u);
+  EXPECT_EQ(case_.dynSteps.front(), 1001);
+  EXPECT_EQ(case_.dynSteps.back(), 3000);
+  EXPECT_EQ(case_.beginCalls, 0);
+}
+
+TEST_F(RunLoopTest, SnapshotOfAnotherCaseFailsAtTheEndOfItsFirstStep) {
+  e_s1::delt = 0.5;
+  e_s1::fintim = 5.0;
+  e_s1::print = 0.5;
+  snpdat::iiisnp = 3;
+  assorc::input = "SNAP";
+  storage::nstorf = 7;
+  EXPECT_EQ(run(), 2000);
+  EXPECT_EQ(case_.dynSteps, (std::vector<std::int32_t>{4}));
+  bool found = false;
+  for (const auto& l : lines()) found = found || l == "  NSTORF  =         7             4";
+  EXPECT_TRUE(found);
+}
+
+TEST_F(RunLoopTest, SnapshotAtOrBeyondFinishTimeRunsNoStep) {
+  e_s1::delt = 0.5;
+  e_s1::fintim = 0.2;  // the snapshot's 10 steps are added: 5.2 s, 10 steps in all
+  e_s1::print = 0.5;
+  snpdat::iiisnp = 10;
+  assorc::input = "SNAP";
+  EXPECT_EQ(run(), -1);
+  EXPECT_TRUE(case_.dynSteps.empty());
+  EXPECT_EQ(ctrl::ndelt, 0);
+  ASSERT_FALSE(lines().empty());
+  EXPECT_EQ(lines().back(),
+            " ***WARN*** The snapshot lies at or beyond the finish time: no step is run.");
+}
+
+TEST_F(RunLoopTest, StepCountLimitIsExactAndCheckedOnEveryRun) {
+  e_s1::delt = 1e-6;
+  e_s1::fintim = 1e-6 * 2147483647.0;
+  wakro_initcom();
+  EXPECT_EQ(ctrl::ndelt, 2147483647);
+
+  const std::vector<std::string> expected = {
+      " ***ERROR** Duration of run is too long for the selected time step. ",
+      " ***ERROR** Increase the solution time step or reduce the duration of run. "};
+  for (std::int32_t run : {1, 2}) {
+    out_.str("");
+    ctrl::mmm = run;
+    ctrl::nrun = 2;
+    e_s1::fintim = std::nextafter(1e-6 * 2147483647.0, 1.0e9);
+    EXPECT_THROW(wakro_initcom(), wakro::FatalExit) << "run " << run;
+    const auto l = lines();
+    ASSERT_GE(l.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(l.begin(), l.begin() + 2), expected);
+    bool tag = false;
+    for (const auto& s : l) tag = tag || s == " ERROR: Abnormal termination of WAKRO by INITCOM     ";
+    EXPECT_TRUE(tag);
+  }
+}
+
+TEST_F(RunLoopTest, ZeroTimeStepIsRefusedBeforeDividing) {
+  e_s1::delt = 0.0;
+  e_s1::fintim = 1.0;
+  try {
+    wakro_initcom();
+    FAIL() << "no fatal exit";
+  } catch (const wakro::FatalExit& e) {
+    EXPECT_EQ(e.status(), 2000);
+  }
+  EXPECT_EQ(lines().front(), " ***ERROR** The solution time step is zero or negative. ");
+}
+
+TEST_F(RunLoopTest, InitcomWarnsOncePerSubsystemAboutTooManySnapshots) {
+  int2::ntriang.allocate(3);
+  int2::ntriang.fill(9);
+  int2::nmat = 3;
+  e_s1::delt = 50e-6;
+  e_s1::fintim = 0.1;
+  snpdat::newsnp = 1;
+  snpdat::snpinc = 0.009;
+  harm_cus_com1::comp_indx = 4;
+  harm_cus_com::ctype(100) = 2;
+  wakro_initcom();
+  EXPECT_EQ(lines(), std::vector<std::string>(3, " Warning: Too many snapshots"));
+  EXPECT_EQ(int2::ntriang(3), 0);
+  EXPECT_EQ(harm_cus_com1::comp_indx, 0);
+  EXPECT_EQ(harm_cus_com::ctype(100), 0);
+
+  // A zero interval schedules nothing and divides by nothing.
+  out_.str("");
+  snpdat::snpinc = 0.0;
+  wakro_initcom();
+  EXPECT_TRUE(lines().empty());
+}
+
+TEST_F(RunLoopTest, ChkstepTakesANewOutputIntervalWithoutRestartingTheCount) {
+  e_s1::delt = 0.5;
+  double print = 2.0, saved = 2.0;
+  std::int32_t counter = 3, spo = 4, poll = 9, output = 9;
+  wakro_chkstep(print, saved, counter, spo, poll, output);
+  EXPECT_EQ(output, 1);
+  EXPECT_EQ(poll, 0);
+  EXPECT_EQ(counter, 0);
+  wakro_chkstep(print, saved, counter, spo, poll, output);
+  EXPECT_EQ(output, 0);
+  EXPECT_EQ(counter, 1);
+  print = 1.0;  // two steps per output from now on
+  wakro_chkstep(print, saved, counter, spo, poll, output);
+  EXPECT_EQ(spo, 2);
+  EXPECT_EQ(saved, 1.0);
+  EXPECT_EQ(output, 1);
+  EXPECT_EQ(counter, 0);
+}
+
+TEST_F(RunLoopTest, StopRunModesAndTheirWarnings) {
+  ctrl::iii = 5;
+  run_loop::lasttsn = 20;
+  ctrl::mmm = 2;
+  ctrl::nrun = 3;
+  wakro_stoprun(0);
+  EXPECT_EQ(run_loop::lasttsn, 6);
+  EXPECT_EQ(lines(), (std::vector<std::string>{" ***WARN*** Run ending on user request.",
+                                               " ***WARN***  Continuing with next run."}));
+  // Again in the same step: nothing.
+  out_.str("");
+  wakro_stoprun(0);
+  wakro_stoprun(1);
+  EXPECT_TRUE(out_.str().empty());
+  EXPECT_EQ(ctrl::nrun, 3);
+
+  run_loop::lasttsn = 20;
+  wakro_stoprun(1);
+  EXPECT_EQ(ctrl::nrun, 2);
+  EXPECT_EQ(lines(), (std::vector<std::string>{" ***WARN*** Simulation ending on user request."}));
+
+  out_.str("");
+  ctrl::nrun = 3;
+  ctrl::mruntype = 2;
+  run_loop::lasttsn = 20;
+  wakro_stoprun(1);
+  EXPECT_EQ(ctrl::nrun, 3);
+  EXPECT_EQ(run_loop::lasttsn, 6);
+  EXPECT_EQ(lines(), (std::vector<std::string>{
+                         " ***WARN*** Run ending on user request.",
+                         " ***WARN***  Continuing with next run. ",
+                         " ***WARN*** Slave simulations cannot finish without Master's consent."}));
+
+  // The engine's own request clears the component ids first.
+  out_.str("");
+  e_warn::comp_id1 = 7;
+  e_warn::comp_id2 = 3;
+  ctrl::mruntype = 0;
+  run_loop::lasttsn = 20;
+  ctrl::mmm = ctrl::nrun = 1;
+  wakro_stoprun1(0);
+  EXPECT_EQ(e_warn::comp_id1, 0);
+  EXPECT_EQ(lines(), (std::vector<std::string>{" ***WARN*** Run ending on user request."}));
+}
+
+TEST_F(RunLoopTest, UserStopEndsTheProcessWithFourErrorLines) {
+  EXPECT_THROW(wakro_stop(), wakro::FatalExit);
+  const auto l = lines();
+  ASSERT_GE(l.size(), 5u);
+  EXPECT_EQ(l[0], " ***ERROR** ERROR: WAKRO is Terminated by a User-Written Routine. ");
+  EXPECT_EQ(l[3], " ***ERROR** calling this routine.");
+  bool tag = false;
+  for (const auto& s : l) tag = tag || s == " ERROR: Abnormal termination of WAKRO by WAKRO_STOP  ";
+  EXPECT_TRUE(tag);
+}
+
+double clock_value = 0.0;
+double fake_clock() { return clock_value; }
+
+TEST_F(RunLoopTest, DisplayThrottleRefreshesEveryTenthOfTheRunAndOnTheLastStep) {
+  wakro::time_of_day_hhmmss = &fake_clock;
+  clock_value = 120000.0;
+  ctrl::ndelt = 1000;
+  snpdat::iiisnp = 0;
+  std::vector<std::int32_t> refreshed;
+  for (std::int32_t k = 0; k <= 1000; ++k) {
+    ctrl::iii = k;
+    e_s1::firststep = k == 0;
+    e_s1::laststep = k == 1000;
+    if (g_updat(1.0e9)) refreshed.push_back(k);
+  }
+  EXPECT_EQ(refreshed, range(0, 1000, 100));
+
+  // Few steps: every step. A clock that passed midnight: refresh.
+  ctrl::ndelt = 5;
+  ctrl::iii = 3;
+  e_s1::firststep = false;
+  e_s1::laststep = false;
+  EXPECT_TRUE(g_updat(1.0e9));
+  ctrl::ndelt = 1000;
+  ctrl::iii = 7;
+  clock_value = 5.0;
+  EXPECT_TRUE(g_updat(1.0e9));
+  EXPECT_FALSE(g_updat(1.0e9));
+  clock_value = 7.5;
+  EXPECT_TRUE(g_updat(2.0));
+  wakro::time_of_day_hhmmss = nullptr;
+}
+
+TEST(ElapsedTime, BorrowsFieldByFieldAndWrapsAtMidnight) {
+  const DateTime8 start{2026, 1, 1, 0, 23, 59, 59, 900};
+  const DateTime8 now{2026, 1, 2, 0, 0, 0, 0, 100};
+  EXPECT_EQ(wakro::elapsed_time(start, now), (std::array<std::int32_t, 4>{0, 0, 0, 200}));
+  const DateTime8 later{2026, 1, 2, 0, 0, 1, 2, 3};
+  EXPECT_EQ(wakro::elapsed_time(start, later), (std::array<std::int32_t, 4>{0, 1, 2, 103}));
+}
+
+// ---------------------------------------------------------------- the driver
+
+void fixed_clock(DateTime8& t) { t = {2026, 3, 4, 60, 5, 6, 7, 8}; }
+void no_run_dialog() { ctrl::nrun = 0; }
+int reads = 0;
+void count_read() {
+  ++reads;
+  e_s1::delt = 0.5;
+  e_s1::fintim = 1.0;
+  e_s1::print = 0.5;
+}
+void two_runs_dialog() {
+  ctrl::nrun = 2;
+  ctrl::multirun = true;
+}
+// Grants steps during the run and stops the run set at the end of the run.
+void stop_at_end(std::int32_t& allowance, std::int32_t& answer) {
+  allowance = 1000;
+  answer = ctrl::iii > run_loop::lasttsn ? 1 : 0;
+}
+
+class DriverTest : public RunLoopTest {
+ protected:
+  void SetUp() override {
+    RunLoopTest::SetUp();
+    wakro::date_and_time = &fixed_clock;
+    reads = 0;
+    wakro::seams().readdata = &count_read;
+  }
+  void TearDown() override {
+    wakro::date_and_time = nullptr;
+    RunLoopTest::TearDown();
+  }
+  void drive(bool version5, bool gui) {
+    wakro::FixedText<128> host("localhost");
+    std::int32_t port = -1, id = 1;
+    wakro_driver(version5, gui, host, port, id);
+  }
+};
+
+TEST_F(DriverTest, NoRunStillWritesBannerAndEndReport) {
+  wakro::seams().dialog = &no_run_dialog;
+  drive(false, false);
+  EXPECT_EQ(reads, 0);
+  EXPECT_TRUE(case_.dynSteps.empty());
+  const std::string text = out_.str();
+  const std::string banner = " ****\n * Wakro for Quolb v5: " + versin::vername.str() + "\n ****\n";
+  EXPECT_NE(text.find(banner), std::string::npos) << text;
+  EXPECT_NE(text.find(" WAKRO AC & DC Simulation run on 2026-03-04\n"), std::string::npos);
+  EXPECT_NE(text.find(" The Current Time is  05:06:07\n"), std::string::npos);
+  const std::string end =
+      "\n         Input file: case.map" + std::string(26, ' ') + "\n"
+      "\n         Start Date: 2026-03-04\n"
+      "         Start Time: 05:06:07\n"
+      "          Stop Time: 05:06:07\n"
+      "       Elapsed Time: 00:00:00.000\n\n\n";
+  ASSERT_GE(text.size(), end.size());
+  EXPECT_EQ(text.substr(text.size() - end.size()), end);
+  EXPECT_LT(text.find("Wakro for Quolb"), text.find("Input file"));
+}
+
+TEST_F(DriverTest, StopAtEndOfFirstOfTwoRunsWritesTheAbortNotice) {
+  wakro::seams().dialogv3 = &two_runs_dialog;
+  wakro::seams().getmsgv3 = &stop_at_end;
+  drive(true, true);
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(case_.dynSteps, range(0, 2));
+  const std::string notice =
+      " \n"
+      " ***************************************************\n"
+      " WARNING: Quolb aborted WAKRO on run           1  of           2\n"
+      " WAKRO did not close Multiple-run output file(s).\n"
+      " This may cause file system error on next run.\n"
+      " ***************************************************\n"
+      " \n";
+  const std::string text = out_.str();
+  EXPECT_NE(text.find(notice), std::string::npos) << text;
+  EXPECT_NE(text.find("\n=> WAKRO Run #     1 of     2 Started...\n"), std::string::npos);
+  EXPECT_EQ(text.find("Completed run #"), std::string::npos);  // not written with the link
+  // The stop after the last step moves no step, so the run count stays; the
+  // abort flag alone ends the run set.
+  EXPECT_EQ(ctrl::nrun, 2);
+}
+
+TEST_F(DriverTest, MultipleRunsAloneReadTheCaseEachRun) {
+  wakro::seams().dialog = &two_runs_dialog;
+  drive(false, false);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(case_.dynSteps.size(), 6u);
+  EXPECT_EQ(case_.beginCalls, 2);
+  const std::string text = out_.str();
+  const auto first = text.find("=> WAKRO Run #     1 of     2 Started...");
+  const auto done1 = text.find("=> Completed run #     1 of     2");
+  const auto second = text.find("=> WAKRO Run #     2 of     2 Started...");
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_NE(done1, std::string::npos);
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_LT(first, done1);
+  EXPECT_LT(done1, second);
+  EXPECT_NE(text.find("Multiple run output: mrun"), std::string::npos);
+}
+
+std::vector<std::string> consolidation_calls;
+void record_mrun() { consolidation_calls.push_back("mrun"); }
+void record_extra(std::int32_t unit, const wakro::FixedText<30>& name) {
+  consolidation_calls.push_back("extra " + std::to_string(unit) + " " + std::string(name.trimmed()));
+}
+void record_stats(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t e,
+                  std::int32_t f, std::string_view name) {
+  consolidation_calls.push_back("stats " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) +
+                                " " + std::to_string(d) + " " + std::to_string(e) + " " + std::to_string(f) + " " +
+                                std::string(wakro::trim_right(name)));
+}
+void grant_and_continue(std::int32_t& allowance, std::int32_t& answer) {
+  allowance = 1000;
+  answer = ctrl::iii > run_loop::lasttsn ? 2 : 0;
+}
+
+// The start-up dialogue of the last rank of a parallel multiple run, with one
+// multiple-run file and one extra recording file.
+void last_rank_dialogue() {
+  using namespace pmr_consolidate;
+  ctrl::rank = 2;
+  pmr_count = 2;
+  pmr_mrun = 1;
+  pmr_mrun_filename = "mr";
+  pmr_mrun_nv = 3;
+  pmr_mrun_nm = 5;
+  pmr_mrun_ndiv = 20;
+  lpmr_extra_files = 1;
+  num_entries = 1;
+  FileEntry& e = file_list(1);
+  e.in_use = 1;
+  e.name = "rec";
+  e.unit = 33;
+  e.nvalues = 4;
+}
+
+TEST_F(DriverTest, LastRankAsksUntilAllRanksAreDoneThenConsolidates) {
+  wakro_test::Watchdog dog("DriverTest.LastRankConsolidates", 30);
+  wakro_test::ScriptedPeer peer;
+  auto* link = new ExchangeTcp();
+  ASSERT_TRUE(link->Connect("localhost", peer.port()));
+  ASSERT_TRUE(peer.accept());
+  ASSERT_TRUE(peer.sendKey());
+  exQuolb = link;
+  // The answers wait in the socket: not yet (32, 0), then done (32, 1).
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(0)));
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(1)));
+
+  consolidation_calls.clear();
+  wakro::Seams& s = wakro::seams();
+  s.dialogv3 = &last_rank_dialogue;
+  s.getmsgv3 = &grant_and_continue;
+  s.pmr_mrun_consolidate = &record_mrun;
+  s.pmr_mrun_extrafiles_consolidate = &record_extra;
+  s.mrunxtrafiles_statistics = &record_stats;
+  drive(true, true);
+  delete exQuolb;
+  exQuolb = nullptr;
+  quolbv3::guisoc = 0;
+  ctrl::rank = 0;
+  pmr_consolidate::pmr_count = 0;
+
+  EXPECT_EQ(consolidation_calls, (std::vector<std::string>{"mrun", "stats 1 3 5 1 20 0 mr", "extra 33 rec",
+                                                           "stats 1 0 4 33 10 -1 rec"}));
+  int requests = 0;
+  for (;;) {
+    auto f = peer.recvFrame(500);
+    if (!f) break;
+    const std::int32_t tag = f->i();
+    if (tag == 21) {
+      ++requests;
+      EXPECT_TRUE(f->atEnd());
+    }
+  }
+  EXPECT_EQ(requests, 2);
+}
+
+TEST_F(DriverTest, AnyOtherAnswerSkipsTheConsolidation) {
+  wakro_test::Watchdog dog("DriverTest.AnyOtherAnswerSkips", 30);
+  wakro_test::ScriptedPeer peer;
+  auto* link = new ExchangeTcp();
+  ASSERT_TRUE(link->Connect("localhost", peer.port()));
+  ASSERT_TRUE(peer.accept());
+  ASSERT_TRUE(peer.sendKey());
+  exQuolb = link;
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(33)));
+  consolidation_calls.clear();
+  wakro::Seams& s = wakro::seams();
+  s.dialogv3 = &last_rank_dialogue;
+  s.getmsgv3 = &grant_and_continue;
+  s.pmr_mrun_consolidate = &record_mrun;
+  s.mrunxtrafiles_statistics = &record_stats;
+  drive(true, true);
+  delete exQuolb;
+  exQuolb = nullptr;
+  quolbv3::guisoc = 0;
+  ctrl::rank = 0;
+  pmr_consolidate::pmr_count = 0;
+  EXPECT_TRUE(consolidation_calls.empty());
+}
+
+}  // namespace
+}  // namespace app_test
