@@ -1,0 +1,146 @@
+// rdcmnt, wakro_nextkey and wakro_gotosection: the line reader and the two
+// routines that move through sections with it.
+#include "input/linereader.h"
+
+#include <string>
+
+#include "diag/listout.h"
+#include "diag/quit.h"
+#include "input/units.h"
+#include "input/words.h"
+#include "model/fnames.h"
+#include "model/options.h"
+
+namespace {
+
+// While wakro_gotosection searches, an ENDPAGE of the searched file (or of a file
+// below it) ends the search instead of handing the reads to the file below,
+// whose sections belong to somebody else. 0: no search running.
+std::int32_t g_search_unit = 0;
+
+// The last rdcmnt stopped at a data line.
+bool g_at_data = false;
+
+[[noreturn]] void end_of_file() {
+  wakro::ListLine() << "End_Of_File while reading data file " << fnames::filename.view();
+  wakro_quit("RDCMNT", 1);
+}
+
+[[noreturn]] void read_error() {
+  wakro::ListLine() << "Error Reading Unit# " << fnames::iunit;
+  wakro::ListLine() << "Likely file names are: " << fnames::filename.view() << fnames::tnam.view();
+  wakro_quit("RDCMNT", 1);
+}
+
+void open_include(const Line72& line) {
+  const Line72 name = wakro_inclname(line);
+  if (name.is_blank()) {
+    wakro::ListLine() << "INCLUDE line without a file name";
+    wakro_quit("RDCMNT", 1);
+  }
+  const std::int32_t depth = wakro::unit_include_depth(fnames::iunit) + 1;
+  if (depth > kMaxIncludeDepth) {
+    wakro::ListLine() << "WAKRO: INCLUDE nesting too deep: " << name.trimmed();
+    wakro_quit("RDCMNT", 1);
+  }
+  fnames::section = "INCLUDE:";
+  fnames::filename = name;
+  wakro_openfile();
+  wakro::detail::set_include_depth(depth);
+}
+
+bool is_comment(const Line72& line, const Line72& key) {
+  return line[0] == 'C' || line[0] == 'c' || key[0] == '!' || key[0] == '/' || key.is_blank();
+}
+
+}  // namespace
+
+bool rdcmnt_at_data() { return g_at_data; }
+
+bool rdcmnt_in_section(const wakro::FixedText<72>& key) {
+  return g_at_data && fnames::section == key;
+}
+
+void rdcmnt() {
+  g_at_data = false;
+  for (;;) {
+    Line72 line;
+    const wakro::ReadStatus st = wakro::read_line72(line);
+    if (st == wakro::ReadStatus::end) end_of_file();
+    if (st == wakro::ReadStatus::error) read_error();
+    if (options::echo) wakro::ListLine() << line.view();
+    fnames::dumlin = line;
+
+    const Line72 key = wakro_firstwrd(line);
+    if (key == "ENDPAGE" || key == "ENDPAGE:") {
+      fnames::section = "ENDPAGE:";
+      if (g_search_unit > 0 && fnames::iunit <= g_search_unit) return;
+      wakro_closefile();
+      continue;
+    }
+    if (key == "ENDCASE" || key == "ENDCASE:") {
+      fnames::section = "ENDCASE:";
+      return;
+    }
+    if (key.view().substr(0, 7) == "ENDFILE") {
+      fnames::section = "ENDFILE:";
+      return;
+    }
+    if (key == "INCLUDE") {
+      if (fnames::section == "NEXTKEY:") continue;
+      open_include(line);
+      return;
+    }
+    if (key == "MAP:") {
+      fnames::section = "MAP:";
+      fnames::filename = wakro_secondwrd(line);
+      return;
+    }
+    if (wakro_sectname(key)) {
+      fnames::section = key;
+      return;
+    }
+    if (is_comment(line, key)) continue;
+    wakro::step_back(fnames::iunit);
+    g_at_data = true;
+    return;
+  }
+}
+
+void wakro_nextkey() {
+  fnames::section = "NEXTKEY:";
+  for (;;) {
+    rdcmnt();
+    if (!g_at_data || !(fnames::section == "NEXTKEY:")) return;
+    std::string record;
+    const wakro::ReadStatus st = wakro::read_record(fnames::iunit, record);
+    if (st == wakro::ReadStatus::end) {
+      wakro::ListLine() << "NEXTKEY: Unexpected End_Of_File";
+      return;
+    }
+    if (st == wakro::ReadStatus::error) {
+      wakro::ListLine() << "NEXTKEY: Error while reading data";
+      return;
+    }
+  }
+}
+
+void wakro_gotosection() {
+  // Restores the search mark however the search ends (a fatal stop included).
+  struct SearchMark {
+    std::int32_t saved = g_search_unit;
+    ~SearchMark() { g_search_unit = saved; }
+  } mark;
+  const Line72 wanted = fnames::section;
+  g_search_unit = fnames::iunit;
+  fnames::section.blank();
+  rdcmnt();
+  for (;;) {
+    if (fnames::section == "ENDPAGE:") {
+      wakro::ListLine() << "ERROR: Could not find section: " << wanted.view();
+      wakro_quit("GOTOSECTION", 1);
+    }
+    if (fnames::section == wanted) return;
+    wakro_nextkey();
+  }
+}

@@ -1,0 +1,332 @@
+// wakro_rddim: the "DIMENSIONS:" section, the walk over the case that sizes the
+// line arrays, and the allocation or re-sizing that follows.
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "input/dimensions.h"
+#include "input/input_hooks.h"
+#include "input/linereader.h"
+#include "input/listread.h"
+#include "input/units.h"
+#include "input/words.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s7.h"
+#include "model/e_s9.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+#include "model/outppp.h"
+#include "model/tandem_line.h"
+
+namespace {
+
+using wakro::ListLine;
+
+// A key of the section: the entry it fills and what a start from data files adds.
+struct DimensionKey {
+  std::string_view key;
+  int k;
+  std::int32_t margin;
+};
+
+constexpr DimensionKey kKeys[] = {
+    {"NODES", 1, 0},
+    {"SUBSYS", 2, 0},
+    {"WINDINGS", 3, 0},
+    {"TRAFOS", 4, 0},
+    {"MAXMODES", 5, 0},
+    {"TLINES", 6, 0},
+    {"SUBSYSPAGE", 7, 0},
+    {"MAXPOLES", 8, 0},
+    {"UMEC", 9, 0},
+    {"STOR", 10, 10000},
+    {"VARS", 11, 0},
+    {"CONS", 12, 0},
+    {"PGBS", 13, 0},
+    {"CSCS", 14, 0},
+    {"BRANCHES", 15, 0},
+    {"CX", 16, 0},
+    {"CXMAP", 17, 0},
+    {"SPARSITY", 19, 0},
+    {"CSCR", 20, 0},
+    {"NNODES", 21, 0},
+    {"NPAGES", 22, 0},
+    {"STOL", 23, 0},
+    {"STOI", 24, 0},
+    {"STOF", 25, 0},
+    {"STOC", 26, 0},
+    {"STORL", 27, 1000},
+    {"STORI", 28, 1000},
+    {"STORF", 29, 1000},
+    {"STORC", 30, 1000},
+    {"TRAVWAVES", 31, 0},
+    {"TRANSFORMS", 32, 0},
+    {"TRANSPOLES", 33, 0},
+    {"ATTPOLES", 34, 0},
+    {"SURGEPOLES", 35, 0},
+    {"NUMMODES", 36, 0},
+    {"TX", 37, 0},
+    {"TXRX", 38, 0},
+    {"TLINES-PH", 41, 0},
+    {"NUMMODES-PH", 42, 0},
+    {"MAXMODES-PH", 43, 0},
+    {"TRAVWAVES-PH", 44, 0},
+    {"PROP-PH", 45, 0},
+    {"HSERC-PH", 46, 0},
+    {"YCSERC-PH", 47, 0},
+    {"XHK-PH", 48, 0},
+    {"MAXPOLES-PH", 49, 0},
+    {"STXFRL", 51, 100},
+    {"STXFRI", 52, 100},
+    {"TLINES-MFDTD", 53, 0},
+    {"NUMMODES-MFDTD", 54, 0},
+    {"MAXMODES-MFDTD", 55, 0},
+    {"MAXPOLES-MFDTD", 56, 0},
+    {"MAXINC-MFDTD", 57, 0},
+    {"TLINES-TOTAL", 58, 0},
+    {"STXFRF", 59, 100},
+    {"STXFRC", 60, 100},
+    {"RTCL", 61, 1000},
+    {"RTCI", 62, 1000},
+    {"RTCF", 63, 1000},
+    {"RTCC", 64, 1000},
+    {"ENI-SERVERS", 69, 0},
+    {"ENI-CLIENTS", 70, 0},
+    {"GSX", 71, 0},
+    {"NMANA", 72, 0},
+    {"MBRANCHES", 73, 0},
+};
+
+const DimensionKey* find_key(const Line72& key) {
+  for (const DimensionKey& d : kKeys)
+    if (key == d.key) return &d;
+  return nullptr;
+}
+
+// Entries the line-dimension pass fills.
+bool is_line_entry(int k) {
+  return k == 5 || k == 6 || k == 8 || (k >= 31 && k <= 36) || (k >= 41 && k <= 49) ||
+         (k >= 53 && k <= 58) || k == 69 || k == 70;
+}
+
+// Entries the start-up dialogue fills before the case is read.
+bool is_dialogue_entry(int k) { return k == 18 || k == 50 || (k >= 65 && k <= 68); }
+
+[[noreturn]] void map_read_error() {
+  ListLine() << "Error while reading map file" << fnames::tnam.view();
+  wakro_quit("RDDIM", 2);
+}
+
+// The data line the line reader left waiting.
+Line72 read_dimension_line() {
+  Line72 line;
+  const wakro::ReadStatus st = wakro::read_line72(line);
+  if (st == wakro::ReadStatus::end) {
+    ListLine() << "End_Of_File reached while reading map file";
+    wakro_quit("RDDIM", 2);
+  }
+  if (st == wakro::ReadStatus::error) map_read_error();
+  return line;
+}
+
+void clear_table(bool keep_line_entries) {
+  for (int k = 1; k <= 80; ++k) {
+    if (is_dialogue_entry(k) || (keep_line_entries && is_line_entry(k))) continue;
+    ndde::e_ndim(k) = 0;
+  }
+}
+
+void store_nodes(std::int32_t n) {
+  ndde::e_ndim(1) = n;
+  const std::int64_t sparsity = ndde::sparsity_default(n);
+  if (sparsity > std::numeric_limits<std::int32_t>::max()) {
+    ListLine()
+        << "Too many nodes: the sparse pattern n(n-1)/2+1 exceeds the largest size for NODES ="
+        << n;
+    wakro_quit("RDDIM", 2);
+  }
+  ndde::e_ndim(19) = static_cast<std::int32_t>(sparsity);
+}
+
+void read_dimension(const Line72& line, bool data_start) {
+  const Line72 key = wakro_firstwrd(line);
+  const Line72 value = wakro_rhs72str(line);
+  if (value.is_blank()) {
+    ListLine() << "Empty dimension for " << key.view();
+    wakro_quit("RDDIM", 2);
+  }
+  std::int32_t n = 0;
+  if (wakro::list_read(value.view(), {n}) != wakro::ReadStatus::ok) map_read_error();
+  if (n < 0) {
+    ListLine() << "Negative dimesion " << n << " for " << key.view();
+    wakro_quit("RDDIM", 2);
+  }
+  if (key == "HARM_N") return;
+  const DimensionKey* d = find_key(key);
+  if (d == nullptr) {
+    wakro_warn(0, 0, 1, "Unknown Dimension in map/snap file");
+    ListLine() << "WARNING: Unknown dimension: " << key.view();
+    ListLine() << "or in-line data in map file: " << fnames::tnam.view();
+    ListLine() << "Continuing reading map file";
+    return;
+  }
+  if (d->k == 1) {
+    store_nodes(n);
+    return;
+  }
+  ndde::e_ndim(d->k) = (data_start && d->margin > 0) ? ndde::with_margin(n, d->margin) : n;
+}
+
+void check_windings() {
+  if (ndde::e_ndim(4) < 1 || ndde::e_ndim(3) >= 2) return;
+  wakro_warn(0, 0, 4, "Detected inconsistency between the number of transformers");
+  wakro_warn(0, 0, 0, " and the maximum number of windings per transformer. ");
+  wakro_warn(0, 0, 0, "The likely cause is an incorrect usage of the script directives");
+  wakro_warn(0, 0, -1, " #TRANSFORMERS and #WINDINGS in custom models.");
+}
+
+// Reads past the data lines of the current section.
+void skip_data_lines() {
+  const Line72 key = fnames::section;
+  for (;;) {
+    rdcmnt();
+    if (!rdcmnt_in_section(key)) return;
+    std::string record;
+    if (wakro::read_record(fnames::iunit, record) == wakro::ReadStatus::error) map_read_error();
+  }
+}
+
+// The time step of the map file's "PARAMETERS:" section, which the line sections
+// need for their buffer lengths; the other parameter lines are skipped.
+void read_time_step() {
+  const Line72 key("PARAMETERS:");
+  for (;;) {
+    rdcmnt();
+    if (!rdcmnt_in_section(key)) return;
+    const Line72 line = read_dimension_line();
+    if (!(wakro_firstwrd(line) == "TIME_STEP")) continue;
+    const Line72 value = wakro_rhs72str(line);
+    if (value.is_blank()) continue;  // as the parameter reader: a blank value is ignored
+    double delt = 0.0;
+    if (wakro::list_read(value.view(), {delt}) != wakro::ReadStatus::ok) map_read_error();
+    e_s1::delt = delt;
+    if (e_s1::delt <= 0.0) {
+      ListLine() << "ERROR: Undefined, Zero or Negative time-step";
+      wakro_quit("RDDIM", 1);
+    }
+  }
+}
+
+// Opens a page data file named by "MAP:"; its first line must be a key (a data
+// line there would leave "MAP:" current and open the same file again).
+void open_page() {
+  wakro_openfile();
+  rdcmnt();
+  if (rdcmnt_at_data()) {
+    ListLine() << "Page data file must begin with a section key: " << fnames::filename.trimmed();
+    wakro_quit("RDDIM", 1);
+  }
+}
+
+// The line-dimension pass: walks the whole case once from the section after
+// "DIMENSIONS:" to "ENDCASE:", then opens the map file again at "PARAMETERS:".
+void line_dimension_pass(std::int32_t map_unit) {
+  wakro::call_sctline_init();
+  for (;;) {
+    const Line72 section = fnames::section;
+    if (section == "ENDCASE:") break;
+    if (section == "MAP:") {
+      open_page();
+    } else if (section == "TLINES:" || section == "GLOBAL_TLINES:") {
+      wakro::call_sctline();
+    } else if (section == "ENDFILE:") {
+      wakro_closefile();
+      fnames::section.blank();
+      skip_data_lines();
+    } else if (section == "PARAMETERS:") {
+      read_time_step();
+    } else {
+      skip_data_lines();
+    }
+  }
+  while (fnames::iunit >= map_unit) wakro_closefile();
+  fnames::filename = fnames::inam.view();
+  wakro_openfile();
+  for (;;) {
+    rdcmnt();
+    if (rdcmnt_at_data()) {
+      std::string record;
+      if (wakro::read_record(fnames::iunit, record) == wakro::ReadStatus::error) map_read_error();
+      continue;
+    }
+    if (fnames::section == "PARAMETERS:") return;
+  }
+}
+
+void allocate_first_run() {
+  std::int32_t status = 0;
+  std::int32_t status2 = 0;
+  ndde::allocate_nd(status);
+  e_s0::allocate_ssdim_array(ndde::nd2, status2);
+  if (status != 0 || status2 != 0) {
+    ListLine() << "Problems in dynamic allocation from data file";
+    wakro_quit("RDDIM", 1);
+  }
+}
+
+}  // namespace
+
+void wakro_rddim() {
+  const bool first_run = ctrl::mmm == 1;
+  const bool data_start = assorc::input == "DATA";
+  const bool walk = data_start && (first_run || tandem_line::enable_tandem_line);
+  const std::int32_t map_unit = fnames::iunit;
+
+  fnames::netdata = 1;
+  clear_table(!first_run && !walk);
+  ndde::e_ndim(9) = 5;
+  int2::nmat = 0;
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+
+  rdcmnt();
+  if (rdcmnt_at_data() || !(fnames::section == "DIMENSIONS:")) {
+    ListLine() << "First section in map/snap file must be DIMENSIONS:";
+    wakro_quit("RDDIM", 2);
+  }
+  const Line72 key("DIMENSIONS:");
+  for (;;) {
+    rdcmnt();
+    if (!rdcmnt_in_section(key)) break;
+    read_dimension(read_dimension_line(), data_start);
+  }
+  check_windings();
+
+  if (walk) line_dimension_pass(map_unit);
+
+  if (first_run) {
+    allocate_first_run();
+  } else if (tandem_line::enable_tandem_line) {
+    resize_tlines_for_tandem();
+  }
+
+  wakro_ndcheck();
+  int2::nmat = ndde::e_ndim(2);
+  outppp::jplt = ndde::e_ndim(13);
+  e_s9::n1test = ndde::nd1;
+  e_s9::n2test = ndde::nd2;
+  e_s9::n3test = ndde::nd3;
+  e_s9::n4test = ndde::nd4;
+  e_s9::n5test = ndde::nd5;
+  e_s9::n6test = ndde::nd6;
+  e_s9::n7test = ndde::nd7;
+}

@@ -1,0 +1,211 @@
+// The input-unit stack: opening, reading records, stepping back, closing.
+//
+// Each unit holds a C stream and the file offset of the record read last, so a
+// step back is a seek to that offset. fnames::iunit is kept equal to the base
+// plus the number of open units after every push and pop.
+#include "input/units.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+
+namespace wakro {
+namespace {
+
+struct Unit {
+  std::FILE* fp = nullptr;
+  std::string name;
+  off_t last = -1;  // offset of the record read last, -1 before the first read
+  std::int32_t include_depth = 0;
+};
+
+std::vector<Unit>& stack() {
+  static std::vector<Unit> units;
+  return units;
+}
+
+Unit* find(std::int32_t unit) {
+  auto& s = stack();
+  const std::int64_t i = std::int64_t{unit} - kUnitBase - 1;
+  if (i < 0 || i >= static_cast<std::int64_t>(s.size())) return nullptr;
+  return &s[static_cast<std::size_t>(i)];
+}
+
+void sync_iunit() { fnames::iunit = kUnitBase + static_cast<std::int32_t>(stack().size()); }
+
+bool file_exists(const std::string& name) {
+  struct stat st {};
+  return ::stat(name.c_str(), &st) == 0;
+}
+
+// Opens by mode: 1 existing for reading, 2 new for writing, other either way
+// without cutting the file.
+std::FILE* open_by_mode(const std::string& name, std::int32_t mode) {
+  if (name.empty()) return nullptr;
+  if (mode == 1) return std::fopen(name.c_str(), "rb");
+  if (mode == 2) return std::fopen(name.c_str(), "wxb");
+  if (file_exists(name)) return std::fopen(name.c_str(), "r+b");
+  return std::fopen(name.c_str(), "w+b");
+}
+
+void push(std::FILE* fp, std::string name) {
+  stack().push_back(Unit{fp, std::move(name), -1, 0});
+  sync_iunit();
+}
+
+void report_open_failure(std::string_view prefix, const std::string& name) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, std::string(prefix) + name);
+}
+
+// The column (1-based) of the '.' of a ".tlo" or ".clo" ending, scanning from
+// column 72 towards column 2 and taking only dots at column 69 or before; 0 when
+// there is none.
+std::size_t constants_file_dot(const FixedText<72>& name) {
+  for (std::size_t col = 72; col >= 2; --col) {
+    if (name[col - 1] != '.' || col > 69) continue;
+    const std::string_view ext = name.view().substr(col - 1, 4);
+    if (ext == ".tlo" || ext == ".clo") return col;
+  }
+  return 0;
+}
+
+void write_constants_advice(std::size_t dot) {
+  const std::string_view stem = fnames::filename.view().substr(0, dot - 1);
+  ListLine() << "WAKRO: Line/Cable Constants has not been";
+  ListLine() << "       solved for Line/Cable:" << stem;
+  ListLine() << "From Quolb:";
+  ListLine() << "  - Edit the Transmission Line or Cable.";
+  ListLine() << "  - Edit the sub-page.";
+  ListLine() << "  - Confirm Line Model Selection and Data.";
+  ListLine() << "  - Use the right button menu:";
+  ListLine() << "     - Create Input File";
+  ListLine() << "     - Solve Constants";
+  ListLine() << "     - Check for and Correct Errors.";
+}
+
+}  // namespace
+
+ReadStatus read_record(std::int32_t unit, std::string& record) {
+  record.clear();
+  Unit* u = find(unit);
+  if (u == nullptr || u->fp == nullptr) return ReadStatus::end;
+  const off_t start = ::ftello(u->fp);
+  char* buf = nullptr;
+  std::size_t cap = 0;
+  errno = 0;
+  const ssize_t n = ::getline(&buf, &cap, u->fp);
+  if (n < 0) {
+    const bool failed = std::ferror(u->fp) != 0;
+    std::clearerr(u->fp);
+    std::free(buf);
+    return failed ? ReadStatus::error : ReadStatus::end;
+  }
+  record.assign(buf, static_cast<std::size_t>(n));
+  std::free(buf);
+  if (!record.empty() && record.back() == '\n') record.pop_back();
+  if (!record.empty() && record.back() == '\r') record.pop_back();
+  u->last = start;
+  return ReadStatus::ok;
+}
+
+ReadStatus read_line72(FixedText<72>& line) {
+  std::string record;
+  const ReadStatus st = read_record(fnames::iunit, record);
+  if (st == ReadStatus::ok) line.assign(record);
+  return st;
+}
+
+void step_back(std::int32_t unit) {
+  Unit* u = find(unit);
+  if (u == nullptr || u->fp == nullptr || u->last < 0) return;
+  ::fseeko(u->fp, u->last, SEEK_SET);
+  u->last = -1;
+}
+
+bool unit_is_open(std::int32_t unit) { return find(unit) != nullptr; }
+
+std::string unit_file_name(std::int32_t unit) {
+  const Unit* u = find(unit);
+  return u ? u->name : std::string();
+}
+
+std::FILE* unit_handle(std::int32_t unit) {
+  const Unit* u = find(unit);
+  return u ? u->fp : nullptr;
+}
+
+std::int32_t unit_include_depth(std::int32_t unit) {
+  const Unit* u = find(unit);
+  return u ? u->include_depth : 0;
+}
+
+void close_all_units() {
+  auto& s = stack();
+  while (!s.empty()) {
+    if (s.back().fp) std::fclose(s.back().fp);
+    s.pop_back();
+  }
+  sync_iunit();
+}
+
+namespace detail {
+void set_include_depth(std::int32_t depth) {
+  if (!stack().empty()) stack().back().include_depth = depth;
+}
+}  // namespace detail
+
+}  // namespace wakro
+
+void wakro_openfile() {
+  const std::string name(fnames::filename.trimmed());
+  std::FILE* fp = wakro::open_by_mode(name, 1);
+  if (fp == nullptr) {
+    wakro::report_open_failure("WAKRO: Error while opening file for read: ", name);
+    wakro_quit("OPENFILE", 0);
+  }
+  wakro::push(fp, name);
+}
+
+void wakro_openfile1(std::int32_t& mode) {
+  const std::string name(fnames::filename.trimmed());
+  std::FILE* fp = wakro::open_by_mode(name, mode);
+  if (fp == nullptr) {
+    if (mode == 1) {
+      wakro::report_open_failure("WAKRO: Error while opening file for read: ", name);
+      if (const std::size_t dot = wakro::constants_file_dot(fnames::filename); dot > 0)
+        wakro::write_constants_advice(dot);
+    } else if (mode == 2) {
+      wakro::report_open_failure("WAKRO: Error while opening file for write: ", name);
+    } else {
+      wakro::report_open_failure("WAKRO: Error while opening file: ", name);
+    }
+    wakro_quit("OPENFILE1", 0);
+  }
+  wakro::push(fp, name);
+}
+
+void wakro_openfile1(std::int32_t&& mode) {
+  std::int32_t m = mode;
+  wakro_openfile1(m);
+}
+
+void wakro_closefile() {
+  auto& s = wakro::stack();
+  if (s.empty()) {
+    wakro::ListLine() << "WAKRO: No input file is open to close.";
+    wakro_quit("CLOSEFILE", 0);
+  }
+  if (s.back().fp) std::fclose(s.back().fp);
+  s.pop_back();
+  wakro::sync_iunit();
+  if (!s.empty()) fnames::filename = s.back().name;
+}

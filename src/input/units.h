@@ -1,0 +1,75 @@
+// The stack of open input files ("units").
+//
+// Every text input is read from a file opened on a stack of unit numbers whose
+// base is 49: the first file opened is unit 50, a file opened while it is open
+// unit 51, and so on. fnames::iunit always names the unit at the top (49 when no
+// file is open); every open pushes, every close pops.
+//
+// A record is one line of the file without its line end; a trailing '\r' (files
+// written on Windows) is dropped before anything else sees the record. The line
+// reader takes the first 72 characters of a record; section readers that need
+// longer records read them whole with read_record. After a record has been read,
+// step_back makes the next read return that same record again.
+//
+// Opening (sets fnames::filename's file on a new unit; a failure reports through
+// wakro_message and ends in wakro_quit):
+//   wakro_openfile()        an existing file, for reading         (tag "OPENFILE")
+//   wakro_openfile1(mode)   1 an existing file for reading, 2 a new file (it must
+//                           not exist) for writing, any other mode a file opened
+//                           whether or not it exists, without cutting what it
+//                           holds (tag "OPENFILE1"); a missing line- or
+//                           cable-constants file (".tlo", ".clo") first gets the
+//                           advice how to solve it
+//   wakro_closefile()       closes the top unit and pops it (tag "CLOSEFILE"
+//                           when no file is open)
+// After a close, fnames::filename names the file now at the top again, so that a
+// later message shows the file actually being read.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "model/fixedtext.h"
+
+namespace wakro {
+
+enum class ReadStatus { ok, end, error };
+
+inline constexpr std::int32_t kUnitBase = 49;
+
+// The next record of an open unit (end: the file has no more records, or the unit
+// is not open; error: the system could not read the file).
+ReadStatus read_record(std::int32_t unit, std::string& record);
+// The next record of the top unit as a 72-character data line.
+ReadStatus read_line72(FixedText<72>& line);
+// Makes the next read of the unit return the record read last.
+void step_back(std::int32_t unit);
+
+bool unit_is_open(std::int32_t unit);
+// Name with which the unit was opened ("" when it is not open).
+std::string unit_file_name(std::int32_t unit);
+// The system handle of an open unit (nullptr when not open), for writers of
+// files opened with wakro_openfile1.
+std::FILE* unit_handle(std::int32_t unit);
+// Number of INCLUDE files nested under the unit (0 for a file not opened by an
+// INCLUDE line).
+std::int32_t unit_include_depth(std::int32_t unit);
+
+// Closes every open unit (the process entries and tests after a fatal stop);
+// fnames::iunit returns to the base.
+void close_all_units();
+
+namespace detail {
+// Records the include depth of the top unit (set by the line reader after it
+// opened an INCLUDE file).
+void set_include_depth(std::int32_t depth);
+}  // namespace detail
+
+}  // namespace wakro
+
+void wakro_openfile();
+void wakro_openfile1(std::int32_t& mode);
+void wakro_openfile1(std::int32_t&& mode);
+void wakro_closefile();

@@ -1,0 +1,114 @@
+// The dimension report: its exact bytes, and reading it back as the dimension
+// section of a snapshot start.
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "input/dimensions.h"
+#include "input_fixture.h"
+#include "model/emtio.h"
+
+namespace {
+
+// The report rows in the order they are written (entry numbers).
+constexpr int kReported[] = {1,  2,  3,  4,  7,  9,  15, 19, 72, 73, 10, 11, 12, 13, 16, 17,
+                             21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 37, 38, 61, 62, 63, 64,
+                             51, 52, 59, 60, 5,  6,  8,  31, 32, 33, 34, 35, 36, 41, 42, 43,
+                             44, 45, 46, 47, 48, 49, 53, 54, 55, 56, 57, 58, 69, 70, 14, 20};
+
+const char* kCase =
+    "DIMENSIONS:\n"
+    " NODES = 5\n"
+    " SUBSYS = 2\n"
+    " BRANCHES = 12\n"
+    " STOR = 100\n"
+    " PGBS = 25\n"
+    " UMEC = 123456789\n"
+    " CSCS = 3\n"
+    " CSCR = 4\n"
+    " TLINES-TOTAL = 2\n"
+    " MAXMODES-PH = 3\n"
+    " RTCF = 17\n"
+    " GSX = 4\n"
+    "PARAMETERS:\n"
+    " TIME_STEP = 5E-5\n"
+    "ENDCASE:\n";
+
+class DimensionReport : public inputtest::InputTest {
+ protected:
+  void read_case(const std::string& name) {
+    wakro::close_all_units();
+    fnames::inam = name;
+    fnames::tnam = name;
+    open(name);
+    const inputtest::Outcome o = run([] { wakro_rddim(); });
+    ASSERT_EQ(o.status, -1) << o.console;
+  }
+
+  static std::string golden() {
+    const char* data = std::getenv("WAKRO_TEST_DATA");
+    const std::string dir =
+        data ? data
+             : (std::filesystem::path(__FILE__).parent_path().parent_path() / "data").string();
+    std::ifstream f(dir + "/input/writedim.golden", std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+};
+
+}  // namespace
+
+TEST_F(DimensionReport, MatchesTheGoldenFile) {
+  write("case.map", kCase);
+  read_case("case.map");
+  std::ostringstream out;
+  wakro_writedim(out);
+  const std::string expected = golden();
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(out.str(), expected);
+
+  // Spot checks of the layout: the key row is 48 characters with '=' in column 24.
+  const std::string nodes_row = " NODES                 =       5               5";
+  EXPECT_EQ(nodes_row.size(), 48u);
+  EXPECT_NE(out.str().find("\n" + nodes_row + "\n"), std::string::npos);
+  EXPECT_NE(out.str().find("\n PGBS                  =      25              30\n"),
+            std::string::npos);
+  // Nine digits do not fit: written in full so that the row reads back.
+  EXPECT_NE(out.str().find("\n UMEC                  =123456789        123456789\n"),
+            std::string::npos);
+  EXPECT_EQ(out.str().find("GSX"), std::string::npos);
+
+  // The console unit gets the same text.
+  std::ostringstream console;
+  {
+    wakro::ConsoleRedirect r(console);
+    std::int32_t unit = emtio::iout;
+    wakro_writedim(unit);
+  }
+  EXPECT_EQ(console.str(), expected);
+}
+
+TEST_F(DimensionReport, ReadsBackToTheSameTableOnASnapshotStart) {
+  write("case.map", kCase);
+  read_case("case.map");
+  std::int32_t saved[81] = {};
+  for (int k : kReported) saved[k] = ndde::e_ndim(k);
+  EXPECT_EQ(saved[10], 10100);  // the data-file margin is part of the table
+
+  // A snapshot holds the report followed by its other sections.
+  fnames::filename = "case.snp";
+  std::int32_t mode = 2;
+  wakro_openfile1(mode);
+  std::int32_t unit = fnames::iunit;
+  wakro_writedim(unit);
+  std::fputs("PARAMETERS:\n TIME_STEP = 5E-5\n", wakro::unit_handle(unit));
+  wakro_closefile();
+  wakro::close_all_units();
+
+  inputtest::release_case_state();
+  assorc::input = "SNAP";
+  read_case("case.snp");
+  for (int k : kReported) EXPECT_EQ(ndde::e_ndim(k), saved[k]) << "entry " << k;
+  EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
+}
