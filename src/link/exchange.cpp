@@ -33,10 +33,14 @@ bool Exchange::Buffer::CheckSize(std::int32_t n) {
   const std::int64_t need = static_cast<std::int64_t>(position) + n;
   if (need > kMaxMessage) return false;
   if (need <= capacity) return true;
-  // At least position + n + 16; doubling keeps a long run of appends linear.
-  const std::int64_t doubled = std::min<std::int64_t>(2 * static_cast<std::int64_t>(capacity),
-                                                      static_cast<std::int64_t>(kMaxMessage) + 16);
-  const std::int64_t grown = std::max(need + 16, doubled);
+  // The buffer grows to exactly position + n + 16 bytes. The vector below
+  // reserves geometrically, so a long run of small appends still copies the
+  // bytes only a logarithmic number of times.
+  const std::int64_t grown = need + 16;
+  if (static_cast<std::size_t>(grown) > data.capacity()) {
+    const std::size_t ceiling = static_cast<std::size_t>(kMaxMessage) + 16;
+    data.reserve(std::max(static_cast<std::size_t>(grown), std::min(2 * data.capacity(), ceiling)));
+  }
   data.resize(static_cast<std::size_t>(grown), 0);  // std::bad_alloc ends the process
   capacity = static_cast<std::int32_t>(grown);
   return true;

@@ -47,9 +47,9 @@ class Exchange {
     Buffer& operator=(const Buffer&) = delete;
 
     // Makes room for n more bytes at position. Refuses (returns false) a
-    // negative n or a total beyond kMaxMessage; grows at least to
-    // position + n + 16, and geometrically so that a long run of appends stays
-    // linear.
+    // negative n or a total beyond kMaxMessage; grows the capacity to exactly
+    // position + n + 16 (the storage behind it is reserved geometrically, so a
+    // long run of appends stays linear).
     bool CheckSize(std::int32_t n);
     // Copies n bytes to position (last byte first when reverse); the position
     // advances by n. A refused size sets the overrun flag and copies nothing.

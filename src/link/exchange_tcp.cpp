@@ -110,6 +110,7 @@ bool ExchangeTcp::Connect(const char* host, int port) {
     if (err == ECONNREFUSED)
       console_line("Exchange::Connect:Connection Refused: %ld\n", static_cast<long>(err));
     close(fd);
+    errno = err;  // the caller reports the system error of the failed connect
     return false;
   }
   CloseSocket();

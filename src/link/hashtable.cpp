@@ -89,7 +89,8 @@ std::int64_t HashTable::getKey(int position) const {
 
 void HashTable::ensureCapacity(int n) {
   if (capacity_ > n) return;
-  int grown = capacity_;
+  // A table rebuilt to no entries at all starts doubling from one.
+  int grown = capacity_ > 0 ? capacity_ : 1;
   while (grown <= n) grown *= 2;
   rebuild(grown);
 }

@@ -125,6 +125,17 @@ TEST(HashTable, KeyIsNeverStoredTwiceAfterRemovals) {
   EXPECT_EQ(live, 1);
 }
 
+TEST(HashTable, RebuiltToNothingStillTakesEntries) {
+  HashTable t(0.75);
+  t.rebuild(0);  // no positions and trunc(0 / 0.75) = 0 slots, raised to one
+  EXPECT_EQ(t.Capacity(), 0);
+  EXPECT_EQ(t.SlotCount(), 1);
+  ASSERT_TRUE(t.append(obj(1), 9));  // doubles from one instead of looping
+  EXPECT_EQ(t.Capacity(), 2);
+  EXPECT_EQ(t.SlotCount(), 3);  // never fewer slots than positions + 1
+  EXPECT_EQ(t.fetch(9), obj(1));
+}
+
 TEST(Array, GrowsInStepsAndRecordsTheLastPosition) {
   Array a;
   EXPECT_EQ(a.Capacity(), -1);

@@ -5,9 +5,11 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -109,10 +111,13 @@ TEST(ExchangeTcp, ConnectFailuresAreReported) {
   }
   testing::internal::CaptureStdout();
   EXPECT_FALSE(link.Connect("127.0.0.1", closedPort));
+  const int connectErrno = errno;
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string code = std::to_string(ECONNREFUSED);
   EXPECT_EQ(out, "connect function failed with error: " + code + "\nExchange::Connect:Connection Refused: " +
                      code + "\n");
+  // The caller can still name the system error of the failed connect.
+  EXPECT_EQ(connectErrno, ECONNREFUSED);
   EXPECT_EQ(link.Socket(), -1);
 }
 
@@ -301,6 +306,43 @@ TEST(ExchangeTcp, LargeMessagesTravelWholeBothWays) {
   link >> tail;
   EXPECT_EQ(tail, "end");
   EXPECT_FALSE(link.RecvBuffer().overrun);
+}
+
+TEST(ExchangeTcp, DescriptorsAboveTheSelectLimitArePolledSafely) {
+  Watchdog dog("DescriptorsAboveTheSelectLimitArePolledSafely", 20);
+  rlimit lim{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &lim), 0);
+  if (lim.rlim_cur < 1200) {
+    rlimit raised = lim;
+    raised.rlim_cur = std::min<rlim_t>(lim.rlim_max, 1200);
+    if (raised.rlim_cur < 1200 || setrlimit(RLIMIT_NOFILE, &raised) != 0) {
+      GTEST_SKIP() << "cannot open 1200 descriptors";
+    }
+  }
+  // Fill the low descriptors so that the link's socket lands above 1024.
+  std::vector<int> fillers;
+  for (int fd = dup(0); fd >= 0 && fd < 1100; fd = dup(0)) fillers.push_back(fd);
+  {
+    ScriptedPeer peer;
+    ExchangeTcp link;
+    connectPair(peer, link, false);
+    EXPECT_GE(link.Socket(), 1024);
+    ASSERT_TRUE(peer.sendFrame(Frame().i(5)));
+    EXPECT_TRUE(waitUntil([&] { return link.isDataWaiting() && link.DataWaiting() >= 12 + 8; }, 2000));
+    ASSERT_TRUE(link.RecvMsg(false));
+    std::int32_t v = 0;
+    link >> v;
+    EXPECT_EQ(v, 5);
+
+    ExchangeTcp server;
+    const int port = server.Bind(0, "127.0.0.1");
+    ASSERT_GT(port, 0);
+    EXPECT_GE(server.Socket(), 1024);
+    ASSERT_EQ(server.Listen(1), 0);
+    EXPECT_FALSE(server.Accept());  // waits, finds nobody, writes nothing out of bounds
+  }
+  for (int fd : fillers) close(fd);
+  setrlimit(RLIMIT_NOFILE, &lim);
 }
 
 TEST(ExchangeTcp, BindListenAcceptSendsTheKey) {
