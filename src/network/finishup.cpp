@@ -1,0 +1,62 @@
+// finishup: keeps the previous-step copies of subsystem ss at the end of its step,
+// so that the next step compares against and interpolates from them.
+//
+// Leaves: CCLID := CCLI; EBRD := EBR (except a registered source under source
+// extrapolation, whose EBRD incalcvi has already moved), CCBRD := CCBR, GEQD :=
+// GEQ; CCIND, GGIND of the Norton nodes; CCMCD := CCMC and CDCTRO := CDCTR +
+// FININJS of the subsystem's transformers. storage::this_ is left at the last
+// branch's storage index.
+#include <cstdlib>
+
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/e_s5.h"
+#include "model/e_s5tap.h"
+#include "model/int2.h"
+#include "model/int4.h"
+#include "model/options.h"
+#include "model/umec.h"
+#include "network/solution.h"
+
+void finishup(std::int32_t ss) {
+  using namespace branches;
+  // Step 1: line injections.
+  for (std::int32_t k = 1; k <= int4::cclid.extent(1); ++k) int4::cclid(k, ss) = e_s0::ccli(k, ss);
+
+  // Step 2: branch copies.
+  const std::int32_t nbr = int2::insb(ss);
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const bool regsrc = wakro::registered_source(br, ss);
+    if (!(regsrc && options::xterpsrc(ss))) ebrd(br, ss) = ebr(br, ss);
+  }
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    ccbrd(br, ss) = ccbr(br, ss);
+    geqd(br, ss) = geq(br, ss);
+  }
+
+  // Step 3: Norton nodes.
+  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
+    const std::int32_t x = int2::ll(k, ss);
+    int4::ccind(x, ss) = e_s0::ccin(x, ss);
+    int4::ggind(x, ss) = e_s0::ggin(x, ss);
+  }
+
+  // Step 4: transformer windings.
+  using namespace e_s5;
+  if (numt(ss) <= 0 || jset <= 0) return;
+  std::int32_t count = 0;
+  for (std::int32_t t = 1; t <= jset; ++t) {
+    if (std::abs(e_s5tap::tss(t)) != ss) continue;
+    if (++count > numt(ss)) {
+      wakro_message(0, 0, 2, 2, "Error duing solution of transformers. ");
+      wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+      wakro_quit("FINISHUP", 0);
+    }
+    for (std::int32_t w = 1; w <= msiz(t); ++w) {
+      ccmcd(w, t) = ccmc(w, t);
+      e_s0::cdctro(w, t) = e_s0::cdctr(w, t) + umec::fininjs(w, t);
+    }
+  }
+}

@@ -1,0 +1,188 @@
+// incalcvi: moves the whole network state of subsystem ss to the end of the
+// sub-step chosen by the driver, by the fraction f = fracv.
+//
+// With the step solved in one go (notfirst false) the new values are copied;
+// otherwise each value x becomes x + (x_new - x) * f, and on a normal pass each
+// step quantity with a previous-step copy xd moves towards it: xd + (x - xd) * f.
+// Leaves: VDC and CCGM; per branch CBR, CCBR, V12L, CCL, V20L, CCC (and EBRD of a
+// registered source under source extrapolation); the energy of an arrester in
+// e_s2::stor; the transformer winding currents CDCTR and histories CCMC, with the
+// UMEC core quantities; then the MNA and ideal-branch currents through their
+// hooks. On the last sub-step with chatter detection, the chatter detector sees
+// the new voltages and currents before they are taken over (spcial::cbrnew).
+#include <cmath>
+#include <cstdlib>
+
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/e_s2.h"
+#include "model/e_s5.h"
+#include "model/e_s5tap.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/mna.h"
+#include "model/options.h"
+#include "model/spcial.h"
+#include "model/storage.h"
+#include "model/umec.h"
+#include "network/ground.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+
+namespace {
+
+using wakro::at_node;
+
+// x moved towards x_new by f.
+inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
+
+// Step 2: node voltages and the history sum.
+void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
+  const std::int32_t n = e_s0::mbus(ss);
+  for (std::int32_t k = 1; k <= n; ++k) {
+    const double vnew = spcial::vdcnew(k);
+    e_s0::vdc(k, ss) = notfirst ? towards(e_s0::vdc(k, ss), vnew, f) : vnew;
+  }
+  if (!notfirst || !normal) return;
+  for (std::int32_t k = 1; k <= n; ++k)
+    e_s0::ccgm(k, ss) = towards(e_s0::ccgmd(k, ss), e_s0::ccgm(k, ss), f);
+}
+
+// Step 3.4: energy of an arrester over the time since its last update, with the
+// branch current this sub-step ends with.
+void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
+  using e_s2::stor;
+  const std::int32_t t = branches::thisbr(br, ss);
+  if (t <= 0) return;
+  const std::int32_t k = storage::stori(t + 1);
+  const double now = int1::solution_time;
+  if (stor(k + 2) > now) stor(k + 2) = now;
+  if (std::lround(stor(k + 3)) == 1) {
+    const std::int32_t j = static_cast<std::int32_t>(std::lround(stor(k + 1)));
+    const double v = vbranch(ss, br);
+    stor(j) += std::abs((stor(j - 2) + i_end) * (v + stor(j - 1))) * (now - stor(k + 2)) * 250.0;
+    stor(j - 2) = i_end;
+    stor(j - 1) = v;
+  }
+  stor(k + 2) = now;
+}
+
+// Step 3: branch currents and part voltages.
+void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
+                   bool iflag2, bool iflag, bool chatter) {
+  using namespace branches;
+  const bool normal = !iflag;
+  const auto& vnew = spcial::vdcnew;
+  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
+    const bool regsrc = wakro::registered_source(br, ss);
+    // 3.1 source voltage at the sub-step's end.
+    double e = 0.0;
+    if (source(br, ss)) {
+      if (normal && regsrc && options::xterpsrc(ss) && !iflag2)
+        ebrd(br, ss) = notfirst ? towards(ebrd(br, ss), ebr(br, ss), f) : ebr(br, ss);
+      e = wakro_gete(br, ss, iflag, regsrc, notfirst, false, iflag2, elapsed);
+    }
+    const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
+    // 3.2 branch current.
+    if (!idealbr(br, ss)) {
+      const double i = geq(br, ss) * u + wakro_geti(br, ss, iflag, notfirst, iflag2, elapsed);
+      if (chatter) {
+        spcial::cbrnew(br) = i;
+      } else {
+        cbr(br, ss) = notfirst ? towards(cbr(br, ss), i, f) : i;
+      }
+    }
+    // 3.3 history and part voltages.
+    if (!defrdbr(br, ss)) {
+      if (normal) ccbr(br, ss) = towards(ccbrd(br, ss), ccbr(br, ss), f);
+      if (inductor(br, ss)) {
+        const double p = rcl(br, ss) * ccc(br, ss) + rlg(br, ss) * u - rsc(br, ss) * ccl(br, ss);
+        v12l(br, ss) = notfirst ? towards(v12l(br, ss), p, f) : p;
+        if (normal) ccl(br, ss) = towards(ccld(br, ss), ccl(br, ss), f);
+      }
+      if (capacitr(br, ss)) {
+        const double q = rcl(br, ss) * ccl(br, ss) + rcg(br, ss) * u - rsl(br, ss) * ccc(br, ss);
+        v20l(br, ss) = notfirst ? towards(v20l(br, ss), q, f) : q;
+        if (normal) ccc(br, ss) = towards(cccd(br, ss), ccc(br, ss), f);
+      }
+    }
+    // 3.4 arrester energy, with the current the sub-step ends with (under chatter
+    // detection the new current is still in cbrnew here).
+    if (int1::iorv(br, ss) == 5) {
+      double i_end = cbr(br, ss);
+      if (chatter && !idealbr(br, ss))
+        i_end = notfirst ? towards(cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
+      arrester_energy(ss, br, i_end);
+    }
+  }
+}
+
+// Step 5: transformer winding currents and histories.
+void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
+  using namespace e_s5;
+  if (numt(ss) <= 0 || jset <= 0) return;
+  const auto& vnew = spcial::vdcnew;
+  std::int32_t count = 0;
+  for (std::int32_t t = 1; t <= jset; ++t) {
+    if (std::abs(e_s5tap::tss(t)) != ss) continue;
+    if (++count > numt(ss)) {
+      wakro_message(0, 0, 2, 2, "Error during solution of transformers. ");
+      wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+      wakro_quit("INCALCVI", 0);
+    }
+    const bool core = nummag(t) == 1;
+    const std::int32_t nw = msiz(t);
+    for (std::int32_t w = 1; w <= nw; ++w) {
+      double d = iflag2 ? ccmcd(w, t) : ccmc(w, t);
+      for (std::int32_t w2 = 1; w2 <= nw; ++w2)
+        d += hm(w, w2, t) * (at_node(vnew, mcb(w2, t)) - at_node(vnew, ncb(w2, t)));
+      e_s0::cdctr(w, t) = notfirst ? towards(e_s0::cdctr(w, t), d, f) : d;
+      if (notfirst && normal) {
+        ccmc(w, t) = towards(ccmcd(w, t), ccmc(w, t), f);
+        if (core) {
+          umec::fininjs(w, t) = towards(umec::fininjsd(w, t), umec::fininjs(w, t), f);
+          umec::dvolt(w, t) = towards(umec::dvoltd(w, t), umec::dvolt(w, t), f);
+          umec::dvoltd(w, t) = umec::dvolt(w, t);
+        }
+      }
+    }
+    if (normal && core)
+      for (std::int32_t p = 1; p <= umec::kFluxPaths; ++p)
+        umec::dphi(p, t) = towards(umec::dphid(p, t), umec::dphi(p, t), f);
+  }
+}
+
+}  // namespace
+
+void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, bool& notfirst,
+              bool& iflag2, bool& iflag) {
+  const double f = fracv;
+  const bool normal = !iflag;
+  const bool chatter = stepdone && options::dtchatter(ss);
+  auto& hooks = wakro::network_hooks();
+
+  // Step 1: voltage chatter, new against previous.
+  if (chatter) hooks.chatdt(ss, 1);
+  // Step 2.
+  node_voltages(ss, f, notfirst, normal);
+  // Step 3.
+  branch_states(ss, elapsed, f, notfirst, iflag2, iflag, chatter);
+  // Step 4: current chatter, then the new currents taken over.
+  if (chatter) {
+    hooks.chatdt(ss, 2);
+    for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
+      if (branches::idealbr(br, ss)) continue;
+      branches::cbr(br, ss) =
+          notfirst ? towards(branches::cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
+    }
+  }
+  // Step 5.
+  transformers(ss, f, notfirst, iflag2, normal);
+  // Step 6: MNA elements.
+  if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) hooks.update_current(ss);
+  // Step 7: ideal-branch currents.
+  double unused = 0.0;
+  hooks.idlcur(ss, f, 0, unused, stepdone, iflag);
+}

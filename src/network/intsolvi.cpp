@@ -1,0 +1,232 @@
+// intsolvi: the network solution of one time step, every subsystem in turn.
+//
+// Per subsystem: detect the Norton conductances and switch conductances that
+// changed since the previous step, bring the factors up to date (itriang), form
+// the histories, then run sub-steps: right-hand side, solution, crossing search,
+// interpolation to the sub-step's end; a crossing inside the step switches, re-
+// factorises and re-solves at that instant; with chatter removal the first pass
+// after a factorisation is cut at the step's midpoint. finishup keeps the values
+// the next step compares against. Line histories come before all subsystems and
+// line terminal currents after them (hooks).
+//
+// Leaves, besides what the called routines leave: at time zero the Norton node
+// lists int2::ll/nmb (their nodes marked in e_s0::enabccin) and the copies CCIND,
+// GGIND; later, nodes injected into without that mark join the lists; per subsystem GGINCHANGE,
+// GEQCHANGE, CONSID, ICNT, XSTOR of this step; MXINV lowered to the first changed
+// Norton node; int1::solution_time and e_s1::onstep.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "diag/message.h"
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s8.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/int4.h"
+#include "model/ndde.h"
+#include "model/options.h"
+#include "model/temp1.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+
+namespace {
+
+// A copy with the extents of its source (re-made when they differ).
+void copy_whole(const wakro::FArray<double, 2>& from, wakro::FArray<double, 2>& to) {
+  if (!to.allocated() || to.extent(1) != from.extent(1) || to.extent(2) != from.extent(2)) {
+    to.release();
+    to.allocate(from.extent(1), from.extent(2));
+  }
+  std::copy(from.begin(), from.end(), to.begin());
+}
+
+// Step 1: time zero. The Norton nodes of a subsystem are those with an injected
+// conductance or current at time zero, or enabled for a later injection.
+void time_zero_lists() {
+  copy_whole(e_s0::ccin, int4::ccind);
+  copy_whole(e_s0::ggin, int4::ggind);
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    std::int32_t count = 0;
+    for (std::int32_t n = 1; n <= e_s0::mbus(ss); ++n) {
+      if (std::abs(e_s0::ggin(n, ss)) > 1e-20 || std::abs(e_s0::ccin(n, ss)) > 1e-20 ||
+          e_s0::enabccin(n, ss)) {
+        int2::ll(++count, ss) = n;
+        e_s0::enabccin(n, ss) = true;  // marks the node as listed
+      }
+    }
+    int2::nmb(ss) = count;
+  }
+}
+
+// A node that receives an injection only after time zero, without having been
+// enabled for it, would have its conductance in the matrix but its current left
+// out of the right-hand side. It joins the list (in ascending order), with
+// previous values of zero so that the change is seen, and is reported once.
+void admit_late_norton_nodes(std::int32_t ss) {
+  const std::int32_t n = e_s0::mbus(ss);
+  for (std::int32_t x = 1; x <= n; ++x) {
+    if (e_s0::enabccin(x, ss)) continue;
+    if (e_s0::ggin(x, ss) == 0.0 && e_s0::ccin(x, ss) == 0.0) continue;
+    e_s0::enabccin(x, ss) = true;
+    int4::ggind(x, ss) = 0.0;
+    int4::ccind(x, ss) = 0.0;
+    std::int32_t k = ++int2::nmb(ss);
+    for (; k > 1 && int2::ll(k - 1, ss) > x; --k) int2::ll(k, ss) = int2::ll(k - 1, ss);
+    int2::ll(k, ss) = x;
+    wakro_warn(0, 0, 1,
+               "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +
+                   " receives an injection that was not enabled at time zero; it is added now.");
+  }
+}
+
+// Step 4.2: a changed Norton conductance lowers MXINV to its node.
+void detect_norton_changes(std::int32_t ss) {
+  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
+    const std::int32_t n = int2::ll(k, ss);
+    const double before = int4::ggind(n, ss);
+    const bool changed = std::abs(before - e_s0::ggin(n, ss)) > 1e-10 * std::abs(before);
+    int4::gginchange(n) = changed;
+    if (changed && n < e_s8::mxinv(ss)) e_s8::mxinv(ss) = n;
+  }
+}
+
+// Steps 4.3-4.4: which switches take part in this step, their counters, and
+// which switch conductances changed between steps.
+void prepare_switches(std::int32_t ss) {
+  using namespace branches;
+  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) geqchange(br) = false;
+  for (std::int32_t k = 1; k <= nsw(ss); ++k) {
+    const std::int32_t br = brnsw(k, ss);
+    const std::int32_t m = std::abs(int1::iorv(br, ss));
+    int1::xstor(br, ss) = 1.5;
+    temp1::consid(br) = options::interpss(ss) && m != 0 && m != 6;
+    temp1::icnt(br) = (m == 5 || m == 15) ? 0 : 10;
+    geqchange(br) = std::abs(geqd(br, ss) - geq(br, ss)) > 1e-10 * std::abs(geqd(br, ss));
+  }
+}
+
+// The pass limit was reached: reported once, and no switch of the subsystem takes
+// part in the rest of the step, so the step ends within a few more passes.
+void freeze_switches(std::int32_t ss) {
+  wakro_message(0, 0, 0, 1,
+                "Subsystem " + std::to_string(ss) + " needed more than " +
+                    std::to_string(wakro::kMaxSolutionPasses) +
+                    " solutions in one time step; its switches are held for the rest of the step.");
+  for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) temp1::consid(branches::brnsw(k, ss)) = false;
+}
+
+// Step 4: one subsystem.
+void solve_subsystem(std::int32_t ss) {
+  auto& hooks = wakro::network_hooks();
+  const std::int32_t n = e_s0::mbus(ss);
+  if (n < 1) return;  // a subsystem without nodes has nothing to solve
+  const double delt = e_s1::delt;
+  const double step_start = (ctrl::iii - 1) * delt;
+
+  // 4.1-4.4.
+  e_s1::onstep = true;
+  int1::solution_time = step_start;
+  if (!e_s1::timezero) admit_late_norton_nodes(ss);
+  detect_norton_changes(ss);
+  prepare_switches(ss);
+
+  // 4.5: with interpolation, a matrix that changed between steps is first solved
+  // again at the step's start. Not at time zero: there is no previous step, and
+  // the histories must start from the initial currents and voltages of the data.
+  bool iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
+  bool iflag2 = iflag;
+
+  // 4.6-4.8.
+  itriang(ss);
+  double elapsed = 0.0;
+  double frac = 0.0;
+  double xearly = 1.5;
+  double fracv = 0.0;
+  bool notfirst = false;
+  bool stepdone = false;
+  if (!iflag) history(ss);
+
+  // 4.9: sub-steps.
+  for (std::int32_t pass = 1;; ++pass) {
+    if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
+    if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
+    buildca(ss, elapsed, notfirst, iflag, iflag2);
+    slvnew(ss, elapsed, notfirst, iflag, iflag2);
+    interpol(ss, elapsed, frac, xearly, iflag2, iflag);
+    notfirst = true;
+
+    bool halfstep = false;
+    if (!iflag) {
+      double x = frac;
+      if (temp1::stabck(ss) && xearly > 0.5001 && elapsed < 0.5) {
+        xearly = 0.5;
+        temp1::stabck(ss) = false;
+        halfstep = true;
+        x = 0.5;
+      }
+      if (x + elapsed >= 1.0) {
+        stepdone = true;
+        if (elapsed > 0.0) {
+          frac = 1.0 - elapsed;
+          for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
+            int1::xstor(branches::brnsw(k, ss), ss) = 1.5;
+        } else {
+          notfirst = false;
+          frac = 1.0;
+        }
+      } else {
+        stepdone = false;
+        frac = xearly + elapsed >= 1.0 ? 1.0 - elapsed : xearly;
+      }
+      fracv = frac;
+      int1::solution_time = delt * (ctrl::iii - 1) + (elapsed + frac) * delt;
+    } else {
+      stepdone = false;
+      if (frac <= 1.0) frac = std::min(xearly, 1.0);
+      fracv = std::min(frac, 1.0);
+    }
+
+    incalcvi(ss, elapsed, fracv, stepdone, notfirst, iflag2, iflag);
+
+    if (iflag && frac >= 1.0) {
+      // Nothing more switches at this instant: a normal solution follows from it.
+      iflag = iflag2 = false;
+      history(ss);
+      continue;
+    }
+    if (stepdone) {
+      finishup(ss);
+      return;
+    }
+    if (!iflag) elapsed += frac;
+    e_s1::onstep = false;
+    if (halfstep) {
+      temp1::stabck(ss) = false;
+      iflag = iflag2 = false;
+      history(ss);
+      continue;
+    }
+    // A switch operates at frac: switch, re-factorise, solve again at this instant.
+    iflag = true;
+    hooks.switchbr(ss, frac);
+    itriang(ss);
+  }
+}
+
+}  // namespace
+
+void intsolvi() {
+  auto& hooks = wakro::network_hooks();
+  if (e_s1::timezero) time_zero_lists();
+  if (ndde::e_ndim(58) > 0) hooks.dsldyn();
+  if (int2::nmat < 1) {
+    hooks.dslout();
+    return;
+  }
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) solve_subsystem(ss);
+  hooks.dslout();
+}

@@ -1,0 +1,197 @@
+// itriang: brings the factorised conductance matrix of subsystem ss up to date.
+//
+// Rows MXINV(ss)..MBUS(ss) of the working matrix RDC are assembled again from the
+// constant matrix GM (off-diagonals negated), the Norton conductances GGIN on the
+// diagonal and the conductances of the switching branches; ideal branches and MNA
+// elements then modify the matrix through their hooks. At time zero a subsystem
+// without a path to ground stops the run. The own elimination factorises the rows
+// in place; a subsystem on the sparse solver is factorised by the solve step.
+//
+// Leaves: RDC and TEMFIL (rows from MXINV), the index lists (first factorisation,
+// or every factorisation with ideal branches), STABCK(ss) set, NTRIANG(ss) + 1,
+// MXINV(ss) = order + 1 (own elimination; the sparse path leaves it for the solve).
+// The index lists are made again, and every row factorised, when the pattern of
+// GM gained an entry since the last factorisation.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s8.h"
+#include "model/int2.h"
+#include "model/int3.h"
+#include "model/mna.h"
+#include "model/temp1.h"
+#include "network/elimination.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+
+namespace {
+
+std::int32_t mna_elements(std::int32_t ss) {
+  return mna::mna_elem.allocated() ? mna::mna_elem(ss) : 0;
+}
+
+// Step 3: a user model lowered MXINV to zero or below; warn and factorise fully.
+void warn_zero_mxinv(std::int32_t ss) {
+  wakro_warn(0, 0, 1, "Possible error in a user model, check Non-standard messages");
+  wakro::ListLine() << "WARNING: Zero or negative MXINV by a user model";
+  wakro::ListLine() << "Model is used in subsystem:" << ss;
+  wakro::ListLine() << "Correct this problem to increase simulation speed!";
+}
+
+// Rows first..last of TEMFIL from FILLED (columns 1..n); true when FILLED has an
+// entry that TEMFIL did not (TEMFIL holds at least the pattern of the row's last
+// factorisation).
+bool copy_pattern(std::int32_t first, std::int32_t last, std::int32_t n, e_s0::FillView filled,
+                  e_s0::FillView temfil) {
+  bool grown = false;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    for (std::int32_t i = first; i <= last; ++i) {
+      grown = grown || (filled(i, j) && !temfil(i, j));
+      temfil(i, j) = filled(i, j);
+    }
+  }
+  return grown;
+}
+
+// Step 6: rows m..n from GM and GGIN.
+void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
+                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled) {
+  const bool sparse_path =
+      int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
+  if (sparse_path) {
+    wakro::network_hooks().c_cpygm(0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(), gm.extent(1),
+                                   filled.data(), filled.extent(1));
+  } else {
+    for (std::int32_t j = 1; j <= order; ++j)
+      for (std::int32_t i = m; i <= n; ++i) rdc(i, j) = 0.0;
+    for (std::int32_t j = 1; j <= n; ++j)
+      for (std::int32_t i = m; i <= n; ++i)
+        if (filled(i, j)) rdc(i, j) = -gm(i, j);
+  }
+  for (std::int32_t i = m; i <= n; ++i) rdc(i, i) = gm(i, i) + e_s0::ggin(i, ss);
+}
+
+// Step 7: the switching branches with an end at or beyond m.
+void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
+  for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
+    const std::int32_t br = branches::brnsw(k, ss);
+    const std::int32_t f = branches::ief(br, ss);
+    const std::int32_t t = branches::iet(br, ss);
+    const double g = branches::geq(br, ss);
+    if (f < m && t < m) continue;
+    if (f == 0 || t == 0 || f == t) {
+      const std::int32_t x = f == 0 ? t : f;
+      if (x > 0) rdc(x, x) += g;  // both ends ground: nothing to add
+      continue;
+    }
+    if (f >= m) {
+      rdc(f, f) += g;
+      rdc(f, t) -= g;
+    }
+    if (t >= m) {
+      rdc(t, t) += g;
+      rdc(t, f) -= g;
+    }
+  }
+}
+
+// Step 9: the sum of all entries is the total conductance to ground.
+void check_ground(std::int32_t ss, std::int32_t n, e_s0::RealView rdc) {
+  double s = 0.0;
+  for (std::int32_t j = 1; j <= n; ++j)
+    for (std::int32_t i = 1; i <= n; ++i) s += rdc(i, j);
+  if (std::abs(s) > 1e-8) return;
+  wakro_message(0, 0, 2, 2, "Ungrounded subsystem " + std::to_string(ss));
+  wakro_message(0, 0, 2, -1, ". It may be due an open switch in the ground path.");
+  wakro_quit("ITRIANG", 0);
+}
+
+}  // namespace
+
+void itriang(std::int32_t ss) {
+  // Step 1: views; first-step settings.
+  e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
+  e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+  e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
+  const std::int32_t n = e_s0::mbus(ss);
+  if (e_s1::firststep) {
+    if (e_s0::idealss(ss)) e_s8::mxinv(ss) = 1;
+    for (std::int32_t i = 1; i <= n; ++i) int2::nilltr(i, ss) = false;
+  }
+  std::int32_t m = e_s8::mxinv(ss);
+
+  // Step 2: nothing changed.
+  if (m <= n) {
+    // Step 3.
+    if (m < 1) {
+      warn_zero_mxinv(ss);
+      e_s8::mxinv(ss) = m = 1;
+    }
+    // Step 4: ideal branches may lower the first row.
+    if (e_s0::idealss(ss)) {
+      wakro::network_hooks().istnew(ss);
+      m = std::max(1, std::min(m, e_s8::mxinv(ss)));
+      if (int2::ntriang(ss) == 0 && ctrl::firstrun)
+        wakro::ListLine() << "Subsystem" << ss << " has ideal branches";
+    }
+    const std::int32_t nmna = mna_elements(ss);
+    const std::int32_t order = (mna::enable_mna && nmna > 0) ? mna::mbus_mna(ss) : n;
+
+    // Step 5: the pattern of the rows to factorise starts from GM's. An entry of
+    // GM's pattern that the last factorisation of its row did not have (a
+    // component added a coupling) is outside the index lists: the lists are made
+    // again and every row is factorised, since the entry's mirror may lie in a
+    // row before m.
+    const bool grown = copy_pattern(m, n, n, filled, temfil);
+    if (grown && int2::ntriang(ss) > 0 && m > 1) {
+      copy_pattern(1, m - 1, n, filled, temfil);
+      e_s8::mxinv(ss) = m = 1;
+    }
+
+    // Steps 6-8: assemble.
+    assemble_rows(ss, m, n, order, rdc, gm, filled);
+    add_switches(ss, m, rdc);
+    if (nmna > 0) wakro::network_hooks().mna_process(ss);
+    if (e_s0::idealss(ss)) wakro::network_hooks().idlsrc(ss);
+
+    // Step 9: ground check at time zero, on a complete assembly only (rows below
+    // m would hold factors, not conductances).
+    if (ctrl::iii == 0 && m == 1 && nmna == 0) check_ground(ss, n, rdc);
+
+    if (int3::use_klu(ss)) {
+      // Step 10: the solve step re-factorises through the sparse solver.
+      temp1::stabck(ss) = true;
+      ++int2::ntriang(ss);
+    } else {
+      // Step 11: own elimination.
+      const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
+      if (int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown)
+        wakro::build_index_lists(ss, big_n, temfil);
+      wakro::eliminate_from(ss, m, big_n, rdc);
+      temp1::stabck(ss) = true;
+      ++int2::ntriang(ss);
+      e_s8::mxinv(ss) = big_n + 1;
+    }
+  }
+
+  // Step 12: cancelled diagonals are reported at the end of the run, once: by
+  // the factorisation at the start of the subsystem's last step, not again by
+  // one that follows a switching inside that step.
+  if (e_s1::laststep && e_s1::onstep) {
+    for (std::int32_t i = 1; i <= n; ++i) {
+      if (int2::nilltr(i, ss)) {
+        itriang_errmsg(0, ss);
+        break;
+      }
+    }
+  }
+}

@@ -1,0 +1,221 @@
+// slvnew: the node voltages of one solution of subsystem ss.
+//
+// The right-hand side e_s0::ca is copied into the work vector temp1::caa; ideal
+// branches replace the equations of the nodes they remove or tie to a voltage
+// (the collapse list that idlsrc built, replayed on the right-hand side with the
+// corrections in temp1::caai); MNA rows get their right-hand sides in mna::bvect.
+// Then either forward and back substitution over the factors and index lists of
+// the own elimination, or the sparse solver (re-factorising from MXINV when the
+// matrix changed; MXINV is then reset to MBUS + 1).
+//
+// Leaves spcial::vdcnew(1..MBUS(ss)); with MNA elements also their currents.
+#include <algorithm>
+
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s8.h"
+#include "model/ideal.h"
+#include "model/int2.h"
+#include "model/int3.h"
+#include "model/mna.h"
+#include "model/sparse.h"
+#include "model/spcial.h"
+#include "model/temp1.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+
+namespace {
+
+double source_of(std::int32_t b, std::int32_t ss, double elapsed, bool notfirst, bool iflag,
+                 bool iflag2) {
+  const bool regsrc = wakro::registered_source(b, ss);
+  return wakro_gete(b, ss, iflag, regsrc, notfirst, true, iflag2, elapsed);
+}
+
+// Steps 2-4: the ideal-branch collapse replayed on the right-hand side.
+void collapse_rhs(std::int32_t ss, double elapsed, bool notfirst, bool iflag, bool iflag2) {
+  using ideal::clpslist;
+  using ideal::nodev;
+  using temp1::caa;
+  using temp1::caai;
+  const std::int32_t total = ideal::gidlbr(ss);
+  const std::int32_t ncollapse = ideal::nidlbr(ss);
+  for (std::int32_t k = 1; k <= total; ++k) {
+    const std::int32_t b = clpslist(k, ss);
+    if (b == 0) continue;
+    const std::int32_t ab = b < 0 ? -b : b;
+    nodev(k, 1) = branches::ief(ab, ss);
+    nodev(k, 2) = branches::iet(ab, ss);
+  }
+  for (std::int32_t k = 1; k <= ncollapse; ++k) {
+    const std::int32_t b = clpslist(k, ss);
+    if (b == 0) continue;
+    double e = source_of(b < 0 ? -b : b, ss, elapsed, notfirst, iflag, iflag2);
+    std::int32_t a;
+    std::int32_t p;
+    if (b < 0) {
+      a = nodev(k, 2);
+      p = nodev(k, 1);
+    } else {
+      a = nodev(k, 1);
+      p = nodev(k, 2);
+      e = -e;
+    }
+    if (a < 1) continue;  // a removed node is never ground
+    if (p > 0) caa(p) += caa(a);
+    caa(a) = e + caai(k);
+    // Later entries that touch the removed node: correction and re-pointing.
+    for (std::int32_t j = k + 1; j <= total; ++j) {
+      const std::int32_t bj = clpslist(j, ss);
+      if (bj == 0) continue;
+      const std::int32_t from = bj < 0 ? 2 : 1;
+      const std::int32_t to = 3 - from;
+      if (nodev(j, from) == a) caai(j) -= caa(a);
+      if (nodev(j, to) == a) caai(j) += caa(a);
+      if (nodev(j, 1) == a) nodev(j, 1) = p;
+      if (nodev(j, 2) == a) nodev(j, 2) = p;
+    }
+  }
+  for (std::int32_t k = ncollapse + 1; k <= total; ++k) {
+    const std::int32_t b = clpslist(k, ss);
+    if (b == 0) continue;
+    double e = source_of(b < 0 ? -b : b, ss, elapsed, notfirst, iflag, iflag2);
+    std::int32_t x;
+    if (b < 0) {
+      x = nodev(k, 2);
+    } else {
+      x = nodev(k, 1);
+      e = -e;
+    }
+    if (x > 0) caa(x) = e + caai(k);
+  }
+}
+
+// Step 5: the right-hand sides of the MNA rows.
+void mna_rhs(std::int32_t ss, std::int32_t n, double elapsed, bool notfirst, bool iflag,
+             bool iflag2) {
+  mna::bvect.fill(0.0);
+  for (std::int32_t i = 1; i <= n; ++i) mna::bvect(i) = temp1::caa(i);
+  std::int32_t row = n;
+  for (std::int32_t e = mna::mna_start(ss); e <= mna::mna_end(ss); ++e) {
+    ++row;
+    const mna::Mnad& el = mna::mnad(e);
+    if (el.kind == 0) {
+      mna::bvect(row) = el.param;
+    } else if (el.kind == 5) {
+      // The network branch whose source voltage the element carries is the first
+      // integer given by mna_branch.
+      const std::int32_t b = el.branch_i1;
+      if (b > 0 && b <= int2::insb(ss) && branches::source(b, ss))
+        mna::bvect(row) -= source_of(b, ss, elapsed, notfirst, iflag, iflag2);
+    }
+  }
+}
+
+// Step 6: forward substitution with the inverse pivots, then back substitution.
+void substitute(std::int32_t ss, std::int32_t n) {
+  using sparse::lbegin;
+  using sparse::lcol;
+  using sparse::lend;
+  using sparse::ubegin;
+  using sparse::ucol;
+  using sparse::uend;
+  using temp1::caa;
+  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
+  auto& vnew = spcial::vdcnew;
+  for (std::int32_t i = 2; i <= n; ++i) {
+    caa(i - 1) *= rdc(i - 1, i - 1);
+    double sum = 0.0;
+    for (std::int32_t k = lbegin(i, ss); k <= lend(i, ss); ++k) sum += rdc(i, lcol(k, ss)) * caa(lcol(k, ss));
+    caa(i) -= sum;
+  }
+  caa(n) *= rdc(n, n);
+  vnew(n) = caa(n);
+  for (std::int32_t i = n - 1; i >= 1; --i) {
+    double sum = 0.0;
+    for (std::int32_t k = ubegin(i, ss); k <= uend(i, ss); ++k) sum += rdc(i, ucol(k, ss)) * vnew(ucol(k, ss));
+    vnew(i) = caa(i) - sum;
+  }
+}
+
+[[noreturn]] void solver_failure(std::int32_t code) {
+  switch (code) {
+    case -1:
+      wakro_message(0, 0, 2, 2, "The matrix is close to singular! ");
+      wakro_message(0, 0, 2, -1, "Disable sparse solution to get more details.");
+      break;
+    case -2:
+      wakro_message(0, 0, 2, 1, "Failed to allocate memeory!");
+      break;
+    case -3:
+      wakro_message(0, 0, 2, 1, "The size of the matrix is too large!");
+      break;
+    default:
+      wakro_message(0, 0, 2, 2, "Unknown solver error! ");
+      wakro_message(0, 0, 2, -1, "Try disabling sparse solution.");
+      break;
+  }
+  wakro_quit("SLVNEW", 0);
+}
+
+// Step 7: the sparse solver, in place on VDCNEW (or XVECT with MNA rows).
+void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
+  double* x;
+  std::int32_t order;
+  if (with_mna) {
+    for (std::int32_t i = 1; i <= mna::mbus_mna(ss); ++i) mna::xvect(i) = mna::bvect(i);
+    x = mna::xvect.data();
+    order = mna::mbus_mna(ss);
+  } else {
+    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = temp1::caa(i);
+    x = spcial::vdcnew.data();
+    order = n;
+  }
+  std::int32_t refactor = 0;
+  std::int32_t start = 1;
+  if (e_s8::mxinv(ss) != n + 1) {
+    refactor = 2;
+    start = e_s8::mxinv(ss);
+    e_s8::mxinv(ss) = n + 1;
+  }
+  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
+  const e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
+  const std::int32_t code = wakro::network_hooks().c_lesolve(
+      e_s1::firststep, e_s1::laststep, e_s1::time, refactor, ss, order, start, rdc.data(),
+      rdc.extent(1), temfil.data(), temfil.extent(1), x);
+  if (code != 0) solver_failure(code);
+}
+
+}  // namespace
+
+void slvnew(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool& iflag2) {
+  const std::int32_t n = e_s0::mbus(ss);
+  // Step 1: work copy of the right-hand side.
+  for (std::int32_t i = 1; i <= n; ++i) temp1::caa(i) = e_s0::ca(i);
+  temp1::caai.fill(0.0);
+
+  // Steps 2-4: ideal branches.
+  if (e_s0::idealss(ss)) collapse_rhs(ss, elapsed, notfirst, iflag, iflag2);
+
+  // Step 5: MNA rows.
+  const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
+  if (with_mna) mna_rhs(ss, n, elapsed, notfirst, iflag, iflag2);
+
+  if (!int3::use_klu(ss)) {
+    substitute(ss, n);
+    return;
+  }
+  sparse_solve(ss, n, with_mna);
+  // Step 8: element currents and node voltages from the augmented solution.
+  if (with_mna) {
+    if (e_s0::idealss(ss)) {
+      std::int32_t row = n;
+      for (std::int32_t e = mna::mna_start(ss); e <= mna::mna_end(ss); ++e)
+        mna::mnad(e).current1 = mna::xvect(++row);
+    }
+    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = mna::xvect(i);
+  }
+}

@@ -1,0 +1,259 @@
+// Test fixture of the network solution: sizes and allocates the shared state for
+// a small case, adds R/L/C branches the way the branch reader sets them up,
+// prepares the matrices as the time step does at time zero, and runs steps as the
+// run loop does. Module state is global, so every test starts from released
+// arrays and default hooks and leaves them so.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "diag/console.h"
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s8.h"
+#include "model/fatal.h"
+#include "model/groups.h"
+#include "model/ideal.h"
+#include "model/initialz.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/int3.h"
+#include "model/int4.h"
+#include "model/ndde.h"
+#include "model/options.h"
+#include "model/quolbv3.h"
+#include "model/spcial.h"
+#include "model/temp1.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+
+namespace nettest {
+
+inline void release_all() {
+  ndde::deallocate_nd();
+  std::int32_t status = 0;
+  e_s0::deallocate_ss(status);
+}
+
+// Sets the flags of the run: interpolation, chatter removal, chatter detection
+// and source extrapolation of every subsystem.
+struct Options {
+  bool interpolate = false;
+  bool remove_chatter = false;
+  bool detect_chatter = false;
+  bool extrapolate = false;
+};
+
+class Network : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    release_all();
+    wakro::reset_network_hooks();
+    quolbv3::guisoc = 0;
+  }
+  void TearDown() override {
+    release_all();
+    wakro::reset_network_hooks();
+    for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+    ndde::nd74 = ndde::nd75 = 0;
+    e_s1::timezero = e_s1::firststep = e_s1::laststep = false;
+    ctrl::iii = 0;
+    int2::nmat = 0;
+  }
+
+  // Allocates the state for nss subsystems of `nodes` nodes and `nbr` branches;
+  // sparsity 0 takes the full-triangle default.
+  void size(std::int32_t nodes, std::int32_t nbr, std::int32_t nss = 1, std::int32_t sparsity = 0,
+            double delt = 5.0e-5) {
+    for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+    ndde::e_ndim(1) = nodes;
+    ndde::e_ndim(2) = nss;
+    ndde::e_ndim(15) = nbr;
+    for (const auto& [k, value] : extra_dims_) ndde::e_ndim(k) = value;
+    ndde::e_ndim(19) =
+        sparsity > 0 ? sparsity : static_cast<std::int32_t>(ndde::sparsity_default(nodes));
+    ndde::nd74 = ndde::nd75 = 0;
+    std::int32_t status = 0;
+    ndde::allocate_nd(status);
+    a_sparsity();
+    wakro_initialz();
+    ndde::use_subsysdim = false;
+    e_s0::allocate_ssdim_array(nss, status);
+    for (std::int32_t s = 1; s <= nss; ++s) e_s0::ssdim(s) = nodes;
+    e_s0::allocate_ss_matrices(nss, e_s0::ssdim, status);
+    e_s0::allocate_ss_matrices2(nss, e_s0::ssdim, status);
+    int2::nmat = nss;
+    for (std::int32_t s = 1; s <= nss; ++s) {
+      e_s0::mbus(s) = nodes;
+      int2::insb(s) = 0;
+      branches::nsw(s) = 0;
+    }
+    e_s1::delt = delt;
+    ctrl::ddelt = delt;
+    ctrl::iii = 0;
+    ctrl::firstrun = true;
+    ctrl::mmm = 1;
+    ndde::e_ndim(19) = 0;  // the factorisation records what it needs
+    set_options({});
+  }
+
+  // Back to a released state within a test (for a second run of a case).
+  void release_all_and_reset() {
+    release_all();
+    model_ = nullptr;
+  }
+
+  void set_options(const Options& o) {
+    for (std::int32_t s = 1; s <= int2::nmat; ++s) {
+      options::interpss(s) = o.interpolate;
+      options::rmchatter(s) = o.remove_chatter;
+      options::dtchatter(s) = o.detect_chatter;
+      options::xterpsrc(s) = o.extrapolate;
+    }
+  }
+
+  // A branch f -> t of subsystem ss: R in ohm, L in henry, C in microfarad, initial
+  // current i0, source voltage e; returns its number. A switch enters the switch
+  // list and not the constant matrix.
+  std::int32_t add_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double r, double l,
+                          double c_uf, double i0 = 0.0, double e = 0.0, bool is_switch = false) {
+    using namespace branches;
+    const std::int32_t b = ++int2::insb(ss);
+    ief(b, ss) = f;
+    iet(b, ss) = t;
+    resistor(b, ss) = r != 0.0;
+    inductor(b, ss) = l != 0.0;
+    capacitr(b, ss) = c_uf != 0.0;
+    switch_(b, ss) = is_switch;
+    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+    if (f > 0 && t > 0) filled(t, f) = filled(f, t) = true;
+    const double xl = l != 0.0 ? 2.0 * l / e_s1::delt : 0.0;
+    const double xc = c_uf != 0.0 ? 500000.0 * e_s1::delt / c_uf : 0.0;
+    g2l(b, ss) = xl != 0.0 ? 1.0 / xl : 0.0;
+    g2c(b, ss) = xc != 0.0 ? 1.0 / xc : 0.0;
+    const double z = r + xl + xc;
+    const double g = std::abs(z) > 1e-20 ? 1.0 / z : 0.0;
+    if (is_switch) {
+      brnsw(++nsw(ss), ss) = b;
+    }
+    int1::xstor(b, ss) = 1.5;
+    thisbr(b, ss) = 0;
+    int1::iorv(b, ss) = 0;
+    geq(b, ss) = geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
+    rlg(b, ss) = g * xl;
+    rcg(b, ss) = g * xc;
+    rcl(b, ss) = xc * g * xl;
+    rsc(b, ss) = (xc + r) * g * xl;
+    rsl(b, ss) = (xl + r) * g * xc;
+    ccl(b, ss) = ccld(b, ss) = ccc(b, ss) = cccd(b, ss) = ccbr(b, ss) = 0.0;
+    cbr(b, ss) = i0;
+    const double vb = vbranch(ss, b);
+    v12l(b, ss) = rcl(b, ss) * ccc(b, ss) + vb * rlg(b, ss) - rsc(b, ss) * ccl(b, ss);
+    v20l(b, ss) = rcl(b, ss) * ccl(b, ss) + vb * rcg(b, ss) - rsl(b, ss) * ccc(b, ss);
+    ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
+    source(b, ss) = std::abs(e) > 1e-20;
+    if (!is_switch) {
+      e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+      if (f == 0 || t == 0) {
+        const std::int32_t n = f == 0 ? t : f;
+        gm(n, n) += g;
+      } else {
+        gm(t, f) += g;
+        gm(f, t) = gm(t, f);
+      }
+    }
+    return b;
+  }
+
+  // The time-zero matrix preparation: each diagonal becomes its column sum.
+  void buildgm() {
+    for (std::int32_t s = 1; s <= int2::nmat; ++s) {
+      e_s0::RealView gm = e_s0::assign_gm_ptr(s);
+      const std::int32_t n = e_s0::mbus(s);
+      for (std::int32_t j = 1; j <= n; ++j) {
+        ideal::gms(j, s) = gm(j, j);
+        double sum = 0.0;
+        for (std::int32_t i = 1; i <= n; ++i) sum += gm(i, j);
+        gm(j, j) = sum;
+      }
+    }
+  }
+
+  // Start of a run of nsteps steps (the last one with e_s1::laststep set) from
+  // data: every matrix to be factorised from row 1, chatter
+  // expected, counters cleared; then the time-zero preparation.
+  void start_run(std::int32_t nsteps) {
+    last_step_ = nsteps;
+    for (std::int32_t s = 1; s <= int2::nmat; ++s) {
+      int2::ntriang(s) = 0;
+      temp1::stabck(s) = true;
+      e_s8::mxinv(s) = 1;
+    }
+    ctrl::iii = 0;
+    e_s1::timezero = true;
+    e_s1::firststep = true;
+    e_s1::laststep = nsteps == 1;
+    buildgm();
+  }
+
+  // One step as the run loop runs it: the models' injections (after the reset
+  // of GGIN and CCIN), the solution, then the step counter.
+  void step() {
+    e_s1::time = e_s1::delt * ctrl::iii;
+    int1::solution_time = e_s1::delt * (ctrl::iii - 1.0);
+    e_s0::ccin.fill(0.0);
+    e_s0::ggin.fill(0.0);
+    if (model_) model_();
+    intsolvi();
+    e_s1::timezero = false;
+    e_s1::firststep = false;
+    ++ctrl::iii;
+    e_s1::laststep = ctrl::iii == last_step_ - 1;
+  }
+
+  double v(std::int32_t node, std::int32_t ss = 1) const { return e_s0::vdc(node, ss); }
+  double i(std::int32_t br, std::int32_t ss = 1) const { return branches::cbr(br, ss); }
+
+  // Further required sizes (dimension-table entry, value) for the next size().
+  std::vector<std::pair<int, std::int32_t>> extra_dims_;
+  std::function<void()> model_;
+  std::int32_t last_step_ = -1;
+};
+
+// Console text written while f runs, and the status of the FatalExit it throws
+// (-1 when none).
+struct Captured {
+  std::string text;
+  int status = -1;
+};
+
+template <class F>
+Captured capture(F&& f) {
+  std::ostringstream out;
+  Captured c;
+  {
+    wakro::ConsoleRedirect redirect(out);
+    try {
+      f();
+    } catch (const wakro::FatalExit& e) {
+      c.status = e.status();
+    }
+  }
+  c.text = out.str();
+  return c;
+}
+
+// Relative difference of a and b.
+inline double rel(double a, double b) { return std::abs(a - b) / std::max(std::abs(b), 1e-300); }
+
+}  // namespace nettest

@@ -1,0 +1,181 @@
+// Interpolation: the crossing formula, the choice of the earliest crossing and the
+// grouping of switchings close to it, and the move of the network state to the
+// end of a sub-step (copy on a one-pass step, interpolation otherwise, the
+// chatter detector's view of the new values).
+#include <vector>
+
+#include "net_fixture.h"
+
+namespace {
+
+using nettest::rel;
+
+std::vector<double> g_crossing_of;  // by branch number
+double crossing_table(std::int32_t, std::int32_t br, double, bool, bool) { return g_crossing_of[br]; }
+
+std::vector<std::int32_t> g_chatter_modes;
+double g_cbr_seen = 0.0;
+double g_cbrnew_seen = 0.0;
+void watch_chatter(std::int32_t, std::int32_t mode) {
+  g_chatter_modes.push_back(mode);
+  g_cbr_seen = branches::cbr(1, 1);
+  g_cbrnew_seen = spcial::cbrnew(1);
+}
+
+TEST(Interpx, CrossingFractionOfAStraightLine) {
+  EXPECT_EQ(wakro_interpx(1.0, 1.0, 5.0), 1.0);
+  EXPECT_EQ(wakro_interpx(0.0, 2.0, 1.0), 0.5);
+  EXPECT_EQ(wakro_interpx(0.0, 2.0, -1.0), 0.0);
+  EXPECT_EQ(wakro_interpx(0.0, 2.0, 3.0), 1.0);
+  EXPECT_EQ(wakro_interpx(4.0, 0.0, 1.0), 0.75);
+  EXPECT_EQ(wakro_interpx(1.0, 1.0 + 1e-11, 1.0), 1.0);  // flat within 1e-10
+}
+
+class Interpolation : public nettest::Network {
+ protected:
+  void SetUp() override {
+    Network::SetUp();
+    g_chatter_modes.clear();
+  }
+
+  // Subsystem of two nodes with three switches between them.
+  void three_switches(const std::vector<double>& crossings) {
+    size(2, 5);
+    add_branch(1, 1, 0, 1.0, 0.0, 0.0);
+    add_branch(1, 2, 0, 1.0, 0.0, 0.0);
+    g_crossing_of.assign(6, 1.5);
+    for (std::size_t k = 0; k < crossings.size(); ++k) {
+      const std::int32_t b = add_branch(1, 1, 2, 1.0e3, 0.0, 0.0, 0.0, 0.0, true);
+      temp1::consid(b) = true;
+      g_crossing_of[b] = crossings[k];
+    }
+    wakro::network_hooks().switch_crossing = &crossing_table;
+  }
+
+  void interpolate(double& frac, double& xearly) {
+    double elapsed = 0.0;
+    bool iflag2 = false;
+    bool iflag = false;
+    interpol(1, elapsed, frac, xearly, iflag2, iflag);
+  }
+};
+
+TEST_F(Interpolation, SwitchingsWithinATenThousandthOfTheEarliestAreTakenTogether) {
+  three_switches({0.30000, 0.30005, 0.3002});
+  double frac = 0.0;
+  double xearly = 0.0;
+  interpolate(frac, xearly);
+  EXPECT_EQ(frac, 0.3);
+  EXPECT_EQ(xearly, 0.30005);
+  EXPECT_EQ(int1::xstor(3, 1), 0.3);
+  EXPECT_EQ(int1::xstor(4, 1), 0.30005);
+  EXPECT_EQ(int1::xstor(5, 1), 0.3002);
+}
+
+TEST_F(Interpolation, AConditionMetAtTheStartCountsAsATenThousandth) {
+  three_switches({0.0, 1.5, 0.7});
+  double frac = 0.0;
+  double xearly = 0.0;
+  interpolate(frac, xearly);
+  EXPECT_EQ(frac, 0.0001);
+  EXPECT_EQ(xearly, 0.0001);
+  EXPECT_EQ(int1::xstor(3, 1), 0.0001);
+}
+
+TEST_F(Interpolation, NoCrossingAndNoSwitchGiveOneAndAHalf) {
+  three_switches({1.5, 1.0, 1.5});
+  double frac = 0.0;
+  double xearly = 0.0;
+  interpolate(frac, xearly);
+  EXPECT_EQ(frac, 1.0);
+  EXPECT_EQ(xearly, 1.0);
+  g_crossing_of[4] = 1.5;
+  temp1::consid(5) = false;
+  int1::xstor(5, 1) = 0.2;  // a switch not considered is left alone
+  interpolate(frac, xearly);
+  EXPECT_EQ(frac, 1.5);
+  EXPECT_EQ(xearly, 1.5);
+  EXPECT_EQ(int1::xstor(5, 1), 0.2);
+  branches::nsw(1) = 0;
+  frac = xearly = 0.0;
+  interpolate(frac, xearly);
+  EXPECT_EQ(frac, 1.5);
+  EXPECT_EQ(xearly, 1.5);
+}
+
+TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {
+  size(2, 2);
+  const std::int32_t rb = add_branch(1, 1, 0, 2.0, 0.0, 0.0);  // GEQ 0.5
+  const std::int32_t lb = add_branch(1, 1, 2, 0.0, 0.1, 0.0);  // X_L 4000 ohm
+  e_s0::vdc(1, 1) = 1.0;
+  e_s0::vdc(2, 1) = 2.0;
+  branches::cbr(rb, 1) = 0.5;
+  branches::ccbr(lb, 1) = 0.25;
+  branches::ccbrd(lb, 1) = 0.125;
+  branches::v12l(lb, 1) = -1.0;
+  e_s0::ccgm(1, 1) = 3.0;
+  e_s0::ccgmd(1, 1) = 1.0;
+  spcial::vdcnew(1) = 5.0;
+  spcial::vdcnew(2) = 1.0;
+  double elapsed = 0.0;
+  double f = 1.0;
+  bool stepdone = true;
+  bool notfirst = false;
+  bool iflag2 = false;
+  bool iflag = false;
+  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  EXPECT_EQ(v(1), 5.0);
+  EXPECT_EQ(v(2), 1.0);
+  EXPECT_EQ(i(rb), 2.5);
+  EXPECT_EQ(i(lb), 4.0 / 4000.0 + 0.25);
+  EXPECT_EQ(branches::v12l(lb, 1), 4.0);
+  EXPECT_EQ(e_s0::ccgm(1, 1), 3.0);
+
+  // A later pass, a quarter of the way: everything moves by a quarter.
+  spcial::vdcnew(1) = 9.0;
+  f = 0.25;
+  notfirst = true;
+  stepdone = false;
+  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  EXPECT_EQ(v(1), 6.0);
+  EXPECT_EQ(i(rb), 2.5 + (4.5 - 2.5) * 0.25);
+  EXPECT_EQ(e_s0::ccgm(1, 1), 1.0 + 2.0 * 0.25);       // towards its previous value
+  EXPECT_EQ(branches::ccbr(lb, 1), 0.125 + 0.125 * 0.25);
+  EXPECT_EQ(branches::v12l(lb, 1), 4.0 + (8.0 - 4.0) * 0.25);
+
+  // A re-solution moves the voltages but leaves the step quantities.
+  f = 0.5;
+  iflag = true;
+  const double ccgm_before = e_s0::ccgm(1, 1);
+  const double ccbr_before = branches::ccbr(lb, 1);
+  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  EXPECT_EQ(v(1), 7.5);
+  EXPECT_EQ(e_s0::ccgm(1, 1), ccgm_before);
+  EXPECT_EQ(branches::ccbr(lb, 1), ccbr_before);
+}
+
+TEST_F(Interpolation, ChatterDetectorSeesTheNewCurrentsBeforeTheyAreTaken) {
+  size(1, 1);
+  add_branch(1, 1, 0, 2.0, 0.0, 0.0);
+  branches::cbr(1, 1) = 1.0;
+  spcial::vdcnew(1) = 6.0;
+  options::dtchatter(1) = true;
+  wakro::network_hooks().chatdt = &watch_chatter;
+  double elapsed = 0.5;
+  double f = 0.5;
+  bool stepdone = false;
+  bool notfirst = true;
+  bool iflag2 = false;
+  bool iflag = false;
+  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  EXPECT_TRUE(g_chatter_modes.empty());  // only on the step's last sub-step
+  EXPECT_EQ(i(1), 2.0);
+  stepdone = true;
+  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  EXPECT_EQ(g_chatter_modes, (std::vector<std::int32_t>{1, 2}));
+  EXPECT_EQ(g_cbr_seen, 2.0);
+  EXPECT_EQ(g_cbrnew_seen, 3.0);
+  EXPECT_EQ(i(1), 2.5);
+}
+
+}  // namespace
