@@ -105,9 +105,13 @@ class Scanner {
   bool after_value_ = false;
 };
 
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
 bool parse_int(std::string_view t, std::int32_t& v) {
-  if (!t.empty() && t.front() == '+') t.remove_prefix(1);
-  if (t.empty()) return false;
+  // One optional sign, then digits only.
+  const std::size_t first = (!t.empty() && (t.front() == '+' || t.front() == '-')) ? 1 : 0;
+  if (first == t.size() || !is_digit(t[first])) return false;
+  if (t.front() == '+') t.remove_prefix(1);
   std::int64_t wide = 0;
   const auto [p, ec] = std::from_chars(t.data(), t.data() + t.size(), wide);
   if (ec != std::errc() || p != t.data() + t.size()) return false;
@@ -117,8 +121,6 @@ bool parse_int(std::string_view t, std::int32_t& v) {
   v = static_cast<std::int32_t>(wide);
   return true;
 }
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Checks the real grammar and converts; an E, D or Q exponent letter is allowed.
 bool parse_real(std::string_view t, double& v) {

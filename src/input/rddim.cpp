@@ -217,7 +217,12 @@ void read_time_step() {
     const Line72 value = wakro_rhs72str(line);
     if (value.is_blank()) continue;  // as the parameter reader: a blank value is ignored
     double delt = 0.0;
-    if (wakro::list_read(value.view(), {delt}) != wakro::ReadStatus::ok) map_read_error();
+    if (wakro::list_read(value.view(), {delt}) != wakro::ReadStatus::ok) {
+      // The line may stand in a page file: show it with the data file's name, as
+      // the check of its value below does.
+      ListLine() << "Error while reading map file" << fnames::tnam.view();
+      wakro_quit("RDDIM", 1);
+    }
     e_s1::delt = delt;
     if (e_s1::delt <= 0.0) {
       ListLine() << "ERROR: Undefined, Zero or Negative time-step";
@@ -230,8 +235,12 @@ void read_time_step() {
 // line there would leave "MAP:" current and open the same file again).
 void open_page() {
   wakro_openfile();
+  const std::int32_t page_unit = fnames::iunit;
   rdcmnt();
-  if (rdcmnt_at_data()) {
+  // A page holding nothing but its "ENDPAGE" hands the reads back to the map
+  // file, whose next line may be data (the entry's node lines): that is no fault
+  // of the page.
+  if (rdcmnt_at_data() && fnames::iunit == page_unit) {
     ListLine() << "Page data file must begin with a section key: " << fnames::filename.trimmed();
     wakro_quit("RDDIM", 1);
   }

@@ -5,8 +5,11 @@
 // plus the number of open units after every push and pop.
 #include "input/units.h"
 
+#include <stdio_ext.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -48,18 +51,38 @@ bool file_exists(const std::string& name) {
 }
 
 // Opens by mode: 1 existing for reading, 2 new for writing, other either way
-// without cutting the file.
+// without cutting the file. The case files are written by the design environment
+// on Windows: a relative name such as "..\lib\x.tlo" names the same file with
+// '/' separators here.
 std::FILE* open_by_mode(const std::string& name, std::int32_t mode) {
   if (name.empty()) return nullptr;
-  if (mode == 1) return std::fopen(name.c_str(), "rb");
-  if (mode == 2) return std::fopen(name.c_str(), "wxb");
-  if (file_exists(name)) return std::fopen(name.c_str(), "r+b");
-  return std::fopen(name.c_str(), "w+b");
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (mode == 1) return std::fopen(path.c_str(), "rb");
+  if (mode == 2) return std::fopen(path.c_str(), "wxb");
+  if (file_exists(path)) return std::fopen(path.c_str(), "r+b");
+  return std::fopen(path.c_str(), "w+b");
 }
 
 void push(std::FILE* fp, std::string name) {
   stack().push_back(Unit{fp, std::move(name), -1, 0});
   sync_iunit();
+}
+
+// Closes a unit's stream. A file opened whether or not it existed is written
+// as a sequential file: when the last thing done on it was a write, the file ends
+// there, so that a shorter text written over a longer one leaves no stale tail
+// of the old contents. A file that was only read keeps everything it holds.
+void close_stream(Unit& u) {
+  if (u.fp == nullptr) return;
+  if (__fwriting(u.fp) != 0 && std::fflush(u.fp) == 0) {
+    const off_t end = ::ftello(u.fp);
+    struct stat st {};
+    if (end >= 0 && ::fstat(::fileno(u.fp), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > end)
+      (void)::ftruncate(::fileno(u.fp), end);
+  }
+  std::fclose(u.fp);
+  u.fp = nullptr;
 }
 
 void report_open_failure(std::string_view prefix, const std::string& name) {
@@ -151,7 +174,7 @@ std::int32_t unit_include_depth(std::int32_t unit) {
 void close_all_units() {
   auto& s = stack();
   while (!s.empty()) {
-    if (s.back().fp) std::fclose(s.back().fp);
+    close_stream(s.back());
     s.pop_back();
   }
   sync_iunit();
@@ -204,7 +227,7 @@ void wakro_closefile() {
     wakro::ListLine() << "WAKRO: No input file is open to close.";
     wakro_quit("CLOSEFILE", 0);
   }
-  if (s.back().fp) std::fclose(s.back().fp);
+  wakro::close_stream(s.back());
   s.pop_back();
   wakro::sync_iunit();
   if (!s.empty()) fnames::filename = s.back().name;

@@ -17,11 +17,13 @@
 //   wakro_openfile1(mode)   1 an existing file for reading, 2 a new file (it must
 //                           not exist) for writing, any other mode a file opened
 //                           whether or not it exists, without cutting what it
-//                           holds (tag "OPENFILE1"); a missing line- or
+//                           holds; written, it ends where the last write ended
+//                           (tag "OPENFILE1"); a missing line- or
 //                           cable-constants file (".tlo", ".clo") first gets the
 //                           advice how to solve it
 //   wakro_closefile()       closes the top unit and pops it (tag "CLOSEFILE"
 //                           when no file is open)
+// A '\' in a name is taken as the '/' that separates folders here.
 // After a close, fnames::filename names the file now at the top again, so that a
 // later message shows the file actually being read.
 #pragma once

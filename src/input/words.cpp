@@ -65,7 +65,7 @@ Line72 wakro_rhs72str(const Line72& line) {
   const std::size_t eq = v.find('=');
   if (eq == std::string_view::npos) return Line72();
   std::string_view rest = v.substr(eq + 1);
-  const std::size_t start = rest.find_first_not_of(' ');
+  const std::size_t start = rest.find_first_not_of(" \t");
   if (start == std::string_view::npos) return Line72();
   return Line72(rest.substr(start));
 }

@@ -287,6 +287,46 @@ TEST_F(LineReader, OpenModesAndTheUnitStack) {
             ff("WAKRO: No input file is open to close.") + kRule + banner_tail("CLOSEFILE   "));
 }
 
+TEST_F(LineReader, AFileOpenedEitherWayEndsWhereItsLastWriteEnded) {
+  // A shorter text written over a longer file leaves nothing of the old text.
+  write("old.snp", "line one\nline two\nline three\n");
+  fnames::filename = "old.snp";
+  wakro_openfile1(3);
+  std::fputs("new\n", wakro::unit_handle(fnames::iunit));
+  std::fflush(wakro::unit_handle(fnames::iunit));
+  wakro_closefile();
+  EXPECT_EQ(read("old.snp"), "new\n");
+
+  // The same when the unit is closed with every other one after a fatal stop.
+  fnames::filename = "old.snp";
+  wakro_openfile1(3);
+  std::fputs("x\n", wakro::unit_handle(fnames::iunit));
+  wakro::close_all_units();
+  EXPECT_EQ(read("old.snp"), "x\n");
+
+  // Read, not written: everything stays, also what lies after the read.
+  write("keep.txt", "a\nb\nc\n");
+  fnames::filename = "keep.txt";
+  wakro_openfile1(3);
+  std::string record;
+  ASSERT_EQ(wakro::read_record(fnames::iunit, record), wakro::ReadStatus::ok);
+  EXPECT_EQ(record, "a");
+  wakro_closefile();
+  EXPECT_EQ(read("keep.txt"), "a\nb\nc\n");
+}
+
+TEST_F(LineReader, ABackslashInAFileNameSeparatesFolders) {
+  std::filesystem::create_directory("lib");
+  write("lib/x.tlo", "first\n");
+  fnames::filename = "lib\\x.tlo";
+  wakro_openfile1(1);
+  std::string record;
+  ASSERT_EQ(wakro::read_record(fnames::iunit, record), wakro::ReadStatus::ok);
+  EXPECT_EQ(record, "first");
+  // Messages keep the name as it was given.
+  EXPECT_EQ(wakro::unit_file_name(fnames::iunit), "lib\\x.tlo");
+}
+
 TEST_F(LineReader, SkipCommentsStopsAtTheFirstOtherLine) {
   write("p.dta", "\n  ! note\n! more\n  data 1\n");
   open("p.dta");

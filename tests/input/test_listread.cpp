@@ -76,6 +76,15 @@ TEST(ListRead, NonNumbersNanInfAndOutOfRangeValuesAreReadErrors) {
   EXPECT_EQ(n, 2147483647);
   EXPECT_EQ(list_read("+12 ", {n}), ReadStatus::ok);
   EXPECT_EQ(n, 12);
+  // One sign at most.
+  for (const char* bad : {"+-5", "-+5", "--5", "++5", "-", "+"}) {
+    SCOPED_TRACE(bad);
+    n = 99;
+    EXPECT_EQ(list_read(bad, {n}), ReadStatus::error);
+    EXPECT_EQ(n, 99);
+  }
+  EXPECT_EQ(list_read("-7", {n}), ReadStatus::ok);
+  EXPECT_EQ(n, -7);
 }
 
 TEST(ListRead, LogicalsTextsAndComplexValues) {

@@ -146,6 +146,10 @@ TEST_F(Dimensions, BadLinesStopWithTheMapFileContext) {
   EXPECT_EQ(o.console, ff("Empty dimension for " + pad72("NODES")) + context2(" NODES 5") +
                            banner_tail("RDDIM       "));
 
+  // A tab after the "=" is a blank too: the value is empty.
+  o = read_map(map(" NODES =\t\n"));
+  EXPECT_EQ(o.console.substr(0, o.console.find(kRule)), ff("Empty dimension for " + pad72("NODES")));
+
   o = read_map(map(" NODES = -1\n"));
   EXPECT_EQ(o.console, " Negative dimesion  " + std::string(9, ' ') + "-1  for " + pad72("NODES") +
                            "\n" + context2(" NODES = -1") + banner_tail("RDDIM       "));
@@ -229,7 +233,28 @@ TEST_F(Dimensions, TheWalkStopsOnABadTimeStepOrAPageWithoutAKey) {
                            "\n Data file name: " + name + "...\n" + banner_tail("RDDIM       "));
 
   o = read_map("DIMENSIONS:\nPARAMETERS:\n TIME_STEP = abc\nENDCASE:\n");
-  EXPECT_EQ(o.console.substr(0, o.console.find(kRule)), ff("Error while reading map file" + name));
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console, ff("Error while reading map file" + name) + kRule +
+                           " Following is the last read data line:\n " + pad72(" TIME_STEP = abc") +
+                           "\n Data file name: " + name + "...\n" + banner_tail("RDDIM       "));
+
+  // A page that holds nothing but its end is a page like any other.
+  write("p0.dta", "ENDPAGE:\n");
+  o = read_map("DIMENSIONS:\n NODES = 3\nPARAMETERS:\n TIME_STEP = 5E-5\n"
+               "MAP: p0.dta\n 0 3 1 2 3\n 0 0\nMAP: p0.dta\n 0 0\nENDCASE:\n");
+  EXPECT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
+  EXPECT_EQ(fnames::iunit, 50);
+  inputtest::release_case_state();
+
+  // A page that holds nothing but its end is a page like any other.
+  write("p0.dta", "ENDPAGE:\n");
+  o = read_map("DIMENSIONS:\n NODES = 3\nPARAMETERS:\n TIME_STEP = 5E-5\n"
+               "MAP: p0.dta\n 0 3 1 2 3\n 0 0\nMAP: p0.dta\n 0 0\nENDCASE:\n");
+  EXPECT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
+  EXPECT_EQ(fnames::iunit, 50);
+  inputtest::release_case_state();
 
   write("p1.dta", " 1 2 3\nSUBS:\nENDPAGE:\n");
   o = read_map("DIMENSIONS:\nMAP: p1.dta\nENDCASE:\n");
@@ -289,6 +314,17 @@ TEST_F(Dimensions, ALaterRunNeedingMoreThanTheFirstStopsInTheCheck) {
                            " Required: 1006;   Available: 1005\n" + ff(std::string(33, '^')) +
                            ff("NDCHECK: Report this problem. ") + context2("PARAMETERS:") +
                            banner_tail("NDCHECK     "));
+}
+
+TEST_F(Dimensions, TheTransmitterAndReceiverCheckWritesTwoLines) {
+  ASSERT_EQ(read_map(map(" TXRX = 3\n TX = 2\n")).status, -1);
+  later_run();
+  const inputtest::Outcome o = read_map(map(" TXRX = 4\n TX = 2\n"));
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
+            ff("ERROR: Insufficient wireless") + ff("       transmitters and receivers (ND38):") +
+                " Required:    4;   Available:    3\n" + ff(std::string(33, '^')) +
+                ff("NDCHECK: Report this problem. "));
 }
 
 TEST_F(Dimensions, ArraySizesThatLaterRunsReuseAreCheckedToo) {

@@ -40,6 +40,9 @@ TEST(Words, RightHandSideAndSectionKeys) {
   EXPECT_EQ(W(wakro_rhs72str(L("A=B"))), pad72("B"));
   EXPECT_EQ(W(wakro_rhs72str(L(" STOR =   5 12"))), pad72("5 12"));
   EXPECT_EQ(W(wakro_rhs72str(L("no equals"))), pad72(""));
+  // Left-adjusted over tabs as over blanks.
+  EXPECT_EQ(W(wakro_rhs72str(L("A=\t \tB C"))), pad72("B C"));
+  EXPECT_EQ(W(wakro_rhs72str(L("A= \t"))), pad72(""));
   EXPECT_TRUE(wakro_sectname(L("BRANCHES:")));
   EXPECT_TRUE(wakro_sectname(L("{")));
   EXPECT_TRUE(wakro_sectname(L("}x")));

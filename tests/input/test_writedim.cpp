@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "input/dimensions.h"
 #include "input_fixture.h"
@@ -87,6 +89,50 @@ TEST_F(DimensionReport, MatchesTheGoldenFile) {
     wakro_writedim(unit);
   }
   EXPECT_EQ(console.str(), expected);
+}
+
+TEST_F(DimensionReport, AnEmptySectionReportsTheDefaultSizes) {
+  write("case.map", "DIMENSIONS:\nPARAMETERS:\n TIME_STEP = 5E-5\nENDCASE:\n");
+  read_case("case.map");
+  // Built from the report table: six groups, their keys in order, 48-column rows.
+  const std::vector<std::pair<std::string, std::vector<std::string>>> groups = {
+      {"! ELECTRICAL SYSTEM DIMENSIONS",
+       {"NODES", "SUBSYS", "WINDINGS", "TRAFOS", "SUBSYSPAGE", "UMEC", "BRANCHES", "SPARSITY",
+        "NMANA", "MBRANCHES"}},
+      {"! CONTROL/SIGNALS DIMENSIONS",
+       {"STOR",  "VARS",  "CONS",  "PGBS",  "CX",    "CXMAP", "NNODES", "NPAGES", "STOL",
+        "STOI",  "STOF",  "STOC",  "STORL", "STORI", "STORF", "STORC",  "TX",     "TXRX",
+        "RTCL",  "RTCI",  "RTCF",  "RTCC",  "STXFRL", "STXFRI", "STXFRF", "STXFRC"}},
+      {"! BERGERON AND MODAL FRE-DEP TLINE DIMENSIONS",
+       {"MAXMODES", "TLINES", "MAXPOLES", "TRAVWAVES", "TRANSFORMS", "TRANSPOLES", "ATTPOLES",
+        "SURGEPOLES", "NUMMODES"}},
+      {"! PHASE DOMAIN FRE-DEP TLINE DIMENSIONS",
+       {"TLINES-PH", "NUMMODES-PH", "MAXMODES-PH", "TRAVWAVES-PH", "PROP-PH", "HSERC-PH",
+        "YCSERC-PH", "XHK-PH", "MAXPOLES-PH"}},
+      {"! MFDTD TLINE DIMENSIONS",
+       {"TLINES-MFDTD", "NUMMODES-MFDTD", "MAXMODES-MFDTD", "MAXPOLES-MFDTD", "MAXINC-MFDTD",
+        "TLINES-TOTAL"}},
+      {"! ENI TLINE DIMENSIONS", {"ENI-SERVERS", "ENI-CLIENTS", "CSCS", "CSCR"}},
+  };
+  std::string expected = "\n DIMENSIONS:";
+  expected.append(16, ' ').append("Used").append(7, ' ').append("Available\n");
+  for (const auto& [title, keys] : groups) {
+    expected.append(" ").append(title).append("\n");
+    for (const std::string& key : keys) {
+      std::string row(1, ' ');
+      row.append(key);
+      row.resize(23, ' ');
+      const char* used = key == "UMEC" ? "       5" : "       0";
+      const char* available = (key == "UMEC" || key == "PGBS") ? "      10" : "       1";
+      row.append("=").append(used).append(8, ' ').append(available);
+      ASSERT_EQ(row.size(), 48u);
+      expected.append(row).append("\n");
+    }
+  }
+  expected.append("  \n");
+  std::ostringstream out;
+  wakro_writedim(out);
+  EXPECT_EQ(out.str(), expected);
 }
 
 TEST_F(DimensionReport, ReadsBackToTheSameTableOnASnapshotStart) {
