@@ -20,6 +20,7 @@
 #include "diag/console.h"
 #include "diag/hooks.h"
 #include "diag/quit.h"
+#include "input/units.h"
 #include "link/exchange.h"
 #include "model/fatal.h"
 #include "model/fixedtext.h"
@@ -50,6 +51,8 @@ int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_
     wakro_driver(version5, gui, host, port, clientId);
     return 0;
   } catch (const wakro::FatalExit& e) {
+    // Input files the case reader had open when the run stopped.
+    wakro::close_all_units();
     if (!e.message().empty()) wakro::console_err() << e.message() << '\n';
     return e.status();
   } catch (const std::exception& e) {

@@ -9,9 +9,11 @@
 // storage-pointer checks (timestep.h), stop and pause requests and the display
 // throttle (stoprun.h), and the seams (seams.h) through which the driver reaches
 // the routines of the later rooms and of the case, with simple stand-ins for the
-// dialogues, the case reading and the command handler (standins.h).
+// dialogue over the link and the command handler (standins.h).
 //
-// Stands on `model`, `link` and `diag`. Every call into input, network,
+// Stands on `model`, `link` and `diag`, and on `input` for the case reader and
+// the dimension report that it plugs into the seams and for closing the input
+// files after a fatal stop. Every other call into input, network,
 // output, lines, snapshot, multirun and the case goes through the seams, so no
 // higher room is included from here; each room plugs its routine in at start-up.
 #pragma once

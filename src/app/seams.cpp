@@ -1,8 +1,10 @@
-// Default seams: do-nothing routines, the tandem-line reset and the stand-in
+// Default seams: do-nothing routines, the tandem-line reset, the dimension
+// report of the input room and the stand-in
 // command handler.
 #include "app/seams.h"
 
 #include "app/standins.h"
+#include "input/dimensions.h"
 #include "model/tandem_line.h"
 
 namespace wakro {
@@ -16,6 +18,9 @@ void none_extra(std::int32_t, const FixedText<30>&) {}
 void none_stats(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                 std::string_view) {}
 Exchange* no_library_link(std::int32_t) { return nullptr; }
+
+// The dimension report on the given unit.
+void writedim(std::int32_t unit) { wakro_writedim(unit); }
 
 // Clears the tandem-line option; the start-up dialogue may set it again.
 void clear_tandem_lines() {
@@ -31,7 +36,7 @@ Seams defaults() {
   s.dialogv3 = &none;
   s.readdata = &none;
   s.readsnap = &none;
-  s.writedim = &none_i;
+  s.writedim = &writedim;
   s.init_tandem_lines = &clear_tandem_lines;
   s.eni_init = &none;
   s.sendeninames = &none;

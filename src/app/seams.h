@@ -3,7 +3,8 @@
 //
 // Each member is a plain function pointer named after the routine it stands for.
 // The defaults do nothing (so an empty case runs with no other room linked),
-// except getmsgv3, whose default is the stand-in command handler of standins.h:
+// except writedim, whose default is the input room's dimension report, and
+// getmsgv3, whose default is the stand-in command handler of standins.h:
 // with the link, pacing and the end-of-run wait need a handler that answers.
 // A room plugs its real routine in at start-up (seams().intsolvi = &intsolvi;),
 // and the case executable plugs in its four root routines. Calling through a

@@ -3,14 +3,13 @@
 #include "app/standins.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "app/output_services.h"
 #include "app/seams.h"
 #include "app/stoprun.h"
 #include "diag/catalog.h"
@@ -18,19 +17,18 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "input/readdata.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/fnames.h"
-#include "model/initialz.h"
 #include "model/int2.h"
 #include "model/ndde.h"
 #include "model/outppp.h"
 #include "model/radiolinks.h"
 #include "model/snpdat.h"
-#include "model/storage.h"
 
 namespace wakro {
 
@@ -38,13 +36,6 @@ namespace {
 
 constexpr std::int32_t kLink = 0;
 constexpr std::size_t kNameWidth = 34;
-
-std::string_view trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t\r\n");
-  return s.substr(first, last - first + 1);
-}
 
 // The dialogue's defaults for a start from data files.
 void dialogue_defaults() {
@@ -80,47 +71,7 @@ void take_map_name(std::string_view name, const char* tag) {
   ctrl::zerot = 0;
 }
 
-bool read_real(std::string_view text, double& value) {
-  std::string t(trim(text));
-  std::replace(t.begin(), t.end(), 'D', 'E');
-  std::replace(t.begin(), t.end(), 'd', 'e');
-  const char* first = t.c_str();
-  if (!t.empty() && t[0] == '+') ++first;
-  const auto r = std::from_chars(first, t.c_str() + t.size(), value);
-  return r.ec == std::errc() && std::isfinite(value);
-}
-
-// Sizes the shared state from an empty dimension table, once per process.
-void size_shared_state() {
-  if (storage::storf.allocated()) return;
-  for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
-  ndde::e_ndim(10) = ndde::with_margin(0, 10000);
-  for (int k : {27, 28, 29, 30, 61, 62, 63, 64}) ndde::e_ndim(k) = ndde::with_margin(0, 1000);
-  for (int k : {51, 52, 59, 60}) ndde::e_ndim(k) = ndde::with_margin(0, 100);
-  std::int32_t status = 0;
-  ndde::allocate_nd(status);
-  if (status != 0) {
-    ListLine() << "Allocation of the case-sized state failed.";
-    wakro_quit("READDATA    ", 0);
-  }
-}
-
 }  // namespace
-
-void standin_dialog() {
-  dialogue_defaults();
-  std::istream& in = std::cin;
-  ListLine() << "Name of the map file (case_name.map):";
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::string_view name = trim(line);
-    if (name.empty()) continue;
-    take_map_name(name, "DIALOG      ");
-    return;
-  }
-  ListLine() << "No answer on the console input for the map file name.";
-  wakro_quit("DIALOG      ", 0);
-}
 
 void standin_dialogv3() {
   dialogue_defaults();
@@ -172,38 +123,6 @@ void standin_dialogv3() {
         break;
     }
   }
-}
-
-void standin_readdata() {
-  fnames::tnam = fnames::inam.view();
-  const std::string name(fnames::inam.trimmed());
-  std::ifstream map(name);
-  if (!map.is_open()) {
-    ListLine() << "WAKRO: Error while opening file for read: " << name;
-    wakro_quit("READDATA    ", 0);
-  }
-  e_s1::delt = -1.0;
-  std::string line;
-  while (std::getline(map, line)) {
-    const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const std::string_view key = trim(std::string_view(line).substr(0, eq));
-    const std::string_view value = std::string_view(line).substr(eq + 1);
-    double* target = key == "TIME_STEP"     ? &e_s1::delt
-                     : key == "PRINT_STEP"  ? &e_s1::print
-                     : key == "FINISH_TIME" ? &e_s1::fintim
-                                            : nullptr;
-    if (target == nullptr) continue;
-    fnames::dumlin = std::string_view(line);
-    if (!read_real(value, *target)) {
-      ListLine() << "Error while reading data from line:";
-      wakro_quit("READDATA    ", 2);
-    }
-  }
-  size_shared_state();
-  int2::nmat = 0;
-  outppp::jplt = ndde::e_ndim(13);
-  wakro_initialz();
 }
 
 void standin_getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
@@ -269,9 +188,9 @@ void standin_send_endofrunmsgs() {
 
 void use_standin_services() {
   Seams& s = seams();
-  s.dialog = &standin_dialog;
+  use_output_services();  // the console dialogue and the output routines
   s.dialogv3 = &standin_dialogv3;
-  s.readdata = &standin_readdata;
+  s.readdata = &wakro_readdata;
   s.send_endofrunmsgs = &standin_send_endofrunmsgs;
 }
 

@@ -1,19 +1,15 @@
 // Stand-ins for routines of later rooms, so that a case runs end to end before
 // those rooms exist:
-//   - standin_dialog: the console start-up dialogue reduced to one question, the
-//     map file name (one line of the console input);
 //   - standin_dialogv3: the start-up dialogue over the link, taking the commands
 //     10 (start from the named map file), 12/13 (output off/on), 16 (multiple
 //     runs) and 19 (end); other commands are skipped;
-//   - standin_readdata: reads TIME_STEP, PRINT_STEP and FINISH_TIME from the
-//     "key = value" lines of the map file and sizes the shared state from an
-//     empty dimension table (with the data-file storage margins);
 //   - standin_getmsgv3: the command handler reduced to stop (0), step grants (1),
 //     the end-of-run answer (22) and the stop-run command (29); a broken link
 //     answers as a stop; other tags print "Unimplemented message #";
 //   - standin_send_endofrunmsgs: message 0 with 1 - lastrun and the radio-link
 //     values.
-// use_standin_services() plugs the first four (and the end-of-run message) into
+// use_standin_services() plugs the dialogues (the console one from the output
+// services), the real case reader wakro_readdata and the end-of-run message into
 // the seams; standin_getmsgv3 is the seams' default command handler.
 #pragma once
 
@@ -21,9 +17,7 @@
 
 namespace wakro {
 
-void standin_dialog();
 void standin_dialogv3();
-void standin_readdata();
 void standin_getmsgv3(std::int32_t& allowance, std::int32_t& answer);
 void standin_send_endofrunmsgs();
 

@@ -50,7 +50,7 @@ TEST(EngineAlone, EmptyCaseRunsToTheExitLine) {
   EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 0");
   EXPECT_TRUE(contains(out, "Requested locale = english-us\n"));
   EXPECT_TRUE(contains(out, "    WAKRO(tm)  Version 5.0\n"));
-  EXPECT_TRUE(contains(out, " Name of the map file (case_name.map):\n ****\n * Wakro for Quolb v5: Build# "));
+  EXPECT_TRUE(contains(out, " ENTER NUMBER OF GLOBAL SUBSTITUTION VARIABLES: \n ****\n * Wakro for Quolb v5: Build# "));
   EXPECT_TRUE(contains(out, "\n         Input file: empty.map"));
   EXPECT_TRUE(contains(out, "       Elapsed Time: "));
   EXPECT_LT(out.find("Wakro for Quolb"), out.find("Input file"));
@@ -60,14 +60,16 @@ TEST(EngineAlone, EmptyCaseRunsToTheExitLine) {
 TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
   Watchdog dog("EngineAlone.MissingMapFileEndsWithFatalStatus", 60);
   const std::string answers = "/tmp/wakro_app_missing_" + std::to_string(getpid()) + ".txt";
-  { std::FILE* f = std::fopen(answers.c_str(), "w"); std::fputs("nothere.map\n", f); std::fclose(f); }
+  // No global values, data-file start, a map file that is not there, then no answer.
+  { std::FILE* f = std::fopen(answers.c_str(), "w"); std::fputs("0\n0\nnothere.map\n", f); std::fclose(f); }
   ChildProcess p({kExe, "-v5"}, kCaseDir, answers);
   ASSERT_TRUE(p.wait());
   std::remove(answers.c_str());
   EXPECT_EQ(p.exitCode(), 2);
   const std::string out = p.out();
-  EXPECT_TRUE(contains(out, " WAKRO: Error while opening file for read: nothere.map\n"));
-  EXPECT_TRUE(contains(out, " ERROR: Abnormal termination of WAKRO by READDATA    \n"));
+  EXPECT_TRUE(contains(out, " **** INPUT FILE nothere.ma DOES NOT EXIST! ****\n"));
+  EXPECT_TRUE(contains(out, " End of the console input: the start-up dialogue has no answer to read.\n"));
+  EXPECT_TRUE(contains(out, " ERROR: Abnormal termination of WAKRO by DIALOG      \n"));
   EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 2000");
 }
 

@@ -1,0 +1,22 @@
+// The output room's routines behind the seams (see output_services.h).
+#include "app/output_services.h"
+
+#include "app/seams.h"
+#include "output/channel_files.h"
+#include "output/console_progress.h"
+#include "output/dialog.h"
+#include "output/record_bindings.h"
+
+namespace wakro {
+
+void use_output_services() {
+  Seams& s = seams();
+  s.dialog = &::dialog;
+  s.wakro_outputfile = &::wakro_outputfile;
+  s.wakro_outputfilebin = &::wakro_outputfilebin;
+  s.wakro_percentcomplete = [](bool link) { ::wakro_percentcomplete(link ? 1 : 0); };
+  s.wakro_screenplot = &::wakro_screenplot;
+  s.ofnextrun = [](std::int32_t) { ::ofnextrun(); };
+}
+
+}  // namespace wakro

@@ -1,0 +1,362 @@
+// The "BRANCHES:" section: wakro_rdbrs, wakro_brparm, wakro_brgetn.
+//
+// Each line "from to TYPE values..." is one series R-L-C branch (with an optional
+// series source, a switch or the ideal attribute) of the subsystem of its nodes.
+// The reader numbers it in its subsystem, decodes it, forms its trapezoidal
+// companion model with dt = e_s1::delt (L in henries, C in microfarads):
+//   X_L = 2 L / dt        X_C = dt / (2 C 1e-6) = 500000 dt / C
+//   Z = R + X_L + X_C     G = 1 / Z
+//   rlg = G X_L   rcg = G X_C   rcl = X_C G X_L
+//   rsc = (X_C + R) G X_L     rsl = (X_L + R) G X_C
+// and enters G into the subsystem's conductance matrix (a switching branch goes
+// to the switching list instead; an ideal branch to neither).
+//
+// Guards beyond the plain rules: a record longer than 255 characters, a
+// capacitor of 0 microfarads (X_C would be infinite and the coefficients NaN) and
+// a branch met before its subsystem's matrices exist are fatal input errors.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/nodeaccess.h"
+#include "diag/quit.h"
+#include "input/linereader.h"
+#include "input/listread.h"
+#include "input/readdata.h"
+#include "input/section_util.h"
+#include "model/branches.h"
+#include "model/clvi.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/fnames.h"
+#include "model/harmimp.h"
+#include "model/ideal.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+
+namespace {
+
+using wakro::ListLine;
+using wakro::sections::fail;
+
+constexpr std::string_view kTag = "RDBRS";
+constexpr std::string_view kReadError = "Error while reading branch data";
+const std::string kRule(47, '-');
+
+// Clears every value and flag of branch (b, ss).
+void reset_branch(std::int32_t b, std::int32_t ss) {
+  using namespace branches;
+  for (Real* a : {&cbr, &ccbr, &ccbrd, &ebr, &ebrd, &ebron, &ebrof, &swlevl, &geq, &geqd, &geqon,
+                  &geqof, &rlg, &rcg, &rcl, &rsc, &rsl, &ccl, &ccld, &ccc, &cccd, &g2l, &g2c,
+                  &v12l, &v20l, &int1::xstor, &harmimp::branch_r, &harmimp::branch_l,
+                  &harmimp::branch_c})
+    (*a)(b, ss) = 0.0;
+  int1::xstor(b, ss) = 1.5;
+  for (Int* a : {&brnsw, &ief, &iet, &thisbr, &int1::iorv, &clvi::icntbr}) (*a)(b, ss) = 0;
+  for (Flag* a : {&resistor, &inductor, &capacitr, &source, &switch_, &idealbr, &openbr, &defrdbr,
+                  &flipidlbr, &clvi::brchat_rep})
+    (*a)(b, ss) = false;
+  geqchange(b) = false;
+}
+
+// The start (0-based) of the third blank-separated word, or npos; the line is
+// taken to begin after a blank.
+// (A tab counts as a blank, as in every free-format read.)
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t third_word(std::string_view line) {
+  int words = 0;
+  char before = ' ';
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (!is_blank(line[i]) && is_blank(before) && ++words == 3) return i;
+    before = line[i];
+  }
+  return std::string_view::npos;
+}
+
+// Both ends of the branch in one subsystem: the branch's subsystem.
+std::int32_t branch_subsystem(std::int32_t position, std::int32_t from, std::int32_t to) {
+  const std::int32_t sf = from != 0 ? wakro_ssnum(position, from) : 0;
+  const std::int32_t st = to != 0 ? wakro_ssnum(position, to) : 0;
+  if (sf != 0 && st != 0 && sf != st) {
+    ListLine() << "Branch Nodes are in different SS:" << sf << ":" << st;
+    wakro_quit(kTag, 1);
+  }
+  if (sf == 0 && st == 0) fail("SS for the Branch Nodes are not defined.", kTag, 1);
+  return std::max(sf, st);
+}
+
+std::string numbered(std::string_view a, std::int32_t b, std::string_view c, std::int32_t ss,
+                     std::string_view d) {
+  return std::string(a) + std::to_string(b) + std::string(c) + std::to_string(ss) + std::string(d);
+}
+
+struct Companion {
+  double xl = 0.0, xc = 0.0, z = 0.0, g = 0.0;
+  bool zero_source = false;  // a source branch of exactly zero impedance
+};
+
+// Steps of the companion model that may convert the branch to an ideal one.
+Companion companion(std::int32_t b, std::int32_t ss, double& r, double l, double c) {
+  using namespace branches;
+  const double dt = e_s1::delt;
+  Companion k;
+  if (inductor(b, ss)) {
+    k.xl = 2.0 * l / dt;
+    if (std::abs(k.xl) > 1.0e-20) g2l(b, ss) = 1.0 / k.xl;
+  }
+  if (capacitr(b, ss)) {
+    if (c == 0.0) {
+      ListLine() << "Capacitance of 0 in branch" << b << "in SS" << ss;
+      wakro_quit("BRPARM", 1);
+    }
+    k.xc = 500000.0 * dt / c;
+    if (std::abs(k.xc) > 1.0e-20) g2c(b, ss) = 1.0 / k.xc;
+  }
+  if (resistor(b, ss) && std::abs(r) <= 1.0 / ideal::gonmax(ss)) {
+    r = 0.0;
+    ListLine() << kRule;
+    ListLine() << "Branch " << b << " in SS " << ss;
+    if (!inductor(b, ss) && !capacitr(b, ss)) {
+      idealbr(b, ss) = true;
+      e_s0::idealss(ss) = true;
+    } else {
+      resistor(b, ss) = false;
+      ListLine() << "Resistive portion";
+    }
+    ListLine() << "has been converted to an ideal branch because";
+    ListLine() << "R value is less than the user defined limit!";
+    ListLine() << kRule;
+  }
+  k.z = r + k.xl + k.xc;
+  k.g = std::abs(k.z) > 1.0e-20 ? 1.0 / k.z : 0.0;
+  k.zero_source = source(b, ss) && k.z == 0.0;
+  return k;
+}
+
+void small_impedance_warning(std::int32_t b, std::int32_t ss, double r, double l, double c) {
+  using namespace branches;
+  ListLine() << kRule;
+  if (resistor(b, ss)) {
+    ListLine() << "Resistor in Branch " << b << " in SS " << ss;
+    ListLine() << "is extremely small: " << r;
+  }
+  if (inductor(b, ss)) {
+    ListLine() << "Inductance in Branch " << b << " in SS " << ss;
+    ListLine() << "is extremely small: " << l;
+  }
+  if (capacitr(b, ss)) {
+    ListLine() << "Capacitor in Branch " << b << " in SS " << ss;
+    ListLine() << "is extremely large: " << c;
+  }
+  ListLine() << "Very small R or L or very large C values";
+  ListLine() << "can result in numerical instability due to";
+  ListLine() << "computer precision.";
+  ListLine() << "We suggest converting this to an ideal branch!";
+  ListLine() << kRule;
+}
+
+double node_voltage(std::int32_t n, std::int32_t ss) { return n > 0 ? e_s0::vdc(n, ss) : 0.0; }
+
+// The companion terms and the matrix entry of a branch that is not ideal.
+void enter_branch(std::int32_t b, std::int32_t ss, const Companion& k, double r, double e,
+                  double i0, e_s0::RealView& gm) {
+  using namespace branches;
+  const double g = k.g;
+  geq(b, ss) = geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
+  rlg(b, ss) = g * k.xl;
+  rcg(b, ss) = g * k.xc;
+  rcl(b, ss) = k.xc * g * k.xl;
+  rsc(b, ss) = (k.xc + r) * g * k.xl;
+  rsl(b, ss) = (k.xl + r) * g * k.xc;
+  ccl(b, ss) = ccld(b, ss) = ccc(b, ss) = cccd(b, ss) = ccbr(b, ss) = 0.0;
+  cbr(b, ss) = i0;
+  const std::int32_t f = ief(b, ss);
+  const std::int32_t t = iet(b, ss);
+  const double vb = node_voltage(f, ss) - node_voltage(t, ss);
+  v12l(b, ss) = rcl(b, ss) * ccc(b, ss) + vb * rlg(b, ss) - rsc(b, ss) * ccl(b, ss);
+  v20l(b, ss) = rcl(b, ss) * ccl(b, ss) + vb * rcg(b, ss) - rsl(b, ss) * ccc(b, ss);
+  ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
+  if (switch_(b, ss)) return;
+  if (f == 0 || t == 0) {
+    const std::int32_t n = f == 0 ? t : f;
+    gm(n, n) += g;
+  } else {
+    gm(t, f) += g;
+    gm(f, t) = gm(t, f);
+  }
+}
+
+void enter_ideal_branch(std::int32_t b, std::int32_t ss, double e, double i0) {
+  using namespace branches;
+  for (Real* a : {&geq, &geqon, &geqof, &geqd, &rlg, &rcg, &rcl, &rsc, &rsl, &ccl, &ccld, &ccc,
+                  &cccd, &ccbr, &v12l, &v20l})
+    (*a)(b, ss) = 0.0;
+  cbr(b, ss) = i0;
+  ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
+}
+
+// One branch line.
+void read_branch(std::int32_t position) {
+  using namespace branches;
+  std::string record;
+  wakro::sections::check_read(wakro::read_record(fnames::iunit, record), kReadError, kTag, 1);
+  if (wakro::trim_right(record).size() > 255)
+    fail("Branch data line longer than 255 characters", kTag, 1);
+  wakro::FixedText<255> line(record);
+
+  std::int32_t lf = 0, lt = 0;
+  wakro_brgetn(line, lf, lt);
+  const std::int32_t f = wakro::sections::page_node(position, lf);
+  const std::int32_t t = wakro::sections::page_node(position, lt);
+  const std::int32_t ss = branch_subsystem(position, lf, lt);
+
+  e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+  if (!gm.valid() || !filled.valid())
+    fail("Subsystem matrices used before SUBSYSDIM: section", kTag, 1);
+  const std::int32_t order = std::min(e_s0::mbus(ss), gm.extent(1));
+  if (std::max(f, t) > order) {
+    ListLine() << "Node number " << std::max(f, t) << "is > " << order;
+    wakro_quit("WAKRO_NODE  ", 1);
+  }
+  const std::int32_t b = ++int2::insb(ss);
+  if (b > ndde::nd15) {
+    ListLine() << "Too many branches:" << b << ">" << ndde::nd15;
+    wakro_quit(kTag, 1);
+  }
+
+  std::int32_t from = 0, to = 0;
+  double r = 0.0, l = 0.0, c = 0.0, e = 0.0, i0 = 0.0, v = 0.0;
+  wakro_brparm(line, ss, b, from, to, r, l, c, e, i0, v);
+  iet(b, ss) = t;
+  ief(b, ss) = f;
+
+  if (f == 0 && t == 0) {
+    ListLine() << "Both nodes of a branch are grounded";
+    wakro_message(0, 0, 2, 1, numbered("Both ends of the branch ", b, " in subsystem ", ss, " is grounded."));
+    wakro_quit(kTag, 1);
+  }
+  if (f == t) {
+    ListLine() << "Branch is shorted.";
+    wakro_message(0, 0, 2, 1, numbered("Branch ", b, " in subsystem ", ss, " is shorted."));
+    wakro_quit(kTag, 1);
+  }
+  if (f != 0 && t != 0) filled(t, f) = filled(f, t) = true;
+
+  const Companion k = companion(b, ss, r, l, c);
+  if (std::abs(k.z) <= 1.0e-10 && !switch_(b, ss) && !idealbr(b, ss) && !k.zero_source)
+    small_impedance_warning(b, ss, r, l, c);
+  if (switch_(b, ss)) {
+    brnsw(++nsw(ss), ss) = b;
+  } else if (std::abs(k.z) <= 1.0e-20 && !idealbr(b, ss)) {
+    idealbr(b, ss) = true;
+    e_s0::idealss(ss) = true;
+    if (!k.zero_source) {
+      ListLine() << kRule;
+      ListLine() << "Branch " << b << " in SS " << ss;
+      ListLine() << "has been converted to an ideal branch";
+      ListLine() << "because RLC values are out of range!";
+      ListLine() << kRule;
+    }
+  }
+  int1::xstor(b, ss) = 1.5;
+  thisbr(b, ss) = 0;
+  int1::iorv(b, ss) = 0;
+  flipidlbr(b, ss) = false;
+  if (idealbr(b, ss)) {
+    enter_ideal_branch(b, ss, e, i0);
+  } else {
+    enter_branch(b, ss, k, r, e, i0, gm);
+  }
+}
+
+}  // namespace
+
+void wakro_rdbrs(std::int32_t position) {
+  const wakro::FixedText<72> key("BRANCHES:");
+  rdcmnt();
+  while (rdcmnt_in_section(key)) {
+    read_branch(position);
+    rdcmnt();
+  }
+}
+
+void wakro_brgetn(const wakro::FixedText<255>& line, std::int32_t& from, std::int32_t& to) {
+  if (wakro::list_read(line.view(), {from, to}) != wakro::ReadStatus::ok) fail(kReadError, kTag, 1);
+}
+
+void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, std::int32_t& from,
+                  std::int32_t& to, double& r, double& l, double& c, double& e, double& i0,
+                  double& v) {
+  using namespace branches;
+  reset_branch(b, ss);
+  r = l = c = e = i0 = v = 0.0;
+
+  // The type word: the third word, at most ten characters; blanked out of the line.
+  char type[10];
+  std::fill(type, type + 10, ' ');
+  const std::size_t start = third_word(line.view());
+  for (std::size_t i = 0; start != std::string_view::npos && i < 10 && start + i < 255; ++i) {
+    if (is_blank(line[start + i])) break;
+    type[i] = line[start + i];
+    line[start + i] = ' ';
+  }
+
+  double values[10] = {};
+  if (wakro::list_read(line.view(), {from, to, std::span<double>(values)}) == wakro::ReadStatus::error)
+    fail(kReadError, kTag, 1);
+
+  int next = 0;
+  for (char letter : type) {
+    if (letter == ' ') break;
+    switch (letter) {
+      case 'R':
+        resistor(b, ss) = true;
+        r = values[next++];
+        harmimp::branch_r(b, ss) = r;
+        break;
+      case 'L':
+        inductor(b, ss) = true;
+        l = values[next++];
+        harmimp::branch_l(b, ss) = l;
+        break;
+      case 'C':
+        capacitr(b, ss) = true;
+        c = values[next++];
+        harmimp::branch_c(b, ss) = c * 1.0e-6;
+        break;
+      case 'E':
+        source(b, ss) = true;
+        e = values[next++];
+        break;
+      case 'i':
+        i0 = values[next++];
+        break;
+      case 'v':
+        v = values[next++];
+        break;
+      case 'S':
+        switch_(b, ss) = true;
+        break;
+      case 'D':
+        defrdbr(b, ss) = true;
+        switch_(b, ss) = true;
+        break;
+      case 'A':
+        idealbr(b, ss) = true;
+        e_s0::idealss(ss) = true;
+        resistor(b, ss) = inductor(b, ss) = capacitr(b, ss) = source(b, ss) = switch_(b, ss) = false;
+        return;
+      default:
+        ListLine() << "Error: Unknown branch type: " << std::string_view(&letter, 1);
+        wakro_quit("BRPARM", 1);
+    }
+  }
+}

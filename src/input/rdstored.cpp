@@ -1,0 +1,157 @@
+// Initial stored values, control values and their map, output-channel lists and
+// the output-file description: wakro_rdstox, wakro_rdcxmapping, wakro_rdmpgb,
+// wakro_rdipgb, wakro_rdpgblist, wakro_datastruct. Indexes and counts are checked
+// against their tables before anything is stored.
+#include <complex>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "diag/listout.h"
+#include "diag/quit.h"
+#include "input/linereader.h"
+#include "input/readdata.h"
+#include "input/reader_hooks.h"
+#include "input/recorditems.h"
+#include "input/section_util.h"
+#include "input/words.h"
+#include "model/fnames.h"
+#include "model/outppp.h"
+#include "model/quolbv3.h"
+
+namespace {
+
+using wakro::FixedText;
+using wakro::ListLine;
+using wakro::ReadStatus;
+using wakro::sections::check_read;
+using wakro::sections::fail;
+
+constexpr std::string_view kReadError = "Error while reading data";
+
+// Reads "index value" from the data line and stores value at index of the table
+// (1 .. its extent); an index outside gives "<name> Dimension out of bounds in
+// MAP file" with no input context.
+template <class T>
+void indexed_value(wakro::FArray<T, 1>& table, std::string_view name, std::string_view tag) {
+  std::int32_t index = 0;
+  T value{};
+  check_read(wakro::list_read_unit(fnames::iunit, {index, value}), kReadError, tag, 1);
+  if (index < 1 || index > table.extent(1))
+    fail(std::string(name) + " Dimension out of bounds in MAP file", tag, 0);
+  table(index) = value;
+}
+
+// The channel list of "MPGBS:" or "IPGBS:": a count (0 .. the size of the channel
+// tables) and that many integers.
+void channel_list(std::string_view key, std::int32_t& count, wakro::FArray<std::int32_t, 1>& table,
+                  std::string_view tag) {
+  rdcmnt();
+  if (!rdcmnt_in_section(FixedText<72>(key))) return;
+  wakro::RecordItems entry(fnames::iunit);
+  std::int32_t m = 0;
+  check_read(entry.read({m}), kReadError, tag, 1);
+  if (m < 0 || m > table.extent(1)) {
+    ListLine() << "Invalid number of output channels: " << m;
+    wakro_quit(tag, 1);
+  }
+  std::vector<std::int32_t> values(static_cast<std::size_t>(m));
+  check_read(entry.read({m, std::span<std::int32_t>(values)}), kReadError, tag, 1);
+  count = m;
+  for (std::int32_t k = 1; k <= m; ++k) table(k) = values[static_cast<std::size_t>(k - 1)];
+}
+
+// One whole record of the top unit, read as text.
+std::string whole_record(std::string_view tag) {
+  std::string record;
+  check_read(wakro::read_record(fnames::iunit, record), kReadError, tag, 1);
+  return record;
+}
+
+bool is_control_keyword(const std::string& record) {
+  const Line72 word = wakro_firstwrd(Line72(record));
+  return word == "ENDPAGE" || word == "ENDPAGE:" || word == "ENDCASE" || word == "ENDCASE:";
+}
+
+}  // namespace
+
+void wakro_rdstox() {
+  constexpr std::string_view kTag = "RDSTOX";
+  for (;;) {
+    rdcmnt();
+    const Line72 key = fnames::section;
+    const bool stored_key = key == "STOL:" || key == "STOI:" || key == "STOF:" || key == "STOC:";
+    if (!stored_key) return;
+    if (!rdcmnt_at_data()) continue;
+    if (key == "STOL:") indexed_value(quolbv3::stol, "STOL", kTag);
+    if (key == "STOI:") indexed_value(quolbv3::stoi, "STOI", kTag);
+    if (key == "STOF:") indexed_value(quolbv3::stof, "STOF", kTag);
+    if (key == "STOC:") indexed_value(quolbv3::stoc, "STOC", kTag);
+  }
+}
+
+void wakro_rdcxmapping() {
+  constexpr std::string_view kTag = "RDCXMAPPING";
+  std::int32_t stored = 0;
+  for (;;) {
+    rdcmnt();
+    const Line72 key = fnames::section;
+    if (!(key == "CX:") && !(key == "CXMAP:")) return;
+    if (!rdcmnt_at_data()) continue;
+    if (key == "CX:") {
+      indexed_value(quolbv3::cx, "CX", kTag);
+      continue;
+    }
+    wakro::RecordItems entry(fnames::iunit);
+    std::int32_t n = 0;
+    check_read(entry.read({n}), kReadError, kTag, 1);
+    if (n < 1 || n > quolbv3::cxmap.extent(1) - stored)
+      fail("CXMAP Dimension out of bounds in MAP file", kTag, 0);
+    std::vector<std::int32_t> values(static_cast<std::size_t>(n));
+    check_read(entry.read({n, std::span<std::int32_t>(values)}), kReadError, kTag, 1);
+    for (std::int32_t v : values) quolbv3::cxmap(++stored) = v;
+  }
+}
+
+void wakro_rdmpgb() { channel_list("MPGBS:", outppp::mplt, outppp::mpgbi, "RDMPGB"); }
+
+void wakro_rdipgb() { channel_list("IPGBS:", outppp::iplt, outppp::ipgbi, "RDIPGB"); }
+
+void wakro_rdpgblist() {
+  constexpr std::string_view kTag = "RDPGBLIST";
+  const FixedText<72> key("PGBList:");
+  // The names are read without the line reader; the dispatch then calls again to
+  // find the next key. A data line met on that second call means the list holds
+  // more names than there are channels (or names where none are expected): taking
+  // it as a new list would misplace every name, or never end.
+  const bool names_read = rdcmnt_at_data();
+  rdcmnt();
+  if (!rdcmnt_in_section(key)) return;
+  if (names_read || outppp::jplt > outppp::pgbname.extent(1))
+    fail("PGBList: number of names differs from the number of output channels", kTag, 1);
+  if (outppp::jplt < 1)
+    fail("PGBList: number of names differs from the number of output channels", kTag, 1);
+  for (std::int32_t k = 1; k <= outppp::jplt; ++k) {
+    const std::string record = whole_record(kTag);
+    if (is_control_keyword(record))
+      fail("PGBList: number of names differs from the number of output channels", kTag, 1);
+    outppp::pgbname(k) = record;
+  }
+}
+
+void wakro_datastruct() {
+  constexpr std::string_view kTag = "DATASTRUCT";
+  rdcmnt();
+  if (!rdcmnt_in_section(FixedText<72>("DATAStruct:"))) return;
+  std::int32_t n = 0;
+  check_read(wakro::list_read_unit(fnames::iunit, {n}), kReadError, kTag, 1);
+  for (std::int32_t k = 1; k <= n; ++k) {
+    const std::string record = whole_record(kTag);
+    if (wakro::trim_right(record).size() > 512)
+      fail("DATAStruct line longer than 512 characters", kTag, 1);
+    const FixedText<512> line(record);
+    wakro::reader_hooks().ofprocessline(line);
+  }
+}

@@ -1,0 +1,184 @@
+// wakro_readdata, wakro_endpage, wakro_endcase: the case read from the map file
+// and its pages, and the section dispatch.
+#include "input/readdata.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "diag/listout.h"
+#include "diag/quit.h"
+#include "input/dimensions.h"
+#include "input/linereader.h"
+#include "input/parameters.h"
+#include "input/reader_hooks.h"
+#include "input/section_util.h"
+#include "input/units.h"
+#include "input/words.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s7eni.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+#include "model/initialz.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+#include "model/outppp.h"
+#include "model/quolbv3.h"
+
+namespace wakro {
+
+CaseReadState& case_read_state() {
+  static CaseReadState state;
+  return state;
+}
+
+}  // namespace wakro
+
+namespace {
+
+using wakro::ListLine;
+using wakro::sections::fail;
+
+void set_defaults(wakro::PageContext& page) {
+  assorc::title = "**Untitled**";
+  fnames::section = "MAINPAGE:";
+  quolbv3::ss_ref_style.blank();
+  fnames::netdata = 0;
+  fnames::tnam = fnames::inam.view();
+  e_s1::delt = e_s1::print = e_s1::fintim = -1.0;
+  outppp::pmin = -2.0;
+  outppp::pmax = 2.0;
+  quolbv3::nnode = quolbv3::nsubs = quolbv3::nvar = 0;
+  page = wakro::PageContext{};
+  e_warn::comp_id1 = e_warn::comp_id2 = 0;
+  fnames::filename = fnames::inam.view();
+  wakro::case_read_state() = wakro::CaseReadState{};
+}
+
+// A "MAP:" entry: the page's node map, then its data file up to its first key.
+void open_page(wakro::PageContext& page) {
+  wakro_nodelkup(page.position, page.ssoff, page.send, page.recv);
+  wakro_openfile();
+  const std::int32_t page_unit = fnames::iunit;
+  rdcmnt();
+  // (A page of nothing but "ENDPAGE" returns to the map file, where the
+  // dispatch deals with what follows.)
+  if (rdcmnt_at_data() && fnames::iunit == page_unit) {
+    ListLine() << "Page data file must begin with a section key: " << fnames::filename.trimmed();
+    wakro_quit("READDATA", 1);
+  }
+}
+
+// "SUBSYSDIM:": the orders, then the matrices made from them. A later section of
+// the same case read keeps the matrices, which already hold branches.
+void subsystem_orders() {
+  wakro_readsubsysdim();
+  if (wakro::case_read_state().subsysdim_read) return;
+  std::int32_t status = 0;
+  e_s0::allocate_ss_matrices(ndde::nd2, e_s0::ssdim, status);
+  if (status != 0) fail("Subsystem matrices could not be allocated from SUBSYSDIM:", "READSSDIM", 2);
+  wakro::case_read_state().subsysdim_read = true;
+}
+
+// Acts on the section key in fnames::section; false at "ENDCASE:".
+bool dispatch(wakro::PageContext& page) {
+  const Line72 key = fnames::section;
+  wakro::ReaderHooks& hooks = wakro::reader_hooks();
+  if (key == "MAP:") {
+    open_page(page);
+  } else if (key == "SUBSYSDIM:") {
+    subsystem_orders();
+  } else if (key == "SUBS:") {
+    wakro_setsubs();
+  } else if (key == "RADIOLINKS:") {
+    wakro_setradio();
+  } else if (key == "VOLTAGES:") {
+    wakro_rdvolts(page.position);
+  } else if (key == "BRANCHES:") {
+    wakro_rdbrs(page.position);
+  } else if (key == "TRANSFORMERS:") {
+    hooks.dsmint(page.position);
+  } else if (key == "TLINES:") {
+    hooks.dslint(page.position, page.ssoff, page.send, page.recv);
+  } else if (key == "GLOBAL_TLINES:") {
+    std::int32_t zero[4] = {0, 0, 0, 0};
+    hooks.dslint(zero[0], zero[1], zero[2], zero[3]);
+  } else if (key == "DATADSD:" || key == "DATADSO:" || key == "IGNORE:") {
+    wakro_nextkey();
+  } else if (key == "STOL:" || key == "STOI:" || key == "STOF:" || key == "STOC:") {
+    wakro_rdstox();
+  } else if (key == "CX:" || key == "CXMAP:") {
+    wakro_rdcxmapping();
+  } else if (key == "MPGBS:") {
+    wakro_rdmpgb();
+  } else if (key == "IPGBS:") {
+    wakro_rdipgb();
+  } else if (key == "PGBList:") {
+    wakro_rdpgblist();
+  } else if (key == "DATAStruct:") {
+    wakro_datastruct();
+  } else if (key == "MANA:") {
+    wakro_mana(page.position);
+  } else if (key == "ENDPAGE:") {
+    // The line reader stopped at a data line after a page's end: reading it
+    // again would find the same line for ever.
+    if (rdcmnt_at_data())
+      fail("Data line found after ENDPAGE: where a section key or ENDCASE: was expected",
+           "ENDPAGE", 1);
+    wakro_endpage();
+  } else if (key == "ENDCASE:") {
+    return false;
+  } else {
+    ListLine() << "READDATA: Unknown data file section: " << key.view();
+    wakro_nextkey();
+  }
+  return true;
+}
+
+}  // namespace
+
+void wakro_readdata() {
+  wakro::PageContext page;
+  set_defaults(page);
+  wakro_openfile();
+  wakro_rddim();
+  wakro_initialz();
+  wakro_rdparm();
+  e_s7eni2::nclient = 0;
+  e_s7eni2::nserver = 0;
+  while (dispatch(page)) {
+  }
+  wakro_endcase();
+  wakro::reader_hooks().initialize_mna_map();
+}
+
+void wakro_endpage() {
+  rdcmnt();
+  if (fnames::iunit != wakro::kUnitBase) return;
+  if (fnames::section == "ENDCASE:") return;
+  rdcmnt();
+  if (fnames::section == "ENDPAGE:") {
+    ListLine() << "Extra pages in map file: " << fnames::tnam.view();
+    wakro_quit("ENDPAGE", 1);
+  }
+}
+
+void wakro_endcase() {
+  fnames::netdata = 0;
+  if (ctrl::mmm == 1) {
+    if (ndde::e_ndim(1) > 0 && int2::nmat == 0) {
+      ListLine() << "If you have electrical nodes you must have";
+      ListLine() << "at least one subsystem.";
+      wakro_quit("ENDCASE", 1);
+    }
+    if (fnames::iunit != wakro::kUnitBase + 1) {
+      ListLine() << "Missplaced ENDCASE: keyword in data file";
+      ListLine() << "Probably this should have been an ENDPAGE:";
+      wakro_quit("ENDCASE", 1);
+    }
+  }
+  // The map file, and on a later run whatever a misplaced key left open.
+  while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
+}

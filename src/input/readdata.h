@@ -1,0 +1,80 @@
+// Reading a whole case from its map file and the page data files it names.
+//
+// wakro_readdata opens the map file fnames::inam (unit 50), reads "DIMENSIONS:"
+// (which sizes and allocates the shared state), gives the initial values, reads
+// "PARAMETERS:", then dispatches on the section key until "ENDCASE:":
+//   "MAP:"                       a page: its node map entry (wakro_nodelkup),
+//                                then its data file is opened on the next unit
+//   "SUBSYSDIM:"                 subsystem orders, then the matrices
+//   "SUBS:", "RADIOLINKS:", "VOLTAGES:", "BRANCHES:"
+//   "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:"   readers of reader_hooks.h
+//   "DATADSD:", "DATADSO:", "IGNORE:"              skipped
+//   "STOL:" "STOI:" "STOF:" "STOC:", "CX:" "CXMAP:", "MPGBS:", "IPGBS:",
+//   "PGBList:", "DATAStruct:", "MANA:"
+//   "ENDPAGE:"                   wakro_endpage
+//   any other key                reported on the console and skipped
+// and ends with wakro_endcase and the MNA set-up. Afterwards no input file is
+// open. Every input error ends in wakro_quit with the reader's routine tag.
+//
+// Page context: the four integers that a "MAP:" entry gives the page being read
+// (its record position in quolbv3::node, the subsystems of the pages before it,
+// and the begin indexes of the line control signals it sends and receives).
+//
+// Guards beyond the plain reading rules, each a fatal input error:
+//   - a page data file must begin with a section key ("READDATA");
+//   - after a page's "ENDPAGE" the next line must be a key, not data ("ENDPAGE");
+//   - a second "SUBSYSDIM:" section of the same case read may not change the
+//     order of a subsystem whose matrices exist ("READSSDIM"); it keeps the
+//     matrices (and the branches already in them);
+//   - every count is checked against its table before a value is stored.
+#pragma once
+
+#include <cstdint>
+
+#include "model/fixedtext.h"
+
+namespace wakro {
+
+struct PageContext {
+  std::int32_t position = 0;  // record position of the page in quolbv3::node
+  std::int32_t ssoff = 0;     // quolbv3::nsubs before the page
+  std::int32_t send = 0;      // control signals sent: begin index
+  std::int32_t recv = 0;      // control signals received: begin index
+};
+
+// State of one case read: whether a "SUBSYSDIM:" section has been read (and the
+// matrices made from it). wakro_readdata clears it at its start.
+struct CaseReadState {
+  bool subsysdim_read = false;
+};
+CaseReadState& case_read_state();
+
+}  // namespace wakro
+
+void wakro_readdata();
+void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& send,
+                    std::int32_t& recv);
+void wakro_endpage();
+void wakro_endcase();
+
+// "BRANCHES:".
+void wakro_rdbrs(std::int32_t position);
+void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, std::int32_t& from,
+                  std::int32_t& to, double& r, double& l, double& c, double& e, double& i0,
+                  double& v);
+void wakro_brgetn(const wakro::FixedText<255>& line, std::int32_t& from, std::int32_t& to);
+
+// "SUBSYSDIM:", "SUBS:", "RADIOLINKS:", "VOLTAGES:".
+void wakro_readsubsysdim();
+void wakro_setsubs();
+void wakro_setradio();
+void wakro_rdvolts(std::int32_t position);
+
+// Stored values, control maps, output-channel lists, DATAStruct and MANA.
+void wakro_rdstox();
+void wakro_rdcxmapping();
+void wakro_rdmpgb();
+void wakro_rdipgb();
+void wakro_rdpgblist();
+void wakro_datastruct();
+void wakro_mana(std::int32_t position);

@@ -1,0 +1,31 @@
+// The registered readers of later subsystems, with their defaults.
+#include "input/reader_hooks.h"
+
+#include "input/linereader.h"
+
+namespace wakro {
+namespace {
+
+void skip_transformers(std::int32_t&) { wakro_nextkey(); }
+void skip_lines(std::int32_t&, std::int32_t&, std::int32_t&, std::int32_t&) { wakro_nextkey(); }
+void no_mna_setup() {}
+void drop_line(const FixedText<512>&) {}
+
+ReaderHooks defaults() {
+  ReaderHooks h{};
+  h.dsmint = &skip_transformers;
+  h.dslint = &skip_lines;
+  h.initialize_mna_map = &no_mna_setup;
+  h.ofprocessline = &drop_line;
+  return h;
+}
+
+ReaderHooks g_hooks = defaults();
+
+}  // namespace
+
+ReaderHooks& reader_hooks() { return g_hooks; }
+
+void reset_reader_hooks() { g_hooks = defaults(); }
+
+}  // namespace wakro

@@ -1,0 +1,33 @@
+// Console-and-quit helpers and the checked page-node look-up of the readers.
+#include "input/section_util.h"
+
+#include "diag/listout.h"
+#include "diag/nodeaccess.h"
+#include "diag/quit.h"
+#include "model/quolbv3.h"
+
+namespace wakro::sections {
+
+void fail(std::string_view text, std::string_view tag, std::int32_t mode) {
+  ListLine() << text;
+  wakro_quit(tag, mode);
+}
+
+void check_read(ReadStatus st, std::string_view read_error, std::string_view tag,
+                std::int32_t mode) {
+  if (st == ReadStatus::end) fail("Unexpected End_Of_File", tag, mode);
+  if (st == ReadStatus::error) fail(read_error, tag, mode);
+}
+
+std::int32_t page_node(std::int32_t position, std::int32_t local) {
+  const std::int32_t count = quolbv3::nnode - position;
+  if (position >= 1 && local > count) {
+    ListLine() << "Local node" << local << "is not a node of this page; its node count is" << count;
+    wakro_quit("WAKRO_NODE  ", 1);
+  }
+  std::int32_t node = 0;
+  wakro_node(position, local, node);
+  return node;
+}
+
+}  // namespace wakro::sections

@@ -1,0 +1,311 @@
+// wakro_outputfile and wakro_outputfilebin: the legacy channel files and the
+// record file's output step (see channel_files.h).
+//
+// The channel files are opened through the input-unit stack (wakro_openfile1,
+// whose open failures end the run with their own message), so file k lies on
+// unit fnames::iunitout + k until mode 2 pops them. The write path of an output
+// step formats into a fixed buffer and allocates nothing.
+#include "output/channel_files.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "diag/message.h"
+#include "diag/outmsg.h"
+#include "diag/quit.h"
+#include "input/units.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/e_s4.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+#include "model/outppp.h"
+#include "model/snpdat.h"
+#include "output/gfield.h"
+#include "output/record_bindings.h"
+
+namespace wakro {
+namespace {
+
+constexpr std::string_view kTag = "OUTPUTFILE  ";
+constexpr std::int32_t kMaxFiles = 999;
+constexpr std::int32_t kPerLine = 10;
+constexpr double kHuge = 9.9999999999999e98;
+constexpr std::size_t kNameWidth = 34;
+
+// Files opened by mode 1 and the pgb index of every channel of the run (0: the
+// channel points outside pgb and is written as 0.0).
+struct OpenFiles {
+  std::int32_t base = 0;  // file k lies on unit base + k
+  std::int32_t count = 0;
+  std::int32_t channels = 0;
+  std::vector<std::int32_t> source;
+};
+OpenFiles g_open;
+
+// One line of a channel file: the time or one blank, then ten fields of one
+// blank and 23 columns, and the line end.
+char g_line[kGFieldWidth + kPerLine * (1 + kGFieldWidth) + 2];
+
+std::int32_t channel_count() { return std::max(ctrl::lastrun ? outppp::jplt : outppp::mplt, 0); }
+
+std::int32_t file_count(std::int32_t n) { return n <= 0 ? 0 : std::min((n - 1) / kPerLine + 1, kMaxFiles); }
+
+std::int32_t pgb_size() { return e_s4::pgb.allocated() ? e_s4::pgb.extent(1) : 0; }
+
+// The pgb index of channel i of this run, or 0 when it points outside pgb.
+std::int32_t channel_source(std::int32_t i) {
+  const auto& order = ctrl::lastrun ? outppp::ipgbi : outppp::mpgbi;
+  if (!order.allocated() || i < 1 || i > order.extent(1)) return 0;
+  const std::int32_t j = order(i);
+  return (j >= 1 && j <= pgb_size()) ? j : 0;
+}
+
+std::string base_name() {
+  const std::string_view name = fnames::onam.view();
+  std::size_t part = 0;  // first column of the file-name part
+  const std::size_t slash = fnames::onam.trimmed().find_last_of('/');
+  if (slash != std::string_view::npos) part = slash + 1;
+  std::size_t end = name.find_first_of(". ", part);
+  if (end == std::string_view::npos) end = kNameWidth - 1;
+  std::string base(name.substr(0, end));
+  if (ctrl::nrun > 1 && outppp::mplt > 0) {
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "_r%05d", static_cast<int>(ctrl::mmm));
+    base += suffix;
+  }
+  return base;
+}
+
+double output_time() {
+  const std::int32_t steps = ctrl::zerot != 0 ? ctrl::iii - snpdat::iiisnp : ctrl::iii;
+  return static_cast<double>(steps) * e_s1::delt;
+}
+
+void clamp_channels() {
+  const std::int32_t n = std::min(outppp::jplt, pgb_size());
+  for (std::int32_t i = 1; i <= n; ++i) {
+    double& v = e_s4::pgb(i);
+    if (std::fabs(v) <= 1e-99)
+      v = 0.0;
+    else if (v >= kHuge)
+      v = kHuge;
+    else if (v <= -kHuge)
+      v = -kHuge;
+  }
+}
+
+// The system limit on open files must leave room for every channel file.
+void make_room_for_files(std::int32_t files) {
+  rlimit lim{};
+  if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(files) + 64;
+  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted) {
+    lim.rlim_cur = (lim.rlim_max == RLIM_INFINITY || lim.rlim_max >= wanted) ? wanted : lim.rlim_max;
+    (void)::setrlimit(RLIMIT_NOFILE, &lim);
+  }
+}
+
+// Opens fnames::filename as a new top unit and empties it, as a sequential write
+// from its start would; returns its stream.
+std::FILE* open_for_writing() {
+  wakro_openfile1(3);
+  std::FILE* fp = unit_handle(fnames::iunit);
+  struct stat st {};
+  if (fp != nullptr && ::fstat(::fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) (void)::ftruncate(::fileno(fp), 0);
+  return fp;
+}
+
+bool put(std::FILE* fp, std::string_view text) {
+  return fp != nullptr && std::fwrite(text.data(), 1, text.size(), fp) == text.size();
+}
+
+[[noreturn]] void problem_writing(const std::string& name) {
+  fnames::dumlin = name;
+  outmsg(20, 0, 0, 0, 0.0, 0.0, name);
+  wakro_quit(kTag, 0);
+}
+
+[[noreturn]] void step_write_failed() {
+  wakro_message(0, 0, 2, 1, "Error occurred while writing output file");
+  wakro_quit(kTag, 0);
+}
+
+void write_description(const std::string& name, std::int32_t n) {
+  fnames::filename = name;
+  std::FILE* fp = open_for_writing();
+  const std::int32_t names = outppp::pgbname.allocated() ? outppp::pgbname.extent(1) : 0;
+  auto text_of = [&](std::int32_t j) -> std::string_view {
+    return (j >= 1 && j <= names) ? outppp::pgbname(j).view() : std::string_view{};
+  };
+  bool ok = true;
+  std::string line;
+  for (std::int32_t i = 1; i <= n && ok; ++i) {
+    if (ctrl::lastrun) {
+      line = text_of(channel_source(i) != 0 ? outppp::ipgbi(i) : 0);
+    } else {
+      const std::string_view own = text_of(i);
+      const std::string_view kept = text_of(channel_source(i) != 0 ? outppp::mpgbi(i) : 0);
+      line.assign(own.substr(0, std::min<std::size_t>(15, own.size())));
+      line.resize(15, ' ');
+      if (kept.size() > 15) line.append(kept.substr(15));
+    }
+    line.resize(trim_right(line).size());
+    line += '\n';
+    ok = put(fp, line);
+  }
+  if (!ok || std::fflush(fp) != 0) problem_writing(name);
+  wakro_closefile();
+}
+
+void close_files();
+
+void open_files() {
+  if (fnames::iunitout != 0) {
+    wakro_message(0, 0, 2, 1, "Multiple attempts to open output files");
+    wakro_quit(kTag, 0);
+  }
+  if (g_open.count != 0) close_files();  // left open by a run that never reached its end
+  const std::int32_t n = channel_count();
+  const std::int32_t files = file_count(n);
+  fnames::iunitout = fnames::iunit;
+  g_open.base = fnames::iunit;
+
+  g_open.channels = n;
+  g_open.source.assign(static_cast<std::size_t>(n) + 1, 0);
+  std::int32_t missing = 0;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    g_open.source[static_cast<std::size_t>(i)] = channel_source(i);
+    if (g_open.source[static_cast<std::size_t>(i)] == 0) ++missing;
+  }
+  if (missing > 0)
+    wakro_warn(0, 0, 1,
+               "OUTPUTFILE: " + std::to_string(missing) +
+                   " output channel(s) refer to no output value and are written as 0.0");
+
+  make_room_for_files(files);
+  write_description(output_file_name(0), n);
+  for (std::int32_t k = 1; k <= files; ++k) {
+    const std::string name = output_file_name(k);
+    fnames::filename = name;
+    std::FILE* fp = open_for_writing();
+    g_open.count = k;
+    char title[73];
+    std::copy_n(assorc::title.c, 72, title);
+    title[72] = '\n';
+    if (!put(fp, std::string_view(title, sizeof title)) || std::fflush(fp) != 0) problem_writing(name);
+  }
+}
+
+void close_files() {
+  bool ok = true;
+  for (std::int32_t k = g_open.count; k >= 1; --k) {
+    const std::int32_t unit = g_open.base + k;
+    while (fnames::iunit > unit && unit_is_open(fnames::iunit)) wakro_closefile();
+    if (fnames::iunit != unit || !unit_is_open(unit)) continue;
+    std::FILE* fp = unit_handle(unit);
+    if (fp == nullptr || std::fflush(fp) != 0 || std::ferror(fp) != 0) ok = false;
+    wakro_closefile();
+  }
+  g_open.count = 0;
+  if (!ok) step_write_failed();
+}
+
+void write_step() {
+  const double t = output_time();
+  clamp_channels();
+  if (g_open.count == 0) return;
+  const std::int32_t n = g_open.channels;
+  for (std::int32_t k = 1; k <= g_open.count; ++k) {
+    std::FILE* fp = unit_handle(g_open.base + k);
+    const std::int32_t first = (k - 1) * kPerLine + 1;
+    const std::int32_t last = k == g_open.count ? n : std::min(k * kPerLine, n);
+    char* p = g_line;
+    write_g23_14(t, p);
+    p += kGFieldWidth;
+    std::int32_t on_line = 0;
+    for (std::int32_t i = first; i <= last; ++i) {
+      if (on_line == kPerLine) {
+        *p++ = '\n';
+        if (!put(fp, std::string_view(g_line, static_cast<std::size_t>(p - g_line)))) step_write_failed();
+        p = g_line;
+        on_line = 0;
+      }
+      const std::int32_t j = g_open.source[static_cast<std::size_t>(i)];
+      *p++ = ' ';
+      write_g23_14(j != 0 ? e_s4::pgb(j) : 0.0, p);
+      p += kGFieldWidth;
+      ++on_line;
+    }
+    *p++ = '\n';
+    if (!put(fp, std::string_view(g_line, static_cast<std::size_t>(p - g_line))) || std::ferror(fp) != 0)
+      step_write_failed();
+  }
+}
+
+void list_files() {
+  const std::int32_t files = file_count(channel_count());
+  for (std::int32_t k = 1; k <= files; ++k) outmsg(236, 0, 0, 0, 0.0, 0.0, output_file_name(k));
+}
+
+}  // namespace
+
+std::string output_file_name(std::int32_t k) {
+  std::string name = base_name();
+  if (k == 0) return name + ".inf";
+  char part[16];
+  std::snprintf(part, sizeof part, "_%02d.out", static_cast<int>(k));
+  return name + part;
+}
+
+std::int32_t open_channel_file_count() { return g_open.count; }
+
+}  // namespace wakro
+
+void wakro_outputfile(std::int32_t mode) {
+  using namespace wakro;
+  fnames::dumlin.blank();
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+  if (mode < 0 || mode > 3) {
+    wakro_warn(0, 0, 1, "OUTPUTFILE:Unknown output file mode!");
+    return;
+  }
+  if (mode == 2) {  // closes what mode 1 opened, whatever the run's count now
+    close_files();
+    return;
+  }
+  if (channel_count() == 0) return;
+  switch (mode) {
+    case 0:
+      list_files();
+      break;
+    case 1:
+      open_files();
+      break;
+    default:
+      write_step();
+      break;
+  }
+}
+
+void wakro_outputfilebin(std::int32_t mode) {
+  using namespace wakro;
+  if (mode != 3) return;
+  const double t = output_time();
+  if (outppp::jplt < 1) return;
+  clamp_channels();
+  for (std::int32_t i = 1; i <= outppp::jplt; ++i) {
+    std::int32_t j = 0;
+    if (outppp::ipgbi.allocated() && i <= outppp::ipgbi.extent(1)) j = outppp::ipgbi(i);
+    ofadddatum(i, (j >= 1 && j <= pgb_size()) ? e_s4::pgb(j) : 0.0, t);
+  }
+}

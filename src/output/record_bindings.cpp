@@ -1,0 +1,46 @@
+// The output record file bindings: pass the call on when the output type is
+// the record file and the record file is there.
+#include "output/record_bindings.h"
+
+#include "model/fnames.h"
+
+namespace wakro {
+namespace {
+
+const RecordFileHooks* g_hooks = nullptr;
+
+bool record_type() { return fnames::iouttype == 1 && g_hooks != nullptr; }
+bool record_file_exists() { return record_type() && g_hooks->exists != nullptr && g_hooks->exists(); }
+
+}  // namespace
+
+void set_record_file_hooks(const RecordFileHooks* hooks) { g_hooks = hooks; }
+
+}  // namespace wakro
+
+void ofprocessline(std::string_view line) {
+  using namespace wakro;
+  if (!record_type()) return;
+  if (!record_file_exists() && g_hooks->create != nullptr) g_hooks->create(fnames::onam.view());
+  if (!record_file_exists() || g_hooks->process_line == nullptr) return;
+  (void)g_hooks->process_line(line);
+}
+
+void ofadddatum(std::int32_t index, double value, double time) {
+  using namespace wakro;
+  if (!record_file_exists() || g_hooks->add_datum == nullptr) return;
+  g_hooks->add_datum(index, value, time);
+}
+
+void ofgraphicdatum(std::int32_t parentKey, std::int32_t id, double value, double time,
+                    std::string_view name) {
+  using namespace wakro;
+  if (!record_file_exists() || g_hooks->add_graphics_datum == nullptr) return;
+  g_hooks->add_graphics_datum(parentKey, id, value, time, name);
+}
+
+void ofnextrun() {
+  using namespace wakro;
+  if (!record_file_exists() || g_hooks->next_run == nullptr) return;
+  g_hooks->next_run();
+}

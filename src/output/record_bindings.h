@@ -1,0 +1,44 @@
+// The bindings through which engine routines reach the output record file.
+//
+//   ofprocessline(line)   one description line of a "DATAStruct:" section; the
+//                         record file is created (named from fnames::onam) on the
+//                         first line, then the line is handed on (its result is
+//                         not used)
+//   ofadddatum(i, v, t)   one channel value at time t
+//   ofgraphicdatum(...)   one graphic parameter value at time t
+//   ofnextrun()           a further run of a multiple-run set begins
+//
+// Each does nothing unless the output type is the record file
+// (fnames::iouttype 1); the last three also do nothing while no record file
+// exists. Every failure is silent.
+//
+// The record file lives in its own part of the engine; it registers its entry
+// points here with set_record_file_hooks. Until it does, no record file ever
+// exists and the bindings do nothing.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace wakro {
+
+struct RecordFileHooks {
+  bool (*exists)();                             // a record file object exists
+  void (*create)(std::string_view outputName);  // create it (may fail silently)
+  bool (*process_line)(std::string_view line);
+  void (*add_datum)(std::int32_t index, double value, double time);
+  void (*add_graphics_datum)(std::int32_t parentKey, std::int32_t id, double value, double time,
+                             std::string_view name);
+  void (*next_run)();
+};
+
+// Registers the record file's entry points (nullptr: none, the bindings do nothing).
+void set_record_file_hooks(const RecordFileHooks* hooks);
+
+}  // namespace wakro
+
+void ofprocessline(std::string_view line);
+void ofadddatum(std::int32_t index, double value, double time);
+void ofgraphicdatum(std::int32_t parentKey, std::int32_t id, double value, double time,
+                    std::string_view name);
+void ofnextrun();

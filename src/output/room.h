@@ -1,0 +1,18 @@
+// Room `output`: what the engine writes for the user when it runs alone, and the
+// legacy channel files.
+//
+// Owns: the console start-up dialogue with the map-name rewrite (dialog.h), the
+// snapshot header check used by both start-up dialogues (check_snap.h), the
+// console progress lines and the character screen plot (console_progress.h),
+// the legacy text channel files with their description file and the step writer
+// for the output record file (channel_files.h), the bindings through which
+// engine routines reach the output record file (record_bindings.h), and the
+// fixed-width general field of the channel files (gfield.h).
+//
+// Stands on `model` (shared state), `diag` (console streams, numbered console
+// texts, layouts, model messages, the fatal termination), `link` and `input`
+// (the input-unit stack, the data-line reader, the free-format reader). The
+// output record file itself and the snapshot file names belong to other rooms;
+// they reach this room through the registrations in record_bindings.h and
+// check_snap.h.
+#pragma once

@@ -1,0 +1,288 @@
+// The two-page sample case, read in the older and the newer subsystem style: the
+// page map, the matrices and companion terms worked out by hand, the stored
+// values, the channel tables and what the later subsystems' readers are handed.
+#include <cmath>
+#include <complex>
+#include <string>
+
+#include "case_fixture.h"
+#include "input/units.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/harmimp.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/mna.h"
+#include "model/outppp.h"
+#include "model/quolbv3.h"
+#include "model/radiolinks.h"
+
+using casetest::CaseTest;
+
+namespace {
+
+constexpr double kTol = 1e-15;
+
+const char* const kDims =
+    "DIMENSIONS:\n"
+    " NODES = 4\n SUBSYS = 2\n BRANCHES = 8\n NNODES = 30\n SUBSYSPAGE = 3\n"
+    " STOL = 2\n STOI = 2\n STOF = 4\n STOC = 2\n CX = 3\n CXMAP = 4\n PGBS = 3\n"
+    " TX = 3\n TXRX = 4\n NMANA = 2\n CSCS = 2\n CSCR = 2\n"
+    "PARAMETERS:\n"
+    " TIME_STEP = 50.0E-6\n FINISH_TIME = 0.001\n PRINT_STEP = 50.0E-6\n USE_MANA = YES\n"
+    "SUBSYSDIM:\n 2 4 2\n";
+
+// Page 1 (subsystem 1, local nodes 1..4 = global 1..4).
+const char* const kPage1 =
+    "VOLTAGES:\n 1 3.0\n 2 10.0\n"
+    "BRANCHES:\n"
+    " 1 2 RL 10.0 0.1\n"          // b1: X_L = 4000, Z = 4010
+    " 1 0 C 10.0\n"               // b2: X_C = 2.5, G = 0.4
+    " 2 3 RLC 5.0 0.01 100.0\n"   // b3: X_L = 400, X_C = 0.25, Z = 405.25
+    " 3 4 S\n"                    // b4: switch
+    " 3 0 E 5.0\n"                // b5: zero-impedance source -> ideal, silent
+    " 1 2 R 100.0\n"              // b6: in parallel with b1
+    " 4 0 RA 5.0\n"               // b7: ideal by attribute
+    "STOL:\n 1 T\nSTOI:\n 2 7\nSTOF:\n 3 2.5\nSTOC:\n 1 (1.5, -2.0)\n"
+    "CX:\n 2 0.75\nCXMAP:\n 2 5 6\n 1 7\n"
+    "MPGBS:\n 3 11 12 13\nIPGBS:\n 2 21 22\n"
+    "PGBList:\nVout\nC_name with blanks\nIa:phase\n"
+    "DATAStruct:\n 2\n<Group name=\"a\">\nC looks like a comment\n"
+    "MANA:\n 1 1 2\n"
+    "ENDPAGE:\n";
+
+// Page 2 (subsystem 2, local 1 -> global 2, local 2 -> global 1).
+const char* const kPage2 =
+    "RADIOLINKS:\n 2 1 2\n 1 3\n"
+    "SUBS:\n 2 1 2\n"
+    "BRANCHES:\n 1 2 L 0.05\n 2 0 R 50.0\n"
+    "MANA:\n 1 1 0\n"
+    "TRANSFORMERS:\n t1 1 2\n"
+    "TLINES:\n lineA\n"
+    "GLOBAL_TLINES:\n lineB\n"
+    "FOO:\n whatever\n"
+    "IGNORE:\n x\n"
+    "ENDPAGE\n";
+
+std::string new_style_map() {
+  return std::string(kDims) +
+         "MAP: p1.dta\n 0 4 1 2 3 4\n 1 1 1 1 1 1\n 1 0\n"
+         "MAP: 'p2.dta'\n 0 2\n 2 1\n 0 1 2 2\n 0 2\n"
+         "ENDCASE:\n";
+}
+
+std::string old_style_map() {
+  return std::string(kDims) +
+         "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n"
+         "MAP: 'p2.dta'\n 2 2 2 1\n 0 2\n"
+         "ENDCASE:\n";
+}
+
+class SampleCase : public CaseTest {
+ protected:
+  void read_sample(const std::string& map) {
+    write("p1.dta", kPage1);
+    write("p2.dta", kPage2);
+    const inputtest::Outcome o = read_case(map);
+    ASSERT_EQ(o.status, -1) << o.console;
+    // The only console line: the unknown section of page 2.
+    EXPECT_EQ(o.console, inputtest::ff("READDATA: Unknown data file section: " + inputtest::pad72("FOO:")));
+  }
+
+  // Everything that does not depend on the style.
+  void check_common() {
+    using namespace branches;
+    EXPECT_EQ(fnames::iunit, 49);
+    EXPECT_EQ(quolbv3::nnode, 10);
+    // Page map: S, 0, nodes per page; the page 2 record starts at 8.
+    EXPECT_EQ(quolbv3::node(2), 0);
+    for (int k = 1; k <= 4; ++k) EXPECT_EQ(quolbv3::node(2 + k), k);
+    EXPECT_EQ(quolbv3::node(8), 0);
+    EXPECT_EQ(quolbv3::node(9), 2);
+    EXPECT_EQ(quolbv3::node(10), 1);
+
+    // Orders and voltages.
+    EXPECT_EQ(e_s0::ssdim(1), 4);
+    EXPECT_EQ(e_s0::ssdim(2), 2);
+    EXPECT_EQ(e_s0::mbus(1), 4);
+    EXPECT_EQ(e_s0::mbus(2), 2);
+    EXPECT_EQ(e_s0::vdc(1, 1), 3.0);
+    EXPECT_EQ(e_s0::vdc(2, 1), 10.0);
+
+    // Subsystem 1: seven branches, hand-worked with dt = 50 us.
+    EXPECT_EQ(int2::insb(1), 7);
+    e_s0::RealView gm = e_s0::assign_gm_ptr(1);
+    e_s0::FillView filled = e_s0::assign_filled_ptr(1);
+    EXPECT_NEAR(gm(1, 1), 0.4, kTol);                       // b2: 2 C / dt
+    EXPECT_NEAR(gm(1, 2), 1.0 / 4010.0 + 0.01, kTol);      // b1 + b6
+    EXPECT_NEAR(gm(2, 1), 1.0 / 4010.0 + 0.01, kTol);
+    EXPECT_NEAR(gm(2, 3), 1.0 / 405.25, kTol);              // b3
+    EXPECT_NEAR(gm(3, 2), 1.0 / 405.25, kTol);
+    EXPECT_EQ(gm(3, 4), 0.0);  // b4 is a switch
+    EXPECT_EQ(gm(3, 3), 0.0);  // b5 is ideal
+    EXPECT_EQ(gm(4, 4), 0.0);  // b7 is ideal
+    EXPECT_EQ(gm(2, 2), 0.0);
+    for (int i = 1; i <= 4; ++i) EXPECT_TRUE(filled(i, i));
+    EXPECT_TRUE(filled(1, 2) && filled(2, 1) && filled(2, 3) && filled(3, 2));
+    EXPECT_TRUE(filled(3, 4) && filled(4, 3));
+    EXPECT_FALSE(filled(1, 3) || filled(1, 4) || filled(2, 4));
+
+    // b1: R 10, L 0.1.
+    EXPECT_EQ(ief(1, 1), 1);
+    EXPECT_EQ(iet(1, 1), 2);
+    EXPECT_TRUE(resistor(1, 1) && inductor(1, 1) && !capacitr(1, 1));
+    EXPECT_NEAR(geq(1, 1), 1.0 / 4010.0, kTol);
+    EXPECT_EQ(geqon(1, 1), geq(1, 1));
+    EXPECT_EQ(geqof(1, 1), geq(1, 1));
+    EXPECT_EQ(geqd(1, 1), geq(1, 1));
+    EXPECT_NEAR(g2l(1, 1), 1.0 / 4000.0, kTol);
+    EXPECT_NEAR(rlg(1, 1), 4000.0 / 4010.0, kTol);
+    EXPECT_NEAR(rsc(1, 1), 40000.0 / 4010.0, 1e-13);
+    EXPECT_EQ(rcg(1, 1), 0.0);
+    EXPECT_EQ(rcl(1, 1), 0.0);
+    EXPECT_EQ(rsl(1, 1), 0.0);
+    EXPECT_NEAR(v12l(1, 1), -7.0 * 4000.0 / 4010.0, 1e-13);  // Vb = 3 - 10
+    EXPECT_EQ(v20l(1, 1), 0.0);
+    EXPECT_EQ(int1::xstor(1, 1), 1.5);
+
+    // b2: C 10 uF to ground.
+    EXPECT_EQ(iet(2, 1), 0);
+    EXPECT_NEAR(g2c(2, 1), 0.4, kTol);
+    EXPECT_NEAR(rcg(2, 1), 1.0, kTol);
+    EXPECT_NEAR(v20l(2, 1), 3.0, kTol);  // Vb = 3
+    EXPECT_NEAR(harmimp::branch_c(2, 1), 1.0e-5, 1e-20);
+
+    // b3: R 5, L 0.01, C 100 uF: X_L 400, X_C 0.25, Z 405.25.
+    const double z = 405.25;
+    EXPECT_NEAR(geq(3, 1), 1.0 / z, kTol);
+    EXPECT_NEAR(rlg(3, 1), 400.0 / z, kTol);
+    EXPECT_NEAR(rcg(3, 1), 0.25 / z, kTol);
+    EXPECT_NEAR(rcl(3, 1), 100.0 / z, kTol);
+    EXPECT_NEAR(rsc(3, 1), 2100.0 / z, 1e-14);
+    EXPECT_NEAR(rsl(3, 1), 101.25 / z, kTol);
+    EXPECT_NEAR(v12l(3, 1), 10.0 * 400.0 / z, 1e-13);  // Vb = 10 - 0
+    EXPECT_NEAR(v20l(3, 1), 10.0 * 0.25 / z, kTol);
+    EXPECT_EQ(harmimp::branch_r(3, 1), 5.0);
+    EXPECT_EQ(harmimp::branch_l(3, 1), 0.01);
+    EXPECT_NEAR(harmimp::branch_c(3, 1), 1.0e-4, 1e-19);
+
+    // b4: switch in the list, not ideal, no conductance.
+    EXPECT_TRUE(switch_(4, 1));
+    EXPECT_FALSE(idealbr(4, 1));
+    EXPECT_EQ(nsw(1), 1);
+    EXPECT_EQ(brnsw(1, 1), 4);
+    EXPECT_EQ(geq(4, 1), 0.0);
+
+    // b5: zero-impedance source; b7: ideal attribute clears the resistor.
+    EXPECT_TRUE(idealbr(5, 1) && source(5, 1));
+    EXPECT_EQ(ebr(5, 1), 5.0);
+    EXPECT_EQ(ebron(5, 1), 5.0);
+    EXPECT_EQ(ebrd(5, 1), 5.0);
+    EXPECT_TRUE(idealbr(7, 1));
+    EXPECT_FALSE(resistor(7, 1));
+    EXPECT_TRUE(e_s0::idealss(1));
+
+    // Subsystem 2: local nodes map to 2 and 1.
+    EXPECT_EQ(int2::insb(2), 2);
+    EXPECT_EQ(ief(1, 2), 2);
+    EXPECT_EQ(iet(1, 2), 1);
+    e_s0::RealView gm2 = e_s0::assign_gm_ptr(2);
+    EXPECT_NEAR(gm2(1, 2), 1.0 / 2000.0, kTol);
+    EXPECT_NEAR(gm2(2, 1), 1.0 / 2000.0, kTol);
+    EXPECT_NEAR(gm2(1, 1), 0.02, kTol);
+    EXPECT_FALSE(e_s0::idealss(2));
+
+    // Stored values and control maps.
+    EXPECT_TRUE(quolbv3::stol(1));
+    EXPECT_FALSE(quolbv3::stol(2));
+    EXPECT_EQ(quolbv3::stoi(2), 7);
+    EXPECT_EQ(quolbv3::stof(3), 2.5);
+    EXPECT_EQ(quolbv3::stoc(1), std::complex<double>(1.5, -2.0));
+    EXPECT_EQ(quolbv3::cx(2), 0.75);
+    EXPECT_EQ(quolbv3::cxmap(1), 5);
+    EXPECT_EQ(quolbv3::cxmap(2), 6);
+    EXPECT_EQ(quolbv3::cxmap(3), 7);
+    EXPECT_EQ(quolbv3::subs(1), 1);
+    EXPECT_EQ(quolbv3::subs(2), 2);
+    EXPECT_EQ(radiolinks::txrx(1), 1);
+    EXPECT_EQ(radiolinks::txrx(2), 2);
+    EXPECT_EQ(radiolinks::txrx(3), 3);
+
+    // Channel tables.
+    EXPECT_EQ(outppp::mplt, 3);
+    EXPECT_EQ(outppp::mpgbi(1), 11);
+    EXPECT_EQ(outppp::mpgbi(3), 13);
+    EXPECT_EQ(outppp::iplt, 2);
+    EXPECT_EQ(outppp::ipgbi(2), 22);
+    EXPECT_EQ(outppp::pgbname(1).trimmed(), "Vout");
+    EXPECT_EQ(outppp::pgbname(2).trimmed(), "C_name with blanks");
+    EXPECT_EQ(outppp::pgbname(3).trimmed(), "Ia:phase");
+
+    // MNA declarations: page 1 (1, 2) in subsystem 1; page 2 (global 2, ground).
+    EXPECT_EQ(mna::mnaid, 2);
+    EXPECT_EQ(mna::mnads(1).subsystem, 1);
+    EXPECT_EQ(mna::mnads(1).npairs, 1);
+    EXPECT_EQ(mna::mnads(1).nodes(1, 1), 1);
+    EXPECT_EQ(mna::mnads(1).nodes(2, 1), 2);
+    EXPECT_EQ(mna::mnads(2).subsystem, 2);
+    EXPECT_EQ(mna::mnads(2).nodes(1, 1), 2);
+    EXPECT_EQ(mna::mnads(2).nodes(2, 1), 0);
+
+    // What the later readers were handed.
+    ASSERT_EQ(calls_.description.size(), 2u);
+    EXPECT_EQ(calls_.description[0], "<Group name=\"a\">");
+    EXPECT_EQ(calls_.description[1], "C looks like a comment");
+    EXPECT_EQ(calls_.description_width[0], 512u);
+    ASSERT_EQ(calls_.dsmint.size(), 1u);
+    EXPECT_EQ(calls_.dsmint[0], 8);
+    ASSERT_EQ(calls_.dslint.size(), 2u);
+    EXPECT_EQ(calls_.dslint_keys[0], "TLINES:");
+    EXPECT_EQ(calls_.dslint_keys[1], "GLOBAL_TLINES:");
+    EXPECT_EQ(calls_.dslint[1], (std::vector<std::int32_t>{0, 0, 0, 0}));
+    EXPECT_EQ(calls_.mna_setups, 1);
+  }
+};
+
+TEST_F(SampleCase, NewStyleMapReadsBothPages) {
+  read_sample(new_style_map());
+  check_common();
+  EXPECT_EQ(quolbv3::ss_ref_style.view(), "NEW");
+  // Page 1 declares 1 subsystem; page 2 declares 0, so its distinct count 1 counts.
+  EXPECT_EQ(quolbv3::nsubs, 2);
+  EXPECT_EQ(quolbv3::node(1), 0);
+  EXPECT_EQ(quolbv3::node(7), 0);
+  EXPECT_EQ(quolbv3::testss(1), 2);
+  EXPECT_EQ(quolbv3::testss(2), 2);
+  // TLINES of page 2: its position, the subsystems before it, its CSC indexes.
+  EXPECT_EQ(calls_.dslint[0], (std::vector<std::int32_t>{8, 1, 0, 2}));
+}
+
+TEST_F(SampleCase, OldStyleMapReadsBothPages) {
+  read_sample(old_style_map());
+  check_common();
+  EXPECT_EQ(quolbv3::ss_ref_style.view(), "OLD");
+  EXPECT_EQ(quolbv3::nsubs, 0);  // the older style counts no subsystems
+  EXPECT_EQ(quolbv3::node(1), 1);
+  EXPECT_EQ(quolbv3::node(7), 2);
+  EXPECT_EQ(calls_.dslint[0], (std::vector<std::int32_t>{8, 0, 0, 2}));
+}
+
+TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
+  wakro::reset_reader_hooks();
+  write("p1.dta", kPage1);
+  write("p2.dta", kPage2);
+  inputtest::Outcome o = read_case(new_style_map());
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(int2::insb(2), 2);
+  // A second run reads the case again into the state of the first.
+  ctrl::mmm = 2;
+  ctrl::firstrun = false;
+  o = run([] { wakro_readdata(); });
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(int2::insb(1), 7);
+  EXPECT_NEAR(e_s0::assign_gm_ptr(1)(1, 2), 1.0 / 4010.0 + 0.01, kTol);
+  EXPECT_EQ(quolbv3::nnode, 10);
+  EXPECT_EQ(fnames::iunit, 49);
+}
+
+}  // namespace

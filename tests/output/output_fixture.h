@@ -1,0 +1,159 @@
+// Test frame of the output room: a temporary working folder, console capture,
+// fatal-stop capture, golden files and a clean reset of the state the room
+// reads and writes.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "diag/console.h"
+#include "input/units.h"
+#include "model/assorc.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/e_s4.h"
+#include "model/e_warn.h"
+#include "model/fatal.h"
+#include "model/fnames.h"
+#include "model/misses.h"
+#include "model/outppp.h"
+#include "model/pmr_consolidate.h"
+#include "model/quolbv3.h"
+#include "model/snpdat.h"
+#include "output/channel_files.h"
+#include "output/check_snap.h"
+#include "output/console_progress.h"
+#include "output/dialog.h"
+#include "output/record_bindings.h"
+
+namespace outputtest {
+
+struct Outcome {
+  int status = -1;  // -1: returned normally
+  std::string console;
+};
+
+inline void release_arrays() {
+  e_s4::pgb.release();
+  outppp::ipgbi.release();
+  outppp::mpgbi.release();
+  outppp::pgbname.release();
+  quolbv3::gsx.release();
+}
+
+inline void reset_state() {
+  if (wakro::open_channel_file_count() > 0) {
+    std::ostringstream sink;
+    wakro::ConsoleRedirect r(sink);
+    try {
+      wakro_outputfile(2);
+    } catch (const wakro::FatalExit&) {  // a test that broke a file on purpose
+    }
+  }
+  wakro::close_all_units();
+  release_arrays();
+  fnames::iunitout = 0;
+  fnames::iouttype = 0;
+  fnames::onam = "out";
+  fnames::inam = "datafile";
+  fnames::filename.blank();
+  fnames::dumlin.blank();
+  fnames::tnam.blank();
+  assorc::title.blank();
+  ctrl::iii = 0;
+  ctrl::ndelt = 0;
+  ctrl::nrun = 1;
+  ctrl::mmm = 1;
+  ctrl::lastrun = true;
+  ctrl::zerot = 0;
+  e_s1::delt = 0.0;
+  e_s1::time = 0.0;
+  e_s1::fintim = 0.5;
+  outppp::jplt = 0;
+  outppp::mplt = 0;
+  outppp::pmin = -2.0;
+  outppp::pmax = 2.0;
+  outppp::snpfil = 0;
+  snpdat::iiisnp = 0;
+  snpdat::tsnap = 1.0e6;
+  misses::imis = 0;
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+  wakro::set_record_file_hooks(nullptr);
+  wakro::set_snapshot_opener(nullptr);
+  wakro::set_dialog_input(nullptr);
+  wakro::reset_console_progress();
+}
+
+class OutputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/wakro_output_XXXXXX";
+    ASSERT_NE(::mkdtemp(templ), nullptr);
+    dir_ = templ;
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    reset_state();
+  }
+  void TearDown() override {
+    reset_state();
+    std::filesystem::current_path(old_);
+    std::filesystem::remove_all(dir_);
+  }
+
+  static void write(const std::string& name, const std::string& bytes) {
+    std::ofstream f(name, std::ios::binary);
+    f << bytes;
+  }
+  static std::string read(const std::string& name) {
+    std::ifstream f(name, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  static bool exists(const std::string& name) { return std::filesystem::exists(name); }
+
+  // A golden file of tests/data/output.
+  static std::string golden(const std::string& name) {
+    const char* data = std::getenv("WAKRO_TEST_DATA");
+    const std::string dir =
+        data ? data : (std::filesystem::path(__FILE__).parent_path().parent_path() / "data").string();
+    return read(dir + "/output/" + name);
+  }
+
+  // Runs f with the console captured; a fatal stop is caught and its status kept.
+  static Outcome run(const std::function<void()>& f) {
+    std::ostringstream out;
+    Outcome o;
+    {
+      wakro::ConsoleRedirect redirect(out);
+      try {
+        f();
+      } catch (const wakro::FatalExit& e) {
+        o.status = e.status();
+      }
+    }
+    o.console = out.str();
+    return o;
+  }
+
+  std::filesystem::path dir_;
+  std::filesystem::path old_;
+};
+
+// The closing banner of wakro_quit for a tag (12 characters) after the context.
+inline std::string banner_tail(const std::string& tag12) {
+  return " ERROR: Abnormal termination of WAKRO by " + tag12 + "\n" +
+         " =========================================================\n  \n";
+}
+
+inline std::string rule() { return " =========================================================\n"; }
+
+}  // namespace outputtest
