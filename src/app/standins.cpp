@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/network_services.h"
 #include "app/output_services.h"
 #include "app/seams.h"
 #include "app/stoprun.h"
@@ -188,7 +189,8 @@ void standin_send_endofrunmsgs() {
 
 void use_standin_services() {
   Seams& s = seams();
-  use_output_services();  // the console dialogue and the output routines
+  use_output_services();   // the console dialogue and the output routines
+  use_network_services();  // the per-step network solution
   s.dialogv3 = &standin_dialogv3;
   s.readdata = &wakro_readdata;
   s.send_endofrunmsgs = &standin_send_endofrunmsgs;

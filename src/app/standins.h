@@ -9,8 +9,9 @@
 //   - standin_send_endofrunmsgs: message 0 with 1 - lastrun and the radio-link
 //     values.
 // use_standin_services() plugs the dialogues (the console one from the output
-// services), the real case reader wakro_readdata and the end-of-run message into
-// the seams; standin_getmsgv3 is the seams' default command handler.
+// services), the real case reader wakro_readdata, the network solution and the
+// end-of-run message into the seams; standin_getmsgv3 is the seams' default
+// command handler.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,11 @@
+// Plugs the network solution into the driver's seams and the model services.
+#pragma once
+
+namespace wakro {
+
+// One step's solution (intsolvi), the solver choice at time zero (set_klu), and
+// the branch source terms that the node-access services read (wakro_gete,
+// wakro_geti).
+void use_network_services();
+
+}  // namespace wakro
