@@ -17,8 +17,11 @@
 #include <string_view>
 #include <vector>
 
+#include "diag/console.h"
+#include "diag/format.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
+#include "diag/outmsg_table.h"
 #include "diag/quit.h"
 #include "input/units.h"
 #include "model/assorc.h"
@@ -72,7 +75,8 @@ std::int32_t channel_source(std::int32_t i) {
 std::string base_name() {
   const std::string_view name = fnames::onam.view();
   std::size_t part = 0;  // first column of the file-name part
-  const std::size_t slash = fnames::onam.trimmed().find_last_of('/');
+  // A backslash separates folders too (names written on Windows).
+  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
   if (slash != std::string_view::npos) part = slash + 1;
   std::size_t end = name.find_first_of(". ", part);
   if (end == std::string_view::npos) end = kNameWidth - 1;
@@ -128,9 +132,15 @@ bool put(std::FILE* fp, std::string_view text) {
   return fp != nullptr && std::fwrite(text.data(), 1, text.size(), fp) == text.size();
 }
 
+// The text of numbered message 20 on its own: outmsg would head it as a data-file
+// error and end the run under its own tag, while a failed output write ends it
+// under this routine's tag.
 [[noreturn]] void problem_writing(const std::string& name) {
   fnames::dumlin = name;
-  outmsg(20, 0, 0, 0, 0.0, 0.0, name);
+  std::string first15 = name.substr(0, std::min<std::size_t>(15, name.size()));
+  first15.resize(15, ' ');
+  const OutmsgRow* row = find_outmsg_row(20);
+  if (row != nullptr && row->layout != nullptr) write_layout(console(), row->layout, {std::string_view(first15)});
   wakro_quit(kTag, 0);
 }
 

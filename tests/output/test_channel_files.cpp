@@ -141,6 +141,9 @@ TEST_F(ChannelFiles, NamesKeepTheFolderPart) {
   // A 34-character name without a point keeps 33 characters.
   fnames::onam = "abcdefghijabcdefghijabcdefghijabcd";
   EXPECT_EQ(wakro::output_file_name(0), "abcdefghijabcdefghijabcdefghijabc.inf");
+  // A folder written with backslashes is a folder too: its points do not cut the name.
+  fnames::onam = "..\\res\\case1.dat";
+  EXPECT_EQ(wakro::output_file_name(2), "..\\res\\case1_02.out");
   fnames::onam = "my case.x";
   EXPECT_EQ(wakro::output_file_name(3), "my_03.out");
 }
@@ -243,10 +246,28 @@ TEST_F(ChannelFiles, FailedTitleWriteEndsTheRun) {
   std::filesystem::create_symlink("/dev/full", "full_01.out");
   const Outcome o = run([] { wakro_outputfile(1); });
   EXPECT_EQ(o.status, 2000);
-  EXPECT_EQ(o.console, "\n **** ERROR IN READING OF DATA FILE!  ****\n\n"
-                       " **** PROBLEM WRITING TO OUTPUT FILE : full_01.out     ! ****\n\n"
-                       " **** EXECUTION TERMINATING  ****\n\n" +
-                           rule() + banner_tail("OUTMSG      "));
+  // The write failure is reported as such (not as a data-file error) and the
+  // run ends under the writer's own tag.
+  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : full_01.out     ! ****\n" + rule() +
+                           banner_tail("OUTPUTFILE  "));
+  EXPECT_EQ(fnames::dumlin, "full_01.out");
+}
+
+TEST_F(ChannelFiles, FailedDescriptionWriteEndsTheRun) {
+  make_channels(3);
+  fnames::onam = "fullinf.dat";
+  std::filesystem::create_symlink("/dev/full", "fullinf.inf");
+  const Outcome o = run([] { wakro_outputfile(1); });
+  EXPECT_EQ(o.status, 2000);
+  // Only the first 15 characters of the name.
+  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : fullinf.inf     ! ****\n" + rule() +
+                           banner_tail("OUTPUTFILE  "));
+  EXPECT_FALSE(exists("fullinf_01.out"));
+  fnames::onam = "a-long-output-name";
+  std::filesystem::create_symlink("/dev/full", "a-long-output-name.inf");
+  fnames::iunitout = 0;
+  wakro::close_all_units();
+  EXPECT_NE(run([] { wakro_outputfile(1); }).console.find(" : a-long-output-n ! ****\n"), std::string::npos);
 }
 
 TEST_F(ChannelFiles, MissingFolderFailsAtTheOpen) {

@@ -189,8 +189,13 @@ TEST_F(Dialog, LongNameAndBlankIntegerField) {
 
 TEST_F(Dialog, StartFromSnapshot) {
   write("snap1.snp", "! WAKRO SNAP-SHOT - Version, Time, Delt\n5.0 0.25 5.0E-05\n");
-  const Outcome o = answer("1\n0\n1\n2\n1\nres.out\n0\nsnap1.snp\n0.00001\n0.3\n0\n");
+  // Re-labelling answer 2 is refused and asked again; a finish time not above
+  // the snapshot's time step too.
+  const Outcome o = answer("1\n0\n2\n1\n2\n1\nres.out\n0\nsnap1.snp\n0.00001\n0.3\n0\n");
   ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(misses::imis, 2);
+  EXPECT_EQ(count(o.console, "\n DO YOU WANT TO RE-LABEL THE OUTPUT OF TIME TO START AT 0.0,\n"), 2);
+  EXPECT_EQ(count(o.console, "ENTER MAP FILE NAME"), 0);
   EXPECT_EQ(assorc::input, "SNAP");
   EXPECT_EQ(ctrl::zerot, 1);
   EXPECT_EQ(fnames::inam, "snap1.snp");
