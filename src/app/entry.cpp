@@ -89,6 +89,18 @@ void setLocaleArgs(const std::string& locale) {
   std::setlocale(LC_NUMERIC, "C");
 }
 
+void setTheLocale(int argc, const char* const* argv) {
+  const char* present = std::setlocale(LC_ALL, nullptr);
+  wakro::console() << "Current locale = " << (present != nullptr ? present : "") << '\n';
+  constexpr std::string_view kKey = "locale=";
+  for (int k = 1; k < argc; ++k) {
+    const std::string_view word = argv[k] != nullptr ? argv[k] : "";
+    if (word.substr(0, kKey.size()) != kKey) continue;
+    setLocaleArgs(std::string(word.substr(kKey.size(), 127)));
+    return;
+  }
+}
+
 int WakroV5() {
   const wakro::ArgReader& a = wakro::cArguments;
   setLocaleArgs(a.hasLocale ? a.locale : std::string("english-us"));
@@ -144,6 +156,34 @@ int WakroV2(const wakro::OlderForm& f) {
   catWakro = new Catalog(msg_wakro);
   wakro::FixedText<128> host = host_field(f.host);
   const int status = run_driver(false, false, host, f.port, f.clientId);
+  delete catWakro;
+  catWakro = nullptr;
+  return status;
+}
+
+int WakroV4(int argc, const char* const* argv) {
+  if (wakro::szProgramName.empty() && argc > 0 && argv[0] != nullptr) wakro::szProgramName = argv[0];
+  setTheLocale(argc, argv);
+  const wakro::OlderForm f = wakro::parse_older_form(argc, argv);
+  catWakro = new Catalog(msg_wakro);
+  if (f.gui && !wakro::open_tcp_link(f.host, f.port)) {
+    delete catWakro;
+    catWakro = nullptr;
+    return 1;
+  }
+  wakro::FixedText<128> host = host_field(f.host);
+  const int status = run_driver(false, f.gui, host, f.port, f.clientId);
+  flush_all();
+  if (exQuolb != nullptr) {
+    // The closing exchange; this entry never finalises the library.
+    const bool library = wakro::bUseLumbra;
+    wakro::bUseLumbra = false;
+    endCommunication();
+    wakro::bUseLumbra = library;
+  }
+  wakro::seams().delete_output_file();
+  delete exQuolb;
+  exQuolb = nullptr;
   delete catWakro;
   catWakro = nullptr;
   return status;

@@ -40,3 +40,14 @@ OlderForm parse_older_form(int argc, const char* const* argv);
 
 // Runs the older standalone form.
 int WakroV2(const wakro::OlderForm& form);
+
+// The older link-mode entry (no caller in the process entry): the locale from a
+// "locale=" word, a TCP link when the words name a host and port, the driver,
+// and the closing exchange without finalising the communication library.
+// Status 1 when the link cannot be opened.
+int WakroV4(int argc, const char* const* argv);
+
+// Reports the present locale, then sets the locale named by the first word
+// from the second on that starts with "locale=" (nothing when there is none or
+// its text is empty).
+void setTheLocale(int argc, const char* const* argv);

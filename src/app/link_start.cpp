@@ -11,6 +11,7 @@
 #include "app/args.h"
 #include "app/seams.h"
 #include "diag/console.h"
+#include "diag/message.h"
 #include "link/communication.h"
 #include "link/exchange.h"
 #include "link/exchange_tcp.h"
@@ -46,26 +47,26 @@ bool open_library_link(const wakro::ArgReader& a) {
   return true;
 }
 
-bool open_tcp_link(const wakro::ArgReader& a) {
-  const std::string host = cut(host_of(a), 128);
+}  // namespace
+
+namespace wakro {
+
+bool open_tcp_link(const std::string& hostName, int port) {
+  const std::string host = cut(hostName, 128);
   auto* tcp = new ExchangeTcp();
   errno = 0;
-  if (tcp->Connect(host.c_str(), a.port)) {
+  if (tcp->Connect(host.c_str(), port)) {
     exQuolb = tcp;
     return true;
   }
   const int error = errno;
   std::ostream& err = wakro::console_err();
   err << wakro::szProgramName << ": " << std::strerror(error != 0 ? error : ECONNREFUSED) << '\n';
-  err << "Failed to connect to " << host << ':' << static_cast<unsigned short>(a.port) << '\n';
+  err << "Failed to connect to " << host << ':' << static_cast<unsigned short>(port) << '\n';
   err.flush();
   delete tcp;
   return false;
 }
-
-}  // namespace
-
-namespace wakro {
 
 std::array<std::string, 9> library_start_texts(const std::string& program, const std::string& host,
                                                int port, int id) {
@@ -91,11 +92,14 @@ bool beginCommunication() {
     return false;
   }
   if (a.useLumbra && Communication::Load(a.lumbra.c_str())) return open_library_link(a);
-  return open_tcp_link(a);
+  return wakro::open_tcp_link(host_of(a), a.port);
 }
 
 bool endCommunication() {
   if (exQuolb == nullptr) return true;
+  // A model message still waiting for its last line goes first, so that -999
+  // travels as a message of its own and the peer can recognise it.
+  wakro::close_open_model_message();
   *exQuolb << std::int32_t{-999};
   exQuolb->SendMsg();
   bool closed = false;
@@ -116,4 +120,12 @@ bool endCommunication() {
     wakro::console_err().flush();
   }
   return closed;
+}
+
+bool LoadLumbra(int argc, const char* const* argv) {
+  for (int k = 1; k + 1 < argc; ++k) {
+    if (argv[k] == nullptr || std::strncmp(argv[k], "/Lumbra", 7) != 0) continue;
+    if (argv[k + 1] != nullptr && Communication::Load(argv[k + 1])) return true;
+  }
+  return false;
 }

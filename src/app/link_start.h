@@ -28,7 +28,16 @@ inline std::string szProgramName;
 std::array<std::string, 9> library_start_texts(const std::string& program, const std::string& host,
                                                int port, int id);
 
+// Connects a TCP link to host:port and makes it exQuolb. On failure writes
+// "<program>: <system error>" and "Failed to connect to <host>:<port>" on
+// standard error and returns false with no link.
+bool open_tcp_link(const std::string& host, int port);
+
 }  // namespace wakro
 
 bool beginCommunication();
 bool endCommunication();
+// Older-form loader (no caller here): loads the communication library named by
+// the word after the first word from the second to the last but one that
+// begins with "/Lumbra"; true at the first library that loads.
+bool LoadLumbra(int argc, const char* const* argv);

@@ -2,7 +2,7 @@
 // run loop and the time step of the engine.
 //
 // Owns: the command line and option files (args.h), the process entries
-// wakro_main / WakroV5 / WakroV2 and the locale (entry.h), the opening and
+// wakro_main / WakroV5 / WakroV2 / WakroV4 and the locale (entry.h), the opening and
 // closing of the link to the design environment (link_start.h), the run driver
 // wakro with hello, goodby and wakro_initcom (driver.h), the run loop
 // wakro_runloop and wakro_chkstep (runloop.h), the time step with its resets and
