@@ -9,9 +9,10 @@
 //     sparse-solver adapter).
 // Every default is what the routine does in a case that has none of its subject:
 // no transformer (dsmdyn only moves CCGM to CCGMD and clears it), no line, no
-// registered source, no switch crossing, no ideal branch, no MNA element, no
-// chatter detection. The sparse-solver default has no solver to call and answers
-// "other failure", which slvnew reports as a solver error and ends the run.
+// registered source; the switch crossing tests, the switching, the chatter
+// detector, the ideal branches, the MNA elements and the sparse solver default to
+// the solution's own routines (switching.h, chatter.h, ideal_branches.h,
+// mna_routines.h, klu_adapter.h), so tests can put stand-ins in their place.
 // Calling through a function pointer allocates nothing.
 #pragma once
 

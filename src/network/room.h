@@ -4,8 +4,14 @@
 // changed node with its index lists and diagnostics (itriang, set_klu,
 // itriang_errmsg), forward and back substitution (slvnew), the right-hand side and
 // history terms with the branch accessors (buildca, history, wakro_gete,
-// wakro_geti, vbranch, cbranch), and the interpolation to instants inside a step
-// (interpol, incalcvi, wakro_interpx).
+// wakro_geti, vbranch, cbranch), the interpolation to instants inside a step
+// (interpol, incalcvi, wakro_interpx), the switching branches with their crossing
+// tests, switchings inside the step, per-step limits and messages (switching.h,
+// switch_records.h), chatter detection (chatter.h), the admittance of a
+// frequency-dependent network equivalent (fdne.h), ideal branches and ideal
+// sources (ideal_branches.h), the MNA elements with their set-up after a case or
+// snapshot is read (mna_routines.h), and the sparse solver adapter over KLU and
+// CXSparse from SuiteSparse (klu_adapter.h).
 //
 // Stands on `model` (the shared state modules) and `diag` (messages, wakro_quit,
 // console lines). Sources, transformers and lines are higher rooms: the solution

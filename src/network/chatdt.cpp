@@ -1,0 +1,85 @@
+// chatdt: the chatter detector, run by incalcvi on the last sub-step of a step.
+//
+// For each item (node voltage: VDCNEW against VDC; branch current: CBRNEW against
+// CBR) a signed counter counts the consecutive solutions on which the value
+// swings by more than GLVL(ss) to the other side of the mean of its new and
+// previous value (negative after a fall, positive after a rise). At six STABCK(ss)
+// is set, the counter restarts, and the item is reported once per run when the
+// design environment is connected or plotting is on. Once STABCK(ss) is set the
+// remaining counters of the call are cleared. Ideal branches are left out of the
+// current check: their new currents are formed only after it.
+//
+// Leaves: clvi::icntv / icntbr, clvi::nchat_rep / brchat_rep, temp1::stabck(ss).
+#include <cmath>
+
+#include "diag/console.h"
+#include "diag/format.h"
+#include "model/branches.h"
+#include "model/clvi.h"
+#include "model/e_s0.h"
+#include "model/int2.h"
+#include "model/options.h"
+#include "model/outppp.h"
+#include "model/quolbv3.h"
+#include "model/spcial.h"
+#include "model/temp1.h"
+#include "network/chatter.h"
+
+namespace {
+
+// One item: new value x, previous value y; true when its chatter is detected now.
+bool chatters(std::int32_t ss, double x, double y, std::int32_t& counter) {
+  if (temp1::stabck(ss)) {
+    counter = 0;
+    return false;
+  }
+  const double mean = (x + y) / 2.0;
+  const bool big = std::abs(x - mean) > int2::glvl(ss);
+  std::int32_t c = counter;
+  bool grew = false;
+  if (x < mean) {
+    grew = c >= 0 && big;
+    c = grew ? -(c + 1) : -1;
+  } else {
+    grew = c < 0 && big;
+    c = grew ? 1 - c : 1;
+  }
+  if (grew && std::abs(c) >= 6) {
+    temp1::stabck(ss) = true;
+    counter = 0;
+    return true;
+  }
+  counter = c;
+  return false;
+}
+
+bool reports_on() { return quolbv3::guisoc != 0 || outppp::pplot != 0.0; }
+
+}  // namespace
+
+void chatdt(std::int32_t ss, std::int32_t mode) {
+  if (mode == 3) return;
+  if (mode == 1) {
+    for (std::int32_t i = 1; i <= e_s0::mbus(ss); ++i) {
+      if (!chatters(ss, spcial::vdcnew(i), e_s0::vdc(i, ss), clvi::icntv(i, ss))) continue;
+      if (!reports_on() || !clvi::nchat_rep(i, ss)) continue;
+      wakro::write_layout(wakro::console(), "('Voltage chatter:        SS# ',I2,' Node# ',I4)",
+                          {ss, i});
+      clvi::nchat_rep(i, ss) = false;
+    }
+    return;
+  }
+  for (std::int32_t i = 1; i <= int2::insb(ss); ++i) {
+    if (branches::idealbr(i, ss)) continue;
+    if (!chatters(ss, spcial::cbrnew(i), branches::cbr(i, ss), clvi::icntbr(i, ss))) continue;
+    if (mode != 2 || !reports_on() || !clvi::brchat_rep(i, ss)) continue;
+    wakro::write_layout(wakro::console(), "('Current chatter:        SS# ',I2,'   Br# ',I4)",
+                        {ss, i});
+    clvi::brchat_rep(i, ss) = false;
+  }
+}
+
+void intchat(std::int32_t ss, std::int32_t a, std::int32_t b) {
+  options::interpss(ss) = a == 1;
+  options::rmchatter(ss) = b == 1;
+}

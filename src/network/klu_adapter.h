@@ -1,0 +1,56 @@
+// The sparse solver adapter: KLU (with AMD, COLAMD and BTF) factorises and solves
+// the working matrix of a subsystem; CXSparse packs it into compressed columns.
+//
+// Matrices arrive as dense column-major arrays with their own leading dimension
+// and a one-byte mask of the same shape (non-zero = entry present); only rows and
+// columns 1..n are read. Per subsystem the adapter keeps a slot: the compressed
+// matrix as last packed, the KLU analysis of its pattern and the numeric factors.
+// Return codes of every entry:
+//    0 success
+//   -1 matrix singular (or its analysis failed)
+//   -2 memory or building failure
+//   -3 matrix too large
+//   -4 any other factorisation failure
+//   -5 the solve failed, or the order differs from the stored matrix's order
+#pragma once
+
+#include <cstdint>
+
+// Solves matrix * x = b in place (x holds b on entry) for subsystem ss of order n.
+// At the first solution of a run (firststep) the slot is built again from the
+// whole matrix; otherwise refactor != 0 packs rows start..n again from the dense
+// matrix (rows before start keep their stored values) and factorises numerically.
+// time is not used.
+std::int32_t c_lesolve(bool firststep, bool laststep, double time, std::int32_t refactor,
+                       std::int32_t ss, std::int32_t n, std::int32_t start, const double* matrix,
+                       std::int32_t ld_matrix, const bool* mask, std::int32_t ld_mask, double* x);
+
+// Prepares rows start..n of the dense working matrix rdc of subsystem ss from gm:
+// clears the positions of the slot's stored pattern in those rows (whole rows when
+// the subsystem has no slot yet), then writes rdc := -gm where filled is set
+// (mode 0) or at the stored pattern's positions (any other mode). Returns 0 (also when
+// an array is missing or smaller than the order, which leaves rdc untouched).
+std::int32_t c_cpygm(std::int32_t mode, std::int32_t ss, std::int32_t n, std::int32_t start,
+                     double* rdc, std::int32_t ld_rdc, const double* gm, std::int32_t ld_gm,
+                     const bool* filled, std::int32_t ld_filled);
+
+namespace wakro {
+
+// Frees every slot (matrices, analyses, factors). Runs by itself at the end of the
+// program; call it when the dimensions are read again. Never inside a step.
+void release_sparse_solver();
+
+// Number of subsystems that hold a built slot (for the checks of the release).
+std::int32_t sparse_solver_slots();
+
+// How many symbolic analyses and full (pivoting) factorisations the adapter has
+// made since the start of the process: the re-factorisations of a step reuse the
+// analysis and the pivot order unless the pattern grew or the pivots degraded.
+struct SparseSolverCounts {
+  std::int64_t analyses = 0;
+  std::int64_t factorisations = 0;
+  std::int64_t refactorisations = 0;
+};
+SparseSolverCounts sparse_solver_counts();
+
+}  // namespace wakro

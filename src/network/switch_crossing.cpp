@@ -1,0 +1,262 @@
+// switch_crossing: the crossing test of one switch after a solution of its
+// subsystem. The branch's voltage and current at the start of the sub-step (VDC,
+// CBR) and at its end (VDCNEW, the new current) are joined by straight lines; the
+// result is the fraction of the step, from the present instant, at which the
+// switch's condition is first met (1.5 when it is not met in this sub-step; 0
+// when it already holds at the start).
+//
+// Leaves, for a surge arrester (mode 5) the direction of its segment change in
+// EBRON (+1, -1, 0 for none), and for a segmented branch (mode 15) the same in the
+// step word of its record. Reads the arrester table and the kind-15 record of
+// switch_records.h; a record that points outside its tables ends the run.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/spcial.h"
+#include "network/ground.h"
+#include "network/hooks.h"
+#include "network/solution.h"
+#include "network/switch_records.h"
+#include "network/switching.h"
+
+namespace wakro {
+
+double new_branch_current(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
+                          bool iflag) {
+  const bool regsrc = registered_source(br, ss);
+  double e = 0.0;
+  if (branches::source(br, ss)) e = wakro_gete(br, ss, iflag, regsrc, true, false, iflag2, elapsed);
+  const double v = at_node(spcial::vdcnew, branches::ief(br, ss)) -
+                   at_node(spcial::vdcnew, branches::iet(br, ss));
+  return wakro_geti(br, ss, iflag, true, iflag2, elapsed) + (e + v) * branches::geq(br, ss);
+}
+
+}  // namespace wakro
+
+namespace {
+
+constexpr double kNone = 1.5;
+constexpr double kTol = 1e-10;  // level tolerance of every mode but 15
+
+[[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
+  wakro_message(0, 0, 2, 2,
+                std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
+  wakro_message(0, 0, 2, -1, std::to_string(ss) + " points outside its tables.");
+  wakro_quit("INTERPOL", 0);
+}
+
+// The crossing of a level that may be crossed in either direction.
+double either_way(double before, double after, double level) {
+  const bool up = before <= level && level < after;
+  const bool down = level <= before && after < level;
+  return (up || down) ? wakro_interpx(before, after, level) : kNone;
+}
+
+// --- Mode 5: surge arrester ---------------------------------------------------
+
+// Signed segment of voltage v: j-1 for the breakpoints B(j) <= |v| < B(j+1),
+// 0 below the second breakpoint, N-1 from the last one on.
+std::int32_t arrester_segment(const wakro::ArresterTable& a, double v) {
+  const std::int32_t n = a.segments();
+  const double m = std::abs(v);
+  std::int32_t s = n - 1;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    if (m < a.breakpoint(j + 1)) {
+      s = j - 1;
+      break;
+    }
+  }
+  return v < 0.0 ? -s : s;
+}
+
+// Signed bounds of segment s (segment 0 spans both polarities).
+void arrester_bounds(const wakro::ArresterTable& a, std::int32_t s, double& lo, double& hi) {
+  const std::int32_t k = std::abs(s);
+  if (k == 0) {
+    hi = a.breakpoint(2);
+    lo = -hi;
+  } else if (s > 0) {
+    lo = a.breakpoint(k + 1);
+    hi = a.breakpoint(k + 2);
+  } else {
+    lo = -a.breakpoint(k + 2);
+    hi = -a.breakpoint(k + 1);
+  }
+}
+
+double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew) {
+  const wakro::ArresterTable a{br, ss};
+  const std::int32_t n = a.segments();
+  const std::int32_t p = a.index();
+  if (n < 1 || p < 0 || p + 3 * n + 1 > e_s2::stor.extent(1)) bad_record(ss, br, "Arrester table");
+  double& direction = branches::ebron(br, ss);
+  std::int32_t s = static_cast<std::int32_t>(std::lround(branches::swlevl(br, ss)));
+  if (std::abs(s) > n - 1) s = s < 0 ? -(n - 1) : n - 1;
+  double lo = 0.0;
+  double hi = 0.0;
+  arrester_bounds(a, s, lo, hi);
+  const auto near_bound = [&](double v) {
+    return std::abs(v - lo) <= kTol || std::abs(v - hi) <= kTol;
+  };
+  const std::int32_t old_seg = near_bound(vold) ? s : arrester_segment(a, vold);
+  const std::int32_t new_seg = arrester_segment(a, vnew);
+  if (near_bound(vnew) || new_seg == old_seg) {
+    direction = 0.0;
+    return kNone;
+  }
+  const std::int32_t d = new_seg > old_seg ? 1 : -1;
+  arrester_bounds(a, old_seg, lo, hi);
+  direction = d;
+  return wakro_interpx(vold, vnew, d > 0 ? hi : lo);
+}
+
+// --- Mode 15: segmented branch --------------------------------------------------
+
+std::int32_t kind15_segment(const wakro::Kind15Record& k, double i) {
+  const std::int32_t n = k.segments();
+  const double m = std::abs(i);
+  std::int32_t s = n - 1;
+  for (std::int32_t j = 0; j < n; ++j) {
+    if (m < k.breakpoint(j + 1)) {
+      s = j;
+      break;
+    }
+  }
+  return i < 0.0 ? -s : s;
+}
+
+void kind15_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, double& hi) {
+  const std::int32_t a = std::abs(s);
+  const double lower = a == 0 ? -k.breakpoint(1) : k.breakpoint(a);
+  const double upper = a == k.segments() - 1 ? 1e6 * k.breakpoint(a) : k.breakpoint(a + 1);
+  if (a == 0) {
+    lo = lower;
+    hi = k.breakpoint(1);
+  } else if (s > 0) {
+    lo = lower;
+    hi = upper;
+  } else {
+    lo = -upper;
+    hi = -lower;
+  }
+}
+
+// The record and its companion branch, checked against their tables.
+wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
+  const std::int32_t r = -branches::thisbr(br, ss);
+  if (r < 1 || r + 4 > rt_config::rtci.extent(1)) bad_record(ss, br, "Segment record");
+  const wakro::Kind15Record k{r};
+  const std::int32_t n = k.segments();
+  const std::int32_t c = k.companion();
+  if (n < 1 || k.base() < 1 || k.base() + 3 * n + 1 > rt_config::rtcf.extent(1) || c < 0 ||
+      c > int2::insb(ss) || std::abs(k.segment()) > n - 1)
+    bad_record(ss, br, "Segment record");
+  return k;
+}
+
+double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+  const wakro::Kind15Record k = kind15_record(ss, br);
+  const std::int32_t n = k.segments();
+  const std::int32_t c = k.companion();
+  double inew = wakro::new_branch_current(ss, br, elapsed, iflag2, iflag);
+  double iold = branches::cbr(br, ss);
+  if (c > 0) {
+    inew += wakro::new_branch_current(ss, c, elapsed, iflag2, iflag);
+    iold += branches::cbr(c, ss);
+  }
+  // The tolerance of this switch alone: 1% of its first breakpoint.
+  const double tol = 0.01 * k.breakpoint(1);
+  const std::int32_t s = k.segment();
+  double lo = 0.0;
+  double hi = 0.0;
+  kind15_bounds(k, s, lo, hi);
+  const std::int32_t g = kind15_segment(k, inew);
+  const bool near = std::abs(inew - lo) <= tol || std::abs(inew - hi) <= tol;
+  if (near || g == s) {
+    k.step() = 0;
+    return kNone;
+  }
+  const std::int32_t d = g > s ? 1 : -1;
+  if (n - 1 == s * d) {  // outwards from the last segment: nothing to change to
+    k.step() = 0;
+    return kNone;
+  }
+  const double x = wakro_interpx(iold, inew, d > 0 ? hi : lo);
+  // A change back within a thousandth of a step of the last one is chatter.
+  const double since = ctrl::iii + elapsed - k.last_change();
+  if (x < 0.001 && since < 0.001 && k.step() + d == 0) {
+    k.step() = 0;
+    return kNone;
+  }
+  k.step() = d;
+  return x;
+}
+
+}  // namespace
+
+namespace wakro {
+
+double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+  const std::int32_t code = int1::iorv(br, ss);
+  const std::int32_t m = std::abs(code);
+  const double level = branches::swlevl(br, ss);
+  const std::int32_t f = branches::ief(br, ss);
+  const std::int32_t t = branches::iet(br, ss);
+
+  if (m == 8) {
+    // Timed: the level is the instant. It must lie after the present instant and
+    // not beyond the step's end; on the first pass of a step an instant exactly at
+    // the step's start is taken too (it was the end of the previous step, which
+    // could not switch at its very end).
+    if (iflag) return kNone;
+    const double now = int1::solution_time;
+    const bool after_now = now < level || (elapsed == 0.0 && now == level);
+    if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
+    return kNone;
+  }
+  if (m == 15) return kind15_crossing(ss, br, elapsed, iflag2, iflag);
+
+  const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
+  const double vold = vbranch(ss, br);
+  if (m == 5) return arrester_crossing(ss, br, vold, vnew);
+  if (m == 10) return either_way(vold, vnew, level);
+  if (code == 3) {
+    if (!(vnew > level + kTol)) return kNone;
+    return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
+  }
+  if (code == -3) {
+    if (!(vnew < level - kTol)) return kNone;
+    return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
+  }
+  if (code == 4) {
+    const double bound = kTol + std::abs(level);
+    if (!(std::abs(vnew) > bound)) return kNone;
+    return std::abs(vold) > bound ? 0.0
+                                  : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
+  }
+  if (m != 2 && m != 13) return kNone;
+
+  double inew = new_branch_current(ss, br, elapsed, iflag2, iflag);
+  const double iold = branches::cbr(br, ss);
+  if (branches::idealbr(br, ss)) network_hooks().idlcur(ss, 1.0, br, inew, false, iflag);
+  if (m == 2) return either_way(iold, inew, level);
+  if (code == 13) {
+    if (!(inew > level + kTol)) return kNone;
+    return iold <= level + kTol ? wakro_interpx(iold, inew, level) : 0.0;
+  }
+  if (code == -13) {
+    if (!(inew < level - kTol)) return kNone;
+    return iold < level - kTol ? 0.0 : wakro_interpx(iold, inew, level);
+  }
+  return kNone;
+}
+
+}  // namespace wakro

@@ -1,0 +1,57 @@
+// The two state changes of a switching branch and the marker of the first row of
+// its subsystem's matrix that must be factorised again.
+//
+// wakro_turnoff / wakro_turnon leave: OPENBR, GEQ (GEQOF / GEQON), EBR and EBRD
+// (EBROF / EBRON), SOURCE (|EBR| > 1e-20), the switching mode IORV and level
+// SWLEVL of the next test, IDEALBR (cleared on turn-off; set on a turn-on into
+// an ideal ON state, GEQON = 0), and MXINV(ss) lowered to the branch's lower
+// non-ground end node.
+#include <algorithm>
+#include <cmath>
+
+#include "model/branches.h"
+#include "model/e_s8.h"
+#include "model/int1.h"
+#include "network/switching.h"
+
+void setmxinv(std::int32_t ss, std::int32_t p, std::int32_t q) {
+  std::int32_t k = 0;
+  if (p == 0) {
+    k = q;
+  } else if (q == 0) {
+    k = p;
+  } else {
+    k = std::min(p, q);
+  }
+  e_s8::mxinv(ss) = std::min(e_s8::mxinv(ss), k);
+}
+
+namespace {
+
+void take_state(std::int32_t ss, std::int32_t br, bool open, double g, double e, std::int32_t kind,
+                double level) {
+  using namespace branches;
+  openbr(br, ss) = open;
+  geq(br, ss) = g;
+  ebr(br, ss) = e;
+  ebrd(br, ss) = e;
+  source(br, ss) = std::abs(e) > 1e-20;
+  int1::iorv(br, ss) = kind;
+  swlevl(br, ss) = level;
+}
+
+}  // namespace
+
+void wakro_turnoff(std::int32_t ss, std::int32_t br, std::int32_t kind, double level) {
+  using namespace branches;
+  take_state(ss, br, true, geqof(br, ss), ebrof(br, ss), kind, level);
+  idealbr(br, ss) = false;
+  setmxinv(ss, ief(br, ss), iet(br, ss));
+}
+
+void wakro_turnon(std::int32_t ss, std::int32_t br, std::int32_t kind, double level) {
+  using namespace branches;
+  take_state(ss, br, false, geqon(br, ss), ebron(br, ss), kind, level);
+  if (geqon(br, ss) == 0.0) idealbr(br, ss) = true;
+  setmxinv(ss, ief(br, ss), iet(br, ss));
+}

@@ -1,0 +1,179 @@
+// switchbr: operates, at the present instant inside the step, every switch of
+// subsystem ss whose crossing falls at frac (the switching fraction chosen by
+// interpol), in the order of the switch list.
+//
+//   surge arrester (mode 5)       steps one segment in the direction left in EBRON:
+//                                 the segment's conductance and EMF become the ON
+//                                 state, and it is turned on with mode 5
+//   segmented branch (mode 15)    steps one segment in the direction left in its
+//                                 record: GEQ from the segment's inductance less
+//                                 the companion's GEQ; the instant is recorded
+//   power-electronic switch       OFF -> ON with mode -13 and its holding level,
+//                                 ON -> OFF with mode 3 (diode) or 6 and its
+//                                 forward level; the instants go to its record
+//   any other switch              changes state with mode 6
+//
+// Per-step limits: a power-electronic switch operates at most ten times (counter
+// ICNT from 10 down); an arrester or segmented branch is stopped after ten steps
+// that alternate in direction (ICNT counts them with alternating sign); an
+// arrester is warned about at five. A switch at its limit leaves CONSID and keeps
+// its state for the rest of the step. Every operation lowers MXINV(ss).
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "diag/format.h"
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/e_s2.h"
+#include "model/fixedtext.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/rt_config.h"
+#include "model/storage.h"
+#include "model/temp1.h"
+#include "network/solution.h"
+#include "network/switch_records.h"
+#include "network/switching.h"
+
+namespace {
+
+// The alternation count of an arrester or segmented branch: grows by one in
+// magnitude, changing sign, while the steps alternate in direction; returns to 0
+// after two steps the same way. Returns the new magnitude when it grew, else 0.
+std::int32_t count_alternation(std::int32_t& icnt, std::int32_t direction) {
+  if (direction < 1) {
+    if (icnt >= 0) {
+      icnt = -(icnt + 1);
+      return -icnt;
+    }
+    icnt = 0;
+    return 0;
+  }
+  if (icnt < 0) {
+    icnt = 1 - icnt;
+    return icnt;
+  }
+  icnt = 0;
+  return 0;
+}
+
+std::string time_text() {
+  return std::string(wakro::trim_right(wakro::edit_g(int1::solution_time, 23, 16)));
+}
+
+[[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
+  wakro_message(0, 0, 2, 2,
+                std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
+  wakro_message(0, 0, 2, -1, std::to_string(ss) + " points outside its tables.");
+  wakro_quit("SWITCHBR", 0);
+}
+
+void arrester_step(std::int32_t ss, std::int32_t br) {
+  using namespace branches;
+  const std::int32_t e = static_cast<std::int32_t>(std::lround(ebron(br, ss)));
+  const double v = vbranch(ss, br);
+  const std::int32_t n = count_alternation(temp1::icnt(br), e);
+  const std::string head = "Arrester in branch " + std::to_string(br) + " of subsystem ";
+  if (n == 5) {
+    wakro_message(0, 0, 0, 3, head);
+    wakro_message(0, 0, 0, 0, std::to_string(ss) + " had excessive switching in one time step ");
+    wakro_message(0, 0, 0, -1, "at time " + time_text());
+  } else if (n >= 10) {
+    temp1::consid(br) = false;
+    wakro_message(0, 0, 0, 3, head);
+    wakro_message(0, 0, 0, 0,
+                  std::to_string(ss) + " reached maximum number of switching in one time step ");
+    wakro_message(0, 0, 0, -1, "at time " + time_text());
+  }
+  const wakro::ArresterTable a{br, ss};
+  const std::int32_t segs = a.segments();
+  const std::int32_t p = a.index();
+  if (segs < 1 || p < 0 || p + 3 * segs + 1 > e_s2::stor.extent(1))
+    bad_record(ss, br, "Arrester table");
+  // The new segment, never beyond the last one of the table.
+  std::int32_t g = static_cast<std::int32_t>(std::lround(e + swlevl(br, ss)));
+  if (std::abs(g) > segs - 1) g = g < 0 ? -(segs - 1) : segs - 1;
+  const std::int32_t k = std::abs(g);
+  geqon(br, ss) = a.conductance(k);
+  ebron(br, ss) = v < 0.0 ? a.emf(k) : -a.emf(k);
+  wakro_turnon(ss, br, 5, g);
+}
+
+void segment_step(std::int32_t ss, std::int32_t br) {
+  const std::int32_t r = -branches::thisbr(br, ss);
+  if (r < 1 || r + 4 > rt_config::rtci.extent(1)) bad_record(ss, br, "Segment record");
+  const wakro::Kind15Record rec{r};
+  const std::int32_t d = rec.step();
+  if (count_alternation(temp1::icnt(br), d) >= 10) temp1::consid(br) = false;
+  const std::int32_t s = rec.segments();
+  const std::int32_t c = rec.companion();
+  const std::int32_t g = rec.segment() + d;
+  if (s < 1 || rec.base() < 1 || rec.base() + 3 * s + 1 > rt_config::rtcf.extent(1) ||
+      std::abs(g) > s - 1 || c < 0 || c > int2::insb(ss))
+    bad_record(ss, br, "Segment record");
+  if (g == 0) {
+    branches::geq(br, ss) = 0.0;
+  } else {
+    const double l = rec.inductance(std::abs(g));
+    if (!(l > 0.0)) bad_record(ss, br, "Segment inductance");
+    const double companion = c > 0 ? branches::geq(c, ss) : 0.0;
+    branches::geq(br, ss) = 0.5 * e_s1::delt / l - companion;
+  }
+  rec.segment() = g;
+  // The instant in steps (step number plus the fraction solved), the scale in
+  // which the crossing test compares it.
+  const double step_start = (ctrl::iii - 1) * e_s1::delt;
+  rec.last_change() = ctrl::iii + (int1::solution_time - step_start) / e_s1::delt;
+  setmxinv(ss, branches::ief(br, ss), branches::iet(br, ss));
+}
+
+void pe_switch_step(std::int32_t ss, std::int32_t br, const wakro::PeSwitchRecord& rec) {
+  if (--temp1::icnt(br) < 1) {
+    temp1::consid(br) = false;
+    wakro_message(0, 0, 0, 2,
+                  "Power Electronic Switch in branch " + std::to_string(br) + " of subsystem ");
+    wakro_message(0, 0, 0, -1,
+                  std::to_string(ss) + " reached maximum number of switching in one time step.");
+  }
+  if (branches::openbr(br, ss)) {
+    rec.last_turnon() = int1::solution_time;
+    wakro_turnon(ss, br, -13, rec.level_after_turnon());
+  } else {
+    rec.last_turnoff() = int1::solution_time;
+    wakro_turnoff(ss, br, rec.code() == 10 ? 3 : 6, rec.level_after_turnoff());
+  }
+}
+
+}  // namespace
+
+void switchbr(std::int32_t ss, double frac) {
+  for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
+    const std::int32_t br = branches::brnsw(k, ss);
+    // Step 1: not at this instant.
+    if (frac < int1::xstor(br, ss) || !temp1::consid(br)) {
+      int1::xstor(br, ss) = 1.5;
+      continue;
+    }
+    // Step 2.
+    const std::int32_t m = std::abs(int1::iorv(br, ss));
+    const std::int32_t t = branches::thisbr(br, ss);
+    const std::int32_t c = t >= 1 ? storage::stori(t) : 0;
+    storage::this_ = t;
+    // Steps 3-6.
+    if (m == 5) {
+      arrester_step(ss, br);
+    } else if (m == 15) {
+      segment_step(ss, br);
+    } else if (wakro::is_pe_switch_code(c)) {
+      pe_switch_step(ss, br, wakro::PeSwitchRecord{t});
+    } else if (branches::openbr(br, ss)) {
+      wakro_turnon(ss, br, 6, 0.0);
+    } else {
+      wakro_turnoff(ss, br, 6, 0.0);
+    }
+  }
+}
