@@ -4,6 +4,8 @@
 
 #include "app/seams.h"
 #include "diag/nodeaccess.h"
+#include "input/reader_hooks.h"
+#include "network/mna_routines.h"
 #include "network/solution.h"
 
 namespace wakro {
@@ -13,6 +15,9 @@ void use_network_services() {
   s.intsolvi = &intsolvi;
   s.set_klu = &set_klu;
   set_branch_term_hooks(&wakro_gete, &wakro_geti);
+  // The case reader sizes the work matrices and sparse lists of every case
+  // (with or without MNA elements) through the MNA set-up.
+  reader_hooks().initialize_mna_map = &initialize_mna_map;
 }
 
 }  // namespace wakro

@@ -5,7 +5,7 @@ namespace wakro {
 
 // One step's solution (intsolvi), the solver choice at time zero (set_klu), and
 // the branch source terms that the node-access services read (wakro_gete,
-// wakro_geti).
+// wakro_geti), and the MNA set-up that sizes every case's work matrices.
 void use_network_services();
 
 }  // namespace wakro
