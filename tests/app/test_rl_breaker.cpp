@@ -1,0 +1,280 @@
+// The R-L breaker example run as a user runs it (alone, the console dialogue
+// answered from its answers file, in a scratch copy of its folder), and its
+// legacy channel files checked against the circuit's closed-form response.
+//
+// Circuit: EMF e(t) = E sin(wt + phi) behind Rs, breaker (Ron when closed), load
+// R + L. With the breaker closing at t0 on a de-energised load, the current is
+//   i(t) = Im [ sin(wt + phi - theta) - sin(w t0 + phi - theta) exp(-(t - t0)/tau) ]
+// with Rt = Rs + Ron + R, Im = E / sqrt(Rt^2 + (wL)^2), theta = atan(wL / Rt),
+// tau = L / Rt; the voltage across the load is e - (Rs + Ron) i. After the
+// opening order the breaker opens at the next zero of i, and both stay at 0
+// (the OFF resistance of 1e8 ohm leaves a current of about 1e-7 kA).
+//
+// Tolerances while the breaker is closed, with w dt = 0.0157 here:
+//   - the trapezoidal rule replaces the reactance wL by (2L/dt) tan(w dt/2), a
+//     relative error of (w dt)^2/12, and the solution is moved to each
+//     switching instant by linear interpolation over one step, an error of at
+//     most (w dt)^2/8 of the peak: together below (w dt)^2 Im;
+//   - at the switching instant the network is solved again with the companion
+//     model of a whole step, so the load's inductance sees the new voltage over
+//     about half a step before the instant: the DC offset is that of a closing
+//     up to dt/2 earlier, an error of (w dt/2) Im |cos(w t0 + phi - theta)|
+//     that decays with tau.
+// The tests allow twice the first part plus the second. A wrong amplitude,
+// phase, time constant or resistance, or a breaker that does not wait for the
+// current zero, exceeds them; the state channel pins both switching instants
+// to the step that holds them, so a breaker operated a step late fails there.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "support/scripted_peer.h"
+
+#ifndef WAKRO_RL_BREAKER_EXE
+#error "WAKRO_RL_BREAKER_EXE must name the built R-L breaker example"
+#endif
+
+namespace app_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExe = WAKRO_RL_BREAKER_EXE;
+const std::string kCaseDir = WAKRO_RL_BREAKER_CASE_DIR;
+
+constexpr double kPi = std::numbers::pi;
+
+// The circuit of the bundled page file (its branches and stored reals).
+struct Circuit {
+  double rs = 0.5, r = 1.0, l = 0.02;  // source resistance, load R [ohm] and L [H]
+  double e = 10.0, f = 50.0, phase_deg = 0.0;
+  double t_close = 0.01234, t_open = 0.08;
+  double r_on = 0.001, r_off = 1.0e8;
+  double dt = 50.0e-6, print = 100.0e-6, finish = 0.12;
+
+  double w() const { return 2.0 * kPi * f; }
+  double phi() const { return phase_deg * kPi / 180.0; }
+  double rt() const { return rs + r_on + r; }
+  double im() const { return e / std::hypot(rt(), w() * l); }
+  double theta() const { return std::atan2(w() * l, rt()); }
+  double tau() const { return l / rt(); }
+  double emf(double t) const { return e * std::sin(w() * t + phi()); }
+  double closed_current(double t) const {
+    return im() * (std::sin(w() * t + phi() - theta()) -
+                   std::sin(w() * t_close + phi() - theta()) * std::exp(-(t - t_close) / tau()));
+  }
+  // The first zero of the closed current after the step in which the opening
+  // order is read (the order acts from the step that ends at or after t_open,
+  // on the current at that step's start), found by bisection.
+  double opening_instant() const {
+    const double from = std::ceil(t_open / dt - 1e-9) * dt - dt;
+    double a = from;
+    const double h = dt / 10.0;
+    while (std::signbit(closed_current(a)) == std::signbit(closed_current(a + h))) a += h;
+    double b = a + h;
+    for (int k = 0; k < 100; ++k) {
+      const double m = 0.5 * (a + b);
+      (std::signbit(closed_current(m)) == std::signbit(closed_current(a)) ? a : b) = m;
+    }
+    return 0.5 * (a + b);
+  }
+  // Bound of the solution's error while the breaker is closed (see the head
+  // of this file): the trapezoidal part, and the offset of a closing up to half
+  // a step away, decaying with the load's time constant.
+  double closed_tolerance(double t) const {
+    const double shift = 0.5 * w() * dt * std::fabs(std::cos(w() * t_close + phi() - theta()));
+    return im() * (2.0 * std::pow(w() * dt, 2) + shift * std::exp(-(t - t_close) / tau()));
+  }
+  // While open, the OFF resistance leaves E / R_off; the load voltage keeps
+  // the trapezoidal bound of the voltage.
+  double open_current_bound() const { return 10.0 * e / r_off; }
+  double open_voltage_bound() const { return 2.0 * std::pow(w() * dt, 2) * e; }
+};
+
+// One line of a channel file: the time and the channel values.
+struct Row {
+  double t = 0.0;
+  std::vector<double> v;
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Parses the numbers of one line; false when a field is not a number.
+bool parse_numbers(const std::string& line, std::vector<double>& out) {
+  out.clear();
+  const char* p = line.data();
+  const char* end = p + line.size();
+  while (p < end) {
+    while (p < end && *p == ' ') ++p;
+    if (p == end) break;
+    double x = 0.0;
+    const auto r = std::from_chars(p, end, x);
+    if (r.ec != std::errc()) return false;
+    out.push_back(x);
+    p = r.ptr;
+  }
+  return true;
+}
+
+// A scratch copy of the example's folder, removed at the end.
+class ScratchCase {
+ public:
+  ScratchCase() {
+    char tmpl[] = "/tmp/wakro_rl_breaker_XXXXXX";
+    dir_ = ::mkdtemp(tmpl) != nullptr ? tmpl : "";
+    for (const char* f : {"rl_breaker.map", "rl_breaker.dta", "answers.txt"})
+      fs::copy_file(fs::path(kCaseDir) / f, fs::path(dir_) / f);
+  }
+  ~ScratchCase() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  ScratchCase(const ScratchCase&) = delete;
+  ScratchCase& operator=(const ScratchCase&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  // Replaces the line `from` of a file of the copy by `to`.
+  void edit(const std::string& file, const std::string& from, const std::string& to) {
+    std::string text = slurp(fs::path(dir_) / file);
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    std::ofstream(fs::path(dir_) / file, std::ios::binary) << text;
+  }
+
+ private:
+  std::string dir_;
+};
+
+// Runs the example in the scratch folder; returns the rows of its channel file.
+std::vector<Row> run_case(const ScratchCase& c, std::string* console = nullptr) {
+  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt");
+  EXPECT_TRUE(p.wait(60000));
+  const std::string out = p.out();
+  if (console != nullptr) *console = out;
+  EXPECT_EQ(p.exitCode(), 0) << out << p.err();
+  std::vector<Row> rows;
+  std::istringstream in(slurp(fs::path(c.dir()) / "rl_breaker_01.out"));
+  std::string line;
+  if (!std::getline(in, line)) {
+    ADD_FAILURE() << "no channel file\n" << out;
+    return rows;
+  }
+  std::string title = "R-L load energised and cleared by a breaker";
+  title.resize(72, ' ');
+  EXPECT_EQ(line, title);
+  std::vector<double> x;
+  while (std::getline(in, line)) {
+    EXPECT_EQ(line.size(), 23u + 4u * 24u) << line;
+    if (!parse_numbers(line, x) || x.size() != 5) {
+      ADD_FAILURE() << "bad channel line: " << line;
+      return rows;
+    }
+    rows.push_back(Row{x[0], {x.begin() + 1, x.end()}});
+  }
+  return rows;
+}
+
+// Compares every output step with the closed form: channel 1 the EMF, 2 the
+// breaker current, 3 the load voltage, 4 the breaker state. Samples within one
+// step of a switching instant are left out of the current and voltage checks
+// (the state is checked there too, against the step that holds the instant).
+void check_response(const Circuit& k, const std::vector<Row>& rows) {
+  const double tz = k.opening_instant();
+  const double order_step = std::ceil(k.t_open / k.dt - 1e-9) * k.dt - k.dt;
+  ASSERT_GT(std::fabs(tz - order_step), 0.1 * k.dt)
+      << "the current zero lies too close to the opening order";
+  const std::size_t expected_rows = static_cast<std::size_t>(std::lround(k.finish / k.print)) + 1;
+  ASSERT_EQ(rows.size(), expected_rows);
+  // The state: closed at the end of the step that holds the closing instant,
+  // open again at the end of the step that holds the current zero.
+  const double step_end_close = std::ceil(k.t_close / k.dt - 1e-9) * k.dt;
+  const double step_end_open = std::ceil(tz / k.dt - 1e-9) * k.dt;
+  std::size_t closed_rows = 0;
+  for (std::size_t n = 0; n < rows.size(); ++n) {
+    const Row& row = rows[n];
+    const double t = static_cast<double>(n) * k.print;
+    ASSERT_NEAR(row.t, t, 1e-12) << "row " << n;
+    const bool state = t >= step_end_close - 1e-12 && t < step_end_open - 1e-12;
+    EXPECT_EQ(row.v[3], state ? 1.0 : 0.0) << "t = " << t;
+    EXPECT_NEAR(row.v[0], k.emf(t), 1e-12 * k.e) << "t = " << t;
+    if (std::fabs(t - k.t_close) <= k.dt || std::fabs(t - tz) <= k.dt) continue;
+    if (t >= k.t_close && t < tz) {
+      const double i = k.closed_current(t);
+      const double tol = k.closed_tolerance(t);
+      EXPECT_NEAR(row.v[1], i, tol) << "current at t = " << t;
+      EXPECT_NEAR(row.v[2], k.emf(t) - (k.rs + k.r_on) * i, (k.rs + k.r_on) * tol + 1e-9 * k.e)
+          << "load voltage at t = " << t;
+      ++closed_rows;
+    } else {
+      EXPECT_NEAR(row.v[1], 0.0, k.open_current_bound()) << "current at t = " << t;
+      EXPECT_NEAR(row.v[2], 0.0, k.open_voltage_bound()) << "load voltage at t = " << t;
+    }
+  }
+  EXPECT_GT(closed_rows, 100u);
+}
+
+TEST(RlBreakerExample, ChannelFilesFollowTheClosedFormResponse) {
+  wakro_test::Watchdog dog("RlBreakerExample.ChannelFilesFollowTheClosedFormResponse", 120);
+  ScratchCase c;
+  std::string console;
+  const std::vector<Row> rows = run_case(c, &console);
+  check_response(Circuit{}, rows);
+
+  // The description file names the four channels, one line each.
+  EXPECT_EQ(slurp(fs::path(c.dir()) / "rl_breaker.inf"),
+            "EMF of the source [kV]\n"
+            "Breaker current [kA]\n"
+            "Voltage across the R-L load [kV]\n"
+            "Breaker state (1 closed, 0 open)\n");
+  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker_02.out"));
+  EXPECT_NE(console.find("\n        Output file: rl_breaker_01.out"), std::string::npos) << console;
+  // The end report counts the factorisations: the first one, the closing and the
+  // opening of the breaker.
+  EXPECT_NE(console.find("Number of Matrix Switchings in SS#   1 is:        3\n"),
+            std::string::npos)
+      << console;
+  EXPECT_NE(console.find(kExe + " exiting.  Status code = 0\n"), std::string::npos) << console;
+}
+
+// The same page with other parameters: closed at the instant that gives no DC
+// offset, from a source with another phase, opened earlier.
+TEST(RlBreakerExample, StoredParametersChangeTheCircuit) {
+  wakro_test::Watchdog dog("RlBreakerExample.StoredParametersChangeTheCircuit", 120);
+  Circuit k;
+  k.phase_deg = 30.0;
+  // sin(w t0 + phi - theta) = 0 one period in: the current starts at its
+  // steady state, without any offset.
+  k.t_close = (2.0 * kPi + k.theta() - k.phi()) / k.w();
+  k.t_open = 0.0601;
+  ScratchCase c;
+  c.edit("rl_breaker.dta", " 3 0.0\n", " 3 30.0\n");
+  char line[64];
+  std::snprintf(line, sizeof line, " 4 %.17g\n", k.t_close);
+  c.edit("rl_breaker.dta", " 4 0.01234\n", line);
+  c.edit("rl_breaker.dta", " 5 0.08\n", " 5 0.0601\n");
+  const std::vector<Row> rows = run_case(c);
+  check_response(k, rows);
+  // No offset: the first peak after closing stays within the steady amplitude.
+  double peak = 0.0;
+  for (const Row& r : rows) peak = std::max(peak, std::fabs(r.v[1]));
+  EXPECT_LT(peak, k.im() + k.closed_tolerance(k.t_close));
+}
+
+}  // namespace
+}  // namespace app_test
