@@ -1,0 +1,146 @@
+// Shared set-up of the benchmark networks: one subsystem of n nodes filled
+// directly, as the branch reader would. It sizes and allocates the state, adds
+// series R-L branches with their companion terms (and their conductance in GM),
+// builds the resistive-inductive ladder (node k: 50 ohm + 0.1 H to ground,
+// 1 ohm + 10 mH in series to node k+1), prepares time zero and times the steps.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "model/branches.h"
+#include "model/ctrl.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s8.h"
+#include "model/groups.h"
+#include "model/initialz.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+#include "model/options.h"
+#include "model/temp1.h"
+#include "network/solution.h"
+
+namespace wakro_bench {
+
+inline constexpr double kDelt = 5.0e-5;
+
+// Releases the node-dimensioned state and the subsystem matrices.
+inline void release_case() {
+  ndde::deallocate_nd();
+  std::int32_t status = 0;
+  e_s0::deallocate_ss(status);
+}
+
+// Sizes and allocates one subsystem of n nodes with room for `branch_rows`
+// branches and `fill_rows` fill entries, and sets the step and the options.
+inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows) {
+  release_case();
+  for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+  ndde::e_ndim(1) = n;
+  ndde::e_ndim(2) = 1;
+  ndde::e_ndim(15) = branch_rows;
+  ndde::e_ndim(19) = fill_rows;
+  ndde::nd74 = ndde::nd75 = 0;
+  std::int32_t status = 0;
+  ndde::allocate_nd(status);
+  a_sparsity();
+  wakro_initialz();
+  e_s0::allocate_ssdim_array(1, status);
+  e_s0::ssdim(1) = n;
+  e_s0::allocate_ss_matrices(1, e_s0::ssdim, status);
+  e_s0::allocate_ss_matrices2(1, e_s0::ssdim, status);
+  int2::nmat = 1;
+  e_s0::mbus(1) = n;
+  int2::insb(1) = 0;
+  e_s1::delt = ctrl::ddelt = kDelt;
+  options::interpss(1) = true;
+  options::rmchatter(1) = false;
+  options::dtchatter(1) = false;
+  options::xterpsrc(1) = false;
+}
+
+// A series R-L branch f -> t (t = 0: to ground; l = 0: resistive) with its
+// companion terms, not yet in GM. Returns the branch number.
+inline std::int32_t new_rl_branch(std::int32_t f, std::int32_t t, double r, double l) {
+  using namespace branches;
+  const std::int32_t b = ++int2::insb(1);
+  ief(b, 1) = f;
+  iet(b, 1) = t;
+  resistor(b, 1) = true;
+  inductor(b, 1) = l != 0.0;
+  const double xl = 2.0 * l / kDelt;
+  const double g = 1.0 / (r + xl);
+  g2l(b, 1) = xl != 0.0 ? 1.0 / xl : 0.0;
+  geq(b, 1) = geqd(b, 1) = geqon(b, 1) = geqof(b, 1) = g;
+  rlg(b, 1) = g * xl;
+  rsc(b, 1) = r * g * xl;
+  int1::xstor(b, 1) = 1.5;
+  return b;
+}
+
+// The same, with its conductance added to GM (the diagonal is set at time zero).
+inline std::int32_t add_rl(std::int32_t f, std::int32_t t, double r, double l) {
+  const std::int32_t b = new_rl_branch(f, t, r, l);
+  const double g = branches::geq(b, 1);
+  e_s0::RealView gm = e_s0::assign_gm_ptr(1);
+  if (t == 0) {
+    gm(f, f) += g;
+  } else {
+    e_s0::FillView filled = e_s0::assign_filled_ptr(1);
+    filled(f, t) = filled(t, f) = true;
+    gm(t, f) += g;
+    gm(f, t) = gm(t, f);
+  }
+  return b;
+}
+
+inline void add_ladder(std::int32_t n) {
+  for (std::int32_t k = 1; k <= n; ++k) {
+    add_rl(k, 0, 50.0, 0.1);
+    if (k < n) add_rl(k, k + 1, 1.0, 0.01);
+  }
+}
+
+// Time-zero preparation: each diagonal becomes its column sum; node 1 takes the
+// Norton injection, and the run starts at step 0.
+inline void prepare_time_zero(std::int32_t n) {
+  e_s0::RealView gm = e_s0::assign_gm_ptr(1);
+  for (std::int32_t j = 1; j <= n; ++j) {
+    double sum = 0.0;
+    for (std::int32_t i = 1; i <= n; ++i) sum += gm(i, j);
+    gm(j, j) = sum;
+  }
+  e_s0::enabccin(1, 1) = true;
+  e_s8::mxinv(1) = 1;
+  temp1::stabck(1) = true;
+  ctrl::iii = 0;
+  e_s1::timezero = e_s1::firststep = true;
+  e_s1::laststep = false;
+}
+
+// The network solution of the current step at its time, then on to the next one.
+inline void solve_step() {
+  e_s1::time = kDelt * ctrl::iii;
+  intsolvi();
+  e_s1::timezero = e_s1::firststep = false;
+  ++ctrl::iii;
+}
+
+// Runs `step` once at time zero (untimed), then once per iteration, and counts
+// the factorisations per iteration.
+template <class Step>
+void time_steps(benchmark::State& state, std::int32_t n, Step&& step) {
+  step();
+  const std::int32_t before = int2::ntriang(1);
+  for (auto _ : state) {
+    step();
+    benchmark::DoNotOptimize(e_s0::vdc(n, 1));
+  }
+  state.counters["factorisations"] = benchmark::Counter(
+      static_cast<double>(int2::ntriang(1) - before), benchmark::Counter::kAvgIterations);
+}
+
+}  // namespace wakro_bench
