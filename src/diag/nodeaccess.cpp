@@ -39,8 +39,23 @@ std::int32_t map_entry(std::int32_t k, std::int32_t local) {
   return quolbv3::node(k);
 }
 
-double vdc_or_ground(std::int32_t n, std::int32_t ss) { return n == 0 ? 0.0 : e_s0::vdc(n, ss); }
-double vdcnew_or_ground(std::int32_t n) { return n == 0 ? 0.0 : spcial::vdcnew(n); }
+// Node and subsystem numbers come from model code: a node outside its subsystem
+// (or a subsystem outside the case) is refused with the model checks' messages
+// instead of being read past the voltage tables. Ground needs no subsystem.
+double vdc_or_ground(std::string_view tag, std::int32_t n, std::int32_t ss) {
+  if (n == 0) return 0.0;
+  wakro_testnn(tag, n, ss);
+  return e_s0::vdc(n, ss);
+}
+
+double vdcnew_or_ground(std::string_view tag, std::int32_t n) {
+  if (n == 0) return 0.0;
+  if (n < 0 || n > spcial::vdcnew.extent(1)) {
+    ListLine() << "Node number" << n << "is outside the solved node voltages:" << spcial::vdcnew.extent(1);
+    wakro_quit(tag, 0);
+  }
+  return spcial::vdcnew(n);
+}
 
 }  // namespace
 
@@ -92,27 +107,30 @@ void wakro_node(std::int32_t noff, std::int32_t local, std::int32_t& node) {
 }
 
 double wakro_vvdc(std::int32_t ss, std::int32_t na, std::int32_t nb) {
-  return vdc_or_ground(na, ss) - vdc_or_ground(nb, ss);
+  return vdc_or_ground("VVDC", na, ss) - vdc_or_ground("VVDC", nb, ss);
 }
 
-double wakro_vnode(std::int32_t ss, std::int32_t n) { return vdc_or_ground(n, ss); }
+double wakro_vnode(std::int32_t ss, std::int32_t n) { return vdc_or_ground("VNODE", n, ss); }
 
 double wakro_vvdcnew(std::int32_t na, std::int32_t nb) {
-  return vdcnew_or_ground(na) - vdcnew_or_ground(nb);
+  return vdcnew_or_ground("VVDCNEW", na) - vdcnew_or_ground("VVDCNEW", nb);
 }
 
-double wakro_vnewnode(std::int32_t n) { return vdcnew_or_ground(n); }
+double wakro_vnewnode(std::int32_t n) { return vdcnew_or_ground("VNEWNODE", n); }
 
 double wakro_ivdcnew(std::int32_t ss, std::int32_t k, double elapsed, bool iflag2, bool iflag) {
+  wakro_testbrn("IVDCNEW", k, ss);
   storage::this_ = branches::thisbr(k, ss);
   const bool regsrc = storage::this_ > 0 && storage::stori(storage::this_) == 101;
   double e = 0.0;
   if (branches::source(k, ss)) e = g_gete(k, ss, iflag, regsrc, true, false, iflag2, elapsed);
-  const double v = vdcnew_or_ground(branches::ief(k, ss)) - vdcnew_or_ground(branches::iet(k, ss));
+  const double v = vdcnew_or_ground("IVDCNEW", branches::ief(k, ss)) -
+                   vdcnew_or_ground("IVDCNEW", branches::iet(k, ss));
   return g_geti(k, ss, iflag, true, iflag2, elapsed) + (e + v) * branches::geq(k, ss);
 }
 
 double cdc(std::int32_t na, std::int32_t nb, std::int32_t ss) {
+  wakro_testssn("CDC", ss);
   if (na == nb) na = 0;
   const std::int32_t nbr = int2::insb(ss);
   if (e_s1::timezero) {

@@ -27,6 +27,12 @@
 //                              (kept for old models; +cbr for a branch entered
 //                              from nb to na, -cbr for one from na to nb)
 //
+// The accessors check the numbers that model code hands them before they read a
+// table, and end the run (mode 0) as the model checks do: a non-ground node with
+// wakro_testnn (tag "VVDC", "VNODE"), or beyond the solved voltages ("VVDCNEW",
+// "VNEWNODE"); the branch of wakro_ivdcnew with wakro_testbrn ("IVDCNEW"); the
+// subsystem of cdc with wakro_testssn ("CDC").
+//
 // wakro_ivdcnew takes the branch's source voltage and current source for the
 // sub-step from the network solution, which registers its two routines with
 // set_branch_term_hooks; until it does, the present values ebr and ccbr are taken.

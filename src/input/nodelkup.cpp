@@ -80,11 +80,18 @@ void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& s
   if (!rdcmnt_in_section(wakro::FixedText<72>("MAP:")))
     fail("Unexpected end of node mapping", kTag, 2);
 
-  // The subsystem and the node count, checked before the nodes are read.
+  // The subsystem and the node count first: the nodes are read only when the
+  // record fits the node map, so nothing is read past it. A node line that does
+  // not read is reported before its values are checked.
   wakro::RecordItems entry(fnames::iunit);
   std::int32_t s = 0;
   std::int32_t n = 0;
   check_read(entry.read({s, n}), "Error reading map file", kTag, 2);
+  const bool fits = n >= 0 && n <= quolbv3::node.extent(1) - position &&
+                    n <= quolbv3::testss.extent(1);
+  std::vector<std::int32_t> nodes(fits ? static_cast<std::size_t>(n) : 0U);
+  if (fits)
+    check_read(entry.read({s, n, std::span<std::int32_t>(nodes)}), "Error reading map file", kTag, 2);
   if (s != 0) {
     quolbv3::ss_ref_style = "OLD";
     if (s < 0) fail_value("Out of range subsystem #", s);
@@ -93,12 +100,9 @@ void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& s
   }
   if (s > int2::nmat) fail_value("Out of range subsystem #", s);
   if (n < 0) fail_value("Negative number of nodes: ", n);
-  if (n > quolbv3::node.extent(1) - position || n > quolbv3::testss.extent(1))
-    fail_value("Node map overflow: ", n);
+  if (!fits) fail_value("Node map overflow: ", n);
   quolbv3::node(position) = 0;
 
-  std::vector<std::int32_t> nodes(static_cast<std::size_t>(n));
-  check_read(entry.read({s, n, std::span<std::int32_t>(nodes)}), "Error reading map file", kTag, 2);
   bool bad = false;
   for (std::int32_t g : nodes) {
     if (g >= 0 && g <= ndde::nd1) continue;

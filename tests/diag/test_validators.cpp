@@ -239,6 +239,32 @@ TEST_F(ModelChecks, VoltagesReadGroundAsZero) {
   EXPECT_EQ(wakro_vnewnode(2), -3.0);
 }
 
+TEST_F(ModelChecks, AccessorsRefuseNumbersOutsideTheirTables) {
+  EXPECT_EQ(wakro_vvdc(3, 0, 0), 0.0);  // ground needs no subsystem
+  EXPECT_EQ(check([] { wakro_vvdc(1, 5, 0); }),
+            "Current Node# (    5 ) > max Node#    4 in SS  1\n" + end0("VVDC        "));
+  EXPECT_EQ(status_, 2000);
+  make_state();
+  EXPECT_EQ(check([] { wakro_vnode(0, 2); }), " Zero Subsystem Number\n" + end0("VNODE       "));
+  make_state();
+  EXPECT_EQ(check([] { wakro_vnode(1, -1); }), "Negative Node Number:   -1\n" + end0("VNODE       "));
+  make_state();
+  EXPECT_EQ(check([] { wakro_vvdcnew(7, 0); }),
+            " Node number" + i11(7) + " is outside the solved node voltages:" + i11(6) + "\n" +
+                end0("VVDCNEW     "));
+  make_state();
+  EXPECT_EQ(check([] { wakro_vnewnode(-3); }),
+            " Node number" + i11(-3) + " is outside the solved node voltages:" + i11(6) + "\n" +
+                end0("VNEWNODE    "));
+  make_state();
+  EXPECT_EQ(check([] { wakro_ivdcnew(1, 4, 0.0, false, false); }),
+            "Current Branch# (    4 ) > max Br#    3 in SS  1\n" + end0("IVDCNEW     "));
+  make_state();
+  EXPECT_EQ(check([] { cdc(5, 5, 3); }),
+            "Current SS# (  3 ) is greater than max SS#   2\n" + end0("CDC         "));
+  EXPECT_EQ(status_, 2000);
+}
+
 struct TermCall {
   int calls = 0;
   bool notfirst = false, advance = true, regsrc = false;

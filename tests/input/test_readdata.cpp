@@ -285,4 +285,40 @@ TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   EXPECT_EQ(fnames::iunit, 49);
 }
 
+// The page records of both styles: the newer style's declared subsystem count
+// wins over the count of distinct subsystems; a page without nodes, or with a
+// subsystem of 0 and no nodes, is of the older style.
+TEST_F(CaseTest, PageRecordsOfBothStyles) {
+  write("p1.dta", "ENDPAGE:\n");
+  const std::string dims =
+      "DIMENSIONS:\n NODES = 6\n SUBSYS = 2\n NNODES = 20\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
+      " PRINT_STEP = 50.0E-6\n FINISH_TIME = 0.001\n";
+  inputtest::Outcome o = read_case(dims + "MAP: p1.dta\n 0 3 4 5 6\n 0 2 1 1 2\n 0 0\nENDCASE:\n");
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(quolbv3::ss_ref_style.view(), "NEW");
+  const std::int32_t record[] = {0, 0, 4, 5, 6};
+  for (int k = 1; k <= 5; ++k) EXPECT_EQ(quolbv3::node(k), record[k - 1]) << k;
+  EXPECT_EQ(quolbv3::nnode, 5);
+  EXPECT_EQ(quolbv3::nsubs, 2);
+  EXPECT_EQ(quolbv3::testss(1), 1);
+  EXPECT_EQ(quolbv3::testss(3), 2);
+
+  // The same case with K = 3 declared, read again as a later run.
+  ctrl::mmm = 2;
+  ctrl::firstrun = false;
+  write("case.map", dims + "MAP: p1.dta\n 0 3 4 5 6\n 3 2 1 1 2\n 0 0\nENDCASE:\n");
+  o = run([] { wakro_readdata(); });
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(quolbv3::nsubs, 3);
+
+  write("case.map", dims + "MAP: p1.dta\n 2 0\n 0 0\nMAP: p1.dta\n 0 0\n 0 0\nENDCASE:\n");
+  o = run([] { wakro_readdata(); });
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(quolbv3::ss_ref_style.view(), "OLD");
+  EXPECT_EQ(quolbv3::node(1), 2);
+  EXPECT_EQ(quolbv3::node(3), 0);  // the second page's S
+  EXPECT_EQ(quolbv3::nnode, 4);    // two records of 2 words
+  EXPECT_EQ(quolbv3::nsubs, 0);
+}
+
 }  // namespace

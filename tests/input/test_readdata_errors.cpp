@@ -56,6 +56,8 @@ TEST_F(BadCase, EntryChecksOfTheNodeMap) {
   };
   const Bad cases[] = {
       {" 2 1 1\n 0 0\n", " 2 1 1", " Out of range subsystem #" + i11(2) + "\n"},
+      // The node line is read whole before its subsystem is looked at.
+      {" 5 2 1 x\n 0 0\n", " 5 2 1 x", " Error reading map file\n"},
       {" 0 -1\n 0 0\n", " 0 -1", " Negative number of nodes: " + i11(-1) + "\n"},
       // 12 entries: the record (2 + N words) after position 2 cannot hold 11 nodes.
       {" 0 11 1 1 1 1 1 1 1 1 1 1 1\n", " 0 11 1 1 1 1 1 1 1 1 1 1 1", " Node map overflow: " + i11(11) + "\n"},
