@@ -10,8 +10,8 @@
 // line terminal currents after them (hooks).
 //
 // Leaves, besides what the called routines leave: at time zero the Norton node
-// lists int2::ll/nmb (their nodes marked in e_s0::enabccin) and the copies CCIND,
-// GGIND; later, nodes injected into without that mark join the lists; per subsystem GGINCHANGE,
+// lists int2::ll/nmb and the copies CCIND, GGIND; later, nodes injected into
+// outside the lists join them; per subsystem GGINCHANGE,
 // GEQCHANGE, CONSID, ICNT, XSTOR of this step; MXINV lowered to the first changed
 // Norton node; int1::solution_time and e_s1::onstep.
 #include <algorithm>
@@ -53,29 +53,29 @@ void time_zero_lists() {
     std::int32_t count = 0;
     for (std::int32_t n = 1; n <= e_s0::mbus(ss); ++n) {
       if (std::abs(e_s0::ggin(n, ss)) > 1e-20 || std::abs(e_s0::ccin(n, ss)) > 1e-20 ||
-          e_s0::enabccin(n, ss)) {
+          e_s0::enabccin(n, ss))
         int2::ll(++count, ss) = n;
-        e_s0::enabccin(n, ss) = true;  // marks the node as listed
-      }
     }
     int2::nmb(ss) = count;
   }
 }
 
-// A node that receives an injection only after time zero, without having been
-// enabled for it, would have its conductance in the matrix but its current left
-// out of the right-hand side. It joins the list (in ascending order), with
-// previous values of zero so that the change is seen, and is reported once.
+// A node that receives an injection only after time zero, without being in the
+// list (not enabled at time zero, or enabled only later), would have its
+// conductance in the matrix but its current left out of the right-hand side. It
+// joins the list (in ascending order), with previous values of zero so that the
+// change is seen, and is reported once. Both the nodes and the list ascend, so
+// one walk finds the nodes outside it.
 void admit_late_norton_nodes(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
+  std::int32_t k = 1;  // first list entry not below x
   for (std::int32_t x = 1; x <= n; ++x) {
-    if (e_s0::enabccin(x, ss)) continue;
+    while (k <= int2::nmb(ss) && int2::ll(k, ss) < x) ++k;
+    if (k <= int2::nmb(ss) && int2::ll(k, ss) == x) continue;
     if (e_s0::ggin(x, ss) == 0.0 && e_s0::ccin(x, ss) == 0.0) continue;
-    e_s0::enabccin(x, ss) = true;
     int4::ggind(x, ss) = 0.0;
     int4::ccind(x, ss) = 0.0;
-    std::int32_t k = ++int2::nmb(ss);
-    for (; k > 1 && int2::ll(k - 1, ss) > x; --k) int2::ll(k, ss) = int2::ll(k - 1, ss);
+    for (std::int32_t j = ++int2::nmb(ss); j > k; --j) int2::ll(j, ss) = int2::ll(j - 1, ss);
     int2::ll(k, ss) = x;
     wakro_warn(0, 0, 1,
                "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +

@@ -10,8 +10,9 @@
 // Leaves: RDC and TEMFIL (rows from MXINV), the index lists (first factorisation,
 // or every factorisation with ideal branches), STABCK(ss) set, NTRIANG(ss) + 1,
 // MXINV(ss) = order + 1 (own elimination; the sparse path leaves it for the solve).
-// The index lists are made again, and every row factorised, when the pattern of
-// GM gained an entry since the last factorisation.
+// The index lists are made again when the pattern of GM gained an entry since the
+// last factorisation, and every row is factorised when that entry couples to a
+// row before MXINV.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -46,19 +47,43 @@ void warn_zero_mxinv(std::int32_t ss) {
   wakro::ListLine() << "Correct this problem to increase simulation speed!";
 }
 
-// Rows first..last of TEMFIL from FILLED (columns 1..n); true when FILLED has an
-// entry that TEMFIL did not (TEMFIL holds at least the pattern of the row's last
-// factorisation).
-bool copy_pattern(std::int32_t first, std::int32_t last, std::int32_t n, e_s0::FillView filled,
-                  e_s0::FillView temfil) {
+// What copying FILLED into TEMFIL found: an entry of FILLED that TEMFIL did not
+// have (TEMFIL holds at least the pattern of the row's last factorisation), and
+// whether such a new entry couples to a row before the copied ones (that row must
+// then be assembled and factorised again: the new entry's mirror there is in
+// neither its factors nor its lists).
+struct PatternGrowth {
   bool grown = false;
+  bool reaches_below = false;
+};
+
+// True when node x is an end of an ideal branch of ss.
+bool ideal_end(std::int32_t ss, std::int32_t x) {
+  for (std::int32_t br = 1; br <= int2::insb(ss); ++br)
+    if (branches::idealbr(br, ss) && (branches::ief(br, ss) == x || branches::iet(br, ss) == x))
+      return true;
+  return false;
+}
+
+// Rows first..last of TEMFIL from FILLED (columns 1..n). The ideal branches turn
+// the row of a node they remove into a constraint row and clear its couplings in
+// TEMFIL; those couplings are not new when their mirrors in the rows before are
+// still there.
+PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t last, std::int32_t n,
+                           e_s0::FillView filled, e_s0::FillView temfil) {
+  PatternGrowth g;
+  const bool ideal = e_s0::idealss(ss);
   for (std::int32_t j = 1; j <= n; ++j) {
     for (std::int32_t i = first; i <= last; ++i) {
-      grown = grown || (filled(i, j) && !temfil(i, j));
+      if (filled(i, j) && !temfil(i, j)) {
+        g.grown = true;
+        if (j < first && !g.reaches_below)
+          g.reaches_below = !temfil(j, i) || !ideal || !ideal_end(ss, i);
+      }
       temfil(i, j) = filled(i, j);
     }
   }
-  return grown;
+  return g;
 }
 
 // Step 6: rows m..n from GM and GGIN.
@@ -87,9 +112,12 @@ void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
     const std::int32_t t = branches::iet(br, ss);
     const double g = branches::geq(br, ss);
     if (f < m && t < m) continue;
-    if (f == 0 || t == 0 || f == t) {
+    // A switch whose two ends are one node carries no current (its voltage is
+    // always 0): it adds nothing, rather than a conductance to ground.
+    if (f == t) continue;
+    if (f == 0 || t == 0) {
       const std::int32_t x = f == 0 ? t : f;
-      if (x > 0) rdc(x, x) += g;  // both ends ground: nothing to add
+      rdc(x, x) += g;
       continue;
     }
     if (f >= m) {
@@ -149,11 +177,12 @@ void itriang(std::int32_t ss) {
     // Step 5: the pattern of the rows to factorise starts from GM's. An entry of
     // GM's pattern that the last factorisation of its row did not have (a
     // component added a coupling) is outside the index lists: the lists are made
-    // again and every row is factorised, since the entry's mirror may lie in a
-    // row before m.
-    const bool grown = copy_pattern(m, n, n, filled, temfil);
-    if (grown && int2::ntriang(ss) > 0 && m > 1) {
-      copy_pattern(1, m - 1, n, filled, temfil);
+    // again, and every row is factorised when the new coupling reaches a row
+    // before m (its mirror there is in neither the factors nor the lists).
+    const PatternGrowth growth = copy_pattern(ss, m, n, n, filled, temfil);
+    const bool grown = growth.grown;
+    if (growth.reaches_below && int2::ntriang(ss) > 0 && m > 1) {
+      copy_pattern(ss, 1, m - 1, n, filled, temfil);
       e_s8::mxinv(ss) = m = 1;
     }
 
