@@ -7,8 +7,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "model/fatal.h"
 
@@ -19,14 +23,21 @@ class ModelFile {
  public:
   ModelFile(std::string_view name) : name_(name), in_(name_) {
     if (!in_) fail("cannot be opened");
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(name_, ec);
+    bytes_ = ec ? -1 : static_cast<std::int64_t>(size);
   }
+  // Size of the file in bytes (-1 when it cannot be told).
+  std::int64_t bytes() const { return bytes_; }
   std::istream& stream() { return in_; }
 
   double real() {
     const std::string item = next_item();
     double v = 0.0;
     const auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), v);
-    if (ec != std::errc() || end != item.data() + item.size()) fail("holds a malformed number");
+    // Not-a-number and infinities are read errors, as in every free-format read.
+    if (ec != std::errc() || end != item.data() + item.size() || !std::isfinite(v))
+      fail("holds a malformed number");
     return v;
   }
   std::int32_t integer() {
@@ -59,6 +70,7 @@ class ModelFile {
 
   std::string name_;
   std::ifstream in_;
+  std::int64_t bytes_ = -1;
 };
 
 }  // namespace
@@ -85,6 +97,11 @@ void get_fdne_y(wakro::FArray<wakro::cplx, 2>& y, wakro::cplx s, std::int32_t n,
   for (std::int32_t i = 1; i <= n; ++i) {
     const std::int32_t mi = file.integer();
     if (mi < 0) file.fail("gives a negative pole count");
+    // Every pole takes 2 + 2n lines of at least one byte each in this block alone,
+    // so a count the file cannot hold is refused before it sizes any table.
+    const std::int64_t lines = std::int64_t{mi} * (2 + 2 * std::int64_t{n});
+    if (i == 1 && file.bytes() >= 0 && lines > file.bytes())
+      file.fail("gives a pole count larger than the file can hold");
     if (i == 1) {
       m = mi;
       poles.allocate(m);

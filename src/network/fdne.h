@@ -18,9 +18,10 @@
 namespace fdneharmimp {
 
 // y must not be allocated on entry (the allocation rule stops the run); on return
-// it holds Y(s), n x n. A missing, short or malformed file, pole counts that
-// differ between blocks or are negative, and a frequency equal to a pole end the
-// run with a message naming the file.
+// it holds Y(s), n x n. A missing, short or malformed file (not-a-number and
+// infinities included), pole counts that differ between blocks, are negative or
+// exceed what the file can hold, and a frequency equal to a pole end the run with
+// a message naming the file.
 void get_fdne_y(wakro::FArray<wakro::cplx, 2>& y, wakro::cplx s, std::int32_t n,
                 std::string_view name);
 

@@ -96,7 +96,9 @@ double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double v
   const wakro::ArresterTable a{br, ss};
   const std::int32_t n = a.segments();
   const std::int32_t p = a.index();
-  if (n < 1 || p < 0 || p + 3 * n + 1 > e_s2::stor.extent(1)) bad_record(ss, br, "Arrester table");
+  if (n < 1 || p < 0 ||
+      !wakro::record_fits(p + std::int64_t{1}, 3 * std::int64_t{n}, e_s2::stor.extent(1)))
+    bad_record(ss, br, "Arrester table");
   double& direction = branches::ebron(br, ss);
   std::int32_t s = static_cast<std::int32_t>(std::lround(branches::swlevl(br, ss)));
   if (std::abs(s) > n - 1) s = s < 0 ? -(n - 1) : n - 1;
@@ -151,13 +153,15 @@ void kind15_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, dou
 
 // The record and its companion branch, checked against their tables.
 wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
-  const std::int32_t r = -branches::thisbr(br, ss);
-  if (r < 1 || r + 4 > rt_config::rtci.extent(1)) bad_record(ss, br, "Segment record");
-  const wakro::Kind15Record k{r};
+  const std::int64_t wide_r = -std::int64_t{branches::thisbr(br, ss)};
+  if (!wakro::record_fits(wide_r, 4, rt_config::rtci.extent(1)))
+    bad_record(ss, br, "Segment record");
+  const wakro::Kind15Record k{static_cast<std::int32_t>(wide_r)};
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
-  if (n < 1 || k.base() < 1 || k.base() + 3 * n + 1 > rt_config::rtcf.extent(1) || c < 0 ||
-      c > int2::insb(ss) || std::abs(k.segment()) > n - 1)
+  if (n < 1 ||
+      !wakro::record_fits(k.base(), 3 * std::int64_t{n} + 1, rt_config::rtcf.extent(1)) ||
+      c < 0 || c > int2::insb(ss) || std::abs(k.segment()) > n - 1)
     bad_record(ss, br, "Segment record");
   return k;
 }

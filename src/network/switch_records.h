@@ -51,6 +51,13 @@ struct PeSwitchRecord {
   double& last_turnoff() const { return e_s2::stor(stor_base() + 11); }
 };
 
+// True when a record whose entries run from first to first + span lies within an
+// array of the given extent. The sums are taken wide, so that a record holding
+// nonsense (a huge count or index) is refused instead of overflowing them.
+inline bool record_fits(std::int64_t first, std::int64_t span, std::int64_t extent) {
+  return first >= 1 && span >= 0 && first + span <= extent;
+}
+
 // True when the component code c is that of a power-electronic switch.
 inline bool is_pe_switch_code(std::int32_t c) { return c >= 10 && c <= 19; }
 

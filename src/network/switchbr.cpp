@@ -92,7 +92,8 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
   const wakro::ArresterTable a{br, ss};
   const std::int32_t segs = a.segments();
   const std::int32_t p = a.index();
-  if (segs < 1 || p < 0 || p + 3 * segs + 1 > e_s2::stor.extent(1))
+  if (segs < 1 || p < 0 ||
+      !wakro::record_fits(p + std::int64_t{1}, 3 * std::int64_t{segs}, e_s2::stor.extent(1)))
     bad_record(ss, br, "Arrester table");
   // The new segment, never beyond the last one of the table.
   std::int32_t g = static_cast<std::int32_t>(std::lround(e + swlevl(br, ss)));
@@ -104,15 +105,18 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
 }
 
 void segment_step(std::int32_t ss, std::int32_t br) {
-  const std::int32_t r = -branches::thisbr(br, ss);
-  if (r < 1 || r + 4 > rt_config::rtci.extent(1)) bad_record(ss, br, "Segment record");
+  const std::int64_t wide_r = -std::int64_t{branches::thisbr(br, ss)};
+  if (!wakro::record_fits(wide_r, 4, rt_config::rtci.extent(1)))
+    bad_record(ss, br, "Segment record");
+  const auto r = static_cast<std::int32_t>(wide_r);
   const wakro::Kind15Record rec{r};
   const std::int32_t d = rec.step();
   if (count_alternation(temp1::icnt(br), d) >= 10) temp1::consid(br) = false;
   const std::int32_t s = rec.segments();
   const std::int32_t c = rec.companion();
   const std::int32_t g = rec.segment() + d;
-  if (s < 1 || rec.base() < 1 || rec.base() + 3 * s + 1 > rt_config::rtcf.extent(1) ||
+  if (s < 1 ||
+      !wakro::record_fits(rec.base(), 3 * std::int64_t{s} + 1, rt_config::rtcf.extent(1)) ||
       std::abs(g) > s - 1 || c < 0 || c > int2::insb(ss))
     bad_record(ss, br, "Segment record");
   if (g == 0) {

@@ -108,6 +108,26 @@ TEST_F(Fdne, BadFilesAreRefusedWithAMessage) {
   EXPECT_FALSE(y_.allocated());
 }
 
+TEST_F(Fdne, NonFiniteNumbersAndImpossiblePoleCountsAreRefused) {
+  // Not-a-number and infinities are read errors, wherever they stand.
+  std::string path = file("1\n-1.0\n0.0\nnan\n0.0\n0.5\n");
+  EXPECT_EQ(stop_of(path, 1), "FDNE model file " + path + " holds a malformed number");
+  file("1\n-1.0\n0.0\n2.0\n0.0\ninf\n");
+  EXPECT_EQ(stop_of(path, 1), "FDNE model file " + path + " holds a malformed number");
+  file("1\n-infinity\n0.0\n2.0\n0.0\n0.5\n");
+  EXPECT_EQ(stop_of(path, 1), "FDNE model file " + path + " holds a malformed number");
+  // A pole count that no file of this size can hold sizes no table: two billion
+  // poles of one port would need four billion lines.
+  file("2000000000\n-1.0\n0.0\n2.0\n0.0\n0.5\n");
+  EXPECT_EQ(stop_of(path, 1),
+            "FDNE model file " + path + " gives a pole count larger than the file can hold");
+  EXPECT_FALSE(y_.allocated());
+  // The same count for two ports of a short file: refused as well.
+  file("300\n");
+  EXPECT_EQ(stop_of(path, 2),
+            "FDNE model file " + path + " gives a pole count larger than the file can hold");
+}
+
 TEST_F(Fdne, ResultAlreadyAllocatedStopsTheRun) {
   const std::string path = file("0\n0.5\n");
   y_.allocate(1, 1);

@@ -165,6 +165,32 @@ TEST_F(SparseSolver, AnEntryOutsideTheAnalysedPatternIsAnalysedAgain) {
   EXPECT_NEAR(5.0 * z[0] - z[1] - 2.0 * z[2], 1.0, 1e-14);
 }
 
+TEST_F(SparseSolver, APatternGrownFromALaterRowKeepsTheRowsBeforeIt) {
+  Dense d = tridiagonal();
+  std::vector<double> x{1.0, 0.0, 0.0};
+  ASSERT_EQ(d.solve(true, 2, 1, 1, x), 0);
+  const auto before = wakro::sparse_solver_counts();
+  // Row 3 gains a coupling to node 1 and changes its diagonal; row 1 is changed in
+  // the dense array too, but it lies before the start row and keeps its old values.
+  d.set(3, 1, -2.0);
+  d.set(3, 3, 5.0);
+  d.set(1, 1, 100.0);
+  std::vector<double> y{1.0, 2.0, 3.0};
+  ASSERT_EQ(d.solve(false, 2, 1, 3, y), 0);
+  EXPECT_EQ(wakro::sparse_solver_counts().analyses, before.analyses + 1);
+  // [[4,-1,0],[-1,4,-1],[-2,-1,5]] y = (1,2,3): y = (32, 59, 66) / 69.
+  EXPECT_NEAR(y[0], 32.0 / 69.0, 1e-14);
+  EXPECT_NEAR(y[1], 59.0 / 69.0, 1e-14);
+  EXPECT_NEAR(y[2], 66.0 / 69.0, 1e-14);
+  // The grown pattern stays: row 3 written again is numeric only.
+  d.set(3, 1, -1.0);
+  std::vector<double> z{1.0, 2.0, 3.0};
+  ASSERT_EQ(d.solve(false, 2, 1, 3, z), 0);
+  EXPECT_EQ(wakro::sparse_solver_counts().analyses, before.analyses + 1);
+  EXPECT_NEAR(-z[0] - z[1] + 5.0 * z[2], 3.0, 1e-14);
+  EXPECT_NEAR(4.0 * z[0] - z[1], 1.0, 1e-14);
+}
+
 TEST_F(SparseSolver, APivotThatVanishesUnderNewValuesIsChosenAgain) {
   // [[1, 1], [1, 2]] factorised with the diagonal pivots; then (1,1) becomes 0,
   // which the old pivot order cannot take.

@@ -2,6 +2,7 @@
 // the step through the whole solution: a timed switch in a resistive divider
 // (inside a step and exactly on a step boundary) and a diode rectifying a sine.
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,13 @@ TEST_F(ArresterCrossing, TableOutsideTheStoreStopsTheRun) {
   EXPECT_EQ(out.status, 2000);
   EXPECT_NE(out.text.find(" ***ERROR** Arrester table of switch in branch 2 of subsystem \n"),
             std::string::npos);
+  // Counts so large that the table's end cannot even be computed in 32 bits.
+  arrester(0.0);
+  branches::ebrof(b, 1) = 1.0e9;
+  auto huge = capture([&] { cross(b, 5.0, 15.0); });
+  EXPECT_EQ(huge.status, 2000);
+  EXPECT_NE(huge.text.find(" ***ERROR** Arrester table of switch in branch 2 of subsystem \n"),
+            std::string::npos);
 }
 
 // Segmented branch 2 (node 1 to ground, GEQ 0.5) with companion 1 (2 ohm): record
@@ -184,6 +192,21 @@ class SegmentCrossing : public Crossing {
   }
   std::int32_t step_word() const { return rt_config::rtci(5); }
 };
+
+TEST_F(SegmentCrossing, RecordsOfAbsurdSizeOrPlaceStopTheRun) {
+  const std::int32_t b = segmented(0);
+  rt_config::rtci(3) = 1000000000;  // segments: the table's end overflows 32 bits
+  auto count = capture([&] { cross_current(b, 0.5, 1.5); });
+  EXPECT_EQ(count.status, 2000);
+  EXPECT_NE(count.text.find(" ***ERROR** Segment record of switch in branch 2 of subsystem \n"),
+            std::string::npos);
+  segmented(0);
+  branches::thisbr(b, 1) = std::numeric_limits<std::int32_t>::min();  // no record index
+  auto place = capture([&] { cross_current(b, 0.5, 1.5); });
+  EXPECT_EQ(place.status, 2000);
+  EXPECT_NE(place.text.find(" ***ERROR** Segment record of switch in branch 2 of subsystem \n"),
+            std::string::npos);
+}
 
 TEST_F(SegmentCrossing, SummedCurrentCrossesTheSegmentBounds) {
   const std::int32_t b = segmented(0);

@@ -2,6 +2,7 @@
 // its refusals, the operation of each kind of switch with the per-step limits and
 // their messages, the safety messages of the power-electronic switches, and the
 // crossing-fraction correction.
+#include <limits>
 #include <string>
 
 #include "diag/quit.h"
@@ -387,6 +388,22 @@ TEST_F(Switching, SegmentedBranchOutsideItsTableStopsTheRun) {
   auto zero = capture([&] { operate(3); });
   EXPECT_EQ(zero.status, 2000);
   EXPECT_NE(zero.text.find("Segment inductance of switch in branch 3 of subsystem"),
+            std::string::npos);
+  // A segment count whose table end does not fit in 32 bits, and a record index
+  // that cannot be negated: refused, not computed.
+  switches(2);
+  segmented();
+  rt_config::rtci(3) = 1000000000;
+  auto huge = capture([&] { operate(3); });
+  EXPECT_EQ(huge.status, 2000);
+  EXPECT_NE(huge.text.find("Segment record of switch in branch 3 of subsystem"),
+            std::string::npos);
+  switches(2);
+  segmented();
+  branches::thisbr(3, 1) = std::numeric_limits<std::int32_t>::min();
+  auto place = capture([&] { operate(3); });
+  EXPECT_EQ(place.status, 2000);
+  EXPECT_NE(place.text.find("Segment record of switch in branch 3 of subsystem"),
             std::string::npos);
 }
 
