@@ -12,8 +12,10 @@
 // to the switching list instead; an ideal branch to neither).
 //
 // Guards beyond the plain rules: a record longer than 255 characters, a
-// capacitor of 0 microfarads (X_C would be infinite and the coefficients NaN) and
-// a branch met before its subsystem's matrices exist are fatal input errors.
+// capacitor of 0 microfarads (X_C would be infinite and the coefficients NaN), a
+// branch whose X_L, X_C or Z overflows (a huge L, a tiny C or a huge time step:
+// the coefficients would be NaN as well) and a branch met before its subsystem's
+// matrices exist are fatal input errors.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -135,6 +137,10 @@ Companion companion(std::int32_t b, std::int32_t ss, double& r, double l, double
     ListLine() << kRule;
   }
   k.z = r + k.xl + k.xc;
+  if (!std::isfinite(k.xl) || !std::isfinite(k.xc) || !std::isfinite(k.z)) {
+    ListLine() << "Impedance too large to represent in branch" << b << "in SS" << ss;
+    wakro_quit("BRPARM", 1);
+  }
   k.g = std::abs(k.z) > 1.0e-20 ? 1.0 / k.z : 0.0;
   k.zero_source = source(b, ss) && k.z == 0.0;
   return k;
