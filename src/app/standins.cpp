@@ -143,6 +143,12 @@ void standin_getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
     }
     std::int32_t tag = 0;
     *exQuolb >> tag;
+    if (exQuolb->RecvBuffer().overrun) {
+      // A message too short to hold its tag would read as tag 0, a stop the
+      // user never asked for: it is no command and is passed over.
+      ListLine() << "Message without a tag passed over.";
+      continue;
+    }
     switch (tag) {
       case 0:
         answer = 1;

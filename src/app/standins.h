@@ -5,7 +5,8 @@
 //     runs) and 19 (end); other commands are skipped;
 //   - standin_getmsgv3: the command handler reduced to stop (0), step grants (1),
 //     the end-of-run answer (22) and the stop-run command (29); a broken link
-//     answers as a stop; other tags print "Unimplemented message #";
+//     answers as a stop; other tags print "Unimplemented message #"; a message
+//     too short to hold its tag is passed over;
 //   - standin_send_endofrunmsgs: message 0 with 1 - lastrun and the radio-link
 //     values.
 // use_standin_services() plugs the dialogues (the console one from the output
