@@ -16,6 +16,7 @@
 #include "model/harm_cus_com.h"
 #include "model/misses.h"
 #include "model/versin.h"
+#include "support/fatal_capture.h"
 
 namespace app_test {
 namespace {
@@ -23,16 +24,13 @@ namespace {
 class RunLoopTest : public AppTest {
  protected:
   int run(bool gui = false) {
-    try {
+    return wakro_test::fatal_status([&] {
       wakro_initcom();
       bool v5 = true;
       std::int32_t abort = 0;
       wakro_runloop(v5, gui, abort);
       abort_ = abort;
-    } catch (const wakro::FatalExit& e) {
-      return e.status();
-    }
-    return -1;
+    });
   }
   std::vector<std::string> lines() const { return lines_of(out_.str()); }
   std::int32_t abort_ = 0;
@@ -436,31 +434,46 @@ void last_rank_dialogue() {
   e.nvalues = 4;
 }
 
-TEST_F(DriverTest, LastRankAsksUntilAllRanksAreDoneThenConsolidates) {
-  wakro_test::Watchdog dog("DriverTest.LastRankConsolidates", 30);
-  wakro_test::ScriptedPeer peer;
+// Connects a new link to the peer (key sent) and makes it the engine's link.
+void connect_to(wakro_test::ScriptedPeer& peer) {
   auto* link = new ExchangeTcp();
   ASSERT_TRUE(link->Connect("localhost", peer.port()));
   ASSERT_TRUE(peer.accept());
   ASSERT_TRUE(peer.sendKey());
   exQuolb = link;
-  // The answers wait in the socket: not yet (32, 0), then done (32, 1).
-  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(0)));
-  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(1)));
+}
 
+// The last rank's start-up dialogue, with every consolidation call recorded.
+void record_last_rank_consolidation() {
   consolidation_calls.clear();
   wakro::Seams& s = wakro::seams();
   s.dialogv3 = &last_rank_dialogue;
   s.getmsgv3 = &grant_and_continue;
   s.pmr_mrun_consolidate = &record_mrun;
-  s.pmr_mrun_extrafiles_consolidate = &record_extra;
   s.mrunxtrafiles_statistics = &record_stats;
-  drive(true, true);
+}
+
+// Drops the link and the parallel-run state the last rank leaves.
+void drop_link_and_rank() {
   delete exQuolb;
   exQuolb = nullptr;
   quolbv3::guisoc = 0;
   ctrl::rank = 0;
   pmr_consolidate::pmr_count = 0;
+}
+
+TEST_F(DriverTest, LastRankAsksUntilAllRanksAreDoneThenConsolidates) {
+  wakro_test::Watchdog dog("DriverTest.LastRankConsolidates", 30);
+  wakro_test::ScriptedPeer peer;
+  ASSERT_NO_FATAL_FAILURE(connect_to(peer));
+  // The answers wait in the socket: not yet (32, 0), then done (32, 1).
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(0)));
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(32).i(1)));
+
+  record_last_rank_consolidation();
+  wakro::seams().pmr_mrun_extrafiles_consolidate = &record_extra;
+  drive(true, true);
+  drop_link_and_rank();
 
   EXPECT_EQ(consolidation_calls, (std::vector<std::string>{"mrun", "stats 1 3 5 1 20 0 mr", "extra 33 rec",
                                                            "stats 1 0 4 33 10 -1 rec"}));
@@ -480,24 +493,11 @@ TEST_F(DriverTest, LastRankAsksUntilAllRanksAreDoneThenConsolidates) {
 TEST_F(DriverTest, AnyOtherAnswerSkipsTheConsolidation) {
   wakro_test::Watchdog dog("DriverTest.AnyOtherAnswerSkips", 30);
   wakro_test::ScriptedPeer peer;
-  auto* link = new ExchangeTcp();
-  ASSERT_TRUE(link->Connect("localhost", peer.port()));
-  ASSERT_TRUE(peer.accept());
-  ASSERT_TRUE(peer.sendKey());
-  exQuolb = link;
+  ASSERT_NO_FATAL_FAILURE(connect_to(peer));
   ASSERT_TRUE(peer.sendFrame(peer.frame().i(33)));
-  consolidation_calls.clear();
-  wakro::Seams& s = wakro::seams();
-  s.dialogv3 = &last_rank_dialogue;
-  s.getmsgv3 = &grant_and_continue;
-  s.pmr_mrun_consolidate = &record_mrun;
-  s.mrunxtrafiles_statistics = &record_stats;
+  record_last_rank_consolidation();
   drive(true, true);
-  delete exQuolb;
-  exQuolb = nullptr;
-  quolbv3::guisoc = 0;
-  ctrl::rank = 0;
-  pmr_consolidate::pmr_count = 0;
+  drop_link_and_rank();
   EXPECT_TRUE(consolidation_calls.empty());
 }
 

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "model/fatal.h"
 #include "model/ideal.h"
+#include "support/fatal_capture.h"
 
 namespace app_test {
 namespace {
@@ -17,15 +18,12 @@ class TimeStepTest : public AppTest {
  protected:
   // Runs one run through the run loop; the status of a fatal end, or -1.
   int run() {
-    try {
+    return wakro_test::fatal_status([] {
       wakro_initcom();
       bool v5 = true, gui = false;
       std::int32_t abort = 0;
       wakro_runloop(v5, gui, abort);
-    } catch (const wakro::FatalExit& e) {
-      return e.status();
-    }
-    return -1;
+    });
   }
   std::vector<std::string> lines() const { return lines_of(out_.str()); }
   // The report lines from the row of asterisks up to the quit banner.

@@ -13,6 +13,7 @@
 #include "link/exchange.h"
 #include "model/fatal.h"
 #include "model/quolbv3.h"
+#include "support/fatal_capture.h"
 
 namespace diagtest {
 
@@ -78,15 +79,6 @@ class Capture {
   wakro::ConsoleRedirect redirect_;
 };
 
-// Runs f and gives the status of the FatalExit it throws, or -1 when it returns.
-template <class F>
-int fatal_status(F&& f) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    return e.status();
-  }
-  return -1;
-}
+using wakro_test::fatal_status;
 
 }  // namespace diagtest

@@ -26,14 +26,13 @@
 #include "model/options.h"
 #include "model/pf_display.h"
 #include "model/tandem_line.h"
+#include "support/console_capture.h"
+#include "support/temp_dir.h"
 
 namespace inputtest {
 
 // Result of running code that may end in a fatal stop.
-struct Outcome {
-  int status = -1;  // -1: returned normally
-  std::string console;
-};
+using wakro_test::Outcome;
 
 inline void reset_reader_state() {
   wakro::close_all_units();
@@ -72,31 +71,20 @@ inline void release_case_state() {
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char templ[] = "/tmp/wakro_input_XXXXXX";
-    ASSERT_NE(::mkdtemp(templ), nullptr);
-    dir_ = templ;
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    ASSERT_TRUE(folder_.enter("wakro_input_"));
     reset_reader_state();
   }
   void TearDown() override {
     reset_reader_state();
     release_case_state();
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
+    folder_.leave();
   }
 
   // Writes the file byte for byte (line ends as given).
   void write(const std::string& name, const std::string& bytes) {
-    std::ofstream f(name, std::ios::binary);
-    f << bytes;
+    wakro_test::write_file(name, bytes);
   }
-  std::string read(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  std::string read(const std::string& name) { return wakro_test::read_file(name); }
 
   // Opens the file as the next unit, as the case reader does.
   void open(const std::string& name) {
@@ -105,23 +93,9 @@ class InputTest : public ::testing::Test {
   }
 
   // Runs f with the console captured; a fatal stop is caught and its status kept.
-  Outcome run(const std::function<void()>& f) {
-    std::ostringstream out;
-    Outcome o;
-    {
-      wakro::ConsoleRedirect redirect(out);
-      try {
-        f();
-      } catch (const wakro::FatalExit& e) {
-        o.status = e.status();
-      }
-    }
-    o.console = out.str();
-    return o;
-  }
+  Outcome run(const std::function<void()>& f) { return wakro_test::run_captured(f); }
 
-  std::filesystem::path dir_;
-  std::filesystem::path old_;
+  wakro_test::WorkFolder folder_;
 };
 
 // A console line of the free-format writer: one blank before the text.

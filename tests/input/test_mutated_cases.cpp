@@ -29,60 +29,12 @@
 #include "model/int2.h"
 #include "model/quolbv3.h"
 
+using casetest::kSamplePage1;
+using casetest::kSamplePage2;
+using casetest::sample_new_style_map;
+using casetest::sample_old_style_map;
+
 namespace {
-
-const char* const kDims =
-    "DIMENSIONS:\n"
-    " NODES = 4\n SUBSYS = 2\n BRANCHES = 8\n NNODES = 30\n SUBSYSPAGE = 3\n"
-    " STOL = 2\n STOI = 2\n STOF = 4\n STOC = 2\n CX = 3\n CXMAP = 4\n PGBS = 3\n"
-    " TX = 3\n TXRX = 4\n NMANA = 2\n CSCS = 2\n CSCR = 2\n"
-    "PARAMETERS:\n"
-    " TIME_STEP = 50.0E-6\n FINISH_TIME = 0.001\n PRINT_STEP = 50.0E-6\n USE_MANA = YES\n"
-    "SUBSYSDIM:\n 2 4 2\n";
-
-const char* const kPage1 =
-    "VOLTAGES:\n 1 3.0\n 2 10.0\n"
-    "BRANCHES:\n"
-    " 1 2 RL 10.0 0.1\n"
-    " 1 0 C 10.0\n"
-    " 2 3 RLC 5.0 0.01 100.0\n"
-    " 3 4 S\n"
-    " 3 0 E 5.0\n"
-    " 1 2 R 100.0\n"
-    " 4 0 RA 5.0\n"
-    "STOL:\n 1 T\nSTOI:\n 2 7\nSTOF:\n 3 2.5\nSTOC:\n 1 (1.5, -2.0)\n"
-    "CX:\n 2 0.75\nCXMAP:\n 2 5 6\n 1 7\n"
-    "MPGBS:\n 3 11 12 13\nIPGBS:\n 2 21 22\n"
-    "PGBList:\nVout\nC_name with blanks\nIa:phase\n"
-    "DATAStruct:\n 2\n<Group name=\"a\">\nC looks like a comment\n"
-    "MANA:\n 1 1 2\n"
-    "ENDPAGE:\n";
-
-const char* const kPage2 =
-    "RADIOLINKS:\n 2 1 2\n 1 3\n"
-    "SUBS:\n 2 1 2\n"
-    "BRANCHES:\n 1 2 L 0.05\n 2 0 R 50.0\n"
-    "MANA:\n 1 1 0\n"
-    "TRANSFORMERS:\n t1 1 2\n"
-    "TLINES:\n lineA\n"
-    "GLOBAL_TLINES:\n lineB\n"
-    "FOO:\n whatever\n"
-    "IGNORE:\n x\n"
-    "ENDPAGE\n";
-
-std::string new_style_map() {
-  return std::string(kDims) +
-         "MAP: p1.dta\n 0 4 1 2 3 4\n 1 1 1 1 1 1\n 1 0\n"
-         "MAP: 'p2.dta'\n 0 2\n 2 1\n 0 1 2 2\n 0 2\n"
-         "ENDCASE:\n";
-}
-
-std::string old_style_map() {
-  return std::string(kDims) +
-         "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n"
-         "MAP: 'p2.dta'\n 2 2 2 1\n 0 2\n"
-         "ENDCASE:\n";
-}
 
 // The files of one case: the map file and the two page files.
 struct CaseFiles {
@@ -393,7 +345,7 @@ std::vector<Mutant> mutants_of(const CaseFiles& base, const std::string& style, 
 }
 
 TEST_F(MutatedCase, NewStyleMapAndPages) {
-  const CaseFiles sample{new_style_map(), kPage1, kPage2};
+  const CaseFiles sample{sample_new_style_map(), kSamplePage1, kSamplePage2};
   check_sample_reads(sample);
   inputtest::reset_reader_state();
   inputtest::release_case_state();
@@ -404,7 +356,7 @@ TEST_F(MutatedCase, NewStyleMapAndPages) {
 }
 
 TEST_F(MutatedCase, OldStyleMapAndPages) {
-  const CaseFiles sample{old_style_map(), kPage1, kPage2};
+  const CaseFiles sample{sample_old_style_map(), kSamplePage1, kSamplePage2};
   check_sample_reads(sample);
   inputtest::reset_reader_state();
   inputtest::release_case_state();
@@ -417,10 +369,10 @@ TEST_F(MutatedCase, OldStyleMapAndPages) {
 // An inductance or a time step so large that the companion terms overflow stops
 // the read at the branch instead of leaving NaN coefficients for the solution.
 TEST_F(MutatedCase, CompanionTermsThatOverflowStopTheRead) {
-  write("p1.dta", std::string(kPage1).replace(std::string(kPage1).find(" 1 2 RL 10.0 0.1"), 16,
-                                              " 1 2 RL 10.0 1e308"));
-  write("p2.dta", kPage2);
-  write("case.map", new_style_map());
+  std::string page1 = kSamplePage1;
+  write("p1.dta", page1.replace(page1.find(" 1 2 RL 10.0 0.1"), 16, " 1 2 RL 10.0 1e308"));
+  write("p2.dta", kSamplePage2);
+  write("case.map", sample_new_style_map());
   fnames::inam = "case.map";
   inputtest::Outcome o = run([] { wakro_readdata(); });
   EXPECT_EQ(o.status, 2000);
@@ -431,10 +383,10 @@ TEST_F(MutatedCase, CompanionTermsThatOverflowStopTheRead) {
   inputtest::release_case_state();
 
   // X_C = 500000 dt / C overflows first, at the capacitor of branch 2.
-  std::string map = new_style_map();
+  std::string map = sample_new_style_map();
   map.replace(map.find("TIME_STEP = 50.0E-6"), 19, "TIME_STEP = 1e308");
   write("case.map", map);
-  write("p1.dta", kPage1);
+  write("p1.dta", kSamplePage1);
   fnames::inam = "case.map";
   o = run([] { wakro_readdata(); });
   EXPECT_EQ(o.status, 2000);

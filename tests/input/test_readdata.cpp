@@ -18,71 +18,17 @@
 #include "model/radiolinks.h"
 
 using casetest::CaseTest;
+using casetest::sample_new_style_map;
+using casetest::sample_old_style_map;
 
 namespace {
 
 constexpr double kTol = 1e-15;
 
-const char* const kDims =
-    "DIMENSIONS:\n"
-    " NODES = 4\n SUBSYS = 2\n BRANCHES = 8\n NNODES = 30\n SUBSYSPAGE = 3\n"
-    " STOL = 2\n STOI = 2\n STOF = 4\n STOC = 2\n CX = 3\n CXMAP = 4\n PGBS = 3\n"
-    " TX = 3\n TXRX = 4\n NMANA = 2\n CSCS = 2\n CSCR = 2\n"
-    "PARAMETERS:\n"
-    " TIME_STEP = 50.0E-6\n FINISH_TIME = 0.001\n PRINT_STEP = 50.0E-6\n USE_MANA = YES\n"
-    "SUBSYSDIM:\n 2 4 2\n";
-
-// Page 1 (subsystem 1, local nodes 1..4 = global 1..4).
-const char* const kPage1 =
-    "VOLTAGES:\n 1 3.0\n 2 10.0\n"
-    "BRANCHES:\n"
-    " 1 2 RL 10.0 0.1\n"          // b1: X_L = 4000, Z = 4010
-    " 1 0 C 10.0\n"               // b2: X_C = 2.5, G = 0.4
-    " 2 3 RLC 5.0 0.01 100.0\n"   // b3: X_L = 400, X_C = 0.25, Z = 405.25
-    " 3 4 S\n"                    // b4: switch
-    " 3 0 E 5.0\n"                // b5: zero-impedance source -> ideal, silent
-    " 1 2 R 100.0\n"              // b6: in parallel with b1
-    " 4 0 RA 5.0\n"               // b7: ideal by attribute
-    "STOL:\n 1 T\nSTOI:\n 2 7\nSTOF:\n 3 2.5\nSTOC:\n 1 (1.5, -2.0)\n"
-    "CX:\n 2 0.75\nCXMAP:\n 2 5 6\n 1 7\n"
-    "MPGBS:\n 3 11 12 13\nIPGBS:\n 2 21 22\n"
-    "PGBList:\nVout\nC_name with blanks\nIa:phase\n"
-    "DATAStruct:\n 2\n<Group name=\"a\">\nC looks like a comment\n"
-    "MANA:\n 1 1 2\n"
-    "ENDPAGE:\n";
-
-// Page 2 (subsystem 2, local 1 -> global 2, local 2 -> global 1).
-const char* const kPage2 =
-    "RADIOLINKS:\n 2 1 2\n 1 3\n"
-    "SUBS:\n 2 1 2\n"
-    "BRANCHES:\n 1 2 L 0.05\n 2 0 R 50.0\n"
-    "MANA:\n 1 1 0\n"
-    "TRANSFORMERS:\n t1 1 2\n"
-    "TLINES:\n lineA\n"
-    "GLOBAL_TLINES:\n lineB\n"
-    "FOO:\n whatever\n"
-    "IGNORE:\n x\n"
-    "ENDPAGE\n";
-
-std::string new_style_map() {
-  return std::string(kDims) +
-         "MAP: p1.dta\n 0 4 1 2 3 4\n 1 1 1 1 1 1\n 1 0\n"
-         "MAP: 'p2.dta'\n 0 2\n 2 1\n 0 1 2 2\n 0 2\n"
-         "ENDCASE:\n";
-}
-
-std::string old_style_map() {
-  return std::string(kDims) +
-         "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n"
-         "MAP: 'p2.dta'\n 2 2 2 1\n 0 2\n"
-         "ENDCASE:\n";
-}
-
 class SampleCase : public CaseTest {
  protected:
   void read_sample(const std::string& map) {
-    write("p1.dta", kPage1);
-    write("p2.dta", kPage2);
+    write_sample_pages();
     const inputtest::Outcome o = read_case(map);
     ASSERT_EQ(o.status, -1) << o.console;
     // The only console line: the unknown section of page 2.
@@ -244,7 +190,7 @@ class SampleCase : public CaseTest {
 };
 
 TEST_F(SampleCase, NewStyleMapReadsBothPages) {
-  read_sample(new_style_map());
+  read_sample(sample_new_style_map());
   check_common();
   EXPECT_EQ(quolbv3::ss_ref_style.view(), "NEW");
   // Page 1 declares 1 subsystem; page 2 declares 0, so its distinct count 1 counts.
@@ -258,7 +204,7 @@ TEST_F(SampleCase, NewStyleMapReadsBothPages) {
 }
 
 TEST_F(SampleCase, OldStyleMapReadsBothPages) {
-  read_sample(old_style_map());
+  read_sample(sample_old_style_map());
   check_common();
   EXPECT_EQ(quolbv3::ss_ref_style.view(), "OLD");
   EXPECT_EQ(quolbv3::nsubs, 0);  // the older style counts no subsystems
@@ -269,9 +215,8 @@ TEST_F(SampleCase, OldStyleMapReadsBothPages) {
 
 TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   wakro::reset_reader_hooks();
-  write("p1.dta", kPage1);
-  write("p2.dta", kPage2);
-  inputtest::Outcome o = read_case(new_style_map());
+  write_sample_pages();
+  inputtest::Outcome o = read_case(sample_new_style_map());
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(int2::insb(2), 2);
   // A second run reads the case again into the state of the first.

@@ -17,6 +17,7 @@
 #include "model/harmimp2.h"
 #include "model/harmimp3.h"
 #include "model/ndde.h"
+#include "support/fatal_capture.h"
 
 namespace network_test {
 
@@ -73,15 +74,6 @@ class NetworkState : public ::testing::Test {
   }
 };
 
-// Runs f and returns the message of the FatalExit it throws ("<no stop>" if none).
-template <class F>
-std::string stop_message(F&& f) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    return e.message();
-  }
-  return "<no stop>";
-}
+using wakro_test::stop_message;
 
 }  // namespace network_test

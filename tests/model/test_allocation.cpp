@@ -46,18 +46,11 @@
 #include "model/temp2.h"
 #include "model/temp3.h"
 #include "model/umec.h"
+#include "support/fatal_capture.h"
 
 namespace {
 
-template <class F>
-std::string fatal_message(F&& f) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    return e.message();
-  }
-  return "";
-}
+using wakro_test::fatal_message;
 
 // A case-sized array seen only through its name, state and size.
 struct ArrayRef {

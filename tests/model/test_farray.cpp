@@ -8,23 +8,14 @@
 #include "model/farray.h"
 #include "model/fatal.h"
 #include "model/fixedtext.h"
+#include "support/fatal_capture.h"
 
 using wakro::FArray;
 using wakro::FatalExit;
 
 namespace {
 
-// Runs f and returns the message of the FatalExit it throws ("" if none).
-template <class F>
-std::string fatal_message(F&& f, int* status = nullptr) {
-  try {
-    f();
-  } catch (const FatalExit& e) {
-    if (status) *status = e.status();
-    return e.message();
-  }
-  return "";
-}
+using wakro_test::fatal_message;
 
 }  // namespace
 

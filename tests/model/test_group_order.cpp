@@ -48,6 +48,7 @@
 #include "model/temp2.h"
 #include "model/temp3.h"
 #include "model/umec.h"
+#include "support/fatal_capture.h"
 
 namespace {
 
@@ -96,14 +97,7 @@ Entry entry(wakro::FArray<T, R, C>& a, char kind, std::vector<std::int32_t> exte
           [&a] { allocate_ones(a, std::make_index_sequence<R>{}); }};
 }
 
-std::string stop_of(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    return e.message();
-  }
-  return "<no stop>";
-}
+using wakro_test::stop_message;
 
 // Working sizes that differ from each other, so a swapped dimension shows.
 void distinct_sizes() {
@@ -199,7 +193,7 @@ class GroupTables : public ::testing::Test {
       if (table[i].kept) continue;  // its place shows through its neighbours
       SCOPED_TRACE("allocated beforehand: " + table[i].name);
       table[i].preallocate();
-      EXPECT_EQ(stop_of(allocate),
+      EXPECT_EQ(stop_message(allocate),
                 "Attempting to allocate already allocated variable '" + table[i].name + "'");
       for (std::size_t j = 0; j < table.size(); ++j) {
         if (j == i) continue;
@@ -375,7 +369,7 @@ TEST_F(GroupTables, AllocationSequenceRunsTheFourteenGroupsInOrder) {
   for (std::size_t g = 0; g < groups.size(); ++g) {
     SCOPED_TRACE("group starting with " + groups[g].first.name);
     groups[g].first.preallocate();
-    EXPECT_EQ(stop_of([&] { ndde::allocate_nd(status); }),
+    EXPECT_EQ(stop_message([&] { ndde::allocate_nd(status); }),
               "Attempting to allocate already allocated variable '" + groups[g].first.name + "'");
     for (std::size_t h = 0; h < groups.size(); ++h) {
       if (h < g) {
@@ -387,7 +381,7 @@ TEST_F(GroupTables, AllocationSequenceRunsTheFourteenGroupsInOrder) {
     ndde::deallocate_nd();
   }
   // The whole sequence: the sparse lists and the scan's work arrays are not in it.
-  EXPECT_EQ(stop_of([&] { ndde::allocate_nd(status); }), "<no stop>");
+  EXPECT_EQ(stop_message([&] { ndde::allocate_nd(status); }), "<no stop>");
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(mna::mnad.allocated());
   EXPECT_FALSE(sparse::lcol.allocated());

@@ -10,20 +10,13 @@
 #include "model/fatal.h"
 #include "model/ndde.h"
 #include "model/pf_display.h"
+#include "support/fatal_capture.h"
 
 namespace {
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
-template <class F>
-std::string fatal_message(F&& f) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    return e.message();
-  }
-  return "";
-}
+using wakro_test::fatal_message;
 
 void clear_table() {
   for (int k = 1; k <= 80; ++k) {

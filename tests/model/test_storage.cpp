@@ -11,19 +11,11 @@
 #include "model/ndde.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "support/fatal_capture.h"
 
 namespace {
 
-template <class F>
-std::string fatal_message(F&& f, int* status = nullptr) {
-  try {
-    f();
-  } catch (const wakro::FatalExit& e) {
-    if (status) *status = e.status();
-    return e.message();
-  }
-  return "";
-}
+using wakro_test::fatal_message;
 
 class Stores : public ::testing::Test {
  protected:

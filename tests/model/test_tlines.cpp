@@ -17,6 +17,7 @@
 #include "model/fatal.h"
 #include "model/groups.h"
 #include "model/ndde.h"
+#include "support/fatal_capture.h"
 
 using wakro::FatalExit;
 
@@ -62,16 +63,7 @@ std::vector<std::int32_t> shape(const A& a, int rank) {
   return s;
 }
 
-// Runs f and returns the FatalExit it throws (status -1 and no text if none).
-template <class F>
-FatalExit fatal_of(F&& f) {
-  try {
-    f();
-  } catch (const FatalExit& e) {
-    return e;
-  }
-  return FatalExit(-1);
-}
+using wakro_test::fatal_of;
 
 std::int32_t* const kLineSizes[] = {
     &ndde::nd5,  &ndde::nd6,  &ndde::nd8,  &ndde::nd31, &ndde::nd32, &ndde::nd33, &ndde::nd34,

@@ -36,6 +36,7 @@
 #include "model/temp1.h"
 #include "network/hooks.h"
 #include "network/solution.h"
+#include "support/console_capture.h"
 
 namespace nettest {
 
@@ -239,18 +240,8 @@ struct Captured {
 
 template <class F>
 Captured capture(F&& f) {
-  std::ostringstream out;
-  Captured c;
-  {
-    wakro::ConsoleRedirect redirect(out);
-    try {
-      f();
-    } catch (const wakro::FatalExit& e) {
-      c.status = e.status();
-    }
-  }
-  c.text = out.str();
-  return c;
+  wakro_test::Outcome o = wakro_test::run_captured(f);
+  return {std::move(o.console), o.status};
 }
 
 // Relative difference of a and b.

@@ -32,13 +32,12 @@
 #include "output/console_progress.h"
 #include "output/dialog.h"
 #include "output/record_bindings.h"
+#include "support/console_capture.h"
+#include "support/temp_dir.h"
 
 namespace outputtest {
 
-struct Outcome {
-  int status = -1;  // -1: returned normally
-  std::string console;
-};
+using wakro_test::Outcome;
 
 inline void release_arrays() {
   e_s4::pgb.release();
@@ -95,29 +94,18 @@ inline void reset_state() {
 class OutputTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char templ[] = "/tmp/wakro_output_XXXXXX";
-    ASSERT_NE(::mkdtemp(templ), nullptr);
-    dir_ = templ;
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_);
+    ASSERT_TRUE(folder_.enter("wakro_output_"));
     reset_state();
   }
   void TearDown() override {
     reset_state();
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(dir_);
+    folder_.leave();
   }
 
   static void write(const std::string& name, const std::string& bytes) {
-    std::ofstream f(name, std::ios::binary);
-    f << bytes;
+    wakro_test::write_file(name, bytes);
   }
-  static std::string read(const std::string& name) {
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
+  static std::string read(const std::string& name) { return wakro_test::read_file(name); }
   static bool exists(const std::string& name) { return std::filesystem::exists(name); }
 
   // A golden file of tests/data/output.
@@ -129,23 +117,9 @@ class OutputTest : public ::testing::Test {
   }
 
   // Runs f with the console captured; a fatal stop is caught and its status kept.
-  static Outcome run(const std::function<void()>& f) {
-    std::ostringstream out;
-    Outcome o;
-    {
-      wakro::ConsoleRedirect redirect(out);
-      try {
-        f();
-      } catch (const wakro::FatalExit& e) {
-        o.status = e.status();
-      }
-    }
-    o.console = out.str();
-    return o;
-  }
+  static Outcome run(const std::function<void()>& f) { return wakro_test::run_captured(f); }
 
-  std::filesystem::path dir_;
-  std::filesystem::path old_;
+  wakro_test::WorkFolder folder_;
 };
 
 // The closing banner of wakro_quit for a tag (12 characters) after the context.
