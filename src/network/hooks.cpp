@@ -1,16 +1,14 @@
-// The network hooks and their defaults (see hooks.h): the solution's own stages
-// default to their routines; a service of a higher room defaults to what it does
-// in a case without its subject, leaving nothing in any workspace except dsmdyn,
-// which moves CCGM of the subsystem into CCGMD and clears CCGM.
+// The network hooks and their defaults (see hooks.h): the stages that tests
+// replace default to the solution's own routines; a service of a higher room
+// defaults to what it does in a case without its subject (none is required of
+// every case), leaving nothing in any workspace except dsmdyn, which moves CCGM
+// of the subsystem into CCGMD and clears CCGM.
 #include "network/hooks.h"
 
 #include <algorithm>
 
 #include "model/e_s0.h"
 #include "network/chatter.h"
-#include "network/ideal_branches.h"
-#include "network/klu_adapter.h"
-#include "network/mna_routines.h"
 #include "network/switching.h"
 
 namespace wakro {
@@ -35,14 +33,7 @@ NetworkHooks defaults() {
   h.wakro_vsrc_dyn = &nothing;
   h.switch_crossing = &switch_crossing;
   h.switchbr = &::switchbr;
-  h.istnew = &::istnew;
-  h.idlsrc = &::idlsrc;
-  h.idlcur = &::idlcur;
-  h.mna_process = &::mna_process;
-  h.update_current = &::update_current;
   h.chatdt = &::chatdt;
-  h.c_cpygm = &::c_cpygm;
-  h.c_lesolve = &::c_lesolve;
   return h;
 }
 

@@ -8,7 +8,7 @@
 // registered source under source extrapolation); the energy of an arrester in
 // e_s2::stor; the transformer winding currents CDCTR and histories CCMC, with the
 // UMEC core quantities; then the MNA and ideal-branch currents through their
-// hooks. On the last sub-step with chatter detection, the chatter detector sees
+// own routines. On the last sub-step with chatter detection, the chatter detector sees
 // the new voltages and currents before they are taken over (spcial::cbrnew).
 #include <cmath>
 #include <cstdlib>
@@ -29,6 +29,8 @@
 #include "model/umec.h"
 #include "network/ground.h"
 #include "network/hooks.h"
+#include "network/ideal_branches.h"
+#include "network/mna_routines.h"
 #include "network/solution.h"
 
 namespace {
@@ -181,8 +183,8 @@ void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, b
   // Step 5.
   transformers(ss, f, notfirst, iflag2, normal);
   // Step 6: MNA elements.
-  if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) hooks.update_current(ss);
+  if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) update_current(ss);
   // Step 7: ideal-branch currents.
   double unused = 0.0;
-  hooks.idlcur(ss, f, 0, unused, stepdone, iflag);
+  idlcur(ss, f, 0, unused, stepdone, iflag);
 }

@@ -3,7 +3,7 @@
 // Rows MXINV(ss)..MBUS(ss) of the working matrix RDC are assembled again from the
 // constant matrix GM (off-diagonals negated), the Norton conductances GGIN on the
 // diagonal and the conductances of the switching branches; ideal branches and MNA
-// elements then modify the matrix through their hooks. At time zero a subsystem
+// elements then modify the matrix through their own routines. At time zero a subsystem
 // without a path to ground stops the run. The own elimination factorises the rows
 // in place; a subsystem on the sparse solver is factorised by the solve step.
 //
@@ -30,7 +30,9 @@
 #include "model/mna.h"
 #include "model/temp1.h"
 #include "network/elimination.h"
-#include "network/hooks.h"
+#include "network/ideal_branches.h"
+#include "network/klu_adapter.h"
+#include "network/mna_routines.h"
 #include "network/solution.h"
 
 namespace {
@@ -92,8 +94,8 @@ void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t
   const bool sparse_path =
       int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
   if (sparse_path) {
-    wakro::network_hooks().c_cpygm(0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(), gm.extent(1),
-                                   filled.data(), filled.extent(1));
+    c_cpygm(0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(), gm.extent(1), filled.data(),
+            filled.extent(1));
   } else {
     for (std::int32_t j = 1; j <= order; ++j)
       for (std::int32_t i = m; i <= n; ++i) rdc(i, j) = 0.0;
@@ -166,7 +168,7 @@ void itriang(std::int32_t ss) {
     }
     // Step 4: ideal branches may lower the first row.
     if (e_s0::idealss(ss)) {
-      wakro::network_hooks().istnew(ss);
+      istnew(ss);
       m = std::max(1, std::min(m, e_s8::mxinv(ss)));
       if (int2::ntriang(ss) == 0 && ctrl::firstrun)
         wakro::ListLine() << "Subsystem" << ss << " has ideal branches";
@@ -189,8 +191,8 @@ void itriang(std::int32_t ss) {
     // Steps 6-8: assemble.
     assemble_rows(ss, m, n, order, rdc, gm, filled);
     add_switches(ss, m, rdc);
-    if (nmna > 0) wakro::network_hooks().mna_process(ss);
-    if (e_s0::idealss(ss)) wakro::network_hooks().idlsrc(ss);
+    if (nmna > 0) mna_process(ss);
+    if (e_s0::idealss(ss)) idlsrc(ss);
 
     // Step 9: ground check at time zero, on a complete assembly only (rows below
     // m would hold factors, not conductances).

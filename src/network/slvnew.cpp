@@ -24,7 +24,7 @@
 #include "model/sparse.h"
 #include "model/spcial.h"
 #include "model/temp1.h"
-#include "network/hooks.h"
+#include "network/klu_adapter.h"
 #include "network/solution.h"
 
 namespace {
@@ -183,7 +183,7 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
   }
   const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
   const e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
-  const std::int32_t code = wakro::network_hooks().c_lesolve(
+  const std::int32_t code = c_lesolve(
       e_s1::firststep, e_s1::laststep, e_s1::time, refactor, ss, order, start, rdc.data(),
       rdc.extent(1), temfil.data(), temfil.extent(1), x);
   if (code != 0) solver_failure(code);

@@ -22,7 +22,7 @@
 #include "model/int2.h"
 #include "model/spcial.h"
 #include "network/ground.h"
-#include "network/hooks.h"
+#include "network/ideal_branches.h"
 #include "network/solution.h"
 #include "network/switch_records.h"
 #include "network/switching.h"
@@ -250,7 +250,7 @@ double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
 
   double inew = new_branch_current(ss, br, elapsed, iflag2, iflag);
   const double iold = branches::cbr(br, ss);
-  if (branches::idealbr(br, ss)) network_hooks().idlcur(ss, 1.0, br, inew, false, iflag);
+  if (branches::idealbr(br, ss)) idlcur(ss, 1.0, br, inew, false, iflag);
   if (m == 2) return either_way(iold, inew, level);
   if (code == 13) {
     if (!(inew > level + kTol)) return kNone;
