@@ -1,10 +1,13 @@
-// Default seams: do-nothing routines, the tandem-line reset, the dimension
-// report of the input room and the stand-in
+// Default seams: a fatal stop naming the service for every routine that each
+// case needs, do-nothing routines for the services a case may lack, the
+// tandem-line reset, the dimension report of the input room and the stand-in
 // command handler.
 #include "app/seams.h"
 
 #include "app/standins.h"
+#include "diag/missing_service.h"
 #include "input/dimensions.h"
+#include "model/int2.h"
 #include "model/tandem_line.h"
 
 namespace wakro {
@@ -13,11 +16,37 @@ namespace {
 
 void none() {}
 void none_i(std::int32_t) {}
-void none_b(bool) {}
 void none_extra(std::int32_t, const FixedText<30>&) {}
 void none_stats(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                 std::string_view) {}
 Exchange* no_library_link(std::int32_t) { return nullptr; }
+
+// Services every case needs: reaching one of these defaults means that the
+// executable never plugged the service in (see plug_engine_services and the
+// case's main), and the run stops saying which.
+void missing_dialog() { missing_service("dialog", "the start-up dialogue on the console"); }
+void missing_dialogv3() { missing_service("dialogv3", "the start-up dialogue over the link"); }
+void missing_readdata() { missing_service("readdata", "the case reader"); }
+void missing_intsolvi() { missing_service("intsolvi", "the network solution"); }
+void missing_dsdyn() { missing_service("dsdyn", "a root routine of the case"); }
+void missing_dsout() { missing_service("dsout", "a root routine of the case"); }
+void missing_dsdyn_begin() { missing_service("dsdyn_begin", "a root routine of the case"); }
+void missing_dsout_begin() { missing_service("dsout_begin", "a root routine of the case"); }
+void missing_percentcomplete(bool) {
+  missing_service("wakro_percentcomplete", "the console progress of the output steps");
+}
+// Called only for a case that asks for output files or a screen plot, which
+// cannot do without them.
+void missing_outputfile(std::int32_t) { missing_service("wakro_outputfile", "the output channel files"); }
+void missing_outputfilebin(std::int32_t) {
+  missing_service("wakro_outputfilebin", "the binary output channel files");
+}
+void missing_screenplot() { missing_service("wakro_screenplot", "the screen plot"); }
+// The solver choice is part of the network solution; a case without subsystems
+// has nothing to choose it for.
+void set_klu_or_missing() {
+  if (int2::nmat > 0) missing_service("set_klu", "the network solution's choice of solver");
+}
 
 // The dimension report on the given unit.
 void writedim(std::int32_t unit) { wakro_writedim(unit); }
@@ -32,20 +61,20 @@ void clear_tandem_lines() {
 
 Seams defaults() {
   Seams s{};
-  s.dialog = &none;
-  s.dialogv3 = &none;
-  s.readdata = &none;
+  s.dialog = &missing_dialog;
+  s.dialogv3 = &missing_dialogv3;
+  s.readdata = &missing_readdata;
   s.readsnap = &none;
   s.writedim = &writedim;
   s.init_tandem_lines = &clear_tandem_lines;
   s.eni_init = &none;
   s.sendeninames = &none;
-  s.set_klu = &none;
-  s.intsolvi = &none;
-  s.dsdyn = &none;
-  s.dsout = &none;
-  s.dsdyn_begin = &none;
-  s.dsout_begin = &none;
+  s.set_klu = &set_klu_or_missing;
+  s.intsolvi = &missing_intsolvi;
+  s.dsdyn = &missing_dsdyn;
+  s.dsout = &missing_dsout;
+  s.dsdyn_begin = &missing_dsdyn_begin;
+  s.dsout_begin = &missing_dsout_begin;
   s.getmsgv3 = &standin_getmsgv3;
   s.reset_button = &none;
   s.clear_button_list = &none;
@@ -56,10 +85,10 @@ Seams defaults() {
   s.send_pfdata = &none;
   s.send_endofrunmsgs = &none;
   s.ofnextrun = &none_i;
-  s.wakro_outputfile = &none_i;
-  s.wakro_outputfilebin = &none_i;
-  s.wakro_percentcomplete = &none_b;
-  s.wakro_screenplot = &none;
+  s.wakro_outputfile = &missing_outputfile;
+  s.wakro_outputfilebin = &missing_outputfilebin;
+  s.wakro_percentcomplete = &missing_percentcomplete;
+  s.wakro_screenplot = &missing_screenplot;
   s.delete_output_file = &none;
   s.writesnap = &none;
   s.snapfile = &none_i;

@@ -2,13 +2,30 @@
 // the driver, the run loop and the time step call.
 //
 // Each member is a plain function pointer named after the routine it stands for.
-// The defaults do nothing (so an empty case runs with no other room linked),
-// except writedim, whose default is the input room's dimension report, and
-// getmsgv3, whose default is the stand-in command handler of standins.h:
-// with the link, pacing and the end-of-run wait need a handler that answers.
-// A room plugs its real routine in at start-up (seams().intsolvi = &intsolvi;),
-// and the case executable plugs in its four root routines. Calling through a
-// function pointer allocates nothing, so the per-step path stays allocation-free.
+// A room plugs its real routine in at start-up (seams().intsolvi = &intsolvi;,
+// all of them at once through plug_engine_services), and the case executable
+// plugs in its four root routines. The defaults are of three kinds:
+//   - a service every case needs (the start-up dialogues, the case reader, the
+//     network solution with its choice of solver, the four root routines, the
+//     console progress) and those a case calls only because it asked for them
+//     (the output channel files, the screen plot) stop the run at their first
+//     call, naming the service (diag/missing_service.h); set_klu stops only when
+//     there are subsystems to solve;
+//   - real routines: writedim (the input room's dimension report),
+//     init_tandem_lines (clears the tandem-line option) and getmsgv3 (the
+//     stand-in command handler of standins.h: with the link, pacing and the
+//     end-of-run wait need a handler that answers);
+//   - do-nothing routines where doing nothing is right for a case without the
+//     subject: no engine-to-engine lines (eni_init, sendeninames), no snapshots
+//     (readsnap, writesnap, snapfile), no record file (ofnextrun,
+//     delete_output_file), no push buttons, meters, monitors or power-flow
+//     display of the design environment (reset_button, clear_button_list,
+//     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
+//     multiple run to consolidate and no communication library (nullptr link);
+//     send_endofrunmsgs is called only over the link, where
+//     plug_engine_services always sets the stand-in of standins.h.
+// Calling through a function pointer allocates nothing, so the per-step path
+// stays allocation-free.
 #pragma once
 
 #include <cstdint>

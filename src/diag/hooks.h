@@ -3,7 +3,8 @@
 // The model room cannot call the message service or wakro_quit itself; the
 // process entry calls install_diagnostic_hooks() once at start-up so that, for
 // example, a matrix allocation that cannot be met is reported as a model error and
-// ends the run through wakro_quit.
+// ends the run through wakro_quit. Without them the ground floor still stops
+// (a runtime stop carrying the same two lines), so nothing is silently skipped.
 #pragma once
 
 namespace wakro {

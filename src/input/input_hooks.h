@@ -9,11 +9,13 @@
 //                 in fnames::section;
 //   sctline_init  clears those running counts (called once before each walk).
 // Until it does, the walk counts no lines: the default sctline skips the section's
-// data lines and the default sctline_init does nothing.
+// data lines and the default sctline_init does nothing, which is right for a case
+// without lines.
 //
 // The snapshot subsystem writes the run parameters in the "PARAMETERS:" form when
 // the case asks for them (PRINT_PARAMETERS = YES): it registers writeparm(unit);
-// the default writes nothing.
+// the default writes nothing (the request is passed over until that room is
+// linked; a case that does not ask needs nothing).
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The registered readers of later subsystems, with their defaults.
 #include "input/reader_hooks.h"
 
+#include "diag/missing_service.h"
 #include "input/linereader.h"
 
 namespace wakro {
@@ -8,14 +9,18 @@ namespace {
 
 void skip_transformers(std::int32_t&) { wakro_nextkey(); }
 void skip_lines(std::int32_t&, std::int32_t&, std::int32_t&, std::int32_t&) { wakro_nextkey(); }
-void no_mna_setup() {}
+// Every case's work matrices and sparse lists are sized by the MNA set-up, with
+// or without MNA elements: a reader without it would leave them unsized.
+void missing_mna_setup() {
+  missing_service("initialize_mna_map", "the network's set-up of the work matrices");
+}
 void drop_line(const FixedText<512>&) {}
 
 ReaderHooks defaults() {
   ReaderHooks h{};
   h.dsmint = &skip_transformers;
   h.dslint = &skip_lines;
-  h.initialize_mna_map = &no_mna_setup;
+  h.initialize_mna_map = &missing_mna_setup;
   h.ofprocessline = &drop_line;
   return h;
 }

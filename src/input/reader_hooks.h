@@ -10,8 +10,10 @@
 //   ofprocessline(line)                 one description line of 512 characters
 // A section reader is called with fnames::section holding its key and must
 // return when the line reader has read the next key. Until a subsystem registers
-// its routine, the defaults skip the section (wakro_nextkey), set nothing up and
-// drop the description lines.
+// its routine, the defaults skip the section (wakro_nextkey) and drop the
+// description lines: right for a case without transformers, lines or a record
+// file. The MNA set-up is needed by every case (it sizes the work matrices), so
+// a reader that reaches it unregistered stops, naming it.
 #pragma once
 
 #include <cstdint>

@@ -16,7 +16,8 @@
 //   - a version more than 1e-6 away from versin::version: numbered text 107.
 //
 // The snapshot's file name is formed by the snapshot subsystem, which registers
-// its opener here; until it does, the file is opened under fnames::inam as given.
+// its opener here; until it does, the file is opened under fnames::inam as given
+// (a real opener, not a missing service).
 #pragma once
 
 #include <cstdint>

@@ -14,7 +14,8 @@
 //
 // The record file lives in its own part of the engine; it registers its entry
 // points here with set_record_file_hooks. Until it does, no record file ever
-// exists and the bindings do nothing.
+// exists and the bindings do nothing, which is right for a case without a
+// record file: its description lines and values have nowhere to go.
 #pragma once
 
 #include <cstdint>

@@ -35,6 +35,9 @@ void fake_percent(bool) {
   fake->outputAt.push_back(ctrl::iii);
 }
 
+void fake_nothing() {}
+void fake_nothing_i(std::int32_t) {}
+
 void AppTest::SetUp() {
   redirect_ = new wakro::ConsoleRedirect(out_);
   redirectErr_ = new wakro::ConsoleRedirect(err_, true);
@@ -46,6 +49,12 @@ void AppTest::SetUp() {
   s.dsout = &fake_dsout;
   s.dsdyn_begin = &fake_dsdyn_begin;
   s.wakro_percentcomplete = &fake_percent;
+  // The fake case has no dialogue, no case file and no network: the services
+  // every real case must plug in are plugged in here as doing nothing, and a
+  // test that watches one of them replaces it.
+  s.dialog = s.dialogv3 = s.readdata = s.dsout_begin = s.set_klu = s.intsolvi = &fake_nothing;
+  s.wakro_outputfile = s.wakro_outputfilebin = &fake_nothing_i;
+  s.wakro_screenplot = &fake_nothing;
   exQuolb = nullptr;
   quolbv3::guisoc = 0;
   ctrl::nrun = 1;

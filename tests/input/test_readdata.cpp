@@ -215,10 +215,12 @@ TEST_F(SampleCase, OldStyleMapReadsBothPages) {
 
 TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   wakro::reset_reader_hooks();
+  wakro::reader_hooks().initialize_mna_map = &casetest::record_mna;  // required of every case
   write_sample_pages();
   inputtest::Outcome o = read_case(sample_new_style_map());
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(int2::insb(2), 2);
+  EXPECT_EQ(calls_.mna_setups, 1);
   // A second run reads the case again into the state of the first.
   ctrl::mmm = 2;
   ctrl::firstrun = false;
@@ -228,6 +230,25 @@ TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   EXPECT_NEAR(e_s0::assign_gm_ptr(1)(1, 2), 1.0 / 4010.0 + 0.01, kTol);
   EXPECT_EQ(quolbv3::nnode, 10);
   EXPECT_EQ(fnames::iunit, 49);
+}
+
+// The network's set-up of the work matrices is needed by every case: a reader
+// without it stops once the case is read, naming it, instead of leaving the
+// matrices unsized.
+TEST_F(SampleCase, ReaderWithoutTheMatrixSetUpStopsNamingIt) {
+  wakro::reset_reader_hooks();
+  write_sample_pages();
+  const inputtest::Outcome o = read_case(sample_new_style_map());
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_NE(o.console.find(" Missing service: initialize_mna_map (the network's set-up of the work"
+                           " matrices) was never registered.\n"),
+            std::string::npos)
+      << o.console;
+  EXPECT_NE(o.console.find(" ERROR: Abnormal termination of WAKRO by INITIALIZE_MNA_MAP\n"),
+            std::string::npos)
+      << o.console;
+  EXPECT_EQ(calls_.mna_setups, 0);
+  reset_reader_state_for_next();
 }
 
 // The page records of both styles: the newer style's declared subsystem count
