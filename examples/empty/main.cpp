@@ -1,9 +1,9 @@
 // The empty case's program: the engine's entry with the case's root routines
-// plugged into the driver, and the stand-in dialogue and case reading until the
-// real ones are linked.
+// plugged into the driver, and the engine's dialogues, case reading and network
+// solution plugged into their seams.
 #include "app/entry.h"
+#include "app/engine_services.h"
 #include "app/seams.h"
-#include "app/standins.h"
 #include "empty_case.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
   s.dsout = &dsout;
   s.dsdyn_begin = &dsdyn_begin;
   s.dsout_begin = &dsout_begin;
-  wakro::use_standin_services();
+  wakro::plug_engine_services();
   return wakro_main(argc, argv);
 }

@@ -2,8 +2,8 @@
 // routines plugged into the driver, and the engine's dialogue, case reading and
 // network solution plugged into their seams.
 #include "app/entry.h"
+#include "app/engine_services.h"
 #include "app/seams.h"
-#include "app/standins.h"
 #include "rl_breaker_case.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +12,6 @@ int main(int argc, char** argv) {
   s.dsout = &dsout;
   s.dsdyn_begin = &dsdyn_begin;
   s.dsout_begin = &dsout_begin;
-  wakro::use_standin_services();
+  wakro::plug_engine_services();
   return wakro_main(argc, argv);
 }

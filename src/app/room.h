@@ -8,7 +8,8 @@
 // wakro_runloop and wakro_chkstep (runloop.h), the time step with its resets and
 // storage-pointer checks (timestep.h), stop and pause requests and the display
 // throttle (stoprun.h), and the seams (seams.h) through which the driver reaches
-// the routines of the later rooms and of the case, with simple stand-ins for the
+// the routines of the later rooms and of the case, the plugging of the engine's
+// own services into them (engine_services.h), with simple stand-ins for the
 // dialogue over the link and the command handler (standins.h).
 //
 // Stands on `model`, `link` and `diag`, and on `input` for the case reader and

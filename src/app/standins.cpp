@@ -1,5 +1,5 @@
-// Stand-ins for the start-up dialogues, the case reading and the command
-// handler (see standins.h).
+// Stand-ins for the start-up dialogue over the link, the command handler and
+// the end-of-run message (see standins.h).
 #include "app/standins.h"
 
 #include <algorithm>
@@ -9,16 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/network_services.h"
-#include "app/output_services.h"
-#include "app/seams.h"
 #include "app/stoprun.h"
 #include "diag/catalog.h"
 #include "diag/console.h"
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
-#include "input/readdata.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
 #include "model/assorc.h"
@@ -191,15 +187,6 @@ void standin_send_endofrunmsgs() {
   exputi(kLink, n);
   for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, radiolinks::tx(k));
   exsend(kLink);
-}
-
-void use_standin_services() {
-  Seams& s = seams();
-  use_output_services();   // the console dialogue and the output routines
-  use_network_services();  // the per-step network solution
-  s.dialogv3 = &standin_dialogv3;
-  s.readdata = &wakro_readdata;
-  s.send_endofrunmsgs = &standin_send_endofrunmsgs;
 }
 
 }  // namespace wakro

@@ -9,8 +9,7 @@
 //     too short to hold its tag is passed over;
 //   - standin_send_endofrunmsgs: message 0 with 1 - lastrun and the radio-link
 //     values.
-// use_standin_services() plugs the dialogues (the console one from the output
-// services), the real case reader wakro_readdata, the network solution and the
+// plug_engine_services() (engine_services.h) plugs the dialogue and the
 // end-of-run message into the seams; standin_getmsgv3 is the seams' default
 // command handler.
 #pragma once
@@ -22,7 +21,5 @@ namespace wakro {
 void standin_dialogv3();
 void standin_getmsgv3(std::int32_t& allowance, std::int32_t& answer);
 void standin_send_endofrunmsgs();
-
-void use_standin_services();
 
 }  // namespace wakro

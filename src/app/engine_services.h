@@ -1,0 +1,14 @@
+// Plugs the engine's own services into the seams, all at once: what a case's
+// program calls before wakro_main, after plugging in its four root routines.
+#pragma once
+
+namespace wakro {
+
+// The output room's routines (the console start-up dialogue, the channel files,
+// the record file's next run, console progress and screen plot), the network
+// solution (one step's solution, the solver choice, the branch source terms and
+// the MNA set-up of the case reader), the case reader wakro_readdata, and, over
+// the link, the start-up dialogue and end-of-run message of standins.h.
+void plug_engine_services();
+
+}  // namespace wakro
