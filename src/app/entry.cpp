@@ -20,7 +20,7 @@
 #include "diag/console.h"
 #include "diag/hooks.h"
 #include "diag/quit.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "link/exchange.h"
 #include "model/fatal.h"
 #include "model/fixedtext.h"

@@ -8,8 +8,8 @@
 
 #include "diag/listout.h"
 #include "diag/quit.h"
-#include "input/linereader.h"
-#include "input/listread.h"
+#include "files/linereader.h"
+#include "files/listread.h"
 #include "model/fnames.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "input/linereader.h"
-#include "input/units.h"
+#include "files/linereader.h"
+#include "files/units.h"
 #include "model/fnames.h"
 
 namespace wakro {

@@ -10,7 +10,7 @@
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "input/dimensions.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "model/emtio.h"
 #include "model/ndde.h"
 

@@ -19,7 +19,7 @@
 
 #include "diag/listout.h"
 #include "diag/quit.h"
-#include "input/linereader.h"
+#include "files/linereader.h"
 #include "input/readdata.h"
 #include "input/recorditems.h"
 #include "input/section_util.h"

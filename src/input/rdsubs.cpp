@@ -11,7 +11,7 @@
 #include "diag/message.h"
 #include "diag/nodeaccess.h"
 #include "diag/quit.h"
-#include "input/linereader.h"
+#include "files/linereader.h"
 #include "input/readdata.h"
 #include "input/recorditems.h"
 #include "input/section_util.h"

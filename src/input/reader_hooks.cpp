@@ -2,7 +2,7 @@
 #include "input/reader_hooks.h"
 
 #include "diag/missing_service.h"
-#include "input/linereader.h"
+#include "files/linereader.h"
 
 namespace wakro {
 namespace {

@@ -1,7 +1,7 @@
 // RecordItems: re-reading an entry's records until its targets are all read.
 #include "input/recorditems.h"
 
-#include "input/units.h"
+#include "files/units.h"
 
 namespace wakro {
 

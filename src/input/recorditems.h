@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "input/listread.h"
+#include "files/listread.h"
 
 namespace wakro {
 

@@ -1,16 +1,15 @@
 // Room `input`: reading the engine's text input.
 //
-// Owns: the stack of open input files (units.h), the one free-format
-// ("list-directed") reader (listread.h), the data-line reader with its section
-// keys, control keywords and include files, and the word utilities of data lines
-// (linereader.h, words.h), the "DIMENSIONS:" reader with the dimension check and
-// report (dimensions.h), the "PARAMETERS:" reader (parameters.h), the bracketed
+// Owns: the case reader and its sections: the "DIMENSIONS:" reader with the
+// dimension check and report (dimensions.h), the "PARAMETERS:" reader (parameters.h), the bracketed
 // data blocks that model code reads (brackets.h), and the seams through which
 // the line subsystem sizes the line arrays and the snapshot subsystem writes the
 // run parameters (input_hooks.h).
 //
-// Stands on `model` (shared state modules, dimension table, fixed texts) and
-// `diag` (console streams, free-format writer, layouts, model messages and the
-// fatal termination). Nothing of a higher room is included from here; higher
+// Stands on `model` (shared state modules, dimension table, fixed texts), `diag`
+// (console streams, free-format writer, layouts, model messages and the fatal
+// termination) and `files` (the stack of open files, the free-format reader, the
+// data-line reader and the word utilities of data lines, which `output` uses
+// too). Nothing of a higher room is included from here; higher
 // rooms register their services through input_hooks.h.
 #pragma once

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "input/units.h"
+#include "files/units.h"
 
 namespace wakro::sections {
 

@@ -23,7 +23,7 @@
 #include "diag/outmsg.h"
 #include "diag/outmsg_table.h"
 #include "diag/quit.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"

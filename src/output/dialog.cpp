@@ -16,7 +16,7 @@
 #include "diag/listout.h"
 #include "diag/outmsg.h"
 #include "diag/quit.h"
-#include "input/listread.h"
+#include "files/listread.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"

@@ -10,8 +10,9 @@
 // fixed-width general field of the channel files (gfield.h).
 //
 // Stands on `model` (shared state), `diag` (console streams, numbered console
-// texts, layouts, model messages, the fatal termination), `link` and `input`
-// (the input-unit stack, the data-line reader, the free-format reader). The
+// texts, layouts, model messages, the fatal termination), `link` and `files`
+// (the unit stack, the data-line reader, the free-format reader); never on
+// `input`, whose case reader is no business of the output. The
 // output record file itself and the snapshot file names belong to other rooms;
 // they reach this room through the registrations in record_bindings.h and
 // check_snap.h.

@@ -10,7 +10,7 @@
 
 #include "input/readdata.h"
 #include "input/reader_hooks.h"
-#include "input/linereader.h"
+#include "files/linereader.h"
 #include "input_fixture.h"
 #include "model/fnames.h"
 

@@ -14,7 +14,7 @@
 
 #include "diag/console.h"
 #include "input/input_hooks.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "input/brackets.h"
-#include "input/linereader.h"
+#include "files/linereader.h"
 #include "input_fixture.h"
 
 using inputtest::banner_tail;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "input/dimensions.h"
-#include "input/linereader.h"
-#include "input/words.h"
+#include "files/linereader.h"
+#include "files/words.h"
 #include "input_fixture.h"
 #include "model/e_s7.h"
 #include "model/e_s9.h"

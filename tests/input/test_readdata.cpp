@@ -6,7 +6,7 @@
 #include <string>
 
 #include "case_fixture.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/harmimp.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "diag/console.h"
-#include "input/units.h"
+#include "files/units.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"

@@ -1,12 +1,12 @@
 // Words of data lines and the small text services of the input files.
-#include "input/words.h"
+#include "files/words.h"
 
 #include <cmath>
 #include <string>
 
 #include "diag/listout.h"
-#include "input/listread.h"
-#include "input/units.h"
+#include "files/listread.h"
+#include "files/units.h"
 
 namespace {
 

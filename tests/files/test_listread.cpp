@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "input/listread.h"
-#include "input_fixture.h"
+#include "files/listread.h"
+#include "files_fixture.h"
 
 using wakro::list_read;
 using wakro::list_read_unit;
@@ -126,7 +126,7 @@ TEST(ListRead, SpansTakeOneValuePerElement) {
   EXPECT_EQ(k, (std::array<std::int32_t, 3>{7, 8, 0}));
 }
 
-class ListReadUnit : public inputtest::InputTest {};
+class ListReadUnit : public filestest::FilesTest {};
 
 TEST_F(ListReadUnit, AUnitReadContinuesOverRecordsAndLeavesTheRestOfItsLastRecord) {
   write("d.txt", "1 2\r\n3\n4 5 6\n7\n");

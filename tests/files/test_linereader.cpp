@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "input/linereader.h"
-#include "input/listread.h"
-#include "input/words.h"
-#include "input_fixture.h"
+#include "files/linereader.h"
+#include "files/listread.h"
+#include "files/words.h"
+#include "files_fixture.h"
 
-using inputtest::banner_tail;
-using inputtest::ff;
-using inputtest::pad72;
+using filestest::banner_tail;
+using filestest::ff;
+using filestest::pad72;
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string context1(const std::string& dumlin, const std::string& file) {
          " Data file name: " + name + "...\n";
 }
 
-class LineReader : public inputtest::InputTest {
+class LineReader : public filestest::FilesTest {
  protected:
   // Walks the input as the dimension pass does: opens a page at "MAP:", closes a
   // file at "ENDFILE:", and records every key and data line with its unit.
@@ -129,7 +129,7 @@ TEST_F(LineReader, LongLinesAreCutAtColumn72AndEchoedWithComments) {
   write("p.dta", "C a comment\nSEC:\n" + long_line + "\r\n");
   open("p.dta");
   options::echo = true;
-  const inputtest::Outcome o = run([] {
+  const filestest::Outcome o = run([] {
     rdcmnt();
     rdcmnt();
   });
@@ -146,16 +146,16 @@ TEST_F(LineReader, EndOfFileNamesTheFileBeingReadAndItsLastLine) {
   write("case.map", "DIMENSIONS:\nMAP: p1.dta\n 0 4\n");
   write("p1.dta", "SUBS:\n 1 2\nENDPAGE\n");
   open("case.map");
-  const inputtest::Outcome o = run([this] { walk(); });
+  const filestest::Outcome o = run([this] { walk(); });
   EXPECT_EQ(o.status, 2000);
   // The end comes in the map file after the page was popped: the map file is named.
   EXPECT_EQ(o.console, ff("End_Of_File while reading data file " + pad72("case.map")) +
                            context1(" 0 4", "case.map") + banner_tail("RDCMNT      "));
 
-  inputtest::reset_reader_state();
+  filestest::reset_reader_state();
   write("p2.dta", "SUBS:\n 3 4\n");
   open("p2.dta");
-  const inputtest::Outcome o2 = run([this] { walk(); });
+  const filestest::Outcome o2 = run([this] { walk(); });
   EXPECT_EQ(o2.console, ff("End_Of_File while reading data file " + pad72("p2.dta")) +
                             context1(" 3 4", "p2.dta") + banner_tail("RDCMNT      "));
 }
@@ -164,7 +164,7 @@ TEST_F(LineReader, AReadErrorNamesTheUnitAndTheLikelyFiles) {
   std::filesystem::create_directory("adir");
   fnames::tnam = "case.map";
   open("adir");
-  const inputtest::Outcome o = run([] { rdcmnt(); });
+  const filestest::Outcome o = run([] { rdcmnt(); });
   EXPECT_EQ(o.status, 2000);
   std::string tnam = "case.map";
   tnam.resize(34, ' ');
@@ -187,7 +187,7 @@ TEST_F(LineReader, IncludeIsIgnoredWhileASectionIsSkipped) {
 TEST_F(LineReader, IncludeNestingStopsAtTwentyAndANamelessIncludeStops) {
   write("self.dat", "INCLUDE self.dat\n");
   open("self.dat");
-  const inputtest::Outcome o = run([] {
+  const filestest::Outcome o = run([] {
     for (;;) rdcmnt();
   });
   EXPECT_EQ(o.status, 2000);
@@ -195,10 +195,10 @@ TEST_F(LineReader, IncludeNestingStopsAtTwentyAndANamelessIncludeStops) {
   EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
             ff("WAKRO: INCLUDE nesting too deep: self.dat"));
 
-  inputtest::reset_reader_state();
+  filestest::reset_reader_state();
   write("bad.dat", "INCLUDE\n");
   open("bad.dat");
-  const inputtest::Outcome o2 = run([] { rdcmnt(); });
+  const filestest::Outcome o2 = run([] { rdcmnt(); });
   EXPECT_EQ(o2.console, ff("INCLUDE line without a file name") + context1("INCLUDE", "bad.dat") +
                             banner_tail("RDCMNT      "));
 }
@@ -225,7 +225,7 @@ TEST_F(LineReader, GotoSectionStopsAtTheEndOfItsOwnFile) {
   rdcmnt();
   open("Mod.dta");
   fnames::section = "DATAXXX:";
-  const inputtest::Outcome o = run([] { wakro_gotosection(); });
+  const filestest::Outcome o = run([] { wakro_gotosection(); });
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console, ff("ERROR: Could not find section: " + pad72("DATAXXX:")) +
                            context1("ENDPAGE:", "Mod.dta") + banner_tail("GOTOSECTION "));
@@ -234,7 +234,7 @@ TEST_F(LineReader, GotoSectionStopsAtTheEndOfItsOwnFile) {
 
 TEST_F(LineReader, OpenFailuresReportAndStop) {
   fnames::filename = "nofile.dta";
-  inputtest::Outcome o = run([] { wakro_openfile(); });
+  filestest::Outcome o = run([] { wakro_openfile(); });
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console, ff("***ERROR** WAKRO: Error while opening file for read: nofile.dta") +
                            kRule + banner_tail("OPENFILE    "));
@@ -281,7 +281,7 @@ TEST_F(LineReader, OpenModesAndTheUnitStack) {
   EXPECT_EQ(fnames::iunit, 49);
   EXPECT_EQ(read("old.txt"), "keep me\n");
   EXPECT_EQ(read("new.txt"), "written\n");
-  const inputtest::Outcome o = run([] { wakro_closefile(); });
+  const filestest::Outcome o = run([] { wakro_closefile(); });
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console,
             ff("WAKRO: No input file is open to close.") + kRule + banner_tail("CLOSEFILE   "));
@@ -334,7 +334,7 @@ TEST_F(LineReader, SkipCommentsStopsAtTheFirstOtherLine) {
   std::string record;
   ASSERT_EQ(wakro::read_record(50, record), wakro::ReadStatus::ok);
   EXPECT_EQ(record, "  data 1");
-  const inputtest::Outcome o = run([] { wakro_skipcmnt(50); });
+  const filestest::Outcome o = run([] { wakro_skipcmnt(50); });
   EXPECT_EQ(o.status, -1);
   EXPECT_EQ(o.console, ff("SKIPCMNT: Unexpected End_Of_File"));
 }

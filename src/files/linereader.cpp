@@ -1,13 +1,13 @@
 // rdcmnt, wakro_nextkey and wakro_gotosection: the line reader and the two
 // routines that move through sections with it.
-#include "input/linereader.h"
+#include "files/linereader.h"
 
 #include <string>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
-#include "input/units.h"
-#include "input/words.h"
+#include "files/units.h"
+#include "files/words.h"
 #include "model/fnames.h"
 #include "model/options.h"
 

@@ -32,7 +32,7 @@
 #include <string>
 #include <string_view>
 
-#include "input/units.h"
+#include "files/units.h"
 #include "model/fixedtext.h"
 
 namespace wakro {

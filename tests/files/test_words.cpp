@@ -2,10 +2,10 @@
 #include <cmath>
 #include <string>
 
-#include "input/words.h"
-#include "input_fixture.h"
+#include "files/words.h"
+#include "files_fixture.h"
 
-using inputtest::pad72;
+using filestest::pad72;
 
 namespace {
 Line72 L(const std::string& s) { return Line72(s); }

@@ -3,7 +3,7 @@
 // Each unit holds a C stream and the file offset of the record read last, so a
 // step back is a seek to that offset. fnames::iunit is kept equal to the base
 // plus the number of open units after every push and pop.
-#include "input/units.h"
+#include "files/units.h"
 
 #include <stdio_ext.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // The free-format reader: a scanner over one line or over the records of a unit,
 // and the conversion of each item to its target's kind.
-#include "input/listread.h"
+#include "files/listread.h"
 
 #include <charconv>
 #include <cmath>

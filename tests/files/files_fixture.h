@@ -1,0 +1,80 @@
+// Test frame of the files room: a temporary working folder for the files read,
+// console capture, fatal-stop capture and a clean reset of the unit stack and of
+// the reader's state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "files/units.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+#include "model/options.h"
+#include "support/console_capture.h"
+#include "support/temp_dir.h"
+
+namespace filestest {
+
+using wakro_test::Outcome;
+
+// Closes every unit and clears what the readers keep between calls.
+inline void reset_reader_state() {
+  wakro::close_all_units();
+  fnames::filename.blank();
+  fnames::section.blank();
+  fnames::dumlin.blank();
+  fnames::tnam.blank();
+  fnames::inam.blank();
+  options::echo = false;
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+}
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.enter("wakro_files_"));
+    reset_reader_state();
+  }
+  void TearDown() override {
+    reset_reader_state();
+    folder_.leave();
+  }
+
+  // Writes the file byte for byte (line ends as given).
+  void write(const std::string& name, const std::string& bytes) {
+    wakro_test::write_file(name, bytes);
+  }
+  std::string read(const std::string& name) { return wakro_test::read_file(name); }
+
+  // Opens the file as the next unit, as the case reader does.
+  void open(const std::string& name) {
+    fnames::filename = name;
+    wakro_openfile();
+  }
+
+  // Runs f with the console captured; a fatal stop is caught and its status kept.
+  Outcome run(const std::function<void()>& f) { return wakro_test::run_captured(f); }
+
+  wakro_test::WorkFolder folder_;
+};
+
+// A console line of the free-format writer: one blank before the text.
+inline std::string ff(const std::string& text) { return " " + text + "\n"; }
+
+// The text padded with blanks to 72 characters.
+inline std::string pad72(const std::string& text) {
+  std::string s = text;
+  s.resize(72, ' ');
+  return s;
+}
+
+// The closing banner of wakro_quit for a tag (12 characters) after the context.
+inline std::string banner_tail(const std::string& tag12) {
+  return " ERROR: Abnormal termination of WAKRO by " + tag12 + "\n" +
+         " =========================================================\n  \n";
+}
+
+}  // namespace filestest
