@@ -3,15 +3,20 @@
 // The case reader dispatches some sections of a page data file to readers that
 // belong to other subsystems, and hands the lines of "DATAStruct:" to the output
 // record file:
+//   rdbrs(position)                     "BRANCHES:" section (the network room's
+//                                       branch reader, wakro_rdbrs)
 //   dsmint(page)                        "TRANSFORMERS:" section
 //   dslint(page, ssoff, send, recv)     "TLINES:" (the page context) and
 //                                       "GLOBAL_TLINES:" (four zeros)
 //   initialize_mna_map()                the MNA set-up once the case is read
 //   ofprocessline(line)                 one description line of 512 characters
 // A section reader is called with fnames::section holding its key and must
-// return when the line reader has read the next key. Until a subsystem registers
-// its routine, the defaults skip the section (wakro_nextkey), set nothing up and
-// drop the description lines.
+// return when the line reader has read the next key. Every case has branches, so
+// the branch reader has no quiet default: until the network room registers it
+// (use_branch_reader), a "BRANCHES:" section stops the read with a message naming
+// the missing reader. Until the other subsystems register their routines, the
+// defaults skip the section (wakro_nextkey), set nothing up and drop the
+// description lines.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +26,7 @@
 namespace wakro {
 
 struct ReaderHooks {
+  void (*rdbrs)(std::int32_t position);
   void (*dsmint)(std::int32_t& page);
   void (*dslint)(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv);
   void (*initialize_mna_map)();

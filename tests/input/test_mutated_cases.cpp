@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "input/reader_hooks.h"
+#include "network/rdbranch.h"
 #include "input/readdata.h"
 #include "case_fixture.h"
 #include "input_fixture.h"
@@ -229,6 +230,7 @@ class MutatedCase : public inputtest::InputTest {
   void SetUp() override {
     InputTest::SetUp();
     wakro::reset_reader_hooks();
+    wakro::use_branch_reader();
   }
 
   // Reads one case from fresh state; a failure message names the case.

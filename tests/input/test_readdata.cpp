@@ -215,6 +215,7 @@ TEST_F(SampleCase, OldStyleMapReadsBothPages) {
 
 TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   wakro::reset_reader_hooks();
+  wakro::use_branch_reader();
   write_sample_pages();
   inputtest::Outcome o = read_case(sample_new_style_map());
   ASSERT_EQ(o.status, -1) << o.console;
