@@ -10,7 +10,8 @@ namespace {
 
 // Reading a case without its branches would give a network without them.
 void no_branch_reader(std::int32_t) {
-  ListLine() << "No branch reader (wakro_rdbrs) is registered: the BRANCHES: section cannot be read.";
+  ListLine() << "No branch reader (wakro_rdbrs) is registered: "
+                "the BRANCHES: section cannot be read.";
   wakro_quit("RDBRS", 1);
 }
 void skip_transformers(std::int32_t&) { wakro_nextkey(); }

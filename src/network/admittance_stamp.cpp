@@ -52,8 +52,9 @@ void check(std::string_view caller, std::int32_t ss, std::span<const std::int32_
            const SymmetricAdmittance& y, const e_s0::RealView& gm) {
   wakro_testssn(caller, ss);
   if (!y.complete() || static_cast<std::size_t>(y.order()) != nodes.size()) {
-    ListLine() << "Admittance of order" << y.order() << "with" << static_cast<std::int32_t>(nodes.size())
-               << "nodes does not match its" << static_cast<std::int32_t>(y.needed()) << "values";
+    ListLine() << "Admittance of order" << y.order() << "with"
+               << static_cast<std::int32_t>(nodes.size()) << "nodes does not match its"
+               << static_cast<std::int32_t>(y.needed()) << "values";
     wakro_quit(caller, 0);
   }
   for (const std::int32_t n : nodes) {

@@ -18,7 +18,8 @@ void wakro_buildgm() {
   for (std::int32_t s = 1; s <= int2::nmat; ++s) {
     e_s0::RealView gm = e_s0::assign_gm_ptr(s);
     if (!gm.valid()) continue;
-    const std::int32_t n = std::min({e_s0::mbus(s), gm.extent(1), gm.extent(2), ideal::gms.extent(1)});
+    const std::int32_t n =
+        std::min({e_s0::mbus(s), gm.extent(1), gm.extent(2), ideal::gms.extent(1)});
     for (std::int32_t j = 1; j <= n; ++j) {
       ideal::gms(j, s) = gm(j, j);
       double sum = 0.0;

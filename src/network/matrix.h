@@ -83,8 +83,7 @@ void stamp_admittance(std::string_view caller, std::int32_t ss, std::span<const 
 // shares) are the caller's: set_branch_companion writes them for a new R-L-C.
 // An ideal branch stays ideal: the solution collapses it whatever its GEQ.
 // Checks: ss a subsystem and br one of its branches.
-void change_branch_conductance(std::string_view caller, std::int32_t ss, std::int32_t br,
-                               double g);
+void change_branch_conductance(std::string_view caller, std::int32_t ss, std::int32_t br, double g);
 
 // Norton injections at a node, for the present step.
 //

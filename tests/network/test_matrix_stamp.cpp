@@ -122,7 +122,8 @@ TEST_P(MatrixHelpers, AdmittanceStampSolvesAsTheBranchItStandsFor) {
     prepare();
     add_branch(1, 2, 0, 1.0, 0.0, 0.0);
     if (way == 0) add_branch(1, 1, 2, 0.5, 0.0, 0.0);
-    if (way == 1) wakro::stamp_admittance(kTag, 1, nodes, wakro::SymmetricAdmittance::packed(packed, 2));
+    if (way == 1)
+      wakro::stamp_admittance(kTag, 1, nodes, wakro::SymmetricAdmittance::packed(packed, 2));
     if (way == 2)
       wakro::stamp_admittance(kTag, 1, nodes, wakro::SymmetricAdmittance::dense(nodal, 2),
                               wakro::AdmittanceMeaning::nodal);
@@ -203,10 +204,14 @@ TEST_F(MatrixRefusals, BadNumbersAndSizesStopWithTheCallersTag) {
        "Current Node# (    3 ) > max Node#    2 in SS  1\n"},
       {"negative node", [] { wakro::enable_norton(kTag, 1, -1); }, "Negative Node Number:   -1\n"},
       {"stamp node above the order",
-       [&] { wakro::stamp_admittance(kTag, 1, too_high, wakro::SymmetricAdmittance::packed(packed, 2)); },
+       [&] {
+         wakro::stamp_admittance(kTag, 1, too_high, wakro::SymmetricAdmittance::packed(packed, 2));
+       },
        "Current Node# (    3 ) > max Node#    2 in SS  1\n"},
       {"stamp of the wrong size",
-       [&] { wakro::stamp_admittance(kTag, 1, nodes, wakro::SymmetricAdmittance::dense(packed, 2)); },
+       [&] {
+         wakro::stamp_admittance(kTag, 1, nodes, wakro::SymmetricAdmittance::dense(packed, 2));
+       },
        // Free-format line: each integer one blank and 11 columns.
        " Admittance of order           2 with           2 nodes does not match its"
        "           4 values\n"},
