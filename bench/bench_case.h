@@ -1,8 +1,9 @@
 // Shared set-up of the benchmark networks: one subsystem of n nodes filled
-// directly, as the branch reader would. It sizes and allocates the state, adds
-// series R-L branches with their companion terms (and their conductance in GM),
-// builds the resistive-inductive ladder (node k: 50 ohm + 0.1 H to ground,
-// 1 ohm + 10 mH in series to node k+1), prepares time zero and times the steps.
+// directly, through the branch reader's companion and matrix entry. It sizes and
+// allocates the state, adds series R-L branches with their companion terms (and
+// their conductance in GM), builds the resistive-inductive ladder (node k:
+// 50 ohm + 0.1 H to ground, 1 ohm + 10 mH in series to node k+1), prepares time
+// zero and times the steps.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -21,6 +22,8 @@
 #include "model/ndde.h"
 #include "model/options.h"
 #include "model/temp1.h"
+#include "network/companion.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 
 namespace wakro_bench {
@@ -63,7 +66,8 @@ inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t
 }
 
 // A series R-L branch f -> t (t = 0: to ground; l = 0: resistive) with its
-// companion terms, not yet in GM. Returns the branch number.
+// companion terms (the branch reader's, network/companion.h), not yet in GM.
+// Returns the branch number.
 inline std::int32_t new_rl_branch(std::int32_t f, std::int32_t t, double r, double l) {
   using namespace branches;
   const std::int32_t b = ++int2::insb(1);
@@ -71,29 +75,15 @@ inline std::int32_t new_rl_branch(std::int32_t f, std::int32_t t, double r, doub
   iet(b, 1) = t;
   resistor(b, 1) = true;
   inductor(b, 1) = l != 0.0;
-  const double xl = 2.0 * l / kDelt;
-  const double g = 1.0 / (r + xl);
-  g2l(b, 1) = xl != 0.0 ? 1.0 / xl : 0.0;
-  geq(b, 1) = geqd(b, 1) = geqon(b, 1) = geqof(b, 1) = g;
-  rlg(b, 1) = g * xl;
-  rsc(b, 1) = r * g * xl;
+  wakro::set_branch_companion(b, 1, wakro::series_companion(r, l, 0.0, true, false, kDelt));
   int1::xstor(b, 1) = 1.5;
   return b;
 }
 
-// The same, with its conductance added to GM (the diagonal is set at time zero).
+// The same, with its conductance entered into GM in set-up form.
 inline std::int32_t add_rl(std::int32_t f, std::int32_t t, double r, double l) {
   const std::int32_t b = new_rl_branch(f, t, r, l);
-  const double g = branches::geq(b, 1);
-  e_s0::RealView gm = e_s0::assign_gm_ptr(1);
-  if (t == 0) {
-    gm(f, f) += g;
-  } else {
-    e_s0::FillView filled = e_s0::assign_filled_ptr(1);
-    filled(f, t) = filled(t, f) = true;
-    gm(t, f) += g;
-    gm(f, t) = gm(t, f);
-  }
+  wakro::stamp_branch(1, f, t, branches::geq(b, 1));
   return b;
 }
 
@@ -104,15 +94,10 @@ inline void add_ladder(std::int32_t n) {
   }
 }
 
-// Time-zero preparation: each diagonal becomes its column sum; node 1 takes the
+// Time-zero preparation: the matrix build of the time step; node 1 takes the
 // Norton injection, and the run starts at step 0.
-inline void prepare_time_zero(std::int32_t n) {
-  e_s0::RealView gm = e_s0::assign_gm_ptr(1);
-  for (std::int32_t j = 1; j <= n; ++j) {
-    double sum = 0.0;
-    for (std::int32_t i = 1; i <= n; ++i) sum += gm(i, j);
-    gm(j, j) = sum;
-  }
+inline void prepare_time_zero(std::int32_t /*n*/) {
+  wakro_buildgm();
   e_s0::enabccin(1, 1) = true;
   e_s8::mxinv(1) = 1;
   temp1::stabck(1) = true;

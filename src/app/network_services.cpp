@@ -6,6 +6,7 @@
 #include "diag/nodeaccess.h"
 #include "input/reader_hooks.h"
 #include "network/mna_routines.h"
+#include "network/rdbranch.h"
 #include "network/solution.h"
 
 namespace wakro {
@@ -18,6 +19,8 @@ void use_network_services() {
   // The case reader sizes the work matrices and sparse lists of every case
   // (with or without MNA elements) through the MNA set-up.
   reader_hooks().initialize_mna_map = &initialize_mna_map;
+  // Every case's "BRANCHES:" sections.
+  use_branch_reader();
 }
 
 }  // namespace wakro

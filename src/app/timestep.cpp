@@ -1,5 +1,5 @@
-// wakro_timestep with its resets, the time-zero matrix preparation and the
-// storage-pointer checks.
+// wakro_timestep with its resets, the call of the time-zero matrix build and
+// the storage-pointer checks.
 //
 // The three pointer sets are recorded on their first check of the process and
 // compared on every later one, so later runs of a multiple run must reach the
@@ -24,7 +24,6 @@
 #include "model/e_s2.h"
 #include "model/e_s5.h"
 #include "model/fnames.h"
-#include "model/ideal.h"
 #include "model/int2.h"
 #include "model/ndde.h"
 #include "model/outppp.h"
@@ -32,6 +31,7 @@
 #include "model/radiolinks.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/matrix.h"
 
 namespace {
 
@@ -169,21 +169,6 @@ void wakro_resetdso() {
   storage::nstxfrl = storage::nstxfri = storage::nstxfrf = storage::nstxfrc = 1;
   clear(quolbv3::nbrch);
   clear(quolbv3::nmbrch);
-}
-
-void wakro_buildgm() {
-  for (std::int32_t s = 1; s <= int2::nmat; ++s) {
-    e_s0::RealView gm = e_s0::assign_gm_ptr(s);
-    if (!gm.valid()) continue;
-    // The loop stays within the view, whatever mbus says.
-    const std::int32_t n = std::min({e_s0::mbus(s), gm.extent(1), gm.extent(2), ideal::gms.extent(1)});
-    for (std::int32_t j = 1; j <= n; ++j) {
-      ideal::gms(j, s) = gm(j, j);
-      double sum = 0.0;
-      for (std::int32_t i = 1; i <= n; ++i) sum += gm(i, j);
-      gm(j, j) = sum;
-    }
-  }
 }
 
 void wakro_chknexc() { check(nexcSet); }

@@ -1,8 +1,9 @@
 // One time step of the whole case, the resets that give each pass of the case
-// code its starting pointers, the time-zero matrix preparation and the checks
-// that keep the storage discipline: every pass must advance the storage,
-// configuration and transfer pointers by the same amounts on every step, and
-// the first step must stay within the dimensioned storage.
+// code its starting pointers, the call of the time-zero matrix build
+// (wakro_buildgm, network/matrix.h) and the checks that keep the storage
+// discipline: every pass must advance the storage, configuration and transfer
+// pointers by the same amounts on every step, and the first step must stay
+// within the dimensioned storage.
 #pragma once
 
 // dynamics pass, network solution, output pass and checks, in that order.
@@ -11,9 +12,6 @@ void wakro_timestep();
 void wakro_resetdsd();
 // Pointers before the output pass (the storage pointers run on).
 void wakro_resetdso();
-// At time zero: saves each matrix diagonal in ideal::gms and replaces it by the
-// column sum.
-void wakro_buildgm();
 // Pointer checks: the first call records, later calls compare and end the run
 // with the corruption report on a difference.
 void wakro_chknexc();

@@ -97,7 +97,7 @@ bool dispatch(wakro::PageContext& page) {
   } else if (key == "VOLTAGES:") {
     wakro_rdvolts(page.position);
   } else if (key == "BRANCHES:") {
-    wakro_rdbrs(page.position);
+    hooks.rdbrs(page.position);
   } else if (key == "TRANSFORMERS:") {
     hooks.dsmint(page.position);
   } else if (key == "TLINES:") {

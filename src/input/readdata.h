@@ -6,8 +6,9 @@
 //   "MAP:"                       a page: its node map entry (wakro_nodelkup),
 //                                then its data file is opened on the next unit
 //   "SUBSYSDIM:"                 subsystem orders, then the matrices
-//   "SUBS:", "RADIOLINKS:", "VOLTAGES:", "BRANCHES:"
-//   "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:"   readers of reader_hooks.h
+//   "SUBS:", "RADIOLINKS:", "VOLTAGES:"
+//   "BRANCHES:", "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:"
+//                                readers of reader_hooks.h
 //   "DATADSD:", "DATADSO:", "IGNORE:"              skipped
 //   "STOL:" "STOI:" "STOF:" "STOC:", "CX:" "CXMAP:", "MPGBS:", "IPGBS:",
 //   "PGBList:", "DATAStruct:", "MANA:"
@@ -56,13 +57,6 @@ void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& s
                     std::int32_t& recv);
 void wakro_endpage();
 void wakro_endcase();
-
-// "BRANCHES:".
-void wakro_rdbrs(std::int32_t position);
-void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, std::int32_t& from,
-                  std::int32_t& to, double& r, double& l, double& c, double& e, double& i0,
-                  double& v);
-void wakro_brgetn(const wakro::FixedText<255>& line, std::int32_t& from, std::int32_t& to);
 
 // "SUBSYSDIM:", "SUBS:", "RADIOLINKS:", "VOLTAGES:".
 void wakro_readsubsysdim();

@@ -3,17 +3,22 @@
 // The case reader dispatches some sections of a page data file to readers that
 // belong to other subsystems, and hands the lines of "DATAStruct:" to the output
 // record file:
+//   rdbrs(position)                     "BRANCHES:" section (the network room's
+//                                       branch reader, wakro_rdbrs)
 //   dsmint(page)                        "TRANSFORMERS:" section
 //   dslint(page, ssoff, send, recv)     "TLINES:" (the page context) and
 //                                       "GLOBAL_TLINES:" (four zeros)
 //   initialize_mna_map()                the MNA set-up once the case is read
 //   ofprocessline(line)                 one description line of 512 characters
 // A section reader is called with fnames::section holding its key and must
-// return when the line reader has read the next key. Until a subsystem registers
-// its routine, the defaults skip the section (wakro_nextkey) and drop the
+// return when the line reader has read the next key. Every case has branches
+// and needs the MNA set-up (it sizes the work matrices), so neither has a quiet
+// default: until the network room registers them (use_branch_reader,
+// use_network_services), a "BRANCHES:" section or the end of the read stops
+// with a message naming the missing service. Until the other subsystems register
+// their routines, the defaults skip the section (wakro_nextkey) and drop the
 // description lines: right for a case without transformers, lines or a record
-// file. The MNA set-up is needed by every case (it sizes the work matrices), so
-// a reader that reaches it unregistered stops, naming it.
+// file.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +28,7 @@
 namespace wakro {
 
 struct ReaderHooks {
+  void (*rdbrs)(std::int32_t position);
   void (*dsmint)(std::int32_t& page);
   void (*dslint)(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv);
   void (*initialize_mna_map)();

@@ -89,6 +89,7 @@ void allocate_ssdim_array(std::int32_t n, std::int32_t& status) {
 void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes,
                           std::int32_t& status) {
   status = 0;
+  gm_built = false;  // cleared matrices are in set-up form
   if (ndde::use_subsysdim) {
     if (!sizes_cover(n, sizes)) {
       status = 1;
@@ -197,6 +198,7 @@ SsRecord* assign_ss_ptr(std::int32_t k) {
 
 void deallocate_ss_matrices(std::int32_t& status) {
   status = 0;
+  gm_built = false;
   if (!ndde::use_subsysdim &&
       !(rdc.allocated() && gm.allocated() && filled.allocated() && temfil.allocated()))
     status = 1;

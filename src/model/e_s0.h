@@ -12,6 +12,25 @@
 // Code that works on a subsystem's matrix asks for a 2-D view of subsystem k
 // (assign_gm_ptr ...) and indexes that; it never touches the storage form. A view
 // aliases the storage and must be taken again after the matrices are re-allocated.
+//
+// The two forms of gm (see gm_built):
+//   - set-up form, from the clearing of the matrices until the time-zero build:
+//     an off-diagonal entry (i, j) holds the sum of the conductances connected
+//     between nodes i and j, taken positive (the nodal entry with its sign
+//     reversed); a diagonal entry (i, i) holds the conductance from node i to
+//     ground. The branch reader, transformers and lines add into this form.
+//   - nodal form, after the build (wakro_buildgm, once at time zero): each
+//     diagonal holds the full nodal value (the conductance to ground plus every
+//     conductance to other nodes); the off-diagonals keep the reversed sign, so
+//     the solved matrix is RDC(i, j) = -gm(i, j), RDC(i, i) = gm(i, i) + GGIN(i).
+//     The build keeps each node's conductance to ground (the diagonal of the
+//     set-up form) in ideal::gms, and a change made in nodal form keeps it there.
+// Neither form holds the switching branches (taken from their GEQ) nor the
+// Norton conductances GGIN. filled marks the positions in use: the diagonal from
+// the clearing, an off-diagonal when something is connected between the nodes.
+// Element models and readers add to gm only through the stamping helpers of the
+// network room (network/companion.h, network/matrix.h), which read gm_built to
+// know the form.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +76,11 @@ inline wakro::FArray<double, 3> gm{"gm"};           // shared form: (nd1, nd1, n
 inline wakro::FArray<bool, 3> filled{"filled"};     // shared form: (nd1, nd1, nd2)
 inline wakro::FArray<double, 3> rdc{"rdc"};         // shared form: (nd75, nd75, nd2)
 inline wakro::FArray<bool, 3> temfil{"temfil"};     // shared form: (nd75, nd75, nd2)
+
+// gm of every subsystem is in nodal form: set by the time-zero build
+// (wakro_buildgm), cleared whenever the matrices are cleared or released (a case
+// read, a test's set-up). A reader that restores gm in nodal form sets it.
+inline bool gm_built = false;
 
 // The two lines of the error reported when a matrix allocation cannot be met.
 inline constexpr std::string_view kAllocFailFirst =

@@ -13,8 +13,16 @@
 // snapshot is read (mna_routines.h), and the sparse solver adapter over KLU and
 // CXSparse from SuiteSparse (klu_adapter.h).
 //
-// Stands on `model` (the shared state modules) and `diag` (messages, wakro_quit,
-// console lines). Sources, transformers and lines are higher rooms: the solution
-// reaches them only through the hooks of hooks.h, which those rooms register at
-// start-up. The network solution never calls a block.
+// Owns also every entry into the conductance matrix: the trapezoidal companion
+// of a series R-L-C branch and its set-up entry (companion.h), the time-zero
+// build to nodal form, the n x n admittance stamp, the run-time change of a
+// branch conductance and the Norton injections (matrix.h); and the reader of the
+// "BRANCHES:" section (rdbranch.h), which it registers with the case reader's
+// hooks (use_branch_reader).
+//
+// Stands on `model` (the shared state modules), `diag` (messages, wakro_quit,
+// console lines) and `input` (the data-line reader and the case reader's hooks,
+// for the branch reader). Sources, transformers and lines are higher rooms: the
+// solution reaches them only through the hooks of hooks.h, which those rooms
+// register at start-up. The network solution never calls a block.
 #pragma once

@@ -35,6 +35,7 @@
 #include "model/rt_config.h"
 #include "model/storage.h"
 #include "model/temp1.h"
+#include "network/companion.h"
 #include "network/solution.h"
 #include "network/switch_records.h"
 #include "network/switching.h"
@@ -125,7 +126,7 @@ void segment_step(std::int32_t ss, std::int32_t br) {
     const double l = rec.inductance(std::abs(g));
     if (!(l > 0.0)) bad_record(ss, br, "Segment inductance");
     const double companion = c > 0 ? branches::geq(c, ss) : 0.0;
-    branches::geq(br, ss) = 0.5 * e_s1::delt / l - companion;
+    branches::geq(br, ss) = wakro::inductive_conductance(l, e_s1::delt) - companion;
   }
   rec.segment() = g;
   // The instant in steps (step number plus the fraction solved), the scale in

@@ -7,6 +7,7 @@
 #include "app_fixture.h"
 #include "model/fatal.h"
 #include "model/ideal.h"
+#include "network/matrix.h"
 #include "support/fatal_capture.h"
 
 namespace app_test {

@@ -1,6 +1,7 @@
 // Test frame of the case reader: writes a case (map file and page files) into the
-// temporary folder, reads it with wakro_readdata through recording stand-ins for
-// the readers of later subsystems, and keeps what they were handed.
+// temporary folder, reads it with wakro_readdata through the network room's
+// branch reader and recording stand-ins for the readers of later subsystems, and
+// keeps what they were handed.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "files/linereader.h"
 #include "input_fixture.h"
 #include "model/fnames.h"
+#include "network/rdbranch.h"
 
 namespace casetest {
 
@@ -112,6 +114,7 @@ class CaseTest : public inputtest::InputTest {
     h.dslint = &record_dslint;
     h.initialize_mna_map = &record_mna;
     h.ofprocessline = &record_line;
+    wakro::use_branch_reader();
   }
   void TearDown() override {
     wakro::reset_reader_hooks();

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "input/reader_hooks.h"
+#include "network/rdbranch.h"
 #include "input/readdata.h"
 #include "case_fixture.h"
 #include "input_fixture.h"
@@ -232,6 +233,7 @@ class MutatedCase : public inputtest::InputTest {
     // The input room reads without the network: its set-up of the work
     // matrices, which every case needs, is plugged in as doing nothing.
     wakro::reader_hooks().initialize_mna_map = [] {};
+    wakro::use_branch_reader();
   }
 
   // Reads one case from fresh state; a failure message names the case.

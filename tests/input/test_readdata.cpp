@@ -216,6 +216,7 @@ TEST_F(SampleCase, OldStyleMapReadsBothPages) {
 TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   wakro::reset_reader_hooks();
   wakro::reader_hooks().initialize_mna_map = &casetest::record_mna;  // required of every case
+  wakro::use_branch_reader();
   write_sample_pages();
   inputtest::Outcome o = read_case(sample_new_style_map());
   ASSERT_EQ(o.status, -1) << o.console;
@@ -237,6 +238,7 @@ TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
 // matrices unsized.
 TEST_F(SampleCase, ReaderWithoutTheMatrixSetUpStopsNamingIt) {
   wakro::reset_reader_hooks();
+  wakro::use_branch_reader();
   write_sample_pages();
   const inputtest::Outcome o = read_case(sample_new_style_map());
   EXPECT_EQ(o.status, 2000);

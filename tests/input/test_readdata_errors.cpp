@@ -282,3 +282,18 @@ TEST_F(BadCase, EntryCutShortByTheNextKey) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without the network room's branch reader registered, a "BRANCHES:" section is
+// not skipped: the read stops with a message naming the missing reader.
+TEST_F(BadCase, BranchesSectionWithoutABranchReaderStops) {
+  wakro::reset_reader_hooks();
+  const auto o = read_page("BRANCHES:\n 1 0 R 10.0\n");
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console, ff("No branch reader (wakro_rdbrs) is registered: the BRANCHES: section "
+                          "cannot be read.") +
+                           quit_mode1("BRANCHES:", "p1.dta", "RDBRS       "));
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
 // Test fixture of the network solution: sizes and allocates the shared state for
-// a small case, adds R/L/C branches the way the branch reader sets them up,
-// prepares the matrices as the time step does at time zero, and runs steps as the
-// run loop does. Module state is global, so every test starts from released
+// a small case, adds R/L/C branches through the branch reader's companion and
+// matrix entry, builds the matrices as the time step does at time zero, and runs
+// steps as the run loop does. Module state is global, so every test starts from released
 // arrays and default hooks and leaves them so.
 #pragma once
 
@@ -34,7 +34,9 @@
 #include "model/quolbv3.h"
 #include "model/spcial.h"
 #include "model/temp1.h"
+#include "network/companion.h"
 #include "network/hooks.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 #include "support/console_capture.h"
 
@@ -124,8 +126,9 @@ class Network : public ::testing::Test {
   }
 
   // A branch f -> t of subsystem ss: R in ohm, L in henry, C in microfarad, initial
-  // current i0, source voltage e; returns its number. A switch enters the switch
-  // list and not the constant matrix.
+  // current i0, source voltage e; returns its number. The companion and the
+  // matrix entry are the production ones (network/companion.h); a switch enters
+  // the switch list and not the constant matrix.
   std::int32_t add_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double r, double l,
                           double c_uf, double i0 = 0.0, double e = 0.0, bool is_switch = false) {
     using namespace branches;
@@ -136,59 +139,28 @@ class Network : public ::testing::Test {
     inductor(b, ss) = l != 0.0;
     capacitr(b, ss) = c_uf != 0.0;
     switch_(b, ss) = is_switch;
-    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
-    if (f > 0 && t > 0) filled(t, f) = filled(f, t) = true;
-    const double xl = l != 0.0 ? 2.0 * l / e_s1::delt : 0.0;
-    const double xc = c_uf != 0.0 ? 500000.0 * e_s1::delt / c_uf : 0.0;
-    g2l(b, ss) = xl != 0.0 ? 1.0 / xl : 0.0;
-    g2c(b, ss) = xc != 0.0 ? 1.0 / xc : 0.0;
-    const double z = r + xl + xc;
-    const double g = std::abs(z) > 1e-20 ? 1.0 / z : 0.0;
     if (is_switch) {
       brnsw(++nsw(ss), ss) = b;
     }
     int1::xstor(b, ss) = 1.5;
     thisbr(b, ss) = 0;
     int1::iorv(b, ss) = 0;
-    geq(b, ss) = geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
-    rlg(b, ss) = g * xl;
-    rcg(b, ss) = g * xc;
-    rcl(b, ss) = xc * g * xl;
-    rsc(b, ss) = (xc + r) * g * xl;
-    rsl(b, ss) = (xl + r) * g * xc;
-    ccl(b, ss) = ccld(b, ss) = ccc(b, ss) = cccd(b, ss) = ccbr(b, ss) = 0.0;
-    cbr(b, ss) = i0;
-    const double vb = vbranch(ss, b);
-    v12l(b, ss) = rcl(b, ss) * ccc(b, ss) + vb * rlg(b, ss) - rsc(b, ss) * ccl(b, ss);
-    v20l(b, ss) = rcl(b, ss) * ccl(b, ss) + vb * rcg(b, ss) - rsl(b, ss) * ccc(b, ss);
-    ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
+    const wakro::Companion k =
+        wakro::series_companion(r, l, c_uf, inductor(b, ss), capacitr(b, ss), e_s1::delt);
+    wakro::set_branch_companion(b, ss, k);
+    wakro::start_branch(b, ss, i0, e);
     source(b, ss) = std::abs(e) > 1e-20;
+    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+    wakro::mark_branch(filled, f, t);
     if (!is_switch) {
       e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
-      if (f == 0 || t == 0) {
-        const std::int32_t n = f == 0 ? t : f;
-        gm(n, n) += g;
-      } else {
-        gm(t, f) += g;
-        gm(f, t) = gm(t, f);
-      }
+      wakro::add_setup_conductance(gm, f, t, k.g);
     }
     return b;
   }
 
-  // The time-zero matrix preparation: each diagonal becomes its column sum.
-  void buildgm() {
-    for (std::int32_t s = 1; s <= int2::nmat; ++s) {
-      e_s0::RealView gm = e_s0::assign_gm_ptr(s);
-      const std::int32_t n = e_s0::mbus(s);
-      for (std::int32_t j = 1; j <= n; ++j) {
-        ideal::gms(j, s) = gm(j, j);
-        double sum = 0.0;
-        for (std::int32_t i = 1; i <= n; ++i) sum += gm(i, j);
-        gm(j, j) = sum;
-      }
-    }
-  }
+  // The time-zero matrix build of the time step.
+  void buildgm() { wakro_buildgm(); }
 
   // Start of a run of nsteps steps (the last one with e_s1::laststep set) from
   // data: every matrix to be factorised from row 1, chatter

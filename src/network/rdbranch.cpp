@@ -1,14 +1,11 @@
-// The "BRANCHES:" section: wakro_rdbrs, wakro_brparm, wakro_brgetn.
+// The "BRANCHES:" section: wakro_rdbrs, wakro_brparm, wakro_brgetn, and the
+// registration of the reader with the case reader (use_branch_reader).
 //
 // Each line "from to TYPE values..." is one series R-L-C branch (with an optional
 // series source, a switch or the ideal attribute) of the subsystem of its nodes.
 // The reader numbers it in its subsystem, decodes it, forms its trapezoidal
-// companion model with dt = e_s1::delt (L in henries, C in microfarads):
-//   X_L = 2 L / dt        X_C = dt / (2 C 1e-6) = 500000 dt / C
-//   Z = R + X_L + X_C     G = 1 / Z
-//   rlg = G X_L   rcg = G X_C   rcl = X_C G X_L
-//   rsc = (X_C + R) G X_L     rsl = (X_L + R) G X_C
-// and enters G into the subsystem's conductance matrix (a switching branch goes
+// companion model (companion.h) with dt = e_s1::delt, and enters its conductance
+// into the subsystem's conductance matrix in set-up form (a switching branch goes
 // to the switching list instead; an ideal branch to neither).
 //
 // Guards beyond the plain rules: a record longer than 255 characters, a
@@ -16,6 +13,8 @@
 // branch whose X_L, X_C or Z overflows (a huge L, a tiny C or a huge time step:
 // the coefficients would be NaN as well) and a branch met before its subsystem's
 // matrices exist are fatal input errors.
+#include "network/rdbranch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -29,7 +28,7 @@
 #include "diag/quit.h"
 #include "files/linereader.h"
 #include "files/listread.h"
-#include "input/readdata.h"
+#include "input/reader_hooks.h"
 #include "input/section_util.h"
 #include "model/branches.h"
 #include "model/clvi.h"
@@ -41,6 +40,7 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/ndde.h"
+#include "network/companion.h"
 
 namespace {
 
@@ -99,27 +99,18 @@ std::string numbered(std::string_view a, std::int32_t b, std::string_view c, std
   return std::string(a) + std::to_string(b) + std::string(c) + std::to_string(ss) + std::string(d);
 }
 
-struct Companion {
-  double xl = 0.0, xc = 0.0, z = 0.0, g = 0.0;
+struct BranchCompanion {
+  wakro::Companion k;
   bool zero_source = false;  // a source branch of exactly zero impedance
 };
 
-// Steps of the companion model that may convert the branch to an ideal one.
-Companion companion(std::int32_t b, std::int32_t ss, double& r, double l, double c) {
+// The companion model of the branch, after the steps that may convert it to an
+// ideal one; writes its part conductances.
+BranchCompanion companion(std::int32_t b, std::int32_t ss, double& r, double l, double c) {
   using namespace branches;
-  const double dt = e_s1::delt;
-  Companion k;
-  if (inductor(b, ss)) {
-    k.xl = 2.0 * l / dt;
-    if (std::abs(k.xl) > 1.0e-20) g2l(b, ss) = 1.0 / k.xl;
-  }
-  if (capacitr(b, ss)) {
-    if (c == 0.0) {
-      ListLine() << "Capacitance of 0 in branch" << b << "in SS" << ss;
-      wakro_quit("BRPARM", 1);
-    }
-    k.xc = 500000.0 * dt / c;
-    if (std::abs(k.xc) > 1.0e-20) g2c(b, ss) = 1.0 / k.xc;
+  if (capacitr(b, ss) && c == 0.0) {
+    ListLine() << "Capacitance of 0 in branch" << b << "in SS" << ss;
+    wakro_quit("BRPARM", 1);
   }
   if (resistor(b, ss) && std::abs(r) <= 1.0 / ideal::gonmax(ss)) {
     r = 0.0;
@@ -136,14 +127,15 @@ Companion companion(std::int32_t b, std::int32_t ss, double& r, double l, double
     ListLine() << "R value is less than the user defined limit!";
     ListLine() << kRule;
   }
-  k.z = r + k.xl + k.xc;
-  if (!std::isfinite(k.xl) || !std::isfinite(k.xc) || !std::isfinite(k.z)) {
+  BranchCompanion bc;
+  bc.k = wakro::series_companion(r, l, c, inductor(b, ss), capacitr(b, ss), e_s1::delt);
+  wakro::set_part_conductances(b, ss, bc.k);
+  if (!std::isfinite(bc.k.xl) || !std::isfinite(bc.k.xc) || !std::isfinite(bc.k.z)) {
     ListLine() << "Impedance too large to represent in branch" << b << "in SS" << ss;
     wakro_quit("BRPARM", 1);
   }
-  k.g = std::abs(k.z) > 1.0e-20 ? 1.0 / k.z : 0.0;
-  k.zero_source = source(b, ss) && k.z == 0.0;
-  return k;
+  bc.zero_source = source(b, ss) && bc.k.z == 0.0;
+  return bc;
 }
 
 void small_impedance_warning(std::int32_t b, std::int32_t ss, double r, double l, double c) {
@@ -168,35 +160,14 @@ void small_impedance_warning(std::int32_t b, std::int32_t ss, double r, double l
   ListLine() << kRule;
 }
 
-double node_voltage(std::int32_t n, std::int32_t ss) { return n > 0 ? e_s0::vdc(n, ss) : 0.0; }
-
 // The companion terms and the matrix entry of a branch that is not ideal.
-void enter_branch(std::int32_t b, std::int32_t ss, const Companion& k, double r, double e,
-                  double i0, e_s0::RealView& gm) {
+void enter_branch(std::int32_t b, std::int32_t ss, const wakro::Companion& k, double e, double i0,
+                  e_s0::RealView& gm) {
   using namespace branches;
-  const double g = k.g;
-  geq(b, ss) = geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
-  rlg(b, ss) = g * k.xl;
-  rcg(b, ss) = g * k.xc;
-  rcl(b, ss) = k.xc * g * k.xl;
-  rsc(b, ss) = (k.xc + r) * g * k.xl;
-  rsl(b, ss) = (k.xl + r) * g * k.xc;
-  ccl(b, ss) = ccld(b, ss) = ccc(b, ss) = cccd(b, ss) = ccbr(b, ss) = 0.0;
-  cbr(b, ss) = i0;
-  const std::int32_t f = ief(b, ss);
-  const std::int32_t t = iet(b, ss);
-  const double vb = node_voltage(f, ss) - node_voltage(t, ss);
-  v12l(b, ss) = rcl(b, ss) * ccc(b, ss) + vb * rlg(b, ss) - rsc(b, ss) * ccl(b, ss);
-  v20l(b, ss) = rcl(b, ss) * ccl(b, ss) + vb * rcg(b, ss) - rsl(b, ss) * ccc(b, ss);
-  ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
+  wakro::set_branch_companion(b, ss, k);
+  wakro::start_branch(b, ss, i0, e);
   if (switch_(b, ss)) return;
-  if (f == 0 || t == 0) {
-    const std::int32_t n = f == 0 ? t : f;
-    gm(n, n) += g;
-  } else {
-    gm(t, f) += g;
-    gm(f, t) = gm(t, f);
-  }
+  wakro::add_setup_conductance(gm, ief(b, ss), iet(b, ss), k.g);
 }
 
 void enter_ideal_branch(std::int32_t b, std::int32_t ss, double e, double i0) {
@@ -254,17 +225,18 @@ void read_branch(std::int32_t position) {
     wakro_message(0, 0, 2, 1, numbered("Branch ", b, " in subsystem ", ss, " is shorted."));
     wakro_quit(kTag, 1);
   }
-  if (f != 0 && t != 0) filled(t, f) = filled(f, t) = true;
+  wakro::mark_branch(filled, f, t);
 
-  const Companion k = companion(b, ss, r, l, c);
-  if (std::abs(k.z) <= 1.0e-10 && !switch_(b, ss) && !idealbr(b, ss) && !k.zero_source)
+  const BranchCompanion bc = companion(b, ss, r, l, c);
+  const wakro::Companion& k = bc.k;
+  if (std::abs(k.z) <= 1.0e-10 && !switch_(b, ss) && !idealbr(b, ss) && !bc.zero_source)
     small_impedance_warning(b, ss, r, l, c);
   if (switch_(b, ss)) {
     brnsw(++nsw(ss), ss) = b;
-  } else if (std::abs(k.z) <= 1.0e-20 && !idealbr(b, ss)) {
+  } else if (std::abs(k.z) <= wakro::kNoImpedance && !idealbr(b, ss)) {
     idealbr(b, ss) = true;
     e_s0::idealss(ss) = true;
-    if (!k.zero_source) {
+    if (!bc.zero_source) {
       ListLine() << kRule;
       ListLine() << "Branch " << b << " in SS " << ss;
       ListLine() << "has been converted to an ideal branch";
@@ -279,7 +251,7 @@ void read_branch(std::int32_t position) {
   if (idealbr(b, ss)) {
     enter_ideal_branch(b, ss, e, i0);
   } else {
-    enter_branch(b, ss, k, r, e, i0, gm);
+    enter_branch(b, ss, k, e, i0, gm);
   }
 }
 
@@ -366,3 +338,9 @@ void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, 
     }
   }
 }
+
+namespace wakro {
+
+void use_branch_reader() { reader_hooks().rdbrs = &wakro_rdbrs; }
+
+}  // namespace wakro

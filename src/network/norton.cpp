@@ -1,0 +1,30 @@
+// add_norton and enable_norton: Norton injections at a node of a subsystem.
+//
+// Leaves: GGIN(n, ss) += g and CCIN(n, ss) += i (add_norton), ENABCCIN(n, ss)
+// set (enable_norton); nothing for ground. The marker mxinv is not touched: the
+// solution compares GGIN with its previous value itself.
+#include <cstdint>
+#include <string_view>
+
+#include "diag/validators.h"
+#include "model/e_s0.h"
+#include "network/matrix.h"
+
+namespace wakro {
+
+void add_norton(std::string_view caller, std::int32_t ss, std::int32_t n, double g, double i) {
+  wakro_testssn(caller, ss);
+  if (n == 0) return;
+  wakro_testnn(caller, n, ss);
+  e_s0::ggin(n, ss) += g;
+  e_s0::ccin(n, ss) += i;
+}
+
+void enable_norton(std::string_view caller, std::int32_t ss, std::int32_t n) {
+  wakro_testssn(caller, ss);
+  if (n == 0) return;
+  wakro_testnn(caller, n, ss);
+  e_s0::enabccin(n, ss) = true;
+}
+
+}  // namespace wakro
