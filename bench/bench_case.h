@@ -39,10 +39,10 @@ inline void release_case() {
 inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows) {
   release_case();
   for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
-  ndde::e_ndim(1) = n;
-  ndde::e_ndim(2) = 1;
-  ndde::e_ndim(15) = branch_rows;
-  ndde::e_ndim(19) = fill_rows;
+  ndde::e_ndim(dim::nodes) = n;
+  ndde::e_ndim(dim::subsys) = 1;
+  ndde::e_ndim(dim::branches) = branch_rows;
+  ndde::e_ndim(dim::sparsity) = fill_rows;
   ndde::nd74 = ndde::nd75 = 0;
   std::int32_t status = 0;
   ndde::allocate_nd(status);

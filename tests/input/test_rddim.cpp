@@ -51,8 +51,8 @@ void spy_sctline() {
     wakro::read_record(fnames::iunit, record);
     ++lines;
   }
-  ndde::e_ndim(6) += lines;
-  ndde::e_ndim(58) += lines;
+  ndde::e_ndim(dim::tlines) += lines;
+  ndde::e_ndim(dim::tlines_total) += lines;
   g_spy.sections.push_back(key + " " + file + " " + std::to_string(lines));
 }
 void spy_sctline_init() { ++g_spy.init_calls; }
@@ -105,13 +105,13 @@ TEST_F(Dimensions, AnEmptySectionGivesOnlyTheDefaults) {
 
 TEST_F(Dimensions, NodesSetTheSparsityDefaultUnlessSparsityFollows) {
   ASSERT_EQ(read_map(map(" NODES = 10\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 46);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 46);
   inputtest::release_case_state();
   ASSERT_EQ(read_map(map(" SPARSITY = 7\n NODES = 10\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 46);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 46);
   inputtest::release_case_state();
   ASSERT_EQ(read_map(map(" NODES = 10\n SPARSITY = 7\n SUBSYS = 3\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 7);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 7);
   EXPECT_EQ(int2::nmat, 3);
   EXPECT_EQ(e_s9::n1test, 10);
   EXPECT_EQ(e_s9::n2test, 3);
@@ -121,21 +121,21 @@ TEST_F(Dimensions, MarginsApplyToADataStartOnly) {
   const std::string lines =
       " STOR = 0\n STORF = 5\n STXFRL = 1\n RTCC = 2\n PGBS = 20\n NODES = 5 12\n";
   ASSERT_EQ(read_map(map(lines)).status, -1);
-  EXPECT_EQ(ndde::e_ndim(10), 10000);
-  EXPECT_EQ(ndde::e_ndim(29), 1005);
-  EXPECT_EQ(ndde::e_ndim(51), 101);
-  EXPECT_EQ(ndde::e_ndim(64), 1002);
-  EXPECT_EQ(ndde::e_ndim(13), 20);
+  EXPECT_EQ(ndde::e_ndim(dim::stor), 10000);
+  EXPECT_EQ(ndde::e_ndim(dim::storf), 1005);
+  EXPECT_EQ(ndde::e_ndim(dim::stxfrl), 101);
+  EXPECT_EQ(ndde::e_ndim(dim::rtcc), 1002);
+  EXPECT_EQ(ndde::e_ndim(dim::pgbs), 20);
   EXPECT_EQ(ndde::nd13, 30);
   EXPECT_EQ(outppp::jplt, 20);
-  EXPECT_EQ(ndde::e_ndim(1), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::nodes), 5);
   inputtest::release_case_state();
 
   assorc::input = "SNAP";
   ASSERT_EQ(read_map(map(lines)).status, -1);
-  EXPECT_EQ(ndde::e_ndim(10), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::stor), 0);
   EXPECT_EQ(ndde::nd10, 1);
-  EXPECT_EQ(ndde::e_ndim(29), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::storf), 5);
   // No walk on a snapshot start: the reader stands at the section after the table.
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
 }
@@ -188,8 +188,8 @@ TEST_F(Dimensions, UnknownKeysAndTheWindingCheckWarnAndGoOn) {
                 ff("***WARN***  and the maximum number of windings per transformer. ") +
                 ff("***WARN*** The likely cause is an incorrect usage of the script directives") +
                 ff("***WARN***  #TRANSFORMERS and #WINDINGS in custom models."));
-  EXPECT_EQ(ndde::e_ndim(1), 0);
-  EXPECT_EQ(ndde::e_ndim(4), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::nodes), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::trafos), 2);
 }
 
 TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
@@ -210,7 +210,7 @@ TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
                                              "TLINES: lines.inc 1"};
   EXPECT_EQ(g_spy.sections, expected);
   // The section gave 9; the walk added the four lines it counted.
-  EXPECT_EQ(ndde::e_ndim(6), 13);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 13);
   EXPECT_EQ(ndde::nd6, 13);
   EXPECT_EQ(e_s1::delt, 2e-5);
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -269,10 +269,10 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   const std::string case_map =
       "DIMENSIONS:\n STOR = 5\n BRANCHES = 10\nPARAMETERS:\n TIME_STEP = 5E-5\n"
       "MAP: p1.dta\nENDCASE:\n";
-  ndde::e_ndim(18) = 4;  // set by the start-up dialogue before the case is read
+  ndde::e_ndim(dim::pf_init) = 4;  // set by the start-up dialogue before the case is read
   ASSERT_EQ(read_map(case_map).status, -1);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(18), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_init), 4);
   EXPECT_EQ(ndde::nd18, 4);
   double* stor_before = storage::storf.data();
 
@@ -280,9 +280,9 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   later_run();
   ASSERT_EQ(read_map(case_map).status, -1);
   EXPECT_EQ(g_spy.sections.size(), 1u);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(58), 2);
-  EXPECT_EQ(ndde::e_ndim(18), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_init), 4);
   EXPECT_EQ(storage::storf.data(), stor_before);
   // After the table the reader stands at the map's "PARAMETERS:" key.
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -293,8 +293,8 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   ASSERT_EQ(read_map(case_map).status, -1);
   EXPECT_EQ(g_spy.sections.size(), 2u);
   EXPECT_EQ(g_spy.init_calls, 2);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(58), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 2);
   EXPECT_TRUE(e_s7::linemodel.allocated());
 }
 

@@ -99,7 +99,7 @@ TEST_F(Driver, WithoutSubsystemsOnlyTheLineHooksRun) {
   intsolvi();
   EXPECT_EQ(g_dslout, 2);
   EXPECT_EQ(g_dsldyn, 0);
-  ndde::e_ndim(58) = 1;
+  ndde::e_ndim(dim::tlines_total) = 1;
   intsolvi();
   EXPECT_EQ(g_dslout, 3);
   EXPECT_EQ(g_dsldyn, 1);
@@ -108,7 +108,7 @@ TEST_F(Driver, WithoutSubsystemsOnlyTheLineHooksRun) {
 TEST_F(Driver, LineHooksBracketTheSubsystemSolutions) {
   size(1, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
-  ndde::e_ndim(58) = 2;
+  ndde::e_ndim(dim::tlines_total) = 2;
   auto& h = wakro::network_hooks();
   h.dsldyn = &count_dsldyn;
   h.dslout = &count_dslout;
@@ -275,7 +275,7 @@ TEST_F(Driver, FinishupKeepsThePreviousStepCopies) {
 }
 
 TEST_F(Driver, FinishupLeavesTheEmfOfAnExtrapolatedRegisteredSource) {
-  extra_dims_ = {{28, 10}};
+  extra_dims_ = {{dim::stori, 10}};
   size(1, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 2.0);
   storage::stori(5) = 101;
@@ -292,7 +292,7 @@ TEST_F(Driver, FinishupLeavesTheEmfOfAnExtrapolatedRegisteredSource) {
 }
 
 TEST_F(Driver, MisalignedTransformerSubsystemsStopTheRun) {
-  extra_dims_ = {{3, 1}, {4, 2}};
+  extra_dims_ = {{dim::windings, 1}, {dim::trafos, 2}};
   size(2, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
   e_s5::jset = 2;
