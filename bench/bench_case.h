@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -77,7 +78,7 @@ inline std::int32_t new_rl_branch(std::int32_t f, std::int32_t t, double r, doub
   geq(b, 1) = geqd(b, 1) = geqon(b, 1) = geqof(b, 1) = g;
   rlg(b, 1) = g * xl;
   rsc(b, 1) = r * g * xl;
-  int1::xstor(b, 1) = 1.5;
+  int1::xstor(b, 1) = wakro::kNoCrossing;
   return b;
 }
 

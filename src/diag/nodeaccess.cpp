@@ -6,6 +6,7 @@
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "diag/validators.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -121,7 +122,8 @@ double wakro_vnewnode(std::int32_t n) { return vdcnew_or_ground("VNEWNODE", n); 
 double wakro_ivdcnew(std::int32_t ss, std::int32_t k, double elapsed, bool iflag2, bool iflag) {
   wakro_testbrn("IVDCNEW", k, ss);
   storage::this_ = branches::thisbr(k, ss);
-  const bool regsrc = storage::this_ > 0 && storage::stori(storage::this_) == 101;
+  const bool regsrc =
+      storage::this_ > 0 && storage::stori(storage::this_) == wakro::branch_code::registered_source;
   double e = 0.0;
   if (branches::source(k, ss)) e = g_gete(k, ss, iflag, regsrc, true, false, iflag2, elapsed);
   const double v = vdcnew_or_ground("IVDCNEW", branches::ief(k, ss)) -

@@ -9,6 +9,7 @@
 //                     extrapolated by the fraction already solved:  q + (q - qd) * elapsed
 //   re-solution       at the present instant, so it is interpolated: qd + (q - qd) * elapsed
 //   start of step     qd, or q for a branch whose conductance changed between steps.
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/options.h"
@@ -21,7 +22,7 @@ namespace wakro {
 bool registered_source(std::int32_t br, std::int32_t ss) {
   const std::int32_t t = branches::thisbr(br, ss);
   storage::this_ = t;
-  return t > 0 && storage::stori(t) == 101;
+  return t > 0 && storage::stori(t) == branch_code::registered_source;
 }
 
 }  // namespace wakro

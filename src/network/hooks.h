@@ -33,7 +33,7 @@ struct NetworkHooks {
   void (*wakro_vsrc_dyn)();
 
   // Crossing fraction of switch br of subsystem ss in the present sub-step, by
-  // its switching mode (1.5 when its condition is not crossed).
+  // its switching mode (kNoCrossing when its condition is not crossed).
   double (*switch_crossing)(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
                             bool iflag);
   // Operates the switches of ss whose crossing falls at fraction frac.

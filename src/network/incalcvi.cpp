@@ -15,6 +15,7 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/e_s2.h"
@@ -110,7 +111,7 @@ void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
     }
     // 3.4 arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (int1::iorv(br, ss) == 5) {
+    if (int1::iorv(br, ss) == wakro::switch_mode::arrester) {
       double i_end = cbr(br, ss);
       if (chatter && !idealbr(br, ss))
         i_end = notfirst ? towards(cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "diag/message.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -98,13 +99,14 @@ void detect_norton_changes(std::int32_t ss) {
 // which switch conductances changed between steps.
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
+  namespace switch_mode = wakro::switch_mode;
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) geqchange(br) = false;
   for (std::int32_t k = 1; k <= nsw(ss); ++k) {
     const std::int32_t br = brnsw(k, ss);
     const std::int32_t m = std::abs(int1::iorv(br, ss));
-    int1::xstor(br, ss) = 1.5;
-    temp1::consid(br) = options::interpss(ss) && m != 0 && m != 6;
-    temp1::icnt(br) = (m == 5 || m == 15) ? 0 : 10;
+    int1::xstor(br, ss) = wakro::kNoCrossing;
+    temp1::consid(br) = options::interpss(ss) && m != switch_mode::none && m != switch_mode::plain;
+    temp1::icnt(br) = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
     geqchange(br) = std::abs(geqd(br, ss) - geq(br, ss)) > 1e-10 * std::abs(geqd(br, ss));
   }
 }
@@ -144,7 +146,7 @@ void solve_subsystem(std::int32_t ss) {
   itriang(ss);
   double elapsed = 0.0;
   double frac = 0.0;
-  double xearly = 1.5;
+  double xearly = wakro::kNoCrossing;
   double fracv = 0.0;
   bool notfirst = false;
   bool stepdone = false;
@@ -173,7 +175,7 @@ void solve_subsystem(std::int32_t ss) {
         if (elapsed > 0.0) {
           frac = 1.0 - elapsed;
           for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
-            int1::xstor(branches::brnsw(k, ss), ss) = 1.5;
+            int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
         } else {
           notfirst = false;
           frac = 1.0;

@@ -62,7 +62,7 @@ namespace wakro {
 inline constexpr std::int32_t kMaxSolutionPasses = 1000;
 
 // True when branch br of ss is a registered voltage source (its storage record
-// holds 101); sets storage::this_ to THISBR(br, ss) first.
+// holds branch_code::registered_source); sets storage::this_ to THISBR(br, ss) first.
 bool registered_source(std::int32_t br, std::int32_t ss);
 
 }  // namespace wakro

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "diag/console.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -147,9 +148,9 @@ class Network : public ::testing::Test {
     if (is_switch) {
       brnsw(++nsw(ss), ss) = b;
     }
-    int1::xstor(b, ss) = 1.5;
+    int1::xstor(b, ss) = wakro::kNoCrossing;
     thisbr(b, ss) = 0;
-    int1::iorv(b, ss) = 0;
+    int1::iorv(b, ss) = wakro::switch_mode::none;
     geq(b, ss) = geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
     rlg(b, ss) = g * xl;
     rcg(b, ss) = g * xc;

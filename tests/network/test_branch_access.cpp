@@ -22,7 +22,7 @@ class BranchAccess : public nettest::Network {
   void SetUp() override {
     Network::SetUp();
     g_advances = 0;
-    extra_dims_ = {{28, 10}};
+    extra_dims_ = {{dim::stori, 10}};
     size(5, 3);
   }
 };
@@ -194,7 +194,7 @@ TEST_F(BranchAccess, IdealBranchCollapsesAreReplayedOnTheRightHandSide) {
 
 TEST_F(BranchAccess, ArresterEnergyIsAccumulatedOverTheTimeSinceItsLastUpdate) {
   release_all_and_reset();
-  extra_dims_ = {{28, 10}, {10, 20}};
+  extra_dims_ = {{dim::stori, 10}, {dim::stor, 20}};
   size(1, 1);
   add_branch(1, 1, 0, 1.5, 0.0, 0.0);  // GEQ 2/3: 3 kV gives 2 kA
   int1::iorv(1, 1) = 5;

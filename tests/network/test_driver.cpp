@@ -38,9 +38,9 @@ void counting_dsmdyn(std::int32_t ss) {
 double timed_crossing(std::int32_t ss, std::int32_t br, double, bool, bool iflag) {
   ++g_crossings;
   const double at = branches::swlevl(br, ss);
-  if (iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return 1.5;
+  if (iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return wakro::kNoCrossing;
   if (int1::solution_time < at && at <= e_s1::time) return (at - int1::solution_time) / e_s1::delt;
-  return 1.5;
+  return wakro::kNoCrossing;
 }
 
 void close_switches(std::int32_t ss, double frac) {
@@ -151,7 +151,7 @@ TEST_F(Driver, WithoutInterpolationNoSwitchIsConsidered) {
   EXPECT_EQ(g_crossings, 0);
   EXPECT_EQ(g_switchings, 0);
   EXPECT_FALSE(temp1::consid(sw));
-  EXPECT_EQ(int1::xstor(sw, 1), 1.5);
+  EXPECT_EQ(int1::xstor(sw, 1), wakro::kNoCrossing);
 }
 
 TEST_F(Driver, SwitchModesZeroAndSixAreNeverConsideredAndCountersStartBySwitchKind) {
@@ -169,7 +169,7 @@ TEST_F(Driver, SwitchModesZeroAndSixAreNeverConsideredAndCountersStartBySwitchKi
   // Only the bookkeeping is looked at: no crossing tests (these switches have no
   // device records).
   wakro::network_hooks().switch_crossing = [](std::int32_t, std::int32_t, double, bool, bool) {
-    return 1.5;
+    return wakro::kNoCrossing;
   };
   start_run(2);
   step();

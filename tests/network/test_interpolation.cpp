@@ -43,7 +43,7 @@ class Interpolation : public nettest::Network {
     size(2, 5);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0);
     add_branch(1, 2, 0, 1.0, 0.0, 0.0);
-    g_crossing_of.assign(6, 1.5);
+    g_crossing_of.assign(6, wakro::kNoCrossing);
     for (std::size_t k = 0; k < crossings.size(); ++k) {
       const std::int32_t b = add_branch(1, 1, 2, 1.0e3, 0.0, 0.0, 0.0, 0.0, true);
       temp1::consid(b) = true;
@@ -73,7 +73,7 @@ TEST_F(Interpolation, SwitchingsWithinATenThousandthOfTheEarliestAreTakenTogethe
 }
 
 TEST_F(Interpolation, AConditionMetAtTheStartCountsAsATenThousandth) {
-  three_switches({0.0, 1.5, 0.7});
+  three_switches({0.0, wakro::kNoCrossing, 0.7});
   double frac = 0.0;
   double xearly = 0.0;
   interpolate(frac, xearly);
@@ -83,24 +83,24 @@ TEST_F(Interpolation, AConditionMetAtTheStartCountsAsATenThousandth) {
 }
 
 TEST_F(Interpolation, NoCrossingAndNoSwitchGiveOneAndAHalf) {
-  three_switches({1.5, 1.0, 1.5});
+  three_switches({wakro::kNoCrossing, 1.0, wakro::kNoCrossing});
   double frac = 0.0;
   double xearly = 0.0;
   interpolate(frac, xearly);
   EXPECT_EQ(frac, 1.0);
   EXPECT_EQ(xearly, 1.0);
-  g_crossing_of[4] = 1.5;
+  g_crossing_of[4] = wakro::kNoCrossing;
   temp1::consid(5) = false;
   int1::xstor(5, 1) = 0.2;  // a switch not considered is left alone
   interpolate(frac, xearly);
-  EXPECT_EQ(frac, 1.5);
-  EXPECT_EQ(xearly, 1.5);
+  EXPECT_EQ(frac, wakro::kNoCrossing);
+  EXPECT_EQ(xearly, wakro::kNoCrossing);
   EXPECT_EQ(int1::xstor(5, 1), 0.2);
   branches::nsw(1) = 0;
   frac = xearly = 0.0;
   interpolate(frac, xearly);
-  EXPECT_EQ(frac, 1.5);
-  EXPECT_EQ(xearly, 1.5);
+  EXPECT_EQ(frac, wakro::kNoCrossing);
+  EXPECT_EQ(xearly, wakro::kNoCrossing);
 }
 
 TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {

@@ -138,7 +138,7 @@ class WindingCurrents : public nettest::SparseNetwork {
  protected:
   void SetUp() override {
     SparseNetwork::SetUp();
-    extra_dims_ = {{3, 2}, {4, 1}};
+    extra_dims_ = {{dim::windings, 2}, {dim::trafos, 1}};
     size(2, 1);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0);
     using namespace e_s5;
