@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "model/substep.h"
+
 namespace wakro {
 
 struct NetworkHooks {
@@ -34,8 +36,7 @@ struct NetworkHooks {
 
   // Crossing fraction of switch br of subsystem ss in the present sub-step, by
   // its switching mode (kNoCrossing when its condition is not crossed).
-  double (*switch_crossing)(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                            bool iflag);
+  double (*switch_crossing)(std::int32_t ss, std::int32_t br, const SubStep& s);
   // Operates the switches of ss whose crossing falls at fraction frac.
   void (*switchbr)(std::int32_t ss, double frac);
   // Ideal branches: MXINV below every ideal branch that straddles it; the

@@ -71,24 +71,25 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
 }
 
 // Step 3: branch currents and part voltages.
-void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
-                   bool iflag2, bool iflag, bool chatter) {
+void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
   using namespace branches;
-  const bool normal = !iflag;
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const bool normal = !s.iflag;
   const auto& vnew = spcial::vdcnew;
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
     const bool regsrc = wakro::registered_source(br, ss);
     // 3.1 source voltage at the sub-step's end.
     double e = 0.0;
     if (source(br, ss)) {
-      if (normal && regsrc && options::xterpsrc(ss) && !iflag2)
+      if (normal && regsrc && options::xterpsrc(ss) && !s.iflag2)
         ebrd(br, ss) = notfirst ? towards(ebrd(br, ss), ebr(br, ss), f) : ebr(br, ss);
-      e = wakro_gete(br, ss, iflag, regsrc, notfirst, false, iflag2, elapsed);
+      e = wakro_gete(br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
     // 3.2 branch current.
     if (!idealbr(br, ss)) {
-      const double i = geq(br, ss) * u + wakro_geti(br, ss, iflag, notfirst, iflag2, elapsed);
+      const double i = geq(br, ss) * u + wakro_geti(br, ss, s);
       if (chatter) {
         spcial::cbrnew(br) = i;
       } else {
@@ -157,11 +158,11 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool no
 
 }  // namespace
 
-void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, bool& notfirst,
-              bool& iflag2, bool& iflag) {
-  const double f = fracv;
-  const bool normal = !iflag;
-  const bool chatter = stepdone && options::dtchatter(ss);
+void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const bool normal = !s.iflag;
+  const bool chatter = s.stepdone && options::dtchatter(ss);
   auto& hooks = wakro::network_hooks();
 
   // Step 1: voltage chatter, new against previous.
@@ -169,7 +170,7 @@ void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, b
   // Step 2.
   node_voltages(ss, f, notfirst, normal);
   // Step 3.
-  branch_states(ss, elapsed, f, notfirst, iflag2, iflag, chatter);
+  branch_states(ss, s, chatter);
   // Step 4: current chatter, then the new currents taken over.
   if (chatter) {
     hooks.chatdt(ss, 2);
@@ -180,10 +181,10 @@ void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, b
     }
   }
   // Step 5.
-  transformers(ss, f, notfirst, iflag2, normal);
+  transformers(ss, f, notfirst, s.iflag2, normal);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) hooks.update_current(ss);
   // Step 7: ideal-branch currents.
   double unused = 0.0;
-  hooks.idlcur(ss, f, 0, unused, stepdone, iflag);
+  hooks.idlcur(ss, f, 0, unused, s.stepdone, s.iflag);
 }

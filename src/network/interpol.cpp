@@ -18,14 +18,13 @@
 #include "network/hooks.h"
 #include "network/solution.h"
 
-void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bool& iflag2,
-              bool& iflag) {
+void interpol(std::int32_t ss, wakro::SubStep& s) {
   using wakro::kNoCrossing;
   constexpr double kEarliest = 0.0001;
   constexpr double kGroup = 0.0001;
   const std::int32_t nsw = branches::nsw(ss);
   if (nsw <= 0) {
-    frac = xearly = kNoCrossing;
+    s.frac = s.xearly = kNoCrossing;
     return;
   }
   // Step 2: crossing of each considered switch.
@@ -35,13 +34,13 @@ void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bo
     if (!temp1::consid(br)) continue;
     storage::this_ = branches::thisbr(br, ss);
     int1::xstor(br, ss) = kNoCrossing;
-    double x = wakro::network_hooks().switch_crossing(ss, br, elapsed, iflag2, iflag);
+    double x = wakro::network_hooks().switch_crossing(ss, br, s);
     x = std::max(x, kEarliest);
     int1::xstor(br, ss) = x;
     earliest = std::min(earliest, x);
   }
   // Step 3: the group of switchings at the earliest instant.
-  frac = earliest;
+  s.frac = earliest;
   double latest = -1.0;
   for (std::int32_t k = 1; k <= nsw; ++k) {
     const std::int32_t br = branches::brnsw(k, ss);
@@ -49,5 +48,5 @@ void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bo
     const double x = int1::xstor(br, ss);
     if (x < earliest + kGroup) latest = std::max(latest, x);
   }
-  xearly = (latest < 0.0 || latest > 1.0) ? kNoCrossing : latest;
+  s.xearly = (latest < 0.0 || latest > 1.0) ? kNoCrossing : latest;
 }

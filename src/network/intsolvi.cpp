@@ -139,82 +139,77 @@ void solve_subsystem(std::int32_t ss) {
   // 4.5: with interpolation, a matrix that changed between steps is first solved
   // again at the step's start. Not at time zero: there is no previous step, and
   // the histories must start from the initial currents and voltages of the data.
-  bool iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
-  bool iflag2 = iflag;
+  wakro::SubStep s;
+  s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
+  s.iflag2 = s.iflag;
 
   // 4.6-4.8.
   itriang(ss);
-  double elapsed = 0.0;
-  double frac = 0.0;
-  double xearly = wakro::kNoCrossing;
-  double fracv = 0.0;
-  bool notfirst = false;
-  bool stepdone = false;
-  if (!iflag) history(ss);
+  if (!s.iflag) history(ss);
 
   // 4.9: sub-steps.
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    buildca(ss, elapsed, notfirst, iflag, iflag2);
-    slvnew(ss, elapsed, notfirst, iflag, iflag2);
-    interpol(ss, elapsed, frac, xearly, iflag2, iflag);
-    notfirst = true;
+    buildca(ss, s);
+    slvnew(ss, s);
+    interpol(ss, s);
+    s.notfirst = true;
 
     bool halfstep = false;
-    if (!iflag) {
-      double x = frac;
-      if (temp1::stabck(ss) && xearly > 0.5001 && elapsed < 0.5) {
-        xearly = 0.5;
+    if (!s.iflag) {
+      double x = s.frac;
+      if (temp1::stabck(ss) && s.xearly > 0.5001 && s.elapsed < 0.5) {
+        s.xearly = 0.5;
         temp1::stabck(ss) = false;
         halfstep = true;
         x = 0.5;
       }
-      if (x + elapsed >= 1.0) {
-        stepdone = true;
-        if (elapsed > 0.0) {
-          frac = 1.0 - elapsed;
+      if (x + s.elapsed >= 1.0) {
+        s.stepdone = true;
+        if (s.elapsed > 0.0) {
+          s.frac = 1.0 - s.elapsed;
           for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
             int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
         } else {
-          notfirst = false;
-          frac = 1.0;
+          s.notfirst = false;
+          s.frac = 1.0;
         }
       } else {
-        stepdone = false;
-        frac = xearly + elapsed >= 1.0 ? 1.0 - elapsed : xearly;
+        s.stepdone = false;
+        s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
       }
-      fracv = frac;
-      int1::solution_time = delt * (ctrl::iii - 1) + (elapsed + frac) * delt;
+      s.fracv = s.frac;
+      int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
     } else {
-      stepdone = false;
-      if (frac <= 1.0) frac = std::min(xearly, 1.0);
-      fracv = std::min(frac, 1.0);
+      s.stepdone = false;
+      if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
+      s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, elapsed, fracv, stepdone, notfirst, iflag2, iflag);
+    incalcvi(ss, s);
 
-    if (iflag && frac >= 1.0) {
+    if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      iflag = iflag2 = false;
+      s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
-    if (stepdone) {
+    if (s.stepdone) {
       finishup(ss);
       return;
     }
-    if (!iflag) elapsed += frac;
+    if (!s.iflag) s.elapsed += s.frac;
     e_s1::onstep = false;
     if (halfstep) {
       temp1::stabck(ss) = false;
-      iflag = iflag2 = false;
+      s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
     // A switch operates at frac: switch, re-factorise, solve again at this instant.
-    iflag = true;
-    hooks.switchbr(ss, frac);
+    s.iflag = true;
+    hooks.switchbr(ss, s.frac);
     itriang(ss);
   }
 }

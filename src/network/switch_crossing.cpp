@@ -29,14 +29,14 @@
 
 namespace wakro {
 
-double new_branch_current(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                          bool iflag) {
+double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
   const bool regsrc = registered_source(br, ss);
+  const SubStep solved = s.solved();
   double e = 0.0;
-  if (branches::source(br, ss)) e = wakro_gete(br, ss, iflag, regsrc, true, false, iflag2, elapsed);
+  if (branches::source(br, ss)) e = wakro_gete(br, ss, solved, regsrc, false);
   const double v = at_node(spcial::vdcnew, branches::ief(br, ss)) -
                    at_node(spcial::vdcnew, branches::iet(br, ss));
-  return wakro_geti(br, ss, iflag, true, iflag2, elapsed) + (e + v) * branches::geq(br, ss);
+  return wakro_geti(br, ss, solved) + (e + v) * branches::geq(br, ss);
 }
 
 }  // namespace wakro
@@ -168,14 +168,14 @@ wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
   return k;
 }
 
-double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+double kind15_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
   const wakro::Kind15Record k = kind15_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
-  double inew = wakro::new_branch_current(ss, br, elapsed, iflag2, iflag);
+  double inew = wakro::new_branch_current(ss, br, sub);
   double iold = branches::cbr(br, ss);
   if (c > 0) {
-    inew += wakro::new_branch_current(ss, c, elapsed, iflag2, iflag);
+    inew += wakro::new_branch_current(ss, c, sub);
     iold += branches::cbr(c, ss);
   }
   // The tolerance of this switch alone: 1% of its first breakpoint.
@@ -197,7 +197,7 @@ double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
   }
   const double x = wakro_interpx(iold, inew, d > 0 ? hi : lo);
   // A change back within a thousandth of a step of the last one is chatter.
-  const double since = ctrl::iii + elapsed - k.last_change();
+  const double since = ctrl::iii + sub.elapsed - k.last_change();
   if (x < 0.001 && since < 0.001 && k.step() + d == 0) {
     k.step() = 0;
     return kNoCrossing;
@@ -210,7 +210,7 @@ double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
 
 namespace wakro {
 
-double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
   const std::int32_t code = int1::iorv(br, ss);
   const std::int32_t m = std::abs(code);
   const double level = branches::swlevl(br, ss);
@@ -222,13 +222,13 @@ double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
     // not beyond the step's end; on the first pass of a step an instant exactly at
     // the step's start is taken too (it was the end of the previous step, which
     // could not switch at its very end).
-    if (iflag) return kNoCrossing;
+    if (s.iflag) return kNoCrossing;
     const double now = int1::solution_time;
-    const bool after_now = now < level || (elapsed == 0.0 && now == level);
+    const bool after_now = now < level || (s.elapsed == 0.0 && now == level);
     if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
     return kNoCrossing;
   }
-  if (m == switch_mode::segmented) return kind15_crossing(ss, br, elapsed, iflag2, iflag);
+  if (m == switch_mode::segmented) return kind15_crossing(ss, br, s);
 
   const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
   const double vold = vbranch(ss, br);
@@ -250,9 +250,9 @@ double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
   }
   if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
 
-  double inew = new_branch_current(ss, br, elapsed, iflag2, iflag);
+  double inew = new_branch_current(ss, br, s);
   const double iold = branches::cbr(br, ss);
-  if (branches::idealbr(br, ss)) network_hooks().idlcur(ss, 1.0, br, inew, false, iflag);
+  if (branches::idealbr(br, ss)) network_hooks().idlcur(ss, 1.0, br, inew, false, s.iflag);
   if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
   if (code == switch_mode::current_rising) {
     if (!(inew > level + kTol)) return kNoCrossing;

@@ -13,6 +13,7 @@
 
 #include "model/branch_codes.h"
 #include "model/fixedtext.h"
+#include "model/substep.h"
 
 // Lowers MXINV(ss) to the smaller of the nodes p, q that are not ground (0 when
 // both are ground). MXINV only ever decreases here.
@@ -40,11 +41,10 @@ namespace wakro {
 // Crossing fraction of switch br of ss in the sub-step just solved (kNoCrossing:
 // none), by its switching mode; the arrester and segmented modes also leave the
 // direction of the change (EBRON, or the record's step word). The caller has set storage::this_.
-double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag);
+double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s);
 
 // The new current of branch br from the sub-step just solved: its current
 // source plus (source voltage + branch voltage) x GEQ.
-double new_branch_current(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                          bool iflag);
+double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s);
 
 }  // namespace wakro

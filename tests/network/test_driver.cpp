@@ -35,10 +35,10 @@ void counting_dsmdyn(std::int32_t ss) {
 
 // A timed switch: SWLEVL holds the closing time; it closes (GEQON) when the time
 // lies after the instant solved last and not after the step's end.
-double timed_crossing(std::int32_t ss, std::int32_t br, double, bool, bool iflag) {
+double timed_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& s) {
   ++g_crossings;
   const double at = branches::swlevl(br, ss);
-  if (iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return wakro::kNoCrossing;
+  if (s.iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return wakro::kNoCrossing;
   if (int1::solution_time < at && at <= e_s1::time) return (at - int1::solution_time) / e_s1::delt;
   return wakro::kNoCrossing;
 }
@@ -57,7 +57,7 @@ void close_switches(std::int32_t ss, double frac) {
   }
 }
 
-double always_half(std::int32_t, std::int32_t, double, bool, bool) {
+double always_half(std::int32_t, std::int32_t, const wakro::SubStep&) {
   ++g_crossings;
   return 0.5;
 }
@@ -168,7 +168,7 @@ TEST_F(Driver, SwitchModesZeroAndSixAreNeverConsideredAndCountersStartBySwitchKi
   }
   // Only the bookkeeping is looked at: no crossing tests (these switches have no
   // device records).
-  wakro::network_hooks().switch_crossing = [](std::int32_t, std::int32_t, double, bool, bool) {
+  wakro::network_hooks().switch_crossing = [](std::int32_t, std::int32_t, const wakro::SubStep&) {
     return wakro::kNoCrossing;
   };
   start_run(2);

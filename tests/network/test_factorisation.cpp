@@ -210,7 +210,7 @@ bool g_switched = false;
 
 // One switching at mid-step in the last step, after which row 2 is factorised
 // again (and cancels again).
-double crossing_in_last_step(std::int32_t, std::int32_t, double, bool, bool) {
+double crossing_in_last_step(std::int32_t, std::int32_t, const wakro::SubStep&) {
   return e_s1::laststep && !g_switched ? 0.5 : wakro::kNoCrossing;
 }
 void switch_row_two(std::int32_t ss, double) {

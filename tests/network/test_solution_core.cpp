@@ -166,9 +166,12 @@ class WindingCurrents : public nettest::SparseNetwork {
     SparseNetwork::TearDown();
   }
   void move(double f, bool notfirst, bool iflag2, bool iflag) {
-    double elapsed = 0.0;
-    bool stepdone = false;
-    incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+    wakro::SubStep s;
+    s.fracv = f;
+    s.notfirst = notfirst;
+    s.iflag2 = iflag2;
+    s.iflag = iflag;
+    incalcvi(1, s);
   }
 };
 

@@ -20,6 +20,13 @@ namespace {
 using nettest::capture;
 using nettest::Options;
 
+// A normal solution of the step, the fraction elapsed already solved.
+wakro::SubStep at(double elapsed) {
+  wakro::SubStep s;
+  s.elapsed = elapsed;
+  return s;
+}
+
 class Crossing : public nettest::Network {
  protected:
   void SetUp() override {
@@ -46,10 +53,12 @@ class Crossing : public nettest::Network {
 
   // Voltage of node 1 before and after; the switch's current follows (GEQ 0.5).
   double cross(std::int32_t b, double vold, double vnew, bool iflag = false) {
+    wakro::SubStep s;
+    s.iflag = iflag;
     e_s0::vdc(1, 1) = vold;
     spcial::vdcnew(1) = vnew;
     branches::cbr(b, 1) = 0.5 * vold;
-    return wakro::switch_crossing(1, b, 0.0, false, iflag);
+    return wakro::switch_crossing(1, b, s);
   }
 };
 
@@ -105,7 +114,7 @@ TEST_F(Crossing, TimedSwitchOnNormalPassesWithinTheStep) {
   // An instant exactly at the start: taken on the step's first pass only.
   branches::swlevl(b, 1) = 2.0 * dt;
   EXPECT_EQ(cross(b, 0.0, 0.0), 0.0);
-  EXPECT_EQ(wakro::switch_crossing(1, b, 0.25, false, false), wakro::kNoCrossing);
+  EXPECT_EQ(wakro::switch_crossing(1, b, at(0.25)), wakro::kNoCrossing);
   int1::solution_time = 2.1 * dt;
   EXPECT_EQ(cross(b, 0.0, 0.0), wakro::kNoCrossing);
 }
@@ -191,7 +200,7 @@ class SegmentCrossing : public Crossing {
     spcial::vdcnew(1) = inew;
     branches::cbr(1, 1) = 0.5 * iold;
     branches::cbr(b, 1) = 0.5 * iold;
-    return wakro::switch_crossing(1, b, 0.0, false, false);
+    return wakro::switch_crossing(1, b, at(0.0));
   }
   std::int32_t step_word() const { return rt_config::rtci(5); }
 };
@@ -237,11 +246,11 @@ TEST_F(SegmentCrossing, ImmediateReturnAfterAChangeIsIgnored) {
   spcial::vdcnew(1) = 0.5;
   branches::cbr(1, 1) = branches::cbr(b, 1) = 0.5 * (1.0 + 1e-7);
   rt_config::rtci(5) = 1;
-  EXPECT_EQ(wakro::switch_crossing(1, b, 0.3, false, false), wakro::kNoCrossing);
+  EXPECT_EQ(wakro::switch_crossing(1, b, at(0.3)), wakro::kNoCrossing);
   EXPECT_EQ(step_word(), 0);
   // Later in the step the same crossing is taken.
   rt_config::rtci(5) = 1;
-  EXPECT_NEAR(wakro::switch_crossing(1, b, 0.31, false, false), 1e-7 / (0.5 + 1e-7), 1e-15);
+  EXPECT_NEAR(wakro::switch_crossing(1, b, at(0.31)), 1e-7 / (0.5 + 1e-7), 1e-15);
   EXPECT_EQ(step_word(), -1);
 }
 
@@ -263,15 +272,11 @@ TEST_F(SegmentCrossing, ItsOwnToleranceDoesNotReachTheNextSwitch) {
   temp1::consid(s15) = temp1::consid(s3) = true;
   e_s0::vdc(1, 1) = 0.0;
   spcial::vdcnew(1) = 1.5;
-  double elapsed = 0.0;
-  double frac = 0.0;
-  double xearly = 0.0;
-  bool iflag = false;
-  bool iflag2 = false;
-  interpol(1, elapsed, frac, xearly, iflag2, iflag);
+  wakro::SubStep s;
+  interpol(1, s);
   EXPECT_EQ(int1::xstor(s15, 1), wakro::kNoCrossing);
   EXPECT_DOUBLE_EQ(int1::xstor(s3, 1), 1.0 / 1.5);
-  EXPECT_DOUBLE_EQ(xearly, 1.0 / 1.5);
+  EXPECT_DOUBLE_EQ(s.xearly, 1.0 / 1.5);
 }
 
 // --- Through the whole solution -------------------------------------------------

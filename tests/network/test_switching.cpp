@@ -411,7 +411,7 @@ TEST_F(Switching, SegmentedBranchOutsideItsTableStopsTheRun) {
 // An arrester whose steps go -1, -1, +1, +1, ... at one instant never reaches its
 // alternation limit; the cap on the passes of a step ends it.
 std::int32_t g_pattern = 0;
-double cycling_arrester(std::int32_t ss, std::int32_t br, double, bool, bool) {
+double cycling_arrester(std::int32_t ss, std::int32_t br, const wakro::SubStep&) {
   const std::int32_t k = g_pattern++ % 4;
   branches::ebron(br, ss) = k < 2 ? -1.0 : 1.0;
   return 0.3;
