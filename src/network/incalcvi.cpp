@@ -39,7 +39,7 @@ using wakro::at_node;
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
-// Step 2: node voltages and the history sum.
+// Node voltages and the history sum.
 void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
   const std::int32_t n = e_s0::mbus(ss);
   for (std::int32_t k = 1; k <= n; ++k) {
@@ -51,7 +51,7 @@ void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
     e_s0::ccgm(k, ss) = towards(e_s0::ccgmd(k, ss), e_s0::ccgm(k, ss), f);
 }
 
-// Step 3.4: energy of an arrester over the time since its last update, with the
+// Energy of an arrester over the time since its last update, with the
 // branch current this sub-step ends with.
 void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   using e_s2::stor;
@@ -70,7 +70,7 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   stor(k + 2) = now;
 }
 
-// Step 3: branch currents and part voltages.
+// Branch currents and part voltages.
 void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
   using namespace branches;
   const double f = s.fracv;
@@ -79,7 +79,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
   const auto& vnew = spcial::vdcnew;
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
     const bool regsrc = wakro::registered_source(br, ss);
-    // 3.1 source voltage at the sub-step's end.
+    // Step 1: source voltage at the sub-step's end.
     double e = 0.0;
     if (source(br, ss)) {
       if (normal && regsrc && options::xterpsrc(ss) && !s.iflag2)
@@ -87,7 +87,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
       e = wakro_gete(br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
-    // 3.2 branch current.
+    // Step 2: branch current.
     if (!idealbr(br, ss)) {
       const double i = geq(br, ss) * u + wakro_geti(br, ss, s);
       if (chatter) {
@@ -96,7 +96,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
         cbr(br, ss) = notfirst ? towards(cbr(br, ss), i, f) : i;
       }
     }
-    // 3.3 history and part voltages.
+    // Step 3: history and part voltages.
     if (!defrdbr(br, ss)) {
       if (normal) ccbr(br, ss) = towards(ccbrd(br, ss), ccbr(br, ss), f);
       if (inductor(br, ss)) {
@@ -110,7 +110,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
         if (normal) ccc(br, ss) = towards(cccd(br, ss), ccc(br, ss), f);
       }
     }
-    // 3.4 arrester energy, with the current the sub-step ends with (under chatter
+    // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
     if (int1::iorv(br, ss) == wakro::switch_mode::arrester) {
       double i_end = cbr(br, ss);
@@ -121,7 +121,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
   }
 }
 
-// Step 5: transformer winding currents and histories.
+// Transformer winding currents and histories.
 void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
@@ -167,9 +167,9 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
 
   // Step 1: voltage chatter, new against previous.
   if (chatter) hooks.chatdt(ss, 1);
-  // Step 2.
+  // Step 2: node voltages.
   node_voltages(ss, f, notfirst, normal);
-  // Step 3.
+  // Step 3: branch states.
   branch_states(ss, s, chatter);
   // Step 4: current chatter, then the new currents taken over.
   if (chatter) {
@@ -180,7 +180,7 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
           notfirst ? towards(branches::cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
     }
   }
-  // Step 5.
+  // Step 5: transformer windings.
   transformers(ss, f, notfirst, s.iflag2, normal);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) hooks.update_current(ss);

@@ -46,7 +46,7 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
   wakro_testbrn(caller, b, ss);
   wakro_testswa(caller, b, ss);
 
-  // Steps 2-3: the resistances.
+  // Step 2: the resistances.
   constexpr std::string_view kOff = "OFF resistance of switch in branch ";
   const double threshold = 1.0 / ideal::gonmax(ss);
   if (roff <= ron) refuse(caller, kOff, b, ss, " must be larger than the ON resistance.");
@@ -59,7 +59,7 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
                std::string(wakro::trim_right(text)));
   }
 
-  // Step 4: OFF.
+  // Step 3: OFF.
   geqof(b, ss) = 1.0 / roff;
   ebron(b, ss) = -eon;
   ebrof(b, ss) = -eoff;
@@ -68,7 +68,7 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
   idealbr(b, ss) = false;
   wakro_turnoff(ss, b, wakro::switch_mode::plain, 0.0);
 
-  // Step 5: the ON state.
+  // Step 4: the ON state.
   if (std::abs(ron) > threshold) {
     geqon(b, ss) = 1.0 / ron;
   } else {

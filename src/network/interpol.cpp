@@ -23,6 +23,7 @@ void interpol(std::int32_t ss, wakro::SubStep& s) {
   constexpr double kEarliest = 0.0001;
   constexpr double kGroup = 0.0001;
   const std::int32_t nsw = branches::nsw(ss);
+  // Step 1: without switches nothing crosses.
   if (nsw <= 0) {
     s.frac = s.xearly = kNoCrossing;
     return;

@@ -45,7 +45,7 @@ void copy_whole(const wakro::FArray<double, 2>& from, wakro::FArray<double, 2>& 
   std::copy(from.begin(), from.end(), to.begin());
 }
 
-// Step 1: time zero. The Norton nodes of a subsystem are those with an injected
+// The Norton node lists at time zero: the nodes of a subsystem with an injected
 // conductance or current at time zero, or enabled for a later injection.
 void time_zero_lists() {
   copy_whole(e_s0::ccin, int4::ccind);
@@ -84,7 +84,7 @@ void admit_late_norton_nodes(std::int32_t ss) {
   }
 }
 
-// Step 4.2: a changed Norton conductance lowers MXINV to its node.
+// A changed Norton conductance lowers MXINV to its node.
 void detect_norton_changes(std::int32_t ss) {
   for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
     const std::int32_t n = int2::ll(k, ss);
@@ -95,7 +95,7 @@ void detect_norton_changes(std::int32_t ss) {
   }
 }
 
-// Steps 4.3-4.4: which switches take part in this step, their counters, and
+// Which switches take part in this step, their counters, and
 // which switch conductances changed between steps.
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
@@ -121,7 +121,7 @@ void freeze_switches(std::int32_t ss) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) temp1::consid(branches::brnsw(k, ss)) = false;
 }
 
-// Step 4: one subsystem.
+// One subsystem.
 void solve_subsystem(std::int32_t ss) {
   auto& hooks = wakro::network_hooks();
   const std::int32_t n = e_s0::mbus(ss);
@@ -129,25 +129,25 @@ void solve_subsystem(std::int32_t ss) {
   const double delt = e_s1::delt;
   const double step_start = (ctrl::iii - 1) * delt;
 
-  // 4.1-4.4.
+  // Step 1: the step's start, changed Norton nodes, the switches taking part.
   e_s1::onstep = true;
   int1::solution_time = step_start;
   if (!e_s1::timezero) admit_late_norton_nodes(ss);
   detect_norton_changes(ss);
   prepare_switches(ss);
 
-  // 4.5: with interpolation, a matrix that changed between steps is first solved
+  // Step 2: with interpolation, a matrix that changed between steps is first solved
   // again at the step's start. Not at time zero: there is no previous step, and
   // the histories must start from the initial currents and voltages of the data.
   wakro::SubStep s;
   s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
   s.iflag2 = s.iflag;
 
-  // 4.6-4.8.
+  // Step 3: factors and histories.
   itriang(ss);
   if (!s.iflag) history(ss);
 
-  // 4.9: sub-steps.
+  // Step 4: sub-steps.
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;

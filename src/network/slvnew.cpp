@@ -34,7 +34,7 @@ double source_of(std::int32_t b, std::int32_t ss, const wakro::SubStep& s) {
   return wakro_gete(b, ss, s, regsrc, true);
 }
 
-// Steps 2-4: the ideal-branch collapse replayed on the right-hand side.
+// The ideal-branch collapse replayed on the right-hand side.
 void collapse_rhs(std::int32_t ss, const wakro::SubStep& s) {
   using ideal::clpslist;
   using ideal::nodev;
@@ -93,7 +93,7 @@ void collapse_rhs(std::int32_t ss, const wakro::SubStep& s) {
   }
 }
 
-// Step 5: the right-hand sides of the MNA rows.
+// The right-hand sides of the MNA rows.
 void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
   mna::bvect.fill(0.0);
   for (std::int32_t i = 1; i <= n; ++i) mna::bvect(i) = temp1::caa(i);
@@ -113,7 +113,7 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
   }
 }
 
-// Step 6: forward substitution with the inverse pivots, then back substitution.
+// Forward substitution with the inverse pivots, then back substitution.
 void substitute(std::int32_t ss, std::int32_t n) {
   using sparse::lbegin;
   using sparse::lcol;
@@ -159,7 +159,7 @@ void substitute(std::int32_t ss, std::int32_t n) {
   wakro_quit("SLVNEW", 0);
 }
 
-// Step 7: the sparse solver, in place on VDCNEW (or XVECT with MNA rows).
+// The sparse solver, in place on VDCNEW (or XVECT with MNA rows).
 void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
   double* x;
   std::int32_t order;
@@ -195,19 +195,20 @@ void slvnew(std::int32_t ss, const wakro::SubStep& s) {
   for (std::int32_t i = 1; i <= n; ++i) temp1::caa(i) = e_s0::ca(i);
   temp1::caai.fill(0.0);
 
-  // Steps 2-4: ideal branches.
+  // Step 2: ideal branches.
   if (e_s0::idealss(ss)) collapse_rhs(ss, s);
 
-  // Step 5: MNA rows.
+  // Step 3: MNA rows.
   const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
   if (with_mna) mna_rhs(ss, n, s);
 
+  // Step 4: the solution, by substitution or through the sparse solver.
   if (!int3::use_klu(ss)) {
     substitute(ss, n);
     return;
   }
   sparse_solve(ss, n, with_mna);
-  // Step 8: element currents and node voltages from the augmented solution.
+  // Step 5: element currents and node voltages from the augmented solution.
   if (with_mna) {
     if (e_s0::idealss(ss)) {
       std::int32_t row = n;

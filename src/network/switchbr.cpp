@@ -167,12 +167,12 @@ void switchbr(std::int32_t ss, double frac) {
       int1::xstor(br, ss) = wakro::kNoCrossing;
       continue;
     }
-    // Step 2.
+    // Step 2: its mode and record.
     const std::int32_t m = std::abs(int1::iorv(br, ss));
     const std::int32_t t = branches::thisbr(br, ss);
     const std::int32_t c = t >= 1 ? storage::stori(t) : 0;
     storage::this_ = t;
-    // Steps 3-6.
+    // Step 3: operate it by its kind.
     if (m == wakro::switch_mode::arrester) {
       arrester_step(ss, br);
     } else if (m == wakro::switch_mode::segmented) {
