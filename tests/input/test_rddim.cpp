@@ -9,10 +9,14 @@
 #include "input/linereader.h"
 #include "input/words.h"
 #include "input_fixture.h"
+#include "model/e_s2.h"
+#include "model/e_s4.h"
 #include "model/e_s7.h"
 #include "model/e_s9.h"
 #include "model/int2.h"
 #include "model/outppp.h"
+#include "model/quolbv3.h"
+#include "model/rt_config.h"
 #include "model/storage.h"
 
 using inputtest::banner_tail;
@@ -90,10 +94,10 @@ TEST_F(Dimensions, AnEmptySectionGivesOnlyTheDefaults) {
   const inputtest::Outcome o = read_map(map(""));
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(o.console, "");
-  for (int k = 1; k <= 80; ++k) EXPECT_EQ(ndde::e_ndim(k), k == 9 ? 5 : 0) << k;
-  for (int k = 1; k <= 73; ++k) {
-    if (k == 50 || (k >= 65 && k <= 68)) continue;
-    EXPECT_EQ(ndde::nd(k), (k == 9 || k == 13) ? 10 : 1) << k;
+  for (int k = 1; k <= 80; ++k) EXPECT_EQ(ndde::e_ndim(k), k == dim::umec ? 5 : 0) << k;
+  for (int k = 1; k <= dim::mbranches; ++k) {
+    if (k == dim::pf_buses || (k >= dim::pf_nwb && k <= dim::pf_nc)) continue;
+    EXPECT_EQ(ndde::nd(k), (k == dim::umec || k == dim::pgbs) ? 10 : 1) << k;
   }
   // The reader stands at the reopened map file's "PARAMETERS:".
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -115,6 +119,44 @@ TEST_F(Dimensions, NodesSetTheSparsityDefaultUnlessSparsityFollows) {
   EXPECT_EQ(int2::nmat, 3);
   EXPECT_EQ(e_s9::n1test, 10);
   EXPECT_EQ(e_s9::n2test, 3);
+}
+
+// Every key of the control and storage sizes, each with its own value, sizes the
+// array that the key names: a key stored in a neighbour's entry would leave one
+// array too small and its neighbour too large.
+TEST_F(Dimensions, EachStorageKeySizesItsOwnArray) {
+  assorc::input = "SNAP";  // no margins
+  const std::string lines =
+      " STOR = 101\n VARS = 102\n CONS = 103\n CX = 104\n CXMAP = 105\n CSCR = 106\n"
+      " NNODES = 107\n NPAGES = 108\n STOL = 109\n STOI = 110\n STOF = 111\n STOC = 112\n"
+      " STORL = 113\n STORI = 114\n STORF = 115\n STORC = 116\n STXFRL = 117\n"
+      " STXFRI = 118\n STXFRF = 119\n STXFRC = 120\n RTCL = 121\n RTCI = 122\n"
+      " RTCF = 123\n RTCC = 124\n";
+  ASSERT_EQ(read_map(map(lines)).status, -1);
+  EXPECT_EQ(e_s2::stor.extent(1), 101);
+  EXPECT_EQ(e_s4::var.extent(1), 102);
+  EXPECT_EQ(e_s4::con.extent(1), 103);
+  EXPECT_EQ(quolbv3::cx.extent(1), 104);
+  EXPECT_EQ(quolbv3::cxmap.extent(1), 105);
+  EXPECT_EQ(quolbv3::cscr.extent(1), 106);
+  EXPECT_EQ(quolbv3::node.extent(1), 107);
+  EXPECT_EQ(quolbv3::txfr.extent(1), 108);
+  EXPECT_EQ(quolbv3::stol.extent(1), 109);
+  EXPECT_EQ(quolbv3::stoi.extent(1), 110);
+  EXPECT_EQ(quolbv3::stof.extent(1), 111);
+  EXPECT_EQ(quolbv3::stoc.extent(1), 112);
+  EXPECT_EQ(storage::storl.extent(1), 113);
+  EXPECT_EQ(storage::stori.extent(1), 114);
+  EXPECT_EQ(storage::storf.extent(1), 115);
+  EXPECT_EQ(storage::storc.extent(1), 116);
+  EXPECT_EQ(storage::stxfrl.extent(1), 117);
+  EXPECT_EQ(storage::stxfri.extent(1), 118);
+  EXPECT_EQ(storage::stxfrf.extent(1), 119);
+  EXPECT_EQ(storage::stxfrc.extent(1), 120);
+  EXPECT_EQ(rt_config::rtcl.extent(1), 121);
+  EXPECT_EQ(rt_config::rtci.extent(1), 122);
+  EXPECT_EQ(rt_config::rtcf.extent(1), 123);
+  EXPECT_EQ(rt_config::rtcc.extent(1), 124);
 }
 
 TEST_F(Dimensions, MarginsApplyToADataStartOnly) {
