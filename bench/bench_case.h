@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -42,10 +43,10 @@ inline void release_case() {
 inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows) {
   release_case();
   for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
-  ndde::e_ndim(1) = n;
-  ndde::e_ndim(2) = 1;
-  ndde::e_ndim(15) = branch_rows;
-  ndde::e_ndim(19) = fill_rows;
+  ndde::e_ndim(dim::nodes) = n;
+  ndde::e_ndim(dim::subsys) = 1;
+  ndde::e_ndim(dim::branches) = branch_rows;
+  ndde::e_ndim(dim::sparsity) = fill_rows;
   ndde::nd74 = ndde::nd75 = 0;
   std::int32_t status = 0;
   ndde::allocate_nd(status);
@@ -76,7 +77,7 @@ inline std::int32_t new_rl_branch(std::int32_t f, std::int32_t t, double r, doub
   resistor(b, 1) = true;
   inductor(b, 1) = l != 0.0;
   wakro::set_branch_companion(b, 1, wakro::series_companion(r, l, 0.0, true, false, kDelt));
-  int1::xstor(b, 1) = 1.5;
+  int1::xstor(b, 1) = wakro::kNoCrossing;
   return b;
 }
 

@@ -42,7 +42,7 @@ constexpr double kMaxSteps = 2147483647.0;
                   "Increase the solution time step or reduce the duration of run. ");
 }
 
-// Step 5: the number of steps of the run.
+// The number of steps of the run.
 void count_steps() {
   if (!(e_s1::delt > 0.0) || !std::isfinite(e_s1::delt))
     fatal_two_lines("The solution time step is zero or negative. ",
@@ -72,7 +72,7 @@ std::int32_t rows_of(const A& a, std::int32_t wanted) {
   return a.allocated() ? std::clamp(wanted, 0, a.extent(1)) : 0;
 }
 
-// Step 6: the counters of each subsystem (bounded by the arrays they live in).
+// The counters of each subsystem (bounded by the arrays they live in).
 void reset_subsystems() {
   const std::int32_t nmat = rows_of(int2::ntriang, int2::nmat);
   for (std::int32_t s = 1; s <= nmat; ++s) {

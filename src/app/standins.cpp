@@ -182,8 +182,9 @@ void standin_send_endofrunmsgs() {
   close_open_model_message();
   exputi(kLink, 0);
   exputi(kLink, ctrl::lastrun ? 0 : 1);
-  const std::int32_t n =
-      radiolinks::tx.allocated() ? std::clamp(ndde::e_ndim(37), 0, radiolinks::tx.extent(1)) : 0;
+  const std::int32_t n = radiolinks::tx.allocated()
+                             ? std::clamp(ndde::e_ndim(dim::tx), 0, radiolinks::tx.extent(1))
+                             : 0;
   exputi(kLink, n);
   for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, radiolinks::tx(k));
   exsend(kLink);

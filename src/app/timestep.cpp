@@ -178,29 +178,29 @@ void wakro_chktxfrs() { check(txfrSet); }
 void wakro_chkstor() {
   using ndde::e_ndim;
   using wakro::ListLine;
-  e_ndim(2) = int2::nmat;
+  e_ndim(dim::subsys) = int2::nmat;
   std::int32_t nodes = 0;
   const std::int32_t nss = e_s0::mbus.allocated() ? std::min(int2::nmat, e_s0::mbus.extent(1)) : 0;
   for (std::int32_t s = 1; s <= nss; ++s) nodes = std::max(nodes, e_s0::mbus(s));
-  e_ndim(1) = nodes;
-  e_ndim(4) = e_s5::jset;
+  e_ndim(dim::nodes) = nodes;
+  e_ndim(dim::trafos) = e_s5::jset;
   std::int32_t windings = 0;
   const std::int32_t nt = e_s5::msiz.allocated() ? std::min(e_s5::jset, e_s5::msiz.extent(1)) : 0;
   for (std::int32_t k = 1; k <= nt; ++k) windings = std::max(windings, e_s5::msiz(k));
-  e_ndim(3) = windings;
-  e_ndim(10) = e_s2::nexc;
-  e_ndim(27) = storage::nstorl - 1;
-  e_ndim(28) = storage::nstori - 1;
-  e_ndim(29) = storage::nstorf - 1;
-  e_ndim(30) = storage::nstorc - 1;
-  e_ndim(61) = rt_config::nrtcl - 1;
-  e_ndim(62) = rt_config::nrtci - 1;
-  e_ndim(63) = rt_config::nrtcf - 1;
-  e_ndim(64) = rt_config::nrtcc - 1;
-  e_ndim(51) = storage::nstxfrl - 1;
-  e_ndim(52) = storage::nstxfri - 1;
-  e_ndim(59) = storage::nstxfrf - 1;
-  e_ndim(60) = storage::nstxfrc - 1;
+  e_ndim(dim::windings) = windings;
+  e_ndim(dim::stor) = e_s2::nexc;
+  e_ndim(dim::storl) = storage::nstorl - 1;
+  e_ndim(dim::stori) = storage::nstori - 1;
+  e_ndim(dim::storf) = storage::nstorf - 1;
+  e_ndim(dim::storc) = storage::nstorc - 1;
+  e_ndim(dim::rtcl) = rt_config::nrtcl - 1;
+  e_ndim(dim::rtci) = rt_config::nrtci - 1;
+  e_ndim(dim::rtcf) = rt_config::nrtcf - 1;
+  e_ndim(dim::rtcc) = rt_config::nrtcc - 1;
+  e_ndim(dim::stxfrl) = storage::nstxfrl - 1;
+  e_ndim(dim::stxfri) = storage::nstxfri - 1;
+  e_ndim(dim::stxfrf) = storage::nstxfrf - 1;
+  e_ndim(dim::stxfrc) = storage::nstxfrc - 1;
 
   struct Limit {
     const char* text;

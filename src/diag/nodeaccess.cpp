@@ -6,6 +6,7 @@
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "diag/validators.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -20,10 +21,10 @@ namespace {
 
 using wakro::ListLine;
 
-double present_e(std::int32_t br, std::int32_t ss, bool, bool, bool, bool, bool, double) {
+double present_e(std::int32_t br, std::int32_t ss, const wakro::SubStep&, bool, bool) {
   return branches::ebr(br, ss);
 }
-double present_i(std::int32_t br, std::int32_t ss, bool, bool, bool, double) {
+double present_i(std::int32_t br, std::int32_t ss, const wakro::SubStep&) {
   return branches::ccbr(br, ss);
 }
 
@@ -121,12 +122,19 @@ double wakro_vnewnode(std::int32_t n) { return vdcnew_or_ground("VNEWNODE", n); 
 double wakro_ivdcnew(std::int32_t ss, std::int32_t k, double elapsed, bool iflag2, bool iflag) {
   wakro_testbrn("IVDCNEW", k, ss);
   storage::this_ = branches::thisbr(k, ss);
-  const bool regsrc = storage::this_ > 0 && storage::stori(storage::this_) == 101;
+  const bool regsrc =
+      storage::this_ > 0 && storage::stori(storage::this_) == wakro::branch_code::registered_source;
+  // The sub-step the caller names, seen once its solution exists.
+  wakro::SubStep solved;
+  solved.elapsed = elapsed;
+  solved.iflag = iflag;
+  solved.iflag2 = iflag2;
+  solved.notfirst = true;
   double e = 0.0;
-  if (branches::source(k, ss)) e = g_gete(k, ss, iflag, regsrc, true, false, iflag2, elapsed);
+  if (branches::source(k, ss)) e = g_gete(k, ss, solved, regsrc, false);
   const double v = vdcnew_or_ground("IVDCNEW", branches::ief(k, ss)) -
                    vdcnew_or_ground("IVDCNEW", branches::iet(k, ss));
-  return g_geti(k, ss, iflag, true, iflag2, elapsed) + (e + v) * branches::geq(k, ss);
+  return g_geti(k, ss, solved) + (e + v) * branches::geq(k, ss);
 }
 
 double cdc(std::int32_t na, std::int32_t nb, std::int32_t ss) {

@@ -40,6 +40,8 @@
 
 #include <cstdint>
 
+#include "model/substep.h"
+
 std::int32_t wakro_ssnum(std::int32_t noff, std::int32_t local);
 std::int32_t wakro_nodenum(std::int32_t noff, std::int32_t local);
 void wakro_node(std::int32_t noff, std::int32_t local, std::int32_t& node);
@@ -55,10 +57,9 @@ namespace wakro {
 
 // Source voltage of branch br of ss for the present sub-step (storage::this_ has
 // been set to the branch's owner), and its current source.
-using BranchEFn = double (*)(std::int32_t br, std::int32_t ss, bool iflag, bool regsrc,
-                             bool notfirst, bool advance, bool iflag2, double elapsed);
-using BranchIFn = double (*)(std::int32_t br, std::int32_t ss, bool iflag, bool notfirst,
-                             bool iflag2, double elapsed);
+using BranchEFn = double (*)(std::int32_t br, std::int32_t ss, const SubStep& s, bool regsrc,
+                             bool advance);
+using BranchIFn = double (*)(std::int32_t br, std::int32_t ss, const SubStep& s);
 
 // nullptr restores the default.
 void set_branch_term_hooks(BranchEFn gete, BranchIFn geti);

@@ -119,6 +119,6 @@ void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& s
   constexpr std::string_view kCscError = "Error reading CSC offsets in map file";
   next_entry_line(kCscError);
   check_read(wakro::list_read_unit(fnames::iunit, {send, recv}), kCscError, kTag, 2);
-  if (send < 0 || send > ndde::e_ndim(14)) fail_value("Out of range CSC begin index", send);
-  if (recv < 0 || recv > ndde::e_ndim(20)) fail_value("Out of range CSC begin index", recv);
+  if (send < 0 || send > ndde::e_ndim(dim::cscs)) fail_value("Out of range CSC begin index", send);
+  if (recv < 0 || recv > ndde::e_ndim(dim::cscr)) fail_value("Out of range CSC begin index", recv);
 }

@@ -39,71 +39,71 @@ struct DimensionKey {
 };
 
 constexpr DimensionKey kKeys[] = {
-    {"NODES", 1, 0},
-    {"SUBSYS", 2, 0},
-    {"WINDINGS", 3, 0},
-    {"TRAFOS", 4, 0},
-    {"MAXMODES", 5, 0},
-    {"TLINES", 6, 0},
-    {"SUBSYSPAGE", 7, 0},
-    {"MAXPOLES", 8, 0},
-    {"UMEC", 9, 0},
-    {"STOR", 10, 10000},
-    {"VARS", 11, 0},
-    {"CONS", 12, 0},
-    {"PGBS", 13, 0},
-    {"CSCS", 14, 0},
-    {"BRANCHES", 15, 0},
-    {"CX", 16, 0},
-    {"CXMAP", 17, 0},
-    {"SPARSITY", 19, 0},
-    {"CSCR", 20, 0},
-    {"NNODES", 21, 0},
-    {"NPAGES", 22, 0},
-    {"STOL", 23, 0},
-    {"STOI", 24, 0},
-    {"STOF", 25, 0},
-    {"STOC", 26, 0},
-    {"STORL", 27, 1000},
-    {"STORI", 28, 1000},
-    {"STORF", 29, 1000},
-    {"STORC", 30, 1000},
-    {"TRAVWAVES", 31, 0},
-    {"TRANSFORMS", 32, 0},
-    {"TRANSPOLES", 33, 0},
-    {"ATTPOLES", 34, 0},
-    {"SURGEPOLES", 35, 0},
-    {"NUMMODES", 36, 0},
-    {"TX", 37, 0},
-    {"TXRX", 38, 0},
-    {"TLINES-PH", 41, 0},
-    {"NUMMODES-PH", 42, 0},
-    {"MAXMODES-PH", 43, 0},
-    {"TRAVWAVES-PH", 44, 0},
-    {"PROP-PH", 45, 0},
-    {"HSERC-PH", 46, 0},
-    {"YCSERC-PH", 47, 0},
-    {"XHK-PH", 48, 0},
-    {"MAXPOLES-PH", 49, 0},
-    {"STXFRL", 51, 100},
-    {"STXFRI", 52, 100},
-    {"TLINES-MFDTD", 53, 0},
-    {"NUMMODES-MFDTD", 54, 0},
-    {"MAXMODES-MFDTD", 55, 0},
-    {"MAXPOLES-MFDTD", 56, 0},
-    {"MAXINC-MFDTD", 57, 0},
-    {"TLINES-TOTAL", 58, 0},
-    {"STXFRF", 59, 100},
-    {"STXFRC", 60, 100},
-    {"RTCL", 61, 1000},
-    {"RTCI", 62, 1000},
-    {"RTCF", 63, 1000},
-    {"RTCC", 64, 1000},
-    {"ENI-SERVERS", 69, 0},
-    {"ENI-CLIENTS", 70, 0},
-    {"GSX", 71, 0},
-    {"NMANA", 72, 0},
-    {"MBRANCHES", 73, 0},
+    {"NODES", dim::nodes, 0},
+    {"SUBSYS", dim::subsys, 0},
+    {"WINDINGS", dim::windings, 0},
+    {"TRAFOS", dim::trafos, 0},
+    {"MAXMODES", dim::maxmodes, 0},
+    {"TLINES", dim::tlines, 0},
+    {"SUBSYSPAGE", dim::subsyspage, 0},
+    {"MAXPOLES", dim::maxpoles, 0},
+    {"UMEC", dim::umec, 0},
+    {"STOR", dim::stor, 10000},
+    {"VARS", dim::vars, 0},
+    {"CONS", dim::cons, 0},
+    {"PGBS", dim::pgbs, 0},
+    {"CSCS", dim::cscs, 0},
+    {"BRANCHES", dim::branches, 0},
+    {"CX", dim::cx, 0},
+    {"CXMAP", dim::cxmap, 0},
+    {"SPARSITY", dim::sparsity, 0},
+    {"CSCR", dim::cscr, 0},
+    {"NNODES", dim::nnodes, 0},
+    {"NPAGES", dim::npages, 0},
+    {"STOL", dim::stol, 0},
+    {"STOI", dim::stoi, 0},
+    {"STOF", dim::stof, 0},
+    {"STOC", dim::stoc, 0},
+    {"STORL", dim::storl, 1000},
+    {"STORI", dim::stori, 1000},
+    {"STORF", dim::storf, 1000},
+    {"STORC", dim::storc, 1000},
+    {"TRAVWAVES", dim::travwaves, 0},
+    {"TRANSFORMS", dim::transforms, 0},
+    {"TRANSPOLES", dim::transpoles, 0},
+    {"ATTPOLES", dim::attpoles, 0},
+    {"SURGEPOLES", dim::surgepoles, 0},
+    {"NUMMODES", dim::nummodes, 0},
+    {"TX", dim::tx, 0},
+    {"TXRX", dim::txrx, 0},
+    {"TLINES-PH", dim::tlines_ph, 0},
+    {"NUMMODES-PH", dim::nummodes_ph, 0},
+    {"MAXMODES-PH", dim::maxmodes_ph, 0},
+    {"TRAVWAVES-PH", dim::travwaves_ph, 0},
+    {"PROP-PH", dim::prop_ph, 0},
+    {"HSERC-PH", dim::hserc_ph, 0},
+    {"YCSERC-PH", dim::ycserc_ph, 0},
+    {"XHK-PH", dim::xhk_ph, 0},
+    {"MAXPOLES-PH", dim::maxpoles_ph, 0},
+    {"STXFRL", dim::stxfrl, 100},
+    {"STXFRI", dim::stxfri, 100},
+    {"TLINES-MFDTD", dim::tlines_mfdtd, 0},
+    {"NUMMODES-MFDTD", dim::nummodes_mfdtd, 0},
+    {"MAXMODES-MFDTD", dim::maxmodes_mfdtd, 0},
+    {"MAXPOLES-MFDTD", dim::maxpoles_mfdtd, 0},
+    {"MAXINC-MFDTD", dim::maxinc_mfdtd, 0},
+    {"TLINES-TOTAL", dim::tlines_total, 0},
+    {"STXFRF", dim::stxfrf, 100},
+    {"STXFRC", dim::stxfrc, 100},
+    {"RTCL", dim::rtcl, 1000},
+    {"RTCI", dim::rtci, 1000},
+    {"RTCF", dim::rtcf, 1000},
+    {"RTCC", dim::rtcc, 1000},
+    {"ENI-SERVERS", dim::eni_servers, 0},
+    {"ENI-CLIENTS", dim::eni_clients, 0},
+    {"GSX", dim::gsx, 0},
+    {"NMANA", dim::nmana, 0},
+    {"MBRANCHES", dim::mbranches, 0},
 };
 
 const DimensionKey* find_key(const Line72& key) {
@@ -114,12 +114,17 @@ const DimensionKey* find_key(const Line72& key) {
 
 // Entries the line-dimension pass fills.
 bool is_line_entry(int k) {
-  return k == 5 || k == 6 || k == 8 || (k >= 31 && k <= 36) || (k >= 41 && k <= 49) ||
-         (k >= 53 && k <= 58) || k == 69 || k == 70;
+  return k == dim::maxmodes || k == dim::tlines || k == dim::maxpoles ||
+         (k >= dim::travwaves && k <= dim::nummodes) ||
+         (k >= dim::tlines_ph && k <= dim::maxpoles_ph) ||
+         (k >= dim::tlines_mfdtd && k <= dim::tlines_total) || k == dim::eni_servers ||
+         k == dim::eni_clients;
 }
 
 // Entries the start-up dialogue fills before the case is read.
-bool is_dialogue_entry(int k) { return k == 18 || k == 50 || (k >= 65 && k <= 68); }
+bool is_dialogue_entry(int k) {
+  return k == dim::pf_init || k == dim::pf_buses || (k >= dim::pf_nwb && k <= dim::pf_nc);
+}
 
 [[noreturn]] void map_read_error() {
   ListLine() << "Error while reading map file" << fnames::tnam.view();
@@ -146,7 +151,7 @@ void clear_table(bool keep_line_entries) {
 }
 
 void store_nodes(std::int32_t n) {
-  ndde::e_ndim(1) = n;
+  ndde::e_ndim(dim::nodes) = n;
   const std::int64_t sparsity = ndde::sparsity_default(n);
   if (sparsity > std::numeric_limits<std::int32_t>::max()) {
     ListLine()
@@ -154,7 +159,7 @@ void store_nodes(std::int32_t n) {
         << n;
     wakro_quit("RDDIM", 2);
   }
-  ndde::e_ndim(19) = static_cast<std::int32_t>(sparsity);
+  ndde::e_ndim(dim::sparsity) = static_cast<std::int32_t>(sparsity);
 }
 
 void read_dimension(const Line72& line, bool data_start) {
@@ -179,7 +184,7 @@ void read_dimension(const Line72& line, bool data_start) {
     ListLine() << "Continuing reading map file";
     return;
   }
-  if (d->k == 1) {
+  if (d->k == dim::nodes) {
     store_nodes(n);
     return;
   }
@@ -187,7 +192,7 @@ void read_dimension(const Line72& line, bool data_start) {
 }
 
 void check_windings() {
-  if (ndde::e_ndim(4) < 1 || ndde::e_ndim(3) >= 2) return;
+  if (ndde::e_ndim(dim::trafos) < 1 || ndde::e_ndim(dim::windings) >= 2) return;
   wakro_warn(0, 0, 4, "Detected inconsistency between the number of transformers");
   wakro_warn(0, 0, 0, " and the maximum number of windings per transformer. ");
   wakro_warn(0, 0, 0, "The likely cause is an incorrect usage of the script directives");
@@ -302,7 +307,7 @@ void wakro_rddim() {
 
   fnames::netdata = 1;
   clear_table(!first_run && !walk);
-  ndde::e_ndim(9) = 5;
+  ndde::e_ndim(dim::umec) = 5;
   int2::nmat = 0;
   e_warn::comp_id1 = 0;
   e_warn::comp_id2 = 0;
@@ -329,8 +334,8 @@ void wakro_rddim() {
   }
 
   wakro_ndcheck();
-  int2::nmat = ndde::e_ndim(2);
-  outppp::jplt = ndde::e_ndim(13);
+  int2::nmat = ndde::e_ndim(dim::subsys);
+  outppp::jplt = ndde::e_ndim(dim::pgbs);
   e_s9::n1test = ndde::nd1;
   e_s9::n2test = ndde::nd2;
   e_s9::n3test = ndde::nd3;

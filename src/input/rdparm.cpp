@@ -210,7 +210,7 @@ void check_times(const PendingPrint& pending) {
     wakro_warn(0, 0, 1, "Finish time has been adjusted to PrintTime");
     ListLine() << "WARNING: Finish time has been adjusted to " << e_s1::print;
   }
-  if (ndde::e_ndim(72) > 0 && !mna::enable_mna) {
+  if (ndde::e_ndim(dim::nmana) > 0 && !mna::enable_mna) {
     wakro_message(0, 0, 2, 2, "Components that require MANA solution are detected. ");
     wakro_message(0, 0, 2, -1, "However, MANA is disabled in Project Settings.");
     quit1();

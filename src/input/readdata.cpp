@@ -168,7 +168,7 @@ void wakro_endpage() {
 void wakro_endcase() {
   fnames::netdata = 0;
   if (ctrl::mmm == 1) {
-    if (ndde::e_ndim(1) > 0 && int2::nmat == 0) {
+    if (ndde::e_ndim(dim::nodes) > 0 && int2::nmat == 0) {
       ListLine() << "If you have electrical nodes you must have";
       ListLine() << "at least one subsystem.";
       wakro_quit("ENDCASE", 1);

@@ -54,12 +54,14 @@ std::int64_t sparsity_default(std::int64_t n) { return n * (n - 1) / 2 + 1; }
 
 void put_nd() {
   // Entries 50 and 65..68 belong to allocate_pf, 74..80 to their users.
-  for (int k = 1; k <= 73; ++k) {
-    if (k == 9 || k == 13 || k == 50 || (k >= 65 && k <= 68)) continue;
+  for (int k = 1; k <= dim::mbranches; ++k) {
+    if (k == dim::umec || k == dim::pgbs || k == dim::pf_buses ||
+        (k >= dim::pf_nwb && k <= dim::pf_nc))
+      continue;
     nd(k) = std::max(e_ndim(k), 1);
   }
-  nd9 = std::max(e_ndim(9), 10);
-  nd13 = channel_block(e_ndim(13));
+  nd9 = std::max(e_ndim(dim::umec), 10);
+  nd13 = channel_block(e_ndim(dim::pgbs));
   // Arrays indexed by "conductor of any line" are sized with nd5: make it hold the
   // largest conductor count of every line model, phase-domain and MFDTD included.
   nd5 = nd_conductors();

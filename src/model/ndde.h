@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "model/dim.h"
 #include "model/farray.h"
 
 namespace ndde {
 
-inline wakro::FFixed<std::int32_t, 80> e_ndim;  // required sizes, entries 1..80 (0 = none)
+inline wakro::FFixed<std::int32_t, dim::count>
+    e_ndim;  // required sizes, entries 1..80 by dim:: name (0 = none)
 
 // Working sizes (each at least 1 once derived; 74..80 are set by their users).
 inline std::int32_t nd1 = 0;   // nodes per subsystem

@@ -15,7 +15,7 @@ void allocate_pf(std::int32_t& nbus_in, std::int32_t& nwb_in, std::int32_t& nb_i
   deallocate_pf();
 
   nbus = nbus_in;
-  ndde::e_ndim(50) = nbus_in;
+  ndde::e_ndim(dim::pf_buses) = nbus_in;
   ndde::nd50 = std::max(nbus_in, 1);
   pfdata.allocate(ndde::nd50);
   pfsubs.allocate(ndde::nd50, 2);
@@ -25,10 +25,10 @@ void allocate_pf(std::int32_t& nbus_in, std::int32_t& nwb_in, std::int32_t& nb_i
   nb = nb_in;
   ntwdg = ntwdg_in;
   nc = nc_in;
-  ndde::e_ndim(65) = nwb_in;
-  ndde::e_ndim(66) = nb_in;
-  ndde::e_ndim(67) = ntwdg_in;
-  ndde::e_ndim(68) = nc_in;
+  ndde::e_ndim(dim::pf_nwb) = nwb_in;
+  ndde::e_ndim(dim::pf_nb) = nb_in;
+  ndde::e_ndim(dim::pf_ntwdg) = ntwdg_in;
+  ndde::e_ndim(dim::pf_nc) = nc_in;
   ndde::nd65 = std::max(nwb_in, 1);
   ndde::nd66 = std::max(nb_in, 1);
   ndde::nd67 = std::max(ntwdg_in, 1);

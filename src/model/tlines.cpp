@@ -69,10 +69,16 @@ struct TandemSize {
 };
 
 const TandemSize kTandemSizes[] = {
-    {8, &ndde::nd8},   {31, &ndde::nd31}, {32, &ndde::nd32}, {33, &ndde::nd33}, {34, &ndde::nd34},
-    {35, &ndde::nd35}, {36, &ndde::nd36}, {42, &ndde::nd42}, {43, &ndde::nd43}, {44, &ndde::nd44},
-    {45, &ndde::nd45}, {46, &ndde::nd46}, {47, &ndde::nd47}, {48, &ndde::nd48}, {49, &ndde::nd49},
-    {54, &ndde::nd54}, {55, &ndde::nd55}, {56, &ndde::nd56}, {57, &ndde::nd57},
+    {dim::maxpoles, &ndde::nd8},        {dim::travwaves, &ndde::nd31},
+    {dim::transforms, &ndde::nd32},     {dim::transpoles, &ndde::nd33},
+    {dim::attpoles, &ndde::nd34},       {dim::surgepoles, &ndde::nd35},
+    {dim::nummodes, &ndde::nd36},       {dim::nummodes_ph, &ndde::nd42},
+    {dim::maxmodes_ph, &ndde::nd43},    {dim::travwaves_ph, &ndde::nd44},
+    {dim::prop_ph, &ndde::nd45},        {dim::hserc_ph, &ndde::nd46},
+    {dim::ycserc_ph, &ndde::nd47},      {dim::xhk_ph, &ndde::nd48},
+    {dim::maxpoles_ph, &ndde::nd49},    {dim::nummodes_mfdtd, &ndde::nd54},
+    {dim::maxmodes_mfdtd, &ndde::nd55}, {dim::maxpoles_mfdtd, &ndde::nd56},
+    {dim::maxinc_mfdtd, &ndde::nd57},
 };
 
 }  // namespace

@@ -9,6 +9,7 @@
 //                     extrapolated by the fraction already solved:  q + (q - qd) * elapsed
 //   re-solution       at the present instant, so it is interpolated: qd + (q - qd) * elapsed
 //   start of step     qd, or q for a branch whose conductance changed between steps.
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/options.h"
@@ -21,22 +22,22 @@ namespace wakro {
 bool registered_source(std::int32_t br, std::int32_t ss) {
   const std::int32_t t = branches::thisbr(br, ss);
   storage::this_ = t;
-  return t > 0 && storage::stori(t) == 101;
+  return t > 0 && storage::stori(t) == branch_code::registered_source;
 }
 
 }  // namespace wakro
 
-double wakro_gete(std::int32_t br, std::int32_t ss, bool iflag, bool regsrc, bool notfirst,
-                  bool advance, bool iflag2, double elapsed) {
+double wakro_gete(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, bool regsrc,
+                  bool advance) {
   using branches::ebr;
   using branches::ebrd;
   // Start-of-step re-solution.
-  if (iflag2) return branches::geqchange(br) ? ebr(br, ss) : ebrd(br, ss);
+  if (s.iflag2) return branches::geqchange(br) ? ebr(br, ss) : ebrd(br, ss);
   const bool interpolated_source = regsrc && options::xterpsrc(ss);
   // Re-solution at the present instant.
-  if (iflag) {
-    if (notfirst && !interpolated_source)
-      return ebrd(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * elapsed;
+  if (s.iflag) {
+    if (s.notfirst && !interpolated_source)
+      return ebrd(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
     return ebrd(br, ss);
   }
   // Normal solution: a registered source computes its own value for the target time.
@@ -44,21 +45,20 @@ double wakro_gete(std::int32_t br, std::int32_t ss, bool iflag, bool regsrc, boo
     if (advance) wakro::network_hooks().wakro_vsrc_dyn();
     return ebr(br, ss);
   }
-  if (notfirst) return ebr(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * elapsed;
+  if (s.notfirst) return ebr(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
   return ebr(br, ss);
 }
 
-double wakro_geti(std::int32_t br, std::int32_t ss, bool iflag, bool notfirst, bool iflag2,
-                  double elapsed) {
+double wakro_geti(std::int32_t br, std::int32_t ss, const wakro::SubStep& s) {
   using branches::ccbr;
   using branches::ccbrd;
-  if (iflag2) return branches::geqchange(br) ? ccbr(br, ss) : ccbrd(br, ss);
+  if (s.iflag2) return branches::geqchange(br) ? ccbr(br, ss) : ccbrd(br, ss);
   if (!branches::defrdbr(br, ss)) return ccbr(br, ss);
-  if (!iflag) {
-    if (notfirst) return ccbr(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * elapsed;
+  if (!s.iflag) {
+    if (s.notfirst) return ccbr(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
     return ccbr(br, ss);
   }
-  if (notfirst) return ccbrd(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * elapsed;
+  if (s.notfirst) return ccbrd(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
   return ccbrd(br, ss);
 }
 

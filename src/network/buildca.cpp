@@ -12,7 +12,7 @@
 #include "model/options.h"
 #include "network/solution.h"
 
-void buildca(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool& iflag2) {
+void buildca(std::int32_t ss, const wakro::SubStep& s) {
   using e_s0::ca;
   const std::int32_t n = e_s0::mbus(ss);
 
@@ -24,12 +24,12 @@ void buildca(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool
     const double now = e_s0::ccli(k, ss);
     const double before = int4::cclid(k, ss);
     double c;
-    if (iflag2) {
+    if (s.iflag2) {
       c = before;
-    } else if (iflag) {
-      c = before + (now - before) * elapsed;
+    } else if (s.iflag) {
+      c = before + (now - before) * s.elapsed;
     } else {
-      c = now + (now - before) * elapsed;
+      c = now + (now - before) * s.elapsed;
     }
     ca(k) = c - e_s0::ccgm(k, ss);
   }
@@ -39,10 +39,8 @@ void buildca(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool
   for (std::int32_t br = 1; br <= nbr; ++br) {
     const bool regsrc = wakro::registered_source(br, ss);
     double j = 0.0;
-    if (branches::defrdbr(br, ss)) j = wakro_geti(br, ss, iflag, notfirst, iflag2, elapsed);
-    if (branches::source(br, ss))
-      j += wakro_gete(br, ss, iflag, regsrc, notfirst, true, iflag2, elapsed) *
-           branches::geq(br, ss);
+    if (branches::defrdbr(br, ss)) j = wakro_geti(br, ss, s);
+    if (branches::source(br, ss)) j += wakro_gete(br, ss, s, regsrc, true) * branches::geq(br, ss);
     const std::int32_t f = branches::ief(br, ss);
     const std::int32_t t = branches::iet(br, ss);
     if (t > 0) ca(t) += j;
@@ -50,17 +48,17 @@ void buildca(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool
   }
 
   // Step 4: Norton injections.
-  const bool extrapolate = options::xterpsrc(ss) && notfirst;
+  const bool extrapolate = options::xterpsrc(ss) && s.notfirst;
   for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
     const std::int32_t x = int2::ll(k, ss);
     const double now = e_s0::ccin(x, ss);
     const double before = int4::ccind(x, ss);
     double c;
-    if (iflag2) {
+    if (s.iflag2) {
       c = int4::gginchange(x) ? now : before;
     } else {
-      c = iflag ? before : now;
-      if (extrapolate) c += (now - before) * elapsed;
+      c = s.iflag ? before : now;
+      if (extrapolate) c += (now - before) * s.elapsed;
     }
     ca(x) += c;
   }

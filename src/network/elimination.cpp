@@ -80,7 +80,7 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
   // Step 3: the size the lists need, recorded for the dimension report.
   const std::int64_t need = std::max(nl, nu) + 1;
   const std::int32_t need32 = static_cast<std::int32_t>(std::min<std::int64_t>(need, INT32_MAX));
-  ndde::e_ndim(19) = std::max(ndde::e_ndim(19), need32);
+  ndde::e_ndim(dim::sparsity) = std::max(ndde::e_ndim(dim::sparsity), need32);
   if (need > capacity) {
     wakro_message(0, 0, 2, 2, "Sparsity dimension ND19 = " + std::to_string(ndde::nd19));
     wakro_message(0, 0, 2, -1, " exceeded. It should be greater than " + std::to_string(need));

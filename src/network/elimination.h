@@ -10,7 +10,7 @@ namespace wakro {
 // Builds the row index lists of subsystem ss (order n) from the pattern temfil,
 // adding the symbolic fill row by row. Leaves sparse::lbegin/lend/lcol and
 // ubegin/uend/ucol of ss and the fill in temfil; records the needed SPARSITY
-// size in ndde::e_ndim(19) and ends the run when the lists do not fit.
+// size in ndde::e_ndim(dim::sparsity) and ends the run when the lists do not fit.
 void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil);
 
 // Factorises rows m..n of rdc in place over the index lists: the diagonal takes

@@ -121,7 +121,7 @@ void get_fdne_y(wakro::FArray<wakro::cplx, 2>& y, wakro::cplx s, std::int32_t n,
     }
   }
 
-  // Steps 3-4: D, row by row, is where Y starts.
+  // Step 3: D, row by row, is where Y starts.
   wakro::FArray<double, 2> d{"d"};
   d.allocate(n, n);
   for (std::int32_t p = 1; p <= n; ++p)
@@ -132,7 +132,7 @@ void get_fdne_y(wakro::FArray<wakro::cplx, 2>& y, wakro::cplx s, std::int32_t n,
   for (std::int32_t q = 1; q <= n; ++q)
     for (std::int32_t p = 1; p <= n; ++p) y(p, q) = {d(p, q), 0.0};
 
-  // Step 5: the pole terms.
+  // Step 4: the pole terms.
   for (std::int32_t k = 1; k <= m; ++k) {
     const wakro::cplx den = s - poles(k);
     for (std::int32_t q = 1; q <= n; ++q)

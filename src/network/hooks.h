@@ -22,6 +22,8 @@
 
 #include <cstdint>
 
+#include "model/substep.h"
+
 namespace wakro {
 
 struct NetworkHooks {
@@ -37,9 +39,8 @@ struct NetworkHooks {
   void (*wakro_vsrc_dyn)();
 
   // Crossing fraction of switch br of subsystem ss in the present sub-step, by
-  // its switching mode (1.5 when its condition is not crossed).
-  double (*switch_crossing)(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                            bool iflag);
+  // its switching mode (kNoCrossing when its condition is not crossed).
+  double (*switch_crossing)(std::int32_t ss, std::int32_t br, const SubStep& s);
   // Operates the switches of ss whose crossing falls at fraction frac.
   void (*switchbr)(std::int32_t ss, double frac);
   // Chatter detection on the new solution (mode 1 voltages, 2 currents).

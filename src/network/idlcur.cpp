@@ -146,7 +146,7 @@ void idlcur(std::int32_t ss, double frac, std::int32_t brq, double& iq, bool /*c
     wakro_quit("IDLCUR", 0);
   }
 
-  // Steps 4 and 5.
+  // Step 4: the one current asked for, or every current moved to the sub-step end.
   if (brq >= 1) {
     iq = cbrnew(brq);
     return;

@@ -56,7 +56,7 @@ void clear_row(e_s0::RealView w, e_s0::FillView f, std::int32_t x, std::int32_t 
   }
 }
 
-// Steps 2 and 3: the entries of the lists.
+// The entries of the lists.
 void make_lists(std::int32_t ss, std::int32_t m, e_s0::RealView w) {
   using namespace branches;
   std::int32_t k = 0;
@@ -103,12 +103,12 @@ void idlsrc(std::int32_t ss) {
   // Step 1: no row is a constraint yet.
   for (std::int32_t x = 1; x <= nbus; ++x) temp3::collap(x) = false;
 
-  // Steps 2 and 3.
+  // Step 2: the lists.
   make_lists(ss, m, w);
   const std::int32_t ncollapse = ideal::nidlbr(ss);
   const std::int32_t total = ideal::gidlbr(ss);
 
-  // Step 4: collapses between two nodes.
+  // Step 3: collapses between two nodes.
   for (std::int32_t k = 1; k <= ncollapse; ++k) {
     const std::int32_t a = nodev(k, 1);
     const std::int32_t c = nodev(k, 2);
@@ -136,7 +136,7 @@ void idlsrc(std::int32_t ss) {
     }
   }
 
-  // Step 5: nodes tied to ground.
+  // Step 4: nodes tied to ground.
   for (std::int32_t k = ncollapse + 1; k <= total; ++k) {
     const std::int32_t x = nodev(k, 1) != 0 ? nodev(k, 1) : nodev(k, 2);
     if (temp3::collap(x)) {

@@ -15,6 +15,7 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/e_s2.h"
@@ -40,7 +41,7 @@ using wakro::at_node;
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
-// Step 2: node voltages and the history sum.
+// Node voltages and the history sum.
 void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
   const std::int32_t n = e_s0::mbus(ss);
   for (std::int32_t k = 1; k <= n; ++k) {
@@ -52,7 +53,7 @@ void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
     e_s0::ccgm(k, ss) = towards(e_s0::ccgmd(k, ss), e_s0::ccgm(k, ss), f);
 }
 
-// Step 3.4: energy of an arrester over the time since its last update, with the
+// Energy of an arrester over the time since its last update, with the
 // branch current this sub-step ends with.
 void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   using e_s2::stor;
@@ -71,32 +72,33 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   stor(k + 2) = now;
 }
 
-// Step 3: branch currents and part voltages.
-void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
-                   bool iflag2, bool iflag, bool chatter) {
+// Branch currents and part voltages.
+void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
   using namespace branches;
-  const bool normal = !iflag;
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const bool normal = !s.iflag;
   const auto& vnew = spcial::vdcnew;
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
     const bool regsrc = wakro::registered_source(br, ss);
-    // 3.1 source voltage at the sub-step's end.
+    // Step 1: source voltage at the sub-step's end.
     double e = 0.0;
     if (source(br, ss)) {
-      if (normal && regsrc && options::xterpsrc(ss) && !iflag2)
+      if (normal && regsrc && options::xterpsrc(ss) && !s.iflag2)
         ebrd(br, ss) = notfirst ? towards(ebrd(br, ss), ebr(br, ss), f) : ebr(br, ss);
-      e = wakro_gete(br, ss, iflag, regsrc, notfirst, false, iflag2, elapsed);
+      e = wakro_gete(br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
-    // 3.2 branch current.
+    // Step 2: branch current.
     if (!idealbr(br, ss)) {
-      const double i = geq(br, ss) * u + wakro_geti(br, ss, iflag, notfirst, iflag2, elapsed);
+      const double i = geq(br, ss) * u + wakro_geti(br, ss, s);
       if (chatter) {
         spcial::cbrnew(br) = i;
       } else {
         cbr(br, ss) = notfirst ? towards(cbr(br, ss), i, f) : i;
       }
     }
-    // 3.3 history and part voltages.
+    // Step 3: history and part voltages.
     if (!defrdbr(br, ss)) {
       if (normal) ccbr(br, ss) = towards(ccbrd(br, ss), ccbr(br, ss), f);
       if (inductor(br, ss)) {
@@ -110,9 +112,9 @@ void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
         if (normal) ccc(br, ss) = towards(cccd(br, ss), ccc(br, ss), f);
       }
     }
-    // 3.4 arrester energy, with the current the sub-step ends with (under chatter
+    // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (int1::iorv(br, ss) == 5) {
+    if (int1::iorv(br, ss) == wakro::switch_mode::arrester) {
       double i_end = cbr(br, ss);
       if (chatter && !idealbr(br, ss))
         i_end = notfirst ? towards(cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
@@ -121,7 +123,7 @@ void branch_states(std::int32_t ss, double elapsed, double f, bool notfirst,
   }
 }
 
-// Step 5: transformer winding currents and histories.
+// Transformer winding currents and histories.
 void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
@@ -158,19 +160,19 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool no
 
 }  // namespace
 
-void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, bool& notfirst,
-              bool& iflag2, bool& iflag) {
-  const double f = fracv;
-  const bool normal = !iflag;
-  const bool chatter = stepdone && options::dtchatter(ss);
+void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const bool normal = !s.iflag;
+  const bool chatter = s.stepdone && options::dtchatter(ss);
   auto& hooks = wakro::network_hooks();
 
   // Step 1: voltage chatter, new against previous.
   if (chatter) hooks.chatdt(ss, 1);
-  // Step 2.
+  // Step 2: node voltages.
   node_voltages(ss, f, notfirst, normal);
-  // Step 3.
-  branch_states(ss, elapsed, f, notfirst, iflag2, iflag, chatter);
+  // Step 3: branch states.
+  branch_states(ss, s, chatter);
   // Step 4: current chatter, then the new currents taken over.
   if (chatter) {
     hooks.chatdt(ss, 2);
@@ -180,11 +182,11 @@ void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, b
           notfirst ? towards(branches::cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
     }
   }
-  // Step 5.
-  transformers(ss, f, notfirst, iflag2, normal);
+  // Step 5: transformer windings.
+  transformers(ss, f, notfirst, s.iflag2, normal);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) update_current(ss);
   // Step 7: ideal-branch currents.
   double unused = 0.0;
-  idlcur(ss, f, 0, unused, stepdone, iflag);
+  idlcur(ss, f, 0, unused, s.stepdone, s.iflag);
 }

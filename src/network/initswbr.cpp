@@ -4,7 +4,7 @@
 // under the caller's tag), refuses an OFF resistance that is not above the ON
 // resistance or not above the ideal-branch threshold 1/GONMAX(ss), and a negative
 // ON resistance. Leaves: GEQOF = 1/ROFF, EBRON = -EON, EBROF = -EOFF, the branch
-// OFF (wakro_turnoff, mode 6, level 0), XSTOR = 1.5; GEQON = 1/RON, or 0 with
+// OFF (wakro_turnoff, plain mode, level 0), XSTOR = no crossing; GEQON = 1/RON, or 0 with
 // IDEALSS(ss) set when |RON| is at most the ideal-branch threshold (the rule the
 // branch reader follows for ordinary branches). A switch between two nodes is
 // entered in the fill pattern of the matrix, so the factorisation sees its
@@ -18,6 +18,7 @@
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "diag/validators.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/fixedtext.h"
@@ -45,7 +46,7 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
   wakro_testbrn(caller, b, ss);
   wakro_testswa(caller, b, ss);
 
-  // Steps 2-3: the resistances.
+  // Step 2: the resistances.
   constexpr std::string_view kOff = "OFF resistance of switch in branch ";
   const double threshold = 1.0 / ideal::gonmax(ss);
   if (roff <= ron) refuse(caller, kOff, b, ss, " must be larger than the ON resistance.");
@@ -58,16 +59,16 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
                std::string(wakro::trim_right(text)));
   }
 
-  // Step 4: OFF.
+  // Step 3: OFF.
   geqof(b, ss) = 1.0 / roff;
   ebron(b, ss) = -eon;
   ebrof(b, ss) = -eoff;
   swlevl(b, ss) = 0.0;
-  int1::xstor(b, ss) = 1.5;
+  int1::xstor(b, ss) = wakro::kNoCrossing;
   idealbr(b, ss) = false;
-  wakro_turnoff(ss, b, 6, 0.0);
+  wakro_turnoff(ss, b, wakro::switch_mode::plain, 0.0);
 
-  // Step 5: the ON state.
+  // Step 4: the ON state.
   if (std::abs(ron) > threshold) {
     geqon(b, ss) = 1.0 / ron;
   } else {

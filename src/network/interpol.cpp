@@ -3,13 +3,14 @@
 // condition, found by linear interpolation between the previous state and the
 // new solution; the test of each switching mode is the switch_crossing hook.
 //
-// Leaves: XSTOR(br, ss) of every considered switch (1.5 = no crossing; a crossing
+// Leaves: XSTOR(br, ss) of every considered switch (kNoCrossing = no crossing; a crossing
 // is at least 0.0001, so a switch never operates exactly at the start of a
 // sub-step); frac = the earliest crossing; xearly = the latest crossing within
 // 0.0001 of the earliest (switchings that close together are taken together),
-// 1.5 when that is above 1 or there is none.
+// kNoCrossing when that is above 1 or there is none.
 #include <algorithm>
 
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/int1.h"
 #include "model/storage.h"
@@ -17,30 +18,30 @@
 #include "network/hooks.h"
 #include "network/solution.h"
 
-void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bool& iflag2,
-              bool& iflag) {
-  constexpr double kNone = 1.5;
+void interpol(std::int32_t ss, wakro::SubStep& s) {
+  using wakro::kNoCrossing;
   constexpr double kEarliest = 0.0001;
   constexpr double kGroup = 0.0001;
   const std::int32_t nsw = branches::nsw(ss);
+  // Step 1: without switches nothing crosses.
   if (nsw <= 0) {
-    frac = xearly = kNone;
+    s.frac = s.xearly = kNoCrossing;
     return;
   }
   // Step 2: crossing of each considered switch.
-  double earliest = kNone;
+  double earliest = kNoCrossing;
   for (std::int32_t k = 1; k <= nsw; ++k) {
     const std::int32_t br = branches::brnsw(k, ss);
     if (!temp1::consid(br)) continue;
     storage::this_ = branches::thisbr(br, ss);
-    int1::xstor(br, ss) = kNone;
-    double x = wakro::network_hooks().switch_crossing(ss, br, elapsed, iflag2, iflag);
+    int1::xstor(br, ss) = kNoCrossing;
+    double x = wakro::network_hooks().switch_crossing(ss, br, s);
     x = std::max(x, kEarliest);
     int1::xstor(br, ss) = x;
     earliest = std::min(earliest, x);
   }
   // Step 3: the group of switchings at the earliest instant.
-  frac = earliest;
+  s.frac = earliest;
   double latest = -1.0;
   for (std::int32_t k = 1; k <= nsw; ++k) {
     const std::int32_t br = branches::brnsw(k, ss);
@@ -48,5 +49,5 @@ void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bo
     const double x = int1::xstor(br, ss);
     if (x < earliest + kGroup) latest = std::max(latest, x);
   }
-  xearly = (latest < 0.0 || latest > 1.0) ? kNone : latest;
+  s.xearly = (latest < 0.0 || latest > 1.0) ? kNoCrossing : latest;
 }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "diag/message.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -44,7 +45,7 @@ void copy_whole(const wakro::FArray<double, 2>& from, wakro::FArray<double, 2>& 
   std::copy(from.begin(), from.end(), to.begin());
 }
 
-// Step 1: time zero. The Norton nodes of a subsystem are those with an injected
+// The Norton node lists at time zero: the nodes of a subsystem with an injected
 // conductance or current at time zero, or enabled for a later injection.
 void time_zero_lists() {
   copy_whole(e_s0::ccin, int4::ccind);
@@ -83,7 +84,7 @@ void admit_late_norton_nodes(std::int32_t ss) {
   }
 }
 
-// Step 4.2: a changed Norton conductance lowers MXINV to its node.
+// A changed Norton conductance lowers MXINV to its node.
 void detect_norton_changes(std::int32_t ss) {
   for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
     const std::int32_t n = int2::ll(k, ss);
@@ -94,17 +95,18 @@ void detect_norton_changes(std::int32_t ss) {
   }
 }
 
-// Steps 4.3-4.4: which switches take part in this step, their counters, and
+// Which switches take part in this step, their counters, and
 // which switch conductances changed between steps.
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
+  namespace switch_mode = wakro::switch_mode;
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) geqchange(br) = false;
   for (std::int32_t k = 1; k <= nsw(ss); ++k) {
     const std::int32_t br = brnsw(k, ss);
     const std::int32_t m = std::abs(int1::iorv(br, ss));
-    int1::xstor(br, ss) = 1.5;
-    temp1::consid(br) = options::interpss(ss) && m != 0 && m != 6;
-    temp1::icnt(br) = (m == 5 || m == 15) ? 0 : 10;
+    int1::xstor(br, ss) = wakro::kNoCrossing;
+    temp1::consid(br) = options::interpss(ss) && m != switch_mode::none && m != switch_mode::plain;
+    temp1::icnt(br) = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
     geqchange(br) = std::abs(geqd(br, ss) - geq(br, ss)) > 1e-10 * std::abs(geqd(br, ss));
   }
 }
@@ -119,7 +121,7 @@ void freeze_switches(std::int32_t ss) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) temp1::consid(branches::brnsw(k, ss)) = false;
 }
 
-// Step 4: one subsystem.
+// One subsystem.
 void solve_subsystem(std::int32_t ss) {
   auto& hooks = wakro::network_hooks();
   const std::int32_t n = e_s0::mbus(ss);
@@ -127,92 +129,87 @@ void solve_subsystem(std::int32_t ss) {
   const double delt = e_s1::delt;
   const double step_start = (ctrl::iii - 1) * delt;
 
-  // 4.1-4.4.
+  // Step 1: the step's start, changed Norton nodes, the switches taking part.
   e_s1::onstep = true;
   int1::solution_time = step_start;
   if (!e_s1::timezero) admit_late_norton_nodes(ss);
   detect_norton_changes(ss);
   prepare_switches(ss);
 
-  // 4.5: with interpolation, a matrix that changed between steps is first solved
+  // Step 2: with interpolation, a matrix that changed between steps is first solved
   // again at the step's start. Not at time zero: there is no previous step, and
   // the histories must start from the initial currents and voltages of the data.
-  bool iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
-  bool iflag2 = iflag;
+  wakro::SubStep s;
+  s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
+  s.iflag2 = s.iflag;
 
-  // 4.6-4.8.
+  // Step 3: factors and histories.
   itriang(ss);
-  double elapsed = 0.0;
-  double frac = 0.0;
-  double xearly = 1.5;
-  double fracv = 0.0;
-  bool notfirst = false;
-  bool stepdone = false;
-  if (!iflag) history(ss);
+  if (!s.iflag) history(ss);
 
-  // 4.9: sub-steps.
+  // Step 4: sub-steps.
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    buildca(ss, elapsed, notfirst, iflag, iflag2);
-    slvnew(ss, elapsed, notfirst, iflag, iflag2);
-    interpol(ss, elapsed, frac, xearly, iflag2, iflag);
-    notfirst = true;
+    buildca(ss, s);
+    slvnew(ss, s);
+    interpol(ss, s);
+    s.notfirst = true;
 
     bool halfstep = false;
-    if (!iflag) {
-      double x = frac;
-      if (temp1::stabck(ss) && xearly > 0.5001 && elapsed < 0.5) {
-        xearly = 0.5;
+    if (!s.iflag) {
+      double x = s.frac;
+      if (temp1::stabck(ss) && s.xearly > 0.5001 && s.elapsed < 0.5) {
+        s.xearly = 0.5;
         temp1::stabck(ss) = false;
         halfstep = true;
         x = 0.5;
       }
-      if (x + elapsed >= 1.0) {
-        stepdone = true;
-        if (elapsed > 0.0) {
-          frac = 1.0 - elapsed;
+      if (x + s.elapsed >= 1.0) {
+        s.stepdone = true;
+        if (s.elapsed > 0.0) {
+          s.frac = 1.0 - s.elapsed;
           for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
-            int1::xstor(branches::brnsw(k, ss), ss) = 1.5;
+            int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
         } else {
-          notfirst = false;
-          frac = 1.0;
+          s.notfirst = false;
+          s.frac = 1.0;
         }
       } else {
-        stepdone = false;
-        frac = xearly + elapsed >= 1.0 ? 1.0 - elapsed : xearly;
+        s.stepdone = false;
+        s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
       }
-      fracv = frac;
-      int1::solution_time = delt * (ctrl::iii - 1) + (elapsed + frac) * delt;
+      s.fracv = s.frac;
+      int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
     } else {
-      stepdone = false;
-      if (frac <= 1.0) frac = std::min(xearly, 1.0);
-      fracv = std::min(frac, 1.0);
+      s.stepdone = false;
+      if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
+      s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, elapsed, fracv, stepdone, notfirst, iflag2, iflag);
+    incalcvi(ss, s);
 
-    if (iflag && frac >= 1.0) {
+    if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      iflag = iflag2 = false;
+      s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
-    if (stepdone) {
+    if (s.stepdone) {
       finishup(ss);
       return;
     }
-    if (!iflag) elapsed += frac;
+    if (!s.iflag) s.elapsed += s.frac;
     e_s1::onstep = false;
     if (halfstep) {
       temp1::stabck(ss) = false;
-      iflag = iflag2 = false;
+      s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
     // A switch operates at frac: switch, re-factorise, solve again at this instant.
-    iflag = true;
-    hooks.switchbr(ss, frac);
+    s.iflag = true;
+    hooks.switchbr(ss, s.frac);
     itriang(ss);
   }
 }
@@ -222,7 +219,7 @@ void solve_subsystem(std::int32_t ss) {
 void intsolvi() {
   auto& hooks = wakro::network_hooks();
   if (e_s1::timezero) time_zero_lists();
-  if (ndde::e_ndim(58) > 0) hooks.dsldyn();
+  if (ndde::e_ndim(dim::tlines_total) > 0) hooks.dsldyn();
   if (int2::nmat < 1) {
     hooks.dslout();
     return;

@@ -41,7 +41,7 @@ std::int32_t mna_elements(std::int32_t ss) {
   return mna::mna_elem.allocated() ? mna::mna_elem(ss) : 0;
 }
 
-// Step 3: a user model lowered MXINV to zero or below; warn and factorise fully.
+// A user model lowered MXINV to zero or below; warn and factorise fully.
 void warn_zero_mxinv(std::int32_t ss) {
   wakro_warn(0, 0, 1, "Possible error in a user model, check Non-standard messages");
   wakro::ListLine() << "WARNING: Zero or negative MXINV by a user model";
@@ -88,7 +88,7 @@ PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t las
   return g;
 }
 
-// Step 6: rows m..n from GM and GGIN.
+// Rows m..n from GM and GGIN.
 void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
                    e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled) {
   const bool sparse_path =
@@ -106,7 +106,7 @@ void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t
   for (std::int32_t i = m; i <= n; ++i) rdc(i, i) = gm(i, i) + e_s0::ggin(i, ss);
 }
 
-// Step 7: the switching branches with an end at or beyond m.
+// The switching branches with an end at or beyond m.
 void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
     const std::int32_t br = branches::brnsw(k, ss);
@@ -133,7 +133,7 @@ void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
   }
 }
 
-// Step 9: the sum of all entries is the total conductance to ground.
+// The sum of all entries is the total conductance to ground.
 void check_ground(std::int32_t ss, std::int32_t n, e_s0::RealView rdc) {
   double s = 0.0;
   for (std::int32_t j = 1; j <= n; ++j)
@@ -161,7 +161,7 @@ void itriang(std::int32_t ss) {
 
   // Step 2: nothing changed.
   if (m <= n) {
-    // Step 3.
+    // Step 3: a first row below 1.
     if (m < 1) {
       warn_zero_mxinv(ss);
       e_s8::mxinv(ss) = m = 1;
@@ -188,22 +188,22 @@ void itriang(std::int32_t ss) {
       e_s8::mxinv(ss) = m = 1;
     }
 
-    // Steps 6-8: assemble.
+    // Step 6: assemble.
     assemble_rows(ss, m, n, order, rdc, gm, filled);
     add_switches(ss, m, rdc);
     if (nmna > 0) mna_process(ss);
     if (e_s0::idealss(ss)) idlsrc(ss);
 
-    // Step 9: ground check at time zero, on a complete assembly only (rows below
+    // Step 7: ground check at time zero, on a complete assembly only (rows below
     // m would hold factors, not conductances).
     if (ctrl::iii == 0 && m == 1 && nmna == 0) check_ground(ss, n, rdc);
 
     if (int3::use_klu(ss)) {
-      // Step 10: the solve step re-factorises through the sparse solver.
+      // Step 8: the solve step re-factorises through the sparse solver.
       temp1::stabck(ss) = true;
       ++int2::ntriang(ss);
     } else {
-      // Step 11: own elimination.
+      // Step 9: own elimination.
       const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
       if (int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown)
         wakro::build_index_lists(ss, big_n, temfil);
@@ -214,7 +214,7 @@ void itriang(std::int32_t ss) {
     }
   }
 
-  // Step 12: cancelled diagonals are reported at the end of the run, once: by
+  // Step 10: cancelled diagonals are reported at the end of the run, once: by
   // the factorisation at the start of the subsystem's last step, not again by
   // one that follows a switching inside that step.
   if (e_s1::laststep && e_s1::onstep) {

@@ -56,7 +56,7 @@ ParallelWork& work() {
   return w;
 }
 
-// Step 2: the stamps of element el in row and column r.
+// The stamps of element el in row and column r.
 void stamp(const mna::Mnad& el, mna::Mnad& rec, std::int32_t r, std::int32_t ss, const Stamper& s) {
   const std::int32_t a = el.a, b = el.b, c = el.c, d = el.d;
   const double g = el.value1;

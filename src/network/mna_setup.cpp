@@ -52,7 +52,7 @@ std::int32_t declarations() {
 
 void mna_init() {
   using namespace mna;
-  no_mna = ndde::e_ndim(72);
+  no_mna = ndde::e_ndim(dim::nmana);
   for (std::int32_t k = 1; k <= mnad.extent(1); ++k) mnad(k) = Mnad{};
   mna_elem.fill(0);
   mna_start.fill(0);

@@ -30,6 +30,7 @@
 #include "files/listread.h"
 #include "input/reader_hooks.h"
 #include "input/section_util.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/clvi.h"
 #include "model/e_s0.h"
@@ -59,7 +60,7 @@ void reset_branch(std::int32_t b, std::int32_t ss) {
                   &v12l, &v20l, &int1::xstor, &harmimp::branch_r, &harmimp::branch_l,
                   &harmimp::branch_c})
     (*a)(b, ss) = 0.0;
-  int1::xstor(b, ss) = 1.5;
+  int1::xstor(b, ss) = wakro::kNoCrossing;
   for (Int* a : {&brnsw, &ief, &iet, &thisbr, &int1::iorv, &clvi::icntbr}) (*a)(b, ss) = 0;
   for (Flag* a : {&resistor, &inductor, &capacitr, &source, &switch_, &idealbr, &openbr, &defrdbr,
                   &flipidlbr, &clvi::brchat_rep})
@@ -244,9 +245,9 @@ void read_branch(std::int32_t position) {
       ListLine() << kRule;
     }
   }
-  int1::xstor(b, ss) = 1.5;
+  int1::xstor(b, ss) = wakro::kNoCrossing;
   thisbr(b, ss) = 0;
-  int1::iorv(b, ss) = 0;
+  int1::iorv(b, ss) = wakro::switch_mode::none;
   flipidlbr(b, ss) = false;
   if (idealbr(b, ss)) {
     enter_ideal_branch(b, ss, e, i0);

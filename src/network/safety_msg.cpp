@@ -11,18 +11,32 @@
 #include "diag/console.h"
 #include "diag/format.h"
 #include "diag/message.h"
+#include "model/branch_codes.h"
 #include "model/e_warn.h"
 #include "network/switching.h"
 
 wakro::FixedText<12> wakro_switchname(std::int32_t type) {
   const char* name = "PESwitch:   ";
+  namespace pe = wakro::pe_switch;
   switch (type) {
-    case 0: name = "Diode:      "; break;
-    case 1: name = "Thyristor   "; break;
-    case 2: name = "GTO:        "; break;
-    case 3: name = "IGBT:       "; break;
-    case 4: name = "MOSFET:     "; break;
-    case 5: name = "Transistor: "; break;
+    case pe::diode:
+      name = "Diode:      ";
+      break;
+    case pe::thyristor:
+      name = "Thyristor   ";
+      break;
+    case pe::gto:
+      name = "GTO:        ";
+      break;
+    case pe::igbt:
+      name = "IGBT:       ";
+      break;
+    case pe::mosfet:
+      name = "MOSFET:     ";
+      break;
+    case pe::transistor:
+      name = "Transistor: ";
+      break;
     default: break;
   }
   wakro::FixedText<12> text;

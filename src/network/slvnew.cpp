@@ -29,14 +29,13 @@
 
 namespace {
 
-double source_of(std::int32_t b, std::int32_t ss, double elapsed, bool notfirst, bool iflag,
-                 bool iflag2) {
+double source_of(std::int32_t b, std::int32_t ss, const wakro::SubStep& s) {
   const bool regsrc = wakro::registered_source(b, ss);
-  return wakro_gete(b, ss, iflag, regsrc, notfirst, true, iflag2, elapsed);
+  return wakro_gete(b, ss, s, regsrc, true);
 }
 
-// Steps 2-4: the ideal-branch collapse replayed on the right-hand side.
-void collapse_rhs(std::int32_t ss, double elapsed, bool notfirst, bool iflag, bool iflag2) {
+// The ideal-branch collapse replayed on the right-hand side.
+void collapse_rhs(std::int32_t ss, const wakro::SubStep& s) {
   using ideal::clpslist;
   using ideal::nodev;
   using temp1::caa;
@@ -53,7 +52,7 @@ void collapse_rhs(std::int32_t ss, double elapsed, bool notfirst, bool iflag, bo
   for (std::int32_t k = 1; k <= ncollapse; ++k) {
     const std::int32_t b = clpslist(k, ss);
     if (b == 0) continue;
-    double e = source_of(b < 0 ? -b : b, ss, elapsed, notfirst, iflag, iflag2);
+    double e = source_of(b < 0 ? -b : b, ss, s);
     std::int32_t a;
     std::int32_t p;
     if (b < 0) {
@@ -82,7 +81,7 @@ void collapse_rhs(std::int32_t ss, double elapsed, bool notfirst, bool iflag, bo
   for (std::int32_t k = ncollapse + 1; k <= total; ++k) {
     const std::int32_t b = clpslist(k, ss);
     if (b == 0) continue;
-    double e = source_of(b < 0 ? -b : b, ss, elapsed, notfirst, iflag, iflag2);
+    double e = source_of(b < 0 ? -b : b, ss, s);
     std::int32_t x;
     if (b < 0) {
       x = nodev(k, 2);
@@ -94,9 +93,8 @@ void collapse_rhs(std::int32_t ss, double elapsed, bool notfirst, bool iflag, bo
   }
 }
 
-// Step 5: the right-hand sides of the MNA rows.
-void mna_rhs(std::int32_t ss, std::int32_t n, double elapsed, bool notfirst, bool iflag,
-             bool iflag2) {
+// The right-hand sides of the MNA rows.
+void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
   mna::bvect.fill(0.0);
   for (std::int32_t i = 1; i <= n; ++i) mna::bvect(i) = temp1::caa(i);
   std::int32_t row = n;
@@ -110,12 +108,12 @@ void mna_rhs(std::int32_t ss, std::int32_t n, double elapsed, bool notfirst, boo
       // integer given by mna_branch.
       const std::int32_t b = el.branch_i1;
       if (b > 0 && b <= int2::insb(ss) && branches::source(b, ss))
-        mna::bvect(row) -= source_of(b, ss, elapsed, notfirst, iflag, iflag2);
+        mna::bvect(row) -= source_of(b, ss, s);
     }
   }
 }
 
-// Step 6: forward substitution with the inverse pivots, then back substitution.
+// Forward substitution with the inverse pivots, then back substitution.
 void substitute(std::int32_t ss, std::int32_t n) {
   using sparse::lbegin;
   using sparse::lcol;
@@ -161,7 +159,7 @@ void substitute(std::int32_t ss, std::int32_t n) {
   wakro_quit("SLVNEW", 0);
 }
 
-// Step 7: the sparse solver, in place on VDCNEW (or XVECT with MNA rows).
+// The sparse solver, in place on VDCNEW (or XVECT with MNA rows).
 void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
   double* x;
   std::int32_t order;
@@ -191,25 +189,26 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
 
 }  // namespace
 
-void slvnew(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool& iflag2) {
+void slvnew(std::int32_t ss, const wakro::SubStep& s) {
   const std::int32_t n = e_s0::mbus(ss);
   // Step 1: work copy of the right-hand side.
   for (std::int32_t i = 1; i <= n; ++i) temp1::caa(i) = e_s0::ca(i);
   temp1::caai.fill(0.0);
 
-  // Steps 2-4: ideal branches.
-  if (e_s0::idealss(ss)) collapse_rhs(ss, elapsed, notfirst, iflag, iflag2);
+  // Step 2: ideal branches.
+  if (e_s0::idealss(ss)) collapse_rhs(ss, s);
 
-  // Step 5: MNA rows.
+  // Step 3: MNA rows.
   const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
-  if (with_mna) mna_rhs(ss, n, elapsed, notfirst, iflag, iflag2);
+  if (with_mna) mna_rhs(ss, n, s);
 
+  // Step 4: the solution, by substitution or through the sparse solver.
   if (!int3::use_klu(ss)) {
     substitute(ss, n);
     return;
   }
   sparse_solve(ss, n, with_mna);
-  // Step 8: element currents and node voltages from the augmented solution.
+  // Step 5: element currents and node voltages from the augmented solution.
   if (with_mna) {
     if (e_s0::idealss(ss)) {
       std::int32_t row = n;

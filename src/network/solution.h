@@ -1,20 +1,14 @@
 // The routines of the network solution, subsystem by subsystem and step by step.
 //
-// Names of the step fractions and flags, passed by reference between the routines
-// of one subsystem's solution:
-//   elapsed   fraction of the step already solved (0 at the start of the step)
-//   frac      length of the present sub-step; from interpol the earliest crossing
-//   xearly    switching fraction chosen by interpol (1.5: none)
-//   fracv     interpolation fraction handed to incalcvi (frac limited to 1)
-//   iflag     re-solution at the present instant after a change of the matrix
-//   iflag2    that re-solution is at the start of the step
-//   notfirst  a solution of this step exists already (interpolate, do not copy)
-//   stepdone  the present sub-step reaches the end of the step
+// The step fractions and flags of one subsystem's solution travel between its
+// routines as one record, wakro::SubStep (model/substep.h), owned by intsolvi.
 // Node 0 is ground: its voltage is 0 and no routine here reads or writes index 0
 // of a node array.
 #pragma once
 
 #include <cstdint>
+
+#include "model/substep.h"
 
 // One network solution of the step, every subsystem in ascending order.
 void intsolvi();
@@ -29,19 +23,18 @@ void set_klu();
 void itriang_errmsg(std::int32_t k, std::int32_t ss);
 
 // New node voltages spcial::vdcnew(1..MBUS(ss)) from the right-hand side e_s0::ca.
-void slvnew(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool& iflag2);
+void slvnew(std::int32_t ss, const wakro::SubStep& s);
 
 // Part histories of the branches summed into e_s0::ccgm.
 void history(std::int32_t ss);
 // Right-hand side e_s0::ca(1..MBUS(ss)) of the present sub-step.
-void buildca(std::int32_t ss, double& elapsed, bool& notfirst, bool& iflag, bool& iflag2);
+void buildca(std::int32_t ss, const wakro::SubStep& s);
 // Source voltage of branch br for the present sub-step; the caller has set
 // storage::this_ to THISBR(br, ss).
-double wakro_gete(std::int32_t br, std::int32_t ss, bool iflag, bool regsrc, bool notfirst,
-                  bool advance, bool iflag2, double elapsed);
+double wakro_gete(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, bool regsrc,
+                  bool advance);
 // Current source of branch br for the present sub-step.
-double wakro_geti(std::int32_t br, std::int32_t ss, bool iflag, bool notfirst, bool iflag2,
-                  double elapsed);
+double wakro_geti(std::int32_t br, std::int32_t ss, const wakro::SubStep& s);
 // Branch voltage VDC(IEF) - VDC(IET) (ground as 0 V) and branch current CBR.
 double vbranch(std::int32_t ss, std::int32_t br);
 double cbranch(std::int32_t ss, std::int32_t br);
@@ -49,11 +42,9 @@ double cbranch(std::int32_t ss, std::int32_t br);
 // Fraction at which the straight line from a to b reaches c, within 0 .. 1.
 double wakro_interpx(double a, double b, double c);
 // Earliest crossing fraction (frac) and the switching fraction (xearly).
-void interpol(std::int32_t ss, double& elapsed, double& frac, double& xearly, bool& iflag2,
-              bool& iflag);
+void interpol(std::int32_t ss, wakro::SubStep& s);
 // Moves the state of ss to the end of the sub-step by fracv.
-void incalcvi(std::int32_t ss, double& elapsed, double& fracv, bool& stepdone, bool& notfirst,
-              bool& iflag2, bool& iflag);
+void incalcvi(std::int32_t ss, const wakro::SubStep& s);
 
 namespace wakro {
 
@@ -62,7 +53,7 @@ namespace wakro {
 inline constexpr std::int32_t kMaxSolutionPasses = 1000;
 
 // True when branch br of ss is a registered voltage source (its storage record
-// holds 101); sets storage::this_ to THISBR(br, ss) first.
+// holds branch_code::registered_source); sets storage::this_ to THISBR(br, ss) first.
 bool registered_source(std::int32_t br, std::int32_t ss);
 
 }  // namespace wakro

@@ -2,11 +2,11 @@
 // subsystem. The branch's voltage and current at the start of the sub-step (VDC,
 // CBR) and at its end (VDCNEW, the new current) are joined by straight lines; the
 // result is the fraction of the step, from the present instant, at which the
-// switch's condition is first met (1.5 when it is not met in this sub-step; 0
+// switch's condition is first met (kNoCrossing when it is not met in this sub-step; 0
 // when it already holds at the start).
 //
-// Leaves, for a surge arrester (mode 5) the direction of its segment change in
-// EBRON (+1, -1, 0 for none), and for a segmented branch (mode 15) the same in the
+// Leaves, for a surge arrester (switch_mode::arrester) the direction of its segment change in
+// EBRON (+1, -1, 0 for none), and for a segmented branch (switch_mode::segmented) the same in the
 // step word of its record. Reads the arrester table and the kind-15 record of
 // switch_records.h; a record that points outside its tables ends the run.
 #include <cmath>
@@ -29,22 +29,24 @@
 
 namespace wakro {
 
-double new_branch_current(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                          bool iflag) {
+double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
   const bool regsrc = registered_source(br, ss);
+  const SubStep solved = s.solved();
   double e = 0.0;
-  if (branches::source(br, ss)) e = wakro_gete(br, ss, iflag, regsrc, true, false, iflag2, elapsed);
+  if (branches::source(br, ss)) e = wakro_gete(br, ss, solved, regsrc, false);
   const double v = at_node(spcial::vdcnew, branches::ief(br, ss)) -
                    at_node(spcial::vdcnew, branches::iet(br, ss));
-  return wakro_geti(br, ss, iflag, true, iflag2, elapsed) + (e + v) * branches::geq(br, ss);
+  return wakro_geti(br, ss, solved) + (e + v) * branches::geq(br, ss);
 }
 
 }  // namespace wakro
 
 namespace {
 
-constexpr double kNone = 1.5;
-constexpr double kTol = 1e-10;  // level tolerance of every mode but 15
+using wakro::kNoCrossing;
+namespace switch_mode = wakro::switch_mode;
+
+constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
   wakro_message(0, 0, 2, 2,
@@ -57,7 +59,7 @@ constexpr double kTol = 1e-10;  // level tolerance of every mode but 15
 double either_way(double before, double after, double level) {
   const bool up = before <= level && level < after;
   const bool down = level <= before && after < level;
-  return (up || down) ? wakro_interpx(before, after, level) : kNone;
+  return (up || down) ? wakro_interpx(before, after, level) : kNoCrossing;
 }
 
 // --- Mode 5: surge arrester ---------------------------------------------------
@@ -112,7 +114,7 @@ double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double v
   const std::int32_t new_seg = arrester_segment(a, vnew);
   if (near_bound(vnew) || new_seg == old_seg) {
     direction = 0.0;
-    return kNone;
+    return kNoCrossing;
   }
   const std::int32_t d = new_seg > old_seg ? 1 : -1;
   arrester_bounds(a, old_seg, lo, hi);
@@ -166,14 +168,14 @@ wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
   return k;
 }
 
-double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+double kind15_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
   const wakro::Kind15Record k = kind15_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
-  double inew = wakro::new_branch_current(ss, br, elapsed, iflag2, iflag);
+  double inew = wakro::new_branch_current(ss, br, sub);
   double iold = branches::cbr(br, ss);
   if (c > 0) {
-    inew += wakro::new_branch_current(ss, c, elapsed, iflag2, iflag);
+    inew += wakro::new_branch_current(ss, c, sub);
     iold += branches::cbr(c, ss);
   }
   // The tolerance of this switch alone: 1% of its first breakpoint.
@@ -186,19 +188,19 @@ double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
   const bool near = std::abs(inew - lo) <= tol || std::abs(inew - hi) <= tol;
   if (near || g == s) {
     k.step() = 0;
-    return kNone;
+    return kNoCrossing;
   }
   const std::int32_t d = g > s ? 1 : -1;
   if (n - 1 == s * d) {  // outwards from the last segment: nothing to change to
     k.step() = 0;
-    return kNone;
+    return kNoCrossing;
   }
   const double x = wakro_interpx(iold, inew, d > 0 ? hi : lo);
   // A change back within a thousandth of a step of the last one is chatter.
-  const double since = ctrl::iii + elapsed - k.last_change();
+  const double since = ctrl::iii + sub.elapsed - k.last_change();
   if (x < 0.001 && since < 0.001 && k.step() + d == 0) {
     k.step() = 0;
-    return kNone;
+    return kNoCrossing;
   }
   k.step() = d;
   return x;
@@ -208,59 +210,59 @@ double kind15_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool if
 
 namespace wakro {
 
-double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag) {
+double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
   const std::int32_t code = int1::iorv(br, ss);
   const std::int32_t m = std::abs(code);
   const double level = branches::swlevl(br, ss);
   const std::int32_t f = branches::ief(br, ss);
   const std::int32_t t = branches::iet(br, ss);
 
-  if (m == 8) {
+  if (m == switch_mode::timed) {
     // Timed: the level is the instant. It must lie after the present instant and
     // not beyond the step's end; on the first pass of a step an instant exactly at
     // the step's start is taken too (it was the end of the previous step, which
     // could not switch at its very end).
-    if (iflag) return kNone;
+    if (s.iflag) return kNoCrossing;
     const double now = int1::solution_time;
-    const bool after_now = now < level || (elapsed == 0.0 && now == level);
+    const bool after_now = now < level || (s.elapsed == 0.0 && now == level);
     if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
-    return kNone;
+    return kNoCrossing;
   }
-  if (m == 15) return kind15_crossing(ss, br, elapsed, iflag2, iflag);
+  if (m == switch_mode::segmented) return kind15_crossing(ss, br, s);
 
   const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
   const double vold = vbranch(ss, br);
-  if (m == 5) return arrester_crossing(ss, br, vold, vnew);
-  if (m == 10) return either_way(vold, vnew, level);
-  if (code == 3) {
-    if (!(vnew > level + kTol)) return kNone;
+  if (m == switch_mode::arrester) return arrester_crossing(ss, br, vold, vnew);
+  if (m == switch_mode::voltage_crossing) return either_way(vold, vnew, level);
+  if (code == switch_mode::voltage_rising) {
+    if (!(vnew > level + kTol)) return kNoCrossing;
     return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
   }
-  if (code == -3) {
-    if (!(vnew < level - kTol)) return kNone;
+  if (code == switch_mode::voltage_falling) {
+    if (!(vnew < level - kTol)) return kNoCrossing;
     return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
   }
-  if (code == 4) {
+  if (code == switch_mode::voltage_above) {
     const double bound = kTol + std::abs(level);
-    if (!(std::abs(vnew) > bound)) return kNone;
+    if (!(std::abs(vnew) > bound)) return kNoCrossing;
     return std::abs(vold) > bound ? 0.0
                                   : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
   }
-  if (m != 2 && m != 13) return kNone;
+  if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
 
-  double inew = new_branch_current(ss, br, elapsed, iflag2, iflag);
+  double inew = new_branch_current(ss, br, s);
   const double iold = branches::cbr(br, ss);
-  if (branches::idealbr(br, ss)) idlcur(ss, 1.0, br, inew, false, iflag);
-  if (m == 2) return either_way(iold, inew, level);
-  if (code == 13) {
-    if (!(inew > level + kTol)) return kNone;
+  if (branches::idealbr(br, ss)) idlcur(ss, 1.0, br, inew, false, s.iflag);
+  if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
+  if (code == switch_mode::current_rising) {
+    if (!(inew > level + kTol)) return kNoCrossing;
     return iold <= level + kTol ? wakro_interpx(iold, inew, level) : 0.0;
   }
-  if (code == -13) {
-    if (!(inew < level - kTol)) return kNone;
+  if (code == switch_mode::current_falling) {
+    if (!(inew < level - kTol)) return kNoCrossing;
     return iold < level - kTol ? 0.0 : wakro_interpx(iold, inew, level);
   }
-  return kNone;
+  return kNoCrossing;
 }
 
 }  // namespace wakro

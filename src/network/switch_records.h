@@ -13,7 +13,7 @@
 //     STORI(t+7)    q, start of its block in e_s2::stor: STOR(q+10) instant of the
 //                   last turn-on, STOR(q+11) instant of the last turn-off
 //
-//   surge arrester table             switch kind 5, in e_s2::stor
+//   surge arrester table             switch_mode::arrester, in e_s2::stor
 //     P = GEQOF(br, ss) and N = EBROF(br, ss), both reals taken to the nearest
 //     whole number; STOR(P+1..P+N) segment conductances, STOR(P+N+1..P+2N)
 //     segment EMF magnitudes, STOR(P+2N+1..P+3N+1) the N+1 voltage breakpoints
@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s2.h"
 #include "model/rt_config.h"
@@ -42,7 +43,7 @@ struct PeSwitchRecord {
   std::int32_t t;  // its index in storage::stori
 
   std::int32_t code() const { return storage::stori(t); }
-  std::int32_t type() const { return code() - 10; }
+  std::int32_t type() const { return code() - branch_code::pe_switch_first; }
   std::int32_t storf_base() const { return storage::stori(t + 2); }
   std::int32_t stor_base() const { return storage::stori(t + 7); }
   double level_after_turnon() const { return storage::storf(storf_base() + 1); }
@@ -59,7 +60,9 @@ inline bool record_fits(std::int64_t first, std::int64_t span, std::int64_t exte
 }
 
 // True when the component code c is that of a power-electronic switch.
-inline bool is_pe_switch_code(std::int32_t c) { return c >= 10 && c <= 19; }
+inline bool is_pe_switch_code(std::int32_t c) {
+  return c >= branch_code::pe_switch_first && c <= branch_code::pe_switch_last;
+}
 
 struct ArresterTable {
   std::int32_t br;

@@ -1,17 +1,18 @@
 // switchbr: operates, at the present instant inside the step, every switch of
 // subsystem ss whose crossing falls at frac (the switching fraction chosen by
-// interpol), in the order of the switch list.
+// interpol), in the order of the switch list (modes of wakro::switch_mode).
 //
-//   surge arrester (mode 5)       steps one segment in the direction left in EBRON:
+//   surge arrester (arrester)     steps one segment in the direction left in EBRON:
 //                                 the segment's conductance and EMF become the ON
-//                                 state, and it is turned on with mode 5
-//   segmented branch (mode 15)    steps one segment in the direction left in its
+//                                 state, and it is turned on with mode arrester
+//   segmented branch (segmented)  steps one segment in the direction left in its
 //                                 record: GEQ from the segment's inductance less
 //                                 the companion's GEQ; the instant is recorded
-//   power-electronic switch       OFF -> ON with mode -13 and its holding level,
-//                                 ON -> OFF with mode 3 (diode) or 6 and its
-//                                 forward level; the instants go to its record
-//   any other switch              changes state with mode 6
+//   power-electronic switch       OFF -> ON with mode current_falling and its holding
+//                                 level, ON -> OFF with mode voltage_rising (diode)
+//                                 or plain and its forward level; the instants go
+//                                 to its record
+//   any other switch              changes state with mode plain
 //
 // Per-step limits: a power-electronic switch operates at most ten times (counter
 // ICNT from 10 down); an arrester or segmented branch is stopped after ten steps
@@ -25,6 +26,7 @@
 #include "diag/format.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -102,7 +104,7 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
   const std::int32_t k = std::abs(g);
   geqon(br, ss) = a.conductance(k);
   ebron(br, ss) = v < 0.0 ? a.emf(k) : -a.emf(k);
-  wakro_turnon(ss, br, 5, g);
+  wakro_turnon(ss, br, wakro::switch_mode::arrester, g);
 }
 
 void segment_step(std::int32_t ss, std::int32_t br) {
@@ -146,10 +148,13 @@ void pe_switch_step(std::int32_t ss, std::int32_t br, const wakro::PeSwitchRecor
   }
   if (branches::openbr(br, ss)) {
     rec.last_turnon() = int1::solution_time;
-    wakro_turnon(ss, br, -13, rec.level_after_turnon());
+    wakro_turnon(ss, br, wakro::switch_mode::current_falling, rec.level_after_turnon());
   } else {
     rec.last_turnoff() = int1::solution_time;
-    wakro_turnoff(ss, br, rec.code() == 10 ? 3 : 6, rec.level_after_turnoff());
+    const std::int32_t mode = rec.type() == wakro::pe_switch::diode
+                                  ? wakro::switch_mode::voltage_rising
+                                  : wakro::switch_mode::plain;
+    wakro_turnoff(ss, br, mode, rec.level_after_turnoff());
   }
 }
 
@@ -160,25 +165,25 @@ void switchbr(std::int32_t ss, double frac) {
     const std::int32_t br = branches::brnsw(k, ss);
     // Step 1: not at this instant.
     if (frac < int1::xstor(br, ss) || !temp1::consid(br)) {
-      int1::xstor(br, ss) = 1.5;
+      int1::xstor(br, ss) = wakro::kNoCrossing;
       continue;
     }
-    // Step 2.
+    // Step 2: its mode and record.
     const std::int32_t m = std::abs(int1::iorv(br, ss));
     const std::int32_t t = branches::thisbr(br, ss);
     const std::int32_t c = t >= 1 ? storage::stori(t) : 0;
     storage::this_ = t;
-    // Steps 3-6.
-    if (m == 5) {
+    // Step 3: operate it by its kind.
+    if (m == wakro::switch_mode::arrester) {
       arrester_step(ss, br);
-    } else if (m == 15) {
+    } else if (m == wakro::switch_mode::segmented) {
       segment_step(ss, br);
     } else if (wakro::is_pe_switch_code(c)) {
       pe_switch_step(ss, br, wakro::PeSwitchRecord{t});
     } else if (branches::openbr(br, ss)) {
-      wakro_turnon(ss, br, 6, 0.0);
+      wakro_turnon(ss, br, wakro::switch_mode::plain, 0.0);
     } else {
-      wakro_turnoff(ss, br, 6, 0.0);
+      wakro_turnoff(ss, br, wakro::switch_mode::plain, 0.0);
     }
   }
 }

@@ -3,18 +3,17 @@
 // operation of the switches whose instant falls inside a step with its per-step
 // limits, and the messages of the power-electronic switch models.
 //
-// Switching modes (int1::iorv, sign = direction of the test):
-//    0  no interpolated switching         2  current crosses the level
-//   ±3  voltage rising / falling through   4  |voltage| rises above |level|
-//    5  surge-arrester segment change       6  plain state, not interpolated
-//    8  at the instant held in the level  10  voltage crosses the level
-//  ±13  current rising / falling through  15  segmented branch (configuration store)
+// Switching modes (int1::iorv) are the codes of wakro::switch_mode
+// (model/branch_codes.h); wakro_turnon and wakro_turnoff take them as plain
+// numbers, as model code passes them.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
+#include "model/branch_codes.h"
 #include "model/fixedtext.h"
+#include "model/substep.h"
 
 // Lowers MXINV(ss) to the smaller of the nodes p, q that are not ground (0 when
 // both are ground). MXINV only ever decreases here.
@@ -39,14 +38,13 @@ void inchck(double& x, double k, double a0, double a1, double b0, double b1, dou
 
 namespace wakro {
 
-// Crossing fraction of switch br of ss in the sub-step just solved (1.5: none),
-// by its switching mode; modes 5 and 15 also leave the direction of the change
-// (EBRON, or the record's step word). The caller has set storage::this_.
-double switch_crossing(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2, bool iflag);
+// Crossing fraction of switch br of ss in the sub-step just solved (kNoCrossing:
+// none), by its switching mode; the arrester and segmented modes also leave the
+// direction of the change (EBRON, or the record's step word). The caller has set storage::this_.
+double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s);
 
 // The new current of branch br from the sub-step just solved: its current
 // source plus (source voltage + branch voltage) x GEQ.
-double new_branch_current(std::int32_t ss, std::int32_t br, double elapsed, bool iflag2,
-                          bool iflag);
+double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s);
 
 }  // namespace wakro

@@ -131,11 +131,11 @@ TEST_F(TimeStepTest, FirstStepMayUseExactlyTheDimensionedStor) {
   data_start(0.5, 1.0, 0.5);
   case_.nexcPerStep = ndde::nd10;
   EXPECT_EQ(run(), -1);
-  EXPECT_EQ(ndde::e_ndim(10), ndde::nd10);
-  EXPECT_EQ(ndde::e_ndim(29), 3);  // nstorf ends at 4: three slots used
-  EXPECT_EQ(ndde::e_ndim(27), 0);
-  EXPECT_EQ(ndde::e_ndim(63), 0);
-  EXPECT_EQ(ndde::e_ndim(2), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::stor), ndde::nd10);
+  EXPECT_EQ(ndde::e_ndim(dim::storf), 3);  // nstorf ends at 4: three slots used
+  EXPECT_EQ(ndde::e_ndim(dim::storl), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::rtcf), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::subsys), 0);
 }
 
 TEST_F(TimeStepTest, OneStorSlotTooManyStopsWithRequiredDimension) {

@@ -271,16 +271,15 @@ struct TermCall {
 };
 TermCall g_term;
 
-double spy_e(std::int32_t br, std::int32_t ss, bool, bool regsrc, bool notfirst, bool advance, bool,
-             double elapsed) {
+double spy_e(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, bool regsrc, bool advance) {
   ++g_term.calls;
-  g_term.notfirst = notfirst;
+  g_term.notfirst = s.notfirst;
   g_term.advance = advance;
   g_term.regsrc = regsrc;
-  return branches::ebr(br, ss) * (1.0 + elapsed);
+  return branches::ebr(br, ss) * (1.0 + s.elapsed);
 }
-double spy_i(std::int32_t br, std::int32_t ss, bool, bool notfirst, bool, double) {
-  return notfirst ? branches::ccbr(br, ss) : 0.0;
+double spy_i(std::int32_t br, std::int32_t ss, const wakro::SubStep& s) {
+  return s.notfirst ? branches::ccbr(br, ss) : 0.0;
 }
 
 TEST_F(ModelChecks, NewBranchCurrent) {

@@ -9,10 +9,14 @@
 #include "files/linereader.h"
 #include "files/words.h"
 #include "input_fixture.h"
+#include "model/e_s2.h"
+#include "model/e_s4.h"
 #include "model/e_s7.h"
 #include "model/e_s9.h"
 #include "model/int2.h"
 #include "model/outppp.h"
+#include "model/quolbv3.h"
+#include "model/rt_config.h"
 #include "model/storage.h"
 
 using inputtest::banner_tail;
@@ -51,8 +55,8 @@ void spy_sctline() {
     wakro::read_record(fnames::iunit, record);
     ++lines;
   }
-  ndde::e_ndim(6) += lines;
-  ndde::e_ndim(58) += lines;
+  ndde::e_ndim(dim::tlines) += lines;
+  ndde::e_ndim(dim::tlines_total) += lines;
   g_spy.sections.push_back(key + " " + file + " " + std::to_string(lines));
 }
 void spy_sctline_init() { ++g_spy.init_calls; }
@@ -90,10 +94,10 @@ TEST_F(Dimensions, AnEmptySectionGivesOnlyTheDefaults) {
   const inputtest::Outcome o = read_map(map(""));
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(o.console, "");
-  for (int k = 1; k <= 80; ++k) EXPECT_EQ(ndde::e_ndim(k), k == 9 ? 5 : 0) << k;
-  for (int k = 1; k <= 73; ++k) {
-    if (k == 50 || (k >= 65 && k <= 68)) continue;
-    EXPECT_EQ(ndde::nd(k), (k == 9 || k == 13) ? 10 : 1) << k;
+  for (int k = 1; k <= 80; ++k) EXPECT_EQ(ndde::e_ndim(k), k == dim::umec ? 5 : 0) << k;
+  for (int k = 1; k <= dim::mbranches; ++k) {
+    if (k == dim::pf_buses || (k >= dim::pf_nwb && k <= dim::pf_nc)) continue;
+    EXPECT_EQ(ndde::nd(k), (k == dim::umec || k == dim::pgbs) ? 10 : 1) << k;
   }
   // The reader stands at the reopened map file's "PARAMETERS:".
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -105,37 +109,75 @@ TEST_F(Dimensions, AnEmptySectionGivesOnlyTheDefaults) {
 
 TEST_F(Dimensions, NodesSetTheSparsityDefaultUnlessSparsityFollows) {
   ASSERT_EQ(read_map(map(" NODES = 10\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 46);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 46);
   inputtest::release_case_state();
   ASSERT_EQ(read_map(map(" SPARSITY = 7\n NODES = 10\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 46);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 46);
   inputtest::release_case_state();
   ASSERT_EQ(read_map(map(" NODES = 10\n SPARSITY = 7\n SUBSYS = 3\n")).status, -1);
-  EXPECT_EQ(ndde::e_ndim(19), 7);
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 7);
   EXPECT_EQ(int2::nmat, 3);
   EXPECT_EQ(e_s9::n1test, 10);
   EXPECT_EQ(e_s9::n2test, 3);
+}
+
+// Every key of the control and storage sizes, each with its own value, sizes the
+// array that the key names: a key stored in a neighbour's entry would leave one
+// array too small and its neighbour too large.
+TEST_F(Dimensions, EachStorageKeySizesItsOwnArray) {
+  assorc::input = "SNAP";  // no margins
+  const std::string lines =
+      " STOR = 101\n VARS = 102\n CONS = 103\n CX = 104\n CXMAP = 105\n CSCR = 106\n"
+      " NNODES = 107\n NPAGES = 108\n STOL = 109\n STOI = 110\n STOF = 111\n STOC = 112\n"
+      " STORL = 113\n STORI = 114\n STORF = 115\n STORC = 116\n STXFRL = 117\n"
+      " STXFRI = 118\n STXFRF = 119\n STXFRC = 120\n RTCL = 121\n RTCI = 122\n"
+      " RTCF = 123\n RTCC = 124\n";
+  ASSERT_EQ(read_map(map(lines)).status, -1);
+  EXPECT_EQ(e_s2::stor.extent(1), 101);
+  EXPECT_EQ(e_s4::var.extent(1), 102);
+  EXPECT_EQ(e_s4::con.extent(1), 103);
+  EXPECT_EQ(quolbv3::cx.extent(1), 104);
+  EXPECT_EQ(quolbv3::cxmap.extent(1), 105);
+  EXPECT_EQ(quolbv3::cscr.extent(1), 106);
+  EXPECT_EQ(quolbv3::node.extent(1), 107);
+  EXPECT_EQ(quolbv3::txfr.extent(1), 108);
+  EXPECT_EQ(quolbv3::stol.extent(1), 109);
+  EXPECT_EQ(quolbv3::stoi.extent(1), 110);
+  EXPECT_EQ(quolbv3::stof.extent(1), 111);
+  EXPECT_EQ(quolbv3::stoc.extent(1), 112);
+  EXPECT_EQ(storage::storl.extent(1), 113);
+  EXPECT_EQ(storage::stori.extent(1), 114);
+  EXPECT_EQ(storage::storf.extent(1), 115);
+  EXPECT_EQ(storage::storc.extent(1), 116);
+  EXPECT_EQ(storage::stxfrl.extent(1), 117);
+  EXPECT_EQ(storage::stxfri.extent(1), 118);
+  EXPECT_EQ(storage::stxfrf.extent(1), 119);
+  EXPECT_EQ(storage::stxfrc.extent(1), 120);
+  EXPECT_EQ(rt_config::rtcl.extent(1), 121);
+  EXPECT_EQ(rt_config::rtci.extent(1), 122);
+  EXPECT_EQ(rt_config::rtcf.extent(1), 123);
+  EXPECT_EQ(rt_config::rtcc.extent(1), 124);
 }
 
 TEST_F(Dimensions, MarginsApplyToADataStartOnly) {
   const std::string lines =
       " STOR = 0\n STORF = 5\n STXFRL = 1\n RTCC = 2\n PGBS = 20\n NODES = 5 12\n";
   ASSERT_EQ(read_map(map(lines)).status, -1);
-  EXPECT_EQ(ndde::e_ndim(10), 10000);
-  EXPECT_EQ(ndde::e_ndim(29), 1005);
-  EXPECT_EQ(ndde::e_ndim(51), 101);
-  EXPECT_EQ(ndde::e_ndim(64), 1002);
-  EXPECT_EQ(ndde::e_ndim(13), 20);
+  EXPECT_EQ(ndde::e_ndim(dim::stor), 10000);
+  EXPECT_EQ(ndde::e_ndim(dim::storf), 1005);
+  EXPECT_EQ(ndde::e_ndim(dim::stxfrl), 101);
+  EXPECT_EQ(ndde::e_ndim(dim::rtcc), 1002);
+  EXPECT_EQ(ndde::e_ndim(dim::pgbs), 20);
   EXPECT_EQ(ndde::nd13, 30);
   EXPECT_EQ(outppp::jplt, 20);
-  EXPECT_EQ(ndde::e_ndim(1), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::nodes), 5);
   inputtest::release_case_state();
 
   assorc::input = "SNAP";
   ASSERT_EQ(read_map(map(lines)).status, -1);
-  EXPECT_EQ(ndde::e_ndim(10), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::stor), 0);
   EXPECT_EQ(ndde::nd10, 1);
-  EXPECT_EQ(ndde::e_ndim(29), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::storf), 5);
   // No walk on a snapshot start: the reader stands at the section after the table.
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
 }
@@ -188,8 +230,8 @@ TEST_F(Dimensions, UnknownKeysAndTheWindingCheckWarnAndGoOn) {
                 ff("***WARN***  and the maximum number of windings per transformer. ") +
                 ff("***WARN*** The likely cause is an incorrect usage of the script directives") +
                 ff("***WARN***  #TRANSFORMERS and #WINDINGS in custom models."));
-  EXPECT_EQ(ndde::e_ndim(1), 0);
-  EXPECT_EQ(ndde::e_ndim(4), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::nodes), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::trafos), 2);
 }
 
 TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
@@ -210,7 +252,7 @@ TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
                                              "TLINES: lines.inc 1"};
   EXPECT_EQ(g_spy.sections, expected);
   // The section gave 9; the walk added the four lines it counted.
-  EXPECT_EQ(ndde::e_ndim(6), 13);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 13);
   EXPECT_EQ(ndde::nd6, 13);
   EXPECT_EQ(e_s1::delt, 2e-5);
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -269,10 +311,10 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   const std::string case_map =
       "DIMENSIONS:\n STOR = 5\n BRANCHES = 10\nPARAMETERS:\n TIME_STEP = 5E-5\n"
       "MAP: p1.dta\nENDCASE:\n";
-  ndde::e_ndim(18) = 4;  // set by the start-up dialogue before the case is read
+  ndde::e_ndim(dim::pf_init) = 4;  // set by the start-up dialogue before the case is read
   ASSERT_EQ(read_map(case_map).status, -1);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(18), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_init), 4);
   EXPECT_EQ(ndde::nd18, 4);
   double* stor_before = storage::storf.data();
 
@@ -280,9 +322,9 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   later_run();
   ASSERT_EQ(read_map(case_map).status, -1);
   EXPECT_EQ(g_spy.sections.size(), 1u);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(58), 2);
-  EXPECT_EQ(ndde::e_ndim(18), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_init), 4);
   EXPECT_EQ(storage::storf.data(), stor_before);
   // After the table the reader stands at the map's "PARAMETERS:" key.
   EXPECT_EQ(fnames::section.trimmed(), "PARAMETERS:");
@@ -293,8 +335,8 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   ASSERT_EQ(read_map(case_map).status, -1);
   EXPECT_EQ(g_spy.sections.size(), 2u);
   EXPECT_EQ(g_spy.init_calls, 2);
-  EXPECT_EQ(ndde::e_ndim(6), 2);
-  EXPECT_EQ(ndde::e_ndim(58), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 2);
   EXPECT_TRUE(e_s7::linemodel.allocated());
 }
 

@@ -13,10 +13,23 @@
 namespace {
 
 // The report rows in the order they are written (entry numbers).
-constexpr int kReported[] = {1,  2,  3,  4,  7,  9,  15, 19, 72, 73, 10, 11, 12, 13, 16, 17,
-                             21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 37, 38, 61, 62, 63, 64,
-                             51, 52, 59, 60, 5,  6,  8,  31, 32, 33, 34, 35, 36, 41, 42, 43,
-                             44, 45, 46, 47, 48, 49, 53, 54, 55, 56, 57, 58, 69, 70, 14, 20};
+constexpr int kReported[] = {
+    dim::nodes,          dim::subsys,         dim::windings,     dim::trafos,
+    dim::subsyspage,     dim::umec,           dim::branches,     dim::sparsity,
+    dim::nmana,          dim::mbranches,      dim::stor,         dim::vars,
+    dim::cons,           dim::pgbs,           dim::cx,           dim::cxmap,
+    dim::nnodes,         dim::npages,         dim::stol,         dim::stoi,
+    dim::stof,           dim::stoc,           dim::storl,        dim::stori,
+    dim::storf,          dim::storc,          dim::tx,           dim::txrx,
+    dim::rtcl,           dim::rtci,           dim::rtcf,         dim::rtcc,
+    dim::stxfrl,         dim::stxfri,         dim::stxfrf,       dim::stxfrc,
+    dim::maxmodes,       dim::tlines,         dim::maxpoles,     dim::travwaves,
+    dim::transforms,     dim::transpoles,     dim::attpoles,     dim::surgepoles,
+    dim::nummodes,       dim::tlines_ph,      dim::nummodes_ph,  dim::maxmodes_ph,
+    dim::travwaves_ph,   dim::prop_ph,        dim::hserc_ph,     dim::ycserc_ph,
+    dim::xhk_ph,         dim::maxpoles_ph,    dim::tlines_mfdtd, dim::nummodes_mfdtd,
+    dim::maxmodes_mfdtd, dim::maxpoles_mfdtd, dim::maxinc_mfdtd, dim::tlines_total,
+    dim::eni_servers,    dim::eni_clients,    dim::cscs,         dim::cscr};
 
 const char* kCase =
     "DIMENSIONS:\n"

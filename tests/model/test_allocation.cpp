@@ -135,17 +135,17 @@ class Allocation : public ::testing::Test {
 // NODES 10, SUBSYS 2, PGBS 20, BRANCHES 7, and lines whose phase-domain conductor
 // count (MAXMODES-PH 6) exceeds the Bergeron one (MAXMODES 3).
 void fill_case_table() {
-  ndde::e_ndim(1) = 10;
-  ndde::e_ndim(19) = static_cast<std::int32_t>(ndde::sparsity_default(10));
-  ndde::e_ndim(2) = 2;
-  ndde::e_ndim(9) = 5;
-  ndde::e_ndim(13) = 20;
-  ndde::e_ndim(15) = 7;
-  ndde::e_ndim(5) = 3;
-  ndde::e_ndim(6) = 1;
-  ndde::e_ndim(41) = 2;
-  ndde::e_ndim(43) = 6;
-  ndde::e_ndim(58) = 3;
+  ndde::e_ndim(dim::nodes) = 10;
+  ndde::e_ndim(dim::sparsity) = static_cast<std::int32_t>(ndde::sparsity_default(10));
+  ndde::e_ndim(dim::subsys) = 2;
+  ndde::e_ndim(dim::umec) = 5;
+  ndde::e_ndim(dim::pgbs) = 20;
+  ndde::e_ndim(dim::branches) = 7;
+  ndde::e_ndim(dim::maxmodes) = 3;
+  ndde::e_ndim(dim::tlines) = 1;
+  ndde::e_ndim(dim::tlines_ph) = 2;
+  ndde::e_ndim(dim::maxmodes_ph) = 6;
+  ndde::e_ndim(dim::tlines_total) = 3;
 }
 
 }  // namespace
@@ -292,7 +292,7 @@ TEST_F(Allocation, ReleaseBeforeAnyAllocationDoesNothing) {
 TEST_F(Allocation, OverflowMidwayLeavesOnlyEarlierGroupsToRelease) {
   // 50000 x 50000 conductor matrices pass the 32-bit element count: the line group
   // stops after the network group was allocated.
-  ndde::e_ndim(43) = 50000;
+  ndde::e_ndim(dim::maxmodes_ph) = 50000;
   std::int32_t status = -1;
   EXPECT_EQ(fatal_message([&] { ndde::allocate_nd(status); }),
             "Integer overflow when calculating the amount of memory to allocate");
@@ -304,7 +304,7 @@ TEST_F(Allocation, OverflowMidwayLeavesOnlyEarlierGroupsToRelease) {
   for (const auto& a : arrays_of_the_sequence()) EXPECT_FALSE(a.allocated()) << a.name;
 
   // The same process can size a smaller case afterwards.
-  ndde::e_ndim(43) = 4;
+  ndde::e_ndim(dim::maxmodes_ph) = 4;
   EXPECT_EQ(fatal_message([&] { ndde::allocate_nd(status); }), "");
   EXPECT_EQ(e_s0::cdctl.extent(1), 4);
 }

@@ -252,10 +252,18 @@ class InitialValues : public ::testing::Test {
   }
   // A small case with distinct sizes, so every extent is exercised.
   static void allocate_small_case() {
-    const std::pair<int, std::int32_t> sizes[] = {
-        {1, 4},  {2, 3},  {3, 2},  {4, 2},  {5, 2},  {6, 1},  {8, 3},  {10, 5}, {11, 6},
-        {13, 12}, {15, 5}, {16, 2}, {21, 9}, {23, 2}, {27, 3}, {29, 8}, {41, 1}, {43, 3},
-        {53, 1}, {55, 2}, {58, 3}, {61, 2}, {63, 4}};
+    const std::pair<int, std::int32_t> sizes[] = {{dim::nodes, 4},        {dim::subsys, 3},
+                                                  {dim::windings, 2},     {dim::trafos, 2},
+                                                  {dim::maxmodes, 2},     {dim::tlines, 1},
+                                                  {dim::maxpoles, 3},     {dim::stor, 5},
+                                                  {dim::vars, 6},         {dim::pgbs, 12},
+                                                  {dim::branches, 5},     {dim::cx, 2},
+                                                  {dim::nnodes, 9},       {dim::stol, 2},
+                                                  {dim::storl, 3},        {dim::storf, 8},
+                                                  {dim::tlines_ph, 1},    {dim::maxmodes_ph, 3},
+                                                  {dim::tlines_mfdtd, 1}, {dim::maxmodes_mfdtd, 2},
+                                                  {dim::tlines_total, 3}, {dim::rtcl, 2},
+                                                  {dim::rtcf, 4}};
     for (const auto& [k, v] : sizes) ndde::e_ndim(k) = v;
     std::int32_t status = -1;
     ndde::allocate_nd(status);

@@ -38,7 +38,7 @@ class DimensionTable : public ::testing::Test {
 }  // namespace
 
 TEST_F(DimensionTable, EmptyTableGivesOneExceptUmecAndChannels) {
-  ndde::e_ndim(9) = 5;  // what the section reader leaves when UMEC is not given
+  ndde::e_ndim(dim::umec) = 5;  // what the section reader leaves when UMEC is not given
   ndde::put_nd();
   for (int k = 1; k <= 73; ++k) {
     if (k == 50 || (k >= 65 && k <= 68)) {
@@ -56,11 +56,11 @@ TEST_F(DimensionTable, EmptyTableGivesOneExceptUmecAndChannels) {
 }
 
 TEST_F(DimensionTable, DerivedSizesFollowTheirRules) {
-  ndde::e_ndim(1) = 10;
-  ndde::e_ndim(9) = 12;
-  ndde::e_ndim(15) = 7;
-  ndde::e_ndim(29) = 1234;
-  ndde::e_ndim(10) = -4;  // anything below 1 becomes 1
+  ndde::e_ndim(dim::nodes) = 10;
+  ndde::e_ndim(dim::umec) = 12;
+  ndde::e_ndim(dim::branches) = 7;
+  ndde::e_ndim(dim::storf) = 1234;
+  ndde::e_ndim(dim::stor) = -4;  // anything below 1 becomes 1
   ndde::nd74 = 17;  // already set by the MNA set-up: kept
   ndde::put_nd();
   EXPECT_EQ(ndde::nd1, 10);
@@ -76,7 +76,7 @@ TEST_F(DimensionTable, ChannelsRoundToTheNextMultipleOfTen) {
   const std::int32_t cases[][2] = {{0, 10},  {1, 10},  {9, 10},   {10, 20},
                                    {15, 20}, {20, 30}, {-3, 10}, {2147483639, 2147483640}};
   for (const auto& c : cases) {
-    ndde::e_ndim(13) = c[0];
+    ndde::e_ndim(dim::pgbs) = c[0];
     ndde::put_nd();
     EXPECT_EQ(ndde::nd13, c[1]) << "PGBS " << c[0];
   }
@@ -85,26 +85,26 @@ TEST_F(DimensionTable, ChannelsRoundToTheNextMultipleOfTen) {
 TEST_F(DimensionTable, ChannelRoundingSaturatesInsteadOfWrapping) {
   // 10*(m div 10)+10 would pass the 32-bit range for these.
   for (std::int32_t m : {2147483640, kMax}) {
-    ndde::e_ndim(13) = m;
+    ndde::e_ndim(dim::pgbs) = m;
     ndde::put_nd();
     EXPECT_EQ(ndde::nd13, kMax) << "PGBS " << m;
   }
 }
 
 TEST_F(DimensionTable, ConductorSizeCoversEveryLineModel) {
-  ndde::e_ndim(5) = 3;   // Bergeron / modal lines
-  ndde::e_ndim(43) = 6;  // phase-domain lines
+  ndde::e_ndim(dim::maxmodes) = 3;     // Bergeron / modal lines
+  ndde::e_ndim(dim::maxmodes_ph) = 6;  // phase-domain lines
   ndde::put_nd();
   EXPECT_EQ(ndde::nd43, 6);
   EXPECT_EQ(ndde::nd5, 6);
   EXPECT_EQ(ndde::nd_conductors(), 6);
 
-  ndde::e_ndim(55) = 9;  // MFDTD lines
+  ndde::e_ndim(dim::maxmodes_mfdtd) = 9;  // MFDTD lines
   ndde::put_nd();
   EXPECT_EQ(ndde::nd5, 9);
   EXPECT_EQ(ndde::nd55, 9);
 
-  ndde::e_ndim(5) = 12;
+  ndde::e_ndim(dim::maxmodes) = 12;
   ndde::put_nd();
   EXPECT_EQ(ndde::nd5, 12);
   EXPECT_EQ(ndde::nd43, 6);
@@ -156,11 +156,11 @@ TEST_F(DimensionTable, LoadFlowTablesTakeTheirCounts) {
   EXPECT_EQ(pf_display::nb, 4);
   EXPECT_EQ(pf_display::ntwdg, 0);
   EXPECT_EQ(pf_display::nc, 5);
-  EXPECT_EQ(ndde::e_ndim(50), 3);
-  EXPECT_EQ(ndde::e_ndim(65), 2);
-  EXPECT_EQ(ndde::e_ndim(66), 4);
-  EXPECT_EQ(ndde::e_ndim(67), 0);
-  EXPECT_EQ(ndde::e_ndim(68), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_buses), 3);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_nwb), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_nb), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_ntwdg), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_nc), 5);
   EXPECT_EQ(ndde::nd50, 3);
   EXPECT_EQ(ndde::nd65, 2);
   EXPECT_EQ(ndde::nd66, 4);
@@ -189,7 +189,7 @@ TEST_F(DimensionTable, LoadFlowTablesMayBeSentAgain) {
   EXPECT_EQ(fatal_message([&] { pf_display::allocate_pf(nbus, nwb, nb, ntwdg, nc); }), "");
   EXPECT_EQ(pf_display::pfdata.size(), 7);
   EXPECT_EQ(pf_display::pfbus.size(), 1);
-  EXPECT_EQ(ndde::e_ndim(65), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_nwb), 0);
 
   pf_display::deallocate_pf();
   pf_display::deallocate_pf();

@@ -286,14 +286,16 @@ TEST_F(LineStorage, TandemResizeTakesNewFileSizesAndKeepsLineCounts) {
 
   // The later run's dimension pass: more poles and longer buffers, and other line
   // counts that must not be taken.
-  for (int k : {5, 6, 41, 53, 58, 69, 70}) ndde::e_ndim(k) = 9;
-  ndde::e_ndim(8) = 12;
-  ndde::e_ndim(31) = 40;
-  ndde::e_ndim(36) = 0;  // raised to 1
-  ndde::e_ndim(43) = 4;
-  ndde::e_ndim(49) = 5;
-  ndde::e_ndim(55) = 2;
-  ndde::e_ndim(57) = 3;
+  for (int k : {dim::maxmodes, dim::tlines, dim::tlines_ph, dim::tlines_mfdtd, dim::tlines_total,
+                dim::eni_servers, dim::eni_clients})
+    ndde::e_ndim(k) = 9;
+  ndde::e_ndim(dim::maxpoles) = 12;
+  ndde::e_ndim(dim::travwaves) = 40;
+  ndde::e_ndim(dim::nummodes) = 0;  // raised to 1
+  ndde::e_ndim(dim::maxmodes_ph) = 4;
+  ndde::e_ndim(dim::maxpoles_ph) = 5;
+  ndde::e_ndim(dim::maxmodes_mfdtd) = 2;
+  ndde::e_ndim(dim::maxinc_mfdtd) = 3;
   resize_tlines_for_tandem();
 
   EXPECT_EQ(ndde::nd5, 3);

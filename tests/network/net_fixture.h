@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "diag/console.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -79,11 +80,11 @@ class Network : public ::testing::Test {
   void size(std::int32_t nodes, std::int32_t nbr, std::int32_t nss = 1, std::int32_t sparsity = 0,
             double delt = 5.0e-5) {
     for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
-    ndde::e_ndim(1) = nodes;
-    ndde::e_ndim(2) = nss;
-    ndde::e_ndim(15) = nbr;
+    ndde::e_ndim(dim::nodes) = nodes;
+    ndde::e_ndim(dim::subsys) = nss;
+    ndde::e_ndim(dim::branches) = nbr;
     for (const auto& [k, value] : extra_dims_) ndde::e_ndim(k) = value;
-    ndde::e_ndim(19) =
+    ndde::e_ndim(dim::sparsity) =
         sparsity > 0 ? sparsity : static_cast<std::int32_t>(ndde::sparsity_default(nodes));
     ndde::nd74 = ndde::nd75 = 0;
     std::int32_t status = 0;
@@ -106,7 +107,7 @@ class Network : public ::testing::Test {
     ctrl::iii = 0;
     ctrl::firstrun = true;
     ctrl::mmm = 1;
-    ndde::e_ndim(19) = 0;  // the factorisation records what it needs
+    ndde::e_ndim(dim::sparsity) = 0;  // the factorisation records what it needs
     set_options({});
   }
 
@@ -142,9 +143,9 @@ class Network : public ::testing::Test {
     if (is_switch) {
       brnsw(++nsw(ss), ss) = b;
     }
-    int1::xstor(b, ss) = 1.5;
+    int1::xstor(b, ss) = wakro::kNoCrossing;
     thisbr(b, ss) = 0;
-    int1::iorv(b, ss) = 0;
+    int1::iorv(b, ss) = wakro::switch_mode::none;
     const wakro::Companion k =
         wakro::series_companion(r, l, c_uf, inductor(b, ss), capacitr(b, ss), e_s1::delt);
     wakro::set_branch_companion(b, ss, k);

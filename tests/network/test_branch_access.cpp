@@ -11,6 +11,17 @@ namespace {
 
 using nettest::rel;
 
+// The sub-step seen by a branch term: re-solution flags, a solution already made,
+// and the fraction of the step solved.
+wakro::SubStep sub(bool iflag, bool notfirst, bool iflag2, double elapsed) {
+  wakro::SubStep s;
+  s.iflag = iflag;
+  s.notfirst = notfirst;
+  s.iflag2 = iflag2;
+  s.elapsed = elapsed;
+  return s;
+}
+
 int g_advances = 0;
 void advance_source() {
   ++g_advances;
@@ -22,7 +33,7 @@ class BranchAccess : public nettest::Network {
   void SetUp() override {
     Network::SetUp();
     g_advances = 0;
-    extra_dims_ = {{28, 10}};
+    extra_dims_ = {{dim::stori, 10}};
     size(5, 3);
   }
 };
@@ -32,16 +43,16 @@ TEST_F(BranchAccess, SourceVoltageFormsOfEachKindOfSolution) {
   branches::ebr(1, 1) = 2.0;
   branches::ebrd(1, 1) = 1.0;
   // No solution of the step yet: the present value, whatever the fraction.
-  EXPECT_EQ(wakro_gete(1, 1, false, false, false, true, false, 0.4), 2.0);
-  EXPECT_EQ(wakro_gete(1, 1, true, false, false, true, false, 0.4), 1.0);
+  EXPECT_EQ(wakro_gete(1, 1, sub(false, false, false, 0.4), false, true), 2.0);
+  EXPECT_EQ(wakro_gete(1, 1, sub(true, false, false, 0.4), false, true), 1.0);
   // Normal solution: one step beyond the present instant, extrapolated.
-  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, false, false, true, true, false, 0.4), 2.4);
+  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(false, true, false, 0.4), false, true), 2.4);
   // Re-solution at the present instant: interpolated.
-  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, true, false, true, true, false, 0.4), 1.4);
+  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(true, true, false, 0.4), false, true), 1.4);
   // Start of the step: the previous value, or the new one after a change.
-  EXPECT_EQ(wakro_gete(1, 1, true, false, true, true, true, 0.4), 1.0);
+  EXPECT_EQ(wakro_gete(1, 1, sub(true, true, true, 0.4), false, true), 1.0);
   branches::geqchange(1) = true;
-  EXPECT_EQ(wakro_gete(1, 1, true, false, true, true, true, 0.4), 2.0);
+  EXPECT_EQ(wakro_gete(1, 1, sub(true, true, true, 0.4), false, true), 2.0);
 }
 
 TEST_F(BranchAccess, RegisteredSourceAdvancesItselfUnderExtrapolation) {
@@ -54,15 +65,15 @@ TEST_F(BranchAccess, RegisteredSourceAdvancesItselfUnderExtrapolation) {
   options::xterpsrc(1) = true;
   ASSERT_TRUE(wakro::registered_source(1, 1));
   EXPECT_EQ(storage::this_, 3);
-  EXPECT_EQ(wakro_gete(1, 1, false, true, true, true, false, 0.4), 5.5);
+  EXPECT_EQ(wakro_gete(1, 1, sub(false, true, false, 0.4), true, true), 5.5);
   EXPECT_EQ(g_advances, 1);
-  EXPECT_EQ(wakro_gete(1, 1, false, true, true, false, false, 0.4), 5.5);
+  EXPECT_EQ(wakro_gete(1, 1, sub(false, true, false, 0.4), true, false), 5.5);
   EXPECT_EQ(g_advances, 1);
   // Re-solution: the value of the previous instant, not interpolated.
-  EXPECT_EQ(wakro_gete(1, 1, true, true, true, true, false, 0.4), 1.0);
+  EXPECT_EQ(wakro_gete(1, 1, sub(true, true, false, 0.4), true, true), 1.0);
   // Without source extrapolation it is an ordinary source.
   options::xterpsrc(1) = false;
-  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, false, true, true, true, false, 0.5), 7.75);
+  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(false, true, false, 0.5), true, true), 7.75);
   EXPECT_EQ(g_advances, 1);
   storage::stori(3) = 100;
   EXPECT_FALSE(wakro::registered_source(1, 1));
@@ -72,15 +83,15 @@ TEST_F(BranchAccess, CurrentSourceFormsOfDeferredAndOtherBranches) {
   add_branch(1, 1, 0, 10.0, 0.0, 0.0);
   branches::ccbr(1, 1) = 3.0;
   branches::ccbrd(1, 1) = 1.0;
-  EXPECT_EQ(wakro_geti(1, 1, false, true, false, 0.5), 3.0);  // not deferred
-  EXPECT_EQ(wakro_geti(1, 1, true, true, true, 0.5), 1.0);    // start of step
+  EXPECT_EQ(wakro_geti(1, 1, sub(false, true, false, 0.5)), 3.0);  // not deferred
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.5)), 1.0);    // start of step
   branches::defrdbr(1, 1) = true;
-  EXPECT_EQ(wakro_geti(1, 1, false, false, false, 0.5), 3.0);
-  EXPECT_EQ(wakro_geti(1, 1, false, true, false, 0.5), 4.0);
-  EXPECT_EQ(wakro_geti(1, 1, true, true, false, 0.5), 2.0);
-  EXPECT_EQ(wakro_geti(1, 1, true, false, false, 0.5), 1.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(false, false, false, 0.5)), 3.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(false, true, false, 0.5)), 4.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, false, 0.5)), 2.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, false, false, 0.5)), 1.0);
   branches::geqchange(1) = true;
-  EXPECT_EQ(wakro_geti(1, 1, true, true, true, 0.5), 3.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.5)), 3.0);
 }
 
 TEST_F(BranchAccess, RightHandSideSignsOfSourcesHistoryLinesAndNortonNodes) {
@@ -93,32 +104,30 @@ TEST_F(BranchAccess, RightHandSideSignsOfSourcesHistoryLinesAndNortonNodes) {
   int2::ll(1, 1) = 1;
   e_s0::ccin(1, 1) = 6.0;
   int4::ccind(1, 1) = 4.0;
-  double elapsed = 0.5;
-  bool notfirst = false;
-  bool iflag = false;
-  bool iflag2 = false;
-  buildca(1, elapsed, notfirst, iflag, iflag2);
+  wakro::SubStep s;
+  s.elapsed = 0.5;
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(5), 1.0);
   EXPECT_EQ(e_s0::ca(2), -1.0 - 2.0);
   EXPECT_EQ(e_s0::ca(3), -0.75);
   EXPECT_EQ(e_s0::ca(4), 2.5);  // extrapolated one step beyond the present instant
   EXPECT_EQ(e_s0::ca(1), 6.0);
-  iflag = true;
-  buildca(1, elapsed, notfirst, iflag, iflag2);
+  s.iflag = true;
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(4), 1.5);  // at the present instant
   EXPECT_EQ(e_s0::ca(1), 4.0);
-  iflag2 = true;
-  buildca(1, elapsed, notfirst, iflag, iflag2);
+  s.iflag2 = true;
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(4), 1.0);
   EXPECT_EQ(e_s0::ca(1), 4.0);
   int4::gginchange(1) = true;
-  buildca(1, elapsed, notfirst, iflag, iflag2);
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(1), 6.0);
   // Norton injections extrapolated with source extrapolation.
   options::xterpsrc(1) = true;
-  notfirst = true;
-  iflag = iflag2 = false;
-  buildca(1, elapsed, notfirst, iflag, iflag2);
+  s.notfirst = true;
+  s.iflag = s.iflag2 = false;
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(1), 7.0);
 }
 
@@ -179,11 +188,7 @@ TEST_F(BranchAccess, IdealBranchCollapsesAreReplayedOnTheRightHandSide) {
     sparse::lend(r, 1) = sparse::uend(r, 1) = 0;
   }
   for (std::int32_t k = 1; k <= 5; ++k) e_s0::ca(k) = 10.0 * k;
-  double elapsed = 0.0;
-  bool notfirst = false;
-  bool iflag = false;
-  bool iflag2 = false;
-  slvnew(1, elapsed, notfirst, iflag, iflag2);
+  slvnew(1, wakro::SubStep{});
   EXPECT_EQ(spcial::vdcnew(1), -3.0);  // the removed node states the branch voltage
   EXPECT_EQ(spcial::vdcnew(2), 30.0);  // and its currents go to the kept node
   EXPECT_EQ(spcial::vdcnew(3), -4.0);
@@ -194,7 +199,7 @@ TEST_F(BranchAccess, IdealBranchCollapsesAreReplayedOnTheRightHandSide) {
 
 TEST_F(BranchAccess, ArresterEnergyIsAccumulatedOverTheTimeSinceItsLastUpdate) {
   release_all_and_reset();
-  extra_dims_ = {{28, 10}, {10, 20}};
+  extra_dims_ = {{dim::stori, 10}, {dim::stor, 20}};
   size(1, 1);
   add_branch(1, 1, 0, 1.5, 0.0, 0.0);  // GEQ 2/3: 3 kV gives 2 kA
   int1::iorv(1, 1) = 5;
@@ -209,13 +214,10 @@ TEST_F(BranchAccess, ArresterEnergyIsAccumulatedOverTheTimeSinceItsLastUpdate) {
   e_s2::stor(15) = 3.0;       // previous voltage
   e_s2::stor(16) = 0.0;
   spcial::vdcnew(1) = 3.0;
-  double elapsed = 0.0;
-  double f = 1.0;
-  bool stepdone = true;
-  bool notfirst = false;
-  bool iflag2 = false;
-  bool iflag = false;
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  wakro::SubStep s;
+  s.fracv = 1.0;
+  s.stepdone = true;
+  incalcvi(1, s);
   EXPECT_EQ(branches::cbr(1, 1), 2.0);
   EXPECT_LT(rel(e_s2::stor(16), 6000.0 * dt), 1e-12);  // 0.3 kJ for 50 us
   EXPECT_EQ(e_s2::stor(14), 2.0);

@@ -35,12 +35,12 @@ void counting_dsmdyn(std::int32_t ss) {
 
 // A timed switch: SWLEVL holds the closing time; it closes (GEQON) when the time
 // lies after the instant solved last and not after the step's end.
-double timed_crossing(std::int32_t ss, std::int32_t br, double, bool, bool iflag) {
+double timed_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& s) {
   ++g_crossings;
   const double at = branches::swlevl(br, ss);
-  if (iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return 1.5;
+  if (s.iflag || branches::geq(br, ss) == branches::geqon(br, ss)) return wakro::kNoCrossing;
   if (int1::solution_time < at && at <= e_s1::time) return (at - int1::solution_time) / e_s1::delt;
-  return 1.5;
+  return wakro::kNoCrossing;
 }
 
 void close_switches(std::int32_t ss, double frac) {
@@ -57,7 +57,7 @@ void close_switches(std::int32_t ss, double frac) {
   }
 }
 
-double always_half(std::int32_t, std::int32_t, double, bool, bool) {
+double always_half(std::int32_t, std::int32_t, const wakro::SubStep&) {
   ++g_crossings;
   return 0.5;
 }
@@ -99,7 +99,7 @@ TEST_F(Driver, WithoutSubsystemsOnlyTheLineHooksRun) {
   intsolvi();
   EXPECT_EQ(g_dslout, 2);
   EXPECT_EQ(g_dsldyn, 0);
-  ndde::e_ndim(58) = 1;
+  ndde::e_ndim(dim::tlines_total) = 1;
   intsolvi();
   EXPECT_EQ(g_dslout, 3);
   EXPECT_EQ(g_dsldyn, 1);
@@ -108,7 +108,7 @@ TEST_F(Driver, WithoutSubsystemsOnlyTheLineHooksRun) {
 TEST_F(Driver, LineHooksBracketTheSubsystemSolutions) {
   size(1, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
-  ndde::e_ndim(58) = 2;
+  ndde::e_ndim(dim::tlines_total) = 2;
   auto& h = wakro::network_hooks();
   h.dsldyn = &count_dsldyn;
   h.dslout = &count_dslout;
@@ -151,7 +151,7 @@ TEST_F(Driver, WithoutInterpolationNoSwitchIsConsidered) {
   EXPECT_EQ(g_crossings, 0);
   EXPECT_EQ(g_switchings, 0);
   EXPECT_FALSE(temp1::consid(sw));
-  EXPECT_EQ(int1::xstor(sw, 1), 1.5);
+  EXPECT_EQ(int1::xstor(sw, 1), wakro::kNoCrossing);
 }
 
 TEST_F(Driver, SwitchModesZeroAndSixAreNeverConsideredAndCountersStartBySwitchKind) {
@@ -168,8 +168,8 @@ TEST_F(Driver, SwitchModesZeroAndSixAreNeverConsideredAndCountersStartBySwitchKi
   }
   // Only the bookkeeping is looked at: no crossing tests (these switches have no
   // device records).
-  wakro::network_hooks().switch_crossing = [](std::int32_t, std::int32_t, double, bool, bool) {
-    return 1.5;
+  wakro::network_hooks().switch_crossing = [](std::int32_t, std::int32_t, const wakro::SubStep&) {
+    return wakro::kNoCrossing;
   };
   start_run(2);
   step();
@@ -275,7 +275,7 @@ TEST_F(Driver, FinishupKeepsThePreviousStepCopies) {
 }
 
 TEST_F(Driver, FinishupLeavesTheEmfOfAnExtrapolatedRegisteredSource) {
-  extra_dims_ = {{28, 10}};
+  extra_dims_ = {{dim::stori, 10}};
   size(1, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 2.0);
   storage::stori(5) = 101;
@@ -292,7 +292,7 @@ TEST_F(Driver, FinishupLeavesTheEmfOfAnExtrapolatedRegisteredSource) {
 }
 
 TEST_F(Driver, MisalignedTransformerSubsystemsStopTheRun) {
-  extra_dims_ = {{3, 1}, {4, 2}};
+  extra_dims_ = {{dim::windings, 1}, {dim::trafos, 2}};
   size(2, 1);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
   e_s5::jset = 2;

@@ -159,7 +159,7 @@ TEST_F(Factorisation, IndexListsCarryTheFillAndTheSolutionIsExact) {
   EXPECT_TRUE(row_lower(1).empty());
   EXPECT_EQ(row_lower(3), (std::vector<std::int32_t>{1, 2}));
   EXPECT_EQ(row_lower(4), (std::vector<std::int32_t>{1, 2, 3}));
-  EXPECT_EQ(ndde::e_ndim(19), 7);  // six entries each side, plus one
+  EXPECT_EQ(ndde::e_ndim(dim::sparsity), 7);  // six entries each side, plus one
   // Star of 1 ohm branches, 3 kA into node 1: V1 = 3 / (1 + 3/2) = 1.2, the
   // others V1 / 2.
   EXPECT_LT(rel(v(1), 1.2), 1e-15);
@@ -210,8 +210,8 @@ bool g_switched = false;
 
 // One switching at mid-step in the last step, after which row 2 is factorised
 // again (and cancels again).
-double crossing_in_last_step(std::int32_t, std::int32_t, double, bool, bool) {
-  return e_s1::laststep && !g_switched ? 0.5 : 1.5;
+double crossing_in_last_step(std::int32_t, std::int32_t, const wakro::SubStep&) {
+  return e_s1::laststep && !g_switched ? 0.5 : wakro::kNoCrossing;
 }
 void switch_row_two(std::int32_t ss, double) {
   g_switched = true;

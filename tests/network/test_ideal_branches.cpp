@@ -265,7 +265,7 @@ class IdealSwitch : public nettest::SparseNetwork,
                     public ::testing::WithParamInterface<SwitchCase> {};
 
 TEST_P(IdealSwitch, ClosesAndReopensBesideAnotherIdealBranch) {
-  extra_dims_ = {{10, 200}, {28, 40}, {29, 40}};
+  extra_dims_ = {{dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}};
   size(6, 10);
   set_options({true, false, false, false});
   // 1: 10 kV behind 1 ohm; 1 -> 2 2 ohm; 2 -> 3 ideal; 3 -> 0 5 ohm; 1 -> 4 2 ohm;

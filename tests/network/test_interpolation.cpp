@@ -11,7 +11,9 @@ namespace {
 using nettest::rel;
 
 std::vector<double> g_crossing_of;  // by branch number
-double crossing_table(std::int32_t, std::int32_t br, double, bool, bool) { return g_crossing_of[br]; }
+double crossing_table(std::int32_t, std::int32_t br, const wakro::SubStep&) {
+  return g_crossing_of[br];
+}
 
 std::vector<std::int32_t> g_chatter_modes;
 double g_cbr_seen = 0.0;
@@ -43,7 +45,7 @@ class Interpolation : public nettest::Network {
     size(2, 5);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0);
     add_branch(1, 2, 0, 1.0, 0.0, 0.0);
-    g_crossing_of.assign(6, 1.5);
+    g_crossing_of.assign(6, wakro::kNoCrossing);
     for (std::size_t k = 0; k < crossings.size(); ++k) {
       const std::int32_t b = add_branch(1, 1, 2, 1.0e3, 0.0, 0.0, 0.0, 0.0, true);
       temp1::consid(b) = true;
@@ -53,10 +55,12 @@ class Interpolation : public nettest::Network {
   }
 
   void interpolate(double& frac, double& xearly) {
-    double elapsed = 0.0;
-    bool iflag2 = false;
-    bool iflag = false;
-    interpol(1, elapsed, frac, xearly, iflag2, iflag);
+    wakro::SubStep s;
+    s.frac = frac;
+    s.xearly = xearly;
+    interpol(1, s);
+    frac = s.frac;
+    xearly = s.xearly;
   }
 };
 
@@ -73,7 +77,7 @@ TEST_F(Interpolation, SwitchingsWithinATenThousandthOfTheEarliestAreTakenTogethe
 }
 
 TEST_F(Interpolation, AConditionMetAtTheStartCountsAsATenThousandth) {
-  three_switches({0.0, 1.5, 0.7});
+  three_switches({0.0, wakro::kNoCrossing, 0.7});
   double frac = 0.0;
   double xearly = 0.0;
   interpolate(frac, xearly);
@@ -83,24 +87,24 @@ TEST_F(Interpolation, AConditionMetAtTheStartCountsAsATenThousandth) {
 }
 
 TEST_F(Interpolation, NoCrossingAndNoSwitchGiveOneAndAHalf) {
-  three_switches({1.5, 1.0, 1.5});
+  three_switches({wakro::kNoCrossing, 1.0, wakro::kNoCrossing});
   double frac = 0.0;
   double xearly = 0.0;
   interpolate(frac, xearly);
   EXPECT_EQ(frac, 1.0);
   EXPECT_EQ(xearly, 1.0);
-  g_crossing_of[4] = 1.5;
+  g_crossing_of[4] = wakro::kNoCrossing;
   temp1::consid(5) = false;
   int1::xstor(5, 1) = 0.2;  // a switch not considered is left alone
   interpolate(frac, xearly);
-  EXPECT_EQ(frac, 1.5);
-  EXPECT_EQ(xearly, 1.5);
+  EXPECT_EQ(frac, wakro::kNoCrossing);
+  EXPECT_EQ(xearly, wakro::kNoCrossing);
   EXPECT_EQ(int1::xstor(5, 1), 0.2);
   branches::nsw(1) = 0;
   frac = xearly = 0.0;
   interpolate(frac, xearly);
-  EXPECT_EQ(frac, 1.5);
-  EXPECT_EQ(xearly, 1.5);
+  EXPECT_EQ(frac, wakro::kNoCrossing);
+  EXPECT_EQ(xearly, wakro::kNoCrossing);
 }
 
 TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {
@@ -117,13 +121,10 @@ TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {
   e_s0::ccgmd(1, 1) = 1.0;
   spcial::vdcnew(1) = 5.0;
   spcial::vdcnew(2) = 1.0;
-  double elapsed = 0.0;
-  double f = 1.0;
-  bool stepdone = true;
-  bool notfirst = false;
-  bool iflag2 = false;
-  bool iflag = false;
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  wakro::SubStep s;
+  s.fracv = 1.0;
+  s.stepdone = true;
+  incalcvi(1, s);
   EXPECT_EQ(v(1), 5.0);
   EXPECT_EQ(v(2), 1.0);
   EXPECT_EQ(i(rb), 2.5);
@@ -133,10 +134,10 @@ TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {
 
   // A later pass, a quarter of the way: everything moves by a quarter.
   spcial::vdcnew(1) = 9.0;
-  f = 0.25;
-  notfirst = true;
-  stepdone = false;
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  s.fracv = 0.25;
+  s.notfirst = true;
+  s.stepdone = false;
+  incalcvi(1, s);
   EXPECT_EQ(v(1), 6.0);
   EXPECT_EQ(i(rb), 2.5 + (4.5 - 2.5) * 0.25);
   EXPECT_EQ(e_s0::ccgm(1, 1), 1.0 + 2.0 * 0.25);       // towards its previous value
@@ -144,11 +145,11 @@ TEST_F(Interpolation, OnePassStepCopiesAndLaterPassesInterpolate) {
   EXPECT_EQ(branches::v12l(lb, 1), 4.0 + (8.0 - 4.0) * 0.25);
 
   // A re-solution moves the voltages but leaves the step quantities.
-  f = 0.5;
-  iflag = true;
+  s.fracv = 0.5;
+  s.iflag = true;
   const double ccgm_before = e_s0::ccgm(1, 1);
   const double ccbr_before = branches::ccbr(lb, 1);
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  incalcvi(1, s);
   EXPECT_EQ(v(1), 7.5);
   EXPECT_EQ(e_s0::ccgm(1, 1), ccgm_before);
   EXPECT_EQ(branches::ccbr(lb, 1), ccbr_before);
@@ -161,17 +162,15 @@ TEST_F(Interpolation, ChatterDetectorSeesTheNewCurrentsBeforeTheyAreTaken) {
   spcial::vdcnew(1) = 6.0;
   options::dtchatter(1) = true;
   wakro::network_hooks().chatdt = &watch_chatter;
-  double elapsed = 0.5;
-  double f = 0.5;
-  bool stepdone = false;
-  bool notfirst = true;
-  bool iflag2 = false;
-  bool iflag = false;
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  wakro::SubStep s;
+  s.elapsed = 0.5;
+  s.fracv = 0.5;
+  s.notfirst = true;
+  incalcvi(1, s);
   EXPECT_TRUE(g_chatter_modes.empty());  // only on the step's last sub-step
   EXPECT_EQ(i(1), 2.0);
-  stepdone = true;
-  incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+  s.stepdone = true;
+  incalcvi(1, s);
   EXPECT_EQ(g_chatter_modes, (std::vector<std::int32_t>{1, 2}));
   EXPECT_EQ(g_cbr_seen, 2.0);
   EXPECT_EQ(g_cbrnew_seen, 3.0);

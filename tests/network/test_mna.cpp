@@ -49,7 +49,7 @@ class Mna : public nettest::SparseNetwork {
   // 2 -> 0 an inductor carrying 1 kA at the start; node 3 to node 4 is left to an
   // ideal branch or an element.
   void bridge_case() {
-    extra_dims_ = {{72, 4}};
+    extra_dims_ = {{dim::nmana, 4}};
     size(4, 6);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 10.0);
     add_branch(1, 1, 3, 2.0, 0.0, 0.0);
@@ -120,7 +120,7 @@ TEST_F(Mna, SetUpAfterASnapshotKeepsTheOrdersTheSnapshotLeft) {
 }
 
 TEST_F(Mna, ElementsAreGroupedBySubsystemAndWidenItsOrder) {
-  extra_dims_ = {{72, 6}};
+  extra_dims_ = {{dim::nmana, 6}};
   size(10, 3, 2);
   e_s0::mbus(2) = 4;
   declare(1, {{1, 2}});
@@ -163,7 +163,7 @@ TEST_F(Mna, ElementsAreGroupedBySubsystemAndWidenItsOrder) {
 }
 
 TEST_F(Mna, SubsystemWithoutElementsKeepsItsOrder) {
-  extra_dims_ = {{72, 2}};
+  extra_dims_ = {{dim::nmana, 2}};
   size(6, 3, 2);
   e_s0::mbus(2) = 6;
   declare(2, {{1, 2}});
@@ -176,7 +176,7 @@ TEST_F(Mna, SubsystemWithoutElementsKeepsItsOrder) {
 }
 
 TEST_F(Mna, StampsOfATransformerElementAndItsFillMarks) {
-  extra_dims_ = {{72, 1}};
+  extra_dims_ = {{dim::nmana, 1}};
   size(3, 3);
   declare(1, {{1, 2}, {3, 0}});
   setup();
@@ -258,7 +258,7 @@ TEST_F(Mna, DuplicateElementIsDisabledWithItsNotice) {
 
 TEST_F(Mna, VoltageControlledCurrentSourceDrivesItsLoad) {
   // Node 1 held at 2 kV (2 kA into 1 ohm); 0.5 S x V(1) into node 2, 4 ohm load.
-  extra_dims_ = {{72, 1}};
+  extra_dims_ = {{dim::nmana, 1}};
   size(2, 2);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
   add_branch(1, 2, 0, 4.0, 0.0, 0.0);
@@ -277,7 +277,7 @@ TEST_F(Mna, VoltageControlledCurrentSourceDrivesItsLoad) {
 }
 
 TEST_F(Mna, DynamicBranchOnABranchThatIsNotIdealCarriesNothing) {
-  extra_dims_ = {{72, 1}};
+  extra_dims_ = {{dim::nmana, 1}};
   size(3, 4);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 10.0);
   add_branch(1, 1, 2, 2.0, 0.0, 0.0);
@@ -299,7 +299,7 @@ TEST_F(Mna, DynamicBranchOnABranchThatIsNotIdealCarriesNothing) {
 TEST_F(Mna, IdealBranchCurrentCountsTheElementAtItsNode) {
   // 10 kV behind 1 ohm at node 1, element 1 -> 2 of zero impedance, ideal branch
   // 2 -> 3, 4 ohm from 3 to ground: V = -8 kV on all three, -2 kA along the chain.
-  extra_dims_ = {{72, 1}};
+  extra_dims_ = {{dim::nmana, 1}};
   size(3, 3);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 10.0);
   const std::int32_t a = add_ideal(1, 2, 3);

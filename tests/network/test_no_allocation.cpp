@@ -55,7 +55,7 @@ TEST_F(NoAllocation, StepsWithFactorisationsAndHalfStepsAllocateNothing) {
 }
 
 TEST_F(NoAllocation, StepsWithSwitchingsInsideThemAllocateNothing) {
-  extra_dims_ = {{28, 20}, {29, 20}, {10, 40}};
+  extra_dims_ = {{dim::stori, 20}, {dim::storf, 20}, {dim::stor, 40}};
   size(2, 4);
   set_options({true, true, true, false});
   const std::int32_t src = add_branch(1, 1, 0, 1.0, 0.1, 0.0, 0.0, 0.0);

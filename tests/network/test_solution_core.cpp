@@ -138,7 +138,7 @@ class WindingCurrents : public nettest::SparseNetwork {
  protected:
   void SetUp() override {
     SparseNetwork::SetUp();
-    extra_dims_ = {{3, 2}, {4, 1}};
+    extra_dims_ = {{dim::windings, 2}, {dim::trafos, 1}};
     size(2, 1);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0);
     using namespace e_s5;
@@ -166,9 +166,12 @@ class WindingCurrents : public nettest::SparseNetwork {
     SparseNetwork::TearDown();
   }
   void move(double f, bool notfirst, bool iflag2, bool iflag) {
-    double elapsed = 0.0;
-    bool stepdone = false;
-    incalcvi(1, elapsed, f, stepdone, notfirst, iflag2, iflag);
+    wakro::SubStep s;
+    s.fracv = f;
+    s.notfirst = notfirst;
+    s.iflag2 = iflag2;
+    s.iflag = iflag;
+    incalcvi(1, s);
   }
 };
 

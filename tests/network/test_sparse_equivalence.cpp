@@ -147,7 +147,7 @@ TEST_F(Equivalence, MeshWithSwitchingsInsideAndBetweenSteps) {
     SCOPED_TRACE(chatter ? "chatter removal" : "no chatter removal");
     expect_same(
         [&] {
-          extra_dims_ = {{10, 200}, {28, 40}, {29, 40}};
+          extra_dims_ = {{dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}};
           size(30, 80);
           set_options({true, chatter, false, false});
           for (std::int32_t r = 0; r < 5; ++r) {
@@ -183,7 +183,7 @@ TEST_F(Equivalence, InductiveCurrentForcedThroughAnOpeningSwitch) {
     SCOPED_TRACE(chatter ? "chatter removal" : "no chatter removal");
     expect_same(
         [&] {
-          extra_dims_ = {{10, 200}, {28, 40}, {29, 40}};
+          extra_dims_ = {{dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}};
           size(2, 3);
           set_options({true, chatter, false, false});
           add_branch(1, 1, 0, 0.01, 0.0, 0.0, 0.0, 100.0);
@@ -204,7 +204,7 @@ TEST_F(Equivalence, TimedSwitchInsideAStepAndOnAStepBoundary) {
     SCOPED_TRACE(at);
     expect_same(
         [&] {
-          extra_dims_ = {{10, 200}, {28, 40}, {29, 40}};
+          extra_dims_ = {{dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}};
           size(2, 3);
           set_options({true, false, false, false});
           add_branch(1, 1, 0, 10.0, 0.0, 0.0);
@@ -227,7 +227,8 @@ TEST_F(Equivalence, DiodeRectifierSwitchingAtTheZeroCrossings) {
   constexpr double kOmega = 2.0 * 3.14159265358979323846 * 50.0;
   expect_same(
       [&] {
-        extra_dims_ = {{10, 200}, {28, 40}, {29, 40}, {62, 40}, {63, 40}};
+        extra_dims_ = {
+            {dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}, {dim::rtci, 40}, {dim::rtcf, 40}};
         size(2, 3);
         set_options({true, true, true, false});
         const std::int32_t src = add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, -std::sin(0.3));

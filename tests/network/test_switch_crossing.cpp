@@ -1,6 +1,8 @@
 // Crossing tests of the switching modes on hand-set solutions, and switching inside
 // the step through the whole solution: a timed switch in a resistive divider
 // (inside a step and exactly on a step boundary) and a diode rectifying a sine.
+// The modes are set as the plain numbers that model code writes, so these tests
+// also hold the codes of wakro::switch_mode to those numbers.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -18,11 +20,19 @@ namespace {
 using nettest::capture;
 using nettest::Options;
 
+// A normal solution of the step, the fraction elapsed already solved.
+wakro::SubStep at(double elapsed) {
+  wakro::SubStep s;
+  s.elapsed = elapsed;
+  return s;
+}
+
 class Crossing : public nettest::Network {
  protected:
   void SetUp() override {
     Network::SetUp();
-    extra_dims_ = {{10, 200}, {28, 40}, {29, 40}, {62, 40}, {63, 40}};
+    extra_dims_ = {
+        {dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}, {dim::rtci, 40}, {dim::rtcf, 40}};
   }
   void TearDown() override {
     int1::solution_time = 0.0;
@@ -43,10 +53,12 @@ class Crossing : public nettest::Network {
 
   // Voltage of node 1 before and after; the switch's current follows (GEQ 0.5).
   double cross(std::int32_t b, double vold, double vnew, bool iflag = false) {
+    wakro::SubStep s;
+    s.iflag = iflag;
     e_s0::vdc(1, 1) = vold;
     spcial::vdcnew(1) = vnew;
     branches::cbr(b, 1) = 0.5 * vold;
-    return wakro::switch_crossing(1, b, 0.0, false, iflag);
+    return wakro::switch_crossing(1, b, s);
   }
 };
 
@@ -54,26 +66,26 @@ TEST_F(Crossing, VoltageAndCurrentLevelsInTheirDirections) {
   const std::int32_t b = one_switch(10, 1.0);
   EXPECT_EQ(cross(b, 0.0, 4.0), 0.25);    // voltage up through 1
   EXPECT_EQ(cross(b, 3.0, -1.0), 0.5);    // and down
-  EXPECT_EQ(cross(b, 2.0, 3.0), 1.5);     // not crossed
+  EXPECT_EQ(cross(b, 2.0, 3.0), wakro::kNoCrossing);  // not crossed
   int1::iorv(b, 1) = 2;                   // current 0.5 v through 0.5
   branches::swlevl(b, 1) = 0.5;
   EXPECT_EQ(cross(b, 0.0, 4.0), 0.25);
   EXPECT_EQ(cross(b, 3.0, -1.0), 0.5);
-  EXPECT_EQ(cross(b, -1.0, 0.5), 1.5);
+  EXPECT_EQ(cross(b, -1.0, 0.5), wakro::kNoCrossing);
   int1::iorv(b, 1) = 3;                   // voltage rising above 1
   branches::swlevl(b, 1) = 1.0;
   EXPECT_EQ(cross(b, 0.0, 4.0), 0.25);
   EXPECT_EQ(cross(b, 2.0, 4.0), 0.0);     // already above at the start
-  EXPECT_EQ(cross(b, 4.0, 0.0), 1.5);
-  EXPECT_EQ(cross(b, 0.0, 1.0 + 1e-11), 1.5);  // within the tolerance
+  EXPECT_EQ(cross(b, 4.0, 0.0), wakro::kNoCrossing);
+  EXPECT_EQ(cross(b, 0.0, 1.0 + 1e-11), wakro::kNoCrossing);  // within the tolerance
   int1::iorv(b, 1) = -3;                  // voltage falling below 1
   EXPECT_EQ(cross(b, 3.0, -1.0), 0.5);
   EXPECT_EQ(cross(b, 0.0, -1.0), 0.0);
-  EXPECT_EQ(cross(b, 0.0, 4.0), 1.5);
+  EXPECT_EQ(cross(b, 0.0, 4.0), wakro::kNoCrossing);
   int1::iorv(b, 1) = 4;                   // |voltage| above 1
   EXPECT_EQ(cross(b, 0.0, -4.0), 0.25);
   EXPECT_EQ(cross(b, -2.0, -4.0), 0.0);
-  EXPECT_EQ(cross(b, 0.5, -0.5), 1.5);
+  EXPECT_EQ(cross(b, 0.5, -0.5), wakro::kNoCrossing);
   int1::iorv(b, 1) = 13;                  // current rising above 0.5
   branches::swlevl(b, 1) = 0.5;
   EXPECT_EQ(cross(b, 0.0, 4.0), 0.25);
@@ -81,9 +93,9 @@ TEST_F(Crossing, VoltageAndCurrentLevelsInTheirDirections) {
   int1::iorv(b, 1) = -13;                 // current falling below 0.5
   EXPECT_EQ(cross(b, 3.0, -1.0), 0.5);
   EXPECT_EQ(cross(b, 0.0, -1.0), 0.0);
-  EXPECT_EQ(cross(b, 0.0, 4.0), 1.5);
+  EXPECT_EQ(cross(b, 0.0, 4.0), wakro::kNoCrossing);
   for (std::int32_t code : {0, 6, 7, 1})
-    EXPECT_EQ((int1::iorv(b, 1) = code, cross(b, 0.0, 4.0)), 1.5) << code;
+    EXPECT_EQ((int1::iorv(b, 1) = code, cross(b, 0.0, 4.0)), wakro::kNoCrossing) << code;
 }
 
 TEST_F(Crossing, TimedSwitchOnNormalPassesWithinTheStep) {
@@ -94,17 +106,17 @@ TEST_F(Crossing, TimedSwitchOnNormalPassesWithinTheStep) {
   int1::solution_time = 2.0 * dt;
   branches::swlevl(b, 1) = 2.25 * dt;
   EXPECT_DOUBLE_EQ(cross(b, 0.0, 0.0), 0.25);
-  EXPECT_EQ(cross(b, 0.0, 0.0, true), 1.5);  // not on a re-solution
+  EXPECT_EQ(cross(b, 0.0, 0.0, true), wakro::kNoCrossing);  // not on a re-solution
   branches::swlevl(b, 1) = 3.0 * dt;
   EXPECT_DOUBLE_EQ(cross(b, 0.0, 0.0), 1.0);  // the step's end is inside
   branches::swlevl(b, 1) = 3.5 * dt;
-  EXPECT_EQ(cross(b, 0.0, 0.0), 1.5);
+  EXPECT_EQ(cross(b, 0.0, 0.0), wakro::kNoCrossing);
   // An instant exactly at the start: taken on the step's first pass only.
   branches::swlevl(b, 1) = 2.0 * dt;
   EXPECT_EQ(cross(b, 0.0, 0.0), 0.0);
-  EXPECT_EQ(wakro::switch_crossing(1, b, 0.25, false, false), 1.5);
+  EXPECT_EQ(wakro::switch_crossing(1, b, at(0.25)), wakro::kNoCrossing);
   int1::solution_time = 2.1 * dt;
-  EXPECT_EQ(cross(b, 0.0, 0.0), 1.5);
+  EXPECT_EQ(cross(b, 0.0, 0.0), wakro::kNoCrossing);
 }
 
 // Arrester on node 1: three segments, breakpoints 0, 10, 20, 30 (stor 107..110).
@@ -127,9 +139,9 @@ TEST_F(ArresterCrossing, SegmentChangesAtTheBreakpointsOfBothPolarities) {
   EXPECT_EQ(direction(b), 1.0);
   EXPECT_EQ(cross(b, 5.0, -15.0), 0.75);
   EXPECT_EQ(direction(b), -1.0);
-  EXPECT_EQ(cross(b, 5.0, -5.0), 1.5);  // segment 0 spans both polarities
+  EXPECT_EQ(cross(b, 5.0, -5.0), wakro::kNoCrossing);  // segment 0 spans both polarities
   EXPECT_EQ(direction(b), 0.0);
-  EXPECT_EQ(cross(b, 5.0, 10.0 + 1e-11), 1.5);  // at a bound: no change yet
+  EXPECT_EQ(cross(b, 5.0, 10.0 + 1e-11), wakro::kNoCrossing);  // at a bound: no change yet
   branches::swlevl(b, 1) = 1.0;
   EXPECT_EQ(cross(b, 15.0, 5.0), 0.5);
   EXPECT_EQ(direction(b), -1.0);
@@ -137,10 +149,10 @@ TEST_F(ArresterCrossing, SegmentChangesAtTheBreakpointsOfBothPolarities) {
   EXPECT_EQ(direction(b), 1.0);
   // The old segment is the present one while the old voltage sits on a bound
   // (just switched there), whatever segment the old voltage alone would give.
-  EXPECT_EQ(cross(b, 20.0, 15.0), 1.5);
+  EXPECT_EQ(cross(b, 20.0, 15.0), wakro::kNoCrossing);
   EXPECT_EQ(cross(b, 20.0, 25.0), 0.0);
   branches::swlevl(b, 1) = 2.0;
-  EXPECT_EQ(cross(b, 25.0, 45.0), 1.5);  // the top segment goes on for ever
+  EXPECT_EQ(cross(b, 25.0, 45.0), wakro::kNoCrossing);  // the top segment goes on for ever
   branches::swlevl(b, 1) = -1.0;
   EXPECT_EQ(cross(b, -15.0, -5.0), 0.5);
   EXPECT_EQ(direction(b), 1.0);
@@ -188,7 +200,7 @@ class SegmentCrossing : public Crossing {
     spcial::vdcnew(1) = inew;
     branches::cbr(1, 1) = 0.5 * iold;
     branches::cbr(b, 1) = 0.5 * iold;
-    return wakro::switch_crossing(1, b, 0.0, false, false);
+    return wakro::switch_crossing(1, b, at(0.0));
   }
   std::int32_t step_word() const { return rt_config::rtci(5); }
 };
@@ -214,13 +226,13 @@ TEST_F(SegmentCrossing, SummedCurrentCrossesTheSegmentBounds) {
   EXPECT_EQ(step_word(), 1);
   EXPECT_EQ(cross_current(b, -0.5, -1.5), 0.5);
   EXPECT_EQ(step_word(), -1);
-  EXPECT_EQ(cross_current(b, 0.5, 1.005), 1.5);  // within 1% of the first breakpoint
+  EXPECT_EQ(cross_current(b, 0.5, 1.005), wakro::kNoCrossing);  // within 1% of the first breakpoint
   EXPECT_EQ(step_word(), 0);
-  EXPECT_EQ(cross_current(b, 0.5, -0.5), 1.5);
+  EXPECT_EQ(cross_current(b, 0.5, -0.5), wakro::kNoCrossing);
   rt_config::rtci(4) = 1;
   EXPECT_EQ(cross_current(b, 1.5, 0.5), 0.5);
   EXPECT_EQ(step_word(), -1);
-  EXPECT_EQ(cross_current(b, 1.5, 50.0), 1.5);  // outwards from the last segment
+  EXPECT_EQ(cross_current(b, 1.5, 50.0), wakro::kNoCrossing);  // outwards from the last segment
   EXPECT_EQ(step_word(), 0);
 }
 
@@ -234,11 +246,11 @@ TEST_F(SegmentCrossing, ImmediateReturnAfterAChangeIsIgnored) {
   spcial::vdcnew(1) = 0.5;
   branches::cbr(1, 1) = branches::cbr(b, 1) = 0.5 * (1.0 + 1e-7);
   rt_config::rtci(5) = 1;
-  EXPECT_EQ(wakro::switch_crossing(1, b, 0.3, false, false), 1.5);
+  EXPECT_EQ(wakro::switch_crossing(1, b, at(0.3)), wakro::kNoCrossing);
   EXPECT_EQ(step_word(), 0);
   // Later in the step the same crossing is taken.
   rt_config::rtci(5) = 1;
-  EXPECT_NEAR(wakro::switch_crossing(1, b, 0.31, false, false), 1e-7 / (0.5 + 1e-7), 1e-15);
+  EXPECT_NEAR(wakro::switch_crossing(1, b, at(0.31)), 1e-7 / (0.5 + 1e-7), 1e-15);
   EXPECT_EQ(step_word(), -1);
 }
 
@@ -260,15 +272,11 @@ TEST_F(SegmentCrossing, ItsOwnToleranceDoesNotReachTheNextSwitch) {
   temp1::consid(s15) = temp1::consid(s3) = true;
   e_s0::vdc(1, 1) = 0.0;
   spcial::vdcnew(1) = 1.5;
-  double elapsed = 0.0;
-  double frac = 0.0;
-  double xearly = 0.0;
-  bool iflag = false;
-  bool iflag2 = false;
-  interpol(1, elapsed, frac, xearly, iflag2, iflag);
-  EXPECT_EQ(int1::xstor(s15, 1), 1.5);
+  wakro::SubStep s;
+  interpol(1, s);
+  EXPECT_EQ(int1::xstor(s15, 1), wakro::kNoCrossing);
   EXPECT_DOUBLE_EQ(int1::xstor(s3, 1), 1.0 / 1.5);
-  EXPECT_DOUBLE_EQ(xearly, 1.0 / 1.5);
+  EXPECT_DOUBLE_EQ(s.xearly, 1.0 / 1.5);
 }
 
 // --- Through the whole solution -------------------------------------------------

@@ -28,7 +28,8 @@ class Switching : public nettest::Network {
  protected:
   void SetUp() override {
     Network::SetUp();
-    extra_dims_ = {{10, 200}, {28, 40}, {29, 40}, {62, 40}, {63, 40}};
+    extra_dims_ = {
+        {dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}, {dim::rtci, 40}, {dim::rtcf, 40}};
     e_warn::comp_id1 = e_warn::comp_id2 = 0;
   }
   void TearDown() override {
@@ -147,7 +148,7 @@ TEST_F(Switching, SetUpLeavesTheSwitchOffAndMarksItsCoupling) {
   EXPECT_EQ(ebrd(b, 1), 2.5);
   EXPECT_EQ(int1::iorv(b, 1), 6);
   EXPECT_EQ(swlevl(b, 1), 0.0);
-  EXPECT_EQ(int1::xstor(b, 1), 1.5);
+  EXPECT_EQ(int1::xstor(b, 1), wakro::kNoCrossing);
   EXPECT_EQ(e_s8::mxinv(1), 3);
   EXPECT_TRUE(filled(3, 5));
   EXPECT_TRUE(filled(5, 3));
@@ -206,7 +207,7 @@ TEST_F(Switching, PlainSwitchChangesStateOnlyAtItsInstant) {
   EXPECT_EQ(int1::iorv(a, 1), 6);
   EXPECT_EQ(int1::xstor(a, 1), 0.3);  // an operated switch keeps its fraction
   EXPECT_TRUE(branches::openbr(b, 1));
-  EXPECT_EQ(int1::xstor(b, 1), 1.5);
+  EXPECT_EQ(int1::xstor(b, 1), wakro::kNoCrossing);
   EXPECT_EQ(e_s8::mxinv(1), 1);
   // A switch no longer considered is not operated.
   temp1::consid(a) = false;
@@ -410,7 +411,7 @@ TEST_F(Switching, SegmentedBranchOutsideItsTableStopsTheRun) {
 // An arrester whose steps go -1, -1, +1, +1, ... at one instant never reaches its
 // alternation limit; the cap on the passes of a step ends it.
 std::int32_t g_pattern = 0;
-double cycling_arrester(std::int32_t ss, std::int32_t br, double, bool, bool) {
+double cycling_arrester(std::int32_t ss, std::int32_t br, const wakro::SubStep&) {
   const std::int32_t k = g_pattern++ % 4;
   branches::ebron(br, ss) = k < 2 ? -1.0 : 1.0;
   return 0.3;
