@@ -75,8 +75,9 @@ constexpr std::size_t field_scratch_need(int w, int d) {
 }
 
 // Room for one real field edited without the heap, for texts written each step:
-// up to kWidth columns (a wider field is cut) and kDigits digits (more digits
-// print asterisks). The text stays valid until the room is used again.
+// up to kWidth columns (a wider field is cut) and at least kDigits digits (a
+// field whose digits need more work area than the room has prints asterisks).
+// The text stays valid until the room is used again.
 class FieldRoom {
  public:
   static constexpr int kWidth = 64;
