@@ -30,29 +30,186 @@ std::string fit(std::string s, int w) {
   return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
 }
 
-std::string non_finite(double x, int w) {
-  if (std::isnan(x)) return fit("NaN", w);
-  const std::string sign = x < 0 ? "-" : "";
-  if (w <= 0 || static_cast<std::size_t>(w) >= sign.size() + 8) return fit(sign + "Infinity", w);
-  return fit(sign + "Inf", w);
+// ---- The real editors ------------------------------------------------------
+//
+// The F, E and G editors build their fields in buffers the caller provides and
+// allocate nothing themselves, so that a per-step text (the instant of a
+// switching, say) can be edited on the stack. Scratch hands out pieces of one
+// work area; Field collects the characters of one text in such a piece.
+
+class Scratch {
+ public:
+  explicit Scratch(std::span<char> room) : room_(room) {}
+  // n characters of the work area; an empty piece when it is used up.
+  std::span<char> take(std::size_t n) {
+    if (n > room_.size() - used_) return {};
+    const std::span<char> piece = room_.subspan(used_, n);
+    used_ += n;
+    return piece;
+  }
+
+ private:
+  std::span<char> room_;
+  std::size_t used_ = 0;
+};
+
+class Field {
+ public:
+  explicit Field(std::span<char> room) : room_(room) {}
+  void put(char c) {
+    if (n_ < room_.size()) room_[n_++] = c;
+  }
+  void put(std::string_view s) {
+    for (char c : s) put(c);
+  }
+  void put(char c, std::size_t count) {
+    for (; count > 0; --count) put(c);
+  }
+  std::string_view view() const { return {room_.data(), n_}; }
+
+ private:
+  std::span<char> room_;
+  std::size_t n_ = 0;
+};
+
+void put_stars(int w, Field& out) { out.put('*', static_cast<std::size_t>(w > 0 ? w : 1)); }
+
+// Right-aligns s in w columns, or asterisks when it does not fit (w <= 0: as is).
+void put_fit(std::string_view s, int w, Field& out) {
+  if (w <= 0) return out.put(s);
+  if (s.size() > static_cast<std::size_t>(w)) return put_stars(w, out);
+  out.put(' ', static_cast<std::size_t>(w) - s.size());
+  out.put(s);
+}
+
+void put_non_finite(double x, int w, Field& out) {
+  if (std::isnan(x)) return put_fit("NaN", w, out);
+  const bool negative = x < 0;
+  const std::size_t sign = negative ? 1 : 0;
+  if (w <= 0 || static_cast<std::size_t>(w) >= sign + 8)
+    return put_fit(negative ? "-Infinity" : "Infinity", w, out);
+  put_fit(negative ? "-Inf" : "Inf", w, out);
 }
 
 // |x| in scientific form with p digits after the point: the leading digits
-// (p + 1 of them, no point) and the decimal exponent of the first digit.
-void scientific_digits(double ax, int p, std::string& digits, int& exponent) {
+// (p + 1 of them, no point) into digits and the decimal exponent of the first
+// digit. False when the work area is used up.
+bool scientific_digits(double ax, int p, Scratch& sc, Field& digits, int& exponent) {
   // Room for the p digits after the point, the lead digit, the point and the
   // exponent: a field may ask for up to kMaxNumber digits.
-  std::string buf(static_cast<std::size_t>(p > 0 ? p : 0) + 16, '\0');
+  const std::span<char> buf = sc.take(static_cast<std::size_t>(p > 0 ? p : 0) + 16);
+  if (buf.empty()) return false;
   const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), ax, std::chars_format::scientific, p);
   const std::string_view s(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
   const std::size_t e = s.find('e');
-  digits.clear();
   for (std::size_t k = 0; k < e; ++k)
-    if (s[k] != '.') digits += s[k];
+    if (s[k] != '.') digits.put(s[k]);
   exponent = 0;
   std::string_view ex = s.substr(e + 1);
   if (!ex.empty() && ex[0] == '+') ex.remove_prefix(1);
   std::from_chars(ex.data(), ex.data() + ex.size(), exponent);
+  return true;
+}
+
+void put_f(double x, int w, int d, Scratch& sc, Field& out) {
+  if (!std::isfinite(x)) return put_non_finite(x, w, out);
+  if (d < 0) d = 0;
+  const std::size_t room = static_cast<std::size_t>(330 + d);
+  const std::span<char> buf = sc.take(room);
+  const std::span<char> body_room = sc.take(room + 2);
+  if (buf.empty() || body_room.empty()) return put_stars(w, out);
+  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(x),
+                                 std::chars_format::fixed, d);
+  std::string_view s(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+  const bool point = d == 0;  // a point after the digits
+  const std::size_t sign = (std::signbit(x) && x != 0.0) ? 1 : 0;
+  // The zero before the point is optional: it goes when the field is too narrow.
+  const std::size_t length = s.size() + (point ? 1 : 0);
+  const bool second_is_point = s.size() > 1 ? s[1] == '.' : (point && s.size() == 1);
+  if (w > 0 && sign + length > static_cast<std::size_t>(w) && length > 1 && s[0] == '0' &&
+      second_is_point)
+    s.remove_prefix(1);
+  Field body(body_room);
+  if (sign != 0) body.put('-');
+  body.put(s);
+  if (point) body.put('.');
+  put_fit(body.view(), w, out);
+}
+
+void put_e(double x, int w, int d, Scratch& sc, Field& out) {
+  if (!std::isfinite(x)) return put_non_finite(x, w, out);
+  if (d < 1 || w <= 0) return put_stars(w, out);
+  const std::span<char> mant_room = sc.take(static_cast<std::size_t>(d) + 1);
+  const std::span<char> s_room = sc.take(static_cast<std::size_t>(d) + 16);
+  if (mant_room.empty() || s_room.empty()) return put_stars(w, out);
+  Field mant(mant_room);
+  int exponent = 0;
+  if (x == 0.0) {
+    mant.put('0', static_cast<std::size_t>(d));
+  } else {
+    if (!scientific_digits(std::fabs(x), d - 1, sc, mant, exponent)) return put_stars(w, out);
+    exponent += 1;  // 0.ddd form: the point goes before the first digit
+  }
+  const int aexp = std::abs(exponent);
+  char ex[8];
+  std::size_t nex = 0;
+  if (aexp <= 99) {
+    ex[nex++] = 'E';
+    ex[nex++] = exponent < 0 ? '-' : '+';
+    if (aexp < 10) ex[nex++] = '0';
+  } else if (aexp <= 999) {
+    ex[nex++] = exponent < 0 ? '-' : '+';
+  } else {
+    return put_stars(w, out);
+  }
+  nex = static_cast<std::size_t>(std::to_chars(ex + nex, ex + sizeof ex, aexp).ptr - ex);
+  const bool negative = std::signbit(x) && x != 0.0;
+  const std::size_t length = (negative ? 1 : 0) + 2 + mant.view().size() + nex;
+  // The zero before the point goes when the field is too narrow.
+  const bool lead_zero = length <= static_cast<std::size_t>(w);
+  Field s(s_room);
+  if (negative) s.put('-');
+  s.put(lead_zero ? "0." : ".");
+  s.put(mant.view());
+  s.put(std::string_view(ex, nex));
+  put_fit(s.view(), w, out);
+}
+
+void put_g(double x, int w, int d, Scratch& sc, Field& out) {
+  if (!std::isfinite(x)) return put_non_finite(x, w, out);
+  if (d < 1 || w <= 4) return put_stars(w, out);
+  int k = 0;  // digits before the point of the value rounded to d digits
+  if (x != 0.0) {
+    const std::span<char> mant_room = sc.take(static_cast<std::size_t>(d) + 1);
+    if (mant_room.empty()) return put_stars(w, out);
+    Field mant(mant_room);
+    int exponent = 0;
+    if (!scientific_digits(std::fabs(x), d - 1, sc, mant, exponent)) return put_stars(w, out);
+    k = exponent + 1;
+    if (k < 0 || k > d) return put_e(x, w, d, sc, out);
+  } else {
+    k = 1;
+  }
+  const std::span<char> f_room = sc.take(static_cast<std::size_t>(w));
+  if (f_room.empty()) return put_stars(w, out);
+  Field f(f_room);
+  put_f(x, w - 4, d - k, sc, f);
+  if (f.view().find('*') != std::string_view::npos) return put_stars(w, out);
+  out.put(f.view());
+  out.put(' ', 4);
+}
+
+using Editor = void (*)(double, int, int, Scratch&, Field&);
+
+// One of the real editors with a work area and a field from the heap.
+std::string edit_real(Editor editor, double x, int w, int d) {
+  std::string room(field_scratch_need(w, d), '\0');
+  std::string text(static_cast<std::size_t>(w > 0 ? w : 0) + 340 + static_cast<std::size_t>(d > 0 ? d : 0), '\0');
+  Scratch sc(room);
+  Field out(text);
+  editor(x, w, d, sc, out);
+  text.resize(out.view().size());
+  return text;
 }
 
 }  // namespace
@@ -66,64 +223,17 @@ std::string edit_i(std::int64_t v, int w, int m) {
   return fit(std::move(digits), w);
 }
 
-std::string edit_f(double x, int w, int d) {
-  if (!std::isfinite(x)) return non_finite(x, w);
-  if (d < 0) d = 0;
-  std::string buf(static_cast<std::size_t>(330 + d), '\0');
-  const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(x),
-                                 std::chars_format::fixed, d);
-  std::string s(buf.data(), res.ptr);
-  if (d == 0) s += '.';
-  const std::string sign = (std::signbit(x) && x != 0.0) ? "-" : "";
-  // The zero before the point is optional: it goes when the field is too narrow.
-  if (w > 0 && sign.size() + s.size() > static_cast<std::size_t>(w) && s.size() > 1 &&
-      s[0] == '0' && s[1] == '.')
-    s.erase(0, 1);
-  return fit(sign + s, w);
-}
+std::string edit_f(double x, int w, int d) { return edit_real(&put_f, x, w, d); }
 
-std::string edit_e(double x, int w, int d) {
-  if (!std::isfinite(x)) return non_finite(x, w);
-  if (d < 1 || w <= 0) return stars(w);
-  std::string mant;
-  int exponent = 0;
-  if (x == 0.0) {
-    mant.assign(static_cast<std::size_t>(d), '0');
-  } else {
-    scientific_digits(std::fabs(x), d - 1, mant, exponent);
-    exponent += 1;  // 0.ddd form: the point goes before the first digit
-  }
-  const int aexp = std::abs(exponent);
-  std::string ex;
-  if (aexp <= 99) {
-    ex = std::string("E") + (exponent < 0 ? '-' : '+') + (aexp < 10 ? "0" : "") + std::to_string(aexp);
-  } else if (aexp <= 999) {
-    ex = std::string(1, exponent < 0 ? '-' : '+') + std::to_string(aexp);
-  } else {
-    return stars(w);
-  }
-  const std::string sign = std::signbit(x) && x != 0.0 ? "-" : "";
-  std::string s = sign + "0." + mant + ex;
-  if (s.size() > static_cast<std::size_t>(w)) s = sign + "." + mant + ex;
-  return fit(std::move(s), w);
-}
+std::string edit_e(double x, int w, int d) { return edit_real(&put_e, x, w, d); }
 
-std::string edit_g(double x, int w, int d) {
-  if (!std::isfinite(x)) return non_finite(x, w);
-  if (d < 1 || w <= 4) return stars(w);
-  int k = 0;  // digits before the point of the value rounded to d digits
-  if (x != 0.0) {
-    std::string mant;
-    int exponent = 0;
-    scientific_digits(std::fabs(x), d - 1, mant, exponent);
-    k = exponent + 1;
-    if (k < 0 || k > d) return edit_e(x, w, d);
-  } else {
-    k = 1;
-  }
-  const std::string f = edit_f(x, w - 4, d - k);
-  if (f.find('*') != std::string::npos) return stars(w);
-  return f + "    ";
+std::string edit_g(double x, int w, int d) { return edit_real(&put_g, x, w, d); }
+
+std::string_view edit_g(FieldRoom& room, double x, int w, int d) {
+  Scratch sc(room.scratch_);
+  Field out(room.text_);
+  put_g(x, w, d, sc, out);
+  return out.view();
 }
 
 std::string edit_a(std::string_view t, int w) {

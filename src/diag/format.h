@@ -69,6 +69,29 @@ std::string edit_e(double x, int w, int d);
 std::string edit_g(double x, int w, int d);
 std::string edit_a(std::string_view t, int w);  // w < 0: the whole text
 
+// The work area the F, E and G editors need for a field of w columns and d digits.
+constexpr std::size_t field_scratch_need(int w, int d) {
+  return 4 * (340 + static_cast<std::size_t>(d > 0 ? d : 0)) + static_cast<std::size_t>(w > 0 ? w : 0);
+}
+
+// Room for one real field edited without the heap, for texts written each step:
+// up to kWidth columns (a wider field is cut) and at least kDigits digits (a
+// field whose digits need more work area than the room has prints asterisks).
+// The text stays valid until the room is used again.
+class FieldRoom {
+ public:
+  static constexpr int kWidth = 64;
+  static constexpr int kDigits = 32;
+
+ private:
+  friend std::string_view edit_g(FieldRoom& room, double x, int w, int d);
+  char text_[kWidth];
+  char scratch_[field_scratch_need(kWidth, kDigits)];
+};
+
+// edit_g into the room: the same field, without allocating.
+std::string_view edit_g(FieldRoom& room, double x, int w, int d);
+
 // Appends the rendered lines to out. A malformed layout appends nothing and
 // gives false.
 bool render_layout(std::string& out, std::string_view layout,

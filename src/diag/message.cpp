@@ -2,7 +2,9 @@
 #include "diag/message.h"
 
 #include <algorithm>
+#include <charconv>
 
+#include "diag/console.h"
 #include "diag/listout.h"
 #include "link/bindings.h"
 #include "model/e_warn.h"
@@ -35,11 +37,47 @@ void send_line(std::int32_t id1, std::int32_t id2, std::int32_t severity, std::i
   }
 }
 
+// The line as the free-format writer forms it, " <prefix><text>[ <id1> : <id2> ]"
+// with the ids in 11 columns each. A line that fits kLineRoom is built on the
+// stack and written at once, so that messages repeated every step allocate
+// nothing; a longer one goes through the free-format writer.
+constexpr std::size_t kLineRoom = 512;
+
 void console_line(const char* prefix, std::int32_t id1, std::int32_t id2, std::int32_t part,
                   std::string_view text) {
-  wakro::ListLine line;
-  line << prefix << text;
-  if (part >= 1 && id1 > 0) line << "[" << id1 << ":" << id2 << "]";
+  const bool ids = part >= 1 && id1 > 0;
+  const std::string_view head(prefix);
+  if (1 + head.size() + text.size() + (ids ? 29 : 0) + 1 > kLineRoom) {
+    wakro::ListLine line;
+    line << prefix << text;
+    if (ids) line << "[" << id1 << ":" << id2 << "]";
+    return;
+  }
+  char buf[kLineRoom];
+  std::size_t n = 0;
+  auto put = [&](std::string_view s) {
+    s.copy(buf + n, s.size());
+    n += s.size();
+  };
+  auto put_id = [&](std::int32_t v) {
+    char digits[12];
+    const auto len = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, v).ptr - digits);
+    put(" ");
+    for (std::size_t k = len; k < 11; ++k) put(" ");
+    put(std::string_view(digits, len));
+  };
+  put(" ");
+  put(head);
+  put(text);
+  if (ids) {
+    put("[");
+    put_id(id1);
+    put(" :");
+    put_id(id2);
+    put(" ]");
+  }
+  put("\n");
+  wakro::console().write(buf, static_cast<std::streamsize>(n));
 }
 
 const char* prefix_of(std::int32_t severity) {

@@ -43,6 +43,13 @@ void console_line(const char* format, long code) {
   std::fflush(stdout);
 }
 
+// True when a failed send or receive means that the peer has closed its end: a
+// reset (the peer closed with our data unread, or our data reached a closed
+// socket) or a broken pipe. Whether the closure reads as an end of stream or as
+// a reset depends only on the timing of the peer's close against our sends, so
+// both are reported as the closure.
+bool peer_closed(int err) { return err == ECONNRESET || err == EPIPE; }
+
 void set_nodelay(int fd) {
   const int one = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -200,7 +207,7 @@ int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
   while (sent < n) {
     const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL);
     if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return -1;
+    if (r < 0) return peer_closed(errno) ? 0 : -1;
     if (r == 0) return 0;
     sent += static_cast<std::int32_t>(r);
   }
@@ -242,11 +249,11 @@ bool ExchangeTcp::RecvMsg(bool wait) {
                              static_cast<std::size_t>(expected_ - received_), wait ? 0 : MSG_DONTWAIT);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0 && !wait && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;  // kept for later
-      if (r < 0) {
+      if (r < 0 && !peer_closed(errno)) {
         Fail(kTransportError);
         return false;
       }
-      if (r == 0) {
+      if (r <= 0) {
         Fail(kTransportClosed);
         return false;
       }

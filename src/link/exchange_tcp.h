@@ -49,7 +49,8 @@ class ExchangeTcp : public Exchange {
   enum class Stage { Key, Prefix, Body };
 
   void CloseSocket();
-  // Sends all n bytes; 1 on success, 0 when the peer closed, -1 on an error.
+  // Sends all n bytes; 1 on success, 0 when the peer closed (also when it reset
+  // the connection or the pipe broke), -1 on any other error.
   int SendAll(const unsigned char* bytes, std::int32_t n);
   void ReportSendResult(int result);
   // Marks the link broken after reporting the text (none when null).

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -21,7 +23,6 @@
 namespace wakro {
 namespace {
 
-constexpr double kZeroPivot = 1e-20;
 constexpr double kCancellation = 1e-14;
 
 [[noreturn]] void singular(std::int32_t node, std::int32_t ss) {
@@ -104,6 +105,44 @@ void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealV
   // Step 3: the last row.
   if (std::abs(rdc(n, n)) < kZeroPivot) singular(n, ss);
   rdc(n, n) = 1.0 / rdc(n, n);
+}
+
+std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t lda,
+                                   const bool* mask, std::int32_t ldm) {
+  // Workspace: the masked matrix row by row (row r at w[r*n ..]), kept between
+  // calls, and the last column of each row that is not zero.
+  static std::vector<double> w;
+  static std::vector<std::int32_t> last;
+  if (n < 1) return 0;
+  const std::size_t order = static_cast<std::size_t>(n);
+  w.assign(order * order, 0.0);
+  last.assign(order, -1);
+  // Step 1: the masked entries.
+  for (std::int32_t j = 0; j < n; ++j) {
+    for (std::int32_t i = 0; i < n; ++i) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(j) * ldm + i;
+      if (!mask[at]) continue;
+      w[i * order + j] = a[static_cast<std::ptrdiff_t>(j) * lda + i];
+      last[i] = j;
+    }
+  }
+  // Step 2: rows in order, each met by the rows before it and then scaled, with
+  // the operations of eliminate_from in the same order (entries outside the
+  // pattern are zeros there and change nothing here).
+  for (std::int32_t r = 0; r < n; ++r) {
+    double* row = &w[r * order];
+    for (std::int32_t q = 0; q < r; ++q) {
+      const double l_rq = row[q];
+      if (l_rq == 0.0) continue;
+      const double* u = &w[q * order];
+      for (std::int32_t c = q + 1; c <= last[q]; ++c) row[c] = row[c] - u[c] * l_rq;
+      last[r] = std::max(last[r], last[q]);
+    }
+    if (std::abs(row[r]) < kZeroPivot) return r + 1;
+    const double inv = 1.0 / row[r];
+    for (std::int32_t c = r + 1; c <= last[r]; ++c) row[c] *= inv;
+  }
+  return 0;
 }
 
 }  // namespace wakro

@@ -7,6 +7,10 @@
 
 namespace wakro {
 
+// A pivot below this magnitude is a vanishing pivot: the matrix is refused as
+// singular (by the own elimination, and so by the sparse solver too).
+inline constexpr double kZeroPivot = 1e-20;
+
 // Builds the row index lists of subsystem ss (order n) from the pattern temfil,
 // adding the symbolic fill row by row. Leaves sparse::lbegin/lend/lcol and
 // ubegin/uend/ucol of ss and the fill in temfil; records the needed SPARSITY
@@ -18,5 +22,14 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil);
 // multipliers. Flags cancelled diagonals in int2::nilltr; a pivot below 1e-20
 // ends the run with the singularity report.
 void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc);
+
+// The first row (1..n) at which eliminate_from would stop for a vanishing pivot,
+// 0 when it would factorise the whole matrix: the same arithmetic in the same
+// order on a copy of the matrix a (column-major, leading dimension lda) where
+// mask is set (leading dimension ldm). For a matrix that another solver found
+// singular, so that the report names the node the own elimination names. Keeps
+// its workspace (n x n) between calls.
+std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t lda,
+                                   const bool* mask, std::int32_t ldm);
 
 }  // namespace wakro

@@ -24,6 +24,7 @@
 #include <cs.h>
 #include <klu.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -41,6 +42,7 @@ struct Slot {
   klu_numeric* numeric = nullptr;
   std::int32_t n = 0;
   double growth = 1.0;      // reciprocal pivot growth of the last pivoting factorisation
+  double smallest = 0.0;    // smallest |pivot| of the unscaled matrix in the last factors
   bool first_step = false;  // built during the first step of the present run
 
   bool built() const { return a != nullptr && symbolic != nullptr; }
@@ -72,6 +74,7 @@ struct Adapter {
     s.a = nullptr;
     s.n = 0;
     s.growth = 1.0;
+    s.smallest = 0.0;
     s.first_step = false;
   }
   void release_all() {
@@ -208,12 +211,27 @@ bool repack_in_place(cs_di* a, std::int32_t start0, const double* matrix, std::i
   return true;
 }
 
+// The smallest pivot magnitude of the factors taken back to the unscaled matrix:
+// KLU factorises the rows divided by their scale factors Rs, so the k-th pivot of
+// the unscaled matrix in the same order is Udiag(k) x Rs(Pnum(k)).
+double smallest_pivot(const klu_numeric& f) {
+  const auto* u = static_cast<const double*>(f.Udiag);
+  double smallest = -1.0;
+  for (std::int32_t k = 0; k < f.n; ++k) {
+    const double scale = f.Rs != nullptr ? f.Rs[f.Pnum[k]] : 1.0;
+    const double p = std::fabs(u[k] * scale);
+    if (smallest < 0.0 || p < smallest) smallest = p;
+  }
+  return smallest < 0.0 ? 0.0 : smallest;
+}
+
 // A pivoting factorisation of the slot's matrix with its analysis.
 std::int32_t factor_fresh(Adapter& ad, Slot& s) {
   ad.free_numeric(s);
   s.numeric = klu_factor(s.a->p, s.a->i, s.a->x, s.symbolic, &ad.common);
   ++ad.counts.factorisations;
   if (s.numeric == nullptr) return factor_failure(ad.common);
+  s.smallest = smallest_pivot(*s.numeric);
   s.growth = 1.0;
   if (klu_rgrowth(s.a->p, s.a->i, s.a->x, s.symbolic, s.numeric, &ad.common))
     s.growth = ad.common.rgrowth;
@@ -256,8 +274,10 @@ std::int32_t refactor_slot(Adapter& ad, Slot& s, std::int32_t start0, const doub
   ++ad.counts.refactorisations;
   const bool ok = klu_refactor(s.a->p, s.a->i, s.a->x, s.symbolic, s.numeric, &ad.common) != 0;
   if (ok && klu_rgrowth(s.a->p, s.a->i, s.a->x, s.symbolic, s.numeric, &ad.common) &&
-      ad.common.rgrowth >= kGrowthDrop * s.growth)
+      ad.common.rgrowth >= kGrowthDrop * s.growth) {
+    s.smallest = smallest_pivot(*s.numeric);
     return 0;
+  }
   // A zero or degraded pivot in the old order: let KLU choose the pivots again.
   return factor_fresh(ad, s);
 }
@@ -354,5 +374,12 @@ std::int32_t sparse_solver_slots() {
 }
 
 SparseSolverCounts sparse_solver_counts() { return adapter().counts; }
+
+double sparse_smallest_pivot(std::int32_t ss) {
+  const Adapter& ad = adapter();
+  if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return 0.0;
+  const Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
+  return s.numeric != nullptr ? s.smallest : 0.0;
+}
 
 }  // namespace wakro

@@ -53,4 +53,9 @@ struct SparseSolverCounts {
 };
 SparseSolverCounts sparse_solver_counts();
 
+// The smallest pivot magnitude of subsystem ss's last factors, taken back to the
+// unscaled matrix (0 when it has none): the solution compares it with the own
+// elimination's zero-pivot limit, so that both solvers refuse the same matrices.
+double sparse_smallest_pivot(std::int32_t ss);
+
 }  // namespace wakro

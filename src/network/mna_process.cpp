@@ -18,10 +18,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <string>
 #include <vector>
 
 #include "diag/message.h"
+#include "diag/stacktext.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
@@ -180,10 +180,11 @@ void mna_parall(std::span<std::int32_t> result, std::int32_t ss,
           continue;
         }
         if (std::find(reached.begin(), reached.end(), other) != reached.end()) {
+          // Reported at every factorisation: built on the stack.
+          wakro::StackText<112> notice;
           wakro_message(0, 0, 0, 1,
-                        "parallel ideal branch between nodes  " + std::to_string(other) + " ," +
-                            std::to_string(x) + " in subsystem " + std::to_string(ss) +
-                            " disabled ");
+                        notice << "parallel ideal branch between nodes  " << other << " ," << x
+                               << " in subsystem " << ss << " disabled ");
           result[k] = -1;
         } else {
           reached.push_back(other);

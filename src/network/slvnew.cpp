@@ -24,6 +24,7 @@
 #include "model/sparse.h"
 #include "model/spcial.h"
 #include "model/temp1.h"
+#include "network/elimination.h"
 #include "network/klu_adapter.h"
 #include "network/solution.h"
 
@@ -159,6 +160,19 @@ void substitute(std::int32_t ss, std::int32_t n) {
   wakro_quit("SLVNEW", 0);
 }
 
+// The sparse solver found the matrix singular or took a pivot
+// below the own elimination's limit. Both solvers refuse the same matrices with
+// the same report: when the own elimination would stop at a node, the run ends
+// as it would there; otherwise the sparse solver's result stands.
+void refuse_as_own_elimination(std::int32_t ss, std::int32_t order, const e_s0::RealView& rdc,
+                               const e_s0::FillView& temfil) {
+  const std::int32_t node =
+      wakro::first_vanishing_pivot(order, rdc.data(), rdc.extent(1), temfil.data(), temfil.extent(1));
+  if (node < 1) return;
+  itriang_errmsg(node, ss);
+  wakro_quit("ITRIANG", 0);
+}
+
 // The sparse solver, in place on VDCNEW (or XVECT with MNA rows).
 void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
   double* x;
@@ -181,9 +195,15 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
   }
   const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
   const e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
+  const wakro::SparseSolverCounts before = wakro::sparse_solver_counts();
   const std::int32_t code = c_lesolve(
       e_s1::firststep, e_s1::laststep, e_s1::time, refactor, ss, order, start, rdc.data(),
       rdc.extent(1), temfil.data(), temfil.extent(1), x);
+  const wakro::SparseSolverCounts after = wakro::sparse_solver_counts();
+  const bool factorised = after.factorisations != before.factorisations ||
+                          after.refactorisations != before.refactorisations;
+  if (code == -1 || (code == 0 && factorised && wakro::sparse_smallest_pivot(ss) < wakro::kZeroPivot))
+    refuse_as_own_elimination(ss, order, rdc, temfil);
   if (code != 0) solver_failure(code);
 }
 

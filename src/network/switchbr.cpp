@@ -27,6 +27,7 @@
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/branch_codes.h"
+#include "diag/stacktext.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -64,8 +65,10 @@ std::int32_t count_alternation(std::int32_t& icnt, std::int32_t direction) {
   return 0;
 }
 
-std::string time_text() {
-  return std::string(wakro::trim_right(wakro::edit_g(int1::solution_time, 23, 16)));
+// "at time <solution time>", built in the caller's room (the limit messages
+// may come every step, so they allocate nothing).
+std::string_view at_time(wakro::StackText<40>& line, wakro::FieldRoom& room) {
+  return line << "at time " << wakro::trim_right(wakro::edit_g(room, int1::solution_time, 23, 16));
 }
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
@@ -80,17 +83,18 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
   const std::int32_t e = static_cast<std::int32_t>(std::lround(ebron(br, ss)));
   const double v = vbranch(ss, br);
   const std::int32_t n = count_alternation(temp1::icnt(br), e);
-  const std::string head = "Arrester in branch " + std::to_string(br) + " of subsystem ";
-  if (n == 5) {
-    wakro_message(0, 0, 0, 3, head);
-    wakro_message(0, 0, 0, 0, std::to_string(ss) + " had excessive switching in one time step ");
-    wakro_message(0, 0, 0, -1, "at time " + time_text());
-  } else if (n >= 10) {
-    temp1::consid(br) = false;
-    wakro_message(0, 0, 0, 3, head);
+  if (n == 5 || n >= 10) {
+    if (n >= 10) temp1::consid(br) = false;
+    wakro::StackText<64> head;
+    wakro::StackText<80> what;
+    wakro::StackText<40> when;
+    wakro::FieldRoom room;
+    wakro_message(0, 0, 0, 3, head << "Arrester in branch " << br << " of subsystem ");
     wakro_message(0, 0, 0, 0,
-                  std::to_string(ss) + " reached maximum number of switching in one time step ");
-    wakro_message(0, 0, 0, -1, "at time " + time_text());
+                  what << ss
+                       << (n == 5 ? " had excessive switching in one time step "
+                                  : " reached maximum number of switching in one time step "));
+    wakro_message(0, 0, 0, -1, at_time(when, room));
   }
   const wakro::ArresterTable a{br, ss};
   const std::int32_t segs = a.segments();
@@ -104,7 +108,7 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
   const std::int32_t k = std::abs(g);
   geqon(br, ss) = a.conductance(k);
   ebron(br, ss) = v < 0.0 ? a.emf(k) : -a.emf(k);
-  wakro_turnon(ss, br, wakro::switch_mode::arrester, g);
+  wakro::turnon_switch(ss, br, wakro::switch_mode::arrester, g);
 }
 
 void segment_step(std::int32_t ss, std::int32_t br) {
@@ -141,10 +145,10 @@ void segment_step(std::int32_t ss, std::int32_t br) {
 void pe_switch_step(std::int32_t ss, std::int32_t br, const wakro::PeSwitchRecord& rec) {
   if (--temp1::icnt(br) < 1) {
     temp1::consid(br) = false;
-    wakro_message(0, 0, 0, 2,
-                  "Power Electronic Switch in branch " + std::to_string(br) + " of subsystem ");
-    wakro_message(0, 0, 0, -1,
-                  std::to_string(ss) + " reached maximum number of switching in one time step.");
+    wakro::StackText<64> head;
+    wakro::StackText<80> what;
+    wakro_message(0, 0, 0, 2, head << "Power Electronic Switch in branch " << br << " of subsystem ");
+    wakro_message(0, 0, 0, -1, what << ss << " reached maximum number of switching in one time step.");
   }
   if (branches::openbr(br, ss)) {
     rec.last_turnon() = int1::solution_time;

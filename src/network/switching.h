@@ -19,7 +19,8 @@
 // both are ground). MXINV only ever decreases here.
 void setmxinv(std::int32_t ss, std::int32_t p, std::int32_t q);
 // The OFF state (GEQOF, EBROF) and the ON state (GEQON, EBRON) of switch br, with
-// the switching mode and level of its next test.
+// the switching mode and level of its next test. A surge arrester (mode 5) is
+// refused: the run ends with a message naming its branch and subsystem.
 void wakro_turnoff(std::int32_t ss, std::int32_t br, std::int32_t kind, double level);
 void wakro_turnon(std::int32_t ss, std::int32_t br, std::int32_t kind, double level);
 // Set-up of a switching branch with its ON and OFF resistances and source
@@ -37,6 +38,9 @@ void wakro_safety_msg(double& count, std::int32_t type, std::int32_t br, std::in
 void inchck(double& x, double k, double a0, double a1, double b0, double b1, double limit);
 
 namespace wakro {
+
+// wakro_turnon without the refusal: the network's own switching of arresters.
+void turnon_switch(std::int32_t ss, std::int32_t br, std::int32_t kind, double level);
 
 // Crossing fraction of switch br of ss in the sub-step just solved (kNoCrossing:
 // none), by its switching mode; the arrester and segmented modes also leave the

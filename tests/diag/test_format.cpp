@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "diag/format.h"
 #include "diag/listout.h"
@@ -65,6 +66,25 @@ TEST(FieldEditors, ManyDigitsInExponentAndGeneralForm) {
   EXPECT_EQ(edit_g(std::ldexp(1.0, -30), 90, 80),
             "    0.931322574615478515625" + std::string(59, '0') + "E-09");
   EXPECT_EQ(render_layout("(E999.990)", {1.0}), "   0.1" + std::string(989, '0') + "E+01\n");
+}
+
+TEST(FieldEditors, GeneralFormInARoomIsTheSameFieldAndCutsWhatDoesNotFit) {
+  // The field edited without the heap equals the one edited with it, over
+  // magnitudes that take each form, both signs, non-finite values and widths
+  // too narrow for the value.
+  wakro::FieldRoom room;
+  for (const double x : {0.0, -0.0, 1.25e-4, -6.500000000000001e-05, 0.1, 0.09999999, 9.99999999,
+                         1.0e15, -1.0e16, 1.0e17, 123456.789, 1e-300, -1e300, 5e-324,
+                         std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    for (const auto& [w, d] : {std::pair{23, 16}, std::pair{10, 3}, std::pair{6, 2},
+                               std::pair{64, 32}, std::pair{4, 3}, std::pair{12, 0}}) {
+      EXPECT_EQ(edit_g(room, x, w, d), edit_g(x, w, d)) << x << " G" << w << "." << d;
+    }
+  }
+  // Beyond the room: a wider field is cut, far more digits print asterisks.
+  EXPECT_EQ(edit_g(room, 1.5, 70, 3), edit_g(1.5, 70, 3).substr(0, 64));
+  EXPECT_EQ(edit_g(room, 1.5, 40, 33), edit_g(1.5, 40, 33));
+  EXPECT_EQ(edit_g(room, 1.5, 40, 400), std::string(40, '*'));
 }
 
 TEST(FieldEditors, GeneralFormPicksFixedOrExponentByRoundedMagnitude) {

@@ -129,6 +129,40 @@ TEST_F(Switching, TurnOnAndOffTakeTheirStateAndLowerTheMarker) {
   EXPECT_EQ(geq(b, 1), 100.0);
 }
 
+TEST_F(Switching, TurnOnAndOffFromAModelRefuseAnArresterAndLeaveItsState) {
+  switches(1);
+  const std::int32_t b = 3;
+  arrester(b);
+  branches::ebron(b, 1) = 1;
+  e_s0::vdc(1, 1) = 12.0;
+  operate(b);  // the network's own step still turns it on
+  EXPECT_EQ(branches::swlevl(b, 1), 1.0);
+  EXPECT_EQ(branches::geq(b, 1), 2.0);
+  EXPECT_FALSE(branches::openbr(b, 1));
+  const std::string named =
+      " ***ERROR** Arrester in branch 3 of subsystem \n"
+      " ***ERROR** 1 is operated by the network; a model cannot turn it ";
+  const auto on = capture([&] { wakro_turnon(1, b, 6, 0.0); });
+  EXPECT_EQ(on.status, 2000);
+  EXPECT_EQ(on.text, named + "on.\n" + quit_block("TURNON      "));
+  switches(1);
+  arrester(b);
+  int1::iorv(b, 1) = -5;  // either sign of the mode
+  const auto off = capture([&] { wakro_turnoff(1, b, 6, 0.0); });
+  EXPECT_EQ(off.status, 2000);
+  EXPECT_EQ(off.text, named + "off.\n" + quit_block("TURNOFF     "));
+  // Any other switch is still turned on and off by a model.
+  switches(1);
+  const auto plain = capture([&] {
+    wakro_turnon(1, b, 6, 0.0);
+    EXPECT_FALSE(branches::openbr(b, 1));
+    wakro_turnoff(1, b, 8, 0.0);
+    EXPECT_TRUE(branches::openbr(b, 1));
+  });
+  EXPECT_EQ(plain.status, -1);
+  EXPECT_EQ(plain.text, "");
+}
+
 TEST_F(Switching, SetUpLeavesTheSwitchOffAndMarksItsCoupling) {
   size(5, 2);
   add_branch(1, 1, 0, 1.0, 0.0, 0.0);
