@@ -34,8 +34,11 @@ inline void reset_reader_state() {
 
 class FilesTest : public ::testing::Test {
  protected:
+  // prefix names the temporary working folder of the room's tests.
+  explicit FilesTest(const char* prefix = "wakro_files_") : prefix_(prefix) {}
+
   void SetUp() override {
-    ASSERT_TRUE(folder_.enter("wakro_files_"));
+    ASSERT_TRUE(folder_.enter(prefix_));
     reset_reader_state();
   }
   void TearDown() override {
@@ -58,6 +61,7 @@ class FilesTest : public ::testing::Test {
   // Runs f with the console captured; a fatal stop is caught and its status kept.
   Outcome run(const std::function<void()>& f) { return wakro_test::run_captured(f); }
 
+  const char* prefix_;
   wakro_test::WorkFolder folder_;
 };
 

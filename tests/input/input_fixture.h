@@ -13,6 +13,7 @@
 #include <string>
 
 #include "diag/console.h"
+#include "files/files_fixture.h"
 #include "input/input_hooks.h"
 #include "files/units.h"
 #include "model/assorc.h"
@@ -34,18 +35,11 @@ namespace inputtest {
 // Result of running code that may end in a fatal stop.
 using wakro_test::Outcome;
 
+// The files room's reset, then what the case reader keeps between reads.
 inline void reset_reader_state() {
-  wakro::close_all_units();
-  fnames::filename.blank();
-  fnames::section.blank();
-  fnames::dumlin.blank();
-  fnames::tnam.blank();
-  fnames::inam.blank();
-  options::echo = false;
+  filestest::reset_reader_state();
   options::prndim = false;
   options::prnparm = false;
-  e_warn::comp_id1 = 0;
-  e_warn::comp_id2 = 0;
   ctrl::mmm = 1;
   ctrl::firstrun = true;
   assorc::input = "DATA";
@@ -68,50 +62,25 @@ inline void release_case_state() {
   }
 }
 
-class InputTest : public ::testing::Test {
+// The files room's frame (working folder, unit stack, console capture, the
+// layout helpers) with the case reader's state reset as well.
+class InputTest : public filestest::FilesTest {
  protected:
+  InputTest() : FilesTest("wakro_input_") {}
+
   void SetUp() override {
-    ASSERT_TRUE(folder_.enter("wakro_input_"));
+    FilesTest::SetUp();
     reset_reader_state();
   }
   void TearDown() override {
     reset_reader_state();
     release_case_state();
-    folder_.leave();
+    FilesTest::TearDown();
   }
-
-  // Writes the file byte for byte (line ends as given).
-  void write(const std::string& name, const std::string& bytes) {
-    wakro_test::write_file(name, bytes);
-  }
-  std::string read(const std::string& name) { return wakro_test::read_file(name); }
-
-  // Opens the file as the next unit, as the case reader does.
-  void open(const std::string& name) {
-    fnames::filename = name;
-    wakro_openfile();
-  }
-
-  // Runs f with the console captured; a fatal stop is caught and its status kept.
-  Outcome run(const std::function<void()>& f) { return wakro_test::run_captured(f); }
-
-  wakro_test::WorkFolder folder_;
 };
 
-// A console line of the free-format writer: one blank before the text.
-inline std::string ff(const std::string& text) { return " " + text + "\n"; }
-
-// The text padded with blanks to 72 characters.
-inline std::string pad72(const std::string& text) {
-  std::string s = text;
-  s.resize(72, ' ');
-  return s;
-}
-
-// The closing banner of wakro_quit for a tag (12 characters) after the context.
-inline std::string banner_tail(const std::string& tag12) {
-  return " ERROR: Abnormal termination of WAKRO by " + tag12 + "\n" +
-         " =========================================================\n  \n";
-}
+using filestest::banner_tail;
+using filestest::ff;
+using filestest::pad72;
 
 }  // namespace inputtest
