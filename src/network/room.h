@@ -21,8 +21,8 @@
 // hooks (use_branch_reader).
 //
 // Stands on `model` (the shared state modules), `diag` (messages, wakro_quit,
-// console lines) and `input` (the data-line reader and the case reader's hooks,
-// for the branch reader). Sources, transformers and lines are higher rooms: the
+// console lines), `files` (the data-line and free-format readers) and `input`
+// (the case reader's hooks), the last two for the branch reader. Sources, transformers and lines are higher rooms: the
 // solution reaches them only through the hooks of hooks.h, which those rooms
 // register at start-up. The network solution never calls a block.
 #pragma once
