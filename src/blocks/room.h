@@ -1,0 +1,18 @@
+// Room `blocks`: the control, signal and measurement blocks that the case code and
+// the device models call once per step, in a fixed order.
+//
+// Owns: the storage discipline of the blocks -- the one checked way in which a
+// block takes its slots of the storage arrays and of the configuration store, and
+// the shared conventions of switches, logic signals, interpolated signals, fatal
+// parameter errors, warnings and obsolete forwards (slots.h, conventions.h); and
+// the blocks themselves, one family per header.
+//
+// A block keeps no state of its own between calls: everything that survives a
+// step lives in the storage arrays at the slots its place in the call order gives
+// it. Blocks allocate nothing per call.
+//
+// Stands on `model` (time state, storage arrays and pointers, configuration
+// store), `diag` (wakro_message, wakro_warn, wakro_quit, the console) and, for the
+// file-driven blocks, `files` and `input`. A block never calls the network
+// solution, and nothing of a higher room is included from here.
+#pragma once
