@@ -1,0 +1,29 @@
+// limit and rate_limiter: the stateless clamp and the clamp of the rate of change.
+#include <cmath>
+
+#include "blocks/continuous.h"
+#include "blocks/slots.h"
+#include "model/e_s1.h"
+
+double limit(double lower, double upper, double x) {
+  if (x > upper) return upper;
+  if (x < lower) return lower;
+  return x;
+}
+
+void rate_limiter(double rise, double fall, double X, double& Y) {
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_storf(1);
+  if (e_s1::timezero) s(1) = X;
+  const double yPrev = s(1);
+  const double maxRise = e_s1::delt * std::fabs(rise);
+  const double maxFall = e_s1::delt * std::fabs(fall);
+  const double d = X - yPrev;
+  double y = X;
+  if (d >= 0.0 && d > maxRise) {
+    y = yPrev + maxRise;
+  } else if (d < 0.0 && -d > maxFall) {
+    y = yPrev - maxFall;
+  }
+  s(1) = y;
+  Y = y;
+}
