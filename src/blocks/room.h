@@ -5,7 +5,9 @@
 // block takes its slots of the storage arrays and of the configuration store, and
 // the shared conventions of switches, logic signals, interpolated signals, fatal
 // parameter errors, warnings and obsolete forwards (slots.h, conventions.h); and
-// the blocks themselves, one family per header.
+// the blocks themselves, one family per header: limiter, lags, integrator, PI,
+// derivative, complex pole pair, delays and rate limiter (continuous.h); the
+// small matrix helpers (matrix.h).
 //
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives
