@@ -39,6 +39,7 @@
 #include "model/quolbv3.h"
 #include "model/snpdat.h"
 #include "model/versin.h"
+#include "output/record_bindings.h"
 
 namespace {
 
@@ -150,6 +151,25 @@ std::int32_t one_run(bool& version5, bool& gui) {
   return abort;
 }
 
+// Requests of the start-up dialogue and the command line that this engine
+// cannot serve yet are said once, before the first run, instead of being
+// dropped in silence. An output record file that cannot be written falls back
+// to the legacy channel files, so the run's output is not lost.
+void report_unavailable_requests() {
+  using wakro::ListLine;
+  if (outppp::snpfil != 0 && !wakro::snapshot_writer_registered())
+    ListLine() << "WARNING: Snapshots are not available yet: no snapshot file will be written.";
+  if (ctrl::nrun > 1 || ctrl::mrunctrl != 0)
+    ListLine() << "WARNING: Multiple runs are not available yet: each run repeats the case as read,"
+                  " and no multiple-run output file is written.";
+  if (fnames::iouttype == 1 && !wakro::record_file_available()) {
+    fnames::iouttype = 0;
+    if (outppp::outfil != 0)
+      ListLine() << "WARNING: The output record file (-outtype bin) is not available yet:"
+                    " the legacy channel files are written instead.";
+  }
+}
+
 void write_abort_notice() {
   using wakro::ListLine;
   ListLine() << "";
@@ -188,10 +208,11 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
     hello(start, gui);
   }
 
-  // 4. Console banner.
+  // 4. Console banner, and what of the request cannot be served.
   wakro::ListLine() << "****";
   wakro::ListLine() << "* Wakro for Quolb v5: " << versin::vername;
   wakro::ListLine() << "****";
+  report_unavailable_requests();
 
   // 5. The run set.
   std::int32_t abort = 0;
