@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "app/runloop.h"
 #include "app/seams.h"
+#include "app/stoprun.h"
 #include "diag/catalog.h"
 #include "diag/console.h"
 #include "diag/format.h"
@@ -181,6 +184,16 @@ void write_abort_notice() {
   ListLine() << "";
 }
 
+// The end report's line for a run that a stop signal ended.
+void write_signal_stop() {
+  const wakro::SignalStop& stop = wakro::signal_stop;
+  const char* name = stop.signal == SIGINT ? "SIGINT" : stop.signal == SIGTERM ? "SIGTERM" : "a signal";
+  char line[160];
+  std::snprintf(line, sizeof line, "Stopped by %s: the run ended after step %d, at time %.9g s.", name,
+                static_cast<int>(stop.step), stop.time);
+  wakro::ListLine() << line;
+}
+
 void now(DateTime8& t) {
   if (wakro::date_and_time != nullptr)
     wakro::date_and_time(t);
@@ -219,7 +232,7 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
   ctrl::mmm = 1;
   while (ctrl::mmm <= ctrl::nrun) {
     abort = one_run(version5, gui);
-    if (abort != 0) break;
+    if (abort != 0 || wakro::stop_signal() != 0) break;
     ++ctrl::mmm;
   }
 
@@ -259,6 +272,7 @@ void goodby(bool version5, const DateTime8& start) {
   const auto elapsed = wakro::elapsed_time(start, stop);
 
   outmsg(234, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+  if (wakro::signal_stop.signal != 0) write_signal_stop();
 
   // Close the legacy output files of every run that wrote them.
   if (outppp::outfil != 0) {
