@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/args.h"
 #include "app/driver.h"
 #include "app/stoprun.h"
 #include "app_fixture.h"
@@ -365,6 +366,64 @@ TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
   }
   EXPECT_EQ(lines_of(read_file(dir / "rl_breaker.inf")).size(), 4u);
   fs::remove_all(dir);
+}
+
+// ---------------------------------------------------------------- usage line
+
+const std::string kExe = WAKRO_EXE;
+const std::string kEmptyCaseDir = WAKRO_EMPTY_CASE_DIR;
+
+std::string usage(const std::string& program) {
+  return "Usage: " + program +
+         " -v5 [-config <file>] [-standalone] [-locale <name> -port <number> [-host <name>]"
+         " [-id <number>] [-lumbra <library>]] [-outwriter <library>] [-out <name>]"
+         " [-outtype legacy|bin]\n";
+}
+
+TEST(UsageLine, NoArgumentsOrNothingToRunPrintsTheUsageAndEndsWithStatusZero) {
+  Watchdog dog("UsageLine.NothingToRun", 60);
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{kExe}, std::vector<std::string>{kExe, "whatever"},
+        std::vector<std::string>{kExe, "-v2"}}) {
+    ChildProcess p(words, kEmptyCaseDir);
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.out(), "");
+    EXPECT_EQ(p.err(), usage(kExe)) << words.back();
+  }
+}
+
+TEST(UsageLine, AnUnknownOptionIsNamedOnceAndTheRunGoesOn) {
+  Watchdog dog("UsageLine.UnknownOption", 60);
+  const std::string options = "/tmp/wakro_app_usage_" + std::to_string(getpid()) + ".txt";
+  { std::ofstream(options) << "-standalone -nonsense\n"; }
+  ChildProcess p({kExe, "-v5", "-bogus", "-outtype", "bin", "-config", options, "-also"}, kEmptyCaseDir,
+                 kEmptyCaseDir + "/answers.txt");
+  ASSERT_TRUE(p.wait());
+  std::remove(options.c_str());
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.err(), "Unknown option '-bogus'. " + usage(kExe));
+  EXPECT_EQ(last_line(p.out()), kExe + " exiting.  Status code = 0");
+}
+
+TEST(UsageLine, AWordInAnOptionFileThatNamesNoOptionIsNamed) {
+  Watchdog dog("UsageLine.OptionFile", 60);
+  const std::string options = "/tmp/wakro_app_usage2_" + std::to_string(getpid()) + ".txt";
+  { std::ofstream(options) << "-id 3 -nonsense\n"; }
+  ChildProcess p({kExe, "-v5", "-config", options}, kEmptyCaseDir, kEmptyCaseDir + "/answers.txt");
+  ASSERT_TRUE(p.wait());
+  std::remove(options.c_str());
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.err(), "Unknown option '-nonsense'. " + usage(kExe));
+}
+
+TEST(UsageLine, TheOptionReaderKeepsTheWordsThatNameNoOption) {
+  wakro::ArgReader reader;
+  reader.process({"prog", "-v5", "-port", "-bogus", "-standalone", "stray", "-id", "4", "-x"});
+  // "-bogus" is the value of -port; every other word that names no option is kept.
+  EXPECT_EQ(reader.unknownWords, (std::vector<std::string>{"prog", "-v5", "stray", "-x"}));
+  EXPECT_TRUE(reader.standalone);
+  EXPECT_EQ(reader.id, 4);
 }
 
 }  // namespace
