@@ -111,10 +111,12 @@ void ArgReader::process(int count, const char* const* words) {
   for (int k = 0; k < count; ++k) {
     const char* w = words[k] != nullptr ? words[k] : "";
     if (pending == Value::None) {
-      if (std::strcmp(w, "-standalone") == 0)
+      if (std::strcmp(w, "-standalone") == 0) {
         standalone = true;
-      else
+      } else {
         pending = option_of(w);
+        if (pending == Value::None) unknownWords.emplace_back(w);
+      }
       continue;
     }
     const Value option = pending;

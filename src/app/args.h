@@ -4,7 +4,7 @@
 // process() is a two-state reader: each word is compared exactly with the
 // options; an option that takes a value takes the next word, whatever it is, as
 // its value (an option at the end of the list has no effect); unknown words are
-// skipped. Options:
+// skipped (and kept in unknownWords). Options:
 //   -lumbra <library>   communication library; use it for the link
 //   -outwriter <lib>    output-writer library
 //   -out <name>         output name
@@ -68,6 +68,9 @@ class ArgReader {
   int depth = 0;
   // Option files opened so far (for diagnostics and tests).
   int filesOpened = 0;
+  // Words met where an option was expected that name no option, in order
+  // (the entry's own first two words, the program name and "-v5", among them).
+  std::vector<std::string> unknownWords;
 };
 
 // The options of the process.

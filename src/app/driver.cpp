@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "app/runloop.h"
 #include "app/seams.h"
+#include "app/stoprun.h"
 #include "diag/catalog.h"
 #include "diag/console.h"
 #include "diag/format.h"
@@ -39,6 +42,7 @@
 #include "model/quolbv3.h"
 #include "model/snpdat.h"
 #include "model/versin.h"
+#include "output/record_bindings.h"
 
 namespace {
 
@@ -150,6 +154,25 @@ std::int32_t one_run(bool& version5, bool& gui) {
   return abort;
 }
 
+// Requests of the start-up dialogue and the command line that this engine
+// cannot serve yet are said once, before the first run, instead of being
+// dropped in silence. An output record file that cannot be written falls back
+// to the legacy channel files, so the run's output is not lost.
+void report_unavailable_requests() {
+  using wakro::ListLine;
+  if (outppp::snpfil != 0 && !wakro::snapshot_writer_registered())
+    ListLine() << "WARNING: Snapshots are not available yet: no snapshot file will be written.";
+  if (ctrl::nrun > 1 || ctrl::mrunctrl != 0)
+    ListLine() << "WARNING: Multiple runs are not available yet: each run repeats the case as read,"
+                  " and no multiple-run output file is written.";
+  if (fnames::iouttype == 1 && !wakro::record_file_available()) {
+    fnames::iouttype = 0;
+    if (outppp::outfil != 0)
+      ListLine() << "WARNING: The output record file (-outtype bin) is not available yet:"
+                    " the legacy channel files are written instead.";
+  }
+}
+
 void write_abort_notice() {
   using wakro::ListLine;
   ListLine() << "";
@@ -159,6 +182,16 @@ void write_abort_notice() {
   ListLine() << "This may cause file system error on next run.";
   ListLine() << kStars;
   ListLine() << "";
+}
+
+// The end report's line for a run that a stop signal ended.
+void write_signal_stop() {
+  const wakro::SignalStop& stop = wakro::signal_stop;
+  const char* name = stop.signal == SIGINT ? "SIGINT" : stop.signal == SIGTERM ? "SIGTERM" : "a signal";
+  char line[160];
+  std::snprintf(line, sizeof line, "Stopped by %s: the run ended after step %d, at time %.9g s.", name,
+                static_cast<int>(stop.step), stop.time);
+  wakro::ListLine() << line;
 }
 
 void now(DateTime8& t) {
@@ -188,17 +221,18 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
     hello(start, gui);
   }
 
-  // 4. Console banner.
+  // 4. Console banner, and what of the request cannot be served.
   wakro::ListLine() << "****";
   wakro::ListLine() << "* Wakro for Quolb v5: " << versin::vername;
   wakro::ListLine() << "****";
+  report_unavailable_requests();
 
   // 5. The run set.
   std::int32_t abort = 0;
   ctrl::mmm = 1;
   while (ctrl::mmm <= ctrl::nrun) {
     abort = one_run(version5, gui);
-    if (abort != 0) break;
+    if (abort != 0 || wakro::stop_signal() != 0) break;
     ++ctrl::mmm;
   }
 
@@ -238,6 +272,7 @@ void goodby(bool version5, const DateTime8& start) {
   const auto elapsed = wakro::elapsed_time(start, stop);
 
   outmsg(234, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+  if (wakro::signal_stop.signal != 0) write_signal_stop();
 
   // Close the legacy output files of every run that wrote them.
   if (outppp::outfil != 0) {

@@ -11,11 +11,13 @@
 #include <exception>
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 #include "app/args.h"
 #include "app/driver.h"
 #include "app/link_start.h"
 #include "app/seams.h"
+#include "app/stoprun.h"
 #include "diag/catalog.h"
 #include "diag/console.h"
 #include "diag/hooks.h"
@@ -49,7 +51,8 @@ int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_
                std::int32_t clientId) {
   try {
     wakro_driver(version5, gui, host, port, clientId);
-    return 0;
+    // A run that a stop signal ended has not ended normally.
+    return wakro::stop_signal_status();
   } catch (const wakro::FatalExit& e) {
     // Input files the case reader had open when the run stopped.
     wakro::close_all_units();
@@ -59,6 +62,31 @@ int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_
     wakro::console_err() << "Unexpected error: " << e.what() << '\n';
     return wakro::kRuntimeStopStatus;
   }
+}
+
+// The command line of the current form, written after "Usage: <program>".
+constexpr std::string_view kUsage =
+    " -v5 [-config <file>] [-standalone] [-locale <name> -port <number> [-host <name>]"
+    " [-id <number>] [-lumbra <library>]] [-outwriter <library>] [-out <name>]"
+    " [-outtype legacy|bin]";
+
+// One line on standard error: the word that names no option, if any, and the
+// usage.
+void write_usage(std::string_view program, std::string_view unknown) {
+  std::ostream& err = wakro::console_err();
+  if (!unknown.empty()) err << "Unknown option '" << unknown << "'. ";
+  err << "Usage: " << program << kUsage << '\n';
+}
+
+// The first word of the command line or of its option files that names no
+// option; the program name and "-v5", which the option reader reads as words
+// too, are none. Empty when every word is an option or a value.
+std::string_view first_unknown_option(char** argv) {
+  const std::vector<std::string>& u = wakro::cArguments.unknownWords;
+  std::size_t k = 0;
+  if (k < u.size() && u[k] == argv[0]) ++k;
+  if (k < u.size() && u[k] == argv[1]) ++k;
+  return k < u.size() ? std::string_view(u[k]) : std::string_view();
 }
 
 // The host field handed to the driver: at most 127 characters.
@@ -191,11 +219,14 @@ int WakroV4(int argc, const char* const* argv) {
 
 int wakro_main(int argc, char** argv) {
   wakro::install_diagnostic_hooks();
+  wakro::install_stop_signals();
   wakro::szProgramName = (argc > 0 && argv[0] != nullptr) ? argv[0] : "wakro";
   const std::string& program = wakro::szProgramName;
 
   if (argc >= 2 && argv[1] != nullptr && equal_no_case(argv[1], "-v5")) {
     wakro::cArguments.process(argc, argv);
+    if (const std::string_view unknown = first_unknown_option(argv); !unknown.empty())
+      write_usage(program, unknown);
     const int status = WakroV5();
     wakro::console() << wakro::exit_line(program, status);
     flush_all();
@@ -208,6 +239,9 @@ int wakro_main(int argc, char** argv) {
     wakro::console() << program << " exiting. Incompatible WAKRO library. ";
   } else if (f.standalone) {
     status = WakroV2(f);
+  } else {
+    // Nothing runs: no arguments, or none that a form recognises.
+    write_usage(program, {});
   }
   flush_all();
   return wakro::process_exit_code(status);

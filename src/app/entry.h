@@ -9,9 +9,15 @@
 // refused with "<program> exiting. Incompatible WAKRO library. ".
 //
 // The status is 0 for a normal end, 1 when the link cannot be opened (or broke
-// before its closing exchange), and the
+// before its closing exchange), 128 plus the signal number when SIGINT or
+// SIGTERM ended the run (stoprun.h), and the
 // status of a fatal exit (2000 plus the message code); the process exit code is
 // wakro::process_exit_code(status), so no failure reaches a parent as success.
+//
+// A current-form command line with a word that names no option, and an older
+// form with which nothing runs (no arguments at all, or none recognised), write
+// one line on standard error: "Unknown option '<word>'. " (current form only)
+// and "Usage: <program> -v5 [-config <file>] ...". The status stays as above.
 #pragma once
 
 #include <string>

@@ -9,7 +9,8 @@
 // With the link, the step allowance paces the run: the command handler is
 // polled at the start of a step and blocks while no steps are granted. A link
 // that breaks ends the run as a stop command would, so no wait spins on a dead
-// socket.
+// socket. A stop signal (SIGINT, SIGTERM) does the same at the start of the
+// next step, and the step at which the run then ends is kept for the end report.
 #include "app/runloop.h"
 
 #include <algorithm>
@@ -187,6 +188,12 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
       if (e_s1::firststep || e_s1::laststep) e_s4::update_ag = 1;
       if (ctrl::not2trace != 0) e_s4::update_ag = 0;
     }
+    // A stop signal ends the run as the design environment's stop does: this
+    // step and the next one run, the next as the last.
+    if (wakro::stop_signal() != 0 && wakro::signal_stop.signal == 0) {
+      wakro::signal_stop.signal = wakro::stop_signal();
+      wakro_stoprun1(1);
+    }
     if (e_s1::timezero) {
       wakro_resetdsd();
       harmimp::harm_num = 0;
@@ -229,6 +236,11 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
       ctrl::iii = static_cast<std::int32_t>(next);
       if (next == run_loop::lasttsn) e_s1::laststep = true;
     }
+  }
+  if (wakro::stop_signal() != 0) {
+    if (wakro::signal_stop.signal == 0) wakro::signal_stop.signal = wakro::stop_signal();
+    wakro::signal_stop.step = ctrl::iii;
+    wakro::signal_stop.time = e_s1::time;
   }
   if (ctrl::iii < std::numeric_limits<std::int32_t>::max() && !wakro::run_without_steps) ++ctrl::iii;
 

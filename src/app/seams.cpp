@@ -1,11 +1,14 @@
 // Default seams: a fatal stop naming the service for every routine that each
-// case needs, do-nothing routines for the services a case may lack, the
+// case needs (and for a start from a snapshot, which cannot be served yet),
+// do-nothing routines for the services a case may lack, the
 // tandem-line reset, the dimension report of the input room and the stand-in
 // command handler.
 #include "app/seams.h"
 
 #include "app/standins.h"
+#include "diag/listout.h"
 #include "diag/missing_service.h"
+#include "diag/quit.h"
 #include "input/dimensions.h"
 #include "model/int2.h"
 #include "model/tandem_line.h"
@@ -20,6 +23,15 @@ void none_extra(std::int32_t, const FixedText<30>&) {}
 void none_stats(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                 std::string_view) {}
 Exchange* no_library_link(std::int32_t) { return nullptr; }
+
+// Snapshots belong to a part of the engine that is not built yet. A run asked
+// to start from one stops here, before any step runs on a case that was never
+// read; a run asked to write one goes on without it (the driver says so once).
+void no_snapshot_reader() {
+  ListLine() << "Starting from a snapshot is not available yet: this engine cannot read snapshot files.";
+  wakro_quit("READSNAP    ", 0);
+}
+void no_snapshot_writer() {}
 
 // Services every case needs: reaching one of these defaults means that the
 // executable never plugged the service in (see plug_engine_services and the
@@ -64,7 +76,7 @@ Seams defaults() {
   s.dialog = &missing_dialog;
   s.dialogv3 = &missing_dialogv3;
   s.readdata = &missing_readdata;
-  s.readsnap = &none;
+  s.readsnap = &no_snapshot_reader;
   s.writedim = &writedim;
   s.init_tandem_lines = &clear_tandem_lines;
   s.eni_init = &none;
@@ -90,7 +102,7 @@ Seams defaults() {
   s.wakro_percentcomplete = &missing_percentcomplete;
   s.wakro_screenplot = &missing_screenplot;
   s.delete_output_file = &none;
-  s.writesnap = &none;
+  s.writesnap = &no_snapshot_writer;
   s.snapfile = &none_i;
   s.pmr_mrun_consolidate = &none;
   s.pmr_mrun_extrafiles_consolidate = &none_extra;
@@ -106,5 +118,7 @@ Seams the_seams = defaults();
 Seams& seams() { return the_seams; }
 
 void reset_seams() { the_seams = defaults(); }
+
+bool snapshot_writer_registered() { return the_seams.writesnap != &no_snapshot_writer; }
 
 }  // namespace wakro

@@ -15,9 +15,12 @@
 //     init_tandem_lines (clears the tandem-line option) and getmsgv3 (the
 //     stand-in command handler of standins.h: with the link, pacing and the
 //     end-of-run wait need a handler that answers);
+//   - a start from a snapshot (readsnap) stops the run saying that snapshots
+//     cannot be read yet;
 //   - do-nothing routines where doing nothing is right for a case without the
 //     subject: no engine-to-engine lines (eni_init, sendeninames), no snapshots
-//     (readsnap, writesnap, snapfile), no record file (ofnextrun,
+//     to write (writesnap, snapfile; the driver says once that a requested
+//     snapshot will not be written), no record file (ofnextrun,
 //     delete_output_file), no push buttons, meters, monitors or power-flow
 //     display of the design environment (reset_button, clear_button_list,
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
@@ -105,5 +108,7 @@ struct Seams {
 Seams& seams();
 // Puts every seam back to its default.
 void reset_seams();
+// True once a snapshot writer replaced the default writesnap.
+bool snapshot_writer_registered();
 
 }  // namespace wakro

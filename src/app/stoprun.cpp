@@ -1,7 +1,10 @@
 // Stop and pause requests and the display throttle.
 #include "app/stoprun.h"
 
+#include <signal.h>
+
 #include <chrono>
+#include <csignal>
 #include <ctime>
 
 #include "diag/message.h"
@@ -30,6 +33,11 @@ void warn(std::int32_t part, const char* text) {
 
 // Time of day saved by g_updat for the whole process.
 double savedTime = 0.0;
+
+// The stop signal received; written only by the handler (and by tests).
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+extern "C" void on_stop_signal(int signal) { g_stop_signal = signal; }
 
 }  // namespace
 
@@ -94,6 +102,26 @@ bool g_updat(const double& interval) {
 }
 
 namespace wakro {
+
+void install_stop_signals() {
+  struct sigaction action {};
+  action.sa_handler = &on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  // Blocking reads and waits go on after the handler; a second signal takes
+  // its default action and ends the process.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int stop_signal() { return g_stop_signal; }
+void clear_stop_signal() {
+  g_stop_signal = 0;
+  signal_stop = SignalStop{};
+}
+void note_stop_signal(int signal) { g_stop_signal = signal; }
+
+int stop_signal_status() { return g_stop_signal != 0 ? 128 + g_stop_signal : 0; }
 
 double system_time_of_day_hhmmss() {
   const auto now = std::chrono::system_clock::now();

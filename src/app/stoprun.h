@@ -6,6 +6,15 @@
 // engine's behalf, with the component ids cleared. wakro_stop ends the process
 // from model code with an error; wakro_pause asks the design environment to
 // pause; g_updat says whether a run-time display should be refreshed now.
+//
+// SIGINT and SIGTERM end a run as a stop request does: the handler installed by
+// install_stop_signals only records the signal; the run loop sees it at the
+// start of its next step and calls wakro_stoprun1(1), so that step and the one
+// after it run, the channel files are closed whole at the end of the run, the
+// run set ends there, the end report says where the run stopped and the process
+// ends with status 128 + the signal number. The handler is installed to act
+// once: a second signal ends the process at once (for a run that waits on the
+// design environment, which gets no further steps).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +26,28 @@ void wakro_pause();
 bool g_updat(const double& interval);
 
 namespace wakro {
+
+void install_stop_signals();
+// The stop signal received (SIGINT or SIGTERM), 0 while none came.
+int stop_signal();
+// Forgets a received stop signal (for tests).
+void clear_stop_signal();
+// Records a stop signal as the handler does (for tests).
+void note_stop_signal(int signal);
+
+// Where a run that a stop signal ended stopped: its last step and that step's
+// time; signal 0 while no run was stopped by one.
+struct SignalStop {
+  int signal = 0;
+  std::int32_t step = 0;
+  double time = 0.0;
+};
+inline SignalStop signal_stop;
+
+// The status of a process whose run a stop signal ended (128 + the signal
+// number), or 0 when no stop signal came.
+int stop_signal_status();
+
 // The time of day as hhmmss.sss read as a number; replaceable by tests.
 inline double (*time_of_day_hhmmss)() = nullptr;
 double system_time_of_day_hhmmss();

@@ -76,7 +76,13 @@ void datetim(std::int32_t& year, std::int32_t& month, std::int32_t& day, std::in
 
 void cputime(std::int32_t& hours, std::int32_t& minutes, std::int32_t& seconds,
              std::int32_t& milliseconds) {
-  hours = minutes = seconds = milliseconds = 0;
+  timespec used{};
+  if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used) != 0) used = timespec{};
+  const std::int64_t ms = std::int64_t{used.tv_sec} * 1000 + used.tv_nsec / 1000000;
+  hours = static_cast<std::int32_t>(ms / 3600000);
+  minutes = static_cast<std::int32_t>(ms / 60000 % 60);
+  seconds = static_cast<std::int32_t>(ms / 1000 % 60);
+  milliseconds = static_cast<std::int32_t>(ms % 1000);
 }
 
 namespace wakro {

@@ -33,7 +33,7 @@ void getbuildverstr(wakro::FixedText<N>& text) {
 // The local wall-clock time: year with century, month 1 ... 12.
 void datetim(std::int32_t& year, std::int32_t& month, std::int32_t& day, std::int32_t& hour,
              std::int32_t& minute, std::int32_t& second);
-// Processor time of the run: always reported as zero.
+// Processor time the process has used so far, cut to whole milliseconds.
 void cputime(std::int32_t& hours, std::int32_t& minutes, std::int32_t& seconds,
              std::int32_t& milliseconds);
 

@@ -21,12 +21,21 @@ std::int32_t g_search_unit = 0;
 // The last rdcmnt stopped at a data line.
 bool g_at_data = false;
 
+// The file being read names the error: after a "MAP:" key fnames::filename
+// already names the page to open, while the lines still come from the map file.
+void name_the_file_read() {
+  const std::string name = wakro::unit_file_name(fnames::iunit);
+  if (!name.empty()) fnames::filename = name;
+}
+
 [[noreturn]] void end_of_file() {
+  name_the_file_read();
   wakro::ListLine() << "End_Of_File while reading data file " << fnames::filename.view();
   wakro_quit("RDCMNT", 1);
 }
 
 [[noreturn]] void read_error() {
+  name_the_file_read();
   wakro::ListLine() << "Error Reading Unit# " << fnames::iunit;
   wakro::ListLine() << "Likely file names are: " << fnames::filename.view() << fnames::tnam.view();
   wakro_quit("RDCMNT", 1);

@@ -7,9 +7,11 @@
 // The run's times are then checked against each other. Fatal cases end in
 // wakro_quit with tag "RDPARM".
 //
-// A PRINT_STEP given while no time step is known yet (a TIME_STEP line that comes
-// later) is rounded to a whole number of steps once the section has ended, with
-// the time step it gave, instead of being replaced by the time step.
+// PRINT_STEP is rounded to a whole number of steps of the time step known when
+// its line is read, so TIME_STEP must come first. Given before TIME_STEP, it is
+// rounded with the case reader's -1 and so stays below the time step: the end of
+// the section then sets it to the time step with the warning "Print time has
+// been adjusted to DELT".
 #pragma once
 
 void wakro_rdparm();

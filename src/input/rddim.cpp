@@ -252,7 +252,9 @@ void open_page() {
 }
 
 // The line-dimension pass: walks the whole case once from the section after
-// "DIMENSIONS:" to "ENDCASE:", then opens the map file again at "PARAMETERS:".
+// "DIMENSIONS:" to "ENDCASE:", then opens the map file again at the key that
+// follows "DIMENSIONS:", where the walk began (so a map file whose next key is
+// not "PARAMETERS:" is refused by the parameter reader, naming the map file).
 void line_dimension_pass(std::int32_t map_unit) {
   wakro::call_sctline_init();
   for (;;) {
@@ -282,7 +284,7 @@ void line_dimension_pass(std::int32_t map_unit) {
       if (wakro::read_record(fnames::iunit, record) == wakro::ReadStatus::error) map_read_error();
       continue;
     }
-    if (fnames::section == "PARAMETERS:") return;
+    if (!(fnames::section == "DIMENSIONS:")) return;
   }
 }
 

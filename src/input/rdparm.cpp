@@ -92,13 +92,8 @@ void solution_method(const Line72& value) {
   for (std::int32_t k = 1; k <= int2::nmat; ++k) options::rootmatch(k) = 0;
 }
 
-struct PendingPrint {
-  bool pending = false;
-  double value = 0.0;
-};
-
 // Acts on one "KEY = value" line.
-void parameter(const Line72& key, const Line72& value, PendingPrint& pending) {
+void parameter(const Line72& key, const Line72& value) {
   if (key == "TITLE") {
     assorc::title.blank();
     if (!value.is_blank() &&
@@ -131,10 +126,10 @@ void parameter(const Line72& key, const Line72& value, PendingPrint& pending) {
     e_s1::delt = real_value(value);
     if (e_s1::delt <= 0.0) fatal_line("ERROR: Undefined, Zero or Negative time-step");
   } else if (key == "PRINT_STEP") {
-    const double v = real_value(value);
-    pending.pending = e_s1::delt <= 0.0;
-    pending.value = v;
-    if (!pending.pending) set_print_step(v);
+    // Rounded with the time step known now: before any TIME_STEP line that is
+    // the case reader's -1, which leaves print below the time step, so the
+    // check at the end of the section raises it to the time step and warns.
+    set_print_step(real_value(value));
   } else if (key == "FINISH_TIME") {
     e_s1::fintim = real_value(value);
     if (e_s1::fintim <= 0.0) fatal_line("ERROR: Undefined, Zero or Negative finish time");
@@ -196,10 +191,9 @@ void parameter(const Line72& key, const Line72& value, PendingPrint& pending) {
 }
 
 // The checks of the three times once the section has ended.
-void check_times(const PendingPrint& pending) {
+void check_times() {
   if (options::prnparm) wakro::call_writeparm(emtio::iout);
   if (e_s1::delt <= 0.0) fatal_line("WARNING: Using default time step of 50 usec.");
-  if (pending.pending) set_print_step(pending.value);
   if (e_s1::print < e_s1::delt) {
     e_s1::print = e_s1::delt;
     wakro_warn(0, 0, 1, "Print time has been adjusted to DELT");
@@ -225,7 +219,6 @@ void wakro_rdparm() {
     ListLine() << "Instead found section: " << fnames::section.view();
     wakro_quit("RDPARM", 2);
   }
-  PendingPrint pending;
   const Line72 key("PARAMETERS:");
   for (;;) {
     rdcmnt();
@@ -234,7 +227,7 @@ void wakro_rdparm() {
     const wakro::ReadStatus st = wakro::read_line72(line);
     if (st == wakro::ReadStatus::end) fatal_line("Unexpected End_Of_File");
     if (st == wakro::ReadStatus::error) value_error();
-    parameter(wakro_firstwrd(line), wakro_rhs72str(line), pending);
+    parameter(wakro_firstwrd(line), wakro_rhs72str(line));
   }
-  check_times(pending);
+  check_times();
 }

@@ -82,10 +82,39 @@ void subsystem_orders() {
   wakro::case_read_state().subsysdim_read = true;
 }
 
-// Acts on the section key in fnames::section; false at "ENDCASE:".
-bool dispatch(wakro::PageContext& page) {
+// Keys after which data lines belong to no section.
+bool holds_no_data(const Line72& key) {
+  return key.is_blank() || key == "MAINPAGE:" || key == "MAP:" || key == "ENDPAGE:" ||
+         key == "ENDCASE:" || key == "INCLUDE:" || key == "ENDFILE:" || key == "NEXTKEY:";
+}
+
+// After an INCLUDE line has opened its file, or an ENDFILE line has closed one,
+// the reads go on as if the included lines stood in place of the INCLUDE line:
+// data lines continue the section in progress (the dispatch calls its reader
+// again, as for a repeated key), and a key starts its own section.
+void read_on_in(const Line72& current) {
+  fnames::section = current;
+  rdcmnt();
+  if (rdcmnt_at_data() && holds_no_data(current))
+    fail("Data line found where a section key was expected after an INCLUDE or ENDFILE line",
+         "READDATA", 1);
+}
+
+// Acts on the section key in fnames::section; false at "ENDCASE:". current is
+// the section in progress, which an INCLUDE file may continue.
+bool dispatch(wakro::PageContext& page, Line72& current) {
   const Line72 key = fnames::section;
   wakro::ReaderHooks& hooks = wakro::reader_hooks();
+  if (key == "INCLUDE:") {
+    read_on_in(current);
+    return true;
+  }
+  if (key == "ENDFILE:" && wakro::unit_include_depth(fnames::iunit) > 0) {
+    wakro_closefile();
+    read_on_in(current);
+    return true;
+  }
+  current = key;
   if (key == "MAP:") {
     open_page(page);
   } else if (key == "SUBSYSDIM:") {
@@ -148,7 +177,8 @@ void wakro_readdata() {
   wakro_rdparm();
   e_s7eni2::nclient = 0;
   e_s7eni2::nserver = 0;
-  while (dispatch(page)) {
+  Line72 current;
+  while (dispatch(page, current)) {
   }
   wakro_endcase();
   wakro::reader_hooks().initialize_mna_map();

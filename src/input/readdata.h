@@ -13,7 +13,16 @@
 //   "STOL:" "STOI:" "STOF:" "STOC:", "CX:" "CXMAP:", "MPGBS:", "IPGBS:",
 //   "PGBList:", "DATAStruct:", "MANA:"
 //   "ENDPAGE:"                   wakro_endpage
-//   any other key                reported on the console and skipped
+//   "INCLUDE:"                   the line reader has opened the named file: the
+//                                reads go on in it as if its lines stood in
+//                                place of the INCLUDE line (data lines continue
+//                                the section in progress, whose reader is called
+//                                again as for a repeated key; a key starts its
+//                                own section)
+//   "ENDFILE:" in an included file  closes it; the reads go on in the file that
+//                                included it, in the same way
+//   any other key                reported on the console and skipped (so is an
+//                                "ENDFILE:" of a file no INCLUDE opened)
 // and ends with wakro_endcase and the MNA set-up. Afterwards no input file is
 // open. Every input error ends in wakro_quit with the reader's routine tag.
 //
@@ -24,6 +33,8 @@
 // Guards beyond the plain reading rules, each a fatal input error:
 //   - a page data file must begin with a section key ("READDATA");
 //   - after a page's "ENDPAGE" the next line must be a key, not data ("ENDPAGE");
+//   - a data line met where no section is in progress after an INCLUDE or
+//     ENDFILE line ("READDATA");
 //   - a second "SUBSYSDIM:" section of the same case read may not change the
 //     order of a subsystem whose matrices exist ("READSSDIM"); it keeps the
 //     matrices (and the branches already in them);

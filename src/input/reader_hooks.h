@@ -17,8 +17,9 @@
 // use_network_services), a "BRANCHES:" section or the end of the read stops
 // with a message naming the missing service. Until the other subsystems register
 // their routines, the defaults skip the section (wakro_nextkey) and drop the
-// description lines: right for a case without transformers, lines or a record
-// file.
+// description lines, and the first section of each kind ("TRANSFORMERS:",
+// "TLINES:", "GLOBAL_TLINES:", "DATAStruct:" with lines) warns once that it is
+// not read yet, so that nothing of the case is left out in silence.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,7 @@ struct ReaderHooks {
 };
 
 ReaderHooks& reader_hooks();
-// Puts every hook back to its default.
+// Puts every hook back to its default (and lets each skipped kind warn again).
 void reset_reader_hooks();
 
 }  // namespace wakro

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "diag/console.h"
 #include "diag/outmsg.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
@@ -46,6 +47,9 @@ void wakro_percentcomplete(std::int32_t guiFlag) {
   if (g_next + snpdat::iiisnp > ctrl::iii) return;
   const double done = 100.0 * (ctrl::iii - snpdat::iiisnp) / ctrl::ndelt;
   outmsg(219, static_cast<std::int32_t>(std::lround(done)));
+  // Whoever watches the run (a terminal, a pipe, a log file) sees each line
+  // when it is written, not when the buffer happens to fill.
+  wakro::console().flush();
   g_next += tenth_of_run();
 }
 

@@ -4,7 +4,7 @@
 // " => This run is  10% complete." each time another tenth of the run's steps
 // (lround(0.1·ndelt), counted from the steps a snapshot start had already run)
 // has passed; the count starts afresh with each run. A run of no steps prints
-// nothing.
+// nothing. Each line is flushed as it is written.
 //
 // wakro_screenplot(): one line of a character plot of the first ten output
 // channels per call. The first call of the process prints the heading (case

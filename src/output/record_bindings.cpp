@@ -16,6 +16,8 @@ bool record_file_exists() { return record_type() && g_hooks->exists != nullptr &
 
 void set_record_file_hooks(const RecordFileHooks* hooks) { g_hooks = hooks; }
 
+bool record_file_available() { return g_hooks != nullptr; }
+
 }  // namespace wakro
 
 void ofprocessline(std::string_view line) {

@@ -35,6 +35,8 @@ struct RecordFileHooks {
 
 // Registers the record file's entry points (nullptr: none, the bindings do nothing).
 void set_record_file_hooks(const RecordFileHooks* hooks);
+// True once a record file has registered its entry points.
+bool record_file_available();
 
 }  // namespace wakro
 

@@ -20,6 +20,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   // Waits for the end; false (and the child killed) after the timeout.
   bool wait(int timeoutMs = 20000);
   // The exit code after wait(), -1 when it did not exit normally.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <complex>
+#include <ctime>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -221,10 +222,28 @@ TEST(TextUtilities, BuildVersionFromTheBuildDate) {
   EXPECT_EQ(field.view().substr(15), "     ");
 }
 
+// Processor time of this process in whole milliseconds.
+static long long process_ms() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 TEST(TextUtilities, ClockAndProcessorTime) {
-  std::int32_t h = 1, m = 1, s = 1, ms = 1;
+  // Work until the process has used at least 30 ms of processor time; cputime
+  // then reports, split into fields, a time between two readings of the
+  // process clock taken around it.
+  volatile double work = 0.0;
+  while (process_ms() < 30) work = work + 1.0;
+  std::int32_t h = -1, m = -1, s = -1, ms = -1;
+  const long long before = process_ms();
   cputime(h, m, s, ms);
-  EXPECT_EQ(h + m + s + ms, 0);
+  const long long after = process_ms();
+  EXPECT_TRUE(m >= 0 && m <= 59 && s >= 0 && s <= 59 && ms >= 0 && ms <= 999 && h >= 0);
+  const long long reported = ((h * 60LL + m) * 60 + s) * 1000 + ms;
+  EXPECT_GE(reported, 30);
+  EXPECT_GE(reported, before);
+  EXPECT_LE(reported, after);
   std::int32_t year = 0, month = 0, day = 0, hour = -1, minute = -1, second = -1;
   datetim(year, month, day, hour, minute, second);
   EXPECT_GE(year, 2020);
