@@ -37,6 +37,7 @@
 #include <numbers>
 #include <string_view>
 
+#include "diag/validators.h"
 #include "model/branches.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
@@ -89,6 +90,9 @@ struct PageCall {
 PageCall enter_page(std::int32_t stof_base) {
   PageCall c{};
   c.ss = quolbv3::node(quolbv3::nnode + 1);
+  // A page record without a subsystem (a map line the reader could not take)
+  // stops here, before the subsystem indexes any array.
+  wakro_testssn(kTag, c.ss);
   quolbv3::ncall_no += 1;
   c.stof_base = stof_base;
   quolbv3::nnode += kRecordLength;
