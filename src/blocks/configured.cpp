@@ -14,7 +14,16 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_rtcf;
+using wakro::blocks::take_rtci;
+using wakro::blocks::take_stori;
+using wakro::blocks::take_storf;
+using wakro::blocks::block_fatal;
+using wakro::blocks::block_warn;
+using wakro::blocks::checked_count;
+using wakro::blocks::nint_sat;
+using wakro::blocks::flag_set;
 
 namespace {
 
@@ -209,5 +218,3 @@ void txferfnc1_exe(double x, double& y) {
   else
     y = y1 + (x - x1) * slopeBetween;
 }
-
-}  // namespace wakro::blocks

@@ -22,8 +22,6 @@
 #include <cstdint>
 #include <span>
 
-namespace wakro::blocks {
-
 // Ramp: Y1 up to X1, Y2 from X2 on, a straight line between.
 void ramp1_cfg(double x1, double x2, double y1, double y2);
 void ramp1_exe(double x, double& y);
@@ -48,5 +46,3 @@ void sawtooth1_exe(double f, double& y);
 // Piecewise-linear characteristic with the break points (X1, Y1) and (X2, Y2).
 void txferfnc1_cfg(double x1, double y1, double x2, double y2, double slopeBelow, double slopeAbove);
 void txferfnc1_exe(double x, double& y);
-
-}  // namespace wakro::blocks

@@ -22,7 +22,14 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_rtcf;
+using wakro::blocks::take_rtci;
+using wakro::blocks::take_rtcl;
+using wakro::blocks::take_storf;
+using wakro::blocks::take_stori;
+using wakro::blocks::nint_sat;
+using wakro::blocks::flag_set;
 
 namespace {
 
@@ -192,5 +199,3 @@ void delay2_exe(double x, double& y) {
   }
   si(1) = ring.f.index(oldest);
 }
-
-}  // namespace wakro::blocks

@@ -21,8 +21,6 @@
 
 #include <cstdint>
 
-namespace wakro::blocks {
-
 // subStep: nonzero selects the sub-step mode.
 void delay1_cfg(std::int32_t subStep, std::int32_t maxSamples, double td);
 void delay1_exe(double x, double& y);
@@ -32,5 +30,3 @@ void delay1_exe(double x, double& y);
 void delay2_cfg(std::int32_t subStep, std::int32_t maxSamples, std::int32_t startFromInitial,
                 double td, double initial);
 void delay2_exe(double x, double& y);
-
-}  // namespace wakro::blocks

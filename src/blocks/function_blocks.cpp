@@ -9,7 +9,10 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_stor;
+using wakro::blocks::block_fatal;
+using wakro::blocks::checked_count;
 
 namespace {
 
@@ -109,5 +112,3 @@ double grp2(double x, double t, double lower, double upper) {
   s(2) = x;
   return y;
 }
-
-}  // namespace wakro::blocks

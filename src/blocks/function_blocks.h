@@ -14,8 +14,6 @@
 #include <cstdint>
 #include <span>
 
-namespace wakro::blocks {
-
 // Total harmonic distortion of the magnitudes H(1..n), H(1) the fundamental:
 // sqrt(sum of (H(i)/H(1))^2, i >= 2); r receives H(i)/H(1). With the percent
 // switch >= 1 the result and r are in percent. |H(1)| < 1e-20 gives 0 and
@@ -38,5 +36,3 @@ double ramp3(double riseRate, double fallRate, double x);
 // Lag 1/(1 + sT) by the trapezoidal rule, the state clamped to [lower, upper]
 // (upper first, so the lower limit wins when they cross).
 double grp2(double x, double t, double lower, double upper);
-
-}  // namespace wakro::blocks

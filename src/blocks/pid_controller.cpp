@@ -8,7 +8,10 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_storf;
+using wakro::blocks::block_warn;
+using wakro::blocks::flag_set;
 
 double pid_controller(double kp, double ki, double kd, double td, double lower, double upper,
                       double resetValue, double e, std::int32_t reset) {
@@ -62,5 +65,3 @@ double pid_controller(double kp, double ki, double kd, double td, double lower, 
   }
   return y;
 }
-
-}  // namespace wakro::blocks

@@ -19,9 +19,5 @@
 
 #include <cstdint>
 
-namespace wakro::blocks {
-
 double pid_controller(double kp, double ki, double kd, double td, double lower, double upper,
                       double resetValue, double e, std::int32_t reset);
-
-}  // namespace wakro::blocks

@@ -10,7 +10,10 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_storf;
+using wakro::blocks::take_stori;
+using wakro::blocks::flag_set;
 
 namespace {
 
@@ -132,5 +135,3 @@ double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag,
   return pole({Kind::kLeadLag, flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x,
                resetValue, lower, upper});
 }
-
-}  // namespace wakro::blocks

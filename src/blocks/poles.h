@@ -25,13 +25,9 @@
 
 #include <cstdint>
 
-namespace wakro::blocks {
-
 double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper);
 double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper);
 double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
                 double g, double x, double resetValue, double lower, double upper);
-
-}  // namespace wakro::blocks

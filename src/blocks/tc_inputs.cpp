@@ -11,7 +11,10 @@
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
-namespace wakro::blocks {
+using wakro::blocks::Slots;
+using wakro::blocks::take_stor;
+using wakro::blocks::nint_sat;
+using wakro::blocks::switch_on;
 
 namespace {
 
@@ -190,5 +193,3 @@ double vpi9a(double kp, double t, double lower, double upper, double y0, double 
   in(2) = outputKept;
   return v >= upper ? upper : lower;
 }
-
-}  // namespace wakro::blocks

@@ -24,8 +24,6 @@
 
 #include <cstdint>
 
-namespace wakro::blocks {
-
 double vintgl8(double y0, double lower, double upper, double t, double x, std::int32_t reset,
                std::int32_t enable);
 double vrealp8(double g, double t, double x, double y0, std::int32_t reset, std::int32_t enable);
@@ -40,5 +38,3 @@ double vpi9(double kp, double t, double lower, double upper, double y0, double x
 // output is at a limit; it is also loaded with Y0 - Kp x at time zero.
 double vpi9a(double kp, double t, double lower, double upper, double y0, double x, std::int32_t reset,
              std::int32_t enable);
-
-}  // namespace wakro::blocks

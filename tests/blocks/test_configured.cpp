@@ -22,8 +22,6 @@
 namespace blocks_test {
 namespace {
 
-using namespace wakro::blocks;
-
 struct BadParameters {
   const char* what;
   std::function<void()> cfg;

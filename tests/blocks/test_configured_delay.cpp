@@ -18,8 +18,6 @@
 namespace blocks_test {
 namespace {
 
-using namespace wakro::blocks;
-
 // A signal with a different value on every step.
 double signal(std::int32_t k) { return std::sin(0.7 * k) + 0.001 * k; }
 

@@ -22,8 +22,6 @@
 namespace blocks_test {
 namespace {
 
-using namespace wakro::blocks;
-
 TEST(FunctionBlocks, HarmonicDistortionRelativeAndInPercent) {
   const std::vector<double> h = {2.0, 0.6, 0.8};
   std::vector<double> r(3, -1.0);

@@ -29,8 +29,6 @@
 namespace blocks_test {
 namespace {
 
-using namespace wakro::blocks;
-
 constexpr double kDelt = 1e-3;
 // Input: 0 at time zero, then 1.
 double step_input() { return ctrl::iii >= 1 ? 1.0 : 0.0; }

@@ -17,8 +17,6 @@
 namespace blocks_test {
 namespace {
 
-using namespace wakro::blocks;
-
 constexpr double kDelt = 1e-3;
 
 TEST(TimeConstantInputs, LagsFollowTheirSampledStepResponses) {
