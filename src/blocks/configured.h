@@ -34,12 +34,16 @@ void convert_scale1_exe(std::int32_t n, std::span<const double> x, std::span<dou
 void discretizer1_cfg(double x1, std::int32_t n1, double x2, std::int32_t n2);
 void discretizer1_exe(std::int32_t n, std::span<const double> x, std::span<std::int32_t> out);
 
-// Up/down counter between lower and upper that saturates (wrap mode 0) or wraps.
+// Up/down counter between lower and upper that saturates (wrap mode 0) or wraps
+// to the opposite limit. Direction >= 1 counts up, < 0 down, 0 holds. The
+// time-zero pass and a nonzero reset switch (applied after this step's count)
+// set the count to the reset value clamped to [lower, upper].
 void counter1_cfg(std::int32_t lower, std::int32_t upper, std::int32_t wrapMode);
 void counter1_exe(std::int32_t direction, std::int32_t resetSwitch, std::int32_t resetValue,
                   std::int32_t& out);
 
-// Symmetric triangle wave between minimum and maximum with the period 1/F.
+// Symmetric triangle wave between minimum and maximum with the period 1/F,
+// starting in the middle, rising; it stays inside the band at any F.
 void sawtooth1_cfg(double maximum, double minimum);
 void sawtooth1_exe(double f, double& y);
 
