@@ -72,12 +72,13 @@ TEST(ConfiguredDelay, PlainModeReproducesTheInputThreeStepsLateOverAThousandStep
 TEST(ConfiguredDelay, SubStepModeInterpolatesBetweenTheTwoOldestSamples) {
   const double delt = 1e-3;
   BlockBench bench(delt);
-  std::vector<double> ramp, constant;
+  std::vector<double> ramp, constant, oldRamp;
   std::vector<Pointers> seen;
   bench.begin = [&] {
     // 2.5 steps: n = 2 samples 1.25 steps apart, three buffer slots.
     delay2_cfg(1, 100, 0, 2.5 * delt, 0.0);
     delay2_cfg(1, 100, 0, 2.5 * delt, 0.0);
+    delay1_cfg(1, 100, 2.5 * delt);
   };
   bench.dynamics = [&] {
     double y = 0.0;
@@ -85,6 +86,9 @@ TEST(ConfiguredDelay, SubStepModeInterpolatesBetweenTheTwoOldestSamples) {
     ramp.push_back(y);
     delay2_exe(5.0, y);
     constant.push_back(y);
+    // The cleared buffer holds what delay2's fill with the time-zero input holds.
+    delay1_exe(e_s1::time, y);
+    oldRamp.push_back(y);
     seen.push_back(pointers_now());
   };
   const wakro_test::Outcome o = bench.run(6);
@@ -95,11 +99,39 @@ TEST(ConfiguredDelay, SubStepModeInterpolatesBetweenTheTwoOldestSamples) {
   for (std::size_t k = 0; k < expected.size(); ++k) {
     EXPECT_NEAR(ramp[k], expected[k], 1e-12 * delt) << k;
     EXPECT_NEAR(constant[k], 5.0, 1e-14) << k;
+    EXPECT_NEAR(oldRamp[k], expected[k], 1e-12 * delt) << k;
   }
   EXPECT_EQ(rt_config::rtci(1), 2);
   EXPECT_DOUBLE_EQ(rt_config::rtcf(1), 1.25 * delt);
-  const Pointers pointers{1 + 2 * 4, 1 + 2 * 2, 1 + 2 * 2, 1 + 2 * 2, 1 + 2};
+  const Pointers pointers{1 + 3 * 4, 1 + 2 * 2 + 1, 1 + 2 * 2 + 1, 1 + 2 * 2 + 1, 1 + 3};
   EXPECT_EQ(seen, std::vector<Pointers>(7, pointers));
+}
+
+TEST(ConfiguredDelay, ALimitedDelaySamplesAtItsOwnSpacingIncludingExactTies) {
+  // TD = 10 steps with at most 4 samples: spacing 2.5 steps, so sample k falls
+  // due on step ceil(5k/2); on even k the sample time 2.5 k delt and the step
+  // time meet exactly, up to the last bits of their products.
+  const double delt = 1e-4;
+  BlockBench bench(delt);
+  std::vector<double> out;
+  bench.begin = [&] { delay2_cfg(0, 4, 0, 10.0 * delt, 0.0); };
+  bench.dynamics = [&] {
+    double y = 0.0;
+    delay2_exe(signal(ctrl::iii), y);
+    out.push_back(y);
+  };
+  const wakro_test::Outcome o = bench.run(400);
+  ASSERT_EQ(o.status, -1) << o.console;
+  const auto due_step = [](std::int32_t k) { return (5 * k + 1) / 2; };
+  std::int32_t written = 0;  // samples written before this step's output
+  for (std::int32_t m = 0; m <= 400; ++m) {
+    // The oldest of four slots: the fill (the time-zero input) until four
+    // samples are in, then the sample written four samples ago.
+    const double expected = written < 4 ? signal(0) : signal(due_step(written - 3));
+    EXPECT_EQ(out[m], expected) << m;
+    if (m >= 1 && m == due_step(written + 1)) ++written;
+  }
+  EXPECT_EQ(written, 160);
 }
 
 TEST(ConfiguredDelay, SampleCountsRoundTruncateAndLimit) {
