@@ -1,0 +1,137 @@
+// The first-order poles of poles.h: one frame for the three, which differ only
+// in how the state moves, where they start at time zero and whether they keep
+// a lead coefficient.
+#include "blocks/poles.h"
+
+#include <cmath>
+#include <limits>
+
+#include "blocks/conventions.h"
+#include "blocks/slots.h"
+#include "model/e_s1.h"
+
+using wakro::blocks::Slots;
+using wakro::blocks::take_storf;
+using wakro::blocks::take_stori;
+using wakro::blocks::flag_set;
+
+namespace {
+
+// Gains at or below this in magnitude give an inverse gain of 0.
+constexpr double kTinyGain = 1e-38;
+// Time constants below this in magnitude give a = 0 (the pole passes through).
+constexpr double kTinyTime = 1e-20;
+// A time constant that moves less than this keeps the cached coefficient.
+constexpr double kRecompute = 1e-10;
+
+// The three poles share one frame.
+enum class Kind { kLag, kDifferential, kLeadLag };
+
+// Output clamp: the upper limit when x exceeds it, else the lower limit when x
+// is below it, else x.
+double limit_local(double lower, double upper, double x) {
+  if (x > upper) return upper;
+  if (x < lower) return lower;
+  return x;
+}
+
+struct PoleArgs {
+  Kind kind;
+  bool reset, enable, limit;
+  double t1;  // lead time constant (lead-lag only)
+  double t;   // lag time constant
+  double g, x, resetValue, lower, upper;
+};
+
+double pole(const PoleArgs& p) {
+  // Step 1: slots; the output is the last real slot.
+  const std::int32_t nReal = p.kind == Kind::kLeadLag ? 6 : 5;
+  const Slots<double> f = take_storf(nReal);
+  const Slots<std::int32_t> i = take_stori(2);
+  const std::int32_t out = nReal;
+
+  // Step 2: steps since the last active call, and the inverse gain.
+  const std::int32_t n = i(1) < std::numeric_limits<std::int32_t>::max() ? i(1) + 1 : i(1);
+  const double gInv = std::abs(p.g) <= kTinyGain ? 0.0 : 1.0 / p.g;
+
+  // Step 3: an inactive call holds its output and counts the step.
+  if (!p.enable) {
+    double y = f(out);
+    if (p.reset) {
+      f(2) = gInv * (p.limit ? limit_local(p.lower, p.upper, p.resetValue) : p.resetValue);
+      y = p.g * f(2);
+      f(out) = y;
+    } else if (e_s1::timezero) {
+      if (p.kind == Kind::kDifferential) {
+        y = p.limit ? p.g * gInv * limit_local(p.lower, p.upper, 0.0) : 0.0;
+      } else {
+        const double gx = p.g * p.x;
+        f(2) = gInv * (p.limit ? limit_local(p.lower, p.upper, gx) : gx);
+        y = p.g * f(2);
+      }
+      f(out) = y;
+    }
+    i(1) = n;
+    return y;
+  }
+
+  // Step 4: the coefficients for T and n, cached.
+  double a, b = 0.0;
+  if (std::abs(p.t - f(3)) >= kRecompute || i(2) != n) {
+    const double span = n * e_s1::delt;
+    a = std::abs(p.t) < kTinyTime ? 0.0 : std::exp(-span / p.t);
+    if (p.kind == Kind::kLeadLag) b = std::abs(p.t) < kTinyTime ? 1.0 / span : a / p.t;
+    f(3) = p.t;
+    f(4) = a;
+    if (p.kind == Kind::kLeadLag) f(5) = b;
+    i(2) = n;
+  } else {
+    a = f(4);
+    if (p.kind == Kind::kLeadLag) b = f(5);
+  }
+
+  // Step 5: the new state from the previous state s0 and input x0.
+  const double s0 = f(2), x0 = f(1);
+  double s = 0.0;
+  if (p.reset) {
+    s = gInv * p.resetValue;
+  } else if (e_s1::timezero) {
+    s = p.kind == Kind::kDifferential ? 0.0 : gInv * p.g * p.x;
+  } else {
+    switch (p.kind) {
+      case Kind::kLag: s = (1.0 - a) * p.x + a * s0; break;
+      case Kind::kDifferential: s = a * s0 + a * (p.x - x0); break;
+      case Kind::kLeadLag: s = p.t1 * b * (p.x - x0) + (1.0 - a) * p.x + a * s0; break;
+    }
+  }
+  // Step 6: the limits act on the output, the state follows.
+  if (p.limit) s = gInv * limit_local(p.lower, p.upper, p.g * s);
+
+  // Step 7: output and memory.
+  const double y = p.g * s;
+  f(1) = p.x;
+  f(2) = s;
+  f(out) = y;
+  i(1) = 0;
+  return y;
+}
+
+}  // namespace
+
+double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
+                double x, double resetValue, double lower, double upper) {
+  return pole({Kind::kLag, flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
+               resetValue, lower, upper});
+}
+
+double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
+                double x, double resetValue, double lower, double upper) {
+  return pole({Kind::kDifferential, flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g,
+               x, resetValue, lower, upper});
+}
+
+double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
+                double g, double x, double resetValue, double lower, double upper) {
+  return pole({Kind::kLeadLag, flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x,
+               resetValue, lower, upper});
+}

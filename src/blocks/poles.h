@@ -1,0 +1,33 @@
+// First-order poles: the lag G/(1 + sT) (realpole), the differential pole
+// G sT/(1 + sT) (diffpole) and the lead-lag G (1 + sT1)/(1 + sT2) (ldlgpole).
+//
+// Each is discretised exactly for an input held constant over the interval since
+// its last active call: with n the number of steps in that interval and
+// a = exp(-n delt / T), the state s (the output divided by G) moves as
+//   realpole  s = (1 - a) x + a s0
+//   diffpole  s = a s0 + a (x - x0)
+//   ldlgpole  s = T1 b (x - x0) + (1 - a) x + a s0,   b = a / T2
+// The coefficients are cached with the time constant and n they were computed
+// for, and computed again only when T moves by 1e-10 or more or n changes.
+//
+// Flags count as set when they are not zero. The enable flag off holds the
+// output and counts the skipped steps; the reset flag loads the output with the
+// reset value; the limit flag clamps the output (not the state) to [lower,
+// upper]. At time zero realpole and ldlgpole start at their steady state G x,
+// diffpole at 0.
+//
+// Slots, from the pointers on entry:
+//   STORF 5 (ldlgpole 6): 1 input of the last active call, 2 state s, 3 time
+//     constant of the cached coefficient (T2 for ldlgpole), 4 coefficient a,
+//     [ldlgpole: 5 lead coefficient b,] last: output
+//   STORI 2: 1 consecutive inactive calls, 2 step span n of the cached coefficient
+#pragma once
+
+#include <cstdint>
+
+double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
+                double x, double resetValue, double lower, double upper);
+double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
+                double x, double resetValue, double lower, double upper);
+double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
+                double g, double x, double resetValue, double lower, double upper);
