@@ -12,6 +12,8 @@
 
 #include "blocks/continuous.h"
 #include "blocks/matrix.h"
+#include "blocks/pid_controller.h"
+#include "blocks/poles.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/groups.h"
@@ -46,6 +48,7 @@ struct Stores {
 void reset_pointers() {
   e_s2::nexc = 0;
   storage::nstorf = 1;
+  storage::nstori = 1;
 }
 
 // Times one call of block(x) per iteration after a time-zero call.
@@ -76,6 +79,12 @@ void BM_Realp2Trapezoid(benchmark::State& state) {
 }
 void BM_Realp2Exponential(benchmark::State& state) {
   time_block(state, [](double x) { return realp2(2.0, 3.0 * kDelt, x); });
+}
+void BM_Realpole(benchmark::State& state) {
+  time_block(state, [](double x) { return realpole(0, 1, 1, 2.0, 0.02, x, 0.0, -1.0, 1.0); });
+}
+void BM_PidController(benchmark::State& state) {
+  time_block(state, [](double x) { return pid_controller(1.0, 10.0, 0.01, 1e-3, -1.0, 1.0, 0.0, x, 0); });
 }
 void BM_Ldlag2(benchmark::State& state) {
   time_block(state, [](double x) { return ldlag2(0.01, 0.05, 1.0, x); });
@@ -123,6 +132,8 @@ void BM_Matinv5(benchmark::State& state) {
 BENCHMARK(BM_Limit);
 BENCHMARK(BM_Realp2Trapezoid);
 BENCHMARK(BM_Realp2Exponential);
+BENCHMARK(BM_Realpole);
+BENCHMARK(BM_PidController);
 BENCHMARK(BM_Ldlag2);
 BENCHMARK(BM_Intgl3);
 BENCHMARK(BM_Pi3);

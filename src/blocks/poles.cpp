@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "model/e_s1.h"
@@ -26,14 +27,6 @@ constexpr double kRecompute = 1e-10;
 
 // The three poles share one frame.
 enum class Kind { kLag, kDifferential, kLeadLag };
-
-// Output clamp: the upper limit when x exceeds it, else the lower limit when x
-// is below it, else x.
-double limit_local(double lower, double upper, double x) {
-  if (x > upper) return upper;
-  if (x < lower) return lower;
-  return x;
-}
 
 struct PoleArgs {
   Kind kind;
@@ -58,15 +51,15 @@ double pole(const PoleArgs& p) {
   if (!p.enable) {
     double y = f(out);
     if (p.reset) {
-      f(2) = gInv * (p.limit ? limit_local(p.lower, p.upper, p.resetValue) : p.resetValue);
+      f(2) = gInv * (p.limit ? ::limit(p.lower, p.upper, p.resetValue) : p.resetValue);
       y = p.g * f(2);
       f(out) = y;
     } else if (e_s1::timezero) {
       if (p.kind == Kind::kDifferential) {
-        y = p.limit ? p.g * gInv * limit_local(p.lower, p.upper, 0.0) : 0.0;
+        y = p.limit ? p.g * gInv * ::limit(p.lower, p.upper, 0.0) : 0.0;
       } else {
         const double gx = p.g * p.x;
-        f(2) = gInv * (p.limit ? limit_local(p.lower, p.upper, gx) : gx);
+        f(2) = gInv * (p.limit ? ::limit(p.lower, p.upper, gx) : gx);
         y = p.g * f(2);
       }
       f(out) = y;
@@ -105,7 +98,7 @@ double pole(const PoleArgs& p) {
     }
   }
   // Step 6: the limits act on the output, the state follows.
-  if (p.limit) s = gInv * limit_local(p.lower, p.upper, p.g * s);
+  if (p.limit) s = gInv * ::limit(p.lower, p.upper, p.g * s);
 
   // Step 7: output and memory.
   const double y = p.g * s;

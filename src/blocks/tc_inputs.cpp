@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "model/e_s1.h"
@@ -28,14 +29,6 @@ constexpr double kRecompute = 1e-10;
 constexpr double kTinyGain = 1e-10;
 // The unlimited integrator of vpi9a.
 constexpr double kUnlimited = 1e20;
-
-// Output clamp: the upper limit when x exceeds it, else the lower limit when x
-// is below it, else x.
-double limit_local(double lower, double upper, double x) {
-  if (x > upper) return upper;
-  if (x < lower) return lower;
-  return x;
-}
 
 enum class Kind { kIntegrator, kLag, kDifferential, kLeadLag };
 
@@ -172,7 +165,7 @@ double vpi9(double kp, double t, double lower, double upper, double y0, double x
   const Slots<double> pi = take_stor(kPiSlots);
   const double p = proportional(pi, kp, x, enable);
   const double i = frame(integrator_slots(pi), integrator_args(y0 - p, lower, upper, t, x, reset, enable));
-  return limit_local(lower, upper, p + i);
+  return ::limit(lower, upper, p + i);
 }
 
 double vpi9a(double kp, double t, double lower, double upper, double y0, double x, std::int32_t reset,

@@ -11,10 +11,16 @@
 #include <vector>
 
 #include "block_bench.h"
+#include "blocks/configured.h"
+#include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
 #include "blocks/matrix.h"
+#include "blocks/pid_controller.h"
+#include "blocks/poles.h"
+#include "blocks/tc_inputs.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
+#include "model/rt_config.h"
 #include "model/storage.h"
 
 namespace {
@@ -37,16 +43,33 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace blocks_test {
 namespace {
 
+// The configuration of the configured blocks, read back by their _exe calls.
+void configure_blocks() {
+  rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
+  delay2_cfg(0, 10, 0, 4e-3, 0.0);
+  discretizer1_cfg(-1.0, -10, 1.0, 10);
+}
+
 double all_blocks(double x) {
   e_s2::nexc = 0;
   storage::nstorf = 1;
+  storage::nstori = 1;
+  rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
   double y = limit(-1.0, 1.0, x);
   y += realp2(1.0, 0.1, x) + realp2(1.0, 1e-3, x) + difpl2(0.1, x) + ldlag2(0.1, 0.2, 1.0, x);
   y += intgl3(0.0, -1.0, 1.0, 0.1, x) + pi3(1.0, 0.1, -1.0, 1.0, 0.0, x) + deriv1(1.0, x);
   y += cmpxp5(1, 1.0, 0.5, 10.0, x) + delay(4e-3, 10, x) + delayi(4e-3, 10, x);
+  y += realpole(0, 1, 1, 1.0, 0.1, x, 0.0, -1.0, 1.0);
+  y += pid_controller(1.0, 10.0, 0.01, 1e-3, -1.0, 1.0, 0.0, x, 0);
+  y += vrealp8(1.0, 0.1, x, 0.0, 0, 1) + vpi9a(1.0, 0.1, -1.0, 1.0, 0.0, x, 0, 1);
   double r = 0.0;
   rate_limiter(1.0, 1.0, x, r);
-  return y + r;
+  double delayed = 0.0;
+  delay2_exe(x, delayed);
+  const std::array<double, 1> in{x};
+  std::array<std::int32_t, 1> level{};
+  discretizer1_exe(1, in, level);
+  return y + r + delayed + level[0];
 }
 
 TEST(NoAllocation, BlocksAllocateNothingPerCall) {
@@ -59,6 +82,7 @@ TEST(NoAllocation, BlocksAllocateNothingPerCall) {
   BlockBench bench(1e-3);
   e_s1::delt = 1e-3;
   e_s1::timezero = true;
+  configure_blocks();
   double sum = all_blocks(0.0);
   e_s1::timezero = false;
   std::array<double, 16> a{}, inv{}, work{};
