@@ -61,6 +61,18 @@ int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_
   }
 }
 
+// Parses the words of the current form into wakro::cArguments; 0, or the status
+// of an option-file stop after its message was written on stderr.
+int parse_options(int argc, char** argv) {
+  try {
+    wakro::cArguments.process(argc, argv);
+    return 0;
+  } catch (const wakro::FatalExit& e) {
+    wakro::console_err() << e.message() << '\n';
+    return e.status();
+  }
+}
+
 // The host field handed to the driver: at most 127 characters.
 wakro::FixedText<128> host_field(std::string_view host) {
   wakro::FixedText<128> field;
@@ -195,8 +207,8 @@ int wakro_main(int argc, char** argv) {
   const std::string& program = wakro::szProgramName;
 
   if (argc >= 2 && argv[1] != nullptr && equal_no_case(argv[1], "-v5")) {
-    wakro::cArguments.process(argc, argv);
-    const int status = WakroV5();
+    const int refused = parse_options(argc, argv);
+    const int status = refused != 0 ? refused : WakroV5();
     wakro::console() << wakro::exit_line(program, status);
     flush_all();
     return wakro::process_exit_code(status);
