@@ -86,7 +86,9 @@ void subsystem_orders() {
 bool dispatch(wakro::PageContext& page) {
   const Line72 key = fnames::section;
   wakro::ReaderHooks& hooks = wakro::reader_hooks();
-  if (key == "MAP:") {
+  if (key == "MAP:" && !wakro::sections::reading_the_map(wakro::kUnitBase + 1)) {
+    wakro::sections::skip_misplaced_map_line();
+  } else if (key == "MAP:") {
     open_page(page);
   } else if (key == "SUBSYSDIM:") {
     subsystem_orders();
