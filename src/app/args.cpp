@@ -2,12 +2,16 @@
 // files.
 #include "app/args.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "app/driver.h"
+#include "model/fatal.h"
 
 namespace wakro {
 
@@ -187,11 +191,31 @@ void ArgReader::processFile(const char* name) {
   if (depth + 1 > kMaxDepth || name == nullptr) return;
   std::FILE* file = std::fopen(name, "r");
   if (file == nullptr) return;
+  // 1. Refuse a file that is being read already, and files beyond the count.
+  struct stat st {};
+  const bool known = fstat(fileno(file), &st) == 0;
+  const FileId id{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+  const bool cycle = known && std::any_of(reading_.begin(), reading_.end(), [&](const FileId& f) {
+                       return f.device == id.device && f.inode == id.inode;
+                     });
+  if (cycle || filesOpened + 1 > kMaxFilesRead) {
+    std::fclose(file);
+    reading_.clear();
+    depth = 0;
+    if (cycle)
+      runtime_stop(std::string("Option file ") + name +
+                   " is named again while it is being read (-config cycle)");
+    runtime_stop("More than " + std::to_string(kMaxFilesRead) +
+                 " option files read (-config): the option files name each other too often");
+  }
+  // 2. Read its words, then parse them with the file marked as being read.
   ++depth;
   ++filesOpened;
   const std::vector<std::string> words = splitFile(file);
   std::fclose(file);
+  if (known) reading_.push_back(id);
   process(words);
+  if (known) reading_.pop_back();
   --depth;
 }
 

@@ -27,6 +27,10 @@
 // carries over to the next line. Lines are read in pieces of at most 1023
 // characters, words keep at most 1022 characters, at most 256 words are taken,
 // and files nest at most 20 deep; a deeper or unreadable file is ignored.
+// A file named again while it is being read (a file that names itself, or files
+// that name each other) is a cycle, and more than 100 files read in all means
+// files that name each other over and over: both end the parse with a runtime
+// stop (wakro::FatalExit) whose message says which.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +46,7 @@ class ArgReader {
   static constexpr int kMaxWords = 256;
   static constexpr int kLinePiece = 1023;
   static constexpr int kMaxWordLength = 1022;
+  static constexpr int kMaxFilesRead = 100;
 
   void process(int count, const char* const* words);
   void process(const std::vector<std::string>& words);
@@ -71,6 +76,14 @@ class ArgReader {
   // Words met where an option was expected that name no option, in order
   // (the entry's own first two words, the program name and "-v5", among them).
   std::vector<std::string> unknownWords;
+
+ private:
+  // The files being read, outermost first, by device and inode.
+  struct FileId {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+  };
+  std::vector<FileId> reading_;
 };
 
 // The options of the process.

@@ -89,6 +89,18 @@ std::string_view first_unknown_option(char** argv) {
   return k < u.size() ? std::string_view(u[k]) : std::string_view();
 }
 
+// Parses the words of the current form into wakro::cArguments; 0, or the status
+// of an option-file stop after its message was written on stderr.
+int parse_options(int argc, char** argv) {
+  try {
+    wakro::cArguments.process(argc, argv);
+    return 0;
+  } catch (const wakro::FatalExit& e) {
+    wakro::console_err() << e.message() << '\n';
+    return e.status();
+  }
+}
+
 // The host field handed to the driver: at most 127 characters.
 wakro::FixedText<128> host_field(std::string_view host) {
   wakro::FixedText<128> field;
@@ -224,10 +236,12 @@ int wakro_main(int argc, char** argv) {
   const std::string& program = wakro::szProgramName;
 
   if (argc >= 2 && argv[1] != nullptr && equal_no_case(argv[1], "-v5")) {
-    wakro::cArguments.process(argc, argv);
-    if (const std::string_view unknown = first_unknown_option(argv); !unknown.empty())
-      write_usage(program, unknown);
-    const int status = WakroV5();
+    const int refused = parse_options(argc, argv);
+    if (refused == 0) {
+      if (const std::string_view unknown = first_unknown_option(argv); !unknown.empty())
+        write_usage(program, unknown);
+    }
+    const int status = refused != 0 ? refused : WakroV5();
     wakro::console() << wakro::exit_line(program, status);
     flush_all();
     return wakro::process_exit_code(status);

@@ -126,7 +126,11 @@ bool parse_int(std::string_view t, std::int32_t& v) {
 bool parse_real(std::string_view t, double& v) {
   std::string s;
   std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) s.push_back(t[i++]);
+  // A leading '+' is taken as an integer's is; the conversion below knows only '-'.
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+    if (t[i] == '-') s.push_back('-');
+    ++i;
+  }
   std::size_t digits = 0;
   while (i < t.size() && is_digit(t[i])) s.push_back(t[i++]), ++digits;
   if (i < t.size() && t[i] == '.') {

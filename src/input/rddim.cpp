@@ -10,6 +10,7 @@
 #include "diag/quit.h"
 #include "input/dimensions.h"
 #include "input/input_hooks.h"
+#include "input/section_util.h"
 #include "files/linereader.h"
 #include "files/listread.h"
 #include "files/units.h"
@@ -260,7 +261,9 @@ void line_dimension_pass(std::int32_t map_unit) {
   for (;;) {
     const Line72 section = fnames::section;
     if (section == "ENDCASE:") break;
-    if (section == "MAP:") {
+    if (section == "MAP:" && !wakro::sections::reading_the_map(map_unit)) {
+      skip_data_lines();  // reported when the case reader meets it
+    } else if (section == "MAP:") {
       open_page();
     } else if (section == "TLINES:" || section == "GLOBAL_TLINES:") {
       wakro::call_sctline();

@@ -115,7 +115,9 @@ bool dispatch(wakro::PageContext& page, Line72& current) {
     return true;
   }
   current = key;
-  if (key == "MAP:") {
+  if (key == "MAP:" && !wakro::sections::reading_the_map(wakro::kUnitBase + 1)) {
+    wakro::sections::skip_misplaced_map_line();
+  } else if (key == "MAP:") {
     open_page(page);
   } else if (key == "SUBSYSDIM:") {
     subsystem_orders();

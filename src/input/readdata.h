@@ -4,7 +4,9 @@
 // (which sizes and allocates the shared state), gives the initial values, reads
 // "PARAMETERS:", then dispatches on the section key until "ENDCASE:":
 //   "MAP:"                       a page: its node map entry (wakro_nodelkup),
-//                                then its data file is opened on the next unit
+//                                then its data file is opened on the next unit;
+//                                only in the map file or a file it INCLUDEs
+//                                (elsewhere the line is reported and skipped)
 //   "SUBSYSDIM:"                 subsystem orders, then the matrices
 //   "SUBS:", "RADIOLINKS:", "VOLTAGES:"
 //   "BRANCHES:", "TRANSFORMERS:", "TLINES:", "GLOBAL_TLINES:"

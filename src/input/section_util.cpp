@@ -4,6 +4,8 @@
 #include "diag/listout.h"
 #include "diag/nodeaccess.h"
 #include "diag/quit.h"
+#include "files/linereader.h"
+#include "model/fnames.h"
 #include "model/quolbv3.h"
 
 namespace wakro::sections {
@@ -28,6 +30,17 @@ std::int32_t page_node(std::int32_t position, std::int32_t local) {
   std::int32_t node = 0;
   wakro_node(position, local, node);
   return node;
+}
+
+bool reading_the_map(std::int32_t map_unit) {
+  const std::int32_t top = fnames::iunit;
+  return top - unit_include_depth(top) == map_unit;
+}
+
+void skip_misplaced_map_line() {
+  ListLine() << "READDATA: Ignoring MAP: line in " + unit_file_name(fnames::iunit) +
+                    " (pages are named only in the map file)";
+  wakro_nextkey();
 }
 
 }  // namespace wakro::sections

@@ -21,4 +21,14 @@ void check_read(ReadStatus st, std::string_view read_error, std::string_view tag
 // another page's record: it ends the run (tag "WAKRO_NODE").
 std::int32_t page_node(std::int32_t position, std::int32_t local);
 
+// True when the top unit reads the map file itself, or a file that the map file
+// INCLUDEs: the only places where a "MAP:" line names a page. Anywhere else (a
+// page data file, or a file a page includes) a "MAP:" line would nest pages in
+// pages, a page that names itself without end.
+bool reading_the_map(std::int32_t map_unit);
+
+// Reports a "MAP:" line met outside the map file and skips its lines:
+//   READDATA: Ignoring MAP: line in <file> (pages are named only in the map file)
+void skip_misplaced_map_line();
+
 }  // namespace wakro::sections

@@ -63,7 +63,33 @@ std::minstd_rand& accept_random() {
   return gen;
 }
 
+// Waits until the socket can be written (a connection under way has ended).
+void wait_writable(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
 }  // namespace
+
+int connect_retrying(int fd, const sockaddr* address, socklen_t length, ConnectCall call) {
+  bool interrupted = false;
+  for (;;) {
+    if (call(fd, address, length) == 0) return 0;
+    const int err = errno;
+    if (err == EINTR) {
+      interrupted = true;
+      continue;
+    }
+    if (interrupted && err == EISCONN) return 0;
+    if (interrupted && err == EALREADY) {
+      wait_writable(fd);
+      continue;
+    }
+    errno = err;
+    return -1;
+  }
+}
 
 ExchangeTcp::ExchangeTcp() = default;
 
@@ -107,7 +133,7 @@ bool ExchangeTcp::Connect(const char* host, int port) {
   int rc = -1;
   int err = EINVAL;
   if (port >= 0 && port <= 65535) {
-    rc = connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    rc = connect_retrying(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     err = errno;
   }
   if (rc != 0) {

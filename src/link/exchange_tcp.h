@@ -15,9 +15,21 @@
 // across objects.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <cstdint>
 
 #include "link/exchange.h"
+
+// The connect system call, replaceable in tests.
+using ConnectCall = int (*)(int, const sockaddr*, socklen_t);
+
+// Connects the stream socket fd, going on when a signal interrupts the wait:
+// connect is called again (it waits for the connection already under way);
+// EISCONN then means the connection was made meanwhile, and EALREADY that it is
+// still under way, for which poll waits. Returns 0, or -1 with errno set.
+int connect_retrying(int fd, const sockaddr* address, socklen_t length,
+                     ConnectCall call = &::connect);
 
 class ExchangeTcp : public Exchange {
  public:

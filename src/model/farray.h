@@ -7,7 +7,12 @@
 //     "Integer overflow when calculating the amount of memory to allocate";
 //   - an array that is allocated already stops with
 //     "Attempting to allocate already allocated variable '<name>'";
-//   - memory that cannot be had stops with "Allocation would exceed memory limit".
+//   - memory that cannot be had stops with "Allocation would exceed memory limit";
+//     so does an array that would take the bytes held by all case-sized arrays
+//     together past the memory budget (half the machine's physical memory, or
+//     less under a process memory limit), checked before anything is obtained:
+//     the system hands out untouched pages freely and would only fail, or end
+//     the process, once the initial values are written into them.
 // release() frees the array when it is allocated and does nothing otherwise.
 // New contents are zero bits (0, 0.0, false) for arithmetic types and the default
 // value for other types: the engine's initial values are set by wakro_initialz.
@@ -41,7 +46,20 @@ inline constexpr bool kBoundsCheckBuild = false;
 
 using cplx = std::complex<double>;
 
+// The memory budget of the case-sized arrays, in bytes, and what they hold now.
+std::uint64_t array_memory_budget();
+std::uint64_t array_bytes_held();
+// Replaces the budget (tests); 0 returns to the machine's.
+void set_array_memory_budget(std::uint64_t bytes);
+// The machine's budget: half the physical memory, capped by the process's
+// address-space and data-size limits.
+std::uint64_t machine_memory_budget();
+
 namespace detail {
+
+// Takes bytes from the budget; false (nothing taken) when they do not fit.
+bool take_array_bytes(std::uint64_t bytes);
+void give_back_array_bytes(std::uint64_t bytes);
 
 [[noreturn]] void index_stop(const char* name, int rank, const std::int64_t* idx,
                              const std::int32_t* ext);
@@ -137,11 +155,17 @@ class FArray {
       runtime_stop(std::string("Attempting to allocate already allocated variable '") +
                    name_ + "'");
     const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 1;
+    const std::uint64_t bytes = std::uint64_t{n} * sizeof(T);
+    if (!detail::take_array_bytes(bytes)) runtime_stop("Allocation would exceed memory limit");
     T* p = obtain(n);
-    if (p == nullptr) runtime_stop("Allocation would exceed memory limit");
+    if (p == nullptr) {
+      detail::give_back_array_bytes(bytes);
+      runtime_stop("Allocation would exceed memory limit");
+    }
     data_ = p;
     ext_ = ext;
     count_ = count;
+    bytes_ = bytes;
   }
 
   void release() {
@@ -151,9 +175,11 @@ class FArray {
     } else {
       delete[] data_;
     }
+    detail::give_back_array_bytes(bytes_);
     data_ = nullptr;
     ext_ = {};
     count_ = 0;
+    bytes_ = 0;
   }
 
   bool allocated() const { return data_ != nullptr; }
@@ -226,6 +252,7 @@ class FArray {
   T* data_ = nullptr;
   std::array<std::int32_t, Rank> ext_{};
   std::int64_t count_ = 0;
+  std::uint64_t bytes_ = 0;  // taken from the memory budget
   const char* name_;
 };
 

@@ -1,8 +1,7 @@
 #include "app_fixture.h"
 
 #include "app/stoprun.h"
-#include "model/e_warn.h"
-#include "model/misses.h"
+#include "support/shared_state.h"
 
 namespace app_test {
 
@@ -41,8 +40,7 @@ void fake_nothing_i(std::int32_t) {}
 void AppTest::SetUp() {
   redirect_ = new wakro::ConsoleRedirect(out_);
   redirectErr_ = new wakro::ConsoleRedirect(err_, true);
-  wakro::reset_seams();
-  wakro::reset_pointer_records();
+  wakro_test::reset_shared_state();
   fake = &case_;
   wakro::Seams& s = wakro::seams();
   s.dsdyn = &fake_dsdyn;
@@ -55,44 +53,17 @@ void AppTest::SetUp() {
   s.dialog = s.dialogv3 = s.readdata = s.dsout_begin = s.set_klu = s.intsolvi = &fake_nothing;
   s.wakro_outputfile = s.wakro_outputfilebin = &fake_nothing_i;
   s.wakro_screenplot = &fake_nothing;
-  exQuolb = nullptr;
-  quolbv3::guisoc = 0;
-  ctrl::nrun = 1;
-  ctrl::mmm = 1;
-  ctrl::firstrun = true;
-  ctrl::multirun = false;
-  ctrl::mruntype = 0;
-  ctrl::mrunctrl = 0;
-  ctrl::not2trace = 0;
-  snpdat::iiisnp = 0;
-  snpdat::newsnp = 0;
-  snpdat::snpinc = 1.0e6;
-  snpdat::tsnap = 1.0e6;
-  outppp::outfil = 0;
-  outppp::snpfil = 0;
-  outppp::pplot = 0.0;
-  outppp::jplt = 0;
-  options::prndim = false;
-  int2::nmat = 0;
-  e_s2::nexc = 0;
-  e_warn::comp_id1 = 0;
-  e_warn::comp_id2 = 0;
-  misses::imis = 0;
-  assorc::input = "DATA";
+  // What the fake case starts from beyond the shared reset: its map file, no
+  // output channels, and room in the old-style and typed stores.
   fnames::inam = "case.map";
-  wakro::run_without_steps = false;
+  outppp::jplt = 0;
   ndde::nd10 = 100;
   ndde::nd27 = ndde::nd28 = ndde::nd29 = ndde::nd30 = 100;
 }
 
 void AppTest::TearDown() {
   fake = nullptr;
-  wakro::reset_seams();
-  wakro::reset_pointer_records();
-  ndde::deallocate_nd();
-  pf_display::deallocate_pf();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
+  wakro_test::reset_shared_state();
   delete redirectErr_;
   delete redirect_;
 }

@@ -6,6 +6,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "app/entry.h"
 #include "app/link_start.h"
 #include "diag/console.h"
+#include "model/fatal.h"
 #include "model/fnames.h"
 
 namespace {
@@ -129,7 +131,9 @@ TEST(OptionFiles, LimitsOnWordsLinesAndWordLength) {
   ASSERT_EQ(w.size(), 256u);
   EXPECT_EQ(w.back(), "w256");
 
-  const Words longWord = OptionFile("\"" + std::string(1500, 'x') + "\" y\n").words();
+  std::string quoted(1, '"');
+  quoted.append(1500, 'x').append("\" y\n");
+  const Words longWord = OptionFile(quoted).words();
   ASSERT_EQ(longWord.size(), 3u);
   // The first piece of the line (1023 characters) holds the quote and 1022 x;
   // the word keeps 1022 of them. The rest of the line is the next piece, still
@@ -141,23 +145,93 @@ TEST(OptionFiles, LimitsOnWordsLinesAndWordLength) {
 
 TEST(OptionFiles, NestingStopsAtTwentyAndMissingFilesAreIgnored) {
   OptionFile self("-id 9\n");
-  // A file that names itself.
-  OptionFile loop("-config placeholder\n");
-  {
-    std::FILE* f = std::fopen(loop.name().c_str(), "w");
-    std::fprintf(f, "-config %s -id 4\n", loop.name().c_str());
-    std::fclose(f);
+  // A chain of 21 files, each naming the next: the 21st is ignored.
+  std::vector<std::unique_ptr<OptionFile>> chain;
+  chain.push_back(std::make_unique<OptionFile>("-id 21\n"));
+  for (int k = 20; k >= 1; --k) {
+    std::string text = "-config ";
+    text.append(chain.back()->name()).append(" -id ").append(std::to_string(k)).append("\n");
+    chain.push_back(std::make_unique<OptionFile>(text));
   }
   wakro::ArgReader a;
-  a.process(Words{"-config", loop.name()});
+  a.process(Words{"-config", chain.back()->name()});
   EXPECT_EQ(a.filesOpened, 20);
   EXPECT_EQ(a.depth, 0);
-  EXPECT_EQ(a.id, 4);
+  EXPECT_EQ(a.id, 1);  // the outermost file's -id comes last
 
   wakro::ArgReader b;
   b.process(Words{"-config", "/nonexistent/options.txt", "-config", self.name()});
   EXPECT_EQ(b.filesOpened, 1);
   EXPECT_EQ(b.id, 9);
+}
+
+// The message of a refused option file (empty when none was refused).
+std::string refusal(wakro::ArgReader& a, const Words& words) {
+  try {
+    a.process(words);
+  } catch (const wakro::FatalExit& e) {
+    EXPECT_EQ(e.status(), wakro::kRuntimeStopStatus);
+    return e.message();
+  }
+  return "";
+}
+
+// Found by fuzzing: option files that name each other were read until the
+// nesting limit, and a file naming itself three times was read 3^20 times.
+TEST(OptionFiles, AFileNamedWhileItIsReadIsACycle) {
+  OptionFile loop("placeholder\n");
+  const auto rewrite = [](const OptionFile& f, const std::string& text) {
+    std::FILE* out = std::fopen(f.name().c_str(), "w");
+    std::fputs(text.c_str(), out);
+    std::fclose(out);
+  };
+  rewrite(loop, "-id 4 -config " + loop.name() + "\n");
+  wakro::ArgReader a;
+  EXPECT_EQ(refusal(a, Words{"-config", loop.name()}),
+            "Option file " + loop.name() + " is named again while it is being read (-config cycle)");
+  EXPECT_EQ(a.filesOpened, 1);
+  EXPECT_EQ(a.depth, 0);
+
+  std::string thrice;
+  for (int n = 0; n < 3; ++n) thrice.append("-config ").append(loop.name()).append(" ");
+  rewrite(loop, thrice + "\n");
+  wakro::ArgReader b;
+  EXPECT_NE(refusal(b, Words{"-config", loop.name()}), "");
+  EXPECT_EQ(b.filesOpened, 1);
+
+  // Two files that name each other.
+  OptionFile other("placeholder\n");
+  rewrite(loop, "-config " + other.name() + "\n");
+  rewrite(other, "-host h -config " + loop.name() + "\n");
+  wakro::ArgReader c;
+  EXPECT_EQ(refusal(c, Words{"-config", loop.name()}),
+            "Option file " + loop.name() + " is named again while it is being read (-config cycle)");
+  EXPECT_EQ(c.filesOpened, 2);
+
+  // The same file twice in a row is no cycle: each read has ended before the next.
+  OptionFile plain("-id 6\n");
+  wakro::ArgReader d;
+  EXPECT_EQ(refusal(d, Words{"-config", plain.name(), "-config", plain.name()}), "");
+  EXPECT_EQ(d.filesOpened, 2);
+  EXPECT_EQ(d.id, 6);
+}
+
+TEST(OptionFiles, MoreThanAHundredFilesReadEndTheParse) {
+  // Five levels, each file naming the next three times: 3 + 9 + 27 + 81 + 243
+  // reads without a cycle; the 101st is refused.
+  std::vector<std::unique_ptr<OptionFile>> level;
+  level.push_back(std::make_unique<OptionFile>("-id 5\n"));
+  for (int k = 0; k < 4; ++k) {
+    std::string text;
+    for (int n = 0; n < 3; ++n) text.append("-config ").append(level.back()->name()).append(" ");
+    level.push_back(std::make_unique<OptionFile>(text + "\n"));
+  }
+  const std::string top = level.back()->name();
+  wakro::ArgReader a;
+  EXPECT_EQ(refusal(a, Words{"-config", top, "-config", top, "-config", top}),
+            "More than 100 option files read (-config): the option files name each other too often");
+  EXPECT_EQ(a.filesOpened, 100);
+  EXPECT_EQ(a.depth, 0);
 }
 
 TEST(OlderForms, PositionalWordsAndClientId) {

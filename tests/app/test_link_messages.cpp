@@ -38,10 +38,7 @@ class LinkMessages : public AppTest {
     quolbv3::guisoc = 1;
   }
   void TearDown() override {
-    delete exQuolb;
-    exQuolb = nullptr;
-    quolbv3::guisoc = 0;
-    wakro::bUseLumbra = false;
+    delete exQuolb;  // the link is the test's; the shared reset forgets it
     AppTest::TearDown();
   }
   std::optional<Reader> frame(int timeoutMs = 5000) { return peer_.recvFrame(timeoutMs); }

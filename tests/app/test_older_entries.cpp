@@ -30,7 +30,6 @@ class OlderEntries : public AppTest {
   }
   void TearDown() override {
     wakro::szProgramName = savedProgram_;
-    quolbv3::guisoc = 0;
     std::setlocale(LC_ALL, "C");
     AppTest::TearDown();
   }

@@ -59,11 +59,6 @@ class RequiredServices : public AppTest {
     wakro::seams().readdata = &read_case;
     g_network = g_files = false;
   }
-  void TearDown() override {
-    wakro::date_and_time = nullptr;
-    fnames::iunitout = 0;
-    AppTest::TearDown();
-  }
   // Runs the driver alone; the status of a fatal end, or -1.
   int drive() {
     return wakro_test::fatal_status([] {

@@ -1,6 +1,8 @@
 // The R-L breaker example run as a user runs it (alone, the console dialogue
-// answered from its answers file, in a scratch copy of its folder), and its
-// legacy channel files checked against the circuit's closed-form response.
+// answered from its answers file, in a scratch copy of its case files), and its
+// legacy channel files checked against the circuit's closed-form response. The
+// case files are the tests' own copy (tests/data/rl_breaker), not those of
+// examples/rl_breaker/, which the README invites the user to edit.
 //
 // Circuit: EMF e(t) = E sin(wt + phi) behind Rs, breaker (Ron when closed), load
 // R + L. With the breaker closing at t0 on a de-energised load, the current is
@@ -131,7 +133,7 @@ bool parse_numbers(const std::string& line, std::vector<double>& out) {
   return true;
 }
 
-// A scratch copy of the example's folder, removed at the end.
+// A scratch copy of the tests' case files of the example, removed at the end.
 class ScratchCase {
  public:
   ScratchCase() {

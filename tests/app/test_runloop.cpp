@@ -325,10 +325,6 @@ class DriverTest : public RunLoopTest {
     reads = 0;
     wakro::seams().readdata = &count_read;
   }
-  void TearDown() override {
-    wakro::date_and_time = nullptr;
-    RunLoopTest::TearDown();
-  }
   void drive(bool version5, bool gui) {
     wakro::FixedText<128> host("localhost");
     std::int32_t port = -1, id = 1;

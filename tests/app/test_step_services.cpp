@@ -65,16 +65,6 @@ class StepServices : public AppTest {
     s.wakro_outputfilebin = &log_outputfilebin;
     s.writedim = &log_writedim;
     s.writesnap = &log_writesnap;
-    fnames::iunitout = 0;
-    fnames::iouttype = 0;
-    outppp::mplt = 0;
-    outppp::jplt2 = 0;
-  }
-  void TearDown() override {
-    quolbv3::guisoc = 0;
-    fnames::iunitout = 0;
-    fnames::iouttype = 0;
-    AppTest::TearDown();
   }
   void run(bool gui) {
     quolbv3::guisoc = gui ? 1 : 0;

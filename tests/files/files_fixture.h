@@ -1,6 +1,6 @@
 // Test frame of the files room: a temporary working folder for the files read,
-// console capture, fatal-stop capture and a clean reset of the unit stack and of
-// the reader's state.
+// console capture, fatal-stop capture, and the shared reset of all engine state
+// before and after each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,23 +13,18 @@
 #include "model/fnames.h"
 #include "model/options.h"
 #include "support/console_capture.h"
+#include "support/shared_state.h"
 #include "support/temp_dir.h"
 
 namespace filestest {
 
 using wakro_test::Outcome;
 
-// Closes every unit and clears what the readers keep between calls.
+// Closes every unit and clears what the readers keep between calls (the files
+// and the module scalars of the shared reset; the hooks a test installed stay).
 inline void reset_reader_state() {
-  wakro::close_all_units();
-  fnames::filename.blank();
-  fnames::section.blank();
-  fnames::dumlin.blank();
-  fnames::tnam.blank();
-  fnames::inam.blank();
-  options::echo = false;
-  e_warn::comp_id1 = 0;
-  e_warn::comp_id2 = 0;
+  wakro_test::close_files();
+  wakro_test::reset_scalars();
 }
 
 class FilesTest : public ::testing::Test {
@@ -39,10 +34,10 @@ class FilesTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(folder_.enter(prefix_));
-    reset_reader_state();
+    wakro_test::reset_shared_state();
   }
   void TearDown() override {
-    reset_reader_state();
+    wakro_test::reset_shared_state();
     folder_.leave();
   }
 

@@ -87,6 +87,29 @@ TEST(ListRead, NonNumbersNanInfAndOutOfRangeValuesAreReadErrors) {
   EXPECT_EQ(n, -7);
 }
 
+// Found by fuzzing: a real with a leading '+' was refused while an integer with
+// one was read.
+TEST(ListRead, ARealWithALeadingPlusIsReadLikeAnIntegerWithOne) {
+  double x = 0.0;
+  double y = 0.0;
+  EXPECT_EQ(list_read("+0.5 +50.0E-6", {x, y}), ReadStatus::ok);
+  EXPECT_EQ(x, 0.5);
+  EXPECT_EQ(y, 50.0e-6);
+  EXPECT_EQ(list_read("+.25,+7 +1D+2", {x, y}), ReadStatus::ok);
+  EXPECT_EQ(x, 0.25);
+  EXPECT_EQ(y, 7.0);
+  std::complex<double> z;
+  EXPECT_EQ(list_read("(+1.5, +2)", {z}), ReadStatus::ok);
+  EXPECT_EQ(z, std::complex<double>(1.5, 2.0));
+  // Still one sign at most, and a sign alone is no number.
+  for (const char* bad : {"++0.5", "+-0.5", "-+0.5", "+.", "+E5"}) {
+    SCOPED_TRACE(bad);
+    x = 99.0;
+    EXPECT_EQ(list_read(bad, {x}), ReadStatus::error);
+    EXPECT_EQ(x, 99.0);
+  }
+}
+
 TEST(ListRead, LogicalsTextsAndComplexValues) {
   bool t = false;
   bool f = true;

@@ -28,6 +28,7 @@
 #include "model/pf_display.h"
 #include "model/tandem_line.h"
 #include "support/console_capture.h"
+#include "support/shared_state.h"
 #include "support/temp_dir.h"
 
 namespace inputtest {
@@ -35,15 +36,11 @@ namespace inputtest {
 // Result of running code that may end in a fatal stop.
 using wakro_test::Outcome;
 
-// The files room's reset, then what the case reader keeps between reads.
+// Between two case reads of one test: the files room's reset, the case
+// reader's times not given, and its line-sizing and parameter-listing hooks
+// cleared (the other hooks a test installed stay).
 inline void reset_reader_state() {
   filestest::reset_reader_state();
-  options::prndim = false;
-  options::prnparm = false;
-  ctrl::mmm = 1;
-  ctrl::firstrun = true;
-  assorc::input = "DATA";
-  tandem_line::enable_tandem_line = false;
   e_s1::delt = -1.0;
   e_s1::print = -1.0;
   e_s1::fintim = -1.0;
@@ -51,16 +48,8 @@ inline void reset_reader_state() {
   wakro::set_writeparm_hook(nullptr);
 }
 
-inline void release_case_state() {
-  ndde::deallocate_nd();
-  pf_display::deallocate_pf();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
-  for (int k = 1; k <= 80; ++k) {
-    ndde::e_ndim(k) = 0;
-    ndde::nd(k) = 0;
-  }
-}
+// Every array of the case released and the dimension table cleared.
+inline void release_case_state() { wakro_test::release_arrays(); }
 
 // The files room's frame (working folder, unit stack, console capture, the
 // layout helpers) with the case reader's state reset as well.
@@ -70,12 +59,10 @@ class InputTest : public filestest::FilesTest {
 
   void SetUp() override {
     FilesTest::SetUp();
-    reset_reader_state();
-  }
-  void TearDown() override {
-    reset_reader_state();
-    release_case_state();
-    FilesTest::TearDown();
+    // The case reader's times before a case is read.
+    e_s1::delt = -1.0;
+    e_s1::print = -1.0;
+    e_s1::fintim = -1.0;
   }
 };
 

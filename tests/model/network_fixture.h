@@ -18,29 +18,9 @@
 #include "model/harmimp3.h"
 #include "model/ndde.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 namespace network_test {
-
-inline void release_all() {
-  d_s();
-  d_branches();
-  d_quolbv3();
-  d_radiolinks();
-  d_temp();
-  d_spcial();
-  d_ideal();
-  d_calcvi();
-  d_interp();
-  d_umec();
-  d_mna();
-  d_sparsity();
-  d_harmimp1_1();
-  d_harmimp1_2();
-  d_harmimp2();
-  d_harmimp3();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
-}
 
 // Sets every working size of the table to 1 (the floor of the dimension table).
 inline void floor_sizes() {
@@ -52,26 +32,19 @@ inline void floor_sizes() {
     *p = 1;
 }
 
+// Every array released, the working sizes back at their floor.
+inline void release_all() {
+  wakro_test::release_arrays();
+  floor_sizes();
+}
+
 class NetworkState : public ::testing::Test {
  protected:
   void SetUp() override {
-    release_all();
+    wakro_test::reset_shared_state();
     floor_sizes();
-    ndde::use_subsysdim = false;
-    assorc::input = "DATA";
-    harmimp::harm_num = 0;
-    harmimp1::ku = 0;
-    harmimp1::ntot = 0;
-    e_s0::allocation_failure_hook = nullptr;
   }
-  void TearDown() override {
-    release_all();
-    floor_sizes();
-    ndde::use_subsysdim = false;
-    assorc::input = "DATA";
-    harmimp::harm_num = 0;
-    e_s0::allocation_failure_hook = nullptr;
-  }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 };
 
 using wakro_test::stop_message;

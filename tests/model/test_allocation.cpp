@@ -47,6 +47,7 @@
 #include "model/temp3.h"
 #include "model/umec.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -105,14 +106,6 @@ std::vector<ArrayRef> arrays_of_the_sequence() {
   return v;
 }
 
-void clear_table() {
-  for (int k = 1; k <= 80; ++k) {
-    ndde::e_ndim(k) = 0;
-    ndde::nd(k) = 0;
-  }
-  ndde::use_subsysdim = false;
-}
-
 void release_everything() {
   ndde::deallocate_nd();
   pf_display::deallocate_pf();
@@ -122,14 +115,8 @@ void release_everything() {
 
 class Allocation : public ::testing::Test {
  protected:
-  void SetUp() override {
-    release_everything();
-    clear_table();
-  }
-  void TearDown() override {
-    release_everything();
-    clear_table();
-  }
+  void SetUp() override { wakro_test::reset_shared_state(); }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 };
 
 // NODES 10, SUBSYS 2, PGBS 20, BRANCHES 7, and lines whose phase-domain conductor

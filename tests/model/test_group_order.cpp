@@ -49,6 +49,7 @@
 #include "model/temp3.h"
 #include "model/umec.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -152,26 +153,14 @@ void clear_table() {
   }
 }
 
-void release_everything() {
-  ndde::deallocate_nd();
-  pf_display::deallocate_pf();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
-}
-
 class GroupTables : public ::testing::Test {
  protected:
   void SetUp() override {
-    release_everything();
-    clear_table();
+    wakro_test::reset_shared_state();
     distinct_sizes();
     assorc::input = "SNAP";  // the case-map group then holds dsx too
   }
-  void TearDown() override {
-    release_everything();
-    clear_table();
-    assorc::input = "DATA";
-  }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 
   // Allocates the group once and compares every entry with its table row, then
   // checks the order position by position.

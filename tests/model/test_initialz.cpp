@@ -34,6 +34,7 @@
 #include "model/rt_config.h"
 #include "model/storage.h"
 #include "model/umec.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -229,27 +230,10 @@ std::vector<Entry> documented_values() {
   };
 }
 
-void clear_table() {
-  for (int k = 1; k <= 80; ++k) {
-    ndde::e_ndim(k) = 0;
-    ndde::nd(k) = 0;
-  }
-}
-
 class InitialValues : public ::testing::Test {
  protected:
-  void SetUp() override {
-    clear_table();
-    ctrl::mmm = 1;
-  }
-  void TearDown() override {
-    ndde::deallocate_nd();
-    pf_display::deallocate_pf();
-    std::int32_t status = 0;
-    e_s0::deallocate_ss(status);
-    clear_table();
-    ctrl::mmm = 1;
-  }
+  void SetUp() override { wakro_test::reset_shared_state(); }
+  void TearDown() override { wakro_test::reset_shared_state(); }
   // A small case with distinct sizes, so every extent is exercised.
   static void allocate_small_case() {
     const std::pair<int, std::int32_t> sizes[] = {{dim::nodes, 4},        {dim::subsys, 3},

@@ -11,6 +11,7 @@
 #include "model/ndde.h"
 #include "model/pf_display.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -18,21 +19,10 @@ constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 
 using wakro_test::fatal_message;
 
-void clear_table() {
-  for (int k = 1; k <= 80; ++k) {
-    ndde::e_ndim(k) = 0;
-    ndde::nd(k) = 0;
-  }
-}
-
 class DimensionTable : public ::testing::Test {
  protected:
-  void SetUp() override { clear_table(); }
-  void TearDown() override {
-    pf_display::deallocate_pf();
-    e_s4::pgb.release();
-    clear_table();
-  }
+  void SetUp() override { wakro_test::reset_shared_state(); }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "model/rt_config.h"
 #include "model/storage.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -20,8 +21,7 @@ using wakro_test::fatal_message;
 class Stores : public ::testing::Test {
  protected:
   void SetUp() override {
-    d_storage();
-    d_rtconfig();
+    wakro_test::reset_shared_state();
     ndde::nd27 = 2;
     ndde::nd28 = 3;
     ndde::nd29 = 4;
@@ -36,11 +36,7 @@ class Stores : public ::testing::Test {
     ndde::nd64 = 14;
     ndde::nd3 = 3;
   }
-  void TearDown() override {
-    d_storage();
-    d_rtconfig();
-    for (int k = 1; k <= 80; ++k) ndde::nd(k) = 0;
-  }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "model/groups.h"
 #include "model/ndde.h"
 #include "support/fatal_capture.h"
+#include "support/shared_state.h"
 
 using wakro::FatalExit;
 
@@ -73,13 +74,11 @@ std::int32_t* const kLineSizes[] = {
 
 class LineStorage : public ::testing::Test {
  protected:
-  void SetUp() override { set_all(1); }  // a case without lines
-  void TearDown() override {
-    d_tlines();
-    e_s0::cdctl.release();
-    set_all(0);
-    for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+  void SetUp() override {
+    wakro_test::reset_shared_state();
+    set_all(1);  // a case without lines
   }
+  void TearDown() override { wakro_test::reset_shared_state(); }
   static void set_all(std::int32_t v) {
     for (std::int32_t* s : kLineSizes) *s = v;
   }

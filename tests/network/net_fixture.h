@@ -40,14 +40,11 @@
 #include "network/matrix.h"
 #include "network/solution.h"
 #include "support/console_capture.h"
+#include "support/shared_state.h"
 
 namespace nettest {
 
-inline void release_all() {
-  ndde::deallocate_nd();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
-}
+inline void release_all() { wakro_test::release_arrays(); }
 
 // Sets the flags of the run: interpolation, chatter removal, chatter detection
 // and source extrapolation of every subsystem.
@@ -60,20 +57,8 @@ struct Options {
 
 class Network : public ::testing::Test {
  protected:
-  void SetUp() override {
-    release_all();
-    wakro::reset_network_hooks();
-    quolbv3::guisoc = 0;
-  }
-  void TearDown() override {
-    release_all();
-    wakro::reset_network_hooks();
-    for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
-    ndde::nd74 = ndde::nd75 = 0;
-    e_s1::timezero = e_s1::firststep = e_s1::laststep = false;
-    ctrl::iii = 0;
-    int2::nmat = 0;
-  }
+  void SetUp() override { wakro_test::reset_shared_state(); }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 
   // Allocates the state for nss subsystems of `nodes` nodes and `nbr` branches;
   // sparsity 0 takes the full-triangle default.

@@ -86,17 +86,6 @@ inline std::vector<double> dense_solution(std::int32_t n, const std::vector<RefB
 
 class SparseNetwork : public Network {
  protected:
-  void SetUp() override {
-    Network::SetUp();
-    wakro::release_sparse_solver();
-  }
-  void TearDown() override {
-    wakro::release_sparse_solver();
-    int3::enable_sparse = false;
-    int3::sparse_limit = 0;
-    Network::TearDown();
-  }
-
   // An ideal branch f -> t with source voltage e, entered as the branch reader
   // enters one (no conductance, its pattern marked).
   std::int32_t add_ideal(std::int32_t ss, std::int32_t f, std::int32_t t, double e = 0.0) {

@@ -19,10 +19,6 @@ using nettest::Options;
 
 class Chatter : public nettest::Network {
  protected:
-  void TearDown() override {
-    outppp::pplot = 0.0;
-    Network::TearDown();
-  }
   // Counters cleared and reports armed, as at the start of a run.
   void arm() {
     clvi::icntv.fill(0);

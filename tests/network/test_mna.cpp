@@ -22,12 +22,6 @@ const std::string kHasIdeal = " Subsystem           1  has ideal branches\n";
 
 class Mna : public nettest::SparseNetwork {
  protected:
-  void TearDown() override {
-    mna::enable_mna = false;
-    mna::mnaid = 0;
-    ctrl::mmm = 1;
-    SparseNetwork::TearDown();
-  }
   // A declaration of subsystem ss with the node pairs given.
   void declare(std::int32_t ss, std::vector<std::array<std::int32_t, 2>> pairs) {
     mna::Mnads d;

@@ -47,14 +47,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-class NoAllocation : public nettest::SparseNetwork {
- protected:
-  void TearDown() override {
-    mna::enable_mna = false;
-    mna::mnaid = 0;
-    SparseNetwork::TearDown();
-  }
-};
+class NoAllocation : public nettest::SparseNetwork {};
 
 // A console store of fixed capacity: what is written is kept up to the capacity
 // reserved at construction, and writing never allocates.

@@ -161,10 +161,6 @@ class WindingCurrents : public nettest::SparseNetwork {
     spcial::vdcnew(1) = 3.0;
     spcial::vdcnew(2) = 5.0;
   }
-  void TearDown() override {
-    e_s5::jset = 0;
-    SparseNetwork::TearDown();
-  }
   void move(double f, bool notfirst, bool iflag2, bool iflag) {
     wakro::SubStep s;
     s.fracv = f;

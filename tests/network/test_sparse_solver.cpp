@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "network/klu_adapter.h"
+#include "support/shared_state.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ Dense tridiagonal() {
 
 class SparseSolver : public ::testing::Test {
  protected:
-  void SetUp() override { wakro::release_sparse_solver(); }
-  void TearDown() override { wakro::release_sparse_solver(); }
+  void SetUp() override { wakro_test::reset_shared_state(); }
+  void TearDown() override { wakro_test::reset_shared_state(); }
 };
 
 TEST_F(SparseSolver, SolvesWithTheLeadingDimensionOfTheArrays) {

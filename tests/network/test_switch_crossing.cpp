@@ -34,11 +34,6 @@ class Crossing : public nettest::Network {
     extra_dims_ = {
         {dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}, {dim::rtci, 40}, {dim::rtcf, 40}};
   }
-  void TearDown() override {
-    int1::solution_time = 0.0;
-    e_s1::time = 0.0;
-    Network::TearDown();
-  }
 
   // Node 1 with a 2-ohm resistor to ground and a switch 1 -> ground of 2 ohm
   // (GEQ 0.5) with mode `code` and level `level`.

@@ -33,62 +33,19 @@
 #include "output/dialog.h"
 #include "output/record_bindings.h"
 #include "support/console_capture.h"
+#include "support/shared_state.h"
 #include "support/temp_dir.h"
 
 namespace outputtest {
 
 using wakro_test::Outcome;
 
-inline void release_arrays() {
-  e_s4::pgb.release();
-  outppp::ipgbi.release();
-  outppp::mpgbi.release();
-  outppp::pgbname.release();
-  quolbv3::gsx.release();
-}
-
+// The shared reset of all engine state, then what the output room's tests
+// start from: the last run of a set, and no output channels.
 inline void reset_state() {
-  if (wakro::open_channel_file_count() > 0) {
-    std::ostringstream sink;
-    wakro::ConsoleRedirect r(sink);
-    try {
-      wakro_outputfile(2);
-    } catch (const wakro::FatalExit&) {  // a test that broke a file on purpose
-    }
-  }
-  wakro::close_all_units();
-  release_arrays();
-  fnames::iunitout = 0;
-  fnames::iouttype = 0;
-  fnames::onam = "out";
-  fnames::inam = "datafile";
-  fnames::filename.blank();
-  fnames::dumlin.blank();
-  fnames::tnam.blank();
-  assorc::title.blank();
-  ctrl::iii = 0;
-  ctrl::ndelt = 0;
-  ctrl::nrun = 1;
-  ctrl::mmm = 1;
+  wakro_test::reset_shared_state();
   ctrl::lastrun = true;
-  ctrl::zerot = 0;
-  e_s1::delt = 0.0;
-  e_s1::time = 0.0;
-  e_s1::fintim = 0.5;
   outppp::jplt = 0;
-  outppp::mplt = 0;
-  outppp::pmin = -2.0;
-  outppp::pmax = 2.0;
-  outppp::snpfil = 0;
-  snpdat::iiisnp = 0;
-  snpdat::tsnap = 1.0e6;
-  misses::imis = 0;
-  e_warn::comp_id1 = 0;
-  e_warn::comp_id2 = 0;
-  wakro::set_record_file_hooks(nullptr);
-  wakro::set_snapshot_opener(nullptr);
-  wakro::set_dialog_input(nullptr);
-  wakro::reset_console_progress();
 }
 
 class OutputTest : public ::testing::Test {
