@@ -230,8 +230,15 @@ TEST_F(SwitchingInstant, TimedAndModelClosingsOnABoundaryAgree) {
   const std::vector<double> timed = grid_;
   run(k, 50e-6, 0.005, kDefault, true);
   ASSERT_EQ(grid_.size(), timed.size());
-  // The timed test closes 1e-4 of a step after the boundary.
-  for (std::size_t n = 0; n < timed.size(); ++n) EXPECT_NEAR(grid_[n], timed[n], 2e-5) << n;
+  // The grid point of the instant itself shows the state before the closing when
+  // a model closes at the start of the next step, and the one after it when the
+  // timed test finds the instant at the end of the step (the instant's fraction
+  // of a step comes out a rounding below 1). Every later one is the same.
+  const std::size_t per_step = 2;
+  for (std::size_t n = 0; n < timed.size(); ++n) {
+    if (n / per_step == 200) continue;
+    EXPECT_NEAR(grid_[n], timed[n], 1e-8) << n;
+  }
 }
 
 TEST_F(SwitchingInstant, StartFromRestIsSecondOrderWithAndWithoutChatterRemoval) {
