@@ -122,6 +122,14 @@ void freeze_switches(std::int32_t ss) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) temp1::consid(branches::brnsw(k, ss)) = false;
 }
 
+// The sub-step as its solution sees it: a solution at an instant inside the step
+// takes the sources half a step after the instant, where it stands.
+wakro::SubStep solved_at(const wakro::SubStep& s) {
+  wakro::SubStep at = s;
+  if (s.iflag && !s.iflag2) at.elapsed += 0.5;
+  return at;
+}
+
 // True when a source of ss takes at time zero another value than the one its
 // data gave it: the source is switched on at time zero.
 bool sources_switch_on(std::int32_t ss) {
@@ -187,12 +195,22 @@ void solve_subsystem(std::int32_t ss) {
   }
 
   // Step 4: sub-steps.
+  bool settle = false;  // the last solution was at an instant inside the step
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    buildca(ss, s);
-    slvnew(ss, s);
-    interpol(ss, s);
+    // A solution at an instant inside the step takes the sources half a step on
+    // (see startup_history.cpp); the first one from that instant settles the
+    // values at it before anything reads them.
+    const wakro::SubStep at = solved_at(s);
+    buildca(ss, at);
+    slvnew(ss, at);
+    if (settle && !s.iflag) settle_instant_values(ss, s);
+    settle = false;
+    wakro::SubStep crossing = at;
+    interpol(ss, crossing);
+    s.frac = crossing.frac;
+    s.xearly = crossing.xearly;
     s.notfirst = true;
 
     bool halfstep = false;
@@ -226,10 +244,11 @@ void solve_subsystem(std::int32_t ss) {
       s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, s);
+    incalcvi(ss, solved_at(s));
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
+      settle = !s.iflag2;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;

@@ -17,13 +17,24 @@
 // backward-Euler solution also damps at once a mode the trapezoidal rule would
 // keep alternating, such as an inductor current forced into an opened switch.
 //
-// Leaves: CCL, CCC and CCBR of every non-deferred branch with an L or C part
+// Inside a step the driver solves at the instant with the sources half a step on,
+// so that the solution stands wholly for the network about half a step after the
+// instant. settle_instant_values then, once the first solution from the instant
+// exists (y_new, a step on), replaces each value the new topology decides (node
+// voltages, currents of branches without an inductive part, voltages across
+// inductive parts) by its straight-line extrapolation back to the instant,
+// y := 2 y - y_new, a second-order value; the interpolation and the crossing
+// tests of that sub-step then start from values that belong to the instant.
+//
+// startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an L or C part
 // replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by the same
 // amounts (transformer windings and other branches keep their share). CCLD, CCCD,
 // CCBRD and CCGMD are not touched.
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
+#include "model/spcial.h"
+#include "network/ground.h"
 #include "network/solution.h"
 
 void startup_history(std::int32_t ss) {
@@ -50,4 +61,27 @@ void startup_history(std::int32_t ss) {
     if (f > 0) e_s0::ccgm(f, ss) += change;
     if (t > 0) e_s0::ccgm(t, ss) -= change;
   }
+}
+
+void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
+  using namespace branches;
+  using wakro::at_node;
+  const auto back = [](double y, double y_new) { return 2.0 * y - y_new; };
+  // Step 1: branch currents and inductive part voltages, from the new node voltages.
+  const wakro::SubStep solved = s.solved();
+  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
+    if (idealbr(br, ss) || defrdbr(br, ss)) continue;
+    const bool regsrc = wakro::registered_source(br, ss);
+    const double e = source(br, ss) ? wakro_gete(br, ss, solved, regsrc, false) : 0.0;
+    const double u =
+        at_node(spcial::vdcnew, ief(br, ss)) - at_node(spcial::vdcnew, iet(br, ss)) + e;
+    if (inductor(br, ss)) {
+      v12l(br, ss) = back(v12l(br, ss), inductive_part_voltage(br, ss, u));
+    } else {
+      cbr(br, ss) = back(cbr(br, ss), geq(br, ss) * u + wakro_geti(br, ss, solved));
+    }
+  }
+  // Step 2: node voltages.
+  for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k)
+    e_s0::vdc(k, ss) = back(e_s0::vdc(k, ss), spcial::vdcnew(k));
 }
