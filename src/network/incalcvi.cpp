@@ -106,7 +106,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
     if (!defrdbr(br, ss)) {
       if (normal) ccbr(br, ss) = towards(ccbrd(br, ss), ccbr(br, ss), f);
       if (inductor(br, ss)) {
-        const double p = inductive_part_voltage(br, ss, u);
+        const double p = rcl(br, ss) * ccc(br, ss) + rlg(br, ss) * u - rsc(br, ss) * ccl(br, ss);
         v12l(br, ss) = notfirst ? towards(v12l(br, ss), p, f) : p;
         if (normal) ccl(br, ss) = towards(ccld(br, ss), ccl(br, ss), f);
       }
@@ -164,11 +164,6 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool no
 }
 
 }  // namespace
-
-double inductive_part_voltage(std::int32_t br, std::int32_t ss, double u) {
-  using namespace branches;
-  return rcl(br, ss) * ccc(br, ss) + rlg(br, ss) * u - rsc(br, ss) * ccl(br, ss);
-}
 
 void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   const double f = s.fracv;

@@ -34,9 +34,6 @@ void startup_history(std::int32_t ss);
 // step: the values the new topology decides at the instant, extrapolated back to
 // it through that solution (startup_history.cpp).
 void settle_instant_values(std::int32_t ss, const wakro::SubStep& s);
-// Voltage across the inductive part of branch br of ss for the branch voltage u
-// (source included), with the part histories CCL and CCC it was solved with.
-double inductive_part_voltage(std::int32_t br, std::int32_t ss, double u);
 // Right-hand side e_s0::ca(1..MBUS(ss)) of the present sub-step.
 void buildca(std::int32_t ss, const wakro::SubStep& s);
 // Source voltage of branch br for the present sub-step; the caller has set

@@ -21,10 +21,14 @@
 // so that the solution stands wholly for the network about half a step after the
 // instant. settle_instant_values then, once the first solution from the instant
 // exists (y_new, a step on), replaces each value the new topology decides (node
-// voltages, currents of branches without an inductive part, voltages across
-// inductive parts) by its straight-line extrapolation back to the instant,
+// voltages, currents of branches without an inductive part) by its straight-line extrapolation back to the instant,
 // y := 2 y - y_new, a second-order value; the interpolation and the crossing
-// tests of that sub-step then start from values that belong to the instant.
+// tests of that sub-step then start from values that belong to the instant. The
+// voltages across inductive parts are left as solved: with the kept currents they
+// give the histories of the backward-Euler half step (CCL = i + v_L / X_L), which
+// a stiff loop such as an inductor current forced into an opened switch needs to
+// settle (extrapolated, they would excite the trapezoidal rule's alternation),
+// and their O(dt) offset enters a later history only times dt/2L.
 //
 // startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an L or C part
 // replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by the same
@@ -67,19 +71,16 @@ void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
   using namespace branches;
   using wakro::at_node;
   const auto back = [](double y, double y_new) { return 2.0 * y - y_new; };
-  // Step 1: branch currents and inductive part voltages, from the new node voltages.
+  // Step 1: currents of the branches without an inductive part, from the new node
+  // voltages.
   const wakro::SubStep solved = s.solved();
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-    if (idealbr(br, ss) || defrdbr(br, ss)) continue;
+    if (idealbr(br, ss) || defrdbr(br, ss) || inductor(br, ss)) continue;
     const bool regsrc = wakro::registered_source(br, ss);
     const double e = source(br, ss) ? wakro_gete(br, ss, solved, regsrc, false) : 0.0;
     const double u =
         at_node(spcial::vdcnew, ief(br, ss)) - at_node(spcial::vdcnew, iet(br, ss)) + e;
-    if (inductor(br, ss)) {
-      v12l(br, ss) = back(v12l(br, ss), inductive_part_voltage(br, ss, u));
-    } else {
-      cbr(br, ss) = back(cbr(br, ss), geq(br, ss) * u + wakro_geti(br, ss, solved));
-    }
+    cbr(br, ss) = back(cbr(br, ss), geq(br, ss) * u + wakro_geti(br, ss, solved));
   }
   // Step 2: node voltages.
   for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k)
