@@ -1,4 +1,4 @@
-// startup_history: the histories with which subsystem ss is solved again at a
+// startup_history and settle_instant_values: the solution of subsystem ss at a
 // switching instant, so that the switching acts at that instant.
 //
 // At the instant the inductor currents and the capacitor voltages are those of the
@@ -9,31 +9,33 @@
 //   inductive part:  CCL := i          (i_L = i + v_L / X_L)
 //   capacitive part: CCC := -v_C / X_C (i_C = (v_C' - v_C) / X_C)
 // moves the new topology half a step on from the instant while keeping i_L and
-// v_C as they are. Its voltages across the inductive parts and its currents through
-// the capacitive parts are then used as the values just after the instant (they
-// differ from them by O(dt), which enters the next step's history times dt/2L
-// or dt/2C: a second-order error), and the trapezoidal history formed from them
-// and the unchanged currents and voltages starts the step from the instant. The
-// backward-Euler solution also damps at once a mode the trapezoidal rule would
-// keep alternating, such as an inductor current forced into an opened switch.
+// v_C as they are. The trapezoidal history formed from the kept currents and
+// voltages and from this solution's voltages across the inductive parts and
+// currents through the capacitive parts starts the step from the instant; those
+// differ from their values just after the instant by O(dt), which enters the
+// history times dt/2L or dt/2C: a second-order error. The backward-Euler solution
+// also damps at once a mode the trapezoidal rule would keep alternating, such as
+// an inductor current forced into an opened switch.
 //
 // Inside a step the driver solves at the instant with the sources half a step on,
 // so that the solution stands wholly for the network about half a step after the
 // instant. settle_instant_values then, once the first solution from the instant
-// exists (y_new, a step on), replaces each value the new topology decides (node
-// voltages, currents of branches without an inductive part) by its straight-line extrapolation back to the instant,
-// y := 2 y - y_new, a second-order value; the interpolation and the crossing
-// tests of that sub-step then start from values that belong to the instant. The
-// voltages across inductive parts are left as solved: with the kept currents they
-// give the histories of the backward-Euler half step (CCL = i + v_L / X_L), which
-// a stiff loop such as an inductor current forced into an opened switch needs to
-// settle (extrapolated, they would excite the trapezoidal rule's alternation),
-// and their O(dt) offset enters a later history only times dt/2L.
+// exists (y_new, a step on), replaces each value the new topology decides that
+// no history reads (node voltages, currents of branches without an inductive
+// part) by its straight-line extrapolation back to the instant, y := 2 y - y_new,
+// a second-order value; the interpolation and the crossing tests of that sub-step
+// then start from values that belong to the instant. The voltages across
+// inductive parts are left as solved: with the kept currents they give the
+// histories of the backward-Euler half step (CCL = i + v_L / X_L), which a stiff
+// loop needs to settle (extrapolated, they would excite the alternation), and
+// their O(dt) offset enters a later history only times dt/2L.
 //
-// startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an L or C part
-// replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by the same
-// amounts (transformer windings and other branches keep their share). CCLD, CCCD,
-// CCBRD and CCGMD are not touched.
+// startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an
+// L or C part replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by
+// the same amounts (transformer windings and other branches keep their share).
+// CCLD, CCCD, CCBRD and CCGMD are not touched.
+// settle_instant_values leaves: VDC(1..MBUS, ss) and CBR of every branch that is
+// neither ideal, deferred nor inductive moved back to the instant.
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"

@@ -40,8 +40,8 @@ struct Circuit {
   double e = 10.0, w = 2.0 * kPi * 50.0, phi = 0.3;
   double rs = 0.5, r_on = 0.001, r_off = 1.0e8;
   double r = 1.0, l = 0.02;
-  double c_uf = 0.0;  // 0: the R-L load; otherwise in series with it
-  double t0 = 0.0;    // closing instant
+  double c_uf = 0.0;    // 0: the R-L load; otherwise in series with it
+  double t0 = 0.0;      // closing instant
   double t_open = 0.0;  // with t0 <= 0: the instant the breaker opens again
 
   double rt() const { return rs + r_on + r; }
@@ -97,8 +97,8 @@ class SwitchingInstant : public nettest::SparseNetwork {
   // its timed test (closed from the start when t0 <= 0); with `by_model` a model
   // closes it between steps instead, at the start of the step that follows t0.
   // Runs until t0 + window; returns the errors of the grid values from t0 on.
-  Errors run(const Circuit& k, double dt, double window, const Options& o,
-             bool by_model = false, bool sparse = false) {
+  Errors run(const Circuit& k, double dt, double window, const Options& o, bool by_model = false,
+             bool sparse = false) {
     release_all_and_reset();
     wakro::release_sparse_solver();
     const bool rlc = k.c_uf > 0.0;
@@ -366,4 +366,3 @@ TEST_F(SwitchingInstant, AnInterruptedInductorCurrentLeavesNoLastingAlternation)
 }
 
 }  // namespace
-
