@@ -10,6 +10,8 @@
 // UMEC core quantities; then the MNA and ideal-branch currents through their
 // own routines. On the last sub-step with chatter detection, the chatter detector sees
 // the new voltages and currents before they are taken over (spcial::cbrnew).
+// A re-solution at an instant (iflag) keeps the currents of inductive branches and
+// the voltages of capacitive parts: they are continuous through a switching.
 #include <cmath>
 #include <cstdlib>
 
@@ -89,8 +91,10 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
       e = wakro_gete(br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
-    // Step 2: branch current.
-    if (!idealbr(br, ss)) {
+    // Step 2: branch current. A re-solution at an instant keeps the current of an
+    // inductive branch: it is continuous through the switching.
+    const bool keeps_current = !normal && inductor(br, ss) && !defrdbr(br, ss);
+    if (!idealbr(br, ss) && !keeps_current) {
       const double i = geq(br, ss) * u + wakro_geti(br, ss, s);
       if (chatter) {
         spcial::cbrnew(br) = i;
@@ -108,7 +112,8 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
       }
       if (capacitr(br, ss)) {
         const double q = rcl(br, ss) * ccl(br, ss) + rcg(br, ss) * u - rsl(br, ss) * ccc(br, ss);
-        v20l(br, ss) = notfirst ? towards(v20l(br, ss), q, f) : q;
+        // A re-solution keeps the capacitor's voltage (continuous through it).
+        if (normal) v20l(br, ss) = notfirst ? towards(v20l(br, ss), q, f) : q;
         if (normal) ccc(br, ss) = towards(cccd(br, ss), ccc(br, ss), f);
       }
     }

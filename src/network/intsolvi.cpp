@@ -4,7 +4,8 @@
 // changed since the previous step, bring the factors up to date (itriang), form
 // the histories, then run sub-steps: right-hand side, solution, crossing search,
 // interpolation to the sub-step's end; a crossing inside the step switches, re-
-// factorises and re-solves at that instant; with chatter removal the first pass
+// factorises and re-solves at that instant (inductor currents and capacitor
+// voltages kept through the change); with chatter removal the first pass
 // after a factorisation is cut at the step's midpoint. finishup keeps the values
 // the next step compares against. Line histories come before all subsystems and
 // line terminal currents after them (hooks).
@@ -121,6 +122,42 @@ void freeze_switches(std::int32_t ss) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) temp1::consid(branches::brnsw(k, ss)) = false;
 }
 
+// The sub-step as its solution sees it: a solution at an instant inside the step
+// takes the sources half a step after the instant, where it stands.
+wakro::SubStep solved_at(const wakro::SubStep& s) {
+  wakro::SubStep at = s;
+  if (s.iflag && !s.iflag2) at.elapsed += 0.5;
+  return at;
+}
+
+// True when a source of ss takes at time zero another value than the one its
+// data gave it: the source is switched on at time zero.
+bool sources_switch_on(std::int32_t ss) {
+  for (std::int32_t br = 1; br <= int2::insb(ss); ++br)
+    if (branches::source(br, ss) && branches::ebr(br, ss) != branches::ebrd(br, ss)) return true;
+  return false;
+}
+
+// The time-zero solution of ss when its sources are switched on at time zero: the
+// network at time zero with the inductor currents and capacitor voltages of the
+// data and the sources' time-zero values, as at a switching instant (the whole
+// step solved, so every step quantity is taken at its time-zero value); then the
+// histories from which the first step starts.
+void start_at_time_zero(std::int32_t ss) {
+  itriang(ss);
+  startup_history(ss);
+  wakro::SubStep s;
+  s.iflag = true;
+  s.notfirst = true;
+  s.elapsed = 1.0;
+  s.frac = s.fracv = 1.0;
+  buildca(ss, s);
+  slvnew(ss, s);
+  incalcvi(ss, s);
+  history(ss);
+  finishup(ss);
+}
+
 // One subsystem.
 void solve_subsystem(std::int32_t ss) {
   auto& hooks = wakro::network_hooks();
@@ -138,22 +175,42 @@ void solve_subsystem(std::int32_t ss) {
 
   // Step 2: with interpolation, a matrix that changed between steps is first solved
   // again at the step's start. Not at time zero: there is no previous step, and
-  // the histories must start from the initial currents and voltages of the data.
+  // the histories must start from the initial currents and voltages of the data;
+  // sources switched on at time zero act from that instant on.
+  if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
+    start_at_time_zero(ss);
+    return;
+  }
   wakro::SubStep s;
   s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
   s.iflag2 = s.iflag;
 
-  // Step 3: factors and histories.
+  // Step 3: factors and histories (for a re-solution, the histories that keep
+  // inductor currents and capacitor voltages through the change).
   itriang(ss);
-  if (!s.iflag) history(ss);
+  if (s.iflag) {
+    startup_history(ss);
+  } else {
+    history(ss);
+  }
 
   // Step 4: sub-steps.
+  bool settle = false;  // the last solution was at an instant inside the step
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    buildca(ss, s);
-    slvnew(ss, s);
-    interpol(ss, s);
+    // A solution at an instant inside the step takes the sources half a step on
+    // (see startup_history.cpp); the first one from that instant settles the
+    // values at it before anything reads them.
+    const wakro::SubStep at = solved_at(s);
+    buildca(ss, at);
+    slvnew(ss, at);
+    if (settle && !s.iflag) settle_instant_values(ss, s);
+    settle = false;
+    wakro::SubStep crossing = at;
+    interpol(ss, crossing);
+    s.frac = crossing.frac;
+    s.xearly = crossing.xearly;
     s.notfirst = true;
 
     bool halfstep = false;
@@ -187,10 +244,11 @@ void solve_subsystem(std::int32_t ss) {
       s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, s);
+    incalcvi(ss, solved_at(s));
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
+      settle = !s.iflag2;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
@@ -207,10 +265,12 @@ void solve_subsystem(std::int32_t ss) {
       history(ss);
       continue;
     }
-    // A switch operates at frac: switch, re-factorise, solve again at this instant.
+    // A switch operates at frac: switch, re-factorise, solve again at this instant
+    // with the inductor currents and capacitor voltages it has.
     s.iflag = true;
     hooks.switchbr(ss, s.frac);
     itriang(ss);
+    startup_history(ss);
   }
 }
 

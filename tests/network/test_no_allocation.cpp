@@ -134,12 +134,12 @@ TEST_F(NoAllocation, StepsWithSwitchingsInsideThemAllocateNothing) {
       branches::swlevl(sw, 1) = (ctrl::iii - 0.6) * e_s1::delt;
     }
   };
-  start_run(60);
+  start_run(80);
   step();
   step();
   const long before = g_news.load();
   const std::int32_t factorisations = int2::ntriang(1);
-  for (int n = 0; n < 50; ++n) step();
+  for (int n = 0; n < 70; ++n) step();
   EXPECT_EQ(g_news.load(), before);
   EXPECT_GT(int2::ntriang(1), factorisations + 25);
 }
