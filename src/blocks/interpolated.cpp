@@ -96,6 +96,8 @@ double wakro_xpi2(std::int32_t interp, double K, double T, double LO, double HI,
   const XPair noReset{0.0, 0.0};
   const double y = K * X[0] + wakro_xint(interp, 0, 0, Y0, T, 0.0, -kNoLimit, kNoLimit, noReset, X);
   if (y < HI && y > LO) return y;
+  // At time zero the integrator has only taken its initial state: it keeps it.
+  if (e_s1::timezero) return y >= HI ? HI : LO;
   s(1) = xKept;
   s(2) = yKept;
   return y >= HI ? HI : LO;

@@ -130,8 +130,8 @@ void e_sorter(std::int32_t N, std::int32_t K, std::int32_t enable, std::int32_t 
   if (enable != 0) {
     const std::int64_t wanted = K < 0 ? -static_cast<std::int64_t>(K) : K;
     if (wanted > N) block_warn("Elements to be sorted is more than the size of the array");
-    const auto k = static_cast<std::int32_t>(std::min<std::int64_t>(wanted, N - 1));
-    if (order != 1 && order != -1) K = 0;
+    const bool known = order == 1 || order == -1;  // any other order leaves the list
+    const auto k = known ? static_cast<std::int32_t>(std::min<std::int64_t>(wanted, N - 1)) : 0;
     auto value = [&](std::int32_t pos) { return V[static_cast<std::size_t>(w(pos) - 1)]; };
     if (K > 0) {
       for (std::int32_t i = 1; i <= k; ++i)

@@ -381,6 +381,17 @@ TEST(Sorter, OrdersIndicesByValueAndKeepsTheOrder) {
   EXPECT_EQ(o.console, warnings);
 }
 
+TEST(Sorter, UnknownOrderOrNoCountLeavesTheList) {
+  const std::vector<double> v = {5, 3, 4, 1, 2};
+  std::vector<std::int32_t> other(5), none(5);
+  run_steps(1, [&](std::int32_t) {
+    e_sorter(5, -3, 1, 2, v, other);
+    e_sorter(5, 0, 1, 1, v, none);
+  });
+  EXPECT_EQ(other, range(1, 5));
+  EXPECT_EQ(none, range(1, 5));
+}
+
 TEST(Sorter, NoElementsTakeNoSlots) {
   std::vector<std::int32_t> idx(1, 7);
   run_steps(1, [&](std::int32_t) {

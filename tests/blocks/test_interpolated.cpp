@@ -210,6 +210,23 @@ TEST(Xpi2, IntegratorStandsStillWhileTheOutputIsHeld) {
   EXPECT_NEAR(y[6], -1.0 + kDelt, 1e-15);
 }
 
+TEST(Xpi2, HeldAtTimeZeroTheIntegratorKeepsItsInitialState) {
+  // K X = 5 is above HI = 2 from time zero on: the output is held and the
+  // integral stays at Y0 = 0.5 with the input 5 as its previous input.
+  BlockBench bench(kDelt);
+  std::vector<double> y, slot1, slot2;
+  bench.dynamics = [&] {
+    const std::int32_t first = storage::nstorf;
+    y.push_back(wakro_xpi2(0, 1.0, 1.0, -2.0, 2.0, 0.5, XPair{5.0, 0.0}));
+    slot1.push_back(storage::storf(first));
+    slot2.push_back(storage::storf(first + 1));
+  };
+  ASSERT_EQ(bench.run(2).status, -1);
+  EXPECT_EQ(y, (std::vector<double>{2.0, 2.0, 2.0}));
+  EXPECT_EQ(slot1, (std::vector<double>{5.0, 5.0, 5.0}));
+  EXPECT_EQ(slot2, (std::vector<double>{0.5, 0.5, 0.5}));
+}
+
 // ---------------------------------------------------------------- detector and comparators
 
 TEST(Xzcd, CrossingsAndTheirTimes) {
