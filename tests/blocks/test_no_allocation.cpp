@@ -14,6 +14,8 @@
 #include "blocks/configured.h"
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
+#include "blocks/events.h"
+#include "blocks/interpolated.h"
 #include "blocks/matrix.h"
 #include "blocks/pid_controller.h"
 #include "blocks/poles.h"
@@ -48,6 +50,42 @@ void configure_blocks() {
   rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
   delay2_cfg(0, 10, 0, 4e-3, 0.0);
   discretizer1_cfg(-1.0, -10, 1.0, 10);
+  e_xflip1_cfg(1, 0, 1, 0);
+}
+
+// The interpolated, event and sampling blocks (those that print on every call by
+// design are left out).
+double event_blocks(double x) {
+  const XPair X{x, 0.3e-3}, C{x > 0.0 ? 1.0 : 0.0, 0.5e-3}, rest{0.0, 0.0};
+  XPair o{};
+  double y = wakro_xint(1, 1, 1, 0.0, 0.1, 0.0, -1.0, 1.0, C, X);
+  y += wakro_xpi(1, 1.0, 0.1, -1.0, 1.0, 0.0, X) + wakro_xpi2(1, 1.0, 0.1, -1.0, 1.0, 0.0, X);
+  wakro_xzcd(x, o);
+  wakro_x2comp(1, 0, x, 0.2, 1.0, 0.0, 0.0, o);
+  wakro_xhbuff(0, 1, x, 0.5, -0.5, o);
+  std::array<double, 18> g{};
+  g[0] = C[0];
+  g[1] = x > 0.5 ? 1.0 : 0.0;
+  wakro_xlgate(0, 2, g, o);
+  wakro_xflip(0, 1, 0, 1, X, rest, C, o);
+  e_xflip1_exe(X, rest, C, o);
+  wakro_xshift(4, 1, 1, 0b0101, C, X, o);
+  const std::int32_t on = x > 0.0 ? 1 : 0;
+  std::int32_t q = 0, qn = 0, t2 = 0;
+  double held = 0.0;
+  wakro_zcd(x, o);
+  y += wakro_izcd1(x) + mono2(on, 2e-3) + mono3(on, 2e-3) + latck2(on, 1 - on, 0, 0, on, q, qn);
+  y += itimr1(on, 3e-3) + itimr3(on, 1 - on, 3e-3, 2e-3, 0) + timer3(1e-3, 2e-3, x, 0.0, 0.0, 1.0);
+  t2m3(on, 1 - on, 2e-3, 3e-3, 0, t2);
+  wakro_binon(x, 0.1, -x, 0.1, 1, o);
+  wakro_sonon(x, 0.0, 2e-3, 1, o);
+  y += xnor(on, 1) + and2or(on, 1, 0, 1) + delax(4e-3, 4, x) + sampl2(3e-3, x);
+  y += samp5(x, 250.0, 0, 0.0, 0) + samp5(x, 0.0, on, 0.4e-3, 1);
+  sandh2(x, on, 1, held);
+  const std::array<double, 4> values{x, -x, 0.5 * x, 0.1};
+  std::array<std::int32_t, 4> order{};
+  e_sorter(4, 3, 1, 1, values, order);
+  return y + o[0] + held + t2 + order[0];
 }
 
 double all_blocks(double x) {
@@ -69,7 +107,7 @@ double all_blocks(double x) {
   const std::array<double, 1> in{x};
   std::array<std::int32_t, 1> level{};
   discretizer1_exe(1, in, level);
-  return y + r + delayed + level[0];
+  return y + r + delayed + level[0] + event_blocks(x);
 }
 
 TEST(NoAllocation, BlocksAllocateNothingPerCall) {
