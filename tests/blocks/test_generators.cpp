@@ -183,6 +183,14 @@ TEST(PulseGenerators, PulseHasItsDutyWithBothEdgesInsideTheStep) {
   EXPECT_EQ(interpolated,
             (Pairs{{1, 0}, {1, 0}, {1, 0}, {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}, {1, 0},
                    {1, 0}, {1, 0}, {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}}));
+  // Held at its old value up to each edge and at the new one after it, the
+  // pulse integrates over any whole period (ten steps) to exactly half of it.
+  for (std::size_t first = 1; first + 10 <= interpolated.size(); ++first) {
+    double area = 0.0;
+    for (std::size_t n = first; n < first + 10; ++n)
+      area += interpolated[n - 1][0] * (1.0 - interpolated[n][1]) + interpolated[n][0] * interpolated[n][1];
+    EXPECT_EQ(area, 5.0) << first;
+  }
   // Without interpolation: five steps at the maximum, five at the minimum.
   for (std::size_t n = 0; n < plain.size(); ++n)
     EXPECT_EQ(plain[n], (XPair{n % 10 < 5 ? 1.0 : 0.0, 0.0})) << n;
