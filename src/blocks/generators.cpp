@@ -192,7 +192,8 @@ void wakro_xmstab(std::int32_t interp, double W, const XPair& X, XPair& OUT) {
 
 // ---------------------------------------------------------------- wakro_xigen
 
-void wakro_xigen(std::int32_t area, std::int32_t interp, double T1, double H, double P, XPair& OUT) {
+void wakro_xigen(std::int32_t area, std::int32_t interp, double T1, double H, double P,
+                 XPair& OUT) {
   const Slots<double> f = take_storf(2);  // impulse height, time of the next impulse
   const Slots<std::int32_t> count = take_stori(1);
   if (e_s1::timezero) {
@@ -258,12 +259,13 @@ constexpr FrequencyWarnings kXsgenWarnings = {
     "SIGNAL GENERATOR - Frequency is too small, 1.0E-6 is assumed.",
     "SIGNAL GENERATOR - Frequency is negative, absolute value is assumed."};
 constexpr FrequencyWarnings kEXsgenWarnings = {"Frequency is too small, 1.0E-6 is assumed",
-                                              "Frequency is negative, Absolute value is assumed"};
+                                               "Frequency is negative, Absolute value is assumed"};
 constexpr double kLowestSignalFrequency = 1e-6;
 
 // The generator itself; the storage is that of wakro_xsgen.
 void signal_generator(std::int32_t type, bool withTimes, double phase, double F, double duty,
-                      double maximum, double minimum, const FrequencyWarnings& warnings, XPair& OUT) {
+                      double maximum, double minimum, const FrequencyWarnings& warnings,
+                      XPair& OUT) {
   const Slots<double> s = take_storf(6);
   const Slots<bool> high = take_storl(1);
   double& tau = s(1);
@@ -425,8 +427,8 @@ void wakro_itfp(std::int32_t enable, double width, double U, double L, double ra
   OUT[0] = e_s1::time <= endTime ? state : 0.0;
 }
 
-void wakro_igfp(std::int32_t enable, double U, double L, double onRamp, double onOrder, double offOrder,
-                double offRamp, XPair& OUT) {
+void wakro_igfp(std::int32_t enable, double U, double L, double onRamp, double onOrder,
+                double offOrder, double offRamp, XPair& OUT) {
   const Slots<double> s = take_storf(1);  // output state
   double& state = s(1);
   XPair on, off;

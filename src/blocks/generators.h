@@ -33,14 +33,18 @@
 #include "blocks/conventions.h"
 
 // On-delay: OUT follows X once X has been on for D without a break; off at once.
-void wakro_xondlay(std::int32_t interp, double D, const wakro::blocks::XPair& X, wakro::blocks::XPair& OUT);
+void wakro_xondlay(std::int32_t interp, double D, const wakro::blocks::XPair& X,
+                   wakro::blocks::XPair& OUT);
 // Transition timer: OUT turns on Ton after X turns on and off Toff after X turns
 // off; X is not looked at while a delay runs. Initial state 0 off, 1 on.
-void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const wakro::blocks::XPair& X, wakro::blocks::XPair& OUT);
+void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const wakro::blocks::XPair& X,
+                   wakro::blocks::XPair& OUT);
 // Monostable: one pulse of width max(W, 0) per rising edge of X through 0.5.
-void wakro_xmstab(std::int32_t interp, double W, const wakro::blocks::XPair& X, wakro::blocks::XPair& OUT);
+void wakro_xmstab(std::int32_t interp, double W, const wakro::blocks::XPair& X,
+                  wakro::blocks::XPair& OUT);
 // Impulses of height H (H/delt with the area switch on, area H) at T1, T1 + P, ...
-void wakro_xigen(std::int32_t area, std::int32_t interp, double T1, double H, double P, wakro::blocks::XPair& OUT);
+void wakro_xigen(std::int32_t area, std::int32_t interp, double T1, double H, double P,
+                 wakro::blocks::XPair& OUT);
 // Impulses as wakro_xigen with the period 1/F. Tag "IMPULSE     ".
 void e_xigen1_cfg(std::int32_t area, double T1, double H, double F);
 void e_xigen1_exe(wakro::blocks::XPair& OUT);
@@ -63,5 +67,5 @@ void wakro_itfp(std::int32_t enable, double width, double U, double L, double ra
                 wakro::blocks::XPair& OUT);
 // Gate on at a rising crossing of the on ramp over the on order, off when the
 // off ramp falls through the off order; enable 0 holds the gate off.
-void wakro_igfp(std::int32_t enable, double U, double L, double onRamp, double onOrder, double offOrder,
-                double offRamp, wakro::blocks::XPair& OUT);
+void wakro_igfp(std::int32_t enable, double U, double L, double onRamp, double onOrder,
+                double offOrder, double offRamp, wakro::blocks::XPair& OUT);

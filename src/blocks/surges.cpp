@@ -115,15 +115,16 @@ void surge_ieee1_cfg(std::int32_t type, std::int32_t polarity, double a, double 
   if (type == -2) {
     // Front time a and half-value time b, in microseconds.
     if (a < kTiny) block_fatal(kIeeeTag, {"The Wavefront time should be greater than zero"});
-    if (b <= a) block_fatal(kIeeeTag, {"The half-value time should be greater than the wavefront time"});
+    if (b <= a)
+      block_fatal(kIeeeTag, {"The half-value time should be greater than the wavefront time"});
     alpha = 0.69315 / b;
     beta = (polarity != 0 ? 3.24318 : 2.74653) / a;
-    if (std::abs(alpha - beta) < kTiny)
-      block_fatal(kIeeeTag, {"The Alpha and Beta values should be different"});
-    k = normaliser(alpha, beta);
+    k = normaliser(alpha, beta);  // a < b, since the tail is longer than the front
   } else if (type == -1) {
-    if (std::abs(a - b) < kTiny) block_fatal(kIeeeTag, {"The Alpha and Beta values should be different"});
-    if (a <= 0.0 || b <= 0.0) block_fatal(kIeeeTag, {"The Alpha and Beta values should be greater than zero"});
+    if (std::abs(a - b) < kTiny)
+      block_fatal(kIeeeTag, {"The Alpha and Beta values should be different"});
+    if (a <= 0.0 || b <= 0.0)
+      block_fatal(kIeeeTag, {"The Alpha and Beta values should be greater than zero"});
     alpha = a;
     beta = b;
     k = normaliser(alpha, beta);
@@ -175,7 +176,8 @@ void surge_cigre1_cfg(double sm, double th, double tf, double i, double start) {
     if (tau1 <= 0.0)
       block_fatal(kCigreTag, {"The tail half-value time must be longer than the front"});
     if (std::abs(tau1 - tau2) < kTiny)
-      block_fatal(kCigreTag, {"The tail time constants must differ; change the tail half-value time"});
+      block_fatal(kCigreTag,
+                  {"The tail time constants must differ; change the tail half-value time"});
     const double g = tau1 * tau2 / (tau1 - tau2);
     i1 = g * (sm + 0.9 * i / tau2);
     i2 = g * (sm + 0.9 * i / tau1);
@@ -225,8 +227,8 @@ constexpr double kSquareLevel = 0.7071;
 // The set-up at time zero: the console report, the increments and the initial
 // phases (each the negative of its increment, so the first step in the window
 // lands on phase 0) and the stop time; 0 as stop time when the data are unusable.
-void sgen11_setup(const Slots<double>& s, std::int32_t type, double amplitude, double f, std::int32_t m,
-                  double rampCycles, double signalCycles, double start) {
+void sgen11_setup(const Slots<double>& s, std::int32_t type, double amplitude, double f,
+                  std::int32_t m, double rampCycles, double signalCycles, double start) {
   const std::int32_t mp = std::max(m, 1);
   const bool usable = f > 0.0 && start >= 0.0 && type >= 1 && !(type >= 3 && type < m);
   for (std::int32_t k = 1; k <= kSlots; ++k) s(k) = 0.0;

@@ -62,21 +62,48 @@ TEST(InterpolatedTimers, OnDelayTurnsOnAtTheDelayedInstant) {
   // On 0.25 step before step 3 (at 2.75); D = 2.5 steps: on at 5.25, seen at
   // step 6 with 0.75 step. Off 0.5 step before step 9. A break at step 13
   // ends the second delay before it runs out.
-  const Pairs x = {kOff, kOff, kOff, on_at(0.25), {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0},
-                   off_at(0.5), kOff, kOff, on_at(0.0), kOff, {1, 0}, {1, 0}};
-  const Pairs interpolated = in_steps(run_pairs(x, [](const XPair& in, XPair& out) {
-    wakro_xondlay(1, 2.5 * kDelt, in, out);
-  }));
-  EXPECT_EQ(interpolated, (Pairs{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.75}, {1, 0}, {1, 0},
-                                 {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}));
+  const Pairs x = {kOff,   kOff,        kOff, on_at(0.25), {1, 0},     {1, 0}, {1, 0}, {1, 0},
+                   {1, 0}, off_at(0.5), kOff, kOff,        on_at(0.0), kOff,   {1, 0}, {1, 0}};
+  const Pairs interpolated = in_steps(
+      run_pairs(x, [](const XPair& in, XPair& out) { wakro_xondlay(1, 2.5 * kDelt, in, out); }));
+  EXPECT_EQ(interpolated, (Pairs{{0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {1, 0.75},
+                                 {1, 0},
+                                 {1, 0},
+                                 {0, 0.5},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0},
+                                 {0, 0}}));
   // Without interpolation the delay counts from the end of step 3: on at 5.5, seen at step 6.
-  const Pairs plain = in_steps(run_pairs(x, [](const XPair& in, XPair& out) {
-    wakro_xondlay(0, 2.5 * kDelt, in, out);
-  }));
-  EXPECT_EQ(plain, (Pairs{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0}, {1, 0}, {1, 0},
-                          {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}));
+  const Pairs plain = in_steps(
+      run_pairs(x, [](const XPair& in, XPair& out) { wakro_xondlay(0, 2.5 * kDelt, in, out); }));
+  EXPECT_EQ(plain, (Pairs{{0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {1, 0},
+                          {1, 0},
+                          {1, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0}}));
   // A delay of no length passes the edge on with its own time.
-  const Pairs none = in_steps(run_pairs(x, [](const XPair& in, XPair& out) { wakro_xondlay(1, 0.0, in, out); }));
+  const Pairs none =
+      in_steps(run_pairs(x, [](const XPair& in, XPair& out) { wakro_xondlay(1, 0.0, in, out); }));
   EXPECT_EQ(none[3], (XPair{1, 0.25}));
 }
 
@@ -84,18 +111,26 @@ TEST(InterpolatedTimers, TransitionTimerDelaysBothEdges) {
   // On 0.25 step before step 2 (at 1.75), Ton = 2.5 steps: on at 4.25, seen at
   // step 5 with 0.75. Off 0.75 step before step 8 (at 7.25), Toff = 0.5 step:
   // off at 7.75, within step 8, with 0.25.
-  const Pairs x = {kOff, kOff, on_at(0.25), {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, off_at(0.75), kOff, kOff};
-  const Pairs out = in_steps(run_pairs(x, [](const XPair& in, XPair& o) {
-    wakro_xttrans(0, 2.5 * kDelt, 0.5 * kDelt, in, o);
-  }));
-  EXPECT_EQ(out, (Pairs{{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.75}, {1, 0}, {1, 0}, {0, 0.25}, {0, 0},
+  const Pairs x = {kOff,   kOff,   on_at(0.25),  {1, 0}, {1, 0}, {1, 0},
+                   {1, 0}, {1, 0}, off_at(0.75), kOff,   kOff};
+  const Pairs out = in_steps(run_pairs(
+      x, [](const XPair& in, XPair& o) { wakro_xttrans(0, 2.5 * kDelt, 0.5 * kDelt, in, o); }));
+  EXPECT_EQ(out, (Pairs{{0, 0},
+                        {0, 0},
+                        {0, 0},
+                        {0, 0},
+                        {0, 0},
+                        {1, 0.75},
+                        {1, 0},
+                        {1, 0},
+                        {0, 0.25},
+                        {0, 0},
                         {0, 0}}));
   // Starting on, an input that goes off 0.25 step before step 1 with Toff = 1.5
   // steps turns off at 2.25, seen at step 3 with 0.75.
   const Pairs y = {{1, 0}, off_at(0.25), kOff, kOff, kOff};
-  const Pairs out2 = in_steps(run_pairs(y, [](const XPair& in, XPair& o) {
-    wakro_xttrans(1, 0.0, 1.5 * kDelt, in, o);
-  }));
+  const Pairs out2 = in_steps(
+      run_pairs(y, [](const XPair& in, XPair& o) { wakro_xttrans(1, 0.0, 1.5 * kDelt, in, o); }));
   EXPECT_EQ(out2, (Pairs{{1, 0}, {1, 0}, {1, 0}, {0, 0.75}, {0, 0}}));
 }
 
@@ -103,17 +138,32 @@ TEST(InterpolatedTimers, MonostableGivesOnePulseOfItsWidthPerRisingEdge) {
   // Rising 0.25 step before step 2 (at 1.75); W = 3 steps: off at 4.75, seen
   // at step 5 with 0.25. A second edge at step 7 while the input stays high
   // gives nothing; a new rise at step 9 starts a new pulse.
-  const Pairs x = {kOff, kOff, on_at(0.25), {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, off_at(0.5), on_at(0.5),
-                   {1, 0}, {1, 0}, {1, 0}, {1, 0}};
-  const Pairs out = in_steps(run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(1, 3.0 * kDelt, in, o); }));
-  EXPECT_EQ(out, (Pairs{{0, 0}, {0, 0}, {1, 0.25}, {1, 0}, {1, 0}, {0, 0.25}, {0, 0}, {0, 0}, {0, 0},
-                        {1, 0.5}, {1, 0}, {1, 0}, {0, 0.5}, {0, 0}}));
+  const Pairs x = {kOff,   kOff,        on_at(0.25), {1, 0}, {1, 0}, {1, 0}, {1, 0},
+                   {1, 0}, off_at(0.5), on_at(0.5),  {1, 0}, {1, 0}, {1, 0}, {1, 0}};
+  const Pairs out = in_steps(
+      run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(1, 3.0 * kDelt, in, o); }));
+  EXPECT_EQ(out, (Pairs{{0, 0},
+                        {0, 0},
+                        {1, 0.25},
+                        {1, 0},
+                        {1, 0},
+                        {0, 0.25},
+                        {0, 0},
+                        {0, 0},
+                        {0, 0},
+                        {1, 0.5},
+                        {1, 0},
+                        {1, 0},
+                        {0, 0.5},
+                        {0, 0}}));
   // Width 0: the output returns to 0 within the step of the edge, at the edge.
-  const Pairs none = in_steps(run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(1, 0.0, in, o); }));
+  const Pairs none =
+      in_steps(run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(1, 0.0, in, o); }));
   EXPECT_EQ(none[2], (XPair{0, 0.25}));
   for (const XPair& p : none) EXPECT_EQ(p[0], 0.0);
   // Without interpolation the pulse counts from the end of the step of the edge.
-  const Pairs plain = in_steps(run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(0, 3.0 * kDelt, in, o); }));
+  const Pairs plain = in_steps(
+      run_pairs(x, [](const XPair& in, XPair& o) { wakro_xmstab(0, 3.0 * kDelt, in, o); }));
   EXPECT_EQ(plain[4], (XPair{1, 0}));
   EXPECT_EQ(plain[5], (XPair{0, 0}));
 }
@@ -135,8 +185,13 @@ TEST(PulseGenerators, ImpulsesFallAtTheirInstantsWithTheirHeights) {
   };
   const wakro_test::Outcome o = bench.run(9);
   ASSERT_EQ(o.status, -1) << o.console;
-  EXPECT_EQ(area, (Pairs{{0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {0, 0}, {0, 0}, {1, 0.5}, {0, 0}, {0, 0}, {1, 0.5}}));
-  EXPECT_EQ(plain, (Pairs{{0, 0}, {0, 0}, {0, 0}, {4, 0}, {0, 0}, {0, 0}, {4, 0}, {0, 0}, {0, 0}, {4, 0}}));
+  EXPECT_EQ(
+      area,
+      (Pairs{
+          {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {0, 0}, {0, 0}, {1, 0.5}, {0, 0}, {0, 0}, {1, 0.5}}));
+  EXPECT_EQ(
+      plain,
+      (Pairs{{0, 0}, {0, 0}, {0, 0}, {4, 0}, {0, 0}, {0, 0}, {4, 0}, {0, 0}, {0, 0}, {4, 0}}));
   EXPECT_EQ(count, (std::vector<std::int32_t>{0, 0, 0, 1, 1, 1, 2, 2, 2, 3}));
 }
 
@@ -158,11 +213,31 @@ TEST(PulseGenerators, ConfiguredImpulsesUseThePeriodOfTheirFrequency) {
   };
   const wakro_test::Outcome o = bench.run(11);
   ASSERT_EQ(o.status, -1) << o.console;
-  EXPECT_EQ(plain, (Pairs{{0, 0}, {0, 0}, {0, 0}, {5, 0.5}, {0, 0}, {0, 0}, {0, 0}, {5, 0.5}, {0, 0}, {0, 0},
-                          {0, 0}, {5, 0.5}}));
+  EXPECT_EQ(plain, (Pairs{{0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {5, 0.5},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {5, 0.5},
+                          {0, 0},
+                          {0, 0},
+                          {0, 0},
+                          {5, 0.5}}));
   // On the step instants themselves: at 2, 6, 10 with no time inside the step.
-  EXPECT_EQ(area, (Pairs{{0, 0}, {0, 0}, {2, 0}, {0, 0}, {0, 0}, {0, 0}, {2, 0}, {0, 0}, {0, 0}, {0, 0},
-                         {2, 0}, {0, 0}}));
+  EXPECT_EQ(area, (Pairs{{0, 0},
+                         {0, 0},
+                         {2, 0},
+                         {0, 0},
+                         {0, 0},
+                         {0, 0},
+                         {2, 0},
+                         {0, 0},
+                         {0, 0},
+                         {0, 0},
+                         {2, 0},
+                         {0, 0}}));
 }
 
 TEST(PulseGenerators, PulseHasItsDutyWithBothEdgesInsideTheStep) {
@@ -180,15 +255,16 @@ TEST(PulseGenerators, PulseHasItsDutyWithBothEdgesInsideTheStep) {
   };
   const wakro_test::Outcome o = bench.run(19);
   ASSERT_EQ(o.status, -1) << o.console;
-  EXPECT_EQ(interpolated,
-            (Pairs{{1, 0}, {1, 0}, {1, 0}, {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}, {1, 0},
-                   {1, 0}, {1, 0}, {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}}));
+  EXPECT_EQ(interpolated, (Pairs{{1, 0}, {1, 0},   {1, 0}, {0, 0.5}, {0, 0},   {0, 0}, {0, 0},
+                                 {0, 0}, {1, 0.5}, {1, 0}, {1, 0},   {1, 0},   {1, 0}, {0, 0.5},
+                                 {0, 0}, {0, 0},   {0, 0}, {0, 0},   {1, 0.5}, {1, 0}}));
   // Held at its old value up to each edge and at the new one after it, the
   // pulse integrates over any whole period (ten steps) to exactly half of it.
   for (std::size_t first = 1; first + 10 <= interpolated.size(); ++first) {
     double area = 0.0;
     for (std::size_t n = first; n < first + 10; ++n)
-      area += interpolated[n - 1][0] * (1.0 - interpolated[n][1]) + interpolated[n][0] * interpolated[n][1];
+      area += interpolated[n - 1][0] * (1.0 - interpolated[n][1]) +
+              interpolated[n][0] * interpolated[n][1];
     EXPECT_EQ(area, 5.0) << first;
   }
   // Without interpolation: five steps at the maximum, five at the minimum.
@@ -234,7 +310,8 @@ TEST(PulseGenerators, TimeWithinThePeriodStaysBoundedOverALongRun) {
     const double tau = tau_at(e_s1::time, P);
     const double expected = tau <= 0.5 * P ? -1.0 + 4.0 * tau / P : 1.0 - 4.0 * (tau - 0.5 * P) / P;
     worst = std::max(worst, std::abs(a[0] - expected));
-    worstShort = std::max(worstShort, std::abs(b[0] - (tau_at(e_s1::time, p) <= 0.5 * p ? -1.0 : 1.0)));
+    worstShort =
+        std::max(worstShort, std::abs(b[0] - (tau_at(e_s1::time, p) <= 0.5 * p ? -1.0 : 1.0)));
   };
   const wakro_test::Outcome o = bench.run(1 << 18);
   ASSERT_EQ(o.status, -1) << o.console;
@@ -263,7 +340,8 @@ TEST(PulseGenerators, ConfiguredGeneratorWrapsItsPhaseAndAlwaysInterpolates) {
   };
   const wakro_test::Outcome o = bench.run(9);
   ASSERT_EQ(o.status, -1) << o.console;
-  const Pairs expected = {{1, 0}, {1, 0}, {1, 0}, {0, 0.5}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}};
+  const Pairs expected = {{1, 0}, {1, 0}, {1, 0}, {0, 0.5}, {0, 0},
+                          {0, 0}, {0, 0}, {0, 0}, {1, 0.5}, {1, 0}};
   for (std::size_t n = 0; n < expected.size(); ++n) {
     EXPECT_NEAR(a[n][1], expected[n][1], 1e-9) << n;
     EXPECT_EQ(a[n][0], expected[n][0]) << n;
@@ -292,7 +370,8 @@ TEST(PulseGenerators, FrequencyWarningsNameTheSubstitute) {
   EXPECT_NEAR(tiny[1][0], 2e-6 * kDelt, 1e-18);
   EXPECT_EQ(negative[0][0], 0.0);
   EXPECT_EQ(negative[1][0], 0.5);
-  const std::string small = " ***WARN*** SIGNAL GENERATOR - Frequency is too small, 1.0E-6 is assumed.\n";
+  const std::string small =
+      " ***WARN*** SIGNAL GENERATOR - Frequency is too small, 1.0E-6 is assumed.\n";
   const std::string absolute = " ***WARN*** Frequency is negative, Absolute value is assumed\n";
   EXPECT_EQ(o.console, small + absolute + small + absolute);
 }
@@ -306,22 +385,35 @@ struct BadGenerator {
 
 TEST(PulseGenerators, EveryParameterCheckStopsWithItsLinesAndLeavesThePointers) {
   const std::vector<BadGenerator> cases = {
-      {"no frequency", [] { e_xigen1_cfg(0, 0.0, 1.0, 0.0); }, {"Frequency must be greater than zero"},
+      {"no frequency",
+       [] { e_xigen1_cfg(0, 0.0, 1.0, 0.0); },
+       {"Frequency must be greater than zero"},
        "IMPULSE     "},
-      {"negative first time", [] { e_xigen1_cfg(0, -1.0, 1.0, 50.0); },
-       {"Time of first impulse cannot be negative"}, "IMPULSE     "},
-      {"no height", [] { e_xigen1_cfg(1, 0.0, 0.0, 50.0); }, {"Height of impulse must be greater than zero"},
+      {"negative first time",
+       [] { e_xigen1_cfg(0, -1.0, 1.0, 50.0); },
+       {"Time of first impulse cannot be negative"},
        "IMPULSE     "},
-      {"all three", [] { e_xigen1_cfg(1, -1.0, -2.0, -50.0); },
+      {"no height",
+       [] { e_xigen1_cfg(1, 0.0, 0.0, 50.0); },
+       {"Height of impulse must be greater than zero"},
+       "IMPULSE     "},
+      {"all three",
+       [] { e_xigen1_cfg(1, -1.0, -2.0, -50.0); },
        {"Frequency must be greater than zero", "Time of first impulse cannot be negative",
         "Height of impulse must be greater than zero"},
        "IMPULSE     "},
-      {"band reversed", [] { e_xsgen1_cfg(1, 0.0, 50.0, 0.0, 1.0); }, {"Maximum must be greater than Minimim"},
+      {"band reversed",
+       [] { e_xsgen1_cfg(1, 0.0, 50.0, 0.0, 1.0); },
+       {"Maximum must be greater than Minimim"},
        "E_XSGEN     "},
-      {"full duty", [] { e_xsgen1_cfg(2, 0.0, 100.0, 1.0, 0.0); }, {"Duty cycle cannot be 0 or 100 for a pulse"},
+      {"full duty",
+       [] { e_xsgen1_cfg(2, 0.0, 100.0, 1.0, 0.0); },
+       {"Duty cycle cannot be 0 or 100 for a pulse"},
        "E_XSGEN     "},
-      {"no duty and no band", [] { e_xsgen1_cfg(2, 0.0, 0.0, 1.0, 1.0); },
-       {"Maximum must be greater than Minimim", "Duty cycle cannot be 0 or 100 for a pulse"}, "E_XSGEN     "},
+      {"no duty and no band",
+       [] { e_xsgen1_cfg(2, 0.0, 0.0, 1.0, 1.0); },
+       {"Maximum must be greater than Minimim", "Duty cycle cannot be 0 or 100 for a pulse"},
+       "E_XSGEN     "},
   };
   for (const BadGenerator& c : cases) {
     SCOPED_TRACE(c.what);
@@ -344,7 +436,8 @@ TEST(PulseGenerators, EveryParameterCheckStopsWithItsLinesAndLeavesThePointers) 
   }
   // A duty of 0 or 100 is allowed for the triangle.
   BlockBench bench(kDelt);
-  const wakro_test::Outcome o = wakro_test::run_captured([] { e_xsgen1_cfg(1, 0.0, 100.0, 1.0, 0.0); });
+  const wakro_test::Outcome o =
+      wakro_test::run_captured([] { e_xsgen1_cfg(1, 0.0, 100.0, 1.0, 0.0); });
   EXPECT_EQ(o.status, -1);
 }
 

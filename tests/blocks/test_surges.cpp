@@ -58,29 +58,52 @@ void expect_stop(const BadSurge& c) {
 TEST(Surges, EveryParameterCheckStopsWithItsLinesAndLeavesThePointers) {
   const std::string surge = "SURGE       ", ieee = "SURGE_IEEE1 ", cigre = "SURGE_CIGRE1";
   const std::vector<BadSurge> cases = {
-      {"rise reversed", [] { surge1_cfg(2.0, 1.0, 3.0, 5.0, 1.0); }, {"X1 Cannot be greater than X2"}, surge},
-      {"flat reversed", [] { surge1_cfg(1.0, 3.0, 2.0, 5.0, 1.0); }, {"X2 Cannot be greater than X3"}, surge},
-      {"fall reversed", [] { surge1_cfg(1.0, 2.0, 5.0, 4.0, 1.0); }, {"X3 Cannot be greater than X4"}, surge},
+      {"rise reversed",
+       [] { surge1_cfg(2.0, 1.0, 3.0, 5.0, 1.0); },
+       {"X1 Cannot be greater than X2"},
+       surge},
+      {"flat reversed",
+       [] { surge1_cfg(1.0, 3.0, 2.0, 5.0, 1.0); },
+       {"X2 Cannot be greater than X3"},
+       surge},
+      {"fall reversed",
+       [] { surge1_cfg(1.0, 2.0, 5.0, 4.0, 1.0); },
+       {"X3 Cannot be greater than X4"},
+       surge},
       {"no width", [] { surge1_cfg(1.0, 1.0, 1.0, 1.0, 1.0); }, {"X1 must be less than X4"}, surge},
       {"all reversed",
        [] { surge1_cfg(3.0, 2.0, 1.0, 0.0, 1.0); },
-       {"X1 Cannot be greater than X2", "X2 Cannot be greater than X3", "X3 Cannot be greater than X4",
-        "X1 must be less than X4"},
+       {"X1 Cannot be greater than X2", "X2 Cannot be greater than X3",
+        "X3 Cannot be greater than X4", "X1 must be less than X4"},
        surge},
-      {"no front", [] { surge_ieee1_cfg(-2, 1, 0.0, 50.0, 1.0, 0.0); },
-       {"The Wavefront time should be greater than zero"}, ieee},
-      {"tail shorter than the front", [] { surge_ieee1_cfg(-2, 0, 50.0, 1.2, 1.0, 0.0); },
-       {"The half-value time should be greater than the wavefront time"}, ieee},
-      {"equal coefficients", [] { surge_ieee1_cfg(-1, 0, 0.5, 0.5, 1.0, 0.0); },
-       {"The Alpha and Beta values should be different"}, ieee},
-      {"negative coefficient", [] { surge_ieee1_cfg(-1, 0, -0.5, 2.0, 1.0, 0.0); },
-       {"The Alpha and Beta values should be greater than zero"}, ieee},
-      {"unknown shape", [] { surge_ieee1_cfg(8, 0, 0.0, 0.0, 1.0, 0.0); },
-       {"The surge type must be -2, -1 or 1 to 7"}, ieee},
-      {"steepness times front equal to the peak", [] { surge_cigre1_cfg(10.0, 50.0, 3.0, 30.0, 0.0); },
-       {"The front time times the steepness must differ from the peak"}, cigre},
-      {"tail inside the front", [] { surge_cigre1_cfg(24.3, 5.0, 3.83, 31.1, 0.0); },
-       {"The tail half-value time must be longer than the front"}, cigre},
+      {"no front",
+       [] { surge_ieee1_cfg(-2, 1, 0.0, 50.0, 1.0, 0.0); },
+       {"The Wavefront time should be greater than zero"},
+       ieee},
+      {"tail shorter than the front",
+       [] { surge_ieee1_cfg(-2, 0, 50.0, 1.2, 1.0, 0.0); },
+       {"The half-value time should be greater than the wavefront time"},
+       ieee},
+      {"equal coefficients",
+       [] { surge_ieee1_cfg(-1, 0, 0.5, 0.5, 1.0, 0.0); },
+       {"The Alpha and Beta values should be different"},
+       ieee},
+      {"negative coefficient",
+       [] { surge_ieee1_cfg(-1, 0, -0.5, 2.0, 1.0, 0.0); },
+       {"The Alpha and Beta values should be greater than zero"},
+       ieee},
+      {"unknown shape",
+       [] { surge_ieee1_cfg(8, 0, 0.0, 0.0, 1.0, 0.0); },
+       {"The surge type must be -2, -1 or 1 to 7"},
+       ieee},
+      {"steepness times front equal to the peak",
+       [] { surge_cigre1_cfg(10.0, 50.0, 3.0, 30.0, 0.0); },
+       {"The front time times the steepness must differ from the peak"},
+       cigre},
+      {"tail inside the front",
+       [] { surge_cigre1_cfg(24.3, 5.0, 3.83, 31.1, 0.0); },
+       {"The tail half-value time must be longer than the front"},
+       cigre},
   };
   for (const BadSurge& c : cases) expect_stop(c);
 }
@@ -111,8 +134,8 @@ TEST(Surges, TrapezoidFollowsItsFourCorners) {
 }
 
 // The double exponential sampled every 0.1 us from a start of 0.3 us.
-std::vector<double> run_ieee(std::int32_t type, std::int32_t polarity, double a, double b, double peak,
-                             std::int32_t nsteps) {
+std::vector<double> run_ieee(std::int32_t type, std::int32_t polarity, double a, double b,
+                             double peak, std::int32_t nsteps) {
   BlockBench bench(1e-7);
   std::vector<double> y;
   bench.begin = [&] { surge_ieee1_cfg(type, polarity, a, b, peak, 0.3e-6); };
@@ -211,7 +234,8 @@ TEST(Surges, ConcaveFrontWithNoUsableParametersWarnsAndStaysAtZero) {
   const wakro_test::Outcome o = bench.run(5);
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(y, std::vector<double>(6, 0.0));
-  EXPECT_EQ(o.console, " ***WARN*** Specified parameters are unrealistically low. Output is set to zero.\n");
+  EXPECT_EQ(o.console,
+            " ***WARN*** Specified parameters are unrealistically low. Output is set to zero.\n");
 }
 
 // The test signal on a step of 1/1024 s; per step its output and the stor
@@ -221,8 +245,8 @@ struct SignalRun {
   std::vector<std::int32_t> nexc;
   std::string console;
 };
-SignalRun run_sgen11(std::int32_t type, double amp, double f, std::int32_t m, double ramp, double cycles,
-                     double start, std::int32_t nsteps) {
+SignalRun run_sgen11(std::int32_t type, double amp, double f, std::int32_t m, double ramp,
+                     double cycles, double start, std::int32_t nsteps) {
   BlockBench bench(1.0 / 1024.0);
   SignalRun r;
   bench.dynamics = [&] {
@@ -329,7 +353,8 @@ TEST(Surges, TestSignalWithUnusableArgumentsReportsAndStaysAtZero) {
   for (const auto& args : std::vector<std::vector<double>>{
            {1, 0.0, 0.0}, {1, -64.0, 0.0}, {1, 64.0, -1.0}, {0, 64.0, 0.0}, {3, 64.0, 0.0}}) {
     // {type, F, start}; type 3 with m = 4 is a harmonic series below its group.
-    const SignalRun r = run_sgen11(static_cast<std::int32_t>(args[0]), 1.0, args[1], 4, 0.0, 5.0, args[2], 20);
+    const SignalRun r =
+        run_sgen11(static_cast<std::int32_t>(args[0]), 1.0, args[1], 4, 0.0, 5.0, args[2], 20);
     EXPECT_EQ(r.y, std::vector<double>(21, 0.0));
     EXPECT_EQ(r.nexc, std::vector<std::int32_t>(21, 11));
     EXPECT_EQ(r.console, mistake + "\n **** EXECUTION CONTINUING ****\n\n");
@@ -345,7 +370,8 @@ TEST(Surges, TestSignalPhaseStaysBoundedOverALongRun) {
   bench.dynamics = [&] {
     const double y = sgen11(1, 1.0, 50.0, 1, 0.0, 60000.0, 0.0);
     largestPhase = std::max(largestPhase, e_s2::stor(2));
-    if (ctrl::iii > nsteps - 1024) worst = std::max(worst, std::abs(y - std::sin(2.0 * kPi * 50.0 * e_s1::time)));
+    if (ctrl::iii > nsteps - 1024)
+      worst = std::max(worst, std::abs(y - std::sin(2.0 * kPi * 50.0 * e_s1::time)));
   };
   const wakro_test::Outcome o = bench.run(nsteps);
   ASSERT_EQ(o.status, -1) << o.console;
