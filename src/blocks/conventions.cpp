@@ -30,6 +30,12 @@ void block_fatal(std::string_view tag, std::initializer_list<std::string_view> l
   wakro_quit(tag, 0);
 }
 
+void block_error_line(std::string_view text) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+}
+
+void block_stop(std::string_view tag) { wakro_quit(tag, 0); }
+
 void block_warn(std::string_view text) { wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text); }
 
 void obsolete_forward(std::string_view name, std::string_view replacement) {

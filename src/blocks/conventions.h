@@ -38,6 +38,11 @@ double crossing_time(double p, double x, double delt);
 // Fatal parameter error: the lines as one model message of severity 2, then the
 // fatal stop under the 12-character tag (blank-padded when shorter).
 [[noreturn]] void block_fatal(std::string_view tag, std::initializer_list<std::string_view> lines);
+// Parameter checks that all report before the run stops: each failed check
+// writes one error line (severity 2, part 1) under the current component ids,
+// then block_stop ends the run under the tag (blank-padded when shorter).
+void block_error_line(std::string_view text);
+[[noreturn]] void block_stop(std::string_view tag);
 // One warning line (severity 1, part 1) under the current component ids.
 void block_warn(std::string_view text);
 // The two console lines of a routine kept only for old case code:

@@ -7,7 +7,9 @@
 // parameter errors, warnings and obsolete forwards (slots.h, conventions.h); and
 // the blocks themselves, one family per header: limiter, lags, integrator, PI,
 // derivative, complex pole pair, delays and rate limiter (continuous.h); the
-// small matrix helpers (matrix.h).
+// small matrix helpers (matrix.h); the interpolated timers, pulse and signal
+// generators and firing-pulse blocks (generators.h); the surge and test-signal
+// generators (surges.h).
 //
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives
