@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "blocks/interpolated.h"
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
@@ -32,23 +33,10 @@ constexpr double kTiny = 1e-20;
 // End time of a monostable at rest.
 constexpr double kNoEnd = 1e6;
 
-// Zero-crossing detector on x, one STORF slot (the previous sample): OUT(1) +1
-// for a rise (p < 0 <= x), -1 for a fall (p > 0 >= x), 0 for none; OUT(2) the
-// time since the crossing by linear interpolation, delt/2 when the samples are
-// too close to interpolate. At time zero it only stores x.
+// The crossing detector of the timers: the room's interpolated one.
 XPair detect_crossing(double x) {
-  const Slots<double> prev = take_storf(1);
-  XPair out = {0.0, 0.0};
-  const double p = prev(1);
-  prev(1) = x;
-  if (e_s1::timezero) return out;
-  if (p < 0.0 && x >= 0.0)
-    out[0] = 1.0;
-  else if (p > 0.0 && x <= 0.0)
-    out[0] = -1.0;
-  else
-    return out;
-  out[1] = std::abs(x - p) <= 1e-30 ? 0.5 * e_s1::delt : x / (x - p) * e_s1::delt;
+  XPair out{};
+  wakro_xzcd(x, out);
   return out;
 }
 

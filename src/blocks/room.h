@@ -7,9 +7,15 @@
 // parameter errors, warnings and obsolete forwards (slots.h, conventions.h); and
 // the blocks themselves, one family per header: limiter, lags, integrator, PI,
 // derivative, complex pole pair, delays and rate limiter (continuous.h); the
-// small matrix helpers (matrix.h); the interpolated timers, pulse and signal
-// generators and firing-pulse blocks (generators.h); the surge and test-signal
-// generators (surges.h).
+// small matrix helpers (matrix.h); the configured ramp, scaling, discretizer,
+// counter, triangle wave, transfer characteristic (configured.h) and delays
+// (configured_delay.h); the small function blocks (function_blocks.h); the
+// first-order poles (poles.h) and the PID controller (pid_controller.h); the
+// blocks with time constants as inputs (tc_inputs.h); the interpolated
+// integrator, controllers, comparators and logic (interpolated.h); zero-crossing
+// detection, monostables, latches, timers, samplers and the sorter (events.h);
+// the interpolated timers, pulse and signal generators and firing-pulse blocks
+// (generators.h); the surge and test-signal generators (surges.h).
 //
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives

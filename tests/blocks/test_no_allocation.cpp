@@ -15,10 +15,12 @@
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
 #include "blocks/events.h"
+#include "blocks/generators.h"
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
 #include "blocks/pid_controller.h"
 #include "blocks/poles.h"
+#include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
@@ -51,6 +53,36 @@ void configure_blocks() {
   delay2_cfg(0, 10, 0, 4e-3, 0.0);
   discretizer1_cfg(-1.0, -10, 1.0, 10);
   e_xflip1_cfg(1, 0, 1, 0);
+  surge1_cfg(1, 2, 3, 5, 10);
+  surge_ieee1_cfg(1, 0, 0, 0, 1, 0);
+  surge_cigre1_cfg(24.3, 77.5, 3.83, 31.1, 0);
+  e_xigen1_cfg(0, 2e-3, 1, 100);
+  e_xsgen1_cfg(2, 90, 50, 1, 0);
+}
+
+// The surge, timer, pulse and signal generators and the firing-pulse blocks.
+double generator_blocks(double x) {
+  const XPair X{x > 0.0 ? 1.0 : 0.0, 0.3e-3};
+  XPair o{};
+  double y = 0.0, sum = 0.0;
+  surge1_exe(x, y);
+  sum += y;
+  surge_ieee1_exe(y);
+  sum += y;
+  surge_cigre1_exe(y);
+  sum += y;
+  e_xigen1_exe(o);
+  e_xsgen1_exe(2, 100, o);
+  sum += sgen11(1, 1, 50, 1, 0, 5, 0);
+  wakro_xondlay(1, 2e-3, X, o);
+  wakro_xttrans(0, 2e-3, 3e-3, X, o);
+  wakro_xmstab(1, 2e-3, X, o);
+  wakro_xigen(1, 1, 2e-3, 1, 5e-3, o);
+  wakro_xsgen(2, 1, 90, 100, 50, 1, 0, o);
+  wakro_blp(x, 0.2, 10, -10, o);
+  wakro_itfp(1, 1e-3, 10, -10, x, 0.2, o);
+  wakro_igfp(1, 10, -10, x, 0.2, -0.2, -x, o);
+  return sum + o[0];
 }
 
 // The interpolated, event and sampling blocks (those that print on every call by
@@ -92,6 +124,8 @@ double all_blocks(double x) {
   e_s2::nexc = 0;
   storage::nstorf = 1;
   storage::nstori = 1;
+  storage::nstorl = 1;
+  storage::nstorc = 1;
   rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
   double y = limit(-1.0, 1.0, x);
   y += realp2(1.0, 0.1, x) + realp2(1.0, 1e-3, x) + difpl2(0.1, x) + ldlag2(0.1, 0.2, 1.0, x);
@@ -107,7 +141,7 @@ double all_blocks(double x) {
   const std::array<double, 1> in{x};
   std::array<std::int32_t, 1> level{};
   discretizer1_exe(1, in, level);
-  return y + r + delayed + level[0] + event_blocks(x);
+  return y + r + delayed + level[0] + event_blocks(x) + generator_blocks(x);
 }
 
 TEST(NoAllocation, BlocksAllocateNothingPerCall) {
