@@ -58,17 +58,18 @@ bool inside(const A& a, std::int64_t i, std::int64_t j) {
 // Node voltage of node n of subsystem s; 0 for no node.
 double v(std::int32_t n, std::int32_t s) { return n >= 1 ? e_s0::vdc(n, s) : 0.0; }
 
-struct PeakGains {
+struct RmsGains {
   double c1;
   double c2;
 };
-// Gains of the peak-following update y <- (y + sqrt(y^2 + c1 u^2)) / (2 c2).
-PeakGains one_node_gains(double x) {
+// Gains of the update y <- (y + sqrt(y^2 + c1 u^2)) / (2 c2). For a small step
+// (x = 50 dt below 1) it settles where y^2 is the mean of u^2: the RMS value.
+RmsGains one_node_gains(double x) {
   if (x >= 1.0) return {8.0, 2.0};
   const double c2 = 1.0 + x;
   return {4.0 * x * c2, c2};
 }
-double peak_update(double y, double u, PeakGains g) { return (y + std::sqrt(y * y + g.c1 * u * u)) * 0.5 / g.c2; }
+double rms_update(double y, double u, RmsGains g) { return (y + std::sqrt(y * y + g.c1 * u * u)) * 0.5 / g.c2; }
 double lag_update(double y, double u, double a) { return a * y + (1.0 - a) * u; }
 
 // Ends and nodes of conductor c of line l; false when the line names nothing.
@@ -164,13 +165,13 @@ void update_bus(std::int32_t k, double x, double a) {
   double& y = pfdata(k);
   switch (pfsubs(k, 2)) {
     case 1:
-      y = peak_update(y, v(pfnodes(k, 1), s), one_node_gains(x));
+      y = rms_update(y, v(pfnodes(k, 1), s), one_node_gains(x));
       return;
     case 2: {
       double u = std::fabs(v(pfnodes(k, 1), s));
       if (pfnodes(k, 2) > 0) u += std::fabs(v(pfnodes(k, 2), s));
-      const PeakGains g = x < 1.0 ? PeakGains{x * (1.0 + x), 1.0 + x} : PeakGains{2.0, 2.0};
-      y = peak_update(y, u, g);
+      const RmsGains g = x < 1.0 ? RmsGains{x * (1.0 + x), 1.0 + x} : RmsGains{2.0, 2.0};
+      y = rms_update(y, u, g);
       return;
     }
     case 3: {
@@ -244,10 +245,12 @@ void update_branch(std::int32_t k, double x, double a) {
     case 1: {
       const std::int32_t n = pfnodes(j, 1);
       const double I = phase_current(k, 1, n, s);
-      pfpqdata(k, 1) = peak_update(pfpqdata(k, 1), I, one_node_gains(x));
+      pfpqdata(k, 1) = rms_update(pfpqdata(k, 1), I, one_node_gains(x));
       pfpqdata(k, 2) = lag_update(pfpqdata(k, 2), I * v(n, s), a);
-      // Apparent power of peak values; the reactive power follows from it.
-      const double S = 0.5 * pfdata(j) * pfpqdata(k, 1);
+      // The two single-value estimates follow the RMS values, so their product
+      // is the apparent power (half the product of the peaks); the reactive
+      // power is its share that P leaves over.
+      const double S = pfdata(j) * pfpqdata(k, 1);
       const double P = pfpqdata(k, 2);
       if (P < S) pfpqdata(k, 3) = std::sqrt(std::max(S * S - P * P, 0.0));
       return;

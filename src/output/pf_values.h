@@ -5,7 +5,8 @@
 // calc_pf updates every estimate once per step from the node voltages
 // (e_s0::vdc), the branch currents (branches::cbr) and the transformer winding
 // currents (e_s0::cdctro), each through a first-order lag of time constant
-// 1/50 s (a = exp(-50 dt)) or, for single values, a peak-following update.
+// 1/50 s (a = exp(-50 dt)) or, for single values, an update that follows
+// their RMS value.
 // The tables come from the design environment before the case is read, so the
 // first update of the first run checks every entry against the case: a bus or
 // an entry that names nothing in the case is dropped with one warning line.

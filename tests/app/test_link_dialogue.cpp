@@ -20,6 +20,7 @@
 #include "model/sock2.h"
 #include "model/tandem_line.h"
 #include "output/dialogv3.h"
+#include "output/pf_values.h"
 #include "output/runtime_messages.h"
 #include "support/fatal_capture.h"
 #include "support/scripted_peer.h"
@@ -449,6 +450,31 @@ TEST_F(LinkDialogue, ProgressIsReportedEveryOnePercent) {
     EXPECT_TRUE(r.atEnd());
   }
   EXPECT_TRUE(nothing_sent());
+}
+
+TEST_F(LinkDialogue, LoadFlowValuesAreSentOnRequest) {
+  Watchdog dog("LinkDialogue.LoadFlowValues", 30);
+  using namespace pf_display;
+  wakro::seams().send_pfdata = &send_pfdata;
+  std::int32_t buses = 2, branches = 1, nb = 1, ntwdg = 1, nc = 1;
+  allocate_pf(buses, branches, nb, ntwdg, nc);
+  pfdata(1) = 1.5;
+  pfdata(2) = 2.5;
+  for (std::int32_t c = 1; c <= 3; ++c) pfpqdata(1, c) = 2.0 + c;
+  send(f().i(8));
+  send(f().i(0));
+  EXPECT_EQ(read_commands(), 1);
+  Reader bus = frame();
+  EXPECT_EQ(bus.i(), 15);
+  EXPECT_EQ(bus.d(), 1.5);
+  EXPECT_EQ(bus.d(), 2.5);
+  EXPECT_TRUE(bus.atEnd());
+  Reader branch = frame();
+  EXPECT_EQ(branch.i(), 16);
+  EXPECT_EQ(branch.d(), 3.0);
+  EXPECT_EQ(branch.d(), 4.0);
+  EXPECT_EQ(branch.d(), 5.0);
+  EXPECT_TRUE(branch.atEnd());
 }
 
 TEST_F(LinkDialogue, BrokenLinkWhileWaitingEndsAsAStop) {
