@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "diag/convert.h"
+#include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
 #include "diag/quit.h"
@@ -21,6 +22,7 @@
 #include "model/radiolinks.h"
 #include "model/snpdat.h"
 #include "model/sock2.h"
+#include "output/record_bindings.h"
 
 namespace {
 
@@ -36,6 +38,10 @@ constexpr std::int32_t kWatchAdded = 7;
 constexpr std::int32_t kWatchRemoved = 8;
 constexpr std::int32_t kControlSet = 9;
 constexpr std::int32_t kPlotStep = 20;
+constexpr std::int32_t kGraphicReal = 11;
+constexpr std::int32_t kGraphicInteger = 12;
+constexpr std::int32_t kGraphicText = 13;
+constexpr std::int32_t kNoInstance = -1;
 
 // Kinds of an address code.
 enum Kind : std::int32_t {
@@ -272,4 +278,55 @@ void send_endofrunmsgs() {
   exputi(kLink, n);
   for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, radiolinks::tx(k));
   exsend(kLink);
+}
+
+namespace {
+
+bool tracing() { return linked() && ctrl::not2trace == 0; }
+
+void begin_graphic(std::int32_t id, std::int32_t instance, std::int32_t component) {
+  begin_message(id);
+  exputi(kLink, instance);
+  exputi(kLink, component);
+}
+
+void end_graphic(const char* label, std::int32_t instance, std::int32_t component, double value,
+                 std::string_view name) {
+  exputs(kLink, name);
+  exsend(kLink);
+  wakro::ListLine() << label << name;
+  ofgraphicdatum(instance, component, value, e_s1::time, name);
+}
+
+}  // namespace
+
+void quolb_agr2(std::int32_t instance, std::int32_t component, double value, std::string_view name) {
+  if (!tracing()) return;
+  begin_graphic(kGraphicReal, instance, component);
+  exputr(kLink, value);
+  end_graphic("QUOLB_AGR2 PARAM ", instance, component, value, name);
+}
+
+void quolb_agi2(std::int32_t instance, std::int32_t component, std::int32_t value, std::string_view name) {
+  if (!tracing()) return;
+  begin_graphic(kGraphicInteger, instance, component);
+  exputi(kLink, value);
+  end_graphic("QUOLB_AGI2 PARAM ", instance, component, static_cast<double>(value), name);
+}
+
+void quolb_agrg2(std::int32_t instance, std::int32_t component, double value, std::string_view name) {
+  if (!tracing()) return;
+  begin_graphic(kGraphicText, instance, component);
+  exputg(kLink, value);
+  end_graphic("QUOLB_AGRG2 PARAM ", instance, component, value, name);
+}
+
+void quolb_agr(std::int32_t component, double value, std::string_view name) {
+  quolb_agr2(kNoInstance, component, value, name);
+}
+void quolb_agi(std::int32_t component, std::int32_t value, std::string_view name) {
+  quolb_agi2(kNoInstance, component, value, name);
+}
+void quolb_agrg(std::int32_t component, double value, std::string_view name) {
+  quolb_agrg2(kNoInstance, component, value, name);
 }

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace monitorcode {
 
@@ -66,3 +67,14 @@ void set_new_plotstep(double t);
 void get_txarray();
 // Message 0 at the end of each run.
 void send_endofrunmsgs();
+
+// Parameter values of graphic components, sent while the graphic trace is on
+// (11 real, 12 integer, 13 real as "%.4g" text), each also written on the
+// console ("QUOLB_AGR2 PARAM <name>", ...) and handed to the output record
+// file. The forms without an instance send instance -1.
+void quolb_agr2(std::int32_t instance, std::int32_t component, double value, std::string_view name);
+void quolb_agi2(std::int32_t instance, std::int32_t component, std::int32_t value, std::string_view name);
+void quolb_agrg2(std::int32_t instance, std::int32_t component, double value, std::string_view name);
+void quolb_agr(std::int32_t component, double value, std::string_view name);
+void quolb_agi(std::int32_t component, std::int32_t value, std::string_view name);
+void quolb_agrg(std::int32_t component, double value, std::string_view name);

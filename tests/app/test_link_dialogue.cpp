@@ -477,6 +477,38 @@ TEST_F(LinkDialogue, LoadFlowValuesAreSentOnRequest) {
   EXPECT_TRUE(branch.atEnd());
 }
 
+TEST_F(LinkDialogue, GraphicParametersAreSentAndListedWhileTracing) {
+  Watchdog dog("LinkDialogue.GraphicParameters", 30);
+  quolb_agr2(3, 4, 1.25, "Vset");
+  quolb_agi(5, 7, "Taps");
+  quolb_agrg2(2, 1, 1234.5678, "Gain");
+  Reader real = frame();
+  EXPECT_EQ(real.i(), 11);
+  EXPECT_EQ(real.i(), 3);
+  EXPECT_EQ(real.i(), 4);
+  EXPECT_EQ(real.d(), 1.25);
+  EXPECT_EQ(real.s(), "Vset");
+  EXPECT_TRUE(real.atEnd());
+  Reader integer = frame();
+  EXPECT_EQ(integer.i(), 12);
+  EXPECT_EQ(integer.i(), -1);
+  EXPECT_EQ(integer.i(), 5);
+  EXPECT_EQ(integer.i(), 7);
+  EXPECT_EQ(integer.s(), "Taps");
+  Reader text = frame();
+  EXPECT_EQ(text.i(), 13);
+  EXPECT_EQ(text.i(), 2);
+  EXPECT_EQ(text.i(), 1);
+  EXPECT_EQ(text.s(), "1235");
+  EXPECT_EQ(text.s(), "Gain");
+  EXPECT_EQ(out_.str(), " QUOLB_AGR2 PARAM Vset\n QUOLB_AGI2 PARAM Taps\n QUOLB_AGRG2 PARAM Gain\n");
+  // Without the graphic trace nothing is sent or written.
+  ctrl::not2trace = 1;
+  quolb_agr(1, 2.0, "Off");
+  EXPECT_TRUE(nothing_sent());
+  EXPECT_EQ(out_.str(), " QUOLB_AGR2 PARAM Vset\n QUOLB_AGI2 PARAM Taps\n QUOLB_AGRG2 PARAM Gain\n");
+}
+
 TEST_F(LinkDialogue, BrokenLinkWhileWaitingEndsAsAStop) {
   Watchdog dog("LinkDialogue.BrokenLink", 30);
   peer_.closeClient();
