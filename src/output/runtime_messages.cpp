@@ -145,8 +145,9 @@ void monitor(std::int32_t mode, std::int32_t code) {
     exsend(kLink);
   } else if (mode == 3) {
     if (monitorcode::n == 0) return;
-    auto* end = monitorcode::x.begin() + monitorcode::n;
-    auto* at = std::find(monitorcode::x.begin(), end, code);
+    std::int32_t* begin = monitorcode::x.data();
+    std::int32_t* end = begin + monitorcode::n;
+    std::int32_t* at = std::find(begin, end, code);
     if (at != end) {
       std::copy(at + 1, end, at);
       --monitorcode::n;
