@@ -9,9 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "app_fixture.h"
 #include "child_process.h"
@@ -203,6 +206,31 @@ TEST_F(PanelLink, InvalidSliderAddressEndsTheRunWithStatus2000) {
   send(f().i(-999));
   expect_exit(2);
   EXPECT_TRUE(contains(out_, " ERROR: Abnormal termination of WAKRO by SET_VAR     \n")) << out_;
+  EXPECT_TRUE(contains(out_, "exiting.  Status code = 2000\n")) << out_;
+}
+
+TEST_F(PanelLink, SnapshotStartSendsItsTimeThenStopsUntilSnapshotsCanBeRead) {
+  Watchdog dog("PanelLink.SnapshotStart", 60);
+  const std::string snap = "/tmp/wkpanel" + std::to_string(::getpid()) + ".snp";
+  std::ofstream(snap) << "! WAKRO SNAP-SHOT - Version, Time, Delt\n 5.0 0.125 5.0E-5\n";
+  start();
+  send(f().i(11).s(snap).i(1).d(0.5));
+  send(f().i(19));
+  Reader time = frame();
+  EXPECT_EQ(time.i(), 17);
+  EXPECT_DOUBLE_EQ(time.d(), 0.125);
+  EXPECT_TRUE(time.atEnd());
+  // The banner, then the stop before any run: the abort notice and the
+  // closing exchange.
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(frame().i(), 5);
+  EXPECT_EQ(frame().i(), 10);
+  Reader notice = frame();
+  EXPECT_EQ(notice.i(), 0);
+  EXPECT_EQ(frame().i(), -999);
+  send(f().i(-999));
+  expect_exit(2);
+  ::unlink(snap.c_str());
+  EXPECT_TRUE(contains(out_, " Starting from a snapshot is not available yet")) << out_;
   EXPECT_TRUE(contains(out_, "exiting.  Status code = 2000\n")) << out_;
 }
 
