@@ -4,8 +4,10 @@
 #include "app/network_services.h"
 #include "app/output_services.h"
 #include "app/seams.h"
-#include "app/standins.h"
 #include "input/readdata.h"
+#include "output/dialogv3.h"
+#include "output/pf_values.h"
+#include "output/runtime_messages.h"
 
 namespace wakro {
 
@@ -13,9 +15,16 @@ void plug_engine_services() {
   Seams& s = seams();
   use_output_services();   // the console dialogue and the output routines
   use_network_services();  // the per-step network solution
-  s.dialogv3 = &standin_dialogv3;
+  s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
-  s.send_endofrunmsgs = &standin_send_endofrunmsgs;
+  s.reset_button = &::reset_button;
+  s.clear_button_list = &::clear_button_list;
+  s.init_monitorcode = &::init_monitorcode;
+  s.qbstep = &::qbstep;
+  s.outqbv3 = &::outqbv3;
+  s.calc_pf = &::calc_pf;
+  s.send_pfdata = &::send_pfdata;
+  s.send_endofrunmsgs = &::send_endofrunmsgs;
 }
 
 }  // namespace wakro

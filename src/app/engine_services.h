@@ -8,7 +8,8 @@ namespace wakro {
 // the record file's next run, console progress and screen plot), the network
 // solution (one step's solution, the solver choice, the branch source terms and
 // the MNA set-up of the case reader), the case reader wakro_readdata, and, over
-// the link, the start-up dialogue and end-of-run message of standins.h.
+// the link, the start-up dialogue, the run-time messages (watched values,
+// progress, push buttons, end of run) and the load-flow display values.
 void plug_engine_services();
 
 }  // namespace wakro

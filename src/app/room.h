@@ -9,8 +9,8 @@
 // storage-pointer checks (timestep.h), stop and pause requests and the display
 // throttle (stoprun.h), and the seams (seams.h) through which the driver reaches
 // the routines of the later rooms and of the case, the plugging of the engine's
-// own services into them (engine_services.h), with simple stand-ins for the
-// dialogue over the link and the command handler (standins.h).
+// own services into them (engine_services.h), and the reader of the design
+// environment's commands during a run (getmsgv3.h), which stops runs.
 //
 // Stands on `model`, `link` and `diag`, and on `input` for the case reader and
 // the dimension report that it plugs into the seams and for closing the input

@@ -1,11 +1,11 @@
 // Default seams: a fatal stop naming the service for every routine that each
 // case needs (and for a start from a snapshot, which cannot be served yet),
 // do-nothing routines for the services a case may lack, the
-// tandem-line reset, the dimension report of the input room and the stand-in
-// command handler.
+// tandem-line reset, the dimension report of the input room and the command
+// reader.
 #include "app/seams.h"
 
-#include "app/standins.h"
+#include "app/getmsgv3.h"
 #include "diag/listout.h"
 #include "diag/missing_service.h"
 #include "diag/quit.h"
@@ -87,7 +87,7 @@ Seams defaults() {
   s.dsout = &missing_dsout;
   s.dsdyn_begin = &missing_dsdyn_begin;
   s.dsout_begin = &missing_dsout_begin;
-  s.getmsgv3 = &standin_getmsgv3;
+  s.getmsgv3 = &::getmsgv3;
   s.reset_button = &none;
   s.clear_button_list = &none;
   s.init_monitorcode = &none;

@@ -13,8 +13,8 @@
 //     there are subsystems to solve;
 //   - real routines: writedim (the input room's dimension report),
 //     init_tandem_lines (clears the tandem-line option) and getmsgv3 (the
-//     stand-in command handler of standins.h: with the link, pacing and the
-//     end-of-run wait need a handler that answers);
+//     command reader of getmsgv3.h: with the link, pacing and the end-of-run
+//     wait need a reader that answers);
 //   - a start from a snapshot (readsnap) stops the run saying that snapshots
 //     cannot be read yet;
 //   - do-nothing routines where doing nothing is right for a case without the
@@ -26,7 +26,7 @@
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
 //     multiple run to consolidate and no communication library (nullptr link);
 //     send_endofrunmsgs is called only over the link, where
-//     plug_engine_services always sets the stand-in of standins.h.
+//     plug_engine_services always sets the real routines of the output room.
 // Calling through a function pointer allocates nothing, so the per-step path
 // stays allocation-free.
 #pragma once

@@ -7,7 +7,9 @@
 // the legacy text channel files with their description file and the step writer
 // for the output record file (channel_files.h), the bindings through which
 // engine routines reach the output record file (record_bindings.h), and the
-// fixed-width general field of the channel files (gfield.h).
+// fixed-width general field of the channel files (gfield.h). With the design
+// environment: the start-up dialogue over the link (dialogv3.h), the run-time
+// messages (runtime_messages.h) and the load-flow display values (pf_values.h).
 //
 // Stands on `model` (shared state), `diag` (console streams, numbered console
 // texts, layouts, model messages, the fatal termination), `link` and `files`

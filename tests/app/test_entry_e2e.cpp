@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -194,8 +195,33 @@ class EngineLinked : public ::testing::Test {
     EXPECT_DOUBLE_EQ(interval.d(), 250.0);
     EXPECT_TRUE(interval.atEnd());
   }
-  // The stand-in handler answers [1, 0] with the step number and the time of
-  // the step that ran last.
+  // The reports of output steps of the empty case (every fifth step of 50 us;
+  // progress is reported on each, 5 % a step): the step report, the progress
+  // and the watched values (none are watched).
+  void output_steps(std::initializer_list<std::int32_t> steps) {
+    for (std::int32_t step : steps) {
+      Reader report = frame();
+      EXPECT_EQ(report.i(), 4);
+      EXPECT_EQ(report.i(), step);
+      EXPECT_DOUBLE_EQ(report.d(), step * 50e-6);
+      Reader progress = frame();
+      EXPECT_EQ(ints(progress, 2), (std::vector<std::int32_t>{3, 5 * step}));
+      Reader watched = frame();
+      EXPECT_EQ(watched.i(), 1);
+      EXPECT_TRUE(watched.atEnd());
+    }
+  }
+  // The end of a run: the watched values once more, then message 0.
+  void end_of_run(std::int32_t more) {
+    Reader watched = frame();
+    EXPECT_EQ(watched.i(), 1);
+    EXPECT_TRUE(watched.atEnd());
+    Reader end = frame();
+    EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, more, 0}));
+    EXPECT_TRUE(end.atEnd());
+  }
+  // A grant of no steps is answered with the step number and the time of the
+  // step that ran last.
   void expect_step_report(std::int32_t step, double time) {
     send(f().i(1).i(0));
     Reader r = frame();
@@ -228,15 +254,15 @@ TEST_F(EngineLinked, PacedRunWithStopAndClosingExchange) {
 
   // Five steps granted: the engine runs steps 0..4 and waits at step 5.
   send(f().i(1).i(5));
+  output_steps({0});
   expect_step_report(5, 4 * 50e-6);
   // Stop: the warning, then steps 5 and 6 (the last) run.
   send(f().i(0));
   Reader warning = frame();
   EXPECT_EQ(ints(warning, 5), (std::vector<std::int32_t>{14, 0, 0, 1, 1}));
   EXPECT_EQ(warning.s(), "Simulation ending on user request.");
-  Reader end = frame();
-  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 0, 0}));
-  EXPECT_TRUE(end.atEnd());
+  output_steps({5});
+  end_of_run(0);
   // At the end-of-run wait the step counter is past the last step, 6.
   expect_step_report(7, 6 * 50e-6);
   send(f().i(22).i(0));
@@ -252,10 +278,11 @@ TEST_F(EngineLinked, GrantsCoverTheWholeRunOfTwentyOneSteps) {
   dialogue_and_hello();
   run_start(1, 1);
   send(f().i(1).i(20));
+  output_steps({0, 5, 10, 15});
   expect_step_report(20, 19 * 50e-6);  // steps 0..19 ran; step 20 waits
   send(f().i(1).i(1));
-  Reader end = frame();
-  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 0, 0}));
+  output_steps({20});
+  end_of_run(0);
   send(f().i(22).i(0));
   goodby_and_close();
   EXPECT_EQ(child_->exitCode(), 0);
@@ -267,8 +294,8 @@ TEST_F(EngineLinked, StopAtEndOfFirstOfTwoRunsAbortsTheRunSet) {
   dialogue_and_hello({f().i(16).i(2).s("mr")});
   run_start(2, 1);
   send(f().i(1).i(100));
-  Reader end = frame();
-  EXPECT_EQ(ints(end, 3), (std::vector<std::int32_t>{0, 1, 0}));  // a further run follows
+  output_steps({0, 5, 10, 15, 20});
+  end_of_run(1);  // a further run follows
   send(f().i(0));
   goodby_and_close();
   EXPECT_EQ(child_->exitCode(), 0);
