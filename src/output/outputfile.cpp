@@ -82,14 +82,15 @@ bool has_name(Owner& owner, const char* attribute, const char* name) {
   return ok && kept(name) == buffer;
 }
 
-// Writes the name, description and source of a node just created.
+// Writes the name, description and source (none when null) of a node just
+// created.
 void write_call_attributes(OutputFile::Call& c, const char* name, const char* description, const char* source) {
   if (c.OpenAttributes == nullptr) return;
   rec::Attributes a{};
   if (c.OpenAttributes(&c, &a) != 0) return;
   set_text(a, "Name", kept(name));
   set_text(a, "Description", kept(description));
-  set_text(a, "Source", kept(source));
+  if (source != nullptr) set_text(a, "Source", kept(source));
   close_attributes(a);
 }
 
@@ -256,7 +257,7 @@ bool OutputFile::Call::addDomain(rec::Run& run, Domain& domain, bool replace) {
   }
   domain.call.close();
   if (CreateSeriesChild(this, domain.id, &domain.call) != 0) return false;
-  write_call_attributes(domain.call, domain.name.c_str(), domain.name.c_str(), "");
+  write_call_attributes(domain.call, domain.name.c_str(), domain.name.c_str(), nullptr);
   return domain.setRun(run);
 }
 

@@ -78,6 +78,8 @@ TEST_F(RecordFile, DescriptionLinesBuildTheTreeWithIdsAndAttributes) {
   // The main domain.
   EXPECT_EQ(f.integer("/1048577", "Id"), 1048577);
   EXPECT_EQ(f.text("/1048577", "Name"), "PGB:Domain");
+  EXPECT_EQ(f.text("/1048577", "Description"), "PGB:Domain");
+  EXPECT_EQ(f.text("/1048577", "Source"), "<none>");
   EXPECT_EQ(f.text("/1048577/run_1", "DataName"), "PGB:Domain");
   EXPECT_EQ(f.text("/1048577/run_1", "Unit"), "s");
   EXPECT_EQ(f.text("/1048577/run_1", "Group"), "Domain");
