@@ -15,10 +15,9 @@
 // (fnames::iouttype 1); the last three also do nothing while no record file
 // exists. Every failure is silent.
 //
-// The record file lives in its own part of the engine; it registers its entry
-// points here with set_record_file_hooks. Until it does, no record file ever
-// exists and the bindings do nothing, which is right for a case without a
-// record file: its description lines and values have nowhere to go.
+// The record file (outputfile.h) registers its entry points here with
+// set_record_file_hooks at start-up (use_record_file). Until something is
+// registered, no record file ever exists and the bindings do nothing.
 #pragma once
 
 #include <cstdint>
