@@ -18,7 +18,8 @@
 // Opening: a file that another process holds (an exclusive flock) or that
 // cannot be opened for writing gives kRecordNameInUse, so the engine tries the
 // next name; a folder that does not exist gives kRecordNoFile. The lock is held
-// until the file is closed. Closing a handle zeroes its record. The file itself
+// until the file is closed. Appended values are written in blocks of 4096 and
+// whenever a handle on their series closes. Closing a handle zeroes its record. The file itself
 // is closed when the last handle that uses it is closed, in whatever order the
 // engine closes them.
 #include <fcntl.h>
@@ -30,8 +31,10 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "output/record_handles.h"
@@ -41,10 +44,18 @@ namespace rec = wakro::record;
 namespace {
 
 constexpr hsize_t kChunk = 256;
+constexpr std::size_t kFlushCount = 4096;  // values kept before they are written
+
+// Values appended to one dataset and not yet written. Every handle on the
+// dataset shares it, so values from two handles keep their order.
+struct Pending {
+  std::vector<double> values;
+};
 
 struct FileState {
   hid_t file = -1;
   int lockFd = -1;
+  std::map<std::string, std::weak_ptr<Pending>> pending;  // by dataset path
   ~FileState() {
     if (file >= 0) H5Fclose(file);
     if (lockFd >= 0) close(lockFd);  // releases the lock
@@ -66,13 +77,48 @@ struct RunObj {
   FilePtr f;
   int number = 0;
 };
+// Writes the pending values at the end of the dataset.
+bool flush(hid_t dataset, Pending& p) {
+  if (p.values.empty()) return true;
+  hid_t space = H5Dget_space(dataset);
+  hsize_t size = 0;
+  H5Sget_simple_extent_dims(space, &size, nullptr);
+  H5Sclose(space);
+  const hsize_t n = p.values.size();
+  const hsize_t grown = size + n;
+  if (H5Dset_extent(dataset, &grown) < 0) return false;
+  space = H5Dget_space(dataset);
+  H5Sselect_hyperslab(space, H5S_SELECT_SET, &size, nullptr, &n, nullptr);
+  const hid_t memory = H5Screate_simple(1, &n, nullptr);
+  const herr_t e = H5Dwrite(dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, p.values.data());
+  H5Sclose(memory);
+  H5Sclose(space);
+  p.values.clear();
+  return e >= 0;
+}
+
 struct SeriesObj {
   FilePtr f;
   hid_t dataset = -1;
   int run = 0;
+  std::shared_ptr<Pending> pending;
+  SeriesObj(FilePtr file, hid_t d, int r) : f(std::move(file)), dataset(d), run(r) {
+    char path[1024] = {};
+    H5Iget_name(d, path, sizeof path);
+    std::weak_ptr<Pending>& slot = f->pending[path];
+    pending = slot.lock();
+    if (pending == nullptr) {
+      pending = std::make_shared<Pending>();
+      pending->values.reserve(kFlushCount);
+      slot = pending;
+    }
+  }
   ~SeriesObj() {
+    flush(dataset, *pending);
     if (dataset >= 0) H5Dclose(dataset);
   }
+  SeriesObj(const SeriesObj&) = delete;
+  SeriesObj& operator=(const SeriesObj&) = delete;
 };
 struct AttrObj {
   FilePtr f;
@@ -198,7 +244,7 @@ int series_domain(rec::Series* r, rec::Series* domain) {
   const hid_t d = H5Dopen2(s->f->file, path, H5P_DEFAULT);
   if (d < 0) return 1;
   if (domain->handle != 0 && domain->CloseSeries != nullptr) domain->CloseSeries(domain);
-  fill_series(domain, new SeriesObj{s->f, d, s->run});
+  fill_series(domain, new SeriesObj(s->f, d, s->run));
   return 0;
 }
 
@@ -210,25 +256,16 @@ int series_in_run(rec::Series* r, rec::Run* run, int* flag) {
   return 0;
 }
 
-// Appends one double; the extent is read from the dataset, so two handles on
-// one series append in turn.
+// Appends one double; the values are written in blocks (and when a handle on
+// the series closes).
 int series_append(rec::Series* r, const void* value, int length, int, int type) {
   SeriesObj* s = obj<SeriesObj>(r);
   if (s == nullptr || value == nullptr || length != 8 || type != rec::kRecordDouble) return 1;
-  hid_t space = H5Dget_space(s->dataset);
-  hsize_t size = 0;
-  H5Sget_simple_extent_dims(space, &size, nullptr);
-  H5Sclose(space);
-  const hsize_t grown = size + 1;
-  if (H5Dset_extent(s->dataset, &grown) < 0) return 1;
-  space = H5Dget_space(s->dataset);
-  const hsize_t one = 1;
-  H5Sselect_hyperslab(space, H5S_SELECT_SET, &size, nullptr, &one, nullptr);
-  const hid_t memory = H5Screate_simple(1, &one, nullptr);
-  const herr_t e = H5Dwrite(s->dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, value);
-  H5Sclose(memory);
-  H5Sclose(space);
-  return e >= 0 ? 0 : 1;
+  double x = 0.0;
+  std::memcpy(&x, value, sizeof x);
+  s->pending->values.push_back(x);
+  if (s->pending->values.size() >= kFlushCount && !flush(s->dataset, *s->pending)) return 1;
+  return 0;
 }
 
 int series_close(rec::Series* r) {
@@ -338,7 +375,7 @@ int run_find(rec::Run* r, rec::Call* node, rec::Series* series) {
   if (H5Lexists(n->group, name.c_str(), H5P_DEFAULT) <= 0) return 1;
   const hid_t d = H5Dopen2(n->group, name.c_str(), H5P_DEFAULT);
   if (d < 0) return 1;
-  fill_series(series, new SeriesObj{run->f, d, run->number});
+  fill_series(series, new SeriesObj(run->f, d, run->number));
   return 0;
 }
 
@@ -361,7 +398,7 @@ int run_create(rec::Run* r, rec::Call* node, int type, rec::Series* domain, rec:
     char path[1024] = {};
     if (H5Iget_name(axis->dataset, path, sizeof path) > 0) write_text(d, "DomainSeries", path, std::strlen(path) + 1);
   }
-  fill_series(series, new SeriesObj{run->f, d, run->number});
+  fill_series(series, new SeriesObj(run->f, d, run->number));
   return 0;
 }
 

@@ -131,6 +131,24 @@ TEST_F(RecordFile, ValuesOfEachStepGoToTheSeriesAndTheDomainOnce) {
   EXPECT_EQ(f.series("/5/7/11/0/102/run_1"), (Values{-2.5, -4.5}));
 }
 
+TEST_F(RecordFile, LongSeriesKeepEveryValueInOrder) {
+  describe(kTwoChannels);
+  Values times, ones, twos;
+  for (int k = 0; k < 10000; ++k) {
+    const double t = k * 5e-5;
+    times.push_back(t);
+    ones.push_back(k);
+    twos.push_back(-0.5 * k);
+    ofadddatum(1, k, t);
+    ofadddatum(2, -0.5 * k, t);
+  }
+  wakro::delete_output_file();
+  H5File f(path("rec.qbout"));
+  EXPECT_EQ(f.series("/1048577/run_1"), times);
+  EXPECT_EQ(f.series("/5/7/10/0/101/run_1"), ones);
+  EXPECT_EQ(f.series("/5/7/11/0/102/run_1"), twos);
+}
+
 TEST_F(RecordFile, ATwoRunSetHasTwoRunsAndLaterDescriptionLinesChangeNothing) {
   describe(kTwoChannels);
   ofadddatum(1, 1.0, 0.0);
