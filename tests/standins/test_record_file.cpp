@@ -4,11 +4,13 @@
 // the name fallback, and the engine's guards.
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -189,6 +191,30 @@ TEST_F(RecordFile, NoFolderStopsAtTheFirstName) {
   describe(kTwoChannels);
   EXPECT_EQ(OutputFile::pOutputFile, nullptr);
   EXPECT_EQ(OutputFile::failure(), "the record file \"" + path("nodir/rec.qbout") + "\" cannot be opened");
+}
+
+TEST_F(RecordFile, AThousandNamesInUseLeaveTheRunWithoutARecordFile) {
+  // 1,000 locked files need that many descriptors.
+  rlimit limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+  if (limit.rlim_cur < 1100 && limit.rlim_max >= 1100) {
+    limit.rlim_cur = 1100;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+  }
+  if (limit.rlim_cur < 1100) GTEST_SKIP() << "fewer than 1100 file descriptors allowed";
+  std::vector<int> held;
+  for (int k = 0; k < 1000; ++k) {
+    const std::string name = k == 0 ? "rec.qbout" : "rec_" + std::to_string(k) + ".qbout";
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    held.push_back(fd);
+  }
+  describe(kTwoChannels);
+  for (const int fd : held) ::close(fd);
+  EXPECT_EQ(OutputFile::pOutputFile, nullptr);
+  EXPECT_EQ(OutputFile::failure(), "the record file names \"rec.qbout\" to \"rec_999.qbout\" are all in use");
+  EXPECT_FALSE(std::filesystem::exists("rec_1000.qbout"));
 }
 
 TEST_F(RecordFile, GraphicParametersBecomeGraphicsTraces) {
