@@ -12,6 +12,7 @@
 
 #include "app/driver.h"
 #include "model/fatal.h"
+#include "output/outputfile.h"
 
 namespace wakro {
 
@@ -132,6 +133,7 @@ void ArgReader::process(int count, const char* const* words) {
         break;
       case Value::Outwriter:
         outwriter = w;
+        set_output_writer(w);
         break;
       case Value::Out:
         out = w;

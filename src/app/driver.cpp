@@ -136,6 +136,7 @@ std::int32_t one_run(bool& version5, bool& gui) {
   wakro_initcom();
   if (ctrl::firstrun) {
     if (outppp::outfil != 0 && outppp::jplt < 1) outppp::outfil = 0;
+    wakro::settle_output_type();
     if (snpdat::newsnp != 0) {
       const std::int32_t n = scheduled_snapshots();
       if (n > 10) outmsg(ctrl::multirun ? 229 : 230, n);

@@ -4,7 +4,9 @@
 #include "app/seams.h"
 #include "output/channel_files.h"
 #include "output/console_progress.h"
+#include "input/reader_hooks.h"
 #include "output/dialog.h"
+#include "output/outputfile.h"
 #include "output/record_bindings.h"
 
 namespace wakro {
@@ -17,6 +19,9 @@ void use_output_services() {
   s.wakro_percentcomplete = [](bool link) { ::wakro_percentcomplete(link ? 1 : 0); };
   s.wakro_screenplot = &::wakro_screenplot;
   s.ofnextrun = [](std::int32_t) { ::ofnextrun(); };
+  s.delete_output_file = &delete_output_file;
+  use_record_file();
+  reader_hooks().ofprocessline = [](const FixedText<512>& line) { ::ofprocessline(line.view()); };
 }
 
 }  // namespace wakro

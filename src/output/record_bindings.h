@@ -8,14 +8,16 @@
 //   ofgraphicdatum(...)   one graphic parameter value at time t
 //   ofnextrun()           a further run of a multiple-run set begins
 //
+// A record file is created only from description lines: without them the run
+// falls back to the legacy channel files (settle_output_type).
+//
 // Each does nothing unless the output type is the record file
 // (fnames::iouttype 1); the last three also do nothing while no record file
 // exists. Every failure is silent.
 //
-// The record file lives in its own part of the engine; it registers its entry
-// points here with set_record_file_hooks. Until it does, no record file ever
-// exists and the bindings do nothing, which is right for a case without a
-// record file: its description lines and values have nowhere to go.
+// The record file (outputfile.h) registers its entry points here with
+// set_record_file_hooks at start-up (use_record_file). Until something is
+// registered, no record file ever exists and the bindings do nothing.
 #pragma once
 
 #include <cstdint>
@@ -31,12 +33,22 @@ struct RecordFileHooks {
   void (*add_graphics_datum)(std::int32_t parentKey, std::int32_t id, double value, double time,
                              std::string_view name);
   void (*next_run)();
+  void (*close)();           // delete the record file (may be nullptr)
+  const char* (*cause)();    // why no record file exists (may be nullptr)
 };
 
 // Registers the record file's entry points (nullptr: none, the bindings do nothing).
 void set_record_file_hooks(const RecordFileHooks* hooks);
 // True once a record file has registered its entry points.
 bool record_file_available();
+
+// Settles the output type before the first step of the first run: with the
+// record-file type and no record file (no writer library, no description line,
+// no file that could be opened), the run writes the legacy channel files
+// instead, and when output files are wanted one warning names the cause.
+void settle_output_type();
+// Deletes the record file, if any (the process end).
+void close_record_file();
 
 }  // namespace wakro
 

@@ -326,6 +326,8 @@ const wakro::RecordFileHooks kHooks{
                             " " + std::to_string(t) + " " + std::string(name));
     },
     [] { g_rec.calls.push_back("next"); },
+    nullptr,
+    nullptr,
 };
 
 TEST_F(ChannelFiles, RecordFileStepAndBindings) {
