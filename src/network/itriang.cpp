@@ -15,6 +15,8 @@
 // row before MXINV.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "diag/listout.h"
@@ -74,8 +76,13 @@ bool ideal_end(std::int32_t ss, std::int32_t x) {
 PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t last, std::int32_t n,
                            e_s0::FillView filled, e_s0::FillView temfil) {
   PatternGrowth g;
+  if (first > last) return g;
   const bool ideal = e_s0::idealss(ss);
+  const std::size_t rows = static_cast<std::size_t>(last - first + 1);
   for (std::int32_t j = 1; j <= n; ++j) {
+    // A column whose rows already agree has nothing new and nothing to copy: one
+    // comparison of the contiguous run instead of an entry-by-entry walk.
+    if (std::memcmp(&filled(first, j), &temfil(first, j), rows * sizeof(bool)) == 0) continue;
     for (std::int32_t i = first; i <= last; ++i) {
       if (filled(i, j) && !temfil(i, j)) {
         g.grown = true;
