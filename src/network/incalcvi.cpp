@@ -31,6 +31,7 @@
 #include "model/storage.h"
 #include "model/umec.h"
 #include "network/branch_view.h"
+#include "network/chatter.h"
 #include "network/ground.h"
 #include "network/hooks.h"
 #include "network/ideal_branches.h"
@@ -83,9 +84,17 @@ inline double history_current(std::int32_t br, std::int32_t ss, const wakro::Sub
   return (!s.iflag2 && !deferred) ? ccbr : wakro_geti(br, ss, s);
 }
 
+// What the pass over the branches does with a new current under chatter detection.
+enum class CurrentChatter {
+  none,      // no detection: the new current is taken over at once
+  deferred,  // kept in cbrnew for a replaced detector, taken over after it
+  in_pass,   // checked by the detector as it is formed, then taken over
+};
+
 // Branch currents and part voltages, one pass over the branches with their
 // arrays in local views.
-void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
+void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
+  const bool chatter = chatter_mode == CurrentChatter::deferred;
   using wakro::branch_column;
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
@@ -138,6 +147,10 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
       const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
+      } else if (chatter_mode == CurrentChatter::in_pass) {
+        cbrnew[br] = i;
+        chatdt_branch(ss, br, i);
+        cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       } else {
         cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       }
@@ -211,14 +224,20 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   const bool chatter = s.stepdone && options::dtchatter(ss);
   auto& hooks = wakro::network_hooks();
 
+  // The engine's own detector checks each new current inside the branch pass; a
+  // detector put in its place sees them all in cbrnew afterwards.
+  const bool own_detector = hooks.chatdt == &chatdt;
+  CurrentChatter chatter_mode = CurrentChatter::none;
+  if (chatter) chatter_mode = own_detector ? CurrentChatter::in_pass : CurrentChatter::deferred;
+
   // Step 1: voltage chatter, new against previous.
   if (chatter) hooks.chatdt(ss, 1);
   // Step 2: node voltages.
   node_voltages(ss, f, notfirst, normal);
-  // Step 3: branch states.
-  branch_states(ss, s, chatter);
-  // Step 4: current chatter, then the new currents taken over.
-  if (chatter) {
+  // Step 3: branch states (with the current chatter of the own detector).
+  branch_states(ss, s, chatter_mode);
+  // Step 4: current chatter of a replaced detector, then the new currents taken over.
+  if (chatter_mode == CurrentChatter::deferred) {
     hooks.chatdt(ss, 2);
     for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
       if (branches::idealbr(br, ss)) continue;
