@@ -118,13 +118,16 @@ void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0:
 
 // Rows m..n from GM and GGIN; `listed`: the rows' entries stand at their index
 // lists' positions only (see assemble_listed_rows).
+// On the sparse path, `listed`: the rows' pattern has not grown since the sparse
+// solver last packed it (each factorisation there is followed by a solve that
+// packs TEMFIL; no ideal branch changes TEMFIL), so the stored pattern holds it.
 void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
                    e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed) {
   const bool sparse_path =
       int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
   if (sparse_path) {
-    c_cpygm(0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(), gm.extent(1), filled.data(),
-            filled.extent(1));
+    c_cpygm(listed ? kWithinStoredPattern : 0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(),
+            gm.extent(1), filled.data(), filled.extent(1));
   } else if (listed) {
     assemble_listed_rows(ss, m, n, rdc, gm, filled);
   } else {
@@ -222,8 +225,10 @@ void itriang(std::int32_t ss) {
     // Step 6: assemble. On the own elimination, after a factorisation whose lists
     // hold the rows' pattern (nothing grew; no ideal branch or MNA element
     // rewrites rows or lists), only the listed positions of each row are written.
-    const bool listed = !int3::use_klu(ss) && !grown && int2::ntriang(ss) > 0 &&
-                        !e_s1::firststep && !e_s0::idealss(ss) && nmna == 0 && order == n;
+    // On the sparse path the same condition lets the rows be written over the
+    // sparse solver's stored pattern.
+    const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
+                        !e_s0::idealss(ss) && nmna == 0 && order == n;
     assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
     add_switches(ss, m, rdc);
     if (nmna > 0) mna_process(ss);
