@@ -8,8 +8,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 
+#include "bench_floor.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
@@ -95,6 +98,23 @@ inline void add_ladder(std::int32_t n) {
   }
 }
 
+// Columns of the mesh of n nodes: the largest divisor of n not above its root.
+inline std::int32_t mesh_columns(std::int32_t n) {
+  std::int32_t c = static_cast<std::int32_t>(std::sqrt(static_cast<double>(n)));
+  while (n % c != 0) --c;
+  return c;
+}
+
+// A grid of n / cols rows and cols columns: 1 ohm + 10 mH between neighbours,
+// 50 ohm + 0.1 H to ground at every fourth node.
+inline void add_mesh(std::int32_t n, std::int32_t cols) {
+  for (std::int32_t k = 1; k <= n; ++k) {
+    if (k % 4 == 1) add_rl(k, 0, 50.0, 0.1);
+    if (k % cols != 0) add_rl(k, k + 1, 1.0, 0.01);
+    if (k + cols <= n) add_rl(k, k + cols, 1.0, 0.01);
+  }
+}
+
 // Time-zero preparation: the matrix build of the time step; node 1 takes the
 // Norton injection, and the run starts at step 0.
 inline void prepare_time_zero(std::int32_t /*n*/) {
@@ -115,18 +135,23 @@ inline void solve_step() {
   ++ctrl::iii;
 }
 
-// Runs `step` once at time zero (untimed), then once per iteration, and counts
-// the factorisations per iteration.
+// Runs `step` once at time zero (untimed), then once per iteration, counts the
+// factorisations per iteration and reports the time per step as a multiple of
+// the floor's on the same network (bench_floor.h).
 template <class Step>
 void time_steps(benchmark::State& state, std::int32_t n, Step&& step) {
   step();
   const std::int32_t before = int2::ntriang(1);
+  const auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     step();
     benchmark::DoNotOptimize(e_s0::vdc(n, 1));
   }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   state.counters["factorisations"] = benchmark::Counter(
       static_cast<double>(int2::ntriang(1) - before), benchmark::Counter::kAvgIterations);
+  if (state.iterations() > 0)
+    report_floor_ratios(state, n, seconds / static_cast<double>(state.iterations()));
 }
 
 }  // namespace wakro_bench

@@ -36,21 +36,6 @@ void release() {
   wakro::release_sparse_solver();
 }
 
-// Columns of the mesh of n nodes: the largest divisor of n not above its root.
-std::int32_t mesh_columns(std::int32_t n) {
-  std::int32_t c = static_cast<std::int32_t>(std::sqrt(static_cast<double>(n)));
-  while (n % c != 0) --c;
-  return c;
-}
-
-void add_mesh(std::int32_t n, std::int32_t cols) {
-  for (std::int32_t k = 1; k <= n; ++k) {
-    if (k % 4 == 1) add_rl(k, 0, 50.0, 0.1);
-    if (k % cols != 0) add_rl(k, k + 1, 1.0, 0.01);
-    if (k + cols <= n) add_rl(k, k + cols, 1.0, 0.01);
-  }
-}
-
 void build(bool mesh, std::int32_t n, bool klu) {
   release();
   const std::int32_t cols = mesh ? mesh_columns(n) : 1;

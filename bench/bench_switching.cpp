@@ -13,13 +13,16 @@
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/int1.h"
+#include "model/int3.h"
+#include "network/klu_adapter.h"
 #include "network/switching.h"
 
 namespace {
 
 using namespace wakro_bench;
 
-void build(std::int32_t n, std::int32_t switches) {
+void build(std::int32_t n, std::int32_t switches, bool klu) {
+  wakro::release_sparse_solver();
   allocate_case(n, 2 * n + switches, 2 * n + 1);
   branches::nsw(1) = 0;
   add_ladder(n);
@@ -31,6 +34,9 @@ void build(std::int32_t n, std::int32_t switches) {
     wakro_initswbr(1, b, 0.01, 1.0e6, 0.0, 0.0, "BENCH       ");
   }
   prepare_time_zero(n);
+  int3::enable_sparse = klu;
+  int3::sparse_limit = 0;
+  set_klu();
 }
 
 // One step: every switch is timed again, switch j at (j - 0.5) / k of the step.
@@ -48,20 +54,20 @@ void step(std::int32_t switches) {
 void BM_StepWithSwitchings(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const auto switches = static_cast<std::int32_t>(state.range(1));
-  build(n, switches);
+  const bool klu = state.range(2) == 1;
+  build(n, switches, klu);
   time_steps(state, n, [switches] { step(switches); });
   release_case();
+  wakro::release_sparse_solver();
 }
 
-BENCHMARK(BM_StepWithSwitchings)
-    ->ArgNames({"nodes", "switchings"})
-    ->Args({100, 0})
-    ->Args({100, 1})
-    ->Args({100, 2})
-    ->Args({100, 6})
-    ->Args({1000, 0})
-    ->Args({1000, 1})
-    ->Args({1000, 2})
-    ->Args({1000, 6});
+void cases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"nodes", "switchings", "klu"});
+  for (int n : {100, 1000})
+    for (int k : {0, 1, 2, 6})
+      for (int solver : {0, 1}) b->Args({n, k, solver});
+}
+
+BENCHMARK(BM_StepWithSwitchings)->Apply(cases);
 
 }  // namespace

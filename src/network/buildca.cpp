@@ -10,6 +10,7 @@
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/options.h"
+#include "network/branch_view.h"
 #include "network/solution.h"
 
 void buildca(std::int32_t ss, const wakro::SubStep& s) {
@@ -34,15 +35,27 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
     ca(k) = c - e_s0::ccgm(k, ss);
   }
 
-  // Step 3: branch current sources and source voltages.
+  // Step 3: branch current sources and source voltages (the registered-source
+  // lookup only for a branch with a source: nothing else reads it).
+  using wakro::branch_column;
+  const auto defrdbr = branch_column(branches::defrdbr, ss);
+  const auto source = branch_column(branches::source, ss);
+  const auto geq = branch_column(branches::geq, ss);
+  const auto ief = branch_column(branches::ief, ss);
+  const auto iet = branch_column(branches::iet, ss);
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    const bool regsrc = wakro::registered_source(br, ss);
+    const bool deferred = defrdbr[br];
+    const bool has_source = source[br];
+    if (!deferred && !has_source) continue;  // nothing to add
     double j = 0.0;
-    if (branches::defrdbr(br, ss)) j = wakro_geti(br, ss, s);
-    if (branches::source(br, ss)) j += wakro_gete(br, ss, s, regsrc, true) * branches::geq(br, ss);
-    const std::int32_t f = branches::ief(br, ss);
-    const std::int32_t t = branches::iet(br, ss);
+    if (deferred) j = wakro_geti(br, ss, s);
+    if (has_source) {
+      const bool regsrc = wakro::registered_source(br, ss);
+      j += wakro_gete(br, ss, s, regsrc, true) * geq[br];
+    }
+    const std::int32_t f = ief[br];
+    const std::int32_t t = iet[br];
     if (t > 0) ca(t) += j;
     if (f > 0) ca(f) -= j;
   }

@@ -55,6 +55,15 @@ bool chatters(std::int32_t ss, double x, double y, std::int32_t& counter) {
 
 bool reports_on() { return quolbv3::guisoc != 0 || outppp::pplot != 0.0; }
 
+// The current of branch i: new value x against CBR, reported once when asked.
+void branch_current(std::int32_t ss, std::int32_t i, double x, bool report) {
+  if (!chatters(ss, x, branches::cbr(i, ss), clvi::icntbr(i, ss))) return;
+  if (!report || !reports_on() || !clvi::brchat_rep(i, ss)) return;
+  wakro::write_layout(wakro::console(), "('Current chatter:        SS# ',I2,'   Br# ',I4)",
+                      {ss, i});
+  clvi::brchat_rep(i, ss) = false;
+}
+
 }  // namespace
 
 void chatdt(std::int32_t ss, std::int32_t mode) {
@@ -71,12 +80,12 @@ void chatdt(std::int32_t ss, std::int32_t mode) {
   }
   for (std::int32_t i = 1; i <= int2::insb(ss); ++i) {
     if (branches::idealbr(i, ss)) continue;
-    if (!chatters(ss, spcial::cbrnew(i), branches::cbr(i, ss), clvi::icntbr(i, ss))) continue;
-    if (mode != 2 || !reports_on() || !clvi::brchat_rep(i, ss)) continue;
-    wakro::write_layout(wakro::console(), "('Current chatter:        SS# ',I2,'   Br# ',I4)",
-                        {ss, i});
-    clvi::brchat_rep(i, ss) = false;
+    branch_current(ss, i, spcial::cbrnew(i), mode == 2);
   }
+}
+
+void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new) {
+  branch_current(ss, br, i_new, true);
 }
 
 void intchat(std::int32_t ss, std::int32_t a, std::int32_t b) {

@@ -27,9 +27,9 @@ void finishup(std::int32_t ss) {
 
   // Step 2: branch copies.
   const std::int32_t nbr = int2::insb(ss);
+  const bool interpolated = options::xterpsrc(ss);  // a registered source keeps its EBRD
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    const bool regsrc = wakro::registered_source(br, ss);
-    if (!(regsrc && options::xterpsrc(ss))) ebrd(br, ss) = ebr(br, ss);
+    if (!(interpolated && wakro::registered_source(br, ss))) ebrd(br, ss) = ebr(br, ss);
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
     ccbrd(br, ss) = ccbr(br, ss);

@@ -30,6 +30,8 @@
 #include "model/spcial.h"
 #include "model/storage.h"
 #include "model/umec.h"
+#include "network/branch_view.h"
+#include "network/chatter.h"
 #include "network/ground.h"
 #include "network/hooks.h"
 #include "network/ideal_branches.h"
@@ -74,55 +76,105 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   stor(k + 2) = now;
 }
 
-// Branch currents and part voltages.
-void branch_states(std::int32_t ss, const wakro::SubStep& s, bool chatter) {
-  using namespace branches;
+// The current a branch's history gives at the sub-step's end: its history
+// current on a normal solution of a branch that is not deferred, otherwise what
+// wakro_geti gives.
+inline double history_current(std::int32_t br, std::int32_t ss, const wakro::SubStep& s,
+                              bool deferred, double ccbr) {
+  return (!s.iflag2 && !deferred) ? ccbr : wakro_geti(br, ss, s);
+}
+
+// What the pass over the branches does with a new current under chatter detection.
+enum class CurrentChatter {
+  none,      // no detection: the new current is taken over at once
+  deferred,  // kept in cbrnew for a replaced detector, taken over after it
+  in_pass,   // checked by the detector as it is formed, then taken over
+};
+
+// Branch currents and part voltages, one pass over the branches with their
+// arrays in local views.
+void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
+  const bool chatter = chatter_mode == CurrentChatter::deferred;
+  using wakro::branch_column;
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
+  const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
-  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-    const bool regsrc = wakro::registered_source(br, ss);
-    // Step 1: source voltage at the sub-step's end.
+  const auto ief = branch_column(branches::ief, ss);
+  const auto iet = branch_column(branches::iet, ss);
+  const auto source = branch_column(branches::source, ss);
+  const auto inductor = branch_column(branches::inductor, ss);
+  const auto capacitr = branch_column(branches::capacitr, ss);
+  const auto defrdbr = branch_column(branches::defrdbr, ss);
+  const auto idealbr = branch_column(branches::idealbr, ss);
+  const auto iorv = branch_column(int1::iorv, ss);
+  const auto ebr = branch_column(branches::ebr, ss);
+  const auto ebrd = branch_column(branches::ebrd, ss);
+  const auto geq = branch_column(branches::geq, ss);
+  const auto cbr = branch_column(branches::cbr, ss);
+  const auto ccbr = branch_column(branches::ccbr, ss);
+  const auto ccbrd = branch_column(branches::ccbrd, ss);
+  const auto ccl = branch_column(branches::ccl, ss);
+  const auto ccld = branch_column(branches::ccld, ss);
+  const auto ccc = branch_column(branches::ccc, ss);
+  const auto cccd = branch_column(branches::cccd, ss);
+  const auto v12l = branch_column(branches::v12l, ss);
+  const auto v20l = branch_column(branches::v20l, ss);
+  const auto rcl = branch_column(branches::rcl, ss);
+  const auto rlg = branch_column(branches::rlg, ss);
+  const auto rcg = branch_column(branches::rcg, ss);
+  const auto rsc = branch_column(branches::rsc, ss);
+  const auto rsl = branch_column(branches::rsl, ss);
+  const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
+  const std::int32_t nbr = int2::insb(ss);
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    // Step 1: source voltage at the sub-step's end (the registered-source lookup
+    // only for a branch with a source: nothing else reads it).
     double e = 0.0;
-    if (source(br, ss)) {
-      if (normal && regsrc && options::xterpsrc(ss) && !s.iflag2)
-        ebrd(br, ss) = notfirst ? towards(ebrd(br, ss), ebr(br, ss), f) : ebr(br, ss);
+    if (source[br]) {
+      const bool regsrc = wakro::registered_source(br, ss);
+      if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
       e = wakro_gete(br, ss, s, regsrc, false);
     }
-    const double u = at_node(vnew, ief(br, ss)) - at_node(vnew, iet(br, ss)) + e;
+    const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
+    const bool deferred = defrdbr[br];
+    const bool has_l = inductor[br];
     // Step 2: branch current. A re-solution at an instant keeps the current of an
     // inductive branch: it is continuous through the switching.
-    const bool keeps_current = !normal && inductor(br, ss) && !defrdbr(br, ss);
-    if (!idealbr(br, ss) && !keeps_current) {
-      const double i = geq(br, ss) * u + wakro_geti(br, ss, s);
+    const bool keeps_current = !normal && has_l && !deferred;
+    if (!idealbr[br] && !keeps_current) {
+      const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
       if (chatter) {
-        spcial::cbrnew(br) = i;
+        cbrnew[br] = i;
+      } else if (chatter_mode == CurrentChatter::in_pass) {
+        cbrnew[br] = i;
+        chatdt_branch(ss, br, i);
+        cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       } else {
-        cbr(br, ss) = notfirst ? towards(cbr(br, ss), i, f) : i;
+        cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       }
     }
     // Step 3: history and part voltages.
-    if (!defrdbr(br, ss)) {
-      if (normal) ccbr(br, ss) = towards(ccbrd(br, ss), ccbr(br, ss), f);
-      if (inductor(br, ss)) {
-        const double p = rcl(br, ss) * ccc(br, ss) + rlg(br, ss) * u - rsc(br, ss) * ccl(br, ss);
-        v12l(br, ss) = notfirst ? towards(v12l(br, ss), p, f) : p;
-        if (normal) ccl(br, ss) = towards(ccld(br, ss), ccl(br, ss), f);
+    if (!deferred) {
+      if (normal) ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+      if (has_l) {
+        const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+        v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+        if (normal) ccl[br] = towards(ccld[br], ccl[br], f);
       }
-      if (capacitr(br, ss)) {
-        const double q = rcl(br, ss) * ccl(br, ss) + rcg(br, ss) * u - rsl(br, ss) * ccc(br, ss);
+      if (capacitr[br]) {
+        const double q = rcl[br] * ccl[br] + rcg[br] * u - rsl[br] * ccc[br];
         // A re-solution keeps the capacitor's voltage (continuous through it).
-        if (normal) v20l(br, ss) = notfirst ? towards(v20l(br, ss), q, f) : q;
-        if (normal) ccc(br, ss) = towards(cccd(br, ss), ccc(br, ss), f);
+        if (normal) v20l[br] = notfirst ? towards(v20l[br], q, f) : q;
+        if (normal) ccc[br] = towards(cccd[br], ccc[br], f);
       }
     }
     // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (int1::iorv(br, ss) == wakro::switch_mode::arrester) {
-      double i_end = cbr(br, ss);
-      if (chatter && !idealbr(br, ss))
-        i_end = notfirst ? towards(cbr(br, ss), spcial::cbrnew(br), f) : spcial::cbrnew(br);
+    if (iorv[br] == wakro::switch_mode::arrester) {
+      double i_end = cbr[br];
+      if (chatter && !idealbr[br]) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
   }
@@ -172,14 +224,20 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   const bool chatter = s.stepdone && options::dtchatter(ss);
   auto& hooks = wakro::network_hooks();
 
+  // The engine's own detector checks each new current inside the branch pass; a
+  // detector put in its place sees them all in cbrnew afterwards.
+  const bool own_detector = hooks.chatdt == &chatdt;
+  CurrentChatter chatter_mode = CurrentChatter::none;
+  if (chatter) chatter_mode = own_detector ? CurrentChatter::in_pass : CurrentChatter::deferred;
+
   // Step 1: voltage chatter, new against previous.
   if (chatter) hooks.chatdt(ss, 1);
   // Step 2: node voltages.
   node_voltages(ss, f, notfirst, normal);
-  // Step 3: branch states.
-  branch_states(ss, s, chatter);
-  // Step 4: current chatter, then the new currents taken over.
-  if (chatter) {
+  // Step 3: branch states (with the current chatter of the own detector).
+  branch_states(ss, s, chatter_mode);
+  // Step 4: current chatter of a replaced detector, then the new currents taken over.
+  if (chatter_mode == CurrentChatter::deferred) {
     hooks.chatdt(ss, 2);
     for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
       if (branches::idealbr(br, ss)) continue;

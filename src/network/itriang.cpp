@@ -15,6 +15,8 @@
 // row before MXINV.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "diag/listout.h"
@@ -28,6 +30,7 @@
 #include "model/int2.h"
 #include "model/int3.h"
 #include "model/mna.h"
+#include "model/sparse.h"
 #include "model/temp1.h"
 #include "network/elimination.h"
 #include "network/ideal_branches.h"
@@ -74,8 +77,13 @@ bool ideal_end(std::int32_t ss, std::int32_t x) {
 PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t last, std::int32_t n,
                            e_s0::FillView filled, e_s0::FillView temfil) {
   PatternGrowth g;
+  if (first > last) return g;
   const bool ideal = e_s0::idealss(ss);
+  const std::size_t rows = static_cast<std::size_t>(last - first + 1);
   for (std::int32_t j = 1; j <= n; ++j) {
+    // A column whose rows already agree has nothing new and nothing to copy: one
+    // comparison of the contiguous run instead of an entry-by-entry walk.
+    if (std::memcmp(&filled(first, j), &temfil(first, j), rows * sizeof(bool)) == 0) continue;
     for (std::int32_t i = first; i <= last; ++i) {
       if (filled(i, j) && !temfil(i, j)) {
         g.grown = true;
@@ -88,14 +96,40 @@ PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t las
   return g;
 }
 
-// Rows m..n from GM and GGIN.
+// Rows m..n of the own elimination, when each row's entries stand only at the
+// positions of its index lists and its diagonal (the lists were made from a
+// pattern that holds GM's pattern of these rows): each position of the row's
+// lists takes -GM where GM has an entry and 0 elsewhere, so a row costs its own
+// entries, not n.
+void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                          e_s0::RealView gm, e_s0::FillView filled) {
+  using namespace sparse;
+  for (std::int32_t i = m; i <= n; ++i) {
+    for (std::int32_t k = lbegin(i, ss); k <= lend(i, ss); ++k) {
+      const std::int32_t j = lcol(k, ss);
+      rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
+    }
+    for (std::int32_t k = ubegin(i, ss); k <= uend(i, ss); ++k) {
+      const std::int32_t j = ucol(k, ss);
+      rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
+    }
+  }
+}
+
+// Rows m..n from GM and GGIN; `listed`: the rows' entries stand at their index
+// lists' positions only (see assemble_listed_rows).
+// On the sparse path, `listed`: the rows' pattern has not grown since the sparse
+// solver last packed it (each factorisation there is followed by a solve that
+// packs TEMFIL; no ideal branch changes TEMFIL), so the stored pattern holds it.
 void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
-                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled) {
+                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed) {
   const bool sparse_path =
       int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
   if (sparse_path) {
-    c_cpygm(0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(), gm.extent(1), filled.data(),
-            filled.extent(1));
+    c_cpygm(listed ? kWithinStoredPattern : 0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(),
+            gm.extent(1), filled.data(), filled.extent(1));
+  } else if (listed) {
+    assemble_listed_rows(ss, m, n, rdc, gm, filled);
   } else {
     for (std::int32_t j = 1; j <= order; ++j)
       for (std::int32_t i = m; i <= n; ++i) rdc(i, j) = 0.0;
@@ -188,8 +222,14 @@ void itriang(std::int32_t ss) {
       e_s8::mxinv(ss) = m = 1;
     }
 
-    // Step 6: assemble.
-    assemble_rows(ss, m, n, order, rdc, gm, filled);
+    // Step 6: assemble. On the own elimination, after a factorisation whose lists
+    // hold the rows' pattern (nothing grew; no ideal branch or MNA element
+    // rewrites rows or lists), only the listed positions of each row are written.
+    // On the sparse path the same condition lets the rows be written over the
+    // sparse solver's stored pattern.
+    const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
+                        !e_s0::idealss(ss) && nmna == 0 && order == n;
+    assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
     add_switches(ss, m, rdc);
     if (nmna > 0) mna_process(ss);
     if (e_s0::idealss(ss)) idlsrc(ss);

@@ -44,6 +44,9 @@ struct Slot {
   double growth = 1.0;      // reciprocal pivot growth of the last pivoting factorisation
   double smallest = 0.0;    // smallest |pivot| of the unscaled matrix in the last factors
   bool first_step = false;  // built during the first step of the present run
+  // First row (0-based) from which the masks of the next re-factorisation lie
+  // within the stored pattern, as c_cpygm was told; -1: not known.
+  std::int32_t within_from = -1;
 
   bool built() const { return a != nullptr && symbolic != nullptr; }
 };
@@ -76,6 +79,7 @@ struct Adapter {
     s.growth = 1.0;
     s.smallest = 0.0;
     s.first_step = false;
+    s.within_from = -1;
   }
   void release_all() {
     for (Slot& s : slots) free_slot(s);
@@ -211,6 +215,21 @@ bool repack_in_place(cs_di* a, std::int32_t start0, const double* matrix, std::i
   return true;
 }
 
+// Step 2, masks known to lie within the stored pattern: rows from start0 written
+// at the stored positions only (a masked one takes the dense value, the others
+// 0), which is what repack_in_place leaves, without walking the masks.
+void repack_stored(cs_di* a, std::int32_t start0, const double* matrix, std::int32_t ldm,
+                   const bool* mask, std::int32_t ldk) {
+  for (std::int32_t j = 0; j < a->n; ++j) {
+    const bool* mcol = column(mask, ldk, j);
+    const double* vcol = column(matrix, ldm, j);
+    for (std::int32_t p = a->p[j]; p < a->p[j + 1]; ++p) {
+      const std::int32_t i = a->i[p];
+      if (i >= start0) a->x[p] = mcol[i] ? vcol[i] : 0.0;
+    }
+  }
+}
+
 // The smallest pivot magnitude of the factors taken back to the unscaled matrix:
 // KLU factorises the rows divided by their scale factors Rs, so the k-th pivot of
 // the unscaled matrix in the same order is Udiag(k) x Rs(Pnum(k)).
@@ -263,7 +282,11 @@ std::int32_t init_slot(Adapter& ad, Slot& s, std::int32_t n, const double* matri
 // Step 2: numeric re-factorisation of rows from start0 on.
 std::int32_t refactor_slot(Adapter& ad, Slot& s, std::int32_t start0, const double* matrix,
                            std::int32_t ldm, const bool* mask, std::int32_t ldk) {
-  if (!repack_in_place(s.a, start0, matrix, ldm, mask, ldk)) {
+  const bool within = s.within_from >= 0 && start0 >= s.within_from;
+  s.within_from = -1;
+  if (within) {
+    repack_stored(s.a, start0, matrix, ldm, mask, ldk);
+  } else if (!repack_in_place(s.a, start0, matrix, ldm, mask, ldk)) {
     cs_di* grown = build_union(s.a, start0, matrix, ldm, mask, ldk);
     if (grown == nullptr) return -2;
     cs_di_spfree(s.a);
@@ -315,6 +338,7 @@ std::int32_t c_lesolve(bool firststep, bool /*laststep*/, double /*time*/, std::
   }
 
   // Step 3: solve in place.
+  s.within_from = -1;
   if (!klu_solve(s.symbolic, s.numeric, n, 1, x, &ad.common)) return -5;
   return 0;
 }
@@ -327,10 +351,11 @@ std::int32_t c_cpygm(std::int32_t mode, std::int32_t ss, std::int32_t n, std::in
     return 0;
   Adapter& ad = adapter();
   const std::int32_t start0 = start < 1 ? 0 : start - 1;
-  const Slot* s = nullptr;
+  Slot* s = nullptr;
   if (ss >= 1 && static_cast<std::size_t>(ss) <= ad.slots.size() &&
       ad.slots[static_cast<std::size_t>(ss - 1)].built())
     s = &ad.slots[static_cast<std::size_t>(ss - 1)];
+  const bool within = mode == kWithinStoredPattern && s != nullptr && s->n == n;
 
   // Step 1: clear what the last packing read from rows start.. (whole rows when
   // the subsystem has no slot yet).
@@ -342,6 +367,23 @@ std::int32_t c_cpygm(std::int32_t mode, std::int32_t ss, std::int32_t n, std::in
     } else {
       for (std::int32_t i = start0; i < n; ++i) rcol[i] = 0.0;
     }
+  }
+
+  // Step 2, the pattern of the rows within the stored one: -GM at the stored
+  // positions that are filled, and the next re-factorisation walks the stored
+  // positions only.
+  if (within) {
+    for (std::int32_t j = 0; j < n; ++j) {
+      double* rcol = column(rdc, ld_rdc, j);
+      const double* gcol = column(gm, ld_gm, j);
+      const bool* fcol = column(filled, ld_filled, j);
+      for (std::int32_t p = s->a->p[j]; p < s->a->p[j + 1]; ++p) {
+        const std::int32_t i = s->a->i[p];
+        if (i >= start0 && fcol[i]) rcol[i] = -gcol[i];
+      }
+    }
+    s->within_from = start0;
+    return 0;
   }
 
   // Step 2: -GM at the entries of the rows.

@@ -28,8 +28,14 @@ std::int32_t c_lesolve(bool firststep, bool laststep, double time, std::int32_t 
 // Prepares rows start..n of the dense working matrix rdc of subsystem ss from gm:
 // clears the positions of the slot's stored pattern in those rows (whole rows when
 // the subsystem has no slot yet), then writes rdc := -gm where filled is set
-// (mode 0) or at the stored pattern's positions (any other mode). Returns 0 (also when
-// an array is missing or smaller than the order, which leaves rdc untouched).
+// (mode 0), at the stored pattern's positions (mode 1 and any mode not named
+// here), or, with mode kWithinStoredPattern, where filled is set among the stored
+// positions: the caller knows that filled and the mask of the next solve hold no
+// position of those rows outside the stored pattern, so neither this call nor the
+// next re-factorisation walks the dense masks (without a slot of order n it acts
+// as mode 0). Returns 0 (also when an array is missing or smaller than the order,
+// which leaves rdc untouched).
+inline constexpr std::int32_t kWithinStoredPattern = 2;
 std::int32_t c_cpygm(std::int32_t mode, std::int32_t ss, std::int32_t n, std::int32_t start,
                      double* rdc, std::int32_t ld_rdc, const double* gm, std::int32_t ld_gm,
                      const bool* filled, std::int32_t ld_filled);

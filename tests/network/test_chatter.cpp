@@ -218,4 +218,34 @@ TEST_F(Interruption, ChattersWithoutRemovalAndIsDampedWithIt) {
   EXPECT_EQ(count_of(damped_text, "Voltage chatter:"), 0u) << damped_text;
 }
 
+// A detector put in place of the engine's own one, doing the same: the solution
+// then hands it all new currents after the branch pass instead of checking each
+// one inside the pass.
+void same_detector(std::int32_t ss, std::int32_t mode) { chatdt(ss, mode); }
+
+// The detector inside the branch pass and the one run after it count, flag,
+// report and leave the same, step for step.
+TEST_F(Interruption, CurrentChatterInsideTheBranchPassEqualsTheDetectorAfterIt) {
+  auto run_with = [this](bool replaced, std::string& text) {
+    if (replaced) wakro::network_hooks().chatdt = &same_detector;
+    std::vector<double> out = run(false, text);
+    for (std::int32_t br = 1; br <= 3; ++br) {
+      out.push_back(branches::cbr(br, 1));
+      out.push_back(clvi::icntbr(br, 1));
+    }
+    wakro::reset_network_hooks();
+    return out;
+  };
+  std::string after_text;
+  const std::vector<double> after = run_with(true, after_text);
+  release_all_and_reset();
+  std::string inside_text;
+  const std::vector<double> inside = run_with(false, inside_text);
+  // Every branch's counter was run (the arming cleared them).
+  for (std::size_t k = 121; k < inside.size(); k += 2) EXPECT_NE(inside[k], 0.0) << k;
+  EXPECT_EQ(inside_text, after_text);
+  ASSERT_EQ(inside.size(), after.size());
+  for (std::size_t k = 0; k < after.size(); ++k) EXPECT_EQ(inside[k], after[k]) << k;
+}
+
 }  // namespace

@@ -242,6 +242,48 @@ TEST_F(SparseSolver, PreparationClearsTheStoredPatternAndCopiesTheConductances) 
   EXPECT_EQ(rdc2[(2 - 1) * 4 + 1], 9.0);
 }
 
+// With the rows' pattern known to lie within the stored one, the preparation
+// writes what mode 0 writes, and the next re-factorisation packs over the stored
+// positions what the walk over the masks packs: a stored position the mask no
+// longer has takes 0. The knowledge lasts for that one re-factorisation: a later
+// mask with a new position still makes the pattern grow.
+TEST_F(SparseSolver, PatternWithinTheStoredOneIsPreparedAndPackedAsByTheMasks) {
+  const Dense d = tridiagonal();
+  std::vector<double> x{1.0, 2.0, 3.0};
+  ASSERT_EQ(d.solve(true, 2, 1, 1, x), 0);  // slot 1: walks the masks
+  ASSERT_EQ(d.solve(true, 2, 2, 1, x), 0);  // slot 2: told the pattern lies within
+  Dense gm(3, 5);
+  gm.set(2, 2, 3.0), gm.set(2, 1, 1.5), gm.set(3, 3, 2.0);  // (2, 3), (3, 2) no longer filled
+  std::vector<double> walked(16, 9.0);
+  std::vector<double> within(16, 9.0);
+  ASSERT_EQ(c_cpygm(0, 1, 3, 2, walked.data(), 4, gm.a.data(), 5, gm.mask(), 5), 0);
+  ASSERT_EQ(c_cpygm(kWithinStoredPattern, 2, 3, 2, within.data(), 4, gm.a.data(), 5, gm.mask(), 5),
+            0);
+  EXPECT_EQ(within, walked);
+  EXPECT_EQ(within[(2 - 1) * 4 + 2], 0.0);  // (3, 2): stored, not filled
+
+  // The working matrix of both: row 1 as before, rows 2 and 3 from the preparation
+  // with a diagonal of 5; the mask drops (2, 3) and (3, 2).
+  Dense w(3, 5);
+  w.set(1, 1, 4.0), w.set(1, 2, -1.0), w.set(2, 1, -1.5), w.set(2, 2, 5.0), w.set(3, 3, 5.0);
+  const auto before = wakro::sparse_solver_counts();
+  std::vector<double> y1{1.0, 2.0, 3.0};
+  std::vector<double> y2 = y1;
+  ASSERT_EQ(w.solve(false, 2, 1, 2, y1), 0);
+  ASSERT_EQ(w.solve(false, 2, 2, 2, y2), 0);
+  EXPECT_EQ(wakro::sparse_solver_counts().analyses, before.analyses);
+  EXPECT_EQ(y2, y1);
+  // [[4, -1, 0], [-1.5, 5, 0], [0, 0, 5]] y = (1, 2, 3): y3 = 0.6, y1 = 7 / 18.5.
+  EXPECT_NEAR(y2[2], 0.6, 1e-15);
+  EXPECT_NEAR(y2[0], 7.0 / 18.5, 1e-15);
+
+  // Told nothing now: a new position (3, 1) makes the pattern grow.
+  w.set(3, 1, -0.5);
+  std::vector<double> y3{1.0, 2.0, 3.0};
+  ASSERT_EQ(w.solve(false, 2, 2, 2, y3), 0);
+  EXPECT_EQ(wakro::sparse_solver_counts().analyses, before.analyses + 1);
+}
+
 // SuiteSparse allocations counted through its configuration.
 int g_klu_allocations = 0;
 void* counting_malloc(std::size_t n) {
