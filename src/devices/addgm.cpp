@@ -3,13 +3,10 @@
 #include "devices/addgm.h"
 
 #include <span>
-#include <string>
 #include <string_view>
 
 #include "devices/device_support.h"
 #include "diag/quit.h"
-#include "diag/validators.h"
-#include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "network/matrix.h"
 
@@ -26,25 +23,7 @@ void add(std::int32_t ny, std::int32_t n, std::int32_t iss, const std::int32_t* 
   }
   const std::span<const std::int32_t> list(nodes, static_cast<std::size_t>(n));
   const std::span<const double> values(y, static_cast<std::size_t>(ny));
-  // 2. Once the matrix is built its pattern is fixed: a new coupling is refused.
-  if (e_s0::gm_built) {
-    wakro_testssn(kTag, iss);
-    for (const std::int32_t a : list) {
-      if (a != 0) wakro_testnn(kTag, a, iss);
-    }
-    const e_s0::FillView filled = e_s0::assign_filled_ptr(iss);
-    for (std::int32_t i = 2; i <= n; ++i) {
-      for (std::int32_t j = 1; j < i; ++j) {
-        const std::int32_t a = list[i - 1];
-        const std::int32_t b = list[j - 1];
-        const double yij = values[static_cast<std::size_t>(i * (i - 1) / 2 + j - 1)];
-        if (a == 0 || b == 0 || a == b || yij == 0.0 || filled(a, b)) continue;
-        wakro::devices::device_fatal(kTag, "Matrix pattern change by a direct addition between nodes " +
-                                               std::to_string(a) + " and " + std::to_string(b));
-      }
-    }
-  }
-  // 3. The stamp, in the matrix's own convention.
+  // 2. The stamp, in the matrix's own convention.
   wakro::stamp_admittance(kTag, iss, list, wakro::SymmetricAdmittance::packed(values, n),
                           wakro::AdmittanceMeaning::between_nodes);
 }

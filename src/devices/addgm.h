@@ -10,10 +10,9 @@
 // matrix's own convention whatever its form, and the rows from the smallest
 // listed non-ground node are factorised again (the marker is only lowered).
 // A wrong length ends the run with "dimension mismatch" (tag "WAKRO_ADD_GM");
-// bad node or subsystem numbers are refused by the stamp. After the matrix has
-// been built, a coupling between two nodes that the matrix does not already
-// connect would change the analysed pattern: the run ends with "Matrix pattern
-// change by a direct addition between nodes <a> and <b>".
+// bad node or subsystem numbers are refused by the stamp. A coupling the matrix
+// did not have marks a new position of its pattern, and the next factorisation
+// of the subsystem analyses the pattern again.
 #pragma once
 
 #include <cstdint>
