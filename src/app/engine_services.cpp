@@ -4,6 +4,7 @@
 #include "app/network_services.h"
 #include "app/output_services.h"
 #include "app/seams.h"
+#include "devices/voltage_sources.h"
 #include "input/readdata.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
@@ -15,6 +16,7 @@ void plug_engine_services() {
   Seams& s = seams();
   use_output_services();   // the console dialogue and the output routines
   use_network_services();  // the per-step network solution
+  devices::use_device_services();  // the registered voltage sources
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;

@@ -1,0 +1,13 @@
+// A table of harmonics for a source, loaded from a text file into the
+// configuration store.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// custom_harmonics1_cfg(n, name, name_length): skips the file's header line, then
+// reads n lines of three reals; stores them by column (all first numbers, then the
+// second, then the third) as 3 n reals of rtcf. Errors end the run under tag
+// "CUS_HARM_CFG": a name over 72 characters, a file that cannot be opened, fewer
+// than n data lines, a bad number, and n < 0 or a table beyond rtcf.
+void custom_harmonics1_cfg(std::int32_t n, std::string_view name, std::int32_t name_length);
