@@ -5,6 +5,7 @@
 #include "app/output_services.h"
 #include "app/seams.h"
 #include "input/readdata.h"
+#include "lines/lines.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/runtime_messages.h"
@@ -15,6 +16,7 @@ void plug_engine_services() {
   Seams& s = seams();
   use_output_services();   // the console dialogue and the output routines
   use_network_services();  // the per-step network solution
+  use_line_services();     // line sections, their sizing and per-step histories
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;
