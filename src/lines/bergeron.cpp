@@ -91,13 +91,13 @@ struct LineRecord {
 LineRecord read_line_record(LineSetup& s) {
   const std::int32_t unit = fnames::iunit;
   step_back(unit);
+  keep_next_line(unit);
   std::int32_t n = 0, unused = 0, kss = 0, mss = 0;
   LineRecord r;
   check_read(list_read_unit(unit, {n, unused, kss, mss, r.f1, r.f2, r.len, r.t1, r.t2}), s);
   if (r.f2 < -0.5) read_error(s);
   if (s.header) {
     if (n != e_s7::mode(s.l)) {
-      fnames::dumlin = getdum();
       conductor_count_block(s);
       read_error(s);
     }
@@ -116,7 +116,6 @@ LineRecord read_line_record(LineSetup& s) {
 void loss_split(const LineRecord& r, const LineSetup& s) {
   if (r.f1 > r.f2) {
     if (s.header) ListLine() << "Line Name: " + s.quoted;
-    fnames::dumlin = getdum();
     outmsg(34, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   }
   if (r.f1 == r.f2) {
@@ -188,6 +187,7 @@ void bergeron_setup(LineSetup& s) {
     std::fill(record.begin(), record.end(), 0.0);
     std::int32_t kn = 0, mn = 0;
     double p1 = 0, zc = 0, p3 = 0, p4 = 0;
+    keep_next_line(fnames::iunit);
     check_read(list_read_unit(fnames::iunit, {kn, mn, p1, zc, p3, p4, record}), s);
     if (!(zc > 0.0) || !std::isfinite(p1)) read_error(s);
     if (!s.header) {
@@ -200,7 +200,6 @@ void bergeron_setup(LineSetup& s) {
     double tau = p1 * 0.001 / e_s1::delt;
     if (!(tau < static_cast<double>(ndde::nd31) + 1.0)) {
       ListLine() << "Line/Cable Name: " + s.quoted;
-      fnames::dumlin = getdum();
       outmsg(36, e_s7::ntwbufu + wakro::round_to_int(tau), s.l, ndde::nd31, 0.0, 0.0,
              fnames::dumlin.view());
     }
@@ -210,7 +209,6 @@ void bergeron_setup(LineSetup& s) {
     e_s7::ntwbufu += e_s7::nt(i);
     if (e_s7::ntwbufu > ndde::nd31) {
       ListLine() << "Line/Cable Name: " + s.quoted;
-      fnames::dumlin = getdum();
       outmsg(36, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
     }
 

@@ -308,7 +308,6 @@ void check_read(ReadStatus st, const LineSetup& s) {
 }
 
 void read_error(const LineSetup& s) {
-  fnames::dumlin = getdum();
   if (s.header) ListLine() << "Line/Cable Name: " + s.quoted;
   outmsg(37, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   wakro_quit(kTag, 0);

@@ -7,6 +7,7 @@
 
 #include "diag/textutil.h"
 #include "model/ctrl.h"
+#include "model/fnames.h"
 #include "model/tandem_line.h"
 
 namespace wakro::lines {
@@ -56,6 +57,13 @@ ReadStatus read_text(std::int32_t unit, std::string& line) {
   const ReadStatus st = read_record(unit, line);
   if (line.size() > kRecordWidth) line.resize(kRecordWidth);
   return st;
+}
+
+void keep_next_line(std::int32_t unit) {
+  std::string line;
+  if (read_record(unit, line) != ReadStatus::ok) return;
+  fnames::dumlin = line;
+  step_back(unit);
 }
 
 ReadStatus read_options(std::int32_t unit, LineOptions& options) {

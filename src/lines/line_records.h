@@ -62,6 +62,10 @@ double wave_fraction(double s, const LineOptions& options);
 // A travel time in steps that can be converted to a slot count.
 bool convertible_steps(double s);
 
+// Keeps the next record of the unit in fnames::dumlin, for the messages that
+// show the offending data line, and leaves it to be read.
+void keep_next_line(std::int32_t unit);
+
 // One record line, cut to kRecordWidth characters.
 ReadStatus read_text(std::int32_t unit, std::string& line);
 

@@ -32,6 +32,12 @@ inline const int kLineEntries[] = {
     dim::tlines_mfdtd, dim::tlines_total, dim::eni_servers, dim::eni_clients};
 
 class Lines : public nettest::Network {
+ public:
+  // Writes the section file: the key, the records, then "ENDCASE:".
+  static void write_section(const std::string& key, const std::string& records) {
+    wakro_test::write_file("page.dat", key + "\n" + records + "ENDCASE:\n");
+  }
+
  protected:
   void SetUp() override {
     nettest::Network::SetUp();
@@ -50,11 +56,6 @@ class Lines : public nettest::Network {
     e_s7::npoltu = e_s7::npolau = e_s7::npolzu = 0;
     e_s7::tstepmin = 1.0e99;
     e_s7::ntldtwarn = e_s7::tldterr = 0;
-  }
-
-  // Writes the section file: the key, the records, then "ENDCASE:".
-  void write_section(const std::string& key, const std::string& records) {
-    wakro_test::write_file("page.dat", key + "\n" + records + "ENDCASE:\n");
   }
 
   // Opens page.dat and reads up to its first key (the section's).
