@@ -44,7 +44,7 @@ constexpr std::string_view kTag = "SCTLINE     ";
 constexpr double kLongTravelMs = 1000.0;  // travel times at least this long are warned about
 constexpr double kLargeBuffer = 1.0e6;    // buffers longer than this many steps are warned about
 
-// Values kept for the life of the process: maxima over every pass.
+// Maxima of the pass (cleared by sctline_init: every pass reads every line).
 std::int32_t ncmax = 0;     // largest conductor count of any record
 std::int32_t npolemax = 0;  // largest pole count of a FRE-DEP fit
 std::int32_t ncmfdmax = 0;  // largest conductor count of an MFDTD line
@@ -268,6 +268,7 @@ void sctline_init() {
   e_s7::npolzu = 0;
   ndde::e_ndim(dim::nummodes_ph) = 0;
   ndde::e_ndim(dim::nummodes_mfdtd) = 0;
+  ncmax = npolemax = ncmfdmax = 0;
 }
 
 void sctline() {

@@ -1,0 +1,180 @@
+// The dimension pass over line sections: the counts it leaves in the dimension
+// table, the buffer slots of a travel time, the short-travel-time flags, the
+// tandem file names, and the section reader's time-step report that follows
+// from them.
+#include <string>
+
+#include "lines/line_fixture.h"
+#include "lines/line_records.h"
+#include "model/ctrl.h"
+#include "model/e_s7eni.h"
+#include "model/tandem_line.h"
+
+namespace linetest {
+namespace {
+
+constexpr double kDelt = 5.0e-5;  // 1 step = 0.05 ms
+
+using Pass = Lines;
+
+std::string repeat(const std::string& record, int times) {
+  std::string all;
+  for (int k = 0; k < times; ++k) all += record;
+  return all;
+}
+
+// A one-conductor line of travel time `steps` steps, with option lines.
+std::string one_line(double steps, const std::string& options = "") {
+  std::ostringstream os;
+  os << std::setprecision(17) << "1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n"
+     << options << "1 2 " << steps * kDelt * 1000.0 << " 400.0 0 0 1.0\n";
+  return os.str();
+}
+
+TEST_F(Pass, TwoSectionsOfThreeAndTwoLinesGiveFiveLines) {
+  write_section("GLOBAL_TLINES:", repeat(one_line(10.0), 3));
+  pass(kDelt);
+  write_section("TLINES:", repeat(one_line(10.0), 2));
+  open_page();
+  sctline();
+  wakro::close_all_units();
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes), 5);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 50);
+  EXPECT_EQ(ndde::e_ndim(dim::maxmodes), 1);
+}
+
+TEST_F(Pass, ThreeConductorLineAddsThreeModesAndNineTerms) {
+  write_section("GLOBAL_TLINES:",
+                "3 0 1 1 60.0 60.0 1.0 0.0 0.0\n1 4 0.5 300 0 0 0 0 0\n2 5 0.5 300 0 0 0 0 0\n"
+                "3 6 0.5 300 0 0 0 0 0\n");
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes), 3);
+  EXPECT_EQ(ndde::e_ndim(dim::transforms), 9);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 30);
+  EXPECT_EQ(ndde::e_ndim(dim::maxmodes), 3);
+}
+
+TEST_F(Pass, BufferSlotsTruncateOrRoundWithNoint) {
+  write_section("GLOBAL_TLINES:", one_line(2.6));
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 2);
+  write_section("GLOBAL_TLINES:", one_line(2.6, "NOINT\n"));
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 3);
+  write_section("GLOBAL_TLINES:", one_line(2.5, "noint\n"));
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 3);
+  write_section("GLOBAL_TLINES:", one_line(7.3, "InfLength\n"));
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 1);
+}
+
+TEST_F(Pass, ShortTravelTimesCountAndFlag) {
+  write_section("GLOBAL_TLINES:", one_line(1.0));
+  pass(kDelt);
+  EXPECT_EQ(e_s7::ntldtwarn, 0);
+  write_section("GLOBAL_TLINES:", one_line(0.9));
+  pass(kDelt);
+  EXPECT_EQ(e_s7::ntldtwarn, 1);
+  EXPECT_EQ(e_s7::tldterr, 0);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 1);
+  write_section("GLOBAL_TLINES:", one_line(0.79));
+  pass(kDelt);
+  EXPECT_EQ(e_s7::ntldtwarn, 1);
+  EXPECT_EQ(e_s7::tldterr, 1);
+}
+
+TEST_F(Pass, PassResetsItsSumsOncePerPass) {
+  e_s7::npolau = 5;
+  e_s7::npolzu = 6;
+  ndde::e_ndim(dim::nummodes_ph) = 7;
+  write_section("GLOBAL_TLINES:", one_line(10.0));
+  pass(kDelt);
+  pass(kDelt);  // a second pass (a later tandem run) counts the same again
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 10);
+  EXPECT_EQ(ndde::e_ndim(dim::attpoles), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::surgepoles), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes_ph), 0);
+}
+
+TEST_F(Pass, ClientEndCountsOnlyAsAnEndAndInTheTotal) {
+  write_section("GLOBAL_TLINES:",
+                "Quolb Line Constants\n2 2\n1 1 2 1 0 1 0\nTLINE-INPUT-DATA  far\n"
+                "TLINE-OUTPUT-DATA far.tlo\n");
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::eni_clients), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::maxmodes), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines), 0);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes), 0);
+}
+
+TEST(TandemName, RunNumberReplacesThePointWhenTheWholeStemMatches) {
+  tandem_line::enable_tandem_line = true;
+  tandem_line::tandemline1 = "tandemline1";
+  tandem_line::run_type = -1;
+  ctrl::mmm = 7;
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline1.tlo"), "tandemline1_007.tlo");
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline.tlo"), "tandemline.tlo");  // a prefix only
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline1"), "tandemline1");       // no extension
+  ctrl::mmm = 1234;
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline1.clo"), "tandemline1_1234.clo");
+  tandem_line::run_type = 0;
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline1.tlo"), "tandemline1_001.tlo");
+  tandem_line::enable_tandem_line = false;
+  EXPECT_EQ(wakro::lines::tandem_file_name("tandemline1.tlo"), "tandemline1.tlo");
+  tandem_line::tandemline1.blank();
+  ctrl::mmm = 1;
+}
+
+TEST_F(Pass, BothReadersOpenTheTandemFileOfTheRun) {
+  tandem_line::enable_tandem_line = true;
+  tandem_line::tandemline1 = "tandemline1";
+  tandem_line::run_type = 1;  // the run number from the rank (the fixture's size() sets mmm)
+  ctrl::rank = 7;
+  write_section("GLOBAL_TLINES:",
+                "Quolb Line Constants\n1 0\n1 1 1 0 1 0\n1 2 1 0 1 0\nTLINE-INPUT-DATA  t1\n"
+                "TLINE-OUTPUT-DATA tandemline1.tlo\n");
+  // Only the run's file exists: opening the plain name would stop the read.
+  wakro_test::write_file("tandemline1_007.tlo",
+                         "1 0 0 0 60.0 60.0 1.0 1.0E-7 0.0\n0 0 0.35 400.0 0.0 0.0 1.0\n");
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  ASSERT_EQ(c.status, -1) << c.text;
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves), 7);
+  EXPECT_EQ(e_s7::nt(1), 7);
+  EXPECT_EQ(e_s7eni::line_name(1).trimmed(), "tandemline1_007");
+  ctrl::rank = 0;
+}
+
+TEST_F(Pass, ShortTravelTimesAreReportedAndTheRunContinues) {
+  write_section("GLOBAL_TLINES:", one_line(0.9) + one_line(0.85));
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  ASSERT_EQ(c.status, -1) << c.text;
+  const std::string warn = "Time step is too large for the tline/cable ''. ";
+  const std::size_t first = c.text.find(warn);
+  ASSERT_NE(first, std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(warn, first + 1), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("Reduce the time step to 45.0"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" [us] or less, or Use pi section models."), std::string::npos);
+  EXPECT_NE(c.text.find("For better accuracy, make time step less than"), std::string::npos);
+  EXPECT_NE(c.text.find(" 1/10th of the shortest travel time which is 42.5"), std::string::npos)
+      << c.text;
+  EXPECT_NE(c.text.find(" Continuing with travel time(s) adjusted to one time step."),
+            std::string::npos);
+  EXPECT_EQ(e_s7::nt(1), 1);
+  EXPECT_EQ(e_s7::fnt(1), 0.0);
+}
+
+TEST_F(Pass, TravelTimeBelowFourFifthsOfAStepAbortsTheRead) {
+  write_section("GLOBAL_TLINES:", one_line(0.79));
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  EXPECT_NE(c.text.find(" Aborting due to time step being too large."), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("Abnormal termination of WAKRO by DSLINT      "), std::string::npos);
+  EXPECT_NE(c.status, -1);
+}
+
+}  // namespace
+}  // namespace linetest
