@@ -222,6 +222,8 @@ void one_record() {
     line = text_item(r);
     if (is_output_data(line)) {
       r.file = tandem_file_name(data_name(line));
+      if (r.file.size() > kMaxFileName)
+        stop("Transmission Line/Cable error: ", std::string(kLongFileName) + r.file);
       if (role != kClientEnd) {
         fnames::filename = r.file;
         wakro_openfile1(1);

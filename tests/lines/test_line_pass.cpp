@@ -149,6 +149,18 @@ TEST_F(Pass, BothReadersOpenTheTandemFileOfTheRun) {
   ctrl::rank = 0;
 }
 
+TEST_F(Pass, ConstantsFileNameLongerThanTheUnitsTakeIsRefusedNotCut) {
+  const std::string name = std::string(69, 'a') + ".tlo";  // 73 characters
+  write_section("GLOBAL_TLINES:", "Quolb Line Constants\n1 0\n1 1 1 0 1 0\n1 2 1 0 1 0\n"
+                                  "TLINE-INPUT-DATA  t1\nTLINE-OUTPUT-DATA " + name + "\n");
+  const nettest::Captured c = nettest::capture([&] { pass(kDelt); });
+  EXPECT_NE(c.text.find("Line/Cable constants file name longer than 72 characters: " + name),
+            std::string::npos)
+      << c.text;
+  EXPECT_NE(c.text.find("Abnormal termination of WAKRO by SCTLINE     "), std::string::npos);
+  EXPECT_NE(c.status, -1);
+}
+
 TEST_F(Pass, ShortTravelTimesAreReportedAndTheRunContinues) {
   write_section("GLOBAL_TLINES:", one_line(0.9) + one_line(0.85));
   const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
