@@ -179,6 +179,41 @@ std::int32_t fredep(bool header, std::int32_t ncond, Record& r) {
   return ncond;
 }
 
+// The number in columns first..first+1 of a line (a list read of that field).
+std::int32_t two_columns(const std::string& line, std::size_t first, const Record& r) {
+  std::int32_t v = 0;
+  const std::string field = line.size() >= first ? line.substr(first - 1, 2) : std::string();
+  check(wakro::list_read(field, {v}), r);
+  return v;
+}
+
+// An MFDTD record: sizes from its model line, option lines skipped, then the
+// largest velocity and the length, which give the number of segments.
+std::int32_t mfdtd(const std::string& model_line, Record& r) {
+  using ndde::e_ndim;
+  const std::int32_t unit = fnames::iunit;
+  const std::int32_t ncond = two_columns(model_line, 7, r);
+  const std::int32_t npmfd = two_columns(model_line, 10, r);
+  ++e_s7mfd::linemfd;
+  e_ndim(dim::maxpoles_mfdtd) = std::max(e_ndim(dim::maxpoles_mfdtd), npmfd);
+  ncmfdmax = std::max(ncmfdmax, ncond);
+  e_ndim(dim::nummodes_mfdtd) += ncond;
+  LineOptions unused;
+  check(read_options(unit, unused), r);
+  double vmax = 0, length = 0;
+  check(wakro::list_read_unit(unit, {vmax}), r);
+  check(wakro::list_read_unit(unit, {length}), r);
+  // The segment count is converted only from a finite, representable quotient.
+  const double segments = length / (vmax * e_s1::delt);
+  if (!(vmax > 0.0) || !(length > 0.0) || !convertible_steps(segments)) {
+    fnames::dumlin = getdum();
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+  }
+  const std::int32_t n2mfd = static_cast<std::int32_t>(segments);
+  if (e_ndim(dim::maxinc_mfdtd) <= n2mfd) e_ndim(dim::maxinc_mfdtd) = n2mfd + 1;
+  return ncond;
+}
+
 // The dimension entries that follow the counters, written at the end of a call.
 void store_dimensions() {
   using ndde::e_ndim;
@@ -242,6 +277,9 @@ void one_record() {
     counted = bergeron(header, ncond, r);
   } else if (model == LineModel::fredep) {
     counted = fredep(header, ncond, r);
+  } else if (model == LineModel::mfdtd) {
+    mfdtd(line, r);
+    counted = 0;  // a record without a header gives no conductor count here
   } else {
     stop(std::string(model_name(model)) + " lines are not available in this engine: ",
          "Line/Cable " + (r.file.empty() ? std::string(fnames::filename.trimmed()) : r.file));

@@ -112,6 +112,28 @@ TEST_F(Pass, ClientEndCountsOnlyAsAnEndAndInTheTotal) {
   EXPECT_EQ(ndde::e_ndim(dim::nummodes), 0);
 }
 
+TEST_F(Pass, MfdtdRecordIsSizedFromItsModelLineVelocityAndLength) {
+  write_section("GLOBAL_TLINES:", "MFDTD  3  4\nNOINT\n3.0E8\n10000.0\n");
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_mfdtd), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes_mfdtd), 3);
+  EXPECT_EQ(ndde::e_ndim(dim::maxmodes_mfdtd), 3);
+  EXPECT_EQ(ndde::e_ndim(dim::maxpoles_mfdtd), 4);
+  EXPECT_EQ(ndde::e_ndim(dim::maxinc_mfdtd), 1);  // INT(0.67) = 0 segments
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 1);
+  // The section reader does not build MFDTD lines yet: it stops naming the model.
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  EXPECT_NE(c.text.find("MFDTD lines are not available in this engine: "), std::string::npos) << c.text;
+  EXPECT_NE(c.status, -1);
+}
+
+TEST_F(Pass, MfdtdVelocityOfZeroIsAnInvalidDataLine) {
+  write_section("GLOBAL_TLINES:", "MFDTD  3  4\n0.0\n10000.0\n");
+  const nettest::Captured c = nettest::capture([&] { pass(kDelt); });
+  EXPECT_NE(c.text.find("Invalid data line in "), std::string::npos) << c.text;
+  EXPECT_NE(c.status, -1);
+}
+
 TEST(TandemName, RunNumberReplacesThePointWhenTheWholeStemMatches) {
   tandem_line::enable_tandem_line = true;
   tandem_line::tandemline1 = "tandemline1";
