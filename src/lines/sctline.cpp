@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -43,11 +44,21 @@ using wakro::ReadStatus;
 constexpr std::string_view kTag = "SCTLINE     ";
 constexpr double kLongTravelMs = 1000.0;  // travel times at least this long are warned about
 constexpr double kLargeBuffer = 1.0e6;    // buffers longer than this many steps are warned about
+constexpr std::int32_t kMaxGroups = 1000;  // delay groups of one FRE-PHASE line, at most
 
 // Maxima of the pass (cleared by sctline_init: every pass reads every line).
 std::int32_t ncmax = 0;     // largest conductor count of any record
 std::int32_t npolemax = 0;  // largest pole count of a FRE-DEP fit
 std::int32_t ncmfdmax = 0;  // largest conductor count of an MFDTD line
+std::int32_t ncphmax = 0;     // largest conductor count of a FRE-PHASE line
+std::int32_t npolephmax = 0;  // largest pole count in a FRE-PHASE line
+
+// Sums of the FRE-PHASE tables of the pass.
+std::int32_t tell1 = 0;  // propagation residues (group, conductor pair, pole)
+std::int32_t tell2 = 0;  // characteristic-admittance residues
+std::int32_t tell3 = 0;  // propagation states (pole x conductors)
+std::int32_t tell4 = 0;  // constant propagation terms (conductors squared per group)
+std::int32_t offs1 = 0;  // travelling-wave ring slots
 
 // What the pass knows of the record being read, for its messages.
 struct Record {
@@ -214,6 +225,88 @@ std::int32_t mfdtd(const std::string& model_line, Record& r) {
   return ncond;
 }
 
+// Skips `count` lines of a FRE-PHASE record (each a list read of one text).
+void skip_lines(std::int64_t count, const Record& r) {
+  wakro::FixedText<72> text;
+  for (std::int64_t k = 0; k < count; ++k) check(wakro::list_read_unit(fnames::iunit, {text}), r);
+}
+
+// A count read from a FRE-PHASE record (negative counts as 0).
+std::int32_t count_item(const Record& r) {
+  std::int32_t v = 0;
+  check(wakro::list_read_unit(fnames::iunit, {v}), r);
+  return std::max(v, 0);
+}
+
+// A FRE-PHASE record: the characteristic-admittance fit per conductor, the
+// propagation fit per delay group, and each group's delay in seconds.
+void frephase(Record& r) {
+  using ndde::e_ndim;
+  check(read_options(fnames::iunit, r.options), r);
+  ++e_s7ph::lineph;
+  const std::string file(fnames::filename.trimmed());
+  skip_lines(2, r);
+  const std::int32_t ncond = count_item(r);
+  ncphmax = std::max(ncphmax, ncond);
+  e_ndim(dim::nummodes_ph) += ncond;
+  skip_lines(1, r);
+  for (std::int32_t j = 1; j <= ncond; ++j) {
+    const std::int32_t np = count_item(r);
+    npolephmax = std::max(npolephmax, np);
+    for (std::int32_t p = 1; p <= np; ++p) {
+      skip_lines(2 + 2 * static_cast<std::int64_t>(ncond), r);
+      tell2 += ncond;
+    }
+  }
+  skip_lines(static_cast<std::int64_t>(ncond) * ncond + 2, r);
+  const std::int32_t ng = count_item(r);
+  if (ng > kMaxGroups) {
+    fnames::dumlin = getdum();
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+  }
+  skip_lines(1, r);
+  std::vector<double> tau(static_cast<std::size_t>(ng));
+  for (double& t : tau) {
+    check(wakro::list_read_unit(fnames::iunit, {t}), r);
+    if (t >= 1.0) wakro_warn(0, 0, 1, "Very large travel time observed in " + file);
+  }
+  skip_lines(1, r);
+  std::vector<std::int32_t> poles(static_cast<std::size_t>(ng));
+  for (std::int32_t& np : poles) {
+    np = count_item(r);
+    npolephmax = std::max(npolephmax, np);
+    for (std::int32_t p = 1; p <= np; ++p) {
+      skip_lines(2, r);
+      tell3 += ncond;
+    }
+  }
+  skip_lines(1, r);
+  for (std::int32_t np : poles) {
+    skip_lines(2 * static_cast<std::int64_t>(np) * ncond * ncond, r);
+    tell1 += np * ncond * ncond;
+  }
+  std::int32_t longest = 0;
+  for (double t : tau) {
+    const double steps = t / e_s1::delt;
+    if (steps > kLargeBuffer) {
+      wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + file);
+      wakro_warn(0, 0, 0, ". This can lead to memory allocation problems and can be ");
+      wakro_warn(0, 0, -1, "mitigated by increasing the time step");
+    }
+    if (!convertible_steps(steps)) {
+      fnames::dumlin = getdum();
+      stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    }
+    if (steps < 1.0) {
+      ++e_s7::ntldtwarn;
+      if (steps < 0.8) e_s7::tldterr = 1;
+    }
+    longest = std::max(longest, wave_slots(steps, r.options));
+    tell4 += ncond * ncond;
+  }
+  offs1 += (longest + 1) * ncond;
+}
+
 // The dimension entries that follow the counters, written at the end of a call.
 void store_dimensions() {
   using ndde::e_ndim;
@@ -227,6 +320,13 @@ void store_dimensions() {
   e_ndim(dim::surgepoles) = e_s7::npolzu;
   e_ndim(dim::nummodes) = e_s7::nlmodeu;
   e_ndim(dim::tlines_ph) = e_s7ph::lineph;
+  e_ndim(dim::maxmodes_ph) = ncphmax;
+  e_ndim(dim::travwaves_ph) = offs1;
+  e_ndim(dim::prop_ph) = tell4;
+  e_ndim(dim::hserc_ph) = tell1;
+  e_ndim(dim::ycserc_ph) = tell2;
+  e_ndim(dim::xhk_ph) = tell3;
+  e_ndim(dim::maxpoles_ph) = npolephmax;
   e_ndim(dim::tlines_mfdtd) = e_s7mfd::linemfd;
   e_ndim(dim::maxmodes_mfdtd) = ncmfdmax;
   e_ndim(dim::tlines_total) =
@@ -277,12 +377,12 @@ void one_record() {
     counted = bergeron(header, ncond, r);
   } else if (model == LineModel::fredep) {
     counted = fredep(header, ncond, r);
-  } else if (model == LineModel::mfdtd) {
-    mfdtd(line, r);
+  } else if (model == LineModel::frephase) {
+    frephase(r);
     counted = 0;  // a record without a header gives no conductor count here
   } else {
-    stop(std::string(model_name(model)) + " lines are not available in this engine: ",
-         "Line/Cable " + (r.file.empty() ? std::string(fnames::filename.trimmed()) : r.file));
+    mfdtd(line, r);
+    counted = 0;
   }
   ncmax = std::max(ncmax, header ? ncond : counted);
   if (opened) wakro_closefile();
@@ -308,7 +408,8 @@ void sctline_init() {
   e_s7::npolzu = 0;
   ndde::e_ndim(dim::nummodes_ph) = 0;
   ndde::e_ndim(dim::nummodes_mfdtd) = 0;
-  ncmax = npolemax = ncmfdmax = 0;
+  ncmax = npolemax = ncmfdmax = ncphmax = npolephmax = 0;
+  tell1 = tell2 = tell3 = tell4 = offs1 = 0;
 }
 
 void sctline() {

@@ -134,6 +134,43 @@ TEST_F(Pass, MfdtdVelocityOfZeroIsAnInvalidDataLine) {
   EXPECT_NE(c.status, -1);
 }
 
+// A two-conductor FRE-PHASE record: conductor 1 with one admittance pole,
+// conductor 2 with none; two delay groups (2.6 and 0.9 steps) of one and zero
+// propagation poles.
+std::string phase_record() {
+  std::string t = "FRE-PHASE\nh1\nh2\n2\nh3\n";
+  t += "1\np\np\nr\nr\nr\nr\n";  // conductor 1: one pole, two lines, 2 pairs
+  t += "0\n";                          // conductor 2: no pole
+  t += "d\nd\nd\nd\nh4\nh5\n2\nh6\n";  // 2 x 2 lines, two lines, 2 groups, one line
+  std::ostringstream os;
+  os << std::setprecision(17) << 2.6 * kDelt << "\n" << 0.9 * kDelt << "\nh7\n";
+  t += os.str();
+  t += "1\nq\nq\n0\nh8\n";  // group 1: one pole; group 2: none; one line
+  t += "x\nx\nx\nx\nx\nx\nx\nx\n";  // group 1: 4 pairs x 1 pole, two lines each
+  return t;
+}
+
+TEST_F(Pass, FrePhaseRecordSumsItsTables) {
+  write_section("GLOBAL_TLINES:", phase_record());
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_ph), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes_ph), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::maxmodes_ph), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::maxpoles_ph), 1);
+  EXPECT_EQ(ndde::e_ndim(dim::ycserc_ph), 2);  // one pole x two conductors
+  EXPECT_EQ(ndde::e_ndim(dim::xhk_ph), 2);     // one pole x two conductors
+  EXPECT_EQ(ndde::e_ndim(dim::hserc_ph), 4);   // four pairs x one pole
+  EXPECT_EQ(ndde::e_ndim(dim::prop_ph), 8);    // two groups x four pairs
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves_ph), 6);  // (2 slots + 1) x two conductors
+  EXPECT_EQ(ndde::e_ndim(dim::tlines_total), 1);
+  EXPECT_EQ(e_s7::ntldtwarn, 1);
+  EXPECT_EQ(e_s7::tldterr, 0);
+  // A second pass counts the same, not twice as much.
+  pass(kDelt);
+  EXPECT_EQ(ndde::e_ndim(dim::nummodes_ph), 2);
+  EXPECT_EQ(ndde::e_ndim(dim::travwaves_ph), 6);
+}
+
 TEST(TandemName, RunNumberReplacesThePointWhenTheWholeStemMatches) {
   tandem_line::enable_tandem_line = true;
   tandem_line::tandemline1 = "tandemline1";
