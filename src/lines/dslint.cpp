@@ -63,8 +63,6 @@ struct End {
 
 bool warned_since_summary = false;  // a short travel time was reported
 
-std::string trimmed_name(const LineSetup& s) { return s.quoted; }
-
 void next_item() { rdcmnt(); }
 
 std::string text_item(const LineSetup& s) {
@@ -320,7 +318,7 @@ void read_error(const LineSetup& s) {
 
 void line_error(std::string_view first, const LineSetup& s) {
   wakro_message(0, 0, 2, 2, first);
-  wakro_message(0, 0, 2, -1, trimmed_name(s));
+  wakro_message(0, 0, 2, -1, s.quoted);
   wakro_quit(kTag, 0);
 }
 
