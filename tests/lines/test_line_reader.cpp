@@ -117,6 +117,34 @@ TEST_F(Reader, SignalsCarriedAlongAnOrdinaryLine) {
   EXPECT_EQ(quolbv3::cscr(2), 8.0);
 }
 
+TEST_F(Reader, ConductorCountOfTheConstantsFileMustMatchTheEnds) {
+  write_header_case(0, 0, 0, 0);
+  wakro_test::write_file("line1.tlo", "2 0 0 0 60.0 60.0 1.0 1.0E-7 0.0\n0 0 0.5 400.0 0.0 0.0 1.0 0\n");
+  after_pass_ = {{dim::maxmodes, 2}, {dim::nummodes, 2}, {dim::transforms, 4}};
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  const std::string block =
+      " ***********************************\n ERROR: DSLINT Transmission Line Data\n"
+      " The number of electrical connections\n specified in the Quolb Circuit Data File\n";
+  EXPECT_NE(c.text.find(block), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("   circuit is also eliminated.\n Line/Cable Name: 'line1'\n"
+                        " ***********************************\n"),
+            std::string::npos)
+      << c.text;
+  EXPECT_NE(c.text.find("**** INVALID DATA LINE ****"), std::string::npos);
+  EXPECT_NE(c.text.find("2 0 0 0 60.0 60.0 1.0 1.0E-7 0.0"), std::string::npos);
+  EXPECT_NE(c.status, -1);
+}
+
+TEST_F(Reader, GroundedConductorEndIsRefused) {
+  write_section("GLOBAL_TLINES:", lossless_record(0.5, 400.0, 1, 0));
+  const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+  EXPECT_NE(c.text.find("Invalid node numbers at terminations of Line/Cable ''"), std::string::npos)
+      << c.text;
+  EXPECT_NE(c.text.find("to be grounded, use an ideal branch to ground. Do not "), std::string::npos);
+  EXPECT_NE(c.text.find("Abnormal termination of WAKRO by DSLINT      "), std::string::npos);
+  EXPECT_NE(c.status, -1);
+}
+
 TEST_F(Reader, ZeroSubsystemInAPageSectionStops) {
   write_section("TLINES:", "1 0 0 1 60.0 60.0 1.0 1.0E-7 0.0\n1 2 0.5 400.0 0 0 1.0\n");
   const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
