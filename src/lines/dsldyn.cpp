@@ -121,6 +121,13 @@ void dsldyn() {
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     const std::int32_t model = e_s7::linemodel(i, 1);
     if (e_s7::linemodel(i, 4) == kServerEnd) ++server;
+    if (e_s7::linemodel(i, 4) == kClientEnd) {
+      // A client end's history comes from the server's process with the line
+      // exchange; until it has arrived the step starts from none, so that
+      // dslout does not add to the last step's terminal current.
+      for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) e_s0::cdctl(c, 1, i) = 0.0;
+      continue;
+    }
     if (model != 0) continue;
     const std::int32_t j = e_s7::linemodel(i, 2);
     const std::int32_t o = e_s7::linemodel(i, 3);
