@@ -6,6 +6,7 @@
 #include "app/seams.h"
 #include "devices/voltage_sources.h"
 #include "input/readdata.h"
+#include "lines/lines.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/runtime_messages.h"
@@ -17,6 +18,7 @@ void plug_engine_services() {
   use_output_services();   // the console dialogue and the output routines
   use_network_services();  // the per-step network solution
   devices::use_device_services();  // the registered voltage sources
+  use_line_services();     // line sections, their sizing and per-step histories
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;

@@ -7,7 +7,8 @@ namespace wakro {
 // The output room's routines (the console start-up dialogue, the channel files,
 // the record file's next run, console progress and screen plot), the network
 // solution (one step's solution, the solver choice, the branch source terms and
-// the MNA set-up of the case reader), the case reader wakro_readdata, and, over
+// the MNA set-up of the case reader), the lines (their sections, the sizing
+// pass and the per-step histories), the case reader wakro_readdata, and, over
 // the link, the start-up dialogue, the run-time messages (watched values,
 // progress, push buttons, end of run) and the load-flow display values.
 void plug_engine_services();

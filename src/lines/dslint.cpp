@@ -1,0 +1,390 @@
+// dslint: the line-section reader.
+//
+// Reads every line record of a "TLINES:" section (page context in the four
+// arguments) or of the "GLOBAL_TLINES:" section (four zeros) into the line
+// directory e_s7::linemodel, the per-line and per-mode tables of the line's
+// model and the ENI tables; hands each record's model data to its model's
+// set-up; stamps each line's admittance e_s7::dm into the conductance matrices
+// of both end subsystems (a server end of an ENI line at its sending end only)
+// and keeps it in e_s7::globaldm; reports travel times shorter than one step.
+//
+// Leaves: the counters of e_s7 (img, line, nlmodeu, ntermtu, ntwbufu) raised by
+// the section, the per-step state of the new modes and slots cleared, and the
+// line reader at the first key after the section (fnames::section).
+// Fatal stops end in wakro_quit with tag "DSLINT      " (a zero subsystem of a
+// "TLINES:" record with "DSLINTSSN   ").
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "diag/console.h"
+#include "diag/format.h"
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/nodeaccess.h"
+#include "diag/outmsg.h"
+#include "diag/quit.h"
+#include "diag/textutil.h"
+#include "diag/validators.h"
+#include "files/linereader.h"
+#include "files/listread.h"
+#include "lines/line_records.h"
+#include "lines/line_setup.h"
+#include "lines/lines.h"
+#include "model/e_s0.h"
+#include "model/e_s7.h"
+#include "model/e_s7eni.h"
+#include "model/e_tlint.h"
+#include "model/e_warn.h"
+#include "model/fnames.h"
+#include "model/ndde.h"
+#include "model/quolbv3.h"
+#include "network/matrix.h"
+
+namespace wakro::lines {
+namespace {
+
+constexpr std::string_view kTag = "DSLINT      ";
+
+// The control-signal groups of one end: first slot and count of the signals it
+// sends (group 1) and of those it receives (group 2).
+struct SignalGroups {
+  std::int32_t first1 = 1, count1 = 0, first2 = 1, count2 = 0;
+};
+
+// One end of a header-form record as read.
+struct End {
+  std::int32_t ss = 0;
+  SignalGroups groups;
+};
+
+bool warned_since_summary = false;  // a short travel time was reported
+
+void next_item() { rdcmnt(); }
+
+std::string text_item(const LineSetup& s) {
+  next_item();
+  std::string line;
+  check_read(read_text(fnames::iunit, line), s);
+  return line;
+}
+
+// Sending or receiving end: subsystem, n page nodes into `nodes`, four
+// control-signal integers.
+End read_end(const LineSetup& s, std::int32_t n, FArray<std::int32_t, 1>& nodes) {
+  next_item();
+  End e;
+  std::span<std::int32_t> list(&nodes(1), static_cast<std::size_t>(n));
+  check_read(list_read_unit(fnames::iunit, {e.ss, list, e.groups.first1, e.groups.count1,
+                                            e.groups.first2, e.groups.count2}),
+             s);
+  return e;
+}
+
+// Signals of one end must lie inside the signal stores.
+void check_signals(const SignalGroups& g, const LineSetup& s) {
+  const auto beyond = [](std::int32_t first, std::int32_t count, std::int32_t size) {
+    return count > 0 && (first < 1 || static_cast<std::int64_t>(first) + count - 1 > size);
+  };
+  if (beyond(g.first1, g.count1, quolbv3::cscs.extent(1)) ||
+      beyond(g.first2, g.count2, quolbv3::cscr.extent(1)))
+    line_error("Control signals beyond the dimensioned signals in Line/Cable ", s);
+}
+
+// Directory columns 6..13 from the two ends with the page's signal bases.
+void store_signals(std::int32_t row, const SignalGroups& k, const SignalGroups& m,
+                   std::int32_t send, std::int32_t recv) {
+  using e_s7::linemodel;
+  linemodel(row, 6) = send + k.first1;
+  linemodel(row, 7) = k.count1;
+  linemodel(row, 8) = recv + k.first2;
+  linemodel(row, 9) = k.count2;
+  linemodel(row, 10) = send + m.first1;
+  linemodel(row, 11) = m.count1;
+  linemodel(row, 12) = recv + m.first2;
+  linemodel(row, 13) = m.count2;
+}
+
+// Stamps dm, the line's nodal admittance, among the line's nodes of one end
+// (read time only: the two small lists are allocated here).
+void stamp_end(std::int32_t ss, std::int32_t o, std::int32_t n, const FArray<std::int32_t, 1>& nodes) {
+  std::vector<std::int32_t> ends(static_cast<std::size_t>(n));
+  std::vector<double> block(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
+  for (std::int32_t c = 1; c <= n; ++c) {
+    ends[static_cast<std::size_t>(c - 1)] = nodes(o + c);
+    for (std::int32_t r = 1; r <= n; ++r)
+      block[static_cast<std::size_t>((c - 1) * n + r - 1)] = e_s7::dm(r, c);
+  }
+  stamp_admittance("DSLINT", ss, ends, SymmetricAdmittance::dense(block, n), AdmittanceMeaning::nodal);
+}
+
+// Clears the per-step state of the modes and slots a section added.
+void clear_new_state(std::int32_t mode_from, std::int32_t slot_from) {
+  for (std::int32_t q = mode_from + 1; q <= e_s7::nlmodeu; ++q) {
+    e_s7::m1(q) = 1;
+    e_s7::vdck(q) = e_s7::vdcm(q) = 0.0;
+    e_s7::ck(q) = e_s7::cm(q) = 0.0;
+    e_s7::ckk(q) = e_s7::cmm(q) = 0.0;
+  }
+  for (std::int32_t k = slot_from + 1; k <= e_s7::ntwbufu; ++k)
+    e_s7::bk(k) = e_s7::bm(k) = e_s7::vk(k) = e_s7::vm(k) = 0.0;
+}
+
+// The ENI port of a line end, asked on the console.
+std::int32_t ask_port(std::string_view prompt, const LineSetup& s) {
+  ListLine() << std::string(prompt) + s.quoted;
+  std::string answer;
+  std::int32_t port = 0;
+  if (!std::getline(std::cin, answer) || list_read(answer, {port}) != ReadStatus::ok) {
+    ListLine() << "No port number given for ENI line " + s.quoted;
+    wakro_quit(kTag, 0);
+  }
+  return port;
+}
+
+// The time-step summary once the last short travel time has been reported.
+void time_step_summary() {
+  const std::int32_t severity = e_s7::tldterr != 0 ? 2 : 1;
+  wakro_message(0, 0, severity, 3, "For better accuracy, make time step less than");
+  const std::string bound = edit_g(e_s7::tstepmin, 23, 16);
+  const std::size_t b = bound.find_first_not_of(' ');
+  const std::size_t e = bound.find_last_not_of(' ');
+  wakro_message(0, 0, severity, 0,
+                " 1/10th of the shortest travel time which is " + bound.substr(b, e - b + 1) + " [us].");
+  warned_since_summary = false;
+  if (e_s7::tldterr == 0) {
+    wakro_message(0, 0, severity, -1, " Continuing with travel time(s) adjusted to one time step.");
+    return;
+  }
+  wakro_message(0, 0, severity, -1, " Aborting due to time step being too large.");
+  wakro_quit(kTag, 0);
+}
+
+// One record of the section.
+void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv) {
+  LineSetup s;
+  s.page = page;
+  s.ssoff = ssoff;
+  std::string line = text_item(s);
+  s.header = is_header(line);
+  End k, m;
+  std::string name;
+  std::string file;
+  bool opened = false;
+
+  // Step 1: ends and names (header form).
+  if (s.header) {
+    next_item();
+    check_read(list_read_unit(fnames::iunit, {s.n, s.role}), s);
+    if (s.n < 1 || s.n > ndde::nd5) too_many_conductors(s);
+    k = read_end(s, s.n, e_tlint::knodet);
+    if (s.role == kOrdinary) {
+      m = read_end(s, s.n, e_tlint::mnodet);
+    } else {
+      m = k;
+      for (std::int32_t c = 1; c <= s.n; ++c) e_tlint::mnodet(c) = e_tlint::knodet(c);
+      if (s.role == kServerEnd) ++e_s7eni2::nserver;
+      if (s.role == kClientEnd) ++e_s7eni2::nclient;
+    }
+    line = text_item(s);
+    if (is_input_data(line)) {
+      name = data_name(line);
+      line = text_item(s);
+    }
+    if (is_output_data(line)) {
+      file = tandem_file_name(data_name(line));
+      s.quoted = quoted_line_name(file);
+      if (file.size() > kMaxFileName) {
+        wakro_message(0, 0, 2, 2, kLongFileName);
+        wakro_message(0, 0, 2, -1, file);
+        wakro_quit(kTag, 0);
+      }
+      if (s.role != kClientEnd) {
+        fnames::filename = file;
+        wakro_openfile1(1);
+        opened = true;
+        line = text_item(s);
+      }
+    }
+    wakro_dslintssn(ssoff, k.ss, m.ss);
+    for (std::int32_t c = 1; c <= s.n; ++c) {
+      const std::int32_t kl = e_tlint::knodet(c), ml = e_tlint::mnodet(c);
+      if (kl <= 0 || ml <= 0) grounded_end(s);
+      wakro_node(s.page, kl, e_tlint::knodet(c));
+      wakro_node(s.page, ml, e_tlint::mnodet(c));
+      if (e_tlint::knodet(c) > e_s0::mbus(k.ss))
+        line_error("Invalid node number on sending end of Line/Cable ", s);
+      if (e_tlint::mnodet(c) > e_s0::mbus(m.ss))
+        line_error("Invalid node number on receiving end of Line/Cable ", s);
+    }
+  }
+  if (s.quoted.empty()) s.quoted = "''";
+
+  // Step 2: an ENI client end has no model: a directory row and its ports.
+  if (s.role == kClientEnd) {
+    const std::int32_t client = e_s7eni2::nclient;
+    e_s7eni::eni_client_ss(client) = k.ss;
+    for (std::int32_t c = 1; c <= s.n; ++c) e_s7eni::eni_client_nodes(c, client) = e_tlint::knodet(c);
+    s.row = ++e_s7::img;
+    e_s7::linemodel(s.row, 1) = -1;
+    e_s7::linemodel(s.row, 4) = kClientEnd;
+    e_s7::linemodel(s.row, 5) = s.n;
+    store_signals(s.row, k.groups, m.groups, send, recv);
+    e_s7eni::line_name(s.row) = file.substr(0, file.find('.'));
+    if (quolbv3::guisoc == 0) {
+      e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
+      e_s7eni::eni_client_port(client) = ask_port("Enter port number for ENI client ", s);
+    }
+    return;
+  }
+
+  // Step 3: the model line. Only Bergeron lines are read by this engine yet.
+  const LineModel model = model_of(line);
+  if (model != LineModel::bergeron) {
+    wakro_message(0, 0, 2, 2, std::string(model_name(model)) + " lines are not available in this engine: ");
+    wakro_message(0, 0, 2, -1, "Line/Cable " + s.quoted);
+    wakro_quit(kTag, 0);
+  }
+  if (e_s7::line + 1 > ndde::nd6) {
+    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(ndde::nd6).trimmed()));
+    wakro_message(0, 0, 2, -1, " transmission lines/cables");
+    wakro_quit(kTag, 0);
+  }
+  s.l = ++e_s7::line;
+  s.row = ++e_s7::img;
+  s.o = e_s7::nlmodeu;
+  e_s7::kss(s.l) = k.ss;
+  e_s7::mss(s.l) = m.ss;
+  e_s7::mode(s.l) = s.n;
+  e_s7::model(s.l) = 0;
+  e_s7::inflength(s.l) = false;
+  e_s7::tlname(s.l) = name;
+  using e_s7::linemodel;
+  linemodel(s.row, 1) = static_cast<std::int32_t>(model);
+  linemodel(s.row, 2) = s.l;
+  linemodel(s.row, 3) = s.o;
+  linemodel(s.row, 4) = s.role;
+  linemodel(s.row, 5) = s.n;
+  store_signals(s.row, k.groups, m.groups, send, recv);
+  e_s7eni::line_name(s.row) = file.substr(0, file.find('.'));
+  if (s.role == kOrdinary &&
+      (k.groups.count1 != m.groups.count2 || k.groups.count2 != m.groups.count1))
+    wakro_warn(0, 0, 1, "Control Signal Transfer Dimension mismatch in line/cable " + s.quoted);
+  check_signals(k.groups, s);
+  check_signals(m.groups, s);
+  if (s.role == kServerEnd && quolbv3::guisoc == 0) {
+    const std::int32_t server = e_s7eni2::nserver;
+    e_s7eni::eni_host(server) = "localhost";
+    e_s7eni::eni_server_port(server) = ask_port("Enter port number for ENI server ", s);
+  }
+  if (s.header) {
+    for (std::int32_t c = 1; c <= s.n; ++c) {
+      e_s7::knode(s.o + c) = e_tlint::knodet(c);
+      e_s7::mnode(s.o + c) = e_tlint::mnodet(c);
+    }
+  }
+
+  // Step 4: the model's data.
+  bergeron_setup(s);
+  if (opened) wakro_closefile();
+  const std::int32_t n = e_s7::mode(s.l);
+  linemodel(s.row, 5) = n;
+
+  // Step 5: stamping into both end subsystems, and the copy kept per line.
+  stamp_end(e_s7::kss(s.l), s.o, n, e_s7::knode);
+  if (s.role != kServerEnd) stamp_end(e_s7::mss(s.l), s.o, n, e_s7::mnode);
+  for (std::int32_t c = 1; c <= n; ++c)
+    for (std::int32_t r = 1; r <= n; ++r) e_s7::globaldm(r, c, s.row) = e_s7::dm(r, c);
+}
+
+}  // namespace
+
+void check_read(ReadStatus st, const LineSetup& s) {
+  if (st == ReadStatus::ok) return;
+  if (st == ReadStatus::error) read_error(s);
+  if (s.header) ListLine() << "Line/Cable Name: " + s.quoted;
+  outmsg(4);
+  wakro_quit(kTag, 0);  // message 4 never returns; kept for the compiler
+}
+
+void read_error(const LineSetup& s) {
+  if (s.header) ListLine() << "Line/Cable Name: " + s.quoted;
+  outmsg(37, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+  wakro_quit(kTag, 0);
+}
+
+void line_error(std::string_view first, const LineSetup& s) {
+  wakro_message(0, 0, 2, 2, first);
+  wakro_message(0, 0, 2, -1, s.quoted);
+  wakro_quit(kTag, 0);
+}
+
+void grounded_end(const LineSetup& s) {
+  wakro_message(0, 0, 2, 4, "Invalid node numbers at terminations of Line/Cable " + s.quoted);
+  wakro_message(0, 0, 2, 0, ". If you want an end of a conducting medium ");
+  wakro_message(0, 0, 2, 0, "to be grounded, use an ideal branch to ground. Do not ");
+  wakro_message(0, 0, 2, -1, "ground it directly.");
+  wakro_quit(kTag, 0);
+}
+
+void too_many_conductors(const LineSetup& s) {
+  wakro_message(0, 0, 2, 2, "Dimension exceeded: Line/Cable " + s.quoted + " has more than ");
+  wakro_message(0, 0, 2, -1, std::string(int2str(ndde::nd5).trimmed()) + " conducting mediums");
+  wakro_quit(kTag, 0);
+}
+
+void wakro_dslintssn(std::int32_t ssoff, std::int32_t& kss, std::int32_t& mss) {
+  if (fnames::section == "TLINES:") {
+    if (kss == 0 || mss == 0) {
+      ListLine(console()) << "ERROR: DSLINT: Zero subsystem number in TLine data";
+      wakro_quit("DSLINTSSN   ", 0);
+    }
+    if (kss >= 1 && mss >= 1) {
+      kss = quolbv3::subs(ssoff + kss);
+      mss = quolbv3::subs(ssoff + mss);
+    }
+  }
+  // Both sections: a subsystem that does not exist never reaches the matrices.
+  wakro_checkssn(kss);
+  wakro_checkssn(mss);
+}
+
+void short_travel_time(double bound_us, const LineSetup& s) {
+  if (!(e_s7::tstepmin <= bound_us)) e_s7::tstepmin = bound_us;
+  --e_s7::ntldtwarn;
+  warned_since_summary = true;
+  const std::string g = edit_g(bound_us, 23, 16);
+  const std::size_t b = g.find_first_not_of(' ');
+  const std::size_t e = g.find_last_not_of(' ');
+  wakro_warn(0, 0, 2, "Time step is too large for the tline/cable " + s.quoted + ". ");
+  wakro_warn(0, 0, -1, "Reduce the time step to " + g.substr(b, e - b + 1) +
+                           " [us] or less, or Use pi section models.");
+}
+
+}  // namespace wakro::lines
+
+void dslint(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv) {
+  using namespace wakro::lines;
+  e_warn::comp_id1 = 0;
+  e_warn::comp_id2 = 0;
+  fnames::dumlin.blank();
+  const auto line_key = [] { return fnames::section == "TLINES:" || fnames::section == "GLOBAL_TLINES:"; };
+  if (!line_key()) return;
+  const std::int32_t modes_before = e_s7::nlmodeu;
+  const std::int32_t slots_before = e_s7::ntwbufu;
+  for (;;) {
+    rdcmnt();
+    if (!rdcmnt_at_data()) {
+      if (line_key()) continue;
+      break;
+    }
+    one_record(page, ssoff, send, recv);
+  }
+  clear_new_state(modes_before, slots_before);
+  // The report is decided once every short travel time the pass counted has
+  // been met, from tldterr alone.
+  if (warned_since_summary && e_s7::ntldtwarn <= 0) time_step_summary();
+}

@@ -1,0 +1,78 @@
+// What the dimension pass and the section reader share of the line records: the
+// header and model keywords, the option lines, the file name of the solved line
+// constants (with the tandem renaming), the quoted line name, and the rule that
+// turns a travel time into travelling-wave buffer slots. Both readers must read
+// a record identically, so each of these rules exists only here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "files/units.h"
+
+namespace wakro::lines {
+
+// Directory column 1 of each kind of line.
+enum class LineModel : std::int32_t { bergeron = 0, fredep = 1, frephase = 2, mfdtd = 3 };
+
+// ENI role of a record (directory column 4).
+inline constexpr std::int32_t kOrdinary = 0;
+inline constexpr std::int32_t kServerEnd = 1;
+inline constexpr std::int32_t kClientEnd = 2;
+
+// Record lines are read as at most this many characters.
+inline constexpr std::size_t kRecordWidth = 200;
+
+bool is_header(std::string_view line);             // "Quolb Line Constants"
+bool is_input_data(std::string_view line);         // "TLINE-INPUT-DATA"
+bool is_output_data(std::string_view line);        // "TLINE-OUTPUT-DATA"
+LineModel model_of(std::string_view model_line);   // by its keyword, else Bergeron
+std::string_view model_name(LineModel m);          // "FRE-DEP", "FRE-PHASE", "MFDTD"
+
+struct LineOptions {
+  bool noint = false;      // whole travel times rounded, no interpolation
+  bool inflength = false;  // every travel time one step
+};
+
+// Reads option lines from the unit while there are any; the first other line is
+// stepped back so that the next read returns it. Returns that read's status.
+ReadStatus read_options(std::int32_t unit, LineOptions& options);
+
+// Characters 19..200 of a "TLINE-INPUT-DATA" / "TLINE-OUTPUT-DATA" line, trimmed.
+std::string data_name(std::string_view line);
+
+// The file name as opened in this run: with tandem lines enabled and the stem
+// (the characters before the first '.') equal to a tandem line's whole trimmed
+// name, "stem.ext" becomes "stem_NNN.ext" with the run number (ctrl::rank for
+// run type 1, ctrl::mmm for -1, at least 3 digits) or "001" for any other run
+// type. A name without '.' is never renamed.
+std::string tandem_file_name(const std::string& name);
+
+// Longest line-constants file name the input units open (fnames::filename): a
+// longer name is refused by both readers rather than cut to another file's name.
+inline constexpr std::size_t kMaxFileName = 72;
+inline constexpr std::string_view kLongFileName =
+    "Line/Cable constants file name longer than 72 characters: ";
+
+// The file name up to its first '.' (at most 182 characters) in single quotes.
+std::string quoted_line_name(const std::string& file_name);
+
+// Buffer slots of a travel time of s steps (finite, checked by the caller): 1
+// below one step or with INFLENGTH, else s truncated, or rounded (halves away
+// from zero) with NOINT.
+std::int32_t wave_slots(double s, const LineOptions& options);
+// Fraction left over by the slots (0 with NOINT, below one step, INFLENGTH).
+double wave_fraction(double s, const LineOptions& options);
+
+// A travel time in steps that can be converted to a slot count.
+bool convertible_steps(double s);
+
+// Keeps the next record of the unit in fnames::dumlin, for the messages that
+// show the offending data line, and leaves it to be read.
+void keep_next_line(std::int32_t unit);
+
+// One record line, cut to kRecordWidth characters.
+ReadStatus read_text(std::int32_t unit, std::string& line);
+
+}  // namespace wakro::lines

@@ -1,0 +1,44 @@
+// The line being read by dslint, as the model set-ups see it, and the
+// reader's failure paths that the set-ups share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "files/units.h"
+
+namespace wakro::lines {
+
+struct LineSetup {
+  // The section's page context (dslint's arguments).
+  std::int32_t page = 0;
+  std::int32_t ssoff = 0;
+  bool header = false;        // the record began with "Quolb Line Constants"
+  std::int32_t role = 0;      // ENI role
+  std::string quoted;         // the quoted line name of the messages
+  std::int32_t l = 0;         // index in the model's per-line tables
+  std::int32_t o = 0;         // mode offset of the line (first mode at o + 1)
+  std::int32_t row = 0;       // row of the line directory
+  std::int32_t n = 0;         // conductors given with the ends (header form)
+};
+
+// Read status of a record item: a read error ends in console message 37, an end
+// of file in message 4 (each after "Line/Cable Name: " in the header form).
+void check_read(ReadStatus st, const LineSetup& s);
+[[noreturn]] void read_error(const LineSetup& s);
+// Two-line error (severity 2) naming the line, then wakro_quit("DSLINT      ").
+[[noreturn]] void line_error(std::string_view first, const LineSetup& s);
+// The four-line error of a conductor end at node 0 or below.
+[[noreturn]] void grounded_end(const LineSetup& s);
+// The dimension message of a line with more than ndde::nd5 conductors.
+[[noreturn]] void too_many_conductors(const LineSetup& s);
+// Maps and checks the two subsystems of a line (see dslint.cpp).
+void wakro_dslintssn(std::int32_t ssoff, std::int32_t& kss, std::int32_t& mss);
+// The time-step report of one mode shorter than one step (bound in us).
+void short_travel_time(double bound_us, const LineSetup& s);
+
+// Reads the Bergeron record of the line (from its model line), fills the
+// mode-domain tables and leaves the line's admittance in e_s7::dm.
+void bergeron_setup(LineSetup& s);
+
+}  // namespace wakro::lines

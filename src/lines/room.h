@@ -1,0 +1,12 @@
+// Room lines: transmission lines and cables in the nodal solution.
+//
+// Owns the line-section reader (dslint) with the line directory and the
+// stamping of each line's admittance into its end subsystems, the Bergeron
+// set-up, the dimension pass that sizes the line arrays before allocation
+// (sctline, sctline_init), and the per-step line histories and terminal
+// currents (dsldyn, dslout).
+//
+// May call: model, diag, files, input (the data-line reader, the node map) and
+// network (the admittance stamp). The network solution and the readers reach
+// this room only through the hooks that use_line_services registers.
+#pragma once

@@ -1,0 +1,18 @@
+// use_line_services: the line room's routines in the hooks of the readers and
+// of the network solution.
+#include "input/input_hooks.h"
+#include "input/reader_hooks.h"
+#include "lines/lines.h"
+#include "network/hooks.h"
+
+namespace wakro {
+
+void use_line_services() {
+  reader_hooks().dslint = &::dslint;
+  set_line_sizing_hooks(&::sctline, &::sctline_init);
+  NetworkHooks& h = network_hooks();
+  h.dsldyn = &::dsldyn;
+  h.dslout = &::dslout;
+}
+
+}  // namespace wakro
