@@ -8,6 +8,7 @@
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/runtime_messages.h"
+#include "transformers/services.h"
 
 namespace wakro {
 
@@ -15,6 +16,7 @@ void plug_engine_services() {
   Seams& s = seams();
   use_output_services();   // the console dialogue and the output routines
   use_network_services();  // the per-step network solution
+  use_transformer_services();  // transformer windings in the solution and the reader
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;

@@ -10,15 +10,16 @@
 #include "model/dim.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
+#include "model/tf_subsystems.h"
 #include "model/rt_config.h"
-#include "network/net_fixture.h"
+#include "network/sparse_fixture.h"
 
 namespace tftest {
 
-class Transformers : public nettest::Network {
+class Transformers : public nettest::SparseNetwork {
  protected:
   void TearDown() override {
-    nettest::Network::TearDown();
+    nettest::SparseNetwork::TearDown();
     e_s5::jset = 0;
   }
 
@@ -37,6 +38,7 @@ class Transformers : public nettest::Network {
     e_s5::msiz(k) = static_cast<std::int32_t>(w.size());
     e_s5::nummag(k) = 0;
     e_s5tap::tss(k) = sign * ss;
+    e_s5::mark_stale();
     ++e_s5::numt(ss);
     std::int32_t i = 0;
     for (const auto& [f, t] : w) {
