@@ -4,9 +4,13 @@
 #include "input/reader_hooks.h"
 #include "network/hooks.h"
 #include "transformers/dsmdyn.h"
+#include "transformers/dsmint.h"
 
 namespace wakro {
 
-void use_transformer_services() { network_hooks().dsmdyn = &::dsmdyn; }
+void use_transformer_services() {
+  network_hooks().dsmdyn = &::dsmdyn;
+  reader_hooks().dsmint = &::dsmint;
+}
 
 }  // namespace wakro
