@@ -32,6 +32,7 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kSmallest = 1e-32;  // the least rating, voltage or reactance accepted
 constexpr int kMaxWindings = 4;
+constexpr double kStarCancellation = 1e-12;  // relative size of a star denominator taken as zero
 
 constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
 constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
@@ -129,13 +130,16 @@ void gamma_record_2(const Windings& w) {
   put(2, 2, w.r[1], t * t * y);
 }
 
-// Kind 1, three windings: the star equivalent; a zero denominator is refused.
+// Kind 1, three windings: the star equivalent; a zero denominator (within the
+// rounding of its products) is refused.
 void gamma_record_3(Checks& c, const Windings& w) {
   const double k = 0.5 * w.base(0) / w.omega;
   const double x12 = w.pair(0, 1), x13 = w.pair(0, 2), x23 = w.pair(1, 2);
   const double l1 = (x12 + x13 - x23) * k, l2 = (x12 - x13 + x23) * k, l3 = (x13 - x12 + x23) * k;
   const double d = l1 * l3 + l2 * l3 + l1 * l2;
-  c.require(d != 0.0 && std::isfinite(d), kLeakageText);
+  // A denominator lost in the rounding of its three products is a zero one.
+  const double scale = std::abs(l1 * l3) + std::abs(l2 * l3) + std::abs(l1 * l2);
+  c.require(std::abs(d) > kStarCancellation * scale && std::isfinite(d), kLeakageText);
   c.finish();
   const double t2 = w.v[0] / w.v[1], t3 = w.v[0] / w.v[2];
   put(1, 1, w.r[0], (l2 + l3) / d);
