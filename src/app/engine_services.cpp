@@ -10,6 +10,7 @@
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/runtime_messages.h"
+#include "transformers/services.h"
 
 namespace wakro {
 
@@ -19,6 +20,7 @@ void plug_engine_services() {
   use_network_services();  // the per-step network solution
   devices::use_device_services();  // the registered voltage sources
   use_line_services();     // line sections, their sizing and per-step histories
+  use_transformer_services();  // transformer windings in the solution and the reader
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;

@@ -8,8 +8,8 @@
 namespace e_s5 {
 
 // Allocated by a_s in this order.
-inline wakro::FArray<double, 3> sm{"sm"};          // winding admittance matrix for the step (nd3, nd3, nd4)
-inline wakro::FArray<double, 3> hm{"hm"};          // matching history-term matrix (nd3, nd3, nd4)
+inline wakro::FArray<double, 3> sm{"sm"};          // current-history matrix I - 2 Y R (nd3, nd3, nd4)
+inline wakro::FArray<double, 3> hm{"hm"};          // winding admittance Y of the step, as in gm (nd3, nd3, nd4)
 inline wakro::FArray<double, 2> ccmc{"ccmc"};      // winding history currents (nd3, nd4)
 inline wakro::FArray<double, 2> ccmcd{"ccmcd"};    // the previous step's ccmc
 inline wakro::FArray<double, 1> tdatatmp{"tdatatmp"};  // work vector of the transformer reader (2*nd3)
@@ -17,7 +17,7 @@ inline wakro::FArray<std::int32_t, 2> mcb{"mcb"};  // from-node of each winding,
 inline wakro::FArray<std::int32_t, 2> ncb{"ncb"};  // to-node of each winding, 0 = ground (nd3, nd4)
 inline wakro::FArray<std::int32_t, 1> msiz{"msiz"};      // windings of each transformer (nd4)
 inline wakro::FArray<std::int32_t, 1> numt{"numt"};      // transformers whose windings lie in the subsystem (nd2)
-inline wakro::FArray<std::int32_t, 1> nummag{"nummag"};  // 1: the transformer has a UMEC core (nd4)
+inline wakro::FArray<std::int32_t, 1> nummag{"nummag"};  // 1: UMEC core; -1: admittance form with resistance; else 0 (nd4)
 
 inline std::int32_t jset = 0;  // transformer entries set up by the transformer reader
 

@@ -70,6 +70,7 @@
 //   temp1:           work arrays of the substitution, transformer reader and switching
 //   temp2:           transformer history and matrix work arrays
 //   temp3:           node work arrays of the snapshot and of the ideal-branch collapse
+//   tf_subsystems:   the transformers of each subsystem, for the per-step loops
 //   umec:            UMEC magnetic-core state of the transformers
 //   versin:          the engine's version
 //

@@ -13,7 +13,7 @@
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/e_s5.h"
-#include "model/e_s5tap.h"
+#include "model/tf_subsystems.h"
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/options.h"
@@ -47,8 +47,7 @@ void finishup(std::int32_t ss) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
   std::int32_t count = 0;
-  for (std::int32_t t = 1; t <= jset; ++t) {
-    if (std::abs(e_s5tap::tss(t)) != ss) continue;
+  for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
     if (++count > numt(ss)) {
       wakro_message(0, 0, 2, 2, "Error duing solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");

@@ -22,7 +22,7 @@
 #include "model/e_s0.h"
 #include "model/e_s2.h"
 #include "model/e_s5.h"
-#include "model/e_s5tap.h"
+#include "model/tf_subsystems.h"
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/mna.h"
@@ -186,8 +186,7 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool no
   if (numt(ss) <= 0 || jset <= 0) return;
   const auto& vnew = spcial::vdcnew;
   std::int32_t count = 0;
-  for (std::int32_t t = 1; t <= jset; ++t) {
-    if (std::abs(e_s5tap::tss(t)) != ss) continue;
+  for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
     if (++count > numt(ss)) {
       wakro_message(0, 0, 2, 2, "Error during solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");

@@ -1,0 +1,35 @@
+// wakro_settfparm: turns a transformer's hand-over record into its winding
+// matrices and adds the change of its winding admittance into the conductance
+// matrix of its subsystem (set-up form, at time zero).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace wakro {
+
+// Kinds of hand-over record (rt_config::tfdata).
+enum TfKind : std::int32_t {
+  kTfInverseInductance = 1,  // R and the inverse-inductance matrix (1/H)
+  kTfInductance = 2,         // R and the inductance matrix (H)
+  kTfUmec = 3,               // UMEC core (formed by the UMEC set-up, not here)
+};
+
+// The tag of the formation's own failures.
+inline constexpr std::string_view kTransformerTag = "TRANSFORMER ";
+
+}  // namespace wakro
+
+// Forms transformer k from rt_config::tfdata (kind 1 or 2):
+//   kind 1  hm = A (I + R A)^-1 with A = (dt/2) Gamma,
+//   kind 2  hm = (R + 2 L / dt)^-1,
+// sm = I - 2 hm R, rorig = R, lorig = A (kind 1) or 2 L / dt (kind 2), and adds
+// hm minus the hm it replaces into gm. Checks first, each fatal under `caller`
+// (mode 0): 1 <= k <= jset, tss(k) != 0, a kind of 1 or 2, msiz(k) = windings,
+// and gm still in set-up form. A singular matrix is fatal under
+// "TRANSFORMER " with "Unrealisable Transformer Leakage Values" (kind 2) or
+// "Unrealisable Transformer Leakage or Copper loss Values" (kind 1).
+void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view caller,
+                     std::int32_t windings);
+// The same with the formation's own tag and the transformer's own winding count.
+void wakro_settfparm(std::int32_t& k, std::int32_t& tf_kind);

@@ -1,0 +1,201 @@
+// Nameplate configuration routines and coupled PI records: the records they
+// write (hand-worked values), the matrices formed from them, and every refusal.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/e_warn.h"
+#include "tf_fixture.h"
+#include "transformers/coupled_pi.h"
+#include "transformers/tf_cfg.h"
+
+namespace {
+
+using tftest::Transformers;
+using rt_config::tfdata;
+
+constexpr double kS = 33.3333333333333, kV1 = 10.392304845413268, kV2 = 132.79056191361397;
+
+// Group 1: Zb1 = V1^2 / S = 3.24 ohm, Gamma11 = 120 pi / (0.0625 * 3.24),
+// Gamma12 = -(V1 / V2) Gamma11, Gamma22 = (V1 / V2)^2 Gamma11; R = 0, so
+// hm = (dt / 2) Gamma and sm = I exactly.
+TEST_F(Transformers, CaseGroupOneUnitIsIdealCoupling) {
+  size_tf(4, 1, 50e-6);
+  const std::int32_t k = add_unit(1, {{1, 2}, {3, 4}});
+  e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0);
+  EXPECT_EQ(tfdata(1, 1), 0.0);
+  EXPECT_NEAR(tfdata(2, 1), 1861.6845354606, 1e-9);
+  EXPECT_EQ(tfdata(1, 2), 0.0);
+  EXPECT_NEAR(tfdata(2, 2), -145.6970506013, 1e-9);
+  EXPECT_EQ(tfdata(3, 2), 0.0);
+  EXPECT_NEAR(tfdata(4, 2), 11.4023778731, 1e-9);
+  for (std::int32_t i = 1; i <= 2; ++i)
+    for (std::int32_t j = 1; j <= 2; ++j) {
+      EXPECT_EQ(e_s5::hm(i, j, k), 50e-6 / 2 * tfdata(2 * std::min(i, j), std::max(i, j)));
+      EXPECT_EQ(e_s5::sm(i, j, k), i == j ? 1.0 : 0.0);
+    }
+}
+
+// Kind 2: S = 100, f = 50, X = 0.1, Pcu = 0.01, V = (10, 100), Im = 1:
+// P = 0.5 MW per winding, I = (10, 1) kA, R = (0.005, 0.5) ohm;
+// a = 0.01 * 100 pi, L1 = 10 / (10 a) = 0.318310 H, L2 = 31.8310 H,
+// M = sqrt(L1 L2) (1 - 0.1 * 1 / (2 * 100 pi * L1)) = 3.181507 H.
+TEST_F(Transformers, MagnetisingFormGivesSelfAndMutualInductances) {
+  size_tf(4, 1, 1e-4);
+  const std::int32_t k = add_unit(1, {{1, 0}, {2, 0}});
+  e_tf2w_cfg(k, 2, 100.0, 50.0, 0.1, 0.01, 10.0, 100.0, 1.0);
+  EXPECT_NEAR(tfdata(1, 1), 0.005, 1e-15);
+  EXPECT_NEAR(tfdata(3, 2), 0.5, 1e-13);
+  EXPECT_NEAR(tfdata(2, 1), 1.0 / M_PI, 1e-15);
+  EXPECT_NEAR(tfdata(4, 2), 100.0 / M_PI, 1e-13);
+  EXPECT_NEAR(tfdata(2, 2), 10.0 / M_PI * (1.0 - 0.1 / (2.0 * 100.0 * M_PI / M_PI)), 1e-13);
+  EXPECT_NEAR(tfdata(2, 2), 3.181507, 5e-7);
+  EXPECT_EQ(tfdata(1, 2), 0.0);
+  EXPECT_NE(e_s5::sm(1, 1, k), 1.0);  // the resistances enter the current history
+}
+
+// Three windings, form 1, V all 10 kV, S = 100, f = 50: Zb1 = 1 ohm, c = 1 / (2 w);
+// X = (0.1, 0.2, 0.15): l = (0.15, 0.05, 0.25) c, D = (0.0375 + 0.0125 + 0.0075) c^2;
+// Gamma = [[3278.1836, -2731.8197, -546.3639], [., 4370.9115, -1639.0918], [., ., 2185.4558]].
+TEST_F(Transformers, ThreeWindingStar) {
+  size_tf(4, 1, 1e-4);
+  const std::int32_t k = add_unit(1, {{1, 0}, {2, 0}, {3, 0}});
+  e_tf3w_cfg(k, 1, 100.0, 50.0, 0.1, 0.2, 0.15, 0.0, 10.0, 10.0, 10.0, 1.0);
+  const double c = 0.5 / (100.0 * M_PI);
+  const double l1 = 0.15 * c, l2 = 0.05 * c, l3 = 0.25 * c;
+  const double d = l1 * l3 + l2 * l3 + l1 * l2;
+  EXPECT_NEAR(tfdata(2, 1), (l2 + l3) / d, 1e-9);
+  EXPECT_NEAR(tfdata(2, 2), -l3 / d, 1e-9);
+  EXPECT_NEAR(tfdata(2, 3), -l2 / d, 1e-9);
+  EXPECT_NEAR(tfdata(4, 3), -l1 / d, 1e-9);
+  EXPECT_NEAR(tfdata(6, 3), (l1 + l2) / d, 1e-9);
+  EXPECT_NEAR(tfdata(2, 1), 3278.1836, 5e-5);
+  EXPECT_NEAR(tfdata(4, 2), 4370.9115, 5e-5);
+  EXPECT_NEAR(tfdata(4, 3), -1639.0918, 5e-5);
+  // Ideal coupling: every row of Gamma sums to zero for equal voltages.
+  EXPECT_NEAR(tfdata(2, 1) + tfdata(2, 2) + tfdata(2, 3), 0.0, 1e-8);
+}
+
+// Pair losses (1, 1, 1) of 10 kV windings on 100 MVA: Zb = 1 ohm, R = 0.5 ohm each.
+TEST_F(Transformers, PairLossesAndAutoTransformerRecords) {
+  size_tf(4, 1, 1e-4);
+  const std::int32_t k = add_unit(1, {{1, 0}, {2, 0}, {3, 0}});
+  e_tf3w2_cfg(k, 2, 100.0, 50.0, 0.1, 0.2, 0.15, 1.0, 1.0, 1.0, 10.0, 10.0, 10.0, 1.0);
+  EXPECT_NEAR(tfdata(1, 1), 0.5, 1e-15);
+  EXPECT_NEAR(tfdata(3, 2), 0.5, 1e-15);
+  EXPECT_NEAR(tfdata(5, 3), 0.5, 1e-15);
+  e_tf3w2_cfg(k, 2, 100.0, 50.0, 0.1, 0.2, 0.15, 0.0, 0.0, 0.0, 10.0, 10.0, 10.0, 1.0);
+  EXPECT_EQ(tfdata(1, 1), 0.0);
+  EXPECT_EQ(tfdata(5, 3), 0.0);
+  // Auto-transformer 2 kV / 102 kV limit: series winding 100 kV, common 2 kV,
+  // X' = X (102 / 100)^2 on the series winding's base; nothing is appended.
+  const std::int32_t k2 = add_unit(1, {{1, 2}, {2, 0}});
+  const std::int32_t before = rt_config::nrtcf;
+  e_tf2wa_cfg(k2, 1, 10.0, 50.0, 0.1, 0.0, 102.0, 2.0, 1.0);
+  EXPECT_EQ(rt_config::nrtcf, before);
+  const double xs = 0.1 * 1.0404, zbs = 100.0 * 100.0 / 10.0;
+  EXPECT_NEAR(tfdata(2, 1), 100.0 * M_PI / (xs * zbs), 1e-12);
+  EXPECT_NEAR(tfdata(2, 2), -50.0 * tfdata(2, 1), 1e-9);
+  e_tf2wa_cfg(k2, 1, 10.0, 50.0, 0.1, 0.0, 2.1, 2.0, 1.0);  // the HV limit passes too
+}
+
+TEST_F(Transformers, CoupledPiRecords) {
+  size_tf(6, 1, 1e-4, 1, 4, 6);
+  const std::int32_t k3 = add_unit(1, {{1, 0}, {2, 0}, {3, 0}});
+  coupled_pi3_tf_cfg(k3, 2, 1.0, 0.1, 0.0, 0.05);
+  double first[6][3];
+  for (std::int32_t r = 1; r <= 6; ++r)
+    for (std::int32_t c = 1; c <= 3; ++c) first[r - 1][c - 1] = tfdata(r, c);
+  EXPECT_EQ(tfdata(1, 2), 0.0);
+  EXPECT_EQ(tfdata(2, 3), 0.05);
+  // hm = (R + 2L/dt)^-1 with R + 2L/dt = 1 + 2000 on the diagonal, 1000 off it:
+  // for a b b / b a b / b b a the inverse has (a + b) / ((a - b)(a + 2b)) and
+  // -b / ((a - b)(a + 2b)).
+  const double a = 2001.0, b = 1000.0, den = (a - b) * (a + 2.0 * b);
+  EXPECT_NEAR(e_s5::hm(1, 1, k3), (a + b) / den, 1e-17);
+  EXPECT_NEAR(e_s5::hm(1, 3, k3), -b / den, 1e-17);
+  const std::int32_t k6 = add_unit(1, {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
+  coupled_pi6_tf_cfg(k6, 2, 1.0, 0.1, 0.0, 0.05, 2.0, 0.2, 0.1, 0.02, 0.0, 0.0);
+  for (std::int32_t r = 1; r <= 6; ++r)
+    for (std::int32_t c = 1; c <= 3; ++c) EXPECT_EQ(tfdata(r, c), first[r - 1][c - 1]);
+  EXPECT_EQ(tfdata(7, 4), 2.0);
+  EXPECT_EQ(tfdata(7, 5), 0.1);
+  EXPECT_EQ(tfdata(8, 6), 0.02);
+  EXPECT_EQ(tfdata(1, 4), 0.0);
+  EXPECT_EQ(e_s5::hm(1, 4, k6), 0.0);  // two independent circuits
+  EXPECT_NEAR(e_s5::hm(1, 1, k6), e_s5::hm(1, 1, k3), 1e-18);
+}
+
+struct Refusal {
+  std::function<void(std::int32_t)> call;
+  std::int32_t windings;
+  std::string tag;
+  std::vector<std::string> texts;  // in this order
+};
+
+TEST_F(Transformers, RefusedNameplatesReportAndStop) {
+  const std::string mva = " ***ERROR** Unrealistic Transformer MVA Rating.\n";
+  const std::string volt = " ***ERROR** Unrealistic Transformer Voltage Rating.\n";
+  const std::string leak = " ***ERROR** Unrealistic Transformer Leakage Value.\n";
+  const Refusal cases[] = {
+      {[](std::int32_t k) { e_tf2w_cfg(k, 1, 0.99e-32, 60.0, 0.0625, 0.0, 0.0, kV2, 2.0); }, 2,
+       "TF_2WDG     ", {mva, volt}},
+      {[](std::int32_t k) { e_tf2w_cfg(k, 1, kS, 60.0, std::nan(""), 0.0, kV1, kV2, 2.0); }, 2,
+       "TF_2WDG     ", {leak}},
+      {[](std::int32_t k) { e_tf2w_cfg(k, 1, kS, 0.0, 0.0625, 0.0, kV1, kV2, 2.0); }, 2,
+       "TF_2WDG     ", {" ***ERROR** Unrealistic Transformer Frequency.\n"}},
+      {[](std::int32_t k) { e_tf2w_cfg(k, 2, kS, 60.0, 0.0625, 0.0, kV1, kV2, 0.0); }, 2,
+       "TF_2WDG     ", {" ***ERROR** Unrealistic Transformer Magnetising Current.\n"}},
+      {[](std::int32_t k) { e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0); }, 3,
+       "TF_2WDG     ", {}},  // a three-winding entry
+      {[](std::int32_t k) { e_tf2wa_cfg(k, 1, 10.0, 50.0, 0.1, 0.0, 103.0, 2.0, 1.0); }, 2,
+       "AUTO_TF_2WDG", {" ***ERROR** Voltage rating at LV side is too small\n"}},
+      {[](std::int32_t k) { e_tf2wa_cfg(k, 1, 10.0, 50.0, 0.1, 0.0, 2.0, 2.0, 1.0); }, 2,
+       "AUTO_TF_2WDG", {" ***ERROR** Voltage rating at HV side is too small\n"}},
+      {[](std::int32_t k) { e_tf3w2_cfg(k, 2, 100.0, 50.0, 0.1, 0.2, 0.15, 3.0, 1.0, 1.0, 10.0, 10.0, 10.0, 1.0); },
+       3, "TF_3WDG     ",
+       {" ***ERROR** Unrealistic Copper losses, maximum loss between any two windings cannot be more "
+        "than the half of the sum of total losses.\n"}},
+      {[](std::int32_t k) { e_tf3w_cfg(k, 1, 100.0, 50.0, 0.4, 0.1, 0.1, 0.0, 10.0, 10.0, 10.0, 1.0); }, 3,
+       "TF_3WDG     ", {leak}},  // l = (0.2, 0.2, -0.1) c: star denominator zero
+      {[](std::int32_t k) { e_tf3wa_cfg(k, 1, 100.0, 50.0, 0.1, 0.2, 0.15, 0.0, 2.0, 2.0, 1.0, 1.0); }, 3,
+       "AUTO_TF_3WDG", {" ***ERROR** Voltage rating at HV side is too small\n"}},
+      {[](std::int32_t k) {
+         e_tf4w_cfg(k, 0.0, 50.0, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.0, 0.0, 10.0, 10.0, 10.0, 1.0);
+       },
+       4, "TF_4WDG     ", {" ***WARN*** Unrealistic Transformer MVA Rating.\n"}},
+      {[](std::int32_t k) { coupled_pi3_tf_cfg(k, 3, 1.0, 0.1, 0.0, 0.05); }, 3, "COUPLED_PI3 ", {}},
+      {[](std::int32_t k) { coupled_pi6_tf_cfg(k, 2, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }, 3, "COUPLED_PI6 ", {}},
+  };
+  for (const Refusal& r : cases) {
+    SCOPED_TRACE(r.tag);
+    size_tf(6, 1, 1e-4, 1, 4, 6);
+    const std::int32_t k = ++e_s5::jset;
+    e_s5::msiz(k) = r.windings;
+    e_s5tap::tss(k) = 1;
+    e_s5::numt(1) = 1;
+    for (std::int32_t i = 1; i <= r.windings; ++i) e_s5::mcb(i, k) = i;
+    e_warn::comp_id1 = 0;
+    const nettest::Captured c = nettest::capture([&] {
+      r.call(k);
+      ADD_FAILURE() << "formed";
+    });
+    EXPECT_EQ(c.status, 2000);
+    std::size_t at = 0;
+    for (const std::string& t : r.texts) {
+      at = c.text.find(t, at);
+      EXPECT_NE(at, std::string::npos) << t << c.text;
+    }
+    EXPECT_NE(c.text.find("ERROR: Abnormal termination of WAKRO by " + r.tag + "\n"), std::string::npos) << c.text;
+    if (r.tag == "TF_4WDG     ") {
+      EXPECT_EQ(c.text.find("Voltage"), std::string::npos);  // only the first
+    }
+    release_all_and_reset();
+    e_s5::jset = 0;
+  }
+}
+
+}  // namespace
