@@ -199,7 +199,10 @@ void wakro_openfile() {
 }
 
 void wakro_openfile1(std::int32_t& mode) {
-  const std::string name(fnames::filename.trimmed());
+  wakro::open_file_named(std::string(fnames::filename.trimmed()), mode);
+}
+
+void wakro::open_file_named(const std::string& name, std::int32_t mode) {
   std::FILE* fp = wakro::open_by_mode(name, mode);
   if (fp == nullptr) {
     if (mode == 1) {

@@ -63,6 +63,11 @@ std::int32_t unit_include_depth(std::int32_t unit);
 // fnames::iunit returns to the base.
 void close_all_units();
 
+// wakro_openfile1 for a name taken whole, however long: a name longer than the
+// 72 characters of fnames::filename opens all the same (the caller leaves in
+// fnames::filename what the messages show of it).
+void open_file_named(const std::string& name, std::int32_t mode);
+
 namespace detail {
 // Records the include depth of the top unit (set by the line reader after it
 // opened an INCLUDE file).

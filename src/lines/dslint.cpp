@@ -197,14 +197,9 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     if (is_output_data(line)) {
       file = tandem_file_name(data_name(line));
       s.quoted = quoted_line_name(file);
-      if (file.size() > kMaxFileName) {
-        wakro_message(0, 0, 2, 2, kLongFileName);
-        wakro_message(0, 0, 2, -1, file);
-        wakro_quit(kTag, 0);
-      }
       if (s.role != kClientEnd) {
-        fnames::filename = file;
-        wakro_openfile1(1);
+        fnames::filename = file;  // the messages show its first 72 characters
+        wakro::open_file_named(file, 1);
         opened = true;
         line = text_item(s);
       }

@@ -49,12 +49,6 @@ std::string data_name(std::string_view line);
 // type. A name without '.' is never renamed.
 std::string tandem_file_name(const std::string& name);
 
-// Longest line-constants file name the input units open (fnames::filename): a
-// longer name is refused by both readers rather than cut to another file's name.
-inline constexpr std::size_t kMaxFileName = 72;
-inline constexpr std::string_view kLongFileName =
-    "Line/Cable constants file name longer than 72 characters: ";
-
 // The file name up to its first '.' (at most 182 characters) in single quotes.
 std::string quoted_line_name(const std::string& file_name);
 

@@ -94,7 +94,7 @@ std::string text_item(const Record& r) {
 // Buffer slots of one travel time T [ms] of a mode-domain line, with the
 // time-step counts and the warnings about very long travel times and buffers.
 std::int32_t slots_of(double t_ms, const Record& r) {
-  const std::string file(fnames::filename.trimmed());
+  const std::string& file = r.file;
   if (t_ms >= kLongTravelMs) wakro_warn(0, 0, 1, "Very large travel time observed in " + file);
   double s = t_ms * 0.001 / e_s1::delt;
   if (s > kLargeBuffer) {
@@ -244,7 +244,7 @@ void frephase(Record& r) {
   using ndde::e_ndim;
   check(read_options(fnames::iunit, r.options), r);
   ++e_s7ph::lineph;
-  const std::string file(fnames::filename.trimmed());
+  const std::string& file = r.file;
   skip_lines(2, r);
   const std::int32_t ncond = count_item(r);
   ncphmax = std::max(ncphmax, ncond);
@@ -357,11 +357,9 @@ void one_record() {
     line = text_item(r);
     if (is_output_data(line)) {
       r.file = tandem_file_name(data_name(line));
-      if (r.file.size() > kMaxFileName)
-        stop("Transmission Line/Cable error: ", std::string(kLongFileName) + r.file);
       if (role != kClientEnd) {
-        fnames::filename = r.file;
-        wakro_openfile1(1);
+        fnames::filename = r.file;  // the messages show its first 72 characters
+        wakro::open_file_named(r.file, 1);
         opened = true;
         line = text_item(r);
       }
