@@ -15,13 +15,16 @@
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
 #include "blocks/events.h"
+#include "blocks/frequency.h"
 #include "blocks/generators.h"
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
+#include "blocks/meters.h"
 #include "blocks/pid_controller.h"
 #include "blocks/poles.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
+#include "meter_network.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/rt_config.h"
@@ -166,6 +169,48 @@ TEST(NoAllocation, BlocksAllocateNothingPerCall) {
     e_s1::time = 1e-3 * step;
     sum += all_blocks(std::sin(0.1 * step));
     sum += matinv(a.data(), inv.data(), 4, nullptr, work.data(), l.data(), m.data()) ? inv[0] : 0.0;
+  }
+  EXPECT_EQ(g_news.load(), start);
+  EXPECT_TRUE(std::isfinite(sum));
+}
+
+// The meters and measurement blocks, on a three-branch synthetic network whose
+// voltages and currents follow x.
+double meter_blocks(double x) {
+  e_s2::nexc = 0;
+  storage::nstorf = storage::nstori = storage::nstorl = storage::nstorc = 1;
+  rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
+  for (int k = 1; k <= 3; ++k) {
+    e_s0::vdc(k, 1) = x * k;
+    branches::cbr(k, 1) = -x * k;
+  }
+  OneSubsystem one;
+  double y = vm3ph2(1, 1, 2, 3, 0.1) + p3ph3(1, 1, 2, 3, 0.1, 0) + q3ph3(1, -1, 2, 3, 0.1, 1);
+  y += p3ph2(1, 1, 2, 3, 4, 5, 6, 0.1) + q3ph2(1, 1, 2, 3, 0, 0, 0, 0.1);
+  pqvi1ph(1, 1, 1, 0.1);
+  double vrms = 0.0, freq = 0.0;
+  e_meas_freq(1.0, 50.0, x, vrms, freq);
+  return y + vrms + freq;
+}
+
+TEST(NoAllocation, MetersAllocateNothingPerCall) {
+  BlockBench bench(1e-3);
+  allocate_meter_network(6, 6);
+  set_meter_network(6, 6);
+  for (int k = 1; k <= 3; ++k) {
+    branches::ief(k, 1) = k;
+    branches::iet(k, 1) = k + 3;
+    branches::ief(k + 3, 1) = k;
+    branches::iet(k + 3, 1) = 0;
+  }
+  e_s1::delt = 1e-3;
+  e_s1::timezero = true;
+  double sum = meter_blocks(0.0);
+  e_s1::timezero = false;
+  const long start = g_news.load();
+  for (int step = 1; step <= 100; ++step) {
+    e_s1::time = 1e-3 * step;
+    sum += meter_blocks(std::sin(0.1 * step));
   }
   EXPECT_EQ(g_news.load(), start);
   EXPECT_TRUE(std::isfinite(sum));
