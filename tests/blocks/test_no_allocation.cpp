@@ -21,6 +21,7 @@
 #include "blocks/matrix.h"
 #include "blocks/meters.h"
 #include "blocks/pid_controller.h"
+#include "blocks/pll.h"
 #include "blocks/poles.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
@@ -190,7 +191,9 @@ double meter_blocks(double x) {
   pqvi1ph(1, 1, 1, 0.1);
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
-  return y + vrms + freq;
+  double theta = 0.0, error = 0.0, fPll = 0.0;
+  tveka1_exe(x, -0.5 * x, 0.3 * x, 50.0, 450.0, 0.0, 0.05, 1.2, 0.8, theta, error, fPll);
+  return y + vrms + freq + theta + error + fPll;
 }
 
 TEST(NoAllocation, MetersAllocateNothingPerCall) {
@@ -205,6 +208,8 @@ TEST(NoAllocation, MetersAllocateNothingPerCall) {
   }
   e_s1::delt = 1e-3;
   e_s1::timezero = true;
+  rt_config::nrtcf = 1;
+  tveka1_cfg(1.0, 50.0);
   double sum = meter_blocks(0.0);
   e_s1::timezero = false;
   const long start = g_news.load();
