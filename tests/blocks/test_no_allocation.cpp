@@ -23,6 +23,7 @@
 #include "blocks/pid_controller.h"
 #include "blocks/pll.h"
 #include "blocks/poles.h"
+#include "blocks/rms_meters.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
 #include "meter_network.h"
@@ -189,6 +190,12 @@ double meter_blocks(double x) {
   double y = vm3ph2(1, 1, 2, 3, 0.1) + p3ph3(1, 1, 2, 3, 0.1, 0) + q3ph3(1, -1, 2, 3, 0.1, 1);
   y += p3ph2(1, 1, 2, 3, 4, 5, 6, 0.1) + q3ph2(1, 1, 2, 3, 0, 0, 0, 0.1);
   pqvi1ph(1, 1, 1, 0.1);
+  y += rms3ph(x, -x, 0.5) + rms3(x, 0.1) + arms10(x, 0.01, 50.0, 0.0) + vrms10(1, 1, 2, 0.01, 50.0, 0.0);
+  y += crms10(1, 1, 4, 0.01, 50.0, 0.0) + crms11(1, 2, 0.01, 50.0, 0.0) + v1max4(x, 1.0);
+  double peak = 0.0;
+  vmea35(1, 2, 3, 1, 1.0, 1.0, 314.0, peak);
+  vmea35(1, 2, 3, 1, 2.0, 1.0, 314.0, peak);
+  y += peak;
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
   double theta = 0.0, error = 0.0, fPll = 0.0;
