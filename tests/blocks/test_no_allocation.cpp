@@ -20,6 +20,7 @@
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
 #include "blocks/meters.h"
+#include "blocks/phase_meters.h"
 #include "blocks/pid_controller.h"
 #include "blocks/pll.h"
 #include "blocks/poles.h"
@@ -196,6 +197,11 @@ double meter_blocks(double x) {
   vmea35(1, 2, 3, 1, 1.0, 1.0, 314.0, peak);
   vmea35(1, 2, 3, 1, 2.0, 1.0, 314.0, peak);
   y += peak;
+  double angle = 0.0, r1 = 0.0, r2 = 0.0;
+  mphase3ps(1, 0, x, -0.5 * x, 0.2, 0.02, 50.0, angle);
+  y += angle;
+  mphase1ps(1, 1, x, 0.02, 50.0, angle);
+  y += angle + phas3p(x, -x, 0.3, 0.2, x, -0.1, r1, r2) + r1 + r2 + d1ph10(x, 30.0, 314.0, 1.0);
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
   double theta = 0.0, error = 0.0, fPll = 0.0;
