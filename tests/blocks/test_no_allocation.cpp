@@ -14,6 +14,7 @@
 #include "blocks/configured.h"
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
+#include "blocks/converter_controls.h"
 #include "blocks/events.h"
 #include "blocks/frequency.h"
 #include "blocks/generators.h"
@@ -202,6 +203,19 @@ double meter_blocks(double x) {
   y += angle;
   mphase1ps(1, 1, x, 0.02, 50.0, angle);
   y += angle + phas3p(x, -x, 0.3, 0.2, x, -0.1, r1, r2) + r1 + r2 + d1ph10(x, 30.0, 314.0, 1.0);
+  double th = 0.0, er = 0.0, fr = 0.0, ya = 0.0, yb = 0.0, yc = 0.0, g1 = 0.0, g2 = 0.0, g3 = 0.0;
+  tveka3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, th, er, fr);
+  tvekn3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, th, er, fr);
+  tvekt3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, fr, th, er);
+  std::array<double, 6> refs{x, 0, 0, 0, 0, 0};
+  tvpuln(0, refs);
+  edph2(x, -x, 0.1, ya, yb, yc, 50.0);
+  std::int32_t cmd = 0, isNew = 0;
+  y += icpsw4(x > 0 ? 1 : 0, 0, 5, 2, 3e-3) + cpsw_exe(x > 0 ? 1 : 0, 0, 2, cmd, 3e-3);
+  const std::array<double, 6> valves{x, -x, x, -x, 0.5 * x, -0.5 * x}, times{1e-3, 2e-3, 3e-3, 4e-3, 5e-3, 6e-3};
+  gama18(valves, times, 0.0, 50.0, g1, g2, g3);
+  gamme6(x, -x, er, 1.0, 50.0, isNew);
+  y += th + er + fr + refs[5] + ya + yb + yc + cmd + g1 + g2 + g3 + isNew;
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
   double theta = 0.0, error = 0.0, fPll = 0.0;
@@ -221,8 +235,9 @@ TEST(NoAllocation, MetersAllocateNothingPerCall) {
   }
   e_s1::delt = 1e-3;
   e_s1::timezero = true;
-  rt_config::nrtcf = 1;
+  rt_config::nrtcf = rt_config::nrtci = 1;
   tveka1_cfg(1.0, 50.0);
+  cpsw_cfg(5);
   double sum = meter_blocks(0.0);
   e_s1::timezero = false;
   const long start = g_news.load();
