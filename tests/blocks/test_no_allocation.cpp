@@ -26,6 +26,7 @@
 #include "blocks/pll.h"
 #include "blocks/poles.h"
 #include "blocks/rms_meters.h"
+#include "blocks/sampled_rms.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
 #include "meter_network.h"
@@ -216,6 +217,13 @@ double meter_blocks(double x) {
   gama18(valves, times, 0.0, 50.0, g1, g2, g3);
   gamme6(x, -x, er, 1.0, 50.0, isNew);
   y += th + er + fr + refs[5] + ya + yb + yc + cmd + g1 + g2 + g3 + isNew;
+  double sampled = 0.0;
+  dgtl_rms(16, 50.0, x, 1.0, 0.0, sampled);
+  y += sampled;
+  dgtl_rms3(16, 1, 1, 2, 3, 50.0, 1.0, 0.0, sampled);
+  y += sampled;
+  dgtl_rms3a(4, x, -x, 0.1, 50.0, 1.0, 0.0, sampled);
+  y += sampled;
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
   double theta = 0.0, error = 0.0, fPll = 0.0;
