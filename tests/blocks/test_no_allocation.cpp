@@ -27,6 +27,7 @@
 #include "blocks/poles.h"
 #include "blocks/rms_meters.h"
 #include "blocks/sampled_rms.h"
+#include "blocks/sector_frequency.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
 #include "meter_network.h"
@@ -224,6 +225,11 @@ double meter_blocks(double x) {
   y += sampled;
   dgtl_rms3a(4, x, -x, 0.1, 50.0, 1.0, 0.0, sampled);
   y += sampled;
+  double sf = 0.0, sw = 0.0, sdw = 0.0, sv = 0.0;
+  fwav22(x, -0.5 * x, 0.1, 1.0, 314.0, 0.05, sf, sw, sdw, sv);
+  const std::array<double, 3> bus{x, -0.5 * x, 0.1};
+  e_fwav1_exe(bus, sw, sdw, sv);
+  y += sf + sw + sdw + sv;
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(1.0, 50.0, x, vrms, freq);
   double theta = 0.0, error = 0.0, fPll = 0.0;
@@ -246,6 +252,7 @@ TEST(NoAllocation, MetersAllocateNothingPerCall) {
   rt_config::nrtcf = rt_config::nrtci = 1;
   tveka1_cfg(1.0, 50.0);
   cpsw_cfg(5);
+  e_fwav1_cfg(1.0, 50.0, 0.05);
   double sum = meter_blocks(0.0);
   e_s1::timezero = false;
   const long start = g_news.load();
