@@ -226,8 +226,9 @@ double meter_blocks(double x) {
   dgtl_rms3a(4, x, -x, 0.1, 50.0, 1.0, 0.0, sampled);
   y += sampled;
   double sf = 0.0, sw = 0.0, sdw = 0.0, sv = 0.0;
-  fwav22(x, -0.5 * x, 0.1, 1.0, 314.0, 0.05, sf, sw, sdw, sv);
-  const std::array<double, 3> bus{x, -0.5 * x, 0.1};
+  // A set without zero sequence: the unbalance line is a message, not a step.
+  fwav22(x, -0.5 * x, -0.5 * x, 1.0, 314.0, 0.05, sf, sw, sdw, sv);
+  const std::array<double, 3> bus{x, -0.5 * x, -0.5 * x};
   e_fwav1_exe(bus, sw, sdw, sv);
   y += sf + sw + sdw + sv;
   double vrms = 0.0, freq = 0.0;
