@@ -14,14 +14,23 @@
 #include "blocks/configured.h"
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
+#include "blocks/converter_controls.h"
 #include "blocks/events.h"
+#include "blocks/frequency.h"
 #include "blocks/generators.h"
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
+#include "blocks/meters.h"
+#include "blocks/phase_meters.h"
 #include "blocks/pid_controller.h"
+#include "blocks/pll.h"
 #include "blocks/poles.h"
+#include "blocks/rms_meters.h"
+#include "blocks/sampled_rms.h"
+#include "blocks/sector_frequency.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
+#include "meter_network.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/rt_config.h"
@@ -166,6 +175,91 @@ TEST(NoAllocation, BlocksAllocateNothingPerCall) {
     e_s1::time = 1e-3 * step;
     sum += all_blocks(std::sin(0.1 * step));
     sum += matinv(a.data(), inv.data(), 4, nullptr, work.data(), l.data(), m.data()) ? inv[0] : 0.0;
+  }
+  EXPECT_EQ(g_news.load(), start);
+  EXPECT_TRUE(std::isfinite(sum));
+}
+
+// The meters and measurement blocks, on a three-branch synthetic network whose
+// voltages and currents follow x.
+double meter_blocks(double x) {
+  e_s2::nexc = 0;
+  storage::nstorf = storage::nstori = storage::nstorl = storage::nstorc = 1;
+  rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
+  for (int k = 1; k <= 3; ++k) {
+    e_s0::vdc(k, 1) = x * k;
+    branches::cbr(k, 1) = -x * k;
+  }
+  OneSubsystem one;
+  double y = vm3ph2(1, 1, 2, 3, 0.1) + p3ph3(1, 1, 2, 3, 0.1, 0) + q3ph3(1, -1, 2, 3, 0.1, 1);
+  y += p3ph2(1, 1, 2, 3, 4, 5, 6, 0.1) + q3ph2(1, 1, 2, 3, 0, 0, 0, 0.1);
+  pqvi1ph(1, 1, 1, 0.1);
+  y += rms3ph(x, -x, 0.5) + rms3(x, 0.1) + arms10(x, 0.01, 50.0, 0.0) + vrms10(1, 1, 2, 0.01, 50.0, 0.0);
+  y += crms10(1, 1, 4, 0.01, 50.0, 0.0) + crms11(1, 2, 0.01, 50.0, 0.0) + v1max4(x, 1.0);
+  double peak = 0.0;
+  vmea35(1, 2, 3, 1, 1.0, 1.0, 314.0, peak);
+  vmea35(1, 2, 3, 1, 2.0, 1.0, 314.0, peak);
+  y += peak;
+  double angle = 0.0, r1 = 0.0, r2 = 0.0;
+  mphase3ps(1, 0, x, -0.5 * x, 0.2, 0.02, 50.0, angle);
+  y += angle;
+  mphase1ps(1, 1, x, 0.02, 50.0, angle);
+  y += angle + phas3p(x, -x, 0.3, 0.2, x, -0.1, r1, r2) + r1 + r2 + d1ph10(x, 30.0, 314.0, 1.0);
+  double th = 0.0, er = 0.0, fr = 0.0, ya = 0.0, yb = 0.0, yc = 0.0, g1 = 0.0, g2 = 0.0, g3 = 0.0;
+  tveka3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, th, er, fr);
+  tvekn3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, th, er, fr);
+  tvekt3(x, -0.5 * x, 0.2, 50.0, 450.0, 1.0, 50.0, fr, th, er);
+  std::array<double, 6> refs{x, 0, 0, 0, 0, 0};
+  tvpuln(0, refs);
+  edph2(x, -x, 0.1, ya, yb, yc, 50.0);
+  std::int32_t cmd = 0, isNew = 0;
+  y += icpsw4(x > 0 ? 1 : 0, 0, 5, 2, 3e-3) + cpsw_exe(x > 0 ? 1 : 0, 0, 2, cmd, 3e-3);
+  const std::array<double, 6> valves{x, -x, x, -x, 0.5 * x, -0.5 * x}, times{1e-3, 2e-3, 3e-3, 4e-3, 5e-3, 6e-3};
+  gama18(valves, times, 0.0, 50.0, g1, g2, g3);
+  gamme6(x, -x, er, 1.0, 50.0, isNew);
+  y += th + er + fr + refs[5] + ya + yb + yc + cmd + g1 + g2 + g3 + isNew;
+  double sampled = 0.0;
+  dgtl_rms(16, 50.0, x, 1.0, 0.0, sampled);
+  y += sampled;
+  dgtl_rms3(16, 1, 1, 2, 3, 50.0, 1.0, 0.0, sampled);
+  y += sampled;
+  dgtl_rms3a(4, x, -x, 0.1, 50.0, 1.0, 0.0, sampled);
+  y += sampled;
+  double sf = 0.0, sw = 0.0, sdw = 0.0, sv = 0.0;
+  // A set without zero sequence: the unbalance line is a message, not a step.
+  fwav22(x, -0.5 * x, -0.5 * x, 1.0, 314.0, 0.05, sf, sw, sdw, sv);
+  const std::array<double, 3> bus{x, -0.5 * x, -0.5 * x};
+  e_fwav1_exe(bus, sw, sdw, sv);
+  y += sf + sw + sdw + sv;
+  double vrms = 0.0, freq = 0.0;
+  e_meas_freq(1.0, 50.0, x, vrms, freq);
+  double theta = 0.0, error = 0.0, fPll = 0.0;
+  tveka1_exe(x, -0.5 * x, 0.3 * x, 50.0, 450.0, 0.0, 0.05, 1.2, 0.8, theta, error, fPll);
+  return y + vrms + freq + theta + error + fPll;
+}
+
+TEST(NoAllocation, MetersAllocateNothingPerCall) {
+  BlockBench bench(1e-3);
+  allocate_meter_network(6, 6);
+  set_meter_network(6, 6);
+  for (int k = 1; k <= 3; ++k) {
+    branches::ief(k, 1) = k;
+    branches::iet(k, 1) = k + 3;
+    branches::ief(k + 3, 1) = k;
+    branches::iet(k + 3, 1) = 0;
+  }
+  e_s1::delt = 1e-3;
+  e_s1::timezero = true;
+  rt_config::nrtcf = rt_config::nrtci = 1;
+  tveka1_cfg(1.0, 50.0);
+  cpsw_cfg(5);
+  e_fwav1_cfg(1.0, 50.0, 0.05);
+  double sum = meter_blocks(0.0);
+  e_s1::timezero = false;
+  const long start = g_news.load();
+  for (int step = 1; step <= 100; ++step) {
+    e_s1::time = 1e-3 * step;
+    sum += meter_blocks(std::sin(0.1 * step));
   }
   EXPECT_EQ(g_news.load(), start);
   EXPECT_TRUE(std::isfinite(sum));

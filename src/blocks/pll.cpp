@@ -1,0 +1,88 @@
+// Phase-locked oscillators, firing references and phase detector (see pll.h).
+#include "blocks/pll.h"
+
+#include <cmath>
+
+#include "blocks/continuous.h"
+#include "blocks/conventions.h"
+#include "blocks/events.h"
+#include "blocks/slots.h"
+#include "model/e_s1.h"
+
+namespace {
+
+using wakro::blocks::Slots;
+
+constexpr double kHalf = 0.5;                     // a 0/1 level crosses zero through this offset
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kNoBase = 1e-20;                 // a smaller Vbase is taken as 1
+constexpr double kSqrt2 = 1.414213562373095;
+constexpr double kInvSqrt3 = 0.577350269189626;
+constexpr double kInvSqrt2 = 0.707106781186548;
+constexpr double kNoVector = 1e-32;               // both parts below this: no error
+constexpr double kDegrees = 57.29577951308232;    // radians to degrees
+constexpr double kInvTwoPi = 0.159154943091895;   // rad/s to Hz
+constexpr double kUpperDefault = 1.2;             // tracking bounds put in for bad ones
+constexpr double kLowerDefault = 0.8;
+
+}  // namespace
+
+void tveka1_cfg(double Vbase, double f0) {
+  const Slots<double> c = wakro::blocks::take_rtcf(2);  // 1: 1 / Vbase, 2: 2 pi f0
+  c(1) = Vbase <= kNoBase ? 1.0 : 1.0 / Vbase;
+  c(2) = kTwoPi * f0;
+}
+
+void tveka1_exe(double Va, double Vb, double Vc, double Kp, double Ki, double offset, double lockTime, double U,
+                double L, double& theta, double& error, double& freq) {
+  // 1. The tracking bounds, replaced when they make no band around 1.
+  if (U <= 1.0) {
+    wakro::blocks::block_warn("Upper tracking boundary must be greater than 1.0");
+    U = kUpperDefault;
+  }
+  if (L >= 1.0 || L <= 0.0) {
+    wakro::blocks::block_warn("Lower tracking boundary must be positive, but smaller than 1.0");
+    L = kLowerDefault;
+  }
+  const Slots<double> c = wakro::blocks::take_rtcf(2);  // 1: 1 / Vbase, 2: 2 pi f0
+  const Slots<double> s = wakro::blocks::take_storf(2);  // 1: angle of this step, 2: integral of e
+
+  // 2. The voltage's alpha/beta vector in per unit, seen from the oscillator.
+  const double th = s(1);
+  const double k = c(1);
+  const double vAlpha = (Va - (Vb + Vc) / 2.0) * kSqrt2 * kInvSqrt3 * k;
+  const double vBeta = (Vb - Vc) * kInvSqrt2 * k;
+  const double y = std::cos(th) * vAlpha + std::sin(th) * vBeta;
+  const double x = std::sin(th) * vAlpha - std::cos(th) * vBeta;
+  double e = (std::fabs(y) < kNoVector && std::fabs(x) < kNoVector) ? 0.0 : std::atan2(y, x);
+  e -= offset;
+
+  // 3. Up to the lock time the output is the measured angle.
+  theta = th;
+  if (e_s1::time <= lockTime) {
+    theta = th + e;
+    if (theta <= 0.0) theta += kTwoPi;
+    if (theta >= kTwoPi) theta -= kTwoPi;
+  }
+  error = kDegrees * e;
+
+  // 4. The PI sets the angular frequency within the band; the angle advances.
+  s(2) += e_s1::delt * e;
+  const double w0 = c(2);
+  const double w = limit(L * w0, U * w0, Ki * s(2) + w0 + Kp * e);
+  if (theta >= kTwoPi) theta -= kTwoPi;
+  s(1) = theta + e_s1::delt * w;
+  freq = w * kInvTwoPi;
+}
+
+void phd3(double A, double B, double& OUT) {
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(1);  // 1: the sign
+  const bool aPositive = A > 0.0;
+  const double d = (aPositive != (B > 0.0)) ? 1.0 : 0.0;
+  const double sA = aPositive ? 1.0 : 0.0;
+  XPair dEdge{}, aEdge{};
+  wakro_zcd(d - kHalf, dEdge);
+  wakro_zcd(sA - kHalf, aEdge);
+  if (dEdge[0] > kHalf) s(1) = aEdge[0] > kHalf ? 1.0 : -1.0;
+  OUT = d * s(1);
+}
