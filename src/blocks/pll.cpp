@@ -83,6 +83,10 @@ void phd3(double A, double B, double& OUT) {
   XPair dEdge{}, aEdge{};
   wakro_zcd(d - kHalf, dEdge);
   wakro_zcd(sA - kHalf, aEdge);
-  if (dEdge[0] > kHalf) s(1) = aEdge[0] > kHalf ? 1.0 : -1.0;
+  // The sign says which signal's crossing opened the window: +1 when A crossed
+  // (either way) in the step, so A leads B, and -1 when B did. Taking only a
+  // rising A would flip the sign every half cycle for one and the same lag, and
+  // the mean of the output, the phase difference, would average to zero.
+  if (dEdge[0] > kHalf) s(1) = std::fabs(aEdge[0]) > kHalf ? 1.0 : -1.0;
   OUT = d * s(1);
 }

@@ -204,12 +204,12 @@ TEST(SinglePhaseMeter, PowerInItsFirstRealSlotAndThePointerCounts) {
   EXPECT_NEAR(P, 0.5 * kV * kI * std::cos(kPi / 3.0), 0.01 * kV * kI);
 }
 
-TEST(PhaseDetector, EdgesOfTheExclusiveOrTakeTheSignOfTheRisingA) {
+TEST(PhaseDetector, EdgesOfTheExclusiveOrTakeTheSignOfTheSignalThatCrossed) {
   // A and B per step; the time-zero pass detects nothing.
   const std::vector<std::pair<double, double>> ab = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {-1, -1}, {-1, 1}, {1, 1}};
-  // d rises with A rising (+1), with A falling (-1), with B rising alone (-1);
-  // d falls to 0 in between.
-  const std::vector<double> expected = {0, 1, 0, -1, 0, -1, 0};
+  // d rises with A rising (+1), with A falling (+1: A leads either way), with B
+  // rising alone (-1); d falls to 0 in between.
+  const std::vector<double> expected = {0, 1, 0, 1, 0, -1, 0};
   std::vector<double> out;
   std::vector<std::int32_t> used;
   const wakro_test::Outcome o = run_meters(6, [&] {
@@ -223,6 +223,26 @@ TEST(PhaseDetector, EdgesOfTheExclusiveOrTakeTheSignOfTheRisingA) {
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(out, expected);
   EXPECT_EQ(used, std::vector<std::int32_t>(7, 3));
+}
+
+// Over whole periods the mean output is the phase difference over pi: +phi/pi
+// when B lags A by phi, -phi/pi when it leads (one step of 1/400 period blurs
+// each of the four window edges by at most a step).
+TEST(PhaseDetector, MeanOverWholePeriodsIsThePhaseDifference) {
+  constexpr double kPhi = kPi / 3.0;
+  constexpr std::int32_t kSteps = 4000;  // ten periods of 400 steps
+  for (const double sign : {1.0, -1.0}) {
+    double sum = 0.0;
+    std::int32_t n = 0;
+    const wakro_test::Outcome o = run_meters(kSteps, [&] {
+      const double t = e_s1::time;
+      double d = 0.0;
+      phd3(std::sin(kW * t + 1e-3), std::sin(kW * t + 1e-3 - sign * kPhi), d);
+      if (n++ >= 400) sum += d;  // the first period settles the stored sign
+    });
+    ASSERT_EQ(o.status, -1) << o.console;
+    EXPECT_NEAR(sum / (n - 400), sign * kPhi / kPi, 4.0 / 400.0) << sign;
+  }
 }
 
 // ---------------------------------------------------------------- fatal stops
