@@ -51,13 +51,14 @@ void stop_length() {
   block_fatal(kTag, {"Number of harmonics plus one must be a power of two from 8 to 1024."});
 }
 
-// exp(-j 2 pi k / kFtMaxLength), k = 0 .. kFtMaxLength/2 - 1.
+// cos and -sin of 2 pi k / kFtMaxLength, k = 0 .. kFtMaxLength/2 - 1.
 struct Twiddles {
-  std::array<cx, kFtMaxLength / 2> w;
+  std::array<double, kFtMaxLength / 2> wr, wi;
   Twiddles() {
     for (std::int32_t k = 0; k < kFtMaxLength / 2; ++k) {
       const double th = 2.0 * kPi * k / kFtMaxLength;
-      w[k] = cx(std::cos(th), -std::sin(th));
+      wr[k] = std::cos(th);
+      wi[k] = -std::sin(th);
     }
   }
 };
@@ -66,24 +67,34 @@ const Twiddles& twiddles() {
   return t;
 }
 
-// In-place forward FFT of y[0 .. l-1], l a power of two up to kFtMaxLength.
-void fft(cx* y, std::int32_t l) {
+// In-place forward FFT of (re, im)[0 .. l-1], l a power of two up to
+// kFtMaxLength. Real and imaginary parts apart: the butterflies then stay in
+// registers (complex pairs went through the stack on every product).
+void fft(double* re, double* im, std::int32_t l) {
   // Step 1: bit-reversed order.
   for (std::int32_t i = 1, j = 0; i < l; ++i) {
     std::int32_t bit = l >> 1;
     for (; j & bit; bit >>= 1) j ^= bit;
     j ^= bit;
-    if (i < j) std::swap(y[i], y[j]);
+    if (i < j) {
+      std::swap(re[i], re[j]);
+      std::swap(im[i], im[j]);
+    }
   }
-  // Step 2: butterflies of growing span.
-  const auto& w = twiddles().w;
+  // Step 2: butterflies of growing span: t = w y(k + half);
+  // y(k + half) = y(k) - t; y(k) = y(k) + t.
+  const Twiddles& w = twiddles();
   for (std::int32_t span = 2; span <= l; span <<= 1) {
     const std::int32_t stride = kFtMaxLength / span, half = span / 2;
     for (std::int32_t start = 0; start < l; start += span)
       for (std::int32_t k = 0; k < half; ++k) {
-        const cx t = w[k * stride] * y[start + k + half];
-        y[start + k + half] = y[start + k] - t;
-        y[start + k] += t;
+        const double wr = w.wr[k * stride], wi = w.wi[k * stride];
+        const std::int32_t p = start + k, q = p + half;
+        const double tr = wr * re[q] - wi * im[q], ti = wr * im[q] + wi * re[q];
+        re[q] = re[p] - tr;
+        im[q] = im[p] - ti;
+        re[p] += tr;
+        im[p] += ti;
       }
   }
 }
@@ -133,16 +144,23 @@ double zftn_phase(std::int32_t k) { return tables().phase[k]; }
 void ftcaln(const double* buffer, std::int32_t n, double* magnitudes, double* phases, double& dc) {
   if (!valid_order(n)) stop_length();
   const std::int32_t l = 2 * (n + 1);
-  std::array<cx, kFtMaxLength> y;
-  for (std::int32_t i = 0; i < l; ++i) y[i] = buffer[i];
-  fft(y.data(), l);
-  for (std::int32_t h = 1; h <= n; ++h) {
-    const cx a = y[l - h];
-    magnitudes[h - 1] = std::abs(a + std::conj(y[h])) / l;
-    phases[h - 1] = std::abs(a) < kTiny ? 0.0 : std::atan2(-a.imag(), a.real());
+  std::array<double, kFtMaxLength> re, im;
+  for (std::int32_t i = 0; i < l; ++i) {
+    re[i] = buffer[i];
+    im[i] = 0.0;
   }
-  dc = std::abs(y[0]) < kTiny ? 0.0
-                              : std::copysign(std::abs(y[0] + std::conj(y[l / 2])) / l, y[0].real());
+  fft(re.data(), im.data(), l);
+  for (std::int32_t h = 1; h <= n; ++h) {
+    // a = Y(L - h); the sum a + conj(Y(h)).
+    const double ar = re[l - h], ai = im[l - h];
+    const double sr = ar + re[h], si = ai - im[h];
+    magnitudes[h - 1] = std::sqrt(sr * sr + si * si) / l;
+    const bool tiny = ar * ar + ai * ai < kTiny * kTiny;
+    phases[h - 1] = tiny ? 0.0 : std::atan2(-ai, ar);
+  }
+  const double y0 = std::hypot(re[0], im[0]);
+  const double sr = re[0] + re[l / 2], si = im[0] - im[l / 2];
+  dc = y0 < kTiny ? 0.0 : std::copysign(std::sqrt(sr * sr + si * si) / l, re[0]);
 }
 
 void zftn(std::int32_t n, double* magnitudes, double* phases) {

@@ -15,13 +15,16 @@
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
 #include "blocks/events.h"
+#include "blocks/filters.h"
 #include "blocks/generators.h"
+#include "blocks/harmonics.h"
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
 #include "blocks/pid_controller.h"
 #include "blocks/poles.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
+#include "blocks/transfer_function.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/rt_config.h"
@@ -166,6 +169,47 @@ TEST(NoAllocation, BlocksAllocateNothingPerCall) {
     e_s1::time = 1e-3 * step;
     sum += all_blocks(std::sin(0.1 * step));
     sum += matinv(a.data(), inv.data(), 4, nullptr, work.data(), l.data(), m.data()) ? inv[0] : 0.0;
+  }
+  EXPECT_EQ(g_news.load(), start);
+  EXPECT_TRUE(std::isfinite(sum));
+}
+
+// The transfer function, the tuned filters, the harmonic scanner (filter on and
+// off), the sequence components and the frequency tracker, from fresh pointers.
+double transfer_and_harmonic_blocks(double x) {
+  e_s2::nexc = 0;
+  storage::nstorf = 1;
+  const std::array<double, 11> num{1.0, 0.5}, den{1.0, 0.3, 0.02}, x0{};
+  const std::int32_t design = e_s1::timezero ? 1 : 0;
+  double y = 0.0, sum = 0.0;
+  tfdn10(2, num.data(), den.data(), x0.data(), 1, design, x, y);
+  sum += y;
+  tfnn35(2, num.data(), den.data(), x0.data(), 0, 100.0, x, y);
+  sum += y;
+  filn15(4, 50.0, 2.0, 1.0, 2, 3, 1, x, y);
+  sum += y;
+  filn15(4, 50.0, 2.0, 0.0, 1, 1, 0, x, y);
+  sum += y;
+  std::array<double, 7> mag{}, pha{}, mb{}, mc{}, pb{}, pc{};
+  std::int32_t index = 0;
+  double dc = 0.0, f = 0.0;
+  ftn180(0, 1, 7, 1, 0, 50.0, x, index, mag.data(), pha.data(), dc);
+  ftn180(1, 2, 7, 0, 0, 50.0, x, index, mag.data(), pha.data(), dc);
+  ftseqn(7, 0, mag.data(), mb.data(), mc.data(), pha.data(), pb.data(), pc.data());
+  ftrac2(1, 0, x, 50.0, f);
+  return sum + mag[0] + dc + f;
+}
+
+TEST(NoAllocation, TransferFunctionAndHarmonicBlocksAllocateNothingPerCall) {
+  BlockBench bench(1e-3);
+  e_s1::delt = 1e-3;
+  e_s1::timezero = e_s1::firststep = true;
+  double sum = transfer_and_harmonic_blocks(0.0);
+  e_s1::timezero = e_s1::firststep = false;
+  const long start = g_news.load();
+  for (int step = 1; step <= 100; ++step) {
+    e_s1::time = 1e-3 * step;
+    sum += transfer_and_harmonic_blocks(std::sin(0.1 * step));
   }
   EXPECT_EQ(g_news.load(), start);
   EXPECT_TRUE(std::isfinite(sum));
