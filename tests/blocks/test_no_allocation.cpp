@@ -25,6 +25,7 @@
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
 #include "blocks/transfer_function.h"
+#include "blocks/xy_table.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/rt_config.h"
@@ -197,13 +198,23 @@ double transfer_and_harmonic_blocks(double x) {
   ftn180(1, 2, 7, 0, 0, 50.0, x, index, mag.data(), pha.data(), dc);
   ftseqn(7, 0, mag.data(), mb.data(), mc.data(), pha.data(), pb.data(), pc.data());
   ftrac2(1, 0, x, 50.0, f);
-  return sum + mag[0] + dc + f;
+  rt_config::nrtcf = 1;
+  std::array<double, 10> xy{};
+  xytable_t_exe(3, 1, 0, x, xy.data());
+  sum += xy[0];
+  xytable_t2_exe(3, 1, 1, x, xy.data());
+  return sum + xy[0] + mag[0] + dc + f;
 }
 
 TEST(NoAllocation, TransferFunctionAndHarmonicBlocksAllocateNothingPerCall) {
   BlockBench bench(1e-3);
   e_s1::delt = 1e-3;
   e_s1::timezero = e_s1::firststep = true;
+  const std::array<double, 110> table{-1.0, 0.0, 1.0, 0, 0, 0, 0, 0, 0, 0, 5.0, 6.0, 8.0};
+  rt_config::nrtcf = 1;
+  xytable_t_cfg(3, 1, table.data());
+  const std::array<double, 6> table2{-1.0, 0.0, 1.0, 5.0, 6.0, 8.0};
+  xytable_t2_cfg(3, 1, table2.data());
   double sum = transfer_and_harmonic_blocks(0.0);
   e_s1::timezero = e_s1::firststep = false;
   const long start = g_news.load();
