@@ -15,7 +15,12 @@
 // integrator, controllers, comparators and logic (interpolated.h); zero-crossing
 // detection, monostables, latches, timers, samplers and the sorter (events.h);
 // the interpolated timers, pulse and signal generators and firing-pulse blocks
-// (generators.h); the surge and test-signal generators (surges.h).
+// (generators.h); the surge and test-signal generators (surges.h); the
+// transfer function blocks (transfer_function.h), the filter design and tuned
+// filter (filters.h), the on-line harmonic analysis (harmonics.h), the XY tables
+// given as arrays (xy_table.h) or read from files (xy_file.h), and the playback of
+// recorded signals (recorded.h), with the file services they share
+// (file_blocks.h).
 //
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives
