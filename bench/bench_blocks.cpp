@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blocks/continuous.h"
+#include "blocks/harmonics.h"
 #include "blocks/matrix.h"
 #include "blocks/pid_controller.h"
 #include "blocks/poles.h"
@@ -127,6 +128,36 @@ void BM_Matinv5(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// The harmonic scanner at its largest size (1023 harmonics, 2048 samples per
+// period), with the time step equal to the sample interval so that every call
+// takes a sample and transforms the period: the per-sample cost.
+void BM_Ftn180Largest(benchmark::State& state) {
+  constexpr std::int32_t n = kFtMaxHarmonics;
+  constexpr double f0 = 50.0;
+  Stores stores;
+  e_s2::stor.release();
+  e_s2::stor.allocate(49 + 4 * n + 6);
+  e_s1::delt = 1.0 / (f0 * 2 * (n + 1));
+  std::vector<double> mag(n), pha(n);
+  std::int32_t index = 0;
+  double dc = 0.0;
+  e_s1::timezero = true;
+  reset_pointers();
+  ftn180(1, 0, n, 0, 0, f0, 0.0, index, mag.data(), pha.data(), dc);
+  e_s1::timezero = false;
+  std::int64_t step = 0;
+  for (auto _ : state) {
+    reset_pointers();
+    ++step;
+    e_s1::time = e_s1::delt * static_cast<double>(step);
+    const double x = std::cos(2.0 * 3.141592653589793 * f0 * e_s1::time);
+    ftn180(1, 0, n, 0, 0, f0, x, index, mag.data(), pha.data(), dc);
+    benchmark::DoNotOptimize(mag.data());
+  }
+  e_s1::delt = kDelt;
+  state.SetItemsProcessed(state.iterations());
+}
+
 }  // namespace
 
 BENCHMARK(BM_Limit);
@@ -142,3 +173,4 @@ BENCHMARK(BM_Delay);
 BENCHMARK(BM_Delayi);
 BENCHMARK(BM_RateLimiter);
 BENCHMARK(BM_Matinv5);
+BENCHMARK(BM_Ftn180Largest);

@@ -15,14 +15,18 @@
 // integrator, controllers, comparators and logic (interpolated.h); zero-crossing
 // detection, monostables, latches, timers, samplers and the sorter (events.h);
 // the interpolated timers, pulse and signal generators and firing-pulse blocks
-// (generators.h); the surge and test-signal generators (surges.h); the meters
-// and measurements, which read node voltages and branch currents from the shared
-// network state (network_reads.h): frequency measurement (frequency.h),
-// three-phase voltage and power meters (meters.h), RMS and peak meters
-// (rms_meters.h), phase-angle meters (phase_meters.h), phase-locked oscillators
-// (pll.h), valve firing references and extinction-angle measurement
-// (converter_controls.h), sampled RMS meters (sampled_rms.h) and sector
-// frequency meters (sector_frequency.h).
+// (generators.h); the surge and test-signal generators (surges.h); the
+// transfer function blocks (transfer_function.h), the filter design and tuned
+// filter (filters.h), the on-line harmonic analysis (harmonics.h), the XY tables
+// given as arrays (xy_table.h) or read from files (xy_file.h), and the playback of
+// recorded signals (recorded.h), with the file services they share
+// (file_blocks.h); the meters and measurements, which read node voltages and
+// branch currents from the shared network state (network_reads.h): frequency
+// measurement (frequency.h), three-phase voltage and power meters (meters.h), RMS
+// and peak meters (rms_meters.h), phase-angle meters (phase_meters.h),
+// phase-locked oscillators (pll.h), valve firing references and extinction-angle
+// measurement (converter_controls.h), sampled RMS meters (sampled_rms.h) and
+// sector frequency meters (sector_frequency.h).
 //
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives

@@ -171,6 +171,22 @@ std::int32_t unit_include_depth(std::int32_t unit) {
   return u ? u->include_depth : 0;
 }
 
+// Pops the closed places left at the top by close_unit.
+void pop_closed_places() {
+  auto& s = stack();
+  while (!s.empty() && s.back().fp == nullptr) s.pop_back();
+  sync_iunit();
+  if (!s.empty()) fnames::filename = s.back().name;
+}
+
+void close_unit(std::int32_t unit) {
+  Unit* u = find(unit);
+  if (u == nullptr) return;
+  close_stream(*u);
+  u->fp = nullptr;
+  pop_closed_places();
+}
+
 void close_all_units() {
   auto& s = stack();
   while (!s.empty()) {
@@ -234,4 +250,5 @@ void wakro_closefile() {
   s.pop_back();
   wakro::sync_iunit();
   if (!s.empty()) fnames::filename = s.back().name;
+  wakro::pop_closed_places();
 }

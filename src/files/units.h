@@ -59,6 +59,13 @@ std::FILE* unit_handle(std::int32_t unit);
 // INCLUDE line).
 std::int32_t unit_include_depth(std::int32_t unit);
 
+// Closes one unit, which need not be at the top: the unit that a block opened
+// and keeps open while other files are opened and closed above it. A unit below
+// the top is closed at once but keeps its place (reads of it find the end) so
+// that the numbers of the units above stay valid; closed places at the top are
+// popped, here and by every close. An unknown unit is left alone.
+void close_unit(std::int32_t unit);
+
 // Closes every open unit (the process entries and tests after a fatal stop);
 // fnames::iunit returns to the base.
 void close_all_units();

@@ -16,8 +16,10 @@
 #include "blocks/continuous.h"
 #include "blocks/converter_controls.h"
 #include "blocks/events.h"
+#include "blocks/filters.h"
 #include "blocks/frequency.h"
 #include "blocks/generators.h"
+#include "blocks/harmonics.h"
 #include "blocks/interpolated.h"
 #include "blocks/matrix.h"
 #include "blocks/meters.h"
@@ -30,6 +32,8 @@
 #include "blocks/sector_frequency.h"
 #include "blocks/surges.h"
 #include "blocks/tc_inputs.h"
+#include "blocks/transfer_function.h"
+#include "blocks/xy_table.h"
 #include "meter_network.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
@@ -260,6 +264,57 @@ TEST(NoAllocation, MetersAllocateNothingPerCall) {
   for (int step = 1; step <= 100; ++step) {
     e_s1::time = 1e-3 * step;
     sum += meter_blocks(std::sin(0.1 * step));
+  }
+  EXPECT_EQ(g_news.load(), start);
+  EXPECT_TRUE(std::isfinite(sum));
+}
+
+// The transfer function, the tuned filters, the harmonic scanner (filter on and
+// off), the sequence components and the frequency tracker, from fresh pointers.
+double transfer_and_harmonic_blocks(double x) {
+  e_s2::nexc = 0;
+  storage::nstorf = 1;
+  const std::array<double, 11> num{1.0, 0.5}, den{1.0, 0.3, 0.02}, x0{};
+  const std::int32_t design = e_s1::timezero ? 1 : 0;
+  double y = 0.0, sum = 0.0;
+  tfdn10(2, num.data(), den.data(), x0.data(), 1, design, x, y);
+  sum += y;
+  tfnn35(2, num.data(), den.data(), x0.data(), 0, 100.0, x, y);
+  sum += y;
+  filn15(4, 50.0, 2.0, 1.0, 2, 3, 1, x, y);
+  sum += y;
+  filn15(4, 50.0, 2.0, 0.0, 1, 1, 0, x, y);
+  sum += y;
+  std::array<double, 7> mag{}, pha{}, mb{}, mc{}, pb{}, pc{};
+  std::int32_t index = 0;
+  double dc = 0.0, f = 0.0;
+  ftn180(0, 1, 7, 1, 0, 50.0, x, index, mag.data(), pha.data(), dc);
+  ftn180(1, 2, 7, 0, 0, 50.0, x, index, mag.data(), pha.data(), dc);
+  ftseqn(7, 0, mag.data(), mb.data(), mc.data(), pha.data(), pb.data(), pc.data());
+  ftrac2(1, 0, x, 50.0, f);
+  rt_config::nrtcf = 1;
+  std::array<double, 10> xy{};
+  xytable_t_exe(3, 1, 0, x, xy.data());
+  sum += xy[0];
+  xytable_t2_exe(3, 1, 1, x, xy.data());
+  return sum + xy[0] + mag[0] + dc + f;
+}
+
+TEST(NoAllocation, TransferFunctionAndHarmonicBlocksAllocateNothingPerCall) {
+  BlockBench bench(1e-3);
+  e_s1::delt = 1e-3;
+  e_s1::timezero = e_s1::firststep = true;
+  const std::array<double, 110> table{-1.0, 0.0, 1.0, 0, 0, 0, 0, 0, 0, 0, 5.0, 6.0, 8.0};
+  rt_config::nrtcf = 1;
+  xytable_t_cfg(3, 1, table.data());
+  const std::array<double, 6> table2{-1.0, 0.0, 1.0, 5.0, 6.0, 8.0};
+  xytable_t2_cfg(3, 1, table2.data());
+  double sum = transfer_and_harmonic_blocks(0.0);
+  e_s1::timezero = e_s1::firststep = false;
+  const long start = g_news.load();
+  for (int step = 1; step <= 100; ++step) {
+    e_s1::time = 1e-3 * step;
+    sum += transfer_and_harmonic_blocks(std::sin(0.1 * step));
   }
   EXPECT_EQ(g_news.load(), start);
   EXPECT_TRUE(std::isfinite(sum));
