@@ -39,23 +39,12 @@
 #include "model/e_s2.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "support/allocation_counter.h"
 
 namespace {
-std::atomic<long> g_news{0};
-std::vector<int>* volatile g_probe = nullptr;
+std::atomic<long>& g_news = wakro_test::allocations;
+std::vector<int>* volatile& g_probe = wakro_test::allocation_probe;
 }  // namespace
-
-// The replacements pair operator new with malloc and operator delete with free;
-// inlined into a caller, the compiler would take them for a mismatched pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t n) {
-  ++g_news;
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace blocks_test {
 namespace {

@@ -8,21 +8,11 @@
 #include "tf_fixture.h"
 #include "transformers/services.h"
 #include "transformers/tf_cfg.h"
+#include "support/allocation_counter.h"
 
 namespace {
-std::atomic<long> g_news{0};
+std::atomic<long>& g_news = wakro_test::allocations;
 }  // namespace
-
-// operator new paired with malloc and operator delete with free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t n) {
-  ++g_news;
-  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
