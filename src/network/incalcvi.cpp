@@ -248,7 +248,8 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   transformers(ss, f, notfirst, s.iflag2, normal);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) update_current(ss);
-  // Step 7: ideal-branch currents.
+  // Step 7: ideal-branch currents (none without ideal branches).
+  if (!e_s0::idealss(ss)) return;
   double unused = 0.0;
   idlcur(ss, f, 0, unused, s.stepdone, s.iflag);
 }

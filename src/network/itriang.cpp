@@ -181,11 +181,7 @@ void check_ground(std::int32_t ss, std::int32_t n, e_s0::RealView rdc) {
 }  // namespace
 
 void itriang(std::int32_t ss) {
-  // Step 1: views; first-step settings.
-  e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
-  e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
-  e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
-  e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
+  // Step 1: first-step settings.
   const std::int32_t n = e_s0::mbus(ss);
   if (e_s1::firststep) {
     if (e_s0::idealss(ss)) e_s8::mxinv(ss) = 1;
@@ -193,8 +189,13 @@ void itriang(std::int32_t ss) {
   }
   std::int32_t m = e_s8::mxinv(ss);
 
-  // Step 2: nothing changed.
+  // Step 2: nothing changed. The matrix views are taken only when rows are
+  // factorised: most steps of most subsystems change nothing.
   if (m <= n) {
+    e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
+    e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+    e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
     // Step 3: a first row below 1.
     if (m < 1) {
       warn_zero_mxinv(ss);
