@@ -39,11 +39,12 @@ void build(std::int32_t nss) {
   x.jset = jset;
   x.nss = nss;
   x.stale = false;
+  tf_index_view = {x.first.data(), x.list.data(), jset, nss, true};
 }
 
 }  // namespace
 
-std::span<const std::int32_t> in_subsystem(std::int32_t ss, std::int32_t nss) {
+std::span<const std::int32_t> in_subsystem_built(std::int32_t ss, std::int32_t nss) {
   Index& x = g_index;
   if (x.stale || x.jset != jset || x.nss != nss) build(nss);
   if (ss < 1 || ss > nss) return {};
@@ -52,6 +53,9 @@ std::span<const std::int32_t> in_subsystem(std::int32_t ss, std::int32_t nss) {
   return std::span<const std::int32_t>(x.list).subspan(b, e - b);
 }
 
-void mark_stale() { g_index.stale = true; }
+void mark_stale() {
+  g_index.stale = true;
+  tf_index_view.ready = false;
+}
 
 }  // namespace e_s5
