@@ -40,6 +40,16 @@ Slots<T> take(FArray<T, 1, C>& array, const char* upperName, std::int32_t first,
   return Slots<T>(array.data() + (first - 1), n, first);
 }
 
+// The same for an array whose pointer names the next slot to take: the
+// pointer moves on by n after the check.
+template <class T, bool C>
+Slots<T> take_from(FArray<T, 1, C>& array, const char* upperName, std::int32_t& pointer,
+                   std::int32_t n) {
+  Slots<T> s = take(array, upperName, pointer, n);
+  pointer += n;
+  return s;
+}
+
 }  // namespace
 
 Slots<double> take_stor(std::int32_t n) {
@@ -48,53 +58,14 @@ Slots<double> take_stor(std::int32_t n) {
   return s;
 }
 
-Slots<double> take_storf(std::int32_t n) {
-  Slots<double> s = take(storage::storf, "STORF", storage::nstorf, n);
-  storage::nstorf += n;
-  return s;
-}
-
-Slots<std::int32_t> take_stori(std::int32_t n) {
-  Slots<std::int32_t> s = take(storage::stori, "STORI", storage::nstori, n);
-  storage::nstori += n;
-  return s;
-}
-
-Slots<bool> take_storl(std::int32_t n) {
-  Slots<bool> s = take(storage::storl, "STORL", storage::nstorl, n);
-  storage::nstorl += n;
-  return s;
-}
-
-Slots<cplx> take_storc(std::int32_t n) {
-  Slots<cplx> s = take(storage::storc, "STORC", storage::nstorc, n);
-  storage::nstorc += n;
-  return s;
-}
-
-Slots<double> take_rtcf(std::int32_t n) {
-  Slots<double> s = take(rt_config::rtcf, "RTCF", rt_config::nrtcf, n);
-  rt_config::nrtcf += n;
-  return s;
-}
-
-Slots<std::int32_t> take_rtci(std::int32_t n) {
-  Slots<std::int32_t> s = take(rt_config::rtci, "RTCI", rt_config::nrtci, n);
-  rt_config::nrtci += n;
-  return s;
-}
-
-Slots<bool> take_rtcl(std::int32_t n) {
-  Slots<bool> s = take(rt_config::rtcl, "RTCL", rt_config::nrtcl, n);
-  rt_config::nrtcl += n;
-  return s;
-}
-
-Slots<cplx> take_rtcc(std::int32_t n) {
-  Slots<cplx> s = take(rt_config::rtcc, "RTCC", rt_config::nrtcc, n);
-  rt_config::nrtcc += n;
-  return s;
-}
+Slots<double> take_storf(std::int32_t n) { return take_from(storage::storf, "STORF", storage::nstorf, n); }
+Slots<std::int32_t> take_stori(std::int32_t n) { return take_from(storage::stori, "STORI", storage::nstori, n); }
+Slots<bool> take_storl(std::int32_t n) { return take_from(storage::storl, "STORL", storage::nstorl, n); }
+Slots<cplx> take_storc(std::int32_t n) { return take_from(storage::storc, "STORC", storage::nstorc, n); }
+Slots<double> take_rtcf(std::int32_t n) { return take_from(rt_config::rtcf, "RTCF", rt_config::nrtcf, n); }
+Slots<std::int32_t> take_rtci(std::int32_t n) { return take_from(rt_config::rtci, "RTCI", rt_config::nrtci, n); }
+Slots<bool> take_rtcl(std::int32_t n) { return take_from(rt_config::rtcl, "RTCL", rt_config::nrtcl, n); }
+Slots<cplx> take_rtcc(std::int32_t n) { return take_from(rt_config::rtcc, "RTCC", rt_config::nrtcc, n); }
 
 namespace detail {
 

@@ -58,21 +58,21 @@ Polar ac_impedance(std::int32_t ztype, double w, double r, double l, double z3) 
 
 }  // namespace
 
-void e_1pvsrc_cfg(std::int32_t ac, std::int32_t spec, std::int32_t ztype, double v, double f,
+void e_1pvsrc_cfg(std::int32_t ac, std::int32_t terminal, std::int32_t ztype, double v, double f,
                   double phase_deg, double r, double l, double z3, double p, double q,
                   double extra) {
   using wakro::devices::device_fatal;
   const bool is_ac = ac == 1;
   // 1. Checks; a negative AC magnitude only warns.
   if (is_ac && f <= kTiny) device_fatal(kCfgTag, "Frequency of an AC source must be above zero");
-  if (spec != 0 && std::abs(v) <= kTiny) {
+  if (terminal != 0 && std::abs(v) <= kTiny) {
     device_fatal(kCfgTag, "Voltage of a source given by terminal conditions must not be zero");
   }
   if (is_ac && v < 0.0) wakro::devices::device_warn("Negative manitude specified for an AC source");
   const double w = is_ac ? kTwoPi * f : 0.0;
   double magnitude = 0.0;
   double phase = 0.0;
-  if (spec == 0) {
+  if (terminal == 0) {
     // 2. The values given are the internal EMF.
     magnitude = is_ac ? kSqrt2 * v : v;
     phase = is_ac ? phase_deg * kDegree : 0.0;

@@ -22,9 +22,9 @@ void wakro_3phvsrc(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int
 
 // Internal EMF of a source from its terminal conditions; appends magnitude (peak
 // for AC), omega, phase [rad] and extra to rtcf. AC needs f > 0 and, with
-// terminal conditions (spec != 0), v != 0: otherwise the run ends (tag
+// terminal conditions (terminal != 0), v != 0: otherwise the run ends (tag
 // "E_1PVSRC_CFG").
-void e_1pvsrc_cfg(std::int32_t ac, std::int32_t spec, std::int32_t ztype, double v, double f,
+void e_1pvsrc_cfg(std::int32_t ac, std::int32_t terminal, std::int32_t ztype, double v, double f,
                   double phase_deg, double r, double l, double z3, double p, double q,
                   double extra);
 void e_3pvsrc_cfg(std::int32_t ztype, double vll, double f, double phase_deg, double r, double l,

@@ -91,14 +91,11 @@ std::string text_item(const Record& r) {
   return line;
 }
 
-// Buffer slots of one travel time T [ms] of a mode-domain line, with the
-// time-step counts and the warnings about very long travel times and buffers.
-std::int32_t slots_of(double t_ms, const Record& r) {
-  const std::string& file = r.file;
-  if (t_ms >= kLongTravelMs) wakro_warn(0, 0, 1, "Very large travel time observed in " + file);
-  double s = t_ms * 0.001 / e_s1::delt;
+// Buffer slots of a travel time of s steps: the warning about a very large
+// buffer, the refusal of a time no buffer could hold, the short-time counts.
+std::int32_t slots_of_steps(double s, const Record& r) {
   if (s > kLargeBuffer) {
-    wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + file);
+    wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + r.file);
     wakro_warn(0, 0, 0, ". This can lead to memory allocation problems and can be ");
     wakro_warn(0, 0, -1, "mitigated by increasing the time step");
   }
@@ -113,6 +110,13 @@ std::int32_t slots_of(double t_ms, const Record& r) {
     if (s < 0.8) e_s7::tldterr = 1;
   }
   return wave_slots(s, r.options);
+}
+
+// Buffer slots of one travel time T [ms] of a mode-domain line, with the
+// warning about a very long travel time.
+std::int32_t slots_of(double t_ms, const Record& r) {
+  if (t_ms >= kLongTravelMs) wakro_warn(0, 0, 1, "Very large travel time observed in " + r.file);
+  return slots_of_steps(t_ms * 0.001 / e_s1::delt, r);
 }
 
 // A Bergeron record: the line record (from the model line), options, one mode
@@ -287,21 +291,7 @@ void frephase(Record& r) {
   }
   std::int32_t longest = 0;
   for (double t : tau) {
-    const double steps = t / e_s1::delt;
-    if (steps > kLargeBuffer) {
-      wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + file);
-      wakro_warn(0, 0, 0, ". This can lead to memory allocation problems and can be ");
-      wakro_warn(0, 0, -1, "mitigated by increasing the time step");
-    }
-    if (!convertible_steps(steps)) {
-      fnames::dumlin = getdum();
-      stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
-    }
-    if (steps < 1.0) {
-      ++e_s7::ntldtwarn;
-      if (steps < 0.8) e_s7::tldterr = 1;
-    }
-    longest = std::max(longest, wave_slots(steps, r.options));
+    longest = std::max(longest, slots_of_steps(t / e_s1::delt, r));
     tell4 += ncond * ncond;
   }
   offs1 += (longest + 1) * ncond;
