@@ -4,7 +4,8 @@
 // stamping of each line's admittance into its end subsystems, the Bergeron
 // set-up, the dimension pass that sizes the line arrays before allocation
 // (sctline, sctline_init), and the per-step line histories and terminal
-// currents (dsldyn, dslout).
+// currents (dsldyn, dslout); the PI-section parameters from sequence data
+// (pi_section.h).
 //
 // May call: model, diag, files, input (the data-line reader, the node map) and
 // network (the admittance stamp). The network solution and the readers reach
