@@ -18,6 +18,7 @@
 #include "devices/voltage_sources.h"
 #include "model/e_s2.h"
 #include "network/switching.h"
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -68,6 +69,22 @@ TEST_F(PeSwitch, HalfWaveDiodeRectifierGivesTheClosedFormMeanAndTurnsOnAtTheZero
   });
   EXPECT_NEAR(mean_current(), 10.0 / (std::numbers::pi * 10.0), 0.005 * 0.31831);
   EXPECT_EQ(turn_ons, 15);
+}
+
+TEST_F(PeSwitch, RectifierStepsAllocateNothing) {
+  circuit(true);
+  devices([&] {
+    wakro_1pvsrc(1, src_, 0.0, 1, 10.0, kW60, 0.0);
+    valve(0, 0);
+  });
+  start_run(1000);
+  for (int k = 0; k < 667; ++k) step();
+  const long before = wakro_test::allocations;
+  for (int k = 0; k < 333; ++k) step();  // a cycle: two switchings inside steps
+  EXPECT_EQ(wakro_test::allocations - before, 0);
+  wakro_test::allocation_probe = new std::vector<int>(3);
+  delete wakro_test::allocation_probe;
+  EXPECT_GT(wakro_test::allocations - before, 0);  // the counter sees allocations
 }
 
 TEST_F(PeSwitch, ThyristorFiredAtNinetyDegreesGivesTheClosedFormMean) {
