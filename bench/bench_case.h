@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 
 #include "bench_floor.h"
 #include "model/branch_codes.h"
@@ -43,9 +45,13 @@ inline void release_case() {
 
 // Sizes and allocates one subsystem of n nodes with room for `branch_rows`
 // branches and `fill_rows` fill entries, and sets the step and the options.
-inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows) {
+// Further dimension-table entries (entry, value), such as the storage of device
+// models, are set before the allocation.
+inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows,
+                          std::initializer_list<std::pair<int, std::int32_t>> extra = {}) {
   release_case();
   for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
+  for (const auto& [k, value] : extra) ndde::e_ndim(k) = value;
   ndde::e_ndim(dim::nodes) = n;
   ndde::e_ndim(dim::subsys) = 1;
   ndde::e_ndim(dim::branches) = branch_rows;

@@ -4,7 +4,9 @@
 // Owns: the branch set-up from R, L and C (branch_cfg.h), the series R-C and
 // interface branches, the direct conductance-matrix additions, the load and
 // filter set-up, the sources, the variable R, L, C and impedance branches, the
-// dynamic loads and the node-injection load. Calls the network room's stamping and run-time
+// dynamic loads and the node-injection load, and the switching devices: the spark
+// gap, the statistical breaker command, the recovery-voltage envelope monitor and
+// the power-electronic switch. Calls the network room's stamping and run-time
 // change helpers (network/companion.h, network/matrix.h, network/switching.h),
 // the checks of diag/validators.h, the message service and the storage slots of
 // blocks/slots.h. No device writes the conductance matrix, a branch conductance
