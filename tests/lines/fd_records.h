@@ -7,6 +7,7 @@
 // Residue matrices are stored column by column: R[(c - 1) n + r - 1].
 #pragma once
 
+#include <cmath>
 #include <complex>
 #include <iomanip>
 #include <sstream>
@@ -82,14 +83,48 @@ struct PhaseFit {
   }
 };
 
+// A fit of an n-conductor line with np slow poles in every Yc column and in
+// each of two delay groups (aerial modes after 10.3 steps of delt, the ground
+// mode after 12.6), the poles spread from 300 to 30000 rad/s: Yc(0) = 1.3 D,
+// H(0) = 0.9 in each group.
+inline PhaseFit spread_fit(int n, int np, double delt) {
+  PhaseFit f;
+  f.n = n;
+  const auto at = [n](int r, int c) { return PhaseFit::at(n, r, c); };
+  f.d.assign(static_cast<std::size_t>(n * n), -1.0 / 3000.0);
+  for (int c = 1; c <= n; ++c) f.d[at(c, c)] = 1.0 / 350.0;
+  std::vector<double> a;
+  for (int q = 0; q < np; ++q) a.push_back(np == 1 ? 1000.0 : 300.0 * std::pow(100.0, q / (np - 1.0)));
+  PhaseGroup aerial, ground;
+  aerial.tau = 10.3 * delt;
+  ground.tau = 12.6 * delt;
+  for (double aq : a) {
+    std::vector<cplx> R(f.d.size()), M1(f.d.size()), M2(f.d.size());
+    for (int c = 1; c <= n; ++c)
+      for (int r = 1; r <= n; ++r) {
+        R[at(r, c)] = 0.3 * aq / np * f.d[at(r, c)];
+        M2[at(r, c)] = 0.9 * aq / np / n;
+        M1[at(r, c)] = 0.9 * aq / np * ((r == c ? 1.0 : 0.0) - 1.0 / n);
+      }
+    f.yc_poles.push_back(-aq);
+    f.yc_residues.push_back(R);
+    aerial.poles.push_back(-aq);
+    aerial.residues.push_back(M1);
+    ground.poles.push_back(-aq);
+    ground.residues.push_back(M2);
+  }
+  f.groups = {aerial, ground};
+  return f;
+}
+
 // A header-form record of an n-conductor line in subsystem 1, sending nodes
-// 1..n, receiving nodes n+1..2n, its data in `file`.
-inline std::string header_record(int n, const std::string& file) {
+// first..first+n-1, receiving nodes first+n..first+2n-1, its data in `file`.
+inline std::string header_record(int n, const std::string& file, int first = 1) {
   std::ostringstream os;
   os << "Quolb Line Constants\n" << n << " 0\n1";
-  for (int c = 1; c <= n; ++c) os << " " << c;
+  for (int c = 0; c < n; ++c) os << " " << first + c;
   os << " 1 0 1 0\n1";
-  for (int c = 1; c <= n; ++c) os << " " << n + c;
+  for (int c = 0; c < n; ++c) os << " " << first + n + c;
   os << " 1 0 1 0\nTLINE-INPUT-DATA  fd line\nTLINE-OUTPUT-DATA " << file << "\n";
   return os.str();
 }

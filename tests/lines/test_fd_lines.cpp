@@ -21,6 +21,31 @@ namespace {
 constexpr double kDelt = 5.0e-5;
 constexpr double kTol = 1e-12;
 
+// Solves A x = b (dense, partial pivoting).
+template <std::size_t N>
+std::array<cplx, N> solve(std::array<std::array<cplx, N>, N> A, std::array<cplx, N> b) {
+  for (std::size_t k = 0; k < N; ++k) {
+    std::size_t piv = k;
+    for (std::size_t r = k + 1; r < N; ++r)
+      if (std::abs(A[r][k]) > std::abs(A[piv][k])) piv = r;
+    std::swap(A[k], A[piv]);
+    std::swap(b[k], b[piv]);
+    for (std::size_t r = k + 1; r < N; ++r) {
+      const cplx f = A[r][k] / A[k][k];
+      for (std::size_t c = k; c < N; ++c) A[r][c] -= f * A[k][c];
+      b[r] -= f * b[k];
+    }
+  }
+  std::array<cplx, N> x{};
+  for (std::size_t k = N; k-- > 0;) {
+    cplx s = b[k];
+    for (std::size_t c = k + 1; c < N; ++c) s -= A[k][c] * x[c];
+    x[k] = s / A[k][k];
+  }
+  return x;
+}
+
+
 // ---------------------------------------------------------------- frac
 
 class Frac : public ::testing::Test {
@@ -148,6 +173,59 @@ TEST_F(FreDep, InfiniteAttenuationPoleCutsTheFit) {
   EXPECT_NEAR(std::abs(e_s7::alphaa(1) - E), 0.0, 1e-15);
   const double x = 100.0 * kDelt;
   EXPECT_NEAR(e_s7::lamdaa(1).real(), 100.0 * (1.0 - (1.0 - E) / x) / 100.0, 1e-13);
+}
+
+TEST_F(FreDep, TwoModeLineWithPolesSettlesToItsDcSolution) {
+  // Mode 1: Zc = 300 + 50000/(s + 500), A = 1000/(s + 2000) + 3200/(s + 8000),
+  // 10.4 steps; mode 2: Zc = 500 + a complex pair, A = 2400/(s + 3000), 12.7
+  // steps; a rotation as transformation. At DC the convolutions are exact, so
+  // the settled currents are those of Zc(0) and A(0) mode by mode.
+  const double th = 0.3, co = std::cos(th), si = std::sin(th);
+  std::ostringstream os;
+  os << std::setprecision(17) << "FRE-DEP 2 0 0 0\n0 0 " << 10.4 * kDelt * 1000.0 << "\n"
+     << "1 300 0\n-500\n0\n50000\n0\n2 0 0\n-2000 -8000\n0 0\n1000 3200\n0 0\n"
+     << "0 " << co << " 0\n0 " << -si << " 0\n0 0 " << 12.7 * kDelt * 1000.0 << "\n"
+     << "2 500 0\n-1000 -1000\n3000 -3000\n2000 2000\n1000 -1000\n1 0 0\n-3000\n0\n2400\n0\n"
+     << "0 " << si << " 0\n0 " << co << " 0\n";
+  write_section("GLOBAL_TLINES:", header_record(2, "fd2.tlo"));
+  wakro_test::write_file("fd2.tlo", os.str());
+  read_lines(4, 4, 1, kDelt);
+  ASSERT_EQ(e_s7::npolez(1) + e_s7::npolez(2), 3);
+  ASSERT_EQ(e_s7::npolea(1) + e_s7::npolea(2), 3);
+
+  const double rs = 20.0, rl = 1000.0;
+  const double E[2] = {1.0, 0.5};
+  add_branch(1, 0, 1, rs, 0.0, 0.0, 0.0, E[0]);
+  add_branch(1, 0, 2, rs, 0.0, 0.0, 0.0, E[1]);
+  add_branch(1, 3, 0, rl, 0.0, 0.0);
+  add_branch(1, 4, 0, rl, 0.0, 0.0);
+  start_run(4000);
+  for (int n = 0; n < 4000; ++n) step();
+
+  // Per mode (T orthogonal, the ends resistive): V = Z I + B at each end,
+  // Bk = A (2 Vm - Bm), Bm = A (2 Vk - Bk).
+  const cplx pair = 2.0 * cplx(2000.0, 1000.0) / cplx(1000.0, -3000.0);
+  const double zc[2] = {300.0 + 50000.0 / 500.0, 500.0 + pair.real()};
+  const double a[2] = {1000.0 / 2000.0 + 3200.0 / 8000.0, 2400.0 / 3000.0};
+  const double T[2][2] = {{co, -si}, {si, co}};  // T[conductor][mode]
+  double ik[2] = {}, im[2] = {};
+  for (int m = 0; m < 2; ++m) {
+    const double em = T[0][m] * E[0] + T[1][m] * E[1];
+    std::array<std::array<cplx, 4>, 4> A{};
+    A[0] = {1.0 + rs / zc[m], 0.0, -rs / zc[m], 0.0};
+    A[1] = {0.0, 1.0 + rl / zc[m], 0.0, -rl / zc[m]};
+    A[2] = {0.0, -2.0 * a[m], 1.0, a[m]};
+    A[3] = {-2.0 * a[m], 0.0, a[m], 1.0};
+    const std::array<cplx, 4> x = solve<4>(A, {em, 0.0, 0.0, 0.0});
+    for (int c = 0; c < 2; ++c) {
+      ik[c] += T[c][m] * ((x[0] - x[2]) / zc[m]).real();
+      im[c] += T[c][m] * ((x[1] - x[3]) / zc[m]).real();
+    }
+  }
+  for (int c = 0; c < 2; ++c) {
+    EXPECT_NEAR(e_s0::cdctl(c + 1, 1, 1), ik[c], 1e-9 * std::abs(ik[c])) << "conductor " << c + 1;
+    EXPECT_NEAR(e_s0::cdctl(c + 1, 2, 1), im[c], 1e-9 * std::abs(ik[c])) << "conductor " << c + 1;
+  }
 }
 
 // --------------------------------------------------------- phase-domain set-up
@@ -320,30 +398,6 @@ PhaseFit three_conductor_fit() {
   g2.residues = {ground(0.4 * 1000.0), ground(0.4 * 4000.0)};
   f.groups = {g1, g2};
   return f;
-}
-
-// Solves A x = b (dense, partial pivoting).
-template <std::size_t N>
-std::array<cplx, N> solve(std::array<std::array<cplx, N>, N> A, std::array<cplx, N> b) {
-  for (std::size_t k = 0; k < N; ++k) {
-    std::size_t piv = k;
-    for (std::size_t r = k + 1; r < N; ++r)
-      if (std::abs(A[r][k]) > std::abs(A[piv][k])) piv = r;
-    std::swap(A[k], A[piv]);
-    std::swap(b[k], b[piv]);
-    for (std::size_t r = k + 1; r < N; ++r) {
-      const cplx f = A[r][k] / A[k][k];
-      for (std::size_t c = k; c < N; ++c) A[r][c] -= f * A[k][c];
-      b[r] -= f * b[k];
-    }
-  }
-  std::array<cplx, N> x{};
-  for (std::size_t k = N; k-- > 0;) {
-    cplx s = b[k];
-    for (std::size_t c = k + 1; c < N; ++c) s -= A[k][c] * x[c];
-    x[k] = s / A[k][k];
-  }
-  return x;
 }
 
 TEST_F(FrePhase, ThreeConductorLineMatchesItsPhasorSolution) {
