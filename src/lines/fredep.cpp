@@ -215,7 +215,7 @@ void travel_time(const LineSetup& s, const LineOptions& options, std::int32_t j,
   const double steps = t_ms * 0.001 / e_s1::delt;
   if (!(steps < static_cast<double>(ndde::nd31) + 1.0)) {
     ListLine() << "Line/Cable Name: " + s.quoted;
-    outmsg(36, e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 2.0e9) : 2.0e9),
+    outmsg(36, e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 1.0e9) : 1.0e9),
            s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
   }
   if (steps < 1.0) short_travel_time(steps * e_s1::delt * 1.0e6, s);

@@ -161,20 +161,6 @@ TEST_F(FreDep, UnusableFitsAreInvalidDataLines) {
   }
 }
 
-TEST_F(FreDep, InfiniteAttenuationPoleCutsTheFit) {
-  // A fit: poles 100 and 1e15, zeros 400 and 500: the pole at "infinity" ends
-  // the fit after one pole and no zero (the propagation fit keeps fewer zeros
-  // than poles): 1/(1 + s/100) = 100/(s + 100), nothing at infinity.
-  write_section("GLOBAL_TLINES:", fredep_record(0.5, "0 0 400.0\n", "2 2 1.0\n400 500\n100 1.0E15\n"));
-  read_lines(2, 1, 1, kDelt);
-  EXPECT_EQ(e_s7::npolea(1), 1);
-  EXPECT_EQ(e_s7::a0a(1), 0.0);
-  const double E = std::exp(-100.0 * kDelt);
-  EXPECT_NEAR(std::abs(e_s7::alphaa(1) - E), 0.0, 1e-15);
-  const double x = 100.0 * kDelt;
-  EXPECT_NEAR(e_s7::lamdaa(1).real(), 100.0 * (1.0 - (1.0 - E) / x) / 100.0, 1e-13);
-}
-
 TEST_F(FreDep, TwoModeLineWithPolesSettlesToItsDcSolution) {
   // Mode 1: Zc = 300 + 50000/(s + 500), A = 1000/(s + 2000) + 3200/(s + 8000),
   // 10.4 steps; mode 2: Zc = 500 + a complex pair, A = 2400/(s + 3000), 12.7
@@ -277,6 +263,29 @@ TEST_F(FrePhase, FastPolesFoldIntoTheConstantsWhereverTheyStand) {
   EXPECT_EQ(maxtauj(1), 10);
 }
 
+TEST_F(FrePhase, UnusableFitsAndCountsBeyondTheirDimensionAreInvalidDataLines) {
+  PhaseFit unstable = folded_fit(10.0 * kDelt);
+  unstable.yc_poles[1] = cplx(300.0, 0.0);  // a = -300
+  PhaseFit origin = folded_fit(10.0 * kDelt);
+  origin.groups[0].poles[0] = cplx(0.0, 0.0);
+  PhaseFit repeated = folded_fit(10.0 * kDelt);
+  repeated.groups[0].poles[2] = repeated.groups[0].poles[0];
+  const std::pair<PhaseFit, std::int32_t> cases[] = {
+      {unstable, 0}, {origin, 0}, {repeated, 0}, {folded_fit(10.0 * kDelt), 2}};
+  for (const auto& [fit, poles] : cases) {
+    reset_line_counts();
+    write_section("GLOBAL_TLINES:", header_record(1, "fp.tlo"));
+    wakro_test::write_file("fp.tlo", fit.file());
+    after_pass_.clear();
+    if (poles > 0) after_pass_ = {{dim::maxpoles_ph, poles}};  // three poles in the H fit
+    const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
+    EXPECT_NE(c.text.find("**** INVALID DATA LINE ****"), std::string::npos) << c.text;
+    EXPECT_NE(c.status, -1);
+    wakro::close_all_units();
+    release_all_and_reset();
+  }
+}
+
 TEST_F(FrePhase, ConductorCountOfTheDataMustMatchTheEnds) {
   PhaseFit f = folded_fit(10.0 * kDelt);
   write_section("GLOBAL_TLINES:", header_record(2, "fp.tlo"));
@@ -369,34 +378,24 @@ INSTANTIATE_TEST_SUITE_P(BothModels, LosslessFit, ::testing::Values(false, true)
 
 // ------------------------------------ three conductors against their phasors
 
-// A realistic fit of a three-conductor line: Yc with a real pole, a complex
-// pair and a fast pole; an aerial group (10.3 steps) and a ground
-// group (12.6 steps) whose H have two slow poles each and a fast one.
+// A realistic fit of a three-conductor line: two slow poles to every fit
+// (spread_fit), and in Yc a complex pair and a fast pole, in the aerial group
+// a fast pole between the slow ones.
 PhaseFit three_conductor_fit() {
-  PhaseFit f;
-  f.n = 3;
+  PhaseFit f = spread_fit(3, 2, kDelt);
   const auto matrix = [](cplx self, cplx mutual) {
     std::vector<cplx> m(9, mutual);
     m[0] = m[4] = m[8] = self;
     return m;
   };
-  f.d = {1.0 / 350.0, -1.0 / 3000.0, -1.0 / 3000.0, -1.0 / 3000.0, 1.0 / 350.0,
-         -1.0 / 3000.0, -1.0 / 3000.0, -1.0 / 3000.0, 1.0 / 350.0};
-  f.yc_poles = {cplx(-300.0, 0.0), cplx(-2000.0, 8000.0), cplx(-2000.0, -8000.0), cplx(-3.0e15, 0.0)};
-  f.yc_residues = {matrix(0.3, -0.05), matrix(cplx(1.0, 2.0), cplx(-0.2, -0.3)),
-                   matrix(cplx(1.0, -2.0), cplx(-0.2, 0.3)), matrix(3.0e10, 0.0)};
-  const auto aerial = [](double k) { return std::vector<cplx>{2 * k / 3, -k / 3, -k / 3, -k / 3, 2 * k / 3,
-                                                              -k / 3, -k / 3, -k / 3, 2 * k / 3}; };
-  const auto ground = [](double k) { return std::vector<cplx>(9, k / 3); };
-  PhaseGroup g1;
-  g1.tau = 10.3 * kDelt;
-  g1.poles = {cplx(-5000.0, 0.0), cplx(-1.0e16, 0.0), cplx(-20000.0, 0.0)};
-  g1.residues = {aerial(0.5 * 5000.0), aerial(0.01 * 1.0e16), aerial(0.45 * 20000.0)};
-  PhaseGroup g2;
-  g2.tau = 12.6 * kDelt;
-  g2.poles = {cplx(-1000.0, 0.0), cplx(-4000.0, 0.0)};
-  g2.residues = {ground(0.4 * 1000.0), ground(0.4 * 4000.0)};
-  f.groups = {g1, g2};
+  f.yc_poles.insert(f.yc_poles.end(), {cplx(-2000.0, 8000.0), cplx(-2000.0, -8000.0), cplx(-3.0e15, 0.0)});
+  f.yc_residues.insert(f.yc_residues.end(), {matrix(cplx(1.0, 2.0), cplx(-0.2, -0.3)),
+                                              matrix(cplx(1.0, -2.0), cplx(-0.2, 0.3)), matrix(3.0e10, 0.0)});
+  PhaseGroup& aerial = f.groups[0];
+  aerial.poles.insert(aerial.poles.begin() + 1, cplx(-1.0e16, 0.0));
+  std::vector<cplx> fast = aerial.residues[0];
+  for (cplx& r : fast) r *= 0.01 * 1.0e16 / 300.0;
+  aerial.residues.insert(aerial.residues.begin() + 1, fast);
   return f;
 }
 
