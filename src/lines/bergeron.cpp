@@ -34,7 +34,8 @@ constexpr double kEmptyRecord = 1.0e-6;   // a transformation record below this 
 constexpr double kTinyNorm = 1.0e-30;     // a position norm at or below this is left alone
 constexpr double kNoTimeConstant = 1.0e-10;  // T1, T2 at or below this [ms] mean none
 
-// The 28-line console block of a conductor count that differs from the ends.
+}  // namespace
+
 void conductor_count_block(const LineSetup& s) {
   static constexpr std::string_view kBlock[] = {
       "***********************************",
@@ -68,6 +69,8 @@ void conductor_count_block(const LineSetup& s) {
   ListLine() << "Line/Cable Name: " + s.quoted;
   ListLine() << "***********************************";
 }
+
+namespace {
 
 // The global node of a page-local end node, refused at ground or beyond the
 // subsystem's bus count.
@@ -146,6 +149,8 @@ void builtin_transformation(std::int32_t t, std::int32_t n) {
   }
 }
 
+}  // namespace
+
 // dm(r, c) = sum over k of T(k, r) a0y(o + k) T(k, c), through dn.
 void line_admittance(std::int32_t t, std::int32_t o, std::int32_t n) {
   auto ti = [t, n](std::int32_t k, std::int32_t r) { return e_s7::ti(t + (r - 1) * n + k); };
@@ -164,8 +169,6 @@ void line_admittance(std::int32_t t, std::int32_t o, std::int32_t n) {
       e_s7::dm(r, c) = sum;
     }
 }
-
-}  // namespace
 
 void bergeron_setup(LineSetup& s) {
   // Step 1: line record and options.

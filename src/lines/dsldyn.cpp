@@ -3,8 +3,9 @@
 // dsldyn runs once per step before any subsystem is solved, when the case has
 // lines. With e_s0::vdc holding the last solution's node voltages it copies the
 // control signals along ordinary lines, clears e_s0::ccli, and for every
-// Bergeron line advances the travelling waves of each mode and adds the line's
-// history currents into e_s0::ccli at its end nodes; e_s0::cdctl then holds the
+// Bergeron and FRE-DEP line (fd_steps.cpp), then every FRE-PHASE line, advances
+// the travelling waves and adds the line's history currents into e_s0::ccli at
+// its end nodes; e_s0::cdctl then holds the
 // negated history current of every conductor end. At time zero int4::cclid
 // takes a copy of e_s0::ccli.
 //
@@ -16,12 +17,14 @@
 #include <algorithm>
 
 #include "lines/line_records.h"
+#include "lines/line_steps.h"
 #include "lines/lines.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
+#include "model/e_s7ph.h"
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/ndde.h"
@@ -82,17 +85,7 @@ void bergeron_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t 
     r += P;
   }
   // Modal history currents back to the conductors.
-  for (std::int32_t c = 1; c <= n; ++c) {
-    double Ik = 0.0, Im = 0.0;
-    for (std::int32_t m = 1; m <= n; ++m) {
-      Ik += T(m, c) * ck(o + m);
-      Im += T(m, c) * cm(o + m);
-    }
-    if (knode(o + c) > 0) e_s0::ccli(knode(o + c), kss(j)) += Ik;
-    if (role == kOrdinary && mnode(o + c) > 0) e_s0::ccli(mnode(o + c), mss(j)) += Im;
-    e_s0::cdctl(c, 1, i) = -Ik;
-    e_s0::cdctl(c, 2, i) = -Im;
-  }
+  wakro::lines::inject_modal(j, i, o, t0);
 }
 
 }  // namespace
@@ -117,7 +110,7 @@ void dsldyn() {
 
   // Mode-domain lines, walking the directory rows in order with the running
   // ring, transformation and server offsets.
-  std::int32_t slots = 0, terms = 0, server = 0;
+  std::int32_t slots = 0, terms = 0, server = 0, apoles = 0, zpoles = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     const std::int32_t model = e_s7::linemodel(i, 1);
     if (e_s7::linemodel(i, 4) == kServerEnd) ++server;
@@ -128,14 +121,26 @@ void dsldyn() {
       for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) e_s0::cdctl(c, 1, i) = 0.0;
       continue;
     }
-    if (model != 0) continue;
+    if (model != 0 && model != 1) continue;
     const std::int32_t j = e_s7::linemodel(i, 2);
     const std::int32_t o = e_s7::linemodel(i, 3);
     const std::int32_t n = e_s7::mode(j);
     if (n < 1) continue;
-    bergeron_step(j, i, o, slots, terms, server);
+    if (model == 0) bergeron_step(j, i, o, slots, terms, server);
+    if (model == 1) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
     for (std::int32_t m = 1; m <= n; ++m) slots += e_s7::nt(o + m);
     terms += n * n;
+  }
+
+  // Phase-domain lines, with their running offsets in the pooled tables.
+  wakro::lines::PhaseOffsets at;
+  server = 0;
+  for (std::int32_t i = 1; i <= e_s7::img; ++i) {
+    if (e_s7::linemodel(i, 4) == kServerEnd) ++server;
+    if (e_s7::linemodel(i, 1) != 2) continue;
+    const std::int32_t p = e_s7::linemodel(i, 2);
+    if (e_s7ph::modeph(p) < 1) continue;
+    wakro::lines::frephase_step(p, i, at, server);
   }
 
   if (e_s1::timezero && int2::nmat >= 1)
@@ -158,15 +163,21 @@ void dslout() {
                                   node_voltage(e_s7eni::eni_client_nodes(c, client), ss);
       continue;
     }
-    if (linemodel(i, 1) != 0) continue;  // only mode-domain lines are built here
+    const std::int32_t model = linemodel(i, 1);
+    if (model != 0 && model != 1 && model != 2) continue;  // MFDTD lines are not built here
+    const bool phase = model == 2;
     const std::int32_t j = linemodel(i, 2);
     const std::int32_t o = linemodel(i, 3);
-    const std::int32_t n = e_s7::mode(j);
+    const std::int32_t n = phase ? e_s7ph::modeph(j) : e_s7::mode(j);
+    const std::int32_t ks = phase ? e_s7ph::kssph(j) : e_s7::kss(j);
+    const std::int32_t ms = phase ? e_s7ph::mssph(j) : e_s7::mss(j);
+    const wakro::FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : e_s7::knode;
+    const wakro::FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : e_s7::mnode;
     for (std::int32_t k = 1; k <= n; ++k)
       for (std::int32_t c = 1; c <= n; ++c) {
-        e_s0::cdctl(k, 1, i) += e_s7::globaldm(k, c, i) * node_voltage(e_s7::knode(o + c), e_s7::kss(j));
+        e_s0::cdctl(k, 1, i) += e_s7::globaldm(k, c, i) * node_voltage(knodes(o + c), ks);
         if (role == kOrdinary)
-          e_s0::cdctl(k, 2, i) += e_s7::globaldm(k, c, i) * node_voltage(e_s7::mnode(o + c), e_s7::mss(j));
+          e_s0::cdctl(k, 2, i) += e_s7::globaldm(k, c, i) * node_voltage(mnodes(o + c), ms);
       }
   }
 }

@@ -37,6 +37,7 @@
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
+#include "model/e_s7ph.h"
 #include "model/e_tlint.h"
 #include "model/e_warn.h"
 #include "model/fnames.h"
@@ -236,27 +237,40 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     return;
   }
 
-  // Step 3: the model line. Only Bergeron lines are read by this engine yet.
+  // Step 3: the model line. MFDTD lines are not read by this engine yet.
   const LineModel model = model_of(line);
-  if (model != LineModel::bergeron) {
+  if (model == LineModel::mfdtd) {
     wakro_message(0, 0, 2, 2, std::string(model_name(model)) + " lines are not available in this engine: ");
     wakro_message(0, 0, 2, -1, "Line/Cable " + s.quoted);
     wakro_quit(kTag, 0);
   }
-  if (e_s7::line + 1 > ndde::nd6) {
-    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(ndde::nd6).trimmed()));
+  const bool phase = model == LineModel::frephase;
+  if (phase && !s.header) read_error(s);  // its ends are given only with the header
+  const std::int32_t limit = phase ? ndde::nd41 : ndde::nd6;
+  if ((phase ? e_s7ph::lineph : e_s7::line) + 1 > limit) {
+    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(limit).trimmed()));
     wakro_message(0, 0, 2, -1, " transmission lines/cables");
     wakro_quit(kTag, 0);
   }
-  s.l = ++e_s7::line;
   s.row = ++e_s7::img;
-  s.o = e_s7::nlmodeu;
-  e_s7::kss(s.l) = k.ss;
-  e_s7::mss(s.l) = m.ss;
-  e_s7::mode(s.l) = s.n;
-  e_s7::model(s.l) = 0;
-  e_s7::inflength(s.l) = false;
-  e_s7::tlname(s.l) = name;
+  if (phase) {
+    s.l = ++e_s7ph::lineph;
+    s.o = e_s7ph::nlmodeuph;
+    e_s7ph::kssph(s.l) = k.ss;
+    e_s7ph::mssph(s.l) = m.ss;
+    e_s7ph::modeph(s.l) = s.n;
+    e_s7ph::inflengthph(s.l) = false;
+    e_s7ph::tlnameph(s.l) = name;
+  } else {
+    s.l = ++e_s7::line;
+    s.o = e_s7::nlmodeu;
+    e_s7::kss(s.l) = k.ss;
+    e_s7::mss(s.l) = m.ss;
+    e_s7::mode(s.l) = s.n;
+    e_s7::model(s.l) = static_cast<std::int32_t>(model);
+    e_s7::inflength(s.l) = false;
+    e_s7::tlname(s.l) = name;
+  }
   using e_s7::linemodel;
   linemodel(s.row, 1) = static_cast<std::int32_t>(model);
   linemodel(s.row, 2) = s.l;
@@ -275,22 +289,35 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     e_s7eni::eni_host(server) = "localhost";
     e_s7eni::eni_server_port(server) = ask_port("Enter port number for ENI server ", s);
   }
-  if (s.header) {
+  FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : e_s7::knode;
+  FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : e_s7::mnode;
+  const auto copy_nodes = [&] {
+    if (s.o + s.n > knodes.extent(1)) read_error(s);  // more than the pass counted
     for (std::int32_t c = 1; c <= s.n; ++c) {
-      e_s7::knode(s.o + c) = e_tlint::knodet(c);
-      e_s7::mnode(s.o + c) = e_tlint::mnodet(c);
+      knodes(s.o + c) = e_tlint::knodet(c);
+      mnodes(s.o + c) = e_tlint::mnodet(c);
     }
-  }
+  };
+  // A phase line's nodes are kept once its data have confirmed its conductors.
+  if (s.header && !phase) copy_nodes();
 
   // Step 4: the model's data.
-  bergeron_setup(s);
+  if (model == LineModel::bergeron) bergeron_setup(s);
+  if (model == LineModel::fredep) fredep_setup(s);
+  if (phase) {
+    frephase_setup(s);
+    copy_nodes();
+  }
   if (opened) wakro_closefile();
-  const std::int32_t n = e_s7::mode(s.l);
+  const std::int32_t n = phase ? e_s7ph::modeph(s.l) : e_s7::mode(s.l);
+  if (phase) e_s7ph::nlmodeuph += n;
   linemodel(s.row, 5) = n;
 
   // Step 5: stamping into both end subsystems, and the copy kept per line.
-  stamp_end(e_s7::kss(s.l), s.o, n, e_s7::knode);
-  if (s.role != kServerEnd) stamp_end(e_s7::mss(s.l), s.o, n, e_s7::mnode);
+  const std::int32_t kss = phase ? e_s7ph::kssph(s.l) : e_s7::kss(s.l);
+  const std::int32_t mss = phase ? e_s7ph::mssph(s.l) : e_s7::mss(s.l);
+  stamp_end(kss, s.o, n, knodes);
+  if (s.role != kServerEnd) stamp_end(mss, s.o, n, mnodes);
   for (std::int32_t c = 1; c <= n; ++c)
     for (std::int32_t r = 1; r <= n; ++r) e_s7::globaldm(r, c, s.row) = e_s7::dm(r, c);
 }

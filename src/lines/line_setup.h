@@ -41,4 +41,26 @@ void short_travel_time(double bound_us, const LineSetup& s);
 // mode-domain tables and leaves the line's admittance in e_s7::dm.
 void bergeron_setup(LineSetup& s);
 
+// Reads the FRE-DEP record of the line (from its model line): the fitted
+// characteristic impedance, propagation function and transformation of each
+// mode, turned into recursive-convolution coefficients; leaves e_s7::dm.
+void fredep_setup(LineSetup& s);
+
+// Reads the FRE-PHASE data of the line (after its model line): the fitted
+// characteristic admittance and the propagation function by delay group, into
+// the tables of e_s7ph; leaves e_s7::dm.
+void frephase_setup(LineSetup& s);
+
+// Residues e_s7::a(1..np) and constant term a0 of k (1 + s/z1)...(1 + s/znz) /
+// (1 + s/p1)...(1 + s/pnp) from the zeros e_s7::z and poles e_s7::p (nz <= np,
+// distinct poles, none at the origin); with ifl = 1, k is turned into the
+// leading coefficient first and written back.
+void frac(std::int32_t nz, std::int32_t np, double& k, double& a0, std::int32_t ifl);
+
+// The 28-line console block of a conductor count that differs from the ends.
+void conductor_count_block(const LineSetup& s);
+// dm(r, c) = sum over k of T(r, k) g(o + k) T(c, k), T(r, k) = ti(t + (r - 1) n + k):
+// the phase admittance of modal conductances g = e_s7::a0y.
+void line_admittance(std::int32_t t, std::int32_t o, std::int32_t n);
+
 }  // namespace wakro::lines

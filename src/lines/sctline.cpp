@@ -93,7 +93,7 @@ std::string text_item(const Record& r) {
 
 // Buffer slots of a travel time of s steps: the warning about a very large
 // buffer, the refusal of a time no buffer could hold, the short-time counts.
-std::int32_t slots_of_steps(double s, const Record& r) {
+std::int32_t slots_of_steps(double s, const Record& r, bool counts_short = true) {
   if (s > kLargeBuffer) {
     wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + r.file);
     wakro_warn(0, 0, 0, ". This can lead to memory allocation problems and can be ");
@@ -105,7 +105,7 @@ std::int32_t slots_of_steps(double s, const Record& r) {
     fnames::dumlin = getdum();
     stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
   }
-  if (s < 1.0) {
+  if (s < 1.0 && counts_short) {
     ++e_s7::ntldtwarn;
     if (s < 0.8) e_s7::tldterr = 1;
   }
@@ -268,6 +268,7 @@ void frephase(Record& r) {
     fnames::dumlin = getdum();
     stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
   }
+  ncphmax = std::max(ncphmax, ng);  // the group tables are as wide as the conductor ones
   skip_lines(1, r);
   std::vector<double> tau(static_cast<std::size_t>(ng));
   for (double& t : tau) {
@@ -291,7 +292,9 @@ void frephase(Record& r) {
   }
   std::int32_t longest = 0;
   for (double t : tau) {
-    longest = std::max(longest, slots_of_steps(t / e_s1::delt, r));
+    // The reader makes no time-step check of a group of an infinitely long
+    // line, so it is not counted here either.
+    longest = std::max(longest, slots_of_steps(t / e_s1::delt, r, !r.options.inflength));
     tell4 += ncond * ncond;
   }
   offs1 += (longest + 1) * ncond;

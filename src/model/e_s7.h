@@ -72,6 +72,7 @@
   /* surge-impedance data */                                                             \
   X(zreq, wakro::cplx, 1, (nd35))    /* pole's share of the series resistance */         \
   X(zgc, wakro::cplx, 1, (nd35))     /* exp(-p dt) / zreq */                             \
+  X(zexp, wakro::cplx, 1, (nd35))    /* exp(-p dt), the pole state's step factor */      \
   X(cky, wakro::cplx, 1, (nd35))     /* sending-end pole state */                        \
   X(cmy, wakro::cplx, 1, (nd35))     /* receiving-end pole state */                      \
   X(splitk, double, 1, (nd6))        /* Bergeron loss-split coefficient */               \

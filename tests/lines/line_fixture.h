@@ -29,7 +29,9 @@ namespace linetest {
 inline const int kLineEntries[] = {
     dim::maxmodes,  dim::tlines,      dim::maxpoles,    dim::travwaves,   dim::transforms,
     dim::transpoles, dim::attpoles,   dim::surgepoles,  dim::nummodes,    dim::tlines_ph,
-    dim::tlines_mfdtd, dim::tlines_total, dim::eni_servers, dim::eni_clients};
+    dim::tlines_mfdtd, dim::tlines_total, dim::eni_servers, dim::eni_clients,
+    dim::nummodes_ph, dim::maxmodes_ph, dim::travwaves_ph, dim::prop_ph, dim::hserc_ph,
+    dim::ycserc_ph, dim::xhk_ph, dim::maxpoles_ph};
 
 class Lines : public nettest::Network {
  public:

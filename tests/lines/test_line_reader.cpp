@@ -178,10 +178,10 @@ TEST_F(Reader, BuffersBeyondTheSizedOnesStopWithMessage36) {
   EXPECT_NE(c.status, -1);
 }
 
-TEST_F(Reader, FrequencyDependentRecordStopsNamingTheModel) {
-  write_section("GLOBAL_TLINES:", "FRE-DEP 1 0 1 1\n1 2 0.5\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
+TEST_F(Reader, MfdtdRecordStopsNamingTheModel) {
+  write_section("GLOBAL_TLINES:", "MFDTD 01 01\n3.0E8\n31000.0\n");
   const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
-  EXPECT_NE(c.text.find("FRE-DEP"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("MFDTD"), std::string::npos) << c.text;
   EXPECT_NE(c.status, -1);
 }
 
