@@ -35,6 +35,7 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr std::int32_t kUmecCore = 1;  // e_s5::nummag of a UMEC transformer
 constexpr std::int32_t kResistiveAdmittance = -1;
 constexpr std::int32_t kMutualDataMessage = 24;
+constexpr std::string_view kChangeTag = "CHANGE_XFMR ";  // tag of the stamp's own checks
 
 // Kinds of harmonic-registry record.
 constexpr std::int32_t kTrtap5Record = 8, kAuto2Record = 10, kAuto3Record = 11;
@@ -138,7 +139,7 @@ void e_change_xfmr(std::int32_t ss, std::int32_t k, std::int32_t mag, std::int32
   // Step 2: the change since hm into gm, in the form gm has now.
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j) m.d(i, j) = m.y(i, j) - e_s5::hm(i, j, k);
-  tf::stamp_windings("E_CHANGE_XFMR", k, ss, m.d);
+  tf::stamp_windings(kChangeTag, k, ss, m.d);
 
   // Step 3: hm = Y, sm = I - 2 Y R.
   for (std::int32_t i = 1; i <= n; ++i)
