@@ -123,15 +123,19 @@ void e_tfnw1_cfg(std::int32_t k, std::int32_t n, double s, double f, std::span<c
     wakro_quit(kNwdgTag, 0);
   }
   bool failed = false;
-  if (!at_least(s, kSmallest)) failed = true, error_line(kMvaText);
+  auto fail = [&failed](std::string_view text) {
+    failed = true;
+    error_line(text);
+  };
+  if (!at_least(s, kSmallest)) fail(kMvaText);
   if (std::any_of(v.begin(), v.begin() + n, [](double vi) { return !at_least(vi, kSmallest); }))
-    failed = true, error_line(kVoltageText);
+    fail(kVoltageText);
   if (std::any_of(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(pairs(n)),
                   [](double xi) { return !at_least(xi, kSmallest); })) {
     error_line(kLeakageText);
     wakro_quit(kNwdgTag, 0);
   }
-  if (!(f > 0.0)) failed = true, error_line(kFrequencyText);
+  if (!(f > 0.0)) fail(kFrequencyText);
   if (failed) wakro_quit(kNwdgTag, 0);
 
   // Step 2: resistances from the copper losses, r = P S / I^2.
@@ -219,17 +223,21 @@ bool load_winding_file(std::string_view file, std::int32_t type, std::int32_t n,
 
 void file_checks(std::int32_t type, std::int32_t n, double f, double s, std::span<const double> v) {
   bool failed = false;
-  if (type != 1 && type != 2) failed = true, error_line("Unexpected transformer type");
+  auto fail = [&failed](std::string_view text) {
+    failed = true;
+    error_line(text);
+  };
+  if (type != 1 && type != 2) fail("Unexpected transformer type");
   if (n < 2) {
-    failed = true, error_line("Number of windings should be more than 1");
+    fail("Number of windings should be more than 1");
   } else if (n > ndde::nd3) {
-    failed = true, error_line(kWindingsText);
+    fail(kWindingsText);
   }
   if (type == 1 && n >= 2) {
-    if (!at_least(s, kLeastRated)) failed = true, error_line("Unrealistically low rated MVA specified");
+    if (!at_least(s, kLeastRated)) fail("Unrealistically low rated MVA specified");
     const bool short_v = v.size() < static_cast<std::size_t>(n);
     if (short_v || std::any_of(v.begin(), v.begin() + n, [](double vi) { return !at_least(vi, kLeastRated); }))
-      failed = true, error_line("Unrealistically low rated voltage specified in the input vector");
+      fail("Unrealistically low rated voltage specified in the input vector");
     if (!at_least(f, kLeastRated)) {
       error_line("Unrealistically low rated frequency specified");
       wakro_quit(kFileTag, 0);
@@ -274,6 +282,7 @@ void n_wdg_tf_cfg(std::int32_t k1, std::int32_t k2, std::int32_t k3, std::int32_
   }
 
   // Step 4: the same record for each unit of the bank.
-  for (const std::int32_t k : {k1, k2, k3})
-    if (k == k1 || k != 0) wakro_settfparm(k, type, kFileTag, n);
+  wakro_settfparm(k1, type, kFileTag, n);
+  if (k2 != 0) wakro_settfparm(k2, type, kFileTag, n);
+  if (k3 != 0) wakro_settfparm(k3, type, kFileTag, n);
 }
