@@ -4,7 +4,10 @@
 // subsystem driven by a 1 kA Norton injection. Two layouts: 10, 100 and 1,000
 // units in one subsystem, and 100 units spread one per subsystem over 100
 // subsystems. With per-subsystem transformer lists the spread layout costs about
-// what the single one does for the same number of units.
+// what the single one does for the same number of units. A third pair compares a
+// step in which a tap changer re-forms one of 100 units (its matrices, the
+// conductance matrix and the re-factorisation) with a step in which it only
+// looks at its tap.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -14,6 +17,7 @@
 #include "model/dim.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
+#include "model/e_s2.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/e_s8.h"
@@ -29,6 +33,7 @@
 #include "network/matrix.h"
 #include "network/solution.h"
 #include "transformers/services.h"
+#include "transformers/taps.h"
 #include "transformers/tf_cfg.h"
 
 namespace {
@@ -51,6 +56,7 @@ void allocate(std::int32_t nss, std::int32_t nodes, std::int32_t units) {
   ndde::e_ndim(dim::windings) = 2;
   ndde::e_ndim(dim::trafos) = units;
   ndde::e_ndim(dim::sparsity) = 2 * nodes + 1;
+  ndde::e_ndim(dim::stor) = 5;
   ndde::nd74 = ndde::nd75 = 0;
   std::int32_t status = 0;
   ndde::allocate_nd(status);
@@ -152,6 +158,32 @@ void BM_NetworkOnlyOnePerSubsystem(benchmark::State& state) {
   run(state, static_cast<std::int32_t>(state.range(0)), 1, false);
 }
 
+// 100 units in one subsystem with a tap changer on winding 1 of unit 1, called
+// every step. With `change` the tap alternates between 1.1 and 1.0 and its
+// watched current is taken as zero, so every timed step re-forms the unit.
+void run_tap(benchmark::State& state, bool change) {
+  build(1, 100, true);
+  auto tap_call = [&](bool high) {
+    e_s2::nexc = 0;
+    if (change) e_s2::stor(2) = 0.0;
+    trtap5(1, 1, 1, high ? 1.1 : 1.0);
+  };
+  tap_call(false);
+  step(1);  // time zero, untimed
+  bool high = false;
+  for (auto _ : state) {
+    high = change && !high;
+    tap_call(high);
+    step(1);
+    benchmark::DoNotOptimize(e_s0::vdc(1, 1));
+  }
+  release_case();
+}
+void BM_StepWithTapChange(benchmark::State& state) { run_tap(state, true); }
+void BM_StepWithoutTapChange(benchmark::State& state) { run_tap(state, false); }
+
+BENCHMARK(BM_StepWithTapChange);
+BENCHMARK(BM_StepWithoutTapChange);
 BENCHMARK(BM_UnitsInOneSubsystem)->Arg(10)->Arg(100)->Arg(1000);
 BENCHMARK(BM_UnitsOnePerSubsystem)->Arg(100);
 BENCHMARK(BM_NetworkOnlyOneSubsystem)->Arg(100);

@@ -19,12 +19,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <span>
 #include <string_view>
 
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/rt_config.h"
 #include "model/e_warn.h"
+#include "transformers/ideal_windings.h"
 #include "transformers/settfparm.h"
 
 namespace {
@@ -150,6 +152,22 @@ void gamma_record_3(Checks& c, const Windings& w) {
   put(3, 3, w.r[2], t3 * t3 * (l1 + l2) / d);
 }
 
+// Kind 1, any number of windings: the ideal coupling of idealymatrix; a
+// singular reactance matrix is refused.
+void gamma_record_n(Checks& c, const Windings& w) {
+  std::array<double, kMaxWindings * (kMaxWindings - 1) / 2> x{};
+  std::array<double, kMaxWindings * kMaxWindings> y{};
+  for (int j = 1; j < w.n; ++j)
+    for (int i = 0; i < j; ++i) x[static_cast<std::size_t>(j * (j - 1) / 2 + i)] = w.pair(i, j);
+  const std::span<const double> v(w.v.data(), static_cast<std::size_t>(w.n));
+  c.require(idealymatrix(w.n, w.omega / kTwoPi, w.s, x, v, y), kLeakageText);
+  c.finish();
+  for (int j = 0; j < w.n; ++j)
+    for (int i = 0; i <= j; ++i)
+      put(i + 1, j + 1, i == j ? w.r[static_cast<std::size_t>(j)] : 0.0,
+          y[static_cast<std::size_t>(j * w.n + i)]);
+}
+
 // Writes the record of the checked windings and forms transformer k.
 void hand_over(Checks& c, std::int32_t k, std::int32_t form, const Windings& w) {
   const bool ideal = form == 1;
@@ -157,8 +175,10 @@ void hand_over(Checks& c, std::int32_t k, std::int32_t form, const Windings& w) 
     inductance_record(w);
   } else if (w.n == 2) {
     gamma_record_2(w);
-  } else {
+  } else if (w.n == 3) {
     gamma_record_3(c, w);
+  } else {
+    gamma_record_n(c, w);
   }
   wakro_settfparm(k, ideal ? wakro::kTfInverseInductance : wakro::kTfInductance, c.tag(), w.n);
 }
@@ -286,4 +306,48 @@ void e_tf4w_cfg(std::int32_t k, double s, double f, double x12, double x13, doub
   common_checks(c, w, f, true);
   if (pcu > 0.0) equal_losses(w, 0.25 * pcu * s);
   hand_over(c, k, 2, w);
+}
+
+namespace {
+
+// The four-winding nameplate common to e_tf4w3_cfg and e_tf4w2_cfg.
+Windings four_windings(double s, double f, double x12, double x13, double x14, double x23,
+                       double x24, double x34, double v1, double v2, double v3, double v4, double im) {
+  Windings w = nameplate(4, s, f, im);
+  w.v = {v1, v2, v3, v4};
+  w.x[0][1] = x12;
+  w.x[0][2] = x13;
+  w.x[0][3] = x14;
+  w.x[1][2] = x23;
+  w.x[1][3] = x24;
+  w.x[2][3] = x34;
+  return w;
+}
+
+}  // namespace
+
+void e_tf4w3_cfg(std::int32_t k, std::int32_t form, double s, double f, double x12, double x13,
+                 double x14, double x23, double x24, double x34, double p1, double p2, double p3,
+                 double p4, double v1, double v2, double v3, double v4, double im) {
+  Checks c("TF_4WDG     ", false);
+  Windings w = four_windings(s, f, x12, x13, x14, x23, x24, x34, v1, v2, v3, v4, im);
+  common_checks(c, w, f, form != 1);
+  c.finish();
+  const std::array<double, kMaxWindings> p{p1, p2, p3, p4};
+  for (int i = 0; i < w.n; ++i) {
+    const double ci = w.current(i);
+    if (p[static_cast<std::size_t>(i)] > 0.0) w.r[static_cast<std::size_t>(i)] = p[static_cast<std::size_t>(i)] * s / (ci * ci);
+  }
+  hand_over(c, k, form, w);
+}
+
+void e_tf4w2_cfg(std::int32_t k, std::int32_t form, double s, double f, double x12, double x13,
+                 double x14, double x23, double x24, double x34, double pcu, double v1, double v2,
+                 double v3, double v4, double im) {
+  Checks c("TF_4WDG     ", false);
+  Windings w = four_windings(s, f, x12, x13, x14, x23, x24, x34, v1, v2, v3, v4, im);
+  common_checks(c, w, f, form != 1);
+  c.finish();
+  if (pcu > 0.0) equal_losses(w, 0.25 * pcu * s);
+  hand_over(c, k, form, w);
 }

@@ -30,3 +30,13 @@ void e_tf3wa_cfg(std::int32_t k, std::int32_t form, double s, double f, double x
 void e_tf4w_cfg(std::int32_t k, double s, double f, double x12, double x13, double x14, double x23,
                 double x24, double x34, double pcu, double v1, double v2, double v3, double v4,
                 double im);
+// Four windings with a form selector: form 1 the ideal coupling (idealymatrix),
+// other forms the inductance form with the magnetising branch. e_tf4w3_cfg takes
+// each winding's copper loss, e_tf4w2_cfg the total shared equally. All failed
+// checks are reported before the run ends under "TF_4WDG     ".
+void e_tf4w3_cfg(std::int32_t k, std::int32_t form, double s, double f, double x12, double x13,
+                 double x14, double x23, double x24, double x34, double p1, double p2, double p3,
+                 double p4, double v1, double v2, double v3, double v4, double im);
+void e_tf4w2_cfg(std::int32_t k, std::int32_t form, double s, double f, double x12, double x13,
+                 double x14, double x23, double x24, double x34, double pcu, double v1, double v2,
+                 double v3, double v4, double im);

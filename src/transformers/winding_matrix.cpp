@@ -10,6 +10,7 @@
 // is in. Terminals at ground or shared by two windings are the stamp's concern.
 #include "transformers/winding_matrix.h"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -17,6 +18,20 @@
 #include "network/matrix.h"
 
 namespace wakro::tf {
+
+namespace {
+// The terminals and their admittance, kept between calls so that a change at run
+// time of a transformer no larger than one stamped (or reserved) before
+// allocates nothing.
+std::vector<std::int32_t> g_nodes;
+std::vector<double> g_terminal_y;
+}  // namespace
+
+void reserve_stamp(std::int32_t n) {
+  const auto nt = static_cast<std::size_t>(2 * std::max(n, 0));
+  g_nodes.reserve(nt);
+  g_terminal_y.reserve(nt * nt);
+}
 
 bool invert_in_place(Square& m, double limit) {
   const std::int32_t n = m.n;
@@ -60,8 +75,10 @@ void stamp_windings(std::string_view caller, std::int32_t k, std::int32_t ss, co
   const std::int32_t n = d.n;
   if (n < 1) return;
   const std::int32_t nt = 2 * n;
-  std::vector<std::int32_t> nodes(static_cast<std::size_t>(nt));
-  std::vector<double> y(static_cast<std::size_t>(nt) * static_cast<std::size_t>(nt));
+  std::vector<std::int32_t>& nodes = g_nodes;
+  std::vector<double>& y = g_terminal_y;
+  nodes.assign(static_cast<std::size_t>(nt), 0);
+  y.assign(static_cast<std::size_t>(nt) * static_cast<std::size_t>(nt), 0.0);
   for (std::int32_t w = 1; w <= n; ++w) {
     nodes[static_cast<std::size_t>(2 * w - 2)] = e_s5::mcb(w, k);
     nodes[static_cast<std::size_t>(2 * w - 1)] = e_s5::ncb(w, k);

@@ -1,0 +1,406 @@
+// Core saturation: tsat1_cfg/tsat1_exe and the older tsat21/tsat21b
+// (saturation.h).
+//
+// tsat1's configuration record, rt_config::rtcf from nrtcf (slot = position + 1):
+//   0 D   decay coefficient [1/s]        8  S as passed [MVA]
+//   1 a1  advance coefficients           9  c curve constant [(kV s)^2]
+//   2 a2                                 10 h = 0.5 / La [1/H]
+//   3 Xa  air-core reactance [pu]        11 Phik knee flux [kV s]
+//   4 Im  magnetising current [pu]       12 (not used)
+//   5 Vk  knee voltage [pu]              13 i0 zero-flux offset [kA]
+//   6 Tr  release time [s]               14 Ih = 1.2 Ipk holding threshold [kA]
+//   7 w   angular frequency [rad/s]
+// Its state, e_s2::stor from nexc + 1 (position = slot):
+//   2 c t^2, 3 h / t^2, 4 i0 at the tap, 5 Phik t, 9 Ih / t, 10 tap t of the last
+//   rescaling, 11..16 flux and flux derivative of phases A, B, C, 17..19 the
+//   phase currents [kA]; 1, 6..8, 20, 21 not used.
+// tsat21's state, e_s2::stor from nexc + 1:
+//   1 the late-voltage warning given, 2 c, 3 h, 4 i0, 5 Phik, 6 S Ipk / V^2,
+//   7 dt/2, 8 D, 9 Ih, 10 V of the last set-up, 11..16 flux and integration
+//   history of phases A, B, C, 17..19 the phase currents, 20 a1, 21 a2.
+#include "transformers/saturation.h"
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "blocks/continuous.h"
+#include "blocks/slots.h"
+#include "devices/rc_branches.h"
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "diag/outmsg.h"
+#include "diag/quit.h"
+#include "diag/validators.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_warn.h"
+#include "model/fixedtext.h"
+#include "model/harmimp.h"
+#include "network/matrix.h"
+#include "network/solution.h"
+
+namespace wakro {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kSqrt2 = 1.414213562373095;
+constexpr double kOneOverSqrt3 = 0.577350269189626;
+constexpr double kOneThird = 0.333333333333333;
+constexpr double kLeastReactance = 0.002;  // pu
+constexpr double kLeastKnee = 1.01, kDefaultKnee = 1.25;  // pu
+constexpr double kLeastCurrent = 1e-5, kMostCurrent = 0.99;  // pu
+constexpr double kHoldFactor = 1.2;
+constexpr double kLeastTap = 0.001, kRescaleTap = 0.001;
+constexpr double kZeroSequenceX = 1e-6;  // X at or below: zero sequence removed
+constexpr double kInertKnee = 1e-6;      // |K| below: tsat21 does nothing
+constexpr double kVoltageChange = 1e-6;  // kV: tsat21 sets its curve up again
+constexpr double kNoLoadLosses = 1e-10;
+constexpr std::int32_t kSaturationRecord = 9;
+constexpr std::int32_t kDimensionNotice = 403;
+constexpr std::int32_t kPhases = 3;
+constexpr std::int32_t kRecordSize = 15, kStateSize = 21;
+
+constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
+constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
+constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
+constexpr std::string_view kCurveText =
+    "Saturation characteristic cannot be formed from the air-core reactance, knee voltage and "
+    "magnetising current given.";
+
+// The characteristic's constants from the nameplate (header of saturation.h).
+struct Curve {
+  double xa = 0.0, im = 0.0, vk = 0.0, omega = 0.0;
+  double la = 0.0, ipk = 0.0, phik = 0.0;
+  double c = 0.0, h = 0.0, i0 = 0.0;
+  bool formed = false;  // Dq >= 0 and c >= 0 (a NaN fails)
+};
+
+Curve form_curve(double s, double v, double x, double k, double f, double im_pu) {
+  Curve q;
+  q.xa = std::abs(x) < kLeastReactance ? kLeastReactance : std::abs(x);
+  q.im = limit(kLeastCurrent, kMostCurrent, im_pu);
+  q.vk = std::abs(k) >= kLeastKnee ? std::abs(k) : kDefaultKnee;
+  q.omega = kTwoPi * f;
+  q.la = q.xa * v * v / (q.omega * s);
+  q.ipk = kSqrt2 * q.im * s / v;
+  const double phin = kSqrt2 * v / q.omega;
+  q.phik = q.vk * phin;
+  const double a = q.la / (q.phik * q.phik);
+  const double d = q.la * q.ipk - phin;
+  const double e = d / q.phik;
+  const double dq = e * e - 4.0 * a * (d + q.phik) * q.ipk;
+  const double b = 0.5 * (e + std::sqrt(dq));
+  q.c = -(b / a) * 4.0 * q.la;
+  q.h = 0.5 / q.la;
+  q.i0 = (std::sqrt(q.phik * q.phik + q.c) - q.phik) * q.h;
+  q.formed = dq >= 0.0 && q.c >= 0.0 && std::isfinite(q.i0);
+  return q;
+}
+
+// m(phi) of the characteristic with constants c, h, i0 and knee flux phik.
+double magnitude(double phi, double c, double h, double i0, double phik) {
+  const double y = std::abs(phi) - phik;
+  return (y + std::sqrt(y * y + c)) * h - i0;
+}
+
+double decay(double t) {
+  if (t > 5.0) return 0.1;
+  if (t >= 0.01) return 0.5 / t;
+  if (t >= -1e-8) return 0.0;
+  return 0.5 / (-t);
+}
+
+// The nameplate checks of set-up: each failure reported with the component's
+// ids, then the run ends under the tag.
+void check_nameplate(std::string_view tag, double s, double v, double f, const Curve& q) {
+  bool failed = false;
+  auto require = [&](bool ok, std::string_view text) {
+    if (ok) return;
+    failed = true;
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  };
+  require(s > 0.0, kMvaText);
+  require(v > 0.0, kVoltageText);
+  require(f > 0.0, kFrequencyText);
+  if (!failed) require(q.formed, kCurveText);
+  if (failed) wakro_quit(tag, 0);
+}
+
+}  // namespace
+}  // namespace wakro
+
+using namespace wakro;
+
+// ---------------------------------------------------------------------------
+// tsat1
+
+void tsat1_cfg(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double s,
+               double v, double x, double k, double f, double t, double i, double tr) {
+  const std::array<std::int32_t, kPhases> br{br_a, br_b, br_c};
+  // Step 1: the subsystem, the branches and the nameplate.
+  wakro_testssn(kTsat1Tag, ss);
+  for (const std::int32_t b : br)
+    if (b != 0) wakro_testbrn(kTsat1Tag, b, ss);
+  const Curve q = form_curve(s, v, x, k, f, 0.01 * i);
+  check_nameplate(kTsat1Tag, s, v, f, q);
+
+  // Step 2: the branches become current sources of this component.
+  for (const std::int32_t b : br) {
+    if (b == 0) continue;
+    change_branch_conductance(kTsat1Tag, ss, b, 0.0);
+    branches::defrdbr(b, ss) = true;
+    harmimp::harm_append(kSaturationRecord, ss, {b}, {});
+  }
+
+  // Step 3: the record.
+  const bool full_set = br_a != 0 && br_b != 0 && br_c != 0;
+  const double wdt = q.omega * e_s1::delt;
+  const blocks::Slots<double> r = blocks::take_rtcf(kRecordSize);
+  r(1) = decay(t);
+  r(2) = full_set ? 1.0 - wdt * wdt : 1.0;
+  r(3) = full_set ? kOneOverSqrt3 * wdt : 0.0;
+  r(4) = q.xa;
+  r(5) = q.im;
+  r(6) = q.vk;
+  r(7) = tr;
+  r(8) = q.omega;
+  r(9) = s;
+  r(10) = q.c;
+  r(11) = q.h;
+  r(12) = q.phik;
+  r(14) = q.i0;
+  r(15) = kHoldFactor * q.ipk;
+}
+
+void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double tap,
+               std::int32_t enable) {
+  const blocks::Slots<double> r = blocks::take_rtcf(kRecordSize);
+  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const std::array<std::int32_t, kPhases> br{br_a, br_b, br_c};
+  if (e_s1::timezero) {  // once per run: the numbers the steps index with
+    wakro_testssn(kTsat1Tag, ss);
+    for (const std::int32_t b : br)
+      if (b != 0) wakro_testbrn(kTsat1Tag, b, ss);
+  }
+
+  // Step 1: the characteristic at the tap.
+  const double t = tap < kLeastTap ? kLeastTap : tap;
+  if (e_s1::timezero || std::abs(t - st(10)) >= kRescaleTap) {
+    st(2) = r(10) * t * t;
+    st(3) = r(11) / (t * t);
+    st(5) = r(12) * t;
+    st(4) = (std::sqrt(st(5) * st(5) + st(2)) - st(5)) * st(3);
+    st(9) = r(15) / t;
+    st(10) = t;
+  }
+
+  // Step 2: the branch voltages, advanced one step for a full set.
+  std::array<double, kPhases> v{};
+  for (std::int32_t p = 0; p < kPhases; ++p)
+    if (br[p] != 0) v[p] = vbranch(ss, br[p]);
+  const double a1 = r(2), a2 = r(3);
+  const std::array<double, kPhases> w{a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
+                                      a1 * v[2] + a2 * (v[1] - v[0])};
+
+  // Step 3: flux and current of each phase.
+  const double d = r(1), half_dt = 0.5 * e_s1::delt;
+  const bool released = e_s1::time > r(7);
+  for (std::int32_t p = 0; p < kPhases; ++p) {
+    const std::int32_t flux = 11 + 2 * p, slope = flux + 1, current = 17 + p;
+    if (br[p] == 0) {
+      st(current) = 0.0;
+      continue;
+    }
+    const double phi = st(flux);
+    const double g = w[p] - d * phi;
+    const double phi_new = phi + half_dt * (st(slope) + g);
+    st(slope) = g;
+    const double m = magnitude(phi_new, st(2), st(3), st(4), st(5));
+    if (m < st(9) || released) st(flux) = phi_new;
+    st(current) = phi_new < 0.0 ? -m : m;
+  }
+
+  // Step 4: the injection.
+  for (std::int32_t p = 0; p < kPhases; ++p) {
+    if (enable == 0) {
+      st(17 + p) = 0.0;
+    } else if (br[p] != 0) {
+      branches::ccbr(br[p], ss) = st(17 + p);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// tsat21, tsat21b
+
+namespace {
+
+struct Phase {
+  std::int32_t from = 0, to = 0;
+  bool present = false;
+};
+using Phases = std::array<Phase, kPhases>;
+
+bool node_in(std::int32_t n, std::int32_t ss) { return n >= 0 && n <= e_s0::mbus(ss); }
+
+Phase phase_of(std::int32_t from, std::int32_t to, std::int32_t ss) {
+  return {from, to, node_in(from, ss) && node_in(to, ss) && !(from == 0 && to == 0)};
+}
+
+double node_voltage(std::int32_t n, std::int32_t ss) { return n > 0 ? e_s0::vdc(n, ss) : 0.0; }
+
+struct Legacy {
+  std::string_view tag;  // 12-character routine tag
+  std::string_view name;
+  double s, v, x, k, f, t, i;
+  std::int32_t enab;
+};
+
+// The characteristic's constants into the state block (set-up and later
+// voltage changes).
+void store_curve(const blocks::Slots<double>& st, const Legacy& a, const Curve& q) {
+  st(2) = q.c;
+  st(3) = q.h;
+  st(5) = q.phik;
+  st(6) = a.s * q.ipk / (a.v * a.v);
+  st(4) = q.i0;
+  st(9) = kHoldFactor * q.ipk;
+  st(10) = a.v;
+}
+
+// Time zero: the phases, the checks, the fixed constants and the Norton nodes.
+void legacy_setup(const blocks::Slots<double>& st, const Legacy& a, const Phases& ph, std::int32_t ss) {
+  if (!ph[0].present && !ph[1].present && !ph[2].present)
+    outmsg(kDimensionNotice, 0, 0, 0, 0.0, 0.0, a.name);  // ends the run
+  const Curve q = form_curve(a.s, a.v, a.x, a.k, a.f, a.i);
+  check_nameplate(a.tag, a.s, a.v, a.f, q);
+  st(1) = 0.0;
+  st(7) = 0.5 * e_s1::delt;
+  st(8) = decay(a.t);
+  const bool full_set = ph[0].present && ph[1].present && ph[2].present;
+  const double wdt = q.omega * e_s1::delt;
+  st(20) = full_set ? 1.0 - wdt * wdt : 1.0;
+  st(21) = full_set ? wdt * kOneOverSqrt3 : 0.0;
+  for (const Phase& p : ph) {
+    if (!p.present) continue;
+    if (p.from > 0) enable_norton(a.tag, ss, p.from);
+    if (p.to > 0) enable_norton(a.tag, ss, p.to);
+  }
+  store_curve(st, a, q);
+}
+
+// A later change of V: the curve set up again, or kept (with one warning) when
+// the new voltage gives none.
+void follow_voltage(const blocks::Slots<double>& st, const Legacy& a) {
+  const Curve q = a.v > 0.0 ? form_curve(a.s, a.v, a.x, a.k, a.f, a.i) : Curve{};
+  if (q.formed) {
+    store_curve(st, a, q);
+    return;
+  }
+  if (st(1) != 0.0) return;
+  st(1) = 1.0;
+  std::string text(trim_right(a.name));
+  text += ": the rated voltage gives no saturation characteristic; the previous one is kept.";
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
+}
+
+void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases& ph, std::int32_t ss) {
+  if (e_s1::timezero) {
+    legacy_setup(st, a, ph, ss);
+  } else if (std::abs(a.v - st(10)) >= kVoltageChange) {
+    follow_voltage(st, a);
+  }
+  if (std::abs(a.k) < kInertKnee) return;
+
+  // Step 1: winding voltages, advanced one step for a full set.
+  const bool full_set = ph[0].present && ph[1].present && ph[2].present;
+  const bool zero_sequence_free = a.x <= kZeroSequenceX && full_set;
+  std::array<double, kPhases> v{};
+  for (std::int32_t p = 0; p < kPhases; ++p)
+    if (ph[p].present) v[p] = node_voltage(ph[p].from, ss) - node_voltage(ph[p].to, ss);
+  const double a1 = st(20), a2 = st(21);
+  std::array<double, kPhases> u{a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
+                                a1 * v[2] + a2 * (v[1] - v[0])};
+  if (zero_sequence_free) {
+    const double u0 = (u[0] + u[1] + u[2]) * kOneThird;
+    for (double& x : u) x -= u0;
+  }
+
+  // Step 2: flux (trapezoidal, d phi/dt = u - D phi) and current of each phase.
+  const double half_dt = st(7), d = st(8);
+  double sum = 0.0;
+  for (std::int32_t p = 0; p < kPhases; ++p) {
+    const std::int32_t flux = 11 + 2 * p, history = flux + 1, current = 17 + p;
+    if (!ph[p].present) {
+      st(current) = 0.0;
+      continue;
+    }
+    const double phi = st(flux);
+    const double phi_new = phi + (st(history) + u[p] - d * phi) * half_dt;
+    st(history) = u[p] - d * phi;
+    const double m = magnitude(phi_new, st(2), st(3), st(4), st(5));
+    if (!(m >= st(9) && a.k < 0.0)) st(flux) = phi_new;
+    st(current) = phi_new < 0.0 ? -m : m;
+    sum += st(current);
+  }
+  if (zero_sequence_free)
+    for (std::int32_t p = 0; p < kPhases; ++p) st(17 + p) -= sum / 3.0;
+
+  // Step 3: the injection, from the winding's from-node to its to-node.
+  for (std::int32_t p = 0; p < kPhases; ++p) {
+    if (a.enab == 0) {
+      st(17 + p) = 0.0;
+      continue;
+    }
+    if (!ph[p].present) continue;
+    if (ph[p].to > 0) e_s0::ccin(ph[p].to, ss) += st(17 + p);
+    if (ph[p].from > 0) e_s0::ccin(ph[p].from, ss) -= st(17 + p);
+  }
+}
+
+void warn_no_load_losses() {
+  for (const char* line :
+       {"Warning - The No Load Losses specified in the", "TSAT21 argument list are non-zero!",
+        "This feature has been disabled in TSAT21 because", "the losses should be placed across each winding,",
+        "not to ground.  Update your Quolb component to", "make the NLL argument 0.0 and then put",
+        "resistors across each winding."})
+    ListLine() << line;
+}
+
+}  // namespace
+
+void tsat21(std::int32_t n1a, std::int32_t n2a, std::int32_t n1b, std::int32_t n2b, std::int32_t n1c,
+            std::int32_t n2c, std::int32_t ss, double s, double v, double x, double k, double f,
+            double t, double i, double nll, std::int32_t enab) {
+  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  if (e_s1::timezero) wakro_testssn(kTsat21Tag, ss);
+  const Phases ph{phase_of(n1a, n2a, ss), phase_of(n1b, n2b, ss), phase_of(n1c, n2c, ss)};
+  if (e_s1::timezero && nll > kNoLoadLosses && (ph[0].present || ph[1].present || ph[2].present))
+    warn_no_load_losses();
+  legacy_step(st, Legacy{kTsat21Tag, "TSAT21", s, v, x, k, f, t, i, enab}, ph, ss);
+}
+
+void tsat21b(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double s,
+             double v, double x, double k, double f, double t, double i, std::int32_t enab) {
+  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const std::array<std::int32_t, kPhases> br{br_a, br_b, br_c};
+  if (e_s1::timezero) {
+    wakro_testssn(kTsat21bTag, ss);
+    for (const std::int32_t b : br)
+      if (b != 0) wakro_testbrn(kTsat21bTag, b, ss);
+  }
+  Phases ph;
+  for (std::int32_t p = 0; p < kPhases; ++p)
+    if (br[p] > 0) ph[p] = phase_of(branches::ief(br[p], ss), branches::iet(br[p], ss), ss);
+  const Legacy a{kTsat21bTag, "TSAT21B", s, v, x, k, f, t, i, enab};
+  if (e_s1::timezero && (ph[0].present || ph[1].present || ph[2].present) && s > 0.0 && v > 0.0) {
+    // The damping R-C branches (C in uF: companion resistance R/10).
+    const double rd = 50.0 * v * v / s;
+    const double c = 5e6 * e_s1::delt / rd;
+    for (const std::int32_t b : br)
+      if (b > 0) rcbranch(ss, b, rd, c);
+  }
+  legacy_step(st, a, ph, ss);
+}

@@ -1,0 +1,64 @@
+// Core saturation of three-phase transformers (or banks of three single-phase
+// units): the voltage across one winding per phase is integrated to a flux, and
+// a hyperbolic flux-current characteristic gives the magnetising current, which
+// enters the network as a current source. The windings themselves are linear.
+//
+// The characteristic, for a flux phi: with y = |phi| - Phik,
+//   m = (y + sqrt(y^2 + c)) h - i0,   current = m with the sign of phi,
+// where h = 0.5 / La (La the air-core inductance), Phik the knee flux and i0 the
+// offset that makes m(0) = 0. It rises slowly below the knee and approaches the
+// air-core line of slope 1/La through Phik above it. From the nameplate (S in
+// MVA, V in kV, X air-core reactance in pu, K knee voltage in pu, f in Hz, Im
+// magnetising current in pu):
+//   La = Xa V^2 / (w S), Ipk = sqrt2 Im S / V, Phin = sqrt2 V / w, Phik = Vk Phin,
+//   a = La / Phik^2, d = La Ipk - Phin, e = d / Phik,
+//   Dq = e^2 - 4 a (d + Phik) Ipk, b = (e + sqrt(Dq)) / 2, c = -4 La b / a,
+// with Xa = max(|X|, 0.002) and Vk = |K| when |K| >= 1.01, else 1.25. Data for
+// which Dq < 0 or c < 0 have no such characteristic and are refused at set-up,
+// as are S, V or f not above 0 (messages with the component's ids).
+//
+// Units: kV, kA, MVA, s, H; fluxes in kV s.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace wakro {
+inline constexpr std::string_view kTsat1Tag = "TSAT1       ";
+inline constexpr std::string_view kTsat21Tag = "TSAT21      ";
+inline constexpr std::string_view kTsat21bTag = "TSAT21B     ";
+}  // namespace wakro
+
+// Set-up at time zero (begin pass) of three magnetising branches br_a, br_b,
+// br_c of subsystem ss (0: the phase is absent): each present branch gets
+// conductance 0, is left to this component (branches::defrdbr) and gets a
+// harmonic-registry record of kind 9, in phase order. Appends 15 constants to
+// rt_config::rtcf (see saturation.cpp for the layout). I in percent of rated
+// current; T the flux decay time; Tr the time until which the flux is held.
+void tsat1_cfg(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double s,
+               double v, double x, double k, double f, double t, double i, double tr);
+
+// Per step: 15 constants of rtcf and 21 slots of e_s2::stor. Integrates the
+// branch voltages (advanced one step for a full three-phase set) into fluxes,
+// rescales the characteristic when the tap moves by 0.001 or more (taps below
+// 0.001 count as 0.001) and, when `enable` is not 0, writes each present phase's
+// current into branches::ccbr; otherwise the stored currents are cleared.
+void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double tap,
+               std::int32_t enable);
+
+// The older single-routine form: phases between node pairs (n1x from, n2x to; a
+// phase is present when both nodes lie in 0 .. mbus(ss) and not both are 0). I
+// in pu; X <= 1e-6 also removes the zero-sequence part of voltages and currents
+// of a full three-phase set; |K| < 1e-6 makes the model inert; K < 0 holds the
+// flux while the current is beyond 1.2 Ipk. The current is injected through
+// e_s0::ccin when enab is not 0. nll (no-load losses) is not modelled: a value
+// above 1e-10 gives a warning. 21 slots of e_s2::stor. No phase present ends
+// the run with console message 403. A later V not above 0 keeps the constants in
+// use and warns once.
+void tsat21(std::int32_t n1a, std::int32_t n2a, std::int32_t n1b, std::int32_t n2b, std::int32_t n1c,
+            std::int32_t n2c, std::int32_t ss, double s, double v, double x, double k, double f,
+            double t, double i, double nll, std::int32_t enab);
+// The same on three branches of ss (their end nodes), each made a damped R-C
+// branch at time zero (R = 50 V^2/S, C = 5e6 dt / R uF).
+void tsat21b(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double s,
+             double v, double x, double k, double f, double t, double i, std::int32_t enab);
