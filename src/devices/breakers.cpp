@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "blocks/meters.h"
@@ -86,8 +87,8 @@ void safety_report(std::int32_t ss, std::int32_t b) {
                     << branches::iet(b, ss) << "ss:" << ss;
 }
 
-// Step 6 of a closed breaker: returns whether it was turned off here.
-bool closed_breaker(std::int32_t ss, std::int32_t b, double margin, bool immed, std::int32_t ctrl,
+// Step 6: a closed breaker turns off, cancels or arms its opening.
+void closed_breaker(std::int32_t ss, std::int32_t b, double margin, bool immed, std::int32_t ctrl,
                     std::int32_t old_mode, const Rules& rules) {
   const double i = branches::cbr(b, ss);
   // 1. The current has reached the level it was waiting for.
@@ -95,17 +96,17 @@ bool closed_breaker(std::int32_t ss, std::int32_t b, double margin, bool immed, 
       (old_mode == mode::current_falling && i <= margin)) {
     wakro_turnoff(ss, b, mode::plain, margin);
     if (rules.exact_zero && options::interpss(ss)) safety_report(ss, b);
-    return true;
+    return;
   }
   // 2. No open order (a pending opening is cancelled).
   if (ctrl != kOpen) {
     int1::iorv(b, ss) = mode::plain;
-    return false;
+    return;
   }
   // 3-4. Open at once, or the current is already within the margin.
   if (immed || (!rules.exact_zero && std::abs(i) <= margin)) {
     wakro_turnoff(ss, b, mode::plain, margin);
-    return true;
+    return;
   }
   // 5-6. Wait for the current to reach the margin.
   if (i > margin) {
@@ -115,7 +116,6 @@ bool closed_breaker(std::int32_t ss, std::int32_t b, double margin, bool immed, 
     int1::iorv(b, ss) = mode::current_rising;
     branches::swlevl(b, ss) = -margin;
   }
-  return false;
 }
 
 void operate(std::int32_t ss, std::int32_t br, double ron, double roff, double margin, bool immed,
