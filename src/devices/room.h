@@ -11,4 +11,8 @@
 // the checks of diag/validators.h, the message service and the storage slots of
 // blocks/slots.h. No device writes the conductance matrix, a branch conductance
 // after set-up or the re-factorisation marker itself.
+//
+// Breakers, pre-insertion contact timing and faults (breakers.h, preinsertion.h,
+// faults.h) act on their switching branches through network/switching.h only,
+// and measure breaker power with the meters of blocks/meters.h.
 #pragma once
