@@ -244,8 +244,11 @@ void itriang(std::int32_t ss) {
       // rewrites rows or lists), only the listed positions of each row are
       // written. On the sparse path the same condition lets the rows be written
       // over the sparse solver's stored pattern.
+      // (A sparse-solver subsystem here with its changes known found a change
+      // outside the stored pattern: its rows are packed from the masks.)
       const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
-                          !e_s0::idealss(ss) && nmna == 0 && order == n;
+                          !e_s0::idealss(ss) && nmna == 0 && order == n &&
+                          !(known && int3::use_klu(ss));
       assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
       add_switches(ss, m, rdc);
       if (nmna > 0) mna_process(ss);
