@@ -165,7 +165,7 @@ void note_gm_change(std::int32_t ss, std::int32_t p, std::int32_t q) {
   ++r->noted;
 }
 
-void note_assembled(std::int32_t ss) {
+void note_assembled(std::int32_t ss, bool every_node) {
   if (ss < 1) return;
   std::vector<Record>& all = records();
   if (all.size() < static_cast<std::size_t>(ss)) all.resize(static_cast<std::size_t>(ss));
@@ -180,9 +180,15 @@ void note_assembled(std::int32_t ss) {
     r.switch_g[static_cast<std::size_t>(k - 1)] = branches::geq(br, ss);
   }
   r.norton_g.resize(static_cast<std::size_t>(std::max(n, 0)));
-  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-    const std::int32_t node = int2::ll(k, ss);
-    if (node >= 1 && node <= n) r.norton_g[static_cast<std::size_t>(node - 1)] = e_s0::ggin(node, ss);
+  if (every_node) {
+    for (std::int32_t node = 1; node <= n; ++node)
+      r.norton_g[static_cast<std::size_t>(node - 1)] = e_s0::ggin(node, ss);
+  } else {
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
+      const std::int32_t node = int2::ll(k, ss);
+      if (node >= 1 && node <= n)
+        r.norton_g[static_cast<std::size_t>(node - 1)] = e_s0::ggin(node, ss);
+    }
   }
   // Room for the map of the stored pattern, so that making it at the first
   // change on the sparse solver allocates nothing.
@@ -264,7 +270,7 @@ bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::Real
   }
   // Step 3: the stored values are the ones to factorise.
   sparse_values_written(ss);
-  note_assembled(ss);
+  note_assembled(ss, false);
   return true;
 }
 

@@ -32,8 +32,9 @@ namespace wakro {
 void note_gm_change(std::int32_t ss, std::int32_t p, std::int32_t q);
 
 // Records, after an assembly of ss, the switch and Norton conductances it took, and
-// forgets the noted pairs.
-void note_assembled(std::int32_t ss);
+// forgets the noted pairs. every_node: GGIN of every node is recorded (after an
+// assembly of rows from gm), not only of the listed Norton nodes.
+void note_assembled(std::int32_t ss, bool every_node = true);
 
 // True when every change of ss since its last recorded assembly is known, each one
 // touches rows at or beyond m = MXINV (so that MXINV was lowered by them alone),
