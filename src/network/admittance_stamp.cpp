@@ -21,6 +21,7 @@
 #include "model/e_s0.h"
 #include "model/e_s8.h"
 #include "model/ideal.h"
+#include "network/entry_update.h"
 #include "network/matrix.h"
 
 namespace wakro {
@@ -36,11 +37,13 @@ struct Target {
   void to_ground(std::int32_t a, double y) {
     gm(a, a) += y;
     if (nodal) ideal::gms(a, ss) += y;
+    note_gm_change(ss, a, 0);
   }
   void between(std::int32_t a, std::int32_t b, double y) {
     gm(a, b) += y;
     gm(b, a) += y;
     filled(a, b) = filled(b, a) = true;
+    note_gm_change(ss, a, b);
     if (!nodal) return;
     gm(a, a) += y;
     gm(b, b) += y;

@@ -13,6 +13,7 @@
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/ideal.h"
+#include "network/entry_update.h"
 #include "network/matrix.h"
 #include "network/switching.h"
 
@@ -45,6 +46,7 @@ void change_branch_conductance(std::string_view caller, std::int32_t ss, std::in
         gm(t, t) += dg;
       }
     }
+    note_gm_change(ss, f, t);
   }
   // Step 3: the new conductance and the rows to factorise again.
   geq(br, ss) = g;

@@ -12,7 +12,10 @@
 // MXINV(ss) = order + 1 (own elimination; the sparse path leaves it for the solve).
 // The index lists are made again when the pattern of GM gained an entry since the
 // last factorisation, and every row is factorised when that entry couples to a
-// row before MXINV.
+// row before MXINV. When every change since the last assembly is known (see
+// entry_update.h), a subsystem on the sparse solver takes only the changed
+// entries, written into the solver's stored matrix, and the patterns are not
+// compared on either solver.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -33,6 +36,7 @@
 #include "model/sparse.h"
 #include "model/temp1.h"
 #include "network/elimination.h"
+#include "network/entry_update.h"
 #include "network/ideal_branches.h"
 #include "network/klu_adapter.h"
 #include "network/mna_routines.h"
@@ -215,47 +219,64 @@ void itriang(std::int32_t ss) {
     // GM's pattern that the last factorisation of its row did not have (a
     // component added a coupling) is outside the index lists: the lists are made
     // again, and every row is factorised when the new coupling reaches a row
-    // before m (its mirror there is in neither the factors nor the lists).
-    const PatternGrowth growth = copy_pattern(ss, m, n, n, filled, temfil);
-    const bool grown = growth.grown;
-    if (growth.reaches_below && int2::ntriang(ss) > 0 && m > 1) {
-      copy_pattern(ss, 1, m - 1, n, filled, temfil);
-      e_s8::mxinv(ss) = m = 1;
-    }
+    // before m (its mirror there is in neither the factors nor the lists). When
+    // every change since the last assembly is known and none added a coupling,
+    // the pattern did not grow and is not compared.
+    const bool known = nmna == 0 && !e_s0::idealss(ss) && !e_s1::firststep && ctrl::iii != 0 &&
+                       int2::ntriang(ss) > 0 && wakro::changes_known(ss, m, temfil);
 
-    // Step 6: assemble. On the own elimination, after a factorisation whose lists
-    // hold the rows' pattern (nothing grew; no ideal branch or MNA element
-    // rewrites rows or lists), only the listed positions of each row are written.
-    // On the sparse path the same condition lets the rows be written over the
-    // sparse solver's stored pattern.
-    const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
-                        !e_s0::idealss(ss) && nmna == 0 && order == n;
-    assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
-    add_switches(ss, m, rdc);
-    if (nmna > 0) mna_process(ss);
-    if (e_s0::idealss(ss)) idlsrc(ss);
-
-    // Step 7: ground check at time zero, on a complete assembly only (rows below
-    // m would hold factors, not conductances).
-    if (ctrl::iii == 0 && m == 1 && nmna == 0) check_ground(ss, n, rdc);
-
-    if (int3::use_klu(ss)) {
-      // Step 8: the solve step re-factorises through the sparse solver.
+    // Step 6 (sparse solver, changes known): only the changed entries are written,
+    // into the stored matrix; the solve step re-factorises.
+    if (known && int3::use_klu(ss) && wakro::update_sparse_entries(ss, rdc, gm, filled)) {
       temp1::stabck(ss) = true;
       ++int2::ntriang(ss);
     } else {
-      // Step 9: own elimination.
-      const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
-      if (int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown)
-        wakro::build_index_lists(ss, big_n, temfil);
-      wakro::eliminate_from(ss, m, big_n, rdc);
-      temp1::stabck(ss) = true;
-      ++int2::ntriang(ss);
-      e_s8::mxinv(ss) = big_n + 1;
+      PatternGrowth growth;
+      if (!known) growth = copy_pattern(ss, m, n, n, filled, temfil);
+      const bool grown = growth.grown;
+      if (growth.reaches_below && int2::ntriang(ss) > 0 && m > 1) {
+        copy_pattern(ss, 1, m - 1, n, filled, temfil);
+        e_s8::mxinv(ss) = m = 1;
+      }
+
+      // Step 7: assemble. On the own elimination, after a factorisation whose
+      // lists hold the rows' pattern (nothing grew; no ideal branch or MNA element
+      // rewrites rows or lists), only the listed positions of each row are
+      // written. On the sparse path the same condition lets the rows be written
+      // over the sparse solver's stored pattern.
+      // (A sparse-solver subsystem here with its changes known found a change
+      // outside the stored pattern: its rows are packed from the masks.)
+      const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
+                          !e_s0::idealss(ss) && nmna == 0 && order == n &&
+                          !(known && int3::use_klu(ss));
+      assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
+      add_switches(ss, m, rdc);
+      if (nmna > 0) mna_process(ss);
+      if (e_s0::idealss(ss)) idlsrc(ss);
+      wakro::note_assembled(ss);
+
+      // Step 8: ground check at time zero, on a complete assembly only (rows below
+      // m would hold factors, not conductances).
+      if (ctrl::iii == 0 && m == 1 && nmna == 0) check_ground(ss, n, rdc);
+
+      if (int3::use_klu(ss)) {
+        // Step 9: the solve step re-factorises through the sparse solver.
+        temp1::stabck(ss) = true;
+        ++int2::ntriang(ss);
+      } else {
+        // Step 10: own elimination.
+        const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
+        if (int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown)
+          wakro::build_index_lists(ss, big_n, temfil);
+        wakro::eliminate_from(ss, m, big_n, rdc);
+        temp1::stabck(ss) = true;
+        ++int2::ntriang(ss);
+        e_s8::mxinv(ss) = big_n + 1;
+      }
     }
   }
 
-  // Step 10: cancelled diagonals are reported at the end of the run, once: by
+  // Step 11: cancelled diagonals are reported at the end of the run, once: by
   // the factorisation at the start of the subsystem's last step, not again by
   // one that follows a switching inside that step.
   if (e_s1::laststep && e_s1::onstep) {

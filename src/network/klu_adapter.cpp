@@ -24,6 +24,7 @@
 #include <cs.h>
 #include <klu.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -47,6 +48,10 @@ struct Slot {
   // First row (0-based) from which the masks of the next re-factorisation lie
   // within the stored pattern, as c_cpygm was told; -1: not known.
   std::int32_t within_from = -1;
+  // The stored values were written in place (sparse_values_written): the next
+  // re-factorisation packs nothing from the dense matrix.
+  bool values_written = false;
+  std::int64_t pattern = 0;  // number of the stored pattern (see SparseMatrixRef)
 
   bool built() const { return a != nullptr && symbolic != nullptr; }
 };
@@ -55,6 +60,7 @@ struct Adapter {
   klu_common common{};
   std::vector<Slot> slots;
   wakro::SparseSolverCounts counts;
+  std::int64_t patterns = 0;  // stored patterns made since the start of the process
 
   Adapter() { set_defaults(); }
   ~Adapter() { release_all(); }
@@ -80,6 +86,7 @@ struct Adapter {
     s.smallest = 0.0;
     s.first_step = false;
     s.within_from = -1;
+    s.values_written = false;
   }
   void release_all() {
     for (Slot& s : slots) free_slot(s);
@@ -274,6 +281,7 @@ std::int32_t init_slot(Adapter& ad, Slot& s, std::int32_t n, const double* matri
   s.a = build_full(n, matrix, ldm, mask, ldk);
   if (s.a == nullptr) return -2;
   s.n = n;
+  s.pattern = ++ad.patterns;
   const std::int32_t code = analyse_and_factor(ad, s);
   if (code != 0) ad.free_slot(s);
   return code;
@@ -284,13 +292,16 @@ std::int32_t refactor_slot(Adapter& ad, Slot& s, std::int32_t start0, const doub
                            std::int32_t ldm, const bool* mask, std::int32_t ldk) {
   const bool within = s.within_from >= 0 && start0 >= s.within_from;
   s.within_from = -1;
-  if (within) {
+  if (s.values_written) {
+    s.values_written = false;
+  } else if (within) {
     repack_stored(s.a, start0, matrix, ldm, mask, ldk);
   } else if (!repack_in_place(s.a, start0, matrix, ldm, mask, ldk)) {
     cs_di* grown = build_union(s.a, start0, matrix, ldm, mask, ldk);
     if (grown == nullptr) return -2;
     cs_di_spfree(s.a);
     s.a = grown;
+    s.pattern = ++ad.patterns;
     return analyse_and_factor(ad, s);
   }
   if (s.numeric == nullptr) return factor_fresh(ad, s);
@@ -339,6 +350,7 @@ std::int32_t c_lesolve(bool firststep, bool /*laststep*/, double /*time*/, std::
 
   // Step 3: solve in place.
   s.within_from = -1;
+  s.values_written = false;
   if (!klu_solve(s.symbolic, s.numeric, n, 1, x, &ad.common)) return -5;
   return 0;
 }
@@ -422,6 +434,35 @@ double sparse_smallest_pivot(std::int32_t ss) {
   if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return 0.0;
   const Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
   return s.numeric != nullptr ? s.smallest : 0.0;
+}
+
+SparseMatrixRef sparse_matrix(std::int32_t ss) {
+  Adapter& ad = adapter();
+  SparseMatrixRef r;
+  if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return r;
+  Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
+  if (!s.built()) return r;
+  r.n = s.n;
+  r.p = s.a->p;
+  r.i = s.a->i;
+  r.x = s.a->x;
+  r.pattern = s.pattern;
+  return r;
+}
+
+void sparse_values_written(std::int32_t ss) {
+  Adapter& ad = adapter();
+  if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return;
+  Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
+  if (s.built()) s.values_written = true;
+}
+
+std::int32_t sparse_position(const SparseMatrixRef& a, std::int32_t row, std::int32_t col) {
+  if (row < 1 || col < 1 || row > a.n || col > a.n) return -1;
+  const std::int32_t* first = a.i + a.p[col - 1];
+  const std::int32_t* last = a.i + a.p[col];
+  const std::int32_t* at = std::lower_bound(first, last, row - 1);
+  return at != last && *at == row - 1 ? static_cast<std::int32_t>(at - a.i) : -1;
 }
 
 }  // namespace wakro

@@ -64,4 +64,25 @@ SparseSolverCounts sparse_solver_counts();
 // elimination's zero-pivot limit, so that both solvers refuse the same matrices.
 double sparse_smallest_pivot(std::int32_t ss);
 
+// The compressed-column matrix of subsystem ss as the adapter stores it (0-based,
+// rows ascending within each column): n = 0 when the subsystem has no slot.
+// pattern changes whenever the stored pattern is replaced (a new slot, a pattern
+// that grew), so that positions found in it are known to be stale. The values may
+// be written through x; after such writes, sparse_values_written makes the next
+// re-factorisation take the stored values as they stand instead of packing rows
+// from the dense matrix.
+struct SparseMatrixRef {
+  std::int32_t n = 0;
+  const std::int32_t* p = nullptr;
+  const std::int32_t* i = nullptr;
+  double* x = nullptr;
+  std::int64_t pattern = 0;
+};
+SparseMatrixRef sparse_matrix(std::int32_t ss);
+void sparse_values_written(std::int32_t ss);
+
+// Position in x of entry (row, col) (1-based) of a stored matrix; -1 when the
+// stored pattern lacks it or the entry is outside the order.
+std::int32_t sparse_position(const SparseMatrixRef& a, std::int32_t row, std::int32_t col);
+
 }  // namespace wakro

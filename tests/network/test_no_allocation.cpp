@@ -132,6 +132,38 @@ TEST_F(NoAllocation, StepsWithSwitchingsInsideThemAllocateNothing) {
   EXPECT_GT(int2::ntriang(1), factorisations + 25);
 }
 
+// On the sparse solver a switching writes its entries into the stored matrix
+// through the map made at the first step: the steps that follow allocate nothing.
+TEST_F(NoAllocation, SwitchingsOnTheSparseSolverAllocateNothing) {
+  size(3, 6);
+  force_sparse();
+  add_branch(1, 1, 0, 1.0, 0.1, 0.0, 0.0, 0.0);
+  add_branch(1, 1, 2, 2.0, 0.01, 0.0);
+  add_branch(1, 2, 3, 2.0, 0.01, 0.0);
+  add_branch(1, 3, 0, 1.0, 0.0, 0.0);
+  const std::int32_t sw = add_branch(1, 2, 0, 1.0e6, 0.0, 0.0, 0.0, 0.0, true);
+  wakro_initswbr(1, sw, 0.1, 1.0e6, 0.0, 0.0, "BREAKER     ");
+  e_s0::enabccin(1, 1) = true;
+  model_ = [sw] {
+    e_s0::ccin(1, 1) = 1.0;
+    if (ctrl::iii % 2 == 0) {
+      if (branches::openbr(sw, 1)) {
+        wakro_turnon(1, sw, 6, 0.0);
+      } else {
+        wakro_turnoff(1, sw, 6, 0.0);
+      }
+    }
+  };
+  start_run(60);
+  step();
+  step();
+  const long before = g_news.load();
+  const wakro::SparseSolverCounts counts = wakro::sparse_solver_counts();
+  for (int n = 0; n < 40; ++n) step();
+  EXPECT_EQ(g_news.load(), before);
+  EXPECT_GE(wakro::sparse_solver_counts().refactorisations, counts.refactorisations + 20);
+}
+
 // Branch numbers of the arrester and the segmented branch of the next test, and
 // the crossing test that stands in for the real one: both switches change
 // segment at 0.3 of every pass, alternating in direction, until their limit of
