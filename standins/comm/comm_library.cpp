@@ -280,7 +280,10 @@ std::int64_t peer_peek(Kind kind, unsigned id, unsigned flags) {
   pollfd p{peer->socket, POLLIN, 0};
   if (poll(&p, 1, wait ? timeout_ms() : 0) <= 0) return kNone;
   char none = 0;
-  const ssize_t n = recv(peer->socket, &none, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+  ssize_t n = recv(peer->socket, &none, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+  // A peer that closed with messages of ours unread leaves a reset pending,
+  // reported once ahead of the messages it sent before closing: look again.
+  if (n < 0 && errno == ECONNRESET) n = recv(peer->socket, &none, 0, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
   if (n < 0) return errno == EAGAIN || errno == EINTR ? kNone : kClosed;
   if (n == 0 && (p.revents & POLLHUP) != 0) return kClosed;
   return n;

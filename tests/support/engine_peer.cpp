@@ -15,7 +15,8 @@
 //   cosim <library> <port> <connection>
 //       Sends co-simulation messages: channel 7 (unknown to the test) at 0.05,
 //       then channel 1 at 0.1, 0.2 and 0.4 with values 10, 20, 40; then waits
-//       for the test's channel-1 message at 0.5 and sends it back unchanged.
+//       for the test's channel-1 message at 0.5, sends it back unchanged, and
+//       takes the test's message at 0.6 before it ends.
 // Exits with 0 on success, 2 when the link fails, 1 on bad arguments.
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,9 @@ int cosim(std::int32_t connection) {
   exgetdco(1, 0.5, 0, echoed);
   exputdco(1, 0, echoed);
   exsendco(1, 0.5);
+  // The test's last message (0.6) is taken before the end, so it is never
+  // sent to a closed connection.
+  exgetdco(1, 0.6, 0, echoed);
   return 0;
 }
 
