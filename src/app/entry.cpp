@@ -24,6 +24,7 @@
 #include "diag/quit.h"
 #include "files/units.h"
 #include "link/exchange.h"
+#include "link/link_failure.h"
 #include "model/fatal.h"
 #include "model/fixedtext.h"
 
@@ -58,6 +59,11 @@ int run_driver(bool version5, bool gui, wakro::FixedText<128>& host, std::int32_
     wakro::close_all_units();
     if (!e.message().empty()) wakro::console_err() << e.message() << '\n';
     return e.status();
+  } catch (const LinkFatal& e) {
+    // A channel's misuse or its peer's failure: reported as the link reports.
+    wakro::close_all_units();
+    wakro::console_err() << "Exchange Error: " << e.what() << '\n';
+    return wakro::kRuntimeStopStatus;
   } catch (const std::exception& e) {
     wakro::console_err() << "Unexpected error: " << e.what() << '\n';
     return wakro::kRuntimeStopStatus;

@@ -13,10 +13,10 @@
 #include <array>
 #include <string>
 
+#include "link/communication.h"  // wakro::bLumbra, the library in use for links
+
 namespace wakro {
 
-// The communication library is loaded and used for links.
-inline bool bLumbra = false;
 // The link to the design environment goes through the communication library.
 inline bool bUseLumbra = false;
 // The first command-line word, used in link errors and the exit line.

@@ -10,6 +10,7 @@
 #include "diag/missing_service.h"
 #include "diag/quit.h"
 #include "input/dimensions.h"
+#include "link/exchange_lumbra.h"
 #include "model/int2.h"
 #include "model/tandem_line.h"
 
@@ -22,7 +23,9 @@ void none_i(std::int32_t) {}
 void none_extra(std::int32_t, const FixedText<30>&) {}
 void none_stats(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                 std::string_view) {}
-Exchange* no_library_link(std::int32_t) { return nullptr; }
+// The library's server channel: a link through the server calls of the
+// communication library, which the start-up has already started.
+Exchange* library_link(std::int32_t id) { return new ExchangeLumbraServer(static_cast<std::uint32_t>(id)); }
 
 // Snapshots belong to a part of the engine that is not built yet. A run asked
 // to start from one stops here, before any step runs on a case that was never
@@ -107,7 +110,7 @@ Seams defaults() {
   s.pmr_mrun_consolidate = &none;
   s.pmr_mrun_extrafiles_consolidate = &none_extra;
   s.mrunxtrafiles_statistics = &none_stats;
-  s.library_server_link = &no_library_link;
+  s.library_server_link = &library_link;
   return s;
 }
 

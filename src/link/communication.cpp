@@ -1,6 +1,8 @@
-// Communication: entry-point table of the communication library and the
-// forwarders that refuse to run without it.
+// Communication: loading the communication library, its entry-point table
+// and the forwarders that refuse to run without it.
 #include "link/communication.h"
+
+#include <dlfcn.h>
 
 #include <stdexcept>
 
@@ -28,6 +30,18 @@ EntryPoints& entries() {
   return table;
 }
 
+// The module handle of the loaded library; null while none.
+void*& module() {
+  static void* handle = nullptr;
+  return handle;
+}
+
+template <typename Fn>
+bool look_up(void* lib, const char* name, Fn& fn) {
+  fn = reinterpret_cast<Fn>(dlsym(lib, name));
+  return fn != nullptr;
+}
+
 template <typename Fn>
 Fn require(Fn fn) {
   if (fn == nullptr) throw std::runtime_error("DLL Not Loaded");
@@ -36,10 +50,35 @@ Fn require(Fn fn) {
 
 }  // namespace
 
-bool Communication::Load(const char* /*path*/) {
-  // No library can be linked yet: leave every entry point empty.
+bool Communication::Load(const char* path) {
+  // 1. A library loaded before is given up first.
   entries() = EntryPoints{};
-  return false;
+  if (module() != nullptr) dlclose(module());
+  module() = nullptr;
+  if (path == nullptr || *path == '\0') return false;
+  // 2. Load it and look up all eleven entry points.
+  void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (lib == nullptr) return false;
+  EntryPoints e;
+  bool all = look_up(lib, "Communication_Initialize", e.initialize);
+  all = look_up(lib, "Communication_Finalize", e.finalize) && all;
+  all = look_up(lib, "Communication_send_client", e.send_client) && all;
+  all = look_up(lib, "Communication_recv_client", e.recv_client) && all;
+  all = look_up(lib, "Communication_peek_client", e.peek_client) && all;
+  all = look_up(lib, "Communication_send_server", e.send_server) && all;
+  all = look_up(lib, "Communication_recv_server", e.recv_server) && all;
+  all = look_up(lib, "Communication_peek_server", e.peek_server) && all;
+  all = look_up(lib, "Communication_send_other", e.send_other) && all;
+  all = look_up(lib, "Communication_recv_other", e.recv_other) && all;
+  all = look_up(lib, "Communication_peek_other", e.peek_other) && all;
+  // 3. An incomplete library is not used at all: no half-set table stays.
+  if (!all) {
+    dlclose(lib);
+    return false;
+  }
+  module() = lib;
+  entries() = e;
+  return true;
 }
 
 bool Communication::Loaded() { return entries().initialize != nullptr; }

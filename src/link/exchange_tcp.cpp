@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,7 @@ constexpr const char* kTransportError = "Unexpected error at transport mechanism
 constexpr const char* kTransportClosed = "Unexpected closure of transport mechanism.";
 constexpr const char* kBadLength = "Bad message length received.";
 constexpr const char* kTooLong = "Message too long.";
+constexpr const char* kTimedOut = "Timed out waiting for the peer.";
 
 // Resolves the loopback host name; false when it cannot be resolved.
 bool resolve_by_name(const char* host, in_addr& out) {
@@ -184,6 +186,12 @@ int ExchangeTcp::Bind(unsigned port, const char* address) {
   return bound;
 }
 
+void ExchangeTcp::SetReceiveLimit(int ms) {
+  if (socket_ < 0) return;
+  const timeval t{ms / 1000, (ms % 1000) * 1000};
+  setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
+}
+
 int ExchangeTcp::Listen(int backlog) { return listen(socket_, backlog); }
 
 bool ExchangeTcp::Accept() {
@@ -275,6 +283,10 @@ bool ExchangeTcp::RecvMsg(bool wait) {
                              static_cast<std::size_t>(expected_ - received_), wait ? 0 : MSG_DONTWAIT);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0 && !wait && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;  // kept for later
+      if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        Fail(kTimedOut);  // the receive limit passed with the peer silent
+        return false;
+      }
       if (r < 0 && !peer_closed(errno)) {
         Fail(kTransportError);
         return false;

@@ -56,6 +56,9 @@ class ExchangeTcp : public Exchange {
   bool isDataWaiting() override;
 
   int Socket() const { return socket_; }
+  // Bounds every waiting receive: one that gets nothing for ms milliseconds
+  // ends with "Timed out waiting for the peer." and the link broken. 0: none.
+  void SetReceiveLimit(int ms);
 
  private:
   enum class Stage { Key, Prefix, Body };

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/link_failure.h"
 #include "link/servers.h"
 
 extern char** environ;
@@ -81,8 +82,20 @@ bool spawnprocess(const char* application, const char* commandLine, const std::i
 void closeprocess(const std::int32_t& id) {
   for (SExRecord& record : SEx) {
     if (record.id != id || record.pid <= 0) continue;
+    // The wait is bounded like every wait on a peer; a process still running
+    // at the limit keeps its record, so a later call can wait again.
+    const auto deadline = wakro::peer_deadline();
+    int tries = 0;
     int status = 0;
-    while (waitpid(record.pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t done = 0;
+    while ((done = waitpid(record.pid, &status, WNOHANG)) == 0 || (done < 0 && errno == EINTR)) {
+      if (std::chrono::steady_clock::now() > deadline) break;
+      wakro::poll_pause(tries);
+    }
+    if (done == 0) {
+      std::printf("Process %ld did not end in time.\n", static_cast<long>(record.pid));
+      std::fflush(stdout);
+      continue;
     }
     record.pid = 0;
   }

@@ -12,7 +12,9 @@
 bool spawnprocess(const char* application, const char* commandLine, const std::int32_t& id);
 
 // For every server record with the id that has a started process: waits for it
-// to end and reaps it. Records without a process return at once.
+// to end and reaps it. Records without a process return at once. The wait ends
+// after wakro::peer_wait_ms with "Process <pid> did not end in time." and the
+// record kept.
 void closeprocess(const std::int32_t& id);
 
 // Writes this computer's host name (without domain) into the field of the

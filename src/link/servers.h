@@ -1,7 +1,9 @@
-// Server records of the engine-to-engine links: one per listening or accepted
-// server link, with the process started for it (if any).
+// Records of the engine-to-engine links over TCP: server records, one per
+// listening or accepted server link, with the process started for it (if any),
+// and client records, one per connected client link.
 //
-// The records do not own their links. A record's pid is that of the process
+// The records do not own their links (the links that wakroserver and
+// wakroclient make belong to engine_links.cpp). A record's pid is that of the process
 // spawnprocess started for it, 0 when none is running or it was already reaped.
 #pragma once
 
@@ -19,3 +21,10 @@ struct SExRecord {
 };
 
 inline std::vector<SExRecord> SEx;
+
+struct CExRecord {
+  std::int32_t id = 0;         // the server's port
+  Exchange* link = nullptr;    // not owned
+};
+
+inline std::vector<CExRecord> CEx;

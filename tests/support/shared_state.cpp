@@ -15,6 +15,7 @@
 #include "files/units.h"
 #include "input/input_hooks.h"
 #include "input/reader_hooks.h"
+#include "link/engine_links.h"
 #include "link/exchange.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
@@ -202,6 +203,8 @@ void reset_hooks() {
   wakro::time_of_day_hhmmss = nullptr;
   exQuolb = nullptr;
   wakro::bUseLumbra = false;
+  wakro::bLumbra = false;
+  release_engine_links();
   wakro::set_array_memory_budget(0);
 }
 

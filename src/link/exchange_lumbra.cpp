@@ -1,0 +1,117 @@
+// ExchangeLumbraServer: sending and receiving whole messages through the
+// communication library's server calls.
+#include "link/exchange_lumbra.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "link/communication.h"
+#include "link/link_failure.h"
+
+namespace {
+
+constexpr const char* kTransportError = "Unexpected error at transport mechanism.";
+constexpr const char* kTransportClosed = "Unexpected closure of transport mechanism.";
+constexpr const char* kTooLong = "Message too long.";
+// Flags of the library calls: 1 looks without waiting.
+constexpr unsigned kNoWait = 1;
+constexpr unsigned kPlain = 0;
+// The smallest message that holds an identifier.
+constexpr std::int64_t kIdentifierSize = 4;
+
+}  // namespace
+
+ExchangeLumbraServer::ExchangeLumbraServer(std::uint32_t id) : id_(id) {}
+
+void ExchangeLumbraServer::Fail(const char* text) {
+  throwError(text);
+  broken_ = true;
+}
+
+void ExchangeLumbraServer::SendKey() {
+  swap_ = false;
+  keyChecked_ = true;
+  unsigned char block[kKeySize];
+  const std::int32_t key = kKeyInteger;
+  const double pi = kKeyDouble;
+  std::memcpy(block, &key, 4);
+  std::memcpy(block + 4, &pi, 8);
+  const std::int64_t r = Communication::send_server(id_, block, kKeySize, kPlain);
+  if (r < 0) Fail(kTransportError);
+  if (r == 0) Fail(kTransportClosed);
+}
+
+void ExchangeLumbraServer::RecvKey() {
+  swap_ = false;
+  keyChecked_ = false;
+}
+
+void ExchangeLumbraServer::SendMsg() {
+  const std::int32_t n = send_.position;
+  const bool refused = send_.overrun;
+  send_.position = 0;
+  send_.overrun = false;
+  if (broken_) return;  // reported when the link broke
+  if (refused) {
+    throwError(kTooLong);
+    return;
+  }
+  const std::int64_t r = Communication::send_server(id_, send_.data.data(), static_cast<std::uint64_t>(n), kPlain);
+  if (r < 0) Fail(kTransportError);
+  if (r == 0) Fail(kTransportClosed);
+}
+
+bool ExchangeLumbraServer::RecvMsg(bool wait) {
+  if (broken_) return false;
+  if (wait && DataWaiting() <= 0) {
+    // About to wait: let everything written so far reach the user first.
+    std::fflush(stdout);
+    std::fflush(stderr);
+  }
+  int tries = 0;
+  for (;;) {
+    // 1. The size of the next whole message, or why there is none.
+    const std::int64_t n = Communication::peek_server(id_, nullptr, 0, kNoWait);
+    if (n <= Communication::kPeerClosed) {
+      Fail(kTransportClosed);
+      return false;
+    }
+    if (n < 0) {
+      if (!wait) return false;
+      wakro::poll_pause(tries);
+      continue;
+    }
+    if (n > kMaxMessage) {
+      Fail(kTooLong);
+      return false;
+    }
+    // 2. Take it whole into the receive buffer; it is read from its first byte.
+    recv_.position = 0;
+    recv_.size = 0;
+    recv_.overrun = false;
+    recv_.CheckSize(static_cast<std::int32_t>(n));
+    const std::int64_t r = Communication::recv_server(id_, recv_.data.data(),
+                                                      static_cast<std::uint64_t>(recv_.capacity), kNoWait);
+    if (r != n) {
+      Fail(r <= Communication::kPeerClosed ? kTransportClosed : kTransportError);
+      return false;
+    }
+    // 3. A message too short to hold its identifier carries nothing: skip it.
+    if (n < kIdentifierSize) continue;
+    recv_.size = static_cast<std::int32_t>(n);
+    return true;
+  }
+}
+
+int ExchangeLumbraServer::DataWaiting() const {
+  const std::int64_t n = Communication::peek_server(id_, nullptr, 0, kNoWait);
+  return n > 0x7fffffff ? 0x7fffffff : static_cast<int>(n);
+}
+
+// A closed connection counts as waiting, so that the receive that follows
+// reports the closure instead of the run going on without its peer.
+bool ExchangeLumbraServer::isDataWaiting() {
+  if (broken_) return false;
+  const std::int64_t n = Communication::peek_server(id_, nullptr, 0, kNoWait);
+  return n >= 0 || n <= Communication::kPeerClosed;
+}
