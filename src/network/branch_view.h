@@ -1,12 +1,19 @@
 // Column ss of a per-branch array (branches module: branch number, subsystem) as
 // a plain pointer indexed with the branch number from 1, as the array itself is.
 // The per-branch loops of a step read and write a dozen such arrays; through
-// views taken once per loop the compiler keeps their addresses in registers
-// instead of reading each array's descriptor again after every store.
+// views the compiler keeps their addresses in registers instead of reading each
+// array's descriptor again after every store.
+//
+// subsystem_columns(ss) holds the columns of subsystem ss of every per-branch
+// and per-node array that a step reads, set up once and reused by every step
+// (taken again after any case-sized array was allocated or released), so that a
+// subsystem's step does not pay for setting up some thirty views in each of its
+// loops.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "model/farray.h"
 
@@ -21,6 +28,35 @@ struct BranchColumn {
 template <class T>
 BranchColumn<T> branch_column(FArray<T, 2>& a, std::int32_t ss) {
   return {a.data() + static_cast<std::ptrdiff_t>(ss - 1) * a.extent(1)};
+}
+
+// The columns of one subsystem: per branch (indexed by branch number) and per
+// node (indexed by node number, from 1).
+struct SubsystemColumns {
+  // Per branch.
+  BranchColumn<std::int32_t> ief, iet, thisbr, iorv;
+  BranchColumn<bool> source, inductor, capacitr, defrdbr, idealbr;
+  BranchColumn<double> ebr, ebrd, geq, geqd, cbr, ccbr, ccbrd, ccl, ccld, ccc, cccd;
+  BranchColumn<double> v12l, v20l, g2l, g2c, rcl, rlg, rcg, rsc, rsl;
+  // Per node.
+  BranchColumn<double> vdc, ccgm, ccgmd, ccli, cclid, ccin, ggin, ccind, ggind;
+  BranchColumn<std::int32_t> ll;  // the Norton node list (by list position)
+};
+
+namespace detail {
+inline std::vector<SubsystemColumns> g_columns;
+inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
+// Sets up the columns of subsystems 1 .. max(ss, the arrays' subsystem extent).
+void set_up_columns(std::int32_t ss);
+}  // namespace detail
+
+// The columns of subsystem ss (ss >= 1), valid until the next allocation or
+// release of a case-sized array.
+inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
+  if (detail::g_columns_epoch != array_layout_epoch() ||
+      static_cast<std::size_t>(ss) > detail::g_columns.size())
+    detail::set_up_columns(ss);
+  return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
 
 }  // namespace wakro

@@ -48,13 +48,14 @@ inline double towards(double x, double x_new, double f) { return x + (x_new - x)
 // Node voltages and the history sum.
 void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
   const std::int32_t n = e_s0::mbus(ss);
-  for (std::int32_t k = 1; k <= n; ++k) {
-    const double vnew = spcial::vdcnew(k);
-    e_s0::vdc(k, ss) = notfirst ? towards(e_s0::vdc(k, ss), vnew, f) : vnew;
-  }
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto vdc = c.vdc;
+  const double* const vnew = spcial::vdcnew.data() - 1;
+  for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
   if (!notfirst || !normal) return;
-  for (std::int32_t k = 1; k <= n; ++k)
-    e_s0::ccgm(k, ss) = towards(e_s0::ccgmd(k, ss), e_s0::ccgm(k, ss), f);
+  const auto ccgm = c.ccgm;
+  const auto ccgmd = c.ccgmd;
+  for (std::int32_t k = 1; k <= n; ++k) ccgm[k] = towards(ccgmd[k], ccgm[k], f);
 }
 
 // Energy of an arrester over the time since its last update, with the
@@ -95,37 +96,37 @@ enum class CurrentChatter {
 // arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
-  using wakro::branch_column;
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
   const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
-  const auto ief = branch_column(branches::ief, ss);
-  const auto iet = branch_column(branches::iet, ss);
-  const auto source = branch_column(branches::source, ss);
-  const auto inductor = branch_column(branches::inductor, ss);
-  const auto capacitr = branch_column(branches::capacitr, ss);
-  const auto defrdbr = branch_column(branches::defrdbr, ss);
-  const auto idealbr = branch_column(branches::idealbr, ss);
-  const auto iorv = branch_column(int1::iorv, ss);
-  const auto ebr = branch_column(branches::ebr, ss);
-  const auto ebrd = branch_column(branches::ebrd, ss);
-  const auto geq = branch_column(branches::geq, ss);
-  const auto cbr = branch_column(branches::cbr, ss);
-  const auto ccbr = branch_column(branches::ccbr, ss);
-  const auto ccbrd = branch_column(branches::ccbrd, ss);
-  const auto ccl = branch_column(branches::ccl, ss);
-  const auto ccld = branch_column(branches::ccld, ss);
-  const auto ccc = branch_column(branches::ccc, ss);
-  const auto cccd = branch_column(branches::cccd, ss);
-  const auto v12l = branch_column(branches::v12l, ss);
-  const auto v20l = branch_column(branches::v20l, ss);
-  const auto rcl = branch_column(branches::rcl, ss);
-  const auto rlg = branch_column(branches::rlg, ss);
-  const auto rcg = branch_column(branches::rcg, ss);
-  const auto rsc = branch_column(branches::rsc, ss);
-  const auto rsl = branch_column(branches::rsl, ss);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto ief = c.ief;
+  const auto iet = c.iet;
+  const auto source = c.source;
+  const auto inductor = c.inductor;
+  const auto capacitr = c.capacitr;
+  const auto defrdbr = c.defrdbr;
+  const auto idealbr = c.idealbr;
+  const auto iorv = c.iorv;
+  const auto ebr = c.ebr;
+  const auto ebrd = c.ebrd;
+  const auto geq = c.geq;
+  const auto cbr = c.cbr;
+  const auto ccbr = c.ccbr;
+  const auto ccbrd = c.ccbrd;
+  const auto ccl = c.ccl;
+  const auto ccld = c.ccld;
+  const auto ccc = c.ccc;
+  const auto cccd = c.cccd;
+  const auto v12l = c.v12l;
+  const auto v20l = c.v20l;
+  const auto rcl = c.rcl;
+  const auto rlg = c.rlg;
+  const auto rcg = c.rcg;
+  const auto rsc = c.rsc;
+  const auto rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {

@@ -32,6 +32,7 @@
 #include "model/ndde.h"
 #include "model/options.h"
 #include "model/temp1.h"
+#include "network/branch_view.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 
@@ -70,15 +71,21 @@ void time_zero_lists() {
 // one walk finds the nodes outside it.
 void admit_late_norton_nodes(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
+  const std::int32_t listed = int2::nmb(ss);
+  if (listed >= n) return;  // every node is in the list
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto ll = c.ll;
+  const auto ggin = c.ggin;
+  const auto ccin = c.ccin;
   std::int32_t k = 1;  // first list entry not below x
   for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= int2::nmb(ss) && int2::ll(k, ss) < x) ++k;
-    if (k <= int2::nmb(ss) && int2::ll(k, ss) == x) continue;
-    if (e_s0::ggin(x, ss) == 0.0 && e_s0::ccin(x, ss) == 0.0) continue;
+    while (k <= int2::nmb(ss) && ll[k] < x) ++k;
+    if (k <= int2::nmb(ss) && ll[k] == x) continue;
+    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
     int4::ggind(x, ss) = 0.0;
     int4::ccind(x, ss) = 0.0;
-    for (std::int32_t j = ++int2::nmb(ss); j > k; --j) int2::ll(j, ss) = int2::ll(j - 1, ss);
-    int2::ll(k, ss) = x;
+    for (std::int32_t j = ++int2::nmb(ss); j > k; --j) ll[j] = ll[j - 1];
+    ll[k] = x;
     wakro_warn(0, 0, 1,
                "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +
                    " receives an injection that was not enabled at time zero; it is added now.");
@@ -87,13 +94,21 @@ void admit_late_norton_nodes(std::int32_t ss) {
 
 // A changed Norton conductance lowers MXINV to its node.
 void detect_norton_changes(std::int32_t ss) {
-  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-    const std::int32_t n = int2::ll(k, ss);
-    const double before = int4::ggind(n, ss);
-    const bool changed = std::abs(before - e_s0::ggin(n, ss)) > 1e-10 * std::abs(before);
-    int4::gginchange(n) = changed;
-    if (changed && n < e_s8::mxinv(ss)) e_s8::mxinv(ss) = n;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto ll = c.ll;
+  const auto ggin = c.ggin;
+  const auto ggind = c.ggind;
+  bool* const gginchange = int4::gginchange.data() - 1;
+  std::int32_t mxinv = e_s8::mxinv(ss);
+  const std::int32_t nmb = int2::nmb(ss);
+  for (std::int32_t k = 1; k <= nmb; ++k) {
+    const std::int32_t n = ll[k];
+    const double before = ggind[n];
+    const bool changed = std::abs(before - ggin[n]) > 1e-10 * std::abs(before);
+    gginchange[n] = changed;
+    if (changed && n < mxinv) mxinv = n;
   }
+  e_s8::mxinv(ss) = mxinv;
 }
 
 // Which switches take part in this step, their counters, and
@@ -101,7 +116,7 @@ void detect_norton_changes(std::int32_t ss) {
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
-  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) geqchange(br) = false;
+  std::fill_n(geqchange.data(), std::max(int2::insb(ss), 0), false);
   for (std::int32_t k = 1; k <= nsw(ss); ++k) {
     const std::int32_t br = brnsw(k, ss);
     const std::int32_t m = std::abs(int1::iorv(br, ss));

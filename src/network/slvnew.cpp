@@ -3,7 +3,8 @@
 // The right-hand side e_s0::ca is copied into the work vector temp1::caa; ideal
 // branches replace the equations of the nodes they remove or tie to a voltage
 // (the collapse list that idlsrc built, replayed on the right-hand side with the
-// corrections in temp1::caai); MNA rows get their right-hand sides in mna::bvect.
+// corrections in temp1::caai, cleared first); MNA rows get their right-hand sides
+// in mna::bvect.
 // Then either forward and back substitution over the factors and index lists of
 // the own elimination, or the sparse solver (re-factorising from MXINV when the
 // matrix changed; MXINV is then reset to MBUS + 1).
@@ -43,6 +44,7 @@ void collapse_rhs(std::int32_t ss, const wakro::SubStep& s) {
   using temp1::caai;
   const std::int32_t total = ideal::gidlbr(ss);
   const std::int32_t ncollapse = ideal::nidlbr(ss);
+  caai.fill(0.0);  // the corrections start from zero (only this replay reads them)
   for (std::int32_t k = 1; k <= total; ++k) {
     const std::int32_t b = clpslist(k, ss);
     if (b == 0) continue;
@@ -212,8 +214,7 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
 void slvnew(std::int32_t ss, const wakro::SubStep& s) {
   const std::int32_t n = e_s0::mbus(ss);
   // Step 1: work copy of the right-hand side.
-  for (std::int32_t i = 1; i <= n; ++i) temp1::caa(i) = e_s0::ca(i);
-  temp1::caai.fill(0.0);
+  std::copy_n(e_s0::ca.data(), std::max(n, 0), temp1::caa.data());
 
   // Step 2: ideal branches.
   if (e_s0::idealss(ss)) collapse_rhs(ss, s);

@@ -1,0 +1,75 @@
+// The per-subsystem columns of the step's arrays (branch_view.h).
+#include "network/branch_view.h"
+
+#include <algorithm>
+
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/int4.h"
+
+namespace wakro::detail {
+namespace {
+
+// Column ss of a, or an empty column when a does not have it.
+template <class T>
+BranchColumn<T> column(FArray<T, 2>& a, std::int32_t ss) {
+  if (!a.allocated() || ss > a.extent(2)) return {};
+  return branch_column(a, ss);
+}
+
+}  // namespace
+
+void set_up_columns(std::int32_t ss) {
+  std::int32_t count = std::max({ss, branches::ief.extent(2), e_s0::vdc.extent(2)});
+  if (static_cast<std::size_t>(count) < g_columns.size())
+    count = static_cast<std::int32_t>(g_columns.size());
+  g_columns.resize(static_cast<std::size_t>(count));
+  for (std::int32_t k = 1; k <= count; ++k) {
+    SubsystemColumns& c = g_columns[static_cast<std::size_t>(k - 1)];
+    using namespace branches;
+    c.ief = column(ief, k);
+    c.iet = column(iet, k);
+    c.thisbr = column(thisbr, k);
+    c.iorv = column(int1::iorv, k);
+    c.source = column(source, k);
+    c.inductor = column(inductor, k);
+    c.capacitr = column(capacitr, k);
+    c.defrdbr = column(defrdbr, k);
+    c.idealbr = column(idealbr, k);
+    c.ebr = column(ebr, k);
+    c.ebrd = column(ebrd, k);
+    c.geq = column(geq, k);
+    c.geqd = column(geqd, k);
+    c.cbr = column(cbr, k);
+    c.ccbr = column(ccbr, k);
+    c.ccbrd = column(ccbrd, k);
+    c.ccl = column(ccl, k);
+    c.ccld = column(ccld, k);
+    c.ccc = column(ccc, k);
+    c.cccd = column(cccd, k);
+    c.v12l = column(v12l, k);
+    c.v20l = column(v20l, k);
+    c.g2l = column(g2l, k);
+    c.g2c = column(g2c, k);
+    c.rcl = column(rcl, k);
+    c.rlg = column(rlg, k);
+    c.rcg = column(rcg, k);
+    c.rsc = column(rsc, k);
+    c.rsl = column(rsl, k);
+    c.vdc = column(e_s0::vdc, k);
+    c.ccgm = column(e_s0::ccgm, k);
+    c.ccgmd = column(e_s0::ccgmd, k);
+    c.ccli = column(e_s0::ccli, k);
+    c.cclid = column(int4::cclid, k);
+    c.ccin = column(e_s0::ccin, k);
+    c.ggin = column(e_s0::ggin, k);
+    c.ccind = column(int4::ccind, k);
+    c.ggind = column(int4::ggind, k);
+    c.ll = column(int2::ll, k);
+  }
+  g_columns_epoch = array_layout_epoch();
+}
+
+}  // namespace wakro::detail
