@@ -8,6 +8,7 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/int4.h"
+#include "model/sparse.h"
 
 namespace wakro::detail {
 namespace {
@@ -68,8 +69,18 @@ void set_up_columns(std::int32_t ss) {
     c.ccind = column(int4::ccind, k);
     c.ggind = column(int4::ggind, k);
     c.ll = column(int2::ll, k);
+    const e_s0::RealView rdc = e_s0::assign_rdc_ptr(k);  // empty when k has none
+    c.rdc = rdc.data();
+    c.rdc_rows = rdc.extent(1);
+    c.lbegin = column(sparse::lbegin, k);
+    c.lend = column(sparse::lend, k);
+    c.lcol = column(sparse::lcol, k);
+    c.ubegin = column(sparse::ubegin, k);
+    c.uend = column(sparse::uend, k);
+    c.ucol = column(sparse::ucol, k);
   }
   g_columns_epoch = array_layout_epoch();
+  g_columns_subsysdim = ndde::use_subsysdim;
 }
 
 }  // namespace wakro::detail

@@ -5,8 +5,9 @@
 // array's descriptor again after every store.
 //
 // subsystem_columns(ss) holds the columns of subsystem ss of every per-branch
-// and per-node array that a step reads, set up once and reused by every step
-// (taken again after any case-sized array was allocated or released), so that a
+// and per-node array that a step reads, and its working matrix, set up once and
+// reused by every step (taken again after any case-sized array was allocated or
+// released, or the matrix form changed), so that a
 // subsystem's step does not pay for setting up some thirty views in each of its
 // loops.
 #pragma once
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "model/farray.h"
+#include "model/ndde.h"
 
 namespace wakro {
 
@@ -41,11 +43,17 @@ struct SubsystemColumns {
   // Per node.
   BranchColumn<double> vdc, ccgm, ccgmd, ccli, cclid, ccin, ggin, ccind, ggind;
   BranchColumn<std::int32_t> ll;  // the Norton node list (by list position)
+  // The own elimination: the working matrix (rdc(i, j) at rdc[(j - 1) * rdc_rows + i - 1])
+  // and the index lists of its factors.
+  double* rdc = nullptr;
+  std::ptrdiff_t rdc_rows = 0;
+  BranchColumn<std::int32_t> lbegin, lend, lcol, ubegin, uend, ucol;
 };
 
 namespace detail {
 inline std::vector<SubsystemColumns> g_columns;
 inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
+inline bool g_columns_subsysdim = false;  // the matrix form they were set up for
 // Sets up the columns of subsystems 1 .. max(ss, the arrays' subsystem extent).
 void set_up_columns(std::int32_t ss);
 }  // namespace detail
@@ -54,6 +62,7 @@ void set_up_columns(std::int32_t ss);
 // release of a case-sized array.
 inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   if (detail::g_columns_epoch != array_layout_epoch() ||
+      detail::g_columns_subsysdim != ndde::use_subsysdim ||
       static_cast<std::size_t>(ss) > detail::g_columns.size())
     detail::set_up_columns(ss);
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];

@@ -24,9 +24,9 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
   // Step 2: line injection at the instant solved for, less the history sum.
   double* const rhs = ca.data() - 1;  // by node number
   {
-    const auto ccli = c.ccli;
-    const auto cclid = c.cclid;
-    const auto ccgm = c.ccgm;
+    const auto& ccli = c.ccli;
+    const auto& cclid = c.cclid;
+    const auto& ccgm = c.ccgm;
     for (std::int32_t k = 1; k <= n; ++k) {
       const double now = ccli[k];
       const double before = cclid[k];
@@ -44,14 +44,14 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
 
   // Step 3: branch current sources and source voltages (the registered-source
   // lookup only for a branch with a source: nothing else reads it).
-  const auto defrdbr = c.defrdbr;
-  const auto source = c.source;
-  const auto geq = c.geq;
-  const auto ief = c.ief;
-  const auto iet = c.iet;
-  const auto ll = c.ll;  // the Norton node columns, for step 4
-  const auto ccin = c.ccin;
-  const auto ccind = c.ccind;
+  const auto& defrdbr = c.defrdbr;
+  const auto& source = c.source;
+  const auto& geq = c.geq;
+  const auto& ief = c.ief;
+  const auto& iet = c.iet;
+  const auto& ll = c.ll;  // the Norton node columns, for step 4
+  const auto& ccin = c.ccin;
+  const auto& ccind = c.ccind;
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
     const bool deferred = defrdbr[br];

@@ -25,33 +25,35 @@ void finishup(std::int32_t ss) {
   using namespace branches;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   // Step 1: line injections.
-  const auto ccli = c.ccli;
-  const auto cclid = c.cclid;
+  const auto& ccli = c.ccli;
+  const auto& cclid = c.cclid;
   for (std::int32_t k = 1; k <= int4::cclid.extent(1); ++k) cclid[k] = ccli[k];
 
   // Step 2: branch copies.
   const std::int32_t nbr = int2::insb(ss);
   const bool interpolated = options::xterpsrc(ss);  // a registered source keeps its EBRD
-  const auto ebr = c.ebr;
-  const auto ebrd = c.ebrd;
-  const auto ccbr = c.ccbr;
-  const auto ccbrd = c.ccbrd;
-  const auto geq = c.geq;
-  const auto geqd = c.geqd;
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!(interpolated && wakro::registered_source(br, ss))) ebrd[br] = ebr[br];
+  const auto& ebr = c.ebr;
+  const auto& ebrd = c.ebrd;
+  const auto& ccbr = c.ccbr;
+  const auto& ccbrd = c.ccbrd;
+  const auto& geq = c.geq;
+  const auto& geqd = c.geqd;
+  if (interpolated) {
+    for (std::int32_t br = 1; br <= nbr; ++br)
+      if (!wakro::registered_source(br, ss)) ebrd[br] = ebr[br];
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
+    if (!interpolated) ebrd[br] = ebr[br];
     ccbrd[br] = ccbr[br];
     geqd[br] = geq[br];
   }
 
   // Step 3: Norton nodes.
-  const auto ll = c.ll;
-  const auto ccin = c.ccin;
-  const auto ggin = c.ggin;
-  const auto ccind = c.ccind;
-  const auto ggind = c.ggind;
+  const auto& ll = c.ll;
+  const auto& ccin = c.ccin;
+  const auto& ggin = c.ggin;
+  const auto& ccind = c.ccind;
+  const auto& ggind = c.ggind;
   const std::int32_t nmb = int2::nmb(ss);
   for (std::int32_t k = 1; k <= nmb; ++k) {
     const std::int32_t x = ll[k];

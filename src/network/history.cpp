@@ -19,25 +19,25 @@ void history(std::int32_t ss) {
 
   // Step 2: part histories, branch by branch, the arrays in local views.
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-  const auto defrdbr = c.defrdbr;
-  const auto inductor = c.inductor;
-  const auto capacitr = c.capacitr;
-  const auto ief = c.ief;
-  const auto iet = c.iet;
-  const auto cbr = c.cbr;
-  const auto ccl = c.ccl;
-  const auto ccld = c.ccld;
-  const auto ccc = c.ccc;
-  const auto cccd = c.cccd;
-  const auto v12l = c.v12l;
-  const auto v20l = c.v20l;
-  const auto g2l = c.g2l;
-  const auto g2c = c.g2c;
-  const auto rlg = c.rlg;
-  const auto rcg = c.rcg;
-  const auto ccbr = c.ccbr;
-  const auto ccbrd = c.ccbrd;
-  const auto ccgm = c.ccgm;  // by node
+  const auto& defrdbr = c.defrdbr;
+  const auto& inductor = c.inductor;
+  const auto& capacitr = c.capacitr;
+  const auto& ief = c.ief;
+  const auto& iet = c.iet;
+  const auto& cbr = c.cbr;
+  const auto& ccl = c.ccl;
+  const auto& ccld = c.ccld;
+  const auto& ccc = c.ccc;
+  const auto& cccd = c.cccd;
+  const auto& v12l = c.v12l;
+  const auto& v20l = c.v20l;
+  const auto& g2l = c.g2l;
+  const auto& g2c = c.g2c;
+  const auto& rlg = c.rlg;
+  const auto& rcg = c.rcg;
+  const auto& ccbr = c.ccbr;
+  const auto& ccbrd = c.ccbrd;
+  const auto& ccgm = c.ccgm;  // by node
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
     if (defrdbr[br]) continue;

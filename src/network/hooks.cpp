@@ -20,8 +20,8 @@ namespace {
 void dsmdyn_without_transformers(std::int32_t ss) {
   const std::int32_t n = std::min(e_s0::mbus(ss), e_s0::ccgm.extent(1));
   const SubsystemColumns& c = subsystem_columns(ss);
-  const auto ccgm = c.ccgm;
-  const auto ccgmd = c.ccgmd;
+  const auto& ccgm = c.ccgm;
+  const auto& ccgmd = c.ccgmd;
   for (std::int32_t k = 1; k <= n; ++k) {
     ccgmd[k] = ccgm[k];
     ccgm[k] = 0.0;

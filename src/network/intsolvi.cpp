@@ -74,17 +74,19 @@ void admit_late_norton_nodes(std::int32_t ss) {
   const std::int32_t listed = int2::nmb(ss);
   if (listed >= n) return;  // every node is in the list
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-  const auto ll = c.ll;
-  const auto ggin = c.ggin;
-  const auto ccin = c.ccin;
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ccin = c.ccin;
+  std::int32_t count = listed;
   std::int32_t k = 1;  // first list entry not below x
   for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= int2::nmb(ss) && ll[k] < x) ++k;
-    if (k <= int2::nmb(ss) && ll[k] == x) continue;
+    while (k <= count && ll[k] < x) ++k;
+    if (k <= count && ll[k] == x) continue;
     if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
-    int4::ggind(x, ss) = 0.0;
-    int4::ccind(x, ss) = 0.0;
-    for (std::int32_t j = ++int2::nmb(ss); j > k; --j) ll[j] = ll[j - 1];
+    c.ggind[x] = 0.0;
+    c.ccind[x] = 0.0;
+    int2::nmb(ss) = ++count;
+    for (std::int32_t j = count; j > k; --j) ll[j] = ll[j - 1];
     ll[k] = x;
     wakro_warn(0, 0, 1,
                "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +
@@ -95,9 +97,9 @@ void admit_late_norton_nodes(std::int32_t ss) {
 // A changed Norton conductance lowers MXINV to its node.
 void detect_norton_changes(std::int32_t ss) {
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-  const auto ll = c.ll;
-  const auto ggin = c.ggin;
-  const auto ggind = c.ggind;
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ggind = c.ggind;
   bool* const gginchange = int4::gginchange.data() - 1;
   std::int32_t mxinv = e_s8::mxinv(ss);
   const std::int32_t nmb = int2::nmb(ss);
@@ -138,11 +140,14 @@ void freeze_switches(std::int32_t ss) {
 }
 
 // The sub-step as its solution sees it: a solution at an instant inside the step
-// takes the sources half a step after the instant, where it stands.
-wakro::SubStep solved_at(const wakro::SubStep& s) {
-  wakro::SubStep at = s;
-  if (s.iflag && !s.iflag2) at.elapsed += 0.5;
-  return at;
+// takes the sources half a step after the instant, where it stands (a copy made
+// in `later`); any other solution sees s itself. Not copying the record on every
+// solution spares its fields a round trip through memory.
+const wakro::SubStep& solved_at(const wakro::SubStep& s, wakro::SubStep& later) {
+  if (!(s.iflag && !s.iflag2)) return s;
+  later = s;
+  later.elapsed += 0.5;
+  return later;
 }
 
 // True when a source of ss takes at time zero another value than the one its
@@ -217,15 +222,21 @@ void solve_subsystem(std::int32_t ss) {
     // A solution at an instant inside the step takes the sources half a step on
     // (see startup_history.cpp); the first one from that instant settles the
     // values at it before anything reads them.
-    const wakro::SubStep at = solved_at(s);
+    wakro::SubStep later;
+    const wakro::SubStep& at = solved_at(s, later);
     buildca(ss, at);
     slvnew(ss, at);
     if (settle && !s.iflag) settle_instant_values(ss, s);
     settle = false;
-    wakro::SubStep crossing = at;
-    interpol(ss, crossing);
-    s.frac = crossing.frac;
-    s.xearly = crossing.xearly;
+    // The crossing search leaves the earliest crossing in frac and xearly of the
+    // record it is given (and reads nothing it writes).
+    if (&at == &s) {
+      interpol(ss, s);
+    } else {
+      interpol(ss, later);
+      s.frac = later.frac;
+      s.xearly = later.xearly;
+    }
     s.notfirst = true;
 
     bool halfstep = false;
@@ -259,7 +270,7 @@ void solve_subsystem(std::int32_t ss) {
       s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, solved_at(s));
+    incalcvi(ss, solved_at(s, later));
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.

@@ -25,6 +25,7 @@
 #include "model/sparse.h"
 #include "model/spcial.h"
 #include "model/temp1.h"
+#include "network/branch_view.h"
 #include "network/elimination.h"
 #include "network/klu_adapter.h"
 #include "network/solution.h"
@@ -116,29 +117,34 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
   }
 }
 
-// Forward substitution with the inverse pivots, then back substitution.
+// Forward substitution with the inverse pivots, then back substitution, over the
+// factors in the working matrix and their index lists.
 void substitute(std::int32_t ss, std::int32_t n) {
-  using sparse::lbegin;
-  using sparse::lcol;
-  using sparse::lend;
-  using sparse::ubegin;
-  using sparse::ucol;
-  using sparse::uend;
-  using temp1::caa;
-  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
-  auto& vnew = spcial::vdcnew;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const double* const a = c.rdc;
+  const std::ptrdiff_t rows = c.rdc_rows;
+  // rdc(i, j), i and j from 1.
+  const auto rdc = [a, rows](std::int32_t i, std::int32_t j) { return a[(j - 1) * rows + (i - 1)]; };
+  const auto& lbegin = c.lbegin;
+  const auto& lend = c.lend;
+  const auto& lcol = c.lcol;
+  const auto& ubegin = c.ubegin;
+  const auto& uend = c.uend;
+  const auto& ucol = c.ucol;
+  double* const caa = temp1::caa.data() - 1;
+  double* const vnew = spcial::vdcnew.data() - 1;
   for (std::int32_t i = 2; i <= n; ++i) {
-    caa(i - 1) *= rdc(i - 1, i - 1);
+    caa[i - 1] *= rdc(i - 1, i - 1);
     double sum = 0.0;
-    for (std::int32_t k = lbegin(i, ss); k <= lend(i, ss); ++k) sum += rdc(i, lcol(k, ss)) * caa(lcol(k, ss));
-    caa(i) -= sum;
+    for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += rdc(i, lcol[k]) * caa[lcol[k]];
+    caa[i] -= sum;
   }
-  caa(n) *= rdc(n, n);
-  vnew(n) = caa(n);
+  caa[n] *= rdc(n, n);
+  vnew[n] = caa[n];
   for (std::int32_t i = n - 1; i >= 1; --i) {
     double sum = 0.0;
-    for (std::int32_t k = ubegin(i, ss); k <= uend(i, ss); ++k) sum += rdc(i, ucol(k, ss)) * vnew(ucol(k, ss));
-    vnew(i) = caa(i) - sum;
+    for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += rdc(i, ucol[k]) * vnew[ucol[k]];
+    vnew[i] = caa[i] - sum;
   }
 }
 
