@@ -6,6 +6,7 @@
 // GEQ; CCIND, GGIND of the Norton nodes; CCMCD := CCMC and CDCTRO := CDCTR +
 // FININJS of the subsystem's transformers. storage::this_ is left at the last
 // branch's storage index.
+#include <cstddef>
 #include <cstdlib>
 
 #include "diag/message.h"
@@ -64,16 +65,27 @@ void finishup(std::int32_t ss) {
   // Step 4: transformer windings.
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
+  const std::int32_t units = numt(ss);
+  // Column t of a per-winding array, by winding from 1.
+  const auto winding = [](auto& a, std::int32_t t) {
+    return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+  };
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
-    if (++count > numt(ss)) {
+    if (++count > units) {
       wakro_message(0, 0, 2, 2, "Error duing solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("FINISHUP", 0);
     }
-    for (std::int32_t w = 1; w <= msiz(t); ++w) {
-      ccmcd(w, t) = ccmc(w, t);
-      e_s0::cdctro(w, t) = e_s0::cdctr(w, t) + umec::fininjs(w, t);
+    const double* const hist = winding(ccmc, t);
+    double* const hist_before = winding(ccmcd, t);
+    const double* const cur = winding(e_s0::cdctr, t);
+    double* const cur_before = winding(e_s0::cdctro, t);
+    const double* const inj = winding(umec::fininjs, t);
+    const std::int32_t nw = msiz(t);
+    for (std::int32_t w = 1; w <= nw; ++w) {
+      hist_before[w] = hist[w];
+      cur_before[w] = cur[w] + inj[w];
     }
   }
 }

@@ -13,6 +13,7 @@
 // A re-solution at an instant (iflag) keeps the currents of inductive branches and
 // the voltages of capacitive parts: they are continuous through a switching.
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 #include "diag/message.h"
@@ -185,23 +186,39 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
 void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
-  const auto& vnew = spcial::vdcnew;
+  const double* const vnew = spcial::vdcnew.data() - 1;  // by node
+  const std::int32_t units = numt(ss);
+  // Column t of a per-winding array, by winding from 1.
+  const auto winding = [](auto& a, std::int32_t t) {
+    return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+  };
+  const std::ptrdiff_t rows = hm.extent(1);
+  const std::ptrdiff_t square = rows * hm.extent(2);
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
-    if (++count > numt(ss)) {
+    if (++count > units) {
       wakro_message(0, 0, 2, 2, "Error during solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("INCALCVI", 0);
     }
     const bool core = nummag(t) == 1;
     const std::int32_t nw = msiz(t);
+    const std::int32_t* const from = winding(mcb, t);
+    const std::int32_t* const to = winding(ncb, t);
+    double* const hist = winding(ccmc, t);
+    const double* const hist_before = winding(ccmcd, t);
+    double* const cur = winding(e_s0::cdctr, t);
+    const double* const y = hm.data() + (t - 1) * square;  // hm(w, j, t) at y[(j - 1) * rows + w - 1]
     for (std::int32_t w = 1; w <= nw; ++w) {
-      double d = iflag2 ? ccmcd(w, t) : ccmc(w, t);
-      for (std::int32_t w2 = 1; w2 <= nw; ++w2)
-        d += hm(w, w2, t) * (at_node(vnew, mcb(w2, t)) - at_node(vnew, ncb(w2, t)));
-      e_s0::cdctr(w, t) = notfirst ? towards(e_s0::cdctr(w, t), d, f) : d;
+      double d = iflag2 ? hist_before[w] : hist[w];
+      for (std::int32_t w2 = 1; w2 <= nw; ++w2) {
+        const double vf = from[w2] > 0 ? vnew[from[w2]] : 0.0;
+        const double vt = to[w2] > 0 ? vnew[to[w2]] : 0.0;
+        d += y[(w2 - 1) * rows + (w - 1)] * (vf - vt);
+      }
+      cur[w] = notfirst ? towards(cur[w], d, f) : d;
       if (notfirst && normal) {
-        ccmc(w, t) = towards(ccmcd(w, t), ccmc(w, t), f);
+        hist[w] = towards(hist_before[w], hist[w], f);
         if (core) {
           umec::fininjs(w, t) = towards(umec::fininjsd(w, t), umec::fininjs(w, t), f);
           umec::dvolt(w, t) = towards(umec::dvoltd(w, t), umec::dvolt(w, t), f);

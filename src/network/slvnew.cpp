@@ -1,6 +1,7 @@
 // slvnew: the node voltages of one solution of subsystem ss.
 //
-// The right-hand side e_s0::ca is copied into the work vector temp1::caa; ideal
+// The right-hand side e_s0::ca is read where it stands unless ideal branches or MNA
+// rows rewrite it; then it is copied into the work vector temp1::caa first: ideal
 // branches replace the equations of the nodes they remove or tie to a voltage
 // (the collapse list that idlsrc built, replayed on the right-hand side with the
 // corrections in temp1::caai, cleared first); MNA rows get their right-hand sides
@@ -118,8 +119,10 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 }
 
 // Forward substitution with the inverse pivots, then back substitution, over the
-// factors in the working matrix and their index lists.
-void substitute(std::int32_t ss, std::int32_t n) {
+// factors in the working matrix and their index lists; the right-hand side rhs
+// (by node, from 1) enters the work vector as the forward pass reaches each row
+// (rhs may be the work vector itself).
+void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;
@@ -133,11 +136,12 @@ void substitute(std::int32_t ss, std::int32_t n) {
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
   double* const vnew = spcial::vdcnew.data() - 1;
+  caa[1] = rhs[1];
   for (std::int32_t i = 2; i <= n; ++i) {
     caa[i - 1] *= rdc(i - 1, i - 1);
     double sum = 0.0;
     for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += rdc(i, lcol[k]) * caa[lcol[k]];
-    caa[i] -= sum;
+    caa[i] = rhs[i] - sum;
   }
   caa[n] *= rdc(n, n);
   vnew[n] = caa[n];
@@ -181,8 +185,9 @@ void refuse_as_own_elimination(std::int32_t ss, std::int32_t order, const e_s0::
   wakro_quit("ITRIANG", 0);
 }
 
-// The sparse solver, in place on VDCNEW (or XVECT with MNA rows).
-void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
+// The sparse solver, in place on VDCNEW (or XVECT with MNA rows); rhs: the
+// right-hand side of the nodes (by node, from 1).
+void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* rhs) {
   double* x;
   std::int32_t order;
   if (with_mna) {
@@ -190,7 +195,7 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
     x = mna::xvect.data();
     order = mna::mbus_mna(ss);
   } else {
-    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = temp1::caa(i);
+    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = rhs[i];
     x = spcial::vdcnew.data();
     order = n;
   }
@@ -219,22 +224,37 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
 
 void slvnew(std::int32_t ss, const wakro::SubStep& s) {
   const std::int32_t n = e_s0::mbus(ss);
+  if (n < 1) return;
+  const bool ideal = e_s0::idealss(ss);
+  const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
+  const bool klu = int3::use_klu(ss);
+  if (!ideal && !with_mna) {
+    // Nothing rewrites the right-hand side: the solution reads it where it stands.
+    const double* const rhs = e_s0::ca.data() - 1;
+    if (klu) {
+      sparse_solve(ss, n, false, rhs);
+    } else {
+      substitute(ss, n, rhs);
+    }
+    return;
+  }
+
   // Step 1: work copy of the right-hand side.
-  std::copy_n(e_s0::ca.data(), std::max(n, 0), temp1::caa.data());
+  std::copy_n(e_s0::ca.data(), n, temp1::caa.data());
+  const double* const work = temp1::caa.data() - 1;
 
   // Step 2: ideal branches.
-  if (e_s0::idealss(ss)) collapse_rhs(ss, s);
+  if (ideal) collapse_rhs(ss, s);
 
   // Step 3: MNA rows.
-  const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
   if (with_mna) mna_rhs(ss, n, s);
 
   // Step 4: the solution, by substitution or through the sparse solver.
-  if (!int3::use_klu(ss)) {
-    substitute(ss, n);
+  if (!klu) {
+    substitute(ss, n, work);
     return;
   }
-  sparse_solve(ss, n, with_mna);
+  sparse_solve(ss, n, with_mna, work);
   // Step 5: element currents and node voltages from the augmented solution.
   if (with_mna) {
     if (e_s0::idealss(ss)) {
