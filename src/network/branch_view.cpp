@@ -2,9 +2,11 @@
 #include "network/branch_view.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "model/branches.h"
 #include "model/e_s0.h"
+#include "model/branch_codes.h"
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/int4.h"
@@ -84,3 +86,65 @@ void set_up_columns(std::int32_t ss) {
 }
 
 }  // namespace wakro::detail
+
+namespace wakro {
+namespace {
+
+std::vector<BranchClasses> g_classes;
+
+// The flag columns of a subsystem, in the order kept in BranchClasses::flags.
+constexpr int kFlagColumns = 5;
+void flag_columns(const SubsystemColumns& c, const bool* (&cols)[kFlagColumns]) {
+  cols[0] = c.source.first;
+  cols[1] = c.inductor.first;
+  cols[2] = c.capacitr.first;
+  cols[3] = c.defrdbr.first;
+  cols[4] = c.idealbr.first;
+}
+
+bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+  if (k.count != nbr || k.epoch != array_layout_epoch()) return false;
+  if (nbr == 0) return true;
+  const bool* cols[kFlagColumns];
+  flag_columns(c, cols);
+  const std::size_t n = static_cast<std::size_t>(nbr);
+  for (int j = 0; j < kFlagColumns; ++j)
+    if (std::memcmp(k.flags.data() + j * n, cols[j], n) != 0) return false;
+  return std::memcmp(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t)) == 0;
+}
+
+void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+  const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
+  k.series_rl.clear();
+  k.other.clear();
+  k.series_rl.reserve(n);
+  k.other.reserve(n);
+  k.flags.resize(kFlagColumns * n);
+  k.modes.resize(n);
+  if (n > 0) {
+    const bool* cols[kFlagColumns];
+    flag_columns(c, cols);
+    for (int j = 0; j < kFlagColumns; ++j) std::memcpy(k.flags.data() + j * n, cols[j], n);
+    std::memcpy(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
+  }
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const bool plain = c.inductor[br] && !c.capacitr[br] && !c.source[br] && !c.defrdbr[br] &&
+                       !c.idealbr[br] && c.iorv[br] != switch_mode::arrester;
+    (plain ? k.series_rl : k.other).push_back(br);
+  }
+  k.count = nbr;
+  k.epoch = array_layout_epoch();
+}
+
+}  // namespace
+
+const BranchClasses& branch_classes(std::int32_t ss) {
+  const SubsystemColumns& c = subsystem_columns(ss);
+  if (g_classes.size() < static_cast<std::size_t>(ss)) g_classes.resize(static_cast<std::size_t>(ss));
+  BranchClasses& k = g_classes[static_cast<std::size_t>(ss - 1)];
+  const std::int32_t nbr = int2::insb(ss);
+  if (!unchanged(k, c, nbr)) make(k, c, nbr);
+  return k;
+}
+
+}  // namespace wakro

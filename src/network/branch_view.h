@@ -50,6 +50,26 @@ struct SubsystemColumns {
   BranchColumn<std::int32_t> lbegin, lend, lcol, ubegin, uend, ucol;
 };
 
+// The branches of a subsystem by class, each list ascending: the plain series
+// R-L branches (an inductive part, no capacitive part, no source, not deferred,
+// not ideal, not an arrester), whose state update needs no test of any kind, and
+// all the others. Made again whenever the branch count, a kind flag (source,
+// inductor, capacitr, defrdbr, idealbr) or a switching mode of the subsystem
+// differs from what they were made from (one comparison of the columns per
+// request), or a case-sized array was allocated or released. Making them
+// allocates only when the branch count grew.
+struct BranchClasses {
+  std::vector<std::int32_t> series_rl;
+  std::vector<std::int32_t> other;
+  // What the lists were made from: the branch count, the flag columns one after
+  // the other, the switching modes.
+  std::int32_t count = -1;
+  std::uint64_t epoch = 0;
+  std::vector<unsigned char> flags;
+  std::vector<std::int32_t> modes;
+};
+const BranchClasses& branch_classes(std::int32_t ss);
+
 namespace detail {
 inline std::vector<SubsystemColumns> g_columns;
 inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};

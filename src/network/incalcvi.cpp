@@ -93,8 +93,7 @@ enum class CurrentChatter {
   in_pass,   // checked by the detector as it is formed, then taken over
 };
 
-// Branch currents and part voltages, one pass over the branches with their
-// arrays in local views.
+// Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
   const double f = s.fracv;
@@ -129,8 +128,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const auto& rsc = c.rsc;
   const auto& rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
-  const std::int32_t nbr = int2::insb(ss);
-  for (std::int32_t br = 1; br <= nbr; ++br) {
+  const auto any_branch = [&](std::int32_t br) {
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // only for a branch with a source: nothing else reads it).
     double e = 0.0;
@@ -179,7 +177,30 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
       if (chatter && !idealbr[br]) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
+  };
+
+  const std::int32_t nbr = int2::insb(ss);
+  if (!normal || chatter_mode != CurrentChatter::none) {
+    for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    return;
   }
+  // A normal solution without chatter detection: the plain series R-L branches
+  // in a pass of their own (what any_branch does for them, without its tests),
+  // then the others. Each branch's update reads and writes its own entries only.
+  const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  const double* const v = vnew.data() - 1;  // by node
+  for (const std::int32_t br : classes.series_rl) {
+    const std::int32_t from = ief[br];
+    const std::int32_t to = iet[br];
+    const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0);
+    const double i = geq[br] * u + ccbr[br];
+    cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
+    ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+    const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+    v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+    ccl[br] = towards(ccld[br], ccl[br], f);
+  }
+  for (const std::int32_t br : classes.other) any_branch(br);
 }
 
 // Transformer winding currents and histories.

@@ -29,6 +29,7 @@
 #include "network/branch_view.h"
 #include "network/elimination.h"
 #include "network/klu_adapter.h"
+#include "network/packed_factors.h"
 #include "network/solution.h"
 
 namespace {
@@ -136,6 +137,27 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
   double* const vnew = spcial::vdcnew.data() - 1;
+  if (const wakro::PackedFactors* p = wakro::packed_factors(ss, n)) {
+    // The same arithmetic on the factors in list order.
+    const double* const lower = p->lower.data() - 1;  // by list position
+    const double* const upper = p->upper.data() - 1;
+    const double* const pivot = p->pivot.data() - 1;  // by row
+    caa[1] = rhs[1];
+    for (std::int32_t i = 2; i <= n; ++i) {
+      caa[i - 1] *= pivot[i - 1];
+      double sum = 0.0;
+      for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += lower[k] * caa[lcol[k]];
+      caa[i] = rhs[i] - sum;
+    }
+    caa[n] *= pivot[n];
+    vnew[n] = caa[n];
+    for (std::int32_t i = n - 1; i >= 1; --i) {
+      double sum = 0.0;
+      for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += upper[k] * vnew[ucol[k]];
+      vnew[i] = caa[i] - sum;
+    }
+    return;
+  }
   caa[1] = rhs[1];
   for (std::int32_t i = 2; i <= n; ++i) {
     caa[i - 1] *= rdc(i - 1, i - 1);
