@@ -29,7 +29,7 @@ void dsmdyn_without_transformers(std::int32_t ss) {
 }
 
 void nothing() {}
-NetworkHooks defaults() {
+constexpr NetworkHooks defaults() {
   NetworkHooks h{};
   h.dsmdyn = &dsmdyn_without_transformers;
   h.dsldyn = &nothing;
@@ -41,12 +41,10 @@ NetworkHooks defaults() {
   return h;
 }
 
-NetworkHooks g_hooks = defaults();
-
 }  // namespace
 
-NetworkHooks& network_hooks() { return g_hooks; }
+constinit NetworkHooks detail::g_network_hooks = defaults();
 
-void reset_network_hooks() { g_hooks = defaults(); }
+void reset_network_hooks() { detail::g_network_hooks = defaults(); }
 
 }  // namespace wakro

@@ -128,7 +128,9 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const auto& rsc = c.rsc;
   const auto& rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
-  const auto any_branch = [&](std::int32_t br) {
+  // Inlined into both passes below: a call per branch would reach every view
+  // through the closure.
+  const auto any_branch = [&](std::int32_t br) __attribute__((always_inline)) {
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // only for a branch with a source: nothing else reads it).
     double e = 0.0;
@@ -179,8 +181,10 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     }
   };
 
+  // A few branches are not worth checking the class lists for.
+  constexpr std::int32_t kClassPassMin = 16;
   const std::int32_t nbr = int2::insb(ss);
-  if (!normal || chatter_mode != CurrentChatter::none) {
+  if (!normal || chatter_mode != CurrentChatter::none || nbr < kClassPassMin) {
     for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
     return;
   }

@@ -69,15 +69,13 @@ void time_zero_lists() {
 // joins the list (in ascending order), with previous values of zero so that the
 // change is seen, and is reported once. Both the nodes and the list ascend, so
 // one walk finds the nodes outside it.
-void admit_late_norton_nodes(std::int32_t ss) {
+[[gnu::noinline]] void admit_nodes(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
-  const std::int32_t listed = int2::nmb(ss);
-  if (listed >= n) return;  // every node is in the list
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& ll = c.ll;
   const auto& ggin = c.ggin;
   const auto& ccin = c.ccin;
-  std::int32_t count = listed;
+  std::int32_t count = int2::nmb(ss);
   std::int32_t k = 1;  // first list entry not below x
   for (std::int32_t x = 1; x <= n; ++x) {
     while (k <= count && ll[k] < x) ++k;
@@ -94,9 +92,26 @@ void admit_late_norton_nodes(std::int32_t ss) {
   }
 }
 
+// The scan for such nodes; the list changes only in admit_nodes.
+inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
+  const std::int32_t n = e_s0::mbus(ss);
+  const std::int32_t count = int2::nmb(ss);
+  if (count >= n) return;  // every node is in the list
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ccin = c.ccin;
+  std::int32_t k = 1;  // first list entry not below x
+  for (std::int32_t x = 1; x <= n; ++x) {
+    while (k <= count && ll[k] < x) ++k;
+    if (k <= count && ll[k] == x) continue;
+    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
+    admit_nodes(ss);
+    return;
+  }
+}
+
 // A changed Norton conductance lowers MXINV to its node.
-void detect_norton_changes(std::int32_t ss) {
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const auto& ll = c.ll;
   const auto& ggin = c.ggin;
   const auto& ggind = c.ggind;
@@ -189,8 +204,11 @@ void solve_subsystem(std::int32_t ss) {
   // Step 1: the step's start, changed Norton nodes, the switches taking part.
   e_s1::onstep = true;
   int1::solution_time = step_start;
-  if (!e_s1::timezero) admit_late_norton_nodes(ss);
-  detect_norton_changes(ss);
+  {
+    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+    if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
+    detect_norton_changes(ss, c);
+  }
   prepare_switches(ss);
 
   // Step 2: with interpolation, a matrix that changed between steps is first solved

@@ -137,7 +137,10 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
   double* const vnew = spcial::vdcnew.data() - 1;
-  if (const wakro::PackedFactors* p = wakro::packed_factors(ss, n)) {
+  // A small subsystem's factors are few cache lines anyway.
+  constexpr std::int32_t kPackedMin = 16;
+  const wakro::PackedFactors* p = n >= kPackedMin ? wakro::packed_factors(ss, n) : nullptr;
+  if (p != nullptr) {
     // The same arithmetic on the factors in list order.
     const double* const lower = p->lower.data() - 1;  // by list position
     const double* const upper = p->upper.data() - 1;
