@@ -5,6 +5,8 @@
 // sum CCGM(k); plus for every branch its deferred current source and source
 // voltage times GEQ (added at the to-node, subtracted at the from-node, a ground
 // end skipped); plus the Norton injections of the listed Norton nodes.
+#include <algorithm>
+
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
@@ -18,8 +20,8 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
   const std::int32_t n = e_s0::mbus(ss);
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
 
-  // Step 1: clear.
-  ca.fill(0.0);
+  // Step 1: clear (the entries of the nodes are all written by step 2).
+  if (n < ca.size()) std::fill(ca.begin() + std::max(n, 0), ca.end(), 0.0);
 
   // Step 2: line injection at the instant solved for, less the history sum.
   double* const rhs = ca.data() - 1;  // by node number
