@@ -54,10 +54,14 @@ bool take_array_bytes(std::uint64_t bytes) {
   do {
     if (bytes > budget || held > budget - bytes) return false;
   } while (!g_held.compare_exchange_weak(held, held + bytes));
+  g_array_layout.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
-void give_back_array_bytes(std::uint64_t bytes) { g_held.fetch_sub(bytes); }
+void give_back_array_bytes(std::uint64_t bytes) {
+  g_held.fetch_sub(bytes);
+  g_array_layout.fetch_add(1, std::memory_order_relaxed);
+}
 
 void index_stop(const char* name, int rank, const std::int64_t* idx,
                 const std::int32_t* ext) {

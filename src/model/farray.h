@@ -24,6 +24,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <complex>
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,9 @@ std::uint64_t machine_memory_budget();
 
 namespace detail {
 
+// Counts the allocations and releases of case-sized arrays (see array_layout_epoch).
+inline std::atomic<std::uint64_t> g_array_layout{0};
+
 // Takes bytes from the budget; false (nothing taken) when they do not fit.
 bool take_array_bytes(std::uint64_t bytes);
 void give_back_array_bytes(std::uint64_t bytes);
@@ -80,6 +84,13 @@ inline constexpr bool kZeroBitsInit =
     std::is_arithmetic_v<T> || std::is_same_v<T, std::complex<double>>;
 
 }  // namespace detail
+
+// Changes whenever a case-sized array is allocated or released: code that keeps
+// pointers into the arrays from one call to the next takes them again when it
+// has changed.
+inline std::uint64_t array_layout_epoch() {
+  return detail::g_array_layout.load(std::memory_order_relaxed);
+}
 
 // A view of Rank dimensions on memory owned by an FArray (for example one plane of
 // a matrix set): indexed exactly like the array it looks at.

@@ -1,14 +1,23 @@
 // Column ss of a per-branch array (branches module: branch number, subsystem) as
 // a plain pointer indexed with the branch number from 1, as the array itself is.
 // The per-branch loops of a step read and write a dozen such arrays; through
-// views taken once per loop the compiler keeps their addresses in registers
-// instead of reading each array's descriptor again after every store.
+// views the compiler keeps their addresses in registers instead of reading each
+// array's descriptor again after every store.
+//
+// subsystem_columns(ss) holds the columns of subsystem ss of every per-branch
+// and per-node array that a step reads, and its working matrix, set up once and
+// reused by every step (taken again after any case-sized array was allocated or
+// released, or the matrix form changed), so that a
+// subsystem's step does not pay for setting up some thirty views in each of its
+// loops.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "model/farray.h"
+#include "model/ndde.h"
 
 namespace wakro {
 
@@ -21,6 +30,62 @@ struct BranchColumn {
 template <class T>
 BranchColumn<T> branch_column(FArray<T, 2>& a, std::int32_t ss) {
   return {a.data() + static_cast<std::ptrdiff_t>(ss - 1) * a.extent(1)};
+}
+
+// The columns of one subsystem: per branch (indexed by branch number) and per
+// node (indexed by node number, from 1).
+struct SubsystemColumns {
+  // Per branch.
+  BranchColumn<std::int32_t> ief, iet, thisbr, iorv;
+  BranchColumn<bool> source, inductor, capacitr, defrdbr, idealbr;
+  BranchColumn<double> ebr, ebrd, geq, geqd, cbr, ccbr, ccbrd, ccl, ccld, ccc, cccd;
+  BranchColumn<double> v12l, v20l, g2l, g2c, rcl, rlg, rcg, rsc, rsl;
+  // Per node.
+  BranchColumn<double> vdc, ccgm, ccgmd, ccli, cclid, ccin, ggin, ccind, ggind;
+  BranchColumn<std::int32_t> ll;  // the Norton node list (by list position)
+  // The own elimination: the working matrix (rdc(i, j) at rdc[(j - 1) * rdc_rows + i - 1])
+  // and the index lists of its factors.
+  double* rdc = nullptr;
+  std::ptrdiff_t rdc_rows = 0;
+  BranchColumn<std::int32_t> lbegin, lend, lcol, ubegin, uend, ucol;
+};
+
+// The branches of a subsystem by class, each list ascending: the plain series
+// R-L branches (an inductive part, no capacitive part, no source, not deferred,
+// not ideal, not an arrester), whose state update needs no test of any kind, and
+// all the others. Made again whenever the branch count, a kind flag (source,
+// inductor, capacitr, defrdbr, idealbr) or a switching mode of the subsystem
+// differs from what they were made from (one comparison of the columns per
+// request), or a case-sized array was allocated or released. Making them
+// allocates only when the branch count grew.
+struct BranchClasses {
+  std::vector<std::int32_t> series_rl;
+  std::vector<std::int32_t> other;
+  // What the lists were made from: the branch count, the flag columns one after
+  // the other, the switching modes.
+  std::int32_t count = -1;
+  std::uint64_t epoch = 0;
+  std::vector<unsigned char> flags;
+  std::vector<std::int32_t> modes;
+};
+const BranchClasses& branch_classes(std::int32_t ss);
+
+namespace detail {
+inline std::vector<SubsystemColumns> g_columns;
+inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
+inline bool g_columns_subsysdim = false;  // the matrix form they were set up for
+// Sets up the columns of subsystems 1 .. max(ss, the arrays' subsystem extent).
+void set_up_columns(std::int32_t ss);
+}  // namespace detail
+
+// The columns of subsystem ss (ss >= 1), valid until the next allocation or
+// release of a case-sized array.
+inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
+  if (detail::g_columns_epoch != array_layout_epoch() ||
+      detail::g_columns_subsysdim != ndde::use_subsysdim ||
+      static_cast<std::size_t>(ss) > detail::g_columns.size())
+    detail::set_up_columns(ss);
+  return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
 
 }  // namespace wakro

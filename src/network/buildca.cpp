@@ -5,6 +5,8 @@
 // sum CCGM(k); plus for every branch its deferred current source and source
 // voltage times GEQ (added at the to-node, subtracted at the from-node, a ground
 // end skipped); plus the Norton injections of the listed Norton nodes.
+#include <algorithm>
+
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
@@ -16,33 +18,42 @@
 void buildca(std::int32_t ss, const wakro::SubStep& s) {
   using e_s0::ca;
   const std::int32_t n = e_s0::mbus(ss);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
 
-  // Step 1: clear.
-  ca.fill(0.0);
+  // Step 1: clear (the entries of the nodes are all written by step 2).
+  if (n < ca.size()) std::fill(ca.begin() + std::max(n, 0), ca.end(), 0.0);
 
   // Step 2: line injection at the instant solved for, less the history sum.
-  for (std::int32_t k = 1; k <= n; ++k) {
-    const double now = e_s0::ccli(k, ss);
-    const double before = int4::cclid(k, ss);
-    double c;
-    if (s.iflag2) {
-      c = before;
-    } else if (s.iflag) {
-      c = before + (now - before) * s.elapsed;
-    } else {
-      c = now + (now - before) * s.elapsed;
+  double* const rhs = ca.data() - 1;  // by node number
+  {
+    const auto& ccli = c.ccli;
+    const auto& cclid = c.cclid;
+    const auto& ccgm = c.ccgm;
+    for (std::int32_t k = 1; k <= n; ++k) {
+      const double now = ccli[k];
+      const double before = cclid[k];
+      double x;
+      if (s.iflag2) {
+        x = before;
+      } else if (s.iflag) {
+        x = before + (now - before) * s.elapsed;
+      } else {
+        x = now + (now - before) * s.elapsed;
+      }
+      rhs[k] = x - ccgm[k];
     }
-    ca(k) = c - e_s0::ccgm(k, ss);
   }
 
   // Step 3: branch current sources and source voltages (the registered-source
   // lookup only for a branch with a source: nothing else reads it).
-  using wakro::branch_column;
-  const auto defrdbr = branch_column(branches::defrdbr, ss);
-  const auto source = branch_column(branches::source, ss);
-  const auto geq = branch_column(branches::geq, ss);
-  const auto ief = branch_column(branches::ief, ss);
-  const auto iet = branch_column(branches::iet, ss);
+  const auto& defrdbr = c.defrdbr;
+  const auto& source = c.source;
+  const auto& geq = c.geq;
+  const auto& ief = c.ief;
+  const auto& iet = c.iet;
+  const auto& ll = c.ll;  // the Norton node columns, for step 4
+  const auto& ccin = c.ccin;
+  const auto& ccind = c.ccind;
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
     const bool deferred = defrdbr[br];
@@ -56,23 +67,25 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
     }
     const std::int32_t f = ief[br];
     const std::int32_t t = iet[br];
-    if (t > 0) ca(t) += j;
-    if (f > 0) ca(f) -= j;
+    if (t > 0) rhs[t] += j;
+    if (f > 0) rhs[f] -= j;
   }
 
   // Step 4: Norton injections.
   const bool extrapolate = options::xterpsrc(ss) && s.notfirst;
-  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-    const std::int32_t x = int2::ll(k, ss);
-    const double now = e_s0::ccin(x, ss);
-    const double before = int4::ccind(x, ss);
-    double c;
+  const bool* const gginchange = int4::gginchange.data() - 1;
+  const std::int32_t nmb = int2::nmb(ss);
+  for (std::int32_t k = 1; k <= nmb; ++k) {
+    const std::int32_t x = ll[k];
+    const double now = ccin[x];
+    const double before = ccind[x];
+    double v;
     if (s.iflag2) {
-      c = int4::gginchange(x) ? now : before;
+      v = gginchange[x] ? now : before;
     } else {
-      c = s.iflag ? before : now;
-      if (extrapolate) c += (now - before) * s.elapsed;
+      v = s.iflag ? before : now;
+      if (extrapolate) v += (now - before) * s.elapsed;
     }
-    ca(x) += c;
+    rhs[x] += v;
   }
 }

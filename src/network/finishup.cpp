@@ -6,6 +6,7 @@
 // GEQ; CCIND, GGIND of the Norton nodes; CCMCD := CCMC and CDCTRO := CDCTR +
 // FININJS of the subsystem's transformers. storage::this_ is left at the last
 // branch's storage index.
+#include <cstddef>
 #include <cstdlib>
 
 #include "diag/message.h"
@@ -18,44 +19,73 @@
 #include "model/int4.h"
 #include "model/options.h"
 #include "model/umec.h"
+#include "network/branch_view.h"
 #include "network/solution.h"
 
 void finishup(std::int32_t ss) {
   using namespace branches;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   // Step 1: line injections.
-  for (std::int32_t k = 1; k <= int4::cclid.extent(1); ++k) int4::cclid(k, ss) = e_s0::ccli(k, ss);
+  const auto& ccli = c.ccli;
+  const auto& cclid = c.cclid;
+  for (std::int32_t k = 1; k <= int4::cclid.extent(1); ++k) cclid[k] = ccli[k];
 
   // Step 2: branch copies.
   const std::int32_t nbr = int2::insb(ss);
   const bool interpolated = options::xterpsrc(ss);  // a registered source keeps its EBRD
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!(interpolated && wakro::registered_source(br, ss))) ebrd(br, ss) = ebr(br, ss);
+  const auto& ebr = c.ebr;
+  const auto& ebrd = c.ebrd;
+  const auto& ccbr = c.ccbr;
+  const auto& ccbrd = c.ccbrd;
+  const auto& geq = c.geq;
+  const auto& geqd = c.geqd;
+  if (interpolated) {
+    for (std::int32_t br = 1; br <= nbr; ++br)
+      if (!wakro::registered_source(br, ss)) ebrd[br] = ebr[br];
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    ccbrd(br, ss) = ccbr(br, ss);
-    geqd(br, ss) = geq(br, ss);
+    if (!interpolated) ebrd[br] = ebr[br];
+    ccbrd[br] = ccbr[br];
+    geqd[br] = geq[br];
   }
 
   // Step 3: Norton nodes.
-  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-    const std::int32_t x = int2::ll(k, ss);
-    int4::ccind(x, ss) = e_s0::ccin(x, ss);
-    int4::ggind(x, ss) = e_s0::ggin(x, ss);
+  const auto& ll = c.ll;
+  const auto& ccin = c.ccin;
+  const auto& ggin = c.ggin;
+  const auto& ccind = c.ccind;
+  const auto& ggind = c.ggind;
+  const std::int32_t nmb = int2::nmb(ss);
+  for (std::int32_t k = 1; k <= nmb; ++k) {
+    const std::int32_t x = ll[k];
+    ccind[x] = ccin[x];
+    ggind[x] = ggin[x];
   }
 
   // Step 4: transformer windings.
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
+  const std::int32_t units = numt(ss);
+  // Column t of a per-winding array, by winding from 1.
+  const auto winding = [](auto& a, std::int32_t t) {
+    return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+  };
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
-    if (++count > numt(ss)) {
+    if (++count > units) {
       wakro_message(0, 0, 2, 2, "Error duing solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("FINISHUP", 0);
     }
-    for (std::int32_t w = 1; w <= msiz(t); ++w) {
-      ccmcd(w, t) = ccmc(w, t);
-      e_s0::cdctro(w, t) = e_s0::cdctr(w, t) + umec::fininjs(w, t);
+    const double* const hist = winding(ccmc, t);
+    double* const hist_before = winding(ccmcd, t);
+    const double* const cur = winding(e_s0::cdctr, t);
+    double* const cur_before = winding(e_s0::cdctro, t);
+    const double* const inj = winding(umec::fininjs, t);
+    const std::int32_t nw = msiz(t);
+    for (std::int32_t w = 1; w <= nw; ++w) {
+      hist_before[w] = hist[w];
+      cur_before[w] = cur[w] + inj[w];
     }
   }
 }

@@ -18,26 +18,26 @@ void history(std::int32_t ss) {
   wakro::network_hooks().dsmdyn(ss);
 
   // Step 2: part histories, branch by branch, the arrays in local views.
-  using wakro::branch_column;
-  const auto defrdbr = branch_column(branches::defrdbr, ss);
-  const auto inductor = branch_column(branches::inductor, ss);
-  const auto capacitr = branch_column(branches::capacitr, ss);
-  const auto ief = branch_column(branches::ief, ss);
-  const auto iet = branch_column(branches::iet, ss);
-  const auto cbr = branch_column(branches::cbr, ss);
-  const auto ccl = branch_column(branches::ccl, ss);
-  const auto ccld = branch_column(branches::ccld, ss);
-  const auto ccc = branch_column(branches::ccc, ss);
-  const auto cccd = branch_column(branches::cccd, ss);
-  const auto v12l = branch_column(branches::v12l, ss);
-  const auto v20l = branch_column(branches::v20l, ss);
-  const auto g2l = branch_column(branches::g2l, ss);
-  const auto g2c = branch_column(branches::g2c, ss);
-  const auto rlg = branch_column(branches::rlg, ss);
-  const auto rcg = branch_column(branches::rcg, ss);
-  const auto ccbr = branch_column(branches::ccbr, ss);
-  const auto ccbrd = branch_column(branches::ccbrd, ss);
-  const auto ccgm = branch_column(e_s0::ccgm, ss);  // by node
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto& defrdbr = c.defrdbr;
+  const auto& inductor = c.inductor;
+  const auto& capacitr = c.capacitr;
+  const auto& ief = c.ief;
+  const auto& iet = c.iet;
+  const auto& cbr = c.cbr;
+  const auto& ccl = c.ccl;
+  const auto& ccld = c.ccld;
+  const auto& ccc = c.ccc;
+  const auto& cccd = c.cccd;
+  const auto& v12l = c.v12l;
+  const auto& v20l = c.v20l;
+  const auto& g2l = c.g2l;
+  const auto& g2c = c.g2c;
+  const auto& rlg = c.rlg;
+  const auto& rcg = c.rcg;
+  const auto& ccbr = c.ccbr;
+  const auto& ccbrd = c.ccbrd;
+  const auto& ccgm = c.ccgm;  // by node
   const std::int32_t nbr = int2::insb(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
     if (defrdbr[br]) continue;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "model/e_s0.h"
+#include "network/branch_view.h"
 #include "network/chatter.h"
 #include "network/switching.h"
 
@@ -18,14 +19,17 @@ namespace {
 // the branch histories that `history` adds are all it holds.
 void dsmdyn_without_transformers(std::int32_t ss) {
   const std::int32_t n = std::min(e_s0::mbus(ss), e_s0::ccgm.extent(1));
+  const SubsystemColumns& c = subsystem_columns(ss);
+  const auto& ccgm = c.ccgm;
+  const auto& ccgmd = c.ccgmd;
   for (std::int32_t k = 1; k <= n; ++k) {
-    e_s0::ccgmd(k, ss) = e_s0::ccgm(k, ss);
-    e_s0::ccgm(k, ss) = 0.0;
+    ccgmd[k] = ccgm[k];
+    ccgm[k] = 0.0;
   }
 }
 
 void nothing() {}
-NetworkHooks defaults() {
+constexpr NetworkHooks defaults() {
   NetworkHooks h{};
   h.dsmdyn = &dsmdyn_without_transformers;
   h.dsldyn = &nothing;
@@ -37,12 +41,10 @@ NetworkHooks defaults() {
   return h;
 }
 
-NetworkHooks g_hooks = defaults();
-
 }  // namespace
 
-NetworkHooks& network_hooks() { return g_hooks; }
+constinit NetworkHooks detail::g_network_hooks = defaults();
 
-void reset_network_hooks() { g_hooks = defaults(); }
+void reset_network_hooks() { detail::g_network_hooks = defaults(); }
 
 }  // namespace wakro

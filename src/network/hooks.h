@@ -47,8 +47,12 @@ struct NetworkHooks {
   void (*chatdt)(std::int32_t ss, std::int32_t mode);
 };
 
+namespace detail {
+extern NetworkHooks g_network_hooks;
+}  // namespace detail
+
 // The hooks of the process.
-NetworkHooks& network_hooks();
+inline NetworkHooks& network_hooks() { return detail::g_network_hooks; }
 // Puts every hook back to its default.
 void reset_network_hooks();
 

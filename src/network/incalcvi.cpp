@@ -13,6 +13,7 @@
 // A re-solution at an instant (iflag) keeps the currents of inductive branches and
 // the voltages of capacitive parts: they are continuous through a switching.
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 
 #include "diag/message.h"
@@ -48,13 +49,14 @@ inline double towards(double x, double x_new, double f) { return x + (x_new - x)
 // Node voltages and the history sum.
 void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
   const std::int32_t n = e_s0::mbus(ss);
-  for (std::int32_t k = 1; k <= n; ++k) {
-    const double vnew = spcial::vdcnew(k);
-    e_s0::vdc(k, ss) = notfirst ? towards(e_s0::vdc(k, ss), vnew, f) : vnew;
-  }
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto& vdc = c.vdc;
+  const double* const vnew = spcial::vdcnew.data() - 1;
+  for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
   if (!notfirst || !normal) return;
-  for (std::int32_t k = 1; k <= n; ++k)
-    e_s0::ccgm(k, ss) = towards(e_s0::ccgmd(k, ss), e_s0::ccgm(k, ss), f);
+  const auto& ccgm = c.ccgm;
+  const auto& ccgmd = c.ccgmd;
+  for (std::int32_t k = 1; k <= n; ++k) ccgm[k] = towards(ccgmd[k], ccgm[k], f);
 }
 
 // Energy of an arrester over the time since its last update, with the
@@ -91,44 +93,44 @@ enum class CurrentChatter {
   in_pass,   // checked by the detector as it is formed, then taken over
 };
 
-// Branch currents and part voltages, one pass over the branches with their
-// arrays in local views.
+// Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
-  using wakro::branch_column;
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
   const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
-  const auto ief = branch_column(branches::ief, ss);
-  const auto iet = branch_column(branches::iet, ss);
-  const auto source = branch_column(branches::source, ss);
-  const auto inductor = branch_column(branches::inductor, ss);
-  const auto capacitr = branch_column(branches::capacitr, ss);
-  const auto defrdbr = branch_column(branches::defrdbr, ss);
-  const auto idealbr = branch_column(branches::idealbr, ss);
-  const auto iorv = branch_column(int1::iorv, ss);
-  const auto ebr = branch_column(branches::ebr, ss);
-  const auto ebrd = branch_column(branches::ebrd, ss);
-  const auto geq = branch_column(branches::geq, ss);
-  const auto cbr = branch_column(branches::cbr, ss);
-  const auto ccbr = branch_column(branches::ccbr, ss);
-  const auto ccbrd = branch_column(branches::ccbrd, ss);
-  const auto ccl = branch_column(branches::ccl, ss);
-  const auto ccld = branch_column(branches::ccld, ss);
-  const auto ccc = branch_column(branches::ccc, ss);
-  const auto cccd = branch_column(branches::cccd, ss);
-  const auto v12l = branch_column(branches::v12l, ss);
-  const auto v20l = branch_column(branches::v20l, ss);
-  const auto rcl = branch_column(branches::rcl, ss);
-  const auto rlg = branch_column(branches::rlg, ss);
-  const auto rcg = branch_column(branches::rcg, ss);
-  const auto rsc = branch_column(branches::rsc, ss);
-  const auto rsl = branch_column(branches::rsl, ss);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto& ief = c.ief;
+  const auto& iet = c.iet;
+  const auto& source = c.source;
+  const auto& inductor = c.inductor;
+  const auto& capacitr = c.capacitr;
+  const auto& defrdbr = c.defrdbr;
+  const auto& idealbr = c.idealbr;
+  const auto& iorv = c.iorv;
+  const auto& ebr = c.ebr;
+  const auto& ebrd = c.ebrd;
+  const auto& geq = c.geq;
+  const auto& cbr = c.cbr;
+  const auto& ccbr = c.ccbr;
+  const auto& ccbrd = c.ccbrd;
+  const auto& ccl = c.ccl;
+  const auto& ccld = c.ccld;
+  const auto& ccc = c.ccc;
+  const auto& cccd = c.cccd;
+  const auto& v12l = c.v12l;
+  const auto& v20l = c.v20l;
+  const auto& rcl = c.rcl;
+  const auto& rlg = c.rlg;
+  const auto& rcg = c.rcg;
+  const auto& rsc = c.rsc;
+  const auto& rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
-  const std::int32_t nbr = int2::insb(ss);
-  for (std::int32_t br = 1; br <= nbr; ++br) {
+  // Inlined into both passes below: a call per branch would reach every view
+  // through the closure.
+  const auto any_branch = [&](std::int32_t br) __attribute__((always_inline)) {
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // only for a branch with a source: nothing else reads it).
     double e = 0.0;
@@ -177,30 +179,71 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
       if (chatter && !idealbr[br]) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
+  };
+
+  // A few branches are not worth checking the class lists for.
+  constexpr std::int32_t kClassPassMin = 16;
+  const std::int32_t nbr = int2::insb(ss);
+  if (!normal || chatter_mode != CurrentChatter::none || nbr < kClassPassMin) {
+    for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    return;
   }
+  // A normal solution without chatter detection: the plain series R-L branches
+  // in a pass of their own (what any_branch does for them, without its tests),
+  // then the others. Each branch's update reads and writes its own entries only.
+  const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  const double* const v = vnew.data() - 1;  // by node
+  for (const std::int32_t br : classes.series_rl) {
+    const std::int32_t from = ief[br];
+    const std::int32_t to = iet[br];
+    const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0);
+    const double i = geq[br] * u + ccbr[br];
+    cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
+    ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+    const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+    v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+    ccl[br] = towards(ccld[br], ccl[br], f);
+  }
+  for (const std::int32_t br : classes.other) any_branch(br);
 }
 
 // Transformer winding currents and histories.
 void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
-  const auto& vnew = spcial::vdcnew;
+  const double* const vnew = spcial::vdcnew.data() - 1;  // by node
+  const std::int32_t units = numt(ss);
+  // Column t of a per-winding array, by winding from 1.
+  const auto winding = [](auto& a, std::int32_t t) {
+    return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+  };
+  const std::ptrdiff_t rows = hm.extent(1);
+  const std::ptrdiff_t square = rows * hm.extent(2);
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
-    if (++count > numt(ss)) {
+    if (++count > units) {
       wakro_message(0, 0, 2, 2, "Error during solution of transformers. ");
       wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("INCALCVI", 0);
     }
     const bool core = nummag(t) == 1;
     const std::int32_t nw = msiz(t);
+    const std::int32_t* const from = winding(mcb, t);
+    const std::int32_t* const to = winding(ncb, t);
+    double* const hist = winding(ccmc, t);
+    const double* const hist_before = winding(ccmcd, t);
+    double* const cur = winding(e_s0::cdctr, t);
+    const double* const y = hm.data() + (t - 1) * square;  // hm(w, j, t) at y[(j - 1) * rows + w - 1]
     for (std::int32_t w = 1; w <= nw; ++w) {
-      double d = iflag2 ? ccmcd(w, t) : ccmc(w, t);
-      for (std::int32_t w2 = 1; w2 <= nw; ++w2)
-        d += hm(w, w2, t) * (at_node(vnew, mcb(w2, t)) - at_node(vnew, ncb(w2, t)));
-      e_s0::cdctr(w, t) = notfirst ? towards(e_s0::cdctr(w, t), d, f) : d;
+      double d = iflag2 ? hist_before[w] : hist[w];
+      for (std::int32_t w2 = 1; w2 <= nw; ++w2) {
+        const double vf = from[w2] > 0 ? vnew[from[w2]] : 0.0;
+        const double vt = to[w2] > 0 ? vnew[to[w2]] : 0.0;
+        d += y[(w2 - 1) * rows + (w - 1)] * (vf - vt);
+      }
+      cur[w] = notfirst ? towards(cur[w], d, f) : d;
       if (notfirst && normal) {
-        ccmc(w, t) = towards(ccmcd(w, t), ccmc(w, t), f);
+        hist[w] = towards(hist_before[w], hist[w], f);
         if (core) {
           umec::fininjs(w, t) = towards(umec::fininjsd(w, t), umec::fininjs(w, t), f);
           umec::dvolt(w, t) = towards(umec::dvoltd(w, t), umec::dvolt(w, t), f);

@@ -32,6 +32,7 @@
 #include "model/ndde.h"
 #include "model/options.h"
 #include "model/temp1.h"
+#include "network/branch_view.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 
@@ -68,32 +69,63 @@ void time_zero_lists() {
 // joins the list (in ascending order), with previous values of zero so that the
 // change is seen, and is reported once. Both the nodes and the list ascend, so
 // one walk finds the nodes outside it.
-void admit_late_norton_nodes(std::int32_t ss) {
+[[gnu::noinline]] void admit_nodes(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ccin = c.ccin;
+  std::int32_t count = int2::nmb(ss);
   std::int32_t k = 1;  // first list entry not below x
   for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= int2::nmb(ss) && int2::ll(k, ss) < x) ++k;
-    if (k <= int2::nmb(ss) && int2::ll(k, ss) == x) continue;
-    if (e_s0::ggin(x, ss) == 0.0 && e_s0::ccin(x, ss) == 0.0) continue;
-    int4::ggind(x, ss) = 0.0;
-    int4::ccind(x, ss) = 0.0;
-    for (std::int32_t j = ++int2::nmb(ss); j > k; --j) int2::ll(j, ss) = int2::ll(j - 1, ss);
-    int2::ll(k, ss) = x;
+    while (k <= count && ll[k] < x) ++k;
+    if (k <= count && ll[k] == x) continue;
+    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
+    c.ggind[x] = 0.0;
+    c.ccind[x] = 0.0;
+    int2::nmb(ss) = ++count;
+    for (std::int32_t j = count; j > k; --j) ll[j] = ll[j - 1];
+    ll[k] = x;
     wakro_warn(0, 0, 1,
                "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +
                    " receives an injection that was not enabled at time zero; it is added now.");
   }
 }
 
-// A changed Norton conductance lowers MXINV to its node.
-void detect_norton_changes(std::int32_t ss) {
-  for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-    const std::int32_t n = int2::ll(k, ss);
-    const double before = int4::ggind(n, ss);
-    const bool changed = std::abs(before - e_s0::ggin(n, ss)) > 1e-10 * std::abs(before);
-    int4::gginchange(n) = changed;
-    if (changed && n < e_s8::mxinv(ss)) e_s8::mxinv(ss) = n;
+// The scan for such nodes; the list changes only in admit_nodes.
+inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
+  const std::int32_t n = e_s0::mbus(ss);
+  const std::int32_t count = int2::nmb(ss);
+  if (count >= n) return;  // every node is in the list
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ccin = c.ccin;
+  std::int32_t k = 1;  // first list entry not below x
+  for (std::int32_t x = 1; x <= n; ++x) {
+    while (k <= count && ll[k] < x) ++k;
+    if (k <= count && ll[k] == x) continue;
+    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
+    admit_nodes(ss);
+    return;
   }
+}
+
+// A changed Norton conductance lowers MXINV to its node.
+inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns& c) {
+  const auto& ll = c.ll;
+  const auto& ggin = c.ggin;
+  const auto& ggind = c.ggind;
+  bool* const gginchange = int4::gginchange.data() - 1;
+  std::int32_t mxinv = e_s8::mxinv(ss);
+  const std::int32_t nmb = int2::nmb(ss);
+  for (std::int32_t k = 1; k <= nmb; ++k) {
+    const std::int32_t n = ll[k];
+    const double before = ggind[n];
+    const bool changed = std::abs(before - ggin[n]) > 1e-10 * std::abs(before);
+    gginchange[n] = changed;
+    if (changed && n < mxinv) mxinv = n;
+  }
+  e_s8::mxinv(ss) = mxinv;
 }
 
 // Which switches take part in this step, their counters, and
@@ -101,7 +133,7 @@ void detect_norton_changes(std::int32_t ss) {
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
-  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) geqchange(br) = false;
+  std::fill_n(geqchange.data(), std::max(int2::insb(ss), 0), false);
   for (std::int32_t k = 1; k <= nsw(ss); ++k) {
     const std::int32_t br = brnsw(k, ss);
     const std::int32_t m = std::abs(int1::iorv(br, ss));
@@ -123,11 +155,14 @@ void freeze_switches(std::int32_t ss) {
 }
 
 // The sub-step as its solution sees it: a solution at an instant inside the step
-// takes the sources half a step after the instant, where it stands.
-wakro::SubStep solved_at(const wakro::SubStep& s) {
-  wakro::SubStep at = s;
-  if (s.iflag && !s.iflag2) at.elapsed += 0.5;
-  return at;
+// takes the sources half a step after the instant, where it stands (a copy made
+// in `later`); any other solution sees s itself. Not copying the record on every
+// solution spares its fields a round trip through memory.
+const wakro::SubStep& solved_at(const wakro::SubStep& s, wakro::SubStep& later) {
+  if (!(s.iflag && !s.iflag2)) return s;
+  later = s;
+  later.elapsed += 0.5;
+  return later;
 }
 
 // True when a source of ss takes at time zero another value than the one its
@@ -169,8 +204,11 @@ void solve_subsystem(std::int32_t ss) {
   // Step 1: the step's start, changed Norton nodes, the switches taking part.
   e_s1::onstep = true;
   int1::solution_time = step_start;
-  if (!e_s1::timezero) admit_late_norton_nodes(ss);
-  detect_norton_changes(ss);
+  {
+    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+    if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
+    detect_norton_changes(ss, c);
+  }
   prepare_switches(ss);
 
   // Step 2: with interpolation, a matrix that changed between steps is first solved
@@ -202,15 +240,21 @@ void solve_subsystem(std::int32_t ss) {
     // A solution at an instant inside the step takes the sources half a step on
     // (see startup_history.cpp); the first one from that instant settles the
     // values at it before anything reads them.
-    const wakro::SubStep at = solved_at(s);
+    wakro::SubStep later;
+    const wakro::SubStep& at = solved_at(s, later);
     buildca(ss, at);
     slvnew(ss, at);
     if (settle && !s.iflag) settle_instant_values(ss, s);
     settle = false;
-    wakro::SubStep crossing = at;
-    interpol(ss, crossing);
-    s.frac = crossing.frac;
-    s.xearly = crossing.xearly;
+    // The crossing search leaves the earliest crossing in frac and xearly of the
+    // record it is given (and reads nothing it writes).
+    if (&at == &s) {
+      interpol(ss, s);
+    } else {
+      interpol(ss, later);
+      s.frac = later.frac;
+      s.xearly = later.xearly;
+    }
     s.notfirst = true;
 
     bool halfstep = false;
@@ -244,7 +288,7 @@ void solve_subsystem(std::int32_t ss) {
       s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, solved_at(s));
+    incalcvi(ss, solved_at(s, later));
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.

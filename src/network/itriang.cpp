@@ -40,6 +40,7 @@
 #include "network/ideal_branches.h"
 #include "network/klu_adapter.h"
 #include "network/mna_routines.h"
+#include "network/packed_factors.h"
 #include "network/solution.h"
 
 namespace {
@@ -266,12 +267,15 @@ void itriang(std::int32_t ss) {
       } else {
         // Step 10: own elimination.
         const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
-        if (int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown)
-          wakro::build_index_lists(ss, big_n, temfil);
+        const bool new_lists = int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown;
+        if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
         wakro::eliminate_from(ss, m, big_n, rdc);
         temp1::stabck(ss) = true;
         ++int2::ntriang(ss);
         e_s8::mxinv(ss) = big_n + 1;
+        // The substitution's copy of the factors (ideal branches and MNA elements
+        // may rewrite rows before m: every row is copied then).
+        wakro::note_factorisation(ss, m, new_lists || e_s0::idealss(ss) || nmna > 0);
       }
     }
   }

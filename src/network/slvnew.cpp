@@ -1,9 +1,11 @@
 // slvnew: the node voltages of one solution of subsystem ss.
 //
-// The right-hand side e_s0::ca is copied into the work vector temp1::caa; ideal
+// The right-hand side e_s0::ca is read where it stands unless ideal branches or MNA
+// rows rewrite it; then it is copied into the work vector temp1::caa first: ideal
 // branches replace the equations of the nodes they remove or tie to a voltage
 // (the collapse list that idlsrc built, replayed on the right-hand side with the
-// corrections in temp1::caai); MNA rows get their right-hand sides in mna::bvect.
+// corrections in temp1::caai, cleared first); MNA rows get their right-hand sides
+// in mna::bvect.
 // Then either forward and back substitution over the factors and index lists of
 // the own elimination, or the sparse solver (re-factorising from MXINV when the
 // matrix changed; MXINV is then reset to MBUS + 1).
@@ -24,8 +26,10 @@
 #include "model/sparse.h"
 #include "model/spcial.h"
 #include "model/temp1.h"
+#include "network/branch_view.h"
 #include "network/elimination.h"
 #include "network/klu_adapter.h"
+#include "network/packed_factors.h"
 #include "network/solution.h"
 
 namespace {
@@ -43,6 +47,7 @@ void collapse_rhs(std::int32_t ss, const wakro::SubStep& s) {
   using temp1::caai;
   const std::int32_t total = ideal::gidlbr(ss);
   const std::int32_t ncollapse = ideal::nidlbr(ss);
+  caai.fill(0.0);  // the corrections start from zero (only this replay reads them)
   for (std::int32_t k = 1; k <= total; ++k) {
     const std::int32_t b = clpslist(k, ss);
     if (b == 0) continue;
@@ -114,29 +119,61 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
   }
 }
 
-// Forward substitution with the inverse pivots, then back substitution.
-void substitute(std::int32_t ss, std::int32_t n) {
-  using sparse::lbegin;
-  using sparse::lcol;
-  using sparse::lend;
-  using sparse::ubegin;
-  using sparse::ucol;
-  using sparse::uend;
-  using temp1::caa;
-  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
-  auto& vnew = spcial::vdcnew;
-  for (std::int32_t i = 2; i <= n; ++i) {
-    caa(i - 1) *= rdc(i - 1, i - 1);
-    double sum = 0.0;
-    for (std::int32_t k = lbegin(i, ss); k <= lend(i, ss); ++k) sum += rdc(i, lcol(k, ss)) * caa(lcol(k, ss));
-    caa(i) -= sum;
+// Forward substitution with the inverse pivots, then back substitution, over the
+// factors in the working matrix and their index lists; the right-hand side rhs
+// (by node, from 1) enters the work vector as the forward pass reaches each row
+// (rhs may be the work vector itself).
+void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const double* const a = c.rdc;
+  const std::ptrdiff_t rows = c.rdc_rows;
+  // rdc(i, j), i and j from 1.
+  const auto rdc = [a, rows](std::int32_t i, std::int32_t j) { return a[(j - 1) * rows + (i - 1)]; };
+  const auto& lbegin = c.lbegin;
+  const auto& lend = c.lend;
+  const auto& lcol = c.lcol;
+  const auto& ubegin = c.ubegin;
+  const auto& uend = c.uend;
+  const auto& ucol = c.ucol;
+  double* const caa = temp1::caa.data() - 1;
+  double* const vnew = spcial::vdcnew.data() - 1;
+  // A small subsystem's factors are few cache lines anyway.
+  constexpr std::int32_t kPackedMin = 16;
+  const wakro::PackedFactors* p = n >= kPackedMin ? wakro::packed_factors(ss, n) : nullptr;
+  if (p != nullptr) {
+    // The same arithmetic on the factors in list order.
+    const double* const lower = p->lower.data() - 1;  // by list position
+    const double* const upper = p->upper.data() - 1;
+    const double* const pivot = p->pivot.data() - 1;  // by row
+    caa[1] = rhs[1];
+    for (std::int32_t i = 2; i <= n; ++i) {
+      caa[i - 1] *= pivot[i - 1];
+      double sum = 0.0;
+      for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += lower[k] * caa[lcol[k]];
+      caa[i] = rhs[i] - sum;
+    }
+    caa[n] *= pivot[n];
+    vnew[n] = caa[n];
+    for (std::int32_t i = n - 1; i >= 1; --i) {
+      double sum = 0.0;
+      for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += upper[k] * vnew[ucol[k]];
+      vnew[i] = caa[i] - sum;
+    }
+    return;
   }
-  caa(n) *= rdc(n, n);
-  vnew(n) = caa(n);
+  caa[1] = rhs[1];
+  for (std::int32_t i = 2; i <= n; ++i) {
+    caa[i - 1] *= rdc(i - 1, i - 1);
+    double sum = 0.0;
+    for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += rdc(i, lcol[k]) * caa[lcol[k]];
+    caa[i] = rhs[i] - sum;
+  }
+  caa[n] *= rdc(n, n);
+  vnew[n] = caa[n];
   for (std::int32_t i = n - 1; i >= 1; --i) {
     double sum = 0.0;
-    for (std::int32_t k = ubegin(i, ss); k <= uend(i, ss); ++k) sum += rdc(i, ucol(k, ss)) * vnew(ucol(k, ss));
-    vnew(i) = caa(i) - sum;
+    for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += rdc(i, ucol[k]) * vnew[ucol[k]];
+    vnew[i] = caa[i] - sum;
   }
 }
 
@@ -173,8 +210,9 @@ void refuse_as_own_elimination(std::int32_t ss, std::int32_t order, const e_s0::
   wakro_quit("ITRIANG", 0);
 }
 
-// The sparse solver, in place on VDCNEW (or XVECT with MNA rows).
-void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
+// The sparse solver, in place on VDCNEW (or XVECT with MNA rows); rhs: the
+// right-hand side of the nodes (by node, from 1).
+void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* rhs) {
   double* x;
   std::int32_t order;
   if (with_mna) {
@@ -182,7 +220,7 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
     x = mna::xvect.data();
     order = mna::mbus_mna(ss);
   } else {
-    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = temp1::caa(i);
+    for (std::int32_t i = 1; i <= n; ++i) spcial::vdcnew(i) = rhs[i];
     x = spcial::vdcnew.data();
     order = n;
   }
@@ -211,23 +249,37 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna) {
 
 void slvnew(std::int32_t ss, const wakro::SubStep& s) {
   const std::int32_t n = e_s0::mbus(ss);
+  if (n < 1) return;
+  const bool ideal = e_s0::idealss(ss);
+  const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
+  const bool klu = int3::use_klu(ss);
+  if (!ideal && !with_mna) {
+    // Nothing rewrites the right-hand side: the solution reads it where it stands.
+    const double* const rhs = e_s0::ca.data() - 1;
+    if (klu) {
+      sparse_solve(ss, n, false, rhs);
+    } else {
+      substitute(ss, n, rhs);
+    }
+    return;
+  }
+
   // Step 1: work copy of the right-hand side.
-  for (std::int32_t i = 1; i <= n; ++i) temp1::caa(i) = e_s0::ca(i);
-  temp1::caai.fill(0.0);
+  std::copy_n(e_s0::ca.data(), n, temp1::caa.data());
+  const double* const work = temp1::caa.data() - 1;
 
   // Step 2: ideal branches.
-  if (e_s0::idealss(ss)) collapse_rhs(ss, s);
+  if (ideal) collapse_rhs(ss, s);
 
   // Step 3: MNA rows.
-  const bool with_mna = mna::mna_elem.allocated() && mna::mna_elem(ss) > 0;
   if (with_mna) mna_rhs(ss, n, s);
 
   // Step 4: the solution, by substitution or through the sparse solver.
-  if (!int3::use_klu(ss)) {
-    substitute(ss, n);
+  if (!klu) {
+    substitute(ss, n, work);
     return;
   }
-  sparse_solve(ss, n, with_mna);
+  sparse_solve(ss, n, with_mna, work);
   // Step 5: element currents and node voltages from the augmented solution.
   if (with_mna) {
     if (e_s0::idealss(ss)) {

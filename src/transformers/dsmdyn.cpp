@@ -15,10 +15,9 @@
 #include "model/temp2.h"
 #include "model/tf_subsystems.h"
 #include "model/umec.h"
+#include "network/branch_view.h"
 
 namespace {
-
-double node_voltage(std::int32_t node, std::int32_t ss) { return node == 0 ? 0.0 : e_s0::vdc(node, ss); }
 
 [[noreturn]] void misaligned() {
   wakro::ListLine() << "ERROR during solution of transformers!";
@@ -30,37 +29,53 @@ double node_voltage(std::int32_t node, std::int32_t ss) { return node == 0 ? 0.0
 
 void dsmdyn(std::int32_t ss) {
   using namespace e_s5;
-  auto& ccgm = e_s0::ccgm;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const auto& ccgm = c.ccgm;
+  const auto& ccgmd = c.ccgmd;
 
   // Step 1: the last step's sums kept, this step's started afresh.
-  for (std::int32_t i = 1; i <= e_s0::mbus(ss); ++i) {
-    e_s0::ccgmd(i, ss) = ccgm(i, ss);
-    ccgm(i, ss) = 0.0;
+  const std::int32_t nodes = e_s0::mbus(ss);
+  for (std::int32_t i = 1; i <= nodes; ++i) {
+    ccgmd[i] = ccgm[i];
+    ccgm[i] = 0.0;
   }
   if (jset <= 0 || numt(ss) == 0) return;
 
   // Step 2: the transformers of ss, in increasing number.
   const std::span<const std::int32_t> units = in_subsystem(ss, int2::nmat);
   if (static_cast<std::int32_t>(units.size()) > numt(ss)) misaligned();
-  auto& v = temp2::av;
-  auto& i = temp2::ac;
+  const auto& vdc = c.vdc;
+  double* const v = temp2::av.data() - 1;
+  double* const i = temp2::ac.data() - 1;
+  const std::ptrdiff_t wmax = mcb.extent(1);  // windings per transformer column
+  const std::ptrdiff_t square = static_cast<std::ptrdiff_t>(hm.extent(1)) * hm.extent(2);
   for (const std::int32_t k : units) {
     const std::int32_t n = msiz(k);
+    const std::int32_t* const from = mcb.data() + (k - 1) * wmax - 1;  // by winding
+    const std::int32_t* const to = ncb.data() + (k - 1) * wmax - 1;
+    const double* const cur = e_s0::cdctr.data() + (k - 1) * e_s0::cdctr.extent(1) - 1;
+    double* const hist = ccmc.data() + (k - 1) * ccmc.extent(1) - 1;
+    double* const hist_before = ccmcd.data() + (k - 1) * ccmcd.extent(1) - 1;
+    const double* const inj = umec::fininjs.data() + (k - 1) * umec::fininjs.extent(1) - 1;
+    const double* const y = hm.data() + (k - 1) * square;  // y[(j - 1) * rows + w - 1]
+    const double* const q = sm.data() + (k - 1) * square;
+    const std::ptrdiff_t rows = hm.extent(1);
     for (std::int32_t w = 1; w <= n; ++w) {
-      v(w) = node_voltage(mcb(w, k), ss) - node_voltage(ncb(w, k), ss);
-      i(w) = e_s0::cdctr(w, k);
+      v[w] = (from[w] == 0 ? 0.0 : vdc[from[w]]) - (to[w] == 0 ? 0.0 : vdc[to[w]]);
+      i[w] = cur[w];
     }
     // Step 3: h = hm v + sm i per winding, into the node sums.
     for (std::int32_t w = 1; w <= n; ++w) {
       double h = 0.0;
-      for (std::int32_t j = 1; j <= n; ++j) h += hm(w, j, k) * v(j) + sm(w, j, k) * i(j);
-      ccmcd(w, k) = ccmc(w, k);
-      ccmc(w, k) = h;
-      const double injection = umec::fininjs(w, k);
-      const std::int32_t f = mcb(w, k);
-      const std::int32_t t = ncb(w, k);
-      if (f != 0) ccgm(f, ss) = h + ccgm(f, ss) + injection;
-      if (t != 0) ccgm(t, ss) = ccgm(t, ss) - h - injection;
+      for (std::int32_t j = 1; j <= n; ++j)
+        h += y[(j - 1) * rows + (w - 1)] * v[j] + q[(j - 1) * rows + (w - 1)] * i[j];
+      hist_before[w] = hist[w];
+      hist[w] = h;
+      const double injection = inj[w];
+      const std::int32_t f = from[w];
+      const std::int32_t t = to[w];
+      if (f != 0) ccgm[f] = h + ccgm[f] + injection;
+      if (t != 0) ccgm[t] = ccgm[t] - h - injection;
     }
   }
 }

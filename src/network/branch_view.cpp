@@ -1,0 +1,150 @@
+// The per-subsystem columns of the step's arrays (branch_view.h).
+#include "network/branch_view.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/branch_codes.h"
+#include "model/int1.h"
+#include "model/int2.h"
+#include "model/int4.h"
+#include "model/sparse.h"
+
+namespace wakro::detail {
+namespace {
+
+// Column ss of a, or an empty column when a does not have it.
+template <class T>
+BranchColumn<T> column(FArray<T, 2>& a, std::int32_t ss) {
+  if (!a.allocated() || ss > a.extent(2)) return {};
+  return branch_column(a, ss);
+}
+
+}  // namespace
+
+void set_up_columns(std::int32_t ss) {
+  std::int32_t count = std::max({ss, branches::ief.extent(2), e_s0::vdc.extent(2)});
+  if (static_cast<std::size_t>(count) < g_columns.size())
+    count = static_cast<std::int32_t>(g_columns.size());
+  g_columns.resize(static_cast<std::size_t>(count));
+  for (std::int32_t k = 1; k <= count; ++k) {
+    SubsystemColumns& c = g_columns[static_cast<std::size_t>(k - 1)];
+    using namespace branches;
+    c.ief = column(ief, k);
+    c.iet = column(iet, k);
+    c.thisbr = column(thisbr, k);
+    c.iorv = column(int1::iorv, k);
+    c.source = column(source, k);
+    c.inductor = column(inductor, k);
+    c.capacitr = column(capacitr, k);
+    c.defrdbr = column(defrdbr, k);
+    c.idealbr = column(idealbr, k);
+    c.ebr = column(ebr, k);
+    c.ebrd = column(ebrd, k);
+    c.geq = column(geq, k);
+    c.geqd = column(geqd, k);
+    c.cbr = column(cbr, k);
+    c.ccbr = column(ccbr, k);
+    c.ccbrd = column(ccbrd, k);
+    c.ccl = column(ccl, k);
+    c.ccld = column(ccld, k);
+    c.ccc = column(ccc, k);
+    c.cccd = column(cccd, k);
+    c.v12l = column(v12l, k);
+    c.v20l = column(v20l, k);
+    c.g2l = column(g2l, k);
+    c.g2c = column(g2c, k);
+    c.rcl = column(rcl, k);
+    c.rlg = column(rlg, k);
+    c.rcg = column(rcg, k);
+    c.rsc = column(rsc, k);
+    c.rsl = column(rsl, k);
+    c.vdc = column(e_s0::vdc, k);
+    c.ccgm = column(e_s0::ccgm, k);
+    c.ccgmd = column(e_s0::ccgmd, k);
+    c.ccli = column(e_s0::ccli, k);
+    c.cclid = column(int4::cclid, k);
+    c.ccin = column(e_s0::ccin, k);
+    c.ggin = column(e_s0::ggin, k);
+    c.ccind = column(int4::ccind, k);
+    c.ggind = column(int4::ggind, k);
+    c.ll = column(int2::ll, k);
+    const e_s0::RealView rdc = e_s0::assign_rdc_ptr(k);  // empty when k has none
+    c.rdc = rdc.data();
+    c.rdc_rows = rdc.extent(1);
+    c.lbegin = column(sparse::lbegin, k);
+    c.lend = column(sparse::lend, k);
+    c.lcol = column(sparse::lcol, k);
+    c.ubegin = column(sparse::ubegin, k);
+    c.uend = column(sparse::uend, k);
+    c.ucol = column(sparse::ucol, k);
+  }
+  g_columns_epoch = array_layout_epoch();
+  g_columns_subsysdim = ndde::use_subsysdim;
+}
+
+}  // namespace wakro::detail
+
+namespace wakro {
+namespace {
+
+std::vector<BranchClasses> g_classes;
+
+// The flag columns of a subsystem, in the order kept in BranchClasses::flags.
+constexpr int kFlagColumns = 5;
+void flag_columns(const SubsystemColumns& c, const bool* (&cols)[kFlagColumns]) {
+  cols[0] = c.source.first;
+  cols[1] = c.inductor.first;
+  cols[2] = c.capacitr.first;
+  cols[3] = c.defrdbr.first;
+  cols[4] = c.idealbr.first;
+}
+
+bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+  if (k.count != nbr || k.epoch != array_layout_epoch()) return false;
+  if (nbr == 0) return true;
+  const bool* cols[kFlagColumns];
+  flag_columns(c, cols);
+  const std::size_t n = static_cast<std::size_t>(nbr);
+  for (int j = 0; j < kFlagColumns; ++j)
+    if (std::memcmp(k.flags.data() + j * n, cols[j], n) != 0) return false;
+  return std::memcmp(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t)) == 0;
+}
+
+void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+  const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
+  k.series_rl.clear();
+  k.other.clear();
+  k.series_rl.reserve(n);
+  k.other.reserve(n);
+  k.flags.resize(kFlagColumns * n);
+  k.modes.resize(n);
+  if (n > 0) {
+    const bool* cols[kFlagColumns];
+    flag_columns(c, cols);
+    for (int j = 0; j < kFlagColumns; ++j) std::memcpy(k.flags.data() + j * n, cols[j], n);
+    std::memcpy(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
+  }
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const bool plain = c.inductor[br] && !c.capacitr[br] && !c.source[br] && !c.defrdbr[br] &&
+                       !c.idealbr[br] && c.iorv[br] != switch_mode::arrester;
+    (plain ? k.series_rl : k.other).push_back(br);
+  }
+  k.count = nbr;
+  k.epoch = array_layout_epoch();
+}
+
+}  // namespace
+
+const BranchClasses& branch_classes(std::int32_t ss) {
+  const SubsystemColumns& c = subsystem_columns(ss);
+  if (g_classes.size() < static_cast<std::size_t>(ss)) g_classes.resize(static_cast<std::size_t>(ss));
+  BranchClasses& k = g_classes[static_cast<std::size_t>(ss - 1)];
+  const std::int32_t nbr = int2::insb(ss);
+  if (!unchanged(k, c, nbr)) make(k, c, nbr);
+  return k;
+}
+
+}  // namespace wakro
