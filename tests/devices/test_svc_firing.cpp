@@ -77,19 +77,15 @@ TEST_F(SvcFiring, GatesFollowTheReferenceAnglesStrictly) {
 }
 
 TEST_F(SvcFiring, ValveRule) {
-  struct Case {
-    double x, gate, r;
-    double r_after;
-    std::int32_t flag;
-  };
-  const Case cases[] = {{-1.0, 0.0, 1e-3, 1e6, -1}, {0.0, 0.0, 1e-3, 1e-3, 0}, {1.0, 0.5, 1e6, 1e6, 0},
-                        {1.0, 0.6, 1e6, 1e-3, 1},    {0.0, 1.0, 1e6, 1e6, 0},    {1.0, 1.0, 5.0, 5.0, 7}};
-  for (const Case& c : cases) {
-    double r = c.r;
+  // x, gate, r before; r and flag after (7: left as it was).
+  const double cases[][5] = {{-1.0, 0.0, 1e-3, 1e6, -1}, {0.0, 0.0, 1e-3, 1e-3, 0}, {1.0, 0.5, 1e6, 1e6, 0},
+                             {1.0, 0.6, 1e6, 1e-3, 1},    {0.0, 1.0, 1e6, 1e6, 0},    {1.0, 1.0, 5.0, 5.0, 7}};
+  for (const auto& c : cases) {
+    double r = c[2];
     std::int32_t flag = 7;
-    thyrx(c.x, c.gate, r, 1e-3, 1e6, flag);
-    EXPECT_EQ(r, c.r_after) << c.x << " " << c.gate << " " << c.r;
-    EXPECT_EQ(flag, c.flag) << c.x << " " << c.gate << " " << c.r;
+    thyrx(c[0], c[1], r, 1e-3, 1e6, flag);
+    EXPECT_EQ(r, c[3]) << c[0] << " " << c[1] << " " << c[2];
+    EXPECT_EQ(flag, c[4]) << c[0] << " " << c[1] << " " << c[2];
   }
 }
 
