@@ -212,6 +212,22 @@ TEST_F(Svc, ConfigurationCorrectsAndRefuses) {
   EXPECT_EQ(stop.status, 2000);
   EXPECT_EQ(stop.text.rfind(" ***ERROR** On resistance must be less than Off resistance\n", 0), 0u) << stop.text;
   EXPECT_NE(stop.text.find("Abnormal termination of WAKRO by SVC         "), std::string::npos);
+  release_all_and_reset();  // the stop released the case
+  d = rated();
+  d.nsub = 0;
+  circuit(d);
+  e_s1::timezero = true;
+  EXPECT_NE(nettest::capture([&] { svc1_cfg(d); }).text.find("SVC needs at least one sub-step"), std::string::npos);
+}
+
+TEST_F(Svc, StagesBelowOneMicrofaradCount) {
+  SvcRatings d = rated();
+  d.qc = 1.0, d.q0 = 0.2;  // a stage of 0.53 uF
+  circuit(d);
+  start_run(2);
+  step();
+  EXPECT_LT(Derived(d).cst, 1.0);
+  for (int b = 0; b < 6; ++b) EXPECT_DOUBLE_EQ(blk(134 + b), 4.0 * Derived(d).cst * 1e-6);
 }
 
 TEST_F(Svc, LoopLocksToTheBus) {

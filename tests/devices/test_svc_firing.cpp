@@ -118,6 +118,7 @@ TEST_F(SvcFiring, AllocationGivesTheWorkedNumbers) {
     EXPECT_DOUBLE_EQ(blmax, -1.0 / 0.9);
     EXPECT_EQ(e_svcallo(0.5, n, rt_config::rtcf(3), rt_config::rtcf(1), rt_config::rtcf(2)), bl);
   }
+  EXPECT_EQ(e_svcallo(0.5, 0.0, 0.3, -2.0, -2.0), -2.0);  // no finite split: the full reactor
 }
 
 TEST_F(SvcFiring, AllocationRefusesUnrealisticRatings) {
