@@ -6,7 +6,8 @@
 // filter set-up, the sources, the variable R, L, C and impedance branches, the
 // dynamic loads and the node-injection load, and the switching devices: the spark
 // gap, the statistical breaker command, the recovery-voltage envelope monitor and
-// the power-electronic switch. Calls the network room's stamping and run-time
+// the power-electronic switch; and the static var compensator (svc*.h) with its
+// firing control and susceptance allocation. Calls the network room's stamping and run-time
 // change helpers (network/companion.h, network/matrix.h, network/switching.h),
 // the checks of diag/validators.h, the message service and the storage slots of
 // blocks/slots.h. No device writes the conductance matrix, a branch conductance
