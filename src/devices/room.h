@@ -7,8 +7,8 @@
 // dynamic loads and the node-injection load, and the switching devices: the spark
 // gap, the statistical breaker command, the recovery-voltage envelope monitor and
 // the power-electronic switch; and the static var compensator (svc*.h) with its
-// firing control and susceptance allocation. Calls the network room's stamping and run-time
-// change helpers (network/companion.h, network/matrix.h, network/switching.h),
+// firing control and susceptance allocation. Calls the network room's stamping
+// and run-time change helpers (network/companion.h, network/matrix.h, network/switching.h),
 // the checks of diag/validators.h, the message service and the storage slots of
 // blocks/slots.h. No device writes the conductance matrix, a branch conductance
 // after set-up or the re-factorisation marker itself.
