@@ -14,7 +14,9 @@
 // alone is used. The split is found by bisection (at most 25 passes) so that
 // the trapezoidal rule on the step's mean slope returns the trial fraction. The
 // magnetising current is the field's part of the flux through the air-core
-// inductance: mu0 H / (1000 k T^2 La), k the flux-to-density factor.
+// inductance: mu0 H / (1000 k T^2 La), k the flux-to-density factor. On the
+// first step each phase starts from its initial flux, with B from it, H = B/mu0
+// (M as the state holds it) and delta = +1.
 //
 // Configuration record, rt_config::rtcf from nrtcf (position counted from 0):
 //   1, 2 advance coefficients; 3..5 initial fluxes [kV s]; 6..14 P6 .. P14
