@@ -36,8 +36,10 @@ constexpr double kTurnFlux = 1e-6;  // kV s: a smaller move keeps the branch
 constexpr double kAtKnee = 1e-12;   // relative: a turning point this close to the knee
 enum Branch : int { kNone = 0, kRising = 1, kFalling = 2 };
 
-constexpr std::string_view kSelectorText = "Magnetising branch selector must lie between 0 and the number of windings.";
-constexpr std::string_view kLoopText = "Hysteresis loop cannot be formed from the width and characteristic given.";
+constexpr std::string_view kSelectorText =
+    "Magnetising branch selector must lie between 0 and the number of windings.";
+constexpr std::string_view kLoopText =
+    "Hysteresis loop cannot be formed from the width and characteristic given.";
 
 // Loop constants of the record (positions 9 and 25..30) from the curve.
 struct LoopData {
@@ -54,7 +56,9 @@ LoopData form_loop(const sat::Curve& k, double width) {
   const double e2 = k.phik - o.d2;
   const double big_e =
       o.d2 * o.d2 +
-      4.0 * k.la * o.d2 * (0.5 * e2 / k.la + o.p28 / k.phik - 2.0 * o.ihw - std::sqrt(o.p28 / k.la)) + e2 * e2;
+      4.0 * k.la * o.d2 *
+          (0.5 * e2 / k.la + o.p28 / k.phik - 2.0 * o.ihw - std::sqrt(o.p28 / k.la)) +
+      e2 * e2;
   const double root = std::sqrt(big_e);
   const double q1 = ((o.d2 + root) * (o.d2 + root) - e2 * e2) * 0.25 / k.la;
   const double q2 = ((o.d2 - root) * (o.d2 - root) - e2 * e2) * 0.25 / k.la;
@@ -83,8 +87,8 @@ void rescale(const blocks::Slots<double>& st, const Record& r, double t) {
 
 // One phase's current on the loop for the core flux phi, from its previous
 // current i0 (p from 0). Keeps the branch, sigma, rho and the core flux.
-double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, std::int32_t p, double phi,
-                    double i0) {
+double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, std::int32_t p,
+                    double phi, double i0) {
   const std::int32_t previous = 38 + p, branch = 41 + p, sigma = 44 + p, rho = 47 + p;
   if (e_s1::timezero) {
     st(branch) = kNone;
@@ -130,12 +134,13 @@ double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, s
 
 }  // namespace
 
-void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
-               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b,
-               std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
-               double s, double x, double k, double f, double i, double x12, double x13, double x23,
-               double x5, double x6, double x7, double v1, double v2, double v3, double v4, double width,
-               double phi0a, double phi0b, double phi0c) {
+void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b,
+               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c,
+               std::int32_t b3a, std::int32_t b3b, std::int32_t b3c, std::int32_t b4a,
+               std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double x, double k,
+               double f, double i, double x12, double x13, double x23, double x5, double x6,
+               double x7, double v1, double v2, double v3, double v4, double width, double phi0a,
+               double phi0b, double phi0c) {
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Rating a{nw, s, f, {x12, x13, x23, x5, x6, x7}, {v1, v2, v3, v4}};
   // Step 1: the nameplate, the selector, the characteristic and the loop.
@@ -177,10 +182,11 @@ void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t
   r[33] = q.phin * phi0c;
 }
 
-void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable) {
+void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable) {
   const Record r(blocks::take_rtcf(kRecordSize));
   const std::int32_t sel = blocks::take_rtci(1)(1);
   const blocks::Slots<double> st = blocks::take_stor(kStateSize);

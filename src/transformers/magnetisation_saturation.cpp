@@ -55,13 +55,17 @@ constexpr std::string_view kFrequencyText = "Unrealistic value entered for frequ
 constexpr std::string_view kShapeText = "F2 must be greater than or equal to F1";
 constexpr std::string_view kDensityText = "Nominal flux density is too small";
 constexpr std::string_view kAirCoreText = "Air core reactance is too small";
-constexpr std::string_view kParameterText = "Magnetisation parameters P10, P12 and P14 must not be zero";
-constexpr std::string_view kSelectorText = "Magnetising branch selector must lie between 0 and the number of windings.";
+constexpr std::string_view kParameterText =
+    "Magnetisation parameters P10, P12 and P14 must not be zero";
+constexpr std::string_view kSelectorText =
+    "Magnetising branch selector must lie between 0 and the number of windings.";
 
 // The model's parameters as the record keeps them.
 struct Model {
   double p6, p7, f1, f2, p10, p11, p12, p13, p14;
-  static Model from(const Record& r) { return {r[6], r[7], r[8], r[9], r[10], r[11], r[12], r[13], r[14]}; }
+  static Model from(const Record& r) {
+    return {r[6], r[7], r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
+  }
 };
 
 struct Anhysteretic {
@@ -75,8 +79,9 @@ Anhysteretic anhysteretic(const Model& m, double he) {
   const double xn = std::pow(x, m.p11);
   const double den = m.f2 * x + m.p10 + xn;
   const double man = m.p14 * (m.f1 * x + xn) / den;
-  const double s =
-      m.p14 * ((m.p11 - 1.0) * (m.f2 - m.f1) * xn + m.f1 * m.p10 + m.p11 * m.p10 * xn / x) / (den * den);
+  const double s = m.p14 *
+                   ((m.p11 - 1.0) * (m.f2 - m.f1) * xn + m.f1 * m.p10 + m.p11 * m.p10 * xn / x) /
+                   (den * den);
   return {he < 0.0 ? -man : man, s};
 }
 
@@ -128,13 +133,14 @@ void magnetise(const blocks::Slots<double>& st, const Model& m, std::int32_t p, 
 
 }  // namespace
 
-void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
-               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b,
-               std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
-               double s, double f, double x12, double x13, double x23, double x5, double x6, double x7,
-               double v1, double v2, double v3, double v4, double bn, double xair, double phi0a,
-               double phi0b, double phi0c, double p6, double p7, double p8, double p9, double p10,
-               double p11, double p12, double p13, double p14) {
+void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b,
+               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c,
+               std::int32_t b3a, std::int32_t b3b, std::int32_t b3c, std::int32_t b4a,
+               std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double f, double x12,
+               double x13, double x23, double x5, double x6, double x7, double v1, double v2,
+               double v3, double v4, double bn, double xair, double phi0a, double phi0b,
+               double phi0c, double p6, double p7, double p8, double p9, double p10, double p11,
+               double p12, double p13, double p14) {
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Rating a{nw, s, f, {x12, x13, x23, x5, x6, x7}, {v1, v2, v3, v4}};
   // Step 1: the checks.
@@ -170,10 +176,11 @@ void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t
   r[kWindingCountPos] = nw;
 }
 
-void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable) {
+void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable) {
   const Record r(blocks::take_rtcf(kRecordSize));
   const std::int32_t sel = blocks::take_rtci(1)(1);
   const blocks::Slots<double> st = blocks::take_stor(kStateSize);
@@ -203,7 +210,7 @@ void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
     if (e_s1::timezero) {
       st(flux) = t * r[3 + p];
       st(flux + 2) = 1000.0 * kb_factor * st(flux);  // B
-      st(flux + 3) = st(flux + 2) / kMu0;             // H
+      st(flux + 3) = st(flux + 2) / kMu0;            // H
       st(31 + p) = 1.0;
     }
     st(flux) += half_dt * (st(last_w) + term.w[p]);

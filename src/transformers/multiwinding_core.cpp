@@ -26,8 +26,10 @@ constexpr std::int32_t kShareSlots = 9;
 
 constexpr std::string_view kWindingsText = "Number of windings must be 2, 3 or 4.";
 constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Reactance.";
-constexpr std::string_view kUnitText = "Transformer number of the saturation component is out of range.";
-constexpr std::string_view kCountText = "Winding count of the transformer differs from the saturation data.";
+constexpr std::string_view kUnitText =
+    "Transformer number of the saturation component is out of range.";
+constexpr std::string_view kCountText =
+    "Winding count of the transformer differs from the saturation data.";
 
 bool present_set(const Branches& br, std::int32_t w) {
   return br(w, 1) != 0 && br(w, 2) != 0 && br(w, 3) != 0;
@@ -109,7 +111,8 @@ void write_curve(const Record& r, const sat::Curve& q, double s) {
 // ---------------------------------------------------------------------------
 // Per step
 
-void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Branches& br, std::int32_t ss) {
+void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Branches& br,
+                 std::int32_t ss) {
   bool in_range = true;
   for (const std::int32_t u : k) in_range = in_range && u >= 1 && u <= e_s5::jset;
   if (!in_range) {
@@ -123,8 +126,8 @@ void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Br
   check_branches(tag, nw, br, ss);
 }
 
-Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_t tap_winding, double tap,
-                  std::int32_t core_winding) {
+Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_t tap_winding,
+                  double tap, std::int32_t core_winding) {
   Unit u;
   u.nw = nw;
   const double t = tap < kLeastTap ? kLeastTap : tap;
@@ -139,7 +142,8 @@ Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_
   // Step 2: the core's scale and the leakages referred to winding 1.
   u.scale = tap_winding == core_winding ? t : 1.0;
   const double t2 = u.scale * u.scale;
-  const double l12 = r[kLeakagePos] * t2, l13 = r[kLeakagePos + 1] * t2, l23 = r[kLeakagePos + 2] * t2;
+  const double l12 = r[kLeakagePos] * t2, l13 = r[kLeakagePos + 1] * t2,
+               l23 = r[kLeakagePos + 2] * t2;
   if (nw == 2) {
     u.l[1] = u.l[2] = 0.5 * l12;
   } else if (nw == 3) {
@@ -175,7 +179,8 @@ Terminal terminal(const blocks::Slots<double>& st, const Record& r, Layout at, c
     v[p - 1] -= term.ip[p - 1] * u.r1;
   }
   const double a1 = r[1], a2 = r[2];
-  term.w = {a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]), a1 * v[2] + a2 * (v[1] - v[0])};
+  term.w = {a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
+            a1 * v[2] + a2 * (v[1] - v[0])};
   return term;
 }
 
@@ -199,8 +204,8 @@ std::array<double, 4> shares_of(const Unit& u, const std::array<double, 4>& s0, 
   const double den = a[1] * a[2] + a[1] * a[3] + a[2] * a[3];
   for (std::int32_t j = 1; j <= 3; ++j) {
     const std::int32_t m = j == 1 ? 2 : 1, l = j == 3 ? 2 : 3;
-    s[j] = ((b[j] * (a[m] + a[l]) + a[m] * a[l]) * s0[j] + 2.0 * (a[l] * rh[m] * s0[m] + a[m] * rh[l] * s0[l]) +
-            a[m] * a[l] * di) /
+    s[j] = ((b[j] * (a[m] + a[l]) + a[m] * a[l]) * s0[j] +
+            2.0 * (a[l] * rh[m] * s0[m] + a[m] * rh[l] * s0[l]) + a[m] * a[l] * di) /
            den;
   }
   return s;
@@ -208,8 +213,9 @@ std::array<double, 4> shares_of(const Unit& u, const std::array<double, 4>& s0, 
 
 }  // namespace
 
-void inject(const blocks::Slots<double>& st, Layout at, const Unit& u, const Branches& br, std::int32_t sel,
-            std::int32_t ss, std::int32_t enable, const PerPhase& previous, const Terminal& term) {
+void inject(const blocks::Slots<double>& st, Layout at, const Unit& u, const Branches& br,
+            std::int32_t sel, std::int32_t ss, std::int32_t enable, const PerPhase& previous,
+            const Terminal& term) {
   if (enable == 0) {
     for (std::int32_t p = 0; p < kPhases; ++p) st(at.current + p) = 0.0;
     return;

@@ -39,7 +39,9 @@ class Record {
 // The twelve magnetising branches, by winding 1..4 and phase 1..3.
 struct Branches {
   std::array<std::int32_t, 12> b{};
-  std::int32_t operator()(std::int32_t w, std::int32_t p) const { return b[(w - 1) * kPhases + (p - 1)]; }
+  std::int32_t operator()(std::int32_t w, std::int32_t p) const {
+    return b[(w - 1) * kPhases + (p - 1)];
+  }
 };
 
 // The three units kA, kB, kC of the phases.
@@ -96,7 +98,8 @@ void write_curve(const Record& r, const sat::Curve& q, double s);
 
 // First step: the units in 1..jset, the winding count of kA equal to NW, the
 // subsystem and the branches.
-void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Branches& br, std::int32_t ss);
+void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Branches& br,
+                 std::int32_t ss);
 
 // The transformer at this step, as the core sees it.
 struct Unit {
@@ -109,8 +112,8 @@ struct Unit {
 };
 // core_winding: the winding that carries the magnetising branch (1 behind
 // winding 1).
-Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_t tap_winding, double tap,
-                  std::int32_t core_winding);
+Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_t tap_winding,
+                  double tap, std::int32_t core_winding);
 
 // The voltages that drive each phase's flux, advanced one step for a full
 // three-phase set, and the winding-1 current (0 across a selected winding).
@@ -128,7 +131,8 @@ Terminal terminal(const blocks::Slots<double>& st, const Record& r, Layout at, c
 // shares formed from the previous ones and the change of the current, stored
 // and injected by the turns ratios; sel 1..4: each current into the selected
 // winding's branch, shares 0.
-void inject(const blocks::Slots<double>& st, Layout at, const Unit& u, const Branches& br, std::int32_t sel,
-            std::int32_t ss, std::int32_t enable, const PerPhase& previous, const Terminal& term);
+void inject(const blocks::Slots<double>& st, Layout at, const Unit& u, const Branches& br,
+            std::int32_t sel, std::int32_t ss, std::int32_t enable, const PerPhase& previous,
+            const Terminal& term);
 
 }  // namespace wakro::mw

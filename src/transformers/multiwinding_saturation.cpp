@@ -34,11 +34,12 @@ constexpr Layout kLayout{17, 20};
 
 }  // namespace
 
-void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c, std::int32_t b2a,
-               std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
-               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double x,
-               double k, double f, double t, double i, double tr, double x12, double x13, double x23,
-               double x5, double x6, double x7, double v1, double v2, double v3, double v4) {
+void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
+               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
+               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b,
+               std::int32_t b4c, std::int32_t ss, double s, double x, double k, double f, double t,
+               double i, double tr, double x12, double x13, double x23, double x5, double x6,
+               double x7, double v1, double v2, double v3, double v4) {
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Rating a{nw, s, f, {x12, x13, x23, x5, x6, x7}, {v1, v2, v3, v4}};
   // Step 1: the nameplate, the characteristic, the subsystem and the branches.
@@ -65,10 +66,11 @@ void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t
   r[14] = 1.2 * q.ipk;  // the holding threshold
 }
 
-void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable) {
+void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable) {
   const Record r(blocks::take_rtcf(kRecordSize));
   const blocks::Slots<double> st = blocks::take_stor(kStateSize);
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};

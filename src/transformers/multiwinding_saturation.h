@@ -49,46 +49,52 @@ inline constexpr std::string_view kTsat4Tag = "Transformer ";
 // [pu], K knee voltage [pu], T decay time [s], I magnetising current [%], Tr
 // the time until which the flux is held at the holding threshold. x12, x13, x23
 // the pair leakage reactances (with four windings the sum of all six is used).
-void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c, std::int32_t b2a,
-               std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
-               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double x,
-               double k, double f, double t, double i, double tr, double x12, double x13, double x23,
-               double x5, double x6, double x7, double v1, double v2, double v3, double v4);
+void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
+               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
+               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b,
+               std::int32_t b4c, std::int32_t ss, double s, double x, double k, double f, double t,
+               double i, double tr, double x12, double x13, double x23, double x5, double x6,
+               double x7, double v1, double v2, double v3, double v4);
 
 // tsat3: 40 constants in rtcf and the selector in rtci, 60 slots of e_s2::stor.
 // width: the loop's width at zero flux [% of the peak magnetising current];
 // phi0a..c: initial fluxes [pu of the rated peak flux]. The characteristic is
 // formed on the rated voltage of the selected winding (winding 1 for 0).
-void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
-               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b,
-               std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
-               double s, double x, double k, double f, double i, double x12, double x13, double x23,
-               double x5, double x6, double x7, double v1, double v2, double v3, double v4, double width,
-               double phi0a, double phi0b, double phi0c);
+void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b,
+               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c,
+               std::int32_t b3a, std::int32_t b3b, std::int32_t b3c, std::int32_t b4a,
+               std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double x, double k,
+               double f, double i, double x12, double x13, double x23, double x5, double x6,
+               double x7, double v1, double v2, double v3, double v4, double width, double phi0a,
+               double phi0b, double phi0c);
 
 // tsat4: 30 constants in rtcf and the selector in rtci, 40 slots of e_s2::stor.
 // bn nominal flux density [T], xair air-core reactance [pu]; p6..p14 the
 // magnetisation model's parameters (p8 = F1, p9 = F2; see the source).
 // Refuses also f below 1e-6, F2 < F1, Bn below 0.001, xair below 0.001 and
 // P10, P12 or P14 equal to 0.
-void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b, std::int32_t b1c,
-               std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a, std::int32_t b3b,
-               std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
-               double s, double f, double x12, double x13, double x23, double x5, double x6, double x7,
-               double v1, double v2, double v3, double v4, double bn, double xair, double phi0a,
-               double phi0b, double phi0c, double p6, double p7, double p8, double p9, double p10,
-               double p11, double p12, double p13, double p14);
+void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b,
+               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c,
+               std::int32_t b3a, std::int32_t b3b, std::int32_t b3c, std::int32_t b4a,
+               std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double f, double x12,
+               double x13, double x23, double x5, double x6, double x7, double v1, double v2,
+               double v3, double v4, double bn, double xair, double phi0a, double phi0b,
+               double phi0c, double p6, double p7, double p8, double p9, double p10, double p11,
+               double p12, double p13, double p14);
 
 // The step routines of the three members take the same arguments.
-void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable);
-void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable);
-void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a, std::int32_t b1b,
-               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c, std::int32_t b3a,
-               std::int32_t b3b, std::int32_t b3c, std::int32_t b4a, std::int32_t b4b, std::int32_t b4c,
-               std::int32_t ss, std::int32_t tap_winding, double tap, std::int32_t enable);
+void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable);
+void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable);
+void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable);

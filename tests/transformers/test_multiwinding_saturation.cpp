@@ -27,25 +27,30 @@ using Br = std::array<std::int32_t, 12>;
 constexpr Br kAll{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
 
 void t2cfg(std::int32_t nw, const Br& b) {
-  tsat2_cfg(nw, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, kS, 0.2, 1.17, kF,
-            0.0, 2.0, 0.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2], kV[3]);
+  tsat2_cfg(nw, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, kS,
+            0.2, 1.17, kF, 0.0, 2.0, 0.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2],
+            kV[3]);
 }
 void t3cfg(std::int32_t nw, std::int32_t sel, const Br& b, double phi0 = 0.0) {
-  tsat3_cfg(nw, sel, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, kS, 0.2, 1.17,
-            kF, 2.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2], kV[3], 10.0, phi0, phi0, phi0);
+  tsat3_cfg(nw, sel, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
+            kS, 0.2, 1.17, kF, 2.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2], kV[3],
+            10.0, phi0, phi0, phi0);
 }
 // The magnetisation parameters P6 .. P14 given as {P6, .., P14}.
-void t4cfg(std::int32_t nw, std::int32_t sel, const Br& b, const std::array<double, 9>& p, double xair = 0.2) {
-  tsat4_cfg(nw, sel, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, kS, kF, 0.1,
-            0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2], kV[3], 1.6, xair, 0.0, 0.0, 0.0, p[0], p[1], p[2],
-            p[3], p[4], p[5], p[6], p[7], p[8]);
+void t4cfg(std::int32_t nw, std::int32_t sel, const Br& b, const std::array<double, 9>& p,
+           double xair = 0.2) {
+  tsat4_cfg(nw, sel, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
+            kS, kF, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, kV[0], kV[1], kV[2], kV[3], 1.6, xair, 0.0,
+            0.0, 0.0, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
 }
-using Exe = void (*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                     std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, double, std::int32_t);
-void run(Exe exe, std::int32_t unit, const Br& b, std::int32_t tap_winding, double tap, std::int32_t enable) {
-  exe(unit, unit, unit, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, tap_winding,
-      tap, enable);
+using Exe = void (*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                     std::int32_t, std::int32_t, double, std::int32_t);
+void run(Exe exe, std::int32_t unit, const Br& b, std::int32_t tap_winding, double tap,
+         std::int32_t enable) {
+  exe(unit, unit, unit, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
+      tap_winding, tap, enable);
 }
 constexpr std::array<double, 9> kCore{0.1, 2e-4, 1.0, 1.0, 100.0, 2.0, 1e-4, 0.5, 1.5e6};
 
@@ -53,12 +58,14 @@ class MultiWinding : public tftest::Transformers {
  protected:
   // Twelve branches to ground and one unit of nw windings (resistances r).
   std::int32_t network(std::int32_t nw, double r1 = 0.0, double r2 = 0.0, double r3 = 0.0) {
-    extra_dims_ = {{dim::windings, 4}, {dim::trafos, 4}, {dim::stor, 200}, {dim::rtcf, 200}, {dim::rtci, 10}};
+    extra_dims_ = {
+        {dim::windings, 4}, {dim::trafos, 4}, {dim::stor, 200}, {dim::rtcf, 200}, {dim::rtci, 10}};
     size(12, 12, 1, 0, kDt);
     e_s5::jset = 0;
     for (std::int32_t n = 1; n <= 12; ++n) add_branch(1, n, 0, 1000.0, 0.0, 0.0);
-    const std::int32_t k = nw == 2 ? add_unit(1, {{1, 0}, {4, 0}}) : nw == 3 ? add_unit(1, {{1, 0}, {4, 0}, {7, 0}})
-                                                                              : add_unit(1, {{1, 0}, {4, 0}, {7, 0}, {10, 0}});
+    const std::int32_t k = nw == 2   ? add_unit(1, {{1, 0}, {4, 0}})
+                           : nw == 3 ? add_unit(1, {{1, 0}, {4, 0}, {7, 0}})
+                                     : add_unit(1, {{1, 0}, {4, 0}, {7, 0}, {10, 0}});
     const double r[] = {r1, r2, r3};
     for (std::int32_t j = 1; j <= 3 && j <= nw; ++j) e_s5tap::rorig(j, j, k) = r[j - 1];
     return k;
@@ -75,6 +82,10 @@ class MultiWinding : public tftest::Transformers {
     }
   }
   static double st(std::int32_t pos) { return e_s2::stor(pos); }
+  // tsat3's loop as its state block (the only block, from slot 1) holds it.
+  static wakro::mw::HysteresisLoop loop() {
+    return wakro::mw::HysteresisLoop::from(wakro::blocks::Slots<double>(&e_s2::stor(1), 60, 1));
+  }
 };
 
 // Each member, ten steps as the run loop makes them: the pointers advance by the
@@ -161,7 +172,8 @@ TEST_F(MultiWinding, Tsat2FourWindingsAndEnable) {
   EXPECT_GT(std::abs(st(17)), 0.05);
   for (std::int32_t p = 1; p <= 2; ++p)
     for (std::int32_t j = 1; j <= 4; ++j)
-      EXPECT_DOUBLE_EQ(branches::ccbr(3 * (j - 1) + p, 1), (j == 1 ? 1.0 : kV[0] / kV[j - 1]) * st(16 + p) / 4.0);
+      EXPECT_DOUBLE_EQ(branches::ccbr(3 * (j - 1) + p, 1),
+                       (j == 1 ? 1.0 : kV[0] / kV[j - 1]) * st(16 + p) / 4.0);
   for (std::int32_t j = 2; j <= 4; ++j) EXPECT_EQ(branches::ccbr(3 * (j - 1) + 3, 1), 0.0);
   EXPECT_EQ(st(19), 0.0);
   for (std::int32_t pos = 20; pos <= 28; ++pos) EXPECT_EQ(st(pos), 0.0);
@@ -186,7 +198,7 @@ TEST_F(MultiWinding, Tsat3CurvesAndTheirInverses) {
     e_s2::nexc = 0;
     rt_config::nrtcf = rt_config::nrtci = 1;
     run(tsat3_exe, k, kAll, 1, tap, 1);
-    const wakro::mw::HysteresisLoop lp = wakro::mw::HysteresisLoop::from(wakro::blocks::Slots<double>(&e_s2::stor(1), 60, 1));
+    const wakro::mw::HysteresisLoop lp = loop();
     const double ihw = rt_config::rtcf(31);  // record position 30
     const double ipk = 1.414213562373095 * 0.02 * kS / kV[0];
     EXPECT_NEAR(ihw, 0.5 * 0.01 * 10.0 * ipk, 1e-15);
@@ -238,6 +250,32 @@ TEST_F(MultiWinding, Tsat3LoopWidthAtZeroFlux) {
   }
 }
 
+// A turn exactly at the knee (the previous core flux on it) leaves the loop
+// scale 0 rather than dividing by the zero distance to the knee; beyond the
+// knee the current is the outer curve's.
+TEST_F(MultiWinding, Tsat3TurnAtTheKnee) {
+  const std::int32_t k = network(2);
+  const Br b{1, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0};
+  t3cfg(2, 1, b);
+  auto step = [k, &b](bool first) {
+    e_s1::timezero = first;
+    e_s0::vdc(1, 1) = 0.0;
+    e_s2::nexc = 0;
+    rt_config::nrtcf = rt_config::nrtci = 1;
+    run(tsat3_exe, k, b, 1, 1.0, 1);
+  };
+  step(true);
+  const double knee = st(5);
+  e_s2::stor(11) = knee + 1e-5;  // the flux, unchanged by a zero voltage
+  e_s2::stor(38) = knee;         // the turning point
+  e_s2::stor(41) = 2.0;          // falling until now
+  step(false);
+  EXPECT_EQ(st(41), 1.0);
+  EXPECT_EQ(st(44), 0.0);
+  EXPECT_EQ(st(47), 0.0);
+  EXPECT_EQ(st(17), loop().outer(knee + 1e-5));
+}
+
 // With a vanishing saturation magnetisation P14 the core is air: H = B / mu0, so
 // the current is the core flux over the air-core inductance T^2 La, La = X V1^2
 // / (S w). The bisection stops within 1e-6 of the split, hence 1e-5.
@@ -265,8 +303,8 @@ TEST_F(MultiWinding, Tsat4AirCoreLimit) {
 // Each refusal in a case of its own (a fatal stop releases the case).
 TEST_F(MultiWinding, Refusals) {
   // f gets the unit's number; set-up alone, or set-up and the first step.
-  auto expect_stop = [this](const std::function<void(std::int32_t)>& f, const std::vector<std::string>& lines,
-                            const std::string& tag) {
+  auto expect_stop = [this](const std::function<void(std::int32_t)>& f,
+                            const std::vector<std::string>& lines, const std::string& tag) {
     wakro_test::reset_shared_state();
     const std::int32_t k = network(2);
     const nettest::Captured c = nettest::capture([&] { f(k); });
@@ -284,35 +322,41 @@ TEST_F(MultiWinding, Refusals) {
   };
   std::array<double, 9> bad = kCore;
   bad[3] = 0.5;  // F2 < F1
-  expect_stop([&](std::int32_t) { t4cfg(2, 0, kAll, bad); }, {"F2 must be greater than or equal to F1"}, "Transformer ");
+  expect_stop([&](std::int32_t) { t4cfg(2, 0, kAll, bad); },
+              {"F2 must be greater than or equal to F1"}, "Transformer ");
   bad = kCore;
   bad[6] = 0.0;  // P12
   expect_stop([&](std::int32_t) { t4cfg(2, 3, kAll, bad, 0.0); },
               {"Magnetising branch selector must lie between 0 and the number of windings.",
-               "Air core reactance is too small", "Magnetisation parameters P10, P12 and P14 must not be zero"},
+               "Air core reactance is too small",
+               "Magnetisation parameters P10, P12 and P14 must not be zero"},
               "Transformer ");
   expect_stop([](std::int32_t) { t3cfg(2, 3, kAll); },
-              {"Magnetising branch selector must lie between 0 and the number of windings."}, "TSAT3");
-  expect_stop([](std::int32_t) { t2cfg(5, kAll); }, {"Number of windings must be 2, 3 or 4."}, "TSAT2");
-  expect_stop([](std::int32_t) {
-    tsat2_cfg(2, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 0.0, 0.2, 1.17, kF, 0.0, 2.0, 0.0, 0.0, 0.1, 0.1, 0.1, 0.1,
-              0.1, kV[0], -1.0, 0.0, 0.0);
-  },
-              {"Unrealistic Transformer MVA Rating.", "Unrealistic Transformer Voltage Rating.",
-               "Unrealistic Transformer Leakage Reactance."},
+              {"Magnetising branch selector must lie between 0 and the number of windings."},
+              "TSAT3");
+  expect_stop([](std::int32_t) { t2cfg(5, kAll); }, {"Number of windings must be 2, 3 or 4."},
               "TSAT2");
+  expect_stop(
+      [](std::int32_t) {
+        tsat2_cfg(2, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 0.0, 0.2, 1.17, kF, 0.0, 2.0, 0.0, 0.0,
+                  0.1, 0.1, 0.1, 0.1, 0.1, kV[0], -1.0, 0.0, 0.0);
+      },
+      {"Unrealistic Transformer MVA Rating.", "Unrealistic Transformer Voltage Rating.",
+       "Unrealistic Transformer Leakage Reactance."},
+      "TSAT2");
   // Set up well, then the first step meets a unit outside 1..jset.
-  expect_stop([&](std::int32_t k) {
-    t2cfg(2, kAll);
-    first_step(k + 1);
-  },
-              {"Transformer number of the saturation component is out of range."}, "TSAT2");
-  expect_stop([&](std::int32_t k) {
-    t2cfg(3, kAll);
-    first_step(k);
-  },
-              {"Winding count of the transformer differs from the saturation data."},
-              "TSAT2");
+  expect_stop(
+      [&](std::int32_t k) {
+        t2cfg(2, kAll);
+        first_step(k + 1);
+      },
+      {"Transformer number of the saturation component is out of range."}, "TSAT2");
+  expect_stop(
+      [&](std::int32_t k) {
+        t2cfg(3, kAll);
+        first_step(k);
+      },
+      {"Winding count of the transformer differs from the saturation data."}, "TSAT2");
 }
 
 }  // namespace
