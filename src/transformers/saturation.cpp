@@ -40,6 +40,7 @@
 #include "model/harmimp.h"
 #include "network/matrix.h"
 #include "network/solution.h"
+#include "transformers/saturation_curve.h"
 
 namespace wakro {
 namespace {
@@ -62,20 +63,10 @@ constexpr std::int32_t kDimensionNotice = 403;
 constexpr std::int32_t kPhases = 3;
 constexpr std::int32_t kRecordSize = 15, kStateSize = 21;
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
-constexpr std::string_view kCurveText =
-    "Saturation characteristic cannot be formed from the air-core reactance, knee voltage and "
-    "magnetising current given.";
+}  // namespace
 
-// The characteristic's constants from the nameplate (header of saturation.h).
-struct Curve {
-  double xa = 0.0, im = 0.0, vk = 0.0, omega = 0.0;
-  double la = 0.0, ipk = 0.0, phik = 0.0;
-  double c = 0.0, h = 0.0, i0 = 0.0;
-  bool formed = false;  // Dq >= 0 and c >= 0 (a NaN fails)
-};
+// The characteristic shared with the multi-winding forms (saturation_curve.h).
+namespace sat {
 
 Curve form_curve(double s, double v, double x, double k, double f, double im_pu) {
   Curve q;
@@ -85,17 +76,17 @@ Curve form_curve(double s, double v, double x, double k, double f, double im_pu)
   q.omega = kTwoPi * f;
   q.la = q.xa * v * v / (q.omega * s);
   q.ipk = kSqrt2 * q.im * s / v;
-  const double phin = kSqrt2 * v / q.omega;
-  q.phik = q.vk * phin;
-  const double a = q.la / (q.phik * q.phik);
-  const double d = q.la * q.ipk - phin;
-  const double e = d / q.phik;
-  const double dq = e * e - 4.0 * a * (d + q.phik) * q.ipk;
-  const double b = 0.5 * (e + std::sqrt(dq));
-  q.c = -(b / a) * 4.0 * q.la;
+  q.phin = kSqrt2 * v / q.omega;
+  q.phik = q.vk * q.phin;
+  q.a = q.la / (q.phik * q.phik);
+  const double d = q.la * q.ipk - q.phin;
+  q.e = d / q.phik;
+  q.dq = q.e * q.e - 4.0 * q.a * (d + q.phik) * q.ipk;
+  const double b = 0.5 * (q.e + std::sqrt(q.dq));
+  q.c = -(b / q.a) * 4.0 * q.la;
   q.h = 0.5 / q.la;
   q.i0 = (std::sqrt(q.phik * q.phik + q.c) - q.phik) * q.h;
-  q.formed = dq >= 0.0 && q.c >= 0.0 && std::isfinite(q.i0);
+  q.formed = q.dq >= 0.0 && q.c >= 0.0 && std::isfinite(q.i0);
   return q;
 }
 
@@ -128,7 +119,10 @@ void check_nameplate(std::string_view tag, double s, double v, double f, const C
   if (failed) wakro_quit(tag, 0);
 }
 
-}  // namespace
+}  // namespace sat
+
+using namespace sat;
+
 }  // namespace wakro
 
 using namespace wakro;

@@ -8,6 +8,7 @@
 
 #include "tf_fixture.h"
 #include "model/e_s2.h"
+#include "transformers/multiwinding_saturation.h"
 #include "transformers/services.h"
 #include "transformers/taps.h"
 #include "transformers/tf_cfg.h"
@@ -71,5 +72,42 @@ TEST_P(StepsWithUnits, TapChangeAllocatesNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSolvers, StepsWithUnits, ::testing::Bool());
+
+}  // namespace
+
+namespace {
+
+// The steps of the multi-winding saturation members (sharing behind winding 1,
+// the hysteresis loop, the magnetisation model's bisection) allocate nothing.
+class SaturationSteps : public tftest::Transformers {};
+
+TEST_F(SaturationSteps, AllocateNothing) {
+  extra_dims_ = {{dim::windings, 3}, {dim::trafos, 4}, {dim::stor, 200}, {dim::rtcf, 200}, {dim::rtci, 10}};
+  size(6, 6, 1, 0, 5e-5);
+  e_s5::jset = 0;
+  for (std::int32_t n = 1; n <= 6; ++n) add_branch(1, n, 0, 1000.0, 0.0, 0.0);
+  const std::int32_t k = add_unit(1, {{1, 0}, {4, 0}});
+  tsat2_cfg(2, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 100.0, 0.2, 1.17, 50.0, 0.0, 2.0, 0.0, 0.1, 0.1, 0.1, 0.1,
+            0.1, 0.1, 10.0, 2.0, 0.0, 0.0);
+  tsat3_cfg(2, 0, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 100.0, 0.2, 1.17, 50.0, 2.0, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1,
+            10.0, 2.0, 0.0, 0.0, 10.0, 0.0, 0.0, 0.0);
+  tsat4_cfg(2, 0, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 100.0, 50.0, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 10.0, 2.0, 0.0,
+            0.0, 1.6, 0.2, 0.0, 0.0, 0.0, 0.1, 2e-4, 1.0, 1.0, 100.0, 2.0, 1e-4, 0.5, 1.5e6);
+  auto step = [k](int n) {
+    e_s1::timezero = n == 0;
+    e_s1::time = n * 5e-5;
+    for (std::int32_t p = 0; p < 3; ++p) e_s0::vdc(p + 1, 1) = 20.0 * std::cos(314.159 * e_s1::time - 2.0944 * p);
+    e_s2::nexc = 0;
+    rt_config::nrtcf = rt_config::nrtci = 1;
+    tsat2_exe(k, k, k, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 1, 1.0, 1);
+    tsat3_exe(k, k, k, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 1, 1.0, 1);
+    tsat4_exe(k, k, k, 1, 2, 3, 4, 5, 6, 0, 0, 0, 0, 0, 0, 1, 1, 1.0, 1);
+  };
+  step(0);
+  const long before = g_news.load();
+  for (int n = 1; n <= 200; ++n) step(n);
+  EXPECT_EQ(g_news.load() - before, 0);
+  EXPECT_NE(branches::ccbr(4, 1), 0.0);  // the members injected
+}
 
 }  // namespace

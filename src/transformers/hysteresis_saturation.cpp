@@ -1,0 +1,226 @@
+// tsat3: core saturation of a two- to four-winding transformer with a
+// hysteresis loop built from two hyperbolas (hysteresis_loop.h), no decay and
+// no holding, from given initial fluxes (multiwinding_saturation.h).
+//
+// Configuration record, rt_config::rtcf from nrtcf (position counted from 0),
+// formed on the rated voltage Vw of the selected winding:
+//   1, 2 advance coefficients; 3 Xa; 4 Im; 5 Vk; 7 w; 8 S; 9 c = 4 p28 La;
+//   10 h = 0.5 / La; 11 Phik; 12 NW, the winding count set up;
+//   15..23 turns ratios and leakage inductances (multiwinding_core.h);
+//   25 4 q La; 26 d2 = Phik - 2 Ihw La, the inner knee; 27 La; 28 p28; 29 q;
+//   30 Ihw, the loop's half width [kA]; 31..33 initial fluxes [kV s];
+//   0, 6, 13, 14, 24 and 34..39 not used.
+// The selector (0 behind winding 1, 1..4 across that winding) in rt_config::rtci.
+// State, e_s2::stor from nexc + 1 (position = slot):
+//   2..5, 30..36 the loop at the scale T (hysteresis_loop.h), 10 T of the last
+//   rescaling, 11..16 flux and previous advanced voltage of phases A, B, C,
+//   17..19 the phase currents [kA], 20..28 the winding shares, 38..40 the
+//   previous core fluxes, 41..43 the branch (0 none, 1 rising, 2 falling),
+//   44..46 the loop scale sigma, 47..49 the loop offset rho.
+#include <cmath>
+
+#include "model/e_s1.h"
+#include "transformers/hysteresis_loop.h"
+#include "transformers/multiwinding_core.h"
+#include "transformers/multiwinding_saturation.h"
+
+using namespace wakro;
+using namespace wakro::mw;
+
+namespace {
+
+constexpr std::int32_t kRecordSize = 40, kStateSize = 60;
+constexpr std::int32_t kWindingCountPos = 12;
+constexpr Layout kLayout{17, 20};
+constexpr double kTurnFlux = 1e-6;  // kV s: a smaller move keeps the branch
+constexpr double kAtKnee = 1e-12;   // relative: a turning point this close to the knee
+enum Branch : int { kNone = 0, kRising = 1, kFalling = 2 };
+
+constexpr std::string_view kSelectorText =
+    "Magnetising branch selector must lie between 0 and the number of windings.";
+constexpr std::string_view kLoopText =
+    "Hysteresis loop cannot be formed from the width and characteristic given.";
+
+// Loop constants of the record (positions 9 and 25..30) from the curve.
+struct LoopData {
+  double p28 = 0.0, c = 0.0, c2 = 0.0, d2 = 0.0, q = 0.0, ihw = 0.0;
+  bool formed = false;
+};
+
+LoopData form_loop(const sat::Curve& k, double width) {
+  LoopData o;
+  o.p28 = -((k.e + std::sqrt(k.dq)) * 0.5) / k.a;
+  o.c = 4.0 * o.p28 * k.la;
+  o.ihw = 0.5 * 0.01 * width * k.ipk;
+  o.d2 = k.phik - 2.0 * o.ihw * k.la;
+  const double e2 = k.phik - o.d2;
+  const double big_e =
+      o.d2 * o.d2 +
+      4.0 * k.la * o.d2 *
+          (0.5 * e2 / k.la + o.p28 / k.phik - 2.0 * o.ihw - std::sqrt(o.p28 / k.la)) +
+      e2 * e2;
+  const double root = std::sqrt(big_e);
+  const double q1 = ((o.d2 + root) * (o.d2 + root) - e2 * e2) * 0.25 / k.la;
+  const double q2 = ((o.d2 - root) * (o.d2 - root) - e2 * e2) * 0.25 / k.la;
+  o.q = q1 < q2 ? q1 : q2;
+  o.c2 = 4.0 * o.q * k.la;
+  // A negative p28 or q has no real curve near its knee; E < 0 no q at all.
+  o.formed = o.p28 >= 0.0 && big_e >= 0.0 && o.q >= 0.0 && std::isfinite(o.q);
+  return o;
+}
+
+// The loop at the scale t (first step, or t moved by 0.001 or more).
+void rescale(const blocks::Slots<double>& st, const Record& r, double t) {
+  st(2) = r[9] * t * t;
+  st(3) = r[10] / (t * t);
+  st(5) = r[11] * t;
+  st(30) = r[25] * t * t;
+  st(31) = r[26] * t;
+  st(33) = r[27] * t * t;
+  st(34) = r[28];
+  st(35) = r[29];
+  st(36) = r[30] / t;
+  st(4) = (std::sqrt(st(5) * st(5) + st(2)) - st(5)) * st(3) - st(36);
+  st(32) = (std::sqrt(st(31) * st(31) + st(30)) - st(31)) * st(3) + st(36);
+  st(10) = t;
+}
+
+// One phase's current on the loop for the core flux phi, from its previous
+// current i0 (p from 0). Keeps the branch, sigma, rho and the core flux.
+double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, std::int32_t p,
+                    double phi, double i0) {
+  const std::int32_t previous = 38 + p, branch = 41 + p, sigma = 44 + p, rho = 47 + p;
+  if (e_s1::timezero) {
+    st(branch) = kNone;
+    return 0.0;
+  }
+  // Step 1: the branch the flux moves on.
+  const auto was = static_cast<int>(std::lround(st(branch)));
+  const double phit = st(previous);
+  int now = was;
+  if (phi - phit > kTurnFlux) now = kRising;
+  if (phi - phit < -kTurnFlux) now = kFalling;
+
+  // Step 2: at a turning point phit, the scaling that carries the new branch
+  // from the present current to the knee.
+  const double knee = lp.knee;
+  if (now != was && now == kRising) {
+    const double phir = i0 > lp.ihw ? lp.outer_inverse(i0) : -lp.inner_inverse(-i0);
+    const double span = knee - phit;
+    st(sigma) = std::abs(span) > kAtKnee * knee ? (phir - phit) / span : 0.0;
+    st(rho) = -knee * st(sigma);
+  } else if (now != was && now == kFalling) {
+    const double phir = i0 >= -lp.ihw ? lp.inner_inverse(i0) : -lp.outer_inverse(-i0);
+    const double span = phit + knee;
+    st(sigma) = std::abs(span) > kAtKnee * knee ? (phir - phit) / span : 0.0;
+    st(rho) = knee * st(sigma);
+  }
+  st(branch) = now;
+
+  // Step 3: the current.
+  if (phi >= knee) return lp.outer(phi);
+  if (phi <= -knee) return -lp.outer(-phi);
+  const double s = st(sigma), o = st(rho);
+  if (now == kRising) {
+    const double phie = phi - (s * phi + o);
+    return i0 > lp.ihw ? lp.outer(phie) : -lp.inner(-phie);
+  }
+  if (now == kFalling) {
+    const double phie = phi + s * phi + o;
+    return i0 <= -lp.ihw ? -lp.outer(-phie) : lp.inner(phie);
+  }
+  return i0;
+}
+
+}  // namespace
+
+void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t b1b,
+               std::int32_t b1c, std::int32_t b2a, std::int32_t b2b, std::int32_t b2c,
+               std::int32_t b3a, std::int32_t b3b, std::int32_t b3c, std::int32_t b4a,
+               std::int32_t b4b, std::int32_t b4c, std::int32_t ss, double s, double x, double k,
+               double f, double i, double x12, double x13, double x23, double x5, double x6,
+               double x7, double v1, double v2, double v3, double v4, double width, double phi0a,
+               double phi0b, double phi0c) {
+  const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
+  const Rating a{nw, s, f, {x12, x13, x23, x5, x6, x7}, {v1, v2, v3, v4}};
+  // Step 1: the nameplate, the selector, the characteristic and the loop.
+  Refusals no(kTsat3Tag);
+  sat::Curve q;
+  LoopData lp;
+  if (check_rating(no, a, true)) {
+    no.require(sel >= 0 && sel <= nw, kSelectorText);
+    if (!no.any()) {
+      q = sat::form_curve(s, a.v[sel == 0 ? 0 : sel - 1], x, k, f, 0.01 * i);
+      no.require(q.formed, sat::kCurveText);
+    }
+    if (!no.any()) {
+      lp = form_loop(q, width);
+      no.require(lp.formed, kLoopText);
+    }
+  }
+  no.stop();
+  check_branches(kTsat3Tag, nw, br, ss);
+
+  // Step 2: the branches become current sources of this component.
+  take_branches(kTsat3Tag, nw, br, ss);
+
+  // Step 3: the record and the selector.
+  const Record r(blocks::take_rtcf(kRecordSize));
+  blocks::take_rtci(1)(1) = sel;
+  write_windings(r, a, br);
+  write_curve(r, q, s);
+  r[9] = lp.c;
+  r[kWindingCountPos] = nw;
+  r[25] = lp.c2;
+  r[26] = lp.d2;
+  r[27] = q.la;
+  r[28] = lp.p28;
+  r[29] = lp.q;
+  r[30] = lp.ihw;
+  r[31] = q.phin * phi0a;
+  r[32] = q.phin * phi0b;
+  r[33] = q.phin * phi0c;
+}
+
+void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
+               std::int32_t b1b, std::int32_t b1c, std::int32_t b2a, std::int32_t b2b,
+               std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
+               std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
+               std::int32_t tap_winding, double tap, std::int32_t enable) {
+  const Record r(blocks::take_rtcf(kRecordSize));
+  const std::int32_t sel = blocks::take_rtci(1)(1);
+  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
+  const Units k{ka, kb, kc};
+  const auto nw = static_cast<std::int32_t>(r[kWindingCountPos]);
+  if (e_s1::timezero) check_units(kTsat3Tag, k, nw, br, ss);
+
+  // Step 1: the unit at the tap, and the loop at its scale.
+  const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, sel == 0 ? 1 : sel);
+  const double t = u.scale;
+  if (e_s1::timezero || std::abs(t - st(10)) >= kRescaleTap) rescale(st, r, t);
+  const HysteresisLoop lp = HysteresisLoop::from(st);
+
+  // Step 2: the driving voltages.
+  const PerPhase previous{st(17), st(18), st(19)};
+  const Terminal term = terminal(st, r, kLayout, u, br, sel, ss, k);
+
+  // Step 3: flux (trapezoidal, no decay), core flux and current of each phase.
+  const double half_dt = 0.5 * e_s1::delt;
+  for (std::int32_t p = 0; p < kPhases; ++p) {
+    const std::int32_t flux = 11 + 2 * p, last_w = flux + 1, current = 17 + p;
+    if (!term.present[p]) {
+      st(current) = 0.0;
+      continue;
+    }
+    if (e_s1::timezero) st(flux) = t * r[31 + p];
+    st(flux) += half_dt * (st(last_w) + term.w[p]);
+    st(last_w) = term.w[p];
+    const double phi_core = st(flux) - u.l[1] * term.ip[p];
+    st(current) = loop_current(st, lp, p, phi_core, previous[p]);
+    st(38 + p) = phi_core;
+  }
+
+  // Step 4: the shares and the injection.
+  inject(st, kLayout, u, br, sel, ss, enable, previous, term);
+}
