@@ -15,6 +15,7 @@
 #include "model/temp2.h"
 #include "model/tf_subsystems.h"
 #include "model/umec.h"
+#include "transformers/injcal.h"
 
 namespace {
 
@@ -50,6 +51,8 @@ void dsmdyn(std::int32_t ss) {
       v(w) = node_voltage(mcb(w, k), ss) - node_voltage(ncb(w, k), ss);
       i(w) = e_s0::cdctr(w, k);
     }
+    // The core injection of this step, before the history that carries it.
+    if (nummag(k) == 1) injcal(ss, k);
     // Step 3: h = hm v + sm i per winding, into the node sums.
     for (std::int32_t w = 1; w <= n; ++w) {
       double h = 0.0;
