@@ -110,6 +110,31 @@ TEST_F(UmecPage, RefusedCoresAreMessage24) {
   EXPECT_NE(c.text.find("CHECK MUTUAL DATA IN SS    1 ."), std::string::npos) << c.text;
 }
 
+// The reader words its own curve warnings.
+TEST_F(UmecPage, ReaderCurveWarnings) {
+  std::string page = kUnit;
+  page.replace(page.find("1.0 1.0 2.0 1.5 3.0 1.8 /"), 25, "1.0 1.0 2.0 3.0 3.0 1.4 /");
+  nettest::Captured c = nettest::capture([&] { read(page); });
+  EXPECT_NE(c.text.find("Some T/F B-H data points ignored due to being unrealistic"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" WARNING:Transformer BH curve has unrealistic\n data points. Trafo#           1\n"
+                        " Some points were ignored.\n"),
+            std::string::npos)
+      << c.text;
+  EXPECT_EQ(umec::xt(2, 1), 3.0);  // (2, 3) removed, (3, 1.4) kept with slope 0.2
+  release_all_and_reset();
+  wakro::close_all_units();
+
+  page = kUnit;
+  page.replace(page.find("1.0 1.0 2.0 1.5 3.0 1.8 /"), 25, "0.0 0.0 /");
+  c = nettest::capture([&] { read(page); });
+  EXPECT_NE(c.text.find("Saturation disabled in one transformer due to lack of data"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" WARNING: Transformer BH curve has no data\n Saturation has been disabled. Trafo#           1\n"),
+            std::string::npos)
+      << c.text;
+  EXPECT_EQ(umec::satenab(1), 0);
+  EXPECT_EQ(umec::msl1(1), 0.5);  // the record's slope stands
+}
+
 // A sine of amplitude a (kV) on winding 1 from time zero; winding 2 shorted.
 // The limb flux is integrated here by the trapezoidal rule; it saturates the
 // limb exactly when |phi| >= y(1) = 1 (unit area).
