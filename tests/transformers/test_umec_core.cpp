@@ -24,10 +24,9 @@ class Umec : public tftest::Transformers {
   std::int32_t umec_unit(std::int32_t cor, std::int32_t satenab = 0) {
     const wakro::umec_core::Layout l = wakro::umec_core::layout(cor);
     size_tf(l.windings, 1, 1e-4, 1, 4, l.windings);
-    std::initializer_list<std::pair<std::int32_t, std::int32_t>> two{{1, 0}, {2, 0}};
-    std::initializer_list<std::pair<std::int32_t, std::int32_t>> six{{1, 0}, {2, 0}, {3, 0},
-                                                                      {4, 0}, {5, 0}, {6, 0}};
-    const std::int32_t k = add_unit(1, l.windings == 2 ? two : six, -1);
+    const std::int32_t k = add_unit(1, {{1, 0}}, -1);
+    e_s5::msiz(k) = l.windings;  // winding w from node w to ground
+    for (std::int32_t w = 2; w <= l.windings; ++w) e_s5::mcb(w, k) = w;
     e_s5::nummag(k) = 1;
     umec::cor(k) = cor;
     umec::bn(k) = l.branches;
