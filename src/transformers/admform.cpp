@@ -8,8 +8,9 @@
 //   0 (6, 15)  three phases of two windings, limbs, leakage paths and yokes;
 //   1 (6, 17)  type 0 with yokes between the phases and zero-sequence paths;
 //   2 (6, 19)  type 1 with outer legs (five-limb core).
-// Workspace: eight 23 x 23 tables kept between calls (admform runs every
+// Workspace: nine 23 x 23 tables kept between calls (admform runs every
 // saturated step, and its tables are too large to be rebuilt on the stack).
+#include <algorithm>
 #include <array>
 
 #include "model/e_s1.h"
@@ -49,6 +50,12 @@ struct Work {
   Mat23 a, b, pd, g, f, k, d, e1, e2;
 };
 Work g_work;
+
+// Zeroes the leading rows x cols block: every product reads only within it.
+void clear(Mat23& m, std::int32_t rows, std::int32_t cols) {
+  for (std::int32_t j = 1; j <= cols; ++j)
+    for (std::int32_t i = 1; i <= rows; ++i) m(i, j) = 0.0;
+}
 
 }  // namespace
 
@@ -91,7 +98,10 @@ std::int32_t admform(const Vec23& p, const Vec23& n_turns, const Vec23& e, const
   // Step 1: the tables of the circuit.
   y = Mat23{};
   out = Vec23{};
-  for (Mat23* m : {&w.a, &w.b, &w.pd, &w.g, &w.f, &w.k, &w.d, &w.e1, &w.e2}) *m = Mat23{};
+  // The products below write whole blocks; only the tables built here by their
+  // entries need clearing, over the extent that the products read.
+  const std::int32_t extent = std::max(n, nb);
+  for (Mat23* m : {&w.a, &w.b, &w.pd, &w.g, &w.f}) clear(*m, extent, extent);
   incidence(cor, w.a);
   for (std::int32_t i = 1; i <= n; ++i) {
     w.g(i, i) = n_turns(i);
