@@ -7,9 +7,12 @@
 // what the single one does for the same number of units. A third pair compares a
 // step in which a tap changer re-forms one of 100 units (its matrices, the
 // conductance matrix and the re-factorisation) with a step in which it only
-// looks at its tap.
+// looks at its tap. A last pair steps one UMEC unit (core type 3) driven well
+// into saturation, whose core is reduced again (admform) on every saturated
+// step, against the same unit with its saturation disabled (linear core).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 
 #include "model/branches.h"
@@ -35,6 +38,10 @@
 #include "transformers/services.h"
 #include "transformers/taps.h"
 #include "transformers/tf_cfg.h"
+#include "model/rt_config.h"
+#include "model/umec.h"
+#include "transformers/settfparm.h"
+#include "transformers/umec_ramp.h"
 
 namespace {
 
@@ -182,6 +189,73 @@ void run_tap(benchmark::State& state, bool change) {
 void BM_StepWithTapChange(benchmark::State& state) { run_tap(state, true); }
 void BM_StepWithoutTapChange(benchmark::State& state) { run_tap(state, false); }
 
+// One UMEC unit, windings from nodes 1 and 2 to ground, 100 turns each, knee at
+// unit flux density; 2 kA at 50 Hz into node 1 saturates its limb on most steps.
+void build_umec(bool saturating) {
+  wakro::use_transformer_services();
+  allocate(1, 2, 1);
+  add_rl_to_ground(1, 1);
+  add_rl_to_ground(1, 2);
+  std::int32_t k = ++e_s5::jset;
+  e_s5::msiz(k) = 2;
+  e_s5::nummag(k) = 1;
+  e_s5tap::tss(k) = -1;
+  ++e_s5::numt(1);
+  for (std::int32_t w = 1; w <= 2; ++w) {
+    e_s5::mcb(w, k) = w;
+    e_s5::ncb(w, k) = 0;
+    rt_config::umecwdgdata(w, 1) = 100.0;
+    rt_config::umecwdgdata(w, 2) = 0.001;
+  }
+  umec::cor(k) = 3;
+  umec::bn(k) = 5;
+  umec::satenab(k) = saturating ? 1 : 0;
+  const double core[8] = {1.0, 1.0, 1.0, 1.0, 0.0, 0.0, 0.0, 1.0};
+  for (std::int32_t i = 1; i <= 8; ++i) rt_config::umectfdata(i) = core[i - 1];
+  const double x[3] = {1.0, 2.0, 3.0}, y[3] = {1.0, 1.5, 1.8};
+  for (std::int32_t i = 1; i <= 10; ++i) {
+    rt_config::umecsatdata(i, 1) = i <= 3 ? x[i - 1] : 0.0;
+    rt_config::umecsatdata(i, 2) = i <= 3 ? y[i - 1] : 0.0;
+  }
+  std::int32_t kind = wakro::kTfUmec;
+  wakro_settfparm(k, kind);
+  wakro_buildgm();
+  e_s0::enabccin(1, 1) = true;
+  e_s8::mxinv(1) = 1;
+  temp1::stabck(1) = true;
+  ctrl::iii = 0;
+  e_s1::timezero = e_s1::firststep = true;
+  e_s1::laststep = false;
+}
+
+void umec_step() {
+  e_s1::time = kDelt * ctrl::iii;
+  e_s0::ccin(1, 1) = 2.0 * std::sin(100.0 * M_PI * e_s1::time);
+  e_s2::nexc = 0;
+  umecsat5(1, 1, 50.0);
+  intsolvi();
+  e_s1::timezero = e_s1::firststep = false;
+  ++ctrl::iii;
+}
+
+void run_umec(benchmark::State& state, bool saturating) {
+  build_umec(saturating);
+  umec_step();  // time zero, untimed
+  std::int64_t saturated = 0, steps = 0;
+  for (auto _ : state) {
+    umec_step();
+    saturated += umec::satflag(1, 1);
+    ++steps;
+    benchmark::DoNotOptimize(e_s0::vdc(1, 1));
+  }
+  state.counters["saturated_share"] = steps > 0 ? static_cast<double>(saturated) / static_cast<double>(steps) : 0.0;
+  release_case();
+}
+void BM_UmecSaturated(benchmark::State& state) { run_umec(state, true); }
+void BM_UmecLinear(benchmark::State& state) { run_umec(state, false); }
+
+BENCHMARK(BM_UmecSaturated);
+BENCHMARK(BM_UmecLinear);
 BENCHMARK(BM_StepWithTapChange);
 BENCHMARK(BM_StepWithoutTapChange);
 BENCHMARK(BM_UnitsInOneSubsystem)->Arg(10)->Arg(100)->Arg(1000);

@@ -16,6 +16,7 @@
 #include "model/tf_subsystems.h"
 #include "model/umec.h"
 #include "network/branch_view.h"
+#include "transformers/injcal.h"
 
 namespace {
 
@@ -64,6 +65,8 @@ void dsmdyn(std::int32_t ss) {
       v[w] = (from[w] == 0 ? 0.0 : vdc[from[w]]) - (to[w] == 0 ? 0.0 : vdc[to[w]]);
       i[w] = cur[w];
     }
+    // The core injection of this step, before the history that carries it.
+    if (nummag(k) == 1) injcal(ss, k);
     // Step 3: h = hm v + sm i per winding, into the node sums.
     for (std::int32_t w = 1; w <= n; ++w) {
       double h = 0.0;

@@ -14,6 +14,7 @@ inline constexpr std::string_view kDsmdynTag = "DSMDYN                          
 // increasing number, forms h = hm v + sm i of the last solved winding voltages v
 // and currents i (e_s0::cdctr) into ccmc (the old value into ccmcd) and adds h
 // (with the core injection umec::fininjs) at the from-node and subtracts it at
-// the to-node. More transformers in ss than numt(ss) counts is fatal.
+// the to-node; a UMEC transformer's injection comes from injcal first. More
+// transformers in ss than numt(ss) counts is fatal.
 // Allocates nothing.
 void dsmdyn(std::int32_t ss);

@@ -6,11 +6,14 @@
 //   impedance form             si = (R + 2 L / dt)^-1,
 //   admittance with R          si = A (I + R A)^-1, A = (dt / 2) Gamma,
 //   admittance without R       si = (dt / 2) Gamma;
+//   UMEC core                  si = (dt / 2) Gamma, Gamma of the core (admf);
 // hm = si, sm = I - 2 si R, and si stamped into gm. An "888" entry copies the
-// previous transformer's matrices. Inversions refuse a pivot below 1e-20.
+// previous transformer's matrices (and a UMEC core's data). Inversions refuse a
+// pivot below 1e-20.
 #include "transformers/dsmint.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <span>
 #include <vector>
@@ -28,6 +31,12 @@
 #include "model/fnames.h"
 #include "model/ndde.h"
 #include "model/tf_subsystems.h"
+#include "model/temp2.h"
+#include "model/umec.h"
+#include "diag/message.h"
+#include "transformers/bh_curve.h"
+#include "transformers/injcal.h"
+#include "transformers/umec_core.h"
 #include "transformers/winding_matrix.h"
 
 namespace {
@@ -49,8 +58,9 @@ constexpr std::int32_t kWindingCount = 26;
 constexpr std::int32_t kTooManyUnits = 27;
 constexpr std::int32_t kNodeBeyond = 28;
 constexpr std::int32_t kBadNodes = 29;
+constexpr std::size_t kUmecWindingValues = 2;  // turns and leakage permeance
 
-enum class Form { impedance, admittance_r, admittance };
+enum class Form { impedance, admittance_r, admittance, umec };
 
 struct Entry {
   Form form = Form::impedance;
@@ -137,6 +147,11 @@ void check_nodes(std::int32_t k, std::int32_t w, std::int32_t ss) {
 // Row w of the lower triangle, from the record's values or the placeholders.
 void store_row(const Entry& e, std::int32_t k, std::int32_t w, Work& m) {
   const double dt = e_s1::delt;
+  if (e.form == Form::umec) {
+    umec::nturn(w, k) = m.values[0];
+    umec::ai(w, k) = m.values[1];
+    return;
+  }
   for (std::int32_t j = 1; j <= w; ++j) {
     const std::size_t at = static_cast<std::size_t>(j - 1);
     double r = 0.0, x = 0.0;
@@ -165,6 +180,7 @@ void store_row(const Entry& e, std::int32_t k, std::int32_t w, Work& m) {
         m.si(j, w) = m.si(w, j) = x * dt * 0.5;
         lorig = m.si(j, w);
         break;
+      case Form::umec: break;
     }
     m.rm(j, w) = m.rm(w, j) = r;
     e_s5tap::rorig(j, w, k) = e_s5tap::rorig(w, j, k) = r;
@@ -205,6 +221,88 @@ void enter(std::int32_t k, std::int32_t ss, const Work& m) {
   wakro::tf::stamp_windings(wakro::kDsmintTag, k, ss, m.si);
 }
 
+// The four core records of a UMEC entry; values missing before a "/" stay as
+// they were (zero for a new transformer), the curve is cleared first.
+void read_core(std::int32_t k, std::int32_t ss) {
+  double awlm = umec::awlm(k), lwlm = umec::lwlm(k), ayok = umec::ayok(k), lyok = umec::lyok(k);
+  double aol = umec::aol(k), lol = umec::lol(k), zes = umec::zes(k), msl1 = umec::msl1(k);
+  std::int32_t satenab = umec::satenab(k), wn = umec::wn(k), bn = umec::bn(k), cor = umec::cor(k);
+  std::array<double, 2 * umec::kCurvePoints> curve{};
+  next_record();
+  check_read(wakro::list_read_unit(fnames::iunit, {awlm, lwlm, ayok, lyok, aol, lol, zes}), ss);
+  next_record();
+  check_read(wakro::list_read_unit(fnames::iunit, {msl1, satenab}), ss);
+  next_record();
+  check_read(wakro::list_read_unit(fnames::iunit, {std::span<double>(curve)}), ss);
+  next_record();
+  check_read(wakro::list_read_unit(fnames::iunit, {wn, bn, cor}), ss);
+  umec::awlm(k) = awlm;
+  umec::lwlm(k) = lwlm;
+  umec::ayok(k) = ayok;
+  umec::lyok(k) = lyok;
+  umec::aol(k) = aol;
+  umec::lol(k) = lol;
+  umec::zes(k) = zes;
+  umec::msl1(k) = msl1;
+  umec::satenab(k) = satenab;
+  umec::wn(k) = wn;
+  umec::bn(k) = bn;
+  umec::cor(k) = cor;
+  for (std::int32_t i = 1; i <= umec::kCurvePoints; ++i) {
+    umec::xt(i, k) = curve[static_cast<std::size_t>(2 * i - 2)];
+    umec::yt(i, k) = curve[static_cast<std::size_t>(2 * i - 1)];
+  }
+}
+
+// The reader's own reports of a mended curve.
+void report_curve(std::int32_t k, const wakro::CurveCheck& c) {
+  if (c.no_data) {
+    wakro_warn(0, 0, 1, "Saturation disabled in one transformer due to lack of data");
+    ListLine() << "WARNING: Transformer BH curve has no data";
+    ListLine() << "Saturation has been disabled. Trafo#" << k;
+  }
+  if (c.ignored) {
+    wakro_warn(0, 0, 1, "Some T/F B-H data points ignored due to being unrealistic");
+    ListLine() << "WARNING:Transformer BH curve has unrealistic";
+    ListLine() << "data points. Trafo#" << k;
+    ListLine() << "Some points were ignored.";
+  }
+}
+
+// si = (dt / 2) Gamma of a UMEC core; refused core data or a singular core are
+// message 24.
+void umec_admittance(std::int32_t k, std::int32_t ss, Work& m) {
+  namespace uc = wakro::umec_core;
+  if (uc::core_fault(k) == uc::Fault::layout) outmsg(kInvalidLine, ss);
+  if (umec::satenab(k) == 1) report_curve(k, wakro::check_bh_curve(k));
+  if (admf_checked(k, temp2::hs) != uc::Fault::none) outmsg(kInvalidLine, ss);
+  wakro::injcal_prepare(k);
+  const std::int32_t n = e_s5::msiz(k);
+  for (std::int32_t w = 1; w <= n; ++w)
+    for (std::int32_t j = 1; j <= w; ++j) {
+      m.si(j, w) = m.si(w, j) = e_s1::delt * temp2::hs(j, w) * 0.5;
+      m.rm(j, w) = m.rm(w, j) = 0.0;
+      e_s5tap::lorig(j, w, k) = e_s5tap::lorig(w, j, k) = m.si(j, w);
+      e_s5tap::rorig(j, w, k) = e_s5tap::rorig(w, j, k) = 0.0;
+    }
+}
+
+// An "888" repeat of a UMEC transformer takes all of its core data.
+void copy_core(std::int32_t from, std::int32_t k) {
+  using namespace umec;
+  for (std::int32_t w = 1; w <= e_s5::msiz(from); ++w) {
+    nturn(w, k) = nturn(w, from);
+    ai(w, k) = ai(w, from);
+  }
+  for (auto* a : {&awlm, &lwlm, &ayok, &lyok, &aol, &lol, &zes, &msl1}) (*a)(k) = (*a)(from);
+  for (auto* a : {&satenab, &wn, &bn, &cor}) (*a)(k) = (*a)(from);
+  for (std::int32_t i = 1; i <= kCurvePoints; ++i) {
+    xt(i, k) = xt(i, from);
+    yt(i, k) = yt(i, from);
+  }
+  wakro::injcal_prepare(k);
+}
+
 std::int32_t new_transformer() {
   if (e_s5::jset >= ndde::nd4) outmsg(kTooManyUnits, ndde::nd4);
   return ++e_s5::jset;
@@ -215,7 +313,8 @@ void read_entry(std::int32_t page, const Entry& e) {
   Work& m = g_work;
   std::int32_t ss = 0;
   for (std::int32_t w = 1; w <= e.n; ++w) {
-    const std::size_t count = e.placeholders ? 0
+    const std::size_t count = e.form == Form::umec        ? kUmecWindingValues
+                              : e.placeholders              ? 0
                               : e.form == Form::admittance ? static_cast<std::size_t>(w)
                                                            : 2 * static_cast<std::size_t>(w);
     if (w == 1) {
@@ -237,7 +336,12 @@ void read_entry(std::int32_t page, const Entry& e) {
     check_nodes(k, w, ss);
     store_row(e, k, w, m);
   }
-  form_admittance(e, k, ss, m);
+  if (e.form == Form::umec) {
+    read_core(k, ss);
+    umec_admittance(k, ss, m);
+  } else {
+    form_admittance(e, k, ss, m);
+  }
   enter(k, ss, m);
 }
 
@@ -255,6 +359,7 @@ void read_repeat(std::int32_t page) {
     read_winding(page, k, w, {}, ss);
     check_nodes(k, w, ss);
   }
+  if (e_s5::nummag(prev) == 1) copy_core(prev, k);
   Work& m = g_work;
   m.resize(n);
   for (std::int32_t i = 1; i <= n; ++i)
@@ -285,18 +390,14 @@ void dsmint(std::int32_t& page) {
     }
     if (n == 0) outmsg(kWindingCount, 0);
     if (mag < -1 || mag > 1) outmsg(kInvalidLine, 0);
-    if (mag == 1) {
-      ListLine() << "Transformers with a UMEC core are not read yet";
-      stop();
-    }
 
     // Step 3: the form, then the windings.
     Entry e;
     e.n = std::abs(n);
     e.mag = mag;
     e.placeholders = opt != 0;
-    e.form = n > 0 ? Form::impedance : mag == -1 ? Form::admittance_r : Form::admittance;
-    e.sign = n > 0 ? 1 : -1;
+    e.form = mag == 1 ? Form::umec : n > 0 ? Form::impedance : mag == -1 ? Form::admittance_r : Form::admittance;
+    e.sign = n > 0 && mag != 1 ? 1 : -1;
     read_entry(page, e);
   }
 }

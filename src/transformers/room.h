@@ -5,7 +5,9 @@
 // the "TRANSFORMERS:" section of a page data file (dsmint, behind the case
 // reader's hook), the nameplate configuration routines (e_tf*_cfg, the ideal
 // multi-winding forms and the winding-file reader) that the case calls at time
-// zero, the on-load tap changers and the core-saturation components.
+// zero, the on-load tap changers and the core-saturation components; the UMEC
+// cores (admf, admform, the B-H curve, injcal's per-step core injection, the
+// saturation ramps and the umec*_cfg configuration routines).
 //
 // May call: model (e_s5, e_s5tap, rt_config, e_s0 ...), diag (messages, quit,
 // node access), files (the line and free-format readers), input, network (the

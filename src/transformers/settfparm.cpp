@@ -18,6 +18,11 @@
 #include "model/e_s5tap.h"
 #include "model/e_warn.h"
 #include "model/rt_config.h"
+#include "model/temp2.h"
+#include "model/umec.h"
+#include "transformers/bh_curve.h"
+#include "transformers/injcal.h"
+#include "transformers/umec_core.h"
 #include "transformers/winding_matrix.h"
 
 namespace wakro {
@@ -53,7 +58,8 @@ void check(std::int32_t k, std::int32_t kind, std::string_view caller, std::int3
     wakro_quit(caller, 0);
   }
   if (e_s5tap::tss(k) == 0) refuse(caller, "Transformer has no subsystem");
-  if (kind != kTfInverseInductance && kind != kTfInductance) {
+  if (kind == kTfUmec && e_s5::nummag(k) != 1) refuse(caller, "Transformer has no UMEC core");
+  if (kind != kTfInverseInductance && kind != kTfInductance && kind != kTfUmec) {
     ListLine() << "Unknown transformer data kind" << kind;
     wakro_quit(caller, 0);
   }
@@ -62,6 +68,43 @@ void check(std::int32_t k, std::int32_t kind, std::string_view caller, std::int3
     wakro_quit(caller, 0);
   }
   if (e_s0::gm_built) refuse(caller, "Transformer data set after the network set-up");
+}
+
+// Kind 3: the UMEC records into the transformer's core, its curve checked
+// (saturation enabled), and si = (dt / 2) Gamma of the core; R = 0.
+void umec_core_admittance(std::int32_t k, std::string_view caller, Work& m) {
+  const std::int32_t n = e_s5::msiz(k);
+  for (std::int32_t w = 1; w <= n; ++w) {
+    umec::nturn(w, k) = rt_config::umecwdgdata(w, 1);
+    umec::ai(w, k) = rt_config::umecwdgdata(w, 2);
+  }
+  umec::awlm(k) = rt_config::umectfdata(1);
+  umec::lwlm(k) = rt_config::umectfdata(2);
+  umec::ayok(k) = rt_config::umectfdata(3);
+  umec::lyok(k) = rt_config::umectfdata(4);
+  umec::aol(k) = rt_config::umectfdata(5);
+  umec::lol(k) = rt_config::umectfdata(6);
+  umec::zes(k) = rt_config::umectfdata(7);
+  umec::msl1(k) = rt_config::umectfdata(8);
+  for (std::int32_t i = 1; i <= umec::kCurvePoints; ++i) {
+    umec::xt(i, k) = rt_config::umecsatdata(i, 1);
+    umec::yt(i, k) = rt_config::umecsatdata(i, 2);
+  }
+  if (umec::satenab(k) == 1) {
+    const CurveCheck c = check_bh_curve(k);
+    if (c.no_data) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "BH curve has no data, Saturation disabled");
+    if (c.ignored)
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1,
+                 "BH curve has unrealistic data points, Some points were ignored");
+  }
+  admf(k, temp2::hs, caller);
+  injcal_prepare(k);
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= i; ++j) {
+      const double a = e_s1::delt * temp2::hs(j, i) * 0.5;
+      m.si(j, i) = m.si(i, j) = a;
+      e_s5tap::lorig(j, i, k) = e_s5tap::lorig(i, j, k) = a;
+    }
 }
 
 }  // namespace
@@ -81,8 +124,10 @@ void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view call
   for (std::int32_t i = 1; i <= rorig.extent(1); ++i)
     for (std::int32_t j = 1; j <= rorig.extent(2); ++j) rorig(i, j, k) = lorig(i, j, k) = 0.0;
 
-  // Step 1: R and the inductive part from the lower triangle of the record.
-  for (std::int32_t i = 1; i <= n; ++i) {
+  // Step 1: R and the inductive part from the lower triangle of the record, or
+  // the UMEC core.
+  if (tf_kind == kTfUmec) umec_core_admittance(k, caller, m);
+  for (std::int32_t i = 1; i <= n && tf_kind != kTfUmec; ++i) {
     for (std::int32_t j = 1; j <= i; ++j) {
       const double r = rt_config::tfdata(2 * j - 1, i);
       const double x = rt_config::tfdata(2 * j, i);
@@ -103,7 +148,7 @@ void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view call
   // Step 2: the admittance of the windings.
   if (tf_kind == kTfInductance) {
     if (!tf::invert_in_place(m.si, kPivotLimit)) unrealisable(kLeakage);
-  } else {
+  } else if (tf_kind == kTfInverseInductance) {
     tf::multiply(m.rm, m.si, m.rli);  // rli = R A
     m.irli = m.rli;
     for (std::int32_t w = 1; w <= n; ++w) m.irli(w, w) += 1.0;

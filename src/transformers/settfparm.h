@@ -12,7 +12,7 @@ namespace wakro {
 enum TfKind : std::int32_t {
   kTfInverseInductance = 1,  // R and the inverse-inductance matrix (1/H)
   kTfInductance = 2,         // R and the inductance matrix (H)
-  kTfUmec = 3,               // UMEC core (formed by the UMEC set-up, not here)
+  kTfUmec = 3,               // UMEC core: the rt_config::umec* records
 };
 
 // The tag of the formation's own failures.
@@ -20,13 +20,21 @@ inline constexpr std::string_view kTransformerTag = "TRANSFORMER ";
 
 }  // namespace wakro
 
-// Forms transformer k from rt_config::tfdata (kind 1 or 2):
+// Forms transformer k from rt_config::tfdata (kind 1 or 2) or from the UMEC
+// records (kind 3):
 //   kind 1  hm = A (I + R A)^-1 with A = (dt/2) Gamma,
 //   kind 2  hm = (R + 2 L / dt)^-1,
-// sm = I - 2 hm R, rorig = R, lorig = A (kind 1) or 2 L / dt (kind 2), and adds
-// hm minus the hm it replaces into gm. Checks first, each fatal under `caller`
-// (mode 0): 1 <= k <= jset, tss(k) != 0, a kind of 1 or 2, msiz(k) = windings,
-// and gm still in set-up form. A singular matrix is fatal under
+//   kind 3  hm = (dt/2) Gamma with Gamma of the core (admf), R = 0; the records
+//           are copied into the transformer's umec fields first and, with its
+//           saturation enabled, its B-H curve is checked (warnings "BH curve has
+//           no data, Saturation disabled" and "BH curve has unrealistic data
+//           points, Some points were ignored"; msl1 becomes the curve's first
+//           slope); core data or a core that admf refuses are fatal under
+//           `caller`;
+// sm = I - 2 hm R, rorig = R, lorig = A (kinds 1, 3) or 2 L / dt (kind 2), and
+// adds hm minus the hm it replaces into gm. Checks first, each fatal under
+// `caller` (mode 0): 1 <= k <= jset, tss(k) != 0, a kind of 1, 2 or 3 (3 only
+// for a UMEC transformer), msiz(k) = windings, and gm still in set-up form. A singular matrix is fatal under
 // "TRANSFORMER " with "Unrealisable Transformer Leakage Values" (kind 2) or
 // "Unrealisable Transformer Leakage or Copper loss Values" (kind 1).
 void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view caller,
