@@ -165,4 +165,52 @@ inline std::string fredep_poles_record(int n, double t_ms, double c0, const std:
   return os.str();
 }
 
+// The MFDTD data of an n-conductor line: the largest velocity [m/s], the
+// length, the per-unit-length matrices (n x n, column by column, symmetric) and
+// the fit sum over poles of A_p / (s - alpha_p). model_poles, when not below 0,
+// is the pole count written on the model line instead of the fit's.
+struct MfdtdFit {
+  int n = 1;
+  double vmax = 3.0e8;
+  double length = 31000.0;
+  std::vector<double> r, l, g, c;
+  std::vector<cplx> poles;
+  std::vector<std::vector<cplx>> residues;  // per pole, n x n
+  std::string options;
+  int model_poles = -1;
+
+  std::string file() const {
+    std::ostringstream os;
+    os << std::setprecision(17) << "MFDTD " << std::setw(2) << n << " " << std::setw(2)
+       << (model_poles >= 0 ? model_poles : static_cast<int>(poles.size())) << "\n"
+       << options << vmax << "\n" << length << "\n";
+    for (const std::vector<double>* m : {&r, &l, &g, &c})
+      for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j) os << (*m)[PhaseFit::at(n, i, j)] << "\n";
+    os << poles.size() << "\n";
+    for (std::size_t p = 0; p < poles.size(); ++p) {
+      os << "(" << poles[p].real() << ", " << poles[p].imag() << ")\n";
+      for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j) {
+          const cplx a = residues[p][PhaseFit::at(n, i, j)];
+          os << "(" << a.real() << ", " << a.imag() << ")\n";
+        }
+    }
+    return os.str();
+  }
+};
+
+// A lossless one-conductor MFDTD fit without poles: surge impedance zc, wave
+// velocity v (also the largest velocity), the given length.
+inline MfdtdFit lossless_mfdtd(double zc, double v, double length) {
+  MfdtdFit f;
+  f.vmax = v;
+  f.length = length;
+  f.r = {0.0};
+  f.g = {0.0};
+  f.l = {zc / v};
+  f.c = {1.0 / (zc * v)};
+  return f;
+}
+
 }  // namespace linetest
