@@ -213,4 +213,32 @@ inline MfdtdFit lossless_mfdtd(double zc, double v, double length) {
   return f;
 }
 
+// A lossy n-conductor MFDTD fit with np real poles spread from 300 to 30000
+// rad/s: per metre L = 1.2 uH (0.3 uH mutual), C = 12 pF (-2 pF mutual),
+// R = 30 uohm, G = 1 pS, and residues A_p = a_p (10 uohm, 2 uohm mutual) at
+// alpha_p = -a_p, a passive fit. Every mode is slower than 3e8 m/s, the
+// largest velocity written.
+inline MfdtdFit lossy_mfdtd(int n, int np, double length) {
+  MfdtdFit f;
+  f.n = n;
+  f.length = length;
+  const auto matrix = [n](double self, double mutual) {
+    std::vector<double> m(static_cast<std::size_t>(n * n), mutual);
+    for (int i = 1; i <= n; ++i) m[PhaseFit::at(n, i, i)] = self;
+    return m;
+  };
+  f.l = matrix(1.2e-6, 0.3e-6);
+  f.c = matrix(1.2e-11, -0.2e-11);
+  f.r = matrix(3.0e-5, 0.0);
+  f.g = matrix(1.0e-12, 0.0);
+  for (int q = 0; q < np; ++q) {
+    const double a = np == 1 ? 1000.0 : 300.0 * std::pow(100.0, q / (np - 1.0));
+    f.poles.push_back(-a);
+    std::vector<cplx> A(static_cast<std::size_t>(n * n), a * 2.0e-6);
+    for (int i = 1; i <= n; ++i) A[PhaseFit::at(n, i, i)] = a * 1.0e-5;
+    f.residues.push_back(A);
+  }
+  return f;
+}
+
 }  // namespace linetest
