@@ -165,78 +165,56 @@ inline std::string fredep_poles_record(int n, double t_ms, double c0, const std:
   return os.str();
 }
 
-// The MFDTD data of an n-conductor line: the largest velocity [m/s], the
-// length, the per-unit-length matrices (n x n, column by column, symmetric) and
-// the fit sum over poles of A_p / (s - alpha_p). model_poles, when not below 0,
-// is the pole count written on the model line instead of the fit's.
+// The MFDTD data of an n-conductor line: largest velocity [m/s], length,
+// R, L, G, C per metre (n x n, column by column) and the fit sum over poles of
+// A_p / (s - alpha_p).
 struct MfdtdFit {
   int n = 1;
-  double vmax = 3.0e8;
-  double length = 31000.0;
+  double vmax = 3.0e8, length = 31000.0;
   std::vector<double> r, l, g, c;
   std::vector<cplx> poles;
   std::vector<std::vector<cplx>> residues;  // per pole, n x n
-  std::string options;
-  int model_poles = -1;
 
   std::string file() const {
     std::ostringstream os;
-    os << std::setprecision(17) << "MFDTD " << std::setw(2) << n << " " << std::setw(2)
-       << (model_poles >= 0 ? model_poles : static_cast<int>(poles.size())) << "\n"
-       << options << vmax << "\n" << length << "\n";
-    for (const std::vector<double>* m : {&r, &l, &g, &c})
+    const auto upper = [&](auto&& item) {
       for (int i = 1; i <= n; ++i)
-        for (int j = i; j <= n; ++j) os << (*m)[PhaseFit::at(n, i, j)] << "\n";
+        for (int j = i; j <= n; ++j) item(PhaseFit::at(n, i, j));
+    };
+    os << std::setprecision(17) << "MFDTD " << std::setw(2) << n << " " << std::setw(2) << poles.size()
+       << "\n" << vmax << "\n" << length << "\n";
+    for (const std::vector<double>* m : {&r, &l, &g, &c}) upper([&](std::size_t k) { os << (*m)[k] << "\n"; });
     os << poles.size() << "\n";
     for (std::size_t p = 0; p < poles.size(); ++p) {
-      os << "(" << poles[p].real() << ", " << poles[p].imag() << ")\n";
-      for (int i = 1; i <= n; ++i)
-        for (int j = i; j <= n; ++j) {
-          const cplx a = residues[p][PhaseFit::at(n, i, j)];
-          os << "(" << a.real() << ", " << a.imag() << ")\n";
-        }
+      os << poles[p] << "\n";  // "(re,im)"
+      upper([&](std::size_t k) { os << residues[p][k] << "\n"; });
     }
     return os.str();
   }
 };
 
-// A lossless one-conductor MFDTD fit without poles: surge impedance zc, wave
-// velocity v (also the largest velocity), the given length.
+// A lossless one-conductor line without poles: surge impedance zc, wave
+// velocity v (also the largest velocity).
 inline MfdtdFit lossless_mfdtd(double zc, double v, double length) {
-  MfdtdFit f;
-  f.vmax = v;
-  f.length = length;
-  f.r = {0.0};
-  f.g = {0.0};
-  f.l = {zc / v};
-  f.c = {1.0 / (zc * v)};
-  return f;
+  return {1, v, length, {0.0}, {zc / v}, {0.0}, {1.0 / (zc * v)}, {}, {}};
 }
 
-// A lossy n-conductor MFDTD fit with np real poles spread from 300 to 30000
-// rad/s: per metre L = 1.2 uH (0.3 uH mutual), C = 12 pF (-2 pF mutual),
-// R = 30 uohm, G = 1 pS, and residues A_p = a_p (10 uohm, 2 uohm mutual) at
-// alpha_p = -a_p, a passive fit. Every mode is slower than 3e8 m/s, the
-// largest velocity written.
+// A lossy passive n-conductor line, every mode slower than 3e8 m/s: per metre
+// L = 1.2 uH (0.3 uH mutual), C = 12 pF (-2 pF mutual), R = 30 uohm, G = 1 pS;
+// np real poles alpha_p = -a_p from 300 to 30000 rad/s with A_p = a_p R / 3.
 inline MfdtdFit lossy_mfdtd(int n, int np, double length) {
-  MfdtdFit f;
-  f.n = n;
-  f.length = length;
   const auto matrix = [n](double self, double mutual) {
     std::vector<double> m(static_cast<std::size_t>(n * n), mutual);
     for (int i = 1; i <= n; ++i) m[PhaseFit::at(n, i, i)] = self;
     return m;
   };
-  f.l = matrix(1.2e-6, 0.3e-6);
-  f.c = matrix(1.2e-11, -0.2e-11);
-  f.r = matrix(3.0e-5, 0.0);
-  f.g = matrix(1.0e-12, 0.0);
+  MfdtdFit f{n, 3.0e8, length, matrix(3.0e-5, 0.0), matrix(1.2e-6, 0.3e-6), matrix(1.0e-12, 0.0),
+             matrix(1.2e-11, -0.2e-11), {}, {}};
   for (int q = 0; q < np; ++q) {
     const double a = np == 1 ? 1000.0 : 300.0 * std::pow(100.0, q / (np - 1.0));
     f.poles.push_back(-a);
-    std::vector<cplx> A(static_cast<std::size_t>(n * n), a * 2.0e-6);
-    for (int i = 1; i <= n; ++i) A[PhaseFit::at(n, i, i)] = a * 1.0e-5;
-    f.residues.push_back(A);
+    f.residues.emplace_back();
+    for (double r : f.r) f.residues.back().push_back(a * r / 3.0);
   }
   return f;
 }
