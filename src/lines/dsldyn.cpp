@@ -37,6 +37,7 @@ namespace {
 using wakro::lines::kClientEnd;
 using wakro::lines::kOrdinary;
 using wakro::lines::kServerEnd;
+constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
 // Node voltage of the last solution, ground reading 0.
 double node_voltage(std::int32_t node, std::int32_t ss) { return node > 0 ? e_s0::vdc(node, ss) : 0.0; }
@@ -147,7 +148,7 @@ void dsldyn() {
 
   // Finite-difference lines (never an ENI end: the reader refuses that).
   for (std::int32_t i = 1; i <= e_s7::img; ++i)
-    if (e_s7::linemodel(i, 1) == 3) wakro::lines::mfdtd_step(e_s7::linemodel(i, 2), i);
+    if (e_s7::linemodel(i, 1) == kMfdtd) wakro::lines::mfdtd_step(e_s7::linemodel(i, 2), i);
 
   if (e_s1::timezero && int2::nmat >= 1)
     for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
@@ -170,8 +171,8 @@ void dslout() {
       continue;
     }
     const std::int32_t model = linemodel(i, 1);
-    if (model < 0 || model > 3) continue;
-    const bool phase = model == 2, mfdtd = model == 3;
+    if (model < 0 || model > kMfdtd) continue;
+    const bool phase = model == 2, mfdtd = model == kMfdtd;
     const std::int32_t j = linemodel(i, 2);
     const std::int32_t o = linemodel(i, 3);
     const std::int32_t n = phase ? e_s7ph::modeph(j) : mfdtd ? e_s7mfd::modemfd(j) : e_s7::mode(j);
