@@ -7,6 +7,10 @@
 // Per-step cost of one three-conductor frequency-dependent line, FRE-DEP and
 // FRE-PHASE, for 2, 8 and 16 poles to every fit: each pole is one complex
 // recursion per step, so the cost grows linearly with the pole count.
+//
+// Per-step cost of a 100 km three-conductor MFDTD line at a step of 1 us and a
+// largest velocity of 3e8 m/s: 333 segments, each a few 3 x 3 products and
+// the recursive convolution of its 1, 2 or 4 poles.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -21,6 +25,7 @@
 #include "files/linereader.h"
 #include "files/units.h"
 #include "lines/lines.h"
+#include "model/e_s7mfd.h"
 #include "model/fnames.h"
 
 namespace {
@@ -33,7 +38,8 @@ const int kLineEntries[] = {dim::maxmodes,   dim::tlines,     dim::maxpoles,   d
                             dim::nummodes,   dim::tlines_total, dim::tlines_ph,
                             dim::nummodes_ph, dim::maxmodes_ph, dim::travwaves_ph,
                             dim::prop_ph,    dim::hserc_ph,   dim::ycserc_ph,  dim::xhk_ph,
-                            dim::maxpoles_ph};
+                            dim::maxpoles_ph, dim::tlines_mfdtd, dim::nummodes_mfdtd,
+                            dim::maxmodes_mfdtd, dim::maxpoles_mfdtd, dim::maxinc_mfdtd};
 
 // A "GLOBAL_TLINES:" section of `count` three-conductor lines, line k between
 // nodes 6k-5..6k-3 and 6k-2..6k, travel times of 10 to 12 steps.
@@ -57,11 +63,11 @@ void open_section(const std::string& path) {
 
 // Sizes and reads a case of one subsystem of `nodes` nodes from a section
 // (with the line-constants files it names already written).
-void build_case(const std::string& text, int nodes) {
+void build_case(const std::string& text, int nodes, double delt = kDelt) {
   const std::string path =
       (std::filesystem::temp_directory_path() / "wakro_bench_lines.dat").string();
   std::ofstream(path) << text;
-  e_s1::delt = kDelt;
+  e_s1::delt = delt;
   sctline_init();
   open_section(path);
   sctline();
@@ -82,7 +88,7 @@ void build_case(const std::string& text, int nodes) {
   e_s0::allocate_ss_matrices2(1, e_s0::ssdim, status);
   int2::nmat = 1;
   e_s0::mbus(1) = nodes;
-  e_s1::delt = kDelt;
+  e_s1::delt = delt;
 
   open_section(path);
   std::int32_t zero[4] = {0, 0, 0, 0};
@@ -126,6 +132,23 @@ void BM_FreDepLineSteps(benchmark::State& state) { fd_steps(state, false); }
 void BM_FrePhaseLineSteps(benchmark::State& state) { fd_steps(state, true); }
 BENCHMARK(BM_FreDepLineSteps)->Arg(2)->Arg(8)->Arg(16)->Complexity(benchmark::oN);
 BENCHMARK(BM_FrePhaseLineSteps)->Arg(2)->Arg(8)->Arg(16)->Complexity(benchmark::oN);
+
+void BM_MfdtdLineSteps(benchmark::State& state) {
+  const int poles = static_cast<int>(state.range(0));
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "wakro_bench_mfdtd.tlo";
+  std::ofstream(file) << linetest::lossy_mfdtd(3, poles, 100000.0).file();
+  build_case("GLOBAL_TLINES:\n" + linetest::header_record(3, file.string()) + "ENDCASE:\n", 6, 1.0e-6);
+  std::filesystem::remove(file);
+  if (e_s7mfd::nmfd(1) != 333) state.SkipWithError("the line is not cut into 333 segments");
+  for (auto _ : state) {
+    dsldyn();
+    dslout();
+    benchmark::DoNotOptimize(e_s0::ccli(1, 1));
+  }
+  state.SetComplexityN(poles);
+  wakro_bench::release_case();
+}
+BENCHMARK(BM_MfdtdLineSteps)->Arg(1)->Arg(2)->Arg(4)->Complexity(benchmark::oN);
 
 void BM_LineSteps(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));

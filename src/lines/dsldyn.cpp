@@ -4,9 +4,10 @@
 // lines. With e_s0::vdc holding the last solution's node voltages it copies the
 // control signals along ordinary lines, clears e_s0::ccli, and for every
 // Bergeron and FRE-DEP line (fd_steps.cpp), then every FRE-PHASE line, advances
-// the travelling waves and adds the line's history currents into e_s0::ccli at
-// its end nodes; e_s0::cdctl then holds the
-// negated history current of every conductor end. At time zero int4::cclid
+// the travelling waves, and for every MFDTD line (mfdtd_step.cpp) the segment
+// currents and node voltages, and adds the line's history currents into
+// e_s0::ccli at its end nodes; e_s0::cdctl then holds the negated history
+// current of every conductor end. At time zero int4::cclid
 // takes a copy of e_s0::ccli.
 //
 // dslout runs after every subsystem is solved and adds globaldm times the
@@ -24,6 +25,7 @@
 #include "model/e_s1.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
+#include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
 #include "model/int2.h"
 #include "model/int4.h"
@@ -35,6 +37,7 @@ namespace {
 using wakro::lines::kClientEnd;
 using wakro::lines::kOrdinary;
 using wakro::lines::kServerEnd;
+constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
 // Node voltage of the last solution, ground reading 0.
 double node_voltage(std::int32_t node, std::int32_t ss) { return node > 0 ? e_s0::vdc(node, ss) : 0.0; }
@@ -143,6 +146,10 @@ void dsldyn() {
     wakro::lines::frephase_step(p, i, at, server);
   }
 
+  // Finite-difference lines (never an ENI end: the reader refuses that).
+  for (std::int32_t i = 1; i <= e_s7::img; ++i)
+    if (e_s7::linemodel(i, 1) == kMfdtd) wakro::lines::mfdtd_step(e_s7::linemodel(i, 2), i);
+
   if (e_s1::timezero && int2::nmat >= 1)
     for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
       for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k) int4::cclid(k, ss) = e_s0::ccli(k, ss);
@@ -164,15 +171,17 @@ void dslout() {
       continue;
     }
     const std::int32_t model = linemodel(i, 1);
-    if (model != 0 && model != 1 && model != 2) continue;  // MFDTD lines are not built here
-    const bool phase = model == 2;
+    if (model < 0 || model > kMfdtd) continue;
+    const bool phase = model == 2, mfdtd = model == kMfdtd;
     const std::int32_t j = linemodel(i, 2);
     const std::int32_t o = linemodel(i, 3);
-    const std::int32_t n = phase ? e_s7ph::modeph(j) : e_s7::mode(j);
-    const std::int32_t ks = phase ? e_s7ph::kssph(j) : e_s7::kss(j);
-    const std::int32_t ms = phase ? e_s7ph::mssph(j) : e_s7::mss(j);
-    const wakro::FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : e_s7::knode;
-    const wakro::FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : e_s7::mnode;
+    const std::int32_t n = phase ? e_s7ph::modeph(j) : mfdtd ? e_s7mfd::modemfd(j) : e_s7::mode(j);
+    const std::int32_t ks = phase ? e_s7ph::kssph(j) : mfdtd ? e_s7mfd::kssmfd(j) : e_s7::kss(j);
+    const std::int32_t ms = phase ? e_s7ph::mssph(j) : mfdtd ? e_s7mfd::mssmfd(j) : e_s7::mss(j);
+    const wakro::FArray<std::int32_t, 1>& knodes =
+        phase ? e_s7ph::knodeph : mfdtd ? e_s7mfd::knodemfd : e_s7::knode;
+    const wakro::FArray<std::int32_t, 1>& mnodes =
+        phase ? e_s7ph::mnodeph : mfdtd ? e_s7mfd::mnodemfd : e_s7::mnode;
     for (std::int32_t k = 1; k <= n; ++k)
       for (std::int32_t c = 1; c <= n; ++c) {
         e_s0::cdctl(k, 1, i) += e_s7::globaldm(k, c, i) * node_voltage(knodes(o + c), ks);

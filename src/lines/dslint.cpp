@@ -37,6 +37,7 @@
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
+#include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
 #include "model/e_tlint.h"
 #include "model/e_warn.h"
@@ -164,6 +165,34 @@ void time_step_summary() {
   wakro_quit(kTag, 0);
 }
 
+// The per-line tables of one line model: its line and conductor counters, the
+// limit of its line count and the fields every model keeps per line.
+struct ModelTables {
+  std::int32_t& lines;       // lines of the model read so far
+  std::int32_t& modes_used;  // conductors of the model's lines so far
+  std::int32_t limit;        // dimensioned lines of the model
+  FArray<std::int32_t, 1>& kss;
+  FArray<std::int32_t, 1>& mss;
+  FArray<std::int32_t, 1>& mode;
+  FArray<bool, 1>& inflength;
+  FArray<FixedText<200>, 1>& name;
+  FArray<std::int32_t, 1>& knode;
+  FArray<std::int32_t, 1>& mnode;
+};
+
+ModelTables tables_of(LineModel model) {
+  if (model == LineModel::frephase)
+    return {e_s7ph::lineph,      e_s7ph::nlmodeuph,    ndde::nd41,         e_s7ph::kssph,
+            e_s7ph::mssph,       e_s7ph::modeph,       e_s7ph::inflengthph, e_s7ph::tlnameph,
+            e_s7ph::knodeph,     e_s7ph::mnodeph};
+  if (model == LineModel::mfdtd)
+    return {e_s7mfd::linemfd,      e_s7mfd::nlmodeumfd, ndde::nd53,           e_s7mfd::kssmfd,
+            e_s7mfd::mssmfd,       e_s7mfd::modemfd,    e_s7mfd::inflengthmfd, e_s7mfd::tlnamemfd,
+            e_s7mfd::knodemfd,     e_s7mfd::mnodemfd};
+  return {e_s7::line,      e_s7::nlmodeu, ndde::nd6,       e_s7::kss,   e_s7::mss,
+          e_s7::mode,      e_s7::inflength, e_s7::tlname, e_s7::knode, e_s7::mnode};
+}
+
 // One record of the section.
 void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv) {
   LineSetup s;
@@ -237,40 +266,28 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     return;
   }
 
-  // Step 3: the model line. MFDTD lines are not read by this engine yet.
+  // Step 3: the model line, and the line's place in its model's tables.
   const LineModel model = model_of(line);
-  if (model == LineModel::mfdtd) {
-    wakro_message(0, 0, 2, 2, std::string(model_name(model)) + " lines are not available in this engine: ");
-    wakro_message(0, 0, 2, -1, "Line/Cable " + s.quoted);
-    wakro_quit(kTag, 0);
-  }
   const bool phase = model == LineModel::frephase;
-  if (phase && !s.header) read_error(s);  // its ends are given only with the header
-  const std::int32_t limit = phase ? ndde::nd41 : ndde::nd6;
-  if ((phase ? e_s7ph::lineph : e_s7::line) + 1 > limit) {
-    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(limit).trimmed()));
+  const bool mfdtd = model == LineModel::mfdtd;
+  if ((phase || mfdtd) && !s.header) read_error(s);  // their ends are given only with the header
+  // The finite-difference step has no far end to exchange: it takes no ENI role.
+  if (mfdtd && s.role != kOrdinary) line_error("An ENI line cannot use the MFDTD model: Line/Cable ", s);
+  const ModelTables t = tables_of(model);
+  if (t.lines + 1 > t.limit) {
+    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(t.limit).trimmed()));
     wakro_message(0, 0, 2, -1, " transmission lines/cables");
     wakro_quit(kTag, 0);
   }
   s.row = ++e_s7::img;
-  if (phase) {
-    s.l = ++e_s7ph::lineph;
-    s.o = e_s7ph::nlmodeuph;
-    e_s7ph::kssph(s.l) = k.ss;
-    e_s7ph::mssph(s.l) = m.ss;
-    e_s7ph::modeph(s.l) = s.n;
-    e_s7ph::inflengthph(s.l) = false;
-    e_s7ph::tlnameph(s.l) = name;
-  } else {
-    s.l = ++e_s7::line;
-    s.o = e_s7::nlmodeu;
-    e_s7::kss(s.l) = k.ss;
-    e_s7::mss(s.l) = m.ss;
-    e_s7::mode(s.l) = s.n;
-    e_s7::model(s.l) = static_cast<std::int32_t>(model);
-    e_s7::inflength(s.l) = false;
-    e_s7::tlname(s.l) = name;
-  }
+  s.l = ++t.lines;
+  s.o = t.modes_used;
+  t.kss(s.l) = k.ss;
+  t.mss(s.l) = m.ss;
+  t.mode(s.l) = s.n;
+  t.inflength(s.l) = false;
+  t.name(s.l) = name;
+  if (!phase && !mfdtd) e_s7::model(s.l) = static_cast<std::int32_t>(model);
   using e_s7::linemodel;
   linemodel(s.row, 1) = static_cast<std::int32_t>(model);
   linemodel(s.row, 2) = s.l;
@@ -289,13 +306,11 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     e_s7eni::eni_host(server) = "localhost";
     e_s7eni::eni_server_port(server) = ask_port("Enter port number for ENI server ", s);
   }
-  FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : e_s7::knode;
-  FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : e_s7::mnode;
   const auto copy_nodes = [&] {
-    if (s.o + s.n > knodes.extent(1)) read_error(s);  // more than the pass counted
+    if (s.o + s.n > t.knode.extent(1)) read_error(s);  // more than the pass counted
     for (std::int32_t c = 1; c <= s.n; ++c) {
-      knodes(s.o + c) = e_tlint::knodet(c);
-      mnodes(s.o + c) = e_tlint::mnodet(c);
+      t.knode(s.o + c) = e_tlint::knodet(c);
+      t.mnode(s.o + c) = e_tlint::mnodet(c);
     }
   };
   // A phase line's nodes are kept once its data have confirmed its conductors.
@@ -308,16 +323,15 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     frephase_setup(s);
     copy_nodes();
   }
+  if (mfdtd) mfdtd_setup(s, line);
   if (opened) wakro_closefile();
-  const std::int32_t n = phase ? e_s7ph::modeph(s.l) : e_s7::mode(s.l);
-  if (phase) e_s7ph::nlmodeuph += n;
+  const std::int32_t n = t.mode(s.l);
+  if (phase || mfdtd) t.modes_used += n;
   linemodel(s.row, 5) = n;
 
   // Step 5: stamping into both end subsystems, and the copy kept per line.
-  const std::int32_t kss = phase ? e_s7ph::kssph(s.l) : e_s7::kss(s.l);
-  const std::int32_t mss = phase ? e_s7ph::mssph(s.l) : e_s7::mss(s.l);
-  stamp_end(kss, s.o, n, knodes);
-  if (s.role != kServerEnd) stamp_end(mss, s.o, n, mnodes);
+  stamp_end(t.kss(s.l), s.o, n, t.knode);
+  if (s.role != kServerEnd) stamp_end(t.mss(s.l), s.o, n, t.mnode);
   for (std::int32_t c = 1; c <= n; ++c)
     for (std::int32_t r = 1; r <= n; ++r) e_s7::globaldm(r, c, s.row) = e_s7::dm(r, c);
 }

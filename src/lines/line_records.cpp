@@ -5,7 +5,12 @@
 #include <initializer_list>
 #include <limits>
 
+#include "diag/console.h"
+#include "diag/format.h"
+#include "diag/listout.h"
+#include "diag/message.h"
 #include "diag/textutil.h"
+#include "files/listread.h"
 #include "model/ctrl.h"
 #include "model/fnames.h"
 #include "model/tandem_line.h"
@@ -118,6 +123,77 @@ std::int32_t wave_slots(double s, const LineOptions& options) {
 double wave_fraction(double s, const LineOptions& options) {
   if (s < 1.0 || options.inflength || options.noint) return 0.0;
   return s - static_cast<std::int32_t>(s);
+}
+
+ReadStatus two_columns(std::string_view line, std::size_t first, std::int32_t& v) {
+  const std::string_view field = line.size() >= first ? line.substr(first - 1, 2) : std::string_view();
+  return list_read(field, {v});
+}
+
+Segments mfdtd_segments(double vmax, double length, double delt) {
+  Segments seg;
+  seg.dx = vmax * delt;
+  if (!(seg.dx > 0.0)) {
+    seg.check = SegmentCheck::velocity;
+    return seg;
+  }
+  if (!(length > 0.0)) {
+    seg.check = SegmentCheck::length;
+    return seg;
+  }
+  const double q = length / seg.dx;
+  if (!convertible_steps(q)) {
+    seg.check = SegmentCheck::beyond;
+    return seg;
+  }
+  seg.n = static_cast<std::int32_t>(q);
+  if (seg.n <= 0) {
+    seg.check = SegmentCheck::none;
+    return seg;
+  }
+  seg.dx = length / seg.n;
+  return seg;
+}
+
+void report_segments(const Segments& seg, std::string_view name20) {
+  std::ostream& out = console();
+  // The name as a 200-character field shows it: its first 20 characters,
+  // blank-padded on the right.
+  std::string name(name20.substr(0, 20));
+  name.resize(20, ' ');
+  switch (seg.check) {
+    case SegmentCheck::velocity:
+      write_layout(out, "('ERROR: MFDTD line: ',A20)", {name});
+      ListLine() << "Value entered for maximum velocity is less than";
+      ListLine() << "or equal to 0.0.  Please choose a positive";
+      ListLine() << "value (typically around 2.99E+08 m/s).";
+      return;
+    case SegmentCheck::length:
+      write_layout(out, "('ERROR: MFDTD line: ',A20)", {name});
+      ListLine() << "Line length must be greater than 0.0!";
+      return;
+    case SegmentCheck::none:
+      write_layout(out, "('ERROR: MFDTD line: ',A20)", {name});
+      ListLine() << "Number of spacial segments is less than 1.";
+      ListLine() << "Selected WAKRO time step is not sufficiently";
+      ListLine() << "small for specified line length.  Please";
+      ListLine() << "reduce WAKRO time step.";
+      return;
+    case SegmentCheck::beyond:
+      return;  // reported by the caller as an invalid data line
+    case SegmentCheck::ok:
+      break;
+  }
+  write_layout(out, "('MFDTD line: ',A20)", {name});
+  if (seg.n == 1) {
+    ListLine() << "Number of spacial segments is 1.  This line may";
+    ListLine() << "be replaced with a Coupled PI-Section";
+    ListLine() << "equivalent.";
+    wakro_warn(0, 0, 1, "Check Non-standard Messages for Tline/Cable Warnings");
+    return;
+  }
+  write_layout(out, "('Number of spacial segments = ',I6)", {seg.n});
+  write_layout(out, "('Spacial segment length (dx) = ',G18.6)", {seg.dx});
 }
 
 }  // namespace wakro::lines

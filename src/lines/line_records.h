@@ -62,6 +62,33 @@ double wave_fraction(double s, const LineOptions& options);
 // A travel time in steps that can be converted to a slot count.
 bool convertible_steps(double s);
 
+// The number in columns first..first+1 of a model line (a list read of that
+// two-character field), as the MFDTD model line gives its conductor and pole
+// counts.
+ReadStatus two_columns(std::string_view line, std::size_t first, std::int32_t& v);
+
+// The spatial segments of an MFDTD line: a wave at the largest velocity vmax
+// [m/s] crosses at most one segment per step of delt seconds. Both readers
+// decide them here, before any conversion to an integer.
+enum class SegmentCheck {
+  ok,        // n segments of dx each (dx >= vmax delt)
+  velocity,  // vmax delt not above 0 (or not a number)
+  length,    // length not above 0 (or not a number)
+  none,      // the line is shorter than one segment: n = 0
+  beyond     // more segments than can be counted
+};
+struct Segments {
+  SegmentCheck check = SegmentCheck::ok;
+  std::int32_t n = 0;
+  double dx = 0.0;
+};
+Segments mfdtd_segments(double vmax, double length, double delt);
+
+// The console lines of the segment count (information, the hint of a single
+// segment, or the error of velocity, length or count) for the line whose name
+// begins with name20 (its first 20 characters are shown).
+void report_segments(const Segments& seg, std::string_view name20);
+
 // Keeps the next record of the unit in fnames::dumlin, for the messages that
 // show the offending data line, and leaves it to be read.
 void keep_next_line(std::int32_t unit);

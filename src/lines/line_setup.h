@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files/units.h"
+#include "model/farray.h"
 
 namespace wakro::lines {
 
@@ -50,6 +51,25 @@ void fredep_setup(LineSetup& s);
 // characteristic admittance and the propagation function by delay group, into
 // the tables of e_s7ph; leaves e_s7::dm.
 void frephase_setup(LineSetup& s);
+
+// Reads the MFDTD record of the line (after its model line, given here for its
+// conductor and pole counts): segments, the fit's convolution coefficients and
+// the segment matrices into e_s7mfd; leaves e_s7::dm.
+void mfdtd_setup(LineSetup& s, const std::string& model_line);
+
+// The MFDTD fit of line k (m poles, n conductors, step dt) turned into the
+// coefficients of its recursive convolution (see mfdtd.cpp): Gamma into
+// e_tlint::gamamfd, zeta1 and xi1 (n x n) and zeta2 and xi2 (per pole) into
+// e_s7mfd.
+void mgama(std::int32_t m, std::int32_t n, std::int32_t k);
+void mzeta1(std::int32_t m, std::int32_t n, double dt, std::int32_t k);
+void mxhi1(std::int32_t m, std::int32_t n, double dt, std::int32_t k);
+void mzeta2(std::int32_t m, double dt, std::int32_t k);
+void mxhi2(std::int32_t m, double dt, std::int32_t k);
+
+// Inverts in place the n x n slice k of a (first two extents at least n); a
+// singular slice stops with "Singular matrix encountered in MFDTD".
+void mmat_inv(FArray<double, 3>& a, std::int32_t n, std::int32_t k);
 
 // Residues e_s7::a(1..np) and constant term a0 of k (1 + s/z1)...(1 + s/znz) /
 // (1 + s/p1)...(1 + s/pnp) from the zeros e_s7::z and poles e_s7::p (nz <= np,

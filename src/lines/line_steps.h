@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "model/farray.h"
+
 namespace wakro::lines {
 
 // Running offsets of a phase-domain line in the pooled tables of e_s7ph.
@@ -29,5 +31,19 @@ void fredep_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t r0
 
 // FRE-PHASE line p of directory row i at the offsets `at` (advanced past it).
 void frephase_step(std::int32_t p, std::int32_t i, PhaseOffsets& at, std::int32_t server);
+
+// The convolution states of one segment of MFDTD line k (m poles, n
+// conductors) in e_tldyn::psiimfd, advanced over a step from the segment's three
+// previous currents a, b, c (newest first): for each pole p and conductor i
+//   P(i, p) = e^(alpha_p dt) P(i, p) + (2 b_i - a_i - c_i) zeta2(p) + (b_i - c_i) xi2(p)
+// and their sum psisummfd(i) = Re sum_p (sum_j A_p(i, j) P(j, p)) / alpha_p, each
+// pole divided by its own alpha_p. The exponentials e^(alpha_p dt) are formed
+// once, at set-up (e_s7mfd::ealphamfd).
+void mpsi(std::int32_t m, std::int32_t n, const FArray<double, 1>& a, const FArray<double, 1>& b,
+          const FArray<double, 1>& c, std::int32_t k);
+
+// MFDTD line l of directory row i: its segment currents and node voltages
+// advanced over a step, its end histories into e_s0::ccli and e_s0::cdctl.
+void mfdtd_step(std::int32_t l, std::int32_t i);
 
 }  // namespace wakro::lines

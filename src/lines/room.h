@@ -2,7 +2,8 @@
 //
 // Owns the line-section reader (dslint) with the line directory and the
 // stamping of each line's admittance into its end subsystems, the Bergeron,
-// FRE-DEP (modal) and FRE-PHASE (phase-domain) frequency-dependent set-ups,
+// FRE-DEP (modal) and FRE-PHASE (phase-domain) frequency-dependent set-ups and
+// the finite-difference (MFDTD) set-up,
 // the dimension pass that sizes the line arrays before allocation
 // (sctline, sctline_init), and the per-step line histories and terminal
 // currents (dsldyn, dslout); the PI-section parameters from sequence data

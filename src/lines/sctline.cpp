@@ -63,6 +63,7 @@ std::int32_t offs1 = 0;  // travelling-wave ring slots
 // What the pass knows of the record being read, for its messages.
 struct Record {
   std::string file;  // line-constants file name (blank until read)
+  std::string name;  // line name of a "TLINE-INPUT-DATA" line (blank until read)
   LineOptions options;
 };
 
@@ -194,21 +195,18 @@ std::int32_t fredep(bool header, std::int32_t ncond, Record& r) {
   return ncond;
 }
 
-// The number in columns first..first+1 of a line (a list read of that field).
-std::int32_t two_columns(const std::string& line, std::size_t first, const Record& r) {
-  std::int32_t v = 0;
-  const std::string field = line.size() >= first ? line.substr(first - 1, 2) : std::string();
-  check(wakro::list_read(field, {v}), r);
-  return v;
-}
-
 // An MFDTD record: sizes from its model line, option lines skipped, then the
 // largest velocity and the length, which give the number of segments.
 std::int32_t mfdtd(const std::string& model_line, Record& r) {
   using ndde::e_ndim;
   const std::int32_t unit = fnames::iunit;
-  const std::int32_t ncond = two_columns(model_line, 7, r);
-  const std::int32_t npmfd = two_columns(model_line, 10, r);
+  std::int32_t ncond = 0, npmfd = 0;
+  check(two_columns(model_line, 7, ncond), r);
+  check(two_columns(model_line, 10, npmfd), r);
+  if (ncond < 1 || npmfd < 0) {
+    fnames::dumlin = model_line;
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+  }
   ++e_s7mfd::linemfd;
   e_ndim(dim::maxpoles_mfdtd) = std::max(e_ndim(dim::maxpoles_mfdtd), npmfd);
   ncmfdmax = std::max(ncmfdmax, ncond);
@@ -216,16 +214,19 @@ std::int32_t mfdtd(const std::string& model_line, Record& r) {
   LineOptions unused;
   check(read_options(unit, unused), r);
   double vmax = 0, length = 0;
+  next_item();  // comment lines may stand before the velocity, as the reader allows
   check(wakro::list_read_unit(unit, {vmax}), r);
   check(wakro::list_read_unit(unit, {length}), r);
-  // The segment count is converted only from a finite, representable quotient.
-  const double segments = length / (vmax * e_s1::delt);
-  if (!(vmax > 0.0) || !(length > 0.0) || !convertible_steps(segments)) {
+  // The segment count is converted only from a finite, representable quotient;
+  // a line shorter than one segment counts none here and is refused by the reader.
+  // A velocity or length that leaves no segment is shown as the reader shows it.
+  const Segments seg = mfdtd_segments(vmax, length, e_s1::delt);
+  if (seg.check != SegmentCheck::ok && seg.check != SegmentCheck::none) {
+    report_segments(seg, r.name);
     fnames::dumlin = getdum();
     stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
   }
-  const std::int32_t n2mfd = static_cast<std::int32_t>(segments);
-  if (e_ndim(dim::maxinc_mfdtd) <= n2mfd) e_ndim(dim::maxinc_mfdtd) = n2mfd + 1;
+  if (e_ndim(dim::maxinc_mfdtd) <= seg.n) e_ndim(dim::maxinc_mfdtd) = seg.n + 1;
   return ncond;
 }
 
@@ -346,7 +347,8 @@ void one_record() {
     if (role == kClientEnd) ++e_s7eni::eni_client;
     text_item(r);                              // sending end
     if (role == kOrdinary) text_item(r);       // receiving end
-    text_item(r);                              // TLINE-INPUT-DATA
+    line = text_item(r);                       // TLINE-INPUT-DATA
+    if (is_input_data(line)) r.name = data_name(line);
     line = text_item(r);
     if (is_output_data(line)) {
       r.file = tandem_file_name(data_name(line));

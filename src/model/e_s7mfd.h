@@ -27,6 +27,7 @@
   X(aimfd, wakro::cplx, 4, (nd55, nd55, nd56, nd53)) /* matrix residue of each pole */      \
   X(zeta2mfd, double, 2, (nd56, nd53))               /* per-pole coefficient Zeta2 */       \
   X(xhi2mfd, double, 2, (nd56, nd53))                /* per-pole coefficient Xhi2 */        \
+  X(ealphamfd, wakro::cplx, 2, (nd56, nd53))         /* exp(alpha dt) of each pole */       \
   X(zeta1mfd, double, 3, (nd55, nd55, nd53))         /* coefficient matrix Zeta1 */         \
   X(xhi1mfd, double, 3, (nd55, nd55, nd53))          /* coefficient matrix Xhi1 */          \
   X(zplusimfd, double, 3, (nd55, nd55, nd53))        /* impedance matrix Zp^-1 */           \

@@ -163,6 +163,7 @@ void init_mfdtd_lines() {
   e_s7mfd::alphamfd.fill(kZeroC);
   e_s7mfd::zeta2mfd.fill(0.0);
   e_s7mfd::xhi2mfd.fill(0.0);
+  e_s7mfd::ealphamfd.fill(kZeroC);
   e_s7mfd::knodemfd.fill(0);
   e_s7mfd::mnodemfd.fill(0);
   e_s7mfd::zeta1mfd.fill(0.0);

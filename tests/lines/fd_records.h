@@ -165,4 +165,58 @@ inline std::string fredep_poles_record(int n, double t_ms, double c0, const std:
   return os.str();
 }
 
+// The MFDTD data of an n-conductor line: largest velocity [m/s], length,
+// R, L, G, C per metre (n x n, column by column) and the fit sum over poles of
+// A_p / (s - alpha_p).
+struct MfdtdFit {
+  int n = 1;
+  double vmax = 3.0e8, length = 31000.0;
+  std::vector<double> r, l, g, c;
+  std::vector<cplx> poles;
+  std::vector<std::vector<cplx>> residues;  // per pole, n x n
+
+  std::string file() const {
+    std::ostringstream os;
+    const auto upper = [&](auto&& item) {
+      for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= n; ++j) item(PhaseFit::at(n, i, j));
+    };
+    os << std::setprecision(17) << "MFDTD " << std::setw(2) << n << " " << std::setw(2) << poles.size()
+       << "\n" << vmax << "\n" << length << "\n";
+    for (const std::vector<double>* m : {&r, &l, &g, &c}) upper([&](std::size_t k) { os << (*m)[k] << "\n"; });
+    os << poles.size() << "\n";
+    for (std::size_t p = 0; p < poles.size(); ++p) {
+      os << poles[p] << "\n";  // "(re,im)"
+      upper([&](std::size_t k) { os << residues[p][k] << "\n"; });
+    }
+    return os.str();
+  }
+};
+
+// A lossless one-conductor line without poles: surge impedance zc, wave
+// velocity v (also the largest velocity).
+inline MfdtdFit lossless_mfdtd(double zc, double v, double length) {
+  return {1, v, length, {0.0}, {zc / v}, {0.0}, {1.0 / (zc * v)}, {}, {}};
+}
+
+// A lossy passive n-conductor line, every mode slower than 3e8 m/s: per metre
+// L = 1.2 uH (0.3 uH mutual), C = 12 pF (-2 pF mutual), R = 30 uohm, G = 1 pS;
+// np real poles alpha_p = -a_p from 300 to 30000 rad/s with A_p = a_p R / 3.
+inline MfdtdFit lossy_mfdtd(int n, int np, double length) {
+  const auto matrix = [n](double self, double mutual) {
+    std::vector<double> m(static_cast<std::size_t>(n * n), mutual);
+    for (int i = 1; i <= n; ++i) m[PhaseFit::at(n, i, i)] = self;
+    return m;
+  };
+  MfdtdFit f{n, 3.0e8, length, matrix(3.0e-5, 0.0), matrix(1.2e-6, 0.3e-6), matrix(1.0e-12, 0.0),
+             matrix(1.2e-11, -0.2e-11), {}, {}};
+  for (int q = 0; q < np; ++q) {
+    const double a = np == 1 ? 1000.0 : 300.0 * std::pow(100.0, q / (np - 1.0));
+    f.poles.push_back(-a);
+    f.residues.emplace_back();
+    for (double r : f.r) f.residues.back().push_back(a * r / 3.0);
+  }
+  return f;
+}
+
 }  // namespace linetest

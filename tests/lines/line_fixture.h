@@ -31,7 +31,8 @@ inline const int kLineEntries[] = {
     dim::transpoles, dim::attpoles,   dim::surgepoles,  dim::nummodes,    dim::tlines_ph,
     dim::tlines_mfdtd, dim::tlines_total, dim::eni_servers, dim::eni_clients,
     dim::nummodes_ph, dim::maxmodes_ph, dim::travwaves_ph, dim::prop_ph, dim::hserc_ph,
-    dim::ycserc_ph, dim::xhk_ph, dim::maxpoles_ph};
+    dim::ycserc_ph, dim::xhk_ph, dim::maxpoles_ph, dim::nummodes_mfdtd, dim::maxmodes_mfdtd,
+    dim::maxpoles_mfdtd, dim::maxinc_mfdtd};
 
 class Lines : public nettest::Network {
  public:

@@ -65,5 +65,19 @@ TEST_F(NoAllocation, FrequencyDependentLineStepsAllocateNothing) {
   EXPECT_NE(e_s0::vdc(10, 1), 0.0);
 }
 
+TEST_F(NoAllocation, MfdtdLineStepsAllocateNothing) {
+  // A three-conductor MFDTD line of 13 segments with two poles to its fit.
+  write_section("GLOBAL_TLINES:", header_record(3, "mfdtd.tlo"));
+  wakro_test::write_file("mfdtd.tlo", lossy_mfdtd(3, 2, 200000.0).file());
+  read_lines(6, 1, 1, 5.0e-5);
+  add_branch(1, 0, 1, 10.0, 0.0, 0.0, 0.0, 1.0);
+  start_run(60);
+  step();
+  const long before = g_news.load();
+  for (int n = 0; n < 50; ++n) step();
+  EXPECT_EQ(g_news.load(), before);
+  EXPECT_NE(e_s0::vdc(4, 1), 0.0);  // the wave went through the line
+}
+
 }  // namespace
 }  // namespace linetest
