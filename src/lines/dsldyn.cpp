@@ -16,6 +16,7 @@
 // Nothing here allocates.
 #include <algorithm>
 
+#include "lines/eni.h"
 #include "lines/line_records.h"
 #include "lines/line_steps.h"
 #include "lines/lines.h"
@@ -105,6 +106,7 @@ void non_eni_csc_signals() {
 }
 
 void dsldyn() {
+  eni_voltages();
   non_eni_csc_signals();
   e_s0::ccli.fill(0.0);
 
@@ -142,6 +144,9 @@ void dsldyn() {
     if (e_s7ph::modeph(p) < 1) continue;
     wakro::lines::frephase_step(p, i, at, server);
   }
+
+  // The far ends' histories to the client ends of ENI lines.
+  eni_curinj();
 
   if (e_s1::timezero && int2::nmat >= 1)
     for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
