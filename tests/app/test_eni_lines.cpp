@@ -332,10 +332,20 @@ class EniLink : public EniLines {
     ADD_FAILURE() << "no record 19";
     return Reader({}, false);
   }
-  // Everything the engine sends until it closes, as one text.
+  // Everything the engine sends until it closes, as one text; the end of the
+  // run is answered (no further run) and so is the closing exchange.
   std::string drain() {
     std::string all;
-    while (auto r = peer_->recvFrame(20000)) all.append(r->body().begin(), r->body().end());
+    while (auto r = peer_->recvFrame(20000)) {
+      all.append(r->body().begin(), r->body().end());
+      const std::int32_t tag = r->i();
+      if (tag == 0 && r->body().size() > 4) {
+        EXPECT_TRUE(peer_->sendFrame(peer_->frame().i(22).i(0)));
+      }
+      if (tag == -999) {
+        EXPECT_TRUE(peer_->sendFrame(peer_->frame().i(-999)));
+      }
+    }
     return all;
   }
   std::unique_ptr<ScriptedPeer> peer_;
@@ -366,13 +376,8 @@ TEST_F(EniLink, RecordNineteenAndCommandTwentyFiveCarryTheServerEnd) {
   client_ = start(cdir_);
   ASSERT_TRUE(client_->wait(60000));
   EXPECT_EQ(client_->exitCode(), 0) << client_->out() << client_->err();
-  // The end of the run is answered (no further run) and the link closes.
-  while (auto r = peer_->recvFrame(20000)) {
-    if (r->i() == 0) {
-      ASSERT_TRUE(peer_->sendFrame(peer_->frame().i(22).i(0)));
-    }
-  }
-  ASSERT_TRUE(server_->wait(20000));
+  drain();
+  ASSERT_TRUE(server_->wait(20000)) << server_->out();
   EXPECT_EQ(server_->exitCode(), 0) << server_->out() << server_->err();
   const auto sv = volts(sdir_);
   const auto cv = volts(cdir_);
@@ -391,7 +396,7 @@ TEST_F(EniLink, WrongTotalInCommandTwentyFiveStops) {
   begin(sdir_);
   ASSERT_TRUE(peer_->sendFrame(peer_->frame().i(25).i(2).i(3).s("localhost").i(0).i(7)));
   const std::string all = drain();
-  ASSERT_TRUE(server_->wait(20000));
+  ASSERT_TRUE(server_->wait(20000)) << server_->out() << "\n--- frames:\n" << all;
   EXPECT_NE(server_->exitCode(), 0);
   EXPECT_TRUE(contains(all + server_->out(), "Total number received does not match the total number of ENI lines"))
       << server_->out();
