@@ -387,21 +387,35 @@ TEST_F(EniLink, RecordNineteenAndCommandTwentyFiveCarryTheServerEnd) {
   EXPECT_NEAR(std::stod(sv[20][2]), 1.0, 1e-12);
 }
 
-TEST_F(EniLink, WrongTotalInCommandTwentyFiveStops) {
-  Watchdog dog("EniLink.WrongTotal", 120);
+// A command 25 that does not fit the case stops the run with its message.
+struct BadPorts {
+  std::int32_t total;
+  std::int32_t port;
+  const char* text;
+};
+
+class EniBadPorts : public EniLink, public ::testing::WithParamInterface<BadPorts> {};
+
+TEST_P(EniBadPorts, CommandTwentyFiveThatDoesNotFitStops) {
+  Watchdog dog("EniBadPorts", 120);
   sdir_ = dir("server");
   CaseSpec s{Model::bergeron};
   s.part = Part::server;
   write_case(sdir_, s, "");
   begin(sdir_);
-  ASSERT_TRUE(peer_->sendFrame(peer_->frame().i(25).i(2).i(3).s("localhost").i(0).i(7)));
+  const BadPorts& b = GetParam();
+  ASSERT_TRUE(peer_->sendFrame(peer_->frame().i(25).i(b.total).i(3).s("localhost").i(b.port).i(7)));
   const std::string all = drain();
-  ASSERT_TRUE(server_->wait(20000)) << server_->out() << "\n--- frames:\n" << all;
+  ASSERT_TRUE(server_->wait(20000)) << server_->out();
   EXPECT_NE(server_->exitCode(), 0);
-  EXPECT_TRUE(contains(all + server_->out(), "Total number received does not match the total number of ENI lines"))
-      << server_->out();
-  EXPECT_TRUE(contains(all + server_->out(), "REC_ENI_PORT")) << server_->out();
+  EXPECT_TRUE(contains(all, b.text)) << server_->out();
+  EXPECT_TRUE(contains(server_->out(), "ERROR: Abnormal termination of WAKRO by REC_ENI_PORT")) << server_->out();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    WrongTotalOrPort, EniBadPorts,
+    ::testing::Values(BadPorts{2, 0, "Total number received does not match the total number of ENI lines"},
+                      BadPorts{1, 70000, "ENI line line1: port 70000 is not in 0 to 65535."}));
 
 }  // namespace
 }  // namespace app_test
