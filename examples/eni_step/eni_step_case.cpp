@@ -11,7 +11,8 @@
 //   1 EMF amplitude [kV]   2 frequency [Hz] (0: a step)   3 node count
 // After every step the node voltages are written to "volts.txt" in the working
 // folder, one line per step: run, step and each node voltage as a hexadecimal
-// floating-point number, so that two runs can be compared bit for bit.
+// floating-point number, then the line's two terminal values (e_s0::cdctl of
+// its sending and receiving end), so that two runs can be compared bit for bit.
 #include "eni_step_case.h"
 
 #include <cmath>
@@ -33,6 +34,7 @@ constexpr std::int32_t kStoredReals = 3;
 constexpr std::int32_t kBranches = 1;
 constexpr std::int32_t kSourceBranch = 1;
 constexpr std::int32_t kMaxNodes = 2;
+constexpr std::int32_t kLineRow = 1;  // the page's line is the case's only line
 constexpr std::string_view kTag = "ENI_STEP    ";
 
 struct PageCall {
@@ -71,6 +73,7 @@ void write_volts(const PageCall& c) {
   std::fprintf(out, "%d %d", ctrl::mmm, ctrl::iii);
   for (std::int32_t k = 1; k <= c.nodes; ++k)
     std::fprintf(out, " %a", e_s0::vdc(quolbv3::node(c.node_base + k), c.ss));
+  for (std::int32_t end = 1; end <= 2; ++end) std::fprintf(out, " %a", e_s0::cdctl(1, end, kLineRow));
   std::fprintf(out, "\n");
   std::fflush(out);
 }

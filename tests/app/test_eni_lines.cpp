@@ -102,7 +102,7 @@ fs::path make_dir(const char* stem) {
   return ::mkdtemp(tmpl.data()) != nullptr ? fs::path(tmpl) : fs::path();
 }
 
-// The volts lines of one process: "run step v1 [v2]".
+// The volts lines of one process: "run step v1 [v2] i_sending i_receiving".
 std::vector<std::vector<std::string>> volts(const fs::path& dir) {
   std::istringstream in(slurp(dir / "volts.txt"));
   std::vector<std::vector<std::string>> rows;
@@ -206,12 +206,16 @@ class EniLines : public ::testing::Test {
     ASSERT_EQ(c.size(), static_cast<std::size_t>(kSteps * runs)) << client_->out();
     for (std::size_t k = 0; k < s.size(); ++k) {
       const auto& w = whole[k % kSteps];
-      ASSERT_EQ(w.size(), 4u);
-      ASSERT_EQ(s[k].size(), 3u);
-      ASSERT_EQ(c[k].size(), 4u);
+      ASSERT_EQ(w.size(), 6u);
+      ASSERT_EQ(s[k].size(), 5u);
+      ASSERT_EQ(c[k].size(), 6u);
       EXPECT_EQ(s[k][1], w[1]);
       EXPECT_EQ(s[k][2], w[2]) << "sending end, line " << k;
       EXPECT_EQ(c[k][2], w[3]) << "open end, line " << k;
+      // Terminal currents: the server's sending end, and the client's end
+      // (its row's first column), rebuilt from the received history each step.
+      EXPECT_EQ(s[k][3], w[4]) << "sending-end current, line " << k;
+      EXPECT_EQ(c[k][4], w[5]) << "open-end current, line " << k;
     }
     // The closed form's landmarks: the far end is 0 until step 10 and 1 kV
     // after it, the sending end 0.5 kV until step 20.
