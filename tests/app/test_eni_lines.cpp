@@ -62,6 +62,7 @@ struct CaseSpec {
   std::string delt = "50.0E-6";
   std::string finish = "0.0015";
   int runs = 1;
+  int conductors = 1;  // a client end of two conductors ends on nodes 1 and 2
 };
 
 void write(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
@@ -86,7 +87,8 @@ void write_case(const fs::path& dir, const CaseSpec& c, const std::string& port)
   const int role = c.part == Part::whole ? 0 : (c.part == Part::server ? 1 : 2);
   std::ostringstream page;
   page << "BRANCHES:\n 0 " << (c.part == Part::client ? 2 : 1) << " RE 400.0 0.0\n"
-       << "GLOBAL_TLINES:\nQuolb Line Constants\n1 " << role << "\n1 1 1 0 1 0\n"
+       << "GLOBAL_TLINES:\nQuolb Line Constants\n" << c.conductors << " " << role << "\n1 1"
+       << (c.conductors == 2 ? " 2" : "") << " 1 0 1 0\n"
        << (c.part == Part::whole ? "1 2 1 0 1 0\n" : "") << "TLINE-INPUT-DATA  eni line\n"
        << "TLINE-OUTPUT-DATA line1.tlo\nSTOF:\n 1 " << (c.part == Part::client ? "0.0" : "1.0")
        << "\n 2 0.0\n 3 " << nodes << "\nENDPAGE:\n";
@@ -277,6 +279,18 @@ TEST_F(EniLines, DifferentTimeStepsStopTheServerAtTheStartOfTheRun) {
   EXPECT_TRUE(contains(out, "ERROR: Abnormal termination of WAKRO by ENI_INIT    ")) << out;
   // The client, left alone on a closed link, stops too.
   EXPECT_NE(client_->exitCode(), 0) << client_->out();
+}
+
+TEST_F(EniLines, ConductorCountsThatDifferStopTheClientAtTimeZero) {
+  Watchdog dog("EniLines.Conductors", 120);
+  CaseSpec client{Model::bergeron};
+  client.conductors = 2;
+  run_pair({Model::bergeron}, client);
+  const std::string out = client_->out();
+  EXPECT_NE(client_->exitCode(), 0);
+  EXPECT_TRUE(contains(out, "ENI line line1: the other process has 1 conductors, this process 2.")) << out;
+  EXPECT_TRUE(contains(out, "ERROR: Abnormal termination of WAKRO by ENI_INIT    ")) << out;
+  EXPECT_NE(server_->exitCode(), 0) << server_->out();
 }
 
 TEST_F(EniLines, ClientThatCannotConnectStops) {
