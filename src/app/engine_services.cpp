@@ -6,6 +6,7 @@
 #include "app/seams.h"
 #include "devices/voltage_sources.h"
 #include "input/readdata.h"
+#include "lines/eni.h"
 #include "lines/lines.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
@@ -21,6 +22,8 @@ void plug_engine_services() {
   devices::use_device_services();  // the registered voltage sources
   use_line_services();     // line sections, their sizing and per-step histories
   use_transformer_services();  // transformer windings in the solution and the reader
+  s.eni_init = &::eni_init;
+  s.sendeninames = &::sendeninames;
   s.dialogv3 = &::dialogv3;
   s.readdata = &wakro_readdata;
   s.reset_button = &::reset_button;

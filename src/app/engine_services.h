@@ -8,7 +8,7 @@ namespace wakro {
 // the record file's next run, console progress and screen plot), the network
 // solution (one step's solution, the solver choice, the branch source terms and
 // the MNA set-up of the case reader), the lines (their sections, the sizing
-// pass and the per-step histories), the case reader wakro_readdata, and, over
+// pass and the per-step histories, and the ENI lines' start of run and names), the case reader wakro_readdata, and, over
 // the link, the start-up dialogue, the run-time messages (watched values,
 // progress, push buttons, end of run) and the load-flow display values.
 void plug_engine_services();

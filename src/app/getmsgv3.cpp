@@ -7,6 +7,7 @@
 #include "app/seams.h"
 #include "app/stoprun.h"
 #include "diag/listout.h"
+#include "lines/eni.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
 #include "model/ctrl.h"
@@ -24,7 +25,7 @@ constexpr std::int32_t kMultipleRunMaster = 1;
 
 enum Command : std::int32_t {
   kStopRun = 0, kGrant = 1, kWatch = 2, kUnwatch = 3, kSetVar = 4, kPlotStep = 5, kPeek = 6,
-  kButton = 7, kLoadFlow = 8, kSnapshot = 15, kRadioLinks = 21, kEndOfRunAnswer = 22, kLastRun = 23,
+  kButton = 7, kLoadFlow = 8, kSnapshot = 15, kRadioLinks = 21, kEndOfRunAnswer = 22, kLastRun = 23, kEniPorts = 25,
   kPause = 28, kStopNow = 29, kUpdateGraphics = 31
 };
 
@@ -82,6 +83,7 @@ bool act(std::int32_t tag, std::int32_t& allowance, std::int32_t& answer) {
       ctrl::nrun = ctrl::mmm;
       ctrl::lastrun = true;
       return false;
+    case kEniPorts: recveniports(); return false;
     case kPause:
       notnow(0);
       allowance = 0;

@@ -17,6 +17,7 @@
 // Nothing here allocates.
 #include <algorithm>
 
+#include "lines/eni.h"
 #include "lines/line_records.h"
 #include "lines/line_steps.h"
 #include "lines/lines.h"
@@ -108,6 +109,7 @@ void non_eni_csc_signals() {
 }
 
 void dsldyn() {
+  eni_voltages();
   non_eni_csc_signals();
   e_s0::ccli.fill(0.0);
 
@@ -149,6 +151,9 @@ void dsldyn() {
   // Finite-difference lines (never an ENI end: the reader refuses that).
   for (std::int32_t i = 1; i <= e_s7::img; ++i)
     if (e_s7::linemodel(i, 1) == kMfdtd) wakro::lines::mfdtd_step(e_s7::linemodel(i, 2), i);
+
+  // The far ends' histories to the client ends of ENI lines.
+  eni_curinj();
 
   if (e_s1::timezero && int2::nmat >= 1)
     for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)

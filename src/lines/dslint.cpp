@@ -34,6 +34,7 @@
 #include "lines/line_records.h"
 #include "lines/line_setup.h"
 #include "lines/lines.h"
+#include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
@@ -50,6 +51,7 @@ namespace wakro::lines {
 namespace {
 
 constexpr std::string_view kTag = "DSLINT      ";
+constexpr std::int32_t kMaxPort = 65535;  // the largest TCP port
 
 // The control-signal groups of one end: first slot and count of the signals it
 // sends (group 1) and of those it receives (group 2).
@@ -140,7 +142,8 @@ std::int32_t ask_port(std::string_view prompt, const LineSetup& s) {
   ListLine() << std::string(prompt) + s.quoted;
   std::string answer;
   std::int32_t port = 0;
-  if (!std::getline(std::cin, answer) || list_read(answer, {port}) != ReadStatus::ok) {
+  if (!std::getline(std::cin, answer) || list_read(answer, {port}) != ReadStatus::ok || port < 0 ||
+      port > kMaxPort) {
     ListLine() << "No port number given for ENI line " + s.quoted;
     wakro_quit(kTag, 0);
   }
@@ -258,10 +261,16 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
     e_s7::linemodel(s.row, 4) = kClientEnd;
     e_s7::linemodel(s.row, 5) = s.n;
     store_signals(s.row, k.groups, m.groups, send, recv);
+    check_signals(k.groups, s);
     e_s7eni::line_name(s.row) = file.substr(0, file.find('.'));
     if (quolbv3::guisoc == 0) {
-      e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
-      e_s7eni::eni_client_port(client) = ask_port("Enter port number for ENI client ", s);
+      // Later runs reuse the links of the first: the answer is read and dropped.
+      // (The case of a later run is read before ctrl::firstrun is updated.)
+      const std::int32_t port = ask_port("Enter port number for ENI client ", s);
+      if (ctrl::mmm <= 1) {
+        e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
+        e_s7eni::eni_client_port(client) = port;
+      }
     }
     return;
   }
@@ -303,8 +312,11 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
   check_signals(m.groups, s);
   if (s.role == kServerEnd && quolbv3::guisoc == 0) {
     const std::int32_t server = e_s7eni2::nserver;
-    e_s7eni::eni_host(server) = "localhost";
-    e_s7eni::eni_server_port(server) = ask_port("Enter port number for ENI server ", s);
+    const std::int32_t port = ask_port("Enter port number for ENI server ", s);
+    if (ctrl::mmm <= 1) {  // later runs reuse the first run's link
+      e_s7eni::eni_host(server) = "localhost";
+      e_s7eni::eni_server_port(server) = port;
+    }
   }
   const auto copy_nodes = [&] {
     if (s.o + s.n > t.knode.extent(1)) read_error(s);  // more than the pass counted

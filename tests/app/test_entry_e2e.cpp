@@ -190,6 +190,11 @@ class EngineLinked : public ::testing::Test {
     if (expected.size() >= 16) expected.clear();
     EXPECT_EQ(start.s(), expected);
     EXPECT_TRUE(start.atEnd());
+    Reader names = frame();  // record 19: no ENI lines
+    EXPECT_EQ(names.i(), 19);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_TRUE(names.atEnd());
     Reader interval = frame();
     EXPECT_EQ(interval.i(), 20);
     EXPECT_DOUBLE_EQ(interval.d(), 250.0);

@@ -115,6 +115,11 @@ class HostilePeer : public ::testing::Test {
     EXPECT_EQ(start.i(), 4);
     EXPECT_EQ(start.i(), nrun);
     EXPECT_EQ(start.i(), run);
+    Reader names = frame();  // record 19: no ENI lines
+    EXPECT_EQ(names.i(), 19);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_TRUE(names.atEnd());
     Reader interval = frame();
     EXPECT_EQ(interval.i(), 20);
     EXPECT_DOUBLE_EQ(interval.d(), 250.0);

@@ -87,6 +87,11 @@ TEST_F(LibraryRun, RunTimeExchangeThroughTheLibrary) {
   EXPECT_EQ(begin.i(), 2);
   EXPECT_EQ(begin.i(), 2);
   EXPECT_EQ(begin.i(), 20);
+  Reader names = frame();  // record 19: no ENI lines
+  EXPECT_EQ(names.i(), 19);
+  EXPECT_EQ(names.i(), 0);
+  EXPECT_EQ(names.i(), 0);
+  EXPECT_TRUE(names.atEnd());
   EXPECT_EQ(frame().i(), 20);
   // Watch the slider's channel, move the slider, run the whole case.
   send(peer_.frame().i(2).i(kSlider));

@@ -72,6 +72,11 @@ class PanelLink : public ::testing::Test {
     EXPECT_EQ(begin.i(), 2);
     EXPECT_EQ(begin.i(), 2);  // output channels
     EXPECT_EQ(begin.i(), 20);
+    Reader names = frame();  // record 19: no ENI lines
+    EXPECT_EQ(names.i(), 19);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_EQ(names.i(), 0);
+    EXPECT_TRUE(names.atEnd());
     Reader interval = frame();
     EXPECT_EQ(interval.i(), 20);
     EXPECT_DOUBLE_EQ(interval.d(), 50.0);

@@ -350,6 +350,11 @@ TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
   }
   Reader start = frame();
   EXPECT_EQ(ints(start, 2), (std::vector<std::int32_t>{2, 4}));  // four channels
+  Reader names = frame();  // record 19: no ENI lines
+  EXPECT_EQ(names.i(), 19);
+  EXPECT_EQ(names.i(), 0);
+  EXPECT_EQ(names.i(), 0);
+  EXPECT_TRUE(names.atEnd());
   Reader interval = frame();
   EXPECT_EQ(interval.i(), 20);
 
