@@ -74,6 +74,7 @@ inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t
     int3::enable_sparse = true;
     int3::sparse_limit = 0;
     set_klu();
+    mark_sparse_subsystems();
   }
   e_s0::allocate_ss_matrices2(1, e_s0::ssdim, status);
   int2::insb(1) = 0;

@@ -105,15 +105,21 @@ TEST_F(EntryUpdate, AChangeTheRecordDoesNotKnowAssemblesTheRowsAgain) {
   step();
   step();
   // gm changed directly (rung 3-4 to 0.5 ohm) with MXINV lowered by hand: the
-  // rows from 3 are assembled again from gm, the poisoned entry with them.
+  // rows from 3 are assembled again from gm, straight into the stored matrix
+  // (its poisoned entry with them); the dense work matrix is not used.
   e_s0::RealView gm = e_s0::assign_gm_ptr(1);
   gm(3, 4) = gm(4, 3) = 2.0;
   gm(3, 3) += 1.0;
   gm(4, 4) += 1.0;
   poisoned() = 12345.0;
+  const wakro::SparseMatrixRef a = wakro::sparse_matrix(1);
+  ASSERT_EQ(a.n, 4);
+  a.x[wakro::sparse_position(a, 4, 4)] = 12345.0;
   e_s8::mxinv(1) = 3;
   step();
-  EXPECT_DOUBLE_EQ(poisoned(), 3.0);
+  EXPECT_DOUBLE_EQ(a.x[wakro::sparse_position(a, 4, 4)], 3.0);
+  EXPECT_DOUBLE_EQ(a.x[wakro::sparse_position(a, 3, 4)], -2.0);
+  EXPECT_EQ(poisoned(), 12345.0);
   expect_voltages(false, 0.5);
 }
 
