@@ -263,14 +263,15 @@ void add_plane(wakro::FArray<T, 3>& a, const std::vector<std::int32_t>& old_plan
   const std::int32_t m = a.extent(1);
   const std::int32_t planes = a.extent(3) + 1;
   const std::size_t plane_size = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
-  const std::vector<T> kept(a.data(), a.data() + plane_size * static_cast<std::size_t>(a.extent(3)));
+  const std::vector<T> kept(a.data(),
+                            a.data() + plane_size * static_cast<std::size_t>(a.extent(3)));
   a.release();
   if (!try_allocate(a, m, m, planes)) report_allocation_failure();
   for (std::size_t k = 0; k < g_plane.size(); ++k) {
     if (old_plane[k] == 0) continue;
-    std::copy_n(kept.begin() + static_cast<std::ptrdiff_t>((static_cast<std::size_t>(old_plane[k]) - 1) * plane_size),
-                plane_size,
-                a.data() + (static_cast<std::size_t>(g_plane[k]) - 1) * plane_size);
+    std::copy_n(kept.begin() + static_cast<std::ptrdiff_t>(
+                                   (static_cast<std::size_t>(old_plane[k]) - 1) * plane_size),
+                plane_size, a.data() + (static_cast<std::size_t>(g_plane[k]) - 1) * plane_size);
   }
 }
 
@@ -278,7 +279,8 @@ void add_plane(wakro::FArray<T, 3>& a, const std::vector<std::int32_t>& old_plan
 
 void ensure_work_matrices(std::int32_t k) {
   if (!flag(g_without, k)) return;
-  if (k <= static_cast<std::int32_t>(g_marked.size())) g_marked[static_cast<std::size_t>(k - 1)] = false;
+  if (k <= static_cast<std::int32_t>(g_marked.size()))
+    g_marked[static_cast<std::size_t>(k - 1)] = false;
   g_without[static_cast<std::size_t>(k - 1)] = false;
   if (ndde::use_subsysdim) {
     SsRecord* r = record(k);
@@ -293,8 +295,7 @@ void ensure_work_matrices(std::int32_t k) {
   if (!rdc.allocated() || !temfil.allocated()) return;
   const std::vector<std::int32_t> old_plane = g_plane;
   std::int32_t planes = 0;
-  for (std::size_t j = 0; j < g_plane.size(); ++j)
-    g_plane[j] = g_without[j] ? 0 : ++planes;
+  for (std::size_t j = 0; j < g_plane.size(); ++j) g_plane[j] = g_without[j] ? 0 : ++planes;
   add_plane(rdc, old_plane);
   add_plane(temfil, old_plane);
 }

@@ -130,7 +130,9 @@ struct Writer {
     put(i, i, r.diag[static_cast<std::size_t>(i - 1)], v);
   }
   // -gm(i, j) where filled, then every switch between i and j.
-  void coupling(std::int32_t i, std::int32_t j) const { coupling_at(i, j, sparse_position(a, i, j)); }
+  void coupling(std::int32_t i, std::int32_t j) const {
+    coupling_at(i, j, sparse_position(a, i, j));
+  }
   void coupling_at(std::int32_t i, std::int32_t j, std::int32_t pos) const {
     double v = filled(i, j) ? -gm(i, j) : 0.0;
     const std::size_t from = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i)]);

@@ -15,7 +15,10 @@
 // row before MXINV. When every change since the last assembly is known (see
 // entry_update.h), a subsystem on the sparse solver takes only the changed
 // entries, written into the solver's stored matrix, and the patterns are not
-// compared on either solver.
+// compared on either solver. A subsystem on the sparse solver without MNA
+// elements or ideal branches uses no work matrix at all: its rows are assembled
+// straight into the solver's stored matrix (entry_update.h); one that gains an
+// ideal branch gets its work matrices then and is assembled whole into them.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -232,7 +235,8 @@ void itriang(std::int32_t ss) {
   const bool direct = int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s0::idealss(ss);
   if (m <= n) {
     std::vector<bool>& sparse_store = assembled_sparse();
-    if (sparse_store.size() < static_cast<std::size_t>(ss)) sparse_store.resize(static_cast<std::size_t>(ss));
+    if (sparse_store.size() < static_cast<std::size_t>(ss))
+      sparse_store.resize(static_cast<std::size_t>(ss));
     const bool was_direct = sparse_store[static_cast<std::size_t>(ss - 1)];
     sparse_store[static_cast<std::size_t>(ss - 1)] = direct;
     if (direct) {

@@ -348,9 +348,9 @@ bool add_stored(cs_di* t, const cs_di* a) {
 
 }  // namespace
 
-bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask, std::int32_t ld_mask,
-                        const std::int32_t* rows, const std::int32_t* cols, std::size_t pairs,
-                        bool keep_stored) {
+bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask,
+                               std::int32_t ld_mask, const std::int32_t* rows,
+                               const std::int32_t* cols, std::size_t pairs, bool keep_stored) {
   if (ss < 1 || n < 1 || mask == nullptr || ld_mask < n) return false;
   Adapter& ad = adapter();
   const std::size_t slot = static_cast<std::size_t>(ss - 1);
@@ -397,8 +397,8 @@ bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask
   return true;
 }
 
-bool wakro::sparse_pattern_holds(std::int32_t ss, std::int32_t n, std::int32_t start, const bool* mask,
-                          std::int32_t ld_mask) {
+bool wakro::sparse_pattern_holds(std::int32_t ss, std::int32_t n, std::int32_t start,
+                                 const bool* mask, std::int32_t ld_mask) {
   Adapter& ad = adapter();
   if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size() || mask == nullptr) return false;
   const Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];

@@ -254,7 +254,8 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* 
   const bool factorised = after.factorisations != before.factorisations ||
                           after.refactorisations != before.refactorisations ||
                           after.analyses != before.analyses;
-  if (code == -1 || (code == 0 && factorised && wakro::sparse_smallest_pivot(ss) < wakro::kZeroPivot)) {
+  if (code == -1 ||
+      (code == 0 && factorised && wakro::sparse_smallest_pivot(ss) < wakro::kZeroPivot)) {
     if (assembled) {
       refuse_stored_as_own_elimination(ss, order);
     } else {

@@ -155,11 +155,16 @@ TEST_F(EntryUpdate, ASubsystemWithoutWorkMatricesSolvesFromTheStoredMatrixAlone)
   e_s8::mxinv(1) = 1;
   step();
   EXPECT_TRUE(e_s0::assign_rdc_ptr(1).valid());
-  const std::vector<double> ref = nettest::dense_solution(
-      4,
-      {{1, 0, 1.0}, {2, 0, 1.0}, {3, 0, 4.0 / 5.0}, {4, 0, 0.0}, {1, 2, 1.0}, {2, 3, 1.0},
-       {3, 4, 0.5}, {2, 0, 0.5}},
-      {0.0, 1.0, 0.0, 0.0, 0.0});
+  const std::vector<double> ref = nettest::dense_solution(4,
+                                                          {{1, 0, 1.0},
+                                                           {2, 0, 1.0},
+                                                           {3, 0, 4.0 / 5.0},
+                                                           {4, 0, 0.0},
+                                                           {1, 2, 1.0},
+                                                           {2, 3, 1.0},
+                                                           {3, 4, 0.5},
+                                                           {2, 0, 0.5}},
+                                                          {0.0, 1.0, 0.0, 0.0, 0.0});
   for (std::int32_t k = 1; k <= 4; ++k)
     EXPECT_LT(std::abs(v(k) - ref[static_cast<std::size_t>(k)]), kTol) << k;
 }
