@@ -25,6 +25,7 @@
 #include "model/initialz.h"
 #include "model/int1.h"
 #include "model/int2.h"
+#include "model/int3.h"
 #include "model/ndde.h"
 #include "model/options.h"
 #include "model/temp1.h"
@@ -46,9 +47,12 @@ inline void release_case() {
 // Sizes and allocates one subsystem of n nodes with room for `branch_rows`
 // branches and `fill_rows` fill entries, and sets the step and the options.
 // Further dimension-table entries (entry, value), such as the storage of device
-// models, are set before the allocation.
+// models, are set before the allocation. klu: the subsystem goes through the
+// sparse solver (chosen, as a case read chooses it, before its work matrices are
+// allocated).
 inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t fill_rows,
-                          std::initializer_list<std::pair<int, std::int32_t>> extra = {}) {
+                          std::initializer_list<std::pair<int, std::int32_t>> extra = {},
+                          bool klu = false) {
   release_case();
   for (int k = 1; k <= 80; ++k) ndde::e_ndim(k) = 0;
   for (const auto& [k, value] : extra) ndde::e_ndim(k) = value;
@@ -64,9 +68,15 @@ inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t
   e_s0::allocate_ssdim_array(1, status);
   e_s0::ssdim(1) = n;
   e_s0::allocate_ss_matrices(1, e_s0::ssdim, status);
-  e_s0::allocate_ss_matrices2(1, e_s0::ssdim, status);
   int2::nmat = 1;
   e_s0::mbus(1) = n;
+  if (klu) {
+    int3::enable_sparse = true;
+    int3::sparse_limit = 0;
+    set_klu();
+    mark_sparse_subsystems();
+  }
+  e_s0::allocate_ss_matrices2(1, e_s0::ssdim, status);
   int2::insb(1) = 0;
   e_s1::delt = ctrl::ddelt = kDelt;
   options::interpss(1) = true;

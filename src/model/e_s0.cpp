@@ -7,7 +7,9 @@
 #include "model/e_s0.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "model/fatal.h"
 #include "model/ndde.h"
@@ -66,6 +68,48 @@ void release_records() {
   ss.release();
 }
 
+// Marked subsystems (mark_without_work_matrices), and those that the last
+// allocation of the work matrices left without them. work_plane: in the shared
+// form, the plane of each subsystem up to the last allocation's count (0: none);
+// beyond it, plane k - marks below k.
+std::vector<bool> g_marked;
+std::vector<bool> g_without;
+std::vector<std::int32_t> g_plane;
+
+bool flag(const std::vector<bool>& v, std::int32_t k) {
+  return k >= 1 && static_cast<std::size_t>(k) <= v.size() && v[static_cast<std::size_t>(k - 1)];
+}
+
+void clear_marks() {
+  g_marked.clear();
+  g_without.clear();
+  g_plane.clear();
+}
+
+std::int32_t work_plane(std::int32_t k) {
+  if (k >= 1 && static_cast<std::size_t>(k) <= g_plane.size())
+    return g_plane[static_cast<std::size_t>(k - 1)];
+  const std::int32_t taken =
+      static_cast<std::int32_t>(g_plane.size()) -
+      static_cast<std::int32_t>(std::count(g_without.begin(), g_without.end(), true));
+  return k - static_cast<std::int32_t>(g_plane.size()) + taken;
+}
+
+// The shared planes of subsystems 1 .. n from the marks: returns their count.
+std::int32_t assign_planes(std::int32_t n) {
+  g_without.assign(static_cast<std::size_t>(std::max(n, 0)), false);
+  g_plane.assign(g_without.size(), 0);
+  std::int32_t planes = 0;
+  for (std::int32_t k = 1; k <= n; ++k) {
+    if (flag(g_marked, k)) {
+      g_without[static_cast<std::size_t>(k - 1)] = true;
+    } else {
+      g_plane[static_cast<std::size_t>(k - 1)] = ++planes;
+    }
+  }
+  return planes;
+}
+
 // True when sizes holds entries 1 .. n.
 bool sizes_cover(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes) {
   return n >= 0 && (n == 0 || (sizes.allocated() && sizes.extent(1) >= n));
@@ -90,6 +134,7 @@ void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& 
                           std::int32_t& status) {
   status = 0;
   gm_built = false;  // cleared matrices are in set-up form
+  clear_marks();
   if (ndde::use_subsysdim) {
     if (!sizes_cover(n, sizes)) {
       status = 1;
@@ -129,13 +174,20 @@ void allocate_ss_matrices2(std::int32_t n, const wakro::FArray<std::int32_t, 1>&
       status = 1;
       return;
     }
+    assign_planes(n);
     for (std::int32_t k = 1; k <= n; ++k) {
+      if (flag(g_without, k)) {
+        ss(k).rdc.release();
+        ss(k).temfil.release();
+        continue;
+      }
       ensure_square(ss(k).rdc, sizes(k));
       ensure_square(ss(k).temfil, sizes(k));
     }
   } else {
-    ensure_planes(rdc, ndde::nd75, ndde::nd2);
-    ensure_planes(temfil, ndde::nd75, ndde::nd2);
+    const std::int32_t planes = assign_planes(ndde::nd2);
+    ensure_planes(rdc, ndde::nd75, planes);
+    ensure_planes(temfil, ndde::nd75, planes);
   }
   initialize_ss_matrices2(n);
 }
@@ -185,11 +237,67 @@ FillView assign_filled_ptr(std::int32_t k) {
 }
 
 RealView assign_rdc_ptr(std::int32_t k) {
-  return ndde::use_subsysdim ? field_view(&SsRecord::rdc, k) : plane_view(rdc, k);
+  if (ndde::use_subsysdim) return field_view(&SsRecord::rdc, k);
+  return k < 1 ? RealView{} : plane_view(rdc, work_plane(k));
 }
 
 FillView assign_temfil_ptr(std::int32_t k) {
-  return ndde::use_subsysdim ? field_view(&SsRecord::temfil, k) : plane_view(temfil, k);
+  if (ndde::use_subsysdim) return field_view(&SsRecord::temfil, k);
+  return k < 1 ? FillView{} : plane_view(temfil, work_plane(k));
+}
+
+void mark_without_work_matrices(std::int32_t k) {
+  if (k < 1) return;
+  if (g_marked.size() < static_cast<std::size_t>(k)) g_marked.resize(static_cast<std::size_t>(k));
+  g_marked[static_cast<std::size_t>(k - 1)] = true;
+}
+
+bool without_work_matrices(std::int32_t k) { return flag(g_without, k); }
+
+namespace {
+
+// Shared array a again with one plane more, the planes of the subsystems moved
+// from their old numbers (old_plane) to those of g_plane.
+template <class T>
+void add_plane(wakro::FArray<T, 3>& a, const std::vector<std::int32_t>& old_plane) {
+  const std::int32_t m = a.extent(1);
+  const std::int32_t planes = a.extent(3) + 1;
+  const std::size_t plane_size = static_cast<std::size_t>(m) * static_cast<std::size_t>(m);
+  const std::vector<T> kept(a.data(),
+                            a.data() + plane_size * static_cast<std::size_t>(a.extent(3)));
+  a.release();
+  if (!try_allocate(a, m, m, planes)) report_allocation_failure();
+  for (std::size_t k = 0; k < g_plane.size(); ++k) {
+    if (old_plane[k] == 0) continue;
+    std::copy_n(kept.begin() + static_cast<std::ptrdiff_t>(
+                                   (static_cast<std::size_t>(old_plane[k]) - 1) * plane_size),
+                plane_size, a.data() + (static_cast<std::size_t>(g_plane[k]) - 1) * plane_size);
+  }
+}
+
+}  // namespace
+
+void ensure_work_matrices(std::int32_t k) {
+  if (!flag(g_without, k)) return;
+  if (k <= static_cast<std::int32_t>(g_marked.size()))
+    g_marked[static_cast<std::size_t>(k - 1)] = false;
+  g_without[static_cast<std::size_t>(k - 1)] = false;
+  if (ndde::use_subsysdim) {
+    SsRecord* r = record(k);
+    if (r == nullptr) return;
+    const std::int32_t order = ssdim.allocated() && k <= ssdim.extent(1) ? ssdim(k) : 1;
+    ensure_square(r->rdc, order);
+    ensure_square(r->temfil, order);
+    r->rdc.fill(0.0);
+    r->temfil.fill(false);
+    return;
+  }
+  if (!rdc.allocated() || !temfil.allocated()) return;
+  const std::vector<std::int32_t> old_plane = g_plane;
+  std::int32_t planes = 0;
+  for (std::size_t j = 0; j < g_plane.size(); ++j) g_plane[j] = g_without[j] ? 0 : ++planes;
+  add_plane(rdc, old_plane);
+  add_plane(temfil, old_plane);
 }
 
 SsRecord* assign_ss_ptr(std::int32_t k) {
@@ -199,6 +307,7 @@ SsRecord* assign_ss_ptr(std::int32_t k) {
 void deallocate_ss_matrices(std::int32_t& status) {
   status = 0;
   gm_built = false;
+  clear_marks();
   if (!ndde::use_subsysdim &&
       !(rdc.allocated() && gm.allocated() && filled.allocated() && temfil.allocated()))
     status = 1;

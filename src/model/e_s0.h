@@ -119,6 +119,22 @@ void allocate_ss_matrices2(std::int32_t n, const wakro::FArray<std::int32_t, 1>&
 // the whole shared arrays in the shared form.
 void initialize_ss_matrices2(std::int32_t n);
 
+// Subsystems without work matrices. The sparse solver assembles the matrix of a
+// subsystem without MNA elements or ideal branches straight into its own
+// compressed store, so such a subsystem needs no rdc or temfil. Marked before
+// allocate_ss_matrices2, a subsystem gets none there (assign_rdc_ptr and
+// assign_temfil_ptr return empty views); in the shared form the planes are given
+// to the other subsystems only. allocate_ss_matrices and deallocate_ss_matrices
+// clear every mark. A mark made after allocate_ss_matrices2 counts from its next
+// call.
+void mark_without_work_matrices(std::int32_t k);
+bool without_work_matrices(std::int32_t k);
+// Gives subsystem k, when it has none, its work matrices (cleared) and removes
+// its mark: for a subsystem that turns out to need them (an ideal branch set at
+// time zero). In the shared form the planes are allocated again with the other
+// subsystems' planes copied; every view taken before is stale.
+void ensure_work_matrices(std::int32_t k);
+
 // 2-D views of subsystem k's matrices; an invalid (empty) view when k has none.
 RealView assign_gm_ptr(std::int32_t k);
 FillView assign_filled_ptr(std::int32_t k);

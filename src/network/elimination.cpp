@@ -107,28 +107,27 @@ void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealV
   rdc(n, n) = 1.0 / rdc(n, n);
 }
 
-std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t lda,
-                                   const bool* mask, std::int32_t ldm) {
-  // Workspace: the masked matrix row by row (row r at w[r*n ..]), kept between
-  // calls, and the last column of each row that is not zero.
+namespace {
+
+// Workspace of first_vanishing_pivot: the masked matrix row by row (row r at
+// w[r*n ..]), kept between calls, and the last column of each row that is not
+// zero.
+std::vector<double>& pivot_rows() {
   static std::vector<double> w;
+  return w;
+}
+std::vector<std::int32_t>& pivot_last() {
   static std::vector<std::int32_t> last;
-  if (n < 1) return 0;
+  return last;
+}
+
+// Step 2 of first_vanishing_pivot: rows in order, each met by the rows before it
+// and then scaled, with the operations of eliminate_from in the same order
+// (entries outside the pattern are zeros there and change nothing here).
+std::int32_t eliminate_workspace(std::int32_t n) {
+  std::vector<double>& w = pivot_rows();
+  std::vector<std::int32_t>& last = pivot_last();
   const std::size_t order = static_cast<std::size_t>(n);
-  w.assign(order * order, 0.0);
-  last.assign(order, -1);
-  // Step 1: the masked entries.
-  for (std::int32_t j = 0; j < n; ++j) {
-    for (std::int32_t i = 0; i < n; ++i) {
-      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(j) * ldm + i;
-      if (!mask[at]) continue;
-      w[i * order + j] = a[static_cast<std::ptrdiff_t>(j) * lda + i];
-      last[i] = j;
-    }
-  }
-  // Step 2: rows in order, each met by the rows before it and then scaled, with
-  // the operations of eliminate_from in the same order (entries outside the
-  // pattern are zeros there and change nothing here).
   for (std::int32_t r = 0; r < n; ++r) {
     double* row = &w[r * order];
     for (std::int32_t q = 0; q < r; ++q) {
@@ -143,6 +142,45 @@ std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t
     for (std::int32_t c = r + 1; c <= last[r]; ++c) row[c] *= inv;
   }
   return 0;
+}
+
+}  // namespace
+
+std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t lda,
+                                   const bool* mask, std::int32_t ldm) {
+  if (n < 1) return 0;
+  std::vector<double>& w = pivot_rows();
+  std::vector<std::int32_t>& last = pivot_last();
+  const std::size_t order = static_cast<std::size_t>(n);
+  w.assign(order * order, 0.0);
+  last.assign(order, -1);
+  // Step 1: the masked entries.
+  for (std::int32_t j = 0; j < n; ++j) {
+    for (std::int32_t i = 0; i < n; ++i) {
+      const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(j) * ldm + i;
+      if (!mask[at]) continue;
+      w[i * order + j] = a[static_cast<std::ptrdiff_t>(j) * lda + i];
+      last[i] = j;
+    }
+  }
+  return eliminate_workspace(n);
+}
+
+std::int32_t first_vanishing_pivot_compressed(std::int32_t n, const std::int32_t* p,
+                                              const std::int32_t* i, const double* x) {
+  if (n < 1) return 0;
+  std::vector<double>& w = pivot_rows();
+  std::vector<std::int32_t>& last = pivot_last();
+  const std::size_t order = static_cast<std::size_t>(n);
+  w.assign(order * order, 0.0);
+  last.assign(order, -1);
+  for (std::int32_t j = 0; j < n; ++j) {
+    for (std::int32_t k = p[j]; k < p[j + 1]; ++k) {
+      w[static_cast<std::size_t>(i[k]) * order + static_cast<std::size_t>(j)] = x[k];
+      last[static_cast<std::size_t>(i[k])] = j;
+    }
+  }
+  return eliminate_workspace(n);
 }
 
 }  // namespace wakro

@@ -31,5 +31,9 @@ void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealV
 // its workspace (n x n) between calls.
 std::int32_t first_vanishing_pivot(std::int32_t n, const double* a, std::int32_t lda,
                                    const bool* mask, std::int32_t ldm);
+// The same for a compressed-column matrix of order n (0-based, column pointers p,
+// row indices i, values x): the stored entries are the masked ones.
+std::int32_t first_vanishing_pivot_compressed(std::int32_t n, const std::int32_t* p,
+                                              const std::int32_t* i, const double* x);
 
 }  // namespace wakro

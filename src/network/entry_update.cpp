@@ -33,6 +33,9 @@ struct Record {
   std::size_t noted = 0;
   bool overflow = false;
   bool known = false;  // an assembly has been recorded
+  // The stored pattern was made by assemble_sparse_rows during the present first
+  // step (later solutions of that step keep it).
+  bool first_step_pattern = false;
   std::vector<std::int32_t> switch_br;
   std::vector<double> switch_g;
   std::vector<double> norton_g;
@@ -128,7 +131,9 @@ struct Writer {
   }
   // -gm(i, j) where filled, then every switch between i and j.
   void coupling(std::int32_t i, std::int32_t j) const {
-    const std::int32_t pos = sparse_position(a, i, j);
+    coupling_at(i, j, sparse_position(a, i, j));
+  }
+  void coupling_at(std::int32_t i, std::int32_t j, std::int32_t pos) const {
     double v = filled(i, j) ? -gm(i, j) : 0.0;
     const std::size_t from = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i)]);
     const std::size_t to = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i) + 1]);
@@ -229,7 +234,8 @@ bool changes_known(std::int32_t ss, std::int32_t m, const e_s0::FillView& temfil
     const std::int32_t p = r->pairs[2 * k];
     const std::int32_t q = r->pairs[2 * k + 1];
     if (p < 0 || q < 0 || p > n || q > n) return false;
-    if (p != 0 && q != 0 && p != q && !(temfil(p, q) && temfil(q, p))) return false;
+    if (temfil.valid() && p != 0 && q != 0 && p != q && !(temfil(p, q) && temfil(q, p)))
+      return false;
     const std::int32_t x = low_end(p, q);
     if (x > 0) lowest = std::min(lowest, x);
   }
@@ -272,6 +278,71 @@ bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::Real
   sparse_values_written(ss);
   note_assembled(ss, false);
   return true;
+}
+
+std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_solution,
+                                  const e_s0::RealView& gm, const e_s0::FillView& filled) {
+  using namespace branches;
+  const std::int32_t n = e_s0::mbus(ss);
+  if (n < 1) return 1;
+  if (ss > static_cast<std::int32_t>(records().size()))
+    records().resize(static_cast<std::size_t>(ss));
+  Record& r = records()[static_cast<std::size_t>(ss - 1)];
+  m = std::clamp(m, 1, n);
+
+  // Step 1: the stored pattern holds filled's rows m..n, or is made again.
+  const SparseMatrixRef old = sparse_matrix(ss);
+  const bool fresh = (first_solution && !r.first_step_pattern) || old.n != n;
+  r.first_step_pattern = first_solution;
+  bool renew = fresh || !sparse_pattern_holds(ss, n, m, filled.data(), filled.extent(1));
+  if (!renew && r.pattern != old.pattern) renew = !build_map(r, ss, old);
+  if (renew) {
+    std::vector<std::int32_t> rows;
+    std::vector<std::int32_t> cols;
+    for (std::int32_t k = 1; k <= nsw(ss); ++k) {
+      const std::int32_t br = brnsw(k, ss);
+      const std::int32_t f = ief(br, ss);
+      const std::int32_t t = iet(br, ss);
+      if (f < 1 || t < 1 || f == t) continue;
+      rows.insert(rows.end(), {f, t});
+      cols.insert(cols.end(), {t, f});
+    }
+    if (!sparse_new_pattern(ss, n, filled.data(), filled.extent(1), rows.data(), cols.data(),
+                            rows.size(), !fresh))
+      return 0;
+    m = 1;
+  }
+
+  // Step 2: rows m..n at their stored positions.
+  const SparseMatrixRef a = sparse_matrix(ss);
+  if (r.pattern != a.pattern && !build_map(r, ss, a)) {
+    r.pattern = -1;
+    return 0;
+  }
+  e_s0::RealView none;
+  const Writer w{ss, r, a, none, gm, filled};
+  for (std::int32_t j = 1; j <= n; ++j) {
+    for (std::int32_t p = a.p[j - 1]; p < a.p[j]; ++p) {
+      const std::int32_t i = a.i[p] + 1;
+      if (i < m) continue;
+      if (i == j) {
+        w.diagonal(i);
+      } else {
+        w.coupling_at(i, j, p);
+      }
+    }
+  }
+  sparse_values_written(ss);
+  note_assembled(ss);
+  return m;
+}
+
+double sparse_entry_sum(std::int32_t ss) {
+  const SparseMatrixRef a = sparse_matrix(ss);
+  double s = 0.0;
+  if (a.n < 1) return s;
+  for (std::int32_t p = 0; p < a.p[a.n]; ++p) s += a.x[p];
+  return s;
 }
 
 }  // namespace wakro

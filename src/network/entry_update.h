@@ -38,7 +38,8 @@ void note_assembled(std::int32_t ss, bool every_node = true);
 
 // True when every change of ss since its last recorded assembly is known, each one
 // touches rows at or beyond m = MXINV (so that MXINV was lowered by them alone),
-// and no noted pair lies outside temfil (the pattern did not grow).
+// and no noted pair lies outside temfil (the pattern did not grow; not checked
+// with an empty temfil: the sparse update checks its stored pattern itself).
 bool changes_known(std::int32_t ss, std::int32_t m, const e_s0::FillView& temfil);
 
 // The sparse-solver path for a subsystem whose changes are known: writes the
@@ -48,5 +49,22 @@ bool changes_known(std::int32_t ss, std::int32_t m, const e_s0::FillView& temfil
 // another order, or lacks a position of a change.
 bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::RealView& gm,
                            const e_s0::FillView& filled);
+
+// The sparse-solver path of a subsystem without work matrices (no MNA elements,
+// no ideal branches): rows m..n of the stored compressed matrix assembled from gm,
+// GGIN and the switches as the full assembly computes them, each entry in the
+// same order. The stored pattern is made again from filled, the diagonal and the
+// switches' couplings (and every row assembled) at the first solution of a run,
+// when the stored matrix is missing or of another order, or when filled has a
+// position in rows m..n that it lacks (the old positions then stay). Records the
+// assembly and marks the stored values as the ones to factorise. Returns the
+// first row assembled; 0 when the memory for a new pattern cannot be had (the
+// solve then reports it).
+std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_solution,
+                                  const e_s0::RealView& gm, const e_s0::FillView& filled);
+
+// The sum of every entry of the stored matrix of ss, column by column (rows
+// ascending): the sum of every entry of the assembled matrix, in its order.
+double sparse_entry_sum(std::int32_t ss);
 
 }  // namespace wakro

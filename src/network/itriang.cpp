@@ -15,12 +15,16 @@
 // row before MXINV. When every change since the last assembly is known (see
 // entry_update.h), a subsystem on the sparse solver takes only the changed
 // entries, written into the solver's stored matrix, and the patterns are not
-// compared on either solver.
+// compared on either solver. A subsystem on the sparse solver without MNA
+// elements or ideal branches uses no work matrix at all: its rows are assembled
+// straight into the solver's stored matrix (entry_update.h); one that gains an
+// ideal branch gets its work matrices then and is assembled whole into them.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "diag/listout.h"
 #include "diag/message.h"
@@ -172,15 +176,47 @@ void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
   }
 }
 
-// The sum of all entries is the total conductance to ground.
-void check_ground(std::int32_t ss, std::int32_t n, e_s0::RealView rdc) {
-  double s = 0.0;
-  for (std::int32_t j = 1; j <= n; ++j)
-    for (std::int32_t i = 1; i <= n; ++i) s += rdc(i, j);
+// The sum s of all entries is the total conductance to ground.
+void check_ground_sum(std::int32_t ss, double s) {
   if (std::abs(s) > 1e-8) return;
   wakro_message(0, 0, 2, 2, "Ungrounded subsystem " + std::to_string(ss));
   wakro_message(0, 0, 2, -1, ". It may be due an open switch in the ground path.");
   wakro_quit("ITRIANG", 0);
+}
+
+void check_ground(std::int32_t ss, std::int32_t n, e_s0::RealView rdc) {
+  double s = 0.0;
+  for (std::int32_t j = 1; j <= n; ++j)
+    for (std::int32_t i = 1; i <= n; ++i) s += rdc(i, j);
+  check_ground_sum(ss, s);
+}
+
+// Subsystems whose last assembly went straight into the sparse solver's store
+// (their work matrices, where they have them, hold nothing of it).
+std::vector<bool>& assembled_sparse() {
+  static std::vector<bool> v;
+  return v;
+}
+
+// Steps 3 and 5-9 for a subsystem on the sparse solver without MNA elements or
+// ideal branches: rows from m assembled straight into the stored matrix, only
+// the changed entries when every change is known; no work matrix is used.
+void assemble_into_sparse_store(std::int32_t ss, std::int32_t m) {
+  if (m < 1) {
+    warn_zero_mxinv(ss);
+    e_s8::mxinv(ss) = m = 1;
+  }
+  const e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  const e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+  const bool known = !e_s1::firststep && ctrl::iii != 0 && int2::ntriang(ss) > 0 &&
+                     wakro::changes_known(ss, m, e_s0::FillView{});
+  if (!(known && wakro::update_sparse_entries(ss, e_s0::RealView{}, gm, filled))) {
+    const std::int32_t first = wakro::assemble_sparse_rows(ss, m, e_s1::firststep, gm, filled);
+    // Ground check at time zero, on a complete assembly only.
+    if (ctrl::iii == 0 && m == 1 && first == 1) check_ground_sum(ss, wakro::sparse_entry_sum(ss));
+  }
+  temp1::stabck(ss) = true;
+  ++int2::ntriang(ss);
 }
 
 }  // namespace
@@ -196,6 +232,23 @@ void itriang(std::int32_t ss) {
 
   // Step 2: nothing changed. The matrix views are taken only when rows are
   // factorised: most steps of most subsystems change nothing.
+  const bool direct = int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s0::idealss(ss);
+  if (m <= n) {
+    std::vector<bool>& sparse_store = assembled_sparse();
+    if (sparse_store.size() < static_cast<std::size_t>(ss))
+      sparse_store.resize(static_cast<std::size_t>(ss));
+    const bool was_direct = sparse_store[static_cast<std::size_t>(ss - 1)];
+    sparse_store[static_cast<std::size_t>(ss - 1)] = direct;
+    if (direct) {
+      assemble_into_sparse_store(ss, m);
+      m = n + 1;  // step 11 only
+    } else if (was_direct || e_s0::without_work_matrices(ss)) {
+      // A subsystem that now needs its work matrices (an ideal branch since its
+      // last assembly): they are given, and every row assembled into them.
+      e_s0::ensure_work_matrices(ss);
+      e_s8::mxinv(ss) = m = 1;
+    }
+  }
   if (m <= n) {
     e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
     e_s0::RealView gm = e_s0::assign_gm_ptr(ss);

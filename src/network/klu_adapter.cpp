@@ -316,16 +316,114 @@ std::int32_t refactor_slot(Adapter& ad, Slot& s, std::int32_t start0, const doub
   return factor_fresh(ad, s);
 }
 
+// A solve of a stored matrix that the caller assembled (no dense matrix).
+std::int32_t solve_assembled(Adapter& ad, std::int32_t ss, std::int32_t n, std::int32_t refactor,
+                             double* x) {
+  if (static_cast<std::size_t>(ss) > ad.slots.size()) return -2;
+  Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
+  if (s.a == nullptr) return -2;
+  if (s.n != n) return -5;
+  s.within_from = -1;
+  if (s.symbolic == nullptr) {
+    s.values_written = false;
+    const std::int32_t code = analyse_and_factor(ad, s);
+    if (code != 0) return code;
+  } else if (refactor != 0 || s.numeric == nullptr) {
+    s.values_written = true;
+    const std::int32_t code = refactor_slot(ad, s, 0, nullptr, 0, nullptr, 0);
+    if (code != 0) return code;
+  }
+  s.values_written = false;
+  if (!klu_solve(s.symbolic, s.numeric, n, 1, x, &ad.common)) return -5;
+  return 0;
+}
+
+// The stored positions of a (0-based, column by column) as triplets into t.
+bool add_stored(cs_di* t, const cs_di* a) {
+  for (std::int32_t j = 0; j < a->n; ++j)
+    for (std::int32_t p = a->p[j]; p < a->p[j + 1]; ++p)
+      if (!cs_di_entry(t, a->i[p], j, 0.0)) return false;
+  return true;
+}
+
 }  // namespace
+
+bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask,
+                               std::int32_t ld_mask, const std::int32_t* rows,
+                               const std::int32_t* cols, std::size_t pairs, bool keep_stored) {
+  if (ss < 1 || n < 1 || mask == nullptr || ld_mask < n) return false;
+  Adapter& ad = adapter();
+  const std::size_t slot = static_cast<std::size_t>(ss - 1);
+  if (ad.slots.size() <= slot) ad.slots.resize(slot + 1);
+  Slot& s = ad.slots[slot];
+  const bool keep = keep_stored && s.a != nullptr && s.n == n;
+  std::int32_t nz = n + static_cast<std::int32_t>(pairs) + (keep ? s.a->p[n] : 0);
+  for (std::int32_t j = 0; j < n; ++j) {
+    const bool* mcol = column(mask, ld_mask, j);
+    for (std::int32_t i = next_masked(mcol, 0, n); i < n; i = next_masked(mcol, i + 1, n)) ++nz;
+  }
+  cs_di* t = cs_di_spalloc(n, n, nz, 1, 1);
+  bool ok = t != nullptr;
+  for (std::int32_t j = 0; ok && j < n; ++j) {
+    ok = cs_di_entry(t, j, j, 0.0);
+    const bool* mcol = column(mask, ld_mask, j);
+    for (std::int32_t i = next_masked(mcol, 0, n); ok && i < n; i = next_masked(mcol, i + 1, n))
+      ok = cs_di_entry(t, i, j, 0.0);
+  }
+  for (std::size_t k = 0; ok && k < pairs; ++k)
+    if (rows[k] >= 1 && rows[k] <= n && cols[k] >= 1 && cols[k] <= n)
+      ok = cs_di_entry(t, rows[k] - 1, cols[k] - 1, 0.0);
+  if (ok && keep) ok = add_stored(t, s.a);
+  if (!ok) {
+    if (t != nullptr) cs_di_spfree(t);
+    ad.free_slot(s);
+    return false;
+  }
+  // Compressing sums duplicates (all 0); cs_dupl leaves each position once and
+  // the double transpose sorts the rows within each column.
+  cs_di* c = compress(t);
+  cs_di* sorted = nullptr;
+  if (c != nullptr && cs_di_dupl(c)) {
+    cs_di* ct = cs_di_transpose(c, 1);
+    if (ct != nullptr) sorted = cs_di_transpose(ct, 1);
+    if (ct != nullptr) cs_di_spfree(ct);
+  }
+  if (c != nullptr) cs_di_spfree(c);
+  ad.free_slot(s);
+  if (sorted == nullptr) return false;
+  s.a = sorted;
+  s.n = n;
+  s.pattern = ++ad.patterns;
+  return true;
+}
+
+bool wakro::sparse_pattern_holds(std::int32_t ss, std::int32_t n, std::int32_t start,
+                                 const bool* mask, std::int32_t ld_mask) {
+  Adapter& ad = adapter();
+  if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size() || mask == nullptr) return false;
+  const Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
+  if (s.a == nullptr || s.n != n || ld_mask < n) return false;
+  const std::int32_t start0 = start < 1 ? 0 : start - 1;
+  for (std::int32_t j = 0; j < n; ++j) {
+    const bool* mcol = column(mask, ld_mask, j);
+    std::int32_t p = s.a->p[j];
+    const std::int32_t end = s.a->p[j + 1];
+    for (std::int32_t i = next_masked(mcol, start0, n); i < n; i = next_masked(mcol, i + 1, n)) {
+      while (p < end && s.a->i[p] < i) ++p;
+      if (p == end || s.a->i[p] != i) return false;
+    }
+  }
+  return true;
+}
 
 std::int32_t c_lesolve(bool firststep, bool /*laststep*/, double /*time*/, std::int32_t refactor,
                        std::int32_t ss, std::int32_t n, std::int32_t start, const double* matrix,
                        std::int32_t ld_matrix, const bool* mask, std::int32_t ld_mask, double* x) {
   Adapter& ad = adapter();
   ad.set_defaults();
-  if (ss < 1 || n < 1 || ld_matrix < n || ld_mask < n || matrix == nullptr || mask == nullptr ||
-      x == nullptr)
-    return -5;
+  if (ss < 1 || n < 1 || x == nullptr) return -5;
+  if (matrix == nullptr && mask == nullptr) return solve_assembled(ad, ss, n, refactor, x);
+  if (ld_matrix < n || ld_mask < n || matrix == nullptr || mask == nullptr) return -5;
   const std::size_t slot = static_cast<std::size_t>(ss - 1);
   if (ad.slots.size() <= slot) ad.slots.resize(slot + 1);
   Slot& s = ad.slots[slot];
@@ -441,7 +539,7 @@ SparseMatrixRef sparse_matrix(std::int32_t ss) {
   SparseMatrixRef r;
   if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return r;
   Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
-  if (!s.built()) return r;
+  if (s.a == nullptr) return r;
   r.n = s.n;
   r.p = s.a->p;
   r.i = s.a->i;
@@ -454,7 +552,7 @@ void sparse_values_written(std::int32_t ss) {
   Adapter& ad = adapter();
   if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return;
   Slot& s = ad.slots[static_cast<std::size_t>(ss - 1)];
-  if (s.built()) s.values_written = true;
+  if (s.a != nullptr) s.values_written = true;
 }
 
 std::int32_t sparse_position(const SparseMatrixRef& a, std::int32_t row, std::int32_t col) {

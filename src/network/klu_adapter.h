@@ -14,6 +14,7 @@
 //   -5 the solve failed, or the order differs from the stored matrix's order
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Solves matrix * x = b in place (x holds b on entry) for subsystem ss of order n.
@@ -21,6 +22,10 @@
 // whole matrix; otherwise refactor != 0 packs rows start..n again from the dense
 // matrix (rows before start keep their stored values) and factorises numerically.
 // time is not used.
+// Without a dense matrix (matrix and mask nullptr) the stored matrix is the one
+// the caller assembled (sparse_new_pattern, values written through
+// sparse_matrix): a new pattern is analysed and factorised, refactor != 0
+// re-factorises the stored values; -2 when there is no stored matrix.
 std::int32_t c_lesolve(bool firststep, bool laststep, double time, std::int32_t refactor,
                        std::int32_t ss, std::int32_t n, std::int32_t start, const double* matrix,
                        std::int32_t ld_matrix, const bool* mask, std::int32_t ld_mask, double* x);
@@ -65,7 +70,8 @@ SparseSolverCounts sparse_solver_counts();
 double sparse_smallest_pivot(std::int32_t ss);
 
 // The compressed-column matrix of subsystem ss as the adapter stores it (0-based,
-// rows ascending within each column): n = 0 when the subsystem has no slot.
+// rows ascending within each column): n = 0 when the subsystem has no stored
+// matrix.
 // pattern changes whenever the stored pattern is replaced (a new slot, a pattern
 // that grew), so that positions found in it are known to be stale. The values may
 // be written through x; after such writes, sparse_values_written makes the next
@@ -80,6 +86,20 @@ struct SparseMatrixRef {
 };
 SparseMatrixRef sparse_matrix(std::int32_t ss);
 void sparse_values_written(std::int32_t ss);
+
+// The assembly of a subsystem without a dense matrix. sparse_new_pattern makes
+// the stored matrix of ss of order n hold the positions set in the mask
+// (column-major, leading dimension ld_mask, rows and columns 1..n), every
+// diagonal and the pairs (rows(k), cols(k)) (1-based), all with value 0, to be
+// analysed at the next solve; with keep_stored the positions stored before stay
+// too (a grown pattern). False when the memory cannot be had (nothing is then
+// stored). sparse_pattern_holds: the stored matrix of ss has order n and every
+// position set in the mask in rows start..n.
+bool sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask, std::int32_t ld_mask,
+                        const std::int32_t* rows, const std::int32_t* cols, std::size_t pairs,
+                        bool keep_stored);
+bool sparse_pattern_holds(std::int32_t ss, std::int32_t n, std::int32_t start, const bool* mask,
+                          std::int32_t ld_mask);
 
 // Position in x of entry (row, col) (1-based) of a stored matrix; -1 when the
 // stored pattern lacks it or the entry is outside the order.

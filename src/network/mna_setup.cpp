@@ -19,6 +19,7 @@
 #include "model/ndde.h"
 #include "model/sparse.h"
 #include "network/mna_routines.h"
+#include "network/solution.h"
 
 namespace {
 
@@ -132,6 +133,10 @@ void initialize_mna_map() {
     e_s0::initialize_ss_matrices2(ndde::nd2);
     return;
   }
+  // The solver of each subsystem is known once the case is read: those assembled
+  // straight into the sparse solver's store get no work matrices.
+  set_klu();
+  mark_sparse_subsystems();
   allocate_work_matrices(mna::enable_mna ? mna::mbus_mna : e_s0::ssdim);
   allocate_sparsity2();
 }
@@ -142,6 +147,7 @@ void initialize_mna_snap() {
     return;
   }
   if (!mna::enable_mna) without_mna_dimensions();
+  mark_sparse_subsystems();
   allocate_work_matrices(mna::enable_mna ? mna::mbus_mna : e_s0::ssdim);
   allocate_sparsity2();
 }

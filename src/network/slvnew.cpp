@@ -210,6 +210,16 @@ void refuse_as_own_elimination(std::int32_t ss, std::int32_t order, const e_s0::
   wakro_quit("ITRIANG", 0);
 }
 
+// The same for a matrix held in the solver's store only.
+void refuse_stored_as_own_elimination(std::int32_t ss, std::int32_t order) {
+  const wakro::SparseMatrixRef a = wakro::sparse_matrix(ss);
+  if (a.n != order) return;
+  const std::int32_t node = wakro::first_vanishing_pivot_compressed(order, a.p, a.i, a.x);
+  if (node < 1) return;
+  itriang_errmsg(node, ss);
+  wakro_quit("ITRIANG", 0);
+}
+
 // The sparse solver, in place on VDCNEW (or XVECT with MNA rows); rhs: the
 // right-hand side of the nodes (by node, from 1).
 void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* rhs) {
@@ -231,17 +241,27 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* 
     start = e_s8::mxinv(ss);
     e_s8::mxinv(ss) = n + 1;
   }
-  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
-  const e_s0::FillView temfil = e_s0::assign_temfil_ptr(ss);
+  // Without MNA elements or ideal branches the matrix was assembled straight into
+  // the solver's store (itriang): no work matrix is passed.
+  const bool assembled = !with_mna && !e_s0::idealss(ss);
+  const e_s0::RealView rdc = assembled ? e_s0::RealView{} : e_s0::assign_rdc_ptr(ss);
+  const e_s0::FillView temfil = assembled ? e_s0::FillView{} : e_s0::assign_temfil_ptr(ss);
   const wakro::SparseSolverCounts before = wakro::sparse_solver_counts();
   const std::int32_t code = c_lesolve(
       e_s1::firststep, e_s1::laststep, e_s1::time, refactor, ss, order, start, rdc.data(),
       rdc.extent(1), temfil.data(), temfil.extent(1), x);
   const wakro::SparseSolverCounts after = wakro::sparse_solver_counts();
   const bool factorised = after.factorisations != before.factorisations ||
-                          after.refactorisations != before.refactorisations;
-  if (code == -1 || (code == 0 && factorised && wakro::sparse_smallest_pivot(ss) < wakro::kZeroPivot))
-    refuse_as_own_elimination(ss, order, rdc, temfil);
+                          after.refactorisations != before.refactorisations ||
+                          after.analyses != before.analyses;
+  if (code == -1 ||
+      (code == 0 && factorised && wakro::sparse_smallest_pivot(ss) < wakro::kZeroPivot)) {
+    if (assembled) {
+      refuse_stored_as_own_elimination(ss, order);
+    } else {
+      refuse_as_own_elimination(ss, order, rdc, temfil);
+    }
+  }
   if (code != 0) solver_failure(code);
 }
 

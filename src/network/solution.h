@@ -17,8 +17,13 @@ void finishup(std::int32_t ss);
 
 // Brings the factorised matrix of ss up to date from row MXINV(ss).
 void itriang(std::int32_t ss);
-// Chooses the subsystems solved by the sparse solver (start of a data run).
+// Chooses the subsystems solved by the sparse solver (at the end of a case read,
+// and again at the start of a data run).
 void set_klu();
+// Marks, before the work matrices are allocated, the subsystems on the sparse
+// solver without MNA elements or ideal branches: their matrix is assembled
+// straight into the solver's store, so they get no work matrices.
+void mark_sparse_subsystems();
 // k >= 1: the singular pivot report for node k; k < 1: the small-diagonal report.
 void itriang_errmsg(std::int32_t k, std::int32_t ss);
 

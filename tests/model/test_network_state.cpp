@@ -186,6 +186,52 @@ TEST_F(NetworkState, WorkMatricesHaveNoDiagonalAndAreClearedAgain) {
   EXPECT_FALSE(t(1, 3));
 }
 
+TEST_F(NetworkState, MarkedSubsystemsGetNoWorkMatricesUntilTheyNeedThem) {
+  // Shared form, three subsystems, the second marked: two planes of order 3.
+  ndde::nd1 = 2;
+  ndde::nd2 = 3;
+  ndde::nd75 = 3;
+  std::int32_t status = -1;
+  e_s0::allocate_ssdim_array(3, status);
+  e_s0::allocate_ss_matrices(3, e_s0::ssdim, status);
+  e_s0::mark_without_work_matrices(2);
+  e_s0::allocate_ss_matrices2(3, e_s0::ssdim, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(e_s0::rdc.extent(3), 2);
+  EXPECT_EQ(e_s0::temfil.extent(3), 2);
+  EXPECT_TRUE(e_s0::without_work_matrices(2));
+  EXPECT_FALSE(e_s0::assign_rdc_ptr(2).valid());
+  EXPECT_FALSE(e_s0::assign_temfil_ptr(2).valid());
+  e_s0::assign_rdc_ptr(1)(3, 3) = 1.5;
+  e_s0::assign_rdc_ptr(3)(3, 3) = 3.5;
+  e_s0::assign_temfil_ptr(3)(1, 2) = true;
+
+  // The second turns out to need them: a third plane, the others' kept.
+  e_s0::ensure_work_matrices(2);
+  EXPECT_FALSE(e_s0::without_work_matrices(2));
+  EXPECT_EQ(e_s0::rdc.extent(3), 3);
+  EXPECT_EQ(e_s0::assign_rdc_ptr(1)(3, 3), 1.5);
+  EXPECT_EQ(e_s0::assign_rdc_ptr(2)(3, 3), 0.0);
+  EXPECT_EQ(e_s0::assign_rdc_ptr(3)(3, 3), 3.5);
+  EXPECT_EQ(count_true(e_s0::assign_temfil_ptr(2)), 0);
+  EXPECT_TRUE(e_s0::assign_temfil_ptr(3)(1, 2));
+
+  // Per-subsystem form: the marked record has no fields; a release clears marks.
+  e_s0::deallocate_ss(status);
+  ndde::use_subsysdim = true;
+  set_orders(2, 2);
+  e_s0::allocate_ss_matrices(2, e_s0::ssdim, status);
+  e_s0::mark_without_work_matrices(1);
+  e_s0::allocate_ss_matrices2(2, e_s0::ssdim, status);
+  EXPECT_FALSE(e_s0::ss(1).rdc.allocated());
+  EXPECT_EQ(e_s0::assign_rdc_ptr(2).extent(1), 2);
+  e_s0::ensure_work_matrices(1);
+  EXPECT_EQ(e_s0::assign_temfil_ptr(1).extent(2), 2);
+  e_s0::mark_without_work_matrices(2);
+  e_s0::deallocate_ss_matrices(status);
+  EXPECT_FALSE(e_s0::without_work_matrices(2));
+}
+
 TEST_F(NetworkState, PerSubsystemWorkMatricesNeedTheRecords) {
   ndde::use_subsysdim = true;
   ndde::nd2 = 2;
