@@ -10,7 +10,9 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/int4.h"
+#include "model/options.h"
 #include "model/sparse.h"
+#include "model/storage.h"
 
 namespace wakro::detail {
 namespace {
@@ -136,7 +138,53 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   k.epoch = array_layout_epoch();
 }
 
+std::vector<SourceRecords> g_sources;
+
+// True when the records were read with the present branch count, array layout,
+// source flags and choice of branches.
+bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
+                       bool all) {
+  if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
+  return nbr == 0 || std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
+}
+
+void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr, bool all) {
+  const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
+  r.owner.resize(n);  // only the entries read below are looked at
+  r.registered.resize(n);
+  r.sources.resize(n);
+  if (n > 0) std::memcpy(r.sources.data(), c.source.first, n);
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    if (!all && !c.source[br]) continue;
+    const std::int32_t t = c.thisbr[br];
+    r.owner[static_cast<std::size_t>(br - 1)] = t;
+    r.registered[static_cast<std::size_t>(br - 1)] =
+        t > 0 && storage::stori(t) == branch_code::registered_source;
+  }
+  r.count = nbr;
+  r.epoch = array_layout_epoch();
+  r.all = all;
+}
+
+SourceRecords& records_of(std::int32_t ss) {
+  if (g_sources.size() < static_cast<std::size_t>(ss)) g_sources.resize(static_cast<std::size_t>(ss));
+  return g_sources[static_cast<std::size_t>(ss - 1)];
+}
+
 }  // namespace
+
+const SourceRecords& source_records(std::int32_t ss) {
+  const SubsystemColumns& c = subsystem_columns(ss);
+  SourceRecords& r = records_of(ss);
+  const std::int32_t nbr = int2::insb(ss);
+  const bool all = options::xterpsrc(ss);
+  if (!records_unchanged(r, c, nbr, all)) read_records(r, c, nbr, all);
+  return r;
+}
+
+void take_source_records(std::int32_t ss) {
+  read_records(records_of(ss), subsystem_columns(ss), int2::insb(ss), options::xterpsrc(ss));
+}
 
 const BranchClasses& branch_classes(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);

@@ -18,6 +18,7 @@
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/options.h"
+#include "model/storage.h"
 #include "model/umec.h"
 #include "network/branch_view.h"
 #include "network/solution.h"
@@ -39,9 +40,13 @@ void finishup(std::int32_t ss) {
   const auto& ccbrd = c.ccbrd;
   const auto& geq = c.geq;
   const auto& geqd = c.geqd;
-  if (interpolated) {
+  if (interpolated && nbr > 0) {
+    // The lookup of the step, for every branch under source extrapolation.
+    const wakro::SourceRecords& records = wakro::source_records(ss);
+    const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
     for (std::int32_t br = 1; br <= nbr; ++br)
-      if (!wakro::registered_source(br, ss)) ebrd[br] = ebr[br];
+      if (!registered[br]) ebrd[br] = ebr[br];
+    storage::this_ = records.owner[static_cast<std::size_t>(nbr - 1)];
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
     if (!interpolated) ebrd[br] = ebr[br];
