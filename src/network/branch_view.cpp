@@ -148,19 +148,55 @@ bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::i
   return nbr == 0 || std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
 }
 
+// The records as read by a registered-source check: stori from its first slot.
+struct RecordCodes {
+  const std::int32_t* const first = storage::stori.data();
+  const std::int32_t extent = storage::stori.data() ? storage::stori.extent(1) : 0;
+  bool registered(std::int32_t t) const {
+    if (t <= 0) return false;
+    if (t > extent) return storage::stori(t) == 0;  // stops the run, naming the array
+    return first[t - 1] == branch_code::registered_source;
+  }
+};
+
 void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr, bool all) {
   const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
-  r.owner.resize(n);  // only the entries read below are looked at
+  r.owner.resize(n);
   r.registered.resize(n);
   r.sources.resize(n);
   if (n > 0) std::memcpy(r.sources.data(), c.source.first, n);
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!all && !c.source[br]) continue;
-    const std::int32_t t = c.thisbr[br];
-    r.owner[static_cast<std::size_t>(br - 1)] = t;
-    r.registered[static_cast<std::size_t>(br - 1)] =
-        t > 0 && storage::stori(t) == branch_code::registered_source;
+  const RecordCodes codes;
+  // Plain pointers: a byte stored below could otherwise be taken to change any
+  // of the vectors' or columns' addresses, read again after each store.
+  const unsigned char* const flags = r.sources.data();
+  const std::int32_t* const thisbr = c.thisbr.first;  // by branch from 1 at [br - 1]
+  std::int32_t* const owner = r.owner.data();
+  unsigned char* const registered = r.registered.data();
+  // Step 1: the branches with a source. Most networks have few, so the next one
+  // is searched for; sources often come in groups, so the flags after one found
+  // are then looked at one by one for a short stretch.
+  constexpr std::size_t kStretch = 64;
+  for (std::size_t j = 0; j < n;) {
+    const void* const next = std::memchr(flags + j, 1, n - j);
+    if (next == nullptr) break;
+    j = static_cast<std::size_t>(static_cast<const unsigned char*>(next) - flags);
+    for (const std::size_t end = std::min(n, j + kStretch); j < end; ++j) {
+      if (flags[j] == 0) continue;
+      owner[j] = thisbr[j];
+      registered[j] = codes.registered(thisbr[j]);
+    }
   }
+  // Step 2: under source extrapolation, every registered branch.
+  r.registered_branches.resize(n);
+  std::int32_t* const list = r.registered_branches.data();
+  std::int32_t m = 0;
+  r.last_owner = 0;
+  if (all) {
+    for (std::size_t j = 0; j < n; ++j)
+      if (codes.registered(thisbr[j])) list[m++] = static_cast<std::int32_t>(j) + 1;
+    if (n > 0) r.last_owner = thisbr[n - 1];
+  }
+  r.registered_count = m;
   r.count = nbr;
   r.epoch = array_layout_epoch();
   r.all = all;

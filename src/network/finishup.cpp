@@ -40,16 +40,21 @@ void finishup(std::int32_t ss) {
   const auto& ccbrd = c.ccbrd;
   const auto& geq = c.geq;
   const auto& geqd = c.geqd;
-  if (interpolated && nbr > 0) {
-    // The lookup of the step, for every branch under source extrapolation.
+  if (interpolated) {
+    // The lookup of the step: EBRD := EBR between the registered branches.
     const wakro::SourceRecords& records = wakro::source_records(ss);
-    const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
-    for (std::int32_t br = 1; br <= nbr; ++br)
-      if (!registered[br]) ebrd[br] = ebr[br];
-    storage::this_ = records.owner[static_cast<std::size_t>(nbr - 1)];
+    std::int32_t from = 1;
+    for (std::int32_t k = 0; k < records.registered_count; ++k) {
+      const std::int32_t reg = records.registered_branches[static_cast<std::size_t>(k)];
+      for (std::int32_t br = from; br < reg; ++br) ebrd[br] = ebr[br];
+      from = reg + 1;
+    }
+    for (std::int32_t br = from; br <= nbr; ++br) ebrd[br] = ebr[br];
+    if (nbr > 0) storage::this_ = records.last_owner;
+  } else {
+    for (std::int32_t br = 1; br <= nbr; ++br) ebrd[br] = ebr[br];
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!interpolated) ebrd[br] = ebr[br];
     ccbrd[br] = ccbr[br];
     geqd[br] = geq[br];
   }
