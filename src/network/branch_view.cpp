@@ -145,7 +145,8 @@ std::vector<SourceRecords> g_sources;
 bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
                        bool all) {
   if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
-  return nbr == 0 || std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
+  return nbr == 0 ||
+         std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
 }
 
 // The records as read by a registered-source check: stori from its first slot.
@@ -203,7 +204,8 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
 }
 
 SourceRecords& records_of(std::int32_t ss) {
-  if (g_sources.size() < static_cast<std::size_t>(ss)) g_sources.resize(static_cast<std::size_t>(ss));
+  if (g_sources.size() < static_cast<std::size_t>(ss))
+    g_sources.resize(static_cast<std::size_t>(ss));
   return g_sources[static_cast<std::size_t>(ss - 1)];
 }
 
