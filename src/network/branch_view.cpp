@@ -10,7 +10,9 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/int4.h"
+#include "model/options.h"
 #include "model/sparse.h"
+#include "model/storage.h"
 
 namespace wakro::detail {
 namespace {
@@ -136,7 +138,91 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   k.epoch = array_layout_epoch();
 }
 
+std::vector<SourceRecords> g_sources;
+
+// True when the records were read with the present branch count, array layout,
+// source flags and choice of branches.
+bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
+                       bool all) {
+  if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
+  return nbr == 0 ||
+         std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
+}
+
+// The records as read by a registered-source check: stori from its first slot.
+struct RecordCodes {
+  const std::int32_t* const first = storage::stori.data();
+  const std::int32_t extent = storage::stori.data() ? storage::stori.extent(1) : 0;
+  bool registered(std::int32_t t) const {
+    if (t <= 0) return false;
+    if (t > extent) return storage::stori(t) == 0;  // stops the run, naming the array
+    return first[t - 1] == branch_code::registered_source;
+  }
+};
+
+void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr, bool all) {
+  const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
+  r.owner.resize(n);
+  r.registered.resize(n);
+  r.sources.resize(n);
+  if (n > 0) std::memcpy(r.sources.data(), c.source.first, n);
+  const RecordCodes codes;
+  // Plain pointers: a byte stored below could otherwise be taken to change any
+  // of the vectors' or columns' addresses, read again after each store.
+  const unsigned char* const flags = r.sources.data();
+  const std::int32_t* const thisbr = c.thisbr.first;  // by branch from 1 at [br - 1]
+  std::int32_t* const owner = r.owner.data();
+  unsigned char* const registered = r.registered.data();
+  // Step 1: the branches with a source. Most networks have few, so the next one
+  // is searched for; sources often come in groups, so the flags after one found
+  // are then looked at one by one for a short stretch.
+  constexpr std::size_t kStretch = 64;
+  for (std::size_t j = 0; j < n;) {
+    const void* const next = std::memchr(flags + j, 1, n - j);
+    if (next == nullptr) break;
+    j = static_cast<std::size_t>(static_cast<const unsigned char*>(next) - flags);
+    for (const std::size_t end = std::min(n, j + kStretch); j < end; ++j) {
+      if (flags[j] == 0) continue;
+      owner[j] = thisbr[j];
+      registered[j] = codes.registered(thisbr[j]);
+    }
+  }
+  // Step 2: under source extrapolation, every registered branch.
+  r.registered_branches.resize(n);
+  std::int32_t* const list = r.registered_branches.data();
+  std::int32_t m = 0;
+  r.last_owner = 0;
+  if (all) {
+    for (std::size_t j = 0; j < n; ++j)
+      if (codes.registered(thisbr[j])) list[m++] = static_cast<std::int32_t>(j) + 1;
+    if (n > 0) r.last_owner = thisbr[n - 1];
+  }
+  r.registered_count = m;
+  r.count = nbr;
+  r.epoch = array_layout_epoch();
+  r.all = all;
+}
+
+SourceRecords& records_of(std::int32_t ss) {
+  if (g_sources.size() < static_cast<std::size_t>(ss))
+    g_sources.resize(static_cast<std::size_t>(ss));
+  return g_sources[static_cast<std::size_t>(ss - 1)];
+}
+
 }  // namespace
+
+const SourceRecords& source_records(std::int32_t ss) {
+  const SubsystemColumns& c = subsystem_columns(ss);
+  SourceRecords& r = records_of(ss);
+  const std::int32_t nbr = int2::insb(ss);
+  const bool all = options::xterpsrc(ss);
+  if (!records_unchanged(r, c, nbr, all)) read_records(r, c, nbr, all);
+  return r;
+}
+
+void take_source_records(std::int32_t ss) {
+  read_records(records_of(ss), subsystem_columns(ss), int2::insb(ss), options::xterpsrc(ss));
+}
 
 const BranchClasses& branch_classes(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);

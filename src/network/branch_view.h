@@ -70,6 +70,37 @@ struct BranchClasses {
 };
 const BranchClasses& branch_classes(std::int32_t ss);
 
+// The registered-source lookup of a subsystem's branches, made once per step
+// instead of in every pass: for each branch with a source, the storage record it
+// points to (THISBR) and whether that record is a registered voltage source (its
+// first integer slot holds branch_code::registered_source); under source
+// extrapolation also every branch, with a source or not, whose record is one
+// (finishup asks about them all). Read again at the start of each step of the
+// subsystem (take_source_records, by the solution driver) and whenever the branch
+// count, a source flag, source extrapolation or the array layout differs from
+// what it was read with; a record that changes inside a step is seen from the next
+// step on (nothing inside a step changes one). Reading allocates only when the
+// branch count grew.
+struct SourceRecords {
+  // By branch from 1 at [br - 1]; set for the branches with a source only.
+  std::vector<std::int32_t> owner;
+  std::vector<unsigned char> registered;
+  // Under source extrapolation: the registered branches, ascending (the first
+  // registered_count entries), and THISBR of the last branch.
+  std::vector<std::int32_t> registered_branches;
+  std::int32_t registered_count = 0;
+  std::int32_t last_owner = 0;
+  // What they were read with.
+  std::int32_t count = -1;
+  std::uint64_t epoch = 0;
+  bool all = false;                    // read under source extrapolation
+  std::vector<unsigned char> sources;  // the source flags
+};
+// The records of ss, read again when what they were read with changed.
+const SourceRecords& source_records(std::int32_t ss);
+// Reads the records of ss now (the start of a step).
+void take_source_records(std::int32_t ss);
+
 namespace detail {
 inline std::vector<SubsystemColumns> g_columns;
 inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};

@@ -12,6 +12,7 @@
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/options.h"
+#include "model/storage.h"
 #include "network/branch_view.h"
 #include "network/solution.h"
 
@@ -45,7 +46,11 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
   }
 
   // Step 3: branch current sources and source voltages (the registered-source
-  // lookup only for a branch with a source: nothing else reads it).
+  // lookup of the step, source_records, only for a branch with a source: nothing
+  // else reads it; storage::this_ names the source's record while it is evaluated).
+  const wakro::SourceRecords& records = wakro::source_records(ss);
+  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
+  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
   const auto& defrdbr = c.defrdbr;
   const auto& source = c.source;
   const auto& geq = c.geq;
@@ -62,8 +67,8 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
     double j = 0.0;
     if (deferred) j = wakro_geti(br, ss, s);
     if (has_source) {
-      const bool regsrc = wakro::registered_source(br, ss);
-      j += wakro_gete(br, ss, s, regsrc, true) * geq[br];
+      storage::this_ = owner[br];
+      j += wakro_gete(br, ss, s, registered[br] != 0, true) * geq[br];
     }
     const std::int32_t f = ief[br];
     const std::int32_t t = iet[br];

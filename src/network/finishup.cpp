@@ -18,6 +18,7 @@
 #include "model/int2.h"
 #include "model/int4.h"
 #include "model/options.h"
+#include "model/storage.h"
 #include "model/umec.h"
 #include "network/branch_view.h"
 #include "network/solution.h"
@@ -40,11 +41,20 @@ void finishup(std::int32_t ss) {
   const auto& geq = c.geq;
   const auto& geqd = c.geqd;
   if (interpolated) {
-    for (std::int32_t br = 1; br <= nbr; ++br)
-      if (!wakro::registered_source(br, ss)) ebrd[br] = ebr[br];
+    // The lookup of the step: EBRD := EBR between the registered branches.
+    const wakro::SourceRecords& records = wakro::source_records(ss);
+    std::int32_t from = 1;
+    for (std::int32_t k = 0; k < records.registered_count; ++k) {
+      const std::int32_t reg = records.registered_branches[static_cast<std::size_t>(k)];
+      for (std::int32_t br = from; br < reg; ++br) ebrd[br] = ebr[br];
+      from = reg + 1;
+    }
+    for (std::int32_t br = from; br <= nbr; ++br) ebrd[br] = ebr[br];
+    if (nbr > 0) storage::this_ = records.last_owner;
+  } else {
+    for (std::int32_t br = 1; br <= nbr; ++br) ebrd[br] = ebr[br];
   }
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!interpolated) ebrd[br] = ebr[br];
     ccbrd[br] = ccbr[br];
     geqd[br] = geq[br];
   }

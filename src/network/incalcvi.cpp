@@ -128,14 +128,18 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const auto& rsc = c.rsc;
   const auto& rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
+  const wakro::SourceRecords& records = wakro::source_records(ss);
+  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
+  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
   // Inlined into both passes below: a call per branch would reach every view
   // through the closure.
   const auto any_branch = [&](std::int32_t br) __attribute__((always_inline)) {
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
-    // only for a branch with a source: nothing else reads it).
+    // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
     if (source[br]) {
-      const bool regsrc = wakro::registered_source(br, ss);
+      storage::this_ = owner[br];
+      const bool regsrc = registered[br] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
       e = wakro_gete(br, ss, s, regsrc, false);
     }

@@ -209,6 +209,7 @@ void solve_subsystem(std::int32_t ss) {
     if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
     detect_norton_changes(ss, c);
   }
+  wakro::take_source_records(ss);  // the registered-source lookup of this step
   prepare_switches(ss);
 
   // Step 2: with interpolation, a matrix that changed between steps is first solved

@@ -66,6 +66,8 @@ inline constexpr std::int32_t kMaxSolutionPasses = 1000;
 
 // True when branch br of ss is a registered voltage source (its storage record
 // holds branch_code::registered_source); sets storage::this_ to THISBR(br, ss) first.
+// The passes of a step (buildca, incalcvi, finishup) read the lookup made once
+// per step instead (source_records, network/branch_view.h).
 bool registered_source(std::int32_t br, std::int32_t ss);
 
 }  // namespace wakro

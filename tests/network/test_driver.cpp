@@ -4,6 +4,7 @@
 // subsystem without nodes.
 #include <vector>
 
+#include "model/branch_codes.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/storage.h"
@@ -289,6 +290,58 @@ TEST_F(Driver, FinishupLeavesTheEmfOfAnExtrapolatedRegisteredSource) {
   options::xterpsrc(1) = false;
   finishup(1);
   EXPECT_EQ(branches::ebrd(1, 1), 9.0);
+}
+
+// A registered source that sets its EMF to 4 V and notes the record it was
+// evaluated with.
+int g_evaluations = 0;
+std::int32_t g_evaluated_record = 0;
+void scripted_source() {
+  ++g_evaluations;
+  g_evaluated_record = storage::this_;
+  branches::ebr(1, 1) = 4.0;
+}
+
+// The registered-source lookup is made once per step: a record that becomes (or
+// stops being) a registered source between steps, with no flag of the branch
+// changed, takes effect in the very next step. A 2 V source of 1 ohm feeds 1 ohm:
+// v1 = -e / 2.
+TEST_F(Driver, SourceRecordChangedBetweenStepsActsInTheNextStep) {
+  extra_dims_ = {{dim::stori, 10}};
+  size(1, 2);
+  set_options({false, false, false, true});
+  add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 2.0);
+  add_branch(1, 1, 0, 1.0, 0.0, 0.0);
+  wakro::network_hooks().wakro_vsrc_dyn = &scripted_source;
+  g_evaluations = 0;
+  g_evaluated_record = 0;
+  branches::thisbr(1, 1) = 5;
+  storage::stori(5) = 0;
+  storage::stori(7) = wakro::branch_code::registered_source;
+  start_run(5);
+  step();  // an ordinary source
+  EXPECT_EQ(g_evaluations, 0);
+  EXPECT_DOUBLE_EQ(v(1), -1.0);
+  EXPECT_EQ(branches::ebrd(1, 1), 2.0);
+
+  storage::stori(5) = wakro::branch_code::registered_source;
+  step();  // registered now: it evaluates itself
+  EXPECT_EQ(g_evaluations, 1);
+  EXPECT_EQ(g_evaluated_record, 5);
+  EXPECT_DOUBLE_EQ(v(1), -2.0);
+  EXPECT_EQ(storage::this_, 0);  // finishup leaves it at the last branch's record
+
+  branches::thisbr(1, 1) = 7;  // another registered record
+  step();
+  EXPECT_EQ(g_evaluations, 2);
+  EXPECT_EQ(g_evaluated_record, 7);
+
+  storage::stori(7) = 100;  // no longer registered: an ordinary source again
+  branches::ebr(1, 1) = 3.0;
+  step();
+  EXPECT_EQ(g_evaluations, 2);
+  EXPECT_DOUBLE_EQ(v(1), -1.5);
+  EXPECT_EQ(branches::ebrd(1, 1), 3.0);  // copied by finishup, as for any source
 }
 
 TEST_F(Driver, MisalignedTransformerSubsystemsStopTheRun) {
