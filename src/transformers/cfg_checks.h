@@ -1,7 +1,8 @@
 // The checks of one nameplate configuration call, shared by the winding
 // (tf_cfg.cpp) and UMEC (umec_cfg.cpp) routines: each failure is reported with
 // the component's ids; the run ends under the tag after all of them (collect)
-// or at the first (stop_at_first, as a warning).
+// or at the first (stop_at_first, as a warning). With the nameplate refusals
+// these routines and the ideal multi-winding forms report.
 #pragma once
 
 #include <string_view>
@@ -11,6 +12,15 @@
 #include "model/e_warn.h"
 
 namespace wakro {
+
+// The nameplate refusals of the configuration routines.
+namespace nameplate_text {
+inline constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
+inline constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
+inline constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Value.";
+inline constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
+inline constexpr std::string_view kMagnetisingText = "Unrealistic Transformer Magnetising Current.";
+}  // namespace nameplate_text
 
 class CfgChecks {
  public:

@@ -37,11 +37,7 @@ constexpr double kSmallest = 1e-32;  // the least rating, voltage or reactance a
 constexpr int kMaxWindings = 4;
 constexpr double kStarCancellation = 1e-12;  // relative size of a star denominator taken as zero
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Value.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
-constexpr std::string_view kMagnetisingText = "Unrealistic Transformer Magnetising Current.";
+using namespace wakro::nameplate_text;
 constexpr std::string_view kHvText = "Voltage rating at HV side is too small";
 constexpr std::string_view kLvText = "Voltage rating at LV side is too small";
 constexpr std::string_view kLossText =

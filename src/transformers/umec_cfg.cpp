@@ -34,10 +34,7 @@ constexpr double kThird = 0.333333333333333;
 constexpr double kSmallest = 1e-32;
 constexpr double kTinyPoint = 1e-20;
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
-constexpr std::string_view kMagnetisingText = "Unrealistic Transformer Magnetising Current.";
+using namespace wakro::nameplate_text;
 constexpr std::string_view kRatioText = "Unrealistic Ratio of Area or Length.";
 
 bool at_least(double v, double limit) { return v >= limit; }  // a NaN fails
