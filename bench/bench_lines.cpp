@@ -98,6 +98,18 @@ void build_case(const std::string& text, int nodes, double delt = kDelt) {
   for (std::int32_t k = 1; k <= nodes; ++k) e_s0::vdc(k, 1) = 0.001 * k;
 }
 
+// Times the lines' steps of the case built (size n for the complexity) and
+// releases it.
+void time_line_steps(benchmark::State& state, int n) {
+  for (auto _ : state) {
+    dsldyn();
+    dslout();
+    benchmark::DoNotOptimize(e_s0::ccli(1, 1));
+  }
+  state.SetComplexityN(n);
+  wakro_bench::release_case();
+}
+
 // Sizes and reads a case of `count` lines on one subsystem of 6 count nodes.
 void build_lines(int count) { build_case(section(count), 6 * count); }
 
@@ -119,13 +131,7 @@ void build_fd_line(bool phase, int poles) {
 void fd_steps(benchmark::State& state, bool phase) {
   const int poles = static_cast<int>(state.range(0));
   build_fd_line(phase, poles);
-  for (auto _ : state) {
-    dsldyn();
-    dslout();
-    benchmark::DoNotOptimize(e_s0::ccli(1, 1));
-  }
-  state.SetComplexityN(poles);
-  wakro_bench::release_case();
+  time_line_steps(state, poles);
 }
 
 void BM_FreDepLineSteps(benchmark::State& state) { fd_steps(state, false); }
@@ -140,26 +146,14 @@ void BM_MfdtdLineSteps(benchmark::State& state) {
   build_case("GLOBAL_TLINES:\n" + linetest::header_record(3, file.string()) + "ENDCASE:\n", 6, 1.0e-6);
   std::filesystem::remove(file);
   if (e_s7mfd::nmfd(1) != 333) state.SkipWithError("the line is not cut into 333 segments");
-  for (auto _ : state) {
-    dsldyn();
-    dslout();
-    benchmark::DoNotOptimize(e_s0::ccli(1, 1));
-  }
-  state.SetComplexityN(poles);
-  wakro_bench::release_case();
+  time_line_steps(state, poles);
 }
 BENCHMARK(BM_MfdtdLineSteps)->Arg(1)->Arg(2)->Arg(4)->Complexity(benchmark::oN);
 
 void BM_LineSteps(benchmark::State& state) {
   const int count = static_cast<int>(state.range(0));
   build_lines(count);
-  for (auto _ : state) {
-    dsldyn();
-    dslout();
-    benchmark::DoNotOptimize(e_s0::ccli(1, 1));
-  }
-  state.SetComplexityN(count);
-  wakro_bench::release_case();
+  time_line_steps(state, count);
 }
 BENCHMARK(BM_LineSteps)->Arg(1)->Arg(10)->Arg(100)->Complexity(benchmark::oN);
 

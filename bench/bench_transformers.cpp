@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "bench_case.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/dim.h"
@@ -47,11 +48,7 @@ namespace {
 
 constexpr double kDelt = 5.0e-5;
 
-void release_case() {
-  ndde::deallocate_nd();
-  std::int32_t status = 0;
-  e_s0::deallocate_ss(status);
-}
+using wakro_bench::release_case;
 
 // nss subsystems of `nodes` nodes each, room for `units` transformers.
 void allocate(std::int32_t nss, std::int32_t nodes, std::int32_t units) {
@@ -219,13 +216,7 @@ void build_umec(bool saturating) {
   }
   std::int32_t kind = wakro::kTfUmec;
   wakro_settfparm(k, kind);
-  wakro_buildgm();
-  e_s0::enabccin(1, 1) = true;
-  e_s8::mxinv(1) = 1;
-  temp1::stabck(1) = true;
-  ctrl::iii = 0;
-  e_s1::timezero = e_s1::firststep = true;
-  e_s1::laststep = false;
+  wakro_bench::prepare_time_zero(1);
 }
 
 void umec_step() {

@@ -15,10 +15,8 @@
 // its sending and receiving end), so that two runs can be compared bit for bit.
 #include "eni_step_case.h"
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <numbers>
 #include <string_view>
 
 #include "diag/validators.h"
@@ -27,6 +25,7 @@
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/quolbv3.h"
+#include "page_call.h"
 
 namespace {
 
@@ -60,13 +59,6 @@ PageCall enter_page(std::int32_t stof_base) {
   return c;
 }
 
-double emf(std::int32_t stof_base, double t) {
-  const double amplitude = quolbv3::stof(stof_base + 1);
-  const double f = quolbv3::stof(stof_base + 2);
-  if (f == 0.0) return amplitude;
-  return amplitude * std::sin(2.0 * std::numbers::pi * f * t);
-}
-
 void write_volts(const PageCall& c) {
   static std::FILE* out = std::fopen("volts.txt", "w");
   if (out == nullptr) return;
@@ -81,15 +73,11 @@ void write_volts(const PageCall& c) {
 }  // namespace
 
 void dsdyn() {
-  quolbv3::ntxfr += 1;
-  quolbv3::txfr(quolbv3::ntxfr, 1) = quolbv3::nstol;
-  quolbv3::txfr(quolbv3::ntxfr, 2) = quolbv3::nstoi;
-  quolbv3::txfr(quolbv3::ntxfr, 3) = quolbv3::nstof;
-  quolbv3::txfr(quolbv3::ntxfr, 4) = quolbv3::nstoc;
+  example::open_call_record();
   const std::int32_t stof_base = quolbv3::nstof;
   quolbv3::nstof += kStoredReals;
   const PageCall c = enter_page(stof_base);
-  branches::ebr(c.branch_base + kSourceBranch, c.ss) = emf(c.stof_base, e_s1::time);
+  branches::ebr(c.branch_base + kSourceBranch, c.ss) = example::step_emf(c.stof_base, e_s1::time);
 }
 
 void dsout() {

@@ -16,9 +16,7 @@
 // voltage [kV], 4 the current into the line at the sending end [kA].
 #include "line_step_case.h"
 
-#include <cmath>
 #include <cstdint>
-#include <numbers>
 #include <string_view>
 
 #include "diag/validators.h"
@@ -27,6 +25,7 @@
 #include "model/e_s1.h"
 #include "model/e_s4.h"
 #include "model/quolbv3.h"
+#include "page_call.h"
 
 namespace {
 
@@ -63,13 +62,6 @@ PageCall enter_page(std::int32_t stof_base) {
   return c;
 }
 
-double emf(std::int32_t stof_base, double t) {
-  const double amplitude = quolbv3::stof(stof_base + 1);
-  const double f = quolbv3::stof(stof_base + 2);
-  if (f == 0.0) return amplitude;
-  return amplitude * std::sin(2.0 * std::numbers::pi * f * t);
-}
-
 double node_voltage(const PageCall& c, std::int32_t local) {
   return e_s0::vdc(quolbv3::node(c.node_base + local), c.ss);
 }
@@ -77,16 +69,12 @@ double node_voltage(const PageCall& c, std::int32_t local) {
 }  // namespace
 
 void dsdyn() {
-  quolbv3::ntxfr += 1;
-  quolbv3::txfr(quolbv3::ntxfr, 1) = quolbv3::nstol;
-  quolbv3::txfr(quolbv3::ntxfr, 2) = quolbv3::nstoi;
-  quolbv3::txfr(quolbv3::ntxfr, 3) = quolbv3::nstof;
-  quolbv3::txfr(quolbv3::ntxfr, 4) = quolbv3::nstoc;
+  example::open_call_record();
   const std::int32_t stof_base = quolbv3::nstof;
   quolbv3::nstof += kStoredReals;
   quolbv3::npgb += kChannels;
   const PageCall c = enter_page(stof_base);
-  branches::ebr(c.branch_base + kSourceBranch, c.ss) = emf(c.stof_base, e_s1::time);
+  branches::ebr(c.branch_base + kSourceBranch, c.ss) = example::step_emf(c.stof_base, e_s1::time);
 }
 
 void dsout() {

@@ -45,6 +45,7 @@
 #include "model/quolbv3.h"
 #include "network/solution.h"
 #include "network/switching.h"
+#include "page_call.h"
 
 namespace {
 
@@ -155,12 +156,7 @@ void operate_breaker(const PageCall& c, const Parameters& p) {
 }  // namespace
 
 void dsdyn() {
-  // Call record: the row of this page call holds its signal bases.
-  quolbv3::ntxfr += 1;
-  quolbv3::txfr(quolbv3::ntxfr, 1) = quolbv3::nstol;
-  quolbv3::txfr(quolbv3::ntxfr, 2) = quolbv3::nstoi;
-  quolbv3::txfr(quolbv3::ntxfr, 3) = quolbv3::nstof;
-  quolbv3::txfr(quolbv3::ntxfr, 4) = quolbv3::nstoc;
+  example::open_call_record();
   const std::int32_t stof_base = quolbv3::nstof;
   quolbv3::nstof += kStoredReals;
   quolbv3::npgb += kChannels;  // the channels are written by the output pass

@@ -172,14 +172,7 @@ void svc1_exe(std::int32_t iss, std::int32_t ibr1, std::int32_t ibr2, std::int32
   const auto cf = wakro::blocks::take_rtcf(kRtcf);
   const auto ci = wakro::blocks::take_rtci(kRtci);
   SvcConstants k;
-  k.lt = cf(1);
-  k.r = cf(2);
-  k.cs = cf(3);
-  k.ron = cf(4);
-  k.roff = cf(5);
-  k.cst = cf(6);
-  k.c0 = cf(7);
-  k.rd = cf(8);
+  wakro::devices::svc_head_from(cf, k);
   for (int i = 0; i < 64; ++i) k.minv[i] = cf(kCfgMinv + i);
   for (int i = 0; i < 6; ++i) k.d[i] = cf(kCfgD + i);
   for (int i = 0; i < 32; ++i) k.minvb[i] = cf(kCfgMinvB + i);

@@ -107,14 +107,7 @@ void set_up(const wakro::blocks::Slots<double>& kv, std::int32_t iss, const std:
 
 SvcConstants constants(const wakro::blocks::Slots<double>& kv, std::int32_t nsub, std::int32_t nref) {
   SvcConstants k;
-  k.lt = kv(1);
-  k.r = kv(2);
-  k.cs = kv(3);
-  k.ron = kv(4);
-  k.roff = kv(5);
-  k.cst = kv(6);
-  k.c0 = kv(7);
-  k.rd = kv(8);
+  wakro::devices::svc_head_from(kv, k);
   for (std::int32_t i = 0; i < 64; ++i) k.minv[i] = kv(kKMinv + i);
   for (std::int32_t i = 0; i < 32; ++i) k.minvb[i] = kv(kKMinvB + i);
   wakro::devices::svc_reactor_matrix(k);

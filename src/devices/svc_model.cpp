@@ -434,6 +434,17 @@ void svc_reactor_matrix(SvcConstants& k) {
   k.d = {g, 0.0, 0.0, g, -g, -g};
 }
 
+void svc_head_from(const blocks::Slots<double>& s, SvcConstants& k) {
+  k.lt = s(1);
+  k.r = s(2);
+  k.cs = s(3);
+  k.ron = s(4);
+  k.roff = s(5);
+  k.cst = s(6);
+  k.c0 = s(7);
+  k.rd = s(8);
+}
+
 double svc_primary_current(const blocks::Slots<double>& blk, std::int32_t p) { return blk(kX1 + p - 1); }
 
 void svc_step(const SvcConstants& k, const blocks::Slots<double>& blk, const double (&v)[3], SvcOrders& io) {

@@ -70,6 +70,9 @@ struct SvcOrders {
 void svc_transformer(std::string_view tag, const double* l9, SvcConstants& k);
 // The TCR voltage matrix D from k.lt.
 void svc_reactor_matrix(SvcConstants& k);
+// The eight leading constants lt, r, cs, ron, roff, cst, c0 and rd, which both
+// forms keep at positions 1 to 8 of their store s.
+void svc_head_from(const blocks::Slots<double>& s, SvcConstants& k);
 
 // One step of the internal circuit on the device's block, with the predicted
 // terminal voltages v (kV). Leaves the states in the block; the primary

@@ -206,14 +206,7 @@ void bergeron_setup(LineSetup& s) {
       outmsg(36, e_s7::ntwbufu + wakro::round_to_int(tau), s.l, ndde::nd31, 0.0, 0.0,
              fnames::dumlin.view());
     }
-    if (tau < 1.0) short_travel_time(tau * e_s1::delt * 1.0e6, s);
-    e_s7::nt(i) = wave_slots(tau, options);
-    e_s7::fnt(i) = wave_fraction(tau, options);
-    e_s7::ntwbufu += e_s7::nt(i);
-    if (e_s7::ntwbufu > ndde::nd31) {
-      ListLine() << "Line/Cable Name: " + s.quoted;
-      outmsg(36, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
-    }
+    take_travel_slots(s, options, i, tau);
 
     // Losses: a quarter of the line resistance at each end.
     const double rk = p3 * rec.len / 4.0;

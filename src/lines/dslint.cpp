@@ -36,6 +36,7 @@
 #include "lines/lines.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
+#include "model/e_s1.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
@@ -410,6 +411,17 @@ void short_travel_time(double bound_us, const LineSetup& s) {
   wakro_warn(0, 0, 2, "Time step is too large for the tline/cable " + s.quoted + ". ");
   wakro_warn(0, 0, -1, "Reduce the time step to " + g.substr(b, e - b + 1) +
                            " [us] or less, or Use pi section models.");
+}
+
+void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int32_t j, double steps) {
+  if (steps < 1.0) short_travel_time(steps * e_s1::delt * 1.0e6, s);
+  e_s7::nt(j) = wave_slots(steps, options);
+  e_s7::fnt(j) = wave_fraction(steps, options);
+  e_s7::ntwbufu += e_s7::nt(j);
+  if (e_s7::ntwbufu > ndde::nd31) {
+    ListLine() << "Line/Cable Name: " + s.quoted;
+    outmsg(36, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
+  }
 }
 
 }  // namespace wakro::lines

@@ -218,14 +218,7 @@ void travel_time(const LineSetup& s, const LineOptions& options, std::int32_t j,
     outmsg(36, e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 1.0e9) : 1.0e9),
            s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
   }
-  if (steps < 1.0) short_travel_time(steps * e_s1::delt * 1.0e6, s);
-  e_s7::nt(j) = wave_slots(steps, options);
-  e_s7::fnt(j) = wave_fraction(steps, options);
-  e_s7::ntwbufu += e_s7::nt(j);
-  if (e_s7::ntwbufu > ndde::nd31) {
-    ListLine() << "Line/Cable Name: " + s.quoted;
-    outmsg(36, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
-  }
+  take_travel_slots(s, options, j, steps);
 }
 
 // Characteristic impedance of mode j: its poles behind npolzu.

@@ -10,6 +10,8 @@
 
 namespace wakro::lines {
 
+struct LineOptions;
+
 struct LineSetup {
   // The section's page context (dslint's arguments).
   std::int32_t page = 0;
@@ -37,6 +39,11 @@ void check_read(ReadStatus st, const LineSetup& s);
 void wakro_dslintssn(std::int32_t ssoff, std::int32_t& kss, std::int32_t& mss);
 // The time-step report of one mode shorter than one step (bound in us).
 void short_travel_time(double bound_us, const LineSetup& s);
+// The travel buffer of mode j, whose travel time is `steps` time steps: the
+// report of a travel shorter than one step, the mode's slot count and fraction
+// (e_s7::nt, e_s7::fnt) and the slots taken from the buffer, with message 36
+// when they pass ndde::nd31.
+void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int32_t j, double steps);
 
 // Reads the Bergeron record of the line (from its model line), fills the
 // mode-domain tables and leaves the line's admittance in e_s7::dm.

@@ -25,6 +25,7 @@
 #include "model/fnames.h"
 #include "model/ndde.h"
 #include "model/rt_config.h"
+#include "transformers/cfg_checks.h"
 #include "transformers/settfparm.h"
 
 namespace {
@@ -35,10 +36,7 @@ constexpr double kLeastRated = 1e-6;  // least rating, voltage or frequency of t
 constexpr std::string_view kNwdgTag = "TF_NWDG     ";
 constexpr std::string_view kFileTag = "N_WDG_TF_CFG";
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Value.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
+using namespace wakro::nameplate_text;
 constexpr std::string_view kWindingsText = "Unrealistic Number of Transformer Windings.";
 constexpr std::string_view kReadText = "Unexpected error in reading file ";
 

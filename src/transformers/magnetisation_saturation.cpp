@@ -151,16 +151,10 @@ void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t
   no.require(!(bn < kLeastDensity), kDensityText);
   no.require(!(xair < kLeastAirCore), kAirCoreText);
   no.require(p10 != 0.0 && p12 != 0.0 && p14 != 0.0, kParameterText);
-  no.stop();
-  check_branches(kTsat4Tag, nw, br, ss);
-
-  // Step 2: the branches become current sources of this component.
-  take_branches(kTsat4Tag, nw, br, ss);
-
-  // Step 3: the record and the selector.
-  const Record r(blocks::take_rtcf(kRecordSize));
+  // Steps 2 and 3: the branches become current sources of this component;
+  // the record and the selector.
+  const Record r = claim_record(no, kTsat4Tag, a, br, ss, kRecordSize);
   blocks::take_rtci(1)(1) = sel;
-  write_windings(r, a, br);
   const double omega = kTwoPi * f;
   const double vw = a.v[sel == 0 ? 0 : sel - 1];
   const double phin = kSqrt2 * vw / omega;
@@ -181,13 +175,11 @@ void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
                std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
                std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
                std::int32_t tap_winding, double tap, std::int32_t enable) {
-  const Record r(blocks::take_rtcf(kRecordSize));
-  const std::int32_t sel = blocks::take_rtci(1)(1);
-  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Units k{ka, kb, kc};
-  const auto nw = static_cast<std::int32_t>(r[kWindingCountPos]);
-  if (e_s1::timezero) check_units(kTsat4Tag, k, nw, br, ss);
+  const auto [r, st, nw] =
+      open_step(kTsat4Tag, kRecordSize, kStateSize, kWindingCountPos, k, br, ss);
+  const std::int32_t sel = blocks::take_rtci(1)(1);
 
   // Step 1: the unit at the tap and the flux-to-density factor at its scale.
   const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, sel == 0 ? 1 : sel);

@@ -108,6 +108,16 @@ void write_curve(const Record& r, const sat::Curve& q, double s) {
   r[11] = q.phik;
 }
 
+Record claim_record(const Refusals& no, std::string_view tag, const Rating& a, const Branches& br,
+                    std::int32_t ss, std::int32_t size) {
+  no.stop();
+  check_branches(tag, a.nw, br, ss);
+  take_branches(tag, a.nw, br, ss);
+  const Record r(blocks::take_rtcf(size));
+  write_windings(r, a, br);
+  return r;
+}
+
 // ---------------------------------------------------------------------------
 // Per step
 
@@ -124,6 +134,15 @@ void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Br
     wakro_quit(tag, 0);
   }
   check_branches(tag, nw, br, ss);
+}
+
+StepCall open_step(std::string_view tag, std::int32_t record_size, std::int32_t state_size,
+                   std::int32_t nw_pos, const Units& k, const Branches& br, std::int32_t ss) {
+  const Record r(blocks::take_rtcf(record_size));
+  const blocks::Slots<double> st = blocks::take_stor(state_size);
+  const auto nw = static_cast<std::int32_t>(r[nw_pos]);
+  if (e_s1::timezero) check_units(tag, k, nw, br, ss);
+  return {r, st, nw};
 }
 
 Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_t tap_winding,

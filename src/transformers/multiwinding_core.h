@@ -93,6 +93,11 @@ void write_windings(const Record& r, const Rating& a, const Branches& br);
 // The curve constants at positions 3..5 and 7..11 (as the three-phase form
 // keeps them) with S at 8.
 void write_curve(const Record& r, const sat::Curve& q, double s);
+// The end of every member's set-up: the run stopped when a check failed, the
+// branches checked and made current sources of this component, then the
+// record of `size` positions claimed with positions 1, 2 and 15..23 written.
+Record claim_record(const Refusals& no, std::string_view tag, const Rating& a, const Branches& br,
+                    std::int32_t ss, std::int32_t size);
 
 // Per step -----------------------------------------------------------------
 
@@ -100,6 +105,16 @@ void write_curve(const Record& r, const sat::Curve& q, double s);
 // subsystem and the branches.
 void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Branches& br,
                  std::int32_t ss);
+
+// What every member's step opens with: its record and state block, and NW
+// from record position nw_pos; on the first step the units are checked.
+struct StepCall {
+  Record r;
+  blocks::Slots<double> st;
+  std::int32_t nw;
+};
+StepCall open_step(std::string_view tag, std::int32_t record_size, std::int32_t state_size,
+                   std::int32_t nw_pos, const Units& k, const Branches& br, std::int32_t ss);
 
 // The transformer at this step, as the core sees it.
 struct Unit {

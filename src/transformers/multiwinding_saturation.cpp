@@ -49,16 +49,10 @@ void tsat2_cfg(std::int32_t nw, std::int32_t b1a, std::int32_t b1b, std::int32_t
     q = sat::form_curve(s, v1, x, k, f, 0.01 * i);
     no.require(q.formed, sat::kCurveText);
   }
-  no.stop();
-  check_branches(kTsat2Tag, nw, br, ss);
-
-  // Step 2: the branches become current sources of this component.
-  take_branches(kTsat2Tag, nw, br, ss);
-
-  // Step 3: the record.
-  const Record r(blocks::take_rtcf(kRecordSize));
+  // Steps 2 and 3: the branches become current sources of this component;
+  // the record.
+  const Record r = claim_record(no, kTsat2Tag, a, br, ss, kRecordSize);
   r[0] = sat::decay(t);
-  write_windings(r, a, br);
   write_curve(r, q, s);
   r[6] = tr;
   r[kWindingCountPos] = nw;
@@ -71,12 +65,10 @@ void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
                std::int32_t b2c, std::int32_t b3a, std::int32_t b3b, std::int32_t b3c,
                std::int32_t b4a, std::int32_t b4b, std::int32_t b4c, std::int32_t ss,
                std::int32_t tap_winding, double tap, std::int32_t enable) {
-  const Record r(blocks::take_rtcf(kRecordSize));
-  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Units k{ka, kb, kc};
-  const auto nw = static_cast<std::int32_t>(r[kWindingCountPos]);
-  if (e_s1::timezero) check_units(kTsat2Tag, k, nw, br, ss);
+  const auto [r, st, nw] =
+      open_step(kTsat2Tag, kRecordSize, kStateSize, kWindingCountPos, k, br, ss);
 
   // Step 1: the unit at the tap, and the characteristic at its scale.
   const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, 1);

@@ -26,6 +26,7 @@
 #include "diag/quit.h"
 #include "model/rt_config.h"
 #include "model/e_warn.h"
+#include "transformers/cfg_checks.h"
 #include "transformers/ideal_windings.h"
 #include "transformers/settfparm.h"
 
@@ -36,42 +37,15 @@ constexpr double kSmallest = 1e-32;  // the least rating, voltage or reactance a
 constexpr int kMaxWindings = 4;
 constexpr double kStarCancellation = 1e-12;  // relative size of a star denominator taken as zero
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Value.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
-constexpr std::string_view kMagnetisingText = "Unrealistic Transformer Magnetising Current.";
+using namespace wakro::nameplate_text;
 constexpr std::string_view kHvText = "Voltage rating at HV side is too small";
 constexpr std::string_view kLvText = "Voltage rating at LV side is too small";
 constexpr std::string_view kLossText =
     "Unrealistic Copper losses, maximum loss between any two windings cannot be more than the half "
     "of the sum of total losses.";
 
-// The checks of one call: each failure is reported; the run ends under the tag
-// after all of them (collect) or at the first (stop_at_first, as a warning).
-class Checks {
- public:
-  Checks(std::string_view tag, bool stop_at_first) : tag_(tag), first_(stop_at_first) {}
-  // Reports `text` unless ok holds.
-  void require(bool ok, std::string_view text) {
-    if (ok) return;
-    failed_ = true;
-    if (first_) {
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
-      wakro_quit(tag_, 0);
-    }
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
-  }
-  void finish() const {
-    if (failed_) wakro_quit(tag_, 0);
-  }
-  std::string_view tag() const { return tag_; }
-
- private:
-  std::string_view tag_;
-  bool first_;
-  bool failed_ = false;
-};
+// The checks of one call (cfg_checks.h).
+using Checks = wakro::CfgChecks;
 
 // A value that passes a lower limit (a NaN does not).
 bool at_least(double v, double limit) { return v >= limit; }
@@ -291,26 +265,9 @@ void e_tf3wa_cfg(std::int32_t k, std::int32_t form, double s, double f, double x
   hand_over(c, k, form, w);
 }
 
-void e_tf4w_cfg(std::int32_t k, double s, double f, double x12, double x13, double x14, double x23,
-                double x24, double x34, double pcu, double v1, double v2, double v3, double v4,
-                double im) {
-  Checks c("TF_4WDG     ", true);
-  Windings w = nameplate(4, s, f, im);
-  w.v = {v1, v2, v3, v4};
-  w.x[0][1] = x12;
-  w.x[0][2] = x13;
-  w.x[0][3] = x14;
-  w.x[1][2] = x23;
-  w.x[1][3] = x24;
-  w.x[2][3] = x34;
-  common_checks(c, w, f, true);
-  if (pcu > 0.0) equal_losses(w, 0.25 * pcu * s);
-  hand_over(c, k, 2, w);
-}
-
 namespace {
 
-// The four-winding nameplate common to e_tf4w3_cfg and e_tf4w2_cfg.
+// The four-winding nameplate common to e_tf4w_cfg, e_tf4w3_cfg and e_tf4w2_cfg.
 Windings four_windings(double s, double f, double x12, double x13, double x14, double x23,
                        double x24, double x34, double v1, double v2, double v3, double v4, double im) {
   Windings w = nameplate(4, s, f, im);
@@ -325,6 +282,16 @@ Windings four_windings(double s, double f, double x12, double x13, double x14, d
 }
 
 }  // namespace
+
+void e_tf4w_cfg(std::int32_t k, double s, double f, double x12, double x13, double x14, double x23,
+                double x24, double x34, double pcu, double v1, double v2, double v3, double v4,
+                double im) {
+  Checks c("TF_4WDG     ", true);
+  Windings w = four_windings(s, f, x12, x13, x14, x23, x24, x34, v1, v2, v3, v4, im);
+  common_checks(c, w, f, true);
+  if (pcu > 0.0) equal_losses(w, 0.25 * pcu * s);
+  hand_over(c, k, 2, w);
+}
 
 void e_tf4w3_cfg(std::int32_t k, std::int32_t form, double s, double f, double x12, double x13,
                  double x14, double x23, double x24, double x34, double p1, double p2, double p3,

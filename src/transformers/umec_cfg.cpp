@@ -22,6 +22,7 @@
 #include "model/e_s5.h"
 #include "model/e_warn.h"
 #include "model/rt_config.h"
+#include "transformers/cfg_checks.h"
 #include "transformers/settfparm.h"
 
 namespace {
@@ -33,43 +34,13 @@ constexpr double kThird = 0.333333333333333;
 constexpr double kSmallest = 1e-32;
 constexpr double kTinyPoint = 1e-20;
 
-constexpr std::string_view kMvaText = "Unrealistic Transformer MVA Rating.";
-constexpr std::string_view kVoltageText = "Unrealistic Transformer Voltage Rating.";
-constexpr std::string_view kFrequencyText = "Unrealistic Transformer Frequency.";
-constexpr std::string_view kMagnetisingText = "Unrealistic Transformer Magnetising Current.";
+using namespace wakro::nameplate_text;
 constexpr std::string_view kRatioText = "Unrealistic Ratio of Area or Length.";
 
 bool at_least(double v, double limit) { return v >= limit; }  // a NaN fails
 
 // The checks of one call (see umec_cfg.h for the order and the two styles).
-class Checks {
- public:
-  Checks(std::string_view tag, bool stop_at_first) : tag_(tag), first_(stop_at_first) {}
-  void require(bool ok, std::string_view text) {
-    if (ok) return;
-    failed_ = true;
-    if (first_) {
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
-      wakro_quit(tag_, 0);
-    }
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
-  }
-  // The ratios end the run at once.
-  void ratios(bool ok) {
-    if (ok) return;
-    if (first_) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, kRatioText);
-    else wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, kRatioText);
-    wakro_quit(tag_, 0);
-  }
-  void finish() const {
-    if (failed_) wakro_quit(tag_, 0);
-  }
-
- private:
-  std::string_view tag_;
-  bool first_;
-  bool failed_ = false;
-};
+using Checks = wakro::CfgChecks;
 
 // The nameplate common to the routines.
 struct Plate {
@@ -95,7 +66,7 @@ void check(std::string_view tag, bool stop_at_first, const Plate& p, std::span<c
   c.require(p.im > 0.0, kMagnetisingText);
   bool shapes = true;
   for (const double r : ratios) shapes = shapes && at_least(r, kSmallest);
-  c.ratios(shapes);
+  c.require_now(shapes, kRatioText);  // the ratios end the run at once
   c.finish();
 }
 

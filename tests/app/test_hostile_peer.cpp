@@ -22,8 +22,7 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "child_process.h"
-#include "support/scripted_peer.h"
+#include "peer_fixture.h"
 
 #ifndef WAKRO_EXE
 #error "WAKRO_EXE must name the built engine executable"
@@ -34,7 +33,6 @@ namespace {
 
 using wakro_test::Frame;
 using wakro_test::Reader;
-using wakro_test::ScriptedPeer;
 using wakro_test::Watchdog;
 
 const std::string kExe = WAKRO_EXE;
@@ -64,30 +62,18 @@ double children_cpu_seconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
-class HostilePeer : public ::testing::Test {
+class HostilePeer : public PeerRun {
  protected:
   // Starts the engine against the peer and takes its connection; the key block
   // is sent when asked for.
   void start(bool sendKey = true) {
-    child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, kCaseDir);
-    ASSERT_TRUE(child_->started());
-    ASSERT_TRUE(peer_.accept(10000));
+    launch({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, kCaseDir);
+    if (HasFatalFailure()) return;
     if (sendKey) {
       ASSERT_TRUE(peer_.sendKey());
     }
   }
-  Frame f() const { return peer_.frame(); }
-  void send(const Frame& m) { ASSERT_TRUE(peer_.sendFrame(m)); }
   void sendRaw(const std::vector<unsigned char>& bytes) { ASSERT_TRUE(peer_.sendRaw(bytes)); }
-  Reader frame() {
-    auto r = peer_.recvFrame(10000);
-    if (!r) {
-      ADD_FAILURE() << "no frame from the engine";
-      return Reader({}, false);
-    }
-    return *r;
-  }
   std::vector<std::int32_t> ints(int n) {
     Reader r = frame();
     std::vector<std::int32_t> v;
@@ -190,8 +176,6 @@ class HostilePeer : public ::testing::Test {
     EXPECT_EQ(last_line(err_), kNoClosingExchange);
   }
 
-  ScriptedPeer peer_;
-  std::unique_ptr<ChildProcess> child_;
   std::string out_;
   std::string err_;
 };

@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "support/scripted_peer.h"
+#include "peer_fixture.h"
 
 #ifndef WAKRO_COMM_LIBRARY
 #error "WAKRO_COMM_LIBRARY must name the built communication library"
@@ -24,7 +23,6 @@ namespace {
 
 using wakro_test::Frame;
 using wakro_test::Reader;
-using wakro_test::ScriptedPeer;
 using wakro_test::Watchdog;
 
 const std::string kExe = WAKRO_PANEL_EXE;
@@ -32,15 +30,11 @@ const std::string kCaseDir = WAKRO_PANEL_CASE_DIR;
 constexpr double kDelt = 50e-6;
 constexpr std::int32_t kSlider = (6 << 24) | 1;
 
-class LibraryRun : public ::testing::Test {
+class LibraryRun : public PeerRun {
  protected:
   void TearDown() override { unsetenv("WAKRO_COMM_INITIALIZE_RESULT"); }
   void start(const std::string& library) {
-    child_ = std::make_unique<ChildProcess>(std::vector<std::string>{kExe, "-v5", "-locale", "C", "-port",
-                                                                     std::to_string(peer_.port()), "-lumbra", library},
-                                            kCaseDir);
-    ASSERT_TRUE(child_->started());
-    ASSERT_TRUE(peer_.accept(10000));
+    launch({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port()), "-lumbra", library}, kCaseDir);
   }
   // The library's first frame: the nine start texts of the engine.
   void expect_start_texts() {
@@ -51,22 +45,10 @@ class LibraryRun : public ::testing::Test {
       EXPECT_EQ(hello.s(), t);
     EXPECT_TRUE(hello.atEnd());
   }
-  void send(const Frame& m) { ASSERT_TRUE(peer_.sendFrame(m)); }
-  Reader frame() {
-    auto r = peer_.recvFrame(10000);
-    if (!r) {
-      ADD_FAILURE() << "no message from the engine";
-      return Reader({}, false);
-    }
-    return *r;
-  }
   int finish() {
     EXPECT_TRUE(child_->wait(15000)) << "the engine did not end in time";
     return child_->exitCode();
   }
-
-  ScriptedPeer peer_;
-  std::unique_ptr<ChildProcess> child_;
 };
 
 TEST_F(LibraryRun, RunTimeExchangeThroughTheLibrary) {

@@ -17,8 +17,7 @@
 #include <unistd.h>
 
 #include "app_fixture.h"
-#include "child_process.h"
-#include "support/scripted_peer.h"
+#include "peer_fixture.h"
 
 #ifndef WAKRO_PANEL_EXE
 #error "WAKRO_PANEL_EXE must name the built control-panel case"
@@ -29,7 +28,6 @@ namespace {
 
 using wakro_test::Frame;
 using wakro_test::Reader;
-using wakro_test::ScriptedPeer;
 using wakro_test::Watchdog;
 
 const std::string kExe = WAKRO_PANEL_EXE;
@@ -43,24 +41,12 @@ constexpr std::int32_t kButton = kChannelKind | 2;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-class PanelLink : public ::testing::Test {
+class PanelLink : public PeerRun {
  protected:
   void start() {
-    child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, kCaseDir);
-    ASSERT_TRUE(child_->started());
-    ASSERT_TRUE(peer_.accept(10000));
+    launch({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, kCaseDir);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(peer_.sendKey());
-  }
-  Frame f() const { return peer_.frame(); }
-  void send(const Frame& m) { ASSERT_TRUE(peer_.sendFrame(m)); }
-  Reader frame() {
-    auto r = peer_.recvFrame(10000);
-    if (!r) {
-      ADD_FAILURE() << "no frame from the engine";
-      return Reader({}, false);
-    }
-    return *r;
   }
   // The dialogue naming the panel case, hello's three catalogue messages, the
   // run start (2 channels, 20 output points) and the output interval.
@@ -120,8 +106,6 @@ class PanelLink : public ::testing::Test {
     EXPECT_EQ(child_->exitCode(), code) << "stdout:\n" << out_ << "stderr:\n" << err_;
   }
 
-  ScriptedPeer peer_;
-  std::unique_ptr<ChildProcess> child_;
   std::string out_;
   std::string err_;
 };

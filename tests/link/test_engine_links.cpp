@@ -74,6 +74,14 @@ class EngineLinks : public testing::Test {
     ASSERT_EQ(Communication::Initialize(static_cast<int>(argv.size()), argv.data()), 0);
     wakro::bLumbra = true;
   }
+  // The library link with server channels 10 and 11 on it.
+  void start_library_channels() {
+    start_library();
+    for (std::int32_t id : {10, 11}) {
+      std::int32_t port = id;
+      ASSERT_TRUE(wakroserver(port, 1, kLibrary, "", 0));
+    }
+  }
   void spawn_library_peer(const std::string& mode, const std::string& words) {
     const std::string command = "engine_peer " + mode + " " + WAKRO_COMM_LIBRARY + " " +
                                 std::to_string(peer_.port()) + " 1 " + words;
@@ -172,11 +180,7 @@ TEST_F(EngineLinks, ChannelBuffersStartWithTheirIdAndDuplicatesAreRefused) {
 
 TEST_F(EngineLinks, LibraryChannelSetsTravelWholeEachRound) {
   Watchdog dog("EngineLinks.LibraryChannelSets", 30);
-  start_library();
-  for (std::int32_t id : {10, 11}) {
-    std::int32_t port = id;
-    ASSERT_TRUE(wakroserver(port, 1, kLibrary, "", 0));
-  }
+  ASSERT_NO_FATAL_FAILURE(start_library_channels());
   spawn_library_peer("lib-client", "10 11");
   for (std::int32_t round = 1; round <= 2; ++round) {
     exputi1s(0, 70 + round, 10, kLibrary);
@@ -203,11 +207,7 @@ TEST_F(EngineLinks, LibraryChannelSetsTravelWholeEachRound) {
 
 TEST_F(EngineLinks, EarlyMessagesWaitForTheirRoundAndUnknownIdsStop) {
   Watchdog dog("EngineLinks.EarlyMessages", 30);
-  start_library();
-  for (std::int32_t id : {10, 11}) {
-    std::int32_t port = id;
-    ASSERT_TRUE(wakroserver(port, 1, kLibrary, "", 0));
-  }
+  ASSERT_NO_FATAL_FAILURE(start_library_channels());
   // Channel 10 gets two messages before channel 11 gets its first.
   spawn_library_peer("lib-send", "10:1 10:2 11:3 12:4");
   auto value = [](std::int32_t id) {

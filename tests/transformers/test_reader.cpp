@@ -18,34 +18,15 @@
 
 namespace {
 
-class Reader : public tftest::Transformers {
+class Reader : public tftest::SectionReader {
  protected:
-  void SetUp() override {
-    tftest::Transformers::SetUp();
-    ASSERT_TRUE(folder_.enter("wakro_tf_"));
-  }
-  void TearDown() override {
-    wakro::close_all_units();
-    fnames::tnam = wakro::FixedText<34>();
-    folder_.leave();
-    tftest::Transformers::TearDown();
-  }
-  // Reads `body` as the section's lines (then "ENDFILE").
-  void read(const std::string& body) {
-    wakro_test::write_file("page.dta", body + "ENDFILE\n");
-    fnames::filename = wakro::FixedText<72>("page.dta");
-    wakro_openfile();
-    fnames::section = wakro::FixedText<72>("TRANSFORMERS:");
-    std::int32_t page = 0;
-    dsmint(page);
-  }
+  Reader() : SectionReader("wakro_tf_") {}
   nettest::Captured refused(const std::string& body) {
     return nettest::capture([&] {
       read(body);
       ADD_FAILURE() << "read";
     });
   }
-  wakro_test::WorkFolder folder_;
 };
 
 double gm(std::int32_t i, std::int32_t j) { return e_s0::assign_gm_ptr(1)(i, j); }

@@ -36,31 +36,16 @@ const std::string kUnit =
     "1.0 1.0 2.0 1.5 3.0 1.8 /\n"
     "2 5 3 /\n";
 
-class UmecPage : public tftest::Transformers {
+class UmecPage : public tftest::SectionReader {
  protected:
-  void SetUp() override {
-    tftest::Transformers::SetUp();
-    ASSERT_TRUE(folder_.enter("wakro_umec_"));
-  }
-  void TearDown() override {
-    wakro::close_all_units();
-    fnames::tnam = wakro::FixedText<34>();
-    folder_.leave();
-    tftest::Transformers::TearDown();
-  }
+  UmecPage() : SectionReader("wakro_umec_") {}
   void read(const std::string& body) {
     extra_dims_ = {{dim::windings, 2}, {dim::trafos, 4}, {dim::stor, 40}, {dim::rtcf, 10},
                    {dim::stori, 4}, {dim::storf, 4}};
     size(3, 1, 1, 0, kDt);
     e_s5::jset = 0;
-    wakro_test::write_file("page.dta", body + "ENDFILE\n");
-    fnames::filename = wakro::FixedText<72>("page.dta");
-    wakro_openfile();
-    fnames::section = wakro::FixedText<72>("TRANSFORMERS:");
-    std::int32_t page = 0;
-    dsmint(page);
+    SectionReader::read(body);
   }
-  wakro_test::WorkFolder folder_;
 };
 
 TEST_F(UmecPage, ReaderFormsTheCoreAndRepeatsIt) {

@@ -5,14 +5,19 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
+#include "files/units.h"
 #include "model/dim.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
+#include "model/fnames.h"
 #include "model/tf_subsystems.h"
 #include "model/rt_config.h"
 #include "network/sparse_fixture.h"
+#include "support/temp_dir.h"
+#include "transformers/dsmint.h"
 
 namespace tftest {
 
@@ -58,6 +63,36 @@ class Transformers : public nettest::SparseNetwork {
     rt_config::tfdata(3, 2) = r2;
     rt_config::tfdata(4, 2) = x22;
   }
+};
+
+// The transformers of a page's "TRANSFORMERS:" section, read from a data file
+// in a work folder made under /tmp with the given prefix.
+class SectionReader : public Transformers {
+ protected:
+  explicit SectionReader(std::string prefix) : prefix_(std::move(prefix)) {}
+  void SetUp() override {
+    Transformers::SetUp();
+    ASSERT_TRUE(folder_.enter(prefix_));
+  }
+  void TearDown() override {
+    wakro::close_all_units();
+    fnames::tnam = wakro::FixedText<34>();
+    folder_.leave();
+    Transformers::TearDown();
+  }
+  // Reads `body` as the section's lines (then "ENDFILE").
+  void read(const std::string& body) {
+    wakro_test::write_file("page.dta", body + "ENDFILE\n");
+    fnames::filename = wakro::FixedText<72>("page.dta");
+    wakro_openfile();
+    fnames::section = wakro::FixedText<72>("TRANSFORMERS:");
+    std::int32_t page = 0;
+    dsmint(page);
+  }
+  wakro_test::WorkFolder folder_;
+
+ private:
+  std::string prefix_;
 };
 
 }  // namespace tftest

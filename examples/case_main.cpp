@@ -1,10 +1,15 @@
-// The ENI step case's program: the engine's entry with the case's root
-// routines plugged into the driver, and the engine's dialogue, case reading and
+// The program of every example case: the engine's entry with the case's root
+// routines plugged into the driver, and the engine's dialogues, case reading and
 // network solution plugged into their seams.
-#include "app/entry.h"
 #include "app/engine_services.h"
+#include "app/entry.h"
 #include "app/seams.h"
-#include "eni_step_case.h"
+
+// The four root routines, defined by each example's case file.
+void dsdyn();
+void dsout();
+void dsdyn_begin();
+void dsout_begin();
 
 int main(int argc, char** argv) {
   wakro::Seams& s = wakro::seams();
