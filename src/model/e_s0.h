@@ -9,6 +9,8 @@
 //     allocate_ss_matrices2);
 //   - shared: one array per matrix with a plane per subsystem, every plane of order
 //     nd1 (gm, filled) or nd75 (rdc, temfil).
+// In either form, a subsystem that the sparse solver takes by its order keeps gm
+// and filled as their entries only (see sparse_store).
 // Code that works on a subsystem's matrix asks for a 2-D view of subsystem k
 // (assign_gm_ptr ...) and indexes that; it never touches the storage form. A view
 // aliases the storage and must be taken again after the matrices are re-allocated.
