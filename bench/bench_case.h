@@ -67,12 +67,14 @@ inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t
   wakro_initialz();
   e_s0::allocate_ssdim_array(1, status);
   e_s0::ssdim(1) = n;
+  if (klu) {  // known before the matrices are made, as a case read has it
+    int3::enable_sparse = true;
+    int3::sparse_limit = 0;
+  }
   e_s0::allocate_ss_matrices(1, e_s0::ssdim, status);
   int2::nmat = 1;
   e_s0::mbus(1) = n;
   if (klu) {
-    int3::enable_sparse = true;
-    int3::sparse_limit = 0;
     set_klu();
     mark_sparse_subsystems();
   }

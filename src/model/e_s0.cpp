@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "model/fatal.h"
+#include "model/int3.h"
 #include "model/ndde.h"
 
 namespace e_s0 {
@@ -115,6 +117,65 @@ bool sizes_cover(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes) {
   return n >= 0 && (n == 0 || (sizes.allocated() && sizes.extent(1) >= n));
 }
 
+// gm and filled of a subsystem on the sparse store: the entries, or (after
+// ensure_dense_store) the dense arrays of the same order that replaced them.
+struct SparseSet {
+  wakro::SparseEntries<double> gm{"gm"};
+  wakro::SparseEntries<bool> filled{"filled"};
+  wakro::FArray<double, 2> dense_gm{"gm"};
+  wakro::FArray<bool, 2> dense_filled{"filled"};
+};
+
+// Per subsystem, its sparse set (null: dense gm and filled). g_gm_plane: in the
+// shared form, the plane of gm and filled of each subsystem (0: none); empty when
+// every subsystem has its own plane k.
+std::vector<std::unique_ptr<SparseSet>> g_sparse;
+std::vector<std::int32_t> g_gm_plane;
+
+SparseSet* sparse_set(std::int32_t k) {
+  if (k < 1 || static_cast<std::size_t>(k) > g_sparse.size()) return nullptr;
+  return g_sparse[static_cast<std::size_t>(k - 1)].get();
+}
+
+// The sparse stores of subsystems 1 .. n: each subsystem the sparse solver takes
+// by its order gets one, cleared, of its matrix order (nd1 in the shared form),
+// with the diagonal filled as the dense form's.
+void choose_sparse_stores(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes) {
+  g_sparse.clear();
+  g_gm_plane.clear();
+  if (!int3::enable_sparse || !sizes_cover(n, sizes)) return;
+  g_sparse.resize(static_cast<std::size_t>(n));
+  for (std::int32_t k = 1; k <= n; ++k) {
+    if (sizes(k) <= int3::sparse_limit) continue;
+    auto set = std::make_unique<SparseSet>();
+    const std::int32_t order = ndde::use_subsysdim ? std::max(sizes(k), 1) : ndde::nd1;
+    const std::int32_t diagonal = ndde::use_subsysdim ? std::min(sizes(k), order) : order;
+    set->gm.reset(order);
+    set->filled.reset(order);
+    for (std::int32_t i = 1; i <= diagonal; ++i) set->filled.at(i, i) = true;
+    g_sparse[static_cast<std::size_t>(k - 1)] = std::move(set);
+  }
+}
+
+// Shared form: the planes of gm and filled for subsystems 1 .. nplanes, those on
+// the sparse store left out; returns the number of planes.
+std::int32_t assign_gm_planes(std::int32_t nplanes) {
+  g_gm_plane.clear();
+  if (std::none_of(g_sparse.begin(), g_sparse.end(), [](const auto& s) { return s != nullptr; }))
+    return nplanes;
+  std::int32_t planes = 0;
+  for (std::int32_t k = 1; k <= nplanes; ++k)
+    g_gm_plane.push_back(sparse_set(k) != nullptr ? 0 : ++planes);
+  return planes;
+}
+
+std::int32_t gm_plane(std::int32_t k) {
+  if (g_gm_plane.empty()) return k;
+  return k >= 1 && static_cast<std::size_t>(k) <= g_gm_plane.size()
+             ? g_gm_plane[static_cast<std::size_t>(k - 1)]
+             : 0;
+}
+
 }  // namespace
 
 void allocate_ssdim_array(std::int32_t n, std::int32_t& status) {
@@ -143,13 +204,20 @@ void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& 
     // Step 1: the records and their gm / filled fields of each subsystem's order.
     if (ss.allocated() && ss.extent(1) != n) release_records();
     if (!ss.allocated() && !try_allocate(ss, n)) report_allocation_failure();
+    choose_sparse_stores(n, sizes);
     for (std::int32_t k = 1; k <= n; ++k) {
+      if (sparse_set(k) != nullptr) {
+        ss(k).gm.release();
+        ss(k).filled.release();
+        continue;
+      }
       ensure_square(ss(k).gm, sizes(k));
       ensure_square(ss(k).filled, sizes(k));
     }
     // Step 2: clear, the fill pattern starting as the diagonal.
     for (std::int32_t k = 1; k <= n; ++k) {
       SsRecord& r = ss(k);
+      if (!r.gm.allocated()) continue;
       r.gm.fill(0.0);
       r.filled.fill(false);
       const std::int32_t order = std::min(sizes(k), r.filled.extent(1));
@@ -158,8 +226,10 @@ void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& 
     return;
   }
   // Shared form: every plane of order nd1, its whole diagonal filled.
-  ensure_planes(gm, ndde::nd1, ndde::nd2);
-  ensure_planes(filled, ndde::nd1, ndde::nd2);
+  choose_sparse_stores(n, sizes);
+  const std::int32_t planes = assign_gm_planes(ndde::nd2);
+  ensure_planes(gm, ndde::nd1, planes);
+  ensure_planes(filled, ndde::nd1, planes);
   gm.fill(0.0);
   filled.fill(false);
   for (std::int32_t k = 1; k <= filled.extent(3); ++k)
@@ -228,12 +298,40 @@ wakro::FView<T, 2> plane_view(wakro::FArray<T, 3>& a, std::int32_t k) {
 
 }  // namespace
 
-RealView assign_gm_ptr(std::int32_t k) {
-  return ndde::use_subsysdim ? field_view(&SsRecord::gm, k) : plane_view(gm, k);
+bool sparse_store(std::int32_t k) {
+  const SparseSet* set = sparse_set(k);
+  return set != nullptr && !set->dense_gm.allocated();
 }
 
-FillView assign_filled_ptr(std::int32_t k) {
-  return ndde::use_subsysdim ? field_view(&SsRecord::filled, k) : plane_view(filled, k);
+void ensure_dense_store(std::int32_t k) {
+  SparseSet* set = sparse_set(k);
+  if (set == nullptr || set->dense_gm.allocated()) return;
+  const std::int32_t order = set->gm.order();
+  ensure_square(set->dense_gm, order);
+  ensure_square(set->dense_filled, order);
+  set->dense_gm.fill(0.0);
+  set->dense_filled.fill(false);
+  for (std::int32_t i = 1; i <= order; ++i) {
+    set->gm.for_row(i, [&](std::int32_t j, double v) { set->dense_gm(i, j) = v; });
+    set->filled.for_row(i, [&](std::int32_t j, bool v) { set->dense_filled(i, j) = v; });
+  }
+  set->gm.release();
+  set->filled.release();
+}
+
+GmView assign_gm_ptr(std::int32_t k) {
+  if (SparseSet* set = sparse_set(k))
+    return set->dense_gm.allocated() ? GmView(set->dense_gm.view()) : GmView(&set->gm);
+  if (ndde::use_subsysdim) return field_view(&SsRecord::gm, k);
+  return k < 1 ? RealView{} : plane_view(gm, gm_plane(k));
+}
+
+FilledView assign_filled_ptr(std::int32_t k) {
+  if (SparseSet* set = sparse_set(k))
+    return set->dense_filled.allocated() ? FilledView(set->dense_filled.view())
+                                         : FilledView(&set->filled);
+  if (ndde::use_subsysdim) return field_view(&SsRecord::filled, k);
+  return k < 1 ? FillView{} : plane_view(filled, gm_plane(k));
 }
 
 RealView assign_rdc_ptr(std::int32_t k) {
@@ -308,6 +406,8 @@ void deallocate_ss_matrices(std::int32_t& status) {
   status = 0;
   gm_built = false;
   clear_marks();
+  g_sparse.clear();
+  g_gm_plane.clear();
   if (!ndde::use_subsysdim &&
       !(rdc.allocated() && gm.allocated() && filled.allocated() && temfil.allocated()))
     status = 1;

@@ -9,6 +9,8 @@
 //     allocate_ss_matrices2);
 //   - shared: one array per matrix with a plane per subsystem, every plane of order
 //     nd1 (gm, filled) or nd75 (rdc, temfil).
+// In either form, a subsystem that the sparse solver takes by its order keeps gm
+// and filled as their entries only (see sparse_store).
 // Code that works on a subsystem's matrix asks for a 2-D view of subsystem k
 // (assign_gm_ptr ...) and indexes that; it never touches the storage form. A view
 // aliases the storage and must be taken again after the matrices are re-allocated.
@@ -36,6 +38,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/entry_store.h"
 #include "model/farray.h"
 
 namespace e_s0 {
@@ -61,6 +64,10 @@ inline wakro::FArray<double, 3> cdctl{"cdctl"};
 using RealView = wakro::FView<double, 2>;
 using FillView = wakro::FView<bool, 2>;
 static_assert(sizeof(bool) == 1, "the fill patterns are one byte per entry");
+// Views of gm and filled: dense, or the sparse store of a subsystem that keeps
+// its entries only (see sparse_store).
+using GmView = wakro::EntryView<double>;
+using FilledView = wakro::EntryView<bool>;
 
 // Matrix set of one subsystem in the per-subsystem form.
 struct SsRecord {
@@ -107,6 +114,9 @@ void allocate_ssdim_array(std::int32_t n, std::int32_t& status);
 // a later run or snapshot with larger orders never writes past the old memory; the
 // same extents keep the memory and only clear it. A per-subsystem order below 1
 // gives a 1 x 1 matrix with no diagonal entry filled. sizes must hold n entries.
+// A subsystem chosen for the sparse store (see sparse_store) gets an empty store
+// of the same order with the same diagonal filled; in the shared form the planes
+// go to the other subsystems only.
 void allocate_ss_matrices(std::int32_t n, const wakro::FArray<std::int32_t, 1>& sizes,
                           std::int32_t& status);
 
@@ -135,11 +145,27 @@ bool without_work_matrices(std::int32_t k);
 // subsystems' planes copied; every view taken before is stale.
 void ensure_work_matrices(std::int32_t k);
 
+// Subsystems whose gm and filled keep their entries only. allocate_ss_matrices
+// chooses it, before any branch is read, for each subsystem that the sparse
+// solver will factorise by its order (int3::enable_sparse and an order above
+// int3::sparse_limit): such a subsystem gets no dense gm or filled (no record
+// fields, no shared plane), and its memory grows with its branches. Its views
+// reach the entries one by one (GmView, FilledView). ensure_dense_store gives a
+// subsystem that turns out to need dense matrices (the own elimination, MNA
+// elements, ideal branches) a dense gm and filled holding the same entries;
+// every view taken before is stale. Dense subsystems are left as they are.
+bool sparse_store(std::int32_t k);
+void ensure_dense_store(std::int32_t k);
+
 // 2-D views of subsystem k's matrices; an invalid (empty) view when k has none.
-RealView assign_gm_ptr(std::int32_t k);
-FillView assign_filled_ptr(std::int32_t k);
+// A dense view taken of a gm or filled held sparse (the conversion of GmView and
+// FilledView to RealView and FillView) is empty.
+GmView assign_gm_ptr(std::int32_t k);
+FilledView assign_filled_ptr(std::int32_t k);
 RealView assign_rdc_ptr(std::int32_t k);
 FillView assign_temfil_ptr(std::int32_t k);
+inline void assign_gm_ptr(std::int32_t k, GmView& view) { view = assign_gm_ptr(k); }
+inline void assign_filled_ptr(std::int32_t k, FilledView& view) { view = assign_filled_ptr(k); }
 inline void assign_gm_ptr(std::int32_t k, RealView& view) { view = assign_gm_ptr(k); }
 inline void assign_filled_ptr(std::int32_t k, FillView& view) { view = assign_filled_ptr(k); }
 inline void assign_rdc_ptr(std::int32_t k, RealView& view) { view = assign_rdc_ptr(k); }

@@ -29,8 +29,8 @@ namespace {
 
 // The matrices of one subsystem and the rule of the form gm is in.
 struct Target {
-  e_s0::RealView gm;
-  e_s0::FillView filled;
+  e_s0::GmView gm;
+  e_s0::FilledView filled;
   std::int32_t ss;
   bool nodal;
 
@@ -52,7 +52,7 @@ struct Target {
 
 // Step 1: the subsystem, the size of the admittance and every node.
 void check(std::string_view caller, std::int32_t ss, std::span<const std::int32_t> nodes,
-           const SymmetricAdmittance& y, const e_s0::RealView& gm) {
+           const SymmetricAdmittance& y, const e_s0::GmView& gm) {
   wakro_testssn(caller, ss);
   if (!y.complete() || static_cast<std::size_t>(y.order()) != nodes.size()) {
     ListLine() << "Admittance of order" << y.order() << "with"
@@ -87,7 +87,7 @@ double SymmetricAdmittance::operator()(std::int32_t i, std::int32_t j) const {
 
 void stamp_admittance(std::string_view caller, std::int32_t ss, std::span<const std::int32_t> nodes,
                       const SymmetricAdmittance& y, AdmittanceMeaning meaning) {
-  const e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  const e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
   check(caller, ss, nodes, y, gm);
   Target target{gm, e_s0::assign_filled_ptr(ss), ss, e_s0::gm_built};
   const bool nodal = meaning == AdmittanceMeaning::nodal;

@@ -48,11 +48,11 @@ void start_branch(std::int32_t b, std::int32_t ss, double i0, double e) {
   ebr(b, ss) = ebron(b, ss) = ebrof(b, ss) = ebrd(b, ss) = e;
 }
 
-void mark_branch(e_s0::FillView& filled, std::int32_t f, std::int32_t t) {
+void mark_branch(const e_s0::FilledView& filled, std::int32_t f, std::int32_t t) {
   if (f != 0 && t != 0) filled(t, f) = filled(f, t) = true;
 }
 
-void add_setup_conductance(e_s0::RealView& gm, std::int32_t f, std::int32_t t, double g) {
+void add_setup_conductance(const e_s0::GmView& gm, std::int32_t f, std::int32_t t, double g) {
   if (f == 0 || t == 0) {
     const std::int32_t n = f == 0 ? t : f;
     gm(n, n) += g;
@@ -63,8 +63,8 @@ void add_setup_conductance(e_s0::RealView& gm, std::int32_t f, std::int32_t t, d
 }
 
 void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g) {
-  e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
-  e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
+  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
   mark_branch(filled, f, t);
   add_setup_conductance(gm, f, t, g);
 }

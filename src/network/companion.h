@@ -66,10 +66,10 @@ void start_branch(std::int32_t b, std::int32_t ss, double i0, double e);
 
 // Marks the two off-diagonal positions of a branch f - t in the fill pattern
 // (nothing for a branch to ground).
-void mark_branch(e_s0::FillView& filled, std::int32_t f, std::int32_t t);
+void mark_branch(const e_s0::FilledView& filled, std::int32_t f, std::int32_t t);
 // Adds conductance g of a branch f - t into gm in set-up form: (t, f) and (f, t)
 // for two nodes, the diagonal of the node for a branch to ground.
-void add_setup_conductance(e_s0::RealView& gm, std::int32_t f, std::int32_t t, double g);
+void add_setup_conductance(const e_s0::GmView& gm, std::int32_t f, std::int32_t t, double g);
 // Both, into the matrices of subsystem ss.
 void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g);
 

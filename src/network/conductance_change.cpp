@@ -27,7 +27,7 @@ void change_branch_conductance(std::string_view caller, std::int32_t ss, std::in
   const std::int32_t f = ief(br, ss);
   const std::int32_t t = iet(br, ss);
   if (!switch_(br, ss)) {
-    e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+    e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
     if (!gm.valid()) {
       ListLine() << "Conductance matrix of SS" << ss << "does not exist";
       wakro_quit(caller, 0);

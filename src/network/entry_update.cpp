@@ -114,8 +114,8 @@ struct Writer {
   const Record& r;
   const SparseMatrixRef& a;
   e_s0::RealView& rdc;
-  const e_s0::RealView& gm;
-  const e_s0::FillView& filled;
+  const e_s0::GmView& gm;
+  const e_s0::FilledView& filled;
 
   void put(std::int32_t i, std::int32_t j, std::int32_t pos, double v) const {
     a.x[pos] = v;
@@ -123,7 +123,7 @@ struct Writer {
   }
   // gm(i, i) + GGIN(i), then every switch at i.
   void diagonal(std::int32_t i) const {
-    double v = gm(i, i) + e_s0::ggin(i, ss);
+    double v = gm.get(i, i) + e_s0::ggin(i, ss);
     const std::size_t from = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i)]);
     const std::size_t to = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i) + 1]);
     for (std::size_t s = from; s < to; ++s) v += branches::geq(branches::brnsw(r.at[s], ss), ss);
@@ -134,7 +134,7 @@ struct Writer {
     coupling_at(i, j, sparse_position(a, i, j));
   }
   void coupling_at(std::int32_t i, std::int32_t j, std::int32_t pos) const {
-    double v = filled(i, j) ? -gm(i, j) : 0.0;
+    double v = filled.get(i, j) ? -gm.get(i, j) : 0.0;
     const std::size_t from = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i)]);
     const std::size_t to = static_cast<std::size_t>(r.first[static_cast<std::size_t>(i) + 1]);
     for (std::size_t s = from; s < to; ++s) {
@@ -155,6 +155,19 @@ struct Writer {
     }
   }
 };
+
+// True when the stored matrix a has order n and holds every position of filled
+// (kept as entries) in rows m..n.
+bool stored_holds(const SparseMatrixRef& a, const e_s0::FilledView& filled, std::int32_t n,
+                  std::int32_t m) {
+  if (n < 1 || a.n != n || a.p == nullptr || filled.extent(1) < n) return false;
+  bool holds = true;
+  for (std::int32_t i = std::max(m, 1); holds && i <= n; ++i)
+    filled.for_row(i, n, [&](std::int32_t j, bool f) {
+      if (f && holds) holds = sparse_position(a, i, j) >= 0;
+    });
+  return holds;
+}
 
 }  // namespace
 
@@ -242,8 +255,8 @@ bool changes_known(std::int32_t ss, std::int32_t m, const e_s0::FillView& temfil
   return m >= lowest;
 }
 
-bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::RealView& gm,
-                           const e_s0::FillView& filled) {
+bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::GmView& gm,
+                           const e_s0::FilledView& filled) {
   Record* rec = record_of(ss);
   if (rec == nullptr) return false;
   Record& r = *rec;
@@ -281,7 +294,7 @@ bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::Real
 }
 
 std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_solution,
-                                  const e_s0::RealView& gm, const e_s0::FillView& filled) {
+                                  const e_s0::GmView& gm, const e_s0::FilledView& filled) {
   using namespace branches;
   const std::int32_t n = e_s0::mbus(ss);
   if (n < 1) return 1;
@@ -294,7 +307,9 @@ std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_so
   const SparseMatrixRef old = sparse_matrix(ss);
   const bool fresh = (first_solution && !r.first_step_pattern) || old.n != n;
   r.first_step_pattern = first_solution;
-  bool renew = fresh || !sparse_pattern_holds(ss, n, m, filled.data(), filled.extent(1));
+  bool renew = fresh || !(filled.is_sparse() ? stored_holds(old, filled, n, m)
+                                             : sparse_pattern_holds(ss, n, m, filled.data(),
+                                                                    filled.extent(1)));
   if (!renew && r.pattern != old.pattern) renew = !build_map(r, ss, old);
   if (renew) {
     std::vector<std::int32_t> rows;
@@ -307,8 +322,18 @@ std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_so
       rows.insert(rows.end(), {f, t});
       cols.insert(cols.end(), {t, f});
     }
-    if (!sparse_new_pattern(ss, n, filled.data(), filled.extent(1), rows.data(), cols.data(),
-                            rows.size(), !fresh))
+    // A filled kept as entries gives its positions as pairs too.
+    if (filled.is_sparse()) {
+      for (std::int32_t i = 1; i <= n; ++i) {
+        filled.for_row(i, n, [&](std::int32_t j, bool f) {
+          if (!f || j == i) return;
+          rows.push_back(i);
+          cols.push_back(j);
+        });
+      }
+    }
+    if (!sparse_new_pattern(ss, n, filled.is_sparse() ? nullptr : filled.data(), filled.extent(1),
+                            rows.data(), cols.data(), rows.size(), !fresh))
       return 0;
     m = 1;
   }

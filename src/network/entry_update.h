@@ -47,8 +47,8 @@ bool changes_known(std::int32_t ss, std::int32_t m, const e_s0::FillView& temfil
 // allocated), marks the stored values as the ones to factorise and records the
 // assembly. False, with nothing written, when the stored matrix is missing, of
 // another order, or lacks a position of a change.
-bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::RealView& gm,
-                           const e_s0::FillView& filled);
+bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::GmView& gm,
+                           const e_s0::FilledView& filled);
 
 // The sparse-solver path of a subsystem without work matrices (no MNA elements,
 // no ideal branches): rows m..n of the stored compressed matrix assembled from gm,
@@ -61,7 +61,7 @@ bool update_sparse_entries(std::int32_t ss, e_s0::RealView rdc, const e_s0::Real
 // first row assembled; 0 when the memory for a new pattern cannot be had (the
 // solve then reports it).
 std::int32_t assemble_sparse_rows(std::int32_t ss, std::int32_t m, bool first_solution,
-                                  const e_s0::RealView& gm, const e_s0::FillView& filled);
+                                  const e_s0::GmView& gm, const e_s0::FilledView& filled);
 
 // The sum of every entry of the stored matrix of ss, column by column (rows
 // ascending): the sum of every entry of the assembled matrix, in its order.

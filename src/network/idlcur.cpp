@@ -48,11 +48,13 @@ std::int32_t touching(std::int32_t x, std::int32_t last, std::int32_t ss) {
 double balance(std::int32_t z, std::int32_t k, std::int32_t n, std::int32_t ss) {
   using namespace branches;
   const auto& v = spcial::vdcnew;
-  const e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+  const e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
   const std::int32_t nbus = e_s0::mbus(ss);
-  double i = e_s0::ca(z) - (e_s0::ggin(z, ss) + gm(z, z)) * v(z);
-  for (std::int32_t j = 1; j <= nbus; ++j)
-    if (j != z) i += gm(z, j) * v(j);
+  double i = e_s0::ca(z) - (e_s0::ggin(z, ss) + gm.get(z, z)) * v(z);
+  // Row z's couplings (its stored entries on the sparse store).
+  gm.for_row(z, nbus, [&](std::int32_t j, double g) {
+    if (j != z) i += g * v(j);
+  });
   for (std::int32_t s = 1; s <= nsw(ss); ++s) {
     const std::int32_t br = brnsw(s, ss);
     if (idealbr(br, ss)) continue;

@@ -80,7 +80,7 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
   const std::int32_t f = ief(b, ss);
   const std::int32_t t = iet(b, ss);
   if (f > 0 && t > 0 && f != t) {
-    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+    e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
     filled(f, t) = filled(t, f) = true;
   }
 }

@@ -19,6 +19,8 @@
 // elements or ideal branches uses no work matrix at all: its rows are assembled
 // straight into the solver's stored matrix (entry_update.h); one that gains an
 // ideal branch gets its work matrices then and is assembled whole into them.
+// Every other subsystem reads gm and filled dense: one whose gm and filled were
+// kept as entries only (e_s0::sparse_store) has them made dense first.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -206,8 +208,8 @@ void assemble_into_sparse_store(std::int32_t ss, std::int32_t m) {
     warn_zero_mxinv(ss);
     e_s8::mxinv(ss) = m = 1;
   }
-  const e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
-  const e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+  const e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
+  const e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
   const bool known = !e_s1::firststep && ctrl::iii != 0 && int2::ntriang(ss) > 0 &&
                      wakro::changes_known(ss, m, e_s0::FillView{});
   if (!(known && wakro::update_sparse_entries(ss, e_s0::RealView{}, gm, filled))) {
@@ -250,6 +252,8 @@ void itriang(std::int32_t ss) {
     }
   }
   if (m <= n) {
+    // The assembly below reads gm and filled as dense matrices.
+    e_s0::ensure_dense_store(ss);
     e_s0::RealView rdc = e_s0::assign_rdc_ptr(ss);
     e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
     e_s0::FillView filled = e_s0::assign_filled_ptr(ss);

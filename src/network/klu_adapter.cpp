@@ -351,14 +351,14 @@ bool add_stored(cs_di* t, const cs_di* a) {
 bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask,
                                std::int32_t ld_mask, const std::int32_t* rows,
                                const std::int32_t* cols, std::size_t pairs, bool keep_stored) {
-  if (ss < 1 || n < 1 || mask == nullptr || ld_mask < n) return false;
+  if (ss < 1 || n < 1 || (mask != nullptr && ld_mask < n)) return false;
   Adapter& ad = adapter();
   const std::size_t slot = static_cast<std::size_t>(ss - 1);
   if (ad.slots.size() <= slot) ad.slots.resize(slot + 1);
   Slot& s = ad.slots[slot];
   const bool keep = keep_stored && s.a != nullptr && s.n == n;
   std::int32_t nz = n + static_cast<std::int32_t>(pairs) + (keep ? s.a->p[n] : 0);
-  for (std::int32_t j = 0; j < n; ++j) {
+  for (std::int32_t j = 0; mask != nullptr && j < n; ++j) {
     const bool* mcol = column(mask, ld_mask, j);
     for (std::int32_t i = next_masked(mcol, 0, n); i < n; i = next_masked(mcol, i + 1, n)) ++nz;
   }
@@ -366,6 +366,7 @@ bool wakro::sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask
   bool ok = t != nullptr;
   for (std::int32_t j = 0; ok && j < n; ++j) {
     ok = cs_di_entry(t, j, j, 0.0);
+    if (mask == nullptr) continue;
     const bool* mcol = column(mask, ld_mask, j);
     for (std::int32_t i = next_masked(mcol, 0, n); ok && i < n; i = next_masked(mcol, i + 1, n))
       ok = cs_di_entry(t, i, j, 0.0);

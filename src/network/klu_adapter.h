@@ -92,7 +92,8 @@ void sparse_values_written(std::int32_t ss);
 // (column-major, leading dimension ld_mask, rows and columns 1..n), every
 // diagonal and the pairs (rows(k), cols(k)) (1-based), all with value 0, to be
 // analysed at the next solve; with keep_stored the positions stored before stay
-// too (a grown pattern). False when the memory cannot be had (nothing is then
+// too (a grown pattern). A null mask adds no positions (a pattern given by
+// the pairs and the diagonal alone). False when the memory cannot be had (nothing is then
 // stored). sparse_pattern_holds: the stored matrix of ss has order n and every
 // position set in the mask in rows start..n.
 bool sparse_new_pattern(std::int32_t ss, std::int32_t n, const bool* mask, std::int32_t ld_mask,

@@ -163,7 +163,7 @@ void small_impedance_warning(std::int32_t b, std::int32_t ss, double r, double l
 
 // The companion terms and the matrix entry of a branch that is not ideal.
 void enter_branch(std::int32_t b, std::int32_t ss, const wakro::Companion& k, double e, double i0,
-                  e_s0::RealView& gm) {
+                  const e_s0::GmView& gm) {
   using namespace branches;
   wakro::set_branch_companion(b, ss, k);
   wakro::start_branch(b, ss, i0, e);
@@ -195,8 +195,8 @@ void read_branch(std::int32_t position) {
   const std::int32_t t = wakro::sections::page_node(position, lt);
   const std::int32_t ss = branch_subsystem(position, lf, lt);
 
-  e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
-  e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
+  e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
   if (!gm.valid() || !filled.valid())
     fail("Subsystem matrices used before SUBSYSDIM: section", kTag, 1);
   const std::int32_t order = std::min(e_s0::mbus(ss), gm.extent(1));

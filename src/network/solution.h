@@ -22,7 +22,8 @@ void itriang(std::int32_t ss);
 void set_klu();
 // Marks, before the work matrices are allocated, the subsystems on the sparse
 // solver without MNA elements or ideal branches: their matrix is assembled
-// straight into the solver's store, so they get no work matrices.
+// straight into the solver's store, so they get no work matrices. Every other
+// subsystem whose gm and filled kept their entries only gets them dense.
 void mark_sparse_subsystems();
 // k >= 1: the singular pivot report for node k; k < 1: the small-diagonal report.
 void itriang_errmsg(std::int32_t k, std::int32_t ss);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "model/e_s0.h"
@@ -11,6 +12,7 @@
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/e_s8.h"
+#include "model/int3.h"
 #include "model/outppp.h"
 #include "network_fixture.h"
 
@@ -382,4 +384,73 @@ TEST_F(NetworkState, GroupSAllocatesInOrderWithItsExtents) {
   EXPECT_FALSE(e_s0::ccin.allocated());
   EXPECT_FALSE(outppp::pgbname.allocated());
   EXPECT_FALSE(e_s5tap::tss.allocated());
+}
+
+// A subsystem the sparse solver takes by its order keeps gm and filled as entries
+// only, in both forms; the other subsystems keep their dense matrices (in the
+// shared form the planes go to them alone). Making them dense keeps every entry.
+TEST_F(NetworkState, SubsystemsAboveTheSparseLimitKeepTheirEntriesOnly) {
+  for (const bool per_subsystem : {false, true}) {
+    SCOPED_TRACE(per_subsystem ? "per subsystem" : "shared");
+    ndde::use_subsysdim = per_subsystem;
+    ndde::nd1 = 5;
+    ndde::nd2 = 2;
+    set_orders(5, 3);
+    int3::enable_sparse = true;
+    int3::sparse_limit = 4;
+    std::int32_t status = -1;
+    e_s0::allocate_ss_matrices(2, e_s0::ssdim, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(e_s0::sparse_store(1));
+    EXPECT_FALSE(e_s0::sparse_store(2));
+    if (!per_subsystem) {
+      EXPECT_EQ(e_s0::gm.extent(3), 1);  // one plane, subsystem 2's
+    }
+    e_s0::GmView g1 = e_s0::assign_gm_ptr(1);
+    e_s0::FilledView f1 = e_s0::assign_filled_ptr(1);
+    ASSERT_TRUE(g1.is_sparse());
+    EXPECT_EQ(g1.extent(1), 5);
+    EXPECT_EQ(f1.sparse()->entries(), 5u);  // the diagonal
+    EXPECT_FALSE(f1.get(1, 3));
+    EXPECT_EQ(f1.sparse()->entries(), 5u);  // a read makes no entry
+    // Entries by reference, kept while others are added; rows walk by column.
+    double& g53 = g1(5, 3);
+    g53 = 2.0;
+    g1(5, 1) = 1.0;
+    g1(5, 4) = 4.0;
+    g1(5, 3) += 0.5;
+    EXPECT_EQ(g53, 2.5);
+    std::string row;
+    g1.for_row(5, 4, [&](std::int32_t j, double v) {
+      row += std::to_string(j) + "=" + std::to_string(static_cast<int>(v * 10)) + " ";
+    });
+    EXPECT_EQ(row, "1=10 3=25 4=40 ");  // column 5 is beyond the walk's n
+    EXPECT_EQ(e_s0::RealView(g1).valid(), false);  // no dense view of entries
+    f1(1, 3) = f1(3, 1) = true;
+    auto g2 = e_s0::assign_gm_ptr(2);
+    ASSERT_FALSE(g2.is_sparse());
+    g2(2, 1) = 7.0;
+    EXPECT_EQ(e_s0::assign_gm_ptr(1).get(2, 1), 0.0);  // no shared memory
+    const auto index = stop_message([&] { e_s0::assign_gm_ptr(1)(6, 1) = 1.0; });
+    EXPECT_NE(index.find("gm"), std::string::npos) << index;
+
+    e_s0::ensure_dense_store(1);
+    EXPECT_FALSE(e_s0::sparse_store(1));
+    const auto d = e_s0::assign_gm_ptr(1);
+    const auto fd = e_s0::assign_filled_ptr(1);
+    ASSERT_FALSE(d.is_sparse());
+    EXPECT_EQ(d.extent(1), 5);
+    EXPECT_EQ(d(5, 3), 2.5);
+    EXPECT_EQ(d(5, 4), 4.0);
+    EXPECT_EQ(d(5, 5), 0.0);
+    EXPECT_EQ(count_true(fd), 7);
+    EXPECT_TRUE(fd(3, 1));
+    EXPECT_EQ(e_s0::assign_gm_ptr(2)(2, 1), 7.0);
+
+    e_s0::deallocate_ss(status);
+    EXPECT_FALSE(e_s0::sparse_store(1));
+    EXPECT_FALSE(e_s0::assign_gm_ptr(1).valid());
+    int3::enable_sparse = false;
+    int3::sparse_limit = std::numeric_limits<std::int32_t>::max();
+  }
 }

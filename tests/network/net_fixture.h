@@ -79,6 +79,10 @@ class Network : public ::testing::Test {
     ndde::use_subsysdim = false;
     e_s0::allocate_ssdim_array(nss, status);
     for (std::int32_t s = 1; s <= nss; ++s) e_s0::ssdim(s) = nodes;
+    if (entry_store_) {  // the sparse solver known before the matrices are made
+      int3::enable_sparse = true;
+      int3::sparse_limit = 0;
+    }
     e_s0::allocate_ss_matrices(nss, e_s0::ssdim, status);
     e_s0::allocate_ss_matrices2(nss, e_s0::ssdim, status);
     int2::nmat = nss;
@@ -136,10 +140,10 @@ class Network : public ::testing::Test {
     wakro::set_branch_companion(b, ss, k);
     wakro::start_branch(b, ss, i0, e);
     source(b, ss) = std::abs(e) > 1e-20;
-    e_s0::FillView filled = e_s0::assign_filled_ptr(ss);
+    e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
     wakro::mark_branch(filled, f, t);
     if (!is_switch) {
-      e_s0::RealView gm = e_s0::assign_gm_ptr(ss);
+      e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
       wakro::add_setup_conductance(gm, f, t, k.g);
     }
     return b;
@@ -183,6 +187,9 @@ class Network : public ::testing::Test {
   double v(std::int32_t node, std::int32_t ss = 1) const { return e_s0::vdc(node, ss); }
   double i(std::int32_t br, std::int32_t ss = 1) const { return branches::cbr(br, ss); }
 
+  // The next size() sets USE_SPARSE with SPARSE_LIMIT 0 before the matrices are
+  // made, so that gm and filled keep their entries only (e_s0::sparse_store).
+  bool entry_store_ = false;
   // Further required sizes (dimension-table entry, value) for the next size().
   std::vector<std::pair<int, std::int32_t>> extra_dims_;
   std::function<void()> model_;

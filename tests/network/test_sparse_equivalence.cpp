@@ -424,3 +424,99 @@ TEST_F(Equivalence, ThreeRunsBuildUseAndFreeTheSolverObjects) {
 }
 
 }  // namespace
+
+// gm and filled kept as their entries only (the sparse solver known before the
+// matrices are made) solve as the dense gm and filled on the same solver, bit for
+// bit: the same entries assembled in the same order. A subsystem with an ideal
+// branch gets them dense at its first assembly, with the same result.
+TEST_F(Equivalence, EntriesOnlyMatricesSolveAsTheDenseOnes) {
+  const auto on_store = [&](const std::function<void()>& build, bool entries, bool ideal,
+                            std::int32_t nsteps, std::int32_t nodes) {
+    entry_store_ = entries;
+    const std::vector<double> out = run(
+        [&] {
+          build();
+          EXPECT_EQ(e_s0::sparse_store(1), entries);
+        },
+        true, nsteps, nodes);
+    EXPECT_EQ(e_s0::sparse_store(1), entries && !ideal);
+    entry_store_ = false;
+    return out;
+  };
+  const auto expect_equal = [&](const std::function<void()>& build, bool ideal,
+                                std::int32_t nsteps, std::int32_t nodes) -> std::vector<double> {
+    const std::vector<double> dense = on_store(build, false, ideal, nsteps, nodes);
+    const std::vector<double> entries = on_store(build, true, ideal, nsteps, nodes);
+    EXPECT_EQ(dense, entries);
+    return entries;
+  };
+  // A ladder with a Norton conductance changing every step (known changes).
+  expect_equal(
+      [&] {
+        size(8, 24);
+        for (std::int32_t k = 1; k <= 8; ++k) {
+          add_branch(1, k, 0, 20.0 + k, 0.0, 0.0);
+          add_branch(1, k, 0, 0.0, 0.05 * k, 0.0, 0.1 * k);
+          if (k < 8) add_branch(1, k, k + 1, 1.0 + 0.5 * k, 0.0, 0.0);
+        }
+        e_s0::enabccin(5, 1) = true;
+        model_ = [] {
+          e_s0::ggin(5, 1) = 0.2 + 0.01 * ctrl::iii;
+          e_s0::ccin(5, 1) = 1.5;
+        };
+      },
+      false, 30, 8);
+  // A mesh whose switches open and close, and a branch conductance and an
+  // admittance between two unconnected nodes stamped during the run (the
+  // pattern grows).
+  expect_equal(
+      [&] {
+        extra_dims_ = {{dim::stor, 200}, {dim::stori, 40}, {dim::storf, 40}};
+        size(30, 80);
+        set_options({true, true, false, false});
+        std::int32_t b = 0;
+        for (std::int32_t r = 0; r < 5; ++r) {
+          for (std::int32_t c = 0; c < 6; ++c) {
+            const std::int32_t k = 6 * r + c + 1;
+            if (c < 5) b = add_branch(1, k, k + 1, 1.0 + 0.1 * k, 0.0, 0.0);
+            if (r < 4) add_branch(1, k, k + 6, 2.0 + 0.05 * k, 0.001, 0.0);
+            if (k % 4 == 1) add_branch(1, k, 0, 0.0, 0.02, 0.0, 0.3);
+          }
+        }
+        add_branch(1, 1, 0, 0.5, 0.0, 0.0, 0.0, 12.0);
+        const std::int32_t s1 = add_branch(1, 22, 25, 1.0e6, 0.0, 0.0, 0.0, 0.0, true);
+        wakro_initswbr(1, s1, 0.01, 1.0e6, 0.0, 0.0, "TEST        ");
+        model_ = [s1, b] {
+          if (ctrl::iii % 7 == 3) {
+            if (branches::openbr(s1, 1)) {
+              wakro_turnon(1, s1, 6, 0.0);
+            } else {
+              wakro_turnoff(1, s1, 6, 0.0);
+            }
+          }
+          if (ctrl::iii == 9) wakro::change_branch_conductance("TEST", 1, b, 0.25);
+          if (ctrl::iii == 12) {
+            const double y[] = {0.3, -0.3, 0.3};
+            const std::int32_t nodes[] = {2, 29};
+            wakro::stamp_admittance("TEST", 1, nodes,
+                                    wakro::SymmetricAdmittance::packed(y, 2),
+                                    wakro::AdmittanceMeaning::nodal);
+          }
+        };
+      },
+      false, 30, 30);
+  // The chain of ideal branches to ground: V1 = -9 V (10 V behind 1 ohm, 9 ohm to
+  // the grounded chain).
+  const std::vector<double> v = expect_equal(
+      [&] {
+        size(9, 10);
+        add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 10.0);
+        add_branch(1, 1, 5, 9.0, 0.0, 0.0);
+        add_ideal(1, 5, 2);
+        add_ideal(1, 2, 9);
+        add_ideal(1, 9, 0);
+        for (std::int32_t k : {3, 4, 6, 7, 8}) add_branch(1, k, 0, 1.0, 0.0, 0.0);
+      },
+      true, 3, 9);
+  EXPECT_NEAR(v[0], -9.0, 1e-12);
+}
