@@ -8,6 +8,8 @@
 #include "input/readdata.h"
 #include "lines/eni.h"
 #include "lines/lines.h"
+#include "multirun/consolidate.h"
+#include "multirun/extrafiles.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/runtime_messages.h"
@@ -34,6 +36,9 @@ void plug_engine_services() {
   s.calc_pf = &::calc_pf;
   s.send_pfdata = &::send_pfdata;
   s.send_endofrunmsgs = &::send_endofrunmsgs;
+  s.pmr_mrun_consolidate = &::pmr_mrun_consolidate;
+  s.pmr_mrun_extrafiles_consolidate = &::pmr_mrun_extrafiles_consolidate;
+  s.mrunxtrafiles_statistics = &::mrunxtrafiles_statistics;
 }
 
 }  // namespace wakro

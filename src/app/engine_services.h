@@ -10,7 +10,8 @@ namespace wakro {
 // the MNA set-up of the case reader), the lines (their sections, the sizing
 // pass and the per-step histories, and the ENI lines' start of run and names), the case reader wakro_readdata, and, over
 // the link, the start-up dialogue, the run-time messages (watched values,
-// progress, push buttons, end of run) and the load-flow display values.
+// progress, push buttons, end of run) and the load-flow display values, and the
+// merge of a parallel multiple run with the statistics of the merged files.
 void plug_engine_services();
 
 }  // namespace wakro

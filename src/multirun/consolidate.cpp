@@ -1,0 +1,91 @@
+// pmr_mrun_consolidate and pmr_mrun_extrafiles_consolidate (see consolidate.h).
+#include "multirun/consolidate.h"
+
+#include <fstream>
+#include <string>
+
+#include "files/words.h"
+#include "model/ctrl.h"
+#include "model/pmr_consolidate.h"
+#include "multirun/messages.h"
+#include "multirun/names.h"
+
+namespace {
+
+using namespace wakro::multirun;
+
+constexpr std::string_view kTag = "PMR_MERGE   ";
+constexpr std::size_t kLineLength = 360;
+
+// How one kind of file is merged.
+struct MergePlan {
+  std::string merged;           // the merged file
+  std::string rank_stem;        // a rank file is rank_stem + "_" + code + ".out"
+  std::string_view heading_prefix;
+  std::string_view row_gap;     // after the rank code of a row
+  bool drop_last_run;           // each rank's last run left out
+};
+
+std::string cut(std::string line) {
+  if (line.size() > kLineLength) line.resize(kLineLength);
+  return std::string(wakro::trim_right(line));
+}
+
+void check_rank_count() {
+  if (pmr_consolidate::pmr_count > kMaxMergedRanks)
+    stop_with({"Too Many Ranks in a Parallel Multiple Run to Merge! ",
+               "Only Up To 10999 Ranks Have Distinct Rank Codes."},
+              kTag);
+}
+
+// Copies one rank's lines into the merged file.
+void merge_rank(std::ofstream& out, std::int32_t rank, const MergePlan& plan) {
+  const std::string file = plan.rank_stem + "_" + rank_code(rank) + ".out";
+  std::ifstream in(file);
+  if (!in.is_open())
+    stop_with({"Unable to merge the files of a parallel multiple run: ", "the file " + file + " of rank " +
+                                                                            std::to_string(rank) + " is missing."},
+              kTag);
+  std::int32_t rows = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const Line72 word = wakro_firstwrd(Line72(line));
+    const std::string_view w = word.trimmed();
+    const bool title = w == "Multiple";
+    const bool heading = w == "Run#" || w == "Run";
+    if (rank > 1 && (title || heading)) continue;
+    if (w == "The" || w.empty()) break;
+    if (title) {
+      line = " Multiple Run Output File";
+    } else if (heading) {
+      line = std::string(plan.heading_prefix) + line;
+    } else {
+      ++rows;
+      if (plan.drop_last_run && rows >= ctrl::nrun) break;
+      line = rank_code(rank) + std::string(plan.row_gap) + line;
+    }
+    out << cut(line) << "\n";
+  }
+}
+
+void merge(const MergePlan& plan) {
+  check_rank_count();
+  std::ofstream out(plan.merged, std::ios::out | std::ios::trunc);
+  if (!out.is_open()) stop_with({"Unable to write the merged file ", plan.merged}, kTag);
+  for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank) merge_rank(out, rank, plan);
+}
+
+}  // namespace
+
+void pmr_mrun_consolidate() {
+  const std::string base(base_name(pmr_consolidate::pmr_mrun_filename.view()));
+  merge({base + ".out", base, "Rank#", "   ", false});
+}
+
+void pmr_mrun_extrafiles_consolidate(std::int32_t unit, const wakro::FixedText<30>& name) {
+  const std::string digits = unit_digits(unit);
+  const std::string base(base_name(name.view()));
+  const std::string stem = std::string(name.trimmed().substr(0, kExtraNameLength)) + "_" + digits;
+  merge({base + "_" + digits + ".out", stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1});
+}

@@ -1,0 +1,224 @@
+// mrunxtralabels, mrunxtrafiles and the statistics of the extra recording
+// files (see extrafiles.h).
+#include "multirun/extrafiles.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "diag/format.h"
+#include "diag/listout.h"
+#include "diag/message.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/e_warn.h"
+#include "model/fixedtext.h"
+#include "model/multpl.h"
+#include "model/pmr_consolidate.h"
+#include "model/storage.h"
+#include "multirun/messages.h"
+#include "multirun/names.h"
+#include "multirun/statistics.h"
+
+namespace {
+
+using namespace wakro::multirun;
+
+constexpr std::string_view kTag = "MRUNXTRA    ";
+constexpr std::string_view kTitle = " Multiple Run Output File";
+constexpr std::string_view kRowLayout = "(1X,I5,10X,10(1X,G16.10))";
+constexpr std::size_t kLabelColumns = 16;
+constexpr std::size_t kLabelStride = 17;
+constexpr double kStartLarge = 1.0e10;
+
+enum ExtraKind : std::int32_t { kCurrent = 0, kMinimum = 1, kMaximum = 2, kMaxMagnitude = 3, kSquareIntegral = 4 };
+
+bool last_rank_of_parallel_run() { return ctrl::rank == pmr_consolidate::pmr_count && ctrl::rank > 1; }
+
+double start_value(std::int32_t kind) {
+  if (kind == kMinimum) return kStartLarge;
+  if (kind == kMaximum || kind == kMaxMagnitude) return -kStartLarge;
+  return 0.0;
+}
+
+void update(double& s, std::int32_t kind, double v) {
+  switch (kind) {
+    case kCurrent: s = v; break;
+    case kMinimum: s = std::min(s, v); break;
+    case kMaximum: s = std::max(s, v); break;
+    case kMaxMagnitude: s = std::max(s, std::fabs(v)); break;
+    case kSquareIntegral: s += v * v * e_s1::delt; break;
+    default: break;
+  }
+}
+
+std::string row_text(std::int32_t n) {
+  std::vector<wakro::FmtValue> items;
+  items.emplace_back(ctrl::mmm);
+  for (std::int32_t i = 0; i < n; ++i) items.emplace_back(storage::storf(storage::nstorf + i));
+  return wakro::render_layout(kRowLayout, items);
+}
+
+// Enters the file into the merge registry of the last rank.
+void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
+  using namespace pmr_consolidate;
+  lpmr_extra_files = 1;
+  const wakro::FixedText<30> entry_name(wakro::trim_right(name).substr(0, kExtraNameLength));
+  for (std::int32_t k = 1; k <= kMaxExtraFiles; ++k) {
+    const FileEntry& e = file_list(k);
+    if (e.in_use == 1 && e.name == entry_name && e.comp_id1 == e_warn::comp_id1 && e.comp_id2 == e_warn::comp_id2)
+      return;
+  }
+  std::int32_t slot = num_entries + 1;
+  if (num_entries == 0 && file_list(1).in_use == 1) {
+    wakro::ListLine() << "ERROR ";
+    slot = 2;
+  }
+  if (slot > kMaxExtraFiles) {
+    message_lines(1, {"Too Many Extra Recording Files in a Parallel Multiple Run! ",
+                      "Only Up To 100 Files are Merged; this file is left out of the merge."});
+    return;
+  }
+  file_list(slot) = FileEntry{1, entry_name, e_warn::comp_id1, e_warn::comp_id2, unit, n};
+  num_entries = slot;
+}
+
+void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
+  const std::string file_name = extra_file_name(name, unit, ctrl::rank);
+  if (ctrl::firstrun) {
+    std::ofstream f(file_name, std::ios::out | std::ios::trunc);
+    f << kTitle << "\n" << multpl::mrunxtralabel.view() << "\n" << row_text(n);
+    if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
+    if (last_rank_of_parallel_run()) register_file(name, unit, n);
+    return;
+  }
+  std::ofstream f;
+  if (std::filesystem::exists(file_name)) f.open(file_name, std::ios::out | std::ios::app);
+  if (!f.is_open()) {
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Output file seems to be deleted, recreating it");
+    f.open(file_name, std::ios::out | std::ios::trunc);
+    f << multpl::mrunxtralabel.view() << "\n";
+  }
+  f << row_text(n);
+  if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
+}
+
+// Which file the statistics read, how its heading and rows are laid out.
+struct StatisticsFile {
+  std::string name;
+  std::size_t heading_skip;  // columns of the heading before the first label field
+  int leading;               // words of a row before its values
+  std::int32_t rows;         // rows the summary is based on
+  int title_width;           // width of a label in the density titles
+};
+
+// The label fields of columns 1..ncol: 17 columns each, after heading_skip.
+std::vector<std::string> label_fields(std::string heading, std::size_t skip, std::int32_t ncol) {
+  heading.resize(skip + kLabelStride * static_cast<std::size_t>(ncol), ' ');
+  std::vector<std::string> fields;
+  for (std::int32_t j = 0; j < ncol; ++j)
+    fields.push_back(heading.substr(skip + kLabelStride * static_cast<std::size_t>(j), kLabelStride));
+  return fields;
+}
+
+[[noreturn]] void unreadable(const std::string& name) {
+  stop_with({"Unable to write Extra Run File Statistics: the file ", name,
+             "is missing or holds fewer rows than the runs it should summarise."},
+            kTag);
+}
+
+void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t ncol, std::int32_t ndiv) {
+  std::ifstream in(sf.name);
+  std::string title;
+  std::string heading;
+  if (!std::getline(in, title) || !std::getline(in, heading)) unreadable(sf.name);
+  const std::vector<std::string> labels = label_fields(heading, sf.heading_skip, ncol);
+  ColumnStatistics stats(ncol, ndiv);
+  std::vector<double> values(static_cast<std::size_t>(ncol));
+  std::string line;
+  for (std::int32_t r = 1; r <= sf.rows; ++r) {
+    if (!std::getline(in, line) || !read_row_values(line, sf.leading, values)) unreadable(sf.name);
+    stats.add(values);
+  }
+  in.close();
+
+  std::string heading_out = "    ";
+  for (const std::string& l : labels) heading_out += l;
+  std::ofstream out(sf.name, std::ios::out | std::ios::app);
+  out << stats.summary(heading_out);
+  for (std::int32_t j = ncol0 + 1; j <= ncol; ++j) {
+    const std::string& label = labels[static_cast<std::size_t>(j - 1)];
+    std::string t = wakro::render_layout("('Probability Density Functions (%) for Variable ',I1,', ',A)",
+                                         {j - ncol0, wakro::edit_a(label, sf.title_width)});
+    if (!t.empty()) t.pop_back();
+    out << stats.density(j, t);
+  }
+  if (!out) unreadable(sf.name);
+}
+
+}  // namespace
+
+void mrunxtralabels(std::int32_t k, std::string_view label) {
+  if (k == 0) {
+    multpl::mrunxtralabel = " Run#     ";
+    return;
+  }
+  if (k < 1 || k > kMaxExtraValues) return;
+  const std::string_view text = wakro::trim_right(label).substr(0, kLabelColumns);
+  const std::size_t at = kLabelStride * static_cast<std::size_t>(k) - 1;
+  for (std::size_t i = 0; i < text.size() && at + i < multpl::mrunxtralabel.size(); ++i)
+    multpl::mrunxtralabel[at + i] = text[i];
+}
+
+void mrunxtrafiles(std::int32_t n, std::int32_t unit, std::int32_t enable, std::span<const std::int32_t> kinds,
+                   std::span<const double> values, std::string_view name) {
+  const bool recording = n >= 1 && n <= kMaxExtraValues;
+  if (recording) {
+    if (kinds.size() < static_cast<std::size_t>(n) || values.size() < static_cast<std::size_t>(n))
+      stop_with({"Extra recording file: fewer kinds or values than the number of values recorded"}, kTag);
+    if (e_s1::firststep && ctrl::mmm == 1 && (unit < 0 || unit > 99))
+      stop_with({"Recording Unit number is out of range"}, kTag);
+    for (std::int32_t i = 0; i < n; ++i) {
+      double& s = storage::storf(storage::nstorf + i);
+      const auto k = static_cast<std::size_t>(i);
+      if (e_s1::firststep) s = start_value(kinds[k]);
+      if (enable != 0) update(s, kinds[k], values[k]);
+    }
+    if (e_s1::laststep) write_run(n, unit, name);
+  }
+  storage::nstorf += kExtraSlots;
+}
+
+void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int32_t ncol, std::int32_t unit,
+                              std::int32_t ndiv, std::int32_t form, std::string_view name) {
+  using namespace pmr_consolidate;
+  if (!(ctrl::lastrun && e_s1::laststep) || ncol < 1 || ncol > kMaxExtraValues) return;
+  if (form == 1 && ctrl::nrun == 1) return;
+  if (ndiv < 1 || ndiv > kMaxDensityDivisions) {
+    message_lines(2, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
+    return;
+  }
+  StatisticsFile sf;
+  const std::int32_t merged_rows = ctrl::rank * (excludelastrun == 1 ? ctrl::nrun - 1 : ctrl::nrun);
+  if (form != 1 && pmr_mrun == 1 && pmr_mrun_done == 0) {
+    pmr_mrun_done = 1;
+    sf = {std::string(wakro::trim_right(name)) + ".out", 14, 2, merged_rows, 20};
+  } else if (form != 1 && lpmr_extra_files == 1) {
+    sf = {std::string(wakro::trim_right(name).substr(0, kExtraNameLength)) + "_" + unit_digits(unit) + ".out", 12, 2,
+          merged_rows, 16};
+  } else if (form != 1) {
+    wakro::ListLine() << "Undefined Situation in Extra Run File Statistics";
+    return;
+  } else {
+    sf = {extra_file_name(name, unit, ctrl::rank), 7, 1, include == 0 ? ctrl::nrun - 1 : ctrl::nrun, 16};
+  }
+  if (sf.rows < 1) return;
+  write_statistics(sf, std::max(ncol0, 0), ncol, ndiv);
+}
+
+void mrunxtrafiles_statistics1(std::int32_t ncol0, std::int32_t ncol, std::int32_t unit, std::int32_t ndiv,
+                               std::string_view name) {
+  mrunxtrafiles_statistics(1 - pmr_consolidate::excludelastrun, ncol0, ncol, unit, ndiv, 1, name);
+}

@@ -1,0 +1,265 @@
+// mrunoini and mruno: the multiple-run output file (see mruno.h).
+//
+// Layout of the file:
+//   " Multiple Run Output File"                      title (written with run 1)
+//   "  Run #" and the column labels                  heading
+//   one row per run: the run number in columns 1-5, blanks to column 13, then
+//   per column a blank and the value ("I5" for logicals as 0/1 and integers,
+//   "G16.10" for reals, "(G16.10,G16.10)" for complex values), 17 columns
+//   each (36 for a complex one); each label ends 4 columns before the end of
+//   its column.
+// In an optimum search the last run's row follows an empty line, the optimum
+// notice and the heading again. After the last row: the summary over the runs
+// (all of them, or all but the repeated last one of an optimum search), a
+// density table per output column, and the initial seed.
+#include "multirun/mruno.h"
+
+#include <array>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "diag/format.h"
+#include "diag/listout.h"
+#include "model/ctrl.h"
+#include "model/e_s1.h"
+#include "model/fixedtext.h"
+#include "model/mrunseed.h"
+#include "model/multpl.h"
+#include "model/pmr_consolidate.h"
+#include "multirun/messages.h"
+#include "multirun/names.h"
+#include "multirun/statistics.h"
+#include "multirun/varied.h"
+
+namespace {
+
+using namespace wakro::multirun;
+
+constexpr std::int32_t kMasterProject = 1;
+constexpr std::string_view kIniTag = "MRUNOINI    ";
+constexpr std::string_view kTag = "MRUNO       ";
+constexpr int kRowLead = 13;          // run number and blanks before the first column
+constexpr int kLabelEnd = 17;         // a label ends at this column of its heading field
+constexpr int kHeadingLabelMax = 15;  // characters of a label in the headings
+constexpr int kNarrowWidth = 17;      // columns of a logical, integer or real value
+constexpr int kComplexWidth = 36;     // columns of a complex value
+
+// What mruno keeps between calls, for the whole process.
+struct OutputState {
+  std::ofstream file;
+  std::string file_name;
+  std::string row;      // the row being built
+  std::string header1;  // heading of the rows
+  std::string header2;  // heading of the summary
+  std::array<wakro::FixedText<20>, 2 * kMaxColumns> labelsave;  // inputs, then outputs
+  std::array<std::int32_t, kMaxColumns> savei{};  // this run's integer inputs
+  std::array<double, kMaxColumns> saver{};        // this run's other inputs
+  std::array<double, 4> best{};                   // best optimised value, per type
+};
+OutputState out;
+
+std::string value_field(std::int32_t type, bool l, std::int32_t i, double r, std::complex<double> c) {
+  switch (type) {
+    case kLogical: return std::string(" ").append(wakro::edit_i(l ? 1 : 0, 5));
+    case kInteger: return std::string(" ").append(wakro::edit_i(i, 5));
+    case kComplex:
+      return std::string(" (").append(wakro::edit_g(c.real(), 16, 10)).append(",").append(
+          wakro::edit_g(c.imag(), 16, 10)).append(")");
+    default: return std::string(" ").append(wakro::edit_g(r, 16, 10));
+  }
+}
+
+// The text padded with blanks, or cut, to w columns.
+std::string fit(std::string text, int w) {
+  text.resize(static_cast<std::size_t>(w), ' ');
+  return text;
+}
+
+// The label of a column, cut to 15 characters, right-aligned to end at column
+// 17 of a heading field of w columns.
+std::string heading_field(std::string_view label, int w) {
+  const std::string_view text = wakro::trim_right(label).substr(0, kHeadingLabelMax);
+  std::string field(40, ' ');
+  field.replace(static_cast<std::size_t>(kLabelEnd) - text.size(), text.size(), text);
+  return fit(field, w);
+}
+
+double candidate(std::int32_t type, bool l, std::int32_t i, double r, std::complex<double> c) {
+  switch (type) {
+    case kLogical: return l ? 1.0 : 0.0;
+    case kInteger: return i;
+    case kComplex: return std::abs(c);
+    default: return r;
+  }
+}
+
+void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std::int32_t minmax, std::int32_t nv,
+                   double value, std::int32_t ivalue) {
+  const std::int32_t run = ctrl::mmm;
+  if (id < 0) {
+    const auto k = static_cast<std::size_t>(-id - 1);
+    if (type == kInteger)
+      out.savei[k] = ivalue;
+    else
+      out.saver[k] = value;
+    return;
+  }
+  if (id != optvar) return;
+  double& best = out.best[static_cast<std::size_t>(type)];
+  const bool better = run == 1 || (minmax == 0 ? value < best : value > best);
+  if (!better) return;
+  best = value;
+  multpl::optimumrun = run;
+  for (std::int32_t k = 1; k <= nv; ++k) {
+    multpl::optimumi(k) = out.savei[static_cast<std::size_t>(k - 1)];
+    multpl::optimumr(k) = out.saver[static_cast<std::size_t>(k - 1)];
+  }
+}
+
+[[noreturn]] void unreadable() {
+  stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!"},
+            kTag);
+}
+
+// The summary, the density tables and the seed after the last row.
+void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
+  const std::int32_t n = opt == 1 ? ctrl::nrun - 1 : ctrl::nrun;
+  const std::int32_t ncol = nv + nm;
+  out.file.flush();
+  if (n >= 1) {
+    std::ifstream in(out.file_name);
+    std::string line;
+    if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
+    ColumnStatistics stats(ncol, ndiv);
+    std::vector<double> values(static_cast<std::size_t>(ncol));
+    for (std::int32_t r = 1; r <= n; ++r) {
+      if (!std::getline(in, line) || !read_row_values(line, 1, values)) unreadable();
+      stats.add(values);
+    }
+    out.file << stats.summary(wakro::trim_right(out.header2));
+    for (std::int32_t j = 1; j <= nm; ++j) {
+      std::string title = wakro::render_layout("('Probability Density Functions (%) for Variable ',I1,', ',A)",
+                                               {j, out.labelsave[static_cast<std::size_t>(nv + j - 1)].view()});
+      if (!title.empty()) title.pop_back();
+      out.file << stats.density(nv + j, title);
+    }
+  }
+  out.file << "\nInitial Seed Used in Random Number Generation\n"
+           << "---------------------------------------------\n"
+           << "Initial Seed\n";
+  wakro::ListLine(out.file) << mrunseed::mseedsave;
+  out.file.close();
+}
+
+void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
+  const std::int32_t run = ctrl::mmm;
+  if (run == 1) {
+    wakro::ListLine(out.file) << "Multiple Run Output File";
+    out.file << wakro::trim_right(out.header1) << "\n";
+  }
+  if (opt == 1 && run == ctrl::nrun) {
+    out.file << "\n"
+             << wakro::render_layout("('The optimum occurred for run # ',I6,' and has been repeated for the last run "
+                                     "below:')",
+                                     {multpl::optimumrun})
+             << wakro::trim_right(out.header1) << "\n";
+  }
+  out.file << wakro::trim_right(out.row) << "\n";
+  if (run == ctrl::nrun) write_statistics(opt, nv, nm, ndiv);
+}
+
+}  // namespace
+
+namespace wakro::multirun {
+
+void check_optimum_output(std::int32_t opt, std::int32_t optvar, std::int32_t nm) {
+  if (opt == 1 && (optvar < 1 || optvar > nm))
+    stop_with({"Optimum Run: the optimised output number must be ", "one of the outputs recorded in the file!"}, kTag);
+}
+
+namespace detail {
+void reset_output_state() {
+  if (out.file.is_open()) out.file.close();
+  out.file_name.clear();
+  out.row.clear();
+  out.header1.clear();
+  out.header2.clear();
+  for (auto& l : out.labelsave) l.blank();
+  out.savei = {};
+  out.saver = {};
+  out.best = {};
+}
+}  // namespace detail
+
+}  // namespace wakro::multirun
+
+void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_view name) {
+  if (!(e_s1::firststep && ctrl::mmm == 1)) return;
+  if (nv < 0 || nv > kMaxColumns)
+    stop_with({"Too Many Multiple Run Variables! ", "Only Up To 6 Variables Allowed!"}, kIniTag);
+  if (nm > 0 && ctrl::mruntype == kMasterProject)
+    stop_with({"Multiple Run component in a Master project ", "cannot be used to monitor outputs. Use mrun_extra ",
+               "component in Slave projects. "},
+              kIniTag);
+  if (nm < 0 || nm > kMaxColumns)
+    stop_with({"Too Many Multiple Run Output Variables! ", "Only Up To 6 Variables Allowed!"}, kIniTag);
+  if (ndiv > kMaxDensityDivisions)
+    stop_with({"Too Many Probability Density Divisions! ", "Only Up To 100 are Allowed!"}, kIniTag);
+  if (ndiv < 1)
+    stop_with({"Too Few Probability Density Divisions! ", "At Least 1 is Required!"}, kIniTag);
+
+  const std::string_view base = base_name(name);
+  if (ctrl::rank == pmr_consolidate::pmr_count && ctrl::rank > 1) {
+    pmr_consolidate::pmr_mrun_filename = base;
+    pmr_consolidate::pmr_mrun = 1;
+    pmr_consolidate::pmr_mrun_ndiv = ndiv;
+    pmr_consolidate::pmr_mrun_nv = nv;
+    pmr_consolidate::pmr_mrun_nm = nv + nm;
+  }
+  detail::reset_output_state();
+  multpl::optimumrun = 0;
+  out.file_name = mrun_file_name(base, ctrl::rank);
+  out.file.open(out.file_name, std::ios::out | std::ios::trunc);
+  if (!out.file.is_open()) {
+    multpl::mrunfilename.blank();
+    stop_with({"Unable to open the multiple run output file ", out.file_name}, kIniTag);
+  }
+  multpl::mrunfilename = out.file_name;
+}
+
+void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t type,
+           std::int32_t nv, std::int32_t nm, std::int32_t ndiv, bool lvalue, std::int32_t ivalue, double rvalue,
+           std::complex<double> cvalue, std::string_view label) {
+  if (!e_s1::laststep) return;
+  if (id == 0 || id < -kMaxColumns || id > kMaxColumns || type < kLogical || type > kComplex)
+    stop_with({"Multiple run output: a column must be input 1 to 6 or output 1 to 6 ",
+               "of type logical, integer, real or complex!"},
+              kTag);
+  if (!out.file.is_open())
+    stop_with({"Multiple run output: the output file is not open; ",
+               "the multiple run output component must set it up first!"},
+              kTag);
+  const std::int32_t run = ctrl::mmm;
+  if (id == -1 || (nv == 0 && id == 1)) {
+    out.row = wakro::edit_i(run, 5) + std::string(kRowLead - 5, ' ');
+    if (run == 1) {
+      out.header1 = "  Run #  ";
+      out.header2 = "      ";
+    }
+  }
+  const int w = type == kComplex ? kComplexWidth : kNarrowWidth;
+  out.row += fit(value_field(type, lvalue, ivalue, rvalue, cvalue), w);
+  if (run == 1) {
+    const std::size_t slot = id < 0 ? static_cast<std::size_t>(-id - 1) : static_cast<std::size_t>(nv + id - 1);
+    if (slot < out.labelsave.size())
+      out.labelsave[slot] = wakro::trim_right(label).substr(0, kHeadingLabelMax);
+    const std::string field = heading_field(label, w);
+    out.header1 += field;
+    out.header2 += field;
+  }
+  if (opt == 1 && run != ctrl::nrun)
+    track_optimum(id, type, optvar, minmax, nv, candidate(type, lvalue, ivalue, rvalue, cvalue), ivalue);
+  const bool complete = nm > 0 ? id == nm : id == -nv;
+  if (complete) write_row(opt, nv, nm, ndiv);
+}

@@ -1,0 +1,22 @@
+// Room `multirun`: multiple runs of one case and their result files.
+//
+// Owns: the multiple-run set-up and the varied parameters of each run
+// (varied.h: mrunvini, mrunvr, mrunvi, mrunnum, pmr_flags), the multiple-run
+// output file with its rows, optimum search, statistical summary, density
+// tables and initial seed (mruno.h: mrunoini, the recorders mrunob, mrunoi,
+// mrunor, mrunoc, and mruno), the column statistics both result files share
+// (statistics.h), the extra recording files with their statistics
+// (extrafiles.h: mrunxtralabels, mrunxtrafiles, mrunxtrafiles_statistics,
+// mrunxtrafiles_statistics1), the names of the per-rank files (names.h) and
+// the merge of the files of all ranks of a parallel multiple run
+// (consolidate.h: pmr_mrun_consolidate, pmr_mrun_extrafiles_consolidate).
+//
+// The case's model code calls the set-up, parameter and recording routines on
+// every step; the run driver reaches the merge and the merged statistics only
+// through its seams, which the app room plugs with the routines of this room.
+//
+// Stands on `model` (ctrl, e_s1, e_warn, storage, multpl, mrunseed,
+// pmr_consolidate, the line directory), `diag` (model messages, wakro_quit,
+// layouts, the free-format console writer, random numbers) and `files` (the
+// first word of a line). Nothing of a higher room is included from here.
+#pragma once

@@ -1,0 +1,66 @@
+// The statistics of a result file of a multiple run: per column the minimum,
+// maximum, mean, standard deviation and the 2 % and 98 % levels, and a
+// probability-density table per column, as the multiple-run output file and
+// the extra recording files append them after their rows.
+//
+// Formulas over the N rows of a column x(1..N):
+//   mean  = sum(x) / N
+//   sigma = sqrt(s / (N (N - 1))), s = N sum(x^2) - sum(x)^2 (0 when not
+//           positive), and sigma = 0 for a single row
+//   levels = mean -/+ 2.053748941152 sigma
+//   edges  e(i) = min + (max - min) i / ndiv, i = 0 .. ndiv; a value counts in
+//           the first bucket i with e(i-1) <= x < e(i), below e(0) in bucket 1
+//           and from e(ndiv) on in bucket ndiv (so the maximum is in the last).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wakro::multirun {
+
+inline constexpr std::int32_t kMaxDensityDivisions = 100;
+// Standard deviations from the mean to the 2 % and 98 % levels of a normal
+// distribution.
+inline constexpr double kTwoPercentDeviations = 2.053748941152;
+
+// Reads the values of one row: `leading` words (rank code, run number) are
+// passed over, then `values.size()` values follow. A value is a real, or a
+// bracketed complex pair "(re,im)", which counts as its magnitude. False when
+// the row holds fewer values or one of them is no number.
+bool read_row_values(std::string_view line, int leading, std::span<double> values);
+
+// The statistics of ncol columns over the rows given to add().
+class ColumnStatistics {
+ public:
+  ColumnStatistics(int ncol, int ndiv);
+  void add(std::span<const double> row);
+  int rows() const { return static_cast<int>(rows_.size()) / ncol_; }
+
+  // "" then "Statistical Summary Based on N Runs:", the rule, the heading
+  // line and the six statistic lines, each line ending in '\n'.
+  std::string summary(std::string_view heading) const;
+  // "", the given title line, the rule, the column heading and ndiv lines of
+  // centre, probability, cumulative probability and its complement (in %) of
+  // column col (1-based).
+  std::string density(int col, std::string_view title) const;
+
+  double mean(int col) const;
+  double sigma(int col) const;
+  double minimum(int col) const;
+  double maximum(int col) const;
+  // Bucket counts of column col, buckets 1 .. ndiv.
+  std::vector<int> counts(int col) const;
+
+ private:
+  double value(int row, int col) const { return rows_[static_cast<std::size_t>(row * ncol_ + col - 1)]; }
+  double edge(int col, int i) const;
+
+  int ncol_;
+  int ndiv_;
+  std::vector<double> rows_;
+};
+
+}  // namespace wakro::multirun
