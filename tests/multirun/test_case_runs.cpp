@@ -1,0 +1,189 @@
+// The parameter-study case built as a user builds a case: run alone for its
+// four runs, and as the two ranks of a parallel multiple run under the
+// scripted design environment, whose answer to the merge request (21) decides
+// whether the last rank merges the files of both ranks.
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/child_process.h"
+#include "multirun/statistics.h"
+#include "multirun_fixture.h"
+#include "support/scripted_peer.h"
+
+#ifndef WAKRO_MULTIRUN_EXE
+#error "WAKRO_MULTIRUN_EXE must name the built parameter-study case"
+#endif
+
+namespace multirun_test {
+namespace {
+
+namespace fs = std::filesystem;
+using app_test::ChildProcess;
+using wakro_test::read_file;
+using wakro_test::Watchdog;
+
+const std::string kExe = WAKRO_MULTIRUN_EXE;
+const std::string kCaseDir = WAKRO_MULTIRUN_CASE_DIR;
+
+// What one engine process did under the scripted design environment.
+struct RankRun {
+  int exit_code = -1;
+  int merge_requests = 0;
+  std::vector<std::string> messages;  // lines of its model messages
+  std::string out;
+};
+
+class CaseRuns : public MultirunTest {
+ protected:
+  void SetUp() override {
+    MultirunTest::SetUp();
+    for (const char* f : {"multirun.map", "answers.txt"}) fs::copy_file(fs::path(kCaseDir) / f, f);
+  }
+  std::string dir() const { return folder_.path().string(); }
+
+  // Runs the case as rank `rank` of `count` with `runs` runs; answers every
+  // merge request (21) with the next of `replies` (tag, value), 99 when none
+  // is left.
+  RankRun run_rank(std::int32_t rank, std::int32_t count, double runs,
+                   const std::vector<std::pair<std::int32_t, std::int32_t>>& replies) {
+    RankRun result;
+    wakro_test::ScriptedPeer peer;
+    ChildProcess child({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, dir());
+    if (!child.started() || !peer.accept(10000) || !peer.sendKey()) {
+      ADD_FAILURE() << "the engine did not connect";
+      return result;
+    }
+    auto send = [&](const wakro_test::Frame& f) { EXPECT_TRUE(peer.sendFrame(f)); };
+    send(peer.frame().i(10).s("multirun.map"));
+    send(peer.frame().i(26).i(0).i(rank).i(count));
+    send(peer.frame().i(30).i(1).d(runs));
+    send(peer.frame().i(19));
+    std::size_t next_reply = 0;
+    bool aborted = false;
+    for (;;) {
+      auto r = peer.recvFrame(20000);
+      if (!r) {
+        ADD_FAILURE() << "no frame from the engine";
+        break;
+      }
+      const std::int32_t tag = r->i();
+      if (tag == 2) {
+        send(peer.frame().i(1).i(1000000));  // every step of the run
+      } else if (tag == 10) {
+        aborted = true;
+      } else if (tag == 0 && !aborted) {
+        send(peer.frame().i(22).i(0));  // end of the run answered, no extra run
+      } else if (tag == 21) {
+        ++result.merge_requests;
+        const auto reply = next_reply < replies.size() ? replies[next_reply++] : std::make_pair(99, 0);
+        send(peer.frame().i(reply.first).i(reply.second));
+      } else if (tag == 14) {
+        for (int k = 0; k < 4; ++k) (void)r->i();
+        while (!r->atEnd() && !r->overrun()) result.messages.push_back(r->s());
+      } else if (tag == -999) {
+        send(peer.frame().i(-999));
+        break;
+      }
+    }
+    if (!child.wait(20000)) ADD_FAILURE() << "the engine did not end";
+    result.exit_code = child.exitCode();
+    result.out = child.out();
+    return result;
+  }
+};
+
+// Values of run r: gain 1, 2, 1, 2 ...; multiplier 1, 1, 2, 2 ...
+double gain(int r) { return (r - 1) % 2 + 1.0; }
+int multiplier(int r) { return (r - 1) / 2 % 2 + 1; }
+
+TEST_F(CaseRuns, AloneFourRunsWriteTheOutputAndExtraFiles) {
+  Watchdog dog("CaseRuns.AloneFourRuns", 120);
+  ChildProcess p({kExe, "-v5"}, dir(), dir() + "/answers.txt");
+  ASSERT_TRUE(p.wait(60000));
+  const std::string out = p.out();
+  ASSERT_EQ(p.exitCode(), 0) << out << p.err();
+  EXPECT_TRUE(contains(out, "=> WAKRO Run #     4 of     4 Started...")) << out;
+  EXPECT_TRUE(contains(out, "Multiple run output: mrun")) << out;
+
+  const auto rows = lines_of(read_file("mrun.out"));
+  ASSERT_GE(rows.size(), 8u);
+  EXPECT_EQ(rows[0], " Multiple Run Output File");
+  for (int r = 1; r <= 4; ++r) {
+    std::array<double, 3> v{};
+    ASSERT_TRUE(wakro::multirun::read_row_values(rows[static_cast<std::size_t>(r + 1)], 1, v)) << rows[r + 1];
+    EXPECT_EQ(v[0], gain(r));
+    EXPECT_EQ(v[1], multiplier(r));
+    EXPECT_NEAR(v[2], gain(r) * multiplier(r), 1e-9);  // the ramp's peak at 1 s
+  }
+  EXPECT_EQ(rows[7], "Statistical Summary Based on      4 Runs:");
+  EXPECT_TRUE(contains(read_file("mrun.out"), "Initial Seed\n" + std::string(11, ' ') + "1\n"));
+
+  const auto extra = lines_of(read_file("ramp_01.out"));
+  ASSERT_GE(extra.size(), 8u);
+  for (int r = 1; r <= 4; ++r) {
+    std::array<double, 2> v{};
+    ASSERT_TRUE(wakro::multirun::read_row_values(extra[static_cast<std::size_t>(r + 1)], 1, v));
+    const double gn = gain(r) * multiplier(r);
+    EXPECT_NEAR(v[0], gn, 1e-9);
+    EXPECT_NEAR(v[1], 0.385 * gn * gn, 1e-9);  // sum of (gn 0.1 i)^2 0.1, i = 0..10
+  }
+  EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
+}
+
+TEST_F(CaseRuns, TwoRanksMergeAfterTheGoAhead) {
+  Watchdog dog("CaseRuns.TwoRanksMerge", 180);
+  const RankRun first = run_rank(1, 2, 3.0, {});
+  EXPECT_EQ(first.exit_code, 0) << first.out;
+  EXPECT_EQ(first.merge_requests, 0);
+  const RankRun last = run_rank(2, 2, 3.0, {{32, 0}, {32, 1}});
+  EXPECT_EQ(last.exit_code, 0) << last.out;
+  EXPECT_EQ(last.merge_requests, 2);  // 32 with 0 asks again
+
+  const auto merged = lines_of(read_file("mrun.out"));
+  ASSERT_GE(merged.size(), 10u);
+  EXPECT_EQ(merged[1].substr(0, 12), "Rank#  Run #");
+  for (int k = 0; k < 6; ++k) {
+    const std::string code = k < 3 ? "0001" : "0002";
+    EXPECT_EQ(merged[static_cast<std::size_t>(2 + k)].substr(0, 12), code + "       " + std::to_string(k % 3 + 1));
+  }
+  EXPECT_EQ(merged[9], "Statistical Summary Based on      6 Runs:");
+  const auto extra = lines_of(read_file("ramp_01.out"));
+  ASSERT_GE(extra.size(), 10u);
+  EXPECT_EQ(extra[1].substr(0, 11), "Rank#   Run");
+  EXPECT_EQ(extra[9], "Statistical Summary Based on      6 Runs:");
+  EXPECT_TRUE(fs::exists("mrun_0001.out"));
+  EXPECT_TRUE(fs::exists("ramp_01_0002.out"));
+}
+
+TEST_F(CaseRuns, AnyOtherAnswerSkipsTheMergeAndEndsNormally) {
+  Watchdog dog("CaseRuns.OtherAnswerSkips", 180);
+  EXPECT_EQ(run_rank(1, 2, 3.0, {}).exit_code, 0);
+  const RankRun last = run_rank(2, 2, 3.0, {{99, 0}});
+  EXPECT_EQ(last.exit_code, 0) << last.out;
+  EXPECT_EQ(last.merge_requests, 1);
+  EXPECT_FALSE(fs::exists("mrun.out"));
+  EXPECT_FALSE(fs::exists("ramp_01.out"));
+}
+
+TEST_F(CaseRuns, MissingRankFileIsNamedThenTheRunStops) {
+  Watchdog dog("CaseRuns.MissingRankFile", 180);
+  const RankRun last = run_rank(2, 2, 3.0, {{32, 1}});
+  EXPECT_EQ(last.exit_code, 2) << last.out;
+  bool named = false;
+  for (const std::string& m : last.messages) named = named || contains(m, "mrun_0001.out");
+  EXPECT_TRUE(named) << last.out;
+}
+
+TEST_F(CaseRuns, RankThreeWritesItsOwnFiles) {
+  Watchdog dog("CaseRuns.RankThree", 180);
+  const RankRun r = run_rank(3, 4, 2.0, {});
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_TRUE(fs::exists("mrun_0003.out"));
+  EXPECT_TRUE(fs::exists("ramp_01_0003.out"));
+  EXPECT_FALSE(fs::exists("mrun.out"));
+}
+
+}  // namespace
+}  // namespace multirun_test

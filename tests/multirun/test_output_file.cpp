@@ -1,0 +1,198 @@
+// The multiple-run output file byte for byte: rows and headings, the summary
+// with its levels, the density tables, the optimum notice, the limits of the
+// set-up and the guarded statistics (one run, no runs, complex columns).
+#include <complex>
+#include <cstdint>
+#include <string>
+
+#include "diag/format.h"
+#include "model/multpl.h"
+#include "model/pmr_consolidate.h"
+#include "multirun/mruno.h"
+#include "multirun_fixture.h"
+
+namespace multirun_test {
+namespace {
+
+using wakro_test::fatal_status;
+using wakro_test::read_file;
+
+std::string g(double x) { return wakro::edit_g(x, 16, 10); }
+std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+std::string i5(std::int32_t v) { return wakro::edit_i(v, 5); }
+
+class OutputFile : public MultirunTest {};
+
+TEST_F(OutputFile, RowsHeadingsSummaryDensityAndSeedByteForByte) {
+  // One integer input 1, 2, 3 and one real output 1, 2, 3 over three runs,
+  // two density divisions, seed 5.
+  ctrl::nrun = 3;
+  run_all(4, [&](int) {
+    mrunvini(3, 1, 5);
+    mrunoini(1, 1, 2, "study.anything");
+    std::int32_t in = 0;
+    mrunvi(0, 0, 0, 1, 1, 1, 2, 3, 1, 0, 1, 1, 0.0, in, "In");
+    mrunor(0, 0, 0, 1, 1, 1, 2, 0, 1, static_cast<double>(ctrl::mmm), "Out");
+  });
+  EXPECT_EQ(multpl::mrunfilename.trimmed(), "study.out");
+  const std::string heading = blanks(15) + "In" + blanks(14) + "Out";
+  std::string expected = " Multiple Run Output File\n  Run #  " + heading + "\n";
+  for (int r = 1; r <= 3; ++r) expected += i5(r) + blanks(8) + " " + i5(r) + blanks(11) + " " + g(r).substr(0, 12) + "\n";
+  expected += "\nStatistical Summary Based on      3 Runs:\n-----------------------------------------\n";
+  expected += "      " + heading + "\n";
+  expected += "Minimum:   " + g(1) + " " + g(1) + " \n";
+  expected += "Maximum:   " + g(3) + " " + g(3) + " \n";
+  expected += "Mean:      " + g(2) + " " + g(2) + " \n";
+  expected += "Std Dev:   " + g(1) + " " + g(1) + " \n";
+  expected += " 2% Level: -.5374894115E-01 -.5374894115E-01 \n";
+  expected += "98% Level: " + g(4.053748941152) + " " + g(4.053748941152) + " \n";
+  expected += "\nProbability Density Functions (%) for Variable 1, Out" + blanks(17) + "\n";
+  expected += "-------------------------------------------------------------------\n";
+  expected += "Centre of Range     Probability(%)   Cumulative Prob.(%)   100-Cumulative Prob.\n";
+  expected += " 1.500000000         33.33333333         33.33333333         66.66666667        \n";
+  expected += " 2.500000000         66.66666667         100.0000000         0.000000000        \n";
+  expected += "\nInitial Seed Used in Random Number Generation\n---------------------------------------------\n";
+  expected += "Initial Seed\n" + blanks(11) + "5\n";  // free format: a blank, then I11
+  EXPECT_EQ(read_file("study.out"), expected);
+}
+
+TEST_F(OutputFile, RowOfTwoInputsAndARealOutput) {
+  ctrl::nrun = 3;
+  run_all(3, [&](int) {
+    mrunoini(2, 1, 10, "row");
+    double a = 0.0;
+    std::int32_t b = 0;
+    mrunvr(0, 0, 0, 1, 2, 1, 10, 3, 1, 0, 0.5, 0.5, 0.0, a, "Alpha");
+    mrunvi(0, 0, 0, 2, 2, 1, 10, 1, 1, 0, 3, 1, 0.0, b, "Beta");
+    mrunor(0, 0, 0, 1, 2, 1, 10, 0, 1, ctrl::mmm + 1.0, "A label longer than fifteen");
+  });
+  const auto lines = lines_of(read_file("row.out"));
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[1], "  Run #  " + blanks(12) + "Alpha" + blanks(13) + "Beta" + blanks(2) + "A label longer");
+  EXPECT_EQ(lines[2], "    1" + blanks(8) + " 0.5000000000    " + "     3" + blanks(11) + "  2.000000000");
+  EXPECT_EQ(lines[4], "    3" + blanks(8) + "  1.500000000    " + "     3" + blanks(11) + "  4.000000000");
+}
+
+TEST_F(OutputFile, MinimumSearchNamesTheBestRunAndRepeatsIt) {
+  // Output values 3, 1, 1 in runs 1..3 of four: run 2 is the best (a tie keeps
+  // the earlier run); run 4 repeats its input 20.
+  ctrl::nrun = 4;
+  const double outputs[] = {3.0, 1.0, 1.0, 9.0};
+  run_all(3, [&](int) {
+    mrunoini(1, 1, 2, "best");
+    std::int32_t in = 0;
+    mrunvi(1, 1, 0, 1, 1, 1, 2, 3, 1, 0, 10, 10, 0.0, in, "In");
+    mrunor(1, 1, 0, 1, 1, 1, 2, 0, 1, outputs[ctrl::mmm - 1], "Out");
+  });
+  EXPECT_EQ(multpl::optimumrun, 2);
+  const auto lines = lines_of(read_file("best.out"));
+  ASSERT_GE(lines.size(), 11u);
+  EXPECT_EQ(lines[5], "");
+  EXPECT_EQ(lines[6], "The optimum occurred for run #      2 and has been repeated for the last run below:");
+  EXPECT_EQ(lines[7], lines[1]);
+  EXPECT_EQ(lines[8], "    4" + blanks(8) + "    20" + blanks(11) + "  9.000000000");
+  EXPECT_EQ(lines[10], "Statistical Summary Based on      3 Runs:");
+}
+
+TEST_F(OutputFile, SetUpLimitsStopWithTheirMessages) {
+  struct Case {
+    std::int32_t nv, nm, ndiv, role;
+    const char* first;
+    const char* last;
+  };
+  const Case cases[] = {
+      {1, 1, 101, 0, "Too Many Probability Density Divisions! ", "Only Up To 100 are Allowed!"},
+      {1, 1, 0, 0, "Too Few Probability Density Divisions! ", "At Least 1 is Required!"},
+      {7, 1, 10, 0, "Too Many Multiple Run Variables! ", "Only Up To 6 Variables Allowed!"},
+      {1, 7, 10, 0, "Too Many Multiple Run Output Variables! ", "Only Up To 6 Variables Allowed!"},
+      {1, 1, 10, 1, "Multiple Run component in a Master project ", "component in Slave projects. "},
+  };
+  for (const Case& c : cases) {
+    console_.str("");
+    ctrl::mruntype = c.role;
+    int status = 0;
+    run(1, 2, [&](int s) {
+      if (s == 0) status = fatal_status([&] { mrunoini(c.nv, c.nm, c.ndiv, "limits"); });
+    });
+    ctrl::mruntype = 0;
+    EXPECT_EQ(status, 2000) << c.first;
+    const auto lines = lines_of(console());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(" ***ERROR** ") + c.first);
+    EXPECT_TRUE(contains(console(), std::string(" ***ERROR** ") + c.last + "\n")) << console();
+    EXPECT_TRUE(contains(console(), "Abnormal termination of WAKRO by MRUNOINI    \n"));
+  }
+}
+
+TEST_F(OutputFile, OptimisedOutputMustBeOneOfTheOutputs) {
+  ctrl::nrun = 2;
+  int status = 0;
+  run(1, 2, [&](int s) {
+    if (s > 0) return;
+    mrunoini(0, 1, 2, "opt");
+    status = fatal_status([] { mrunor(1, 2, 0, 1, 0, 1, 2, 0, 1, 1.0, "o"); });
+  });
+  EXPECT_EQ(status, 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** Optimum Run: the optimised output number must be \n")) << console();
+}
+
+TEST_F(OutputFile, ComplexColumnIsSummarisedByItsMagnitude) {
+  ctrl::nrun = 2;
+  run_all(3, [&](int) {
+    mrunoini(0, 1, 1, "cplx");
+    const double k = ctrl::mmm;
+    mrunoc(0, 0, 0, 1, 0, 1, 1, 0, 1, {3.0 * k, 4.0 * k}, "Z");
+  });
+  const auto lines = lines_of(read_file("cplx.out"));
+  ASSERT_GE(lines.size(), 10u);
+  EXPECT_EQ(lines[1], "  Run #  " + blanks(16) + "Z");
+  EXPECT_EQ(lines[2], "    1" + blanks(8) + " (" + g(3) + "," + g(4) + ")");
+  EXPECT_EQ(lines[4], "");
+  EXPECT_EQ(lines[5], "Statistical Summary Based on      2 Runs:");
+  EXPECT_EQ(lines[8], "Minimum:   " + g(5) + " ");
+  EXPECT_EQ(lines[9], "Maximum:   " + g(10) + " ");
+}
+
+TEST_F(OutputFile, OneRunHasNoSpreadAndAnOptimumSearchOfOneRunNoSummary) {
+  ctrl::nrun = 1;
+  run(1, 2, [&](int) {
+    mrunoini(0, 1, 3, "single");
+    mrunor(0, 0, 0, 1, 0, 1, 3, 0, 1, 2.5, "x");
+  });
+  const std::string one = read_file("single.out");
+  EXPECT_TRUE(contains(one, "Std Dev:   " + g(0) + " \n")) << one;
+  EXPECT_TRUE(contains(one, " 2% Level: " + g(2.5) + " \n")) << one;
+  // Every run falls in the last bucket when all values are equal.
+  EXPECT_TRUE(contains(one, g(0) + "    " + g(0) + "    " + g(100) + "    ")) << one;
+
+  wakro::multirun::reset_multirun_state();
+  run(1, 2, [&](int) {
+    mrunoini(1, 1, 3, "lonely");
+    double v = 0.0;
+    mrunvr(1, 1, 0, 1, 1, 1, 3, 2, 1, 0, 7.0, 1.0, 0.0, v, "v");
+    EXPECT_EQ(v, 7.0);  // no best run to repeat: the sweep's value
+    mrunor(1, 1, 0, 1, 1, 1, 3, 0, 1, 2.5, "x");
+  });
+  const std::string none = read_file("lonely.out");
+  EXPECT_FALSE(contains(none, "Statistical Summary")) << none;
+  EXPECT_TRUE(contains(none, "The optimum occurred for run #      0")) << none;
+  EXPECT_TRUE(contains(none, "Initial Seed\n")) << none;
+}
+
+TEST_F(OutputFile, RankNamesTheFileAndTheLastRankRegistersItForTheMerge) {
+  ctrl::nrun = 1;
+  ctrl::rank = 3;
+  pmr_consolidate::pmr_count = 3;
+  run(1, 2, [&](int s) {
+    if (s == 0) mrunoini(2, 1, 7, "case.out");
+  });
+  EXPECT_EQ(multpl::mrunfilename.trimmed(), "case_0003.out");
+  EXPECT_EQ(pmr_consolidate::pmr_mrun, 1);
+  EXPECT_EQ(pmr_consolidate::pmr_mrun_filename.trimmed(), "case");
+  EXPECT_EQ(pmr_consolidate::pmr_mrun_nv, 2);
+  EXPECT_EQ(pmr_consolidate::pmr_mrun_nm, 3);
+  EXPECT_EQ(pmr_consolidate::pmr_mrun_ndiv, 7);
+}
+
+}  // namespace
+}  // namespace multirun_test
