@@ -23,7 +23,11 @@ struct MergePlan {
   std::string rank_stem;        // a rank file is rank_stem + "_" + code + ".out"
   std::string_view heading_prefix;
   std::string_view row_gap;     // after the rank code of a row
-  bool drop_last_run;           // each rank's last run left out
+  // Each rank's last run left out: its row number ctrl::nrun is not merged.
+  // The statistics of the merged files read nrun - 1 rows per rank then, so
+  // the multiple-run file drops it too (an optimum search never reaches it: its
+  // rows end with the empty line before the repeated last run).
+  bool drop_last_run;
 };
 
 std::string cut(std::string line) {
@@ -80,7 +84,7 @@ void merge(const MergePlan& plan) {
 
 void pmr_mrun_consolidate() {
   const std::string base(base_name(pmr_consolidate::pmr_mrun_filename.view()));
-  merge({base + ".out", base, "Rank#", "   ", false});
+  merge({base + ".out", base, "Rank#", "   ", pmr_consolidate::excludelastrun == 1});
 }
 
 void pmr_mrun_extrafiles_consolidate(std::int32_t unit, const wakro::FixedText<30>& name) {

@@ -8,8 +8,10 @@
 //   three blanks + the row.
 // pmr_mrun_extrafiles_consolidate(unit, name): name_UU_RRRR.out of every rank
 //   into base_UU.out; the heading becomes "Rank#  " + the heading, a row rank
-//   code + the row; with pmr_consolidate::excludelastrun 1 each rank's last
-//   run is left out.
+//   code + the row.
+// With pmr_consolidate::excludelastrun 1 both leave each rank's last run out,
+// so that the merged statistics, which then read nrun - 1 rows per rank, see
+// the rows of every rank.
 // Only rank 1's title and heading are kept; a rank's file is read up to its
 // first empty line or line beginning with "The" (the summary, the optimum
 // notice and the repeated last run of an optimum search are not merged).

@@ -107,6 +107,22 @@ TEST_F(Merge, ExcludedLastRunsAreLeftOutOfMergedExtraFiles) {
   EXPECT_EQ(lines[7], "Statistical Summary Based on      4 Runs:");
 }
 
+TEST_F(Merge, ExcludedLastRunsAreLeftOutOfTheMergedOutputFileToo) {
+  rank_process(1);
+  rank_process(2);
+  pmr_flags(1);
+  pmr_mrun_consolidate();
+  mrunxtrafiles_statistics(1, 2, 3, 1, 2, 0, "par");
+  const auto lines = lines_of(read_file("par.out"));
+  ASSERT_GE(lines.size(), 8u);
+  EXPECT_EQ(lines[2].substr(0, 12), "0001       1");
+  EXPECT_EQ(lines[3].substr(0, 12), "0001       2");
+  EXPECT_EQ(lines[4].substr(0, 12), "0002       1");
+  EXPECT_EQ(lines[5].substr(0, 12), "0002       2");
+  EXPECT_EQ(lines[6], "");
+  EXPECT_EQ(lines[7], "Statistical Summary Based on      4 Runs:");
+}
+
 TEST_F(Merge, OptimumNoticeAndRankHeadingsStayOut) {
   wakro_test::write_file("o_0001.out",
                          " Multiple Run Output File\n  Run #   X\n    1   1.0\n\nThe optimum occurred for run #  1\n"
@@ -114,6 +130,8 @@ TEST_F(Merge, OptimumNoticeAndRankHeadingsStayOut) {
   wakro_test::write_file("o_0002.out", " Multiple Run Output File\n  Run #   Y\n    1   2.0\n");
   pmr_consolidate::pmr_count = 2;
   pmr_consolidate::pmr_mrun_filename = "o.whatever";
+  ctrl::nrun = 2;
+  pmr_flags(1);  // the optimum search's rows end before the repeated last run
   pmr_mrun_consolidate();
   EXPECT_EQ(read_file("o.out"), " Multiple Run Output File\nRank#  Run #   X\n0001       1   1.0\n0002       1   2.0\n");
 }
