@@ -1,7 +1,10 @@
 // The multiple-run output file byte for byte: rows and headings, the summary
 // with its levels, the density tables, the optimum notice, the limits of the
 // set-up and the guarded statistics (one run, no runs, complex columns).
+#include <array>
 #include <complex>
+#include <functional>
+#include <vector>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +12,7 @@
 #include "model/multpl.h"
 #include "model/pmr_consolidate.h"
 #include "multirun/mruno.h"
+#include "multirun/statistics.h"
 #include "multirun_fixture.h"
 
 namespace multirun_test {
@@ -192,6 +196,60 @@ TEST_F(OutputFile, RankNamesTheFileAndTheLastRankRegistersItForTheMerge) {
   EXPECT_EQ(pmr_consolidate::pmr_mrun_nv, 2);
   EXPECT_EQ(pmr_consolidate::pmr_mrun_nm, 3);
   EXPECT_EQ(pmr_consolidate::pmr_mrun_ndiv, 7);
+}
+
+}  // namespace
+}  // namespace multirun_test
+
+namespace multirun_test {
+namespace {
+
+// The running value of each recorder and kind over a run whose value goes
+// 1, -3, 2 (true, false, true for the logical) with steps of 0.5 s; a case
+// without varied parameters, whose first output starts the row.
+TEST_F(OutputFile, RecordersKeepTheirRunningValuesByKind) {
+  struct Case {
+    const char* recorder;
+    std::function<void(std::int32_t kind, int step)> call;
+    std::array<double, 5> expected;  // kinds 0..4
+  };
+  const double signal[] = {1.0, -3.0, 2.0};
+  const std::vector<Case> cases = {
+      {"mrunor", [&](std::int32_t k, int s) { mrunor(0, 0, 0, k + 1, 0, 5, 1, k, 1, signal[s], "r"); },
+       {2, -3, 2, 3, 7}},
+      {"mrunoi",
+       [&](std::int32_t k, int s) { mrunoi(0, 0, 0, k + 1, 0, 5, 1, k, 1, static_cast<std::int32_t>(signal[s]), "i"); },
+       {2, -3, 2, 3, 6}},  // the integral truncated every step: 0, 4, 6
+      {"mrunob", [&](std::int32_t k, int s) { mrunob(0, 0, 0, k + 1, 0, 5, 1, k, 1, signal[s] > 0.0, "b"); },
+       {1, 0, 1, 1, 0}},
+      {"mrunoc", [&](std::int32_t k, int s) { mrunoc(0, 0, 0, k + 1, 0, 5, 1, k, 1, {signal[s], 0.0}, "c"); },
+       {2, 1, 3, 3, 7}},  // kind 0 a complex column, read back as its magnitude
+  };
+  for (const Case& c : cases) {
+    wakro::multirun::reset_multirun_state();
+    ctrl::nrun = 1;
+    run(1, 3, [&](int s) {
+      mrunoini(0, 5, 1, c.recorder);
+      for (std::int32_t k = 0; k <= 4; ++k) c.call(k, s);
+    });
+    const auto lines = lines_of(read_file(std::string(c.recorder) + ".out"));
+    ASSERT_GE(lines.size(), 3u) << c.recorder;
+    std::array<double, 5> got{};
+    ASSERT_TRUE(wakro::multirun::read_row_values(lines[2], 1, got)) << lines[2];
+    for (std::size_t k = 0; k < 5; ++k) EXPECT_DOUBLE_EQ(got[k], c.expected[k]) << c.recorder << " kind " << k;
+  }
+}
+
+// A step on which enable is not 1 leaves the running value as it was.
+TEST_F(OutputFile, DisabledStepsDoNotUpdate) {
+  ctrl::nrun = 1;
+  run(1, 3, [&](int s) {
+    mrunoini(0, 1, 1, "enable");
+    mrunor(0, 0, 0, 1, 0, 1, 1, 2, s == 1 ? 1 : 0, s * 10.0, "m");
+  });
+  const auto lines = lines_of(read_file("enable.out"));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "    1" + blanks(8) + "  10.00000000");
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <limits>
 #include <vector>
 
+#include "model/e_s7.h"
 #include "model/mrunseed.h"
+#include "model/ndde.h"
 #include "model/multpl.h"
 #include "model/pmr_consolidate.h"
 #include "multirun/mruno.h"
@@ -121,6 +123,13 @@ TEST_F(Varied, SetUpChecksOfTheFirstStep) {
       {"slave", [] { ctrl::mruntype = 2; }, " ***ERROR** Multiple run / Optimum run component "},
       {"second component", [] { mrunvini(3, 1, 1); }, " ***ERROR** Only 1 Multiple run / Optimum run component allowed! "},
       {"project count", [] { ctrl::nrun = 5; }, " ***ERROR** Number of runs entered in case property "},
+      {"ENI line",
+       [] {
+         ndde::nd58 = 2;
+         e_s7::linemodel.allocate(2, 13);
+         e_s7::linemodel(2, 4) = 1;  // the second line has an ENI role
+       },
+       " ***ERROR** Multiple run / Optimum run component is not "},
   };
   for (const Case& c : cases) {
     wakro::multirun::reset_multirun_state();
@@ -135,6 +144,8 @@ TEST_F(Varied, SetUpChecksOfTheFirstStep) {
     });
     EXPECT_EQ(status, 2000) << c.what;
     EXPECT_EQ(lines_of(console()).at(0), c.first_line) << c.what;
+    e_s7::linemodel.release();
+    ndde::nd58 = 0;
   }
   ctrl::mruntype = 0;
 }
