@@ -16,6 +16,7 @@
 
 #include <array>
 #include <fstream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -117,6 +118,19 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   }
 }
 
+// True for a run row (a run number, then one value per column), whose values
+// go to `values`. Other lines are passed over: the empty line, the optimum
+// notice and heading of an optimum search, and the summary of an earlier last
+// run when the design environment added runs after it.
+bool is_row(std::string_view line, std::span<double> values) {
+  const std::size_t start = line.find_first_not_of(' ');
+  if (start == std::string_view::npos) return false;
+  const std::size_t end = line.find(' ', start);
+  const std::string_view run = line.substr(start, end == std::string_view::npos ? end : end - start);
+  if (run.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  return read_row_values(line, 1, values);
+}
+
 [[noreturn]] void unreadable() {
   stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!"},
             kTag);
@@ -133,9 +147,9 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
     if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
-    for (std::int32_t r = 1; r <= n; ++r) {
-      if (!std::getline(in, line) || !read_row_values(line, 1, values)) unreadable();
-      stats.add(values);
+    while (stats.rows() < n) {
+      if (!std::getline(in, line)) unreadable();
+      if (is_row(line, values)) stats.add(values);
     }
     out.file << stats.summary(wakro::trim_right(out.header2));
     for (std::int32_t j = 1; j <= nm; ++j) {
@@ -236,6 +250,9 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
     stop_with({"Multiple run output: a column must be input 1 to 6 or output 1 to 6 ",
                "of type logical, integer, real or complex!"},
               kTag);
+  // A run the design environment adds after the last one continues the file
+  // after its summary; a file never set up is an error of the case.
+  if (!out.file.is_open() && !out.file_name.empty()) out.file.open(out.file_name, std::ios::out | std::ios::app);
   if (!out.file.is_open())
     stop_with({"Multiple run output: the output file is not open; ",
                "the multiple run output component must set it up first!"},

@@ -254,3 +254,45 @@ TEST_F(OutputFile, DisabledStepsDoNotUpdate) {
 
 }  // namespace
 }  // namespace multirun_test
+
+namespace multirun_test {
+namespace {
+
+// A run added after the last one (the design environment decides on further
+// runs) appends its row after the summary instead of losing it; recording
+// without a file set up stops with a message.
+TEST_F(OutputFile, RunAddedAfterTheLastContinuesTheFile) {
+  ctrl::nrun = 1;
+  run(1, 2, [&](int) {
+    mrunoini(0, 1, 1, "more");
+    mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 1.0, "x");
+  });
+  ctrl::nrun = 2;
+  run(2, 2, [&](int) {
+    mrunoini(0, 1, 1, "more");
+    mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 2.0, "x");
+  });
+  const auto lines = lines_of(read_file("more.out"));
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[2], "    1" + blanks(8) + "  1.000000000");
+  const std::string text = read_file("more.out");
+  const std::size_t first = text.find("Statistical Summary Based on      1 Runs:");
+  const std::size_t row2 = text.find("\n    2" + blanks(8) + "  2.000000000\n");
+  const std::size_t second = text.find("Statistical Summary Based on      2 Runs:");
+  ASSERT_NE(second, std::string::npos) << text;
+  EXPECT_LT(first, row2);
+  EXPECT_LT(row2, second);
+  EXPECT_TRUE(contains(text.substr(second), "Mean:      " + g(1.5) + " \n")) << text;
+
+  wakro::multirun::reset_multirun_state();
+  console_.str("");
+  int status = 0;
+  run(1, 2, [&](int s) {
+    if (s == 1) status = fatal_status([] { mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 1.0, "x"); });
+  });
+  EXPECT_EQ(status, 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** Multiple run output: the output file is not open; \n")) << console();
+}
+
+}  // namespace
+}  // namespace multirun_test
