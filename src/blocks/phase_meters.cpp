@@ -90,6 +90,10 @@ void mphase1ps(std::int32_t deg, std::int32_t ref, double v, double T, double f,
   if (e_s1::timezero) {
     s(2) = -(step * 0.5) - (wakro::blocks::switch_on(ref) ? kHalfPi : 0.0);
     s(1) = 1.0 / step;
+    // No step before time zero: the input is taken as steady there, so that the
+    // lags (which start at their input) do not latch a derivative k v of a jump
+    // from the cleared slot.
+    s(3) = v;
   } else {
     s(2) = advance(s(2), f);
   }

@@ -15,6 +15,7 @@ using wakro::blocks::Slots;
 
 constexpr double kHalf = 0.5;                     // a 0/1 level crosses zero through this offset
 constexpr double kTwoPi = 6.283185307179586;
+constexpr double kPi = 3.141592653589793;
 constexpr double kNoBase = 1e-20;                 // a smaller Vbase is taken as 1
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kInvSqrt3 = 0.577350269189626;
@@ -55,7 +56,11 @@ void tveka1_exe(double Va, double Vb, double Vc, double Kp, double Ki, double of
   const double y = std::cos(th) * vAlpha + std::sin(th) * vBeta;
   const double x = std::sin(th) * vAlpha - std::cos(th) * vBeta;
   double e = (std::fabs(y) < kNoVector && std::fabs(x) < kNoVector) ? 0.0 : std::atan2(y, x);
+  // The error against the offset angle, the short way round: in (-pi, pi], so
+  // that an offset beyond half a turn locks as the same angle given the other
+  // way (200 degrees as -160), instead of pulling the frequency to a bound.
   e -= offset;
+  e -= kTwoPi * std::ceil((e - kPi) / kTwoPi);
 
   // 3. Up to the lock time the output is the measured angle.
   theta = th;

@@ -25,7 +25,8 @@
 // measurement (frequency.h), three-phase voltage and power meters (meters.h), RMS
 // and peak meters (rms_meters.h), phase-angle meters (phase_meters.h),
 // phase-locked oscillators (pll.h), valve firing references and extinction-angle
-// measurement (converter_controls.h), sampled RMS meters (sampled_rms.h) and
+// measurement (converter_controls.h), the voltage-dependent current-order
+// characteristics (current_order.h), sampled RMS meters (sampled_rms.h) and
 // sector frequency meters (sector_frequency.h).
 //
 // A block keeps no state of its own between calls: everything that survives a

@@ -93,10 +93,11 @@ void set_up(const Slots<double>& s, std::int32_t node, std::int32_t ss, double p
   const double vi = std::sqrt(vi2);
   s(kVheld) = s(kVmax) = s(kVmin) = vi;
   s(kImax) = s(kImin) = s(kIheld) = ia;
-  // The smoothed means start at the held values, so that the first fits do not
-  // see a measurement still rising from zero.
-  s(kVmean) = vi / kRmsPerMean;
-  s(kImean) = ia / kRmsPerMean;
+  // The smoothed means of |V| and |i_s| start from nothing measured: they
+  // follow the network from its first solution (a case that starts at rest
+  // rises from zero), while the held values above stand for the rating.
+  s(kVmean) = 0.0;
+  s(kImean) = 0.0;
   s(kVprev) = e_s0::vdc(node, ss);
   s(kVpuQ) = s(kVpuP) = 1.0;
   s(kFirstFalling) = s(kFirstRising) = kFirst;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "blocks/conventions.h"
 #include "devices/branch_cfg.h"
 #include "devices/device_support.h"
 
@@ -20,6 +21,10 @@ constexpr double kMinF = 0.01;
 constexpr double kMinH = 1.01;
 
 enum class Part { resistive, inductive, capacitive };
+
+// The load's flag K: a rating of a delta-connected load whenever it is set
+// (any value but 0), not only when it is 1.
+bool delta(std::int32_t k) { return wakro::blocks::flag_set(k); }
 
 // The three branches with one part of value x (or no part when !valid).
 void three_branches(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_t b3, Part part,
@@ -59,7 +64,7 @@ void resload_cfg(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_
   double r = 1.0;
   if (valid) {
     r = v * v / std::abs(p);
-    if (k == 1) r *= 3.0;
+    if (delta(k)) r *= 3.0;
   } else {
     wakro::devices::device_warn("Resistive load disabled due to unrealistic data");
   }
@@ -72,7 +77,7 @@ void indload_cfg(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_
   double l = 1.0;
   if (valid) {
     l = v * v / (std::abs(q) * kTwoPi * f);
-    if (k == 1) l *= 3.0;
+    if (delta(k)) l *= 3.0;
   } else {
     wakro::devices::device_warn("Reactive load disabled due to unrealistic load or frequency");
   }
@@ -85,7 +90,7 @@ void capload_cfg(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_
   double c = 1.0;
   if (valid) {
     c = std::abs(q) * 1.0e6 / (kTwoPi * f * v * v);
-    if (k == 1) c *= kThird;
+    if (delta(k)) c *= kThird;
   } else {
     wakro::devices::device_warn("Capacitive load disabled due to unrealistic voltage or frequency");
   }

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 // Loads: one element value from the rating, then e_branch_cfg on b1, b2, b3 with
-// only that part. k = 1 scales the value for a delta-connected rating (x 3, or
-// x 1/3 for C). An unusable rating warns and leaves the three branches open.
+// only that part. k set (not 0) scales the value for a delta-connected rating
+// (x 3, or x 1/3 for C). An unusable rating warns and leaves the three branches open.
 void resload_cfg(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_t b3, std::int32_t k,
                  double p, double v);
 void indload_cfg(std::int32_t iss, std::int32_t b1, std::int32_t b2, std::int32_t b3, std::int32_t k,

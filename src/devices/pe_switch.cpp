@@ -246,8 +246,10 @@ void dynamics(const Record& r, double instant, bool has_instant) {
   if (s(kTurnOn) >= s(kRise)) s(kDelay) = s(kTurnOn) - s(kRise);
 }
 
-// Steps 1 to 5 of every entry point.
-void entry(std::int32_t ss, std::int32_t br, std::int32_t gate, double tedge, const Params& p) {
+// Steps 1 to 5 of every entry point. caller_kind is the caller's KIND for the
+// single-routine forms (which a blocking command on a diode changes), else null.
+void entry(std::int32_t ss, std::int32_t br, std::int32_t gate, double tedge, const Params& p,
+           std::int32_t* caller_kind = nullptr) {
   // Step 1: set-up at time zero.
   if (e_s1::timezero) {
     check_kind(p.kind);
@@ -267,6 +269,14 @@ void entry(std::int32_t ss, std::int32_t br, std::int32_t gate, double tedge, co
     tedge = 0.0;
   } else if (kind >= wakro::pe_switch::gto && gate != kFire) {
     g = kBlocked;
+  }
+  // A blocking command on a diode makes it a turn-off device from then on: the
+  // caller's KIND becomes 2, and so does the record's code, which the network
+  // reads when it turns the valve off inside a step (a diode is re-armed to fire
+  // on the next voltage rise, a turn-off device is not).
+  if (caller_kind != nullptr && gate == kBlockCommand && *caller_kind < wakro::pe_switch::thyristor) {
+    *caller_kind = wakro::pe_switch::gto;
+    r.i(kCode) = wakro::branch_code::pe_switch_first + wakro::pe_switch::gto;
   }
 
   // Step 3: the instant of a gate edge inside the step.
@@ -327,14 +337,14 @@ void peswitch1_exe(std::int32_t ss, std::int32_t br, std::int32_t g, double t) {
 }
 
 void wakro_peswitch2(std::int32_t ss, std::int32_t br, double ron, double roff, std::int32_t g,
-                     double t, std::int32_t kind, std::int32_t l, double vfb, double vrb, double vf,
+                     double t, std::int32_t& kind, std::int32_t l, double vfb, double vrb, double vf,
                      double tmin) {
-  entry(ss, br, g, t, {kind, e_itob(l), ron, roff, vfb, vrb, vf, tmin});
+  entry(ss, br, g, t, {kind, e_itob(l), ron, roff, vfb, vrb, vf, tmin}, &kind);
 }
 
 void wakro_peswitch(std::int32_t ss, std::int32_t br, double ron, double roff, std::int32_t g,
-                    double t, std::int32_t kind, double vfb, double vf, double tmin) {
-  entry(ss, br, g, t, {kind, false, ron, roff, vfb, vfb, vf, tmin});
+                    double t, std::int32_t& kind, double vfb, double vf, double tmin) {
+  entry(ss, br, g, t, {kind, false, ron, roff, vfb, vfb, vf, tmin}, &kind);
 }
 
 void wakro_peswitch_dyn(double instant, bool has_instant) {

@@ -41,15 +41,17 @@
 void peswitch1_cfg(std::int32_t kind, std::int32_t l, double ron, double roff, double vfb,
                    double vrb, double vf, double tmin);
 void peswitch1_exe(std::int32_t ss, std::int32_t br, std::int32_t g, double t);
-// The single-routine forms. KIND is taken by value: a blocked diode (G = 2) is
-// blocked for that call only and stays a diode in the network's record.
+// The single-routine forms. A gate of 2 blocks the valve for the call; on a
+// diode (KIND below 1) it also sets the caller's KIND to 2 and the device's
+// record to a turn-off device, so that from then on every gate but 1 blocks it.
+// (peswitch1_exe keeps its configured kind: a 2 there blocks for the call only.)
 void wakro_peswitch2(std::int32_t ss, std::int32_t br, double ron, double roff, std::int32_t g,
-                     double t, std::int32_t kind, std::int32_t l, double vfb, double vrb, double vf,
+                     double t, std::int32_t& kind, std::int32_t l, double vfb, double vrb, double vf,
                      double tmin);
 // The oldest form: the reverse breakdown level is VFB, and every breakdown is
 // permanent (L false).
 void wakro_peswitch(std::int32_t ss, std::int32_t br, double ron, double roff, std::int32_t g,
-                    double t, std::int32_t kind, double vfb, double vf, double tmin);
+                    double t, std::int32_t& kind, double vfb, double vf, double tmin);
 // The dynamics of the device whose record starts at storage::this_ (the store
 // pointers at its slots); walks the pointers past it.
 void wakro_peswitch_dyn(double instant, bool has_instant);

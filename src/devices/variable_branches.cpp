@@ -205,6 +205,8 @@ void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
     geqd(ibr2, iss) = geqon(ibr2, iss) = geqof(ibr2, iss) = 0.0;
     rlg(ibr2, iss) = rcg(ibr2, iss) = rcl(ibr2, iss) = rsc(ibr2, iss) = rsl(ibr2, iss) = 0.0;
   }
+  // Kinds 0 to 2 have no companion branch (callers pass 0 for it): their record
+  // names the variable branch itself, so that no record names branch 0.
   harm_branch_record(corrected ? ibr2 : ibr, iss);
 }
 

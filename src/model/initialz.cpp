@@ -13,6 +13,7 @@
 #include "model/e_s2.h"
 #include "model/e_s4.h"
 #include "model/e_s5.h"
+#include "model/e_s5tap.h"
 #include "model/tf_subsystems.h"
 #include "model/e_s7.h"
 #include "model/e_s7mfd.h"
@@ -107,6 +108,7 @@ void init_transformers() {
   e_s5::ccmc.fill(0.0);
   e_s5::ccmcd.fill(0.0);
   e_s5::nummag.fill(0);
+  e_s5tap::tkind.fill(0);
   e_s5::numt.fill(0);
   e_s5::mark_stale();
 

@@ -3,7 +3,7 @@
 // Workspace: si (the new admittance Y), rm (R), and for kind 1 the products
 // rli = R A, irli = (I + R A)^-1 and hs = I - irli rli, all of order n, sized at
 // the call. Leaves: hm(., ., k) = Y, sm(., ., k) = I - 2 Y R, rorig(., ., k),
-// lorig(., ., k) and gm of subsystem |tss(k)|; no history current is touched.
+// lorig(., ., k), tkind(k) and gm of subsystem |tss(k)|; no history current is touched.
 #include "transformers/settfparm.h"
 
 #include <cmath>
@@ -123,6 +123,7 @@ void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view call
   auto& lorig = e_s5tap::lorig;
   for (std::int32_t i = 1; i <= rorig.extent(1); ++i)
     for (std::int32_t j = 1; j <= rorig.extent(2); ++j) rorig(i, j, k) = lorig(i, j, k) = 0.0;
+  e_s5tap::tkind(k) = tf_kind;  // the form lorig is kept in, for a tap change
 
   // Step 1: R and the inductive part from the lower triangle of the record, or
   // the UMEC core.

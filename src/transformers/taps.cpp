@@ -23,6 +23,7 @@
 #include "model/e_warn.h"
 #include "model/harmimp.h"
 #include "model/temp1.h"
+#include "transformers/settfparm.h"
 #include "transformers/winding_matrix.h"
 
 namespace wakro {
@@ -62,7 +63,27 @@ Work g_work;
 // configuration record (filled at time zero, read afterwards).
 std::unordered_map<std::int32_t, std::int32_t> g_auto_records;
 
-bool impedance_form(std::int32_t k) { return e_s5tap::tss(k) > 0; }
+// The form in which lorig holds a transformer's inductive part, and whether its
+// admittance is corrected for the winding resistance. The configuration routine's
+// kind decides when it formed the unit (kind 2 stores 2L/dt; kind 1 stores
+// (dt/2) Gamma with R applied as A (I + R A)^-1; a UMEC core has R = 0); a unit
+// formed by its section entry only follows the entry's form (the sign of tss;
+// nummag = -1 marks the admittance form with resistance).
+struct UnitForm {
+  bool impedance;  // lorig = 2L/dt: the winding matrix R + lorig is inverted
+  bool resistive;  // admittance form: Y = A (I + R A)^-1 instead of A
+};
+UnitForm unit_form(std::int32_t k, std::int32_t mag) {
+  switch (e_s5tap::tkind(k)) {
+    case kTfInductance: return {true, false};
+    case kTfInverseInductance: return {false, true};
+    case kTfUmec: return {false, false};
+    default: break;
+  }
+  if (e_s5tap::tss(k) > 0) return {true, false};
+  return {false, mag == kResistiveAdmittance};
+}
+bool impedance_form(std::int32_t k) { return unit_form(k, e_s5::nummag(k)).impedance; }
 
 double L(std::int32_t i, std::int32_t j, std::int32_t k) { return e_s5tap::lorig(i, j, k); }
 double R(std::int32_t i, std::int32_t j, std::int32_t k) { return e_s5tap::rorig(i, j, k); }
@@ -118,9 +139,10 @@ void e_change_xfmr(std::int32_t ss, std::int32_t k, std::int32_t mag, std::int32
 
   // Step 1: the new admittance Y of the windings.
   bool regular = true;
-  if (impedance_form(k)) {
+  const UnitForm form = unit_form(k, mag);
+  if (form.impedance) {
     regular = tf::invert_in_place(m.y, kPivotLimit);
-  } else if (mag == kResistiveAdmittance && n > 0) {
+  } else if (form.resistive && n > 0) {
     // Y = A (I + R A)^-1 = A (I - (I + R A)^-1 R A).
     m.hs = m.y;
     tf::multiply(m.r, m.hs, m.rli);

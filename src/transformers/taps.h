@@ -6,10 +6,13 @@
 // the last solved step) has changed sign or is zero since the previous call; it
 // then takes effect in one step.
 //
-// The form of the transformer follows the sign of e_s5tap::tss: positive, the
-// impedance form (lorig = 2L/dt, the matrix R + 2L/dt is inverted); negative, the
-// admittance form (lorig = (dt/2) Gamma, used as it is, or corrected for the
-// winding resistance when e_s5::nummag = -1).
+// The form of the transformer is the one its base values were stored in: the
+// configuration routine's kind (e_s5tap::tkind) when one formed the unit (kind 2,
+// the impedance form: lorig = 2L/dt, the matrix R + 2L/dt is inverted; kind 1,
+// the admittance form: lorig = (dt/2) Gamma, corrected for the winding resistance
+// as A (I + R A)^-1; UMEC, the admittance form with R = 0), else the form of its
+// section entry: the sign of e_s5tap::tss (positive, impedance; negative,
+// admittance, corrected for R when e_s5::nummag = -1).
 //
 // Each tap changer appends one harmonic-registry record at time zero and keeps
 // that record's tap current afterwards: trtap5 keeps the record's number in its
@@ -35,9 +38,10 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap);
 
 // Takes temp1::si(1..n, 1..n) as transformer k's new winding matrix before
 // inversion: inverts it (impedance form, pivot limit 1e-20) or corrects it for R
-// (admittance form with mag = -1), brings the change from hm into the conductance
-// matrix of ss in the form it has (network's admittance stamp: diagonals and
-// ideal::gms after time zero, mxinv lowered to the lowest winding node), and sets
+// (admittance form with resistance: kind 1, or an entry with mag = -1), brings
+// the change from hm into the conductance matrix of ss in the form it has
+// (network's admittance stamp: diagonals and ideal::gms after time zero, mxinv
+// lowered to the lowest winding node), and sets
 // hm = the new admittance Y, sm = I - 2 Y R. A singular matrix ends the run with
 // console message 24 for ss.
 void e_change_xfmr(std::int32_t ss, std::int32_t k, std::int32_t mag, std::int32_t n);

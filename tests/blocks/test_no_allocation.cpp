@@ -15,6 +15,7 @@
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
 #include "blocks/converter_controls.h"
+#include "blocks/current_order.h"
 #include "blocks/events.h"
 #include "blocks/filters.h"
 #include "blocks/frequency.h"
@@ -210,6 +211,11 @@ double meter_blocks(double x) {
   const std::array<double, 6> valves{x, -x, x, -x, 0.5 * x, -0.5 * x}, times{1e-3, 2e-3, 3e-3, 4e-3, 5e-3, 6e-3};
   gama18(valves, times, 0.0, 50.0, g1, g2, g3);
   gamme6(x, -x, er, 1.0, 50.0, isNew);
+  double vo = 0.0, io = 0.0;
+  vdvocr(0.8, 1.0 + x, 2.0, 0.6, 0.3, 0.25, vo, io);
+  y += vo + io;
+  vdvoci(0.8, 1.0 + x, 2.0, 0.6, 0.3, 0.25, vo, io, x, 0.5, 0.3, 0.4);
+  y += vo + io;
   y += th + er + fr + refs[5] + ya + yb + yc + cmd + g1 + g2 + g3 + isNew;
   double sampled = 0.0;
   dgtl_rms(16, 50.0, x, 1.0, 0.0, sampled);

@@ -4,6 +4,7 @@
 // two sets; the zero-crossing detector; pointer counts; the f = 0 stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -95,10 +96,38 @@ TEST(PhaseMeters, SinglePhaseAngleAfterItsStart) {
   ASSERT_EQ(o.status, -1) << o.console;
   // The derivative over w of the sampled cosine differs from the true sine by
   // (w delt)^2 / 24 ~ 1e-5 relative, and the mid-step mean by (w delt)^2 / 8: a
-  // 100 Hz ripple of that order, well below 0.01 degree. The start (previous
-  // input 0 at time zero) has decayed after 15 time constants.
+  // 100 Hz ripple of that order, well below 0.01 degree. The start has decayed
+  // after 15 time constants.
   for (std::size_t n = 6000 - 400; n < out.size(); ++n) EXPECT_NEAR(out[n], -40.0, 0.01) << n;
   EXPECT_EQ(used, std::vector<std::int32_t>(6001, 13));
+}
+
+// The time-zero pass takes the input as steady (no derivative there): X = V cos
+// phi cos th0, Y = -V cos phi sin th0 with th0 = -pi f delt, so the lags start at
+// the angle pi f delt (0.45 degree) and Y then rises to V sin phi with the time
+// constant T while X stays at V cos phi: atan(tan phi (1 - e^-t/T)), which moves
+// from the start straight to phi and is within 0.06 degree of it after 6 T.
+TEST(PhaseMeters, SinglePhaseStartsWithoutATransient) {
+  constexpr double kT = 0.05;
+  const std::size_t six_T = static_cast<std::size_t>(6.0 * kT / kDelt);
+  for (const double deg : {25.0, -40.0, 80.0}) {
+    const double phi = deg * kPi / 180.0;
+    std::vector<double> out;
+    const wakro_test::Outcome o = run_steps(static_cast<std::int32_t>(six_T) + 200, [&] {
+      double y = 0.0;
+      mphase1ps(1, 0, 3.0 * std::cos(kW * e_s1::time + phi), kT, kF, y);
+      out.push_back(y);
+    });
+    ASSERT_EQ(o.status, -1) << o.console;
+    const double start = 180.0 * kF * kDelt;  // cos phi > 0 for these angles
+    EXPECT_NEAR(out[0], start, 1e-9) << deg;
+    const double lo = std::min(start, deg) - 0.01, hi = std::max(start, deg) + 0.01;
+    for (std::size_t n = 0; n < out.size(); ++n) {
+      ASSERT_GE(out[n], lo) << deg << " " << n;
+      ASSERT_LE(out[n], hi) << deg << " " << n;
+    }
+    for (std::size_t n = six_T; n < out.size(); ++n) EXPECT_NEAR(out[n], deg, 0.1) << deg << " " << n;
+  }
 }
 
 TEST(PhaseMeters, ZeroReferenceFrequencyIsADataError) {

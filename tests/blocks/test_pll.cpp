@@ -95,6 +95,35 @@ TEST(PhaseLockedOscillator, OffsetBeforeTheLockTimeSnapsToTheMeasuredAngle) {
   }
 }
 
+// An offset beyond half a turn is the same angle as the one given the other way
+// round: the error is taken in (-pi, pi], so 200 and -160 degrees give the same
+// outputs on every step (snapped before the lock time, pulled after it) and lock
+// at 60 Hz with no error; an error left at 200 degrees minus the measured angle
+// would hold the frequency at the lower bound, 48 Hz, for ever.
+TEST(PhaseLockedOscillator, OffsetsBeyondHalfATurnLockAsTheSameAngle) {
+  constexpr double kDeg = kPi / 180.0;
+  const PllTrace over = run_pll(40000, 200.0 * kDeg, 1.2, 0.8);
+  const PllTrace under = run_pll(40000, -160.0 * kDeg, 1.2, 0.8);
+  ASSERT_EQ(over.outcome.status, -1) << over.outcome.console;
+  ASSERT_EQ(over.theta.size(), under.theta.size());
+  EXPECT_NEAR(over.error[0], 160.0, 1e-9);  // wt = 0 at the first step: -(-160)
+  EXPECT_NEAR(under.error[0], 160.0, 1e-9);
+  for (std::size_t n = 0; n < over.theta.size(); ++n) {
+    ASSERT_LT(angle_gap(over.theta[n], under.theta[n]), 1e-9) << n;
+    ASSERT_NEAR(over.freq[n], under.freq[n], 1e-9) << n;
+    ASSERT_NEAR(over.error[n], under.error[n], 1e-9) << n;
+    ASSERT_GT(over.error[n], -180.0) << n;
+    ASSERT_LE(over.error[n], 180.0) << n;
+  }
+  // Locked after 2 s: the oscillator runs 160 degrees ahead of the voltage.
+  for (std::size_t n = over.theta.size() - 100; n < over.theta.size(); ++n) {
+    const double wt = kW * kDelt * static_cast<double>(n);
+    EXPECT_NEAR(over.freq[n], 60.0, 1e-3) << n;
+    EXPECT_NEAR(over.error[n], 0.0, 1e-2) << n;
+    EXPECT_LT(angle_gap(over.theta[n], wt + 160.0 * kDeg), 1e-3) << n;
+  }
+}
+
 TEST(PhaseLockedOscillator, BadBoundsWarnOnEveryStepAndAreReplaced) {
   const PllTrace bad = run_pll(3, 0.0, 1.0, 1.5);
   ASSERT_EQ(bad.outcome.status, -1) << bad.outcome.console;

@@ -35,6 +35,26 @@ TEST_F(BranchCfg, InductiveBranchBetweenTwoNodesEntersOffDiagonalsOnly) {
   EXPECT_EQ(gm(5, 5), 0.0);
 }
 
+// A part whose companion resistance is 1e-20 ohm or less (L = 1e-30 H gives
+// 4e-26; C = 1e22 uF gives 2.5e-21) has a part conductance of 0, not the one an
+// earlier set-up of the same branch left (0.1 H: 2.5e-4 S; 10 uF: 0.4 S); the
+// shares that would multiply it are 0 as well.
+TEST_F(BranchCfg, PartsWithoutCompanionResistanceKeepNoEarlierConductance) {
+  size(2, 2);
+  const std::int32_t b = empty_branch(1, 0);
+  e_branch_cfg(b, 1, true, true, true, 10.0, 0.1, 10.0);
+  ASSERT_DOUBLE_EQ(branches::g2l(b, 1), 2.5e-4);
+  ASSERT_DOUBLE_EQ(branches::g2c(b, 1), 0.4);
+  e_branch_cfg(b, 1, true, true, true, 10.0, 1e-30, 1e22);
+  EXPECT_TRUE(branches::inductor(b, 1));
+  EXPECT_TRUE(branches::capacitr(b, 1));
+  EXPECT_EQ(branches::g2l(b, 1), 0.0);
+  EXPECT_EQ(branches::g2c(b, 1), 0.0);
+  EXPECT_NEAR(branches::geq(b, 1), 0.1, 1e-15);
+  EXPECT_LT(std::abs(branches::rlg(b, 1)), 1e-26);
+  EXPECT_LT(std::abs(branches::rcg(b, 1)), 1e-21);
+}
+
 TEST_F(BranchCfg, CapacitiveAndSeriesRLShares) {
   size(2, 2);
   const std::int32_t c = empty_branch(1, 0);

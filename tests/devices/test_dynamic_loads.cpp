@@ -175,6 +175,31 @@ TEST_F(DynamicLoads, NodeInjectionLoadSetsUpItsCircuit) {
   EXPECT_NEAR(harmimp::harm_var(1, 2), -26.2632e-6, 1e-9);
   EXPECT_NEAR(harmimp::harm_var(1, 3), 2.65258e-3, 1e-8);
   EXPECT_TRUE(e_s0::enabccin(1, 1));
+}
+
+// The smoothed means of |V| (slot 15) and |i_s| (slot 20) start at 0: after the
+// time-zero call with 3 kV at the node and no history, slot 15 = 3 a b and slot
+// 20 = |i_s| a b, a = 3000 dt / f0 = 2.5e-3, b = 1 / (1 + a), where the series
+// current of the circuit at rest is i_s = (3 - v_i) G_Ls + 3 G_Ls with v_i =
+// 6 G_Ls R_p / (1 + G_Ls R_p), R_p = 1 / (G + G_sh).
+TEST_F(DynamicLoads, NodeInjectionLoadMeansStartAtZero) {
+  size(1, 1);
+  e_s1::timezero = true;
+  e_s0::vdc(1, 1) = 3.0;
+  tldm34(1, 1, 10.0, 0.0, 10.0, 0.0, 0.0, 0.0, 0.0, 60.0);
+  using e_s2::stor;
+  const double a = 2.5e-3, b = 1.0 / (1.0 + a);
+  EXPECT_NEAR(stor(15), 3.0 * a * b, 1e-15);
+  const double gls = stor(4), rp = 1.0 / (stor(3) + stor(2));
+  const double vi = 6.0 * gls * rp / (1.0 + gls * rp);
+  const double is = (3.0 - vi) * gls + 3.0 * gls;
+  EXPECT_NEAR(stor(20), std::abs(is) * a * b, 1e-12 * std::abs(is));
+  EXPECT_GT(stor(20), 0.0);
+}
+
+TEST_F(DynamicLoads, NodeInjectionLoadRefusesAZeroFrequency) {
+  size(1, 1);
+  e_s1::timezero = true;
   const auto out = nettest::capture([] { tldm34(1, 1, 10.0, 0.0, 10.0, 0, 0, 0, 0, 0.0); });
   EXPECT_NE(out.text.find("Rated frequency of the load must be positive."), std::string::npos);
   EXPECT_NE(out.text.find("by TLDM34"), std::string::npos);

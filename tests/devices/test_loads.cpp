@@ -40,6 +40,21 @@ TEST_F(Loads, ElementValuesFromRatings) {
   EXPECT_NEAR(harmimp::branch_l(b[2], 1), 0.3183098862, 1e-10);
 }
 
+// The flag K scales whenever it is set: any value but 0 is a delta rating.
+TEST_F(Loads, AnySetFlagScalesForDelta) {
+  auto b = three();
+  for (const std::int32_t k : {1, 2, -1}) {
+    resload_cfg(1, b[0], b[1], b[2], k, 10.0, 10.0);
+    EXPECT_DOUBLE_EQ(harmimp::branch_r(b[0], 1), 30.0) << k;
+    indload_cfg(1, b[0], b[1], b[2], k, 1.0, 10.0, 50.0);
+    EXPECT_NEAR(harmimp::branch_l(b[1], 1), 3.0 * 0.3183098862, 1e-9) << k;
+    capload_cfg(1, b[0], b[1], b[2], k, 1.0, 10.0, 50.0);
+    EXPECT_NEAR(harmimp::branch_c(b[2], 1), 10.610329539e-6, 1e-14) << k;
+  }
+  indload_cfg(1, b[0], b[1], b[2], 0, 1.0, 10.0, 50.0);
+  EXPECT_NEAR(harmimp::branch_l(b[1], 1), 0.3183098862, 1e-10);
+}
+
 TEST_F(Loads, UnusableRatingsWarnAndOpenTheBranches) {
   const struct {
     std::function<void(const std::array<std::int32_t, 3>&)> call;

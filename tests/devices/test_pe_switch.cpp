@@ -153,10 +153,60 @@ TEST_F(PeSwitch, RecordAndGateTurnOffOfAConfiguredTurnOffValve) {
   EXPECT_EQ(stor(11), e_s1::time);
 }
 
+// A diode on 10 kV DC conducts whatever its gate; a gate of 2 turns it off and,
+// in the single-routine forms, makes it a turn-off device from then on: the
+// caller's KIND becomes 2 and the record's code 12, so a gate of 0 keeps it
+// blocked (a diode would fire again at once) and only a gate of 1 fires it. The
+// configured form keeps its kind: the 2 blocks it for that step only.
+class GateTwo : public PeSwitch, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(GateTwo, MakesASingleRoutineDiodeATurnOffDevice) {
+  const bool configured = GetParam();
+  circuit(false, 10.0);
+  std::int32_t gate = 0, kind = 0;
+  devices([&] {
+    if (!configured) {
+      wakro_peswitch2(1, valve_, 1e-3, 1e6, gate, 0.0, kind, 1, 100.0, 100.0, 0.001, 0.0);
+      return;
+    }
+    if (e_s1::timezero) {
+      peswitch1_cfg(0, 1, 1e-3, 1e6, 100.0, 100.0, 0.001, 0.0);
+      rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
+    }
+    peswitch1_exe(1, valve_, gate, 0.0);
+  });
+  start_run(10);
+  step();
+  step();
+  const std::int32_t t = branches::thisbr(valve_, 1);
+  EXPECT_FALSE(branches::openbr(valve_, 1));
+  EXPECT_EQ(storage::stori(t), 10);
+  gate = 2;
+  step();
+  EXPECT_TRUE(branches::openbr(valve_, 1));
+  EXPECT_EQ(stor(11), e_s1::time);
+  EXPECT_EQ(storage::stori(t), configured ? 10 : 12);
+  EXPECT_EQ(kind, configured ? 0 : 2);
+  gate = 0;
+  step();
+  step();
+  EXPECT_EQ(branches::openbr(valve_, 1), !configured);
+  if (configured) return;
+  kind = 0;  // the record decides from now on, whatever the caller passes
+  step();
+  EXPECT_TRUE(branches::openbr(valve_, 1));
+  gate = 1;
+  step();
+  step();
+  EXPECT_FALSE(branches::openbr(valve_, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleRoutineAndConfigured, GateTwo, ::testing::Bool());
+
 TEST_F(PeSwitch, ForwardBreakdownIsPermanentAndStatesItsUnits) {
   circuit(false, 6.0);
-  std::int32_t gate = 0;
-  devices([&] { wakro_peswitch(1, valve_, 1e-3, 1e6, gate, 0.0, 1, 5.0, 0.001, 0.0); });
+  std::int32_t gate = 0, kind = 1;
+  devices([&] { wakro_peswitch(1, valve_, 1e-3, 1e6, gate, 0.0, kind, 5.0, 0.001, 0.0); });
   start_run(10);
   step();
   const auto out = nettest::capture([&] { step(); });

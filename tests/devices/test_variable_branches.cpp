@@ -164,6 +164,21 @@ TEST_F(VariableSetUp, ImpedanceBranchFormsTheSeriesCompanion) {
   EXPECT_EQ(storage::nstorf, 13);
 }
 
+// Kinds 0 to 2 have no companion branch (the case passes branch2 = 0): each set-up
+// appends one type-9 record naming the variable branch itself, never branch 0.
+TEST_F(VariableSetUp, PlainKindsRecordTheBranchItself) {
+  for (const std::int32_t kind : {kVarResistance, kVarInductance, kVarCapacitance}) {
+    const std::int32_t br = kind + 1;
+    e_varrlc1_cfg(kind, 1, br, 0);
+    ASSERT_EQ(harmimp::harm_num, br);
+    EXPECT_EQ(harmimp::harm_type(br), 9);
+    EXPECT_EQ(harmimp::harm_ss(br), 1);
+    EXPECT_EQ(harmimp::harm_node(br, 1), br);
+    EXPECT_EQ(harmimp::harm_node(br, 2), 0);
+    EXPECT_TRUE(branches::source(br, 1));
+  }
+}
+
 TEST_F(VariableSetUp, CorrectedFormCarriesFluxInItsCurrentSourceBranch) {
   e_varrlc1_cfg(kVarInductanceCorrected, 1, 1, 2);
   EXPECT_TRUE(branches::defrdbr(2, 1));

@@ -215,7 +215,8 @@ TEST_F(GroupTables, NetworkOutputAndTransformerGroup) {
                entry(e_s5::ncb, 'i', {4, 6}),  entry(e_s5::msiz, 'i', {6}),
                entry(e_s5::numt, 'i', {3}),    entry(e_s5::nummag, 'i', {6}),
                entry(e_s5tap::lorig, 'r', {4, 4, 6}), entry(e_s5tap::rorig, 'r', {4, 4, 6}),
-               entry(e_s5tap::tss, 'i', {6}),  entry(e_s8::mxinv, 'i', {3})});
+               entry(e_s5tap::tss, 'i', {6}),  entry(e_s5tap::tkind, 'i', {6}),
+               entry(e_s8::mxinv, 'i', {3})});
 }
 
 TEST_F(GroupTables, InterpolationGroup) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <string>
 #include <vector>
 
 #include "model/e_s2.h"
@@ -172,6 +174,78 @@ TEST_P(TappedDuringTheRun, EqualsTheCaseBuiltTapped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSolvers, TappedDuringTheRun, ::testing::Bool());
+
+// The same case with a unit of copper loss R = diag(0.5, 0.3) ohm and L =
+// [[0.2, 0.19], [0.19, 0.2]] H, configured by kind 1 (its inverse-inductance
+// matrix Gamma = L^-1) or kind 2 (L) while its section entry had another form:
+// impedance ("2 0"), admittance with resistance ("-2 -1") or without ("-2 0").
+// The tap changer must rescale the base values in the form the configuration
+// stored them in (tapped by t on winding 1: L11 t^2 and L12 t, that is Gamma11 /
+// t^2 and Gamma12 / t) and correct for R as the configuration did; a formula
+// taken from the entry turns (dt/2) Gamma into an impedance (a short circuit),
+// drops R, or inverts an admittance (divergence).
+struct KindAndEntry {
+  std::int32_t kind, sign, mag;
+};
+
+class TappedByKindAndEntry : public Taps, public ::testing::WithParamInterface<KindAndEntry> {
+ protected:
+  static constexpr double kTap = 1.1;
+  std::vector<double> run(bool tap_during_run) {
+    const KindAndEntry p = GetParam();
+    wakro_test::reset_shared_state();
+    size_taps(3, 3);
+    wakro::use_transformer_services();
+    add_branch(1, 1, 0, 100.0, 0.0, 0.0);
+    add_branch(1, 2, 0, 50.0, 0.0, 0.0);
+    add_branch(1, 3, 0, 10.0, 0.0, 0.0);
+    const std::int32_t k = add_unit(1, {{1, 0}, {2, 3}}, p.sign);
+    e_s5::nummag(k) = p.mag;
+    const double t = tap_during_run ? 1.0 : kTap;
+    const double l11 = 0.2, l12 = 0.19, l22 = 0.2, det = l11 * l22 - l12 * l12;
+    if (p.kind == wakro::kTfInductance) {
+      record2(0.5, 0.3, l11 * t * t, l12 * t, l22);
+    } else {
+      record2(0.5, 0.3, l22 / det / (t * t), -l12 / det / t, l11 / det);
+    }
+    wakro_settfparm(k, p.kind, "TEST", 2);
+    e_s0::enabccin(1, 1) = true;
+    model_ = [=] {
+      if (ctrl::iii >= 3) e_s0::ccin(1, 1) = 1000.0;
+      if (tap_during_run) tap5(k, 1, 1, ctrl::iii >= 2 ? kTap : 1.0);
+    };
+    start_run(60);
+    std::vector<double> out;
+    for (int n = 0; n < 60; ++n) {
+      step();
+      for (std::int32_t node = 1; node <= 3; ++node) out.push_back(v(node));
+    }
+    if (tap_during_run) {
+      EXPECT_EQ(e_s2::stor(1), kTap);
+    }
+    return out;
+  }
+};
+
+TEST_P(TappedByKindAndEntry, EqualsTheUnitBuiltTapped) {
+  const std::vector<double> tapped = run(true);
+  const std::vector<double> built = run(false);
+  ASSERT_EQ(tapped.size(), built.size());
+  // Node 1 carries 1 kA into 100 ohm in parallel with the loaded unit: tens of kV.
+  EXPECT_GT(std::abs(built[built.size() - 3]), 1e3);
+  for (std::size_t i = 0; i < built.size(); ++i)
+    EXPECT_NEAR(tapped[i], built[i], 1e-9 * std::abs(built[i]) + 1e-12) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCombination, TappedByKindAndEntry,
+                         ::testing::Values(KindAndEntry{1, 1, 0}, KindAndEntry{1, -1, -1},
+                                           KindAndEntry{1, -1, 0}, KindAndEntry{2, 1, 0},
+                                           KindAndEntry{2, -1, -1}, KindAndEntry{2, -1, 0}),
+                         [](const auto& info) {
+                           const KindAndEntry& p = info.param;
+                           return "Kind" + std::to_string(p.kind) + (p.sign > 0 ? "Impedance" : "Admittance") +
+                                  (p.mag == -1 ? "WithR" : "");
+                         });
 
 TEST_F(Taps, RefusedNumbersAreReportedAtTimeZeroOnly) {
   size_taps(2, 1);
