@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string_view>
 
 #include "app/args.h"
@@ -39,9 +40,8 @@ void report_refused_start(const wakro::ArgReader& a, int result) {
   err << "The communication library " << a.lumbra << " refused the start: Communication_Initialize returned "
       << result;
   if (result == kStartNotConnected)
-    err << " (it could not connect to the design environment at " << host_of(a) << ':' << a.port << ").\n"
-        << "Failed to connect to " << host_of(a) << ':' << a.port << '\n';
-  if (result == kStartBadTexts) err << " (it found no valid host or port among its start texts).\n";
+    err << " (it could not connect to the design environment at " << host_of(a) << ':' << a.port << ").\n";
+  if (result == kStartBadTexts) err << " (it refused its start texts: no valid host or port).\n";
   err.flush();
 }
 

@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <string>
 
+#include "diag/console.h"
 #include "diag/listout.h"
 #include "link/stop_signal.h"
 #include "model/fatal.h"
@@ -20,6 +22,9 @@ constexpr int kSignalStatusBase = 128;  // a process ended by signal n reports 1
 
 ConsoleRead read_console_line(std::string& line) {
   line.clear();
+  // The question goes out before the wait for its answer, also through a pipe.
+  console().flush();
+  std::fflush(stdout);
   for (;;) {
     const WaitResult w = wait_readable_or_stop(kStandardInput);
     if (w == WaitResult::stopped) return ConsoleRead::stopped;

@@ -2,7 +2,8 @@
 // ended.
 //
 // read_console_line reads one line (without its '\n') from the process's
-// standard input: it waits through wait_readable_or_stop (link/stop_signal.h),
+// standard input: it first flushes the console, so that the question is out
+// before the wait for its answer (also when the output goes to a pipe); it waits through wait_readable_or_stop (link/stop_signal.h),
 // so that Ctrl-C or SIGTERM ends a wait for an answer at once, and reads byte by
 // byte, so that nothing beyond the line is taken from the input (later readers
 // of standard input find the next line where it is). Results: ok; end when the
