@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "app/driver.h"
 #include "model/fatal.h"
@@ -137,10 +139,15 @@ void ArgReader::process(int count, const char* const* words) {
         break;
       case Value::Out:
         out = w;
+        if (out.size() > kMaxOutputName)
+          refusals.push_back("Invalid value '" + out + "' for -out: an output name is at most " +
+                             std::to_string(kMaxOutputName) + " characters long.");
         break;
       case Value::Outtype:
         if (std::strcmp(w, "legacy") == 0) outtype = 0;
         if (std::strcmp(w, "bin") == 0) outtype = 1;
+        if (std::strcmp(w, "legacy") != 0 && std::strcmp(w, "bin") != 0)
+          refusals.push_back(std::string("Invalid value '") + w + "' for -outtype: the output type is legacy or bin.");
         setoutputtype(outtype);
         break;
       case Value::Host:
@@ -192,7 +199,12 @@ std::vector<std::string> ArgReader::splitFile(std::FILE* file) {
 void ArgReader::processFile(const char* name) {
   if (depth + 1 > kMaxDepth || name == nullptr) return;
   std::FILE* file = std::fopen(name, "r");
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    const int error = errno;
+    refusals.push_back(std::string("Option file '") + name + "' (-config) cannot be read: " + std::strerror(error) +
+                       ".");
+    return;
+  }
   // 1. Refuse a file that is being read already, and files beyond the count.
   struct stat st {};
   const bool known = fstat(fileno(file), &st) == 0;

@@ -7,9 +7,12 @@
 // skipped (and kept in unknownWords). Options:
 //   -lumbra <library>   communication library; use it for the link
 //   -outwriter <lib>    output-writer library
-//   -out <name>         output name
-//   -outtype legacy|bin output type 0 or 1 (any other value keeps it);
-//                       setoutputtype then always receives the output type
+//   -out <name>         output name (at most 34 characters): the name of the
+//                       output files, in place of the one the start-up
+//                       dialogue gives
+//   -outtype legacy|bin output type 0 or 1 (any other value keeps it and is
+//                       refused); setoutputtype then always receives the
+//                       output type
 //   -host <name>        host of the design environment
 //   -port <number>      its port (see below)
 //   -id <number>        this engine's id on the link
@@ -26,7 +29,14 @@
 // (an empty quoted word counts) and end a word in progress; the quote state
 // carries over to the next line. Lines are read in pieces of at most 1023
 // characters, words keep at most 1022 characters, at most 256 words are taken,
-// and files nest at most 20 deep; a deeper or unreadable file is ignored.
+// and files nest at most 20 deep; a deeper file is ignored. A file that cannot
+// be opened is refused.
+//
+// Refusals: a value the option does not take (-outtype other than legacy or
+// bin, an -out name longer than 34 characters) and an option file that cannot
+// be opened are kept in refusals, one message each naming the option; the
+// process entry treats them, like a word that names no option, as a usage
+// error and runs nothing.
 // A file named again while it is being read (a file that names itself, or files
 // that name each other) is a cycle, and more than 100 files read in all means
 // files that name each other over and over: both end the parse with a runtime
@@ -47,6 +57,7 @@ class ArgReader {
   static constexpr int kLinePiece = 1023;
   static constexpr int kMaxWordLength = 1022;
   static constexpr int kMaxFilesRead = 100;
+  static constexpr std::size_t kMaxOutputName = 34;
 
   void process(int count, const char* const* words);
   void process(const std::vector<std::string>& words);
@@ -76,6 +87,8 @@ class ArgReader {
   // Words met where an option was expected that name no option, in order
   // (the entry's own first two words, the program name and "-v5", among them).
   std::vector<std::string> unknownWords;
+  // Values and option files refused, one message each (see above).
+  std::vector<std::string> refusals;
 
  private:
   // The files being read, outermost first, by device and inode.

@@ -4,12 +4,15 @@
 // the end report and releases the case-sized state.
 #include "app/driver.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 
+#include "app/args.h"
 #include "app/runloop.h"
 #include "app/seams.h"
 #include "app/stoprun.h"
@@ -22,6 +25,7 @@
 #include "diag/textutil.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
+#include "link/stop_signal.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
@@ -35,6 +39,7 @@
 #include "model/fnames.h"
 #include "model/int2.h"
 #include "model/misses.h"
+#include "model/multpl.h"
 #include "model/ndde.h"
 #include "model/outppp.h"
 #include "model/pf_display.h"
@@ -63,6 +68,7 @@ void set_process_defaults(std::int32_t clientId) {
   e_s7eni::eni_client = 0;
   e_s7::tstepmin = 1.0e99;
   pmr_consolidate::pmr_mrun_filename.blank();
+  multpl::mrunfilename.blank();
   pmr_consolidate::pmr_mrun = 0;
   pmr_consolidate::pmr_mrun_done = 0;
   pmr_consolidate::num_entries = 0;
@@ -195,6 +201,14 @@ void write_signal_stop() {
   wakro::ListLine() << line;
 }
 
+// True when the multiple-run output file was opened by this process: it has a
+// name and is there.
+bool multiple_run_file_written() {
+  const std::string_view name = multpl::mrunfilename.trimmed();
+  struct stat st {};
+  return !name.empty() && ::stat(std::string(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 void now(DateTime8& t) {
   if (wakro::date_and_time != nullptr)
     wakro::date_and_time(t);
@@ -218,9 +232,16 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
     s.dialog();
   } else {
     quolbv3::guisoc = 1;
+    // A stop signal ends the waits of the start-up dialogue at once.
+    struct WaitsEndOnStop {
+      WaitsEndOnStop() { wakro::g_waits_end_on_stop = 1; }
+      ~WaitsEndOnStop() { wakro::g_waits_end_on_stop = 0; }
+    } during_the_dialogue;
     s.dialogv3();
     hello(start, gui);
   }
+  // The output name given on the command line names the output files.
+  if (!wakro::cArguments.out.empty()) fnames::onam = wakro::cArguments.out;
 
   // 4. Console banner, and what of the request cannot be served.
   wakro::ListLine() << "****";
@@ -284,8 +305,12 @@ void goodby(bool version5, const DateTime8& start) {
       if ((ctrl::lastrun || outppp::mplt > 0) && fnames::iouttype == 0) s.wakro_outputfile(0);
     }
   }
+  // The output record file, named in full.
+  if (const std::string record = wakro::record_file_path(); !record.empty())
+    wakro::ListLine() << "       Output file: " + record;
   s.snapfile(0);
-  if (ctrl::nrun > 1) outmsg(237, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
+  // The multiple-run output file is named only when it was written.
+  if (ctrl::nrun > 1 && multiple_run_file_written()) outmsg(237, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
 
   if (!version5) {
     outmsg(238, start[0], start[1], start[2]);

@@ -76,6 +76,11 @@ constexpr std::string_view kUsage =
     " [-id <number>] [-lumbra <library>]] [-outwriter <library>] [-out <name>]"
     " [-outtype legacy|bin]";
 
+// The status of a command line that asks for nothing that can run (no
+// arguments, no form recognised, a word that names no option, a refused option
+// value): nothing runs and the caller sees a failure.
+constexpr int kUsageErrorStatus = 2;
+
 // One line on standard error: the word that names no option, if any, and the
 // usage.
 void write_usage(std::string_view program, std::string_view unknown) {
@@ -242,10 +247,14 @@ int wakro_main(int argc, char** argv) {
   const std::string& program = wakro::szProgramName;
 
   if (argc >= 2 && argv[1] != nullptr && equal_no_case(argv[1], "-v5")) {
-    const int refused = parse_options(argc, argv);
+    int refused = parse_options(argc, argv);
     if (refused == 0) {
-      if (const std::string_view unknown = first_unknown_option(argv); !unknown.empty())
+      const std::string_view unknown = first_unknown_option(argv);
+      for (const std::string& why : wakro::cArguments.refusals) wakro::console_err() << why << '\n';
+      if (!unknown.empty() || !wakro::cArguments.refusals.empty()) {
         write_usage(program, unknown);
+        refused = kUsageErrorStatus;
+      }
     }
     const int status = refused != 0 ? refused : WakroV5();
     wakro::console() << wakro::exit_line(program, status);
@@ -262,6 +271,7 @@ int wakro_main(int argc, char** argv) {
   } else {
     // Nothing runs: no arguments, or none that a form recognises.
     write_usage(program, {});
+    status = kUsageErrorStatus;
   }
   flush_all();
   return wakro::process_exit_code(status);

@@ -14,10 +14,13 @@
 // status of a fatal exit (2000 plus the message code); the process exit code is
 // wakro::process_exit_code(status), so no failure reaches a parent as success.
 //
-// A current-form command line with a word that names no option, and an older
-// form with which nothing runs (no arguments at all, or none recognised), write
-// one line on standard error: "Unknown option '<word>'. " (current form only)
-// and "Usage: <program> -v5 [-config <file>] ...". The status stays as above.
+// A current-form command line with a word that names no option or an option
+// value that is refused (args.h), and a command line with which nothing runs
+// (no arguments at all, or no form recognised), are usage errors: nothing runs,
+// the refusals (one line each) and one line "Unknown option '<word>'. "
+// (current form only) followed by "Usage: <program> -v5 [-config <file>] ..."
+// go to standard error, and the status is 2 (the current form still prints its
+// exit line).
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ostream>
 #include <string_view>
 
 #include "app/args.h"
@@ -30,12 +31,29 @@ const std::string& host_of(const wakro::ArgReader& a) {
   return a.hasHost ? a.host : loopback;
 }
 
+// The communication library's start results that mean failure, said in words.
+constexpr int kStartNotConnected = 1;  // no connection to the design environment
+constexpr int kStartBadTexts = 2;      // the start texts name no valid port
+
+void report_refused_start(const wakro::ArgReader& a, int result) {
+  std::ostream& err = wakro::console_err();
+  err << "The communication library " << a.lumbra << " refused the start: Communication_Initialize returned "
+      << result;
+  if (result == kStartNotConnected)
+    err << " (it could not connect to the design environment at " << host_of(a) << ':' << a.port << ").\n";
+  if (result == kStartBadTexts) err << " (it refused its start texts: no valid host or port).\n";
+  err.flush();
+}
+
 bool open_library_link(const wakro::ArgReader& a) {
   auto texts = wakro::library_start_texts(wakro::szProgramName, host_of(a), a.port, a.id);
   std::array<char*, 9> argv{};
   for (std::size_t k = 0; k < texts.size(); ++k) argv[k] = texts[k].data();
   const int result = Communication::Initialize(9, argv.data());
-  if (result == 1 || result == 2) return false;
+  if (result == 1 || result == 2) {
+    report_refused_start(a, result);
+    return false;
+  }
   Exchange* link = wakro::seams().library_server_link(0);
   if (link == nullptr) {
     wakro::console_err() << "Unable to open the communication library's server channel 0.\n";
@@ -91,7 +109,12 @@ bool beginCommunication() {
     wakro::console_err().flush();
     return false;
   }
-  if (a.useLumbra && Communication::Load(a.lumbra.c_str())) return open_library_link(a);
+  if (a.useLumbra) {
+    if (Communication::Load(a.lumbra.c_str())) return open_library_link(a);
+    wakro::console_err() << "WARNING: The communication library " << a.lumbra
+                         << " is not used: " << Communication::LoadFailure()
+                         << "; the link is opened over TCP instead.\n";
+  }
   return wakro::open_tcp_link(host_of(a), a.port);
 }
 

@@ -10,6 +10,7 @@
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "link/bindings.h"
+#include "link/stop_signal.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
@@ -34,8 +35,10 @@ void warn(std::int32_t part, const char* text) {
 // Time of day saved by g_updat for the whole process.
 double savedTime = 0.0;
 
-// The stop signal received; written only by the handler (and by tests).
-volatile std::sig_atomic_t g_stop_signal = 0;
+// The stop signal received lives with the link (link/stop_signal.h), where the
+// waits that a stop signal ends can see it; written only by the handler (and by
+// tests).
+volatile std::sig_atomic_t& g_stop_signal = wakro::g_received_stop_signal;
 
 extern "C" void on_stop_signal(int signal) { g_stop_signal = signal; }
 
@@ -107,8 +110,10 @@ void install_stop_signals() {
   struct sigaction action {};
   action.sa_handler = &on_stop_signal;
   sigemptyset(&action.sa_mask);
-  // Blocking reads and waits go on after the handler; a second signal takes
-  // its default action and ends the process.
+  // Reads and writes of a run go on after the handler (the run loop sees the
+  // signal at its next step); the start-up dialogues wait through
+  // wait_readable_or_stop, which the signal ends. A second signal takes its
+  // default action and ends the process.
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);

@@ -14,7 +14,11 @@
 // run set ends there, the end report says where the run stopped and the process
 // ends with status 128 + the signal number. The handler is installed to act
 // once: a second signal ends the process at once (for a run that waits on the
-// design environment, which gets no further steps).
+// design environment, which gets no further steps). A signal while the start-up
+// dialogue waits for an answer (on the console, or from the design environment)
+// ends the program at once, before anything runs: those waits end on the signal
+// (link/stop_signal.h) and stop through the fatal-exit point with the same
+// status (diag/console_input.h).
 #pragma once
 
 #include <cstdint>

@@ -29,6 +29,7 @@ struct Unit {
   std::string name;
   off_t last = -1;  // offset of the record read last, -1 before the first read
   std::int32_t include_depth = 0;
+  std::int32_t line = 0;  // number of the record read last (1 for the first line)
 };
 
 std::vector<Unit>& stack() {
@@ -65,7 +66,7 @@ std::FILE* open_by_mode(const std::string& name, std::int32_t mode) {
 }
 
 void push(std::FILE* fp, std::string name) {
-  stack().push_back(Unit{fp, std::move(name), -1, 0});
+  stack().push_back(Unit{fp, std::move(name), -1, 0, 0});
   sync_iunit();
 }
 
@@ -137,6 +138,7 @@ ReadStatus read_record(std::int32_t unit, std::string& record) {
   if (!record.empty() && record.back() == '\n') record.pop_back();
   if (!record.empty() && record.back() == '\r') record.pop_back();
   u->last = start;
+  ++u->line;
   return ReadStatus::ok;
 }
 
@@ -152,6 +154,7 @@ void step_back(std::int32_t unit) {
   if (u == nullptr || u->fp == nullptr || u->last < 0) return;
   ::fseeko(u->fp, u->last, SEEK_SET);
   u->last = -1;
+  --u->line;
 }
 
 bool unit_is_open(std::int32_t unit) { return find(unit) != nullptr; }
@@ -159,6 +162,11 @@ bool unit_is_open(std::int32_t unit) { return find(unit) != nullptr; }
 std::string unit_file_name(std::int32_t unit) {
   const Unit* u = find(unit);
   return u ? u->name : std::string();
+}
+
+std::int32_t unit_line_number(std::int32_t unit) {
+  const Unit* u = find(unit);
+  return u ? u->line : 0;
 }
 
 std::FILE* unit_handle(std::int32_t unit) {

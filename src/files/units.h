@@ -52,6 +52,9 @@ void step_back(std::int32_t unit);
 bool unit_is_open(std::int32_t unit);
 // Name with which the unit was opened ("" when it is not open).
 std::string unit_file_name(std::int32_t unit);
+// Line number (from 1) of the record read last from the unit; 0 before the
+// first read or when the unit is not open. A step back counts the line again.
+std::int32_t unit_line_number(std::int32_t unit);
 // The system handle of an open unit (nullptr when not open), for writers of
 // files opened with wakro_openfile1.
 std::FILE* unit_handle(std::int32_t unit);

@@ -3,6 +3,7 @@
 #include "input/readdata.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "diag/listout.h"
@@ -163,6 +164,9 @@ bool dispatch(wakro::PageContext& page, Line72& current) {
     return false;
   } else {
     ListLine() << "READDATA: Unknown data file section: " << key.view();
+    // Where the key stands, so that a misspelt key can be found.
+    ListLine() << "READDATA: The section key is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
+                      std::to_string(wakro::unit_line_number(fnames::iunit)) + "; the section is skipped.";
     wakro_nextkey();
   }
   return true;

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -36,9 +37,16 @@ void*& module() {
   return handle;
 }
 
+// Why the last Load failed; empty after a successful one.
+std::string& load_failure() {
+  static std::string text;
+  return text;
+}
+
 template <typename Fn>
 bool look_up(void* lib, const char* name, Fn& fn) {
   fn = reinterpret_cast<Fn>(dlsym(lib, name));
+  if (fn == nullptr && load_failure().empty()) load_failure() = std::string("it has no entry point ") + name;
   return fn != nullptr;
 }
 
@@ -55,10 +63,18 @@ bool Communication::Load(const char* path) {
   entries() = EntryPoints{};
   if (module() != nullptr) dlclose(module());
   module() = nullptr;
-  if (path == nullptr || *path == '\0') return false;
+  load_failure().clear();
+  if (path == nullptr || *path == '\0') {
+    load_failure() = "no library was named";
+    return false;
+  }
   // 2. Load it and look up all eleven entry points.
   void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-  if (lib == nullptr) return false;
+  if (lib == nullptr) {
+    const char* why = dlerror();
+    load_failure() = std::string("it cannot be loaded (") + (why != nullptr ? why : "unknown reason") + ")";
+    return false;
+  }
   EntryPoints e;
   bool all = look_up(lib, "Communication_Initialize", e.initialize);
   all = look_up(lib, "Communication_Finalize", e.finalize) && all;
@@ -80,6 +96,8 @@ bool Communication::Load(const char* path) {
   entries() = e;
   return true;
 }
+
+const std::string& Communication::LoadFailure() { return load_failure(); }
 
 bool Communication::Loaded() { return entries().initialize != nullptr; }
 

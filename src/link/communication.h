@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 class Communication {
  public:
@@ -28,6 +29,9 @@ class Communication {
   // were found. No entry point is left set after a failure.
   static bool Load(const char* path);
   static bool Loaded();
+  // Why the last Load failed ("it cannot be loaded (<system text>)", "it has no
+  // entry point <name>" naming the first one missing); empty after a success.
+  static const std::string& LoadFailure();
 
   static int Initialize(int argc, char** argv);
   static int Finalize(int argc, char** argv);

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <random>
 
+#include "link/stop_signal.h"
+
 namespace {
 
 constexpr const char* kTransportError = "Unexpected error at transport mechanism.";
@@ -279,8 +281,15 @@ bool ExchangeTcp::RecvMsg(bool wait) {
   for (;;) {
     // 1. Receive what the current stage still lacks.
     if (received_ < expected_) {
+      // During the start-up dialogue a stop signal ends the wait (the link
+      // stays whole); the receive limit still holds.
+      bool dontWait = !wait;
+      if (wait && wakro::g_waits_end_on_stop != 0) {
+        if (wakro::wait_readable_or_stop(socket_, ReceiveLimitMs()) == wakro::WaitResult::stopped) return false;
+        dontWait = true;
+      }
       const ssize_t r = recv(socket_, recv_.data.data() + received_,
-                             static_cast<std::size_t>(expected_ - received_), wait ? 0 : MSG_DONTWAIT);
+                             static_cast<std::size_t>(expected_ - received_), dontWait ? MSG_DONTWAIT : 0);
       if (r < 0 && errno == EINTR) continue;
       if (r < 0 && !wait && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;  // kept for later
       if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -339,6 +348,13 @@ bool ExchangeTcp::RecvMsg(bool wait) {
         return true;
     }
   }
+}
+
+int ExchangeTcp::ReceiveLimitMs() const {
+  timeval t{};
+  socklen_t size = sizeof t;
+  if (getsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &t, &size) != 0 || (t.tv_sec == 0 && t.tv_usec == 0)) return -1;
+  return static_cast<int>(t.tv_sec * 1000 + t.tv_usec / 1000);
 }
 
 int ExchangeTcp::DataWaiting() const {

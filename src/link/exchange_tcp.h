@@ -53,6 +53,8 @@ class ExchangeTcp : public Exchange {
   void SendMsg() override;
   bool RecvMsg(bool wait) override;
   int DataWaiting() const override;
+  // The receive limit set with SetReceiveLimit in milliseconds; -1 when none.
+  int ReceiveLimitMs() const;
   bool isDataWaiting() override;
 
   int Socket() const { return socket_; }

@@ -264,6 +264,8 @@ void write_step() {
 void list_files() {
   const std::int32_t files = file_count(channel_count());
   for (std::int32_t k = 1; k <= files; ++k) outmsg(236, 0, 0, 0, 0.0, 0.0, output_file_name(k));
+  // The description file is written beside them and named too.
+  if (files > 0) outmsg(236, 0, 0, 0, 0.0, 0.0, output_file_name(0));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "diag/console_input.h"
 #include "diag/listout.h"
 #include "diag/outmsg.h"
 #include "diag/quit.h"
@@ -39,11 +40,19 @@ std::istream* g_in = nullptr;
 
 using Name = FixedText<34>;
 
-// The next answer line; the end of the answers ends the run.
+// The next answer line; the end of the answers ends the run, and so does a
+// stop signal while the dialogue waits for an answer.
 std::string next_line() {
-  std::istream& in = g_in != nullptr ? *g_in : std::cin;
   std::string line;
-  if (!std::getline(in, line)) {
+  bool ended = false;
+  if (g_in != nullptr) {
+    ended = !std::getline(*g_in, line);
+  } else {
+    const ConsoleRead r = read_console_line(line);
+    if (r == ConsoleRead::stopped) stop_on_signal("an answer of the start-up dialogue");
+    ended = r == ConsoleRead::end;
+  }
+  if (ended) {
     ListLine() << "End of the console input: the start-up dialogue has no answer to read.";
     wakro_quit(kTag, 0);
   }

@@ -9,11 +9,13 @@
 
 #include "diag/catalog.h"
 #include "diag/console.h"
+#include "diag/console_input.h"
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
+#include "link/stop_signal.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/dim.h"
@@ -230,6 +232,7 @@ void dialogv3() {
   if (exQuolb == nullptr) return;
   for (;;) {
     if (!exrecv(kLink, true)) {
+      if (wakro::g_received_stop_signal != 0) wakro::stop_on_signal("the design environment's start-up dialogue");
       if (!exQuolb->Broken()) continue;
       wakro::ListLine() << "The link closed during the start-up dialogue.";
       wakro_quit(kTag, 0);

@@ -440,6 +440,10 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
     pOutputFile->path_ = path;
     if (pOutputFile->create()) {
       g_failure.clear();
+      // A name taken by another holder is not changed in silence.
+      if (attempt > 0)
+        wakro::ListLine() << "WARNING: The record file " + absolute_name(base + ".qbout") +
+                          " is in use: the output is written to " + path + " instead.";
       return;
     }
     delete pOutputFile;
@@ -647,6 +651,7 @@ const RecordFileHooks kHooks{
     [] { OutputFile::pOutputFile->nextRun(); },
     [] { delete_output_file(); },
     [] { return g_failure.c_str(); },
+    [] { return OutputFile::pOutputFile != nullptr ? OutputFile::pOutputFile->path().c_str() : ""; },
 };
 
 }  // namespace

@@ -34,6 +34,11 @@ void settle_output_type() {
                       "; the legacy channel files are written instead.";
 }
 
+std::string record_file_path() {
+  if (!record_file_exists() || g_hooks->path == nullptr || g_hooks->path() == nullptr) return {};
+  return g_hooks->path();
+}
+
 void close_record_file() {
   g_lines_seen = false;
   if (g_hooks != nullptr && g_hooks->close != nullptr) g_hooks->close();

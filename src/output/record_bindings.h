@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace wakro {
@@ -35,6 +36,7 @@ struct RecordFileHooks {
   void (*next_run)();
   void (*close)();           // delete the record file (may be nullptr)
   const char* (*cause)();    // why no record file exists (may be nullptr)
+  const char* (*path)();     // the full name of the record file ("" while none; may be nullptr)
 };
 
 // Registers the record file's entry points (nullptr: none, the bindings do nothing).
@@ -47,6 +49,8 @@ bool record_file_available();
 // no file that could be opened), the run writes the legacy channel files
 // instead, and when output files are wanted one warning names the cause.
 void settle_output_type();
+// The full name of the record file this run writes; empty while it writes none.
+std::string record_file_path();
 // Deletes the record file, if any (the process end).
 void close_record_file();
 

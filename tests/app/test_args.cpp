@@ -85,6 +85,29 @@ TEST(ArgReader, OutputTypeIsAlwaysHandedOn) {
   EXPECT_EQ(fnames::iouttype, 0);
 }
 
+TEST(ArgReader, RefusedValuesAndUnreadableOptionFilesAreKeptOneMessageEach) {
+  struct Case {
+    Words words;
+    Words refusals;
+  };
+  const std::string missing = "/tmp/wakro_app_no_such_options_" + std::to_string(getpid()) + ".opt";
+  const OptionFile nested("-outtype xml -out " + std::string(35, 'x') + "\n");
+  const std::vector<Case> cases = {
+      {{"-outtype", "bin", "-outtype", "legacy", "-out", std::string(34, 'n')}, {}},
+      {{"-outtype", "Bin"}, {"Invalid value 'Bin' for -outtype: the output type is legacy or bin."}},
+      {{"-config", missing}, {"Option file '" + missing + "' (-config) cannot be read: No such file or directory."}},
+      {{"-config", nested.name()},
+       {"Invalid value 'xml' for -outtype: the output type is legacy or bin.",
+        "Invalid value '" + std::string(35, 'x') + "' for -out: an output name is at most 34 characters long."}},
+  };
+  for (const Case& c : cases) {
+    wakro::ArgReader a;
+    a.process(c.words);
+    EXPECT_EQ(a.refusals, c.refusals) << c.words[0] << " " << c.words[1];
+  }
+  fnames::iouttype = 0;
+}
+
 TEST(ArgReader, PortsOutsideOneTo65535AreInvalid) {
   struct Case {
     const char* text;

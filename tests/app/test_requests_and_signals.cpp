@@ -205,7 +205,7 @@ TEST_F(DriverRequests, RecordFileRequestWithoutOutputFileOnlyFallsBack) {
 }
 
 bool record_exists() { return true; }
-const wakro::RecordFileHooks kRecordHooks = {&record_exists, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const wakro::RecordFileHooks kRecordHooks = {&record_exists, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 TEST_F(DriverRequests, ARegisteredRecordFileKeepsTheRecordFileOutput) {
   wakro::set_record_file_hooks(&kRecordHooks);
@@ -422,20 +422,20 @@ std::string usage(const std::string& program) {
          " [-outtype legacy|bin]\n";
 }
 
-TEST(UsageLine, NoArgumentsOrNothingToRunPrintsTheUsageAndEndsWithStatusZero) {
+TEST(UsageLine, NoArgumentsOrNothingToRunPrintsTheUsageAndEndsWithStatusTwo) {
   Watchdog dog("UsageLine.NothingToRun", 60);
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{kExe}, std::vector<std::string>{kExe, "whatever"},
         std::vector<std::string>{kExe, "-v2"}}) {
     ChildProcess p(words, kEmptyCaseDir);
     ASSERT_TRUE(p.wait());
-    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.exitCode(), 2);
     EXPECT_EQ(p.out(), "");
     EXPECT_EQ(p.err(), usage(kExe)) << words.back();
   }
 }
 
-TEST(UsageLine, AnUnknownOptionIsNamedOnceAndTheRunGoesOn) {
+TEST(UsageLine, AnUnknownOptionIsNamedOnceAndNothingRuns) {
   Watchdog dog("UsageLine.UnknownOption", 60);
   const std::string options = "/tmp/wakro_app_usage_" + std::to_string(getpid()) + ".txt";
   { std::ofstream(options) << "-standalone -nonsense\n"; }
@@ -443,9 +443,9 @@ TEST(UsageLine, AnUnknownOptionIsNamedOnceAndTheRunGoesOn) {
                  kEmptyCaseDir + "/answers.txt");
   ASSERT_TRUE(p.wait());
   std::remove(options.c_str());
-  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.exitCode(), 2);
   EXPECT_EQ(p.err(), "Unknown option '-bogus'. " + usage(kExe));
-  EXPECT_EQ(last_line(p.out()), kExe + " exiting.  Status code = 0");
+  EXPECT_EQ(p.out(), kExe + " exiting.  Status code = 2\n");
 }
 
 TEST(UsageLine, AWordInAnOptionFileThatNamesNoOptionIsNamed) {
@@ -455,7 +455,7 @@ TEST(UsageLine, AWordInAnOptionFileThatNamesNoOptionIsNamed) {
   ChildProcess p({kExe, "-v5", "-config", options}, kEmptyCaseDir, kEmptyCaseDir + "/answers.txt");
   ASSERT_TRUE(p.wait());
   std::remove(options.c_str());
-  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(p.exitCode(), 2);
   EXPECT_EQ(p.err(), "Unknown option '-nonsense'. " + usage(kExe));
 }
 

@@ -2,7 +2,11 @@
 // and the driver run in-process with a fake case.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "app/driver.h"
 #include "app/runloop.h"
@@ -15,6 +19,7 @@
 #include "model/e_warn.h"
 #include "model/harm_cus_com.h"
 #include "model/misses.h"
+#include "model/multpl.h"
 #include "model/versin.h"
 #include "support/fatal_capture.h"
 
@@ -391,7 +396,31 @@ TEST_F(DriverTest, MultipleRunsAloneReadTheCaseEachRun) {
   ASSERT_NE(second, std::string::npos);
   EXPECT_LT(first, done1);
   EXPECT_LT(done1, second);
-  EXPECT_NE(text.find("Multiple run output: mrun"), std::string::npos);
+  // No multiple-run output file was written, so none is named.
+  EXPECT_EQ(text.find("Multiple run output:"), std::string::npos) << text;
+}
+
+// The multiple-run output file, once its writer has opened it, is named in the
+// end report; a name whose file is not there is not.
+std::string mrunFileToName;
+void two_runs_writing_the_file_dialog() {
+  two_runs_dialog();
+  multpl::mrunfilename = mrunFileToName;
+}
+
+TEST_F(DriverTest, TheMultipleRunFileIsNamedOnlyWhenItIsThere) {
+  const std::string file = "/tmp/wakro_runloop_mrun_" + std::to_string(getpid()) + ".out";
+  wakro::seams().dialog = &two_runs_writing_the_file_dialog;
+  for (const bool there : {true, false}) {
+    if (there) { std::FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    mrunFileToName = file;
+    out_.str("");
+    drive(false, false);
+    const std::string text = out_.str();
+    EXPECT_EQ(text.find("\nMultiple run output: mrun") != std::string::npos, there) << text;
+    std::remove(file.c_str());
+  }
+  multpl::mrunfilename.blank();
 }
 
 std::vector<std::string> consolidation_calls;

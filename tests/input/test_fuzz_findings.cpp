@@ -33,8 +33,10 @@ std::string replaced(std::string text, const std::string& from, const std::strin
   return text;
 }
 
+// The unknown section of page 2 and where it stands (line 17 of p2.dta).
 const std::string kFooLine =
-    inputtest::ff("READDATA: Unknown data file section: " + inputtest::pad72("FOO:"));
+    inputtest::ff("READDATA: Unknown data file section: " + inputtest::pad72("FOO:")) +
+    inputtest::ff("READDATA: The section key is in file p2.dta, line 17; the section is skipped.");
 
 }  // namespace
 

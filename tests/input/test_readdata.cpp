@@ -32,8 +32,11 @@ class SampleCase : public CaseTest {
     write_sample_pages();
     const inputtest::Outcome o = read_case(map);
     ASSERT_EQ(o.status, -1) << o.console;
-    // The only console line: the unknown section of page 2.
-    EXPECT_EQ(o.console, inputtest::ff("READDATA: Unknown data file section: " + inputtest::pad72("FOO:")));
+    // The only console lines: the unknown section of page 2 and its place (the
+    // 17th line of p2.dta).
+    EXPECT_EQ(o.console,
+              inputtest::ff("READDATA: Unknown data file section: " + inputtest::pad72("FOO:")) +
+                  inputtest::ff("READDATA: The section key is in file p2.dta, line 17; the section is skipped."));
   }
 
   // Everything that does not depend on the style.

@@ -136,10 +136,23 @@ TEST_F(Includes, DataWithoutASectionAfterAnIncludeIsRefused) {
   reset_reader_state_for_next();
 }
 
+TEST_F(Includes, AnUnknownKeyInAnIncludedFileIsPlacedInThatFile) {
+  // The key stands on line 3 of the included file, which the page names on its
+  // line 3; a step back of the line reader does not count a line twice.
+  write("keys.inc", " 2 2.5\n ! a comment\nBOGUS:\n 7\nENDFILE\n");
+  const Outcome o = read_page("STOF:\n 1 1.5\nINCLUDE 'keys.inc'\nSTOI:\n 2 9\nENDPAGE:\n");
+  ASSERT_EQ(o.status, -1) << o.console;
+  EXPECT_EQ(o.console, ff("READDATA: Unknown data file section: " + inputtest::pad72("BOGUS:")) +
+                           ff("READDATA: The section key is in file keys.inc, line 3; the section is skipped."));
+  EXPECT_EQ(quolbv3::stof(2), 2.5);
+  EXPECT_EQ(quolbv3::stoi(2), 9);
+}
+
 TEST_F(Includes, EndfileOutsideAnIncludedFileIsAnUnknownSection) {
   const Outcome o = read_page("STOF:\n 1 1.5\nENDFILE\n 2 2.5\nSTOI:\n 2 9\nENDPAGE:\n");
   ASSERT_EQ(o.status, -1) << o.console;
-  EXPECT_EQ(o.console, ff("READDATA: Unknown data file section: " + inputtest::pad72("ENDFILE:")));
+  EXPECT_EQ(o.console, ff("READDATA: Unknown data file section: " + inputtest::pad72("ENDFILE:")) +
+                           ff("READDATA: The section key is in file p1.dta, line 3; the section is skipped."));
   EXPECT_EQ(quolbv3::stof(2), 0.0);  // skipped with the unknown section
   EXPECT_EQ(quolbv3::stoi(2), 9);
 }

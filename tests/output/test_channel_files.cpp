@@ -191,7 +191,8 @@ TEST_F(ChannelFiles, ListingModeAndUnknownMode) {
   fnames::onam = "case1";
   const Outcome list = run([] { wakro_outputfile(0); });
   EXPECT_EQ(list.console, "        Output file: case1_01.out" + std::string(22, ' ') + "\n" +
-                              "        Output file: case1_02.out" + std::string(22, ' ') + "\n");
+                              "        Output file: case1_02.out" + std::string(22, ' ') + "\n" +
+                              "        Output file: case1.inf" + std::string(25, ' ') + "\n");
   EXPECT_FALSE(exists("case1_01.out"));
   const Outcome bad = run([] { wakro_outputfile(7); });
   EXPECT_EQ(bad.status, -1);
@@ -326,6 +327,7 @@ const wakro::RecordFileHooks kHooks{
                             " " + std::to_string(t) + " " + std::string(name));
     },
     [] { g_rec.calls.push_back("next"); },
+    nullptr,
     nullptr,
     nullptr,
 };

@@ -2,8 +2,14 @@
 // output-writer library: its record file read back with the HDF5 library holds
 // the same values as the legacy channel files of the same case; a two-run set
 // holds two runs; without the library or without description lines the run
-// writes the legacy channel files, says why once, and exits 0.
+// writes the legacy channel files, says why once, and exits 0. The end report
+// names the record file; a name held by another writer is said, and the file
+// written under the next name is the one named.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -177,6 +183,55 @@ TEST(RecordRun, WithoutDescriptionLinesTheLegacyFilesAreWrittenWithOneWarning) {
   EXPECT_EQ(out.find(w), out.rfind(" WARNING: The output record file")) << out;
   EXPECT_TRUE(bin.has("rl_breaker_01.out"));
   EXPECT_FALSE(bin.has("rl_breaker.qbout"));
+}
+
+// The lines of the end report that name output files.
+std::vector<std::string> output_file_lines(const std::string& console) {
+  std::vector<std::string> lines;
+  std::istringstream in(console);
+  for (std::string l; std::getline(in, l);)
+    if (l.rfind("        Output file: ", 0) == 0) lines.push_back(l);
+  return lines;
+}
+
+TEST(RecordRun, TheEndReportNamesTheRecordFileWrittenAndNoOther) {
+  Scratch bin(true);
+  const std::string out = bin.run({"-outtype", "bin", "-outwriter", kLib});
+  EXPECT_EQ(output_file_lines(out),
+            std::vector<std::string>{"        Output file: " + fs::absolute(bin.file("rl_breaker.qbout")).string()});
+  EXPECT_EQ(out.find("is in use"), std::string::npos) << out;
+}
+
+TEST(RecordRun, ANameInUseIsSaidAndTheFileWrittenIsTheOneNamed) {
+  Scratch bin(true);
+  // Another writer holds rl_breaker.qbout.
+  const std::string held = fs::absolute(bin.file("rl_breaker.qbout")).string();
+  const int fd = ::open(held.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  const std::string out = bin.run({"-outtype", "bin", "-outwriter", kLib});
+  ::close(fd);
+  const std::string written = fs::absolute(bin.file("rl_breaker_1.qbout")).string();
+  EXPECT_NE(out.find("\n WARNING: The record file " + held + " is in use: the output is written to " + written +
+                     " instead.\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(output_file_lines(out), std::vector<std::string>{"        Output file: " + written});
+  H5File f(written);
+  ASSERT_TRUE(f.ok());
+  EXPECT_EQ(f.series("/1048577/run_1").size(), 1201u);
+}
+
+TEST(RecordRun, TheLegacyEndReportNamesTheChannelAndDescriptionFiles) {
+  Scratch legacy(true);
+  const std::string out = legacy.run({});
+  const std::string pad = std::string(34 - 17, ' ');
+  EXPECT_EQ(output_file_lines(out),
+            (std::vector<std::string>{"        Output file: rl_breaker_01.out" + pad,
+                                      "        Output file: rl_breaker.inf" + pad + "   "}));
+  EXPECT_TRUE(legacy.has("rl_breaker_01.out"));
+  EXPECT_TRUE(legacy.has("rl_breaker.inf"));
+  EXPECT_FALSE(legacy.has("rl_breaker.qbout"));
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+// wait_readable_or_stop: a wait for input that a stop signal ends (see
+// stop_signal.h).
+#include "link/stop_signal.h"
+
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <cerrno>
+#include <ctime>
+
+namespace wakro {
+
+WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
+  // 1. Hold the stop signals back while the flag is looked at.
+  sigset_t stops, before;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, &before);
+  // 2. Wait with the signals let through again; a signal ends the wait with
+  //    EINTR and the flag is looked at once more.
+  WaitResult result = WaitResult::error;
+  for (;;) {
+    if (g_received_stop_signal != 0) {
+      result = WaitResult::stopped;
+      break;
+    }
+    pollfd p{fd, POLLIN, 0};
+    const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+    const int n = ppoll(&p, 1, timeoutMs < 0 ? nullptr : &limit, &before);
+    if (n >= 0) {
+      result = WaitResult::ready;
+      break;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break;
+  }
+  // 3. The signal mask as it was.
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return result;
+}
+
+}  // namespace wakro

@@ -1,0 +1,37 @@
+// The stop signal as the process received it, and a wait that a stop signal
+// ends.
+//
+// The handler that the process entry installs for SIGINT and SIGTERM (see
+// app/stoprun.h) only stores the signal number in g_received_stop_signal; the
+// run loop asks for it once a step. The handler is installed with SA_RESTART, so
+// reads and writes during a run are never cut short by the signal; the waits
+// that must end on it (the start-up dialogues, on the console or with the design
+// environment) wait through wait_readable_or_stop instead of blocking in a read.
+//
+// wait_readable_or_stop(fd) returns ready once fd can be read (or has reached
+// its end or an error, which the following read then reports), stopped as soon
+// as a stop signal has been received (also one received before the call), error
+// when the wait itself fails. The stop signals are blocked while the flag is
+// looked at and unblocked only inside the wait (ppoll), so a signal that arrives
+// between the look and the wait still ends the wait.
+//
+// g_waits_end_on_stop is set while the start-up dialogue with the design
+// environment runs: a blocking receive of the TCP link then waits through
+// wait_readable_or_stop and gives up (without breaking the link) on a stop
+// signal.
+#pragma once
+
+#include <csignal>
+
+namespace wakro {
+
+inline volatile std::sig_atomic_t g_received_stop_signal = 0;
+inline volatile std::sig_atomic_t g_waits_end_on_stop = 0;
+
+enum class WaitResult { ready, stopped, error };
+
+// timeoutMs < 0 waits without limit; when the limit passes the result is ready
+// (the read that follows finds nothing and reports its own time-out).
+WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
+
+}  // namespace wakro

@@ -1,0 +1,323 @@
+// What a new user meets, tried on the built case programs: a stop signal while
+// the start-up dialogue waits for an answer (on the console or from the design
+// environment) ends the program at once with status 128 + the signal; a command
+// line that asks for nothing runnable is a usage error (status 2, nothing runs);
+// refused option values and unreadable option files are named; -out names the
+// output files; a communication library that refuses the start or cannot be
+// used says why; a misspelt section key names its file and line.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "support/scripted_peer.h"
+
+#ifndef WAKRO_RL_BREAKER_EXE
+#error "WAKRO_RL_BREAKER_EXE must name the built R-L breaker example"
+#endif
+
+namespace app_test {
+namespace {
+
+namespace fs = std::filesystem;
+using wakro_test::ScriptedPeer;
+using wakro_test::Watchdog;
+
+const std::string kExe = WAKRO_RL_BREAKER_EXE;
+const std::string kCaseDir = WAKRO_RL_BREAKER_CASE_DIR;
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The last n lines of a text (without their '\n').
+std::vector<std::string> last_lines(const std::string& text, std::size_t n) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  if (lines.size() > n) lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(n));
+  return lines;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A folder of its own holding a copy of the R-L breaker case.
+class CaseCopy {
+ public:
+  CaseCopy() {
+    char tmpl[] = "/tmp/wakro_first_contact_XXXXXX";
+    dir_ = ::mkdtemp(tmpl) != nullptr ? tmpl : "";
+    for (const char* f : {"rl_breaker.map", "rl_breaker.dta", "answers.txt"})
+      fs::copy_file(fs::path(kCaseDir) / f, fs::path(dir_) / f);
+  }
+  ~CaseCopy() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  CaseCopy(const CaseCopy&) = delete;
+  CaseCopy& operator=(const CaseCopy&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
+  bool has(const std::string& name) const { return fs::exists(fs::path(dir_) / name); }
+  void edit(const std::string& file, const std::string& from, const std::string& to) {
+    std::string text = slurp(path(file));
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    std::ofstream(path(file), std::ios::binary) << text;
+  }
+  // Runs the case with the words after "-v5", answered from answers.txt.
+  std::unique_ptr<ChildProcess> run(const std::vector<std::string>& options) {
+    std::vector<std::string> words = {kExe, "-v5"};
+    words.insert(words.end(), options.begin(), options.end());
+    auto p = std::make_unique<ChildProcess>(words, dir_, path("answers.txt"));
+    EXPECT_TRUE(p->wait(60000));
+    return p;
+  }
+
+ private:
+  std::string dir_;
+};
+
+// Waits (at most 20 s) until the text appears in the child's standard output.
+bool wait_for_output(const ChildProcess& p, const std::string& text) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < end) {
+    if (contains(p.out(), text)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// ------------------------------------------------- a stop signal in the dialogue
+
+struct DialogueStop {
+  int signal;
+  const char* name;
+  int status;
+  const char* given;     // answers written before the signal
+  const char* question;  // the question the dialogue then waits on
+};
+
+TEST(FirstContact, AStopSignalWhileTheDialogueWaitsEndsTheProgramAtOnce) {
+  Watchdog dog("FirstContact.AStopSignalWhileTheDialogueWaits", 120);
+  const DialogueStop cases[] = {
+      {SIGINT, "SIGINT", 130, "", " ENTER 0 FOR DATA,  1 FOR SNAPSHOT:"},
+      {SIGTERM, "SIGTERM", 143, "0\n", " ENTER 0 FOR NO SNAPSHOT,"},
+      {SIGINT, "SIGINT", 130, "0\n0\n", " ENTER MAP FILE NAME:"},
+  };
+  for (const DialogueStop& c : cases) {
+    CaseCopy copy;
+    // The console is a pipe whose writer stays open: the dialogue waits.
+    const std::string fifo = copy.path("console.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    const std::string given = c.given;
+    ASSERT_EQ(::write(writer, given.data(), given.size()), static_cast<ssize_t>(given.size()));
+    ChildProcess p({kExe, "-v5"}, copy.dir(), fifo);
+    ASSERT_TRUE(wait_for_output(p, c.question)) << c.question << "\n" << p.out();
+    ASSERT_EQ(::kill(p.pid(), c.signal), 0);
+    ASSERT_TRUE(p.wait(20000)) << "the signal did not end the waiting dialogue";
+    ::close(writer);
+    EXPECT_EQ(p.exitCode(), c.status) << c.name;
+    const std::string out = p.out();
+    EXPECT_EQ(last_lines(out, 2),
+              (std::vector<std::string>{std::string(" Stopped by ") + c.name +
+                                            " while waiting for an answer of the start-up dialogue: the run did "
+                                            "not start.",
+                                        kExe + " exiting.  Status code = " + std::to_string(c.status)}))
+        << out;
+    EXPECT_FALSE(contains(out, "Wakro for Quolb")) << "the run started";
+    EXPECT_FALSE(copy.has("rl_breaker_01.out"));
+    EXPECT_EQ(p.err(), "");
+  }
+}
+
+TEST(FirstContact, AStopSignalWhileTheDesignEnvironmentsDialogueWaitsEndsTheProgram) {
+  Watchdog dog("FirstContact.AStopSignalWhileTheDesignEnvironmentWaits", 60);
+  CaseCopy copy;
+  ScriptedPeer peer;
+  ChildProcess p({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, copy.dir());
+  ASSERT_TRUE(peer.accept(10000));
+  ASSERT_TRUE(peer.sendKey());
+  // The engine waits for the first message of the dialogue, which never comes.
+  ASSERT_EQ(::kill(p.pid(), SIGINT), 0);
+  // The closing exchange still runs: -999 is answered.
+  bool closing = false;
+  for (int k = 0; k < 50 && !closing; ++k) {
+    auto frame = peer.recvFrame(10000);
+    if (!frame) break;
+    closing = frame->i() == -999;
+  }
+  ASSERT_TRUE(closing) << p.out() << p.err();
+  ASSERT_TRUE(peer.sendFrame(peer.frame().i(-999)));
+  ASSERT_TRUE(p.wait(20000));
+  EXPECT_EQ(p.exitCode(), 130) << p.out() << p.err();
+  const std::string out = p.out();
+  EXPECT_TRUE(contains(out, " Stopped by SIGINT while waiting for the design environment's start-up dialogue: the "
+                            "run did not start.\n"))
+      << out;
+  EXPECT_EQ(last_lines(out, 1), std::vector<std::string>{kExe + " exiting.  Status code = 130"});
+}
+
+// ------------------------------------------------------------- usage errors
+
+const std::string kUsage =
+    " -v5 [-config <file>] [-standalone] [-locale <name> -port <number> [-host <name>]"
+    " [-id <number>] [-lumbra <library>]] [-outwriter <library>] [-out <name>]"
+    " [-outtype legacy|bin]\n";
+
+struct Refusal {
+  std::vector<std::string> options;
+  std::string err;  // standard error in full ("<usage>" stands for the usage line)
+};
+
+TEST(FirstContact, RefusedOptionsAreNamedAndNothingRuns) {
+  Watchdog dog("FirstContact.RefusedOptions", 120);
+  CaseCopy copy;
+  const std::string usage = "Usage: " + kExe + kUsage;
+  const std::string longName(35, 'n');
+  const std::vector<Refusal> cases = {
+      {{"-outtype", "foo"}, "Invalid value 'foo' for -outtype: the output type is legacy or bin.\n" + usage},
+      {{"-config", "nosuch.opt"},
+       "Option file 'nosuch.opt' (-config) cannot be read: No such file or directory.\n" + usage},
+      {{"-out", longName},
+       "Invalid value '" + longName + "' for -out: an output name is at most 34 characters long.\n" + usage},
+      {{"-bogus"}, "Unknown option '-bogus'. " + usage},
+      {{"-outtype", "BIN", "-whatever"},
+       "Invalid value 'BIN' for -outtype: the output type is legacy or bin.\nUnknown option '-whatever'. " + usage},
+  };
+  for (const Refusal& c : cases) {
+    auto p = copy.run(c.options);
+    EXPECT_EQ(p->exitCode(), 2) << c.options[0];
+    EXPECT_EQ(p->err(), c.err);
+    EXPECT_EQ(p->out(), kExe + " exiting.  Status code = 2\n") << "something ran";
+  }
+  EXPECT_FALSE(copy.has("rl_breaker_01.out"));
+}
+
+TEST(FirstContact, NothingToRunIsAUsageErrorWithStatusTwo) {
+  Watchdog dog("FirstContact.NothingToRun", 60);
+  CaseCopy copy;
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{kExe}, std::vector<std::string>{kExe, "-V4x"}}) {
+    ChildProcess p(words, copy.dir(), copy.path("answers.txt"));
+    ASSERT_TRUE(p.wait());
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_EQ(p.out(), "");
+    EXPECT_EQ(p.err(), "Usage: " + kExe + kUsage);
+  }
+}
+
+// ----------------------------------------------------------------- -out name
+
+TEST(FirstContact, TheOutOptionNamesTheOutputFiles) {
+  Watchdog dog("FirstContact.TheOutOption", 60);
+  CaseCopy copy;
+  auto p = copy.run({"-out", "other"});
+  ASSERT_EQ(p->exitCode(), 0) << p->out() << p->err();
+  EXPECT_TRUE(copy.has("other_01.out"));
+  EXPECT_TRUE(copy.has("other.inf"));
+  EXPECT_FALSE(copy.has("rl_breaker_01.out"));
+  EXPECT_FALSE(copy.has("rl_breaker.inf"));
+  const std::string out = p->out();
+  EXPECT_TRUE(contains(out, "\n        Output file: other_01.out"));
+  EXPECT_TRUE(contains(out, "\n        Output file: other.inf"));
+  // The channel file holds the whole run: the title and 1,201 output steps.
+  const std::string channels = slurp(copy.path("other_01.out"));
+  EXPECT_EQ(std::count(channels.begin(), channels.end(), '\n'), 1202);
+}
+
+// ------------------------------------------------- the communication library
+
+// A port on 127.0.0.1 that nobody listens on.
+int closed_port() {
+  ScriptedPeer peer;
+  const int port = peer.port();
+  peer.closeListener();
+  return port;
+}
+
+TEST(FirstContact, ALibraryThatRefusesTheStartSaysWhy) {
+  Watchdog dog("FirstContact.LibraryRefuses", 60);
+  CaseCopy copy;
+  const std::string port = std::to_string(closed_port());
+  auto p = copy.run({"-locale", "C", "-port", port, "-lumbra", WAKRO_COMM_LIBRARY});
+  EXPECT_EQ(p->exitCode(), 1);
+  EXPECT_EQ(p->err(), std::string("The communication library ") + WAKRO_COMM_LIBRARY +
+                          " refused the start: Communication_Initialize returned 1 (it could not connect to the "
+                          "design environment at localhost:" +
+                          port + ").\n");
+  EXPECT_EQ(last_lines(p->out(), 1), std::vector<std::string>{kExe + " exiting.  Status code = 1"});
+}
+
+TEST(FirstContact, ALibraryThatCannotBeUsedIsNamedBeforeTheTcpLinkIsTried) {
+  Watchdog dog("FirstContact.LibraryNotUsed", 60);
+  CaseCopy copy;
+  const std::string port = std::to_string(closed_port());
+  const std::string tcpRefused = kExe + ": Connection refused\nFailed to connect to localhost:" + port + "\n";
+  struct Case {
+    std::string library;
+    std::string why;
+  };
+  for (const Case& c : {Case{WAKRO_COMM_PARTIAL_LIBRARY, "it has no entry point Communication_peek_other"},
+                        Case{"/nonexistent/libcomm.so", "it cannot be loaded (/nonexistent/libcomm.so: cannot open "
+                                                        "shared object file: No such file or directory)"}}) {
+    auto p = copy.run({"-locale", "C", "-port", port, "-lumbra", c.library});
+    EXPECT_EQ(p->exitCode(), 1);
+    EXPECT_EQ(p->err(), "WARNING: The communication library " + c.library + " is not used: " + c.why +
+                            "; the link is opened over TCP instead.\n" + tcpRefused);
+  }
+}
+
+// ------------------------------------------------------ misspelt section keys
+
+TEST(FirstContact, AnUnknownSectionKeyNamesItsFileAndLine) {
+  Watchdog dog("FirstContact.UnknownSectionKey", 60);
+  struct Case {
+    std::string file, from, to, where;
+  };
+  const std::string dta = slurp(fs::path(kCaseDir) / "rl_breaker.dta");
+  const std::string map = slurp(fs::path(kCaseDir) / "rl_breaker.map");
+  // The line numbers of the keys in the tests' copy of the case.
+  const auto line_of = [](const std::string& text, const std::string& key) {
+    const std::size_t at = text.find("\n" + key);
+    return 2 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+  };
+  const std::vector<Case> cases = {
+      {"rl_breaker.dta", "BRANCHES:", "BRANCHS:", "rl_breaker.dta, line " + std::to_string(line_of(dta, "BRANCHES:"))},
+      {"rl_breaker.map", "MAP:", "MAPP:", "rl_breaker.map, line " + std::to_string(line_of(map, "MAP:"))},
+  };
+  for (const Case& c : cases) {
+    CaseCopy copy;
+    copy.edit(c.file, "\n" + c.from, "\n" + c.to);
+    auto p = copy.run({});
+    EXPECT_NE(p->exitCode(), 0);
+    const std::string out = p->out();
+    // The key as read (a 72-column line), then where it stands.
+    const std::string unknown = " READDATA: Unknown data file section: " + c.to;
+    const std::string where = "\n READDATA: The section key is in file " + c.where + "; the section is skipped.\n";
+    const std::size_t at = out.find(unknown);
+    ASSERT_NE(at, std::string::npos) << out;
+    EXPECT_EQ(out.find(where), out.find('\n', at)) << out;
+  }
+}
+
+}  // namespace
+}  // namespace app_test
