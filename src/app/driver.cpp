@@ -169,9 +169,6 @@ void report_unavailable_requests() {
   using wakro::ListLine;
   if (outppp::snpfil != 0 && !wakro::snapshot_writer_registered())
     ListLine() << "WARNING: Snapshots are not available yet: no snapshot file will be written.";
-  if (ctrl::nrun > 1 || ctrl::mrunctrl != 0)
-    ListLine() << "WARNING: Multiple runs are not available yet: each run repeats the case as read,"
-                  " and no multiple-run output file is written.";
   if (fnames::iouttype == 1 && !wakro::record_file_available()) {
     fnames::iouttype = 0;
     if (outppp::outfil != 0)
