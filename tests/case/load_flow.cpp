@@ -1,0 +1,170 @@
+// Newton-Raphson load flow (see load_flow.h).
+//
+// Unknowns: the angle of every bus but the slack, the magnitude of every PQ bus.
+// Mismatches dP_i = P_i - Re(V_i conj(sum_k Y_ik V_k)) and dQ_i likewise, with
+// the Jacobian in its usual polar form:
+//   dP_i/dth_k = V_i V_k (G_ik sin th_ik - B_ik cos th_ik),   k != i
+//   dP_i/dth_i = -Q_i - B_ii V_i^2
+//   dP_i/dV_k  = V_i (G_ik cos th_ik + B_ik sin th_ik),       k != i
+//   dP_i/dV_i  = P_i / V_i + G_ii V_i
+//   dQ_i/dth_k = -V_i V_k (G_ik cos th_ik + B_ik sin th_ik),  k != i
+//   dQ_i/dth_i = P_i - G_ii V_i^2
+//   dQ_i/dV_k  = V_i (G_ik sin th_ik - B_ik cos th_ik),       k != i
+//   dQ_i/dV_i  = Q_i / V_i - B_ii V_i
+// solved by Gaussian elimination with partial pivoting.
+#include "load_flow.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace casetest {
+namespace {
+
+using Vector = std::vector<double>;
+
+// Solves a x = b in place (b becomes x); false when a pivot vanishes.
+bool solve_dense(std::vector<Vector>& a, Vector& b) {
+  const std::size_t n = b.size();
+  for (std::size_t c = 0; c < n; ++c) {
+    std::size_t p = c;
+    for (std::size_t r = c + 1; r < n; ++r)
+      if (std::abs(a[r][c]) > std::abs(a[p][c])) p = r;
+    if (!(std::abs(a[p][c]) > 1e-300)) return false;
+    std::swap(a[p], a[c]);
+    std::swap(b[p], b[c]);
+    for (std::size_t r = c + 1; r < n; ++r) {
+      const double f = a[r][c] / a[c][c];
+      for (std::size_t k = c; k < n; ++k) a[r][k] -= f * a[c][k];
+      b[r] -= f * b[c];
+    }
+  }
+  for (std::size_t c = n; c-- > 0;) {
+    double s = b[c];
+    for (std::size_t k = c + 1; k < n; ++k) s -= a[c][k] * b[k];
+    b[c] = s / a[c][c];
+  }
+  return true;
+}
+
+std::vector<std::complex<double>> injections(const Matrix& y, const std::vector<std::complex<double>>& v) {
+  std::vector<std::complex<double>> s(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    std::complex<double> current = 0.0;
+    for (std::size_t k = 0; k < v.size(); ++k) current += y[i][k] * v[k];
+    s[i] = v[i] * std::conj(current);
+  }
+  return s;
+}
+
+}  // namespace
+
+LoadFlowResult newton_raphson(const Matrix& y, const std::vector<BusSpec>& buses,
+                              std::int32_t max_iterations, double tolerance) {
+  const std::size_t n = buses.size();
+  Vector vm(n), th(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    vm[i] = buses[i].kind == BusKind::pq ? 1.0 : buses[i].v;
+    th[i] = buses[i].kind == BusKind::slack ? buses[i].theta : 0.0;
+  }
+  // Positions of the unknowns: angles, then the PQ magnitudes.
+  std::vector<std::size_t> angle, magnitude;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (buses[i].kind != BusKind::slack) angle.push_back(i);
+    if (buses[i].kind == BusKind::pq) magnitude.push_back(i);
+  }
+  const std::size_t m = angle.size() + magnitude.size();
+
+  LoadFlowResult r;
+  for (;;) {
+    std::vector<std::complex<double>> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = std::polar(vm[i], th[i]);
+    const std::vector<std::complex<double>> s = injections(y, v);
+
+    // 1. Mismatches.
+    Vector f(m);
+    double worst = 0.0;
+    for (std::size_t a = 0; a < angle.size(); ++a) f[a] = buses[angle[a]].p - s[angle[a]].real();
+    for (std::size_t b = 0; b < magnitude.size(); ++b)
+      f[angle.size() + b] = buses[magnitude[b]].q - s[magnitude[b]].imag();
+    for (double x : f) worst = std::max(worst, std::abs(x));
+    r.v = v;
+    r.s = s;
+    r.mismatch = worst;
+    if (worst < tolerance) {
+      r.converged = true;
+      return r;
+    }
+    if (r.iterations >= max_iterations) return r;
+
+    // 2. Jacobian.
+    auto dp_dth = [&](std::size_t i, std::size_t k) {
+      if (i == k) return -s[i].imag() - y[i][i].imag() * vm[i] * vm[i];
+      const double t = th[i] - th[k];
+      return vm[i] * vm[k] * (y[i][k].real() * std::sin(t) - y[i][k].imag() * std::cos(t));
+    };
+    auto dp_dv = [&](std::size_t i, std::size_t k) {
+      if (i == k) return s[i].real() / vm[i] + y[i][i].real() * vm[i];
+      const double t = th[i] - th[k];
+      return vm[i] * (y[i][k].real() * std::cos(t) + y[i][k].imag() * std::sin(t));
+    };
+    auto dq_dth = [&](std::size_t i, std::size_t k) {
+      if (i == k) return s[i].real() - y[i][i].real() * vm[i] * vm[i];
+      const double t = th[i] - th[k];
+      return -vm[i] * vm[k] * (y[i][k].real() * std::cos(t) + y[i][k].imag() * std::sin(t));
+    };
+    auto dq_dv = [&](std::size_t i, std::size_t k) {
+      if (i == k) return s[i].imag() / vm[i] - y[i][i].imag() * vm[i];
+      const double t = th[i] - th[k];
+      return vm[i] * (y[i][k].real() * std::sin(t) - y[i][k].imag() * std::cos(t));
+    };
+    std::vector<Vector> j(m, Vector(m));
+    for (std::size_t a = 0; a < angle.size(); ++a) {
+      for (std::size_t c = 0; c < angle.size(); ++c) j[a][c] = dp_dth(angle[a], angle[c]);
+      for (std::size_t c = 0; c < magnitude.size(); ++c) j[a][angle.size() + c] = dp_dv(angle[a], magnitude[c]);
+    }
+    for (std::size_t b = 0; b < magnitude.size(); ++b) {
+      for (std::size_t c = 0; c < angle.size(); ++c) j[angle.size() + b][c] = dq_dth(magnitude[b], angle[c]);
+      for (std::size_t c = 0; c < magnitude.size(); ++c)
+        j[angle.size() + b][angle.size() + c] = dq_dv(magnitude[b], magnitude[c]);
+    }
+
+    // 3. The correction.
+    if (!solve_dense(j, f)) return r;
+    ++r.iterations;
+    for (std::size_t a = 0; a < angle.size(); ++a) th[angle[a]] += f[a];
+    for (std::size_t b = 0; b < magnitude.size(); ++b) vm[magnitude[b]] += f[angle.size() + b];
+  }
+}
+
+Matrix admittance_matrix(const Network& n) {
+  Matrix y(kPoints, std::vector<std::complex<double>>(kPoints, 0.0));
+  for (const SeriesElement& e : n.series) {
+    const auto f = static_cast<std::size_t>(e.from - 1), t = static_cast<std::size_t>(e.to - 1);
+    const std::complex<double> ys = 1.0 / e.z;
+    y[f][f] += ys + e.y_half;
+    y[t][t] += ys + e.y_half;
+    y[f][t] -= ys;
+    y[t][f] -= ys;
+  }
+  for (const auto& [p, ysh] : n.shunts) y[static_cast<std::size_t>(p - 1)][static_cast<std::size_t>(p - 1)] += ysh;
+  return y;
+}
+
+std::vector<BusSpec> case_buses(const MainFile& m) {
+  std::vector<BusSpec> buses(kPoints);
+  for (std::size_t k = 0; k < kSources.size(); ++k) {
+    BusSpec& b = buses[static_cast<std::size_t>(kSources[k].point - 1)];
+    b.kind = k == kSlack ? BusKind::slack : BusKind::pv;
+    b.p = kSources[k].p_pu;
+    b.v = kSources[k].v_pu;
+  }
+  for (const Load& l : kLoads) {
+    const BranchLine& first = m.branches.at(static_cast<std::size_t>(l.first_branch - 1));
+    BusSpec& b = buses[static_cast<std::size_t>(point_of(first.from) - 1)];
+    b.p -= 3.0 * l.p_mw / kSbase;
+    b.q -= 3.0 * l.q_mvar / kSbase;
+  }
+  return buses;
+}
+
+}  // namespace casetest
