@@ -144,12 +144,13 @@ Drive drive_for(std::complex<double> v, std::complex<double> s, double kv_base) 
   return {std::sqrt(2.0) * std::abs(e), std::arg(e)};
 }
 
-RunResult run_network(const std::array<Drive, 3>& drive, double finish) {
+RunResult run_network(const std::array<Drive, 3>& drive, double finish, const std::function<void()>& edit) {
   RunResult r;
   wakro_test::WorkFolder folder;
   if (!folder.enter("wakro_case_network_")) return r;
   copy_case(folder.path());
   set_finish(finish);
+  if (edit) edit();
 
   std::ostringstream console;
   {

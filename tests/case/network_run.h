@@ -15,6 +15,7 @@
 #include <array>
 #include <complex>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,10 @@ struct RunResult {
 };
 
 // Runs the case to `finish` seconds with the sources at `drive` (source order
-// of kSources); the phasors are taken over the last three cycles.
-RunResult run_network(const std::array<Drive, 3>& drive, double finish);
+// of kSources); the phasors are taken over the last three cycles. `edit`, when
+// given, runs in the scratch folder before the run (to change a file there).
+RunResult run_network(const std::array<Drive, 3>& drive, double finish,
+                      const std::function<void()>& edit = {});
 
 // The source EMF that puts a terminal at v (pu of its base, line-to-line kV
 // base) while it delivers s (pu of 100 MVA) through the source resistance.

@@ -22,11 +22,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <string>
 #include <numbers>
 
 #include "case_network.h"
 #include "load_flow.h"
 #include "network_run.h"
+#include "support/temp_dir.h"
 
 namespace casetest {
 namespace {
@@ -71,6 +74,38 @@ TEST(NetworkFiles, PassTheDimensionPassAndTheReader) {
   // Line 7-8: 0.2747 ms is 5.495 steps, more than one: no warning, no rounding.
   EXPECT_EQ(r.lines[0][1].nt, 5);
   EXPECT_NEAR(r.lines[0][1].fnt, 0.49488, 1e-5);
+}
+
+// The same files under a time step longer than line 7-8's travel time, and
+// without a line-constants file: the reader says so, naming the line or file.
+TEST(NetworkFiles, ATooLongStepAndAMissingFileAreReported) {
+  const auto replace = [](const std::string& file, const std::string& from, const std::string& to) {
+    std::string text = wakro_test::read_file(file);
+    text.replace(text.find(from), from.size(), to);
+    wakro_test::write_file(file, text);
+  };
+  const RunResult slow = run_network(no_drive(), 0.003, [&] {
+    replace("network.map", " TIME_STEP = 50.0E-6", " TIME_STEP = 300.0E-6");
+  });
+  EXPECT_EQ(slow.status, -1) << slow.console;
+  // One warning per aerial mode of line 7-8 (its ground mode is longer), then
+  // the summary once.
+  const auto count = [&](const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t at = slow.console.find(text); at != std::string::npos; at = slow.console.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Time step is too large for the tline/cable 'T7_8'. \n"), 2u) << slow.console;
+  EXPECT_EQ(count("Time step is too large"), 2u);
+  EXPECT_EQ(count("Continuing with travel time(s) adjusted to one time step."), 1u);
+  ASSERT_EQ(slow.lines.size(), 6u);
+  EXPECT_EQ(slow.lines[0][1].nt, 1);  // raised to one step
+  EXPECT_EQ(slow.lines[0][1].fnt, 0.0);
+
+  const RunResult missing = run_network(no_drive(), 0.001, [] { std::filesystem::remove("T4_6.tlo"); });
+  EXPECT_NE(missing.status, -1);
+  EXPECT_NE(missing.console.find("Error while opening file for read"), std::string::npos) << missing.console;
+  EXPECT_NE(missing.console.find("T4_6.tlo"), std::string::npos) << missing.console;
 }
 
 // Positive-sequence phasor of a point (phase a's reference).
