@@ -12,6 +12,15 @@
 //   dQ_i/dV_k  = V_i (G_ik sin th_ik - B_ik cos th_ik),       k != i
 //   dQ_i/dV_i  = Q_i / V_i - B_ii V_i
 // solved by Gaussian elimination with partial pivoting.
+//
+// The start: two linear solutions of the network with each PQ bus drawing its
+// power as an admittance at 1 pu. The first holds the slack and lets each PV
+// bus inject its P as a current, which gives the PV buses' angles; the second
+// holds the slack and the PV buses (set magnitude, those angles) and gives the
+// PQ buses. Buses joined by a very small impedance so start consistent with
+// each other, where a flat start would leave them pulling apart (the power
+// through such a branch is its huge admittance times their difference) and
+// Newton's steps would not settle.
 #include "load_flow.h"
 
 #include <algorithm>
@@ -23,7 +32,8 @@ namespace {
 using Vector = std::vector<double>;
 
 // Solves a x = b in place (b becomes x); false when a pivot vanishes.
-bool solve_dense(std::vector<Vector>& a, Vector& b) {
+template <typename T>
+bool solve_dense(std::vector<std::vector<T>>& a, std::vector<T>& b) {
   const std::size_t n = b.size();
   for (std::size_t c = 0; c < n; ++c) {
     std::size_t p = c;
@@ -33,13 +43,13 @@ bool solve_dense(std::vector<Vector>& a, Vector& b) {
     std::swap(a[p], a[c]);
     std::swap(b[p], b[c]);
     for (std::size_t r = c + 1; r < n; ++r) {
-      const double f = a[r][c] / a[c][c];
+      const T f = a[r][c] / a[c][c];
       for (std::size_t k = c; k < n; ++k) a[r][k] -= f * a[c][k];
       b[r] -= f * b[c];
     }
   }
   for (std::size_t c = n; c-- > 0;) {
-    double s = b[c];
+    T s = b[c];
     for (std::size_t k = c + 1; k < n; ++k) s -= a[c][k] * b[k];
     b[c] = s / a[c][c];
   }
@@ -56,6 +66,48 @@ std::vector<std::complex<double>> injections(const Matrix& y, const std::vector<
   return s;
 }
 
+// One linear solution of the network for the buses that are not `fixed`: a
+// fixed bus is held at polar(vm, th); a PV bus that is not fixed injects its P
+// as a current at angle 0; a PQ bus draws its power as an admittance at 1 pu.
+bool linear_solution(const Matrix& y, const std::vector<BusSpec>& buses, const std::vector<bool>& fixed,
+                     Vector& vm, Vector& th) {
+  const std::size_t n = buses.size();
+  std::vector<std::size_t> free;
+  for (std::size_t i = 0; i < n; ++i)
+    if (!fixed[i]) free.push_back(i);
+  std::vector<std::vector<std::complex<double>>> a(free.size(), std::vector<std::complex<double>>(free.size()));
+  std::vector<std::complex<double>> b(free.size());
+  for (std::size_t r = 0; r < free.size(); ++r) {
+    const BusSpec& bus = buses[free[r]];
+    for (std::size_t c = 0; c < free.size(); ++c) a[r][c] = y[free[r]][free[c]];
+    if (bus.kind == BusKind::pq) a[r][r] -= std::conj(std::complex<double>(bus.p, bus.q));
+    b[r] = bus.kind == BusKind::pv ? bus.p : 0.0;
+    for (std::size_t k = 0; k < n; ++k)
+      if (fixed[k]) b[r] -= y[free[r]][k] * std::polar(vm[k], th[k]);
+  }
+  if (!solve_dense(a, b)) return false;
+  for (std::size_t r = 0; r < free.size(); ++r) {
+    vm[free[r]] = std::abs(b[r]);
+    th[free[r]] = std::arg(b[r]);
+  }
+  return true;
+}
+
+// The start described at the head of this file: the PV buses' angles from a
+// first solution with only the slack held, then every other bus from a second
+// one with the slack and the PV buses held at their set magnitudes.
+bool start_values(const Matrix& y, const std::vector<BusSpec>& buses, Vector& vm, Vector& th) {
+  std::vector<bool> fixed(buses.size());
+  for (std::size_t i = 0; i < buses.size(); ++i) fixed[i] = buses[i].kind == BusKind::slack;
+  if (!linear_solution(y, buses, fixed, vm, th)) return false;
+  for (std::size_t i = 0; i < buses.size(); ++i) {
+    if (buses[i].kind != BusKind::pv) continue;
+    fixed[i] = true;
+    vm[i] = buses[i].v;
+  }
+  return linear_solution(y, buses, fixed, vm, th);
+}
+
 }  // namespace
 
 LoadFlowResult newton_raphson(const Matrix& y, const std::vector<BusSpec>& buses,
@@ -66,6 +118,8 @@ LoadFlowResult newton_raphson(const Matrix& y, const std::vector<BusSpec>& buses
     vm[i] = buses[i].kind == BusKind::pq ? 1.0 : buses[i].v;
     th[i] = buses[i].kind == BusKind::slack ? buses[i].theta : 0.0;
   }
+  LoadFlowResult r;
+  if (!start_values(y, buses, vm, th)) return r;
   // Positions of the unknowns: angles, then the PQ magnitudes.
   std::vector<std::size_t> angle, magnitude;
   for (std::size_t i = 0; i < n; ++i) {
@@ -74,7 +128,6 @@ LoadFlowResult newton_raphson(const Matrix& y, const std::vector<BusSpec>& buses
   }
   const std::size_t m = angle.size() + magnitude.size();
 
-  LoadFlowResult r;
   for (;;) {
     std::vector<std::complex<double>> v(n);
     for (std::size_t i = 0; i < n; ++i) v[i] = std::polar(vm[i], th[i]);

@@ -31,8 +31,9 @@ struct LoadFlowResult {
   bool converged = false;
 };
 
-// Solves from a flat start; stops when the largest mismatch is below tolerance
-// or after max_iterations solutions, or when the Jacobian is singular.
+// Solves from a linear start (load_flow.cpp); stops when the largest mismatch
+// is below tolerance, after max_iterations solutions, or when the start's
+// system or the Jacobian is singular.
 LoadFlowResult newton_raphson(const Matrix& y, const std::vector<BusSpec>& buses,
                               std::int32_t max_iterations, double tolerance);
 

@@ -130,6 +130,7 @@ TEST(NetworkRun, OneSecondOnStiffSourcesMatchesTheLoadFlow) {
   const RunResult r = run_network(drive, 1.0);
   ASSERT_EQ(r.status, -1) << r.console;
   EXPECT_EQ(r.steps, 20000);
+  EXPECT_EQ(r.console.find("WARN"), std::string::npos) << r.console;
 
   for (std::int32_t p = 1; p <= kPoints; ++p) {
     const double vbase = n.kv_base[static_cast<std::size_t>(p)] / std::sqrt(3.0);
