@@ -250,12 +250,22 @@ Network build_network(const MainFile& m) {
   Network n;
   set_bases(m, taken, n);
 
-  // 1. Branches of their own: grounded or series resistors, phase by phase.
+  // 1. Branches of their own: grounded or series resistors, three alike in a
+  // row on the three phases of their points.
   for (std::size_t k = 0; k < m.branches.size(); k += 3) {
     const BranchLine& b = m.branches[k];
     if (taken.count(b.number) != 0) continue;
     if (b.type != "R" || b.values.size() != 1)
       throw FileError("Main.dta: branch " + std::to_string(b.number) + " is not a plain resistor");
+    for (std::int32_t ph = 0; ph < 3; ++ph) {
+      const BranchLine& o = m.branches.at(k + static_cast<std::size_t>(ph));
+      const bool alike = o.type == b.type && o.values == b.values &&
+                         o.from == node_of(point_of(b.from), ph) &&
+                         o.to == (b.to == 0 ? 0 : node_of(point_of(b.to), ph));
+      if (!alike)
+        throw FileError("Main.dta: branch " + std::to_string(o.number) + " is not phase " +
+                        std::string(1, static_cast<char>('a' + ph)) + " of its three-phase element");
+    }
     const double r = b.values[0];
     if (b.to == 0) {
       const std::int32_t p = point_of(b.from);
