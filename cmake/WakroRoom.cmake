@@ -15,7 +15,8 @@ function(wakro_room name)
 endfunction()
 
 # wakro_test_room(<name> [LIBS <lib>...])
-# Builds tests/<name>/*.cpp into one GoogleTest executable and registers its tests.
+# Builds tests/<name>/*.cpp into one GoogleTest executable and registers its tests
+# (linked with the room's library when the room has one).
 function(wakro_test_room name)
   cmake_parse_arguments(T "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
@@ -24,7 +25,10 @@ function(wakro_test_room name)
   endif()
   add_executable(test_${name} ${sources})
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
-  target_link_libraries(test_${name} PRIVATE wakro_${name} ${T_LIBS} GTest::gtest GTest::gtest_main)
+  if(TARGET wakro_${name})
+    target_link_libraries(test_${name} PRIVATE wakro_${name})
+  endif()
+  target_link_libraries(test_${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60
                        PROPERTIES ENVIRONMENT "WAKRO_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 endfunction()
