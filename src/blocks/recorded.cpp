@@ -24,6 +24,10 @@ constexpr std::int32_t kUnit = 1, kRows = 2, kReopen = 3;
 constexpr std::int32_t kDt = 1, kNext = 2, kP = 2, kQ = 2 + kCols, kS = 2 + 2 * kCols;
 // Sampling frequencies at or below this are refused.
 constexpr double kMinFs = 1e-6;
+// Rows closer than this fraction of the time step are refused: a step would
+// read (or, in end mode 1, rewind through) more than a thousand rows, and a
+// spacing small against the time of the next row would no longer advance it.
+constexpr double kMinSpacingOfStep = 1e-3;
 // A start time at or below this fraction of the step counts as zero.
 constexpr double kStartFraction = 1e-4;
 // Width of the first data row read as text by fileread2.
@@ -56,10 +60,14 @@ void copy_row(const Slots<double>& f, std::int32_t from, std::int32_t to) {
   for (std::int32_t j = 1; j <= kCols; ++j) f(to + j) = f(from + j);
 }
 
-// A spacing that would never let the playback reach the next row.
+// A spacing that would never (or only after countless rows) let the playback
+// reach the next step.
 void check_spacing(const Call& c, double dt) {
   if (!(dt > 0.0))
     file_fatal(kTag, "Time of the rows in the file must increase: ", formed_name(c.name, c.pathSwitch));
+  if (dt < kMinSpacingOfStep * e_s1::delt)
+    file_fatal(kTag, "Rows of the file are closer than a thousandth of the time step: ",
+               formed_name(c.name, c.pathSwitch));
 }
 
 bool delayed_start(const Call& c) { return c.second && c.tStart > kStartFraction * e_s1::delt; }

@@ -25,8 +25,9 @@
 // needed, a number that cannot be read); "Sampling Frequency too small";
 // "Number of columns in the file is less than the specified value: " + name;
 // "Time of the rows in the file must increase: " + name (a spacing <= 0, which
-// would never let the playback reach the next row); and a column count outside
-// 1 .. 11.
+// would never let the playback reach the next row); "Rows of the file are closer
+// than a thousandth of the time step: " + name (a row time difference, or 1/fs,
+// below delt / 1000); and a column count outside 1 .. 11.
 #pragma once
 
 #include <cstdint>

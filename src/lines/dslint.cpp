@@ -31,6 +31,7 @@
 #include "diag/validators.h"
 #include "files/linereader.h"
 #include "files/listread.h"
+#include "files/units.h"
 #include "lines/line_records.h"
 #include "lines/line_setup.h"
 #include "lines/lines.h"
@@ -361,6 +362,9 @@ void check_read(ReadStatus st, const LineSetup& s) {
 
 void read_error(const LineSetup& s) {
   if (s.header) ListLine() << "Line/Cable Name: " + s.quoted;
+  // The file that holds the line: the page data file or the line-constants file.
+  const std::string file = wakro::unit_file_name(fnames::iunit);
+  if (!file.empty()) ListLine() << "Invalid data line in " + file;
   outmsg(37, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   wakro_quit(kTag, 0);
 }
@@ -435,13 +439,18 @@ void dslint(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::in
   if (!line_key()) return;
   const std::int32_t modes_before = e_s7::nlmodeu;
   const std::int32_t slots_before = e_s7::ntwbufu;
+  // The section ends at the next key; a data line after the page's "ENDPAGE"
+  // belongs to the map file (the page entry's node lines), not to this section.
+  // A line section that follows at once is read on in the same call.
+  wakro::FixedText<72> key = fnames::section;
   for (;;) {
     rdcmnt();
-    if (!rdcmnt_at_data()) {
-      if (line_key()) continue;
-      break;
+    if (rdcmnt_in_section(key)) {
+      one_record(page, ssoff, send, recv);
+      continue;
     }
-    one_record(page, ssoff, send, recv);
+    if (rdcmnt_at_data() || !line_key()) break;
+    key = fnames::section;
   }
   clear_new_state(modes_before, slots_before);
   // The report is decided once every short travel time the pass counted has

@@ -67,6 +67,13 @@ struct Record {
   LineOptions options;
 };
 
+// The file a message names: the line-constants file once the record has named
+// it, else the file being read (the page data file that holds the section).
+std::string file_read(const Record& r) {
+  if (!r.file.empty()) return r.file;
+  return wakro::unit_file_name(fnames::iunit);
+}
+
 [[noreturn]] void stop(std::string_view first, const std::string& second) {
   wakro_message(0, 0, 2, 2, first);
   wakro_message(0, 0, 2, -1, second);
@@ -77,9 +84,9 @@ void check(ReadStatus st, const Record& r) {
   if (st == ReadStatus::ok) return;
   if (st == ReadStatus::error) {
     fnames::dumlin = getdum();
-    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + file_read(r));
   }
-  stop("Transmission Line/Cable error: ", "End of file reached while reading data in " + r.file);
+  stop("Transmission Line/Cable error: ", "End of file reached while reading data in " + file_read(r));
 }
 
 // Skips comment lines of the current unit before a record item.
@@ -104,7 +111,7 @@ std::int32_t slots_of_steps(double s, const Record& r, bool counts_short = true)
   // it must never reach the conversion to a slot count.
   if (!convertible_steps(s)) {
     fnames::dumlin = getdum();
-    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + file_read(r));
   }
   if (s < 1.0 && counts_short) {
     ++e_s7::ntldtwarn;
@@ -205,7 +212,7 @@ std::int32_t mfdtd(const std::string& model_line, Record& r) {
   check(two_columns(model_line, 10, npmfd), r);
   if (ncond < 1 || npmfd < 0) {
     fnames::dumlin = model_line;
-    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + file_read(r));
   }
   ++e_s7mfd::linemfd;
   e_ndim(dim::maxpoles_mfdtd) = std::max(e_ndim(dim::maxpoles_mfdtd), npmfd);
@@ -224,7 +231,7 @@ std::int32_t mfdtd(const std::string& model_line, Record& r) {
   if (seg.check != SegmentCheck::ok && seg.check != SegmentCheck::none) {
     report_segments(seg, r.name);
     fnames::dumlin = getdum();
-    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + file_read(r));
   }
   if (e_ndim(dim::maxinc_mfdtd) <= seg.n) e_ndim(dim::maxinc_mfdtd) = seg.n + 1;
   return ncond;
@@ -267,7 +274,7 @@ void frephase(Record& r) {
   const std::int32_t ng = count_item(r);
   if (ng > kMaxGroups) {
     fnames::dumlin = getdum();
-    stop("Transmission Line/Cable error: ", "Invalid data line in " + r.file);
+    stop("Transmission Line/Cable error: ", "Invalid data line in " + file_read(r));
   }
   ncphmax = std::max(ncphmax, ng);  // the group tables are as wide as the conductor ones
   skip_lines(1, r);
@@ -412,13 +419,19 @@ void sctline() {
     e_s7::ntldtwarn = 0;
     e_s7::tldterr = 0;
   }
+  // The section ends at the next key; a data line after the page's "ENDPAGE"
+  // belongs to the map file (the page entry's node lines), not to this section.
+  // A line section that follows at once is read on in the same call.
+  wakro::FixedText<72> key = fnames::section;
   for (;;) {
     rdcmnt();
-    if (!rdcmnt_at_data()) {
-      if (fnames::section == "TLINES:" || fnames::section == "GLOBAL_TLINES:") continue;
-      break;
+    if (rdcmnt_in_section(key)) {
+      one_record();
+      continue;
     }
-    one_record();
+    if (rdcmnt_at_data()) break;
+    if (!(fnames::section == "TLINES:") && !(fnames::section == "GLOBAL_TLINES:")) break;
+    key = fnames::section;
   }
   store_dimensions();
 }

@@ -13,6 +13,7 @@ void a_interp() {
   using namespace ndde;
   int1::iorv.allocate(nd15, nd2);
   int1::xstor.allocate(nd15, nd2);
+  int1::gfinal.allocate(nd15, nd2);
   int2::insb.allocate(nd2);
   int2::ntriang.allocate(nd2);
   int2::nmb.allocate(nd2);
@@ -32,7 +33,7 @@ void a_interp() {
 }
 
 void d_interp() {
-  wakro::release_each(int1::iorv, int1::xstor, int2::insb, int2::ntriang, int2::nmb,
+  wakro::release_each(int1::iorv, int1::xstor, int1::gfinal, int2::insb, int2::ntriang, int2::nmb,
                       int2::ll, int2::nilltr, int2::glvl, int3::use_klu, int4::ccind,
                       int4::ggind, int4::cclid, int4::gginchange, options::rootmatch,
                       options::interpss, options::xterpsrc, options::rmchatter,

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <limits>
+#include <string>
 
 #include "model/fatal.h"
 #include "model/groups.h"
@@ -14,6 +15,7 @@ namespace ndde {
 namespace {
 
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t kOutOfMemoryRule = 45;  // asterisks under the out-of-memory report
 
 // nd1 ... nd80 by number (index 0 unused).
 const std::array<std::int32_t*, 81> kNd = {
@@ -111,6 +113,17 @@ void deallocate_nd() {
 void chk_nexc() {
   std::fputs(" WARNING: CHK_NEXC is not implemented\n", stdout);
   std::fflush(stdout);
+}
+
+void out_of_memory(std::string_view name) {
+  std::string text = " ERROR(ndalloc): Ran out of memory while allocating common block /";
+  text.append(name);
+  text += "/\n Quit some applications or increase swap space\n ";
+  text.append(kOutOfMemoryRule, '*');
+  text += '\n';
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+  throw wakro::FatalExit(wakro::kRuntimeStopStatus);
 }
 
 }  // namespace ndde

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 #include "model/dim.h"
 #include "model/farray.h"
@@ -129,5 +130,11 @@ void deallocate_nd();
 
 // Warning routine without a caller in the engine.
 void chk_nexc();
+
+// The report of an allocation group that ran out of memory (no caller in the
+// engine): three console lines, the group named between slashes, then a row of
+// 45 asterisks. It then stops the process (status 3) instead of returning, and
+// releases nothing: a caller that went on would use the arrays it still holds.
+[[noreturn]] void out_of_memory(std::string_view name);
 
 }  // namespace ndde

@@ -14,8 +14,24 @@
 #include <string_view>
 
 #include "model/farray.h"
+#include "model/fixedtext.h"
 
 namespace fdneharmimp {
+
+// The selection tables of the equivalents of a harmonic study: equivalent k
+// (1 .. fdne_num) stands in subsystem fdne_ss(k) at its fdne_nc(k) nodes
+// fdne_node(k, 1 .. fdne_nc(k)), and its model file is fdne_filenames(k), the
+// name get_fdne_y reads with fdne_nc(k) ports. Fixed tables: no routine of the
+// engine fills or reads them yet; they start empty (0 and blanks).
+inline constexpr std::int32_t kMaxEquivalents = 20;      // equivalents of a study
+inline constexpr std::int32_t kMaxEquivalentNodes = 12;  // nodes (ports) of one equivalent
+inline constexpr std::size_t kModelNameWidth = 36;       // characters of a model file name
+
+inline std::int32_t fdne_num = 0;
+inline wakro::FFixed<std::int32_t, kMaxEquivalents> fdne_ss;
+inline wakro::FFixed<std::int32_t, kMaxEquivalents, kMaxEquivalentNodes> fdne_node;
+inline wakro::FFixed<std::int32_t, kMaxEquivalents> fdne_nc;
+inline wakro::FFixed<wakro::FixedText<kModelNameWidth>, kMaxEquivalents> fdne_filenames;
 
 // y must not be allocated on entry (the allocation rule stops the run); on return
 // it holds Y(s), n x n. A missing, short or malformed file (not-a-number and

@@ -57,7 +57,7 @@ void reset_branch(std::int32_t b, std::int32_t ss) {
   using namespace branches;
   for (Real* a : {&cbr, &ccbr, &ccbrd, &ebr, &ebrd, &ebron, &ebrof, &swlevl, &geq, &geqd, &geqon,
                   &geqof, &rlg, &rcg, &rcl, &rsc, &rsl, &ccl, &ccld, &ccc, &cccd, &g2l, &g2c,
-                  &v12l, &v20l, &int1::xstor, &harmimp::branch_r, &harmimp::branch_l,
+                  &v12l, &v20l, &int1::xstor, &int1::gfinal, &harmimp::branch_r, &harmimp::branch_l,
                   &harmimp::branch_c})
     (*a)(b, ss) = 0.0;
   int1::xstor(b, ss) = wakro::kNoCrossing;

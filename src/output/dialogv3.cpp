@@ -242,12 +242,14 @@ void dialogv3() {
 }
 
 void pfstationdata() {
+  // A negative count announces no rows: it is taken as 0.
   std::int32_t n[5] = {};
-  for (auto& v : n) v = geti();
+  for (auto& v : n) v = std::max(geti(), 0);
   pf_display::allocate_pf(n[0], n[1], n[2], n[3], n[4]);
   bus_counter = 0;
   branch_counter = 1;
   wakro::reset_pf_check();
+  wakro::set_pf_branch_rows(0);
 }
 
 void pfbusdata() {
@@ -289,7 +291,10 @@ void pfbranchdata() {
   const std::int32_t k = branch_counter++;
   const std::int32_t b = geti();
   const bool stored = k <= ndde::nd65 && pfbus.allocated();
-  if (stored) pfbus(k) = b;
+  if (stored) {
+    pfbus(k) = b;
+    wakro::set_pf_branch_rows(k);
+  }
   std::int32_t phases = 3;
   if (b >= 1 && b <= ndde::nd50 && pfsubs.allocated()) phases = pfsubs(b, 2);
   if (phases < 1) return;  // a bus without nodes: no phase data follow

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "diag/message.h"
@@ -45,6 +46,8 @@ constexpr std::int32_t kPhaseDomain = 2;
 constexpr std::int32_t kMfdtd = 3;
 
 bool checked = false;
+// Measuring-branch rows that arrived (see set_pf_branch_rows).
+std::int32_t branch_rows = std::numeric_limits<std::int32_t>::max();
 
 template <typename A>
 bool inside(const A& a, std::int64_t i) {
@@ -101,7 +104,9 @@ void drop(const std::string& what) {
 }
 
 std::int32_t buses() { return pfsubs.allocated() ? std::min(nbus, pfsubs.extent(1)) : 0; }
-std::int32_t measuring_branches() { return pfbus.allocated() ? std::min(nwb, pfbus.extent(1)) : 0; }
+std::int32_t measuring_branches() {
+  return pfbus.allocated() ? std::min({nwb, pfbus.extent(1), branch_rows}) : 0;
+}
 
 void check_bus(std::int32_t k) {
   const std::int32_t n = pfsubs(k, 2);
@@ -114,9 +119,11 @@ void check_bus(std::int32_t k) {
   pfsubs(k, 2) = 0;
 }
 
+// A measuring branch stands only at a bus that the check examined (one of the
+// announced buses): a row beyond them was never checked against the case.
 void check_branch(std::int32_t k) {
   const std::int32_t j = pfbus(k);
-  if (j < 1 || j > ndde::nd50) {
+  if (j < 1 || j > buses()) {
     drop("measuring branch " + std::to_string(k));
     pfbus(k) = 0;
     return;
@@ -266,7 +273,11 @@ void update_branch(std::int32_t k, double x, double a) {
 }  // namespace
 
 namespace wakro {
-void reset_pf_check() { checked = false; }
+void reset_pf_check() {
+  checked = false;
+  branch_rows = std::numeric_limits<std::int32_t>::max();
+}
+void set_pf_branch_rows(std::int32_t rows) { branch_rows = std::max(rows, 0); }
 }  // namespace wakro
 
 void calc_pf() {

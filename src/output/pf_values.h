@@ -14,10 +14,17 @@
 // (message 16).
 #pragma once
 
+#include <cstdint>
+
 void calc_pf();
 void send_pfdata();
 
 namespace wakro {
-// Forgets that the tables were checked (a new set of tables).
+// Forgets that the tables were checked (a new set of tables); every announced
+// measuring-branch row counts as given until set_pf_branch_rows says otherwise.
 void reset_pf_check();
+// The design environment has sent the measuring-branch rows 1 .. rows (the
+// start-up dialogue tells as they arrive). Rows announced but never sent are no
+// entries: they are neither checked nor updated, and stay 0.
+void set_pf_branch_rows(std::int32_t rows);
 }  // namespace wakro

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -388,7 +389,10 @@ void dsmint(std::int32_t& page) {
       read_repeat(page);
       continue;
     }
-    if (n == 0) outmsg(kWindingCount, 0);
+    // The lowest integer has no magnitude of its own (its sign cannot be taken
+    // away): a bad count like 0.
+    if (n == 0 || n == std::numeric_limits<std::int32_t>::min())
+      outmsg(kWindingCount, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
     if (mag < -1 || mag > 1) outmsg(kInvalidLine, 0);
 
     // Step 3: the form, then the windings.

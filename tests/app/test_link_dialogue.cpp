@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "app/getmsgv3.h"
 #include "app_fixture.h"
 #include "link/exchange_tcp.h"
+#include "model/branches.h"
 #include "model/dim.h"
 #include "model/e_s4.h"
 #include "model/pmr_consolidate.h"
@@ -283,6 +285,75 @@ TEST_F(LinkDialogue, LoadFlowTablesAreFilledAndBoundedByTheirSizes) {
   EXPECT_EQ(pfbus(2), 1);
   EXPECT_EQ(pfbranch(2, 1, 1), 21);
   EXPECT_EQ(pftwindings(2, 1, 1, 1), 0);
+}
+
+// The load-flow updates of a four-node case: subsystem 1, branch b from node b
+// to ground; the warnings of the check reach the design environment as
+// message 14, whose texts this returns in order.
+class LoadFlowFromTheDialogue : public LinkDialogue {
+ protected:
+  void four_node_case() {
+    e_s1::delt = 50e-6;
+    e_s0::vdc.allocate(4, 1);
+    branches::cbr.allocate(4, 1);
+    branches::ief.allocate(4, 1);
+    branches::iet.allocate(4, 1);
+    for (std::int32_t b = 1; b <= 4; ++b) {
+      branches::ief(b, 1) = b;
+      e_s0::vdc(b, 1) = 1.0;
+      branches::cbr(b, 1) = 0.5;
+    }
+  }
+  std::vector<std::string> warnings_received() {
+    std::vector<std::string> texts;
+    while (auto r = peer_.recvFrame(200)) {
+      EXPECT_EQ(r->i(), 14);
+      for (int k = 0; k < 4; ++k) r->i();  // ids, severity, part
+      texts.push_back(r->s());
+    }
+    return texts;
+  }
+};
+
+// Found by fuzzing: a bus count of -1 left the one bus row that command 18 may
+// fill unchecked, and a measuring branch on it read the node voltages of nodes
+// 65 to 67 of a four-node case every step. The count is taken as 0; the branch
+// names no bus the check accepted and is dropped.
+TEST_F(LoadFlowFromTheDialogue, NegativeBusCountLeavesNoBusForAMeasuringBranch) {
+  Watchdog dog("LinkDialogue.NegativeBusCount", 30);
+  using namespace pf_display;
+  send(f().i(17).i(-1).i(1).i(1).i(1).i(1));
+  send(f().i(18).i(1).i(3).i(65).i(66).i(67));
+  send(f().i(20).i(1).i(1).i(1).i(0).i(0).i(1).i(2).i(0).i(0).i(1).i(3).i(0).i(0));
+  send(f().i(19));
+  dialogv3();
+  EXPECT_EQ(nbus, 0);
+  EXPECT_EQ(ndde::e_ndim(dim::pf_buses), 0);
+  four_node_case();
+  for (int k = 0; k < 3; ++k) calc_pf();
+  EXPECT_EQ(warnings_received(),
+            std::vector<std::string>{"Load-flow display: measuring branch 1 names nothing in the case and is dropped."});
+  EXPECT_EQ(pfbus(1), 0);
+  for (std::int32_t c = 1; c <= 3; ++c) EXPECT_EQ(pfpqdata(1, c), 0.0);
+}
+
+// Found by fuzzing: a 52-byte start-up dialogue announced 2,000,000 measuring
+// branches and sent one; every row never sent drew the "names nothing" warning
+// (219 MB of warnings). Only the row that arrived is an entry.
+TEST_F(LoadFlowFromTheDialogue, RowsAnnouncedButNeverSentAreNoEntries) {
+  Watchdog dog("LinkDialogue.RowsNeverSent", 60);
+  const std::vector<unsigned char> stations = f().i(17).i(0).i(2000000).i(0).i(0).i(0).bytes();
+  const std::vector<unsigned char> branch = f().i(20).i(9).i(0).bytes();
+  const std::vector<unsigned char> end = f().i(19).bytes();
+  EXPECT_EQ(stations.size() + branch.size() + end.size(), 52u);
+  for (const auto* m : {&stations, &branch, &end}) ASSERT_TRUE(peer_.sendRaw(*m));
+  dialogv3();
+  EXPECT_EQ(pf_display::nwb, 2000000);
+  four_node_case();
+  calc_pf();
+  calc_pf();
+  EXPECT_EQ(warnings_received(),
+            std::vector<std::string>{"Load-flow display: measuring branch 1 names nothing in the case and is dropped."});
 }
 
 // ------------------------------------------------------------------ run-time commands

@@ -40,6 +40,7 @@ class Recorded : public ::testing::Test {
     std::filesystem::create_directories(dir_);
     assorc::input.assign("DATA");
     e_warn::comp_id1 = e_warn::comp_id2 = 0;
+    e_s1::delt = kDelt;
   }
   void TearDown() override {
     wakro::close_all_units();
@@ -174,11 +175,28 @@ TEST_F(Recorded, TwoFilesOpenAtOnceEachCloseTheirOwn) {
   EXPECT_EQ(units[9], wakro::kUnitBase);
 }
 
+// Rows a little more than a thousandth of the step apart (1/2048 s against
+// 0.25 s) are played: step 1 has passed all three rows and holds the last.
+TEST_F(Recorded, RowsCloseTogetherArePlayedToTheirEnd) {
+  const std::string path = file("dense.txt", "h\n0 1\n0 2\n0 3\n");
+  std::vector<double> out;
+  run(2, [&] {
+    std::array<double, 2> o{};
+    fileread(path, 1, 2, 1, 0, 2048.0, o.data());
+    out.push_back(o[1]);
+  });
+  EXPECT_EQ(out, (std::vector<double>{1.0, 3.0, 3.0}));
+}
+
 TEST_F(Recorded, DataErrorsStopWithTheirTextsAndTag) {
   const std::string shortRow = file("short.txt", "h\n0 1\n1 2 3\n");
   const std::string backwards = file("back.txt", "h\n0 1\n1 2\n1 3\n");
   const std::string oneRow = file("one.txt", "h\n0 1\n");
   const std::string badNumber = file("bad.txt", "h\n0 1\n1 x\n");
+  // Found by fuzzing: rows 1e-300 s apart, played back with rewinds (end mode
+  // 1), never reached the first step; nor did a sampling frequency of 1e300.
+  const std::string tiny = file("tiny.txt", "h\n0 1\n1e-300 2\n");
+  const std::string fine = "Rows of the file are closer than a thousandth of the time step: ";
   struct Case {
     std::function<void(double*)> call;
     std::string text;
@@ -194,7 +212,11 @@ TEST_F(Recorded, DataErrorsStopWithTheirTextsAndTag) {
       {[&](double* o) { fileread(oneRow, 1, 2, 0, 0, 0.0, o); }, "Error reading data from the file: " + oneRow, 0},
       {[&](double* o) { fileread(badNumber, 1, 2, 0, 0, 0.0, o); },
        "Error reading data from the file: " + badNumber, 0},
-      {[&](double* o) { fileread(backwards, 1, 1, 1, 0, 1e-7, o); }, "Sampling Frequency too small", 0}};
+      {[&](double* o) { fileread(backwards, 1, 1, 1, 0, 1e-7, o); }, "Sampling Frequency too small", 0},
+      {[&](double* o) { fileread(tiny, 1, 2, 0, 1, 0.0, o); }, fine + tiny, 2},
+      {[&](double* o) { fileread2(tiny, 1, 2, 1, 1, 0, 1e300, 0.0, o); }, fine + tiny, 2},
+      // Rows just under a thousandth of the step (0.25 s here) apart.
+      {[&](double* o) { fileread(tiny, 1, 2, 1, 1, 1.0 / (0.999e-3 * kDelt), o); }, fine + tiny, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     BlockBench bench(kDelt);  // a fatal stop releases the arrays

@@ -226,12 +226,17 @@ TEST_F(SampleCase, DefaultReadersSkipTheirSectionsAndTheCaseReadsAgain) {
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(int2::insb(2), 2);
   EXPECT_EQ(calls_.mna_setups, 1);
-  // A second run reads the case again into the state of the first.
+  // A second run reads the case again into the state of the first; reading a
+  // branch clears its final conductance (left from the first run here).
+  int1::gfinal.fill(7.5);
   ctrl::mmm = 2;
   ctrl::firstrun = false;
   o = run([] { wakro_readdata(); });
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(int2::insb(1), 7);
+  for (std::int32_t b = 1; b <= 7; ++b) EXPECT_EQ(int1::gfinal(b, 1), 0.0) << b;
+  for (std::int32_t b = 1; b <= 2; ++b) EXPECT_EQ(int1::gfinal(b, 2), 0.0) << b;
+  EXPECT_EQ(int1::gfinal(3, 2), 7.5);  // no third branch in subsystem 2
   EXPECT_NEAR(e_s0::assign_gm_ptr(1)(1, 2), 1.0 / 4010.0 + 0.01, kTol);
   EXPECT_EQ(quolbv3::nnode, 10);
   EXPECT_EQ(fnames::iunit, 49);

@@ -249,5 +249,64 @@ TEST_F(Pass, TravelTimeBelowFourFifthsOfAStepAbortsTheRead) {
   EXPECT_NE(c.status, -1);
 }
 
+// A page whose last section is its line section, opened above the map file as
+// the dimension pass opens it: after the page's "ENDPAGE:" the reads go on in
+// the map file, whose next lines are the page entry's node lines. They end the
+// line section (and wait for the pass) instead of being read as a record.
+class PageLast : public Lines {
+ protected:
+  static void open_map_and_page(const std::string& key, const std::string& records) {
+    wakro_test::write_file("case.map", " 1 2 1 2\n 0 0\nENDCASE:\n");
+    wakro_test::write_file("page.dat", key + "\n" + records + "ENDPAGE:\n");
+    fnames::filename = "case.map";
+    wakro_openfile();
+    open_page();
+  }
+  static void expect_node_line_waiting() {
+    EXPECT_EQ(fnames::section, wakro::FixedText<72>("ENDPAGE:"));
+    EXPECT_TRUE(rdcmnt_at_data());
+    EXPECT_EQ(wakro::unit_file_name(fnames::iunit), "case.map");
+  }
+};
+
+TEST_F(PageLast, TheDimensionPassStopsAtTheEndOfThePage) {
+  for (const std::string key : {"GLOBAL_TLINES:", "TLINES:"}) {
+    SCOPED_TRACE(key);
+    e_s1::delt = kDelt;
+    sctline_init();
+    open_map_and_page(key, one_line(10.0) + one_line(4.0));
+    const nettest::Captured c = nettest::capture([] { sctline(); });
+    ASSERT_EQ(c.status, -1) << c.text;
+    EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);
+    EXPECT_EQ(ndde::e_ndim(dim::travwaves), 14);
+    expect_node_line_waiting();
+    wakro::close_all_units();
+  }
+}
+
+TEST_F(PageLast, TheSectionReaderStopsAtTheEndOfThePage) {
+  write_section("GLOBAL_TLINES:", lossless_record(0.5, 400.0));
+  pass(kDelt);
+  for (int k : kLineEntries) extra_dims_.emplace_back(k, ndde::e_ndim(k));
+  size(2, 1, 1, 0, kDelt);
+  open_map_and_page("GLOBAL_TLINES:", lossless_record(0.5, 400.0));
+  std::int32_t zero[4] = {0, 0, 0, 0};
+  const nettest::Captured c = nettest::capture([&] { dslint(zero[0], zero[1], zero[2], zero[3]); });
+  ASSERT_EQ(c.status, -1) << c.text;
+  EXPECT_EQ(e_s7::line, 1);
+  expect_node_line_waiting();
+  wakro::close_all_units();
+}
+
+// A record the pass cannot read before any line-constants file is named: the
+// message names the page data file that holds it.
+TEST_F(Pass, InvalidLineOfThePageNamesThePageFile) {
+  write_section("TLINES:", "1 0 1 1 sixty 60.0 1.0 1.0E-7 0.0\n1 2 0.5 400.0 0 0 1.0\n");
+  const nettest::Captured c = nettest::capture([&] { pass(kDelt); });
+  EXPECT_NE(c.text.find("Invalid data line in page.dat\n"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find("Abnormal termination of WAKRO by SCTLINE"), std::string::npos) << c.text;
+  EXPECT_NE(c.status, -1);
+}
+
 }  // namespace
 }  // namespace linetest

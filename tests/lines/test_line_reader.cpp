@@ -159,6 +159,7 @@ TEST_F(Reader, NonPositiveSurgeImpedanceIsAnInvalidDataLine) {
   const nettest::Captured c = nettest::capture([&] { read_lines(2, 1, 1, kDelt); });
   EXPECT_NE(c.text.find("**** INVALID DATA LINE ****"), std::string::npos) << c.text;
   EXPECT_NE(c.text.find("1 2 0.5 0 0.0 0.0 1.0"), std::string::npos) << c.text;
+  EXPECT_NE(c.text.find(" Invalid data line in page.dat\n"), std::string::npos) << c.text;
   EXPECT_NE(c.status, -1);
 }
 

@@ -72,7 +72,7 @@ std::vector<ArrayRef> arrays_of_the_sequence() {
       array_ref(e_s0::enabccin), array_ref(e_s0::cdctl), array_ref(e_s2::stor), array_ref(e_s4::var), array_ref(e_s4::con),
       array_ref(e_s4::pgb), array_ref(outppp::mpgbi), array_ref(outppp::ipgbi), array_ref(outppp::pgbname),
       array_ref(e_s5::sm), array_ref(e_s5::ccmc), array_ref(e_s5tap::lorig), array_ref(e_s5tap::tss), array_ref(e_s8::mxinv),
-      array_ref(int1::iorv), array_ref(int1::xstor), array_ref(int2::glvl), array_ref(int2::insb), array_ref(int3::use_klu),
+      array_ref(int1::iorv), array_ref(int1::xstor), array_ref(int1::gfinal), array_ref(int2::glvl), array_ref(int2::insb), array_ref(int3::use_klu),
       array_ref(int4::ccind), array_ref(options::interpss), array_ref(options::rootmatch), array_ref(clvi::icntv),
       array_ref(clvi::brchat_rep), array_ref(ideal::gonmax), array_ref(ideal::gms), array_ref(spcial::vdcnew),
       array_ref(spcial::cbrnew), array_ref(umec::nturn), array_ref(umec::satflag), array_ref(umec::ramp),

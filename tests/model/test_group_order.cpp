@@ -222,6 +222,7 @@ TEST_F(GroupTables, NetworkOutputAndTransformerGroup) {
 TEST_F(GroupTables, InterpolationGroup) {
   check_group(a_interp, d_interp,
               {entry(int1::iorv, 'i', {14, 3}),     entry(int1::xstor, 'r', {14, 3}),
+               entry(int1::gfinal, 'r', {14, 3}),
                entry(int2::insb, 'i', {3}),         entry(int2::ntriang, 'i', {3}),
                entry(int2::nmb, 'i', {3}),          entry(int2::ll, 'i', {5, 3}),
                entry(int2::nilltr, 'l', {5, 3}),    entry(int2::glvl, 'r', {3}),

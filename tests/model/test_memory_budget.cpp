@@ -80,4 +80,29 @@ TEST_F(MemoryBudget, TheMachineBudgetIsHalfThePhysicalMemoryAtMost) {
   EXPECT_FALSE(stof.allocated());
 }
 
+// The two limits of one allocation: the element count must fit a 32-bit index;
+// the byte count may exceed 32 bits and meets the memory budget instead.
+TEST_F(MemoryBudget, ElementCountHasA32BitLimitAndByteCountOnlyTheBudget) {
+  wakro::set_array_memory_budget(std::uint64_t{1} << 30);
+  struct Case {
+    std::int64_t rows, columns;
+    const char* stop;
+  };
+  const Case cases[] = {
+      // 280,000,000 complex values: 4.48e9 bytes, above 32 bits.
+      {70000, 4000, "Allocation would exceed memory limit"},
+      // 2^31 - 1 complex values: the largest count, 34 GB.
+      {2147483647, 1, "Allocation would exceed memory limit"},
+      // 2,800,000,000 values do not fit a 32-bit index.
+      {70000, 40000, "Integer overflow when calculating the amount of memory to allocate"},
+      {2147483648, 1, "Integer overflow when calculating the amount of memory to allocate"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " x " + std::to_string(c.columns));
+    wakro::FArray<wakro::cplx, 2> z{"z"};
+    EXPECT_EQ(wakro_test::fatal_message([&] { z.allocate(c.rows, c.columns); }), c.stop);
+    EXPECT_FALSE(z.allocated());
+  }
+}
+
 }  // namespace

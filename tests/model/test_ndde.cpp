@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "model/e_s0.h"
 #include "model/e_s4.h"
 #include "model/fatal.h"
 #include "model/ndde.h"
@@ -136,6 +137,25 @@ TEST(ChkNexc, WritesItsOneLineWarning) {
   testing::internal::CaptureStdout();
   ndde::chk_nexc();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), " WARNING: CHK_NEXC is not implemented\n");
+}
+
+// The report names the group and stops the process; the arrays its caller
+// holds stay allocated (a report that released them and returned would leave
+// the caller with freed arrays).
+TEST_F(DimensionTable, OutOfMemoryReportsTheGroupAndStopsWithoutReleasing) {
+  ndde::e_ndim(dim::nodes) = 3;
+  std::int32_t status = -1;
+  ndde::allocate_nd(status);
+  testing::internal::CaptureStdout();
+  const wakro::FatalExit stop = wakro_test::fatal_of([] { ndde::out_of_memory("E_S0"); });
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            " ERROR(ndalloc): Ran out of memory while allocating common block /E_S0/\n"
+            " Quit some applications or increase swap space\n"
+            " " + std::string(45, '*') + "\n");
+  EXPECT_EQ(stop.status(), wakro::kRuntimeStopStatus);
+  EXPECT_EQ(stop.message(), "");  // already reported
+  EXPECT_TRUE(e_s0::vdc.allocated());
+  EXPECT_EQ(e_s0::vdc.extent(1), 3);
 }
 
 TEST_F(DimensionTable, LoadFlowTablesTakeTheirCounts) {

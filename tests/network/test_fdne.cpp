@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "model/fatal.h"
 #include "network/fdne.h"
 
@@ -57,6 +59,34 @@ TEST_F(Fdne, OnePortOnePole) {
   y_.release();
   fdneharmimp::get_fdne_y(y_, {0.0, 1.0}, 1, path);
   EXPECT_NEAR(std::abs(y_(1, 1) - cplx(1.5, -1.0)), 0.0, 1e-15);
+}
+
+// The selection tables start empty; an equivalent entered in them is evaluated
+// from its own row: its node count as the port count, its 36-character file name.
+TEST_F(Fdne, SelectionTablesNameTheModelOfAnEquivalent) {
+  using namespace fdneharmimp;
+  EXPECT_EQ(fdne_num, 0);
+  for (std::int32_t k = 1; k <= kMaxEquivalents; ++k) {
+    EXPECT_EQ(fdne_ss(k), 0);
+    EXPECT_EQ(fdne_nc(k), 0);
+    EXPECT_TRUE(fdne_filenames(k).is_blank());
+    for (std::int32_t p = 1; p <= kMaxEquivalentNodes; ++p) EXPECT_EQ(fdne_node(k, p), 0);
+  }
+  // A name that fits the field: a = -1, residue 2, D = 0.5 (Y(1) = 1.5).
+  const std::string path = "/tmp/wkfdne" + std::to_string(::getpid()) + ".txt";
+  ASSERT_LE(path.size(), kModelNameWidth);
+  std::ofstream(path) << "h\nh\nh\nh\n1\n-1.0\n0.0\n2.0\n0.0\n0.5\n";
+  fdne_num = 1;
+  fdne_ss(1) = 2;
+  fdne_nc(1) = 1;
+  fdne_node(1, 1) = 3;
+  fdne_filenames(1) = path;
+  fdneharmimp::get_fdne_y(y_, {1.0, 0.0}, fdne_nc(fdne_num), fdne_filenames(fdne_num).trimmed());
+  std::filesystem::remove(path);
+  fdne_num = fdne_ss(1) = fdne_nc(1) = fdne_node(1, 1) = 0;
+  fdne_filenames(1).blank();
+  ASSERT_EQ(y_.extent(1), 1);
+  EXPECT_NEAR(std::abs(y_(1, 1) - cplx(1.5, 0.0)), 0.0, 1e-15);
 }
 
 TEST_F(Fdne, TwoPortsTakeColumnsFromTheBlocksAndRowsForD) {

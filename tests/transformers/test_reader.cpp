@@ -123,6 +123,8 @@ TEST_F(Reader, RefusedInputEndsTheRunWithItsMessage) {
   const Refusal cases[] = {
       {"2 2 /\n", " **** INVALID DATA LINE ****\n"},
       {"0 /\n", " **** INVALID NUMBER OF TRANSFORMER WINDINGS IN SUBSYSTEM   0! ****\n"},
+      // Found by fuzzing: the lowest integer passed the zero check.
+      {"-2147483648 0 /\n", " **** INVALID NUMBER OF TRANSFORMER WINDINGS IN SUBSYSTEM   0! ****\n"},
       {"888 /\n1 2 /\n", "      CHECK MUTUAL DATA IN SS    0 .\n"},
       {"2 /\n1 1 0.0 0.2 /\n", " **** WINDING NODE NUMBERS ARE NEGATIVE OR ARE BOTH 0 IN TRANSFORMER IN SUBSYSTEM #   1! ****\n"},
       {"2 /\n1 -2 0.0 0.2 /\n", " **** WINDING NODE NUMBERS ARE NEGATIVE OR ARE BOTH 0 IN TRANSFORMER IN SUBSYSTEM #   0! ****\n"},
@@ -146,6 +148,21 @@ TEST_F(Reader, RefusedInputEndsTheRunWithItsMessage) {
     wakro::close_all_units();
     release_all_and_reset();
   }
+}
+
+// Found by fuzzing: a header whose winding count is the lowest integer entered a
+// unit with no windings (or threw); it is refused as a bad count, and the
+// message shows the header line.
+TEST_F(Reader, LowestIntegerAsWindingCountIsABadCountShowingItsLine) {
+  size_tf(3, 1, 1e-4, 1, 2, 3);
+  const nettest::Captured c = refused("-2147483648 0 /\n1 0 0.0 0.2 /\n");
+  EXPECT_EQ(c.status, 2000);
+  EXPECT_NE(c.text.find(" **** INVALID NUMBER OF TRANSFORMER WINDINGS IN SUBSYSTEM   0! ****\n\n"
+                        " **** THE OFFENDING LINE IN THE DATA FILE IS: ****\n"
+                        "-2147483648 0 /"),
+            std::string::npos)
+      << c.text;
+  EXPECT_EQ(e_s5::jset, 0);
 }
 
 // Two subsystems by the newer map style: node 1 in SS 1, nodes 2 and 3 in SS 2.
