@@ -1,0 +1,27 @@
+// Error lines and the stop of the machine models (see machine_messages.h).
+#include "machines/machine_messages.h"
+
+#include "diag/message.h"
+#include "diag/quit.h"
+#include "model/e_warn.h"
+
+namespace wakro::machines {
+
+namespace {
+constexpr std::int32_t kSeverityError = 2;
+constexpr std::int32_t kSingleLine = 1;
+constexpr std::int32_t kNoContext = 0;
+}  // namespace
+
+void machine_error(std::string_view text) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, kSeverityError, kSingleLine, text);
+}
+
+void machine_stop() { wakro_quit(kMachineTag, kNoContext); }
+
+void machine_refuse(std::string_view text) {
+  machine_error(text);
+  machine_stop();
+}
+
+}  // namespace wakro::machines

@@ -1,0 +1,20 @@
+// Room `machines`: the electrical machine models.
+//
+// Owns: the synchronous machine's state block of 375 slots and its
+// configuration record (machine_block.h); the d-axis saturation zones and flux
+// law (saturation.h); the conversion of terminal data into the equivalent
+// circuit of each axis and of an operating point into initial conditions
+// (conversion.h); the reading of a machine's data records and the copy of its
+// configuration record into the block (macdat.h); the set-up constants, the
+// inverse inductance matrices, the frame transforms and the per-step
+// predictor-corrector of the machine's currents (setup.h, solver.h); and the
+// begin-pass configuration of the three-phase machine (sync_config.h).
+//
+// Stands on `model` (time state, storage arrays and pointers, configuration
+// store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`
+// (the data-line and free-format readers), `blocks` (the one checked way to take
+// storage slots) and `network` (the stamping and run-time change helpers, for
+// the per-step models that enter the matrix). A machine never writes the
+// conductance matrix or the re-factorisation marker itself, and nothing of a
+// higher room is included from here.
+#pragma once

@@ -1,0 +1,225 @@
+// Configuration of the three-phase synchronous machine (see sync_config.h).
+#include "machines/sync_config.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "blocks/slots.h"
+#include "diag/message.h"
+#include "machines/conversion.h"
+#include "machines/machine_messages.h"
+#include "machines/saturation.h"
+#include "model/e_s1.h"
+#include "model/e_warn.h"
+
+namespace wakro::machines {
+
+namespace {
+
+constexpr double kTinyTa = 1.0E-20;
+constexpr double kShuntFloor = 66.7;
+constexpr double kTrimTimeFloor = 0.05;
+constexpr double kTinyInertia = 1.0E-38;
+constexpr double kVoltageFloor = 0.01;
+constexpr double kHalfPi = 1.570796326794897;
+// The start-up impedance fitted against the time step.
+constexpr double kFitR0 = 0.001015, kFitR1 = 0.08485;
+constexpr double kFitX0 = 0.000398152, kFitX1 = 5.103;
+
+// The checks of the data that the conversions and the set-up divide by; each
+// failure is one error line. Returns the number of failures.
+std::int32_t data_faults(const SyncMachineData& m) {
+  std::int32_t faults = 0;
+  auto fail = [&faults](const std::string& text) {
+    machine_error(text);
+    ++faults;
+  };
+  if (!(m.rated_current > 0.0)) fail("The rated current must be positive");
+  if (!(m.rated_voltage > 0.0)) fail("The rated voltage must be positive");
+  if (!(m.w > 0.0)) fail("The rated angular frequency must be positive");
+  for (std::int32_t slot : m.monitor)
+    if (slot < 1 || slot > kMachineBlockSize)
+      fail("Monitor slot " + std::to_string(slot) + " must lie in 1 .. " + std::to_string(kMachineBlockSize));
+  if (m.data_form == 1) {
+    const bool two = m.q_circuits == 2;
+    for (const std::string& t : {axis_data_fault('d', true, m.xp_agfc, m.d[0], m.d[3], m.d[1], m.d[4], m.d[2]),
+                                 axis_data_fault('q', two, m.xp_agfc, m.q[0], m.q[3], m.q[1], m.q[4], m.q[2])})
+      if (!t.empty()) fail(t);
+  }
+  return faults;
+}
+
+// Entries 11 .. 34 of the record: the equivalent circuit and the terminal data.
+void circuit_entries(const SyncMachineData& m, const blocks::Slots<double>& r) {
+  const bool two = m.q_circuits == 2;
+  if (m.data_form == 1) {
+    const DAxisCircuit d = ddatcv(m.xp_agfc, m.w, m.d[0], m.d[1], m.d[2], m.d[3], m.d[4], m.d[5], m.d[6]);
+    const double qp = two ? m.q[3] : kNotGiven, tqp = two ? m.q[4] : kNotGiven;
+    const QAxisCircuit q = qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, m.q[0], m.q[1], m.q[2], qp, tqp);
+    const double dc[6] = {d.Xmd, d.Rf, d.Xf, d.Rkd, d.Xkd, d.Xkf};
+    const double qc[6] = {q.Xmq, q.Rkq1, q.Xkq1, q.Rkq2, q.Xkq2, 0.0};
+    for (std::int32_t i = 0; i < 6; ++i) {
+      r(kCfgDCircuit + i) = dc[i];
+      r(kCfgQCircuit + i) = qc[i];
+    }
+    for (std::int32_t i = 0; i < 7; ++i) r(kCfgTerminalData + i) = m.d[i];
+    for (std::int32_t i = 0; i < 5; ++i) r(kCfgTerminalData + 7 + i) = m.q[i];
+    if (!two) r(kCfgTerminalData + 10) = r(kCfgTerminalData + 11) = kNotGiven;
+    return;
+  }
+  // The equivalent circuit as given: d axis, then Xmq and the q-axis circuits.
+  for (std::int32_t i = 0; i < 7; ++i) r(kCfgDCircuit + i) = m.d[i];
+  for (std::int32_t i = 0; i < 5; ++i) r(kCfgQCircuit + 1 + i) = m.q[i];
+  if (!two) r(kCfgQCircuit + 3) = r(kCfgQCircuit + 4) = r(kCfgQCircuit + 5) = kNotGiven;
+  for (std::int32_t i = 0; i < 12; ++i) r(kCfgTerminalData + i) = kNotGiven;
+}
+
+// Entries 35 .. 43, 97 and 98: the initial state and the start-up source.
+void initial_entries(const SyncMachineData& m, const SaturationTable& t, const blocks::Slots<double>& r) {
+  if (m.start_mode == 2) {
+    r(kCfgInitAngle) = m.v_or_angle;
+    r(kCfgInitId) = m.angle_or_id;
+    r(kCfgInitIq) = m.p_or_iq;
+    r(kCfgInitIfd) = m.q_or_ifd;
+    r(kCfgInitSpeed) = m.speed_pu * m.w;
+    for (std::int32_t i = kCfgOpVoltage; i <= kCfgOpQ; ++i) r(i) = kNotGiven;
+    r(kCfgSourceMagnitude) = m.source_magnitude * m.rated_voltage;
+    r(kCfgSourceAngle) = m.source_angle;
+    return;
+  }
+  const double V = m.v_or_angle, th = m.angle_or_id, P = m.p_or_iq, Q = m.q_or_ifd;
+  const InitialState s = icconv1_cfg(t, m.ra, m.xp_agfc, r(kCfgQCircuit), V, th, P, Q);
+  r(kCfgInitAngle) = s.theta;
+  r(kCfgInitId) = s.id;
+  r(kCfgInitIq) = s.iq;
+  r(kCfgInitIfd) = s.ifd;
+  r(kCfgInitSpeed) = m.w;
+  r(kCfgOpVoltage) = V;
+  r(kCfgOpAngle) = th;
+  r(kCfgOpP) = P;
+  r(kCfgOpQ) = Q;
+  if (m.start_mode == 1) {
+    double E = 0.0, delta = 0.0;
+    e_findva(P, Q, V, th, startup_resistance(e_s1::delt), startup_reactance(e_s1::delt), E, delta);
+    r(kCfgSourceMagnitude) = E * m.rated_voltage;
+    r(kCfgSourceAngle) = delta;
+    return;
+  }
+  r(kCfgSourceMagnitude) = V * m.rated_voltage;
+  r(kCfgSourceAngle) = th;
+}
+
+}  // namespace
+
+double startup_resistance(double dt) { return kFitR0 - kFitR1 * dt; }
+double startup_reactance(double dt) { return kFitX1 * dt - kFitX0; }
+
+std::int32_t reactance_order_faults(std::int32_t q_circuits, double xp_agfc, double xd, double xdpp, double xdp,
+                                    double xq, double xqpp, double xqp) {
+  std::int32_t faults = 0;
+  auto check = [&faults](bool failed, const char* text) {
+    if (!failed) return;
+    machine_error(text);
+    ++faults;
+  };
+  if (q_circuits == 2) {
+    check(xq < xqp, "Xq should not be less than Xq'");
+    check(xqpp >= xqp, "Xq' should be greater than Xq\"");
+  } else {
+    check(xqpp >= xq, "Xq should be greater than Xq\"");
+  }
+  check(xdpp <= xp_agfc, "Xp*AGFC must be less than Xd\"");
+  check(xd <= xdp, "Xd should be greater than Xd'");
+  check(xdp <= xdpp, "Xd' should be greater than Xd\"");
+  return faults;
+}
+
+void syncmc3p0_cfg(std::int32_t armature_form, std::int32_t reciprocal, std::int32_t q_circuits, double w,
+                   double ta_or_ra, double xp, double agfc, double xd, double xdpp, double xdp, double value11,
+                   double xq, double xqpp, double xqp, double& ra, double& xp_agfc, double& out17) {
+  // 1-2. Armature resistance from Ta, Xp AGFC and the optional reciprocal.
+  if (armature_form == 0) {
+    const double ta = std::max(ta_or_ra, kTinyTa);
+    ra = 2.0 * xdpp * xqpp / ((xdpp + xqpp) * ta * w);
+  } else {
+    ra = ta_or_ra;
+  }
+  xp_agfc = xp * agfc;
+  out17 = reciprocal == 1 ? 1.0 / value11 : kNotGiven;
+  // 3-4. Every check, then one stop.
+  if (reactance_order_faults(q_circuits, xp_agfc, xd, xdpp, xdp, xq, xqpp, xqp) > 0) machine_stop();
+}
+
+void syncmc3p2_cfg(const SyncMachineData& m) {
+  // 1. Inertia: a warning only; the per-step model refuses it if it is used.
+  if (m.inertia < kTinyInertia) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Inertia too low");
+  if (data_faults(m) > 0) machine_stop();
+  // 3. Saturation table on Xmd (the first d-axis value of the circuit), built
+  // before the record is taken so that a refused curve appends nothing.
+  SaturationTable t;
+  const double xmd = m.data_form == 1 ? m.d[0] - m.xp_agfc : m.d[0];
+  const std::string_view fault = build_saturation(m.sat_x, m.sat_y, xmd, t);
+  if (!fault.empty()) machine_refuse(fault);
+  // 2. Equivalent circuit, into the record checked against the store.
+  const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
+  const blocks::Slots<double> r = blocks::take_rtcf(kConfigReals);
+  for (std::int32_t i = 1; i <= kConfigReals; ++i) r(i) = 0.0;
+  circuit_entries(m, r);
+  // 4. Initial conditions.
+  initial_entries(m, t, r);
+  // 5-6. Scalars, the curve as entered and the table.
+  r(kCfgRatedCurrent) = m.rated_current;
+  r(kCfgRatedVoltage) = m.rated_voltage;
+  r(kCfgOmega) = m.w;
+  r(kCfgNeutralR) = m.neutral_r;
+  r(kCfgNeutralX) = m.neutral_x;
+  r(kCfgInertia) = m.inertia;
+  r(kCfgFriction) = m.friction;
+  r(kCfgRa) = m.ra;
+  r(kCfgXa) = m.xp_agfc;
+  r(kCfgShuntR) = std::max(m.shunt_r, kShuntFloor);
+  r(kCfgReleaseTime) = std::max(m.release_time, 0.0);
+  r(kCfgPowerScale) = m.power_scale;
+  r(kCfgTrimTime) = std::max(m.trim_time, kTrimTimeFloor);
+  for (std::int32_t i = 0; i < kSatPoints; ++i) {
+    r(kCfgSatX + i) = m.sat_x[i];
+    r(kCfgSatY + i) = m.sat_y[i];
+    r(kCfgZoneI + i) = t.I[i];
+    r(kCfgZoneF + i) = t.F[i];
+    r(kCfgZoneS + i) = t.S[i];
+  }
+  r(kCfgRcResistance) = m.rc_resistance;
+  r(kCfgRcTimeFactor) = m.rc_time_factor;
+  ri(kCfgDataForm) = m.data_form;
+  ri(kCfgQCircuits) = m.q_circuits;
+  ri(kCfgComputedStart) = m.start_mode == 2 ? 0 : 1;
+  ri(kCfgZoneCount) = t.n;
+  for (std::int32_t i = 0; i < 6; ++i) ri(kCfgMonitor + i) = m.monitor[i];
+}
+
+void e_findva(double P, double Q, double V, double theta, double R, double X, double& E, double& delta) {
+  const double v = V > kVoltageFloor ? V : kVoltageFloor;
+  const double A = v * v + P * R + Q * X;
+  const double B = R * Q - P * X;
+  E = std::sqrt(A * A + B * B) / v;
+  if (A != 0.0) {
+    delta = theta - std::atan(B / A);
+  } else {
+    delta = theta - (B > 0.0 ? kHalfPi : (B < 0.0 ? -kHalfPi : 0.0));
+  }
+}
+
+void e_cpfsync(double P, double Q, double V, double theta, double k, double& magnitude, double& angle) {
+  const blocks::Slots<double> s = blocks::take_storf(2);
+  if (e_s1::timezero) {
+    double E = 0.0, delta = 0.0;
+    e_findva(P, Q, V, theta, startup_resistance(e_s1::delt), startup_reactance(e_s1::delt), E, delta);
+    s(1) = k * E;
+    s(2) = delta;
+  }
+  magnitude = s(1);
+  angle = s(2);
+}
+
+}  // namespace wakro::machines
