@@ -12,7 +12,9 @@ namespace {
 
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kEndOfCurve = -0.001;  // a point with x below this ends the curve
-constexpr double kRatioWindow = 0.001;  // |y1 - 1| below this: y holds factors
+// |y1 - 1| below this: y holds factors. The margin keeps the decimal edge 1.001
+// outside, as written, although 1.001 - 1 is a little below 0.001 in binary.
+constexpr double kRatioWindow = 0.001 - 1.0E-12;
 
 std::int32_t points_taken(const std::array<double, kSatPoints>& x) {
   std::int32_t n = 0;
