@@ -9,9 +9,6 @@ namespace wakro::machines {
 
 namespace {
 
-// Zone j's table entries and inverse matrix element read from the block.
-double zone_start(const MachineBlock& blk, std::int32_t j) { return blk(zone_i(j)); }
-
 void transform(const MachineBlock& blk, std::int32_t first, double a, double b, double c, double& alpha,
                double& beta) {
   alpha = blk(first) * a + blk(first + 1) * b + blk(first + 2) * c;
@@ -34,7 +31,7 @@ std::int32_t fndzon(const MachineBlock& blk, double i) {
   if (n < 2) return n < 0 ? 0 : n;
   const double a = std::fabs(i);
   for (std::int32_t k = 2; k <= n && k <= kMaxZones; ++k)
-    if (zone_start(blk, k) > a) return k - 1;
+    if (blk(zone_i(k)) > a) return k - 1;
   return n < kMaxZones ? n : kMaxZones;
 }
 

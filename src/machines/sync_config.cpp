@@ -154,6 +154,7 @@ void syncmc3p0_cfg(std::int32_t armature_form, std::int32_t reciprocal, std::int
 void syncmc3p2_cfg(const SyncMachineData& m) {
   // 1. Inertia: a warning only; the per-step model refuses it if it is used.
   if (m.inertia < kTinyInertia) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Inertia too low");
+  // 2. The data the conversions and the set-up divide by.
   if (data_faults(m) > 0) machine_stop();
   // 3. Saturation table on Xmd (the first d-axis value of the circuit), built
   // before the record is taken so that a refused curve appends nothing.
@@ -161,14 +162,14 @@ void syncmc3p2_cfg(const SyncMachineData& m) {
   const double xmd = m.data_form == 1 ? m.d[0] - m.xp_agfc : m.d[0];
   const std::string_view fault = build_saturation(m.sat_x, m.sat_y, xmd, t);
   if (!fault.empty()) machine_refuse(fault);
-  // 2. Equivalent circuit, into the record checked against the store.
+  // 4. Equivalent circuit, into the record checked against the store.
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
   const blocks::Slots<double> r = blocks::take_rtcf(kConfigReals);
   for (std::int32_t i = 1; i <= kConfigReals; ++i) r(i) = 0.0;
   circuit_entries(m, r);
-  // 4. Initial conditions.
+  // 5. Initial conditions.
   initial_entries(m, t, r);
-  // 5-6. Scalars, the curve as entered and the table.
+  // 6. Scalars with their floors, the curve as entered and the table.
   r(kCfgRatedCurrent) = m.rated_current;
   r(kCfgRatedVoltage) = m.rated_voltage;
   r(kCfgOmega) = m.w;
