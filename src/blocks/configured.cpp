@@ -12,6 +12,7 @@
 #include "blocks/array_args.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -28,7 +29,7 @@ using wakro::blocks::flag_set;
 namespace {
 
 // Below this a difference of two values counts as none.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 
 }  // namespace
 

@@ -24,6 +24,7 @@
 #include "blocks/conventions.h"
 #include "blocks/transfer_function.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -39,7 +40,7 @@ constexpr std::int32_t kLowPass = 1, kHighPass = 2, kBandPass = 3, kBandStop = 4
 constexpr std::int32_t kButterworth = 1, kChebyshev = 2;
 // A filter parameter that moves by more than this designs the filter again.
 constexpr double kChange = 1e-6;
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 
 void check_design(std::int32_t n, double ripple, double w, double q, std::int32_t approximation,
                   std::int32_t kind) {

@@ -7,6 +7,7 @@
 #include "blocks/array_args.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -17,7 +18,7 @@ using wakro::blocks::checked_count;
 namespace {
 
 // Below this a magnitude or an interval counts as zero.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 constexpr double kPercent = 100.0;
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "blocks/interpolated.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_error_line;
@@ -29,7 +30,7 @@ using wakro::blocks::XPair;
 namespace {
 
 // Below this a difference of two values counts as none.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 // End time of a monostable at rest.
 constexpr double kNoEnd = 1e6;
 

@@ -15,6 +15,7 @@
 #include "blocks/conventions.h"
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -28,7 +29,8 @@ namespace {
 
 constexpr char kTag[] = "ON_LINE_FFT";
 constexpr double kPi = std::numbers::pi;
-constexpr double kTiny = 1e-20;
+using wakro::kTwoPi;
+using wakro::kTiny;
 constexpr double kRms = 0.707106781186548;
 // The filter cutoff as a fraction of (N+1) f0, and the move that designs again.
 constexpr double kCutoffFactor = 0.84375;
@@ -56,7 +58,7 @@ struct Twiddles {
   std::array<double, kFtMaxLength / 2> wr, wi;
   Twiddles() {
     for (std::int32_t k = 0; k < kFtMaxLength / 2; ++k) {
-      const double th = 2.0 * kPi * k / kFtMaxLength;
+      const double th = kTwoPi * k / kFtMaxLength;
       wr[k] = std::cos(th);
       wi[k] = -std::sin(th);
     }
@@ -125,7 +127,7 @@ double phase_in_form(double phi, std::int32_t form) {
       return phi * 180.0 / kPi;
     case 2: {
       const double v = phi + 0.5 * kPi;
-      return v > kPi ? v - 2.0 * kPi : v;
+      return v > kPi ? v - kTwoPi : v;
     }
     case 3: {
       const double v = phi * 180.0 / kPi + 90.0;
@@ -171,7 +173,7 @@ void zftn(std::int32_t n, double* magnitudes, double* phases) {
     if (k < 1 || k > kTableSize) continue;
     magnitudes[h - 1] *= t.gain[k];
     const double p = phases[h - 1] + t.phase[k];
-    phases[h - 1] = p > kPi ? p - 2.0 * kPi : p;
+    phases[h - 1] = p > kPi ? p - kTwoPi : p;
   }
 }
 
@@ -182,7 +184,7 @@ double pfft49(double x, double fc, double c0, double c1, double c2, double c3, d
   if (e_s1::timezero || redesign == 1) {
     // Companion form, output = first state: x_i' = wc x_(i+1),
     // x_6' = wc (u - c0 x1 - ... - c5 x6)/c6; Phi = (I - hA)^-1 (I + hA).
-    const double wc = 2.0 * kPi * fc, h = 0.5 * e_s1::delt;
+    const double wc = kTwoPi * fc, h = 0.5 * e_s1::delt;
     const std::array<double, kN> c{c0, c1, c2, c3, c4, c5};
     std::array<double, kN * kN> plus{}, minus{}, inv{}, work{};
     std::array<std::int32_t, kN> l{}, m{};
@@ -284,7 +286,7 @@ void ftn180(std::int32_t magnitudeForm, std::int32_t phaseForm, std::int32_t n, 
 
 void ftseqn(std::int32_t n, std::int32_t phaseForm, double* ma, double* mb, double* mc, double* pa,
             double* pb, double* pc) {
-  constexpr double kThird = 0.333333333333333;
+  using wakro::kThird;
   const cx alpha(-0.5, 0.8660254037844385), alpha2 = alpha * alpha;
   for (std::int32_t k = 0; k < n; ++k) {
     const cx a = std::polar(ma[k], pa[k]), b = std::polar(mb[k], pb[k]), c = std::polar(mc[k], pc[k]);

@@ -5,6 +5,7 @@
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 
@@ -13,7 +14,7 @@ namespace {
 using wakro::blocks::Slots;
 using wakro::blocks::take_stor;
 
-constexpr double kTiny = 1e-20;  // a smaller time constant integrates with T' = 1
+using wakro::kTiny;  // a smaller time constant integrates with T' = 1
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "blocks/continuous.h"
 #include "blocks/interpolated.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/storage.h"
 
@@ -23,7 +24,7 @@ using wakro::blocks::switch_on;
 using wakro::blocks::take_stori;
 using wakro::blocks::take_storf;
 
-constexpr double kTinyT = 1e-20;       // a smaller time constant integrates with T' = 1
+constexpr double kTinyT = wakro::kTiny;       // a smaller time constant integrates with T' = 1
 constexpr double kTinySwing = 1e-30;   // a smaller swing puts the crossing mid-step
 constexpr double kNoLimit = 1e20;      // the unclamped integrator of wakro_xpi2
 

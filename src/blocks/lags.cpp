@@ -4,6 +4,7 @@
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 using wakro::blocks::Slots;
 using wakro::blocks::take_stor;
 
-constexpr double kTiny = 1e-20;          // below this a time constant is no lag
+using wakro::kTiny;          // below this a time constant is no lag
 constexpr double kTrapezoidSteps = 5.0;  // above this many steps: trapezoidal rule
 
 enum class Rule { Trapezoid, Exponential, None };

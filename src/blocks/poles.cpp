@@ -9,6 +9,7 @@
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -21,7 +22,7 @@ namespace {
 // Gains at or below this in magnitude give an inverse gain of 0.
 constexpr double kTinyGain = 1e-38;
 // Time constants below this in magnitude give a = 0 (the pole passes through).
-constexpr double kTinyTime = 1e-20;
+constexpr double kTinyTime = wakro::kTiny;
 // A time constant that moves less than this keeps the cached coefficient.
 constexpr double kRecompute = 1e-10;
 

@@ -8,14 +8,15 @@
 #include "blocks/network_reads.h"
 #include "blocks/slots.h"
 #include "diag/nodeaccess.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kOneThird = 0.333333333333333;
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kThird;
+using wakro::kTwoPi;
 constexpr double kResyncPeriods = 0.4166666666666667;  // 5/12: shortest time between re-synchronisations
 constexpr double kSettlePeriods = 0.08333333333333333;  // 1/12: result held at 0 before this
 constexpr double kForget = 0.995;                       // sums keep this much per step
@@ -65,7 +66,7 @@ double correlate(const Slots<double>& s, double x, double Tout, double f, double
 
 }  // namespace
 
-double rms3ph(double a, double b, double c) { return std::sqrt((a * a + b * b + c * c) * kOneThird); }
+double rms3ph(double a, double b, double c) { return std::sqrt((a * a + b * b + c * c) * kThird); }
 
 double rms3(double u, double T) {
   const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(3);  // 1: y; 2, 3 reserved

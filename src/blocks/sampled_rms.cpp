@@ -6,13 +6,14 @@
 #include "blocks/conventions.h"
 #include "blocks/network_reads.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kOneThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kTimeTolerance = 1e-9;  // of delt, in the comparison of sample times
 
 // The mean of the squared samples as G times an RMS.
@@ -86,11 +87,11 @@ void dgtl_rms3(std::int32_t N, std::int32_t ss, std::int32_t na, std::int32_t nb
   using wakro::blocks::node_voltage;
   if (e_s1::timezero) wakro::blocks::check_nodes("DGTL_RMS3", ss, {na, nb, nc});
   const double va = node_voltage(na, ss), vb = node_voltage(nb, ss), vc = node_voltage(nc, ss);
-  const double q = ((vc - va) * (vc - va) + (vb - vc) * (vb - vc) + (va - vb) * (va - vb)) * kOneThird;
+  const double q = ((vc - va) * (vc - va) + (vb - vc) * (vb - vc) + (va - vb) * (va - vb)) * kThird;
   out = rms_of(sampled_mean(N, f, q, x0), G);
 }
 
 void dgtl_rms3a(std::int32_t N, double a, double b, double c, double f, double G, double x0, double& out) {
-  const double q = (a * a + b * b + c * c) * kOneThird;
+  const double q = (a * a + b * b + c * c) * kThird;
   out = rms_of(sampled_mean(N, f, q, x0), G);
 }

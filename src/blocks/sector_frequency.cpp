@@ -10,19 +10,20 @@
 #include "blocks/rms_meters.h"
 #include "blocks/slots.h"
 #include "diag/outmsg.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSector = 1.047197551196598;     // 60 degrees in radians
 constexpr double kStartOffset = 1.042;            // first turn-on time is -kStartOffset / w0
 constexpr double kFirstCheck = 0.1;               // s: first magnitude check
 constexpr double kCheckEvery = 0.001;             // s between magnitude checks
 constexpr double kSqrt3 = 1.732050807568877;
-constexpr double kOneThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kQuarter = 0.25;
 constexpr double kInvTwoPi = 0.159154943091895;
 constexpr double kUnbalance = 0.05;               // zero sequence per unit of VR that is reported
@@ -76,7 +77,7 @@ void fwav22(double va, double vb, double vc, double VR, double WO, double TS, do
     s(kNextCheck) = kFirstCheck;
     s(kRaw) = s(kSlow) = s(kOut) = WO;
     s(kA1) = D / TS;
-    s(kA2) = D * WO * kOneThird;
+    s(kA2) = D * WO * kThird;
     for (std::int32_t j = kDur; j < kDur + 6; ++j) s(j) = kSector / WO;
     s(kA3) = D * WO * kQuarter;
     s(kMag) = rms3ph(va, vb, vc) * kSqrt3;
@@ -157,7 +158,7 @@ void e_fwav1_exe(std::span<const double, 3> V, double& w, double& dw, double& Vp
   if (flags[k - 1] - si(1 + k) >= 1) {
     const std::int32_t p = kPhase[k - 1];
     const double x = V[p], d = x - s(kPrev + p);
-    const double frac = std::fabs(d) <= 1e-20 ? 0.5 : x / d;
+    const double frac = std::fabs(d) <= wakro::kTiny ? 0.5 : x / d;
     const double tOn = e_s1::time - frac * e_s1::delt;
     const double D = tOn - s(kLastOn);
     s(kLastOn) = tOn;
@@ -176,7 +177,7 @@ void e_fwav1_exe(std::span<const double, 3> V, double& w, double& dw, double& Vp
     s(kMag) += (x - s(kMag)) * c(6) * kQuarter;
     if (VR <= 100.0 * std::min(x, s(kMag))) {
       s(kSlow) += (s(kRaw) - s(kSlow)) * c(5);
-      s(kOut) += (s(kRaw) - s(kOut)) * c(6) * kOneThird;
+      s(kOut) += (s(kRaw) - s(kOut)) * c(6) * kThird;
     } else {
       for (std::int32_t j = kDur; j < kDur + 6; ++j) s(j) = kSector / s(kOut);
     }

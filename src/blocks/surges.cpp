@@ -13,6 +13,7 @@
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "diag/outmsg.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_error_line;
@@ -28,10 +29,10 @@ using wakro::blocks::take_stor;
 namespace {
 
 // Below this a difference or a time counts as none.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 // Seconds to microseconds.
 constexpr double kMicro = 1e6;
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+using wakro::kTwoPi;
 
 // Time since the start in microseconds, and whether the surge has begun (half a
 // step after its start).

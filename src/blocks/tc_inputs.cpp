@@ -10,6 +10,7 @@
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -22,7 +23,7 @@ namespace {
 constexpr std::int32_t kBasicSlots = 8;
 constexpr std::int32_t kPiSlots = 9;
 // Time constants below this in magnitude give c = 0 or a = 0.
-constexpr double kTinyTime = 1e-20;
+constexpr double kTinyTime = wakro::kTiny;
 // A time constant that moves less than this keeps the cached coefficient.
 constexpr double kRecompute = 1e-10;
 // Gains below this in magnitude store 0 as the lead-lag's input on reset.

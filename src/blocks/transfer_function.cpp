@@ -18,6 +18,7 @@
 #include "blocks/conventions.h"
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -29,7 +30,7 @@ namespace {
 
 constexpr char kTag[] = "TFDN10";
 // A leading denominator coefficient below this makes the design ill conditioned.
-constexpr double kTinyLead = 1e-20;
+constexpr double kTinyLead = wakro::kTiny;
 // A coefficient of tfnn35 that moves by more than this designs the filter again.
 constexpr double kChange = 1e-6;
 // Capacity of the coefficient arrays.
