@@ -34,6 +34,6 @@
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console) and, for the
-// file-driven blocks, `files` and `input`. A block never calls the network
+// file-driven blocks, `files`. A block never calls the network
 // solution, and nothing of a higher room is included from here.
 #pragma once
