@@ -85,7 +85,7 @@ std::int32_t mono3(std::int32_t level, double width) {
 std::int32_t latck2(std::int32_t dSet, std::int32_t dReset, std::int32_t S, std::int32_t R, std::int32_t clock,
                     std::int32_t& Q, std::int32_t& QN) {
   using namespace wakro::blocks::layout::latck2;
-  const Slots<double> s = take_stor(kState);
+  const Slots<double> s = take_stor(kStorOwn);
   const std::int32_t stored = nint_sat(s(kState));
   XPair edge{};
   wakro_zcd(clock - 0.5, edge);

@@ -28,7 +28,7 @@ namespace mono3 {  // stor: its wakro_zcd, then its mono2
 constexpr std::int32_t kStorSize = std::int32_t{zcd::kStorSize} + mono2::kStorSize;
 }
 namespace latck2 {  // stor: its own state, then its wakro_zcd
-enum : std::int32_t { kState = 1, kStorSize = kState + zcd::kStorSize };
+enum : std::int32_t { kState = 1, kStorOwn = kState, kStorSize = kStorOwn + zcd::kStorSize };
 }
 namespace itimr1 {  // stor
 enum : std::int32_t { kTimeLeft = 1, kStorSize = kTimeLeft };
