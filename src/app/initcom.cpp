@@ -19,13 +19,13 @@
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
-#include "model/e_s8.h"
 #include "model/fnames.h"
 #include "model/harm_cus_com.h"
 #include "model/int2.h"
 #include "model/outppp.h"
 #include "model/snpdat.h"
 #include "model/temp1.h"
+#include "network/matrix.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ void reset_subsystems() {
   for (std::int32_t s = 1; s <= nmat; ++s) {
     int2::ntriang(s) = 0;
     if (e_s1::timezero && temp1::stabck.allocated()) temp1::stabck(s) = true;
-    if (e_s8::mxinv.allocated()) e_s8::mxinv(s) = 1;
+    wakro::refactorise_from_first_row(s);
     const std::int32_t nodes = e_s0::mbus.allocated() ? rows_of(clvi::icntv, e_s0::mbus(s)) : 0;
     for (std::int32_t k = 1; k <= nodes; ++k) {
       clvi::icntv(k, s) = 0;

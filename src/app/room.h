@@ -12,9 +12,19 @@
 // own services into them (engine_services.h), and the reader of the design
 // environment's commands during a run (getmsgv3.h), which stops runs.
 //
-// Stands on `model`, `link` and `diag`, and on `input` for the case reader and
-// the dimension report that it plugs into the seams and for closing the input
-// files after a fatal stop. Every other call into input, network,
-// output, lines, snapshot, multirun and the case goes through the seams, so no
-// higher room is included from here; each room plugs its routine in at start-up.
+// Stands on `model`, `link`, `diag` and `files`. The run's own calls into the
+// later rooms and the case go through the seams (seams.h); the files that
+// include a higher room's header directly, and why:
+//   engine_services.cpp, network_services.cpp, output_services.cpp
+//                   plug the routines of input, network, output, devices,
+//                   transformers and lines into the seams at start-up (the one
+//                   place that names them);
+//   seams.cpp       input's dimension report, the seam's default;
+//   timestep.cpp    network's time-zero matrix build (wakro_buildgm);
+//   initcom.cpp     network's re-factorisation marker, reset for each run;
+//   getmsgv3.cpp    output's run-time exchange routines and the ENI lines'
+//                   port command, which the command reader dispatches;
+//   driver.cpp      output's check that the record-file writer is loaded;
+//   args.cpp        output's choice of the output-writer library (-outwriter).
+// Snapshot, multirun and the case are reached through the seams only.
 #pragma once

@@ -21,25 +21,25 @@ constexpr double kOutputThird = 0.333333;
 }  // namespace
 
 double cmpxp5(std::int32_t mode, double G, double zeta, double omega, double X) {
-  // 1: older rate, 2: rate r, 3: output y, 4: older output, 5: damping term
-  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(5);
+  using namespace wakro::blocks::layout::cmpxp5;
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(kStorSize);
   const double w = std::fabs(omega);
   if (e_s1::timezero) {
-    s(1) = s(2) = s(4) = 0.0;
-    s(3) = G * X;
+    s(kOlderRate) = s(kRate) = s(kOlderOut) = 0.0;
+    s(kOut) = G * X;
     const double zetaP = std::fabs(zeta) <= 1.0 ? zeta : 0.5 / std::fabs(zeta);
-    s(5) = w * e_s1::delt + zetaP;
+    s(kDamping) = w * e_s1::delt + zetaP;
   }
-  const double r = s(2);
-  const double y = s(3);
-  const double a = G * X - 2.0 * s(5) * r - y;
+  const double r = s(kRate);
+  const double y = s(kOut);
+  const double a = G * X - 2.0 * s(kDamping) * r - y;
   const double h = e_s1::delt * kTwoThirds;
-  const double rNew = kFourThirds * r - kRateThird * s(1) + a * w * h;
-  const double yNew = w * h * r + kFourThirds * y - kOutputThird * s(4);
-  s(1) = r;
-  s(4) = y;
-  s(2) = rNew;
-  s(3) = yNew;
+  const double rNew = kFourThirds * r - kRateThird * s(kOlderRate) + a * w * h;
+  const double yNew = w * h * r + kFourThirds * y - kOutputThird * s(kOlderOut);
+  s(kOlderRate) = r;
+  s(kOlderOut) = y;
+  s(kRate) = rNew;
+  s(kOut) = yNew;
   switch (mode) {
     case 2: return r;
     case 3: return a;

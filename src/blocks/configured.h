@@ -7,20 +7,39 @@
 // store. <name>_exe runs every step in the same call order, reads the same slots
 // back and keeps any changing state in the storage arrays.
 //
-// Slots per instance (configuration written by _cfg, read by _exe; storage used
-// by _exe), in the order they are written:
-//   ramp1           RTCF 5: X1, X2, Y1, Y2, slope (Y2 - Y1)/(X2 - X1)
-//   convert_scale1  RTCF 2: gain (Y1 - Y2)/(X1 - X2), offset Y1 - X1*gain
-//   discretizer1    RTCF 2 as convert_scale1; RTCI 2: lowest level N1, highest N2
-//   counter1        RTCI 3: lower, upper, wrap mode;       STORI 1: the count
-//   sawtooth1       RTCF 2: maximum, minimum;  STORF 1: output, STORI 1: direction
-//   txferfnc1       RTCF 7: X1, Y1, X2, Y2, slope below, slope above, slope between
+// The slots of each instance (configuration written by _cfg, read by _exe;
+// storage used by _exe) are named in wakro::blocks::layout below, in the order
+// they are written; each record's size is its last name.
 //
 // Array arguments hold at least n values; a shorter array stops the run.
 #pragma once
 
 #include <cstdint>
 #include <span>
+
+namespace wakro::blocks::layout {
+namespace ramp1 {  // RTCF: slope = (Y2 - Y1)/(X2 - X1)
+enum : std::int32_t { kX1 = 1, kX2, kY1, kY2, kSlope, kRtcfSize = kSlope };
+}
+namespace convert_scale1 {  // RTCF: gain = (Y1 - Y2)/(X1 - X2), offset = Y1 - X1*gain
+enum : std::int32_t { kGain = 1, kOffset, kRtcfSize = kOffset };
+}
+namespace discretizer1 {  // RTCF as convert_scale1, then RTCI: the lowest and highest level
+enum : std::int32_t { kLowest = 1, kHighest, kRtciSize = kHighest };
+}
+namespace counter1 {
+enum : std::int32_t { kLower = 1, kUpper, kWrapMode, kRtciSize = kWrapMode };  // RTCI
+enum : std::int32_t { kCount = 1, kStoriSize = kCount };                          // STORI
+}
+namespace sawtooth1 {
+enum : std::int32_t { kMaximum = 1, kMinimum, kRtcfSize = kMinimum };  // RTCF
+enum : std::int32_t { kOutput = 1, kStorfSize = kOutput };            // STORF
+enum : std::int32_t { kDirection = 1, kStoriSize = kDirection };      // STORI
+}
+namespace txferfnc1 {  // RTCF: the slope between the break points last
+enum : std::int32_t { kX1 = 1, kY1, kX2, kY2, kSlopeBelow, kSlopeAbove, kSlopeBetween, kRtcfSize = kSlopeBetween };
+}
+}  // namespace wakro::blocks::layout
 
 // Ramp: Y1 up to X1, Y2 from X2 on, a straight line between.
 void ramp1_cfg(double x1, double x2, double y1, double y2);

@@ -1,11 +1,12 @@
 // The configured transport delays of configured_delay.h.
 //
-// Workspace of one instance (after its configuration slots):
-//   STORF slot 1        time slot: the time left to the next sample (sub-step
-//                       mode), the time of the next sample (delay1, plain mode)
-//   STORF slots 2..m+1  the ring buffer of m samples
-//   STORI slot 1        STORF index of the oldest sample
-//   STORI slot 2        delay2 only: the number of the next sample (plain mode)
+// Workspace of one instance (after its configuration slots; layouts in
+// configured_delay.h):
+//   STORF kTime         the time left to the next sample (sub-step mode), the
+//                       time of the next sample (delay1, plain mode)
+//   STORF kFirstSample.. the ring buffer of m samples
+//   STORI kOldest       STORF index of the oldest sample
+//   STORI kNextSample   delay2 only: the number of the next sample (plain mode)
 //
 // The stored index is checked on every read: one that points outside the
 // block's own buffer (a state restored from elsewhere) restarts at the first
@@ -37,8 +38,9 @@ namespace {
 constexpr double kTimeTolerance = 1e-9;
 // Added before truncating TD/delt in delay2's sub-step mode.
 constexpr double kTruncationNudge = 2e-15;
-// The first buffer slot follows the time slot.
-constexpr std::int32_t kFirstSample = 2;
+using wakro::blocks::layout::delay_buffer::kFirstSample;
+using wakro::blocks::layout::delay_buffer::kStorfHead;
+using wakro::blocks::layout::delay_buffer::kTime;
 
 // Step 1 of a _cfg: the number of samples and their spacing.
 struct Sampling {
@@ -70,7 +72,7 @@ struct Ring {
   std::int32_t next(std::int32_t k) const { return k == last() ? kFirstSample : k + 1; }
   // Local slot of the stored absolute index; outside the buffer: the first slot.
   std::int32_t local(std::int32_t stored) const {
-    const std::int32_t k = stored - f.index(1) + 1;
+    const std::int32_t k = stored - f.index(kTime) + 1;
     return (k < kFirstSample || k > last()) ? kFirstSample : k;
   }
   void fill(double v) const {
@@ -82,7 +84,7 @@ struct Ring {
 // time left moves on by one step. Returns the output; oldest is updated.
 double substep(const Ring& r, std::int32_t& oldest, double spacing, double x) {
   const double delt = e_s1::delt;
-  double left = r.f(1);
+  double left = r.f(kTime);
   const double y = spacing >= 0.5 * delt
                        ? (r.f(oldest) * left + (spacing - left) * r.f(r.next(oldest))) / spacing
                        : x;
@@ -91,7 +93,7 @@ double substep(const Ring& r, std::int32_t& oldest, double spacing, double x) {
     oldest = r.next(oldest);
     left += spacing;
   }
-  r.f(1) = left - delt;
+  r.f(kTime) = left - delt;
   return y;
 }
 
@@ -108,94 +110,98 @@ bool due(double sampleTime) { return e_s1::time >= sampleTime - kTimeTolerance *
 // ---------------------------------------------------------------- delay1
 
 void delay1_cfg(std::int32_t subStep, std::int32_t maxSamples, double td) {
+  using namespace wakro::blocks::layout::delay1;
   const bool sub = flag_set(subStep);
   const Sampling s = sampling(sub, maxSamples, td, 0.0);
-  const Slots<double> cf = take_rtcf(1);
-  const Slots<std::int32_t> ci = take_rtci(1);
-  const Slots<bool> cl = take_rtcl(1);
-  cf(1) = s.spacing;
-  ci(1) = s.n;
-  cl(1) = sub;
+  const Slots<double> cf = take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> ci = take_rtci(kRtciSize);
+  const Slots<bool> cl = take_rtcl(kRtclSize);
+  cf(kSpacing) = s.spacing;
+  ci(kSamples) = s.n;
+  cl(kSubStep) = sub;
 }
 
 void delay1_exe(double x, double& y) {
+  using namespace wakro::blocks::layout::delay1;
   // Step 1: configuration and slots.
-  const Slots<double> cf = take_rtcf(1);
-  const Slots<std::int32_t> ci = take_rtci(1);
-  const Slots<bool> cl = take_rtcl(1);
-  const double spacing = cf(1);
-  const bool sub = cl(1);
-  const std::int32_t m = buffer_length(sub, ci(1));
-  const Ring ring{take_storf(1 + m), m};
-  const Slots<std::int32_t> si = take_stori(1);
+  const Slots<double> cf = take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> ci = take_rtci(kRtciSize);
+  const Slots<bool> cl = take_rtcl(kRtclSize);
+  const double spacing = cf(kSpacing);
+  const bool sub = cl(kSubStep);
+  const std::int32_t m = buffer_length(sub, ci(kSamples));
+  const Ring ring{take_storf(kStorfHead + m), m};
+  const Slots<std::int32_t> si = take_stori(kStoriSize);
 
   // Step 2: the time-zero pass restarts the sampling; the buffer keeps its values.
   if (e_s1::timezero) {
-    ring.f(1) = spacing;
-    si(1) = ring.f.index(kFirstSample);
+    ring.f(kTime) = spacing;
+    si(kOldest) = ring.f.index(kFirstSample);
   }
-  std::int32_t oldest = ring.local(si(1));
+  std::int32_t oldest = ring.local(si(kOldest));
 
   // Step 3: output and sampling.
   if (sub) {
     y = substep(ring, oldest, spacing, x);
   } else {
     y = plain_output(ring, oldest, spacing, x);
-    if (due(ring.f(1))) {
+    if (due(ring.f(kTime))) {
       ring.f(oldest) = x;
       oldest = ring.next(oldest);
-      ring.f(1) += spacing;
+      ring.f(kTime) += spacing;
     }
   }
-  si(1) = ring.f.index(oldest);
+  si(kOldest) = ring.f.index(oldest);
 }
 
 // ---------------------------------------------------------------- delay2
 
 void delay2_cfg(std::int32_t subStep, std::int32_t maxSamples, std::int32_t startFromInitial,
                 double td, double initial) {
+  using namespace wakro::blocks::layout::delay2;
   const bool sub = flag_set(subStep);
   const Sampling s = sampling(sub, maxSamples, td, sub ? kTruncationNudge : 0.0);
-  const Slots<double> cf = take_rtcf(2);
-  const Slots<std::int32_t> ci = take_rtci(2);
-  const Slots<bool> cl = take_rtcl(1);
-  cf(1) = s.spacing;
-  cf(2) = initial;
-  ci(1) = s.n;
-  ci(2) = startFromInitial;
-  cl(1) = sub;
+  const Slots<double> cf = take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> ci = take_rtci(kRtciSize);
+  const Slots<bool> cl = take_rtcl(kRtclSize);
+  cf(kSpacing) = s.spacing;
+  cf(kInitial) = initial;
+  ci(kSamples) = s.n;
+  ci(kStartFromInitial) = startFromInitial;
+  cl(kSubStep) = sub;
 }
 
 void delay2_exe(double x, double& y) {
+  using namespace wakro::blocks::layout::delay2;
   // Step 1: configuration and slots.
-  const Slots<double> cf = take_rtcf(2);
-  const Slots<std::int32_t> ci = take_rtci(2);
-  const Slots<bool> cl = take_rtcl(1);
-  const double spacing = cf(1);
-  const bool sub = cl(1);
-  const std::int32_t m = buffer_length(sub, ci(1));
-  const Ring ring{take_storf(1 + m), m};
-  const Slots<std::int32_t> si = take_stori(2);
+  const Slots<double> cf = take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> ci = take_rtci(kRtciSize);
+  const Slots<bool> cl = take_rtcl(kRtclSize);
+  const double spacing = cf(kSpacing);
+  const bool sub = cl(kSubStep);
+  const std::int32_t m = buffer_length(sub, ci(kSamples));
+  const Ring ring{take_storf(kStorfHead + m), m};
+  const Slots<std::int32_t> si = take_stori(kStoriSize);
 
   // Step 2: the time-zero pass fills the buffer with the input or the initial value.
   if (e_s1::timezero) {
-    ring.f(1) = spacing;
-    si(1) = ring.f.index(kFirstSample);
-    si(2) = 1;
-    ring.fill(flag_set(ci(2)) ? cf(2) : x);
+    ring.f(kTime) = spacing;
+    si(kOldest) = ring.f.index(kFirstSample);
+    si(kNextSample) = 1;
+    ring.fill(flag_set(ci(kStartFromInitial)) ? cf(kInitial) : x);
   }
-  std::int32_t oldest = ring.local(si(1));
+  std::int32_t oldest = ring.local(si(kOldest));
 
   // Step 3: output and sampling; in the plain mode sample k is due at k spacings.
   if (sub) {
     y = substep(ring, oldest, spacing, x);
   } else {
     y = plain_output(ring, oldest, spacing, x);
-    if (due(spacing * si(2))) {
+    if (due(spacing * si(kNextSample))) {
       ring.f(oldest) = x;
       oldest = ring.next(oldest);
-      if (si(2) < std::numeric_limits<std::int32_t>::max()) ++si(2);
+      if (si(kNextSample) < std::numeric_limits<std::int32_t>::max()) ++si(kNextSample);
     }
   }
-  si(1) = ring.f.index(oldest);
+  si(kOldest) = ring.f.index(oldest);
 }

@@ -16,6 +16,42 @@
 
 #include <cstdint>
 
+// The records of the blocks below, slot by slot (sizes last).
+namespace wakro::blocks::layout {
+namespace realp2 {  // stor: u - y of the last step; y
+enum : std::int32_t { kDiff = 1, kOut, kStorSize = kOut };
+}
+namespace difpl2 {  // stor: lag state; output
+enum : std::int32_t { kLag = 1, kOut, kStorSize = kOut };
+}
+namespace ldlag2 {  // stor: derivative term of the last step; lag state
+enum : std::int32_t { kDerivative = 1, kLag, kStorSize = kLag };
+}
+namespace intgl3 {  // stor: delt/2 * X / T' of the last step; y; delt/2
+enum : std::int32_t { kHalfStepTerm = 1, kOut, kHalfStep, kStorSize = kHalfStep };
+}
+namespace pi3 {  // stor: those of its integrator
+enum : std::int32_t { kStorSize = intgl3::kStorSize };
+}
+namespace deriv1 {  // stor: K X of the last step
+enum : std::int32_t { kPrevious = 1, kStorSize = kPrevious };
+}
+namespace cmpxp5 {  // stor: older rate; rate; output; older output; damping term
+enum : std::int32_t { kOlderRate = 1, kRate, kOut, kOlderOut, kDamping, kStorSize = kDamping };
+}
+namespace delay {  // stor: time of the next sample; position of the oldest; n samples
+enum : std::int32_t { kNextSample = 1, kOldest, kFirstSample, kStorHead = kOldest };
+constexpr std::int32_t stor_size(std::int32_t n) { return kStorHead + n; }
+}
+namespace delayi {  // stor: time left to the next sample; position of the oldest; n + 1 samples
+enum : std::int32_t { kTimeLeft = 1, kOldest, kFirstSample, kStorHead = kOldest };
+constexpr std::int32_t stor_size(std::int32_t n) { return kStorHead + n + 1; }
+}
+namespace rate_limiter {  // storf: the output of the last step
+enum : std::int32_t { kOut = 1, kStorfSize = kOut };
+}
+}  // namespace wakro::blocks::layout
+
 // upper when x > upper, else lower when x < lower, else x (upper tested first).
 double limit(double lower, double upper, double x);
 

@@ -8,14 +8,15 @@
 #include "blocks/continuous.h"
 #include "blocks/events.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kNoBase = 1e-20;                // a smaller Vbase is taken as 1
+using wakro::kTwoPi;
+constexpr double kNoBase = wakro::kTiny;                // a smaller Vbase is taken as 1
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kInvSqrt3 = 0.577350269189626;
 constexpr double kInvSqrt2 = 0.707106781186548;

@@ -40,58 +40,58 @@ std::int32_t sample_count(double TD, std::int32_t maxCount, const char* tag) {
 }
 
 // Position (1-based within the ring of `count` samples starting at slot `first`)
-// of the oldest sample, from the absolute index kept in slot 2.
-std::int32_t ring_position(const Slots<double>& s, std::int32_t first, std::int32_t count) {
-  const std::int32_t k = nint_sat(s(2)) - s.index(first) + 1;
+// of the oldest sample, from the absolute index kept in slot `oldest`.
+std::int32_t ring_position(const Slots<double>& s, std::int32_t oldest, std::int32_t first, std::int32_t count) {
+  const std::int32_t k = nint_sat(s(oldest)) - s.index(first) + 1;
   return (k < 1 || k > count) ? 1 : k;
 }
 
 }  // namespace
 
 double delay(double TD, std::int32_t maxCount, double X) {
+  using namespace wakro::blocks::layout::delay;
   const std::int32_t n = sample_count(TD, maxCount, "DELAY");
-  const Slots<double> s = take_stor(n + 2);  // 1: next sample time, 2: oldest, 3..: samples
-  constexpr std::int32_t kFirst = 3;
+  const Slots<double> s = take_stor(stor_size(n));
   const double spacing = TD / n;
   if (e_s1::timezero) {
-    s(1) = spacing;
-    s(2) = s.index(kFirst);
-    for (std::int32_t k = 0; k < n; ++k) s(kFirst + k) = X;
+    s(kNextSample) = spacing;
+    s(kOldest) = s.index(kFirstSample);
+    for (std::int32_t k = 0; k < n; ++k) s(kFirstSample + k) = X;
   }
-  const std::int32_t p = ring_position(s, kFirst, n);
-  const double out = s(kFirst + p - 1);
-  if (e_s1::time >= s(1) - kTimeTolerance * e_s1::delt) {
-    s(1) += spacing;
-    s(kFirst + p - 1) = X;
-    s(2) = s.index(kFirst + (p == n ? 0 : p));
+  const std::int32_t p = ring_position(s, kOldest, kFirstSample, n);
+  const double out = s(kFirstSample + p - 1);
+  if (e_s1::time >= s(kNextSample) - kTimeTolerance * e_s1::delt) {
+    s(kNextSample) += spacing;
+    s(kFirstSample + p - 1) = X;
+    s(kOldest) = s.index(kFirstSample + (p == n ? 0 : p));
   }
   return out;
 }
 
 double delayi(double TD, std::int32_t maxCount, double X) {
+  using namespace wakro::blocks::layout::delayi;
   const std::int32_t n = sample_count(TD, maxCount, "DELAYI");
-  const Slots<double> s = take_stor(n + 3);  // 1: time left, 2: oldest, 3..: n + 1 samples
-  constexpr std::int32_t kFirst = 3;
+  const Slots<double> s = take_stor(stor_size(n));
   const std::int32_t ring = n + 1;
   const double spacing = TD / n;
   if (e_s1::timezero) {
-    s(1) = spacing;
-    s(2) = s.index(kFirst);
-    for (std::int32_t k = 0; k < ring; ++k) s(kFirst + k) = X;
+    s(kTimeLeft) = spacing;
+    s(kOldest) = s.index(kFirstSample);
+    for (std::int32_t k = 0; k < ring; ++k) s(kFirstSample + k) = X;
   }
-  const std::int32_t p = ring_position(s, kFirst, ring);
+  const std::int32_t p = ring_position(s, kOldest, kFirstSample, ring);
   const std::int32_t next = p == ring ? 1 : p + 1;
-  double left = s(1);
-  const double oldest = s(kFirst + p - 1);
-  const double newer = s(kFirst + next - 1);
+  double left = s(kTimeLeft);
+  const double oldest = s(kFirstSample + p - 1);
+  const double newer = s(kFirstSample + next - 1);
   // (oldest * left + (spacing - left) * newer) / spacing, arranged so that a
   // sample due exactly now (left = 0) comes out unchanged.
   const double out = newer + (oldest - newer) * (left / spacing);
   if (left <= kTimeTolerance * e_s1::delt) {
     left += spacing;
-    s(kFirst + p - 1) = X;
-    s(2) = s.index(kFirst + next - 1);
+    s(kFirstSample + p - 1) = X;
+    s(kOldest) = s.index(kFirstSample + next - 1);
   }
-  s(1) = left - e_s1::delt;
+  s(kTimeLeft) = left - e_s1::delt;
   return out;
 }

@@ -33,10 +33,11 @@ double raised_time(double t) { return std::max(t, kMinTimeFraction * e_s1::delt)
 // ---------------------------------------------------------------- detectors
 
 void wakro_zcd(double x, XPair& OUT) {
-  const Slots<double> s = take_stor(1);  // 1: previous input
+  using namespace wakro::blocks::layout::zcd;
+  const Slots<double> s = take_stor(kStorSize);
   OUT = {0.0, 0.0};
-  const double p = s(1);
-  s(1) = x;
+  const double p = s(kPrevious);
+  s(kPrevious) = x;
   if (e_s1::timezero) return;
   if (p < 0.0 && x >= 0.0) {
     OUT[0] = 1.0;
@@ -65,13 +66,14 @@ std::int32_t izcd1(double x, double& t) {
 // ---------------------------------------------------------------- monostables and latch
 
 std::int32_t mono2(std::int32_t trigger, double width) {
-  const Slots<double> s = take_stor(2);  // 1: output, 2: end time
+  using namespace wakro::blocks::layout::mono2;
+  const Slots<double> s = take_stor(kStorSize);
   if (trigger > 0) {
-    s(2) = e_s1::time + width;
-    s(1) = 1.0;
+    s(kEndTime) = e_s1::time + width;
+    s(kOutput) = 1.0;
   }
-  if (e_s1::time >= s(2) - time_tolerance()) s(1) = 0.0;
-  return nint_sat(s(1));
+  if (e_s1::time >= s(kEndTime) - time_tolerance()) s(kOutput) = 0.0;
+  return nint_sat(s(kOutput));
 }
 
 std::int32_t mono3(std::int32_t level, double width) {
@@ -82,8 +84,9 @@ std::int32_t mono3(std::int32_t level, double width) {
 
 std::int32_t latck2(std::int32_t dSet, std::int32_t dReset, std::int32_t S, std::int32_t R, std::int32_t clock,
                     std::int32_t& Q, std::int32_t& QN) {
-  const Slots<double> s = take_stor(1);  // 1: state
-  const std::int32_t stored = nint_sat(s(1));
+  using namespace wakro::blocks::layout::latck2;
+  const Slots<double> s = take_stor(kStorOwn);
+  const std::int32_t stored = nint_sat(s(kState));
   XPair edge{};
   wakro_zcd(clock - 0.5, edge);
   std::int32_t q = stored;
@@ -96,139 +99,145 @@ std::int32_t latck2(std::int32_t dSet, std::int32_t dReset, std::int32_t S, std:
   if (S * R >= 1) q = stored;
   Q = q;
   QN = 1 - q;
-  s(1) = q;
+  s(kState) = q;
   return q;
 }
 
 // ---------------------------------------------------------------- timers
 
 std::int32_t itimr1(std::int32_t run, double T) {
-  const Slots<double> s = take_stor(1);  // 1: time left
+  using namespace wakro::blocks::layout::itimr1;
+  const Slots<double> s = take_stor(kStorSize);
   if (e_s1::timezero || run < 1) {
-    s(1) = T;
+    s(kTimeLeft) = T;
     return 0;
   }
-  s(1) -= e_s1::delt;
-  return s(1) <= time_tolerance() ? 1 : 0;
+  s(kTimeLeft) -= e_s1::delt;
+  return s(kTimeLeft) <= time_tolerance() ? 1 : 0;
 }
 
 std::int32_t itimr3(std::int32_t up, std::int32_t down, double Tup, double Tdown, std::int32_t initialState) {
+  using namespace wakro::blocks::layout::itimr3;
   constexpr double kSpan = 16.0, kBottom = -8.0, kTop = 11.0, kOnAt = 8.0;
   if (e_s1::timezero && (Tup <= 0.0 || Tdown <= 0.0))
     block_fatal("ITIMR3", {"Timer up and down times must be greater than zero."});
-  const Slots<double> s = take_stor(3);  // 1: 16/T_up, 2: 16/T_down, 3: counter
+  const Slots<double> s = take_stor(kStorSize);
   if (e_s1::timezero) {
-    s(1) = kSpan / Tup;
-    s(2) = kSpan / Tdown;
-    s(3) = initialState < 1 ? kBottom : kTop;
+    s(kUpRate) = kSpan / Tup;
+    s(kDownRate) = kSpan / Tdown;
+    s(kCounter) = initialState < 1 ? kBottom : kTop;
   } else {
-    s(3) = limit(kBottom, kTop, s(3) + (up * s(1) - down * s(2)) * e_s1::delt);
+    s(kCounter) = limit(kBottom, kTop, s(kCounter) + (up * s(kUpRate) - down * s(kDownRate)) * e_s1::delt);
   }
-  return s(3) >= kOnAt ? 1 : 0;
+  return s(kCounter) >= kOnAt ? 1 : 0;
 }
 
 void t2m3(std::int32_t start, std::int32_t stop, double T1, double T2, std::int32_t initialState,
           std::int32_t& output) {
+  using namespace wakro::blocks::layout::t2m3;
   enum State : std::int32_t { kOff = 0, kStarting = 1, kOn = 2, kStopping = 3 };
-  const Slots<std::int32_t> state = take_stori(1);
-  const Slots<double> left = take_storf(1);
+  const Slots<std::int32_t> state = take_stori(kStoriSize);
+  const Slots<double> left = take_storf(kStorfSize);
   const double delt = e_s1::delt;
 
   // Step 1: the time-zero pass starts off, or on (stopping at once when asked).
   if (e_s1::timezero && (initialState == 0 || initialState == 1)) {
-    state(1) = initialState == 0 ? kOff : kOn;
+    state(kState) = initialState == 0 ? kOff : kOn;
     if (initialState == 1 && stop >= 1) {
-      state(1) = kStopping;
-      left(1) = T2;
+      state(kState) = kStopping;
+      left(kTimeLeft) = T2;
     }
     output = initialState;
     return;
   }
   // Step 2: one move of the machine.
-  switch (state(1)) {
+  switch (state(kState)) {
     case kOff:
       output = 0;
       if (start >= 1) {
-        left(1) = T1;
-        state(1) = kStarting;
+        left(kTimeLeft) = T1;
+        state(kState) = kStarting;
       }
       break;
     case kStarting:
       output = 0;
-      left(1) -= delt;
-      if (left(1) < delt / 2.0) {
+      left(kTimeLeft) -= delt;
+      if (left(kTimeLeft) < delt / 2.0) {
         output = 1;
-        state(1) = kOn;
+        state(kState) = kOn;
       }
       break;
     case kOn:
       output = 1;
       if (stop >= 1) {
-        left(1) = T2;
-        state(1) = kStopping;
+        left(kTimeLeft) = T2;
+        state(kState) = kStopping;
       }
       break;
     default:
       output = 1;
-      left(1) -= delt;
-      if (left(1) < delt / 2.0) {
+      left(kTimeLeft) -= delt;
+      if (left(kTimeLeft) < delt / 2.0) {
         output = 0;
-        state(1) = kOff;
+        state(kState) = kOff;
       }
       break;
   }
 }
 
 double timer3(double delay, double width, double A, double B, double offValue, double onValue) {
-  const Slots<double> s = take_stor(3);  // 1: start, 2: end, 3: fired flag
+  using namespace wakro::blocks::layout::timer3;
+  const Slots<double> s = take_stor(kStorSize);
   const double t = e_s1::time, tol = time_tolerance();
-  if (t < s(1) - tol) return offValue;
-  if (t < s(2) - tol) return onValue;
+  if (t < s(kStart) - tol) return offValue;
+  if (t < s(kEnd) - tol) return onValue;
   if (B < A) {
-    s(3) = 0.0;
+    s(kFired) = 0.0;
     return offValue;
   }
-  if (s(3) != 0.0) return onValue;
-  s(1) = t + delay;
-  s(2) = s(1) + width;
-  s(3) = 1.0;
-  return t < s(1) - tol ? offValue : onValue;
+  if (s(kFired) != 0.0) return onValue;
+  s(kStart) = t + delay;
+  s(kEnd) = s(kStart) + width;
+  s(kFired) = 1.0;
+  return t < s(kStart) - tol ? offValue : onValue;
 }
 
 // ---------------------------------------------------------------- pulses with a crossing time
 
 void wakro_binon(double A, double onLevel, double B, double offLevel, std::int32_t enable, XPair& OUT) {
+  using namespace wakro::blocks::layout::binon;
   XPair on{}, off{};
   wakro_zcd(A - onLevel, on);
   wakro_zcd(B - offLevel, off);
-  const Slots<double> state = take_storf(1);
+  const Slots<double> state = take_storf(kStorfSize);
   if (enable == 0) {
-    state(1) = 0.0;
+    state(kOutputState) = 0.0;
     OUT = {0.0, 0.0};
   } else if (off[0] > 0.0) {
-    state(1) = 0.0;
+    state(kOutputState) = 0.0;
     OUT = {0.0, raised_time(off[1])};
   } else if (on[0] > 0.0) {
-    state(1) = 1.0;
+    state(kOutputState) = 1.0;
     OUT = {1.0, raised_time(on[1])};
   } else {
-    OUT = {state(1), 0.0};
+    OUT = {state(kOutputState), 0.0};
   }
 }
 
 void wakro_sonon(double A, double level, double width, std::int32_t enable, XPair& OUT) {
+  using namespace wakro::blocks::layout::sonon;
   wakro_zcd(A - level, OUT);
-  const Slots<double> s = take_storf(2);  // 1: output state, 2: end time
+  const Slots<double> s = take_storf(kStorfSize);
   const double t = e_s1::time;
   if (enable != 0 && OUT[0] > 0.0) {
-    s(1) = 1.0;
-    s(2) = t + width + kEndMargin * e_s1::delt;
+    s(kOutputState) = 1.0;
+    s(kEndTime) = t + width + kEndMargin * e_s1::delt;
     OUT[1] = raised_time(OUT[1]);
   } else {
     OUT[1] = 0.0;
   }
-  if (t > s(2)) s(1) = 0.0;
-  OUT[0] = t <= s(2) ? s(1) : 0.0;
+  if (t > s(kEndTime)) s(kOutputState) = 0.0;
+  OUT[0] = t <= s(kEndTime) ? s(kOutputState) : 0.0;
 }
 
 double sonon3(double x, double width, std::int32_t enable, double& t) {

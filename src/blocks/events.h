@@ -3,25 +3,10 @@
 // crossing time, samplers and track-and-hold blocks, a shift-register delay,
 // small logic and a sorter of indices.
 //
-// Slots per call, in the order they are taken (slot 1 first); "stor" is the
-// old-style store from nexc + 1 on:
-//   wakro_zcd    stor 1: previous input
-//   wakro_izcd1  stor 1: that of its wakro_zcd
-//   mono2        stor 2: output (0/1); end time
-//   mono3        stor 3: its wakro_zcd, then its mono2
-//   latck2       stor 2: its own state, then its wakro_zcd
-//   itimr1       stor 1: time left
-//   itimr3       stor 3: 16/T_up, 16/T_down, counter
-//   t2m3         STORI 1: state (0 .. 3); STORF 1: time left
-//   timer3       stor 3: start time, end time, fired flag
-//   wakro_binon  stor 2: detectors (on, then off); STORF 1: output state
-//   wakro_sonon  stor 1: detector; STORF 2: output state, end time
-//   delax        stor N + 2: next shift time; N + 1 stages, newest first
-//   sampl2       stor 2: time since the last sample; held value
-//   samp5        stor 5: last sample time; previous input; held output; period;
-//                        frequency of the last period computation
-//   sandh2       stor 2: hold flag (0/1); held value
-//   e_sorter     STORI N: the present order of indices
+// Slots per call, in the order they are taken (slot 1 first): the records of
+// wakro::blocks::layout below; "stor" is the old-style store from nexc + 1 on. A
+// block built on others (mono3, latck2, wakro_binon, wakro_sonon) takes their
+// records in its call order, counted in its size.
 //
 // Times that the blocks accumulate are compared with `time` within 1e-9 delt, so
 // that a rounding of the sum never moves an event by a step.
@@ -31,6 +16,58 @@
 #include <span>
 
 #include "blocks/conventions.h"
+
+namespace wakro::blocks::layout {
+namespace zcd {  // wakro_zcd, wakro_izcd1, izcd1: stor
+enum : std::int32_t { kPrevious = 1, kStorSize = kPrevious };
+}
+namespace mono2 {  // stor: output (0/1), end time
+enum : std::int32_t { kOutput = 1, kEndTime, kStorSize = kEndTime };
+}
+namespace mono3 {  // stor: its wakro_zcd, then its mono2
+constexpr std::int32_t kStorSize = std::int32_t{zcd::kStorSize} + mono2::kStorSize;
+}
+namespace latck2 {  // stor: its own state, then its wakro_zcd
+enum : std::int32_t { kState = 1, kStorOwn = kState, kStorSize = kStorOwn + zcd::kStorSize };
+}
+namespace itimr1 {  // stor
+enum : std::int32_t { kTimeLeft = 1, kStorSize = kTimeLeft };
+}
+namespace itimr3 {  // stor: 16/T_up, 16/T_down, the counter
+enum : std::int32_t { kUpRate = 1, kDownRate, kCounter, kStorSize = kCounter };
+}
+namespace t2m3 {
+enum : std::int32_t { kState = 1, kStoriSize = kState };        // STORI: 0 .. 3
+enum : std::int32_t { kTimeLeft = 1, kStorfSize = kTimeLeft };  // STORF
+}
+namespace timer3 {  // stor
+enum : std::int32_t { kStart = 1, kEnd, kFired, kStorSize = kFired };
+}
+namespace binon {  // wakro_binon, binon3: stor: two detectors (on, then off); STORF
+enum : std::int32_t { kStorSize = 2 * zcd::kStorSize };
+enum : std::int32_t { kOutputState = 1, kStorfSize = kOutputState };
+}
+namespace sonon {  // wakro_sonon, sonon3: stor: the detector; STORF
+enum : std::int32_t { kStorSize = zcd::kStorSize };
+enum : std::int32_t { kOutputState = 1, kEndTime, kStorfSize = kEndTime };
+}
+namespace delax {  // stor: the next shift time, then N + 1 stages, newest first
+enum : std::int32_t { kNextShift = 1, kNewest, kStorHead = kNextShift };
+constexpr std::int32_t stor_size(std::int32_t N) { return kStorHead + N + 1; }
+}
+namespace sampl2 {  // stor
+enum : std::int32_t { kSinceSample = 1, kHeld, kStorSize = kHeld };
+}
+namespace samp5 {  // stor: the frequency of the last period computation last
+enum : std::int32_t { kSampleTime = 1, kPreviousInput, kHeld, kPeriod, kFrequency, kStorSize = kFrequency };
+}
+namespace sandh2 {  // stor
+enum : std::int32_t { kHolding = 1, kHeld, kStorSize = kHeld };
+}
+namespace sorter {  // e_sorter: STORI N, the present order of indices
+constexpr std::int32_t stori_size(std::int32_t N) { return N; }
+}
+}  // namespace wakro::blocks::layout
 
 using wakro::blocks::XPair;
 

@@ -24,6 +24,7 @@
 #include "blocks/conventions.h"
 #include "blocks/transfer_function.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -39,7 +40,7 @@ constexpr std::int32_t kLowPass = 1, kHighPass = 2, kBandPass = 3, kBandStop = 4
 constexpr std::int32_t kButterworth = 1, kChebyshev = 2;
 // A filter parameter that moves by more than this designs the filter again.
 constexpr double kChange = 1e-6;
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 
 void check_design(std::int32_t n, double ripple, double w, double q, std::int32_t approximation,
                   std::int32_t kind) {
@@ -164,10 +165,10 @@ void filn15_pre(double fLow, double fHigh, double& fMid, double& q) {
 
 void filn15(std::int32_t n, double f, double q, double ripple, std::int32_t approximation,
             std::int32_t kind, std::int32_t inputMode, double x, double& y) {
+  using namespace wakro::blocks::layout::filn15;
   // Step 1: parameters, then the slots.
   check_design(n, ripple, kTwoPi * f, q, approximation, kind);
-  const Slots<double> s = take_stor(25);
-  constexpr std::int32_t kF = 1, kRipple = 2, kQ = 3, kDen = 3, kNum = 14;
+  const Slots<double> s = take_stor(kStorSize);
 
   // Step 2: change detection; at time zero the values are only stored.
   bool changed = e_s1::firststep;
@@ -189,13 +190,13 @@ void filn15(std::int32_t n, double f, double q, double ripple, std::int32_t appr
   if (changed) {
     chlpfn(n, ripple, kTwoPi * f, q, approximation, kind, den.data(), num.data());
     for (std::int32_t k = 1; k <= kCoef; ++k) {
-      s(kDen + k) = den[k - 1];
-      s(kNum + k) = num[k - 1];
+      s(kDen - 1 + k) = den[k - 1];
+      s(kNum - 1 + k) = num[k - 1];
     }
   } else {
     for (std::int32_t k = 1; k <= kCoef; ++k) {
-      den[k - 1] = s(kDen + k);
-      num[k - 1] = s(kNum + k);
+      den[k - 1] = s(kDen - 1 + k);
+      num[k - 1] = s(kNum - 1 + k);
     }
   }
   tfdn10(n, num.data(), den.data(), zero.data(), inputMode, changed ? 1 : 0, x, y);

@@ -12,8 +12,9 @@
 //
 // filn15 runs such a filter through tfdn10, designing it at the first step of a
 // run and whenever f, Q or the ripple moves by more than 1e-6. It keeps 25 reals
-// of STOR from NEXC on entry: 1 f, 2 ripple, 3 Q last seen, 4..14 denominator,
-// 15..25 numerator; tfdn10's STORF slots follow.
+// of STOR from NEXC on entry (wakro::blocks::layout::filn15 below): f, ripple and
+// Q last seen, the 11 denominator and the 11 numerator coefficients; tfdn10's
+// STORF slots follow.
 //
 // Fatal errors stop under "CHLPFN      " (odd order of a band filter, a ripple
 // outside (0, 10 log10 2] dB, an unknown approximation or kind, an order below 1,
@@ -23,6 +24,12 @@
 
 #include <complex>
 #include <cstdint>
+
+namespace wakro::blocks::layout::filn15 {  // stor: coefficient k of each polynomial at its first slot plus k - 1
+enum : std::int32_t {
+  kCoefficients = 11, kF = 1, kRipple, kQ, kDen, kNum = kDen + kCoefficients, kStorSize = kNum + kCoefficients - 1
+};
+}  // namespace wakro::blocks::layout::filn15
 
 // The tuned filter block: f in Hz, Q, ripple in dB; y receives the output.
 void filn15(std::int32_t n, double f, double q, double ripple, std::int32_t approximation,

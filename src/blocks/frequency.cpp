@@ -23,10 +23,7 @@ constexpr double kLagPerA = 0.01;           // time constant of the mean's lag, 
 constexpr double kRmsPerMean = 1.1107207345395917;  // pi / (2 sqrt 2): RMS over rectified mean
 constexpr double kLowSignal = 0.001;        // below this fraction of vbase: report f0
 
-// Slots of the real store.
-enum : std::int32_t { kA = 1, kB, kShortest, kMean, kFalling, kRising, kFreq, kHigh, kLow };
-// Slots of the logical store.
-enum : std::int32_t { kFirstFalling = 1, kFirstRising };
+using namespace wakro::blocks::layout::meas_freq;
 
 // A crossing in one direction at time tc: the interval from the last one of that
 // direction gives the frequency when it is long enough.
@@ -46,8 +43,8 @@ void take_crossing(const Slots<double>& f, const Slots<bool>& l, std::int32_t la
 }  // namespace
 
 void e_meas_freq(double vbase, double f0, double x, double& vrms, double& freq) {
-  const Slots<double> f = wakro::blocks::take_storf(9);
-  const Slots<bool> l = wakro::blocks::take_storl(2);
+  const Slots<double> f = wakro::blocks::take_storf(kStorfSize);
+  const Slots<bool> l = wakro::blocks::take_storl(kStorlSize);
 
   // 1. Time zero: the constants and the first-crossing flags.
   if (e_s1::timezero) {

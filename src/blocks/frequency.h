@@ -10,15 +10,26 @@
 //               at the last crossing
 //   freq   out  frequency, Hz; it changes only at accepted crossings
 //
-// Slots, in the order taken:
-//   STORF 9: 1 a = 3000 delt / f0, 2 b = 1 / (1 + a), 3 shortest accepted crossing
-//            interval 0.75 / f0, 4 smoothed mean of |x|, 5 time of the last
-//            falling crossing, 6 time of the last rising crossing, 7 frequency,
-//            8 high and 9 low value of the RMS hold
-//            (f0 <= 1e-6: a = 0, b = 1, shortest interval 1e6 s)
-//   STORL 2: 1 first falling crossing still to come, 2 first rising one
-//   stor 3:  the crossing detector (wakro_zcd, 1), then the lag (realp2, 2)
-// Slots 4, 5, 6, 8 and 9 start from the storage as the run's clearing left it.
+// Slots, in the order taken (wakro::blocks::layout::meas_freq below):
+//   STORF 9: a = 3000 delt / f0, b = 1 / (1 + a), the shortest accepted crossing
+//            interval 0.75 / f0, the smoothed mean of |x|, the times of the last
+//            falling and rising crossings, the frequency, the high and low value
+//            of the RMS hold (f0 <= 1e-6: a = 0, b = 1, shortest interval 1e6 s)
+//   STORL 2: the first falling crossing still to come, the first rising one
+//   stor 3:  the crossing detector (wakro_zcd), then the lag (realp2)
+// The mean, the crossing times and the hold start from the storage as the run's
+// clearing left it.
 #pragma once
+
+#include <cstdint>
+
+#include "blocks/continuous.h"
+#include "blocks/events.h"
+
+namespace wakro::blocks::layout::meas_freq {
+enum : std::int32_t { kA = 1, kB, kShortest, kMean, kFalling, kRising, kFreq, kHigh, kLow, kStorfSize = kLow };
+enum : std::int32_t { kFirstFalling = 1, kFirstRising, kStorlSize = kFirstRising };
+constexpr std::int32_t kStorSize = std::int32_t{zcd::kStorSize} + realp2::kStorSize;
+}  // namespace wakro::blocks::layout::meas_freq
 
 void e_meas_freq(double vbase, double f0, double x, double& vrms, double& freq);

@@ -7,6 +7,7 @@
 #include "blocks/array_args.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -17,7 +18,7 @@ using wakro::blocks::checked_count;
 namespace {
 
 // Below this a magnitude or an interval counts as zero.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 constexpr double kPercent = 100.0;
 
 }  // namespace
@@ -76,10 +77,11 @@ void check_inequility(std::int32_t op, double a, double b, bool& result) {
 // The rates are taken by magnitude: a negative rise rate would otherwise move
 // the output away from the input for ever.
 double ramp3(double riseRate, double fallRate, double x) {
-  const Slots<double> s = take_stor(3);
-  double& riseStep = s(1);
-  double& fallStep = s(2);
-  double& out = s(3);
+  using namespace wakro::blocks::layout::ramp3;
+  const Slots<double> s = take_stor(kStorSize);
+  double& riseStep = s(kRiseStep);
+  double& fallStep = s(kFallStep);
+  double& out = s(kOut);
   if (e_s1::timezero) {
     riseStep = std::abs(riseRate) * e_s1::delt;
     fallStep = std::abs(fallRate) * e_s1::delt;
@@ -101,14 +103,15 @@ double ramp3(double riseRate, double fallRate, double x) {
 // oscillate for ever); one of exactly -delt/2 would divide by zero and is a data
 // error. There is no time-zero branch: the state starts from the store.
 double grp2(double x, double t, double lower, double upper) {
+  using namespace wakro::blocks::layout::grp2;
   const double half = 0.5 * e_s1::delt;
   if (t + half == 0.0)
     block_fatal("GRP2", {"Time constant of minus half a time step: the lag divides by zero."});
-  const Slots<double> s = take_stor(2);
-  double y = std::abs(t) < kTiny ? x : ((t - half) * s(1) + e_s1::delt * 0.5 * (s(2) + x)) / (t + half);
+  const Slots<double> s = take_stor(kStorSize);
+  double y = std::abs(t) < kTiny ? x : ((t - half) * s(kOut) + e_s1::delt * 0.5 * (s(kInput) + x)) / (t + half);
   y = std::min(y, upper);
   y = std::max(y, lower);
-  s(1) = y;
-  s(2) = x;
+  s(kOut) = y;
+  s(kInput) = x;
   return y;
 }

@@ -4,15 +4,23 @@
 // clamped between limits.
 //
 // thdn, aplin, ramp2st and check_inequility keep no state. ramp3 and grp2 keep
-// theirs in the old-style store, from nexc + 1 on:
-//   ramp3  STOR 3: rise step (|rise rate| delt), fall step (|fall rate| delt), output
-//   grp2   STOR 2: output; input of the last step
+// theirs in the old-style store, from nexc + 1 on, as wakro::blocks::layout below
+// names it (ramp3's steps are |rate| delt).
 //
 // Array arguments hold at least n values; a shorter array stops the run.
 #pragma once
 
 #include <cstdint>
 #include <span>
+
+namespace wakro::blocks::layout {
+namespace ramp3 {  // stor
+enum : std::int32_t { kRiseStep = 1, kFallStep, kOut, kStorSize = kOut };
+}
+namespace grp2 {  // stor: output; input of the last step
+enum : std::int32_t { kOut = 1, kInput, kStorSize = kInput };
+}
+}  // namespace wakro::blocks::layout
 
 // Total harmonic distortion of the magnitudes H(1..n), H(1) the fundamental:
 // sqrt(sum of (H(i)/H(1))^2, i >= 2); r receives H(i)/H(1). With the percent

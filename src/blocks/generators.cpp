@@ -12,6 +12,7 @@
 
 #include "blocks/interpolated.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_error_line;
@@ -29,7 +30,7 @@ using wakro::blocks::XPair;
 namespace {
 
 // Below this a difference of two values counts as none.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 // End time of a monostable at rest.
 constexpr double kNoEnd = 1e6;
 
@@ -49,34 +50,35 @@ enum OnDelayState : std::int32_t { kIdle = 0, kTiming = 1, kOn = 2 };
 }
 
 void wakro_xondlay(std::int32_t interp, double D, const XPair& X, XPair& OUT) {
-  const Slots<double> onTime = take_storf(1);
-  const Slots<std::int32_t> state = take_stori(1);
+  using namespace wakro::blocks::layout::xondlay;
+  const Slots<double> onTime = take_storf(kStorfSize);
+  const Slots<std::int32_t> state = take_stori(kStoriSize);
   const bool withTimes = switch_on(interp);
   const bool xOn = logic_true(X[0]);
-  if (e_s1::timezero) state(1) = kIdle;
+  if (e_s1::timezero) state(kState) = kIdle;
   OUT = {0.0, 0.0};
   // Step 1: an input that comes on starts the delay, from its own instant.
-  if (state(1) == kIdle) {
+  if (state(kState) == kIdle) {
     if (!xOn) return;
-    onTime(1) = e_s1::time + D - (withTimes ? X[1] : 0.0);
-    state(1) = kTiming;
+    onTime(kOnTime) = e_s1::time + D - (withTimes ? X[1] : 0.0);
+    state(kState) = kTiming;
   }
   // Step 2: the delay runs out, or a break sends it back to idle.
-  if (state(1) == kTiming) {
+  if (state(kState) == kTiming) {
     if (!xOn) {
-      state(1) = kIdle;
+      state(kState) = kIdle;
       return;
     }
-    if (e_s1::time < onTime(1)) return;
+    if (e_s1::time < onTime(kOnTime)) return;
     OUT[0] = X[0];
-    if (withTimes) OUT[1] = e_s1::time - onTime(1);
-    state(1) = kOn;
+    if (withTimes) OUT[1] = e_s1::time - onTime(kOnTime);
+    state(kState) = kOn;
     return;
   }
   // Step 3: on; the output follows the input and goes off with it.
   OUT[0] = X[0];
   if (!xOn) {
-    state(1) = kIdle;
+    state(kState) = kIdle;
     if (withTimes) OUT[1] = X[1];
   }
 }
@@ -88,16 +90,17 @@ enum TransitionState : std::int32_t { kOff = 0, kTurningOn = 1, kHeldOn = 2, kTu
 }
 
 void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X, XPair& OUT) {
-  const Slots<double> f = take_storf(2);  // time left, time of the input change
-  const Slots<std::int32_t> state = take_stori(1);
-  double& timeLeft = f(1);
-  double& changeTime = f(2);
+  using namespace wakro::blocks::layout::xttrans;
+  const Slots<double> f = take_storf(kStorfSize);
+  const Slots<std::int32_t> state = take_stori(kStoriSize);
+  double& timeLeft = f(kTimeLeft);
+  double& changeTime = f(kChangeTime);
   const bool xOn = logic_true(X[0]);
   if (e_s1::timezero) {
-    if (initial == 0) state(1) = kOff;
-    if (initial == 1) state(1) = kHeldOn;
+    if (initial == 0) state(kState) = kOff;
+    if (initial == 1) state(kState) = kHeldOn;
   }
-  switch (state(1)) {
+  switch (state(kState)) {
     case kOff:
       OUT = {0.0, 0.0};
       if (!xOn) return;
@@ -105,9 +108,9 @@ void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X
       changeTime = X[1];
       if (changeTime >= Ton) {
         OUT = {1.0, changeTime - Ton};
-        state(1) = kHeldOn;
+        state(kState) = kHeldOn;
       } else {
-        state(1) = kTurningOn;
+        state(kState) = kTurningOn;
       }
       return;
     case kTurningOn:
@@ -115,7 +118,7 @@ void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X
       timeLeft -= e_s1::delt;
       if (timeLeft < 0.0) {
         OUT = {1.0, changeTime - timeLeft};
-        state(1) = kHeldOn;
+        state(kState) = kHeldOn;
       }
       return;
     case kHeldOn:
@@ -125,9 +128,9 @@ void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X
       changeTime = X[1];
       if (changeTime >= Toff) {
         OUT = {0.0, changeTime - Toff};
-        state(1) = kOff;
+        state(kState) = kOff;
       } else {
-        state(1) = kTurningOff;
+        state(kState) = kTurningOff;
       }
       return;
     case kTurningOff:
@@ -135,7 +138,7 @@ void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X
       timeLeft -= e_s1::delt;
       if (timeLeft < 0.0) {
         OUT = {0.0, changeTime - timeLeft};
-        state(1) = kOff;
+        state(kState) = kOff;
       }
       return;
     default:
@@ -148,9 +151,10 @@ void wakro_xttrans(std::int32_t initial, double Ton, double Toff, const XPair& X
 // ---------------------------------------------------------------- wakro_xmstab
 
 void wakro_xmstab(std::int32_t interp, double W, const XPair& X, XPair& OUT) {
-  const Slots<double> s = take_storf(3);  // output, end time, spare
-  double& output = s(1);
-  double& endTime = s(2);
+  using namespace wakro::blocks::layout::xmstab;
+  const Slots<double> s = take_storf(kStorfOwn);  // its own; the detector takes the rest
+  double& output = s(kOutput);
+  double& endTime = s(kEndTime);
   const bool withTimes = switch_on(interp);
   if (e_s1::timezero) {
     output = 0.0;
@@ -182,19 +186,20 @@ void wakro_xmstab(std::int32_t interp, double W, const XPair& X, XPair& OUT) {
 
 void wakro_xigen(std::int32_t area, std::int32_t interp, double T1, double H, double P,
                  XPair& OUT) {
-  const Slots<double> f = take_storf(2);  // impulse height, time of the next impulse
-  const Slots<std::int32_t> count = take_stori(1);
+  using namespace wakro::blocks::layout::xigen;
+  const Slots<double> f = take_storf(kStorfSize);
+  const Slots<std::int32_t> count = take_stori(kStoriSize);
   if (e_s1::timezero) {
-    count(1) = 0;
-    f(1) = switch_on(area) ? H / e_s1::delt : H;
-    f(2) = T1;
+    count(kGiven) = 0;
+    f(kHeight) = switch_on(area) ? H / e_s1::delt : H;
+    f(kNextTime) = T1;
   }
   OUT = {0.0, 0.0};
-  if (e_s1::time < f(2)) return;
-  OUT[0] = f(1);
-  if (switch_on(interp)) OUT[1] = e_s1::time - f(2);
-  count(1) += 1;
-  f(2) = T1 + count(1) * P;
+  if (e_s1::time < f(kNextTime)) return;
+  OUT[0] = f(kHeight);
+  if (switch_on(interp)) OUT[1] = e_s1::time - f(kNextTime);
+  count(kGiven) += 1;
+  f(kNextTime) = T1 + count(kGiven) * P;
 }
 
 // ---------------------------------------------------------------- e_xigen1
@@ -206,30 +211,32 @@ constexpr double kNeverPeriod = 1e12;
 }  // namespace
 
 void e_xigen1_cfg(std::int32_t area, double T1, double H, double F) {
+  using namespace wakro::blocks::layout::xigen1;
   bool bad = false;
   if (F <= 0.0) bad = true, block_error_line("Frequency must be greater than zero");
   if (T1 < 0.0) bad = true, block_error_line("Time of first impulse cannot be negative");
   if (H <= 0.0) bad = true, block_error_line("Height of impulse must be greater than zero");
   if (bad) block_stop("IMPULSE");
-  const Slots<double> c = take_rtcf(4);
-  c(1) = switch_on(area) ? H / e_s1::delt : H;
-  c(2) = T1;
-  c(3) = T1;
-  c(4) = F <= kLowestFrequency ? kNeverPeriod : 1.0 / F;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  c(kHeight) = switch_on(area) ? H / e_s1::delt : H;
+  c(kNextTime) = T1;
+  c(kFirstTime) = T1;
+  c(kPeriod) = F <= kLowestFrequency ? kNeverPeriod : 1.0 / F;
 }
 
 void e_xigen1_exe(XPair& OUT) {
-  const Slots<double> c = take_rtcf(4);  // height, next time, first time, period
-  const Slots<std::int32_t> count = take_stori(1);
+  using namespace wakro::blocks::layout::xigen1;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> count = take_stori(kStoriSize);
   if (e_s1::timezero) {
-    count(1) = 0;
-    c(2) = c(3);
+    count(kGiven) = 0;
+    c(kNextTime) = c(kFirstTime);
   }
   OUT = {0.0, 0.0};
-  if (e_s1::time <= c(2) - 1e-4 * e_s1::delt) return;
-  OUT = {c(1), std::max(0.0, e_s1::time - c(2))};
-  count(1) += 1;
-  c(2) = c(3) + count(1) * c(4);
+  if (e_s1::time <= c(kNextTime) - 1e-4 * e_s1::delt) return;
+  OUT = {c(kHeight), std::max(0.0, e_s1::time - c(kNextTime))};
+  count(kGiven) += 1;
+  c(kNextTime) = c(kFirstTime) + count(kGiven) * c(kPeriod);
 }
 
 // ---------------------------------------------------------------- wakro_xsgen, e_xsgen1
@@ -254,14 +261,15 @@ constexpr double kLowestSignalFrequency = 1e-6;
 void signal_generator(std::int32_t type, bool withTimes, double phase, double F, double duty,
                       double maximum, double minimum, const FrequencyWarnings& warnings,
                       XPair& OUT) {
-  const Slots<double> s = take_storf(6);
-  const Slots<bool> high = take_storl(1);
-  double& tau = s(1);
-  double& P = s(2);
-  double& onTime = s(3);
-  double& riseSlope = s(4);
-  double& fallSlope = s(5);
-  double& givenF = s(6);
+  using namespace wakro::blocks::layout::xsgen;
+  const Slots<double> s = take_storf(kStorfSize);
+  const Slots<bool> high = take_storl(kStorlSize);
+  double& tau = s(kTau);
+  double& P = s(kPeriod);
+  double& onTime = s(kOnTime);
+  double& riseSlope = s(kRiseSlope);
+  double& fallSlope = s(kFallSlope);
+  double& givenF = s(kGivenF);
 
   // Step 1: the frequency in use, with a warning where it is not the one given.
   double used = F;
@@ -277,7 +285,7 @@ void signal_generator(std::int32_t type, bool withTimes, double phase, double F,
 
   // Step 2: the period and the slopes.
   if (recompute) {
-    high(1) = false;
+    high(kHigh) = false;
     P = 1.0 / used;
     onTime = std::clamp(duty, 0.0, 100.0) * P / 100.0;
     const double span = maximum - minimum;
@@ -301,11 +309,11 @@ void signal_generator(std::int32_t type, bool withTimes, double phase, double F,
   } else if (type == kPulse) {
     if (tau < onTime) {
       OUT[0] = maximum;
-      if (withTimes) high(1) = true;
+      if (withTimes) high(kHigh) = true;
     } else {
       OUT[0] = minimum;
-      if (withTimes && high(1)) OUT[1] = tau - onTime;
-      high(1) = false;
+      if (withTimes && high(kHigh)) OUT[1] = tau - onTime;
+      high(kHigh) = false;
     }
   }
   tau += e_s1::delt;
@@ -323,6 +331,7 @@ constexpr double kRadiansPerDegree = 0.017453292519943;
 }
 
 void e_xsgen1_cfg(std::int32_t type, double phase, double duty, double maximum, double minimum) {
+  using namespace wakro::blocks::layout::xsgen1;
   bool bad = false;
   if (minimum >= maximum) bad = true, block_error_line("Maximum must be greater than Minimim");
   if (type == kPulse && !(duty > kTiny && duty < 100.0))
@@ -332,33 +341,35 @@ void e_xsgen1_cfg(std::int32_t type, double phase, double duty, double maximum, 
   const double phi = phase * kRadiansPerDegree;
   double degrees = std::atan2(std::sin(phi), std::cos(phi)) / kRadiansPerDegree;
   if (degrees <= 0.0) degrees += 360.0;
-  const Slots<double> c = take_rtcf(4);
-  c(1) = degrees;
-  c(2) = duty;
-  c(3) = maximum;
-  c(4) = minimum;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  c(kPhase) = degrees;
+  c(kDuty) = duty;
+  c(kMaximum) = maximum;
+  c(kMinimum) = minimum;
 }
 
 void e_xsgen1_exe(std::int32_t type, double F, XPair& OUT) {
-  const Slots<double> c = take_rtcf(4);
-  signal_generator(type, true, c(1), F, c(2), c(3), c(4), kEXsgenWarnings, OUT);
+  using namespace wakro::blocks::layout::xsgen1;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  signal_generator(type, true, c(kPhase), F, c(kDuty), c(kMaximum), c(kMinimum), kEXsgenWarnings, OUT);
 }
 
 // ---------------------------------------------------------------- wakro_blp
 
 void wakro_blp(double A, double B, double U, double L, XPair& OUT) {
-  const Slots<double> s = take_storf(3);  // previous order s0, previous ramp s1, the one before s2
+  using namespace wakro::blocks::layout::blp;
+  const Slots<double> s = take_storf(kStorfOwn);  // its own: order s0, ramp s1, the one before s2
   const double delt = e_s1::delt;
   if (e_s1::timezero) {
-    s(1) = B;
-    s(2) = A;
-    s(3) = A;
+    s(kOrder) = B;
+    s(kRamp) = A;
+    s(kOlderRamp) = A;
   }
   OUT = detect_crossing(A - B);
-  const double s0 = s(1), s1 = s(2), s2 = s(3);
-  s(1) = B;
-  s(3) = s1;
-  s(2) = A;
+  const double s0 = s(kOrder), s1 = s(kRamp), s2 = s(kOlderRamp);
+  s(kOrder) = B;
+  s(kOlderRamp) = s1;
+  s(kRamp) = A;
   if (e_s1::timezero || std::abs(s1 - s2) <= kTiny) return;  // no ramp slope to extrapolate
 
   // Step 1: the ramp extrapolated to this step, and whether it is near the band.
@@ -398,9 +409,10 @@ constexpr double kLeastTime = 1e-5;
 
 void wakro_itfp(std::int32_t enable, double width, double U, double L, double ramp, double order,
                 XPair& OUT) {
-  const Slots<double> s = take_storf(2);  // output state, end time
-  double& state = s(1);
-  double& endTime = s(2);
+  using namespace wakro::blocks::layout::itfp;
+  const Slots<double> s = take_storf(kStorfOwn);  // its own; its wakro_blp takes the rest
+  double& state = s(kState);
+  double& endTime = s(kEndTime);
   if (e_s1::timezero) state = endTime = 0.0;
   wakro_blp(ramp, order, U, L, OUT);
   const bool rising = OUT[0] > 0.5 && enable != 0 && !e_s1::timezero;
@@ -417,8 +429,9 @@ void wakro_itfp(std::int32_t enable, double width, double U, double L, double ra
 
 void wakro_igfp(std::int32_t enable, double U, double L, double onRamp, double onOrder,
                 double offOrder, double offRamp, XPair& OUT) {
-  const Slots<double> s = take_storf(1);  // output state
-  double& state = s(1);
+  using namespace wakro::blocks::layout::igfp;
+  const Slots<double> s = take_storf(kStorfOwn);  // its own; two wakro_blp take the rest
+  double& state = s(kState);
   XPair on, off;
   wakro_blp(onRamp, onOrder, U, L, on);
   wakro_blp(-offRamp, -offOrder, -L, -U, off);

@@ -10,27 +10,54 @@
 // when it equals 1; with it off the blocks report no time.
 //
 // Slots per instance, in the order they are taken (typed stores; the
-// configuration written by _cfg and read back by _exe):
-//   wakro_xondlay   STORF 1: switch-on time.  STORI 1: state (0 idle, 1 timing, 2 on)
-//   wakro_xttrans   STORF 2: time left, time of the input change.
-//                   STORI 1: state (0 off, 1 turning on, 2 on, 3 turning off)
-//   wakro_xmstab    STORF 3: output, end time, spare; then STORF 1 of its detector
-//   wakro_xigen     STORF 2: impulse height, time of the next impulse.  STORI 1: impulses given
-//   e_xigen1        RTCF 4: height, next impulse time (moved on by _exe), first time,
-//                   period.  STORI 1: impulses given
-//   wakro_xsgen     STORF 6: time within the period, period, on-time, rising slope,
-//                   falling slope, frequency as given.  STORL 1: pulse high
-//   e_xsgen1        RTCF 4: phase (degrees, in (0, 360]), duty (%), maximum,
-//                   minimum; storage as wakro_xsgen
-//   wakro_blp       STORF 3: previous order, previous ramp, ramp before that; then
-//                   STORF 1 of its detector
-//   wakro_itfp      STORF 2: output state, end time; then the 4 of its wakro_blp
-//   wakro_igfp      STORF 1: output state; then 4 + 4 of two wakro_blp (on, off)
+// configuration written by _cfg and read back by _exe): the records of
+// wakro::blocks::layout below. A block built on a detector or on wakro_blp takes
+// their STORF after its own, counted in its size; e_xsgen1 keeps the storage of
+// wakro_xsgen.
 #pragma once
 
 #include <cstdint>
 
 #include "blocks/conventions.h"
+#include "blocks/interpolated.h"
+
+namespace wakro::blocks::layout {
+namespace xondlay {
+enum : std::int32_t { kOnTime = 1, kStorfSize = kOnTime };  // STORF
+enum : std::int32_t { kState = 1, kStoriSize = kState };    // STORI: 0 idle, 1 timing, 2 on
+}
+namespace xttrans {
+enum : std::int32_t { kTimeLeft = 1, kChangeTime, kStorfSize = kChangeTime };  // STORF
+enum : std::int32_t { kState = 1, kStoriSize = kState };  // STORI: 0 off, 1 turning on, 2 on, 3 turning off
+}
+namespace xmstab {  // STORF: its own, then its detector's
+enum : std::int32_t { kOutput = 1, kEndTime, kSpare, kStorfOwn = kSpare, kStorfSize = kStorfOwn + xzcd::kStorfSize };
+}
+namespace xigen {
+enum : std::int32_t { kHeight = 1, kNextTime, kStorfSize = kNextTime };  // STORF
+enum : std::int32_t { kGiven = 1, kStoriSize = kGiven };                 // STORI: impulses given
+}
+namespace xigen1 {  // e_xigen1: RTCF (the next impulse time moved on by _exe), STORI
+enum : std::int32_t { kHeight = 1, kNextTime, kFirstTime, kPeriod, kRtcfSize = kPeriod };
+enum : std::int32_t { kGiven = 1, kStoriSize = kGiven };
+}
+namespace xsgen {  // wakro_xsgen and e_xsgen1_exe
+enum : std::int32_t { kTau = 1, kPeriod, kOnTime, kRiseSlope, kFallSlope, kGivenF, kStorfSize = kGivenF };  // STORF
+enum : std::int32_t { kHigh = 1, kStorlSize = kHigh };  // STORL: pulse high
+}
+namespace xsgen1 {  // e_xsgen1: RTCF: phase (degrees, in (0, 360]), duty (%)
+enum : std::int32_t { kPhase = 1, kDuty, kMaximum, kMinimum, kRtcfSize = kMinimum };
+}
+namespace blp {  // STORF: previous order, previous ramp, ramp before that; then its detector's
+enum : std::int32_t { kOrder = 1, kRamp, kOlderRamp, kStorfOwn = kOlderRamp, kStorfSize = kStorfOwn + xzcd::kStorfSize };
+}
+namespace itfp {  // STORF: its own, then its wakro_blp's
+enum : std::int32_t { kState = 1, kEndTime, kStorfOwn = kEndTime, kStorfSize = kStorfOwn + blp::kStorfSize };
+}
+namespace igfp {  // STORF: its own, then two wakro_blp (on, off)
+enum : std::int32_t { kState = 1, kStorfOwn = kState, kStorfSize = kStorfOwn + 2 * blp::kStorfSize };
+}
+}  // namespace wakro::blocks::layout
 
 // On-delay: OUT follows X once X has been on for D without a break; off at once.
 void wakro_xondlay(std::int32_t interp, double D, const wakro::blocks::XPair& X,

@@ -15,6 +15,7 @@
 #include "blocks/conventions.h"
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -28,7 +29,8 @@ namespace {
 
 constexpr char kTag[] = "ON_LINE_FFT";
 constexpr double kPi = std::numbers::pi;
-constexpr double kTiny = 1e-20;
+using wakro::kTwoPi;
+using wakro::kTiny;
 constexpr double kRms = 0.707106781186548;
 // The filter cutoff as a fraction of (N+1) f0, and the move that designs again.
 constexpr double kCutoffFactor = 0.84375;
@@ -40,7 +42,7 @@ constexpr std::array<double, 7> kButter6{1.0, 3.863703305156273, 7.4641016151377
 // Table index of the filter cutoff, and the table length.
 constexpr std::int32_t kCutoffIndex = 864;
 constexpr std::int32_t kTableSize = 1023;
-constexpr std::int32_t kFilterSlots = 49;
+constexpr std::int32_t kFilterSlots = wakro::blocks::layout::pfft49::kStorSize;
 
 bool valid_order(std::int32_t n) {
   const std::int32_t l = n + 1;
@@ -56,7 +58,7 @@ struct Twiddles {
   std::array<double, kFtMaxLength / 2> wr, wi;
   Twiddles() {
     for (std::int32_t k = 0; k < kFtMaxLength / 2; ++k) {
-      const double th = 2.0 * kPi * k / kFtMaxLength;
+      const double th = kTwoPi * k / kFtMaxLength;
       wr[k] = std::cos(th);
       wi[k] = -std::sin(th);
     }
@@ -125,7 +127,7 @@ double phase_in_form(double phi, std::int32_t form) {
       return phi * 180.0 / kPi;
     case 2: {
       const double v = phi + 0.5 * kPi;
-      return v > kPi ? v - 2.0 * kPi : v;
+      return v > kPi ? v - kTwoPi : v;
     }
     case 3: {
       const double v = phi * 180.0 / kPi + 90.0;
@@ -171,18 +173,19 @@ void zftn(std::int32_t n, double* magnitudes, double* phases) {
     if (k < 1 || k > kTableSize) continue;
     magnitudes[h - 1] *= t.gain[k];
     const double p = phases[h - 1] + t.phase[k];
-    phases[h - 1] = p > kPi ? p - 2.0 * kPi : p;
+    phases[h - 1] = p > kPi ? p - kTwoPi : p;
   }
 }
 
 double pfft49(double x, double fc, double c0, double c1, double c2, double c3, double c4, double c5,
               double c6, std::int32_t redesign) {
-  constexpr std::int32_t kN = 6, kGamma = 36, kState = 42, kPrev = 49;
+  using namespace wakro::blocks::layout::pfft49;
+  constexpr std::int32_t kN = kOrder;
   const Slots<double> s = take_stor(kFilterSlots);
   if (e_s1::timezero || redesign == 1) {
     // Companion form, output = first state: x_i' = wc x_(i+1),
     // x_6' = wc (u - c0 x1 - ... - c5 x6)/c6; Phi = (I - hA)^-1 (I + hA).
-    const double wc = 2.0 * kPi * fc, h = 0.5 * e_s1::delt;
+    const double wc = kTwoPi * fc, h = 0.5 * e_s1::delt;
     const std::array<double, kN> c{c0, c1, c2, c3, c4, c5};
     std::array<double, kN * kN> plus{}, minus{}, inv{}, work{};
     std::array<std::int32_t, kN> l{}, m{};
@@ -201,60 +204,60 @@ double pfft49(double x, double fc, double c0, double c1, double c2, double c3, d
       for (std::int32_t i = 0; i < kN; ++i) {
         double phi = 0.0;
         for (std::int32_t k = 0; k < kN; ++k) phi += inv[k * kN + i] * plus[j * kN + k];
-        s(j * kN + i + 1) = phi;
+        s(kTransition + j * kN + i) = phi;
       }
-    for (std::int32_t i = 0; i < kN; ++i) s(kGamma + i + 1) = e_s1::delt * inv[(kN - 1) * kN + i] * wc / c6;
+    for (std::int32_t i = 0; i < kN; ++i) s(kInputVector + i) = e_s1::delt * inv[(kN - 1) * kN + i] * wc / c6;
   }
-  const double u = 0.5 * (s(kPrev) + x);
+  const double u = 0.5 * (s(kPrevious) + x);
   std::array<double, kN> next{};
   for (std::int32_t i = 0; i < kN; ++i) {
-    double v = s(kGamma + i + 1) * u;
-    for (std::int32_t j = 0; j < kN; ++j) v += s(j * kN + i + 1) * s(kState + j + 1);
+    double v = s(kInputVector + i) * u;
+    for (std::int32_t j = 0; j < kN; ++j) v += s(kTransition + j * kN + i) * s(kState + j);
     next[i] = v;
   }
-  for (std::int32_t i = 0; i < kN; ++i) s(kState + i + 1) = next[i];
-  s(kPrev) = x;
+  for (std::int32_t i = 0; i < kN; ++i) s(kState + i) = next[i];
+  s(kPrevious) = x;
   return next[0];
 }
 
 void ftn180(std::int32_t magnitudeForm, std::int32_t phaseForm, std::int32_t n, std::int32_t filter,
             std::int32_t /*spare*/, double f0, double x, std::int32_t& index, double* magnitudes,
             double* phases, double& dc) {
+  using namespace wakro::blocks::layout::ftn180;
   // Step 1: arguments, then the filter and its slots.
   if (!valid_order(n)) stop_length();
   if (!(f0 > 0.0)) block_fatal(kTag, {"Fundamental frequency of the scanner must be positive."});
-  const std::int32_t l = 2 * (n + 1);
+  const std::int32_t l = buffer_length(n);
   const double ts = 1.0 / (f0 * l), delt = e_s1::delt;
-  const Slots<double> fcSlot = take_storf(1);
+  const Slots<double> fcSlot = take_storf(kStorfSize);
   double u = x;
   if (filter == 1) {
     const double fc = kCutoffFactor * (n + 1) * f0;
-    const std::int32_t request = std::abs(fc - fcSlot(1)) > kRedesign ? 1 : 0;
-    fcSlot(1) = fc;
+    const std::int32_t request = std::abs(fc - fcSlot(kCutoff)) > kRedesign ? 1 : 0;
+    fcSlot(kCutoff) = fc;
     const auto& c = kButter6;
     u = pfft49(x, fc, c[0], c[1], c[2], c[3], c[4], c[5], c[6], request);
   } else {
     take_stor(kFilterSlots);
   }
-  const Slots<double> s = take_stor(4 * n + 6);
-  const std::int32_t kNext = 1, kPos = 2, kPrev = 3, kBuf = 3, kMag = l + 3, kPha = l + n + 3,
-                     kDc = l + 2 * n + 4;
+  const Slots<double> s = take_stor(stor_own(n));
+  const std::int32_t kMag = magnitude_head(n), kPha = phase_head(n), kDc = dc_slot(n);
 
   // Step 2: at time zero the first sample falls one interval later.
   if (e_s1::timezero) {
-    s(kNext) = ts;
-    s(kPos) = 1.0;
+    s(kNextSample) = ts;
+    s(kPosition) = 1.0;
   }
 
   // Step 3: no sample due: the last outputs again.
-  if (e_s1::time < s(kNext)) {
+  if (e_s1::time < s(kNextSample)) {
     for (std::int32_t h = 1; h <= n; ++h) {
       magnitudes[h - 1] = s(kMag + h);
       phases[h - 1] = s(kPha + h);
     }
     dc = s(kDc);
     index = 0;
-    s(kPrev) = u;
+    s(kPrevious) = u;
     return;
   }
 
@@ -263,11 +266,11 @@ void ftn180(std::int32_t magnitudeForm, std::int32_t phaseForm, std::int32_t n, 
     block_fatal(kTag, {"Sampling rate is too high for calculation time step.",
                        " Reduce time step in Project Settings or Reduce ",
                        "Number of Harmonics in On-Line Frequency Scanner."});
-  const std::int32_t i = ((nint_sat(s(kPos)) % l) + l) % l + 1;
-  s(kBuf + i) = s(kPrev) + (u - s(kPrev)) * (s(kNext) - e_s1::time + delt) / delt;
+  const std::int32_t i = ((nint_sat(s(kPosition)) % l) + l) % l + 1;
+  s(kBufferHead + i) = s(kPrevious) + (u - s(kPrevious)) * (s(kNextSample) - e_s1::time + delt) / delt;
 
   // Step 5: the spectrum of the last period, in the forms asked for.
-  ftcaln(&s(kBuf + 1), n, magnitudes, phases, dc);
+  ftcaln(&s(kBufferHead + 1), n, magnitudes, phases, dc);
   if (filter == 1) zftn(n, magnitudes, phases);
   for (std::int32_t h = 1; h <= n; ++h) {
     if (magnitudeForm == 0) magnitudes[h - 1] *= kRms;
@@ -276,15 +279,15 @@ void ftn180(std::int32_t magnitudeForm, std::int32_t phaseForm, std::int32_t n, 
     s(kPha + h) = phases[h - 1];
   }
   s(kDc) = dc;
-  s(kNext) += ts;
-  s(kPos) = i;
+  s(kNextSample) += ts;
+  s(kPosition) = i;
   index = i;
-  s(kPrev) = u;
+  s(kPrevious) = u;
 }
 
 void ftseqn(std::int32_t n, std::int32_t phaseForm, double* ma, double* mb, double* mc, double* pa,
             double* pb, double* pc) {
-  constexpr double kThird = 0.333333333333333;
+  using wakro::kThird;
   const cx alpha(-0.5, 0.8660254037844385), alpha2 = alpha * alpha;
   for (std::int32_t k = 0; k < n; ++k) {
     const cx a = std::polar(ma[k], pa[k]), b = std::polar(mb[k], pb[k]), c = std::polar(mc[k], pc[k]);
@@ -299,16 +302,17 @@ void ftseqn(std::int32_t n, std::int32_t phaseForm, double* ma, double* mb, doub
 }
 
 void ftrac2(std::int32_t on, std::int32_t angleUnit, double theta, double fStart, double& f) {
-  const Slots<double> s = take_stor(2);
+  using namespace wakro::blocks::layout::ftrac2;
+  const Slots<double> s = take_stor(kStorSize);
   const bool radians = angleUnit == 0 || angleUnit == 2;
   const double p = radians ? kPi : 180.0, perTurn = radians ? 0.159154943091895 : 0.002777777777778;
-  if (e_s1::timezero) s(1) = fStart;
-  if (on == 1 && s(1) > 0.0 && e_s1::time >= 2.0 / s(1)) {
-    double d = theta - s(2);
+  if (e_s1::timezero) s(kEstimate) = fStart;
+  if (on == 1 && s(kEstimate) > 0.0 && e_s1::time >= 2.0 / s(kEstimate)) {
+    double d = theta - s(kLastAngle);
     if (std::abs(d) > p) d = std::remainder(d, 2.0 * p);
-    s(1) *= 1.0 + d * perTurn;
+    s(kEstimate) *= 1.0 + d * perTurn;
   }
   // Stored on every call, so that switching on later applies no stale jump.
-  s(2) = theta;
-  f = s(1);
+  s(kLastAngle) = theta;
+  f = s(kEstimate);
 }

@@ -8,13 +8,13 @@
 // a one-period ring buffer whose position 1 holds the samples at whole periods
 // from time zero; after each sample it outputs the DC and the magnitudes and
 // phases of harmonics 1 .. N of the last period, phases referred to time zero.
-// Slots: STORF 1 (the filter cutoff last designed); STOR 49 of pfft49 (reserved
-// even with the filter off), then 4N + 6 of its own:
-//   1 time of the next sample, 2 buffer position of the latest sample (a real),
-//   3 previous input, 4 .. L+3 the buffer, L+4 .. L+N+3 magnitudes,
-//   L+N+4 .. L+2N+3 phases, L+2N+4 DC.
-// pfft49 keeps 49 reals of STOR: 1..36 transition matrix, 37..42 input vector,
-// 43..48 state, 49 previous input. ftrac2 keeps 2: the estimate, the last angle.
+// Slots: STORF 1 (the filter cutoff last designed); the STOR of pfft49 (reserved
+// even with the filter off), then 4N + 6 of its own: the time of the next sample,
+// the buffer position of the latest sample (a real), the previous input, the
+// buffer of L samples, N magnitudes, N phases, the DC (wakro::blocks::layout::
+// ftn180 below). pfft49 keeps 49 reals of STOR: the 6 x 6 transition matrix, the
+// input vector, the state, the previous input. ftrac2 keeps 2: the estimate, the
+// last angle.
 //
 // Phase forms: 1 degrees; 2 radians + pi/2 (a sine reference), less 2 pi above
 // pi; 3 degrees + 90, less 360 above 180; any other value radians. Magnitude
@@ -25,6 +25,30 @@
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace pfft49 {  // stor: the 6 x 6 transition matrix column by column, the input vector, the state
+enum : std::int32_t {
+  kOrder = 6, kTransition = 1, kInputVector = kTransition + kOrder * kOrder, kState = kInputVector + kOrder,
+  kPrevious = kState + kOrder, kStorSize = kPrevious
+};
+}
+namespace ftn180 {
+enum : std::int32_t { kCutoff = 1, kStorfSize = kCutoff };  // STORF
+// stor after pfft49's: the head, then the buffer of L = 2(N+1) samples, N
+// magnitudes and N phases (harmonic h at the head plus h), the DC last.
+enum : std::int32_t { kNextSample = 1, kPosition, kPrevious, kBufferHead = kPrevious };
+constexpr std::int32_t buffer_length(std::int32_t n) { return 2 * (n + 1); }
+constexpr std::int32_t magnitude_head(std::int32_t n) { return kBufferHead + buffer_length(n); }
+constexpr std::int32_t phase_head(std::int32_t n) { return magnitude_head(n) + n; }
+constexpr std::int32_t dc_slot(std::int32_t n) { return phase_head(n) + n + 1; }
+constexpr std::int32_t stor_own(std::int32_t n) { return dc_slot(n); }
+constexpr std::int32_t stor_size(std::int32_t n) { return pfft49::kStorSize + stor_own(n); }
+}
+namespace ftrac2 {  // stor
+enum : std::int32_t { kEstimate = 1, kLastAngle, kStorSize = kLastAngle };
+}
+}  // namespace wakro::blocks::layout
 
 // Largest number of harmonics of the scanner, and its largest transform length.
 inline constexpr std::int32_t kFtMaxHarmonics = 1023;

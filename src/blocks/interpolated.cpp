@@ -12,6 +12,7 @@
 #include "blocks/continuous.h"
 #include "blocks/interpolated.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/storage.h"
 
@@ -23,7 +24,7 @@ using wakro::blocks::switch_on;
 using wakro::blocks::take_stori;
 using wakro::blocks::take_storf;
 
-constexpr double kTinyT = 1e-20;       // a smaller time constant integrates with T' = 1
+constexpr double kTinyT = wakro::kTiny;       // a smaller time constant integrates with T' = 1
 constexpr double kTinySwing = 1e-30;   // a smaller swing puts the crossing mid-step
 constexpr double kNoLimit = 1e20;      // the unclamped integrator of wakro_xpi2
 
@@ -34,17 +35,18 @@ double within_step(double t) { return std::clamp(t, 0.0, e_s1::delt); }
 
 double wakro_xint(std::int32_t inputInterp, std::int32_t resetInterp, std::int32_t resetSwitch, double Y0,
                   double T, double R, double LO, double HI, const XPair& RST, const XPair& X) {
-  const Slots<double> s = take_storf(3);  // 1: x of the last step, 2: y, 3: T' of the last step
+  using namespace wakro::blocks::layout::xint;
+  const Slots<double> s = take_storf(kStorfSize);
   const double delt = e_s1::delt;
   const double x = X[0];
   const double Tp = std::fabs(T) < kTinyT ? 1.0 : T;
 
   // Step 1: at time zero the previous input is the present one.
   if (e_s1::timezero) {
-    s(1) = x;
-    s(3) = Tp;
+    s(kInput) = x;
+    s(kTimeConstant) = Tp;
   }
-  const double xPrev = s(1), yPrev = s(2), TPrev = s(3);
+  const double xPrev = s(kInput), yPrev = s(kOut), TPrev = s(kTimeConstant);
 
   // Step 2: split of the step -- the previous input holds over b, the new over a.
   const bool interp = switch_on(inputInterp);
@@ -73,9 +75,9 @@ double wakro_xint(std::int32_t inputInterp, std::int32_t resetInterp, std::int32
   // Step 5: clamp (the lower limit wins when the limits cross) and store.
   if (y > HI) y = HI;
   if (y < LO) y = LO;
-  s(1) = x;
-  s(2) = y;
-  s(3) = Tp;
+  s(kInput) = x;
+  s(kOut) = y;
+  s(kTimeConstant) = Tp;
   return y;
 }
 
@@ -86,32 +88,34 @@ double wakro_xpi(std::int32_t interp, double K, double T, double LO, double HI, 
 }
 
 double wakro_xpi2(std::int32_t interp, double K, double T, double LO, double HI, double Y0, const XPair& X) {
+  using namespace wakro::blocks::layout::xint;
   // The integrator's slots as they stand before its step, to undo the step while
   // the output is held at a limit (its time constant slot keeps the new value).
   // Take the slots to read them and give them back: the integrator takes them.
-  const Slots<double> s = take_storf(3);
-  storage::nstorf -= 3;
-  const double xKept = s(1), yKept = s(2);
+  const Slots<double> s = take_storf(kStorfSize);
+  storage::nstorf -= kStorfSize;
+  const double xKept = s(kInput), yKept = s(kOut);
 
   const XPair noReset{0.0, 0.0};
   const double y = K * X[0] + wakro_xint(interp, 0, 0, Y0, T, 0.0, -kNoLimit, kNoLimit, noReset, X);
   if (y < HI && y > LO) return y;
   // At time zero the integrator has only taken its initial state: it keeps it.
   if (e_s1::timezero) return y >= HI ? HI : LO;
-  s(1) = xKept;
-  s(2) = yKept;
+  s(kInput) = xKept;
+  s(kOut) = yKept;
   return y >= HI ? HI : LO;
 }
 
 void wakro_xzcd(double x, XPair& OUT) {
-  const Slots<double> s = take_storf(1);  // 1: previous input
+  using namespace wakro::blocks::layout::xzcd;
+  const Slots<double> s = take_storf(kStorfSize);
   OUT = {0.0, 0.0};
   if (e_s1::timezero) {
-    s(1) = x;
+    s(kPrevious) = x;
     return;
   }
-  const double p = s(1);
-  s(1) = x;
+  const double p = s(kPrevious);
+  s(kPrevious) = x;
   if (p < 0.0 && x >= 0.0) {
     OUT[0] = 1.0;
   } else if (p > 0.0 && x <= 0.0) {
@@ -135,10 +139,11 @@ void wakro_x2comp(std::int32_t interp, std::int32_t edge, double A, double B, do
 }
 
 void wakro_xhbuff(std::int32_t Q0, std::int32_t interp, double X, double UP, double LOW, XPair& OUT) {
-  const Slots<std::int32_t> last = take_stori(1);  // 1: last output
-  if (e_s1::timezero) last(1) = Q0;
+  using namespace wakro::blocks::layout::xhbuff;
+  const Slots<std::int32_t> last = take_stori(kStoriSize);
+  if (e_s1::timezero) last(kLastOut) = Q0;
   XPair upper{}, lower{};
-  std::int32_t q = last(1);
+  std::int32_t q = last(kLastOut);
   double t = 0.0;
   if (LOW < UP) {
     wakro_xzcd(X - UP, upper);
@@ -158,7 +163,7 @@ void wakro_xhbuff(std::int32_t Q0, std::int32_t interp, double X, double UP, dou
     q = X >= threshold ? 1 - Q0 : Q0;
     t = upper[1];
   }
-  last(1) = q;
+  last(kLastOut) = q;
   OUT[0] = q;
   OUT[1] = switch_on(interp) ? t : 0.0;
 }

@@ -8,20 +8,10 @@
 // interpolation between the last two samples; a receiver with its interpolation
 // switch on holds the previous value up to the change and the new value after it.
 //
-// Slots per call, in the order they are taken (slot 1 first):
-//   wakro_xint     STORF 3: input X(1) of this step; output; time constant used
-//   wakro_xpi      STORF 3: those of its wakro_xint
-//   wakro_xpi2     STORF 3: those of its wakro_xint
-//   wakro_xzcd     STORF 1: previous input
-//   wakro_x2comp   STORF 1: that of its wakro_xzcd (on A - B)
-//   wakro_xhbuff   STORI 1: last output; then STORF 2: its two detectors
-//                  (X - upper, then X - lower)
-//   wakro_xlgate   STORI 10: last output; last rounded value of inputs 1 .. 9
-//   wakro_xflip    STORI 4: state Q; clock; input A; input B (rounded, as of the
-//                  end of the last call)
-//   e_xflip1_cfg   RTCI 4: edge mode, type, interpolation switch, initial Q
-//   e_xflip1_exe   RTCI 4 read; STORI 4 as wakro_xflip
-//   wakro_xshift   STORI 4 per stage: one wakro_xflip per stage, stage 1 first
+// Slots per call, in the order they are taken (slot 1 first): the records of
+// wakro::blocks::layout below. wakro_xpi and wakro_xpi2 take those of their
+// wakro_xint, wakro_x2comp that of its wakro_xzcd (on A - B), e_xflip1_exe its
+// STORI as wakro_xflip, wakro_xshift one wakro_xflip per stage, stage 1 first.
 //
 // Flip-flop triggers (clock edge mode): 0 a falling clock, 1 a rising clock,
 // 2 whenever the clock is true; any other mode never triggers. New state from the
@@ -37,6 +27,31 @@
 #include <span>
 
 #include "blocks/conventions.h"
+
+namespace wakro::blocks::layout {
+namespace xint {  // wakro_xint, wakro_xpi, wakro_xpi2: STORF
+enum : std::int32_t { kInput = 1, kOut, kTimeConstant, kStorfSize = kTimeConstant };
+}
+namespace xzcd {  // wakro_xzcd, wakro_x2comp: STORF
+enum : std::int32_t { kPrevious = 1, kStorfSize = kPrevious };
+}
+namespace xhbuff {  // STORI, then STORF: two detectors (X - upper, then X - lower)
+enum : std::int32_t { kLastOut = 1, kStoriSize = kLastOut };
+enum : std::int32_t { kStorfSize = 2 * xzcd::kStorfSize };
+}
+namespace xlgate {  // STORI: last output, then the last rounded value of inputs 1 .. 9
+enum : std::int32_t { kLastOut = 1, kFirstInput, kInputs = 9, kStoriSize = kLastOut + kInputs };
+}
+namespace xflip {  // wakro_xflip, e_xflip1_exe, a stage of wakro_xshift: STORI, as of the last call
+enum : std::int32_t { kQ = 1, kClock, kInputA, kInputB, kStoriSize = kInputB };
+}
+namespace xflip1 {  // e_xflip1: RTCI
+enum : std::int32_t { kEdgeMode = 1, kType, kInterp, kQ0, kRtciSize = kQ0 };
+}
+namespace xshift {  // STORI per stage
+constexpr std::int32_t stori_size(std::int32_t n) { return n * xflip::kStoriSize; }
+}
+}  // namespace wakro::blocks::layout
 
 using wakro::blocks::XPair;
 

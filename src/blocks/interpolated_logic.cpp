@@ -18,13 +18,17 @@ using wakro::blocks::switch_on;
 using wakro::blocks::take_rtci;
 using wakro::blocks::take_stori;
 
-constexpr std::int32_t kGateInputs = 9;   // inputs of the gate's argument array
+constexpr std::int32_t kGateInputs = wakro::blocks::layout::xlgate::kInputs;  // inputs of the gate's argument array
 constexpr std::int32_t kMaxStages = 32;   // stages of the shift register
 constexpr std::int32_t kPatternBits = 31; // bits of the initial pattern that are read
 
 enum GateType : std::int32_t { kAnd = 0, kOr = 1, kXor = 2 };
 enum EdgeMode : std::int32_t { kFalling = 0, kRising = 1, kWhileHigh = 2 };
-enum FlipSlot : std::int32_t { kQ = 1, kClock = 2, kInputA = 3, kInputB = 4 };
+using wakro::blocks::layout::xflip::kClock;
+using wakro::blocks::layout::xflip::kInputA;
+using wakro::blocks::layout::xflip::kInputB;
+using wakro::blocks::layout::xflip::kQ;
+namespace xflip = wakro::blocks::layout::xflip;
 
 // The flip-flop's arguments other than its signals.
 struct FlipSettings {
@@ -101,9 +105,10 @@ void flip(const Slots<std::int32_t>& s, const FlipSettings& f, const XPair& A, c
 }  // namespace
 
 void wakro_xlgate(std::int32_t type, std::int32_t n, std::span<const double, 18> x, XPair& OUT) {
+  using namespace wakro::blocks::layout::xlgate;
   if (n > kGateInputs) block_fatal("XLGATE", {"Number of inputs cannot be more than 9."});
-  const Slots<std::int32_t> s = take_stori(1 + kGateInputs);  // 1: output, 2 .. 10: inputs
-  const std::int32_t old = s(1);
+  const Slots<std::int32_t> s = take_stori(kStoriSize);
+  const std::int32_t old = s(kLastOut);
   OUT = {static_cast<double>(old), 0.0};
   if (n < 1) return;
 
@@ -112,7 +117,7 @@ void wakro_xlgate(std::int32_t type, std::int32_t n, std::span<const double, 18>
   bool anyTrue = false, allTrue = true;
   for (std::int32_t i = 1; i <= n; ++i) {
     const std::int32_t v = nint_sat(x[i - 1]);
-    if (v != s(1 + i)) ++changed;
+    if (v != s(kFirstInput - 1 + i)) ++changed;
     anyTrue = anyTrue || v != 0;
     allTrue = allTrue && v != 0;
   }
@@ -130,7 +135,7 @@ void wakro_xlgate(std::int32_t type, std::int32_t n, std::span<const double, 18>
     const bool firstActs = (type == kAnd && out == 0) || (type == kOr && out == 1);
     double t = firstActs ? 0.0 : e_s1::delt;
     for (std::int32_t i = 1; i <= n; ++i) {
-      if (nint_sat(x[i - 1]) == s(1 + i)) continue;
+      if (nint_sat(x[i - 1]) == s(kFirstInput - 1 + i)) continue;
       const double ti = x[kGateInputs + i - 1];
       t = firstActs ? std::max(t, ti) : std::min(t, ti);
     }
@@ -139,26 +144,28 @@ void wakro_xlgate(std::int32_t type, std::int32_t n, std::span<const double, 18>
   OUT[0] = out;
 
   // Step 4: store the output and the rounded inputs.
-  s(1) = out;
-  for (std::int32_t i = 1; i <= n; ++i) s(1 + i) = nint_sat(x[i - 1]);
+  s(kLastOut) = out;
+  for (std::int32_t i = 1; i <= n; ++i) s(kFirstInput - 1 + i) = nint_sat(x[i - 1]);
 }
 
 void wakro_xflip(std::int32_t Q0, std::int32_t edgeMode, std::int32_t type, std::int32_t interp, const XPair& A,
                  const XPair& B, const XPair& C, XPair& OUT) {
-  flip(take_stori(4), FlipSettings{Q0, edgeMode, type, interp}, A, B, C, OUT);
+  flip(take_stori(xflip::kStoriSize), FlipSettings{Q0, edgeMode, type, interp}, A, B, C, OUT);
 }
 
 void e_xflip1_cfg(std::int32_t edgeMode, std::int32_t type, std::int32_t interp, std::int32_t Q0) {
-  const Slots<std::int32_t> c = take_rtci(4);
-  c(1) = edgeMode;
-  c(2) = type;
-  c(3) = interp;
-  c(4) = Q0;
+  using namespace wakro::blocks::layout::xflip1;
+  const Slots<std::int32_t> c = take_rtci(kRtciSize);
+  c(kEdgeMode) = edgeMode;
+  c(kType) = type;
+  c(kInterp) = interp;
+  c(kQ0) = Q0;
 }
 
 void e_xflip1_exe(const XPair& A, const XPair& B, const XPair& C, XPair& OUT) {
-  const Slots<std::int32_t> c = take_rtci(4);
-  flip(take_stori(4), FlipSettings{c(4), c(1), c(2), c(3)}, A, B, C, OUT);
+  using namespace wakro::blocks::layout::xflip1;
+  const Slots<std::int32_t> c = take_rtci(kRtciSize);
+  flip(take_stori(xflip::kStoriSize), FlipSettings{c(kQ0), c(kEdgeMode), c(kType), c(kInterp)}, A, B, C, OUT);
 }
 
 void wakro_xshift(std::int32_t n, std::int32_t edgeMode, std::int32_t interp, std::int32_t pattern, const XPair& C,
@@ -169,7 +176,7 @@ void wakro_xshift(std::int32_t n, std::int32_t edgeMode, std::int32_t interp, st
   XPair in = D;
   for (std::int32_t i = 1; i <= n; ++i) {
     const std::int32_t q0 = i - 1 < kPatternBits ? static_cast<std::int32_t>((bits >> (i - 1)) & 1u) : 0;
-    flip(take_stori(4), FlipSettings{q0, edgeMode, 2, interp}, in, rest, C, OUT);
+    flip(take_stori(xflip::kStoriSize), FlipSettings{q0, edgeMode, 2, interp}, in, rest, C, OUT);
     in = OUT;
   }
 }

@@ -4,6 +4,7 @@
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
@@ -11,7 +12,7 @@ namespace {
 using wakro::blocks::Slots;
 using wakro::blocks::take_stor;
 
-constexpr double kTiny = 1e-20;          // below this a time constant is no lag
+using wakro::kTiny;          // below this a time constant is no lag
 constexpr double kTrapezoidSteps = 5.0;  // above this many steps: trapezoidal rule
 
 enum class Rule { Trapezoid, Exponential, None };
@@ -26,19 +27,20 @@ Rule rule_for(double T) {
 }  // namespace
 
 double realp2(double G, double T, double X) {
-  const Slots<double> s = take_stor(2);  // 1: u - y of the last step, 2: y
+  using namespace wakro::blocks::layout::realp2;
+  const Slots<double> s = take_stor(kStorSize);
   const double u = G * X;
   if (e_s1::timezero) {
-    s(1) = 0.0;
-    s(2) = u;
+    s(kDiff) = 0.0;
+    s(kOut) = u;
     return u;
   }
-  const double yPrev = s(2);
+  const double yPrev = s(kOut);
   double y = u;
   switch (rule_for(T)) {
     case Rule::Trapezoid: {
       const double a = e_s1::delt / (2.0 * T);
-      y = (yPrev + a * (s(1) + u)) / (1.0 + a);
+      y = (yPrev + a * (s(kDiff) + u)) / (1.0 + a);
       break;
     }
     case Rule::Exponential: {
@@ -49,24 +51,25 @@ double realp2(double G, double T, double X) {
     case Rule::None:
       break;
   }
-  s(1) = u - y;
-  s(2) = y;
+  s(kDiff) = u - y;
+  s(kOut) = y;
   return y;
 }
 
 double difpl2(double T, double X) {
-  const Slots<double> s = take_stor(2);  // 1: lag state l, 2: output X - l
+  using namespace wakro::blocks::layout::difpl2;
+  const Slots<double> s = take_stor(kStorSize);
   if (e_s1::timezero) {
-    s(1) = X;
-    s(2) = 0.0;
+    s(kLag) = X;
+    s(kOut) = 0.0;
     return 0.0;
   }
-  const double lPrev = s(1);
+  const double lPrev = s(kLag);
   double l = X;
   switch (rule_for(T)) {
     case Rule::Trapezoid: {
       const double a = e_s1::delt / (2.0 * T);
-      l = (lPrev + a * (X + s(2))) / (1.0 + a);
+      l = (lPrev + a * (X + s(kOut))) / (1.0 + a);
       break;
     }
     case Rule::Exponential: {
@@ -78,44 +81,45 @@ double difpl2(double T, double X) {
       break;
   }
   const double out = X - l;
-  s(1) = l;
-  s(2) = out;
+  s(kLag) = l;
+  s(kOut) = out;
   return out;
 }
 
 double ldlag2(double T1, double T2, double G, double X) {
-  const Slots<double> s = take_stor(2);  // 1: derivative term q, 2: lag state z
+  using namespace wakro::blocks::layout::ldlag2;
+  const Slots<double> s = take_stor(kStorSize);
   const double u = G * X;
   const Rule rule = rule_for(T2);
   if (e_s1::timezero) {
-    s(1) = 0.0;
-    s(2) = rule == Rule::None ? u : (1.0 - T1 / T2) * u;
+    s(kDerivative) = 0.0;
+    s(kLag) = rule == Rule::None ? u : (1.0 - T1 / T2) * u;
     return u;
   }
   switch (rule) {
     case Rule::Trapezoid: {
       // Explicit trapezoid on z: the direct path d plus the lag of the rest.
       const double d = T1 / T2 * u;
-      const double z = s(2);
+      const double z = s(kLag);
       const double q = (u - d - z) / T2;
       const double out = d + z;
-      s(2) = z + e_s1::delt / 2.0 * (q + s(1));
-      s(1) = q;
+      s(kLag) = z + e_s1::delt / 2.0 * (q + s(kDerivative));
+      s(kDerivative) = q;
       return out;
     }
     case Rule::Exponential: {
       const double k = 1.0 - std::exp(-e_s1::delt / T2);
       const double a = (1.0 - T1 / T2) * u;
-      const double z = s(2) + k * (a - s(2));
-      s(2) = z;
-      s(1) = (a - z) / T2;
+      const double z = s(kLag) + k * (a - s(kLag));
+      s(kLag) = z;
+      s(kDerivative) = (a - z) / T2;
       return u * T1 / T2 + z;
     }
     case Rule::None:
       break;
   }
-  const double out = u + T1 * (u - s(2)) / e_s1::delt;
-  s(1) = u;
-  s(2) = u;
+  const double out = u + T1 * (u - s(kLag)) / e_s1::delt;
+  s(kDerivative) = u;
+  s(kLag) = u;
   return out;
 }

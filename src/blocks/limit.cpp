@@ -12,9 +12,10 @@ double limit(double lower, double upper, double x) {
 }
 
 void rate_limiter(double rise, double fall, double X, double& Y) {
-  const wakro::blocks::Slots<double> s = wakro::blocks::take_storf(1);
-  if (e_s1::timezero) s(1) = X;
-  const double yPrev = s(1);
+  using namespace wakro::blocks::layout::rate_limiter;
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_storf(kStorfSize);
+  if (e_s1::timezero) s(kOut) = X;
+  const double yPrev = s(kOut);
   const double maxRise = e_s1::delt * std::fabs(rise);
   const double maxFall = e_s1::delt * std::fabs(fall);
   const double d = X - yPrev;
@@ -24,6 +25,6 @@ void rate_limiter(double rise, double fall, double X, double& Y) {
   } else if (d < 0.0 && -d > maxFall) {
     y = yPrev - maxFall;
   }
-  s(1) = y;
+  s(kOut) = y;
   Y = y;
 }

@@ -65,7 +65,8 @@ double branch_meter(const char* tag, std::int32_t ss, std::int32_t ka, std::int3
   double x = quantity(v, i);
   if (ka < 0) x = -x;
   const double y = realp2(kPowerGain, T, x);
-  wakro::blocks::take_stor(1)(1) = x;  // the unsmoothed power of this step
+  namespace own = wakro::blocks::layout::branch_power;
+  wakro::blocks::take_stor(own::kStorOwn)(own::kPower) = x;  // the unsmoothed power of this step
   return y;
 }
 
@@ -117,6 +118,7 @@ double q3ph2(std::int32_t ss, std::int32_t na, std::int32_t nb, std::int32_t nc,
 }
 
 void pqvi1ph(std::int32_t ss, std::int32_t node, std::int32_t k, double T) {
+  using namespace wakro::blocks::layout::pqvi1ph;
   if (e_s1::timezero) {
     check_branch("PQVI1PH", ss, k);
     check_nodes("PQVI1PH", ss, {node});
@@ -129,7 +131,7 @@ void pqvi1ph(std::int32_t ss, std::int32_t node, std::int32_t k, double T) {
   phd3(v, i, d);
   const double phi = realp2(kDetectorToAngle, T, d);
   const double P = realp2(kPowerGain, T, v * i);
-  const wakro::blocks::Slots<double> out = wakro::blocks::take_storf(2);  // 1: P, 2: Q
-  out(1) = P;
-  out(2) = std::sin(phi) * V * I;
+  const wakro::blocks::Slots<double> out = wakro::blocks::take_storf(kStorfSize);
+  out(kP) = P;
+  out(kQ) = std::sin(phi) * V * I;
 }

@@ -7,12 +7,12 @@
 // and smooth through realp2. Voltages and currents are those of vdc and cbr,
 // powers their product; no per-unit scaling.
 //
-// Slots per call, in the order they are taken ("stor" from nexc + 1 on):
-//   vm3ph2          stor 2: realp2
-//   p3ph3, q3ph3    stor 3: realp2, then the unsmoothed power of this step
-//   p3ph2, q3ph2    stor 2: realp2
-//   pqvi1ph         stor 3 + 3 + 3 + 2 + 2: rms3 of v, rms3 of i, phd3, realp2 of
-//                   the angle, realp2 of P; STORF 2: P, then Q
+// Slots per call, in the order they are taken ("stor" from nexc + 1 on; records
+// in wakro::blocks::layout below):
+//   vm3ph2, p3ph2, q3ph2   stor: realp2
+//   p3ph3, q3ph3    stor: realp2, then the unsmoothed power of this step
+//   pqvi1ph         stor: rms3 of v, rms3 of i, phd3 (3), realp2 of the angle,
+//                   realp2 of P; then its STORF
 //
 // Fatal stops at the time-zero pass: a zero or too large branch under "P3PH3",
 // "Q3PH3", "PQVI1PH"; a node beyond the subsystem under "VM3PH2", "P3PH2",
@@ -21,6 +21,17 @@
 #pragma once
 
 #include <cstdint>
+
+#include "blocks/continuous.h"
+
+namespace wakro::blocks::layout {
+namespace branch_power {  // p3ph3, q3ph3: stor: realp2, then the unsmoothed power
+enum : std::int32_t { kPower = 1, kStorOwn = kPower, kStorSize = realp2::kStorSize + kStorOwn };
+}
+namespace pqvi1ph {  // STORF
+enum : std::int32_t { kP = 1, kQ, kStorfSize = kQ };
+}
+}  // namespace wakro::blocks::layout
 
 // 0.7407 (max - min of the three node voltages), smoothed with T.
 double vm3ph2(std::int32_t ss, std::int32_t na, std::int32_t nb, std::int32_t nc, double T);

@@ -7,13 +7,14 @@
 #include "blocks/poles.h"
 #include "blocks/rms_meters.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kHalfPi = 1.570796326794896;
 constexpr double kTwoPiThirds = 2.094395102393195;
 constexpr double kPiSixths = 0.523598775598299;

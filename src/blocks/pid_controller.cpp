@@ -15,12 +15,13 @@ using wakro::blocks::flag_set;
 
 double pid_controller(double kp, double ki, double kd, double td, double lower, double upper,
                       double resetValue, double e, std::int32_t reset) {
-  const Slots<double> s = take_storf(5);
-  double& integral = s(1);
-  double& kiePrev = s(2);
-  double& ePrev = s(3);
-  double& dEst = s(4);
-  double& kdePrev = s(5);
+  using namespace wakro::blocks::layout::pid_controller;
+  const Slots<double> s = take_storf(kStorfSize);
+  double& integral = s(kIntegral);
+  double& kiePrev = s(kKiePrev);
+  double& ePrev = s(kEPrev);
+  double& dEst = s(kDEst);
+  double& kdePrev = s(kKdePrev);
   const double delt = e_s1::delt;
 
   // Step 1: trapezoidal integral of Ki e.

@@ -13,11 +13,16 @@
 // time-zero branch: a caller that wants the initial value sets the reset flag on
 // the first step.
 //
-// Slots: STORF 5: 1 integral I, 2 Ki e of the last call not at a limit,
-// 3 input e of the last call, 4 derivative estimate of e, 5 Kd e of the last call.
+// Slots: STORF, as wakro::blocks::layout::pid_controller names them: the
+// integral I, Ki e of the last call not at a limit, the input e of the last call,
+// the derivative estimate of e, Kd e of the last call.
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout::pid_controller {
+enum : std::int32_t { kIntegral = 1, kKiePrev, kEPrev, kDEst, kKdePrev, kStorfSize = kKdePrev };
+}  // namespace wakro::blocks::layout::pid_controller
 
 double pid_controller(double kp, double ki, double kd, double td, double lower, double upper,
                       double resetValue, double e, std::int32_t reset);

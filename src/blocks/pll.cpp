@@ -7,6 +7,7 @@
 #include "blocks/conventions.h"
 #include "blocks/events.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
@@ -14,9 +15,9 @@ namespace {
 using wakro::blocks::Slots;
 
 constexpr double kHalf = 0.5;                     // a 0/1 level crosses zero through this offset
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kPi = 3.141592653589793;
-constexpr double kNoBase = 1e-20;                 // a smaller Vbase is taken as 1
+constexpr double kNoBase = wakro::kTiny;          // a smaller Vbase is taken as 1
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kInvSqrt3 = 0.577350269189626;
 constexpr double kInvSqrt2 = 0.707106781186548;

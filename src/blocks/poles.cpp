@@ -9,6 +9,7 @@
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -21,7 +22,7 @@ namespace {
 // Gains at or below this in magnitude give an inverse gain of 0.
 constexpr double kTinyGain = 1e-38;
 // Time constants below this in magnitude give a = 0 (the pole passes through).
-constexpr double kTinyTime = 1e-20;
+constexpr double kTinyTime = wakro::kTiny;
 // A time constant that moves less than this keeps the cached coefficient.
 constexpr double kRecompute = 1e-10;
 
@@ -37,54 +38,56 @@ struct PoleArgs {
 };
 
 double pole(const PoleArgs& p) {
+  using namespace wakro::blocks::layout::pole;
   // Step 1: slots; the output is the last real slot.
-  const std::int32_t nReal = p.kind == Kind::kLeadLag ? 6 : 5;
+  const std::int32_t nReal =
+      p.kind == Kind::kLeadLag ? std::int32_t{wakro::blocks::layout::ldlgpole::kStorfSize} : std::int32_t{kStorfSize};
   const Slots<double> f = take_storf(nReal);
-  const Slots<std::int32_t> i = take_stori(2);
+  const Slots<std::int32_t> i = take_stori(kStoriSize);
   const std::int32_t out = nReal;
 
   // Step 2: steps since the last active call, and the inverse gain.
-  const std::int32_t n = i(1) < std::numeric_limits<std::int32_t>::max() ? i(1) + 1 : i(1);
+  const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
   const double gInv = std::abs(p.g) <= kTinyGain ? 0.0 : 1.0 / p.g;
 
   // Step 3: an inactive call holds its output and counts the step.
   if (!p.enable) {
     double y = f(out);
     if (p.reset) {
-      f(2) = gInv * (p.limit ? ::limit(p.lower, p.upper, p.resetValue) : p.resetValue);
-      y = p.g * f(2);
+      f(kState) = gInv * (p.limit ? ::limit(p.lower, p.upper, p.resetValue) : p.resetValue);
+      y = p.g * f(kState);
       f(out) = y;
     } else if (e_s1::timezero) {
       if (p.kind == Kind::kDifferential) {
         y = p.limit ? p.g * gInv * ::limit(p.lower, p.upper, 0.0) : 0.0;
       } else {
         const double gx = p.g * p.x;
-        f(2) = gInv * (p.limit ? ::limit(p.lower, p.upper, gx) : gx);
-        y = p.g * f(2);
+        f(kState) = gInv * (p.limit ? ::limit(p.lower, p.upper, gx) : gx);
+        y = p.g * f(kState);
       }
       f(out) = y;
     }
-    i(1) = n;
+    i(kInactive) = n;
     return y;
   }
 
   // Step 4: the coefficients for T and n, cached.
   double a, b = 0.0;
-  if (std::abs(p.t - f(3)) >= kRecompute || i(2) != n) {
+  if (std::abs(p.t - f(kCachedT)) >= kRecompute || i(kCachedSpan) != n) {
     const double span = n * e_s1::delt;
     a = std::abs(p.t) < kTinyTime ? 0.0 : std::exp(-span / p.t);
     if (p.kind == Kind::kLeadLag) b = std::abs(p.t) < kTinyTime ? 1.0 / span : a / p.t;
-    f(3) = p.t;
-    f(4) = a;
-    if (p.kind == Kind::kLeadLag) f(5) = b;
-    i(2) = n;
+    f(kCachedT) = p.t;
+    f(kCoefficient) = a;
+    if (p.kind == Kind::kLeadLag) f(wakro::blocks::layout::ldlgpole::kLead) = b;
+    i(kCachedSpan) = n;
   } else {
-    a = f(4);
-    if (p.kind == Kind::kLeadLag) b = f(5);
+    a = f(kCoefficient);
+    if (p.kind == Kind::kLeadLag) b = f(wakro::blocks::layout::ldlgpole::kLead);
   }
 
   // Step 5: the new state from the previous state s0 and input x0.
-  const double s0 = f(2), x0 = f(1);
+  const double s0 = f(kState), x0 = f(kInput);
   double s = 0.0;
   if (p.reset) {
     s = gInv * p.resetValue;
@@ -102,10 +105,10 @@ double pole(const PoleArgs& p) {
 
   // Step 7: output and memory.
   const double y = p.g * s;
-  f(1) = p.x;
-  f(2) = s;
+  f(kInput) = p.x;
+  f(kState) = s;
   f(out) = y;
-  i(1) = 0;
+  i(kInactive) = 0;
   return y;
 }
 

@@ -16,14 +16,21 @@
 // upper]. At time zero realpole and ldlgpole start at their steady state G x,
 // diffpole at 0.
 //
-// Slots, from the pointers on entry:
-//   STORF 5 (ldlgpole 6): 1 input of the last active call, 2 state s, 3 time
-//     constant of the cached coefficient (T2 for ldlgpole), 4 coefficient a,
-//     [ldlgpole: 5 lead coefficient b,] last: output
-//   STORI 2: 1 consecutive inactive calls, 2 step span n of the cached coefficient
+// Slots, from the pointers on entry: the records of wakro::blocks::layout below
+// (STORF: ldlgpole keeps its lead coefficient before the output).
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace pole {  // realpole, diffpole: STORF; STORI
+enum : std::int32_t { kInput = 1, kState, kCachedT, kCoefficient, kOut, kStorfSize = kOut };
+enum : std::int32_t { kInactive = 1, kCachedSpan, kStoriSize = kCachedSpan };
+}
+namespace ldlgpole {  // STORF; STORI as pole
+enum : std::int32_t { kInput = 1, kState, kCachedT, kCoefficient, kLead, kOut, kStorfSize = kOut };
+}
+}  // namespace wakro::blocks::layout
 
 double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper);

@@ -19,9 +19,9 @@ namespace {
 
 constexpr char kTag[] = "FILEREAD";
 constexpr std::int32_t kCols = kFileReadMaxColumns;
-// Slot positions.
-constexpr std::int32_t kUnit = 1, kRows = 2, kReopen = 3;
-constexpr std::int32_t kDt = 1, kNext = 2, kP = 2, kQ = 2 + kCols, kS = 2 + 2 * kCols;
+using namespace wakro::blocks::layout::fileread;
+// The bases of rows P, Q and S: column j of a row at its base plus j.
+constexpr std::int32_t kP = kRowP - 1, kQ = kRowQ - 1, kS = kRowS - 1;
 // Sampling frequencies at or below this are refused.
 constexpr double kMinFs = 1e-6;
 // Rows closer than this fraction of the time step are refused: a step would
@@ -90,8 +90,8 @@ void check_columns(const Call& c, std::int32_t unit) {
 void play(const Call& c) {
   // Step 1: arguments, then the slots.
   if (c.n < 1 || c.n > kCols) block_fatal(kTag, {"Number of columns must be 1 to 11."});
-  const Slots<std::int32_t> i = take_stori(3);
-  const Slots<double> f = take_storf(3 + 3 * kCols - 1);
+  const Slots<std::int32_t> i = take_stori(kStoriSize);
+  const Slots<double> f = take_storf(kStorfSize);
 
   // Step 2: the step after the time-zero pass opens the file for the run.
   if (i(kReopen) == 1) {

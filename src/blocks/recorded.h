@@ -9,11 +9,12 @@
 // End mode at the end of the file: 0 hold the last row, 1 repeat from the first
 // row one further spacing on, 2 extend the line through the last two rows.
 //
-// Slots, from the pointers on entry: STORI 3 -- 1 unit of the open file (0 when
-// the block has none open), 2 rows consumed since the start of the file, 3 the
-// reopen flag (1 from the time-zero pass until the file is open for the run);
-// STORF 35 -- 1 spacing of the present pair of rows, 2 time of the later row,
-// 3..13 row P (earlier), 14..24 row Q (later), 25..35 row S (copy of Q).
+// Slots, from the pointers on entry (wakro::blocks::layout::fileread below):
+// STORI 3 -- the unit of the open file (0 when the block has none open), the rows
+// consumed since the start of the file, the reopen flag (1 from the time-zero pass
+// until the file is open for the run); STORF 35 -- the spacing of the present pair
+// of rows, the time of the later row, row P (earlier), row Q (later), row S (a
+// copy of Q), 11 columns each.
 //
 // The time-zero pass opens the file, reads the first two rows and closes it
 // again; the next step opens it for the rest of the run and the last step closes
@@ -34,6 +35,14 @@
 #include <string_view>
 
 inline constexpr std::int32_t kFileReadMaxColumns = 11;
+
+namespace wakro::blocks::layout::fileread {  // fileread, fileread2
+enum : std::int32_t { kUnit = 1, kRows, kReopen, kStoriSize = kReopen };  // STORI
+enum : std::int32_t {  // STORF: three rows of kFileReadMaxColumns from kRowP, kRowQ, kRowS
+  kDt = 1, kNext, kRowP, kRowQ = kRowP + kFileReadMaxColumns, kRowS = kRowQ + kFileReadMaxColumns,
+  kStorfSize = kRowS + kFileReadMaxColumns - 1
+};
+}  // namespace wakro::blocks::layout::fileread
 
 void fileread(std::string_view name, std::int32_t pathSwitch, std::int32_t n, std::int32_t samplingMode,
               std::int32_t endMode, double fs, double* out);

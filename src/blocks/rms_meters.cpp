@@ -8,26 +8,36 @@
 #include "blocks/network_reads.h"
 #include "blocks/slots.h"
 #include "diag/nodeaccess.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kOneThird = 0.333333333333333;
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kThird;
+using wakro::kTwoPi;
 constexpr double kResyncPeriods = 0.4166666666666667;  // 5/12: shortest time between re-synchronisations
 constexpr double kSettlePeriods = 0.08333333333333333;  // 1/12: result held at 0 before this
 constexpr double kForget = 0.995;                       // sums keep this much per step
 constexpr double kNoEnergy = 0.001;                     // below this Syy measures nothing
 constexpr double kPeakToRms = 0.707106781186548;
 
-// Slots of the correlation meters.
-enum : std::int32_t { kX = 1, kT0, kA, kSxy, kSyy, kSxy2, kSyy2, kM, kY, kXf };
+namespace correlation = wakro::blocks::layout::correlation;
+using correlation::kA;
+using correlation::kM;
+using correlation::kSxy;
+using correlation::kSxy2;
+using correlation::kSyy;
+using correlation::kSyy2;
+using correlation::kT0;
+using correlation::kX;
+using correlation::kXf;
+using correlation::kY;
 
 double sign_of(double v) { return std::signbit(v) ? -1.0 : 1.0; }
 
-// The correlation meter on its ten slots.
+// The correlation meter on its record.
 double correlate(const Slots<double>& s, double x, double Tout, double f, double Tin) {
   const double time = e_s1::time, delt = e_s1::delt;
   if (s(kA) == 0.0) s(kA) = 1.0;  // cleared storage: a unit reference
@@ -65,27 +75,28 @@ double correlate(const Slots<double>& s, double x, double Tout, double f, double
 
 }  // namespace
 
-double rms3ph(double a, double b, double c) { return std::sqrt((a * a + b * b + c * c) * kOneThird); }
+double rms3ph(double a, double b, double c) { return std::sqrt((a * a + b * b + c * c) * kThird); }
 
 double rms3(double u, double T) {
-  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(3);  // 1: y; 2, 3 reserved
+  using namespace wakro::blocks::layout::rms3;
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(kStorSize);
   const double a = e_s1::delt / std::max(T, e_s1::delt);
-  const double yPrev = s(1);
+  const double yPrev = s(kOut);
   const double y = (yPrev + std::sqrt(yPrev * yPrev + 4.0 * a * (1.0 + a) * u * u)) / (2.0 * (1.0 + a));
-  s(1) = y;
+  s(kOut) = y;
   return y;
 }
 
 double arms10(double x, double Tout, double f, double Tin) {
-  return correlate(wakro::blocks::take_stor(10), x, Tout, f, Tin);
+  return correlate(wakro::blocks::take_stor(correlation::kStorSize), x, Tout, f, Tin);
 }
 
 double vrms10(std::int32_t ss, std::int32_t na, std::int32_t nb, double Tout, double f, double Tin) {
   using wakro::blocks::node_voltage;
   if (e_s1::timezero) wakro::blocks::check_nodes("VRMS10", ss, {na, nb});
-  const Slots<double> s = wakro::blocks::take_stor(10);
+  const Slots<double> s = wakro::blocks::take_stor(correlation::kStorSize);
   if (e_s1::timezero) {
-    for (std::int32_t k = 1; k <= 10; ++k) s(k) = 0.0;
+    for (std::int32_t k = 1; k <= correlation::kStorSize; ++k) s(k) = 0.0;
     s(kA) = 1.0;
   }
   double x = node_voltage(na, ss) - node_voltage(nb, ss);
@@ -102,32 +113,34 @@ double crms11(std::int32_t ss, std::int32_t br, double Tout, double f, double Ti
   if (e_s1::timezero) wakro::blocks::check_branch("CRMS11", ss, br);
   const double i = branches::cbr(br, ss);
   const double y = arms10(i, Tout, f, Tin);
-  wakro::blocks::take_stor(1)(1) = i;
+  namespace own = wakro::blocks::layout::crms11;
+  wakro::blocks::take_stor(own::kStorOwn)(own::kCurrent) = i;
   return y;
 }
 
 double v1max4(double x, double Vn) {
+  using namespace wakro::blocks::layout::v1max4;
   constexpr double kStartBand = 0.9;     // a start above this fraction of Vn waits
   constexpr double kStartWait = 0.005;   // ... this long before its first peak
   constexpr double kDeadSteps = 3.0;     // no new peak within this many steps
-  const Slots<double> s = wakro::blocks::take_stor(4);  // previous |x|, peak, earliest time, state
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   if (e_s1::timezero) {
-    s(1) = 2.0 * Vn;
-    s(2) = Vn;
-    s(3) = x > kStartBand * Vn ? kStartWait : 0.0;
-    s(4) = 1.0;
+    s(kPrevious) = 2.0 * Vn;
+    s(kPeak) = Vn;
+    s(kEarliest) = x > kStartBand * Vn ? kStartWait : 0.0;
+    s(kState) = 1.0;
   }
   const double u = std::fabs(x);
-  if (e_s1::time >= s(3)) {
-    if (u - s(1) <= 0.0 && s(4) <= 0.5) {
-      s(2) = u;
-      s(3) = e_s1::time + kDeadSteps * e_s1::delt;
-      s(4) = 1.0;
+  if (e_s1::time >= s(kEarliest)) {
+    if (u - s(kPrevious) <= 0.0 && s(kState) <= 0.5) {
+      s(kPeak) = u;
+      s(kEarliest) = e_s1::time + kDeadSteps * e_s1::delt;
+      s(kState) = 1.0;
     }
-    if (u > s(1)) s(4) = 0.0;
+    if (u > s(kPrevious)) s(kState) = 0.0;
   }
-  s(1) = u;
-  return s(2);
+  s(kPrevious) = u;
+  return s(kPeak);
 }
 
 void vmea35(std::int32_t na, std::int32_t nb, std::int32_t nc, std::int32_t ss, double mode, double Vbase,
@@ -144,7 +157,7 @@ void vmea35(std::int32_t na, std::int32_t nb, std::int32_t nc, std::int32_t ss, 
     vb = cmpxp5(kNotch, 1.0, 0.1, kInputNotch, vb);
     vc = cmpxp5(kNotch, 1.0, 0.1, kInputNotch, vc);
   } else {
-    wakro::blocks::take_stor(15);  // the input filters' slots stay reserved
+    wakro::blocks::take_stor(wakro::blocks::layout::vmea35::kInputFilters);  // the input filters' slots stay reserved
   }
   const double M = std::max({std::fabs(va), std::fabs(vb), std::fabs(vc), std::fabs(va - vb) * kInvSqrt3,
                              std::fabs(vb - vc) * kInvSqrt3, std::fabs(vc - va) * kInvSqrt3});

@@ -3,20 +3,15 @@
 // current between two nodes and a branch current, the peak detector and the
 // filtered per-unit peak voltage meter.
 //
-// Slots per call, in the order they are taken ("stor" from nexc + 1 on):
-//   rms3ph   none
-//   rms3     stor 3: the RMS y (slots 2 and 3 reserved)
-//   arms10, vrms10, crms10
-//            stor 10: 1 input x, 2 time t0 of the last re-synchronisation,
-//            3 amplitude and sign A of the reference sine, 4 Sxy, 5 Syy (main
-//            correlation and reference-energy sums), 6 S'xy, 7 S'yy (second
-//            sums), 8 last measured RMS M, 9 output filter state Y, 10 input
-//            filter state xf
-//   crms11   stor 11: those of arms10, then the branch current
-//   v1max4   stor 4: previous |x|, held peak, time before which no peak is
-//            taken, state (1 after a peak or while |x| falls, 0 while it rises)
-//   vmea35   stor 35: three cmpxp5 input filters (always reserved, used when
-//            mode < 1.75), then the four cmpxp5 of the output chain
+// Slots per call, in the order they are taken ("stor" from nexc + 1 on): the
+// records of wakro::blocks::layout below; rms3ph takes none. The correlation
+// record (arms10, vrms10, crms10): the input x, the time t0 of the last
+// re-synchronisation, the amplitude and sign A of the reference sine, Sxy and Syy
+// (main correlation and reference-energy sums), S'xy and S'yy (second sums), the
+// last measured RMS M, the output filter state Y and the input filter state xf.
+// v1max4's state is 1 after a peak or while |x| falls, 0 while it rises. vmea35
+// reserves three cmpxp5 input filters always (used when mode < 1.75), then the
+// four cmpxp5 of the output chain.
 //
 // The correlation meters fit A sin(2 pi f (time - t0)) to x over the last one to
 // two half-periods, re-synchronising the reference at each sign change of the
@@ -28,6 +23,28 @@
 #pragma once
 
 #include <cstdint>
+
+#include "blocks/continuous.h"
+
+namespace wakro::blocks::layout {
+namespace rms3 {  // stor: the RMS y, then two reserved
+enum : std::int32_t { kOut = 1, kReserved1, kReserved2, kStorSize = kReserved2 };
+}
+namespace correlation {  // arms10, vrms10, crms10: stor
+enum : std::int32_t { kX = 1, kT0, kA, kSxy, kSyy, kSxy2, kSyy2, kM, kY, kXf, kStorSize = kXf };
+}
+namespace crms11 {  // stor: the correlation record, then the branch current
+enum : std::int32_t { kCurrent = 1, kStorOwn = kCurrent, kStorSize = correlation::kStorSize + kStorOwn };
+}
+namespace v1max4 {  // stor: previous |x|, held peak, time before which no peak is taken, state
+enum : std::int32_t { kPrevious = 1, kPeak, kEarliest, kState, kStorSize = kState };
+}
+namespace vmea35 {  // stor: three input filters, then four output filters (cmpxp5 each)
+enum : std::int32_t {
+  kInputFilters = 3 * cmpxp5::kStorSize, kStorSize = kInputFilters + 4 * cmpxp5::kStorSize
+};
+}
+}  // namespace wakro::blocks::layout
 
 // sqrt((a^2 + b^2 + c^2) / 3).
 double rms3ph(double a, double b, double c);

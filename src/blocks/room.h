@@ -29,12 +29,19 @@
 // characteristics (current_order.h), sampled RMS meters (sampled_rms.h) and
 // sector frequency meters (sector_frequency.h).
 //
+// Each block's storage and configuration record is declared once, in its
+// family's header, as named slots in namespace wakro::blocks::layout::<block>
+// (enumerators in the order of the record, its size the last name: kStorSize,
+// kStorfSize, kRtcfSize, ...; a function of the order where the record grows with
+// it). The block takes its slots by that size and reads and writes them by name
+// only; tests/blocks/test_layouts.cpp holds each size to the pointer advance.
+//
 // A block keeps no state of its own between calls: everything that survives a
 // step lives in the storage arrays at the slots its place in the call order gives
 // it. Blocks allocate nothing per call.
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console) and, for the
-// file-driven blocks, `files` and `input`. A block never calls the network
+// file-driven blocks, `files`. A block never calls the network
 // solution, and nothing of a higher room is included from here.
 #pragma once

@@ -6,13 +6,14 @@
 #include "blocks/conventions.h"
 #include "blocks/network_reads.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kOneThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kTimeTolerance = 1e-9;  // of delt, in the comparison of sample times
 
 // The mean of the squared samples as G times an RMS.
@@ -31,45 +32,48 @@ double sampled_mean(std::int32_t N, double f, double q, double x0) {
 }  // namespace
 
 void smpl_num(std::int32_t N, double f, double& frac, std::int32_t& Neff, std::int32_t& k) {
-  const Slots<double> t = wakro::blocks::take_storf(2);          // 1: Ts, 2: next sample time
-  const Slots<std::int32_t> n = wakro::blocks::take_stori(2);    // 1: last sample number, 2: Neff
+  using namespace wakro::blocks::layout::smpl_num;
+  const Slots<double> t = wakro::blocks::take_storf(kStorfSize);
+  const Slots<std::int32_t> n = wakro::blocks::take_stori(kStoriSize);
   const double delt = e_s1::delt;
   if (e_s1::timezero) {
     if (N * delt * f >= 1.0) {
-      t(1) = delt;
-      n(2) = wakro::blocks::nint_sat(1.0 / (f * delt));
+      t(kInterval) = delt;
+      n(kNeff) = wakro::blocks::nint_sat(1.0 / (f * delt));
     } else {
-      t(1) = 1.0 / (N * f);
-      n(2) = N;
+      t(kInterval) = 1.0 / (N * f);
+      n(kNeff) = N;
     }
   }
-  Neff = n(2);
+  Neff = n(kNeff);
   k = 0;
   frac = 0.0;
-  if (e_s1::time < t(2) - kTimeTolerance * delt) return;
-  frac = (e_s1::time - t(2)) / delt;
-  t(2) += t(1);
-  n(1) += 1;
-  if (n(1) > Neff) n(1) -= Neff;
-  k = n(1);
+  if (e_s1::time < t(kNextSample) - kTimeTolerance * delt) return;
+  frac = (e_s1::time - t(kNextSample)) / delt;
+  t(kNextSample) += t(kInterval);
+  n(kLastSample) += 1;
+  if (n(kLastSample) > Neff) n(kLastSample) -= Neff;
+  k = n(kLastSample);
 }
 
 void smpler(std::int32_t k, double frac, double x, double& xs) {
-  const Slots<double> s = wakro::blocks::take_storf(2);  // 1: previous input, 2: held sample
-  if (k != 0) s(2) = x + frac * (s(1) - x);
-  xs = s(2);
-  s(1) = x;
+  using namespace wakro::blocks::layout::smpler;
+  const Slots<double> s = wakro::blocks::take_storf(kStorfSize);
+  if (k != 0) s(kHeld) = x + frac * (s(kPrevious) - x);
+  xs = s(kHeld);
+  s(kPrevious) = x;
 }
 
 void samp_buff(std::int32_t k, std::int32_t Neff, double x, double x0, double& mean) {
-  const Slots<double> s = wakro::blocks::take_storf(Neff + 1);  // 1: mean, 1 + j: sample j
+  using namespace wakro::blocks::layout::samp_buff;
+  const Slots<double> s = wakro::blocks::take_storf(storf_size(Neff));  // sample j in kMean + j
   if (e_s1::timezero)
-    for (std::int32_t j = 1; j <= Neff + 1; ++j) s(j) = x0;
+    for (std::int32_t j = 1; j <= storf_size(Neff); ++j) s(j) = x0;
   if (k != 0) {
-    s(1) = (s(1) * Neff - s(1 + k) + x) / Neff;
-    s(1 + k) = x;
+    s(kMean) = (s(kMean) * Neff - s(kMean + k) + x) / Neff;
+    s(kMean + k) = x;
   }
-  mean = s(1);
+  mean = s(kMean);
 }
 
 void dgtl_rms(std::int32_t N, double f, double x, double G, double x0, double& out) {
@@ -86,11 +90,11 @@ void dgtl_rms3(std::int32_t N, std::int32_t ss, std::int32_t na, std::int32_t nb
   using wakro::blocks::node_voltage;
   if (e_s1::timezero) wakro::blocks::check_nodes("DGTL_RMS3", ss, {na, nb, nc});
   const double va = node_voltage(na, ss), vb = node_voltage(nb, ss), vc = node_voltage(nc, ss);
-  const double q = ((vc - va) * (vc - va) + (vb - vc) * (vb - vc) + (va - vb) * (va - vb)) * kOneThird;
+  const double q = ((vc - va) * (vc - va) + (vb - vc) * (vb - vc) + (va - vb) * (va - vb)) * kThird;
   out = rms_of(sampled_mean(N, f, q, x0), G);
 }
 
 void dgtl_rms3a(std::int32_t N, double a, double b, double c, double f, double G, double x0, double& out) {
-  const double q = (a * a + b * b + c * c) * kOneThird;
+  const double q = (a * a + b * b + c * c) * kThird;
   out = rms_of(sampled_mean(N, f, q, x0), G);
 }

@@ -4,13 +4,9 @@
 // step, and the RMS is the square root of the moving average of the last Neff
 // squared samples.
 //
-// Slots per call, in the order they are taken:
-//   smpl_num   STORF 2: sampling interval Ts, time of the next sample;
-//              STORI 2: last sample number, Neff
-//   smpler     STORF 2: previous input, held sample
-//   samp_buff  STORF Neff + 1: running mean, then the Neff samples
-//   dgtl_rms, dgtl_rms3, dgtl_rms3a
-//              smpl_num, smpler, samp_buff: STORI 2, STORF Neff + 5
+// Slots per call, in the order they are taken: the records of
+// wakro::blocks::layout below; dgtl_rms, dgtl_rms3 and dgtl_rms3a take those of
+// smpl_num, smpler and samp_buff in turn.
 // Neff is fixed at the time-zero pass: N when N delt f < 1 (Ts = 1 / (N f)),
 // else the samples per period at one per step (Ts = delt). The clock is not set
 // at time zero: it starts from its cleared slot, so the first sample is taken at
@@ -22,6 +18,26 @@
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace smpl_num {
+enum : std::int32_t { kInterval = 1, kNextSample, kStorfSize = kNextSample };  // STORF: Ts, the next sample time
+enum : std::int32_t { kLastSample = 1, kNeff, kStoriSize = kNeff };           // STORI: last sample number, Neff
+}
+namespace smpler {  // STORF
+enum : std::int32_t { kPrevious = 1, kHeld, kStorfSize = kHeld };
+}
+namespace samp_buff {  // STORF: the running mean, then the Neff samples
+enum : std::int32_t { kMean = 1, kStorfHead = kMean };
+constexpr std::int32_t storf_size(std::int32_t Neff) { return kStorfHead + Neff; }
+}
+namespace dgtl_rms {  // STORI; STORF with Neff samples
+enum : std::int32_t { kStoriSize = smpl_num::kStoriSize };
+constexpr std::int32_t storf_size(std::int32_t Neff) {
+  return std::int32_t{smpl_num::kStorfSize} + smpler::kStorfSize + samp_buff::storf_size(Neff);
+}
+}
+}  // namespace wakro::blocks::layout
 
 // The sampling clock: k the sample number (1 .. Neff) on a step that takes a
 // sample, else 0; frac the fraction of delt by which the sample precedes the end

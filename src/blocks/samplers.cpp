@@ -22,84 +22,87 @@ double time_tolerance() { return 1e-9 * e_s1::delt; }
 }  // namespace
 
 double delax(double TD, std::int32_t N, double X) {
+  using namespace wakro::blocks::layout::delax;
   if (N < 1) block_fatal("DELAX", {"Number of delay stages must be at least 1."});
-  const Slots<double> s = take_stor(N + 2);  // 1: next shift time, 2 .. N + 2: stages, newest first
-  const std::int32_t last = N + 2;
+  const Slots<double> s = take_stor(stor_size(N));
+  const std::int32_t last = stor_size(N);
   if (e_s1::timezero) {
-    s(1) = TD / N;
-    for (std::int32_t k = 2; k <= last; ++k) s(k) = X;
+    s(kNextShift) = TD / N;
+    for (std::int32_t k = kNewest; k <= last; ++k) s(k) = X;
   }
   const double out = s(last);
-  if (e_s1::time >= s(1) - time_tolerance()) {
-    s(1) = e_s1::time + TD / N;
-    for (std::int32_t k = last; k > 2; --k) s(k) = s(k - 1);
-    s(2) = X;
+  if (e_s1::time >= s(kNextShift) - time_tolerance()) {
+    s(kNextShift) = e_s1::time + TD / N;
+    for (std::int32_t k = last; k > kNewest; --k) s(k) = s(k - 1);
+    s(kNewest) = X;
   }
   return out;
 }
 
 double sampl2(double period, double X) {
-  const Slots<double> s = take_stor(2);  // 1: time since the last sample, 2: held value
+  using namespace wakro::blocks::layout::sampl2;
+  const Slots<double> s = take_stor(kStorSize);
   if (e_s1::timezero) {
-    s(1) = e_s1::delt / 2.0;
-    s(2) = X;
+    s(kSinceSample) = e_s1::delt / 2.0;
+    s(kHeld) = X;
     return X;
   }
-  s(1) += e_s1::delt;
-  if (s(1) <= period) return s(2);
-  s(1) = e_s1::delt / 2.0;
-  s(2) = X;
+  s(kSinceSample) += e_s1::delt;
+  if (s(kSinceSample) <= period) return s(kHeld);
+  s(kSinceSample) = e_s1::delt / 2.0;
+  s(kHeld) = X;
   return X;
 }
 
 double samp5(double X, double F, std::int32_t pulse, double pulseTime, std::int32_t mode) {
+  using namespace wakro::blocks::layout::samp5;
   constexpr double kNoFrequency = 1e-10;  // below it the clock never samples
   constexpr double kNoPeriod = 1e10;
   constexpr double kFrequencyChange = 1e-6;
   constexpr double kEarly = 1e-6;  // a sample instant this part of delt ahead counts as now
-  // 1: last sample time, 2: previous input, 3: held output, 4: period, 5: frequency of the period
-  const Slots<double> s = take_stor(5);
+  const Slots<double> s = take_stor(kStorSize);
   const double delt = e_s1::delt;
 
   // Step 1: at time zero the held output starts at the input.
   if (e_s1::timezero) {
-    s(2) = X;
-    s(3) = X;
+    s(kPreviousInput) = X;
+    s(kHeld) = X;
   }
-  const double xPrev = s(2);
+  const double xPrev = s(kPreviousInput);
 
   if (mode != 0) {
     // Step 2: external pulse, at pulseTime before the end of the step.
-    if (pulse >= 1) s(3) = pulseTime >= 0.0 && pulseTime < delt ? (xPrev - X) * pulseTime / delt + X : X;
+    if (pulse >= 1) s(kHeld) = pulseTime >= 0.0 && pulseTime < delt ? (xPrev - X) * pulseTime / delt + X : X;
   } else {
     // Step 3: internal clock.
-    const bool newPeriod = e_s1::timezero || std::fabs(F - s(5)) > kFrequencyChange;
+    const bool newPeriod = e_s1::timezero || std::fabs(F - s(kFrequency)) > kFrequencyChange;
     if (newPeriod) {
-      s(4) = F < kNoFrequency ? kNoPeriod : std::max(1.0 / F, delt);
-      s(5) = F;
+      s(kPeriod) = F < kNoFrequency ? kNoPeriod : std::max(1.0 / F, delt);
+      s(kFrequency) = F;
     }
-    const double next = s(1) + s(4);
+    const double next = s(kSampleTime) + s(kPeriod);
     if (e_s1::time - next >= -kEarly * delt) {
-      s(1) = next;
-      s(3) = newPeriod ? X : (xPrev - X) * std::max(0.0, (e_s1::time - next) / delt) + X;
+      s(kSampleTime) = next;
+      s(kHeld) = newPeriod ? X : (xPrev - X) * std::max(0.0, (e_s1::time - next) / delt) + X;
     }
   }
   // Step 4: remember the input.
-  s(2) = X;
-  return s(3);
+  s(kPreviousInput) = X;
+  return s(kHeld);
 }
 
 void sandh2(double X, std::int32_t hold, std::int32_t enable, double& Y) {
-  const Slots<double> s = take_stor(2);  // 1: hold flag, 2: held value
-  if (e_s1::timezero) s(1) = 0.0;
+  using namespace wakro::blocks::layout::sandh2;
+  const Slots<double> s = take_stor(kStorSize);
+  if (e_s1::timezero) s(kHolding) = 0.0;
   if (hold >= 1 && enable > 0) {
-    if (s(1) == 0.0) {
-      s(1) = 1.0;
-      s(2) = X;
+    if (s(kHolding) == 0.0) {
+      s(kHolding) = 1.0;
+      s(kHeld) = X;
     }
-    Y = s(2);
+    Y = s(kHeld);
   } else {
-    s(1) = 0.0;
+    s(kHolding) = 0.0;
     Y = X;
   }
 }
@@ -115,10 +118,11 @@ bool before(std::int32_t order, double u, double v) { return order == 1 ? u < v 
 
 void e_sorter(std::int32_t N, std::int32_t K, std::int32_t enable, std::int32_t order, std::span<const double> V,
               std::span<std::int32_t> index) {
+  using namespace wakro::blocks::layout::sorter;
   if (N < 1) return;
   wakro::blocks::checked_count("e_sorter", N, V.size());
   wakro::blocks::checked_count("e_sorter", N, index.size());
-  const Slots<std::int32_t> w = take_stori(N);  // the present order of indices
+  const Slots<std::int32_t> w = take_stori(stori_size(N));  // the present order of indices
 
   // Step 1: start from 1 .. N at time zero, and whenever a stored index is foreign.
   bool valid = !e_s1::timezero;

@@ -10,19 +10,20 @@
 #include "blocks/rms_meters.h"
 #include "blocks/slots.h"
 #include "diag/outmsg.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
 using wakro::blocks::Slots;
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSector = 1.047197551196598;     // 60 degrees in radians
 constexpr double kStartOffset = 1.042;            // first turn-on time is -kStartOffset / w0
 constexpr double kFirstCheck = 0.1;               // s: first magnitude check
 constexpr double kCheckEvery = 0.001;             // s between magnitude checks
 constexpr double kSqrt3 = 1.732050807568877;
-constexpr double kOneThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kQuarter = 0.25;
 constexpr double kInvTwoPi = 0.159154943091895;
 constexpr double kUnbalance = 0.05;               // zero sequence per unit of VR that is reported
@@ -62,21 +63,21 @@ double raw_frequency(const Slots<double>& s, std::int32_t first) {
 
 void fwav22(double va, double vb, double vc, double VR, double WO, double TS, double& f, double& w, double& dw,
             double& V) {
-  enum : std::int32_t { kAwaited = 7, kLastOn, kNextCheck, kRaw, kA1, kSlow, kA2, kOut, kDur = 15, kA3 = 21, kMag };
+  using namespace wakro::blocks::layout::fwav22;
   const Flags flags = sector_flags(va, vb, vc);
   // 1. Time zero: the arguments first, then the initial state.
   if (e_s1::timezero && (std::fabs(TS) <= kNoValue || std::fabs(WO) <= kNoValue || std::fabs(VR) <= kNoValue))
     outmsg(kZeroArgumentText);
-  const Slots<double> s = wakro::blocks::take_stor(22);
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   if (e_s1::timezero) {
     const double D = check_interval();
-    for (std::int32_t j = 1; j <= 6; ++j) s(j) = flags[j - 1];
+    for (std::int32_t j = 1; j <= 6; ++j) s(kFlags - 1 + j) = flags[j - 1];
     s(kAwaited) = 2.1;
     s(kLastOn) = -kStartOffset / WO;
     s(kNextCheck) = kFirstCheck;
     s(kRaw) = s(kSlow) = s(kOut) = WO;
     s(kA1) = D / TS;
-    s(kA2) = D * WO * kOneThird;
+    s(kA2) = D * WO * kThird;
     for (std::int32_t j = kDur; j < kDur + 6; ++j) s(j) = kSector / WO;
     s(kA3) = D * WO * kQuarter;
     s(kMag) = rms3ph(va, vb, vc) * kSqrt3;
@@ -84,7 +85,7 @@ void fwav22(double va, double vb, double vc, double VR, double WO, double TS, do
 
   // 2. The turn-on of the awaited sector: its duration, when plausible.
   const std::int32_t k = sector_of(s(kAwaited));
-  if (flags[k - 1] - s(k) >= 0.5) {
+  if (flags[k - 1] - s(kFlags - 1 + k) >= 0.5) {
     const double D = e_s1::time - s(kLastOn);
     s(kLastOn) = e_s1::time;
     s(kAwaited) += 1.0;
@@ -96,7 +97,7 @@ void fwav22(double va, double vb, double vc, double VR, double WO, double TS, do
       s(kRaw) = raw_frequency(s, kDur);
     }
   }
-  for (std::int32_t j = 1; j <= 6; ++j) s(j) = flags[j - 1];
+  for (std::int32_t j = 1; j <= 6; ++j) s(kFlags - 1 + j) = flags[j - 1];
 
   // 3. The magnitude check: unbalance, magnitude, and the filters while the
   //    voltage is at least 80 % of rated.
@@ -119,30 +120,31 @@ void fwav22(double va, double vb, double vc, double VR, double WO, double TS, do
 }
 
 void e_fwav1_cfg(double VR, double f0, double TS) {
+  using namespace wakro::blocks::layout::fwav1;
   const double w0 = kTwoPi * f0;
   if (std::fabs(TS) < kShortestTS || std::fabs(w0) <= kNoValue || std::fabs(VR) <= kNoValue)
     wakro::blocks::block_fatal("FWAV22", {"Exteremely small values in Time constant, voltage or Frequency"});
   const double D = check_interval();
-  const Slots<double> c = wakro::blocks::take_rtcf(7);
-  c(1) = VR;
-  c(2) = w0;
-  c(3) = TS;
-  c(4) = D;
-  c(5) = D / TS;
-  c(6) = w0 * D;
-  c(7) = 1.0 / VR;
+  const Slots<double> c = wakro::blocks::take_rtcf(kRtcfSize);
+  c(kVR) = VR;
+  c(kW0) = w0;
+  c(kTS) = TS;
+  c(kD) = D;
+  c(kDOverTS) = D / TS;
+  c(kW0D) = w0 * D;
+  c(kInvVR) = 1.0 / VR;
 }
 
 void e_fwav1_exe(std::span<const double, 3> V, double& w, double& dw, double& Vpu) {
-  enum : std::int32_t { kLastOn = 1, kNextCheck, kRaw, kSlow, kOut, kDur, kMag = 12, kPrev };
-  const Slots<double> c = wakro::blocks::take_rtcf(7);
-  const Slots<std::int32_t> si = wakro::blocks::take_stori(7);  // 1: awaited sector, 2-7: flags
-  const Slots<double> s = wakro::blocks::take_storf(15);
-  const double va = V[0], vb = V[1], vc = V[2], VR = c(1), w0 = c(2), TS = c(3);
+  using namespace wakro::blocks::layout::fwav1;
+  const Slots<double> c = wakro::blocks::take_rtcf(kRtcfSize);
+  const Slots<std::int32_t> si = wakro::blocks::take_stori(kStoriSize);
+  const Slots<double> s = wakro::blocks::take_storf(kStorfSize);
+  const double va = V[0], vb = V[1], vc = V[2], VR = c(kVR), w0 = c(kW0), TS = c(kTS);
   const Flags flags = sector_flags(va, vb, vc);
   if (e_s1::timezero) {
-    si(1) = 2;
-    for (std::int32_t j = 1; j <= 6; ++j) si(1 + j) = flags[j - 1];
+    si(kAwaited) = 2;
+    for (std::int32_t j = 1; j <= 6; ++j) si(kFlags - 1 + j) = flags[j - 1];
     s(kLastOn) = -kStartOffset / w0;
     s(kNextCheck) = kFirstCheck;
     s(kRaw) = s(kSlow) = s(kOut) = w0;
@@ -153,19 +155,19 @@ void e_fwav1_exe(std::span<const double, 3> V, double& w, double& dw, double& Vp
   // 1. The turn-on of the awaited sector, placed inside the step on the phase
   //    voltage that its flag follows (flags 1, 4: va; 2, 5: vc; 3, 6: vb).
   constexpr std::array<std::int32_t, 6> kPhase{0, 2, 1, 0, 2, 1};
-  const std::int32_t k = std::clamp(si(1), 1, 6);
-  if (flags[k - 1] - si(1 + k) >= 1) {
+  const std::int32_t k = std::clamp(si(kAwaited), 1, 6);
+  if (flags[k - 1] - si(kFlags - 1 + k) >= 1) {
     const std::int32_t p = kPhase[k - 1];
     const double x = V[p], d = x - s(kPrev + p);
-    const double frac = std::fabs(d) <= 1e-20 ? 0.5 : x / d;
+    const double frac = std::fabs(d) <= wakro::kTiny ? 0.5 : x / d;
     const double tOn = e_s1::time - frac * e_s1::delt;
     const double D = tOn - s(kLastOn);
     s(kLastOn) = tOn;
-    si(1) = k == 6 ? 1 : k + 1;
-    s(kDur - 1 + si(1)) = D;
+    si(kAwaited) = k == 6 ? 1 : k + 1;
+    s(kDur - 1 + si(kAwaited)) = D;
     s(kRaw) = raw_frequency(s, kDur);
   }
-  for (std::int32_t j = 1; j <= 6; ++j) si(1 + j) = flags[j - 1];
+  for (std::int32_t j = 1; j <= 6; ++j) si(kFlags - 1 + j) = flags[j - 1];
   for (std::int32_t p = 0; p < 3; ++p) s(kPrev + p) = V[p];
 
   // 2. The magnitude check; the filters while at least 1 % of rated is present.
@@ -173,15 +175,15 @@ void e_fwav1_exe(std::span<const double, 3> V, double& w, double& dw, double& Vp
     s(kNextCheck) = e_s1::time + kCheckEvery;
     report_unbalance(va, vb, vc, VR);
     const double x = spread(va, vb, vc) * 0.7404804896930607;
-    s(kMag) += (x - s(kMag)) * c(6) * kQuarter;
+    s(kMag) += (x - s(kMag)) * c(kW0D) * kQuarter;
     if (VR <= 100.0 * std::min(x, s(kMag))) {
-      s(kSlow) += (s(kRaw) - s(kSlow)) * c(5);
-      s(kOut) += (s(kRaw) - s(kOut)) * c(6) * kOneThird;
+      s(kSlow) += (s(kRaw) - s(kSlow)) * c(kDOverTS);
+      s(kOut) += (s(kRaw) - s(kOut)) * c(kW0D) * kThird;
     } else {
       for (std::int32_t j = kDur; j < kDur + 6; ++j) s(j) = kSector / s(kOut);
     }
   }
   w = s(kOut);
   dw = (s(kSlow) - w0) * TS;
-  Vpu = s(kMag) * c(7);
+  Vpu = s(kMag) * c(kInvVR);
 }

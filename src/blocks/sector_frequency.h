@@ -6,17 +6,9 @@
 // Sector flags, in order: va > 0, vc <= 0, vb > 0, va <= 0, vc > 0, vb <= 0; a
 // positive-sequence set turns them on one after another, one every 60 degrees.
 //
-// Slots per call, in the order they are taken ("stor" from nexc + 1 on):
-//   fwav22        stor 22: 1-6 previous flags, 7 awaited sector (a real), 8 time
-//                 of the last accepted turn-on, 9 time of the next magnitude
-//                 check, 10 raw w, 11 a1 = D / TS, 12 slow w, 13 a2 = D WO / 3,
-//                 14 output w, 15-20 the last six sector durations,
-//                 21 a3 = D WO / 4, 22 filtered magnitude (D = max(delt, 1 ms))
-//   e_fwav1_cfg   RTCF 7: VR, w0 = 2 pi f0, TS, D, D / TS, w0 D, 1 / VR
-//   e_fwav1_exe   RTCF 7 (read back); STORI 7: awaited sector, six previous
-//                 flags; STORF 15: time of the last turn-on, time of the next
-//                 magnitude check, raw, slow and output w, six durations,
-//                 filtered magnitude (kV), three previous phase voltages
+// Slots per call, in the order they are taken ("stor" from nexc + 1 on): the
+// records of wakro::blocks::layout below (D = max(delt, 1 ms); e_fwav1_exe reads
+// the RTCF of e_fwav1_cfg back).
 //
 // Both start at the rated frequency with six equal sector times, awaiting
 // sector 2, and check the magnitude every millisecond from 0.1 s on: a zero
@@ -29,7 +21,24 @@
 // voltage or Frequency" (tag "FWAV22").
 #pragma once
 
+#include <cstdint>
 #include <span>
+
+namespace wakro::blocks::layout {
+namespace fwav22 {  // stor: the six previous flags from kFlags, the six last sector durations from kDur
+enum : std::int32_t {
+  kFlags = 1, kAwaited = kFlags + 6, kLastOn, kNextCheck, kRaw, kA1, kSlow, kA2, kOut, kDur,
+  kA3 = kDur + 6, kMag, kStorSize = kMag
+};  // kAwaited a real; kA1 = D / TS, kA2 = D WO / 3, kA3 = D WO / 4
+}
+namespace fwav1 {  // e_fwav1_cfg, e_fwav1_exe
+enum : std::int32_t { kVR = 1, kW0, kTS, kD, kDOverTS, kW0D, kInvVR, kRtcfSize = kInvVR };  // RTCF; kW0 = 2 pi f0
+enum : std::int32_t { kAwaited = 1, kFlags, kStoriSize = kFlags + 5 };                       // STORI: six flags
+enum : std::int32_t {  // STORF: w raw, slow and output; six durations; magnitude (kV); three phase voltages
+  kLastOn = 1, kNextCheck, kRaw, kSlow, kOut, kDur, kMag = kDur + 6, kPrev, kStorfSize = kPrev + 2
+};
+}
+}  // namespace wakro::blocks::layout
 
 void fwav22(double va, double vb, double vc, double VR, double WO, double TS, double& f, double& w, double& dw,
             double& V);

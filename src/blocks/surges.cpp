@@ -13,6 +13,7 @@
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "diag/outmsg.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_error_line;
@@ -28,10 +29,10 @@ using wakro::blocks::take_stor;
 namespace {
 
 // Below this a difference or a time counts as none.
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 // Seconds to microseconds.
 constexpr double kMicro = 1e6;
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+using wakro::kTwoPi;
 
 // Time since the start in microseconds, and whether the surge has begun (half a
 // step after its start).
@@ -45,6 +46,7 @@ bool surge_started(double start, double& tMicro) {
 // ---------------------------------------------------------------- surge1
 
 void surge1_cfg(double x1, double x2, double x3, double x4, double peak) {
+  using namespace wakro::blocks::layout::surge1;
   // Step 1: every check writes its line; any failure stops the run afterwards.
   bool bad = false;
   if (x2 < x1) bad = true, block_error_line("X1 Cannot be greater than X2");
@@ -53,34 +55,35 @@ void surge1_cfg(double x1, double x2, double x3, double x4, double peak) {
   if (x1 >= x4) bad = true, block_error_line("X1 must be less than X4");
   if (bad) block_stop("SURGE");
   // Step 2: the parts present and their straight lines.
-  const Slots<bool> has = take_rtcl(3);
-  const Slots<double> c = take_rtcf(9);
-  has(1) = x2 > x1;
-  has(2) = x4 > x3;
-  has(3) = x3 > x2;
-  c(1) = has(1) ? peak / (x2 - x1) : 0.0;
-  c(2) = has(2) ? peak / (x3 - x4) : 0.0;
-  c(3) = -c(1) * x1;
-  c(4) = -c(2) * x4;
-  c(5) = x1;
-  c(6) = x2;
-  c(7) = x3;
-  c(8) = x4;
-  c(9) = peak;
+  const Slots<bool> has = take_rtcl(kRtclSize);
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  has(kHasRise) = x2 > x1;
+  has(kHasFall) = x4 > x3;
+  has(kHasFlat) = x3 > x2;
+  c(kRiseSlope) = has(kHasRise) ? peak / (x2 - x1) : 0.0;
+  c(kFallSlope) = has(kHasFall) ? peak / (x3 - x4) : 0.0;
+  c(kRiseIntercept) = -c(kRiseSlope) * x1;
+  c(kFallIntercept) = -c(kFallSlope) * x4;
+  c(kX1) = x1;
+  c(kX2) = x2;
+  c(kX3) = x3;
+  c(kX4) = x4;
+  c(kPeak) = peak;
 }
 
 void surge1_exe(double x, double& y) {
-  const Slots<bool> has = take_rtcl(3);
-  const Slots<double> c = take_rtcf(9);
-  const double riseSlope = c(1), fallSlope = c(2), riseIntercept = c(3), fallIntercept = c(4);
-  const double x1 = c(5), x2 = c(6), x3 = c(7), x4 = c(8), peak = c(9);
+  using namespace wakro::blocks::layout::surge1;
+  const Slots<bool> has = take_rtcl(kRtclSize);
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  const double riseSlope = c(kRiseSlope), fallSlope = c(kFallSlope), riseIntercept = c(kRiseIntercept), fallIntercept = c(kFallIntercept);
+  const double x1 = c(kX1), x2 = c(kX2), x3 = c(kX3), x4 = c(kX4), peak = c(kPeak);
   y = 0.0;
   if (x <= x1) return;
-  if (has(1) && x <= x2)
+  if (has(kHasRise) && x <= x2)
     y = riseSlope * x + riseIntercept;
-  else if (has(3) && x <= x3)
+  else if (has(kHasFlat) && x <= x3)
     y = peak;
-  else if (has(2) && x <= x4)
+  else if (has(kHasFall) && x <= x4)
     y = fallSlope * x + fallIntercept;
 }
 
@@ -111,6 +114,7 @@ double normaliser(double a, double b) {
 
 void surge_ieee1_cfg(std::int32_t type, std::int32_t polarity, double a, double b, double peak,
                      double start) {
+  using namespace wakro::blocks::layout::surge_ieee1;
   double alpha = 0.0, beta = 0.0, k = 0.0;
   if (type == -2) {
     // Front time a and half-value time b, in microseconds.
@@ -136,17 +140,18 @@ void surge_ieee1_cfg(std::int32_t type, std::int32_t polarity, double a, double 
   } else {
     block_fatal(kIeeeTag, {"The surge type must be -2, -1 or 1 to 7"});
   }
-  const Slots<double> c = take_rtcf(5);
-  c(1) = alpha;
-  c(2) = beta;
-  c(3) = k;
-  c(4) = peak;
-  c(5) = start;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  c(kA) = alpha;
+  c(kB) = beta;
+  c(kNormaliser) = k;
+  c(kPeak) = peak;
+  c(kStart) = start;
 }
 
 void surge_ieee1_exe(double& y) {
-  const Slots<double> c = take_rtcf(5);
-  const double a = c(1), b = c(2), k = c(3), peak = c(4), start = c(5);
+  using namespace wakro::blocks::layout::surge_ieee1;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  const double a = c(kA), b = c(kB), k = c(kNormaliser), peak = c(kPeak), start = c(kStart);
   double t = 0.0;
   y = surge_started(start, t) ? k * peak * (std::exp(-a * t) - std::exp(-b * t)) : 0.0;
 }
@@ -161,6 +166,7 @@ constexpr double kLn2 = 0.6931471805599453;
 }  // namespace
 
 void surge_cigre1_cfg(double sm, double th, double tf, double i, double start) {
+  using namespace wakro::blocks::layout::surge_cigre1;
   // Step 1: the front A t + B (t/tn)^n up to tn, the tail I1 e^-(t-tn)/tau1 - I2 e^-(t-tn)/tau2.
   double A = 0.0, B = 0.0, n = 1.0, tn = 1.0, tau1 = 1.0, tau2 = 1.0, i1 = 0.0, i2 = 0.0;
   if (std::abs(i) > 1e-6 && sm > 1e-6) {
@@ -185,22 +191,23 @@ void surge_cigre1_cfg(double sm, double th, double tf, double i, double start) {
     // Step 2: no usable surge; the output stays 0.
     block_warn("Specified parameters are unrealistically low. Output is set to zero.");
   }
-  const Slots<double> c = take_rtcf(9);
-  c(1) = A;
-  c(2) = B;
-  c(3) = n;
-  c(4) = tn;
-  c(5) = tau1;
-  c(6) = tau2;
-  c(7) = i1;
-  c(8) = i2;
-  c(9) = start;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  c(kA) = A;
+  c(kB) = B;
+  c(kN) = n;
+  c(kTn) = tn;
+  c(kTau1) = tau1;
+  c(kTau2) = tau2;
+  c(kI1) = i1;
+  c(kI2) = i2;
+  c(kStart) = start;
 }
 
 void surge_cigre1_exe(double& y) {
-  const Slots<double> c = take_rtcf(9);
-  const double A = c(1), B = c(2), n = c(3), tn = c(4), tau1 = c(5), tau2 = c(6), i1 = c(7),
-               i2 = c(8), start = c(9);
+  using namespace wakro::blocks::layout::surge_cigre1;
+  const Slots<double> c = take_rtcf(kRtcfSize);
+  const double A = c(kA), B = c(kB), n = c(kN), tn = c(kTn), tau1 = c(kTau1), tau2 = c(kTau2), i1 = c(kI1),
+               i2 = c(kI2), start = c(kStart);
   double t = 0.0;
   if (!surge_started(start, t))
     y = 0.0;
@@ -214,11 +221,12 @@ void surge_cigre1_exe(double& y) {
 
 namespace {
 
-// Positions of the increments and phases of the five components, and of the
-// stop time, among the eleven slots.
-constexpr std::int32_t kIncrement[5] = {1, 3, 5, 8, 10};
-constexpr std::int32_t kStopTime = 7;
-constexpr std::int32_t kSlots = 11;
+namespace sgen = wakro::blocks::layout::sgen11;
+// The increment slots of the five components; each one's phase follows it.
+constexpr std::int32_t kIncrement[5] = {sgen::kIncrement1, sgen::kIncrement2, sgen::kIncrement3, sgen::kIncrement4,
+                                        sgen::kIncrement5};
+using sgen::kStopTime;
+constexpr std::int32_t kSlots = sgen::kStorSize;
 // The amplitude of one harmonic relative to the whole series.
 constexpr double kHarmonicScale = 0.7285;
 // Threshold of the three-level square: sin(45 degrees).

@@ -8,20 +8,34 @@
 // constants; _exe reads them back in the same order. sgen11 is an old-style
 // block with its state in stor.
 //
-// Slots per instance, in the order they are written:
-//   surge1        RTCL 3: rise present, fall present, flat part present.
-//                 RTCF 9: rise slope, fall slope, rise intercept, fall
-//                 intercept, X1, X2, X3, X4, peak
-//   surge_ieee1   RTCF 5: a (1/us), b (1/us), normaliser k, peak, start time
-//   surge_cigre1  RTCF 9: A, B, n, tn, tau1, tau2, I1, I2 (times in us), start
-//   sgen11        STOR 11: increment 1, phase 1, increment 2, phase 2,
-//                 increment 3, phase 3, stop time, increment 4, phase 4,
-//                 increment 5, phase 5
+// Slots per instance, in the order they are written: the records of
+// wakro::blocks::layout below.
 // Surge times are in microseconds from the start time; every surge is 0 until
 // half a step after its start.
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace surge1 {
+enum : std::int32_t { kHasRise = 1, kHasFall, kHasFlat, kRtclSize = kHasFlat };  // RTCL
+enum : std::int32_t {                                                             // RTCF
+  kRiseSlope = 1, kFallSlope, kRiseIntercept, kFallIntercept, kX1, kX2, kX3, kX4, kPeak, kRtcfSize = kPeak
+};
+}
+namespace surge_ieee1 {  // RTCF: a, b (1/us), the normaliser k, peak, start time
+enum : std::int32_t { kA = 1, kB, kNormaliser, kPeak, kStart, kRtcfSize = kStart };
+}
+namespace surge_cigre1 {  // RTCF: times in us
+enum : std::int32_t { kA = 1, kB, kN, kTn, kTau1, kTau2, kI1, kI2, kStart, kRtcfSize = kStart };
+}
+namespace sgen11 {  // stor: the increment and phase of five components, the stop time after the third
+enum : std::int32_t {
+  kIncrement1 = 1, kPhase1, kIncrement2, kPhase2, kIncrement3, kPhase3, kStopTime,
+  kIncrement4, kPhase4, kIncrement5, kPhase5, kStorSize = kPhase5
+};
+}
+}  // namespace wakro::blocks::layout
 
 // Trapezoid: 0 up to X1, a straight rise to the peak at X2, flat to X3, a
 // straight fall to 0 at X4, 0 beyond. Tag "SURGE       ".

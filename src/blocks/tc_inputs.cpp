@@ -10,6 +10,7 @@
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::Slots;
@@ -19,10 +20,12 @@ using wakro::blocks::switch_on;
 
 namespace {
 
-constexpr std::int32_t kBasicSlots = 8;
-constexpr std::int32_t kPiSlots = 9;
+using namespace wakro::blocks::layout::tc_block;
+constexpr std::int32_t kBasicSlots = wakro::blocks::layout::tc_block::kStorSize;
+constexpr std::int32_t kPiSlots = wakro::blocks::layout::tc_pi::kStorSize;
+using wakro::blocks::layout::tc_pi::kProportional;
 // Time constants below this in magnitude give c = 0 or a = 0.
-constexpr double kTinyTime = 1e-20;
+constexpr double kTinyTime = wakro::kTiny;
 // A time constant that moves less than this keeps the cached coefficient.
 constexpr double kRecompute = 1e-10;
 // Gains below this in magnitude store 0 as the lead-lag's input on reset.
@@ -49,24 +52,24 @@ std::int32_t whole(double v) { return nint_sat(v); }
 double frame(const Slots<double>& s, const Args& p) {
   const double delt = e_s1::delt;
   // Step 1: steps since the last active call, this one included.
-  const std::int32_t skipped = whole(s(6));
+  const std::int32_t skipped = whole(s(kInactive));
   const std::int32_t n = skipped < std::numeric_limits<std::int32_t>::max() ? skipped + 1 : skipped;
 
   // Step 2: an inactive call holds its output (or takes Y0 on reset unclamped).
   if (!p.enable) {
-    double y = s(2);
+    double y = s(kOut);
     if (p.reset) {
-      s(1) = p.x;
-      s(2) = p.y0;
+      s(kInput) = p.x;
+      s(kOut) = p.y0;
       y = p.y0;
     }
-    s(6) = n;
+    s(kInactive) = n;
     return y;
   }
 
   // Step 3: the coefficients for T and n, cached.
   double coef, r = 0.0;
-  if (std::abs(p.t - s(3)) >= kRecompute || whole(s(7)) != n) {
+  if (std::abs(p.t - s(kCachedT)) >= kRecompute || whole(s(kCachedSpan)) != n) {
     const double span = n * delt;
     switch (p.kind) {
       case Kind::kIntegrator: coef = std::abs(p.t) < kTinyTime ? 0.0 : span * 0.5 / p.t; break;
@@ -77,20 +80,20 @@ double frame(const Slots<double>& s, const Args& p) {
         const double tEff = std::abs(p.t) >= delt ? p.t : delt;
         r = 1.0 / tEff;
         coef = std::exp(-span * r);
-        s(5) = r;
+        s(kRate) = r;
         break;
       }
     }
-    s(3) = p.t;
-    s(4) = coef;
-    s(7) = n;
+    s(kCachedT) = p.t;
+    s(kCoefficient) = coef;
+    s(kCachedSpan) = n;
   } else {
-    coef = s(4);
-    r = s(5);
+    coef = s(kCoefficient);
+    r = s(kRate);
   }
 
   // Step 4: the output from the previous output y0 and input x0.
-  const double yPrev = s(2), x0 = s(1);
+  const double yPrev = s(kOut), x0 = s(kInput);
   double y;
   if (p.reset) {
     y = p.y0;
@@ -112,18 +115,18 @@ double frame(const Slots<double>& s, const Args& p) {
   }
 
   // Step 6: memory. A reset lead-lag starts the next step from its steady state.
-  s(2) = y;
-  s(6) = 0.0;
+  s(kOut) = y;
+  s(kInactive) = 0.0;
   if (p.kind == Kind::kLeadLag && p.reset)
-    s(1) = std::abs(p.g) < kTinyGain ? 0.0 : p.y0 / p.g;
+    s(kInput) = std::abs(p.g) < kTinyGain ? 0.0 : p.y0 / p.g;
   else
-    s(1) = p.x;
+    s(kInput) = p.x;
   return y;
 }
 
 // The first eight of a PI controller's nine slots: its integrator's.
 Slots<double> integrator_slots(const Slots<double>& pi) {
-  return Slots<double>(&pi(1), kBasicSlots, pi.index(1));
+  return Slots<double>(&pi(kInput), kBasicSlots, pi.index(kInput));
 }
 
 Args integrator_args(double y0, double lower, double upper, double t, double x, std::int32_t reset,
@@ -131,10 +134,10 @@ Args integrator_args(double y0, double lower, double upper, double t, double x, 
   return {Kind::kIntegrator, 0.0, t, 1.0, x, y0, lower, upper, switch_on(reset), switch_on(enable)};
 }
 
-// The proportional part: Kp x when enabled (kept in slot 9), else the kept one.
+// The proportional part: Kp x when enabled (kept in its slot), else the kept one.
 double proportional(const Slots<double>& pi, double kp, double x, std::int32_t enable) {
-  if (switch_on(enable)) pi(kPiSlots) = x * kp;
-  return pi(kPiSlots);
+  if (switch_on(enable)) pi(kProportional) = x * kp;
+  return pi(kProportional);
 }
 
 }  // namespace
@@ -175,14 +178,14 @@ double vpi9a(double kp, double t, double lower, double upper, double y0, double 
   // Step 1: the proportional part; a reset or the time-zero pass loads the
   // integrator's output with Y0 - P.
   const double p = proportional(pi, kp, x, enable);
-  if (switch_on(reset) || e_s1::timezero) in(2) = y0 - p;
-  const double inputKept = in(1), outputKept = in(2);
+  if (switch_on(reset) || e_s1::timezero) in(kOut) = y0 - p;
+  const double inputKept = in(kInput), outputKept = in(kOut);
   // Step 2: the unlimited integrator.
   const double i = frame(in, integrator_args(y0 - p, -kUnlimited, kUnlimited, t, x, reset, enable));
   // Step 3: at a limit the integrator's step is undone.
   const double v = p + i;
   if (lower < v && v < upper) return v;
-  in(1) = inputKept;
-  in(2) = outputKept;
+  in(kInput) = inputKept;
+  in(kOut) = outputKept;
   return v >= upper ? upper : lower;
 }

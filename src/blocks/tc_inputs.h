@@ -12,17 +12,28 @@
 // no time-zero branch: the caller sets the reset flag on the first step to load
 // the reset output Y0.
 //
-// Slots in the old-style store, from nexc + 1 on:
-//   1 input of the last active call, 2 output, 3 time constant of the cached
-//   coefficient (T2 for vldlag8), 4 coefficient (c = n delt/(2T) for vintgl8,
-//   a = exp(-n delt/T) otherwise), 5 r = 1/T_eff (vdifpl8, vldlag8), 6 consecutive
-//   inactive calls, 7 span n of the cached coefficient (6 and 7 whole numbers
-//   held as reals), 8 not used; vpi9 and vpi9a: 1..8 their integrator's, 9 the
-//   proportional part Kp x of the last active call.
+// Slots in the old-style store, from nexc + 1 on (wakro::blocks::layout below):
+//   the input of the last active call, the output, the time constant of the
+//   cached coefficient (T2 for vldlag8), the coefficient (c = n delt/(2T) for
+//   vintgl8, a = exp(-n delt/T) otherwise), r = 1/T_eff (vdifpl8, vldlag8), the
+//   consecutive inactive calls, the span n of the cached coefficient (these two
+//   whole numbers held as reals), one not used; vpi9 and vpi9a: their
+//   integrator's, then the proportional part Kp x of the last active call.
 // nexc advances by 8 (vpi9, vpi9a: 9) on every call.
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace tc_block {  // vintgl8, vrealp8, vdifpl8, vldlag8: stor
+enum : std::int32_t {
+  kInput = 1, kOut, kCachedT, kCoefficient, kRate, kInactive, kCachedSpan, kUnused, kStorSize = kUnused
+};
+}
+namespace tc_pi {  // vpi9, vpi9a: stor: the integrator's, then the proportional part
+enum : std::int32_t { kProportional = tc_block::kStorSize + 1, kStorSize = kProportional };
+}
+}  // namespace wakro::blocks::layout
 
 double vintgl8(double y0, double lower, double upper, double t, double x, std::int32_t reset,
                std::int32_t enable);

@@ -2,13 +2,13 @@
 //
 // Design (Delta = delt, h = Delta/2): with the coefficients reversed (highest
 // power first) and divided by the leading denominator coefficient, beta the
-// numerator and alpha the denominator (alpha(1) = 1):
-//   A(i, i+1) = 1, A(N, k) = -alpha(N+2-k); output = first state;
-//   c(1) = beta(1), c(k) = beta(k) - sum_{j=1}^{k-1} alpha(j+1) c(k-j);
-//   D = c(1), m = (c(2) .. c(N+1));
+// numerator and alpha the denominator (alpha_1 = 1):
+//   A(i, i+1) = 1, A(N, k) = -alpha_{N+2-k}; output = first state;
+//   c_1 = beta_1, c_k = beta_k - sum_{j=1}^{k-1} alpha_{j+1} c_{k-j};
+//   D = c_1, m = (c_2 .. c_{N+1});
 //   Phi = (I - hA)^-1 (I + hA),  Gamma = Delta (I - hA)^-1 m.
 // Step: u = x (mode 0) or (x + x_prev)/2 (mode 1);  s := Phi s + Gamma u;
-//   y = s(1) + D x.
+//   y = s_1 + D x.
 #include "blocks/transfer_function.h"
 
 #include <array>
@@ -18,6 +18,7 @@
 #include "blocks/conventions.h"
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 using wakro::blocks::block_fatal;
@@ -29,7 +30,7 @@ namespace {
 
 constexpr char kTag[] = "TFDN10";
 // A leading denominator coefficient below this makes the design ill conditioned.
-constexpr double kTinyLead = 1e-20;
+constexpr double kTinyLead = wakro::kTiny;
 // A coefficient of tfnn35 that moves by more than this designs the filter again.
 constexpr double kChange = 1e-6;
 // Capacity of the coefficient arrays.
@@ -112,18 +113,18 @@ void design(std::int32_t n, const double* num, const double* den, const Slots<do
     for (std::int32_t k = 1; k <= n; ++k) gamma += at(minusInv, i, k) * c[k];
     f(n2 + i) = delt * gamma;
   }
-  f(n2 + 2 * n + 1) = c[0];
+  f(wakro::blocks::layout::tfdn10::d_slot(n)) = c[0];
 }
 
 }  // namespace
 
 void tfdn10(std::int32_t n, const double* num, const double* den, const double* x0,
             std::int32_t inputMode, std::int32_t designFlag, double x, double& y) {
+  using namespace wakro::blocks::layout::tfdn10;
   // Step 1: arguments, then the slots.
   check_arguments(n, inputMode);
-  const Slots<double> f = take_storf(n * n + 2 * n + 2);
-  const std::int32_t n2 = n * n, gamma = n2, state = n2 + n, dSlot = n2 + 2 * n + 1,
-                     prevSlot = n2 + 2 * n + 2;
+  const Slots<double> f = take_storf(storf_size(n));
+  const std::int32_t gamma = gamma_head(n), state = state_head(n), dSlot = d_slot(n), prevSlot = previous_slot(n);
 
   // Step 2: design on request; at time zero the state starts at x0.
   if (designFlag == 1) {
@@ -132,7 +133,7 @@ void tfdn10(std::int32_t n, const double* num, const double* den, const double* 
     design(n, num, den, f);
   }
 
-  // Step 3: s := Phi s + Gamma u, y = s(1) + D x.
+  // Step 3: s := Phi s + Gamma u, y = state 1 + D x.
   double u = x;
   if (inputMode == 1) {
     u = 0.5 * (x + f(prevSlot));
@@ -150,10 +151,10 @@ void tfdn10(std::int32_t n, const double* num, const double* den, const double* 
 
 void tfnn35(std::int32_t n, const double* num, const double* den, const double* x0,
             std::int32_t inputMode, double w, double x, double& y) {
+  using namespace wakro::blocks::layout::tfnn35;
   check_arguments(n, inputMode);
   if (!(w > 0.0)) block_fatal(kTag, {"Transfer Function TFNN35: frequency must be positive."});
-  const Slots<double> s = take_stor(56);
-  constexpr std::int32_t kNum = 0, kDen = 11, kW = 23, kScaledNum = 23, kScaledDen = 34;
+  const Slots<double> s = take_stor(kStorSize);
 
   // Step 1: change detection (at time zero the values are only stored).
   bool changed = false;
@@ -166,10 +167,10 @@ void tfnn35(std::int32_t n, const double* num, const double* den, const double* 
     }
   };
   for (std::int32_t k = 1; k <= n + 1; ++k) {
-    see(kNum + k, num[k - 1]);
-    see(kDen + k, den[k - 1]);
+    see(kNumSeen - 1 + k, num[k - 1]);
+    see(kDenSeen - 1 + k, den[k - 1]);
   }
-  see(kW, w);
+  see(kWSeen, w);
   if (e_s1::firststep) changed = true;
 
   // Step 2: scale and design on a change, else step with the stored scaling.
@@ -181,13 +182,13 @@ void tfnn35(std::int32_t n, const double* num, const double* den, const double* 
     }
     cscaln(n, w, 1, b.data(), a.data());
     for (std::int32_t k = 1; k <= kCoef; ++k) {
-      s(kScaledNum + k) = b[k - 1];
-      s(kScaledDen + k) = a[k - 1];
+      s(kScaledNum - 1 + k) = b[k - 1];
+      s(kScaledDen - 1 + k) = a[k - 1];
     }
   } else {
     for (std::int32_t k = 1; k <= kCoef; ++k) {
-      b[k - 1] = s(kScaledNum + k);
-      a[k - 1] = s(kScaledDen + k);
+      b[k - 1] = s(kScaledNum - 1 + k);
+      a[k - 1] = s(kScaledDen - 1 + k);
     }
   }
   tfdn10(n, b.data(), a.data(), x0, inputMode, changed ? 1 : 0, x, y);

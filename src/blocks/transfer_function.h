@@ -9,15 +9,12 @@
 // caller's arrays are never changed.
 //
 // tfdn10 realises the system in observable companion form (output = first state)
-// and keeps, from NSTORF on entry, N*N + 2N + 2 reals:
-//   1 .. N*N            transition matrix Phi, column by column
-//   N*N+1 .. N*N+N      input vector Gamma
-//   N*N+N+1 .. N*N+2N   state
-//   N*N+2N+1            direct feed-through D
-//   N*N+2N+2            previous input (input mode 1)
-// tfnn35 keeps 56 reals of STOR from NEXC on entry: 1..11 numerator last seen,
-// 12..22 denominator last seen, 23 w last seen, 24..34 and 35..45 the scaled
-// numerator and denominator, 46..56 not used; then tfdn10's slots follow.
+// and keeps, from NSTORF on entry, N*N + 2N + 2 reals: the transition matrix Phi
+// column by column, the input vector Gamma, the state, the direct feed-through D,
+// the previous input (input mode 1). tfnn35 keeps 56 reals of STOR from NEXC on
+// entry: the numerator, denominator and w last seen, the scaled numerator and
+// denominator, 10 not used; then tfdn10's slots follow. wakro::blocks::layout
+// below names them.
 //
 // Fatal errors stop under "TFDN10      ": an order outside 1 .. 10, an input mode
 // other than 0 or 1, a vanishing leading denominator coefficient, a singular
@@ -25,6 +22,23 @@
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace tfdn10 {  // STORF for order n: Phi's entry (i, j) at (j - 1) n + i
+constexpr std::int32_t gamma_head(std::int32_t n) { return n * n; }      // Gamma(i) at the head plus i
+constexpr std::int32_t state_head(std::int32_t n) { return n * n + n; }  // state(i) at the head plus i
+constexpr std::int32_t d_slot(std::int32_t n) { return state_head(n) + n + 1; }
+constexpr std::int32_t previous_slot(std::int32_t n) { return d_slot(n) + 1; }
+constexpr std::int32_t storf_size(std::int32_t n) { return previous_slot(n); }
+}
+namespace tfnn35 {  // stor: coefficient k of each group at its first slot plus k - 1
+enum : std::int32_t {
+  kCoefficients = 11, kNumSeen = 1, kDenSeen = kNumSeen + kCoefficients, kWSeen = kDenSeen + kCoefficients,
+  kScaledNum, kScaledDen = kScaledNum + kCoefficients, kUnused = kScaledDen + kCoefficients,
+  kStorSize = kUnused + 10
+};
+}
+}  // namespace wakro::blocks::layout
 
 // Largest order of the transfer function blocks.
 inline constexpr std::int32_t kTfMaxOrder = 10;

@@ -17,7 +17,7 @@ using namespace wakro::blocks;
 namespace {
 
 constexpr char kTag[] = "XYTABLE";
-constexpr std::int32_t kUnit = 1, kRow = 2, kRows = 3;
+using namespace wakro::blocks::layout::xy_file;
 // Outputs cleared by xytable_f.
 constexpr std::int32_t kFixedOutputs = 10;
 
@@ -91,21 +91,21 @@ void look_up(const Table& t) {
   // Step 1: arguments, then the slots.
   if (t.n < 1 || (t.cleared == kFixedOutputs && t.n > kFixedOutputs))
     block_fatal(kTag, {"Number of outputs of the table must be 1 to 10."});
-  const Slots<double> f = take_storf(2 * (t.n + 1));
-  const Slots<std::int32_t> i = take_stori(3);
-  const Slots<bool> l = take_storl(1);
-  const std::int32_t u = 0, lo = t.n + 1;  // bases of rows U and L
+  const Slots<double> f = take_storf(storf_size(t.n));
+  const Slots<std::int32_t> i = take_stori(kStoriSize);
+  const Slots<bool> l = take_storl(kStorlSize);
+  const std::int32_t u = 0, lo = row_length(t.n);  // bases of rows U and L
 
   // Step 2: open the file on the first step and on the step after time zero.
-  if (e_s1::firststep || l(1)) {
+  if (e_s1::firststep || l(kReopen)) {
     const std::int32_t unit = open_block_file(t.name, t.pathSwitch, kTag);
     i(kUnit) = unit;
     skip_comments(t, unit);
-    if (l(1) && !e_s1::firststep) l(1) = false;
+    if (l(kReopen) && !e_s1::firststep) l(kReopen) = false;
     if (e_s1::firststep) {
       i(kRows) = scan(t, unit);
       to_first_row(t, unit);
-      if (e_s1::timezero) l(1) = true;
+      if (e_s1::timezero) l(kReopen) = true;
     }
     read_next(t, unit, f, u);
     i(kRow) = 1;

@@ -28,6 +28,14 @@
 #include <cstdint>
 #include <string_view>
 
+namespace wakro::blocks::layout::xy_file {
+// STORF: row U (x, then the N values), then row L, the row before U.
+constexpr std::int32_t row_length(std::int32_t n) { return n + 1; }
+constexpr std::int32_t storf_size(std::int32_t n) { return 2 * row_length(n); }
+enum : std::int32_t { kUnit = 1, kRow, kRows, kStoriSize = kRows };  // STORI
+enum : std::int32_t { kReopen = 1, kStorlSize = kReopen };           // STORL
+}  // namespace wakro::blocks::layout::xy_file
+
 void xytable_f(std::string_view name, std::int32_t pathSwitch, std::int32_t n, std::int32_t nearest, double x,
                double* out);
 void xytable_f2(std::string_view name, std::int32_t pathSwitch, std::int32_t n, std::int32_t nearest, double x,

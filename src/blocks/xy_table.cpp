@@ -36,7 +36,7 @@ void search(const Slots<double>& t, std::int32_t n, std::int32_t m, std::int32_t
             std::int32_t nearest, double x, double* out) {
   std::int32_t lo = 1, hi = 1;
   double w = 0.0;
-  if (x <= t(1)) {
+  if (x <= t(wakro::blocks::layout::xytable_t::kFirstX)) {
     lo = hi = 1;
   } else if (x >= t(n)) {
     lo = hi = n;
@@ -61,30 +61,34 @@ double xy_weight(double x, double a, double b, std::int32_t nearest) {
 }
 
 void xytable_t_cfg(std::int32_t n, std::int32_t m, const double* data) {
+  using namespace wakro::blocks::layout::xytable_t;
   check_sizes(n, m, kXyGroup);
   check_ascending(data, n);
-  const Slots<double> t = take_rtcf(kXyBlock);
+  const Slots<double> t = take_rtcf(kRtcfSize);
   for (std::int32_t j = 0; j <= m; ++j)
     for (std::int32_t k = 1; k <= n; ++k) t(j * kXyGroup + k) = data[j * kXyGroup + k - 1];
 }
 
 void xytable_t_exe(std::int32_t n, std::int32_t m, std::int32_t nearest, double x, double* out) {
+  using namespace wakro::blocks::layout::xytable_t;
   check_sizes(n, m, kXyGroup);
-  const Slots<double> t = take_rtcf(kXyBlock);
+  const Slots<double> t = take_rtcf(kRtcfSize);
   for (std::int32_t j = 0; j < kXyGroup; ++j) out[j] = 0.0;
   search(t, n, m, kXyGroup, nearest, x, out);
 }
 
 void xytable_t2_cfg(std::int32_t n, std::int32_t m, const double* data) {
+  using namespace wakro::blocks::layout::xytable_t2;
   check_sizes(n, m, 0);
   check_ascending(data, n);
-  const Slots<double> t = take_rtcf((m + 1) * n);
-  for (std::int32_t k = 1; k <= (m + 1) * n; ++k) t(k) = data[k - 1];
+  const Slots<double> t = take_rtcf(rtcf_size(n, m));
+  for (std::int32_t k = 1; k <= rtcf_size(n, m); ++k) t(k) = data[k - 1];
 }
 
 void xytable_t2_exe(std::int32_t n, std::int32_t m, std::int32_t nearest, double x, double* out) {
+  using namespace wakro::blocks::layout::xytable_t2;
   check_sizes(n, m, 0);
-  const Slots<double> t = take_rtcf((m + 1) * n);
+  const Slots<double> t = take_rtcf(rtcf_size(n, m));
   for (std::int32_t j = 0; j < m; ++j) out[j] = 0.0;
   search(t, n, m, n, nearest, x, out);
 }

@@ -21,6 +21,16 @@
 inline constexpr std::int32_t kXyGroup = 10;
 inline constexpr std::int32_t kXyBlock = 110;
 
+namespace wakro::blocks::layout {
+namespace xytable_t {  // RTCF: the x points from kFirstX, output j's values from j kXyGroup + 1
+enum : std::int32_t { kFirstX = 1, kRtcfSize = kXyBlock };
+}
+namespace xytable_t2 {  // RTCF: the x points from kFirstX, then each output's n values in turn
+enum : std::int32_t { kFirstX = 1 };
+constexpr std::int32_t rtcf_size(std::int32_t n, std::int32_t m) { return (m + 1) * n; }
+}
+}  // namespace wakro::blocks::layout
+
 void xytable_t_cfg(std::int32_t n, std::int32_t m, const double* data);
 void xytable_t_exe(std::int32_t n, std::int32_t m, std::int32_t nearest, double x, double* out);
 void xytable_t2_cfg(std::int32_t n, std::int32_t m, const double* data);

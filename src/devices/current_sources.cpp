@@ -10,6 +10,7 @@
 #include "devices/device_support.h"
 #include "diag/validators.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "network/matrix.h"
 
@@ -18,10 +19,10 @@ constexpr std::string_view kCfgTag = "CUR_SRC1_CFG";
 constexpr std::string_view kExeTag = "CUR_SRC1_EXE";
 constexpr std::string_view kSrc2Tag = "CUR_SRC2_CFG";
 constexpr std::string_view kSrc2ExeTag = "CUR_SRC2_EXE";
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kDegree = 0.017453292519943;
 constexpr double kQuarterTurn = 1.570796326794896;
-constexpr double kTiny = 1.0e-20;
+using wakro::kTiny;
 constexpr double kSameConductance = 1.0e-32;
 
 // Block positions.

@@ -15,6 +15,7 @@
 #include "devices/variable_branches.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
@@ -26,7 +27,7 @@ using wakro::blocks::Slots;
 using namespace wakro::devices;
 
 constexpr std::string_view kTag = "LOAD_MODEL  ";
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kNoPower = 1.0e-10;      // threshold of the configured forms
 constexpr double kNoPowerNode = 1.0e-4;   // threshold of load1p and load3p
 constexpr double kOpen = 1.0e20;          // R of no real part, X of no inductive part

@@ -8,11 +8,12 @@
 #include "blocks/slots.h"
 #include "diag/validators.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kThirdTurn = 2.094395102393195;
 constexpr double kSqrt3 = 1.732050807568877;
 constexpr double kThirtyDegrees = 0.523598776;

@@ -15,6 +15,7 @@
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
 #include "devices/device_support.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "network/matrix.h"
@@ -25,7 +26,7 @@ using wakro::blocks::Slots;
 
 constexpr std::string_view kTag = "TLDM34";
 constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 2.0 * kPi;
+using wakro::kTwoPi;
 constexpr double kSmall = 1.0e-4;         // smallest power and voltage that count
 constexpr double kSeriesShare = 0.1;      // Xs as a share of the base impedance
 constexpr double kNoSeries = 1.0e6;       // Xs without a power rating

@@ -7,12 +7,13 @@
 #include "blocks/conventions.h"
 #include "devices/branch_cfg.h"
 #include "devices/device_support.h"
+#include "model/constants.h"
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kThird = 0.333333333333333;
-constexpr double kTiny = 1.0e-20;
+using wakro::kTwoPi;
+using wakro::kThird;
+using wakro::kTiny;
 // Smallest usable filter ratings (a value at its limit passes).
 constexpr double kMinQf = 1.0e-5;
 constexpr double kMinQ = 1.0e-4;

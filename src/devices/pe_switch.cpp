@@ -15,6 +15,7 @@
 #include "diag/validators.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/e_warn.h"
@@ -158,7 +159,7 @@ void dynamics(const Record& r, double instant, bool has_instant) {
   const double vp = s(kPrevV);
   if (v > vf && vp <= vf) {
     const double dv = v - vp;
-    s(kRise) = std::abs(dv) <= 1e-20 ? t - 2.0 * dt : t - (2.0 - (vf - vp) / dv) * dt;
+    s(kRise) = std::abs(dv) <= wakro::kTiny ? t - 2.0 * dt : t - (2.0 - (vf - vp) / dv) * dt;
     if (s(kRise) >= s(kTurnOff)) s(kRecovery) = s(kRise) - s(kTurnOff);
   }
 

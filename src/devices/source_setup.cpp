@@ -9,16 +9,17 @@
 #include "devices/device_support.h"
 #include "devices/voltage_sources.h"
 #include "diag/convert.h"
+#include "model/constants.h"
 
 namespace {
 
 constexpr std::string_view kCfgTag = "E_1PVSRC_CFG";
 constexpr std::string_view kSeqTag = "SOURCE3R";
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kDegree = 0.017453292519943;  // radians per degree
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kInvSqrt3 = 0.577350269189626;
-constexpr double kTiny = 1.0e-20;
+using wakro::kTiny;
 constexpr double kPresent = 1.0e-10;  // an l or z3 above this is given
 
 // Source impedance kinds.

@@ -14,6 +14,7 @@
 #include "devices/rc_branches.h"
 #include "devices/svc_model.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "network/matrix.h"
 
@@ -22,7 +23,7 @@ namespace {
 using wakro::devices::SvcConstants;
 
 constexpr std::string_view kTag = "SVC";
-constexpr double kThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kInvSqrt3 = 0.577350269189626;
 constexpr double kSqrt3 = 1.732050807568877;
 constexpr double kC0Floor = 0.05;           // of a stage, for a positive C0
@@ -75,7 +76,7 @@ void svc1_cfg(const SvcRatings& d) {
   using std::sqrt;
   check_data(d);
   // Step 1: derived quantities.
-  const double w = 2.0 * std::numbers::pi * d.f;
+  const double w = wakro::kTwoPi * d.f;
   const double sph = d.s * kThird;
   const double v1ph = d.v1 * kInvSqrt3, v2ph = d.v2 * kInvSqrt3;
   const double zb1 = v1ph * v1ph / sph, zb2 = v2ph * v2ph / sph;

@@ -17,6 +17,7 @@
 #include "diag/quit.h"
 #include "files/linereader.h"
 #include "files/listread.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
 #include "model/fnames.h"
@@ -158,7 +159,7 @@ void svc400(std::int32_t iss, std::int32_t node1, std::int32_t node2, std::int32
     sn(kSnubB) = 19.0 / 21.0;
     for (const std::int32_t n : nodes) wakro::enable_norton(kTag, iss, n);
   }
-  const double gc = 5.0 * 2.0 * std::numbers::pi * f * e_s1::delt / (v1 * v1 / s);
+  const double gc = 5.0 * wakro::kTwoPi * f * e_s1::delt / (v1 * v1 / s);
   for (int p = 0; p < 3; ++p) {
     double& h = sn(kSnubH + p);
     h = sn(kSnubB) * h - sn(kSnubA) * vp[p];

@@ -8,11 +8,12 @@
 #include "blocks/slots.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_warn.h"
 
 namespace {
 constexpr std::string_view kTag = "SVCALLOC";
-constexpr double kTiny = 1.0e-20;
+using wakro::kTiny;
 
 void error_line(std::string_view text) { wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text); }
 }  // namespace

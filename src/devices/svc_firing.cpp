@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 using namespace wakro::devices;
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+using wakro::kTwoPi;
 constexpr double kPi = std::numbers::pi;
 constexpr double kSqrtTwoThirds = 0.816496580927726;
 constexpr double kInvSqrt2 = 0.707106781186548;

@@ -9,6 +9,7 @@
 
 #include "blocks/matrix.h"
 #include "devices/svc_firing.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 
@@ -497,7 +498,7 @@ double stsvc2(double vp, double xair, double fknee, double v1, double isc, doubl
   const auto s = wakro::blocks::take_stor(2);  // previous derivative, flux
   const double d_old = s(1);
   const double psi_old = s(2);
-  const double d = 2.0 * 3.141592653589793 * f * (kPeakPerUnit * vp / v1) - psi_old / tflux;
+  const double d = wakro::kTwoPi * f * (kPeakPerUnit * vp / v1) - psi_old / tflux;
   psi = psi_old + (d_old + d) * e_s1::delt / 2.0;
   double i = 0.0;
   if (psi > fknee) i = -(1.0 / xair - kAirOffset) * (psi - fknee);

@@ -19,6 +19,7 @@
 #include "diag/message.h"
 #include "diag/validators.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
@@ -38,9 +39,9 @@ constexpr std::string_view kImpTag = "VARIMPBRANCH";
 constexpr std::string_view kImp2Tag = "VARIMPBRNCH2";
 
 constexpr double kChangeTolerance = 1.0e-4;  // relative to the last applied value
-constexpr double kNoValue = 1.0e-20;         // a value at or below this has no element
+constexpr double kNoValue = wakro::kTiny;         // a value at or below this has no element
 constexpr double kShortConductance = 1.0e20;
-constexpr double kShortResistance = 1.0e-20;
+constexpr double kShortResistance = wakro::kTiny;
 constexpr double kOpenResistance = 1.0e8;  // branch of e_varimpbranch2 without parts
 
 enum class Element { resistance, inductance, capacitance };

@@ -13,6 +13,7 @@
 #include "diag/validators.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/int1.h"
 #include "model/storage.h"
@@ -21,7 +22,7 @@
 namespace {
 
 constexpr std::string_view kTag = "1PVSRC";
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
+using wakro::kTwoPi;
 constexpr double kThirdTurn = 2.094395102393195;
 
 // Record positions (from the record's first slot).

@@ -1,5 +1,6 @@
 // Conversions for model code.
 #include "diag/convert.h"
+#include "model/constants.h"
 
 #include <cmath>
 
@@ -39,6 +40,6 @@ double p2ry(double mag, double ang) { return mag * std::sin(ang * kDegToRad); }
 double r2pm(double x, double y) { return std::sqrt(x * x + y * y); }
 
 double r2pa(double x, double y) {
-  if (std::fabs(x) <= 1e-20 && std::fabs(y) <= 1e-20) return 0.0;
+  if (std::fabs(x) <= wakro::kTiny && std::fabs(y) <= wakro::kTiny) return 0.0;
   return std::atan2(y, x) * kRadToDeg;
 }

@@ -21,6 +21,7 @@
 #include "files/listread.h"
 #include "lines/line_records.h"
 #include "lines/line_setup.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s7.h"
@@ -127,7 +128,7 @@ void loss_split(const LineRecord& r, const LineSetup& s) {
   }
   if (r.f2 <= 0.0) read_error(s);  // the split needs a positive upper frequency
   const double f = r.f1 > 0.0 ? r.f1 : 1.0;
-  e_s7::splitk(s.l) = 1.0 - std::exp(-2.0 * std::numbers::pi * std::sqrt(f * r.f2) * e_s1::delt);
+  e_s7::splitk(s.l) = 1.0 - std::exp(-wakro::kTwoPi * std::sqrt(f * r.f2) * e_s1::delt);
 }
 
 // The built-in transformation that replaces a line with an empty record, each

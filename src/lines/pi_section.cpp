@@ -13,17 +13,18 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_warn.h"
 
 namespace {
 
 constexpr std::string_view kTag = "PI_SECTION  ";
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSmallRating = 1.0e-6;  // smallest frequency, length, voltage, MVA
 constexpr double kSmallValue = 1.0e-32;  // smallest sequence value
-constexpr double kNoElement = 1.0e-20;
+constexpr double kNoElement = wakro::kTiny;
 constexpr double kPerEnd = 500000.0;     // farads to microfarads, half at each end
-constexpr double kThird = 0.333333333333333;
+using wakro::kThird;
 
 enum Form3 : std::int32_t { kPuReactance = 0, kOhm = 1, kTravel = 2, kPuSusceptance = 3, kHenry = 4 };
 

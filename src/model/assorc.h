@@ -2,10 +2,11 @@
 #pragma once
 
 #include "model/fixedtext.h"
+#include "model/run_defaults.h"
 
 namespace assorc {
 
 inline wakro::FixedText<72> title;           // case title
-inline wakro::FixedText<4> input{"DATA"};    // "DATA": start from data files, "SNAP": from a snapshot
+inline wakro::FixedText<4> input{wakro::kRunDefaults.input};    // "DATA": start from data files, "SNAP": from a snapshot
 
 }  // namespace assorc

@@ -4,15 +4,16 @@
 #include <cstdint>
 
 #include "model/fixedtext.h"
+#include "model/run_defaults.h"
 
 namespace fnames {
 
-inline wakro::FixedText<34> inam{"datafile"};    // map file or snapshot to read
+inline wakro::FixedText<34> inam{wakro::kRunDefaults.inam};    // map file or snapshot to read
 inline wakro::FixedText<34> inam1;               // map file name as entered in the dialogue
-inline wakro::FixedText<34> onam{"out"};         // output file name
-inline wakro::FixedText<34> snam{"snap.snp"};    // name of scheduled snapshots
-inline wakro::FixedText<34> rtsnam{"runtime.snp"};  // name of run-time snapshots
-inline wakro::FixedText<34> mnam{"mrun"};        // multiple-run output file name
+inline wakro::FixedText<34> onam{wakro::kRunDefaults.onam};         // output file name
+inline wakro::FixedText<34> snam{wakro::kRunDefaults.snam};    // name of scheduled snapshots
+inline wakro::FixedText<34> rtsnam{wakro::kRunDefaults.rtsnam};  // name of run-time snapshots
+inline wakro::FixedText<34> mnam{wakro::kRunDefaults.mnam};        // multiple-run output file name
 inline wakro::FixedText<34> mapname;             // map file name of a start from data files
 inline wakro::FixedText<34> tnam;                // map or snapshot file name shown in messages
 inline wakro::FixedText<72> filename;            // the file the next open uses

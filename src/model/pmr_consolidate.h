@@ -6,6 +6,7 @@
 
 #include "model/farray.h"
 #include "model/fixedtext.h"
+#include "model/run_defaults.h"
 
 namespace pmr_consolidate {
 
@@ -19,7 +20,7 @@ struct FileEntry {
   std::int32_t nvalues = -1;       // number of values per row
 };
 
-inline std::int32_t pmr_count = 0;                 // number of ranks
+inline std::int32_t pmr_count = wakro::kRunDefaults.pmr_count;                 // number of ranks
 inline std::int32_t pmr_mrun = 0;                  // 1: a multiple-run output file exists
 inline std::int32_t pmr_mrun_done = 0;             // 1: its merged statistics were written
 inline wakro::FixedText<72> pmr_mrun_filename;     // base name of the multiple-run file

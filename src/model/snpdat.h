@@ -3,12 +3,14 @@
 
 #include <cstdint>
 
+#include "model/run_defaults.h"
+
 namespace snpdat {
 
-inline double tsnap = 1.0e6;        // time of the next scheduled snapshot [s]
-inline double snpinc = 1.0e6;       // interval between scheduled snapshots [s]
+inline double tsnap = wakro::kRunDefaults.tsnap;        // time of the next scheduled snapshot [s]
+inline double snpinc = wakro::kRunDefaults.snpinc;       // interval between scheduled snapshots [s]
 inline std::int32_t rtsnap = 0;     // 1 while a run-time snapshot request is served
-inline std::int32_t newsnp = 0;     // 1: each scheduled snapshot gets a new (numbered) name
+inline std::int32_t newsnp = wakro::kRunDefaults.newsnp;     // 1: each scheduled snapshot gets a new (numbered) name
 inline std::int32_t nmaxsnp = 0;    // number of incremental names (10 once names are formed)
 inline std::int32_t icntsp = 0;     // scheduled snapshots taken
 inline std::int32_t icntsprt = 0;   // run-time snapshots taken

@@ -21,13 +21,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "model/constants.h"
 #include "model/e_s0.h"
 
 namespace wakro {
 
 // An impedance at most this large in magnitude is no impedance: its conductance
 // is 0 (and a companion resistance this small has no conductance of its own).
-inline constexpr double kNoImpedance = 1.0e-20;
+inline constexpr double kNoImpedance = wakro::kTiny;
 
 // Companion resistance of an inductance l [H] and of a capacitance c_uf [uF].
 inline double inductive_resistance(double l, double dt) { return 2.0 * l / dt; }

@@ -3,13 +3,14 @@
 
 #include <cstdint>
 
+#include "model/constants.h"
 #include "model/e_s0.h"
 
 namespace wakro {
 
 // A pivot below this magnitude is a vanishing pivot: the matrix is refused as
 // singular (by the own elimination, and so by the sparse solver too).
-inline constexpr double kZeroPivot = 1e-20;
+inline constexpr double kZeroPivot = wakro::kTiny;
 
 // Builds the row index lists of subsystem ss (order n) from the pattern temfil,
 // adding the symbolic fill row by row. Leaves sparse::lbegin/lend/lcol and

@@ -22,6 +22,7 @@
 #include "diag/message.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -55,7 +56,7 @@ void time_zero_lists() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     std::int32_t count = 0;
     for (std::int32_t n = 1; n <= e_s0::mbus(ss); ++n) {
-      if (std::abs(e_s0::ggin(n, ss)) > 1e-20 || std::abs(e_s0::ccin(n, ss)) > 1e-20 ||
+      if (std::abs(e_s0::ggin(n, ss)) > wakro::kTiny || std::abs(e_s0::ccin(n, ss)) > wakro::kTiny ||
           e_s0::enabccin(n, ss))
         int2::ll(++count, ss) = n;
     }

@@ -23,6 +23,7 @@
 #include "diag/message.h"
 #include "diag/stacktext.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
 #include "model/mna.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-constexpr double kZeroImpedance = 1e-20;
+constexpr double kZeroImpedance = wakro::kTiny;
 
 struct Stamper {
   e_s0::RealView w;

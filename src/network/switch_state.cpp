@@ -15,6 +15,7 @@
 #include "diag/stacktext.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s8.h"
 #include "model/int1.h"
 #include "network/switching.h"
@@ -40,7 +41,7 @@ void take_state(std::int32_t ss, std::int32_t br, bool open, double g, double e,
   geq(br, ss) = g;
   ebr(br, ss) = e;
   ebrd(br, ss) = e;
-  source(br, ss) = std::abs(e) > 1e-20;
+  source(br, ss) = std::abs(e) > wakro::kTiny;
   int1::iorv(br, ss) = kind;
   swlevl(br, ss) = level;
 }

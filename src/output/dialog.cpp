@@ -26,6 +26,7 @@
 #include "model/outppp.h"
 #include "model/pmr_consolidate.h"
 #include "model/quolbv3.h"
+#include "model/run_defaults.h"
 #include "model/snpdat.h"
 #include "output/check_snap.h"
 
@@ -122,28 +123,9 @@ bool file_exists(const Name& name) {
 }
 
 void set_defaults() {
-  assorc::input = "DATA";
-  fnames::inam = "datafile";
-  ctrl::zerot = 0;
-  e_s1::fintim = 0.5;
-  outppp::jplt = 10;
+  wakro::apply_run_defaults();
+  fnames::snam = wakro::kRunDefaults.console_snam;
   quolbv3::gsx.release();
-  outppp::outfil = 0;
-  fnames::onam = "out";
-  outppp::pplot = 0.0;
-  outppp::snpfil = 0;
-  snpdat::tsnap = 1.0e6;
-  fnames::snam = "snap";
-  snpdat::snpinc = 1.0e6;
-  snpdat::newsnp = 0;
-  ctrl::multirun = false;
-  ctrl::mrunctrl = 0;
-  ctrl::nrun = 1;
-  fnames::mnam = "mrun";
-  ctrl::mruntype = 0;
-  ctrl::not2trace = 0;
-  ctrl::rank = 0;
-  pmr_consolidate::pmr_count = 0;
 }
 
 // Question 2: snapshots to take.

@@ -26,6 +26,7 @@
 #include "model/pf_display.h"
 #include "model/pmr_consolidate.h"
 #include "model/quolbv3.h"
+#include "model/run_defaults.h"
 #include "model/snpdat.h"
 #include "model/tandem_line.h"
 #include "output/check_snap.h"
@@ -35,7 +36,7 @@ namespace {
 
 constexpr std::int32_t kLink = 0;
 constexpr const char* kTag = "DIALOGV3    ";
-constexpr double kNever = 1.0e6;        // a snapshot time no run reaches
+constexpr double kNever = wakro::kRunDefaults.tsnap;  // a snapshot time no run reaches
 constexpr double kBeyondRun = 1.0e12;   // added to the finish time: no (further) snapshot
 constexpr std::int32_t kSnapshotTime = 17;
 
@@ -50,30 +51,7 @@ enum Command : std::int32_t {
 std::int32_t bus_counter = 0;
 std::int32_t branch_counter = 1;
 
-void set_defaults() {
-  assorc::input = "DATA";
-  fnames::inam = "datafile";
-  ctrl::zerot = 0;
-  e_s1::fintim = 0.5;
-  outppp::jplt = 10;
-  outppp::outfil = 0;
-  fnames::onam = "out";
-  outppp::pplot = 0.0;
-  outppp::snpfil = 0;
-  snpdat::tsnap = kNever;
-  snpdat::snpinc = kNever;
-  snpdat::newsnp = 0;
-  fnames::snam = "snap.snp";
-  fnames::rtsnam = "runtime.snp";
-  ctrl::multirun = false;
-  ctrl::mrunctrl = 0;
-  ctrl::nrun = 1;
-  fnames::mnam = "mrun";
-  ctrl::mruntype = 0;
-  ctrl::not2trace = 0;
-  ctrl::rank = 0;
-  pmr_consolidate::pmr_count = 0;
-}
+void set_defaults() { wakro::apply_run_defaults(); }
 
 std::int32_t geti() {
   std::int32_t v = 0;

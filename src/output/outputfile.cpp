@@ -4,17 +4,20 @@
 // Every failure of the library is silent here: an operation returns false or
 // does nothing and the run goes on. The exceptions are this engine's guards,
 // each said once on the console: a channel index above the channel count and a
-// run change that fails.
+// run change that fails. A description line with a malformed number is bad
+// input: the run ends with a message naming the line (tag "DATASTRUCT").
 #include "output/outputfile.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 
 #include "diag/listout.h"
+#include "diag/quit.h"
 #include "model/outppp.h"
 #include "output/datafile.h"
 #include "output/record_bindings.h"
@@ -586,35 +589,83 @@ void OutputFile::nextRun() {
 
 // ---- Description lines -------------------------------------------------------
 
+namespace {
+
+constexpr std::size_t kNumberMax = 64;  // a number token this long (with its NUL) is refused
+
+// Ends the run: field `field` of description line `line` is not a number.
+[[noreturn]] void refuse_number(const char* line, const char* token, int field) {
+  wakro::ListLine() << "A \"DATAStruct:\" line has a malformed number \"" << std::string(token) << "\" in field "
+                    << std::to_string(field) << ": " << std::string(line);
+  wakro_quit("DATASTRUCT", 1);
+}
+
+// The text of a number token as from_chars reads it: a leading '+' dropped, a
+// Fortran D exponent as E. Empty when the token does not fit its buffer.
+std::string number_text(const char* token) {
+  std::string s(token);
+  if (s.size() + 1 >= kNumberMax) return {};
+  if (!s.empty() && s[0] == '+') s.erase(0, 1);
+  for (char& c : s)
+    if (c == 'D' || c == 'd') c = 'E';
+  return s;
+}
+
+// An integer field; a missing (empty) trailing field reads as 0.
+int int_field(const char* line, const char* token, int field) {
+  if (*token == '\0') return 0;
+  const std::string s = number_text(token);
+  int v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) refuse_number(line, token, field);
+  return v;
+}
+
+// A real field; a missing (empty) trailing field reads as 0. NaN and Inf are refused.
+double real_field(const char* line, const char* token, int field) {
+  if (*token == '\0') return 0.0;
+  const std::string s = number_text(token);
+  double v = 0.0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(v))
+    refuse_number(line, token, field);
+  return v;
+}
+
+}  // namespace
+
 bool OutputFile::process_line(const char* line) {
   if (runCounter_ > 1) return true;
   char text[kLineMax + 1];
   OutputFile_TrimField(line, strnlen(line, kLineMax), text, kLineMax);
   std::size_t pos = 0;
-  char kind[8], a[16], b[16], c[16], d[16], e[16], f[16];
+  char kind[kNumberMax], a[kNumberMax], b[kNumberMax], c[kNumberMax], d[kNumberMax], e[kNumberMax], f[kNumberMax];
   char name[128], group[128], unit[128], description[256];
   const auto next = [&](char* dst, std::size_t size) { OutputFile_adv_tok(text, dst, size, pos); };
+  const auto integer = [&](const char* token, int at) { return int_field(text, token, at); };
+  const auto real = [&](const char* token, int at) { return real_field(text, token, at); };
   next(kind, sizeof kind);
-  switch (std::atoi(kind)) {
+  switch (integer(kind, 1)) {
     case 0:
       return false;
     case 1:
       next(a, sizeof a), next(b, sizeof b), next(c, sizeof c);
-      addCall(std::atoi(a), std::atoi(b), std::atoi(c), "Root", "Root");
+      addCall(integer(a, 2), integer(b, 3), integer(c, 4), "Root", "Root");
       return true;
     case 2:
       next(a, sizeof a), next(b, sizeof b), next(c, sizeof c);
       next(name, sizeof name), next(description, sizeof description);
-      addCall(std::atoi(a), std::atoi(b), std::atoi(c), name, description);
+      addCall(integer(a, 2), integer(b, 3), integer(c, 4), name, description);
       return true;
     case 3: {
       next(a, sizeof a), next(b, sizeof b), next(c, sizeof c), next(d, sizeof d);
       next(name, sizeof name), next(group, sizeof group), next(unit, sizeof unit);
       next(e, sizeof e), next(f, sizeof f);
+      const int channel = integer(a, 2), id = integer(b, 3), parent = integer(c, 4), key = integer(d, 5);
+      const double maximum = real(e, 9), minimum = real(f, 10);
       char trace[256];
-      std::snprintf(trace, sizeof trace, "%s:PGB:Trace:%d", name, std::atoi(b));
-      addTrace(std::atoi(a), std::atoi(d), std::atoi(c), std::atoi(b), name, "PGB:Data", group, trace, unit,
-               std::atof(e), std::atof(f));
+      std::snprintf(trace, sizeof trace, "%s:PGB:Trace:%d", name, id);
+      addTrace(channel, key, parent, id, name, "PGB:Data", group, trace, unit, maximum, minimum);
       return true;
     }
     case 6: {
@@ -623,7 +674,7 @@ bool OutputFile::process_line(const char* line) {
       next(gname, sizeof gname), next(dataName, sizeof dataName);
       std::string graphics = std::string(gname) + ":Graphics:" + dataName;
       if (graphics.size() > 63) graphics.resize(63);
-      addGraphics(std::atoi(a), std::atoi(b), std::atoi(c), gname, dataName, graphics.c_str());
+      addGraphics(integer(a, 2), integer(b, 3), integer(c, 4), gname, dataName, graphics.c_str());
       return true;
     }
     default:

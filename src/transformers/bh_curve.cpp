@@ -6,13 +6,14 @@
 #include <array>
 #include <cmath>
 
+#include "model/constants.h"
 #include "model/umec.h"
 
 namespace wakro {
 namespace {
 
 constexpr std::int32_t kPoints = umec::kCurvePoints;
-constexpr double kTiny = 1e-20;
+using wakro::kTiny;
 constexpr double kFalling = 0.999999;  // a slope must fall at least this much
 constexpr double kRising = 1.000001;   // a slope above this much rises: warned
 

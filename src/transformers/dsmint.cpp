@@ -25,6 +25,7 @@
 #include "diag/quit.h"
 #include "files/linereader.h"
 #include "files/listread.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s5.h"
@@ -46,7 +47,7 @@ using wakro::ListLine;
 using wakro::tf::Square;
 
 constexpr std::int32_t kRepeat = 888;
-constexpr double kPivotLimit = 1e-20;
+constexpr double kPivotLimit = wakro::kTiny;
 constexpr double kImpedanceOffDiagonal = 350.8;  // placeholder L between windings (H)
 constexpr double kImpedanceDiagonal = 350.7;     // placeholder self L (H)
 constexpr double kAdmittanceOffDiagonal = -1.0;  // placeholder Gamma between windings

@@ -21,6 +21,7 @@
 #include "files/listread.h"
 #include "files/units.h"
 #include "files/words.h"
+#include "model/constants.h"
 #include "model/e_warn.h"
 #include "model/fnames.h"
 #include "model/ndde.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSmallest = 1e-32;  // least rating, voltage or leakage of the array form
 constexpr double kLeastRated = 1e-6;  // least rating, voltage or frequency of the file form
 constexpr std::string_view kNwdgTag = "TF_NWDG     ";

@@ -31,6 +31,7 @@
 // directions delta; 34..36 the core fluxes; 37..40 not used.
 #include <cmath>
 
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "transformers/multiwinding_core.h"
 #include "transformers/multiwinding_saturation.h"
@@ -48,7 +49,7 @@ constexpr double kLeastFrequency = 1e-6, kLeastDensity = 0.001, kLeastAirCore = 
 constexpr double kTurnDensity = 1e-6;  // T: a smaller change keeps the direction
 constexpr double kSmallField = 0.01;   // A/m: Man taken as 0 below
 constexpr double kFractionTolerance = 1e-6;
-constexpr double kNoChange = 1e-20;
+constexpr double kNoChange = wakro::kTiny;
 constexpr int kMostPasses = 25;
 
 constexpr std::string_view kFrequencyText = "Unrealistic value entered for frequency";

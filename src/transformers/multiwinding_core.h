@@ -17,12 +17,13 @@
 
 #include "blocks/slots.h"
 #include "transformers/saturation_curve.h"
+#include "model/constants.h"
 
 namespace wakro::mw {
 
 inline constexpr std::int32_t kPhases = 3;
 inline constexpr std::int32_t kMaxWindings = 4;
-inline constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 inline constexpr double kSqrt2 = 1.414213562373095;
 inline constexpr double kLeastTap = 0.001, kRescaleTap = 0.001;
 

@@ -33,6 +33,7 @@
 #include "diag/quit.h"
 #include "diag/validators.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
@@ -45,10 +46,10 @@
 namespace wakro {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kOneOverSqrt3 = 0.577350269189626;
-constexpr double kOneThird = 0.333333333333333;
+constexpr double kOneThird = wakro::kThird;
 constexpr double kLeastReactance = 0.002;  // pu
 constexpr double kLeastKnee = 1.01, kDefaultKnee = 1.25;  // pu
 constexpr double kLeastCurrent = 1e-5, kMostCurrent = 0.99;  // pu

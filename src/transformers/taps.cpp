@@ -16,6 +16,7 @@
 #include "diag/message.h"
 #include "diag/outmsg.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s5.h"
@@ -29,10 +30,10 @@
 namespace wakro {
 namespace {
 
-constexpr double kPivotLimit = 1e-20;
+constexpr double kPivotLimit = wakro::kTiny;
 constexpr double kTapChange = 1e-10;   // smallest change of tap that re-forms
 constexpr double kTapLow = 0.01, kTapHigh = 100.0;  // bounds of trtap5's tap
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr std::int32_t kUmecCore = 1;  // e_s5::nummag of a UMEC transformer
 constexpr std::int32_t kResistiveAdmittance = -1;
 constexpr std::int32_t kMutualDataMessage = 24;

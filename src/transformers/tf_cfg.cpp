@@ -24,6 +24,7 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/rt_config.h"
 #include "model/e_warn.h"
 #include "transformers/cfg_checks.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSmallest = 1e-32;  // the least rating, voltage or reactance accepted
 constexpr int kMaxWindings = 4;
 constexpr double kStarCancellation = 1e-12;  // relative size of a star denominator taken as zero
@@ -219,7 +220,7 @@ void e_tf3w_cfg(std::int32_t k, std::int32_t form, double s, double f, double x1
   w.x[1][2] = x23;
   common_checks(c, w, f, form != 1);
   c.finish();
-  if (pcu > 0.0) equal_losses(w, 0.333333333333333 * pcu * s);
+  if (pcu > 0.0) equal_losses(w, wakro::kThird * pcu * s);
   hand_over(c, k, form, w);
 }
 

@@ -4,12 +4,13 @@
 #include <cmath>
 
 #include "transformers/umec_core.h"
+#include "model/constants.h"
 
 using wakro::umec_core::Mat23;
 using wakro::umec_core::Vec23;
 
 namespace {
-constexpr double kPivotLimit = 1e-20;
+constexpr double kPivotLimit = wakro::kTiny;
 }  // namespace
 
 // Gauss-Jordan in place. Step 2 works pivot by pivot: the pivot becomes its

@@ -19,6 +19,7 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_s5.h"
 #include "model/e_warn.h"
 #include "model/rt_config.h"
@@ -27,12 +28,12 @@
 
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
+using wakro::kTwoPi;
 constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kPeakFlux = 1414.2135623730949;  // 1000 sqrt2
-constexpr double kThird = 0.333333333333333;
+using wakro::kThird;
 constexpr double kSmallest = 1e-32;
-constexpr double kTinyPoint = 1e-20;
+constexpr double kTinyPoint = wakro::kTiny;
 
 using namespace wakro::nameplate_text;
 constexpr std::string_view kRatioText = "Unrealistic Ratio of Area or Length.";

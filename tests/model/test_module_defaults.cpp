@@ -16,11 +16,14 @@
 #include "model/outppp.h"
 #include "model/pmr_consolidate.h"
 #include "model/quolbv3.h"
+#include "model/run_defaults.h"
 #include "model/snpdat.h"
 #include "model/tandem_line.h"
 #include "model/versin.h"
 
-TEST(ModuleDefaults, RunSettingsOfTheStartUpDialogue) {
+namespace {
+
+void expect_documented_run_settings() {
   EXPECT_EQ(assorc::input.view(), "DATA");
   EXPECT_EQ(fnames::inam.view(), "datafile" + std::string(26, ' '));
   EXPECT_EQ(fnames::onam.view(), "out" + std::string(31, ' '));
@@ -43,6 +46,23 @@ TEST(ModuleDefaults, RunSettingsOfTheStartUpDialogue) {
   EXPECT_EQ(ctrl::not2trace, 0);
   EXPECT_EQ(ctrl::rank, 0);
   EXPECT_EQ(pmr_consolidate::pmr_count, 0);
+}
+
+}  // namespace
+
+TEST(ModuleDefaults, RunSettingsOfTheStartUpDialogue) { expect_documented_run_settings(); }
+
+// The dialogues' and the tests' reset writes every run setting from the one
+// table, back to the values the process starts with.
+TEST(ModuleDefaults, TheResetRestoresEveryRunSetting) {
+  assorc::input = "SNAP";
+  fnames::inam = fnames::onam = fnames::snam = fnames::rtsnam = fnames::mnam = "x";
+  ctrl::zerot = ctrl::mrunctrl = ctrl::nrun = ctrl::mruntype = ctrl::not2trace = ctrl::rank = 7;
+  ctrl::multirun = true;
+  e_s1::fintim = outppp::pplot = snpdat::tsnap = snpdat::snpinc = 7.0;
+  outppp::jplt = outppp::outfil = outppp::snpfil = snpdat::newsnp = pmr_consolidate::pmr_count = 7;
+  wakro::apply_run_defaults();
+  expect_documented_run_settings();
 }
 
 TEST(ModuleDefaults, ProcessWideValues) {

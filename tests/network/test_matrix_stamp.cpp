@@ -244,3 +244,22 @@ TEST(Companion, SeriesRlcTermsAndTheInductiveConductance) {
 }
 
 }  // namespace
+
+// Each run starts with its whole matrix to be factorised again, whatever the
+// marker held (a lowered row, no change, or 0); before the case's set-up there is
+// no marker to reset.
+TEST(RefactorMarker, EachRunStartsFromTheFirstRow) {
+  e_s8::mxinv.release();
+  wakro::refactorise_from_first_row(1);
+  EXPECT_FALSE(e_s8::mxinv.allocated());
+  e_s8::mxinv.allocate(3);
+  e_s8::mxinv(1) = 4;
+  e_s8::mxinv(2) = 0;
+  e_s8::mxinv(3) = 9;
+  wakro::refactorise_from_first_row(1);
+  wakro::refactorise_from_first_row(2);
+  EXPECT_EQ(e_s8::mxinv(1), 1);
+  EXPECT_EQ(e_s8::mxinv(2), 1);
+  EXPECT_EQ(e_s8::mxinv(3), 9);
+  e_s8::mxinv.release();
+}

@@ -21,6 +21,7 @@
 #include "model/outppp.h"
 #include "output/outputfile.h"
 #include "output/record_bindings.h"
+#include "support/console_capture.h"
 #include "support/shared_state.h"
 #include "support/temp_dir.h"
 
@@ -276,6 +277,48 @@ TEST_F(RecordFile, RecordKindsAndFieldsOfTheDescriptionLines) {
   EXPECT_EQ(f.text("/5/10", "Name"), std::string(127, 'n'));
   EXPECT_EQ(f.text("/5/11", "Name"), "abc de");
   EXPECT_EQ(f.text("/5/11/0/102/run_1", "Unit"), "\"q\"");
+}
+
+// A number field that is not a whole number of its kind ends the run with the
+// line named; nothing of the line reaches the file.
+TEST_F(RecordFile, AMalformedNumberEndsTheRunNamingTheLine) {
+  struct Case {
+    std::string line;
+    std::string token;
+    int field;
+  };
+  const std::vector<Case> cases = {
+      {"x1 1 -1 6", "x1", 1},                                    // the record kind
+      {"1 1 -1 6z", "6z", 4},                                    // trailing characters
+      {"2 3 1.5 8 Name x", "1.5", 3},                            // a real in an integer field
+      {"3 2 102 1 99999999999 Late G u 1 0", "99999999999", 5},  // beyond the integer range
+      {"3 2 102 1 11 Late G u 2o.5 0", "2o.5", 9},               // the maximum
+      {"3 2 102 1 11 Late G u 1 nan", "nan", 10},                // the minimum: no NaN
+      {"3 2 102 1 11 Late G u inf 0", "inf", 9},                 // nor infinity
+      {"3 2 102 1 11 Late G u " + std::string(70, '1') + " 0", std::string(70, '1').substr(0, 63), 9},
+  };
+  describe({"1 1 -1 5"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const wakro_test::Outcome o = wakro_test::run_captured([&] { OutputFile::pOutputFile->process_line(c.line.c_str()); });
+    EXPECT_EQ(o.status, 2000);
+    EXPECT_EQ(o.console.substr(0, o.console.find('\n') + 1),
+              " A \"DATAStruct:\" line has a malformed number \"" + c.token + "\" in field " +
+                  std::to_string(c.field) + ": " + c.line + "\n");
+    EXPECT_NE(o.console.find("ERROR: Abnormal termination of WAKRO by DATASTRUCT"), std::string::npos);
+  }
+}
+
+// What the fields accept: a sign, a Fortran D exponent, and a missing trailing
+// field as 0.
+TEST_F(RecordFile, NumberFieldsTakeSignsExponentsAndMissingTrailingFields) {
+  describe({"+1 1 -1 5", "2 2 1 7 Comp x", "3 1 101 2 10 A G u 1.5D1 -2e-1", "3 2 102 2 11 B G u +4"});
+  wakro::delete_output_file();
+  H5File f(path("rec.qbout"));
+  EXPECT_EQ(f.real("/5/7/10/0/101/run_1", "Max"), 15.0);
+  EXPECT_EQ(f.real("/5/7/10/0/101/run_1", "Min"), -0.2);
+  EXPECT_EQ(f.real("/5/7/11/0/102/run_1", "Max"), 4.0);
+  EXPECT_EQ(f.real("/5/7/11/0/102/run_1", "Min"), 0.0);
 }
 
 TEST(RecordText, TrimAndTokens) {

@@ -45,6 +45,7 @@
 #include "model/pf_display.h"
 #include "model/quolbv3.h"
 #include "model/rt_config.h"
+#include "model/run_defaults.h"
 #include "model/run_loop.h"
 #include "model/snpdat.h"
 #include "model/storage.h"
@@ -97,33 +98,22 @@ void release_arrays() {
 }
 
 void reset_scalars() {
+  // The run settings from the one table of their defaults.
+  wakro::apply_run_defaults();
   ctrl::iii = 0;
   ctrl::ndelt = 0;
   ctrl::ddelt = 0.0;
-  ctrl::nrun = 1;
   ctrl::mmm = 1;
   ctrl::firstrun = true;
   ctrl::lastrun = false;
-  ctrl::multirun = false;
-  ctrl::mrunctrl = 0;
-  ctrl::mruntype = 0;
-  ctrl::not2trace = 0;
-  ctrl::rank = 0;
-  ctrl::zerot = 0;
   ctrl::lumbra_wakroid = 1;
 
   e_s1::time = 0.0;
   e_s1::delt = 0.0;
-  e_s1::fintim = 0.5;
   e_s1::print = 0.0;
   e_s1::timezero = e_s1::firststep = e_s1::laststep = e_s1::onstep = false;
 
-  fnames::inam = "datafile";
   fnames::inam1.blank();
-  fnames::onam = "out";
-  fnames::snam = "snap.snp";
-  fnames::rtsnam = "runtime.snp";
-  fnames::mnam = "mrun";
   fnames::mapname.blank();
   fnames::tnam.blank();
   fnames::filename.blank();
@@ -135,21 +125,16 @@ void reset_scalars() {
 
   options::prndim = options::prnparm = options::echo = false;
 
-  outppp::jplt = 10;
   outppp::jplt2 = outppp::mplt = outppp::iplt = 0;
-  outppp::pplot = 0.0;
   outppp::pmax = 2.0;
   outppp::pmin = -2.0;
-  outppp::outfil = outppp::snpfil = 0;
 
-  snpdat::tsnap = snpdat::snpinc = 1.0e6;
-  snpdat::rtsnap = snpdat::newsnp = snpdat::nmaxsnp = 0;
+  snpdat::rtsnap = snpdat::nmaxsnp = 0;
   snpdat::icntsp = snpdat::icntsprt = snpdat::iiisnp = 0;
 
   misses::imis = 0;
   e_warn::comp_id1 = e_warn::comp_id2 = 0;
   assorc::title.blank();
-  assorc::input = "DATA";
   int2::nmat = 0;
   tandem_line::enable_tandem_line = false;
   tandem_line::run_type = 0;
