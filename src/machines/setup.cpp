@@ -7,6 +7,7 @@
 
 #include "blocks/conventions.h"
 #include "machines/machine_messages.h"
+#include "model/constants.h"
 
 namespace wakro::machines {
 
@@ -16,7 +17,7 @@ constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kSqrt3 = 1.732050807568877;
 constexpr double kTwoThirds = 0.666666666666667;
 constexpr double kInvSqrt3 = 0.577350269189626;
-constexpr double kOneThird = 0.333333333333333;
+constexpr double kOneThird = wakro::kThird;
 constexpr double kHalfPi = 1.570796326794897;
 constexpr double kNoAdmittance = 1.0E6;     // admittance used for a leakage below kTinyLeakage
 constexpr double kTinyLeakage = 1.0E-6;

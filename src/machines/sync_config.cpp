@@ -12,12 +12,13 @@
 #include "machines/saturation.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
+#include "model/constants.h"
 
 namespace wakro::machines {
 
 namespace {
 
-constexpr double kTinyTa = 1.0E-20;
+constexpr double kTinyTa = wakro::kTiny;
 constexpr double kShuntFloor = 66.7;
 constexpr double kTrimTimeFloor = 0.05;
 constexpr double kTinyInertia = 1.0E-38;
