@@ -1,0 +1,267 @@
+// The synchronous machine's per-step model in a network: the time-zero set-up
+// of its branches and registry records, the start-up source and the hand-over,
+// the machine on a stiff source at its load-flow point with the AC7B exciter
+// driving its field, the refusals, and the variant with the internal damping
+// branch.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/timestep.h"
+#include "devices/voltage_sources.h"
+#include "model/branches.h"
+#include "model/e_s8.h"
+#include "sync_net_fixture.h"
+
+namespace {
+
+using namespace wakro::machines;
+using mtest::kDt;
+using mtest::kIb;
+using mtest::kPhaseBr;
+using mtest::kRcBr;
+using mtest::kVb;
+using mtest::kW;
+using mtest::MachineNet;
+using mtest::near_rel;
+
+constexpr double kBasePower = 3.0 * kIb * kVb;  // 199.9998 MVA
+
+// The case generator's machine at a load-flow point (V per unit, angle in rad,
+// P and Q in MW and Mvar).
+SyncMachineData machine_at(double v, double angle, double p_mw, double q_mvar) {
+  SyncMachineData m = mtest::CaseMachine::data();
+  m.v_or_angle = v;
+  m.angle_or_id = angle;
+  m.p_or_iq = p_mw / kBasePower;
+  m.q_or_ifd = q_mvar / kBasePower;
+  return m;
+}
+
+Ac7bData case_exciter() {
+  Ac7bData d;
+  d.KPR = 12.77;
+  d.KIR = 20.0;
+  d.VRMAX = 5.0;
+  d.VRMIN = -5.0;
+  d.KPA = 20.0;
+  d.KIA = 1.0;
+  d.VAMAX = 1.0;
+  d.VAMIN = -1.0;
+  d.KP = 6.41;
+  d.EFDMIN = 0.79;
+  d.KL = 26.2;
+  d.VFEMAX = 6.1;
+  d.SE1 = 1.195;
+  d.E1 = 4.025;
+  d.SE2 = 0.097;
+  d.E2 = 3.02;
+  d.TE = 1.945;
+  d.KE = 1.0;
+  d.KD = 0.567;
+  d.KC = 0.172;
+  d.KF2 = 1.0;
+  return d;
+}
+
+TEST_F(MachineNet, TimeZeroDefinesTheInterfaceBranchesAndRecords) {
+  build(false);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  SyncStepOut out;
+  models([&] { syncmc3p2_exe(case_inputs(), out); });
+  start_run(2);
+  harmimp::harm_num = 0;
+  step();
+  // R = 20 Zb; C such that R C = 10 dt.
+  for (std::int32_t br : kRcBr) {
+    EXPECT_TRUE(near_rel(harmimp::branch_r(br, 1), 32.4, 1e-6)) << br;
+    EXPECT_TRUE(near_rel(harmimp::branch_c(br, 1) * 1e6, 15.43210, 1e-6)) << br;
+    EXPECT_TRUE(branches::capacitr(br, 1));
+  }
+  ASSERT_EQ(harmimp::harm_num, 12);
+  // The three R-C branch records, then per phase types 1, 0 and 9.
+  for (int k = 1; k <= 3; ++k) {
+    EXPECT_EQ(harmimp::harm_type(k), 9);
+    EXPECT_EQ(harmimp::harm_node(k, 1), kRcBr[k - 1]);
+  }
+  for (int p = 0; p < 3; ++p) {
+    const int r = 4 + 3 * p;
+    EXPECT_EQ(harmimp::harm_type(r), 1);
+    EXPECT_EQ(harmimp::harm_node(r, 1), p + 1);
+    EXPECT_EQ(harmimp::harm_node(r, 2), 0);
+    EXPECT_TRUE(near_rel(harmimp::harm_var(r, 1), 5.801184e-4, 1e-6));
+    EXPECT_EQ(harmimp::harm_type(r + 1), 0);
+    EXPECT_TRUE(near_rel(harmimp::harm_var(r + 1, 1), 486.0, 1e-9));
+    EXPECT_EQ(harmimp::harm_type(r + 2), 9);
+    EXPECT_EQ(harmimp::harm_node(r + 2, 1), kPhaseBr[p]);
+    EXPECT_EQ(harmimp::harm_var(r + 2, 1), 0.0);
+  }
+  for (std::int32_t br : kPhaseBr) {
+    EXPECT_TRUE(near_rel(branches::geq(br, 1), 61.72840, 1e-6)) << br;
+    EXPECT_TRUE(branches::defrdbr(br, 1));
+  }
+  EXPECT_EQ(rt_config::nrtci, 11);
+  EXPECT_EQ(rt_config::nrtcf, 101);
+  EXPECT_EQ(e_s2::nexc, kMachineBlockSize);
+  EXPECT_EQ(mtest::MachineNet::slot(kMultiplierApplied), 0.0);
+  EXPECT_EQ(mtest::MachineNet::slot(kSourceActive), 1.0);
+}
+
+TEST_F(MachineNet, ZeroCurrentAtTimeZeroIsWrittenAsMinusOneNanoampere) {
+  build(false);
+  rewind();
+  SyncMachineData m = mtest::CaseMachine::data();
+  syncmc3p2_cfg(m);
+  SyncStepIn in = case_inputs();
+  in.handover = 1;       // machine mode at once, no start-up source
+  in.zero_currents = 1;  // from zero currents, with zero terminal voltages
+  SyncStepOut out;
+  models([&] { syncmc3p2_exe(in, out); });
+  start_run(2);
+  step();
+  EXPECT_EQ(out.machine_mode, 1);
+  EXPECT_EQ(mtest::MachineNet::slot(kSourceActive), 0.0);
+  for (std::int32_t br : kPhaseBr) EXPECT_EQ(branches::ccbr(br, 1), -1.0e-9) << br;
+}
+
+TEST_F(MachineNet, InertiaZeroWithTheMechanicalEquationStops) {
+  build(false);
+  rewind();
+  SyncMachineData m = mtest::CaseMachine::data();
+  m.inertia = 0.0;
+  wakro_test::run_captured([&] { syncmc3p2_cfg(m); });
+  SyncStepIn in = case_inputs();
+  in.handover = 1;
+  in.speed_mode = 1;
+  SyncStepOut out;
+  models([&] { syncmc3p2_exe(in, out); });
+  start_run(2);
+  const wakro_test::Outcome o = wakro_test::run_captured([&] { step(); });
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console.substr(0, 55), " ***ERROR** Unrealistic inertia in synchronous machine\n") << o.console;
+  EXPECT_NE(o.console.find("SYNC_MACHINE"), std::string::npos) << o.console;
+}
+
+// The case generator's machine on a stiff 18 kV source at its load-flow point
+// (1.025 pu, 0.2 rad, 163 MW, 5 Mvar), with imposed speed and the AC7B exciter:
+// the start-up source takes it to that point, hands over at 2.0 s, and the
+// machine alone then delivers it.
+class StiffSource : public MachineNet {
+ protected:
+  static constexpr double kV = 1.025, kAngle = 0.2, kP = 163.0, kQ = 5.0, kHandover = 2.0, kEnd = 6.0;
+
+  struct Record {
+    double t, geq, p, q, ifd, efd;
+    std::int32_t mxinv_before, mxinv_after, mode;
+    double source_active;
+  };
+  std::vector<Record> run(double until) {
+    build(true);
+    rewind();
+    syncmc3p2_cfg(machine_at(kV, kAngle, kP, kQ));
+    excac7b2_cfg(case_exciter());
+    SyncStepIn in = case_inputs();
+    SyncStepOut out;
+    double efd = 0.0, efd0 = 0.0;
+    std::vector<Record> rec;
+    models([&] {
+      const double t = e_s1::time;
+      wakro_3phvsrc(1, 1, 2, 3, 0.0, 1, std::sqrt(2.0) * kV * kVb, kW, kAngle);
+      in.handover = t >= kHandover ? 1 : 0;
+      in.field_voltage = efd;
+      Record r{};
+      r.t = t;
+      r.mxinv_before = e_s8::mxinv(1);
+      const std::int32_t base = e_s2::nexc;
+      syncmc3p2_exe(in, out);
+      r.mxinv_after = e_s8::mxinv(1);
+      r.source_active = e_s2::stor(base + kSourceActive);
+      efd0 = e_s2::stor(base + kIfd) * e_s2::stor(base + kFieldCurrentScale);
+      // Terminal voltage in per unit; current terms from the machine's power.
+      const double va = vnode(1), vb = vnode(2), vc = vnode(3);
+      const double vt = std::sqrt((va * va + vb * vb + vc * vc) / 3.0) / kVb;
+      const double k = 1.0 / kBasePower;
+      excac7b2_exe(kV, {vt, out.p * k / vt, -out.q * k / vt}, 0.0, out.field_current, efd0, out.machine_mode,
+                   efd, 0.0);
+      r.geq = branches::geq(kPhaseBr[0], 1);
+      r.p = out.p;
+      r.q = out.q;
+      r.ifd = out.field_current;
+      r.efd = efd;
+      r.mode = out.machine_mode;
+      rec.push_back(r);
+    });
+    const auto steps = static_cast<std::int32_t>(std::lround(until / kDt)) + 1;
+    rec.reserve(static_cast<std::size_t>(steps));
+    start_run(steps);
+    for (std::int32_t k = 0; k < steps; ++k) step();
+    return rec;
+  }
+  static double vnode(std::int32_t n) { return e_s0::vdc(n, 1); }
+};
+
+TEST_F(StiffSource, HandsOverAndSettlesAtTheLoadFlowPoint) {
+  const std::vector<Record> rec = run(kEnd);
+  const double g320 = 1.0 / 1.62;  // base admittance
+  // Before the hand-over: the start-up source alone, the machine not solved.
+  std::size_t first_mode = 0;
+  while (first_mode < rec.size() && rec[first_mode].mode == 0) ++first_mode;
+  ASSERT_LT(first_mode, rec.size());
+  EXPECT_NEAR(rec[first_mode].t, kHandover, 1e-9);
+  EXPECT_TRUE(near_rel(rec[first_mode - 1].geq, 100.0 * g320, 1e-6));
+  // The source conductance falls by 0.05 of the base admittance every 2 ms, from
+  // the full base admittance to 0.05 of it, each change reaching the matrix.
+  double g_machine = 0.0;
+  std::vector<double> levels;
+  for (std::size_t k = first_mode; k < rec.size() && rec[k].t < kHandover + 0.06; ++k) {
+    const Record& r = rec[k];
+    if (r.source_active == 0.0) {
+      g_machine = r.geq;
+      break;
+    }
+    if (k == first_mode || r.geq != rec[k - 1].geq) {
+      levels.push_back(r.geq);
+      EXPECT_EQ(r.mxinv_after, 1) << r.t;  // lowered to the branch's node
+    } else {
+      EXPECT_EQ(r.mxinv_after, r.mxinv_before) << r.t;
+    }
+  }
+  ASSERT_GT(g_machine, 0.0);
+  ASSERT_EQ(levels.size(), 20u);
+  for (std::size_t k = 0; k < levels.size(); ++k)
+    EXPECT_TRUE(near_rel(levels[k] - g_machine, (20.0 - k) * 0.05 * g320, 1e-9)) << k;
+  EXPECT_TRUE(near_rel(levels[19] - g_machine, 0.0308642, 1e-5));
+  // The source is gone on the first step after 2.04 s.
+  for (std::size_t k = first_mode; k < rec.size() && rec[k].t < kHandover + 0.05; ++k)
+    EXPECT_EQ(rec[k].source_active, rec[k].t > kHandover + 0.04 + 1e-9 ? 0.0 : 1.0) << rec[k].t;
+  // Settled: the machine delivers the load-flow point, within 1 % of its
+  // apparent power (the hand-over state is computed at the start-up source's
+  // EMF, which lies 0.08 % above the terminal voltage: the reactive power
+  // settles some 0.2 Mvar above its 5 Mvar); its field current holds.
+  double p = 0.0, q = 0.0;
+  std::size_t n = 0;
+  for (const Record& r : rec)
+    if (r.t > kEnd - 0.5) {
+      p += r.p;
+      q += r.q;
+      ++n;
+    }
+  p /= static_cast<double>(n);
+  q /= static_cast<double>(n);
+  const double s = std::hypot(kP, kQ);
+  EXPECT_LT(std::fabs(p - kP), 0.01 * s) << p;
+  EXPECT_LT(std::fabs(q - kQ), 0.01 * s) << q;
+  EXPECT_LT(std::fabs(p - kP), 0.01 * kP) << p;
+  const Record& a = rec[rec.size() - 1 - static_cast<std::size_t>(std::lround(1.0 / kDt))];  // 1 s before the end
+  const Record& b = rec.back();
+  EXPECT_LT(std::fabs(b.ifd - a.ifd) / (b.t - a.t), 1e-4) << a.ifd << " " << b.ifd;
+  // The exciter holds the field voltage at the field current's level.
+  EXPECT_LT(std::fabs(b.efd - b.ifd), 1e-4);
+}
+
+}  // namespace
