@@ -264,4 +264,123 @@ TEST_F(StiffSource, HandsOverAndSettlesAtTheLoadFlowPoint) {
   EXPECT_LT(std::fabs(b.efd - b.ifd), 1e-4);
 }
 
+// The variant with the internal damping branch.
+class DampedMachine : public MachineNet {
+ protected:
+  // Configures with `cfg`, then runs `steps` steps of `exe` with the terminal
+  // voltages held at v (no network solution: the node voltages are set).
+  template <class Exe>
+  void hold_voltages(Exe exe, SyncStepIn in, const std::array<double, 3>& v, int steps, SyncStepOut& out) {
+    for (int k = 0; k < steps; ++k) {
+      rewind();
+      e_s1::time = k * kDt;
+      e_s1::timezero = k == 0;
+      for (int p = 0; p < 3; ++p) e_s0::vdc(p + 1, 1) = v[p];
+      exe(in, out);
+    }
+  }
+};
+
+TEST_F(DampedMachine, RecordAndStepsAdvanceTheRealsByNinetyEight) {
+  build(false);
+  rewind();
+  syncmc3p1_cfg(mtest::CaseMachine::data());
+  EXPECT_EQ(rt_config::nrtci, 11);
+  EXPECT_EQ(rt_config::nrtcf, 99);
+  start_run(3);
+  SyncStepOut out;
+  SyncStepIn in = case_inputs();
+  hold_voltages(syncmc3p1_exe, in, {0.0, 0.0, 0.0}, 1, out);
+  EXPECT_EQ(rt_config::nrtci, 11);
+  EXPECT_EQ(rt_config::nrtcf, 99);
+  EXPECT_EQ(e_s2::nexc, kMachineBlockSize);
+  // No R-C branches: the registry holds only the phases' records.
+  EXPECT_EQ(harmimp::harm_num, 9);
+  // Before machine mode the damping conductance times slot 174 (0) adds nothing.
+  EXPECT_TRUE(near_rel(branches::geq(kPhaseBr[0], 1), 61.72840, 1e-6));
+  EXPECT_TRUE(near_rel(slot(kDampBranchConductance), (1.0 / 1.62) / 21.0, 1e-9));
+  EXPECT_TRUE(near_rel(slot(kDampBranchHistoryGain), 2.0 * (1.0 / 1.62) / 441.0, 1e-9));
+  EXPECT_EQ(slot(kDampBranchFactor), 19.0 / 21.0);
+}
+
+TEST_F(DampedMachine, HistoryTendsToItsClosedFormUnderConstantVoltage) {
+  build(false);
+  rewind();
+  syncmc3p1_cfg(mtest::CaseMachine::data());
+  start_run(3);
+  SyncStepIn in = case_inputs();
+  in.handover = 1;  // machine mode from time zero
+  SyncStepOut out;
+  const std::array<double, 3> v{3.0, -1.0, -2.0};
+  hold_voltages(syncmc3p1_exe, in, v, 600, out);
+  EXPECT_EQ(out.machine_mode, 1);
+  EXPECT_EQ(slot(kMultiplierApplied), 1.0);
+  const double gd = slot(kMultiplierApplied) * slot(kDampBranchHistoryGain);
+  for (int p = 0; p < 3; ++p)
+    EXPECT_TRUE(near_rel(slot(kDampBranchHistoryA + p), -v[p] * gd / (1.0 - 19.0 / 21.0), 1e-12)) << p;
+  // In machine mode the phase conductance holds the damping branch, the
+  // machine's own conductance and no source.
+  const double g = slot(kDampBranchConductance) + slot(kBranchConductance) + slot(kShuntConductance);
+  EXPECT_TRUE(near_rel(branches::geq(kPhaseBr[1], 1), g, 1e-12));
+}
+
+TEST_F(DampedMachine, ThePairsMustNotBeMixed) {
+  struct Case {
+    bool mixed;
+    int status;
+  };
+  for (const Case c : {Case{false, -1}, Case{true, 0}}) {
+    release_all_and_reset();
+    wakro::reset_pointer_records();
+    build(false);
+    rewind();
+    syncmc3p1_cfg(mtest::CaseMachine::data());
+    wakro_chknrtc();  // the begin pass's pointers recorded
+    start_run(3);
+    SyncStepOut out;
+    const wakro_test::Outcome o = wakro_test::run_captured([&] {
+      if (c.mixed) {
+        hold_voltages(syncmc3p2_exe, case_inputs(), {0.0, 0.0, 0.0}, 1, out);
+      } else {
+        hold_voltages(syncmc3p1_exe, case_inputs(), {0.0, 0.0, 0.0}, 1, out);
+      }
+      wakro_chknrtc();
+    });
+    if (c.mixed) {
+      EXPECT_NE(o.status, -1);
+      EXPECT_NE(o.console.find("incorrectly increment NRTCx pointers"), std::string::npos) << o.console;
+      EXPECT_NE(o.console.find("CHKNRTC"), std::string::npos) << o.console;
+    } else {
+      EXPECT_EQ(o.status, -1) << o.console;
+    }
+  }
+  wakro::reset_pointer_records();
+}
+
+// q-axis flux: the armature leakage plus the saturated magnetising flux, with
+// the sign of the magnetising current.
+TEST_F(MachineNet, QFluxFollowsTheZoneTable) {
+  build(false);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  rewind();
+  const MachineBlock blk = current_machine_block();
+  wakro::machines::macdat1_cfg(blk);
+  blk(kZoneI + 1) = 2.0;
+  blk(kZoneF + 1) = 1.5;
+  blk(kZoneS + 1) = 0.4;
+  struct Case {
+    double iq, im, r;
+    std::int32_t z;
+    double want;
+  };
+  const double xa = blk(kXa);
+  const std::vector<Case> cases = {
+      {0.5, 3.0, 2.0, 2, xa * 0.5 + (3.0 - 1.0) * 2.0 * 0.4 + 1.5},
+      {0.5, -3.0, 2.0, 2, xa * 0.5 - ((3.0 - 1.0) * 2.0 * 0.4 + 1.5)},
+      {-0.2, 0.0, 1.0, 2, xa * -0.2 - ((0.0 - 2.0) * 0.4 + 1.5)},
+  };
+  for (const Case& c : cases) EXPECT_NEAR(qflux(blk, c.iq, c.im, c.r, c.z), c.want, 1e-15) << c.im;
+}
+
 }  // namespace
