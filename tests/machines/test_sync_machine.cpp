@@ -14,6 +14,7 @@
 #include "app/timestep.h"
 #include "devices/voltage_sources.h"
 #include "model/branches.h"
+#include "model/e_s0.h"
 #include "model/e_s8.h"
 #include "sync_net_fixture.h"
 
@@ -381,6 +382,113 @@ TEST_F(MachineNet, QFluxFollowsTheZoneTable) {
       {-0.2, 0.0, 1.0, 2, xa * -0.2 - ((0.0 - 2.0) * 0.4 + 1.5)},
   };
   for (const Case& c : cases) EXPECT_NEAR(qflux(blk, c.iq, c.im, c.r, c.z), c.want, 1e-15) << c.im;
+}
+
+// A change of the time step of more than 0.001 % advances the transform anew
+// and re-factorises; a smaller one changes nothing.
+TEST_F(DampedMachine, TimeStepChangeAboveTheThresholdResetsTheTransform) {
+  build(false);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  start_run(3);
+  SyncStepIn in = case_inputs();
+  in.handover = 1;
+  SyncStepOut out;
+  hold_voltages(syncmc3p2_exe, in, {1.0, 2.0, -3.0}, 3, out);
+  struct Case {
+    double factor;
+    bool renewed;
+  };
+  for (const Case c : {Case{1.000005, false}, Case{0.999995, false}, Case{1.0001, true}}) {
+    const double last = slot(kLastStep);
+    e_s1::delt = last * c.factor;
+    e_s8::mxinv(1) = 99;
+    const double t272 = slot(kTransformAdvanced), g179 = slot(kBranchConductance);
+    rewind();
+    e_s1::timezero = false;
+    syncmc3p2_exe(in, out);
+    if (c.renewed) {
+      EXPECT_EQ(slot(kLastStep), e_s1::delt);
+      EXPECT_TRUE(near_rel(slot(kBranchConductance), slot(kBranchConductancePerSecond) * e_s1::delt, 1e-15));
+      EXPECT_NE(slot(kTransformAdvanced), t272);
+      EXPECT_EQ(e_s8::mxinv(1), 1);
+      EXPECT_TRUE(near_rel(branches::geq(kPhaseBr[2], 1), slot(kBranchConductance) + slot(kShuntConductance), 1e-15));
+    } else {
+      EXPECT_EQ(slot(kLastStep), last) << c.factor;
+      EXPECT_EQ(slot(kBranchConductance), g179);
+      EXPECT_EQ(slot(kTransformAdvanced), t272);
+      EXPECT_EQ(e_s8::mxinv(1), 99) << c.factor;
+    }
+  }
+}
+
+// While the source conductance steps down, each phase's previous-step source
+// is corrected by its last source voltage times the conductance's change.
+TEST_F(DampedMachine, HistoryCorrectionFollowsTheSourceConductance) {
+  build(false);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  start_run(3);
+  SyncStepIn in = case_inputs();
+  SyncStepOut out;
+  const std::array<double, 3> v{1.0, 2.0, -3.0};
+  int corrected = 0;
+  for (int k = 0; k < 4000; ++k) {
+    rewind();
+    e_s1::time = k * kDt;
+    e_s1::timezero = k == 0;
+    in.handover = e_s1::time >= 0.15 ? 1 : 0;
+    for (int p = 0; p < 3; ++p) e_s0::vdc(p + 1, 1) = v[p];
+    std::array<double, 3> before{}, e_old{};
+    for (int p = 0; p < 3; ++p) {
+      before[p] = branches::ccbrd(kPhaseBr[p], 1) = 0.25 * p;
+      e_old[p] = slot(kSourceVoltageOldA + p);
+    }
+    const double g_old = slot(kSourceConductanceOld);
+    syncmc3p2_exe(in, out);
+    if (k == 0) continue;
+    const double g = slot(kSourceConductanceOld);
+    for (int p = 0; p < 3; ++p)
+      ASSERT_EQ(branches::ccbrd(kPhaseBr[p], 1), before[p] - e_old[p] * (g - g_old)) << k << " " << p;
+    if (g != g_old && e_old[0] != 0.0) ++corrected;
+  }
+  // At the hand-over (to the base admittance), its 19 steps down and the removal.
+  EXPECT_EQ(corrected, 21);
+}
+
+// Outputs 38-43 return the block slots the record names.
+TEST_F(MachineNet, MonitoredSlotsAreReturned) {
+  build(false);
+  rewind();
+  SyncMachineData m = mtest::CaseMachine::data();
+  m.monitor = {1, 173, 261, 290, 320, 375};
+  syncmc3p2_cfg(m);
+  start_run(2);
+  SyncStepOut out;
+  models([&] { syncmc3p2_exe(case_inputs(), out); });
+  step();
+  for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(out.monitor[k], slot(m.monitor[k])) << k;
+  EXPECT_EQ(out.monitor[0], 1.0);
+  EXPECT_TRUE(near_rel(out.monitor[4], 1.0 / 1.62, 1e-4));
+}
+
+// The rotor angle stays in [0, 2 pi): a step past 2 pi wraps once.
+TEST_F(DampedMachine, RotorAngleWrapsOnce) {
+  build(false);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  start_run(3);
+  SyncStepIn in = case_inputs();
+  in.handover = 1;
+  SyncStepOut out;
+  hold_voltages(syncmc3p2_exe, in, {0.0, 0.0, 0.0}, 2, out);
+  const double two_pi = 6.283185307179586;
+  e_s2::stor(kRotorAngle) = two_pi - 0.5 * kW * kDt;
+  rewind();
+  syncmc3p2_exe(in, out);
+  EXPECT_NEAR(out.rotor_angle, 0.5 * kW * kDt, 1e-12);
+  EXPECT_GE(out.rotor_angle, 0.0);
+  EXPECT_EQ(out.speed, kW);
 }
 
 }  // namespace
