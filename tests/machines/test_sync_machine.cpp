@@ -491,4 +491,62 @@ TEST_F(DampedMachine, RotorAngleWrapsOnce) {
   EXPECT_EQ(out.speed, kW);
 }
 
+// The mechanical equation over one step of an unexcited machine (no current,
+// no electrical torque): the acceleration of the torque, friction, damping
+// and divisor terms; and the imposed speed with its correction.
+TEST_F(DampedMachine, MechanicalEquationAndImposedSpeed) {
+  struct Case {
+    std::int32_t speed_mode, extra;
+    double divisor, damping, ref_offset, power_order;
+    std::int32_t correction;
+    double want_speed;  // after the first step
+    double want_next;   // after the second step
+  };
+  const double w = kW, acc = w / (2.0 * 4.0), fr = 0.001;
+  auto after = [&](double torque, double k, int steps) { return w + steps * torque * acc * k * kDt; };
+  const double dd = 10.0 / w * 3.0;  // damping 3 toward w + 10
+  const std::vector<Case> cases = {
+      {1, 0, 0.0, 0.0, 0.0, 0.0, 0, after(0.5 - fr, 1.0, 1), 0.0},
+      {1, 1, 0.5, 3.0, 10.0, 0.0, 0, after(dd + 0.5 - fr, 2.0, 1), 0.0},
+      {1, 1, 0.01, 0.0, 0.0, 0.0, 0, after(0.5 - fr, 50.0, 1), 0.0},
+      // Imposed 370 rad/s; a power order of 100 MW (0.5 pu) gives the
+      // correction 0.5 (0.25 Xd + 0.01) / 0.2, about 0.6 rad/s, from the
+      // second step on.
+      {0, 0, 0.0, 0.0, 0.0, 0.0, 0, 370.0, 370.0},
+      {0, 0, 0.0, 0.0, 0.0, 100.0, 1, 370.0, 370.0 + 100.0 / kBasePower * (0.25 * 0.92 + 0.01) / 0.2},
+  };
+  for (const Case& c : cases) {
+    release_all_and_reset();
+    build(false);
+    rewind();
+    syncmc3p2_cfg(mtest::CaseMachine::data());
+    start_run(3);
+    SyncStepIn in = case_inputs();
+    in.handover = 1;
+    in.zero_currents = 1;
+    in.speed_mode = c.speed_mode;
+    in.imposed_speed = 370.0;
+    in.mech_torque = 0.5;
+    in.extra_terms = c.extra;
+    in.accel_divisor = c.divisor;
+    in.damping = c.damping;
+    in.ref_speed = w + c.ref_offset;
+    in.power_order = c.power_order;
+    in.add_correction = c.correction;
+    SyncStepOut out;
+    hold_voltages(syncmc3p2_exe, in, {0.0, 0.0, 0.0}, 1, out);
+    EXPECT_EQ(out.te, 0.0);
+    EXPECT_NEAR(out.speed, c.want_speed, 1e-9 * std::fabs(c.want_speed - w) + 1e-12) << c.divisor;
+    EXPECT_EQ(out.machine_speed_mode, c.speed_mode);
+    if (c.speed_mode == 0) {
+      const double angle0 = out.rotor_angle;
+      rewind();
+      e_s1::timezero = false;
+      syncmc3p2_exe(in, out);
+      EXPECT_NEAR(out.speed, c.want_next, 1e-12);
+      EXPECT_NEAR(out.rotor_angle - angle0, c.want_next * kDt, 1e-12);
+    }
+  }
+}
+
 }  // namespace
