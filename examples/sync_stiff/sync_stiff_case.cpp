@@ -33,6 +33,7 @@
 #include "model/e_s2.h"
 #include "model/e_s4.h"
 #include "model/quolbv3.h"
+#include "model/rt_config.h"
 #include "network/solution.h"
 #include "page_call.h"
 
@@ -156,9 +157,11 @@ void dsdyn() {
   in.handover = t >= stored(c, kHandover) ? 1 : 0;
   in.imposed_speed = in.ref_speed = kW;
   in.field_voltage = stored(c, kEfd);
-  const std::int32_t block = e_s2::nexc;  // the block's base, kept before the call
+  // The block's and the record's bases, kept before the call moves them on.
+  const std::int32_t block = e_s2::nexc, record = rt_config::nrtcf;
   SyncStepOut out;
   syncmc3p2_exe(in, out);
+  const double rated_voltage = rt_config::rtcf(record + kCfgRatedVoltage - 1);
   const double efd0 = e_s2::stor(block + kIfd) * e_s2::stor(block + kFieldCurrentScale);
 
   // The exciter: RMS terminal voltage in per unit and the current terms from
@@ -168,7 +171,7 @@ void dsdyn() {
     const double v = vbranch(c.ss, c.branch_base + k);
     v2 += v * v;
   }
-  const double vt = std::sqrt(v2 / 3.0) / kVb;
+  const double vt = std::sqrt(v2 / 3.0) / rated_voltage;
   std::array<double, 3> terminal{1.0, 0.0, 0.0};
   if (vt > 1.0E-8) terminal = std::array<double, 3>{vt, out.p / kRatedPower / vt, -out.q / kRatedPower / vt};
   double efd = stored(c, kEfd);
