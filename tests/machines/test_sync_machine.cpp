@@ -158,6 +158,7 @@ class StiffSource : public MachineNet {
 
   struct Record {
     double t, geq, p, q, ifd, efd;
+    double gm_rest;  // the matrix's diagonal at phase a less its other branches
     std::int32_t mxinv_before, mxinv_after, mode;
     double source_active;
   };
@@ -190,6 +191,7 @@ class StiffSource : public MachineNet {
       excac7b2_exe(kV, {vt, out.p * k / vt, -out.q * k / vt}, 0.0, out.field_current, efd0, out.machine_mode,
                    efd, 0.0);
       r.geq = branches::geq(kPhaseBr[0], 1);
+      r.gm_rest = e_s0::assign_gm_ptr(1)(1, 1) - 1.0e6 - branches::geq(mtest::kRcBr[0], 1);
       r.p = out.p;
       r.q = out.q;
       r.ifd = out.field_current;
@@ -228,6 +230,7 @@ TEST_F(StiffSource, HandsOverAndSettlesAtTheLoadFlowPoint) {
     if (k == first_mode || r.geq != rec[k - 1].geq) {
       levels.push_back(r.geq);
       EXPECT_EQ(r.mxinv_after, 1) << r.t;  // lowered to the branch's node
+      EXPECT_NEAR(r.gm_rest, r.geq, 1e-6) << r.t;  // and in the matrix
     } else {
       EXPECT_EQ(r.mxinv_after, r.mxinv_before) << r.t;
     }
