@@ -45,6 +45,35 @@ double clipped(double x, double lo, double hi, bool& at_hi, bool& at_lo) {
   return x;
 }
 
+// The states back-calculated from the field voltage EFD0 on an
+// initialisation step; the clipping flags of the amplifier and regulator are
+// set afresh.
+struct InitialExciter {
+  double ve = 0.0, fex = 1.0, vfe = 0.0, va = 0.0, vr = 0.0;
+  bool low_flag = true;
+};
+
+InitialExciter initial_exciter(const blocks::Slots<double>& c, const blocks::Slots<bool>& sl, double efd0,
+                               double ifd, double vt) {
+  InitialExciter i;
+  i.ve = getve(efd0, ifd, c(kAcKC));
+  if (std::fabs(i.ve) >= kTiny) {
+    i.fex = efd0 / i.ve;
+    i.low_flag = i.fex > kTiny;
+  }
+  i.vfe = i.ve * (c(kAcSatA) * std::exp(std::fabs(c(kAcSatB) * i.ve)) + c(kAcKE)) + c(kAcKD) * ifd;
+  const double vrx = std::max(i.vfe, -c(kAcKL) * i.vfe);
+  const double kpvt = c(kAcKP) * vt;
+  bool hi = false, lo = false;
+  i.va = clipped(std::fabs(kpvt) <= kTiny ? 0.0 : vrx / kpvt, c(kAcVAMIN), c(kAcVAMAX), hi, lo);
+  sl(kAcClipVamax) = hi;
+  sl(kAcClipVamin) = lo;
+  i.vr = clipped(c(kAcKF2) * efd0 + c(kAcKF1) * i.vfe, c(kAcVRMIN), c(kAcVRMAX), hi, lo);
+  sl(kAcClipVrmax) = hi;
+  sl(kAcClipVrmin) = lo;
+  return i;
+}
+
 }  // namespace
 
 SaturationFit ac7b_saturation_fit(double SE1, double E1, double SE2, double E2) {
@@ -118,11 +147,11 @@ void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   double ref = 0.0, vfe = 0.0, ve = 0.0, fex = 0.0;
   bool low_flag = false;
   double va0 = 0.0, vr0 = 0.0;
-  // 5. Load compensation.
+  // 3. Load compensation.
   const double re = VT + c(kAcRC) * IT1 - c(kAcXC) * IT2, im = c(kAcRC) * IT2 + c(kAcXC) * IT1;
   const double vc = std::sqrt(re * re + im * im);
   if (!init) {
-    // 3. A normal step: the last step's states.
+    // 4. A normal step: the last step's states.
     ref = vref;
     efd = sf(kAcEfd);
     vfe = sf(kAcVfe);
@@ -139,27 +168,16 @@ void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
         if (sl(k + 1)) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, kClipText[k]);
     }
   } else {
-    // 4. Initialisation from EFD0.
+    // 5. Initialisation from EFD0.
+    const InitialExciter i = initial_exciter(c, sl, efd0, ifd, VT);
     efd = efd0;
-    ve = getve(efd, ifd, KC);
-    if (std::fabs(ve) >= kTiny) {
-      fex = efd / ve;
-      low_flag = fex > kTiny;
-    } else {
-      fex = 1.0;
-      low_flag = true;
-    }
-    vfe = ve * (A * std::exp(std::fabs(B * ve)) + KE) + KD * ifd;
-    const double vrx0 = std::max(vfe, -KL * vfe);
-    const double kpvt = KP * VT;
-    bool hi = false, lo = false;
-    va0 = clipped(std::fabs(kpvt) <= kTiny ? 0.0 : vrx0 / kpvt, c(kAcVAMIN), c(kAcVAMAX), hi, lo);
-    sl(kAcClipVamax) = hi;
-    sl(kAcClipVamin) = lo;
-    vr0 = clipped(KF2 * efd + KF1 * vfe, c(kAcVRMIN), c(kAcVRMAX), hi, lo);
-    sl(kAcClipVrmax) = hi;
-    sl(kAcClipVrmin) = lo;
-    ref = vc - vs1 - vs2;
+    ve = i.ve;
+    fex = i.fex;
+    low_flag = i.low_flag;
+    vfe = i.vfe;
+    va0 = i.va;
+    vr0 = i.vr;
+    ref = vc - vs1 - vs2;  // the regulator's error starts at zero
   }
   // 6-9. Transducer, rate feedback, error and its derivative.
   const double vcf = vrealp8(1.0, c(kAcTR), vc, vc, reset, 1);
