@@ -154,12 +154,12 @@ void macdat(const MachineBlock& blk) {
   blk(kTrimTime) = std::max(r9[2], kTrimTimeFloor);
 }
 
-void macdat1_cfg(const MachineBlock& blk) {
+void macdat1_cfg(const MachineBlock& blk, std::int32_t reals) {
   const std::int32_t ni = rt_config::nrtci, nf = rt_config::nrtcf;
   // The record is read where it stands; the checked views keep the reads inside
   // the stores, and the caller moves the pointers on.
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
-  const blocks::Slots<double> r = blocks::take_rtcf(kConfigReals);
+  const blocks::Slots<double> r = blocks::take_rtcf(reals);
   rt_config::nrtci = ni;
   rt_config::nrtcf = nf;
   blk(kDataForm) = ri(kCfgDataForm);

@@ -30,6 +30,8 @@
 namespace wakro::machines {
 
 void macdat(const MachineBlock& blk);
-void macdat1_cfg(const MachineBlock& blk);
+// `reals`: the record's real entries (kConfigReals, or kConfigRealsDamped for
+// the variant with the internal damping branch).
+void macdat1_cfg(const MachineBlock& blk, std::int32_t reals = kConfigReals);
 
 }  // namespace wakro::machines

@@ -173,7 +173,13 @@ enum MachineSlot : std::int32_t {
   kTorqueFilterOut,
   kDampFilterA,
   kDampFilterB,
-  kDampFilterState,        // six states
+  kDampFilterState,        // six states: filtered damping of a, b, c, then their last inputs
+  kDampBranchConductance = 368,  // internal damping branch (variant): conductance,
+  kDampBranchHistoryGain,        // history gain per volt, history factor and
+  kDampBranchFactor,             // the histories of phases a, b, c
+  kDampBranchHistoryA,
+  kDampBranchHistoryB,
+  kDampBranchHistoryC,
   kSpeedTens = 374,        // speed integrator: nearest(10 w) and the remainder
   kSpeedRemainder,
 };
@@ -252,8 +258,12 @@ enum ConfigReal : std::int32_t {
   kCfgRcTimeFactor,
 };
 inline constexpr std::int32_t kConfigReals = kCfgRcTimeFactor;
+// The record of the variant with the internal damping branch ends before the
+// R-C factors.
+inline constexpr std::int32_t kConfigRealsDamped = kCfgSourceAngle;
 
 static_assert(kCfgInitAngle == 35 && kCfgTrimTime == 46 && kCfgSatX == 47 && kCfgZoneS == 87);
-static_assert(kConfigReals == 100 && kConfigInts == 10);
+static_assert(kConfigReals == 100 && kConfigInts == 10 && kConfigRealsDamped == 98);
+static_assert(kDampBranchHistoryC == 373);
 
 }  // namespace wakro::machines

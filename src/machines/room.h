@@ -7,14 +7,19 @@
 // (conversion.h); the reading of a machine's data records and the copy of its
 // configuration record into the block (macdat.h); the set-up constants, the
 // inverse inductance matrices, the frame transforms and the per-step
-// predictor-corrector of the machine's currents (setup.h, solver.h); and the
-// begin-pass configuration of the three-phase machine (sync_config.h).
+// predictor-corrector of the machine's currents (setup.h, solver.h); the
+// begin-pass configuration of the three-phase machine in both forms
+// (sync_config.h); its per-step model with the start-up source, the hand-over
+// and the internal damping-branch variant (sync_machine.h); and the AC7B
+// excitation system with its rectifier regulation (exciter_ac7b.h).
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`
 // (the data-line and free-format readers), `blocks` (the one checked way to take
-// storage slots) and `network` (the stamping and run-time change helpers, for
-// the per-step models that enter the matrix). A machine never writes the
+// storage slots, and the control blocks of the exciter), `network` (the
+// run-time change of a branch conductance and the branch accessors, for the
+// per-step models that enter the matrix) and `devices` (the series R-C
+// interface branch and the harmonic-impedance registry records). A machine never writes the
 // conductance matrix or the re-factorisation marker itself, and nothing of a
 // higher room is included from here.
 #pragma once

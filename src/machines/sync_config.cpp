@@ -152,7 +152,11 @@ void syncmc3p0_cfg(std::int32_t armature_form, std::int32_t reciprocal, std::int
   if (reactance_order_faults(q_circuits, xp_agfc, xd, xdpp, xdp, xq, xqpp, xqp) > 0) machine_stop();
 }
 
-void syncmc3p2_cfg(const SyncMachineData& m) {
+namespace {
+
+// The configuration of both pairs; the record holds `reals` real entries (the
+// variant with the internal damping branch stops before the R-C factors).
+void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
   // 1. Inertia: a warning only; the per-step model refuses it if it is used.
   if (m.inertia < kTinyInertia) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Inertia too low");
   // 2. The data the conversions and the set-up divide by.
@@ -165,8 +169,8 @@ void syncmc3p2_cfg(const SyncMachineData& m) {
   if (!fault.empty()) machine_refuse(fault);
   // 4. Equivalent circuit, into the record checked against the store.
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
-  const blocks::Slots<double> r = blocks::take_rtcf(kConfigReals);
-  for (std::int32_t i = 1; i <= kConfigReals; ++i) r(i) = 0.0;
+  const blocks::Slots<double> r = blocks::take_rtcf(reals);
+  for (std::int32_t i = 1; i <= reals; ++i) r(i) = 0.0;
   circuit_entries(m, r);
   // 5. Initial conditions.
   initial_entries(m, t, r);
@@ -191,14 +195,22 @@ void syncmc3p2_cfg(const SyncMachineData& m) {
     r(kCfgZoneF + i) = t.F[i];
     r(kCfgZoneS + i) = t.S[i];
   }
-  r(kCfgRcResistance) = m.rc_resistance;
-  r(kCfgRcTimeFactor) = m.rc_time_factor;
+  if (reals == kConfigReals) {
+    r(kCfgRcResistance) = m.rc_resistance;
+    r(kCfgRcTimeFactor) = m.rc_time_factor;
+  }
   ri(kCfgDataForm) = m.data_form;
   ri(kCfgQCircuits) = m.q_circuits;
   ri(kCfgComputedStart) = m.start_mode == 2 ? 0 : 1;
   ri(kCfgZoneCount) = t.n;
   for (std::int32_t i = 0; i < 6; ++i) ri(kCfgMonitor + i) = m.monitor[i];
 }
+
+}  // namespace
+
+void syncmc3p2_cfg(const SyncMachineData& m) { sync_machine_cfg(m, kConfigReals); }
+
+void syncmc3p1_cfg(const SyncMachineData& m) { sync_machine_cfg(m, kConfigRealsDamped); }
 
 void e_findva(double P, double Q, double V, double theta, double R, double X, double& E, double& delta) {
   const double v = V > kVoltageFloor ? V : kVoltageFloor;

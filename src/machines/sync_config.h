@@ -63,6 +63,10 @@ struct SyncMachineData {
 };
 
 void syncmc3p2_cfg(const SyncMachineData& m);
+// The pair with the internal damping branch: the same record without the two
+// R-C factors (10 integers, 98 reals); rc_resistance and rc_time_factor are
+// not used.
+void syncmc3p1_cfg(const SyncMachineData& m);
 
 // Voltage E at angle delta behind R + jX of a source delivering P + jQ at V
 // at angle theta.

@@ -7,6 +7,7 @@
 
 #include "machine_fixture.h"
 #include "machines/solver.h"
+#include "sync_net_fixture.h"
 #include "support/allocation_counter.h"
 
 namespace {
@@ -14,6 +15,7 @@ namespace {
 using namespace wakro::machines;
 
 using mtest::Machines;
+using mtest::MachineNet;
 
 TEST_F(Machines, SolverStepsAllocateNothing) {
   // The probe: the counter sees the program's allocations.
@@ -36,6 +38,53 @@ TEST_F(Machines, SolverStepsAllocateNothing) {
   }
   EXPECT_EQ(wakro_test::allocations.load(), before);
   EXPECT_TRUE(std::isfinite(sink));
+}
+
+// One machine with its exciter in a network: the steps of the start-up source,
+// the hand-over and machine mode allocate nothing.
+TEST_F(MachineNet, MachineAndExciterStepsAllocateNothing) {
+  build(true);
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  Ac7bData d;
+  d.KPR = 12.77;
+  d.KIR = 20.0;
+  d.VRMAX = 5.0;
+  d.VRMIN = -5.0;
+  d.KPA = 20.0;
+  d.KIA = 1.0;
+  d.VAMAX = 1.0;
+  d.VAMIN = -1.0;
+  d.KP = 6.41;
+  d.KL = 26.2;
+  d.VFEMAX = 6.1;
+  d.SE1 = 1.195;
+  d.E1 = 4.025;
+  d.SE2 = 0.097;
+  d.E2 = 3.02;
+  d.TE = 1.945;
+  d.KE = 1.0;
+  d.KD = 0.567;
+  d.KC = 0.172;
+  d.KF2 = 1.0;
+  excac7b2_cfg(d);
+  SyncStepIn in = case_inputs();
+  SyncStepOut out;
+  double efd = 0.0;
+  models([&] {
+    in.handover = e_s1::time >= 0.2 ? 1 : 0;
+    in.field_voltage = efd;
+    syncmc3p2_exe(in, out);
+    excac7b2_exe(1.0, {1.0, 0.0, 0.0}, 0.0, out.field_current, out.field_current, out.machine_mode, efd, 0.0);
+  });
+  const int steps = 6000;  // through the hand-over at 0.2 s to 0.3 s
+  start_run(steps);
+  for (int k = 0; k < 100; ++k) step();
+  const long before = wakro_test::allocations.load();
+  for (int k = 100; k < steps; ++k) step();
+  EXPECT_EQ(wakro_test::allocations.load(), before);
+  EXPECT_EQ(out.machine_mode, 1);
+  EXPECT_TRUE(std::isfinite(efd));
 }
 
 }  // namespace

@@ -1,0 +1,163 @@
+// Per-step cost of one synchronous machine with its AC7B exciter: the case
+// generator's machine (200 MVA, 18 kV) in machine mode with imposed speed, its
+// terminals held at the load-flow voltages of each step (no network solution),
+// the exciter regulating its field. The budget is 1 us for the pair; the
+// benchmark also counts the heap allocations of the timed steps (counter
+// "allocations", which must stay 0).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "bench_case.h"
+#include "machines/exciter_ac7b.h"
+#include "machines/machine_block.h"
+#include "machines/sync_config.h"
+#include "machines/sync_machine.h"
+#include "model/dim.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s2.h"
+#include "model/rt_config.h"
+#include "model/storage.h"
+
+namespace {
+
+std::atomic<long> heap_allocations{0};
+
+}  // namespace
+
+// The replacements pair operator new with malloc and delete with free; inlined,
+// the compiler would take them for a mismatched pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(std::size_t n) {
+  heap_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+using namespace wakro::machines;
+
+constexpr double kW = 376.992, kIb = 6.415, kVb = 10.3923;
+
+SyncMachineData case_machine() {
+  SyncMachineData m;
+  m.rated_current = kIb;
+  m.rated_voltage = kVb;
+  m.w = kW;
+  m.inertia = 4.0;
+  m.friction = 0.001;
+  m.shunt_r = 300.0;
+  m.ra = 2.0 * 0.135 * 0.2 / ((0.135 + 0.2) * 0.332 * kW);
+  m.xp_agfc = 0.13;
+  m.d = {0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6};
+  m.q = {0.51, 0.2, 0.05, 0.228, 0.85};
+  m.sat_x = {0.0, 1.0, -1.0};
+  m.sat_y = {0.0, 1.0};
+  m.v_or_angle = 1.025;
+  m.p_or_iq = 0.815;
+  m.q_or_ifd = 0.025;
+  m.release_time = 0.1;
+  m.power_scale = 100.0;
+  m.trim_time = 0.2;
+  m.rc_resistance = 20.0;
+  m.rc_time_factor = 10.0;
+  return m;
+}
+
+Ac7bData case_exciter() {
+  Ac7bData d;
+  d.KPR = 12.77;
+  d.KIR = 20.0;
+  d.VRMAX = 5.0;
+  d.VRMIN = -5.0;
+  d.KPA = 20.0;
+  d.KIA = 1.0;
+  d.VAMAX = 1.0;
+  d.VAMIN = -1.0;
+  d.KP = 6.41;
+  d.EFDMIN = 0.79;
+  d.KL = 26.2;
+  d.VFEMAX = 6.1;
+  d.SE1 = 1.195;
+  d.E1 = 4.025;
+  d.SE2 = 0.097;
+  d.E2 = 3.02;
+  d.TE = 1.945;
+  d.KE = 1.0;
+  d.KD = 0.567;
+  d.KC = 0.172;
+  d.KF2 = 1.0;
+  return d;
+}
+
+void rewind() {
+  e_s2::nexc = 0;
+  storage::nstorf = storage::nstori = storage::nstorl = storage::nstorc = 1;
+  rt_config::nrtcf = rt_config::nrtci = rt_config::nrtcl = 1;
+}
+
+void BM_MachineAndExciterStep(benchmark::State& state) {
+  using namespace wakro_bench;
+  allocate_case(3, 9, 0,
+                {{dim::stor, kMachineBlockSize + kAc7bBlockSlots}, {dim::storf, 8}, {dim::stori, 2},
+                 {dim::storl, 8}, {dim::rtcf, kConfigReals + kAc7bConfigReals}, {dim::rtci, kConfigInts}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  SyncStepIn in;
+  in.ss = 1;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    in.phase[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+    in.rc[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+  }
+  in.handover = 1;  // machine mode from time zero, no start-up source
+  in.imposed_speed = in.ref_speed = kW;
+  rewind();
+  syncmc3p2_cfg(case_machine());
+  excac7b2_cfg(case_exciter());
+  e_s1::timezero = true;
+  wakro_buildgm();
+  // One cycle of the terminal voltages, 1.025 pu.
+  const int period = static_cast<int>(std::lround(2.0 * 3.141592653589793 / (kW * kDelt)));
+  std::vector<double> wave(static_cast<std::size_t>(period));
+  for (int k = 0; k < period; ++k) wave[static_cast<std::size_t>(k)] = std::sqrt(2.0) * 1.025 * kVb * std::sin(kW * k * kDelt);
+  SyncStepOut out;
+  double efd = 0.0;
+  long step = 0;
+  auto one_step = [&] {
+    rewind();
+    e_s1::time = static_cast<double>(step) * kDelt;
+    const auto i = static_cast<std::size_t>(step % period);
+    const auto j = static_cast<std::size_t>((step + 2 * period / 3) % period);
+    e_s0::vdc(1, 1) = wave[i];
+    e_s0::vdc(2, 1) = wave[j];
+    e_s0::vdc(3, 1) = -wave[i] - wave[j];
+    in.field_voltage = efd;
+    syncmc3p2_exe(in, out);
+    excac7b2_exe(1.025, {1.025, out.p / 200.0, -out.q / 200.0}, 0.0, out.field_current,
+                 out.field_current, out.machine_mode, efd, 0.0);
+    e_s1::timezero = false;
+    ++step;
+  };
+  for (int k = 0; k < 1000; ++k) one_step();  // past time zero and the first machine steps
+  const long before = heap_allocations.load();
+  for (auto _ : state) {
+    one_step();
+    benchmark::DoNotOptimize(efd);
+    benchmark::DoNotOptimize(out.p);
+  }
+  state.counters["allocations"] = static_cast<double>(heap_allocations.load() - before);
+  state.counters["efd"] = efd;
+  release_case();
+}
+BENCHMARK(BM_MachineAndExciterStep);
+
+}  // namespace
