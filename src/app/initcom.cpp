@@ -79,6 +79,7 @@ void reset_subsystems() {
     int2::ntriang(s) = 0;
     if (e_s1::timezero && temp1::stabck.allocated()) temp1::stabck(s) = true;
     if (e_s8::mxinv.allocated()) e_s8::mxinv(s) = 1;
+    if (e_s8::switched.allocated()) e_s8::switched(s) = true;
     const std::int32_t nodes = e_s0::mbus.allocated() ? rows_of(clvi::icntv, e_s0::mbus(s)) : 0;
     for (std::int32_t k = 1; k <= nodes; ++k) {
       clvi::icntv(k, s) = 0;

@@ -159,7 +159,7 @@ void freeze_switches(std::int32_t ss) {
 // in `later`); any other solution sees s itself. Not copying the record on every
 // solution spares its fields a round trip through memory.
 const wakro::SubStep& solved_at(const wakro::SubStep& s, wakro::SubStep& later) {
-  if (!(s.iflag && !s.iflag2)) return s;
+  if (!s.iflag) return s;
   later = s;
   later.elapsed += 0.5;
   return later;
@@ -218,15 +218,25 @@ void solve_subsystem(std::int32_t ss) {
   // sources switched on at time zero act from that instant on.
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
     start_at_time_zero(ss);
+    e_s8::switched(ss) = false;
     return;
   }
+  // Only a switching is solved again: a matrix changed by conductances of branches
+  // that hold no state across their change (e_s8::switched clear) is solved as the
+  // trapezoidal rule solves a conductance varying in time, the new value at the
+  // step's end, without the half step of chatter removal either; a re-solution at
+  // the step's start would take the previous instant with the new conductance, a
+  // local error of order dt^2 that adds up to first order over a ramp.
+  const bool changed = e_s8::mxinv(ss) <= n && !e_s1::timezero;
   wakro::SubStep s;
-  s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
+  s.iflag = changed && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
 
   // Step 3: factors and histories (for a re-solution, the histories that keep
   // inductor currents and capacitor voltages through the change).
+  const bool chatter_before = temp1::stabck(ss);
   itriang(ss);
+  if (changed && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
   if (s.iflag) {
     startup_history(ss);
   } else {
@@ -234,7 +244,7 @@ void solve_subsystem(std::int32_t ss) {
   }
 
   // Step 4: sub-steps.
-  bool settle = false;  // the last solution was at an instant inside the step
+  bool settle = false;  // the last solution was at a switching instant
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
@@ -293,13 +303,14 @@ void solve_subsystem(std::int32_t ss) {
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      settle = !s.iflag2;
+      settle = true;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
     if (s.stepdone) {
       finishup(ss);
+      e_s8::switched(ss) = false;
       return;
     }
     if (!s.iflag) s.elapsed += s.frac;

@@ -36,12 +36,68 @@
 // CCLD, CCCD, CCBRD and CCGMD are not touched.
 // settle_instant_values leaves: VDC(1..MBUS, ss) and CBR of every branch that is
 // neither ideal, deferred nor inductive moved back to the instant.
+#include <cstddef>
+#include <span>
+
 #include "model/branches.h"
 #include "model/e_s0.h"
+#include "model/e_s5.h"
 #include "model/int2.h"
 #include "model/spcial.h"
+#include "model/temp2.h"
+#include "model/tf_subsystems.h"
 #include "network/ground.h"
 #include "network/solution.h"
+
+namespace {
+
+// The coupled windings of one transformer, as columns by winding from 1.
+struct Windings {
+  std::int32_t n = 0;
+  const std::int32_t* from = nullptr;
+  const std::int32_t* to = nullptr;
+  double* hist = nullptr;              // CCMC
+  const double* hist_before = nullptr;  // CCMCD
+  double* cur = nullptr;                // CDCTR
+  const double* y = nullptr;            // HM: y[(j - 1) * rows + w - 1]
+  const double* q = nullptr;            // SM, laid out as HM
+  std::ptrdiff_t rows = 0;
+
+  explicit Windings(std::int32_t t) {
+    using namespace e_s5;
+    const auto column = [t](auto& a) {
+      return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+    };
+    n = msiz(t);
+    from = column(mcb);
+    to = column(ncb);
+    hist = column(ccmc);
+    hist_before = column(ccmcd);
+    cur = column(e_s0::cdctr);
+    rows = hm.extent(1);
+    const std::ptrdiff_t square = rows * hm.extent(2);
+    y = hm.data() + (t - 1) * square;
+    q = sm.data() + (t - 1) * square;
+  }
+  // sum over windings j of a(w, j) x(j), x by winding.
+  double row(const double* a, std::int32_t w, const double* x) const {
+    double s = 0.0;
+    for (std::int32_t j = 1; j <= n; ++j) s += a[(j - 1) * rows + (w - 1)] * x[j];
+    return s;
+  }
+  // Voltage across winding w from node voltages v (by node).
+  double voltage(const double* v, std::int32_t w) const {
+    return (from[w] > 0 ? v[from[w]] : 0.0) - (to[w] > 0 ? v[to[w]] : 0.0);
+  }
+};
+
+// The transformers of ss (none when the case has no windings).
+std::span<const std::int32_t> transformers_of(std::int32_t ss) {
+  if (e_s5::jset <= 0 || !e_s5::numt.allocated() || e_s5::numt(ss) <= 0) return {};
+  return e_s5::in_subsystem(ss, int2::nmat);
+}
+
+}  // namespace
 
 void startup_history(std::int32_t ss) {
   using namespace branches;
@@ -67,24 +123,70 @@ void startup_history(std::int32_t ss) {
     if (f > 0) e_s0::ccgm(f, ss) += change;
     if (t > 0) e_s0::ccgm(t, ss) -= change;
   }
+  // Coupled windings, i = Y v + h with Y = HM and SM = I - 2 Y R: the backward-
+  // Euler half step from the winding currents i0 has h = (I - Y R) i0 =
+  // (I + SM) i0 / 2 (i0 alone for windings without resistance).
+  for (const std::int32_t t : transformers_of(ss)) {
+    const Windings k(t);
+    double* const h = temp2::av.data() - 1;  // the windings' workspace, by winding
+    for (std::int32_t w = 1; w <= k.n; ++w) h[w] = 0.5 * (k.cur[w] + k.row(k.q, w, k.cur));
+    for (std::int32_t w = 1; w <= k.n; ++w) {
+      const double change = h[w] - k.hist[w];
+      k.hist[w] = h[w];
+      if (k.from[w] > 0) e_s0::ccgm(k.from[w], ss) += change;
+      if (k.to[w] > 0) e_s0::ccgm(k.to[w], ss) -= change;
+    }
+  }
 }
 
 void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
   using namespace branches;
-  using wakro::at_node;
   const auto back = [](double y, double y_new) { return 2.0 * y - y_new; };
-  // Step 1: currents of the branches without an inductive part, from the new node
-  // voltages.
+  const auto at_node = [](const double* v, std::int32_t n) { return n > 0 ? v[n] : 0.0; };
+  const double* const v_re = &e_s0::vdc(1, ss) - 1;  // by node, until step 3
+  const double* const v_new = spcial::vdcnew.data() - 1;
+  // Step 1: branch currents. The current of an inductive branch is the one the
+  // re-solution gave it (waiting in cbrnew: it kept its current itself) taken
+  // back in the same way, so that every node's currents sum to zero; its
+  // inductor's voltage takes up the difference to the kept current, so that the
+  // histories formed from the two (CCL = V12L G2L + i) stay those of the kept
+  // current: a stiff loop is damped as before.
   const wakro::SubStep solved = s.solved();
   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-    if (idealbr(br, ss) || defrdbr(br, ss) || inductor(br, ss)) continue;
+    if (idealbr(br, ss)) continue;
     const bool regsrc = wakro::registered_source(br, ss);
     const double e = source(br, ss) ? wakro_gete(br, ss, solved, regsrc, false) : 0.0;
-    const double u =
-        at_node(spcial::vdcnew, ief(br, ss)) - at_node(spcial::vdcnew, iet(br, ss)) + e;
-    cbr(br, ss) = back(cbr(br, ss), geq(br, ss) * u + wakro_geti(br, ss, solved));
+    const double u = at_node(v_new, ief(br, ss)) - at_node(v_new, iet(br, ss)) + e;
+    const double i_new = geq(br, ss) * u + wakro_geti(br, ss, solved);
+    const bool kept = inductor(br, ss) && !defrdbr(br, ss) && g2l(br, ss) != 0.0;
+    if (!kept) {
+      cbr(br, ss) = back(cbr(br, ss), i_new);
+      continue;
+    }
+    const double i_kept = cbr(br, ss);
+    cbr(br, ss) = back(spcial::cbrnew(br), i_new);
+    v12l(br, ss) += (i_kept - cbr(br, ss)) / g2l(br, ss);
   }
-  // Step 2: node voltages.
+  // Step 2: winding currents, the re-solution's from its voltages and the history
+  // it used (now CCMCD).
+  for (const std::int32_t t : transformers_of(ss)) {
+    const Windings k(t);
+    double* const d_re = temp2::av.data() - 1;
+    double* const d_new = temp2::ac.data() - 1;
+    for (std::int32_t w = 1; w <= k.n; ++w) {
+      double a = k.hist_before[w];
+      double b = k.hist[w];
+      for (std::int32_t j = 1; j <= k.n; ++j) {
+        const double yw = k.y[(j - 1) * k.rows + (w - 1)];
+        a += yw * k.voltage(v_re, j);
+        b += yw * k.voltage(v_new, j);
+      }
+      d_re[w] = a;
+      d_new[w] = b;
+    }
+    for (std::int32_t w = 1; w <= k.n; ++w) k.cur[w] = back(d_re[w], d_new[w]);
+  }
+  // Step 3: node voltages.
   for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k)
     e_s0::vdc(k, ss) = back(e_s0::vdc(k, ss), spcial::vdcnew(k));
 }
