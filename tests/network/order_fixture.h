@@ -41,23 +41,24 @@ struct Samples {
   double balance = 0.0;                 // largest node balance / largest branch current
 };
 
-class OrderNetwork : public SparseNetwork {
+template <class Base = SparseNetwork>
+class OrderNetworkOf : public Base {
  protected:
   // Builds a case at step dt (the callback sizes the network, adds its branches,
   // sets model_ and returns the number of steps), optionally on the sparse solver,
   // runs it and keeps every `every`-th sample.
   Samples run_case(const std::function<std::int32_t(double)>& build, double dt, bool sparse,
-               const std::function<std::vector<double>()>& sample, std::int32_t every = 1) {
-    release_all_and_reset();
+                   const std::function<std::vector<double>()>& sample, std::int32_t every = 1) {
+    this->release_all_and_reset();
     wakro::release_sparse_solver();
     const std::int32_t steps = build(dt);
-    if (sparse) force_sparse();
-    start_run(steps);
+    if (sparse) this->force_sparse();
+    this->start_run(steps);
     Samples r;
     double peak = 0.0;
     double worst = 0.0;
     for (std::int32_t n = 0; n < steps; ++n) {
-      step();
+      this->step();
       for (std::int32_t br = 1; br <= int2::insb(1); ++br)
         peak = std::max(peak, std::abs(branches::cbr(br, 1)));
       // From the second step on: the time-zero solution of a source switched on
@@ -74,6 +75,7 @@ class OrderNetwork : public SparseNetwork {
     return r;
   }
 };
+using OrderNetwork = OrderNetworkOf<>;
 
 // Largest difference of quantity q between a run and its reference on the same
 // samples from sample `from` on, relative to the largest reference value.
