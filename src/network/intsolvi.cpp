@@ -165,6 +165,38 @@ const wakro::SubStep& solved_at(const wakro::SubStep& s, wakro::SubStep& later) 
   return later;
 }
 
+// True when every switch operated at frac was turned on where its ON and OFF
+// characteristics meet (a valve at its forward voltage: the OFF current there is
+// its holding current, and so is the ON current): its current at the instant's
+// voltages is the same in either state, so that no value of the network jumps.
+// The values at the instant are then the network's as interpolated to it, and
+// the trapezoidal step continues from them. Any other operation (a turn-off,
+// whose current is zero only to the interpolation's error and may be forced into
+// a stiff loop; an arrester or segment step; an ideal ON state) is a switching
+// with jumps.
+bool turned_on_without_jump(std::int32_t ss, double frac) {
+  using namespace branches;
+  namespace switch_mode = wakro::switch_mode;
+  constexpr double kSameCurrent = 1e-9;  // of the terms the two currents are made of
+  for (std::int32_t k = 1; k <= nsw(ss); ++k) {
+    const std::int32_t br = brnsw(k, ss);
+    if (int1::xstor(br, ss) > frac) continue;  // not operated at this instant
+    const std::int32_t m = std::abs(int1::iorv(br, ss));
+    if (m == switch_mode::arrester || m == switch_mode::segmented) return false;
+    if (openbr(br, ss) || idealbr(br, ss)) return false;
+    const std::int32_t f = ief(br, ss);
+    const std::int32_t t = iet(br, ss);
+    const double vf = f > 0 ? e_s0::vdc(f, ss) : 0.0;
+    const double vt = t > 0 ? e_s0::vdc(t, ss) : 0.0;
+    const double i_on = geqon(br, ss) * (vf - vt + ebron(br, ss));
+    const double i_off = geqof(br, ss) * (vf - vt + ebrof(br, ss));
+    const double terms = (std::abs(geqon(br, ss)) + std::abs(geqof(br, ss))) *
+                         (std::abs(vf) + std::abs(vt) + std::abs(ebron(br, ss)) + std::abs(ebrof(br, ss)));
+    if (!(std::abs(i_on - i_off) <= kSameCurrent * terms)) return false;
+  }
+  return true;
+}
+
 // True when a source of ss takes at time zero another value than the one its
 // data gave it: the source is switched on at time zero.
 bool sources_switch_on(std::int32_t ss) {
@@ -245,6 +277,7 @@ void solve_subsystem(std::int32_t ss) {
 
   // Step 4: sub-steps.
   bool settle = false;  // the last solution was at a switching instant
+  bool keep = false;    // the switchings at this instant change no value of it
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
@@ -299,11 +332,15 @@ void solve_subsystem(std::int32_t ss) {
       s.fracv = std::min(s.frac, 1.0);
     }
 
-    incalcvi(ss, solved_at(s, later));
+    // A solution at an instant whose switchings change no value there leaves the
+    // values as they are (it still looks for switches that follow at once).
+    const wakro::SubStep& moved = solved_at(s, later);
+    if (s.iflag && keep) later.fracv = 0.0;
+    incalcvi(ss, moved);
 
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      settle = true;
+      settle = !keep;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
@@ -323,8 +360,10 @@ void solve_subsystem(std::int32_t ss) {
     }
     // A switch operates at frac: switch, re-factorise, solve again at this instant
     // with the inductor currents and capacitor voltages it has.
+    if (!s.iflag) keep = true;  // a new instant
     s.iflag = true;
     hooks.switchbr(ss, s.frac);
+    keep = keep && turned_on_without_jump(ss, s.frac);
     itriang(ss);
     startup_history(ss);
   }
