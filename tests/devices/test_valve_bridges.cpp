@@ -127,13 +127,13 @@ class ValveBridge : public devtest::Devices {
   std::string text_;
 };
 
-// Node 1 the AC terminal (the source's other end is ground), 2 and 3 the DC
-// terminals; 200 uF and 50 ohm between them.
+// Node 1 the AC terminal (1 ohm, 1 mH; the source's other end is ground), 2 and
+// 3 the DC terminals; 200 uF and 50 ohm between them.
 TEST_F(ValveBridge, SinglePhaseDiodeBridgeOnAnRcLoad) {
   size(3, 8);
   dc_p_ = 2;
   dc_n_ = 3;
-  source(1, 1.0, 0.0, 0.0);
+  source(1, 1.0, 0.001, 0.0);
   valve(1, 2);
   valve(0, 2);
   valve(3, 1);
