@@ -10,8 +10,12 @@
 // UMEC core quantities; then the MNA and ideal-branch currents through their
 // own routines. On the last sub-step with chatter detection, the chatter detector sees
 // the new voltages and currents before they are taken over (spcial::cbrnew).
-// A re-solution at an instant (iflag) keeps the currents of inductive branches and
-// the voltages of capacitive parts: they are continuous through a switching.
+// A re-solution at an instant (iflag) keeps the currents of inductive branches,
+// the voltages of capacitive parts and the winding currents: they are continuous
+// through a switching (the current it gives an inductive branch goes to
+// spcial::cbrnew for settle_instant_values). Every branch current is formed with
+// the history the solution used (CCBR, at a re-solution the one that keeps the
+// branch's state), never with the previous step's.
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>

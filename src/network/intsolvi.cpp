@@ -4,9 +4,12 @@
 // changed since the previous step, bring the factors up to date (itriang), form
 // the histories, then run sub-steps: right-hand side, solution, crossing search,
 // interpolation to the sub-step's end; a crossing inside the step switches, re-
-// factorises and re-solves at that instant (inductor currents and capacitor
-// voltages kept through the change); with chatter removal the first pass
-// after a factorisation is cut at the step's midpoint. finishup keeps the values
+// factorises and re-solves at that instant (inductor currents, capacitor
+// voltages and winding currents kept through the change), and so does a
+// switching between steps at the step's start; with chatter removal the first
+// pass after a factorisation is cut at the step's midpoint. A matrix changed only
+// by conductances of branches that hold no state is factorised again and solved
+// as one trapezoidal step. finishup keeps the values
 // the next step compares against. Line histories come before all subsystems and
 // line terminal currents after them (hooks).
 //
@@ -14,7 +17,7 @@
 // lists int2::ll/nmb and the copies CCIND, GGIND; later, nodes injected into
 // outside the lists join them; per subsystem GGINCHANGE,
 // GEQCHANGE, CONSID, ICNT, XSTOR of this step; MXINV lowered to the first changed
-// Norton node; int1::solution_time and e_s1::onstep.
+// Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
 #include <string>

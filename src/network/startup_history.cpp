@@ -17,25 +17,33 @@
 // also damps at once a mode the trapezoidal rule would keep alternating, such as
 // an inductor current forced into an opened switch.
 //
-// Inside a step the driver solves at the instant with the sources half a step on,
-// so that the solution stands wholly for the network about half a step after the
-// instant. settle_instant_values then, once the first solution from the instant
-// exists (y_new, a step on), replaces each value the new topology decides that
-// no history reads (node voltages, currents of branches without an inductive
-// part) by its straight-line extrapolation back to the instant, y := 2 y - y_new,
-// a second-order value; the interpolation and the crossing tests of that sub-step
-// then start from values that belong to the instant. The voltages across
-// inductive parts are left as solved: with the kept currents they give the
-// histories of the backward-Euler half step (CCL = i + v_L / X_L), which a stiff
-// loop needs to settle (extrapolated, they would excite the alternation), and
-// their O(dt) offset enters a later history only times dt/2L.
+// Coupled windings (i = Y v + h, Y = HM, SM = I - 2 Y R) are held the same way:
+// the backward-Euler half step from the winding currents i0 has h = (I + SM) i0/2.
+//
+// The driver solves at the instant, inside a step or at its start, with the
+// sources half a step on, so that the solution stands wholly for the network
+// about half a step after the instant. settle_instant_values then, once the first
+// solution from the instant exists (y_new, a step on), replaces the values the
+// new topology decides by their straight-line extrapolation back to the instant,
+// y := 2 y - y_new, a second-order value: node voltages and the currents of every
+// branch and winding, an inductive branch's from the current the solution at the
+// instant gave it (kept aside in spcial::cbrnew, since the branch itself kept its
+// current). Both solutions meet every node's currents, and so do the values moved
+// back and everything interpolated from them. The interpolation and the crossing
+// tests of that sub-step then start from values that belong to the instant. The
+// history of an inductive part stays that of the kept current: its voltage V12L
+// takes up the difference between the kept and the moved-back current (CCL =
+// V12L G2L + i unchanged), which is the history of the backward-Euler half step
+// that a stiff loop needs to settle; its O(dt) offset enters a later history only
+// times dt/2L.
 //
 // startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an
-// L or C part replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by
-// the same amounts (transformer windings and other branches keep their share).
-// CCLD, CCCD, CCBRD and CCGMD are not touched.
-// settle_instant_values leaves: VDC(1..MBUS, ss) and CBR of every branch that is
-// neither ideal, deferred nor inductive moved back to the instant.
+// L or C part, and CCMC of every winding of the subsystem's transformers, replaced
+// by the values above, and e_s0::ccgm(1..MBUS, ss) changed by the same amounts.
+// CCLD, CCCD, CCBRD, CCMCD and CCGMD are not touched; temp2::av is its workspace.
+// settle_instant_values leaves: VDC(1..MBUS, ss), CBR of every branch that is not
+// ideal and V12L of every non-deferred inductive one, CDCTR of the windings, moved
+// back to the instant; temp2::av and temp2::ac are its workspace.
 #include <cstddef>
 #include <span>
 
