@@ -52,8 +52,10 @@
 #include "model/e_s5.h"
 #include "model/int2.h"
 #include "model/spcial.h"
+#include "model/storage.h"
 #include "model/temp2.h"
 #include "model/tf_subsystems.h"
+#include "network/branch_view.h"
 #include "network/ground.h"
 #include "network/solution.h"
 
@@ -160,20 +162,30 @@ void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
   // histories formed from the two (CCL = V12L G2L + i) stay those of the kept
   // current: a stiff loop is damped as before.
   const wakro::SubStep solved = s.solved();
-  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-    if (idealbr(br, ss)) continue;
-    const bool regsrc = wakro::registered_source(br, ss);
-    const double e = source(br, ss) ? wakro_gete(br, ss, solved, regsrc, false) : 0.0;
-    const double u = at_node(v_new, ief(br, ss)) - at_node(v_new, iet(br, ss)) + e;
-    const double i_new = geq(br, ss) * u + wakro_geti(br, ss, solved);
-    const bool kept = inductor(br, ss) && !defrdbr(br, ss) && g2l(br, ss) != 0.0;
-    if (!kept) {
-      cbr(br, ss) = back(cbr(br, ss), i_new);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const wakro::SourceRecords& records = wakro::source_records(ss);
+  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
+  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
+  const double* const cbrnew = spcial::cbrnew.data() - 1;  // by branch
+  const std::int32_t nbr = int2::insb(ss);
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    if (c.idealbr[br]) continue;
+    double e = 0.0;
+    if (c.source[br]) {
+      storage::this_ = owner[br];
+      e = wakro_gete(br, ss, solved, registered[br] != 0, false);
+    }
+    const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]) + e;
+    const bool deferred = c.defrdbr[br];
+    const double i_new = c.geq[br] * u + (deferred ? wakro_geti(br, ss, solved) : c.ccbr[br]);
+    const double g2l = c.g2l[br];
+    if (deferred || !c.inductor[br] || g2l == 0.0) {
+      c.cbr[br] = back(c.cbr[br], i_new);
       continue;
     }
-    const double i_kept = cbr(br, ss);
-    cbr(br, ss) = back(spcial::cbrnew(br), i_new);
-    v12l(br, ss) += (i_kept - cbr(br, ss)) / g2l(br, ss);
+    const double i_kept = c.cbr[br];
+    c.cbr[br] = back(cbrnew[br], i_new);
+    c.v12l[br] += (i_kept - c.cbr[br]) / g2l;
   }
   // Step 2: winding currents, the re-solution's from its voltages and the history
   // it used (now CCMCD).
