@@ -228,47 +228,47 @@ void start_at_time_zero(std::int32_t ss) {
   finishup(ss);
 }
 
-// One subsystem.
-void solve_subsystem(std::int32_t ss) {
-  auto& hooks = wakro::network_hooks();
-  const std::int32_t n = e_s0::mbus(ss);
-  if (n < 1) return;  // a subsystem without nodes has nothing to solve
-  const double delt = e_s1::delt;
-  const double step_start = (ctrl::iii - 1) * delt;
+// Chatter removal: with STABCK set, a normal pass that starts before the step's
+// midpoint and finds no crossing at or before kCrossingBeforeHalfStep of its
+// length is cut at kHalfStep (the midpoint of a full step from where it starts).
+constexpr double kHalfStep = 0.5;
+constexpr double kCrossingBeforeHalfStep = 0.5001;
 
-  // Step 1: the step's start, changed Norton nodes, the switches taking part.
+// The state of one subsystem's sub-step loop between passes.
+struct Passes {
+  wakro::SubStep s;
+  bool settle = false;    // the last solution was at a switching instant
+  bool keep = false;      // the switchings at this instant change no value of it
+  bool halfstep = false;  // the present normal pass is cut at the half step
+};
+
+// Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
+// taking part.
+void begin_step(std::int32_t ss) {
   e_s1::onstep = true;
-  int1::solution_time = step_start;
-  {
-    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-    if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
-    detect_norton_changes(ss, c);
-  }
+  int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
+  detect_norton_changes(ss, c);
   wakro::take_source_records(ss);  // the registered-source lookup of this step
   prepare_switches(ss);
+}
 
-  // Step 2: with interpolation, a matrix that changed between steps is first solved
-  // again at the step's start. Not at time zero: there is no previous step, and
-  // the histories must start from the initial currents and voltages of the data;
-  // sources switched on at time zero act from that instant on.
-  if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
-    start_at_time_zero(ss);
-    e_s8::switched(ss) = false;
-    return;
-  }
-  // Only a switching is solved again: a matrix changed by conductances of branches
-  // that hold no state across their change (e_s8::switched clear) is solved as the
-  // trapezoidal rule solves a conductance varying in time, the new value at the
-  // step's end, without the half step of chatter removal either; a re-solution at
-  // the step's start would take the previous instant with the new conductance, a
-  // local error of order dt^2 that adds up to first order over a ramp.
-  const bool changed = e_s8::mxinv(ss) <= n && !e_s1::timezero;
-  wakro::SubStep s;
+// Steps 2 and 3: whether the step starts with a re-solution, the factors and the
+// histories. With interpolation, a matrix that a switching changed between steps
+// is first solved again at the step's start (not at time zero: there is no
+// previous step). Only a switching is solved again: a matrix changed by
+// conductances of branches that hold no state across their change
+// (e_s8::switched clear) is solved as the trapezoidal rule solves a conductance
+// varying in time, the new value at the step's end, without the half step of
+// chatter removal either; a re-solution at the step's start would take the
+// previous instant with the new conductance, a local error of order dt^2 that
+// adds up to first order over a ramp. A re-solution starts from the histories
+// that keep inductor currents and capacitor voltages through the change.
+void open_step(std::int32_t ss, wakro::SubStep& s) {
+  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss) && !e_s1::timezero;
   s.iflag = changed && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
-
-  // Step 3: factors and histories (for a re-solution, the histories that keep
-  // inductor currents and capacitor voltages through the change).
   const bool chatter_before = temp1::stabck(ss);
   itriang(ss);
   if (changed && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
@@ -277,73 +277,122 @@ void solve_subsystem(std::int32_t ss) {
   } else {
     history(ss);
   }
+}
 
-  // Step 4: sub-steps.
-  bool settle = false;  // the last solution was at a switching instant
-  bool keep = false;    // the switchings at this instant change no value of it
+// Step 4.1: the solution of a pass and its crossing search. A solution at an
+// instant takes the sources half a step on (see startup_history.cpp); the first
+// one from that instant settles the values at it before anything reads them. The
+// crossing search leaves the earliest crossing in frac and xearly of the record it
+// is given (and reads nothing it writes).
+void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
+  wakro::SubStep& s = p.s;
+  const wakro::SubStep& at = solved_at(s, later);
+  buildca(ss, at);
+  slvnew(ss, at);
+  if (p.settle && !s.iflag) settle_instant_values(ss, s);
+  p.settle = false;
+  if (&at == &s) {
+    interpol(ss, s);
+  } else {
+    interpol(ss, later);
+    s.frac = later.frac;
+    s.xearly = later.xearly;
+  }
+  s.notfirst = true;
+}
+
+// Step 4.2, a normal pass: where it ends (the earliest crossing, the chatter half
+// step, or the step's end) and the solution time there.
+void end_of_normal_pass(std::int32_t ss, Passes& p) {
+  wakro::SubStep& s = p.s;
+  p.halfstep = false;
+  double x = s.frac;
+  if (temp1::stabck(ss) && s.xearly > kCrossingBeforeHalfStep && s.elapsed < kHalfStep) {
+    s.xearly = kHalfStep;
+    temp1::stabck(ss) = false;
+    p.halfstep = true;
+    x = kHalfStep;
+  }
+  if (x + s.elapsed >= 1.0) {
+    s.stepdone = true;
+    if (s.elapsed > 0.0) {
+      s.frac = 1.0 - s.elapsed;
+      for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
+        int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
+    } else {
+      s.notfirst = false;
+      s.frac = 1.0;
+    }
+  } else {
+    s.stepdone = false;
+    s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
+  }
+  s.fracv = s.frac;
+  const double delt = e_s1::delt;
+  int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
+}
+
+// Step 4.2, a re-solution: a crossing found by it is a further switching at the
+// same instant.
+void end_of_resolution(Passes& p) {
+  wakro::SubStep& s = p.s;
+  p.halfstep = false;
+  s.stepdone = false;
+  if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
+  s.fracv = std::min(s.frac, 1.0);
+}
+
+// Step 4.3: the values moved to the pass's end. A solution at an instant whose
+// switchings change no value there leaves the values as they are (it still
+// looks for switches that follow at once).
+void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
+  const wakro::SubStep& moved = solved_at(p.s, later);
+  if (p.s.iflag && p.keep) later.fracv = 0.0;
+  incalcvi(ss, moved);
+}
+
+// Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
+// instant with the inductor currents, capacitor voltages and winding currents it
+// has.
+void operate_switches(std::int32_t ss, Passes& p) {
+  wakro::SubStep& s = p.s;
+  if (!s.iflag) p.keep = true;  // a new instant
+  s.iflag = true;
+  wakro::network_hooks().switchbr(ss, s.frac);
+  p.keep = p.keep && turned_on_without_jump(ss, s.frac);
+  itriang(ss);
+  startup_history(ss);
+}
+
+// One subsystem: steps 1 to 3, then the passes of step 4 until one ends the step.
+void solve_subsystem(std::int32_t ss) {
+  if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
+  begin_step(ss);
+  // Sources switched on at time zero act from that instant on (the histories
+  // start from the initial currents and voltages of the data).
+  if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
+    start_at_time_zero(ss);
+    e_s8::switched(ss) = false;
+    return;
+  }
+  Passes p;
+  wakro::SubStep& s = p.s;
+  open_step(ss, s);
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    // A solution at an instant inside the step takes the sources half a step on
-    // (see startup_history.cpp); the first one from that instant settles the
-    // values at it before anything reads them.
     wakro::SubStep later;
-    const wakro::SubStep& at = solved_at(s, later);
-    buildca(ss, at);
-    slvnew(ss, at);
-    if (settle && !s.iflag) settle_instant_values(ss, s);
-    settle = false;
-    // The crossing search leaves the earliest crossing in frac and xearly of the
-    // record it is given (and reads nothing it writes).
-    if (&at == &s) {
-      interpol(ss, s);
+    solve_and_search(ss, p, later);
+    if (s.iflag) {
+      end_of_resolution(p);
     } else {
-      interpol(ss, later);
-      s.frac = later.frac;
-      s.xearly = later.xearly;
+      end_of_normal_pass(ss, p);
     }
-    s.notfirst = true;
-
-    bool halfstep = false;
-    if (!s.iflag) {
-      double x = s.frac;
-      if (temp1::stabck(ss) && s.xearly > 0.5001 && s.elapsed < 0.5) {
-        s.xearly = 0.5;
-        temp1::stabck(ss) = false;
-        halfstep = true;
-        x = 0.5;
-      }
-      if (x + s.elapsed >= 1.0) {
-        s.stepdone = true;
-        if (s.elapsed > 0.0) {
-          s.frac = 1.0 - s.elapsed;
-          for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
-            int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
-        } else {
-          s.notfirst = false;
-          s.frac = 1.0;
-        }
-      } else {
-        s.stepdone = false;
-        s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
-      }
-      s.fracv = s.frac;
-      int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
-    } else {
-      s.stepdone = false;
-      if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
-      s.fracv = std::min(s.frac, 1.0);
-    }
-
-    // A solution at an instant whose switchings change no value there leaves the
-    // values as they are (it still looks for switches that follow at once).
-    const wakro::SubStep& moved = solved_at(s, later);
-    if (s.iflag && keep) later.fracv = 0.0;
-    incalcvi(ss, moved);
-
+    move_values(ss, p, later);
+    // Step 4.4: what follows the pass.
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      settle = !keep;
+      p.settle = !p.keep;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
@@ -355,20 +404,13 @@ void solve_subsystem(std::int32_t ss) {
     }
     if (!s.iflag) s.elapsed += s.frac;
     e_s1::onstep = false;
-    if (halfstep) {
+    if (p.halfstep) {
       temp1::stabck(ss) = false;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
-    // A switch operates at frac: switch, re-factorise, solve again at this instant
-    // with the inductor currents and capacitor voltages it has.
-    if (!s.iflag) keep = true;  // a new instant
-    s.iflag = true;
-    hooks.switchbr(ss, s.frac);
-    keep = keep && turned_on_without_jump(ss, s.frac);
-    itriang(ss);
-    startup_history(ss);
+    operate_switches(ss, p);
   }
 }
 
