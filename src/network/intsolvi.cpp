@@ -212,7 +212,11 @@ bool sources_switch_on(std::int32_t ss) {
 // network at time zero with the inductor currents and capacitor voltages of the
 // data and the sources' time-zero values, as at a switching instant (the whole
 // step solved, so every step quantity is taken at its time-zero value); then the
-// histories from which the first step starts.
+// histories from which the first step starts. Its values stand for the network
+// about half a step later, with nothing to move them back: the first step starts
+// like a step after a switching between steps (marked in e_s8::switched), with a
+// solution at its start half a step on, whose values are moved back to time zero
+// once the first normal solution exists.
 void start_at_time_zero(std::int32_t ss) {
   itriang(ss);
   startup_history(ss);
@@ -267,7 +271,7 @@ void begin_step(std::int32_t ss) {
 // that keep inductor currents and capacitor voltages through the change.
 void open_step(std::int32_t ss, wakro::SubStep& s) {
   const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss) && !e_s1::timezero;
-  s.iflag = changed && e_s8::switched(ss) && options::interpss(ss);
+  s.iflag = !e_s1::timezero && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
   const bool chatter_before = temp1::stabck(ss);
   itriang(ss);
@@ -372,7 +376,7 @@ void solve_subsystem(std::int32_t ss) {
   // start from the initial currents and voltages of the data).
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
     start_at_time_zero(ss);
-    e_s8::switched(ss) = false;
+    e_s8::switched(ss) = true;
     return;
   }
   Passes p;

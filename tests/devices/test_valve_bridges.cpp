@@ -104,7 +104,7 @@ class ValveBridge : public devtest::Devices {
         step();
         for (std::int32_t br = 1; br <= int2::insb(1); ++br)
           peak_ = std::max(peak_, std::abs(branches::cbr(br, 1)));
-        if (n >= 2) balance_ = std::max(balance_, nettest::worst_node_balance());
+        if (n >= 1) balance_ = std::max(balance_, nettest::worst_node_balance());
         if (n * kDt >= 0.1) {
           mean_dc_ += (v(dc_p_) - v(dc_n_)) / (0.1 / kDt);
           for (const Valve& v : valves_) turn_ons_ += !branches::openbr(v.br, 1) && was_open_[v.br];

@@ -61,10 +61,10 @@ class OrderNetworkOf : public Base {
       this->step();
       for (std::int32_t br = 1; br <= int2::insb(1); ++br)
         peak = std::max(peak, std::abs(branches::cbr(br, 1)));
-      // From the second step on: the time-zero solution of a source switched on
-      // at time zero holds the data's inductor currents beside node voltages of
-      // half a step later, and the first step's half step starts from them.
-      if (n >= 2) worst = std::max(worst, worst_node_balance());
+      // From the first step on: the time-zero solution of a source switched on at
+      // time zero holds the data's inductor currents beside node voltages of half
+      // a step later (the first step moves them back to time zero).
+      if (n >= 1) worst = std::max(worst, worst_node_balance());
       if (n % every == 0) r.at.push_back(sample());
     }
     r.balance = worst / peak;
