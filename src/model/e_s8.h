@@ -11,10 +11,11 @@ namespace e_s8 {
 // value not above e_s0::mbus(k) means the matrix changed (nd2, allocated by a_s).
 inline wakro::FArray<std::int32_t, 1> mxinv{"mxinv"};
 
-// The matrix of subsystem k changed since its last solution by a switching (a
-// switch, a stamp, an MNA element), not only by conductances of branches that hold
-// no state across their change; such a change is solved again at the start of the
-// step (nd2, allocated by a_s with mxinv; cleared when the step is solved).
+// Subsystem k was switched since its last solution: its matrix changed by a
+// switching (a switch, a stamp, an MNA element), not only by conductances of
+// branches that hold no state across their change, or its sources were switched
+// on at time zero. The step then starts with a solution at its start (nd2,
+// allocated by a_s with mxinv; cleared when the step is solved).
 inline wakro::FArray<bool, 1> switched{"switched"};
 
 }  // namespace e_s8
