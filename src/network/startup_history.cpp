@@ -167,8 +167,19 @@ void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
   const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
   const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
   const double* const cbrnew = spcial::cbrnew.data() - 1;  // by branch
-  const std::int32_t nbr = int2::insb(ss);
-  for (std::int32_t br = 1; br <= nbr; ++br) {
+  // The plain series R-L branches in a pass of their own (what the general pass
+  // does for them, without its tests), then the others.
+  const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  for (const std::int32_t br : classes.series_rl) {
+    const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]);
+    const double i_new = c.geq[br] * u + c.ccbr[br];
+    const double i_kept = c.cbr[br];
+    const double i = back(cbrnew[br], i_new);
+    c.cbr[br] = i;
+    const double g2l = c.g2l[br];
+    if (g2l != 0.0) c.v12l[br] += (i_kept - i) / g2l;
+  }
+  for (const std::int32_t br : classes.other) {
     if (c.idealbr[br]) continue;
     double e = 0.0;
     if (c.source[br]) {
