@@ -58,6 +58,7 @@ void a_s() {
   e_s5tap::tss.allocate(nd4);
   e_s5tap::tkind.allocate(nd4);
   e_s8::mxinv.allocate(nd2);
+  e_s8::switched.allocate(nd2);
 }
 
 void d_s() {
@@ -69,5 +70,5 @@ void d_s() {
   wakro::release_each(e_s5::sm, e_s5::hm, e_s5::ccmc, e_s5::ccmcd, e_s5::tdatatmp,
                       e_s5::mcb, e_s5::ncb, e_s5::msiz, e_s5::numt, e_s5::nummag,
                       e_s5tap::lorig, e_s5tap::rorig, e_s5tap::tss, e_s5tap::tkind,
-                      e_s8::mxinv);
+                      e_s8::mxinv, e_s8::switched);
 }

@@ -121,7 +121,10 @@ void stamp_admittance(std::string_view caller, std::int32_t ss, std::span<const 
   }
 
   // Step 3: the rows to factorise again.
-  if (lowest > 0) e_s8::mxinv(ss) = std::min(e_s8::mxinv(ss), lowest);
+  if (lowest > 0) {
+    e_s8::mxinv(ss) = std::min(e_s8::mxinv(ss), lowest);
+    e_s8::switched(ss) = true;
+  }
 }
 
 }  // namespace wakro

@@ -8,7 +8,12 @@
 //   normal solution   reaches one full step beyond the present instant, so q is
 //                     extrapolated by the fraction already solved:  q + (q - qd) * elapsed
 //   re-solution       at the present instant, so it is interpolated: qd + (q - qd) * elapsed
-//   start of step     qd, or q for a branch whose conductance changed between steps.
+//   start of step     qd + (q - qd) * elapsed (the driver solves it half a step on,
+//                     elapsed 0.5, and moves its values back to the instant), or q
+//                     for a branch whose conductance changed between steps.
+// The current source of a branch that is not deferred is its history CCBR in every
+// form: the solution's history sum holds CCBR (at a re-solution the one that keeps
+// the branch's inductor current and capacitor voltage), never the previous step's.
 #include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/e_s0.h"
@@ -32,7 +37,10 @@ double wakro_gete(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, boo
   using branches::ebr;
   using branches::ebrd;
   // Start-of-step re-solution.
-  if (s.iflag2) return branches::geqchange(br) ? ebr(br, ss) : ebrd(br, ss);
+  if (s.iflag2) {
+    if (branches::geqchange(br)) return ebr(br, ss);
+    return ebrd(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
+  }
   const bool interpolated_source = regsrc && options::xterpsrc(ss);
   // Re-solution at the present instant.
   if (s.iflag) {
@@ -52,8 +60,13 @@ double wakro_gete(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, boo
 double wakro_geti(std::int32_t br, std::int32_t ss, const wakro::SubStep& s) {
   using branches::ccbr;
   using branches::ccbrd;
-  if (s.iflag2) return branches::geqchange(br) ? ccbr(br, ss) : ccbrd(br, ss);
+  // A branch of the network's own: the history the solution holds (at a re-solution
+  // the one that keeps its inductor current and capacitor voltage).
   if (!branches::defrdbr(br, ss)) return ccbr(br, ss);
+  if (s.iflag2) {
+    if (branches::geqchange(br)) return ccbr(br, ss);
+    return ccbrd(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
+  }
   if (!s.iflag) {
     if (s.notfirst) return ccbr(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
     return ccbr(br, ss);

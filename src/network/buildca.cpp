@@ -34,9 +34,7 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
       const double now = ccli[k];
       const double before = cclid[k];
       double x;
-      if (s.iflag2) {
-        x = before;
-      } else if (s.iflag) {
+      if (s.iflag) {
         x = before + (now - before) * s.elapsed;
       } else {
         x = now + (now - before) * s.elapsed;

@@ -3,7 +3,8 @@
 //
 // Leaves: GEQ(br, ss) := g; for a branch that is not a switch, gm changed by
 // dG = g - GEQ(before) as its form requires (and ideal::gms for a branch to
-// ground in nodal form); mxinv(ss) lowered to the branch's lower non-ground node.
+// ground in nodal form); mxinv(ss) lowered to the branch's lower non-ground node
+// (e_s8::switched set for a switch only).
 #include <cstdint>
 #include <string_view>
 
@@ -48,9 +49,17 @@ void change_branch_conductance(std::string_view caller, std::int32_t ss, std::in
     }
     note_gm_change(ss, f, t);
   }
-  // Step 3: the new conductance and the rows to factorise again.
+  // Step 3: the new conductance and the rows to factorise again. The change of a
+  // branch other than a switch holds no state across it (a resistance; an
+  // inductance or capacitance whose model keeps its flux or charge): it is no
+  // switching, and the step takes it as the trapezoidal rule takes a conductance
+  // that varies in time.
   geq(br, ss) = g;
-  setmxinv(ss, f, t);
+  if (switch_(br, ss)) {
+    setmxinv(ss, f, t);
+  } else {
+    lower_mxinv(ss, f, t);
+  }
 }
 
 }  // namespace wakro

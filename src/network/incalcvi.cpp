@@ -10,8 +10,12 @@
 // UMEC core quantities; then the MNA and ideal-branch currents through their
 // own routines. On the last sub-step with chatter detection, the chatter detector sees
 // the new voltages and currents before they are taken over (spcial::cbrnew).
-// A re-solution at an instant (iflag) keeps the currents of inductive branches and
-// the voltages of capacitive parts: they are continuous through a switching.
+// A re-solution at an instant (iflag) keeps the currents of inductive branches,
+// the voltages of capacitive parts and the winding currents: they are continuous
+// through a switching (the current it gives an inductive branch goes to
+// spcial::cbrnew for settle_instant_values). Every branch current is formed with
+// the history the solution used (CCBR, at a re-solution the one that keeps the
+// branch's state), never with the previous step's.
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
@@ -78,12 +82,12 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
   stor(k + 2) = now;
 }
 
-// The current a branch's history gives at the sub-step's end: its history
-// current on a normal solution of a branch that is not deferred, otherwise what
-// wakro_geti gives.
+// The current a branch's history gives at the sub-step's end: the history current
+// the solution used for a branch that is not deferred, otherwise what wakro_geti
+// gives.
 inline double history_current(std::int32_t br, std::int32_t ss, const wakro::SubStep& s,
                               bool deferred, double ccbr) {
-  return (!s.iflag2 && !deferred) ? ccbr : wakro_geti(br, ss, s);
+  return deferred ? wakro_geti(br, ss, s) : ccbr;
 }
 
 // What the pass over the branches does with a new current under chatter detection.
@@ -147,8 +151,12 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     const bool deferred = defrdbr[br];
     const bool has_l = inductor[br];
     // Step 2: branch current. A re-solution at an instant keeps the current of an
-    // inductive branch: it is continuous through the switching.
+    // inductive branch: it is continuous through the switching. The current the
+    // re-solution gives it waits in cbrnew for the values moved back to the
+    // instant (settle_instant_values), which must meet the node currents of the
+    // same solutions.
     const bool keeps_current = !normal && has_l && !deferred;
+    if (keeps_current && !idealbr[br]) cbrnew[br] = geq[br] * u + ccbr[br];
     if (!idealbr[br] && !keeps_current) {
       const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
       if (chatter) {
@@ -211,8 +219,9 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   for (const std::int32_t br : classes.other) any_branch(br);
 }
 
-// Transformer winding currents and histories.
-void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool normal) {
+// Transformer winding currents and histories. A re-solution at an instant keeps
+// the winding currents (continuous through the switching, like an inductor's).
+void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
   const double* const vnew = spcial::vdcnew.data() - 1;  // by node
@@ -239,12 +248,13 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool iflag2, bool no
     double* const cur = winding(e_s0::cdctr, t);
     const double* const y = hm.data() + (t - 1) * square;  // hm(w, j, t) at y[(j - 1) * rows + w - 1]
     for (std::int32_t w = 1; w <= nw; ++w) {
-      double d = iflag2 ? hist_before[w] : hist[w];
+      double d = hist[w];
       for (std::int32_t w2 = 1; w2 <= nw; ++w2) {
         const double vf = from[w2] > 0 ? vnew[from[w2]] : 0.0;
         const double vt = to[w2] > 0 ? vnew[to[w2]] : 0.0;
         d += y[(w2 - 1) * rows + (w - 1)] * (vf - vt);
       }
+      if (!normal) continue;
       cur[w] = notfirst ? towards(cur[w], d, f) : d;
       if (notfirst && normal) {
         hist[w] = towards(hist_before[w], hist[w], f);
@@ -292,7 +302,7 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
     }
   }
   // Step 5: transformer windings.
-  transformers(ss, f, notfirst, s.iflag2, normal);
+  transformers(ss, f, notfirst, normal);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) update_current(ss);
   // Step 7: ideal-branch currents (none without ideal branches).

@@ -4,9 +4,12 @@
 // changed since the previous step, bring the factors up to date (itriang), form
 // the histories, then run sub-steps: right-hand side, solution, crossing search,
 // interpolation to the sub-step's end; a crossing inside the step switches, re-
-// factorises and re-solves at that instant (inductor currents and capacitor
-// voltages kept through the change); with chatter removal the first pass
-// after a factorisation is cut at the step's midpoint. finishup keeps the values
+// factorises and re-solves at that instant (inductor currents, capacitor
+// voltages and winding currents kept through the change), and so does a
+// switching between steps at the step's start; with chatter removal the first
+// pass after a factorisation is cut at the step's midpoint. A matrix changed only
+// by conductances of branches that hold no state is factorised again and solved
+// as one trapezoidal step. finishup keeps the values
 // the next step compares against. Line histories come before all subsystems and
 // line terminal currents after them (hooks).
 //
@@ -14,7 +17,7 @@
 // lists int2::ll/nmb and the copies CCIND, GGIND; later, nodes injected into
 // outside the lists join them; per subsystem GGINCHANGE,
 // GEQCHANGE, CONSID, ICNT, XSTOR of this step; MXINV lowered to the first changed
-// Norton node; int1::solution_time and e_s1::onstep.
+// Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -160,10 +163,42 @@ void freeze_switches(std::int32_t ss) {
 // in `later`); any other solution sees s itself. Not copying the record on every
 // solution spares its fields a round trip through memory.
 const wakro::SubStep& solved_at(const wakro::SubStep& s, wakro::SubStep& later) {
-  if (!(s.iflag && !s.iflag2)) return s;
+  if (!s.iflag) return s;
   later = s;
   later.elapsed += 0.5;
   return later;
+}
+
+// True when every switch operated at frac was turned on where its ON and OFF
+// characteristics meet (a valve at its forward voltage: the OFF current there is
+// its holding current, and so is the ON current): its current at the instant's
+// voltages is the same in either state, so that no value of the network jumps.
+// The values at the instant are then the network's as interpolated to it, and
+// the trapezoidal step continues from them. Any other operation (a turn-off,
+// whose current is zero only to the interpolation's error and may be forced into
+// a stiff loop; an arrester or segment step; an ideal ON state) is a switching
+// with jumps.
+bool turned_on_without_jump(std::int32_t ss, double frac) {
+  using namespace branches;
+  namespace switch_mode = wakro::switch_mode;
+  constexpr double kSameCurrent = 1e-9;  // of the terms the two currents are made of
+  for (std::int32_t k = 1; k <= nsw(ss); ++k) {
+    const std::int32_t br = brnsw(k, ss);
+    if (int1::xstor(br, ss) > frac) continue;  // not operated at this instant
+    const std::int32_t m = std::abs(int1::iorv(br, ss));
+    if (m == switch_mode::arrester || m == switch_mode::segmented) return false;
+    if (openbr(br, ss) || idealbr(br, ss)) return false;
+    const std::int32_t f = ief(br, ss);
+    const std::int32_t t = iet(br, ss);
+    const double vf = f > 0 ? e_s0::vdc(f, ss) : 0.0;
+    const double vt = t > 0 ? e_s0::vdc(t, ss) : 0.0;
+    const double i_on = geqon(br, ss) * (vf - vt + ebron(br, ss));
+    const double i_off = geqof(br, ss) * (vf - vt + ebrof(br, ss));
+    const double terms = (std::abs(geqon(br, ss)) + std::abs(geqof(br, ss))) *
+                         (std::abs(vf) + std::abs(vt) + std::abs(ebron(br, ss)) + std::abs(ebrof(br, ss)));
+    if (!(std::abs(i_on - i_off) <= kSameCurrent * terms)) return false;
+  }
+  return true;
 }
 
 // True when a source of ss takes at time zero another value than the one its
@@ -178,7 +213,11 @@ bool sources_switch_on(std::int32_t ss) {
 // network at time zero with the inductor currents and capacitor voltages of the
 // data and the sources' time-zero values, as at a switching instant (the whole
 // step solved, so every step quantity is taken at its time-zero value); then the
-// histories from which the first step starts.
+// histories from which the first step starts. Its values stand for the network
+// about half a step later, with nothing to move them back: the first step starts
+// like a step after a switching between steps (marked in e_s8::switched), with a
+// solution at its start half a step on, whose values are moved back to time zero
+// once the first normal solution exists.
 void start_at_time_zero(std::int32_t ss) {
   itriang(ss);
   startup_history(ss);
@@ -194,129 +233,189 @@ void start_at_time_zero(std::int32_t ss) {
   finishup(ss);
 }
 
-// One subsystem.
-void solve_subsystem(std::int32_t ss) {
-  auto& hooks = wakro::network_hooks();
-  const std::int32_t n = e_s0::mbus(ss);
-  if (n < 1) return;  // a subsystem without nodes has nothing to solve
-  const double delt = e_s1::delt;
-  const double step_start = (ctrl::iii - 1) * delt;
+// Chatter removal: with STABCK set, a normal pass that starts before the step's
+// midpoint and finds no crossing at or before kCrossingBeforeHalfStep of its
+// length is cut at kHalfStep (the midpoint of a full step from where it starts).
+constexpr double kHalfStep = 0.5;
+constexpr double kCrossingBeforeHalfStep = 0.5001;
 
-  // Step 1: the step's start, changed Norton nodes, the switches taking part.
+// The state of one subsystem's sub-step loop between passes.
+struct Passes {
+  wakro::SubStep s;
+  bool settle = false;    // the last solution was at a switching instant
+  bool keep = false;      // the switchings at this instant change no value of it
+  bool halfstep = false;  // the present normal pass is cut at the half step
+};
+
+// Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
+// taking part.
+void begin_step(std::int32_t ss) {
   e_s1::onstep = true;
-  int1::solution_time = step_start;
-  {
-    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-    if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
-    detect_norton_changes(ss, c);
-  }
+  int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
+  detect_norton_changes(ss, c);
   wakro::take_source_records(ss);  // the registered-source lookup of this step
   prepare_switches(ss);
+}
 
-  // Step 2: with interpolation, a matrix that changed between steps is first solved
-  // again at the step's start. Not at time zero: there is no previous step, and
-  // the histories must start from the initial currents and voltages of the data;
-  // sources switched on at time zero act from that instant on.
-  if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
-    start_at_time_zero(ss);
-    return;
-  }
-  wakro::SubStep s;
-  s.iflag = e_s8::mxinv(ss) <= n && options::interpss(ss) && !e_s1::timezero;
+// Steps 2 and 3: whether the step starts with a re-solution, the factors and the
+// histories. With interpolation, a matrix that a switching changed between steps
+// is first solved again at the step's start (not at time zero: there is no
+// previous step). Only a switching is solved again: a matrix changed by
+// conductances of branches that hold no state across their change
+// (e_s8::switched clear) is solved as the trapezoidal rule solves a conductance
+// varying in time, the new value at the step's end, without the half step of
+// chatter removal either; a re-solution at the step's start would take the
+// previous instant with the new conductance, a local error of order dt^2 that
+// adds up to first order over a ramp. A re-solution starts from the histories
+// that keep inductor currents and capacitor voltages through the change.
+void open_step(std::int32_t ss, wakro::SubStep& s) {
+  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss) && !e_s1::timezero;
+  s.iflag = !e_s1::timezero && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
-
-  // Step 3: factors and histories (for a re-solution, the histories that keep
-  // inductor currents and capacitor voltages through the change).
+  const bool chatter_before = temp1::stabck(ss);
   itriang(ss);
+  if (changed && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
   if (s.iflag) {
     startup_history(ss);
   } else {
     history(ss);
   }
+}
 
-  // Step 4: sub-steps.
-  bool settle = false;  // the last solution was at an instant inside the step
+// Step 4.1: the solution of a pass and its crossing search. A solution at an
+// instant takes the sources half a step on (see startup_history.cpp); the first
+// one from that instant settles the values at it before anything reads them. The
+// crossing search leaves the earliest crossing in frac and xearly of the record it
+// is given (and reads nothing it writes).
+void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
+  wakro::SubStep& s = p.s;
+  const wakro::SubStep& at = solved_at(s, later);
+  buildca(ss, at);
+  slvnew(ss, at);
+  if (p.settle && !s.iflag) settle_instant_values(ss, s);
+  p.settle = false;
+  if (&at == &s) {
+    interpol(ss, s);
+  } else {
+    interpol(ss, later);
+    s.frac = later.frac;
+    s.xearly = later.xearly;
+  }
+  s.notfirst = true;
+}
+
+// Step 4.2, a normal pass: where it ends (the earliest crossing, the chatter half
+// step, or the step's end) and the solution time there.
+void end_of_normal_pass(std::int32_t ss, Passes& p) {
+  wakro::SubStep& s = p.s;
+  p.halfstep = false;
+  double x = s.frac;
+  if (temp1::stabck(ss) && s.xearly > kCrossingBeforeHalfStep && s.elapsed < kHalfStep) {
+    s.xearly = kHalfStep;
+    temp1::stabck(ss) = false;
+    p.halfstep = true;
+    x = kHalfStep;
+  }
+  if (x + s.elapsed >= 1.0) {
+    s.stepdone = true;
+    if (s.elapsed > 0.0) {
+      s.frac = 1.0 - s.elapsed;
+      for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
+        int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
+    } else {
+      s.notfirst = false;
+      s.frac = 1.0;
+    }
+  } else {
+    s.stepdone = false;
+    s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
+  }
+  s.fracv = s.frac;
+  const double delt = e_s1::delt;
+  int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
+}
+
+// Step 4.2, a re-solution: a crossing found by it is a further switching at the
+// same instant.
+void end_of_resolution(Passes& p) {
+  wakro::SubStep& s = p.s;
+  p.halfstep = false;
+  s.stepdone = false;
+  if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
+  s.fracv = std::min(s.frac, 1.0);
+}
+
+// Step 4.3: the values moved to the pass's end. A solution at an instant whose
+// switchings change no value there leaves the values as they are (it still
+// looks for switches that follow at once).
+void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
+  const wakro::SubStep& moved = solved_at(p.s, later);
+  if (p.s.iflag && p.keep) later.fracv = 0.0;
+  incalcvi(ss, moved);
+}
+
+// Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
+// instant with the inductor currents, capacitor voltages and winding currents it
+// has.
+void operate_switches(std::int32_t ss, Passes& p) {
+  wakro::SubStep& s = p.s;
+  if (!s.iflag) p.keep = true;  // a new instant
+  s.iflag = true;
+  wakro::network_hooks().switchbr(ss, s.frac);
+  p.keep = p.keep && turned_on_without_jump(ss, s.frac);
+  itriang(ss);
+  startup_history(ss);
+}
+
+// One subsystem: steps 1 to 3, then the passes of step 4 until one ends the step.
+void solve_subsystem(std::int32_t ss) {
+  if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
+  begin_step(ss);
+  // Sources switched on at time zero act from that instant on (the histories
+  // start from the initial currents and voltages of the data).
+  if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
+    start_at_time_zero(ss);
+    e_s8::switched(ss) = true;
+    return;
+  }
+  Passes p;
+  wakro::SubStep& s = p.s;
+  open_step(ss, s);
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-    // A solution at an instant inside the step takes the sources half a step on
-    // (see startup_history.cpp); the first one from that instant settles the
-    // values at it before anything reads them.
     wakro::SubStep later;
-    const wakro::SubStep& at = solved_at(s, later);
-    buildca(ss, at);
-    slvnew(ss, at);
-    if (settle && !s.iflag) settle_instant_values(ss, s);
-    settle = false;
-    // The crossing search leaves the earliest crossing in frac and xearly of the
-    // record it is given (and reads nothing it writes).
-    if (&at == &s) {
-      interpol(ss, s);
+    solve_and_search(ss, p, later);
+    if (s.iflag) {
+      end_of_resolution(p);
     } else {
-      interpol(ss, later);
-      s.frac = later.frac;
-      s.xearly = later.xearly;
+      end_of_normal_pass(ss, p);
     }
-    s.notfirst = true;
-
-    bool halfstep = false;
-    if (!s.iflag) {
-      double x = s.frac;
-      if (temp1::stabck(ss) && s.xearly > 0.5001 && s.elapsed < 0.5) {
-        s.xearly = 0.5;
-        temp1::stabck(ss) = false;
-        halfstep = true;
-        x = 0.5;
-      }
-      if (x + s.elapsed >= 1.0) {
-        s.stepdone = true;
-        if (s.elapsed > 0.0) {
-          s.frac = 1.0 - s.elapsed;
-          for (std::int32_t k = 1; k <= branches::nsw(ss); ++k)
-            int1::xstor(branches::brnsw(k, ss), ss) = wakro::kNoCrossing;
-        } else {
-          s.notfirst = false;
-          s.frac = 1.0;
-        }
-      } else {
-        s.stepdone = false;
-        s.frac = s.xearly + s.elapsed >= 1.0 ? 1.0 - s.elapsed : s.xearly;
-      }
-      s.fracv = s.frac;
-      int1::solution_time = delt * (ctrl::iii - 1) + (s.elapsed + s.frac) * delt;
-    } else {
-      s.stepdone = false;
-      if (s.frac <= 1.0) s.frac = std::min(s.xearly, 1.0);
-      s.fracv = std::min(s.frac, 1.0);
-    }
-
-    incalcvi(ss, solved_at(s, later));
-
+    move_values(ss, p, later);
+    // Step 4.4: what follows the pass.
     if (s.iflag && s.frac >= 1.0) {
       // Nothing more switches at this instant: a normal solution follows from it.
-      settle = !s.iflag2;
+      p.settle = !p.keep;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
     if (s.stepdone) {
       finishup(ss);
+      e_s8::switched(ss) = false;
       return;
     }
     if (!s.iflag) s.elapsed += s.frac;
     e_s1::onstep = false;
-    if (halfstep) {
+    if (p.halfstep) {
       temp1::stabck(ss) = false;
       s.iflag = s.iflag2 = false;
       history(ss);
       continue;
     }
-    // A switch operates at frac: switch, re-factorise, solve again at this instant
-    // with the inductor currents and capacitor voltages it has.
-    s.iflag = true;
-    hooks.switchbr(ss, s.frac);
-    itriang(ss);
-    startup_history(ss);
+    operate_switches(ss, p);
   }
 }
 

@@ -86,8 +86,9 @@ void stamp_admittance(std::string_view caller, std::int32_t ss, std::span<const 
 void change_branch_conductance(std::string_view caller, std::int32_t ss, std::int32_t br, double g);
 
 // Marks the whole matrix of ss to be factorised again from its first row, as
-// each run starts (mxinv(ss) = 1). Does nothing while the marker is not
-// allocated (before the case's first set-up).
+// each run starts (mxinv(ss) = 1), the new start taken as a switching
+// (e_s8::switched). Does nothing while the marker is not allocated (before the
+// case's first set-up).
 void refactorise_from_first_row(std::int32_t ss);
 
 // Norton injections at a node, for the present step.

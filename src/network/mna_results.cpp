@@ -30,8 +30,10 @@ mna::Mnad* record(std::int32_t k) {
 // A changed element is entered again at the next factorisation, from row 1 (its
 // column reaches rows before any node of its own).
 void refactorise(const mna::Mnad& el) {
-  if (e_s8::mxinv.allocated() && el.subsystem >= 1 && el.subsystem <= e_s8::mxinv.extent(1))
+  if (e_s8::mxinv.allocated() && el.subsystem >= 1 && el.subsystem <= e_s8::mxinv.extent(1)) {
     e_s8::mxinv(el.subsystem) = 1;
+    e_s8::switched(el.subsystem) = true;
+  }
 }
 
 // The kind entries: kind, parameter cleared, the two values.

@@ -6,6 +6,7 @@ namespace wakro {
 
 void refactorise_from_first_row(std::int32_t ss) {
   if (e_s8::mxinv.allocated()) e_s8::mxinv(ss) = 1;
+  if (e_s8::switched.allocated()) e_s8::switched(ss) = true;
 }
 
 }  // namespace wakro

@@ -36,9 +36,9 @@ void history(std::int32_t ss);
 // Histories of a solution at a switching instant: inductor currents and capacitor
 // voltages kept, the new topology deciding the rest (startup_history.cpp).
 void startup_history(std::int32_t ss);
-// After the first solution that follows one at a switching instant inside the
-// step: the values the new topology decides at the instant, extrapolated back to
-// it through that solution (startup_history.cpp).
+// After the first solution that follows one at a switching instant (s its
+// sub-step): the values at the instant, extrapolated back to it through the two
+// solutions (startup_history.cpp).
 void settle_instant_values(std::int32_t ss, const wakro::SubStep& s);
 // Right-hand side e_s0::ca(1..MBUS(ss)) of the present sub-step.
 void buildca(std::int32_t ss, const wakro::SubStep& s);

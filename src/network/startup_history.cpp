@@ -17,31 +17,97 @@
 // also damps at once a mode the trapezoidal rule would keep alternating, such as
 // an inductor current forced into an opened switch.
 //
-// Inside a step the driver solves at the instant with the sources half a step on,
-// so that the solution stands wholly for the network about half a step after the
-// instant. settle_instant_values then, once the first solution from the instant
-// exists (y_new, a step on), replaces each value the new topology decides that
-// no history reads (node voltages, currents of branches without an inductive
-// part) by its straight-line extrapolation back to the instant, y := 2 y - y_new,
-// a second-order value; the interpolation and the crossing tests of that sub-step
-// then start from values that belong to the instant. The voltages across
-// inductive parts are left as solved: with the kept currents they give the
-// histories of the backward-Euler half step (CCL = i + v_L / X_L), which a stiff
-// loop needs to settle (extrapolated, they would excite the alternation), and
-// their O(dt) offset enters a later history only times dt/2L.
+// Coupled windings (i = Y v + h, Y = HM, SM = I - 2 Y R) are held the same way:
+// the backward-Euler half step from the winding currents i0 has h = (I + SM) i0/2.
+//
+// The driver solves at the instant, inside a step or at its start, with the
+// sources half a step on, so that the solution stands wholly for the network
+// about half a step after the instant. settle_instant_values then, once the first
+// solution from the instant exists (y_new, a step on), replaces the values the
+// new topology decides by their straight-line extrapolation back to the instant,
+// y := 2 y - y_new, a second-order value: node voltages and the currents of every
+// branch and winding, an inductive branch's from the current the solution at the
+// instant gave it (kept aside in spcial::cbrnew, since the branch itself kept its
+// current). Both solutions meet every node's currents, and so do the values moved
+// back and everything interpolated from them. The interpolation and the crossing
+// tests of that sub-step then start from values that belong to the instant. The
+// history of an inductive part stays that of the kept current: its voltage V12L
+// takes up the difference between the kept and the moved-back current (CCL =
+// V12L G2L + i unchanged), which is the history of the backward-Euler half step
+// that a stiff loop needs to settle; its O(dt) offset enters a later history only
+// times dt/2L.
 //
 // startup_history leaves: CCL, CCC and CCBR of every non-deferred branch with an
-// L or C part replaced by the values above, and e_s0::ccgm(1..MBUS, ss) changed by
-// the same amounts (transformer windings and other branches keep their share).
-// CCLD, CCCD, CCBRD and CCGMD are not touched.
-// settle_instant_values leaves: VDC(1..MBUS, ss) and CBR of every branch that is
-// neither ideal, deferred nor inductive moved back to the instant.
+// L or C part, and CCMC of every winding of the subsystem's transformers, replaced
+// by the values above, and e_s0::ccgm(1..MBUS, ss) changed by the same amounts.
+// CCLD, CCCD, CCBRD, CCMCD and CCGMD are not touched; temp2::av is its workspace.
+// settle_instant_values leaves: VDC(1..MBUS, ss), CBR of every branch that is not
+// ideal and V12L of every non-deferred inductive one, CDCTR of the windings, moved
+// back to the instant; temp2::av and temp2::ac are its workspace.
+#include <cstddef>
+#include <span>
+
 #include "model/branches.h"
 #include "model/e_s0.h"
+#include "model/e_s5.h"
 #include "model/int2.h"
 #include "model/spcial.h"
+#include "model/storage.h"
+#include "model/temp2.h"
+#include "model/tf_subsystems.h"
+#include "network/branch_view.h"
 #include "network/ground.h"
 #include "network/solution.h"
+
+namespace {
+
+// The coupled windings of one transformer, as columns by winding from 1.
+struct Windings {
+  std::int32_t n = 0;
+  const std::int32_t* from = nullptr;
+  const std::int32_t* to = nullptr;
+  double* hist = nullptr;              // CCMC
+  const double* hist_before = nullptr;  // CCMCD
+  double* cur = nullptr;                // CDCTR
+  const double* y = nullptr;            // HM: y[(j - 1) * rows + w - 1]
+  const double* q = nullptr;            // SM, laid out as HM
+  std::ptrdiff_t rows = 0;
+
+  explicit Windings(std::int32_t t) {
+    using namespace e_s5;
+    const auto column = [t](auto& a) {
+      return a.data() + static_cast<std::ptrdiff_t>(t - 1) * a.extent(1) - 1;
+    };
+    n = msiz(t);
+    from = column(mcb);
+    to = column(ncb);
+    hist = column(ccmc);
+    hist_before = column(ccmcd);
+    cur = column(e_s0::cdctr);
+    rows = hm.extent(1);
+    const std::ptrdiff_t square = rows * hm.extent(2);
+    y = hm.data() + (t - 1) * square;
+    q = sm.data() + (t - 1) * square;
+  }
+  // sum over windings j of a(w, j) x(j), x by winding.
+  double row(const double* a, std::int32_t w, const double* x) const {
+    double s = 0.0;
+    for (std::int32_t j = 1; j <= n; ++j) s += a[(j - 1) * rows + (w - 1)] * x[j];
+    return s;
+  }
+  // Voltage across winding w from node voltages v (by node).
+  double voltage(const double* v, std::int32_t w) const {
+    return (from[w] > 0 ? v[from[w]] : 0.0) - (to[w] > 0 ? v[to[w]] : 0.0);
+  }
+};
+
+// The transformers of ss (none when the case has no windings).
+std::span<const std::int32_t> transformers_of(std::int32_t ss) {
+  if (e_s5::jset <= 0 || !e_s5::numt.allocated() || e_s5::numt(ss) <= 0) return {};
+  return e_s5::in_subsystem(ss, int2::nmat);
+}
+
+}  // namespace
 
 void startup_history(std::int32_t ss) {
   using namespace branches;
@@ -67,24 +133,91 @@ void startup_history(std::int32_t ss) {
     if (f > 0) e_s0::ccgm(f, ss) += change;
     if (t > 0) e_s0::ccgm(t, ss) -= change;
   }
+  // Coupled windings, i = Y v + h with Y = HM and SM = I - 2 Y R: the backward-
+  // Euler half step from the winding currents i0 has h = (I - Y R) i0 =
+  // (I + SM) i0 / 2 (i0 alone for windings without resistance).
+  for (const std::int32_t t : transformers_of(ss)) {
+    const Windings k(t);
+    double* const h = temp2::av.data() - 1;  // the windings' workspace, by winding
+    for (std::int32_t w = 1; w <= k.n; ++w) h[w] = 0.5 * (k.cur[w] + k.row(k.q, w, k.cur));
+    for (std::int32_t w = 1; w <= k.n; ++w) {
+      const double change = h[w] - k.hist[w];
+      k.hist[w] = h[w];
+      if (k.from[w] > 0) e_s0::ccgm(k.from[w], ss) += change;
+      if (k.to[w] > 0) e_s0::ccgm(k.to[w], ss) -= change;
+    }
+  }
 }
 
 void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
   using namespace branches;
-  using wakro::at_node;
   const auto back = [](double y, double y_new) { return 2.0 * y - y_new; };
-  // Step 1: currents of the branches without an inductive part, from the new node
-  // voltages.
+  const auto at_node = [](const double* v, std::int32_t n) { return n > 0 ? v[n] : 0.0; };
+  const double* const v_re = &e_s0::vdc(1, ss) - 1;  // by node, until step 3
+  const double* const v_new = spcial::vdcnew.data() - 1;
+  // Step 1: branch currents. The current of an inductive branch is the one the
+  // re-solution gave it (waiting in cbrnew: it kept its current itself) taken
+  // back in the same way, so that every node's currents sum to zero; its
+  // inductor's voltage takes up the difference to the kept current, so that the
+  // histories formed from the two (CCL = V12L G2L + i) stay those of the kept
+  // current: a stiff loop is damped as before.
   const wakro::SubStep solved = s.solved();
-  for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-    if (idealbr(br, ss) || defrdbr(br, ss) || inductor(br, ss)) continue;
-    const bool regsrc = wakro::registered_source(br, ss);
-    const double e = source(br, ss) ? wakro_gete(br, ss, solved, regsrc, false) : 0.0;
-    const double u =
-        at_node(spcial::vdcnew, ief(br, ss)) - at_node(spcial::vdcnew, iet(br, ss)) + e;
-    cbr(br, ss) = back(cbr(br, ss), geq(br, ss) * u + wakro_geti(br, ss, solved));
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const wakro::SourceRecords& records = wakro::source_records(ss);
+  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
+  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
+  const double* const cbrnew = spcial::cbrnew.data() - 1;  // by branch
+  // The plain series R-L branches in a pass of their own (what the general pass
+  // does for them, without its tests), then the others.
+  const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  for (const std::int32_t br : classes.series_rl) {
+    const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]);
+    const double i_new = c.geq[br] * u + c.ccbr[br];
+    const double i_kept = c.cbr[br];
+    const double i = back(cbrnew[br], i_new);
+    c.cbr[br] = i;
+    const double g2l = c.g2l[br];
+    if (g2l != 0.0) c.v12l[br] += (i_kept - i) / g2l;
   }
-  // Step 2: node voltages.
+  for (const std::int32_t br : classes.other) {
+    if (c.idealbr[br]) continue;
+    double e = 0.0;
+    if (c.source[br]) {
+      storage::this_ = owner[br];
+      e = wakro_gete(br, ss, solved, registered[br] != 0, false);
+    }
+    const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]) + e;
+    const bool deferred = c.defrdbr[br];
+    const double i_new = c.geq[br] * u + (deferred ? wakro_geti(br, ss, solved) : c.ccbr[br]);
+    const double g2l = c.g2l[br];
+    if (deferred || !c.inductor[br] || g2l == 0.0) {
+      c.cbr[br] = back(c.cbr[br], i_new);
+      continue;
+    }
+    const double i_kept = c.cbr[br];
+    c.cbr[br] = back(cbrnew[br], i_new);
+    c.v12l[br] += (i_kept - c.cbr[br]) / g2l;
+  }
+  // Step 2: winding currents, the re-solution's from its voltages and the history
+  // it used (now CCMCD).
+  for (const std::int32_t t : transformers_of(ss)) {
+    const Windings k(t);
+    double* const d_re = temp2::av.data() - 1;
+    double* const d_new = temp2::ac.data() - 1;
+    for (std::int32_t w = 1; w <= k.n; ++w) {
+      double a = k.hist_before[w];
+      double b = k.hist[w];
+      for (std::int32_t j = 1; j <= k.n; ++j) {
+        const double yw = k.y[(j - 1) * k.rows + (w - 1)];
+        a += yw * k.voltage(v_re, j);
+        b += yw * k.voltage(v_new, j);
+      }
+      d_re[w] = a;
+      d_new[w] = b;
+    }
+    for (std::int32_t w = 1; w <= k.n; ++w) k.cur[w] = back(d_re[w], d_new[w]);
+  }
+  // Step 3: node voltages.
   for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k)
     e_s0::vdc(k, ss) = back(e_s0::vdc(k, ss), spcial::vdcnew(k));
 }

@@ -1,5 +1,6 @@
 // The two state changes of a switching branch and the marker of the first row of
-// its subsystem's matrix that must be factorised again.
+// its subsystem's matrix that must be factorised again, with the mark that a
+// switching changed it.
 //
 // wakro_turnoff / wakro_turnon leave: OPENBR, GEQ (GEQOF / GEQON), EBR and EBRD
 // (EBROF / EBRON), SOURCE (|EBR| > 1e-20), the switching mode IORV and level
@@ -21,6 +22,11 @@
 #include "network/switching.h"
 
 void setmxinv(std::int32_t ss, std::int32_t p, std::int32_t q) {
+  wakro::lower_mxinv(ss, p, q);
+  e_s8::switched(ss) = true;
+}
+
+void wakro::lower_mxinv(std::int32_t ss, std::int32_t p, std::int32_t q) {
   std::int32_t k = 0;
   if (p == 0) {
     k = q;

@@ -16,7 +16,8 @@
 #include "model/substep.h"
 
 // Lowers MXINV(ss) to the smaller of the nodes p, q that are not ground (0 when
-// both are ground). MXINV only ever decreases here.
+// both are ground), and marks the change a switching (e_s8::switched). MXINV only
+// ever decreases here.
 void setmxinv(std::int32_t ss, std::int32_t p, std::int32_t q);
 // The OFF state (GEQOF, EBROF) and the ON state (GEQON, EBRON) of switch br, with
 // the switching mode and level of its next test. A surge arrester (mode 5) is
@@ -41,6 +42,9 @@ namespace wakro {
 
 // wakro_turnon without the refusal: the network's own switching of arresters.
 void turnon_switch(std::int32_t ss, std::int32_t br, std::int32_t kind, double level);
+// MXINV(ss) lowered as setmxinv does, for the change of a branch that holds no
+// state across it (not a switching).
+void lower_mxinv(std::int32_t ss, std::int32_t p, std::int32_t q);
 
 // Crossing fraction of switch br of ss in the sub-step just solved (kNoCrossing:
 // none), by its switching mode; the arrester and segmented modes also leave the

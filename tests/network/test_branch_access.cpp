@@ -49,8 +49,10 @@ TEST_F(BranchAccess, SourceVoltageFormsOfEachKindOfSolution) {
   EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(false, true, false, 0.4), false, true), 2.4);
   // Re-solution at the present instant: interpolated.
   EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(true, true, false, 0.4), false, true), 1.4);
-  // Start of the step: the previous value, or the new one after a change.
-  EXPECT_EQ(wakro_gete(1, 1, sub(true, true, true, 0.4), false, true), 1.0);
+  // Start of the step: the previous value at the step's start, interpolated at
+  // the half step the driver solves it at; the new one after a change.
+  EXPECT_EQ(wakro_gete(1, 1, sub(true, true, true, 0.0), false, true), 1.0);
+  EXPECT_DOUBLE_EQ(wakro_gete(1, 1, sub(true, true, true, 0.5), false, true), 1.5);
   branches::geqchange(1) = true;
   EXPECT_EQ(wakro_gete(1, 1, sub(true, true, true, 0.4), false, true), 2.0);
 }
@@ -83,9 +85,14 @@ TEST_F(BranchAccess, CurrentSourceFormsOfDeferredAndOtherBranches) {
   add_branch(1, 1, 0, 10.0, 0.0, 0.0);
   branches::ccbr(1, 1) = 3.0;
   branches::ccbrd(1, 1) = 1.0;
-  EXPECT_EQ(wakro_geti(1, 1, sub(false, true, false, 0.5)), 3.0);  // not deferred
-  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.5)), 1.0);    // start of step
+  // Not deferred: the history the solution holds, in every form (at the start of
+  // the step too, where it replaced the previous step's).
+  EXPECT_EQ(wakro_geti(1, 1, sub(false, true, false, 0.5)), 3.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.5)), 3.0);
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, false, 0.5)), 3.0);
   branches::defrdbr(1, 1) = true;
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.0)), 1.0);  // start of step
+  EXPECT_EQ(wakro_geti(1, 1, sub(true, true, true, 0.5)), 2.0);  // and half a step on
   EXPECT_EQ(wakro_geti(1, 1, sub(false, false, false, 0.5)), 3.0);
   EXPECT_EQ(wakro_geti(1, 1, sub(false, true, false, 0.5)), 4.0);
   EXPECT_EQ(wakro_geti(1, 1, sub(true, true, false, 0.5)), 2.0);
@@ -118,6 +125,9 @@ TEST_F(BranchAccess, RightHandSideSignsOfSourcesHistoryLinesAndNortonNodes) {
   EXPECT_EQ(e_s0::ca(1), 4.0);
   s.iflag2 = true;
   buildca(1, s);
+  EXPECT_EQ(e_s0::ca(4), 1.5);  // half a step on, where the driver solves it
+  s.elapsed = 0.0;
+  buildca(1, s);
   EXPECT_EQ(e_s0::ca(4), 1.0);
   EXPECT_EQ(e_s0::ca(1), 4.0);
   int4::gginchange(1) = true;
@@ -126,6 +136,7 @@ TEST_F(BranchAccess, RightHandSideSignsOfSourcesHistoryLinesAndNortonNodes) {
   // Norton injections extrapolated with source extrapolation.
   options::xterpsrc(1) = true;
   s.notfirst = true;
+  s.elapsed = 0.5;
   s.iflag = s.iflag2 = false;
   buildca(1, s);
   EXPECT_EQ(e_s0::ca(1), 7.0);

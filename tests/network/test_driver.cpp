@@ -196,13 +196,24 @@ TEST_F(Driver, ChatterRemovalTakesAHalfStepAfterAFactorisationOnly) {
   EXPECT_FALSE(temp1::stabck(1));
   step();
   EXPECT_EQ(g_history, 3);
-  e_s8::mxinv(1) = 1;  // a change between steps: re-solution at the start, then half step
+  // A switching between steps: re-solution at the start, then half step.
+  e_s8::mxinv(1) = 1;
+  e_s8::switched(1) = true;
   step();
   EXPECT_EQ(g_history, 5);
-  set_options({true, false, false, false});
-  e_s8::mxinv(1) = 1;
+  // A conductance change of a branch that holds no state: factorised again, then
+  // one plain trapezoidal solution (no re-solution, no half step).
+  const std::int32_t before = int2::ntriang(1);
+  wakro::change_branch_conductance("TEST", 1, 1, 0.2);
   step();
   EXPECT_EQ(g_history, 6);
+  EXPECT_GT(int2::ntriang(1), before);
+  EXPECT_FALSE(e_s8::switched(1));
+  set_options({true, false, false, false});
+  e_s8::mxinv(1) = 1;
+  e_s8::switched(1) = true;
+  step();
+  EXPECT_EQ(g_history, 7);
 }
 
 // The time-zero step starts from the initial node voltages of the data (zero

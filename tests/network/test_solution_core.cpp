@@ -178,12 +178,18 @@ TEST_F(WindingCurrents, CopiedOnAOnePassStepAndInterpolatedLater) {
   EXPECT_EQ(e_s0::cdctr(2, 1), 16.75);
   EXPECT_EQ(e_s5::ccmc(1, 1), 0.5);
 
-  // A re-solution at the step's start uses the previous step's history and
-  // leaves the histories alone: d = (7.1, 17.2), moved half way.
-  move(0.5, true, true, true);
-  EXPECT_DOUBLE_EQ(e_s0::cdctr(1, 1), 7.3);
-  EXPECT_DOUBLE_EQ(e_s0::cdctr(2, 1), 16.975);
-  EXPECT_EQ(e_s5::ccmc(2, 1), -0.25);
+  // A re-solution, at the step's start or inside it, keeps the winding currents
+  // (continuous through the switching, like an inductor's) and leaves the
+  // histories alone.
+  for (const bool at_start : {true, false}) {
+    move(0.5, true, at_start, true);
+    EXPECT_EQ(e_s0::cdctr(1, 1), 7.5);
+    EXPECT_EQ(e_s0::cdctr(2, 1), 16.75);
+    EXPECT_EQ(e_s5::ccmc(2, 1), -0.25);
+  }
+  // The values of the test below start from the previous-step history's currents.
+  e_s0::cdctr(1, 1) = 7.3;
+  e_s0::cdctr(2, 1) = 16.975;
 
   // A normal pass a quarter of the way, with a UMEC core: the histories move
   // towards their previous-step copies, and so do the core quantities.
