@@ -52,12 +52,22 @@ struct Out {
   void label(std::string_view t) { o.free(t); }
   void formatted(std::string_view t) { o.line(t); }
   void name_label(std::string_view t) { o.free(t); }
-  template <class F> void r8(std::int64_t n, F at) { o.group(Layout::R8, n, [&](std::int64_t k) { return static_cast<double>(at(k)); }); }
-  template <class F> void e20(std::int64_t n, F at) { o.group(Layout::E20, n, [&](std::int64_t k) { return static_cast<double>(at(k)); }); }
+  // Reals are written and the state takes the value the file holds, so that
+  // the run that wrote the snapshot goes on exactly as a run resumed from it.
+  template <class F> void reals(Layout l, std::int64_t n, F at) {
+    o.begin_group();
+    for (std::int64_t k = 1; k <= n; ++k) {
+      auto& v = at(k);
+      v = o.put(l, v);
+    }
+    o.end_group();
+  }
+  template <class F> void r8(std::int64_t n, F at) { reals(Layout::R8, n, at); }
+  template <class F> void e20(std::int64_t n, F at) { reals(Layout::E20, n, at); }
   template <class F> void i15(std::int64_t n, F at) { o.group(Layout::I15, n, [&](std::int64_t k) { return static_cast<std::int32_t>(at(k)); }); }
   template <class F> void l80(std::int64_t n, F at) { o.group(Layout::L80, n, [&](std::int64_t k) { return static_cast<bool>(at(k)); }); }
-  template <class F> void c1(std::int64_t n, F at) { o.group(Layout::C1, n, [&](std::int64_t k) { return static_cast<cplx>(at(k)); }); }
-  template <class F> void ec(std::int64_t n, F at) { o.group(Layout::EC, n, [&](std::int64_t k) { return static_cast<cplx>(at(k)); }); }
+  template <class F> void c1(std::int64_t n, F at) { reals(Layout::C1, n, at); }
+  template <class F> void ec(std::int64_t n, F at) { reals(Layout::EC, n, at); }
   template <class F> void logicals(std::int64_t n, F at) { o.bool_list(n, [&](std::int64_t k) { return static_cast<bool>(at(k)); }); }
   void header_int(std::int32_t& v, std::string_view label) { o.free_int(v, label); }
   void header_bool(bool& v, std::string_view label) { o.free_bool(v, label); }

@@ -150,6 +150,37 @@ void SnapOut::value(Layout layout, std::complex<double> v) {
   text_ += " (" + gedit(v.real(), 24, 16, 3) + "," + gedit(v.imag(), 24, 16, 3) + ")";
 }
 
+namespace {
+
+// The last n fields of width w of the text, read back.
+double read_back(const std::string& text, std::size_t end, std::size_t w) {
+  std::string_view f = std::string_view(text).substr(end - w, w);
+  while (!f.empty() && f.front() == ' ') f.remove_prefix(1);
+  while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
+  double v = 0.0;
+  parse_real(f, v);
+  return v;
+}
+
+}  // namespace
+
+double SnapOut::put(Layout layout, double v) {
+  value(layout, v);
+  // Every real layout writes a 24-character field and one blank.
+  return read_back(text_, text_.size() - 1, 24);
+}
+
+std::complex<double> SnapOut::put(Layout layout, std::complex<double> v) {
+  value(layout, v);
+  if (layout == Layout::EC) {
+    const std::size_t e = text_.size();
+    return {read_back(text_, e - 24, 24), read_back(text_, e, 24)};
+  }
+  // " (" re "," im ")"
+  const std::size_t e = text_.size() - 1;
+  return {read_back(text_, e - 25, 24), read_back(text_, e, 24)};
+}
+
 void SnapOut::end_group() {
   text_ += '\n';
   count_ = 0;

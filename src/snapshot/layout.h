@@ -73,6 +73,10 @@ class SnapOut {
   void value(Layout layout, bool v);
   void value(Layout layout, std::complex<double> v);
   void end_group();
+  // value() that also gives back the value as the file holds it (read back
+  // from the text just written).
+  double put(Layout layout, double v);
+  std::complex<double> put(Layout layout, std::complex<double> v);
 
  private:
   void next(Layout layout);

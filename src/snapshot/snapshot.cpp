@@ -48,6 +48,9 @@
 #include "model/storage.h"
 #include "model/versin.h"
 #include "network/mna_routines.h"
+#include "network/solution.h"
+#include "model/e_s8.h"
+#include "model/temp1.h"
 #include "output/check_snap.h"
 #include "snapshot/archive.h"
 #include "snapshot/layout.h"
@@ -257,7 +260,16 @@ void write_stores(SnapOut& o) {
     o.free(std::string(s.label) + count);
     for_store(s, [&](auto at) {
       using T = std::remove_reference_t<decltype(at(1))>;
-      o.group(s.layout, n, [&](std::int64_t k) { return static_cast<T>(at(k)); });
+      o.begin_group();
+      for (std::int64_t k = 1; k <= n; ++k) {
+        T& v = at(k);
+        // Reals take the value the file holds (see the state blocks).
+        if constexpr (std::is_same_v<T, double> || std::is_same_v<T, std::complex<double>>)
+          v = o.put(s.layout, v);
+        else
+          o.value(s.layout, v);
+      }
+      o.end_group();
     });
   }
   o.line("");
@@ -313,7 +325,8 @@ void fail_snap(bool end) {
                 end ? "WAKRO: Unexpected end of file while reading snapfile" : "WAKRO: Error while reading snap file");
   wakro_quit("READSNP", 1);
 }
-void fail_stors(bool end) { read_fail(end, "Error while reading data from line:", "READSTORS"); }
+void fail_stors(bool end) {
+  read_fail(end, "Error while reading data from line:", "READSTORS"); }
 void fail_map(bool end) { read_fail(end, "Error while reading map info from line:", "READMAP"); }
 void fail_update(bool end) { read_fail(end, "Error while reading data from line:", "UPDATE_MAP"); }
 
@@ -510,7 +523,7 @@ void wakro_writesnap() {
   }
   if (snpdat::rtsnap == 0) snpdat::tsnap += snpdat::snpinc;
   wakro::write_layout(wakro::console(), "('Snapshot: Time: ',G15.8,'  File: ', A34)",
-                      {e_s1::time, std::string_view(path).substr(0, 34)});
+                      {e_s1::time, wakro::FixedText<34>(path).view()});
 }
 
 // ---------------------------------------------------------------- reading
@@ -751,13 +764,38 @@ void update_from_map() {
       wakro_nextkey();
       continue;
     }
-    // A reader that stopped at a data line of its own section would be
-    // called again on the same line for ever.
-    if (fnames::section == before && rdcmnt_at_data()) fail_update(false);
+    // Each list reader reads on to the next key, or reads its section's data
+    // and is called again, as the case reader's dispatch does.
+    (void)before;
   }
 }
 
 // ---------------------------------------------------------------- snapshot
+
+namespace {
+
+// "SUBSYSDIM:": the subsystem count and orders, then the subsystem matrices.
+// (Read here rather than by the case reader's section reader, which reads on
+// past the comment lines that follow, and so past the first store's label.)
+void read_subsysdim(SnapIn& in) {
+  in.skip_comments();
+  if (!e_s0::ssdim.allocated()) {
+    std::int32_t status = 0;
+    e_s0::allocate_ssdim_array(ndde::nd2, status);
+  }
+  in.counted<std::int32_t>(
+      [](std::int32_t n) {
+        if (n != ndde::nd2) check_count("subsystems", n, ndde::nd2, "READSNP");
+        if (n != ndde::nd2) fail_snap(false);
+      },
+      [](std::int64_t k) -> std::int32_t& { return e_s0::ssdim(k); });
+  for (std::int32_t k = 1; k <= ndde::nd2; ++k) check_count("subsystem order", e_s0::ssdim(k), ndde::nd1, "READSNP");
+  std::int32_t status = 0;
+  e_s0::allocate_ss_matrices(ndde::nd2, e_s0::ssdim, status);
+  if (status != 0) fail_snap(false);
+}
+
+}  // namespace
 
 void wakro_readsnap() {
   using ndde::e_ndim;
@@ -772,15 +810,27 @@ void wakro_readsnap() {
   wakro_rdparm();
   e_s5::jset = e_ndim(dim::trafos);
   e_s7::line = e_ndim(dim::tlines);
-  // "SUBSYSDIM:" is the key the parameter reader stopped at.
-  if (!(fnames::section == "SUBSYSDIM:")) fail_snap(false);
-  wakro_readsubsysdim();
+  // The parameter reader stopped at "END:"; "SUBSYSDIM:" follows.
+  if (fnames::section == "END:") rdcmnt();
+  if (!(fnames::section == "SUBSYSDIM:") || rdcmnt_at_data()) fail_snap(false);
+  read_subsysdim(in);
   wakro_readstors();
   wakro_readmap();
   initialize_mna_snap();
   outppp::jplt2 = outppp::jplt;
   update_from_map();
   read_state_blocks(in);
+  // The factors of the subsystem matrices are not in the file: they are made
+  // again now, from the restored matrices, with the start row the snapshot
+  // holds kept for the first step (nothing changed between the steps).
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    const std::int32_t keep = e_s8::mxinv(ss);
+    e_s8::mxinv(ss) = 1;
+    itriang(ss);
+    e_s8::mxinv(ss) = keep;
+    // No chatter step follows this factorisation: the matrix did not change.
+    temp1::stabck(ss) = false;
+  }
   // The closing rule and "! End of Snap-shot" are not needed.
   while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
 }
