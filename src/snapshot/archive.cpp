@@ -430,6 +430,8 @@ template <class A>
 void directory_block(A& ar) {
   const std::int32_t D = ndde::nd58;
   const std::int32_t C = ndde::nd5;
+  // The per-step walk over the lines goes by the directory rows filled.
+  if constexpr (A::reading) e_s7::img = std::min(ndde::e_ndim(dim::tlines_total), D);
   for (std::int32_t l = 1; l <= D; ++l)
     ar.i15(13, [&](std::int64_t j) -> std::int32_t& { return e_s7::linemodel(l, j); });
   for (std::int32_t l = 1; l <= D; ++l)
