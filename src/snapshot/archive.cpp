@@ -5,13 +5,16 @@
 #include <charconv>
 #include <cstdio>
 #include <complex>
+#include <istream>
 #include <string>
 #include <string_view>
 
+#include "diag/console_input.h"
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/branches.h"
+#include "model/ctrl.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
 #include "model/e_s5.h"
@@ -468,10 +471,220 @@ void harmonic_block(A& ar) {
   for (int c = 1; c <= 5; ++c) ar.r8(R, [&](std::int64_t k) -> double& { return harm_var(k, c); });
 }
 
-[[noreturn]] void unsupported_lines() {
-  wakro_message(0, 0, 2, 1,
-                "WAKRO: Snapshots of phase-domain and MFDTD lines are not supported by this engine yet");
-  wakro_quit("WRITESNP", 0);
+
+template <class A>
+void phase_domain_block(A& ar) {
+  using namespace e_s7ph;
+  const std::int32_t P = lineph;
+  if constexpr (A::reading) check("phase-domain lines", P, ndde::nd41);
+  ar.label("!*** PHASE DOMAIN TRANSMISSION LINE DATA");
+  ar.name_label("!*** Basic Information:");
+  for (std::int32_t l = 1; l <= P; ++l) ar.name(tlnameph(l));
+  ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nlmodeuph; });
+  if constexpr (A::reading) check("phase-domain conductors", nlmodeuph, ndde::nd42);
+  for (auto* a : {&kssph, &mssph, &modeph, &ppek, &ng, &maxtauj})
+    ar.i15(P, [&](std::int64_t l) -> std::int32_t& { return (*a)(l); });
+  ar.logicals(P, [&](std::int64_t l) -> bool& { return inflengthph(l); });
+  if (nlmodeuph > 0) {
+    ar.i15(nlmodeuph, [&](std::int64_t k) -> std::int32_t& { return mnodeph(k); });
+    ar.i15(nlmodeuph, [&](std::int64_t k) -> std::int32_t& { return knodeph(k); });
+  }
+  std::int64_t sizes[5] = {0, 0, 0, 0, 0};
+  for (std::int32_t l = 1; l <= P; ++l) {
+    const std::int32_t m = modeph(l), G = ng(l);
+    if constexpr (A::reading) {
+      check("phase-domain conductors of a line", m, ndde::nd43);
+      check("propagation groups", G, ndde::nd43);
+      check("longest group delay", maxtauj(l), ndde::nd44);
+    }
+    if constexpr (!A::reading) {
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "!*** Data for Line: %11d", static_cast<int>(l));
+      ar.label(buf);
+    } else {
+      ar.label("");
+    }
+    if (G > 0) {
+      ar.label("!*** NG Parameters");
+      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return pek2(g, l); });
+      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return tauj(l, g); });
+      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return nh(g, l); });
+      ar.r8(G, [&](std::int64_t g) -> double& { return epsarr(l, g); });
+    }
+    if (m >= 1) {
+      ar.label("!*** MODEPH Parameters");
+      ar.i15(m, [&](std::int64_t k) -> std::int32_t& { return nyc(k, l); });
+      for (auto* a : {&ihisk, &ihism, &iki, &imi}) ar.r8(m, [&](std::int64_t k) -> double& { return (*a)(k, l); });
+      ar.r8(std::int64_t{m} * m, [&](std::int64_t k) -> double& {
+        return gyc((k - 1) % m + 1, (k - 1) / m + 1, l);
+      });
+    }
+    for (std::int32_t g = 1; g <= G; ++g) {
+      const std::int32_t h = nh(g, l);
+      if constexpr (A::reading) check("propagation poles", h, ndde::nd49);
+      if (h > 0)
+        for (auto* a : {&alfah, &betah, &gammah}) ar.c1(h, [&](std::int64_t k) -> cplx& { return (*a)(k, g, l); });
+      if (m > 0) {
+        ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpk(k, g, l); });
+        ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpm(k, g, l); });
+      }
+      sizes[0] += std::int64_t{h} * m * m;
+      sizes[2] += std::int64_t{h} * m;
+      sizes[3] += std::int64_t{m} * m;
+    }
+    for (std::int32_t k = 1; k <= m; ++k) {
+      const std::int32_t y = nyc(k, l);
+      if constexpr (A::reading) check("admittance poles", y, ndde::nd49);
+      if (y > 0)
+        for (auto* a : {&alfayc, &xyck, &xycm}) ar.c1(y, [&](std::int64_t i) -> cplx& { return (*a)(i, k, l); });
+      sizes[1] += std::int64_t{y} * m;
+    }
+    sizes[4] += (std::int64_t{maxtauj(l)} + 1) * m;
+  }
+  ar.label("!*** Sparse Stored Parameters");
+  std::int32_t S[5];
+  for (int k = 0; k < 5; ++k) S[k] = static_cast<std::int32_t>(sizes[k]);
+  ar.i15(5, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
+  if constexpr (A::reading) {
+    for (int k = 0; k < 5; ++k)
+      if (S[k] != sizes[k]) count_error("pooled line table", S[k], sizes[k]);
+    check("H residues", S[0], hserc.size());
+    check("Yc residues", S[1], ycserc.size());
+    check("H convolution terms", S[2], std::min(xhk.size(), xhm.size()));
+    check("constant H terms", S[3], gh.size());
+    check("wave rings", S[4], std::min(ikr.size(), imr.size()));
+  }
+  if (S[0] > 0) ar.c1(S[0], [&](std::int64_t k) -> cplx& { return hserc(k); });
+  if (S[1] > 0) ar.c1(S[1], [&](std::int64_t k) -> cplx& { return ycserc(k); });
+  if (S[2] > 0) {
+    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhk(k); });
+    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhm(k); });
+  }
+  if (S[3] > 0) ar.r8(S[3], [&](std::int64_t k) -> double& { return gh(k); });
+  if (S[4] > 0) {
+    ar.r8(S[4], [&](std::int64_t k) -> double& { return ikr(k); });
+    ar.r8(S[4], [&](std::int64_t k) -> double& { return imr(k); });
+  }
+}
+
+template <class A>
+void mfdtd_block(A& ar) {
+  using namespace e_s7mfd;
+  using namespace e_tldyn;
+  const std::int32_t Q = linemfd, N = ndde::nd55, Z = ndde::nd56, H = ndde::nd57;
+  if constexpr (A::reading) check("MFDTD lines", Q, ndde::nd53);
+  ar.label("!*** MFDTD TRANSMISSION LINE DATA");
+  ar.name_label("!*** Basic Data:");
+  for (std::int32_t l = 1; l <= Q; ++l) ar.name(tlnamemfd(l));
+  ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nlmodeumfd; });
+  for (auto* a : {&kssmfd, &mssmfd, &modemfd}) ar.i15(Q, [&](std::int64_t l) -> std::int32_t& { return (*a)(l); });
+  ar.label("!Node Numbers (All MFDTD Lines):");
+  for (std::int32_t i = 1; i <= ndde::nd54; ++i)
+    ar.i15(2, [&](std::int64_t k) -> std::int32_t& { return k == 1 ? knodemfd(i) : mnodemfd(i); });
+  ar.logicals(Q, [&](std::int64_t l) -> bool& { return inflengthmfd(l); });
+  for (std::int32_t l = 1; l <= Q; ++l) {
+    if constexpr (!A::reading) {
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "!*** Static Data for Line:%11d", static_cast<int>(l));
+      ar.label(buf);
+    } else {
+      ar.label("");
+    }
+    ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nmfd(l); });
+    ar.i15(1, [&](std::int64_t) -> std::int32_t& { return npolesmfd(l); });
+    ar.e20(1, [&](std::int64_t) -> double& { return dxmfd(l); });
+    struct M { const char* label; wakro::FArray<double, 3>* a; };
+    const M mats[] = {{"!Zeta1:", &zeta1mfd}, {"!Xhi1:", &xhi1mfd},   {"!Zp^-1:", &zplusimfd},
+                      {"!Zm:", &zminusmfd},   {"!Yp:", &yplusmfd},    {"!Yp^-1:", &yplusimfd},
+                      {"!Ym:", &yminusmfd},   {"!Yh:", &yhmfd}};
+    for (const M& m : mats) {
+      ar.label(m.label);
+      for (std::int32_t i = 1; i <= N; ++i) ar.e20(N, [&](std::int64_t j) -> double& { return (*m.a)(i, j, l); });
+    }
+    ar.label("!Zeta2:");
+    ar.e20(Z, [&](std::int64_t i) -> double& { return zeta2mfd(i, l); });
+    ar.label("!Xhi2:");
+    ar.e20(Z, [&](std::int64_t i) -> double& { return xhi2mfd(i, l); });
+    ar.label("!Alpha:");
+    for (std::int32_t i = 1; i <= Z; ++i) ar.ec(1, [&](std::int64_t) -> cplx& { return alphamfd(i, l); });
+    ar.label("!Ai:");
+    for (std::int32_t i = 1; i <= N; ++i)
+      for (std::int32_t j = 1; j <= N; ++j)
+        for (std::int32_t k = 1; k <= Z; ++k) ar.ec(1, [&](std::int64_t) -> cplx& { return aimfd(i, j, k, l); });
+    if constexpr (!A::reading) {
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "!*** Dynamic Data for Line:%11d", static_cast<int>(l));
+      ar.label(buf);
+    } else {
+      ar.label("");
+    }
+    ar.label("!ISH:");
+    ar.e20(N, [&](std::int64_t i) -> double& { return ishmfd(i, l); });
+    ar.label("!ILH:");
+    ar.e20(N, [&](std::int64_t i) -> double& { return irhmfd(i, l); });
+    struct Hs { const char* label; wakro::FArray<double, 3>* a; };
+    const Hs hist[] = {{"!History Voltage Array:", &vhmfd},
+                       {"!History Current 1 Array:", &ihmfd1},
+                       {"!History Current 2 Array:", &ihmfd2},
+                       {"!History Current 3 Array:", &ihmfd3},
+                       {"!Current Array:", &ihmfd0}};
+    for (const Hs& h : hist) {
+      ar.label(h.label);
+      for (std::int32_t j = 1; j <= H; ++j) ar.e20(N, [&](std::int64_t i) -> double& { return (*h.a)(i, j, l); });
+    }
+    ar.label("!History Psi:");
+    for (std::int32_t j = 1; j <= H; ++j)
+      for (std::int32_t k = 1; k <= Z; ++k)
+        for (std::int32_t i = 1; i <= N; ++i) ar.ec(1, [&](std::int64_t) -> cplx& { return psiihmfd(i, j, k, l); });
+  }
+}
+std::istream* g_port_input = nullptr;
+
+// One port number from the console (or the input a test gave).
+std::int32_t port_answer() {
+  std::string line;
+  bool ok = false;
+  if (g_port_input != nullptr) {
+    ok = static_cast<bool>(std::getline(*g_port_input, line));
+  } else {
+    ok = read_console_line(line) == ConsoleRead::ok;
+  }
+  std::int32_t port = 0;
+  std::string_view v(line);
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\r' || v.back() == '\t')) v.remove_suffix(1);
+  const auto r = std::from_chars(v.data(), v.data() + v.size(), port);
+  if (!ok || v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || port < 0) {
+    wakro_message(0, 0, 2, 1, "WAKRO: No valid ENI port number was entered");
+    wakro_quit("READSNP", 0);
+  }
+  return port;
+}
+
+// Without the design environment the ports of the ENI line ends are asked on
+// the console, once per process (the links are made on the first run only).
+void eni_ports() {
+  if (quolbv3::guisoc != 0 || !ctrl::firstrun || ndde::e_ndim(dim::tlines_total) <= 0) return;
+  std::int32_t server = 0, client = 0;
+  const std::int32_t D = std::min(ndde::nd58, e_s7::linemodel.extent(1));
+  for (std::int32_t l = 1; l <= D; ++l) {
+    const std::int32_t role = e_s7::linemodel(l, 4);
+    if (role != 1 && role != 2) continue;
+    const std::string name(e_s7eni::line_name(l).trimmed());
+    if (role == 1) {
+      ++server;
+      check("ENI server ends", server, e_s7eni::eni_server_port.extent(1));
+      e_s7eni::eni_host(server) = "localhost";
+      ListLine() << "Enter port number for ENI server " + name;
+      e_s7eni::eni_server_port(server) = port_answer();
+    } else {
+      ++client;
+      check("ENI client ends", client, e_s7eni::eni_client_port.extent(1));
+      e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
+      ListLine() << "Enter port number for ENI client " + name;
+      e_s7eni::eni_client_port(client) = port_answer();
+    }
+  }
 }
 
 template <class A>
@@ -480,14 +693,15 @@ void state_blocks(A& ar) {
   if (e_s5::jset > 0) transformer_block(ar);
   if (e_s7::line > 0) line_block(ar);
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return e_s7ph::lineph; });
-  if (e_s7ph::lineph > 0) unsupported_lines();
+  if (e_s7ph::lineph > 0) phase_domain_block(ar);
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return e_s7mfd::linemfd; });
-  if (e_s7mfd::linemfd > 0) unsupported_lines();
+  if (e_s7mfd::linemfd > 0) mfdtd_block(ar);
   if (ndde::e_ndim(dim::tlines_total) > 0) directory_block(ar);
   if (ndde::e_ndim(dim::cscs) > 0)
     ar.r8(ndde::e_ndim(dim::cscs), [&](std::int64_t k) -> double& { return quolbv3::cscs(k); });
   if (ndde::e_ndim(dim::cscr) > 0)
     ar.r8(ndde::e_ndim(dim::cscr), [&](std::int64_t k) -> double& { return quolbv3::cscr(k); });
+  if constexpr (A::reading) eni_ports();
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return harmimp::harm_num; });
   if constexpr (A::reading) check("harmonic records", harmimp::harm_num, harmimp::kMaxRecords);
   if (harmimp::harm_num > 0) harmonic_block(ar);
@@ -499,6 +713,8 @@ void write_state_blocks(SnapOut& out) {
   Out ar{out};
   state_blocks(ar);
 }
+
+void set_port_input(std::istream* in) { g_port_input = in; }
 
 void read_state_blocks(SnapIn& in) {
   In ar{in};

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 
 namespace wakro::snapshot {
@@ -25,5 +26,7 @@ class SnapIn;
 void write_state_blocks(SnapOut& out);
 // Reads them back (the reader has restored dimensions, stores and maps).
 void read_state_blocks(SnapIn& in);
+// The answers to the ENI port questions (nullptr: the console).
+void set_port_input(std::istream* in);
 
 }  // namespace wakro::snapshot
