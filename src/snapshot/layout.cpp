@@ -77,7 +77,9 @@ std::string gedit(double v, int w, int d, int e) {
   const int decimals = v == 0.0 ? d - 1 : d - k;
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return right(buf, w - n) + std::string(static_cast<std::size_t>(n), ' ');
+  std::string fixed(buf);
+  if (decimals == 0) fixed += '.';  // the fixed form always shows its point
+  return right(fixed, w - n) + std::string(static_cast<std::size_t>(n), ' ');
 }
 
 void SnapOut::line(std::string_view s) {
