@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <limits>
 #include <sstream>
 #include <string_view>
 
@@ -59,6 +61,24 @@ namespace wakro::snapshot {
 namespace {
 
 std::string g_path;
+// The node count the writing run's map file gave (the "available" column of
+// the snapshot's NODES line); -1 when the line holds none.
+std::int32_t g_nodes_of_map = -1;
+
+void read_nodes_of_map(const std::string& path) {
+  g_nodes_of_map = -1;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::string key, eq;
+    long used = 0, available = 0;
+    if (!(words >> key) || key != "NODES") continue;
+    if ((words >> eq) && eq == "=" && (words >> used >> available) && available >= 0 &&
+        available <= std::numeric_limits<std::int32_t>::max())
+      g_nodes_of_map = static_cast<std::int32_t>(available);
+    return;
+  }
+}
 
 constexpr std::string_view kRule = "!=======================================================";
 
@@ -706,9 +726,10 @@ void update_from_map() {
                                      {"NNODES", dim::nnodes},  {"STOL", dim::stol},
                                      {"STOI", dim::stoi},      {"STOF", dim::stof},
                                      {"STOC", dim::stoc}};
-    // NODES may exceed the largest bus count the writing run found.
+    // NODES may exceed the largest bus count the writing run found; it must
+    // be what the writing run's map file gave.
     if (k == "NODES") {
-      if (value < e_ndim(dim::nodes) || value > ndde::nd1) incompatible();
+      if (value < e_ndim(dim::nodes) || (g_nodes_of_map >= 0 && value != g_nodes_of_map)) incompatible();
       continue;
     }
     for (const Rule& r : rules)
@@ -801,6 +822,7 @@ void wakro_readsnap() {
   using ndde::e_ndim;
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
+  read_nodes_of_map(snapshot_path());
   SnapIn in(fnames::iunit, &fail_snap);
   in.skip_comments();
   double version = 0.0;
