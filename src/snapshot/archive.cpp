@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <complex>
 #include <istream>
@@ -17,6 +18,7 @@
 #include "model/ctrl.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
+#include "model/e_s1.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/e_s7.h"
@@ -477,7 +479,8 @@ void phase_domain_block(A& ar) {
   using namespace e_s7ph;
   const std::int32_t P = lineph;
   if constexpr (A::reading) check("phase-domain lines", P, ndde::nd41);
-  ar.label("!*** PHASE DOMAIN TRANSMISSION LINE DATA");
+  // Labels read exactly: the names follow them as whole lines.
+  ar.name_label("!*** PHASE DOMAIN TRANSMISSION LINE DATA");
   ar.name_label("!*** Basic Information:");
   for (std::int32_t l = 1; l <= P; ++l) ar.name(tlnameph(l));
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nlmodeuph; });
@@ -573,7 +576,7 @@ void mfdtd_block(A& ar) {
   using namespace e_tldyn;
   const std::int32_t Q = linemfd, N = ndde::nd55, Z = ndde::nd56, H = ndde::nd57;
   if constexpr (A::reading) check("MFDTD lines", Q, ndde::nd53);
-  ar.label("!*** MFDTD TRANSMISSION LINE DATA");
+  ar.name_label("!*** MFDTD TRANSMISSION LINE DATA");
   ar.name_label("!*** Basic Data:");
   for (std::int32_t l = 1; l <= Q; ++l) ar.name(tlnamemfd(l));
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nlmodeumfd; });
@@ -707,11 +710,33 @@ void state_blocks(A& ar) {
   if (harmimp::harm_num > 0) harmonic_block(ar);
 }
 
+// The step factors the line models keep beside the saved state, formed from
+// it: a frequency-dependent line's exp(-p dt) of each surge-impedance pole
+// (its zgc times its zreq) and a finite-difference line's exp(alpha dt) of each
+// pole. The reader forms them from what it read and the writer from what it
+// wrote, so that the run that wrote a snapshot and the run resumed from it step
+// the lines with the same numbers.
+void derived_line_state() {
+  if (e_s7::line > 0 && e_s7::npolzu > 0 && e_s7::zexp.allocated()) {
+    const std::int32_t n = std::min<std::int32_t>(e_s7::npolzu, e_s7::zexp.extent(1));
+    for (std::int32_t k = 1; k <= n; ++k) e_s7::zexp(k) = e_s7::zgc(k) * e_s7::zreq(k);
+  }
+  if (e_s7mfd::linemfd > 0 && e_s7mfd::ealphamfd.allocated()) {
+    const std::int32_t q = std::min(e_s7mfd::linemfd, e_s7mfd::ealphamfd.extent(2));
+    for (std::int32_t l = 1; l <= q; ++l) {
+      const std::int32_t m = std::clamp(e_s7mfd::npolesmfd(l), 0, e_s7mfd::ealphamfd.extent(1));
+      for (std::int32_t p = 1; p <= m; ++p)
+        e_s7mfd::ealphamfd(p, l) = std::exp(e_s7mfd::alphamfd(p, l) * e_s1::delt);
+    }
+  }
+}
+
 }  // namespace
 
 void write_state_blocks(SnapOut& out) {
   Out ar{out};
   state_blocks(ar);
+  derived_line_state();
 }
 
 void set_port_input(std::istream* in) { g_port_input = in; }
@@ -719,6 +744,7 @@ void set_port_input(std::istream* in) { g_port_input = in; }
 void read_state_blocks(SnapIn& in) {
   In ar{in};
   state_blocks(ar);
+  derived_line_state();
 }
 
 }  // namespace wakro::snapshot

@@ -38,6 +38,7 @@
 #include "model/initialz.h"
 #include "model/int2.h"
 #include "model/int3.h"
+#include "model/int4.h"
 #include "model/mna.h"
 #include "model/ndde.h"
 #include "model/options.h"
@@ -842,16 +843,26 @@ void wakro_readsnap() {
   outppp::jplt2 = outppp::jplt;
   update_from_map();
   read_state_blocks(in);
+  // The matrices were written during a run, after the time-zero build: they
+  // are in the nodal form, and changes made to them from now on must know it.
+  if (int2::nmat > 0) e_s0::gm_built = true;
   // The factors of the subsystem matrices are not in the file: they are made
   // again now, from the restored matrices, with the start row the snapshot
   // holds kept for the first step (nothing changed between the steps).
+  // The factors hold the Norton conductances of the Norton nodes as the last
+  // step left them (int4::ggind); the models set them again on every step.
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
+      const std::int32_t x = int2::ll(k, ss);
+      e_s0::ggin(x, ss) = int4::ggind(x, ss);
+    }
     const std::int32_t keep = e_s8::mxinv(ss);
     e_s8::mxinv(ss) = 1;
     itriang(ss);
     e_s8::mxinv(ss) = keep;
     // No chatter step follows this factorisation: the matrix did not change.
     temp1::stabck(ss) = false;
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) e_s0::ggin(int2::ll(k, ss), ss) = 0.0;
   }
   // The closing rule and "! End of Snap-shot" are not needed.
   while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
