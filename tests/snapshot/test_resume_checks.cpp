@@ -206,6 +206,41 @@ TEST(ResumeChannelNames, NamesLikeCommentsReadBackExactly) {
   EXPECT_NE(read_file(folder / "later.snp").find(cat(" ! PGBNAME: 4\n", names)), std::string::npos);
 }
 
+// The header, a title with quotes, and the stores: a store of no values has
+// neither label nor value line. The resumed run keeps the title.
+TEST(SnapshotFile, HeaderTitleAndStores) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  edit(folder / kMap, " TITLE = '.*'", " TITLE = 'It''s the \"breaker\" case'");
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  const std::vector<std::string> lines = lines_of(read_file(folder / kSnap));
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines[0], "! WAKRO SNAP-SHOT - Version, Time, Delt");
+  EXPECT_EQ(lines[1], "   5.000000000000000       0.6000000000000000E-01   0.5000000000000000E-04 ");
+  EXPECT_EQ(lines[2].substr(0, 30), "! It's the \"breaker\" case     ");
+  EXPECT_EQ(lines[3], cat("!", std::string(55, '=')));
+  EXPECT_TRUE(has_line(read_file(folder / kSnap), "  TITLE          = 'It''s the \"breaker\" case'"));
+  EXPECT_TRUE(has_line(read_file(folder / kSnap), " !STOF:           7"));
+  EXPECT_EQ(read_file(folder / kSnap).find("!STOL:"), std::string::npos);
+  EXPECT_EQ(read_file(folder / kSnap).find("!STOR:"), std::string::npos);
+  EXPECT_EQ(lines[lines.size() - 2], cat("!", std::string(55, '=')));
+  EXPECT_EQ(lines.back(), " ! End of Snap-shot");
+  const CaseRun res = folder.run({"1", "1", "0.01", "later", "0", "1", "0", "0", "snapA", "0.02", "0"});
+  ASSERT_EQ(res.status, 0) << res.log;
+  EXPECT_TRUE(has_line(read_file(folder / "later.snp"), "  TITLE          = 'It''s the \"breaker\" case'"));
+}
+
+// A map whose NODES leaves room above the largest subsystem is the map the
+// snapshot was written with: accepted.
+TEST(ResumeMapMerge, NodesWithHeadroomAreAccepted) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  edit(folder / kMap, " NODES = 2", " NODES = 3");
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  EXPECT_NE(read_file(folder / kSnap).find(" NODES                 =       2               3\n"), std::string::npos);
+  const CaseRun res = folder.run({"1", "0", "0", "1", "0", "0", "snapA", "0.06", "0"});
+  EXPECT_EQ(res.status, 0) << res.log;
+  EXPECT_TRUE(ran_steps(res.log));
+}
+
 // A snapshot that cannot be written leaves the one written before as it was.
 TEST(SnapshotWriting, AFailedWriteKeepsThePreviousSnapshot) {
   CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
