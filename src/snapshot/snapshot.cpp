@@ -480,30 +480,54 @@ void wakro_snapfile(std::int32_t mode) {
 
 // ---------------------------------------------------------------- writing
 
+namespace {
+
+// The snapshot being written: the section writers write into it when they are
+// given its unit (fnames::iunit while wakro_writesnap runs), and to the
+// console for the console unit emtio::iout.
+SnapOut* g_snapshot = nullptr;
+std::int32_t g_snapshot_unit = -1;
+
+// Runs write on the text of the unit's target; false when the unit is neither.
+template <class F>
+bool write_to(std::int32_t unit, std::string_view failure, std::string_view tag, F write) {
+  if (g_snapshot != nullptr && unit == g_snapshot_unit) {
+    write(*g_snapshot);
+    return true;
+  }
+  if (unit != emtio::iout) return false;
+  SnapOut o;
+  write(o);
+  wakro::console() << o.text();
+  if (!wakro::console()) stop(failure, tag, 0);
+  return true;
+}
+
+}  // namespace
+
 void wakro_writeline(std::int32_t& unit) {
-  if (unit == emtio::iout) ListLine(wakro::console()) << kRule;
+  if (!write_to(unit, "", "WRITELINE", [](SnapOut& o) { o.line(kRule); }))
+    ListLine() << "Error occurred while writing to UNIT=" << unit;
 }
 
 void wakro_writeparm(std::int32_t& unit) {
-  if (unit != emtio::iout) return;
-  SnapOut o;
-  write_parameters(o);
-  wakro::console() << o.text();
-  if (!wakro::console()) stop("Error occurred while writing parameters to file", "WRITEPARM", 0);
+  if (!write_to(unit, "Error occurred while writing parameters to file", "WRITEPARM", &write_parameters))
+    stop("Error occurred while writing parameters to file", "WRITEPARM", 0);
 }
 
 void wakro_writesubsysdim(std::int32_t& unit) {
-  if (unit != emtio::iout) return;
-  SnapOut o;
-  write_subsysdim(o);
-  wakro::console() << o.text();
+  if (!write_to(unit, "Error occurred while writing subsystem parameters to file", "WRITESSYSDIM", &write_subsysdim))
+    stop("Error occurred while writing subsystem parameters to file", "WRITESSYSDIM", 0);
 }
 
-void wakro_writestors() { pointers_at_dimensions(); }
+void wakro_writestors() {
+  if (!write_to(fnames::iunit, "Error occurred while writing STORs to file", "WRITESTORS", &write_stores))
+    stop("Error occurred while writing STORs to file", "WRITESTORS", 0);
+}
+
 void wakro_writemap() {
-  quolbv3::nnode = ndde::e_ndim(dim::nnodes);
-  quolbv3::nsubs = ndde::e_ndim(dim::subsyspage);
-  quolbv3::ncx = ndde::e_ndim(dim::cx);
+  if (!write_to(fnames::iunit, "Error occurred while writing Node Map to file", "WRITEMAP", &write_map))
+    stop("Error occurred while writing Node Map to file", "WRITEMAP", 0);
 }
 
 void wakro_writesnap() {
@@ -517,14 +541,23 @@ void wakro_writesnap() {
   o.value(Layout::H3, e_s1::delt);
   o.end_group();
   o.line("! " + std::string(assorc::title.view().substr(0, 60)));
-  o.line(kRule);
   std::ostringstream dims;
   wakro_writedim(dims);
+  // The section writers write into this text through the snapshot's unit.
+  struct Target {
+    Target(SnapOut& o) {
+      g_snapshot = &o;
+      g_snapshot_unit = fnames::iunit;
+    }
+    ~Target() { g_snapshot = nullptr; }
+  } target(o);
+  std::int32_t unit = fnames::iunit;
+  wakro_writeline(unit);
   o.text() += dims.str();
-  write_parameters(o);
-  write_subsysdim(o);
-  write_stores(o);
-  write_map(o);
+  wakro_writeparm(unit);
+  wakro_writesubsysdim(unit);
+  wakro_writestors();
+  wakro_writemap();
   o.free("MAP_UPDATE:");
   o.free(fnames::mapname.view());
   write_state_blocks(o);
