@@ -316,6 +316,14 @@ void transformer_block(A& ar) {
     const std::int32_t w = e_s5::msiz(t);
     ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::mcb(i, t); });
     ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::ncb(i, t); });
+    if constexpr (A::reading) {
+      // The windings' subsystem and nodes index the subsystem matrices.
+      check("transformer subsystem", std::abs(e_s5tap::tss(t)), int2::nmat);
+      for (std::int32_t i = 1; i <= w; ++i) {
+        check("winding node", e_s5::mcb(i, t), ndde::nd1);
+        check("winding node", e_s5::ncb(i, t), ndde::nd1);
+      }
+    }
     for (auto* a : {&e_s0::cdctr, &e_s5::ccmc, &e_s5::ccmcd, &umec::fininjs, &umec::fininjsd, &umec::dvolt,
                     &umec::dvoltd})
       ar.r8(w, [&](std::int64_t i) -> double& { return (*a)(i, t); });
@@ -387,6 +395,17 @@ void line_block(A& ar) {
   for (std::int32_t l = 1; l <= L; ++l) ar.name(tlname(l));
   for (auto* a : {&kss, &mss, &mode, &model}) ar.i15(L, [&](std::int64_t l) -> std::int32_t& { return (*a)(l); });
   ar.logicals(L, [&](std::int64_t l) -> bool& { return inflength(l); });
+  if constexpr (A::reading) {
+    // The end subsystems and conductor counts index the matrices and the modes.
+    std::int64_t modes = 0;
+    for (std::int32_t l = 1; l <= L; ++l) {
+      check("line subsystem", kss(l), int2::nmat);
+      check("line subsystem", mss(l), int2::nmat);
+      check("line conductors", mode(l), ndde::nd5);
+      modes += mode(l);
+    }
+    check("line modes", modes, M);
+  }
   if (M > 0) {
     ar.label("!*** Modes:");
     for (auto* a : {&npolez, &npolea}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
@@ -396,6 +415,28 @@ void line_block(A& ar) {
       return k <= npolet.extent(1) ? npolet(k) : spare;
     });
     for (auto* a : {&mnode, &knode, &nt, &m1}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
+    if constexpr (A::reading) {
+      // Nodes index the node voltages; each mode's ring lies in the buffers.
+      std::int64_t slots = 0;
+      for (std::int32_t k = 1; k <= M; ++k) {
+        check("line node", mnode(k), ndde::nd1);
+        check("line node", knode(k), ndde::nd1);
+        check("travelling-wave ring", nt(k), ndde::nd31);
+        if (nt(k) > 0 && (m1(k) < 1 || m1(k) > nt(k))) count_error("ring position", m1(k), nt(k));
+        slots += nt(k);
+      }
+      check("travelling-wave buffers in use", slots, ntwbufu);
+      // The fitted poles of the modes lie in the pooled pole tables.
+      std::int64_t zpoles = 0, apoles = 0;
+      for (std::int32_t k = 1; k <= M; ++k) {
+        check("surge-impedance poles of a mode", npolez(k), npolzu);
+        check("propagation poles of a mode", npolea(k), npolau);
+        zpoles += npolez(k);
+        apoles += npolea(k);
+      }
+      check("surge-impedance poles in use", zpoles, npolzu);
+      check("propagation poles in use", apoles, npolau);
+    }
     for (auto* a : {&vdck, &vdcm, &ck, &cm, &ckk, &cmm, &a0a, &a0y, &fnt})
       ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k); });
     for (auto* a : {&fk, &fm})

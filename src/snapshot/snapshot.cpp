@@ -876,6 +876,18 @@ void wakro_readsnap() {
   outppp::jplt2 = outppp::jplt;
   update_from_map();
   read_state_blocks(in);
+  // The file must end where the reading ended, with the rule and the end
+  // line: a line too many or too few anywhere before shifts every later value,
+  // which a read of numbers alone cannot see.
+  {
+    std::string line;
+    do line = in.raw_line();
+    while (trim(line).empty());
+    if (trim(line) != kRule) fail_snap(false);
+    do line = in.raw_line();
+    while (trim(line).empty());
+    if (trim(line) != "! End of Snap-shot") fail_snap(false);
+  }
   // The matrices were written during a run, after the time-zero build: they
   // are in the nodal form, and changes made to them from now on must know it.
   if (int2::nmat > 0) e_s0::gm_built = true;
@@ -897,7 +909,6 @@ void wakro_readsnap() {
     temp1::stabck(ss) = false;
     for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) e_s0::ggin(int2::ll(k, ss), ss) = 0.0;
   }
-  // The closing rule and "! End of Snap-shot" are not needed.
   while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
 }
 

@@ -215,6 +215,48 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
   EXPECT_EQ(without_headroom("study_03.snp"), without_headroom("res.snp"));
 }
 
+// Positions the file gives that index the state are checked: a damaged
+// snapshot stops before the first step instead of writing outside an array.
+TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
+  const std::string good = read_file("study_02.snp");
+  struct Case {
+    const char* from;
+    const char* to;
+    const char* message;
+  };
+  const Case cases[] = {
+      {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2           3 \n",
+       " !*** TRANSFORMER DATA\n          2          -1           1 \n          2           9 \n",
+       " ***ERROR** WAKRO: Snapshot count out of range: winding node = 9 (at most 4)"},
+      {"         10          10 \n          2           2 \n", "         10          10 \n          2          11 \n",
+       " ***ERROR** WAKRO: Snapshot count out of range: ring position = 11 (at most 10)"},
+      // A stray value before the pole counts: the counts read are 7 and 0.
+      {" !*** Modes:\n", " !*** Modes:\n 7\n",
+       " ***ERROR** WAKRO: Snapshot count out of range: surge-impedance poles of a mode = 7 (at most 1)"},
+      // A line lost before the end shifts the rest (see below).
+      {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
+  };
+  for (const Case& c : cases) {
+    std::string bad = good;
+    const std::size_t at = bad.find(c.from);
+    ASSERT_NE(at, std::string::npos) << c.from;
+    if (c.to != nullptr) {
+      bad.replace(at, std::string(c.from).size(), c.to);
+    } else {
+      // The line after the label is lost: every later read takes the line
+      // after its own, and the reading ends past the file's end lines.
+      const std::size_t line = at + std::string(c.from).size();
+      bad.erase(line, bad.find('\n', line) + 1 - line);
+    }
+    write_file("study_02.snp", bad);
+    const Outcome res = drive({"1", "0", "0", "1", "0", "0", "study_02", "0.07", "0"});
+    EXPECT_EQ(res.status, 2000) << c.message;
+    EXPECT_NE(res.console.find(std::string(c.message) + "\n"), std::string::npos) << res.console;
+    EXPECT_EQ(res.console.find("% complete"), std::string::npos);
+  }
+}
+
 // The tap changer's kind of formula is part of the resumed state: a snapshot
 // whose transformer record lacks it resumes tapping with the formula of the
 // transformer's section entry, and the channels part after the tap.
