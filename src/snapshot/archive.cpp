@@ -705,6 +705,8 @@ std::int32_t port_answer() {
   return port;
 }
 
+}  // namespace
+
 // Without the design environment the ports of the ENI line ends are asked on
 // the console, once per process (the links are made on the first run only).
 void eni_ports() {
@@ -730,6 +732,8 @@ void eni_ports() {
     }
   }
 }
+
+namespace {
 
 template <class A>
 void state_blocks(A& ar) {

@@ -26,6 +26,12 @@ class SnapIn;
 void write_state_blocks(SnapOut& out);
 // Reads them back (the reader has restored dimensions, stores and maps).
 void read_state_blocks(SnapIn& in);
+// The ports of the ENI line ends, asked on the console (or the input given
+// below) on the first run when the design environment is not connected: for
+// each line end in directory order "Enter port number for ENI server <name>"
+// or "... client <name>", the host being the local one. An answer that is not
+// a port number stops the run (tag "READSNP").
+void eni_ports();
 // The answers to the ENI port questions (nullptr: the console).
 void set_port_input(std::istream* in);
 
