@@ -768,13 +768,15 @@ void update_from_map() {
     }
     for (const Rule& r : rules)
       if (k == r.key && value != e_ndim(r.dim)) incompatible();
+    // A new channel count: on the first run the channel arrays take it; on a
+    // later run only a count beyond them makes them grow (the arrays are never
+    // read past their end).
     if (k == "PGBS") {
+      if (value < 0) fail_update(false);
       outppp::jplt = value;
-      if (ctrl::mmm == 1 && value != e_ndim(dim::pgbs)) {
+      if ((ctrl::mmm == 1 && value != e_ndim(dim::pgbs)) || value > ndde::nd13) {
         e_ndim(dim::pgbs) = value;
         resize_channels(value);
-      } else if (value > ndde::nd13) {
-        incompatible();
       }
     }
   }
