@@ -12,7 +12,10 @@
 #include "multirun/extrafiles.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
+#include "output/check_snap.h"
 #include "output/runtime_messages.h"
+#include "input/input_hooks.h"
+#include "snapshot/snapshot.h"
 #include "transformers/services.h"
 
 namespace wakro {
@@ -36,6 +39,12 @@ void plug_engine_services() {
   s.calc_pf = &::calc_pf;
   s.send_pfdata = &::send_pfdata;
   s.send_endofrunmsgs = &::send_endofrunmsgs;
+  // Snapshots: written on schedule and on request, read for a start from one.
+  s.readsnap = &wakro_readsnap;
+  s.writesnap = &wakro_writesnap;
+  s.snapfile = &wakro_snapfile;
+  set_writeparm_hook(&wakro_writeparm);
+  set_snapshot_opener([] { wakro_snapfile(1); });
   s.pmr_mrun_consolidate = &::pmr_mrun_consolidate;
   s.pmr_mrun_extrafiles_consolidate = &::pmr_mrun_extrafiles_consolidate;
   s.mrunxtrafiles_statistics = &::mrunxtrafiles_statistics;

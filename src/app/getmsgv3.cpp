@@ -69,7 +69,9 @@ bool act(std::int32_t tag, std::int32_t& allowance, std::int32_t& answer) {
     case kButton: set_button(geti()); return false;
     case kLoadFlow: wakro::seams().send_pfdata(); return false;
     case kSnapshot:
-      if (ctrl::rank == 1) {
+      // Served by a run that is not parallel (rank 0) and by the first process
+      // of a parallel multiple run.
+      if (ctrl::rank <= 1) {
         snpdat::rtsnap = 1;
         wakro::seams().writesnap();
         snpdat::rtsnap = 0;

@@ -9,7 +9,7 @@
 // Commands: 0 stop, 1 grant steps (a grant below 1 is answered with the step
 // report), 2/3 watch / unwatch a value, 4 slider, switch or dial, 5 plot step,
 // 6 one value now, 7 push button, 8 load-flow values, 15 run-time snapshot
-// (rank 1 only), 21 radio-link values, 22 end-of-run answer, 23 make this run
+// (rank 0 or 1), 21 radio-link values, 22 end-of-run answer, 23 make this run
 // the last, 25 the ports of the ENI lines, 28 pause, 29 stop now (not for a multiple-run master), 31 update
 // the graphic parameters. Anything else, and a message too short to hold its
 // tag, is reported and passed over.

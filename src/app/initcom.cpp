@@ -16,6 +16,7 @@
 #include "diag/outmsg.h"
 #include "diag/quit.h"
 #include "model/clvi.h"
+#include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -78,7 +79,10 @@ void reset_subsystems() {
   for (std::int32_t s = 1; s <= nmat; ++s) {
     int2::ntriang(s) = 0;
     if (e_s1::timezero && temp1::stabck.allocated()) temp1::stabck(s) = true;
-    wakro::refactorise_from_first_row(s);
+    // A run from a snapshot keeps the start row the snapshot holds: its
+    // factors were made again from the restored matrices, and a factorisation
+    // on its first step would solve that step as one after a change.
+    if (assorc::input.view() == "DATA") wakro::refactorise_from_first_row(s);
     const std::int32_t nodes = e_s0::mbus.allocated() ? rows_of(clvi::icntv, e_s0::mbus(s)) : 0;
     for (std::int32_t k = 1; k <= nodes; ++k) {
       clvi::icntv(k, s) = 0;

@@ -160,10 +160,10 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
   } else {
     send_run_start(points);
   }
-  if (!fromData) {
-    wakro_chknexc();
-    wakro_chknrtc();
-  }
+  // The pointer sets of a run from a snapshot are recorded at the end of its
+  // first step, as for a start from data: the values the snapshot restores
+  // stand at the stores' full dimensions, not where a completed pass leaves
+  // the pointers.
 
   // The steps.
   bool running = !wakro::run_without_steps;

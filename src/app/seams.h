@@ -16,11 +16,13 @@
 //     command reader of getmsgv3.h: with the link, pacing and the end-of-run
 //     wait need a reader that answers);
 //   - a start from a snapshot (readsnap) stops the run saying that snapshots
-//     cannot be read yet;
+//     cannot be read, until the snapshot room's reader is plugged in
+//     (plug_engine_services does it, with the writer and the naming);
 //   - do-nothing routines where doing nothing is right for a case without the
 //     subject: no engine-to-engine lines (eni_init, sendeninames), no snapshots
-//     to write (writesnap, snapfile; the driver says once that a requested
-//     snapshot will not be written), no record file (ofnextrun,
+//     to write until the snapshot writer is plugged in (writesnap, snapfile;
+//     without it the driver says once that a requested snapshot will not be
+//     written), no record file (ofnextrun,
 //     delete_output_file), no push buttons, meters, monitors or power-flow
 //     display of the design environment (reset_button, clear_button_list,
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/getmsgv3.h"
+#include "app/seams.h"
+#include "model/snpdat.h"
 #include "app_fixture.h"
 #include "link/exchange_tcp.h"
 #include "model/branches.h"
@@ -500,6 +502,31 @@ TEST_F(LinkDialogue, PlotStepGrantsPauseAndLastRun) {
   EXPECT_TRUE(ctrl::lastrun);
   EXPECT_EQ(e_s4::update_ag, 1);
   EXPECT_TRUE(nothing_sent());
+}
+
+// Command 15 writes a run-time snapshot at once in a run that is not parallel
+// (rank 0) and in the first process of a parallel multiple run, never in the
+// others; the writer sees the request flag, which is cleared after it.
+std::vector<std::int32_t> g_snapshot_flags;
+void record_snapshot() { g_snapshot_flags.push_back(snpdat::rtsnap); }
+
+TEST_F(LinkDialogue, RunTimeSnapshotIsServedAtRankZeroOrOne) {
+  Watchdog dog("LinkDialogue.RunTimeSnapshot", 30);
+  wakro::seams().writesnap = &record_snapshot;
+  const struct {
+    std::int32_t rank;
+    std::size_t written;
+  } cases[] = {{0, 1}, {1, 1}, {2, 0}, {3, 0}};
+  for (const auto& c : cases) {
+    g_snapshot_flags.clear();
+    ctrl::rank = c.rank;
+    send(f().i(15));
+    send(f().i(0));
+    EXPECT_EQ(read_commands(), 1);
+    EXPECT_EQ(g_snapshot_flags.size(), c.written) << "rank " << c.rank;
+    for (std::int32_t flag : g_snapshot_flags) EXPECT_EQ(flag, 1);
+    EXPECT_EQ(snpdat::rtsnap, 0);
+  }
 }
 
 TEST_F(LinkDialogue, ProgressIsReportedEveryOnePercent) {

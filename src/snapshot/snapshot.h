@@ -1,0 +1,50 @@
+// Writing, naming and reading snapshot files, and the map merge on resume.
+//
+// wakro_writesnap writes the whole state of the present step: header, rule,
+// "DIMENSIONS:", "PARAMETERS:", "SUBSYSDIM:", the stores, the map, "MAP_UPDATE:"
+// and the map file name, then the state blocks (archive.h), the rule and
+// "! End of Snap-shot". The text is built in memory, written to "<name>.tmp"
+// and renamed over the snapshot's name only when all of it was written: a
+// failed write ("Error occurred while writing snap file", tag "WRITESNP") keeps
+// the previous snapshot and does not advance the schedule. A scheduled snapshot
+// moves snpdat::tsnap on by snpdat::snpinc; one taken on request
+// (snpdat::rtsnap) does not, and records the step counter less one.
+//
+// wakro_snapfile(mode) forms the snapshot's name (1 to read, 3 to write, 0 to
+// list at the end of the program). The name is built past the 34 characters of
+// the name fields, so an incremental suffix after a long base is never lost.
+// Mode 1 opens the snapshot on the unit stack; mode 3 leaves the formed name in
+// fnames::filename and snapshot_path().
+//
+// wakro_readsnap restores everything, in the writer's order; every count the
+// file gives is checked against the array it sizes. wakro_readstors takes each
+// store's count from its label line and refuses one that differs from the
+// dimension ("READSTORS"); wakro_readmap reads the channel names as raw lines
+// ("READMAP"). update_from_map compares the map file named in the snapshot
+// with the snapshot's dimensions and takes over the channel lists, names,
+// output description, print step and dimension printout ("UPDATE_MAP").
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+void wakro_writesnap();
+void wakro_snapfile(std::int32_t mode);
+void wakro_writeline(std::int32_t& unit);
+void wakro_writeparm(std::int32_t& unit);
+void wakro_writesubsysdim(std::int32_t& unit);
+void wakro_writestors();
+void wakro_writemap();
+void wakro_readsnap();
+void wakro_readstors();
+void wakro_readmap();
+void update_from_map();
+
+namespace wakro::snapshot {
+
+// The name formed by the last wakro_snapfile call (whole, not cut).
+const std::string& snapshot_path();
+// The "PARAMETERS:" section as the snapshot writes it.
+std::string parameters_text();
+
+}  // namespace wakro::snapshot

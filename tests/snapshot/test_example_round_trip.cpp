@@ -1,0 +1,87 @@
+// The examples run from their data files with snapshots on the way, then resume
+// from one of them to the same finish: the resumed channels are those of the
+// uninterrupted run, bit for bit as the channel files print them (the running
+// case takes on the values the snapshot holds when it writes one), and a later
+// snapshot written by both runs is the same file line for line. The storage
+// pointer checks stay silent and every snapshot is reported on the console.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "case_runner.h"
+
+#ifndef WAKRO_SNAP_RL_BREAKER_EXE
+#error "WAKRO_SNAP_RL_BREAKER_EXE must name the built R-L breaker example"
+#endif
+
+namespace snapshot_test {
+namespace {
+
+struct Example {
+  const char* name;
+  const char* exe;
+  const char* dir;
+  const char* map;
+  const char* interval;  // between the snapshots of the uninterrupted run
+  const char* resume_from;  // the snapshot resumed from
+  const char* snap_time;    // its time
+  const char* duration;     // from it to the finish
+  const char* later;        // the snapshot both runs write later
+  int channels;
+};
+
+const Example kExamples[] = {
+    {"rl_breaker", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03", "full_02",
+     "0.06", "0.06", "full_03.snp", 4},
+    {"line_step", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01",
+     "0.0004", "0.0011", "full_02.snp", 4},
+};
+
+void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+
+class ExampleRoundTrip : public ::testing::TestWithParam<Example> {};
+
+TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
+  const Example& ex = GetParam();
+  CaseFolder folder(ex.dir, ex.exe);
+  const CaseRun full = folder.run(data_start(ex.map, ex.interval, "full", "full"), "full.log");
+  ASSERT_EQ(full.status, 0) << full.log;
+  EXPECT_NE(full.log.find("Snapshot: Time:  " ), std::string::npos) << full.log;
+  // The second snapshot is due one interval after the first; the resumed run
+  // takes it as long after its start.
+  const CaseRun res = folder.run(snapshot_start(ex.resume_from, ex.duration, ex.interval, "res", "resumed"), "res.log");
+  ASSERT_EQ(res.status, 0) << res.log;
+  EXPECT_NE(res.log.find("Reading data for snap file: " + std::string(ex.resume_from)), std::string::npos);
+  EXPECT_EQ(res.log.find("Corrupt"), std::string::npos) << res.log;
+  EXPECT_EQ(res.log.find("Specified Mapfile not found"), std::string::npos) << res.log;
+
+  const auto a = folder.channels("full_01.out");
+  const auto b = folder.channels("resumed_01.out");
+  ASSERT_FALSE(b.empty());
+  const double start = std::stod(ex.snap_time);
+  std::size_t compared = 0;
+  for (const auto& [t, row] : b) {
+    EXPECT_GT(std::stod(t), start);
+    const auto it = a.find(t);
+    ASSERT_NE(it, a.end()) << "time " << t << " is not in the uninterrupted run";
+    ASSERT_EQ(row.size(), static_cast<std::size_t>(ex.channels));
+    for (std::size_t c = 0; c < row.size(); ++c) EXPECT_EQ(row[c], it->second[c]) << "time " << t << " channel " << c + 1;
+    ++compared;
+  }
+  // Every output point after the snapshot, up to the finish.
+  std::size_t after = 0;
+  for (const auto& [t, row] : a) after += std::stod(t) > start + 1e-12 ? 1 : 0;
+  EXPECT_EQ(compared, after);
+
+  const std::vector<std::string> first = lines_of(read_file(folder / ex.later));
+  const std::vector<std::string> second = lines_of(read_file(folder / "res.snp"));
+  ASSERT_GT(first.size(), 50u);
+  EXPECT_EQ(first, second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleRoundTrip, ::testing::ValuesIn(kExamples),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace snapshot_test

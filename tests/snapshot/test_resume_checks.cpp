@@ -1,0 +1,258 @@
+// A run resumed from a snapshot of the R-L breaker example, after the snapshot
+// or the map file was changed: the header check, the map merge and the checks
+// of a damaged snapshot, each with its exact messages; a refused snapshot stops
+// before any step.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "case_runner.h"
+
+namespace snapshot_test {
+namespace {
+
+// Replaces the first match of `pattern` in a file.
+void edit(const fs::path& p, const std::string& pattern, const std::string& with) {
+  const std::string text = read_file(p);
+  const std::string changed = std::regex_replace(text, std::regex(pattern), with, std::regex_constants::format_first_only);
+  ASSERT_NE(changed, text) << pattern;
+  write_file(p, changed);
+}
+
+// a + b (built by appending: the compiler's warning on a literal + string
+// concatenation would stop the build).
+std::string cat(std::string a, const std::string& b) {
+  a.append(b);
+  return a;
+}
+
+bool has_line(const std::string& log, const std::string& line) {
+  for (const std::string& l : lines_of(log))
+    if (l == line) return true;
+  return false;
+}
+
+bool ran_steps(const std::string& log) { return log.find("% complete.") != std::string::npos; }
+
+struct Check {
+  const char* name;
+  std::function<void(CaseFolder&)> change;
+  bool accepted;
+  std::vector<std::string> lines;  // each expected whole in the resumed run's log
+};
+
+const std::string kSnap = "snapA.snp";
+const std::string kMap = "rl_breaker.map";
+
+const std::vector<Check>& checks() {
+  static const std::vector<Check> list = {
+      {"OlderMajorVersion",
+       [](CaseFolder& f) { edit(f / kSnap, "\n   5\\.000000000000000", "\n   4.200000000000000"); },
+       false,
+       {" ERROR: WAKRO: Incompatible snap-shot file", " Seems like a Quolb V4 snap-shot file"}},
+      {"VersionTwoFile",
+       [](CaseFolder& f) { edit(f / kSnap, "\n   5\\.000000000000000", "\n   ******"); },
+       false,
+       {" ERROR: WAKRO: Incompatible snap-shot file", " Seems like a Quolb V2 snap-shot file"}},
+      {"VersionWithinOneMillionth",
+       [](CaseFolder& f) { edit(f / kSnap, "\n   5\\.000000000000000", "\n   5.000000100000000"); },
+       true,
+       {}},
+      {"OtherMinorVersion",
+       [](CaseFolder& f) { edit(f / kSnap, "\n   5\\.000000000000000", "\n   5.100000000000000"); },
+       false,
+       {" **** INCOMPATIBLE SNAP-SHOT FILE snapA      ! ****",
+        "      THIS SNAPSHOT WAS WRITTEN WITH A DIFFERENT VERSION OF WAKRO!",
+        "      PLEASE TAKE A NEW SNAP-SHOT WITH THIS VERSION"}},
+      {"OneMoreNode",
+       [](CaseFolder& f) { edit(f / kMap, " NODES = 2", " NODES = 3"); },
+       false,
+       {" ***ERROR** Snapshot file is incompatible. ",
+        " ***ERROR** This may be due to modifications done to the project or the definition",
+        " ***ERROR**  of a component in the project after the Snapshot file created.",
+        " ERROR: Abnormal termination of WAKRO by UPDATE_MAP  "}},
+      {"OneMoreRealInitialValue",
+       [](CaseFolder& f) { edit(f / kMap, " STOF = 7", " STOF = 8"); },
+       false,
+       {" ***ERROR** Snapshot file is incompatible. "}},
+      {"MapFileMoved",
+       [](CaseFolder& f) { fs::rename(f / kMap, f / "moved.map"); },
+       true,
+       {" ***WARN*** Specified Mapfile not found: rl_breaker.map",
+        " ***WARN*** . Continuing with original parameters."}},
+      {"MapFileWithoutOutputDescription",
+       [](CaseFolder& f) { edit(f / kMap, "DATAStruct:", "DATAOther:"); },
+       false,
+       {" NEXTKEY: Unexpected End_Of_File", " ***ERROR** Unexpected End_Of_File",
+        " ERROR: Abnormal termination of WAKRO by UPDATE_MAP  "}},
+      {"SnapshotCutShort",
+       [](CaseFolder& f) {
+         const std::string text = read_file(f / kSnap);
+         write_file(f / kSnap, text.substr(0, text.find("!CCBRD")));
+       },
+       false,
+       {" ***ERROR** WAKRO: Unexpected end of file while reading snapfile",
+        " ERROR: Abnormal termination of WAKRO by READSNP     "}},
+      {"BusCountAboveItsDimension",
+       [](CaseFolder& f) { edit(f / kSnap, "           2 / Busses", "          50 / Busses"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot count out of range: busses = 50 (at most 2)"}},
+      {"StoreCountDiffersFromItsDimension",
+       [](CaseFolder& f) { edit(f / kSnap, " !STOF:           7", " !STOF:           8"); },
+       false,
+       {" ***ERROR** Error while reading data from line:",
+        " ERROR: Abnormal termination of WAKRO by READSTORS   "}},
+      {"ChannelCountAboveItsDimension",
+       [](CaseFolder& f) { edit(f / kSnap, " ! IPGBS: 4\n          4 ", " ! IPGBS: 4\n         40 "); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot count out of range: IPGBS = 40 (at most 10)"}},
+      {"ValueThatIsNoNumber",
+       [](CaseFolder& f) { edit(f / kSnap, "!CCBR\n", "!CCBR\n x.y "); },
+       false,
+       {" ***ERROR** WAKRO: Error while reading snap file"}},
+  };
+  return list;
+}
+
+void PrintTo(const Check& c, std::ostream* os) { *os << c.name; }
+
+class ResumeChecks : public ::testing::TestWithParam<Check> {};
+
+TEST_P(ResumeChecks, RefusedBeforeAnyStepOrAccepted) {
+  const Check& c = GetParam();
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  const CaseRun full = folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}, "full.log");
+  ASSERT_EQ(full.status, 0) << full.log;
+  c.change(folder);
+  const std::string before = read_file(folder / kSnap);
+  const CaseRun res = folder.run({"1", "0", "0", "1", "0", "0", "snapA", "0.06", "0"}, "res.log");
+  for (const std::string& line : c.lines) EXPECT_TRUE(has_line(res.log, line)) << line << "\n" << res.log;
+  if (c.accepted) {
+    EXPECT_EQ(res.status, 0) << res.log;
+    EXPECT_TRUE(ran_steps(res.log)) << res.log;
+  } else {
+    EXPECT_NE(res.status, 0) << res.log;
+    EXPECT_FALSE(ran_steps(res.log)) << res.log;
+  }
+  EXPECT_EQ(read_file(folder / kSnap), before);  // a resume never writes into its snapshot
+}
+
+INSTANTIATE_TEST_SUITE_P(Snapshots, ResumeChecks, ::testing::ValuesIn(checks()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A header refused by the check of the start-up dialogue changes nothing: the
+// run does not begin to read the snapshot.
+TEST(ResumeHeader, ARefusedHeaderIsRefusedBeforeTheSnapshotIsRead) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  edit(folder / kSnap, "\n   5\\.000000000000000", "\n   4.200000000000000");
+  const CaseRun res = folder.run({"1", "0", "0", "1", "1", "resumed", "0", "snapA", "0.06", "0"});
+  EXPECT_NE(res.status, 0);
+  EXPECT_EQ(res.log.find("Reading data for snap file"), std::string::npos) << res.log;
+  EXPECT_FALSE(fs::exists(folder / "resumed_01.out"));
+}
+
+// More output channels in the map than the snapshot's channel arrays hold: the
+// channel values, their lists and names all grow, and the run goes on.
+TEST(ResumeMapMerge, MoreChannelsGrowEveryChannelArray) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  std::string list = " 12";
+  std::string names;
+  for (int k = 1; k <= 12; ++k) {
+    list.append(" ").append(std::to_string(k));
+    names.append("Signal ").append(std::to_string(k)).append("\n");
+  }
+  edit(folder / kMap, " PGBS = 4", " PGBS = 12");
+  edit(folder / kMap, "IPGBS:\n 4 1 2 3 4\n", cat(cat("IPGBS:\n", list), "\n"));
+  edit(folder / kMap, "PGBList:\n(.*\n){4}", cat("PGBList:\n", names));
+  const CaseRun res = folder.run({"1", "1", "0.01", "later", "0", "1", "1", "resumed", "0", "snapA", "0.02", "0"});
+  ASSERT_EQ(res.status, 0) << res.log;
+  // Ten channels a legacy file: channels 1..10, then 11 and 12.
+  const auto first = folder.channels("resumed_01.out");
+  const auto second = folder.channels("resumed_02.out");
+  ASSERT_FALSE(first.empty());
+  ASSERT_EQ(first.size(), second.size());
+  for (const auto& [t, row] : first) {
+    ASSERT_EQ(row.size(), 10u) << t;
+    ASSERT_EQ(second.at(t).size(), 2u) << t;
+    // The case writes channels 1..4; the others stay 0.
+    for (std::size_t c = 4; c < 10; ++c) EXPECT_EQ(row[c], 0.0);
+    for (double v : second.at(t)) EXPECT_EQ(v, 0.0);
+  }
+  const std::string later = read_file(folder / "later.snp");
+  EXPECT_NE(later.find(" !PGB:          12\n"), std::string::npos);
+  EXPECT_NE(later.find(cat(" ! PGBNAME: 12\n", names)), std::string::npos);
+  EXPECT_NE(later.find("PGBS                  =      12              20"), std::string::npos) << later.substr(0, 800);
+}
+
+// Channel names that look like comments or keys read back exactly, from the
+// snapshot itself (the map file is moved away).
+TEST(ResumeChannelNames, NamesLikeCommentsReadBackExactly) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  // (The case reader takes the first name after its comment skipper, so the
+  // first name is a plain one; the others are read as whole lines.)
+  const std::string names = "Plain first\nC a channel\n! a second\n/ a third\n";
+  edit(folder / kMap, "PGBList:\n(.*\n){4}", cat("PGBList:\n", names));
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  fs::rename(folder / kMap, folder / "moved.map");
+  const CaseRun res = folder.run({"1", "1", "0.01", "later", "0", "1", "0", "0", "snapA", "0.02", "0"});
+  ASSERT_EQ(res.status, 0) << res.log;
+  EXPECT_NE(read_file(folder / kSnap).find(cat(" ! PGBNAME: 4\n", names)), std::string::npos);
+  EXPECT_NE(read_file(folder / "later.snp").find(cat(" ! PGBNAME: 4\n", names)), std::string::npos);
+}
+
+// The header, a title with quotes, and the stores: a store of no values has
+// neither label nor value line. The resumed run keeps the title.
+TEST(SnapshotFile, HeaderTitleAndStores) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  edit(folder / kMap, " TITLE = '.*'", " TITLE = 'It''s the \"breaker\" case'");
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  const std::vector<std::string> lines = lines_of(read_file(folder / kSnap));
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines[0], "! WAKRO SNAP-SHOT - Version, Time, Delt");
+  EXPECT_EQ(lines[1], "   5.000000000000000       0.6000000000000000E-01   0.5000000000000000E-04 ");
+  EXPECT_EQ(lines[2].substr(0, 30), "! It's the \"breaker\" case     ");
+  EXPECT_EQ(lines[3], cat("!", std::string(55, '=')));
+  EXPECT_TRUE(has_line(read_file(folder / kSnap), "  TITLE          = 'It''s the \"breaker\" case'"));
+  EXPECT_TRUE(has_line(read_file(folder / kSnap), " !STOF:           7"));
+  EXPECT_EQ(read_file(folder / kSnap).find("!STOL:"), std::string::npos);
+  EXPECT_EQ(read_file(folder / kSnap).find("!STOR:"), std::string::npos);
+  EXPECT_EQ(lines[lines.size() - 2], cat("!", std::string(55, '=')));
+  EXPECT_EQ(lines.back(), " ! End of Snap-shot");
+  const CaseRun res = folder.run({"1", "1", "0.01", "later", "0", "1", "0", "0", "snapA", "0.02", "0"});
+  ASSERT_EQ(res.status, 0) << res.log;
+  EXPECT_TRUE(has_line(read_file(folder / "later.snp"), "  TITLE          = 'It''s the \"breaker\" case'"));
+}
+
+// A map whose NODES leaves room above the largest subsystem is the map the
+// snapshot was written with: accepted.
+TEST(ResumeMapMerge, NodesWithHeadroomAreAccepted) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  edit(folder / kMap, " NODES = 2", " NODES = 3");
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  EXPECT_NE(read_file(folder / kSnap).find(" NODES                 =       2               3\n"), std::string::npos);
+  const CaseRun res = folder.run({"1", "0", "0", "1", "0", "0", "snapA", "0.06", "0"});
+  EXPECT_EQ(res.status, 0) << res.log;
+  EXPECT_TRUE(ran_steps(res.log));
+}
+
+// A snapshot that cannot be written leaves the one written before as it was.
+TEST(SnapshotWriting, AFailedWriteKeepsThePreviousSnapshot) {
+  CaseFolder folder(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  ASSERT_EQ(folder.run({"0", "1", "0.06", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  const std::string previous = read_file(folder / kSnap);
+  fs::create_directory(folder / cat(kSnap, ".tmp"));  // nothing can be written there
+  const CaseRun again = folder.run({"0", "1", "0.03", "snapA", kMap, "1", "0", "0", "0"});
+  EXPECT_NE(again.status, 0);
+  EXPECT_TRUE(has_line(again.log, " ***ERROR** Error occurred while writing snap file")) << again.log;
+  EXPECT_TRUE(has_line(again.log, " ERROR: Abnormal termination of WAKRO by WRITESNP    ")) << again.log;
+  EXPECT_EQ(read_file(folder / kSnap), previous);
+}
+
+}  // namespace
+}  // namespace snapshot_test

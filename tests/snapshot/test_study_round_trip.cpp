@@ -1,0 +1,284 @@
+// A case holding every kind of state the snapshot carries runs from its data
+// files with snapshots on the way, then resumes from the one taken while the
+// breaker waits for its current zero to open, to the same finish:
+//   - subsystem 1: a source, the breaker, a transformer with a tap changer
+//     (tapping after the snapshot) and a saturable core, a dynamic load, a
+//     thyristor valve fired every cycle, a lag and a delay block;
+//   - three lines (Bergeron, frequency-dependent, finite-difference) into
+//     subsystem 2, so that the line directory is written.
+// The resumed channels equal the uninterrupted run's as the channel files
+// print them; the snapshot both runs write later is the same file; the storage
+// pointer checks stay silent.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <sstream>
+#include <string>
+
+#include "app/driver.h"
+#include "app/engine_services.h"
+#include "app/seams.h"
+#include "blocks/continuous.h"
+#include "case_runner.h"
+#include "devices/breakers.h"
+#include "devices/dynamic_loads.h"
+#include "devices/pe_switch.h"
+#include "diag/console.h"
+#include "lines/fd_records.h"
+#include "model/branches.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s4.h"
+#include "model/rt_config.h"
+#include "output/dialog.h"
+#include "support/fatal_capture.h"
+#include "support/shared_state.h"
+#include "support/temp_dir.h"
+#include "transformers/saturation.h"
+#include "transformers/taps.h"
+#include "transformers/tf_cfg.h"
+
+namespace snapshot_test {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+constexpr double kOmega = 2.0 * kPi * 50.0;
+constexpr double kClose = 0.0123;
+constexpr double kOpenOrder = 0.0695;  // before the snapshot at 0.07; the zero comes after it
+constexpr double kReclose = 0.085;     // after it: the valve conducts again
+constexpr double kTapAt = 0.095;       // after it
+
+// Branches of subsystem 1 (page a, in file order).
+enum StudyBranch : std::int32_t {
+  kSource = 1, kBreaker, kMagnetising, kLoadR, kLoadL, kValve, kValveLoad
+};
+
+double g_filtered = 0.0, g_delayed = 0.0;
+
+void study_dsdyn_begin() {
+  e_tf2w_cfg(1, 1, 10.0, 50.0, 0.1, 0.005, 7.0, 7.0, 1.0);
+  tsat1_cfg(kMagnetising, 0, 0, 1, 10.0, 7.0, 0.3, 1.1, 50.0, 1.0, 2.0, 0.0);
+  load1p2_cfg(0, 1, 7.0, 1.0, 50.0, 0.05, 0.02, 1.0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+  peswitch1_cfg(1, 1, 1.0e-3, 1.0e6, 100.0, 100.0, 0.001, 0.0);
+}
+
+void study_dsdyn() {
+  const double t = e_s1::time;
+  branches::ebr(kSource, 1) = 10.0 * std::sin(kOmega * t);
+  const bool closed = (t >= kClose && t < kOpenOrder) || t >= kReclose;
+  wakro_breaker1(1, kBreaker, 1.0e-3, 1.0e8, 0.0, false, closed ? 1 : 0);
+  const double tap = t < kTapAt ? 1.0 : 1.05;
+  trtap5(1, 2, 1, tap);
+  tsat1_exe(kMagnetising, 0, 0, 1, tap, 1);
+  load1p2_exe(1, kLoadR, kLoadL, 1.0);
+  // Fired from 30 to 60 degrees of every cycle of the source.
+  const double phase = std::fmod(kOmega * t, 2.0 * kPi);
+  peswitch1_exe(1, kValve, phase >= kPi / 6.0 && phase < kPi / 3.0 ? 1 : 0, 0.0);
+  g_filtered = realp2(1.0, 0.005, e_s0::vdc(3, 1));
+  g_delayed = delay(0.0012, 100, g_filtered);
+}
+
+void study_dsout() {
+  const double values[10] = {branches::ebr(kSource, 1), branches::cbr(kBreaker, 1), e_s0::vdc(3, 1),
+                             branches::cbr(kValve, 1), e_s0::vdc(1, 2), e_s0::vdc(2, 2),
+                             e_s0::vdc(3, 2), g_filtered, g_delayed, branches::cbr(kMagnetising, 1)};
+  for (int k = 0; k < 10; ++k) e_s4::pgb(k + 1) = values[k];
+}
+
+void nothing() {}
+
+struct Outcome {
+  int status = -1;
+  std::string console;
+};
+
+// One run of the driver in the present folder with the dialogue's answers.
+Outcome drive(const std::vector<std::string>& answers) {
+  std::string text;
+  for (const std::string& a : answers) text += a + "\n";
+  std::istringstream in(text);
+  std::ostringstream console;
+  Outcome o;
+  {
+    wakro::ConsoleRedirect out(console);
+    wakro::ConsoleRedirect err(console, true);
+    wakro_test::reset_shared_state();
+    wakro::plug_engine_services();
+    wakro::Seams& s = wakro::seams();
+    s.dsdyn = &study_dsdyn;
+    s.dsout = &study_dsout;
+    s.dsdyn_begin = &study_dsdyn_begin;
+    s.dsout_begin = &nothing;
+    wakro::set_dialog_input(&in);
+    o.status = wakro_test::fatal_status([] {
+      wakro::FixedText<128> host("localhost");
+      std::int32_t port = -1, id = 1;
+      bool v5 = false, gui = false;
+      wakro_driver(v5, gui, host, port, id);
+    });
+    wakro::set_dialog_input(nullptr);
+    wakro_test::reset_shared_state();
+  }
+  o.console = console.str();
+  return o;
+}
+
+class StudyRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.enter("wakro_study_"));
+    for (const auto& f : fs::directory_iterator(WAKRO_SNAP_STUDY_DIR)) fs::copy(f.path(), f.path().filename());
+    write_file("mfd.tlo", linetest::lossy_mfdtd(1, 1, 31000.0).file());
+  }
+  void TearDown() override { folder_.leave(); }
+
+  static std::map<std::string, std::vector<double>> channels(const std::string& name) {
+    std::map<std::string, std::vector<double>> rows;
+    const std::vector<std::string> lines = lines_of(read_file(name));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      std::istringstream in(lines[i]);
+      std::string t;
+      if (!(in >> t)) continue;
+      std::vector<double> v;
+      for (double x; in >> x;) v.push_back(x);
+      rows[t] = v;
+    }
+    return rows;
+  }
+  // The values of a labelled group of subsystem 1 (the first such label).
+  static std::vector<double> group_after(const std::string& snap, const std::string& label, int n) {
+    const std::string text = read_file(snap);
+    std::istringstream in(text.substr(text.find("\n " + label + "\n") + label.size() + 3));
+    std::vector<double> v(static_cast<std::size_t>(n));
+    for (double& x : v) in >> x;
+    return v;
+  }
+
+  wakro_test::WorkFolder folder_;
+};
+
+TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
+  // From data: snapshots every 35 ms (study_01 .. study_04), channel files "full".
+  const Outcome full = drive({"0", "-2", "0.035", "study", "study.map", "1", "1", "full", "0", "0"});
+  ASSERT_EQ(full.status, -1) << full.console;
+  ASSERT_TRUE(fs::exists("study_02.snp")) << full.console;
+
+  // At 70 ms the breaker has its opening order and waits for the current zero
+  // (IORV armed for a rising or a falling current); the valve fires every cycle.
+  const std::vector<double> iorv = group_after("study_02.snp", "!IORV", 7);
+  EXPECT_EQ(std::abs(iorv[kBreaker - 1]), 13.0);
+  // The transformer's record keeps the form its configuration routine used.
+  EXPECT_NE(read_file("study_02.snp").find(" !*** TRANSFORMER DATA\n          2          -1           1 \n"),
+            std::string::npos);
+
+  // Resumed from 70 ms: one snapshot 35 ms later (at 105 ms), to the finish.
+  const Outcome res = drive({"1", "1", "0.035", "res", "0", "1", "1", "resumed", "0", "study_02", "0.07", "0"});
+  ASSERT_EQ(res.status, -1) << res.console;
+  EXPECT_EQ(res.console.find("Corrupt"), std::string::npos) << res.console;
+
+  const auto a = channels("full_01.out");
+  const auto b = channels("resumed_01.out");
+  ASSERT_EQ(b.size(), 700u);  // 70 ms at 0.1 ms
+  for (const auto& [t, row] : b) {
+    ASSERT_GT(std::stod(t), 0.07);
+    const auto it = a.find(t);
+    ASSERT_NE(it, a.end()) << t;
+    ASSERT_EQ(row.size(), 10u);
+    for (std::size_t c = 0; c < row.size(); ++c) EXPECT_EQ(row[c], it->second[c]) << "time " << t << " channel " << c + 1;
+  }
+  // After the snapshot the breaker opened, closed again, and the valve
+  // conducted; the tap changed (the secondary voltage's peak after it).
+  bool opened = false, valve = false;
+  double before_tap = 0.0, after_tap = 0.0;
+  for (const auto& [t, row] : b) {
+    const double time = std::stod(t);
+    opened = opened || std::abs(row[1]) < 1.0e-6;
+    valve = valve || (time > kReclose && std::abs(row[3]) > 1.0e-4);
+    if (time > kReclose + 0.002 && time < kTapAt) before_tap = std::max(before_tap, std::abs(row[2]));
+    if (time > kTapAt + 0.02) after_tap = std::max(after_tap, std::abs(row[2]));
+  }
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(valve);
+  EXPECT_GT(after_tap, before_tap * 1.01);
+
+  // The later snapshot is the same file, but for the storage headroom of the
+  // run from data files (the "Available" column of its DIMENSIONS section):
+  // a run from a snapshot is sized by the stores in use.
+  const auto without_headroom = [](const std::string& name) {
+    std::vector<std::string> lines = lines_of(read_file(name));
+    for (std::string& l : lines)
+      if (l.size() > 40 && l.find(" = ") == 22) l.resize(40);
+    return lines;
+  };
+  EXPECT_EQ(without_headroom("study_03.snp"), without_headroom("res.snp"));
+}
+
+// Positions the file gives that index the state are checked: a damaged
+// snapshot stops before the first step instead of writing outside an array.
+TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
+  const std::string good = read_file("study_02.snp");
+  struct Case {
+    const char* from;
+    const char* to;
+    const char* message;
+  };
+  const Case cases[] = {
+      {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2           3 \n",
+       " !*** TRANSFORMER DATA\n          2          -1           1 \n          2           9 \n",
+       " ***ERROR** WAKRO: Snapshot count out of range: winding node = 9 (at most 4)"},
+      {"         10          10 \n          2           2 \n", "         10          10 \n          2          11 \n",
+       " ***ERROR** WAKRO: Snapshot count out of range: ring position = 11 (at most 10)"},
+      // A stray value before the pole counts: the counts read are 7 and 0.
+      {" !*** Modes:\n", " !*** Modes:\n 7\n",
+       " ***ERROR** WAKRO: Snapshot count out of range: surge-impedance poles of a mode = 7 (at most 1)"},
+      // A line lost before the end shifts the rest (see below).
+      {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
+  };
+  for (const Case& c : cases) {
+    std::string bad = good;
+    const std::size_t at = bad.find(c.from);
+    ASSERT_NE(at, std::string::npos) << c.from;
+    if (c.to != nullptr) {
+      bad.replace(at, std::string(c.from).size(), c.to);
+    } else {
+      // The line after the label is lost: every later read takes the line
+      // after its own, and the reading ends past the file's end lines.
+      const std::size_t line = at + std::string(c.from).size();
+      bad.erase(line, bad.find('\n', line) + 1 - line);
+    }
+    write_file("study_02.snp", bad);
+    const Outcome res = drive({"1", "0", "0", "1", "0", "0", "study_02", "0.07", "0"});
+    EXPECT_EQ(res.status, 2000) << c.message;
+    EXPECT_NE(res.console.find(std::string(c.message) + "\n"), std::string::npos) << res.console;
+    EXPECT_EQ(res.console.find("% complete"), std::string::npos);
+  }
+}
+
+// The tap changer's kind of formula is part of the resumed state: a snapshot
+// whose transformer record lacks it resumes tapping with the formula of the
+// transformer's section entry, and the channels part after the tap.
+TEST_F(StudyRoundTrip, TheTapFormulaIsTheOneTheRunBeganWith) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "1", "full", "0", "0"}).status, -1);
+  std::string snap = read_file("study_02.snp");
+  const std::string record = " !*** TRANSFORMER DATA\n          2          -1           1 \n";
+  ASSERT_NE(snap.find(record), std::string::npos);
+  snap.replace(snap.find(record), record.size(), " !*** TRANSFORMER DATA\n          2          -1 \n");
+  write_file("study_02.snp", snap);
+  ASSERT_EQ(drive({"1", "0", "0", "1", "1", "resumed", "0", "study_02", "0.07", "0"}).status, -1);
+  const auto a = channels("full_01.out");
+  const auto b = channels("resumed_01.out");
+  bool same_before = true, differs_after = false;
+  for (const auto& [t, row] : b) {
+    const bool equal = row == a.at(t);
+    if (std::stod(t) < kTapAt) same_before = same_before && equal;
+    else differs_after = differs_after || !equal;
+  }
+  EXPECT_TRUE(same_before);
+  EXPECT_TRUE(differs_after);
+}
+
+}  // namespace
+}  // namespace snapshot_test
