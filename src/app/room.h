@@ -17,8 +17,8 @@
 // include a higher room's header directly, and why:
 //   engine_services.cpp, network_services.cpp, output_services.cpp
 //                   plug the routines of input, network, output, devices,
-//                   transformers and lines into the seams at start-up (the one
-//                   place that names them);
+//                   transformers, lines, snapshot and multirun into the seams
+//                   at start-up (the one place that names them);
 //   seams.cpp       input's dimension report, the seam's default;
 //   timestep.cpp    network's time-zero matrix build (wakro_buildgm);
 //   initcom.cpp     network's re-factorisation marker, reset for each run;
@@ -26,5 +26,6 @@
 //                   port command, which the command reader dispatches;
 //   driver.cpp      output's check that the record-file writer is loaded;
 //   args.cpp        output's choice of the output-writer library (-outwriter).
-// Snapshot, multirun and the case are reached through the seams only.
+// Everywhere else snapshot, multirun and the case are reached through the seams
+// only.
 #pragma once
