@@ -27,6 +27,7 @@
 #include "model/ideal.h"
 #include "model/int1.h"
 #include "model/options.h"
+#include "network/companion.h"
 #include "network/switching.h"
 
 namespace {
@@ -72,13 +73,13 @@ void refresh(std::int32_t ss, std::int32_t b, double ron, double roff, RefreshCo
     return;
   }
   if (!openbr(b, ss)) {
-    geqof(b, ss) = 1.0 / roff;
+    wakro::set_off_conductance(b, ss, roff);
   } else if (std::abs(ron) < 1.0 / ideal::gonmax(ss)) {
     // An ideal ON state, as the switch set-up makes it.
-    geqon(b, ss) = 0.0;
+    wakro::set_ideal_on(b, ss);
     e_s0::idealss(ss) = true;
   } else {
-    geqon(b, ss) = 1.0 / ron;
+    wakro::set_on_conductance(b, ss, ron);
   }
 }
 

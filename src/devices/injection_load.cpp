@@ -18,6 +18,7 @@
 #include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 
 namespace {
@@ -73,17 +74,17 @@ void set_up(const Slots<double>& s, std::int32_t node, std::int32_t ss, double p
   if (qsh < -kSmall) {
     const double c = std::abs(1.0 / (w0 * (vi2 / qsh)));
     s(kMarker) = -1.0;
-    s(kGsh) = 2.0 * c / dt;
+    s(kGsh) = wakro::capacitive_conductance_farad(c, dt);
     shunt = -c;
   } else {
     const double lsh = std::abs(qsh) <= kSmall ? kOpenShunt / w0 : (vi2 / qsh) / w0;
     s(kMarker) = 1.0;
-    s(kGsh) = dt / (2.0 * lsh);
+    s(kGsh) = wakro::inductive_conductance(lsh, dt);
     shunt = lsh;
   }
   // Step 3: companions, limits, measurement constants and held values.
   s(kG) = 1.0 / r;
-  s(kGLs) = dt / (2.0 * ls);
+  s(kGLs) = wakro::inductive_conductance(ls, dt);
   shares(s);
   s(kVlow) = kVpuLow * vbase;
   s(kVhigh) = kVpuHigh * vbase;

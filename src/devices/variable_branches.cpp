@@ -92,7 +92,7 @@ double write_element(std::int32_t br, std::int32_t ss, Element el, double v) {
       return g;
     }
     case Element::capacitance: {
-      const double g = 2.0e-6 * v / dt;
+      const double g = wakro::capacitive_conductance(v, dt);
       set_flags(br, ss, false, false, true);
       rcg(br, ss) = 1.0;
       g2c(br, ss) = g;
@@ -203,8 +203,7 @@ void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
     wakro_testbrn(kCfgTag, ibr2, iss);
     defrdbr(ibr2, iss) = true;
     wakro::change_branch_conductance(kCfgTag, iss, ibr2, 0.0);
-    geqd(ibr2, iss) = geqon(ibr2, iss) = geqof(ibr2, iss) = 0.0;
-    rlg(ibr2, iss) = rcg(ibr2, iss) = rcl(ibr2, iss) = rsc(ibr2, iss) = rsl(ibr2, iss) = 0.0;
+    wakro::clear_branch_companion(ibr2, iss);
   }
   // Kinds 0 to 2 have no companion branch (callers pass 0 for it): their record
   // names the variable branch itself, so that no record names branch 0.
@@ -241,14 +240,8 @@ namespace {
 // conductance: shares as network/companion.h states them.
 void write_series(std::string_view tag, std::int32_t br, std::int32_t ss, double rl, double reff,
                   double rc, double g) {
-  using namespace branches;
   apply_conductance(tag, br, ss, g);
-  geqd(br, ss) = geqon(br, ss) = geqof(br, ss) = g;
-  rlg(br, ss) = rl * g;
-  rcg(br, ss) = rc * g;
-  rcl(br, ss) = rc * rl * g;
-  rsc(br, ss) = rl * g * (rc + reff);
-  rsl(br, ss) = g * rc * (rl + reff);
+  wakro::set_series_shares(br, ss, rl, reff, rc, g);
 }
 
 // Part values in force: a part whose flag is 0 counts as 0.
@@ -281,7 +274,7 @@ void e_varimpbranch(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std:
     const bool has = cin > kNoValue;
     const double rc = has ? wakro::capacitive_resistance(cin, dt) : 0.0;
     capacitr(ibr, iss) = has;
-    g2c(ibr, iss) = has ? 1.0 / rc : 0.0;
+    g2c(ibr, iss) = has ? wakro::part_conductance(rc) : 0.0;
     if (has) harmimp::branch_c(ibr, iss) = 1.0e-6 * cin;
     s(4) = rc;
   }
@@ -289,7 +282,7 @@ void e_varimpbranch(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std:
     const bool has = lin > kNoValue;
     const double rl = has ? wakro::inductive_resistance(lin, dt) : 0.0;
     inductor(ibr, iss) = has;
-    g2l(ibr, iss) = has ? 1.0 / rl : 0.0;
+    g2l(ibr, iss) = has ? wakro::part_conductance(rl) : 0.0;
     if (has) harmimp::branch_l(ibr, iss) = lin;
     s(5) = rl;
   }
@@ -349,7 +342,7 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
   if (in.use_c) {
     rc = wakro::capacitive_resistance(in.c, dt);
     capacitr(ibr, iss) = true;
-    g2c(ibr, iss) = 1.0 / rc;
+    g2c(ibr, iss) = wakro::part_conductance(rc);
     harmimp::branch_c(ibr, iss) = 1.0e-6 * in.c;
   }
   const bool has_l = in.use_l && in.l > kNoValue;
@@ -357,7 +350,7 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
   if (has_l) {
     rl = wakro::inductive_resistance(in.l, dt);
     inductor(ibr, iss) = true;
-    g2l(ibr, iss) = 1.0 / rl;
+    g2l(ibr, iss) = wakro::part_conductance(rl);
     harmimp::branch_l(ibr, iss) = in.l;
   }
   // Step 4: the resistive part; below the ideal limit ideal alone, else dropped.
