@@ -43,11 +43,7 @@ constexpr double kShortestPeriods = 0.75;
 constexpr double kFirst = 1.0, kSeen = 2.0;  // first-crossing markers
 
 // Slots of stor.
-enum : std::int32_t {
-  kMarker = 1, kGsh, kG, kGLs, kVcoef, kGt, kK, kVi, kIsh, kVlow, kIs, kVhigh, kVheld, kVpuQ,
-  kVmean, kA, kVpuP, kIr, kB, kImean, kXs, kVmax, kVmin, kImax, kImin, kIheld, kVprev, kVnow,
-  kFalling, kRising, kShortest, kDf, kFirstFalling, kFirstRising, kSlots = kFirstRising
-};
+using namespace wakro::devices::layout::tldm34;
 
 // R_p, G_t and the two share coefficients from G, G_sh and G_Ls.
 void shares(const Slots<double>& s) {
@@ -138,7 +134,7 @@ bool crossed(double previous, double present) {
 
 void tldm34(std::int32_t node, std::int32_t iss, double p0, double q0, double vbase, double np,
             double nq, double kpf, double kqf, double f0) {
-  const Slots<double> s = wakro::blocks::take_stor(kSlots);
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   p0 = std::max(p0, 0.0);
   if (e_s1::timezero) {
     if (f0 <= 0.0) wakro::devices::device_fatal(kTag, "Rated frequency of the load must be positive.");
