@@ -28,6 +28,7 @@ namespace svc400 {
 enum : std::int32_t {
   kMinv = svc_head::kSize + 1, kMinvB = kMinv + 64, kNcap = kMinvB + 32, kNc0, kConstantsStor = 142
 };
+static_assert(kMinv == 9 && kMinvB == 73 && kNcap == 105 && kNc0 == 106);
 // The terminal snubber's view: G, 2 G / 21, 19 / 21, three history currents.
 enum : std::int32_t { kSnubG = 1, kSnubA, kSnubB, kSnubH, kSnubberStor = kSnubH + 2 };
 inline constexpr std::int32_t kAdvanceStor = 2;

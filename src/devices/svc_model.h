@@ -68,6 +68,7 @@ enum : std::int32_t {
   kStorSize = kH2b + 5
 };
 }
+static_assert(svc_block::kStorSize == 233);
 namespace svc_head {  // the eight leading constants of both forms' stores
 enum : std::int32_t { kLt = 1, kR, kCs, kRon, kRoff, kCst, kC0, kRd, kSize = kRd };
 }

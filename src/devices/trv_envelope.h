@@ -32,6 +32,7 @@ enum : std::int32_t { kL1 = 1, kL2, kL3, kRtclSize = kL3 };  // RTCL: standard, 
 enum : std::int32_t { kN1 = 1, kN2, kRtciSize = kN2 };        // RTCI
 // RTCF: X, then A (16), B (8) and C (16) from their first slots.
 enum : std::int32_t { kX = 1, kA, kB = kA + 16, kC = kB + 8, kRtcfSize = kC + 15 };
+static_assert(kB == 18 && kC == 26 && kRtcfSize == 41);
 // An envelope's values in A or C: (t1, u1, t2, u2); the first point of A is (t1, u1).
 enum : std::int32_t { kT1 = 1, kU1, kT2, kU2 };
 enum : std::int32_t { kPoleA = 1, kStoriSize = kPoleA + 2 };  // STORI: per pole timing or idle
