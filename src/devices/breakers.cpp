@@ -27,6 +27,7 @@
 #include "model/ideal.h"
 #include "model/int1.h"
 #include "model/options.h"
+#include "network/companion.h"
 #include "network/switching.h"
 
 namespace {
@@ -72,13 +73,13 @@ void refresh(std::int32_t ss, std::int32_t b, double ron, double roff, RefreshCo
     return;
   }
   if (!openbr(b, ss)) {
-    geqof(b, ss) = 1.0 / roff;
+    wakro::set_off_conductance(b, ss, roff);
   } else if (std::abs(ron) < 1.0 / ideal::gonmax(ss)) {
     // An ideal ON state, as the switch set-up makes it.
-    geqon(b, ss) = 0.0;
+    wakro::set_ideal_on(b, ss);
     e_s0::idealss(ss) = true;
   } else {
-    geqon(b, ss) = 1.0 / ron;
+    wakro::set_on_conductance(b, ss, ron);
   }
 }
 
@@ -163,13 +164,14 @@ void wakro_breaker(std::int32_t ss, std::int32_t br, double ron, double roff, bo
 
 void wakro_tbreak(double t1, double t2, std::int32_t repeat, std::int32_t& out) {
   out = 0;
-  const auto slot = wakro::blocks::take_stor(1);
+  namespace L = wakro::devices::layout::tbreak;
+  const auto slot = wakro::blocks::take_stor(L::kStorSize);
   if (t1 == t2) {
     wakro::ListLine() << "ERROR: Breaker on/off times are the same";
     wakro_quit("TBREAK", 0);
   }
   const double t = e_s1::time;
-  double& start = slot(1);  // start of the present period
+  double& start = slot(L::kPeriodStart);
   if (e_s1::timezero) start = 0.0;
   if (repeat != 1) {
     out = (t1 < t2 ? (t >= t1 && t < t2) : (t < t2 || t >= t1)) ? 1 : 0;
@@ -198,19 +200,19 @@ void brk_power(std::int32_t ss, std::int32_t a1, std::int32_t a2, std::int32_t a
                std::int32_t b2, std::int32_t b3, std::int32_t& ok, double tc, double& p,
                double& q) {
   constexpr std::string_view kPowerTag = "BRK_POWER";
-  constexpr std::int32_t kSecondPairSlots = 6;
+  namespace L = wakro::devices::layout::brk_power;
   // 1. Measured at the to-nodes when the from-nodes of the first set are ground.
   //    The branches are checked first; a negated branch names the same branch.
-  const auto flag = wakro::blocks::take_stori(1);
+  const auto flag = wakro::blocks::take_stori(L::kStoriSize);
   if (e_s1::timezero) {
     bool grounded = true;
     for (const std::int32_t a : {a1, a2, a3}) {
       wakro_testbrn(kPowerTag, std::abs(a), ss);
       grounded = grounded && branches::ief(std::abs(a), ss) == 0;
     }
-    flag(1) = grounded ? 1 : 0;
+    flag(L::kMeasuringEnd) = grounded ? 1 : 0;
   }
-  const std::int32_t end = flag(1);
+  const std::int32_t end = flag(L::kMeasuringEnd);
   // 2-3. The first set, then the second set or the slots it would have taken.
   p = p3ph3(ss, a1, a2, a3, tc, end);
   q = q3ph3(ss, a1, a2, a3, tc, end);
@@ -218,7 +220,7 @@ void brk_power(std::int32_t ss, std::int32_t a1, std::int32_t a2, std::int32_t a
     p += p3ph3(ss, b1, b2, b3, tc, end);
     q += q3ph3(ss, b1, b2, b3, tc, end);
   } else {
-    wakro::blocks::take_stor(kSecondPairSlots);
+    wakro::blocks::take_stor(L::kSetStor);
   }
   ok = 1;
 }

@@ -11,6 +11,20 @@
 
 #include <cstdint>
 
+#include "blocks/meters.h"
+
+namespace wakro::devices::layout {
+namespace tbreak {  // wakro_tbreak, stor: start of the present period
+enum : std::int32_t { kPeriodStart = 1, kStorSize = kPeriodStart };
+}
+namespace brk_power {  // stori: the measuring end; stor: the meters of the two sets
+enum : std::int32_t { kMeasuringEnd = 1, kStoriSize = kMeasuringEnd };
+// One set of three branches: its real and its reactive power meter.
+inline constexpr std::int32_t kSetStor = 2 * wakro::blocks::layout::branch_power::kStorSize;
+inline constexpr std::int32_t kStorSize = 2 * kSetStor;
+}
+}  // namespace wakro::devices::layout
+
 // Breaker with a current margin im (its magnitude is used). At time zero the
 // branch is set up as a switch (tag "BREAKER"); on the first step of a resumed
 // run the resistances of the state the breaker is not in are refreshed. Leaves

@@ -25,8 +25,7 @@ constexpr double kQuarterTurn = 1.570796326794896;
 using wakro::kTiny;
 constexpr double kSameConductance = 1.0e-32;
 
-// Block positions.
-enum : std::int32_t { kMag = 1, kRamp = 2, kRate = 3, kOmega = 4, kPhase = 5 };
+using namespace wakro::devices::layout::current_source1;
 
 // The branch left to its owner, with no conductance of its own.
 void defer_branch(std::string_view tag, std::int32_t br, std::int32_t ss) {
@@ -42,24 +41,24 @@ void current_source1_cfg(std::int32_t ac, double magnitude, double f, double pha
   if (is_ac && f <= kTiny) {
     wakro::devices::device_fatal(kCfgTag, "Frequency of an AC current source must be above zero");
   }
-  const auto c = wakro::blocks::take_rtcf(5);
-  const auto i = wakro::blocks::take_rtci(1);
+  const auto c = wakro::blocks::take_rtcf(kRtcfSize);
+  const auto i = wakro::blocks::take_rtci(kRtciSize);
   const bool ramped = ramp > kTiny;
   c(kMag) = magnitude;
   c(kRamp) = ramped ? ramp : 0.0;
   c(kRate) = ramped ? magnitude / ramp : magnitude;
   c(kOmega) = is_ac ? kTwoPi * f : 0.0;
   c(kPhase) = is_ac ? phase_deg * kDegree : kQuarterTurn;
-  i(1) = is_ac ? 1 : 0;
+  i(kAc) = is_ac ? 1 : 0;
 }
 
 void current_source1_exe(std::int32_t br, std::int32_t ss) {
-  const auto i = wakro::blocks::take_rtci(1);
-  const auto c = wakro::blocks::take_rtcf(5);
-  const auto s = wakro::blocks::take_storf(1);
+  const auto i = wakro::blocks::take_rtci(kRtciSize);
+  const auto c = wakro::blocks::take_rtcf(kRtcfSize);
+  const auto s = wakro::blocks::take_storf(kStorfSize);
   const double w = c(kOmega);
   // 1. Set-up at time zero: the angle starts one step back.
-  double angle = s(1);
+  double angle = s(kAngle);
   if (e_s1::timezero) {
     defer_branch(kExeTag, br, ss);
     angle = c(kPhase) - w * e_s1::delt;
@@ -68,11 +67,11 @@ void current_source1_exe(std::int32_t br, std::int32_t ss) {
   const double m = e_s1::time < c(kRamp) ? e_s1::time * c(kRate) : c(kMag);
   // 3. Value.
   double value = m;
-  if (i(1) == 1) {
+  if (i(kAc) == 1) {
     angle += w * e_s1::delt;
     if (angle > kTwoPi) angle -= kTwoPi;
     value = m * std::sin(angle);
-    s(1) = angle;
+    s(kAngle) = angle;
   }
   // 4. The current source.
   branches::ccbr(br, ss) = value;

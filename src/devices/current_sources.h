@@ -3,6 +3,14 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace current_source1 {  // rtcf and rtci of the _cfg, storf the running angle
+enum : std::int32_t { kMag = 1, kRamp, kRate, kOmega, kPhase, kRtcfSize = kPhase };
+enum : std::int32_t { kAc = 1, kRtciSize = kAc };
+enum : std::int32_t { kAngle = 1, kStorfSize = kAngle };
+}
+}  // namespace wakro::devices::layout
+
 // Ramped AC or DC source computed here. Configuration block: rtcf magnitude
 // [kA], ramp time, ramp rate, omega, phase [rad] (pi / 2 for DC); rtci AC flag.
 // An AC source needs f > 0 (tag "CUR_SRC1_CFG"). The _exe routine takes the

@@ -31,6 +31,7 @@ bool readable(std::string_view name) {
 }  // namespace
 
 void custom_harmonics1_cfg(std::int32_t n, std::string_view name, std::int32_t name_length) {
+  namespace L = wakro::devices::layout::custom_harmonics1;
   using wakro::devices::device_fatal;
   const std::string_view given =
       name.substr(0, name_length < 0 ? 0 : static_cast<std::size_t>(name_length));
@@ -40,7 +41,7 @@ void custom_harmonics1_cfg(std::int32_t n, std::string_view name, std::int32_t n
   const wakro::FixedText<72> padded(given);
   const std::string trimmed(padded.trimmed());
   // The slots are taken (and checked against rtcf) before anything is read.
-  const auto block = wakro::blocks::take_rtcf(3 * n);
+  const auto block = wakro::blocks::take_rtcf(L::rtcf_size(n));
   // 2. The file, on a new unit.
   if (!readable(trimmed)) device_fatal(kTag, "Error opening the file: " + trimmed);
   fnames::filename = padded;
@@ -57,9 +58,9 @@ void custom_harmonics1_cfg(std::int32_t n, std::string_view name, std::int32_t n
     }
     double a = 0.0, b = 0.0, c = 0.0;
     status = wakro::list_read(record, {a, b, c});
-    block(k) = a;
-    block(n + k) = b;
-    block(2 * n + k) = c;
+    block(L::slot(n, 1, k)) = a;
+    block(L::slot(n, 2, k)) = b;
+    block(L::slot(n, 3, k)) = c;
   }
   if (status == wakro::ReadStatus::end) {
     wakro_closefile();

@@ -3,6 +3,15 @@
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::devices::layout {
+namespace custom_harmonics1 {  // rtcf: three columns of n reals each
+inline constexpr std::int32_t kColumns = 3;
+// Slot of row k (1 .. n) of column col (1 .. 3).
+constexpr std::int32_t slot(std::int32_t n, std::int32_t col, std::int32_t k) { return (col - 1) * n + k; }
+constexpr std::int32_t rtcf_size(std::int32_t n) { return kColumns * n; }
+}
+}  // namespace wakro::devices::layout
 #include <string_view>
 
 // custom_harmonics1_cfg(n, name, name_length): skips the file's header line, then

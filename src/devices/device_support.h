@@ -4,8 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string_view>
+
+#include "network/companion.h"
 
 namespace wakro::devices {
 
@@ -15,15 +16,11 @@ namespace wakro::devices {
 // One warning line with the component ids; the run goes on.
 void device_warn(std::string_view text);
 
-// Appends a harmonic-impedance record. At the registry's limit nothing is written:
-// the first refusal of a run writes the warning
-//   "Harmonic impedance registry full: further records are not kept"
-// and later refusals are silent. Returns whether the record was kept.
-bool harm_record(std::int32_t type, std::int32_t ss, std::initializer_list<std::int32_t> nodes,
-                 std::initializer_list<double> values = {});
-// The record of a branch (kind 9): the branch number and 0 as its nodes.
-bool harm_branch_record(std::int32_t br, std::int32_t ss);
-// Allows the warning of a full registry again (a new run).
-void reset_harm_warning();
+// The guarded append to the harmonic-impedance registry is the network room's
+// (network/companion.h), shared with the series R-C branch of rcbranch so that a
+// full registry warns once per run whoever appends.
+using wakro::harm_branch_record;
+using wakro::harm_record;
+using wakro::reset_harm_warning;
 
 }  // namespace wakro::devices

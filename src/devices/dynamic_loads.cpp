@@ -135,17 +135,8 @@ void apply_pair(const Law& a, std::int32_t ss, std::int32_t b1, std::int32_t b2)
 
 // --- The configuration store of the forms with separate set-up. ---
 
-// rtcf layout of load1p2_cfg.
-enum : std::int32_t {
-  kR = 1, kL, kC, kDfMax, kStart, kP0, kQ0, kNp1, kNp2, kNp3, kNq1, kNq2, kNq3, kVinit,
-  kKp1, kKq1, kKp2, kKq2, kKp3, kKq3, kKpf, kKqf, kVbase, kF0, kRealsNew = kF0
-};
-// rtcf layout of load1p1_cfg.
-enum : std::int32_t {
-  kOR = 1, kOL, kOC, kODfMax, kOStart, kOP0, kOQ0, kONp, kONq, kOKpf, kOKqf, kOVbase, kOF0,
-  kRealsOld = kOF0
-};
-enum : std::int32_t { kHasP = 1, kHasL, kHasC };
+// rtcf layouts of load1p2_cfg (new form) and load1p1_cfg (old form).
+using namespace wakro::devices::layout::load_block;
 
 // The block of the configured forms, new (24 reals) or old (13 reals).
 struct Block {
@@ -156,10 +147,10 @@ struct Block {
 };
 
 Block take_block(bool old_form) {
-  Slots<bool> l = wakro::blocks::take_rtcl(3);
-  Slots<std::int32_t> i = old_form ? Slots<std::int32_t>(nullptr, 0, 0) : wakro::blocks::take_rtci(1);
+  Slots<bool> l = wakro::blocks::take_rtcl(kRtclSize);
+  Slots<std::int32_t> i = old_form ? Slots<std::int32_t>(nullptr, 0, 0) : wakro::blocks::take_rtci(kRtciSize);
   Slots<double> f =
-      wakro::blocks::take_rtcf(old_form ? std::int32_t{kRealsOld} : std::int32_t{kRealsNew});
+      wakro::blocks::take_rtcf(old_form ? std::int32_t{kRtcfSizeOld} : std::int32_t{kRtcfSizeNew});
   return {l, i, f, old_form};
 }
 
@@ -169,18 +160,19 @@ void write_block(const Block& b, const Law& a) {
   b.l(kHasC) = a.has_c;
   const Slots<double>& f = b.f;
   if (b.old_form) {
-    const std::array<double, kRealsOld> v{a.r,     a.l,     a.c,     a.df_max, a.t_start,
-                                          a.p0,    a.q0,    a.np[0], a.nq[0],  a.kpf,
-                                          a.kqf,   a.vbase, a.f0};
-    for (std::int32_t k = 1; k <= kRealsOld; ++k) f(k) = v[k - 1];
+    f(kOR) = a.r, f(kOL) = a.l, f(kOC) = a.c, f(kODfMax) = a.df_max, f(kOStart) = a.t_start;
+    f(kOP0) = a.p0, f(kOQ0) = a.q0, f(kONp) = a.np[0], f(kONq) = a.nq[0];
+    f(kOKpf) = a.kpf, f(kOKqf) = a.kqf, f(kOVbase) = a.vbase, f(kOF0) = a.f0;
     return;
   }
-  b.i(1) = a.base_flag;
-  const std::array<double, kRealsNew> v{
-      a.r,     a.l,     a.c,     a.df_max, a.t_start, a.p0,    a.q0,     a.np[0],
-      a.np[1], a.np[2], a.nq[0], a.nq[1],  a.nq[2],   a.vinit, a.kp[0],  a.kq[0],
-      a.kp[1], a.kq[1], a.kp[2], a.kq[2],  a.kpf,     a.kqf,   a.vbase,  a.f0};
-  for (std::int32_t k = 1; k <= kRealsNew; ++k) f(k) = v[k - 1];
+  b.i(kBaseFlag) = a.base_flag;
+  f(kR) = a.r, f(kL) = a.l, f(kC) = a.c, f(kDfMax) = a.df_max, f(kStart) = a.t_start;
+  f(kP0) = a.p0, f(kQ0) = a.q0, f(kVinit) = a.vinit;
+  f(kNp1) = a.np[0], f(kNp2) = a.np[1], f(kNp3) = a.np[2];
+  f(kNq1) = a.nq[0], f(kNq2) = a.nq[1], f(kNq3) = a.nq[2];
+  f(kKp1) = a.kp[0], f(kKp2) = a.kp[1], f(kKp3) = a.kp[2];
+  f(kKq1) = a.kq[0], f(kKq2) = a.kq[1], f(kKq3) = a.kq[2];
+  f(kKpf) = a.kpf, f(kKqf) = a.kqf, f(kVbase) = a.vbase, f(kF0) = a.f0;
 }
 
 Law read_block(const Block& b) {
@@ -195,7 +187,7 @@ Law read_block(const Block& b) {
     a.kpf = f(kOKpf), a.kqf = f(kOKqf), a.vbase = f(kOVbase), a.f0 = f(kOF0);
     return a;
   }
-  a.base_flag = b.i(1);
+  a.base_flag = b.i(kBaseFlag);
   a.r = f(kR), a.l = f(kL), a.c = f(kC), a.df_max = f(kDfMax), a.t_start = f(kStart);
   a.p0 = f(kP0), a.q0 = f(kQ0), a.vinit = f(kVinit);
   a.np = {f(kNp1), f(kNp2), f(kNp3)};
@@ -267,23 +259,24 @@ void step_1p(const Block& b, std::int32_t ss, std::int32_t b1, std::int32_t b2, 
   const double v = vbranch(ss, b1);
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(a.vbase, a.f0, v, vrms, freq);
-  const Slots<double> s = wakro::blocks::take_storf(3);  // previous v, highest, lowest
+  namespace S = wakro::devices::layout::load_step_1p;
+  const Slots<double> s = wakro::blocks::take_storf(S::kStorfSize);
   if (e_s1::timezero) {
-    s(2) = kHighStart;
-    s(3) = kLowStart;
+    s(S::kHighest) = kHighStart;
+    s(S::kLowest) = kLowStart;
   }
-  s(2) = std::max(s(2), vrms);
-  s(3) = std::min(s(3), vrms);
-  if (v * s(1) < 0.0) {
+  s(S::kHighest) = std::max(s(S::kHighest), vrms);
+  s(S::kLowest) = std::min(s(S::kLowest), vrms);
+  if (v * s(S::kPrevV) < 0.0) {
     if (e_s1::time > a.t_start) {
-      update(a, 0.5 * (s(2) + s(3)), freq, scale);
+      update(a, 0.5 * (s(S::kHighest) + s(S::kLowest)), freq, scale);
       write_block(b, a);
     }
-    s(2) = kHighStart;
-    s(3) = kLowStart;
+    s(S::kHighest) = kHighStart;
+    s(S::kLowest) = kLowStart;
   }
   apply_pair(a, ss, b1, b2);
-  s(1) = v;
+  s(S::kPrevV) = v;
 }
 
 // Step of three phases: the update when any phase changed sign (or touched 0).
@@ -294,14 +287,16 @@ void step_3p(const Block& b, std::int32_t ss, const std::array<std::int32_t, 6>&
     v[k] = vbranch(ss, br[k]);
     e_meas_freq(a.vbase, a.f0, v[k], vrms[k], freq[k]);
   }
-  const Slots<double> s = wakro::blocks::take_storf(3);  // previous voltages
-  const bool crossed = v[0] * s(1) <= 0.0 || v[1] * s(2) <= 0.0 || v[2] * s(3) <= 0.0;
+  namespace S = wakro::devices::layout::load_step_3p;
+  const Slots<double> s = wakro::blocks::take_storf(S::kStorfSize);
+  const bool crossed =
+      v[0] * s(S::kPrevV) <= 0.0 || v[1] * s(S::kPrevV + 1) <= 0.0 || v[2] * s(S::kPrevV + 2) <= 0.0;
   if (crossed && e_s1::time > a.t_start) {
     update(a, (vrms[0] + vrms[1] + vrms[2]) / 3.0, (freq[0] + freq[1] + freq[2]) / 3.0, scale);
     write_block(b, a);
   }
   for (int k = 0; k < 3; ++k) apply_pair(a, ss, br[k], br[k + 3]);
-  for (int k = 0; k < 3; ++k) s(k + 1) = v[k];
+  for (int k = 0; k < 3; ++k) s(S::kPrevV + k) = v[k];
 }
 
 // The scale of the configured new forms: checked every step, applied to the
@@ -390,10 +385,12 @@ struct NodeStore {
   std::int32_t base;  // slot of R
 };
 
+namespace N = wakro::devices::layout::node_load;
+
 NodeStore take_node_store(std::int32_t phases) {
-  Slots<bool> l = wakro::blocks::take_storl(3);
-  Slots<double> f = wakro::blocks::take_storf(8);
-  return {l, f, phases + 1};
+  Slots<bool> l = wakro::blocks::take_storl(N::kStorlSize);
+  Slots<double> f = wakro::blocks::take_storf(N::kStorfSize);
+  return {l, f, N::law_slot(phases, N::kR)};
 }
 
 // The law of an oldest-form load: set up at time zero, read back later.
@@ -405,26 +402,26 @@ Law node_law(const NodeStore& st, double vbase, double f0, double p0, double q0,
     a.has_p = a.has_p && has_r_branch;
     a.has_l = a.has_l && has_x_branch;
     a.has_c = a.has_c && has_x_branch;
-    st.flags(kHasP) = a.has_p;
-    st.flags(kHasL) = a.has_l;
-    st.flags(kHasC) = a.has_c;
-    st.f(k) = a.r, st.f(k + 1) = a.l, st.f(k + 2) = a.c, st.f(k + 3) = a.df_max;
-    st.f(k + 4) = a.t_start;
+    st.flags(N::kHasP) = a.has_p;
+    st.flags(N::kHasL) = a.has_l;
+    st.flags(N::kHasC) = a.has_c;
+    st.f(k + N::kR) = a.r, st.f(k + N::kL) = a.l, st.f(k + N::kC) = a.c, st.f(k + N::kDfMax) = a.df_max;
+    st.f(k + N::kStart) = a.t_start;
     return a;
   }
   Law a;
   a.vbase = vbase, a.f0 = f0, a.p0 = std::max(p0, 0.0), a.q0 = q0;
   a.np[0] = np, a.nq[0] = nq, a.kpf = kpf, a.kqf = kqf;
-  a.has_p = st.flags(kHasP), a.has_l = st.flags(kHasL), a.has_c = st.flags(kHasC);
-  a.r = st.f(k), a.l = st.f(k + 1), a.c = st.f(k + 2), a.df_max = st.f(k + 3);
-  a.t_start = st.f(k + 4);
+  a.has_p = st.flags(N::kHasP), a.has_l = st.flags(N::kHasL), a.has_c = st.flags(N::kHasC);
+  a.r = st.f(k + N::kR), a.l = st.f(k + N::kL), a.c = st.f(k + N::kC), a.df_max = st.f(k + N::kDfMax);
+  a.t_start = st.f(k + N::kStart);
   return a;
 }
 
 void keep_values(const NodeStore& st, const Law& a) {
-  st.f(st.base) = a.r;
-  st.f(st.base + 1) = a.l;
-  st.f(st.base + 2) = a.c;
+  st.f(st.base + N::kR) = a.r;
+  st.f(st.base + N::kL) = a.l;
+  st.f(st.base + N::kC) = a.c;
 }
 
 // R on the R branch, L or C on the X branch, for the parts in use.
@@ -442,21 +439,21 @@ void load1p(std::int32_t iss, std::int32_t node, std::int32_t br_r, std::int32_t
   const double v = e_s0::vdc(node, iss);
   double vrms = 0.0, freq = 0.0;
   e_meas_freq(vbase, f0, v, vrms, freq);
-  const std::int32_t kHigh = 7, kLow = 8;
+  constexpr std::int32_t kHigh = N::kHighest, kLow = N::kLowest;
   if (e_s1::timezero) {
     st.f(kHigh) = kHighStart;
     st.f(kLow) = kLowStart;
   }
   st.f(kHigh) = std::max(st.f(kHigh), vrms);
   st.f(kLow) = std::min(st.f(kLow), vrms);
-  if (v * st.f(1) < 0.0 && e_s1::time > a.t_start) {
+  if (v * st.f(N::kPrevV) < 0.0 && e_s1::time > a.t_start) {
     update(a, 0.5 * (st.f(kHigh) + st.f(kLow)), freq, 1.0);
     keep_values(st, a);
     st.f(kHigh) = kHighStart;
     st.f(kLow) = kLowStart;
   }
   apply_node(a, iss, br_r, br_x);
-  st.f(1) = v;
+  st.f(N::kPrevV) = v;
 }
 
 void load3p(std::int32_t iss, std::int32_t n1, std::int32_t n2, std::int32_t n3, std::int32_t r1,
@@ -473,12 +470,12 @@ void load3p(std::int32_t iss, std::int32_t n1, std::int32_t n2, std::int32_t n3,
   for (int k = 0; k < 3; ++k) {
     v[k] = e_s0::vdc(nodes[k], iss);
     e_meas_freq(vbase, f0, v[k], vrms[k], freq[k]);
-    crossed = crossed || v[k] * st.f(k + 1) < 0.0;
+    crossed = crossed || v[k] * st.f(N::kPrevV + k) < 0.0;
   }
   if (crossed && e_s1::time > a.t_start) {
     update(a, (vrms[0] + vrms[1] + vrms[2]) / 3.0, (freq[0] + freq[1] + freq[2]) / 3.0, 1.0);
     keep_values(st, a);
   }
   for (int k = 0; k < 3; ++k) apply_node(a, iss, has_r ? rb[k] : 0, has_x ? xb[k] : 0);
-  for (int k = 0; k < 3; ++k) st.f(k + 1) = v[k];
+  for (int k = 0; k < 3; ++k) st.f(N::kPrevV + k) = v[k];
 }

@@ -16,6 +16,37 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace load_block {  // the configured forms (load*p2_cfg, load*p1_cfg and their steps)
+enum : std::int32_t { kHasP = 1, kHasL, kHasC, kRtclSize = kHasC };  // RTCL: the parts in use
+enum : std::int32_t { kBaseFlag = 1, kRtciSize = kBaseFlag };         // RTCI (new form only)
+enum : std::int32_t {                                                 // RTCF, new form
+  kR = 1, kL, kC, kDfMax, kStart, kP0, kQ0, kNp1, kNp2, kNp3, kNq1, kNq2, kNq3, kVinit,
+  kKp1, kKq1, kKp2, kKq2, kKp3, kKq3, kKpf, kKqf, kVbase, kF0, kRtcfSizeNew = kF0
+};
+enum : std::int32_t {  // RTCF, old form
+  kOR = 1, kOL, kOC, kODfMax, kOStart, kOP0, kOQ0, kONp, kONq, kOKpf, kOKqf, kOVbase, kOF0,
+  kRtcfSizeOld = kOF0
+};
+}
+namespace load_step_1p {  // STORF after the meter: previous v, highest and lowest RMS
+enum : std::int32_t { kPrevV = 1, kHighest, kLowest, kStorfSize = kLowest };
+}
+namespace load_step_3p {  // STORF after the meters: the previous voltages of the three phases
+enum : std::int32_t { kPrevV = 1, kStorfSize = kPrevV + 2 };
+}
+namespace node_load {  // load1p, load3p: STORL the parts in use; STORF 8
+enum : std::int32_t { kHasP = 1, kHasL, kHasC, kStorlSize = kHasC };
+// STORF: the previous voltage of each phase from kPrevV, then the law from
+// law_slot(phases, kR); load1p then keeps the highest and lowest RMS.
+enum : std::int32_t { kPrevV = 1, kStorfSize = 8 };
+enum : std::int32_t { kR = 0, kL, kC, kDfMax, kStart };
+constexpr std::int32_t law_slot(std::int32_t phases, std::int32_t field) { return kPrevV + phases + field; }
+inline constexpr std::int32_t kHighest = law_slot(1, kStart) + 1, kLowest = kHighest + 1;
+static_assert(kLowest == std::int32_t{kStorfSize} && law_slot(3, kStart) == std::int32_t{kStorfSize});
+}
+}  // namespace wakro::devices::layout
+
 // Set-up shared by load1p2_exe and load3p2_exe (begin pass). base_flag 0: the
 // powers are given at rated voltage; 1: at the initial voltage vinit (pu).
 // parts 2 or 3 splits the law into that many parts with proportions kp1 (kp2)

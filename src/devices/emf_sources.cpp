@@ -27,23 +27,25 @@ double wrap_once(double a) {
   return a;
 }
 
+namespace L = wakro::devices::layout;
+
 }  // namespace
 
 double e_omegaref(double omega) {
-  const auto s = wakro::blocks::take_storf(2);
+  const auto s = wakro::blocks::take_storf(L::omegaref::kStorfSize);
   if (e_s1::timezero) {
-    s(2) = kTwoPi;
-    return s(2);
+    s(L::omegaref::kAngle) = kTwoPi;
+    return s(L::omegaref::kAngle);
   }
-  const double dt = e_s1::time - s(1);
-  s(1) = e_s1::time;
-  s(2) = wrap_once(s(2) + dt * omega);
-  return s(2);
+  const double dt = e_s1::time - s(L::omegaref::kLastTime);
+  s(L::omegaref::kLastTime) = e_s1::time;
+  s(L::omegaref::kAngle) = wrap_once(s(L::omegaref::kAngle) + dt * omega);
+  return s(L::omegaref::kAngle);
 }
 
 void esys1(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int32_t br3, double magnitude,
            double omega, double phase) {
-  const auto s = wakro::blocks::take_stor(1);
+  const auto s = wakro::blocks::take_stor(L::esys1::kStorSize);
   const std::int32_t b[3] = {std::abs(br1), std::abs(br2), std::abs(br3)};
   const double sign[3] = {br1 < 0 ? -1.0 : 1.0, br2 < 0 ? -1.0 : 1.0, br3 < 0 ? -1.0 : 1.0};
   const bool line_to_line = ss < 1;
@@ -52,14 +54,14 @@ void esys1(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int32_t br3
   // Both directions start from angle 0 at time zero.
   if (e_s1::timezero) {
     for (const std::int32_t k : b) wakro_testbrn("ESYS1", k, iss);
-    s(1) = -e_s1::delt * w;
+    s(L::esys1::kAngle) = -e_s1::delt * w;
   }
   double m = magnitude;
   if (omega < 0.0 && e_s1::time < kThreePeriods / w) m = e_s1::time * magnitude * w * kSoftStartRate;
-  double angle = s(1) + e_s1::delt * w;
+  double angle = s(L::esys1::kAngle) + e_s1::delt * w;
   if (angle > kTwoPi) angle -= kTwoPi;
-  s(1) = angle;
-  double theta = s(1) + phase;
+  s(L::esys1::kAngle) = angle;
+  double theta = s(L::esys1::kAngle) + phase;
   if (line_to_line) {
     m *= kSqrt3;
     theta += kThirtyDegrees;
@@ -71,26 +73,26 @@ void esys1(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int32_t br3
 
 void ebr1p2(std::int32_t ss, std::int32_t br, double magnitude, double omega, double phase,
             double ramp, std::int32_t dc) {
-  const auto s = wakro::blocks::take_stor(1);
+  const auto s = wakro::blocks::take_stor(L::ramped_emf::kStorSize);
   if (e_s1::timezero) {
     wakro_testbrn("EBR1P2", br, ss);
-    if (ramp > e_s1::delt) s(1) = 1.0 / ramp;
+    if (ramp > e_s1::delt) s(L::ramped_emf::kRampRate) = 1.0 / ramp;
   }
   double m = magnitude;
-  if (e_s1::time < ramp) m = magnitude * e_s1::time * s(1);
+  if (e_s1::time < ramp) m = magnitude * e_s1::time * s(L::ramped_emf::kRampRate);
   const double theta = e_omegaref(omega);
   branches::ebr(br, ss) = dc == 0 ? m * std::sin(phase + theta) : m;
 }
 
 void ebr3p2(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int32_t br3, double magnitude,
             double omega, double phase, double ramp) {
-  const auto s = wakro::blocks::take_stor(1);
+  const auto s = wakro::blocks::take_stor(L::ramped_emf::kStorSize);
   if (e_s1::timezero) {
     for (const std::int32_t k : {br1, br2, br3}) wakro_testbrn("EBR3P2", k, ss);
-    if (ramp > e_s1::delt) s(1) = 1.0 / ramp;
+    if (ramp > e_s1::delt) s(L::ramped_emf::kRampRate) = 1.0 / ramp;
   }
   double m = magnitude;
-  if (e_s1::time < ramp) m = magnitude * e_s1::time * s(1);
+  if (e_s1::time < ramp) m = magnitude * e_s1::time * s(L::ramped_emf::kRampRate);
   const double theta = e_omegaref(omega) + phase;
   branches::ebr(br1, ss) = m * std::sin(theta);
   branches::ebr(br2, ss) = m * std::sin(theta - kThirdTurn);

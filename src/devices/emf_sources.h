@@ -3,6 +3,18 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace omegaref {  // e_omegaref, storf: time of the last call, reference angle
+enum : std::int32_t { kLastTime = 1, kAngle, kStorfSize = kAngle };
+}
+namespace esys1 {  // stor: the angle of the last step
+enum : std::int32_t { kAngle = 1, kStorSize = kAngle };
+}
+namespace ramped_emf {  // ebr1p2, ebr3p2, stor: 1 / ramp time (0 without a ramp)
+enum : std::int32_t { kRampRate = 1, kStorSize = kRampRate };
+}
+}  // namespace wakro::devices::layout
+
 // Reference angle advanced by omega over the time since its last call (2 storf
 // slots); 2 pi at time zero.
 double e_omegaref(double omega);

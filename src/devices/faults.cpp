@@ -55,17 +55,19 @@ std::array<std::int32_t, 6> commands(std::int32_t ctrl, std::int32_t type) {
 }  // namespace
 
 void e3phflt1_cfg(double roff, double im) {
-  const auto cfg = wakro::blocks::take_rtcf(2);
-  cfg(1) = roff;
-  cfg(2) = im;
+  namespace L = wakro::devices::layout::e3phflt1;
+  const auto cfg = wakro::blocks::take_rtcf(L::kRtcfSize);
+  cfg(L::kRoff) = roff;
+  cfg(L::kMargin) = im;
 }
 
 void e3phflt1_exe(std::int32_t ss, std::int32_t bab, std::int32_t bbc, std::int32_t bca,
                   std::int32_t bag, std::int32_t bbg, std::int32_t bcg, bool immed,
                   std::int32_t ctrl, std::int32_t type, double ron) {
-  const auto cfg = wakro::blocks::take_rtcf(2);
-  const double roff = cfg(1);
-  const double im = cfg(2);
+  namespace L = wakro::devices::layout::e3phflt1;
+  const auto cfg = wakro::blocks::take_rtcf(L::kRtcfSize);
+  const double roff = cfg(L::kRoff);
+  const double im = cfg(L::kMargin);
   const double r_on = ron > kMaxOnShare * roff ? kMaxOnShare * roff : ron;
   wakro_3phfault1(ss, bab, bbc, bca, bag, bbg, bcg, immed, ctrl, type, im, r_on, roff);
 }
@@ -101,6 +103,6 @@ void wakro_tfault(double t1, double t2, std::int32_t repeat, std::int32_t& out) 
   }
   // Equal times at time zero: no fault yet. The slot of the timer is taken all
   // the same, so that the storage pointer moves alike on every step.
-  wakro::blocks::take_stor(1);
+  wakro::blocks::take_stor(wakro::devices::layout::tfault::kStorSize);
   out = 0;
 }

@@ -11,6 +11,17 @@
 
 #include <cstdint>
 
+#include "devices/breakers.h"
+
+namespace wakro::devices::layout {
+namespace e3phflt1 {  // rtcf of the _cfg
+enum : std::int32_t { kRoff = 1, kMargin, kRtcfSize = kMargin };
+}
+namespace tfault {  // stor: the timer's, taken also when it does not run
+enum : std::int32_t { kStorSize = tbreak::kStorSize };
+}
+}  // namespace wakro::devices::layout
+
 // Begin pass: appends roff and im to rtcf (2 slots).
 void e3phflt1_cfg(double roff, double im);
 // Every step: reads roff and im back; the ON resistance is at most roff / 100.

@@ -18,6 +18,7 @@
 #include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 
 namespace {
@@ -42,11 +43,7 @@ constexpr double kShortestPeriods = 0.75;
 constexpr double kFirst = 1.0, kSeen = 2.0;  // first-crossing markers
 
 // Slots of stor.
-enum : std::int32_t {
-  kMarker = 1, kGsh, kG, kGLs, kVcoef, kGt, kK, kVi, kIsh, kVlow, kIs, kVhigh, kVheld, kVpuQ,
-  kVmean, kA, kVpuP, kIr, kB, kImean, kXs, kVmax, kVmin, kImax, kImin, kIheld, kVprev, kVnow,
-  kFalling, kRising, kShortest, kDf, kFirstFalling, kFirstRising, kSlots = kFirstRising
-};
+using namespace wakro::devices::layout::tldm34;
 
 // R_p, G_t and the two share coefficients from G, G_sh and G_Ls.
 void shares(const Slots<double>& s) {
@@ -73,17 +70,17 @@ void set_up(const Slots<double>& s, std::int32_t node, std::int32_t ss, double p
   if (qsh < -kSmall) {
     const double c = std::abs(1.0 / (w0 * (vi2 / qsh)));
     s(kMarker) = -1.0;
-    s(kGsh) = 2.0 * c / dt;
+    s(kGsh) = wakro::capacitive_conductance_farad(c, dt);
     shunt = -c;
   } else {
     const double lsh = std::abs(qsh) <= kSmall ? kOpenShunt / w0 : (vi2 / qsh) / w0;
     s(kMarker) = 1.0;
-    s(kGsh) = dt / (2.0 * lsh);
+    s(kGsh) = wakro::inductive_conductance(lsh, dt);
     shunt = lsh;
   }
   // Step 3: companions, limits, measurement constants and held values.
   s(kG) = 1.0 / r;
-  s(kGLs) = dt / (2.0 * ls);
+  s(kGLs) = wakro::inductive_conductance(ls, dt);
   shares(s);
   s(kVlow) = kVpuLow * vbase;
   s(kVhigh) = kVpuHigh * vbase;
@@ -137,7 +134,7 @@ bool crossed(double previous, double present) {
 
 void tldm34(std::int32_t node, std::int32_t iss, double p0, double q0, double vbase, double np,
             double nq, double kpf, double kqf, double f0) {
-  const Slots<double> s = wakro::blocks::take_stor(kSlots);
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   p0 = std::max(p0, 0.0);
   if (e_s1::timezero) {
     if (f0 <= 0.0) wakro::devices::device_fatal(kTag, "Rated frequency of the load must be positive.");

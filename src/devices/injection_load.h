@@ -17,11 +17,21 @@
 // more than 0.01 since its last fit: P = Vpu^np p0 (1 + kpf df), Q likewise.
 // df comes from the intervals between zero crossings of the node voltage.
 //
-// Takes 34 slots of stor on every call (layout in injection_load.cpp). At time
+// Takes 34 slots of stor on every call (layout::tldm34 below). At time
 // zero appends one harmonic-registry record of kind 7 (R, Lsh or -C, Ls).
 #pragma once
 
 #include <cstdint>
+
+namespace wakro::devices::layout {
+namespace tldm34 {  // stor: shunt marker (-1 C, +1 L), companions, measurements, held values
+enum : std::int32_t {
+  kMarker = 1, kGsh, kG, kGLs, kVcoef, kGt, kK, kVi, kIsh, kVlow, kIs, kVhigh, kVheld, kVpuQ,
+  kVmean, kA, kVpuP, kIr, kB, kImean, kXs, kVmax, kVmin, kImax, kImin, kIheld, kVprev, kVnow,
+  kFalling, kRising, kShortest, kDf, kFirstFalling, kFirstRising, kStorSize = kFirstRising
+};
+}
+}  // namespace wakro::devices::layout
 
 void tldm34(std::int32_t node, std::int32_t iss, double p0, double q0, double vbase, double np,
             double nq, double kpf, double kqf, double f0);

@@ -39,16 +39,8 @@ constexpr std::int32_t kBlocked = -1;
 constexpr std::int32_t kBlockCommand = 2;
 constexpr double kMicro = 1.0e-6;
 
-// Slots of the STOR block.
-enum : std::int32_t {
-  kSafetyCount = 1, kGateOn = 4, kHolding = 6, kForward = 7, kTurnOn = 10, kTurnOff = 11,
-  kConducting = 14, kGateOff = 15, kGated = 20, kRise = 21, kPrevV = 22, kRecovery = 23,
-  kPermanent = 24, kDelay = 25
-};
-// Slots of the STORI, STORL and STORF blocks.
-enum : std::int32_t { kCode = 1, kLIndex = 2, kFIndex = 3, kSs = 5, kBr = 6, kGate = 7, kQIndex = 8 };
-enum : std::int32_t { kHasConducted = 1, kNotPermanent = 2 };
-enum : std::int32_t { kSetupTime = 1, kIH = 2, kVF = 3, kVFB = 4, kTmin = 5, kGateT = 6, kVRB = 7 };
+// Slots of the STOR, STORI, STORL and STORF blocks and of the configuration.
+using namespace wakro::devices::layout::pe_switch;
 
 // The four slot blocks of one device, in the order the device takes them.
 struct Record {
@@ -59,8 +51,8 @@ struct Record {
 };
 
 Record take_record() {
-  return {wakro::blocks::take_stori(8), wakro::blocks::take_storl(2), wakro::blocks::take_storf(7),
-          wakro::blocks::take_stor(25)};
+  return {wakro::blocks::take_stori(kStoriSize), wakro::blocks::take_storl(kStorlSize),
+          wakro::blocks::take_storf(kStorfSize), wakro::blocks::take_stor(kStorSize)};
 }
 
 // The parameters of one device as its entry point receives them.
@@ -109,11 +101,11 @@ std::string levels(double v, std::string_view which, double level) {
 void lay_out(const Record& r, std::int32_t ss, std::int32_t br, const Params& p) {
   const double ih = p.vf / p.roff;
   r.i(kCode) = wakro::branch_code::pe_switch_first + p.kind;
-  r.i(kLIndex) = r.l.index(1);
-  r.i(kFIndex) = r.f.index(1);
+  r.i(kLIndex) = r.l.index(kHasConducted);
+  r.i(kFIndex) = r.f.index(kSetupTime);
   r.i(kSs) = ss;
   r.i(kBr) = br;
-  r.i(kQIndex) = r.s.index(1) - 1;
+  r.i(kQIndex) = r.s.index(kSafetyCount) - 1;
   r.l(kHasConducted) = false;
   r.l(kNotPermanent) = p.not_permanent;
   r.f(kSetupTime) = e_s1::time;
@@ -123,11 +115,11 @@ void lay_out(const Record& r, std::int32_t ss, std::int32_t br, const Params& p)
   r.f(kTmin) = p.tmin;
   r.f(kGateT) = 0.0;
   r.f(kVRB) = -std::abs(p.vrb);
-  for (std::int32_t k = 1; k <= 25; ++k) r.s(k) = 0.0;
+  for (std::int32_t k = 1; k <= kStorSize; ++k) r.s(k) = 0.0;
   r.s(kGateOn) = r.s(kGateOff) = -2.0 * e_s1::delt;
   r.s(kHolding) = ih;
   r.s(kForward) = p.vf;
-  branches::thisbr(br, ss) = r.i.index(1);
+  branches::thisbr(br, ss) = r.i.index(kCode);
   harmimp::branch_r(br, ss) = p.roff;
 }
 
@@ -303,7 +295,7 @@ void entry(std::int32_t ss, std::int32_t br, std::int32_t gate, double tedge, co
   // Step 4: the dynamics.
   r.i(kGate) = g;
   r.f(kGateT) = tedge;
-  storage::this_ = r.i.index(1);
+  storage::this_ = r.i.index(kCode);
   dynamics(r, instant, has_instant);
 
   // Step 5: conducting or not, by the branch's conductance.
@@ -319,22 +311,22 @@ void entry(std::int32_t ss, std::int32_t br, std::int32_t gate, double tedge, co
 void peswitch1_cfg(std::int32_t kind, std::int32_t l, double ron, double roff, double vfb,
                    double vrb, double vf, double tmin) {
   check_kind(kind);
-  wakro::blocks::take_rtci(1)(1) = kind;
-  wakro::blocks::take_rtcl(1)(1) = e_itob(l);
-  const auto c = wakro::blocks::take_rtcf(6);
-  c(1) = ron;
-  c(2) = roff;
-  c(3) = vfb;
-  c(4) = vrb;
-  c(5) = vf;
-  c(6) = tmin;
+  wakro::blocks::take_rtci(kRtciSize)(kCfgKind) = kind;
+  wakro::blocks::take_rtcl(kRtclSize)(kCfgL) = e_itob(l);
+  const auto c = wakro::blocks::take_rtcf(kRtcfSize);
+  c(kRon) = ron;
+  c(kRoff) = roff;
+  c(kCfgVfb) = vfb;
+  c(kCfgVrb) = vrb;
+  c(kCfgVf) = vf;
+  c(kCfgTmin) = tmin;
 }
 
 void peswitch1_exe(std::int32_t ss, std::int32_t br, std::int32_t g, double t) {
-  const auto ci = wakro::blocks::take_rtci(1);
-  const auto cl = wakro::blocks::take_rtcl(1);
-  const auto c = wakro::blocks::take_rtcf(6);
-  entry(ss, br, g, t, {ci(1), cl(1), c(1), c(2), c(3), c(4), c(5), c(6)});
+  const auto ci = wakro::blocks::take_rtci(kRtciSize);
+  const auto cl = wakro::blocks::take_rtcl(kRtclSize);
+  const auto c = wakro::blocks::take_rtcf(kRtcfSize);
+  entry(ss, br, g, t, {ci(kCfgKind), cl(kCfgL), c(kRon), c(kRoff), c(kCfgVfb), c(kCfgVrb), c(kCfgVf), c(kCfgTmin)});
 }
 
 void wakro_peswitch2(std::int32_t ss, std::int32_t br, double ron, double roff, std::int32_t g,

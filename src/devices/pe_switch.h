@@ -38,6 +38,27 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace pe_switch {  // the record of one device, in the order it takes its blocks
+enum : std::int32_t {  // STOR (slots not named here are kept and unused)
+  kSafetyCount = 1, kGateOn = 4, kHolding = 6, kForward = 7, kTurnOn = 10, kTurnOff = 11,
+  kConducting = 14, kGateOff = 15, kGated = 20, kRise = 21, kPrevV = 22, kRecovery = 23,
+  kPermanent = 24, kDelay = 25, kStorSize = kDelay
+};
+enum : std::int32_t {  // STORI (slot 4 unused)
+  kCode = 1, kLIndex = 2, kFIndex = 3, kSs = 5, kBr = 6, kGate = 7, kQIndex = 8, kStoriSize = kQIndex
+};
+enum : std::int32_t { kHasConducted = 1, kNotPermanent = 2, kStorlSize = kNotPermanent };  // STORL
+enum : std::int32_t {                                                                       // STORF
+  kSetupTime = 1, kIH = 2, kVF = 3, kVFB = 4, kTmin = 5, kGateT = 6, kVRB = 7, kStorfSize = kVRB
+};
+// peswitch1_cfg / peswitch1_exe: RTCI the kind, RTCL L, RTCF the six values.
+enum : std::int32_t { kCfgKind = 1, kRtciSize = kCfgKind };
+enum : std::int32_t { kCfgL = 1, kRtclSize = kCfgL };
+enum : std::int32_t { kRon = 1, kRoff, kCfgVfb, kCfgVrb, kCfgVf, kCfgTmin, kRtcfSize = kCfgTmin };
+}
+}  // namespace wakro::devices::layout
+
 void peswitch1_cfg(std::int32_t kind, std::int32_t l, double ron, double roff, double vfb,
                    double vrb, double vf, double tmin);
 void peswitch1_exe(std::int32_t ss, std::int32_t br, std::int32_t g, double t);

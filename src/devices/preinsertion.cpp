@@ -29,16 +29,17 @@ struct ResistorPeriod {
 void contact_timing(std::int32_t ctrl, const ResistorPeriod& period, std::span<const double> delays,
                     std::span<const double> currents, std::span<std::int32_t> out) {
   const std::int32_t n = static_cast<std::int32_t>(currents.size());
-  const auto ints = wakro::blocks::take_stori(1 + n);
-  const auto reals = wakro::blocks::take_storf(1 + n);
-  std::int32_t& previous = ints(1);
-  double& t0 = reals(1);
+  namespace L = wakro::devices::layout::contact_timing;
+  const auto ints = wakro::blocks::take_stori(L::stori_size(n));
+  const auto reals = wakro::blocks::take_storf(L::storf_size(n));
+  std::int32_t& previous = ints(L::kPreviousCommand);
+  double& t0 = reals(L::kOpeningTime);
   const double t = e_s1::time;
   // Time zero: the present command counts as the previous one; no zero seen yet.
   if (e_s1::timezero) {
     previous = ctrl;
     t0 = kLongAgo;
-    for (std::int32_t k = 0; k < n; ++k) reals(2 + k) = currents[k];
+    for (std::int32_t k = 0; k < n; ++k) reals(L::kLastCurrents + k) = currents[k];
   }
   const bool was_closed = previous != 0;
 
@@ -52,8 +53,8 @@ void contact_timing(std::int32_t ctrl, const ResistorPeriod& period, std::span<c
     const bool no_period = period.by_time && period.tr <= 0.0;
     for (std::int32_t k = 0; k < n; ++k) {
       out[k] = 0;
-      ints(2 + k) = no_period ? 1 : 0;
-      reals(2 + k) = currents[k];
+      ints(L::kCounters + k) = no_period ? 1 : 0;
+      reals(L::kLastCurrents + k) = currents[k];
       out[n + k] = no_period ? 0 : 1;
     }
   } else {
@@ -61,8 +62,8 @@ void contact_timing(std::int32_t ctrl, const ResistorPeriod& period, std::span<c
     // period has elapsed.
     const bool elapsed = t >= t0 + period.tr;
     for (std::int32_t k = 0; k < n; ++k) {
-      std::int32_t& count = ints(2 + k);
-      double& last = reals(2 + k);
+      std::int32_t& count = ints(L::kCounters + k);
+      double& last = reals(L::kLastCurrents + k);
       if (period.by_time ? elapsed : last * currents[k] < 0.0) ++count;
       last = currents[k];
       if (e_s1::timezero) count = 1;
@@ -79,12 +80,14 @@ void e1pbrkr1_cfg(double ron, double roff, double im) {
   if (!(ron < roff))
     wakro::devices::device_fatal("BREAKER1",
                                  "Open resistance must be greater than closed resistance");
-  wakro::blocks::take_rtcf(1)(1) = std::abs(im);
+  namespace L = wakro::devices::layout::e1pbrkr1;
+  wakro::blocks::take_rtcf(L::kRtcfSize)(L::kMargin) = std::abs(im);
 }
 
 void e1pbrkr1_exe(std::int32_t ss, std::int32_t br, double ron, double roff, bool immed,
                   std::int32_t ctrl) {
-  const double margin = wakro::blocks::take_rtcf(1)(1);
+  namespace L = wakro::devices::layout::e1pbrkr1;
+  const double margin = wakro::blocks::take_rtcf(L::kRtcfSize)(L::kMargin);
   wakro::devices::margin_breaker(ss, br, ron, roff, margin, immed, ctrl,
                                  wakro::devices::RefreshComplaint::console_lines);
 }

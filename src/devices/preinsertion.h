@@ -19,6 +19,18 @@
 
 #include <array>
 #include <cstdint>
+
+namespace wakro::devices::layout {
+namespace contact_timing {  // n phases: stori the command, then n counters; storf T0, then n currents
+enum : std::int32_t { kPreviousCommand = 1, kCounters };
+enum : std::int32_t { kOpeningTime = 1, kLastCurrents };
+constexpr std::int32_t stori_size(std::int32_t n) { return kCounters - 1 + n; }
+constexpr std::int32_t storf_size(std::int32_t n) { return kLastCurrents - 1 + n; }
+}
+namespace e1pbrkr1 {  // rtcf of the _cfg: |im|
+enum : std::int32_t { kMargin = 1, kRtcfSize = kMargin };
+}
+}  // namespace wakro::devices::layout
 #include <string_view>
 
 // Begin pass: RON < ROFF (else fatal, tag "BREAKER1"); appends |im| to rtcf.

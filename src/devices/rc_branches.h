@@ -1,14 +1,16 @@
 // Branches that machine, transformer and compensator models define at set-up:
 // the series R-C branch and the interface branch whose current the model forms.
 // Argument order: subsystem first, branch second.
+//
+// rcbranch itself is the network room's (network/companion.h, where every
+// companion stamp is written); this header forwards it to the models that
+// include it from here.
 #pragma once
 
 #include <cstdint>
 
-// At time zero only: R > 0 gives a resistor (C below 1e-12 uF) or a series R-C
-// branch; R <= 0 leaves the branch to its owner (DEFRDBR, conductance 0). Appends
-// one branch record to the harmonic registry. Checks the branch (tag "RCBRANCH").
-void rcbranch(std::int32_t iss, std::int32_t ibr, double r, double c_uf);
+#include "network/companion.h"
+
 // Interface branch of resistance r (conductance 0 for r <= 0) whose history the
 // owner forms. Checks the branch (tag "INTFC_BRNCH1").
 void intfc_brnch1_cfg(std::int32_t iss, std::int32_t ibr, double r);

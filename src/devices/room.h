@@ -13,6 +13,14 @@
 // blocks/slots.h. No device writes the conductance matrix, a branch conductance
 // after set-up or the re-factorisation marker itself.
 //
+// Records: every device that keeps a storage or configuration record declares
+// it once in its header, as named slots under wakro::devices::layout with the
+// record's size derived from them, and reads and writes it only through those
+// names; tests/devices/test_layouts.cpp holds each declared size to the pointer
+// advance its routine makes. The series R-C branch of rcbranch, the companion
+// shares, the switch ON/OFF conductances and the guarded harmonic-registry
+// append are the network room's (network/companion.h).
+//
 // Breakers, pre-insertion contact timing and faults (breakers.h, preinsertion.h,
 // faults.h) act on their switching branches through network/switching.h only,
 // and measure breaker power with the meters of blocks/meters.h.

@@ -93,11 +93,12 @@ void e_1pvsrc_cfg(std::int32_t ac, std::int32_t terminal, std::int32_t ztype, do
     magnitude = v + zr * p / v;
   }
   // 6. The block.
-  const auto block = wakro::blocks::take_rtcf(4);
-  block(1) = magnitude;
-  block(2) = w;
-  block(3) = phase;
-  block(4) = extra;
+  namespace L = wakro::devices::layout::vsrc_cfg;
+  const auto block = wakro::blocks::take_rtcf(L::kRtcfSize);
+  block(L::kMagnitude) = magnitude;
+  block(L::kOmega) = w;
+  block(L::kPhase) = phase;
+  block(L::kExtra) = extra;
 }
 
 void e_3pvsrc_cfg(std::int32_t ztype, double vll, double f, double phase_deg, double r, double l,

@@ -15,7 +15,7 @@
 
 void e_sparkgap(std::int32_t ss, std::int32_t br, double ron, double roff, double vbd) {
   namespace mode = wakro::switch_mode;
-  const auto s = wakro::blocks::take_storf(1);
+  const auto s = wakro::blocks::take_storf(wakro::devices::layout::sparkgap::kStorfSize);
   // Step 1: set-up at time zero, the gap open.
   if (e_s1::timezero) wakro_initswbr(ss, br, ron, roff, 0.0, 0.0, "SPARKGAP    ");
   int1::xstor(br, ss) = wakro::kNoCrossing;
@@ -35,10 +35,10 @@ void e_sparkgap(std::int32_t ss, std::int32_t br, double ron, double roff, doubl
     if (interp) {
       int1::iorv(br, ss) = mode::current_crossing;
       branches::swlevl(br, ss) = 0.0;
-    } else if (s(1) * i <= 0.0) {
+    } else if (s(wakro::devices::layout::sparkgap::kLastCurrent) * i <= 0.0) {
       wakro_turnoff(ss, br, mode::plain, 0.0);
     }
   }
   // Step 4: the current for the next call.
-  s(1) = i;
+  s(wakro::devices::layout::sparkgap::kLastCurrent) = i;
 }

@@ -9,4 +9,10 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace sparkgap {  // e_sparkgap, storf: the branch current of the last call
+enum : std::int32_t { kLastCurrent = 1, kStorfSize = kLastCurrent };
+}
+}  // namespace wakro::devices::layout
+
 void e_sparkgap(std::int32_t ss, std::int32_t br, double ron, double roff, double vbd);

@@ -9,8 +9,7 @@
 #include "model/e_s1.h"
 
 namespace {
-enum : std::int32_t { kDmin = 1, kDmax = 2, kNsd = 3 };
-enum : std::int32_t { kCommand = 1, kStateA = 2, kSeed = 5, kRunSeed = 6 };
+using namespace wakro::devices::layout::statbrk1;
 constexpr std::int32_t kNormal = 1;
 }  // namespace
 
@@ -30,7 +29,7 @@ void statbrk1_cfg(double dmin, double dmax, double nsd) {
     bad = true;
   }
   if (bad) blk::block_stop("STATBRK");
-  const auto c = blk::take_rtcf(3);
+  const auto c = blk::take_rtcf(kRtcfSize);
   c(kDmin) = dmin;
   c(kDmax) = dmax;
   c(kNsd) = nsd;
@@ -38,9 +37,9 @@ void statbrk1_cfg(double dmin, double dmax, double nsd) {
 
 void statbrk1_exe(std::int32_t seed, std::int32_t ctrl, std::int32_t& sa, std::int32_t& sb,
                   std::int32_t& sc) {
-  const auto c = wakro::blocks::take_rtcf(3);
-  const auto s = wakro::blocks::take_stori(6);
-  const auto when = wakro::blocks::take_storf(3);
+  const auto c = wakro::blocks::take_rtcf(kRtcfSize);
+  const auto s = wakro::blocks::take_stori(kStoriSize);
+  const auto when = wakro::blocks::take_storf(kStorfSize);
   const bool on = ctrl != 0;
   // Step 1: at time zero the phases stand as the command.
   if (e_s1::timezero) {
@@ -63,12 +62,12 @@ void statbrk1_exe(std::int32_t seed, std::int32_t ctrl, std::int32_t& sa, std::i
       for (std::int32_t k = 0; k < 3; ++k) {
         double delay = 0.0;
         random_mrun2(s(kSeed), kNormal, c(kDmin), c(kDmax), c(kNsd), delay);
-        when(1 + k) = e_s1::time + delay;
+        when(kOpenA + k) = e_s1::time + delay;
         s(kStateA + k) = 1;
       }
     }
     for (std::int32_t k = 0; k < 3; ++k)
-      if (s(kStateA + k) == 1 && e_s1::time >= when(1 + k)) s(kStateA + k) = 0;
+      if (s(kStateA + k) == 1 && e_s1::time >= when(kOpenA + k)) s(kStateA + k) = 0;
   }
   // Step 5: outputs and the command for the next call.
   sa = s(kStateA);

@@ -16,6 +16,14 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace statbrk1 {  // rtcf of the _cfg; stori command, three phase states, seeds; storf opening times
+enum : std::int32_t { kDmin = 1, kDmax, kNsd, kRtcfSize = kNsd };
+enum : std::int32_t { kCommand = 1, kStateA, kSeed = kStateA + 3, kRunSeed, kStoriSize = kRunSeed };
+enum : std::int32_t { kOpenA = 1, kStorfSize = kOpenA + 2 };
+}
+}  // namespace wakro::devices::layout
+
 void statbrk1_cfg(double dmin, double dmax, double nsd);
 void statbrk1_exe(std::int32_t seed, std::int32_t ctrl, std::int32_t& sa, std::int32_t& sb,
                   std::int32_t& sc);

@@ -32,12 +32,15 @@ constexpr double kRcSteps = 10.0;           // its time constant in steps
 constexpr double kGcSteps = 5.0;            // GC = 5 w delt / (V1^2 / S)
 constexpr double kMinShunt = 1.0e-10;       // S: a shunt below this has no record
 constexpr std::int32_t kHarmTerminals = 6;  // registry kind of a three-node impedance
-constexpr std::int32_t kRtcf = 131, kRtci = 4;
+namespace L = wakro::devices::layout::svc1;
+namespace H = wakro::devices::layout::svc_head;
+constexpr std::int32_t kRtcf = L::kRtcfSize, kRtci = L::kRtciSize;
 
 // Slots of the configuration store (1-based).
-constexpr std::int32_t kCfgMinv = 9, kCfgD = 73, kCfgMinvB = 79, kCfgRow9 = 113;
-constexpr std::int32_t kCfgIsat = 121, kCfgScale = 122, kCfgGc = 124, kCfgKp = 125;
-constexpr std::int32_t kCfgFknee = 127, kCfgTflux = 128, kCfgXair = 129, kCfgV1 = 130, kCfgF = 131;
+constexpr std::int32_t kCfgMinv = L::kMinv, kCfgD = L::kD, kCfgMinvB = L::kMinvB, kCfgRow9 = L::kRow9;
+constexpr std::int32_t kCfgIsat = L::kIsat, kCfgScale = L::kScale, kCfgGc = L::kGc, kCfgKp = L::kKp, kCfgKi = L::kKi;
+constexpr std::int32_t kCfgFknee = L::kFknee, kCfgTflux = L::kTflux, kCfgXair = L::kXair, kCfgV1 = L::kV1,
+                       kCfgF = L::kF;
 
 void require(bool ok, std::string_view what) {
   if (!ok) wakro::devices::device_fatal(kTag, what);
@@ -129,7 +132,7 @@ void svc1_cfg(const SvcRatings& d) {
   // Steps 5 and 7: the configuration.
   const auto cf = wakro::blocks::take_rtcf(kRtcf);
   const double head[8] = {lt, d.r, d.cs_uf * 1e-6, d.ron, d.roff, cst * 1e-6, c0 * 1e-6, d.rd};
-  for (int i = 0; i < 8; ++i) cf(1 + i) = head[i];
+  for (int i = 0; i < H::kSize; ++i) cf(H::kLt + i) = head[i];
   for (int i = 0; i < 64; ++i) cf(kCfgMinv + i) = k.minv[i];
   k.lt = lt;
   wakro::devices::svc_reactor_matrix(k);
@@ -137,10 +140,10 @@ void svc1_cfg(const SvcRatings& d) {
   for (int i = 0; i < 32; ++i) cf(kCfgMinvB + i) = k.minvb[i];
   for (int i = 0; i < 8; ++i) cf(kCfgRow9 + i) = k.row9[i];
   const auto ci = wakro::blocks::take_rtci(kRtci);
-  ci(1) = ncap;
-  ci(2) = nc0;
-  ci(3) = d.nsub;
-  ci(4) = d.nref;
+  ci(L::kNcap) = ncap;
+  ci(L::kNc0) = nc0;
+  ci(L::kNsub) = d.nsub;
+  ci(L::kNref) = d.nref;
   const double tail[11] = {kSqrt3 * d.s / d.v1, d.scale, d.gsh, gc, d.kp, d.ki, d.fknee, d.tflux, d.xair, d.v1, d.f};
   for (int i = 0; i < 11; ++i) cf(kCfgIsat + i) = tail[i];
   // Step 8: the harmonic-impedance records.
@@ -178,10 +181,10 @@ void svc1_exe(std::int32_t iss, std::int32_t ibr1, std::int32_t ibr2, std::int32
   for (int i = 0; i < 6; ++i) k.d[i] = cf(kCfgD + i);
   for (int i = 0; i < 32; ++i) k.minvb[i] = cf(kCfgMinvB + i);
   for (int i = 0; i < 8; ++i) k.row9[i] = cf(kCfgRow9 + i);
-  k.ncap = ci(1);
-  k.nc0 = ci(2);
-  k.nsub = ci(3);
-  k.nref = ci(4);
+  k.ncap = ci(L::kNcap);
+  k.nc0 = ci(L::kNc0);
+  k.nsub = ci(L::kNsub);
+  k.nref = ci(L::kNref);
   // Step 2: terminal voltages and their one-step advance.
   const std::int32_t ibr[3] = {ibr1, ibr2, ibr3};
   Terminal term[3];
@@ -194,7 +197,7 @@ void svc1_exe(std::int32_t iss, std::int32_t ibr1, std::int32_t ibr2, std::int32
   edph2(v[0], v[1], v[2], vp[0], vp[1], vp[2], cf(kCfgF));
   // Steps 3-6: the internal circuit.
   const auto blk = wakro::blocks::take_stor(wakro::devices::kSvcBlock);
-  wakro::devices::SvcOrders io{alpha, &cord, enab, fsrc, cf(kCfgKp), cf(kCfgKp + 1)};
+  wakro::devices::SvcOrders io{alpha, &cord, enab, fsrc, cf(kCfgKp), cf(kCfgKi)};
   wakro::devices::svc_step(k, blk, vp, io);
   cmode = io.cmode;
   ncord = io.ncord;

@@ -19,6 +19,23 @@
 
 #include <cstdint>
 
+#include "devices/svc_model.h"
+
+namespace wakro::devices::layout {
+namespace svc1 {
+// RTCF: the eight leading constants (svc_head), then as listed above.
+enum : std::int32_t {
+  kMinv = svc_head::kSize + 1, kD = kMinv + 64, kMinvB = kD + 6, kReserved = kMinvB + 32, kRow9 = kReserved + 2,
+  kIsat = kRow9 + 8, kScale, kGsh, kGc, kKp, kKi, kFknee, kTflux, kXair, kV1, kF, kRtcfSize = kF
+};
+static_assert(kMinv == 9 && kD == 73 && kMinvB == 79 && kRow9 == 113 && kIsat == 121 && kF == 131);
+enum : std::int32_t { kNcap = 1, kNc0, kNsub, kNref, kRtciSize = kNref };  // RTCI
+// svc1_exe's stor: the advance of the terminal voltages, the block, three saturations.
+inline constexpr std::int32_t kAdvanceStor = 2;
+inline constexpr std::int32_t kStorSize = kAdvanceStor + svc_block::kStorSize + 3 * stsvc2::kStorSize;
+}
+}  // namespace wakro::devices::layout
+
 // The ratings, in the order of svc1_cfg's arguments.
 struct SvcRatings {
   std::int32_t iss = 1;

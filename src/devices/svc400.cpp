@@ -32,11 +32,13 @@ constexpr double kAdvanceFrequency = 60.0;  // Hz of the terminal voltages' one-
 constexpr double kC0Floor = 0.05;
 constexpr double kMinShunt = 1.0e-10;
 constexpr std::int32_t kHarmTerminals = 6;
-constexpr std::int32_t kConstants = 142;
+namespace L = wakro::devices::layout::svc400;
+namespace H = wakro::devices::layout::svc_head;
+constexpr std::int32_t kConstants = L::kConstantsStor;
 // Constants (1-based in their view).
-constexpr std::int32_t kKMinv = 9, kKMinvB = 73, kKNcap = 105, kKNc0 = 106;
+constexpr std::int32_t kKMinv = L::kMinv, kKMinvB = L::kMinvB, kKNcap = L::kNcap, kKNc0 = L::kNc0;
 // Snubber slots (1-based in their view of six).
-constexpr std::int32_t kSnubG = 1, kSnubA = 2, kSnubB = 3, kSnubH = 4;
+using L::kSnubG, L::kSnubA, L::kSnubB, L::kSnubH;
 
 void require(bool ok, std::string_view what) {
   if (!ok) wakro::devices::device_fatal(kTag, what);
@@ -99,7 +101,7 @@ void set_up(const wakro::blocks::Slots<double>& kv, std::int32_t iss, const std:
   }
   if (c0 > 0.0 && c0 < kC0Floor * cst) c0 = kC0Floor * cst;
   const double head[8] = {lt, r, cs * 1e-6, ron, roff, cst * 1e-6, c0 * 1e-6, rd};
-  for (std::int32_t i = 0; i < 8; ++i) kv(1 + i) = head[i];
+  for (std::int32_t i = 0; i < H::kSize; ++i) kv(H::kLt + i) = head[i];
   for (std::int32_t i = 0; i < 64; ++i) kv(kKMinv + i) = k.minv[i];
   for (std::int32_t i = 0; i < 32; ++i) kv(kKMinvB + i) = k.minvb[i];
   kv(kKNcap) = ncap;
@@ -151,7 +153,7 @@ void svc400(std::int32_t iss, std::int32_t node1, std::int32_t node2, std::int32
     sat[p] = stsvc2(vp[p], xair, fknee, v1, std::sqrt(3.0) * s / v1, f, tflux, psi);
   }
   // The terminal snubbers and the injections.
-  const auto sn = wakro::blocks::take_stor(6);
+  const auto sn = wakro::blocks::take_stor(L::kSnubberStor);
   if (e_s1::timezero) {
     const double g = 20.0 / (21.0 * 7.0 * v1 * v1 / s);
     sn(kSnubG) = g;

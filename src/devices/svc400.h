@@ -19,6 +19,24 @@
 
 #include <cstdint>
 
+#include "devices/svc_model.h"
+
+namespace wakro::devices::layout {
+namespace svc400 {
+// The constants' view: the eight leading constants (svc_head), M^-1, M^-1 B,
+// NCAP, NC0; the rest of the view unused.
+enum : std::int32_t {
+  kMinv = svc_head::kSize + 1, kMinvB = kMinv + 64, kNcap = kMinvB + 32, kNc0, kConstantsStor = 142
+};
+static_assert(kMinv == 9 && kMinvB == 73 && kNcap == 105 && kNc0 == 106);
+// The terminal snubber's view: G, 2 G / 21, 19 / 21, three history currents.
+enum : std::int32_t { kSnubG = 1, kSnubA, kSnubB, kSnubH, kSnubberStor = kSnubH + 2 };
+inline constexpr std::int32_t kAdvanceStor = 2;
+inline constexpr std::int32_t kStorSize =
+    kAdvanceStor + kConstantsStor + svc_block::kStorSize + 3 * stsvc2::kStorSize + kSnubberStor;
+}
+}  // namespace wakro::devices::layout
+
 // A data line that cannot be read stops with "Error reading SVC data line <n>"
 // and the line shown (tag "SVC400"); data that the circuit cannot take (a
 // non-positive inductance diagonal, rating, voltage, frequency, LT, Cs, CST, RD,

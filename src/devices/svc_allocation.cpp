@@ -50,10 +50,11 @@ void e_svcaloct1_cfg(std::int32_t ncap, double xt, double vsq, double ql, double
   // Step 5: any failure ends the run before anything is stored.
   if (failed) wakro_quit(kTag, 0);
   // Step 6: the three susceptances.
-  const auto s = wakro::blocks::take_rtcf(3);
-  s(1) = g1;
-  s(2) = g2;
-  s(3) = g3;
+  namespace L = wakro::devices::layout::svcaloct1;
+  const auto s = wakro::blocks::take_rtcf(L::kRtcfSize);
+  s(L::kG1) = g1;
+  s(L::kG2) = g2;
+  s(L::kG3) = g3;
 }
 
 double e_svcallo(double bord, double nc, double g3, double g1, double g2) {
@@ -64,7 +65,8 @@ double e_svcallo(double bord, double nc, double g3, double g1, double g2) {
 }
 
 void e_svcaloct1_exe(double bord, double nc, double& bl, double& blmax) {
-  const auto s = wakro::blocks::take_rtcf(3);
-  blmax = s(2);
-  bl = e_svcallo(bord, nc, s(3), s(1), s(2));
+  namespace L = wakro::devices::layout::svcaloct1;
+  const auto s = wakro::blocks::take_rtcf(L::kRtcfSize);
+  blmax = s(L::kG2);
+  bl = e_svcallo(bord, nc, s(L::kG3), s(L::kG1), s(L::kG2));
 }

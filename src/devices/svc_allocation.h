@@ -12,6 +12,12 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+namespace svcaloct1 {  // rtcf of the _cfg: G1, G2, G3
+enum : std::int32_t { kG1 = 1, kG2, kG3, kRtcfSize = kG3 };
+}
+}  // namespace wakro::devices::layout
+
 // Checks the ratings ("Unrealistic number of capacitor stages", "... transformer
 // leakage reactance", "... inductive reactive power", "... capacitive reactive
 // power", each an error line) and stops with tag "SVCALLOC" on any failure,

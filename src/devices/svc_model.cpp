@@ -18,36 +18,10 @@ namespace wakro::devices {
 namespace {
 
 // Block offsets (1-based from the block's first slot).
-constexpr std::int32_t kGatesDelta = 1;     // forward a, b, c, reverse a, b, c
-constexpr std::int32_t kValveEvent = 7;
-constexpr std::int32_t kRfDelta = 8;        // forward resistances a, b, c
-constexpr std::int32_t kRrDelta = 11;       // reverse resistances
-constexpr std::int32_t kX1 = 14;
-constexpr std::int32_t kX2Delta = 17;
-constexpr std::int32_t kVsDelta = 20;
-constexpr std::int32_t kItDelta = 23;
-constexpr std::int32_t kU12 = 26;
-constexpr std::int32_t kU3Delta = 28;
-constexpr std::int32_t kGatesWye = 31;
-constexpr std::int32_t kRfWye = 38;
-constexpr std::int32_t kRrWye = 41;
-constexpr std::int32_t kX2Wye = 44;
-constexpr std::int32_t kX2WyeC = 46;
-constexpr std::int32_t kVsWye = 47;
-constexpr std::int32_t kItWye = 50;
-constexpr std::int32_t kU34 = 53;
-constexpr std::int32_t kStageVolts = 55;    // VST(k, s) at 55 + 10 (k - 1) + s
-constexpr std::int32_t kBranchVolts = 116;
-constexpr std::int32_t kDvPrev = 122;
-constexpr std::int32_t kIbPrev = 128;
-constexpr std::int32_t kCb = 134;
-constexpr std::int32_t kNon = 140;
-constexpr std::int32_t kNcord = 146;
-constexpr std::int32_t kCmode = 147;
-constexpr std::int32_t kH1 = 148;           // 2 x 5, row by row
-constexpr std::int32_t kH2a = 158;          // first 8 of H2 (2 x 7, row by row)
-constexpr std::int32_t kH2b = 228;          // its last 6
-constexpr std::int32_t kP = 198, kQ = 204, kE = 216, kF = 222;
+using namespace layout::svc_block;
+// The firing control's slots (svc_firing.h) lie inside the block.
+static_assert(kGateGroup1 == kGatesDelta && kGateGroup2 == kGatesWye && kLoopAngle == kU3Delta + 1 &&
+              kLoopIntegral == kLoopAngle + 1 && kLoopIntegral + 1 == kGatesWye);
 
 constexpr double kNoStage = 1.0e-6;  // |C| below this in a switching branch: none left
 
@@ -436,14 +410,15 @@ void svc_reactor_matrix(SvcConstants& k) {
 }
 
 void svc_head_from(const blocks::Slots<double>& s, SvcConstants& k) {
-  k.lt = s(1);
-  k.r = s(2);
-  k.cs = s(3);
-  k.ron = s(4);
-  k.roff = s(5);
-  k.cst = s(6);
-  k.c0 = s(7);
-  k.rd = s(8);
+  namespace H = layout::svc_head;
+  k.lt = s(H::kLt);
+  k.r = s(H::kR);
+  k.cs = s(H::kCs);
+  k.ron = s(H::kRon);
+  k.roff = s(H::kRoff);
+  k.cst = s(H::kCst);
+  k.c0 = s(H::kC0);
+  k.rd = s(H::kRd);
 }
 
 double svc_primary_current(const blocks::Slots<double>& blk, std::int32_t p) { return blk(kX1 + p - 1); }
@@ -459,7 +434,7 @@ void svc_step(const SvcConstants& k, const blocks::Slots<double>& blk, const dou
   // firing is disabled.
   if (io.fsrc == 0) {
     const std::int32_t saved = e_s2::nexc;
-    e_s2::nexc = blk.index(1) - 1;
+    e_s2::nexc = blk.index(kGatesDelta) - 1;
     firctl(io.alpha, io.kp, io.ki, io.enab, v[0], v[1], v[2]);
     e_s2::nexc = saved;
   } else if (io.enab < 1) {
@@ -495,15 +470,16 @@ void svc_step(const SvcConstants& k, const blocks::Slots<double>& blk, const dou
 double stsvc2(double vp, double xair, double fknee, double v1, double isc, double f, double tflux, double& psi) {
   constexpr double kPeakPerUnit = 1.225;
   constexpr double kAirOffset = 0.001;
-  const auto s = wakro::blocks::take_stor(2);  // previous derivative, flux
-  const double d_old = s(1);
-  const double psi_old = s(2);
+  namespace L = wakro::devices::layout::stsvc2;
+  const auto s = wakro::blocks::take_stor(L::kStorSize);
+  const double d_old = s(L::kDerivative);
+  const double psi_old = s(L::kFlux);
   const double d = wakro::kTwoPi * f * (kPeakPerUnit * vp / v1) - psi_old / tflux;
   psi = psi_old + (d_old + d) * e_s1::delt / 2.0;
   double i = 0.0;
   if (psi > fknee) i = -(1.0 / xair - kAirOffset) * (psi - fknee);
   if (psi < -fknee) i = -(1.0 / xair - kAirOffset) * (psi + fknee);
-  s(1) = d;
-  s(2) = psi;
+  s(L::kDerivative) = d;
+  s(L::kFlux) = psi;
   return i * isc;
 }

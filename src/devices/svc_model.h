@@ -32,9 +32,54 @@
 
 #include "blocks/slots.h"
 
+namespace wakro::devices::layout {
+namespace svc_block {  // the device's block, as listed above
+enum : std::int32_t {
+  kGatesDelta = 1,  // forward a, b, c, reverse a, b, c
+  kValveEvent = 7,
+  kRfDelta = 8,     // forward resistances a, b, c
+  kRrDelta = 11,    // reverse resistances
+  kX1 = 14,
+  kX2Delta = 17,
+  kVsDelta = 20,
+  kItDelta = 23,
+  kU12 = 26,
+  kU3Delta = 28,
+  kGatesWye = 31,
+  kRfWye = 38,
+  kRrWye = 41,
+  kX2Wye = 44,
+  kX2WyeC = 46,
+  kVsWye = 47,
+  kItWye = 50,
+  kU34 = 53,
+  kStageVolts = 55,  // VST(k, s) at 55 + 10 (k - 1) + s
+  kBranchVolts = 116,
+  kDvPrev = 122,
+  kIbPrev = 128,
+  kCb = 134,
+  kNon = 140,
+  kNcord = 146,
+  kCmode = 147,
+  kH1 = 148,   // 2 x 5, row by row
+  kH2a = 158,  // first 8 of H2 (2 x 7, row by row)
+  kP = 198, kQ = 204, kE = 216, kF = 222,
+  kH2b = 228,  // its last 6
+  kStorSize = kH2b + 5
+};
+}
+static_assert(svc_block::kStorSize == 233);
+namespace svc_head {  // the eight leading constants of both forms' stores
+enum : std::int32_t { kLt = 1, kR, kCs, kRon, kRoff, kCst, kC0, kRd, kSize = kRd };
+}
+namespace stsvc2 {  // stor: previous flux derivative, flux
+enum : std::int32_t { kDerivative = 1, kFlux, kStorSize = kFlux };
+}
+}  // namespace wakro::devices::layout
+
 namespace wakro::devices {
 
-inline constexpr std::int32_t kSvcBlock = 233;
+inline constexpr std::int32_t kSvcBlock = layout::svc_block::kStorSize;
 inline constexpr std::int32_t kSvcMaxStages = 10;
 
 // The constants of one compensator (per call; nothing carries between instances).

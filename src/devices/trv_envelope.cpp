@@ -15,8 +15,7 @@ namespace {
 constexpr const char* kTag = "TRVENVELOPE2";
 constexpr std::int32_t kMaxListed = 4;
 constexpr std::int32_t kStandard = 4;  // envelopes of the standard set
-enum : std::int32_t { kL1 = 1, kL2 = 2, kL3 = 3 };
-enum : std::int32_t { kX = 1, kA = 2, kB = 18, kC = 26 };  // first RTCF slot of each
+using namespace wakro::devices::layout::trvenvelope2;
 enum : std::int32_t { kIdle = 0, kTiming = 1 };
 constexpr std::int32_t kStartOpening = 2;
 constexpr std::int32_t kReset = 0;
@@ -45,14 +44,14 @@ void trvenvelope2_cfg(std::int32_t type, std::int32_t n1, std::int32_t n2, doubl
     bad = true;
   }
   if (bad) blk::block_stop(kTag);
-  const auto l = blk::take_rtcl(3);
+  const auto l = blk::take_rtcl(kRtclSize);
   l(kL1) = type >= 2 && type <= 5;
   l(kL2) = type < 4 && n1 + n2 > 0;
   l(kL3) = type == 6;
-  const auto i = blk::take_rtci(2);
-  i(1) = n1;
-  i(2) = n2;
-  const auto f = blk::take_rtcf(41);
+  const auto i = blk::take_rtci(kRtciSize);
+  i(kN1) = n1;
+  i(kN2) = n2;
+  const auto f = blk::take_rtcf(kRtcfSize);
   f(kX) = x;
   for (std::int32_t k = 0; k < 16; ++k) f(kA + k) = a[k];
   for (std::int32_t k = 0; k < 8; ++k) f(kB + k) = b[k];
@@ -66,11 +65,11 @@ void trvenvelope2_exe(std::int32_t nc, std::int32_t /*k*/, std::span<const std::
   namespace blk = wakro::blocks;
   using trv_envelope::envelope;
   // Step 1: the configuration, checked against NC and the outputs, and the store.
-  const auto l = blk::take_rtcl(3);
-  const auto n = blk::take_rtci(2);
-  const auto f = blk::take_rtcf(41);
-  const std::int32_t n1 = n(1);
-  const std::int32_t n2 = n(2);
+  const auto l = blk::take_rtcl(kRtclSize);
+  const auto n = blk::take_rtci(kRtciSize);
+  const auto f = blk::take_rtcf(kRtcfSize);
+  const std::int32_t n1 = n(kN1);
+  const std::int32_t n2 = n(kN2);
   const std::int32_t selected =
       (l(kL1) ? kStandard : 0) + (l(kL2) ? n1 + n2 : 0) + (l(kL3) ? 1 : 0);
   const auto too_short = [nc](std::size_t size, std::int32_t per) {
@@ -83,13 +82,15 @@ void trvenvelope2_exe(std::int32_t nc, std::int32_t /*k*/, std::span<const std::
                                 " does not match the " + std::to_string(selected) +
                                 " envelopes selected, or an output is shorter"});
   }
-  const auto s = blk::take_stori(3);
-  const auto stored = blk::take_storf(3 + 3 * nc);
+  // Pole p (1 .. 3) is slot p of both: its state and its opening time.
+  static_assert(kPoleA == 1 && kOpeningA == 1);
+  const auto s = blk::take_stori(kStoriSize);
+  const auto stored = blk::take_storf(storf_size(nc));
   const std::span<std::int32_t> flags[3] = {fa, fb, fc};
   const std::span<double> out[3] = {ea, eb, ec};
   for (auto fl : flags) std::fill(fl.begin(), fl.begin() + nc, 0);
   const auto value = [&](std::int32_t pole, std::int32_t j) -> double& {
-    return stored(3 + (pole - 1) * nc + j);
+    return stored(kValues - 1 + (pole - 1) * nc + j);
   };
 
   // Step 2: poles that start opening, and resets.
@@ -101,7 +102,7 @@ void trvenvelope2_exe(std::int32_t nc, std::int32_t /*k*/, std::span<const std::
     } else if (state[p - 1] == kReset) {
       s(p) = kIdle;
       stored(p) = 0.0;
-      for (std::int32_t j = 4; j <= 3 + 3 * nc; ++j) stored(j) = 0.0;
+      for (std::int32_t j = kValues; j <= storf_size(nc); ++j) stored(j) = 0.0;
     }
   }
 
@@ -126,7 +127,7 @@ void trvenvelope2_exe(std::int32_t nc, std::int32_t /*k*/, std::span<const std::
       for (std::int32_t q = 1; q <= n2; ++q)
         keep(envelope(t, c(4 * q - 3), c(4 * q - 2), c(4 * q - 1), c(4 * q)));
     }
-    if (l(kL3)) keep(envelope(t, a(1), a(2), a(1), a(2)));
+    if (l(kL3)) keep(envelope(t, a(kT1), a(kU1), a(kT1), a(kU1)));
   }
 
   // Step 4: the envelopes and their negatives.

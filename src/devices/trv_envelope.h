@@ -26,6 +26,22 @@
 #include <cstdint>
 #include <span>
 
+namespace wakro::devices::layout {
+namespace trvenvelope2 {
+enum : std::int32_t { kL1 = 1, kL2, kL3, kRtclSize = kL3 };  // RTCL: standard, listed, first point
+enum : std::int32_t { kN1 = 1, kN2, kRtciSize = kN2 };        // RTCI
+// RTCF: X, then A (16), B (8) and C (16) from their first slots.
+enum : std::int32_t { kX = 1, kA, kB = kA + 16, kC = kB + 8, kRtcfSize = kC + 15 };
+static_assert(kB == 18 && kC == 26 && kRtcfSize == 41);
+// An envelope's values in A or C: (t1, u1, t2, u2); the first point of A is (t1, u1).
+enum : std::int32_t { kT1 = 1, kU1, kT2, kU2 };
+enum : std::int32_t { kPoleA = 1, kStoriSize = kPoleA + 2 };  // STORI: per pole timing or idle
+// STORF: the opening times of the three poles, then 3 NC envelope values.
+enum : std::int32_t { kOpeningA = 1, kValues = kOpeningA + 3 };
+constexpr std::int32_t storf_size(std::int32_t nc) { return kValues - 1 + 3 * nc; }
+}
+}  // namespace wakro::devices::layout
+
 namespace trv_envelope {
 // u1 t / t1 up to t1, u2 from t2 on, and the straight line between.
 double envelope(double t, double t1, double u1, double t2, double u2);

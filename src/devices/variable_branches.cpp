@@ -92,7 +92,7 @@ double write_element(std::int32_t br, std::int32_t ss, Element el, double v) {
       return g;
     }
     case Element::capacitance: {
-      const double g = 2.0e-6 * v / dt;
+      const double g = wakro::capacitive_conductance(v, dt);
       set_flags(br, ss, false, false, true);
       rcg(br, ss) = 1.0;
       g2c(br, ss) = g;
@@ -161,26 +161,27 @@ double correction(Element el, std::int32_t br, std::int32_t ss, double old_value
 void wakro_varrlc10(std::int32_t ibr, std::int32_t iss, std::int32_t kind, double& current,
                     double value, double emf) {
   using namespace branches;
-  wakro::blocks::Slots<double> s = wakro::blocks::take_stor(10);
+  namespace L = wakro::devices::layout::varrlc10;
+  wakro::blocks::Slots<double> s = wakro::blocks::take_stor(L::kStorSize);
   // Step 1: the end nodes and the carried correction.
   wakro_testbrn(kRlcTag, ibr, iss);
   const Element el = element_of(kind == kVarInductance || kind == kVarCapacitance ? kind : 0);
   const std::int32_t f = ief(ibr, iss);
   const std::int32_t t = iet(ibr, iss);
   const bool reactive = el != Element::resistance;
-  double ic = el == Element::inductance ? s(2) : 0.0;
+  double ic = el == Element::inductance ? s(L::kCorrection) : 0.0;
   // Step 2: a change, or time zero.
-  if (e_s1::timezero || !unchanged(s(1), value)) {
+  if (e_s1::timezero || !unchanged(s(L::kValue), value)) {
     if (e_s1::timezero && reactive) {
       wakro::enable_norton(kRlcTag, iss, f);
       wakro::enable_norton(kRlcTag, iss, t);
     }
     source(ibr, iss) = true;
-    if (!e_s1::timezero && std::abs(value) > kNoValue) ic = correction(el, ibr, iss, s(1), value, ic);
+    if (!e_s1::timezero && std::abs(value) > kNoValue) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
     double g = write_element(ibr, iss, el, value);
     g = ideal_test(ibr, iss, el, value, g);
     apply_conductance(kRlcTag, ibr, iss, g);
-    s(1) = value;
+    s(L::kValue) = value;
   }
   // Step 3: the EMF and the correction, every step.
   ebr(ibr, iss) = emf;
@@ -190,7 +191,7 @@ void wakro_varrlc10(std::int32_t ibr, std::int32_t iss, std::int32_t kind, doubl
     wakro::add_norton(kRlcTag, iss, t, 0.0, ic);
     current += ic;
   }
-  s(2) = ic;
+  s(L::kCorrection) = ic;
 }
 
 void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::int32_t ibr2) {
@@ -203,8 +204,7 @@ void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
     wakro_testbrn(kCfgTag, ibr2, iss);
     defrdbr(ibr2, iss) = true;
     wakro::change_branch_conductance(kCfgTag, iss, ibr2, 0.0);
-    geqd(ibr2, iss) = geqon(ibr2, iss) = geqof(ibr2, iss) = 0.0;
-    rlg(ibr2, iss) = rcg(ibr2, iss) = rcl(ibr2, iss) = rsc(ibr2, iss) = rsl(ibr2, iss) = 0.0;
+    wakro::clear_branch_companion(ibr2, iss);
   }
   // Kinds 0 to 2 have no companion branch (callers pass 0 for it): their record
   // names the variable branch itself, so that no record names branch 0.
@@ -213,26 +213,27 @@ void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
 
 void e_varrlc1_exe(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::int32_t ibr2,
                    double value, double emf) {
-  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(2);
+  namespace L = wakro::devices::layout::varrlc1;
+  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(L::kStorfSize);
   const Element el = element_of(kind);
   const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
-  double ic = kind == kVarInductanceCorrected ? s(2) : 0.0;
-  if (e_s1::timezero || !unchanged(s(1), value)) {
+  double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
+  if (e_s1::timezero || !unchanged(s(L::kValue), value)) {
     wakro_testbrn(kCfgTag, ibr, iss);
     branches::source(ibr, iss) = true;
     if (std::abs(value) > kNoValue) {
-      if (!e_s1::timezero && corrected) ic = correction(el, ibr, iss, s(1), value, ic);
+      if (!e_s1::timezero && corrected) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
     } else if (el != Element::resistance) {
       warn_small(el);
     }
     double g = write_element(ibr, iss, el, value);
     g = ideal_test(ibr, iss, el, value, g);
     apply_conductance(kCfgTag, ibr, iss, g);
-    s(1) = value;
+    s(L::kValue) = value;
   }
   branches::ebr(ibr, iss) = emf;
   if (corrected) branches::ccbr(ibr2, iss) = ic;
-  s(2) = ic;
+  s(L::kCorrection) = ic;
 }
 
 namespace {
@@ -241,14 +242,8 @@ namespace {
 // conductance: shares as network/companion.h states them.
 void write_series(std::string_view tag, std::int32_t br, std::int32_t ss, double rl, double reff,
                   double rc, double g) {
-  using namespace branches;
   apply_conductance(tag, br, ss, g);
-  geqd(br, ss) = geqon(br, ss) = geqof(br, ss) = g;
-  rlg(br, ss) = rl * g;
-  rcg(br, ss) = rc * g;
-  rcl(br, ss) = rc * rl * g;
-  rsc(br, ss) = rl * g * (rc + reff);
-  rsl(br, ss) = g * rc * (rl + reff);
+  wakro::set_series_shares(br, ss, rl, reff, rc, g);
 }
 
 // Part values in force: a part whose flag is 0 counts as 0.
@@ -262,16 +257,17 @@ struct ImpedanceInput {
 void e_varimpbranch(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std::int32_t use_l,
                     std::int32_t use_c, double r, double l, double c_uf) {
   using namespace branches;
-  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(6);
+  namespace L = wakro::devices::layout::varimpbranch;
+  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(L::kStorfSize);
   // Step 1: the inputs in force. A part switched off counts as 0, so switching it
   // off is a change like any other.
   const double rin = use_r != 0 ? std::max(r, 0.0) : 0.0;
   const double lin = use_l != 0 ? std::max(l, 0.0) : 0.0;
   const double cin = use_c != 0 ? std::max(c_uf, 0.0) : 0.0;
   const bool tz = e_s1::timezero;
-  const bool dr = tz || !unchanged(s(1), rin);
-  const bool dl = tz || !unchanged(s(2), lin);
-  const bool dc = tz || !unchanged(s(3), cin);
+  const bool dr = tz || !unchanged(s(L::kR), rin);
+  const bool dl = tz || !unchanged(s(L::kL), lin);
+  const bool dc = tz || !unchanged(s(L::kC), cin);
   if (!(dr || dl || dc)) return;
   wakro_testbrn(kImpTag, ibr, iss);
   if (tz) set_flags(ibr, iss, false, false, false);
@@ -281,26 +277,26 @@ void e_varimpbranch(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std:
     const bool has = cin > kNoValue;
     const double rc = has ? wakro::capacitive_resistance(cin, dt) : 0.0;
     capacitr(ibr, iss) = has;
-    g2c(ibr, iss) = has ? 1.0 / rc : 0.0;
+    g2c(ibr, iss) = has ? wakro::part_conductance(rc) : 0.0;
     if (has) harmimp::branch_c(ibr, iss) = 1.0e-6 * cin;
-    s(4) = rc;
+    s(L::kRc) = rc;
   }
   if (dl) {
     const bool has = lin > kNoValue;
     const double rl = has ? wakro::inductive_resistance(lin, dt) : 0.0;
     inductor(ibr, iss) = has;
-    g2l(ibr, iss) = has ? 1.0 / rl : 0.0;
+    g2l(ibr, iss) = has ? wakro::part_conductance(rl) : 0.0;
     if (has) harmimp::branch_l(ibr, iss) = lin;
-    s(5) = rl;
+    s(L::kRl) = rl;
   }
   // Step 3: the resistive part.
   if (dr) {
     const bool has = rin > 0.0;
     resistor(ibr, iss) = has;
     harmimp::branch_r(ibr, iss) = has ? rin : kShortResistance;
-    s(6) = has ? rin : 0.0;
+    s(L::kReff) = has ? rin : 0.0;
   }
-  double reff = s(6);
+  double reff = s(L::kReff);
   // Step 4: a resistance below the ideal limit: ideal alone, dropped in series.
   bool is_ideal = false;
   if (resistor(ibr, iss) && reff < threshold_ideal(iss)) {
@@ -310,23 +306,24 @@ void e_varimpbranch(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std:
   }
   idealbr(ibr, iss) = is_ideal;
   // Step 5: the series conductance and shares.
-  const double rc = s(4), rl = s(5);
+  const double rc = s(L::kRc), rl = s(L::kRl);
   const double g = is_ideal ? 0.0 : wakro::series_conductance(rl + reff + rc);
   write_series(kImpTag, ibr, iss, rl, reff, rc, g);
-  s(1) = rin;
-  s(2) = lin;
-  s(3) = cin;
+  s(L::kR) = rin;
+  s(L::kL) = lin;
+  s(L::kC) = cin;
 }
 
 void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std::int32_t use_l,
                      std::int32_t use_c, double r, double l, double c_uf) {
   using namespace branches;
-  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(6);
+  namespace L = wakro::devices::layout::varimpbranch;
+  wakro::blocks::Slots<double> s = wakro::blocks::take_storf(L::kStorfSize);
   const ImpedanceInput in{use_r != 0, use_l != 0, use_c != 0, r, l, c_uf};
   // Step 1: the change test on the raw inputs of the selected parts.
   const bool tz = e_s1::timezero;
-  const bool changed = tz || (in.use_r && !unchanged(s(1), in.r)) ||
-                       (in.use_l && !unchanged(s(2), in.l)) || (in.use_c && !unchanged(s(3), in.c));
+  const bool changed = tz || (in.use_r && !unchanged(s(L::kR), in.r)) ||
+                       (in.use_l && !unchanged(s(L::kL), in.l)) || (in.use_c && !unchanged(s(L::kC), in.c));
   if (!changed) return;
   wakro_testbrn(kImp2Tag, ibr, iss);
   set_flags(ibr, iss, false, false, false);
@@ -339,9 +336,9 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
     harmimp::branch_r(ibr, iss) = kOpenResistance;
     if (!no_part) g2c(ibr, iss) = 0.0;
     write_series(kImp2Tag, ibr, iss, 0.0, kOpenResistance, 0.0, 1.0 / kOpenResistance);
-    s(1) = no_part ? kOpenResistance : 0.0;
-    s(2) = 0.0;
-    s(3) = 0.0;
+    s(L::kR) = no_part ? kOpenResistance : 0.0;
+    s(L::kL) = 0.0;
+    s(L::kC) = 0.0;
     return;
   }
   // Step 3: the capacitive and the inductive part.
@@ -349,7 +346,7 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
   if (in.use_c) {
     rc = wakro::capacitive_resistance(in.c, dt);
     capacitr(ibr, iss) = true;
-    g2c(ibr, iss) = 1.0 / rc;
+    g2c(ibr, iss) = wakro::part_conductance(rc);
     harmimp::branch_c(ibr, iss) = 1.0e-6 * in.c;
   }
   const bool has_l = in.use_l && in.l > kNoValue;
@@ -357,7 +354,7 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
   if (has_l) {
     rl = wakro::inductive_resistance(in.l, dt);
     inductor(ibr, iss) = true;
-    g2l(ibr, iss) = 1.0 / rl;
+    g2l(ibr, iss) = wakro::part_conductance(rl);
     harmimp::branch_l(ibr, iss) = in.l;
   }
   // Step 4: the resistive part; below the ideal limit ideal alone, else dropped.
@@ -377,7 +374,7 @@ void e_varimpbranch2(std::int32_t ibr, std::int32_t iss, std::int32_t use_r, std
   // Step 5: conductance, shares and the values applied.
   const double g = is_ideal ? 0.0 : wakro::series_conductance(rc + reff + rl);
   write_series(kImp2Tag, ibr, iss, rl, reff, rc, g);
-  s(1) = reff;
-  s(2) = has_l ? in.l : 0.0;
-  s(3) = in.use_c ? in.c : 0.0;
+  s(L::kR) = reff;
+  s(L::kL) = has_l ? in.l : 0.0;
+  s(L::kC) = in.use_c ? in.c : 0.0;
 }

@@ -30,6 +30,18 @@ enum VariableKind : std::int32_t {
 };
 }  // namespace wakro::devices
 
+namespace wakro::devices::layout {
+namespace varrlc10 {  // stor: last value applied, correction current, 3 .. 10 unused
+enum : std::int32_t { kValue = 1, kCorrection, kStorSize = 10 };
+}
+namespace varrlc1 {  // e_varrlc1_exe, storf
+enum : std::int32_t { kValue = 1, kCorrection, kStorfSize = kCorrection };
+}
+namespace varimpbranch {  // e_varimpbranch, e_varimpbranch2, storf (the last three unused by the second)
+enum : std::int32_t { kR = 1, kL, kC, kRc, kRl, kReff, kStorfSize = kReff };
+}
+}  // namespace wakro::devices::layout
+
 // Kinds 0, 1, 2 on branch ibr of iss. emf goes to EBR; current returns CBR, plus
 // the correction current for L and C, which is injected at the end nodes
 // (Norton). stor 10: 1 last value applied, 2 correction current, 3..10 unused.

@@ -26,9 +26,8 @@ using wakro::kTwoPi;
 constexpr double kThirdTurn = 2.094395102393195;
 
 // Record positions (from the record's first slot).
-enum : std::int32_t { kKind = 0, kLogical = 1, kReal = 2, kComplex = 3, kSs = 4, kBr = 5 };
-enum : std::int32_t { kRamp = 1, kRampRate = 2, kMag = 3, kOmega = 4, kPhase = 5, kLast = 6, kAngle = 7 };
-constexpr std::int32_t kInts = 6, kLogicals = 1, kReals = 8;
+using namespace wakro::devices::layout::vsrc;
+namespace head = wakro::devices::layout::record_head;
 
 }  // namespace
 
@@ -39,28 +38,28 @@ void wakro_1pvsrc(std::int32_t ss, std::int32_t br, double ramp, std::int32_t ac
   const std::int32_t rec = storage::nstori;
   const std::int32_t nl = storage::nstorl;
   const std::int32_t nf = storage::nstorf;
-  const auto ints = wakro::blocks::take_stori(kInts);
-  const auto logicals = wakro::blocks::take_storl(kLogicals);
-  const auto reals = wakro::blocks::take_storf(kReals);
+  const auto ints = wakro::blocks::take_stori(kStoriSize);
+  const auto logicals = wakro::blocks::take_storl(kStorlSize);
+  const auto reals = wakro::blocks::take_storf(kStorfSize);
   // Registration at time zero.
   if (e_s1::timezero) {
     wakro_testbrn(kTag, br, ss);
     branches::thisbr(br, ss) = rec;
     branches::source(br, ss) = true;
-    ints(kKind + 1) = ac != 0 ? wakro::branch_code::registered_source : 0;
-    ints(kLogical + 1) = nl;
-    ints(kReal + 1) = nf;
-    ints(kComplex + 1) = storage::nstorc;
-    ints(kSs + 1) = ss;
-    ints(kBr + 1) = br;
-    logicals(1) = ac != 0;
-    reals(kRamp + 1) = ramp;
-    reals(kRampRate + 1) = ramp > e_s1::delt ? 1.0 / ramp : 0.0;
-    reals(kLast + 1) = 0.0;
+    ints(slot(kKind)) = ac != 0 ? wakro::branch_code::registered_source : 0;
+    ints(slot(kLogical)) = nl;
+    ints(slot(kReal)) = nf;
+    ints(slot(kComplex)) = storage::nstorc;
+    ints(slot(kSs)) = ss;
+    ints(slot(kBr)) = br;
+    logicals(slot(kAc)) = ac != 0;
+    reals(slot(kRamp)) = ramp;
+    reals(slot(kRampRate)) = ramp > e_s1::delt ? 1.0 / ramp : 0.0;
+    reals(slot(kLast)) = 0.0;
   }
-  reals(kMag + 1) = magnitude;
-  reals(kOmega + 1) = omega;
-  reals(kPhase + 1) = phase;
+  reals(slot(kMag)) = magnitude;
+  reals(slot(kOmega)) = omega;
+  reals(slot(kPhase)) = phase;
   storage::this_ = rec;
   wakro_vsrc_dyn();
 }
@@ -106,11 +105,11 @@ void wakro_3phvsrc(std::int32_t ss, std::int32_t br1, std::int32_t br2, std::int
 
 void this_istorx(std::int32_t& nc, std::int32_t& nl, std::int32_t& ni, std::int32_t& nf) {
   const std::int32_t t = storage::this_;
-  nl = storage::stori(t + 1);
-  nf = storage::stori(t + 2);
-  nc = storage::stori(t + 3);
-  storage::nstori = t + 4;
-  ni = t + 4;
+  nl = storage::stori(t + head::kLogical);
+  nf = storage::stori(t + head::kReal);
+  nc = storage::stori(t + head::kComplex);
+  storage::nstori = t + head::kStoriSize;
+  ni = t + head::kStoriSize;
 }
 
 void next_istorx(std::int32_t dc, std::int32_t df, std::int32_t di, std::int32_t dl) {

@@ -6,6 +6,29 @@
 
 #include <cstdint>
 
+namespace wakro::devices::layout {
+// The head of a registered record in stori, offsets from its first slot: its
+// code, then the storl, storf and storc cursors at registration.
+namespace record_head {
+enum : std::int32_t { kCode = 0, kLogical, kReal, kComplex, kStoriSize };
+}
+// wakro_1pvsrc: offsets from the first slot of each block (storf +0 unused).
+namespace vsrc {
+enum : std::int32_t {
+  kKind = record_head::kCode, kLogical = record_head::kLogical, kReal = record_head::kReal,
+  kComplex = record_head::kComplex, kSs = record_head::kStoriSize, kBr, kStoriSize
+};
+enum : std::int32_t { kAc = 0, kStorlSize };
+enum : std::int32_t { kRamp = 1, kRampRate, kMag, kOmega, kPhase, kLast, kAngle, kStorfSize };
+// The slot of a Slots view (1-based) that holds offset k.
+constexpr std::int32_t slot(std::int32_t k) { return k + 1; }
+}
+// e_1pvsrc_cfg, e_3pvsrc_cfg: rtcf
+namespace vsrc_cfg {
+enum : std::int32_t { kMagnitude = 1, kOmega, kPhase, kExtra, kRtcfSize = kExtra };
+}
+}  // namespace wakro::devices::layout
+
 // Storage record of one registered source (positions from its first slot):
 //   stori +0 101 (AC) or 0 (DC), +1..+3 the storl, storf, storc cursors at
 //   registration, +4 subsystem, +5 branch; storl +0 AC flag; storf +1 ramp time,

@@ -6,10 +6,24 @@
 
 #include <cmath>
 
+#include <string_view>
+
+#include "diag/message.h"
+#include "diag/validators.h"
 #include "model/branches.h"
+#include "model/e_s1.h"
+#include "model/e_warn.h"
+#include "model/harmimp.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 
 namespace wakro {
+
+namespace {
+// Kind of a registry record that names a branch of the branch arrays.
+constexpr std::int32_t kBranchRecord = 9;
+bool full_warned = false;
+}  // namespace
 
 Companion series_companion(double r, double l, double c_uf, bool has_l, bool has_c, double dt) {
   Companion k;
@@ -37,6 +51,58 @@ void set_branch_companion(std::int32_t b, std::int32_t ss, const Companion& k) {
   rsc(b, ss) = (k.xc + k.r) * g * k.xl;
   rsl(b, ss) = (k.xl + k.r) * g * k.xc;
 }
+
+void set_series_shares(std::int32_t b, std::int32_t ss, double rl, double reff, double rc, double g) {
+  using namespace branches;
+  geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
+  rlg(b, ss) = rl * g;
+  rcg(b, ss) = rc * g;
+  rcl(b, ss) = rc * rl * g;
+  rsc(b, ss) = rl * g * (rc + reff);
+  rsl(b, ss) = g * rc * (rl + reff);
+}
+
+void clear_branch_companion(std::int32_t b, std::int32_t ss) {
+  using namespace branches;
+  geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = 0.0;
+  rlg(b, ss) = rcg(b, ss) = rcl(b, ss) = rsc(b, ss) = rsl(b, ss) = 0.0;
+}
+
+void set_rc_shares(std::int32_t b, std::int32_t ss, double r, double rc, double g) {
+  using namespace branches;
+  g2c(b, ss) = part_conductance(rc);
+  rcg(b, ss) = rc * g;
+  rsl(b, ss) = rc * g * r;
+}
+
+void set_fixed_conductances(std::int32_t b, std::int32_t ss, double g) {
+  using namespace branches;
+  geqd(b, ss) = geqon(b, ss) = geqof(b, ss) = g;
+}
+
+void set_off_conductance(std::int32_t b, std::int32_t ss, double roff) {
+  branches::geqof(b, ss) = part_conductance(roff);
+}
+
+void set_on_conductance(std::int32_t b, std::int32_t ss, double ron) {
+  branches::geqon(b, ss) = part_conductance(ron);
+}
+
+void set_ideal_on(std::int32_t b, std::int32_t ss) { branches::geqon(b, ss) = 0.0; }
+
+bool harm_record(std::int32_t type, std::int32_t ss, std::initializer_list<std::int32_t> nodes,
+                 std::initializer_list<double> values) {
+  if (harmimp::harm_append(type, ss, nodes, values)) return true;
+  if (!full_warned) {
+    full_warned = true;
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Harmonic impedance registry full: further records are not kept");
+  }
+  return false;
+}
+
+bool harm_branch_record(std::int32_t br, std::int32_t ss) { return harm_record(kBranchRecord, ss, {br, 0}); }
+
+void reset_harm_warning() { full_warned = false; }
 
 void start_branch(std::int32_t b, std::int32_t ss, double i0, double e) {
   using namespace branches;
@@ -70,3 +136,35 @@ void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g) {
 }
 
 }  // namespace wakro
+
+namespace {
+constexpr std::string_view kRcTag = "RCBRANCH";
+constexpr double kNoCapacitor = 1.0e-12;  // uF
+}  // namespace
+
+void rcbranch(std::int32_t iss, std::int32_t ibr, double r, double c_uf) {
+  using namespace branches;
+  if (!e_s1::timezero) return;
+  wakro_testbrn(kRcTag, ibr, iss);
+  if (r > 0.0) {
+    double g = wakro::part_conductance(r);
+    if (c_uf < kNoCapacitor) {
+      capacitr(ibr, iss) = false;
+    } else {
+      const double rc = wakro::capacitive_resistance(c_uf, e_s1::delt);
+      g = wakro::part_conductance(r + rc);
+      wakro::set_rc_shares(ibr, iss, r, rc, g);
+      capacitr(ibr, iss) = true;
+      harmimp::branch_c(ibr, iss) = c_uf * 1.0e-6;
+    }
+    wakro::change_branch_conductance(kRcTag, iss, ibr, g);
+    wakro::set_fixed_conductances(ibr, iss, g);
+    resistor(ibr, iss) = true;
+    inductor(ibr, iss) = false;
+    harmimp::branch_r(ibr, iss) = r;
+  } else {
+    defrdbr(ibr, iss) = true;
+    wakro::change_branch_conductance(kRcTag, iss, ibr, 0.0);
+  }
+  wakro::harm_branch_record(ibr, iss);
+}

@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 #include "model/constants.h"
 #include "model/e_s0.h"
@@ -35,8 +36,14 @@ inline double inductive_resistance(double l, double dt) { return 2.0 * l / dt; }
 inline double capacitive_resistance(double c_uf, double dt) { return 500000.0 * dt / c_uf; }
 // Companion conductance of an inductance alone, dt / (2 L).
 inline double inductive_conductance(double l, double dt) { return 0.5 * dt / l; }
+// Companion conductance of a capacitance alone, 2 C / dt: c_uf in microfarads
+// (2e-6 C / dt) or c_f in farads.
+inline double capacitive_conductance(double c_uf, double dt) { return 2.0e-6 * c_uf / dt; }
+inline double capacitive_conductance_farad(double c_f, double dt) { return 2.0 * c_f / dt; }
 // Conductance of a series impedance z: 1 / z, or 0 for no impedance.
 inline double series_conductance(double z) { return std::abs(z) > kNoImpedance ? 1.0 / z : 0.0; }
+// Conductance of a companion resistance or resistance x known to be non-zero.
+inline double part_conductance(double x) { return 1.0 / x; }
 
 // The companion of one series branch: the resistance taken (after any ideal
 // conversion), the companion resistances, the series impedance and conductance.
@@ -60,6 +67,39 @@ void set_part_conductances(std::int32_t b, std::int32_t ss, const Companion& k);
 // the part conductances, and the shares RLG, RCG, RCL, RSC, RSL.
 void set_branch_companion(std::int32_t b, std::int32_t ss, const Companion& k);
 
+// The companion of a branch whose series parts the caller holds as companion
+// resistances rl and rc and resistance reff, with conductance g (the variable
+// impedance branches): GEQD, GEQON, GEQOF := g and
+//   rlg = rl g   rcg = rc g   rcl = rc rl g
+//   rsc = rl g (rc + reff)   rsl = g rc (rl + reff)
+// GEQ itself enters through the run-time change of the matrix (matrix.h).
+void set_series_shares(std::int32_t b, std::int32_t ss, double rl, double reff, double rc, double g);
+// A branch that the owner forms itself: GEQD, GEQON, GEQOF and the five shares 0.
+void clear_branch_companion(std::int32_t b, std::int32_t ss);
+// The shares of a series R-C branch of conductance g = 1 / (r + rc):
+// G2C := 1 / rc, rcg = rc g, rsl = rc g r.
+void set_rc_shares(std::int32_t b, std::int32_t ss, double r, double rc, double g);
+// GEQD, GEQON, GEQOF := g (a fixed branch whose conductance entered the matrix).
+void set_fixed_conductances(std::int32_t b, std::int32_t ss, double g);
+
+// The two states of a switching branch: GEQOF := 1 / roff; GEQON := 1 / ron, or
+// 0 for an ideal ON state (the solution collapses it).
+void set_off_conductance(std::int32_t b, std::int32_t ss, double roff);
+void set_on_conductance(std::int32_t b, std::int32_t ss, double ron);
+void set_ideal_on(std::int32_t b, std::int32_t ss);
+
+// Appends a harmonic-impedance record. At the registry's limit nothing is written:
+// the first refusal of a run writes the warning (under the present component's
+// ids)
+//   "Harmonic impedance registry full: further records are not kept"
+// and later refusals are silent. Returns whether the record was kept.
+bool harm_record(std::int32_t type, std::int32_t ss, std::initializer_list<std::int32_t> nodes,
+                 std::initializer_list<double> values = {});
+// The record of a branch (kind 9): the branch number and 0 as its nodes.
+bool harm_branch_record(std::int32_t br, std::int32_t ss);
+// Allows the warning of a full registry again (a new run).
+void reset_harm_warning();
+
 // The starting state of branch b of ss: part histories CCL, CCLD, CCC, CCCD and
 // CCBR 0, current CBR := i0, source EBR, EBRON, EBROF, EBRD := e, and the part
 // voltages V12L, V20L from the node voltages VDC (ground 0 V).
@@ -75,3 +115,10 @@ void add_setup_conductance(const e_s0::GmView& gm, std::int32_t f, std::int32_t 
 void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g);
 
 }  // namespace wakro
+
+// The series R-C branch that machine, transformer and compensator models define
+// at set-up. At time zero only: R > 0 gives a resistor (C below 1e-12 uF) or a
+// series R-C branch; R <= 0 leaves the branch to its owner (DEFRDBR, conductance
+// 0). Appends one branch record to the harmonic registry. Checks the branch (tag
+// "RCBRANCH"). Argument order: subsystem first, branch second.
+void rcbranch(std::int32_t iss, std::int32_t ibr, double r, double c_uf);

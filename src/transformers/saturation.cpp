@@ -26,7 +26,6 @@
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
-#include "devices/rc_branches.h"
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
@@ -39,6 +38,7 @@
 #include "model/e_warn.h"
 #include "model/fixedtext.h"
 #include "model/harmimp.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 #include "network/solution.h"
 #include "transformers/saturation_curve.h"

@@ -19,6 +19,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "model/e_s8.h"
 #include "network/companion.h"
@@ -241,6 +242,62 @@ TEST(Companion, SeriesRlcTermsAndTheInductiveConductance) {
   EXPECT_EQ(lonly.z, 405.0);
   EXPECT_EQ(wakro::series_companion(0.0, 0.0, 0.0, false, false, dt).g, 0.0);
   EXPECT_EQ(wakro::inductive_conductance(0.01, dt), 0.0025);
+}
+
+// The part helpers at dt = 50 us: 2 C / dt of 100 uF is 4 S, of 1e-4 F also 4 S;
+// 1 / x of a companion resistance.
+TEST(Companion, CapacitiveAndPartConductances) {
+  const double dt = 5.0e-5;
+  EXPECT_DOUBLE_EQ(wakro::capacitive_conductance(100.0, dt), 4.0);
+  EXPECT_DOUBLE_EQ(wakro::capacitive_conductance_farad(1.0e-4, dt), 4.0);
+  EXPECT_EQ(wakro::inductive_conductance(0.01, dt), 0.0025);
+  EXPECT_EQ(wakro::part_conductance(0.25), 4.0);
+}
+
+// What each branch-state helper writes into branch 1, from values whose products
+// are exact: X_L = 4, R = 2, X_C = 0.5, g = 1 / 8 (a power of two). Shares:
+// rlg 4/8, rcg 0.5/8, rcl 0.5*4/8, rsc 4/8 (0.5 + 2), rsl 0.5/8 (4 + 2); the R-C
+// branch: G2C = 1 / 0.5, rcg 0.5/8, rsl 0.5/8 * 2.
+class CompanionState : public nettest::Network {};
+
+TEST_F(CompanionState, HelpersWriteTheBranchStateInClosedForm) {
+  using namespace branches;
+  struct Want {
+    const char* what;
+    std::function<void()> write;
+    double geqd, geqon, geqof, rlg, rcg, rcl, rsc, rsl, g2c;
+  };
+  const double rl = 4.0, r = 2.0, rc = 0.5, g = 0.125;
+  const std::vector<Want> rows = {
+      {"series shares", [&] { wakro::set_series_shares(1, 1, rl, r, rc, g); },
+       g, g, g, 0.5, 0.0625, 0.25, 1.25, 0.375, -1.0},
+      {"cleared", [] { wakro::clear_branch_companion(1, 1); }, 0, 0, 0, 0, 0, 0, 0, 0, -1.0},
+      {"series R-C shares", [&] { wakro::set_rc_shares(1, 1, r, rc, g); },
+       -1, -1, -1, -1, 0.0625, -1, -1, 0.125, 2.0},
+      {"fixed conductance", [&] { wakro::set_fixed_conductances(1, 1, g); }, g, g, g, -1, -1, -1, -1, -1, -1},
+      {"OFF state", [] { wakro::set_off_conductance(1, 1, 1.0e6); }, -1, -1, 1.0e-6, -1, -1, -1, -1, -1, -1},
+      {"ON state", [] { wakro::set_on_conductance(1, 1, 0.01); }, -1, 100.0, -1, -1, -1, -1, -1, -1, -1},
+      {"ideal ON state", [] { wakro::set_ideal_on(1, 1); }, -1, 0.0, -1, -1, -1, -1, -1, -1, -1},
+  };
+  for (const Want& w : rows) {
+    SCOPED_TRACE(w.what);
+    size(2, 2);
+    add_branch(1, 1, 0, 1.0, 0.0, 0.0);
+    // -1 marks an entry the helper leaves alone: it keeps this sentinel.
+    geqd(1, 1) = geqon(1, 1) = geqof(1, 1) = rlg(1, 1) = rcg(1, 1) = rcl(1, 1) = rsc(1, 1) = rsl(1, 1) =
+        g2c(1, 1) = -1.0;
+    w.write();
+    EXPECT_EQ(geqd(1, 1), w.geqd);
+    EXPECT_EQ(geqon(1, 1), w.geqon);
+    EXPECT_EQ(geqof(1, 1), w.geqof);
+    EXPECT_EQ(rlg(1, 1), w.rlg);
+    EXPECT_EQ(rcg(1, 1), w.rcg);
+    EXPECT_EQ(rcl(1, 1), w.rcl);
+    EXPECT_EQ(rsc(1, 1), w.rsc);
+    EXPECT_EQ(rsl(1, 1), w.rsl);
+    EXPECT_EQ(g2c(1, 1), w.g2c);
+    release_all_and_reset();
+  }
 }
 
 }  // namespace
