@@ -11,6 +11,7 @@
 //
 // May call: model (e_s5, e_s5tap, rt_config, e_s0 ...), diag (messages, quit,
 // node access), files (the line and free-format readers), input, network (the
-// admittance stamp and the run-time change helpers), blocks (slots, limit,
-// matinv) and devices (rcbranch of the damping branches). Registered at start-up by use_transformer_services.
+// admittance stamp, the run-time change helpers and rcbranch of the damping
+// branches) and blocks (slots, limit, matinv). Registered at start-up by
+// use_transformer_services.
 #pragma once
