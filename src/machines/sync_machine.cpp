@@ -472,7 +472,7 @@ void node_entry(const Step& s, const SyncStepIn& in) {
     const std::int32_t node = n[static_cast<std::size_t>(k)];
     if (node == 0) continue;
     double total = s.j[k] + s.inj[k];
-    if (s.tz && std::fabs(total) < kLeastCurrent) total = total < 0.0 ? -kLeastCurrent : kLeastCurrent;
+    if (s.tz && std::fabs(total) < kLeastCurrent) total = kLeastCurrent;
     add_norton(kTag, in.ss, node, g, total);
     int4::ccind(node, in.ss) += s.e_old[k] * (s.G - s.g_old);
   }
