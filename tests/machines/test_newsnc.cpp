@@ -197,6 +197,43 @@ TEST_F(Newsnc, PhaseNodesOutsideTheSubsystemAreRefusedAtTimeZero) {
   }
 }
 
+// Per-unit field quantities: the field voltage divided by slot 264 on the way
+// in, the field current by slot 265 on the way out; the monitored slots.
+TEST_F(Newsnc, PerUnitFieldAndMonitoredSlots) {
+  std::vector<std::array<double, 3>> runs[2];
+  for (int pu = 0; pu <= 1; ++pu) {
+    release_all_and_reset();
+    wakro::close_all_units();
+    network(false);
+    module_file(records());
+    NewsncIn a = inputs();
+    a.step.handover = 1;  // the machine from time zero
+    a.per_unit_field = pu;
+    a.monitor = {kRotorSpeed, kInertia, kXa, kIfd, kMachineMode, kRatedVoltage};
+    SyncStepOut out;
+    double scale_in = 1.0, scale_out = 1.0;
+    models([&] {
+      const std::int32_t base = e_s2::nexc;
+      a.step.field_voltage = 1.7 * (pu == 1 ? 1.0 / scale_in : 1.0);
+      newsnc(a, out);
+      scale_in = 1.0 / e_s2::stor(base + kFieldVoltageScale);
+      scale_out = e_s2::stor(base + kFieldCurrentScale);
+      runs[pu].push_back({out.p, out.field_current * (pu == 1 ? scale_out : 1.0), out.monitor[3]});
+      EXPECT_EQ(out.monitor[1], 4.0);
+      EXPECT_EQ(out.monitor[2], 0.13);
+      EXPECT_EQ(out.monitor[4], 1.0);
+      EXPECT_EQ(out.monitor[5], 10.3923);
+    });
+    start_run(40);
+    for (int k = 0; k < 40; ++k) step();
+  }
+  ASSERT_EQ(runs[0].size(), runs[1].size());
+  // From the second step on the field voltage is the input's: the runs agree.
+  for (std::size_t k = 0; k < runs[0].size(); ++k)
+    for (int j = 0; j < 3; ++j) EXPECT_TRUE(near_rel(runs[1][k][j], runs[0][k][j], 1e-12)) << k << " " << j;
+  EXPECT_NE(runs[0][39][1], runs[0][1][1]);
+}
+
 // The machine on the stiff source at the load-flow point, attached by nodes
 // (as the branch form's test runs it), with the AC7B exciter.
 class NewsncStiff : public Newsnc {
@@ -295,6 +332,63 @@ TEST_F(NewsncStiff, HandsOverInStepsAndSettlesAtTheLoadFlowPoint) {
   const double s = std::hypot(kP, kQ);
   EXPECT_LT(std::fabs(p - kP), 0.01 * s) << p;
   EXPECT_LT(std::fabs(q - kQ), 0.01 * s) << q;
+}
+
+// The branch form's run of the same case: its settled powers.
+TEST_F(NewsncStiff, SettlesWhereTheBranchFormSettles) {
+  const auto settled = [](const std::vector<std::pair<double, std::array<double, 2>>>& pq) {
+    std::array<double, 2> m{0.0, 0.0};
+    std::size_t n = 0;
+    for (const auto& [t, v] : pq)
+      if (t > 5.5) {
+        m[0] += v[0];
+        m[1] += v[1];
+        ++n;
+      }
+    m[0] /= static_cast<double>(n);
+    m[1] /= static_cast<double>(n);
+    return m;
+  };
+  std::vector<std::pair<double, std::array<double, 2>>> nodes_pq, branch_pq;
+  for (const Record& r : run(6.0, {1, 2, 3})) nodes_pq.push_back({r.t, {r.p, r.q}});
+  wakro::close_all_units();
+  release_all_and_reset();
+  // The branch form: source branches 1-3, phase branches 4-6, R-C branches 7-9.
+  build(true);
+  rewind();
+  SyncMachineData m = mtest::CaseMachine::data();
+  m.v_or_angle = kV;
+  m.angle_or_id = kAngle;
+  m.p_or_iq = kP / kBasePower;
+  m.q_or_ifd = kQ / kBasePower;
+  syncmc3p2_cfg(m);
+  excac7b2_cfg(wakro::machines::Ac7bData{12.77, 20.0, 0.0, 0.0, 5.0, -5.0, 20.0, 1.0, 1.0, -1.0,
+                                         6.41,  0.79, 26.2, 6.1, 1.195, 4.025, 0.097, 3.02, 1.945,
+                                         1.0,   0.567, 0.172, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0});
+  SyncStepIn in = case_inputs();
+  SyncStepOut out;
+  double efd = 0.0;
+  models([&] {
+    wakro_3phvsrc(1, 1, 2, 3, 0.0, 1, std::sqrt(2.0) * kV * kVb, kW, kAngle);
+    in.handover = e_s1::time >= kHandover ? 1 : 0;
+    in.field_voltage = efd;
+    const std::int32_t base = e_s2::nexc;
+    syncmc3p2_exe(in, out);
+    const double efd0 = e_s2::stor(base + kIfd) * e_s2::stor(base + kFieldCurrentScale);
+    const double va = vnode(1), vb = vnode(2), vc = vnode(3);
+    const double vt = std::sqrt((va * va + vb * vb + vc * vc) / 3.0) / kVb;
+    const double k = 1.0 / kBasePower;
+    excac7b2_exe(kV, {vt, out.p * k / vt, -out.q * k / vt}, 0.0, out.field_current, efd0, out.machine_mode, efd,
+                 0.0);
+    branch_pq.push_back({e_s1::time, {out.p, out.q}});
+  });
+  const auto steps = static_cast<std::int32_t>(std::lround(6.0 / kDt)) + 1;
+  start_run(steps);
+  for (std::int32_t k = 0; k < steps; ++k) step();
+  const std::array<double, 2> a = settled(nodes_pq), b = settled(branch_pq);
+  const double s = std::hypot(kP, kQ);
+  EXPECT_LT(std::fabs(a[0] - b[0]), 0.01 * std::fabs(b[0])) << a[0] << " " << b[0];
+  EXPECT_LT(std::fabs(a[1] - b[1]), 0.01 * s) << a[1] << " " << b[1];
 }
 
 TEST_F(NewsncStiff, AGroundedPhaseTakesNoInjectionAndTheMarkerSkipsIt) {
