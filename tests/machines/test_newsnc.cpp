@@ -112,10 +112,12 @@ TEST_F(Newsnc, ReadsItsRecordsFromTheDynamicsSectionAndEntersTheRegistry) {
     start_run(2);
     const wakro_test::Outcome o = wakro_test::run_captured([&] { step(); });
     ASSERT_EQ(o.status, -1) << o.console;
-    // The block as the records fill it, R9's empty trim time at its default.
+    // The block as the records fill it; the fields cut off by '/' (the fit
+    // targets, q's sixth value, R9's trim time) at their defaults.
     const std::vector<std::pair<int, double>> slots = {{16, 6.415}, {17, 10.3923}, {18, 376.992}, {21, 4.0},
                                                        {22, 0.001}, {27, 0.13},    {31, 0.79},    {41, 0.38},
-                                                       {170, 100.0}, {171, 0.1},   {172, 0.1}};
+                                                       {170, 100.0}, {171, 0.1},   {172, 0.1},
+                                                       {56, 1.0E6}, {57, 1.0E6},   {66, 1.0E6}};
     for (const auto& [k, v] : slots) EXPECT_NEAR(slot(k), v, 1e-12) << k;
     EXPECT_EQ(slot(kLastStep), kDt);
     EXPECT_TRUE(near_rel(slot(kDampBranchConductance), slot(kBaseAdmittance) / 21.0, 1e-15));
