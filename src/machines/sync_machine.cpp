@@ -628,10 +628,12 @@ void newsnc(const NewsncIn& arg, SyncStepOut& out) {
     damping_branch_constants(blk);
     for (std::int32_t n : arg.nodes) {
       if (n == 0) continue;
+      enable_norton(kTag, ss, n);
+      // A multiplier of 0 is no machine: no impedance to record (1/0 otherwise).
+      if (s.m <= 0.0) continue;
       devices::harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
       if (blk(kShuntConductance) >= 1.0E-10)
         devices::harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
-      enable_norton(kTag, ss, n);
     }
   }
   SyncStepIn in = arg.step;
