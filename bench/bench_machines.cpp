@@ -4,20 +4,33 @@
 // the exciter regulating its field. The budget is 1 us for the pair; the
 // benchmark also counts the heap allocations of the timed steps (counter
 // "allocations", which must stay 0).
+//
+// BM_BranchFormStep and BM_NodeFormStep time the machine alone in its two
+// attachments over the same terminal voltages: syncmc3p2_exe (phase branches,
+// record read back each step) and newsnc (records read from a data file at time
+// zero, Norton injections at the nodes, the built-in terminal filter).
 #include <benchmark/benchmark.h>
 
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "bench_case.h"
+#include "files/linereader.h"
+#include "files/units.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/machine_block.h"
 #include "machines/sync_config.h"
 #include "machines/sync_machine.h"
+#include "model/fnames.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -159,5 +172,109 @@ void BM_MachineAndExciterStep(benchmark::State& state) {
   release_case();
 }
 BENCHMARK(BM_MachineAndExciterStep);
+
+using wakro_bench::kDelt;
+
+// The terminal voltages of step `step`: one cycle at 1.025 pu.
+struct Wave {
+  std::vector<double> v;
+  int period = 0;
+  Wave() {
+    period = static_cast<int>(std::lround(2.0 * 3.141592653589793 / (kW * kDelt)));
+    v.resize(static_cast<std::size_t>(period));
+    for (int k = 0; k < period; ++k) v[static_cast<std::size_t>(k)] = std::sqrt(2.0) * 1.025 * kVb * std::sin(kW * k * kDelt);
+  }
+  void set(long step) const {
+    const auto i = static_cast<std::size_t>(step % period);
+    const auto j = static_cast<std::size_t>((step + 2 * period / 3) % period);
+    e_s0::vdc(1, 1) = v[i];
+    e_s0::vdc(2, 1) = v[j];
+    e_s0::vdc(3, 1) = -v[i] - v[j];
+  }
+};
+
+// Runs `exe` for 1000 steps past time zero, then times it per step.
+template <class Exe>
+void time_machine(benchmark::State& state, Exe exe) {
+  const Wave wave;
+  long step = 0;
+  auto one_step = [&] {
+    rewind();
+    e_s1::time = static_cast<double>(step) * kDelt;
+    wave.set(step);
+    exe();
+    e_s1::timezero = false;
+    ++step;
+  };
+  for (int k = 0; k < 1000; ++k) one_step();
+  const long before = heap_allocations.load();
+  for (auto _ : state) one_step();
+  state.counters["allocations"] = static_cast<double>(heap_allocations.load() - before);
+}
+
+void BM_BranchFormStep(benchmark::State& state) {
+  using namespace wakro_bench;
+  allocate_case(3, 9, 0, {{dim::stor, kMachineBlockSize}, {dim::rtcf, kConfigReals}, {dim::rtci, kConfigInts}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  SyncStepIn in;
+  in.ss = 1;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    in.phase[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+    in.rc[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+  }
+  in.handover = 1;
+  in.imposed_speed = in.ref_speed = kW;
+  in.field_voltage = 1.6;
+  rewind();
+  syncmc3p2_cfg(case_machine());
+  e_s1::timezero = true;
+  wakro_buildgm();
+  SyncStepOut out;
+  time_machine(state, [&] {
+    syncmc3p2_exe(in, out);
+    benchmark::DoNotOptimize(out.p);
+  });
+  release_case();
+}
+BENCHMARK(BM_BranchFormStep);
+
+void BM_NodeFormStep(benchmark::State& state) {
+  using namespace wakro_bench;
+  allocate_case(3, 3, 0, {{dim::stor, kMachineBlockSize}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  // The machine's records, as case_machine() gives them, in a module data file.
+  const std::string path = "/tmp/wakro_bench_newsnc_" + std::to_string(::getpid()) + ".dta";
+  {
+    std::ofstream f(path);
+    f.precision(17);
+    f << "DATADSD:\n1 2 1\n" << kIb << " " << kVb << " " << kW << " 0 0\n4.0 0.001\n"
+      << 2.0 * 0.135 * 0.2 / ((0.135 + 0.2) * 0.332 * kW) << " 0.13 300\n"
+      << "0.92 0.135 0.032 0.169 4.3 /\n0.51 0.2 0.05 0.228 0.85 /\n"
+      << "0 0 1 1 -1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n1.025 0 0.815 0.025\n0.1 100 0.2\nENDPAGE:\n";
+  }
+  fnames::filename = wakro::FixedText<72>(path);
+  wakro_openfile();
+  fnames::section = "DATADSD:";
+  wakro_gotosection();
+  NewsncIn a;
+  a.step.ss = 1;
+  a.step.handover = 1;
+  a.step.imposed_speed = a.step.ref_speed = kW;
+  a.step.field_voltage = 1.6;
+  a.nodes = {1, 2, 3};
+  rewind();
+  e_s1::timezero = true;
+  wakro_buildgm();
+  SyncStepOut out;
+  time_machine(state, [&] {
+    for (std::int32_t n = 1; n <= 3; ++n) e_s0::ggin(n, 1) = e_s0::ccin(n, 1) = 0.0;
+    newsnc(a, out);
+    benchmark::DoNotOptimize(out.p);
+  });
+  wakro_closefile();
+  std::remove(path.c_str());
+  release_case();
+}
+BENCHMARK(BM_NodeFormStep);
 
 }  // namespace

@@ -2,14 +2,17 @@
 #include "machines/exciter_ac7b.h"
 
 #include <cmath>
+#include <string>
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
 #include "blocks/tc_inputs.h"
+#include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
+#include "machines/exciter_ac7b_chain.h"
 #include "model/storage.h"
 
 namespace wakro::machines {
@@ -31,55 +34,13 @@ double integral_time(double gain) { return std::fabs(gain) < kTiny ? kSlowIntegr
 
 double ratio_or_one(double efd, double ve) { return std::fabs(ve) < kTiny ? 1.0 : efd / ve; }
 
-// Clips x into [lo, hi], noting which limit it met.
-double clipped(double x, double lo, double hi, bool& at_hi, bool& at_lo) {
-  at_hi = at_lo = false;
-  if (x > hi) {
-    at_hi = true;
-    return hi;
-  }
-  if (x < lo) {
-    at_lo = true;
-    return lo;
-  }
-  return x;
-}
-
-// The states back-calculated from the field voltage EFD0 on an
-// initialisation step; the clipping flags of the amplifier and regulator are
-// set afresh.
-struct InitialExciter {
-  double ve = 0.0, fex = 1.0, vfe = 0.0, va = 0.0, vr = 0.0;
-  bool low_flag = true;
-};
-
-InitialExciter initial_exciter(const blocks::Slots<double>& c, const blocks::Slots<bool>& sl, double efd0,
-                               double ifd, double vt) {
-  InitialExciter i;
-  i.ve = getve(efd0, ifd, c(kAcKC));
-  if (std::fabs(i.ve) >= kTiny) {
-    i.fex = efd0 / i.ve;
-    i.low_flag = i.fex > kTiny;
-  }
-  i.vfe = i.ve * (c(kAcSatA) * std::exp(std::fabs(c(kAcSatB) * i.ve)) + c(kAcKE)) + c(kAcKD) * ifd;
-  const double vrx = std::max(i.vfe, -c(kAcKL) * i.vfe);
-  const double kpvt = c(kAcKP) * vt;
-  bool hi = false, lo = false;
-  i.va = clipped(std::fabs(kpvt) <= kTiny ? 0.0 : vrx / kpvt, c(kAcVAMIN), c(kAcVAMAX), hi, lo);
-  sl(kAcClipVamax) = hi;
-  sl(kAcClipVamin) = lo;
-  i.vr = clipped(c(kAcKF2) * efd0 + c(kAcKF1) * i.vfe, c(kAcVRMIN), c(kAcVRMAX), hi, lo);
-  sl(kAcClipVrmax) = hi;
-  sl(kAcClipVrmin) = lo;
-  return i;
-}
-
 }  // namespace
 
 SaturationFit ac7b_saturation_fit(double SE1, double E1, double SE2, double E2) {
   SaturationFit f;
-  if (std::fabs(SE2 - SE1) > kTiny && std::fabs(E2 - E1) > kTiny && std::fabs(SE1) > kTiny &&
-      std::fabs(SE2) > kTiny && std::fabs(E1) > kTiny && std::fabs(E2) > kTiny) {
+  // A factor that is not positive would make the logarithm NaN: no fit then.
+  if (std::fabs(SE2 - SE1) > kTiny && std::fabs(E2 - E1) > kTiny && SE1 > kTiny && SE2 > kTiny &&
+      std::fabs(E1) > kTiny && std::fabs(E2) > kTiny) {
     f.B = std::log(SE2 / SE1) / (E2 - E1);
     f.A = SE1 * std::exp(-f.B * E1);
   }
@@ -129,6 +90,153 @@ void excac7b2_cfg(const Ac7bData& d) {
   r(kAcTF) = d.TF;
 }
 
+static Ac7bParams ac7b_params_of_record(const blocks::Slots<double>& c) {
+  Ac7bParams p;
+  p.A = c(kAcSatA);
+  p.B = c(kAcSatB);
+  p.KPR = c(kAcKPR);
+  p.KIR = c(kAcKIR);
+  p.KDR = c(kAcKDR);
+  p.TDR = c(kAcTDR);
+  p.VRMAX = c(kAcVRMAX);
+  p.VRMIN = c(kAcVRMIN);
+  p.KPA = c(kAcKPA);
+  p.KIA = c(kAcKIA);
+  p.VAMAX = c(kAcVAMAX);
+  p.VAMIN = c(kAcVAMIN);
+  p.KP = c(kAcKP);
+  p.EFDMIN = c(kAcEFDMIN);
+  p.KL = c(kAcKL);
+  p.VFEMAX = c(kAcVFEMAX);
+  p.TE = c(kAcTE);
+  p.KE = c(kAcKE);
+  p.KD = c(kAcKD);
+  p.KC = c(kAcKC);
+  p.KF2 = c(kAcKF2);
+  p.KF1 = c(kAcKF1);
+  p.KF3 = c(kAcKF3);
+  p.TF = c(kAcTF);
+  p.RC = c(kAcRC);
+  p.XC = c(kAcXC);
+  p.TR = c(kAcTR);
+  p.full = true;
+  return p;
+}
+
+double ac7b_clipped(double x, double lo, double hi, bool& at_hi, bool& at_lo) {
+  at_hi = at_lo = false;
+  if (x > hi) {
+    at_hi = true;
+    return hi;
+  }
+  if (x < lo) {
+    at_lo = true;
+    return lo;
+  }
+  return x;
+}
+
+bool ac7b_init_step(std::int32_t run) { return run == 0 || e_s1::timezero; }
+
+double ac7b_integral_time(double gain) { return integral_time(gain); }
+
+void ac7b_chain(const Ac7bParams& p, const Ac7bState& s, ClipWarnings warnings, double vref,
+                const std::array<double, 3>& vt, double vs_sum, double ifd, double efd0, std::int32_t run,
+                double& efd) {
+  const double VT = vt[0], IT1 = vt[1], IT2 = vt[2];
+  // 2. The path.
+  const bool init = ac7b_init_step(run);
+  const std::int32_t reset = init ? 1 : 0;
+  double ref = 0.0, vfe = 0.0, ve = 0.0, fex = 0.0;
+  bool low_flag = false;
+  double va0 = 0.0, vr0 = 0.0;
+  // 3. Load compensation.
+  const double vc = compensated_voltage(p.RC, p.XC, VT, IT1, IT2);
+  if (!init) {
+    // 4. A normal step: the last step's states.
+    ref = vref;
+    efd = s.efd;
+    vfe = s.vfe;
+    ve = s.ve;
+    fex = s.fex;
+    low_flag = fex > kTiny;
+    if (s.step_flag == 1) {
+      for (std::int32_t k = 0; k < kAc7bFlags; ++k)
+        if (s.flags(k + 1)) clip_warning(warnings, k);
+    }
+  } else {
+    // 5. Initialisation from EFD0: the amplifier's and regulator's flags afresh.
+    efd = efd0;
+    ve = getve(efd0, ifd, p.KC);
+    fex = 1.0;
+    low_flag = true;
+    if (std::fabs(ve) >= kTiny) {
+      fex = efd0 / ve;
+      low_flag = fex > kTiny;
+    }
+    vfe = ve * (p.A * std::exp(std::fabs(p.B * ve)) + p.KE) + p.KD * ifd;
+    const double vrx = std::max(vfe, -p.KL * vfe);
+    const double kpvt = p.KP * VT;
+    bool hi = false, lo = false;
+    va0 = ac7b_clipped(std::fabs(kpvt) <= kTiny ? 0.0 : vrx / kpvt, p.VAMIN, p.VAMAX, hi, lo);
+    s.flags(kAcClipVamax) = hi;
+    s.flags(kAcClipVamin) = lo;
+    vr0 = ac7b_clipped(p.KF2 * efd0 + p.KF1 * vfe, p.VRMIN, p.VRMAX, hi, lo);
+    s.flags(kAcClipVrmax) = hi;
+    s.flags(kAcClipVrmin) = lo;
+    ref = vc - vs_sum;  // the regulator's error starts at zero
+  }
+  // 6-9. Transducer, rate feedback, error and its derivative (the full form).
+  const double vcf = vrealp8(1.0, p.TR, vc, vc, reset, 1);
+  const double fb = p.full ? vdifpl8(p.KF3, p.TF, vfe, 0.0, reset, 1) : 0.0;
+  const double verr = vs_sum - vcf + ref - fb;
+  const double d = p.full ? vdifpl8(p.KDR, p.TDR, verr, 0.0, reset, 1) : 0.0;
+  // 10. Regulator.
+  const double pi_r = vpi9(p.KPR, integral_time(p.KIR), p.VRMIN, p.VRMAX, vr0, verr, reset, 1);
+  const double vr = p.full ? limit(p.VRMIN, p.VRMAX, pi_r + d) : pi_r;
+  // 11-12. Amplifier, with the last step's EFD and VFE.
+  const double amp_in = vr - p.KF2 * efd - p.KF1 * vfe;
+  const double va = vpi9(p.KPA, integral_time(p.KIA), p.VAMIN, p.VAMAX, va0, amp_in, reset, 1);
+  // 13. Exciter input, bounded above at 999.
+  const double vrx = limit(-p.KL * vfe, kOpenLimit, va * p.KP * VT);
+  // 14. Exciter field current with the present IFD, and its ceiling.
+  const double sek = p.A * std::exp(std::fabs(p.B * ve)) + p.KE;
+  vfe = ve * sek + p.KD * ifd;
+  const double vemax = std::fabs(sek) <= kTiny ? kOpenLimit : (p.VFEMAX - p.KD * ifd) / sek;
+  // 15-16. The exciter's integrator.
+  const double ve_low = low_flag ? p.EFDMIN / fex : 0.0;
+  ve = vintgl8(ve, ve_low, vemax, p.TE, vrx - vfe, reset, 1);
+  // 17-19.
+  efd = getefd(ve, ifd, p.KC);
+  fex = ratio_or_one(efd, ve);
+  s.vfe = vfe;
+  s.efd = efd;
+  s.ve = ve;
+  s.fex = fex;
+  s.ref = ref;
+  s.step_flag = init ? 1 : 0;
+}
+
+double compensated_voltage(double rc, double xc, double vt, double it1, double it2) {
+  const double re = vt + rc * it1 - xc * it2, im = rc * it2 + xc * it1;
+  return std::sqrt(re * re + im * im);
+}
+
+void clip_warning(ClipWarnings form, std::int32_t k) {
+  static constexpr std::string_view kLimit[4] = {"VAMAX", "VAMIN", "VRMAX", "VRMIN"};
+  if (form == ClipWarnings::messages) {
+    static constexpr std::string_view kClipText[4] = {
+        "Initial Condition is unrealizable due to the limit of VAMAX",
+        "Initial Condition is unrealizable due to the limit of VAMIN",
+        "Initial Condition is unrealizable due to the limit of VRMAX",
+        "Initial Condition is unrealizable due to the limit of VRMIN"};
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, kClipText[k]);
+    return;
+  }
+  ListLine() << "WARNING: EXCAC7B - Initial Condition is unrealizable";
+  ListLine() << std::string("                   due to the limit of ") + std::string(kLimit[k]);
+}
+
 void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
                   std::int32_t run, double& efd, double vs2) {
   // 1. Storage and record.
@@ -136,78 +244,9 @@ void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   const blocks::Slots<double> sf = blocks::take_storf(kAc7bReals);
   const blocks::Slots<std::int32_t> si = blocks::take_stori(1);
   const blocks::Slots<bool> sl = blocks::take_storl(kAc7bFlags);
-  const blocks::Slots<double> c = blocks::take_rtcf(kAc7bConfigReals);
-  const double A = c(kAcSatA), B = c(kAcSatB), KP = c(kAcKP), KL = c(kAcKL), KE = c(kAcKE), KD = c(kAcKD);
-  const double KC = c(kAcKC), KF1 = c(kAcKF1), KF2 = c(kAcKF2);
-  const double VT = vt[0], IT1 = vt[1], IT2 = vt[2];
-
-  // 2. The path.
-  const bool init = run == 0 || e_s1::timezero;
-  const std::int32_t reset = init ? 1 : 0;
-  double ref = 0.0, vfe = 0.0, ve = 0.0, fex = 0.0;
-  bool low_flag = false;
-  double va0 = 0.0, vr0 = 0.0;
-  // 3. Load compensation.
-  const double re = VT + c(kAcRC) * IT1 - c(kAcXC) * IT2, im = c(kAcRC) * IT2 + c(kAcXC) * IT1;
-  const double vc = std::sqrt(re * re + im * im);
-  if (!init) {
-    // 4. A normal step: the last step's states.
-    ref = vref;
-    efd = sf(kAcEfd);
-    vfe = sf(kAcVfe);
-    ve = sf(kAcVe);
-    fex = sf(kAcFex);
-    low_flag = fex > kTiny;
-    if (si(1) == 1) {
-      static constexpr std::string_view kClipText[4] = {
-          "Initial Condition is unrealizable due to the limit of VAMAX",
-          "Initial Condition is unrealizable due to the limit of VAMIN",
-          "Initial Condition is unrealizable due to the limit of VRMAX",
-          "Initial Condition is unrealizable due to the limit of VRMIN"};
-      for (std::int32_t k = 0; k < kAc7bFlags; ++k)
-        if (sl(k + 1)) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, kClipText[k]);
-    }
-  } else {
-    // 5. Initialisation from EFD0.
-    const InitialExciter i = initial_exciter(c, sl, efd0, ifd, VT);
-    efd = efd0;
-    ve = i.ve;
-    fex = i.fex;
-    low_flag = i.low_flag;
-    vfe = i.vfe;
-    va0 = i.va;
-    vr0 = i.vr;
-    ref = vc - vs1 - vs2;  // the regulator's error starts at zero
-  }
-  // 6-9. Transducer, rate feedback, error and its derivative.
-  const double vcf = vrealp8(1.0, c(kAcTR), vc, vc, reset, 1);
-  const double fb = vdifpl8(c(kAcKF3), c(kAcTF), vfe, 0.0, reset, 1);
-  const double verr = vs1 + vs2 - vcf + ref - fb;
-  const double d = vdifpl8(c(kAcKDR), c(kAcTDR), verr, 0.0, reset, 1);
-  // 10. Regulator.
-  const double pi_r = vpi9(c(kAcKPR), integral_time(c(kAcKIR)), c(kAcVRMIN), c(kAcVRMAX), vr0, verr, reset, 1);
-  const double vr = limit(c(kAcVRMIN), c(kAcVRMAX), pi_r + d);
-  // 11-12. Amplifier, with the last step's EFD and VFE.
-  const double amp_in = vr - KF2 * efd - KF1 * vfe;
-  const double va = vpi9(c(kAcKPA), integral_time(c(kAcKIA)), c(kAcVAMIN), c(kAcVAMAX), va0, amp_in, reset, 1);
-  // 13. Exciter input, bounded above at 999.
-  const double vrx = limit(-KL * vfe, kOpenLimit, va * KP * VT);
-  // 14. Exciter field current with the present IFD, and its ceiling.
-  const double sek = A * std::exp(std::fabs(B * ve)) + KE;
-  vfe = ve * sek + KD * ifd;
-  const double vemax = std::fabs(sek) <= kTiny ? kOpenLimit : (c(kAcVFEMAX) - KD * ifd) / sek;
-  // 15-16. The exciter's integrator.
-  const double ve_low = low_flag ? c(kAcEFDMIN) / fex : 0.0;
-  ve = vintgl8(ve, ve_low, vemax, c(kAcTE), vrx - vfe, reset, 1);
-  // 17-19.
-  efd = getefd(ve, ifd, KC);
-  fex = ratio_or_one(efd, ve);
-  sf(kAcVfe) = vfe;
-  sf(kAcEfd) = efd;
-  sf(kAcVe) = ve;
-  sf(kAcFex) = fex;
-  sf(kAcRef) = ref;
-  si(1) = init ? 1 : 0;
+  const Ac7bParams p = ac7b_params_of_record(blocks::take_rtcf(kAc7bConfigReals));
+  const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(1), sl};
+  ac7b_chain(p, s, ClipWarnings::messages, vref, vt, vs1 + vs2, ifd, efd0, run, efd);
 }
 
 double getefd(double ve, double ifd, double kc) {

@@ -85,6 +85,68 @@ void excac7b2_cfg(const Ac7bData& d);
 void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
                   std::int32_t run, double& efd, double vs2);
 
+// The older configuration/step pair: no derivative block, no rate feedback, no
+// KF1 feedback, and a constant C0 at the summing point instead of a second
+// supplementary signal. Its configuration stops at the first failed check
+// (through wakro_warn) and appends 23 reals; the step takes 5 storf, 1 stori,
+// 4 storl and 34 slots of e_s2::stor.
+struct Ac7b1Data {
+  double C0 = 0.0, KPR = 0.0, KIR = 0.0, VRMAX = 0.0, VRMIN = 0.0, KPA = 0.0, KIA = 0.0;
+  double VAMAX = 0.0, VAMIN = 0.0, KP = 0.0, EFDMIN = 0.0, KL = 0.0, VFEMAX = 0.0;
+  double SE1 = 0.0, E1 = 0.0, SE2 = 0.0, E2 = 0.0;
+  double TE = 0.0, KE = 0.0, KD = 0.0, KC = 0.0, KF2 = 0.0, RC = 0.0, XC = 0.0, TR = 0.0;
+};
+
+enum Ac7b1Config : std::int32_t {
+  kB1SatA = 1,
+  kB1SatB,
+  kB1C0,
+  kB1KPR,
+  kB1KIR,
+  kB1VRMAX,
+  kB1VRMIN,
+  kB1KPA,
+  kB1KIA,
+  kB1VAMAX,
+  kB1VAMIN,
+  kB1KP,
+  kB1EFDMIN,
+  kB1KL,
+  kB1VFEMAX,
+  kB1TE,
+  kB1KE,
+  kB1KD,
+  kB1KC,
+  kB1KF2,
+  kB1RC,
+  kB1XC,
+  kB1TR,
+};
+inline constexpr std::int32_t kAc7b1ConfigReals = kB1TR;
+static_assert(kAc7b1ConfigReals == 23);
+inline constexpr std::int32_t kAc7bShortBlockSlots = 34;  // four blocks in e_s2::stor
+
+void excac7b1_cfg(const Ac7b1Data& d);
+void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
+                  std::int32_t run, double& efd);
+
+// The single routine: all data as arguments (the 32 of the call, in order, less
+// VREF, VT/IT, VS1, VS2, IFD, EFD0, the run switch and EFD), no check at all;
+// on each initialisation step it fits the saturation and keeps A and B in its
+// storage, running without saturation when the fit is undefined (coinciding
+// points or a factor that is not positive). 7 storf, 1 stori, 4 storl and 34
+// slots of e_s2::stor. Its clipping warnings are two console lines each.
+struct Ac7bSingleData {
+  double KPR = 0.0, KIR = 0.0, VRMAX = 0.0, VRMIN = 0.0, KPA = 0.0, KIA = 0.0, VAMAX = 0.0, VAMIN = 0.0;
+  double KP = 0.0, EFDMIN = 0.0, KL = 0.0, VFEMAX = 0.0, SE1 = 0.0, E1 = 0.0, SE2 = 0.0, E2 = 0.0;
+  double TE = 0.0, KE = 0.0, KD = 0.0, KC = 0.0, KF2 = 0.0, RC = 0.0, XC = 0.0, TR = 0.0;
+};
+enum Ac7bSingleReal : std::int32_t { kSgVfe = 1, kSgEfd, kSgSatA, kSgSatB, kSgVe, kSgFex, kSgRef };
+inline constexpr std::int32_t kAc7bSingleReals = kSgRef;
+
+void excac7b(double vref, const std::array<double, 3>& vt, double vs1, double vs2, const Ac7bSingleData& d,
+             double ifd, double efd0, std::int32_t run, double& efd);
+
 // Rectifier regulation: EFD from VE, and its inverse (with the three-line
 // warning and VE = EFD when the inverse has no unique solution).
 double getefd(double ve, double ifd, double kc);

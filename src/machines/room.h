@@ -10,8 +10,11 @@
 // predictor-corrector of the machine's currents (setup.h, solver.h); the
 // begin-pass configuration of the three-phase machine in both forms
 // (sync_config.h); its per-step model with the start-up source, the hand-over
-// and the internal damping-branch variant (sync_machine.h); and the AC7B
-// excitation system with its rectifier regulation (exciter_ac7b.h).
+// and the internal damping-branch variant, and the single-routine form that
+// reads its own records and enters the network by node injections
+// (sync_machine.h); the AC7B excitation system in its three forms, on one
+// shared chain (exciter_ac7b.h, exciter_ac7b_chain.h); and the AC7C excitation
+// system with its limiter take-over gates (exciter_ac7c.h).
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`

@@ -7,6 +7,7 @@
 
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
+#include "diag/listout.h"
 #include "devices/device_support.h"
 #include "devices/rc_branches.h"
 #include "machines/conversion.h"
@@ -16,9 +17,12 @@
 #include "machines/solver.h"
 #include "model/branches.h"
 #include "model/e_s1.h"
+#include "model/e_s0.h"
+#include "model/int4.h"
 #include "model/rt_config.h"
 #include "network/matrix.h"
 #include "network/solution.h"
+#include "network/switching.h"
 
 namespace wakro::machines {
 
@@ -71,6 +75,7 @@ namespace {
 struct Step {
   MachineBlock blk;
   bool damped = false;
+  const std::array<std::int32_t, 3>* nodes = nullptr;  // attached by node injections
   bool tz = false;
   double dt = 0.0, t = 0.0, m = 1.0, tr = 0.0;
   bool refactor = false;  // a conductance or the time step changed
@@ -91,6 +96,13 @@ struct Step {
 constexpr std::int32_t kHarmResistance = 0;
 constexpr std::int32_t kHarmInductance = 1;
 
+void damping_branch_constants(const MachineBlock& blk) {
+  blk(kDampBranchConductance) = blk(kBaseAdmittance) * kDampConductanceShare;
+  blk(kDampBranchHistoryGain) = blk(kBaseAdmittance) * kDampHistoryShare;
+  blk(kDampBranchFactor) = kDampFactor;
+  blk(kDampBranchHistoryA) = blk(kDampBranchHistoryB) = blk(kDampBranchHistoryC) = 0.0;
+}
+
 // 1. Time zero: the block from the record, the set-up, and the branches: the
 // R-C interface branches (or the internal damping branch's constants), the
 // phase branches deferred to the machine, and their registry records.
@@ -101,10 +113,7 @@ void time_zero(Step& s, const SyncStepIn& in, const blocks::Slots<double>& cfg) 
     const double c_uf = s.dt * cfg(kCfgRcTimeFactor) * 1.0E6 / r;
     for (std::int32_t br : in.rc) rcbranch(in.ss, br, r, c_uf);
   } else {
-    blk(kDampBranchConductance) = blk(kBaseAdmittance) * kDampConductanceShare;
-    blk(kDampBranchHistoryGain) = blk(kBaseAdmittance) * kDampHistoryShare;
-    blk(kDampBranchFactor) = kDampFactor;
-    blk(kDampBranchHistoryA) = blk(kDampBranchHistoryB) = blk(kDampBranchHistoryC) = 0.0;
+    damping_branch_constants(blk);
   }
   for (std::int32_t br : in.phase) {
     branches::defrdbr(br, in.ss) = true;
@@ -145,7 +154,15 @@ void enter_mode(Step& s, std::int32_t handover) {
 
 // 4. Phase voltages and the loss in the shunt conductance.
 void terminal(Step& s, const SyncStepIn& in) {
-  for (std::int32_t k = 0; k < 3; ++k) s.v[k] = vbranch(in.ss, in.phase[static_cast<std::size_t>(k)]);
+  for (std::int32_t k = 0; k < 3; ++k) {
+    const auto x = static_cast<std::size_t>(k);
+    if (s.nodes == nullptr) {
+      s.v[k] = vbranch(in.ss, in.phase[x]);
+    } else {
+      const std::int32_t n = (*s.nodes)[x];
+      s.v[k] = n == 0 ? 0.0 : e_s0::vdc(n, in.ss);
+    }
+  }
   const double vmean = (s.v[0] + s.v[1] + s.v[2]) * kThird;
   double sum = 0.0;
   for (double vk : s.v) sum += (vk - vmean) * (vk - vmean);
@@ -339,7 +356,11 @@ void machine_step(Step& s, const SyncStepIn& in, double xmd, SyncStepOut& out) {
   double w = 0.0;
   if (in.speed_mode == 1) {
     w = blk(kRotorSpeed);
-    if (blk(kInertia) < kTinyInertia) machine_refuse("Unrealistic inertia in synchronous machine");
+    if (blk(kInertia) < kTinyInertia) {
+      if (s.nodes == nullptr) machine_refuse("Unrealistic inertia in synchronous machine");
+      ListLine() << "ERROR: Unrealistic inertia in Sync. Machine";
+      machine_stop();
+    }
   } else {
     w = in.imposed_speed + (in.add_correction == 1 ? blk(kSpeedCorrection) : 0.0);
   }
@@ -438,6 +459,29 @@ void phase_branches(const Step& s, const SyncStepIn& in) {
   }
 }
 
+// 13'. The node-injection form: each phase node that is not ground takes the
+// Norton conductance and current through the network's injection helper, its
+// previous-step injection the correction for the change of the start-up
+// source's conductance; a changed admittance lowers the re-factorisation
+// marker to the smallest phase node that is not ground.
+void node_entry(const Step& s, const SyncStepIn& in) {
+  const double damping = s.blk(kDampBranchConductance) * s.blk(kMultiplierApplied);
+  const double g = s.gm + s.G + damping;
+  const std::array<std::int32_t, 3>& n = *s.nodes;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    const std::int32_t node = n[static_cast<std::size_t>(k)];
+    if (node == 0) continue;
+    double total = s.j[k] + s.inj[k];
+    if (s.tz && std::fabs(total) < kLeastCurrent) total = kLeastCurrent;
+    add_norton(kTag, in.ss, node, g, total);
+    int4::ccind(node, in.ss) += s.e_old[k] * (s.G - s.g_old);
+  }
+  if (s.refactor) {
+    setmxinv(in.ss, n[0], n[1]);
+    setmxinv(in.ss, n[2], 0);
+  }
+}
+
 // 14. The outputs: machine mode's, or the source's power and air-gap torque;
 // the filtered torque and the mechanical-side torque.
 void outputs(const Step& s, SyncStepOut& out) {
@@ -478,6 +522,59 @@ void outputs(const Step& s, SyncStepOut& out) {
   }
 }
 
+// 2-14. One step after the time-zero work: the step-dependent constants, the
+// start-up source, the machine, the network entry and the outputs.
+void common_step(Step& s, const SyncStepIn& in, double e0, double angle_offset, double xmd, SyncStepOut& out) {
+  const MachineBlock& blk = s.blk;
+  new_time_step(s);
+  // The start-up source is active until 0.04 s after machine mode began.
+  const bool active = !(is_one(blk(kNoStartupSource)) || s.t > blk(kMachineModeTime) + kHandoverTime);
+  blk(kSourceActive) = active ? 1.0 : 0.0;
+  s.tr = std::max(blk(kReleaseTime), 0.0);
+  enter_mode(s, in.handover);
+  terminal(s, in);
+  if (active) {
+    startup_source(s, in, e0, angle_offset);
+  } else {
+    blk(kPowerLastP) = blk(kPowerLastQ) = 0.0;
+    for (std::int32_t k = 0; k < 3; ++k) blk(kSourceInjectionA + k) = blk(kSourceCurrentOldA + k) = 0.0;
+  }
+  source_history(s);
+  if (s.mode) {
+    machine_step(s, in, xmd, out);
+    out.machine_speed_mode = in.speed_mode >= 1 ? 1 : 0;
+  } else if (!is_one(blk(kNoStartupSource))) {
+    // Outside machine mode the field current of the hand-over state is tracked.
+    double p = 0.0, q = 0.0;
+    handover_power(s, p, q);
+    blk(kIfd) = icconv(blk, blk(kHandoverMagnitude), blk(kHandoverAngle), p, q).ifd;
+  }
+  if (s.nodes == nullptr) {
+    phase_branches(s, in);
+  } else {
+    node_entry(s, in);
+  }
+  outputs(s, out);
+}
+
+// The constants every form sets at time zero after the set-up routines.
+void time_zero_constants(Step& s) {
+  const MachineBlock& blk = s.blk;
+  blk(kLastStep) = kFirstStep;
+  blk(kSourceBaseAngle) -= blk(kOmega) * s.dt;
+  blk(kMultiplierApplied) = 0.0;  // no machine conductance before machine mode
+  for (std::int32_t k = 0; k < 6; ++k) blk(kDampFilterState + k) = 0.0;
+}
+
+// The block's slot of each monitored slot number, checked against the block.
+void monitored(const MachineBlock& blk, const std::array<std::int32_t, 6>& slots, SyncStepOut& out) {
+  for (std::size_t k = 0; k < slots.size(); ++k) {
+    const std::int32_t slot = slots[k];
+    if (slot < 1 || slot > kMachineBlockSize) machine_refuse("A monitored slot of the machine lies outside its block");
+    out.monitor[k] = blk(slot);
+  }
+}
+
 }  // namespace
 
 void sync_machine_exe(MachineVariant variant, const SyncStepIn& in, SyncStepOut& out) {
@@ -496,45 +593,56 @@ void sync_machine_exe(MachineVariant variant, const SyncStepIn& in, SyncStepOut&
     smtdis(blk);
     smtqi(blk);
     macpre(blk, in.handover);
-    blk(kLastStep) = kFirstStep;
-    blk(kSourceBaseAngle) -= blk(kOmega) * s.dt;
-    blk(kMultiplierApplied) = 0.0;  // no machine conductance before machine mode
-    for (std::int32_t k = 0; k < 6; ++k) blk(kDampFilterState + k) = 0.0;
+    time_zero_constants(s);
   }
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
   const blocks::Slots<double> cfg = blocks::take_rtcf(reals);
   if (s.tz) time_zero(s, in, cfg);
-  new_time_step(s);
-  // The start-up source is active until 0.04 s after machine mode began.
-  const bool active = !(is_one(blk(kNoStartupSource)) || s.t > blk(kMachineModeTime) + kHandoverTime);
-  blk(kSourceActive) = active ? 1.0 : 0.0;
-  s.tr = std::max(blk(kReleaseTime), 0.0);
-  enter_mode(s, in.handover);
-  terminal(s, in);
-  if (active) {
-    startup_source(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle));
-  } else {
-    blk(kPowerLastP) = blk(kPowerLastQ) = 0.0;
-    for (std::int32_t k = 0; k < 3; ++k) blk(kSourceInjectionA + k) = blk(kSourceCurrentOldA + k) = 0.0;
+  common_step(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle), cfg(kCfgDCircuit), out);
+  std::array<std::int32_t, 6> slots{};
+  for (std::int32_t k = 0; k < 6; ++k) slots[static_cast<std::size_t>(k)] = ri(kCfgMonitor + k);
+  monitored(blk, slots, out);
+  advance_machine_block();
+}
+
+void newsnc(const NewsncIn& arg, SyncStepOut& out) {
+  Step s{current_machine_block()};
+  s.damped = true;  // the terminal filter is built in
+  s.nodes = &arg.nodes;
+  s.tz = e_s1::timezero;
+  s.dt = e_s1::delt;
+  s.t = e_s1::time;
+  s.m = std::max(arg.step.multiplier, 0.0);
+  const MachineBlock& blk = s.blk;
+  const std::int32_t ss = arg.step.ss;
+  if (s.tz) {
+    // The phase nodes, checked before anything is read or written.
+    if (ss < 1 || ss > e_s0::mbus.extent(1)) machine_refuse("The subsystem of the machine does not exist");
+    for (std::int32_t n : arg.nodes)
+      if (n < 0 || n > e_s0::mbus(ss)) machine_refuse("A phase node of the machine is not a node of its subsystem");
+    macdat(blk);
+    smtdis(blk);
+    smtqi(blk);
+    macpre(blk, arg.step.handover);
+    time_zero_constants(s);
+    damping_branch_constants(blk);
+    for (std::int32_t n : arg.nodes) {
+      if (n == 0) continue;
+      enable_norton(kTag, ss, n);
+      // A multiplier of 0 is no machine: no impedance to record (1/0 otherwise).
+      if (s.m <= 0.0) continue;
+      devices::harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
+      if (blk(kShuntConductance) >= 1.0E-10)
+        devices::harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
+    }
   }
-  source_history(s);
-  if (s.mode) {
-    machine_step(s, in, cfg(kCfgDCircuit), out);
-    out.machine_speed_mode = in.speed_mode >= 1 ? 1 : 0;
-  } else if (!is_one(blk(kNoStartupSource))) {
-    // Outside machine mode the field current of the hand-over state is tracked.
-    double p = 0.0, q = 0.0;
-    handover_power(s, p, q);
-    blk(kIfd) = icconv(blk, blk(kHandoverMagnitude), blk(kHandoverAngle), p, q).ifd;
-  }
-  phase_branches(s, in);
-  outputs(s, out);
-  // The monitored slots, checked against the block.
-  for (std::int32_t k = 0; k < 6; ++k) {
-    const std::int32_t slot = ri(kCfgMonitor + k);
-    if (slot < 1 || slot > kMachineBlockSize) machine_refuse("A monitored slot of the machine lies outside its block");
-    out.monitor[static_cast<std::size_t>(k)] = blk(slot);
-  }
+  SyncStepIn in = arg.step;
+  in.multiplier = s.m;
+  // Per-unit field quantities on request.
+  if (arg.per_unit_field == 1) in.field_voltage /= blk(kFieldVoltageScale);
+  common_step(s, in, std::max(arg.source_voltage, 0.0), arg.source_angle, blk(kXmd), out);
+  if (arg.per_unit_field == 1) out.field_current /= blk(kFieldCurrentScale);
+  monitored(blk, arg.monitor, out);
   advance_machine_block();
 }
 

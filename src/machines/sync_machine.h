@@ -76,6 +76,22 @@ struct SyncStepOut {
 // as negative).
 double qflux(const MachineBlock& blk, double iq, double im, double r, std::int32_t z);
 
+// The older single-routine form: it reads its nine data records itself at time
+// zero (macdat, from the module data file its caller has positioned), carries
+// the internal terminal filter of the damping-branch variant, and enters the
+// network by Norton injections at its three phase nodes (a node 0 takes none).
+// The argument list maps onto a SyncStepIn (phase and rc unused; speed-governor
+// gain in `damping`, its time constant in `accel_divisor`) and these:
+struct NewsncIn {
+  SyncStepIn step;
+  std::array<std::int32_t, 3> nodes{};       // phase nodes a, b, c
+  double source_voltage = 0.0;               // start-up source's RMS phase voltage (negative: 0)
+  double source_angle = 0.0;                 // its angle offset, rad
+  std::array<std::int32_t, 6> monitor{1, 1, 1, 1, 1, 1};  // block slots returned in out.monitor
+  std::int32_t per_unit_field = 0;           // 1: field voltage in / field current out per unit
+};
+void newsnc(const NewsncIn& in, SyncStepOut& out);
+
 void sync_machine_exe(MachineVariant variant, const SyncStepIn& in, SyncStepOut& out);
 void syncmc3p2_exe(const SyncStepIn& in, SyncStepOut& out);
 void syncmc3p1_exe(const SyncStepIn& in, SyncStepOut& out);
