@@ -18,7 +18,6 @@
 #include "model/branches.h"
 #include "model/e_s1.h"
 #include "model/e_s0.h"
-#include "model/int4.h"
 #include "model/rt_config.h"
 #include "network/matrix.h"
 #include "network/solution.h"
@@ -463,7 +462,8 @@ void phase_branches(const Step& s, const SyncStepIn& in) {
 // Norton conductance and current through the network's injection helper, its
 // previous-step injection the correction for the change of the start-up
 // source's conductance; a changed admittance lowers the re-factorisation
-// marker to the smallest phase node that is not ground.
+// marker to the smallest phase node that is not ground (it holds no state, so
+// the change is no switching).
 void node_entry(const Step& s, const SyncStepIn& in) {
   const double damping = s.blk(kDampBranchConductance) * s.blk(kMultiplierApplied);
   const double g = s.gm + s.G + damping;
@@ -474,11 +474,11 @@ void node_entry(const Step& s, const SyncStepIn& in) {
     double total = s.j[k] + s.inj[k];
     if (s.tz && std::fabs(total) < kLeastCurrent) total = kLeastCurrent;
     add_norton(kTag, in.ss, node, g, total);
-    int4::ccind(node, in.ss) += s.e_old[k] * (s.G - s.g_old);
+    correct_previous_injection(kTag, in.ss, node, s.e_old[k] * (s.G - s.g_old));
   }
-  if (s.refactor) {
-    setmxinv(in.ss, n[0], n[1]);
-    setmxinv(in.ss, n[2], 0);
+  if (s.refactor) {  // a change of a conductance that holds no state: not a switching
+    lower_mxinv(in.ss, n[0], n[1]);
+    lower_mxinv(in.ss, n[2], 0);
   }
 }
 

@@ -107,6 +107,11 @@ void refactorise_from_first_row(std::int32_t ss);
 // CCIN at node n of ss; ground (n = 0) takes nothing. Checks: ss, and n a node of
 // ss or 0.
 void add_norton(std::string_view caller, std::int32_t ss, std::int32_t n, double g, double i);
+// Adds di to the previous step's injection CCIND at node n of ss (the history a
+// sub-step interpolates from), for a model whose Norton conductance changed
+// while its source voltage carries on: the previous injection is restated for
+// the new conductance. Ground takes nothing. Checks as add_norton.
+void correct_previous_injection(std::string_view caller, std::int32_t ss, std::int32_t n, double di);
 // Marks node n of ss as a Norton node (ENABCCIN); ground (n = 0) is ignored.
 // Checks as add_norton.
 void enable_norton(std::string_view caller, std::int32_t ss, std::int32_t n);
