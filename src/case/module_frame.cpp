@@ -53,11 +53,12 @@ std::int32_t subsystem(const ModuleCounts& m) {
 // Steps 3, 6 and 7, shared by every routine: call number, node record, branch
 // and transformer bases.
 void take_call_node_branches(const ModuleCounts& m, ModuleCall& c) {
+  // The record must lie in the node map before its subsystem is read.
+  check_room(m, "ERROR: Insufficient # of NNODES (ND21):", std::int64_t{quolbv3::nnode} + m.record,
+             quolbv3::node.size());
   c.ss = subsystem(m);
   c.call_no = quolbv3::ncall_no;
   quolbv3::ncall_no += 1;
-  check_room(m, "ERROR: Insufficient # of NNODES (ND21):", std::int64_t{quolbv3::nnode} + m.record,
-             quolbv3::node.size());
   c.node_base = quolbv3::nnode;
   quolbv3::nnode += m.record;
   if (m.nb > 0) {
