@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "blocks/events.h"
 #include "case/gast.h"
 #include "case/generic_sg_1.h"
 #include "case/module_frame.h"
 #include "machines/machine_block.h"
 #include "model/branches.h"
 #include "model/e_s1.h"
+#include "model/e_s2.h"
 #include "model/e_s4.h"
 #include "model/quolbv3.h"
 #include "model/rt_config.h"
@@ -58,6 +60,11 @@ BeginSeen g_begin;
 std::vector<Sample> g_samples;
 bool g_integral_zero = true;
 std::int32_t g_steps = 0;
+// The machine's block at 3 s (in the old-style storage after the secondary
+// control's sampler, the only block before it that takes from it): its
+// machine mode and the time machine mode began, from which the start-up
+// source stays 0.04 s.
+double g_block_mode = -1.0, g_mode_time = -1.0;
 
 void begin_args(bool dyn) {
   double v = kV, theta = kTheta, p = kPMw, q = kQMvar, scale = 100.0, vb = kVb, ib = kIb, c3 = 2.0, rel = 0.1,
@@ -91,6 +98,11 @@ CaseRoutines grid() {
     close_data();
     const std::int32_t b = quolbv3::txfr(2, 3), bi = quolbv3::txfr(2, 2);
     if (quolbv3::stof(b + kSgIntegral) != 0.0 || quolbv3::stof(b + kSgSampled) != 0.0) g_integral_zero = false;
+    if (g_steps == 60000) {
+      constexpr std::int32_t kBlock = wakro::blocks::layout::samp5::kStorSize;
+      g_block_mode = e_s2::stor(kBlock + wakro::machines::kMachineMode);
+      g_mode_time = e_s2::stor(kBlock + wakro::machines::kMachineModeTime);
+    }
     if (g_steps % 200 != 0) return;  // every 10 ms
     Sample s{};
     s.t = e_s1::time;
@@ -170,6 +182,8 @@ TEST(GenericSg1, RunsFromDataOnAStiffSourceAndSettlesAtItsPoint) {
     EXPECT_EQ(s.ch[kChSampled], 0.0) << s.t;
   }
   EXPECT_TRUE(g_integral_zero);
+  EXPECT_EQ(g_block_mode, 1.0);
+  EXPECT_NEAR(g_mode_time, 2.0, 50.0e-6);  // the source gone from 2.04 s
   EXPECT_EQ(g_args.a1, 2.0);
   EXPECT_DOUBLE_EQ(g_args.a23, 60.0 * at(8.0).ch[kChSpeed]);
   // The machine alone delivers the point after the start-up source has gone.
