@@ -4,6 +4,7 @@
 // consistent set of initial signals, and the guarded droop factor.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -134,6 +135,64 @@ TEST(Gast, DroopFactorIsGuardedNearZeroR) {
     EXPECT_EQ(s.back().inv_r, c.inv) << c.r;
     EXPECT_NEAR(s.back().pm, 0.815, 1e-12) << c.r;  // w = 1: no droop however large
   }
+}
+
+// Two instances of the governor under one page, both naming the same data
+// file: two call numbers, two rows of the call record, two signal blocks; each
+// settles at its own reference.
+struct Twin {
+  double pref = 0.0, pm = 0.0;
+};
+std::array<Twin, 2> g_twins;
+std::vector<std::array<std::int32_t, 2>> g_twin_rows;
+
+TEST(Gast, TwoInstancesKeepTheirOwnCountersAndSignals) {
+  g_twins = {Twin{0.5, 0.0}, Twin{0.9, 0.0}};  // from rest (no initial signals)
+  g_twin_rows.clear();
+  CaseRoutines r;
+  r.dyn = [] {
+    (void)enter_dyn(kBench);
+    open_data(kBench, "DATADSD:");
+    for (Twin& t : g_twins) {
+      double w = 1.0, t4 = 0.5, droop = 0.05, tsw = 100.0, at = 1.0;
+      gastdyn(w, t.pref, t.pm, t4, droop, tsw, at);
+    }
+    close_data();
+  };
+  r.out = [] {
+    (void)enter_out(kBench);
+    open_data(kBench, "DATADSO:");
+    gastout();
+    gastout();
+    close_data();
+    g_twin_rows.push_back({quolbv3::txfr(2, 3), quolbv3::txfr(3, 3)});
+  };
+  r.dyn_begin = [] {
+    (void)enter_begin(kBench);
+    gastdyn_begin();
+    gastdyn_begin();
+  };
+  r.out_begin = [] {
+    (void)enter_begin(kBench);
+    gastout_begin();
+    gastout_begin();
+  };
+  const std::string dims =
+      " NODES = 3\n SUBSYS = 1\n BRANCHES = 3\n NNODES = 9\n NPAGES = 3\n STOF = 56\n STOI = 2\n"
+      " STORF = 80\n STORI = 20\n STORL = 4\n RTCI = 4\n";
+  const std::map<std::string, std::string> files{
+      {"twins.map", map_file(dims, 0.5, 3, {{"Bench.dta", "1 3 1 2 3"}, {"GAST.dta", "1 0"}, {"GAST.dta", "1 0"}})},
+      {"Bench.dta", module_file("BRANCHES:\n 1 0 R 1.0\n 2 0 R 1.0\n 3 0 R 1.0\n")},
+      {"GAST.dta", module_file("")}};
+  const ModuleRunResult res = run_modules(files, "twins.map", r);
+  ASSERT_EQ(res.status, -1) << res.console;
+  ASSERT_FALSE(g_twin_rows.empty());
+  for (const auto& rows : g_twin_rows) {
+    EXPECT_EQ(rows[0], 0);
+    EXPECT_EQ(rows[1], kGastReals);
+  }
+  EXPECT_NEAR(g_twins[0].pm, 0.5, 1e-6);
+  EXPECT_NEAR(g_twins[1].pm, 0.9, 1e-6);
 }
 
 }  // namespace
