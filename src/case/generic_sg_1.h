@@ -1,0 +1,125 @@
+// Generic_SG_1: the generated module of the case's synchronous generator
+// (18 kV, 200 MVA, 60 Hz): the machine with its R-C interface branches, its AC7B
+// exciter, the gas-turbine governor GAST, a slow secondary frequency control
+// (an integral of 0.1 (1 - speed) from its release time, sampled every 2 s and
+// added to the governor's reference), the RMS terminal voltage for the exciter,
+// and in its output routine the terminal's meters and run-time channels.
+//
+// Counts: node record 8 (its subsystem, the count and six nodes; the machine's
+// internal three phases are nodes 1-3, the terminal's nodes 4-6), 5 integer and
+// 63 real signals, 11 output channels, 9 branches of its subsystem:
+//   base+1..3  the machine's phase branches (node 1-3 to ground)
+//   base+4..6  its R-C interface branches (node 1-3 to ground)
+//   base+7..9  the meter branches, internal node k to terminal node k + 3
+// The page's data file (Generic_SG_1.dta) defines these branches and the
+// initial values of the signals (SgSignal).
+#pragma once
+
+#include <cstdint>
+
+#include "case/module_frame.h"
+
+namespace wakro::casecode {
+
+// The real signal block, slots from the module's base. Slots past the last
+// named one are the page's own (left as the data file gives them).
+enum SgSignal : std::int32_t {
+  kSgSpeed = 1,        // machine speed of the last step, per unit
+  kSgGovRef,           // governor reference, per unit
+  kSgBaseRef,          // its base, argument 3 / (100 argument 1)
+  kSgError,            // (1 - speed) gain
+  kSgIntegral,         // the secondary control's integral
+  kSgSampled,          // its sampled value
+  kSgEfd0,             // field current in field-voltage units, the exciter's EFD0
+  kSgVt,               // terminal voltage, per unit
+  kSgIT1,
+  kSgIT2,
+  kSgP,                // machine P [MW] and Q [Mvar]
+  kSgQ,
+  kSgTe,
+  kSgRotorAngle,
+  kSgTrackedAngle,
+  kSgMachineMode,
+  kSgArg4Scaled,       // argument 4 / (100 argument 1)
+  kSgArg7,             // argument 7 as given
+  kSgStored21,         // the two stored values scaled into arguments 21, 22
+  kSgStored22,
+  kSgSpeedAngleTerm,   // third term of the tracked angle (0)
+  kSgMeterP,           // output routine: measured P, Q [MW, Mvar], V [kV]
+  kSgMeterQ,
+  kSgMeterV,
+  kSgVa,               // terminal voltages [kV]
+  kSgVb,
+  kSgVc,
+  kSgConst100a,        // constant signals written by the output routine
+  kSgConst100b,
+  kSgConst100c,
+  kSgConst1a,
+  kSgConst1b,
+  kSgConst1c,
+  kSgConst1d,
+  kSgLastNamed = kSgConst1d,
+  kSgReals = 63
+};
+static_assert(kSgLastNamed <= kSgReals);
+
+// The integer signal block.
+enum SgIntSignal : std::int32_t {
+  kSgRelease = 1,      // time >= release time of the secondary control
+  kSgSpeedMode,        // time >= the speed-mode time
+  kSgMachineModeFlag,  // time >= the hand-over time
+  kSgArg5,             // argument 5 as given
+  kSgLatch,            // machine mode reported by the machine
+  kSgInts = kSgLatch
+};
+
+inline constexpr ModuleCounts kGenericSg1{"Generic_SG_1", 8, kSgInts, kSgReals, 11, 9, 0};
+
+// Component ids of the parts that report under their own identity.
+inline constexpr std::int32_t kSgMachineId = 2;
+inline constexpr std::int32_t kSgExciterId = 3;
+inline constexpr std::int32_t kSgMeterId = 4;
+
+// The angle tracker's storage record (storage::storf), after the machine.
+enum SgTracker : std::int32_t { kTrackStart = 1, kTrackSum, kTrackThird, kTrackAngle, kTrackReals = kTrackAngle };
+
+// The output channels.
+enum SgChannel : std::int32_t {
+  kChEfd = 1,
+  kChIfd,
+  kChPmMW,
+  kChP,
+  kChQ,
+  kChTe,
+  kChAngle,
+  kChSpeed,
+  kChHz,
+  kChPm,
+  kChSampled,
+  kSgChannels = kChSampled
+};
+
+// The configuration record of the output routine (rtcf).
+enum SgOutConfig : std::int32_t { kOutPScale = 1, kOutQScale, kOutSmoothing, kOutSpare1, kOutSpare2, kOutConfig = kOutSpare2 };
+
+}  // namespace wakro::casecode
+
+// Arguments by reference, in the page's order (see the module's description):
+// 1 out: rating / 100; 2 rating [MW]; 3 governor base reference [MW]; 4 a further
+// power [MW]; 5 integer; 6 VREF; 7 stored value; 8 speed-mode time; 9 hand-over
+// time; 10 governor switching time; 11 rated phase voltage [kV]; 12 rated phase
+// current [kA]; 13 sampling period; 14 release time; 15 secondary-control gain;
+// 16 droop R; 17 H; 18 T4; 19, 20 passed; 21, 22 out: stored values scaled;
+// 23 out: frequency [Hz]; 24 Pm; 25 EFD; 26 field current.
+void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_t& a5, double& a6, double& a7,
+                     double& a8, double& a9, double& a10, double& a11, double& a12, double& a13, double& a14,
+                     double& a15, double& a16, double& a17, double& a18, double& a19, double& a20, double& a21,
+                     double& a22, double& a23, double& a24, double& a25, double& a26);
+void generic_sg_1out();
+// The page's load-flow point (V [pu], angle [rad], P [MW], Q [Mvar]), the
+// machine's power scale, then the constants rated phase voltage [kV], rated
+// phase current [kA], 2.0, 0.1, 0.05 and H [s].
+void generic_sg_1dyn_begin(double& v, double& theta, double& p, double& q, double& power_scale, double& vb,
+                           double& ib, double& c3, double& release, double& c5, double& h);
+void generic_sg_1out_begin(double& v, double& theta, double& p, double& q, double& power_scale, double& vb,
+                           double& ib, double& c3, double& release, double& c5, double& h);
