@@ -104,6 +104,6 @@ Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
 void admf(std::int32_t k, wakro::FArray<double, 2>& hs, std::string_view caller) {
   const Fault f = admf_checked(k, hs);
   if (f == Fault::none) return;
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, fault_text(f));
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, fault_text(f));
   wakro_quit(caller, 0);
 }

@@ -139,7 +139,7 @@ void drop(std::int32_t k) {
     if (g_warned[at] != 0) return;
     g_warned[at] = 1;
   }
-  wakro_warn(0, 0, 1, kDroppedText);
+  wakro_warn(0, 0, wakro::msg::kSingleLine, kDroppedText);
 }
 
 }  // namespace
