@@ -100,12 +100,16 @@ void non_eni_csc_signals() {
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     if (linemodel(i, dir::kRole) != kOrdinary) continue;
     // Each end receives what the other end sends, never more than it listens to.
-    const std::int32_t to_send = std::min(linemodel(i, dir::kSendingReceiveCount), linemodel(i, dir::kReceivingSendCount));
+    const std::int32_t to_send =
+        std::min(linemodel(i, dir::kSendingReceiveCount), linemodel(i, dir::kReceivingSendCount));
     for (std::int32_t j = 0; j < to_send; ++j)
-      quolbv3::cscr(linemodel(i, dir::kSendingReceives) + j) = quolbv3::cscs(linemodel(i, dir::kReceivingSends) + j);
-    const std::int32_t to_recv = std::min(linemodel(i, dir::kReceivingReceiveCount), linemodel(i, dir::kSendingSendCount));
+      quolbv3::cscr(linemodel(i, dir::kSendingReceives) + j) =
+          quolbv3::cscs(linemodel(i, dir::kReceivingSends) + j);
+    const std::int32_t to_recv =
+        std::min(linemodel(i, dir::kReceivingReceiveCount), linemodel(i, dir::kSendingSendCount));
     for (std::int32_t j = 0; j < to_recv; ++j)
-      quolbv3::cscr(linemodel(i, dir::kReceivingReceives) + j) = quolbv3::cscs(linemodel(i, dir::kSendingSends) + j);
+      quolbv3::cscr(linemodel(i, dir::kReceivingReceives) + j) =
+          quolbv3::cscs(linemodel(i, dir::kSendingSends) + j);
   }
 }
 
@@ -124,7 +128,8 @@ void dsldyn() {
       // A client end's history comes from the server's process with the line
       // exchange; until it has arrived the step starts from none, so that
       // dslout does not add to the last step's terminal current.
-      for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c) e_s0::cdctl(c, 1, i) = 0.0;
+      for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+        e_s0::cdctl(c, 1, i) = 0.0;
       continue;
     }
     if (model != 0 && model != 1) continue;
@@ -151,7 +156,8 @@ void dsldyn() {
 
   // Finite-difference lines (never an ENI end: the reader refuses that).
   for (std::int32_t i = 1; i <= e_s7::img; ++i)
-    if (e_s7::linemodel(i, dir::kModel) == kMfdtd) wakro::lines::mfdtd_step(e_s7::linemodel(i, dir::kModelLine), i);
+    if (e_s7::linemodel(i, dir::kModel) == kMfdtd)
+      wakro::lines::mfdtd_step(e_s7::linemodel(i, dir::kModelLine), i);
 
   // The far ends' histories to the client ends of ENI lines.
   eni_curinj();

@@ -160,11 +160,13 @@ void time_step_summary() {
   const std::string bound = edit_g(e_s7::tstepmin, 23, 16);
   const std::size_t b = bound.find_first_not_of(' ');
   const std::size_t e = bound.find_last_not_of(' ');
-  wakro_message(0, 0, severity, msg::kMiddleLine,
-                " 1/10th of the shortest travel time which is " + bound.substr(b, e - b + 1) + " [us].");
+  wakro_message(
+      0, 0, severity, msg::kMiddleLine,
+      " 1/10th of the shortest travel time which is " + bound.substr(b, e - b + 1) + " [us].");
   warned_since_summary = false;
   if (e_s7::tldterr == 0) {
-    wakro_message(0, 0, severity, msg::kLastLine, " Continuing with travel time(s) adjusted to one time step.");
+    wakro_message(0, 0, severity, msg::kLastLine,
+                  " Continuing with travel time(s) adjusted to one time step.");
     return;
   }
   wakro_message(0, 0, severity, msg::kLastLine, " Aborting due to time step being too large.");
@@ -204,9 +206,9 @@ ModelTables tables_of(LineModel model) {
 struct LineRecord {
   LineSetup s;
   End k, m;
-  std::string name;  // "TLINE-INPUT-DATA" name
-  std::string file;  // the solved line constants' file
-  std::string line;  // the line read last
+  std::string name;     // "TLINE-INPUT-DATA" name
+  std::string file;     // the solved line constants' file
+  std::string line;     // the line read last
   bool opened = false;  // the constants' file was opened here
 };
 
@@ -314,7 +316,8 @@ void client_end(LineRecord& r, std::int32_t send, std::int32_t recv) {
 LineModel checked_model(const LineRecord& r) {
   const LineModel model = model_of(r.line);
   const bool phase = model == LineModel::frephase, mfdtd = model == LineModel::mfdtd;
-  if ((phase || mfdtd) && !r.s.header) read_error(r.s);  // their ends are given only with the header
+  if ((phase || mfdtd) && !r.s.header)
+    read_error(r.s);  // their ends are given only with the header
   // The finite-difference step has no far end to exchange: it takes no ENI role.
   if (mfdtd && r.s.role != kOrdinary)
     line_error("An ENI line cannot use the MFDTD model: Line/Cable ", r.s);
@@ -445,16 +448,21 @@ void line_error(std::string_view first, const LineSetup& s) {
 }
 
 void grounded_end(const LineSetup& s) {
-  wakro_message(0, 0, msg::kError, msg::first_of(4), "Invalid node numbers at terminations of Line/Cable " + s.quoted);
-  wakro_message(0, 0, msg::kError, msg::kMiddleLine, ". If you want an end of a conducting medium ");
-  wakro_message(0, 0, msg::kError, msg::kMiddleLine, "to be grounded, use an ideal branch to ground. Do not ");
+  wakro_message(0, 0, msg::kError, msg::first_of(4),
+                "Invalid node numbers at terminations of Line/Cable " + s.quoted);
+  wakro_message(0, 0, msg::kError, msg::kMiddleLine,
+                ". If you want an end of a conducting medium ");
+  wakro_message(0, 0, msg::kError, msg::kMiddleLine,
+                "to be grounded, use an ideal branch to ground. Do not ");
   wakro_message(0, 0, msg::kError, msg::kLastLine, "ground it directly.");
   wakro_quit(kTag, 0);
 }
 
 void too_many_conductors(const LineSetup& s) {
-  wakro_message(0, 0, msg::kError, msg::first_of(2), "Dimension exceeded: Line/Cable " + s.quoted + " has more than ");
-  wakro_message(0, 0, msg::kError, msg::kLastLine, std::string(int2str(ndde::nd5).trimmed()) + " conducting mediums");
+  wakro_message(0, 0, msg::kError, msg::first_of(2),
+                "Dimension exceeded: Line/Cable " + s.quoted + " has more than ");
+  wakro_message(0, 0, msg::kError, msg::kLastLine,
+                std::string(int2str(ndde::nd5).trimmed()) + " conducting mediums");
   wakro_quit(kTag, 0);
 }
 
@@ -481,9 +489,11 @@ void short_travel_time(double bound_us, const LineSetup& s) {
   const std::string g = edit_g(bound_us, 23, 16);
   const std::size_t b = g.find_first_not_of(' ');
   const std::size_t e = g.find_last_not_of(' ');
-  wakro_warn(0, 0, msg::first_of(2), "Time step is too large for the tline/cable " + s.quoted + ". ");
-  wakro_warn(0, 0, msg::kLastLine, "Reduce the time step to " + g.substr(b, e - b + 1) +
-                           " [us] or less, or Use pi section models.");
+  wakro_warn(0, 0, msg::first_of(2),
+             "Time step is too large for the tline/cable " + s.quoted + ". ");
+  wakro_warn(0, 0, msg::kLastLine,
+             "Reduce the time step to " + g.substr(b, e - b + 1) +
+                 " [us] or less, or Use pi section models.");
 }
 
 void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int32_t j, double steps) {
@@ -493,7 +503,8 @@ void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int3
   e_s7::ntwbufu += e_s7::nt(j);
   if (e_s7::ntwbufu > ndde::nd31) {
     ListLine() << "Line/Cable Name: " + s.quoted;
-    outmsg(message::kBufferExceeded, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(message::kBufferExceeded, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0,
+           fnames::dumlin.view());
   }
 }
 

@@ -250,7 +250,8 @@ void exchange_admittance() {
             const std::int32_t n = link.geti();
             if (n != e_s7::linemodel(i, dir::kConductors) || n > ndde::nd5)
               fatal("ENI line " + name_of(i) + ": the other process has " + std::to_string(n) +
-                        " conductors, this process " + std::to_string(e_s7::linemodel(i, dir::kConductors)) + ".",
+                        " conductors, this process " +
+                        std::to_string(e_s7::linemodel(i, dir::kConductors)) + ".",
                     kTagInit);
             for (std::int32_t r = 1; r <= n; ++r)
               for (std::int32_t c = r; c <= n; ++c) e_s7::globaldm(r, c, i) = e_s7::globaldm(c, r, i) = link.getr();
@@ -296,8 +297,10 @@ void exchange_run_start() {
             if (step == ctrl::iii && !(std::fabs(delt - e_s1::delt) > tolerance) &&
                 !(std::fabs(fintim - e_s1::fintim) > tolerance))
               return;
-            wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), "Projects linked with ENI lines have different");
-            wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, " startup times, time steps or finish times.");
+            wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                          "Projects linked with ENI lines have different");
+            wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                          " startup times, time steps or finish times.");
             wakro_quit(kTagInit, 0);
           });
 }
@@ -400,7 +403,8 @@ void eni_voltages() {
           [](std::int32_t k, const EndLink& link) {
             const std::int32_t i = server_row(k);
             (void)link.getr();  // the client's time
-            for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c) eni_server_vol(c, k) = link.getr();
+            for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+              eni_server_vol(c, k) = link.getr();
             take_signals(link, i, kTagVolt);
           });
 }
@@ -413,7 +417,8 @@ void eni_curinj() {
     const EndLink link = server_link(k);
     link.puti(kTagCurrents);
     link.putr(e_s1::time);
-    for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c) link.putr(e_s0::cdctl(c, 2, i));
+    for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+      link.putr(e_s0::cdctl(c, 2, i));
     put_signals(link, i);
     link.send();
   }

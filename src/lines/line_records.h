@@ -25,16 +25,16 @@ inline constexpr std::int32_t kClientEnd = 2;
 // by column (the number of columns last).
 namespace layout::directory {
 enum : std::int32_t {
-  kModel = 1,        // LineModel, or kNoModel for an ENI client end
-  kModelLine,        // index of the line in its model's per-line tables
-  kModeOffset,       // conductors of the same model before this line
-  kRole,             // ENI role
-  kConductors,       // number of conductors
-  kSendingSends,     // sending end: first index of the control signals it sends (cscs)
+  kModel = 1,         // LineModel, or kNoModel for an ENI client end
+  kModelLine,         // index of the line in its model's per-line tables
+  kModeOffset,        // conductors of the same model before this line
+  kRole,              // ENI role
+  kConductors,        // number of conductors
+  kSendingSends,      // sending end: first index of the control signals it sends (cscs)
   kSendingSendCount,  //   and their count
-  kSendingReceives,  // sending end: first index at which it receives (cscr), > 0 when it does
+  kSendingReceives,   // sending end: first index at which it receives (cscr), > 0 when it does
   kSendingReceiveCount,
-  kReceivingSends,   // the same for the receiving end
+  kReceivingSends,  // the same for the receiving end
   kReceivingSendCount,
   kReceivingReceives,
   kReceivingReceiveCount,

@@ -85,7 +85,9 @@ void fit_sum(std::int32_t m, std::int32_t n, std::int32_t k, Weight&& weight, Ou
 }
 
 // Pole p of line k times the step: the exponent of the pole over one step.
-cplx pole_exponent(std::int32_t p, double dt, std::int32_t k) { return e_s7mfd::alphamfd(p, k) * dt; }
+cplx pole_exponent(std::int32_t p, double dt, std::int32_t k) {
+  return e_s7mfd::alphamfd(p, k) * dt;
+}
 // 1 + (1 - e^x) / x: the weight of an input that varies linearly over the step.
 cplx ramp_weight(cplx x) { return 1.0 + (1.0 - std::exp(x)) / x; }
 
@@ -97,21 +99,23 @@ void mgama(std::int32_t m, std::int32_t n, std::int32_t k) {
 }
 
 void mzeta1(std::int32_t m, std::int32_t n, double dt, std::int32_t k) {
-  fit_sum(m, n, k,
-          [k, dt](std::int32_t p) {
-            const cplx x = pole_exponent(p, dt, k);
-            return ramp_weight(x) / (x * e_s7mfd::alphamfd(p, k));
-          },
-          [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::zeta1mfd(i, j, k); });
+  fit_sum(
+      m, n, k,
+      [k, dt](std::int32_t p) {
+        const cplx x = pole_exponent(p, dt, k);
+        return ramp_weight(x) / (x * e_s7mfd::alphamfd(p, k));
+      },
+      [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::zeta1mfd(i, j, k); });
 }
 
 void mxhi1(std::int32_t m, std::int32_t n, double dt, std::int32_t k) {
-  fit_sum(m, n, k,
-          [k, dt](std::int32_t p) {
-            const cplx x = pole_exponent(p, dt, k);
-            return ((std::exp(x) - 1.0) / x) / e_s7mfd::alphamfd(p, k);
-          },
-          [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::xhi1mfd(i, j, k); });
+  fit_sum(
+      m, n, k,
+      [k, dt](std::int32_t p) {
+        const cplx x = pole_exponent(p, dt, k);
+        return ((std::exp(x) - 1.0) / x) / e_s7mfd::alphamfd(p, k);
+      },
+      [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::xhi1mfd(i, j, k); });
 }
 
 void mzeta2(std::int32_t m, double dt, std::int32_t k) {

@@ -18,7 +18,6 @@
 // Works in the scratch vectors of e_tldyn; nothing here allocates.
 #include "lines/line_records.h"
 #include "lines/line_steps.h"
-
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7mfd.h"

@@ -73,12 +73,19 @@ Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
 
   // Step 3: the permeances of the core type.
   const double py = umec::ayok(k) / umec::lyok(k) * umec::msl1(k);
-  const double po = umec::cor(k) == type::kFiveLimb ? umec::aol(k) / umec::lol(k) * umec::msl1(k) : 0.0;
+  const double po =
+      umec::cor(k) == type::kFiveLimb ? umec::aol(k) / umec::lol(k) * umec::msl1(k) : 0.0;
   const double pz = umec::zes(k);
   switch (umec::cor(k)) {
-    case type::kSinglePhaseTwo: p(br::single_phase_yoke(2)) = py; break;
-    case type::kSinglePhaseThree: p(br::single_phase_yoke(3)) = py; break;
-    case type::kSinglePhaseFour: p(br::single_phase_yoke(4)) = py; break;
+    case type::kSinglePhaseTwo:
+      p(br::single_phase_yoke(2)) = py;
+      break;
+    case type::kSinglePhaseThree:
+      p(br::single_phase_yoke(3)) = py;
+      break;
+    case type::kSinglePhaseFour:
+      p(br::single_phase_yoke(4)) = py;
+      break;
     case type::kThreeLimb:
       p(br::three_limb::kYokeA) = p(br::three_limb::kYokeB) = p(br::three_limb::kYokeC) = py;
       break;
@@ -108,6 +115,7 @@ Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
 void admf(std::int32_t k, wakro::FArray<double, 2>& hs, std::string_view caller) {
   const Fault f = admf_checked(k, hs);
   if (f == Fault::none) return;
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, fault_text(f));
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                fault_text(f));
   wakro_quit(caller, 0);
 }

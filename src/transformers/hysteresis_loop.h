@@ -22,9 +22,9 @@ struct HysteresisLoop {
   // From tsat3's state (wakro::transformers::layout::tsat3::stor).
   static HysteresisLoop from(const blocks::Slots<double>& st) {
     namespace sv = transformers::layout::tsat3::stor;
-    return {st(sv::kOuterC),       st(sv::kCurveH),  st(sv::kOuterOffset), st(sv::kOuterKnee),
-            st(sv::kInnerC),       st(sv::kInnerKnee), st(sv::kInnerOffset), st(sv::kAirInductance),
-            st(sv::kOuterP),       st(sv::kInnerQ),  st(sv::kHalfWidth)};
+    return {st(sv::kOuterC), st(sv::kCurveH),    st(sv::kOuterOffset), st(sv::kOuterKnee),
+            st(sv::kInnerC), st(sv::kInnerKnee), st(sv::kInnerOffset), st(sv::kAirInductance),
+            st(sv::kOuterP), st(sv::kInnerQ),    st(sv::kHalfWidth)};
   }
   double outer(double phi) const {
     const double y = phi - knee;

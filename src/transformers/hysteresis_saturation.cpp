@@ -89,8 +89,8 @@ void rescale(const blocks::Slots<double>& st, const Record& r, double t) {
 // current i0 (p from 0). Keeps the branch, sigma, rho and the core flux.
 double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, std::int32_t p,
                     double phi, double i0) {
-  const std::int32_t previous = sv::kCoreFluxA + p, branch = sv::kBranchA + p, sigma = sv::kSigmaA + p,
-                     rho = sv::kRhoA + p;
+  const std::int32_t previous = sv::kCoreFluxA + p, branch = sv::kBranchA + p,
+                     sigma = sv::kSigmaA + p, rho = sv::kRhoA + p;
   if (e_s1::timezero) {
     st(branch) = kNone;
     return 0.0;
@@ -201,8 +201,8 @@ void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
   // Step 3: flux (trapezoidal, no decay), core flux and current of each phase.
   const double half_dt = 0.5 * e_s1::delt;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = sv::kFluxA + kFluxStride * p, last_w = sv::kLastVoltageA + kFluxStride * p,
-                       current = sv::kCurrentA + p;
+    const std::int32_t flux = sv::kFluxA + kFluxStride * p,
+                       last_w = sv::kLastVoltageA + kFluxStride * p, current = sv::kCurrentA + p;
     if (!term.present[p]) {
       st(current) = 0.0;
       continue;

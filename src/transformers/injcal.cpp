@@ -86,8 +86,9 @@ void five_limb_branches(Core& c, double ay, double ly) {
   c.f(b5::kYokeC) = c.f(b5::kOuterC) - c.f(b5::kZeroB);
   c.reverse(b5::kYokeA, ay, ly);
   c.reverse(b5::kYokeC, ay, ly);
-  for (const std::int32_t b : {static_cast<std::int32_t>(b5::kZeroB), static_cast<std::int32_t>(b5::kZeroA),
-                               static_cast<std::int32_t>(b5::kZeroC)}) {
+  for (const std::int32_t b :
+       {static_cast<std::int32_t>(b5::kZeroB), static_cast<std::int32_t>(b5::kZeroA),
+        static_cast<std::int32_t>(b5::kZeroC)}) {
     c.p(b) = umec::zes(k);
     c.flag[static_cast<std::size_t>(b)] = 0;
   }
@@ -121,7 +122,9 @@ void core_branches(Core& c) {
       c.lookup(bz::kYokeC, ay, ly);
       break;
     }
-    case type::kFiveLimb: five_limb_branches(c, ay, ly); break;
+    case type::kFiveLimb:
+      five_limb_branches(c, ay, ly);
+      break;
     case type::kSinglePhaseTwo:
     case type::kSinglePhaseThree:
     case type::kSinglePhaseFour: {
@@ -139,12 +142,18 @@ void core_branches(Core& c) {
 // The branches beyond 2n that each core type keeps from step to step.
 std::int32_t last_kept(std::int32_t cor) {
   switch (cor) {
-    case type::kThreeLimb: return br::three_limb::kLast;
-    case type::kZeroSequencePaths: return br::zero_paths::kLast;
-    case type::kFiveLimb: return br::five_limb::kLast;
-    case type::kSinglePhaseTwo: return br::single_phase_yoke(2);
-    case type::kSinglePhaseThree: return br::single_phase_yoke(3);
-    case type::kSinglePhaseFour: return br::single_phase_yoke(4);
+    case type::kThreeLimb:
+      return br::three_limb::kLast;
+    case type::kZeroSequencePaths:
+      return br::zero_paths::kLast;
+    case type::kFiveLimb:
+      return br::five_limb::kLast;
+    case type::kSinglePhaseTwo:
+      return br::single_phase_yoke(2);
+    case type::kSinglePhaseThree:
+      return br::single_phase_yoke(3);
+    case type::kSinglePhaseFour:
+      return br::single_phase_yoke(4);
     default: return 0;
   }
 }

@@ -180,7 +180,8 @@ void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
   // Step 1: the unit at the tap and the flux-to-density factor at its scale.
   const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, sel == 0 ? 1 : sel);
   const double t = u.scale;
-  const double kb_factor = r[cfg::kOmega] * r[cfg::kDensity] * 0.001 / (t * r[cfg::kWindingVoltage] * kSqrt2);
+  const double kb_factor =
+      r[cfg::kOmega] * r[cfg::kDensity] * 0.001 / (t * r[cfg::kWindingVoltage] * kSqrt2);
   const Model model = Model::from(r);
 
   // Step 2: the driving voltages.
@@ -190,8 +191,9 @@ void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
   // Step 3: flux (trapezoidal, no decay), core flux, magnetisation and current.
   const double half_dt = 0.5 * e_s1::delt;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t at = sv::kPhaseStride * p, flux = at + sv::kFluxA, last_w = at + sv::kLastVoltageA,
-                       density = at + sv::kDensityA, field = at + sv::kFieldA, current = sv::kCurrentA + p;
+    const std::int32_t at = sv::kPhaseStride * p, flux = at + sv::kFluxA,
+                       last_w = at + sv::kLastVoltageA, density = at + sv::kDensityA,
+                       field = at + sv::kFieldA, current = sv::kCurrentA + p;
     if (!term.present[p]) {
       st(current) = 0.0;
       continue;

@@ -14,9 +14,9 @@
 #include <string_view>
 
 #include "blocks/slots.h"
-#include "transformers/saturation_curve.h"
 #include "model/constants.h"
 #include "transformers/multiwinding_saturation.h"
+#include "transformers/saturation_curve.h"
 
 namespace wakro::mw {
 

@@ -69,7 +69,8 @@ void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
     st(sv::kScaledH) = r[curve::kCurveH] / (t * t);
     st(sv::kScaledKnee) = r[curve::kKneeFlux] * t;
     st(sv::kScaledOffset) =
-        (std::sqrt(st(sv::kScaledKnee) * st(sv::kScaledKnee) + st(sv::kScaledC)) - st(sv::kScaledKnee)) *
+        (std::sqrt(st(sv::kScaledKnee) * st(sv::kScaledKnee) + st(sv::kScaledC)) -
+         st(sv::kScaledKnee)) *
         st(sv::kScaledH);
     st(sv::kScaledHold) = r[cfg::kHoldCurrent] / t;
     st(sv::kScale) = t;
@@ -94,8 +95,8 @@ void tsat2_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
     const double phi_new = phi + half_dt * (st(slope) + g);
     st(slope) = g;
     const double phi_core = phi_new - u.l[1] * term.ip[p];
-    const double m = sat::magnitude(phi_core, st(sv::kScaledC), st(sv::kScaledH), st(sv::kScaledOffset),
-                                    st(sv::kScaledKnee));
+    const double m = sat::magnitude(phi_core, st(sv::kScaledC), st(sv::kScaledH),
+                                    st(sv::kScaledOffset), st(sv::kScaledKnee));
     if (m < st(sv::kScaledHold) || released) st(flux) = phi_new;
     st(current) = phi_core < 0.0 ? -m : m;
   }

@@ -55,11 +55,11 @@ namespace multiwinding {
 enum : std::int32_t {
   kAdvance1 = 1,  // a1, a2: the advance coefficients of the winding-1 branches
   kAdvance2,
-  kRatios = 15,                        // N2 = V1/V2, N3, N4 (as far as NW goes)
-  kLeakages = kRatios + 3,             // the six pair leakage inductances [H]
+  kRatios = 15,             // N2 = V1/V2, N3, N4 (as far as NW goes)
+  kLeakages = kRatios + 3,  // the six pair leakage inductances [H]
   kLeakageCount = 6,
   kCommonEnd = kLeakages + kLeakageCount,  // the first position after them
-  kShareSlots = 9,  // winding shares in the state: NW a phase, at most 3 x 3
+  kShareSlots = 9,                         // winding shares in the state: NW a phase, at most 3 x 3
 };
 // The hyperbola's constants, where tsat2 and tsat3 keep them (as the
 // three-phase form does).
@@ -86,25 +86,25 @@ enum : std::int32_t { kSelector = 1, kSize = kSelector };
 namespace tsat2 {
 namespace rtcf {
 enum : std::int32_t {
-  kDecay = 0,         // D [1/s]
-  kRelease = 6,       // Tr [s]
+  kDecay = 0,          // D [1/s]
+  kRelease = 6,        // Tr [s]
   kWindingCount = 12,  // NW as set up
-  kZeroOffset,        // i0 [kA]
-  kHoldCurrent,       // Ih [kA]
+  kZeroOffset,         // i0 [kA]
+  kHoldCurrent,        // Ih [kA]
   kSize = multiwinding::kCommonEnd
 };
 }  // namespace rtcf
 namespace stor {
 enum : std::int32_t {
-  kScaledC = 2,  // c T^2
-  kScaledH,      // h / T^2
-  kScaledOffset,  // i0 at T
-  kScaledKnee,   // Phik T
+  kScaledC = 2,     // c T^2
+  kScaledH,         // h / T^2
+  kScaledOffset,    // i0 at T
+  kScaledKnee,      // Phik T
   kScaledHold = 9,  // Ih / T
-  kScale,        // T of the last rescaling
-  kFluxA,        // flux of phase A, then its slope; B and C follow
+  kScale,           // T of the last rescaling
+  kFluxA,           // flux of phase A, then its slope; B and C follow
   kSlopeA,
-  kCurrentA = kFluxA + 6,   // phase magnetising currents [kA]
+  kCurrentA = kFluxA + 6,    // phase magnetising currents [kA]
   kSharesA = kCurrentA + 3,  // share of winding j in phase p at kSharesA + (p - 1) NW + j - 1
   kSize = kSharesA + multiwinding::kShareSlots - 1
 };
@@ -114,26 +114,26 @@ enum : std::int32_t {
 namespace tsat3 {
 namespace rtcf {
 enum : std::int32_t {
-  kInnerC = 25,      // 4 q La (its c = 4 p28 La at curve::kCurveC)
-  kInnerKnee,        // d2 = Phik - 2 Ihw La
-  kAirInductance,    // La
-  kOuterP,           // p28
-  kInnerQ,           // q
-  kHalfWidth,        // Ihw, the loop's half width [kA]
-  kInitialFluxA,     // initial fluxes of phases A, B, C [kV s]
+  kInnerC = 25,                // 4 q La (its c = 4 p28 La at curve::kCurveC)
+  kInnerKnee,                  // d2 = Phik - 2 Ihw La
+  kAirInductance,              // La
+  kOuterP,                     // p28
+  kInnerQ,                     // q
+  kHalfWidth,                  // Ihw, the loop's half width [kA]
+  kInitialFluxA,               // initial fluxes of phases A, B, C [kV s]
   kSpare = kInitialFluxA + 3,  // six positions not used
-  kWindingCount = 12,  // NW as set up
+  kWindingCount = 12,          // NW as set up
   kSize = kSpare + 6
 };
 }  // namespace rtcf
 namespace stor {
 enum : std::int32_t {
-  kOuterC = 2,   // the loop at the scale T (hysteresis_loop.h)
+  kOuterC = 2,  // the loop at the scale T (hysteresis_loop.h)
   kCurveH,
   kOuterOffset,
   kOuterKnee,
-  kScale = 10,   // T of the last rescaling
-  kFluxA,        // flux of phase A, then its previous advanced voltage
+  kScale = 10,  // T of the last rescaling
+  kFluxA,       // flux of phase A, then its previous advanced voltage
   kLastVoltageA,
   kCurrentA = kFluxA + 6,    // phase currents [kA]
   kSharesA = kCurrentA + 3,  // winding shares as tsat2's
@@ -143,8 +143,8 @@ enum : std::int32_t {
   kAirInductance,  // La T^2
   kOuterP,
   kInnerQ,
-  kHalfWidth,      // Ihw / T
-  kCoreFluxA = 38,          // previous core fluxes
+  kHalfWidth,                 // Ihw / T
+  kCoreFluxA = 38,            // previous core fluxes
   kBranchA = kCoreFluxA + 3,  // 0 none, 1 rising, 2 falling
   kSigmaA = kBranchA + 3,     // the loop scale sigma
   kRhoA = kSigmaA + 3,        // the loop offset rho
@@ -157,32 +157,32 @@ enum : std::int32_t {
 namespace tsat4 {
 namespace rtcf {
 enum : std::int32_t {
-  kInitialFluxA = 3,   // initial fluxes of phases A, B, C [kV s]
-  kParameters = 6,     // P6 .. P14 (P8 = F1, P9 = F2)
+  kInitialFluxA = 3,  // initial fluxes of phases A, B, C [kV s]
+  kParameters = 6,    // P6 .. P14 (P8 = F1, P9 = F2)
   kParameterCount = 9,
   kOmega = multiwinding::kCommonEnd,  // w [rad/s]
-  kDensity,            // Bn [T]
-  kWindingVoltage,     // Vw, the selected winding's voltage [kV]
-  kAirInductance,      // La on Vw [H]
-  kWindingCount,       // NW as set up
-  kSpare,              // not used (nor is position 0)
+  kDensity,                           // Bn [T]
+  kWindingVoltage,                    // Vw, the selected winding's voltage [kV]
+  kAirInductance,                     // La on Vw [H]
+  kWindingCount,                      // NW as set up
+  kSpare,                             // not used (nor is position 0)
   kSize = kSpare + 1
 };
 }  // namespace rtcf
 namespace stor {
 enum : std::int32_t {
-  kFluxA = 1,        // per phase: flux, previous advanced voltage, B, H, M, dM/dH
+  kFluxA = 1,  // per phase: flux, previous advanced voltage, B, H, M, dM/dH
   kLastVoltageA,
   kDensityA,
   kFieldA,
   kMagnetisationA,
   kSlopeA,
-  kPhaseStride = 6,  // phase B's slots follow phase A's at this distance
+  kPhaseStride = 6,                       // phase B's slots follow phase A's at this distance
   kCurrentA = kFluxA + 3 * kPhaseStride,  // phase currents [kA]
   kSharesA = kCurrentA + 3,               // winding shares as tsat2's
   kDirectionA = kSharesA + multiwinding::kShareSlots,  // the directions delta
-  kCoreFluxA = kDirectionA + 3,                          // the core fluxes
-  kSpare = kCoreFluxA + 3,                               // four slots not used
+  kCoreFluxA = kDirectionA + 3,                        // the core fluxes
+  kSpare = kCoreFluxA + 3,                             // four slots not used
   kSize = kSpare + 3
 };
 }  // namespace stor

@@ -176,7 +176,8 @@ void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
     st(st1::kScaledH) = r(cfg1::kCurveH) / (t * t);
     st(st1::kScaledKnee) = r(cfg1::kKneeFlux) * t;
     st(st1::kScaledOffset) =
-        (std::sqrt(st(st1::kScaledKnee) * st(st1::kScaledKnee) + st(st1::kScaledC)) - st(st1::kScaledKnee)) *
+        (std::sqrt(st(st1::kScaledKnee) * st(st1::kScaledKnee) + st(st1::kScaledC)) -
+         st(st1::kScaledKnee)) *
         st(st1::kScaledH);
     st(st1::kScaledHold) = r(cfg1::kHoldCurrent) / t;
     st(st1::kScale) = t;
@@ -204,8 +205,8 @@ void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
     const double g = w[p] - d * phi;
     const double phi_new = phi + half_dt * (st(slope) + g);
     st(slope) = g;
-    const double m = magnitude(phi_new, st(st1::kScaledC), st(st1::kScaledH), st(st1::kScaledOffset),
-                               st(st1::kScaledKnee));
+    const double m = magnitude(phi_new, st(st1::kScaledC), st(st1::kScaledH),
+                               st(st1::kScaledOffset), st(st1::kScaledKnee));
     if (m < st(st1::kScaledHold) || released) st(flux) = phi_new;
     st(current) = phi_new < 0.0 ? -m : m;
   }
@@ -320,8 +321,8 @@ void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases&
   const double half_dt = st(st21::kHalfStep), d = st(st21::kDecay);
   double sum = 0.0;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = st21::kFluxA + kFluxStride * p, history = st21::kHistoryA + kFluxStride * p,
-                       current = st21::kCurrentA + p;
+    const std::int32_t flux = st21::kFluxA + kFluxStride * p,
+                       history = st21::kHistoryA + kFluxStride * p, current = st21::kCurrentA + p;
     if (!ph[p].present) {
       st(current) = 0.0;
       continue;
@@ -329,8 +330,8 @@ void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases&
     const double phi = st(flux);
     const double phi_new = phi + (st(history) + u[p] - d * phi) * half_dt;
     st(history) = u[p] - d * phi;
-    const double m =
-        magnitude(phi_new, st(st21::kCurveC), st(st21::kCurveH), st(st21::kZeroOffset), st(st21::kKneeFlux));
+    const double m = magnitude(phi_new, st(st21::kCurveC), st(st21::kCurveH), st(st21::kZeroOffset),
+                               st(st21::kKneeFlux));
     if (!(m >= st(st21::kHoldCurrent) && a.k < 0.0)) st(flux) = phi_new;
     st(current) = phi_new < 0.0 ? -m : m;
     sum += st(current);

@@ -35,21 +35,21 @@ namespace tsat1 {
 // rtcf, written by tsat1_cfg and read by tsat1_exe.
 namespace rtcf {
 enum : std::int32_t {
-  kDecay = 1,           // D decay coefficient [1/s]
-  kAdvance1,            // a1, a2: the advance coefficients
+  kDecay = 1,  // D decay coefficient [1/s]
+  kAdvance1,   // a1, a2: the advance coefficients
   kAdvance2,
-  kAirReactance,        // Xa [pu]
-  kMagnetising,         // Im [pu]
-  kKneeVoltage,         // Vk [pu]
-  kRelease,             // Tr release time [s]
-  kOmega,               // w [rad/s]
-  kRating,              // S as passed [MVA]
-  kCurveC,              // c [(kV s)^2]
-  kCurveH,              // h = 0.5 / La [1/H]
-  kKneeFlux,            // Phik [kV s]
+  kAirReactance,  // Xa [pu]
+  kMagnetising,   // Im [pu]
+  kKneeVoltage,   // Vk [pu]
+  kRelease,       // Tr release time [s]
+  kOmega,         // w [rad/s]
+  kRating,        // S as passed [MVA]
+  kCurveC,        // c [(kV s)^2]
+  kCurveH,        // h = 0.5 / La [1/H]
+  kKneeFlux,      // Phik [kV s]
   kUnused,
-  kZeroOffset,          // i0 [kA]
-  kHoldCurrent,         // Ih = 1.2 Ipk [kA]
+  kZeroOffset,   // i0 [kA]
+  kHoldCurrent,  // Ih = 1.2 Ipk [kA]
   kSize = kHoldCurrent
 };
 }  // namespace rtcf
@@ -62,13 +62,16 @@ enum : std::int32_t {
   kScaledH,       // h / t^2
   kScaledOffset,  // i0 at the tap
   kScaledKnee,    // Phik t
-  kUnused6, kUnused7, kUnused8,
-  kScaledHold,    // Ih / t
-  kScale,         // t of the last rescaling
-  kFluxA,         // flux of phase A, then its slope; B and C follow
+  kUnused6,
+  kUnused7,
+  kUnused8,
+  kScaledHold,  // Ih / t
+  kScale,       // t of the last rescaling
+  kFluxA,       // flux of phase A, then its slope; B and C follow
   kSlopeA,
   kCurrentA = kFluxA + 6,  // phase currents A, B, C [kA]
-  kUnused20 = kCurrentA + 3, kUnused21,
+  kUnused20 = kCurrentA + 3,
+  kUnused21,
   kSize = kUnused21
 };
 }  // namespace stor
@@ -76,19 +79,19 @@ enum : std::int32_t {
 // tsat21 and tsat21b: stor only.
 namespace tsat21::stor {
 enum : std::int32_t {
-  kWarned = 1,    // the late-voltage warning given
-  kCurveC,        // c
-  kCurveH,        // h
-  kZeroOffset,    // i0
-  kKneeFlux,      // Phik
-  kPeakRatio,     // S Ipk / V^2
-  kHalfStep,      // dt/2
-  kDecay,         // D
-  kHoldCurrent,   // Ih
-  kVoltage,       // V of the last set-up
-  kFluxA,         // flux of phase A, then its integration history; B and C follow
+  kWarned = 1,   // the late-voltage warning given
+  kCurveC,       // c
+  kCurveH,       // h
+  kZeroOffset,   // i0
+  kKneeFlux,     // Phik
+  kPeakRatio,    // S Ipk / V^2
+  kHalfStep,     // dt/2
+  kDecay,        // D
+  kHoldCurrent,  // Ih
+  kVoltage,      // V of the last set-up
+  kFluxA,        // flux of phase A, then its integration history; B and C follow
   kHistoryA,
-  kCurrentA = kFluxA + 6,  // phase currents A, B, C
+  kCurrentA = kFluxA + 6,     // phase currents A, B, C
   kAdvance1 = kCurrentA + 3,  // a1, a2
   kAdvance2,
   kSize = kAdvance2

@@ -51,7 +51,8 @@ Work g_work;
 }
 
 [[noreturn]] void unrealisable(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                text);
   wakro_quit(kTransformerTag, 0);
 }
 
@@ -97,7 +98,9 @@ void umec_core_admittance(std::int32_t k, std::string_view caller, Work& m) {
   }
   if (umec::satenab(k) == 1) {
     const CurveCheck c = check_bh_curve(k);
-    if (c.no_data) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, "BH curve has no data, Saturation disabled");
+    if (c.no_data)
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
+                 "BH curve has no data, Saturation disabled");
     if (c.ignored)
       wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
                  "BH curve has unrealistic data points, Some points were ignored");

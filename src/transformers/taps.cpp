@@ -349,7 +349,8 @@ void trtap3wa1_exe(std::int32_t k, std::int32_t wa, std::int32_t wb, std::int32_
   } else {
     p = st(auto_st::kTap);
   }
-  keep_auto_record(cfg.index(cfg3::kP1), kAuto3Record, ss, {k, wb, wa, wc, cfg.index(cfg3::kP1)}, t, c);
+  keep_auto_record(cfg.index(cfg3::kP1), kAuto3Record, ss, {k, wb, wa, wc, cfg.index(cfg3::kP1)}, t,
+                   c);
 
   const double i_w = e_s0::cdctr(wb, k);
   if (std::abs(t - p) >= kTapChange && i_w * st(auto_st::kCurrent) <= 0.0) {

@@ -32,10 +32,11 @@ inline constexpr std::string_view kAuto3Tag = "AUTO_TF_3WDG";
 namespace wakro::transformers::layout {
 namespace trtap5::stor {
 enum : std::int32_t {
-  kTap = 1,      // the tap in effect
-  kCurrent,      // the watched current of the last call
-  kRecord,       // the harmonic-registry record's number
-  kUnused4, kUnused5,
+  kTap = 1,  // the tap in effect
+  kCurrent,  // the watched current of the last call
+  kRecord,   // the harmonic-registry record's number
+  kUnused4,
+  kUnused5,
   kSize = kUnused5
 };
 }
@@ -45,9 +46,9 @@ enum : std::int32_t { kTap = 1, kCurrent, kSize = kCurrent };
 }
 namespace trtap2wa1::rtcf {
 enum : std::int32_t {
-  kTapLow = 1,   // r / 51
-  kTapHigh,      // r / 1.02
-  kRatioLess1,   // r - 1
+  kTapLow = 1,  // r / 51
+  kTapHigh,     // r / 1.02
+  kRatioLess1,  // r - 1
   kSize = kRatioLess1
 };
 }
@@ -59,10 +60,10 @@ enum : std::int32_t {
   kX1,
   kX2,
   kX3,
-  kKa,      // V3 / (V1 - V2)
-  kKb,      // V3 / V2
-  kM,       // X / 100
-  kTapLow,  // V1 / (51 V2)
+  kKa,       // V3 / (V1 - V2)
+  kKb,       // V3 / V2
+  kM,        // X / 100
+  kTapLow,   // V1 / (51 V2)
   kTapHigh,  // V1 / (1.02 V2)
   kSize = kTapHigh
 };

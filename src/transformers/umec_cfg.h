@@ -40,9 +40,9 @@ namespace umectfdata {  // rt_config::umectfdata: the core record
 enum : std::int32_t {
   kLimbArea = 1,  // wound limb area and length
   kLimbLength,
-  kYokeArea,      // yoke area and length
+  kYokeArea,  // yoke area and length
   kYokeLength,
-  kOuterArea,     // outer leg area and length
+  kOuterArea,  // outer leg area and length
   kOuterLength,
   kZeroSequence,  // permeance of the zero-sequence paths
   kSlope,         // the linear slope of the core material

@@ -40,10 +40,10 @@ struct Mat23 {
 // (A: 1, 2; B: 3, 4; C: 5, 6), and single-phase cores of two to four windings.
 namespace core_type {
 enum : std::int32_t {
-  kThreeLimb = 0,       // yokes only
-  kZeroSequencePaths,   // yokes and a zero-sequence path per phase
-  kFiveLimb,            // yokes, two outer legs and zero-sequence paths
-  kSinglePhaseTwo,      // two, three or four windings and one yoke
+  kThreeLimb = 0,      // yokes only
+  kZeroSequencePaths,  // yokes and a zero-sequence path per phase
+  kFiveLimb,           // yokes, two outer legs and zero-sequence paths
+  kSinglePhaseTwo,     // two, three or four windings and one yoke
   kSinglePhaseThree,
   kSinglePhaseFour,
 };
@@ -62,7 +62,14 @@ namespace three_limb {
 enum : std::int32_t { kYokeA = 2 * kThreePhaseWindings + 1, kYokeB, kYokeC, kLast = kYokeC };
 }
 namespace zero_paths {
-enum : std::int32_t { kYokeA = 2 * kThreePhaseWindings + 1, kYokeC, kZeroA, kZeroB, kZeroC, kLast = kZeroC };
+enum : std::int32_t {
+  kYokeA = 2 * kThreePhaseWindings + 1,
+  kYokeC,
+  kZeroA,
+  kZeroB,
+  kZeroC,
+  kLast = kZeroC
+};
 }
 namespace five_limb {
 enum : std::int32_t {

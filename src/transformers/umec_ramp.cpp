@@ -95,7 +95,8 @@ void umecsat1_exe(std::int32_t enable, std::int32_t k) {
     times(ramp1::storf::kEnd) = e_s1::time + r(ramp1::rtcf::kDuration);
   }
   last(ramp1::stori::kEnable) = enable;
-  set_ramp(k, enable, times(ramp1::storf::kChange), times(ramp1::storf::kEnd), r(ramp1::rtcf::kRate));
+  set_ramp(k, enable, times(ramp1::storf::kChange), times(ramp1::storf::kEnd),
+           r(ramp1::rtcf::kRate));
 }
 
 void fplot19(std::int32_t k) {

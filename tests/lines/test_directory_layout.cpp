@@ -59,7 +59,8 @@ class Directory : public Lines {
       EXPECT_EQ(e_s7::linemodel(i, dir::kRole), r.role) << i;
       EXPECT_EQ(e_s7::linemodel(i, dir::kConductors), r.conductors) << i;
       for (std::int32_t k = 0; k < static_cast<std::int32_t>(r.signals.size()); ++k)
-        EXPECT_EQ(e_s7::linemodel(i, dir::kSendingSends + k), r.signals[static_cast<std::size_t>(k)])
+        EXPECT_EQ(e_s7::linemodel(i, dir::kSendingSends + k),
+                  r.signals[static_cast<std::size_t>(k)])
             << i << " column " << dir::kSendingSends + k;
       // The mode offset of a row is the conductors of the rows before it.
       EXPECT_EQ(r.mode_offset, conductors) << i;

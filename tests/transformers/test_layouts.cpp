@@ -57,7 +57,7 @@ struct Row {
   std::string name;
   std::function<void()> cfg;  // may be empty
   std::function<void()> exe;
-  Slots declared;             // what exe takes on every step
+  Slots declared;  // what exe takes on every step
 };
 
 using Br = std::array<std::int32_t, 12>;
@@ -71,8 +71,8 @@ using Exe = void (*)(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std
 std::function<void()> member_step(Exe exe) {
   return [exe] {
     const Br& b = kAll;
-    exe(1, 1, 1, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, 1, 1.0,
-        1);
+    exe(1, 1, 1, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, 1,
+        1.0, 1);
   };
 }
 
@@ -120,26 +120,33 @@ class Layouts : public tftest::Transformers {
 TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
   const double s = 100.0, v = 10.0;
   const Row rows[] = {
-      {"tsat1", [=] { tsat1_cfg(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0); },
+      {"tsat1",
+       [=] { tsat1_cfg(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0); },
        [] { tsat1_exe(1, 2, 3, 1, 1.0, 1); },
        {L::tsat1::stor::kSize, 0, 0, L::tsat1::rtcf::kSize, 0}},
-      {"tsat21", {}, [=] { tsat21(1, 0, 2, 0, 3, 0, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0, 1); },
+      {"tsat21",
+       {},
+       [=] { tsat21(1, 0, 2, 0, 3, 0, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0, 1); },
        {L::tsat21::stor::kSize, 0, 0, 0, 0}},
-      {"tsat21b", {}, [=] { tsat21b(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 1); },
+      {"tsat21b",
+       {},
+       [=] { tsat21b(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 1); },
        {L::tsat21::stor::kSize, 0, 0, 0, 0}},
       {"tsat2",
        [=] {
          const Br& b = kAll;
-         tsat2_cfg(2, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1, s,
-                   0.2, 1.17, 50.0, 0.0, 2.0, 0.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0, 4.0, 1.0);
+         tsat2_cfg(2, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
+                   s, 0.2, 1.17, 50.0, 0.0, 2.0, 0.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0,
+                   4.0, 1.0);
        },
-       member_step(tsat2_exe), {L::tsat2::stor::kSize, 0, 0, L::tsat2::rtcf::kSize, 0}},
+       member_step(tsat2_exe),
+       {L::tsat2::stor::kSize, 0, 0, L::tsat2::rtcf::kSize, 0}},
       {"tsat3",
        [=] {
          const Br& b = kAll;
-         tsat3_cfg(2, 0, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
-                   s, 0.2, 1.17, 50.0, 2.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0, 4.0, 1.0, 10.0,
-                   0.0, 0.0, 0.0);
+         tsat3_cfg(2, 0, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11],
+                   1, s, 0.2, 1.17, 50.0, 2.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0, 4.0, 1.0,
+                   10.0, 0.0, 0.0, 0.0);
        },
        member_step(tsat3_exe),
        {L::tsat3::stor::kSize, 0, 0, L::tsat3::rtcf::kSize, L::selector::rtci::kSize}},
@@ -147,21 +154,25 @@ TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
        [=] {
          const Br& b = kAll;
          const auto& p = kCore;
-         tsat4_cfg(2, 0, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 1,
-                   s, 50.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0, 4.0, 1.0, 1.6, 0.2, 0.0, 0.0,
-                   0.0, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
+         tsat4_cfg(2, 0, b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11],
+                   1, s, 50.0, 0.1, 0.12, 0.05, 0.04, 0.03, 0.02, v, 2.0, 4.0, 1.0, 1.6, 0.2, 0.0,
+                   0.0, 0.0, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
        },
        member_step(tsat4_exe),
        {L::tsat4::stor::kSize, 0, 0, L::tsat4::rtcf::kSize, L::selector::rtci::kSize}},
       {"trtap5", {}, [] { trtap5(1, 1, 1, 1.0); }, {L::trtap5::stor::kSize, 0, 0, 0, 0}},
-      {"trtap2wa1", [] { trtap2wa1_cfg(1, 2, 1, 2.0, 1.0); }, [] { trtap2wa1_exe(1, 2, 1, 1.0); },
+      {"trtap2wa1",
+       [] { trtap2wa1_cfg(1, 2, 1, 2.0, 1.0); },
+       [] { trtap2wa1_exe(1, 2, 1, 1.0); },
        {0, L::auto_tap::storf::kSize, 0, L::trtap2wa1::rtcf::kSize, 0}},
       {"trtap3wa1",
        [] { trtap3wa1_cfg(2, 100.0, 50.0, 2.0, 1.0, 0.5, 10.0, 0.1, 0.1, 0.1); },
        [] { trtap3wa1_exe(2, 1, 2, 3, 1.0); },
        {0, L::auto_tap::storf::kSize, 0, L::trtap3wa1::rtcf::kSize, 0}},
       {"umecsat5", {}, [] { umecsat5(1, 3, 50.0); }, {L::umecsat5::stor::kSize, 0, 0, 0, 0}},
-      {"umecsat1", [] { umecsat1_cfg(50.0); }, [] { umecsat1_exe(1, 3); },
+      {"umecsat1",
+       [] { umecsat1_cfg(50.0); },
+       [] { umecsat1_exe(1, 3); },
        {0, L::umecsat1::storf::kSize, L::umecsat1::stori::kSize, L::umecsat1::rtcf::kSize, 0}},
       {"fplot19", {}, [] { fplot19(3); }, {L::fplot19::stor::kSize, 0, 0, 0, 0}},
   };
