@@ -39,6 +39,9 @@ using wakro::lines::kClientEnd;
 using wakro::lines::kOrdinary;
 using wakro::lines::kServerEnd;
 namespace dir = wakro::lines::layout::directory;
+constexpr std::int32_t kBergeron = static_cast<std::int32_t>(wakro::lines::LineModel::bergeron);
+constexpr std::int32_t kFreDep = static_cast<std::int32_t>(wakro::lines::LineModel::fredep);
+constexpr std::int32_t kFrePhase = static_cast<std::int32_t>(wakro::lines::LineModel::frephase);
 constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
 // Node voltage of the last solution, ground reading 0.
@@ -132,13 +135,13 @@ void dsldyn() {
         e_s0::cdctl(c, 1, i) = 0.0;
       continue;
     }
-    if (model != 0 && model != 1) continue;
+    if (model != kBergeron && model != kFreDep) continue;
     const std::int32_t j = e_s7::linemodel(i, dir::kModelLine);
     const std::int32_t o = e_s7::linemodel(i, dir::kModeOffset);
     const std::int32_t n = e_s7::mode(j);
     if (n < 1) continue;
-    if (model == 0) bergeron_step(j, i, o, slots, terms, server);
-    if (model == 1) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
+    if (model == kBergeron) bergeron_step(j, i, o, slots, terms, server);
+    if (model == kFreDep) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
     for (std::int32_t m = 1; m <= n; ++m) slots += e_s7::nt(o + m);
     terms += n * n;
   }
@@ -148,7 +151,7 @@ void dsldyn() {
   server = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     if (e_s7::linemodel(i, dir::kRole) == kServerEnd) ++server;
-    if (e_s7::linemodel(i, dir::kModel) != 2) continue;
+    if (e_s7::linemodel(i, dir::kModel) != kFrePhase) continue;
     const std::int32_t p = e_s7::linemodel(i, dir::kModelLine);
     if (e_s7ph::modeph(p) < 1) continue;
     wakro::lines::frephase_step(p, i, at, server);
@@ -184,7 +187,7 @@ void dslout() {
     }
     const std::int32_t model = linemodel(i, dir::kModel);
     if (model < 0 || model > kMfdtd) continue;
-    const bool phase = model == 2, mfdtd = model == kMfdtd;
+    const bool phase = model == kFrePhase, mfdtd = model == kMfdtd;
     const std::int32_t j = linemodel(i, dir::kModelLine);
     const std::int32_t o = linemodel(i, dir::kModeOffset);
     const std::int32_t n = phase ? e_s7ph::modeph(j) : mfdtd ? e_s7mfd::modemfd(j) : e_s7::mode(j);
