@@ -3,7 +3,9 @@
 // configuration pointers, then the step routine's advance of every storage and
 // configuration pointer on the first step and on the steps after it, must equal
 // the sizes its layout declares. A layout that names one slot too few or too
-// many, or a routine that takes a count of its own, fails here.
+// many, or a routine that takes a count of its own, fails here; and the sizes
+// must stay the ones the case code's storage declarations and the snapshots
+// rely on.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -57,7 +59,8 @@ struct Row {
   std::string name;
   std::function<void()> cfg;  // may be empty
   std::function<void()> exe;
-  Slots declared;  // what exe takes on every step
+  Slots declared;  // what exe takes on every step, from the layout
+  Slots fixed;     // the record sizes the case code relies on
 };
 
 using Br = std::array<std::int32_t, 12>;
@@ -97,6 +100,7 @@ class Layouts : public tftest::Transformers {
   // each as the only block of its step.
   void check(const Row& row) {
     SCOPED_TRACE(row.name);
+    EXPECT_EQ(row.declared, row.fixed);
     network();
     const Slots declared_cfg = configuration(row.declared);
     rt_config::nrtcf = rt_config::nrtci = 1;
@@ -123,15 +127,18 @@ TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
       {"tsat1",
        [=] { tsat1_cfg(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0); },
        [] { tsat1_exe(1, 2, 3, 1, 1.0, 1); },
-       {L::tsat1::stor::kSize, 0, 0, L::tsat1::rtcf::kSize, 0}},
+       {L::tsat1::stor::kSize, 0, 0, L::tsat1::rtcf::kSize, 0},
+       {21, 0, 0, 15, 0}},
       {"tsat21",
        {},
        [=] { tsat21(1, 0, 2, 0, 3, 0, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 0.0, 1); },
-       {L::tsat21::stor::kSize, 0, 0, 0, 0}},
+       {L::tsat21::stor::kSize, 0, 0, 0, 0},
+       {21, 0, 0, 0, 0}},
       {"tsat21b",
        {},
        [=] { tsat21b(1, 2, 3, 1, s, v, 0.2, 1.17, 60.0, 0.0, 2.0, 1); },
-       {L::tsat21::stor::kSize, 0, 0, 0, 0}},
+       {L::tsat21::stor::kSize, 0, 0, 0, 0},
+       {21, 0, 0, 0, 0}},
       {"tsat2",
        [=] {
          const Br& b = kAll;
@@ -140,7 +147,8 @@ TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
                    4.0, 1.0);
        },
        member_step(tsat2_exe),
-       {L::tsat2::stor::kSize, 0, 0, L::tsat2::rtcf::kSize, 0}},
+       {L::tsat2::stor::kSize, 0, 0, L::tsat2::rtcf::kSize, 0},
+       {28, 0, 0, 24, 0}},
       {"tsat3",
        [=] {
          const Br& b = kAll;
@@ -149,7 +157,8 @@ TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
                    10.0, 0.0, 0.0, 0.0);
        },
        member_step(tsat3_exe),
-       {L::tsat3::stor::kSize, 0, 0, L::tsat3::rtcf::kSize, L::selector::rtci::kSize}},
+       {L::tsat3::stor::kSize, 0, 0, L::tsat3::rtcf::kSize, L::selector::rtci::kSize},
+       {60, 0, 0, 40, 1}},
       {"tsat4",
        [=] {
          const Br& b = kAll;
@@ -159,22 +168,34 @@ TEST_F(Layouts, EveryModelTakesWhatItsLayoutDeclares) {
                    0.0, 0.0, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]);
        },
        member_step(tsat4_exe),
-       {L::tsat4::stor::kSize, 0, 0, L::tsat4::rtcf::kSize, L::selector::rtci::kSize}},
-      {"trtap5", {}, [] { trtap5(1, 1, 1, 1.0); }, {L::trtap5::stor::kSize, 0, 0, 0, 0}},
+       {L::tsat4::stor::kSize, 0, 0, L::tsat4::rtcf::kSize, L::selector::rtci::kSize},
+       {40, 0, 0, 30, 1}},
+      {"trtap5",
+       {},
+       [] { trtap5(1, 1, 1, 1.0); },
+       {L::trtap5::stor::kSize, 0, 0, 0, 0},
+       {5, 0, 0, 0, 0}},
       {"trtap2wa1",
        [] { trtap2wa1_cfg(1, 2, 1, 2.0, 1.0); },
        [] { trtap2wa1_exe(1, 2, 1, 1.0); },
-       {0, L::auto_tap::storf::kSize, 0, L::trtap2wa1::rtcf::kSize, 0}},
+       {0, L::auto_tap::storf::kSize, 0, L::trtap2wa1::rtcf::kSize, 0},
+       {0, 2, 0, 3, 0}},
       {"trtap3wa1",
        [] { trtap3wa1_cfg(2, 100.0, 50.0, 2.0, 1.0, 0.5, 10.0, 0.1, 0.1, 0.1); },
        [] { trtap3wa1_exe(2, 1, 2, 3, 1.0); },
-       {0, L::auto_tap::storf::kSize, 0, L::trtap3wa1::rtcf::kSize, 0}},
-      {"umecsat5", {}, [] { umecsat5(1, 3, 50.0); }, {L::umecsat5::stor::kSize, 0, 0, 0, 0}},
+       {0, L::auto_tap::storf::kSize, 0, L::trtap3wa1::rtcf::kSize, 0},
+       {0, 2, 0, 11, 0}},
+      {"umecsat5",
+       {},
+       [] { umecsat5(1, 3, 50.0); },
+       {L::umecsat5::stor::kSize, 0, 0, 0, 0},
+       {5, 0, 0, 0, 0}},
       {"umecsat1",
        [] { umecsat1_cfg(50.0); },
        [] { umecsat1_exe(1, 3); },
-       {0, L::umecsat1::storf::kSize, L::umecsat1::stori::kSize, L::umecsat1::rtcf::kSize, 0}},
-      {"fplot19", {}, [] { fplot19(3); }, {L::fplot19::stor::kSize, 0, 0, 0, 0}},
+       {0, L::umecsat1::storf::kSize, L::umecsat1::stori::kSize, L::umecsat1::rtcf::kSize, 0},
+       {0, 2, 1, 2, 0}},
+      {"fplot19", {}, [] { fplot19(3); }, {L::fplot19::stor::kSize, 0, 0, 0, 0}, {19, 0, 0, 0, 0}},
   };
   for (const Row& row : rows) {
     wakro_test::reset_shared_state();
