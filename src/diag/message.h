@@ -24,6 +24,15 @@ void wakro_warn(std::int32_t id1, std::int32_t id2, std::int32_t part, std::stri
 // both are above 0; otherwise changes nothing.
 void component_id(std::int32_t id1, std::int32_t id2);
 
+namespace wakro::msg {
+// The severities a model message is sent with.
+inline constexpr std::int32_t kError = 2, kWarning = 1;
+// Its parts: a message of one line; the middle and the last line of a longer one
+// (whose first line passes its number of lines, first_of(n)).
+inline constexpr std::int32_t kSingleLine = 1, kMiddleLine = 0, kLastLine = -1;
+constexpr std::int32_t first_of(std::int32_t lines) { return lines; }
+}  // namespace wakro::msg
+
 namespace wakro {
 // Sends a model message whose last line has not come yet, so that no other link
 // message is merged into it. Every diag routine that sends calls this first.

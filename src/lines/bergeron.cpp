@@ -120,7 +120,7 @@ LineRecord read_line_record(LineSetup& s) {
 void loss_split(const LineRecord& r, const LineSetup& s) {
   if (r.f1 > r.f2) {
     if (s.header) ListLine() << "Line Name: " + s.quoted;
-    outmsg(34, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(message::kBadFrequencyPoints, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   }
   if (r.f1 == r.f2) {
     e_s7::splitk(s.l) = 1.0;
@@ -204,8 +204,8 @@ void bergeron_setup(LineSetup& s) {
     double tau = p1 * 0.001 / e_s1::delt;
     if (!(tau < static_cast<double>(ndde::nd31) + 1.0)) {
       ListLine() << "Line/Cable Name: " + s.quoted;
-      outmsg(36, e_s7::ntwbufu + wakro::round_to_int(tau), s.l, ndde::nd31, 0.0, 0.0,
-             fnames::dumlin.view());
+      outmsg(message::kBufferExceeded, e_s7::ntwbufu + wakro::round_to_int(tau), s.l, ndde::nd31,
+             0.0, 0.0, fnames::dumlin.view());
     }
     take_travel_slots(s, options, i, tau);
 

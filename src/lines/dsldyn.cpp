@@ -38,6 +38,10 @@ namespace {
 using wakro::lines::kClientEnd;
 using wakro::lines::kOrdinary;
 using wakro::lines::kServerEnd;
+namespace dir = wakro::lines::layout::directory;
+constexpr std::int32_t kBergeron = static_cast<std::int32_t>(wakro::lines::LineModel::bergeron);
+constexpr std::int32_t kFreDep = static_cast<std::int32_t>(wakro::lines::LineModel::fredep);
+constexpr std::int32_t kFrePhase = static_cast<std::int32_t>(wakro::lines::LineModel::frephase);
 constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
 // Node voltage of the last solution, ground reading 0.
@@ -49,7 +53,7 @@ void bergeron_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t 
                    std::int32_t server) {
   using namespace e_s7;
   const std::int32_t n = mode(j);
-  const std::int32_t role = linemodel(i, 4);
+  const std::int32_t role = linemodel(i, dir::kRole);
   auto T = [t0, n](std::int32_t m, std::int32_t c) { return ti(t0 + (c - 1) * n + m); };
   std::int32_t r = r0;  // ring offset of the mode
   for (std::int32_t m = 1; m <= n; ++m) {
@@ -97,14 +101,18 @@ void bergeron_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t 
 void non_eni_csc_signals() {
   using e_s7::linemodel;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
-    if (linemodel(i, 4) != kOrdinary) continue;
+    if (linemodel(i, dir::kRole) != kOrdinary) continue;
     // Each end receives what the other end sends, never more than it listens to.
-    const std::int32_t to_send = std::min(linemodel(i, 9), linemodel(i, 11));
+    const std::int32_t to_send =
+        std::min(linemodel(i, dir::kSendingReceiveCount), linemodel(i, dir::kReceivingSendCount));
     for (std::int32_t j = 0; j < to_send; ++j)
-      quolbv3::cscr(linemodel(i, 8) + j) = quolbv3::cscs(linemodel(i, 10) + j);
-    const std::int32_t to_recv = std::min(linemodel(i, 13), linemodel(i, 7));
+      quolbv3::cscr(linemodel(i, dir::kSendingReceives) + j) =
+          quolbv3::cscs(linemodel(i, dir::kReceivingSends) + j);
+    const std::int32_t to_recv =
+        std::min(linemodel(i, dir::kReceivingReceiveCount), linemodel(i, dir::kSendingSendCount));
     for (std::int32_t j = 0; j < to_recv; ++j)
-      quolbv3::cscr(linemodel(i, 12) + j) = quolbv3::cscs(linemodel(i, 6) + j);
+      quolbv3::cscr(linemodel(i, dir::kReceivingReceives) + j) =
+          quolbv3::cscs(linemodel(i, dir::kSendingSends) + j);
   }
 }
 
@@ -117,22 +125,23 @@ void dsldyn() {
   // ring, transformation and server offsets.
   std::int32_t slots = 0, terms = 0, server = 0, apoles = 0, zpoles = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
-    const std::int32_t model = e_s7::linemodel(i, 1);
-    if (e_s7::linemodel(i, 4) == kServerEnd) ++server;
-    if (e_s7::linemodel(i, 4) == kClientEnd) {
+    const std::int32_t model = e_s7::linemodel(i, dir::kModel);
+    if (e_s7::linemodel(i, dir::kRole) == kServerEnd) ++server;
+    if (e_s7::linemodel(i, dir::kRole) == kClientEnd) {
       // A client end's history comes from the server's process with the line
       // exchange; until it has arrived the step starts from none, so that
       // dslout does not add to the last step's terminal current.
-      for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) e_s0::cdctl(c, 1, i) = 0.0;
+      for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+        e_s0::cdctl(c, 1, i) = 0.0;
       continue;
     }
-    if (model != 0 && model != 1) continue;
-    const std::int32_t j = e_s7::linemodel(i, 2);
-    const std::int32_t o = e_s7::linemodel(i, 3);
+    if (model != kBergeron && model != kFreDep) continue;
+    const std::int32_t j = e_s7::linemodel(i, dir::kModelLine);
+    const std::int32_t o = e_s7::linemodel(i, dir::kModeOffset);
     const std::int32_t n = e_s7::mode(j);
     if (n < 1) continue;
-    if (model == 0) bergeron_step(j, i, o, slots, terms, server);
-    if (model == 1) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
+    if (model == kBergeron) bergeron_step(j, i, o, slots, terms, server);
+    if (model == kFreDep) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
     for (std::int32_t m = 1; m <= n; ++m) slots += e_s7::nt(o + m);
     terms += n * n;
   }
@@ -141,16 +150,17 @@ void dsldyn() {
   wakro::lines::PhaseOffsets at;
   server = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
-    if (e_s7::linemodel(i, 4) == kServerEnd) ++server;
-    if (e_s7::linemodel(i, 1) != 2) continue;
-    const std::int32_t p = e_s7::linemodel(i, 2);
+    if (e_s7::linemodel(i, dir::kRole) == kServerEnd) ++server;
+    if (e_s7::linemodel(i, dir::kModel) != kFrePhase) continue;
+    const std::int32_t p = e_s7::linemodel(i, dir::kModelLine);
     if (e_s7ph::modeph(p) < 1) continue;
     wakro::lines::frephase_step(p, i, at, server);
   }
 
   // Finite-difference lines (never an ENI end: the reader refuses that).
   for (std::int32_t i = 1; i <= e_s7::img; ++i)
-    if (e_s7::linemodel(i, 1) == kMfdtd) wakro::lines::mfdtd_step(e_s7::linemodel(i, 2), i);
+    if (e_s7::linemodel(i, dir::kModel) == kMfdtd)
+      wakro::lines::mfdtd_step(e_s7::linemodel(i, dir::kModelLine), i);
 
   // The far ends' histories to the client ends of ENI lines.
   eni_curinj();
@@ -164,10 +174,10 @@ void dslout() {
   using e_s7::linemodel;
   std::int32_t client = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
-    const std::int32_t role = linemodel(i, 4);
+    const std::int32_t role = linemodel(i, dir::kRole);
     if (role == kClientEnd) {
       ++client;
-      const std::int32_t n = linemodel(i, 5);
+      const std::int32_t n = linemodel(i, dir::kConductors);
       const std::int32_t ss = e_s7eni::eni_client_ss(client);
       for (std::int32_t k = 1; k <= n; ++k)
         for (std::int32_t c = 1; c <= n; ++c)
@@ -175,11 +185,11 @@ void dslout() {
                                   node_voltage(e_s7eni::eni_client_nodes(c, client), ss);
       continue;
     }
-    const std::int32_t model = linemodel(i, 1);
+    const std::int32_t model = linemodel(i, dir::kModel);
     if (model < 0 || model > kMfdtd) continue;
-    const bool phase = model == 2, mfdtd = model == kMfdtd;
-    const std::int32_t j = linemodel(i, 2);
-    const std::int32_t o = linemodel(i, 3);
+    const bool phase = model == kFrePhase, mfdtd = model == kMfdtd;
+    const std::int32_t j = linemodel(i, dir::kModelLine);
+    const std::int32_t o = linemodel(i, dir::kModeOffset);
     const std::int32_t n = phase ? e_s7ph::modeph(j) : mfdtd ? e_s7mfd::modemfd(j) : e_s7::mode(j);
     const std::int32_t ks = phase ? e_s7ph::kssph(j) : mfdtd ? e_s7mfd::kssmfd(j) : e_s7::kss(j);
     const std::int32_t ms = phase ? e_s7ph::mssph(j) : mfdtd ? e_s7mfd::mssmfd(j) : e_s7::mss(j);

@@ -100,18 +100,19 @@ void check_signals(const SignalGroups& g, const LineSetup& s) {
     line_error("Control signals beyond the dimensioned signals in Line/Cable ", s);
 }
 
-// Directory columns 6..13 from the two ends with the page's signal bases.
+// The signal columns of a directory row from the two ends with the page's
+// signal bases.
 void store_signals(std::int32_t row, const SignalGroups& k, const SignalGroups& m,
                    std::int32_t send, std::int32_t recv) {
   using e_s7::linemodel;
-  linemodel(row, 6) = send + k.first1;
-  linemodel(row, 7) = k.count1;
-  linemodel(row, 8) = recv + k.first2;
-  linemodel(row, 9) = k.count2;
-  linemodel(row, 10) = send + m.first1;
-  linemodel(row, 11) = m.count1;
-  linemodel(row, 12) = recv + m.first2;
-  linemodel(row, 13) = m.count2;
+  linemodel(row, dir::kSendingSends) = send + k.first1;
+  linemodel(row, dir::kSendingSendCount) = k.count1;
+  linemodel(row, dir::kSendingReceives) = recv + k.first2;
+  linemodel(row, dir::kSendingReceiveCount) = k.count2;
+  linemodel(row, dir::kReceivingSends) = send + m.first1;
+  linemodel(row, dir::kReceivingSendCount) = m.count1;
+  linemodel(row, dir::kReceivingReceives) = recv + m.first2;
+  linemodel(row, dir::kReceivingReceiveCount) = m.count2;
 }
 
 // Stamps dm, the line's nodal admittance, among the line's nodes of one end
@@ -154,19 +155,21 @@ std::int32_t ask_port(std::string_view prompt, const LineSetup& s) {
 
 // The time-step summary once the last short travel time has been reported.
 void time_step_summary() {
-  const std::int32_t severity = e_s7::tldterr != 0 ? 2 : 1;
-  wakro_message(0, 0, severity, 3, "For better accuracy, make time step less than");
+  const std::int32_t severity = e_s7::tldterr != 0 ? msg::kError : msg::kWarning;
+  wakro_message(0, 0, severity, msg::first_of(3), "For better accuracy, make time step less than");
   const std::string bound = edit_g(e_s7::tstepmin, 23, 16);
   const std::size_t b = bound.find_first_not_of(' ');
   const std::size_t e = bound.find_last_not_of(' ');
-  wakro_message(0, 0, severity, 0,
-                " 1/10th of the shortest travel time which is " + bound.substr(b, e - b + 1) + " [us].");
+  wakro_message(
+      0, 0, severity, msg::kMiddleLine,
+      " 1/10th of the shortest travel time which is " + bound.substr(b, e - b + 1) + " [us].");
   warned_since_summary = false;
   if (e_s7::tldterr == 0) {
-    wakro_message(0, 0, severity, -1, " Continuing with travel time(s) adjusted to one time step.");
+    wakro_message(0, 0, severity, msg::kLastLine,
+                  " Continuing with travel time(s) adjusted to one time step.");
     return;
   }
-  wakro_message(0, 0, severity, -1, " Aborting due to time step being too large.");
+  wakro_message(0, 0, severity, msg::kLastLine, " Aborting due to time step being too large.");
   wakro_quit(kTag, 0);
 }
 
@@ -198,156 +201,225 @@ ModelTables tables_of(LineModel model) {
           e_s7::mode,      e_s7::inflength, e_s7::tlname, e_s7::knode, e_s7::mnode};
 }
 
-// One record of the section.
-void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv) {
+// One record of the section as it is read: the line, its two ends, the names
+// given with the header, and the record's current line.
+struct LineRecord {
   LineSetup s;
-  s.page = page;
-  s.ssoff = ssoff;
-  std::string line = text_item(s);
-  s.header = is_header(line);
   End k, m;
-  std::string name;
-  std::string file;
-  bool opened = false;
+  std::string name;     // "TLINE-INPUT-DATA" name
+  std::string file;     // the solved line constants' file
+  std::string line;     // the line read last
+  bool opened = false;  // the constants' file was opened here
+};
 
-  // Step 1: ends and names (header form).
-  if (s.header) {
-    next_item();
-    check_read(list_read_unit(fnames::iunit, {s.n, s.role}), s);
-    if (s.n < 1 || s.n > ndde::nd5) too_many_conductors(s);
-    k = read_end(s, s.n, e_tlint::knodet);
-    if (s.role == kOrdinary) {
-      m = read_end(s, s.n, e_tlint::mnodet);
-    } else {
-      m = k;
-      for (std::int32_t c = 1; c <= s.n; ++c) e_tlint::mnodet(c) = e_tlint::knodet(c);
-      if (s.role == kServerEnd) ++e_s7eni2::nserver;
-      if (s.role == kClientEnd) ++e_s7eni2::nclient;
-    }
-    line = text_item(s);
-    if (is_input_data(line)) {
-      name = data_name(line);
-      line = text_item(s);
-    }
-    if (is_output_data(line)) {
-      file = tandem_file_name(data_name(line));
-      s.quoted = quoted_line_name(file);
-      if (s.role != kClientEnd) {
-        fnames::filename = file;  // the messages show its first 72 characters
-        wakro::open_file_named(file, 1);
-        opened = true;
-        line = text_item(s);
-      }
-    }
-    wakro_dslintssn(ssoff, k.ss, m.ss);
-    for (std::int32_t c = 1; c <= s.n; ++c) {
-      const std::int32_t kl = e_tlint::knodet(c), ml = e_tlint::mnodet(c);
-      if (kl <= 0 || ml <= 0) grounded_end(s);
-      wakro_node(s.page, kl, e_tlint::knodet(c));
-      wakro_node(s.page, ml, e_tlint::mnodet(c));
-      if (e_tlint::knodet(c) > e_s0::mbus(k.ss))
-        line_error("Invalid node number on sending end of Line/Cable ", s);
-      if (e_tlint::mnodet(c) > e_s0::mbus(m.ss))
-        line_error("Invalid node number on receiving end of Line/Cable ", s);
-    }
-  }
-  if (s.quoted.empty()) s.quoted = "''";
-
-  // Step 2: an ENI client end has no model: a directory row and its ports.
-  if (s.role == kClientEnd) {
-    const std::int32_t client = e_s7eni2::nclient;
-    e_s7eni::eni_client_ss(client) = k.ss;
-    for (std::int32_t c = 1; c <= s.n; ++c) e_s7eni::eni_client_nodes(c, client) = e_tlint::knodet(c);
-    s.row = ++e_s7::img;
-    e_s7::linemodel(s.row, 1) = -1;
-    e_s7::linemodel(s.row, 4) = kClientEnd;
-    e_s7::linemodel(s.row, 5) = s.n;
-    store_signals(s.row, k.groups, m.groups, send, recv);
-    check_signals(k.groups, s);
-    e_s7eni::line_name(s.row) = file.substr(0, file.find('.'));
-    if (quolbv3::guisoc == 0) {
-      // Later runs reuse the links of the first: the answer is read and dropped.
-      // (The case of a later run is read before ctrl::firstrun is updated.)
-      const std::int32_t port = ask_port("Enter port number for ENI client ", s);
-      if (ctrl::mmm <= 1) {
-        e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
-        e_s7eni::eni_client_port(client) = port;
-      }
-    }
+// The count and role line and the two ends of a header-form record; an ENI end
+// takes its far-end nodes from its own end.
+void read_ends(LineRecord& r) {
+  LineSetup& s = r.s;
+  next_item();
+  check_read(list_read_unit(fnames::iunit, {s.n, s.role}), s);
+  if (s.n < 1 || s.n > ndde::nd5) too_many_conductors(s);
+  r.k = read_end(s, s.n, e_tlint::knodet);
+  if (s.role == kOrdinary) {
+    r.m = read_end(s, s.n, e_tlint::mnodet);
     return;
   }
+  r.m = r.k;
+  for (std::int32_t c = 1; c <= s.n; ++c) e_tlint::mnodet(c) = e_tlint::knodet(c);
+  if (s.role == kServerEnd) ++e_s7eni2::nserver;
+  if (s.role == kClientEnd) ++e_s7eni2::nclient;
+}
 
-  // Step 3: the model line, and the line's place in its model's tables.
-  const LineModel model = model_of(line);
-  const bool phase = model == LineModel::frephase;
-  const bool mfdtd = model == LineModel::mfdtd;
-  if ((phase || mfdtd) && !s.header) read_error(s);  // their ends are given only with the header
+// The input-data name and the output-data file of a header-form record; the
+// file is opened here unless the record is an ENI client end.
+void read_names(LineRecord& r) {
+  LineSetup& s = r.s;
+  r.line = text_item(s);
+  if (is_input_data(r.line)) {
+    r.name = data_name(r.line);
+    r.line = text_item(s);
+  }
+  if (!is_output_data(r.line)) return;
+  r.file = tandem_file_name(data_name(r.line));
+  s.quoted = quoted_line_name(r.file);
+  if (s.role == kClientEnd) return;
+  fnames::filename = r.file;  // the messages show its first 72 characters
+  wakro::open_file_named(r.file, 1);
+  r.opened = true;
+  r.line = text_item(s);
+}
+
+// The subsystems of the two ends mapped and checked, and every conductor's page
+// nodes turned into subsystem nodes inside them.
+void map_end_nodes(LineRecord& r) {
+  LineSetup& s = r.s;
+  wakro_dslintssn(s.ssoff, r.k.ss, r.m.ss);
+  for (std::int32_t c = 1; c <= s.n; ++c) {
+    const std::int32_t kl = e_tlint::knodet(c), ml = e_tlint::mnodet(c);
+    if (kl <= 0 || ml <= 0) grounded_end(s);
+    wakro_node(s.page, kl, e_tlint::knodet(c));
+    wakro_node(s.page, ml, e_tlint::mnodet(c));
+    if (e_tlint::knodet(c) > e_s0::mbus(r.k.ss))
+      line_error("Invalid node number on sending end of Line/Cable ", s);
+    if (e_tlint::mnodet(c) > e_s0::mbus(r.m.ss))
+      line_error("Invalid node number on receiving end of Line/Cable ", s);
+  }
+}
+
+// Step 1: ends and names (header form), then the line's quoted name.
+void read_record_head(LineRecord& r) {
+  r.line = text_item(r.s);
+  r.s.header = is_header(r.line);
+  if (r.s.header) {
+    read_ends(r);
+    read_names(r);
+    map_end_nodes(r);
+  }
+  if (r.s.quoted.empty()) r.s.quoted = "''";
+}
+
+// The model, role and conductor columns of a directory row.
+void write_directory_row(std::int32_t row, std::int32_t model, std::int32_t model_line,
+                         std::int32_t mode_offset, std::int32_t role, std::int32_t conductors) {
+  using e_s7::linemodel;
+  linemodel(row, dir::kModel) = model;
+  if (model != dir::kNoModel) {
+    linemodel(row, dir::kModelLine) = model_line;
+    linemodel(row, dir::kModeOffset) = mode_offset;
+  }
+  linemodel(row, dir::kRole) = role;
+  linemodel(row, dir::kConductors) = conductors;
+}
+
+// Step 2: an ENI client end has no model: a directory row and its ports.
+void client_end(LineRecord& r, std::int32_t send, std::int32_t recv) {
+  LineSetup& s = r.s;
+  const std::int32_t client = e_s7eni2::nclient;
+  e_s7eni::eni_client_ss(client) = r.k.ss;
+  for (std::int32_t c = 1; c <= s.n; ++c) e_s7eni::eni_client_nodes(c, client) = e_tlint::knodet(c);
+  s.row = ++e_s7::img;
+  write_directory_row(s.row, dir::kNoModel, 0, 0, kClientEnd, s.n);
+  store_signals(s.row, r.k.groups, r.m.groups, send, recv);
+  check_signals(r.k.groups, s);
+  e_s7eni::line_name(s.row) = r.file.substr(0, r.file.find('.'));
+  if (quolbv3::guisoc != 0) return;
+  // Later runs reuse the links of the first: the answer is read and dropped.
+  // (The case of a later run is read before ctrl::firstrun is updated.)
+  const std::int32_t port = ask_port("Enter port number for ENI client ", s);
+  if (ctrl::mmm <= 1) {
+    e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
+    e_s7eni::eni_client_port(client) = port;
+  }
+}
+
+// The model line's model, refused where its ends or its role do not fit it.
+LineModel checked_model(const LineRecord& r) {
+  const LineModel model = model_of(r.line);
+  const bool phase = model == LineModel::frephase, mfdtd = model == LineModel::mfdtd;
+  if ((phase || mfdtd) && !r.s.header)
+    read_error(r.s);  // their ends are given only with the header
   // The finite-difference step has no far end to exchange: it takes no ENI role.
-  if (mfdtd && s.role != kOrdinary) line_error("An ENI line cannot use the MFDTD model: Line/Cable ", s);
-  const ModelTables t = tables_of(model);
+  if (mfdtd && r.s.role != kOrdinary)
+    line_error("An ENI line cannot use the MFDTD model: Line/Cable ", r.s);
+  return model;
+}
+
+// Step 3: the line's place in its model's tables and its directory row.
+void place_line(LineRecord& r, LineModel model, const ModelTables& t, std::int32_t send,
+                std::int32_t recv) {
+  LineSetup& s = r.s;
   if (t.lines + 1 > t.limit) {
-    wakro_message(0, 0, 2, 2, "Dimension exceeded: There are over " + std::string(int2str(t.limit).trimmed()));
-    wakro_message(0, 0, 2, -1, " transmission lines/cables");
+    wakro_message(0, 0, msg::kError, msg::first_of(2),
+                  "Dimension exceeded: There are over " + std::string(int2str(t.limit).trimmed()));
+    wakro_message(0, 0, msg::kError, msg::kLastLine, " transmission lines/cables");
     wakro_quit(kTag, 0);
   }
   s.row = ++e_s7::img;
   s.l = ++t.lines;
   s.o = t.modes_used;
-  t.kss(s.l) = k.ss;
-  t.mss(s.l) = m.ss;
+  t.kss(s.l) = r.k.ss;
+  t.mss(s.l) = r.m.ss;
   t.mode(s.l) = s.n;
   t.inflength(s.l) = false;
-  t.name(s.l) = name;
-  if (!phase && !mfdtd) e_s7::model(s.l) = static_cast<std::int32_t>(model);
-  using e_s7::linemodel;
-  linemodel(s.row, 1) = static_cast<std::int32_t>(model);
-  linemodel(s.row, 2) = s.l;
-  linemodel(s.row, 3) = s.o;
-  linemodel(s.row, 4) = s.role;
-  linemodel(s.row, 5) = s.n;
-  store_signals(s.row, k.groups, m.groups, send, recv);
-  e_s7eni::line_name(s.row) = file.substr(0, file.find('.'));
-  if (s.role == kOrdinary &&
-      (k.groups.count1 != m.groups.count2 || k.groups.count2 != m.groups.count1))
-    wakro_warn(0, 0, 1, "Control Signal Transfer Dimension mismatch in line/cable " + s.quoted);
-  check_signals(k.groups, s);
-  check_signals(m.groups, s);
-  if (s.role == kServerEnd && quolbv3::guisoc == 0) {
-    const std::int32_t server = e_s7eni2::nserver;
-    const std::int32_t port = ask_port("Enter port number for ENI server ", s);
-    if (ctrl::mmm <= 1) {  // later runs reuse the first run's link
-      e_s7eni::eni_host(server) = "localhost";
-      e_s7eni::eni_server_port(server) = port;
-    }
-  }
-  const auto copy_nodes = [&] {
-    if (s.o + s.n > t.knode.extent(1)) read_error(s);  // more than the pass counted
-    for (std::int32_t c = 1; c <= s.n; ++c) {
-      t.knode(s.o + c) = e_tlint::knodet(c);
-      t.mnode(s.o + c) = e_tlint::mnodet(c);
-    }
-  };
-  // A phase line's nodes are kept once its data have confirmed its conductors.
-  if (s.header && !phase) copy_nodes();
+  t.name(s.l) = r.name;
+  if (model != LineModel::frephase && model != LineModel::mfdtd)
+    e_s7::model(s.l) = static_cast<std::int32_t>(model);
+  write_directory_row(s.row, static_cast<std::int32_t>(model), s.l, s.o, s.role, s.n);
+  store_signals(s.row, r.k.groups, r.m.groups, send, recv);
+  e_s7eni::line_name(s.row) = r.file.substr(0, r.file.find('.'));
+}
 
-  // Step 4: the model's data.
+// The control signals of both ends checked, and the port of an ENI server end.
+void check_line_links(const LineRecord& r) {
+  const LineSetup& s = r.s;
+  const SignalGroups &k = r.k.groups, &m = r.m.groups;
+  if (s.role == kOrdinary && (k.count1 != m.count2 || k.count2 != m.count1))
+    wakro_warn(0, 0, msg::kSingleLine,
+               "Control Signal Transfer Dimension mismatch in line/cable " + s.quoted);
+  check_signals(k, s);
+  check_signals(m, s);
+  if (s.role != kServerEnd || quolbv3::guisoc != 0) return;
+  const std::int32_t server = e_s7eni2::nserver;
+  const std::int32_t port = ask_port("Enter port number for ENI server ", s);
+  if (ctrl::mmm <= 1) {  // later runs reuse the first run's link
+    e_s7eni::eni_host(server) = "localhost";
+    e_s7eni::eni_server_port(server) = port;
+  }
+}
+
+// The read end nodes into the model's per-conductor node tables.
+void copy_nodes(const LineSetup& s, const ModelTables& t) {
+  if (s.o + s.n > t.knode.extent(1)) read_error(s);  // more than the pass counted
+  for (std::int32_t c = 1; c <= s.n; ++c) {
+    t.knode(s.o + c) = e_tlint::knodet(c);
+    t.mnode(s.o + c) = e_tlint::mnodet(c);
+  }
+}
+
+// Step 4: the model's data; a phase line's nodes are kept once its data have
+// confirmed its conductors. Returns the line's conductors.
+std::int32_t read_model_data(LineRecord& r, LineModel model, const ModelTables& t) {
+  LineSetup& s = r.s;
+  const bool phase = model == LineModel::frephase, mfdtd = model == LineModel::mfdtd;
+  if (s.header && !phase) copy_nodes(s, t);
   if (model == LineModel::bergeron) bergeron_setup(s);
   if (model == LineModel::fredep) fredep_setup(s);
   if (phase) {
     frephase_setup(s);
-    copy_nodes();
+    copy_nodes(s, t);
   }
-  if (mfdtd) mfdtd_setup(s, line);
-  if (opened) wakro_closefile();
+  if (mfdtd) mfdtd_setup(s, r.line);
+  if (r.opened) wakro_closefile();
   const std::int32_t n = t.mode(s.l);
   if (phase || mfdtd) t.modes_used += n;
-  linemodel(s.row, 5) = n;
+  e_s7::linemodel(s.row, dir::kConductors) = n;
+  return n;
+}
 
-  // Step 5: stamping into both end subsystems, and the copy kept per line.
+// Step 5: stamping into both end subsystems, and the copy kept per line.
+void stamp_line(const LineSetup& s, const ModelTables& t, std::int32_t n) {
   stamp_end(t.kss(s.l), s.o, n, t.knode);
   if (s.role != kServerEnd) stamp_end(t.mss(s.l), s.o, n, t.mnode);
   for (std::int32_t c = 1; c <= n; ++c)
-    for (std::int32_t r = 1; r <= n; ++r) e_s7::globaldm(r, c, s.row) = e_s7::dm(r, c);
+    for (std::int32_t q = 1; q <= n; ++q) e_s7::globaldm(q, c, s.row) = e_s7::dm(q, c);
+}
+
+// One record of the section.
+void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std::int32_t& recv) {
+  LineRecord r;
+  r.s.page = page;
+  r.s.ssoff = ssoff;
+  read_record_head(r);
+  if (r.s.role == kClientEnd) {
+    client_end(r, send, recv);
+    return;
+  }
+  const LineModel model = checked_model(r);
+  const ModelTables t = tables_of(model);
+  place_line(r, model, t, send, recv);
+  check_line_links(r);
+  const std::int32_t n = read_model_data(r, model, t);
+  stamp_line(r.s, t, n);
 }
 
 }  // namespace
@@ -356,7 +428,7 @@ void check_read(ReadStatus st, const LineSetup& s) {
   if (st == ReadStatus::ok) return;
   if (st == ReadStatus::error) read_error(s);
   if (s.header) ListLine() << "Line/Cable Name: " + s.quoted;
-  outmsg(4);
+  outmsg(message::kEndOfFile);
   wakro_quit(kTag, 0);  // message 4 never returns; kept for the compiler
 }
 
@@ -365,27 +437,32 @@ void read_error(const LineSetup& s) {
   // The file that holds the line: the page data file or the line-constants file.
   const std::string file = wakro::unit_file_name(fnames::iunit);
   if (!file.empty()) ListLine() << "Invalid data line in " + file;
-  outmsg(37, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+  outmsg(message::kInvalidDataLine, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   wakro_quit(kTag, 0);
 }
 
 void line_error(std::string_view first, const LineSetup& s) {
-  wakro_message(0, 0, 2, 2, first);
-  wakro_message(0, 0, 2, -1, s.quoted);
+  wakro_message(0, 0, msg::kError, msg::first_of(2), first);
+  wakro_message(0, 0, msg::kError, msg::kLastLine, s.quoted);
   wakro_quit(kTag, 0);
 }
 
 void grounded_end(const LineSetup& s) {
-  wakro_message(0, 0, 2, 4, "Invalid node numbers at terminations of Line/Cable " + s.quoted);
-  wakro_message(0, 0, 2, 0, ". If you want an end of a conducting medium ");
-  wakro_message(0, 0, 2, 0, "to be grounded, use an ideal branch to ground. Do not ");
-  wakro_message(0, 0, 2, -1, "ground it directly.");
+  wakro_message(0, 0, msg::kError, msg::first_of(4),
+                "Invalid node numbers at terminations of Line/Cable " + s.quoted);
+  wakro_message(0, 0, msg::kError, msg::kMiddleLine,
+                ". If you want an end of a conducting medium ");
+  wakro_message(0, 0, msg::kError, msg::kMiddleLine,
+                "to be grounded, use an ideal branch to ground. Do not ");
+  wakro_message(0, 0, msg::kError, msg::kLastLine, "ground it directly.");
   wakro_quit(kTag, 0);
 }
 
 void too_many_conductors(const LineSetup& s) {
-  wakro_message(0, 0, 2, 2, "Dimension exceeded: Line/Cable " + s.quoted + " has more than ");
-  wakro_message(0, 0, 2, -1, std::string(int2str(ndde::nd5).trimmed()) + " conducting mediums");
+  wakro_message(0, 0, msg::kError, msg::first_of(2),
+                "Dimension exceeded: Line/Cable " + s.quoted + " has more than ");
+  wakro_message(0, 0, msg::kError, msg::kLastLine,
+                std::string(int2str(ndde::nd5).trimmed()) + " conducting mediums");
   wakro_quit(kTag, 0);
 }
 
@@ -412,9 +489,11 @@ void short_travel_time(double bound_us, const LineSetup& s) {
   const std::string g = edit_g(bound_us, 23, 16);
   const std::size_t b = g.find_first_not_of(' ');
   const std::size_t e = g.find_last_not_of(' ');
-  wakro_warn(0, 0, 2, "Time step is too large for the tline/cable " + s.quoted + ". ");
-  wakro_warn(0, 0, -1, "Reduce the time step to " + g.substr(b, e - b + 1) +
-                           " [us] or less, or Use pi section models.");
+  wakro_warn(0, 0, msg::first_of(2),
+             "Time step is too large for the tline/cable " + s.quoted + ". ");
+  wakro_warn(0, 0, msg::kLastLine,
+             "Reduce the time step to " + g.substr(b, e - b + 1) +
+                 " [us] or less, or Use pi section models.");
 }
 
 void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int32_t j, double steps) {
@@ -424,7 +503,8 @@ void take_travel_slots(const LineSetup& s, const LineOptions& options, std::int3
   e_s7::ntwbufu += e_s7::nt(j);
   if (e_s7::ntwbufu > ndde::nd31) {
     ListLine() << "Line/Cable Name: " + s.quoted;
-    outmsg(36, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(message::kBufferExceeded, e_s7::ntwbufu, s.l, ndde::nd31, 0.0, 0.0,
+           fnames::dumlin.view());
   }
 }
 

@@ -43,6 +43,7 @@ namespace {
 
 using wakro::lines::kClientEnd;
 using wakro::lines::kServerEnd;
+namespace dir = wakro::lines::layout::directory;
 
 constexpr std::int32_t kLink = 0;           // the design environment's link
 constexpr std::int32_t kBuffer = 0;         // buffer index of every engine-to-engine call
@@ -74,8 +75,8 @@ void find_rows() {
   server_rows.clear();
   client_rows.clear();
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
-    if (e_s7::linemodel(i, 4) == kServerEnd) server_rows.push_back(i);
-    if (e_s7::linemodel(i, 4) == kClientEnd) client_rows.push_back(i);
+    if (e_s7::linemodel(i, dir::kRole) == kServerEnd) server_rows.push_back(i);
+    if (e_s7::linemodel(i, dir::kRole) == kClientEnd) client_rows.push_back(i);
   }
 }
 
@@ -92,7 +93,7 @@ bool rows_ready() {
 }
 
 [[noreturn]] void fatal(std::string_view text, std::string_view tag) {
-  wakro_message(0, 0, 2, 1, text);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, text);
   wakro_quit(tag, 0);
 }
 
@@ -160,8 +161,8 @@ void collect(std::int32_t count, wakro::FArray<bool, 1>& got, LinkOf link_of, st
 // the row, inside the received-signal store.
 std::int32_t signal_count(const EndLink& link, std::int32_t row, std::string_view routine) {
   const std::int32_t count = link.geti();
-  const std::int32_t first = e_s7::linemodel(row, 8);
-  if (count < 0 || count > e_s7::linemodel(row, 9) ||
+  const std::int32_t first = e_s7::linemodel(row, dir::kSendingReceives);
+  if (count < 0 || count > e_s7::linemodel(row, dir::kSendingReceiveCount) ||
       (count > 0 && (first < 1 || std::int64_t{first} + count - 1 > quolbv3::cscr.extent(1))))
     fatal("ENI line " + name_of(row) + ": the other process sends " + std::to_string(count) +
               " control signals, more than this end receives.",
@@ -170,15 +171,15 @@ std::int32_t signal_count(const EndLink& link, std::int32_t row, std::string_vie
 }
 
 void put_signals(const EndLink& link, std::int32_t row) {
-  const std::int32_t first = e_s7::linemodel(row, 6);
-  const std::int32_t count = e_s7::linemodel(row, 7);
+  const std::int32_t first = e_s7::linemodel(row, dir::kSendingSends);
+  const std::int32_t count = e_s7::linemodel(row, dir::kSendingSendCount);
   link.puti(count);
   for (std::int32_t j = 0; j < count; ++j) link.putr(quolbv3::cscs(first + j));
 }
 
 void take_signals(const EndLink& link, std::int32_t row, std::string_view routine) {
   const std::int32_t count = signal_count(link, row, routine);
-  const std::int32_t first = e_s7::linemodel(row, 8);
+  const std::int32_t first = e_s7::linemodel(row, dir::kSendingReceives);
   for (std::int32_t j = 0; j < count; ++j) quolbv3::cscr(first + j) = link.getr();
 }
 
@@ -232,7 +233,7 @@ void exchange_admittance() {
   using namespace e_s7eni;
   for (std::int32_t k = 1; k <= eni_server; ++k) {
     const std::int32_t i = server_row(k);
-    const std::int32_t n = e_s7::linemodel(i, 5);
+    const std::int32_t n = e_s7::linemodel(i, dir::kConductors);
     const EndLink link = server_link(k);
     link.puti(kTagAdmittance);
     link.puti(n);
@@ -247,16 +248,17 @@ void exchange_admittance() {
           [](std::int32_t k, const EndLink& link) {
             const std::int32_t i = client_row(k);
             const std::int32_t n = link.geti();
-            if (n != e_s7::linemodel(i, 5) || n > ndde::nd5)
+            if (n != e_s7::linemodel(i, dir::kConductors) || n > ndde::nd5)
               fatal("ENI line " + name_of(i) + ": the other process has " + std::to_string(n) +
-                        " conductors, this process " + std::to_string(e_s7::linemodel(i, 5)) + ".",
+                        " conductors, this process " +
+                        std::to_string(e_s7::linemodel(i, dir::kConductors)) + ".",
                     kTagInit);
             for (std::int32_t r = 1; r <= n; ++r)
               for (std::int32_t c = r; c <= n; ++c) e_s7::globaldm(r, c, i) = e_s7::globaldm(c, r, i) = link.getr();
           });
   for (std::int32_t k = 1; k <= eni_client; ++k) {
     const std::int32_t i = client_row(k);
-    const std::int32_t n = e_s7::linemodel(i, 5);
+    const std::int32_t n = e_s7::linemodel(i, dir::kConductors);
     std::vector<std::int32_t> nodes(static_cast<std::size_t>(n));
     std::vector<double> block(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
     for (std::int32_t c = 1; c <= n; ++c) {
@@ -295,8 +297,10 @@ void exchange_run_start() {
             if (step == ctrl::iii && !(std::fabs(delt - e_s1::delt) > tolerance) &&
                 !(std::fabs(fintim - e_s1::fintim) > tolerance))
               return;
-            wakro_message(0, 0, 2, 2, "Projects linked with ENI lines have different");
-            wakro_message(0, 0, 2, -1, " startup times, time steps or finish times.");
+            wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                          "Projects linked with ENI lines have different");
+            wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                          " startup times, time steps or finish times.");
             wakro_quit(kTagInit, 0);
           });
 }
@@ -387,7 +391,7 @@ void eni_voltages() {
     const EndLink link = client_link(k);
     link.puti(kTagVoltages);
     link.putr(e_s1::time);
-    for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c)
+    for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
       link.putr(node_voltage(eni_client_nodes(c, k), eni_client_ss(k)));
     put_signals(link, i);
     link.send();
@@ -399,7 +403,8 @@ void eni_voltages() {
           [](std::int32_t k, const EndLink& link) {
             const std::int32_t i = server_row(k);
             (void)link.getr();  // the client's time
-            for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) eni_server_vol(c, k) = link.getr();
+            for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+              eni_server_vol(c, k) = link.getr();
             take_signals(link, i, kTagVolt);
           });
 }
@@ -412,7 +417,8 @@ void eni_curinj() {
     const EndLink link = server_link(k);
     link.puti(kTagCurrents);
     link.putr(e_s1::time);
-    for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) link.putr(e_s0::cdctl(c, 2, i));
+    for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c)
+      link.putr(e_s0::cdctl(c, 2, i));
     put_signals(link, i);
     link.send();
   }
@@ -424,7 +430,7 @@ void eni_curinj() {
             const std::int32_t i = client_row(k);
             const std::int32_t ss = eni_client_ss(k);
             (void)link.getr();  // the server's time
-            for (std::int32_t c = 1; c <= e_s7::linemodel(i, 5); ++c) {
+            for (std::int32_t c = 1; c <= e_s7::linemodel(i, dir::kConductors); ++c) {
               // The far end's negated history: injected at the client's node,
               // and this step's value of the row's terminal-current base.
               const double history = link.getr();

@@ -34,7 +34,7 @@ double far_voltage(std::int32_t role, std::int32_t node, std::int32_t ss, std::i
 void inject_modal(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t t0) {
   using namespace e_s7;
   const std::int32_t n = mode(j);
-  const std::int32_t role = linemodel(i, 4);
+  const std::int32_t role = linemodel(i, dir::kRole);
   for (std::int32_t c = 1; c <= n; ++c) {
     double Ik = 0.0, Im = 0.0;
     for (std::int32_t m = 1; m <= n; ++m) {
@@ -53,7 +53,7 @@ void fredep_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t r0
                  std::int32_t& a0, std::int32_t& z0, std::int32_t server) {
   using namespace e_s7;
   const std::int32_t n = mode(j);
-  const std::int32_t role = linemodel(i, 4);
+  const std::int32_t role = linemodel(i, dir::kRole);
   auto T = [t0, n](std::int32_t m, std::int32_t c) { return ti(t0 + (c - 1) * n + m); };
   std::int32_t r = r0;
   for (std::int32_t m = 1; m <= n; ++m) {
@@ -127,8 +127,8 @@ void frephase_step(std::int32_t p, std::int32_t i, PhaseOffsets& at, std::int32_
   using e_tldyn::iim;
   const std::int32_t n = modeph(p);
   const std::int32_t ks = kssph(p), ms = mssph(p);
-  const std::int32_t role = e_s7::linemodel(i, 4);
-  const std::int32_t o = e_s7::linemodel(i, 3);
+  const std::int32_t role = e_s7::linemodel(i, dir::kRole);
+  const std::int32_t o = e_s7::linemodel(i, dir::kModeOffset);
   const std::int32_t M = maxtauj(p);
   const std::int32_t slots = M + 1;
   const std::int32_t groups = ng(p);

@@ -70,7 +70,7 @@ std::int32_t bounded(std::int32_t count, const LineSetup& s) {
   count = std::max(count, 0);
   if (count <= ndde::nd8) return count;
   if (s.header) ListLine() << "Line/Cable Name :" + s.quoted;
-  outmsg(276, ndde::nd8);
+  outmsg(message::kTooManyPoles, ndde::nd8);
   return ndde::nd8;
 }
 
@@ -185,9 +185,12 @@ void model_line(LineSetup& s) {
     return;
   }
   wakro_dslintssn(s.ssoff, kss, mss);
-  if (n < 1 || n > ndde::nd5) outmsg(31, ndde::nd5, s.l, 0, 0.0, 0.0, fnames::dumlin.view());
-  if (kss < 0 || kss > ndde::nd2) outmsg(32, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
-  if (mss < 0 || mss > ndde::nd2) outmsg(33, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+  if (n < 1 || n > ndde::nd5)
+    outmsg(message::kTooManyPhases, ndde::nd5, s.l, 0, 0.0, 0.0, fnames::dumlin.view());
+  if (kss < 0 || kss > ndde::nd2)
+    outmsg(message::kBadSendingSubsystem, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+  if (mss < 0 || mss > ndde::nd2)
+    outmsg(message::kBadReceivingSubsystem, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   e_s7::kss(s.l) = kss;
   e_s7::mss(s.l) = mss;
   e_s7::mode(s.l) = n;
@@ -204,9 +207,10 @@ std::int32_t end_node(const LineSetup& s, std::int32_t local, std::int32_t ss) {
         "If you want a line or cable connection to", "be grounded, use a small resistance (do",
         "not connect a line/cable directly", "to ground)!"};
     for (std::string_view line : kBlock) ListLine() << line;
-    outmsg(39, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(message::kBadNodes, s.l, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   }
-  if (node > e_s0::mbus(ss)) outmsg(38, node, ss, e_s0::mbus(ss), 0.0, 0.0, fnames::dumlin.view());
+  if (node > e_s0::mbus(ss))
+    outmsg(message::kNodeBeyond, node, ss, e_s0::mbus(ss), 0.0, 0.0, fnames::dumlin.view());
   return node;
 }
 
@@ -215,8 +219,9 @@ void travel_time(const LineSetup& s, const LineOptions& options, std::int32_t j,
   const double steps = t_ms * 0.001 / e_s1::delt;
   if (!(steps < static_cast<double>(ndde::nd31) + 1.0)) {
     ListLine() << "Line/Cable Name: " + s.quoted;
-    outmsg(36, e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 1.0e9) : 1.0e9),
-           s.l, ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(message::kBufferExceeded,
+           e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 1.0e9) : 1.0e9), s.l,
+           ndde::nd31, 0.0, 0.0, fnames::dumlin.view());
   }
   take_travel_slots(s, options, j, steps);
 }

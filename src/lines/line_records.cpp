@@ -189,7 +189,7 @@ void report_segments(const Segments& seg, std::string_view name20) {
     ListLine() << "Number of spacial segments is 1.  This line may";
     ListLine() << "be replaced with a Coupled PI-Section";
     ListLine() << "equivalent.";
-    wakro_warn(0, 0, 1, "Check Non-standard Messages for Tline/Cable Warnings");
+    wakro_warn(0, 0, msg::kSingleLine, "Check Non-standard Messages for Tline/Cable Warnings");
     return;
   }
   write_layout(out, "('Number of spacial segments = ',I6)", {seg.n});

@@ -21,6 +21,30 @@ inline constexpr std::int32_t kOrdinary = 0;
 inline constexpr std::int32_t kServerEnd = 1;
 inline constexpr std::int32_t kClientEnd = 2;
 
+// The line directory e_s7::linemodel, one row per line in reading order, column
+// by column (the number of columns last).
+namespace layout::directory {
+enum : std::int32_t {
+  kModel = 1,         // LineModel, or kNoModel for an ENI client end
+  kModelLine,         // index of the line in its model's per-line tables
+  kModeOffset,        // conductors of the same model before this line
+  kRole,              // ENI role
+  kConductors,        // number of conductors
+  kSendingSends,      // sending end: first index of the control signals it sends (cscs)
+  kSendingSendCount,  //   and their count
+  kSendingReceives,   // sending end: first index at which it receives (cscr), > 0 when it does
+  kSendingReceiveCount,
+  kReceivingSends,  // the same for the receiving end
+  kReceivingSendCount,
+  kReceivingReceives,
+  kReceivingReceiveCount,
+  kColumns = kReceivingReceiveCount
+};
+// Column kModel of an ENI client end, which has no model of its own.
+inline constexpr std::int32_t kNoModel = -1;
+}  // namespace layout::directory
+namespace dir = layout::directory;
+
 // Record lines are read as at most this many characters.
 inline constexpr std::size_t kRecordWidth = 200;
 

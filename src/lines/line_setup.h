@@ -12,6 +12,20 @@ namespace wakro::lines {
 
 struct LineOptions;
 
+// The numbered console messages of the line readers (outmsg).
+namespace message {
+inline constexpr std::int32_t kEndOfFile = 4;
+inline constexpr std::int32_t kTooManyPhases = 31;
+inline constexpr std::int32_t kBadSendingSubsystem = 32;
+inline constexpr std::int32_t kBadReceivingSubsystem = 33;
+inline constexpr std::int32_t kBadFrequencyPoints = 34;
+inline constexpr std::int32_t kBufferExceeded = 36;
+inline constexpr std::int32_t kInvalidDataLine = 37;
+inline constexpr std::int32_t kNodeBeyond = 38;
+inline constexpr std::int32_t kBadNodes = 39;
+inline constexpr std::int32_t kTooManyPoles = 276;
+}  // namespace message
+
 struct LineSetup {
   // The section's page context (dslint's arguments).
   std::int32_t page = 0;

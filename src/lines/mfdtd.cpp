@@ -84,8 +84,12 @@ void fit_sum(std::int32_t m, std::int32_t n, std::int32_t k, Weight&& weight, Ou
     }
 }
 
-cplx x_of(std::int32_t p, double dt, std::int32_t k) { return e_s7mfd::alphamfd(p, k) * dt; }
-cplx w_of(cplx x) { return 1.0 + (1.0 - std::exp(x)) / x; }
+// Pole p of line k times the step: the exponent of the pole over one step.
+cplx pole_exponent(std::int32_t p, double dt, std::int32_t k) {
+  return e_s7mfd::alphamfd(p, k) * dt;
+}
+// 1 + (1 - e^x) / x: the weight of an input that varies linearly over the step.
+cplx ramp_weight(cplx x) { return 1.0 + (1.0 - std::exp(x)) / x; }
 
 }  // namespace
 
@@ -95,33 +99,35 @@ void mgama(std::int32_t m, std::int32_t n, std::int32_t k) {
 }
 
 void mzeta1(std::int32_t m, std::int32_t n, double dt, std::int32_t k) {
-  fit_sum(m, n, k,
-          [k, dt](std::int32_t p) {
-            const cplx x = x_of(p, dt, k);
-            return w_of(x) / (x * e_s7mfd::alphamfd(p, k));
-          },
-          [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::zeta1mfd(i, j, k); });
+  fit_sum(
+      m, n, k,
+      [k, dt](std::int32_t p) {
+        const cplx x = pole_exponent(p, dt, k);
+        return ramp_weight(x) / (x * e_s7mfd::alphamfd(p, k));
+      },
+      [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::zeta1mfd(i, j, k); });
 }
 
 void mxhi1(std::int32_t m, std::int32_t n, double dt, std::int32_t k) {
-  fit_sum(m, n, k,
-          [k, dt](std::int32_t p) {
-            const cplx x = x_of(p, dt, k);
-            return ((std::exp(x) - 1.0) / x) / e_s7mfd::alphamfd(p, k);
-          },
-          [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::xhi1mfd(i, j, k); });
+  fit_sum(
+      m, n, k,
+      [k, dt](std::int32_t p) {
+        const cplx x = pole_exponent(p, dt, k);
+        return ((std::exp(x) - 1.0) / x) / e_s7mfd::alphamfd(p, k);
+      },
+      [k](std::int32_t i, std::int32_t j) -> double& { return e_s7mfd::xhi1mfd(i, j, k); });
 }
 
 void mzeta2(std::int32_t m, double dt, std::int32_t k) {
   for (std::int32_t p = 1; p <= m; ++p) {
-    const cplx x = x_of(p, dt, k);
-    e_s7mfd::zeta2mfd(p, k) = (std::exp(x) * w_of(x) / x).real();
+    const cplx x = pole_exponent(p, dt, k);
+    e_s7mfd::zeta2mfd(p, k) = (std::exp(x) * ramp_weight(x) / x).real();
   }
 }
 
 void mxhi2(std::int32_t m, double dt, std::int32_t k) {
   for (std::int32_t p = 1; p <= m; ++p) {
-    const cplx x = x_of(p, dt, k);
+    const cplx x = pole_exponent(p, dt, k);
     e_s7mfd::xhi2mfd(p, k) = ((std::exp(2.0 * x) - std::exp(x)) / x).real();
   }
 }

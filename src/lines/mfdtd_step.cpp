@@ -16,8 +16,8 @@
 //   6. injects them, -ish at the receiving end and -irh at the sending end, and
 //      keeps irh (sending end) and ish (receiving end) in e_s0::cdctl.
 // Works in the scratch vectors of e_tldyn; nothing here allocates.
+#include "lines/line_records.h"
 #include "lines/line_steps.h"
-
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7mfd.h"
@@ -55,7 +55,7 @@ void mfdtd_step(std::int32_t l, std::int32_t i) {
   using namespace e_tldyn;
   const std::int32_t n = modemfd(l);
   if (n < 1) return;
-  const std::int32_t N = nmfd(l), P = npolesmfd(l), o = e_s7::linemodel(i, 3);
+  const std::int32_t N = nmfd(l), P = npolesmfd(l), o = e_s7::linemodel(i, dir::kModeOffset);
   const double dx = dxmfd(l);
 
   // Step 1: the ends.

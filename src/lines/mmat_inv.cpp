@@ -23,7 +23,7 @@ namespace wakro::lines {
 namespace {
 
 [[noreturn]] void singular() {
-  wakro_message(0, 0, 2, 1, "Singular matrix encountered in MFDTD");
+  wakro_message(0, 0, msg::kError, msg::kSingleLine, "Singular matrix encountered in MFDTD");
   wakro_quit("MMAT_INV    ", 0);
 }
 

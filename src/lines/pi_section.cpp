@@ -28,8 +28,13 @@ using wakro::kThird;
 
 enum Form3 : std::int32_t { kPuReactance = 0, kOhm = 1, kTravel = 2, kPuSusceptance = 3, kHenry = 4 };
 
-void error(std::string_view text) { wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text); }
-void warn(std::string_view text) { wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text); }
+void error(std::string_view text) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                text);
+}
+void warn(std::string_view text) {
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
+}
 [[noreturn]] void stop(std::string_view text) {
   error(text);
   wakro_quit(kTag, 0);
@@ -42,8 +47,8 @@ struct Rlc {
 
 // By the entry form of pi3_section_cfg; clamp_c: a negative susceptance (form 3)
 // gives no capacitance.
-Rlc convert3(std::int32_t type, double r, double a, double b, double zb, double w, double length,
-             bool clamp_c) {
+Rlc per_length_rlc(std::int32_t type, double r, double a, double b, double zb, double w,
+                   double length, bool clamp_c) {
   switch (type) {
     case kPuReactance:
       return {r * zb, a * zb / w, 1.0 / (zb * b * w)};
@@ -116,8 +121,8 @@ void pi3_section_cfg(std::int32_t type, std::int32_t coupled, std::int32_t zest,
   } else if (a0 < kSmallValue || b0 < kSmallValue) {
     stop("Unrealistic Zero Sequence Estimation Parameters");
   }
-  const Rlc pos = convert3(type, r1, a1, b1, zb, w, length, true);
-  const Rlc zero = zest == 0 ? convert3(type, r0, a0, b0, zb, w, length, false)
+  const Rlc pos = per_length_rlc(type, r1, a1, b1, zb, w, length, true);
+  const Rlc zero = zest == 0 ? per_length_rlc(type, r0, a0, b0, zb, w, length, false)
                              : Rlc{pos.r * r0, pos.l * a0 * b0, pos.c * a0 / b0};
   // Step 3: the section.
   rm = (zero.r - pos.r) / 3.0 * length;

@@ -9,6 +9,11 @@
 // run in two linked processes (eni.h); the PI-section parameters from sequence
 // data (pi_section.h).
 //
+// The line directory's columns are declared once, by name, in
+// wakro::lines::layout::directory (line_records.h), and the readers' numbered
+// console messages in wakro::lines::message (line_setup.h);
+// tests/lines/test_directory_layout.cpp holds the reader to them.
+//
 // May call: model, link (the engine-to-engine links and the design
 // environment's link, for the ENI lines), diag, files, input (the data-line
 // reader, the node map) and network (the admittance stamp). The network solution

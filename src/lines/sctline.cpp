@@ -75,8 +75,8 @@ std::string file_read(const Record& r) {
 }
 
 [[noreturn]] void stop(std::string_view first, const std::string& second) {
-  wakro_message(0, 0, 2, 2, first);
-  wakro_message(0, 0, 2, -1, second);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), first);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, second);
   wakro_quit(kTag, 0);
 }
 
@@ -103,9 +103,11 @@ std::string text_item(const Record& r) {
 // buffer, the refusal of a time no buffer could hold, the short-time counts.
 std::int32_t slots_of_steps(double s, const Record& r, bool counts_short = true) {
   if (s > kLargeBuffer) {
-    wakro_warn(0, 0, 3, "Very large travelling wave buffer requested by " + r.file);
-    wakro_warn(0, 0, 0, ". This can lead to memory allocation problems and can be ");
-    wakro_warn(0, 0, -1, "mitigated by increasing the time step");
+    wakro_warn(0, 0, wakro::msg::first_of(3),
+               "Very large travelling wave buffer requested by " + r.file);
+    wakro_warn(0, 0, wakro::msg::kMiddleLine,
+               ". This can lead to memory allocation problems and can be ");
+    wakro_warn(0, 0, wakro::msg::kLastLine, "mitigated by increasing the time step");
   }
   // A travel time that no buffer could hold (or not a number) is a data error:
   // it must never reach the conversion to a slot count.
@@ -123,7 +125,8 @@ std::int32_t slots_of_steps(double s, const Record& r, bool counts_short = true)
 // Buffer slots of one travel time T [ms] of a mode-domain line, with the
 // warning about a very long travel time.
 std::int32_t slots_of(double t_ms, const Record& r) {
-  if (t_ms >= kLongTravelMs) wakro_warn(0, 0, 1, "Very large travel time observed in " + r.file);
+  if (t_ms >= kLongTravelMs)
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "Very large travel time observed in " + r.file);
   return slots_of_steps(t_ms * 0.001 / e_s1::delt, r);
 }
 
@@ -281,7 +284,8 @@ void frephase(Record& r) {
   std::vector<double> tau(static_cast<std::size_t>(ng));
   for (double& t : tau) {
     check(wakro::list_read_unit(fnames::iunit, {t}), r);
-    if (t >= 1.0) wakro_warn(0, 0, 1, "Very large travel time observed in " + file);
+    if (t >= 1.0)
+      wakro_warn(0, 0, wakro::msg::kSingleLine, "Very large travel time observed in " + file);
   }
   skip_lines(1, r);
   std::vector<std::int32_t> poles(static_cast<std::size_t>(ng));

@@ -52,6 +52,8 @@ std::string_view fault_text(Fault f) {
 }  // namespace wakro::umec_core
 
 using namespace wakro::umec_core;
+namespace br = wakro::umec_core::branch;
+namespace type = wakro::umec_core::core_type;
 
 Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
   // Step 1: the data.
@@ -65,27 +67,36 @@ Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
   const double limb = umec::awlm(k) / umec::lwlm(k) * umec::msl1(k);
   for (std::int32_t w = 1; w <= n; ++w) {
     turns(w) = umec::nturn(w, k);
-    p(w) = limb;
-    p(n + w) = umec::ai(w, k);
+    p(br::limb(w)) = limb;
+    p(br::leakage(n, w)) = umec::ai(w, k);
   }
 
   // Step 3: the permeances of the core type.
   const double py = umec::ayok(k) / umec::lyok(k) * umec::msl1(k);
-  const double po = umec::cor(k) == 2 ? umec::aol(k) / umec::lol(k) * umec::msl1(k) : 0.0;
+  const double po =
+      umec::cor(k) == type::kFiveLimb ? umec::aol(k) / umec::lol(k) * umec::msl1(k) : 0.0;
   const double pz = umec::zes(k);
   switch (umec::cor(k)) {
-    case 3: p(5) = py; break;
-    case 4: p(7) = py; break;
-    case 5: p(9) = py; break;
-    case 0: p(13) = p(14) = p(15) = py; break;
-    case 1:
-      p(13) = p(14) = py;
-      p(15) = p(16) = p(17) = pz;
+    case type::kSinglePhaseTwo:
+      p(br::single_phase_yoke(2)) = py;
       break;
-    case 2:
-      p(13) = p(14) = py;
-      p(15) = p(17) = po;
-      p(16) = p(18) = p(19) = pz;
+    case type::kSinglePhaseThree:
+      p(br::single_phase_yoke(3)) = py;
+      break;
+    case type::kSinglePhaseFour:
+      p(br::single_phase_yoke(4)) = py;
+      break;
+    case type::kThreeLimb:
+      p(br::three_limb::kYokeA) = p(br::three_limb::kYokeB) = p(br::three_limb::kYokeC) = py;
+      break;
+    case type::kZeroSequencePaths:
+      p(br::zero_paths::kYokeA) = p(br::zero_paths::kYokeC) = py;
+      p(br::zero_paths::kZeroA) = p(br::zero_paths::kZeroB) = p(br::zero_paths::kZeroC) = pz;
+      break;
+    case type::kFiveLimb:
+      p(br::five_limb::kYokeA) = p(br::five_limb::kYokeC) = py;
+      p(br::five_limb::kOuterA) = p(br::five_limb::kOuterC) = po;
+      p(br::five_limb::kZeroB) = p(br::five_limb::kZeroA) = p(br::five_limb::kZeroC) = pz;
       break;
     default: break;
   }
@@ -104,6 +115,7 @@ Fault admf_checked(std::int32_t k, wakro::FArray<double, 2>& hs) {
 void admf(std::int32_t k, wakro::FArray<double, 2>& hs, std::string_view caller) {
   const Fault f = admf_checked(k, hs);
   if (f == Fault::none) return;
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, fault_text(f));
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                fault_text(f));
   wakro_quit(caller, 0);
 }

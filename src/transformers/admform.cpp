@@ -61,12 +61,18 @@ void clear(Mat23& m, std::int32_t rows, std::int32_t cols) {
 
 Layout layout(std::int32_t cor) {
   switch (cor) {
-    case 0: return {6, 15};
-    case 1: return {6, 17};
-    case 2: return {6, 19};
-    case 3: return {2, 5};
-    case 4: return {3, 7};
-    case 5: return {4, 9};
+    case core_type::kThreeLimb:
+      return {branch::kThreePhaseWindings, branch::three_limb::kLast};
+    case core_type::kZeroSequencePaths:
+      return {branch::kThreePhaseWindings, branch::zero_paths::kLast};
+    case core_type::kFiveLimb:
+      return {branch::kThreePhaseWindings, branch::five_limb::kLast};
+    case core_type::kSinglePhaseTwo:
+      return {2, branch::single_phase_yoke(2)};
+    case core_type::kSinglePhaseThree:
+      return {3, branch::single_phase_yoke(3)};
+    case core_type::kSinglePhaseFour:
+      return {4, branch::single_phase_yoke(4)};
     default: return {};
   }
 }

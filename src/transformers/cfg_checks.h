@@ -30,16 +30,20 @@ class CfgChecks {
     if (ok) return;
     failed_ = true;
     if (first_) {
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
       wakro_quit(tag_, 0);
     }
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                  text);
   }
   // Reports `text` unless ok holds and then ends the run at once, in either style.
   void require_now(bool ok, std::string_view text) {
     if (ok) return;
-    if (first_) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
-    else wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+    if (first_)
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
+    else
+      wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                    text);
     wakro_quit(tag_, 0);
   }
   void finish() const {

@@ -259,12 +259,14 @@ void read_core(std::int32_t k, std::int32_t ss) {
 // The reader's own reports of a mended curve.
 void report_curve(std::int32_t k, const wakro::CurveCheck& c) {
   if (c.no_data) {
-    wakro_warn(0, 0, 1, "Saturation disabled in one transformer due to lack of data");
+    wakro_warn(0, 0, wakro::msg::kSingleLine,
+               "Saturation disabled in one transformer due to lack of data");
     ListLine() << "WARNING: Transformer BH curve has no data";
     ListLine() << "Saturation has been disabled. Trafo#" << k;
   }
   if (c.ignored) {
-    wakro_warn(0, 0, 1, "Some T/F B-H data points ignored due to being unrealistic");
+    wakro_warn(0, 0, wakro::msg::kSingleLine,
+               "Some T/F B-H data points ignored due to being unrealistic");
     ListLine() << "WARNING:Transformer BH curve has unrealistic";
     ListLine() << "data points. Trafo#" << k;
     ListLine() << "Some points were ignored.";

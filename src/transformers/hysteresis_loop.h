@@ -10,16 +10,21 @@
 #include <cmath>
 
 #include "blocks/slots.h"
+#include "transformers/multiwinding_saturation.h"
 
 namespace wakro::mw {
 
 struct HysteresisLoop {
-  double c = 0.0, h = 0.0, f0 = 0.0, knee = 0.0;  // state slots 2, 3, 4, 5
-  double c2 = 0.0, knee2 = 0.0, g0 = 0.0;         // 30, 31, 32
-  double l = 0.0, p28 = 0.0, q = 0.0, ihw = 0.0;  // 33, 34, 35, 36 (ihw = Ihw / T)
+  double c = 0.0, h = 0.0, f0 = 0.0, knee = 0.0;  // outer curve
+  double c2 = 0.0, knee2 = 0.0, g0 = 0.0;         // inner curve
+  double l = 0.0, p28 = 0.0, q = 0.0, ihw = 0.0;  // ihw = Ihw / T
 
+  // From tsat3's state (wakro::transformers::layout::tsat3::stor).
   static HysteresisLoop from(const blocks::Slots<double>& st) {
-    return {st(2), st(3), st(4), st(5), st(30), st(31), st(32), st(33), st(34), st(35), st(36)};
+    namespace sv = transformers::layout::tsat3::stor;
+    return {st(sv::kOuterC), st(sv::kCurveH),    st(sv::kOuterOffset), st(sv::kOuterKnee),
+            st(sv::kInnerC), st(sv::kInnerKnee), st(sv::kInnerOffset), st(sv::kAirInductance),
+            st(sv::kOuterP), st(sv::kInnerQ),    st(sv::kHalfWidth)};
   }
   double outer(double phi) const {
     const double y = phi - knee;

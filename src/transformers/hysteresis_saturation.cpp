@@ -2,21 +2,11 @@
 // hysteresis loop built from two hyperbolas (hysteresis_loop.h), no decay and
 // no holding, from given initial fluxes (multiwinding_saturation.h).
 //
-// Configuration record, rt_config::rtcf from nrtcf (position counted from 0),
-// formed on the rated voltage Vw of the selected winding:
-//   1, 2 advance coefficients; 3 Xa; 4 Im; 5 Vk; 7 w; 8 S; 9 c = 4 p28 La;
-//   10 h = 0.5 / La; 11 Phik; 12 NW, the winding count set up;
-//   15..23 turns ratios and leakage inductances (multiwinding_core.h);
-//   25 4 q La; 26 d2 = Phik - 2 Ihw La, the inner knee; 27 La; 28 p28; 29 q;
-//   30 Ihw, the loop's half width [kA]; 31..33 initial fluxes [kV s];
-//   0, 6, 13, 14, 24 and 34..39 not used.
-// The selector (0 behind winding 1, 1..4 across that winding) in rt_config::rtci.
-// State, e_s2::stor from nexc + 1 (position = slot):
-//   2..5, 30..36 the loop at the scale T (hysteresis_loop.h), 10 T of the last
-//   rescaling, 11..16 flux and previous advanced voltage of phases A, B, C,
-//   17..19 the phase currents [kA], 20..28 the winding shares, 38..40 the
-//   previous core fluxes, 41..43 the branch (0 none, 1 rising, 2 falling),
-//   44..46 the loop scale sigma, 47..49 the loop offset rho.
+// The configuration record (rt_config::rtcf from nrtcf, by position from 0),
+// formed on the rated voltage Vw of the selected winding, the selector in
+// rt_config::rtci and the state (e_s2::stor from nexc + 1) are declared in
+// wakro::transformers::layout::tsat3 (multiwinding_saturation.h). Positions 0,
+// 6, 13, 14 and 24 of the record are not used.
 #include <cmath>
 
 #include "model/e_s1.h"
@@ -29,9 +19,12 @@ using namespace wakro::mw;
 
 namespace {
 
-constexpr std::int32_t kRecordSize = 40, kStateSize = 60;
-constexpr std::int32_t kWindingCountPos = 12;
-constexpr Layout kLayout{17, 20};
+namespace cfg = transformers::layout::tsat3::rtcf;
+namespace curve = transformers::layout::multiwinding::curve;
+namespace sel_at = transformers::layout::selector::rtci;
+namespace sv = transformers::layout::tsat3::stor;
+constexpr Layout kLayout{sv::kCurrentA, sv::kSharesA};
+constexpr std::int32_t kFluxStride = 2;  // flux and last voltage of a phase
 constexpr double kTurnFlux = 1e-6;  // kV s: a smaller move keeps the branch
 constexpr double kAtKnee = 1e-12;   // relative: a turning point this close to the knee
 enum Branch : int { kNone = 0, kRising = 1, kFalling = 2 };
@@ -41,7 +34,8 @@ constexpr std::string_view kSelectorText =
 constexpr std::string_view kLoopText =
     "Hysteresis loop cannot be formed from the width and characteristic given.";
 
-// Loop constants of the record (positions 9 and 25..30) from the curve.
+// Loop constants of the record (curve::kCurveC and cfg::kInnerC .. kHalfWidth)
+// from the curve.
 struct LoopData {
   double p28 = 0.0, c = 0.0, c2 = 0.0, d2 = 0.0, q = 0.0, ihw = 0.0;
   bool formed = false;
@@ -71,25 +65,32 @@ LoopData form_loop(const sat::Curve& k, double width) {
 
 // The loop at the scale t (first step, or t moved by 0.001 or more).
 void rescale(const blocks::Slots<double>& st, const Record& r, double t) {
-  st(2) = r[9] * t * t;
-  st(3) = r[10] / (t * t);
-  st(5) = r[11] * t;
-  st(30) = r[25] * t * t;
-  st(31) = r[26] * t;
-  st(33) = r[27] * t * t;
-  st(34) = r[28];
-  st(35) = r[29];
-  st(36) = r[30] / t;
-  st(4) = (std::sqrt(st(5) * st(5) + st(2)) - st(5)) * st(3) - st(36);
-  st(32) = (std::sqrt(st(31) * st(31) + st(30)) - st(31)) * st(3) + st(36);
-  st(10) = t;
+  st(sv::kOuterC) = r[curve::kCurveC] * t * t;
+  st(sv::kCurveH) = r[curve::kCurveH] / (t * t);
+  st(sv::kOuterKnee) = r[curve::kKneeFlux] * t;
+  st(sv::kInnerC) = r[cfg::kInnerC] * t * t;
+  st(sv::kInnerKnee) = r[cfg::kInnerKnee] * t;
+  st(sv::kAirInductance) = r[cfg::kAirInductance] * t * t;
+  st(sv::kOuterP) = r[cfg::kOuterP];
+  st(sv::kInnerQ) = r[cfg::kInnerQ];
+  st(sv::kHalfWidth) = r[cfg::kHalfWidth] / t;
+  st(sv::kOuterOffset) =
+      (std::sqrt(st(sv::kOuterKnee) * st(sv::kOuterKnee) + st(sv::kOuterC)) - st(sv::kOuterKnee)) *
+          st(sv::kCurveH) -
+      st(sv::kHalfWidth);
+  st(sv::kInnerOffset) =
+      (std::sqrt(st(sv::kInnerKnee) * st(sv::kInnerKnee) + st(sv::kInnerC)) - st(sv::kInnerKnee)) *
+          st(sv::kCurveH) +
+      st(sv::kHalfWidth);
+  st(sv::kScale) = t;
 }
 
 // One phase's current on the loop for the core flux phi, from its previous
 // current i0 (p from 0). Keeps the branch, sigma, rho and the core flux.
 double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, std::int32_t p,
                     double phi, double i0) {
-  const std::int32_t previous = 38 + p, branch = 41 + p, sigma = 44 + p, rho = 47 + p;
+  const std::int32_t previous = sv::kCoreFluxA + p, branch = sv::kBranchA + p,
+                     sigma = sv::kSigmaA + p, rho = sv::kRhoA + p;
   if (e_s1::timezero) {
     st(branch) = kNone;
     return 0.0;
@@ -160,20 +161,20 @@ void tsat3_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t
   }
   // Steps 2 and 3: the branches become current sources of this component;
   // the record and the selector.
-  const Record r = claim_record(no, kTsat3Tag, a, br, ss, kRecordSize);
-  blocks::take_rtci(1)(1) = sel;
+  const Record r = claim_record(no, kTsat3Tag, a, br, ss, cfg::kSize);
+  blocks::take_rtci(sel_at::kSize)(sel_at::kSelector) = sel;
   write_curve(r, q, s);
-  r[9] = lp.c;
-  r[kWindingCountPos] = nw;
-  r[25] = lp.c2;
-  r[26] = lp.d2;
-  r[27] = q.la;
-  r[28] = lp.p28;
-  r[29] = lp.q;
-  r[30] = lp.ihw;
-  r[31] = q.phin * phi0a;
-  r[32] = q.phin * phi0b;
-  r[33] = q.phin * phi0c;
+  r[curve::kCurveC] = lp.c;
+  r[cfg::kWindingCount] = nw;
+  r[cfg::kInnerC] = lp.c2;
+  r[cfg::kInnerKnee] = lp.d2;
+  r[cfg::kAirInductance] = q.la;
+  r[cfg::kOuterP] = lp.p28;
+  r[cfg::kInnerQ] = lp.q;
+  r[cfg::kHalfWidth] = lp.ihw;
+  r[cfg::kInitialFluxA] = q.phin * phi0a;
+  r[cfg::kInitialFluxA + 1] = q.phin * phi0b;
+  r[cfg::kInitialFluxA + 2] = q.phin * phi0c;
 }
 
 void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
@@ -184,33 +185,34 @@ void tsat3_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Units k{ka, kb, kc};
   const auto [r, st, nw] =
-      open_step(kTsat3Tag, kRecordSize, kStateSize, kWindingCountPos, k, br, ss);
-  const std::int32_t sel = blocks::take_rtci(1)(1);
+      open_step(kTsat3Tag, cfg::kSize, sv::kSize, cfg::kWindingCount, k, br, ss);
+  const std::int32_t sel = blocks::take_rtci(sel_at::kSize)(sel_at::kSelector);
 
   // Step 1: the unit at the tap, and the loop at its scale.
   const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, sel == 0 ? 1 : sel);
   const double t = u.scale;
-  if (e_s1::timezero || std::abs(t - st(10)) >= kRescaleTap) rescale(st, r, t);
+  if (e_s1::timezero || std::abs(t - st(sv::kScale)) >= kRescaleTap) rescale(st, r, t);
   const HysteresisLoop lp = HysteresisLoop::from(st);
 
   // Step 2: the driving voltages.
-  const PerPhase previous{st(17), st(18), st(19)};
+  const PerPhase previous{st(sv::kCurrentA), st(sv::kCurrentA + 1), st(sv::kCurrentA + 2)};
   const Terminal term = terminal(st, r, kLayout, u, br, sel, ss, k);
 
   // Step 3: flux (trapezoidal, no decay), core flux and current of each phase.
   const double half_dt = 0.5 * e_s1::delt;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = 11 + 2 * p, last_w = flux + 1, current = 17 + p;
+    const std::int32_t flux = sv::kFluxA + kFluxStride * p,
+                       last_w = sv::kLastVoltageA + kFluxStride * p, current = sv::kCurrentA + p;
     if (!term.present[p]) {
       st(current) = 0.0;
       continue;
     }
-    if (e_s1::timezero) st(flux) = t * r[31 + p];
+    if (e_s1::timezero) st(flux) = t * r[cfg::kInitialFluxA + p];
     st(flux) += half_dt * (st(last_w) + term.w[p]);
     st(last_w) = term.w[p];
     const double phi_core = st(flux) - u.l[1] * term.ip[p];
     st(current) = loop_current(st, lp, p, phi_core, previous[p]);
-    st(38 + p) = phi_core;
+    st(sv::kCoreFluxA + p) = phi_core;
   }
 
   // Step 4: the shares and the injection.

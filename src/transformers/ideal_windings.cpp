@@ -49,7 +49,10 @@ std::size_t at(std::int32_t i, std::int32_t j, std::int32_t n) {  // column-majo
   return static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(n) + static_cast<std::size_t>(i - 1);
 }
 
-void error_line(std::string_view text) { wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text); }
+void error_line(std::string_view text) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                text);
+}
 
 // A value that passes a lower limit (a NaN does not).
 bool at_least(double v, double limit) { return v >= limit; }
@@ -254,8 +257,10 @@ void n_wdg_tf_cfg(std::int32_t k1, std::int32_t k2, std::int32_t k3, std::int32_
   file_checks(type, n, f, s, v);
   WindingFile wf;
   if (!load_winding_file(file, type, n, wf)) {
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 2, kReadText);
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, -1, file);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::first_of(2),
+                  kReadText);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kLastLine,
+                  file);
     wakro_quit(kFileTag, 0);
   }
 

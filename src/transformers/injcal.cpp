@@ -33,6 +33,9 @@ constexpr std::string_view kDroppedText =
 
 std::vector<std::uint8_t> g_warned;  // per transformer: the dropped-injection warning given
 
+namespace br = wakro::umec_core::branch;
+namespace type = wakro::umec_core::core_type;
+
 struct Tables {
   Mat23 hl, ys;
 };
@@ -58,64 +61,80 @@ struct Core {
   }
 };
 
+// The flux a phase's limb carries past its first winding's leakage path
+// (three-phase cores, p = 0 for A).
+double limb_flux(const Core& c, std::int32_t p) {
+  const std::int32_t w = br::first_winding(p);
+  return c.phi(br::limb(w)) - c.phi(br::leakage(br::kThreePhaseWindings, w));
+}
+
+// The five-limb core: the outer legs' and yokes' forces from the windings'
+// mmf, their fluxes back through the curves, and the zero-sequence paths.
+void five_limb_branches(Core& c, double ay, double ly) {
+  namespace b5 = br::five_limb;
+  const std::int32_t k = c.k;
+  const double lw = umec::lwlm(k);
+  auto leg = [&](std::int32_t w1, std::int32_t w2) {
+    return kScale * (c.n_turns(w1) * c.i(w1) + c.n_turns(w2) * c.i(w2)) - lw * (c.f(w1) + c.f(w2));
+  };
+  c.f(b5::kOuterA) = leg(br::first_winding(0), br::first_winding(0) + 1);
+  c.f(b5::kOuterC) = leg(br::first_winding(2), br::first_winding(2) + 1);
+  c.reverse(b5::kOuterA, umec::aol(k), umec::lol(k));
+  c.reverse(b5::kOuterC, umec::aol(k), umec::lol(k));
+  c.f(b5::kZeroB) = leg(br::first_winding(1), br::first_winding(1) + 1);
+  c.f(b5::kYokeA) = c.f(b5::kOuterA) - c.f(b5::kZeroB);
+  c.f(b5::kYokeC) = c.f(b5::kOuterC) - c.f(b5::kZeroB);
+  c.reverse(b5::kYokeA, ay, ly);
+  c.reverse(b5::kYokeC, ay, ly);
+  for (const std::int32_t b :
+       {static_cast<std::int32_t>(b5::kZeroB), static_cast<std::int32_t>(b5::kZeroA),
+        static_cast<std::int32_t>(b5::kZeroC)}) {
+    c.p(b) = umec::zes(k);
+    c.flag[static_cast<std::size_t>(b)] = 0;
+  }
+  c.phi(b5::kZeroB) = limb_flux(c, 1) + c.phi(b5::kYokeA) + c.phi(b5::kYokeC);
+  c.phi(b5::kZeroA) = limb_flux(c, 0) - c.phi(b5::kYokeA) - c.phi(b5::kOuterA);
+  c.phi(b5::kZeroC) = limb_flux(c, 2) - c.phi(b5::kYokeC) - c.phi(b5::kOuterC);
+}
+
 // Step 5: the branches beyond the wound limbs and leakage paths.
 void core_branches(Core& c) {
   const std::int32_t k = c.k;
   const double ay = umec::ayok(k), ly = umec::lyok(k);
   switch (umec::cor(k)) {
-    case 0:
-      c.phi(13) = c.phi(1) - c.phi(7);
-      c.phi(14) = c.phi(3) - c.phi(9);
-      c.phi(15) = c.phi(5) - c.phi(11);
-      for (std::int32_t b = 13; b <= 15; ++b) c.lookup(b, ay, ly);
-      break;
-    case 1:
-      for (std::int32_t ph = 0; ph <= 2; ++ph) {
-        const std::int32_t b = 15 + ph;
-        c.p(b) = umec::zes(k);
-        c.phi(b) = c.phase_mmf(1 + 2 * ph, 2 + 2 * ph) * c.p(b);
-        c.flag[static_cast<std::size_t>(b)] = 0;
-      }
-      c.phi(13) = c.phi(1) - c.phi(7) - c.phi(15);
-      c.phi(14) = c.phi(5) - c.phi(11) - c.phi(17);
-      c.lookup(13, ay, ly);
-      c.lookup(14, ay, ly);
-      break;
-    case 2: {
-      const double lw = umec::lwlm(k);
-      auto leg = [&](std::int32_t w1, std::int32_t w2) {
-        return kScale * (c.n_turns(w1) * c.i(w1) + c.n_turns(w2) * c.i(w2)) - lw * (c.f(w1) + c.f(w2));
-      };
-      c.f(15) = leg(1, 2);
-      c.f(17) = leg(5, 6);
-      c.reverse(15, umec::aol(k), umec::lol(k));
-      c.reverse(17, umec::aol(k), umec::lol(k));
-      c.f(16) = leg(3, 4);
-      c.f(13) = c.f(15) - c.f(16);
-      c.f(14) = c.f(17) - c.f(16);
-      c.reverse(13, ay, ly);
-      c.reverse(14, ay, ly);
-      for (const std::int32_t b : {16, 18, 19}) {
-        c.p(b) = umec::zes(k);
-        c.flag[static_cast<std::size_t>(b)] = 0;
-      }
-      c.phi(16) = c.phi(3) - c.phi(9) + c.phi(13) + c.phi(14);
-      c.phi(18) = c.phi(1) - c.phi(7) - c.phi(13) - c.phi(15);
-      c.phi(19) = c.phi(5) - c.phi(11) - c.phi(14) - c.phi(17);
+    case type::kThreeLimb: {
+      namespace b3 = br::three_limb;
+      for (std::int32_t ph = 0; ph <= 2; ++ph) c.phi(b3::kYokeA + ph) = limb_flux(c, ph);
+      for (std::int32_t b = b3::kYokeA; b <= b3::kYokeC; ++b) c.lookup(b, ay, ly);
       break;
     }
-    case 3:
-      c.phi(5) = c.phi(1) - c.phi(3);
-      c.lookup(5, ay, ly);
+    case type::kZeroSequencePaths: {
+      namespace bz = br::zero_paths;
+      for (std::int32_t ph = 0; ph <= 2; ++ph) {
+        const std::int32_t b = bz::kZeroA + ph;
+        c.p(b) = umec::zes(k);
+        c.phi(b) = c.phase_mmf(br::first_winding(ph), br::first_winding(ph) + 1) * c.p(b);
+        c.flag[static_cast<std::size_t>(b)] = 0;
+      }
+      c.phi(bz::kYokeA) = limb_flux(c, 0) - c.phi(bz::kZeroA);
+      c.phi(bz::kYokeC) = limb_flux(c, 2) - c.phi(bz::kZeroC);
+      c.lookup(bz::kYokeA, ay, ly);
+      c.lookup(bz::kYokeC, ay, ly);
       break;
-    case 4:
-      c.phi(7) = c.phi(1) - c.phi(4);
-      c.lookup(7, ay, ly);
+    }
+    case type::kFiveLimb:
+      five_limb_branches(c, ay, ly);
       break;
-    case 5:
-      c.phi(9) = c.phi(1) - c.phi(5);
-      c.lookup(9, ay, ly);
+    case type::kSinglePhaseTwo:
+    case type::kSinglePhaseThree:
+    case type::kSinglePhaseFour: {
+      // The winding count of the type (the reader holds msiz to it).
+      const std::int32_t n = umec::cor(k) - type::kSinglePhaseTwo + 2;
+      const std::int32_t yoke = br::single_phase_yoke(n);
+      c.phi(yoke) = c.phi(br::limb(1)) - c.phi(br::leakage(n, 1));
+      c.lookup(yoke, ay, ly);
       break;
+    }
     default: break;
   }
 }
@@ -123,12 +142,18 @@ void core_branches(Core& c) {
 // The branches beyond 2n that each core type keeps from step to step.
 std::int32_t last_kept(std::int32_t cor) {
   switch (cor) {
-    case 0: return 15;
-    case 1: return 17;
-    case 2: return 19;
-    case 3: return 5;
-    case 4: return 7;
-    case 5: return 9;
+    case type::kThreeLimb:
+      return br::three_limb::kLast;
+    case type::kZeroSequencePaths:
+      return br::zero_paths::kLast;
+    case type::kFiveLimb:
+      return br::five_limb::kLast;
+    case type::kSinglePhaseTwo:
+      return br::single_phase_yoke(2);
+    case type::kSinglePhaseThree:
+      return br::single_phase_yoke(3);
+    case type::kSinglePhaseFour:
+      return br::single_phase_yoke(4);
     default: return 0;
   }
 }
@@ -139,7 +164,7 @@ void drop(std::int32_t k) {
     if (g_warned[at] != 0) return;
     g_warned[at] = 1;
   }
-  wakro_warn(0, 0, 1, kDroppedText);
+  wakro_warn(0, 0, wakro::msg::kSingleLine, kDroppedText);
 }
 
 }  // namespace

@@ -18,17 +18,9 @@
 // first step each phase starts from its initial flux, with B from it, H = B/mu0
 // (M as the state holds it) and delta = +1.
 //
-// Configuration record, rt_config::rtcf from nrtcf (position counted from 0):
-//   1, 2 advance coefficients; 3..5 initial fluxes [kV s]; 6..14 P6 .. P14
-//   (P8 = F1, P9 = F2); 15..23 turns ratios and leakages (multiwinding_core.h);
-//   24 w [rad/s]; 25 Bn [T]; 26 Vw, the selected winding's voltage [kV];
-//   27 La, the air-core inductance on Vw [H]; 28 NW, the winding count set up;
-//   0 and 29 not used.
-// The selector (0 behind winding 1, 1..4 across that winding) in rt_config::rtci.
-// State, e_s2::stor from nexc + 1 (position = slot): per phase p = 0, 1, 2 at
-// 6 p + 1 .. 6 p + 6 the flux, the previous advanced voltage, B, H, M, dM/dH;
-// 19..21 the phase currents [kA]; 22..30 the winding shares; 31..33 the
-// directions delta; 34..36 the core fluxes; 37..40 not used.
+// The configuration record (rt_config::rtcf from nrtcf, by position from 0),
+// the selector in rt_config::rtci and the state (e_s2::stor from nexc + 1) are
+// declared in wakro::transformers::layout::tsat4 (multiwinding_saturation.h).
 #include <cmath>
 
 #include "model/constants.h"
@@ -41,9 +33,10 @@ using namespace wakro::mw;
 
 namespace {
 
-constexpr std::int32_t kRecordSize = 30, kStateSize = 40;
-constexpr std::int32_t kWindingCountPos = 28;
-constexpr Layout kLayout{19, 22};
+namespace cfg = transformers::layout::tsat4::rtcf;
+namespace sel_at = transformers::layout::selector::rtci;
+namespace sv = transformers::layout::tsat4::stor;
+constexpr Layout kLayout{sv::kCurrentA, sv::kSharesA};
 constexpr double kMu0 = 1.2566370614359173e-06;
 constexpr double kLeastFrequency = 1e-6, kLeastDensity = 0.001, kLeastAirCore = 0.001;
 constexpr double kTurnDensity = 1e-6;  // T: a smaller change keeps the direction
@@ -65,7 +58,8 @@ constexpr std::string_view kSelectorText =
 struct Model {
   double p6, p7, f1, f2, p10, p11, p12, p13, p14;
   static Model from(const Record& r) {
-    return {r[6], r[7], r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
+    const std::int32_t p = cfg::kParameters;
+    return {r[p], r[p + 1], r[p + 2], r[p + 3], r[p + 4], r[p + 5], r[p + 6], r[p + 7], r[p + 8]};
   }
 };
 
@@ -98,8 +92,9 @@ double slope_at(const Model& m, double h, double mag, double delta, double pin) 
 
 // One phase's step to the flux density b (p from 0): H, M, dM/dH, B and delta.
 void magnetise(const blocks::Slots<double>& st, const Model& m, std::int32_t p, double b) {
-  const std::int32_t at = 6 * p, b_at = at + 3, h_at = at + 4, m_at = at + 5, slope_pos = at + 6;
-  const std::int32_t delta_at = 31 + p;
+  const std::int32_t at = sv::kPhaseStride * p, b_at = at + sv::kDensityA, h_at = at + sv::kFieldA,
+                     m_at = at + sv::kMagnetisationA, slope_pos = at + sv::kSlopeA;
+  const std::int32_t delta_at = sv::kDirectionA + p;
   // Step 1: direction and pinning.
   const double db = b - st(b_at);
   double delta = st(delta_at);
@@ -154,21 +149,21 @@ void tsat4_cfg(std::int32_t nw, std::int32_t sel, std::int32_t b1a, std::int32_t
   no.require(p10 != 0.0 && p12 != 0.0 && p14 != 0.0, kParameterText);
   // Steps 2 and 3: the branches become current sources of this component;
   // the record and the selector.
-  const Record r = claim_record(no, kTsat4Tag, a, br, ss, kRecordSize);
-  blocks::take_rtci(1)(1) = sel;
+  const Record r = claim_record(no, kTsat4Tag, a, br, ss, cfg::kSize);
+  blocks::take_rtci(sel_at::kSize)(sel_at::kSelector) = sel;
   const double omega = kTwoPi * f;
   const double vw = a.v[sel == 0 ? 0 : sel - 1];
   const double phin = kSqrt2 * vw / omega;
-  r[3] = phin * phi0a;
-  r[4] = phin * phi0b;
-  r[5] = phin * phi0c;
-  const double model[] = {p6, p7, p8, p9, p10, p11, p12, p13, p14};
-  for (std::int32_t n = 0; n < 9; ++n) r[6 + n] = model[n];
-  r[24] = omega;
-  r[25] = bn;
-  r[26] = vw;
-  r[27] = xair * (vw * vw / s) / omega;
-  r[kWindingCountPos] = nw;
+  r[cfg::kInitialFluxA] = phin * phi0a;
+  r[cfg::kInitialFluxA + 1] = phin * phi0b;
+  r[cfg::kInitialFluxA + 2] = phin * phi0c;
+  const double model[cfg::kParameterCount] = {p6, p7, p8, p9, p10, p11, p12, p13, p14};
+  for (std::int32_t n = 0; n < cfg::kParameterCount; ++n) r[cfg::kParameters + n] = model[n];
+  r[cfg::kOmega] = omega;
+  r[cfg::kDensity] = bn;
+  r[cfg::kWindingVoltage] = vw;
+  r[cfg::kAirInductance] = xair * (vw * vw / s) / omega;
+  r[cfg::kWindingCount] = nw;
 }
 
 void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b1a,
@@ -179,39 +174,42 @@ void tsat4_exe(std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t b
   const Branches br{{b1a, b1b, b1c, b2a, b2b, b2c, b3a, b3b, b3c, b4a, b4b, b4c}};
   const Units k{ka, kb, kc};
   const auto [r, st, nw] =
-      open_step(kTsat4Tag, kRecordSize, kStateSize, kWindingCountPos, k, br, ss);
-  const std::int32_t sel = blocks::take_rtci(1)(1);
+      open_step(kTsat4Tag, cfg::kSize, sv::kSize, cfg::kWindingCount, k, br, ss);
+  const std::int32_t sel = blocks::take_rtci(sel_at::kSize)(sel_at::kSelector);
 
   // Step 1: the unit at the tap and the flux-to-density factor at its scale.
   const Unit u = unit_at_step(r, nw, ka, tap_winding, tap, sel == 0 ? 1 : sel);
   const double t = u.scale;
-  const double kb_factor = r[24] * r[25] * 0.001 / (t * r[26] * kSqrt2);
+  const double kb_factor =
+      r[cfg::kOmega] * r[cfg::kDensity] * 0.001 / (t * r[cfg::kWindingVoltage] * kSqrt2);
   const Model model = Model::from(r);
 
   // Step 2: the driving voltages.
-  const PerPhase previous{st(19), st(20), st(21)};
+  const PerPhase previous{st(sv::kCurrentA), st(sv::kCurrentA + 1), st(sv::kCurrentA + 2)};
   const Terminal term = terminal(st, r, kLayout, u, br, sel, ss, k);
 
   // Step 3: flux (trapezoidal, no decay), core flux, magnetisation and current.
   const double half_dt = 0.5 * e_s1::delt;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = 6 * p + 1, last_w = flux + 1, current = 19 + p;
+    const std::int32_t at = sv::kPhaseStride * p, flux = at + sv::kFluxA,
+                       last_w = at + sv::kLastVoltageA, density = at + sv::kDensityA,
+                       field = at + sv::kFieldA, current = sv::kCurrentA + p;
     if (!term.present[p]) {
       st(current) = 0.0;
       continue;
     }
     if (e_s1::timezero) {
-      st(flux) = t * r[3 + p];
-      st(flux + 2) = 1000.0 * kb_factor * st(flux);  // B
-      st(flux + 3) = st(flux + 2) / kMu0;            // H
-      st(31 + p) = 1.0;
+      st(flux) = t * r[cfg::kInitialFluxA + p];
+      st(density) = 1000.0 * kb_factor * st(flux);
+      st(field) = st(density) / kMu0;
+      st(sv::kDirectionA + p) = 1.0;
     }
     st(flux) += half_dt * (st(last_w) + term.w[p]);
     st(last_w) = term.w[p];
     const double phi_core = st(flux) - u.l[1] * term.ip[p];
-    st(34 + p) = phi_core;
+    st(sv::kCoreFluxA + p) = phi_core;
     magnetise(st, model, p, 1000.0 * kb_factor * phi_core);
-    st(current) = kMu0 * st(flux + 3) * 0.001 / (t * t * r[27] * kb_factor);
+    st(current) = kMu0 * st(field) * 0.001 / (t * t * r[cfg::kAirInductance] * kb_factor);
   }
 
   // Step 4: the shares and the injection.

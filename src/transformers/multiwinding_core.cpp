@@ -20,9 +20,11 @@ namespace {
 
 constexpr double kOneOverSqrt3 = 0.577350269189626;
 constexpr std::int32_t kSaturationRecord = 9;
-constexpr std::int32_t kRatioPos = 15;    // N2 at 15, N3 at 16, N4 at 17
-constexpr std::int32_t kLeakagePos = 18;  // L12, L13, L23, then three more
-constexpr std::int32_t kShareSlots = 9;
+namespace common = transformers::layout::multiwinding;
+namespace curve = transformers::layout::multiwinding::curve;
+constexpr std::int32_t kRatioPos = common::kRatios;
+constexpr std::int32_t kLeakagePos = common::kLeakages;  // L12, L13, L23, then three more
+constexpr std::int32_t kShareSlots = common::kShareSlots;
 
 constexpr std::string_view kWindingsText = "Number of windings must be 2, 3 or 4.";
 constexpr std::string_view kLeakageText = "Unrealistic Transformer Leakage Reactance.";
@@ -40,7 +42,7 @@ bool present_set(const Branches& br, std::int32_t w) {
 void Refusals::require(bool ok, std::string_view text) {
   if (ok) return;
   failed_ = true;
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, msg::kError, msg::kSingleLine, text);
 }
 
 void Refusals::stop() const {
@@ -90,22 +92,22 @@ void write_windings(const Record& r, const Rating& a, const Branches& br) {
   const double omega = kTwoPi * a.f;
   const double wdt = omega * e_s1::delt;
   const bool full_set = present_set(br, 1);
-  r[1] = full_set ? 1.0 - wdt * wdt : 1.0;
-  r[2] = full_set ? kOneOverSqrt3 * wdt : 0.0;
+  r[common::kAdvance1] = full_set ? 1.0 - wdt * wdt : 1.0;
+  r[common::kAdvance2] = full_set ? kOneOverSqrt3 * wdt : 0.0;
   for (std::int32_t j = 2; j <= a.nw; ++j) r[kRatioPos + j - 2] = a.v[0] / a.v[j - 1];
   const double to_henry = a.v[0] * a.v[0] / (a.s * omega);
-  for (std::int32_t j = 0; j < 6; ++j) r[kLeakagePos + j] = a.x[j] * to_henry;
+  for (std::int32_t j = 0; j < common::kLeakageCount; ++j) r[kLeakagePos + j] = a.x[j] * to_henry;
 }
 
 void write_curve(const Record& r, const sat::Curve& q, double s) {
-  r[3] = q.xa;
-  r[4] = q.im;
-  r[5] = q.vk;
-  r[7] = q.omega;
-  r[8] = s;
-  r[9] = q.c;
-  r[10] = q.h;
-  r[11] = q.phik;
+  r[curve::kAirReactance] = q.xa;
+  r[curve::kMagnetising] = q.im;
+  r[curve::kKneeVoltage] = q.vk;
+  r[curve::kOmega] = q.omega;
+  r[curve::kRating] = s;
+  r[curve::kCurveC] = q.c;
+  r[curve::kCurveH] = q.h;
+  r[curve::kKneeFlux] = q.phik;
 }
 
 Record claim_record(const Refusals& no, std::string_view tag, const Rating& a, const Branches& br,
@@ -126,11 +128,11 @@ void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Br
   bool in_range = true;
   for (const std::int32_t u : k) in_range = in_range && u >= 1 && u <= e_s5::jset;
   if (!in_range) {
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, kUnitText);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, msg::kError, msg::kSingleLine, kUnitText);
     wakro_quit(tag, 0);
   }
   if (e_s5::msiz(k[0]) != nw) {
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, kCountText);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, msg::kError, msg::kSingleLine, kCountText);
     wakro_quit(tag, 0);
   }
   check_branches(tag, nw, br, ss);
@@ -171,7 +173,7 @@ Unit unit_at_step(const Record& r, std::int32_t nw, std::int32_t ka, std::int32_
     u.l[3] = 0.5 * (l13 + l23 - l12);
   } else {
     double sum = 0.0;
-    for (std::int32_t j = 0; j < 6; ++j) sum += r[kLeakagePos + j];
+    for (std::int32_t j = 0; j < common::kLeakageCount; ++j) sum += r[kLeakagePos + j];
     u.l[1] = sum * t2 / 12.0;
   }
   // Step 3: half-step resistances referred to winding 1.
@@ -197,7 +199,7 @@ Terminal terminal(const blocks::Slots<double>& st, const Record& r, Layout at, c
     term.ip[p - 1] = share + e_s0::cdctr(1, k[p - 1]);
     v[p - 1] -= term.ip[p - 1] * u.r1;
   }
-  const double a1 = r[1], a2 = r[2];
+  const double a1 = r[common::kAdvance1], a2 = r[common::kAdvance2];
   term.w = {a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
             a1 * v[2] + a2 * (v[1] - v[0])};
   return term;

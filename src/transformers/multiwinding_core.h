@@ -5,10 +5,8 @@
 // leakage of winding 1, and the sharing of the magnetising current among the
 // windings with its injection.
 //
-// Common record positions (counted from 0; slot = position + 1):
-//   1, 2    advance coefficients a1, a2 (from the three winding-1 branches)
-//   15..17  turns ratios N2 = V1/V2, N3, N4 (as far as NW goes)
-//   18..23  the six pair leakage inductances Xij V1^2 / (S w) [H, winding 1]
+// The record positions the members share are declared in
+// wakro::transformers::layout::multiwinding (multiwinding_saturation.h).
 #pragma once
 
 #include <array>
@@ -16,8 +14,9 @@
 #include <string_view>
 
 #include "blocks/slots.h"
-#include "transformers/saturation_curve.h"
 #include "model/constants.h"
+#include "transformers/multiwinding_saturation.h"
+#include "transformers/saturation_curve.h"
 
 namespace wakro::mw {
 

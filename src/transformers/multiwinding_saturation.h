@@ -45,6 +45,150 @@ inline constexpr std::string_view kTsat3Tag = "TSAT3       ";
 inline constexpr std::string_view kTsat4Tag = "Transformer ";
 }  // namespace wakro
 
+// The records of the three members, declared once. The configuration records
+// (rtcf) are addressed by position from 0 (slot = position + 1), the state
+// (e_s2::stor from nexc + 1) and the selector (rtci) by slot.
+namespace wakro::transformers::layout {
+namespace multiwinding {
+// Positions every member's configuration record shares (written at set-up by
+// the common skeleton).
+enum : std::int32_t {
+  kAdvance1 = 1,  // a1, a2: the advance coefficients of the winding-1 branches
+  kAdvance2,
+  kRatios = 15,             // N2 = V1/V2, N3, N4 (as far as NW goes)
+  kLeakages = kRatios + 3,  // the six pair leakage inductances [H]
+  kLeakageCount = 6,
+  kCommonEnd = kLeakages + kLeakageCount,  // the first position after them
+  kShareSlots = 9,                         // winding shares in the state: NW a phase, at most 3 x 3
+};
+// The hyperbola's constants, where tsat2 and tsat3 keep them (as the
+// three-phase form does).
+namespace curve {
+enum : std::int32_t {
+  kAirReactance = 3,  // Xa [pu]
+  kMagnetising,       // Im [pu]
+  kKneeVoltage,       // Vk [pu]
+  kOmega = 7,         // w [rad/s]
+  kRating,            // S [MVA]
+  kCurveC,            // c [(kV s)^2]
+  kCurveH,            // h = 0.5 / La [1/H]
+  kKneeFlux,          // Phik [kV s]
+};
+}  // namespace curve
+}  // namespace multiwinding
+
+// The selector of tsat3 and tsat4 in rtci: 0 behind winding 1, 1..4 across
+// that winding.
+namespace selector::rtci {
+enum : std::int32_t { kSelector = 1, kSize = kSelector };
+}
+
+namespace tsat2 {
+namespace rtcf {
+enum : std::int32_t {
+  kDecay = 0,          // D [1/s]
+  kRelease = 6,        // Tr [s]
+  kWindingCount = 12,  // NW as set up
+  kZeroOffset,         // i0 [kA]
+  kHoldCurrent,        // Ih [kA]
+  kSize = multiwinding::kCommonEnd
+};
+}  // namespace rtcf
+namespace stor {
+enum : std::int32_t {
+  kScaledC = 2,     // c T^2
+  kScaledH,         // h / T^2
+  kScaledOffset,    // i0 at T
+  kScaledKnee,      // Phik T
+  kScaledHold = 9,  // Ih / T
+  kScale,           // T of the last rescaling
+  kFluxA,           // flux of phase A, then its slope; B and C follow
+  kSlopeA,
+  kCurrentA = kFluxA + 6,    // phase magnetising currents [kA]
+  kSharesA = kCurrentA + 3,  // share of winding j in phase p at kSharesA + (p - 1) NW + j - 1
+  kSize = kSharesA + multiwinding::kShareSlots - 1
+};
+}  // namespace stor
+}  // namespace tsat2
+
+namespace tsat3 {
+namespace rtcf {
+enum : std::int32_t {
+  kInnerC = 25,                // 4 q La (its c = 4 p28 La at curve::kCurveC)
+  kInnerKnee,                  // d2 = Phik - 2 Ihw La
+  kAirInductance,              // La
+  kOuterP,                     // p28
+  kInnerQ,                     // q
+  kHalfWidth,                  // Ihw, the loop's half width [kA]
+  kInitialFluxA,               // initial fluxes of phases A, B, C [kV s]
+  kSpare = kInitialFluxA + 3,  // six positions not used
+  kWindingCount = 12,          // NW as set up
+  kSize = kSpare + 6
+};
+}  // namespace rtcf
+namespace stor {
+enum : std::int32_t {
+  kOuterC = 2,  // the loop at the scale T (hysteresis_loop.h)
+  kCurveH,
+  kOuterOffset,
+  kOuterKnee,
+  kScale = 10,  // T of the last rescaling
+  kFluxA,       // flux of phase A, then its previous advanced voltage
+  kLastVoltageA,
+  kCurrentA = kFluxA + 6,    // phase currents [kA]
+  kSharesA = kCurrentA + 3,  // winding shares as tsat2's
+  kInnerC = 30,
+  kInnerKnee,
+  kInnerOffset,
+  kAirInductance,  // La T^2
+  kOuterP,
+  kInnerQ,
+  kHalfWidth,                 // Ihw / T
+  kCoreFluxA = 38,            // previous core fluxes
+  kBranchA = kCoreFluxA + 3,  // 0 none, 1 rising, 2 falling
+  kSigmaA = kBranchA + 3,     // the loop scale sigma
+  kRhoA = kSigmaA + 3,        // the loop offset rho
+  kSpare = kRhoA + 3,         // eleven slots not used
+  kSize = kSpare + 10
+};
+}  // namespace stor
+}  // namespace tsat3
+
+namespace tsat4 {
+namespace rtcf {
+enum : std::int32_t {
+  kInitialFluxA = 3,  // initial fluxes of phases A, B, C [kV s]
+  kParameters = 6,    // P6 .. P14 (P8 = F1, P9 = F2)
+  kParameterCount = 9,
+  kOmega = multiwinding::kCommonEnd,  // w [rad/s]
+  kDensity,                           // Bn [T]
+  kWindingVoltage,                    // Vw, the selected winding's voltage [kV]
+  kAirInductance,                     // La on Vw [H]
+  kWindingCount,                      // NW as set up
+  kSpare,                             // not used (nor is position 0)
+  kSize = kSpare + 1
+};
+}  // namespace rtcf
+namespace stor {
+enum : std::int32_t {
+  kFluxA = 1,  // per phase: flux, previous advanced voltage, B, H, M, dM/dH
+  kLastVoltageA,
+  kDensityA,
+  kFieldA,
+  kMagnetisationA,
+  kSlopeA,
+  kPhaseStride = 6,                       // phase B's slots follow phase A's at this distance
+  kCurrentA = kFluxA + 3 * kPhaseStride,  // phase currents [kA]
+  kSharesA = kCurrentA + 3,               // winding shares as tsat2's
+  kDirectionA = kSharesA + multiwinding::kShareSlots,  // the directions delta
+  kCoreFluxA = kDirectionA + 3,                        // the core fluxes
+  kSpare = kCoreFluxA + 3,                             // four slots not used
+  kSize = kSpare + 3
+};
+}  // namespace stor
+}  // namespace tsat4
+}  // namespace wakro::transformers::layout
+
 // tsat2: 24 constants in rtcf, 28 slots of e_s2::stor. X air-core reactance
 // [pu], K knee voltage [pu], T decay time [s], I magnetising current [%], Tr
 // the time until which the flux is held at the holding threshold. x12, x13, x23

@@ -9,6 +9,13 @@
 // cores (admf, admform, the B-H curve, injcal's per-step core injection, the
 // saturation ramps and the umec*_cfg configuration routines).
 //
+// Each model's storage and configuration record is declared once, in the
+// model's header, as named slots in namespace wakro::transformers::layout::
+// <model>::<array> (enumerators in the order of the record, its size the last
+// name, kSize); the model takes its slots by that size and reads and writes them
+// by name only. tests/transformers/test_layouts.cpp holds each size to the
+// pointer advance the routine makes.
+//
 // May call: model (e_s5, e_s5tap, rt_config, e_s0 ...), diag (messages, quit,
 // node access), files (the line and free-format readers), input, network (the
 // admittance stamp, the run-time change helpers and rcbranch of the damping

@@ -1,23 +1,9 @@
 // Core saturation: tsat1_cfg/tsat1_exe and the older tsat21/tsat21b
 // (saturation.h).
 //
-// tsat1's configuration record, rt_config::rtcf from nrtcf (slot = position + 1):
-//   0 D   decay coefficient [1/s]        8  S as passed [MVA]
-//   1 a1  advance coefficients           9  c curve constant [(kV s)^2]
-//   2 a2                                 10 h = 0.5 / La [1/H]
-//   3 Xa  air-core reactance [pu]        11 Phik knee flux [kV s]
-//   4 Im  magnetising current [pu]       12 (not used)
-//   5 Vk  knee voltage [pu]              13 i0 zero-flux offset [kA]
-//   6 Tr  release time [s]               14 Ih = 1.2 Ipk holding threshold [kA]
-//   7 w   angular frequency [rad/s]
-// Its state, e_s2::stor from nexc + 1 (position = slot):
-//   2 c t^2, 3 h / t^2, 4 i0 at the tap, 5 Phik t, 9 Ih / t, 10 tap t of the last
-//   rescaling, 11..16 flux and flux derivative of phases A, B, C, 17..19 the
-//   phase currents [kA]; 1, 6..8, 20, 21 not used.
-// tsat21's state, e_s2::stor from nexc + 1:
-//   1 the late-voltage warning given, 2 c, 3 h, 4 i0, 5 Phik, 6 S Ipk / V^2,
-//   7 dt/2, 8 D, 9 Ih, 10 V of the last set-up, 11..16 flux and integration
-//   history of phases A, B, C, 17..19 the phase currents, 20 a1, 21 a2.
+// tsat1's configuration record (rt_config::rtcf from nrtcf) and state, and
+// tsat21's state (e_s2::stor from nexc + 1), are declared slot by slot in
+// wakro::transformers::layout (saturation.h).
 #include "transformers/saturation.h"
 
 #include <array>
@@ -62,7 +48,10 @@ constexpr double kNoLoadLosses = 1e-10;
 constexpr std::int32_t kSaturationRecord = 9;
 constexpr std::int32_t kDimensionNotice = 403;
 constexpr std::int32_t kPhases = 3;
-constexpr std::int32_t kRecordSize = 15, kStateSize = 21;
+namespace cfg1 = transformers::layout::tsat1::rtcf;
+namespace st1 = transformers::layout::tsat1::stor;
+namespace st21 = transformers::layout::tsat21::stor;
+using transformers::layout::kFluxStride;
 
 }  // namespace
 
@@ -111,7 +100,7 @@ void check_nameplate(std::string_view tag, double s, double v, double f, const C
   auto require = [&](bool ok, std::string_view text) {
     if (ok) return;
     failed = true;
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, msg::kError, msg::kSingleLine, text);
   };
   require(s > 0.0, kMvaText);
   require(v > 0.0, kVoltageText);
@@ -152,27 +141,27 @@ void tsat1_cfg(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
   // Step 3: the record.
   const bool full_set = br_a != 0 && br_b != 0 && br_c != 0;
   const double wdt = q.omega * e_s1::delt;
-  const blocks::Slots<double> r = blocks::take_rtcf(kRecordSize);
-  r(1) = decay(t);
-  r(2) = full_set ? 1.0 - wdt * wdt : 1.0;
-  r(3) = full_set ? kOneOverSqrt3 * wdt : 0.0;
-  r(4) = q.xa;
-  r(5) = q.im;
-  r(6) = q.vk;
-  r(7) = tr;
-  r(8) = q.omega;
-  r(9) = s;
-  r(10) = q.c;
-  r(11) = q.h;
-  r(12) = q.phik;
-  r(14) = q.i0;
-  r(15) = kHoldFactor * q.ipk;
+  const blocks::Slots<double> r = blocks::take_rtcf(cfg1::kSize);
+  r(cfg1::kDecay) = decay(t);
+  r(cfg1::kAdvance1) = full_set ? 1.0 - wdt * wdt : 1.0;
+  r(cfg1::kAdvance2) = full_set ? kOneOverSqrt3 * wdt : 0.0;
+  r(cfg1::kAirReactance) = q.xa;
+  r(cfg1::kMagnetising) = q.im;
+  r(cfg1::kKneeVoltage) = q.vk;
+  r(cfg1::kRelease) = tr;
+  r(cfg1::kOmega) = q.omega;
+  r(cfg1::kRating) = s;
+  r(cfg1::kCurveC) = q.c;
+  r(cfg1::kCurveH) = q.h;
+  r(cfg1::kKneeFlux) = q.phik;
+  r(cfg1::kZeroOffset) = q.i0;
+  r(cfg1::kHoldCurrent) = kHoldFactor * q.ipk;
 }
 
 void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double tap,
                std::int32_t enable) {
-  const blocks::Slots<double> r = blocks::take_rtcf(kRecordSize);
-  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const blocks::Slots<double> r = blocks::take_rtcf(cfg1::kSize);
+  const blocks::Slots<double> st = blocks::take_stor(st1::kSize);
   const std::array<std::int32_t, kPhases> br{br_a, br_b, br_c};
   if (e_s1::timezero) {  // once per run: the numbers the steps index with
     wakro_testssn(kTsat1Tag, ss);
@@ -182,28 +171,32 @@ void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
 
   // Step 1: the characteristic at the tap.
   const double t = tap < kLeastTap ? kLeastTap : tap;
-  if (e_s1::timezero || std::abs(t - st(10)) >= kRescaleTap) {
-    st(2) = r(10) * t * t;
-    st(3) = r(11) / (t * t);
-    st(5) = r(12) * t;
-    st(4) = (std::sqrt(st(5) * st(5) + st(2)) - st(5)) * st(3);
-    st(9) = r(15) / t;
-    st(10) = t;
+  if (e_s1::timezero || std::abs(t - st(st1::kScale)) >= kRescaleTap) {
+    st(st1::kScaledC) = r(cfg1::kCurveC) * t * t;
+    st(st1::kScaledH) = r(cfg1::kCurveH) / (t * t);
+    st(st1::kScaledKnee) = r(cfg1::kKneeFlux) * t;
+    st(st1::kScaledOffset) =
+        (std::sqrt(st(st1::kScaledKnee) * st(st1::kScaledKnee) + st(st1::kScaledC)) -
+         st(st1::kScaledKnee)) *
+        st(st1::kScaledH);
+    st(st1::kScaledHold) = r(cfg1::kHoldCurrent) / t;
+    st(st1::kScale) = t;
   }
 
   // Step 2: the branch voltages, advanced one step for a full set.
   std::array<double, kPhases> v{};
   for (std::int32_t p = 0; p < kPhases; ++p)
     if (br[p] != 0) v[p] = vbranch(ss, br[p]);
-  const double a1 = r(2), a2 = r(3);
+  const double a1 = r(cfg1::kAdvance1), a2 = r(cfg1::kAdvance2);
   const std::array<double, kPhases> w{a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
                                       a1 * v[2] + a2 * (v[1] - v[0])};
 
   // Step 3: flux and current of each phase.
-  const double d = r(1), half_dt = 0.5 * e_s1::delt;
-  const bool released = e_s1::time > r(7);
+  const double d = r(cfg1::kDecay), half_dt = 0.5 * e_s1::delt;
+  const bool released = e_s1::time > r(cfg1::kRelease);
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = 11 + 2 * p, slope = flux + 1, current = 17 + p;
+    const std::int32_t flux = st1::kFluxA + kFluxStride * p, slope = st1::kSlopeA + kFluxStride * p,
+                       current = st1::kCurrentA + p;
     if (br[p] == 0) {
       st(current) = 0.0;
       continue;
@@ -212,17 +205,18 @@ void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
     const double g = w[p] - d * phi;
     const double phi_new = phi + half_dt * (st(slope) + g);
     st(slope) = g;
-    const double m = magnitude(phi_new, st(2), st(3), st(4), st(5));
-    if (m < st(9) || released) st(flux) = phi_new;
+    const double m = magnitude(phi_new, st(st1::kScaledC), st(st1::kScaledH),
+                               st(st1::kScaledOffset), st(st1::kScaledKnee));
+    if (m < st(st1::kScaledHold) || released) st(flux) = phi_new;
     st(current) = phi_new < 0.0 ? -m : m;
   }
 
   // Step 4: the injection.
   for (std::int32_t p = 0; p < kPhases; ++p) {
     if (enable == 0) {
-      st(17 + p) = 0.0;
+      st(st1::kCurrentA + p) = 0.0;
     } else if (br[p] != 0) {
-      branches::ccbr(br[p], ss) = st(17 + p);
+      branches::ccbr(br[p], ss) = st(st1::kCurrentA + p);
     }
   }
 }
@@ -256,13 +250,13 @@ struct Legacy {
 // The characteristic's constants into the state block (set-up and later
 // voltage changes).
 void store_curve(const blocks::Slots<double>& st, const Legacy& a, const Curve& q) {
-  st(2) = q.c;
-  st(3) = q.h;
-  st(5) = q.phik;
-  st(6) = a.s * q.ipk / (a.v * a.v);
-  st(4) = q.i0;
-  st(9) = kHoldFactor * q.ipk;
-  st(10) = a.v;
+  st(st21::kCurveC) = q.c;
+  st(st21::kCurveH) = q.h;
+  st(st21::kKneeFlux) = q.phik;
+  st(st21::kPeakRatio) = a.s * q.ipk / (a.v * a.v);
+  st(st21::kZeroOffset) = q.i0;
+  st(st21::kHoldCurrent) = kHoldFactor * q.ipk;
+  st(st21::kVoltage) = a.v;
 }
 
 // Time zero: the phases, the checks, the fixed constants and the Norton nodes.
@@ -271,13 +265,13 @@ void legacy_setup(const blocks::Slots<double>& st, const Legacy& a, const Phases
     outmsg(kDimensionNotice, 0, 0, 0, 0.0, 0.0, a.name);  // ends the run
   const Curve q = form_curve(a.s, a.v, a.x, a.k, a.f, a.i);
   check_nameplate(a.tag, a.s, a.v, a.f, q);
-  st(1) = 0.0;
-  st(7) = 0.5 * e_s1::delt;
-  st(8) = decay(a.t);
+  st(st21::kWarned) = 0.0;
+  st(st21::kHalfStep) = 0.5 * e_s1::delt;
+  st(st21::kDecay) = decay(a.t);
   const bool full_set = ph[0].present && ph[1].present && ph[2].present;
   const double wdt = q.omega * e_s1::delt;
-  st(20) = full_set ? 1.0 - wdt * wdt : 1.0;
-  st(21) = full_set ? wdt * kOneOverSqrt3 : 0.0;
+  st(st21::kAdvance1) = full_set ? 1.0 - wdt * wdt : 1.0;
+  st(st21::kAdvance2) = full_set ? wdt * kOneOverSqrt3 : 0.0;
   for (const Phase& p : ph) {
     if (!p.present) continue;
     if (p.from > 0) enable_norton(a.tag, ss, p.from);
@@ -294,17 +288,17 @@ void follow_voltage(const blocks::Slots<double>& st, const Legacy& a) {
     store_curve(st, a, q);
     return;
   }
-  if (st(1) != 0.0) return;
-  st(1) = 1.0;
+  if (st(st21::kWarned) != 0.0) return;
+  st(st21::kWarned) = 1.0;
   std::string text(trim_right(a.name));
   text += ": the rated voltage gives no saturation characteristic; the previous one is kept.";
-  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text);
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, msg::kSingleLine, text);
 }
 
 void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases& ph, std::int32_t ss) {
   if (e_s1::timezero) {
     legacy_setup(st, a, ph, ss);
-  } else if (std::abs(a.v - st(10)) >= kVoltageChange) {
+  } else if (std::abs(a.v - st(st21::kVoltage)) >= kVoltageChange) {
     follow_voltage(st, a);
   }
   if (std::abs(a.k) < kInertKnee) return;
@@ -315,7 +309,7 @@ void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases&
   std::array<double, kPhases> v{};
   for (std::int32_t p = 0; p < kPhases; ++p)
     if (ph[p].present) v[p] = node_voltage(ph[p].from, ss) - node_voltage(ph[p].to, ss);
-  const double a1 = st(20), a2 = st(21);
+  const double a1 = st(st21::kAdvance1), a2 = st(st21::kAdvance2);
   std::array<double, kPhases> u{a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
                                 a1 * v[2] + a2 * (v[1] - v[0])};
   if (zero_sequence_free) {
@@ -324,10 +318,11 @@ void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases&
   }
 
   // Step 2: flux (trapezoidal, d phi/dt = u - D phi) and current of each phase.
-  const double half_dt = st(7), d = st(8);
+  const double half_dt = st(st21::kHalfStep), d = st(st21::kDecay);
   double sum = 0.0;
   for (std::int32_t p = 0; p < kPhases; ++p) {
-    const std::int32_t flux = 11 + 2 * p, history = flux + 1, current = 17 + p;
+    const std::int32_t flux = st21::kFluxA + kFluxStride * p,
+                       history = st21::kHistoryA + kFluxStride * p, current = st21::kCurrentA + p;
     if (!ph[p].present) {
       st(current) = 0.0;
       continue;
@@ -335,23 +330,24 @@ void legacy_step(const blocks::Slots<double>& st, const Legacy& a, const Phases&
     const double phi = st(flux);
     const double phi_new = phi + (st(history) + u[p] - d * phi) * half_dt;
     st(history) = u[p] - d * phi;
-    const double m = magnitude(phi_new, st(2), st(3), st(4), st(5));
-    if (!(m >= st(9) && a.k < 0.0)) st(flux) = phi_new;
+    const double m = magnitude(phi_new, st(st21::kCurveC), st(st21::kCurveH), st(st21::kZeroOffset),
+                               st(st21::kKneeFlux));
+    if (!(m >= st(st21::kHoldCurrent) && a.k < 0.0)) st(flux) = phi_new;
     st(current) = phi_new < 0.0 ? -m : m;
     sum += st(current);
   }
   if (zero_sequence_free)
-    for (std::int32_t p = 0; p < kPhases; ++p) st(17 + p) -= sum / 3.0;
+    for (std::int32_t p = 0; p < kPhases; ++p) st(st21::kCurrentA + p) -= sum / 3.0;
 
   // Step 3: the injection, from the winding's from-node to its to-node.
   for (std::int32_t p = 0; p < kPhases; ++p) {
     if (a.enab == 0) {
-      st(17 + p) = 0.0;
+      st(st21::kCurrentA + p) = 0.0;
       continue;
     }
     if (!ph[p].present) continue;
-    if (ph[p].to > 0) e_s0::ccin(ph[p].to, ss) += st(17 + p);
-    if (ph[p].from > 0) e_s0::ccin(ph[p].from, ss) -= st(17 + p);
+    if (ph[p].to > 0) e_s0::ccin(ph[p].to, ss) += st(st21::kCurrentA + p);
+    if (ph[p].from > 0) e_s0::ccin(ph[p].from, ss) -= st(st21::kCurrentA + p);
   }
 }
 
@@ -369,7 +365,7 @@ void warn_no_load_losses() {
 void tsat21(std::int32_t n1a, std::int32_t n2a, std::int32_t n1b, std::int32_t n2b, std::int32_t n1c,
             std::int32_t n2c, std::int32_t ss, double s, double v, double x, double k, double f,
             double t, double i, double nll, std::int32_t enab) {
-  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const blocks::Slots<double> st = blocks::take_stor(st21::kSize);
   if (e_s1::timezero) wakro_testssn(kTsat21Tag, ss);
   const Phases ph{phase_of(n1a, n2a, ss), phase_of(n1b, n2b, ss), phase_of(n1c, n2c, ss)};
   if (e_s1::timezero && nll > kNoLoadLosses && (ph[0].present || ph[1].present || ph[2].present))
@@ -379,7 +375,7 @@ void tsat21(std::int32_t n1a, std::int32_t n2a, std::int32_t n1b, std::int32_t n
 
 void tsat21b(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int32_t ss, double s,
              double v, double x, double k, double f, double t, double i, std::int32_t enab) {
-  const blocks::Slots<double> st = blocks::take_stor(kStateSize);
+  const blocks::Slots<double> st = blocks::take_stor(st21::kSize);
   const std::array<std::int32_t, kPhases> br{br_a, br_b, br_c};
   if (e_s1::timezero) {
     wakro_testssn(kTsat21bTag, ss);

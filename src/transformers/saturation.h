@@ -29,6 +29,78 @@ inline constexpr std::string_view kTsat21Tag = "TSAT21      ";
 inline constexpr std::string_view kTsat21bTag = "TSAT21B     ";
 }  // namespace wakro
 
+// The records of the models below, slot by slot (sizes last).
+namespace wakro::transformers::layout {
+namespace tsat1 {
+// rtcf, written by tsat1_cfg and read by tsat1_exe.
+namespace rtcf {
+enum : std::int32_t {
+  kDecay = 1,  // D decay coefficient [1/s]
+  kAdvance1,   // a1, a2: the advance coefficients
+  kAdvance2,
+  kAirReactance,  // Xa [pu]
+  kMagnetising,   // Im [pu]
+  kKneeVoltage,   // Vk [pu]
+  kRelease,       // Tr release time [s]
+  kOmega,         // w [rad/s]
+  kRating,        // S as passed [MVA]
+  kCurveC,        // c [(kV s)^2]
+  kCurveH,        // h = 0.5 / La [1/H]
+  kKneeFlux,      // Phik [kV s]
+  kUnused,
+  kZeroOffset,   // i0 [kA]
+  kHoldCurrent,  // Ih = 1.2 Ipk [kA]
+  kSize = kHoldCurrent
+};
+}  // namespace rtcf
+// stor: the characteristic at the tap t, then per phase flux and slope, then the
+// phase currents; slots 1, 6..8, 20 and 21 are not used.
+namespace stor {
+enum : std::int32_t {
+  kUnused1 = 1,
+  kScaledC,       // c t^2
+  kScaledH,       // h / t^2
+  kScaledOffset,  // i0 at the tap
+  kScaledKnee,    // Phik t
+  kUnused6,
+  kUnused7,
+  kUnused8,
+  kScaledHold,  // Ih / t
+  kScale,       // t of the last rescaling
+  kFluxA,       // flux of phase A, then its slope; B and C follow
+  kSlopeA,
+  kCurrentA = kFluxA + 6,  // phase currents A, B, C [kA]
+  kUnused20 = kCurrentA + 3,
+  kUnused21,
+  kSize = kUnused21
+};
+}  // namespace stor
+}  // namespace tsat1
+// tsat21 and tsat21b: stor only.
+namespace tsat21::stor {
+enum : std::int32_t {
+  kWarned = 1,   // the late-voltage warning given
+  kCurveC,       // c
+  kCurveH,       // h
+  kZeroOffset,   // i0
+  kKneeFlux,     // Phik
+  kPeakRatio,    // S Ipk / V^2
+  kHalfStep,     // dt/2
+  kDecay,        // D
+  kHoldCurrent,  // Ih
+  kVoltage,      // V of the last set-up
+  kFluxA,        // flux of phase A, then its integration history; B and C follow
+  kHistoryA,
+  kCurrentA = kFluxA + 6,     // phase currents A, B, C
+  kAdvance1 = kCurrentA + 3,  // a1, a2
+  kAdvance2,
+  kSize = kAdvance2
+};
+}  // namespace tsat21::stor
+// Per-phase slots follow phase A's at this stride.
+inline constexpr std::int32_t kFluxStride = 2;
+}  // namespace wakro::transformers::layout
+
 // Set-up at time zero (begin pass) of three magnetising branches br_a, br_b,
 // br_c of subsystem ss (0: the phase is absent): each present branch gets
 // conductance 0, is left to this component (branches::defrdbr) and gets a

@@ -22,11 +22,16 @@
 #include "model/umec.h"
 #include "transformers/bh_curve.h"
 #include "transformers/injcal.h"
+#include "transformers/umec_cfg.h"
 #include "transformers/umec_core.h"
 #include "transformers/winding_matrix.h"
 
 namespace wakro {
 namespace {
+
+namespace core_at = transformers::layout::umectfdata;
+namespace wdg_col = transformers::layout::umecwdgdata;
+namespace sat_col = transformers::layout::umecsatdata;
 
 constexpr double kPivotLimit = 1e-32;
 constexpr std::string_view kLeakage = "Unrealisable Transformer Leakage Values";
@@ -46,7 +51,8 @@ Work g_work;
 }
 
 [[noreturn]] void unrealisable(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                text);
   wakro_quit(kTransformerTag, 0);
 }
 
@@ -75,26 +81,28 @@ void check(std::int32_t k, std::int32_t kind, std::string_view caller, std::int3
 void umec_core_admittance(std::int32_t k, std::string_view caller, Work& m) {
   const std::int32_t n = e_s5::msiz(k);
   for (std::int32_t w = 1; w <= n; ++w) {
-    umec::nturn(w, k) = rt_config::umecwdgdata(w, 1);
-    umec::ai(w, k) = rt_config::umecwdgdata(w, 2);
+    umec::nturn(w, k) = rt_config::umecwdgdata(w, wdg_col::kTurns);
+    umec::ai(w, k) = rt_config::umecwdgdata(w, wdg_col::kLeakage);
   }
-  umec::awlm(k) = rt_config::umectfdata(1);
-  umec::lwlm(k) = rt_config::umectfdata(2);
-  umec::ayok(k) = rt_config::umectfdata(3);
-  umec::lyok(k) = rt_config::umectfdata(4);
-  umec::aol(k) = rt_config::umectfdata(5);
-  umec::lol(k) = rt_config::umectfdata(6);
-  umec::zes(k) = rt_config::umectfdata(7);
-  umec::msl1(k) = rt_config::umectfdata(8);
+  umec::awlm(k) = rt_config::umectfdata(core_at::kLimbArea);
+  umec::lwlm(k) = rt_config::umectfdata(core_at::kLimbLength);
+  umec::ayok(k) = rt_config::umectfdata(core_at::kYokeArea);
+  umec::lyok(k) = rt_config::umectfdata(core_at::kYokeLength);
+  umec::aol(k) = rt_config::umectfdata(core_at::kOuterArea);
+  umec::lol(k) = rt_config::umectfdata(core_at::kOuterLength);
+  umec::zes(k) = rt_config::umectfdata(core_at::kZeroSequence);
+  umec::msl1(k) = rt_config::umectfdata(core_at::kSlope);
   for (std::int32_t i = 1; i <= umec::kCurvePoints; ++i) {
-    umec::xt(i, k) = rt_config::umecsatdata(i, 1);
-    umec::yt(i, k) = rt_config::umecsatdata(i, 2);
+    umec::xt(i, k) = rt_config::umecsatdata(i, sat_col::kCurrent);
+    umec::yt(i, k) = rt_config::umecsatdata(i, sat_col::kFlux);
   }
   if (umec::satenab(k) == 1) {
     const CurveCheck c = check_bh_curve(k);
-    if (c.no_data) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "BH curve has no data, Saturation disabled");
+    if (c.no_data)
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
+                 "BH curve has no data, Saturation disabled");
     if (c.ignored)
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1,
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
                  "BH curve has unrealistic data points, Some points were ignored");
   }
   admf(k, temp2::hs, caller);

@@ -42,10 +42,11 @@ constexpr std::string_view kChangeTag = "CHANGE_XFMR ";  // tag of the stamp's o
 // Kinds of harmonic-registry record.
 constexpr std::int32_t kTrtap5Record = 8, kAuto2Record = 10, kAuto3Record = 11;
 
-// trtap5's slots.
-constexpr std::int32_t kTapSlot = 1, kCurrentSlot = 2, kRecordSlot = 3, kTrtap5Slots = 5;
-// The auto-transformer routines' slots and configuration records.
-constexpr std::int32_t kAutoSlots = 2, kAuto2Config = 3, kAuto3Config = 11;
+// The records (taps.h).
+namespace tap5 = transformers::layout::trtap5::stor;
+namespace auto_st = transformers::layout::auto_tap::storf;
+namespace cfg2 = transformers::layout::trtap2wa1::rtcf;
+namespace cfg3 = transformers::layout::trtap3wa1::rtcf;
 
 struct Work {
   tf::Square y, r, rli, irli, hs, d;
@@ -105,7 +106,7 @@ std::int32_t register_tap(std::int32_t type, std::int32_t ss, std::initializer_l
 }
 
 [[noreturn]] void refuse(std::string_view tag, std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, msg::kError, msg::kSingleLine, text);
   wakro_quit(tag, 0);
 }
 
@@ -176,7 +177,7 @@ void e_change_xfmr(std::int32_t ss, std::int32_t k, std::int32_t mag, std::int32
 }
 
 void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
-  const blocks::Slots<double> s = blocks::take_stor(kTrtap5Slots);
+  const blocks::Slots<double> s = blocks::take_stor(tap5::kSize);
   const double t = tap <= kTapLow ? kTapLow : (tap >= kTapHigh ? kTapHigh : tap);
 
   // Step 1: the transformer and winding (reported at time zero only).
@@ -193,17 +194,17 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
   double p = 1.0;
   if (e_s1::timezero) {
     g_work.reserve(e_s5::msiz(k));
-    s(kTapSlot) = 1.0;
-    s(kRecordSlot) = register_tap(kTrtap5Record, ss, {k, w}, {t});
+    s(tap5::kTap) = 1.0;
+    s(tap5::kRecord) = register_tap(kTrtap5Record, ss, {k, w}, {t});
   } else {
-    p = s(kTapSlot);
-    const auto record = static_cast<std::int32_t>(s(kRecordSlot));
+    p = s(tap5::kTap);
+    const auto record = static_cast<std::int32_t>(s(tap5::kRecord));
     if (record >= 1 && record <= harmimp::harm_num) harmimp::harm_var(record, 1) = t;
   }
 
   // Step 3: a new tap at a zero of the watched current.
   const double i_w = e_s0::cdctr(w, k);
-  if (std::abs(t - p) >= kTapChange && i_w * s(kCurrentSlot) <= 0.0) {
+  if (std::abs(t - p) >= kTapChange && i_w * s(tap5::kCurrent) <= 0.0) {
     const std::int32_t n = e_s5::msiz(k);
     base_matrix(k, n);
     if (impedance_form(k)) {
@@ -216,9 +217,9 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
         if (i != w) set_pair(i, w, L(i, w, k) / t);
     }
     e_change_xfmr(ss, k, e_s5::nummag(k), n);
-    s(kTapSlot) = t;
+    s(tap5::kTap) = t;
   }
-  s(kCurrentSlot) = i_w;
+  s(tap5::kCurrent) = i_w;
 }
 
 // ---------------------------------------------------------------------------
@@ -260,32 +261,32 @@ void trtap2wa1_cfg(std::int32_t k, std::int32_t wb, std::int32_t wa, double v1, 
   if (!(v2 > 0.0) || !(v1 > 0.0) || v1 == v2)
     refuse(kAuto2Tag, "Unrealistic Transformer Voltage Rating.");
   const double r = v1 / v2;
-  const blocks::Slots<double> c = blocks::take_rtcf(kAuto2Config);
-  c(1) = r / 51.0;
-  c(2) = r / 1.02;
-  c(3) = r - 1.0;
+  const blocks::Slots<double> c = blocks::take_rtcf(cfg2::kSize);
+  c(cfg2::kTapLow) = r / 51.0;
+  c(cfg2::kTapHigh) = r / 1.02;
+  c(cfg2::kRatioLess1) = r - 1.0;
 }
 
 void trtap2wa1_exe(std::int32_t k, std::int32_t wb, std::int32_t wa, double tap) {
-  const blocks::Slots<double> cfg = blocks::take_rtcf(kAuto2Config);
-  const blocks::Slots<double> s = blocks::take_storf(kAutoSlots);
+  const blocks::Slots<double> cfg = blocks::take_rtcf(cfg2::kSize);
+  const blocks::Slots<double> s = blocks::take_storf(auto_st::kSize);
   if (!transformer_exists(k) || e_s5::msiz(k) != 2 || !winding_of(wa, k) || !winding_of(wb, k) || wa == wb)
     return;  // refused at set-up
   const std::int32_t ss = std::abs(e_s5tap::tss(k));
-  const double t = clamp_tap(tap, cfg(1), cfg(2));
-  const double c = 1.0 + (1.0 - t) / cfg(3);
+  const double t = clamp_tap(tap, cfg(cfg2::kTapLow), cfg(cfg2::kTapHigh));
+  const double c = 1.0 + (1.0 - t) / cfg(cfg2::kRatioLess1);
 
   double p = 1.0;
   if (e_s1::timezero) {
     g_work.reserve(2);
-    s(1) = 1.0;
+    s(auto_st::kTap) = 1.0;
   } else {
-    p = s(1);
+    p = s(auto_st::kTap);
   }
-  keep_auto_record(cfg.index(1), kAuto2Record, ss, {k, wa, wb}, t, c);
+  keep_auto_record(cfg.index(cfg2::kTapLow), kAuto2Record, ss, {k, wa, wb}, t, c);
 
   const double i_w = e_s0::cdctr(wa, k);
-  if (std::abs(t - p) >= kTapChange && i_w * s(2) <= 0.0) {
+  if (std::abs(t - p) >= kTapChange && i_w * s(auto_st::kCurrent) <= 0.0) {
     if (impedance_form(k)) {
       const double sp = std::sqrt(L(wb, wb, k) * L(wa, wa, k));
       temp1::si(wa, wa) = L(wa, wa, k) * t * t + R(wa, wa, k);
@@ -297,9 +298,9 @@ void trtap2wa1_exe(std::int32_t k, std::int32_t wb, std::int32_t wa, double tap)
       set_pair(wa, wb, c * L(wa, wb, k) / t);
     }
     e_change_xfmr(ss, k, e_s5::nummag(k), 2);
-    s(1) = t;
+    s(auto_st::kTap) = t;
   }
-  s(2) = i_w;
+  s(auto_st::kCurrent) = i_w;
 }
 
 void trtap3wa1_cfg(std::int32_t k, double s, double f, double v1, double v2, double v3, double x,
@@ -311,23 +312,23 @@ void trtap3wa1_cfg(std::int32_t k, double s, double f, double v1, double v2, dou
     refuse(kAuto3Tag, "Unrealistic Transformer Voltage Rating.");
   if (!(x > 0.0)) refuse(kAuto3Tag, "Unrealistic Transformer Leakage Value.");
   const double w = kTwoPi * f;
-  const blocks::Slots<double> c = blocks::take_rtcf(kAuto3Config);
-  c(1) = v3 * v3 / s / w;              // p1
-  c(2) = (v1 - v2) * (v1 - v2) / s / w;  // p2
-  c(3) = v2 * v2 / s / w;              // p3
-  c(4) = x1;
-  c(5) = x2;
-  c(6) = x3;
-  c(7) = v3 / (v1 - v2);  // ka
-  c(8) = v3 / v2;         // kb
-  c(9) = x * 0.01;        // m
-  c(10) = v1 / (v2 * 51.0);
-  c(11) = v1 / (v2 * 1.02);
+  const blocks::Slots<double> c = blocks::take_rtcf(cfg3::kSize);
+  c(cfg3::kP1) = v3 * v3 / s / w;
+  c(cfg3::kP2) = (v1 - v2) * (v1 - v2) / s / w;
+  c(cfg3::kP3) = v2 * v2 / s / w;
+  c(cfg3::kX1) = x1;
+  c(cfg3::kX2) = x2;
+  c(cfg3::kX3) = x3;
+  c(cfg3::kKa) = v3 / (v1 - v2);
+  c(cfg3::kKb) = v3 / v2;
+  c(cfg3::kM) = x * 0.01;
+  c(cfg3::kTapLow) = v1 / (v2 * 51.0);
+  c(cfg3::kTapHigh) = v1 / (v2 * 1.02);
 }
 
 void trtap3wa1_exe(std::int32_t k, std::int32_t wa, std::int32_t wb, std::int32_t wc, double tap) {
-  const blocks::Slots<double> cfg = blocks::take_rtcf(kAuto3Config);
-  const blocks::Slots<double> st = blocks::take_storf(kAutoSlots);
+  const blocks::Slots<double> cfg = blocks::take_rtcf(cfg3::kSize);
+  const blocks::Slots<double> st = blocks::take_storf(auto_st::kSize);
   const bool valid = transformer_exists(k) && e_s5::msiz(k) == 3 && winding_of(wa, k) &&
                      winding_of(wb, k) && winding_of(wc, k) && wa != wb && wa != wc && wb != wc;
   if (!valid) {
@@ -335,22 +336,24 @@ void trtap3wa1_exe(std::int32_t k, std::int32_t wa, std::int32_t wb, std::int32_
     return;
   }
   const std::int32_t ss = std::abs(e_s5tap::tss(k));
-  const double p1 = cfg(1), p2 = cfg(2), p3 = cfg(3), x1 = cfg(4), x2 = cfg(5), x3 = cfg(6);
-  const double ka = cfg(7), kb = cfg(8), m = cfg(9);
-  const double t = clamp_tap(tap, cfg(10), cfg(11));
+  const double p1 = cfg(cfg3::kP1), p2 = cfg(cfg3::kP2), p3 = cfg(cfg3::kP3);
+  const double x1 = cfg(cfg3::kX1), x2 = cfg(cfg3::kX2), x3 = cfg(cfg3::kX3);
+  const double ka = cfg(cfg3::kKa), kb = cfg(cfg3::kKb), m = cfg(cfg3::kM);
+  const double t = clamp_tap(tap, cfg(cfg3::kTapLow), cfg(cfg3::kTapHigh));
   const double c = (1.0 - t) * ka / kb + 1.0;
 
   double p = 1.0;
   if (e_s1::timezero) {
     g_work.reserve(3);
-    st(1) = 1.0;
+    st(auto_st::kTap) = 1.0;
   } else {
-    p = st(1);
+    p = st(auto_st::kTap);
   }
-  keep_auto_record(cfg.index(1), kAuto3Record, ss, {k, wb, wa, wc, cfg.index(1)}, t, c);
+  keep_auto_record(cfg.index(cfg3::kP1), kAuto3Record, ss, {k, wb, wa, wc, cfg.index(cfg3::kP1)}, t,
+                   c);
 
   const double i_w = e_s0::cdctr(wb, k);
-  if (std::abs(t - p) >= kTapChange && i_w * st(2) <= 0.0) {
+  if (std::abs(t - p) >= kTapChange && i_w * st(auto_st::kCurrent) <= 0.0) {
     const double s = ka + kb;
     const double q = s * s * x1 / (c * c * kb * kb);
     const double v = x2 * s / (kb * c) + ka * s * x1 * t / (kb * kb * c * c) - x3 * ka * t / (kb * c);
@@ -375,7 +378,7 @@ void trtap3wa1_exe(std::int32_t k, std::int32_t wa, std::int32_t wb, std::int32_
       set_pair(wa, wb, -kb * ka * za * g / (c * t));
     }
     e_change_xfmr(ss, k, e_s5::nummag(k), 3);
-    st(1) = t;
+    st(auto_st::kTap) = t;
   }
-  st(2) = i_w;
+  st(auto_st::kCurrent) = i_w;
 }

@@ -28,6 +28,48 @@ inline constexpr std::string_view kAuto2Tag = "AUTO_TF_2WDG";
 inline constexpr std::string_view kAuto3Tag = "AUTO_TF_3WDG";
 }  // namespace wakro
 
+// The records of the tap changers, slot by slot (sizes last).
+namespace wakro::transformers::layout {
+namespace trtap5::stor {
+enum : std::int32_t {
+  kTap = 1,  // the tap in effect
+  kCurrent,  // the watched current of the last call
+  kRecord,   // the harmonic-registry record's number
+  kUnused4,
+  kUnused5,
+  kSize = kUnused5
+};
+}
+// Both auto-transformer routines keep the same two slots of storf.
+namespace auto_tap::storf {
+enum : std::int32_t { kTap = 1, kCurrent, kSize = kCurrent };
+}
+namespace trtap2wa1::rtcf {
+enum : std::int32_t {
+  kTapLow = 1,  // r / 51
+  kTapHigh,     // r / 1.02
+  kRatioLess1,  // r - 1
+  kSize = kRatioLess1
+};
+}
+namespace trtap3wa1::rtcf {
+enum : std::int32_t {
+  kP1 = 1,  // V3^2 / (S w)
+  kP2,      // (V1 - V2)^2 / (S w)
+  kP3,      // V2^2 / (S w)
+  kX1,
+  kX2,
+  kX3,
+  kKa,       // V3 / (V1 - V2)
+  kKb,       // V3 / V2
+  kM,        // X / 100
+  kTapLow,   // V1 / (51 V2)
+  kTapHigh,  // V1 / (1.02 V2)
+  kSize = kTapHigh
+};
+}
+}  // namespace wakro::transformers::layout
+
 // Tap `tap` (limited to 0.01 .. 100) on winding w of transformer k of subsystem
 // ss. Five slots of e_s2::stor from nexc + 1: the tap in effect, the watched
 // current of the last call, the registry record's number, two unused; nexc

@@ -42,6 +42,8 @@ bool at_least(double v, double limit) { return v >= limit; }  // a NaN fails
 
 // The checks of one call (see umec_cfg.h for the order and the two styles).
 using Checks = wakro::CfgChecks;
+namespace wdg_col = wakro::transformers::layout::umecwdgdata;
+namespace sat_col = wakro::transformers::layout::umecsatdata;
 
 // The nameplate common to the routines.
 struct Plate {
@@ -80,8 +82,8 @@ struct Core {
 void slope_and_curve(Core& c, double omega, double u1, double ib, double im) {
   c.msl1 = (c.lyok / c.ayok + 2.0) / (omega * u1 * (0.01 * im) * ib);
   for (std::int32_t i = 1; i <= 10; ++i) {
-    rt_config::umecsatdata(i, 1) *= ib * 10.0 * kSqrt2 * u1 / (2.0 + c.lyok);
-    rt_config::umecsatdata(i, 2) *= kPeakFlux / omega;
+    rt_config::umecsatdata(i, sat_col::kCurrent) *= ib * 10.0 * kSqrt2 * u1 / (2.0 + c.lyok);
+    rt_config::umecsatdata(i, sat_col::kFlux) *= kPeakFlux / omega;
   }
 }
 
@@ -89,11 +91,12 @@ void slope_and_curve(Core& c, double omega, double u1, double ib, double im) {
 void hand_over(std::string_view tag, std::int32_t k, const Core& c, std::span<const double> turns,
                std::span<const double> leakage) {
   const std::array<double, 8> core{c.awlm, c.lwlm, c.ayok, c.lyok, c.aol, c.lol, c.zes, c.msl1};
-  for (std::int32_t i = 1; i <= 8; ++i) rt_config::umectfdata(i) = core[static_cast<std::size_t>(i - 1)];
+  for (std::int32_t i = 1; i <= wakro::transformers::layout::umectfdata::kSize; ++i)
+    rt_config::umectfdata(i) = core[static_cast<std::size_t>(i - 1)];
   const auto n = static_cast<std::int32_t>(turns.size());
   for (std::int32_t w = 1; w <= n; ++w) {
-    rt_config::umecwdgdata(w, 1) = turns[static_cast<std::size_t>(w - 1)];
-    rt_config::umecwdgdata(w, 2) = leakage[static_cast<std::size_t>(w - 1)];
+    rt_config::umecwdgdata(w, wdg_col::kTurns) = turns[static_cast<std::size_t>(w - 1)];
+    rt_config::umecwdgdata(w, wdg_col::kLeakage) = leakage[static_cast<std::size_t>(w - 1)];
   }
   wakro_settfparm(k, wakro::kTfUmec, tag, n);
 }
@@ -170,8 +173,8 @@ void umec6w5l_cfg(std::int32_t k, std::int32_t type, double mva, double f, doubl
   const double g = 1.0 / (omega * u1 * ib);
   c.msl1 = s * g / (0.01 * im);
   for (std::int32_t i = 1; i <= 10; ++i) {
-    double& xi = rt_config::umecsatdata(i, 1);
-    double& yi = rt_config::umecsatdata(i, 2);
+    double& xi = rt_config::umecsatdata(i, sat_col::kCurrent);
+    double& yi = rt_config::umecsatdata(i, sat_col::kFlux);
     const double d = xi > kTinyPoint ? s * 100.0 * g / xi : s;
     xi = yi * (kPeakFlux / omega) / d;
     if (yi > kTinyPoint) xi /= yi;

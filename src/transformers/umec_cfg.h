@@ -33,6 +33,30 @@ inline constexpr std::string_view kUmec4wTag = "UMEC_TF_4WDG";
 inline constexpr std::string_view kUmec6wTag = "UMEC_TF_3P2W";
 }  // namespace wakro
 
+// The work tables the UMEC readers hand to the formation (settfparm), column by
+// column (sizes last).
+namespace wakro::transformers::layout {
+namespace umectfdata {  // rt_config::umectfdata: the core record
+enum : std::int32_t {
+  kLimbArea = 1,  // wound limb area and length
+  kLimbLength,
+  kYokeArea,  // yoke area and length
+  kYokeLength,
+  kOuterArea,  // outer leg area and length
+  kOuterLength,
+  kZeroSequence,  // permeance of the zero-sequence paths
+  kSlope,         // the linear slope of the core material
+  kSize = kSlope
+};
+}
+namespace umecwdgdata {  // rt_config::umecwdgdata: one row per winding
+enum : std::int32_t { kTurns = 1, kLeakage, kColumns = kLeakage };
+}
+namespace umecsatdata {  // rt_config::umecsatdata: one row per curve point
+enum : std::int32_t { kCurrent = 1, kFlux, kColumns = kFlux };
+}
+}  // namespace wakro::transformers::layout
+
 void umec2w_cfg(std::int32_t k, double mva, double f, double x, double u1, double u2, double im,
                 double ra, double rl);
 void umec3w_cfg(std::int32_t k, double mva, double f, double x, double u1, double u2, double u3,

@@ -36,6 +36,57 @@ struct Mat23 {
   }
 };
 
+// The core types (umec::cor): three-phase cores of six windings, two a phase
+// (A: 1, 2; B: 3, 4; C: 5, 6), and single-phase cores of two to four windings.
+namespace core_type {
+enum : std::int32_t {
+  kThreeLimb = 0,      // yokes only
+  kZeroSequencePaths,  // yokes and a zero-sequence path per phase
+  kFiveLimb,           // yokes, two outer legs and zero-sequence paths
+  kSinglePhaseTwo,     // two, three or four windings and one yoke
+  kSinglePhaseThree,
+  kSinglePhaseFour,
+};
+}  // namespace core_type
+
+// The magnetic branches of a core as the incidence table numbers them: the wound
+// limb of winding w is branch w and its leakage path branch n + w (n windings);
+// the branches after them by core type.
+namespace branch {
+inline constexpr std::int32_t kThreePhaseWindings = 6;
+constexpr std::int32_t limb(std::int32_t w) { return w; }
+constexpr std::int32_t leakage(std::int32_t n, std::int32_t w) { return n + w; }
+// The first winding of phase p of a three-phase core (p = 0 for A).
+constexpr std::int32_t first_winding(std::int32_t p) { return 1 + 2 * p; }
+namespace three_limb {
+enum : std::int32_t { kYokeA = 2 * kThreePhaseWindings + 1, kYokeB, kYokeC, kLast = kYokeC };
+}
+namespace zero_paths {
+enum : std::int32_t {
+  kYokeA = 2 * kThreePhaseWindings + 1,
+  kYokeC,
+  kZeroA,
+  kZeroB,
+  kZeroC,
+  kLast = kZeroC
+};
+}
+namespace five_limb {
+enum : std::int32_t {
+  kYokeA = 2 * kThreePhaseWindings + 1,
+  kYokeC,
+  kOuterA,  // the outer leg beside phase A
+  kZeroB,
+  kOuterC,  // the outer leg beside phase C
+  kZeroA,
+  kZeroC,
+  kLast = kZeroC
+};
+}
+// The yoke of a single-phase core of n windings, its last branch.
+constexpr std::int32_t single_phase_yoke(std::int32_t n) { return 2 * n + 1; }
+}  // namespace branch
+
 // The layout of a core type: its winding count and branch count (0, 0 for a type
 // outside the table).
 struct Layout {

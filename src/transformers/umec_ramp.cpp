@@ -19,7 +19,9 @@ constexpr double kLeastFrequency = 0.01;  // Hz
 constexpr double kFallbackRate = 100.0, kFallbackDuration = 0.01;
 constexpr double kDefaultRate = 120.0, kDefaultDuration = 0.008333333333333333;  // 60 Hz
 constexpr double kRampOn = 1e-10;
-constexpr std::int32_t kPlotSlots = 19;
+namespace ramp5 = wakro::transformers::layout::umecsat5::stor;
+namespace ramp1 = wakro::transformers::layout::umecsat1;
+namespace plot = wakro::transformers::layout::fplot19::stor;
 
 // A UMEC transformer, or the run ends under the routine's tag.
 void check_unit(std::string_view tag, std::int32_t k) {
@@ -44,60 +46,62 @@ void set_ramp(std::int32_t k, std::int32_t enable, double t0, double end, double
 }  // namespace
 
 void umecsat5(std::int32_t enable, std::int32_t k, double f) {
-  const wakro::blocks::Slots<double> st = wakro::blocks::take_stor(5);
+  const wakro::blocks::Slots<double> st = wakro::blocks::take_stor(ramp5::kSize);
   check_unit(wakro::kUmecsat5Tag, k);
   const double t = e_s1::time;
   // Step 1: a fresh start.
-  if (e_s1::timezero) st(1) = st(5) = 0.0;
+  if (e_s1::timezero) st(ramp5::kEnable) = st(ramp5::kDuration) = 0.0;
   // Step 2: a change of enable starts a ramp.
-  if (std::lround(st(1)) != enable) {
-    st(2) = t;
-    st(3) = t + st(5);
+  if (std::lround(st(ramp5::kEnable)) != enable) {
+    st(ramp5::kChange) = t;
+    st(ramp5::kEnd) = t + st(ramp5::kDuration);
   }
   // Step 3: rate and duration, once.
   if (e_s1::timezero) {
     if (!(f >= kLeastFrequency)) {
       wakro::ListLine() << "Warning: Trafo " << k << " frequency is 0 or negative";
-      st(4) = kFallbackRate;
-      st(5) = kFallbackDuration;
+      st(ramp5::kRate) = kFallbackRate;
+      st(ramp5::kDuration) = kFallbackDuration;
     } else {
-      st(4) = 2.0 * f;
-      st(5) = 0.5 / f;
+      st(ramp5::kRate) = 2.0 * f;
+      st(ramp5::kDuration) = 0.5 / f;
     }
   }
   // Step 4: the ramp.
-  st(1) = enable;
-  set_ramp(k, enable, st(2), st(3), st(4));
+  st(ramp5::kEnable) = enable;
+  set_ramp(k, enable, st(ramp5::kChange), st(ramp5::kEnd), st(ramp5::kRate));
 }
 
 void umecsat1_cfg(double f) {
-  const wakro::blocks::Slots<double> r = wakro::blocks::take_rtcf(2);
+  const wakro::blocks::Slots<double> r = wakro::blocks::take_rtcf(ramp1::rtcf::kSize);
   if (!(f >= kLeastFrequency)) {
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Frequency is 0 or negative, assuming 60Hz");
-    r(1) = kDefaultRate;
-    r(2) = kDefaultDuration;
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
+               "Frequency is 0 or negative, assuming 60Hz");
+    r(ramp1::rtcf::kRate) = kDefaultRate;
+    r(ramp1::rtcf::kDuration) = kDefaultDuration;
     return;
   }
-  r(1) = 2.0 * f;
-  r(2) = 0.5 / f;
+  r(ramp1::rtcf::kRate) = 2.0 * f;
+  r(ramp1::rtcf::kDuration) = 0.5 / f;
 }
 
 void umecsat1_exe(std::int32_t enable, std::int32_t k) {
-  const wakro::blocks::Slots<double> r = wakro::blocks::take_rtcf(2);
-  const wakro::blocks::Slots<std::int32_t> last = wakro::blocks::take_stori(1);
-  const wakro::blocks::Slots<double> times = wakro::blocks::take_storf(2);
+  const wakro::blocks::Slots<double> r = wakro::blocks::take_rtcf(ramp1::rtcf::kSize);
+  const wakro::blocks::Slots<std::int32_t> last = wakro::blocks::take_stori(ramp1::stori::kSize);
+  const wakro::blocks::Slots<double> times = wakro::blocks::take_storf(ramp1::storf::kSize);
   check_unit(wakro::kUmecsat1Tag, k);
-  if (enable != last(1)) {
-    times(1) = e_s1::time;
-    times(2) = e_s1::time + r(2);
+  if (enable != last(ramp1::stori::kEnable)) {
+    times(ramp1::storf::kChange) = e_s1::time;
+    times(ramp1::storf::kEnd) = e_s1::time + r(ramp1::rtcf::kDuration);
   }
-  last(1) = enable;
-  set_ramp(k, enable, times(1), times(2), r(1));
+  last(ramp1::stori::kEnable) = enable;
+  set_ramp(k, enable, times(ramp1::storf::kChange), times(ramp1::storf::kEnd),
+           r(ramp1::rtcf::kRate));
 }
 
 void fplot19(std::int32_t k) {
-  const wakro::blocks::Slots<double> st = wakro::blocks::take_stor(kPlotSlots);
+  const wakro::blocks::Slots<double> st = wakro::blocks::take_stor(plot::kSize);
   check_unit(wakro::kFplot19Tag, k);
-  const std::int32_t nb = std::min(umec::bn(k), kPlotSlots);
-  for (std::int32_t b = 1; b <= nb; ++b) st(b) = umec::dphi(b, k);
+  const std::int32_t nb = std::min<std::int32_t>(umec::bn(k), plot::kSize);
+  for (std::int32_t b = 1; b <= nb; ++b) st(plot::kFirstFlux + b - 1) = umec::dphi(b, k);
 }

@@ -13,6 +13,34 @@ inline constexpr std::string_view kUmecsat1Tag = "UMECSAT1    ";
 inline constexpr std::string_view kFplot19Tag = "FPLOT19     ";
 }  // namespace wakro
 
+// The records of the routines below, slot by slot (sizes last).
+namespace wakro::transformers::layout {
+namespace umecsat5::stor {
+enum : std::int32_t {
+  kEnable = 1,  // the last enable
+  kChange,      // the time of the change
+  kEnd,         // the end of the ramp
+  kRate,
+  kDuration,
+  kSize = kDuration
+};
+}
+namespace umecsat1 {
+namespace rtcf {
+enum : std::int32_t { kRate = 1, kDuration, kSize = kDuration };
+}
+namespace stori {
+enum : std::int32_t { kEnable = 1, kSize = kEnable };
+}
+namespace storf {
+enum : std::int32_t { kChange = 1, kEnd, kSize = kEnd };
+}
+}  // namespace umecsat1
+namespace fplot19::stor {
+enum : std::int32_t { kFirstFlux = 1, kSize = 19 };  // one flux per magnetic branch, at most kSize
+}
+}  // namespace wakro::transformers::layout
+
 // The ramp of transformer k: when `enable` changes at time t it runs over 0.5/f
 // seconds, umec::ramp(k) rising (enable = 1) from 0 or falling from 1 at the
 // rate 2f; outside a ramp it is 1 with enable = 1 and 0 otherwise.
