@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generator_exciter.h"
 #include "machines/exciter_ac7b.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
@@ -28,32 +29,6 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 }
 
 // The case generator's exciter.
-Ac7bData case_exciter() {
-  Ac7bData d;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.EFDMIN = 0.79;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
-  return d;
-}
-
 class Exciter : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -110,7 +85,7 @@ TEST_F(Exciter, CaseDataFitTheSaturationThroughBothPoints) {
 }
 
 TEST_F(Exciter, RecordHoldsTheFitAndTheDataInTheirOrder) {
-  const wakro_test::Outcome o = wakro_test::run_captured([] { configure(case_exciter()); });
+  const wakro_test::Outcome o = wakro_test::run_captured([] { configure(mtest::case_exciter()); });
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(rt_config::nrtcf, 28);
   const std::vector<double> want = {0.0,  0.0, 12.77, 20.0, 5.0,   -5.0,  20.0, 1.0, 1.0,
@@ -135,7 +110,7 @@ TEST_F(Exciter, ConfigurationFaultsAreAllReportedThenOneStop) {
       {0.5, 1.0, 5.0, -5.0, 1.195, 0.097, {"VAMAX must be greater than VAMIN"}},
   };
   for (const Case& c : cases) {
-    Ac7bData d = case_exciter();
+    Ac7bData d = mtest::case_exciter();
     d.VAMAX = c.vamax;
     d.VAMIN = c.vamin;
     d.VRMAX = c.vrmax;
@@ -204,7 +179,7 @@ TEST_F(Exciter, NoUniqueInternalVoltageWarnsInThreeLinesAndKeepsEfd) {
 }
 
 TEST_F(Exciter, InitialisesFromEfd0AndHoldsIt) {
-  configure(case_exciter());
+  configure(mtest::case_exciter());
   e_s1::timezero = true;
   EXPECT_NEAR(step(0.0, 2.0, 0), 2.0, 1e-12);
   EXPECT_NEAR(storage::storf(kAcVe), 2.099244, 5e-7);
@@ -229,7 +204,7 @@ TEST_F(Exciter, InitialisesFromEfd0AndHoldsIt) {
 }
 
 TEST_F(Exciter, UnrealisableStartWarnsOnceOnTheFirstNormalStep) {
-  Ac7bData d = case_exciter();
+  Ac7bData d = mtest::case_exciter();
   d.VAMAX = 0.2;  // VA0 = VFE / (KP VT) = 0.42 lies above it
   configure(d);
   const std::string text = "Initial Condition is unrealizable due to the limit of VAMAX";
@@ -253,7 +228,7 @@ TEST_F(Exciter, UnrealisableStartWarnsOnceOnTheFirstNormalStep) {
 }
 
 TEST_F(Exciter, ZeroIntegralGainsAndZeroPotentialGainAreGuarded) {
-  Ac7bData d = case_exciter();
+  Ac7bData d = mtest::case_exciter();
   d.KIR = 0.0;
   d.KIA = 0.0;
   configure(d);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "generator_exciter.h"
 #include "machine_fixture.h"
 #include "machines/solver.h"
 #include "sync_net_fixture.h"
@@ -46,27 +47,7 @@ TEST_F(MachineNet, MachineAndExciterStepsAllocateNothing) {
   build(true);
   rewind();
   syncmc3p2_cfg(mtest::CaseMachine::data());
-  Ac7bData d;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
+  const Ac7bData d = mtest::case_exciter();
   excac7b2_cfg(d);
   SyncStepIn in = case_inputs();
   SyncStepOut out;

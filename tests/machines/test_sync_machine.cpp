@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "generator_exciter.h"
 #include "app/timestep.h"
 #include "devices/voltage_sources.h"
 #include "model/branches.h"
@@ -41,32 +42,6 @@ SyncMachineData machine_at(double v, double angle, double p_mw, double q_mvar) {
   m.p_or_iq = p_mw / kBasePower;
   m.q_or_ifd = q_mvar / kBasePower;
   return m;
-}
-
-Ac7bData case_exciter() {
-  Ac7bData d;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.EFDMIN = 0.79;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
-  return d;
 }
 
 TEST_F(MachineNet, TimeZeroDefinesTheInterfaceBranchesAndRecords) {
@@ -166,7 +141,7 @@ class StiffSource : public MachineNet {
     build(true);
     rewind();
     syncmc3p2_cfg(machine_at(kV, kAngle, kP, kQ));
-    excac7b2_cfg(case_exciter());
+    excac7b2_cfg(mtest::case_exciter());
     SyncStepIn in = case_inputs();
     SyncStepOut out;
     double efd = 0.0, efd0 = 0.0;
