@@ -14,6 +14,7 @@
 namespace {
 
 using wakro::blocks::Slots;
+namespace layout = wakro::blocks::layout;
 
 using wakro::kTwoPi;
 constexpr double kNoBase = wakro::kTiny;                // a smaller Vbase is taken as 1
@@ -37,9 +38,10 @@ struct Oscillator {
 
 void old_oscillator(const Oscillator& o, double Va, double Vb, double Vc, double Kp, double Ki, double Vbase,
                     double f0, double offset, double lockTime, double& theta, double& error, double& freq) {
-  const Slots<double> s = wakro::blocks::take_stor(3);  // theta, integral, 1 / Vbase
-  if (e_s1::timezero) s(3) = inverse_base(Vbase);
-  const double th = s(1), k = s(3);
+  using namespace layout::old_oscillator;
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
+  if (e_s1::timezero) s(kInvBase) = inverse_base(Vbase);
+  const double th = s(kTheta), k = s(kInvBase);
   const double vAlpha = (Va - (Vb + Vc) / 2.0) * kSqrt2 * kInvSqrt3 * k;
   const double vBeta = (Vb - Vc) * kInvSqrt2 * k;
   const double y = std::cos(th) * vAlpha + std::sin(th) * vBeta;
@@ -53,11 +55,11 @@ void old_oscillator(const Oscillator& o, double Va, double Vb, double Vc, double
     if (theta >= kTwoPi) theta -= kTwoPi;
   }
   error = kDegrees * e;
-  s(2) += e_s1::delt * e;
+  s(kIntegral) += e_s1::delt * e;
   const double w0 = kTwoPi * f0;
-  const double w = limit(o.lower * w0, o.upper * w0, Ki * s(2) + w0 + Kp * e);
+  const double w = limit(o.lower * w0, o.upper * w0, Ki * s(kIntegral) + w0 + Kp * e);
   if (theta >= kTwoPi) theta -= kTwoPi;
-  s(1) = theta + e_s1::delt * w;
+  s(kTheta) = theta + e_s1::delt * w;
   freq = w * kInvTwoPi;
 }
 
@@ -88,24 +90,25 @@ void tvekn3(double Va, double Vb, double Vc, double Kp, double Ki, double Vbase,
 void tvekt3(double Va, double Vb, double Vc, double Kp, double Ki, double Vbase, double f0, double& freq,
             double& theta, double& error) {
   constexpr double kNoError = 1e-10;
-  const Slots<double> s = wakro::blocks::take_stor(3);  // theta, integral of y, 1 / Vbase
+  using namespace layout::old_oscillator;  // kIntegral: the integral of y
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   const double w0 = kTwoPi * f0;
   if (e_s1::timezero) {
-    s(1) = -w0 * e_s1::delt;
-    s(3) = inverse_base(Vbase);
+    s(kTheta) = -w0 * e_s1::delt;
+    s(kInvBase) = inverse_base(Vbase);
   }
-  const double th = s(1), k = s(3);
+  const double th = s(kTheta), k = s(kInvBase);
   const double vAlpha = (Va - (Vb + Vc) / 2.0) * kSqrt2Thirds * k;
   const double vBeta = (Vb - Vc) * kInvSqrt2T * k;
   const double y = std::cos(th) * vAlpha + std::sin(th) * vBeta;
   error = std::fabs(y) < kNoError
               ? 0.0
               : kDegrees * std::asin(y / std::max(std::fabs(y), vAlpha * vAlpha + vBeta * vBeta));
-  s(2) += e_s1::delt * y;
-  const double w = limit(0.8 * w0, 1.2 * w0, Ki * s(2) + w0 + Kp * y);
+  s(kIntegral) += e_s1::delt * y;
+  const double w = limit(0.8 * w0, 1.2 * w0, Ki * s(kIntegral) + w0 + Kp * y);
   theta = th + e_s1::delt * w;
   if (theta >= kTwoPi) theta -= kTwoPi;
-  s(1) = theta;
+  s(kTheta) = theta;
   freq = w * kInvTwoPi;
 }
 
@@ -123,43 +126,54 @@ void tvpuln(std::int32_t unit, std::span<double, 6> theta) {
 }
 
 void edph2(double xa, double xb, double xc, double& ya, double& yb, double& yc, double f) {
-  const Slots<double> s = wakro::blocks::take_stor(2);  // c1, c2
+  using namespace layout::edph2;
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   if (e_s1::timezero) {
     const double a = kTwoPi * f * e_s1::delt;
-    s(1) = 1.0 - a * a;
-    s(2) = a * kInvSqrt3;
+    s(kC1) = 1.0 - a * a;
+    s(kC2) = a * kInvSqrt3;
   }
-  const double c1 = s(1), c2 = s(2);
+  const double c1 = s(kC1), c2 = s(kC2);
   ya = c1 * xa + c2 * (xc - xb);
   yb = c1 * xb + c2 * (xa - xc);
   yc = c1 * xc + c2 * (xb - xa);
 }
 
 std::int32_t icpsw4(std::int32_t up, std::int32_t down, std::int32_t upper, std::int32_t position, double dead) {
-  const Slots<std::int32_t> busy = wakro::blocks::take_stori(1);
-  return step_command(busy(1), up > 0, down > 0, upper, position, dead);
+  using namespace layout::step_changer;
+  const Slots<std::int32_t> s = wakro::blocks::take_stori(kStoriSize);
+  return step_command(s(kBusy), up > 0, down > 0, upper, position, dead);
 }
 
-void cpsw_cfg(std::int32_t upper) { wakro::blocks::take_rtci(1)(1) = upper; }
+void cpsw_cfg(std::int32_t upper) {
+  using namespace layout::cpsw;
+  wakro::blocks::take_rtci(kRtciSize)(kUpper) = upper;
+}
 
 std::int32_t cpsw_exe(std::int32_t up, std::int32_t down, std::int32_t position, std::int32_t& command, double dead) {
-  const std::int32_t upper = wakro::blocks::take_rtci(1)(1);
-  const Slots<std::int32_t> busy = wakro::blocks::take_stori(1);
-  command = step_command(busy(1), up >= 1, down > 0, upper, position, dead);
-  return busy(1);
+  using layout::cpsw::kUpper, layout::cpsw::kRtciSize;
+  using layout::step_changer::kBusy, layout::step_changer::kStoriSize;
+  const std::int32_t upper = wakro::blocks::take_rtci(kRtciSize)(kUpper);
+  const Slots<std::int32_t> s = wakro::blocks::take_stori(kStoriSize);
+  command = step_command(s(kBusy), up >= 1, down > 0, upper, position, dead);
+  return s(kBusy);
 }
 
 void gama18(std::span<const double, 6> V, std::span<const double, 6> T, double VTH, double F, double& last,
             double& mean, double& minimum) {
-  const Slots<std::int32_t> armed = wakro::blocks::take_stori(6);
-  const Slots<double> measured = wakro::blocks::take_storf(6);
+  using namespace layout::gama18;
+  const Slots<std::int32_t> flags = wakro::blocks::take_stori(kStoriSize);
+  const Slots<double> values = wakro::blocks::take_storf(kStorfSize);
+  // Valve k's slots.
+  const auto armed = [&](std::int32_t k) -> std::int32_t& { return flags(kArmed + k - 1); };
+  const auto measured = [&](std::int32_t k) -> double& { return values(kMeasured + k - 1); };
   const double w = 360.0 * F;
 
   // 1. Which valves fire in this step: the step after the second of two rising
   //    crossings of the threshold, or any step after the first while armed.
   bool fired[6] = {};
   std::int32_t firing = 0;
-  for (std::int32_t k = 1; k <= 6; ++k) {
+  for (std::int32_t k = 1; k <= kValves; ++k) {
     XPair d{};
     wakro_zcd(V[k - 1] - VTH, d);
     const bool rising = d[0] >= kEdge;
@@ -171,10 +185,10 @@ void gama18(std::span<const double, 6> V, std::span<const double, 6> T, double V
       ++firing;
     }
   }
-  wakro::blocks::take_stor(6);  // reserved with the detectors
+  wakro::blocks::take_stor(kStorReserved);  // reserved with the detectors
 
   // 2. A valve that fires alone is measured; one masked by another's firing is not.
-  for (std::int32_t k = 1; k <= 6; ++k) {
+  for (std::int32_t k = 1; k <= kValves; ++k) {
     const bool masked = firing - (fired[k - 1] ? 1 : 0) > 0;
     if (e_s1::timezero) continue;
     if (fired[k - 1] && !masked) measured(k) = 1.0;
@@ -185,7 +199,7 @@ void gama18(std::span<const double, 6> V, std::span<const double, 6> T, double V
   last = 0.0;
   double sum = 0.0;
   minimum = w * T[0];
-  for (std::int32_t k = 1; k <= 6; ++k) {
+  for (std::int32_t k = 1; k <= kValves; ++k) {
     const double g = w * T[k - 1];
     last += measured(k) * g;
     sum += g;
@@ -195,16 +209,16 @@ void gama18(std::span<const double, 6> V, std::span<const double, 6> T, double V
 }
 
 void gamme6(double current, double voltage, double& angle, double enable, double F, std::int32_t& isNew) {
-  enum : std::int32_t { kArmed = 1, kCurrentFirst, kVoltageFirst, kEnabled };
-  const Slots<double> f = wakro::blocks::take_storf(2);  // start time, last angle
-  const Slots<std::int32_t> flag = wakro::blocks::take_stori(4);
+  using namespace layout::gamme6;
+  const Slots<double> f = wakro::blocks::take_storf(kStorfSize);
+  const Slots<std::int32_t> flag = wakro::blocks::take_stori(kStoriSize);
   XPair dI{}, dV{};
   wakro_zcd(current, dI);
   wakro_zcd(voltage, dV);
   isNew = 0;
   if (e_s1::timezero) {
-    f(1) = f(2) = 0.0;
-    for (std::int32_t k = 1; k <= 4; ++k) flag(k) = 0;
+    f(kStart) = f(kAngle) = 0.0;
+    for (std::int32_t k = kArmed; k <= kStoriSize; ++k) flag(k) = 0;
   }
   const bool iFalls = dI[0] <= -kEdge, vRises = dV[0] >= kEdge;
   if (enable >= kEdge) flag(kEnabled) = 1;
@@ -212,10 +226,10 @@ void gamme6(double current, double voltage, double& angle, double enable, double
   // Completion of an armed measurement.
   if (flag(kArmed) != 0) {
     if (flag(kCurrentFirst) != 0 && vRises) {
-      f(2) = 360.0 * F * (e_s1::time - f(1));
+      f(kAngle) = 360.0 * F * (e_s1::time - f(kStart));
       isNew = 1;
     } else if (flag(kVoltageFirst) != 0 && iFalls) {
-      f(2) = -360.0 * F * (e_s1::time - f(1));
+      f(kAngle) = -360.0 * F * (e_s1::time - f(kStart));
       isNew = 1;
     }
     if (isNew == 1) flag(kArmed) = flag(kCurrentFirst) = flag(kVoltageFirst) = 0;
@@ -223,11 +237,11 @@ void gamme6(double current, double voltage, double& angle, double enable, double
     // Arming by whichever zero comes first.
     if (iFalls && !vRises) {
       flag(kArmed) = flag(kCurrentFirst) = 1;
-      f(1) = e_s1::time;
+      f(kStart) = e_s1::time;
     } else if (vRises && !iFalls) {
       flag(kArmed) = flag(kVoltageFirst) = 1;
-      f(1) = e_s1::time;
+      f(kStart) = e_s1::time;
     }
   }
-  angle = f(2);
+  angle = f(kAngle);
 }

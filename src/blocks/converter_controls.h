@@ -24,6 +24,31 @@
 #include <cstdint>
 #include <span>
 
+namespace wakro::blocks::layout {
+namespace old_oscillator {  // tveka3, tvekn3, tvekt3: stor
+enum : std::int32_t { kTheta = 1, kIntegral, kInvBase, kStorSize = kInvBase };
+}
+namespace edph2 {  // stor: c1 = 1 - (2 pi f delt)^2, c2 = 2 pi f delt / sqrt 3
+enum : std::int32_t { kC1 = 1, kC2, kStorSize = kC2 };
+}
+namespace step_changer {  // icpsw4, cpsw_exe: STORI before the mono3 record
+enum : std::int32_t { kBusy = 1, kStoriSize = kBusy };
+}
+namespace cpsw {  // cpsw_cfg, cpsw_exe: RTCI
+enum : std::int32_t { kUpper = 1, kRtciSize = kUpper };
+}
+namespace gama18 {
+inline constexpr std::int32_t kValves = 6;
+enum : std::int32_t { kArmed = 1, kStoriSize = kArmed + kValves - 1 };     // STORI: arming flag of valve k
+enum : std::int32_t { kMeasured = 1, kStorfSize = kMeasured + kValves - 1 };  // STORF: measured flag of valve k
+inline constexpr std::int32_t kStorReserved = kValves;  // stor after the six wakro_zcd
+}
+namespace gamme6 {
+enum : std::int32_t { kStart = 1, kAngle, kStorfSize = kAngle };  // STORF: start time, last angle
+enum : std::int32_t { kArmed = 1, kCurrentFirst, kVoltageFirst, kEnabled, kStoriSize = kEnabled };  // STORI
+}
+}  // namespace wakro::blocks::layout
+
 // The old-style oscillators. tveka3 tracks within 0.8 .. 1.2 of 2 pi f0 and
 // takes no error while |y| < 1e-6 and |x| < 1e-6; tvekn3 within 0.5 .. 1.5, no
 // error while |y| < 1.0 and |x| < 1e-6. Both snap to the measured angle up to the

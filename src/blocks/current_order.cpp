@@ -22,9 +22,6 @@ constexpr double kSlopeGuard = 1e-5;      // added to the line's voltage span
 constexpr double kHysteresis = 0.1;       // width of the hysteresis ...
 constexpr double kHighBreak = 0.9;        // ... or half of (1 - Vb) above this break point
 
-// vdvoci's slots.
-enum : std::int32_t { kSlope = 1, kOffset, kLastVoltage, kInverterSlots = kLastVoltage };
-
 struct Characteristic {
   double vb, vl, il, imax;  // bounded break and low points, low-voltage current, limit
   double slope, offset;     // the line between the low point and the break point
@@ -73,7 +70,8 @@ void vdvocr(double P, double Vd, double Imax, double Vb, double Ilow, double Vl,
 
 void vdvoci(double P, double Vd, double Imax, double Vb, double Ilow, double Vl, double& Vo, double& Io,
             double a, double b, double c, double ratio) {
-  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(kInverterSlots);
+  using namespace wakro::blocks::layout::vdvoci;
+  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(kStorSize);
   const Characteristic k = characteristic(P, Imax, Vb, Ilow, Vl);
   const double ca = std::cos(a), cb = std::cos(b), cc = std::cos(c);
   const double v = ca * ca - (cb * cb - cc * cc) * ratio;

@@ -27,6 +27,14 @@
 //           Vo_last)
 #pragma once
 
+#include <cstdint>
+
+namespace wakro::blocks::layout {
+namespace vdvoci {  // stor
+enum : std::int32_t { kSlope = 1, kOffset, kLastVoltage, kStorSize = kLastVoltage };
+}
+}  // namespace wakro::blocks::layout
+
 // Rectifier: P power order, Vd measured DC voltage, Imax the largest current
 // order, Vb break-point voltage, Ilow low-voltage current, Vl low-voltage point;
 // Vo (in: the voltage output of the last call; out: this call's) and Io (out)

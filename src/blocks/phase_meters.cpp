@@ -13,6 +13,7 @@
 namespace {
 
 using wakro::blocks::Slots;
+namespace L = wakro::blocks::layout;
 
 using wakro::kTwoPi;
 constexpr double kHalfPi = 1.570796326794896;
@@ -48,7 +49,7 @@ double advance(double theta, double f) {
 // slots.
 void find_minimum(const Slots<double>& s, double u, std::int32_t prev, std::int32_t state, std::int32_t when,
                   std::int32_t pending) {
-  const double thr = s(3);
+  const double thr = s(L::d1ph10::kThreshold);
   if (u <= thr && s(state) <= 0.5) {
     s(state) = 0.0;
     if (u > s(prev)) {  // the minimum has passed
@@ -65,13 +66,14 @@ void find_minimum(const Slots<double>& s, double u, std::int32_t prev, std::int3
 }  // namespace
 
 void mphase3ps(std::int32_t deg, std::int32_t ref, double va, double vb, double vc, double T, double f, double& out) {
-  const Slots<double> s = wakro::blocks::take_storf(1);  // 1: theta
+  using namespace L::mphase3ps;
+  const Slots<double> s = wakro::blocks::take_storf(kStorfOwn);
   if (e_s1::timezero) {
-    s(1) = wakro::blocks::switch_on(ref) ? -kHalfPi : 0.0;
+    s(kTheta) = wakro::blocks::switch_on(ref) ? -kHalfPi : 0.0;
   } else {
-    s(1) = advance(s(1), f);
+    s(kTheta) = advance(s(kTheta), f);
   }
-  const double th = s(1);
+  const double th = s(kTheta);
 
   // The reference terms, and the inputs advanced by 90 degrees.
   const double c0 = std::cos(th), c1 = std::cos(th - kTwoPiThirds), c2 = -c0 - c1;
@@ -86,26 +88,27 @@ void mphase3ps(std::int32_t deg, std::int32_t ref, double va, double vb, double 
 void mphase1ps(std::int32_t deg, std::int32_t ref, double v, double T, double f, double& out) {
   if (e_s1::timezero && f == 0.0)
     wakro::blocks::block_fatal("MPHASE1PS", {"Frequency of the reference must not be zero"});
-  const Slots<double> s = wakro::blocks::take_storf(3);  // 1: k, 2: theta, 3: previous input
+  using namespace L::mphase1ps;
+  const Slots<double> s = wakro::blocks::take_storf(kStorfOwn);
   const double step = kTwoPi * f * e_s1::delt;
   if (e_s1::timezero) {
-    s(2) = -(step * 0.5) - (wakro::blocks::switch_on(ref) ? kHalfPi : 0.0);
-    s(1) = 1.0 / step;
+    s(kTheta) = -(step * 0.5) - (wakro::blocks::switch_on(ref) ? kHalfPi : 0.0);
+    s(kGain) = 1.0 / step;
     // No step before time zero: the input is taken as steady there, so that the
     // lags (which start at their input) do not latch a derivative k v of a jump
     // from the cleared slot.
-    s(3) = v;
+    s(kPrevInput) = v;
   } else {
-    s(2) = advance(s(2), f);
+    s(kTheta) = advance(s(kTheta), f);
   }
-  const double th = s(2);  // the reference at the middle of the step
+  const double th = s(kTheta);  // the reference at the middle of the step
 
   // The input at the middle of the step and its derivative over w (90 degrees on).
-  const double dv = s(1) * (v - s(3));
-  const double vm = (v + s(3)) * 0.5;
+  const double dv = s(kGain) * (v - s(kPrevInput));
+  const double vm = (v + s(kPrevInput)) * 0.5;
   const double Y = -vm * std::sin(th) - dv * std::cos(th);
   const double X = vm * std::cos(th) - dv * std::sin(th);
-  s(3) = v;
+  s(kPrevInput) = v;
   out = angle_of(deg, T, Y, X);
 }
 
@@ -122,26 +125,27 @@ double phas3p(double a1, double b1, double c1, double a2, double b2, double c2, 
 }
 
 double d1ph10(double x, double phi, double w, double A) {
-  const Slots<double> s = wakro::blocks::take_stor(10);
+  using namespace L::d1ph10;
+  const Slots<double> s = wakro::blocks::take_stor(kStorSize);
   if (e_s1::timezero) {
-    s(1) = A;
-    s(2) = A;
-    s(3) = kBand * A;
-    s(4) = 1.0;
-    s(5) = 0.0;
-    s(6) = 1.0;
-    s(7) = 1.0;
-    s(8) = 0.0;
-    s(9) = 1.0;
-    s(10) = 0.0;
+    s(kPrevInput) = A;
+    s(kPrevRef) = A;
+    s(kThreshold) = kBand * A;
+    s(kRefState) = 1.0;
+    s(kRefWhen) = 0.0;
+    s(kRefPending) = 1.0;
+    s(kInState) = 1.0;
+    s(kInWhen) = 0.0;
+    s(kInPending) = 1.0;
+    s(kAngle) = 0.0;
   }
   const double r = std::fabs(A * std::sin(e_s1::time * w + phi * kDegToRad));
-  find_minimum(s, r, 2, 4, 5, 6);
-  find_minimum(s, std::fabs(x), 1, 7, 8, 9);
-  if (s(6) + s(9) <= 0.5) {  // both minima found since the last output
-    s(10) = (s(5) - s(8)) * w;
-    s(6) = 1.0;
-    s(9) = 1.0;
+  find_minimum(s, r, kPrevRef, kRefState, kRefWhen, kRefPending);
+  find_minimum(s, std::fabs(x), kPrevInput, kInState, kInWhen, kInPending);
+  if (s(kRefPending) + s(kInPending) <= 0.5) {  // both minima found since the last output
+    s(kAngle) = (s(kRefWhen) - s(kInWhen)) * w;
+    s(kRefPending) = 1.0;
+    s(kInPending) = 1.0;
   }
-  return s(10);
+  return s(kAngle);
 }

@@ -27,6 +27,21 @@
 
 #include <cstdint>
 
+namespace wakro::blocks::layout {
+namespace mphase3ps {  // STORF before the two realpole records
+enum : std::int32_t { kTheta = 1, kStorfOwn = kTheta };
+}
+namespace mphase1ps {  // STORF before the two realpole records
+enum : std::int32_t { kGain = 1, kTheta, kPrevInput, kStorfOwn = kPrevInput };  // kGain = 1 / (2 pi f delt)
+}
+namespace d1ph10 {  // stor
+enum : std::int32_t {
+  kPrevInput = 1, kPrevRef, kThreshold, kRefState, kRefWhen, kRefPending, kInState, kInWhen, kInPending, kAngle,
+  kStorSize = kAngle
+};
+}
+}  // namespace wakro::blocks::layout
+
 void mphase3ps(std::int32_t deg, std::int32_t ref, double va, double vb, double vc, double T, double f, double& out);
 void mphase1ps(std::int32_t deg, std::int32_t ref, double v, double T, double f, double& out);
 // The angle by which set 1 leads set 2, radians in (-pi, pi]; 0 when either RMS

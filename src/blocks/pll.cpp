@@ -13,6 +13,7 @@
 namespace {
 
 using wakro::blocks::Slots;
+namespace layout = wakro::blocks::layout;
 
 constexpr double kHalf = 0.5;                     // a 0/1 level crosses zero through this offset
 using wakro::kTwoPi;
@@ -30,9 +31,10 @@ constexpr double kLowerDefault = 0.8;
 }  // namespace
 
 void tveka1_cfg(double Vbase, double f0) {
-  const Slots<double> c = wakro::blocks::take_rtcf(2);  // 1: 1 / Vbase, 2: 2 pi f0
-  c(1) = Vbase <= kNoBase ? 1.0 : 1.0 / Vbase;
-  c(2) = kTwoPi * f0;
+  using namespace layout::tveka1;
+  const Slots<double> c = wakro::blocks::take_rtcf(kRtcfSize);
+  c(kInvBase) = Vbase <= kNoBase ? 1.0 : 1.0 / Vbase;
+  c(kOmega0) = kTwoPi * f0;
 }
 
 void tveka1_exe(double Va, double Vb, double Vc, double Kp, double Ki, double offset, double lockTime, double U,
@@ -46,12 +48,13 @@ void tveka1_exe(double Va, double Vb, double Vc, double Kp, double Ki, double of
     wakro::blocks::block_warn("Lower tracking boundary must be positive, but smaller than 1.0");
     L = kLowerDefault;
   }
-  const Slots<double> c = wakro::blocks::take_rtcf(2);  // 1: 1 / Vbase, 2: 2 pi f0
-  const Slots<double> s = wakro::blocks::take_storf(2);  // 1: angle of this step, 2: integral of e
+  using namespace layout::tveka1;
+  const Slots<double> c = wakro::blocks::take_rtcf(kRtcfSize);
+  const Slots<double> s = wakro::blocks::take_storf(kStorfSize);
 
   // 2. The voltage's alpha/beta vector in per unit, seen from the oscillator.
-  const double th = s(1);
-  const double k = c(1);
+  const double th = s(kAngle);
+  const double k = c(kInvBase);
   const double vAlpha = (Va - (Vb + Vc) / 2.0) * kSqrt2 * kInvSqrt3 * k;
   const double vBeta = (Vb - Vc) * kInvSqrt2 * k;
   const double y = std::cos(th) * vAlpha + std::sin(th) * vBeta;
@@ -73,16 +76,17 @@ void tveka1_exe(double Va, double Vb, double Vc, double Kp, double Ki, double of
   error = kDegrees * e;
 
   // 4. The PI sets the angular frequency within the band; the angle advances.
-  s(2) += e_s1::delt * e;
-  const double w0 = c(2);
-  const double w = limit(L * w0, U * w0, Ki * s(2) + w0 + Kp * e);
+  s(kIntegral) += e_s1::delt * e;
+  const double w0 = c(kOmega0);
+  const double w = limit(L * w0, U * w0, Ki * s(kIntegral) + w0 + Kp * e);
   if (theta >= kTwoPi) theta -= kTwoPi;
-  s(1) = theta + e_s1::delt * w;
+  s(kAngle) = theta + e_s1::delt * w;
   freq = w * kInvTwoPi;
 }
 
 void phd3(double A, double B, double& OUT) {
-  const wakro::blocks::Slots<double> s = wakro::blocks::take_stor(1);  // 1: the sign
+  using namespace layout::phd3;
+  const Slots<double> s = wakro::blocks::take_stor(kStorOwn);
   const bool aPositive = A > 0.0;
   const double d = (aPositive != (B > 0.0)) ? 1.0 : 0.0;
   const double sA = aPositive ? 1.0 : 0.0;
@@ -93,6 +97,6 @@ void phd3(double A, double B, double& OUT) {
   // (either way) in the step, so A leads B, and -1 when B did. Taking only a
   // rising A would flip the sign every half cycle for one and the same lag, and
   // the mean of the output, the phase difference, would average to zero.
-  if (dEdge[0] > kHalf) s(1) = std::fabs(aEdge[0]) > kHalf ? 1.0 : -1.0;
-  OUT = d * s(1);
+  if (dEdge[0] > kHalf) s(kSign) = std::fabs(aEdge[0]) > kHalf ? 1.0 : -1.0;
+  OUT = d * s(kSign);
 }

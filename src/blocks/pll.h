@@ -11,6 +11,16 @@
 
 #include <cstdint>
 
+namespace wakro::blocks::layout {
+namespace tveka1 {
+enum : std::int32_t { kInvBase = 1, kOmega0, kRtcfSize = kOmega0 };      // RTCF: 1 / Vbase, 2 pi f0
+enum : std::int32_t { kAngle = 1, kIntegral, kStorfSize = kIntegral };  // STORF: angle of this step, integral of e
+}
+namespace phd3 {  // stor before the two wakro_zcd records
+enum : std::int32_t { kSign = 1, kStorOwn = kSign };
+}
+}  // namespace wakro::blocks::layout
+
 // The constants of a phase-locked oscillator on a three-phase voltage of rated
 // value Vbase (line-to-line RMS) and frequency f0 (Hz).
 void tveka1_cfg(double Vbase, double f0);

@@ -266,4 +266,11 @@ static_assert(kCfgInitAngle == 35 && kCfgTrimTime == 46 && kCfgSatX == 47 && kCf
 static_assert(kConfigReals == 100 && kConfigInts == 10 && kConfigRealsDamped == 98);
 static_assert(kDampBranchHistoryC == 373);
 
+// The load-flow start value e_cpfsync keeps in two reals of storage::storf.
+enum StartValueSlot : std::int32_t {
+  kStartMagnitude = 1,  // magnitude of the voltage behind the start-up impedance, times k
+  kStartAngle,          // its angle
+};
+inline constexpr std::int32_t kStartValueSize = kStartAngle;
+
 }  // namespace wakro::machines

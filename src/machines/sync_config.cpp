@@ -225,15 +225,15 @@ void e_findva(double P, double Q, double V, double theta, double R, double X, do
 }
 
 void e_cpfsync(double P, double Q, double V, double theta, double k, double& magnitude, double& angle) {
-  const blocks::Slots<double> s = blocks::take_storf(2);
+  const blocks::Slots<double> s = blocks::take_storf(kStartValueSize);
   if (e_s1::timezero) {
     double E = 0.0, delta = 0.0;
     e_findva(P, Q, V, theta, startup_resistance(e_s1::delt), startup_reactance(e_s1::delt), E, delta);
-    s(1) = k * E;
-    s(2) = delta;
+    s(kStartMagnitude) = k * E;
+    s(kStartAngle) = delta;
   }
-  magnitude = s(1);
-  angle = s(2);
+  magnitude = s(kStartMagnitude);
+  angle = s(kStartAngle);
 }
 
 }  // namespace wakro::machines

@@ -16,6 +16,8 @@
 #include "blocks/configured.h"
 #include "blocks/configured_delay.h"
 #include "blocks/continuous.h"
+#include "blocks/converter_controls.h"
+#include "blocks/current_order.h"
 #include "blocks/events.h"
 #include "blocks/filters.h"
 #include "blocks/frequency.h"
@@ -24,7 +26,9 @@
 #include "blocks/harmonics.h"
 #include "blocks/interpolated.h"
 #include "blocks/meters.h"
+#include "blocks/phase_meters.h"
 #include "blocks/pid_controller.h"
+#include "blocks/pll.h"
 #include "blocks/recorded.h"
 #include "blocks/poles.h"
 #include "blocks/rms_meters.h"
@@ -96,6 +100,7 @@ std::vector<Row> rows() {
   static std::array<double, 4> in{1.0, 2.0, 3.0, 4.0};
   static std::array<std::int32_t, 4> idx{};
   static std::array<double, 10> out{};
+  static std::array<double, 6> six{0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
   return {
       // configured.h
       {"ramp1", [] { ramp1_cfg(0.0, 1.0, 0.0, 2.0); }, [d]() mutable { ramp1_exe(0.5, d); },
@@ -251,6 +256,46 @@ std::vector<Row> rows() {
       // frequency.h
       {"e_meas_freq", {}, [d]() mutable { double f = 0; e_meas_freq(1.0, 50.0, 1.0, d, f); },
        {.stor = L::meas_freq::kStorSize, .storf = L::meas_freq::kStorfSize, .storl = L::meas_freq::kStorlSize}},
+      // pll.h
+      {"tveka1", [] { tveka1_cfg(1.0, 50.0); },
+       [d]() mutable { double e = 0, f = 0; tveka1_exe(1.0, -0.5, -0.5, 50.0, 450.0, 0.0, 0.05, 1.2, 0.8, d, e, f); },
+       {.storf = L::tveka1::kStorfSize, .rtcf = L::tveka1::kRtcfSize}},
+      {"phd3", {}, [d]() mutable { phd3(1.0, -1.0, d); }, {.stor = L::phd3::kStorOwn + 2 * L::zcd::kStorSize}},
+      // phase_meters.h: two realpole lags after each own record
+      {"mphase3ps", {}, [d]() mutable { mphase3ps(1, 0, 1.0, -0.5, -0.5, 0.02, 50.0, d); },
+       {.storf = L::mphase3ps::kStorfOwn + 2 * L::pole::kStorfSize, .stori = 2 * L::pole::kStoriSize}},
+      {"mphase1ps", {}, [d]() mutable { mphase1ps(1, 0, 1.0, 0.02, 50.0, d); },
+       {.storf = L::mphase1ps::kStorfOwn + 2 * L::pole::kStorfSize, .stori = 2 * L::pole::kStoriSize}},
+      {"d1ph10", {}, [] { d1ph10(0.5, 30.0, 314.0, 1.0); }, {.stor = L::d1ph10::kStorSize}},
+      // converter_controls.h
+      {"tveka3", {},
+       [d]() mutable {
+         double e = 0, f = 0;
+         tveka3(1.0, -0.5, -0.5, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, d, e, f);
+       },
+       {.stor = L::old_oscillator::kStorSize}},
+      {"tvekn3", {},
+       [d]() mutable {
+         double e = 0, f = 0;
+         tvekn3(1.0, -0.5, -0.5, 50.0, 450.0, 1.0, 50.0, 0.0, 0.05, d, e, f);
+       },
+       {.stor = L::old_oscillator::kStorSize}},
+      {"tvekt3", {}, [d]() mutable { double e = 0, t = 0; tvekt3(1.0, -0.5, -0.5, 50.0, 450.0, 1.0, 50.0, d, t, e); },
+       {.stor = L::old_oscillator::kStorSize}},
+      {"edph2", {}, [d]() mutable { double b = 0, c = 0; edph2(1.0, -0.5, -0.5, d, b, c, 50.0); },
+       {.stor = L::edph2::kStorSize}},
+      {"icpsw4", {}, [] { icpsw4(1, 0, 5, 2, 1e-3); },
+       {.stor = L::mono3::kStorSize, .stori = L::step_changer::kStoriSize}},
+      {"cpsw", [] { cpsw_cfg(5); }, [i]() mutable { cpsw_exe(1, 0, 2, i, 1e-3); },
+       {.stor = L::mono3::kStorSize, .stori = L::step_changer::kStoriSize, .rtci = L::cpsw::kRtciSize}},
+      {"gama18", {}, [d]() mutable { double m = 0, n = 0; gama18(six, six, 0.0, 50.0, d, m, n); },
+       {.stor = L::gama18::kValves * L::zcd::kStorSize + L::gama18::kStorReserved,
+        .storf = L::gama18::kStorfSize, .stori = L::gama18::kStoriSize}},
+      {"gamme6", {}, [d, i]() mutable { gamme6(1.0, -1.0, d, 1.0, 50.0, i); },
+       {.stor = 2 * L::zcd::kStorSize, .storf = L::gamme6::kStorfSize, .stori = L::gamme6::kStoriSize}},
+      // current_order.h
+      {"vdvoci", {}, [d]() mutable { double io = 0; vdvoci(0.8, 1.0, 2.0, 0.6, 0.3, 0.25, d, io, 0.3, 0.5, 0.3, 0.4); },
+       {.stor = L::vdvoci::kStorSize}},
   };
 }
 
@@ -310,6 +355,16 @@ TEST(Layouts, SizesAndPositionsThatCaseCodeReliesOn) {
   EXPECT_EQ(L::xy_file::kStoriSize, 3);
   EXPECT_EQ(L::branch_power::kStorSize, 3);
   EXPECT_EQ(L::pqvi1ph::kStorfSize, 2);
+  // Converter controls.
+  EXPECT_EQ(L::tveka1::kRtcfSize, 2);
+  EXPECT_EQ(L::tveka1::kStorfSize, 2);
+  EXPECT_EQ(L::old_oscillator::kInvBase, 3);
+  EXPECT_EQ(L::mphase1ps::kPrevInput, 3);
+  EXPECT_EQ(L::d1ph10::kAngle, 10);
+  EXPECT_EQ(L::gama18::kStoriSize, 6);
+  EXPECT_EQ(L::gama18::kStorfSize, 6);
+  EXPECT_EQ(L::gamme6::kStoriSize, 4);
+  EXPECT_EQ(L::vdvoci::kLastVoltage, 3);
 }
 
 }  // namespace
