@@ -33,8 +33,8 @@ namespace {
 constexpr double kMaxSteps = 2147483647.0;
 
 [[noreturn]] void fatal_two_lines(std::string_view first, std::string_view last) {
-  wakro_message(0, 0, 2, 2, first);
-  wakro_message(0, 0, 2, -1, last);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), first);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, last);
   wakro_quit("INITCOM     ", 0);
 }
 
@@ -60,7 +60,7 @@ void count_steps() {
   const std::int64_t n =
       static_cast<std::int64_t>(wakro::round_to_int(e_s1::fintim / e_s1::delt)) - snpdat::iiisnp - 1;
   if (n < 0) {
-    wakro_warn(0, 0, 1, "The snapshot lies at or beyond the finish time: no step is run.");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "The snapshot lies at or beyond the finish time: no step is run.");
     wakro::run_without_steps = true;
     ctrl::ndelt = 0;
     return;

@@ -22,21 +22,26 @@ void block_fatal(std::string_view tag, std::initializer_list<std::string_view> l
   const std::size_t n = lines.size();
   std::size_t k = 0;
   for (std::string_view line : lines) {
-    std::int32_t part = 1;
-    if (n > 1) part = k == 0 ? static_cast<std::int32_t>(n) : (k + 1 == n ? -1 : 0);
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, part, line);
+    std::int32_t part = wakro::msg::kSingleLine;
+    if (n > 1) {
+      part = k == 0 ? wakro::msg::first_of(static_cast<std::int32_t>(n))
+                    : (k + 1 == n ? wakro::msg::kLastLine : wakro::msg::kMiddleLine);
+    }
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, part, line);
     ++k;
   }
   wakro_quit(tag, 0);
 }
 
 void block_error_line(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
 }
 
 void block_stop(std::string_view tag) { wakro_quit(tag, 0); }
 
-void block_warn(std::string_view text) { wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text); }
+void block_warn(std::string_view text) {
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
+}
 
 void obsolete_forward(std::string_view name, std::string_view replacement) {
   std::ostream& out = console();

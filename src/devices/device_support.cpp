@@ -8,10 +8,12 @@
 namespace wakro::devices {
 
 void device_fatal(std::string_view tag, std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
   wakro_quit(tag, 0);
 }
 
-void device_warn(std::string_view text) { wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, text); }
+void device_warn(std::string_view text) {
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
+}
 
 }  // namespace wakro::devices

@@ -208,7 +208,7 @@ void set_proportions(std::int32_t parts, double kp1, double kq1, double kp2, dou
   static constexpr std::string_view kThird = "Proportion of 3rd part of the load is out of range.";
   bool failed = false;
   auto error = [&](std::string_view text) {
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
     failed = true;
   };
   auto split = [&](double k1, double k2, std::array<double, 3>& k) {
@@ -317,8 +317,8 @@ void load1p2_cfg(std::int32_t base_flag, std::int32_t parts, double vbase, doubl
                  double np3, double nq3) {
   // Step 1: the powers and the ratings.
   if (p0 < 0.0) {
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 2, "Specified real power is negative. ");
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, -1, "Proceeding with assuming it as zero. ");
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::first_of(2), "Specified real power is negative. ");
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kLastLine, "Proceeding with assuming it as zero. ");
     p0 = 0.0;
   }
   check_ratings(vbase, vinit, f0);

@@ -83,13 +83,13 @@ void warn(std::string_view first, std::int32_t br, std::int32_t ss, const std::s
   const std::int32_t id2 = e_warn::comp_id2;
   const std::string where = "branch " + std::to_string(br) + " of subsystem " + std::to_string(ss);
   if (levels.empty()) {
-    wakro_warn(id1, id2, 2, first);
-    wakro_warn(id1, id2, -1, where);
+    wakro_warn(id1, id2, wakro::msg::first_of(2), first);
+    wakro_warn(id1, id2, wakro::msg::kLastLine, where);
     return;
   }
-  wakro_warn(id1, id2, 3, first);
-  wakro_warn(id1, id2, 0, where);
-  wakro_warn(id1, id2, -1, levels);
+  wakro_warn(id1, id2, wakro::msg::first_of(3), first);
+  wakro_warn(id1, id2, wakro::msg::kMiddleLine, where);
+  wakro_warn(id1, id2, wakro::msg::kLastLine, levels);
 }
 
 std::string levels(double v, std::string_view which, double level) {

@@ -48,7 +48,8 @@ void require(bool ok, std::string_view what) {
 void read_line(std::int32_t n, std::initializer_list<wakro::ListItem> items) {
   rdcmnt();
   if (wakro::list_read_unit(fnames::iunit, items) == wakro::ReadStatus::ok) return;
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, "Error reading SVC data line " + std::to_string(n));
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                "Error reading SVC data line " + std::to_string(n));
   wakro_quit(kTag, 1);
 }
 

@@ -15,7 +15,9 @@ namespace {
 constexpr std::string_view kTag = "SVCALLOC";
 using wakro::kTiny;
 
-void error_line(std::string_view text) { wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, text); }
+void error_line(std::string_view text) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
+}
 }  // namespace
 
 void e_svcaloct1_cfg(std::int32_t ncap, double xt, double vsq, double ql, double qc) {

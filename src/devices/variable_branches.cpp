@@ -123,10 +123,9 @@ void apply_conductance(std::string_view tag, std::int32_t br, std::int32_t ss, d
 }
 
 void warn_small(Element el) {
-  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 2,
-             el == Element::capacitance ? "Capacitance value is too small."
-                                        : "Inductance value is too small.");
-  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, -1,
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::first_of(2),
+             el == Element::capacitance ? "Capacitance value is too small." : "Inductance value is too small.");
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kLastLine,
              "Considering the branch as a small resistive branch.");
 }
 

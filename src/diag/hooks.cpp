@@ -12,8 +12,8 @@ namespace {
 // A subsystem matrix set that cannot be allocated: a two-line error with ids 0,
 // then the fatal termination without input context.
 [[noreturn]] void report_matrix_allocation_failure() {
-  wakro_message(0, 0, 2, 2, e_s0::kAllocFailFirst);
-  wakro_message(0, 0, 2, -1, e_s0::kAllocFailLast);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), e_s0::kAllocFailFirst);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, e_s0::kAllocFailLast);
   wakro_quit("ALLOCATION", 0);
 }
 

@@ -87,7 +87,8 @@ void close_stream(Unit& u) {
 }
 
 void report_open_failure(std::string_view prefix, const std::string& name) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, 2, 1, std::string(prefix) + name);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                std::string(prefix) + name);
 }
 
 // The column (1-based) of the '.' of a ".tlo" or ".clo" ending, scanning from

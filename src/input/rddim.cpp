@@ -179,7 +179,7 @@ void read_dimension(const Line72& line, bool data_start) {
   if (key == "HARM_N") return;
   const DimensionKey* d = find_key(key);
   if (d == nullptr) {
-    wakro_warn(0, 0, 1, "Unknown Dimension in map/snap file");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "Unknown Dimension in map/snap file");
     ListLine() << "WARNING: Unknown dimension: " << key.view();
     ListLine() << "or in-line data in map file: " << fnames::tnam.view();
     ListLine() << "Continuing reading map file";
@@ -194,10 +194,10 @@ void read_dimension(const Line72& line, bool data_start) {
 
 void check_windings() {
   if (ndde::e_ndim(dim::trafos) < 1 || ndde::e_ndim(dim::windings) >= 2) return;
-  wakro_warn(0, 0, 4, "Detected inconsistency between the number of transformers");
-  wakro_warn(0, 0, 0, " and the maximum number of windings per transformer. ");
-  wakro_warn(0, 0, 0, "The likely cause is an incorrect usage of the script directives");
-  wakro_warn(0, 0, -1, " #TRANSFORMERS and #WINDINGS in custom models.");
+  wakro_warn(0, 0, wakro::msg::first_of(4), "Detected inconsistency between the number of transformers");
+  wakro_warn(0, 0, wakro::msg::kMiddleLine, " and the maximum number of windings per transformer. ");
+  wakro_warn(0, 0, wakro::msg::kMiddleLine, "The likely cause is an incorrect usage of the script directives");
+  wakro_warn(0, 0, wakro::msg::kLastLine, " #TRANSFORMERS and #WINDINGS in custom models.");
 }
 
 // Reads past the data lines of the current section.

@@ -74,7 +74,7 @@ void subsystem_flag(const Line72& value, std::string_view unknown_text,
 // print := delt times the nearest whole number of steps, at least one (rounded
 // in double: a huge ratio must not pass through a 32-bit integer).
 void set_print_step(double value) {
-  if (value < e_s1::delt) wakro_warn(0, 0, 1, "Print-step should be at least time-step");
+  if (value < e_s1::delt) wakro_warn(0, 0, wakro::msg::kSingleLine, "Print-step should be at least time-step");
   e_s1::print = e_s1::delt * std::max(1.0, std::round(value / e_s1::delt));
 }
 
@@ -83,7 +83,7 @@ void solution_method(const Line72& value) {
   if (word == "TRAPEZOIDAL") {
     if (ctrl::firstrun) ListLine() << "Solution Method: Trapezoidal Integration";
   } else if (ctrl::firstrun) {
-    wakro_warn(0, 0, 1, "Unrecognized Solution Method, Defaulting to Trapezoidal");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "Unrecognized Solution Method, Defaulting to Trapezoidal");
     ListLine() << "################## WARNING ##################";
     ListLine() << "Unrecognized Solution Method: " << word.view().substr(0, 30);
     ListLine() << "Defaulting to trapezoidal integration method.";
@@ -112,7 +112,7 @@ void parameter(const Line72& key, const Line72& value) {
                      key == "SOLUTION" || key == "CHATTER_LEVEL" || key == "SHORT_CIRCUIT" ||
                      key == "SPARSE_LIMIT";
   if (!known) {
-    wakro_warn(0, 0, 1, "RDPARM: Unresolved parameter in Map/Snap file");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "RDPARM: Unresolved parameter in Map/Snap file");
     ListLine() << "WARNING: RDPARM: Unresolved parameter: " << key.view();
     ListLine() << "in data file: " << fnames::filename.view().substr(0, 34);
     ListLine() << "... continuing reading data";
@@ -134,7 +134,7 @@ void parameter(const Line72& key, const Line72& value) {
     e_s1::fintim = real_value(value);
     if (e_s1::fintim <= 0.0) fatal_line("ERROR: Undefined, Zero or Negative finish time");
   } else if (key == "START_TIME") {
-    if (real_value(value) < 0.0) wakro_warn(0, 0, 1, "WARNING!: Negative start time");
+    if (real_value(value) < 0.0) wakro_warn(0, 0, wakro::msg::kSingleLine, "WARNING!: Negative start time");
   } else if (key == "SNAP_TIME") {
     e_s1::time = real_value(value);
     if (e_s1::time < 0.0) fatal_line("ERROR!: Negative snap time");
@@ -196,17 +196,18 @@ void check_times() {
   if (e_s1::delt <= 0.0) fatal_line("WARNING: Using default time step of 50 usec.");
   if (e_s1::print < e_s1::delt) {
     e_s1::print = e_s1::delt;
-    wakro_warn(0, 0, 1, "Print time has been adjusted to DELT");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "Print time has been adjusted to DELT");
     ListLine() << "WARNING: Print time has been adjusted to " << e_s1::delt;
   }
   if (e_s1::fintim < e_s1::print) {
     e_s1::fintim = e_s1::print;
-    wakro_warn(0, 0, 1, "Finish time has been adjusted to PrintTime");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "Finish time has been adjusted to PrintTime");
     ListLine() << "WARNING: Finish time has been adjusted to " << e_s1::print;
   }
   if (ndde::e_ndim(dim::nmana) > 0 && !mna::enable_mna) {
-    wakro_message(0, 0, 2, 2, "Components that require MANA solution are detected. ");
-    wakro_message(0, 0, 2, -1, "However, MANA is disabled in Project Settings.");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                  "Components that require MANA solution are detected. ");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, "However, MANA is disabled in Project Settings.");
     quit1();
   }
 }

@@ -147,7 +147,7 @@ void wakro_rdvolts(std::int32_t position) {
     double v = 0.0;
     check_read(wakro::list_read_unit(fnames::iunit, {local, v}), "Error while reading data", kTag, 1);
     if (local < 1) {
-      wakro_warn(0, 0, 1, "RDVOLTS: Invalid node #");
+      wakro_warn(0, 0, wakro::msg::kSingleLine, "RDVOLTS: Invalid node #");
       ListLine() << "WARNING: RDVOLTS: Invalid node # on data line:";
       ListLine() << fnames::dumlin.view().substr(0, 50);
       ListLine() << "in data file " << fnames::filename.view().substr(0, 12) << "...Data ignored";

@@ -30,7 +30,7 @@ NotReadYet g_said;
 void say_not_read(bool& said, const char* text) {
   if (said) return;
   said = true;
-  wakro_warn(0, 0, 1, text);
+  wakro_warn(0, 0, wakro::msg::kSingleLine, text);
 }
 
 void skip_transformers(std::int32_t&) {

@@ -158,7 +158,8 @@ namespace {
 // variant with the internal damping branch stops before the R-C factors).
 void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
   // 1. Inertia: a warning only; the per-step model refuses it if it is used.
-  if (m.inertia < kTinyInertia) wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Inertia too low");
+  if (m.inertia < kTinyInertia)
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, "Inertia too low");
   // 2. The data the conversions and the set-up divide by.
   if (data_faults(m) > 0) machine_stop();
   // 3. Saturation table on Xmd (the first d-axis value of the circuit), built

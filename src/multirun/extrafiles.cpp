@@ -77,7 +77,7 @@ void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
     slot = 2;
   }
   if (slot > kMaxExtraFiles) {
-    message_lines(1, {"Too Many Extra Recording Files in a Parallel Multiple Run! ",
+    message_lines(wakro::msg::kWarning, {"Too Many Extra Recording Files in a Parallel Multiple Run! ",
                       "Only Up To 100 Files are Merged; this file is left out of the merge."});
     return;
   }
@@ -97,7 +97,8 @@ void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
   std::ofstream f;
   if (std::filesystem::exists(file_name)) f.open(file_name, std::ios::out | std::ios::app);
   if (!f.is_open()) {
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Output file seems to be deleted, recreating it");
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
+               "Output file seems to be deleted, recreating it");
     f.open(file_name, std::ios::out | std::ios::trunc);
     f << multpl::mrunxtralabel.view() << "\n";
   }
@@ -197,7 +198,7 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
   if (!(ctrl::lastrun && e_s1::laststep) || ncol < 1 || ncol > kMaxExtraValues) return;
   if (form == 1 && ctrl::nrun == 1) return;
   if (ndiv < 1 || ndiv > kMaxDensityDivisions) {
-    message_lines(2, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
+    message_lines(wakro::msg::kError, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
     return;
   }
   StatisticsFile sf;

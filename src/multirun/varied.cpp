@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "diag/message.h"
 #include "diag/random.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -69,7 +70,7 @@ void set_up_multiple_run(std::int32_t nruns, std::int32_t seed) {
     mrunseed::mseed = wakro::multirun::reduced_seed(mrunseed::mseed);
   } else {
     if (seed < 0)
-      wakro::multirun::message_lines(1, {"Only Non-negative seed values allowed!", " Absolute value is taken instead."});
+      wakro::multirun::message_lines(wakro::msg::kWarning, {"Only Non-negative seed values allowed!", " Absolute value is taken instead."});
     mrunseed::mseed = wakro::multirun::reduced_seed(seed);
   }
   mrunseed::mseedsave = mrunseed::mseed;

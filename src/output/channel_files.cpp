@@ -145,7 +145,7 @@ bool put(std::FILE* fp, std::string_view text) {
 }
 
 [[noreturn]] void step_write_failed() {
-  wakro_message(0, 0, 2, 1, "Error occurred while writing output file");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Error occurred while writing output file");
   wakro_quit(kTag, 0);
 }
 
@@ -180,7 +180,7 @@ void close_files();
 
 void open_files() {
   if (fnames::iunitout != 0) {
-    wakro_message(0, 0, 2, 1, "Multiple attempts to open output files");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Multiple attempts to open output files");
     wakro_quit(kTag, 0);
   }
   if (g_open.count != 0) close_files();  // left open by a run that never reached its end
@@ -197,7 +197,7 @@ void open_files() {
     if (g_open.source[static_cast<std::size_t>(i)] == 0) ++missing;
   }
   if (missing > 0)
-    wakro_warn(0, 0, 1,
+    wakro_warn(0, 0, wakro::msg::kSingleLine,
                "OUTPUTFILE: " + std::to_string(missing) +
                    " output channel(s) refer to no output value and are written as 0.0");
 
@@ -288,7 +288,7 @@ void wakro_outputfile(std::int32_t mode) {
   e_warn::comp_id1 = 0;
   e_warn::comp_id2 = 0;
   if (mode < 0 || mode > 3) {
-    wakro_warn(0, 0, 1, "OUTPUTFILE:Unknown output file mode!");
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "OUTPUTFILE:Unknown output file mode!");
     return;
   }
   if (mode == 2) {  // closes what mode 1 opened, whatever the run's count now

@@ -100,7 +100,8 @@ bool conductor_ends(std::int32_t l, std::int32_t c, ConductorEnds& e) {
 // ---- the check of the tables against the case
 
 void drop(const std::string& what) {
-  wakro_message(0, 0, 1, 1, "Load-flow display: " + what + " names nothing in the case and is dropped.");
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kSingleLine,
+                "Load-flow display: " + what + " names nothing in the case and is dropped.");
 }
 
 std::int32_t buses() { return pfsubs.allocated() ? std::min(nbus, pfsubs.extent(1)) : 0; }

@@ -206,7 +206,7 @@ void qbstep(std::int32_t flag) {
 
 void set_var(std::int32_t address) {
   if (address < 1 || address > ndde::nd16 || !inside(quolbv3::cx, address)) {
-    wakro_message(0, 0, 2, 1, "Invalid address of Slider/Switch/Dial");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Invalid address of Slider/Switch/Dial");
     wakro_quit("SET_VAR     ", 0);
   }
   exgetr(kLink, quolbv3::cx(address));
@@ -218,7 +218,7 @@ void set_var(std::int32_t address) {
 
 void set_button(std::int32_t address) {
   if (address < 1 || address > ndde::nd16 || !inside(quolbv3::cx, address)) {
-    wakro_message(0, 0, 2, 1, "Invalid address of Push Button");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Invalid address of Push Button");
     wakro_quit("SET_BUTTON  ", 0);
   }
   double value = 0.0;
@@ -257,7 +257,7 @@ void get_txarray() {
   exgeti(kLink, index);
   while (index >= 1) {
     if (index > ndde::nd37 || !inside(radiolinks::tx, index)) {
-      wakro_message(0, 0, 2, 1, "Invalid element of TX array");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Invalid element of TX array");
       wakro_quit("GET_TXARRAY ", 0);
     }
     exgetr(kLink, radiolinks::tx(index));

@@ -45,8 +45,9 @@ namespace {
 using cplx = std::complex<double>;
 
 [[noreturn]] void count_error(std::string_view what, std::int64_t value, std::int64_t limit) {
-  wakro_message(0, 0, 2, 1, "WAKRO: Snapshot count out of range: " + std::string(what) + " = " +
-                                std::to_string(value) + " (at most " + std::to_string(limit) + ")");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                "WAKRO: Snapshot count out of range: " + std::string(what) + " = " + std::to_string(value) +
+                    " (at most " + std::to_string(limit) + ")");
   wakro_quit("READSNP", 1);
 }
 
@@ -96,7 +97,7 @@ struct In {
       const std::string_view s = trim(line);
       if (s.empty()) continue;
       if (s.substr(0, want.size()) == want) return;
-      wakro_message(0, 0, 2, 1, "WAKRO: Error while reading snap file");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
       wakro_quit("READSNP", 1);
     }
   }
@@ -117,7 +118,7 @@ struct In {
       double re = 0.0, im = 0.0;
       if (s.size() < 48 || !parse_real(trim(std::string_view(s).substr(0, 24)), re) ||
           !parse_real(trim(std::string_view(s).substr(24, 24)), im)) {
-        wakro_message(0, 0, 2, 1, "WAKRO: Error while reading snap file");
+        wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
         wakro_quit("READSNP", 1);
       }
       at(k) = cplx(re, im);
@@ -299,7 +300,7 @@ void transformer_block(A& ar) {
         p = e;
       }
       if (got < 2) {
-        wakro_message(0, 0, 2, 1, "WAKRO: Error while reading snap file");
+        wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
         wakro_quit("READSNP", 1);
       }
       check("windings", v[0], ndde::nd3);
@@ -699,7 +700,7 @@ std::int32_t port_answer() {
   while (!v.empty() && (v.back() == ' ' || v.back() == '\r' || v.back() == '\t')) v.remove_suffix(1);
   const auto r = std::from_chars(v.data(), v.data() + v.size(), port);
   if (!ok || v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || port < 0) {
-    wakro_message(0, 0, 2, 1, "WAKRO: No valid ENI port number was entered");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: No valid ENI port number was entered");
     wakro_quit("READSNP", 0);
   }
   return port;

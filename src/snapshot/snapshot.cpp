@@ -84,7 +84,7 @@ void read_nodes_of_map(const std::string& path) {
 constexpr std::string_view kRule = "!=======================================================";
 
 [[noreturn]] void stop(std::string_view text, std::string_view tag, std::int32_t mode) {
-  wakro_message(0, 0, 2, 1, text);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, text);
   wakro_quit(tag, mode);
 }
 
@@ -338,11 +338,11 @@ void write_map(SnapOut& o) {
 }
 
 [[noreturn]] void read_fail(bool end, std::string_view err, std::string_view tag) {
-  wakro_message(0, 0, 2, 1, end ? "Unexpected End_Of_File" : err);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, end ? "Unexpected End_Of_File" : err);
   wakro_quit(tag, 1);
 }
 void fail_snap(bool end) {
-  wakro_message(0, 0, 2, 1,
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
                 end ? "WAKRO: Unexpected end of file while reading snapfile" : "WAKRO: Error while reading snap file");
   wakro_quit("READSNP", 1);
 }
@@ -359,8 +359,9 @@ std::string_view trim(std::string_view s) {
 
 void check_count(std::string_view what, std::int64_t v, std::int64_t limit, std::string_view tag) {
   if (v >= 0 && v <= limit) return;
-  wakro_message(0, 0, 2, 1, "WAKRO: Snapshot count out of range: " + std::string(what) + " = " +
-                                std::to_string(v) + " (at most " + std::to_string(limit) + ")");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                "WAKRO: Snapshot count out of range: " + std::string(what) + " = " + std::to_string(v) + " (at most " +
+                    std::to_string(limit) + ")");
   wakro_quit(tag, 1);
 }
 
@@ -608,7 +609,7 @@ void wakro_readstors() {
     const std::int32_t count = counted_label(in, s.label, &fail_stors);
     const std::int32_t want = s.dim == dim::pf_init ? count : n;
     if (count != want) {
-      wakro_message(0, 0, 2, 1, "Error while reading data from line:");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Error while reading data from line:");
       wakro_quit("READSTORS", 1);
     }
     if (s.dim == dim::pf_init) {
@@ -685,9 +686,11 @@ bool map_line(const wakro::FixedText<72>& section, wakro::FixedText<72>& line) {
 }
 
 [[noreturn]] void incompatible() {
-  wakro_message(0, 0, 2, 3, "Snapshot file is incompatible. ");
-  wakro_message(0, 0, 2, 0, "This may be due to modifications done to the project or the definition");
-  wakro_message(0, 0, 2, -1, " of a component in the project after the Snapshot file created.");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(3), "Snapshot file is incompatible. ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                "This may be due to modifications done to the project or the definition");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                " of a component in the project after the Snapshot file created.");
   wakro_quit("UPDATE_MAP", 0);
 }
 
@@ -733,8 +736,8 @@ void update_from_map() {
   if (std::FILE* f = std::fopen(map.c_str(), "r")) {
     std::fclose(f);
   } else {
-    wakro_message(0, 0, 1, 2, "Specified Mapfile not found: " + map);
-    wakro_message(0, 0, 1, -1, ". Continuing with original parameters.");
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2), "Specified Mapfile not found: " + map);
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
     return;
   }
   const std::int32_t snap_unit = fnames::iunit;
@@ -802,7 +805,7 @@ void update_from_map() {
     if (fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map_unit) {
       ListLine() << "NEXTKEY: Unexpected End_Of_File";
       fnames::iunit >= map_unit ? close_map() : void();
-      wakro_message(0, 0, 2, 1, "Unexpected End_Of_File");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
       wakro_quit("UPDATE_MAP", 1);
     }
     const wakro::FixedText<72> before = fnames::section;
