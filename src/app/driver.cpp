@@ -51,6 +51,20 @@
 
 namespace {
 
+// The numbered console texts (outmsg) of the run's start and end.
+namespace message {
+constexpr std::int32_t kMatrixSwitchings = 203;   // switchings of one subsystem's matrix
+constexpr std::int32_t kBanner = 231;             // the version banner
+constexpr std::int32_t kRunDate = 232;            // date of the run
+constexpr std::int32_t kRunTime = 233;            // time of day of the run
+constexpr std::int32_t kInputFile = 234;          // the input file
+constexpr std::int32_t kMultipleRunOutput = 237;  // the multiple-run output file
+constexpr std::int32_t kStartDate = 238;          // date the run started
+constexpr std::int32_t kStartTime = 239;          // time the run started
+constexpr std::int32_t kStopTime = 240;           // time the run stopped
+constexpr std::int32_t kElapsedTime = 241;        // time elapsed
+}  // namespace message
+
 constexpr std::string_view kStars = "***************************************************";
 
 // The process-wide defaults set once per call of the driver.
@@ -156,7 +170,7 @@ std::int32_t one_run(bool& version5, bool& gui) {
   if (ctrl::lastrun) {
     consolidate_parallel_runs();
     const std::int32_t n = int2::ntriang.allocated() ? std::min(int2::nmat, int2::ntriang.extent(1)) : 0;
-    for (std::int32_t ss = 1; ss <= n; ++ss) outmsg(203, ss, int2::ntriang(ss));
+    for (std::int32_t ss = 1; ss <= n; ++ss) outmsg(message::kMatrixSwitchings, ss, int2::ntriang(ss));
   }
   return abort;
 }
@@ -271,9 +285,9 @@ void hello(DateTime8& start, bool gui) {
   const std::int32_t year = start[0], month = start[1], day = start[2];
   const std::int32_t hour = start[4], minute = start[5], second = start[6];
   if (!gui) {
-    outmsg(231, 0, 0, 0, versin::version);
-    outmsg(232, year, month, day);
-    outmsg(233, hour, minute, second);
+    outmsg(message::kBanner, 0, 0, 0, versin::version);
+    outmsg(message::kRunDate, year, month, day);
+    outmsg(message::kRunTime, hour, minute, second);
   } else {
     outxmsg(1, 2, versin::version);
     outxmsg(5, 83, day, month, year);
@@ -290,7 +304,7 @@ void goodby(bool version5, const DateTime8& start) {
   now(stop);
   const auto elapsed = wakro::elapsed_time(start, stop);
 
-  outmsg(234, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+  outmsg(message::kInputFile, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
   if (wakro::signal_stop.signal != 0) write_signal_stop();
 
   // Close the legacy output files of every run that wrote them.
@@ -307,13 +321,14 @@ void goodby(bool version5, const DateTime8& start) {
     wakro::ListLine() << "       Output file: " + record;
   s.snapfile(0);
   // The multiple-run output file is named only when it was written.
-  if (ctrl::nrun > 1 && multiple_run_file_written()) outmsg(237, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
+  if (ctrl::nrun > 1 && multiple_run_file_written())
+    outmsg(message::kMultipleRunOutput, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
 
   if (!version5) {
-    outmsg(238, start[0], start[1], start[2]);
-    outmsg(239, start[4], start[5], start[6]);
-    outmsg(240, stop[4], stop[5], stop[6]);
-    outmsg(241, elapsed[0], elapsed[1], elapsed[2], static_cast<double>(elapsed[3]));
+    outmsg(message::kStartDate, start[0], start[1], start[2]);
+    outmsg(message::kStartTime, start[4], start[5], start[6]);
+    outmsg(message::kStopTime, stop[4], stop[5], stop[6]);
+    outmsg(message::kElapsedTime, elapsed[0], elapsed[1], elapsed[2], static_cast<double>(elapsed[3]));
   } else {
     outxmsg(5, 85, stop[4], stop[5], stop[6]);
     outxmsg(5, 87, elapsed[0], elapsed[1], elapsed[2]);

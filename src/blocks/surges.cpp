@@ -28,6 +28,17 @@ using wakro::blocks::take_stor;
 
 namespace {
 
+// The numbered console texts (outmsg) of sgen11.
+namespace message {
+constexpr std::int32_t kSineSignal = 242;         // sine signal: frequency and amplitude
+constexpr std::int32_t kSquareSignal = 243;       // square signal: frequency and amplitude
+constexpr std::int32_t kHarmonicGenerator = 244;  // harmonic generator: type and base frequency
+constexpr std::int32_t kStartingFrequency = 245;  // its starting frequency
+constexpr std::int32_t kHarmonicAmplitude = 246;  // amplitude of each harmonic
+constexpr std::int32_t kSignalPeriods = 247;      // periods, their length and the start time
+constexpr std::int32_t kSgen11Mistake = 248;      // sgen11's arguments refused; it stays inoperative
+}  // namespace message
+
 // Below this a difference or a time counts as none.
 using wakro::kTiny;
 // Seconds to microseconds.
@@ -241,19 +252,19 @@ void sgen11_setup(const Slots<double>& s, std::int32_t type, double amplitude, d
   const bool usable = f > 0.0 && start >= 0.0 && type >= 1 && !(type >= 3 && type < m);
   for (std::int32_t k = 1; k <= kSlots; ++k) s(k) = 0.0;
   if (!usable) {
-    outmsg(248);
+    outmsg(message::kSgen11Mistake);
     return;
   }
   const double fm = f * mp;
   s(kStopTime) = (rampCycles + signalCycles) / fm + start;
   double inc[5] = {kTwoPi * f * e_s1::delt, 0.0, 0.0, 0.0, 0.0};
-  if (type == 1) outmsg(242, 0, 0, 0, f, amplitude);
-  if (type == 2) outmsg(243, 0, 0, 0, f, amplitude);
+  if (type == 1) outmsg(message::kSineSignal, 0, 0, 0, f, amplitude);
+  if (type == 2) outmsg(message::kSquareSignal, 0, 0, 0, f, amplitude);
   if (type >= 3) {
-    outmsg(244, type, 0, 0, f);
+    outmsg(message::kHarmonicGenerator, type, 0, 0, f);
     const std::int32_t nPrime = m >= 2 ? type + 1 - mp : type;
-    outmsg(245, 0, 0, 0, fm);
-    outmsg(246, 0, 0, 0, amplitude / (nPrime * kHarmonicScale));
+    outmsg(message::kStartingFrequency, 0, 0, 0, fm);
+    outmsg(message::kHarmonicAmplitude, 0, 0, 0, amplitude / (nPrime * kHarmonicScale));
     const double h = std::numbers::pi * f * e_s1::delt;
     inc[0] = (type + 1) * h;
     inc[1] = type * h;
@@ -263,7 +274,7 @@ void sgen11_setup(const Slots<double>& s, std::int32_t type, double amplitude, d
       inc[4] = (mp + 1) * h;
     }
   }
-  outmsg(247, nint_sat(signalCycles), 0, 0, 1.0 / fm, start + rampCycles / fm);
+  outmsg(message::kSignalPeriods, nint_sat(signalCycles), 0, 0, 1.0 / fm, start + rampCycles / fm);
   for (std::int32_t c = 0; c < 5; ++c) {
     s(kIncrement[c]) = inc[c];
     s(kIncrement[c] + 1) = -inc[c];

@@ -21,17 +21,18 @@ bool g_open = false;
 void send_line(std::int32_t id1, std::int32_t id2, std::int32_t severity, std::int32_t part,
                std::string_view text) {
   const std::int32_t link = 0;
-  if (part > 0) {
+  const bool opens = part >= wakro::msg::kSingleLine;  // a single line or the first of several
+  if (opens) {
     wakro::close_open_model_message();  // a message left open by its caller goes first
   }
-  if (part > 0 || !g_open) {
+  if (opens || !g_open) {
     // A middle or last line without its first line still gets a whole record.
-    const std::int32_t head = part > 0 ? part : 1;
+    const std::int32_t head = opens ? part : wakro::msg::kSingleLine;
     for (std::int32_t v : {kLinkMessage, id1, id2, severity, head}) exputi(link, v);
     g_open = true;
   }
   exputs(link, text);
-  if (part == 1 || part < 0) {
+  if (part == wakro::msg::kSingleLine || part <= wakro::msg::kLastLine) {
     exsend(link);
     g_open = false;
   }
@@ -45,7 +46,7 @@ constexpr std::size_t kLineRoom = 512;
 
 void console_line(const char* prefix, std::int32_t id1, std::int32_t id2, std::int32_t part,
                   std::string_view text) {
-  const bool ids = part >= 1 && id1 > 0;
+  const bool ids = part >= wakro::msg::kSingleLine && id1 > 0;
   const std::string_view head(prefix);
   if (1 + head.size() + text.size() + (ids ? 29 : 0) + 1 > kLineRoom) {
     wakro::ListLine line;
@@ -81,8 +82,8 @@ void console_line(const char* prefix, std::int32_t id1, std::int32_t id2, std::i
 }
 
 const char* prefix_of(std::int32_t severity) {
-  if (severity == 2) return "***ERROR** ";
-  if (severity == 1) return "***WARN*** ";
+  if (severity == wakro::msg::kError) return "***ERROR** ";
+  if (severity == wakro::msg::kWarning) return "***WARN*** ";
   return "***INFO*** ";
 }
 
@@ -109,7 +110,7 @@ void wakro_message(std::int32_t id1, std::int32_t id2, std::int32_t severity, st
 
 void wakro_warn(std::int32_t id1, std::int32_t id2, std::int32_t part, std::string_view text) {
   if (quolbv3::guisoc != 0) {
-    send_line(id1, id2, 1, part, text);  // exputs keeps at most 515 characters
+    send_line(id1, id2, wakro::msg::kWarning, part, text);  // exputs keeps at most 515 characters
     return;
   }
   console_line("***WARN*** ", id1, id2, part, text);

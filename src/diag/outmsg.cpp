@@ -115,11 +115,11 @@ void outmsg(std::int32_t number, std::int32_t i1, std::int32_t i2, std::int32_t 
 
 void errhan() {
   misses::imis += 1;
-  outmsg(101, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+  outmsg(wakro::diag::message::kNonValidResponse, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
   if (misses::imis > 3)
-    outmsg(402, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());  // ends the run
+    outmsg(wakro::diag::message::kAttemptsExhausted, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());  // ends the run
   else
-    outmsg(102, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
+    outmsg(wakro::diag::message::kTryAgain, 0, 0, 0, 0.0, 0.0, fnames::dumlin.view());
 }
 
 namespace wakro {

@@ -25,6 +25,13 @@ void outmsg(std::int32_t number, std::int32_t i1 = 0, std::int32_t i2 = 0, std::
 // ends the run. fnames::dumlin is handed on as the text.
 void errhan();
 
+// The numbers errhan writes.
+namespace wakro::diag::message {
+inline constexpr std::int32_t kNonValidResponse = 101;
+inline constexpr std::int32_t kTryAgain = 102;
+inline constexpr std::int32_t kAttemptsExhausted = 402;  // ends the run
+}  // namespace wakro::diag::message
+
 namespace wakro {
 // The dimension report: the working sizes of ndde that bound a case.
 void write_dimension_report();

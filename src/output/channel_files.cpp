@@ -33,6 +33,7 @@
 #include "model/outppp.h"
 #include "model/snpdat.h"
 #include "output/gfield.h"
+#include "output/messages.h"
 #include "output/record_bindings.h"
 
 namespace wakro {
@@ -263,9 +264,10 @@ void write_step() {
 
 void list_files() {
   const std::int32_t files = file_count(channel_count());
-  for (std::int32_t k = 1; k <= files; ++k) outmsg(236, 0, 0, 0, 0.0, 0.0, output_file_name(k));
+  for (std::int32_t k = 1; k <= files; ++k)
+    outmsg(output::message::kOutputFile, 0, 0, 0, 0.0, 0.0, output_file_name(k));
   // The description file is written beside them and named too.
-  if (files > 0) outmsg(236, 0, 0, 0, 0.0, 0.0, output_file_name(0));
+  if (files > 0) outmsg(output::message::kOutputFile, 0, 0, 0, 0.0, 0.0, output_file_name(0));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "model/outppp.h"
 #include "model/snpdat.h"
 #include "model/versin.h"
+#include "output/messages.h"
 
 namespace wakro {
 namespace {
@@ -72,7 +73,7 @@ void check_snap(std::int32_t& ok, double& snapshotTime) {
   if (std::fabs(version - versin::version) > 1e-6) {
     ok = 0;
     wakro_closefile();
-    outmsg(107, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+    outmsg(output::message::kIncompatibleSnapshot, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
     wakro_quit(kTag, 1);
   }
   ok = 1;

@@ -13,6 +13,7 @@
 #include "model/e_s4.h"
 #include "model/outppp.h"
 #include "model/snpdat.h"
+#include "output/messages.h"
 
 namespace {
 
@@ -26,14 +27,14 @@ bool g_heading_due = true;         // the plot heading is still to be printed
 std::int32_t tenth_of_run() { return static_cast<std::int32_t>(std::lround(0.1 * ctrl::ndelt)); }
 
 void plot_heading() {
-  outmsg(215, 0, 0, 0, 0.0, 0.0, assorc::title.view());
-  if (e_s1::delt < 1e-6) outmsg(216);
-  outmsg(220, 0, 0, 0, outppp::pmin, outppp::pmax);
+  outmsg(wakro::output::message::kTitle, 0, 0, 0, 0.0, 0.0, assorc::title.view());
+  if (e_s1::delt < 1e-6) outmsg(wakro::output::message::kTimeInMicroseconds);
+  outmsg(wakro::output::message::kPlotScale, 0, 0, 0, outppp::pmin, outppp::pmax);
   char frame[kColumns + 2];
   frame[0] = 'I';
   std::fill_n(frame + 1, kColumns, '-');
   frame[kColumns + 1] = 'I';
-  outmsg(217, 0, 0, 0, 0.0, 0.0, std::string_view(frame, sizeof frame));
+  outmsg(wakro::output::message::kPlotFrame, 0, 0, 0, 0.0, 0.0, std::string_view(frame, sizeof frame));
 }
 
 }  // namespace
@@ -46,7 +47,7 @@ void wakro_percentcomplete(std::int32_t guiFlag) {
   }
   if (g_next + snpdat::iiisnp > ctrl::iii) return;
   const double done = 100.0 * (ctrl::iii - snpdat::iiisnp) / ctrl::ndelt;
-  outmsg(219, static_cast<std::int32_t>(std::lround(done)));
+  outmsg(wakro::output::message::kPercentComplete, static_cast<std::int32_t>(std::lround(done)));
   // Whoever watches the run (a terminal, a pipe, a log file) sees each line
   // when it is written, not when the buffer happens to fill.
   wakro::console().flush();
@@ -73,7 +74,7 @@ void wakro_screenplot() {
     column = std::clamp(column, 1, kColumns);
     row[column] = static_cast<char>('0' + i % 10);
   }
-  outmsg(218, 0, 0, 0, e_s1::time, 0.0, std::string_view(row, sizeof row));
+  outmsg(wakro::output::message::kPlotRow, 0, 0, 0, e_s1::time, 0.0, std::string_view(row, sizeof row));
 }
 
 namespace wakro {

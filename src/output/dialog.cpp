@@ -29,6 +29,7 @@
 #include "model/run_defaults.h"
 #include "model/snpdat.h"
 #include "output/check_snap.h"
+#include "output/messages.h"
 
 namespace wakro {
 namespace {
@@ -108,7 +109,7 @@ bool read_real(double& value) {
 bool failed() {
   errhan();
   if (misses::imis != 3) return false;
-  outmsg(108);
+  outmsg(output::message::kLastChance);
   return true;
 }
 
@@ -132,14 +133,14 @@ void set_defaults() {
 bool ask_snapshots() {
   std::int32_t kind = 0;
   for (;;) {
-    outmsg(302);
+    outmsg(output::message::kAskSnapshotKind);
     if (read_int(kind)) break;
     if (failed()) return false;
   }
   if (kind == 0) return true;
   outppp::snpfil = 1;
   for (;;) {
-    outmsg(303);
+    outmsg(output::message::kAskFirstSnapshotTime);
     if (!read_real(snpdat::snpinc)) {
       if (failed()) return false;
       continue;
@@ -160,7 +161,7 @@ bool ask_snapshots() {
       snpdat::snpinc = 1.0e6;
     // No interval of zero or less: the snapshot is taken once.
     if (!valid) snpdat::snpinc = 1.0e6;
-    outmsg(304);
+    outmsg(output::message::kAskEndSnapshotFile);
     Name name;
     if (read_name(name) && name[0] != ' ') {
       fnames::snam = name;
@@ -173,7 +174,7 @@ bool ask_snapshots() {
 // Question 3 of a snapshot start: output time from 0.0 or from the snapshot time.
 bool ask_time_label() {
   for (;;) {
-    outmsg(306);
+    outmsg(output::message::kAskRelabelTime);
     std::int32_t z = 0;
     if (read_int(z) && (z == 0 || z == 1)) {
       ctrl::zerot = z;
@@ -187,7 +188,7 @@ bool ask_time_label() {
 bool ask_map_file() {
   ctrl::zerot = 0;
   for (;;) {
-    outmsg(305);
+    outmsg(output::message::kAskMapFile);
     ListLine() << "(case_name.map)";
     Name name;
     if (!read_name(name)) {
@@ -203,12 +204,12 @@ bool ask_map_file() {
       return true;
     }
     misses::imis += 1;
-    outmsg(103, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+    outmsg(output::message::kInputFileMissing, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
     if (misses::imis == 3) {
-      outmsg(108);
+      outmsg(output::message::kLastChance);
       return false;
     }
-    if (misses::imis >= 4) outmsg(402);  // ends the run
+    if (misses::imis >= 4) outmsg(diag::message::kAttemptsExhausted);  // ends the run
   }
 }
 
@@ -216,7 +217,7 @@ bool ask_map_file() {
 bool ask_runs() {
   for (;;) {
     ctrl::nrun = 1;
-    outmsg(310);
+    outmsg(output::message::kAskRunCount);
     std::int32_t n = 0;
     if (read_int(n) && n >= 1 && n <= kMaxRuns) {
       ctrl::nrun = n;
@@ -230,7 +231,7 @@ bool ask_runs() {
 // Question 5: the output file.
 bool ask_output_file() {
   for (;;) {
-    outmsg(307);
+    outmsg(output::message::kAskOutputWanted);
     std::int32_t answer = 0;
     if (read_int(answer) && answer == 0) {
       outppp::outfil = 0;
@@ -238,7 +239,7 @@ bool ask_output_file() {
     }
     if (answer == 1) {
       outppp::outfil = 1;
-      outmsg(308);
+      outmsg(output::message::kAskOutputFile);
       Name name;
       if (read_name(name) && !name.is_blank()) {
         fnames::onam = name;
@@ -251,9 +252,9 @@ bool ask_output_file() {
 
 // Question 6: the screen plot.
 bool ask_screen_plot() {
-  if (ctrl::nrun > 1) outmsg(316);
+  if (ctrl::nrun > 1) outmsg(output::message::kPlotLastRunOnly);
   for (;;) {
-    outmsg(309);
+    outmsg(output::message::kAskScreenPlot);
     std::int32_t answer = 0;
     if (read_int(answer) && (answer == 0 || answer == 1)) {
       outppp::pplot = answer;
@@ -266,7 +267,7 @@ bool ask_screen_plot() {
 // Question 7 of a snapshot start: the snapshot to pick up and the finish time.
 bool ask_snapshot_start() {
   for (;;) {
-    outmsg(317);
+    outmsg(output::message::kAskSnapshotFile);
     Name name;
     if (read_name(name) && name[0] != ' ') {
       fnames::inam = name;
@@ -278,7 +279,7 @@ bool ask_snapshot_start() {
   double start = 0.0;
   check_snap(ok, start);
   for (;;) {
-    outmsg(318, 0, 0, 0, start);
+    outmsg(output::message::kAskFinishTime, 0, 0, 0, start);
     ListLine() << "How long do you want to run the case?";
     double finish = e_s1::fintim;
     if (read_real(finish) && finish > e_s1::delt) {
@@ -291,17 +292,17 @@ bool ask_snapshot_start() {
 
 // Question 8: the global substitution values.
 bool ask_global_values() {
-  outmsg(311);
+  outmsg(output::message::kAskSubstitutionCount);
   std::int32_t n = 0;
   if (!read_int(n) || n < 0) {
     if (failed()) return false;
-    outmsg(312);
+    outmsg(output::message::kAskSubstitutionValues);
     return true;
   }
   if (n == 0) return true;
   quolbv3::gsx.release();
   quolbv3::gsx.allocate(n);
-  outmsg(312);
+  outmsg(output::message::kAskSubstitutionValues);
   for (std::int32_t i = 1; i <= n; ++i) {
     double v = 0.0;
     if (!read_real(v)) return !failed();
@@ -313,7 +314,7 @@ bool ask_global_values() {
 // One pass through the questions; false when the dialogue is to start again.
 bool one_pass() {
   set_defaults();
-  outmsg(301);
+  outmsg(output::message::kAskDataOrSnapshot);
   std::int32_t start = 0;
   if (!read_int(start)) {
     failed();
