@@ -20,7 +20,8 @@ void layout(std::string_view form, std::initializer_list<wakro::FmtValue> values
   wakro::write_layout(wakro::console(), form, values);
 }
 
-std::string tag12(std::string_view tag) {
+// The tag blank-padded to 12 characters, as the termination line writes it.
+std::string tag_padded_to_12(std::string_view tag) {
   std::string t(tag);
   if (t.size() < 12) t.resize(12, ' ');
   return t;
@@ -96,7 +97,7 @@ void wakro_testswa(std::string_view caller, std::int32_t b, std::int32_t ss) {
 }
 
 void wakro_migrate(std::string_view name) {
-  const std::string tag = tag12(name);
+  const std::string tag = tag_padded_to_12(name);
   ListLine() << tag << " has been discontinued and cannot be supported";
   ListLine() << "See Migrating to WAKRO 3.1 section in on-line help";
   wakro_quit(tag, 0);

@@ -31,11 +31,12 @@ namespace {
 
 using wakro::ListLine;
 
-[[noreturn]] void quit1() { wakro_quit("RDPARM", 1); }
+// Ends the run showing the last data line read and its file.
+[[noreturn]] void quit_showing_data_line() { wakro_quit("RDPARM", 1); }
 
 [[noreturn]] void fatal_line(std::string_view text) {
   ListLine() << text;
-  quit1();
+  quit_showing_data_line();
 }
 
 [[noreturn]] void value_error() { fatal_line("Error while reading data from line:"); }
@@ -208,7 +209,7 @@ void check_times() {
     wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
                   "Components that require MANA solution are detected. ");
     wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, "However, MANA is disabled in Project Settings.");
-    quit1();
+    quit_showing_data_line();
   }
 }
 
