@@ -12,7 +12,8 @@
 // library fills (record_handles.h), and the fixed-width general field of the
 // channel files (gfield.h). With the design environment: the start-up dialogue
 // over the link (dialogv3.h), the run-time messages (runtime_messages.h) and the
-// load-flow display values (pf_values.h).
+// load-flow display values (pf_values.h). The numbered console texts the room
+// writes are named in messages.h.
 //
 // Stands on `model` (shared state), `diag` (console streams, numbered console
 // texts, layouts, model messages, the fatal termination), `link` and `files`
