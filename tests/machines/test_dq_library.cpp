@@ -149,7 +149,7 @@ TEST_F(DqLibrary, CallerArrayConversions) {
   auto o = wakro_test::run_captured([&] { lsatdataconv(2.0, x, y); });
   EXPECT_EQ(x, x0);
   EXPECT_EQ(y, y0);
-  EXPECT_EQ(o.console, " ***WARN*** Saturation Curve not Monotonic[ 3 : 7 ]\n");
+  EXPECT_EQ(o.console, " ***WARN*** Saturation Curve not Monotonic[           3 :           7 ]\n");
   // Raw: c = y2 / x2 = 2; y_i / (x_i c), x_i c / X.
   x = {0.0, 1.0, 2.0, -1, -1, -1, -1, -1, -1, -1};
   y = {0.0, 2.0, 3.0, -1, -1, -1, -1, -1, -1, -1};
