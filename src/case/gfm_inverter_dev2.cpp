@@ -176,7 +176,8 @@ void gfm_inverter_dev2dyn(GfmArgs& a) {
   const double pfs = samp5(fs_integral, guarded_inverse(a.fs_period), 0, 0.0, 0);
 
   // 8. Anti-windup: the limiter was active last step.
-  const std::int32_t w = (flag_last == 1 && a.anti_windup != 0) ? 1 : 0;
+  const std::int32_t flag_set = configured();
+  const std::int32_t w = (flag_last == flag_set && a.anti_windup != 0) ? 1 : 0;
 
   // 9. Powers from last step's voltages and this step's currents at last step's angle.
   const bool from_va = a.v_meas_sel == configured();
