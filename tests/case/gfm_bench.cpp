@@ -94,6 +94,7 @@ void grid_dyn() {
   for (std::int32_t k = 1; k <= 3 * static_cast<std::int32_t>(n); ++k)
     e_varrlc1_exe(wakro::devices::kVarResistance, c.ss, c.branch(3 * static_cast<std::int32_t>(n) + k), 0, r_step,
                   0.0);
+  if (g_spec->edit) g_spec->edit(e_s1::time, g_args);
   const std::int32_t marker = e_s8::mxinv(1);
   for (std::int32_t idx : g_spec->order) gfm_inverter_dev2dyn(g_args[static_cast<std::size_t>(idx)]);
   if (!e_s1::timezero && e_s8::mxinv(1) < marker) ++g_run->refactor_steps_after_zero;

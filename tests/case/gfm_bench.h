@@ -52,6 +52,8 @@ struct GfmRunSpec {
   std::int32_t every = 200;             // sample period in steps
   // Extra resistive load per island [pu of 100 MVA at 13.8 kV] and its time.
   double step_pu = 0.0, step_time = 1.0e9;
+  // Called before each dyn pass with the time and the instances' arguments.
+  std::function<void(double, std::vector<wakro::casecode::GfmArgs>&)> edit;
 };
 
 GfmRun run_gfm(const GfmRunSpec& spec);

@@ -68,6 +68,22 @@ TEST(GfmInverter, RunsFromDataOnAPassiveLoadAndAnswersALoadStepByItsDroop) {
   EXPECT_EQ(r.refactor_steps_after_zero, 0);
 }
 
+TEST(GfmInverter, AChangedBranchValueIsWhatLowersTheMarker) {
+  // The counter of the test above does see the inverter's changes: an
+  // inductance changed once (by more than the 1e-4 threshold) at 0.5 s costs
+  // exactly one step's re-factorisation; one changed by less costs none.
+  for (const double factor : {1.01, 1.00005}) {
+    GfmRunSpec spec;
+    spec.finish = 1.0;
+    spec.edit = [factor](double t, std::vector<wakro::casecode::GfmArgs>& a) {
+      a[0].l1_pu = t >= 0.5 ? 0.15 * factor : 0.15;
+    };
+    const GfmRun r = run_gfm(spec);
+    ASSERT_EQ(r.status, -1) << r.console;
+    EXPECT_EQ(r.refactor_steps_after_zero, factor > 1.001 ? 1 : 0) << factor;
+  }
+}
+
 TEST(GfmInverter, CurrentLimitHoldsTheCurrentAtItsLimit) {
   GfmRunSpec spec;
   spec.finish = 4.0;

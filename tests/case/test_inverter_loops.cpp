@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "blocks/interpolated.h"
 #include "case/inverter_loops.h"
 #include "case/module_frame.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
+#include "model/quolbv3.h"
+#include "model/storage.h"
+#include "support/shared_state.h"
 #include "module_run.h"
 
 namespace casetest {
@@ -275,6 +279,102 @@ TEST(InverterLoops, DqLoopsClosedFormsWithIntegratorsAtZero) {
   // One step later the integrals have taken the trapezoidal step dt/2 (e0 + e1) = dt e.
   const Out& o1 = s_out[1];
   EXPECT_NEAR(o1.vref[0] - o.vref[0], kic * kDt * (iref[0] - i[0]), 1e-9);
+}
+
+// The out entries rewrite the constant signals of their dyn entries' blocks
+// (cleared here after each dyn pass, so that only the out entry can restore them).
+TEST(InverterLoops, OutEntriesRewriteTheirConstantSignals) {
+  struct Seen {
+    double pll17, pll19, pll24, pll26, vl39, vl40, cls_tiny;
+    std::int32_t vl3, vl4, cl2, cl3;
+  };
+  static std::vector<Seen> s_seen;
+  s_seen.clear();
+  // Rows of the call record: bench 1, then the four modules in call order.
+  auto base_f = [](std::int32_t row) { return quolbv3::txfr(row, 3); };
+  auto base_i = [](std::int32_t row) { return quolbv3::txfr(row, 2); };
+  g_body = [=](std::int32_t) {
+    PllIn p;
+    double angle = 0, omega = 0;
+    phaselocked_loopdyn(angle, p.error, omega, p.filter, p.kp, p.ki, p.f0, p.upper, p.lower, p.selector);
+    Dq v{1, 2}, ir{}, i{3, 4}, vr{5, 6};
+    std::int32_t freeze = 0, sign = 1, flag = 0, pulse = 1, unit = 1, axis = 1, r11 = 0, r12 = 0, off = 0;
+    double kff = 1, w = 377, kp = 1, ki = 1, cf = 10, div = 0, rating = 1000, kv = 1, lim = 1, cap = 1, vv = 1, l = 1;
+    voltage_loopdyn(v, ir, i, vr, freeze, kff, w, kp, ki, sign, cf);
+    Dq limited{};
+    current_limiter_scaledyn(flag, limited, ir, div, rating, unit, kv, pulse, lim, axis, r11, r12, cap, off, vv);
+    current_loop_1dyn(i, vr, v, limited, kff, w, kp, ki, sign, l);
+    for (std::int32_t k : {17, 19, 24, 26}) quolbv3::stof(base_f(2) + k) = -7.0;
+    for (std::int32_t k : {39, 40}) quolbv3::stof(base_f(3) + k) = -7.0;
+    quolbv3::stof(base_f(4) + kClsTiny) = -7.0;
+    for (std::int32_t k : {3, 4}) quolbv3::stoi(base_i(3) + k) = 7;
+    for (std::int32_t k : {2, 3}) quolbv3::stoi(base_i(5) + k) = 7;
+  };
+  g_out = [=] {
+    phaselocked_loopout();
+    voltage_loopout();
+    current_limiter_scaleout();
+    current_loop_1out();
+    auto f = [](std::int32_t row, std::int32_t k) { return quolbv3::stof(quolbv3::txfr(row, 3) + k); };
+    auto i = [](std::int32_t row, std::int32_t k) { return quolbv3::stoi(quolbv3::txfr(row, 2) + k); };
+    s_seen.push_back({f(2, 17), f(2, 19), f(2, 24), f(2, 26), f(3, 39), f(3, 40), f(4, kClsTiny), i(3, 3), i(3, 4),
+                      i(5, 2), i(5, 3)});
+  };
+  g_begin_dyn = [] {
+    phaselocked_loopdyn_begin();
+    voltage_loopdyn_begin();
+    current_limiter_scaledyn_begin();
+    current_loop_1dyn_begin();
+  };
+  g_begin_out = [] {
+    phaselocked_loopout_begin();
+    voltage_loopout_begin();
+    current_limiter_scaleout_begin();
+    current_loop_1out_begin();
+  };
+  const ModuleRunResult res =
+      run_bench({"PhaseLocked_Loop", "Voltage_Loop", "Current_Limiter_Scale", "Current_Loop_1"}, 3.0 * kDt);
+  ASSERT_EQ(res.status, -1) << res.console;
+  ASSERT_GE(s_seen.size(), 3u);
+  for (const Seen& x : s_seen) {
+    EXPECT_EQ(x.pll17, kTwoPi);
+    EXPECT_EQ(x.pll19, kTwoPi);
+    EXPECT_EQ(x.pll24, 0.0);
+    EXPECT_EQ(x.pll26, 1.570796326794896);
+    EXPECT_EQ(x.vl39, 0.0);
+    EXPECT_EQ(x.vl40, 0.0);
+    EXPECT_EQ(x.cls_tiny, 1.0e-5);
+    EXPECT_EQ(x.vl3, 1);
+    EXPECT_EQ(x.vl4, -1);
+    EXPECT_EQ(x.cl2, -1);
+    EXPECT_EQ(x.cl3, 1);
+  }
+}
+
+// The angle integrator's output moves back by whole turns from kAngleWrap on
+// and is left alone below it; the reported angle is unchanged.
+TEST(InverterLoops, AngleIntegratorWrapsByWholeTurns) {
+  wakro_test::reset_shared_state();
+  storage::storf.allocate(6);
+  using wakro::blocks::layout::xint::kOut;
+  struct Row {
+    double before, after;
+  };
+  const double big = kAngleWrap + 1.25;  // 15000 turns and 1.25 rad
+  for (const Row& r : {Row{kAngleWrap - 0.5, kAngleWrap - 0.5}, Row{big, big - kTwoPi * std::floor(big / kTwoPi)},
+                       Row{-big, -big - kTwoPi * std::floor(-big / kTwoPi)}, Row{3.0, 3.0}}) {
+    storage::storf(2 + kOut - 1) = r.before;
+    wrap_angle_integrator(2);
+    EXPECT_EQ(storage::storf(2 + kOut - 1), r.after) << r.before;
+    EXPECT_LT(std::fabs(r.after), kAngleWrap);
+    EXPECT_NEAR(wrap_angle(r.after), wrap_angle(r.before), 1e-9) << r.before;
+  }
+  // wrap_angle: (0, 2 pi], 0 itself reads 2 pi.
+  EXPECT_EQ(wrap_angle(0.0), kTwoPi);
+  EXPECT_NEAR(wrap_angle(-0.5), kTwoPi - 0.5, 1e-15);
+  EXPECT_NEAR(wrap_angle(7.0), 7.0 - kTwoPi, 1e-15);
+  storage::storf.release();
+  wakro_test::reset_shared_state();
 }
 
 }  // namespace
