@@ -162,7 +162,8 @@ TEST(InverterLoops, PllFrequencyLimitsAndCrossedLimitsWarnOncePerInstance) {
 struct LimOut {
   std::int32_t flag;
   Dq limited;
-  double m, imax, scale;
+  double m, imax, scale, w, h1;
+  std::int32_t recorded11, recorded12;
 };
 
 TEST(InverterLoops, CurrentLimiterCases) {
@@ -190,12 +191,14 @@ TEST(InverterLoops, CurrentLimiterCases) {
   s_steps = &steps;
   g_body = [](std::int32_t k) {
     const Step& st = (*s_steps)[static_cast<std::size_t>(std::min<std::int32_t>(k, 3))];
-    std::int32_t flag = -1, pulse = st.pulse, unit = 1, axis = 1, r11 = 0, r12 = 0, offset = 0;
+    std::int32_t flag = -1, pulse = st.pulse, unit = 1, axis = 1, r11 = 5, r12 = 6, offset = 0;
     Dq limited{}, ref = st.ref;
     double divisor = 0.0, rating = 100000.0, kv = 13.8, pu = 1.1, cap = 0.6, v = 13.8;
     current_limiter_scaledyn(flag, limited, ref, divisor, rating, unit, kv, pulse, pu, axis, r11, r12, cap, offset,
                              v);
-    s_out.push_back({flag, limited, e_s4::pgb(2), e_s4::pgb(3), e_s4::pgb(4)});
+    const std::int32_t f = quolbv3::txfr(2, 3), i = quolbv3::txfr(2, 2);
+    s_out.push_back({flag, limited, e_s4::pgb(2), e_s4::pgb(3), e_s4::pgb(4), quolbv3::stof(f + kClsW),
+                     quolbv3::stof(f + kClsH1), quolbv3::stoi(i + kClsRecorded11), quolbv3::stoi(i + kClsRecorded12)});
   };
   g_out = [] { current_limiter_scaleout(); };
   g_begin_dyn = [] { current_limiter_scaledyn_begin(); };
@@ -211,6 +214,15 @@ TEST(InverterLoops, CurrentLimiterCases) {
     EXPECT_NEAR(o.limited[1], st.limited[1], 1e-12 * imax) << k;
     EXPECT_NEAR(o.imax, imax, 1e-12 * imax) << k;
     EXPECT_NEAR(o.scale, st.scale, 1e-12 * std::fabs(st.scale)) << k;
+  }
+  // W = 2/3 Y (1000 V)^2 with Y = 1 / (Zb 0.6), Zb = 13.8^2 / 100; held from
+  // the pulse (step 1) on; the two recorded integers kept in the block.
+  const double w = 0.666666666666667 / (13.8 * 13.8 / 100.0 * 0.6) * 13800.0 * 13800.0;
+  for (const LimOut& o : s_out) {
+    EXPECT_NEAR(o.w, w, 1e-12 * w);
+    EXPECT_NEAR(o.h1, w, 1e-12 * w);
+    EXPECT_EQ(o.recorded11, 5);
+    EXPECT_EQ(o.recorded12, 6);
   }
   // 1.5 I_max comes out at magnitude I_max.
   EXPECT_NEAR(std::hypot(s_out[2].limited[0], s_out[2].limited[1]), imax, 1e-12 * imax);
