@@ -125,9 +125,9 @@ TEST(GfmInverter, TwoInstancesInEitherCallOrderKeepTheirOwnTraces) {
     ASSERT_EQ(a.samples[i].size(), b.samples[i].size());
     for (std::size_t k = 0; k < a.samples[i].size(); ++k) {
       const GfmSample &x = a.samples[i][k], &y = b.samples[i][k];
-      EXPECT_NEAR(x.f_out, y.f_out, 1e-9) << i << " " << x.t;
-      EXPECT_NEAR(x.vmag, y.vmag, 1e-6) << i << " " << x.t;
-      EXPECT_NEAR(x.i_load, y.i_load, 1e-6) << i << " " << x.t;
+      EXPECT_EQ(x.f_out, y.f_out) << i << " " << x.t;
+      EXPECT_EQ(x.vmag, y.vmag) << i << " " << x.t;
+      EXPECT_EQ(x.i_load, y.i_load) << i << " " << x.t;
     }
   }
   // And they are two instances: the second's own set-point.
