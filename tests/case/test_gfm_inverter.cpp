@@ -176,5 +176,26 @@ TEST(GfmInverter, BaseImpedanceOutOfRangeWarnsOnce) {
   EXPECT_EQ(r.console.find(text, p + 1), std::string::npos);
 }
 
+TEST(GfmInverter, ZeroRatedVoltageGivesGuardedValuesNotAFault) {
+  // Zb = 0: the capacitance 1e6 / (w0 Zb arg16) is the guarded 1e106 (its
+  // bound); the zero inductances are the variable branches' own warning; the
+  // run goes on with finite signals.
+  GfmRunSpec spec;
+  spec.finish = 0.002;
+  spec.every = 10;
+  spec.instances[0].rated_kv = 0.0;
+  const GfmRun r = run_gfm(spec);
+  ASSERT_EQ(r.status, -1) << r.console;
+  ASSERT_FALSE(r.samples[0].empty());
+  for (const GfmSample& x : r.samples[0]) {
+    EXPECT_EQ(x.zb, 0.0);
+    EXPECT_EQ(x.lb, 0.0);
+    EXPECT_EQ(x.cap, 1.0e106);
+    EXPECT_DOUBLE_EQ(x.f_out, 60.0);
+    for (int k = 1; k <= 54; ++k) EXPECT_TRUE(std::isfinite(x.ch[k])) << k << " " << x.t;
+  }
+  EXPECT_NE(r.console.find("Base impedance outside 0.01 to 10000 ohm"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace casetest
