@@ -1,0 +1,453 @@
+// The inverter's four control modules (see inverter_loops.h).
+#include "case/inverter_loops.h"
+
+#include <cmath>
+
+#include "blocks/continuous.h"
+#include "blocks/events.h"
+#include "blocks/interpolated.h"
+#include "blocks/poles.h"
+#include "blocks/slots.h"
+#include "diag/message.h"
+#include "model/e_s4.h"
+#include "model/storage.h"
+
+namespace wakro::casecode {
+
+void wrap_angle_integrator(std::int32_t record) {
+  double& y = storage::storf(record + wakro::blocks::layout::xint::kOut - 1);
+  if (std::fabs(y) < kAngleWrap) return;
+  y -= kTwoPi * std::floor(y / kTwoPi);
+}
+
+double wrap_angle(double x) {
+  const double a = std::atan2(std::sin(x), std::cos(x));
+  return a <= 0.0 ? a + kTwoPi : a;
+}
+
+}  // namespace wakro::casecode
+
+namespace {
+
+using namespace wakro::casecode;
+using wakro::blocks::take_rtcf;
+using wakro::blocks::take_rtci;
+using wakro::blocks::take_storl;
+
+constexpr double kHalfPi = 1.570796326794896;
+constexpr double kLagBound = 1.0E+20;
+constexpr double kDqIntegralBound = 1.0E+08;
+constexpr double kPllI1Lower = -1.0E+07, kPllI1Upper = 1.0E+06;
+constexpr double kAngleBound = 1.0E+05;
+constexpr double kTwoThirds = 0.666666666666667;
+constexpr double kSqrtTwoThirds = 0.8164965809277263;
+constexpr double kSmallMagnitude = 1.0E-05;
+constexpr double kLimiterLagT = 0.1;
+
+// A lag with reset off, running, no limits of its own and gain 1.
+double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
+
+// The integral of x (time constant 1, no reset) from the next rtcf value.
+double integral(double lower, double upper, double x) {
+  const double y0 = take_rtcf(1)(1);
+  const XPair none{0.0, 0.0}, in{x, 0.0};
+  return wakro_xint(0, 0, 0, y0, 1.0, 0.0, lower, upper, none, in);
+}
+
+// The next configured selector value.
+std::int32_t configured() { return take_rtci(1)(1); }
+
+// The two begin routines of a control module: counters only, or counters
+// and its configured values.
+void begin(const ModuleCounts& m) { (void)enter_begin(m); }
+
+}  // namespace
+
+// ==================================================================== PLL
+
+void phaselocked_loopdyn(double& angle, double& error, double& omega, double& filter, double& kp, double& ki,
+                         double& f0, double& upper_factor, double& lower_factor, std::int32_t& selector) {
+  const ModuleCall c = enter_dyn(kPhaseLockedLoop);
+  angle = c.f(kPllAngle);
+  omega = c.f(kPllOmega);
+  open_data(kPhaseLockedLoop, "DATADSD:");
+  // 1-2. The error filter.
+  const double t = guarded_div(kTwoPi, filter);
+  const double ef = lag(t, error);
+  // 3. Its integral.
+  const double i1 = integral(kPllI1Lower, kPllI1Upper, ef);
+  // 4. The unlimited frequency.
+  const double omega0 = kTwoPi * f0;
+  const double omega_u = kp * ef + ki * i1 + omega0;
+  // 5. The limits; crossed (or not numbers) they are not enforced, with one
+  // warning per instance.
+  const double upper = omega0 * upper_factor, lower = omega0 * lower_factor;
+  const wakro::blocks::Slots<bool> warned = take_storl(1);
+  const bool crossed = !(upper >= lower);
+  if (crossed) {
+    omega = omega_u;
+    if (!warned(1)) {
+      wakro_warn(c.call_no, kPllLimitId, 1, "Lower limit is more than the upper limit, limits not enforced.");
+      warned(1) = true;
+    }
+  } else {
+    omega = limit(lower, upper, omega_u);
+  }
+  // 6. The phase offset.
+  const double phi = selector == configured() ? -kHalfPi : 0.0;
+  // 7. The angle integrator, wrapped by whole turns.
+  const std::int32_t i2_record = storage::nstorf;
+  double i2 = integral(-kAngleBound, kAngleBound, omega);
+  wrap_angle_integrator(i2_record);
+  // 8. The angle in (0, 2 pi].
+  angle = wrap_angle(phi + i2);
+  // Save.
+  c.f(kPllAngle) = angle;
+  c.f(kPllError) = error;
+  c.f(kPllOmega) = omega;
+  c.f(kPllFilter) = filter;
+  c.f(kPllKp) = kp;
+  c.f(kPllKi) = ki;
+  c.f(kPllF0) = f0;
+  c.f(kPllUpperFactor) = upper_factor;
+  c.f(kPllLowerFactor) = lower_factor;
+  c.f(kPllFilterT) = t;
+  c.f(kPllFiltered) = ef;
+  c.f(kPllI1) = i1;
+  c.f(kPllOmega0) = omega0;
+  c.f(kPllOmegaU) = omega_u;
+  c.f(kPllUpper) = upper;
+  c.f(kPllLower) = lower;
+  c.f(kPllTwoPiA) = kTwoPi;
+  c.f(kPllPhi) = phi;
+  c.f(kPllTwoPiB) = kTwoPi;
+  c.f(kPllI2) = i2;
+  c.f(kPllPhiPlusI2) = phi + i2;
+  c.f(kPllPropTerm) = kp * ef;
+  c.f(kPllIntTerm) = ki * i1;
+  c.f(kPllZero) = 0.0;
+  c.f(kPllOne) = 1.0;
+  c.f(kPllHalfPi) = kHalfPi;
+  c.f(kPllLimited) = crossed ? 0.0 : 1.0;
+  c.i(kPllSelector) = selector;
+  close_data();
+}
+
+void phaselocked_loopout() {
+  const ModuleCall c = enter_out(kPhaseLockedLoop);
+  open_data(kPhaseLockedLoop, "DATADSO:");
+  c.f(kPllTwoPiA) = kTwoPi;
+  c.f(kPllTwoPiB) = kTwoPi;
+  c.f(kPllZero) = 0.0;
+  c.f(kPllHalfPi) = kHalfPi;
+  close_data();
+}
+
+void phaselocked_loopdyn_begin() {
+  (void)enter_begin(kPhaseLockedLoop);
+  take_rtcf(1)(1) = 0.0;
+  take_rtci(1)(1) = 1;
+  take_rtcf(1)(1) = 0.0;
+}
+
+void phaselocked_loopout_begin() { begin(kPhaseLockedLoop); }
+
+// ==================================================================== voltage loop
+
+void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, double& kff, double& omega, double& kp,
+                     double& ki, std::int32_t& sign_selector, double& cf_micro) {
+  const ModuleCall c = enter_dyn(kVoltageLoop);
+  iref = {c.f(kVlIrefD), c.f(kVlIrefQ)};
+  open_data(kVoltageLoop, "DATADSD:");
+  // 1. q axis.
+  const double eq = vref[1] - v[1];
+  const double eq_in = freeze == configured() ? 0.0 : eq;
+  const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq_in);
+  // 2. d axis.
+  const double ed = vref[0] - v[0];
+  const double ed_in = freeze == configured() ? 0.0 : ed;
+  const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed_in);
+  // 3. Decoupling sign and capacitance.
+  const double s = sign_selector == configured() ? -1.0 : 1.0;
+  const double cf = cf_micro * 1.0E-06;
+  // 4-5. The current references.
+  const double ff_d = kff * i[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[1];
+  const double ff_q = kff * i[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[0];
+  iref[0] = ff_d + prop_d + int_d - couple_d;
+  iref[1] = ff_q + prop_q + int_q + couple_q;
+  // 6. Channels.
+  e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[1];
+  e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[0];
+  e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[0];
+  // Save.
+  c.f(kVlVd) = v[0];
+  c.f(kVlVq) = v[1];
+  c.f(kVlIrefD) = iref[0];
+  c.f(kVlIrefQ) = iref[1];
+  c.f(kVlId) = i[0];
+  c.f(kVlIq) = i[1];
+  c.f(kVlVrefD) = vref[0];
+  c.f(kVlVrefQ) = vref[1];
+  c.f(kVlKff) = kff;
+  c.f(kVlOmega) = omega;
+  c.f(kVlKp) = kp;
+  c.f(kVlKi) = ki;
+  c.f(kVlCfMicro) = cf_micro;
+  c.f(kVlEq) = eq;
+  c.f(kVlEqIn) = eq_in;
+  c.f(kVlIntQ) = iq_int;
+  c.f(kVlEd) = ed;
+  c.f(kVlEdIn) = ed_in;
+  c.f(kVlIntD) = id_int;
+  c.f(kVlSign) = s;
+  c.f(kVlCf) = cf;
+  c.f(kVlFfD) = ff_d;
+  c.f(kVlPropD) = prop_d;
+  c.f(kVlIntTermD) = int_d;
+  c.f(kVlCoupleD) = couple_d;
+  c.f(kVlFfQ) = ff_q;
+  c.f(kVlPropQ) = prop_q;
+  c.f(kVlIntTermQ) = int_q;
+  c.f(kVlCoupleQ) = couple_q;
+  c.f(kVlMicro) = 1.0E-06;
+  c.f(kVlZeroQ) = 0.0;
+  c.f(kVlZeroD) = 0.0;
+  c.i(kVlFreeze) = freeze;
+  c.i(kVlSignSelector) = sign_selector;
+  c.i(kVlMinusOneSel) = 1;
+  c.i(kVlPlusOneSel) = -1;
+  close_data();
+}
+
+void voltage_loopout() {
+  const ModuleCall c = enter_out(kVoltageLoop);
+  open_data(kVoltageLoop, "DATADSO:");
+  c.i(kVlMinusOneSel) = 1;
+  c.i(kVlPlusOneSel) = -1;
+  c.f(kVlZeroQ) = 0.0;
+  c.f(kVlZeroD) = 0.0;
+  close_data();
+}
+
+void voltage_loopdyn_begin() {
+  (void)enter_begin(kVoltageLoop);
+  take_rtci(1)(1) = 1;
+  take_rtcf(1)(1) = 0.0;
+  take_rtci(1)(1) = 1;
+  take_rtcf(1)(1) = 0.0;
+  take_rtci(1)(1) = 1;
+}
+
+void voltage_loopout_begin() { begin(kVoltageLoop); }
+
+// ==================================================================== current limiter
+
+void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double& divisor, double& rating,
+                              std::int32_t& unit_selector, double& rated_v, std::int32_t& pulse, double& limit_pu,
+                              std::int32_t& offset_axis, std::int32_t& recorded11, std::int32_t& recorded12,
+                              double& cap_pu, std::int32_t& offset_selector, double& voltage) {
+  const ModuleCall c = enter_dyn(kCurrentLimiter);
+  flag = c.i(kClsFlag);
+  limited = {c.f(kClsLimD), c.f(kClsLimQ)};
+  open_data(kCurrentLimiter, "DATADSD:");
+  // 1. The rating in MVA (selector equal) or as given.
+  const bool in_mva = unit_selector == configured();
+  const double k1 = in_mva ? 0.001 : 1.0;
+  const double s = k1 * rating;
+  const double s_va = s * 1.0E+06;
+  // 2. The base current; a skipped logical slot.
+  const double ib = guarded_div(s, rated_v);
+  (void)take_storl(1);
+  // 3. The base current's unit: a base in kA (rating in MVA over kV) is turned
+  // into amperes, the unit of the currents this limiter compares it with; a
+  // rating given in kVA gives amperes already.
+  const bool k2_selected = unit_selector == configured();
+  const double k2 = k2_selected ? 1000.0 : 1.0;
+  // 4. Base impedance, capacitor admittance and W.
+  const double zb = guarded_div(rated_v * rated_v, s);
+  const double y = guarded_inverse(zb * cap_pu);
+  const double w = kTwoThirds * y * (1000.0 * voltage) * (1000.0 * voltage);
+  // 5. W held from the enable pulse on.
+  double h1 = 0.0;
+  sandh2(w, pulse, 1, h1);
+  // 6. The limit.
+  const double imax = ib * kSqrtTwoThirds * k2 * limit_pu;
+  // 7. H1 over the divisor signal (1 below 1 or not a number).
+  const double d = divisor >= 1.0 ? divisor : 1.0;
+  const double x = h1 / d;
+  // 8. Its lag, held from the pulse on.
+  const double f = lag(kLimiterLagT, x);
+  double h2 = 0.0;
+  sandh2(f, pulse, 1, h2);
+  // 9. The offset, on the d or q axis.
+  const double delta = offset_selector == configured() ? h2 : 0.0;
+  const double off_q = offset_axis == configured() ? 0.0 : delta;
+  const double off_d = offset_axis == configured() ? 0.0 : delta;
+  const double a = iref[1] - off_q;
+  const double b = iref[0] - off_d;
+  // 10. The magnitude, guarded.
+  const double sum = a * a + b * b;
+  double m = guarded_sqrt(std::isnan(sum) ? 0.0 : sum, c.call_no, kClsSqrtId);
+  if (std::isnan(sum)) m = sum;
+  const bool small = !(m >= kSmallMagnitude) || sum < 0.0;
+  // 11. The margin, 1.0 before the pulse.
+  const double margin = pulse == configured() ? imax - m : 1.0;
+  // 12. The scale.
+  const double divider = small ? kSmallMagnitude : m;
+  const double scale = imax / divider;
+  // 13. The flag: 1 once the magnitude has reached the limit.
+  XPair cmp{0.0, 0.0};
+  wakro_x2comp(0, 0, margin, 0.0, 0.0, 0.0, 1.0, cmp);
+  flag = static_cast<std::int32_t>(std::lround(cmp[0]));
+  // 14. The limited reference.
+  if (flag == configured())
+    limited = {scale * iref[0], scale * iref[1]};
+  else
+    limited = iref;
+  // 15. Channels.
+  e_s4::pgb(c.pgb_base + kClsChFlag) = flag;
+  e_s4::pgb(c.pgb_base + kClsChM) = m;
+  e_s4::pgb(c.pgb_base + kClsChImax) = imax;
+  e_s4::pgb(c.pgb_base + kClsChScale) = scale;
+  // Save.
+  c.f(kClsIrefD) = iref[0];
+  c.f(kClsIrefQ) = iref[1];
+  c.f(kClsLimD) = limited[0];
+  c.f(kClsLimQ) = limited[1];
+  c.f(kClsDivisor) = divisor;
+  c.f(kClsRating) = rating;
+  c.f(kClsRatedV) = rated_v;
+  c.f(kClsLimitPu) = limit_pu;
+  c.f(kClsCapPu) = cap_pu;
+  c.f(kClsVoltage) = voltage;
+  c.f(kClsK1) = k1;
+  c.f(kClsS) = s;
+  c.f(kClsSva) = s_va;
+  c.f(kClsIb) = ib;
+  c.f(kClsK2) = k2;
+  c.f(kClsZb) = zb;
+  c.f(kClsY) = y;
+  c.f(kClsW) = w;
+  c.f(kClsH1) = h1;
+  c.f(kClsImax) = imax;
+  c.f(kClsD) = d;
+  c.f(kClsX) = x;
+  c.f(kClsF) = f;
+  c.f(kClsH2) = h2;
+  c.f(kClsDelta) = delta;
+  c.f(kClsOffQ) = off_q;
+  c.f(kClsOffD) = off_d;
+  c.f(kClsA) = a;
+  c.f(kClsB) = b;
+  c.f(kClsM) = m;
+  c.f(kClsMargin) = margin;
+  c.f(kClsScale) = scale;
+  c.f(kClsSmallDivisor) = divider;
+  c.f(kClsFlagReal) = flag;
+  c.f(kClsTwoThirds) = kTwoThirds;
+  c.f(kClsOne) = 1.0;
+  c.f(kClsThousand) = 1000.0;
+  c.f(kClsZero) = 0.0;
+  c.f(kClsMilli) = 0.001;
+  c.f(kClsTiny) = kSmallMagnitude;
+  c.i(kClsFlag) = flag;
+  c.i(kClsUnitSel) = unit_selector;
+  c.i(kClsPulse) = pulse;
+  c.i(kClsOffsetAxisSel) = offset_axis;
+  c.i(kClsRecorded11) = recorded11;
+  c.i(kClsRecorded12) = recorded12;
+  c.i(kClsOffsetSel) = offset_selector;
+  close_data();
+}
+
+void current_limiter_scaleout() {
+  const ModuleCall c = enter_out(kCurrentLimiter);
+  open_data(kCurrentLimiter, "DATADSO:");
+  c.f(kClsTwoThirds) = kTwoThirds;
+  c.f(kClsOne) = 1.0;
+  c.f(kClsThousand) = 1000.0;
+  c.f(kClsZero) = 0.0;
+  c.f(kClsMilli) = 0.001;
+  c.f(kClsTiny) = kSmallMagnitude;
+  close_data();
+}
+
+void current_limiter_scaledyn_begin() {
+  (void)enter_begin(kCurrentLimiter);
+  const wakro::blocks::Slots<std::int32_t> v = take_rtci(7);
+  const std::int32_t values[7] = {1, 1, 1, 1, 0, 1, 1};
+  for (std::int32_t k = 1; k <= 7; ++k) v(k) = values[k - 1];
+}
+
+void current_limiter_scaleout_begin() { begin(kCurrentLimiter); }
+
+// ==================================================================== current loop
+
+void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& omega, double& kp, double& ki,
+                       std::int32_t& sign_selector, double& l) {
+  const ModuleCall c = enter_dyn(kCurrentLoop);
+  vref = {c.f(kCloVrefD), c.f(kCloVrefQ)};
+  open_data(kCurrentLoop, "DATADSD:");
+  // 1. The two integrals.
+  const double eq = iref[1] - i[1];
+  const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq);
+  const double ed = iref[0] - i[0];
+  const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed);
+  // 2. Decoupling sign.
+  const double s = sign_selector == configured() ? -1.0 : 1.0;
+  // 3-4. The voltage references.
+  const double ff_d = kff * v[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[1];
+  const double ff_q = kff * v[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[0];
+  vref[0] = ff_d + prop_d + int_d - couple_d;
+  vref[1] = ff_q + prop_q + int_q + couple_q;
+  // 5. Channel.
+  e_s4::pgb(c.pgb_base + 1) = vref[0];
+  // Save.
+  c.f(kCloId) = i[0];
+  c.f(kCloIq) = i[1];
+  c.f(kCloVrefD) = vref[0];
+  c.f(kCloVrefQ) = vref[1];
+  c.f(kCloVd) = v[0];
+  c.f(kCloVq) = v[1];
+  c.f(kCloIrefD) = iref[0];
+  c.f(kCloIrefQ) = iref[1];
+  c.f(kCloKff) = kff;
+  c.f(kCloOmega) = omega;
+  c.f(kCloKp) = kp;
+  c.f(kCloKi) = ki;
+  c.f(kCloL) = l;
+  c.f(kCloEq) = eq;
+  c.f(kCloIntQ) = iq_int;
+  c.f(kCloEd) = ed;
+  c.f(kCloIntD) = id_int;
+  c.f(kCloSign) = s;
+  c.f(kCloFfD) = ff_d;
+  c.f(kCloPropD) = prop_d;
+  c.f(kCloIntTermD) = int_d;
+  c.f(kCloCoupleD) = couple_d;
+  c.f(kCloFfQ) = ff_q;
+  c.f(kCloPropQ) = prop_q;
+  c.f(kCloIntTermQ) = int_q;
+  c.f(kCloCoupleQ) = couple_q;
+  c.i(kCloSignSelector) = sign_selector;
+  c.i(kCloMinusOneSel) = -1;
+  c.i(kCloPlusOneSel) = 1;
+  close_data();
+}
+
+void current_loop_1out() {
+  const ModuleCall c = enter_out(kCurrentLoop);
+  open_data(kCurrentLoop, "DATADSO:");
+  c.i(kCloMinusOneSel) = -1;
+  c.i(kCloPlusOneSel) = 1;
+  close_data();
+}
+
+void current_loop_1dyn_begin() {
+  (void)enter_begin(kCurrentLoop);
+  take_rtcf(1)(1) = 0.0;
+  take_rtcf(1)(1) = 0.0;
+  take_rtci(1)(1) = 1;
+}
+
+void current_loop_1out_begin() { begin(kCurrentLoop); }
