@@ -76,7 +76,8 @@ void allocate(std::int32_t nss, std::int32_t nodes, std::int32_t units) {
     int2::insb(s) = 0;
     branches::nsw(s) = 0;
     options::interpss(s) = true;
-    options::rmchatter(s) = options::dtchatter(s) = options::xterpsrc(s) = false;
+    options::rmchatter(s) = options::dtchatter(s) = true;  // a case's defaults
+    options::xterpsrc(s) = false;
   }
   e_s1::delt = ctrl::ddelt = kDelt;
   e_s5::jset = 0;

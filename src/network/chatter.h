@@ -13,5 +13,27 @@ void chatdt(std::int32_t ss, std::int32_t mode);
 // with its new current i_new against CBR: the solution runs it inside the pass
 // that forms the new currents, branch by branch in the same order.
 void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new);
+// The counter of one item with new value x, previous value y and chatter level
+// `level`, from its counter c: the next counter, and in `fired` whether its
+// chatter is detected now (the flag is then set and the counter restarts; the
+// caller does both). Branch-free, so that a loop over items vectorises.
+inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
+  const double mean = (x + y) / 2.0;
+  const bool big = (x - mean > level) | (mean - x > level);
+  const bool down = x < mean;
+  const bool grew = big & (down ? c >= 0 : c < 0);
+  const std::int32_t next = down ? (grew ? -(c + 1) : -1) : (grew ? 1 - c : 1);
+  fired = grew & ((next >= 6) | (next <= -6));
+  return next;
+}
+// The current check of a whole pass whose counters were moved on by
+// chatter_count without the flag, the first item (in branch order) that fired
+// being `first`: as if the branches had been checked one by one, the flag is
+// set, the counters of that branch and of every later branch that is not ideal
+// restart, and the branch is reported once when asked.
+void chatdt_branches_fired(std::int32_t ss, std::int32_t first);
+// The same check with the flag already set when the pass began: every counter of
+// a branch that is not ideal restarts.
+void chatdt_branches_held(std::int32_t ss);
 // Interpolation (a = 1) and chatter removal (b = 1) for subsystem ss.
 void intchat(std::int32_t ss, std::int32_t a, std::int32_t b);
