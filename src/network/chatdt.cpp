@@ -116,10 +116,6 @@ void chatdt_branches_held(std::int32_t ss) {
     if (!branches::idealbr(i, ss)) clvi::icntbr(i, ss) = 0;
 }
 
-void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new) {
-  branch_current(ss, br, i_new, true);
-}
-
 void intchat(std::int32_t ss, std::int32_t a, std::int32_t b) {
   options::interpss(ss) = a == 1;
   options::rmchatter(ss) = b == 1;

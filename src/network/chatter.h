@@ -9,10 +9,6 @@
 // mode 1: the node voltages of ss; mode 2: the branch currents with reports;
 // mode 3: nothing; any other mode: the branch currents without reports.
 void chatdt(std::int32_t ss, std::int32_t mode);
-// The branch-current check of chatdt mode 2 for one branch br that is not ideal,
-// with its new current i_new against CBR: the solution runs it inside the pass
-// that forms the new currents, branch by branch in the same order.
-void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new);
 // The counter of one item with new value x, previous value y and chatter level
 // `level`, from its counter c: the next counter, and in `fired` whether its
 // chatter is detected now (the flag is then set and the counter restarts; the

@@ -97,8 +97,9 @@ inline double history_current(std::int32_t br, std::int32_t ss, const wakro::Sub
 enum class CurrentChatter {
   none,      // no detection: the new current is taken over at once
   deferred,  // kept in cbrnew for a replaced detector, taken over after it
-  in_pass,   // checked by the detector as it is formed, then taken over
-  collect,   // its counter moved on as it is formed, the flag left to the end
+  in_pass,   // checked by the own detector as it is formed, then taken over
+  collect,   // how in_pass runs: its counter moved on as it is formed, the flag
+             // settled after the pass
 };
 
 // Branch currents and part voltages, the arrays in local views.
@@ -169,10 +170,6 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
       const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
-      } else if (current_check == CurrentChatter::in_pass) {
-        cbrnew[br] = i;
-        chatdt_branch(ss, br, i);
-        cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       } else if (current_check == CurrentChatter::collect) {
         bool fired = false;
         counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
@@ -209,20 +206,26 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   // A few branches are not worth checking the class lists for.
   constexpr std::int32_t kClassPassMin = 16;
   const std::int32_t nbr = int2::insb(ss);
+  // The own chatter detector's current check (on a normal solution only) moves
+  // each counter on where the current is formed; the flag, which clears every
+  // later counter in branch order, is settled once after the pass, so that the
+  // counters end as a check branch by branch leaves them.
+  const bool held = chatter_mode == CurrentChatter::in_pass && temp1::stabck(ss);
+  const bool check = chatter_mode == CurrentChatter::in_pass && !held;
+  if (chatter_mode == CurrentChatter::in_pass)
+    current_check = check ? CurrentChatter::collect : CurrentChatter::none;
+  const auto settle_flag = [&] {
+    if (held) chatdt_branches_held(ss);
+    if (check && first <= nbr) chatdt_branches_fired(ss, first);
+  };
   if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
     for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    settle_flag();
     return;
   }
   // A normal solution: the plain series R-L branches in a pass of their own
   // (what any_branch does for them, without its tests), then the others. Each
-  // branch's update reads and writes its own entries only. The own chatter
-  // detector's current check moves each counter on where the current is formed;
-  // the flag, which clears every later counter in branch order, is settled once
-  // after both passes, so that the counters end as a check branch by branch
-  // leaves them.
-  const bool held = chatter_mode == CurrentChatter::in_pass && temp1::stabck(ss);
-  const bool check = chatter_mode == CurrentChatter::in_pass && !held;
-  current_check = check ? CurrentChatter::collect : CurrentChatter::none;
+  // branch's update reads and writes its own entries only.
   const wakro::BranchClasses& classes = wakro::branch_classes(ss);
   const double* const v = vnew.data() - 1;  // by node
   const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
@@ -249,8 +252,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     series_rl(std::false_type{});
   }
   for (const std::int32_t br : classes.other) any_branch(br);
-  if (held) chatdt_branches_held(ss);
-  if (check && first <= nbr) chatdt_branches_fired(ss, first);
+  settle_flag();
 }
 
 // Transformer winding currents and histories. A re-solution at an instant keeps
