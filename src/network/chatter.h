@@ -14,13 +14,16 @@ void chatdt(std::int32_t ss, std::int32_t mode);
 // chatter is detected now (the flag is then set and the counter restarts; the
 // caller does both). Branch-free, so that a loop over items vectorises.
 inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
+  // After a fall (x below the mean) the counter goes to -1, or on from a
+  // non-negative one to -(c + 1) when the swing is big; after a rise to 1, or
+  // from a negative one to 1 - c. In integer arithmetic, without branches: a
+  // swing's direction is as unpredictable as the signal.
   const double mean = (x + y) / 2.0;
-  const bool big = (x - mean > level) | (mean - x > level);
-  const bool down = x < mean;
-  const bool grew = big & (down ? c >= 0 : c < 0);
-  const std::int32_t next = down ? (grew ? -(c + 1) : -1) : (grew ? 1 - c : 1);
-  fired = grew & ((next >= 6) | (next <= -6));
-  return next;
+  const int big = (x - mean > level) | (mean - x > level);
+  const int down = x < mean;
+  const int grew = big & (static_cast<int>(c < 0) ^ down);
+  fired = (grew & ((c >= 5) | (c <= -5))) != 0;
+  return (1 - 2 * down) - grew * c;
 }
 // The current check of a whole pass whose counters were moved on by
 // chatter_count without the flag, the first item (in branch order) that fired
