@@ -326,3 +326,35 @@ TEST_F(ChatterLadder, FlagSettledAfterThePassEqualsTheDetectorBranchByBranch) {
 }
 
 }  // namespace
+
+namespace {
+
+// The counter step of one item by hand: new value, previous value, level,
+// counter before; counter after and whether the chatter is detected.
+TEST(ChatterCount, EachSwingMovesTheCounterAsCountedByHand) {
+  struct Row {
+    double x, y, level;
+    std::int32_t c, next;
+    bool fired;
+  };
+  const Row rows[] = {
+      {1.0, -1.0, 0.5, 0, 1, false},     // a big rise after none: starts at 1
+      {1.0, -1.0, 0.5, -4, 5, false},    // a big rise after four falls
+      {1.0, -1.0, 0.5, -5, 6, true},     // the sixth alternation
+      {-1.0, 1.0, 0.5, 5, -6, true},     // the same after rises
+      {-1.0, 1.0, 0.5, 4, -5, false},
+      {-1.0, 1.0, 0.5, -3, -1, false},   // a fall after a fall starts again
+      {1.0, -1.0, 0.5, 3, 1, false},     // a rise after a rise
+      {-0.4, 0.4, 0.5, 3, -1, false},    // a small fall
+      {0.4, -0.4, 0.5, -5, 1, false},    // a small rise
+      {2.0, 2.0, 0.0, -3, 1, false},     // no change counts as a small rise
+      {std::nan(""), 1.0, 0.0, -5, 1, false},  // not a number: no swing
+  };
+  for (const Row& r : rows) {
+    bool fired = !r.fired;
+    EXPECT_EQ(chatter_count(r.x, r.y, r.level, r.c, fired), r.next) << r.x << " " << r.y << " " << r.c;
+    EXPECT_EQ(fired, r.fired) << r.x << " " << r.y << " " << r.c;
+  }
+}
+
+}  // namespace
