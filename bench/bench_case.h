@@ -82,8 +82,8 @@ inline void allocate_case(std::int32_t n, std::int32_t branch_rows, std::int32_t
   int2::insb(1) = 0;
   e_s1::delt = ctrl::ddelt = kDelt;
   options::interpss(1) = true;
-  options::rmchatter(1) = false;
-  options::dtchatter(1) = false;
+  options::rmchatter(1) = true;  // a case's defaults: chatter detection and removal on
+  options::dtchatter(1) = true;
   options::xterpsrc(1) = false;
 }
 
@@ -153,9 +153,38 @@ inline void solve_step() {
   ++ctrl::iii;
 }
 
-// Runs `step` once at time zero (untimed), then once per iteration, counts the
-// factorisations per iteration and reports the time per step as a multiple of
-// the floor's on the same network (bench_floor.h).
+// Chatter detection and removal in every subsystem on or off.
+inline void set_chatter(bool on) {
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    options::rmchatter(ss) = on;
+    options::dtchatter(ss) = on;
+  }
+}
+
+// Seconds per step of `step` run in blocks until a block lasts a few
+// milliseconds; the best block.
+template <class Step>
+double best_seconds_per_step(Step&& step) {
+  using clock = std::chrono::steady_clock;
+  double best = 1e300;
+  std::int64_t steps = 4;
+  for (int block = 0; block < 5; ++block) {
+    const auto t0 = clock::now();
+    for (std::int64_t k = 0; k < steps; ++k) step();
+    const double s = std::chrono::duration<double>(clock::now() - t0).count();
+    best = std::min(best, s / static_cast<double>(steps));
+    if (s < 5e-3) steps *= 4;
+  }
+  return best;
+}
+
+// Runs `step` once at time zero (untimed), then once per iteration with the
+// options of the case (a case's defaults: chatter detection and removal on),
+// counts the factorisations per iteration and reports the time per step as a
+// multiple of the floor's on the same network (bench_floor.h). Afterwards the
+// same steps with chatter detection and removal off are timed (untimed by the
+// library, the best of a few blocks) and reported beside: "chatter_off_us" and
+// "x_floor_chatter_off".
 template <class Step>
 void time_steps(benchmark::State& state, std::int32_t n, Step&& step) {
   step();
@@ -168,8 +197,13 @@ void time_steps(benchmark::State& state, std::int32_t n, Step&& step) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   state.counters["factorisations"] = benchmark::Counter(
       static_cast<double>(int2::ntriang(1) - before), benchmark::Counter::kAvgIterations);
-  if (state.iterations() > 0)
-    report_floor_ratios(state, n, seconds / static_cast<double>(state.iterations()));
+  if (state.iterations() == 0) return;
+  const double with_defaults = seconds / static_cast<double>(state.iterations());
+  set_chatter(false);
+  const double chatter_off = best_seconds_per_step(step);
+  set_chatter(true);
+  state.counters["chatter_off_us"] = chatter_off * 1e6;
+  report_floor_ratios(state, n, with_defaults, chatter_off);
 }
 
 }  // namespace wakro_bench

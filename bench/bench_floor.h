@@ -166,8 +166,10 @@ class Floor {
 
 // The engine's time per step as a multiple of the floor's, both measured on the
 // network the benchmark built: "x_floor" against the floor step that solves only,
-// "x_floor_refactor" against the floor step with one klu_refactor.
-inline void report_floor_ratios(benchmark::State& state, std::int32_t n, double engine_seconds) {
+// "x_floor_refactor" against the floor step with one klu_refactor; with a
+// chatter-off time, "x_floor_chatter_off" and "x_floor_refactor_chatter_off".
+inline void report_floor_ratios(benchmark::State& state, std::int32_t n, double engine_seconds,
+                                double chatter_off_seconds = 0.0) {
   double solve = 0.0;
   double refactor = 0.0;
   {
@@ -177,6 +179,10 @@ inline void report_floor_ratios(benchmark::State& state, std::int32_t n, double 
   }
   state.counters["x_floor"] = engine_seconds / solve;
   state.counters["x_floor_refactor"] = engine_seconds / refactor;
+  if (chatter_off_seconds > 0.0) {
+    state.counters["x_floor_chatter_off"] = chatter_off_seconds / solve;
+    state.counters["x_floor_refactor_chatter_off"] = chatter_off_seconds / refactor;
+  }
 }
 
 }  // namespace wakro_bench

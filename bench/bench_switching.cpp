@@ -63,7 +63,7 @@ void BM_StepWithSwitchings(benchmark::State& state) {
 
 void cases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"nodes", "switchings", "klu"});
-  for (int n : {100, 1000})
+  for (int n : {100, 1000, 10000})
     for (int k : {0, 1, 2, 6})
       for (int solver : {0, 1}) b->Args({n, k, solver});
 }

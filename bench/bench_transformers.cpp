@@ -76,7 +76,8 @@ void allocate(std::int32_t nss, std::int32_t nodes, std::int32_t units) {
     int2::insb(s) = 0;
     branches::nsw(s) = 0;
     options::interpss(s) = true;
-    options::rmchatter(s) = options::dtchatter(s) = options::xterpsrc(s) = false;
+    options::rmchatter(s) = options::dtchatter(s) = true;  // a case's defaults
+    options::xterpsrc(s) = false;
   }
   e_s1::delt = ctrl::ddelt = kDelt;
   e_s5::jset = 0;
@@ -143,6 +144,11 @@ void run(benchmark::State& state, std::int32_t nss, std::int32_t per_ss, bool wi
     benchmark::DoNotOptimize(e_s0::vdc(1, 1));
   }
   state.counters["units"] = with_units ? nss * per_ss : 0;
+  if (state.iterations() > 0) {  // beside it: chatter detection and removal off
+    wakro_bench::set_chatter(false);
+    state.counters["chatter_off_ns"] = 1e9 * wakro_bench::best_seconds_per_step([nss] { step(nss); });
+    wakro_bench::set_chatter(true);
+  }
   release_case();
 }
 

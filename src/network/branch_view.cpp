@@ -175,12 +175,15 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
   unsigned char* const registered = r.registered.data();
   // Step 1: the branches with a source. Most networks have few, so the next one
   // is searched for; sources often come in groups, so the flags after one found
-  // are then looked at one by one for a short stretch.
+  // are then looked at one by one for a short stretch (a short rest of the
+  // flags is looked at directly: the search costs more than it saves there).
   constexpr std::size_t kStretch = 64;
   for (std::size_t j = 0; j < n;) {
-    const void* const next = std::memchr(flags + j, 1, n - j);
-    if (next == nullptr) break;
-    j = static_cast<std::size_t>(static_cast<const unsigned char*>(next) - flags);
+    if (n - j > kStretch) {
+      const void* const next = std::memchr(flags + j, 1, n - j);
+      if (next == nullptr) break;
+      j = static_cast<std::size_t>(static_cast<const unsigned char*>(next) - flags);
+    }
     for (const std::size_t end = std::min(n, j + kStretch); j < end; ++j) {
       if (flags[j] == 0) continue;
       owner[j] = thisbr[j];

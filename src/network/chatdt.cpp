@@ -33,18 +33,9 @@ bool chatters(std::int32_t ss, double x, double y, std::int32_t& counter) {
     counter = 0;
     return false;
   }
-  const double mean = (x + y) / 2.0;
-  const bool big = std::abs(x - mean) > int2::glvl(ss);
-  std::int32_t c = counter;
-  bool grew = false;
-  if (x < mean) {
-    grew = c >= 0 && big;
-    c = grew ? -(c + 1) : -1;
-  } else {
-    grew = c < 0 && big;
-    c = grew ? 1 - c : 1;
-  }
-  if (grew && std::abs(c) >= 6) {
+  bool fired = false;
+  const std::int32_t c = chatter_count(x, y, int2::glvl(ss), counter, fired);
+  if (fired) {
     temp1::stabck(ss) = true;
     counter = 0;
     return true;
@@ -55,10 +46,45 @@ bool chatters(std::int32_t ss, double x, double y, std::int32_t& counter) {
 
 bool reports_on() { return quolbv3::guisoc != 0 || outppp::pplot != 0.0; }
 
+void report_branch(std::int32_t ss, std::int32_t i);
+
 // The current of branch i: new value x against CBR, reported once when asked.
 void branch_current(std::int32_t ss, std::int32_t i, double x, bool report) {
   if (!chatters(ss, x, branches::cbr(i, ss), clvi::icntbr(i, ss))) return;
-  if (!report || !reports_on() || !clvi::brchat_rep(i, ss)) return;
+  if (report) report_branch(ss, i);
+}
+
+
+// The voltage check of every node in one pass: the counters moved on without
+// the flag, then, from the first node that fired on, as the node-by-node check
+// leaves them (the flag set, the later counters restarted, that node reported).
+void node_voltages(std::int32_t ss) {
+  const std::int32_t n = e_s0::mbus(ss);
+  std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
+  if (temp1::stabck(ss)) {
+    for (std::int32_t i = 1; i <= n; ++i) counter[i] = 0;
+    return;
+  }
+  const double* const vnew = spcial::vdcnew.data() - 1;
+  const double* const vdc = &e_s0::vdc(1, ss) - 1;
+  const double level = int2::glvl(ss);
+  std::int32_t first = n + 1;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    bool fired = false;
+    counter[i] = chatter_count(vnew[i], vdc[i], level, counter[i], fired);
+    first = fired && i < first ? i : first;
+  }
+  if (first > n) return;
+  temp1::stabck(ss) = true;
+  for (std::int32_t i = first; i <= n; ++i) counter[i] = 0;
+  if (!reports_on() || !clvi::nchat_rep(first, ss)) return;
+  wakro::write_layout(wakro::console(), "('Voltage chatter:        SS# ',I2,' Node# ',I4)",
+                      {ss, first});
+  clvi::nchat_rep(first, ss) = false;
+}
+
+void report_branch(std::int32_t ss, std::int32_t i) {
+  if (!reports_on() || !clvi::brchat_rep(i, ss)) return;
   wakro::write_layout(wakro::console(), "('Current chatter:        SS# ',I2,'   Br# ',I4)",
                       {ss, i});
   clvi::brchat_rep(i, ss) = false;
@@ -69,13 +95,7 @@ void branch_current(std::int32_t ss, std::int32_t i, double x, bool report) {
 void chatdt(std::int32_t ss, std::int32_t mode) {
   if (mode == 3) return;
   if (mode == 1) {
-    for (std::int32_t i = 1; i <= e_s0::mbus(ss); ++i) {
-      if (!chatters(ss, spcial::vdcnew(i), e_s0::vdc(i, ss), clvi::icntv(i, ss))) continue;
-      if (!reports_on() || !clvi::nchat_rep(i, ss)) continue;
-      wakro::write_layout(wakro::console(), "('Voltage chatter:        SS# ',I2,' Node# ',I4)",
-                          {ss, i});
-      clvi::nchat_rep(i, ss) = false;
-    }
+    node_voltages(ss);
     return;
   }
   for (std::int32_t i = 1; i <= int2::insb(ss); ++i) {
@@ -84,8 +104,16 @@ void chatdt(std::int32_t ss, std::int32_t mode) {
   }
 }
 
-void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new) {
-  branch_current(ss, br, i_new, true);
+void chatdt_branches_fired(std::int32_t ss, std::int32_t first) {
+  temp1::stabck(ss) = true;
+  for (std::int32_t i = first; i <= int2::insb(ss); ++i)
+    if (!branches::idealbr(i, ss)) clvi::icntbr(i, ss) = 0;
+  report_branch(ss, first);
+}
+
+void chatdt_branches_held(std::int32_t ss) {
+  for (std::int32_t i = 1; i <= int2::insb(ss); ++i)
+    if (!branches::idealbr(i, ss)) clvi::icntbr(i, ss) = 0;
 }
 
 void intchat(std::int32_t ss, std::int32_t a, std::int32_t b) {

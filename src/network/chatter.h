@@ -9,9 +9,30 @@
 // mode 1: the node voltages of ss; mode 2: the branch currents with reports;
 // mode 3: nothing; any other mode: the branch currents without reports.
 void chatdt(std::int32_t ss, std::int32_t mode);
-// The branch-current check of chatdt mode 2 for one branch br that is not ideal,
-// with its new current i_new against CBR: the solution runs it inside the pass
-// that forms the new currents, branch by branch in the same order.
-void chatdt_branch(std::int32_t ss, std::int32_t br, double i_new);
+// The counter of one item with new value x, previous value y and chatter level
+// `level`, from its counter c: the next counter, and in `fired` whether its
+// chatter is detected now (the flag is then set and the counter restarts; the
+// caller does both). Branch-free, so that a loop over items vectorises.
+inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
+  // After a fall (x below the mean) the counter goes to -1, or on from a
+  // non-negative one to -(c + 1) when the swing is big; after a rise to 1, or
+  // from a negative one to 1 - c. In integer arithmetic, without branches: a
+  // swing's direction is as unpredictable as the signal.
+  const double mean = (x + y) / 2.0;
+  const int big = (x - mean > level) | (mean - x > level);
+  const int down = x < mean;
+  const int grew = big & (static_cast<int>(c < 0) ^ down);
+  fired = (grew & ((c >= 5) | (c <= -5))) != 0;
+  return (1 - 2 * down) - grew * c;
+}
+// The current check of a whole pass whose counters were moved on by
+// chatter_count without the flag, the first item (in branch order) that fired
+// being `first`: as if the branches had been checked one by one, the flag is
+// set, the counters of that branch and of every later branch that is not ideal
+// restart, and the branch is reported once when asked.
+void chatdt_branches_fired(std::int32_t ss, std::int32_t first);
+// The same check with the flag already set when the pass began: every counter of
+// a branch that is not ideal restarts.
+void chatdt_branches_held(std::int32_t ss);
 // Interpolation (a = 1) and chatter removal (b = 1) for subsystem ss.
 void intchat(std::int32_t ss, std::int32_t a, std::int32_t b);

@@ -30,19 +30,79 @@ constexpr double kCancellation = 1e-14;
   wakro_quit("ITRIANG", 0);
 }
 
-// Row r of rdc updated by every earlier row q in its lower list.
-void update_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc) {
+// The elimination's workspace, kept between calls (grown only when a subsystem
+// needs more, so that the factorisations of a run allocate nothing): the row
+// being eliminated spread out by column (zero outside its lists between rows),
+// and the finished upper factors of the rows eliminated in this call by their
+// position in UCOL.
+struct RowWorkspace {
+  std::vector<double> row;
+  std::vector<double> upper;
+};
+
+RowWorkspace& workspace(std::int32_t n, std::int32_t upper_size) {
+  static RowWorkspace w;
+  if (w.row.size() < static_cast<std::size_t>(n) + 1) w.row.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  if (w.upper.size() < static_cast<std::size_t>(upper_size) + 1)
+    w.upper.resize(static_cast<std::size_t>(upper_size) + 1);
+  return w;
+}
+
+// Row r of rdc at its list positions and diagonal into w (columns by number).
+void load_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
   using namespace sparse;
+  for (std::int32_t k = lbegin(r, ss); k <= lend(r, ss); ++k) w[lcol(k, ss)] = rdc(r, lcol(k, ss));
+  w[r] = rdc(r, r);
+  for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) w[ucol(k, ss)] = rdc(r, ucol(k, ss));
+}
+
+// w back into row r of rdc, and cleared.
+void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
+  using namespace sparse;
+  for (std::int32_t k = lbegin(r, ss); k <= lend(r, ss); ++k) {
+    const std::int32_t c = lcol(k, ss);
+    rdc(r, c) = w[c];
+    w[c] = 0.0;
+  }
+  rdc(r, r) = w[r];
+  w[r] = 0.0;
+  for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) {
+    const std::int32_t c = ucol(k, ss);
+    rdc(r, c) = w[c];
+    w[c] = 0.0;
+  }
+}
+
+// Row r (in w) updated by every earlier row q in its lower list, q ascending and
+// its upper list in order: the factors of a row from m on are read from `upper`,
+// those of an earlier row from rdc. The symbolic fill puts every column a row q
+// reaches in row r's lists. A row q changes the diagonal once at most: a
+// diagonal that an update takes below kCancellation of its value before it is
+// flagged as cancelled.
+void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView rdc, double* w,
+                const double* upper) {
+  using namespace sparse;
+  const std::int32_t* const uc = &ucol(1, ss) - 1;
+  double diagonal = w[r];
   for (std::int32_t kq = lbegin(r, ss); kq <= lend(r, ss); ++kq) {
     const std::int32_t q = lcol(kq, ss);
-    const double l_rq = rdc(r, q);
-    for (std::int32_t kc = ubegin(q, ss); kc <= uend(q, ss); ++kc) {
-      const std::int32_t c = ucol(kc, ss);
-      const double old = rdc(r, c);
-      const double updated = old - rdc(q, c) * l_rq;
-      if (c == r && std::abs(updated) < kCancellation * std::abs(old)) int2::nilltr(r, ss) = true;
-      rdc(r, c) = updated;
+    const double l_rq = w[q];
+    const std::int32_t b = ubegin(q, ss);
+    const std::int32_t e = uend(q, ss);
+    if (q >= m && b <= e && uc[e] - uc[b] == e - b) {
+      // The list is a run of consecutive columns (ascending, no repeats): the
+      // same operations on contiguous memory, which vectorise.
+      double* const wc = w + uc[b];
+      const double* const u = upper + b;
+      const std::int32_t len = e - b + 1;
+      for (std::int32_t j = 0; j < len; ++j) wc[j] -= u[j] * l_rq;
+    } else if (q >= m) {
+      for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= upper[kc] * l_rq;
+    } else {
+      for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= rdc(q, uc[kc]) * l_rq;
     }
+    if (std::abs(w[r]) < kCancellation * std::abs(diagonal)) int2::nilltr(r, ss) = true;
+    diagonal = w[r];
   }
 }
 
@@ -91,20 +151,31 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
 
 void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc) {
   using namespace sparse;
-  // Step 1: row m meets the rows factorised before it.
-  if (m > 1) update_row(ss, m, rdc);
-  // Step 2: pivot, scale, and update the next row.
-  for (std::int32_t r = m; r < n; ++r) {
-    const double pivot = rdc(r, r);
-    if (std::abs(pivot) < kZeroPivot) singular(r, ss);
+  // Each row is gathered once into a contiguous workspace, updated there by the
+  // rows before it (their upper factors, for the rows of this call, packed in
+  // list order), pivoted and scaled, and written back: the dense matrix is
+  // touched once per entry of a row instead of twice per operation on it. The
+  // operations and their order are those of a row-by-row elimination in place.
+  RowWorkspace& ws = workspace(n, uend(n, ss));
+  double* const w = ws.row.data();
+  double* const upper = ws.upper.data();
+  for (std::int32_t r = m; r <= n; ++r) {
+    load_row(ss, r, rdc, w);
+    if (r > 1) update_row(ss, r, m, rdc, w, upper);
+    const double pivot = w[r];
+    if (std::abs(pivot) < kZeroPivot) {
+      store_row(ss, r, rdc, w);
+      singular(r, ss);
+    }
     const double inv = 1.0 / pivot;
-    rdc(r, r) = inv;
-    for (std::int32_t kc = ubegin(r, ss); kc <= uend(r, ss); ++kc) rdc(r, ucol(kc, ss)) *= inv;
-    update_row(ss, r + 1, rdc);
+    w[r] = inv;
+    for (std::int32_t kc = ubegin(r, ss); kc <= uend(r, ss); ++kc) {
+      const std::int32_t c = ucol(kc, ss);
+      w[c] *= inv;
+      upper[kc] = w[c];
+    }
+    store_row(ss, r, rdc, w);
   }
-  // Step 3: the last row.
-  if (std::abs(rdc(n, n)) < kZeroPivot) singular(n, ss);
-  rdc(n, n) = 1.0 / rdc(n, n);
 }
 
 namespace {

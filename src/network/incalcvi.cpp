@@ -19,11 +19,13 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <type_traits>
 
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/clvi.h"
 #include "model/e_s0.h"
 #include "model/e_s2.h"
 #include "model/e_s5.h"
@@ -34,6 +36,7 @@
 #include "model/options.h"
 #include "model/spcial.h"
 #include "model/storage.h"
+#include "model/temp1.h"
 #include "model/umec.h"
 #include "network/branch_view.h"
 #include "network/chatter.h"
@@ -94,12 +97,15 @@ inline double history_current(std::int32_t br, std::int32_t ss, const wakro::Sub
 enum class CurrentChatter {
   none,      // no detection: the new current is taken over at once
   deferred,  // kept in cbrnew for a replaced detector, taken over after it
-  in_pass,   // checked by the detector as it is formed, then taken over
+  in_pass,   // checked by the own detector as it is formed, then taken over
+  collect,   // how in_pass runs: its counter moved on as it is formed, the flag
+             // settled after the pass
 };
 
 // Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
+  CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
@@ -132,6 +138,9 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const auto& rsc = c.rsc;
   const auto& rsl = c.rsl;
   const wakro::BranchColumn<double> cbrnew{spcial::cbrnew.data()};
+  const wakro::BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
+  const double level = int2::glvl(ss);
+  std::int32_t first = int2::insb(ss) + 1;  // the first branch whose chatter fired
   const wakro::SourceRecords& records = wakro::source_records(ss);
   const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
   const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
@@ -161,9 +170,10 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
       const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
-      } else if (chatter_mode == CurrentChatter::in_pass) {
-        cbrnew[br] = i;
-        chatdt_branch(ss, br, i);
+      } else if (current_check == CurrentChatter::collect) {
+        bool fired = false;
+        counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
+        if (fired && br < first) first = br;
         cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
       } else {
         cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
@@ -196,27 +206,53 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   // A few branches are not worth checking the class lists for.
   constexpr std::int32_t kClassPassMin = 16;
   const std::int32_t nbr = int2::insb(ss);
-  if (!normal || chatter_mode != CurrentChatter::none || nbr < kClassPassMin) {
+  // The own chatter detector's current check (on a normal solution only) moves
+  // each counter on where the current is formed; the flag, which clears every
+  // later counter in branch order, is settled once after the pass, so that the
+  // counters end as a check branch by branch leaves them.
+  const bool held = chatter_mode == CurrentChatter::in_pass && temp1::stabck(ss);
+  const bool check = chatter_mode == CurrentChatter::in_pass && !held;
+  if (chatter_mode == CurrentChatter::in_pass)
+    current_check = check ? CurrentChatter::collect : CurrentChatter::none;
+  const auto settle_flag = [&] {
+    if (held) chatdt_branches_held(ss);
+    if (check && first <= nbr) chatdt_branches_fired(ss, first);
+  };
+  if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
     for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    settle_flag();
     return;
   }
-  // A normal solution without chatter detection: the plain series R-L branches
-  // in a pass of their own (what any_branch does for them, without its tests),
-  // then the others. Each branch's update reads and writes its own entries only.
+  // A normal solution: the plain series R-L branches in a pass of their own
+  // (what any_branch does for them, without its tests), then the others. Each
+  // branch's update reads and writes its own entries only.
   const wakro::BranchClasses& classes = wakro::branch_classes(ss);
   const double* const v = vnew.data() - 1;  // by node
-  for (const std::int32_t br : classes.series_rl) {
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
-    const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0);
-    const double i = geq[br] * u + ccbr[br];
-    cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
-    ccbr[br] = towards(ccbrd[br], ccbr[br], f);
-    const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
-    v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
-    ccl[br] = towards(ccld[br], ccl[br], f);
+  const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
+    for (const std::int32_t br : classes.series_rl) {
+      const std::int32_t from = ief[br];
+      const std::int32_t to = iet[br];
+      const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0);
+      const double i = geq[br] * u + ccbr[br];
+      if constexpr (decltype(checked)::value) {
+        bool fired = false;
+        counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
+        first = fired && br < first ? br : first;
+      }
+      cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
+      ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+      const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+      v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+      ccl[br] = towards(ccld[br], ccl[br], f);
+    }
+  };
+  if (check) {
+    series_rl(std::true_type{});
+  } else {
+    series_rl(std::false_type{});
   }
   for (const std::int32_t br : classes.other) any_branch(br);
+  settle_flag();
 }
 
 // Transformer winding currents and histories. A re-solution at an instant keeps

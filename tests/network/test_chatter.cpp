@@ -249,3 +249,112 @@ TEST_F(Interruption, CurrentChatterInsideTheBranchPassEqualsTheDetectorAfterIt) 
 }
 
 }  // namespace
+
+namespace {
+
+// A ladder of 12 nodes fed an alternating 1 A at node 1: 1 mohm + 1 nH between
+// neighbours, 1 ohm + 1 nH to ground at every node, an R-C branch first and a
+// resistor in the middle (both outside the plain series R-L pass). Node voltages
+// swing by about 1/12 V, below the chatter level of 0.2; the series currents
+// near node 1 swing by almost 1 A and chatter, after the R-C branch's: the flag
+// is raised inside the branch pass, with counters on both sides of it.
+class ChatterLadder : public Chatter {
+ protected:
+  struct Trace {
+    std::vector<double> values;
+    std::string text;
+  };
+  Trace run(bool remove_chatter) {
+    size(12, 26);
+    set_options({true, remove_chatter, true, false});
+    add_branch(1, 1, 0, 10.0, 0.0, 1.0);
+    for (std::int32_t k = 1; k <= 12; ++k) {
+      add_branch(1, k, 0, 1.0, 1e-9, 0.0);
+      if (k == 6) add_branch(1, 6, 0, 3.0, 0.0, 0.0);
+      if (k < 12) add_branch(1, k, k + 1, 1e-3, 1e-9, 0.0);
+    }
+    arm();
+    int2::glvl(1) = 0.2;
+    outppp::pplot = 1.0;
+    model_ = [] { e_s0::ccin(1, 1) = (ctrl::iii & 1) != 0 ? 1.0 : -1.0; };
+    Trace t;
+    const std::int32_t steps = 40;
+    start_run(steps);
+    t.text = capture([&] {
+               for (int k = 0; k < steps; ++k) {
+                 step();
+                 t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
+                 for (std::int32_t n = 1; n <= 12; ++n) {
+                   t.values.push_back(v(n));
+                   t.values.push_back(clvi::icntv(n, 1));
+                 }
+                 for (std::int32_t br = 1; br <= int2::insb(1); ++br) {
+                   t.values.push_back(i(br));
+                   t.values.push_back(clvi::icntbr(br, 1));
+                 }
+               }
+             }).text;
+    return t;
+  }
+};
+
+// The counters moved on inside the branch pass and the flag settled after it
+// leave, step for step, what the detector run branch by branch after the pass
+// leaves: voltages, currents, every counter, the flag and the one report; with
+// chatter removal and without.
+TEST_F(ChatterLadder, FlagSettledAfterThePassEqualsTheDetectorBranchByBranch) {
+  for (const bool remove : {false, true}) {
+    SCOPED_TRACE(remove ? "with removal" : "without removal");
+    wakro::network_hooks().chatdt = &same_detector;
+    const Trace after = run(remove);
+    wakro::reset_network_hooks();
+    release_all_and_reset();
+    const Trace inside = run(remove);
+    release_all_and_reset();
+    EXPECT_EQ(count_of(inside.text, "Current chatter:"), 1u) << inside.text;
+    EXPECT_EQ(count_of(inside.text, "Voltage chatter:"), 0u) << inside.text;
+    EXPECT_EQ(inside.text, after.text);
+    ASSERT_EQ(inside.values.size(), after.values.size());
+    std::size_t flagged = 0;
+    const std::size_t per_step = after.values.size() / 40;
+    for (std::size_t k = 0; k < after.values.size(); ++k) {
+      EXPECT_EQ(inside.values[k], after.values[k]) << k;
+      if (k % per_step == 0 && after.values[k] != 0.0) ++flagged;
+    }
+    EXPECT_GT(flagged, 0u);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The counter step of one item by hand: new value, previous value, level,
+// counter before; counter after and whether the chatter is detected.
+TEST(ChatterCount, EachSwingMovesTheCounterAsCountedByHand) {
+  struct Row {
+    double x, y, level;
+    std::int32_t c, next;
+    bool fired;
+  };
+  const Row rows[] = {
+      {1.0, -1.0, 0.5, 0, 1, false},     // a big rise after none: starts at 1
+      {1.0, -1.0, 0.5, -4, 5, false},    // a big rise after four falls
+      {1.0, -1.0, 0.5, -5, 6, true},     // the sixth alternation
+      {-1.0, 1.0, 0.5, 5, -6, true},     // the same after rises
+      {-1.0, 1.0, 0.5, 4, -5, false},
+      {-1.0, 1.0, 0.5, -3, -1, false},   // a fall after a fall starts again
+      {1.0, -1.0, 0.5, 3, 1, false},     // a rise after a rise
+      {-0.4, 0.4, 0.5, 3, -1, false},    // a small fall
+      {0.4, -0.4, 0.5, -5, 1, false},    // a small rise
+      {2.0, 2.0, 0.0, -3, 1, false},     // no change counts as a small rise
+      {std::nan(""), 1.0, 0.0, -5, 1, false},  // not a number: no swing
+  };
+  for (const Row& r : rows) {
+    bool fired = !r.fired;
+    EXPECT_EQ(chatter_count(r.x, r.y, r.level, r.c, fired), r.next) << r.x << " " << r.y << " " << r.c;
+    EXPECT_EQ(fired, r.fired) << r.x << " " << r.y << " " << r.c;
+  }
+}
+
+}  // namespace

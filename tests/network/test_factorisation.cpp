@@ -456,3 +456,78 @@ TEST_F(PatternGrowth, NewCouplingAfterTheFirstFactorisationIsNotLost) {
 }
 
 }  // namespace
+
+namespace {
+
+// A grid of 5 rows by 6 columns (nodes numbered row by row): 1 ohm between
+// neighbours, 10 ohm + 1 mH to ground at every node, a Norton conductance at
+// node 20 that changes every step. Numbered row by row, its first rows reach
+// columns apart (1 and 7) and the fill then makes every row's upper list a run of
+// consecutive columns: the elimination takes both kinds of list.
+class GridFactors : public Factorisation {
+ protected:
+  std::vector<double> run(bool full, std::int32_t nsteps) {
+    size(30, 80);
+    for (std::int32_t k = 1; k <= 30; ++k) {
+      add_branch(1, k, 0, 10.0, 1e-3, 0.0);
+      if (k % 6 != 0) add_branch(1, k, k + 1, 1.0, 0.0, 0.0);
+      if (k + 6 <= 30) add_branch(1, k, k + 6, 1.0, 0.0, 0.0);
+    }
+    e_s0::enabccin(1, 1) = true;
+    e_s0::enabccin(20, 1) = true;
+    model_ = [full] {
+      e_s0::ccin(1, 1) = 2.0;
+      e_s0::ggin(20, 1) = 0.3 + 0.05 * (ctrl::iii % 3);
+      if (full) e_s8::mxinv(1) = 1;
+    };
+    start_run(nsteps);
+    std::vector<double> out;
+    for (std::int32_t n = 0; n < nsteps; ++n) {
+      step();
+      for (std::int32_t k = 1; k <= 30; ++k) out.push_back(v(k));
+    }
+    return out;
+  }
+};
+
+// The factors in the working matrix multiply back to the conductance matrix
+// (lower part with the pivots, times the unit upper part), and a re-factorisation
+// from row 20 leaves, step for step, the voltages of one from row 1, bit for bit.
+TEST_F(GridFactors, FactorsMultiplyBackAndPartialEqualsFull) {
+  const std::vector<double> full = run(true, 6);
+  release_all_and_reset();
+  const std::vector<double> partial = run(false, 6);
+  ASSERT_EQ(partial.size(), full.size());
+  for (std::size_t k = 0; k < full.size(); ++k) EXPECT_EQ(partial[k], full[k]) << k;
+
+  const std::int32_t n = 30;
+  const e_s0::RealView rdc = e_s0::assign_rdc_ptr(1);
+  const auto gm = e_s0::assign_gm_ptr(1);
+  const auto filled = e_s0::assign_filled_ptr(1);
+  // Dense L (with the pivots on its diagonal) and unit U from the lists.
+  std::vector<double> lo(n * n, 0.0), up(n * n, 0.0);
+  std::int32_t runs = 0, gaps = 0;
+  for (std::int32_t r = 1; r <= n; ++r) {
+    lo[(r - 1) * n + (r - 1)] = 1.0 / rdc(r, r);
+    up[(r - 1) * n + (r - 1)] = 1.0;
+    for (std::int32_t k = sparse::lbegin(r, 1); k <= sparse::lend(r, 1); ++k)
+      lo[(r - 1) * n + sparse::lcol(k, 1) - 1] = rdc(r, sparse::lcol(k, 1));
+    const std::int32_t b = sparse::ubegin(r, 1);
+    const std::int32_t e = sparse::uend(r, 1);
+    for (std::int32_t k = b; k <= e; ++k) up[(r - 1) * n + sparse::ucol(k, 1) - 1] = rdc(r, sparse::ucol(k, 1));
+    if (b < e) ++(sparse::ucol(e, 1) - sparse::ucol(b, 1) == e - b ? runs : gaps);
+  }
+  EXPECT_GT(runs, 0);
+  EXPECT_GT(gaps, 0);
+  const double g20 = 0.3 + 0.05 * (5 % 3);  // the last step's Norton conductance
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (std::int32_t j = 1; j <= n; ++j) {
+      double a = i == j ? gm(i, i) + (i == 20 ? g20 : 0.0) : (filled(i, j) ? -gm(i, j) : 0.0);
+      double lu = 0.0;
+      for (std::int32_t q = 1; q <= n; ++q) lu += lo[(i - 1) * n + q - 1] * up[(q - 1) * n + j - 1];
+      EXPECT_NEAR(lu, a, 1e-12 * 4.2) << i << "," << j;
+    }
+  }
+}
+
+}  // namespace
