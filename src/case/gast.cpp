@@ -67,7 +67,7 @@ void gastdyn(double& w, double& Pref, double& Pm, double& T4, double& R, double&
   if (kVmax < kVmin) {
     if (!warned(1)) {
       warned(1) = true;
-      wakro_warn(c.call_no, kGastLimiterId, 1, "Lower limit is more than the upper limit, limits not enforced.");
+      wakro_warn(c.call_no, kGastLimiterId, wakro::msg::kSingleLine, "Lower limit is more than the upper limit, limits not enforced.");
     }
   } else {
     valve = limit(kVmin, kVmax, valve_lag);

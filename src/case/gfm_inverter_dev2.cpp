@@ -150,7 +150,7 @@ void gfm_inverter_dev2dyn(GfmArgs& a) {
   const double theta0 = a.phase_deg / 360.0 * kTwoPi;
   if (!(zb >= kZbLow && zb <= kZbHigh) && c.i(kGfmZbWarned) == 0) {
     c.i(kGfmZbWarned) = 1;
-    wakro_warn(c.call_no, kGfmBase, 1,
+    wakro_warn(c.call_no, kGfmBase, wakro::msg::kSingleLine,
                "Base impedance outside 0.01 to 10000 ohm: is the rated power (argument 2) given in kVA?");
   }
 

@@ -87,7 +87,7 @@ void phaselocked_loopdyn(double& angle, double& error, double& omega, double& fi
   if (crossed) {
     omega = omega_u;
     if (!warned(1)) {
-      wakro_warn(c.call_no, kPllLimitId, 1, "Lower limit is more than the upper limit, limits not enforced.");
+      wakro_warn(c.call_no, kPllLimitId, wakro::msg::kSingleLine, "Lower limit is more than the upper limit, limits not enforced.");
       warned(1) = true;
     }
   } else {

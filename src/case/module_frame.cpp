@@ -163,8 +163,8 @@ double guarded_sqrt(double x, std::int32_t id1, std::int32_t id2) {
   if (x >= 0.0) return std::sqrt(x);
   if (!warned(1)) {
     warned(1) = true;
-    wakro_warn(id1, id2, 2, "A negative value is detected as an input to the Square Root function. ");
-    wakro_warn(id1, id2, -1, "Input is treated as 0.0.");
+    wakro_warn(id1, id2, wakro::msg::first_of(2), "A negative value is detected as an input to the Square Root function. ");
+    wakro_warn(id1, id2, wakro::msg::kLastLine, "Input is treated as 0.0.");
   }
   return 0.0;
 }

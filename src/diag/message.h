@@ -25,8 +25,8 @@ void wakro_warn(std::int32_t id1, std::int32_t id2, std::int32_t part, std::stri
 void component_id(std::int32_t id1, std::int32_t id2);
 
 namespace wakro::msg {
-// The severities a model message is sent with.
-inline constexpr std::int32_t kError = 2, kWarning = 1;
+// The severities a model message is sent with (kInfo: an information line).
+inline constexpr std::int32_t kError = 2, kWarning = 1, kInfo = 0;
 // Its parts: a message of one line; the middle and the last line of a longer one
 // (whose first line passes its number of lines, first_of(n)).
 inline constexpr std::int32_t kSingleLine = 1, kMiddleLine = 0, kLastLine = -1;

@@ -24,7 +24,7 @@ constexpr std::int32_t kMonotonicText = 264;  // numbered console text of a non-
 double& slot(std::int32_t k) { return e_s2::stor(e_s2::nexc + k); }
 
 void library_warning(const std::string& text) {
-  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "MAC100/SQC100: " + text);
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, "MAC100/SQC100: " + text);
 }
 
 // ------------------------------------------------------------------ param
@@ -303,7 +303,7 @@ void lsatdataconv(double X, std::array<double, 10>& x, std::array<double, 10>& y
   for (std::size_t i = 1; i < x.size(); ++i) {
     if (x[i] < 0.0) return;
     if (x[i - 1] > x[i] || y[i] > y[i - 1]) {
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Saturation Curve not Monotonic");
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, "Saturation Curve not Monotonic");
       return;
     }
   }

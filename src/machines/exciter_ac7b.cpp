@@ -22,12 +22,9 @@ namespace {
 constexpr double kTiny = 1.0E-20;
 constexpr double kSlowIntegral = 9999.0;  // integral time of a PI whose gain is 0
 constexpr double kOpenLimit = 999.0;
-constexpr std::int32_t kSeverityWarning = 1;
-constexpr std::int32_t kSeverityError = 2;
-constexpr std::int32_t kSingleLine = 1;
 
 void config_error(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, kSeverityError, kSingleLine, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
 }
 
 double integral_time(double gain) { return std::fabs(gain) < kTiny ? kSlowIntegral : 1.0 / gain; }
@@ -230,7 +227,7 @@ void clip_warning(ClipWarnings form, std::int32_t k) {
         "Initial Condition is unrealizable due to the limit of VAMIN",
         "Initial Condition is unrealizable due to the limit of VRMAX",
         "Initial Condition is unrealizable due to the limit of VRMIN"};
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, kClipText[k]);
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, kClipText[k]);
     return;
   }
   ListLine() << "WARNING: EXCAC7B - Initial Condition is unrealizable";
@@ -270,9 +267,9 @@ double getve(double efd, double ifd, double kc) {
   const bool ok3 = in3 > 0.75 && in3 <= 1.0;
   if (ok1 + ok2 + ok3 == 1) return ok1 ? ve1 : (ok2 ? ve2 : ve3);
   const std::int32_t id1 = e_warn::comp_id1, id2 = e_warn::comp_id2;
-  wakro_message(id1, id2, kSeverityWarning, 3, "Exciter internal voltage VE can not be properly ");
-  wakro_message(id1, id2, kSeverityWarning, 0, "initialized. Check KC and Ifd values. ");
-  wakro_message(id1, id2, kSeverityWarning, -1, "It is assumed that VE = EFD.");
+  wakro_message(id1, id2, wakro::msg::kWarning, wakro::msg::first_of(3), "Exciter internal voltage VE can not be properly ");
+  wakro_message(id1, id2, wakro::msg::kWarning, wakro::msg::kMiddleLine, "initialized. Check KC and Ifd values. ");
+  wakro_message(id1, id2, wakro::msg::kWarning, wakro::msg::kLastLine, "It is assumed that VE = EFD.");
   return efd;
 }
 

@@ -14,8 +14,6 @@ namespace wakro::machines {
 
 namespace {
 
-constexpr std::int32_t kSingleLine = 1;
-
 // The short chain's parameters common to both forms.
 template <class D>
 Ac7bParams short_params(const D& d, double A, double B) {
@@ -51,7 +49,7 @@ Ac7bParams short_params(const D& d, double A, double B) {
 void excac7b1_cfg(const Ac7b1Data& d) {
   // The first failed check ends the run.
   auto refuse = [](std::string_view text) {
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, text);
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
     wakro_quit(kAc7bTag, 0);
   };
   if (d.VAMAX <= d.VAMIN) refuse("VAMAX must be greater than VAMIN");

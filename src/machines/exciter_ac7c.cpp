@@ -23,8 +23,6 @@ namespace {
 constexpr double kTiny = 1.0E-20;
 constexpr double kOpenLimit = 999.0;
 constexpr double kRadPerDegree = 0.017453292519943;
-constexpr std::int32_t kSeverityError = 2;
-constexpr std::int32_t kSingleLine = 1;
 
 // The record read back into named values.
 struct Ac7cParams {
@@ -74,7 +72,7 @@ void flag_warning(std::int32_t k) {
       "Initial Condition is unrealizable due to the limit of VSCLo",
       "Initial Condition is unrealizable due to the limit of VUEL",
       "Initial Condition is unrealizable due to the limit of VSCLu"};
-  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, kText[k - 1]);
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, kText[k - 1]);
 }
 
 // Initial states of the amplifier and the regulator traced back from VRX0
@@ -131,7 +129,7 @@ void excac7c1_cfg(const Ac7cData& d) {
   bool failed = false;
   auto check = [&failed](bool bad, std::string_view text) {
     if (!bad) return;
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, kSeverityError, kSingleLine, text);
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
     failed = true;
   };
   check(d.VAMAX <= d.VAMIN, "VAMAX must be greater than VAMIN");

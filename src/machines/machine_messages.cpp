@@ -8,13 +8,11 @@
 namespace wakro::machines {
 
 namespace {
-constexpr std::int32_t kSeverityError = 2;
-constexpr std::int32_t kSingleLine = 1;
 constexpr std::int32_t kNoContext = 0;
 }  // namespace
 
 void machine_error(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, kSeverityError, kSingleLine, text);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
 }
 
 void machine_stop() { wakro_quit(kMachineTag, kNoContext); }

@@ -95,7 +95,8 @@ bool harm_record(std::int32_t type, std::int32_t ss, std::initializer_list<std::
   if (harmimp::harm_append(type, ss, nodes, values)) return true;
   if (!full_warned) {
     full_warned = true;
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, 1, "Harmonic impedance registry full: further records are not kept");
+    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
+               "Harmonic impedance registry full: further records are not kept");
   }
   return false;
 }

@@ -143,8 +143,10 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
   const std::int32_t need32 = static_cast<std::int32_t>(std::min<std::int64_t>(need, INT32_MAX));
   ndde::e_ndim(dim::sparsity) = std::max(ndde::e_ndim(dim::sparsity), need32);
   if (need > capacity) {
-    wakro_message(0, 0, 2, 2, "Sparsity dimension ND19 = " + std::to_string(ndde::nd19));
-    wakro_message(0, 0, 2, -1, " exceeded. It should be greater than " + std::to_string(need));
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                  "Sparsity dimension ND19 = " + std::to_string(ndde::nd19));
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                  " exceeded. It should be greater than " + std::to_string(need));
     wakro_quit("ITRIANG", 0);
   }
 }

@@ -83,8 +83,10 @@ void finishup(std::int32_t ss) {
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
     if (++count > units) {
-      wakro_message(0, 0, 2, 2, "Error duing solution of transformers. ");
-      wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                    "Error duing solution of transformers. ");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                    "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("FINISHUP", 0);
     }
     const double* const hist = winding(ccmc, t);

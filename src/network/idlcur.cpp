@@ -80,9 +80,11 @@ void to_front(std::int32_t k) {
 }
 
 [[noreturn]] void second_loop(std::int32_t b, std::int32_t ss) {
-  wakro_message(0, 0, 2, 3, "More than " + std::to_string(1) + " loops entirely ");
-  wakro_message(0, 0, 2, 0, "consisting of ideal branches. ");
-  wakro_message(0, 0, 2, -1,
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(3),
+                "More than " + std::to_string(1) + " loops entirely ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                "consisting of ideal branches. ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
                 "Check branch " + std::to_string(b) + " in subsystem " + std::to_string(ss) + ".");
   wakro_quit("IDLCUR", 0);
 }
@@ -144,7 +146,8 @@ void idlcur(std::int32_t ss, double frac, std::int32_t brq, double& iq, bool /*c
 
   // Step 3: one loop only, and of two branches.
   if (broken == 1 && left_at_break > 2) {
-    wakro_message(0, 0, 2, 1, "Ideal loop processing is incomplete");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                  "Ideal loop processing is incomplete");
     wakro_quit("IDLCUR", 0);
   }
 

@@ -41,8 +41,9 @@ using ideal::clpslist;
 using ideal::nodev;
 
 [[noreturn]] void straddles(std::int32_t b, std::int32_t ss) {
-  wakro_message(0, 0, 2, 2, "Internal problem in IDLSRC processing");
-  wakro_message(0, 0, 2, -1,
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                "Internal problem in IDLSRC processing");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
                 " branch " + std::to_string(b) + " of subsystem " + std::to_string(ss));
   wakro_quit("IDLSRC", 0);
 }

@@ -271,8 +271,10 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
   std::int32_t count = 0;
   for (const std::int32_t t : in_subsystem(ss, int2::nmat)) {
     if (++count > units) {
-      wakro_message(0, 0, 2, 2, "Error during solution of transformers. ");
-      wakro_message(0, 0, 2, -1, "Transformer Subsystem Numbers are mis-aligned");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                    "Error during solution of transformers. ");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                    "Transformer Subsystem Numbers are mis-aligned");
       wakro_quit("INCALCVI", 0);
     }
     const bool core = nummag(t) == 1;

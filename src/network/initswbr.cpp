@@ -30,9 +30,10 @@ namespace {
 
 [[noreturn]] void refuse(std::string_view caller, std::string_view first, std::int32_t b,
                          std::int32_t ss, std::string_view last) {
-  wakro_message(0, 0, 2, 2,
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
                 std::string(first) + std::to_string(b) + " of subsystem ");
-  wakro_message(0, 0, 2, -1, std::to_string(ss) + std::string(last));
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                std::to_string(ss) + std::string(last));
   wakro_quit(caller, 0);
 }
 

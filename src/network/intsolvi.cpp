@@ -90,7 +90,7 @@ void time_zero_lists() {
     int2::nmb(ss) = ++count;
     for (std::int32_t j = count; j > k; --j) ll[j] = ll[j - 1];
     ll[k] = x;
-    wakro_warn(0, 0, 1,
+    wakro_warn(0, 0, wakro::msg::kSingleLine,
                "Node " + std::to_string(x) + " of subsystem " + std::to_string(ss) +
                    " receives an injection that was not enabled at time zero; it is added now.");
   }
@@ -151,7 +151,7 @@ void prepare_switches(std::int32_t ss) {
 // The pass limit was reached: reported once, and no switch of the subsystem takes
 // part in the rest of the step, so the step ends within a few more passes.
 void freeze_switches(std::int32_t ss) {
-  wakro_message(0, 0, 0, 1,
+  wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kSingleLine,
                 "Subsystem " + std::to_string(ss) + " needed more than " +
                     std::to_string(wakro::kMaxSolutionPasses) +
                     " solutions in one time step; its switches are held for the rest of the step.");

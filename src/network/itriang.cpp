@@ -57,7 +57,8 @@ std::int32_t mna_elements(std::int32_t ss) {
 
 // A user model lowered MXINV to zero or below; warn and factorise fully.
 void warn_zero_mxinv(std::int32_t ss) {
-  wakro_warn(0, 0, 1, "Possible error in a user model, check Non-standard messages");
+  wakro_warn(0, 0, wakro::msg::kSingleLine,
+             "Possible error in a user model, check Non-standard messages");
   wakro::ListLine() << "WARNING: Zero or negative MXINV by a user model";
   wakro::ListLine() << "Model is used in subsystem:" << ss;
   wakro::ListLine() << "Correct this problem to increase simulation speed!";
@@ -181,8 +182,10 @@ void add_switches(std::int32_t ss, std::int32_t m, e_s0::RealView rdc) {
 // The sum s of all entries is the total conductance to ground.
 void check_ground_sum(std::int32_t ss, double s) {
   if (std::abs(s) > 1e-8) return;
-  wakro_message(0, 0, 2, 2, "Ungrounded subsystem " + std::to_string(ss));
-  wakro_message(0, 0, 2, -1, ". It may be due an open switch in the ground path.");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                "Ungrounded subsystem " + std::to_string(ss));
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                ". It may be due an open switch in the ground path.");
   wakro_quit("ITRIANG", 0);
 }
 

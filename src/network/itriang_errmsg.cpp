@@ -19,25 +19,35 @@ void rule() { wakro::ListLine() << std::string(52, '*'); }
 
 void itriang_errmsg(std::int32_t k, std::int32_t ss) {
   if (k >= 1) {
-    wakro_message(0, 0, 2, 6, "Singularity (a zero diagonal) encountered");
-    wakro_message(0, 0, 2, 0, " during the triangularization of the circuit");
-    wakro_message(0, 0, 2, 0, " conductance matrix. This occured at node ");
-    wakro_message(0, 0, 2, 0, std::to_string(k) + " in subsystem " + std::to_string(ss));
-    wakro_message(0, 0, 2, 0, ". The simulation cannot be completed due to ");
-    wakro_message(0, 0, 2, -1, "numerically ill-conditioned matrices.");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(6),
+                  "Singularity (a zero diagonal) encountered");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                  " during the triangularization of the circuit");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                  " conductance matrix. This occured at node ");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                  std::to_string(k) + " in subsystem " + std::to_string(ss));
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
+                  ". The simulation cannot be completed due to ");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                  "numerically ill-conditioned matrices.");
     rule();
   } else {
-    wakro_message(0, 0, 1, 4, "A very small diagonal was encountered ");
-    wakro_message(0, 0, 1, 0, "during the triangularization of the circuit ");
-    wakro_message(0, 0, 1, 0, "conductance matrix. The simulation results can be ");
-    wakro_message(0, 0, 1, -1, "incorrect due to numerically ill-conditioned matrices.");
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(4),
+                  "A very small diagonal was encountered ");
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kMiddleLine,
+                  "during the triangularization of the circuit ");
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kMiddleLine,
+                  "conductance matrix. The simulation results can be ");
+    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine,
+                  "incorrect due to numerically ill-conditioned matrices.");
     rule();
     wakro::ListLine() << "A very small diagonal was encountered";
     wakro::ListLine() << "For subsystem " << ss << ", this occurred at nodes:";
     for (std::int32_t i = 1; i <= e_s0::mbus(ss); ++i)
       if (int2::nilltr(i, ss)) wakro::ListLine() << i;
   }
-  wakro_message(0, 0, 1, 1, "Check Runtime Messages");
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kSingleLine, "Check Runtime Messages");
   for (const char* line :
        {"Look for:", " - Isolated nodes or branches in the circuit.",
         " - Nodes connected to nothing but open switches.",

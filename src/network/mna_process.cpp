@@ -183,7 +183,7 @@ void mna_parall(std::span<std::int32_t> result, std::int32_t ss,
         if (std::find(reached.begin(), reached.end(), other) != reached.end()) {
           // Reported at every factorisation: built on the stack.
           wakro::StackText<112> notice;
-          wakro_message(0, 0, 0, 1,
+          wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kSingleLine,
                         notice << "parallel ideal branch between nodes  " << other << " ," << x
                                << " in subsystem " << ss << " disabled ");
           result[k] = -1;

@@ -218,12 +218,14 @@ void read_branch(std::int32_t position) {
 
   if (f == 0 && t == 0) {
     ListLine() << "Both nodes of a branch are grounded";
-    wakro_message(0, 0, 2, 1, numbered("Both ends of the branch ", b, " in subsystem ", ss, " is grounded."));
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                  numbered("Both ends of the branch ", b, " in subsystem ", ss, " is grounded."));
     wakro_quit(kTag, 1);
   }
   if (f == t) {
     ListLine() << "Branch is shorted.";
-    wakro_message(0, 0, 2, 1, numbered("Branch ", b, " in subsystem ", ss, " is shorted."));
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                  numbered("Branch ", b, " in subsystem ", ss, " is shorted."));
     wakro_quit(kTag, 1);
   }
   wakro::mark_branch(filled, f, t);

@@ -55,8 +55,8 @@ void wakro_safety_msg(double& count, std::int32_t type, std::int32_t br, std::in
                       {name, ss, br});
   const std::int32_t id1 = e_warn::comp_id1;
   const std::int32_t id2 = e_warn::comp_id2;
-  wakro_message(id1, id2, 0, 2,
+  wakro_message(id1, id2, wakro::msg::kInfo, wakro::msg::first_of(2),
                 std::string(name.trimmed()) + " Safety turn off in branch " + std::to_string(br));
-  wakro_message(id1, id2, 0, -1,
+  wakro_message(id1, id2, wakro::msg::kInfo, wakro::msg::kLastLine,
                 " of subsystem " + std::to_string(ss) + (multiple ? " [Multiple]" : ""));
 }

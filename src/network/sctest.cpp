@@ -47,9 +47,10 @@ void rotate_to_front(std::int32_t n) {
 
 [[noreturn]] void shorted_source(std::int32_t p, std::int32_t q, std::int32_t ss) {
   if (p == q) p = 0;
-  wakro_message(0, 0, 2, 2, "Short circuited or parallel ideal voltage source between nodes ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                "Short circuited or parallel ideal voltage source between nodes ");
   wakro_message(
-      0, 0, 2, -1,
+      0, 0, wakro::msg::kError, wakro::msg::kLastLine,
       std::to_string(p) + " and " + std::to_string(q) + " of subsystem " + std::to_string(ss));
   wakro_quit("SCTEST", 0);
 }
@@ -63,7 +64,8 @@ void sctest(std::int32_t ss) {
   for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
     if (!branches::idealbr(b, ss)) continue;
     if (++n > capacity) {
-      wakro_message(0, 0, 2, 1, "Problem in SCTEST, Temporary dimensions exceed");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                    "Problem in SCTEST, Temporary dimensions exceed");
       wakro_quit("SCTEST", 0);
     }
     nodev1(n, 1) = branches::ief(b, ss);

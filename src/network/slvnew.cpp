@@ -180,18 +180,23 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
 [[noreturn]] void solver_failure(std::int32_t code) {
   switch (code) {
     case -1:
-      wakro_message(0, 0, 2, 2, "The matrix is close to singular! ");
-      wakro_message(0, 0, 2, -1, "Disable sparse solution to get more details.");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                    "The matrix is close to singular! ");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                    "Disable sparse solution to get more details.");
       break;
     case -2:
-      wakro_message(0, 0, 2, 1, "Failed to allocate memeory!");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                    "Failed to allocate memeory!");
       break;
     case -3:
-      wakro_message(0, 0, 2, 1, "The size of the matrix is too large!");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                    "The size of the matrix is too large!");
       break;
     default:
-      wakro_message(0, 0, 2, 2, "Unknown solver error! ");
-      wakro_message(0, 0, 2, -1, "Try disabling sparse solution.");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), "Unknown solver error! ");
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                    "Try disabling sparse solution.");
       break;
   }
   wakro_quit("SLVNEW", 0);

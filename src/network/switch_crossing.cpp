@@ -49,9 +49,11 @@ namespace switch_mode = wakro::switch_mode;
 constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
-  wakro_message(0, 0, 2, 2,
-                std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
-  wakro_message(0, 0, 2, -1, std::to_string(ss) + " points outside its tables.");
+  wakro_message(
+      0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+      std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                std::to_string(ss) + " points outside its tables.");
   wakro_quit("INTERPOL", 0);
 }
 
@@ -124,7 +126,8 @@ double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double v
 
 // --- Mode 15: segmented branch --------------------------------------------------
 
-std::int32_t kind15_segment(const wakro::Kind15Record& k, double i) {
+// The segment whose current range holds i, negative for a negative current.
+std::int32_t segment_of_current(const wakro::Kind15Record& k, double i) {
   const std::int32_t n = k.segments();
   const double m = std::abs(i);
   std::int32_t s = n - 1;
@@ -137,7 +140,8 @@ std::int32_t kind15_segment(const wakro::Kind15Record& k, double i) {
   return i < 0.0 ? -s : s;
 }
 
-void kind15_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, double& hi) {
+// The current bounds [lo, hi] of segment s (signed as segment_of_current gives it).
+void segment_current_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, double& hi) {
   const std::int32_t a = std::abs(s);
   const double lower = a == 0 ? -k.breakpoint(1) : k.breakpoint(a);
   const double upper = a == k.segments() - 1 ? 1e6 * k.breakpoint(a) : k.breakpoint(a + 1);
@@ -154,7 +158,7 @@ void kind15_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, dou
 }
 
 // The record and its companion branch, checked against their tables.
-wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
+wakro::Kind15Record checked_segment_record(std::int32_t ss, std::int32_t br) {
   const std::int64_t wide_r = -std::int64_t{branches::thisbr(br, ss)};
   if (!wakro::record_fits(wide_r, 4, rt_config::rtci.extent(1)))
     bad_record(ss, br, "Segment record");
@@ -168,8 +172,10 @@ wakro::Kind15Record kind15_record(std::int32_t ss, std::int32_t br) {
   return k;
 }
 
-double kind15_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
-  const wakro::Kind15Record k = kind15_record(ss, br);
+// The fraction of the step at which the branch current leaves its present segment
+// (and the direction stored in the record), or kNoCrossing.
+double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
+  const wakro::Kind15Record k = checked_segment_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
   double inew = wakro::new_branch_current(ss, br, sub);
@@ -183,8 +189,8 @@ double kind15_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& s
   const std::int32_t s = k.segment();
   double lo = 0.0;
   double hi = 0.0;
-  kind15_bounds(k, s, lo, hi);
-  const std::int32_t g = kind15_segment(k, inew);
+  segment_current_bounds(k, s, lo, hi);
+  const std::int32_t g = segment_of_current(k, inew);
   const bool near = std::abs(inew - lo) <= tol || std::abs(inew - hi) <= tol;
   if (near || g == s) {
     k.step() = 0;
@@ -228,7 +234,7 @@ double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
     if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
     return kNoCrossing;
   }
-  if (m == switch_mode::segmented) return kind15_crossing(ss, br, s);
+  if (m == switch_mode::segmented) return segmented_crossing(ss, br, s);
 
   const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
   const double vold = vbranch(ss, br);

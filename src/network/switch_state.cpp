@@ -59,9 +59,11 @@ void refuse_arrester(std::int32_t ss, std::int32_t br, const char* what, const c
   if (std::abs(int1::iorv(br, ss)) != wakro::switch_mode::arrester) return;
   wakro::StackText<64> head;
   wakro::StackText<96> last;
-  wakro_message(0, 0, 2, 2, head << "Arrester in branch " << br << " of subsystem ");
-  wakro_message(0, 0, 2, -1,
-                last << ss << " is operated by the network; a model cannot turn it " << what << ".");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                head << "Arrester in branch " << br << " of subsystem ");
+  wakro_message(
+      0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+      last << ss << " is operated by the network; a model cannot turn it " << what << ".");
   wakro_quit(tag, 0);
 }
 

@@ -72,9 +72,11 @@ std::string_view at_time(wakro::StackText<40>& line, wakro::FieldRoom& room) {
 }
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
-  wakro_message(0, 0, 2, 2,
-                std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
-  wakro_message(0, 0, 2, -1, std::to_string(ss) + " points outside its tables.");
+  wakro_message(
+      0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+      std::string(what) + " of switch in branch " + std::to_string(br) + " of subsystem ");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                std::to_string(ss) + " points outside its tables.");
   wakro_quit("SWITCHBR", 0);
 }
 
@@ -89,12 +91,13 @@ void arrester_step(std::int32_t ss, std::int32_t br) {
     wakro::StackText<80> what;
     wakro::StackText<40> when;
     wakro::FieldRoom room;
-    wakro_message(0, 0, 0, 3, head << "Arrester in branch " << br << " of subsystem ");
-    wakro_message(0, 0, 0, 0,
+    wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::first_of(3),
+                  head << "Arrester in branch " << br << " of subsystem ");
+    wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kMiddleLine,
                   what << ss
                        << (n == 5 ? " had excessive switching in one time step "
                                   : " reached maximum number of switching in one time step "));
-    wakro_message(0, 0, 0, -1, at_time(when, room));
+    wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kLastLine, at_time(when, room));
   }
   const wakro::ArresterTable a{br, ss};
   const std::int32_t segs = a.segments();
@@ -147,8 +150,10 @@ void pe_switch_step(std::int32_t ss, std::int32_t br, const wakro::PeSwitchRecor
     temp1::consid(br) = false;
     wakro::StackText<64> head;
     wakro::StackText<80> what;
-    wakro_message(0, 0, 0, 2, head << "Power Electronic Switch in branch " << br << " of subsystem ");
-    wakro_message(0, 0, 0, -1, what << ss << " reached maximum number of switching in one time step.");
+    wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::first_of(2),
+                  head << "Power Electronic Switch in branch " << br << " of subsystem ");
+    wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kLastLine,
+                  what << ss << " reached maximum number of switching in one time step.");
   }
   if (branches::openbr(br, ss)) {
     rec.last_turnon() = int1::solution_time;
