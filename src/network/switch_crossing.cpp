@@ -127,7 +127,7 @@ double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double v
 // --- Mode 15: segmented branch --------------------------------------------------
 
 // The segment whose current range holds i, negative for a negative current.
-std::int32_t segment_of_current(const wakro::Kind15Record& k, double i) {
+std::int32_t segment_of_current(const wakro::SegmentedRecord& k, double i) {
   const std::int32_t n = k.segments();
   const double m = std::abs(i);
   std::int32_t s = n - 1;
@@ -141,7 +141,7 @@ std::int32_t segment_of_current(const wakro::Kind15Record& k, double i) {
 }
 
 // The current bounds [lo, hi] of segment s (signed as segment_of_current gives it).
-void segment_current_bounds(const wakro::Kind15Record& k, std::int32_t s, double& lo, double& hi) {
+void segment_current_bounds(const wakro::SegmentedRecord& k, std::int32_t s, double& lo, double& hi) {
   const std::int32_t a = std::abs(s);
   const double lower = a == 0 ? -k.breakpoint(1) : k.breakpoint(a);
   const double upper = a == k.segments() - 1 ? 1e6 * k.breakpoint(a) : k.breakpoint(a + 1);
@@ -158,11 +158,11 @@ void segment_current_bounds(const wakro::Kind15Record& k, std::int32_t s, double
 }
 
 // The record and its companion branch, checked against their tables.
-wakro::Kind15Record checked_segment_record(std::int32_t ss, std::int32_t br) {
+wakro::SegmentedRecord checked_segment_record(std::int32_t ss, std::int32_t br) {
   const std::int64_t wide_r = -std::int64_t{branches::thisbr(br, ss)};
   if (!wakro::record_fits(wide_r, 4, rt_config::rtci.extent(1)))
     bad_record(ss, br, "Segment record");
-  const wakro::Kind15Record k{static_cast<std::int32_t>(wide_r)};
+  const wakro::SegmentedRecord k{static_cast<std::int32_t>(wide_r)};
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
   if (n < 1 ||
@@ -175,7 +175,7 @@ wakro::Kind15Record checked_segment_record(std::int32_t ss, std::int32_t br) {
 // The fraction of the step at which the branch current leaves its present segment
 // (and the direction stored in the record), or kNoCrossing.
 double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
-  const wakro::Kind15Record k = checked_segment_record(ss, br);
+  const wakro::SegmentedRecord k = checked_segment_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
   double inew = wakro::new_branch_current(ss, br, sub);

@@ -81,7 +81,9 @@ struct ArresterTable {
   double breakpoint(std::int32_t j) const { return e_s2::stor(index() + 2 * segments() + j); }
 };
 
-struct Kind15Record {
+// The run-time record of a segmented switch (switching mode 15) in rt_config::rtci:
+// its segment table's base and count, the segment it is on and its step word.
+struct SegmentedRecord {
   std::int32_t r;  // its index in rt_config::rtci
 
   std::int32_t base() const { return rt_config::rtci(r); }

@@ -119,7 +119,7 @@ void segment_step(std::int32_t ss, std::int32_t br) {
   if (!wakro::record_fits(wide_r, 4, rt_config::rtci.extent(1)))
     bad_record(ss, br, "Segment record");
   const auto r = static_cast<std::int32_t>(wide_r);
-  const wakro::Kind15Record rec{r};
+  const wakro::SegmentedRecord rec{r};
   const std::int32_t d = rec.step();
   if (count_alternation(temp1::icnt(br), d) >= 10) temp1::consid(br) = false;
   const std::int32_t s = rec.segments();
