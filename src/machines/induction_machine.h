@@ -1,0 +1,122 @@
+// The induction machine in its configuration-pair forms.
+//
+// A three-phase machine with one stator winding and up to four rotor circuits
+// per axis (the wound-rotor circuit, whose three phases may be brought out, and
+// up to three cages), modelled in the rotor's d-q-0 frame with fluxes as states,
+// magnetising and leakage saturation, and a one-mass mechanical equation or an
+// imposed speed. It enters the network through its own phase branches, each of
+// fixed conductance with a current source rewritten every step.
+//
+//   inducmc2_cfg / inducmc2_exe   rated phase voltage, optional rotor-leakage
+//                                 saturation, rotor zero-sequence option; a
+//                                 block of 78 slots;
+//   inducmc1_cfg / inducmc1_exe   rated line-to-line voltage, no rotor-leakage
+//                                 saturation, the rotor mean always removed; a
+//                                 block of 77 slots.
+//
+// The configuration record (67 reals, the circuit count n, and for the second
+// form the rotor option) and the state block are named below. The set-up
+// refuses (tag "INDUCMC     ") a rated voltage below 0.001, a cage count outside
+// 0..3, a zero turns ratio and a zero X(2) or X(3); the step refuses a zero
+// inertia while the speed follows the mechanical equation, and stops on a rotor
+// flux derivative above 1e10 or on a flux or derivative that is not finite.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "machines/induction_numerics.h"
+
+namespace wakro::machines {
+
+// Configuration record: slot k is rtcf(p + k), p the pointer on entry.
+enum InductionConfigSlot : std::int32_t {
+  kIcR = 0,             // R(1..5)
+  kIcX = 5,             // X(1..12)
+  kIcPower = 17,        // S, MVA
+  kIcInverseV = 18,     // 1 / phase voltage, 1/kV
+  kIcBaseW = 19,        // wb, rad/s
+  kIcInertia = 20,      // J
+  kIcDamping = 21,      // D
+  kIcStatorG = 22,      // G'' of each stator phase branch
+  kIcMagCurve = 23,     // x1, y1 .. x10, y10
+  kIcLeakCurve = 43,
+  kIcTurns = 63,        // a
+  kIcRotorG = 64,       // Gr of each rotor phase branch
+  kIcRcResistance = 65, // per unit of Zb
+  kIcRcFactor = 66,     // R C as a multiple of the time step
+  kIcReals = 67,
+};
+
+// State block: slot k is stor(nexc + k), nexc on entry.
+enum InductionSlot : std::int32_t {
+  kImPsiD = 1,           // 1..5
+  kImPsiQ = 6,           // 6..10
+  kImPsi0 = 11,
+  kImId = 12,            // 12..16
+  kImIq = 17,            // 17..21
+  kImI0 = 22,
+  kImSpeed = 23,
+  kImAngle = 24,
+  kImDPsiD = 25,         // 25..29
+  kImDPsiQ = 30,         // 30..34
+  kImDPsi0 = 35,
+  kImInverse = 36,       // 36..60, row by row, n a row
+  kImTorque = 61,
+  kImDSpeed = 62,
+  kImMagFactor = 63,
+  kImVd = 64,
+  kImVq = 65,
+  kImV0 = 66,
+  kImStatorLeakFactor = 67,
+  kImValpha = 68,
+  kImVbeta = 69,
+  kImLoadTorque = 70,
+  kImSpeedCopy = 71,
+  kImRotorLeakFactor = 78,
+  kImBlock1 = 77,        // size of the first form's block
+  kImBlock2 = 78,        // size of the second form's block
+};
+
+inline constexpr std::int32_t kCurvePointCount = 10;
+using CurveValues = std::array<double, kCurvePointCount>;
+
+// The configuration arguments, in their order (the first form has no rotor
+// option and takes V line to line).
+struct InductionData {
+  std::int32_t extra_cages = 0;   // N; n = N + 2 circuits per axis
+  std::int32_t rotor_option = 0;  // 2: rotor leakage saturation (second form only)
+  double power = 0.0;             // S, MVA
+  double voltage = 0.0;           // V, kV
+  double base_w = 0.0;            // wb, rad/s
+  double inertia = 0.0;           // J
+  double damping = 0.0;           // D
+  double turns = 0.0;             // a
+  double rc_resistance = 0.0;
+  double rc_factor = 0.0;
+  std::array<double, 5> r{};
+  ReactanceVector x{};
+  CurveValues leak_x{}, leak_y{}, mag_x{}, mag_y{};
+};
+
+void inducmc2_cfg(const InductionData& d);
+void inducmc1_cfg(const InductionData& d);
+
+// The step arguments (the first form has no zero-sequence option).
+struct InductionStepIn {
+  std::int32_t ss = 1;
+  std::array<std::int32_t, 3> stator{}, stator_rc{}, rotor{}, rotor_rc{};
+  double speed = 0.0;          // imposed speed, per unit
+  std::int32_t mode = 0;       // 0: mechanical equation; other: imposed speed
+  double load_torque = 0.0;    // Tm, per unit
+  std::int32_t zero_sequence = 0;  // 1: rotor quantities as they are; other: mean removed
+};
+
+void inducmc2_exe(const InductionStepIn& in);
+void inducmc1_exe(const InductionStepIn& in);
+
+// Number of winding-matrix inversions made by the induction machines since the
+// process started (the step re-forms the matrix only on a saturation change).
+std::int64_t induction_inversions();
+
+}  // namespace wakro::machines
