@@ -78,6 +78,57 @@ enum InductionSlot : std::int32_t {
   kImBlock2 = 78,        // size of the second form's block
 };
 
+// State block of the single routine inducmc: slot k is stor(nexc + k).
+enum InducmcSlot : std::int32_t {
+  kSmR = 1,              // R(1..5)            (record 1)
+  kSmX = 6,              // X(1..12)           (record 2)
+  kSmPower = 18,         // S, MVA             (record 3)
+  kSmVoltage = 19,       // V line to line, kV
+  kSmBaseW = 20,         // wb, rad/s
+  kSmPsiD = 21,          // 21..25
+  kSmPsiQ = 26,          // 26..30
+  kSmPsi0 = 31,
+  kSmId = 32,            // 32..36
+  kSmIq = 37,            // 37..41
+  kSmI0 = 42,
+  kSmSpeed = 43,
+  kSmAngle = 44,
+  kSmDPsiD = 45,         // 45..49
+  kSmDPsiQ = 50,         // 50..54
+  kSmDPsi0 = 55,
+  kSmInverse = 56,       // 56..80
+  kSmTorque = 81,
+  kSmInertia = 82,       // J, D               (record 4)
+  kSmDamping = 83,
+  kSmDSpeed = 84,
+  kSmStatorG = 85,       // G''
+  kSmMagCurve = 86,      // 86..105            (record 5)
+  kSmMagFactor = 106,
+  kSmVd = 107,           // vd, vq, v0
+  kSmLeakCurve = 110,    // 110..129           (record 6)
+  kSmLeakFactor = 130,
+  kSmTurns = 131,        // a                  (record 4)
+  kSmValpha = 132,
+  kSmVbeta = 133,
+  kSmRotorG = 134,       // Gr
+  kSmNeutralG = 135,     // 1 / Zb
+  kSmLoadTorque = 136,
+  kSmSpeedCopy = 137,
+  kSmBlock = 140,
+};
+
+// The damping network of inducmc in storf: slot k is storf(nstorf + k).
+enum InducmcDampingSlot : std::int32_t {
+  kDnStatorG = 0,        // gd = 1 / (21 Zb)
+  kDnStatorGain = 1,     // 2 gd / 21
+  kDnDecay = 2,          // 19 / 21
+  kDnStatorHistory = 3,  // 3..5, phases a, b, c
+  kDnRotorG = 6,         // gdr = 1 / (21 Zb / a^2)
+  kDnRotorGain = 7,      // 2 gdr / 21
+  kDnRotorHistory = 8,   // 8..10
+  kDnSlots = 11,
+};
+
 inline constexpr std::int32_t kCurvePointCount = 10;
 using CurveValues = std::array<double, kCurvePointCount>;
 
@@ -114,6 +165,26 @@ struct InductionStepIn {
 
 void inducmc2_exe(const InductionStepIn& in);
 void inducmc1_exe(const InductionStepIn& in);
+
+// The arguments of the single routine inducmc.
+struct InducmcIn {
+  std::int32_t ss = 1;
+  std::array<std::int32_t, 3> stator{};  // stator phase nodes (0 = none)
+  std::int32_t neutral = 0;              // 0: the neutral is the ground
+  std::array<std::int32_t, 3> rotor{};   // rotor phase nodes (0 = none)
+  double speed = 0.0;
+  std::int32_t mode = 0;
+  double load_torque = 0.0;
+  std::int32_t extra_cages = 0;          // N
+};
+
+// The single routine: at time zero it reads its six data records from the
+// input unit (a record missing or unreadable is refused with the file and
+// line), checks its nodes against the subsystem and its data as the set-up of
+// the pair forms does, and stamps its damping conductances (between each phase
+// and the neutral, or to ground) through the network's admittance stamp; every
+// step it enters the network by Norton injections at its nodes.
+void inducmc(const InducmcIn& in);
 
 // Number of winding-matrix inversions made by the induction machines since the
 // process started (the step re-forms the matrix only on a saturation change).

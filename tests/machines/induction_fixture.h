@@ -57,11 +57,17 @@ class InductionNet : public MachineNet {
     MachineNet::SetUp();
     extra_dims_.push_back({dim::rtcl, 8});
   }
-  // Runs the machine on the stiff source of RMS phase voltage kImV * v_pu for
-  // `seconds`; each() is called after every solution.
+  // Runs the machine on a source of RMS phase voltage kImV for `seconds`, stiff
+  // or behind source_r ohms; each() is called after every solution.
   void run(const InductionData& d, const InductionStepIn& in, bool second_form, double seconds,
-           const std::function<void()>& each, double v_pu = 1.0) {
-    build(true);
+           const std::function<void()>& each, double source_r = 0.0) {
+    if (source_r > 0.0) {
+      size(3, 9);
+      for (std::int32_t k = 1; k <= 3; ++k) add_branch(1, 0, k, source_r, 0.0, 0.0);
+      for (std::int32_t k = 1; k <= 6; ++k) add_branch(1, (k - 1) % 3 + 1, 0, 0.0, 0.0, 0.0);
+    } else {
+      build(true);
+    }
     rewind();
     if (second_form) {
       inducmc2_cfg(d);
@@ -69,14 +75,12 @@ class InductionNet : public MachineNet {
       inducmc1_cfg(d);
     }
     models([&] {
-      wakro_3phvsrc(1, 1, 2, 3, 0.0, 1, std::sqrt(2.0) * kImV * v_pu, kWb, 0.0);
+      wakro_3phvsrc(1, 1, 2, 3, 0.0, 1, std::sqrt(2.0) * kImV, kWb, 0.0);
       if (second_form) {
         inducmc2_exe(in);
       } else {
         inducmc1_exe(in);
       }
-      // As the run loop does: the matrix is built after the time-zero models.
-      if (e_s1::timezero) buildgm();
     });
     const auto steps = static_cast<std::int32_t>(std::lround(seconds / kDt)) + 1;
     start_run(steps);

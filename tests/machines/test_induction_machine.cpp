@@ -124,6 +124,22 @@ TEST_F(InductionNet, MagnetisingCurrentAtSynchronousSpeed) {
   EXPECT_LT(std::fabs(te), 0.01);
 }
 
+// Behind a resistive source of 1 pu the terminal voltage depends on what the
+// machine's branches draw: their conductance and sources reach the solution.
+TEST_F(InductionNet, MagnetisingCurrentBehindASourceResistance) {
+  InductionStepIn in = induction_inputs();
+  in.mode = 1;
+  in.speed = 1.0;
+  const InductionData d = induction_data();
+  const double zb = 3.0 * kImV * kImV / kImS;
+  double peak = 0.0;
+  run(d, in, true, 1.5, [&] {
+    if (e_s1::time >= 1.5 - 1.0 / 60.0) peak = std::max(peak, std::fabs(branches::cbr(kPhaseBr[0], 1)));
+  }, zb);
+  const double expected = 1.0 / std::abs(std::complex<double>(1.0 + d.r[0], d.x[0] + d.x[1]));
+  EXPECT_TRUE(near_rel(peak / std::sqrt(2.0) / kImIb, expected, 0.01)) << peak;
+}
+
 // The steady slip at which the electrical torque meets D (1 - s), from the
 // equivalent circuit of the two-circuit machine.
 double no_load_slip(const InductionData& d) {
