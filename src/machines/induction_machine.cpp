@@ -423,8 +423,11 @@ void induction_exe(const InductionStepIn& in, Form form) {
   const double vbeta = ((vr[2] - mean) - (vr[1] - mean)) * kInvRoot3;
 
   const bool second = form == Form::second;
+  // The first form's block ends before the rotor-leakage factor's slot.
+  Layout layout = kPairLayout;
+  if (!second) layout.rotor_leak_factor = 0;
   const StepOut o = machine_step(
-      s, kPairLayout, m, in, vabc, valpha, vbeta, inverse_offset,
+      s, layout, m, in, vabc, valpha, vbeta, inverse_offset,
       [&](double im, double is, double ir, double& f1, double& f2, double& f3) {
         satur_nvrt(im, f1, curve_offset(kIcMagCurve));
         satur_nvrt(is, f2, curve_offset(kIcLeakCurve));
