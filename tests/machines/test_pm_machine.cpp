@@ -287,4 +287,38 @@ TEST_F(PmNet, SingleRoutineFromItsDataLines) {
   folder.leave();
 }
 
+TEST_F(PmNet, SingleRoutineRefusals) {
+  struct Row {
+    std::string x_line;  // the reactance line
+    std::array<std::int32_t, 3> nodes;
+    std::string text;
+  };
+  const Row rows[] = {
+      {"0.8 0.6 0.7 0.5 0.9 0.7 0.1", {1, 2, 9}, " ***ERROR** A node of the PM machine is not a node of its subsystem"},
+      {"0.8 0.6 0.7 0.5 0.6125 0.7 0.1", {1, 2, 3}, "Unrealistic D axis data\n"},
+      {"0.8 0.6 0.7 0.5 0.9 0.41 0.1", {1, 2, 3}, "Unrealistic Q axis data\n"},
+  };
+  for (const Row& r : rows) {
+    wakro_test::WorkFolder folder;
+    ASSERT_TRUE(folder.enter("wakro_pmmachine_"));
+    wakro_test::write_file("pm.dta", "4.0 0.5 376.99111843077515\n" + r.x_line + "\n0.01 0.05 0.05\n1.4\n200\n5 5\n");
+    fnames::filename = wakro::FixedText<72>("pm.dta");
+    wakro_openfile();
+    build_net();
+    rewind();
+    PmmachineIn in;
+    in.nodes = r.nodes;
+    in.snubber = kSnub;
+    in.speed = 1.0;
+    const auto o = wakro_test::run_captured([&] { run_steps(0.0, [&] { pmmachine(in); }, nullptr); });
+    EXPECT_NE(o.status, -1) << r.text;
+    EXPECT_NE(o.console.find(r.text), std::string::npos) << o.console;
+    EXPECT_NE(o.console.find("Abnormal termination of WAKRO by PM_MACHINE  "), std::string::npos) << o.console;
+    wakro::close_all_units();
+    folder.leave();
+    release_all_and_reset();
+    SetUp();
+  }
+}
+
 }  // namespace
