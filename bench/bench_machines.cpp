@@ -9,6 +9,12 @@
 // attachments over the same terminal voltages: syncmc3p2_exe (phase branches,
 // record read back each step) and newsnc (records read from a data file at time
 // zero, Norton injections at the nodes, the built-in terminal filter).
+//
+// The induction machine (BM_Inducmc2Step, BM_Inducmc1Step, BM_InducmcStep) and
+// the permanent-magnet machine (BM_Pmmac1Step, BM_Pmmac2Step, BM_PmmachineStep)
+// are timed the same way, each alone over the same terminal voltages; the PM
+// machine forms and inverts its 5x5 step matrix every step, its main cost,
+// to be read next to BM_BranchFormStep.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -27,7 +33,9 @@
 #include "files/linereader.h"
 #include "files/units.h"
 #include "machines/exciter_ac7b.h"
+#include "machines/induction_machine.h"
 #include "machines/machine_block.h"
+#include "machines/pm_machine.h"
 #include "machines/sync_config.h"
 #include "machines/sync_machine.h"
 #include "model/fnames.h"
@@ -276,5 +284,202 @@ void BM_NodeFormStep(benchmark::State& state) {
   release_case();
 }
 BENCHMARK(BM_NodeFormStep);
+
+// ------------------------------------------------------ induction machine
+
+// A 100 MVA machine at the wave's phase voltage, one extra cage, saturating
+// magnetising curve.
+InductionData induction_machine() {
+  InductionData d;
+  d.extra_cages = 1;
+  d.rotor_option = 2;
+  d.power = 100.0;
+  d.voltage = kVb;
+  d.base_w = kW;
+  d.inertia = 0.5;
+  d.damping = 0.02;
+  d.turns = 1.0;
+  d.rc_resistance = 50.0;
+  d.rc_factor = 10.0;
+  d.r = {0.02, 0.05, 0.03, 0.0, 0.0};
+  d.x = {3.0, 0.1, 0.1, 0.15, 0.0, 0.0, 0.02, 0.0, 0.0, 0.0, 0.0, 0.0};
+  d.mag_x = {0.0, 0.2, 0.6, 2.0, -1.0, -1.0, -1.0, -1.0, -1.0, -1.0};
+  d.mag_y = {0.0, 0.2, 0.45, 0.8, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  d.leak_x = {0.0, 1.0, -1.0, -1.0, -1.0, -1.0, -1.0, -1.0, -1.0, -1.0};
+  d.leak_y = {0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  return d;
+}
+
+template <class Cfg, class Exe>
+void time_induction(benchmark::State& state, Cfg cfg, Exe exe, double voltage) {
+  using namespace wakro_bench;
+  allocate_case(3, 9, 0, {{dim::stor, kImBlock2}, {dim::rtcf, kIcReals}, {dim::rtci, 1}, {dim::rtcl, 1}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  InductionStepIn in;
+  in.ss = 1;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    in.stator[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+    in.stator_rc[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+  }
+  in.mode = 1;
+  in.speed = 0.99;
+  rewind();
+  InductionData d = induction_machine();
+  d.voltage = voltage;
+  cfg(d);
+  e_s1::timezero = true;
+  wakro_buildgm();
+  time_machine(state, [&] {
+    exe(in);
+    benchmark::DoNotOptimize(e_s2::stor(kImTorque));
+  });
+  release_case();
+}
+
+void BM_Inducmc2Step(benchmark::State& state) {
+  time_induction(state, inducmc2_cfg, inducmc2_exe, kVb);
+}
+BENCHMARK(BM_Inducmc2Step);
+
+void BM_Inducmc1Step(benchmark::State& state) {
+  time_induction(state, inducmc1_cfg, inducmc1_exe, kVb * std::sqrt(3.0));
+}
+BENCHMARK(BM_Inducmc1Step);
+
+void BM_InducmcStep(benchmark::State& state) {
+  using namespace wakro_bench;
+  allocate_case(3, 3, 0, {{dim::stor, kSmBlock}, {dim::storf, kDnSlots}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  const std::string path = "/tmp/wakro_bench_inducmc_" + std::to_string(::getpid()) + ".dta";
+  {
+    std::ofstream f(path);
+    f.precision(17);
+    f << "DATADSD:\n0.02 0.05 0.03 0 0\n3.0 0.1 0.1 0.15 0 0 0.02 0 0 0 0 0\n100 " << kVb * std::sqrt(3.0) << " "
+      << kW << "\n0.5 0.02 1.0\n0 0 0.2 0.2 0.6 0.45 2.0 0.8 -1 0 0 0 0 0 0 0 0 0 0 0\n"
+      << "0 0 1 1 -1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\nENDPAGE:\n";
+  }
+  fnames::filename = wakro::FixedText<72>(path);
+  wakro_openfile();
+  fnames::section = "DATADSD:";
+  wakro_gotosection();
+  InducmcIn in;
+  in.ss = 1;
+  in.stator = {1, 2, 3};
+  in.mode = 1;
+  in.speed = 0.99;
+  in.extra_cages = 1;
+  rewind();
+  e_s1::timezero = true;
+  wakro_buildgm();
+  time_machine(state, [&] {
+    for (std::int32_t n = 1; n <= 3; ++n) e_s0::ggin(n, 1) = e_s0::ccin(n, 1) = 0.0;
+    inducmc(in);
+    benchmark::DoNotOptimize(e_s2::stor(kSmTorque));
+  });
+  wakro_closefile();
+  std::remove(path.c_str());
+  release_case();
+}
+BENCHMARK(BM_InducmcStep);
+
+// ------------------------------------------------------- PM machine
+
+PmData pm_machine() {
+  PmData d;
+  d.voltage = kVb * std::sqrt(3.0);
+  d.power = 100.0;
+  d.frequency = kW / (2.0 * 3.141592653589793);
+  d.xd = 0.8;
+  d.xq = 0.6;
+  d.xkd = 0.9;
+  d.xkq = 0.7;
+  d.xl = 0.1;
+  d.ra = 0.01;
+  d.rkd = 0.05;
+  d.rkq = 0.05;
+  d.flux = 1.0;
+  d.ri = 27.0;
+  d.snubber_r = 5.0;
+  d.snubber_steps = 5.0;
+  d.inertia = 2.0;
+  return d;
+}
+
+template <class Cfg, class Exe>
+void time_pm(benchmark::State& state, Cfg cfg, Exe exe) {
+  using namespace wakro_bench;
+  allocate_case(3, 9, 0, {{dim::storf, kPsSlots2}, {dim::rtcf, kPmRecord2}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  PmStepIn in;
+  in.ss = 1;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    in.phase[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+    in.snubber[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+  }
+  in.speed = 1.0;
+  in.speed_switch = 1;
+  rewind();
+  PmData d = pm_machine();
+  cfg(d);
+  e_s1::timezero = true;
+  wakro_buildgm();
+  time_machine(state, [&] { exe(in); });
+  release_case();
+}
+
+void BM_Pmmac1Step(benchmark::State& state) {
+  time_pm(
+      state, [](PmData& d) {
+        d.ri *= d.voltage * d.voltage / d.power;  // the first form takes ohms
+        pmmac1_cfg(d);
+      },
+      [](const PmStepIn& in) { benchmark::DoNotOptimize(pmmac1_exe(in)); });
+}
+BENCHMARK(BM_Pmmac1Step);
+
+void BM_Pmmac2Step(benchmark::State& state) {
+  time_pm(
+      state, [](PmData& d) { pmmac2_cfg(d); },
+      [](const PmStepIn& in) {
+        pmmac2_exe(in);
+        benchmark::DoNotOptimize(storage::storf(kPsTorque));
+      });
+}
+BENCHMARK(BM_Pmmac2Step);
+
+void BM_PmmachineStep(benchmark::State& state) {
+  using namespace wakro_bench;
+  allocate_case(3, 6, 0, {{dim::storf, kPlSlots}});
+  for (std::int32_t k = 1; k <= 3; ++k) add_rl(k, 0, 1.62, 0.0);
+  PmmachineIn in;
+  in.ss = 1;
+  in.nodes = {1, 2, 3};
+  for (std::int32_t k = 0; k < 3; ++k) in.snubber[static_cast<std::size_t>(k)] = add_rl(k + 1, 0, 1.0e9, 0.0);
+  in.speed = 1.0;
+  const PmData d = pm_machine();
+  const double zb = d.voltage * d.voltage / d.power, ib = d.power / (std::sqrt(3.0) * d.voltage);
+  const std::string path = "/tmp/wakro_bench_pmmachine_" + std::to_string(::getpid()) + ".dta";
+  {
+    std::ofstream f(path);
+    f.precision(17);
+    f << "DATADSD:\n" << d.voltage << " " << ib << " " << kW << "\n0.8 0.6 0.7 0.5 0.9 0.7 0.1\n0.01 0.05 0.05\n"
+      << std::sqrt(2.0) << "\n" << 27.0 * zb << "\n5.0 5.0\nENDPAGE:\n";
+  }
+  fnames::filename = wakro::FixedText<72>(path);
+  wakro_openfile();
+  fnames::section = "DATADSD:";
+  wakro_gotosection();
+  rewind();
+  e_s1::timezero = true;
+  wakro_buildgm();
+  time_machine(state, [&] {
+    for (std::int32_t n = 1; n <= 3; ++n) e_s0::ggin(n, 1) = e_s0::ccin(n, 1) = 0.0;
+    benchmark::DoNotOptimize(pmmachine(in));
+  });
+  wakro_closefile();
+  std::remove(path.c_str());
+  release_case();
+}
+BENCHMARK(BM_PmmachineStep);
 
 }  // namespace

@@ -14,7 +14,11 @@
 // reads its own records and enters the network by node injections
 // (sync_machine.h); the AC7B excitation system in its three forms, on one
 // shared chain (exciter_ac7b.h, exciter_ac7b_chain.h); and the AC7C excitation
-// system with its limiter take-over gates (exciter_ac7c.h).
+// system with its limiter take-over gates (exciter_ac7c.h); the induction
+// machine's numerics (induction_numerics.h) and the machine in its two
+// configuration-pair forms and its single-routine form (induction_machine.h);
+// and the permanent-magnet synchronous machine in its three forms
+// (pm_machine.h).
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`
