@@ -23,6 +23,7 @@
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
+#include "model/quolbv3.h"
 #include "module_run.h"
 
 namespace casetest {
@@ -50,6 +51,7 @@ const double kBus7Peak = 230.0 * std::sqrt(2.0 / 3.0);  // kV
 struct Sample {
   double t = 0.0;
   std::array<double, kMainChannels + 1> ch{};
+  double step1 = 0.0, step2 = 0.0;  // Main's stored step signals
 };
 
 struct CaseRun {
@@ -72,6 +74,10 @@ void sample() {
   Sample s;
   s.t = t;
   for (std::int32_t k = 1; k <= kMainChannels; ++k) s.ch[static_cast<std::size_t>(k)] = e_s4::pgb(k);
+  // Main's signal block from its call record (Station's is row 1, Main's row 2).
+  const std::int32_t base = quolbv3::txfr(2, 3);
+  s.step1 = quolbv3::stof(base + kMnStep1);
+  s.step2 = quolbv3::stof(base + kMnStep2);
   g_run->samples.push_back(s);
 }
 
@@ -168,6 +174,17 @@ TEST(Wscc9, SettlesToTheLoadFlowBeforeTheFault) {
     if (HasFailure()) return;
   }
   EXPECT_EQ(checked, 2000);
+}
+
+TEST(Wscc9, StepSignalsChangeOnlyTheirStoredValues) {
+  if (kFinish < 6.0) GTEST_SKIP() << "the sanitizer build runs 2.2 s only";
+  const CaseRun& r = the_run();
+  for (const Sample& s : r.samples) {
+    // 1.0 while 3.5 >= time, else 1.05; 1.0 while 5.2 >= time, else 1.02.
+    EXPECT_EQ(s.step1, s.t > 3.5 + 1e-9 ? 1.05 : 1.0) << s.t;
+    EXPECT_EQ(s.step2, s.t > 5.2 + 1e-9 ? 1.02 : 1.0) << s.t;
+    if (HasFailure()) return;
+  }
 }
 
 TEST(Wscc9, TheFaultDropsBus7AndEveryBusRecoversBy13s) {
