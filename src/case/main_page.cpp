@@ -42,6 +42,8 @@ constexpr double kLagT = 0.02;
 constexpr double kOscKp = 50.0, kOscKi = 450.0, kOscStart = 0.05, kOscUpper = 1.2, kOscLower = 0.8;
 constexpr double kFaultOn = 10.0, kFaultOff = 10.0017, kFaultRoff = 1.0E+06, kFaultRon = 0.01;
 constexpr std::int32_t kFaultType = 7, kFaultFirst = 73;
+// The page's integer storage (storage::stori): the fault state last sent as "AG1".
+enum FaultStori : std::int32_t { kFaultStateSent = 1, kFaultStoriSize = kFaultStateSent };
 constexpr std::array<double, 6> kChannelConstants{1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791};
 
 // Transformer groups: three single-phase units of 33.3 MVA, winding 1 LV.
@@ -240,6 +242,11 @@ void oscillator(const ModuleCall& c, std::int32_t k) {
   c.f(s + kOscDegrees) = c.f(s + kOscAngle) * kRadToDeg;
 }
 
+void configure_oscillator(const ModuleCall& c, std::int32_t k) {
+  component_id(c.call_no, kIdOsc + k - 1);
+  tveka1_cfg(kOsc[static_cast<std::size_t>(k - 1)].v_base, kF0);
+}
+
 void oscillator_lag(const ModuleCall& c, std::int32_t k) {
   const std::int32_t s = kMnOsc + 5 * (k - 1);
   c.f(s + kOscLagged) = lag(c.f(s + kOscFreq));
@@ -328,20 +335,16 @@ void maindyn_begin() {
   t6_9dyn_begin();
   t4_5dyn_begin();
   t4_6dyn_begin();
-  component_id(c.call_no, kIdFault);
   e3phflt1_cfg(kFaultRoff, 0.0);
-  for (std::int32_t k = 1; k <= 6; ++k) {
-    component_id(c.call_no, kIdOsc + k - 1);
-    tveka1_cfg(kOsc[static_cast<std::size_t>(k - 1)].v_base, kF0);
-  }
+  for (std::int32_t k = 1; k <= 6; ++k) configure_oscillator(c, k);
   generator_begin(true);
   gfm_inverter_dev2dyn_begin();
   gfm_inverter_dev2dyn_begin();
   for (std::int32_t k = 1; k <= 4; ++k) configure_delay(k);
-  tveka1_cfg(kOsc[6].v_base, kF0);
+  configure_oscillator(c, 7);
   configure_delay(5);
-  tveka1_cfg(kOsc[7].v_base, kF0);
-  tveka1_cfg(kOsc[8].v_base, kF0);
+  configure_oscillator(c, 8);
+  configure_oscillator(c, 9);
   for (std::int32_t k = 6; k <= 8; ++k) configure_delay(k);
   configure_transformer(c, 3);
   for (std::size_t k = 0; k < kLoads.size(); ++k) {
@@ -399,16 +402,15 @@ void maindyn() {
   const std::int32_t ctrl = (t >= kFaultOn && t < kFaultOff) ? 1 : 0;
   c.i(kMnFaultCtrlInt) = ctrl;
   c.f(kMnFaultCtrl) = ctrl;
-  component_id(c.call_no, kIdFault);
   const std::int32_t fb = c.branch(kFaultFirst);
   e3phflt1_exe(c.ss, fb, fb + 1, fb + 2, fb + 3, fb + 4, fb + 5, false, ctrl, kFaultType, kFaultRon);
   bool all_open = true;
   for (std::int32_t k = 0; k < 6; ++k) all_open = all_open && branches::openbr(fb + k, c.ss);
   const std::int32_t state = e_btoi(all_open);
   c.i(kMnFaultState) = state;
-  const wakro::blocks::Slots<std::int32_t> sent = take_stori(1);
-  if (e_s1::firststep || sent(1) != state) quolb_agi2(c.call_no, kIdFault, 1 - state, "AG1");
-  sent(1) = state;
+  const wakro::blocks::Slots<std::int32_t> kept = take_stori(kFaultStoriSize);
+  if (e_s1::firststep || kept(kFaultStateSent) != state) quolb_agi2(c.call_no, kIdFault, 1 - state, "AG1");
+  kept(kFaultStateSent) = state;
   // 7. Time flags (their time-zero values directly at time zero).
   c.i(kMnBefore10) = e_s1::timezero ? 1 : e_btoi(t < 10.0);
   c.i(kMnBefore20) = e_s1::timezero ? 1 : e_btoi(t < 20.0);
