@@ -23,6 +23,7 @@
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
+#include "model/e_s5.h"
 #include "model/quolbv3.h"
 #include "module_run.h"
 
@@ -58,7 +59,19 @@ struct CaseRun {
   ModuleRunResult result;
   std::vector<Sample> samples;
   double bus7_min_peak = 1.0e9;  // during the fault: max |v| of the three phases, least over the steps
+  std::array<double, 2 * 2 * 9> windings{};  // the nine transformers' admittances after time zero
+  std::int32_t windings_changed = 0;         // output steps on which any of them differed
 };
+
+// The 2 x 2 winding admittances of the nine transformers, in order.
+std::array<double, 2 * 2 * 9> winding_admittances() {
+  std::array<double, 2 * 2 * 9> y{};
+  std::size_t n = 0;
+  for (std::int32_t k = 1; k <= 9; ++k)
+    for (std::int32_t i = 1; i <= 2; ++i)
+      for (std::int32_t j = 1; j <= 2; ++j) y[n++] = e_s5::hm(i, j, k);
+  return y;
+}
 
 CaseRun* g_run = nullptr;
 std::int32_t g_step = 0;
@@ -70,6 +83,9 @@ void sample() {
     for (std::int32_t k = 0; k < 3; ++k) m = std::max(m, std::abs(e_s0::vdc(kBus7 + k, 1)));
     g_run->bus7_min_peak = std::min(g_run->bus7_min_peak, m);
   }
+  // Taps stay at 1.0: no transformer's windings are formed again after time zero.
+  if (g_step == 1) g_run->windings = winding_admittances();
+  if (g_step > 1 && winding_admittances() != g_run->windings) ++g_run->windings_changed;
   if (g_step++ % kSampleEvery != 0) return;
   Sample s;
   s.t = t;
@@ -144,6 +160,8 @@ TEST(Wscc9, RunsToItsEndWithoutPointerOrDimensionErrors) {
     EXPECT_EQ(r.result.console.find(bad), std::string::npos) << bad << "\n" << r.result.console;
   ASSERT_FALSE(r.samples.empty());
   EXPECT_NEAR(r.samples.back().t, kFinish, 1.5e-3);
+  EXPECT_NE(r.windings[0], 0.0);
+  EXPECT_EQ(r.windings_changed, 0);
   // The constant channels hold their values exactly on every output step.
   const std::array<double, 6> constants{1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791};
   for (const Sample& s : r.samples)
