@@ -104,11 +104,14 @@ std::string read_text(const fs::path& p) {
   return s.str();
 }
 
-CaseRun run_case(double finish) {
+using FileEdit = void (*)(std::map<std::string, std::string>&);
+
+CaseRun run_case(double finish, FileEdit edit = nullptr) {
   CaseRun run;
   std::map<std::string, std::string> files;
   for (const auto& f : fs::directory_iterator(WAKRO_CASE_DATA_DIR))
     files[f.path().filename().string()] = read_text(f.path());
+  if (edit != nullptr) edit(files);
   std::string& map = files["wscc9.map"];
   const std::string key = " FINISH_TIME = 25.0\n";
   std::ostringstream line;
@@ -166,6 +169,31 @@ TEST(Wscc9, RunsToItsEndWithoutPointerOrDimensionErrors) {
   const std::array<double, 6> constants{1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791};
   for (const Sample& s : r.samples)
     for (std::size_t k = 0; k < constants.size(); ++k) ASSERT_EQ(s.ch[k + 1], constants[k]) << s.t << " ch " << k + 1;
+}
+
+// A module file that is missing or lacks its section stops the run at time
+// zero with the file or the section named.
+TEST(Wscc9, AMissingModuleFileOrSectionIsNamed) {
+  struct Case {
+    FileEdit edit;
+    const char* text;
+  };
+  const Case cases[] = {
+      {[](std::map<std::string, std::string>& f) { f.erase("Station.dta"); },
+       "WAKRO: Error while opening file for read: Station.dta"},
+      {[](std::map<std::string, std::string>& f) { f.erase("Current_Loop_1.dta"); },
+       "WAKRO: Error while opening file for read: Current_Loop_1.dta"},
+      {[](std::map<std::string, std::string>& f) {
+         std::string& t = f["T4_6.dta"];
+         t.erase(t.find("DATADSO:\n"), 9);
+       },
+       "ERROR: Could not find section: DATADSO:"},
+  };
+  for (const Case& c : cases) {
+    const CaseRun r = run_case(0.001, c.edit);
+    EXPECT_NE(r.result.status, -1) << c.text;
+    EXPECT_NE(r.result.console.find(c.text), std::string::npos) << c.text << "\n" << r.result.console;
+  }
 }
 
 TEST(Wscc9, SettlesToTheLoadFlowBeforeTheFault) {
