@@ -141,10 +141,11 @@ TEST_F(CaseLink, FaultFlagHideAndMeasuredValuesAsScripted) {
   EXPECT_EQ(count_["hide2"], kMeasuringGroups);
   for (const char* name : {"Pd", "Qd", "Vd"}) {
     ASSERT_EQ(count_[name], 3 * kMeasuringGroups) << name;
-    for (int k = 0; k < 3 * kMeasuringGroups; ++k) {
-      const std::int32_t step = steps_[name][static_cast<std::size_t>(k)];
-      EXPECT_TRUE(step == 0 || step == 1000 || step == kLastStep) << name << " at step " << step;
-    }
+    std::map<std::int32_t, int> per_step;
+    for (const std::int32_t step : steps_[name]) ++per_step[step];
+    EXPECT_EQ(per_step, (std::map<std::int32_t, int>{{0, kMeasuringGroups}, {1000, kMeasuringGroups},
+                                                     {kLastStep, kMeasuringGroups}}))
+        << name;
   }
 
   send(f().i(22).i(0));
