@@ -5,8 +5,12 @@
 // Owns: the module frame every module routine follows (module_frame.h: its call
 // record, the counter steps of each routine, the data file at time zero, the
 // guarded division and square root); the six line shells (line_shells.h); the
-// governor (gast.h) and the generator module (generic_sg_1.h). The case's data
-// files are in data/.
+// governor (gast.h) and the generator module (generic_sg_1.h); the inverter
+// module and its control modules (gfm_inverter_dev2.h, inverter_loops.h); the
+// root Station and the page Main (main_page.h), with the table of the case's run
+// parameters and open values. The case's files (map, module data, line
+// constants, console answers) are in data/; its program is wakro_wscc9
+// (examples/wscc9).
 //
 // Stands on `model` (the case map quolbv3, the stores, the time state), `diag`
 // (component_id, wakro_warn, wakro_quit, the console), `files` (the data-file

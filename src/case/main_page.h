@@ -1,0 +1,146 @@
+// Station and Main: the root module of the case and its only page, the 230 kV
+// network of nine buses with its generator, two grid-forming inverters, three
+// step-up transformer groups, three dynamic loads, a timed three-phase fault,
+// nine phase-locked oscillators, delays, the meters of nine measuring groups,
+// output channels and run-time channels to the design environment.
+//
+// Counts of Main: node record 56 (its subsystem, the count, 54 nodes in 18
+// three-phase points, point p = nodes 3p-2 .. 3p), 10 integer and 246 real
+// signals, 68 output channels, 78 branches of its subsystem, 9 transformers.
+// Main.dta describes the points, branches, transformers and lines; the slot
+// tables below are the page's signal and channel layout, and Main.dta's
+// channel list follows MainChannel.
+//
+// Run parameters and open values of the case (one table; the map file and the
+// calls below use exactly these):
+//
+//   value                               used                  why
+//   TIME_STEP                            50 us                 >= 5 steps in the
+//                                                              shortest line travel time (0.275 ms)
+//   FINISH_TIME                          25 s
+//   PRINT_STEP                           1 ms
+//   NNODES 190, NPAGES 20, STOF 1363, STOI 72, STOL = STOC = 0, PGBS 203,
+//   SUBSYS 1, TRAFOS 9, WINDINGS 2, NODES 105 (54 of Main, 3 inside the
+//   generator, 24 inside each inverter)
+//   generator load flow (begin 1-4)      1.025 pu, 9.2796 deg, 163 MW, 6.627 Mvar
+//   generator argument 3 (governor       164.55 MW             CHANGED from 163: the
+//     reference)                                               terminal's 163 MW plus the
+//                                                              machine's own losses (1.55 MW in
+//                                                              a run); with 163 the governor's
+//                                                              droop leaves 59.977 Hz
+//   inverter 2   rating [kVA]            100000
+//   inverter 4, 5                        0, 0
+//   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 4.6666 deg  the terminal's load flow
+//   inverter 6, 7 (instance 2, bus 1)    1.04 pu, -0.35 deg    CHANGED from 0 deg: with 0 the
+//                                                              power held at T_a is 0.746 pu,
+//                                                              3.9 % above the load flow's
+//                                                              0.7178 (the lines' losses differ
+//                                                              from the load flow's pi model)
+//   inverter 8, 9, 12, 13, 44            1
+//   inverter 10 (T_a)                    1.0 s                 CHANGED from 0.2 s: at 0.2 s the
+//                                                              network is still energising (the
+//                                                              generator's start-up source ramps
+//                                                              to 0.1 s, the loads start after
+//                                                              10 cycles), so the powers held
+//                                                              then as the droop's references
+//                                                              were 0.64 and 0.56 pu
+//   inverter 11 (T_b)                    0.2 s
+//   inverter 14..20                      0.15, 0.005, 0.6, 0.005, 0.15, 0.09, 0.09
+//   inverter 21..43, 45..49              the 28 values of kInverterTail, in order
+//   inverter 46 (current limit)          1.5 pu                CHANGED from 1.1: at 1.1 (and 1.2,
+//                                                              1.3) the fault's current drives
+//                                                              the limiter to its limit, its
+//                                                              anti-windup freezes the voltage
+//                                                              regulator and loop, the flag never
+//                                                              clears and both inverters lose the
+//                                                              network (48 Hz at 25 s); at 1.5
+//                                                              the limiter acts during the fault
+//                                                              and lets go within 50 ms
+//
+// Arguments 6 and 7 are the set-point and phase of the inverter's terminal.
+#pragma once
+
+#include <cstdint>
+
+#include "case/module_frame.h"
+
+namespace wakro::casecode {
+
+inline constexpr std::int32_t kMainPoints = 18;
+inline constexpr std::int32_t kGroups = 9;
+inline constexpr std::int32_t kOscillators = 9;
+inline constexpr std::int32_t kDelays = 8;
+
+// The real signal block.
+enum MainSignal : std::int32_t {
+  kMnStep1 = 1,        // 1.0 while 3.5 >= time, else 1.05
+  kMnStep2,            // 1.0 while 5.2 >= time, else 1.02
+  kMnLagT,             // 0.02
+  kMnKp,               // 50.0
+  kMnKi,               // 450.0
+  kMnOne,              // 1.0
+  kMnFive,             // 5.0
+  kMnStart,            // 0.05
+  kMnThird,            // 1/3
+  kMn120,              // 120.0
+  kMn20,               // 20.0
+  kMnFaultCtrl,        // the fault's control, as a real
+  kMnOsc,              // per oscillator: 5 slots (kOscAngle ..)
+  kMnDelay = kMnOsc + 5 * kOscillators,  // the delays' outputs
+  kMnGroup = kMnDelay + kDelays,         // per group: 7 slots (kGrVa ..)
+  kMnAngleDiff = kMnGroup + 7 * kGroups, // group g's angle less group 9's, g = 1..8
+  kMnLastNamed = kMnAngleDiff + 7,
+  kMnReals = 246
+};
+static_assert(kMnLastNamed <= kMnReals);
+enum OscSlot : std::int32_t { kOscAngle = 0, kOscError, kOscFreq, kOscDegrees, kOscLagged };
+enum GroupSlot : std::int32_t { kGrVa = 0, kGrVb, kGrVc, kGrP, kGrQ, kGrV, kGrAngle };
+
+// The integer signal block.
+enum MainIntSignal : std::int32_t {
+  kMnFaultState = 1,   // 1 when all six fault branches are open
+  kMnBefore10,         // time < 10.0
+  kMnBefore20,         // time < 20.0
+  kMnFrom20,           // time >= 20.0
+  kMnBefore5,          // time < 5.0
+  kMnBefore20b,        // time < 20.0 again
+  kMnFaultCtrlInt,     // the fault's control
+  kMnInts = 10
+};
+
+// The output channels (Main's slice).
+enum MainChannel : std::int32_t {
+  kChConst1 = 1,       // 1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791
+  kChGroup = 7,        // per group g: P, Q [pu], V [pu], angle [deg] at 7 + 4 (g - 1)
+  kChFreq = kChGroup + 4 * kGroups,      // 43: the oscillators' lagged frequencies [Hz]
+  kChAngleDiff = kChFreq + kOscillators, // 52: group g's angle less group 9's, g = 1..8
+  kChDelay = kChAngleDiff + 8,           // 60: the delays' outputs
+  kChFault = kChDelay + kDelays,         // 68: 1 while the fault is applied
+  kMainChannels = kChFault
+};
+static_assert(kMainChannels == 68);
+
+inline constexpr ModuleCounts kMain{"Main", 56, kMnInts, kMnReals, kMainChannels, 78, 9};
+inline constexpr ModuleCounts kStation{"Station", 2, 0, 0, 0, 0, 0};
+
+// Component ids under Main's call number.
+enum MainComponent : std::int32_t {
+  kIdGroup1 = 1,        // transformer groups 1..3
+  kIdFault = 4,
+  kIdOsc = 5,           // oscillators 5..13
+  kIdLoad = 14,         // loads 14..16
+  kIdMeter = 17,        // measuring groups 17..25
+};
+
+}  // namespace wakro::casecode
+
+void maindyn();
+void mainout();
+void maindyn_begin();
+void mainout_begin();
+
+// The root module.
+void dsdyn();
+void dsout();
+void dsdyn_begin();
+void dsout_begin();

@@ -1,0 +1,161 @@
+// The simulated case's run-time channels under the scripted design
+// environment: the case runs to 10.05 s (201 000 steps); the peer grants the
+// first 1000, asks for an update of the graphics and grants the rest.
+//   "AG1": 0 on the first step, 1 on the step of 10.0 s, 0 on the step after
+//          the last fault branch has reopened (at a current zero, within a
+//          cycle of 10.0017 s); never otherwise.
+//   "hide1", "hide2": once each for the six measuring groups of the page that
+//          carry run-time channels and the generator's.
+//   "Pd", "Qd", "Vd": for the same seven, on the first step, the step after
+//          the update request and the last step only.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "peer_fixture.h"
+
+#ifndef WAKRO_WSCC9_EXE
+#error "WAKRO_WSCC9_EXE must name the built case program"
+#endif
+
+namespace app_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using wakro_test::Reader;
+using wakro_test::Watchdog;
+
+constexpr std::int32_t kGraphicReal = 11, kGraphicInteger = 12, kStepReport = 4, kUpdateGraphics = 31;
+constexpr std::int32_t kFaultStep = 200000;      // 10.0 s at 50 us
+constexpr std::int32_t kClearStep = 200034;      // 10.0017 s
+constexpr std::int32_t kCycleSteps = 334;        // one cycle of 60 Hz
+constexpr std::int32_t kLastStep = 201000;       // 10.05 s
+constexpr int kMeasuringGroups = 7;              // six of the page's and the generator's
+
+class CaseLink : public PeerRun {
+ protected:
+  void TearDown() override {
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+  // Reads frames until the step report of `step` (or the end of the run when
+  // step < 0), counting the graphic values by name and the step they came in.
+  bool read_until(std::int32_t step) {
+    for (int guard = 0; guard < 10000000; ++guard) {
+      auto got = peer_.recvFrame(20000);
+      if (!got) {
+        ADD_FAILURE() << "no frame from the engine";
+        return false;
+      }
+      Reader r = *got;
+      const std::int32_t id = r.i();
+      if (id == kStepReport) {
+        last_step_ = r.i();
+        if (last_step_ == step) return true;
+      } else if (id == kGraphicReal || id == kGraphicInteger) {
+        (void)r.i();  // instance
+        (void)r.i();  // component
+        std::int32_t value = 0;
+        if (id == kGraphicReal)
+          (void)r.d();
+        else
+          value = r.i();
+        const std::string name = r.s();
+        ++count_[name];
+        steps_[name].push_back(last_step_ + 1);  // sent in the step after the last report
+        values_[name].push_back(value);
+      } else if (id == 0 && step < 0) {
+        const std::int32_t a = r.i(), b = r.i();
+        if (a == 0 && b == 0 && r.atEnd()) return true;
+      }
+    }
+    ADD_FAILURE() << "the run did not reach step " << step;
+    return false;
+  }
+
+  std::string dir_;
+  std::int32_t last_step_ = -1;
+  std::map<std::string, int> count_;
+  std::map<std::string, std::vector<std::int32_t>> steps_;
+  std::map<std::string, std::vector<std::int32_t>> values_;
+};
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST_F(CaseLink, FaultFlagHideAndMeasuredValuesAsScripted) {
+  // The sanitizer build runs the case to 2.2 s only (tests/case/test_wscc9.cpp).
+  if (kSanitized) GTEST_SKIP() << "10 s of the case under the sanitizers is too slow";
+  Watchdog dog("CaseLink.RuntimeChannels", 600);
+  char tmpl[] = "/tmp/wakro_case_link_XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  dir_ = tmpl;
+  for (const auto& f : fs::directory_iterator(WAKRO_WSCC9_CASE_DIR)) fs::copy_file(f.path(), fs::path(dir_) / f.path().filename());
+  {
+    std::ifstream in(fs::path(dir_) / "wscc9.map");
+    std::ostringstream s;
+    s << in.rdbuf();
+    std::string map = s.str();
+    const std::string key = " FINISH_TIME = 25.0\n";
+    map.replace(map.find(key), key.size(), " FINISH_TIME = 10.05\n");
+    // A step report on every step, so that each value is placed on its step.
+    const std::string print = " PRINT_STEP = 1.0E-3\n";
+    map.replace(map.find(print), print.size(), " PRINT_STEP = 50.0E-6\n");
+    std::ofstream(fs::path(dir_) / "wscc9.map") << map;
+  }
+  launch({WAKRO_WSCC9_EXE, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, dir_);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(peer_.sendKey());
+  send(f().i(10).s("wscc9.map"));
+  send(f().i(19));
+
+  send(f().i(1).i(1000));
+  ASSERT_TRUE(read_until(999)) << (child_->wait(5000) ? child_->out() : std::string("(still running)"));
+  send(f().i(kUpdateGraphics));
+  send(f().i(1).i(10000000));
+  ASSERT_TRUE(read_until(-1));
+
+  ASSERT_EQ(count_["AG1"], 3);
+  EXPECT_EQ(values_["AG1"], (std::vector<std::int32_t>{0, 1, 0}));
+  EXPECT_EQ(steps_["AG1"][0], 0);
+  EXPECT_EQ(steps_["AG1"][1], kFaultStep);
+  EXPECT_GT(steps_["AG1"][2], kClearStep);
+  EXPECT_LE(steps_["AG1"][2], kClearStep + kCycleSteps);
+  EXPECT_EQ(count_["hide1"], kMeasuringGroups);
+  EXPECT_EQ(count_["hide2"], kMeasuringGroups);
+  for (const char* name : {"Pd", "Qd", "Vd"}) {
+    ASSERT_EQ(count_[name], 3 * kMeasuringGroups) << name;
+    std::map<std::int32_t, int> per_step;
+    for (const std::int32_t step : steps_[name]) ++per_step[step];
+    EXPECT_EQ(per_step, (std::map<std::int32_t, int>{{0, kMeasuringGroups}, {1000, kMeasuringGroups},
+                                                     {kLastStep, kMeasuringGroups}}))
+        << name;
+  }
+
+  send(f().i(22).i(0));
+  for (int k = 0; k < 3; ++k) (void)frame();
+  Reader close = frame();
+  EXPECT_EQ(close.i(), -999);
+  send(f().i(-999));
+  ASSERT_TRUE(child_->wait(15000));
+  EXPECT_EQ(child_->exitCode(), 0) << child_->out();
+}
+
+}  // namespace
+}  // namespace app_test

@@ -1,0 +1,268 @@
+// The whole case run from its own files (src/case/data) by the engine's driver
+// in this process, its model code the case's Station and Main. The release
+// build runs the whole 25 s: the steady state of 8-10 s against the case's load
+// flow, the fault at 10.0 s, the recovery by 13 s and the end still there. The sanitizer build runs 2.2 s:
+// a normal end without pointer or dimension errors and the constant channels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <complex>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "case/main_page.h"
+#include "case_network.h"
+#include "load_flow.h"
+#include "model/e_s0.h"
+#include "model/e_s1.h"
+#include "model/e_s4.h"
+#include "model/e_s5.h"
+#include "model/quolbv3.h"
+#include "module_run.h"
+
+namespace casetest {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace wakro::casecode;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kFinish = 2.2;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr double kFinish = 2.2;
+#else
+constexpr double kFinish = 25.0;
+#endif
+#else
+constexpr double kFinish = 25.0;
+#endif
+
+constexpr std::int32_t kSampleEvery = 20;  // 1 ms
+constexpr std::int32_t kBus7 = 19;         // Main's node of bus 7, phase a
+const double kBus7Peak = 230.0 * std::sqrt(2.0 / 3.0);  // kV
+
+struct Sample {
+  double t = 0.0;
+  std::array<double, kMainChannels + 1> ch{};
+  double step1 = 0.0, step2 = 0.0;  // Main's stored step signals
+};
+
+struct CaseRun {
+  ModuleRunResult result;
+  std::vector<Sample> samples;
+  double bus7_min_peak = 1.0e9;  // during the fault: max |v| of the three phases, least over the steps
+  std::array<double, 2 * 2 * 9> windings{};  // the nine transformers' admittances after time zero
+  std::int32_t windings_changed = 0;         // output steps on which any of them differed
+};
+
+// The 2 x 2 winding admittances of the nine transformers, in order.
+std::array<double, 2 * 2 * 9> winding_admittances() {
+  std::array<double, 2 * 2 * 9> y{};
+  std::size_t n = 0;
+  for (std::int32_t k = 1; k <= 9; ++k)
+    for (std::int32_t i = 1; i <= 2; ++i)
+      for (std::int32_t j = 1; j <= 2; ++j) y[n++] = e_s5::hm(i, j, k);
+  return y;
+}
+
+CaseRun* g_run = nullptr;
+std::int32_t g_step = 0;
+
+void sample() {
+  const double t = e_s1::time;
+  if (t >= 10.0 && t <= 10.0025) {
+    double m = 0.0;
+    for (std::int32_t k = 0; k < 3; ++k) m = std::max(m, std::abs(e_s0::vdc(kBus7 + k, 1)));
+    g_run->bus7_min_peak = std::min(g_run->bus7_min_peak, m);
+  }
+  // Taps stay at 1.0: no transformer's windings are formed again after time zero.
+  if (g_step == 1) g_run->windings = winding_admittances();
+  if (g_step > 1 && winding_admittances() != g_run->windings) ++g_run->windings_changed;
+  if (g_step++ % kSampleEvery != 0) return;
+  Sample s;
+  s.t = t;
+  for (std::int32_t k = 1; k <= kMainChannels; ++k) s.ch[static_cast<std::size_t>(k)] = e_s4::pgb(k);
+  // Main's signal block from its call record (Station's is row 1, Main's row 2).
+  const std::int32_t base = quolbv3::txfr(2, 3);
+  s.step1 = quolbv3::stof(base + kMnStep1);
+  s.step2 = quolbv3::stof(base + kMnStep2);
+  g_run->samples.push_back(s);
+}
+
+std::string read_text(const fs::path& p) {
+  std::ifstream in(p);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+using FileEdit = void (*)(std::map<std::string, std::string>&);
+
+CaseRun run_case(double finish, FileEdit edit = nullptr) {
+  CaseRun run;
+  std::map<std::string, std::string> files;
+  for (const auto& f : fs::directory_iterator(WAKRO_CASE_DATA_DIR))
+    files[f.path().filename().string()] = read_text(f.path());
+  if (edit != nullptr) edit(files);
+  std::string& map = files["wscc9.map"];
+  const std::string key = " FINISH_TIME = 25.0\n";
+  std::ostringstream line;
+  line << " FINISH_TIME = " << finish << "\n";
+  map.replace(map.find(key), key.size(), line.str());
+  g_run = &run;
+  g_step = 0;
+  run.result = run_modules(files, "wscc9.map",
+                           CaseRoutines{&dsdyn, [] { dsout(); sample(); }, &dsdyn_begin, &dsout_begin});
+  g_run = nullptr;
+  return run;
+}
+
+const CaseRun& the_run() {
+  static const CaseRun run = run_case(kFinish);
+  return run;
+}
+
+// The measuring groups' buses (group g measures at the bus of kGroupBus[g-1]).
+constexpr std::array<std::int32_t, wakro::casecode::kGroups> kGroupBus{7, 2, 8, 9, 3, 5, 6, 4, 1};
+
+struct Reference {
+  std::array<double, 10> v{};      // by bus, pu
+  std::array<double, 10> angle{};  // by bus, degrees from bus 1
+};
+
+Reference load_flow_reference() {
+  const MainFile m = read_main(WAKRO_CASE_DATA_DIR);
+  const LoadFlowResult r = newton_raphson(admittance_matrix(build_network(m)), case_buses(m), 20, 1e-9);
+  EXPECT_TRUE(r.converged);
+  Reference ref;
+  const double a1 = std::arg(r.v[0]);
+  for (std::int32_t bus = 1; bus <= 9; ++bus) {
+    ref.v[static_cast<std::size_t>(bus)] = std::abs(r.v[static_cast<std::size_t>(bus - 1)]);
+    ref.angle[static_cast<std::size_t>(bus)] =
+        (std::arg(r.v[static_cast<std::size_t>(bus - 1)]) - a1) * 180.0 / std::numbers::pi;
+  }
+  return ref;
+}
+
+double group_channel(const Sample& s, std::int32_t g, std::int32_t k) {
+  return s.ch[static_cast<std::size_t>(kChGroup + 4 * (g - 1) + k)];
+}
+
+TEST(Wscc9, RunsToItsEndWithoutPointerOrDimensionErrors) {
+  const CaseRun& r = the_run();
+  EXPECT_EQ(r.result.status, -1) << r.result.console;
+  for (const char* bad : {"Corrupt", "ERROR", "Insufficient", "WARN"})
+    EXPECT_EQ(r.result.console.find(bad), std::string::npos) << bad << "\n" << r.result.console;
+  ASSERT_FALSE(r.samples.empty());
+  EXPECT_NEAR(r.samples.back().t, kFinish, 1.5e-3);
+  EXPECT_NE(r.windings[0], 0.0);
+  EXPECT_EQ(r.windings_changed, 0);
+  // The constant channels hold their values exactly on every output step.
+  const std::array<double, 6> constants{1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791};
+  for (const Sample& s : r.samples)
+    for (std::size_t k = 0; k < constants.size(); ++k) ASSERT_EQ(s.ch[k + 1], constants[k]) << s.t << " ch " << k + 1;
+}
+
+// A module file that is missing or lacks its section stops the run at time
+// zero with the file or the section named.
+TEST(Wscc9, AMissingModuleFileOrSectionIsNamed) {
+  struct Case {
+    FileEdit edit;
+    const char* text;
+  };
+  const Case cases[] = {
+      {[](std::map<std::string, std::string>& f) { f.erase("Station.dta"); },
+       "WAKRO: Error while opening file for read: Station.dta"},
+      {[](std::map<std::string, std::string>& f) { f.erase("Current_Loop_1.dta"); },
+       "WAKRO: Error while opening file for read: Current_Loop_1.dta"},
+      {[](std::map<std::string, std::string>& f) {
+         std::string& t = f["T4_6.dta"];
+         t.erase(t.find("DATADSO:\n"), 9);
+       },
+       "ERROR: Could not find section: DATADSO:"},
+  };
+  for (const Case& c : cases) {
+    const CaseRun r = run_case(0.001, c.edit);
+    EXPECT_NE(r.result.status, -1) << c.text;
+    EXPECT_NE(r.result.console.find(c.text), std::string::npos) << c.text << "\n" << r.result.console;
+  }
+}
+
+TEST(Wscc9, SettlesToTheLoadFlowBeforeTheFault) {
+  if (kFinish < 10.0) GTEST_SKIP() << "the sanitizer build runs 2.2 s only";
+  const CaseRun& r = the_run();
+  const Reference ref = load_flow_reference();
+  std::int32_t checked = 0;
+  for (const Sample& s : r.samples) {
+    if (s.t < 8.0 || s.t >= 10.0) continue;
+    ++checked;
+    for (std::int32_t g = 1; g <= wakro::casecode::kGroups; ++g) {
+      const std::size_t bus = static_cast<std::size_t>(kGroupBus[static_cast<std::size_t>(g - 1)]);
+      EXPECT_NEAR(group_channel(s, g, 2), ref.v[bus], 0.01 * ref.v[bus]) << s.t << " bus " << bus;
+      if (g < wakro::casecode::kGroups) {
+        EXPECT_NEAR(s.ch[static_cast<std::size_t>(kChAngleDiff + g - 1)], ref.angle[bus], 1.0) << s.t << " bus " << bus;
+      }
+    }
+    // Generator (group 2), inverter 1 (group 5), inverter 2 (group 9).
+    EXPECT_NEAR(group_channel(s, 2, 0), 1.63, 0.02 * 1.63) << s.t;
+    EXPECT_NEAR(group_channel(s, 5, 0), 0.85, 0.02 * 0.85) << s.t;
+    EXPECT_NEAR(group_channel(s, 9, 0), 0.7178, 0.02 * 0.7178) << s.t;
+    for (std::int32_t k = 0; k < kOscillators; ++k)
+      EXPECT_NEAR(s.ch[static_cast<std::size_t>(kChFreq + k)], 60.0, 0.02) << s.t << " oscillator " << k + 1;
+    if (HasFailure()) return;
+  }
+  EXPECT_EQ(checked, 2000);
+}
+
+TEST(Wscc9, StepSignalsChangeOnlyTheirStoredValues) {
+  if (kFinish < 6.0) GTEST_SKIP() << "the sanitizer build runs 2.2 s only";
+  const CaseRun& r = the_run();
+  for (const Sample& s : r.samples) {
+    // 1.0 while 3.5 >= time, else 1.05; 1.0 while 5.2 >= time, else 1.02.
+    EXPECT_EQ(s.step1, s.t > 3.5 + 1e-9 ? 1.05 : 1.0) << s.t;
+    EXPECT_EQ(s.step2, s.t > 5.2 + 1e-9 ? 1.02 : 1.0) << s.t;
+    if (HasFailure()) return;
+  }
+}
+
+TEST(Wscc9, TheFaultDropsBus7AndEveryBusRecoversBy13s) {
+  if (kFinish < 25.0) GTEST_SKIP() << "the sanitizer build runs 2.2 s only";
+  const CaseRun& r = the_run();
+  EXPECT_LT(r.bus7_min_peak, 0.1 * kBus7Peak);
+  const Sample* before = nullptr;
+  const Sample* after = nullptr;
+  const Sample* end = &r.samples.back();
+  double fault_on = -1.0, fault_off = -1.0;
+  for (const Sample& s : r.samples) {
+    if (s.t <= 9.99) before = &s;
+    if (s.t <= 13.0 + 1e-9) after = &s;
+    if (s.ch[kChFault] == 1.0 && fault_on < 0.0) fault_on = s.t;
+    if (s.ch[kChFault] == 0.0 && fault_on >= 0.0 && fault_off < 0.0) fault_off = s.t;
+  }
+  ASSERT_NE(before, nullptr);
+  EXPECT_NEAR(fault_on, 10.0, 1.5e-3);
+  EXPECT_GT(fault_off, 10.0017);
+  // The branches open at their current zeros; the fault current's decaying
+  // offset delays the last zero past the half cycle (11.3 ms in this case),
+  // but not past a cycle.
+  EXPECT_LT(fault_off, 10.0017 + 1.0 / 60.0);
+  ASSERT_NEAR(after->t, 13.0, 1.5e-3);
+  for (std::int32_t g = 1; g <= wakro::casecode::kGroups; ++g) {
+    const double v0 = group_channel(*before, g, 2);
+    EXPECT_NEAR(group_channel(*after, g, 2), v0, 0.02 * v0) << "group " << g << " at 13 s";
+    if (kFinish >= 25.0) {
+      EXPECT_NEAR(group_channel(*end, g, 2), v0, 0.02 * v0) << "group " << g << " at the end";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace casetest
