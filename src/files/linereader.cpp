@@ -58,8 +58,13 @@ void open_include(const Line72& line) {
   wakro::detail::set_include_depth(depth);
 }
 
-bool is_comment(const Line72& line, const Line72& key) {
-  return line[0] == 'C' || line[0] == 'c' || key[0] == '!' || key[0] == '/' || key.is_blank();
+// A 'C' or 'c' in column 1 makes a comment only where the lines that follow are
+// not texts read whole (a channel name may begin with C).
+void read_to_next_line(bool column_one_comments);
+
+bool is_comment(const Line72& line, const Line72& key, bool column_one_comments) {
+  return (column_one_comments && (line[0] == 'C' || line[0] == 'c')) || key[0] == '!' || key[0] == '/' ||
+         key.is_blank();
 }
 
 }  // namespace
@@ -70,7 +75,13 @@ bool rdcmnt_in_section(const wakro::FixedText<72>& key) {
   return g_at_data && fnames::section == key;
 }
 
-void rdcmnt() {
+void rdcmnt() { read_to_next_line(true); }
+
+void rdcmnt_before_texts() { read_to_next_line(false); }
+
+namespace {
+
+void read_to_next_line(bool column_one_comments) {
   g_at_data = false;
   for (;;) {
     Line72 line;
@@ -109,12 +120,14 @@ void rdcmnt() {
       fnames::section = key;
       return;
     }
-    if (is_comment(line, key)) continue;
+    if (is_comment(line, key, column_one_comments)) continue;
     wakro::step_back(fnames::iunit);
     g_at_data = true;
     return;
   }
 }
+
+}  // namespace
 
 void wakro_nextkey() {
   fnames::section = "NEXTKEY:";

@@ -31,6 +31,10 @@
 inline constexpr std::int32_t kMaxIncludeDepth = 20;
 
 void rdcmnt();
+// rdcmnt before a list of texts read whole (channel names): a line with 'C' or
+// 'c' in column 1 is a data line there, not a comment, so a first name that
+// begins with C is not lost.
+void rdcmnt_before_texts();
 // True when the last rdcmnt returned at a data line (the section unchanged and
 // the line waiting to be read), false when it returned at a key or keyword.
 bool rdcmnt_at_data();

@@ -127,7 +127,7 @@ void wakro_rdpgblist() {
   // more names than there are channels (or names where none are expected): taking
   // it as a new list would misplace every name, or never end.
   const bool names_read = rdcmnt_at_data();
-  rdcmnt();
+  rdcmnt_before_texts();
   if (!rdcmnt_in_section(key)) return;
   if (names_read || outppp::jplt > outppp::pgbname.extent(1))
     fail("PGBList: number of names differs from the number of output channels", kTag, 1);

@@ -148,6 +148,16 @@ TEST_F(Section, DescriptionListsAndChannelNames) {
   EXPECT_EQ(outppp::pgbname(2).trimmed(), "C y2");
 }
 
+// Names that begin with C, the first of them too, are names: a column-1 C is no
+// comment where the names are read whole (before, the leading ones were skipped
+// and the list came up short).
+TEST_F(Section, ChannelNamesBeginningWithCAreKept) {
+  const std::string out = read_ok("PGBList:\nConstant P\ncurrent\n", " PGBS = 2\n");
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(outppp::pgbname(1).trimmed(), "Constant P");
+  EXPECT_EQ(outppp::pgbname(2).trimmed(), "current");
+}
+
 TEST_F(Section, ManaRecordsOfSeveralPairs) {
   read_ok("MANA:\n 2 1 2\n 3 0\n 0\n");
   EXPECT_EQ(mna::mnaid, 2);
