@@ -107,9 +107,12 @@ void damping_branch_constants(const MachineBlock& blk) {
 // phase branches deferred to the machine, and their registry records.
 void time_zero(Step& s, const SyncStepIn& in, const blocks::Slots<double>& cfg) {
   const MachineBlock& blk = s.blk;
+  // A multiplier of 0 (or below) is no machine: its R-C branches stay open and it
+  // has no impedance to record (both would be 1/0).
+  const bool present = s.m > 0.0;
   if (!s.damped) {
-    const double r = cfg(kCfgRcResistance) / blk(kBaseAdmittance) / s.m;
-    const double c_uf = s.dt * cfg(kCfgRcTimeFactor) * 1.0E6 / r;
+    const double r = present ? cfg(kCfgRcResistance) / blk(kBaseAdmittance) / s.m : 0.0;
+    const double c_uf = present ? s.dt * cfg(kCfgRcTimeFactor) * 1.0E6 / r : 0.0;
     for (std::int32_t br : in.rc) rcbranch(in.ss, br, r, c_uf);
   } else {
     damping_branch_constants(blk);
@@ -117,7 +120,7 @@ void time_zero(Step& s, const SyncStepIn& in, const blocks::Slots<double>& cfg) 
   for (std::int32_t br : in.phase) {
     branches::defrdbr(br, in.ss) = true;
     const std::int32_t node = branches::ief(br, in.ss);
-    if (node == 0) continue;
+    if (node == 0 || !present) continue;
     devices::harm_record(kHarmInductance, in.ss, {node, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
     if (blk(kShuntConductance) >= 1.0E-10)
       devices::harm_record(kHarmResistance, in.ss, {node, 0}, {1.0 / (blk(kShuntConductance) * s.m)});

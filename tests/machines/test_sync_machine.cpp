@@ -88,6 +88,30 @@ TEST_F(MachineNet, TimeZeroDefinesTheInterfaceBranchesAndRecords) {
   EXPECT_EQ(mtest::MachineNet::slot(kSourceActive), 1.0);
 }
 
+// A multiplier of 0 is no machine: its R-C branches stay open and nothing
+// infinite (1/0) enters the registry.
+TEST_F(MachineNet, AZeroMultiplierAtTimeZeroLeavesTheRcBranchesOpenAndRecordsNothingInfinite) {
+  build(true);  // the stiff source grounds the phase nodes
+  rewind();
+  syncmc3p2_cfg(mtest::CaseMachine::data());
+  SyncStepIn in = case_inputs();
+  in.multiplier = 0.0;
+  SyncStepOut out;
+  models([&] { syncmc3p2_exe(in, out); });
+  start_run(2);
+  harmimp::harm_num = 0;
+  step();
+  for (std::int32_t br : kRcBr) {
+    EXPECT_EQ(branches::geq(br, 1), 0.0) << br;
+    EXPECT_FALSE(branches::capacitr(br, 1)) << br;
+  }
+  for (std::int32_t k = 1; k <= harmimp::harm_num; ++k) {
+    EXPECT_NE(harmimp::harm_type(k), 1) << k;
+    EXPECT_NE(harmimp::harm_type(k), 0) << k;
+    EXPECT_TRUE(std::isfinite(harmimp::harm_var(k, 1))) << k;
+  }
+}
+
 TEST_F(MachineNet, ZeroCurrentAtTimeZeroIsWrittenAsMinusOneNanoampere) {
   build(false);
   rewind();
