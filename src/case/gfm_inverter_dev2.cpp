@@ -87,7 +87,268 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
   for (std::int32_t k = 0; k < 3; ++k) e_varrlc1_cfg(kind, c.ss, c.branch(first + k), 0);
 }
 
-// Step 21: the network, groups in their fixed order.
+double current(const ModuleCall& c, std::int32_t local) { return branches::cbr(c.branch(local), c.ss); }
+double voltage(const ModuleCall& c, std::int32_t node) { return wakro_vvdc(c.ss, c.node(node), 0); }
+
+// The working values of one dyn pass, filled step by step in the order below.
+struct GfmStep {
+  // 1. Restored from the kept arrays and last step's signals.
+  double theta_last, pll_last, pf_last, iref_d_last;
+  double vd_last, vq_last, vd2_last, vq2_last;
+  std::int32_t flag_last;
+  double va[3], vb[3], vc[3], ia[3], ib[3], ic[3];
+  double v_rms, u;
+  // 2. Flags.
+  std::int32_t s_a, s_b, s_c, s_d, s_e;
+  // 3. Derived constants and branch values; the gains are passed on by reference.
+  double sb, vbase, omega0, zb, lb, tp, tv;
+  BranchValues bv;
+  double v_set, pll_kp, pll_ki, m, n, cl_kp, cl_ki, vl_kp, vl_ki, rv, theta0;
+  // 4-8. Angle hold, phase-locked loop, frequency and its support, anti-windup.
+  double hold, theta_off;
+  Dq0 va_pll;
+  double pll_angle, omega_pll, fm, fs_integral, pfs;
+  std::int32_t w;
+  // 9-12. Powers, power limits, droop and the angle.
+  double pv_d, pv_q;
+  Dq0 iadq;
+  double p, q, pf, qf, ph, qh, l_hi, l_lo, delta_p, omega, angle_integral, theta;
+  // 13-15. Voltages, their regulation and the voltage reference.
+  Dq0 v1, v2;
+  double vmag, v2mag, ev, vr_integral, e, selection, eh, dqf, magnitude, xd, xq;
+  Dq vref;
+  // 16-19. The loops, the limiter and the phase EMFs.
+  Dq v2dq, iref;
+  std::int32_t one, flag;
+  Dq limited;
+  Dq0 ibdq;
+  Dq uref;
+  double ud, uq, ea, eb, ec;
+};
+
+// 1. Restore: the kept arrays, last step's signals and the measured sets.
+void restore(const ModuleCall& c, GfmArgs& a, GfmStep& s) {
+  a.out50 = {c.f(kGfmOut50), c.f(kGfmOut50b), c.f(kGfmOut50c)};
+  a.out51 = {c.f(kGfmOut51), c.f(kGfmOut51b), c.f(kGfmOut51c)};
+  s.theta_last = c.f(kGfmTheta);
+  s.pll_last = c.f(kGfmPllAngle);
+  s.pf_last = c.f(kGfmPf);
+  s.iref_d_last = c.f(kGfmIrefD);
+  s.vd_last = c.f(kGfmVd);
+  s.vq_last = c.f(kGfmVq);
+  s.vd2_last = c.f(kGfmVd2);
+  s.vq2_last = c.f(kGfmVq2);
+  s.flag_last = c.i(kGfmFlag);
+  for (std::int32_t k = 0; k < 3; ++k) {
+    s.va[k] = c.f(kGfmVa1 + k);
+    s.vb[k] = c.f(kGfmVb1 + k);
+    s.vc[k] = c.f(kGfmVc1 + k);
+    s.ia[k] = c.f(kGfmIa1 + k);
+    s.ib[k] = c.f(kGfmIb1 + k);
+    s.ic[k] = c.f(kGfmIc1 + k);
+  }
+  s.v_rms = c.f(kGfmVrms);
+  s.u = c.f(kGfmU);
+}
+
+// 2. Flags, every step.
+void set_flags(const GfmArgs& a, GfmStep& s) {
+  s.s_a = from(a.t_a);
+  s.s_b = compare(e_s1::time, a.t_b, 1.0, 0.0);
+  s.s_c = from(a.t_c);
+  s.s_d = from(a.t_d);
+  s.s_e = from(a.t_a + a.t_e);
+}
+
+// 3. Derived constants and branch values; an implausible base impedance is
+// reported once per instance.
+void derive_constants(const ModuleCall& c, const GfmArgs& a, GfmStep& s) {
+  s.sb = kKilo * a.rating_kva;
+  s.vbase = kKilo * a.rated_kv;
+  s.omega0 = kTwoPi * a.f0;
+  s.zb = guarded_div(s.vbase * s.vbase, s.sb);
+  s.lb = guarded_div(s.zb, s.omega0);
+  s.tp = guarded_div(kTwoPi, a.p_filter);
+  s.tv = guarded_div(kTwoPi, a.v_filter);
+  s.bv = BranchValues{s.zb * a.r1_pu, s.lb * a.l1_pu, s.zb * a.r3_pu, s.zb * a.r2_pu, s.lb * a.l2_pu,
+                      limit(-kCapBound, kCapBound, guarded_div(1.0E+06, s.omega0 * s.zb * a.cap_pu))};
+  s.v_set = s.vbase * kInvSqrt3 * kSqrt2 * a.v_set_pu;
+  s.pll_kp = guarded_div(a.pll_kp, s.vbase);
+  s.pll_ki = guarded_div(a.pll_ki, s.vbase);
+  s.m = guarded_div(a.p_droop, s.sb);
+  s.n = guarded_div(a.rated_kv * a.q_droop, -a.rating_kva);
+  s.cl_kp = s.zb * a.cl_kp;
+  s.cl_ki = s.zb * a.cl_ki;
+  s.vl_kp = guarded_div(a.vl_kp, s.zb);
+  s.vl_ki = guarded_div(a.vl_ki, s.zb);
+  s.rv = s.zb * a.rv_pu;
+  s.theta0 = a.phase_deg / 360.0 * kTwoPi;
+  if (!(s.zb >= kZbLow && s.zb <= kZbHigh) && c.i(kGfmZbWarned) == 0) {
+    c.i(kGfmZbWarned) = 1;
+    wakro_warn(c.call_no, kGfmBase, wakro::msg::kSingleLine,
+               "Base impedance outside 0.01 to 10000 ohm: is the rated power (argument 2) given in kVA?");
+  }
+}
+
+// 4. Angle hold.
+void hold_angle(const GfmArgs& a, GfmStep& s) {
+  s.hold = 0.0;
+  sandh2((0.3 * a.hold_factor + 0.65) * s.u, s.s_a, 1, s.hold);
+  s.theta_off = (a.hold_sel == configured() ? s.hold : 0.0) + s.theta0;
+}
+
+// 5. Phase-locked loop on V_a at its last angle.
+void lock_phase(const GfmArgs& a, GfmStep& s) {
+  s.va_pll = forward(s.va[0], s.va[1], s.va[2], s.pll_last);
+  s.pll_angle = 0.0;
+  s.omega_pll = 0.0;
+  double pll_error = s.va_pll.d, f0 = a.f0, pll_filter = a.pll_filter, upper = kPllUpperFactorValue,
+         lower = kPllLowerFactorValue;
+  std::int32_t pll_sel = 0;
+  phaselocked_loopdyn(s.pll_angle, pll_error, s.omega_pll, pll_filter, s.pll_kp, s.pll_ki, f0, upper, lower,
+                      pll_sel);
+}
+
+// 6. Measured frequency; 7. frequency support; 8. anti-windup: the limiter
+// was active last step.
+void support_frequency(const GfmArgs& a, GfmStep& s) {
+  const std::int32_t sd_value = configured();
+  const double fm_lag = lag(a.f_meas_t, s.omega_pll / kTwoPi);
+  s.fm = s.s_d == sd_value ? fm_lag : kNominalHz;
+
+  s.fs_integral = integral((kNominalHz - s.fm) * s.sb * a.fs_gain);
+  s.pfs = samp5(s.fs_integral, guarded_inverse(a.fs_period), 0, 0.0, 0);
+
+  const std::int32_t flag_set = configured();
+  s.w = (s.flag_last == flag_set && a.anti_windup != 0) ? 1 : 0;
+}
+
+// 9. Powers from last step's voltages and this step's currents at last step's angle.
+void measure_powers(const GfmArgs& a, GfmStep& s) {
+  const bool from_va = a.v_meas_sel == configured();
+  s.pv_d = from_va ? s.vd_last : s.vd2_last;
+  s.pv_q = from_va ? s.vq_last : s.vq2_last;
+  s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], s.theta_last);
+  s.p = 1.5 * (s.pv_d * s.iadq.d + s.pv_q * s.iadq.q);
+  s.q = 1.5 * (s.pv_q * s.iadq.d - s.pv_d * s.iadq.q);
+  s.pf = lag(s.tp, s.p);
+  s.qf = lag(s.tp, s.q);
+  s.ph = 0.0;
+  s.qh = 0.0;
+  sandh2(s.pf, s.s_a, 1, s.ph);
+  sandh2(s.qf, s.s_a, 1, s.qh);
+}
+
+// 10. Power-limit controllers; 11. droop.
+void power_limits_and_droop(const GfmArgs& a, GfmStep& s) {
+  const double in_hi = s.s_e == configured() ? guarded_div(s.sb * a.p_high_pu - s.pf_last, s.sb) : 0.0;
+  s.l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, take_rtcf(1)(1), XPair{in_hi, 0.0});
+  const double in_lo = s.s_e == configured() ? guarded_div(s.sb * a.p_low_pu - s.pf_last, s.sb) : 0.0;
+  s.l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, take_rtcf(1)(1), XPair{in_lo, 0.0});
+
+  s.delta_p = s.s_a == configured() ? s.pfs + s.ph - s.pf : 0.0;
+  s.omega = s.omega0 * s.m * s.delta_p + s.l_hi + s.l_lo + s.omega0;
+}
+
+// 12. The angle, its integrator wrapped by whole turns; 13. the voltages at
+// the new angle and their magnitudes.
+void advance_angle(const ModuleCall& c, GfmStep& s) {
+  const std::int32_t angle_record = storage::nstorf;
+  s.angle_integral = integral(s.omega);
+  wrap_angle_integrator(angle_record);
+  s.theta = wrap_angle(s.angle_integral + s.theta_off);
+
+  s.v2 = forward(s.vb[0], s.vb[1], s.vb[2], s.theta);
+  s.v1 = forward(s.va[0], s.va[1], s.va[2], s.theta);
+  s.vmag = guarded_sqrt(s.v1.d * s.v1.d + s.v1.q * s.v1.q, c.call_no, kGfmSqrtV);
+  s.v2mag = guarded_sqrt(s.v2.d * s.v2.d + s.v2.q * s.v2.q, c.call_no, kGfmSqrtV2);
+}
+
+// 14. Voltage regulation and the magnitude.
+void regulate_voltage(const GfmArgs& a, GfmStep& s) {
+  s.ev = s.s_b == configured() ? guarded_div(s.v_set - s.vmag, s.vbase) : 0.0;
+  const double ev_in = s.w == configured() ? 0.0 : s.ev;
+  s.vr_integral = integral(ev_in);
+  double v2_held = 0.0;
+  sandh2(s.v2mag, s.s_a, 1, v2_held);
+  s.e = v2_held + s.vbase * a.vr_ki * s.vr_integral + s.vbase * a.vr_kp * s.ev;
+  s.selection = s.s_b == configured() ? s.e : s.v2mag - s.vmag + s.v_set;
+  s.eh = 0.0;
+  sandh2(s.selection, s.s_a, 1, s.eh);
+  s.dqf = lag(kDroopLagT, s.qf - s.qh);
+  s.magnitude = a.magnitude_sel == configured() ? s.selection : s.eh - s.n * s.dqf;
+}
+
+// 15. Transient virtual resistance and the voltage reference.
+void virtual_resistance(const GfmArgs& a, GfmStep& s) {
+  const double xd_lag = lag(s.tv, s.rv * s.iadq.d), xq_lag = lag(s.tv, s.rv * s.iadq.q);
+  s.xd = a.virtual_r_sel == configured() ? xd_lag - s.rv * s.iadq.d : 0.0;
+  s.xq = a.virtual_r_sel == configured() ? xq_lag - s.rv * s.iadq.q : 0.0;
+  s.vref = Dq{s.xd, s.magnitude + s.xq};
+}
+
+// 16. Voltage loop; 17. current limiter: the d reference of the last step,
+// the q of this one.
+void voltage_loop_and_limit(const GfmArgs& a, GfmStep& s) {
+  s.v2dq = Dq{s.v2.d, s.v2.q};
+  s.iref = Dq{};
+  s.one = 1;
+  Dq idq{s.iadq.d, s.iadq.q};
+  std::int32_t freeze = s.w;
+  double vl_kff = a.vl_kff, cap_micro = s.bv.cap;
+  voltage_loopdyn(s.v2dq, s.iref, idq, s.vref, freeze, vl_kff, s.omega, s.vl_kp, s.vl_ki, s.one, cap_micro);
+
+  s.flag = 0;
+  std::int32_t pulse = s.s_c, unit = 1, axis = 1, rec11 = 0, rec12 = 0, offset = 1;
+  s.limited = Dq{};
+  Dq lim_in{s.iref_d_last, s.iref[1]};
+  double divisor = s.v2.q, rating = a.rating_kva, kv = a.rated_kv, ilim = a.i_limit_pu, cap_pu = a.cap_pu;
+  current_limiter_scaledyn(s.flag, s.limited, lim_in, divisor, rating, unit, kv, pulse, ilim, axis, rec11, rec12,
+                           cap_pu, offset, s.v_rms);
+}
+
+// 18. Current loop on I_b; 19. phase EMFs [V]; arguments 52-54.
+void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
+  s.ibdq = forward(s.ib[0], s.ib[1], s.ib[2], s.theta);
+  Dq ibm{s.ibdq.d, s.ibdq.q};
+  s.uref = Dq{};
+  double cl_kff = a.cl_kff, l1 = s.bv.l1;
+  current_loop_1dyn(ibm, s.uref, s.v2dq, s.limited, cl_kff, s.omega, s.cl_kp, s.cl_ki, s.one, l1);
+
+  s.ea = 0.0;
+  s.eb = 0.0;
+  s.ec = 0.0;
+  s.ud = s.uref[0];
+  s.uq = s.uref[1];
+  double uz = 0.0;
+  trdqo(s.ea, s.eb, s.ec, s.ud, s.uq, uz, s.theta, -1);
+  a.q_out = -kMilli * s.qf;
+  a.p_out = kMilli * s.pf;
+  a.f_out = s.omega / kTwoPi;
+}
+
+// 20. Output channels; 23, 30, 33, 35 and 51 are written by the out pass.
+void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
+  const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.theta);
+  const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.theta);
+  const double ndqf = s.n * s.dqf;
+  const Dq0& iadq = s.iadq;
+  const double ch[55] = {0.0,
+                         (s.pf - s.p) * a.p_droop * a.p_filter, s.pf - s.p, s.pfs, static_cast<double>(s.s_e),
+                         s.limited[1], static_cast<double>(s.flag), s.limited[0], s.magnitude, s.v2mag - s.vmag,
+                         s.l_hi + s.l_lo, s.v2mag, s.e, guarded_div(s.v_set - s.vmag, s.vbase), s.v_set,
+                         s.uq, s.ud, s.eh - ndqf, ndqf, s.iref[1], s.qh, -kMilli * s.qf, s.iref[0],
+                         0.0 /*23: out pass*/, s.pv_q * iadq.d, s.ph, kMilli * s.pf, s.q, s.theta, s.pv_d * iadq.q,
+                         0.0 /*30*/, s.ec, s.p, 0.0 /*33*/, s.eb, 0.0 /*35*/, s.ea, iadq.z, iadq.q, s.va_pll.z,
+                         s.v1.q, iadq.d, -icdq.q, s.v1.d, icdq.d, s.va_pll.d, s.ibdq.q, s.bv.cap, s.v2.q, s.ibdq.d,
+                         s.v2.d, 0.0 /*51*/, vcdq.q, s.omega_pll, vcdq.d};
+  for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26,
+                         27, 28, 29, 31, 32, 34, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 52,
+                         53, 54})
+    e_s4::pgb(c.pgb_base + k) = ch[k];
+}
+
+// 21. The network, groups in their fixed order.
 void drive_network(const ModuleCall& c, const BranchValues& v, const double emf[3]) {
   using namespace wakro::devices;
   drive_group(c, kGfmGroupR2, kBrR2, kVarResistance, v.r2);
@@ -102,278 +363,143 @@ void drive_network(const ModuleCall& c, const BranchValues& v, const double emf[
   drive_group(c, kGfmGroupR1, kBrR1, kVarResistance, v.r1);
 }
 
-double current(const ModuleCall& c, std::int32_t local) { return branches::cbr(c.branch(local), c.ss); }
-double voltage(const ModuleCall& c, std::int32_t node) { return wakro_vvdc(c.ss, c.node(node), 0); }
-
-}  // namespace
-
-void gfm_inverter_dev2dyn(GfmArgs& a) {
-  const ModuleCall c = enter_dyn(kGfmInverter);
-  // 1. Restore: the kept arrays, last step's signals and the measured sets.
-  a.out50 = {c.f(kGfmOut50), c.f(kGfmOut50b), c.f(kGfmOut50c)};
-  a.out51 = {c.f(kGfmOut51), c.f(kGfmOut51b), c.f(kGfmOut51c)};
-  const double theta_last = c.f(kGfmTheta), pll_last = c.f(kGfmPllAngle), pf_last = c.f(kGfmPf);
-  const double iref_d_last = c.f(kGfmIrefD);
-  const double vd_last = c.f(kGfmVd), vq_last = c.f(kGfmVq), vd2_last = c.f(kGfmVd2), vq2_last = c.f(kGfmVq2);
-  const std::int32_t flag_last = c.i(kGfmFlag);
-  const double va[3] = {c.f(kGfmVa1), c.f(kGfmVa2), c.f(kGfmVa3)};
-  const double vb[3] = {c.f(kGfmVb1), c.f(kGfmVb2), c.f(kGfmVb3)};
-  const double vc[3] = {c.f(kGfmVc1), c.f(kGfmVc2), c.f(kGfmVc3)};
-  const double ia[3] = {c.f(kGfmIa1), c.f(kGfmIa2), c.f(kGfmIa3)};
-  const double ib[3] = {c.f(kGfmIb1), c.f(kGfmIb2), c.f(kGfmIb3)};
-  const double ic[3] = {c.f(kGfmIc1), c.f(kGfmIc2), c.f(kGfmIc3)};
-  double v_rms = c.f(kGfmVrms);
-  const double u = c.f(kGfmU);
-  open_data(kGfmInverter, "DATADSD:");
-
-  // 2. Flags, every step.
-  const std::int32_t s_a = from(a.t_a);
-  const std::int32_t s_b = compare(e_s1::time, a.t_b, 1.0, 0.0);
-  const std::int32_t s_c = from(a.t_c);
-  const std::int32_t s_d = from(a.t_d);
-  const std::int32_t s_e = from(a.t_a + a.t_e);
-
-  // 3. Derived constants and branch values.
-  const double sb = kKilo * a.rating_kva, vbase = kKilo * a.rated_kv;
-  const double omega0 = kTwoPi * a.f0;
-  const double zb = guarded_div(vbase * vbase, sb);
-  const double lb = guarded_div(zb, omega0);
-  const double tp = guarded_div(kTwoPi, a.p_filter), tv = guarded_div(kTwoPi, a.v_filter);
-  BranchValues bv{zb * a.r1_pu, lb * a.l1_pu, zb * a.r3_pu, zb * a.r2_pu, lb * a.l2_pu,
-                  limit(-kCapBound, kCapBound, guarded_div(1.0E+06, omega0 * zb * a.cap_pu))};
-  const double v_set = vbase * kInvSqrt3 * kSqrt2 * a.v_set_pu;
-  double pll_kp = guarded_div(a.pll_kp, vbase), pll_ki = guarded_div(a.pll_ki, vbase);
-  const double m = guarded_div(a.p_droop, sb), n = guarded_div(a.rated_kv * a.q_droop, -a.rating_kva);
-  double cl_kp = zb * a.cl_kp, cl_ki = zb * a.cl_ki;
-  double vl_kp = guarded_div(a.vl_kp, zb), vl_ki = guarded_div(a.vl_ki, zb);
-  const double rv = zb * a.rv_pu;
-  const double theta0 = a.phase_deg / 360.0 * kTwoPi;
-  if (!(zb >= kZbLow && zb <= kZbHigh) && c.i(kGfmZbWarned) == 0) {
-    c.i(kGfmZbWarned) = 1;
-    wakro_warn(c.call_no, kGfmBase, wakro::msg::kSingleLine,
-               "Base impedance outside 0.01 to 10000 ohm: is the rated power (argument 2) given in kVA?");
-  }
-
-  // 4. Angle hold.
-  double hold = 0.0;
-  sandh2((0.3 * a.hold_factor + 0.65) * u, s_a, 1, hold);
-  const double theta_off = (a.hold_sel == configured() ? hold : 0.0) + theta0;
-
-  // 5. Phase-locked loop on V_a at its last angle.
-  const Dq0 va_pll = forward(va[0], va[1], va[2], pll_last);
-  double pll_angle = 0.0, omega_pll = 0.0, pll_error = va_pll.d, f0 = a.f0, pll_filter = a.pll_filter,
-         upper = kPllUpperFactorValue, lower = kPllLowerFactorValue;
-  std::int32_t pll_sel = 0;
-  phaselocked_loopdyn(pll_angle, pll_error, omega_pll, pll_filter, pll_kp, pll_ki, f0, upper, lower, pll_sel);
-
-  // 6. Measured frequency.
-  const std::int32_t sd_value = configured();
-  const double fm_lag = lag(a.f_meas_t, omega_pll / kTwoPi);
-  const double fm = s_d == sd_value ? fm_lag : kNominalHz;
-
-  // 7. Frequency support.
-  const double fs_integral = integral((kNominalHz - fm) * sb * a.fs_gain);
-  const double pfs = samp5(fs_integral, guarded_inverse(a.fs_period), 0, 0.0, 0);
-
-  // 8. Anti-windup: the limiter was active last step.
-  const std::int32_t flag_set = configured();
-  const std::int32_t w = (flag_last == flag_set && a.anti_windup != 0) ? 1 : 0;
-
-  // 9. Powers from last step's voltages and this step's currents at last step's angle.
-  const bool from_va = a.v_meas_sel == configured();
-  const double pv_d = from_va ? vd_last : vd2_last, pv_q = from_va ? vq_last : vq2_last;
-  const Dq0 iadq = forward(ia[0], ia[1], ia[2], theta_last);
-  const double p = 1.5 * (pv_d * iadq.d + pv_q * iadq.q);
-  const double q = 1.5 * (pv_q * iadq.d - pv_d * iadq.q);
-  const double pf = lag(tp, p), qf = lag(tp, q);
-  double ph = 0.0, qh = 0.0;
-  sandh2(pf, s_a, 1, ph);
-  sandh2(qf, s_a, 1, qh);
-
-  // 10. Power-limit controllers.
-  const double in_hi = s_e == configured() ? guarded_div(sb * a.p_high_pu - pf_last, sb) : 0.0;
-  const double l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, take_rtcf(1)(1),
-                                XPair{in_hi, 0.0});
-  const double in_lo = s_e == configured() ? guarded_div(sb * a.p_low_pu - pf_last, sb) : 0.0;
-  const double l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, take_rtcf(1)(1),
-                                XPair{in_lo, 0.0});
-
-  // 11. Droop.
-  const double delta_p = s_a == configured() ? pfs + ph - pf : 0.0;
-  double omega = omega0 * m * delta_p + l_hi + l_lo + omega0;
-
-  // 12. The angle, its integrator wrapped by whole turns.
-  const std::int32_t angle_record = storage::nstorf;
-  const double angle_integral = integral(omega);
-  wrap_angle_integrator(angle_record);
-  const double theta = wrap_angle(angle_integral + theta_off);
-
-  // 13. The voltages at the new angle and their magnitudes.
-  const Dq0 v2 = forward(vb[0], vb[1], vb[2], theta);
-  const Dq0 v1 = forward(va[0], va[1], va[2], theta);
-  const double vmag = guarded_sqrt(v1.d * v1.d + v1.q * v1.q, c.call_no, kGfmSqrtV);
-  const double v2mag = guarded_sqrt(v2.d * v2.d + v2.q * v2.q, c.call_no, kGfmSqrtV2);
-
-  // 14. Voltage regulation and the magnitude.
-  const double ev = s_b == configured() ? guarded_div(v_set - vmag, vbase) : 0.0;
-  const double ev_in = w == configured() ? 0.0 : ev;
-  const double vr_integral = integral(ev_in);
-  double v2_held = 0.0;
-  sandh2(v2mag, s_a, 1, v2_held);
-  const double e = v2_held + vbase * a.vr_ki * vr_integral + vbase * a.vr_kp * ev;
-  const double selection = s_b == configured() ? e : v2mag - vmag + v_set;
-  double eh = 0.0;
-  sandh2(selection, s_a, 1, eh);
-  const double dqf = lag(kDroopLagT, qf - qh);
-  const double magnitude = a.magnitude_sel == configured() ? selection : eh - n * dqf;
-
-  // 15. Transient virtual resistance and the voltage reference.
-  const double xd_lag = lag(tv, rv * iadq.d), xq_lag = lag(tv, rv * iadq.q);
-  const double xd = a.virtual_r_sel == configured() ? xd_lag - rv * iadq.d : 0.0;
-  const double xq = a.virtual_r_sel == configured() ? xq_lag - rv * iadq.q : 0.0;
-  Dq vref{xd, magnitude + xq};
-
-  // 16. Voltage loop.
-  Dq v2dq{v2.d, v2.q}, iref{}, idq{iadq.d, iadq.q};
-  std::int32_t freeze = w, one = 1;
-  double vl_kff = a.vl_kff, cap_micro = bv.cap;
-  voltage_loopdyn(v2dq, iref, idq, vref, freeze, vl_kff, omega, vl_kp, vl_ki, one, cap_micro);
-
-  // 17. Current limiter: the d reference of the last step, the q of this one.
-  std::int32_t flag = 0, pulse = s_c, unit = 1, axis = 1, rec11 = 0, rec12 = 0, offset = 1;
-  Dq limited{}, lim_in{iref_d_last, iref[1]};
-  double divisor = v2.q, rating = a.rating_kva, kv = a.rated_kv, ilim = a.i_limit_pu, cap_pu = a.cap_pu;
-  current_limiter_scaledyn(flag, limited, lim_in, divisor, rating, unit, kv, pulse, ilim, axis, rec11, rec12, cap_pu,
-                           offset, v_rms);
-
-  // 18. Current loop on I_b.
-  const Dq0 ibdq = forward(ib[0], ib[1], ib[2], theta);
-  Dq ibm{ibdq.d, ibdq.q}, uref{};
-  double cl_kff = a.cl_kff, l1 = bv.l1;
-  current_loop_1dyn(ibm, uref, v2dq, limited, cl_kff, omega, cl_kp, cl_ki, one, l1);
-
-  // 19. Phase EMFs [V]; arguments 52-54.
-  double ea = 0.0, eb = 0.0, ec = 0.0, ud = uref[0], uq = uref[1], uz = 0.0;
-  trdqo(ea, eb, ec, ud, uq, uz, theta, -1);
-  a.q_out = -kMilli * qf;
-  a.p_out = kMilli * pf;
-  a.f_out = omega / kTwoPi;
-
-  // 20. Output channels.
-  Dq0 icdq = forward(ic[0], ic[1], ic[2], theta);
-  const Dq0 vcdq = forward(vc[0], vc[1], vc[2], theta);
-  const double ndqf = n * dqf;
-  const double ch[55] = {0.0,
-                         (pf - p) * a.p_droop * a.p_filter, pf - p, pfs, static_cast<double>(s_e), limited[1],
-                         static_cast<double>(flag), limited[0], magnitude, v2mag - vmag, l_hi + l_lo,
-                         v2mag, e, guarded_div(v_set - vmag, vbase), v_set, uq, ud, eh - ndqf, ndqf, iref[1],
-                         qh, -kMilli * qf, iref[0], 0.0 /*23: out pass*/, pv_q * iadq.d, ph, kMilli * pf, q,
-                         theta, pv_d * iadq.q, 0.0 /*30*/, ec, p, 0.0 /*33*/, eb, 0.0 /*35*/, ea, iadq.z,
-                         iadq.q, va_pll.z, v1.q, iadq.d, -icdq.q, v1.d, icdq.d, va_pll.d, ibdq.q, bv.cap, v2.q,
-                         ibdq.d, v2.d, 0.0 /*51*/, vcdq.q, omega_pll, vcdq.d};
-  for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26,
-                         27, 28, 29, 31, 32, 34, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 52,
-                         53, 54})
-    e_s4::pgb(c.pgb_base + k) = ch[k];
-
-  // 21. The network.
-  const double emf[3] = {ec, eb, ea};
-  drive_network(c, bv, emf);
-
-  // 22. Save.
-  c.f(kGfmTheta) = theta;
-  c.f(kGfmPllAngle) = pll_angle;
-  c.f(kGfmOmegaPll) = omega_pll;
-  c.f(kGfmPf) = pf;
-  c.f(kGfmIrefD) = iref[0];
-  c.f(kGfmIrefQ) = iref[1];
-  c.f(kGfmVd) = v1.d;
-  c.f(kGfmVq) = v1.q;
-  c.f(kGfmVd2) = v2.d;
-  c.f(kGfmVq2) = v2.q;
+// 22. Save: the signals the next pass starts from and this pass's working values.
+void save_signals(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
+  c.f(kGfmTheta) = s.theta;
+  c.f(kGfmPllAngle) = s.pll_angle;
+  c.f(kGfmOmegaPll) = s.omega_pll;
+  c.f(kGfmPf) = s.pf;
+  c.f(kGfmIrefD) = s.iref[0];
+  c.f(kGfmIrefQ) = s.iref[1];
+  c.f(kGfmVd) = s.v1.d;
+  c.f(kGfmVq) = s.v1.q;
+  c.f(kGfmVd2) = s.v2.d;
+  c.f(kGfmVq2) = s.v2.q;
   c.f(kGfmOut50) = a.out50[0];
   c.f(kGfmOut50b) = a.out50[1];
   c.f(kGfmOut50c) = a.out50[2];
   c.f(kGfmOut51) = a.out51[0];
   c.f(kGfmOut51b) = a.out51[1];
   c.f(kGfmOut51c) = a.out51[2];
-  c.f(kGfmSb) = sb;
-  c.f(kGfmVb) = vbase;
-  c.f(kGfmOmega0) = omega0;
-  c.f(kGfmZb) = zb;
-  c.f(kGfmLb) = lb;
-  c.f(kGfmTp) = tp;
-  c.f(kGfmTv) = tv;
-  c.f(kGfmVset) = v_set;
-  c.f(kGfmPllKp) = pll_kp;
-  c.f(kGfmPllKi) = pll_ki;
-  c.f(kGfmM) = m;
-  c.f(kGfmN) = n;
-  c.f(kGfmClKp) = cl_kp;
-  c.f(kGfmClKi) = cl_ki;
-  c.f(kGfmVlKp) = vl_kp;
-  c.f(kGfmVlKi) = vl_ki;
-  c.f(kGfmRv) = rv;
-  c.f(kGfmTheta0) = theta0;
+}
+
+// 22, continued: the derived constants and branch values.
+void save_constants(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
+  c.f(kGfmSb) = s.sb;
+  c.f(kGfmVb) = s.vbase;
+  c.f(kGfmOmega0) = s.omega0;
+  c.f(kGfmZb) = s.zb;
+  c.f(kGfmLb) = s.lb;
+  c.f(kGfmTp) = s.tp;
+  c.f(kGfmTv) = s.tv;
+  c.f(kGfmVset) = s.v_set;
+  c.f(kGfmPllKp) = s.pll_kp;
+  c.f(kGfmPllKi) = s.pll_ki;
+  c.f(kGfmM) = s.m;
+  c.f(kGfmN) = s.n;
+  c.f(kGfmClKp) = s.cl_kp;
+  c.f(kGfmClKi) = s.cl_ki;
+  c.f(kGfmVlKp) = s.vl_kp;
+  c.f(kGfmVlKi) = s.vl_ki;
+  c.f(kGfmRv) = s.rv;
+  c.f(kGfmTheta0) = s.theta0;
   c.f(kGfmArg5Sb) = a.arg5 * a.rating_kva;
-  c.f(kGfmR1) = bv.r1;
-  c.f(kGfmL1) = bv.l1;
-  c.f(kGfmR3) = bv.r3;
-  c.f(kGfmR2) = bv.r2;
-  c.f(kGfmL2) = bv.l2;
-  c.f(kGfmCapMicro) = bv.cap;
-  c.f(kGfmHold) = hold;
-  c.f(kGfmThetaOff) = theta_off;
-  c.f(kGfmPllError) = va_pll.d;
-  c.f(kGfmFm) = fm;
-  c.f(kGfmFsIntegral) = fs_integral;
-  c.f(kGfmPfs) = pfs;
-  c.f(kGfmP) = p;
-  c.f(kGfmQ) = q;
-  c.f(kGfmQf) = qf;
-  c.f(kGfmPh) = ph;
-  c.f(kGfmQh) = qh;
-  c.f(kGfmLhi) = l_hi;
-  c.f(kGfmLlo) = l_lo;
-  c.f(kGfmDeltaP) = delta_p;
-  c.f(kGfmOmega) = omega;
-  c.f(kGfmAngleIntegral) = angle_integral;
-  c.f(kGfmVmag) = vmag;
-  c.f(kGfmV2mag) = v2mag;
-  c.f(kGfmEv) = ev;
-  c.f(kGfmVrIntegral) = vr_integral;
-  c.f(kGfmE) = e;
-  c.f(kGfmSelection) = selection;
-  c.f(kGfmEh) = eh;
-  c.f(kGfmDQf) = dqf;
-  c.f(kGfmMagnitude) = magnitude;
-  c.f(kGfmXd) = xd;
-  c.f(kGfmXq) = xq;
-  c.f(kGfmVrefD) = vref[0];
-  c.f(kGfmVrefQ) = vref[1];
-  c.f(kGfmLimD) = limited[0];
-  c.f(kGfmLimQ) = limited[1];
-  c.f(kGfmIbD) = ibdq.d;
-  c.f(kGfmIbQ) = ibdq.q;
-  c.f(kGfmUd) = uref[0];
-  c.f(kGfmUq) = uref[1];
-  c.f(kGfmEa) = ea;
-  c.f(kGfmEb) = eb;
-  c.f(kGfmEc) = ec;
-  c.f(kGfmId) = iadq.d;
-  c.f(kGfmIq) = iadq.q;
-  c.i(kGfmSa) = s_a;
-  c.i(kGfmSb2) = s_b;
-  c.i(kGfmSc) = s_c;
-  c.i(kGfmSd) = s_d;
-  c.i(kGfmSe) = s_e;
-  c.i(kGfmW) = w;
-  c.i(kGfmFlag) = flag;
+  c.f(kGfmR1) = s.bv.r1;
+  c.f(kGfmL1) = s.bv.l1;
+  c.f(kGfmR3) = s.bv.r3;
+  c.f(kGfmR2) = s.bv.r2;
+  c.f(kGfmL2) = s.bv.l2;
+  c.f(kGfmCapMicro) = s.bv.cap;
+}
+
+// 22, continued: the controls' working values.
+void save_controls(const ModuleCall& c, const GfmStep& s) {
+  c.f(kGfmHold) = s.hold;
+  c.f(kGfmThetaOff) = s.theta_off;
+  c.f(kGfmPllError) = s.va_pll.d;
+  c.f(kGfmFm) = s.fm;
+  c.f(kGfmFsIntegral) = s.fs_integral;
+  c.f(kGfmPfs) = s.pfs;
+  c.f(kGfmP) = s.p;
+  c.f(kGfmQ) = s.q;
+  c.f(kGfmQf) = s.qf;
+  c.f(kGfmPh) = s.ph;
+  c.f(kGfmQh) = s.qh;
+  c.f(kGfmLhi) = s.l_hi;
+  c.f(kGfmLlo) = s.l_lo;
+  c.f(kGfmDeltaP) = s.delta_p;
+  c.f(kGfmOmega) = s.omega;
+  c.f(kGfmAngleIntegral) = s.angle_integral;
+  c.f(kGfmVmag) = s.vmag;
+  c.f(kGfmV2mag) = s.v2mag;
+  c.f(kGfmEv) = s.ev;
+  c.f(kGfmVrIntegral) = s.vr_integral;
+  c.f(kGfmE) = s.e;
+  c.f(kGfmSelection) = s.selection;
+  c.f(kGfmEh) = s.eh;
+  c.f(kGfmDQf) = s.dqf;
+  c.f(kGfmMagnitude) = s.magnitude;
+  c.f(kGfmXd) = s.xd;
+  c.f(kGfmXq) = s.xq;
+  c.f(kGfmVrefD) = s.vref[0];
+  c.f(kGfmVrefQ) = s.vref[1];
+}
+
+// 22, continued: the loops' outputs, the EMFs and the flags.
+void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
+  c.f(kGfmLimD) = s.limited[0];
+  c.f(kGfmLimQ) = s.limited[1];
+  c.f(kGfmIbD) = s.ibdq.d;
+  c.f(kGfmIbQ) = s.ibdq.q;
+  c.f(kGfmUd) = s.uref[0];
+  c.f(kGfmUq) = s.uref[1];
+  c.f(kGfmEa) = s.ea;
+  c.f(kGfmEb) = s.eb;
+  c.f(kGfmEc) = s.ec;
+  c.f(kGfmId) = s.iadq.d;
+  c.f(kGfmIq) = s.iadq.q;
+  c.i(kGfmSa) = s.s_a;
+  c.i(kGfmSb2) = s.s_b;
+  c.i(kGfmSc) = s.s_c;
+  c.i(kGfmSd) = s.s_d;
+  c.i(kGfmSe) = s.s_e;
+  c.i(kGfmW) = s.w;
+  c.i(kGfmFlag) = s.flag;
   c.i(kGfmArg8) = a.hold_sel;
   c.i(kGfmArg9) = a.magnitude_sel;
   c.i(kGfmArg12) = a.v_meas_sel;
   c.i(kGfmArg13) = a.virtual_r_sel;
   c.i(kGfmArg44) = a.anti_windup;
+}
+
+}  // namespace
+
+// One dyn pass: the steps run in their numbered order, each reading the
+// working values the earlier ones left in the pass's record.
+void gfm_inverter_dev2dyn(GfmArgs& a) {
+  const ModuleCall c = enter_dyn(kGfmInverter);
+  GfmStep s{};
+  restore(c, a, s);
+  open_data(kGfmInverter, "DATADSD:");
+  set_flags(a, s);
+  derive_constants(c, a, s);
+  hold_angle(a, s);
+  lock_phase(a, s);
+  support_frequency(a, s);
+  measure_powers(a, s);
+  power_limits_and_droop(a, s);
+  advance_angle(c, s);
+  regulate_voltage(a, s);
+  virtual_resistance(a, s);
+  voltage_loop_and_limit(a, s);
+  current_loop_and_emfs(a, s);
+  write_channels(c, a, s);
+  const double emf[3] = {s.ec, s.eb, s.ea};
+  drive_network(c, s.bv, emf);  // 21
+  save_signals(c, a, s);
+  save_constants(c, a, s);
+  save_controls(c, s);
+  save_outputs(c, a, s);
   close_data();
 }
 
