@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include "bench_case.h"
+#include "case/generic_sg_1.h"
 #include "files/linereader.h"
 #include "files/units.h"
 #include "machines/exciter_ac7b.h"
@@ -95,32 +96,6 @@ SyncMachineData case_machine() {
   return m;
 }
 
-Ac7bData case_exciter() {
-  Ac7bData d;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.EFDMIN = 0.79;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
-  return d;
-}
-
 void rewind() {
   e_s2::nexc = 0;
   storage::nstorf = storage::nstori = storage::nstorl = storage::nstorc = 1;
@@ -143,7 +118,7 @@ void BM_MachineAndExciterStep(benchmark::State& state) {
   in.imposed_speed = in.ref_speed = kW;
   rewind();
   syncmc3p2_cfg(case_machine());
-  excac7b2_cfg(case_exciter());
+  excac7b2_cfg(wakro::casecode::generator_exciter_data());
   e_s1::timezero = true;
   wakro_buildgm();
   // One cycle of the terminal voltages, 1.025 pu.

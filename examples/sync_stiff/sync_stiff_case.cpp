@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "case/generic_sg_1.h"
 #include "diag/validators.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/machine_block.h"
@@ -104,32 +105,6 @@ SyncMachineData machine(const PageCall& c) {
   return m;
 }
 
-Ac7bData exciter() {
-  Ac7bData d;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.EFDMIN = 0.79;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
-  return d;
-}
-
 }  // namespace
 
 void dsdyn() {
@@ -202,7 +177,7 @@ void dsdyn_begin() {
   quolbv3::nstof += kStoredReals;
   const PageCall c = enter_page(stof_base);
   syncmc3p2_cfg(machine(c));
-  excac7b2_cfg(exciter());
+  excac7b2_cfg(wakro::casecode::generator_exciter_data());
 }
 
 void dsout_begin() { (void)enter_page(0); }

@@ -95,8 +95,10 @@ SyncMachineData machine_data(double v, double theta, double p, double q, double 
   return m;
 }
 
-Ac7bData exciter_data() {
-  Ac7bData d;
+}  // namespace
+
+wakro::machines::Ac7bData wakro::casecode::generator_exciter_data() {
+  wakro::machines::Ac7bData d;
   d.KPR = 12.77;
   d.KIR = 20.0;
   d.VRMAX = 5.0;
@@ -120,8 +122,6 @@ Ac7bData exciter_data() {
   d.KF2 = 1.0;
   return d;
 }
-
-}  // namespace
 
 void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_t& a5, double& a6, double& a7,
                      double& a8, double& a9, double& a10, double& a11, double& a12, double& a13, double& a14,
@@ -309,7 +309,7 @@ void generic_sg_1dyn_begin(double& v, double& theta, double& p, double& q, doubl
                 out17);
   syncmc3p2_cfg(machine_data(v, theta, p, q, power_scale, vb, ib, h, ra, xp_agfc));
   component_id(c.call_no, kSgExciterId);
-  excac7b2_cfg(exciter_data());
+  excac7b2_cfg(generator_exciter_data());
 }
 
 void generic_sg_1out_begin(double& v, double& theta, double& p, double& q, double& power_scale, double& vb,

@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "case/module_frame.h"
+#include "machines/exciter_ac7b.h"
 
 namespace wakro::casecode {
 
@@ -101,6 +102,10 @@ enum SgChannel : std::int32_t {
 
 // The configuration record of the output routine (rtcf).
 enum SgOutConfig : std::int32_t { kOutPScale = 1, kOutQScale, kOutSmoothing, kOutSpare1, kOutSpare2, kOutConfig = kOutSpare2 };
+
+// The AC7B exciter data of the case's generator (also the reference data of the
+// machine tests, the stiff-source example and the machine bench).
+wakro::machines::Ac7bData generator_exciter_data();
 
 }  // namespace wakro::casecode
 
