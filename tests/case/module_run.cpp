@@ -37,12 +37,10 @@ std::string module_file(const std::string& page_sections) {
   return page_sections + "DATADSD:\nDATADSO:\nENDPAGE:\n";
 }
 
-ModuleRunResult run_modules(const std::map<std::string, std::string>& files, const std::string& map,
-                            const CaseRoutines& routines) {
+ModuleRunResult run_driver(const std::vector<std::string>& answers, const CaseRoutines& routines) {
   ModuleRunResult r;
-  wakro_test::WorkFolder folder;
-  if (!folder.enter("wakro_case_modules_")) return r;
-  for (const auto& [name, text] : files) wakro_test::write_file(name, text);
+  std::string text;
+  for (const std::string& a : answers) text += a + "\n";
   std::ostringstream console;
   {
     wakro::ConsoleRedirect out(console);
@@ -55,8 +53,8 @@ ModuleRunResult run_modules(const std::map<std::string, std::string>& files, con
     s.dsout = &root_out;
     s.dsdyn_begin = &root_dyn_begin;
     s.dsout_begin = &root_out_begin;
-    std::istringstream answers("0\n0\n" + map + "\n1\n0\n0\n0\n");
-    wakro::set_dialog_input(&answers);
+    std::istringstream in(text);
+    wakro::set_dialog_input(&in);
     r.status = wakro_test::fatal_status([] {
       wakro::FixedText<128> host("localhost");
       std::int32_t port = -1, id = 1;
@@ -67,8 +65,17 @@ ModuleRunResult run_modules(const std::map<std::string, std::string>& files, con
     wakro_test::reset_shared_state();
     g_routines = {};
   }
-  folder.leave();
   r.console = console.str();
+  return r;
+}
+
+ModuleRunResult run_modules(const std::map<std::string, std::string>& files, const std::string& map,
+                            const CaseRoutines& routines) {
+  wakro_test::WorkFolder folder;
+  if (!folder.enter("wakro_case_modules_")) return {};
+  for (const auto& [name, text] : files) wakro_test::write_file(name, text);
+  ModuleRunResult r = run_driver({"0", "0", map, "1", "0", "0", "0"}, routines);
+  folder.leave();
   return r;
 }
 

@@ -24,6 +24,10 @@ struct ModuleRunResult {
 ModuleRunResult run_modules(const std::map<std::string, std::string>& files, const std::string& map,
                             const CaseRoutines& routines);
 
+// One run of the driver in the present folder, the start-up dialogue answered
+// one answer a line, the root routines the test's own.
+ModuleRunResult run_driver(const std::vector<std::string>& answers, const CaseRoutines& routines);
+
 // A map file: the dimensions and parameters given, one subsystem of `nodes`
 // nodes, then one "MAP:" entry per
 // (file, node line) in call order.
