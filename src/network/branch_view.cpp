@@ -178,6 +178,7 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
   // are then looked at one by one for a short stretch (a short rest of the
   // flags is looked at directly: the search costs more than it saves there).
   constexpr std::size_t kStretch = 64;
+  bool any = false;
   for (std::size_t j = 0; j < n;) {
     if (n - j > kStretch) {
       const void* const next = std::memchr(flags + j, 1, n - j);
@@ -186,6 +187,7 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
     }
     for (const std::size_t end = std::min(n, j + kStretch); j < end; ++j) {
       if (flags[j] == 0) continue;
+      any = true;
       owner[j] = thisbr[j];
       registered[j] = codes.registered(thisbr[j]);
     }
@@ -201,6 +203,7 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
     if (n > 0) r.last_owner = thisbr[n - 1];
   }
   r.registered_count = m;
+  r.any_source = any;
   r.count = nbr;
   r.epoch = array_layout_epoch();
   r.all = all;
@@ -224,7 +227,12 @@ const SourceRecords& source_records(std::int32_t ss) {
 }
 
 void take_source_records(std::int32_t ss) {
-  read_records(records_of(ss), subsystem_columns(ss), int2::insb(ss), options::xterpsrc(ss));
+  const SubsystemColumns& c = subsystem_columns(ss);
+  SourceRecords& r = records_of(ss);
+  const std::int32_t nbr = int2::insb(ss);
+  const bool all = options::xterpsrc(ss);
+  if (!all && !r.any_source && records_unchanged(r, c, nbr, all)) return;
+  read_records(r, c, nbr, all);
 }
 
 const BranchClasses& branch_classes(std::int32_t ss) {

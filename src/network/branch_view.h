@@ -90,6 +90,7 @@ struct SourceRecords {
   std::vector<std::int32_t> registered_branches;
   std::int32_t registered_count = 0;
   std::int32_t last_owner = 0;
+  bool any_source = false;  // a branch of the subsystem has a source
   // What they were read with.
   std::int32_t count = -1;
   std::uint64_t epoch = 0;
@@ -98,7 +99,10 @@ struct SourceRecords {
 };
 // The records of ss, read again when what they were read with changed.
 const SourceRecords& source_records(std::int32_t ss);
-// Reads the records of ss now (the start of a step).
+// Reads the records of ss now (the start of a step). Records read with the
+// present branch count, layout, source flags and choice of branches, for a
+// subsystem without a source and without source extrapolation, hold nothing a
+// read could change (no record is looked at) and are kept.
 void take_source_records(std::int32_t ss);
 
 namespace detail {

@@ -6,6 +6,7 @@
 // voltage times GEQ (added at the to-node, subtracted at the from-node, a ground
 // end skipped); plus the Norton injections of the listed Norton nodes.
 #include <algorithm>
+#include <cstddef>
 
 #include "model/branches.h"
 #include "model/e_s0.h"
@@ -46,9 +47,9 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
   // Step 3: branch current sources and source voltages (the registered-source
   // lookup of the step, source_records, only for a branch with a source: nothing
   // else reads it; storage::this_ names the source's record while it is evaluated).
-  const wakro::SourceRecords& records = wakro::source_records(ss);
-  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
-  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
+  // The records are looked up at the first branch with a source (a subsystem
+  // without one never asks).
+  const wakro::SourceRecords* records = nullptr;
   const auto& defrdbr = c.defrdbr;
   const auto& source = c.source;
   const auto& geq = c.geq;
@@ -65,8 +66,10 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
     double j = 0.0;
     if (deferred) j = wakro_geti(br, ss, s);
     if (has_source) {
-      storage::this_ = owner[br];
-      j += wakro_gete(br, ss, s, registered[br] != 0, true) * geq[br];
+      if (records == nullptr) records = &wakro::source_records(ss);
+      const std::size_t k = static_cast<std::size_t>(br - 1);
+      storage::this_ = records->owner[k];
+      j += wakro_gete(br, ss, s, records->registered[k] != 0, true) * geq[br];
     }
     const std::int32_t f = ief[br];
     const std::int32_t t = iet[br];

@@ -141,9 +141,9 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const wakro::BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
   const double level = int2::glvl(ss);
   std::int32_t first = int2::insb(ss) + 1;  // the first branch whose chatter fired
-  const wakro::SourceRecords& records = wakro::source_records(ss);
-  const wakro::BranchColumn<const std::int32_t> owner{records.owner.data()};
-  const wakro::BranchColumn<const unsigned char> registered{records.registered.data()};
+  // The records are looked up at the first branch with a source (a subsystem
+  // without one never asks).
+  const wakro::SourceRecords* records = nullptr;
   // Inlined into both passes below: a call per branch would reach every view
   // through the closure.
   const auto any_branch = [&](std::int32_t br) __attribute__((always_inline)) {
@@ -151,8 +151,10 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
     if (source[br]) {
-      storage::this_ = owner[br];
-      const bool regsrc = registered[br] != 0;
+      if (records == nullptr) records = &wakro::source_records(ss);
+      const std::size_t k = static_cast<std::size_t>(br - 1);
+      storage::this_ = records->owner[k];
+      const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
       e = wakro_gete(br, ss, s, regsrc, false);
     }

@@ -355,6 +355,37 @@ TEST_F(Driver, SourceRecordChangedBetweenStepsActsInTheNextStep) {
   EXPECT_EQ(branches::ebrd(1, 1), 3.0);  // copied by finishup, as for any source
 }
 
+// A subsystem without any source keeps its registered-source lookup from step to
+// step; a source flag set between steps (its record registered) is seen in the
+// very next step, and one cleared again leaves the branch a plain resistance.
+// The same network as above: v1 = -e / 2 with the source, 0 without.
+TEST_F(Driver, SourceFlagOfASourcelessSubsystemActsInTheNextStep) {
+  extra_dims_ = {{dim::stori, 10}};
+  size(1, 2);
+  set_options({false, false, false, true});
+  add_branch(1, 1, 0, 1.0, 0.0, 0.0, 0.0, 2.0);
+  add_branch(1, 1, 0, 1.0, 0.0, 0.0);
+  branches::source(1, 1) = false;
+  wakro::network_hooks().wakro_vsrc_dyn = &scripted_source;
+  g_evaluations = 0;
+  g_evaluated_record = 0;
+  branches::thisbr(1, 1) = 5;
+  storage::stori(5) = wakro::branch_code::registered_source;
+  start_run(5);
+  const struct {
+    bool source;
+    int evaluations;
+    double v1;
+  } table[] = {{false, 0, 0.0}, {false, 0, 0.0}, {true, 1, -2.0}, {true, 2, -2.0}, {false, 2, 0.0}};
+  for (const auto& row : table) {
+    branches::source(1, 1) = row.source;
+    step();
+    EXPECT_EQ(g_evaluations, row.evaluations) << row.source;
+    EXPECT_DOUBLE_EQ(v(1), row.v1) << row.source;
+  }
+  EXPECT_EQ(g_evaluated_record, 5);
+}
+
 TEST_F(Driver, MisalignedTransformerSubsystemsStopTheRun) {
   extra_dims_ = {{dim::windings, 1}, {dim::trafos, 2}};
   size(2, 1);
