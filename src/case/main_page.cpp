@@ -196,7 +196,10 @@ GfmArgs inverter_args(const InverterPoint& pt) {
   return a;
 }
 
-// The page's arguments kept from step to step (the modules write some back).
+// The page's arguments to its modules, with their values at the start of a
+// run. The ones the modules write back are carried from step to step in the
+// page's signal block (restore_arguments, save_arguments); the others are
+// constants.
 struct PageState {
   std::array<GfmArgs, 2> inverters{inverter_args(kInverterPoints[0]), inverter_args(kInverterPoints[1])};
   double g1 = 0.0, g2 = 200.0, g3 = kGovernorReference, g4 = 4.9;
@@ -205,7 +208,51 @@ struct PageState {
          g14 = 20.0, g15 = 0.1, g16 = 0.05, g17 = 4.0, g18 = 0.5, g19 = 0.0, g20 = 0.0, g21 = 0.0, g22 = 0.0,
          g23 = 0.0, g24 = 0.815, g25 = 0.0, g26 = 0.0;
 };
-PageState g_page;
+const PageState kPageStart{};
+
+void restore_arguments(const ModuleCall& c, PageState& a) {
+  const std::int32_t gen = kMnGenArg;
+  a.g1 = c.f(gen + kGaScale);
+  a.g21 = c.f(gen + kGaStored21);
+  a.g22 = c.f(gen + kGaStored22);
+  a.g23 = c.f(gen + kGaFrequency);
+  a.g24 = c.f(gen + kGaPm);
+  a.g25 = c.f(gen + kGaEfd);
+  a.g26 = c.f(gen + kGaIfd);
+  for (std::size_t k = 0; k < a.inverters.size(); ++k) {
+    GfmArgs& inv = a.inverters[k];
+    const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
+    for (std::int32_t j = 0; j < 3; ++j) {
+      inv.out50[static_cast<std::size_t>(j)] = c.f(s + kIaOut50 + j);
+      inv.out51[static_cast<std::size_t>(j)] = c.f(s + kIaOut51 + j);
+    }
+    inv.q_out = c.f(s + kIaQ);
+    inv.p_out = c.f(s + kIaP);
+    inv.f_out = c.f(s + kIaF);
+  }
+}
+
+void save_arguments(const ModuleCall& c, const PageState& a) {
+  const std::int32_t gen = kMnGenArg;
+  c.f(gen + kGaScale) = a.g1;
+  c.f(gen + kGaStored21) = a.g21;
+  c.f(gen + kGaStored22) = a.g22;
+  c.f(gen + kGaFrequency) = a.g23;
+  c.f(gen + kGaPm) = a.g24;
+  c.f(gen + kGaEfd) = a.g25;
+  c.f(gen + kGaIfd) = a.g26;
+  for (std::size_t k = 0; k < a.inverters.size(); ++k) {
+    const GfmArgs& inv = a.inverters[k];
+    const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
+    for (std::int32_t j = 0; j < 3; ++j) {
+      c.f(s + kIaOut50 + j) = inv.out50[static_cast<std::size_t>(j)];
+      c.f(s + kIaOut51 + j) = inv.out51[static_cast<std::size_t>(j)];
+    }
+    c.f(s + kIaQ) = inv.q_out;
+    c.f(s + kIaP) = inv.p_out;
+    c.f(s + kIaF) = inv.f_out;
+  }
+}
 
 std::int32_t point_node(const ModuleCall& c, std::int32_t point, std::int32_t phase) {
   return c.node(3 * point - 2 + phase);
@@ -326,7 +373,6 @@ void write_constants(const ModuleCall& c) {
 
 void maindyn_begin() {
   const ModuleCall c = enter_begin(kMain);
-  g_page = PageState{};  // a new run from data starts from the page's values
   t7_8dyn_begin();
   t8_9dyn_begin();
   configure_transformer(c, 1);
@@ -376,6 +422,8 @@ void mainout_begin() {
 
 void maindyn() {
   const ModuleCall c = enter_dyn(kMain);
+  PageState a = kPageStart;
+  restore_arguments(c, a);
   open_data(kMain, "DATADSD:");
   const double t = e_s1::time;
   // 1. Step signals, stored only.
@@ -423,7 +471,6 @@ void maindyn() {
   for (std::int32_t k = 4; k <= 6; ++k) oscillator(c, k);
   for (std::int32_t k = 4; k <= 6; ++k) oscillator_lag(c, k);
   // 9. The generator.
-  PageState& a = g_page;
   generic_sg_1dyn(a.g1, a.g2, a.g3, a.g4, a.g5, a.g6, a.g7, a.g8, a.g9, a.g10, a.g11, a.g12, a.g13, a.g14, a.g15,
                   a.g16, a.g17, a.g18, a.g19, a.g20, a.g21, a.g22, a.g23, a.g24, a.g25, a.g26);
   // 10. The inverters, 13.8 kV then 16.5 kV.
@@ -445,6 +492,7 @@ void maindyn() {
     const std::int32_t b = c.branch(kLoads[k].first);
     load3p2_exe(c.ss, b, b + 1, b + 2, b + 3, b + 4, b + 5, 1.0);
   }
+  save_arguments(c, a);
   close_data();
 }
 
