@@ -531,6 +531,34 @@ void wakro_writemap() {
     stop("Error occurred while writing Node Map to file", "WRITEMAP", 0);
 }
 
+// The factors of the subsystem matrices are not in the file: the reader makes
+// them again from the restored matrices, with the start row the snapshot holds
+// kept for the first step (nothing changed between the steps). The factors hold
+// the Norton conductances of the Norton nodes as the last step left them
+// (int4::ggind); the models set them again on every step. The writer calls this
+// too, after the file's values are taken on: a run's matrix is kept up to date
+// by increments and its factors partly renewed, so only factors made again the
+// same way from the same numbers let both runs go on identically.
+namespace {
+
+void factorise_as_read() {
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
+      const std::int32_t x = int2::ll(k, ss);
+      e_s0::ggin(x, ss) = int4::ggind(x, ss);
+    }
+    const std::int32_t keep = e_s8::mxinv(ss);
+    e_s8::mxinv(ss) = 1;
+    itriang(ss);
+    e_s8::mxinv(ss) = keep;
+    // No chatter step follows this factorisation: the matrix did not change.
+    temp1::stabck(ss) = false;
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) e_s0::ggin(int2::ll(k, ss), ss) = 0.0;
+  }
+}
+
+}  // namespace
+
 void wakro_writesnap() {
   wakro_snapfile(3);
   const std::string path = snapshot_path();
@@ -562,6 +590,7 @@ void wakro_writesnap() {
   o.free("MAP_UPDATE:");
   o.free(fnames::mapname.view());
   write_state_blocks(o);
+  if (int2::nmat > 0) factorise_as_read();
   o.line(kRule);
   o.free("! End of Snap-shot");
 
@@ -896,24 +925,7 @@ void wakro_readsnap() {
   // The matrices were written during a run, after the time-zero build: they
   // are in the nodal form, and changes made to them from now on must know it.
   if (int2::nmat > 0) e_s0::gm_built = true;
-  // The factors of the subsystem matrices are not in the file: they are made
-  // again now, from the restored matrices, with the start row the snapshot
-  // holds kept for the first step (nothing changed between the steps).
-  // The factors hold the Norton conductances of the Norton nodes as the last
-  // step left them (int4::ggind); the models set them again on every step.
-  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
-    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-      const std::int32_t x = int2::ll(k, ss);
-      e_s0::ggin(x, ss) = int4::ggind(x, ss);
-    }
-    const std::int32_t keep = e_s8::mxinv(ss);
-    e_s8::mxinv(ss) = 1;
-    itriang(ss);
-    e_s8::mxinv(ss) = keep;
-    // No chatter step follows this factorisation: the matrix did not change.
-    temp1::stabck(ss) = false;
-    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) e_s0::ggin(int2::ll(k, ss), ss) = 0.0;
-  }
+  factorise_as_read();
   while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
 }
 
