@@ -41,6 +41,8 @@ constexpr double kZbLow = 0.01, kZbHigh = 1.0E+04;
 
 // Node positions within the record's 27 nodes and local branch numbers.
 constexpr std::int32_t kNodeVa = 22, kNodeVb = 8, kNodeVc = 4;
+// The configuration record of each phase source: its phase and its ramp time.
+enum SourceConfig : std::int32_t { kSourcePhase = 1, kSourceRamp, kSourceConfigSize = kSourceRamp };
 constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 = 13, kBrR3 = 16, kBrR2 = 19,
                        kBrL2 = 22, kBrC = 25, kBrIc = 28;
 
@@ -354,8 +356,8 @@ void drive_network(const ModuleCall& c, const BranchValues& v, const double emf[
   drive_group(c, kGfmGroupR2, kBrR2, kVarResistance, v.r2);
   drive_group(c, kGfmGroupC, kBrC, kVarCapacitance, v.cap);
   for (std::int32_t k = 0; k < 3; ++k) {  // branches 4, 5, 6: phases c, b, a
-    const wakro::blocks::Slots<double> src = take_rtcf(2);
-    wakro_1pvsrc(c.ss, c.branch(kBrSourceC + k), src(2), 0, emf[k] * kMilli, 0.0, src(1));
+    const wakro::blocks::Slots<double> src = take_rtcf(kSourceConfigSize);
+    wakro_1pvsrc(c.ss, c.branch(kBrSourceC + k), src(kSourceRamp), 0, emf[k] * kMilli, 0.0, src(kSourcePhase));
   }
   drive_group(c, kGfmGroupL2, kBrL2, kVarInductance, v.l2);
   drive_group(c, kGfmGroupR3, kBrR3, kVarResistance, v.r3);

@@ -242,7 +242,7 @@ void excac7b2_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   const blocks::Slots<std::int32_t> si = blocks::take_stori(1);
   const blocks::Slots<bool> sl = blocks::take_storl(kAc7bFlags);
   const Ac7bParams p = ac7b_params_of_record(blocks::take_rtcf(kAc7bConfigReals));
-  const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(1), sl};
+  const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::messages, vref, vt, vs1 + vs2, ifd, efd0, run, efd);
 }
 

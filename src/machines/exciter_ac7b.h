@@ -67,6 +67,7 @@ static_assert(kAc7bConfigReals == 27);
 
 // The exciter's real storage entries, its integer flag and its clipping flags.
 enum Ac7bReal : std::int32_t { kAcVfe = 1, kAcEfd, kAcVe, kAcFex, kAcRef };
+enum Ac7bInt : std::int32_t { kAcStepFlag = 1 };  // 1 after an initialisation step
 enum Ac7bFlag : std::int32_t { kAcClipVamax = 1, kAcClipVamin, kAcClipVrmax, kAcClipVrmin };
 inline constexpr std::int32_t kAc7bReals = kAcRef;
 inline constexpr std::int32_t kAc7bFlags = kAcClipVrmin;

@@ -112,7 +112,7 @@ void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   d.XC = c(kB1XC);
   d.TR = c(kB1TR);
   const Ac7bParams p = short_params(d, c(kB1SatA), c(kB1SatB));
-  const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(1), sl};
+  const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::messages, vref, vt, c(kB1C0) + vs1, ifd, efd0, run, efd);
 }
 
@@ -130,7 +130,7 @@ void excac7b(double vref, const std::array<double, 3>& vt, double vs1, double vs
     sf(kSgSatB) = f.B;
   }
   const Ac7bParams p = short_params(d, sf(kSgSatA), sf(kSgSatB));
-  const Ac7bState s{sf(kSgVfe), sf(kSgEfd), sf(kSgVe), sf(kSgFex), sf(kSgRef), si(1), sl};
+  const Ac7bState s{sf(kSgVfe), sf(kSgEfd), sf(kSgVe), sf(kSgFex), sf(kSgRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::console, vref, vt, vs1 + vs2, ifd, efd0, run, efd);
 }
 

@@ -169,7 +169,7 @@ void excac7c1_exe(double vref, const std::array<double, 3>& vt, double vs, doubl
     vfe = sf(kCcVfe);
     ve = sf(kCcVe);
     vb = sf(kCcVb);
-    if (si(1) == 1)
+    if (si(kCcStepFlag) == 1)
       for (std::int32_t k = 1; k <= kAc7cFlags; ++k)
         if (fl(k)) flag_warning(k);
   } else {
@@ -222,7 +222,7 @@ void excac7c1_exe(double vref, const std::array<double, 3>& vt, double vs, doubl
   sf(kCcFex) = fex;
   sf(kCcRef) = ref;
   sf(kCcVb) = vb;
-  si(1) = init ? 1 : 0;
+  si(kCcStepFlag) = init ? 1 : 0;
 }
 
 }  // namespace wakro::machines

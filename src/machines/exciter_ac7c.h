@@ -79,6 +79,7 @@ inline constexpr std::int32_t kAc7cConfigInts = kCcFieldFed;
 
 // Storage entries and clipping flags of one instance.
 enum Ac7cReal : std::int32_t { kCcVfe = 1, kCcEfd, kCcVe, kCcFex, kCcRef, kCcVb };
+enum Ac7cInt : std::int32_t { kCcStepFlag = 1 };  // 1 after an initialisation step
 inline constexpr std::int32_t kAc7cReals = kCcVb;
 enum Ac7cFlag : std::int32_t {
   kCcClipVamax = 1,

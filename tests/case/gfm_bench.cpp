@@ -75,7 +75,7 @@ std::string grid_page(std::int32_t islands) {
   return module_file(b.str());
 }
 
-const GfmRunSpec* g_spec = nullptr;
+const GfmRunPlan* g_plan = nullptr;
 GfmRun* g_run = nullptr;
 std::vector<GfmArgs> g_args;
 std::int32_t g_step = 0;
@@ -90,13 +90,13 @@ void grid_dyn() {
   open_data(g_grid, "DATADSD:");
   const std::size_t n = g_args.size();
   // The switchable loads.
-  const double r_step = g_spec->step_pu > 0.0 && e_s1::time >= g_spec->step_time ? kZb / g_spec->step_pu : 1.0E6;
+  const double r_step = g_plan->step_pu > 0.0 && e_s1::time >= g_plan->step_time ? kZb / g_plan->step_pu : 1.0E6;
   for (std::int32_t k = 1; k <= 3 * static_cast<std::int32_t>(n); ++k)
     e_varrlc1_exe(wakro::devices::kVarResistance, c.ss, c.branch(3 * static_cast<std::int32_t>(n) + k), 0, r_step,
                   0.0);
-  if (g_spec->edit) g_spec->edit(e_s1::time, g_args);
+  if (g_plan->edit) g_plan->edit(e_s1::time, g_args);
   const std::int32_t marker = e_s8::mxinv(1);
-  for (std::int32_t idx : g_spec->order) gfm_inverter_dev2dyn(g_args[static_cast<std::size_t>(idx)]);
+  for (std::int32_t idx : g_plan->order) gfm_inverter_dev2dyn(g_args[static_cast<std::size_t>(idx)]);
   if (!e_s1::timezero && e_s8::mxinv(1) < marker) ++g_run->refactor_steps_after_zero;
   close_data();
 }
@@ -106,9 +106,9 @@ void grid_out() {
   open_data(g_grid, "DATADSO:");
   for (std::size_t k = 0; k < g_args.size(); ++k) gfm_inverter_dev2out();
   close_data();
-  if (g_step++ % g_spec->every != 0) return;
-  for (std::size_t call = 0; call < g_spec->order.size(); ++call) {
-    const std::size_t idx = static_cast<std::size_t>(g_spec->order[call]);
+  if (g_step++ % g_plan->every != 0) return;
+  for (std::size_t call = 0; call < g_plan->order.size(); ++call) {
+    const std::size_t idx = static_cast<std::size_t>(g_plan->order[call]);
     const std::int32_t row = inverter_row(call);
     const std::int32_t fb = quolbv3::txfr(row, 3), ib = quolbv3::txfr(row, 2);
     GfmSample s;
@@ -198,13 +198,13 @@ wakro::casecode::GfmArgs gfm_test_args() {
   return a;
 }
 
-GfmRun run_gfm(const GfmRunSpec& spec) {
+GfmRun run_gfm(const GfmRunPlan& plan) {
   GfmRun run;
-  g_spec = &spec;
+  g_plan = &plan;
   g_run = &run;
-  g_args = spec.instances;
+  g_args = plan.instances;
   g_step = 0;
-  const std::size_t n = spec.instances.size();
+  const std::size_t n = plan.instances.size();
   run.samples.assign(n, {});
   g_grid.nb = 6 * static_cast<std::int32_t>(n);
   g_grid.record = 2 + 3 * static_cast<std::int32_t>(n);
@@ -215,15 +215,15 @@ GfmRun run_gfm(const GfmRunSpec& spec) {
        << "\n PGBS = " << 62 * n << "\n STOR = " << 100 * n << "\n STORF = " << 400 * n << "\n STORI = " << 150 * n
        << "\n STORL = " << 20 * n << "\n RTCF = " << 100 * n << "\n RTCI = " << 60 * n << "\n";
   std::ostringstream map;
-  map << "DIMENSIONS:\n" << dims.str() << "PARAMETERS:\n TITLE = 'inverter test'\n TIME_STEP = " << spec.dt
-      << "\n PRINT_STEP = 1.0E-3\n FINISH_TIME = " << spec.finish << "\nSUBSYSDIM:\n 1 " << kIslandNodes * n << "\n";
+  map << "DIMENSIONS:\n" << dims.str() << "PARAMETERS:\n TITLE = 'inverter test'\n TIME_STEP = " << plan.dt
+      << "\n PRINT_STEP = 1.0E-3\n FINISH_TIME = " << plan.finish << "\nSUBSYSDIM:\n 1 " << kIslandNodes * n << "\n";
   std::ostringstream grid_nodes;
   grid_nodes << "1 " << 3 * n;
   for (std::size_t i = 0; i < n; ++i)
     for (std::int32_t k = 0; k < 3; ++k) grid_nodes << " " << kIslandNodes * static_cast<std::int32_t>(i) + kC + k;
   map << "MAP: Grid.dta\n " << grid_nodes.str() << "\n 0 0\n";
   // Each call's record on the island of the instance it serves.
-  for (std::int32_t idx : spec.order) {
+  for (std::int32_t idx : plan.order) {
     std::ostringstream nodes;
     nodes << "1 " << kIslandNodes;
     for (std::int32_t g : kRecord) nodes << " " << kIslandNodes * idx + g;

@@ -44,7 +44,7 @@ struct GfmRun {
   std::int32_t refactor_steps_after_zero = 0;   // steps after time zero whose marker the inverters lowered
 };
 
-struct GfmRunSpec {
+struct GfmRunPlan {
   std::vector<wakro::casecode::GfmArgs> instances{gfm_test_args()};
   std::vector<std::int32_t> order{0};   // call order of the instances
   double finish = 1.0;
@@ -56,6 +56,6 @@ struct GfmRunSpec {
   std::function<void(double, std::vector<wakro::casecode::GfmArgs>&)> edit;
 };
 
-GfmRun run_gfm(const GfmRunSpec& spec);
+GfmRun run_gfm(const GfmRunPlan& plan);
 
 }  // namespace casetest

@@ -27,11 +27,11 @@ const GfmSample& at(const std::vector<GfmSample>& s, double t) {
 }
 
 TEST(GfmInverter, RunsFromDataOnAPassiveLoadAndAnswersALoadStepByItsDroop) {
-  GfmRunSpec spec;
-  spec.finish = 10.0;
-  spec.step_pu = 0.2;
-  spec.step_time = 6.0;
-  const GfmRun r = run_gfm(spec);
+  GfmRunPlan plan;
+  plan.finish = 10.0;
+  plan.step_pu = 0.2;
+  plan.step_time = 6.0;
+  const GfmRun r = run_gfm(plan);
   ASSERT_EQ(r.status, -1) << r.console;
   EXPECT_EQ(r.console.find("WARN"), std::string::npos) << r.console;
   const std::vector<GfmSample>& s = r.samples[0];
@@ -73,23 +73,23 @@ TEST(GfmInverter, AChangedBranchValueIsWhatLowersTheMarker) {
   // inductance changed once (by more than the 1e-4 threshold) at 0.5 s costs
   // exactly one step's re-factorisation; one changed by less costs none.
   for (const double factor : {1.01, 1.00005}) {
-    GfmRunSpec spec;
-    spec.finish = 1.0;
-    spec.edit = [factor](double t, std::vector<wakro::casecode::GfmArgs>& a) {
+    GfmRunPlan plan;
+    plan.finish = 1.0;
+    plan.edit = [factor](double t, std::vector<wakro::casecode::GfmArgs>& a) {
       a[0].l1_pu = t >= 0.5 ? 0.15 * factor : 0.15;
     };
-    const GfmRun r = run_gfm(spec);
+    const GfmRun r = run_gfm(plan);
     ASSERT_EQ(r.status, -1) << r.console;
     EXPECT_EQ(r.refactor_steps_after_zero, factor > 1.001 ? 1 : 0) << factor;
   }
 }
 
 TEST(GfmInverter, CurrentLimitHoldsTheCurrentAtItsLimit) {
-  GfmRunSpec spec;
-  spec.finish = 4.0;
-  spec.step_pu = 1.05;  // with the 0.5 pu load about 1.5 pu of current
-  spec.step_time = 2.5;
-  const GfmRun r = run_gfm(spec);
+  GfmRunPlan plan;
+  plan.finish = 4.0;
+  plan.step_pu = 1.05;  // with the 0.5 pu load about 1.5 pu of current
+  plan.step_time = 2.5;
+  const GfmRun r = run_gfm(plan);
   ASSERT_EQ(r.status, -1) << r.console;
   const std::vector<GfmSample>& s = r.samples[0];
   for (const GfmSample& x : s) {
@@ -105,20 +105,20 @@ TEST(GfmInverter, CurrentLimitHoldsTheCurrentAtItsLimit) {
 }
 
 TEST(GfmInverter, TwoInstancesInEitherCallOrderKeepTheirOwnTraces) {
-  GfmRunSpec spec;
-  spec.finish = 1.5;
-  spec.every = 100;
+  GfmRunPlan plan;
+  plan.finish = 1.5;
+  plan.every = 100;
   wakro::casecode::GfmArgs second = gfm_test_args();
   second.v_set_pu = 1.03;
   second.p_droop = 0.04;
   second.t_a = 0.5;
-  spec.instances = {gfm_test_args(), second};
-  spec.step_pu = 0.1;
-  spec.step_time = 1.0;
-  spec.order = {0, 1};
-  const GfmRun a = run_gfm(spec);
-  spec.order = {1, 0};
-  const GfmRun b = run_gfm(spec);
+  plan.instances = {gfm_test_args(), second};
+  plan.step_pu = 0.1;
+  plan.step_time = 1.0;
+  plan.order = {0, 1};
+  const GfmRun a = run_gfm(plan);
+  plan.order = {1, 0};
+  const GfmRun b = run_gfm(plan);
   ASSERT_EQ(a.status, -1) << a.console;
   ASSERT_EQ(b.status, -1) << b.console;
   for (std::size_t i = 0; i < 2; ++i) {
@@ -145,10 +145,10 @@ TEST(GfmInverter, LongRunKeepsSixtyHertzPastTheAngleIntegratorsRange) {
 #else
   constexpr double kFinish = 400.0;
 #endif
-  GfmRunSpec spec;
-  spec.finish = kFinish;
-  spec.every = 20011;  // about 1 s, not a whole number of cycles
-  const GfmRun r = run_gfm(spec);
+  GfmRunPlan plan;
+  plan.finish = kFinish;
+  plan.every = 20011;  // about 1 s, not a whole number of cycles
+  const GfmRun r = run_gfm(plan);
   ASSERT_EQ(r.status, -1) << r.console;
   const std::vector<GfmSample>& s = r.samples[0];
   ASSERT_GT(s.size(), static_cast<std::size_t>(kFinish * 0.95));
@@ -165,10 +165,10 @@ TEST(GfmInverter, LongRunKeepsSixtyHertzPastTheAngleIntegratorsRange) {
 }
 
 TEST(GfmInverter, BaseImpedanceOutOfRangeWarnsOnce) {
-  GfmRunSpec spec;
-  spec.finish = 0.01;
-  spec.instances[0].rating_kva = 10.0;  // Zb = 19044 ohm: a rating not in kVA
-  const GfmRun r = run_gfm(spec);
+  GfmRunPlan plan;
+  plan.finish = 0.01;
+  plan.instances[0].rating_kva = 10.0;  // Zb = 19044 ohm: a rating not in kVA
+  const GfmRun r = run_gfm(plan);
   ASSERT_EQ(r.status, -1) << r.console;
   const std::string text = "Base impedance outside 0.01 to 10000 ohm: is the rated power (argument 2) given in kVA?";
   const std::size_t p = r.console.find(text);
@@ -180,11 +180,11 @@ TEST(GfmInverter, ZeroRatedVoltageGivesGuardedValuesNotAFault) {
   // Zb = 0: the capacitance 1e6 / (w0 Zb arg16) is the guarded 1e106 (its
   // bound); the zero inductances are the variable branches' own warning; the
   // run goes on with finite signals.
-  GfmRunSpec spec;
-  spec.finish = 0.002;
-  spec.every = 10;
-  spec.instances[0].rated_kv = 0.0;
-  const GfmRun r = run_gfm(spec);
+  GfmRunPlan plan;
+  plan.finish = 0.002;
+  plan.every = 10;
+  plan.instances[0].rated_kv = 0.0;
+  const GfmRun r = run_gfm(plan);
   ASSERT_EQ(r.status, -1) << r.console;
   ASSERT_FALSE(r.samples[0].empty());
   for (const GfmSample& x : r.samples[0]) {
