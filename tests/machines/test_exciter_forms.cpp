@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/timestep.h"
+#include "generator_exciter.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/exciter_ac7c.h"
 #include "model/e_s1.h"
@@ -31,30 +32,16 @@ std::size_t count_of(const std::string& text, const std::string& what) {
   return n;
 }
 
+// The case generator's exciter in the short form (no derivative block, no rate
+// feedback, C0 = 0).
 Ac7b1Data short_exciter() {
+  const Ac7bData b = mtest::case_exciter();
   Ac7b1Data d;
   d.C0 = 0.0;
-  d.KPR = 12.77;
-  d.KIR = 20.0;
-  d.VRMAX = 5.0;
-  d.VRMIN = -5.0;
-  d.KPA = 20.0;
-  d.KIA = 1.0;
-  d.VAMAX = 1.0;
-  d.VAMIN = -1.0;
-  d.KP = 6.41;
-  d.EFDMIN = 0.79;
-  d.KL = 26.2;
-  d.VFEMAX = 6.1;
-  d.SE1 = 1.195;
-  d.E1 = 4.025;
-  d.SE2 = 0.097;
-  d.E2 = 3.02;
-  d.TE = 1.945;
-  d.KE = 1.0;
-  d.KD = 0.567;
-  d.KC = 0.172;
-  d.KF2 = 1.0;
+  d.KPR = b.KPR, d.KIR = b.KIR, d.VRMAX = b.VRMAX, d.VRMIN = b.VRMIN, d.KPA = b.KPA, d.KIA = b.KIA;
+  d.VAMAX = b.VAMAX, d.VAMIN = b.VAMIN, d.KP = b.KP, d.EFDMIN = b.EFDMIN, d.KL = b.KL, d.VFEMAX = b.VFEMAX;
+  d.SE1 = b.SE1, d.E1 = b.E1, d.SE2 = b.SE2, d.E2 = b.E2, d.TE = b.TE, d.KE = b.KE, d.KD = b.KD;
+  d.KC = b.KC, d.KF2 = b.KF2;
   return d;
 }
 
