@@ -62,6 +62,9 @@ Slots<double> take_rtcf(std::int32_t n);
 Slots<std::int32_t> take_rtci(std::int32_t n);
 Slots<bool> take_rtcl(std::int32_t n);
 Slots<cplx> take_rtcc(std::int32_t n);
+// A record of one configuration entry: takes it and gives the entry itself.
+inline double& next_rtcf() { return take_rtcf(1)(1); }
+inline std::int32_t& next_rtci() { return take_rtci(1)(1); }
 
 namespace detail {
 [[noreturn]] void slot_index_stop(std::int32_t k, std::int32_t count);

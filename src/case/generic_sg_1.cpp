@@ -26,8 +26,9 @@ namespace {
 
 using namespace wakro::casecode;
 using namespace wakro::machines;
+using wakro::blocks::next_rtcf;
+using wakro::blocks::next_rtci;
 using wakro::blocks::take_rtcf;
-using wakro::blocks::take_rtci;
 using wakro::blocks::take_storf;
 using wakro::blocks::take_stori;
 
@@ -151,12 +152,12 @@ void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_
   // 4. The governor's base reference.
   const double base_ref = guarded_div(a3, kMw * a1);
   // 5. The secondary control sees the speed from its release time on.
-  const std::int32_t released_value = take_rtci(1)(1);
+  const std::int32_t released_value = next_rtci();
   const double speed_sc = release == released_value ? speed_last : 1.0;
   // 6. Its error.
   const double error = (1.0 - speed_sc) * a15;
   // 7. The integral, sampled, added to the base reference.
-  const double y0 = take_rtcf(1)(1);
+  const double y0 = next_rtcf();
   const wakro::blocks::XPair no_reset{0.0, 0.0};
   const wakro::blocks::XPair input{error, 0.0};
   const double integral = wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, no_reset, input);
@@ -300,8 +301,8 @@ void generic_sg_1dyn_begin(double& v, double& theta, double& p, double& q, doubl
   (void)release;
   (void)c5;
   const ModuleCall c = enter_begin(kGenericSg1);
-  take_rtci(1)(1) = 1;
-  take_rtcf(1)(1) = 0.0;
+  next_rtci() = 1;
+  next_rtcf() = 0.0;
   gastdyn_begin();
   component_id(c.call_no, kSgMachineId);
   double ra = 0.0, xp_agfc = 0.0, out17 = 0.0;

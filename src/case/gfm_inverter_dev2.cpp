@@ -24,6 +24,8 @@
 namespace {
 
 using namespace wakro::casecode;
+using wakro::blocks::next_rtcf;
+using wakro::blocks::next_rtci;
 using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
 
@@ -49,12 +51,12 @@ constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 =
 double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
 double integral(double x) {
-  const double y0 = take_rtcf(1)(1);
+  const double y0 = next_rtcf();
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, none, in);
 }
 
-std::int32_t configured() { return take_rtci(1)(1); }
+std::int32_t configured() { return next_rtci(); }
 
 // A level comparator: HIGH when A > B, else LOW, as an integer.
 std::int32_t compare(double A, double B, double high, double low) {
@@ -244,9 +246,9 @@ void measure_powers(const GfmArgs& a, GfmStep& s) {
 // 10. Power-limit controllers; 11. droop.
 void power_limits_and_droop(const GfmArgs& a, GfmStep& s) {
   const double in_hi = s.s_e == configured() ? guarded_div(s.sb * a.p_high_pu - s.pf_last, s.sb) : 0.0;
-  s.l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, take_rtcf(1)(1), XPair{in_hi, 0.0});
+  s.l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, next_rtcf(), XPair{in_hi, 0.0});
   const double in_lo = s.s_e == configured() ? guarded_div(s.sb * a.p_low_pu - s.pf_last, s.sb) : 0.0;
-  s.l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, take_rtcf(1)(1), XPair{in_lo, 0.0});
+  s.l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, next_rtcf(), XPair{in_lo, 0.0});
 
   s.delta_p = s.s_a == configured() ? s.pfs + s.ph - s.pf : 0.0;
   s.omega = s.omega0 * s.m * s.delta_p + s.l_hi + s.l_lo + s.omega0;
@@ -568,7 +570,7 @@ void gfm_inverter_dev2out() {
 void gfm_inverter_dev2dyn_begin() {
   using namespace wakro::devices;
   const ModuleCall c = enter_begin(kGfmInverter);
-  take_rtci(1)(1) = 1;
+  next_rtci() = 1;
   phaselocked_loopdyn_begin();
   const wakro::blocks::Slots<std::int32_t> selectors = take_rtci(12);
   for (std::int32_t k = 1; k <= 12; ++k) selectors(k) = 1;

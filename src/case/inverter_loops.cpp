@@ -30,7 +30,8 @@ double wrap_angle(double x) {
 namespace {
 
 using namespace wakro::casecode;
-using wakro::blocks::take_rtcf;
+using wakro::blocks::next_rtcf;
+using wakro::blocks::next_rtci;
 using wakro::blocks::take_rtci;
 using wakro::blocks::take_storl;
 
@@ -49,13 +50,13 @@ double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagB
 
 // The integral of x (time constant 1, no reset) from the next rtcf value.
 double integral(double lower, double upper, double x) {
-  const double y0 = take_rtcf(1)(1);
+  const double y0 = next_rtcf();
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, lower, upper, none, in);
 }
 
 // The next configured selector value.
-std::int32_t configured() { return take_rtci(1)(1); }
+std::int32_t configured() { return next_rtci(); }
 
 // The two begin routines of a control module: counters only, or counters
 // and its configured values.
@@ -145,9 +146,9 @@ void phaselocked_loopout() {
 
 void phaselocked_loopdyn_begin() {
   (void)enter_begin(kPhaseLockedLoop);
-  take_rtcf(1)(1) = 0.0;
-  take_rtci(1)(1) = 1;
-  take_rtcf(1)(1) = 0.0;
+  next_rtcf() = 0.0;
+  next_rtci() = 1;
+  next_rtcf() = 0.0;
 }
 
 void phaselocked_loopout_begin() { begin(kPhaseLockedLoop); }
@@ -231,11 +232,11 @@ void voltage_loopout() {
 
 void voltage_loopdyn_begin() {
   (void)enter_begin(kVoltageLoop);
-  take_rtci(1)(1) = 1;
-  take_rtcf(1)(1) = 0.0;
-  take_rtci(1)(1) = 1;
-  take_rtcf(1)(1) = 0.0;
-  take_rtci(1)(1) = 1;
+  next_rtci() = 1;
+  next_rtcf() = 0.0;
+  next_rtci() = 1;
+  next_rtcf() = 0.0;
+  next_rtci() = 1;
 }
 
 void voltage_loopout_begin() { begin(kVoltageLoop); }
@@ -445,9 +446,9 @@ void current_loop_1out() {
 
 void current_loop_1dyn_begin() {
   (void)enter_begin(kCurrentLoop);
-  take_rtcf(1)(1) = 0.0;
-  take_rtcf(1)(1) = 0.0;
-  take_rtci(1)(1) = 1;
+  next_rtcf() = 0.0;
+  next_rtcf() = 0.0;
+  next_rtci() = 1;
 }
 
 void current_loop_1out_begin() { begin(kCurrentLoop); }

@@ -98,7 +98,7 @@ void induction_cfg(const InductionData& d, Form form) {
   const std::int32_t n = d.extra_cages + 2;
   const Slots<double> c = blocks::take_rtcf(kIcReals);
   const auto cf = [&c](std::int32_t k) -> double& { return c(k + 1); };
-  blocks::take_rtci(1)(1) = n;
+  blocks::next_rtci() = n;
   if (form == Form::second) blocks::take_rtcl(1)(1) = d.rotor_option == kRotorSaturationOn;
   for (std::int32_t k = 0; k < 5; ++k) cf(kIcR + k) = d.r[static_cast<std::size_t>(k)];
   for (std::int32_t k = 0; k < 12; ++k) cf(kIcX + k) = d.x[static_cast<std::size_t>(k)];
@@ -343,7 +343,7 @@ void induction_exe(const InductionStepIn& in, Form form) {
   const Slots<double> s = blocks::take_stor(block_size);
   const Slots<double> c = blocks::take_rtcf(kIcReals);
   Machine m;
-  m.n = blocks::take_rtci(1)(1);
+  m.n = blocks::next_rtci();
   m.rotor_saturation = form == Form::second && blocks::take_rtcl(1)(1);
   const std::int32_t n = m.n;
   const bool rotor_as_is = form == Form::second && in.zero_sequence == kRotorAsIs;
