@@ -3,10 +3,14 @@
 //   ladder  node k: 50 ohm + 0.1 H to ground, 1 ohm + 10 mH in series to k+1;
 //   mesh    a grid of rows x columns nodes, 1 ohm + 10 mH between neighbours,
 //           50 ohm + 0.1 H to ground at every fourth node;
-// a 1 kA Norton injection drives node 1. Three per-step cases:
+// a 1 kA Norton injection drives node 1. Four per-step cases:
 //   solve     nothing changes: the factors are reused;
-//   full      a Norton conductance at node 1 changes every step: every row is
-//             factorised again;
+//   full      the Norton conductance of every node changes every step: every
+//             row is factorised again;
+//   first     a Norton conductance at node 1 changes every step: in the numbered
+//             order every row is factorised again; in a fill-reducing order the
+//             node is among the last (it changes during the run), so only the
+//             rows from it on;
 //   partial   the same at the last node: only the last row (own elimination;
 //             the sparse solver re-factorises numerically in any case).
 // Arguments: topology (0 ladder, 1 mesh), nodes, solver (0 own, 1 KLU). The state
@@ -29,14 +33,14 @@ namespace {
 
 using namespace wakro_bench;
 
-enum class Change { none, first_node, last_node };
+enum class Change { none, every_node, first_node, last_node };
 
 void release() {
   release_case();
   wakro::release_sparse_solver();
 }
 
-void build(bool mesh, std::int32_t n, bool klu) {
+void build(bool mesh, std::int32_t n, bool klu, Change change) {
   release();
   const std::int32_t cols = mesh ? mesh_columns(n) : 1;
   allocate_case(n, 3 * n, n * (cols + 2) + 1);  // the fill of a band of width cols
@@ -47,6 +51,8 @@ void build(bool mesh, std::int32_t n, bool klu) {
   }
   prepare_time_zero(n);
   e_s0::enabccin(n, 1) = true;
+  if (change == Change::every_node)
+    for (std::int32_t x = 1; x <= n; ++x) e_s0::enabccin(x, 1) = true;
   int3::enable_sparse = klu;
   int3::sparse_limit = 0;
   set_klu();
@@ -55,8 +61,12 @@ void build(bool mesh, std::int32_t n, bool klu) {
 void step(std::int32_t n, Change change) {
   e_s0::ccin(1, 1) = 1.0;
   const double toggled = 1e-3 * (1 + (ctrl::iii & 1));
-  e_s0::ggin(1, 1) = change == Change::first_node ? toggled : 1e-3;
-  e_s0::ggin(n, 1) = change == Change::last_node ? toggled : 1e-3;
+  if (change == Change::every_node) {
+    for (std::int32_t x = 1; x <= n; ++x) e_s0::ggin(x, 1) = toggled;
+  } else {
+    e_s0::ggin(1, 1) = change == Change::first_node ? toggled : 1e-3;
+    e_s0::ggin(n, 1) = change == Change::last_node ? toggled : 1e-3;
+  }
   solve_step();
 }
 
@@ -64,7 +74,7 @@ void run(benchmark::State& state, Change change) {
   const bool mesh = state.range(0) == 1;
   const auto n = static_cast<std::int32_t>(state.range(1));
   const bool klu = state.range(2) == 1;
-  build(mesh, n, klu);
+  build(mesh, n, klu, change);
   // The untimed first step at time zero also does the first factorisation (and analysis).
   time_steps(state, n, [n, change] { step(n, change); });
   state.SetLabel(std::string(mesh ? "mesh" : "ladder") + (klu ? " klu" : " own"));
@@ -72,7 +82,8 @@ void run(benchmark::State& state, Change change) {
 }
 
 void BM_Solve(benchmark::State& state) { run(state, Change::none); }
-void BM_FullRefactorisation(benchmark::State& state) { run(state, Change::first_node); }
+void BM_FullRefactorisation(benchmark::State& state) { run(state, Change::every_node); }
+void BM_FirstNodeRefactorisation(benchmark::State& state) { run(state, Change::first_node); }
 void BM_PartialRefactorisation(benchmark::State& state) { run(state, Change::last_node); }
 
 void cases(benchmark::internal::Benchmark* b) {
@@ -84,6 +95,7 @@ void cases(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Solve)->Apply(cases);
 BENCHMARK(BM_FullRefactorisation)->Apply(cases);
+BENCHMARK(BM_FirstNodeRefactorisation)->Apply(cases);
 BENCHMARK(BM_PartialRefactorisation)->Apply(cases);
 
 }  // namespace

@@ -4,6 +4,9 @@
 // middle of the ladder to ground operate at k instants spread over every step,
 // each changing state, so a step costs k re-factorisations from the switch's node,
 // k re-solutions and k + 1 normal solutions. Compared with no switch at all.
+// The same on the mesh of n nodes (rows x columns, 1 ohm + 10 mH between
+// neighbours, 50 ohm + 0.1 H to ground at every fourth node; BM_MeshStep...): its
+// cost against n shows how a switching's cost grows with the network.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -21,11 +24,16 @@ namespace {
 
 using namespace wakro_bench;
 
-void build(std::int32_t n, std::int32_t switches, bool klu) {
+void build(std::int32_t n, std::int32_t switches, bool klu, bool mesh) {
   wakro::release_sparse_solver();
-  allocate_case(n, 2 * n + switches, 2 * n + 1);
+  const std::int32_t cols = mesh ? mesh_columns(n) : 1;
+  allocate_case(n, 3 * n + switches, n * (cols + 2) + 1);
   branches::nsw(1) = 0;
-  add_ladder(n);
+  if (mesh) {
+    add_mesh(n, cols);
+  } else {
+    add_ladder(n);
+  }
   // The switches, from the middle of the ladder to ground: not in GM.
   for (std::int32_t j = 1; j <= switches; ++j) {
     const std::int32_t b = new_rl_branch(n / 2 + j, 0, 1.0e6, 0.0);
@@ -51,15 +59,18 @@ void step(std::int32_t switches) {
   solve_step();
 }
 
-void BM_StepWithSwitchings(benchmark::State& state) {
+void run(benchmark::State& state, bool mesh) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const auto switches = static_cast<std::int32_t>(state.range(1));
   const bool klu = state.range(2) == 1;
-  build(n, switches, klu);
+  build(n, switches, klu, mesh);
   time_steps(state, n, [switches] { step(switches); });
   release_case();
   wakro::release_sparse_solver();
 }
+
+void BM_StepWithSwitchings(benchmark::State& state) { run(state, false); }
+void BM_MeshStepWithSwitchings(benchmark::State& state) { run(state, true); }
 
 void cases(benchmark::internal::Benchmark* b) {
   b->ArgNames({"nodes", "switchings", "klu"});
@@ -68,6 +79,14 @@ void cases(benchmark::internal::Benchmark* b) {
       for (int solver : {0, 1}) b->Args({n, k, solver});
 }
 
+void mesh_cases(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"nodes", "switchings", "klu"});
+  for (int n : {100, 1000, 10000})
+    for (int k : {0, 1})
+      for (int solver : {0, 1}) b->Args({n, k, solver});
+}
+
 BENCHMARK(BM_StepWithSwitchings)->Apply(cases);
+BENCHMARK(BM_MeshStepWithSwitchings)->Apply(mesh_cases);
 
 }  // namespace

@@ -46,6 +46,7 @@
 #include "network/ideal_branches.h"
 #include "network/klu_adapter.h"
 #include "network/mna_routines.h"
+#include "network/ordered_elimination.h"
 #include "network/packed_factors.h"
 #include "network/solution.h"
 
@@ -129,17 +130,21 @@ void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0:
 }
 
 // Rows m..n from GM and GGIN; `listed`: the rows' entries stand at their index
-// lists' positions only (see assemble_listed_rows).
+// lists' positions only (see assemble_listed_rows), or at the positions of the
+// pattern of a subsystem factorised in a fill-reducing order (`ordered`).
 // On the sparse path, `listed`: the rows' pattern has not grown since the sparse
 // solver last packed it (each factorisation there is followed by a solve that
 // packs TEMFIL; no ideal branch changes TEMFIL), so the stored pattern holds it.
 void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
-                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed) {
+                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed,
+                   bool ordered) {
   const bool sparse_path =
       int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
   if (sparse_path) {
     c_cpygm(listed ? kWithinStoredPattern : 0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(),
             gm.extent(1), filled.data(), filled.extent(1));
+  } else if (listed && ordered) {
+    wakro::assemble_pattern_rows(ss, m, n, rdc, gm, filled);
   } else if (listed) {
     assemble_listed_rows(ss, m, n, rdc, gm, filled);
   } else {
@@ -276,6 +281,22 @@ void itriang(std::int32_t ss) {
     const std::int32_t nmna = mna_elements(ss);
     const std::int32_t order = (mna::enable_mna && nmna > 0) ? mna::mbus_mna(ss) : n;
 
+    // A large subsystem on the own elimination may be factorised in a
+    // fill-reducing order (ordered_elimination.h); its working matrix then holds
+    // the assembled matrix, not factors, and its pattern no symbolic fill. One
+    // that can be ordered no longer (an ideal branch or MNA element came) is
+    // assembled and factorised whole in the numbered order.
+    const bool may_order = !int3::use_klu(ss) && !e_s0::idealss(ss) && nmna == 0 &&
+                           order == n && n >= wakro::kOrderedMinNodes;
+    bool ordered = wakro::ordered_elimination_active(ss, n);
+    bool fresh = false;
+    if (ordered && !may_order) {
+      wakro::drop_ordered_elimination(ss);
+      ordered = false;
+      fresh = true;
+      e_s8::mxinv(ss) = m = 1;
+    }
+
     // Step 5: the pattern of the rows to factorise starts from GM's. An entry of
     // GM's pattern that the last factorisation of its row did not have (a
     // component added a coupling) is outside the index lists: the lists are made
@@ -284,7 +305,7 @@ void itriang(std::int32_t ss) {
     // every change since the last assembly is known and none added a coupling,
     // the pattern did not grow and is not compared.
     const bool known = nmna == 0 && !e_s0::idealss(ss) && !e_s1::firststep && ctrl::iii != 0 &&
-                       int2::ntriang(ss) > 0 && wakro::changes_known(ss, m, temfil);
+                       int2::ntriang(ss) > 0 && !fresh && wakro::changes_known(ss, m, temfil);
 
     // Step 6 (sparse solver, changes known): only the changed entries are written,
     // into the stored matrix; the solve step re-factorises.
@@ -295,7 +316,8 @@ void itriang(std::int32_t ss) {
       PatternGrowth growth;
       if (!known) growth = copy_pattern(ss, m, n, n, filled, temfil);
       const bool grown = growth.grown;
-      if (growth.reaches_below && int2::ntriang(ss) > 0 && m > 1) {
+      // A grown pattern is ordered again (or may now be): every row then.
+      if ((growth.reaches_below || (grown && may_order)) && int2::ntriang(ss) > 0 && m > 1) {
         copy_pattern(ss, 1, m - 1, n, filled, temfil);
         e_s8::mxinv(ss) = m = 1;
       }
@@ -309,8 +331,8 @@ void itriang(std::int32_t ss) {
       // outside the stored pattern: its rows are packed from the masks.)
       const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
                           !e_s0::idealss(ss) && nmna == 0 && order == n &&
-                          !(known && int3::use_klu(ss));
-      assemble_rows(ss, m, n, order, rdc, gm, filled, listed);
+                          !(known && int3::use_klu(ss)) && !fresh;
+      assemble_rows(ss, m, n, order, rdc, gm, filled, listed, ordered);
       add_switches(ss, m, rdc);
       if (nmna > 0) mna_process(ss);
       if (e_s0::idealss(ss)) idlsrc(ss);
@@ -327,15 +349,21 @@ void itriang(std::int32_t ss) {
       } else {
         // Step 10: own elimination.
         const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
-        const bool new_lists = int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown;
-        if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
-        wakro::eliminate_from(ss, m, big_n, rdc);
+        const bool new_lists = int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown || fresh;
+        if (new_lists && may_order) ordered = wakro::plan_ordered_elimination(ss, big_n, temfil);
+        if (ordered) {
+          wakro::eliminate_ordered(ss, m, big_n, rdc, new_lists);
+        } else {
+          wakro::drop_ordered_elimination(ss);
+          if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
+          wakro::eliminate_from(ss, m, big_n, rdc);
+          // The substitution's copy of the factors (ideal branches and MNA
+          // elements may rewrite rows before m: every row is copied then).
+          wakro::note_factorisation(ss, m, new_lists || e_s0::idealss(ss) || nmna > 0);
+        }
         temp1::stabck(ss) = true;
         ++int2::ntriang(ss);
         e_s8::mxinv(ss) = big_n + 1;
-        // The substitution's copy of the factors (ideal branches and MNA elements
-        // may rewrite rows before m: every row is copied then).
-        wakro::note_factorisation(ss, m, new_lists || e_s0::idealss(ss) || nmna > 0);
       }
     }
   }

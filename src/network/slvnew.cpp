@@ -29,6 +29,7 @@
 #include "network/branch_view.h"
 #include "network/elimination.h"
 #include "network/klu_adapter.h"
+#include "network/ordered_elimination.h"
 #include "network/packed_factors.h"
 #include "network/solution.h"
 
@@ -124,6 +125,7 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 // (by node, from 1) enters the work vector as the forward pass reaches each row
 // (rhs may be the work vector itself).
 void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
+  if (wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1)) return;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;

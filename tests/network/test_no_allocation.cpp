@@ -24,6 +24,7 @@
 #include "model/rt_config.h"
 #include "model/storage.h"
 #include "network/mna_routines.h"
+#include "network/ordered_elimination.h"
 #include "network/switching.h"
 #include "sparse_fixture.h"
 #include "support/allocation_counter.h"
@@ -130,6 +131,41 @@ TEST_F(NoAllocation, StepsWithSwitchingsInsideThemAllocateNothing) {
   for (int n = 0; n < 70; ++n) step();
   EXPECT_EQ(g_news.load(), before);
   EXPECT_GT(int2::ntriang(1), factorisations + 25);
+}
+
+// A 12 x 12 mesh, factorised in a fill-reducing order: a switch toggled every
+// third step and a Norton conductance changing every step.
+TEST_F(NoAllocation, OrderedEliminationOfAMeshAllocatesNothing) {
+  extra_dims_ = {{dim::stori, 20}, {dim::storf, 20}, {dim::stor, 40}};
+  size(144, 3 * 144);
+  set_options({true, true, true, false});
+  for (std::int32_t k = 1; k <= 144; ++k) {
+    if (k % 12 != 0) add_branch(1, k, k + 1, 1.0, 0.0, 0.0);
+    if (k + 12 <= 144) add_branch(1, k, k + 12, 2.0, 0.001, 0.0);
+    if (k % 4 == 1) add_branch(1, k, 0, 0.0, 0.02, 0.0, 0.3);
+  }
+  add_branch(1, 1, 0, 0.5, 0.0, 0.0, 0.0, 12.0);
+  const std::int32_t sw = add_branch(1, 70, 0, 1.0e6, 0.0, 0.0, 0.0, 0.0, true);
+  wakro_initswbr(1, sw, 0.01, 1.0e6, 0.0, 0.0, "TEST        ");
+  e_s0::enabccin(5, 1) = true;
+  model_ = [sw] {
+    e_s0::ggin(5, 1) = 0.2 + 0.01 * (ctrl::iii % 3);
+    if (ctrl::iii % 3 != 0) return;
+    if (branches::openbr(sw, 1)) {
+      wakro_turnon(1, sw, 6, 0.0);
+    } else {
+      wakro_turnoff(1, sw, 6, 0.0);
+    }
+  };
+  start_run(60);
+  step();
+  step();
+  ASSERT_TRUE(wakro::ordered_elimination_active(1, 144));
+  const long before = g_news.load();
+  const std::int32_t factorisations = int2::ntriang(1);
+  for (int n = 0; n < 50; ++n) step();
+  EXPECT_EQ(g_news.load(), before);
+  EXPECT_GE(int2::ntriang(1), factorisations + 50);
 }
 
 // On the sparse solver a switching writes its entries into the stored matrix

@@ -1,0 +1,373 @@
+// The own elimination in a fill-reducing order (ordered_elimination.h).
+#include "network/ordered_elimination.h"
+
+#include <camd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "diag/quit.h"
+#include "model/branches.h"
+#include "model/int2.h"
+#include "network/elimination.h"
+#include "network/solution.h"
+
+namespace wakro {
+namespace {
+
+constexpr double kCancellation = 1e-14;
+
+using Index = std::int32_t;
+using Vec = std::vector<Index>;
+
+// The plan and factors of one subsystem (positions in the new order from 0).
+struct Plan {
+  bool active = false;
+  Index n = 0;
+  Vec node;                 // node (from 1) at each position
+  Vec pos;                  // position of each node (pos[node - 1])
+  // The symmetric pattern by node (from 1), without the diagonal: for assembly.
+  Vec nat_ptr;
+  Vec nat_col;
+  // The matrix in the new order by rows, every entry of the pattern with the
+  // diagonal: its column (position), where it stands in rdc and its value when
+  // last factorised.
+  Vec a_ptr;
+  Vec a_col;
+  std::vector<std::ptrdiff_t> a_at;
+  std::vector<double> a_val;
+  std::ptrdiff_t rdc_rows = 0;  // rdc's leading dimension when a_at was made
+  // The factors by rows: L below the diagonal (columns ascending), U above it.
+  Vec l_ptr;
+  Vec l_col;
+  std::vector<double> l_val;
+  Vec u_ptr;
+  Vec u_col;
+  std::vector<double> u_val;
+  std::vector<double> inv_pivot;
+  std::vector<double> work;  // a row spread by column; zero between rows
+  std::vector<double> y;     // the substitution's vector in the new order
+  std::int64_t numbered_fill = 0;
+};
+
+std::vector<Plan>& plans() {
+  static std::vector<Plan> p;
+  return p;
+}
+
+Plan* plan_of(std::int32_t ss) {
+  std::vector<Plan>& p = plans();
+  if (ss < 1 || static_cast<std::size_t>(ss) > p.size()) return nullptr;
+  return &p[static_cast<std::size_t>(ss - 1)];
+}
+
+
+// Rows of a symmetric pattern given by rows (ptr, col; no diagonal): the
+// elimination tree's parents in that numbering.
+Vec elimination_tree(Index n, const Vec& ptr, const Vec& col) {
+  Vec parent(static_cast<std::size_t>(n), -1);
+  Vec ancestor(static_cast<std::size_t>(n), -1);
+  for (Index r = 0; r < n; ++r) {
+    for (Index k = ptr[r]; k < ptr[r + 1]; ++k) {
+      Index q = col[k];
+      while (q != -1 && q < r) {
+        const Index next = ancestor[q];
+        ancestor[q] = r;
+        if (next == -1) parent[q] = r;
+        q = next;
+      }
+    }
+  }
+  return parent;
+}
+
+// The columns of each row of L (below the diagonal) of a symmetric pattern by
+// rows: row r reaches, from each of its entries q < r, up the tree to r. With
+// `keep` false only the count is made.
+std::int64_t row_patterns(Index n, const Vec& ptr, const Vec& col, bool keep, Vec* l_ptr,
+                          Vec* l_col) {
+  const Vec parent = elimination_tree(n, ptr, col);
+  Vec mark(static_cast<std::size_t>(n), -1);
+  std::int64_t total = 0;
+  if (keep) {
+    l_ptr->assign(static_cast<std::size_t>(n) + 1, 0);
+    l_col->clear();
+  }
+  for (Index r = 0; r < n; ++r) {
+    mark[r] = r;
+    const std::size_t start = keep ? l_col->size() : 0;
+    for (Index k = ptr[r]; k < ptr[r + 1]; ++k) {
+      for (Index q = col[k]; q < r && mark[q] != r; q = parent[q]) {
+        mark[q] = r;
+        ++total;
+        if (keep) l_col->push_back(q);
+      }
+    }
+    if (keep) {
+      std::sort(l_col->begin() + static_cast<std::ptrdiff_t>(start), l_col->end());
+      (*l_ptr)[r + 1] = static_cast<Index>(l_col->size());
+    }
+  }
+  return total;
+}
+
+// The symmetric pattern of rows 1..n of temfil by node (from 0), without the
+// diagonal, columns ascending.
+void symmetric_pattern(Index n, e_s0::FillView temfil, Vec& ptr, Vec& col) {
+  Vec count(static_cast<std::size_t>(n) + 1, 0);
+  // Column by column (the storage order): entry (i, j) and its mirror.
+  std::vector<std::vector<Index>> rows(static_cast<std::size_t>(n));
+  for (Index j = 1; j <= n; ++j) {
+    const bool* c = &temfil(1, j);
+    for (Index i = 1; i <= n; ++i) {
+      if (!c[i - 1] || i == j) continue;
+      rows[static_cast<std::size_t>(i - 1)].push_back(j - 1);
+      rows[static_cast<std::size_t>(j - 1)].push_back(i - 1);
+    }
+  }
+  ptr.assign(static_cast<std::size_t>(n) + 1, 0);
+  col.clear();
+  for (Index r = 0; r < n; ++r) {
+    std::vector<Index>& row = rows[static_cast<std::size_t>(r)];
+    std::sort(row.begin(), row.end());
+    row.erase(std::unique(row.begin(), row.end()), row.end());
+    col.insert(col.end(), row.begin(), row.end());
+    ptr[r + 1] = static_cast<Index>(col.size());
+  }
+}
+
+// The nodes where the matrix changes during a run: the ends of the switching
+// branches and the Norton nodes (constraint set 1, ordered last).
+std::vector<int> changing_nodes(std::int32_t ss, Index n) {
+  std::vector<int> set(static_cast<std::size_t>(n), 0);
+  const auto mark = [&set, n](std::int32_t x) {
+    if (x >= 1 && x <= n) set[static_cast<std::size_t>(x - 1)] = 1;
+  };
+  if (branches::nsw.allocated() && branches::brnsw.allocated()) {
+    for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
+      const std::int32_t b = branches::brnsw(k, ss);
+      mark(branches::ief(b, ss));
+      mark(branches::iet(b, ss));
+    }
+  }
+  if (int2::nmb.allocated() && int2::ll.allocated())
+    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) mark(int2::ll(k, ss));
+  if (e_s0::enabccin.allocated())
+    for (Index x = 1; x <= std::min(n, e_s0::enabccin.extent(1)); ++x)
+      if (e_s0::enabccin(x, ss)) mark(x);
+  return set;
+}
+
+// The positions of the plan's matrix entries in rdc (leading dimension rows).
+void locate_entries(Plan& p, std::ptrdiff_t rows) {
+  for (Index r = 0; r < p.n; ++r) {
+    const std::ptrdiff_t i = p.node[r] - 1;
+    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k)
+      p.a_at[k] = static_cast<std::ptrdiff_t>(p.node[p.a_col[k]] - 1) * rows + i;
+  }
+  p.rdc_rows = rows;
+}
+
+std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+[[noreturn]] void vanishing_pivot(Plan& p, Index r, std::int32_t ss) {
+  std::fill(p.work.begin(), p.work.end(), 0.0);
+  itriang_errmsg(p.node[r], ss);
+  wakro_quit("ITRIANG", 0);
+}
+
+// Rows from..n-1 in the new order, from the stored matrix.
+void factorise_from(Plan& p, Index from, std::int32_t ss) {
+  double* const w = p.work.data();
+  const Index* const ac = p.a_col.data();
+  const double* const av = p.a_val.data();
+  const Index* const lc = p.l_col.data();
+  const Index* const uc = p.u_col.data();
+  double* const uv = p.u_val.data();
+  double* const lv = p.l_val.data();
+  for (Index r = from; r < p.n; ++r) {
+    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) w[ac[k]] = av[k];
+    double diagonal = w[r];
+    for (Index kq = p.l_ptr[r]; kq < p.l_ptr[r + 1]; ++kq) {
+      const Index q = lc[kq];
+      const double l_rq = w[q];
+      for (Index kc = p.u_ptr[q]; kc < p.u_ptr[q + 1]; ++kc) w[uc[kc]] -= uv[kc] * l_rq;
+      if (std::abs(w[r]) < kCancellation * std::abs(diagonal)) int2::nilltr(p.node[r], ss) = true;
+      diagonal = w[r];
+    }
+    const double pivot = w[r];
+    if (std::abs(pivot) < kZeroPivot) vanishing_pivot(p, r, ss);
+    const double inv = 1.0 / pivot;
+    p.inv_pivot[r] = inv;
+    w[r] = 0.0;
+    for (Index kq = p.l_ptr[r]; kq < p.l_ptr[r + 1]; ++kq) {
+      lv[kq] = w[lc[kq]];
+      w[lc[kq]] = 0.0;
+    }
+    for (Index kc = p.u_ptr[r]; kc < p.u_ptr[r + 1]; ++kc) {
+      uv[kc] = w[uc[kc]] * inv;
+      w[uc[kc]] = 0.0;
+    }
+  }
+}
+
+}  // namespace
+
+bool ordered_elimination_active(std::int32_t ss, std::int32_t n) {
+  const Plan* p = plan_of(ss);
+  return p != nullptr && p->active && p->n == n;
+}
+
+void drop_ordered_elimination(std::int32_t ss) {
+  Plan* p = plan_of(ss);
+  if (p != nullptr) *p = Plan{};
+}
+
+bool plan_ordered_elimination(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
+  drop_ordered_elimination(ss);
+  if (ss < 1 || n < kOrderedMinNodes) return false;
+  Vec ptr;
+  Vec col;
+  symmetric_pattern(n, temfil, ptr, col);
+  const std::int64_t numbered = row_patterns(n, ptr, col, false, nullptr, nullptr);
+
+  // CAMD takes the pattern by columns: the symmetric rows are its columns.
+  Vec order(static_cast<std::size_t>(n));
+  double control[CAMD_CONTROL];
+  double info[CAMD_INFO];
+  camd_defaults(control);
+  const std::vector<int> constraint = changing_nodes(ss, n);
+  if (camd_order(n, ptr.data(), col.data(), order.data(), control, info, constraint.data()) !=
+      CAMD_OK)
+    return false;
+
+  Plan p;
+  p.n = n;
+  p.node.resize(static_cast<std::size_t>(n));
+  p.pos.resize(static_cast<std::size_t>(n));
+  for (Index r = 0; r < n; ++r) {
+    p.node[r] = order[r] + 1;
+    p.pos[order[r]] = r;
+  }
+  // The pattern in the new order, by rows: lower entries for the tree, every
+  // entry with the diagonal for the matrix rows.
+  Vec lower_ptr(static_cast<std::size_t>(n) + 1, 0);
+  Vec lower_col;
+  p.a_ptr.assign(static_cast<std::size_t>(n) + 1, 0);
+  for (Index r = 0; r < n; ++r) {
+    const Index x = order[r];
+    std::vector<Index> row;
+    for (Index k = ptr[x]; k < ptr[x + 1]; ++k) row.push_back(p.pos[col[k]]);
+    row.push_back(r);
+    std::sort(row.begin(), row.end());
+    for (Index c : row) {
+      p.a_col.push_back(c);
+      if (c < r) lower_col.push_back(c);
+    }
+    p.a_ptr[r + 1] = static_cast<Index>(p.a_col.size());
+    lower_ptr[r + 1] = static_cast<Index>(lower_col.size());
+  }
+  const std::int64_t ordered = row_patterns(n, lower_ptr, lower_col, true, &p.l_ptr, &p.l_col);
+  if (static_cast<double>(ordered) > kOrderedFillShare * static_cast<double>(numbered)) return false;
+
+  // U by rows: the transpose of L's pattern (rows ascending give columns ascending).
+  p.u_ptr.assign(static_cast<std::size_t>(n) + 1, 0);
+  for (Index c : p.l_col) ++p.u_ptr[c + 1];
+  for (Index r = 0; r < n; ++r) p.u_ptr[r + 1] += p.u_ptr[r];
+  p.u_col.resize(p.l_col.size());
+  Vec next(p.u_ptr.begin(), p.u_ptr.end() - 1);
+  for (Index r = 0; r < n; ++r)
+    for (Index k = p.l_ptr[r]; k < p.l_ptr[r + 1]; ++k) p.u_col[next[p.l_col[k]]++] = r;
+
+  p.nat_ptr = std::move(ptr);
+  p.nat_col = std::move(col);
+  p.a_at.resize(p.a_col.size());
+  p.a_val.assign(p.a_col.size(), 0.0);
+  p.l_val.assign(p.l_col.size(), 0.0);
+  p.u_val.assign(p.u_col.size(), 0.0);
+  p.inv_pivot.assign(static_cast<std::size_t>(n), 0.0);
+  p.work.assign(static_cast<std::size_t>(n), 0.0);
+  p.y.assign(static_cast<std::size_t>(n), 0.0);
+  p.numbered_fill = numbered;
+  p.active = true;
+  std::vector<Plan>& all = plans();
+  if (all.size() < static_cast<std::size_t>(ss)) all.resize(static_cast<std::size_t>(ss));
+  all[static_cast<std::size_t>(ss - 1)] = std::move(p);
+  return true;
+}
+
+void assemble_pattern_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                           e_s0::RealView gm, e_s0::FillView filled) {
+  const Plan& p = *plan_of(ss);
+  for (std::int32_t i = m; i <= n; ++i) {
+    for (Index k = p.nat_ptr[i - 1]; k < p.nat_ptr[i]; ++k) {
+      const std::int32_t j = p.nat_col[k] + 1;
+      rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
+    }
+  }
+}
+
+void eliminate_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                       bool every_row) {
+  Plan& p = *plan_of(ss);
+  if (p.rdc_rows != rdc.extent(1)) locate_entries(p, rdc.extent(1));
+  const double* const a = rdc.data();
+  // The first row, in the new order, whose entries changed: from there on the
+  // factors are made again.
+  Index from = every_row ? 0 : p.n;
+  for (std::int32_t i = std::max(m, 1); i <= n; ++i) {
+    const Index r = p.pos[i - 1];
+    bool changed = false;
+    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) {
+      const double v = a[p.a_at[k]];
+      changed = changed || bits(v) != bits(p.a_val[k]);
+      p.a_val[k] = v;
+    }
+    if (changed) from = std::min(from, r);
+  }
+  if (every_row) {
+    for (Index r = 0; r < p.n; ++r)
+      for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) p.a_val[k] = a[p.a_at[k]];
+  }
+  factorise_from(p, from, ss);
+}
+
+bool substitute_ordered(std::int32_t ss, std::int32_t n, const double* rhs, double* v) {
+  Plan* pp = plan_of(ss);
+  if (pp == nullptr || !pp->active || pp->n != n) return false;
+  Plan& p = *pp;
+  double* const y = p.y.data();
+  const Index* const node = p.node.data();
+  const double* const d = p.inv_pivot.data();
+  const Index* const lc = p.l_col.data();
+  const double* const lv = p.l_val.data();
+  const Index* const uc = p.u_col.data();
+  const double* const uv = p.u_val.data();
+  y[0] = rhs[node[0]];
+  for (Index r = 1; r < n; ++r) {
+    y[r - 1] *= d[r - 1];
+    double sum = 0.0;
+    for (Index k = p.l_ptr[r]; k < p.l_ptr[r + 1]; ++k) sum += lv[k] * y[lc[k]];
+    y[r] = rhs[node[r]] - sum;
+  }
+  y[n - 1] *= d[n - 1];
+  for (Index r = n - 2; r >= 0; --r) {
+    double sum = 0.0;
+    for (Index k = p.u_ptr[r]; k < p.u_ptr[r + 1]; ++k) sum += uv[k] * y[uc[k]];
+    y[r] -= sum;
+  }
+  for (Index r = 0; r < n; ++r) v[node[r]] = y[r];
+  return true;
+}
+
+OrderedFill ordered_fill(std::int32_t ss) {
+  const Plan* p = plan_of(ss);
+  if (p == nullptr || !p->active) return {};
+  return {p->numbered_fill, static_cast<std::int64_t>(p->l_col.size())};
+}
+
+}  // namespace wakro
