@@ -332,10 +332,15 @@ void itriang(std::int32_t ss) {
       const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
                           !e_s0::idealss(ss) && nmna == 0 && order == n &&
                           !(known && int3::use_klu(ss)) && !fresh;
-      assemble_rows(ss, m, n, order, rdc, gm, filled, listed, ordered);
-      add_switches(ss, m, rdc);
-      if (nmna > 0) mna_process(ss);
-      if (e_s0::idealss(ss)) idlsrc(ss);
+      // A subsystem in a fill-reducing order takes such rows straight into its
+      // own matrix and factorises them there.
+      const bool straight = ordered && listed && wakro::assemble_ordered(ss, m, n, gm, filled);
+      if (!straight) {
+        assemble_rows(ss, m, n, order, rdc, gm, filled, listed, ordered);
+        add_switches(ss, m, rdc);
+        if (nmna > 0) mna_process(ss);
+        if (e_s0::idealss(ss)) idlsrc(ss);
+      }
       wakro::note_assembled(ss);
 
       // Step 8: ground check at time zero, on a complete assembly only (rows below
@@ -351,7 +356,9 @@ void itriang(std::int32_t ss) {
         const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
         const bool new_lists = int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown || fresh;
         if (new_lists && may_order) ordered = wakro::plan_ordered_elimination(ss, big_n, temfil);
-        if (ordered) {
+        if (straight) {
+          // factorised by assemble_ordered
+        } else if (ordered) {
           wakro::eliminate_ordered(ss, m, big_n, rdc, new_lists);
         } else {
           wakro::drop_ordered_elimination(ss);

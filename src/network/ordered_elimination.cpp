@@ -49,7 +49,20 @@ struct Plan {
   Vec u_col;
   std::vector<double> u_val;
   std::vector<double> inv_pivot;
-  std::vector<double> work;  // a row spread by column; zero between rows
+  // Where each entry of the symmetric pattern by node stands in a_val: at_row[k]
+  // for (node, nat_col[k]), at_col[k] for (nat_col[k], node); diagonals by node.
+  std::vector<std::ptrdiff_t> at_row;
+  std::vector<std::ptrdiff_t> at_col;
+  std::vector<std::ptrdiff_t> at_diag;
+  // The switching branches when the plan was made: branch, ends, and where their
+  // entries (f, f), (f, t), (t, t), (t, f) stand in a_val (-1: a ground end).
+  struct Switch {
+    std::int32_t branch, f, t;
+    std::ptrdiff_t ff, ft, tt, tf;
+  };
+  std::vector<Switch> switches;
+  std::vector<double> b_val;  // the assembly of the rows, beside a_val
+  std::vector<double> work;   // a row spread by column; zero between rows
   std::vector<double> y;     // the substitution's vector in the new order
   std::int64_t numbered_fill = 0;
 };
@@ -170,6 +183,59 @@ void locate_entries(Plan& p, std::ptrdiff_t rows) {
       p.a_at[k] = static_cast<std::ptrdiff_t>(p.node[p.a_col[k]] - 1) * rows + i;
   }
   p.rdc_rows = rows;
+}
+
+// Where entry (i, j) (nodes from 1) stands in the plan's matrix rows; -1 when it
+// is outside the pattern.
+std::ptrdiff_t entry_at(const Plan& p, std::int32_t i, std::int32_t j) {
+  if (i < 1 || j < 1) return -1;
+  const Index r = p.pos[i - 1];
+  const Index c = p.pos[j - 1];
+  const Index* const first = p.a_col.data() + p.a_ptr[r];
+  const Index* const last = p.a_col.data() + p.a_ptr[r + 1];
+  const Index* const at = std::lower_bound(first, last, c);
+  return at != last && *at == c ? at - p.a_col.data() : -1;
+}
+
+// The maps of the direct assembly (see assemble_ordered).
+void map_entries(Plan& p, std::int32_t ss) {
+  const Index n = p.n;
+  p.at_row.resize(p.nat_col.size());
+  p.at_col.resize(p.nat_col.size());
+  p.at_diag.resize(static_cast<std::size_t>(n));
+  for (Index x = 0; x < n; ++x) {
+    p.at_diag[x] = entry_at(p, x + 1, x + 1);
+    for (Index k = p.nat_ptr[x]; k < p.nat_ptr[x + 1]; ++k) {
+      p.at_row[k] = entry_at(p, x + 1, p.nat_col[k] + 1);
+      p.at_col[k] = entry_at(p, p.nat_col[k] + 1, x + 1);
+    }
+  }
+  p.switches.clear();
+  for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
+    const std::int32_t b = branches::brnsw(k, ss);
+    const std::int32_t f = branches::ief(b, ss);
+    const std::int32_t t = branches::iet(b, ss);
+    p.switches.push_back({b, f, t, entry_at(p, f, f), entry_at(p, f, t), entry_at(p, t, t),
+                          entry_at(p, t, f)});
+  }
+  p.b_val.assign(p.a_val.size(), 0.0);
+}
+
+// True when the switching branches of ss are still those of the plan, each with
+// its entries in the pattern.
+bool switches_as_planned(const Plan& p, std::int32_t ss) {
+  if (static_cast<std::size_t>(branches::nsw(ss)) != p.switches.size()) return false;
+  for (std::size_t k = 0; k < p.switches.size(); ++k) {
+    const Plan::Switch& w = p.switches[k];
+    if (branches::brnsw(static_cast<std::int32_t>(k) + 1, ss) != w.branch ||
+        branches::ief(w.branch, ss) != w.f || branches::iet(w.branch, ss) != w.t)
+      return false;
+    if (w.f == w.t) continue;
+    if ((w.f > 0 && (w.ff < 0 || (w.t > 0 && w.ft < 0))) ||
+        (w.t > 0 && (w.tt < 0 || (w.f > 0 && w.tf < 0))))
+      return false;
+  }
+  return true;
 }
 
 std::uint64_t bits(double x) { return std::bit_cast<std::uint64_t>(x); }
@@ -293,6 +359,7 @@ bool plan_ordered_elimination(std::int32_t ss, std::int32_t n, e_s0::FillView te
   p.work.assign(static_cast<std::size_t>(n), 0.0);
   p.y.assign(static_cast<std::size_t>(n), 0.0);
   p.numbered_fill = numbered;
+  map_entries(p, ss);
   p.active = true;
   std::vector<Plan>& all = plans();
   if (all.size() < static_cast<std::size_t>(ss)) all.resize(static_cast<std::size_t>(ss));
@@ -334,6 +401,64 @@ void eliminate_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::Re
       for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) p.a_val[k] = a[p.a_at[k]];
   }
   factorise_from(p, from, ss);
+}
+
+bool assemble_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView gm,
+                      e_s0::FillView filled) {
+  Plan* pp = plan_of(ss);
+  if (pp == nullptr || !pp->active || pp->n != n || m < 1 || !switches_as_planned(*pp, ss))
+    return false;
+  Plan& p = *pp;
+  double* const b = p.b_val.data();
+  // The off-diagonal entries: by columns (the order gm is stored in) when many
+  // rows are assembled, by rows when few are.
+  if (n - m + 1 > n / 4) {
+    for (std::int32_t j = 1; j <= n; ++j) {
+      const double* const gc = &gm(1, j) - 1;
+      const bool* const fc = &filled(1, j) - 1;
+      for (Index k = p.nat_ptr[j - 1]; k < p.nat_ptr[j]; ++k) {
+        const std::int32_t i = p.nat_col[k] + 1;
+        if (i >= m) b[p.at_col[k]] = fc[i] ? -gc[i] : 0.0;
+      }
+    }
+  } else {
+    for (std::int32_t i = m; i <= n; ++i)
+      for (Index k = p.nat_ptr[i - 1]; k < p.nat_ptr[i]; ++k) {
+        const std::int32_t j = p.nat_col[k] + 1;
+        b[p.at_row[k]] = filled(i, j) ? -gm(i, j) : 0.0;
+      }
+  }
+  for (std::int32_t i = m; i <= n; ++i) b[p.at_diag[i - 1]] = gm(i, i) + e_s0::ggin(i, ss);
+  // The switches, as add_switches enters them.
+  for (const Plan::Switch& w : p.switches) {
+    const double g = branches::geq(w.branch, ss);
+    if ((w.f < m && w.t < m) || w.f == w.t) continue;
+    if (w.f == 0 || w.t == 0) {
+      b[w.f == 0 ? w.tt : w.ff] += g;
+      continue;
+    }
+    if (w.f >= m) {
+      b[w.ff] += g;
+      b[w.ft] -= g;
+    }
+    if (w.t >= m) {
+      b[w.tt] += g;
+      b[w.tf] -= g;
+    }
+  }
+  // The first row, in the new order, whose entries changed.
+  Index from = p.n;
+  for (std::int32_t i = m; i <= n; ++i) {
+    const Index r = p.pos[i - 1];
+    bool changed = false;
+    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) {
+      changed = changed || bits(b[k]) != bits(p.a_val[k]);
+      p.a_val[k] = b[k];
+    }
+    if (changed) from = std::min(from, r);
+  }
+  factorise_from(p, from, ss);
+  return true;
 }
 
 bool substitute_ordered(std::int32_t ss, std::int32_t n, const double* rhs, double* v) {

@@ -9,8 +9,9 @@
 // Norton nodes) are kept to the end of the order; the order is taken when its
 // factors hold at most kOrderedFillShare of the fill of the numbered order.
 // Such a subsystem then keeps, beside the working matrix:
-//   - the assembled matrix in RDC itself (RDC holds no factors): rows m..n are
-//     assembled at the positions of the symmetric pattern as always;
+//   - no factors in RDC: a full assembly (the first, or after the pattern grew)
+//     goes into RDC as always and is taken from there; the usual assembly of
+//     rows m..n goes straight into the plan's matrix (assemble_ordered);
 //   - the matrix in the new order by rows as last factorised, the factors L and U
 //     by rows in that order and the inverse pivots, each contiguous. Its pattern
 //     (TEMFIL) takes no symbolic fill, and no index lists are made.
@@ -58,6 +59,15 @@ void assemble_pattern_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0
 // taken as they were last factorised.
 void eliminate_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
                        bool every_row);
+
+// The step's usual factorisation of ss in the new order (no growth of the
+// pattern, rows m..n to assemble): the rows are assembled from gm, GGIN and the
+// switches straight into the plan's matrix, with the arithmetic of the assembly
+// into rdc, and factorised from the first row whose entries changed. rdc is not
+// written. False, with nothing done, when ss has no current plan or its switching
+// branches are not those of the plan (the caller then assembles into rdc).
+bool assemble_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView gm,
+                      e_s0::FillView filled);
 
 // Forward and back substitution of ss on its factors in the new order: rhs and
 // v by node, from 1 (rhs may be v). False, with nothing done, when ss has no

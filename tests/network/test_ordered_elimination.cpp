@@ -55,7 +55,7 @@ class OrderedElimination : public nettest::SparseNetwork {
     e_s0::enabccin(1, 1) = e_s0::enabccin(n, 1) = true;
     const std::int32_t far = n - cols - 2;
     model_ = [s1, n, far] {
-      e_s0::ggin(1, 1) = 0.2 + 0.01 * (ctrl::iii % 3);
+      e_s0::ggin(1, 1) = 0.2 + 0.01 * (ctrl::iii / 5 % 2);
       e_s0::ggin(n, 1) = 0.1 + 0.02 * (ctrl::iii % 2);
       e_s0::ccin(n, 1) = 1.5;
       if (ctrl::iii == 20) {
