@@ -51,6 +51,7 @@
 #include "model/storage.h"
 #include "model/versin.h"
 #include "network/mna_routines.h"
+#include "network/ordered_elimination.h"
 #include "network/solution.h"
 #include "model/e_s8.h"
 #include "model/temp1.h"
@@ -549,7 +550,13 @@ void factorise_as_read() {
     }
     const std::int32_t keep = e_s8::mxinv(ss);
     e_s8::mxinv(ss) = 1;
+    // A subsystem factorised in a fill-reducing order is ordered again from its
+    // pattern and node lists, as the reader, at its first factorisation, orders it.
+    const bool reorder = wakro::ordered_elimination_active(ss, e_s0::mbus(ss));
+    const std::int32_t count = int2::ntriang(ss);
+    if (reorder) int2::ntriang(ss) = 0;
     itriang(ss);
+    if (reorder) int2::ntriang(ss) = count + 1;
     e_s8::mxinv(ss) = keep;
     // No chatter step follows this factorisation: the matrix did not change.
     temp1::stabck(ss) = false;
