@@ -39,6 +39,7 @@
 #include "network/hooks.h"
 #include "network/matrix.h"
 #include "network/solution.h"
+#include "network/switching.h"
 #include "support/console_capture.h"
 #include "support/shared_state.h"
 
@@ -211,5 +212,14 @@ Captured capture(F&& f) {
 
 // Relative difference of a and b.
 inline double rel(double a, double b) { return std::abs(a - b) / std::max(std::abs(b), 1e-300); }
+
+// A model's switching of switch b of subsystem ss to its other state.
+inline void toggle_switch(std::int32_t ss, std::int32_t b) {
+  if (branches::openbr(b, ss)) {
+    wakro_turnon(ss, b, 6, 0.0);
+  } else {
+    wakro_turnoff(ss, b, 6, 0.0);
+  }
+}
 
 }  // namespace nettest

@@ -151,11 +151,7 @@ TEST_F(NoAllocation, OrderedEliminationOfAMeshAllocatesNothing) {
   model_ = [sw] {
     e_s0::ggin(5, 1) = 0.2 + 0.01 * (ctrl::iii % 3);
     if (ctrl::iii % 3 != 0) return;
-    if (branches::openbr(sw, 1)) {
-      wakro_turnon(1, sw, 6, 0.0);
-    } else {
-      wakro_turnoff(1, sw, 6, 0.0);
-    }
+    nettest::toggle_switch(1, sw);
   };
   start_run(60);
   step();
@@ -183,11 +179,7 @@ TEST_F(NoAllocation, SwitchingsOnTheSparseSolverAllocateNothing) {
   model_ = [sw] {
     e_s0::ccin(1, 1) = 1.0;
     if (ctrl::iii % 2 == 0) {
-      if (branches::openbr(sw, 1)) {
-        wakro_turnon(1, sw, 6, 0.0);
-      } else {
-        wakro_turnoff(1, sw, 6, 0.0);
-      }
+      nettest::toggle_switch(1, sw);
     }
   };
   start_run(60);

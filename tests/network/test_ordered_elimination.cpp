@@ -65,11 +65,7 @@ class OrderedElimination : public nettest::SparseNetwork {
                                 wakro::AdmittanceMeaning::nodal);
       }
       if (ctrl::iii % 7 != 3) return;
-      if (branches::openbr(s1, 1)) {
-        wakro_turnon(1, s1, 6, 0.0);
-      } else {
-        wakro_turnoff(1, s1, 6, 0.0);
-      }
+      nettest::toggle_switch(1, s1);
     };
   }
 
