@@ -23,7 +23,10 @@
 
 #include <cstdint>
 
+#include "model/e_s2.h"
 #include "model/farray.h"
+#include "model/rt_config.h"
+#include "model/storage.h"
 
 namespace wakro::blocks {
 
@@ -49,26 +52,71 @@ class Slots {
   std::int32_t base_;
 };
 
+namespace detail {
+[[noreturn]] void slot_index_stop(std::int32_t k, std::int32_t count);
+// The report of a block whose slots would pass the end of an array; the run ends.
+[[noreturn]] void dimension_exceeded(const char* upperName, std::int64_t lastSlot);
+
+// Slots first .. first+n-1 of the array, after the check (in 64 bits, so that no
+// pointer value and no count can wrap round before the comparison). Inline: the
+// blocks take their slots on every call.
+template <class T, bool C>
+inline Slots<T> take(FArray<T, 1, C>& array, const char* upperName, std::int32_t first,
+                     std::int32_t n) {
+  if (n == 0) return Slots<T>(nullptr, 0, first);
+  const std::int64_t last = std::int64_t{first} + n - 1;
+  if (n < 0 || first < 1 || last > array.extent(1) || !array.allocated()) [[unlikely]]
+    dimension_exceeded(upperName, n < 0 ? first : last);
+  return Slots<T>(array.data() + (first - 1), n, first);
+}
+
+// The same for an array whose pointer names the next slot to take: the pointer
+// moves on by n after the check.
+template <class T, bool C>
+inline Slots<T> take_from(FArray<T, 1, C>& array, const char* upperName, std::int32_t& pointer,
+                          std::int32_t n) {
+  Slots<T> s = take(array, upperName, pointer, n);
+  pointer += n;
+  return s;
+}
+}  // namespace detail
+
 // Old-style storage: STOR(NEXC+1) .. STOR(NEXC+n); NEXC = NEXC + n.
-Slots<double> take_stor(std::int32_t n);
+inline Slots<double> take_stor(std::int32_t n) {
+  Slots<double> s = detail::take(e_s2::stor, "STOR", e_s2::nexc + 1, n);
+  e_s2::nexc += n;
+  return s;
+}
 // Typed stores: slots from the pointer on; the pointer advances by n.
-Slots<double> take_storf(std::int32_t n);
-Slots<std::int32_t> take_stori(std::int32_t n);
-Slots<bool> take_storl(std::int32_t n);
-Slots<cplx> take_storc(std::int32_t n);
+inline Slots<double> take_storf(std::int32_t n) {
+  return detail::take_from(storage::storf, "STORF", storage::nstorf, n);
+}
+inline Slots<std::int32_t> take_stori(std::int32_t n) {
+  return detail::take_from(storage::stori, "STORI", storage::nstori, n);
+}
+inline Slots<bool> take_storl(std::int32_t n) {
+  return detail::take_from(storage::storl, "STORL", storage::nstorl, n);
+}
+inline Slots<cplx> take_storc(std::int32_t n) {
+  return detail::take_from(storage::storc, "STORC", storage::nstorc, n);
+}
 // Configuration store: written by the _cfg routines, read back by the _exe
 // routines at the same pointer values.
-Slots<double> take_rtcf(std::int32_t n);
-Slots<std::int32_t> take_rtci(std::int32_t n);
-Slots<bool> take_rtcl(std::int32_t n);
-Slots<cplx> take_rtcc(std::int32_t n);
+inline Slots<double> take_rtcf(std::int32_t n) {
+  return detail::take_from(rt_config::rtcf, "RTCF", rt_config::nrtcf, n);
+}
+inline Slots<std::int32_t> take_rtci(std::int32_t n) {
+  return detail::take_from(rt_config::rtci, "RTCI", rt_config::nrtci, n);
+}
+inline Slots<bool> take_rtcl(std::int32_t n) {
+  return detail::take_from(rt_config::rtcl, "RTCL", rt_config::nrtcl, n);
+}
+inline Slots<cplx> take_rtcc(std::int32_t n) {
+  return detail::take_from(rt_config::rtcc, "RTCC", rt_config::nrtcc, n);
+}
 // A record of one configuration entry: takes it and gives the entry itself.
 inline double& next_rtcf() { return take_rtcf(1)(1); }
 inline std::int32_t& next_rtci() { return take_rtci(1)(1); }
-
-namespace detail {
-[[noreturn]] void slot_index_stop(std::int32_t k, std::int32_t count);
-}  // namespace detail
 
 template <class T>
 void Slots<T>::check(std::int32_t k) const {
