@@ -94,6 +94,36 @@ namespace {
 
 std::vector<BranchClasses> g_classes;
 
+// True when the n bytes at a and b are equal. A small subsystem's few bytes are
+// compared in place, without the call: by words, the last word overlapping the
+// one before it when n is not a whole number of words.
+template <class Word>
+inline Word word_at(const unsigned char* p) {
+  Word w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+  constexpr std::size_t kInPlace = 64;
+  if (n > kInPlace) return std::memcmp(a, b, n) == 0;
+  const unsigned char* const p = static_cast<const unsigned char*>(a);
+  const unsigned char* const q = static_cast<const unsigned char*>(b);
+  using W8 = std::uint64_t;
+  using W4 = std::uint32_t;
+  if (n >= sizeof(W8)) {
+    W8 diff = word_at<W8>(p + n - sizeof(W8)) ^ word_at<W8>(q + n - sizeof(W8));
+    for (std::size_t k = 0; k + sizeof(W8) <= n; k += sizeof(W8))
+      diff |= word_at<W8>(p + k) ^ word_at<W8>(q + k);
+    return diff == 0;
+  }
+  if (n >= sizeof(W4))
+    return ((word_at<W4>(p) ^ word_at<W4>(q)) | (word_at<W4>(p + n - sizeof(W4)) ^
+                                                 word_at<W4>(q + n - sizeof(W4)))) == 0;
+  unsigned diff = 0;
+  for (std::size_t k = 0; k < n; ++k) diff |= static_cast<unsigned>(p[k] ^ q[k]);
+  return diff == 0;
+}
+
 // The flag columns of a subsystem, in the order kept in BranchClasses::flags.
 constexpr int kFlagColumns = 5;
 void flag_columns(const SubsystemColumns& c, const bool* (&cols)[kFlagColumns]) {
@@ -111,8 +141,8 @@ bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t n
   flag_columns(c, cols);
   const std::size_t n = static_cast<std::size_t>(nbr);
   for (int j = 0; j < kFlagColumns; ++j)
-    if (std::memcmp(k.flags.data() + j * n, cols[j], n) != 0) return false;
-  return std::memcmp(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t)) == 0;
+    if (!same_bytes(k.flags.data() + j * n, cols[j], n)) return false;
+  return same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
 }
 
 void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
@@ -145,8 +175,7 @@ std::vector<SourceRecords> g_sources;
 bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
                        bool all) {
   if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
-  return nbr == 0 ||
-         std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
+  return nbr == 0 || same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
 }
 
 // The records as read by a registered-source check: stori from its first slot.

@@ -25,6 +25,11 @@ inline std::int32_t chatter_count(double x, double y, double level, std::int32_t
   fired = (grew & ((c >= 5) | (c <= -5))) != 0;
   return (1 - 2 * down) - grew * c;
 }
+// The voltage check of every node whose counters were moved on by chatter_count
+// without the flag, the first node that fired being `first`: as the check node by
+// node leaves them, the flag is set, the counters of that node and of every later
+// one restart, and the node is reported once when asked.
+void chatdt_nodes_fired(std::int32_t ss, std::int32_t first);
 // The current check of a whole pass whose counters were moved on by
 // chatter_count without the flag, the first item (in branch order) that fired
 // being `first`: as if the branches had been checked one by one, the flag is

@@ -53,13 +53,30 @@ using wakro::at_node;
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
-// Node voltages and the history sum.
-void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
+// Node voltages and the history sum. With `check` the own chatter detector's
+// voltage check runs where each new voltage is taken over, on the previous
+// voltage it replaces (its counters moved on, the flag settled after the pass),
+// as chatdt(ss, 1) would run before them; the caller has made sure the flag was
+// clear when the check began.
+void node_voltages(std::int32_t ss, const wakro::SubsystemColumns& c, double f, bool notfirst,
+                   bool normal, bool check) {
   const std::int32_t n = e_s0::mbus(ss);
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& vdc = c.vdc;
   const double* const vnew = spcial::vdcnew.data() - 1;
-  for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+  if (check) {
+    std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
+    const double level = int2::glvl(ss);
+    std::int32_t first = n + 1;  // the first node whose chatter fired
+    for (std::int32_t k = 1; k <= n; ++k) {
+      bool fired = false;
+      counter[k] = chatter_count(vnew[k], vdc[k], level, counter[k], fired);
+      first = fired && k < first ? k : first;
+      vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+    }
+    if (first <= n) chatdt_nodes_fired(ss, first);
+  } else {
+    for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+  }
   if (!notfirst || !normal) return;
   const auto& ccgm = c.ccgm;
   const auto& ccgmd = c.ccgmd;
@@ -103,7 +120,8 @@ enum class CurrentChatter {
 };
 
 // Branch currents and part voltages, the arrays in local views.
-void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
+void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+                   CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
@@ -111,7 +129,6 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const bool normal = !s.iflag;
   const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& ief = c.ief;
   const auto& iet = c.iet;
   const auto& source = c.source;
@@ -220,8 +237,37 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     if (held) chatdt_branches_held(ss);
     if (check && first <= nbr) chatdt_branches_fired(ss, first);
   };
-  if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
+  if (!normal || chatter_mode == CurrentChatter::deferred) {
     for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    settle_flag();
+    return;
+  }
+  // A normal solution of a few branches: a plain series R-L branch (as
+  // BranchClasses tells them) is told by its flags where it comes, and takes
+  // what any_branch does for it (its u formed with the zero source voltage
+  // added, as any_branch forms it) without the tests.
+  if (nbr < kClassPassMin) {
+    const bool checked = current_check == CurrentChatter::collect;
+    for (std::int32_t br = 1; br <= nbr; ++br) {
+      const bool plain = (inductor[br] & !capacitr[br] & !source[br] & !defrdbr[br] &
+                          !idealbr[br] & (iorv[br] != wakro::switch_mode::arrester)) != 0;
+      if (!plain) {
+        any_branch(br);
+        continue;
+      }
+      const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + 0.0;
+      const double i = geq[br] * u + ccbr[br];
+      if (checked) {
+        bool fired = false;
+        counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
+        if (fired && br < first) first = br;
+      }
+      cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
+      ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+      const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+      v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+      ccl[br] = towards(ccld[br], ccl[br], f);
+    }
     settle_flag();
     return;
   }
@@ -326,12 +372,16 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   CurrentChatter chatter_mode = CurrentChatter::none;
   if (chatter) chatter_mode = own_detector ? CurrentChatter::in_pass : CurrentChatter::deferred;
 
-  // Step 1: voltage chatter, new against previous.
-  if (chatter) hooks.chatdt(ss, 1);
+  // Step 1: voltage chatter, new against previous: a replaced detector (and the
+  // own one with the flag already set, which only clears its counters) before
+  // the voltages are taken over; otherwise the own one in step 2.
+  const bool check_voltages = chatter && own_detector && !temp1::stabck(ss);
+  if (chatter && !check_voltages) hooks.chatdt(ss, 1);
   // Step 2: node voltages.
-  node_voltages(ss, f, notfirst, normal);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  node_voltages(ss, c, f, notfirst, normal, check_voltages);
   // Step 3: branch states (with the current chatter of the own detector).
-  branch_states(ss, s, chatter_mode);
+  branch_states(ss, c, s, chatter_mode);
   // Step 4: current chatter of a replaced detector, then the new currents taken over.
   if (chatter_mode == CurrentChatter::deferred) {
     hooks.chatdt(ss, 2);

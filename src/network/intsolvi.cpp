@@ -20,6 +20,7 @@
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "diag/message.h"
@@ -96,7 +97,8 @@ void time_zero_lists() {
   }
 }
 
-// The scan for such nodes; the list changes only in admit_nodes.
+// The scan for such nodes; the list changes only in admit_nodes. The list
+// ascends, so the nodes outside it are the gaps between its entries.
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
@@ -104,14 +106,16 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   const auto& ll = c.ll;
   const auto& ggin = c.ggin;
   const auto& ccin = c.ccin;
-  std::int32_t k = 1;  // first list entry not below x
-  for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= count && ll[k] < x) ++k;
-    if (k <= count && ll[k] == x) continue;
-    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
-    admit_nodes(ss);
-    return;
+  const double* const g = ggin.first - 1;  // by node
+  const double* const i = ccin.first - 1;
+  bool any = false;  // an injection at a node outside the list
+  std::int32_t x = 1;  // the first node not yet looked at
+  for (std::int32_t k = 1; k <= count + 1; ++k) {
+    const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
+    for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
+    x = std::max(x, listed + 1);
   }
+  if (any) admit_nodes(ss);
 }
 
 // A changed Norton conductance lowers MXINV to its node.
@@ -132,20 +136,42 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
   e_s8::mxinv(ss) = mxinv;
 }
 
+// The highest branch number whose GEQCHANGE entry may be set: prepare_switches
+// is the only routine that sets one, so the entries above it are all clear and
+// need no clearing (at first, nothing is known).
+std::int32_t g_geqchange_top = std::numeric_limits<std::int32_t>::max();
+
 // Which switches take part in this step, their counters, and
 // which switch conductances changed between steps.
 void prepare_switches(std::int32_t ss) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
-  std::fill_n(geqchange.data(), std::max(int2::insb(ss), 0), false);
-  for (std::int32_t k = 1; k <= nsw(ss); ++k) {
-    const std::int32_t br = brnsw(k, ss);
-    const std::int32_t m = std::abs(int1::iorv(br, ss));
-    int1::xstor(br, ss) = wakro::kNoCrossing;
-    temp1::consid(br) = options::interpss(ss) && m != switch_mode::none && m != switch_mode::plain;
-    temp1::icnt(br) = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
-    geqchange(br) = std::abs(geqd(br, ss) - geq(br, ss)) > 1e-10 * std::abs(geqd(br, ss));
+  bool* const changed = geqchange.data() - 1;  // by branch number
+  const std::int32_t nbr = std::max(int2::insb(ss), 0);
+  const std::int32_t stale = g_geqchange_top;  // entries 1 .. stale may be set
+  if (std::min(nbr, stale) > 0) std::fill_n(changed + 1, std::min(nbr, stale), false);
+  std::int32_t top = stale > nbr ? stale : 0;
+  const std::int32_t count = nsw(ss);
+  if (count > 0) {
+    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+    const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
+    const wakro::BranchColumn<std::int32_t> brnsw_ss = wakro::branch_column(brnsw, ss);
+    bool* const consid = temp1::consid.data() - 1;  // by branch number
+    std::int32_t* const icnt = temp1::icnt.data() - 1;
+    const bool interpolated = options::interpss(ss);
+    for (std::int32_t k = 1; k <= count; ++k) {
+      const std::int32_t br = brnsw_ss[k];
+      const std::int32_t m = std::abs(c.iorv[br]);
+      xstor[br] = wakro::kNoCrossing;
+      consid[br] = interpolated && m != switch_mode::none && m != switch_mode::plain;
+      icnt[br] = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
+      const double before = c.geqd[br];
+      const bool moved = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
+      changed[br] = moved;
+      if (moved && br > top) top = br;
+    }
   }
+  g_geqchange_top = top;
 }
 
 // The pass limit was reached: reported once, and no switch of the subsystem takes
