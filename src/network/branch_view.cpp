@@ -189,7 +189,9 @@ struct RecordCodes {
   }
 };
 
-void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr, bool all) {
+// Out of line: the checks that keep the records are what a step mostly runs.
+[[gnu::noinline]] void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
+                                   bool all) {
   const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
   r.owner.resize(n);
   r.registered.resize(n);

@@ -119,6 +119,61 @@ enum class CurrentChatter {
              // settled after the pass
 };
 
+// A few branches are not worth checking the class lists for.
+constexpr std::int32_t kClassPassMin = 16;
+
+// True when a branch is a plain series R-L branch (as BranchClasses tells them):
+// an inductive part, no capacitive part, no source, not deferred, not ideal, not
+// an arrester.
+inline bool plain_series_rl(const wakro::SubsystemColumns& c, std::int32_t br) {
+  return (c.inductor[br] & !c.capacitr[br] & !c.source[br] & !c.defrdbr[br] & !c.idealbr[br] &
+          (c.iorv[br] != wakro::switch_mode::arrester)) != 0;
+}
+
+// True when every branch of a few is a plain series R-L branch.
+inline bool all_plain(const wakro::SubsystemColumns& c, std::int32_t nbr) {
+  bool plain = nbr < kClassPassMin;
+  for (std::int32_t br = 1; plain && br <= nbr; ++br) plain = plain_series_rl(c, br);
+  return plain;
+}
+
+// The branch states of a normal solution of a few branches, all of them plain
+// series R-L branches: what branch_states does for them (each u formed with the
+// zero source voltage added, as its pass over any branch forms it), with the own
+// detector's current check when asked (`check`; a set flag restarts every
+// counter instead).
+void plain_branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+                         bool check) {
+  const std::int32_t nbr = int2::insb(ss);
+  if (check && temp1::stabck(ss)) {
+    chatdt_branches_held(ss);
+    check = false;
+  }
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const double* const v = spcial::vdcnew.data() - 1;  // by node
+  const wakro::BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
+  const double level = int2::glvl(ss);
+  std::int32_t first = nbr + 1;  // the first branch whose chatter fired
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const std::int32_t from = c.ief[br];
+    const std::int32_t to = c.iet[br];
+    const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0) + 0.0;
+    const double i = c.geq[br] * u + c.ccbr[br];
+    if (check) {
+      bool fired = false;
+      counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
+      first = fired && br < first ? br : first;
+    }
+    c.cbr[br] = notfirst ? towards(c.cbr[br], i, f) : i;
+    c.ccbr[br] = towards(c.ccbrd[br], c.ccbr[br], f);
+    const double p = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
+    c.v12l[br] = notfirst ? towards(c.v12l[br], p, f) : p;
+    c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+  }
+  if (check && first <= nbr) chatdt_branches_fired(ss, first);
+}
+
 // Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
                    CurrentChatter chatter_mode) {
@@ -222,8 +277,6 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     }
   };
 
-  // A few branches are not worth checking the class lists for.
-  constexpr std::int32_t kClassPassMin = 16;
   const std::int32_t nbr = int2::insb(ss);
   // The own chatter detector's current check (on a normal solution only) moves
   // each counter on where the current is formed; the flag, which clears every
@@ -249,9 +302,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   if (nbr < kClassPassMin) {
     const bool checked = current_check == CurrentChatter::collect;
     for (std::int32_t br = 1; br <= nbr; ++br) {
-      const bool plain = (inductor[br] & !capacitr[br] & !source[br] & !defrdbr[br] &
-                          !idealbr[br] & (iorv[br] != wakro::switch_mode::arrester)) != 0;
-      if (!plain) {
+      if (!plain_series_rl(c, br)) {
         any_branch(br);
         continue;
       }
@@ -381,7 +432,11 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   node_voltages(ss, c, f, notfirst, normal, check_voltages);
   // Step 3: branch states (with the current chatter of the own detector).
-  branch_states(ss, c, s, chatter_mode);
+  if (normal && chatter_mode != CurrentChatter::deferred && all_plain(c, int2::insb(ss))) {
+    plain_branch_states(ss, c, s, chatter_mode == CurrentChatter::in_pass);
+  } else {
+    branch_states(ss, c, s, chatter_mode);
+  }
   // Step 4: current chatter of a replaced detector, then the new currents taken over.
   if (chatter_mode == CurrentChatter::deferred) {
     hooks.chatdt(ss, 2);

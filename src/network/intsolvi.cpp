@@ -141,42 +141,49 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
 // need no clearing (at first, nothing is known).
 std::int32_t g_geqchange_top = std::numeric_limits<std::int32_t>::max();
 
+// The switches of ss that take part in this step and their counters, and which
+// switch conductances changed between steps (GEQCHANGE); returns the highest
+// branch number whose GEQCHANGE it set, or 0.
+[[gnu::noinline]] std::int32_t consider_switches(std::int32_t ss, std::int32_t count) {
+  using namespace branches;
+  namespace switch_mode = wakro::switch_mode;
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
+  const wakro::BranchColumn<std::int32_t> brnsw_ss = wakro::branch_column(brnsw, ss);
+  bool* const changed = geqchange.data() - 1;  // by branch number
+  bool* const consid = temp1::consid.data() - 1;
+  std::int32_t* const icnt = temp1::icnt.data() - 1;
+  const bool interpolated = options::interpss(ss);
+  std::int32_t top = 0;
+  for (std::int32_t k = 1; k <= count; ++k) {
+    const std::int32_t br = brnsw_ss[k];
+    const std::int32_t m = std::abs(c.iorv[br]);
+    xstor[br] = wakro::kNoCrossing;
+    consid[br] = interpolated && m != switch_mode::none && m != switch_mode::plain;
+    icnt[br] = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
+    const double before = c.geqd[br];
+    const bool moved = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
+    changed[br] = moved;
+    if (moved && br > top) top = br;
+  }
+  return top;
+}
+
 // Which switches take part in this step, their counters, and
 // which switch conductances changed between steps.
 void prepare_switches(std::int32_t ss) {
-  using namespace branches;
-  namespace switch_mode = wakro::switch_mode;
-  bool* const changed = geqchange.data() - 1;  // by branch number
   const std::int32_t nbr = std::max(int2::insb(ss), 0);
   const std::int32_t stale = g_geqchange_top;  // entries 1 .. stale may be set
-  if (std::min(nbr, stale) > 0) std::fill_n(changed + 1, std::min(nbr, stale), false);
+  if (std::min(nbr, stale) > 0) std::fill_n(branches::geqchange.data(), std::min(nbr, stale), false);
   std::int32_t top = stale > nbr ? stale : 0;
-  const std::int32_t count = nsw(ss);
-  if (count > 0) {
-    const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-    const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
-    const wakro::BranchColumn<std::int32_t> brnsw_ss = wakro::branch_column(brnsw, ss);
-    bool* const consid = temp1::consid.data() - 1;  // by branch number
-    std::int32_t* const icnt = temp1::icnt.data() - 1;
-    const bool interpolated = options::interpss(ss);
-    for (std::int32_t k = 1; k <= count; ++k) {
-      const std::int32_t br = brnsw_ss[k];
-      const std::int32_t m = std::abs(c.iorv[br]);
-      xstor[br] = wakro::kNoCrossing;
-      consid[br] = interpolated && m != switch_mode::none && m != switch_mode::plain;
-      icnt[br] = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
-      const double before = c.geqd[br];
-      const bool moved = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
-      changed[br] = moved;
-      if (moved && br > top) top = br;
-    }
-  }
+  const std::int32_t count = branches::nsw(ss);
+  if (count > 0) top = std::max(top, consider_switches(ss, count));
   g_geqchange_top = top;
 }
 
 // The pass limit was reached: reported once, and no switch of the subsystem takes
 // part in the rest of the step, so the step ends within a few more passes.
-void freeze_switches(std::int32_t ss) {
+[[gnu::noinline]] void freeze_switches(std::int32_t ss) {
   wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kSingleLine,
                 "Subsystem " + std::to_string(ss) + " needed more than " +
                     std::to_string(wakro::kMaxSolutionPasses) +
@@ -244,7 +251,7 @@ bool sources_switch_on(std::int32_t ss) {
 // like a step after a switching between steps (marked in e_s8::switched), with a
 // solution at its start half a step on, whose values are moved back to time zero
 // once the first normal solution exists.
-void start_at_time_zero(std::int32_t ss) {
+[[gnu::noinline]] void start_at_time_zero(std::int32_t ss) {
   itriang(ss);
   startup_history(ss);
   wakro::SubStep s;
@@ -385,7 +392,7 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
 // Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
 // instant with the inductor currents, capacitor voltages and winding currents it
 // has.
-void operate_switches(std::int32_t ss, Passes& p) {
+[[gnu::noinline]] void operate_switches(std::int32_t ss, Passes& p) {
   wakro::SubStep& s = p.s;
   if (!s.iflag) p.keep = true;  // a new instant
   s.iflag = true;
