@@ -94,35 +94,6 @@ namespace {
 
 std::vector<BranchClasses> g_classes;
 
-// True when the n bytes at a and b are equal. A small subsystem's few bytes are
-// compared in place, without the call: by words, the last word overlapping the
-// one before it when n is not a whole number of words.
-template <class Word>
-inline Word word_at(const unsigned char* p) {
-  Word w;
-  std::memcpy(&w, p, sizeof w);
-  return w;
-}
-inline bool same_bytes(const void* a, const void* b, std::size_t n) {
-  constexpr std::size_t kInPlace = 64;
-  if (n > kInPlace) return std::memcmp(a, b, n) == 0;
-  const unsigned char* const p = static_cast<const unsigned char*>(a);
-  const unsigned char* const q = static_cast<const unsigned char*>(b);
-  using W8 = std::uint64_t;
-  using W4 = std::uint32_t;
-  if (n >= sizeof(W8)) {
-    W8 diff = word_at<W8>(p + n - sizeof(W8)) ^ word_at<W8>(q + n - sizeof(W8));
-    for (std::size_t k = 0; k + sizeof(W8) <= n; k += sizeof(W8))
-      diff |= word_at<W8>(p + k) ^ word_at<W8>(q + k);
-    return diff == 0;
-  }
-  if (n >= sizeof(W4))
-    return ((word_at<W4>(p) ^ word_at<W4>(q)) | (word_at<W4>(p + n - sizeof(W4)) ^
-                                                 word_at<W4>(q + n - sizeof(W4)))) == 0;
-  unsigned diff = 0;
-  for (std::size_t k = 0; k < n; ++k) diff |= static_cast<unsigned>(p[k] ^ q[k]);
-  return diff == 0;
-}
 
 // The flag columns of a subsystem, in the order kept in BranchClasses::flags.
 constexpr int kFlagColumns = 5;
@@ -141,8 +112,8 @@ bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t n
   flag_columns(c, cols);
   const std::size_t n = static_cast<std::size_t>(nbr);
   for (int j = 0; j < kFlagColumns; ++j)
-    if (!same_bytes(k.flags.data() + j * n, cols[j], n)) return false;
-  return same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
+    if (!detail::same_bytes(k.flags.data() + j * n, cols[j], n)) return false;
+  return detail::same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
 }
 
 void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
@@ -168,14 +139,13 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   k.epoch = array_layout_epoch();
 }
 
-std::vector<SourceRecords> g_sources;
 
 // True when the records were read with the present branch count, array layout,
 // source flags and choice of branches.
 bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
                        bool all) {
   if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
-  return nbr == 0 || same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
+  return nbr == 0 || detail::same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
 }
 
 // The records as read by a registered-source check: stori from its first slot.
@@ -241,9 +211,9 @@ struct RecordCodes {
 }
 
 SourceRecords& records_of(std::int32_t ss) {
-  if (g_sources.size() < static_cast<std::size_t>(ss))
-    g_sources.resize(static_cast<std::size_t>(ss));
-  return g_sources[static_cast<std::size_t>(ss - 1)];
+  auto& all = detail::g_sources;
+  if (all.size() < static_cast<std::size_t>(ss)) all.resize(static_cast<std::size_t>(ss));
+  return all[static_cast<std::size_t>(ss - 1)];
 }
 
 }  // namespace
@@ -257,7 +227,7 @@ const SourceRecords& source_records(std::int32_t ss) {
   return r;
 }
 
-void take_source_records(std::int32_t ss) {
+void detail::take_source_records_now(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);

@@ -329,7 +329,9 @@ void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   slvnew(ss, at);
   if (p.settle && !s.iflag) settle_instant_values(ss, s);
   p.settle = false;
-  if (&at == &s) {
+  if (branches::nsw(ss) <= 0) {
+    s.frac = s.xearly = wakro::kNoCrossing;  // without switches nothing crosses
+  } else if (&at == &s) {
     interpol(ss, s);
   } else {
     interpol(ss, later);
