@@ -218,7 +218,7 @@ SourceRecords& records_of(std::int32_t ss) {
 
 }  // namespace
 
-const SourceRecords& source_records(std::int32_t ss) {
+const SourceRecords& detail::source_records_now(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);

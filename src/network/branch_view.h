@@ -100,8 +100,6 @@ struct SourceRecords {
   bool all = false;                    // read under source extrapolation
   std::vector<unsigned char> sources;  // the source flags
 };
-// The records of ss, read again when what they were read with changed.
-const SourceRecords& source_records(std::int32_t ss);
 
 namespace detail {
 // True when the n bytes at a and b are equal. A small subsystem's few bytes are
@@ -138,6 +136,12 @@ inline bool same_bytes(const void* a, const void* b, std::size_t n) {
 inline std::vector<SourceRecords> g_sources;
 // Reads the records of ss (take_source_records) unless they are kept.
 void take_source_records_now(std::int32_t ss);
+// The records of ss, read again when what they were read with changed
+// (source_records).
+const SourceRecords& source_records_now(std::int32_t ss);
+// True when the records r of ss were read with the present branch count, array
+// layout, source flags and choice of branches (all: under source extrapolation).
+inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all);
 
 inline std::vector<SubsystemColumns> g_columns;
 inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
@@ -156,6 +160,23 @@ inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
 
+inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all) {
+  return r.count == int2::insb(ss) && r.epoch == array_layout_epoch() && r.all == all &&
+         (r.count == 0 || same_bytes(r.sources.data(), subsystem_columns(ss).source.first,
+                                     static_cast<std::size_t>(r.count)));
+}
+
+// The records of ss, read again when what they were read with changed (the
+// check made here, in the caller).
+inline const SourceRecords& source_records(std::int32_t ss) {
+  const auto k = static_cast<std::size_t>(ss);
+  if (k >= 1 && k <= detail::g_sources.size()) {
+    const SourceRecords& r = detail::g_sources[k - 1];
+    if (detail::records_current(r, ss, options::xterpsrc(ss))) return r;
+  }
+  return detail::source_records_now(ss);
+}
+
 // Reads the records of ss now (the start of a step). Records read with the
 // present branch count, layout, source flags and choice of branches, for a
 // subsystem without a source and without source extrapolation, hold nothing a
@@ -165,12 +186,7 @@ inline void take_source_records(std::int32_t ss) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size()) {
     const SourceRecords& r = detail::g_sources[k - 1];
-    if (!r.any_source && !r.all && r.count == int2::insb(ss) &&
-        r.epoch == array_layout_epoch() && !options::xterpsrc(ss) &&
-        (r.count == 0 ||
-         detail::same_bytes(r.sources.data(), subsystem_columns(ss).source.first,
-                            static_cast<std::size_t>(r.count))))
-      return;
+    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false)) return;
   }
   detail::take_source_records_now(ss);
 }

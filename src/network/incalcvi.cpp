@@ -38,6 +38,7 @@
 #include "model/storage.h"
 #include "model/temp1.h"
 #include "model/umec.h"
+#include "network/branch_terms.h"
 #include "network/branch_view.h"
 #include "network/chatter.h"
 #include "network/ground.h"
@@ -103,11 +104,11 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
 }
 
 // The current a branch's history gives at the sub-step's end: the history current
-// the solution used for a branch that is not deferred, otherwise what wakro_geti
-// gives.
-inline double history_current(std::int32_t br, std::int32_t ss, const wakro::SubStep& s,
-                              bool deferred, double ccbr) {
-  return deferred ? wakro_geti(br, ss, s) : ccbr;
+// the solution used for a branch that is not deferred, otherwise its current
+// source for the sub-step.
+inline double history_current(const wakro::SubsystemColumns& c, std::int32_t br,
+                              const wakro::SubStep& s, bool deferred, double ccbr) {
+  return deferred ? wakro::current_source(c, br, s) : ccbr;
 }
 
 // What the pass over the branches does with a new current under chatter detection.
@@ -228,7 +229,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
       storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro_gete(br, ss, s, regsrc, false);
+      e = wakro::source_voltage(c, br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
     const bool deferred = defrdbr[br];
@@ -241,7 +242,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     const bool keeps_current = !normal && has_l && !deferred;
     if (keeps_current && !idealbr[br]) cbrnew[br] = geq[br] * u + ccbr[br];
     if (!idealbr[br] && !keeps_current) {
-      const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
+      const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
       } else if (current_check == CurrentChatter::collect) {
