@@ -291,35 +291,8 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     if (held) chatdt_branches_held(ss);
     if (check && first <= nbr) chatdt_branches_fired(ss, first);
   };
-  if (!normal || chatter_mode == CurrentChatter::deferred) {
+  if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
     for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
-    settle_flag();
-    return;
-  }
-  // A normal solution of a few branches: a plain series R-L branch (as
-  // BranchClasses tells them) is told by its flags where it comes, and takes
-  // what any_branch does for it (its u formed with the zero source voltage
-  // added, as any_branch forms it) without the tests.
-  if (nbr < kClassPassMin) {
-    const bool checked = current_check == CurrentChatter::collect;
-    for (std::int32_t br = 1; br <= nbr; ++br) {
-      if (!plain_series_rl(c, br)) {
-        any_branch(br);
-        continue;
-      }
-      const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + 0.0;
-      const double i = geq[br] * u + ccbr[br];
-      if (checked) {
-        bool fired = false;
-        counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
-        if (fired && br < first) first = br;
-      }
-      cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
-      ccbr[br] = towards(ccbrd[br], ccbr[br], f);
-      const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
-      v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
-      ccl[br] = towards(ccld[br], ccl[br], f);
-    }
     settle_flag();
     return;
   }
