@@ -20,7 +20,6 @@
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "diag/message.h"
@@ -136,15 +135,9 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
   e_s8::mxinv(ss) = mxinv;
 }
 
-// The highest branch number whose GEQCHANGE entry may be set: prepare_switches
-// is the only routine that sets one, so the entries above it are all clear and
-// need no clearing (at first, nothing is known).
-std::int32_t g_geqchange_top = std::numeric_limits<std::int32_t>::max();
-
 // The switches of ss that take part in this step and their counters, and which
-// switch conductances changed between steps (GEQCHANGE); returns the highest
-// branch number whose GEQCHANGE it set, or 0.
-[[gnu::noinline]] std::int32_t consider_switches(std::int32_t ss, std::int32_t count) {
+// switch conductances changed between steps (GEQCHANGE).
+[[gnu::noinline]] void consider_switches(std::int32_t ss, std::int32_t count) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
@@ -154,7 +147,6 @@ std::int32_t g_geqchange_top = std::numeric_limits<std::int32_t>::max();
   bool* const consid = temp1::consid.data() - 1;
   std::int32_t* const icnt = temp1::icnt.data() - 1;
   const bool interpolated = options::interpss(ss);
-  std::int32_t top = 0;
   for (std::int32_t k = 1; k <= count; ++k) {
     const std::int32_t br = brnsw_ss[k];
     const std::int32_t m = std::abs(c.iorv[br]);
@@ -162,23 +154,24 @@ std::int32_t g_geqchange_top = std::numeric_limits<std::int32_t>::max();
     consid[br] = interpolated & (m != switch_mode::none) & (m != switch_mode::plain);
     icnt[br] = (m == switch_mode::arrester) | (m == switch_mode::segmented) ? 0 : 10;
     const double before = c.geqd[br];
-    const bool moved = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
-    changed[br] = moved;
-    if (moved && br > top) top = br;
+    changed[br] = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
   }
-  return top;
 }
 
 // Which switches take part in this step, their counters, and
-// which switch conductances changed between steps.
+// which switch conductances changed between steps (GEQCHANGE, by branch number:
+// cleared for every branch of ss first; a few entries in place, without the call).
 void prepare_switches(std::int32_t ss) {
+  constexpr std::int32_t kInPlace = 32;
   const std::int32_t nbr = std::max(int2::insb(ss), 0);
-  const std::int32_t stale = g_geqchange_top;  // entries 1 .. stale may be set
-  if (std::min(nbr, stale) > 0) std::fill_n(branches::geqchange.data(), std::min(nbr, stale), false);
-  std::int32_t top = stale > nbr ? stale : 0;
+  bool* const changed = branches::geqchange.data();
+  if (nbr > kInPlace) {
+    std::fill_n(changed, nbr, false);
+  } else {
+    for (std::int32_t k = 0; k < nbr; ++k) changed[k] = false;
+  }
   const std::int32_t count = branches::nsw(ss);
-  if (count > 0) top = std::max(top, consider_switches(ss, count));
-  g_geqchange_top = top;
+  if (count > 0) consider_switches(ss, count);
 }
 
 // The pass limit was reached: reported once, and no switch of the subsystem takes
