@@ -96,7 +96,8 @@ void time_zero_lists() {
   }
 }
 
-// The scan for such nodes; the list changes only in admit_nodes.
+// The scan for such nodes; the list changes only in admit_nodes. The list
+// ascends, so the nodes outside it are the gaps between its entries.
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
@@ -104,14 +105,16 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   const auto& ll = c.ll;
   const auto& ggin = c.ggin;
   const auto& ccin = c.ccin;
-  std::int32_t k = 1;  // first list entry not below x
-  for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= count && ll[k] < x) ++k;
-    if (k <= count && ll[k] == x) continue;
-    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
-    admit_nodes(ss);
-    return;
+  const double* const g = ggin.first - 1;  // by node
+  const double* const i = ccin.first - 1;
+  bool any = false;  // an injection at a node outside the list
+  std::int32_t x = 1;  // the first node not yet looked at
+  for (std::int32_t k = 1; k <= count + 1; ++k) {
+    const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
+    for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
+    x = std::max(x, listed + 1);
   }
+  if (any) admit_nodes(ss);
 }
 
 // A changed Norton conductance lowers MXINV to its node.
