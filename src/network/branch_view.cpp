@@ -94,7 +94,6 @@ namespace {
 
 std::vector<BranchClasses> g_classes;
 
-
 // The flag columns of a subsystem, in the order kept in BranchClasses::flags.
 constexpr int kFlagColumns = 5;
 void flag_columns(const SubsystemColumns& c, const bool* (&cols)[kFlagColumns]) {
@@ -139,13 +138,13 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   k.epoch = array_layout_epoch();
 }
 
-
 // True when the records were read with the present branch count, array layout,
 // source flags and choice of branches.
 bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
                        bool all) {
   if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
-  return nbr == 0 || detail::same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
+  return nbr == 0 ||
+         detail::same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
 }
 
 // The records as read by a registered-source check: stori from its first slot.

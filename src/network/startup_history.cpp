@@ -189,7 +189,8 @@ void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
     }
     const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]) + e;
     const bool deferred = c.defrdbr[br];
-    const double i_new = c.geq[br] * u + (deferred ? wakro::current_source(c, br, solved) : c.ccbr[br]);
+    const double j = deferred ? wakro::current_source(c, br, solved) : c.ccbr[br];
+    const double i_new = c.geq[br] * u + j;
     const double g2l = c.g2l[br];
     if (deferred || !c.inductor[br] || g2l == 0.0) {
       c.cbr[br] = back(c.cbr[br], i_new);
