@@ -83,8 +83,8 @@ void set_up_columns(std::int32_t ss) {
     c.uend = column(sparse::uend, k);
     c.ucol = column(sparse::ucol, k);
   }
-  g_columns_epoch = array_layout_epoch();
-  g_columns_subsysdim = ndde::use_subsysdim;
+  g_columns_key = columns_key();
+  g_columns_count = count;
 }
 
 }  // namespace wakro::detail

@@ -144,8 +144,13 @@ const SourceRecords& source_records_now(std::int32_t ss);
 inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all);
 
 inline std::vector<SubsystemColumns> g_columns;
-inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
-inline bool g_columns_subsysdim = false;  // the matrix form they were set up for
+// What the columns were set up for, in one word: the array layout epoch times
+// two, plus one for the matrix form of "SUBSYSDIM:" (see columns_key).
+inline std::uint64_t g_columns_key = ~std::uint64_t{0};
+inline std::int32_t g_columns_count = 0;  // subsystems set up (g_columns.size())
+inline std::uint64_t columns_key() {
+  return array_layout_epoch() * 2 + (ndde::use_subsysdim ? 1 : 0);
+}
 // Sets up the columns of subsystems 1 .. max(ss, the arrays' subsystem extent).
 void set_up_columns(std::int32_t ss);
 }  // namespace detail
@@ -153,9 +158,7 @@ void set_up_columns(std::int32_t ss);
 // The columns of subsystem ss (ss >= 1), valid until the next allocation or
 // release of a case-sized array.
 inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
-  if (detail::g_columns_epoch != array_layout_epoch() ||
-      detail::g_columns_subsysdim != ndde::use_subsysdim ||
-      static_cast<std::size_t>(ss) > detail::g_columns.size())
+  if (detail::g_columns_key != detail::columns_key() || ss > detail::g_columns_count)
     detail::set_up_columns(ss);
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
