@@ -19,7 +19,7 @@
 #include "model/e_s0.h"
 #include "model/options.h"
 #include "model/storage.h"
-#include "network/hooks.h"
+#include "network/branch_terms.h"
 #include "network/solution.h"
 
 namespace wakro {
@@ -34,53 +34,15 @@ bool registered_source(std::int32_t br, std::int32_t ss) {
 
 double wakro_gete(std::int32_t br, std::int32_t ss, const wakro::SubStep& s, bool regsrc,
                   bool advance) {
-  using branches::ebr;
-  using branches::ebrd;
-  // Start-of-step re-solution.
-  if (s.iflag2) {
-    if (branches::geqchange(br)) return ebr(br, ss);
-    return ebrd(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
-  }
-  const bool interpolated_source = regsrc && options::xterpsrc(ss);
-  // Re-solution at the present instant.
-  if (s.iflag) {
-    if (s.notfirst && !interpolated_source)
-      return ebrd(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
-    return ebrd(br, ss);
-  }
-  // Normal solution: a registered source computes its own value for the target time.
-  if (interpolated_source) {
-    if (advance) wakro::network_hooks().wakro_vsrc_dyn();
-    return ebr(br, ss);
-  }
-  if (s.notfirst) return ebr(br, ss) + (ebr(br, ss) - ebrd(br, ss)) * s.elapsed;
-  return ebr(br, ss);
+  return wakro::source_voltage(wakro::subsystem_columns(ss), br, ss, s, regsrc, advance);
 }
 
 double wakro_geti(std::int32_t br, std::int32_t ss, const wakro::SubStep& s) {
-  using branches::ccbr;
-  using branches::ccbrd;
-  // A branch of the network's own: the history the solution holds (at a re-solution
-  // the one that keeps its inductor current and capacitor voltage).
-  if (!branches::defrdbr(br, ss)) return ccbr(br, ss);
-  if (s.iflag2) {
-    if (branches::geqchange(br)) return ccbr(br, ss);
-    return ccbrd(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
-  }
-  if (!s.iflag) {
-    if (s.notfirst) return ccbr(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
-    return ccbr(br, ss);
-  }
-  if (s.notfirst) return ccbrd(br, ss) + (ccbr(br, ss) - ccbrd(br, ss)) * s.elapsed;
-  return ccbrd(br, ss);
+  return wakro::current_source(wakro::subsystem_columns(ss), br, s);
 }
 
 double vbranch(std::int32_t ss, std::int32_t br) {
-  const std::int32_t f = branches::ief(br, ss);
-  const std::int32_t t = branches::iet(br, ss);
-  const double vf = f > 0 ? e_s0::vdc(f, ss) : 0.0;
-  const double vt = t > 0 ? e_s0::vdc(t, ss) : 0.0;
-  return vf - vt;
+  return wakro::branch_voltage(wakro::subsystem_columns(ss), br);
 }
 
 double cbranch(std::int32_t ss, std::int32_t br) { return branches::cbr(br, ss); }

@@ -83,8 +83,8 @@ void set_up_columns(std::int32_t ss) {
     c.uend = column(sparse::uend, k);
     c.ucol = column(sparse::ucol, k);
   }
-  g_columns_epoch = array_layout_epoch();
-  g_columns_subsysdim = ndde::use_subsysdim;
+  g_columns_key = columns_key();
+  g_columns_count = count;
 }
 
 }  // namespace wakro::detail
@@ -111,8 +111,8 @@ bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t n
   flag_columns(c, cols);
   const std::size_t n = static_cast<std::size_t>(nbr);
   for (int j = 0; j < kFlagColumns; ++j)
-    if (std::memcmp(k.flags.data() + j * n, cols[j], n) != 0) return false;
-  return std::memcmp(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t)) == 0;
+    if (!detail::same_bytes(k.flags.data() + j * n, cols[j], n)) return false;
+  return detail::same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
 }
 
 void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
@@ -138,15 +138,13 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   k.epoch = array_layout_epoch();
 }
 
-std::vector<SourceRecords> g_sources;
-
 // True when the records were read with the present branch count, array layout,
 // source flags and choice of branches.
 bool records_unchanged(const SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
                        bool all) {
   if (r.count != nbr || r.epoch != array_layout_epoch() || r.all != all) return false;
   return nbr == 0 ||
-         std::memcmp(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr)) == 0;
+         detail::same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(nbr));
 }
 
 // The records as read by a registered-source check: stori from its first slot.
@@ -160,7 +158,9 @@ struct RecordCodes {
   }
 };
 
-void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr, bool all) {
+// Out of line: the checks that keep the records are what a step mostly runs.
+[[gnu::noinline]] void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
+                                   bool all) {
   const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
   r.owner.resize(n);
   r.registered.resize(n);
@@ -210,14 +210,14 @@ void read_records(SourceRecords& r, const SubsystemColumns& c, std::int32_t nbr,
 }
 
 SourceRecords& records_of(std::int32_t ss) {
-  if (g_sources.size() < static_cast<std::size_t>(ss))
-    g_sources.resize(static_cast<std::size_t>(ss));
-  return g_sources[static_cast<std::size_t>(ss - 1)];
+  auto& all = detail::g_sources;
+  if (all.size() < static_cast<std::size_t>(ss)) all.resize(static_cast<std::size_t>(ss));
+  return all[static_cast<std::size_t>(ss - 1)];
 }
 
 }  // namespace
 
-const SourceRecords& source_records(std::int32_t ss) {
+const SourceRecords& detail::source_records_now(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);
@@ -226,7 +226,7 @@ const SourceRecords& source_records(std::int32_t ss) {
   return r;
 }
 
-void take_source_records(std::int32_t ss) {
+void detail::take_source_records_now(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);

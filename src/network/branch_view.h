@@ -14,10 +14,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "model/farray.h"
+#include "model/int2.h"
 #include "model/ndde.h"
+#include "model/options.h"
 
 namespace wakro {
 
@@ -97,18 +100,57 @@ struct SourceRecords {
   bool all = false;                    // read under source extrapolation
   std::vector<unsigned char> sources;  // the source flags
 };
-// The records of ss, read again when what they were read with changed.
-const SourceRecords& source_records(std::int32_t ss);
-// Reads the records of ss now (the start of a step). Records read with the
-// present branch count, layout, source flags and choice of branches, for a
-// subsystem without a source and without source extrapolation, hold nothing a
-// read could change (no record is looked at) and are kept.
-void take_source_records(std::int32_t ss);
 
 namespace detail {
+// True when the n bytes at a and b are equal. A small subsystem's few bytes are
+// compared in place, without the call: by words, the last word overlapping the
+// one before it when n is not a whole number of words.
+template <class Word>
+inline Word word_at(const unsigned char* p) {
+  Word w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+  constexpr std::size_t kInPlace = 64;
+  if (n > kInPlace) return std::memcmp(a, b, n) == 0;
+  const unsigned char* const p = static_cast<const unsigned char*>(a);
+  const unsigned char* const q = static_cast<const unsigned char*>(b);
+  using W8 = std::uint64_t;
+  using W4 = std::uint32_t;
+  if (n >= sizeof(W8)) {
+    W8 diff = word_at<W8>(p + n - sizeof(W8)) ^ word_at<W8>(q + n - sizeof(W8));
+    for (std::size_t k = 0; k + sizeof(W8) <= n; k += sizeof(W8))
+      diff |= word_at<W8>(p + k) ^ word_at<W8>(q + k);
+    return diff == 0;
+  }
+  if (n >= sizeof(W4))
+    return ((word_at<W4>(p) ^ word_at<W4>(q)) | (word_at<W4>(p + n - sizeof(W4)) ^
+                                                 word_at<W4>(q + n - sizeof(W4)))) == 0;
+  unsigned diff = 0;
+  for (std::size_t k = 0; k < n; ++k) diff |= static_cast<unsigned>(p[k] ^ q[k]);
+  return diff == 0;
+}
+
+// The registered-source lookups, by subsystem from 1 at [ss - 1].
+inline std::vector<SourceRecords> g_sources;
+// Reads the records of ss (take_source_records) unless they are kept.
+void take_source_records_now(std::int32_t ss);
+// The records of ss, read again when what they were read with changed
+// (source_records).
+const SourceRecords& source_records_now(std::int32_t ss);
+// True when the records r of ss were read with the present branch count, array
+// layout, source flags and choice of branches (all: under source extrapolation).
+inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all);
+
 inline std::vector<SubsystemColumns> g_columns;
-inline std::uint64_t g_columns_epoch = ~std::uint64_t{0};
-inline bool g_columns_subsysdim = false;  // the matrix form they were set up for
+// What the columns were set up for, in one word: the array layout epoch times
+// two, plus one for the matrix form of "SUBSYSDIM:" (see columns_key).
+inline std::uint64_t g_columns_key = ~std::uint64_t{0};
+inline std::int32_t g_columns_count = 0;  // subsystems set up (g_columns.size())
+inline std::uint64_t columns_key() {
+  return array_layout_epoch() * 2 + (ndde::use_subsysdim ? 1 : 0);
+}
 // Sets up the columns of subsystems 1 .. max(ss, the arrays' subsystem extent).
 void set_up_columns(std::int32_t ss);
 }  // namespace detail
@@ -116,11 +158,40 @@ void set_up_columns(std::int32_t ss);
 // The columns of subsystem ss (ss >= 1), valid until the next allocation or
 // release of a case-sized array.
 inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
-  if (detail::g_columns_epoch != array_layout_epoch() ||
-      detail::g_columns_subsysdim != ndde::use_subsysdim ||
-      static_cast<std::size_t>(ss) > detail::g_columns.size())
+  if (detail::g_columns_key != detail::columns_key() || ss > detail::g_columns_count)
     detail::set_up_columns(ss);
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
+}
+
+inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all) {
+  return r.count == int2::insb(ss) && r.epoch == array_layout_epoch() && r.all == all &&
+         (r.count == 0 || same_bytes(r.sources.data(), subsystem_columns(ss).source.first,
+                                     static_cast<std::size_t>(r.count)));
+}
+
+// The records of ss, read again when what they were read with changed (the
+// check made here, in the caller).
+inline const SourceRecords& source_records(std::int32_t ss) {
+  const auto k = static_cast<std::size_t>(ss);
+  if (k >= 1 && k <= detail::g_sources.size()) {
+    const SourceRecords& r = detail::g_sources[k - 1];
+    if (detail::records_current(r, ss, options::xterpsrc(ss))) return r;
+  }
+  return detail::source_records_now(ss);
+}
+
+// Reads the records of ss now (the start of a step). Records read with the
+// present branch count, layout, source flags and choice of branches, for a
+// subsystem without a source and without source extrapolation, hold nothing a
+// read could change (no record is looked at) and are kept: that check is made
+// here, in the caller.
+inline void take_source_records(std::int32_t ss) {
+  const auto k = static_cast<std::size_t>(ss);
+  if (k >= 1 && k <= detail::g_sources.size()) {
+    const SourceRecords& r = detail::g_sources[k - 1];
+    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false)) return;
+  }
+  detail::take_source_records_now(ss);
 }
 
 }  // namespace wakro

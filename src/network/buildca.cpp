@@ -14,6 +14,7 @@
 #include "model/int4.h"
 #include "model/options.h"
 #include "model/storage.h"
+#include "network/branch_terms.h"
 #include "network/branch_view.h"
 #include "network/solution.h"
 
@@ -64,12 +65,12 @@ void buildca(std::int32_t ss, const wakro::SubStep& s) {
     const bool has_source = source[br];
     if (!deferred && !has_source) continue;  // nothing to add
     double j = 0.0;
-    if (deferred) j = wakro_geti(br, ss, s);
+    if (deferred) j = wakro::current_source(c, br, s);
     if (has_source) {
       if (records == nullptr) records = &wakro::source_records(ss);
       const std::size_t k = static_cast<std::size_t>(br - 1);
       storage::this_ = records->owner[k];
-      j += wakro_gete(br, ss, s, records->registered[k] != 0, true) * geq[br];
+      j += wakro::source_voltage(c, br, ss, s, records->registered[k] != 0, true) * geq[br];
     }
     const std::int32_t f = ief[br];
     const std::int32_t t = iet[br];

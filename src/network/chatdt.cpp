@@ -74,13 +74,7 @@ void node_voltages(std::int32_t ss) {
     counter[i] = chatter_count(vnew[i], vdc[i], level, counter[i], fired);
     first = fired && i < first ? i : first;
   }
-  if (first > n) return;
-  temp1::stabck(ss) = true;
-  for (std::int32_t i = first; i <= n; ++i) counter[i] = 0;
-  if (!reports_on() || !clvi::nchat_rep(first, ss)) return;
-  wakro::write_layout(wakro::console(), "('Voltage chatter:        SS# ',I2,' Node# ',I4)",
-                      {ss, first});
-  clvi::nchat_rep(first, ss) = false;
+  if (first <= n) chatdt_nodes_fired(ss, first);
 }
 
 void report_branch(std::int32_t ss, std::int32_t i) {
@@ -102,6 +96,17 @@ void chatdt(std::int32_t ss, std::int32_t mode) {
     if (branches::idealbr(i, ss)) continue;
     branch_current(ss, i, spcial::cbrnew(i), mode == 2);
   }
+}
+
+void chatdt_nodes_fired(std::int32_t ss, std::int32_t first) {
+  const std::int32_t n = e_s0::mbus(ss);
+  std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
+  temp1::stabck(ss) = true;
+  for (std::int32_t i = first; i <= n; ++i) counter[i] = 0;
+  if (!reports_on() || !clvi::nchat_rep(first, ss)) return;
+  wakro::write_layout(wakro::console(), "('Voltage chatter:        SS# ',I2,' Node# ',I4)",
+                      {ss, first});
+  clvi::nchat_rep(first, ss) = false;
 }
 
 void chatdt_branches_fired(std::int32_t ss, std::int32_t first) {

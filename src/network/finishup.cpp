@@ -29,7 +29,8 @@ void finishup(std::int32_t ss) {
   // Step 1: line injections.
   const auto& ccli = c.ccli;
   const auto& cclid = c.cclid;
-  for (std::int32_t k = 1; k <= int4::cclid.extent(1); ++k) cclid[k] = ccli[k];
+  const std::int32_t nodes = int4::cclid.extent(1);
+  for (std::int32_t k = 1; k <= nodes; ++k) cclid[k] = ccli[k];
 
   // Step 2: branch copies.
   const std::int32_t nbr = int2::insb(ss);
@@ -74,7 +75,7 @@ void finishup(std::int32_t ss) {
 
   // Step 4: transformer windings.
   using namespace e_s5;
-  if (numt(ss) <= 0 || jset <= 0) return;
+  if (jset <= 0 || numt(ss) <= 0) return;
   const std::int32_t units = numt(ss);
   // Column t of a per-winding array, by winding from 1.
   const auto winding = [](auto& a, std::int32_t t) {

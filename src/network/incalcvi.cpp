@@ -38,6 +38,7 @@
 #include "model/storage.h"
 #include "model/temp1.h"
 #include "model/umec.h"
+#include "network/branch_terms.h"
 #include "network/branch_view.h"
 #include "network/chatter.h"
 #include "network/ground.h"
@@ -53,13 +54,30 @@ using wakro::at_node;
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
-// Node voltages and the history sum.
-void node_voltages(std::int32_t ss, double f, bool notfirst, bool normal) {
+// Node voltages and the history sum. With `check` the own chatter detector's
+// voltage check runs where each new voltage is taken over, on the previous
+// voltage it replaces (its counters moved on, the flag settled after the pass),
+// as chatdt(ss, 1) would run before them; the caller has made sure the flag was
+// clear when the check began.
+void node_voltages(std::int32_t ss, const wakro::SubsystemColumns& c, double f, bool notfirst,
+                   bool normal, bool check) {
   const std::int32_t n = e_s0::mbus(ss);
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& vdc = c.vdc;
   const double* const vnew = spcial::vdcnew.data() - 1;
-  for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+  if (check) {
+    std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
+    const double level = int2::glvl(ss);
+    std::int32_t first = n + 1;  // the first node whose chatter fired
+    for (std::int32_t k = 1; k <= n; ++k) {
+      bool fired = false;
+      counter[k] = chatter_count(vnew[k], vdc[k], level, counter[k], fired);
+      first = fired && k < first ? k : first;
+      vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+    }
+    if (first <= n) chatdt_nodes_fired(ss, first);
+  } else {
+    for (std::int32_t k = 1; k <= n; ++k) vdc[k] = notfirst ? towards(vdc[k], vnew[k], f) : vnew[k];
+  }
   if (!notfirst || !normal) return;
   const auto& ccgm = c.ccgm;
   const auto& ccgmd = c.ccgmd;
@@ -86,11 +104,11 @@ void arrester_energy(std::int32_t ss, std::int32_t br, double i_end) {
 }
 
 // The current a branch's history gives at the sub-step's end: the history current
-// the solution used for a branch that is not deferred, otherwise what wakro_geti
-// gives.
-inline double history_current(std::int32_t br, std::int32_t ss, const wakro::SubStep& s,
-                              bool deferred, double ccbr) {
-  return deferred ? wakro_geti(br, ss, s) : ccbr;
+// the solution used for a branch that is not deferred, otherwise its current
+// source for the sub-step.
+inline double history_current(const wakro::SubsystemColumns& c, std::int32_t br,
+                              const wakro::SubStep& s, bool deferred, double ccbr) {
+  return deferred ? wakro::current_source(c, br, s) : ccbr;
 }
 
 // What the pass over the branches does with a new current under chatter detection.
@@ -102,8 +120,64 @@ enum class CurrentChatter {
              // settled after the pass
 };
 
+// A few branches are not worth checking the class lists for.
+constexpr std::int32_t kClassPassMin = 16;
+
+// True when a branch is a plain series R-L branch (as BranchClasses tells them):
+// an inductive part, no capacitive part, no source, not deferred, not ideal, not
+// an arrester.
+inline bool plain_series_rl(const wakro::SubsystemColumns& c, std::int32_t br) {
+  return (c.inductor[br] & !c.capacitr[br] & !c.source[br] & !c.defrdbr[br] & !c.idealbr[br] &
+          (c.iorv[br] != wakro::switch_mode::arrester)) != 0;
+}
+
+// True when every branch of a few is a plain series R-L branch.
+inline bool all_plain(const wakro::SubsystemColumns& c, std::int32_t nbr) {
+  bool plain = nbr < kClassPassMin;
+  for (std::int32_t br = 1; plain && br <= nbr; ++br) plain = plain_series_rl(c, br);
+  return plain;
+}
+
+// The branch states of a normal solution of a few branches, all of them plain
+// series R-L branches: what branch_states does for them (each u formed with the
+// zero source voltage added, as its pass over any branch forms it), with the own
+// detector's current check when asked (`check`; a set flag restarts every
+// counter instead).
+void plain_branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+                         bool check) {
+  const std::int32_t nbr = int2::insb(ss);
+  if (check && temp1::stabck(ss)) {
+    chatdt_branches_held(ss);
+    check = false;
+  }
+  const double f = s.fracv;
+  const bool notfirst = s.notfirst;
+  const double* const v = spcial::vdcnew.data() - 1;  // by node
+  const wakro::BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
+  const double level = int2::glvl(ss);
+  std::int32_t first = nbr + 1;  // the first branch whose chatter fired
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const std::int32_t from = c.ief[br];
+    const std::int32_t to = c.iet[br];
+    const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0) + 0.0;
+    const double i = c.geq[br] * u + c.ccbr[br];
+    if (check) {
+      bool fired = false;
+      counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
+      first = fired && br < first ? br : first;
+    }
+    c.cbr[br] = notfirst ? towards(c.cbr[br], i, f) : i;
+    c.ccbr[br] = towards(c.ccbrd[br], c.ccbr[br], f);
+    const double p = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
+    c.v12l[br] = notfirst ? towards(c.v12l[br], p, f) : p;
+    c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+  }
+  if (check && first <= nbr) chatdt_branches_fired(ss, first);
+}
+
 // Branch currents and part voltages, the arrays in local views.
-void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chatter_mode) {
+void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+                   CurrentChatter chatter_mode) {
   const bool chatter = chatter_mode == CurrentChatter::deferred;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
@@ -111,7 +185,6 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
   const bool normal = !s.iflag;
   const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& ief = c.ief;
   const auto& iet = c.iet;
   const auto& source = c.source;
@@ -156,7 +229,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
       storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro_gete(br, ss, s, regsrc, false);
+      e = wakro::source_voltage(c, br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
     const bool deferred = defrdbr[br];
@@ -169,7 +242,7 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     const bool keeps_current = !normal && has_l && !deferred;
     if (keeps_current && !idealbr[br]) cbrnew[br] = geq[br] * u + ccbr[br];
     if (!idealbr[br] && !keeps_current) {
-      const double i = geq[br] * u + history_current(br, ss, s, deferred, ccbr[br]);
+      const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
       } else if (current_check == CurrentChatter::collect) {
@@ -205,8 +278,6 @@ void branch_states(std::int32_t ss, const wakro::SubStep& s, CurrentChatter chat
     }
   };
 
-  // A few branches are not worth checking the class lists for.
-  constexpr std::int32_t kClassPassMin = 16;
   const std::int32_t nbr = int2::insb(ss);
   // The own chatter detector's current check (on a normal solution only) moves
   // each counter on where the current is formed; the flag, which clears every
@@ -326,12 +397,20 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   CurrentChatter chatter_mode = CurrentChatter::none;
   if (chatter) chatter_mode = own_detector ? CurrentChatter::in_pass : CurrentChatter::deferred;
 
-  // Step 1: voltage chatter, new against previous.
-  if (chatter) hooks.chatdt(ss, 1);
+  // Step 1: voltage chatter, new against previous: a replaced detector (and the
+  // own one with the flag already set, which only clears its counters) before
+  // the voltages are taken over; otherwise the own one in step 2.
+  const bool check_voltages = chatter && own_detector && !temp1::stabck(ss);
+  if (chatter && !check_voltages) hooks.chatdt(ss, 1);
   // Step 2: node voltages.
-  node_voltages(ss, f, notfirst, normal);
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  node_voltages(ss, c, f, notfirst, normal, check_voltages);
   // Step 3: branch states (with the current chatter of the own detector).
-  branch_states(ss, s, chatter_mode);
+  if (normal && chatter_mode != CurrentChatter::deferred && all_plain(c, int2::insb(ss))) {
+    plain_branch_states(ss, c, s, chatter_mode == CurrentChatter::in_pass);
+  } else {
+    branch_states(ss, c, s, chatter_mode);
+  }
   // Step 4: current chatter of a replaced detector, then the new currents taken over.
   if (chatter_mode == CurrentChatter::deferred) {
     hooks.chatdt(ss, 2);

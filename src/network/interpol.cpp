@@ -15,6 +15,7 @@
 #include "model/int1.h"
 #include "model/storage.h"
 #include "model/temp1.h"
+#include "network/branch_view.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 
@@ -29,24 +30,29 @@ void interpol(std::int32_t ss, wakro::SubStep& s) {
     return;
   }
   // Step 2: crossing of each considered switch.
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const wakro::BranchColumn<std::int32_t> switches = wakro::branch_column(branches::brnsw, ss);
+  const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
+  const bool* const consid = temp1::consid.data() - 1;  // by branch number
+  const auto crossing = wakro::network_hooks().switch_crossing;
   double earliest = kNoCrossing;
   for (std::int32_t k = 1; k <= nsw; ++k) {
-    const std::int32_t br = branches::brnsw(k, ss);
-    if (!temp1::consid(br)) continue;
-    storage::this_ = branches::thisbr(br, ss);
-    int1::xstor(br, ss) = kNoCrossing;
-    double x = wakro::network_hooks().switch_crossing(ss, br, s);
+    const std::int32_t br = switches[k];
+    if (!consid[br]) continue;
+    storage::this_ = c.thisbr[br];
+    xstor[br] = kNoCrossing;
+    double x = crossing(ss, br, s);
     x = std::max(x, kEarliest);
-    int1::xstor(br, ss) = x;
+    xstor[br] = x;
     earliest = std::min(earliest, x);
   }
   // Step 3: the group of switchings at the earliest instant.
   s.frac = earliest;
   double latest = -1.0;
   for (std::int32_t k = 1; k <= nsw; ++k) {
-    const std::int32_t br = branches::brnsw(k, ss);
-    if (!temp1::consid(br)) continue;
-    const double x = int1::xstor(br, ss);
+    const std::int32_t br = switches[k];
+    if (!consid[br]) continue;
+    const double x = xstor[br];
     if (x < earliest + kGroup) latest = std::max(latest, x);
   }
   s.xearly = (latest < 0.0 || latest > 1.0) ? kNoCrossing : latest;

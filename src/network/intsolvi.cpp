@@ -96,7 +96,8 @@ void time_zero_lists() {
   }
 }
 
-// The scan for such nodes; the list changes only in admit_nodes.
+// The scan for such nodes; the list changes only in admit_nodes. The list
+// ascends, so the nodes outside it are the gaps between its entries.
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
@@ -104,14 +105,16 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   const auto& ll = c.ll;
   const auto& ggin = c.ggin;
   const auto& ccin = c.ccin;
-  std::int32_t k = 1;  // first list entry not below x
-  for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= count && ll[k] < x) ++k;
-    if (k <= count && ll[k] == x) continue;
-    if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
-    admit_nodes(ss);
-    return;
+  const double* const g = ggin.first - 1;  // by node
+  const double* const i = ccin.first - 1;
+  bool any = false;  // an injection at a node outside the list
+  std::int32_t x = 1;  // the first node not yet looked at
+  for (std::int32_t k = 1; k <= count + 1; ++k) {
+    const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
+    for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
+    x = std::max(x, listed + 1);
   }
+  if (any) admit_nodes(ss);
 }
 
 // A changed Norton conductance lowers MXINV to its node.
@@ -132,25 +135,48 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
   e_s8::mxinv(ss) = mxinv;
 }
 
-// Which switches take part in this step, their counters, and
-// which switch conductances changed between steps.
-void prepare_switches(std::int32_t ss) {
+// The switches of ss that take part in this step and their counters, and which
+// switch conductances changed between steps (GEQCHANGE).
+[[gnu::noinline]] void consider_switches(std::int32_t ss, std::int32_t count) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
-  std::fill_n(geqchange.data(), std::max(int2::insb(ss), 0), false);
-  for (std::int32_t k = 1; k <= nsw(ss); ++k) {
-    const std::int32_t br = brnsw(k, ss);
-    const std::int32_t m = std::abs(int1::iorv(br, ss));
-    int1::xstor(br, ss) = wakro::kNoCrossing;
-    temp1::consid(br) = options::interpss(ss) && m != switch_mode::none && m != switch_mode::plain;
-    temp1::icnt(br) = (m == switch_mode::arrester || m == switch_mode::segmented) ? 0 : 10;
-    geqchange(br) = std::abs(geqd(br, ss) - geq(br, ss)) > 1e-10 * std::abs(geqd(br, ss));
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
+  const wakro::BranchColumn<std::int32_t> brnsw_ss = wakro::branch_column(brnsw, ss);
+  bool* const changed = geqchange.data() - 1;  // by branch number
+  bool* const consid = temp1::consid.data() - 1;
+  std::int32_t* const icnt = temp1::icnt.data() - 1;
+  const bool interpolated = options::interpss(ss);
+  for (std::int32_t k = 1; k <= count; ++k) {
+    const std::int32_t br = brnsw_ss[k];
+    const std::int32_t m = std::abs(c.iorv[br]);
+    xstor[br] = wakro::kNoCrossing;
+    consid[br] = interpolated & (m != switch_mode::none) & (m != switch_mode::plain);
+    icnt[br] = (m == switch_mode::arrester) | (m == switch_mode::segmented) ? 0 : 10;
+    const double before = c.geqd[br];
+    changed[br] = std::abs(before - c.geq[br]) > 1e-10 * std::abs(before);
   }
+}
+
+// Which switches take part in this step, their counters, and
+// which switch conductances changed between steps (GEQCHANGE, by branch number:
+// cleared for every branch of ss first; a few entries in place, without the call).
+void prepare_switches(std::int32_t ss) {
+  constexpr std::int32_t kInPlace = 32;
+  const std::int32_t nbr = std::max(int2::insb(ss), 0);
+  bool* const changed = branches::geqchange.data();
+  if (nbr > kInPlace) {
+    std::fill_n(changed, nbr, false);
+  } else {
+    for (std::int32_t k = 0; k < nbr; ++k) changed[k] = false;
+  }
+  const std::int32_t count = branches::nsw(ss);
+  if (count > 0) consider_switches(ss, count);
 }
 
 // The pass limit was reached: reported once, and no switch of the subsystem takes
 // part in the rest of the step, so the step ends within a few more passes.
-void freeze_switches(std::int32_t ss) {
+[[gnu::noinline]] void freeze_switches(std::int32_t ss) {
   wakro_message(0, 0, wakro::msg::kInfo, wakro::msg::kSingleLine,
                 "Subsystem " + std::to_string(ss) + " needed more than " +
                     std::to_string(wakro::kMaxSolutionPasses) +
@@ -218,7 +244,7 @@ bool sources_switch_on(std::int32_t ss) {
 // like a step after a switching between steps (marked in e_s8::switched), with a
 // solution at its start half a step on, whose values are moved back to time zero
 // once the first normal solution exists.
-void start_at_time_zero(std::int32_t ss) {
+[[gnu::noinline]] void start_at_time_zero(std::int32_t ss) {
   itriang(ss);
   startup_history(ss);
   wakro::SubStep s;
@@ -296,7 +322,9 @@ void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   slvnew(ss, at);
   if (p.settle && !s.iflag) settle_instant_values(ss, s);
   p.settle = false;
-  if (&at == &s) {
+  if (branches::nsw(ss) <= 0) {
+    s.frac = s.xearly = wakro::kNoCrossing;  // without switches nothing crosses
+  } else if (&at == &s) {
     interpol(ss, s);
   } else {
     interpol(ss, later);
@@ -359,7 +387,7 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
 // Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
 // instant with the inductor currents, capacitor voltages and winding currents it
 // has.
-void operate_switches(std::int32_t ss, Passes& p) {
+[[gnu::noinline]] void operate_switches(std::int32_t ss, Passes& p) {
   wakro::SubStep& s = p.s;
   if (!s.iflag) p.keep = true;  // a new instant
   s.iflag = true;

@@ -55,6 +55,7 @@
 #include "model/storage.h"
 #include "model/temp2.h"
 #include "model/tf_subsystems.h"
+#include "network/branch_terms.h"
 #include "network/branch_view.h"
 #include "network/ground.h"
 #include "network/solution.h"
@@ -184,11 +185,12 @@ void settle_instant_values(std::int32_t ss, const wakro::SubStep& s) {
     double e = 0.0;
     if (c.source[br]) {
       storage::this_ = owner[br];
-      e = wakro_gete(br, ss, solved, registered[br] != 0, false);
+      e = wakro::source_voltage(c, br, ss, solved, registered[br] != 0, false);
     }
     const double u = at_node(v_new, c.ief[br]) - at_node(v_new, c.iet[br]) + e;
     const bool deferred = c.defrdbr[br];
-    const double i_new = c.geq[br] * u + (deferred ? wakro_geti(br, ss, solved) : c.ccbr[br]);
+    const double j = deferred ? wakro::current_source(c, br, solved) : c.ccbr[br];
+    const double i_new = c.geq[br] * u + j;
     const double g2l = c.g2l[br];
     if (deferred || !c.inductor[br] || g2l == 0.0) {
       c.cbr[br] = back(c.cbr[br], i_new);

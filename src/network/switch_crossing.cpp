@@ -21,6 +21,8 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/spcial.h"
+#include "network/branch_terms.h"
+#include "network/branch_view.h"
 #include "network/ground.h"
 #include "network/ideal_branches.h"
 #include "network/solution.h"
@@ -30,13 +32,13 @@
 namespace wakro {
 
 double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
+  const SubsystemColumns& c = subsystem_columns(ss);
   const bool regsrc = registered_source(br, ss);
   const SubStep solved = s.solved();
   double e = 0.0;
-  if (branches::source(br, ss)) e = wakro_gete(br, ss, solved, regsrc, false);
-  const double v = at_node(spcial::vdcnew, branches::ief(br, ss)) -
-                   at_node(spcial::vdcnew, branches::iet(br, ss));
-  return wakro_geti(br, ss, solved) + (e + v) * branches::geq(br, ss);
+  if (c.source[br]) e = source_voltage(c, br, ss, solved, regsrc, false);
+  const double v = at_node(spcial::vdcnew, c.ief[br]) - at_node(spcial::vdcnew, c.iet[br]);
+  return current_source(c, br, solved) + (e + v) * c.geq[br];
 }
 
 }  // namespace wakro
@@ -217,11 +219,12 @@ double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep
 namespace wakro {
 
 double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  const std::int32_t code = int1::iorv(br, ss);
+  const SubsystemColumns& c = subsystem_columns(ss);
+  const std::int32_t code = c.iorv[br];
   const std::int32_t m = std::abs(code);
   const double level = branches::swlevl(br, ss);
-  const std::int32_t f = branches::ief(br, ss);
-  const std::int32_t t = branches::iet(br, ss);
+  const std::int32_t f = c.ief[br];
+  const std::int32_t t = c.iet[br];
 
   if (m == switch_mode::timed) {
     // Timed: the level is the instant. It must lie after the present instant and
@@ -237,7 +240,7 @@ double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
   if (m == switch_mode::segmented) return segmented_crossing(ss, br, s);
 
   const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
-  const double vold = vbranch(ss, br);
+  const double vold = branch_voltage(c, br);
   if (m == switch_mode::arrester) return arrester_crossing(ss, br, vold, vnew);
   if (m == switch_mode::voltage_crossing) return either_way(vold, vnew, level);
   if (code == switch_mode::voltage_rising) {
@@ -257,8 +260,8 @@ double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
   if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
 
   double inew = new_branch_current(ss, br, s);
-  const double iold = branches::cbr(br, ss);
-  if (branches::idealbr(br, ss)) idlcur(ss, 1.0, br, inew, false, s.iflag);
+  const double iold = c.cbr[br];
+  if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
   if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
   if (code == switch_mode::current_rising) {
     if (!(inew > level + kTol)) return kNoCrossing;
