@@ -125,7 +125,10 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 // (by node, from 1) enters the work vector as the forward pass reaches each row
 // (rhs may be the work vector itself).
 void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
-  if (wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1)) return;
+  // Only a subsystem of kOrderedMinNodes nodes or more is ever given a plan: a
+  // smaller one does not look for it.
+  if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1))
+    return;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;
