@@ -141,7 +141,8 @@ void take_source_records_now(std::int32_t ss);
 const SourceRecords& source_records_now(std::int32_t ss);
 // True when the records r of ss were read with the present branch count, array
 // layout, source flags and choice of branches (all: under source extrapolation).
-inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all);
+inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all,
+                            const SubsystemColumns& c);
 
 inline std::vector<SubsystemColumns> g_columns;
 // What the columns were set up for, in one word: the array layout epoch times
@@ -163,10 +164,11 @@ inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
 
-inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all) {
+inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all,
+                                    const SubsystemColumns& c) {
   return r.count == int2::insb(ss) && r.epoch == array_layout_epoch() && r.all == all &&
-         (r.count == 0 || same_bytes(r.sources.data(), subsystem_columns(ss).source.first,
-                                     static_cast<std::size_t>(r.count)));
+         (r.count == 0 ||
+          same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(r.count)));
 }
 
 // The records of ss, read again when what they were read with changed (the
@@ -175,7 +177,7 @@ inline const SourceRecords& source_records(std::int32_t ss) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size()) {
     const SourceRecords& r = detail::g_sources[k - 1];
-    if (detail::records_current(r, ss, options::xterpsrc(ss))) return r;
+    if (detail::records_current(r, ss, options::xterpsrc(ss), subsystem_columns(ss))) return r;
   }
   return detail::source_records_now(ss);
 }
@@ -184,14 +186,15 @@ inline const SourceRecords& source_records(std::int32_t ss) {
 // present branch count, layout, source flags and choice of branches, for a
 // subsystem without a source and without source extrapolation, hold nothing a
 // read could change (no record is looked at) and are kept: that check is made
-// here, in the caller.
-inline void take_source_records(std::int32_t ss) {
+// here, in the caller, on the columns c of ss that the caller took.
+inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size()) {
     const SourceRecords& r = detail::g_sources[k - 1];
-    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false)) return;
+    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false, c)) return;
   }
   detail::take_source_records_now(ss);
 }
+inline void take_source_records(std::int32_t ss) { take_source_records(ss, subsystem_columns(ss)); }
 
 }  // namespace wakro

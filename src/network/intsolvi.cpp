@@ -20,6 +20,7 @@
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "diag/message.h"
@@ -37,6 +38,7 @@
 #include "model/options.h"
 #include "model/temp1.h"
 #include "network/branch_view.h"
+#include "network/chatter.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 
@@ -97,11 +99,12 @@ void time_zero_lists() {
 }
 
 // The scan for such nodes; the list changes only in admit_nodes. The list
-// ascends, so the nodes outside it are the gaps between its entries; a few nodes
-// are walked one by one beside the list, as admit_nodes walks them (the gaps'
-// loops cost more than their nodes there).
+// ascends, so the nodes outside it are the gaps between its entries. A
+// subsystem of a few nodes (up to kMaskNodes) compares two masks instead, the
+// nodes with an injection and the listed ones: the gaps' loops would cost more
+// than its nodes.
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
-  constexpr std::int32_t kGapWalkMin = 16;
+  constexpr std::int32_t kMaskNodes = 64;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
   if (count >= n) return;  // every node is in the list
@@ -109,14 +112,16 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   const double* const g = c.ggin.first - 1;  // by node
   const double* const i = c.ccin.first - 1;
   bool any = false;  // an injection at a node outside the list
-  if (n < kGapWalkMin) {
-    const std::int32_t* listed = &ll[1];
-    const std::int32_t* const end = listed + count;
-    for (std::int32_t x = 1; x <= n; ++x) {
-      while (listed != end && *listed < x) ++listed;
-      if (listed != end && *listed == x) continue;
-      any |= (g[x] != 0.0) | (i[x] != 0.0);
+  if (n <= kMaskNodes) {
+    std::uint64_t injected = 0;  // bit x - 1 for node x
+    for (std::int32_t x = 1; x <= n; ++x)
+      injected |= static_cast<std::uint64_t>((g[x] != 0.0) | (i[x] != 0.0)) << (x - 1);
+    std::uint64_t listed = 0;
+    for (std::int32_t k = 1; k <= count; ++k) {
+      const std::int32_t x = ll[k];
+      if (x >= 1 && x <= n) listed |= std::uint64_t{1} << (x - 1);
     }
+    any = (injected & ~listed) != 0;
   } else {
     std::int32_t x = 1;  // the first node not yet looked at
     for (std::int32_t k = 1; k <= count + 1; ++k) {
@@ -282,7 +287,17 @@ struct Passes {
   bool settle = false;    // the last solution was at a switching instant
   bool keep = false;      // the switchings at this instant change no value of it
   bool halfstep = false;  // the present normal pass is cut at the half step
+  // The columns of the subsystem, taken at the start of the pass for its
+  // routines; null after a routine of another room (the crossing search, a
+  // replaced chatter detector) or a switching ran: they are taken again then.
+  const wakro::SubsystemColumns* c = nullptr;
 };
+
+// The columns of ss for the routines of the pass.
+const wakro::SubsystemColumns& pass_columns(std::int32_t ss, Passes& p) {
+  if (p.c == nullptr) p.c = &wakro::subsystem_columns(ss);
+  return *p.c;
+}
 
 // Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
 // taking part.
@@ -292,7 +307,7 @@ void begin_step(std::int32_t ss) {
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
   detect_norton_changes(ss, c);
-  wakro::take_source_records(ss);  // the registered-source lookup of this step
+  wakro::take_source_records(ss, c);  // the registered-source lookup of this step
   prepare_switches(ss);
 }
 
@@ -329,15 +344,18 @@ void open_step(std::int32_t ss, wakro::SubStep& s) {
 void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   wakro::SubStep& s = p.s;
   const wakro::SubStep& at = solved_at(s, later);
-  buildca(ss, at);
-  slvnew(ss, at);
+  p.c = &wakro::subsystem_columns(ss);
+  buildca(ss, at, *p.c);
+  slvnew(ss, at, *p.c);
   if (p.settle && !s.iflag) settle_instant_values(ss, s);
   p.settle = false;
   if (branches::nsw(ss) <= 0) {
     s.frac = s.xearly = wakro::kNoCrossing;  // without switches nothing crosses
   } else if (&at == &s) {
+    p.c = nullptr;
     interpol(ss, s);
   } else {
+    p.c = nullptr;
     interpol(ss, later);
     s.frac = later.frac;
     s.xearly = later.xearly;
@@ -392,7 +410,8 @@ void end_of_resolution(Passes& p) {
 void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   const wakro::SubStep& moved = solved_at(p.s, later);
   if (p.s.iflag && p.keep) later.fracv = 0.0;
-  incalcvi(ss, moved);
+  incalcvi(ss, moved, pass_columns(ss, p));
+  if (wakro::network_hooks().chatdt != &chatdt) p.c = nullptr;  // a replaced detector ran
 }
 
 // Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
@@ -442,7 +461,7 @@ void solve_subsystem(std::int32_t ss) {
       continue;
     }
     if (s.stepdone) {
-      finishup(ss);
+      finishup(ss, pass_columns(ss, p));
       e_s8::switched(ss) = false;
       return;
     }

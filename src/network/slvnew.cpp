@@ -124,12 +124,11 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 // factors in the working matrix and their index lists; the right-hand side rhs
 // (by node, from 1) enters the work vector as the forward pass reaches each row
 // (rhs may be the work vector itself).
-void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
+void substitute(std::int32_t ss, std::int32_t n, const double* rhs, const wakro::SubsystemColumns& c) {
   // Only a subsystem of kOrderedMinNodes nodes or more is ever given a plan: a
   // smaller one does not look for it.
   if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1))
     return;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;
   // rdc(i, j), i and j from 1.
@@ -277,7 +276,9 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* 
 
 }  // namespace
 
-void slvnew(std::int32_t ss, const wakro::SubStep& s) {
+void slvnew(std::int32_t ss, const wakro::SubStep& s) { slvnew(ss, s, wakro::subsystem_columns(ss)); }
+
+void slvnew(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
   if (n < 1) return;
   const bool ideal = e_s0::idealss(ss);
@@ -289,7 +290,7 @@ void slvnew(std::int32_t ss, const wakro::SubStep& s) {
     if (klu) {
       sparse_solve(ss, n, false, rhs);
     } else {
-      substitute(ss, n, rhs);
+      substitute(ss, n, rhs, c);
     }
     return;
   }
@@ -306,7 +307,7 @@ void slvnew(std::int32_t ss, const wakro::SubStep& s) {
 
   // Step 4: the solution, by substitution or through the sparse solver.
   if (!klu) {
-    substitute(ss, n, work);
+    substitute(ss, n, work, c);
     return;
   }
   sparse_solve(ss, n, with_mna, work);
