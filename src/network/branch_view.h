@@ -127,9 +127,11 @@ inline bool same_bytes(const void* a, const void* b, std::size_t n) {
   if (n >= sizeof(W4))
     return ((word_at<W4>(p) ^ word_at<W4>(q)) | (word_at<W4>(p + n - sizeof(W4)) ^
                                                  word_at<W4>(q + n - sizeof(W4)))) == 0;
-  unsigned diff = 0;
-  for (std::size_t k = 0; k < n; ++k) diff |= static_cast<unsigned>(p[k] ^ q[k]);
-  return diff == 0;
+  using W2 = std::uint16_t;
+  if (n >= sizeof(W2))
+    return ((word_at<W2>(p) ^ word_at<W2>(q)) | (word_at<W2>(p + n - sizeof(W2)) ^
+                                                 word_at<W2>(q + n - sizeof(W2)))) == 0;
+  return n == 0 || p[0] == q[0];
 }
 
 // The registered-source lookups, by subsystem from 1 at [ss - 1].

@@ -100,11 +100,11 @@ void time_zero_lists() {
 
 // The scan for such nodes; the list changes only in admit_nodes. The list
 // ascends, so the nodes outside it are the gaps between its entries. A
-// subsystem of a few nodes (up to kMaskNodes) compares two masks instead, the
-// nodes with an injection and the listed ones: the gaps' loops would cost more
-// than its nodes.
+// subsystem of a few nodes is walked node by node instead, the list looked at
+// only for a node with an injection (the gaps' loops would cost more than its
+// nodes).
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
-  constexpr std::int32_t kMaskNodes = 64;
+  constexpr std::int32_t kGapWalkMin = 16;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
   if (count >= n) return;  // every node is in the list
@@ -112,16 +112,13 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   const double* const g = c.ggin.first - 1;  // by node
   const double* const i = c.ccin.first - 1;
   bool any = false;  // an injection at a node outside the list
-  if (n <= kMaskNodes) {
-    std::uint64_t injected = 0;  // bit x - 1 for node x
-    for (std::int32_t x = 1; x <= n; ++x)
-      injected |= static_cast<std::uint64_t>((g[x] != 0.0) | (i[x] != 0.0)) << (x - 1);
-    std::uint64_t listed = 0;
-    for (std::int32_t k = 1; k <= count; ++k) {
-      const std::int32_t x = ll[k];
-      if (x >= 1 && x <= n) listed |= std::uint64_t{1} << (x - 1);
+  if (n < kGapWalkMin) {
+    std::int32_t k = 1;  // the first list entry not below x
+    for (std::int32_t x = 1; x <= n && !any; ++x) {
+      if (g[x] == 0.0 && i[x] == 0.0) continue;
+      while (k <= count && ll[k] < x) ++k;
+      any = k > count || ll[k] != x;
     }
-    any = (injected & ~listed) != 0;
   } else {
     std::int32_t x = 1;  // the first node not yet looked at
     for (std::int32_t k = 1; k <= count + 1; ++k) {
@@ -322,17 +319,23 @@ void begin_step(std::int32_t ss) {
 // previous instant with the new conductance, a local error of order dt^2 that
 // adds up to first order over a ramp. A re-solution starts from the histories
 // that keep inductor currents and capacitor voltages through the change.
+// itriang is not called where it has nothing to do: on a step that is neither
+// the first nor the last, with no row to assemble again (MXINV beyond the nodes),
+// it neither factorises nor reports (its first-step settings, its test for rows
+// to assemble and its end-of-run report are all it would look at).
 void open_step(std::int32_t ss, wakro::SubStep& s) {
-  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss) && !e_s1::timezero;
+  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss);
   s.iflag = !e_s1::timezero && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
-  const bool chatter_before = temp1::stabck(ss);
-  itriang(ss);
-  if (changed && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
+  if (changed || e_s1::firststep || e_s1::laststep) {
+    const bool chatter_before = temp1::stabck(ss);
+    itriang(ss);
+    if (changed && !e_s1::timezero && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
+  }
   if (s.iflag) {
     startup_history(ss);
   } else {
-    history(ss);
+    history(ss, wakro::subsystem_columns(ss));
   }
 }
 
