@@ -111,7 +111,7 @@ inline Word word_at(const unsigned char* p) {
   std::memcpy(&w, p, sizeof w);
   return w;
 }
-inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+[[gnu::always_inline]] inline bool same_bytes(const void* a, const void* b, std::size_t n) {
   constexpr std::size_t kInPlace = 64;
   if (n > kInPlace) return std::memcmp(a, b, n) == 0;
   const unsigned char* const p = static_cast<const unsigned char*>(a);

@@ -284,9 +284,10 @@ struct Passes {
   bool settle = false;    // the last solution was at a switching instant
   bool keep = false;      // the switchings at this instant change no value of it
   bool halfstep = false;  // the present normal pass is cut at the half step
-  // The columns of the subsystem, taken at the start of the pass for its
-  // routines; null after a routine of another room (the crossing search, a
-  // replaced chatter detector) or a switching ran: they are taken again then.
+  // The columns of the subsystem for the routines of the passes, kept from the
+  // step's start (taken again after itriang); null after a routine of another
+  // room (the crossing search, a replaced chatter detector) or a switching ran:
+  // they are taken again then.
   const wakro::SubsystemColumns* c = nullptr;
 };
 
@@ -297,8 +298,8 @@ const wakro::SubsystemColumns& pass_columns(std::int32_t ss, Passes& p) {
 }
 
 // Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
-// taking part.
-void begin_step(std::int32_t ss) {
+// taking part. Returns the columns of ss it took.
+const wakro::SubsystemColumns& begin_step(std::int32_t ss) {
   e_s1::onstep = true;
   int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
@@ -306,6 +307,7 @@ void begin_step(std::int32_t ss) {
   detect_norton_changes(ss, c);
   wakro::take_source_records(ss, c);  // the registered-source lookup of this step
   prepare_switches(ss);
+  return c;
 }
 
 // Steps 2 and 3: whether the step starts with a re-solution, the factors and the
@@ -322,20 +324,25 @@ void begin_step(std::int32_t ss) {
 // itriang is not called where it has nothing to do: on a step that is neither
 // the first nor the last, with no row to assemble again (MXINV beyond the nodes),
 // it neither factorises nor reports (its first-step settings, its test for rows
-// to assemble and its end-of-run report are all it would look at).
-void open_step(std::int32_t ss, wakro::SubStep& s) {
+// to assemble and its end-of-run report are all it would look at). The histories
+// take the columns of step 1 (c) when itriang was not called, otherwise again,
+// and leave them for the first pass.
+void open_step(std::int32_t ss, Passes& p, const wakro::SubsystemColumns& c) {
+  wakro::SubStep& s = p.s;
   const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss);
   s.iflag = !e_s1::timezero && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
-  if (changed || e_s1::firststep || e_s1::laststep) {
+  const bool factorise = changed || e_s1::firststep || e_s1::laststep;
+  if (factorise) {
     const bool chatter_before = temp1::stabck(ss);
     itriang(ss);
     if (changed && !e_s1::timezero && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
   }
+  p.c = factorise ? &wakro::subsystem_columns(ss) : &c;
   if (s.iflag) {
     startup_history(ss);
   } else {
-    history(ss, wakro::subsystem_columns(ss));
+    history(ss, *p.c);
   }
 }
 
@@ -347,9 +354,9 @@ void open_step(std::int32_t ss, wakro::SubStep& s) {
 void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   wakro::SubStep& s = p.s;
   const wakro::SubStep& at = solved_at(s, later);
-  p.c = &wakro::subsystem_columns(ss);
-  buildca(ss, at, *p.c);
-  slvnew(ss, at, *p.c);
+  const wakro::SubsystemColumns& c = pass_columns(ss, p);
+  buildca(ss, at, c);
+  slvnew(ss, at, c);
   if (p.settle && !s.iflag) settle_instant_values(ss, s);
   p.settle = false;
   if (branches::nsw(ss) <= 0) {
@@ -424,6 +431,7 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   wakro::SubStep& s = p.s;
   if (!s.iflag) p.keep = true;  // a new instant
   s.iflag = true;
+  p.c = nullptr;  // the switching routine and itriang may allocate
   wakro::network_hooks().switchbr(ss, s.frac);
   p.keep = p.keep && turned_on_without_jump(ss, s.frac);
   itriang(ss);
@@ -433,7 +441,7 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
 // One subsystem: steps 1 to 3, then the passes of step 4 until one ends the step.
 void solve_subsystem(std::int32_t ss) {
   if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
-  begin_step(ss);
+  const wakro::SubsystemColumns& c = begin_step(ss);
   // Sources switched on at time zero act from that instant on (the histories
   // start from the initial currents and voltages of the data).
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
@@ -443,7 +451,7 @@ void solve_subsystem(std::int32_t ss) {
   }
   Passes p;
   wakro::SubStep& s = p.s;
-  open_step(ss, s);
+  open_step(ss, p, c);
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;

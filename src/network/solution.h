@@ -65,8 +65,9 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s);
 
 // The same routines on the columns of ss that the caller took
 // (wakro::subsystem_columns(ss), with no case-sized array allocated or released
-// since): the solution driver takes them once for the routines of a pass
-// instead of each routine again.
+// since; history's columns must also outlast the dsmdyn hook it calls first,
+// which allocates nothing): the solution driver takes them once for the routines
+// of a pass instead of each routine again.
 void history(std::int32_t ss, const wakro::SubsystemColumns& c);
 void buildca(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c);
 void slvnew(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c);
