@@ -61,10 +61,7 @@ void buildca(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemCol
   const auto& ccin = c.ccin;
   const auto& ccind = c.ccind;
   const std::int32_t nbr = int2::insb(ss);
-  // Most subsystems have neither kind of branch: one look at their flags first.
-  bool any = false;
-  for (std::int32_t br = 1; br <= nbr; ++br) any |= defrdbr[br] | source[br];
-  for (std::int32_t br = 1; any && br <= nbr; ++br) {
+  for (std::int32_t br = 1; br <= nbr; ++br) {
     const bool deferred = defrdbr[br];
     const bool has_source = source[br];
     if (!deferred && !has_source) continue;  // nothing to add
