@@ -124,9 +124,8 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 // factors in the working matrix and their index lists; the right-hand side rhs
 // (by node, from 1) enters the work vector as the forward pass reaches each row
 // (rhs may be the work vector itself).
-// Inlined into slvnew: a small subsystem's solution costs little more than the call.
-[[gnu::always_inline]] inline void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
-                                              const wakro::SubsystemColumns& c) {
+void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
+                const wakro::SubsystemColumns& c) {
   // Only a subsystem of kOrderedMinNodes nodes or more is ever given a plan: a
   // smaller one does not look for it.
   if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1))
