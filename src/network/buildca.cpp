@@ -18,7 +18,9 @@
 #include "network/branch_view.h"
 #include "network/solution.h"
 
-void buildca(std::int32_t ss, const wakro::SubStep& s) { buildca(ss, s, wakro::subsystem_columns(ss)); }
+void buildca(std::int32_t ss, const wakro::SubStep& s) {
+  buildca(ss, s, wakro::subsystem_columns(ss));
+}
 
 void buildca(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c) {
   using e_s0::ca;

@@ -384,7 +384,9 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
 
 }  // namespace
 
-void incalcvi(std::int32_t ss, const wakro::SubStep& s) { incalcvi(ss, s, wakro::subsystem_columns(ss)); }
+void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
+  incalcvi(ss, s, wakro::subsystem_columns(ss));
+}
 
 void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& taken) {
   const double f = s.fracv;

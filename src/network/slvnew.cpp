@@ -128,8 +128,8 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
                 const wakro::SubsystemColumns& c) {
   // Only a subsystem of kOrderedMinNodes nodes or more is ever given a plan: a
   // smaller one does not look for it.
-  if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1))
-    return;
+  double* const vnew = spcial::vdcnew.data() - 1;
+  if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, vnew)) return;
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;
   // rdc(i, j), i and j from 1.
@@ -141,7 +141,6 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
   const auto& uend = c.uend;
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
-  double* const vnew = spcial::vdcnew.data() - 1;
   // A small subsystem's factors are few cache lines anyway.
   constexpr std::int32_t kPackedMin = 16;
   const wakro::PackedFactors* p = n >= kPackedMin ? wakro::packed_factors(ss, n) : nullptr;
@@ -277,7 +276,9 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* 
 
 }  // namespace
 
-void slvnew(std::int32_t ss, const wakro::SubStep& s) { slvnew(ss, s, wakro::subsystem_columns(ss)); }
+void slvnew(std::int32_t ss, const wakro::SubStep& s) {
+  slvnew(ss, s, wakro::subsystem_columns(ss));
+}
 
 void slvnew(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
