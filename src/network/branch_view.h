@@ -111,7 +111,7 @@ inline Word word_at(const unsigned char* p) {
   std::memcpy(&w, p, sizeof w);
   return w;
 }
-inline bool same_bytes(const void* a, const void* b, std::size_t n) {
+[[gnu::always_inline]] inline bool same_bytes(const void* a, const void* b, std::size_t n) {
   constexpr std::size_t kInPlace = 64;
   if (n > kInPlace) return std::memcmp(a, b, n) == 0;
   const unsigned char* const p = static_cast<const unsigned char*>(a);
@@ -127,9 +127,11 @@ inline bool same_bytes(const void* a, const void* b, std::size_t n) {
   if (n >= sizeof(W4))
     return ((word_at<W4>(p) ^ word_at<W4>(q)) | (word_at<W4>(p + n - sizeof(W4)) ^
                                                  word_at<W4>(q + n - sizeof(W4)))) == 0;
-  unsigned diff = 0;
-  for (std::size_t k = 0; k < n; ++k) diff |= static_cast<unsigned>(p[k] ^ q[k]);
-  return diff == 0;
+  using W2 = std::uint16_t;
+  if (n >= sizeof(W2))
+    return ((word_at<W2>(p) ^ word_at<W2>(q)) | (word_at<W2>(p + n - sizeof(W2)) ^
+                                                 word_at<W2>(q + n - sizeof(W2)))) == 0;
+  return n == 0 || p[0] == q[0];
 }
 
 // The registered-source lookups, by subsystem from 1 at [ss - 1].
@@ -141,7 +143,8 @@ void take_source_records_now(std::int32_t ss);
 const SourceRecords& source_records_now(std::int32_t ss);
 // True when the records r of ss were read with the present branch count, array
 // layout, source flags and choice of branches (all: under source extrapolation).
-inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all);
+inline bool records_current(const SourceRecords& r, std::int32_t ss, bool all,
+                            const SubsystemColumns& c);
 
 inline std::vector<SubsystemColumns> g_columns;
 // What the columns were set up for, in one word: the array layout epoch times
@@ -163,10 +166,11 @@ inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
 }
 
-inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all) {
+inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all,
+                                    const SubsystemColumns& c) {
   return r.count == int2::insb(ss) && r.epoch == array_layout_epoch() && r.all == all &&
-         (r.count == 0 || same_bytes(r.sources.data(), subsystem_columns(ss).source.first,
-                                     static_cast<std::size_t>(r.count)));
+         (r.count == 0 ||
+          same_bytes(r.sources.data(), c.source.first, static_cast<std::size_t>(r.count)));
 }
 
 // The records of ss, read again when what they were read with changed (the
@@ -175,7 +179,7 @@ inline const SourceRecords& source_records(std::int32_t ss) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size()) {
     const SourceRecords& r = detail::g_sources[k - 1];
-    if (detail::records_current(r, ss, options::xterpsrc(ss))) return r;
+    if (detail::records_current(r, ss, options::xterpsrc(ss), subsystem_columns(ss))) return r;
   }
   return detail::source_records_now(ss);
 }
@@ -184,14 +188,15 @@ inline const SourceRecords& source_records(std::int32_t ss) {
 // present branch count, layout, source flags and choice of branches, for a
 // subsystem without a source and without source extrapolation, hold nothing a
 // read could change (no record is looked at) and are kept: that check is made
-// here, in the caller.
-inline void take_source_records(std::int32_t ss) {
+// here, in the caller, on the columns c of ss that the caller took.
+inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size()) {
     const SourceRecords& r = detail::g_sources[k - 1];
-    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false)) return;
+    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false, c)) return;
   }
   detail::take_source_records_now(ss);
 }
+inline void take_source_records(std::int32_t ss) { take_source_records(ss, subsystem_columns(ss)); }
 
 }  // namespace wakro

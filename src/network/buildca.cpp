@@ -19,9 +19,12 @@
 #include "network/solution.h"
 
 void buildca(std::int32_t ss, const wakro::SubStep& s) {
+  buildca(ss, s, wakro::subsystem_columns(ss));
+}
+
+void buildca(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c) {
   using e_s0::ca;
   const std::int32_t n = e_s0::mbus(ss);
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
 
   // Step 1: clear (the entries of the nodes are all written by step 2).
   if (n < ca.size()) std::fill(ca.begin() + std::max(n, 0), ca.end(), 0.0);

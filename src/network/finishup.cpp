@@ -23,9 +23,10 @@
 #include "network/branch_view.h"
 #include "network/solution.h"
 
-void finishup(std::int32_t ss) {
+void finishup(std::int32_t ss) { finishup(ss, wakro::subsystem_columns(ss)); }
+
+void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
   using namespace branches;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   // Step 1: line injections.
   const auto& ccli = c.ccli;
   const auto& cclid = c.cclid;
@@ -52,12 +53,16 @@ void finishup(std::int32_t ss) {
     }
     for (std::int32_t br = from; br <= nbr; ++br) ebrd[br] = ebr[br];
     if (nbr > 0) storage::this_ = records.last_owner;
+    for (std::int32_t br = 1; br <= nbr; ++br) {
+      ccbrd[br] = ccbr[br];
+      geqd[br] = geq[br];
+    }
   } else {
-    for (std::int32_t br = 1; br <= nbr; ++br) ebrd[br] = ebr[br];
-  }
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    ccbrd[br] = ccbr[br];
-    geqd[br] = geq[br];
+    for (std::int32_t br = 1; br <= nbr; ++br) {  // one pass over the three
+      ebrd[br] = ebr[br];
+      ccbrd[br] = ccbr[br];
+      geqd[br] = geq[br];
+    }
   }
 
   // Step 3: Norton nodes.

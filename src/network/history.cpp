@@ -13,12 +13,13 @@
 #include "network/hooks.h"
 #include "network/solution.h"
 
-void history(std::int32_t ss) {
+void history(std::int32_t ss) { history(ss, wakro::subsystem_columns(ss)); }
+
+void history(std::int32_t ss, const wakro::SubsystemColumns& c) {
   // Step 1: CCGM keeps the previous step in CCGMD and restarts from the windings.
   wakro::network_hooks().dsmdyn(ss);
 
   // Step 2: part histories, branch by branch, the arrays in local views.
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& defrdbr = c.defrdbr;
   const auto& inductor = c.inductor;
   const auto& capacitr = c.capacitr;

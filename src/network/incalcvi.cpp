@@ -385,6 +385,10 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
 }  // namespace
 
 void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
+  incalcvi(ss, s, wakro::subsystem_columns(ss));
+}
+
+void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& taken) {
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
@@ -401,9 +405,10 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s) {
   // own one with the flag already set, which only clears its counters) before
   // the voltages are taken over; otherwise the own one in step 2.
   const bool check_voltages = chatter && own_detector && !temp1::stabck(ss);
-  if (chatter && !check_voltages) hooks.chatdt(ss, 1);
-  // Step 2: node voltages.
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  const bool detector_first = chatter && !check_voltages;
+  if (detector_first) hooks.chatdt(ss, 1);
+  // Step 2: node voltages (the columns taken again after a detector was called).
+  const wakro::SubsystemColumns& c = detector_first ? wakro::subsystem_columns(ss) : taken;
   node_voltages(ss, c, f, notfirst, normal, check_voltages);
   // Step 3: branch states (with the current chatter of the own detector).
   if (normal && chatter_mode != CurrentChatter::deferred && all_plain(c, int2::insb(ss))) {

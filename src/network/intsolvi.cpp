@@ -20,6 +20,7 @@
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "diag/message.h"
@@ -37,6 +38,7 @@
 #include "model/options.h"
 #include "model/temp1.h"
 #include "network/branch_view.h"
+#include "network/chatter.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 
@@ -97,22 +99,33 @@ void time_zero_lists() {
 }
 
 // The scan for such nodes; the list changes only in admit_nodes. The list
-// ascends, so the nodes outside it are the gaps between its entries.
+// ascends, so the nodes outside it are the gaps between its entries. A
+// subsystem of a few nodes is walked node by node instead, the list looked at
+// only for a node with an injection (the gaps' loops would cost more than its
+// nodes).
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
+  constexpr std::int32_t kGapWalkMin = 16;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
   if (count >= n) return;  // every node is in the list
   const auto& ll = c.ll;
-  const auto& ggin = c.ggin;
-  const auto& ccin = c.ccin;
-  const double* const g = ggin.first - 1;  // by node
-  const double* const i = ccin.first - 1;
+  const double* const g = c.ggin.first - 1;  // by node
+  const double* const i = c.ccin.first - 1;
   bool any = false;  // an injection at a node outside the list
-  std::int32_t x = 1;  // the first node not yet looked at
-  for (std::int32_t k = 1; k <= count + 1; ++k) {
-    const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
-    for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
-    x = std::max(x, listed + 1);
+  if (n < kGapWalkMin) {
+    std::int32_t k = 1;  // the first list entry not below x
+    for (std::int32_t x = 1; x <= n && !any; ++x) {
+      if (g[x] == 0.0 && i[x] == 0.0) continue;
+      while (k <= count && ll[k] < x) ++k;
+      any = k > count || ll[k] != x;
+    }
+  } else {
+    std::int32_t x = 1;  // the first node not yet looked at
+    for (std::int32_t k = 1; k <= count + 1; ++k) {
+      const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
+      for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
+      x = std::max(x, listed + 1);
+    }
   }
   if (any) admit_nodes(ss);
 }
@@ -271,18 +284,37 @@ struct Passes {
   bool settle = false;    // the last solution was at a switching instant
   bool keep = false;      // the switchings at this instant change no value of it
   bool halfstep = false;  // the present normal pass is cut at the half step
+  // The columns of the subsystem for the routines of the passes, kept from the
+  // step's start (taken again after itriang); null after a routine of another
+  // room (the crossing search, a replaced chatter detector) or a switching ran:
+  // they are taken again then, and whenever case-sized arrays were allocated or
+  // released since they were taken (key).
+  const wakro::SubsystemColumns* c = nullptr;
+  std::uint64_t key = 0;
 };
 
+// The columns of ss for the routines of the pass.
+const wakro::SubsystemColumns& pass_columns(std::int32_t ss, Passes& p) {
+  if (p.c == nullptr || p.key != wakro::detail::columns_key()) {
+    p.c = &wakro::subsystem_columns(ss);
+    p.key = wakro::detail::columns_key();
+  }
+  return *p.c;
+}
+
 // Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
-// taking part.
-void begin_step(std::int32_t ss) {
+// taking part. Returns the columns of ss it took, and in key what they were
+// taken for.
+const wakro::SubsystemColumns& begin_step(std::int32_t ss, std::uint64_t& key) {
   e_s1::onstep = true;
   int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  key = wakro::detail::columns_key();
   if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
   detect_norton_changes(ss, c);
-  wakro::take_source_records(ss);  // the registered-source lookup of this step
+  wakro::take_source_records(ss, c);  // the registered-source lookup of this step
   prepare_switches(ss);
+  return c;
 }
 
 // Steps 2 and 3: whether the step starts with a re-solution, the factors and the
@@ -296,17 +328,29 @@ void begin_step(std::int32_t ss) {
 // previous instant with the new conductance, a local error of order dt^2 that
 // adds up to first order over a ramp. A re-solution starts from the histories
 // that keep inductor currents and capacitor voltages through the change.
-void open_step(std::int32_t ss, wakro::SubStep& s) {
-  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss) && !e_s1::timezero;
+// itriang is not called where it has nothing to do: on a step that is neither
+// the first nor the last, with no row to assemble again (MXINV beyond the nodes),
+// it neither factorises nor reports (its first-step settings, its test for rows
+// to assemble and its end-of-run report are all it would look at). The histories
+// take the columns of step 1 (c) when itriang was not called, otherwise again,
+// and leave them for the first pass.
+void open_step(std::int32_t ss, Passes& p, const wakro::SubsystemColumns& c, std::uint64_t c_key) {
+  wakro::SubStep& s = p.s;
+  const bool changed = e_s8::mxinv(ss) <= e_s0::mbus(ss);
   s.iflag = !e_s1::timezero && e_s8::switched(ss) && options::interpss(ss);
   s.iflag2 = s.iflag;
-  const bool chatter_before = temp1::stabck(ss);
-  itriang(ss);
-  if (changed && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
+  const bool factorise = changed || e_s1::firststep || e_s1::laststep;
+  if (factorise) {
+    const bool chatter_before = temp1::stabck(ss);
+    itriang(ss);
+    if (changed && !e_s1::timezero && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
+  }
+  p.c = factorise ? nullptr : &c;
+  p.key = c_key;
   if (s.iflag) {
     startup_history(ss);
   } else {
-    history(ss);
+    history(ss, pass_columns(ss, p));
   }
 }
 
@@ -318,15 +362,18 @@ void open_step(std::int32_t ss, wakro::SubStep& s) {
 void solve_and_search(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   wakro::SubStep& s = p.s;
   const wakro::SubStep& at = solved_at(s, later);
-  buildca(ss, at);
-  slvnew(ss, at);
+  const wakro::SubsystemColumns& c = pass_columns(ss, p);
+  buildca(ss, at, c);
+  slvnew(ss, at, c);
   if (p.settle && !s.iflag) settle_instant_values(ss, s);
   p.settle = false;
   if (branches::nsw(ss) <= 0) {
     s.frac = s.xearly = wakro::kNoCrossing;  // without switches nothing crosses
   } else if (&at == &s) {
+    p.c = nullptr;
     interpol(ss, s);
   } else {
+    p.c = nullptr;
     interpol(ss, later);
     s.frac = later.frac;
     s.xearly = later.xearly;
@@ -381,7 +428,8 @@ void end_of_resolution(Passes& p) {
 void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   const wakro::SubStep& moved = solved_at(p.s, later);
   if (p.s.iflag && p.keep) later.fracv = 0.0;
-  incalcvi(ss, moved);
+  incalcvi(ss, moved, pass_columns(ss, p));
+  if (wakro::network_hooks().chatdt != &chatdt) p.c = nullptr;  // a replaced detector ran
 }
 
 // Step 4.5: a switch operates at frac: switch, re-factorise, solve again at this
@@ -391,6 +439,7 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
   wakro::SubStep& s = p.s;
   if (!s.iflag) p.keep = true;  // a new instant
   s.iflag = true;
+  p.c = nullptr;  // the switching routine and itriang may allocate
   wakro::network_hooks().switchbr(ss, s.frac);
   p.keep = p.keep && turned_on_without_jump(ss, s.frac);
   itriang(ss);
@@ -400,7 +449,8 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
 // One subsystem: steps 1 to 3, then the passes of step 4 until one ends the step.
 void solve_subsystem(std::int32_t ss) {
   if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
-  begin_step(ss);
+  std::uint64_t c_key = 0;
+  const wakro::SubsystemColumns& c = begin_step(ss, c_key);
   // Sources switched on at time zero act from that instant on (the histories
   // start from the initial currents and voltages of the data).
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
@@ -410,7 +460,7 @@ void solve_subsystem(std::int32_t ss) {
   }
   Passes p;
   wakro::SubStep& s = p.s;
-  open_step(ss, s);
+  open_step(ss, p, c, c_key);
   for (std::int32_t pass = 1;; ++pass) {
     if (pass == wakro::kMaxSolutionPasses + 1) freeze_switches(ss);
     if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
@@ -431,7 +481,7 @@ void solve_subsystem(std::int32_t ss) {
       continue;
     }
     if (s.stepdone) {
-      finishup(ss);
+      finishup(ss, pass_columns(ss, p));
       e_s8::switched(ss) = false;
       return;
     }

@@ -124,9 +124,12 @@ void mna_rhs(std::int32_t ss, std::int32_t n, const wakro::SubStep& s) {
 // factors in the working matrix and their index lists; the right-hand side rhs
 // (by node, from 1) enters the work vector as the forward pass reaches each row
 // (rhs may be the work vector itself).
-void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
-  if (wakro::substitute_ordered(ss, n, rhs, spcial::vdcnew.data() - 1)) return;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
+                const wakro::SubsystemColumns& c) {
+  // Only a subsystem of kOrderedMinNodes nodes or more is ever given a plan: a
+  // smaller one does not look for it.
+  double* const vnew = spcial::vdcnew.data() - 1;
+  if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, vnew)) return;
   const double* const a = c.rdc;
   const std::ptrdiff_t rows = c.rdc_rows;
   // rdc(i, j), i and j from 1.
@@ -138,7 +141,6 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs) {
   const auto& uend = c.uend;
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
-  double* const vnew = spcial::vdcnew.data() - 1;
   // A small subsystem's factors are few cache lines anyway.
   constexpr std::int32_t kPackedMin = 16;
   const wakro::PackedFactors* p = n >= kPackedMin ? wakro::packed_factors(ss, n) : nullptr;
@@ -275,6 +277,10 @@ void sparse_solve(std::int32_t ss, std::int32_t n, bool with_mna, const double* 
 }  // namespace
 
 void slvnew(std::int32_t ss, const wakro::SubStep& s) {
+  slvnew(ss, s, wakro::subsystem_columns(ss));
+}
+
+void slvnew(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c) {
   const std::int32_t n = e_s0::mbus(ss);
   if (n < 1) return;
   const bool ideal = e_s0::idealss(ss);
@@ -286,7 +292,7 @@ void slvnew(std::int32_t ss, const wakro::SubStep& s) {
     if (klu) {
       sparse_solve(ss, n, false, rhs);
     } else {
-      substitute(ss, n, rhs);
+      substitute(ss, n, rhs, c);
     }
     return;
   }
@@ -303,7 +309,7 @@ void slvnew(std::int32_t ss, const wakro::SubStep& s) {
 
   // Step 4: the solution, by substitution or through the sparse solver.
   if (!klu) {
-    substitute(ss, n, work);
+    substitute(ss, n, work, c);
     return;
   }
   sparse_solve(ss, n, with_mna, work);

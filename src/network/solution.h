@@ -10,6 +10,10 @@
 
 #include "model/substep.h"
 
+namespace wakro {
+struct SubsystemColumns;  // network/branch_view.h
+}
+
 // One network solution of the step, every subsystem in ascending order.
 void intsolvi();
 // Keeps the previous-step copies of subsystem ss at the end of its step.
@@ -58,6 +62,17 @@ double wakro_interpx(double a, double b, double c);
 void interpol(std::int32_t ss, wakro::SubStep& s);
 // Moves the state of ss to the end of the sub-step by fracv.
 void incalcvi(std::int32_t ss, const wakro::SubStep& s);
+
+// The same routines on the columns of ss that the caller took
+// (wakro::subsystem_columns(ss), with no case-sized array allocated or released
+// since; history's columns must also outlast the dsmdyn hook it calls first,
+// which allocates nothing): the solution driver takes them once for the routines
+// of a pass instead of each routine again.
+void history(std::int32_t ss, const wakro::SubsystemColumns& c);
+void buildca(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c);
+void slvnew(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c);
+void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemColumns& c);
+void finishup(std::int32_t ss, const wakro::SubsystemColumns& c);
 
 namespace wakro {
 

@@ -26,10 +26,13 @@ namespace {
   wakro_quit(wakro::kDsmdynTag, 0);
 }
 
+// Steps 2 and 3 below, out of line: a subsystem without transformers (most
+// subsystems of a case split by lines) pays only for step 1.
+[[gnu::noinline]] void winding_histories(std::int32_t ss, const wakro::SubsystemColumns& c);
+
 }  // namespace
 
 void dsmdyn(std::int32_t ss) {
-  using namespace e_s5;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const auto& ccgm = c.ccgm;
   const auto& ccgmd = c.ccgmd;
@@ -40,8 +43,15 @@ void dsmdyn(std::int32_t ss) {
     ccgmd[i] = ccgm[i];
     ccgm[i] = 0.0;
   }
-  if (jset <= 0 || numt(ss) == 0) return;
+  if (e_s5::jset <= 0 || e_s5::numt(ss) == 0) return;
+  winding_histories(ss, c);
+}
 
+namespace {
+
+void winding_histories(std::int32_t ss, const wakro::SubsystemColumns& c) {
+  using namespace e_s5;
+  const auto& ccgm = c.ccgm;
   // Step 2: the transformers of ss, in increasing number.
   const std::span<const std::int32_t> units = in_subsystem(ss, int2::nmat);
   if (static_cast<std::int32_t>(units.size()) > numt(ss)) misaligned();
@@ -82,3 +92,5 @@ void dsmdyn(std::int32_t ss) {
     }
   }
 }
+
+}  // namespace

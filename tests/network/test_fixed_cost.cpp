@@ -171,10 +171,18 @@ TEST_F(GeqChange, EachSubsystemClearsItsBranchesAndMarksItsChangedSwitches) {
 
 // A node that receives an injection after time zero without being in the Norton
 // list joins it, wherever it lies among the listed nodes: before the first one,
-// between two, after the last; a full list has nothing to add.
-class LateNortonNodes : public nettest::Network {};
+// between two, after the last; a full list has nothing to add. The subsystem has
+// `nodes` nodes (3 or more), each with 1 ohm to ground, the ones after node 3
+// without an injection: a few nodes are walked one by one, many over the gaps.
+class LateNortonNodes : public nettest::Network {
+ protected:
+  void every_gap(std::int32_t nodes);
+};
 
-TEST_F(LateNortonNodes, ANodeInAnyGapOfTheListJoinsItInOrder) {
+TEST_F(LateNortonNodes, ANodeInAnyGapOfTheListJoinsItInOrder) { every_gap(3); }
+TEST_F(LateNortonNodes, ANodeInAnyGapOfTheListOfALargeSubsystemJoinsItInOrder) { every_gap(20); }
+
+void LateNortonNodes::every_gap(std::int32_t nodes) {
   struct Row {
     std::vector<std::int32_t> enabled;
     std::int32_t late;  // 0: none
@@ -188,8 +196,8 @@ TEST_F(LateNortonNodes, ANodeInAnyGapOfTheListJoinsItInOrder) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.late);
-    size(3, 3);
-    for (std::int32_t k = 1; k <= 3; ++k) add_branch(1, k, 0, 1.0, 0.0, 0.0);
+    size(nodes, nodes);
+    for (std::int32_t k = 1; k <= nodes; ++k) add_branch(1, k, 0, 1.0, 0.0, 0.0);
     for (const std::int32_t k : r.enabled) e_s0::enabccin(k, 1) = true;
     bool late = false;
     model_ = [&] {
