@@ -294,7 +294,7 @@ struct Passes {
 };
 
 // The columns of ss for the routines of the pass.
-const wakro::SubsystemColumns& pass_columns(std::int32_t ss, Passes& p) {
+[[gnu::always_inline]] inline const wakro::SubsystemColumns& pass_columns(std::int32_t ss, Passes& p) {
   if (p.c == nullptr || p.key != wakro::detail::columns_key()) {
     p.c = &wakro::subsystem_columns(ss);
     p.key = wakro::detail::columns_key();
