@@ -130,21 +130,17 @@ void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0:
 }
 
 // Rows m..n from GM and GGIN; `listed`: the rows' entries stand at their index
-// lists' positions only (see assemble_listed_rows), or at the positions of the
-// pattern of a subsystem factorised in a fill-reducing order (`ordered`).
+// lists' positions only (see assemble_listed_rows).
 // On the sparse path, `listed`: the rows' pattern has not grown since the sparse
 // solver last packed it (each factorisation there is followed by a solve that
 // packs TEMFIL; no ideal branch changes TEMFIL), so the stored pattern holds it.
 void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t order,
-                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed,
-                   bool ordered) {
+                   e_s0::RealView rdc, e_s0::RealView gm, e_s0::FillView filled, bool listed) {
   const bool sparse_path =
       int3::use_klu(ss) && mna_elements(ss) == 0 && !e_s1::firststep;
   if (sparse_path) {
     c_cpygm(listed ? kWithinStoredPattern : 0, ss, n, m, rdc.data(), rdc.extent(1), gm.data(),
             gm.extent(1), filled.data(), filled.extent(1));
-  } else if (listed && ordered) {
-    wakro::assemble_pattern_rows(ss, m, n, rdc, gm, filled);
   } else if (listed) {
     assemble_listed_rows(ss, m, n, rdc, gm, filled);
   } else {
@@ -333,10 +329,17 @@ void itriang(std::int32_t ss) {
                           !e_s0::idealss(ss) && nmna == 0 && order == n &&
                           !(known && int3::use_klu(ss)) && !fresh;
       // A subsystem in a fill-reducing order takes such rows straight into its
-      // own matrix and factorises them there.
+      // own matrix and factorises them there. Otherwise (its pattern grew, a run
+      // starts, its switches are no longer those of its order) every row is
+      // assembled and it is ordered again.
       const bool straight = ordered && listed && wakro::assemble_ordered(ss, m, n, gm, filled);
+      if (ordered && !straight) {
+        if (m > 1) copy_pattern(ss, 1, m - 1, n, filled, temfil);
+        e_s8::mxinv(ss) = m = 1;
+        fresh = true;
+      }
       if (!straight) {
-        assemble_rows(ss, m, n, order, rdc, gm, filled, listed, ordered);
+        assemble_rows(ss, m, n, order, rdc, gm, filled, listed && !fresh);
         add_switches(ss, m, rdc);
         if (nmna > 0) mna_process(ss);
         if (e_s0::idealss(ss)) idlsrc(ss);
@@ -359,7 +362,7 @@ void itriang(std::int32_t ss) {
         if (straight) {
           // factorised by assemble_ordered
         } else if (ordered) {
-          wakro::eliminate_ordered(ss, m, big_n, rdc, new_lists);
+          wakro::eliminate_ordered(ss, rdc);  // a new plan: every row assembled
         } else {
           wakro::drop_ordered_elimination(ss);
           if (new_lists) wakro::build_index_lists(ss, big_n, temfil);

@@ -34,13 +34,10 @@ struct Plan {
   Vec nat_ptr;
   Vec nat_col;
   // The matrix in the new order by rows, every entry of the pattern with the
-  // diagonal: its column (position), where it stands in rdc and its value when
-  // last factorised.
+  // diagonal: its column (position) and its value when last factorised.
   Vec a_ptr;
   Vec a_col;
-  std::vector<std::ptrdiff_t> a_at;
   std::vector<double> a_val;
-  std::ptrdiff_t rdc_rows = 0;  // rdc's leading dimension when a_at was made
   // The factors by rows: L below the diagonal (columns ascending), U above it.
   Vec l_ptr;
   Vec l_col;
@@ -173,16 +170,6 @@ std::vector<int> changing_nodes(std::int32_t ss, Index n) {
     for (Index x = 1; x <= std::min(n, e_s0::enabccin.extent(1)); ++x)
       if (e_s0::enabccin(x, ss)) mark(x);
   return set;
-}
-
-// The positions of the plan's matrix entries in rdc (leading dimension rows).
-void locate_entries(Plan& p, std::ptrdiff_t rows) {
-  for (Index r = 0; r < p.n; ++r) {
-    const std::ptrdiff_t i = p.node[r] - 1;
-    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k)
-      p.a_at[k] = static_cast<std::ptrdiff_t>(p.node[p.a_col[k]] - 1) * rows + i;
-  }
-  p.rdc_rows = rows;
 }
 
 // Where entry (i, j) (nodes from 1) stands in the plan's matrix rows; -1 when it
@@ -351,7 +338,6 @@ bool plan_ordered_elimination(std::int32_t ss, std::int32_t n, e_s0::FillView te
 
   p.nat_ptr = std::move(ptr);
   p.nat_col = std::move(col);
-  p.a_at.resize(p.a_col.size());
   p.a_val.assign(p.a_col.size(), 0.0);
   p.l_val.assign(p.l_col.size(), 0.0);
   p.u_val.assign(p.u_col.size(), 0.0);
@@ -367,40 +353,16 @@ bool plan_ordered_elimination(std::int32_t ss, std::int32_t n, e_s0::FillView te
   return true;
 }
 
-void assemble_pattern_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
-                           e_s0::RealView gm, e_s0::FillView filled) {
-  const Plan& p = *plan_of(ss);
-  for (std::int32_t i = m; i <= n; ++i) {
-    for (Index k = p.nat_ptr[i - 1]; k < p.nat_ptr[i]; ++k) {
-      const std::int32_t j = p.nat_col[k] + 1;
-      rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
-    }
-  }
-}
-
-void eliminate_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
-                       bool every_row) {
+void eliminate_ordered(std::int32_t ss, e_s0::RealView rdc) {
   Plan& p = *plan_of(ss);
-  if (p.rdc_rows != rdc.extent(1)) locate_entries(p, rdc.extent(1));
   const double* const a = rdc.data();
-  // The first row, in the new order, whose entries changed: from there on the
-  // factors are made again.
-  Index from = every_row ? 0 : p.n;
-  for (std::int32_t i = std::max(m, 1); i <= n; ++i) {
-    const Index r = p.pos[i - 1];
-    bool changed = false;
-    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) {
-      const double v = a[p.a_at[k]];
-      changed = changed || bits(v) != bits(p.a_val[k]);
-      p.a_val[k] = v;
-    }
-    if (changed) from = std::min(from, r);
+  const std::ptrdiff_t rows = rdc.extent(1);
+  for (Index r = 0; r < p.n; ++r) {
+    const std::ptrdiff_t i = p.node[r] - 1;
+    for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k)
+      p.a_val[k] = a[static_cast<std::ptrdiff_t>(p.node[p.a_col[k]] - 1) * rows + i];
   }
-  if (every_row) {
-    for (Index r = 0; r < p.n; ++r)
-      for (Index k = p.a_ptr[r]; k < p.a_ptr[r + 1]; ++k) p.a_val[k] = a[p.a_at[k]];
-  }
-  factorise_from(p, from, ss);
+  factorise_from(p, 0, ss);
 }
 
 bool assemble_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView gm,

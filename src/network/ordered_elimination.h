@@ -9,9 +9,10 @@
 // Norton nodes) are kept to the end of the order; the order is taken when its
 // factors hold at most kOrderedFillShare of the fill of the numbered order.
 // Such a subsystem then keeps, beside the working matrix:
-//   - no factors in RDC: a full assembly (the first, or after the pattern grew)
-//     goes into RDC as always and is taken from there; the usual assembly of
-//     rows m..n goes straight into the plan's matrix (assemble_ordered);
+//   - no factors in RDC: a full assembly (the first, or after the pattern grew,
+//     when the subsystem is ordered again) goes into RDC as always and is taken
+//     from there; the usual assembly of rows m..n goes straight into the plan's
+//     matrix (assemble_ordered);
 //   - the matrix in the new order by rows as last factorised, the factors L and U
 //     by rows in that order and the inverse pivots, each contiguous. Its pattern
 //     (TEMFIL) takes no symbolic fill, and no index lists are made.
@@ -49,23 +50,17 @@ bool plan_ordered_elimination(std::int32_t ss, std::int32_t n, e_s0::FillView te
 // Forgets the plan of ss (the subsystem goes back to the numbered order).
 void drop_ordered_elimination(std::int32_t ss);
 
-// Rows m..n of rdc at the off-diagonal positions of the plan's pattern: -gm where
-// filled, 0 elsewhere (the caller sets the diagonal).
-void assemble_pattern_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
-                           e_s0::RealView gm, e_s0::FillView filled);
-
-// Factorises ss in the new order: rows m..n of rdc were assembled again (every row
-// when `every_row`, which also factorises from the first row). The other rows are
-// taken as they were last factorised.
-void eliminate_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
-                       bool every_row);
+// The first factorisation of ss in the new order, after its plan was made: every
+// row of rdc was assembled.
+void eliminate_ordered(std::int32_t ss, e_s0::RealView rdc);
 
 // The step's usual factorisation of ss in the new order (no growth of the
 // pattern, rows m..n to assemble): the rows are assembled from gm, GGIN and the
 // switches straight into the plan's matrix, with the arithmetic of the assembly
 // into rdc, and factorised from the first row whose entries changed. rdc is not
 // written. False, with nothing done, when ss has no current plan or its switching
-// branches are not those of the plan (the caller then assembles into rdc).
+// branches are not those of the plan (the caller then assembles every row into
+// rdc and orders ss again).
 bool assemble_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView gm,
                       e_s0::FillView filled);
 
