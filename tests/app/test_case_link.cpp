@@ -32,59 +32,16 @@ namespace fs = std::filesystem;
 using wakro_test::Reader;
 using wakro_test::Watchdog;
 
-constexpr std::int32_t kGraphicReal = 11, kGraphicInteger = 12, kStepReport = 4, kUpdateGraphics = 31;
+constexpr std::int32_t kUpdateGraphics = 31;
 constexpr std::int32_t kFaultStep = 200000;      // 10.0 s at 50 us
 constexpr std::int32_t kClearStep = 200034;      // 10.0017 s
 constexpr std::int32_t kCycleSteps = 334;        // one cycle of 60 Hz
 constexpr std::int32_t kLastStep = 201000;       // 10.05 s
 constexpr int kMeasuringGroups = 7;              // six of the page's and the generator's
 
-class CaseLink : public PeerRun {
+class CaseLink : public GraphicsRun {
  protected:
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
-  }
-  // Reads frames until the step report of `step` (or the end of the run when
-  // step < 0), counting the graphic values by name and the step they came in.
-  bool read_until(std::int32_t step) {
-    for (int guard = 0; guard < 10000000; ++guard) {
-      auto got = peer_.recvFrame(20000);
-      if (!got) {
-        ADD_FAILURE() << "no frame from the engine";
-        return false;
-      }
-      Reader r = *got;
-      const std::int32_t id = r.i();
-      if (id == kStepReport) {
-        last_step_ = r.i();
-        if (last_step_ == step) return true;
-      } else if (id == kGraphicReal || id == kGraphicInteger) {
-        (void)r.i();  // instance
-        (void)r.i();  // component
-        std::int32_t value = 0;
-        if (id == kGraphicReal)
-          (void)r.d();
-        else
-          value = r.i();
-        const std::string name = r.s();
-        ++count_[name];
-        steps_[name].push_back(last_step_ + 1);  // sent in the step after the last report
-        values_[name].push_back(value);
-      } else if (id == 0 && step < 0) {
-        const std::int32_t a = r.i(), b = r.i();
-        if (a == 0 && b == 0 && r.atEnd()) return true;
-      }
-    }
-    ADD_FAILURE() << "the run did not reach step " << step;
-    return false;
-  }
-
-  std::string dir_;
-  std::int32_t last_step_ = -1;
-  std::map<std::string, int> count_;
-  std::map<std::string, std::vector<std::int32_t>> steps_;
-  std::map<std::string, std::vector<std::int32_t>> values_;
+  bool read_until(std::int32_t step) { return GraphicsRun::read_until(step, 10000000); }
 };
 
 #if defined(__SANITIZE_ADDRESS__)

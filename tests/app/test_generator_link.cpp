@@ -26,51 +26,11 @@ namespace fs = std::filesystem;
 using wakro_test::Reader;
 using wakro_test::Watchdog;
 
-constexpr std::int32_t kGraphicReal = 11, kGraphicInteger = 12, kStepReport = 4, kUpdateGraphics = 31;
+constexpr std::int32_t kUpdateGraphics = 31;
 
-class GeneratorLink : public PeerRun {
+class GeneratorLink : public GraphicsRun {
  protected:
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
-  }
-  // Reads frames until the step report of `step` (or the end of the run when
-  // step < 0), counting the graphic values by name and the step they came in.
-  bool read_until(std::int32_t step) {
-    for (int guard = 0; guard < 100000; ++guard) {
-      auto got = peer_.recvFrame(20000);
-      if (!got) {
-        ADD_FAILURE() << "no frame from the engine";
-        return false;
-      }
-      Reader r = *got;
-      const std::int32_t id = r.i();
-      if (id == kStepReport) {
-        last_step_ = r.i();
-        if (last_step_ == step) return true;
-      } else if (id == kGraphicReal || id == kGraphicInteger) {
-        (void)r.i();  // instance
-        (void)r.i();  // component
-        if (id == kGraphicReal)
-          (void)r.d();
-        else
-          (void)r.i();
-        const std::string name = r.s();
-        ++count_[name];
-        steps_[name].push_back(last_step_ + 1);  // sent in the step after the last report
-      } else if (id == 0 && step < 0) {
-        const std::int32_t a = r.i(), b = r.i();
-        if (a == 0 && b == 0 && r.atEnd()) return true;
-      }
-    }
-    ADD_FAILURE() << "the run did not reach step " << step;
-    return false;
-  }
-
-  std::string dir_;
-  std::int32_t last_step_ = -1;
-  std::map<std::string, int> count_;
-  std::map<std::string, std::vector<std::int32_t>> steps_;
+  bool read_until(std::int32_t step) { return GraphicsRun::read_until(step, 100000); }
 };
 
 TEST_F(GeneratorLink, HideOnceAndMeasuredValuesOnFirstUpdatedAndLastStep) {
