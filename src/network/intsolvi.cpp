@@ -40,6 +40,7 @@
 #include "network/branch_view.h"
 #include "network/chatter.h"
 #include "network/hooks.h"
+#include "network/small_subsystem.h"
 #include "network/solution.h"
 
 namespace {
@@ -451,6 +452,8 @@ void solve_subsystem(std::int32_t ss) {
   if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
   std::uint64_t c_key = 0;
   const wakro::SubsystemColumns& c = begin_step(ss, c_key);
+  // A small plain subsystem's ordinary step, in one routine.
+  if (wakro::small_subsystem_step(ss, c)) return;
   // Sources switched on at time zero act from that instant on (the histories
   // start from the initial currents and voltages of the data).
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {

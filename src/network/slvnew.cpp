@@ -27,6 +27,7 @@
 #include "model/spcial.h"
 #include "model/temp1.h"
 #include "network/branch_view.h"
+#include "network/dense_substitution.h"
 #include "network/elimination.h"
 #include "network/klu_adapter.h"
 #include "network/ordered_elimination.h"
@@ -130,10 +131,6 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
   // smaller one does not look for it.
   double* const vnew = spcial::vdcnew.data() - 1;
   if (n >= wakro::kOrderedMinNodes && wakro::substitute_ordered(ss, n, rhs, vnew)) return;
-  const double* const a = c.rdc;
-  const std::ptrdiff_t rows = c.rdc_rows;
-  // rdc(i, j), i and j from 1.
-  const auto rdc = [a, rows](std::int32_t i, std::int32_t j) { return a[(j - 1) * rows + (i - 1)]; };
   const auto& lbegin = c.lbegin;
   const auto& lend = c.lend;
   const auto& lcol = c.lcol;
@@ -141,42 +138,28 @@ void substitute(std::int32_t ss, std::int32_t n, const double* rhs,
   const auto& uend = c.uend;
   const auto& ucol = c.ucol;
   double* const caa = temp1::caa.data() - 1;
-  // A small subsystem's factors are few cache lines anyway.
-  constexpr std::int32_t kPackedMin = 16;
-  const wakro::PackedFactors* p = n >= kPackedMin ? wakro::packed_factors(ss, n) : nullptr;
-  if (p != nullptr) {
-    // The same arithmetic on the factors in list order.
-    const double* const lower = p->lower.data() - 1;  // by list position
-    const double* const upper = p->upper.data() - 1;
-    const double* const pivot = p->pivot.data() - 1;  // by row
-    caa[1] = rhs[1];
-    for (std::int32_t i = 2; i <= n; ++i) {
-      caa[i - 1] *= pivot[i - 1];
-      double sum = 0.0;
-      for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += lower[k] * caa[lcol[k]];
-      caa[i] = rhs[i] - sum;
-    }
-    caa[n] *= pivot[n];
-    vnew[n] = caa[n];
-    for (std::int32_t i = n - 1; i >= 1; --i) {
-      double sum = 0.0;
-      for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += upper[k] * vnew[ucol[k]];
-      vnew[i] = caa[i] - sum;
-    }
+  const wakro::PackedFactors* p =
+      n >= wakro::kPackedFactorsMin ? wakro::packed_factors(ss, n) : nullptr;
+  if (p == nullptr) {
+    wakro::substitute_dense(c, n, rhs, caa, vnew);
     return;
   }
+  // The same arithmetic on the factors in list order.
+  const double* const lower = p->lower.data() - 1;  // by list position
+  const double* const upper = p->upper.data() - 1;
+  const double* const pivot = p->pivot.data() - 1;  // by row
   caa[1] = rhs[1];
   for (std::int32_t i = 2; i <= n; ++i) {
-    caa[i - 1] *= rdc(i - 1, i - 1);
+    caa[i - 1] *= pivot[i - 1];
     double sum = 0.0;
-    for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += rdc(i, lcol[k]) * caa[lcol[k]];
+    for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += lower[k] * caa[lcol[k]];
     caa[i] = rhs[i] - sum;
   }
-  caa[n] *= rdc(n, n);
+  caa[n] *= pivot[n];
   vnew[n] = caa[n];
   for (std::int32_t i = n - 1; i >= 1; --i) {
     double sum = 0.0;
-    for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += rdc(i, ucol[k]) * vnew[ucol[k]];
+    for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += upper[k] * vnew[ucol[k]];
     vnew[i] = caa[i] - sum;
   }
 }

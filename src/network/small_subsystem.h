@@ -1,0 +1,31 @@
+// The step of a small plain subsystem in one routine: a few nodes, only series
+// R-L branches of its own, nothing that switches, no factorisation due. A case
+// cut by its lines into many such subsystems would otherwise pay, per subsystem
+// and step, the fixed cost of the general driver and of its five routines
+// (history, buildca, slvnew, incalcvi, finishup) for a few dozen operations of
+// arithmetic.
+#pragma once
+
+#include <cstdint>
+
+namespace wakro {
+
+struct SubsystemColumns;  // network/branch_view.h
+
+// One ordinary step of subsystem ss (MBUS(ss) >= 1) when it is such a
+// subsystem, on its columns c taken at the step's start after the changed Norton
+// nodes were detected and the switches prepared: the histories, the right-hand
+// side, the solution, the new state with the chatter check, and the copies kept
+// for the next step, every value as the general path leaves it, to the bit.
+// Returns false, having changed nothing, when the step is not such a step (the
+// general path then solves it). Allocates nothing.
+bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c);
+
+namespace detail {
+// For tests that hold the general path against this one: set, every step takes
+// the general path; small_steps_taken counts the steps taken here.
+inline bool small_step_disabled = false;
+inline std::uint64_t small_steps_taken = 0;
+}  // namespace detail
+
+}  // namespace wakro
