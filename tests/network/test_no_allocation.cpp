@@ -25,6 +25,7 @@
 #include "model/storage.h"
 #include "network/mna_routines.h"
 #include "network/ordered_elimination.h"
+#include "network/small_subsystem.h"
 #include "network/switching.h"
 #include "sparse_fixture.h"
 #include "support/allocation_counter.h"
@@ -323,6 +324,38 @@ TEST_F(NoAllocation, MnaElementsAndIdealBranchesWithTheirNoticeAllocateNothing) 
   // The kept element carries the current; the disabled one none.
   EXPECT_NE(mna::mnad(1).current1, 0.0);
   EXPECT_EQ(mna::mnad(2).current1, 0.0);
+}
+
+// Small plain subsystems, each stepped in one routine on its ordinary steps:
+// alternating injections make their voltages chatter (the flag set, the
+// counters restarted, the half step on the next step) between those steps.
+TEST_F(NoAllocation, StepsOfSmallSubsystemsAllocateNothing) {
+  size(3, 5, 3);
+  set_options({true, true, true, false});
+  for (std::int32_t ss = 1; ss <= 3; ++ss) {
+    add_branch(ss, 1, 0, 1.0, 1e-9, 0.0);
+    add_branch(ss, 2, 0, 1.0, 0.01, 0.0);
+    add_branch(ss, 1, 2, 1.0, 1e-9, 0.0);
+    e_s0::mbus(ss) = 2;
+    e_s0::enabccin(1, ss) = true;
+    int2::glvl(ss) = 0.3;
+  }
+  model_ = [] {
+    for (std::int32_t ss = 1; ss <= 3; ++ss) e_s0::ccin(1, ss) = (ctrl::iii & 1) != 0 ? ss : -ss;
+  };
+  start_run(60);
+  step();
+  step();
+  const long before = g_news.load();
+  const std::uint64_t small_before = wakro::detail::small_steps_taken;
+  bool chattered = false;
+  for (int n = 0; n < 50; ++n) {
+    step();
+    chattered = chattered || temp1::stabck(1);
+  }
+  EXPECT_EQ(g_news.load(), before);
+  EXPECT_GT(wakro::detail::small_steps_taken - small_before, 50u);
+  EXPECT_TRUE(chattered);
 }
 
 }  // namespace

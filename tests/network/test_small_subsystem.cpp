@@ -1,0 +1,358 @@
+// The step of a small plain subsystem in one routine leaves every value the
+// general path leaves, to the bit, step for step: the same case run with that
+// step allowed and with it held off must agree in every array the step writes,
+// in the chatter counters, flags and reports, in the Norton lists and in the
+// transformer-hook calls, over a run with chatter firing, chatter half steps,
+// Norton conductance changes (factorisation steps in between), a late Norton
+// node, line injections, and the first and last steps. And the step is taken
+// only where it is exactly the general path's: every property that needs a
+// stage of the general path sends the subsystem there.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "model/clvi.h"
+#include "model/outppp.h"
+#include "network/chatter.h"
+#include "network/small_subsystem.h"
+#include "sparse_fixture.h"
+
+namespace {
+
+using nettest::capture;
+using nettest::Options;
+
+// The general path forced (or not) while it lives.
+class GeneralPath {
+ public:
+  explicit GeneralPath(bool forced) { wakro::detail::small_step_disabled = forced; }
+  ~GeneralPath() { wakro::detail::small_step_disabled = false; }
+  GeneralPath(const GeneralPath&) = delete;
+  GeneralPath& operator=(const GeneralPath&) = delete;
+};
+
+int g_dsmdyn_calls = 0;
+void (*g_default_dsmdyn)(std::int32_t) = nullptr;
+void counted_dsmdyn(std::int32_t ss) {
+  ++g_dsmdyn_calls;
+  g_default_dsmdyn(ss);
+}
+
+// Every value a step writes, as bits (so that -0.0 and NaN payloads count too).
+struct Trace {
+  std::vector<std::uint64_t> bits;
+  std::vector<std::string> names;  // what each entry is, for the failure report
+  std::string text;
+  std::uint64_t small_steps = 0;
+  int factorisations = 0;
+  int chatter_flags = 0;  // steps that ended with a chatter flag set
+
+  void add(double x, const std::string& name) {
+    bits.push_back(std::bit_cast<std::uint64_t>(x));
+    names.push_back(name);
+  }
+  void add(std::int64_t x, const std::string& name) {
+    bits.push_back(static_cast<std::uint64_t>(x));
+    names.push_back(name);
+  }
+};
+
+// Four subsystems, every node with a branch to ground, chatter level 0.3:
+//   1: two nodes with an R-L-C branch: the general path always.
+//   2: two nodes, 1 ohm (+1 nH) to ground, joined by 1 ohm + 10 mH; an
+//      alternating 1 kA at node 1: its voltages chatter.
+//   3: four nodes, 1 ohm to ground, joined by 1 mohm; alternating 1 kA at node
+//      1: its voltages swing below the level, its currents chatter.
+//   4: three nodes, 2 ohm + 20 mH to ground, joined by 5 ohm + 1 mH; a sine
+//      at node 2 whose Norton conductance is 0.5 S from step 10 to step 19
+//      (factorisations at both ends); from step 30 an injection at node 3, which
+//      was not enabled at time zero; a line injection ramp at node 1. Fewer
+//      nodes than subsystem 3 before it: the right-hand side past its nodes is
+//      cleared.
+class SmallSubsystem : public nettest::SparseNetwork {
+ protected:
+  static constexpr std::int32_t kSteps = 60;
+
+  void build(const Options& o) {
+    size(4, 7, 4);
+    set_options(o);
+    add_branch(1, 1, 0, 1.0, 0.01, 0.0);
+    add_branch(1, 2, 0, 1.0, 0.01, 0.0);
+    add_branch(1, 1, 2, 1.0, 0.01, 10.0);
+    e_s0::mbus(1) = 2;
+    add_branch(2, 1, 0, 1.0, 1e-9, 0.0);
+    add_branch(2, 2, 0, 1.0, 1e-9, 0.0);
+    add_branch(2, 1, 2, 1.0, 0.01, 0.0, 0.1);
+    e_s0::mbus(2) = 2;
+    for (std::int32_t k = 1; k <= 4; ++k) {
+      add_branch(3, k, 0, 1.0, 1e-9, 0.0);
+      if (k < 4) add_branch(3, k, k + 1, 1e-3, 1e-9, 0.0);
+    }
+    for (std::int32_t k = 1; k <= 3; ++k) {
+      add_branch(4, k, 0, 2.0, 0.02, 0.0, 0.05 * k);
+      if (k < 3) add_branch(4, k, k + 1, 5.0, 0.001, 0.0);
+    }
+    e_s0::mbus(4) = 3;
+    clvi::icntv.fill(0);
+    clvi::icntbr.fill(0);
+    clvi::nchat_rep.fill(true);
+    clvi::brchat_rep.fill(true);
+    for (std::int32_t ss = 1; ss <= 4; ++ss) int2::glvl(ss) = 0.3;
+    e_s0::enabccin(1, 1) = true;
+    e_s0::enabccin(1, 2) = true;
+    e_s0::enabccin(1, 3) = true;
+    e_s0::enabccin(2, 4) = true;
+    outppp::pplot = 1.0;  // chatter reports on
+    model_ = [] {
+      const std::int32_t n = ctrl::iii;
+      const double sign = (n & 1) != 0 ? 1.0 : -1.0;
+      e_s0::ccin(1, 1) = 0.5 * sign;
+      e_s0::ccin(1, 2) = sign;
+      e_s0::ccin(1, 3) = sign;
+      e_s0::ccin(2, 4) = 0.3 * std::sin(0.4 * n);
+      if (n >= 10 && n < 20) e_s0::ggin(2, 4) = 0.5;
+      if (n >= 30) e_s0::ccin(3, 4) = 0.2;
+      e_s0::ccli(1, 4) = 0.01 * n;
+    };
+  }
+
+  // Every value of the step's arrays after each step of a run of kSteps.
+  Trace run(const Options& o, bool general) {
+    const GeneralPath forced(general);
+    build(o);
+    g_default_dsmdyn = wakro::network_hooks().dsmdyn;
+    wakro::network_hooks().dsmdyn = &counted_dsmdyn;
+    g_dsmdyn_calls = 0;
+    Trace t;
+    const std::uint64_t taken_before = wakro::detail::small_steps_taken;
+    start_run(kSteps);
+    t.text = capture([&] {
+               for (std::int32_t k = 0; k < kSteps; ++k) {
+                 step();
+                 record(t, k);
+               }
+             }).text;
+    t.small_steps = wakro::detail::small_steps_taken - taken_before;
+    for (std::int32_t ss = 1; ss <= 4; ++ss) t.factorisations += int2::ntriang(ss);
+    release_all_and_reset();
+    wakro::reset_network_hooks();
+    return t;
+  }
+
+  static void record(Trace& t, std::int32_t k) {
+    const std::string at = "step " + std::to_string(k) + " ";
+    t.add(std::int64_t{g_dsmdyn_calls}, at + "dsmdyn calls");
+    t.add(int1::solution_time, at + "solution_time");
+    t.add(std::int64_t{e_s1::onstep}, at + "onstep");
+    const auto whole = [&](const auto& a, const std::string& name) {
+      for (std::int32_t i = 1; i <= static_cast<std::int32_t>(a.size()); ++i) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(a(i))>, double>) {
+          t.add(a(i), at + name + "(" + std::to_string(i) + ")");
+        } else {
+          t.add(std::int64_t{a(i)}, at + name + "(" + std::to_string(i) + ")");
+        }
+      }
+    };
+    whole(e_s0::ca, "ca");
+    whole(temp1::caa, "caa");
+    whole(spcial::vdcnew, "vdcnew");
+    whole(int4::gginchange, "gginchange");
+    whole(branches::geqchange, "geqchange");
+    for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+      const std::string in = "ss " + std::to_string(ss) + " ";
+      t.chatter_flags += temp1::stabck(ss) ? 1 : 0;
+      t.add(std::int64_t{temp1::stabck(ss)}, at + in + "stabck");
+      t.add(std::int64_t{e_s8::switched(ss)}, at + in + "switched");
+      t.add(std::int64_t{e_s8::mxinv(ss)}, at + in + "mxinv");
+      t.add(std::int64_t{int2::nmb(ss)}, at + in + "nmb");
+      t.add(std::int64_t{int2::ntriang(ss)}, at + in + "ntriang");
+      for (std::int32_t j = 1; j <= int2::nmb(ss); ++j)
+        t.add(std::int64_t{int2::ll(j, ss)}, at + in + "ll");
+      const std::int32_t nodes = e_s0::vdc.extent(1);
+      for (std::int32_t n = 1; n <= nodes; ++n) {
+        const std::string node = at + in + "node " + std::to_string(n) + " ";
+        t.add(e_s0::vdc(n, ss), node + "vdc");
+        t.add(e_s0::ccgm(n, ss), node + "ccgm");
+        t.add(e_s0::ccgmd(n, ss), node + "ccgmd");
+        t.add(int4::cclid(n, ss), node + "cclid");
+        t.add(int4::ccind(n, ss), node + "ccind");
+        t.add(int4::ggind(n, ss), node + "ggind");
+        t.add(std::int64_t{clvi::icntv(n, ss)}, node + "icntv");
+      }
+      for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
+        using namespace branches;
+        const std::string b = at + in + "branch " + std::to_string(br) + " ";
+        t.add(cbr(br, ss), b + "cbr");
+        t.add(ccbr(br, ss), b + "ccbr");
+        t.add(ccbrd(br, ss), b + "ccbrd");
+        t.add(ccl(br, ss), b + "ccl");
+        t.add(ccld(br, ss), b + "ccld");
+        t.add(ccc(br, ss), b + "ccc");
+        t.add(cccd(br, ss), b + "cccd");
+        t.add(v12l(br, ss), b + "v12l");
+        t.add(v20l(br, ss), b + "v20l");
+        t.add(ebrd(br, ss), b + "ebrd");
+        t.add(geqd(br, ss), b + "geqd");
+        t.add(std::int64_t{clvi::icntbr(br, ss)}, b + "icntbr");
+      }
+    }
+  }
+
+  static void expect_same(const Trace& general, const Trace& small) {
+    EXPECT_EQ(small.text, general.text);
+    ASSERT_EQ(small.bits.size(), general.bits.size());
+    int reported = 0;
+    for (std::size_t k = 0; k < general.bits.size() && reported < 10; ++k) {
+      if (small.bits[k] == general.bits[k]) continue;
+      ++reported;
+      ADD_FAILURE() << general.names[k] << ": " << std::bit_cast<double>(small.bits[k])
+                    << " against " << std::bit_cast<double>(general.bits[k]);
+    }
+  }
+};
+
+// With the case's default options and with each part of chatter handling off,
+// the run with the small step and the run held on the general path agree in
+// every value. The rows' counts check that each run went through what it is
+// meant to: small steps taken (never for subsystem 1, nor on a step that
+// factorises or takes the half step: fewer than three a step), the
+// factorisations of subsystem 4's Norton changes, chatter flags set and
+// reported, the late node reported.
+TEST_F(SmallSubsystem, EveryValueOfEveryStepEqualsTheGeneralPath) {
+  struct Row {
+    const char* name;
+    Options options;
+    bool chatter;  // chatter detection on: flags and reports expected
+  };
+  const Row rows[] = {
+      {"defaults", {true, true, true, false}, true},
+      {"no removal", {true, false, true, false}, true},
+      {"removal without detection", {true, true, false, false}, false},
+      {"nothing", {false, false, false, false}, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const Trace general = run(r.options, true);
+    const Trace small = run(r.options, false);
+    expect_same(general, small);
+    EXPECT_EQ(general.small_steps, 0u);
+    EXPECT_GT(small.small_steps, std::uint64_t{kSteps});
+    EXPECT_LT(small.small_steps, std::uint64_t{3 * kSteps});
+    EXPECT_EQ(small.factorisations, general.factorisations);
+    EXPECT_EQ(small.factorisations, 4 + 2);  // at time zero, and at steps 10 and 20
+    EXPECT_NE(small.text.find("Node 3 of subsystem 4 receives an injection that was not enabled"),
+              std::string::npos);
+    if (r.chatter) {
+      EXPECT_GT(small.chatter_flags, 0);
+      EXPECT_NE(small.text.find("Voltage chatter:        SS#  2 Node#    1\n"), std::string::npos)
+          << small.text;
+      EXPECT_NE(small.text.find("Current chatter:        SS#  3   Br#    2\n"), std::string::npos)
+          << small.text;
+    } else {
+      EXPECT_EQ(small.text.find("chatter:"), std::string::npos) << small.text;
+    }
+  }
+}
+
+// One subsystem of two nodes, 1 ohm + 10 mH to ground each, with one property
+// changed per row: the small step is taken on the ordinary steps of the plain
+// subsystem only. Chatter removal is off, so that only the row's property
+// decides (a row turns it on).
+class SmallStepConditions : public nettest::SparseNetwork {
+ public:  // for the rows' changes
+  using SparseNetwork::add_branch;
+  using SparseNetwork::add_ideal;
+  using SparseNetwork::force_sparse;
+};
+
+void replaced_detector(std::int32_t ss, std::int32_t mode) { chatdt(ss, mode); }
+
+TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
+  struct Row {
+    const char* name;
+    std::int32_t nodes;
+    std::function<void(SmallStepConditions&)> change;
+    bool taken;
+  };
+  using F = SmallStepConditions;
+  const Row rows[] = {
+      {"plain", 2, [](F&) {}, true},
+      {"plain, fifteen nodes", 15, [](F&) {}, true},
+      {"sixteen nodes", 16, [](F&) {}, false},
+      {"a capacitor in a branch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.01, 5.0); }, false},
+      {"a resistor alone", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0); }, false},
+      {"a source", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.01, 0.0, 0.0, 2.0); }, false},
+      {"a deferred branch", 2, [](F&) { branches::defrdbr(1, 1) = true; }, false},
+      {"a switch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0, 0.0, 0.0, true); }, false},
+      {"an arrester mode", 2,
+       [](F&) { int1::iorv(2, 1) = wakro::switch_mode::arrester; }, false},
+      {"an ideal branch", 2, [](F& f) { f.add_ideal(1, 1, 2); }, false},
+      {"source extrapolation", 2, [](F&) { options::xterpsrc(1) = true; }, false},
+      {"a detector put in place", 2,
+       [](F&) { wakro::network_hooks().chatdt = &replaced_detector; }, false},
+      {"a detector put in place, detection off", 2,
+       [](F&) {
+         wakro::network_hooks().chatdt = &replaced_detector;
+         options::dtchatter(1) = false;
+       },
+       true},
+      {"the sparse solver", 2, [](F& f) { f.force_sparse(); }, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    size(std::max(r.nodes, 2), r.nodes + 2);
+    set_options({true, false, true, false});
+    for (std::int32_t k = 1; k <= r.nodes; ++k) add_branch(1, k, 0, 1.0, 0.01, 0.0);
+    e_s0::enabccin(1, 1) = true;
+    model_ = [] { e_s0::ccin(1, 1) = 1.0; };
+    r.change(*this);
+    start_run(8);
+    const std::uint64_t before = wakro::detail::small_steps_taken;
+    capture([&] {
+      for (int k = 0; k < 8; ++k) step();
+    });
+    // Time zero (the first step) and the last step factorise: six ordinary steps.
+    EXPECT_EQ(wakro::detail::small_steps_taken - before, r.taken ? 6u : 0u);
+    release_all_and_reset();
+    wakro::reset_network_hooks();
+  }
+}
+
+// Chatter removal with its flag set (as a factorisation leaves it) takes the
+// half step on the general path, and so does a switching between steps under
+// interpolation (a re-solution at the step's start); the next steps are small
+// ones again.
+TEST_F(SmallStepConditions, TheHalfStepAndTheStartReSolutionStayOnTheGeneralPath) {
+  size(2, 2);
+  set_options({true, true, true, false});
+  add_branch(1, 1, 0, 1.0, 0.01, 0.0);
+  add_branch(1, 2, 0, 1.0, 0.01, 0.0);
+  e_s0::enabccin(1, 1) = true;
+  model_ = [] { e_s0::ccin(1, 1) = 1.0; };
+  start_run(10);
+  const std::uint64_t before = wakro::detail::small_steps_taken;
+  const auto taken = [&] { return wakro::detail::small_steps_taken - before; };
+  step();  // time zero: the factorisation, and its half step
+  EXPECT_FALSE(temp1::stabck(1));
+  EXPECT_EQ(taken(), 0u);
+  step();
+  EXPECT_EQ(taken(), 1u);
+  temp1::stabck(1) = true;
+  step();  // the half step
+  EXPECT_FALSE(temp1::stabck(1));
+  EXPECT_EQ(taken(), 1u);
+  step();
+  EXPECT_EQ(taken(), 2u);
+  e_s8::switched(1) = true;
+  step();  // the re-solution at the step's start
+  EXPECT_FALSE(e_s8::switched(1));
+  EXPECT_EQ(taken(), 2u);
+  step();
+  EXPECT_EQ(taken(), 3u);
+}
+
+}  // namespace
