@@ -2,8 +2,8 @@
 // routine, for the solution driver (intsolvi).
 //
 // Taken when the subsystem has fewer than kPackedFactorsMin nodes and every
-// branch is a plain series R-L branch (an inductive part, no capacitive part, no
-// source, not deferred, not ideal, not an arrester), and the step is an ordinary
+// branch is a series R-L-C branch of its own (any of the three parts, no source,
+// not deferred, not ideal, not an arrester), and the step is an ordinary
 // one: neither time zero nor the first or last step, no Norton conductance
 // changed (MXINV beyond the nodes: no factorisation due), no re-solution at the
 // step's start (no switching between steps under interpolation), no switch, no
@@ -17,7 +17,8 @@
 // hook dsmdyn is called as history calls it.
 //
 // Leaves what those routines leave for such a step: CCGMD, CCGM (the branch
-// histories); per branch CCLD, CCL, V12L, CBR, CCBR, CCBRD, EBRD, GEQD; e_s0::ca
+// histories); per branch CBR, CCBR, CCBRD, EBRD, GEQD, and of an inductive part
+// CCLD, CCL, V12L, of a capacitive part CCCD, CCC, V20L; e_s0::ca
 // (cleared past the subsystem's nodes), temp1::caa, spcial::vdcnew and VDC of
 // its nodes; the chatter counters, flag and reports; CCLID, and CCIND, GGIND of
 // the Norton nodes; int1::solution_time at the step's end; e_s8::switched cleared.
@@ -69,12 +70,12 @@ bool ordinary_small_step(std::int32_t ss, const SubsystemColumns& c) {
     return false;
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) return false;
   if (e_s5::jset > 0 && e_s5::numt(ss) > 0) return false;
-  // Every branch a plain series R-L branch.
+  // Every branch a series R-L-C branch of its own.
   const std::int32_t nbr = int2::insb(ss);
   bool plain = true;
   for (std::int32_t br = 1; br <= nbr; ++br)
-    plain &= (c.inductor[br] & !c.capacitr[br] & !c.source[br] & !c.defrdbr[br] &
-              !c.idealbr[br] & (c.iorv[br] != switch_mode::arrester)) != 0;
+    plain &= (!c.source[br] & !c.defrdbr[br] & !c.idealbr[br] &
+              (c.iorv[br] != switch_mode::arrester)) != 0;
   return plain;
 }
 
@@ -98,14 +99,26 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   const std::int32_t nmb = int2::nmb(ss);
 
   // Step 1 (history): CCGM into CCGMD and the transformers' histories, then
-  // the inductive part histories i_L = v_L * 2G_L + i and the branch history
-  // h = i_L * R_LG summed into CCGM.
+  // the part histories i_L = v_L * 2G_L + i and i_C = -v_C * 2G_C - i, and the
+  // branch history h = i_L * R_LG + i_C * R_CG summed into CCGM (a resistor
+  // alone keeps its CCBR).
   network_hooks().dsmdyn(ss);
   for (std::int32_t br = 1; br <= nbr; ++br) {
+    const bool has_l = c.inductor[br];
+    const bool has_c = c.capacitr[br];
+    if (!has_l && !has_c) continue;
     const double i = c.cbr[br];
-    c.ccld[br] = c.ccl[br];
-    c.ccl[br] = c.v12l[br] * c.g2l[br] + i;
-    const double h = c.ccl[br] * c.rlg[br];
+    double h = 0.0;
+    if (has_l) {
+      c.ccld[br] = c.ccl[br];
+      c.ccl[br] = c.v12l[br] * c.g2l[br] + i;
+      h = c.ccl[br] * c.rlg[br];
+    }
+    if (has_c) {
+      c.cccd[br] = c.ccc[br];
+      c.ccc[br] = -(c.v20l[br] * c.g2c[br]) - i;
+      h += c.ccc[br] * c.rcg[br];
+    }
     c.ccbrd[br] = c.ccbr[br];
     c.ccbr[br] = h;
     const std::int32_t from = ief[br];
@@ -158,8 +171,9 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
 
   // Step 6 (incalcvi, finishup): per branch the new current, checked for
   // chatter (unless the voltages set the flag: the counters then restart), the
-  // history and the inductive part's voltage and history moved to the step's
-  // end; then the copies the next step starts from.
+  // history and the parts' voltages and histories moved to the step's end (the
+  // capacitive part's from the inductive part's moved one); then the copies the
+  // next step starts from.
   bool check = chatter;
   if (check && temp1::stabck(ss)) {
     chatdt_branches_held(ss);
@@ -179,8 +193,14 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     }
     c.cbr[br] = i;
     c.ccbr[br] = towards(c.ccbrd[br], c.ccbr[br], f);
-    c.v12l[br] = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
-    c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+    if (c.inductor[br]) {
+      c.v12l[br] = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
+      c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+    }
+    if (c.capacitr[br]) {
+      c.v20l[br] = c.rcl[br] * c.ccl[br] + c.rcg[br] * u - c.rsl[br] * c.ccc[br];
+      c.ccc[br] = towards(c.cccd[br], c.ccc[br], f);
+    }
     c.ebrd[br] = c.ebr[br];
     c.ccbrd[br] = c.ccbr[br];
     c.geqd[br] = c.geq[br];

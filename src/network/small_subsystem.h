@@ -1,5 +1,6 @@
 // The step of a small plain subsystem in one routine: a few nodes, only series
-// R-L branches of its own, nothing that switches, no factorisation due. A case
+// R-L-C branches of its own (no source), nothing that switches, no
+// factorisation due. A case
 // cut by its lines into many such subsystems would otherwise pay, per subsystem
 // and step, the fixed cost of the general driver and of its five routines
 // (history, buildca, slvnew, incalcvi, finishup) for a few dozen operations of

@@ -62,9 +62,10 @@ struct Trace {
 };
 
 // Four subsystems, every node with a branch to ground, chatter level 0.3:
-//   1: two nodes with an R-L-C branch: the general path always.
-//   2: two nodes, 1 ohm (+1 nH) to ground, joined by 1 ohm + 10 mH; an
-//      alternating 1 kA at node 1: its voltages chatter.
+//   1: two nodes with a source branch: the general path always.
+//   2: two nodes, 1 ohm (+1 nH) to ground, joined by 1 ohm + 10 mH and by
+//      10 ohm, 100 uF from node 2 to ground; an alternating 1 kA at node 1: its
+//      voltages chatter.
 //   3: four nodes, 1 ohm, 1 kohm and 10 kohm to ground, joined by two of
 //      2 mohm each (18 branches: more than the branch pass takes without its
 //      class lists); alternating 1 kA at node 1: its voltages swing below the
@@ -72,7 +73,8 @@ struct Trace {
 //   4: three nodes, 2 ohm + 20 mH to ground, joined by 5 ohm + 1 mH; a sine
 //      at node 2 whose Norton conductance is 0.5 S from step 10 to step 19
 //      (factorisations at both ends); from step 30 an injection at node 3, which
-//      was not enabled at time zero; a line injection ramp at node 1. Fewer
+//      was not enabled at time zero; a line injection ramp at node 1; 2 ohm +
+//      50 uF from node 3 to ground, 1 ohm + 1 mH + 20 uF from node 1 to 3. Fewer
 //      nodes than subsystem 3 before it: the right-hand side past its nodes is
 //      cleared.
 class SmallSubsystem : public nettest::SparseNetwork {
@@ -84,11 +86,13 @@ class SmallSubsystem : public nettest::SparseNetwork {
     set_options(o);
     add_branch(1, 1, 0, 1.0, 0.01, 0.0);
     add_branch(1, 2, 0, 1.0, 0.01, 0.0);
-    add_branch(1, 1, 2, 1.0, 0.01, 10.0);
+    add_branch(1, 1, 2, 1.0, 0.01, 0.0, 0.0, 2.0);
     e_s0::mbus(1) = 2;
     add_branch(2, 1, 0, 1.0, 1e-9, 0.0);
     add_branch(2, 2, 0, 1.0, 1e-9, 0.0);
     add_branch(2, 1, 2, 1.0, 0.01, 0.0, 0.1);
+    add_branch(2, 1, 2, 10.0, 0.0, 0.0);
+    add_branch(2, 2, 0, 0.0, 0.0, 100.0);
     e_s0::mbus(2) = 2;
     for (std::int32_t k = 1; k <= 4; ++k) {
       add_branch(3, k, 0, 1.0, 1e-9, 0.0);
@@ -100,6 +104,8 @@ class SmallSubsystem : public nettest::SparseNetwork {
       add_branch(4, k, 0, 2.0, 0.02, 0.0, 0.05 * k);
       if (k < 3) add_branch(4, k, k + 1, 5.0, 0.001, 0.0);
     }
+    add_branch(4, 3, 0, 2.0, 0.0, 50.0);
+    add_branch(4, 1, 3, 1.0, 0.001, 20.0);
     e_s0::mbus(4) = 3;
     clvi::icntv.fill(0);
     clvi::icntbr.fill(0);
@@ -287,8 +293,9 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
       {"plain", 2, [](F&) {}, true},
       {"plain, fifteen nodes", 15, [](F&) {}, true},
       {"sixteen nodes", 16, [](F&) {}, false},
-      {"a capacitor in a branch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.01, 5.0); }, false},
-      {"a resistor alone", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0); }, false},
+      {"a capacitor in a branch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.01, 5.0); }, true},
+      {"a capacitor alone", 2, [](F& f) { f.add_branch(1, 1, 2, 0.0, 0.0, 5.0); }, true},
+      {"a resistor alone", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0); }, true},
       {"a source", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.01, 0.0, 0.0, 2.0); }, false},
       {"a deferred branch", 2, [](F&) { branches::defrdbr(1, 1) = true; }, false},
       {"a switch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0, 0.0, 0.0, true); }, false},
