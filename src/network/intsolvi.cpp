@@ -11,7 +11,10 @@
 // by conductances of branches that hold no state is factorised again and solved
 // as one trapezoidal step. finishup keeps the values
 // the next step compares against. Line histories come before all subsystems and
-// line terminal currents after them (hooks).
+// line terminal currents after them (hooks). The ordinary step of a small plain
+// subsystem (a few nodes, series R-L-C branches only, nothing due but one
+// solution) is taken in one routine after step 1 (small_subsystem.h), with
+// every value as these routines leave it.
 //
 // Leaves, besides what the called routines leave: at time zero the Norton node
 // lists int2::ll/nmb and the copies CCIND, GGIND; later, nodes injected into

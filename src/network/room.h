@@ -5,8 +5,10 @@
 // itriang_errmsg), forward and back substitution (slvnew), the right-hand side and
 // history terms with the branch accessors (buildca, history, wakro_gete,
 // wakro_geti, vbranch, cbranch), the interpolation to instants inside a step
-// (interpol, incalcvi, wakro_interpx), the switching branches with their crossing
-// tests, switchings inside the step, per-step limits and messages (switching.h,
+// (interpol, incalcvi, wakro_interpx), the ordinary step of a small plain
+// subsystem in one routine (small_subsystem.h), the switching branches with
+// their crossing tests, switchings inside the step, per-step limits and messages
+// (switching.h,
 // switch_records.h), chatter detection (chatter.h), the admittance of a
 // frequency-dependent network equivalent (fdne.h), ideal branches and ideal
 // sources (ideal_branches.h), the MNA elements with their set-up after a case or
