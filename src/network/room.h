@@ -8,9 +8,8 @@
 // (interpol, incalcvi, wakro_interpx), the ordinary step of a small plain
 // subsystem in one routine (small_subsystem.h), the switching branches with
 // their crossing tests, switchings inside the step, per-step limits and messages
-// (switching.h,
-// switch_records.h), chatter detection (chatter.h), the admittance of a
-// frequency-dependent network equivalent (fdne.h), ideal branches and ideal
+// (switching.h, switch_records.h), chatter detection (chatter.h), the admittance
+// of a frequency-dependent network equivalent (fdne.h), ideal branches and ideal
 // sources (ideal_branches.h), the MNA elements with their set-up after a case or
 // snapshot is read (mna_routines.h), and the sparse solver adapter over KLU and
 // CXSparse from SuiteSparse (klu_adapter.h).
