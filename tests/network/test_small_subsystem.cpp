@@ -11,11 +11,16 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 #include "model/clvi.h"
+#include "model/dim.h"
+#include "model/e_s5.h"
+#include "model/e_s5tap.h"
+#include "model/tf_subsystems.h"
 #include "model/outppp.h"
 #include "network/chatter.h"
 #include "network/small_subsystem.h"
@@ -287,6 +292,7 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
     std::int32_t nodes;
     std::function<void(SmallStepConditions&)> change;
     bool taken;
+    bool room_for_a_transformer = false;
   };
   using F = SmallStepConditions;
   const Row rows[] = {
@@ -312,9 +318,22 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
        },
        true},
       {"the sparse solver", 2, [](F& f) { f.force_sparse(); }, false},
+      // A transformer counted in the subsystem (its windings elsewhere: the
+      // general path finds none of them and leaves the same values).
+      {"a transformer", 2,
+       [](F&) {
+         e_s5::jset = 1;
+         e_s5::numt(1) = 1;
+         e_s5tap::tss(1) = 2;
+         e_s5::msiz(1) = 1;
+         e_s5::mark_stale();
+       },
+       false, true},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
+    extra_dims_.clear();
+    if (r.room_for_a_transformer) extra_dims_ = {{dim::windings, 1}, {dim::trafos, 1}};
     size(std::max(r.nodes, 2), r.nodes + 2);
     set_options({true, false, true, false});
     for (std::int32_t k = 1; k <= r.nodes; ++k) add_branch(1, k, 0, 1.0, 0.01, 0.0);
@@ -328,6 +347,8 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
     });
     // Time zero (the first step) and the last step factorise: six ordinary steps.
     EXPECT_EQ(wakro::detail::small_steps_taken - before, r.taken ? 6u : 0u);
+    e_s5::jset = 0;
+    e_s5::mark_stale();
     release_all_and_reset();
     wakro::reset_network_hooks();
   }
