@@ -15,6 +15,8 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/options.h"
+#include "model/storage.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -31,14 +33,32 @@
 
 namespace wakro {
 
-double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  const SubsystemColumns& c = subsystem_columns(ss);
-  const bool regsrc = registered_source(br, ss);
+namespace {
+
+// new_branch_current on the columns c of ss. Whether the branch is a registered
+// source matters only for a source under source extrapolation, so only such a
+// branch's record is looked at; storage::this_ names the branch's record
+// throughout, as that lookup leaves it.
+inline double new_current(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
+                          const SubStep& s) {
+  storage::this_ = c.thisbr[br];
   const SubStep solved = s.solved();
   double e = 0.0;
-  if (c.source[br]) e = source_voltage(c, br, ss, solved, regsrc, false);
-  const double v = at_node(spcial::vdcnew, c.ief[br]) - at_node(spcial::vdcnew, c.iet[br]);
+  if (c.source[br]) {
+    const bool regsrc = options::xterpsrc(ss) && registered_source(br, ss);
+    e = source_voltage(c, br, ss, solved, regsrc, false);
+  }
+  const double* const vnew = spcial::vdcnew.data() - 1;  // by node
+  const std::int32_t f = c.ief[br];
+  const std::int32_t t = c.iet[br];
+  const double v = (f > 0 ? vnew[f] : 0.0) - (t > 0 ? vnew[t] : 0.0);
   return current_source(c, br, solved) + (e + v) * c.geq[br];
+}
+
+}  // namespace
+
+double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
+  return new_current(subsystem_columns(ss), ss, br, s);
 }
 
 }  // namespace wakro
@@ -219,7 +239,11 @@ double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep
 namespace wakro {
 
 double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  const SubsystemColumns& c = subsystem_columns(ss);
+  return switch_crossing(subsystem_columns(ss), ss, br, s);
+}
+
+double switch_crossing(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
+                       const SubStep& s) {
   const std::int32_t code = c.iorv[br];
   const std::int32_t m = std::abs(code);
   const double level = branches::swlevl(br, ss);
@@ -259,7 +283,7 @@ double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
   }
   if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
 
-  double inew = new_branch_current(ss, br, s);
+  double inew = new_current(c, ss, br, s);
   const double iold = c.cbr[br];
   if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
   if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
