@@ -16,6 +16,7 @@
 #include "model/storage.h"
 #include "model/temp1.h"
 #include "network/branch_view.h"
+#include "network/crossing_test.h"
 #include "network/hooks.h"
 #include "network/solution.h"
 #include "network/switching.h"
@@ -35,7 +36,7 @@ void interpol(std::int32_t ss, wakro::SubStep& s) {
   const wakro::BranchColumn<std::int32_t> switches = wakro::branch_column(branches::brnsw, ss);
   const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
   const bool* const consid = temp1::consid.data() - 1;  // by branch number
-  // The engine's own test is given the columns taken here.
+  // The engine's own test runs here, inline, on the columns taken here.
   using Crossing = double (*)(std::int32_t, std::int32_t, const wakro::SubStep&);
   const Crossing crossing = wakro::network_hooks().switch_crossing;
   const bool own = crossing == static_cast<Crossing>(&wakro::switch_crossing);
@@ -45,7 +46,7 @@ void interpol(std::int32_t ss, wakro::SubStep& s) {
     if (!consid[br]) continue;
     storage::this_ = c.thisbr[br];
     xstor[br] = kNoCrossing;
-    double x = own ? wakro::switch_crossing(c, ss, br, s) : crossing(ss, br, s);
+    double x = own ? wakro::detail::crossing_of(c, ss, br, s) : crossing(ss, br, s);
     x = std::max(x, kEarliest);
     xstor[br] = x;
     earliest = std::min(earliest, x);

@@ -8,15 +8,15 @@
 // Leaves, for a surge arrester (switch_mode::arrester) the direction of its segment change in
 // EBRON (+1, -1, 0 for none), and for a segmented branch (switch_mode::segmented) the same in the
 // step word of its record. Reads the arrester table and the kind-15 record of
-// switch_records.h; a record that points outside its tables ends the run.
+// switch_records.h; a record that points outside its tables ends the run. The
+// test of every mode is written in crossing_test.h (inline, for the crossing
+// search); the arrester's and the segmented branch's tables are read here.
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
 #include "diag/message.h"
 #include "diag/quit.h"
-#include "model/options.h"
-#include "model/storage.h"
 #include "model/branches.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -25,6 +25,7 @@
 #include "model/spcial.h"
 #include "network/branch_terms.h"
 #include "network/branch_view.h"
+#include "network/crossing_test.h"
 #include "network/ground.h"
 #include "network/ideal_branches.h"
 #include "network/solution.h"
@@ -33,32 +34,8 @@
 
 namespace wakro {
 
-namespace {
-
-// new_branch_current on the columns c of ss. Whether the branch is a registered
-// source matters only for a source under source extrapolation, so only such a
-// branch's record is looked at; storage::this_ names the branch's record
-// throughout, as that lookup leaves it.
-inline double new_current(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
-                          const SubStep& s) {
-  storage::this_ = c.thisbr[br];
-  const SubStep solved = s.solved();
-  double e = 0.0;
-  if (c.source[br]) {
-    const bool regsrc = options::xterpsrc(ss) && registered_source(br, ss);
-    e = source_voltage(c, br, ss, solved, regsrc, false);
-  }
-  const double* const vnew = spcial::vdcnew.data() - 1;  // by node
-  const std::int32_t f = c.ief[br];
-  const std::int32_t t = c.iet[br];
-  const double v = (f > 0 ? vnew[f] : 0.0) - (t > 0 ? vnew[t] : 0.0);
-  return current_source(c, br, solved) + (e + v) * c.geq[br];
-}
-
-}  // namespace
-
 double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  return new_current(subsystem_columns(ss), ss, br, s);
+  return detail::new_current(subsystem_columns(ss), ss, br, s);
 }
 
 }  // namespace wakro
@@ -68,7 +45,7 @@ namespace {
 using wakro::kNoCrossing;
 namespace switch_mode = wakro::switch_mode;
 
-constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
+constexpr double kTol = 1e-10;  // level tolerance of the arrester's segment bounds
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
   wakro_message(
@@ -77,13 +54,6 @@ constexpr double kTol = 1e-10;  // level tolerance of every mode but the segment
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
                 std::to_string(ss) + " points outside its tables.");
   wakro_quit("INTERPOL", 0);
-}
-
-// The crossing of a level that may be crossed in either direction.
-double either_way(double before, double after, double level) {
-  const bool up = before <= level && level < after;
-  const bool down = level <= before && after < level;
-  return (up || down) ? wakro_interpx(before, after, level) : kNoCrossing;
 }
 
 // --- Mode 5: surge arrester ---------------------------------------------------
@@ -118,7 +88,7 @@ void arrester_bounds(const wakro::ArresterTable& a, std::int32_t s, double& lo, 
   }
 }
 
-double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew) {
+double arrester_test(std::int32_t ss, std::int32_t br, double vold, double vnew) {
   const wakro::ArresterTable a{br, ss};
   const std::int32_t n = a.segments();
   const std::int32_t p = a.index();
@@ -196,7 +166,7 @@ wakro::SegmentedRecord checked_segment_record(std::int32_t ss, std::int32_t br) 
 
 // The fraction of the step at which the branch current leaves its present segment
 // (and the direction stored in the record), or kNoCrossing.
-double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
+double segmented_test(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
   const wakro::SegmentedRecord k = checked_segment_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
@@ -238,64 +208,16 @@ double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep
 
 namespace wakro {
 
-double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  return switch_crossing(subsystem_columns(ss), ss, br, s);
+double detail::arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew) {
+  return arrester_test(ss, br, vold, vnew);
 }
 
-double switch_crossing(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
-                       const SubStep& s) {
-  const std::int32_t code = c.iorv[br];
-  const std::int32_t m = std::abs(code);
-  const double level = branches::swlevl(br, ss);
-  const std::int32_t f = c.ief[br];
-  const std::int32_t t = c.iet[br];
+double detail::segmented_crossing(std::int32_t ss, std::int32_t br, const SubStep& sub) {
+  return segmented_test(ss, br, sub);
+}
 
-  if (m == switch_mode::timed) {
-    // Timed: the level is the instant. It must lie after the present instant and
-    // not beyond the step's end; on the first pass of a step an instant exactly at
-    // the step's start is taken too (it was the end of the previous step, which
-    // could not switch at its very end).
-    if (s.iflag) return kNoCrossing;
-    const double now = int1::solution_time;
-    const bool after_now = now < level || (s.elapsed == 0.0 && now == level);
-    if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
-    return kNoCrossing;
-  }
-  if (m == switch_mode::segmented) return segmented_crossing(ss, br, s);
-
-  const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
-  const double vold = branch_voltage(c, br);
-  if (m == switch_mode::arrester) return arrester_crossing(ss, br, vold, vnew);
-  if (m == switch_mode::voltage_crossing) return either_way(vold, vnew, level);
-  if (code == switch_mode::voltage_rising) {
-    if (!(vnew > level + kTol)) return kNoCrossing;
-    return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
-  }
-  if (code == switch_mode::voltage_falling) {
-    if (!(vnew < level - kTol)) return kNoCrossing;
-    return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
-  }
-  if (code == switch_mode::voltage_above) {
-    const double bound = kTol + std::abs(level);
-    if (!(std::abs(vnew) > bound)) return kNoCrossing;
-    return std::abs(vold) > bound ? 0.0
-                                  : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
-  }
-  if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
-
-  double inew = new_current(c, ss, br, s);
-  const double iold = c.cbr[br];
-  if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
-  if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
-  if (code == switch_mode::current_rising) {
-    if (!(inew > level + kTol)) return kNoCrossing;
-    return iold <= level + kTol ? wakro_interpx(iold, inew, level) : 0.0;
-  }
-  if (code == switch_mode::current_falling) {
-    if (!(inew < level - kTol)) return kNoCrossing;
-    return iold < level - kTol ? 0.0 : wakro_interpx(iold, inew, level);
-  }
-  return kNoCrossing;
+double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
+  return detail::crossing_of(subsystem_columns(ss), ss, br, s);
 }
 
 }  // namespace wakro

@@ -40,8 +40,6 @@ void inchck(double& x, double k, double a0, double a1, double b0, double b1, dou
 
 namespace wakro {
 
-struct SubsystemColumns;
-
 // wakro_turnon without the refusal: the network's own switching of arresters.
 void turnon_switch(std::int32_t ss, std::int32_t br, std::int32_t kind, double level);
 // MXINV(ss) lowered as setmxinv does, for the change of a branch that holds no
@@ -52,10 +50,6 @@ void lower_mxinv(std::int32_t ss, std::int32_t p, std::int32_t q);
 // none), by its switching mode; the arrester and segmented modes also leave the
 // direction of the change (EBRON, or the record's step word). The caller has set storage::this_.
 double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s);
-// The same on the columns c of ss (what the solution's own crossing search
-// calls, having taken them).
-double switch_crossing(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
-                       const SubStep& s);
 
 // The new current of branch br from the sub-step just solved: its current
 // source plus (source voltage + branch voltage) x GEQ.
