@@ -56,7 +56,7 @@ inline double either_way(double before, double after, double level) {
 
 // switch_crossing on the columns c of ss.
 [[gnu::always_inline]] inline double crossing_of(const SubsystemColumns& c, std::int32_t ss,
-                                                  std::int32_t br, const SubStep& s) {
+                                                 std::int32_t br, const SubStep& s) {
   namespace mode = switch_mode;
   constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
   const std::int32_t code = c.iorv[br];

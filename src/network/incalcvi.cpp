@@ -176,26 +176,35 @@ void plain_branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, cons
 }
 
 // What a pass over the branches knows before it starts: a normal solution or a
-// re-solution, and what it does with a new current (none, deferred or collect).
-// Each kind gets a copy of the branch update of its own, with these tests folded.
-template <bool Normal, CurrentChatter Check>
+// re-solution, what it does with a new current (none, deferred or collect), and
+// whether a solution of the step exists already (values are then moved by the
+// fraction, otherwise copied). Each kind gets a copy of the branch update of its
+// own, with these tests folded.
+template <bool Normal, CurrentChatter Check, bool NotFirst>
 struct PassKind {
   static constexpr bool normal = Normal;
   static constexpr CurrentChatter check = Check;
+  static constexpr bool notfirst = NotFirst;
 };
 
-// f called with the PassKind of (normal, check).
+// f called with the PassKind of (normal, check, notfirst).
+template <bool Normal, CurrentChatter Check, class F>
+[[gnu::always_inline]] inline void with_notfirst(bool notfirst, F&& f) {
+  if (notfirst) return f(PassKind<Normal, Check, true>{});
+  f(PassKind<Normal, Check, false>{});
+}
 template <class F>
-[[gnu::always_inline]] inline void with_pass_kind(bool normal, CurrentChatter check, F&& f) {
+[[gnu::always_inline]] inline void with_pass_kind(bool normal, CurrentChatter check, bool notfirst,
+                                                  F&& f) {
   using C = CurrentChatter;
   if (normal) {
-    if (check == C::collect) return f(PassKind<true, C::collect>{});
-    if (check == C::deferred) return f(PassKind<true, C::deferred>{});
-    return f(PassKind<true, C::none>{});
+    if (check == C::collect) return with_notfirst<true, C::collect>(notfirst, f);
+    if (check == C::deferred) return with_notfirst<true, C::deferred>(notfirst, f);
+    return with_notfirst<true, C::none>(notfirst, f);
   }
-  if (check == C::collect) return f(PassKind<false, C::collect>{});
-  if (check == C::deferred) return f(PassKind<false, C::deferred>{});
-  f(PassKind<false, C::none>{});
+  if (check == C::collect) return with_notfirst<false, C::collect>(notfirst, f);
+  if (check == C::deferred) return with_notfirst<false, C::deferred>(notfirst, f);
+  with_notfirst<false, C::none>(notfirst, f);
 }
 
 // Branch currents and part voltages, the arrays in local views.
@@ -245,6 +254,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     constexpr bool normal = decltype(kind)::normal;
     constexpr bool chatter = decltype(kind)::check == CurrentChatter::deferred;
     constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
+    constexpr bool notfirst = decltype(kind)::notfirst;
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
@@ -317,9 +327,10 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     if (check && first <= nbr) chatdt_branches_fired(ss, first);
   };
   if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
-    with_pass_kind(normal, current_check, [&](auto kind) __attribute__((always_inline)) {
+    const auto every_branch = [&](auto kind) __attribute__((always_inline)) {
       for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind);
-    });
+    };
+    with_pass_kind(normal, current_check, notfirst, every_branch);
     settle_flag();
     return;
   }
@@ -351,9 +362,10 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   } else {
     series_rl(std::false_type{});
   }
-  with_pass_kind(normal, current_check, [&](auto kind) __attribute__((always_inline)) {
+  const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
     for (const std::int32_t br : classes.other) any_branch(br, kind);
-  });
+  };
+  with_pass_kind(normal, current_check, notfirst, other_branches);
   settle_flag();
 }
 

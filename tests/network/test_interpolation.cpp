@@ -83,7 +83,8 @@ TEST_F(Interpolation, OwnTestInTheSearchGivesWhatTheHookGivesPerSwitch) {
   const struct {
     std::int32_t code;
     double level;
-  } switches[] = {{10, 1.0}, {3, 1.0}, {-3, 1.0}, {4, 1.0}, {2, 1e-3}, {13, 1e-3}, {-13, 1e-3}, {8, 1.0}};
+  } switches[] = {{10, 1.0}, {3, 1.0},   {-3, 1.0},   {4, 1.0},
+                  {2, 1e-3}, {13, 1e-3}, {-13, 1e-3}, {8, 1.0}};
   std::vector<std::int32_t> ids;
   for (const auto& sw : switches) {
     const std::int32_t b = add_branch(1, 1, 2, 1.0e3, 0.0, 0.0, 0.0, 0.0, true);
