@@ -76,29 +76,36 @@ inline double either_way(double before, double after, double level) {
   }
   if (m == mode::segmented) return segmented_crossing(ss, br, s);
 
-  const double* const vdcnew = spcial::vdcnew.data() - 1;  // by node
-  const std::int32_t f = c.ief[br];
-  const std::int32_t t = c.iet[br];
-  const double vnew = (f > 0 ? vdcnew[f] : 0.0) - (t > 0 ? vdcnew[t] : 0.0);
-  const double vold = branch_voltage(c, br);
-  if (m == mode::arrester) return arrester_crossing(ss, br, vold, vnew);
-  if (m == mode::voltage_crossing) return either_way(vold, vnew, level);
-  if (code == mode::voltage_rising) {
-    if (!(vnew > level + kTol)) return kNoCrossing;
-    return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
+  if (m != mode::current_crossing && m != mode::current_rising) {
+    // The voltage modes: the branch voltage at the sub-step's end, and at its
+    // start where the test needs it.
+    const double* const vdcnew = spcial::vdcnew.data() - 1;  // by node
+    const std::int32_t f = c.ief[br];
+    const std::int32_t t = c.iet[br];
+    const double vnew = (f > 0 ? vdcnew[f] : 0.0) - (t > 0 ? vdcnew[t] : 0.0);
+    if (m == mode::arrester) return arrester_crossing(ss, br, branch_voltage(c, br), vnew);
+    if (m == mode::voltage_crossing) return either_way(branch_voltage(c, br), vnew, level);
+    if (code == mode::voltage_rising) {
+      if (!(vnew > level + kTol)) return kNoCrossing;
+      const double vold = branch_voltage(c, br);
+      return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
+    }
+    if (code == mode::voltage_falling) {
+      if (!(vnew < level - kTol)) return kNoCrossing;
+      const double vold = branch_voltage(c, br);
+      return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
+    }
+    if (code == mode::voltage_above) {
+      const double bound = kTol + std::abs(level);
+      if (!(std::abs(vnew) > bound)) return kNoCrossing;
+      const double vold = branch_voltage(c, br);
+      return std::abs(vold) > bound ? 0.0
+                                    : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
+    }
+    return kNoCrossing;
   }
-  if (code == mode::voltage_falling) {
-    if (!(vnew < level - kTol)) return kNoCrossing;
-    return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
-  }
-  if (code == mode::voltage_above) {
-    const double bound = kTol + std::abs(level);
-    if (!(std::abs(vnew) > bound)) return kNoCrossing;
-    return std::abs(vold) > bound ? 0.0
-                                  : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
-  }
-  if (m != mode::current_crossing && m != mode::current_rising) return kNoCrossing;
 
+  // The current modes.
   double inew = new_current(c, ss, br, s);
   const double iold = c.cbr[br];
   if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
