@@ -173,6 +173,9 @@ struct RecordCodes {
   const std::int32_t* const thisbr = c.thisbr.first;  // by branch from 1 at [br - 1]
   std::int32_t* const owner = r.owner.data();
   unsigned char* const registered = r.registered.data();
+  r.with_source.resize(n);
+  std::int32_t* const listed = r.with_source.data();
+  std::int32_t sources = 0;
   // Step 1: the branches with a source. Most networks have few, so the next one
   // is searched for; sources often come in groups, so the flags after one found
   // are then looked at one by one for a short stretch (a short rest of the
@@ -188,6 +191,7 @@ struct RecordCodes {
     for (const std::size_t end = std::min(n, j + kStretch); j < end; ++j) {
       if (flags[j] == 0) continue;
       any = true;
+      listed[sources++] = static_cast<std::int32_t>(j);
       owner[j] = thisbr[j];
       registered[j] = codes.registered(thisbr[j]);
     }
@@ -203,11 +207,32 @@ struct RecordCodes {
     if (n > 0) r.last_owner = thisbr[n - 1];
   }
   r.registered_count = m;
+  r.source_count = sources;
   r.any_source = any;
   r.count = nbr;
   r.epoch = array_layout_epoch();
   r.all = all;
 }
+
+}  // namespace
+
+// What read_records reads for the listed branches with a source, on records
+// whose key still holds.
+void detail::reread_sources(SourceRecords& r, const SubsystemColumns& c) {
+  const RecordCodes codes;
+  const std::int32_t* const listed = r.with_source.data();
+  const std::int32_t* const thisbr = c.thisbr.first;  // by branch from 1 at [br - 1]
+  std::int32_t* const owner = r.owner.data();
+  unsigned char* const registered = r.registered.data();
+  for (std::int32_t k = 0; k < r.source_count; ++k) {
+    const std::int32_t j = listed[k];
+    const std::int32_t t = thisbr[j];
+    owner[j] = t;
+    registered[j] = codes.registered(t);
+  }
+}
+
+namespace {
 
 SourceRecords& records_of(std::int32_t ss) {
   auto& all = detail::g_sources;
@@ -231,7 +256,10 @@ void detail::take_source_records_now(std::int32_t ss) {
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);
   const bool all = options::xterpsrc(ss);
-  if (!all && !r.any_source && records_unchanged(r, c, nbr, all)) return;
+  if (!all && records_unchanged(r, c, nbr, all)) {
+    detail::reread_sources(r, c);
+    return;
+  }
   read_records(r, c, nbr, all);
 }
 

@@ -83,11 +83,18 @@ const BranchClasses& branch_classes(std::int32_t ss);
 // count, a source flag, source extrapolation or the array layout differs from
 // what it was read with; a record that changes inside a step is seen from the next
 // step on (nothing inside a step changes one). Reading allocates only when the
-// branch count grew.
+// branch count grew. Without source extrapolation, a step whose branch count,
+// layout and source flags are those of the last reading reads again only the
+// records of the branches with a source (their list is kept with the records):
+// THISBR and the record's first slot are all a branch's entries depend on.
 struct SourceRecords {
   // By branch from 1 at [br - 1]; set for the branches with a source only.
   std::vector<std::int32_t> owner;
   std::vector<unsigned char> registered;
+  // The branches with a source, ascending (the first source_count entries), by
+  // index from 0 (br - 1).
+  std::vector<std::int32_t> with_source;
+  std::int32_t source_count = 0;
   // Under source extrapolation: the registered branches, ascending (the first
   // registered_count entries), and THISBR of the last branch.
   std::vector<std::int32_t> registered_branches;
@@ -138,6 +145,9 @@ inline Word word_at(const unsigned char* p) {
 inline std::vector<SourceRecords> g_sources;
 // Reads the records of ss (take_source_records) unless they are kept.
 void take_source_records_now(std::int32_t ss);
+// Reads again the records of the branches with a source listed in r, whose key
+// (branch count, layout, source flags, choice of branches) holds for c.
+void reread_sources(SourceRecords& r, const SubsystemColumns& c);
 // The records of ss, read again when what they were read with changed
 // (source_records).
 const SourceRecords& source_records_now(std::int32_t ss);
@@ -185,15 +195,18 @@ inline const SourceRecords& source_records(std::int32_t ss) {
 }
 
 // Reads the records of ss now (the start of a step). Records read with the
-// present branch count, layout, source flags and choice of branches, for a
-// subsystem without a source and without source extrapolation, hold nothing a
-// read could change (no record is looked at) and are kept: that check is made
+// present branch count, layout, source flags and choice of branches, without
+// source extrapolation, are kept but for the records of their branches with a
+// source, read again (a subsystem without one reads nothing): that check is made
 // here, in the caller, on the columns c of ss that the caller took.
 inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   const auto k = static_cast<std::size_t>(ss);
-  if (k >= 1 && k <= detail::g_sources.size()) {
-    const SourceRecords& r = detail::g_sources[k - 1];
-    if (!r.any_source && !options::xterpsrc(ss) && detail::records_current(r, ss, false, c)) return;
+  if (k >= 1 && k <= detail::g_sources.size() && !options::xterpsrc(ss)) {
+    SourceRecords& r = detail::g_sources[k - 1];
+    if (detail::records_current(r, ss, false, c)) {
+      if (r.source_count > 0) detail::reread_sources(r, c);
+      return;
+    }
   }
   detail::take_source_records_now(ss);
 }

@@ -175,10 +175,41 @@ void plain_branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, cons
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
 }
 
+// What a pass over the branches knows before it starts: a normal solution or a
+// re-solution, what it does with a new current (none, deferred or collect), and
+// whether a solution of the step exists already (values are then moved by the
+// fraction, otherwise copied). Each kind gets a copy of the branch update of its
+// own, with these tests folded.
+template <bool Normal, CurrentChatter Check, bool NotFirst>
+struct PassKind {
+  static constexpr bool normal = Normal;
+  static constexpr CurrentChatter check = Check;
+  static constexpr bool notfirst = NotFirst;
+};
+
+// f called with the PassKind of (normal, check, notfirst).
+template <bool Normal, CurrentChatter Check, class F>
+[[gnu::always_inline]] inline void with_notfirst(bool notfirst, F&& f) {
+  if (notfirst) return f(PassKind<Normal, Check, true>{});
+  f(PassKind<Normal, Check, false>{});
+}
+template <class F>
+[[gnu::always_inline]] inline void with_pass_kind(bool normal, CurrentChatter check, bool notfirst,
+                                                  F&& f) {
+  using C = CurrentChatter;
+  if (normal) {
+    if (check == C::collect) return with_notfirst<true, C::collect>(notfirst, f);
+    if (check == C::deferred) return with_notfirst<true, C::deferred>(notfirst, f);
+    return with_notfirst<true, C::none>(notfirst, f);
+  }
+  if (check == C::collect) return with_notfirst<false, C::collect>(notfirst, f);
+  if (check == C::deferred) return with_notfirst<false, C::deferred>(notfirst, f);
+  with_notfirst<false, C::none>(notfirst, f);
+}
+
 // Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
                    CurrentChatter chatter_mode) {
-  const bool chatter = chatter_mode == CurrentChatter::deferred;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
@@ -218,8 +249,12 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   // without one never asks).
   const wakro::SourceRecords* records = nullptr;
   // Inlined into both passes below: a call per branch would reach every view
-  // through the closure.
-  const auto any_branch = [&](std::int32_t br) __attribute__((always_inline)) {
+  // through the closure. `kind` (a PassKind) folds the tests of the pass.
+  const auto any_branch = [&](std::int32_t br, auto kind) __attribute__((always_inline)) {
+    constexpr bool normal = decltype(kind)::normal;
+    constexpr bool chatter = decltype(kind)::check == CurrentChatter::deferred;
+    constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
+    constexpr bool notfirst = decltype(kind)::notfirst;
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
@@ -245,7 +280,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
       const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
-      } else if (current_check == CurrentChatter::collect) {
+      } else if (collect) {
         bool fired = false;
         counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
         if (fired && br < first) first = br;
@@ -292,7 +327,10 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     if (check && first <= nbr) chatdt_branches_fired(ss, first);
   };
   if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
-    for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br);
+    const auto every_branch = [&](auto kind) __attribute__((always_inline)) {
+      for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind);
+    };
+    with_pass_kind(normal, current_check, notfirst, every_branch);
     settle_flag();
     return;
   }
@@ -324,7 +362,10 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   } else {
     series_rl(std::false_type{});
   }
-  for (const std::int32_t br : classes.other) any_branch(br);
+  const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
+    for (const std::int32_t br : classes.other) any_branch(br, kind);
+  };
+  with_pass_kind(normal, current_check, notfirst, other_branches);
   settle_flag();
 }
 

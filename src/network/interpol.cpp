@@ -16,8 +16,10 @@
 #include "model/storage.h"
 #include "model/temp1.h"
 #include "network/branch_view.h"
+#include "network/crossing_test.h"
 #include "network/hooks.h"
 #include "network/solution.h"
+#include "network/switching.h"
 
 void interpol(std::int32_t ss, wakro::SubStep& s) {
   using wakro::kNoCrossing;
@@ -34,14 +36,17 @@ void interpol(std::int32_t ss, wakro::SubStep& s) {
   const wakro::BranchColumn<std::int32_t> switches = wakro::branch_column(branches::brnsw, ss);
   const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
   const bool* const consid = temp1::consid.data() - 1;  // by branch number
-  const auto crossing = wakro::network_hooks().switch_crossing;
+  // The engine's own test runs here, inline, on the columns taken here.
+  using Crossing = double (*)(std::int32_t, std::int32_t, const wakro::SubStep&);
+  const Crossing crossing = wakro::network_hooks().switch_crossing;
+  const bool own = crossing == static_cast<Crossing>(&wakro::switch_crossing);
   double earliest = kNoCrossing;
   for (std::int32_t k = 1; k <= nsw; ++k) {
     const std::int32_t br = switches[k];
     if (!consid[br]) continue;
     storage::this_ = c.thisbr[br];
     xstor[br] = kNoCrossing;
-    double x = crossing(ss, br, s);
+    double x = own ? wakro::detail::crossing_of(c, ss, br, s) : crossing(ss, br, s);
     x = std::max(x, kEarliest);
     xstor[br] = x;
     earliest = std::min(earliest, x);

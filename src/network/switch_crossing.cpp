@@ -8,7 +8,9 @@
 // Leaves, for a surge arrester (switch_mode::arrester) the direction of its segment change in
 // EBRON (+1, -1, 0 for none), and for a segmented branch (switch_mode::segmented) the same in the
 // step word of its record. Reads the arrester table and the kind-15 record of
-// switch_records.h; a record that points outside its tables ends the run.
+// switch_records.h; a record that points outside its tables ends the run. The
+// test of every mode is written in crossing_test.h (inline, for the crossing
+// search); the arrester's and the segmented branch's tables are read here.
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -23,6 +25,7 @@
 #include "model/spcial.h"
 #include "network/branch_terms.h"
 #include "network/branch_view.h"
+#include "network/crossing_test.h"
 #include "network/ground.h"
 #include "network/ideal_branches.h"
 #include "network/solution.h"
@@ -32,13 +35,7 @@
 namespace wakro {
 
 double new_branch_current(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  const SubsystemColumns& c = subsystem_columns(ss);
-  const bool regsrc = registered_source(br, ss);
-  const SubStep solved = s.solved();
-  double e = 0.0;
-  if (c.source[br]) e = source_voltage(c, br, ss, solved, regsrc, false);
-  const double v = at_node(spcial::vdcnew, c.ief[br]) - at_node(spcial::vdcnew, c.iet[br]);
-  return current_source(c, br, solved) + (e + v) * c.geq[br];
+  return detail::new_current(subsystem_columns(ss), ss, br, s);
 }
 
 }  // namespace wakro
@@ -48,7 +45,7 @@ namespace {
 using wakro::kNoCrossing;
 namespace switch_mode = wakro::switch_mode;
 
-constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
+constexpr double kTol = 1e-10;  // level tolerance of the arrester's segment bounds
 
 [[noreturn]] void bad_record(std::int32_t ss, std::int32_t br, const char* what) {
   wakro_message(
@@ -57,13 +54,6 @@ constexpr double kTol = 1e-10;  // level tolerance of every mode but the segment
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
                 std::to_string(ss) + " points outside its tables.");
   wakro_quit("INTERPOL", 0);
-}
-
-// The crossing of a level that may be crossed in either direction.
-double either_way(double before, double after, double level) {
-  const bool up = before <= level && level < after;
-  const bool down = level <= before && after < level;
-  return (up || down) ? wakro_interpx(before, after, level) : kNoCrossing;
 }
 
 // --- Mode 5: surge arrester ---------------------------------------------------
@@ -98,7 +88,7 @@ void arrester_bounds(const wakro::ArresterTable& a, std::int32_t s, double& lo, 
   }
 }
 
-double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew) {
+double arrester_test(std::int32_t ss, std::int32_t br, double vold, double vnew) {
   const wakro::ArresterTable a{br, ss};
   const std::int32_t n = a.segments();
   const std::int32_t p = a.index();
@@ -176,7 +166,7 @@ wakro::SegmentedRecord checked_segment_record(std::int32_t ss, std::int32_t br) 
 
 // The fraction of the step at which the branch current leaves its present segment
 // (and the direction stored in the record), or kNoCrossing.
-double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
+double segmented_test(std::int32_t ss, std::int32_t br, const wakro::SubStep& sub) {
   const wakro::SegmentedRecord k = checked_segment_record(ss, br);
   const std::int32_t n = k.segments();
   const std::int32_t c = k.companion();
@@ -218,60 +208,16 @@ double segmented_crossing(std::int32_t ss, std::int32_t br, const wakro::SubStep
 
 namespace wakro {
 
+double detail::arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew) {
+  return arrester_test(ss, br, vold, vnew);
+}
+
+double detail::segmented_crossing(std::int32_t ss, std::int32_t br, const SubStep& sub) {
+  return segmented_test(ss, br, sub);
+}
+
 double switch_crossing(std::int32_t ss, std::int32_t br, const SubStep& s) {
-  const SubsystemColumns& c = subsystem_columns(ss);
-  const std::int32_t code = c.iorv[br];
-  const std::int32_t m = std::abs(code);
-  const double level = branches::swlevl(br, ss);
-  const std::int32_t f = c.ief[br];
-  const std::int32_t t = c.iet[br];
-
-  if (m == switch_mode::timed) {
-    // Timed: the level is the instant. It must lie after the present instant and
-    // not beyond the step's end; on the first pass of a step an instant exactly at
-    // the step's start is taken too (it was the end of the previous step, which
-    // could not switch at its very end).
-    if (s.iflag) return kNoCrossing;
-    const double now = int1::solution_time;
-    const bool after_now = now < level || (s.elapsed == 0.0 && now == level);
-    if (after_now && level <= e_s1::time) return (level - now) / e_s1::delt;
-    return kNoCrossing;
-  }
-  if (m == switch_mode::segmented) return segmented_crossing(ss, br, s);
-
-  const double vnew = at_node(spcial::vdcnew, f) - at_node(spcial::vdcnew, t);
-  const double vold = branch_voltage(c, br);
-  if (m == switch_mode::arrester) return arrester_crossing(ss, br, vold, vnew);
-  if (m == switch_mode::voltage_crossing) return either_way(vold, vnew, level);
-  if (code == switch_mode::voltage_rising) {
-    if (!(vnew > level + kTol)) return kNoCrossing;
-    return vold > level + kTol ? 0.0 : wakro_interpx(vold, vnew, level);
-  }
-  if (code == switch_mode::voltage_falling) {
-    if (!(vnew < level - kTol)) return kNoCrossing;
-    return vold >= level - kTol ? wakro_interpx(vold, vnew, level) : 0.0;
-  }
-  if (code == switch_mode::voltage_above) {
-    const double bound = kTol + std::abs(level);
-    if (!(std::abs(vnew) > bound)) return kNoCrossing;
-    return std::abs(vold) > bound ? 0.0
-                                  : wakro_interpx(std::abs(vold), std::abs(vnew), std::abs(level));
-  }
-  if (m != switch_mode::current_crossing && m != switch_mode::current_rising) return kNoCrossing;
-
-  double inew = new_branch_current(ss, br, s);
-  const double iold = c.cbr[br];
-  if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
-  if (m == switch_mode::current_crossing) return either_way(iold, inew, level);
-  if (code == switch_mode::current_rising) {
-    if (!(inew > level + kTol)) return kNoCrossing;
-    return iold <= level + kTol ? wakro_interpx(iold, inew, level) : 0.0;
-  }
-  if (code == switch_mode::current_falling) {
-    if (!(inew < level - kTol)) return kNoCrossing;
-    return iold < level - kTol ? 0.0 : wakro_interpx(iold, inew, level);
-  }
-  return kNoCrossing;
+  return detail::crossing_of(subsystem_columns(ss), ss, br, s);
 }
 
 }  // namespace wakro

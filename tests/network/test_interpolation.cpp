@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "net_fixture.h"
+#include "network/switching.h"
 
 namespace {
 
@@ -63,6 +64,64 @@ class Interpolation : public nettest::Network {
     xearly = s.xearly;
   }
 };
+
+// The engine's own crossing test, reached through the hook one switch at a time.
+double own_test_through_the_hook(std::int32_t ss, std::int32_t br, const wakro::SubStep& s) {
+  return wakro::switch_crossing(ss, br, s);
+}
+
+// The crossing search runs the own test inline on the columns it took; through the
+// hook, switch by switch, the same test gives the same crossings. Eight switches
+// 1 -> 2 (1 kohm, GEQ 1e-3) of every plain mode, node 1 from 0 to 4 V, node 2 at 0 V:
+// the voltage crosses 1 V at 0.25 (modes 10, 3, 4) and the current (1e-3 v) 1 mA at
+// 0.25 too (modes 2, 13); falling modes and the timed switch (instant beyond the
+// step) do not cross. With node 1 from 4 to 0 V the falling ones cross at 0.75.
+TEST_F(Interpolation, OwnTestInTheSearchGivesWhatTheHookGivesPerSwitch) {
+  size(2, 10);
+  add_branch(1, 1, 0, 1.0, 0.0, 0.0);
+  add_branch(1, 2, 0, 1.0, 0.0, 0.0);
+  const struct {
+    std::int32_t code;
+    double level;
+  } switches[] = {{10, 1.0}, {3, 1.0},   {-3, 1.0},   {4, 1.0},
+                  {2, 1e-3}, {13, 1e-3}, {-13, 1e-3}, {8, 1.0}};
+  std::vector<std::int32_t> ids;
+  for (const auto& sw : switches) {
+    const std::int32_t b = add_branch(1, 1, 2, 1.0e3, 0.0, 0.0, 0.0, 0.0, true);
+    int1::iorv(b, 1) = sw.code;
+    branches::swlevl(b, 1) = sw.level;
+    temp1::consid(b) = true;
+    ids.push_back(b);
+  }
+  e_s1::time = 0.0;
+  int1::solution_time = -e_s1::delt;
+  const auto search = [&](double v_before, double v_after) {
+    e_s0::vdc(1, 1) = v_before;
+    e_s0::vdc(2, 1) = 0.0;
+    spcial::vdcnew(1) = v_after;
+    spcial::vdcnew(2) = 0.0;
+    for (const std::int32_t b : ids) branches::cbr(b, 1) = 1e-3 * v_before;
+    wakro::SubStep s;
+    interpol(1, s);
+    std::vector<double> x{s.frac, s.xearly};
+    for (const std::int32_t b : ids) x.push_back(int1::xstor(b, 1));
+    return x;
+  };
+  const double no = wakro::kNoCrossing;
+  const struct {
+    double v_before, v_after;
+    std::vector<double> x;  // frac, xearly, then by switch
+  } rows[] = {{0.0, 4.0, {0.25, 0.25, 0.25, 0.25, no, 0.25, 0.25, 0.25, no, no}},
+              {4.0, 0.0, {0.75, 0.75, 0.75, no, 0.75, no, 0.75, no, 0.75, no}}};
+  for (const auto& row : rows) {
+    wakro::network_hooks().switch_crossing = &wakro::switch_crossing;
+    const std::vector<double> inline_test = search(row.v_before, row.v_after);
+    wakro::network_hooks().switch_crossing = &own_test_through_the_hook;
+    const std::vector<double> through_hook = search(row.v_before, row.v_after);
+    EXPECT_EQ(inline_test, row.x) << row.v_before;
+    EXPECT_EQ(through_hook, row.x) << row.v_before;
+  }
+}
 
 TEST_F(Interpolation, SwitchingsWithinATenThousandthOfTheEarliestAreTakenTogether) {
   three_switches({0.30000, 0.30005, 0.3002});

@@ -93,6 +93,39 @@ TEST_F(Crossing, VoltageAndCurrentLevelsInTheirDirections) {
     EXPECT_EQ((int1::iorv(b, 1) = code, cross(b, 0.0, 4.0)), wakro::kNoCrossing) << code;
 }
 
+// A current switch with a source of 2 V (1 V the step before), half the step
+// already solved, node 1 at 0 V: an ordinary source counts as extrapolated to
+// 2.5 V, a registered one under source extrapolation at its own 2 V (its record
+// looked at only then). The new current 0.5 e from 0 A crosses 0.5 A at 0.5 / (0.5 e):
+// 0.4 at 2.5 V, 0.5 at 2 V. The test leaves storage::this_ at the switch's record.
+TEST_F(Crossing, SourceOfACurrentSwitchIsTakenAsItsRecordSays) {
+  const std::int32_t b = one_switch(2, 0.5);
+  branches::source(b, 1) = true;
+  branches::ebr(b, 1) = 2.0;
+  branches::ebrd(b, 1) = 1.0;
+  branches::thisbr(b, 1) = 5;
+  const struct {
+    bool extrapolate;
+    std::int32_t code;  // the record's first slot
+    double x;
+  } rows[] = {{false, 0, 0.4},
+              {false, wakro::branch_code::registered_source, 0.4},
+              {true, 0, 0.4},
+              {true, wakro::branch_code::registered_source, 0.5}};
+  for (const auto& row : rows) {
+    options::xterpsrc(1) = row.extrapolate;
+    storage::stori(5) = row.code;
+    storage::this_ = 0;
+    wakro::SubStep s = at(0.5);
+    s.notfirst = true;
+    e_s0::vdc(1, 1) = 0.0;
+    spcial::vdcnew(1) = 0.0;
+    branches::cbr(b, 1) = 0.0;
+    EXPECT_DOUBLE_EQ(wakro::switch_crossing(1, b, s), row.x) << row.extrapolate << " " << row.code;
+    EXPECT_EQ(storage::this_, 5);
+  }
+}
+
 TEST_F(Crossing, TimedSwitchOnNormalPassesWithinTheStep) {
   const std::int32_t b = one_switch(8, 0.0);
   const double dt = e_s1::delt;
