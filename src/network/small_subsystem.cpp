@@ -230,6 +230,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   }
   if (!(earliest >= 1.0)) {
     storage::this_ = owner_before;
+    ++detail::small_steps_declined;
     return false;
   }
   ++detail::small_steps_taken;
