@@ -168,7 +168,7 @@ class SmallSubsystem : public nettest::SparseNetwork {
                }
              }).text;
     t.small_steps = wakro::detail::small_steps_taken - taken_before;
-    for (std::int32_t ss = 1; ss <= 4; ++ss) t.factorisations += int2::ntriang(ss);
+    for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) t.factorisations += int2::ntriang(ss);
     release_all_and_reset();
     wakro::reset_network_hooks();
     return t;
