@@ -78,9 +78,9 @@ constexpr std::int32_t kMaxBranches = 48;
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
 // True when the step of ss may be an ordinary one for a small subsystem (see
-// the top of this file); whether a switch crosses is found by the step itself.
-// c: its columns.
-bool ordinary_small_step(std::int32_t ss, const SubsystemColumns& c) {
+// the top of this file); whether a switch crosses, and whether every branch is
+// one the step handles, are found by the step itself.
+bool ordinary_small_step(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   if (detail::small_step_disabled || n >= kPackedFactorsMin || nbr > kMaxBranches) return false;
@@ -100,22 +100,24 @@ bool ordinary_small_step(std::int32_t ss, const SubsystemColumns& c) {
   using Crossing = double (*)(std::int32_t, std::int32_t, const SubStep&);
   if (nsw > 0 && network_hooks().switch_crossing != static_cast<Crossing>(&switch_crossing))
     return false;
-  // Every branch the network's own (not deferred, not ideal), and none of the
-  // modes whose test or state update keeps a record of its own (an arrester's
-  // segments and energy, a segmented branch).
-  bool plain = true;
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    const std::int32_t m = std::abs(c.iorv[br]);
-    plain &= (!c.defrdbr[br] & !c.idealbr[br] & (m != switch_mode::arrester) &
-              (m != switch_mode::segmented)) != 0;
-  }
-  return plain;
+  // The branches are looked at by the step (unusual_branch) as it forms their
+  // histories.
+  return true;
+}
+
+// True when branch br is not the network's own (deferred, ideal) or has a mode
+// whose test or state update keeps a record of its own (an arrester's segments
+// and energy, a segmented branch).
+inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
+  const std::int32_t m = std::abs(c.iorv[br]);
+  return (c.defrdbr[br] | c.idealbr[br] | (m == switch_mode::arrester) |
+          (m == switch_mode::segmented)) != 0;
 }
 
 }  // namespace
 
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
-  if (!ordinary_small_step(ss, c)) return false;
+  if (!ordinary_small_step(ss)) return false;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its
@@ -150,7 +152,9 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
   // summed by node (a resistor alone keeps its CCBR).
   for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
+  bool unusual = false;
   for (std::int32_t br = 1; br <= nbr; ++br) {
+    unusual |= unusual_branch(c, br);
     const bool has_l = c.inductor[br];
     const bool has_c = c.capacitr[br];
     if (!has_l && !has_c) {
@@ -173,6 +177,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     if (from > 0) sums[from] += h;
     if (to > 0) sums[to] -= h;
   }
+  if (unusual) return false;
 
   // Step 2 (buildca): the line injection at the step's start less the history
   // sum, the source voltages times GEQ (storage::this_ naming each source's
@@ -187,14 +192,14 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     const double x = now + (now - before) * kElapsed;
     rhs[k] = x - sums[k];
   }
-  const SourceRecords* records = nullptr;
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (!c.source[br]) continue;
-    if (records == nullptr) records = &source_records(ss);
+  const SourceRecords& records = source_records(ss);  // taken at the step's start
+  const std::int32_t* const with_source = records.with_source.data();
+  for (std::int32_t s = 0; s < records.source_count; ++s) {
+    const std::int32_t br = with_source[s] + 1;
     const std::size_t k = static_cast<std::size_t>(br - 1);
-    storage::this_ = records->owner[k];
+    storage::this_ = records.owner[k];
     double j = 0.0;
-    j += source_voltage(c, br, ss, pass, records->registered[k] != 0, true) * c.geq[br];
+    j += source_voltage(c, br, ss, pass, records.registered[k] != 0, true) * c.geq[br];
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
     if (to > 0) rhs[to] += j;
@@ -235,31 +240,11 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   }
   ++detail::small_steps_taken;
 
-  // The step is an ordinary one: the histories committed (history: CCGM into
-  // CCGMD and the transformers' histories, which restart CCGM from zero, then
-  // the branch histories added in the same order as above).
+  // The step is an ordinary one. The histories are committed with the new
+  // state of each branch below (history: CCGM into CCGMD and the transformers'
+  // histories, which restart CCGM from zero, then the branch histories added
+  // in branch order, as above).
   network_hooks().dsmdyn(ss);
-  const auto& ccgm = c.ccgm;  // by node
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    const bool has_l = c.inductor[br];
-    const bool has_c = c.capacitr[br];
-    if (!has_l && !has_c) continue;
-    if (has_l) {
-      c.ccld[br] = c.ccl[br];
-      c.ccl[br] = part_l[br];
-    }
-    if (has_c) {
-      c.cccd[br] = c.ccc[br];
-      c.ccc[br] = part_c[br];
-    }
-    c.ccbrd[br] = c.ccbr[br];
-    const double h = hist[br];
-    c.ccbr[br] = h;
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
-    if (from > 0) ccgm[from] += h;
-    if (to > 0) ccgm[to] -= h;
-  }
   if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
   // The crossings found, each switch's beyond the step.
   const BranchColumn<double> xstor = branch_column(int1::xstor, ss);
@@ -290,46 +275,69 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     for (std::int32_t k = 1; k <= n; ++k) vdc[k] = vnew[k];
   }
 
-  // Step 7 (incalcvi, finishup): per branch the new current with its source
-  // voltage at the step's end, checked for chatter (unless the voltages set the
-  // flag: the counters then restart), the history and the parts' voltages and
-  // histories moved to the step's end (the capacitive part's from the
-  // inductive part's moved one); then the copies the next step starts from.
+  // Step 7 (history, incalcvi, finishup): per branch the histories taken
+  // over (the previous ones kept as the last step's), the new current with its
+  // source voltage at the step's end, checked for chatter (unless the voltages
+  // set the flag: the counters then restart), the history and the parts'
+  // voltages and histories moved to the step's end (the capacitive part's from
+  // the inductive part's moved one); then the copies the next step starts from.
   bool check = chatter;
   if (check && temp1::stabck(ss)) {
     chatdt_branches_held(ss);
     check = false;
   }
   const BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
+  const auto& ccgm = c.ccgm;  // by node
   std::int32_t first = nbr + 1;  // the first branch whose chatter fired
   for (std::int32_t br = 1; br <= nbr; ++br) {
+    const std::int32_t from = ief[br];
+    const std::int32_t to = iet[br];
+    const bool has_l = c.inductor[br];
+    const bool has_c = c.capacitr[br];
+    // CCBRD and CCBR after the histories (a resistor alone keeps both).
+    double before = c.ccbrd[br];
+    double h = c.ccbr[br];
+    if (has_l || has_c) {
+      before = h;
+      h = hist[br];
+      if (from > 0) ccgm[from] += h;
+      if (to > 0) ccgm[to] -= h;
+    }
     double e = 0.0;
     if (c.source[br]) {
       const std::size_t k = static_cast<std::size_t>(br - 1);
-      storage::this_ = records->owner[k];
-      e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
+      storage::this_ = records.owner[k];
+      e = source_voltage(c, br, ss, whole, records.registered[k] != 0, false);
     }
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
     const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + e;
-    const double i = c.geq[br] * u + c.ccbr[br];
+    const double i = c.geq[br] * u + h;
     if (check) {
       bool fired = false;
       counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
       first = fired && br < first ? br : first;
     }
     c.cbr[br] = i;
-    c.ccbr[br] = towards(c.ccbrd[br], c.ccbr[br], f);
-    if (c.inductor[br]) {
-      c.v12l[br] = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
-      c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+    const double moved = towards(before, h, f);
+    c.ccbr[br] = moved;
+    c.ccbrd[br] = moved;
+    // The parts' histories after the histories, and the previous ones.
+    const double l_before = c.ccl[br];
+    const double c_before = c.ccc[br];
+    const double l_now = has_l ? part_l[br] : l_before;
+    const double c_now = has_c ? part_c[br] : c_before;
+    double l_moved = l_now;
+    if (has_l) {
+      c.ccld[br] = l_before;
+      c.v12l[br] = c.rcl[br] * c_now + c.rlg[br] * u - c.rsc[br] * l_now;
+      l_moved = towards(l_before, l_now, f);
+      c.ccl[br] = l_moved;
     }
-    if (c.capacitr[br]) {
-      c.v20l[br] = c.rcl[br] * c.ccl[br] + c.rcg[br] * u - c.rsl[br] * c.ccc[br];
-      c.ccc[br] = towards(c.cccd[br], c.ccc[br], f);
+    if (has_c) {
+      c.cccd[br] = c_before;
+      c.v20l[br] = c.rcl[br] * l_moved + c.rcg[br] * u - c.rsl[br] * c_now;
+      c.ccc[br] = towards(c_before, c_now, f);
     }
     c.ebrd[br] = c.ebr[br];
-    c.ccbrd[br] = c.ccbr[br];
     c.geqd[br] = c.geq[br];
   }
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
