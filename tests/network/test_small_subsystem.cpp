@@ -420,6 +420,9 @@ class SmallStepConditions : public nettest::SparseNetwork {
 };
 
 void replaced_detector(std::int32_t ss, std::int32_t mode) { chatdt(ss, mode); }
+double own_crossing_through_the_hook(std::int32_t ss, std::int32_t br, const wakro::SubStep& s) {
+  return wakro::switch_crossing(ss, br, s);
+}
 
 TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
   struct Row {
@@ -442,6 +445,26 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
       {"a switch", 2, [](F& f) { f.add_branch(1, 1, 2, 1.0, 0.0, 0.0, 0.0, 0.0, true); }, true},
       {"an arrester mode", 2,
        [](F&) { int1::iorv(2, 1) = wakro::switch_mode::arrester; }, false},
+      {"a segmented mode", 2,
+       [](F&) { int1::iorv(2, 1) = -wakro::switch_mode::segmented; }, false},
+      {"a switch with a crossing test put in place", 2,
+       [](F& f) {
+         f.add_branch(1, 1, 2, 1.0, 0.0, 0.0, 0.0, 0.0, true);
+         wakro::network_hooks().switch_crossing = &own_crossing_through_the_hook;
+       },
+       false},
+      {"a crossing test put in place, no switch", 2,
+       [](F&) { wakro::network_hooks().switch_crossing = &own_crossing_through_the_hook; }, true},
+      {"forty-eight branches", 2,
+       [](F& f) {
+         for (int k = 0; k < 46; ++k) f.add_branch(1, 1, 2, 1.0e3, 0.0, 0.0);
+       },
+       true},
+      {"forty-nine branches", 2,
+       [](F& f) {
+         for (int k = 0; k < 47; ++k) f.add_branch(1, 1, 2, 1.0e3, 0.0, 0.0);
+       },
+       false},
       {"an ideal branch", 2, [](F& f) { f.add_ideal(1, 1, 2); }, false},
       {"source extrapolation", 2, [](F&) { options::xterpsrc(1) = true; }, false},
       {"a detector put in place", 2,
@@ -469,7 +492,7 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
     SCOPED_TRACE(r.name);
     extra_dims_.clear();
     if (r.room_for_a_transformer) extra_dims_ = {{dim::windings, 1}, {dim::trafos, 1}};
-    size(std::max(r.nodes, 2), r.nodes + 2);
+    size(std::max(r.nodes, 2), r.nodes + 50);
     set_options({true, false, true, false});
     for (std::int32_t k = 1; k <= r.nodes; ++k) add_branch(1, k, 0, 1.0, 0.01, 0.0);
     e_s0::enabccin(1, 1) = true;
