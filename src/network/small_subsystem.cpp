@@ -153,8 +153,10 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // summed by node (a resistor alone keeps its CCBR).
   for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
   bool unusual = false;
+  bool any_source = false;
   for (std::int32_t br = 1; br <= nbr; ++br) {
     unusual |= unusual_branch(c, br);
+    any_source |= c.source[br];
     const bool has_l = c.inductor[br];
     const bool has_c = c.capacitr[br];
     if (!has_l && !has_c) {
@@ -192,14 +194,16 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     const double x = now + (now - before) * kElapsed;
     rhs[k] = x - sums[k];
   }
-  const SourceRecords& records = source_records(ss);  // taken at the step's start
-  const std::int32_t* const with_source = records.with_source.data();
-  for (std::int32_t s = 0; s < records.source_count; ++s) {
-    const std::int32_t br = with_source[s] + 1;
+  // (The records taken at the step's start, looked up only when there is a
+  // source: a subsystem without one never asks.)
+  const SourceRecords* const records = any_source ? &source_records(ss) : nullptr;
+  const std::int32_t count = any_source ? records->source_count : 0;
+  for (std::int32_t s = 0; s < count; ++s) {
+    const std::int32_t br = records->with_source[static_cast<std::size_t>(s)] + 1;
     const std::size_t k = static_cast<std::size_t>(br - 1);
-    storage::this_ = records.owner[k];
+    storage::this_ = records->owner[k];
     double j = 0.0;
-    j += source_voltage(c, br, ss, pass, records.registered[k] != 0, true) * c.geq[br];
+    j += source_voltage(c, br, ss, pass, records->registered[k] != 0, true) * c.geq[br];
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
     if (to > 0) rhs[to] += j;
@@ -306,8 +310,8 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     double e = 0.0;
     if (c.source[br]) {
       const std::size_t k = static_cast<std::size_t>(br - 1);
-      storage::this_ = records.owner[k];
-      e = source_voltage(c, br, ss, whole, records.registered[k] != 0, false);
+      storage::this_ = records->owner[k];
+      e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
     }
     const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + e;
     const double i = c.geq[br] * u + h;
