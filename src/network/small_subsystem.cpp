@@ -152,10 +152,9 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
   // summed by node (a resistor alone keeps its CCBR).
   for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
-  bool unusual = false;
   bool any_source = false;
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    unusual |= unusual_branch(c, br);
+    if (unusual_branch(c, br)) return false;  // (nothing written yet)
     any_source |= c.source[br];
     const bool has_l = c.inductor[br];
     const bool has_c = c.capacitr[br];
@@ -179,7 +178,6 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     if (from > 0) sums[from] += h;
     if (to > 0) sums[to] -= h;
   }
-  if (unusual) return false;
 
   // Step 2 (buildca): the line injection at the step's start less the history
   // sum, the source voltages times GEQ (storage::this_ naming each source's
