@@ -27,12 +27,14 @@ namespace wakro::detail {
 double arrester_crossing(std::int32_t ss, std::int32_t br, double vold, double vnew);
 double segmented_crossing(std::int32_t ss, std::int32_t br, const SubStep& sub);
 
-// new_branch_current on the columns c of ss. Whether the branch is a registered
-// source matters only for a source under source extrapolation, so only such a
-// branch's record is looked at; storage::this_ names the branch's record
-// throughout, as that lookup leaves it.
-inline double new_current(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
-                          const SubStep& s) {
+// The new current of branch br of ss, formed with the history current
+// `history` it solves with (the current source of the branch for the solved
+// sub-step): new_branch_current on the columns c of ss. Whether the branch is a
+// registered source matters only for a source under source extrapolation, so
+// only such a branch's record is looked at; storage::this_ names the branch's
+// record throughout, as that lookup leaves it.
+inline double new_current_with(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
+                               const SubStep& s, double history) {
   storage::this_ = c.thisbr[br];
   const SubStep solved = s.solved();
   double e = 0.0;
@@ -44,7 +46,13 @@ inline double new_current(const SubsystemColumns& c, std::int32_t ss, std::int32
   const std::int32_t f = c.ief[br];
   const std::int32_t t = c.iet[br];
   const double v = (f > 0 ? vnew[f] : 0.0) - (t > 0 ? vnew[t] : 0.0);
-  return current_source(c, br, solved) + (e + v) * c.geq[br];
+  return history + (e + v) * c.geq[br];
+}
+
+// new_branch_current on the columns c of ss.
+inline double new_current(const SubsystemColumns& c, std::int32_t ss, std::int32_t br,
+                          const SubStep& s) {
+  return new_current_with(c, ss, br, s, current_source(c, br, s.solved()));
 }
 
 // The crossing of a level that may be crossed in either direction.
@@ -54,9 +62,13 @@ inline double either_way(double before, double after, double level) {
   return (up || down) ? wakro_interpx(before, after, level) : kNoCrossing;
 }
 
-// switch_crossing on the columns c of ss.
-[[gnu::always_inline]] inline double crossing_of(const SubsystemColumns& c, std::int32_t ss,
-                                                 std::int32_t br, const SubStep& s) {
+// switch_crossing on the columns c of ss, the new current of a current mode
+// taken from new_current_of(c, ss, br, s) (the history the solution used is in
+// CCBR, or where the caller holds it).
+template <class NewCurrent>
+[[gnu::always_inline]] inline double crossing_with(const SubsystemColumns& c, std::int32_t ss,
+                                                   std::int32_t br, const SubStep& s,
+                                                   NewCurrent&& new_current_of) {
   namespace mode = switch_mode;
   constexpr double kTol = 1e-10;  // level tolerance of every mode but the segmented one
   const std::int32_t code = c.iorv[br];
@@ -106,7 +118,7 @@ inline double either_way(double before, double after, double level) {
   }
 
   // The current modes.
-  double inew = new_current(c, ss, br, s);
+  double inew = new_current_of(c, ss, br, s);
   const double iold = c.cbr[br];
   if (c.idealbr[br]) idlcur(ss, 1.0, br, inew, false, s.iflag);
   if (m == mode::current_crossing) return either_way(iold, inew, level);
@@ -119,6 +131,14 @@ inline double either_way(double before, double after, double level) {
     return iold < level - kTol ? 0.0 : wakro_interpx(iold, inew, level);
   }
   return kNoCrossing;
+}
+
+// switch_crossing on the columns c of ss.
+[[gnu::always_inline]] inline double crossing_of(const SubsystemColumns& c, std::int32_t ss,
+                                                 std::int32_t br, const SubStep& s) {
+  const auto formed = [](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b,
+                          const SubStep& at) { return new_current(cols, sub, b, at); };
+  return crossing_with(c, ss, br, s, formed);
 }
 
 }  // namespace wakro::detail

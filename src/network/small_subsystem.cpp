@@ -1,31 +1,45 @@
-// small_subsystem_step: the ordinary step of a small plain subsystem in one
-// routine, for the solution driver (intsolvi).
+// small_subsystem_step: the ordinary step of a small subsystem in one routine,
+// for the solution driver (intsolvi).
 //
-// Taken when the subsystem has fewer than kPackedFactorsMin nodes and every
-// branch is a series R-L-C branch of its own (any of the three parts, no source,
-// not deferred, not ideal, not an arrester), and the step is an ordinary
-// one: neither time zero nor the first or last step, no Norton conductance
-// changed (MXINV beyond the nodes: no factorisation due), no re-solution at the
-// step's start (no switching between steps under interpolation), no switch, no
-// ideal branch, no MNA element, no transformer, the own elimination (not the
-// sparse solver), no source extrapolation, the own chatter detector (or chatter
-// detection off), and the chatter half step not due (removal off, or its flag
-// clear). Such a step is one normal pass over the whole step (notfirst clear,
-// fracv 1), which the general path spreads over history, buildca, slvnew,
-// incalcvi and finishup; here they are the steps below, with their arithmetic in
-// their order, so that every value ends as theirs to the bit. The transformer
-// hook dsmdyn is called as history calls it.
+// Taken when the subsystem has fewer than kPackedFactorsMin nodes and at most
+// kMaxBranches branches, every branch the network's own (a series R-L-C branch,
+// with or without a source, a switch or not; not deferred, not ideal, not an
+// arrester or a segmented branch), and the step is an ordinary one: neither
+// time zero nor the first or last step, no Norton conductance changed (MXINV
+// beyond the nodes: no factorisation due), no re-solution at the step's start
+// (no switching between steps under interpolation), no ideal branch, no MNA
+// element, no transformer, the own elimination (not the sparse solver), no
+// source extrapolation, the own chatter detector (or chatter detection off), the
+// own crossing test, the chatter half step not due (removal off, or its flag
+// clear), and no switch crossing inside the step. Such a step is one normal pass
+// over the whole step (notfirst clear, fracv 1), which the general path spreads
+// over history, buildca, slvnew, interpol, incalcvi and finishup; here they are
+// the steps below, with their arithmetic in their order, so that every value
+// ends as theirs to the bit.
+//
+// Whether a switch crosses is known only once the step is solved: the
+// histories are formed into arrays of the routine, the right-hand side and the
+// solution into the work vectors the general path fills again (e_s0::ca,
+// temp1::caa, spcial::vdcnew), and only when no switch crosses before the step's
+// end is anything else written; otherwise the general path does the whole step
+// (a step with a switching costs the attempt). The transformer hook dsmdyn is
+// called as history calls it, when the step is committed (with no transformer
+// it restarts CCGM from zero, which the right-hand side assumed).
 //
 // Leaves what those routines leave for such a step: CCGMD, CCGM (the branch
 // histories); per branch CBR, CCBR, CCBRD, EBRD, GEQD, and of an inductive part
-// CCLD, CCL, V12L, of a capacitive part CCCD, CCC, V20L; e_s0::ca
-// (cleared past the subsystem's nodes), temp1::caa, spcial::vdcnew and VDC of
-// its nodes; the chatter counters, flag and reports; CCLID, and CCIND, GGIND of
-// the Norton nodes; int1::solution_time at the step's end; e_s8::switched cleared.
+// CCLD, CCL, V12L, of a capacitive part CCCD, CCC, V20L; XSTOR of the switches
+// taking part (their crossings, each beyond the step); e_s0::ca (cleared past
+// the subsystem's nodes), temp1::caa, spcial::vdcnew and VDC of its nodes; the
+// chatter counters, flag and reports; CCLID, and CCIND, GGIND of the Norton
+// nodes; storage::this_ as the sources' records and the crossing tests leave it;
+// int1::solution_time at the step's end; e_s8::switched cleared.
 #include "network/small_subsystem.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 #include "model/branch_codes.h"
 #include "model/branches.h"
@@ -42,23 +56,34 @@
 #include "model/mna.h"
 #include "model/options.h"
 #include "model/spcial.h"
+#include "model/storage.h"
+#include "model/substep.h"
 #include "model/temp1.h"
+#include "network/branch_terms.h"
 #include "network/branch_view.h"
 #include "network/chatter.h"
+#include "network/crossing_test.h"
 #include "network/dense_substitution.h"
 #include "network/hooks.h"
+#include "network/switching.h"
 
 namespace wakro {
 namespace {
 
+// The most branches a subsystem may have for this step (its histories are held
+// in arrays of this size on the stack until the step is known to be ordinary).
+constexpr std::int32_t kMaxBranches = 48;
+
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
-// True when the step of ss is an ordinary one for a small plain subsystem (see
-// the top of this file); c: its columns.
-bool ordinary_small_step(std::int32_t ss, const SubsystemColumns& c) {
+// True when the step of ss may be an ordinary one for a small subsystem (see
+// the top of this file); whether a switch crosses, and whether every branch is
+// one the step handles, are found by the step itself.
+bool ordinary_small_step(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
-  if (detail::small_step_disabled || n >= kPackedFactorsMin) return false;
+  const std::int32_t nbr = int2::insb(ss);
+  if (detail::small_step_disabled || n >= kPackedFactorsMin || nbr > kMaxBranches) return false;
   // A factorisation, a re-solution or the chatter half step is due.
   if (e_s1::timezero || e_s1::firststep || e_s1::laststep || e_s8::mxinv(ss) <= n) return false;
   if (e_s8::switched(ss) && options::interpss(ss)) return false;
@@ -66,70 +91,98 @@ bool ordinary_small_step(std::int32_t ss, const SubsystemColumns& c) {
   // A detector put in place of the own one sees the new values apart.
   if (options::dtchatter(ss) && network_hooks().chatdt != &chatdt) return false;
   // Elements whose stages the general path runs.
-  if (options::xterpsrc(ss) || branches::nsw(ss) > 0 || e_s0::idealss(ss) || int3::use_klu(ss))
-    return false;
+  if (options::xterpsrc(ss) || e_s0::idealss(ss) || int3::use_klu(ss)) return false;
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) return false;
   if (e_s5::jset > 0 && e_s5::numt(ss) > 0) return false;
-  // Every branch a series R-L-C branch of its own.
-  const std::int32_t nbr = int2::insb(ss);
-  bool plain = true;
-  for (std::int32_t br = 1; br <= nbr; ++br)
-    plain &= (!c.source[br] & !c.defrdbr[br] & !c.idealbr[br] &
-              (c.iorv[br] != switch_mode::arrester)) != 0;
-  return plain;
+  // Switches: their crossing tests are the own ones, inline.
+  const std::int32_t nsw = branches::nsw(ss);
+  if (nsw > kMaxBranches) return false;
+  using Crossing = double (*)(std::int32_t, std::int32_t, const SubStep&);
+  if (nsw > 0 && network_hooks().switch_crossing != static_cast<Crossing>(&switch_crossing))
+    return false;
+  // The branches are looked at by the step (unusual_branch) as it forms their
+  // histories.
+  return true;
+}
+
+// True when branch br is not the network's own (deferred, ideal) or has a mode
+// whose test or state update keeps a record of its own (an arrester's segments
+// and energy, a segmented branch).
+inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
+  const std::int32_t m = std::abs(c.iorv[br]);
+  return (c.defrdbr[br] | c.idealbr[br] | (m == switch_mode::arrester) |
+          (m == switch_mode::segmented)) != 0;
 }
 
 }  // namespace
 
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
-  if (!ordinary_small_step(ss, c)) return false;
-  ++detail::small_steps_taken;
+  if (!ordinary_small_step(ss)) return false;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its
-  // only solution (values copied, f = fracv = 1).
+  // only solution (values copied, f = fracv = 1). `pass` is the sub-step as
+  // the right-hand side and the crossing tests see it, `whole` as the new state
+  // is formed (the pass reaches the step's end).
   constexpr double kElapsed = 0.0;
   constexpr double kFrac = 1.0;
   const double f = kFrac;
+  const SubStep pass{};
+  SubStep whole{};
+  whole.frac = whole.fracv = kFrac;
+  whole.stepdone = true;
   const auto& ief = c.ief;
   const auto& iet = c.iet;
-  const auto& ccgm = c.ccgm;  // by node
   const auto& ll = c.ll;
   const auto& ccin = c.ccin;
   const std::int32_t nmb = int2::nmb(ss);
+  const std::int32_t owner_before = storage::this_;
 
-  // Step 1 (history): CCGM into CCGMD and the transformers' histories, then
-  // the part histories i_L = v_L * 2G_L + i and i_C = -v_C * 2G_C - i, and the
-  // branch history h = i_L * R_LG + i_C * R_CG summed into CCGM (a resistor
-  // alone keeps its CCBR).
-  network_hooks().dsmdyn(ss);
+  // Until the crossing tests have found no switch crossing in the step, nothing
+  // is written that the general path would read before writing it: the
+  // histories go to the arrays below, the right-hand side and the solution to
+  // the work vectors that the general path fills again.
+  double hist[kMaxBranches + 1];    // CCBR after the histories, by branch
+  double part_l[kMaxBranches + 1];  // CCL after them, of an inductive part
+  double part_c[kMaxBranches + 1];  // CCC after them, of a capacitive part
+  double sums[kPackedFactorsMin];   // CCGM after them, by node (it restarts from zero:
+                                    // no transformer)
+
+  // Step 1 (history): the part histories i_L = v_L * 2G_L + i and
+  // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
+  // summed by node (a resistor alone keeps its CCBR).
+  for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
+  bool any_source = false;
   for (std::int32_t br = 1; br <= nbr; ++br) {
+    if (unusual_branch(c, br)) return false;  // (nothing written yet)
+    any_source |= c.source[br];
     const bool has_l = c.inductor[br];
     const bool has_c = c.capacitr[br];
-    if (!has_l && !has_c) continue;
+    if (!has_l && !has_c) {
+      hist[br] = c.ccbr[br];
+      continue;
+    }
     const double i = c.cbr[br];
     double h = 0.0;
     if (has_l) {
-      c.ccld[br] = c.ccl[br];
-      c.ccl[br] = c.v12l[br] * c.g2l[br] + i;
-      h = c.ccl[br] * c.rlg[br];
+      part_l[br] = c.v12l[br] * c.g2l[br] + i;
+      h = part_l[br] * c.rlg[br];
     }
     if (has_c) {
-      c.cccd[br] = c.ccc[br];
-      c.ccc[br] = -(c.v20l[br] * c.g2c[br]) - i;
-      h += c.ccc[br] * c.rcg[br];
+      part_c[br] = -(c.v20l[br] * c.g2c[br]) - i;
+      h += part_c[br] * c.rcg[br];
     }
-    c.ccbrd[br] = c.ccbr[br];
-    c.ccbr[br] = h;
+    hist[br] = h;
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
-    if (from > 0) ccgm[from] += h;
-    if (to > 0) ccgm[to] -= h;
+    if (from > 0) sums[from] += h;
+    if (to > 0) sums[to] -= h;
   }
-  if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
 
   // Step 2 (buildca): the line injection at the step's start less the history
-  // sum, then the Norton injections of this step.
+  // sum, the source voltages times GEQ (storage::this_ naming each source's
+  // record, as the registered-source lookup of the step gives it), then the
+  // Norton injections of this step.
   using e_s0::ca;
   if (n < ca.size()) std::fill(ca.begin() + n, ca.end(), 0.0);
   double* const rhs = ca.data() - 1;  // by node
@@ -137,7 +190,22 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     const double now = c.ccli[k];
     const double before = c.cclid[k];
     const double x = now + (now - before) * kElapsed;
-    rhs[k] = x - ccgm[k];
+    rhs[k] = x - sums[k];
+  }
+  // (The records taken at the step's start, looked up only when there is a
+  // source: a subsystem without one never asks.)
+  const SourceRecords* const records = any_source ? &source_records(ss) : nullptr;
+  const std::int32_t count = any_source ? records->source_count : 0;
+  for (std::int32_t s = 0; s < count; ++s) {
+    const std::int32_t br = records->with_source[static_cast<std::size_t>(s)] + 1;
+    const std::size_t k = static_cast<std::size_t>(br - 1);
+    storage::this_ = records->owner[k];
+    double j = 0.0;
+    j += source_voltage(c, br, ss, pass, records->registered[k] != 0, true) * c.geq[br];
+    const std::int32_t from = ief[br];
+    const std::int32_t to = iet[br];
+    if (to > 0) rhs[to] += j;
+    if (from > 0) rhs[from] -= j;
   }
   for (std::int32_t k = 1; k <= nmb; ++k) rhs[ll[k]] += ccin[ll[k]];
 
@@ -145,11 +213,51 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   double* const vnew = spcial::vdcnew.data() - 1;  // by node
   substitute_dense(c, n, rhs, temp1::caa.data() - 1, vnew);
 
-  // Step 4: the pass reaches the step's end.
+  // Step 4 (interpol): the crossing of every switch taking part, the new
+  // current of a current mode formed with the history above. A crossing inside
+  // the step (before its end) leaves the step to the general path, with
+  // storage::this_ as it was.
+  constexpr double kEarliest = 0.0001;  // as the crossing search lifts a crossing
+  const std::int32_t nsw = branches::nsw(ss);
+  const std::int32_t* const switches = &branches::brnsw(1, ss) - 1;  // by position
+  const bool* const consid = temp1::consid.data() - 1;            // by branch
+  double found[kMaxBranches + 1];                                 // by position
+  double earliest = kNoCrossing;
+  const auto formed = [&hist](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b,
+                              const SubStep& at) {
+    return detail::new_current_with(cols, sub, b, at, hist[b]);
+  };
+  for (std::int32_t k = 1; k <= nsw; ++k) {
+    const std::int32_t br = switches[k];
+    if (!consid[br]) continue;
+    storage::this_ = c.thisbr[br];
+    const double x = std::max(detail::crossing_with(c, ss, br, pass, formed), kEarliest);
+    found[k] = x;
+    earliest = std::min(earliest, x);
+  }
+  if (!(earliest >= 1.0)) {
+    storage::this_ = owner_before;
+    ++detail::small_steps_declined;
+    return false;
+  }
+  ++detail::small_steps_taken;
+
+  // The step is an ordinary one. The histories are committed with the new
+  // state of each branch below (history: CCGM into CCGMD and the transformers'
+  // histories, which restart CCGM from zero, then the branch histories added
+  // in branch order, as above).
+  network_hooks().dsmdyn(ss);
+  if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
+  // The crossings found, each switch's beyond the step.
+  const BranchColumn<double> xstor = branch_column(int1::xstor, ss);
+  for (std::int32_t k = 1; k <= nsw; ++k)
+    if (consid[switches[k]]) xstor[switches[k]] = found[k];
+
+  // Step 5: the pass reaches the step's end.
   const double delt = e_s1::delt;
   int1::solution_time = delt * (ctrl::iii - 1) + (kElapsed + kFrac) * delt;
 
-  // Step 5 (incalcvi): the node voltages taken over, each checked for chatter
+  // Step 6 (incalcvi): the node voltages taken over, each checked for chatter
   // against the one it replaces (the flag is clear: removal is off or its flag
   // was).
   const bool chatter = options::dtchatter(ss);
@@ -169,45 +277,74 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     for (std::int32_t k = 1; k <= n; ++k) vdc[k] = vnew[k];
   }
 
-  // Step 6 (incalcvi, finishup): per branch the new current, checked for
-  // chatter (unless the voltages set the flag: the counters then restart), the
-  // history and the parts' voltages and histories moved to the step's end (the
-  // capacitive part's from the inductive part's moved one); then the copies the
-  // next step starts from.
+  // Step 7 (history, incalcvi, finishup): per branch the histories taken
+  // over (the previous ones kept as the last step's), the new current with its
+  // source voltage at the step's end, checked for chatter (unless the voltages
+  // set the flag: the counters then restart), the history and the parts'
+  // voltages and histories moved to the step's end (the capacitive part's from
+  // the inductive part's moved one); then the copies the next step starts from.
   bool check = chatter;
   if (check && temp1::stabck(ss)) {
     chatdt_branches_held(ss);
     check = false;
   }
   const BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
+  const auto& ccgm = c.ccgm;  // by node
   std::int32_t first = nbr + 1;  // the first branch whose chatter fired
   for (std::int32_t br = 1; br <= nbr; ++br) {
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
-    const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + 0.0;
-    const double i = c.geq[br] * u + c.ccbr[br];
+    const bool has_l = c.inductor[br];
+    const bool has_c = c.capacitr[br];
+    // CCBRD and CCBR after the histories (a resistor alone keeps both).
+    double before = c.ccbrd[br];
+    double h = c.ccbr[br];
+    if (has_l || has_c) {
+      before = h;
+      h = hist[br];
+      if (from > 0) ccgm[from] += h;
+      if (to > 0) ccgm[to] -= h;
+    }
+    double e = 0.0;
+    if (c.source[br]) {
+      const std::size_t k = static_cast<std::size_t>(br - 1);
+      storage::this_ = records->owner[k];
+      e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
+    }
+    const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + e;
+    const double i = c.geq[br] * u + h;
     if (check) {
       bool fired = false;
       counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
       first = fired && br < first ? br : first;
     }
     c.cbr[br] = i;
-    c.ccbr[br] = towards(c.ccbrd[br], c.ccbr[br], f);
-    if (c.inductor[br]) {
-      c.v12l[br] = c.rcl[br] * c.ccc[br] + c.rlg[br] * u - c.rsc[br] * c.ccl[br];
-      c.ccl[br] = towards(c.ccld[br], c.ccl[br], f);
+    const double moved = towards(before, h, f);
+    c.ccbr[br] = moved;
+    c.ccbrd[br] = moved;
+    // The parts' histories after the histories, and the previous ones.
+    const double l_before = c.ccl[br];
+    const double c_before = c.ccc[br];
+    const double l_now = has_l ? part_l[br] : l_before;
+    const double c_now = has_c ? part_c[br] : c_before;
+    double l_moved = l_now;
+    if (has_l) {
+      c.ccld[br] = l_before;
+      c.v12l[br] = c.rcl[br] * c_now + c.rlg[br] * u - c.rsc[br] * l_now;
+      l_moved = towards(l_before, l_now, f);
+      c.ccl[br] = l_moved;
     }
-    if (c.capacitr[br]) {
-      c.v20l[br] = c.rcl[br] * c.ccl[br] + c.rcg[br] * u - c.rsl[br] * c.ccc[br];
-      c.ccc[br] = towards(c.cccd[br], c.ccc[br], f);
+    if (has_c) {
+      c.cccd[br] = c_before;
+      c.v20l[br] = c.rcl[br] * l_moved + c.rcg[br] * u - c.rsl[br] * c_now;
+      c.ccc[br] = towards(c_before, c_now, f);
     }
     c.ebrd[br] = c.ebr[br];
-    c.ccbrd[br] = c.ccbr[br];
     c.geqd[br] = c.geq[br];
   }
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
 
-  // Step 7 (finishup): the line injections and the Norton injections kept.
+  // Step 8 (finishup): the line injections and the Norton injections kept.
   const std::int32_t nodes = int4::cclid.extent(1);
   for (std::int32_t k = 1; k <= nodes; ++k) c.cclid[k] = c.ccli[k];
   for (std::int32_t k = 1; k <= nmb; ++k) {

@@ -1,10 +1,10 @@
-// The step of a small plain subsystem in one routine: a few nodes, only series
-// R-L-C branches of its own (no source), nothing that switches, no
-// factorisation due. A case
-// cut by its lines into many such subsystems would otherwise pay, per subsystem
-// and step, the fixed cost of the general driver and of its five routines
-// (history, buildca, slvnew, incalcvi, finishup) for a few dozen operations of
-// arithmetic.
+// The step of a small subsystem in one routine: a few nodes, a few dozen
+// series R-L-C branches of its own (with sources, switches among them),
+// nothing due but one solution, no switch crossing in the step. A case cut by
+// its lines into many such subsystems, or a converter bridge between two
+// commutations, would otherwise pay, per subsystem and step, the fixed cost of
+// the general driver and of its six routines (history, buildca, slvnew,
+// interpol, incalcvi, finishup) for a few hundred operations of arithmetic.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,9 @@ namespace wakro {
 struct SubsystemColumns;  // network/branch_view.h
 
 // One ordinary step of subsystem ss (MBUS(ss) >= 1) when it is such a
-// subsystem, on its columns c taken at the step's start after the changed Norton
-// nodes were detected and the switches prepared: the histories, the right-hand
+// subsystem and no switch of it crosses in the step, on its columns c taken at
+// the step's start after the changed Norton nodes were detected and the
+// switches prepared: the histories, the right-hand
 // side, the solution, the new state with the chatter check, and the copies kept
 // for the next step, every value as the general path leaves it, to the bit.
 // Returns false, having changed nothing, when the step is not such a step (the
@@ -27,6 +28,9 @@ namespace detail {
 // the general path; small_steps_taken counts the steps taken here.
 inline bool small_step_disabled = false;
 inline std::uint64_t small_steps_taken = 0;
+// The attempts that found a switch crossing inside the step and left it to the
+// general path.
+inline std::uint64_t small_steps_declined = 0;
 }  // namespace detail
 
 }  // namespace wakro

@@ -358,4 +358,41 @@ TEST_F(NoAllocation, StepsOfSmallSubsystemsAllocateNothing) {
   EXPECT_TRUE(chattered);
 }
 
+// A half-wave rectifier in one small subsystem: a 100 V sine of 120 steps a
+// cycle behind 1 ohm + 10 mH, a diode (its switch record at stori 1) into
+// 10 ohm + 1 mH. The steps between commutations take the small step with the
+// source and the switch, the steps with a commutation are left by it to the
+// general path; neither allocates.
+TEST_F(NoAllocation, SmallStepsWithSourcesAndSwitchesAllocateNothing) {
+  extra_dims_ = {{dim::stor, 100}, {dim::stori, 20}, {dim::storf, 20}};
+  size(2, 3);
+  set_options({true, true, true, false});
+  const std::int32_t src = add_branch(1, 0, 1, 1.0, 0.01, 0.0, 0.0, 1.0);
+  add_branch(1, 2, 0, 10.0, 0.001, 0.0);
+  const std::int32_t d = add_branch(1, 1, 2, 1.0e6, 0.0, 0.0, 0.0, 0.0, true);
+  wakro_initswbr(1, d, 0.01, 1.0e6, 0.0, 0.0, "DIODE       ");
+  branches::thisbr(d, 1) = 1;
+  storage::stori(1) = wakro::branch_code::pe_switch_first + wakro::pe_switch::diode;
+  storage::stori(3) = 1;  // storf from 2
+  storage::stori(8) = 1;  // stor from 2
+  storage::storf(2) = 0.002;
+  storage::storf(3) = 0.7;
+  int1::iorv(d, 1) = wakro::switch_mode::voltage_rising;
+  branches::swlevl(d, 1) = 0.7;
+  int2::glvl(1) = 0.3;
+  model_ = [src] {
+    branches::ebr(src, 1) = 100.0 * std::sin(2.0 * 3.141592653589793 * ctrl::iii / 120.0);
+  };
+  start_run(400);
+  step();
+  step();
+  const long before = g_news.load();
+  const std::uint64_t small_before = wakro::detail::small_steps_taken;
+  const std::uint64_t declined_before = wakro::detail::small_steps_declined;
+  for (int n = 0; n < 300; ++n) step();
+  EXPECT_EQ(g_news.load(), before);
+  EXPECT_GT(wakro::detail::small_steps_taken - small_before, 250u);
+  EXPECT_GE(wakro::detail::small_steps_declined - declined_before, 4u);  // two cycles and a half
+}
+
 }  // namespace
