@@ -40,6 +40,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "model/branch_codes.h"
 #include "model/branches.h"
@@ -73,6 +74,44 @@ namespace {
 // The most branches a subsystem may have for this step (its histories are held
 // in arrays of this size on the stack until the step is known to be ordinary).
 constexpr std::int32_t kMaxBranches = 48;
+
+// A subsystem whose switches cross on step after step would pay an attempt on
+// each of them besides its general step. After a declined attempt the next
+// steps make none for a pause that doubles with each decline that follows
+// (1, 3, 7, then kMaxPause steps) and ends with the first attempt taken: a
+// bridge between its commutations loses at most the step after each, a
+// subsystem switching on most of its steps makes one attempt in kMaxPause + 1.
+// Both paths leave the same values, so the pauses change only the time.
+constexpr std::uint8_t kMaxPause = 15;
+struct Pause {
+  std::uint8_t left = 0;    // steps still to pass without an attempt
+  std::uint8_t length = 0;  // the last pause's length (0: the last attempt was taken)
+};
+// By subsystem from 1 at [ss - 1]; sized and cleared at time zero, so that a
+// run does not inherit the pauses of the run before it and no step allocates.
+std::vector<Pause> g_pauses;
+
+// True when ss is in a pause (which the step moves on).
+inline bool pausing(std::int32_t ss) {
+  const auto k = static_cast<std::size_t>(ss - 1);
+  if (e_s1::timezero) {
+    if (g_pauses.size() <= k) g_pauses.resize(k + 1);
+    g_pauses[k] = Pause{};
+    return false;
+  }
+  if (k >= g_pauses.size() || g_pauses[k].left == 0) return false;
+  --g_pauses[k].left;
+  return true;
+}
+
+// An attempt of ss declined (true) or taken.
+inline void attempted(std::int32_t ss, bool declined) {
+  const auto k = static_cast<std::size_t>(ss - 1);
+  if (k >= g_pauses.size()) return;
+  Pause& p = g_pauses[k];
+  p.length = !declined ? 0 : static_cast<std::uint8_t>(std::min(2 * p.length + 1, int{kMaxPause}));
+  p.left = p.length;
+}
 
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
@@ -117,7 +156,7 @@ inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
 }  // namespace
 
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
-  if (!ordinary_small_step(ss)) return false;
+  if (pausing(ss) || !ordinary_small_step(ss)) return false;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its
@@ -238,9 +277,11 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   if (!(earliest >= 1.0)) {
     storage::this_ = owner_before;
     ++detail::small_steps_declined;
+    attempted(ss, true);
     return false;
   }
   ++detail::small_steps_taken;
+  if (nsw > 0) attempted(ss, false);
 
   // The step is an ordinary one. The histories are committed with the new
   // state of each branch below (history: CCGM into CCGMD and the transformers'

@@ -20,7 +20,10 @@ struct SubsystemColumns;  // network/branch_view.h
 // side, the solution, the new state with the chatter check, and the copies kept
 // for the next step, every value as the general path leaves it, to the bit.
 // Returns false, having changed nothing, when the step is not such a step (the
-// general path then solves it). Allocates nothing.
+// general path then solves it). After an attempt that found a switch crossing,
+// the next steps of ss make none for a while (a pause that grows while the
+// attempts keep failing): they go the general way, with the same values.
+// Allocates nothing but at time zero.
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c);
 
 namespace detail {

@@ -408,6 +408,44 @@ TEST_F(SmallSwitched, ABridgeThroughCommutationsEqualsTheGeneralPath) {
   }
 }
 
+// A switch that crosses inside every step: a diode (as in the bridge) from
+// node 1 to node 2, 10 ohm from node 2 to ground, node 1 fed through 1 ohm by a
+// source of +10 V and -10 V on alternate steps, so that the diode turns on in
+// one step and off in the next; from step 100 on the source holds +10 V and
+// nothing crosses. Each declined attempt of the small step pauses the next ones
+// (1, 3, 7, then 15 steps). Time zero is step 0 and the first step 1, neither of
+// which attempts it: attempts at steps 2, 4, 8, 16, 32, 48, 64, 80 and 96, all
+// declined; the next, at step 112, is taken, and so is every later step but the
+// last. The values are the general path's throughout.
+TEST_F(SmallSwitched, ASwitchCrossingInEveryStepPausesTheAttempts) {
+  constexpr std::int32_t kSteps = 160;
+  const auto make = [&] {
+    extra_dims_ = {{dim::stor, 40}, {dim::stori, 20}, {dim::storf, 10}};
+    size(2, 3);
+    set_options({true, false, false, false});
+    const std::int32_t src = add_branch(1, 0, 1, 1.0, 0.0, 0.0, 0.0, 1.0);
+    add_branch(1, 2, 0, 10.0, 0.0, 0.0);
+    diode(0, 1, 2);
+    e_s0::mbus(1) = 2;
+    model_ = [src] {
+      branches::ebr(src, 1) = ctrl::iii >= 100 || (ctrl::iii & 1) != 0 ? 10.0 : -10.0;
+    };
+  };
+  const Trace general = run_case(true, kSteps, make);
+  const std::uint64_t declined_before = wakro::detail::small_steps_declined;
+  const Trace small = run_case(false, kSteps, make);
+  const std::uint64_t declined = wakro::detail::small_steps_declined - declined_before;
+  expect_same(general, small);
+  EXPECT_EQ(declined, 9u);
+  std::int32_t first_taken = -1;
+  for (std::int32_t k = 0; k < kSteps && first_taken < 0; ++k)
+    if (small.taken_per_step[k] > 0) first_taken = k;
+  EXPECT_EQ(first_taken, 112);
+  EXPECT_EQ(small.small_steps, static_cast<std::uint64_t>(kSteps - 112 - 1));
+  // Every step up to 100 switched (the subsystem factorised in it).
+  EXPECT_GE(small.factorised_by_step[99] - small.factorised_by_step[0], 99);
+}
+
 // One subsystem of two nodes, 1 ohm + 10 mH to ground each, with one property
 // changed per row: the small step is taken on the ordinary steps of the plain
 // subsystem only. Chatter removal is off, so that only the row's property
