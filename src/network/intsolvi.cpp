@@ -507,7 +507,10 @@ void solve_subsystem(std::int32_t ss) {
 
 void intsolvi() {
   auto& hooks = wakro::network_hooks();
-  if (e_s1::timezero) time_zero_lists();
+  if (e_s1::timezero) {
+    time_zero_lists();
+    wakro::reset_small_step_pauses(int2::nmat);
+  }
   if (ndde::e_ndim(dim::tlines_total) > 0) hooks.dsldyn();
   if (int2::nmat < 1) {
     hooks.dslout();

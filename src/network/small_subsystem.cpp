@@ -77,34 +77,31 @@ constexpr std::int32_t kMaxBranches = 48;
 
 // A subsystem whose switches cross on step after step would pay an attempt on
 // each of them besides its general step. After a declined attempt the next
-// steps make none for a pause that doubles with each decline that follows
-// (1, 3, 7, then kMaxPause steps) and ends with the first attempt taken: a
-// bridge between its commutations loses at most the step after each, a
-// subsystem switching on most of its steps makes one attempt in kMaxPause + 1.
-// Both paths leave the same values, so the pauses change only the time.
+// steps that could take the small step make none for a pause that doubles with
+// each decline that follows (1, 3, 7, then kMaxPause steps) and ends with the
+// first attempt taken: a bridge between its commutations loses at most one
+// step after each, a subsystem switching on most of its steps makes one
+// attempt in kMaxPause + 1. Both paths leave the same values, so the pauses
+// change only the time.
 constexpr std::uint8_t kMaxPause = 15;
 struct Pause {
   std::uint8_t left = 0;    // steps still to pass without an attempt
   std::uint8_t length = 0;  // the last pause's length (0: the last attempt was taken)
 };
-// By subsystem from 1 at [ss - 1]; sized and cleared at time zero, so that a
-// run does not inherit the pauses of the run before it and no step allocates.
+// By subsystem from 1 at [ss - 1]; sized and cleared at time zero
+// (reset_small_step_pauses), so that a run does not inherit the pauses of the
+// run before it and no step allocates.
 std::vector<Pause> g_pauses;
 
-// True when ss is in a pause (which the step moves on).
+// True when ss (with switches) is in a pause, which this step moves on.
 inline bool pausing(std::int32_t ss) {
   const auto k = static_cast<std::size_t>(ss - 1);
-  if (e_s1::timezero) {
-    if (g_pauses.size() <= k) g_pauses.resize(k + 1);
-    g_pauses[k] = Pause{};
-    return false;
-  }
   if (k >= g_pauses.size() || g_pauses[k].left == 0) return false;
   --g_pauses[k].left;
   return true;
 }
 
-// An attempt of ss declined (true) or taken.
+// An attempt of ss (with switches) declined (true) or taken.
 inline void attempted(std::int32_t ss, bool declined) {
   const auto k = static_cast<std::size_t>(ss - 1);
   if (k >= g_pauses.size()) return;
@@ -139,6 +136,7 @@ bool ordinary_small_step(std::int32_t ss) {
   using Crossing = double (*)(std::int32_t, std::int32_t, const SubStep&);
   if (nsw > 0 && network_hooks().switch_crossing != static_cast<Crossing>(&switch_crossing))
     return false;
+  if (nsw > 0 && pausing(ss)) return false;
   // The branches are looked at by the step (unusual_branch) as it forms their
   // histories.
   return true;
@@ -155,8 +153,12 @@ inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
 
 }  // namespace
 
+void reset_small_step_pauses(std::int32_t nmat) {
+  g_pauses.assign(static_cast<std::size_t>(std::max(nmat, 0)), Pause{});
+}
+
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
-  if (pausing(ss) || !ordinary_small_step(ss)) return false;
+  if (!ordinary_small_step(ss)) return false;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its

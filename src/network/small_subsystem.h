@@ -23,8 +23,12 @@ struct SubsystemColumns;  // network/branch_view.h
 // general path then solves it). After an attempt that found a switch crossing,
 // the next steps of ss make none for a while (a pause that grows while the
 // attempts keep failing): they go the general way, with the same values.
-// Allocates nothing but at time zero.
+// Allocates nothing.
 bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c);
+
+// At time zero, before the subsystems are solved: no subsystem of the run's
+// nmat is in a pause.
+void reset_small_step_pauses(std::int32_t nmat);
 
 namespace detail {
 // For tests that hold the general path against this one: set, every step takes
