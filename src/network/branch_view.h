@@ -169,11 +169,18 @@ void set_up_columns(std::int32_t ss);
 }  // namespace detail
 
 // The columns of subsystem ss (ss >= 1), valid until the next allocation or
-// release of a case-sized array.
-inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
-  if (detail::g_columns_key != detail::columns_key() || ss > detail::g_columns_count)
+// release of a case-sized array; in key what they were set up for (columns_key).
+inline const SubsystemColumns& subsystem_columns(std::int32_t ss, std::uint64_t& key) {
+  key = detail::columns_key();
+  if (detail::g_columns_key != key || ss > detail::g_columns_count) {
     detail::set_up_columns(ss);
+    key = detail::g_columns_key;
+  }
   return detail::g_columns[static_cast<std::size_t>(ss - 1)];
+}
+inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
+  std::uint64_t key = 0;
+  return subsystem_columns(ss, key);
 }
 
 inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all,

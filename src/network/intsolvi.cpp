@@ -23,7 +23,9 @@
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "diag/message.h"
@@ -154,10 +156,10 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
 
 // The switches of ss that take part in this step and their counters, and which
 // switch conductances changed between steps (GEQCHANGE).
-[[gnu::noinline]] void consider_switches(std::int32_t ss, std::int32_t count) {
+[[gnu::noinline]] void consider_switches(std::int32_t ss, const wakro::SubsystemColumns& c,
+                                         std::int32_t count) {
   using namespace branches;
   namespace switch_mode = wakro::switch_mode;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
   const wakro::BranchColumn<double> xstor = wakro::branch_column(int1::xstor, ss);
   const wakro::BranchColumn<std::int32_t> brnsw_ss = wakro::branch_column(brnsw, ss);
   bool* const changed = geqchange.data() - 1;  // by branch number
@@ -175,20 +177,41 @@ inline void detect_norton_changes(std::int32_t ss, const wakro::SubsystemColumns
   }
 }
 
+// Clears the n flags at p. A few flags are cleared in place, without the call:
+// by words, the last word overlapping the one before it when n is not a whole
+// number of words (every byte written is one of the n).
+[[gnu::always_inline]] inline void clear_flags(bool* p, std::size_t n) {
+  constexpr std::size_t kInPlace = 32;
+  if (n > kInPlace) {
+    std::fill_n(p, n, false);
+    return;
+  }
+  const auto zero = [p](std::size_t at, auto word) {
+    word = 0;
+    std::memcpy(p + at, &word, sizeof word);
+  };
+  if (n >= 8) {
+    for (std::size_t k = 0; k + 8 <= n; k += 8) zero(k, std::uint64_t{});
+    zero(n - 8, std::uint64_t{});
+  } else if (n >= 4) {
+    zero(0, std::uint32_t{});
+    zero(n - 4, std::uint32_t{});
+  } else if (n >= 2) {
+    zero(0, std::uint16_t{});
+    zero(n - 2, std::uint16_t{});
+  } else if (n == 1) {
+    p[0] = false;
+  }
+}
+
 // Which switches take part in this step, their counters, and
 // which switch conductances changed between steps (GEQCHANGE, by branch number:
 // cleared for every branch of ss first; a few entries in place, without the call).
-void prepare_switches(std::int32_t ss) {
-  constexpr std::int32_t kInPlace = 32;
+void prepare_switches(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const std::int32_t nbr = std::max(int2::insb(ss), 0);
-  bool* const changed = branches::geqchange.data();
-  if (nbr > kInPlace) {
-    std::fill_n(changed, nbr, false);
-  } else {
-    for (std::int32_t k = 0; k < nbr; ++k) changed[k] = false;
-  }
+  clear_flags(branches::geqchange.data(), static_cast<std::size_t>(nbr));
   const std::int32_t count = branches::nsw(ss);
-  if (count > 0) consider_switches(ss, count);
+  if (count > 0) consider_switches(ss, c, count);
 }
 
 // The pass limit was reached: reported once, and no switch of the subsystem takes
@@ -312,12 +335,11 @@ struct Passes {
 const wakro::SubsystemColumns& begin_step(std::int32_t ss, std::uint64_t& key) {
   e_s1::onstep = true;
   int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
-  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-  key = wakro::detail::columns_key();
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss, key);
   if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
   detect_norton_changes(ss, c);
   wakro::take_source_records(ss, c);  // the registered-source lookup of this step
-  prepare_switches(ss);
+  prepare_switches(ss, c);
   return c;
 }
 

@@ -257,33 +257,38 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // Step 4 (interpol): the crossing of every switch taking part, the new
   // current of a current mode formed with the history above. A crossing inside
   // the step (before its end) leaves the step to the general path, with
-  // storage::this_ as it was.
+  // storage::this_ as it was. (A subsystem without switches skips the whole
+  // step: nothing crosses.)
   constexpr double kEarliest = 0.0001;  // as the crossing search lifts a crossing
   const std::int32_t nsw = branches::nsw(ss);
-  const std::int32_t* const switches = &branches::brnsw(1, ss) - 1;  // by position
-  const bool* const consid = temp1::consid.data() - 1;            // by branch
-  double found[kMaxBranches + 1];                                 // by position
-  double earliest = kNoCrossing;
-  const auto formed = [&hist](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b,
-                              const SubStep& at) {
-    return detail::new_current_with(cols, sub, b, at, hist[b]);
-  };
-  for (std::int32_t k = 1; k <= nsw; ++k) {
-    const std::int32_t br = switches[k];
-    if (!consid[br]) continue;
-    storage::this_ = c.thisbr[br];
-    const double x = std::max(detail::crossing_with(c, ss, br, pass, formed), kEarliest);
-    found[k] = x;
-    earliest = std::min(earliest, x);
-  }
-  if (!(earliest >= 1.0)) {
-    storage::this_ = owner_before;
-    ++detail::small_steps_declined;
-    attempted(ss, true);
-    return false;
+  const std::int32_t* switches = nullptr;  // by position
+  const bool* consid = nullptr;            // by branch
+  double found[kMaxBranches + 1];          // by position
+  if (nsw > 0) {
+    switches = &branches::brnsw(1, ss) - 1;
+    consid = temp1::consid.data() - 1;
+    double earliest = kNoCrossing;
+    const auto formed = [&hist](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b,
+                                const SubStep& at) {
+      return detail::new_current_with(cols, sub, b, at, hist[b]);
+    };
+    for (std::int32_t k = 1; k <= nsw; ++k) {
+      const std::int32_t br = switches[k];
+      if (!consid[br]) continue;
+      storage::this_ = c.thisbr[br];
+      const double x = std::max(detail::crossing_with(c, ss, br, pass, formed), kEarliest);
+      found[k] = x;
+      earliest = std::min(earliest, x);
+    }
+    if (!(earliest >= 1.0)) {
+      storage::this_ = owner_before;
+      ++detail::small_steps_declined;
+      attempted(ss, true);
+      return false;
+    }
+    attempted(ss, false);
   }
   ++detail::small_steps_taken;
-  if (nsw > 0) attempted(ss, false);
 
   // The step is an ordinary one. The histories are committed with the new
   // state of each branch below (history: CCGM into CCGMD and the transformers'
@@ -292,9 +297,11 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   network_hooks().dsmdyn(ss);
   if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
   // The crossings found, each switch's beyond the step.
-  const BranchColumn<double> xstor = branch_column(int1::xstor, ss);
-  for (std::int32_t k = 1; k <= nsw; ++k)
-    if (consid[switches[k]]) xstor[switches[k]] = found[k];
+  if (nsw > 0) {
+    const BranchColumn<double> xstor = branch_column(int1::xstor, ss);
+    for (std::int32_t k = 1; k <= nsw; ++k)
+      if (consid[switches[k]]) xstor[switches[k]] = found[k];
+  }
 
   // Step 5: the pass reaches the step's end.
   const double delt = e_s1::delt;
