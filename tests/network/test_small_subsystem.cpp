@@ -550,6 +550,33 @@ TEST_F(SmallStepConditions, OnlyAPlainSubsystemOnAnOrdinaryStepTakesIt) {
   }
 }
 
+// The step's start clears the conductance-change flags of the subsystem's
+// branches, and of them only: the flags of the branch numbers past its count
+// (another subsystem's) keep what they hold, whatever the count (the few flags
+// of a small subsystem are cleared by overlapping words, many by one call).
+TEST_F(SmallStepConditions, TheStepStartClearsTheFlagsOfItsBranchesOnly) {
+  constexpr std::int32_t kRoom = 48;  // branch numbers
+  for (const std::int32_t nbr : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 24, 31, 32, 33, 40, 47}) {
+    SCOPED_TRACE(nbr);
+    const std::int32_t nodes = std::min(nbr, 2);
+    size(nodes, kRoom);
+    set_options({true, false, true, false});
+    for (std::int32_t k = 1; k <= nbr; ++k) add_branch(1, 1 + (k - 1) % nodes, 0, 1.0e3, 0.01, 0.0);
+    e_s0::enabccin(1, 1) = true;
+    model_ = [] { e_s0::ccin(1, 1) = 1.0; };
+    start_run(4);
+    ASSERT_EQ(capture([&] { step(); }).status, -1);  // time zero
+    const auto flags = static_cast<std::int32_t>(branches::geqchange.size());
+    ASSERT_GE(flags, nbr + 1);
+    branches::geqchange.fill(true);
+    const std::uint64_t taken = wakro::detail::small_steps_taken;
+    ASSERT_EQ(capture([&] { step(); }).status, -1);
+    EXPECT_EQ(wakro::detail::small_steps_taken - taken, 1u);
+    for (std::int32_t k = 1; k <= flags; ++k) EXPECT_EQ(branches::geqchange(k), k > nbr) << "flag " << k;
+    release_all_and_reset();
+  }
+}
+
 // Chatter removal with its flag set (as a factorisation leaves it) takes the
 // half step on the general path, and so does a switching between steps under
 // interpolation (a re-solution at the step's start); the next steps are small
