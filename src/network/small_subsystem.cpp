@@ -168,10 +168,15 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   constexpr double kElapsed = 0.0;
   constexpr double kFrac = 1.0;
   const double f = kFrac;
-  const SubStep pass{};
-  SubStep whole{};
-  whole.frac = whole.fracv = kFrac;
-  whole.stepdone = true;
+  // (Constants, so that a step without a source or a switch, which never hands
+  // them on, does not build them.)
+  static constexpr SubStep pass{};
+  static constexpr SubStep whole = [] {
+    SubStep s{};
+    s.frac = s.fracv = kFrac;
+    s.stepdone = true;
+    return s;
+  }();
   const auto& ief = c.ief;
   const auto& iet = c.iet;
   const auto& ll = c.ll;
