@@ -40,6 +40,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "model/branch_codes.h"
@@ -230,7 +231,10 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // record, as the registered-source lookup of the step gives it), then the
   // Norton injections of this step.
   using e_s0::ca;
-  if (n < ca.size()) std::fill(ca.begin() + n, ca.end(), 0.0);
+  // (One library call: this file's loops are compiled as plain loops, and the
+  // vector may be as long as the case's largest subsystem.)
+  if (n < ca.size())
+    std::memset(ca.data() + n, 0, static_cast<std::size_t>(ca.size() - n) * sizeof(double));
   double* const rhs = ca.data() - 1;  // by node
   for (std::int32_t k = 1; k <= n; ++k) {
     const double now = c.ccli[k];
