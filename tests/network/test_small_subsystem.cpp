@@ -210,31 +210,17 @@ class SmallSubsystem : public nettest::SparseNetwork {
       const std::int32_t nodes = e_s0::vdc.extent(1);
       for (std::int32_t n = 1; n <= nodes; ++n) {
         const std::string node = at + in + "node " + std::to_string(n) + " ";
-        t.add(e_s0::vdc(n, ss), node + "vdc");
-        t.add(e_s0::ccgm(n, ss), node + "ccgm");
-        t.add(e_s0::ccgmd(n, ss), node + "ccgmd");
-        t.add(int4::cclid(n, ss), node + "cclid");
-        t.add(int4::ccind(n, ss), node + "ccind");
-        t.add(int4::ggind(n, ss), node + "ggind");
+        for (const auto* a : {&e_s0::vdc, &e_s0::ccgm, &e_s0::ccgmd, &int4::cclid, &int4::ccind,
+                              &int4::ggind})
+          t.add((*a)(n, ss), node + a->name());
         t.add(std::int64_t{clvi::icntv(n, ss)}, node + "icntv");
       }
       for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
         using namespace branches;
         const std::string b = at + in + "branch " + std::to_string(br) + " ";
-        t.add(cbr(br, ss), b + "cbr");
-        t.add(ccbr(br, ss), b + "ccbr");
-        t.add(ccbrd(br, ss), b + "ccbrd");
-        t.add(ccl(br, ss), b + "ccl");
-        t.add(ccld(br, ss), b + "ccld");
-        t.add(ccc(br, ss), b + "ccc");
-        t.add(cccd(br, ss), b + "cccd");
-        t.add(v12l(br, ss), b + "v12l");
-        t.add(v20l(br, ss), b + "v20l");
-        t.add(ebrd(br, ss), b + "ebrd");
-        t.add(geqd(br, ss), b + "geqd");
-        t.add(geq(br, ss), b + "geq");
-        t.add(ebr(br, ss), b + "ebr");
-        t.add(int1::xstor(br, ss), b + "xstor");
+        for (const Real* a : {&cbr, &ccbr, &ccbrd, &ccl, &ccld, &ccc, &cccd, &v12l, &v20l, &ebrd,
+                              &geqd, &geq, &ebr, &int1::xstor})
+          t.add((*a)(br, ss), b + a->name());
         t.add(std::int64_t{int1::iorv(br, ss)}, b + "iorv");
         t.add(std::int64_t{openbr(br, ss)}, b + "openbr");
         t.add(std::int64_t{clvi::icntbr(br, ss)}, b + "icntbr");
