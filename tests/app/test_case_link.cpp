@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "peer_fixture.h"
+#include "support/sanitized.h"
 
 #ifndef WAKRO_WSCC9_EXE
 #error "WAKRO_WSCC9_EXE must name the built case program"
@@ -44,17 +45,7 @@ class CaseLink : public GraphicsRun {
   bool read_until(std::int32_t step) { return GraphicsRun::read_until(step, 10000000); }
 };
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+using wakro_test::kSanitized;
 
 TEST_F(CaseLink, FaultFlagHideAndMeasuredValuesAsScripted) {
   // The sanitizer build runs the case to 2.2 s only (tests/case/test_wscc9.cpp).

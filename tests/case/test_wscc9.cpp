@@ -26,6 +26,7 @@
 #include "model/e_s5.h"
 #include "model/quolbv3.h"
 #include "module_run.h"
+#include "support/sanitized.h"
 
 namespace casetest {
 namespace {
@@ -33,17 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace wakro::casecode;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kFinish = 2.2;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr double kFinish = 2.2;
-#else
-constexpr double kFinish = 25.0;
-#endif
-#else
-constexpr double kFinish = 25.0;
-#endif
+constexpr double kFinish = wakro_test::kSanitized ? 2.2 : 25.0;
 
 constexpr std::int32_t kSampleEvery = 20;  // 1 ms
 constexpr std::int32_t kBus7 = 19;         // Main's node of bus 7, phase a

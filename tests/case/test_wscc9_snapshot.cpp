@@ -23,6 +23,7 @@
 #include "module_run.h"
 #include "snapshot/case_runner.h"
 #include "support/temp_dir.h"
+#include "support/sanitized.h"
 
 namespace casetest {
 namespace {
@@ -30,17 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace wakro::casecode;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+using wakro_test::kSanitized;
 
 constexpr double kStep = 50.0e-6;  // the case's time step
 constexpr double kSnapAt = 5.0;
@@ -68,17 +59,7 @@ ModuleRunResult run(const std::vector<std::string>& answers, Steps& steps) {
 
 // The rows of a channel file by their time text (the first column).
 std::map<std::string, std::vector<double>> rows_of(const std::string& name) {
-  std::map<std::string, std::vector<double>> rows;
-  const std::vector<std::string> lines = snapshot_test::lines_of(wakro_test::read_file(name));
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    std::istringstream in(lines[i]);
-    std::string t;
-    if (!(in >> t)) continue;
-    std::vector<double> v;
-    for (double x; in >> x;) v.push_back(x);
-    rows[t] = v;
-  }
-  return rows;
+  return snapshot_test::channel_rows(wakro_test::read_file(name));
 }
 
 // The lines of a snapshot, the "Available" column of its DIMENSIONS section cut

@@ -40,6 +40,21 @@ inline std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
+// The rows of a legacy channel file's text by their time text (the first column).
+inline std::map<std::string, std::vector<double>> channel_rows(const std::string& text) {
+  std::map<std::string, std::vector<double>> rows;
+  const std::vector<std::string> lines = lines_of(text);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    std::istringstream in(lines[i]);
+    std::string t;
+    if (!(in >> t)) continue;
+    std::vector<double> v;
+    for (double x; in >> x;) v.push_back(x);
+    rows[t] = v;
+  }
+  return rows;
+}
+
 // A scratch folder with a copy of a case's files, removed at the end.
 class CaseFolder {
  public:
@@ -74,17 +89,7 @@ class CaseFolder {
 
   // The rows of a legacy channel file by their time text (the first column).
   std::map<std::string, std::vector<double>> channels(const std::string& name) const {
-    std::map<std::string, std::vector<double>> rows;
-    const std::vector<std::string> lines = lines_of(read_file(dir_ / name));
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      std::istringstream in(lines[i]);
-      std::string t;
-      if (!(in >> t)) continue;
-      std::vector<double> v;
-      for (double x; in >> x;) v.push_back(x);
-      rows[t] = v;
-    }
-    return rows;
+    return channel_rows(read_file(dir_ / name));
   }
 
  private:

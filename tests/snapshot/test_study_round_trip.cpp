@@ -135,17 +135,7 @@ class StudyRoundTrip : public ::testing::Test {
   void TearDown() override { folder_.leave(); }
 
   static std::map<std::string, std::vector<double>> channels(const std::string& name) {
-    std::map<std::string, std::vector<double>> rows;
-    const std::vector<std::string> lines = lines_of(read_file(name));
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      std::istringstream in(lines[i]);
-      std::string t;
-      if (!(in >> t)) continue;
-      std::vector<double> v;
-      for (double x; in >> x;) v.push_back(x);
-      rows[t] = v;
-    }
-    return rows;
+    return channel_rows(read_file(name));
   }
   // The values of a labelled group of subsystem 1 (the first such label).
   static std::vector<double> group_after(const std::string& snap, const std::string& label, int n) {
