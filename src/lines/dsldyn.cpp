@@ -18,9 +18,11 @@
 #include <algorithm>
 
 #include "lines/eni.h"
+#include "lines/line_columns.h"
 #include "lines/line_records.h"
 #include "lines/line_steps.h"
 #include "lines/lines.h"
+#include "lines/modal_line.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -44,56 +46,144 @@ constexpr std::int32_t kFreDep = static_cast<std::int32_t>(wakro::lines::LineMod
 constexpr std::int32_t kFrePhase = static_cast<std::int32_t>(wakro::lines::LineModel::frephase);
 constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
-// Node voltage of the last solution, ground reading 0.
-double node_voltage(std::int32_t node, std::int32_t ss) { return node > 0 ? e_s0::vdc(node, ss) : 0.0; }
+// The modal voltages of the two ends of line L, mode x: sum_c T(x, c) v(c) in
+// conductor order, v the end's node voltages vk[c] and vm[c] (vs: none, an
+// end with no voltage of its own, which reads 0).
+struct EndVoltages {
+  double k = 0.0, m = 0.0;
+};
 
-// One Bergeron line: table index j, directory row i, its first ring slot r0 and
-// transformation block t0 (running offsets over the earlier lines).
-void bergeron_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t r0, std::int32_t t0,
-                   std::int32_t server) {
-  using namespace e_s7;
-  const std::int32_t n = mode(j);
-  const std::int32_t role = linemodel(i, dir::kRole);
-  auto T = [t0, n](std::int32_t m, std::int32_t c) { return ti(t0 + (c - 1) * n + m); };
-  std::int32_t r = r0;  // ring offset of the mode
-  for (std::int32_t m = 1; m <= n; ++m) {
-    const std::int32_t q = o + m;
-    // Modal voltages of the two ends.
-    double Vk = 0.0, Vm = 0.0;
-    for (std::int32_t c = 1; c <= n; ++c) {
-      Vk += T(m, c) * node_voltage(knode(o + c), kss(j));
-      if (role == kOrdinary) Vm += T(m, c) * node_voltage(mnode(o + c), mss(j));
-      if (role == kServerEnd) Vm += T(m, c) * e_s7eni::eni_server_vol(c, server);
+// One Bergeron line: line L of table index j, its first ring slot r0, its ENI
+// server number `server` (role 1). Returns the ring slots the line takes.
+// N > 0: L has N conductors, fixed at compile time so that the conductor loops
+// unroll and each end's node voltages are read once into registers; every sum
+// takes its terms in the same order as with N = 0.
+template <std::int32_t N>
+std::int32_t bergeron_step(const wakro::lines::ModalLine& L, std::int32_t j, std::int32_t o,
+                           std::int32_t r0, std::int32_t server) {
+  using wakro::lines::at_node;
+  using wakro::lines::run;
+  const std::int32_t n = N > 0 ? N : L.n;
+  const double* const T = L.T;
+  const double* const vS = L.role == kServerEnd ? run(e_s7eni::eni_server_vol, 1, n, server) : nullptr;
+  double* const ck = L.ck;
+  double* const cm = L.cm;
+  double* const ckk = run(e_s7::ckk, o + 1, n);
+  double* const cmm = run(e_s7::cmm, o + 1, n);
+  const double* const a0y = run(e_s7::a0y, o + 1, n);
+  const double* const fnt = run(e_s7::fnt, o + 1, n);
+  const double* const fk1 = run(e_s7::fk, o + 1, n, 1);
+  const double* const fk2 = run(e_s7::fk, o + 1, n, 2);
+  const double* const fm1 = run(e_s7::fm, o + 1, n, 1);
+  const double* const fm2 = run(e_s7::fm, o + 1, n, 2);
+  const std::int32_t* const nt = run(e_s7::nt, o + 1, n);
+  std::int32_t* const m1 = run(e_s7::m1, o + 1, n);
+  const bool infinite = e_s7::inflength(j);
+  const double s = e_s7::splitk(j);
+  const double w1 = e_s7::shapek(1, j), w2 = e_s7::shapek(2, j);
+
+  // The end voltages, read once when the count is fixed.
+  double vk[N > 0 ? N : 1], vm[N > 0 ? N : 1];
+  if constexpr (N > 0) {
+    for (std::int32_t c = 0; c < N; ++c) {
+      vk[c] = at_node(L.vK, L.kn[c]);
+      vm[c] = L.role == kOrdinary ? at_node(L.vM, L.mn[c]) : L.role == kServerEnd ? vS[c] : 0.0;
     }
-    const std::int32_t P = nt(q);
-    const std::int32_t p = m1(q);
-    const std::int32_t prev = p - 1 < 1 ? P : p - 1;
-    if (inflength(j)) {
-      ck(q) = cm(q) = 0.0;
+  }
+  // Modal voltages of the two ends of mode x.
+  auto modal_voltages = [&](std::int32_t x) {
+    EndVoltages V;
+    if constexpr (N > 0) {
+      for (std::int32_t c = 0; c < N; ++c) V.k += T[c * N + x] * vk[c];
+      if (L.role == kOrdinary || L.role == kServerEnd)
+        for (std::int32_t c = 0; c < N; ++c) V.m += T[c * N + x] * vm[c];
     } else {
-      // Waves leaving each end into the ring, then the waves arriving now.
-      const double h = 2.0 * fk(q, 1) - 1.0;
-      const double ob = bm(r + prev), okk = bk(r + prev);
-      bm(r + prev) = Vm * (1.0 + h) * a0y(q) - h * cm(q);
-      bk(r + prev) = Vk * (1.0 + h) * a0y(q) - h * ck(q);
-      const double f = fnt(q);
-      const double Bm = f * ob + (1.0 - f) * bm(r + p);
-      const double Bk = f * okk + (1.0 - f) * bk(r + p);
-      // Loss split and first-order shaping.
-      const double s = splitk(j);
-      cmm(q) += (Bm - cmm(q)) * s;
-      ckk(q) += (Bk - ckk(q)) * s;
-      const double Dm = Bm - cmm(q), Dk = Bk - ckk(q);
-      const double w = m == 1 ? shapek(1, j) : shapek(2, j);
-      const double cm_old = cm(q), ck_old = ck(q);
-      cm(q) += (Dm * fm(q, 2) + Dk * fm(q, 1) + cmm(q) * fk(q, 2) + ckk(q) * fk(q, 1) - cm_old) * w;
-      ck(q) += (Dk * fm(q, 2) + Dm * fm(q, 1) + ckk(q) * fk(q, 2) + cmm(q) * fk(q, 1) - ck_old) * w;
+      for (std::int32_t c = 0; c < n; ++c) V.k += T[c * n + x] * at_node(L.vK, L.kn[c]);
+      if (L.role == kOrdinary)
+        for (std::int32_t c = 0; c < n; ++c) V.m += T[c * n + x] * at_node(L.vM, L.mn[c]);
+      if (L.role == kServerEnd)
+        for (std::int32_t c = 0; c < n; ++c) V.m += T[c * n + x] * vS[c];
     }
-    m1(q) = p + 1 > P ? 1 : p + 1;
+    return V;
+  };
+
+  std::int32_t r = r0;  // ring offset of the mode
+  for (std::int32_t x = 0; x < n; ++x) {
+    const EndVoltages V = modal_voltages(x);
+    const double Vk = V.k, Vm = V.m;
+    const std::int32_t P = nt[x];
+    const std::int32_t p = m1[x];
+    const std::int32_t prev = p - 1 < 1 ? P : p - 1;
+    if (infinite) {
+      ck[x] = cm[x] = 0.0;
+    } else {
+      // Waves leaving each end into the ring, then the waves arriving now (the
+      // ring slots r + 1 .. r + P at bm[0 .. P - 1]; with P = 1 prev is p, and
+      // the arriving wave is the one just stored).
+      double* const bm = run(e_s7::bm, r + 1, P);
+      double* const bk = run(e_s7::bk, r + 1, P);
+      const double h = 2.0 * fk1[x] - 1.0;
+      const double ob = bm[prev - 1], okk = bk[prev - 1];
+      bm[prev - 1] = Vm * (1.0 + h) * a0y[x] - h * cm[x];
+      bk[prev - 1] = Vk * (1.0 + h) * a0y[x] - h * ck[x];
+      const double f = fnt[x];
+      const double Bm = f * ob + (1.0 - f) * bm[p - 1];
+      const double Bk = f * okk + (1.0 - f) * bk[p - 1];
+      // Loss split and first-order shaping.
+      cmm[x] += (Bm - cmm[x]) * s;
+      ckk[x] += (Bk - ckk[x]) * s;
+      const double Dm = Bm - cmm[x], Dk = Bk - ckk[x];
+      const double w = x == 0 ? w1 : w2;
+      const double cm_old = cm[x], ck_old = ck[x];
+      cm[x] += (Dm * fm2[x] + Dk * fm1[x] + cmm[x] * fk2[x] + ckk[x] * fk1[x] - cm_old) * w;
+      ck[x] += (Dk * fm2[x] + Dm * fm1[x] + ckk[x] * fk2[x] + cmm[x] * fk1[x] - ck_old) * w;
+    }
+    m1[x] = p + 1 > P ? 1 : p + 1;
     r += P;
   }
   // Modal history currents back to the conductors.
-  wakro::lines::inject_modal(j, i, o, t0);
+  wakro::lines::inject_modal<N>(L);
+  return r - r0;
+}
+
+// Adds globaldm(., ., i) times the voltages v of the end's nodes (nodes[0 ..
+// n - 1]) to the terminal currents cdctl(., end, i) of directory row i; each
+// current takes its terms in conductor order. N > 0: n = N, fixed at compile
+// time, each current summed in a register; otherwise column by column of the
+// admittance, each node voltage read once.
+template <std::int32_t N>
+void add_terminal_currents(std::int32_t i, std::int32_t n, std::int32_t end, const std::int32_t* nodes,
+                           const wakro::lines::NodeColumn<double>& v) {
+  using wakro::lines::at_node;
+  using wakro::lines::run;
+  double* const I = run(e_s0::cdctl, 1, n, end, i);
+  if constexpr (N > 0) {
+    const double* const G = run(e_s7::globaldm, 1, N, 1, i);
+    const std::int32_t ld = e_s7::globaldm.extent(1);  // G[c ld + k] is globaldm(k + 1, c + 1, i)
+    double vc[N];
+    for (std::int32_t c = 0; c < N; ++c) vc[c] = at_node(v, nodes[c]);
+    if constexpr (decltype(e_s7::globaldm)::kChecked) (void)e_s7::globaldm(N, N, i);
+    for (std::int32_t k = 0; k < N; ++k) {
+      double sum = I[k];
+      for (std::int32_t c = 0; c < N; ++c) sum += G[c * ld + k] * vc[c];
+      I[k] = sum;
+    }
+  } else {
+    for (std::int32_t c = 1; c <= n; ++c) {
+      const double* const G = run(e_s7::globaldm, 1, n, c, i);
+      const double vc = at_node(v, nodes[c - 1]);
+      for (std::int32_t k = 0; k < n; ++k) I[k] += G[k] * vc;
+    }
+  }
+}
+
+// The terminal currents of one end, with the form for its conductor count.
+void add_terminal_currents(std::int32_t i, std::int32_t n, std::int32_t end, const std::int32_t* nodes,
+                           const wakro::lines::NodeColumn<double>& v) {
+  if (n == wakro::lines::kThreePhase)
+    add_terminal_currents<wakro::lines::kThreePhase>(i, n, end, nodes, v);
+  else
+    add_terminal_currents<0>(i, n, end, nodes, v);
 }
 
 }  // namespace
@@ -124,6 +214,7 @@ void dsldyn() {
   // Mode-domain lines, walking the directory rows in order with the running
   // ring, transformation and server offsets.
   std::int32_t slots = 0, terms = 0, server = 0, apoles = 0, zpoles = 0;
+  std::int32_t phase_rows = 0, mfdtd_rows = 0;  // rows for the passes below
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     const std::int32_t model = e_s7::linemodel(i, dir::kModel);
     if (e_s7::linemodel(i, dir::kRole) == kServerEnd) ++server;
@@ -135,21 +226,28 @@ void dsldyn() {
         e_s0::cdctl(c, 1, i) = 0.0;
       continue;
     }
+    if (model == kFrePhase) ++phase_rows;
+    if (model == kMfdtd) ++mfdtd_rows;
     if (model != kBergeron && model != kFreDep) continue;
     const std::int32_t j = e_s7::linemodel(i, dir::kModelLine);
     const std::int32_t o = e_s7::linemodel(i, dir::kModeOffset);
     const std::int32_t n = e_s7::mode(j);
     if (n < 1) continue;
-    if (model == kBergeron) bergeron_step(j, i, o, slots, terms, server);
-    if (model == kFreDep) wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
-    for (std::int32_t m = 1; m <= n; ++m) slots += e_s7::nt(o + m);
+    if (model == kBergeron) {
+      const wakro::lines::ModalLine L = wakro::lines::modal_line(j, i, o, terms);
+      slots += n == wakro::lines::kThreePhase ? bergeron_step<wakro::lines::kThreePhase>(L, j, o, slots, server)
+                                              : bergeron_step<0>(L, j, o, slots, server);
+    } else {
+      wakro::lines::fredep_step(j, i, o, slots, terms, apoles, zpoles, server);
+      for (std::int32_t m = 1; m <= n; ++m) slots += e_s7::nt(o + m);
+    }
     terms += n * n;
   }
 
   // Phase-domain lines, with their running offsets in the pooled tables.
   wakro::lines::PhaseOffsets at;
   server = 0;
-  for (std::int32_t i = 1; i <= e_s7::img; ++i) {
+  for (std::int32_t i = 1; phase_rows > 0 && i <= e_s7::img; ++i) {
     if (e_s7::linemodel(i, dir::kRole) == kServerEnd) ++server;
     if (e_s7::linemodel(i, dir::kModel) != kFrePhase) continue;
     const std::int32_t p = e_s7::linemodel(i, dir::kModelLine);
@@ -158,7 +256,7 @@ void dsldyn() {
   }
 
   // Finite-difference lines (never an ENI end: the reader refuses that).
-  for (std::int32_t i = 1; i <= e_s7::img; ++i)
+  for (std::int32_t i = 1; mfdtd_rows > 0 && i <= e_s7::img; ++i)
     if (e_s7::linemodel(i, dir::kModel) == kMfdtd)
       wakro::lines::mfdtd_step(e_s7::linemodel(i, dir::kModelLine), i);
 
@@ -172,6 +270,8 @@ void dsldyn() {
 
 void dslout() {
   using e_s7::linemodel;
+  using wakro::lines::NodeColumn;
+  using wakro::lines::run;
   std::int32_t client = 0;
   for (std::int32_t i = 1; i <= e_s7::img; ++i) {
     const std::int32_t role = linemodel(i, dir::kRole);
@@ -179,10 +279,7 @@ void dslout() {
       ++client;
       const std::int32_t n = linemodel(i, dir::kConductors);
       const std::int32_t ss = e_s7eni::eni_client_ss(client);
-      for (std::int32_t k = 1; k <= n; ++k)
-        for (std::int32_t c = 1; c <= n; ++c)
-          e_s0::cdctl(k, 1, i) += e_s7::globaldm(k, c, i) *
-                                  node_voltage(e_s7eni::eni_client_nodes(c, client), ss);
+      add_terminal_currents(i, n, 1, run(e_s7eni::eni_client_nodes, 1, n, client), NodeColumn<double>(e_s0::vdc, ss));
       continue;
     }
     const std::int32_t model = linemodel(i, dir::kModel);
@@ -193,15 +290,9 @@ void dslout() {
     const std::int32_t n = phase ? e_s7ph::modeph(j) : mfdtd ? e_s7mfd::modemfd(j) : e_s7::mode(j);
     const std::int32_t ks = phase ? e_s7ph::kssph(j) : mfdtd ? e_s7mfd::kssmfd(j) : e_s7::kss(j);
     const std::int32_t ms = phase ? e_s7ph::mssph(j) : mfdtd ? e_s7mfd::mssmfd(j) : e_s7::mss(j);
-    const wakro::FArray<std::int32_t, 1>& knodes =
-        phase ? e_s7ph::knodeph : mfdtd ? e_s7mfd::knodemfd : e_s7::knode;
-    const wakro::FArray<std::int32_t, 1>& mnodes =
-        phase ? e_s7ph::mnodeph : mfdtd ? e_s7mfd::mnodemfd : e_s7::mnode;
-    for (std::int32_t k = 1; k <= n; ++k)
-      for (std::int32_t c = 1; c <= n; ++c) {
-        e_s0::cdctl(k, 1, i) += e_s7::globaldm(k, c, i) * node_voltage(knodes(o + c), ks);
-        if (role == kOrdinary)
-          e_s0::cdctl(k, 2, i) += e_s7::globaldm(k, c, i) * node_voltage(mnodes(o + c), ms);
-      }
+    wakro::FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : mfdtd ? e_s7mfd::knodemfd : e_s7::knode;
+    wakro::FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : mfdtd ? e_s7mfd::mnodemfd : e_s7::mnode;
+    add_terminal_currents(i, n, 1, run(knodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ks));
+    if (role == kOrdinary) add_terminal_currents(i, n, 2, run(mnodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ms));
   }
 }

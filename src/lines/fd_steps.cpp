@@ -9,6 +9,7 @@
 
 #include "lines/convolution.h"
 #include "lines/line_records.h"
+#include "lines/modal_line.h"
 #include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
@@ -30,24 +31,6 @@ double far_voltage(std::int32_t role, std::int32_t node, std::int32_t ss, std::i
 }
 
 }  // namespace
-
-void inject_modal(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t t0) {
-  using namespace e_s7;
-  const std::int32_t n = mode(j);
-  const std::int32_t role = linemodel(i, dir::kRole);
-  for (std::int32_t c = 1; c <= n; ++c) {
-    double Ik = 0.0, Im = 0.0;
-    for (std::int32_t m = 1; m <= n; ++m) {
-      const double T = ti(t0 + (c - 1) * n + m);
-      Ik += T * ck(o + m);
-      Im += T * cm(o + m);
-    }
-    if (knode(o + c) > 0) e_s0::ccli(knode(o + c), kss(j)) += Ik;
-    if (role == kOrdinary && mnode(o + c) > 0) e_s0::ccli(mnode(o + c), mss(j)) += Im;
-    e_s0::cdctl(c, 1, i) = -Ik;
-    e_s0::cdctl(c, 2, i) = -Im;
-  }
-}
 
 void fredep_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t r0, std::int32_t t0,
                  std::int32_t& a0, std::int32_t& z0, std::int32_t server) {
@@ -112,7 +95,7 @@ void fredep_step(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t r0
     m1(q) = p + 1 > P ? 1 : p + 1;
     r += P;
   }
-  inject_modal(j, i, o, t0);
+  inject_modal(modal_line(j, i, o, t0));
   for (std::int32_t c = 1; c <= n; ++c) {
     ckk(o + c) = ck(o + c);
     cmm(o + c) = cm(o + c);

@@ -17,11 +17,6 @@ struct PhaseOffsets {
   std::int32_t ycserc = 0;   // ycserc entries
 };
 
-// The modal history currents ck, cm of mode-domain line j (directory row i,
-// modes o + 1 .. o + n, transformation block t0 + 1) into its conductors: added
-// into e_s0::ccli at the end nodes, their negation into e_s0::cdctl.
-void inject_modal(std::int32_t j, std::int32_t i, std::int32_t o, std::int32_t t0);
-
 // FRE-DEP line j of directory row i: modes o + 1 .. o + n, first ring slot
 // r0 + 1, transformation block t0 + 1, first propagation and impedance poles
 // after a0 and z0 (advanced past the line's poles); server: the line's ENI
