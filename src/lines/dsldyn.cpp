@@ -146,44 +146,55 @@ std::int32_t bergeron_step(const wakro::lines::ModalLine& L, std::int32_t j, std
   return r - r0;
 }
 
-// Adds globaldm(., ., i) times the voltages v of the end's nodes (nodes[0 ..
-// n - 1]) to the terminal currents cdctl(., end, i) of directory row i; each
+// One end of a line for its terminal currents: the end's nodes (nodes[0 ..
+// n - 1]) and the node voltages of its subsystem.
+struct LineEnd {
+  const std::int32_t* nodes;
+  wakro::lines::NodeColumn<double> v;
+};
+
+// Adds globaldm(., ., i) times the node voltages of ends[e] to the terminal
+// currents cdctl(., e + 1, i) of directory row i, e = 0 .. count - 1; each
 // current takes its terms in conductor order. N > 0: n = N, fixed at compile
 // time, each current summed in a register; otherwise column by column of the
 // admittance, each node voltage read once.
 template <std::int32_t N>
-void add_terminal_currents(std::int32_t i, std::int32_t n, std::int32_t end, const std::int32_t* nodes,
-                           const wakro::lines::NodeColumn<double>& v) {
+void add_terminal_currents(std::int32_t i, std::int32_t n, const LineEnd* ends, std::int32_t count) {
   using wakro::lines::at_node;
   using wakro::lines::run;
-  double* const I = run(e_s0::cdctl, 1, n, end, i);
   if constexpr (N > 0) {
     const double* const G = run(e_s7::globaldm, 1, N, 1, i);
     const std::int32_t ld = e_s7::globaldm.extent(1);  // G[c ld + k] is globaldm(k + 1, c + 1, i)
-    double vc[N];
-    for (std::int32_t c = 0; c < N; ++c) vc[c] = at_node(v, nodes[c]);
     if constexpr (decltype(e_s7::globaldm)::kChecked) (void)e_s7::globaldm(N, N, i);
-    for (std::int32_t k = 0; k < N; ++k) {
-      double sum = I[k];
-      for (std::int32_t c = 0; c < N; ++c) sum += G[c * ld + k] * vc[c];
-      I[k] = sum;
+    for (std::int32_t e = 0; e < count; ++e) {
+      double* const I = run(e_s0::cdctl, 1, N, e + 1, i);
+      double vc[N];
+      for (std::int32_t c = 0; c < N; ++c) vc[c] = at_node(ends[e].v, ends[e].nodes[c]);
+      for (std::int32_t k = 0; k < N; ++k) {
+        double sum = I[k];
+        for (std::int32_t c = 0; c < N; ++c) sum += G[c * ld + k] * vc[c];
+        I[k] = sum;
+      }
     }
   } else {
-    for (std::int32_t c = 1; c <= n; ++c) {
-      const double* const G = run(e_s7::globaldm, 1, n, c, i);
-      const double vc = at_node(v, nodes[c - 1]);
-      for (std::int32_t k = 0; k < n; ++k) I[k] += G[k] * vc;
+    for (std::int32_t e = 0; e < count; ++e) {
+      double* const I = run(e_s0::cdctl, 1, n, e + 1, i);
+      for (std::int32_t c = 1; c <= n; ++c) {
+        const double* const G = run(e_s7::globaldm, 1, n, c, i);
+        const double vc = at_node(ends[e].v, ends[e].nodes[c - 1]);
+        for (std::int32_t k = 0; k < n; ++k) I[k] += G[k] * vc;
+      }
     }
   }
 }
 
-// The terminal currents of one end, with the form for its conductor count.
-void add_terminal_currents(std::int32_t i, std::int32_t n, std::int32_t end, const std::int32_t* nodes,
-                           const wakro::lines::NodeColumn<double>& v) {
+// The terminal currents of the first `count` ends, with the form for the
+// conductor count.
+void add_terminal_currents(std::int32_t i, std::int32_t n, const LineEnd* ends, std::int32_t count) {
   if (n == wakro::lines::kThreePhase)
-    add_terminal_currents<wakro::lines::kThreePhase>(i, n, end, nodes, v);
+    add_terminal_currents<wakro::lines::kThreePhase>(i, n, ends, count);
   else
-    add_terminal_currents<0>(i, n, end, nodes, v);
+    add_terminal_currents<0>(i, n, ends, count);
 }
 
 }  // namespace
@@ -279,7 +290,8 @@ void dslout() {
       ++client;
       const std::int32_t n = linemodel(i, dir::kConductors);
       const std::int32_t ss = e_s7eni::eni_client_ss(client);
-      add_terminal_currents(i, n, 1, run(e_s7eni::eni_client_nodes, 1, n, client), NodeColumn<double>(e_s0::vdc, ss));
+      const LineEnd end{run(e_s7eni::eni_client_nodes, 1, n, client), NodeColumn<double>(e_s0::vdc, ss)};
+      add_terminal_currents(i, n, &end, 1);
       continue;
     }
     const std::int32_t model = linemodel(i, dir::kModel);
@@ -292,7 +304,9 @@ void dslout() {
     const std::int32_t ms = phase ? e_s7ph::mssph(j) : mfdtd ? e_s7mfd::mssmfd(j) : e_s7::mss(j);
     wakro::FArray<std::int32_t, 1>& knodes = phase ? e_s7ph::knodeph : mfdtd ? e_s7mfd::knodemfd : e_s7::knode;
     wakro::FArray<std::int32_t, 1>& mnodes = phase ? e_s7ph::mnodeph : mfdtd ? e_s7mfd::mnodemfd : e_s7::mnode;
-    add_terminal_currents(i, n, 1, run(knodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ks));
-    if (role == kOrdinary) add_terminal_currents(i, n, 2, run(mnodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ms));
+    // Both ends of an ordinary line; of an ENI server end its own end only.
+    const LineEnd ends[2] = {{run(knodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ks)},
+                             {run(mnodes, o + 1, n), NodeColumn<double>(e_s0::vdc, ms)}};
+    add_terminal_currents(i, n, ends, role == kOrdinary ? 2 : 1);
   }
 }
