@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "model/farray.h"
 
@@ -35,22 +36,32 @@ T* run(FArray<T, Rank, Checked>& a, std::int32_t first, std::int32_t count, Rest
 // end whose nodes are all ground never reads it.
 template <class T>
 class NodeColumn {
+  static constexpr bool kChecked = FArray<T, 2>::kChecked;
+
  public:
   NodeColumn(FArray<T, 2>& a, std::int32_t ss)
-      : a_(&a),
-        ss_(ss),
-        col_(ss >= 1 && ss <= a.extent(2) ? a.data() + std::ptrdiff_t{ss - 1} * a.extent(1) : nullptr) {}
+      : col_(ss >= 1 && ss <= a.extent(2) ? a.data() + std::ptrdiff_t{ss - 1} * a.extent(1) : nullptr),
+        where_{&a, ss} {}
 
   // Entry of node `node` (>= 1).
   T& operator[](std::int32_t node) const {
-    if constexpr (FArray<T, 2>::kChecked) return (*a_)(node, ss_);
+    if constexpr (kChecked) return (*where_.a)(node, where_.ss);
     return col_[node - 1];
   }
 
  private:
-  FArray<T, 2>* a_;
-  std::int32_t ss_;
+  // Checked builds index through the table itself; the others need no more
+  // than the column.
+  struct Table {
+    FArray<T, 2>* a;
+    std::int32_t ss;
+  };
+  struct NoTable {
+    NoTable(FArray<T, 2>*, std::int32_t) {}
+  };
+
   T* col_;
+  [[no_unique_address]] std::conditional_t<kChecked, Table, NoTable> where_;
 };
 
 // A node's value in a column, ground and unconnected ends (node <= 0) reading 0.

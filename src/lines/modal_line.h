@@ -62,7 +62,7 @@ inline ModalLine modal_line(std::int32_t j, std::int32_t i, std::int32_t o, std:
 // added into e_s0::ccli at the end nodes (the receiving end only on an
 // ordinary line) and negated into e_s0::cdctl. N > 0: L has N conductors.
 template <std::int32_t N = 0>
-void inject_modal(const ModalLine& L) {
+inline void inject_modal(const ModalLine& L) {
   const std::int32_t n = N > 0 ? N : L.n;
   for (std::int32_t c = 0; c < n; ++c) {
     const double* const Tc = L.T + c * n;
