@@ -14,7 +14,10 @@
 // solved terminal voltages to e_s0::cdctl, which then holds the current into the
 // line at each conductor end (end 1 the sending end, end 2 the receiving end).
 //
-// Nothing here allocates.
+// The per-step loops take each line's entries as plain pointers once per line
+// (line_columns.h, modal_line.h); a three-conductor line runs a form of the
+// same code with its loops fixed at three, every sum taking its terms in the
+// same order. Nothing here allocates.
 #include <algorithm>
 
 #include "lines/eni.h"
@@ -46,9 +49,9 @@ constexpr std::int32_t kFreDep = static_cast<std::int32_t>(wakro::lines::LineMod
 constexpr std::int32_t kFrePhase = static_cast<std::int32_t>(wakro::lines::LineModel::frephase);
 constexpr std::int32_t kMfdtd = static_cast<std::int32_t>(wakro::lines::LineModel::mfdtd);
 
-// The modal voltages of the two ends of line L, mode x: sum_c T(x, c) v(c) in
-// conductor order, v the end's node voltages vk[c] and vm[c] (vs: none, an
-// end with no voltage of its own, which reads 0).
+// The modal voltages of the two ends of one mode x, sum_c T(x, c) v(c) over
+// each end's conductor voltages v in conductor order (an end with no voltage of
+// its own, an ENI client's far end, keeps 0).
 struct EndVoltages {
   double k = 0.0, m = 0.0;
 };
