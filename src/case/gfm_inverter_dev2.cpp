@@ -10,12 +10,12 @@
 #include "blocks/phase_meters.h"
 #include "blocks/poles.h"
 #include "blocks/slots.h"
+#include "case/dq_frame.h"
 #include "case/inverter_loops.h"
 #include "devices/variable_branches.h"
 #include "devices/voltage_sources.h"
 #include "diag/message.h"
 #include "diag/nodeaccess.h"
-#include "machines/dq_library.h"
 #include "model/branches.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
@@ -70,9 +70,10 @@ std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
 struct Dq0 {
   double d = 0.0, q = 0.0, z = 0.0;
 };
-Dq0 forward(double a, double b, double c, double theta) {
+// a, b, c into the frame of an angle (trdqo's forward direction).
+Dq0 forward(double a, double b, double c, const DqFrame& frame) {
   Dq0 r;
-  trdqo(a, b, c, r.d, r.q, r.z, theta, 1);
+  to_dq(frame, a, b, c, r.d, r.q, r.z);
   return r;
 }
 
@@ -117,6 +118,7 @@ struct GfmStep {
   double pv_d, pv_q;
   Dq0 iadq;
   double p, q, pf, qf, ph, qh, l_hi, l_lo, delta_p, omega, angle_integral, theta;
+  DqFrame frame;  // at theta, for every set turned at it
   // 13-15. Voltages, their regulation and the voltage reference.
   Dq0 v1, v2;
   double vmag, v2mag, ev, vr_integral, e, selection, eh, dqf, magnitude, xd, xq;
@@ -203,7 +205,7 @@ void hold_angle(const GfmArgs& a, GfmStep& s) {
 
 // 5. Phase-locked loop on V_a at its last angle.
 void lock_phase(const GfmArgs& a, GfmStep& s) {
-  s.va_pll = forward(s.va[0], s.va[1], s.va[2], s.pll_last);
+  s.va_pll = forward(s.va[0], s.va[1], s.va[2], dq_frame(s.pll_last));
   s.pll_angle = 0.0;
   s.omega_pll = 0.0;
   double pll_error = s.va_pll.d, f0 = a.f0, pll_filter = a.pll_filter, upper = kPllUpperFactorValue,
@@ -232,7 +234,7 @@ void measure_powers(const GfmArgs& a, GfmStep& s) {
   const bool from_va = a.v_meas_sel == configured();
   s.pv_d = from_va ? s.vd_last : s.vd2_last;
   s.pv_q = from_va ? s.vq_last : s.vq2_last;
-  s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], s.theta_last);
+  s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], dq_frame(s.theta_last));
   s.p = 1.5 * (s.pv_d * s.iadq.d + s.pv_q * s.iadq.q);
   s.q = 1.5 * (s.pv_q * s.iadq.d - s.pv_d * s.iadq.q);
   s.pf = lag(s.tp, s.p);
@@ -261,9 +263,10 @@ void advance_angle(const ModuleCall& c, GfmStep& s) {
   s.angle_integral = integral(s.omega);
   wrap_angle_integrator(angle_record);
   s.theta = wrap_angle(s.angle_integral + s.theta_off);
+  s.frame = dq_frame(s.theta);
 
-  s.v2 = forward(s.vb[0], s.vb[1], s.vb[2], s.theta);
-  s.v1 = forward(s.va[0], s.va[1], s.va[2], s.theta);
+  s.v2 = forward(s.vb[0], s.vb[1], s.vb[2], s.frame);
+  s.v1 = forward(s.va[0], s.va[1], s.va[2], s.frame);
   s.vmag = guarded_sqrt(s.v1.d * s.v1.d + s.v1.q * s.v1.q, c.call_no, kGfmSqrtV);
   s.v2mag = guarded_sqrt(s.v2.d * s.v2.d + s.v2.q * s.v2.q, c.call_no, kGfmSqrtV2);
 }
@@ -313,7 +316,7 @@ void voltage_loop_and_limit(const GfmArgs& a, GfmStep& s) {
 
 // 18. Current loop on I_b; 19. phase EMFs [V]; arguments 52-54.
 void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
-  s.ibdq = forward(s.ib[0], s.ib[1], s.ib[2], s.theta);
+  s.ibdq = forward(s.ib[0], s.ib[1], s.ib[2], s.frame);
   Dq ibm{s.ibdq.d, s.ibdq.q};
   s.uref = Dq{};
   double cl_kff = a.cl_kff, l1 = s.bv.l1;
@@ -324,8 +327,7 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
   s.ec = 0.0;
   s.ud = s.uref[0];
   s.uq = s.uref[1];
-  double uz = 0.0;
-  trdqo(s.ea, s.eb, s.ec, s.ud, s.uq, uz, s.theta, -1);
+  from_dq(s.frame, s.ud, s.uq, 0.0, s.ea, s.eb, s.ec);
   a.q_out = -kMilli * s.qf;
   a.p_out = kMilli * s.pf;
   a.f_out = s.omega / kTwoPi;
@@ -333,8 +335,8 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
 
 // 20. Output channels; 23, 30, 33, 35 and 51 are written by the out pass.
 void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
-  const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.theta);
-  const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.theta);
+  const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.frame);
+  const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.frame);
   const double ndqf = s.n * s.dqf;
   const Dq0& iadq = s.iadq;
   const double ch[55] = {0.0,
@@ -570,6 +572,7 @@ void gfm_inverter_dev2out() {
 void gfm_inverter_dev2dyn_begin() {
   using namespace wakro::devices;
   const ModuleCall c = enter_begin(kGfmInverter);
+  clear_dq_frames();
   next_rtci() = 1;
   phaselocked_loopdyn_begin();
   const wakro::blocks::Slots<std::int32_t> selectors = take_rtci(12);

@@ -43,9 +43,12 @@ std::int32_t map_entry(std::int32_t k, std::int32_t local) {
 // Node and subsystem numbers come from model code: a node outside its subsystem
 // (or a subsystem outside the case) is refused with the model checks' messages
 // instead of being read past the voltage tables. Ground needs no subsystem.
+// The node check runs every step for every measured node: its conditions are
+// tested here, and wakro_testnn is called only to report the one that fails.
 double vdc_or_ground(std::string_view tag, std::int32_t n, std::int32_t ss) {
   if (n == 0) return 0.0;
-  wakro_testnn(tag, n, ss);
+  if (ss < 1 || ss > int2::nmat || n < 1 || n > e_s0::mbus(ss)) [[unlikely]]
+    wakro_testnn(tag, n, ss);
   return e_s0::vdc(n, ss);
 }
 
