@@ -339,19 +339,57 @@ void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.frame);
   const double ndqf = s.n * s.dqf;
   const Dq0& iadq = s.iadq;
-  const double ch[55] = {0.0,
-                         (s.pf - s.p) * a.p_droop * a.p_filter, s.pf - s.p, s.pfs, static_cast<double>(s.s_e),
-                         s.limited[1], static_cast<double>(s.flag), s.limited[0], s.magnitude, s.v2mag - s.vmag,
-                         s.l_hi + s.l_lo, s.v2mag, s.e, guarded_div(s.v_set - s.vmag, s.vbase), s.v_set,
-                         s.uq, s.ud, s.eh - ndqf, ndqf, s.iref[1], s.qh, -kMilli * s.qf, s.iref[0],
-                         0.0 /*23: out pass*/, s.pv_q * iadq.d, s.ph, kMilli * s.pf, s.q, s.theta, s.pv_d * iadq.q,
-                         0.0 /*30*/, s.ec, s.p, 0.0 /*33*/, s.eb, 0.0 /*35*/, s.ea, iadq.z, iadq.q, s.va_pll.z,
-                         s.v1.q, iadq.d, -icdq.q, s.v1.d, icdq.d, s.va_pll.d, s.ibdq.q, s.bv.cap, s.v2.q, s.ibdq.d,
-                         s.v2.d, 0.0 /*51*/, vcdq.q, s.omega_pll, vcdq.d};
-  for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26,
-                         27, 28, 29, 31, 32, 34, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 52,
-                         53, 54})
-    e_s4::pgb(c.pgb_base + k) = ch[k];
+  // Written in place: 23, 30, 33, 35 and 51 are the out pass's.
+  const auto ch = [&c](std::int32_t k) -> double& { return e_s4::pgb(c.pgb_base + k); };
+  ch(1) = (s.pf - s.p) * a.p_droop * a.p_filter;
+  ch(2) = s.pf - s.p;
+  ch(3) = s.pfs;
+  ch(4) = static_cast<double>(s.s_e);
+  ch(5) = s.limited[1];
+  ch(6) = static_cast<double>(s.flag);
+  ch(7) = s.limited[0];
+  ch(8) = s.magnitude;
+  ch(9) = s.v2mag - s.vmag;
+  ch(10) = s.l_hi + s.l_lo;
+  ch(11) = s.v2mag;
+  ch(12) = s.e;
+  ch(13) = guarded_div(s.v_set - s.vmag, s.vbase);
+  ch(14) = s.v_set;
+  ch(15) = s.uq;
+  ch(16) = s.ud;
+  ch(17) = s.eh - ndqf;
+  ch(18) = ndqf;
+  ch(19) = s.iref[1];
+  ch(20) = s.qh;
+  ch(21) = -kMilli * s.qf;
+  ch(22) = s.iref[0];
+  ch(24) = s.pv_q * iadq.d;
+  ch(25) = s.ph;
+  ch(26) = kMilli * s.pf;
+  ch(27) = s.q;
+  ch(28) = s.theta;
+  ch(29) = s.pv_d * iadq.q;
+  ch(31) = s.ec;
+  ch(32) = s.p;
+  ch(34) = s.eb;
+  ch(36) = s.ea;
+  ch(37) = iadq.z;
+  ch(38) = iadq.q;
+  ch(39) = s.va_pll.z;
+  ch(40) = s.v1.q;
+  ch(41) = iadq.d;
+  ch(42) = -icdq.q;
+  ch(43) = s.v1.d;
+  ch(44) = icdq.d;
+  ch(45) = s.va_pll.d;
+  ch(46) = s.ibdq.q;
+  ch(47) = s.bv.cap;
+  ch(48) = s.v2.q;
+  ch(49) = s.ibdq.d;
+  ch(50) = s.v2.d;
+  ch(52) = vcdq.q;
+  ch(53) = s.omega_pll;
+  ch(54) = vcdq.d;
 }
 
 // 21. The network, groups in their fixed order.
