@@ -64,9 +64,9 @@ struct ModuleCall {
   std::int32_t branch(std::int32_t k) const { return branch_base + k; }
 };
 
-// The counter steps run in every routine call of every step: they are inline,
-// so that the counts of a module (constants of its code) fold into them, and
-// only the stops for a passed array are calls.
+// The counter steps run in every routine call of every step: they are always
+// in line, so that the counts of a module (constants of its code) fold into
+// them, and only the stops for a passed array are calls.
 namespace frame_detail {
 
 // Stop the run: an advance of a running counter would pass its array.
@@ -139,7 +139,7 @@ inline void check_signals(const ModuleCounts& m, const ModuleCall& c) {
 
 }  // namespace frame_detail
 
-inline ModuleCall enter_dyn(const ModuleCounts& m) {
+[[gnu::always_inline]] inline ModuleCall enter_dyn(const ModuleCounts& m) {
   using namespace frame_detail;
   ModuleCall c;
   // 1. The call record.
@@ -162,7 +162,7 @@ inline ModuleCall enter_dyn(const ModuleCounts& m) {
   return c;
 }
 
-inline ModuleCall enter_out(const ModuleCounts& m) {
+[[gnu::always_inline]] inline ModuleCall enter_out(const ModuleCounts& m) {
   using namespace frame_detail;
   ModuleCall c;
   next_record_row(m);
@@ -174,7 +174,7 @@ inline ModuleCall enter_out(const ModuleCounts& m) {
   return c;
 }
 
-inline ModuleCall enter_begin(const ModuleCounts& m) {
+[[gnu::always_inline]] inline ModuleCall enter_begin(const ModuleCounts& m) {
   ModuleCall c;
   frame_detail::take_call_node_branches(m, c);
   return c;

@@ -1,7 +1,8 @@
 // The kept d-q-0 frames against trdqo, bit for bit: both directions over a
 // table of angles and phase sets, a frame found again (no new cosines), a
 // changed angle (even by one bit) computing its own frame, the oldest frame
-// replaced once more angles than are kept have been taken, and a clear.
+// replaced once more angles than are kept have been taken, and a clear (which
+// keeps only the frame of 0.0).
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -52,9 +53,13 @@ void expect_same_as_trdqo(const DqFrame& f, double theta) {
 
 TEST(DqFrame, BothDirectionsAreTrdqosBitForBit) {
   clear_dq_frames();
+  // A clear leaves every kept entry at the true frame of 0.0.
+  expect_same_as_trdqo(dq_frame(0.0), 0.0);
+  EXPECT_EQ(dq_frames_computed(), 0);
   for (double theta : kAngles) expect_same_as_trdqo(dq_frame(theta), theta);
-  // 0.0 and -0.0 are two angles: every entry of the table took its own frame.
-  EXPECT_EQ(dq_frames_computed(), static_cast<std::int64_t>(kAngles.size()));
+  // 0.0 and -0.0 are two angles: every other entry of the table took its own
+  // frame.
+  EXPECT_EQ(dq_frames_computed(), static_cast<std::int64_t>(kAngles.size()) - 1);
 }
 
 TEST(DqFrame, AFrameIsFoundAgainOnlyForTheVerySameAngle) {
