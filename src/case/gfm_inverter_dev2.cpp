@@ -62,7 +62,7 @@ std::int32_t configured() { return next_rtci(); }
 std::int32_t compare(double A, double B, double high, double low) {
   XPair out{0.0, 0.0};
   wakro_x2comp(0, 0, A, B, high, 0.0, low, out);
-  return static_cast<std::int32_t>(std::lround(out[0]));
+  return rounded(out[0]);
 }
 // 1 when time >= t0.
 std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }

@@ -204,6 +204,15 @@ inline double guarded_div(double a, double b) {
 // 1 / b guarded the same way: +-1e100 when |b| < 1e-100.
 inline double guarded_inverse(double b) { return guarded_div(1.0, b); }
 
+// std::lround(x) as a 32-bit integer. The comparators and flags of generated
+// code give 0.0 or 1.0 almost always: those two are answered without the
+// library call, every other value by it.
+inline std::int32_t rounded(double x) {
+  if (x == 0.0) return 0;
+  if (x == 1.0) return 1;
+  return static_cast<std::int32_t>(std::lround(x));
+}
+
 // sqrt(x); for x < 0 it returns 0 and, the first time for this instance, warns
 // under the given ids. Takes one logical storage slot (storage::storl) for the
 // once-flag on every call.
