@@ -92,8 +92,13 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
   for (std::int32_t k = 0; k < 3; ++k) e_varrlc1_cfg(kind, c.ss, c.branch(first + k), 0);
 }
 
-double current(const ModuleCall& c, std::int32_t local) { return branches::cbr(c.branch(local), c.ss); }
-double voltage(const ModuleCall& c, std::int32_t node) { return wakro_vvdc(c.ss, c.node(node), 0); }
+// The out pass's eighteen reads, in line.
+[[gnu::always_inline]] inline double current(const ModuleCall& c, std::int32_t local) {
+  return branches::cbr(c.branch(local), c.ss);
+}
+[[gnu::always_inline]] inline double voltage(const ModuleCall& c, std::int32_t node) {
+  return wakro_vvdc(c.ss, c.node(node), 0);
+}
 
 // The working values of one dyn pass, filled step by step in the order below.
 struct GfmStep {
