@@ -171,7 +171,7 @@ void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_
   component_id(c.call_no, kSgMachineId);
   const std::int32_t block = e_s2::nexc, record = rt_config::nrtcf;
   const wakro::blocks::Slots<std::int32_t> latch = take_stori(1);
-  latch(1) = static_cast<std::int32_t>(std::lround(e_s2::stor(block + kMachineMode)));
+  latch(1) = rounded(e_s2::stor(block + kMachineMode));
   const double w_rated = machine_config(record, kCfgOmega);
   SyncStepIn in;
   in.ss = c.ss;

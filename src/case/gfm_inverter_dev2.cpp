@@ -10,12 +10,12 @@
 #include "blocks/phase_meters.h"
 #include "blocks/poles.h"
 #include "blocks/slots.h"
+#include "case/dq_frame.h"
 #include "case/inverter_loops.h"
 #include "devices/variable_branches.h"
 #include "devices/voltage_sources.h"
 #include "diag/message.h"
 #include "diag/nodeaccess.h"
-#include "machines/dq_library.h"
 #include "model/branches.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
@@ -62,7 +62,7 @@ std::int32_t configured() { return next_rtci(); }
 std::int32_t compare(double A, double B, double high, double low) {
   XPair out{0.0, 0.0};
   wakro_x2comp(0, 0, A, B, high, 0.0, low, out);
-  return static_cast<std::int32_t>(std::lround(out[0]));
+  return rounded(out[0]);
 }
 // 1 when time >= t0.
 std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
@@ -70,9 +70,10 @@ std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
 struct Dq0 {
   double d = 0.0, q = 0.0, z = 0.0;
 };
-Dq0 forward(double a, double b, double c, double theta) {
+// a, b, c into the frame of an angle (trdqo's forward direction).
+Dq0 forward(double a, double b, double c, const DqFrame& frame) {
   Dq0 r;
-  trdqo(a, b, c, r.d, r.q, r.z, theta, 1);
+  to_dq(frame, a, b, c, r.d, r.q, r.z);
   return r;
 }
 
@@ -91,8 +92,13 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
   for (std::int32_t k = 0; k < 3; ++k) e_varrlc1_cfg(kind, c.ss, c.branch(first + k), 0);
 }
 
-double current(const ModuleCall& c, std::int32_t local) { return branches::cbr(c.branch(local), c.ss); }
-double voltage(const ModuleCall& c, std::int32_t node) { return wakro_vvdc(c.ss, c.node(node), 0); }
+// The out pass's eighteen reads, in line.
+[[gnu::always_inline]] inline double current(const ModuleCall& c, std::int32_t local) {
+  return branches::cbr(c.branch(local), c.ss);
+}
+[[gnu::always_inline]] inline double voltage(const ModuleCall& c, std::int32_t node) {
+  return wakro_vvdc(c.ss, c.node(node), 0);
+}
 
 // The working values of one dyn pass, filled step by step in the order below.
 struct GfmStep {
@@ -117,6 +123,7 @@ struct GfmStep {
   double pv_d, pv_q;
   Dq0 iadq;
   double p, q, pf, qf, ph, qh, l_hi, l_lo, delta_p, omega, angle_integral, theta;
+  DqFrame frame;  // at theta, for every set turned at it
   // 13-15. Voltages, their regulation and the voltage reference.
   Dq0 v1, v2;
   double vmag, v2mag, ev, vr_integral, e, selection, eh, dqf, magnitude, xd, xq;
@@ -203,7 +210,7 @@ void hold_angle(const GfmArgs& a, GfmStep& s) {
 
 // 5. Phase-locked loop on V_a at its last angle.
 void lock_phase(const GfmArgs& a, GfmStep& s) {
-  s.va_pll = forward(s.va[0], s.va[1], s.va[2], s.pll_last);
+  s.va_pll = forward(s.va[0], s.va[1], s.va[2], dq_frame(s.pll_last));
   s.pll_angle = 0.0;
   s.omega_pll = 0.0;
   double pll_error = s.va_pll.d, f0 = a.f0, pll_filter = a.pll_filter, upper = kPllUpperFactorValue,
@@ -232,7 +239,7 @@ void measure_powers(const GfmArgs& a, GfmStep& s) {
   const bool from_va = a.v_meas_sel == configured();
   s.pv_d = from_va ? s.vd_last : s.vd2_last;
   s.pv_q = from_va ? s.vq_last : s.vq2_last;
-  s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], s.theta_last);
+  s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], dq_frame(s.theta_last));
   s.p = 1.5 * (s.pv_d * s.iadq.d + s.pv_q * s.iadq.q);
   s.q = 1.5 * (s.pv_q * s.iadq.d - s.pv_d * s.iadq.q);
   s.pf = lag(s.tp, s.p);
@@ -261,9 +268,10 @@ void advance_angle(const ModuleCall& c, GfmStep& s) {
   s.angle_integral = integral(s.omega);
   wrap_angle_integrator(angle_record);
   s.theta = wrap_angle(s.angle_integral + s.theta_off);
+  s.frame = dq_frame(s.theta);
 
-  s.v2 = forward(s.vb[0], s.vb[1], s.vb[2], s.theta);
-  s.v1 = forward(s.va[0], s.va[1], s.va[2], s.theta);
+  s.v2 = forward(s.vb[0], s.vb[1], s.vb[2], s.frame);
+  s.v1 = forward(s.va[0], s.va[1], s.va[2], s.frame);
   s.vmag = guarded_sqrt(s.v1.d * s.v1.d + s.v1.q * s.v1.q, c.call_no, kGfmSqrtV);
   s.v2mag = guarded_sqrt(s.v2.d * s.v2.d + s.v2.q * s.v2.q, c.call_no, kGfmSqrtV2);
 }
@@ -313,7 +321,7 @@ void voltage_loop_and_limit(const GfmArgs& a, GfmStep& s) {
 
 // 18. Current loop on I_b; 19. phase EMFs [V]; arguments 52-54.
 void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
-  s.ibdq = forward(s.ib[0], s.ib[1], s.ib[2], s.theta);
+  s.ibdq = forward(s.ib[0], s.ib[1], s.ib[2], s.frame);
   Dq ibm{s.ibdq.d, s.ibdq.q};
   s.uref = Dq{};
   double cl_kff = a.cl_kff, l1 = s.bv.l1;
@@ -324,8 +332,7 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
   s.ec = 0.0;
   s.ud = s.uref[0];
   s.uq = s.uref[1];
-  double uz = 0.0;
-  trdqo(s.ea, s.eb, s.ec, s.ud, s.uq, uz, s.theta, -1);
+  from_dq(s.frame, s.ud, s.uq, 0.0, s.ea, s.eb, s.ec);
   a.q_out = -kMilli * s.qf;
   a.p_out = kMilli * s.pf;
   a.f_out = s.omega / kTwoPi;
@@ -333,23 +340,61 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
 
 // 20. Output channels; 23, 30, 33, 35 and 51 are written by the out pass.
 void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
-  const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.theta);
-  const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.theta);
+  const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.frame);
+  const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.frame);
   const double ndqf = s.n * s.dqf;
   const Dq0& iadq = s.iadq;
-  const double ch[55] = {0.0,
-                         (s.pf - s.p) * a.p_droop * a.p_filter, s.pf - s.p, s.pfs, static_cast<double>(s.s_e),
-                         s.limited[1], static_cast<double>(s.flag), s.limited[0], s.magnitude, s.v2mag - s.vmag,
-                         s.l_hi + s.l_lo, s.v2mag, s.e, guarded_div(s.v_set - s.vmag, s.vbase), s.v_set,
-                         s.uq, s.ud, s.eh - ndqf, ndqf, s.iref[1], s.qh, -kMilli * s.qf, s.iref[0],
-                         0.0 /*23: out pass*/, s.pv_q * iadq.d, s.ph, kMilli * s.pf, s.q, s.theta, s.pv_d * iadq.q,
-                         0.0 /*30*/, s.ec, s.p, 0.0 /*33*/, s.eb, 0.0 /*35*/, s.ea, iadq.z, iadq.q, s.va_pll.z,
-                         s.v1.q, iadq.d, -icdq.q, s.v1.d, icdq.d, s.va_pll.d, s.ibdq.q, s.bv.cap, s.v2.q, s.ibdq.d,
-                         s.v2.d, 0.0 /*51*/, vcdq.q, s.omega_pll, vcdq.d};
-  for (std::int32_t k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 24, 25, 26,
-                         27, 28, 29, 31, 32, 34, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 52,
-                         53, 54})
-    e_s4::pgb(c.pgb_base + k) = ch[k];
+  // Written in place: 23, 30, 33, 35 and 51 are the out pass's.
+  const auto ch = [&c](std::int32_t k) -> double& { return e_s4::pgb(c.pgb_base + k); };
+  ch(1) = (s.pf - s.p) * a.p_droop * a.p_filter;
+  ch(2) = s.pf - s.p;
+  ch(3) = s.pfs;
+  ch(4) = static_cast<double>(s.s_e);
+  ch(5) = s.limited[1];
+  ch(6) = static_cast<double>(s.flag);
+  ch(7) = s.limited[0];
+  ch(8) = s.magnitude;
+  ch(9) = s.v2mag - s.vmag;
+  ch(10) = s.l_hi + s.l_lo;
+  ch(11) = s.v2mag;
+  ch(12) = s.e;
+  ch(13) = guarded_div(s.v_set - s.vmag, s.vbase);
+  ch(14) = s.v_set;
+  ch(15) = s.uq;
+  ch(16) = s.ud;
+  ch(17) = s.eh - ndqf;
+  ch(18) = ndqf;
+  ch(19) = s.iref[1];
+  ch(20) = s.qh;
+  ch(21) = -kMilli * s.qf;
+  ch(22) = s.iref[0];
+  ch(24) = s.pv_q * iadq.d;
+  ch(25) = s.ph;
+  ch(26) = kMilli * s.pf;
+  ch(27) = s.q;
+  ch(28) = s.theta;
+  ch(29) = s.pv_d * iadq.q;
+  ch(31) = s.ec;
+  ch(32) = s.p;
+  ch(34) = s.eb;
+  ch(36) = s.ea;
+  ch(37) = iadq.z;
+  ch(38) = iadq.q;
+  ch(39) = s.va_pll.z;
+  ch(40) = s.v1.q;
+  ch(41) = iadq.d;
+  ch(42) = -icdq.q;
+  ch(43) = s.v1.d;
+  ch(44) = icdq.d;
+  ch(45) = s.va_pll.d;
+  ch(46) = s.ibdq.q;
+  ch(47) = s.bv.cap;
+  ch(48) = s.v2.q;
+  ch(49) = s.ibdq.d;
+  ch(50) = s.v2.d;
+  ch(52) = vcdq.q;
+  ch(53) = s.omega_pll;
+  ch(54) = vcdq.d;
 }
 
 // 21. The network, groups in their fixed order.
@@ -570,6 +615,7 @@ void gfm_inverter_dev2out() {
 void gfm_inverter_dev2dyn_begin() {
   using namespace wakro::devices;
   const ModuleCall c = enter_begin(kGfmInverter);
+  clear_dq_frames();
   next_rtci() = 1;
   phaselocked_loopdyn_begin();
   const wakro::blocks::Slots<std::int32_t> selectors = take_rtci(12);

@@ -299,7 +299,7 @@ void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double&
   // 13. The flag: 1 once the magnitude has reached the limit.
   XPair cmp{0.0, 0.0};
   wakro_x2comp(0, 0, margin, 0.0, 0.0, 0.0, 1.0, cmp);
-  flag = static_cast<std::int32_t>(std::lround(cmp[0]));
+  flag = rounded(cmp[0]);
   // 14. The limited reference.
   if (flag == configured())
     limited = {scale * iref[0], scale * iref[1]};

@@ -23,9 +23,14 @@
 // negative value is 0 with a two-line warning, once per instance.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
+#include "model/e_s1.h"
+#include "model/e_s4.h"
+#include "model/int2.h"
+#include "model/ndde.h"
 #include "model/quolbv3.h"
 
 namespace wakro::casecode {
@@ -59,22 +64,154 @@ struct ModuleCall {
   std::int32_t branch(std::int32_t k) const { return branch_base + k; }
 };
 
-ModuleCall enter_dyn(const ModuleCounts& m);
-ModuleCall enter_out(const ModuleCounts& m);
-ModuleCall enter_begin(const ModuleCounts& m);
+// The counter steps run in every routine call of every step: they are always
+// in line, so that the counts of a module (constants of its code) fold into
+// them, and only the stops for a passed array are calls.
+namespace frame_detail {
+
+// Stop the run: an advance of a running counter would pass its array.
+[[noreturn]] void insufficient(const ModuleCounts& m, std::string_view text, std::int64_t required,
+                               std::int64_t available);
+// Stop the run: the module's node record holds no solved subsystem.
+[[noreturn]] void bad_subsystem(const ModuleCounts& m, std::int32_t ss);
+
+inline void check_room(const ModuleCounts& m, std::string_view text, std::int64_t last, std::int64_t size) {
+  if (last > size) [[unlikely]]
+    insufficient(m, text, last, size);
+}
+
+// The module's subsystem, from its node record; only a module with nodes or
+// branches has one, and it must be one of the solved subsystems (the newer map
+// style writes 0 here, which no branch counter accepts).
+inline std::int32_t subsystem(const ModuleCounts& m) {
+  if (m.record <= 2 && m.nb == 0) return 0;
+  const std::int32_t ss = quolbv3::node(quolbv3::nnode + 1);
+  if (ss < 1 || ss > int2::nmat) [[unlikely]]
+    bad_subsystem(m, ss);
+  return ss;
+}
+
+// Shared by every routine: call number, node record, branch and transformer
+// bases.
+inline void take_call_node_branches(const ModuleCounts& m, ModuleCall& c) {
+  // The record must lie in the node map before its subsystem is read.
+  check_room(m, "ERROR: Insufficient # of NNODES (ND21):", std::int64_t{quolbv3::nnode} + m.record,
+             quolbv3::node.size());
+  c.ss = subsystem(m);
+  c.call_no = quolbv3::ncall_no;
+  quolbv3::ncall_no += 1;
+  c.node_base = quolbv3::nnode;
+  quolbv3::nnode += m.record;
+  if (m.nb > 0) {
+    check_room(m, "ERROR: Insufficient # of branches (ND15):", std::int64_t{quolbv3::nbrch(c.ss)} + m.nb,
+               ndde::nd15);
+    c.branch_base = quolbv3::nbrch(c.ss);
+    quolbv3::nbrch(c.ss) += m.nb;
+  }
+  if (m.nx > 0) {
+    check_room(m, "ERROR: Insufficient # of transformers (ND4):", std::int64_t{quolbv3::nxfmr} + m.nx, ndde::nd4);
+  }
+  c.xfmr_base = quolbv3::nxfmr;
+  quolbv3::nxfmr += m.nx;
+}
+
+inline void take_channels(const ModuleCounts& m, ModuleCall& c) {
+  check_room(m, "ERROR: Insufficient PGB array size (ND13):", std::int64_t{quolbv3::npgb} + m.np,
+             e_s4::pgb.size());
+  c.pgb_base = quolbv3::npgb;
+  quolbv3::npgb += m.np;
+}
+
+inline void next_record_row(const ModuleCounts& m) {
+  check_room(m, "ERROR: Insufficient # of NPAGES (ND22):", std::int64_t{quolbv3::ntxfr} + 1,
+             quolbv3::txfr.extent(1));
+  quolbv3::ntxfr += 1;
+}
+
+// The signal bases must address the stores even when they were read back
+// from a row: a row is only as sound as the pass that wrote it.
+inline void check_signals(const ModuleCounts& m, const ModuleCall& c) {
+  check_room(m, "ERROR: Insufficient STOI array size (ND24):", std::int64_t{c.stoi_base} + m.ni,
+             quolbv3::stoi.size());
+  check_room(m, "ERROR: Insufficient STOF array size (ND25):", std::int64_t{c.stof_base} + m.nf,
+             quolbv3::stof.size());
+}
+
+}  // namespace frame_detail
+
+[[gnu::always_inline]] inline ModuleCall enter_dyn(const ModuleCounts& m) {
+  using namespace frame_detail;
+  ModuleCall c;
+  // 1. The call record.
+  next_record_row(m);
+  quolbv3::txfr(quolbv3::ntxfr, 1) = quolbv3::nstol;
+  quolbv3::txfr(quolbv3::ntxfr, 2) = quolbv3::nstoi;
+  quolbv3::txfr(quolbv3::ntxfr, 3) = quolbv3::nstof;
+  quolbv3::txfr(quolbv3::ntxfr, 4) = quolbv3::nstoc;
+  // 2, 3. Subsystem and call number (with 6 and 7 below).
+  // 4. The signal pointers.
+  c.stoi_base = quolbv3::nstoi;
+  c.stof_base = quolbv3::nstof;
+  check_signals(m, c);
+  quolbv3::nstoi += m.ni;
+  quolbv3::nstof += m.nf;
+  // 5. The channel slice.
+  take_channels(m, c);
+  // 2, 3, 6, 7.
+  take_call_node_branches(m, c);
+  return c;
+}
+
+[[gnu::always_inline]] inline ModuleCall enter_out(const ModuleCounts& m) {
+  using namespace frame_detail;
+  ModuleCall c;
+  next_record_row(m);
+  c.stoi_base = quolbv3::txfr(quolbv3::ntxfr, 2);
+  c.stof_base = quolbv3::txfr(quolbv3::ntxfr, 3);
+  check_signals(m, c);
+  take_channels(m, c);
+  take_call_node_branches(m, c);
+  return c;
+}
+
+[[gnu::always_inline]] inline ModuleCall enter_begin(const ModuleCounts& m) {
+  ModuleCall c;
+  frame_detail::take_call_node_branches(m, c);
+  return c;
+}
 
 // At time zero: opens "<name>.dta" and moves to `section` ("DATADSD:" or
 // "DATADSO:"); close_data closes it again. Both do nothing after time zero.
-void open_data(const ModuleCounts& m, std::string_view section);
-void close_data();
+void open_data_at_time_zero(const ModuleCounts& m, std::string_view section);
+void close_data_at_time_zero();
+inline void open_data(const ModuleCounts& m, std::string_view section) {
+  if (e_s1::timezero) [[unlikely]]
+    open_data_at_time_zero(m, section);
+}
+inline void close_data() {
+  if (e_s1::timezero) [[unlikely]]
+    close_data_at_time_zero();
+}
 
 inline constexpr double kHuge = 1.0E+100;
 inline constexpr double kTiny = 1.0E-100;
 
 // a / b, with b replaced by 1e-100 of its sign (+ for 0) when |b| < 1e-100.
-double guarded_div(double a, double b);
+inline double guarded_div(double a, double b) {
+  if (std::fabs(b) >= kTiny) return a / b;
+  return b >= 0.0 ? a * kHuge : -a * kHuge;
+}
 // 1 / b guarded the same way: +-1e100 when |b| < 1e-100.
 inline double guarded_inverse(double b) { return guarded_div(1.0, b); }
+
+// std::lround(x) as a 32-bit integer. The comparators and flags of generated
+// code give 0.0 or 1.0 almost always: those two are answered without the
+// library call, every other value by it.
+inline std::int32_t rounded(double x) {
+  if (x == 0.0) return 0;
+  if (x == 1.0) return 1;
+  return static_cast<std::int32_t>(std::lround(x));
+}
 
 // sqrt(x); for x < 0 it returns 0 and, the first time for this instance, warns
 // under the given ids. Takes one logical storage slot (storage::storl) for the

@@ -40,15 +40,6 @@ std::int32_t map_entry(std::int32_t k, std::int32_t local) {
   return quolbv3::node(k);
 }
 
-// Node and subsystem numbers come from model code: a node outside its subsystem
-// (or a subsystem outside the case) is refused with the model checks' messages
-// instead of being read past the voltage tables. Ground needs no subsystem.
-double vdc_or_ground(std::string_view tag, std::int32_t n, std::int32_t ss) {
-  if (n == 0) return 0.0;
-  wakro_testnn(tag, n, ss);
-  return e_s0::vdc(n, ss);
-}
-
 double vdcnew_or_ground(std::string_view tag, std::int32_t n) {
   if (n == 0) return 0.0;
   if (n < 0 || n > spcial::vdcnew.extent(1)) {
@@ -106,12 +97,6 @@ void wakro_node(std::int32_t noff, std::int32_t local, std::int32_t& node) {
     wakro_quit("WAKRO_NODE  ", 1);
   }
 }
-
-double wakro_vvdc(std::int32_t ss, std::int32_t na, std::int32_t nb) {
-  return vdc_or_ground("VVDC", na, ss) - vdc_or_ground("VVDC", nb, ss);
-}
-
-double wakro_vnode(std::int32_t ss, std::int32_t n) { return vdc_or_ground("VNODE", n, ss); }
 
 double wakro_vvdcnew(std::int32_t na, std::int32_t nb) {
   return vdcnew_or_ground("VVDCNEW", na) - vdcnew_or_ground("VVDCNEW", nb);

@@ -39,15 +39,37 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
+#include "diag/validators.h"
+#include "model/e_s0.h"
+#include "model/int2.h"
 #include "model/substep.h"
 
 std::int32_t wakro_ssnum(std::int32_t noff, std::int32_t local);
 std::int32_t wakro_nodenum(std::int32_t noff, std::int32_t local);
 void wakro_node(std::int32_t noff, std::int32_t local, std::int32_t& node);
 
-double wakro_vvdc(std::int32_t ss, std::int32_t na, std::int32_t nb);
-double wakro_vnode(std::int32_t ss, std::int32_t n);
+namespace wakro::node_detail {
+
+// vdc(n, ss), 0.0 for ground. Model code reads node voltages every step, so the
+// node check is made here in line; wakro_testnn runs only to report the check
+// that fails (and ends the run).
+inline double vdc_or_ground(std::string_view tag, std::int32_t n, std::int32_t ss) {
+  if (n == 0) return 0.0;
+  if (ss < 1 || ss > int2::nmat || n < 1 || n > e_s0::mbus(ss)) [[unlikely]]
+    wakro_testnn(tag, n, ss);
+  return e_s0::vdc(n, ss);
+}
+
+}  // namespace wakro::node_detail
+
+inline double wakro_vvdc(std::int32_t ss, std::int32_t na, std::int32_t nb) {
+  return wakro::node_detail::vdc_or_ground("VVDC", na, ss) - wakro::node_detail::vdc_or_ground("VVDC", nb, ss);
+}
+inline double wakro_vnode(std::int32_t ss, std::int32_t n) {
+  return wakro::node_detail::vdc_or_ground("VNODE", n, ss);
+}
 double wakro_vvdcnew(std::int32_t na, std::int32_t nb);
 double wakro_vnewnode(std::int32_t n);
 double wakro_ivdcnew(std::int32_t ss, std::int32_t k, double elapsed, bool iflag2, bool iflag);

@@ -5,6 +5,8 @@
 // guarded arithmetic.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -260,6 +262,16 @@ TEST(GuardedArithmetic, DivisionBelowTheTinyDivisorTakesItsSign) {
                         {1.0, 1.0e-101, 1.0e100}, {3.0, 2.0, 1.5},            {1.0, -1.0e-100, -1.0e100}};
   for (const Case& c : cases) EXPECT_EQ(guarded_div(c.a, c.b), c.expected) << c.a << " / " << c.b;
   EXPECT_EQ(guarded_inverse(0.0), 1.0e100);
+}
+
+TEST(GuardedArithmetic, RoundedIsTheLibraryRoundingOnEveryValue) {
+  // 0 and 1 answered in line; halves (away from zero), negative zero, values
+  // just beside 0, 1 and a half, and large ones by the library.
+  const double values[] = {0.0,  -0.0, 1.0, -1.0, 0.5, -0.5, 1.5, 2.5, -2.5, 0.49999999999999994,
+                           std::nextafter(1.0, 0.0), std::nextafter(1.0, 2.0), 4.9e-324, -4.9e-324,
+                           1.0e9, -2147483648.0};
+  for (const double x : values)
+    EXPECT_EQ(rounded(x), static_cast<std::int32_t>(std::lround(x))) << x;
 }
 
 TEST(GuardedArithmetic, SquareRootOfANegativeIsZeroWithOneWarningPerInstance) {

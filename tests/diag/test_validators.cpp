@@ -239,6 +239,38 @@ TEST_F(ModelChecks, VoltagesReadGroundAsZero) {
   EXPECT_EQ(wakro_vnewnode(2), -3.0);
 }
 
+// The voltage reads make the node check in line: every bound of it, on either
+// node, against wakro_testnn's own messages; the last node of each subsystem
+// (its own count, not the other's) is read.
+TEST_F(ModelChecks, VoltageReadsCheckEveryBoundOfTheNodeCheck) {
+  e_s0::vdc(4, 1) = 2.5;
+  e_s0::vdc(3, 2) = -1.25;
+  e_s0::vdc(1, 2) = 0.5;
+  EXPECT_EQ(wakro_vvdc(1, 4, 0), 2.5);
+  EXPECT_EQ(wakro_vvdc(2, 3, 1), -1.75);
+  EXPECT_EQ(wakro_vnode(2, 3), -1.25);
+  struct Refused {
+    std::int32_t ss, na, nb;
+    std::string console;
+  };
+  const Refused table[] = {
+      {-1, 1, 0, "Negative Subsystem Number: -1\n"},
+      {0, 1, 0, " Zero Subsystem Number\n"},
+      {3, 1, 0, "Current SS# (  3 ) is greater than max SS#   2\n"},
+      {1, -2, 0, "Negative Node Number:   -2\n"},
+      {1, 5, 0, "Current Node# (    5 ) > max Node#    4 in SS  1\n"},
+      {2, 4, 0, "Current Node# (    4 ) > max Node#    3 in SS  2\n"},
+      {2, 1, 4, "Current Node# (    4 ) > max Node#    3 in SS  2\n"},  // the second node
+      {2, 0, -1, "Negative Node Number:   -1\n"},
+  };
+  for (const Refused& r : table) {
+    SCOPED_TRACE(std::to_string(r.ss) + " " + std::to_string(r.na) + " " + std::to_string(r.nb));
+    make_state();
+    EXPECT_EQ(check([&r] { wakro_vvdc(r.ss, r.na, r.nb); }), r.console + end0("VVDC        "));
+    EXPECT_EQ(status_, 2000);
+  }
+}
+
 TEST_F(ModelChecks, AccessorsRefuseNumbersOutsideTheirTables) {
   EXPECT_EQ(wakro_vvdc(3, 0, 0), 0.0);  // ground needs no subsystem
   EXPECT_EQ(check([] { wakro_vvdc(1, 5, 0); }),

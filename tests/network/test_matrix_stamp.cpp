@@ -204,6 +204,12 @@ TEST_F(MatrixRefusals, BadNumbersAndSizesStopWithTheCallersTag) {
       {"node above the order", [] { wakro::add_norton(kTag, 1, 3, 1.0, 1.0); },
        "Current Node# (    3 ) > max Node#    2 in SS  1\n"},
       {"negative node", [] { wakro::enable_norton(kTag, 1, -1); }, "Negative Node Number:   -1\n"},
+      {"Norton subsystem above the count", [] { wakro::add_norton(kTag, 2, 1, 1.0, 1.0); },
+       "Current SS# (  2 ) is greater than max SS#   1\n"},
+      {"Norton at ground of no subsystem", [] { wakro::add_norton(kTag, 0, 0, 1.0, 1.0); },
+       " Zero Subsystem Number\n"},
+      {"correction above the order", [] { wakro::correct_previous_injection(kTag, 1, 3, 1.0); },
+       "Current Node# (    3 ) > max Node#    2 in SS  1\n"},
       {"stamp node above the order",
        [&] {
          wakro::stamp_admittance(kTag, 1, too_high, wakro::SymmetricAdmittance::packed(packed, 2));
