@@ -1,6 +1,7 @@
 // realp2, difpl2 and ldlag2: the first-order lag, the filtered derivative and the
 // lead-lag, with the choice of discretisation stated in continuous.h.
 #include <cmath>
+#include <limits>
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
@@ -16,6 +17,25 @@ using wakro::kTiny;          // below this a time constant is no lag
 constexpr double kTrapezoidSteps = 5.0;  // above this many steps: trapezoidal rule
 
 enum class Rule { Trapezoid, Exponential, None };
+
+// exp(-delt / T) of the exponential rule. The lags of a case often share one
+// time constant (every frequency meter of one rated frequency), so the last
+// argument and its value are kept: a call with the very same argument takes the
+// kept value, any other argument is computed and kept in its place.
+struct DecayMemo {
+  double arg = std::numeric_limits<double>::quiet_NaN();  // equal to no argument
+  double value = 0.0;
+};
+DecayMemo g_decay;
+
+double decay(double T) {
+  const double arg = -e_s1::delt / T;
+  if (!(arg == g_decay.arg)) {
+    g_decay.value = std::exp(arg);
+    g_decay.arg = arg;
+  }
+  return g_decay.value;
+}
 
 Rule rule_for(double T) {
   const double t = std::fabs(T);
@@ -44,7 +64,7 @@ double realp2(double G, double T, double X) {
       break;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T);
+      const double k = 1.0 - decay(T);
       y = yPrev + k * (u - yPrev);
       break;
     }
@@ -73,7 +93,7 @@ double difpl2(double T, double X) {
       break;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T);
+      const double k = 1.0 - decay(T);
       l = lPrev + k * (X - lPrev);
       break;
     }
@@ -108,7 +128,7 @@ double ldlag2(double T1, double T2, double G, double X) {
       return out;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T2);
+      const double k = 1.0 - decay(T2);
       const double a = (1.0 - T1 / T2) * u;
       const double z = s(kLag) + k * (a - s(kLag));
       s(kLag) = z;

@@ -37,22 +37,26 @@ struct PoleArgs {
   double g, x, resetValue, lower, upper;
 };
 
+// The real slots of a pole; the output is the last.
 template <Kind K>
-[[gnu::always_inline]] inline double pole(const PoleArgs& p) {
+constexpr std::int32_t real_slots() {
+  return K == Kind::kLeadLag ? std::int32_t{wakro::blocks::layout::ldlgpole::kStorfSize}
+                             : std::int32_t{wakro::blocks::layout::pole::kStorfSize};
+}
+
+// The general path: every case of a call.
+template <Kind K>
+[[gnu::noinline]] double pole_general(const PoleArgs& p, const Slots<double> f, const Slots<std::int32_t> i) {
   using namespace wakro::blocks::layout::pole;
-  // Step 1: slots; the output is the last real slot.
-  constexpr std::int32_t nReal =
-      K == Kind::kLeadLag ? std::int32_t{wakro::blocks::layout::ldlgpole::kStorfSize} : std::int32_t{kStorfSize};
-  const Slots<double> f = take_storf(nReal);
-  const Slots<std::int32_t> i = take_stori(kStoriSize);
-  constexpr std::int32_t out = nReal;
+  // Step 1: the slots taken by pole; the output is the last real slot.
+  constexpr std::int32_t out = real_slots<K>();
 
   // Step 2: steps since the last active call, and the inverse gain.
   const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
   const double gInv = std::abs(p.g) <= kTinyGain ? 0.0 : 1.0 / p.g;
 
   // Step 3: an inactive call holds its output and counts the step.
-  if (!p.enable) [[unlikely]] {
+  if (!p.enable) {
     double y = f(out);
     if (p.reset) {
       f(kState) = gInv * (p.limit ? ::limit(p.lower, p.upper, p.resetValue) : p.resetValue);
@@ -74,7 +78,7 @@ template <Kind K>
 
   // Step 4: the coefficients for T and n, cached.
   double a, b = 0.0;
-  if (std::abs(p.t - f(kCachedT)) >= kRecompute || i(kCachedSpan) != n) [[unlikely]] {
+  if (std::abs(p.t - f(kCachedT)) >= kRecompute || i(kCachedSpan) != n) {
     const double span = n * e_s1::delt;
     a = std::abs(p.t) < kTinyTime ? 0.0 : std::exp(-span / p.t);
     if constexpr (K == Kind::kLeadLag) b = std::abs(p.t) < kTinyTime ? 1.0 / span : a / p.t;
@@ -92,7 +96,7 @@ template <Kind K>
   double s = 0.0;
   if (p.reset) {
     s = gInv * p.resetValue;
-  } else if (e_s1::timezero) [[unlikely]] {
+  } else if (e_s1::timezero) {
     s = K == Kind::kDifferential ? 0.0 : gInv * p.g * p.x;
   } else {
     if constexpr (K == Kind::kLag) s = (1.0 - a) * p.x + a * s0;
@@ -111,22 +115,61 @@ template <Kind K>
   return y;
 }
 
+// The frame: an active call of an enabled pole, past time zero, with no reset
+// and its cached coefficients in force, goes straight to the state update; every
+// other call takes the general path above. Both compute the same numbers in the
+// same order. The arguments stay loose until the general path needs them as a
+// record, so that the direct update stores none of them.
+template <Kind K>
+[[gnu::always_inline]] inline double pole(bool reset, bool enable, bool limited, double t1, double t, double g,
+                                          double x, double resetValue, double lower, double upper) {
+  using namespace wakro::blocks::layout::pole;
+  constexpr std::int32_t out = real_slots<K>();
+  const Slots<double> f = take_storf(out);
+  const Slots<std::int32_t> i = take_stori(kStoriSize);
+  const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
+  if (!enable || reset || e_s1::timezero || std::abs(t - f(kCachedT)) >= kRecompute || i(kCachedSpan) != n)
+      [[unlikely]] {
+    const PoleArgs p{reset, enable, limited, t1, t, g, x, resetValue, lower, upper};
+    return pole_general<K>(p, f, i);
+  }
+  const double a = f(kCoefficient);
+  const double s0 = f(kState), x0 = f(kInput);
+  double s = 0.0;
+  if constexpr (K == Kind::kLag) s = (1.0 - a) * x + a * s0;
+  if constexpr (K == Kind::kDifferential) s = a * s0 + a * (x - x0);
+  if constexpr (K == Kind::kLeadLag) {
+    const double b = f(wakro::blocks::layout::ldlgpole::kLead);
+    s = t1 * b * (x - x0) + (1.0 - a) * x + a * s0;
+  }
+  if (limited) [[unlikely]] {
+    const double gInv = std::abs(g) <= kTinyGain ? 0.0 : 1.0 / g;
+    s = gInv * ::limit(lower, upper, g * s);
+  }
+  const double y = g * s;
+  f(kInput) = x;
+  f(kState) = s;
+  f(out) = y;
+  i(kInactive) = 0;
+  return y;
+}
+
 }  // namespace
 
 double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLag>({flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
-                           resetValue, lower, upper});
+  return pole<Kind::kLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x, resetValue,
+                          lower, upper);
 }
 
 double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kDifferential>({flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g,
-                                    x, resetValue, lower, upper});
+  return pole<Kind::kDifferential>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
+                                   resetValue, lower, upper);
 }
 
 double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
                 double g, double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLeadLag>({flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x,
-                               resetValue, lower, upper});
+  return pole<Kind::kLeadLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x, resetValue,
+                              lower, upper);
 }
