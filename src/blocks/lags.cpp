@@ -1,9 +1,9 @@
 // realp2, difpl2 and ldlag2: the first-order lag, the filtered derivative and the
 // lead-lag, with the choice of discretisation stated in continuous.h.
 #include <cmath>
-#include <limits>
 
 #include "blocks/continuous.h"
+#include "blocks/last_call.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
@@ -20,21 +20,11 @@ enum class Rule { Trapezoid, Exponential, None };
 
 // exp(-delt / T) of the exponential rule. The lags of a case often share one
 // time constant (every frequency meter of one rated frequency), so the last
-// argument and its value are kept: a call with the very same argument takes the
-// kept value, any other argument is computed and kept in its place.
-struct DecayMemo {
-  double arg = std::numeric_limits<double>::quiet_NaN();  // equal to no argument
-  double value = 0.0;
-};
-DecayMemo g_decay;
+// value is kept for the next call with the same argument.
+wakro::blocks::LastCall<double> g_decay;
 
 double decay(double T) {
-  const double arg = -e_s1::delt / T;
-  if (!(arg == g_decay.arg)) {
-    g_decay.value = std::exp(arg);
-    g_decay.arg = arg;
-  }
-  return g_decay.value;
+  return g_decay.of(-e_s1::delt / T, [](double arg) { return std::exp(arg); });
 }
 
 Rule rule_for(double T) {

@@ -172,7 +172,7 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
 // value and the correction. Returns the correction current.
 [[gnu::noinline]] double varrlc10_change(std::int32_t ibr, std::int32_t iss, Element el, std::int32_t f,
                                          std::int32_t t, double value, double ic,
-                                         const wakro::blocks::Slots<double>& s) {
+                                         const wakro::blocks::Slots<double> s) {
   namespace L = wakro::devices::layout::varrlc10;
   const bool reactive = el != Element::resistance;
   if (e_s1::timezero && reactive) {
@@ -188,10 +188,14 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
   return ic;
 }
 
-// The same for e_varrlc1_exe.
-[[gnu::noinline]] double varrlc1_change(std::int32_t iss, std::int32_t ibr, Element el, bool corrected, double value,
-                                        double ic, const wakro::blocks::Slots<double>& s) {
+// The same for e_varrlc1_exe, which then sets the branch's EMF and correction
+// current as every step does (ibr2: the companion branch of a corrected kind).
+[[gnu::noinline]] void varrlc1_change(std::int32_t iss, std::int32_t ibr, std::int32_t ibr2, std::int32_t kind,
+                                      double value, double emf, const wakro::blocks::Slots<double> s) {
   namespace L = wakro::devices::layout::varrlc1;
+  const Element el = element_of(kind);
+  const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
+  double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
   wakro_testbrn(kCfgTag, ibr, iss);
   branches::source(ibr, iss) = true;
   if (std::abs(value) > kNoValue) {
@@ -203,7 +207,9 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
   g = ideal_test(ibr, iss, el, value, g);
   apply_conductance(kCfgTag, ibr, iss, g);
   s(L::kValue) = value;
-  return ic;
+  branches::ebr(ibr, iss) = emf;
+  if (corrected) branches::ccbr(ibr2, iss) = ic;
+  s(L::kCorrection) = ic;
 }
 
 }  // namespace
@@ -256,10 +262,14 @@ void e_varrlc1_exe(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
                    double value, double emf) {
   namespace L = wakro::devices::layout::varrlc1;
   wakro::blocks::Slots<double> s = wakro::blocks::take_storf(L::kStorfSize);
+  // A new value (or the time-zero pass) forms the companion; the step's EMF and
+  // correction follow there as here.
+  if (e_s1::timezero || !unchanged(s(L::kValue), value)) [[unlikely]] {
+    varrlc1_change(iss, ibr, ibr2, kind, value, emf, s);
+    return;
+  }
   const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
-  double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
-  if (e_s1::timezero || !unchanged(s(L::kValue), value)) [[unlikely]]
-    ic = varrlc1_change(iss, ibr, element_of(kind), corrected, value, ic, s);
+  const double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
   branches::ebr(ibr, iss) = emf;
   if (corrected) branches::ccbr(ibr2, iss) = ic;
   s(L::kCorrection) = ic;
