@@ -18,19 +18,26 @@ namespace wakro::blocks {
 template <class Result>
 class LastCall {
  public:
-  // f(x), computed only when x differs from the last argument.
+  // f(x), computed only when x differs from the last argument. The computation
+  // stands apart, so that a call that reuses the result calls nothing.
   template <class F>
   const Result& of(double x, F f) {
-    const auto bits = std::bit_cast<std::uint64_t>(x);
-    if (!held_ || bits != bits_) [[unlikely]] {
-      result_ = f(x);
-      bits_ = bits;
-      held_ = true;
-    }
+    if (!held_ || std::bit_cast<std::uint64_t>(x) != bits_) [[unlikely]]
+      compute(x, f);
     return result_;
   }
+  // Whether x is the last argument, and the result kept for it.
+  bool holds(double x) const { return held_ && std::bit_cast<std::uint64_t>(x) == bits_; }
+  const Result& kept() const { return result_; }
 
  private:
+  template <class F>
+  [[gnu::noinline]] void compute(double x, F f) {
+    result_ = f(x);
+    bits_ = std::bit_cast<std::uint64_t>(x);
+    held_ = true;
+  }
+
   std::uint64_t bits_ = 0;
   bool held_ = false;
   Result result_{};
