@@ -142,7 +142,7 @@ template <Kind K>
     const double b = f(wakro::blocks::layout::ldlgpole::kLead);
     s = t1 * b * (x - x0) + (1.0 - a) * x + a * s0;
   }
-  if (limited) [[unlikely]] {
+  if (limited) {
     const double gInv = std::abs(g) <= kTinyGain ? 0.0 : 1.0 / g;
     s = gInv * ::limit(lower, upper, g * s);
   }

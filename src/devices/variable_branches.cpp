@@ -156,10 +156,6 @@ double correction(Element el, std::int32_t br, std::int32_t ss, double old_value
   return 0.0;
 }
 
-}  // namespace
-
-namespace {
-
 // The branch check of wakro_testbrn as one inline comparison chain: true exactly
 // when it would pass, so that a call per step pays no routine call; a failing
 // number still goes to wakro_testbrn for its message.
