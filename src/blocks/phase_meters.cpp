@@ -86,7 +86,8 @@ void mphase3ps(std::int32_t deg, std::int32_t ref, double va, double vb, double 
   // The reference terms, and the inputs advanced by 90 degrees. The meters of one
   // frequency share their reference angle, so its cosines are kept for the next.
   const ReferenceTerms& r = g_reference.of(th, [](double t) {
-    return ReferenceTerms{std::cos(t), std::cos(t - kTwoPiThirds), std::cos(t + kHalfPi), std::cos(t - kPiSixths)};
+    return ReferenceTerms{std::cos(t), std::cos(t - kTwoPiThirds), std::cos(t + kHalfPi),
+                          std::cos(t - kPiSixths)};
   });
   const double c0 = r.c0, c1 = r.c1, c2 = -c0 - c1;
   const double s0 = r.s0, s1 = r.s1, s2 = -s0 - s1;

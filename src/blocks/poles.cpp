@@ -46,7 +46,8 @@ constexpr std::int32_t real_slots() {
 
 // The general path: every case of a call.
 template <Kind K>
-[[gnu::noinline]] double pole_general(const PoleArgs& p, const Slots<double> f, const Slots<std::int32_t> i) {
+[[gnu::noinline]] double pole_general(const PoleArgs& p, const Slots<double> f,
+                                      const Slots<std::int32_t> i) {
   using namespace wakro::blocks::layout::pole;
   // Step 1: the slots taken by pole; the output is the last real slot.
   constexpr std::int32_t out = real_slots<K>();
@@ -121,15 +122,17 @@ template <Kind K>
 // same order. The arguments stay loose until the general path needs them as a
 // record, so that the direct update stores none of them.
 template <Kind K>
-[[gnu::always_inline]] inline double pole(bool reset, bool enable, bool limited, double t1, double t, double g,
-                                          double x, double resetValue, double lower, double upper) {
+[[gnu::always_inline]] inline double pole(bool reset, bool enable, bool limited, double t1,
+                                          double t, double g, double x, double resetValue,
+                                          double lower, double upper) {
   using namespace wakro::blocks::layout::pole;
   constexpr std::int32_t out = real_slots<K>();
   const Slots<double> f = take_storf(out);
   const Slots<std::int32_t> i = take_stori(kStoriSize);
-  const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
-  if (!enable || reset || e_s1::timezero || std::abs(t - f(kCachedT)) >= kRecompute || i(kCachedSpan) != n)
-      [[unlikely]] {
+  const std::int32_t n =
+      i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
+  if (!enable || reset || e_s1::timezero || std::abs(t - f(kCachedT)) >= kRecompute ||
+      i(kCachedSpan) != n) [[unlikely]] {
     const PoleArgs p{reset, enable, limited, t1, t, g, x, resetValue, lower, upper};
     return pole_general<K>(p, f, i);
   }
@@ -158,18 +161,18 @@ template <Kind K>
 
 double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x, resetValue,
-                          lower, upper);
+  return pole<Kind::kLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
+                          resetValue, lower, upper);
 }
 
 double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
                 double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kDifferential>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
-                                   resetValue, lower, upper);
+  return pole<Kind::kDifferential>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t,
+                                   g, x, resetValue, lower, upper);
 }
 
 double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
                 double g, double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLeadLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x, resetValue,
-                              lower, upper);
+  return pole<Kind::kLeadLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x,
+                              resetValue, lower, upper);
 }

@@ -24,8 +24,8 @@
 #include "model/e_s1.h"
 #include "model/e_warn.h"
 #include "model/harmimp.h"
-#include "model/int2.h"
 #include "model/ideal.h"
+#include "model/int2.h"
 #include "network/companion.h"
 #include "network/matrix.h"
 #include "network/solution.h"
@@ -166,8 +166,8 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
 // A new value of wakro_varrlc10 (or its time-zero pass): the companion and the
 // correction current. Kept out of the per-step path, which only reads the stored
 // value and the correction. Returns the correction current.
-[[gnu::noinline]] double varrlc10_change(std::int32_t ibr, std::int32_t iss, Element el, std::int32_t f,
-                                         std::int32_t t, double value, double ic,
+[[gnu::noinline]] double varrlc10_change(std::int32_t ibr, std::int32_t iss, Element el,
+                                         std::int32_t f, std::int32_t t, double value, double ic,
                                          const wakro::blocks::Slots<double> s) {
   namespace L = wakro::devices::layout::varrlc10;
   const bool reactive = el != Element::resistance;
@@ -176,7 +176,8 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
     wakro::enable_norton(kRlcTag, iss, t);
   }
   branches::source(ibr, iss) = true;
-  if (!e_s1::timezero && std::abs(value) > kNoValue) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
+  if (!e_s1::timezero && std::abs(value) > kNoValue)
+    ic = correction(el, ibr, iss, s(L::kValue), value, ic);
   double g = write_element(ibr, iss, el, value);
   g = ideal_test(ibr, iss, el, value, g);
   apply_conductance(kRlcTag, ibr, iss, g);
@@ -186,8 +187,9 @@ bool branch_in_range(std::int32_t br, std::int32_t ss) {
 
 // The same for e_varrlc1_exe, which then sets the branch's EMF and correction
 // current as every step does (ibr2: the companion branch of a corrected kind).
-[[gnu::noinline]] void varrlc1_change(std::int32_t iss, std::int32_t ibr, std::int32_t ibr2, std::int32_t kind,
-                                      double value, double emf, const wakro::blocks::Slots<double> s) {
+[[gnu::noinline]] void varrlc1_change(std::int32_t iss, std::int32_t ibr, std::int32_t ibr2,
+                                      std::int32_t kind, double value, double emf,
+                                      const wakro::blocks::Slots<double> s) {
   namespace L = wakro::devices::layout::varrlc1;
   const Element el = element_of(kind);
   const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;

@@ -180,8 +180,8 @@ wakro::blocks::LastCall<FrameTerms> g_frame;
 namespace {
 
 // The transform with the terms of theta, which are the kept ones.
-void transform(double& a, double& b, double& c, double& d, double& q, double& z, const FrameTerms& t,
-               std::int32_t direction) {
+void transform(double& a, double& b, double& c, double& d, double& q, double& z,
+               const FrameTerms& t, std::int32_t direction) {
   const double c0 = t.c0, c1 = t.c1, c2 = -c0 - c1;
   const double s0 = t.s0, s1 = t.s1, s2 = -s0 - s1;
   if (direction < 0) {
@@ -196,17 +196,19 @@ void transform(double& a, double& b, double& c, double& d, double& q, double& z,
 }
 
 // A new angle: its terms computed and kept, then the transform.
-[[gnu::noinline]] void transform_new_angle(double& a, double& b, double& c, double& d, double& q, double& z,
-                                           double theta, std::int32_t direction) {
+[[gnu::noinline]] void transform_new_angle(double& a, double& b, double& c, double& d, double& q,
+                                           double& z, double theta, std::int32_t direction) {
   const FrameTerms& t = g_frame.of(theta, [](double th) {
-    return FrameTerms{std::cos(th), std::cos(th - kTwoThirdsPi), std::sin(th), std::sin(th - kTwoThirdsPi)};
+    return FrameTerms{std::cos(th), std::cos(th - kTwoThirdsPi), std::sin(th),
+                      std::sin(th - kTwoThirdsPi)};
   });
   transform(a, b, c, d, q, z, t, direction);
 }
 
 }  // namespace
 
-void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, double theta, std::int32_t direction) {
+void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, double theta,
+           std::int32_t direction) {
   if (!g_frame.holds(theta)) [[unlikely]] {
     transform_new_angle(a, b, c, d, q, z, theta, direction);
     return;

@@ -19,9 +19,18 @@ TEST(LastCall, ComputesAgainExactlyWhenTheArgumentsBitsChange) {
     double x;
     bool computed;  // a new argument: the function runs
   };
-  const std::vector<Call> calls{{1.0, true},  {1.0, false}, {2.0, true},   {1.0, true},  {0.0, true},
-                                {-0.0, true}, {-0.0, false}, {0.0, true},  {nan, true},  {nan, false},
-                                {std::nextafter(1.0, 2.0), true}, {1.0, true}};
+  const std::vector<Call> calls{{1.0, true},
+                                {1.0, false},
+                                {2.0, true},
+                                {1.0, true},
+                                {0.0, true},
+                                {-0.0, true},
+                                {-0.0, false},
+                                {0.0, true},
+                                {nan, true},
+                                {nan, false},
+                                {std::nextafter(1.0, 2.0), true},
+                                {1.0, true}};
   wakro::blocks::LastCall<double> kept;
   std::int32_t runs = 0;
   auto f = [&runs](double x) {

@@ -158,12 +158,14 @@ TEST(Poles, DirectAndGeneralUpdatesFollowTheRecurrencesBitForBit) {
     std::int32_t limited;
   };
   const double g = 2.0, t1 = 3 * kDelt, lower = -0.8, upper = 1.5;
-  for (const Kind kind : {Kind{"lag", 0}, Kind{"lag", 1}, Kind{"diff", 0}, Kind{"diff", 1}, Kind{"leadlag", 0},
-                          Kind{"leadlag", 1}}) {
+  for (const Kind kind : {Kind{"lag", 0}, Kind{"lag", 1}, Kind{"diff", 0}, Kind{"diff", 1},
+                          Kind{"leadlag", 0}, Kind{"leadlag", 1}}) {
     SCOPED_TRACE(std::string(kind.name) + (kind.limited ? " limited" : ""));
     const std::string name = kind.name;
     auto input = [](std::int32_t k) { return std::sin(0.7 * k) + 0.3 * k / 10.0; };
-    auto time_constant = [](std::int32_t k) { return k >= 12 ? 7 * kDelt : (k >= 9 ? 5 * kDelt : 10 * kDelt); };
+    auto time_constant = [](std::int32_t k) {
+      return k >= 12 ? 7 * kDelt : (k >= 9 ? 5 * kDelt : 10 * kDelt);
+    };
     auto enabled = [](std::int32_t k) { return k == 4 || k == 5 ? 0 : 1; };
     BlockBench bench(kDelt);
     std::vector<double> y;
@@ -171,8 +173,10 @@ TEST(Poles, DirectAndGeneralUpdatesFollowTheRecurrencesBitForBit) {
       const std::int32_t k = ctrl::iii;
       const std::int32_t reset = k == 14 ? 1 : 0;
       const double x = input(k), t = time_constant(k);
-      if (name == "lag") y.push_back(realpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
-      if (name == "diff") y.push_back(diffpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
+      if (name == "lag")
+        y.push_back(realpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
+      if (name == "diff")
+        y.push_back(diffpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
       if (name == "leadlag")
         y.push_back(ldlgpole(reset, enabled(k), kind.limited, t1, t, g, x, 0.25, lower, upper));
     };
@@ -180,7 +184,9 @@ TEST(Poles, DirectAndGeneralUpdatesFollowTheRecurrencesBitForBit) {
     ASSERT_EQ(o.status, -1) << o.console;
     ASSERT_EQ(y.size(), 21u);
     // The recurrences, step by step.
-    auto clamp = [&](double s) { return kind.limited ? (1.0 / g) * std::min(upper, std::max(lower, g * s)) : s; };
+    auto clamp = [&](double s) {
+      return kind.limited ? (1.0 / g) * std::min(upper, std::max(lower, g * s)) : s;
+    };
     double s = name == "diff" ? 0.0 : clamp((1.0 / g) * g * input(0)), x0 = input(0), out = g * s;
     EXPECT_EQ(y[0], name == "diff" ? 0.0 : out);
     std::int32_t n = 1;

@@ -225,7 +225,8 @@ TEST_F(VariableBranches, EveryCallChecksItsBranchAndSubsystemNumbers) {
     add_branch(1, 1, 0, 10.0, 0.0, 0.0);
     e_s2::nexc = 0;
     double current = 0.0;
-    const auto out = nettest::capture([&] { wakro_varrlc10(c.ibr, c.iss, kVarResistance, current, 10.0, 0.0); });
+    const auto out =
+        nettest::capture([&] { wakro_varrlc10(c.ibr, c.iss, kVarResistance, current, 10.0, 0.0); });
     if (std::string(c.text).empty()) {
       EXPECT_EQ(out.status, -1) << out.text;
       continue;
