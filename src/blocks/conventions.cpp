@@ -12,9 +12,7 @@
 
 namespace wakro::blocks {
 
-std::int32_t nint_sat(double x) { return round_to_int(x); }
-
-bool logic_true(double x) { return nint_sat(x) != 0; }
+std::int32_t nint_sat_general(double x) { return round_to_int(x); }
 
 double crossing_time(double p, double x, double delt) { return x / (x - p) * delt; }
 

@@ -26,10 +26,24 @@ constexpr bool switch_on(std::int32_t s) { return s == 1; }
 constexpr bool flag_set(std::int32_t s) { return s != 0; }
 
 // Nearest integer, halves away from zero; NaN gives 0 and values beyond the
-// 32-bit range give the nearest end of it.
-std::int32_t nint_sat(double x);
+// 32-bit range give the nearest end of it. Inline for the values blocks mostly
+// round, flags and counts carried as reals: below one half in magnitude (0) and
+// whole numbers well inside the range (themselves); any other value takes the
+// general rounding.
+std::int32_t nint_sat_general(double x);
+inline std::int32_t nint_sat(double x) {
+  constexpr double kHalf = 0.5;
+  constexpr double kWholeRange = 1.0e9;  // whole numbers up to this convert exactly
+  const double m = x < 0.0 ? -x : x;
+  if (m < kHalf) return 0;
+  if (m <= kWholeRange) {
+    const auto k = static_cast<std::int32_t>(x);
+    if (k == x) return k;
+  }
+  return nint_sat_general(x);
+}
 // A logic signal carried as a real: true when it rounds to a nonzero integer.
-bool logic_true(double x);
+inline bool logic_true(double x) { return nint_sat(x) != 0; }
 
 // Time from a zero crossing between the samples p (previous) and x (present) to
 // the end of the step: x / (x - p) * delt.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "blocks/continuous.h"
+#include "blocks/last_call.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
@@ -16,6 +17,15 @@ using wakro::kTiny;          // below this a time constant is no lag
 constexpr double kTrapezoidSteps = 5.0;  // above this many steps: trapezoidal rule
 
 enum class Rule { Trapezoid, Exponential, None };
+
+// exp(-delt / T) of the exponential rule. The lags of a case often share one
+// time constant (every frequency meter of one rated frequency), so the last
+// value is kept for the next call with the same argument.
+wakro::blocks::LastCall<double> g_decay;
+
+double decay(double T) {
+  return g_decay.of(-e_s1::delt / T, [](double arg) { return std::exp(arg); });
+}
 
 Rule rule_for(double T) {
   const double t = std::fabs(T);
@@ -44,7 +54,7 @@ double realp2(double G, double T, double X) {
       break;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T);
+      const double k = 1.0 - decay(T);
       y = yPrev + k * (u - yPrev);
       break;
     }
@@ -73,7 +83,7 @@ double difpl2(double T, double X) {
       break;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T);
+      const double k = 1.0 - decay(T);
       l = lPrev + k * (X - lPrev);
       break;
     }
@@ -108,7 +118,7 @@ double ldlag2(double T1, double T2, double G, double X) {
       return out;
     }
     case Rule::Exponential: {
-      const double k = 1.0 - std::exp(-e_s1::delt / T2);
+      const double k = 1.0 - decay(T2);
       const double a = (1.0 - T1 / T2) * u;
       const double z = s(kLag) + k * (a - s(kLag));
       s(kLag) = z;

@@ -40,14 +40,18 @@ double reactive(const Three& v, const Three& i, double g) {
 double real(const Three& v, const Three& i) { return v[0] * i[0] + v[1] * i[1] + v[2] * i[2]; }
 
 // The voltages at the measuring end and the currents of branches ka, kb, kc.
+// The subsystem's columns are taken once for the three branches.
 void branch_set(std::int32_t ss, std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t end, Three& v,
                 Three& i) {
   const bool fromEnd = (ka >= 0 && end == 0) || (ka < 0 && end != 0);
   const std::array<std::int32_t, 3> k{std::abs(ka), std::abs(kb), std::abs(kc)};
+  const auto ends = fromEnd ? branches::ief.plane(ss) : branches::iet.plane(ss);
+  const auto cbr = branches::cbr.plane(ss);
+  const auto vdc = e_s0::vdc.plane(ss);
   for (std::size_t p = 0; p < 3; ++p) {
-    const std::int32_t n = fromEnd ? branches::ief(k[p], ss) : branches::iet(k[p], ss);
-    v[p] = node_voltage(n, ss);
-    i[p] = branches::cbr(k[p], ss);
+    const std::int32_t n = ends(k[p]);
+    v[p] = n == 0 ? 0.0 : vdc(n);
+    i[p] = cbr(k[p]);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "blocks/conventions.h"
+#include "blocks/last_call.h"
 #include "blocks/poles.h"
 #include "blocks/rms_meters.h"
 #include "blocks/slots.h"
@@ -25,6 +26,13 @@ constexpr double kDegToRad = 0.017453292519943;
 constexpr double kNoVector = 1e-10;   // X and Y both within this: angle 0
 constexpr double kNoSet = 1e-4;       // an RMS at most this: no angle
 constexpr double kBand = 0.2;         // crossing band of d1ph10, per unit of A
+
+// The cosines of mphase3ps's reference angle th: cos th, cos(th - 2 pi/3) and
+// the same 90 degrees on, cos(th + pi/2), cos(th - pi/6).
+struct ReferenceTerms {
+  double c0, c1, s0, s1;
+};
+wakro::blocks::LastCall<ReferenceTerms> g_reference;
 
 // A plain first-order lag of gain 1 that starts at its input.
 double smooth(double T, double x) { return realpole(0, 1, 0, 1.0, T, x, 0.0, 0.0, 0.0); }
@@ -75,9 +83,14 @@ void mphase3ps(std::int32_t deg, std::int32_t ref, double va, double vb, double 
   }
   const double th = s(kTheta);
 
-  // The reference terms, and the inputs advanced by 90 degrees.
-  const double c0 = std::cos(th), c1 = std::cos(th - kTwoPiThirds), c2 = -c0 - c1;
-  const double s0 = std::cos(th + kHalfPi), s1 = std::cos(th - kPiSixths), s2 = -s0 - s1;
+  // The reference terms, and the inputs advanced by 90 degrees. The meters of one
+  // frequency share their reference angle, so its cosines are kept for the next.
+  const ReferenceTerms& r = g_reference.of(th, [](double t) {
+    return ReferenceTerms{std::cos(t), std::cos(t - kTwoPiThirds), std::cos(t + kHalfPi),
+                          std::cos(t - kPiSixths)};
+  });
+  const double c0 = r.c0, c1 = r.c1, c2 = -c0 - c1;
+  const double s0 = r.s0, s1 = r.s1, s2 = -s0 - s1;
   const double qa = (vc - vb) * kInvSqrt3, qb = (va - vc) * kInvSqrt3, qc = -qa - qb;
 
   const double X = va * c0 + vb * c1 + vc * c2 + qa * s0 + qb * s1 + qc * s2;

@@ -59,13 +59,14 @@ namespace detail {
 
 // Slots first .. first+n-1 of the array, after the check (in 64 bits, so that no
 // pointer value and no count can wrap round before the comparison). Inline: the
-// blocks take their slots on every call.
+// blocks take their slots on every call. An array that is not allocated has the
+// extent 0, so the extent test refuses it too (every slot taken is at least 1).
 template <class T, bool C>
 inline Slots<T> take(FArray<T, 1, C>& array, const char* upperName, std::int32_t first,
                      std::int32_t n) {
   if (n == 0) return Slots<T>(nullptr, 0, first);
   const std::int64_t last = std::int64_t{first} + n - 1;
-  if (n < 0 || first < 1 || last > array.extent(1) || !array.allocated()) [[unlikely]]
+  if (n < 0 || first < 1 || last > array.extent(1)) [[unlikely]]
     dimension_exceeded(upperName, n < 0 ? first : last);
   return Slots<T>(array.data() + (first - 1), n, first);
 }

@@ -25,6 +25,7 @@
 #include "model/e_warn.h"
 #include "model/harmimp.h"
 #include "model/ideal.h"
+#include "model/int2.h"
 #include "network/companion.h"
 #include "network/matrix.h"
 #include "network/solution.h"
@@ -155,6 +156,60 @@ double correction(Element el, std::int32_t br, std::int32_t ss, double old_value
   return 0.0;
 }
 
+// The branch check of wakro_testbrn as one inline comparison chain: true exactly
+// when it would pass, so that a call per step pays no routine call; a failing
+// number still goes to wakro_testbrn for its message.
+bool branch_in_range(std::int32_t br, std::int32_t ss) {
+  return ss >= 1 && ss <= int2::nmat && br >= 1 && br <= int2::insb(ss);
+}
+
+// A new value of wakro_varrlc10 (or its time-zero pass): the companion and the
+// correction current. Kept out of the per-step path, which only reads the stored
+// value and the correction. Returns the correction current.
+[[gnu::noinline]] double varrlc10_change(std::int32_t ibr, std::int32_t iss, Element el,
+                                         std::int32_t f, std::int32_t t, double value, double ic,
+                                         const wakro::blocks::Slots<double> s) {
+  namespace L = wakro::devices::layout::varrlc10;
+  const bool reactive = el != Element::resistance;
+  if (e_s1::timezero && reactive) {
+    wakro::enable_norton(kRlcTag, iss, f);
+    wakro::enable_norton(kRlcTag, iss, t);
+  }
+  branches::source(ibr, iss) = true;
+  if (!e_s1::timezero && std::abs(value) > kNoValue)
+    ic = correction(el, ibr, iss, s(L::kValue), value, ic);
+  double g = write_element(ibr, iss, el, value);
+  g = ideal_test(ibr, iss, el, value, g);
+  apply_conductance(kRlcTag, ibr, iss, g);
+  s(L::kValue) = value;
+  return ic;
+}
+
+// The same for e_varrlc1_exe, which then sets the branch's EMF and correction
+// current as every step does (ibr2: the companion branch of a corrected kind).
+[[gnu::noinline]] void varrlc1_change(std::int32_t iss, std::int32_t ibr, std::int32_t ibr2,
+                                      std::int32_t kind, double value, double emf,
+                                      const wakro::blocks::Slots<double> s) {
+  namespace L = wakro::devices::layout::varrlc1;
+  const Element el = element_of(kind);
+  const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
+  double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
+  wakro_testbrn(kCfgTag, ibr, iss);
+  branches::source(ibr, iss) = true;
+  if (std::abs(value) > kNoValue) {
+    if (!e_s1::timezero && corrected) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
+  } else if (el != Element::resistance) {
+    warn_small(el);
+  }
+  double g = write_element(ibr, iss, el, value);
+  g = ideal_test(ibr, iss, el, value, g);
+  apply_conductance(kCfgTag, ibr, iss, g);
+  s(L::kValue) = value;
+  branches::ebr(ibr, iss) = emf;
+  if (corrected) branches::ccbr(ibr2, iss) = ic;
+  s(L::kCorrection) = ic;
+}
+
 }  // namespace
 
 void wakro_varrlc10(std::int32_t ibr, std::int32_t iss, std::int32_t kind, double& current,
@@ -163,25 +218,16 @@ void wakro_varrlc10(std::int32_t ibr, std::int32_t iss, std::int32_t kind, doubl
   namespace L = wakro::devices::layout::varrlc10;
   wakro::blocks::Slots<double> s = wakro::blocks::take_stor(L::kStorSize);
   // Step 1: the end nodes and the carried correction.
-  wakro_testbrn(kRlcTag, ibr, iss);
+  if (!branch_in_range(ibr, iss)) [[unlikely]]
+    wakro_testbrn(kRlcTag, ibr, iss);
   const Element el = element_of(kind == kVarInductance || kind == kVarCapacitance ? kind : 0);
   const std::int32_t f = ief(ibr, iss);
   const std::int32_t t = iet(ibr, iss);
   const bool reactive = el != Element::resistance;
   double ic = el == Element::inductance ? s(L::kCorrection) : 0.0;
   // Step 2: a change, or time zero.
-  if (e_s1::timezero || !unchanged(s(L::kValue), value)) {
-    if (e_s1::timezero && reactive) {
-      wakro::enable_norton(kRlcTag, iss, f);
-      wakro::enable_norton(kRlcTag, iss, t);
-    }
-    source(ibr, iss) = true;
-    if (!e_s1::timezero && std::abs(value) > kNoValue) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
-    double g = write_element(ibr, iss, el, value);
-    g = ideal_test(ibr, iss, el, value, g);
-    apply_conductance(kRlcTag, ibr, iss, g);
-    s(L::kValue) = value;
-  }
+  if (e_s1::timezero || !unchanged(s(L::kValue), value)) [[unlikely]]
+    ic = varrlc10_change(ibr, iss, el, f, t, value, ic, s);
   // Step 3: the EMF and the correction, every step.
   ebr(ibr, iss) = emf;
   current = cbr(ibr, iss);
@@ -214,22 +260,14 @@ void e_varrlc1_exe(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
                    double value, double emf) {
   namespace L = wakro::devices::layout::varrlc1;
   wakro::blocks::Slots<double> s = wakro::blocks::take_storf(L::kStorfSize);
-  const Element el = element_of(kind);
-  const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
-  double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
-  if (e_s1::timezero || !unchanged(s(L::kValue), value)) {
-    wakro_testbrn(kCfgTag, ibr, iss);
-    branches::source(ibr, iss) = true;
-    if (std::abs(value) > kNoValue) {
-      if (!e_s1::timezero && corrected) ic = correction(el, ibr, iss, s(L::kValue), value, ic);
-    } else if (el != Element::resistance) {
-      warn_small(el);
-    }
-    double g = write_element(ibr, iss, el, value);
-    g = ideal_test(ibr, iss, el, value, g);
-    apply_conductance(kCfgTag, ibr, iss, g);
-    s(L::kValue) = value;
+  // A new value (or the time-zero pass) forms the companion; the step's EMF and
+  // correction follow there as here.
+  if (e_s1::timezero || !unchanged(s(L::kValue), value)) [[unlikely]] {
+    varrlc1_change(iss, ibr, ibr2, kind, value, emf, s);
+    return;
   }
+  const bool corrected = kind == kVarInductanceCorrected || kind == kVarCapacitanceCorrected;
+  const double ic = kind == kVarInductanceCorrected ? s(L::kCorrection) : 0.0;
   branches::ebr(ibr, iss) = emf;
   if (corrected) branches::ccbr(ibr2, iss) = ic;
   s(L::kCorrection) = ic;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "blocks/last_call.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
 #include "model/e_s2.h"
@@ -166,11 +167,23 @@ std::array<double, 3> times(const Mat3& m, const std::array<double, 3>& v) {
   return r;
 }
 
+// The cosines and sines of trdqo's angle and of the angle 2 pi/3 behind it. A
+// model transforms several quantities with one angle in a row, so the terms of
+// the last angle are kept for the next call with it.
+struct FrameTerms {
+  double c0, c1, s0, s1;
+};
+wakro::blocks::LastCall<FrameTerms> g_frame;
+
 }  // namespace
 
-void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, double theta, std::int32_t direction) {
-  const double c0 = std::cos(theta), c1 = std::cos(theta - kTwoThirdsPi), c2 = -c0 - c1;
-  const double s0 = std::sin(theta), s1 = std::sin(theta - kTwoThirdsPi), s2 = -s0 - s1;
+namespace {
+
+// The transform with the terms of theta, which are the kept ones.
+void transform(double& a, double& b, double& c, double& d, double& q, double& z,
+               const FrameTerms& t, std::int32_t direction) {
+  const double c0 = t.c0, c1 = t.c1, c2 = -c0 - c1;
+  const double s0 = t.s0, s1 = t.s1, s2 = -s0 - s1;
   if (direction < 0) {
     a = c0 * d + s0 * q + z;
     b = c1 * d + s1 * q + z;
@@ -180,6 +193,27 @@ void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, dou
   d = kTwoThirds * (c0 * a + c1 * b + c2 * c);
   q = kTwoThirds * (s0 * a + s1 * b + s2 * c);
   z = (a + b + c) * kOneThird;
+}
+
+// A new angle: its terms computed and kept, then the transform.
+[[gnu::noinline]] void transform_new_angle(double& a, double& b, double& c, double& d, double& q,
+                                           double& z, double theta, std::int32_t direction) {
+  const FrameTerms& t = g_frame.of(theta, [](double th) {
+    return FrameTerms{std::cos(th), std::cos(th - kTwoThirdsPi), std::sin(th),
+                      std::sin(th - kTwoThirdsPi)};
+  });
+  transform(a, b, c, d, q, z, t, direction);
+}
+
+}  // namespace
+
+void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, double theta,
+           std::int32_t direction) {
+  if (!g_frame.holds(theta)) [[unlikely]] {
+    transform_new_angle(a, b, c, d, q, z, theta, direction);
+    return;
+  }
+  transform(a, b, c, d, q, z, g_frame.kept(), direction);
 }
 
 void param() {

@@ -64,6 +64,43 @@ TEST(Realp2, ExponentialStepFollowsTheExactExponential) {
   EXPECT_NEAR(y3[2], 0.9731658, 1e-7);
 }
 
+// The exponential rule keeps the last e^(-delt/T): a call with the same time
+// constant as the call before takes the kept value, any other computes its own.
+// Lags whose time constants alternate from call to call (the kept value changes
+// on every call), and one that repeats its neighbour's, must all follow
+// y = y0 + (1 - e^(-delt/T)) (G x - y0) bit for bit, in realp2, difpl2 and ldlag2.
+TEST(Realp2, TheKeptExponentialIsTheOneOfTheTimeConstantAskedFor) {
+  const double delt = 1e-4, ta = 3.0 * delt, tb = 4.5 * delt, g = 1.5;
+  auto x = [](std::int32_t k) { return std::cos(0.3 * k) + 0.5; };
+  BlockBench bench(delt);
+  std::vector<std::vector<double>> y(5);
+  bench.dynamics = [&] {
+    const std::int32_t k = ctrl::iii;
+    const double tk = k % 2 == 0 ? ta : tb;  // the first block's time constant moves every step
+    y[0].push_back(realp2(g, tk, x(k)));
+    y[1].push_back(realp2(g, ta, x(k)));
+    y[2].push_back(realp2(g, ta, x(k)));  // the same as the block before
+    y[3].push_back(difpl2(tb, x(k)));
+    y[4].push_back(ldlag2(0.0, ta, g, x(k)));
+  };
+  ASSERT_EQ(bench.run(40).status, -1);
+  double y0 = g * x(0), y1 = y0, l3 = x(0), z4 = g * x(0);
+  for (std::int32_t k = 1; k <= 40; ++k) {
+    SCOPED_TRACE(k);
+    const auto n = static_cast<std::size_t>(k);
+    const double u = g * x(k), kA = 1.0 - std::exp(-delt / ta), kB = 1.0 - std::exp(-delt / tb);
+    y0 = y0 + (k % 2 == 0 ? kA : kB) * (u - y0);
+    y1 = y1 + kA * (u - y1);
+    l3 = l3 + kB * (x(k) - l3);
+    z4 = z4 + kA * ((1.0 - 0.0 / ta) * u - z4);
+    EXPECT_EQ(y[0][n], y0);
+    EXPECT_EQ(y[1][n], y1);
+    EXPECT_EQ(y[2][n], y1);
+    EXPECT_EQ(y[3][n], x(k) - l3);
+    EXPECT_EQ(y[4][n], u * 0.0 / ta + z4);
+  }
+}
+
 TEST(Realp2, TrapezoidFollowsItsDiscreteClosedForm) {
   // |T| > 5 delt, a = delt / 2T, rho = (1 - a) / (1 + a) (the trapezoid's e^(-delt/T)).
   // The first step averages the old input 0 with the new 1: y_1 = u a / (1 + a);

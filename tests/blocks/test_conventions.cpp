@@ -195,5 +195,47 @@ TEST(Conventions, SwitchesLogicAndIntegerConversion) {
   EXPECT_DOUBLE_EQ(crossing_time(-1.0, 3.0, 1e-3), 0.75e-3);
 }
 
+// The inline rounding answers flags, small magnitudes and whole numbers itself
+// and hands every other value to the general rounding: both must agree on every
+// kind of value, at and around the edges of the inline answers.
+TEST(BlockConventions, InlineRoundingAgreesWithTheGeneralRounding) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double below_half = std::nextafter(0.5, 0.0);
+  struct Case {
+    double x;
+    std::int32_t expected;
+  };
+  const std::vector<Case> cases{{0.0, 0},
+                                {-0.0, 0},
+                                {1e-300, 0},
+                                {below_half, 0},
+                                {-below_half, 0},
+                                {0.5, 1},
+                                {-0.5, -1},
+                                {1.0, 1},
+                                {-1.0, -1},
+                                {1.5, 2},
+                                {-1.5, -2},
+                                {7.0, 7},
+                                {7.49, 7},
+                                {1e9, 1000000000},
+                                {-1e9, -1000000000},
+                                {1e9 + 0.5, 1000000001},
+                                {std::nextafter(1e9, 2e9), 1000000000},
+                                {2147483647.0, std::numeric_limits<std::int32_t>::max()},
+                                {-2147483648.0, std::numeric_limits<std::int32_t>::min()},
+                                {3e9, std::numeric_limits<std::int32_t>::max()},
+                                {-3e9, std::numeric_limits<std::int32_t>::min()},
+                                {inf, std::numeric_limits<std::int32_t>::max()},
+                                {-inf, std::numeric_limits<std::int32_t>::min()},
+                                {std::nan(""), 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x);
+    EXPECT_EQ(nint_sat(c.x), c.expected);
+    EXPECT_EQ(nint_sat(c.x), nint_sat_general(c.x));
+    EXPECT_EQ(logic_true(c.x), c.expected != 0);
+  }
+}
+
 }  // namespace
 }  // namespace blocks_test

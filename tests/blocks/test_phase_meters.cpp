@@ -82,6 +82,42 @@ TEST(PhaseMeters, PositiveSequenceAngleFromTheFirstStep) {
   EXPECT_EQ(zero, 0.0);
 }
 
+// Meters of one reference frequency share the cosines of their reference angle;
+// meters of another frequency in between make them be computed again. Every
+// meter must give, bit for bit, what it gives when it runs alone.
+TEST(PhaseMeters, ASharedReferenceGivesEachMeterItsOwnAngles) {
+  struct Meter {
+    double f, T;
+  };
+  const std::vector<Meter> meters{{kF, 0.02}, {kF, 0.05}, {60.0, 0.02}, {kF, 0.02}, {60.0, 0.03}};
+  auto inputs = [](std::size_t m, double t, double& a, double& b, double& c) {
+    const double phi = 0.1 * static_cast<double>(m + 1);
+    a = phase(1.0 + 0.1 * static_cast<double>(m), phi, 0, t);
+    b = phase(1.0, phi, 1, t);
+    c = phase(0.9, phi, 2, t);
+  };
+  auto run = [&](const std::vector<std::size_t>& which) {
+    std::vector<std::vector<double>> out(which.size());
+    const wakro_test::Outcome o = run_steps(400, [&] {
+      for (std::size_t k = 0; k < which.size(); ++k) {
+        double a, b, c, y = 0.0;
+        inputs(which[k], e_s1::time, a, b, c);
+        mphase3ps(1, which[k] == 1 ? 1 : 0, a, b, c, meters[which[k]].T, meters[which[k]].f, y);
+        out[k].push_back(y);
+      }
+    });
+    EXPECT_EQ(o.status, -1) << o.console;
+    return out;
+  };
+  const std::vector<std::vector<double>> together = run({0, 1, 2, 3, 4});
+  for (std::size_t m = 0; m < meters.size(); ++m) {
+    SCOPED_TRACE(m);
+    const std::vector<std::vector<double>> alone = run({m});
+    ASSERT_EQ(alone[0].size(), 401u);
+    EXPECT_EQ(together[m], alone[0]);
+  }
+}
+
 TEST(PhaseMeters, SinglePhaseAngleAfterItsStart) {
   const double phi = -40.0 * kPi / 180.0;
   std::vector<double> out;

@@ -146,6 +146,76 @@ TEST(Poles, ADisabledSpanIsCoveredByOneStepAndTheCoefficientIsComputedAgain) {
   for (std::int32_t n = 4; n <= 6; ++n) EXPECT_NEAR(y[n], 2.0 * (1.0 - std::exp(-n / 10.0)), 1e-12) << n;
 }
 
+// An enabled call with its coefficient in force updates the state directly; a
+// call after a disabled span, after a move of T, under a reset or at time zero
+// goes the general way. Both must give, bit for bit, the discrete recurrences
+// s = (1 - a) x + a s0, s = a s0 + a (x - x0), s = T1 b (x - x0) + (1 - a) x + a s0
+// (b = a / T2, a = e^(-n delt / T)), with the limits on G s, across every change
+// of path: a gap on steps 4..5, T moved on steps 9 and 12, a reset on step 14.
+TEST(Poles, DirectAndGeneralUpdatesFollowTheRecurrencesBitForBit) {
+  struct Kind {
+    const char* name;
+    std::int32_t limited;
+  };
+  const double g = 2.0, t1 = 3 * kDelt, lower = -0.8, upper = 1.5;
+  for (const Kind kind : {Kind{"lag", 0}, Kind{"lag", 1}, Kind{"diff", 0}, Kind{"diff", 1},
+                          Kind{"leadlag", 0}, Kind{"leadlag", 1}}) {
+    SCOPED_TRACE(std::string(kind.name) + (kind.limited ? " limited" : ""));
+    const std::string name = kind.name;
+    auto input = [](std::int32_t k) { return std::sin(0.7 * k) + 0.3 * k / 10.0; };
+    auto time_constant = [](std::int32_t k) {
+      return k >= 12 ? 7 * kDelt : (k >= 9 ? 5 * kDelt : 10 * kDelt);
+    };
+    auto enabled = [](std::int32_t k) { return k == 4 || k == 5 ? 0 : 1; };
+    BlockBench bench(kDelt);
+    std::vector<double> y;
+    bench.dynamics = [&] {
+      const std::int32_t k = ctrl::iii;
+      const std::int32_t reset = k == 14 ? 1 : 0;
+      const double x = input(k), t = time_constant(k);
+      if (name == "lag")
+        y.push_back(realpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
+      if (name == "diff")
+        y.push_back(diffpole(reset, enabled(k), kind.limited, g, t, x, 0.25, lower, upper));
+      if (name == "leadlag")
+        y.push_back(ldlgpole(reset, enabled(k), kind.limited, t1, t, g, x, 0.25, lower, upper));
+    };
+    const wakro_test::Outcome o = bench.run(20);
+    ASSERT_EQ(o.status, -1) << o.console;
+    ASSERT_EQ(y.size(), 21u);
+    // The recurrences, step by step.
+    auto clamp = [&](double s) {
+      return kind.limited ? (1.0 / g) * std::min(upper, std::max(lower, g * s)) : s;
+    };
+    double s = name == "diff" ? 0.0 : clamp((1.0 / g) * g * input(0)), x0 = input(0), out = g * s;
+    EXPECT_EQ(y[0], name == "diff" ? 0.0 : out);
+    std::int32_t n = 1;
+    for (std::int32_t k = 1; k <= 20; ++k) {
+      SCOPED_TRACE(k);
+      if (!enabled(k)) {
+        EXPECT_EQ(y[static_cast<std::size_t>(k)], out);
+        ++n;
+        continue;
+      }
+      const double x = input(k), t = time_constant(k), a = std::exp(-(n * kDelt) / t), b = a / t;
+      if (k == 14) {
+        s = (1.0 / g) * 0.25;
+      } else if (name == "lag") {
+        s = (1.0 - a) * x + a * s;
+      } else if (name == "diff") {
+        s = a * s + a * (x - x0);
+      } else {
+        s = t1 * b * (x - x0) + (1.0 - a) * x + a * s;
+      }
+      s = clamp(s);
+      out = g * s;
+      x0 = x;
+      n = 1;
+      EXPECT_EQ(y[static_cast<std::size_t>(k)], out);
+    }
+  }
+}
+
 TEST(Poles, ResetAndTimeZeroLoadTheStateWithOrWithoutTheBlockEnabled) {
   BlockBench bench(kDelt);
   std::vector<double> active, idle, idleLimited, diffIdle, leadLag;

@@ -198,3 +198,43 @@ TEST_F(VariableSetUp, CorrectedFormCarriesFluxInItsCurrentSourceBranch) {
 }
 
 }  // namespace
+
+namespace {
+
+// wakro_varrlc10 checks its branch and subsystem numbers on every call with one
+// inline comparison chain and hands a failing pair to the branch check for its
+// message: each kind of bad number stops the run with that check's own words,
+// under the routine's tag, and a good pair passes.
+TEST_F(VariableBranches, EveryCallChecksItsBranchAndSubsystemNumbers) {
+  struct Case {
+    std::int32_t ibr, iss;
+    const char* text;  // empty: the pair is good
+  };
+  const std::vector<Case> cases{{0, 1, "Zero Branch Number"},
+                                {3, 1, "Current Branch# (    3 ) > max Br#    2 in SS  1"},
+                                {-2, 1, "Negative Branch #   -2 in SS  1"},
+                                {1, 0, "Zero Subsystem Number"},
+                                {1, -1, "Negative Subsystem Number: -1"},
+                                {1, 2, "Current SS# (  2 ) is greater than max SS#   1"},
+                                {2, 1, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.ibr) + " in " + std::to_string(c.iss));
+    // A stop ends the run and releases its arrays: every case sets up afresh.
+    size(1, 2);
+    add_branch(1, 0, 1, 1.0e-3, 0.0, 0.0, 0.0, 1.0);
+    add_branch(1, 1, 0, 10.0, 0.0, 0.0);
+    e_s2::nexc = 0;
+    double current = 0.0;
+    const auto out =
+        nettest::capture([&] { wakro_varrlc10(c.ibr, c.iss, kVarResistance, current, 10.0, 0.0); });
+    if (std::string(c.text).empty()) {
+      EXPECT_EQ(out.status, -1) << out.text;
+      continue;
+    }
+    EXPECT_NE(out.status, -1);
+    EXPECT_NE(out.text.find(c.text), std::string::npos) << out.text;
+    EXPECT_NE(out.text.find("VARRLC10"), std::string::npos) << out.text;
+  }
+}
+
+}  // namespace

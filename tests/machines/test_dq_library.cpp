@@ -67,6 +67,27 @@ TEST_F(DqLibrary, TransformOfABalancedSetAndItsRoundTrip) {
   }
 }
 
+// trdqo keeps the terms of its last angle for the next call with that angle:
+// repeated angles, a change between +0 and -0 (whose sines differ) and returns
+// to an earlier angle must all give the transform of their own angle, bit for bit.
+TEST_F(DqLibrary, TransformsWithRepeatedAnglesAreThoseOfTheirOwnAngle) {
+  const double third = 2.094395102393195;
+  for (const double theta : {0.4, 0.4, 0.4, 2.9, 0.4, 0.0, -0.0, -0.0, 0.0, -5.1, -5.1}) {
+    SCOPED_TRACE(theta);
+    const double c0 = std::cos(theta), c1 = std::cos(theta - third), c2 = -c0 - c1;
+    const double s0 = std::sin(theta), s1 = std::sin(theta - third), s2 = -s0 - s1;
+    double a = 0.7, b = -1.3, c = 2.1, d = 0.0, q = 0.0, z = 0.0;
+    trdqo(a, b, c, d, q, z, theta, 1);
+    EXPECT_EQ(d, 0.666666666666667 * (c0 * 0.7 + c1 * -1.3 + c2 * 2.1));
+    EXPECT_EQ(q, 0.666666666666667 * (s0 * 0.7 + s1 * -1.3 + s2 * 2.1));
+    d = 0.25, q = -0.5, z = 0.125;
+    trdqo(a, b, c, d, q, z, theta, -1);
+    EXPECT_EQ(a, c0 * 0.25 + s0 * -0.5 + 0.125);
+    EXPECT_EQ(b, c1 * 0.25 + s1 * -0.5 + 0.125);
+    EXPECT_EQ(c, c2 * 0.25 + s2 * -0.5 + 0.125);
+  }
+}
+
 TEST_F(DqLibrary, TypicalDataByRatingClass) {
   struct Row {
     double rating, s28, s24, s58;
