@@ -135,21 +135,34 @@ const OutsideMask& outside_mask(std::int32_t ss, std::int32_t n, std::int32_t co
   return m;
 }
 
+// True when a node of ss outside its Norton list has an injection, looked at
+// through the mask of those nodes: a value has one when its bits, but for the
+// sign, are not all zero; one pass over the nodes (without a branch;
+// vectorisable) looks at them all.
+[[gnu::noinline]] bool injection_outside(std::int32_t ss, const wakro::SubsystemColumns& c,
+                                         std::int32_t n, std::int32_t count) {
+  const std::uint64_t* const outside = outside_mask(ss, n, std::max(count, 0), c.ll.first).mask.data();
+  const double* const g = c.ggin.first;  // by node from 1 at [x - 1]
+  const double* const i = c.ccin.first;
+  std::uint64_t bits = 0;
+  for (std::int32_t x = 0; x < n; ++x)
+    bits |= (std::bit_cast<std::uint64_t>(g[x]) | std::bit_cast<std::uint64_t>(i[x])) & outside[x];
+  return (bits << 1) != 0;  // the sign bit alone is a zero
+}
+
 // The scan for such nodes; the list changes only in admit_nodes (and when a
-// saved state is restored). A node has an injection when its conductance or
-// current is not zero: a value whose bits, but for the sign, are not all zero.
-// The nodes outside the list are those of the mask, so one pass over the nodes
-// (without a branch; vectorisable) looks at them all. A subsystem of a few nodes
-// is walked node by node instead, the list looked at only for a node with an
-// injection (the mask's test would cost more than its nodes).
+// saved state is restored). A subsystem of many nodes is looked at through the
+// mask of the nodes outside its list; one of a few nodes is walked node by node,
+// the list looked at only for a node with an injection (the mask's pass would
+// cost more than its nodes).
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   constexpr std::int32_t kMaskMin = 16;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
   if (count >= n) return;  // every node is in the list
-  const auto& ll = c.ll;
   bool any = false;  // an injection at a node outside the list
   if (n < kMaskMin) {
+    const auto& ll = c.ll;
     const double* const g = c.ggin.first - 1;  // by node
     const double* const i = c.ccin.first - 1;
     std::int32_t k = 1;  // the first list entry not below x
@@ -159,13 +172,7 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
       any = k > count || ll[k] != x;
     }
   } else {
-    const std::uint64_t* const outside = outside_mask(ss, n, std::max(count, 0), ll.first).mask.data();
-    const double* const g = c.ggin.first;  // by node from 1 at [x - 1]
-    const double* const i = c.ccin.first;
-    std::uint64_t bits = 0;
-    for (std::int32_t x = 0; x < n; ++x)
-      bits |= (std::bit_cast<std::uint64_t>(g[x]) | std::bit_cast<std::uint64_t>(i[x])) & outside[x];
-    any = (bits << 1) != 0;  // the sign bit alone is a zero
+    any = injection_outside(ss, c, n, count);
   }
   if (any) admit_nodes(ss);
 }

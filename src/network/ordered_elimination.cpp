@@ -453,8 +453,8 @@ bool substitute_ordered(std::int32_t ss, std::int32_t n, const double* rhs, doub
   // soon as it is formed.
   for (Index r = 0; r < n; ++r) {
     const double sum = row_sum(lv, lc, y, lp[r], lp[r + 1]);
-    y[r] = rhs[node[r]] - sum;
-    y[r] *= d[r];
+    const double unscaled = rhs[node[r]] - sum;
+    y[r] = unscaled * d[r];
   }
   // Back: from the last row up; each row is final once formed and goes to its
   // node.
