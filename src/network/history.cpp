@@ -27,14 +27,14 @@ constexpr std::uint32_t kCapacitor = 4;
 
 // The branches of ss that are not deferred and have an inductive or a
 // capacitive part.
-const wakro::FlaggedBranches& branches_with_parts(std::int32_t ss, const wakro::SubsystemColumns& c) {
+const wakro::FlaggedBranches& branches_with_parts(std::int32_t ss,
+                                                  const wakro::SubsystemColumns& c) {
   static std::vector<wakro::FlaggedBranches> lists;
   const std::array<const bool*, 3> columns{c.defrdbr.first, c.inductor.first, c.capacitr.first};
-  return wakro::flagged_branches(wakro::kept_list(lists, ss), int2::insb(ss), columns,
-                                 [](std::uint32_t flags) {
-                                   return (flags & kDeferred) == 0 &&
-                                          (flags & (kInductor | kCapacitor)) != 0;
-                                 });
+  return wakro::flagged_branches(
+      wakro::kept_list(lists, ss), int2::insb(ss), columns, [](std::uint32_t flags) {
+        return (flags & kDeferred) == 0 && (flags & (kInductor | kCapacitor)) != 0;
+      });
 }
 
 }  // namespace

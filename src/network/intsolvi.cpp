@@ -141,7 +141,8 @@ const OutsideMask& outside_mask(std::int32_t ss, std::int32_t n, std::int32_t co
 // vectorisable) looks at them all.
 [[gnu::noinline]] bool injection_outside(std::int32_t ss, const wakro::SubsystemColumns& c,
                                          std::int32_t n, std::int32_t count) {
-  const std::uint64_t* const outside = outside_mask(ss, n, std::max(count, 0), c.ll.first).mask.data();
+  const std::uint64_t* const outside =
+      outside_mask(ss, n, std::max(count, 0), c.ll.first).mask.data();
   const double* const g = c.ggin.first;  // by node from 1 at [x - 1]
   const double* const i = c.ccin.first;
   std::uint64_t bits = 0;
