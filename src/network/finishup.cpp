@@ -6,6 +6,7 @@
 // GEQ; CCIND, GGIND of the Norton nodes; CCMCD := CCMC and CDCTRO := CDCTR +
 // FININJS of the subsystem's transformers. storage::this_ is left at the last
 // branch's storage index.
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 
@@ -27,42 +28,32 @@ void finishup(std::int32_t ss) { finishup(ss, wakro::subsystem_columns(ss)); }
 
 void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
   using namespace branches;
-  // Step 1: line injections.
-  const auto& ccli = c.ccli;
-  const auto& cclid = c.cclid;
+  // Step 1: line injections (the columns are copied whole, as bytes).
   const std::int32_t nodes = int4::cclid.extent(1);
-  for (std::int32_t k = 1; k <= nodes; ++k) cclid[k] = ccli[k];
+  if (nodes > 0) std::copy_n(c.ccli.first, nodes, c.cclid.first);
 
   // Step 2: branch copies.
-  const std::int32_t nbr = int2::insb(ss);
+  const std::int32_t nbr = std::max(int2::insb(ss), 0);
   const bool interpolated = options::xterpsrc(ss);  // a registered source keeps its EBRD
-  const auto& ebr = c.ebr;
-  const auto& ebrd = c.ebrd;
-  const auto& ccbr = c.ccbr;
-  const auto& ccbrd = c.ccbrd;
-  const auto& geq = c.geq;
-  const auto& geqd = c.geqd;
+  double* const ebr = c.ebr.first - 1;  // by branch number
+  double* const ebrd = c.ebrd.first - 1;
   if (interpolated) {
     // The lookup of the step: EBRD := EBR between the registered branches.
     const wakro::SourceRecords& records = wakro::source_records(ss);
     std::int32_t from = 1;
     for (std::int32_t k = 0; k < records.registered_count; ++k) {
       const std::int32_t reg = records.registered_branches[static_cast<std::size_t>(k)];
-      for (std::int32_t br = from; br < reg; ++br) ebrd[br] = ebr[br];
+      if (reg > from) std::copy(ebr + from, ebr + reg, ebrd + from);
       from = reg + 1;
     }
-    for (std::int32_t br = from; br <= nbr; ++br) ebrd[br] = ebr[br];
+    if (nbr >= from) std::copy(ebr + from, ebr + nbr + 1, ebrd + from);
     if (nbr > 0) storage::this_ = records.last_owner;
-    for (std::int32_t br = 1; br <= nbr; ++br) {
-      ccbrd[br] = ccbr[br];
-      geqd[br] = geq[br];
-    }
-  } else {
-    for (std::int32_t br = 1; br <= nbr; ++br) {  // one pass over the three
-      ebrd[br] = ebr[br];
-      ccbrd[br] = ccbr[br];
-      geqd[br] = geq[br];
-    }
+  } else if (nbr > 0) {
+    std::copy_n(c.ebr.first, nbr, c.ebrd.first);
+  }
+  if (nbr > 0) {
+    std::copy_n(c.ccbr.first, nbr, c.ccbrd.first);
+    std::copy_n(c.geq.first, nbr, c.geqd.first);
   }
 
   // Step 3: Norton nodes.

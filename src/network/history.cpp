@@ -6,12 +6,38 @@
 // part, and e_s0::ccgm(1..MBUS, ss) = transformer histories (from the dsmdyn hook)
 // plus branch histories, added at the from-node and subtracted at the to-node.
 // Resistor-only and deferred branches keep their CCBR.
+#include <array>
+#include <cstdint>
+#include <vector>
+
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/int2.h"
+#include "network/branch_lists.h"
 #include "network/branch_view.h"
 #include "network/hooks.h"
 #include "network/solution.h"
+
+namespace {
+
+// The flags of a branch's parts (bits of ListedBranch::flags).
+constexpr std::uint32_t kDeferred = 1;
+constexpr std::uint32_t kInductor = 2;
+constexpr std::uint32_t kCapacitor = 4;
+
+// The branches of ss that are not deferred and have an inductive or a
+// capacitive part.
+const wakro::FlaggedBranches& branches_with_parts(std::int32_t ss,
+                                                  const wakro::SubsystemColumns& c) {
+  static std::vector<wakro::FlaggedBranches> lists;
+  const std::array<const bool*, 3> columns{c.defrdbr.first, c.inductor.first, c.capacitr.first};
+  return wakro::flagged_branches(
+      wakro::kept_list(lists, ss), int2::insb(ss), columns, [](std::uint32_t flags) {
+        return (flags & kDeferred) == 0 && (flags & (kInductor | kCapacitor)) != 0;
+      });
+}
+
+}  // namespace
 
 void history(std::int32_t ss) { history(ss, wakro::subsystem_columns(ss)); }
 
@@ -19,10 +45,8 @@ void history(std::int32_t ss, const wakro::SubsystemColumns& c) {
   // Step 1: CCGM keeps the previous step in CCGMD and restarts from the windings.
   wakro::network_hooks().dsmdyn(ss);
 
-  // Step 2: part histories, branch by branch, the arrays in local views.
-  const auto& defrdbr = c.defrdbr;
-  const auto& inductor = c.inductor;
-  const auto& capacitr = c.capacitr;
+  // Step 2: part histories of the listed branches (not deferred, with an L or a
+  // C part), in branch order, the arrays in local views.
   const auto& ief = c.ief;
   const auto& iet = c.iet;
   const auto& cbr = c.cbr;
@@ -39,20 +63,18 @@ void history(std::int32_t ss, const wakro::SubsystemColumns& c) {
   const auto& ccbr = c.ccbr;
   const auto& ccbrd = c.ccbrd;
   const auto& ccgm = c.ccgm;  // by node
-  const std::int32_t nbr = int2::insb(ss);
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (defrdbr[br]) continue;
-    const bool has_l = inductor[br];
-    const bool has_c = capacitr[br];
-    if (!has_l && !has_c) continue;
+  const wakro::FlaggedBranches& parts = branches_with_parts(ss, c);
+  for (std::int32_t e = 0; e < parts.size; ++e) {
+    const wakro::ListedBranch listed = parts.list[static_cast<std::size_t>(e)];
+    const std::int32_t br = listed.br;
     const double i = cbr[br];
     double h = 0.0;
-    if (has_l) {
+    if (listed.flags & kInductor) {
       ccld[br] = ccl[br];
       ccl[br] = v12l[br] * g2l[br] + i;
       h = ccl[br] * rlg[br];
     }
-    if (has_c) {
+    if (listed.flags & kCapacitor) {
       cccd[br] = ccc[br];
       ccc[br] = -(v20l[br] * g2c[br]) - i;
       h += ccc[br] * rcg[br];

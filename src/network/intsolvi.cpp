@@ -22,11 +22,13 @@
 // GEQCHANGE, CONSID, ICNT, XSTOR of this step; MXINV lowered to the first changed
 // Norton node; e_s8::switched cleared; int1::solution_time and e_s1::onstep.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "diag/message.h"
 #include "model/branch_codes.h"
@@ -104,21 +106,66 @@ void time_zero_lists() {
   }
 }
 
-// The scan for such nodes; the list changes only in admit_nodes. The list
-// ascends, so the nodes outside it are the gaps between its entries. A
-// subsystem of a few nodes is walked node by node instead, the list looked at
-// only for a node with an injection (the gaps' loops would cost more than its
-// nodes).
+// The nodes outside the Norton list of a subsystem as a mask by node (from 1
+// at [x - 1]): all bits set for a node outside the list, none for a listed one.
+// Kept with what it was made from (the node count and the list), and made again
+// when either differs; making it allocates only when the node count grew.
+struct OutsideMask {
+  std::vector<std::uint64_t> mask;
+  std::int32_t nodes = -1;
+  std::vector<std::int32_t> list;  // the first `count` entries
+  std::int32_t count = -1;
+};
+
+const OutsideMask& outside_mask(std::int32_t ss, std::int32_t n, std::int32_t count,
+                                const std::int32_t* ll) {
+  static std::vector<OutsideMask> masks;
+  if (masks.size() < static_cast<std::size_t>(ss)) masks.resize(static_cast<std::size_t>(ss));
+  OutsideMask& m = masks[static_cast<std::size_t>(ss - 1)];
+  const auto listed = static_cast<std::size_t>(count);
+  if (m.nodes == n && m.count == count &&
+      (count == 0 || std::memcmp(m.list.data(), ll, listed * sizeof(std::int32_t)) == 0))
+    return m;
+  m.nodes = n;
+  m.count = count;
+  m.list.assign(ll, ll + listed);
+  m.mask.assign(static_cast<std::size_t>(n), ~std::uint64_t{0});
+  for (std::size_t k = 0; k < listed; ++k)
+    if (ll[k] >= 1 && ll[k] <= n) m.mask[static_cast<std::size_t>(ll[k] - 1)] = 0;
+  return m;
+}
+
+// True when a node of ss outside its Norton list has an injection, looked at
+// through the mask of those nodes: a value has one when its bits, but for the
+// sign, are not all zero; one pass over the nodes (without a branch;
+// vectorisable) looks at them all.
+[[gnu::noinline]] bool injection_outside(std::int32_t ss, const wakro::SubsystemColumns& c,
+                                         std::int32_t n, std::int32_t count) {
+  const std::uint64_t* const outside =
+      outside_mask(ss, n, std::max(count, 0), c.ll.first).mask.data();
+  const double* const g = c.ggin.first;  // by node from 1 at [x - 1]
+  const double* const i = c.ccin.first;
+  std::uint64_t bits = 0;
+  for (std::int32_t x = 0; x < n; ++x)
+    bits |= (std::bit_cast<std::uint64_t>(g[x]) | std::bit_cast<std::uint64_t>(i[x])) & outside[x];
+  return (bits << 1) != 0;  // the sign bit alone is a zero
+}
+
+// The scan for such nodes; the list changes only in admit_nodes (and when a
+// saved state is restored). A subsystem of many nodes is looked at through the
+// mask of the nodes outside its list; one of a few nodes is walked node by node,
+// the list looked at only for a node with an injection (the mask's pass would
+// cost more than its nodes).
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
-  constexpr std::int32_t kGapWalkMin = 16;
+  constexpr std::int32_t kMaskMin = 16;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t count = int2::nmb(ss);
   if (count >= n) return;  // every node is in the list
-  const auto& ll = c.ll;
-  const double* const g = c.ggin.first - 1;  // by node
-  const double* const i = c.ccin.first - 1;
   bool any = false;  // an injection at a node outside the list
-  if (n < kGapWalkMin) {
+  if (n < kMaskMin) {
+    const auto& ll = c.ll;
+    const double* const g = c.ggin.first - 1;  // by node
+    const double* const i = c.ccin.first - 1;
     std::int32_t k = 1;  // the first list entry not below x
     for (std::int32_t x = 1; x <= n && !any; ++x) {
       if (g[x] == 0.0 && i[x] == 0.0) continue;
@@ -126,12 +173,7 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
       any = k > count || ll[k] != x;
     }
   } else {
-    std::int32_t x = 1;  // the first node not yet looked at
-    for (std::int32_t k = 1; k <= count + 1; ++k) {
-      const std::int32_t listed = k <= count ? std::min(ll[k], n + 1) : n + 1;
-      for (; x < listed; ++x) any |= (g[x] != 0.0) | (i[x] != 0.0);
-      x = std::max(x, listed + 1);
-    }
+    any = injection_outside(ss, c, n, count);
   }
   if (any) admit_nodes(ss);
 }

@@ -423,6 +423,19 @@ bool assemble_ordered(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::Rea
   return true;
 }
 
+namespace {
+
+// The sum of the products val[k] * y[col[k]], k from begin to end (exclusive), in
+// order.
+[[gnu::always_inline]] inline double row_sum(const double* val, const Index* col, const double* y,
+                                             Index begin, Index end) {
+  double sum = 0.0;
+  for (Index k = begin; k < end; ++k) sum += val[k] * y[col[k]];
+  return sum;
+}
+
+}  // namespace
+
 bool substitute_ordered(std::int32_t ss, std::int32_t n, const double* rhs, double* v) {
   Plan* pp = plan_of(ss);
   if (pp == nullptr || !pp->active || pp->n != n) return false;
@@ -430,24 +443,27 @@ bool substitute_ordered(std::int32_t ss, std::int32_t n, const double* rhs, doub
   double* const y = p.y.data();
   const Index* const node = p.node.data();
   const double* const d = p.inv_pivot.data();
+  const Index* const lp = p.l_ptr.data();
   const Index* const lc = p.l_col.data();
   const double* const lv = p.l_val.data();
+  const Index* const up = p.u_ptr.data();
   const Index* const uc = p.u_col.data();
   const double* const uv = p.u_val.data();
-  y[0] = rhs[node[0]];
-  for (Index r = 1; r < n; ++r) {
-    y[r - 1] *= d[r - 1];
-    double sum = 0.0;
-    for (Index k = p.l_ptr[r]; k < p.l_ptr[r + 1]; ++k) sum += lv[k] * y[lc[k]];
-    y[r] = rhs[node[r]] - sum;
+  // Forward: row r takes the rows above it, each scaled by its inverse pivot as
+  // soon as it is formed.
+  for (Index r = 0; r < n; ++r) {
+    const double sum = row_sum(lv, lc, y, lp[r], lp[r + 1]);
+    const double unscaled = rhs[node[r]] - sum;
+    y[r] = unscaled * d[r];
   }
-  y[n - 1] *= d[n - 1];
+  // Back: from the last row up; each row is final once formed and goes to its
+  // node.
+  v[node[n - 1]] = y[n - 1];
   for (Index r = n - 2; r >= 0; --r) {
-    double sum = 0.0;
-    for (Index k = p.u_ptr[r]; k < p.u_ptr[r + 1]; ++k) sum += uv[k] * y[uc[k]];
+    const double sum = row_sum(uv, uc, y, up[r], up[r + 1]);
     y[r] -= sum;
+    v[node[r]] = y[r];
   }
-  for (Index r = 0; r < n; ++r) v[node[r]] = y[r];
   return true;
 }
 

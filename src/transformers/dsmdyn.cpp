@@ -5,6 +5,7 @@
 // Workspace: temp2::av (winding voltages) and temp2::ac (winding currents).
 #include "transformers/dsmdyn.h"
 
+#include <algorithm>
 #include <span>
 
 #include "diag/listout.h"
@@ -39,9 +40,9 @@ void dsmdyn(std::int32_t ss) {
 
   // Step 1: the last step's sums kept, this step's started afresh.
   const std::int32_t nodes = e_s0::mbus(ss);
-  for (std::int32_t i = 1; i <= nodes; ++i) {
-    ccgmd[i] = ccgm[i];
-    ccgm[i] = 0.0;
+  if (nodes > 0) {
+    std::copy_n(ccgm.first, nodes, ccgmd.first);
+    std::fill_n(ccgm.first, nodes, 0.0);
   }
   if (e_s5::jset <= 0 || e_s5::numt(ss) == 0) return;
   winding_histories(ss, c);
