@@ -20,7 +20,7 @@ namespace wakro {
 // its three forms). regsrc: the branch is a registered voltage source; advance:
 // such a source computes its value for the solution first. The caller has set
 // storage::this_ to the branch's owner.
-inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
+[[gnu::always_inline]] inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
                              const SubStep& s, bool regsrc, bool advance) {
   const BranchColumn<double> ebr = c.ebr;
   const BranchColumn<double> ebrd = c.ebrd;
@@ -46,7 +46,7 @@ inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::in
 }
 
 // The current source of branch br of ss for sub-step s.
-inline double current_source(const SubsystemColumns& c, std::int32_t br, const SubStep& s) {
+[[gnu::always_inline]] inline double current_source(const SubsystemColumns& c, std::int32_t br, const SubStep& s) {
   const BranchColumn<double> ccbr = c.ccbr;
   const BranchColumn<double> ccbrd = c.ccbrd;
   // A branch of the network's own: the history the solution holds (at a

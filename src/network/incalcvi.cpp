@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <type_traits>
+#include <utility>
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -207,6 +208,36 @@ template <class F>
   with_notfirst<false, C::none>(notfirst, f);
 }
 
+// What a pass knows of the kind of the branches it updates: nothing (each flag
+// read from the columns) or their shape (a group of BranchClasses: the flags of
+// the shape, neither ideal nor an arrester), with which their update loses its
+// tests.
+struct AnyShape {
+  static constexpr bool known = false;
+  static constexpr bool source = false, inductor = false, capacitr = false, deferred = false;
+};
+template <std::int32_t Shape>
+struct KnownShape {
+  using K = wakro::BranchClasses;
+  static constexpr std::int32_t index = Shape;
+  static constexpr bool known = true;
+  static constexpr bool source = (Shape & K::kShapeSource) != 0;
+  static constexpr bool inductor = (Shape & K::kShapeInductor) != 0;
+  static constexpr bool capacitr = (Shape & K::kShapeCapacitor) != 0;
+  static constexpr bool deferred = (Shape & K::kShapeDeferred) != 0;
+};
+
+// f called with KnownShape<g> for every shape g but the plain series R-L one
+// (which has a pass of its own), the shapes in turn.
+template <class F, std::int32_t... G>
+[[gnu::always_inline]] inline void for_other_shapes(F&& f, std::integer_sequence<std::int32_t, G...>) {
+  constexpr std::int32_t series_rl = wakro::BranchClasses::kShapeInductor;
+  (([&] {
+     if constexpr (G != series_rl) f(KnownShape<G>{});
+   }()),
+   ...);
+}
+
 // Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
                    CurrentChatter chatter_mode) {
@@ -250,15 +281,23 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   const wakro::SourceRecords* records = nullptr;
   // Inlined into both passes below: a call per branch would reach every view
   // through the closure. `kind` (a PassKind) folds the tests of the pass.
-  const auto any_branch = [&](std::int32_t br, auto kind) __attribute__((always_inline)) {
+  // `shape` (AnyShape or a KnownShape) tells what is known of the branch's kind.
+  const auto any_branch = [&](std::int32_t br, auto kind, auto shape) __attribute__((always_inline)) {
     constexpr bool normal = decltype(kind)::normal;
     constexpr bool chatter = decltype(kind)::check == CurrentChatter::deferred;
     constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
     constexpr bool notfirst = decltype(kind)::notfirst;
+    using S = decltype(shape);
+    const bool has_source = S::known ? S::source : source[br];
+    const bool deferred = S::known ? S::deferred : defrdbr[br];
+    const bool has_l = S::known ? S::inductor : inductor[br];
+    const bool has_c = S::known ? S::capacitr : capacitr[br];
+    const bool ideal = S::known ? false : idealbr[br];
+    const bool arrester = S::known ? false : iorv[br] == wakro::switch_mode::arrester;
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
-    if (source[br]) {
+    if (has_source) {
       if (records == nullptr) records = &wakro::source_records(ss);
       const std::size_t k = static_cast<std::size_t>(br - 1);
       storage::this_ = records->owner[k];
@@ -267,16 +306,14 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
       e = wakro::source_voltage(c, br, ss, s, regsrc, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
-    const bool deferred = defrdbr[br];
-    const bool has_l = inductor[br];
     // Step 2: branch current. A re-solution at an instant keeps the current of an
     // inductive branch: it is continuous through the switching. The current the
     // re-solution gives it waits in cbrnew for the values moved back to the
     // instant (settle_instant_values), which must meet the node currents of the
     // same solutions.
     const bool keeps_current = !normal && has_l && !deferred;
-    if (keeps_current && !idealbr[br]) cbrnew[br] = geq[br] * u + ccbr[br];
-    if (!idealbr[br] && !keeps_current) {
+    if (keeps_current && !ideal) cbrnew[br] = geq[br] * u + ccbr[br];
+    if (!ideal && !keeps_current) {
       const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
@@ -297,7 +334,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
         v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
         if (normal) ccl[br] = towards(ccld[br], ccl[br], f);
       }
-      if (capacitr[br]) {
+      if (has_c) {
         const double q = rcl[br] * ccl[br] + rcg[br] * u - rsl[br] * ccc[br];
         // A re-solution keeps the capacitor's voltage (continuous through it).
         if (normal) v20l[br] = notfirst ? towards(v20l[br], q, f) : q;
@@ -306,9 +343,9 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     }
     // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (iorv[br] == wakro::switch_mode::arrester) {
+    if (arrester) {
       double i_end = cbr[br];
-      if (chatter && !idealbr[br]) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
+      if (chatter && !ideal) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
   };
@@ -328,16 +365,21 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   };
   if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
     const auto every_branch = [&](auto kind) __attribute__((always_inline)) {
-      for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind);
+      for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind, AnyShape{});
     };
     with_pass_kind(normal, current_check, notfirst, every_branch);
     settle_flag();
     return;
   }
   // A normal solution: the plain series R-L branches in a pass of their own
-  // (what any_branch does for them, without its tests), then the others. Each
-  // branch's update reads and writes its own entries only.
+  // (what any_branch does for them, without its tests), then the branches of
+  // every other shape, a pass per shape (any_branch with the shape's tests
+  // folded), then the ideal branches and the arresters. Each branch's update
+  // reads and writes its own entries only; of the owners that the updates of the
+  // branches with a source name in storage::this_, the one named last in branch
+  // order is named again at the end.
   const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  if (classes.last_source > 0) records = &wakro::source_records(ss);
   const double* const v = vnew.data() - 1;  // by node
   const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
     for (const std::int32_t br : classes.series_rl) {
@@ -362,10 +404,19 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   } else {
     series_rl(std::false_type{});
   }
+  const std::int32_t* const shaped = classes.shaped.data();
   const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
-    for (const std::int32_t br : classes.other) any_branch(br, kind);
+    const auto one_shape = [&](auto shape) __attribute__((always_inline)) {
+      constexpr auto g = static_cast<std::size_t>(decltype(shape)::index);
+      const std::int32_t end = classes.shape_begin[g + 1];
+      for (std::int32_t k = classes.shape_begin[g]; k < end; ++k) any_branch(shaped[k], kind, shape);
+    };
+    for_other_shapes(one_shape, std::make_integer_sequence<std::int32_t, wakro::BranchClasses::kShapes>{});
+    for (const std::int32_t br : classes.irregular) any_branch(br, kind, AnyShape{});
   };
   with_pass_kind(normal, current_check, notfirst, other_branches);
+  if (classes.last_source > 0)
+    storage::this_ = records->owner[static_cast<std::size_t>(classes.last_source - 1)];
   settle_flag();
 }
 
