@@ -20,8 +20,11 @@ namespace wakro {
 // its three forms). regsrc: the branch is a registered voltage source; advance:
 // such a source computes its value for the solution first. The caller has set
 // storage::this_ to the branch's owner.
-[[gnu::always_inline]] inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
-                             const SubStep& s, bool regsrc, bool advance) {
+// interpolated_source: the branch is a registered voltage source and its
+// subsystem extrapolates sources (a pass over many branches reads the option once).
+[[gnu::always_inline]] inline double source_voltage_of(const SubsystemColumns& c, std::int32_t br,
+                                                       const SubStep& s, bool interpolated_source,
+                                                       bool advance) {
   const BranchColumn<double> ebr = c.ebr;
   const BranchColumn<double> ebrd = c.ebrd;
   // Start-of-step re-solution.
@@ -29,7 +32,6 @@ namespace wakro {
     if (branches::geqchange(br)) return ebr[br];
     return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   }
-  const bool interpolated_source = regsrc && options::xterpsrc(ss);
   // Re-solution at the present instant.
   if (s.iflag) {
     if (s.notfirst && !interpolated_source) return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
@@ -43,6 +45,11 @@ namespace wakro {
   }
   if (s.notfirst) return ebr[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   return ebr[br];
+}
+[[gnu::always_inline]] inline double source_voltage(const SubsystemColumns& c, std::int32_t br,
+                                                    std::int32_t ss, const SubStep& s, bool regsrc,
+                                                    bool advance) {
+  return source_voltage_of(c, br, s, regsrc && options::xterpsrc(ss), advance);
 }
 
 // The current source of branch br of ss for sub-step s.

@@ -239,13 +239,16 @@ template <class F, std::int32_t... G>
 }
 
 // Branch currents and part voltages, the arrays in local views.
-void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& step,
                    CurrentChatter chatter_mode) {
+  // A copy that no store of the pass can reach: its fields stay in registers.
+  const wakro::SubStep s = step;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
-  const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
+  const bool xterp = options::xterpsrc(ss);
+  const bool extrapolated = normal && xterp && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
   const auto& ief = c.ief;
   const auto& iet = c.iet;
@@ -297,13 +300,14 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
     // of the step only for a branch with a source: nothing else reads it).
     double e = 0.0;
+    // A pass by shape has the records already, and names the last owner after it.
     if (has_source) {
-      if (records == nullptr) records = &wakro::source_records(ss);
+      if (!S::known && records == nullptr) records = &wakro::source_records(ss);
       const std::size_t k = static_cast<std::size_t>(br - 1);
-      storage::this_ = records->owner[k];
+      if (!S::known) storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro::source_voltage(c, br, ss, s, regsrc, false);
+      e = wakro::source_voltage_of(c, br, s, regsrc && xterp, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
     // Step 2: branch current. A re-solution at an instant keeps the current of an
