@@ -20,11 +20,13 @@ namespace wakro {
 // its three forms). regsrc: the branch is a registered voltage source; advance:
 // such a source computes its value for the solution first. The caller has set
 // storage::this_ to the branch's owner.
-// interpolated_source: the branch is a registered voltage source and its
-// subsystem extrapolates sources (a pass over many branches reads the option once).
-[[gnu::always_inline]] inline double source_voltage_of(const SubsystemColumns& c, std::int32_t br,
-                                                       const SubStep& s, bool interpolated_source,
-                                                       bool advance) {
+// The same, with interpolated() telling whether the branch is a registered voltage
+// source of a subsystem that extrapolates sources (a pass over many branches reads
+// the option once): asked only where the rule needs it.
+template <class Interpolated>
+[[gnu::always_inline]] inline double source_voltage_with(const SubsystemColumns& c, std::int32_t br,
+                                                         const SubStep& s, Interpolated interpolated,
+                                                         bool advance) {
   const BranchColumn<double> ebr = c.ebr;
   const BranchColumn<double> ebrd = c.ebrd;
   // Start-of-step re-solution.
@@ -32,6 +34,7 @@ namespace wakro {
     if (branches::geqchange(br)) return ebr[br];
     return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   }
+  const bool interpolated_source = interpolated();
   // Re-solution at the present instant.
   if (s.iflag) {
     if (s.notfirst && !interpolated_source) return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
@@ -46,14 +49,15 @@ namespace wakro {
   if (s.notfirst) return ebr[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   return ebr[br];
 }
-[[gnu::always_inline]] inline double source_voltage(const SubsystemColumns& c, std::int32_t br,
-                                                    std::int32_t ss, const SubStep& s, bool regsrc,
-                                                    bool advance) {
-  return source_voltage_of(c, br, s, regsrc && options::xterpsrc(ss), advance);
+inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
+                             const SubStep& s, bool regsrc, bool advance) {
+  return source_voltage_with(
+      c, br, s, [regsrc, ss] { return regsrc && options::xterpsrc(ss); }, advance);
 }
 
 // The current source of branch br of ss for sub-step s.
-[[gnu::always_inline]] inline double current_source(const SubsystemColumns& c, std::int32_t br, const SubStep& s) {
+[[gnu::always_inline]] inline double current_source(const SubsystemColumns& c, std::int32_t br,
+                                                    const SubStep& s) {
   const BranchColumn<double> ccbr = c.ccbr;
   const BranchColumn<double> ccbrd = c.ccbrd;
   // A branch of the network's own: the history the solution holds (at a

@@ -282,11 +282,13 @@ struct KnownShape {
 };
 
 // f called with KnownShape<g> for every shape g but the plain series R-L one
-// (which has a pass of its own), the shapes in turn.
+// (which has a pass of its own), the shapes in turn. All of it inline: a pass
+// made out of line would take the addresses of the branch pass's locals, which
+// the general pass would then keep in memory.
 template <class F, std::int32_t... G>
 [[gnu::always_inline]] inline void for_other_shapes(F&& f, std::integer_sequence<std::int32_t, G...>) {
   constexpr std::int32_t series_rl = wakro::BranchClasses::kShapeInductor;
-  (([&] {
+  (([&]() __attribute__((always_inline)) {
      if constexpr (G != series_rl) f(KnownShape<G>{});
    }()),
    ...);
@@ -345,33 +347,35 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
     constexpr bool notfirst = decltype(kind)::notfirst;
     using S = decltype(shape);
-    const bool has_source = S::known ? S::source : source[br];
-    const bool deferred = S::known ? S::deferred : defrdbr[br];
-    const bool has_l = S::known ? S::inductor : inductor[br];
-    const bool has_c = S::known ? S::capacitr : capacitr[br];
-    const bool ideal = S::known ? false : idealbr[br];
-    const bool arrester = S::known ? false : iorv[br] == wakro::switch_mode::arrester;
+    // A flag of the branch: the shape's, or read where it is needed.
+    const auto flag = [br](bool of_shape, const wakro::BranchColumn<bool>& column)
+                          __attribute__((always_inline)) {
+      return S::known ? of_shape : column[br];
+    };
+    const auto ideal = [&]() __attribute__((always_inline)) { return flag(false, idealbr); };
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
-    // of the step only for a branch with a source: nothing else reads it).
+    // of the step only for a branch with a source: nothing else reads it). A
+    // pass by shape has the records already, and names the last owner after it.
     double e = 0.0;
-    // A pass by shape has the records already, and names the last owner after it.
-    if (has_source) {
+    if (flag(S::source, source)) {
       if (!S::known && records == nullptr) records = &wakro::source_records(ss);
       const std::size_t k = static_cast<std::size_t>(br - 1);
       if (!S::known) storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro::source_voltage_of(c, br, s, regsrc && xterp, false);
+      e = wakro::source_voltage_with(c, br, s, [regsrc, xterp] { return regsrc && xterp; }, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
+    const bool deferred = flag(S::deferred, defrdbr);
+    const bool has_l = flag(S::inductor, inductor);
     // Step 2: branch current. A re-solution at an instant keeps the current of an
     // inductive branch: it is continuous through the switching. The current the
     // re-solution gives it waits in cbrnew for the values moved back to the
     // instant (settle_instant_values), which must meet the node currents of the
     // same solutions.
     const bool keeps_current = !normal && has_l && !deferred;
-    if (keeps_current && !ideal) cbrnew[br] = geq[br] * u + ccbr[br];
-    if (!ideal && !keeps_current) {
+    if (keeps_current && !ideal()) cbrnew[br] = geq[br] * u + ccbr[br];
+    if (!ideal() && !keeps_current) {
       const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
@@ -392,7 +396,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
         v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
         if (normal) ccl[br] = towards(ccld[br], ccl[br], f);
       }
-      if (has_c) {
+      if (flag(S::capacitr, capacitr)) {
         const double q = rcl[br] * ccl[br] + rcg[br] * u - rsl[br] * ccc[br];
         // A re-solution keeps the capacitor's voltage (continuous through it).
         if (normal) v20l[br] = notfirst ? towards(v20l[br], q, f) : q;
@@ -401,9 +405,9 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     }
     // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (arrester) {
+    if (!S::known && iorv[br] == wakro::switch_mode::arrester) {
       double i_end = cbr[br];
-      if (chatter && !ideal) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
+      if (chatter && !ideal()) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
   };
