@@ -347,6 +347,13 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
     constexpr bool notfirst = decltype(kind)::notfirst;
     using S = decltype(shape);
+    // In a pass by shape, the sub-step with what the kind knows of it written in
+    // (the very values it holds: the kind was chosen from them), so that the
+    // source and current rules lose their tests of them.
+    wakro::SubStep known = s;
+    known.iflag = !normal;
+    known.notfirst = notfirst;
+    const wakro::SubStep& sk = S::known ? known : s;
     // A flag of the branch: the shape's, or read where it is needed.
     const auto flag = [br](bool of_shape, const wakro::BranchColumn<bool>& column)
                           __attribute__((always_inline)) {
@@ -363,7 +370,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
       if (!S::known) storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro::source_voltage_with(c, br, s, [regsrc, xterp] { return regsrc && xterp; }, false);
+      e = wakro::source_voltage_with(c, br, sk, [regsrc, xterp] { return regsrc && xterp; }, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
     const bool deferred = flag(S::deferred, defrdbr);
@@ -376,7 +383,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     const bool keeps_current = !normal && has_l && !deferred;
     if (keeps_current && !ideal()) cbrnew[br] = geq[br] * u + ccbr[br];
     if (!ideal() && !keeps_current) {
-      const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
+      const double i = geq[br] * u + history_current(c, br, sk, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
       } else if (collect) {
