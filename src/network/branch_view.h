@@ -233,7 +233,10 @@ inline const SourceRecords& source_records(std::int32_t ss) {
 // present branch count, layout, source flags and choice of branches, without
 // source extrapolation, are kept but for the records of their branches with a
 // source, read again (a subsystem without one reads nothing): that check is made
-// here, in the caller, on the columns c of ss that the caller took.
+// here, in the caller, on the columns c of ss that the caller took. Under source
+// extrapolation, records whose key holds are kept whole while THISBR and the
+// kinds of the records it names are those they were read with
+// (take_source_records_now checks).
 inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size() && !options::xterpsrc(ss)) {

@@ -16,9 +16,9 @@
 // spcial::cbrnew for settle_instant_values). Every branch current is formed with
 // the history the solution used (CCBR, at a re-solution the one that keeps the
 // branch's state), never with the previous step's.
-#include <cstdint>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <type_traits>
 #include <utility>
