@@ -14,7 +14,7 @@ void chatdt(std::int32_t ss, std::int32_t mode);
 // `level`, from its counter c: the next counter, and in `fired` whether its
 // chatter is detected now (the flag is then set and the counter restarts; the
 // caller does both). Branch-free, so that a loop over items vectorises.
-[[gnu::always_inline]] inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
+inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
   // After a fall (x below the mean) the counter goes to -1, or on from a
   // non-negative one to -(c + 1) when the swing is big; after a rise to 1, or
   // from a negative one to 1 - c. In integer arithmetic, without branches: a
