@@ -20,8 +20,13 @@ namespace wakro {
 // its three forms). regsrc: the branch is a registered voltage source; advance:
 // such a source computes its value for the solution first. The caller has set
 // storage::this_ to the branch's owner.
-inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
-                             const SubStep& s, bool regsrc, bool advance) {
+// The same, with interpolated() telling whether the branch is a registered voltage
+// source of a subsystem that extrapolates sources (a pass over many branches reads
+// the option once): asked only where the rule needs it.
+template <class Interpolated>
+[[gnu::always_inline]] inline double source_voltage_with(const SubsystemColumns& c, std::int32_t br,
+                                                         const SubStep& s, Interpolated interpolated,
+                                                         bool advance) {
   const BranchColumn<double> ebr = c.ebr;
   const BranchColumn<double> ebrd = c.ebrd;
   // Start-of-step re-solution.
@@ -29,7 +34,7 @@ inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::in
     if (branches::geqchange(br)) return ebr[br];
     return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   }
-  const bool interpolated_source = regsrc && options::xterpsrc(ss);
+  const bool interpolated_source = interpolated();
   // Re-solution at the present instant.
   if (s.iflag) {
     if (s.notfirst && !interpolated_source) return ebrd[br] + (ebr[br] - ebrd[br]) * s.elapsed;
@@ -44,9 +49,15 @@ inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::in
   if (s.notfirst) return ebr[br] + (ebr[br] - ebrd[br]) * s.elapsed;
   return ebr[br];
 }
+inline double source_voltage(const SubsystemColumns& c, std::int32_t br, std::int32_t ss,
+                             const SubStep& s, bool regsrc, bool advance) {
+  return source_voltage_with(
+      c, br, s, [regsrc, ss] { return regsrc && options::xterpsrc(ss); }, advance);
+}
 
 // The current source of branch br of ss for sub-step s.
-inline double current_source(const SubsystemColumns& c, std::int32_t br, const SubStep& s) {
+[[gnu::always_inline]] inline double current_source(const SubsystemColumns& c, std::int32_t br,
+                                                    const SubStep& s) {
   const BranchColumn<double> ccbr = c.ccbr;
   const BranchColumn<double> ccbrd = c.ccbrd;
   // A branch of the network's own: the history the solution holds (at a

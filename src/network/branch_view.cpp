@@ -115,6 +115,39 @@ bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t n
   return detail::same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
 }
 
+// The shape of a branch (BranchClasses), or -1 for an ideal branch or an arrester.
+std::int32_t shape_of(const SubsystemColumns& c, std::int32_t br) {
+  using K = BranchClasses;
+  if (c.idealbr[br] || c.iorv[br] == switch_mode::arrester) return -1;
+  return (c.source[br] ? K::kShapeSource : 0) | (c.inductor[br] ? K::kShapeInductor : 0) |
+         (c.capacitr[br] ? K::kShapeCapacitor : 0) | (c.defrdbr[br] ? K::kShapeDeferred : 0);
+}
+
+// The shape groups of k: counted, then filled in branch order (a counting sort).
+void make_shapes(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+  const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
+  if (k.shaped.size() < n) k.shaped.resize(n);
+  k.irregular.clear();
+  k.irregular.reserve(n);
+  std::array<std::int32_t, BranchClasses::kShapes + 1> next{};
+  k.last_source = 0;
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const std::int32_t g = shape_of(c, br);
+    if (g >= 0) ++next[static_cast<std::size_t>(g) + 1];
+    if (c.source[br]) k.last_source = br;
+  }
+  for (std::size_t g = 1; g < next.size(); ++g) next[g] += next[g - 1];
+  k.shape_begin = next;
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    const std::int32_t g = shape_of(c, br);
+    if (g < 0) {
+      k.irregular.push_back(br);
+      continue;
+    }
+    k.shaped[static_cast<std::size_t>(next[static_cast<std::size_t>(g)]++)] = br;
+  }
+}
+
 void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   const std::size_t n = static_cast<std::size_t>(std::max(nbr, 0));
   k.series_rl.clear();
@@ -134,6 +167,7 @@ void make(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
                        !c.idealbr[br] && c.iorv[br] != switch_mode::arrester;
     (plain ? k.series_rl : k.other).push_back(br);
   }
+  make_shapes(k, c, nbr);
   k.count = nbr;
   k.epoch = array_layout_epoch();
 }
@@ -196,17 +230,29 @@ struct RecordCodes {
       registered[j] = codes.registered(thisbr[j]);
     }
   }
-  // Step 2: under source extrapolation, every registered branch.
+  // Step 2: under source extrapolation, every registered branch, and what that
+  // depends on (THISBR, and the branches with a record and what each one was).
   r.registered_branches.resize(n);
   std::int32_t* const list = r.registered_branches.data();
   std::int32_t m = 0;
+  std::int32_t owned = 0;
   r.last_owner = 0;
   if (all) {
-    for (std::size_t j = 0; j < n; ++j)
-      if (codes.registered(thisbr[j])) list[m++] = static_cast<std::int32_t>(j) + 1;
+    r.owners.resize(n);
+    r.owned.resize(n);
+    r.owned_registered.resize(n);
+    if (n > 0) std::memcpy(r.owners.data(), thisbr, n * sizeof(std::int32_t));
+    for (std::size_t j = 0; j < n; ++j) {
+      const bool is_registered = codes.registered(thisbr[j]);
+      if (is_registered) list[m++] = static_cast<std::int32_t>(j) + 1;
+      if (thisbr[j] <= 0) continue;
+      r.owned[static_cast<std::size_t>(owned)] = static_cast<std::int32_t>(j);
+      r.owned_registered[static_cast<std::size_t>(owned++)] = is_registered;
+    }
     if (n > 0) r.last_owner = thisbr[n - 1];
   }
   r.registered_count = m;
+  r.owned_count = owned;
   r.source_count = sources;
   r.any_source = any;
   r.count = nbr;
@@ -251,14 +297,35 @@ const SourceRecords& detail::source_records_now(std::int32_t ss) {
   return r;
 }
 
+// True when records read under source extrapolation, whose key holds for c,
+// would be read again as they are: THISBR is what they were read with, and so
+// is the kind of every record it names (stori as a registered-source check
+// reads it).
+bool owners_unchanged(const SourceRecords& r, const SubsystemColumns& c) {
+  const std::size_t n = static_cast<std::size_t>(r.count);
+  if (n > 0 && !detail::same_bytes(r.owners.data(), c.thisbr.first, n * sizeof(std::int32_t)))
+    return false;
+  const RecordCodes codes;
+  const std::int32_t* const thisbr = c.thisbr.first;  // by branch from 1 at [br - 1]
+  const std::int32_t* const owned = r.owned.data();
+  const unsigned char* const was = r.owned_registered.data();
+  bool same = true;
+  for (std::int32_t k = 0; k < r.owned_count; ++k)
+    same &= codes.registered(thisbr[owned[k]]) == (was[k] != 0);
+  return same;
+}
+
 void detail::take_source_records_now(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   SourceRecords& r = records_of(ss);
   const std::int32_t nbr = int2::insb(ss);
   const bool all = options::xterpsrc(ss);
-  if (!all && records_unchanged(r, c, nbr, all)) {
-    detail::reread_sources(r, c);
-    return;
+  if (records_unchanged(r, c, nbr, all)) {
+    if (!all) {
+      detail::reread_sources(r, c);
+      return;
+    }
+    if (owners_unchanged(r, c)) return;
   }
   read_records(r, c, nbr, all);
 }

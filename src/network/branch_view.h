@@ -12,6 +12,7 @@
 // loops.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -61,9 +62,26 @@ struct SubsystemColumns {
 // differs from what they were made from (one comparison of the columns per
 // request), or a case-sized array was allocated or released. Making them
 // allocates only when the branch count grew.
+//
+// Beside them, for the passes that take each branch by its shape: the branches
+// that are neither ideal nor an arrester grouped by shape (which of a source, an
+// inductive part, a capacitive part and a deferred current source they have: the
+// bits below), each group ascending, group g at shaped[shape_begin[g]] up to
+// shaped[shape_begin[g + 1]]; the plain series R-L branches are group
+// kShapeInductor. The ideal branches and the arresters, whose update tests more,
+// are listed apart.
 struct BranchClasses {
+  static constexpr std::int32_t kShapeSource = 1;
+  static constexpr std::int32_t kShapeInductor = 2;
+  static constexpr std::int32_t kShapeCapacitor = 4;
+  static constexpr std::int32_t kShapeDeferred = 8;
+  static constexpr std::int32_t kShapes = 16;
   std::vector<std::int32_t> series_rl;
   std::vector<std::int32_t> other;
+  std::vector<std::int32_t> shaped;
+  std::array<std::int32_t, kShapes + 1> shape_begin{};
+  std::vector<std::int32_t> irregular;  // the ideal branches and the arresters
+  std::int32_t last_source = 0;         // the last branch with a source (0: none)
   // What the lists were made from: the branch count, the flag columns one after
   // the other, the switching modes.
   std::int32_t count = -1;
@@ -82,8 +100,10 @@ const BranchClasses& branch_classes(std::int32_t ss);
 // subsystem (take_source_records, by the solution driver) and whenever the branch
 // count, a source flag, source extrapolation or the array layout differs from
 // what it was read with; a record that changes inside a step is seen from the next
-// step on (nothing inside a step changes one). Reading allocates only when the
-// branch count grew. Without source extrapolation, a step whose branch count,
+// step on (nothing inside a step changes one). Under source extrapolation, a step
+// whose key holds and whose THISBR column and records' first slots are those of
+// the last reading keeps what was read. Reading allocates only when the branch
+// count grew. Without source extrapolation, a step whose branch count,
 // layout and source flags are those of the last reading reads again only the
 // records of the branches with a source (their list is kept with the records):
 // THISBR and the record's first slot are all a branch's entries depend on.
@@ -106,6 +126,14 @@ struct SourceRecords {
   std::uint64_t epoch = 0;
   bool all = false;                    // read under source extrapolation
   std::vector<unsigned char> sources;  // the source flags
+  // Under source extrapolation also THISBR of every branch, the branches with a
+  // record (THISBR above 0, by index from 0, the first owned_count entries) and
+  // whether each one's record was a registered voltage source: all that the
+  // reading depends on beside the key above.
+  std::vector<std::int32_t> owners;
+  std::vector<std::int32_t> owned;
+  std::vector<unsigned char> owned_registered;
+  std::int32_t owned_count = 0;
 };
 
 namespace detail {
@@ -205,7 +233,10 @@ inline const SourceRecords& source_records(std::int32_t ss) {
 // present branch count, layout, source flags and choice of branches, without
 // source extrapolation, are kept but for the records of their branches with a
 // source, read again (a subsystem without one reads nothing): that check is made
-// here, in the caller, on the columns c of ss that the caller took.
+// here, in the caller, on the columns c of ss that the caller took. Under source
+// extrapolation, records whose key holds are kept whole while THISBR and the
+// kinds of the records it names are those they were read with
+// (take_source_records_now checks).
 inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   const auto k = static_cast<std::size_t>(ss);
   if (k >= 1 && k <= detail::g_sources.size() && !options::xterpsrc(ss)) {

@@ -18,8 +18,14 @@
 // branch's state), never with the previous step's.
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <type_traits>
+#include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -54,6 +60,51 @@ using wakro::at_node;
 // x moved towards x_new by f.
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
+#ifdef __SSE2__
+// The voltage check and the voltages taken over for nodes 1, 2, ... two at a
+// time, as chatter_count and towards do one at a time (the same operations on
+// each lane, the comparisons' masks narrowed to the counters' 32 bits), over
+// the whole pairs of the n nodes; `first` lowered to the first node that fired.
+// The arrays by node from 1 at [k - 1]. Returns the node to go on from.
+std::int32_t checked_node_pairs(std::int32_t n, double* vdc, const double* vnew,
+                                std::int32_t* counter, double level, double f, bool notfirst,
+                                std::int32_t& first) {
+  const __m128d two = _mm_set1_pd(2.0);
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const __m128d level2 = _mm_set1_pd(level);
+  const __m128d f2 = _mm_set1_pd(f);
+  const __m128i one = _mm_set1_epi32(1);
+  const __m128i four = _mm_set1_epi32(4);
+  // c + 4 > 8 unsigned, as a signed comparison of both sides shifted by 2^31.
+  const __m128i bias = _mm_set1_epi32(INT32_MIN);
+  const __m128i eight = _mm_set1_epi32(8 + INT32_MIN);
+  // The low 32 bits of each 64-bit mask, in the two low lanes.
+  const auto narrow = [](__m128d m) {
+    return _mm_shuffle_epi32(_mm_castpd_si128(m), _MM_SHUFFLE(2, 0, 2, 0));
+  };
+  std::int32_t k = 0;  // from 0
+  for (; k + 1 < n; k += 2) {
+    const __m128d x = _mm_loadu_pd(vnew + k);
+    const __m128d y = _mm_loadu_pd(vdc + k);
+    const __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(counter + k));
+    const __m128d mean = _mm_div_pd(_mm_add_pd(x, y), two);
+    const __m128i big = narrow(_mm_cmpgt_pd(_mm_andnot_pd(sign, _mm_sub_pd(x, mean)), level2));
+    const __m128i down = narrow(_mm_cmplt_pd(x, mean));
+    const __m128i grew = _mm_and_si128(big, _mm_xor_si128(_mm_srai_epi32(c, 31), down));
+    const __m128i far =
+        _mm_cmpgt_epi32(_mm_xor_si128(_mm_add_epi32(c, four), bias), eight);
+    const int fired = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(grew, far))) & 3;
+    // (1 - 2 down) - (grew & c), down and grew as masks of all ones.
+    const __m128i next = _mm_sub_epi32(_mm_add_epi32(one, _mm_add_epi32(down, down)),
+                                       _mm_and_si128(grew, c));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(counter + k), next);
+    if (fired != 0 && first > n) first = k + ((fired & 1) != 0 ? 1 : 2);
+    _mm_storeu_pd(vdc + k, notfirst ? _mm_add_pd(y, _mm_mul_pd(_mm_sub_pd(x, y), f2)) : x);
+  }
+  return k + 1;
+}
+#endif
+
 // Node voltages and the history sum. With `check` the own chatter detector's
 // voltage check runs where each new voltage is taken over, on the previous
 // voltage it replaces (its counters moved on, the flag settled after the pass),
@@ -68,7 +119,11 @@ void node_voltages(std::int32_t ss, const wakro::SubsystemColumns& c, double f, 
     std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
     const double level = int2::glvl(ss);
     std::int32_t first = n + 1;  // the first node whose chatter fired
-    for (std::int32_t k = 1; k <= n; ++k) {
+    std::int32_t k = 1;
+#ifdef __SSE2__
+    k = checked_node_pairs(n, vdc.first, vnew + 1, counter + 1, level, f, notfirst, first);
+#endif
+    for (; k <= n; ++k) {
       bool fired = false;
       counter[k] = chatter_count(vnew[k], vdc[k], level, counter[k], fired);
       first = fired && k < first ? k : first;
@@ -207,14 +262,49 @@ template <class F>
   with_notfirst<false, C::none>(notfirst, f);
 }
 
+// What a pass knows of the kind of the branches it updates: nothing (each flag
+// read from the columns) or their shape (a group of BranchClasses: the flags of
+// the shape, neither ideal nor an arrester), with which their update loses its
+// tests.
+struct AnyShape {
+  static constexpr bool known = false;
+  static constexpr bool source = false, inductor = false, capacitr = false, deferred = false;
+};
+template <std::int32_t Shape>
+struct KnownShape {
+  using K = wakro::BranchClasses;
+  static constexpr std::int32_t index = Shape;
+  static constexpr bool known = true;
+  static constexpr bool source = (Shape & K::kShapeSource) != 0;
+  static constexpr bool inductor = (Shape & K::kShapeInductor) != 0;
+  static constexpr bool capacitr = (Shape & K::kShapeCapacitor) != 0;
+  static constexpr bool deferred = (Shape & K::kShapeDeferred) != 0;
+};
+
+// f called with KnownShape<g> for every shape g but the plain series R-L one
+// (which has a pass of its own), the shapes in turn. All of it inline: a pass
+// made out of line would take the addresses of the branch pass's locals, which
+// the general pass would then keep in memory.
+template <class F, std::int32_t... G>
+[[gnu::always_inline]] inline void for_other_shapes(F&& f, std::integer_sequence<std::int32_t, G...>) {
+  constexpr std::int32_t series_rl = wakro::BranchClasses::kShapeInductor;
+  (([&]() __attribute__((always_inline)) {
+     if constexpr (G != series_rl) f(KnownShape<G>{});
+   }()),
+   ...);
+}
+
 // Branch currents and part voltages, the arrays in local views.
-void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& s,
+void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& step,
                    CurrentChatter chatter_mode) {
+  // A copy that no store of the pass can reach: its fields stay in registers.
+  const wakro::SubStep s = step;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
   const double f = s.fracv;
   const bool notfirst = s.notfirst;
   const bool normal = !s.iflag;
-  const bool extrapolated = normal && options::xterpsrc(ss) && !s.iflag2;
+  const bool xterp = options::xterpsrc(ss);
+  const bool extrapolated = normal && xterp && !s.iflag2;
   const auto& vnew = spcial::vdcnew;
   const auto& ief = c.ief;
   const auto& iet = c.iet;
@@ -250,34 +340,50 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   const wakro::SourceRecords* records = nullptr;
   // Inlined into both passes below: a call per branch would reach every view
   // through the closure. `kind` (a PassKind) folds the tests of the pass.
-  const auto any_branch = [&](std::int32_t br, auto kind) __attribute__((always_inline)) {
+  // `shape` (AnyShape or a KnownShape) tells what is known of the branch's kind.
+  const auto any_branch = [&](std::int32_t br, auto kind, auto shape) __attribute__((always_inline)) {
     constexpr bool normal = decltype(kind)::normal;
     constexpr bool chatter = decltype(kind)::check == CurrentChatter::deferred;
     constexpr bool collect = decltype(kind)::check == CurrentChatter::collect;
     constexpr bool notfirst = decltype(kind)::notfirst;
+    using S = decltype(shape);
+    // In a pass by shape, the sub-step with what the kind knows of it written in
+    // (the very values it holds: the kind was chosen from them), so that the
+    // source and current rules lose their tests of them.
+    wakro::SubStep known = s;
+    known.iflag = !normal;
+    known.notfirst = notfirst;
+    const wakro::SubStep& sk = S::known ? known : s;
+    // A flag of the branch: the shape's, or read where it is needed.
+    const auto flag = [br](bool of_shape, const wakro::BranchColumn<bool>& column)
+                          __attribute__((always_inline)) {
+      return S::known ? of_shape : column[br];
+    };
+    const auto ideal = [&]() __attribute__((always_inline)) { return flag(false, idealbr); };
     // Step 1: source voltage at the sub-step's end (the registered-source lookup
-    // of the step only for a branch with a source: nothing else reads it).
+    // of the step only for a branch with a source: nothing else reads it). A
+    // pass by shape has the records already, and names the last owner after it.
     double e = 0.0;
-    if (source[br]) {
-      if (records == nullptr) records = &wakro::source_records(ss);
+    if (flag(S::source, source)) {
+      if (!S::known && records == nullptr) records = &wakro::source_records(ss);
       const std::size_t k = static_cast<std::size_t>(br - 1);
-      storage::this_ = records->owner[k];
+      if (!S::known) storage::this_ = records->owner[k];
       const bool regsrc = records->registered[k] != 0;
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
-      e = wakro::source_voltage(c, br, ss, s, regsrc, false);
+      e = wakro::source_voltage_with(c, br, sk, [regsrc, xterp] { return regsrc && xterp; }, false);
     }
     const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
-    const bool deferred = defrdbr[br];
-    const bool has_l = inductor[br];
+    const bool deferred = flag(S::deferred, defrdbr);
+    const bool has_l = flag(S::inductor, inductor);
     // Step 2: branch current. A re-solution at an instant keeps the current of an
     // inductive branch: it is continuous through the switching. The current the
     // re-solution gives it waits in cbrnew for the values moved back to the
     // instant (settle_instant_values), which must meet the node currents of the
     // same solutions.
     const bool keeps_current = !normal && has_l && !deferred;
-    if (keeps_current && !idealbr[br]) cbrnew[br] = geq[br] * u + ccbr[br];
-    if (!idealbr[br] && !keeps_current) {
-      const double i = geq[br] * u + history_current(c, br, s, deferred, ccbr[br]);
+    if (keeps_current && !ideal()) cbrnew[br] = geq[br] * u + ccbr[br];
+    if (!ideal() && !keeps_current) {
+      const double i = geq[br] * u + history_current(c, br, sk, deferred, ccbr[br]);
       if (chatter) {
         cbrnew[br] = i;
       } else if (collect) {
@@ -297,7 +403,7 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
         v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
         if (normal) ccl[br] = towards(ccld[br], ccl[br], f);
       }
-      if (capacitr[br]) {
+      if (flag(S::capacitr, capacitr)) {
         const double q = rcl[br] * ccl[br] + rcg[br] * u - rsl[br] * ccc[br];
         // A re-solution keeps the capacitor's voltage (continuous through it).
         if (normal) v20l[br] = notfirst ? towards(v20l[br], q, f) : q;
@@ -306,9 +412,9 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     }
     // Step 4: arrester energy, with the current the sub-step ends with (under chatter
     // detection the new current is still in cbrnew here).
-    if (iorv[br] == wakro::switch_mode::arrester) {
+    if (!S::known && iorv[br] == wakro::switch_mode::arrester) {
       double i_end = cbr[br];
-      if (chatter && !idealbr[br]) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
+      if (chatter && !ideal()) i_end = notfirst ? towards(cbr[br], cbrnew[br], f) : cbrnew[br];
       arrester_energy(ss, br, i_end);
     }
   };
@@ -328,16 +434,21 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   };
   if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
     const auto every_branch = [&](auto kind) __attribute__((always_inline)) {
-      for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind);
+      for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind, AnyShape{});
     };
     with_pass_kind(normal, current_check, notfirst, every_branch);
     settle_flag();
     return;
   }
   // A normal solution: the plain series R-L branches in a pass of their own
-  // (what any_branch does for them, without its tests), then the others. Each
-  // branch's update reads and writes its own entries only.
+  // (what any_branch does for them, without its tests), then the branches of
+  // every other shape, a pass per shape (any_branch with the shape's tests
+  // folded), then the ideal branches and the arresters. Each branch's update
+  // reads and writes its own entries only; of the owners that the updates of the
+  // branches with a source name in storage::this_, the one named last in branch
+  // order is named again at the end.
   const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+  if (classes.last_source > 0) records = &wakro::source_records(ss);
   const double* const v = vnew.data() - 1;  // by node
   const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
     for (const std::int32_t br : classes.series_rl) {
@@ -362,10 +473,19 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   } else {
     series_rl(std::false_type{});
   }
+  const std::int32_t* const shaped = classes.shaped.data();
   const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
-    for (const std::int32_t br : classes.other) any_branch(br, kind);
+    const auto one_shape = [&](auto shape) __attribute__((always_inline)) {
+      constexpr auto g = static_cast<std::size_t>(decltype(shape)::index);
+      const std::int32_t end = classes.shape_begin[g + 1];
+      for (std::int32_t k = classes.shape_begin[g]; k < end; ++k) any_branch(shaped[k], kind, shape);
+    };
+    for_other_shapes(one_shape, std::make_integer_sequence<std::int32_t, wakro::BranchClasses::kShapes>{});
+    for (const std::int32_t br : classes.irregular) any_branch(br, kind, AnyShape{});
   };
   with_pass_kind(normal, current_check, notfirst, other_branches);
+  if (classes.last_source > 0)
+    storage::this_ = records->owner[static_cast<std::size_t>(classes.last_source - 1)];
   settle_flag();
 }
 
