@@ -16,12 +16,15 @@
 // spcial::cbrnew for settle_instant_values). Every branch current is formed with
 // the history the solution used (CCBR, at a re-solution the one that keeps the
 // branch's state), never with the previous step's.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -294,9 +297,22 @@ template <class F, std::int32_t... G>
    ...);
 }
 
+// The new node voltages (spcial::vdcnew) of the n nodes of a subsystem by node
+// from 0, ground's 0 at [0]: a branch end, ground or a node of the subsystem, is
+// read without a test. Kept between calls; grows with the node count only.
+const double* voltages_from_ground(std::int32_t n) {
+  static std::vector<double> kept;
+  const std::size_t nodes =
+      static_cast<std::size_t>(std::clamp<std::int64_t>(n, 0, spcial::vdcnew.size()));
+  if (kept.size() < nodes + 1) kept.resize(nodes + 1);
+  kept[0] = 0.0;
+  if (nodes > 0) std::memcpy(kept.data() + 1, spcial::vdcnew.data(), nodes * sizeof(double));
+  return kept.data();
+}
+
 // Branch currents and part voltages, the arrays in local views.
 void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& step,
-                   CurrentChatter chatter_mode) {
+                   CurrentChatter chatter_mode, const double*& made_from_ground) {
   // A copy that no store of the pass can reach: its fields stay in registers.
   const wakro::SubStep s = step;
   CurrentChatter current_check = chatter_mode;  // what any_branch does with a new current
@@ -338,6 +354,8 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   // The records are looked up at the first branch with a source (a subsystem
   // without one never asks).
   const wakro::SourceRecords* records = nullptr;
+  // The new voltages by node from 0 (ground at [0]), for the passes by shape.
+  const double* from_ground = nullptr;
   // Inlined into both passes below: a call per branch would reach every view
   // through the closure. `kind` (a PassKind) folds the tests of the pass.
   // `shape` (AnyShape or a KnownShape) tells what is known of the branch's kind.
@@ -372,7 +390,9 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
       if (extrapolated && regsrc) ebrd[br] = notfirst ? towards(ebrd[br], ebr[br], f) : ebr[br];
       e = wakro::source_voltage_with(c, br, sk, [regsrc, xterp] { return regsrc && xterp; }, false);
     }
-    const double u = at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
+    // A pass by shape reads the ends in the voltages from ground (no test for it).
+    const double u = S::known ? from_ground[ief[br]] - from_ground[iet[br]] + e
+                              : at_node(vnew, ief[br]) - at_node(vnew, iet[br]) + e;
     const bool deferred = flag(S::deferred, defrdbr);
     const bool has_l = flag(S::inductor, inductor);
     // Step 2: branch current. A re-solution at an instant keeps the current of an
@@ -449,12 +469,12 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
   // order is named again at the end.
   const wakro::BranchClasses& classes = wakro::branch_classes(ss);
   if (classes.last_source > 0) records = &wakro::source_records(ss);
-  const double* const v = vnew.data() - 1;  // by node
+  from_ground = voltages_from_ground(e_s0::mbus(ss));
+  made_from_ground = from_ground;
+  const double* const v = from_ground;  // by node, ground at [0]
   const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
     for (const std::int32_t br : classes.series_rl) {
-      const std::int32_t from = ief[br];
-      const std::int32_t to = iet[br];
-      const double u = (from > 0 ? v[from] : 0.0) - (to > 0 ? v[to] : 0.0);
+      const double u = v[ief[br]] - v[iet[br]];
       const double i = geq[br] * u + ccbr[br];
       if constexpr (decltype(checked)::value) {
         bool fired = false;
@@ -491,10 +511,15 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
 
 // Transformer winding currents and histories. A re-solution at an instant keeps
 // the winding currents (continuous through the switching, like an inductor's).
-void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
+// from_ground: the new voltages by node from 0 (ground at [0]) when the branch
+// pass made them, else null (they are then made here when needed).
+void transformers(std::int32_t ss, double f, bool notfirst, bool normal,
+                  const double* from_ground) {
   using namespace e_s5;
   if (numt(ss) <= 0 || jset <= 0) return;
-  const double* const vnew = spcial::vdcnew.data() - 1;  // by node
+  // A re-solution keeps every winding quantity: nothing to form.
+  const double* const vnew =
+      !normal || from_ground != nullptr ? from_ground : voltages_from_ground(e_s0::mbus(ss));
   const std::int32_t units = numt(ss);
   // Column t of a per-winding array, by winding from 1.
   const auto winding = [](auto& a, std::int32_t t) {
@@ -518,17 +543,15 @@ void transformers(std::int32_t ss, double f, bool notfirst, bool normal) {
     double* const hist = winding(ccmc, t);
     const double* const hist_before = winding(ccmcd, t);
     double* const cur = winding(e_s0::cdctr, t);
+    if (!normal) continue;
     const double* const y = hm.data() + (t - 1) * square;  // hm(w, j, t) at y[(j - 1) * rows + w - 1]
     for (std::int32_t w = 1; w <= nw; ++w) {
       double d = hist[w];
       for (std::int32_t w2 = 1; w2 <= nw; ++w2) {
-        const double vf = from[w2] > 0 ? vnew[from[w2]] : 0.0;
-        const double vt = to[w2] > 0 ? vnew[to[w2]] : 0.0;
-        d += y[(w2 - 1) * rows + (w - 1)] * (vf - vt);
+        d += y[(w2 - 1) * rows + (w - 1)] * (vnew[from[w2]] - vnew[to[w2]]);
       }
-      if (!normal) continue;
       cur[w] = notfirst ? towards(cur[w], d, f) : d;
-      if (notfirst && normal) {
+      if (notfirst) {
         hist[w] = towards(hist_before[w], hist[w], f);
         if (core) {
           umec::fininjs(w, t) = towards(umec::fininjsd(w, t), umec::fininjs(w, t), f);
@@ -572,10 +595,11 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemCo
   const wakro::SubsystemColumns& c = detector_first ? wakro::subsystem_columns(ss) : taken;
   node_voltages(ss, c, f, notfirst, normal, check_voltages);
   // Step 3: branch states (with the current chatter of the own detector).
+  const double* from_ground = nullptr;  // made by a pass by shape
   if (normal && chatter_mode != CurrentChatter::deferred && all_plain(c, int2::insb(ss))) {
     plain_branch_states(ss, c, s, chatter_mode == CurrentChatter::in_pass);
   } else {
-    branch_states(ss, c, s, chatter_mode);
+    branch_states(ss, c, s, chatter_mode, from_ground);
   }
   // Step 4: current chatter of a replaced detector, then the new currents taken over.
   if (chatter_mode == CurrentChatter::deferred) {
@@ -587,7 +611,7 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemCo
     }
   }
   // Step 5: transformer windings.
-  transformers(ss, f, notfirst, normal);
+  transformers(ss, f, notfirst, normal, from_ground);
   // Step 6: MNA elements.
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) update_current(ss);
   // Step 7: ideal-branch currents (none without ideal branches).

@@ -2,6 +2,8 @@
 // first changed row in a subsystem with ideal branches and after a new coupling,
 // a switch whose two ends are one node, Norton nodes that come into use after
 // time zero, and the transformer winding currents moved to a sub-step's end.
+#include <vector>
+
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/umec.h"
@@ -139,7 +141,7 @@ class WindingCurrents : public nettest::SparseNetwork {
   void SetUp() override {
     SparseNetwork::SetUp();
     extra_dims_ = {{dim::windings, 2}, {dim::trafos, 1}};
-    size(2, 1);
+    size(2, 24);
     add_branch(1, 1, 0, 1.0, 0.0, 0.0);
     using namespace e_s5;
     jset = 1;
@@ -209,6 +211,32 @@ TEST_F(WindingCurrents, CopiedOnAOnePassStepAndInterpolatedLater) {
   EXPECT_EQ(umec::dvolt(2, 1), 3.0);
   EXPECT_EQ(umec::dvoltd(2, 1), 3.0);
   EXPECT_EQ(umec::dphi(23, 1), 2.0);
+}
+
+// With enough branches for the branch pass by shape, which reads the ends in
+// the new voltages by node from ground: each resistive branch takes G u, u
+// across its ends (ground 0), and the windings read the same voltages.
+TEST_F(WindingCurrents, BranchesAndWindingsReadTheEndsFromGround) {
+  struct Row {
+    std::int32_t from, to;
+    double r, u;
+  };
+  const Row rows[] = {
+      {2, 1, 2.0, 2.0},  {1, 2, 4.0, -2.0}, {0, 2, 8.0, -5.0}, {2, 0, 0.5, 5.0},
+      {0, 1, 5.0, -3.0}, {1, 0, 3.0, 3.0},  {1, 1, 7.0, 0.0},  {2, 2, 9.0, 0.0},
+  };
+  std::vector<std::int32_t> listed;
+  for (int pass = 0; pass < 2; ++pass)
+    for (const Row& row : rows) listed.push_back(add_branch(1, row.from, row.to, row.r, 0.0, 0.0));
+  ASSERT_GE(int2::insb(1), 16);
+  move(1.0, false, false, false);
+  EXPECT_EQ(e_s0::cdctr(1, 1), 7.5);
+  EXPECT_EQ(e_s0::cdctr(2, 1), 16.75);
+  EXPECT_EQ(branches::cbr(1, 1), 3.0);
+  for (std::size_t k = 0; k < listed.size(); ++k) {
+    const Row& row = rows[k % std::size(rows)];
+    EXPECT_EQ(branches::cbr(listed[k], 1), (1.0 / row.r) * row.u) << k;
+  }
 }
 
 }  // namespace
