@@ -5,7 +5,7 @@
 
 #include "blocks/conventions.h"
 #include "blocks/last_call.h"
-#include "blocks/pole_frame.h"
+#include "blocks/poles.h"
 #include "blocks/rms_meters.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
@@ -34,12 +34,8 @@ struct ReferenceTerms {
 };
 wakro::blocks::LastCall<ReferenceTerms> g_reference;
 
-// A plain first-order lag of gain 1 that starts at its input: realpole(0, 1, 0,
-// 1, T, x, 0, 0, 0), its frame inlined so that the constant flags fold away.
-double smooth(double T, double x) {
-  return wakro::blocks::pole_frame::pole<wakro::blocks::pole_frame::Kind::kLag>(
-      false, true, false, 0.0, T, 1.0, x, 0.0, 0.0, 0.0);
-}
+// A plain first-order lag of gain 1 that starts at its input.
+double smooth(double T, double x) { return realpole(0, 1, 0, 1.0, T, x, 0.0, 0.0, 0.0); }
 
 // Smooths Y, then X, and gives their angle.
 double angle_of(std::int32_t deg, double T, double Y, double X) {

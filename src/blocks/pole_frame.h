@@ -1,8 +1,7 @@
-// The frame of the first-order poles of poles.h, shared by their entries and by
-// the blocks that run a pole of their own inside them (the phase meters'
-// smoothing lags): inlined at each use, so that the constant flags of a caller
-// fold away and the direct update costs no call. Every use computes the same
-// numbers in the same order as realpole, diffpole and ldlgpole themselves.
+// The frame of the first-order poles of poles.h, inlined at each call through
+// the inline entries realpole, diffpole and ldlgpole: the constant flags and
+// gains of a caller fold away and the direct update costs no call. The rare
+// calls take the general path, one out-of-line function per kind.
 #pragma once
 
 #include <cmath>
@@ -11,7 +10,7 @@
 
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
-#include "blocks/poles.h"
+#include "blocks/pole_layout.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
@@ -46,13 +45,14 @@ constexpr std::int32_t real_slots() {
 // The general path: every case of a call.
 template <Kind K>
 [[gnu::noinline]] inline double pole_general(const PoleArgs& p, const Slots<double> f,
-                                      const Slots<std::int32_t> i) {
+                                             const Slots<std::int32_t> i) {
   using namespace wakro::blocks::layout::pole;
   // Step 1: the slots taken by pole; the output is the last real slot.
   constexpr std::int32_t out = real_slots<K>();
 
   // Step 2: steps since the last active call, and the inverse gain.
-  const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
+  const std::int32_t n =
+      i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
   const double gInv = std::abs(p.g) <= kTinyGain ? 0.0 : 1.0 / p.g;
 
   // Step 3: an inactive call holds its output and counts the step.
