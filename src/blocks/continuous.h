@@ -53,7 +53,11 @@ enum : std::int32_t { kOut = 1, kStorfSize = kOut };
 }  // namespace wakro::blocks::layout
 
 // upper when x > upper, else lower when x < lower, else x (upper tested first).
-double limit(double lower, double upper, double x);
+inline double limit(double lower, double upper, double x) {
+  if (x > upper) return upper;
+  if (x < lower) return lower;
+  return x;
+}
 
 // G / (1 + sT). stor 2: u - y of the last step; y.
 double realp2(double G, double T, double X);

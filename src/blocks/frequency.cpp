@@ -8,6 +8,7 @@
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
 #include "blocks/events.h"
+#include "blocks/lag_frame.h"
 #include "blocks/slots.h"
 #include "model/e_s1.h"
 
@@ -64,7 +65,7 @@ void e_meas_freq(double vbase, double f0, double x, double& vrms, double& freq) 
   const std::int32_t d = wakro::blocks::nint_sat(crossing[0]);
   const double a = f(kA);
   const double y = (std::fabs(x) * a + f(kMean)) * f(kB);
-  const double m = realp2(1.0, kLagPerA * a, y);
+  const double m = wakro::blocks::lag_frame::realp2(1.0, kLagPerA * a, y);  // realp2 inline
   f(kMean) = m;
   const double r = m * kRmsPerMean;
   vrms = (std::max(f(kHigh), r) + std::min(f(kLow), r)) / 2.0;

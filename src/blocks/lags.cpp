@@ -3,68 +3,19 @@
 #include <cmath>
 
 #include "blocks/continuous.h"
+#include "blocks/lag_frame.h"
 #include "blocks/last_call.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
 
-namespace {
-
 using wakro::blocks::Slots;
 using wakro::blocks::take_stor;
+using wakro::blocks::lag_frame::decay;
+using wakro::blocks::lag_frame::Rule;
+using wakro::blocks::lag_frame::rule_for;
 
-using wakro::kTiny;          // below this a time constant is no lag
-constexpr double kTrapezoidSteps = 5.0;  // above this many steps: trapezoidal rule
-
-enum class Rule { Trapezoid, Exponential, None };
-
-// exp(-delt / T) of the exponential rule. The lags of a case often share one
-// time constant (every frequency meter of one rated frequency), so the last
-// value is kept for the next call with the same argument.
-wakro::blocks::LastCall<double> g_decay;
-
-double decay(double T) {
-  return g_decay.of(-e_s1::delt / T, [](double arg) { return std::exp(arg); });
-}
-
-Rule rule_for(double T) {
-  const double t = std::fabs(T);
-  if (t > kTrapezoidSteps * e_s1::delt) return Rule::Trapezoid;
-  if (t >= kTiny) return Rule::Exponential;
-  return Rule::None;
-}
-
-}  // namespace
-
-double realp2(double G, double T, double X) {
-  using namespace wakro::blocks::layout::realp2;
-  const Slots<double> s = take_stor(kStorSize);
-  const double u = G * X;
-  if (e_s1::timezero) {
-    s(kDiff) = 0.0;
-    s(kOut) = u;
-    return u;
-  }
-  const double yPrev = s(kOut);
-  double y = u;
-  switch (rule_for(T)) {
-    case Rule::Trapezoid: {
-      const double a = e_s1::delt / (2.0 * T);
-      y = (yPrev + a * (s(kDiff) + u)) / (1.0 + a);
-      break;
-    }
-    case Rule::Exponential: {
-      const double k = 1.0 - decay(T);
-      y = yPrev + k * (u - yPrev);
-      break;
-    }
-    case Rule::None:
-      break;
-  }
-  s(kDiff) = u - y;
-  s(kOut) = y;
-  return y;
-}
+double realp2(double G, double T, double X) { return wakro::blocks::lag_frame::realp2(G, T, X); }
 
 double difpl2(double T, double X) {
   using namespace wakro::blocks::layout::difpl2;

@@ -1,15 +1,10 @@
-// limit and rate_limiter: the stateless clamp and the clamp of the rate of change.
+// rate_limiter: the clamp of the rate of change (limit, the stateless clamp, is
+// inline in continuous.h: blocks call it on every step).
 #include <cmath>
 
 #include "blocks/continuous.h"
 #include "blocks/slots.h"
 #include "model/e_s1.h"
-
-double limit(double lower, double upper, double x) {
-  if (x > upper) return upper;
-  if (x < lower) return lower;
-  return x;
-}
 
 void rate_limiter(double rise, double fall, double X, double& Y) {
   using namespace wakro::blocks::layout::rate_limiter;

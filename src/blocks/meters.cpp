@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "blocks/continuous.h"
+#include "blocks/lag_frame.h"
 #include "blocks/network_reads.h"
 #include "blocks/pll.h"
 #include "blocks/rms_meters.h"
@@ -15,6 +16,9 @@
 #include "diag/nodeaccess.h"
 #include "diag/outmsg.h"
 #include "model/e_s1.h"
+
+// realp2 inline (lag::realp2): the meters smooth every reading with it.
+namespace lag = wakro::blocks::lag_frame;
 
 namespace {
 
@@ -40,8 +44,9 @@ double reactive(const Three& v, const Three& i, double g) {
 double real(const Three& v, const Three& i) { return v[0] * i[0] + v[1] * i[1] + v[2] * i[2]; }
 
 // The voltages at the measuring end and the currents of branches ka, kb, kc.
-// The subsystem's columns are taken once for the three branches.
-void branch_set(std::int32_t ss, std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t end, Three& v,
+// The subsystem's columns are taken once for the three branches; inline, so that
+// the six values stay in registers for the meter's quantity.
+[[gnu::always_inline]] inline void branch_set(std::int32_t ss, std::int32_t ka, std::int32_t kb, std::int32_t kc, std::int32_t end, Three& v,
                 Three& i) {
   const bool fromEnd = (ka >= 0 && end == 0) || (ka < 0 && end != 0);
   const std::array<std::int32_t, 3> k{std::abs(ka), std::abs(kb), std::abs(kc)};
@@ -68,7 +73,7 @@ double branch_meter(const char* tag, std::int32_t ss, std::int32_t ka, std::int3
   branch_set(ss, ka, kb, kc, end, v, i);
   double x = quantity(v, i);
   if (ka < 0) x = -x;
-  const double y = realp2(kPowerGain, T, x);
+  const double y = lag::realp2(kPowerGain, T, x);
   namespace own = wakro::blocks::layout::branch_power;
   wakro::blocks::take_stor(own::kStorOwn)(own::kPower) = x;  // the unsmoothed power of this step
   return y;
@@ -89,7 +94,7 @@ double node_meter(const char* tag, std::int32_t groundText, std::int32_t ss, std
     v[p] = node_voltage(n[p], ss);
     i[p] = toGround ? -cdc(n[p], n[p], ss) : cdc(n[p], m[p], ss);
   }
-  return realp2(kPowerGain, T, quantity(v, i));
+  return lag::realp2(kPowerGain, T, quantity(v, i));
 }
 
 }  // namespace
@@ -98,7 +103,7 @@ double vm3ph2(std::int32_t ss, std::int32_t na, std::int32_t nb, std::int32_t nc
   if (e_s1::timezero) check_nodes("VM3PH2", ss, {na, nb, nc});
   const double va = node_voltage(na, ss), vb = node_voltage(nb, ss), vc = node_voltage(nc, ss);
   const double x = std::max({va, vb, vc}) - std::min({va, vb, vc});
-  return realp2(kRectifiedToRms, T, x);
+  return lag::realp2(kRectifiedToRms, T, x);
 }
 
 double p3ph3(std::int32_t ss, std::int32_t ka, std::int32_t kb, std::int32_t kc, double T, std::int32_t end) {
@@ -133,8 +138,8 @@ void pqvi1ph(std::int32_t ss, std::int32_t node, std::int32_t k, double T) {
   const double I = rms3(i, T);
   double d = 0.0;
   phd3(v, i, d);
-  const double phi = realp2(kDetectorToAngle, T, d);
-  const double P = realp2(kPowerGain, T, v * i);
+  const double phi = lag::realp2(kDetectorToAngle, T, d);
+  const double P = lag::realp2(kPowerGain, T, v * i);
   const wakro::blocks::Slots<double> out = wakro::blocks::take_storf(kStorfSize);
   out(kP) = P;
   out(kQ) = std::sin(phi) * V * I;

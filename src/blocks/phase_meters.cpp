@@ -37,8 +37,9 @@ wakro::blocks::LastCall<ReferenceTerms> g_reference;
 // A plain first-order lag of gain 1 that starts at its input.
 double smooth(double T, double x) { return realpole(0, 1, 0, 1.0, T, x, 0.0, 0.0, 0.0); }
 
-// Smooths Y, then X, and gives their angle.
-double angle_of(std::int32_t deg, double T, double Y, double X) {
+// Smooths Y, then X, and gives their angle (inline in both meters: two lags and
+// an angle on every call).
+[[gnu::always_inline]] inline double angle_of(std::int32_t deg, double T, double Y, double X) {
   const double Yf = smooth(T, Y);
   const double Xf = smooth(T, X);
   double out = (std::fabs(Yf) <= kNoVector && std::fabs(Xf) <= kNoVector) ? 0.0 : std::atan2(Yf, Xf);

@@ -16,25 +16,36 @@
 // upper]. At time zero realpole and ldlgpole start at their steady state G x,
 // diffpole at 0.
 //
-// Slots, from the pointers on entry: the records of wakro::blocks::layout below
-// (STORF: ldlgpole keeps its lead coefficient before the output).
+// Slots, from the pointers on entry: the records of wakro::blocks::layout
+// (pole_layout.h; STORF: ldlgpole keeps its lead coefficient before the output).
 #pragma once
 
 #include <cstdint>
 
-namespace wakro::blocks::layout {
-namespace pole {  // realpole, diffpole: STORF; STORI
-enum : std::int32_t { kInput = 1, kState, kCachedT, kCoefficient, kOut, kStorfSize = kOut };
-enum : std::int32_t { kInactive = 1, kCachedSpan, kStoriSize = kCachedSpan };
-}
-namespace ldlgpole {  // STORF; STORI as pole
-enum : std::int32_t { kInput = 1, kState, kCachedT, kCoefficient, kLead, kOut, kStorfSize = kOut };
-}
-}  // namespace wakro::blocks::layout
+#include "blocks/pole_frame.h"
+#include "blocks/pole_layout.h"
 
-double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
-                double x, double resetValue, double lower, double upper);
-double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
-                double x, double resetValue, double lower, double upper);
-double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
-                double g, double x, double resetValue, double lower, double upper);
+// Inline: every call of a case runs the frame in its caller, where the constant
+// flags and gains of the call fold away (pole_frame.h).
+inline double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g,
+                       double t, double x, double resetValue, double lower, double upper) {
+  using namespace wakro::blocks::pole_frame;
+  return pole<Kind::kLag>(wakro::blocks::flag_set(reset), wakro::blocks::flag_set(enable),
+                          wakro::blocks::flag_set(limitFlag), 0.0, t, g, x, resetValue, lower,
+                          upper);
+}
+inline double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g,
+                       double t, double x, double resetValue, double lower, double upper) {
+  using namespace wakro::blocks::pole_frame;
+  return pole<Kind::kDifferential>(wakro::blocks::flag_set(reset), wakro::blocks::flag_set(enable),
+                                   wakro::blocks::flag_set(limitFlag), 0.0, t, g, x, resetValue,
+                                   lower, upper);
+}
+inline double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1,
+                       double t2, double g, double x, double resetValue, double lower,
+                       double upper) {
+  using namespace wakro::blocks::pole_frame;
+  return pole<Kind::kLeadLag>(wakro::blocks::flag_set(reset), wakro::blocks::flag_set(enable),
+                              wakro::blocks::flag_set(limitFlag), t1, t2, g, x, resetValue, lower,
+                              upper);
+}

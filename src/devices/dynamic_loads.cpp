@@ -19,6 +19,7 @@
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
+#include "network/branch_terms.h"
 #include "network/solution.h"
 
 namespace {
@@ -283,10 +284,10 @@ void step_1p(const Block& b, std::int32_t ss, std::int32_t b1, std::int32_t b2, 
 void step_3p(const Block& b, std::int32_t ss, const std::array<std::int32_t, 6>& br, double scale) {
   Law a = read_block(b);
   std::array<double, 3> v{}, vrms{}, freq{};
-  for (int k = 0; k < 3; ++k) {
-    v[k] = vbranch(ss, br[k]);
-    e_meas_freq(a.vbase, a.f0, v[k], vrms[k], freq[k]);
-  }
+  // vbranch of each phase, the subsystem's columns taken once for the three.
+  const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
+  for (int k = 0; k < 3; ++k) v[k] = wakro::branch_voltage(c, br[k]);
+  for (int k = 0; k < 3; ++k) e_meas_freq(a.vbase, a.f0, v[k], vrms[k], freq[k]);
   namespace S = wakro::devices::layout::load_step_3p;
   const Slots<double> s = wakro::blocks::take_storf(S::kStorfSize);
   const bool crossed =

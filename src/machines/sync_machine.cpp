@@ -20,6 +20,7 @@
 #include "model/e_s0.h"
 #include "model/rt_config.h"
 #include "network/matrix.h"
+#include "network/branch_terms.h"
 #include "network/solution.h"
 #include "network/switching.h"
 
@@ -156,10 +157,12 @@ void enter_mode(Step& s, std::int32_t handover) {
 
 // 4. Phase voltages and the loss in the shunt conductance.
 void terminal(Step& s, const SyncStepIn& in) {
+  // (vbranch of each phase, the subsystem's columns taken once for the three.)
+  const SubsystemColumns* columns = s.nodes == nullptr ? &subsystem_columns(in.ss) : nullptr;
   for (std::int32_t k = 0; k < 3; ++k) {
     const auto x = static_cast<std::size_t>(k);
     if (s.nodes == nullptr) {
-      s.v[k] = vbranch(in.ss, in.phase[x]);
+      s.v[k] = branch_voltage(*columns, in.phase[x]);
     } else {
       const std::int32_t n = (*s.nodes)[x];
       s.v[k] = n == 0 ? 0.0 : e_s0::vdc(n, in.ss);

@@ -26,6 +26,7 @@
 #include "model/harmimp.h"
 #include "network/companion.h"
 #include "network/matrix.h"
+#include "network/branch_terms.h"
 #include "network/solution.h"
 #include "transformers/saturation_curve.h"
 
@@ -184,9 +185,11 @@ void tsat1_exe(std::int32_t br_a, std::int32_t br_b, std::int32_t br_c, std::int
   }
 
   // Step 2: the branch voltages, advanced one step for a full set.
+  // (vbranch of each phase, the subsystem's columns taken once for the three.)
   std::array<double, kPhases> v{};
+  const SubsystemColumns& columns = subsystem_columns(ss);
   for (std::int32_t p = 0; p < kPhases; ++p)
-    if (br[p] != 0) v[p] = vbranch(ss, br[p]);
+    if (br[p] != 0) v[p] = branch_voltage(columns, br[p]);
   const double a1 = r(cfg1::kAdvance1), a2 = r(cfg1::kAdvance2);
   const std::array<double, kPhases> w{a1 * v[0] + a2 * (v[2] - v[1]), a1 * v[1] + a2 * (v[0] - v[2]),
                                       a1 * v[2] + a2 * (v[1] - v[0])};

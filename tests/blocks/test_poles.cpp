@@ -216,6 +216,56 @@ TEST(Poles, DirectAndGeneralUpdatesFollowTheRecurrencesBitForBit) {
   }
 }
 
+// A flag counts as set whenever it is not zero: the entries, inline in their
+// callers, read -3, 2 or 7 exactly as 1. Two chains of each kind run side by side
+// over a disabled span, a reset and an input that crosses the limits; the one
+// with the odd flag values must follow the one with ones bit for bit.
+TEST(Poles, AnyNonZeroFlagActsAsSet) {
+  struct Flags {
+    std::int32_t reset, enable, limited;
+  };
+  struct Case {
+    const char* kind;
+    Flags odd;
+  };
+  const double g = 2.0, lower = -0.5, upper = 1.2;
+  for (const Case c :
+       {Case{"lag", {-3, 2, 7}}, Case{"diff", {7, -3, 2}}, Case{"leadlag", {2, 7, -3}}}) {
+    SCOPED_TRACE(c.kind);
+    const std::string kind = c.kind;
+    auto pole = [&](Flags f, bool on, bool reset, double x) {
+      const std::int32_t r = reset ? f.reset : 0, e = on ? f.enable : 0;
+      if (kind == "lag") return realpole(r, e, f.limited, g, 4 * kDelt, x, 0.3, lower, upper);
+      if (kind == "diff") return diffpole(r, e, f.limited, g, 4 * kDelt, x, 0.3, lower, upper);
+      return ldlgpole(r, e, f.limited, 2 * kDelt, 4 * kDelt, g, x, 0.3, lower, upper);
+    };
+    BlockBench bench(kDelt);
+    std::vector<double> ones, odd, plain;
+    bench.dynamics = [&] {
+      const std::int32_t k = ctrl::iii;
+      const bool on = k < 5 || k > 7, reset = k == 11;
+      const double x = 1.5 * std::sin(0.6 * k);
+      ones.push_back(pole({1, 1, 1}, on, reset, x));
+      odd.push_back(pole(c.odd, on, reset, x));
+      plain.push_back(pole({1, 1, 0}, on, reset, x));
+    };
+    const wakro_test::Outcome o = bench.run(16);
+    ASSERT_EQ(o.status, -1) << o.console;
+    ASSERT_EQ(ones.size(), 17u);
+    EXPECT_EQ(odd, ones);
+    // The limit flag acts: the unlimited chain leaves the band the others keep.
+    bool outside = false;
+    for (std::size_t k = 0; k < ones.size(); ++k) {
+      EXPECT_LE(ones[k], upper);
+      EXPECT_GE(ones[k], lower);
+      outside = outside || plain[k] > upper || plain[k] < lower;
+    }
+    EXPECT_TRUE(outside);
+    // The reset on step 11 loads the output with the reset value.
+    EXPECT_EQ(ones[11], 0.3);
+  }
+}
+
 TEST(Poles, ResetAndTimeZeroLoadTheStateWithOrWithoutTheBlockEnabled) {
   BlockBench bench(kDelt);
   std::vector<double> active, idle, idleLimited, diffIdle, leadLag;

@@ -1,23 +1,21 @@
-// The first-order poles of poles.h: one frame for the three, which differ only
-// in how the state moves, where they start at time zero and whether they keep
-// a lead coefficient.
-#include "blocks/poles.h"
+// The frame of the first-order poles of poles.h, inlined at each call through
+// the inline entries realpole, diffpole and ldlgpole: the constant flags and
+// gains of a caller fold away and the direct update costs no call. The rare
+// calls take the general path, one out-of-line function per kind.
+#pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "blocks/continuous.h"
 #include "blocks/conventions.h"
+#include "blocks/pole_layout.h"
 #include "blocks/slots.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
 
-using wakro::blocks::Slots;
-using wakro::blocks::take_storf;
-using wakro::blocks::take_stori;
-using wakro::blocks::flag_set;
-
-namespace {
+namespace wakro::blocks::pole_frame {
 
 // Gains at or below this in magnitude give an inverse gain of 0.
 constexpr double kTinyGain = 1e-38;
@@ -46,14 +44,15 @@ constexpr std::int32_t real_slots() {
 
 // The general path: every case of a call.
 template <Kind K>
-[[gnu::noinline]] double pole_general(const PoleArgs& p, const Slots<double> f,
-                                      const Slots<std::int32_t> i) {
+[[gnu::noinline]] inline double pole_general(const PoleArgs& p, const Slots<double> f,
+                                             const Slots<std::int32_t> i) {
   using namespace wakro::blocks::layout::pole;
   // Step 1: the slots taken by pole; the output is the last real slot.
   constexpr std::int32_t out = real_slots<K>();
 
   // Step 2: steps since the last active call, and the inverse gain.
-  const std::int32_t n = i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
+  const std::int32_t n =
+      i(kInactive) < std::numeric_limits<std::int32_t>::max() ? i(kInactive) + 1 : i(kInactive);
   const double gInv = std::abs(p.g) <= kTinyGain ? 0.0 : 1.0 / p.g;
 
   // Step 3: an inactive call holds its output and counts the step.
@@ -157,22 +156,4 @@ template <Kind K>
   return y;
 }
 
-}  // namespace
-
-double realpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
-                double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t, g, x,
-                          resetValue, lower, upper);
-}
-
-double diffpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double g, double t,
-                double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kDifferential>(flag_set(reset), flag_set(enable), flag_set(limitFlag), 0.0, t,
-                                   g, x, resetValue, lower, upper);
-}
-
-double ldlgpole(std::int32_t reset, std::int32_t enable, std::int32_t limitFlag, double t1, double t2,
-                double g, double x, double resetValue, double lower, double upper) {
-  return pole<Kind::kLeadLag>(flag_set(reset), flag_set(enable), flag_set(limitFlag), t1, t2, g, x,
-                              resetValue, lower, upper);
-}
+}  // namespace wakro::blocks::pole_frame
