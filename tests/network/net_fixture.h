@@ -37,6 +37,7 @@
 #include "model/temp1.h"
 #include "network/companion.h"
 #include "network/hooks.h"
+#include "network/small_subsystem.h"
 #include "network/matrix.h"
 #include "network/solution.h"
 #include "network/switching.h"
@@ -195,6 +196,25 @@ class Network : public ::testing::Test {
   std::vector<std::pair<int, std::int32_t>> extra_dims_;
   std::function<void()> model_;
   std::int32_t last_step_ = -1;
+};
+
+// A network whose every step takes the general path: a few nodes would take the
+// small subsystem's step of its own. Trace: the values a run recorded step by
+// step and the console text it wrote.
+class GeneralPathNetwork : public Network {
+ protected:
+  void SetUp() override {
+    Network::SetUp();
+    wakro::detail::small_step_disabled = true;
+  }
+  void TearDown() override {
+    wakro::detail::small_step_disabled = false;
+    Network::TearDown();
+  }
+  struct Trace {
+    std::vector<double> values;
+    std::string text;
+  };
 };
 
 // Console text written while f runs, and the status of the FatalExit it throws

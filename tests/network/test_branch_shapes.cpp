@@ -95,21 +95,8 @@ void registered_source() { branches::ebr(2, 1) = 0.3 + 1e-3 * ctrl::iii; }
 // source, R-C ones, deferred ones driven from outside (one with a source), an
 // arrester and a switch toggled every few steps. The current to ground swings by
 // about 1 A and chatters (level 0.2); no node voltage swings by as much.
-class ShapePass : public nettest::Network {
+class ShapePass : public nettest::GeneralPathNetwork {
  protected:
-  // A few nodes would take the small subsystem's step of its own.
-  void SetUp() override {
-    Network::SetUp();
-    wakro::detail::small_step_disabled = true;
-  }
-  void TearDown() override {
-    wakro::detail::small_step_disabled = false;
-    Network::TearDown();
-  }
-  struct Trace {
-    std::vector<double> values;
-    std::string text;
-  };
   Trace run(const nettest::Options& o) {
     extra_dims_ = {{dim::stori, 20}};
     size(8, 30);

@@ -22,21 +22,8 @@ void same_detector(std::int32_t ss, std::int32_t mode) { chatdt(ss, mode); }
 // fed an alternating 1 A at node `fed`, starting with +1 A or -1 A (`phase`, so
 // that the sixth swing comes from either side): its voltage swings by about
 // 0.9 V and chatters (level 0.3); its neighbours' by less than a tenth of that.
-class NodePairs : public nettest::Network {
+class NodePairs : public nettest::GeneralPathNetwork {
  protected:
-  // A few nodes would take the small subsystem's step of its own.
-  void SetUp() override {
-    Network::SetUp();
-    wakro::detail::small_step_disabled = true;
-  }
-  void TearDown() override {
-    wakro::detail::small_step_disabled = false;
-    Network::TearDown();
-  }
-  struct Trace {
-    std::vector<double> values;
-    std::string text;
-  };
   Trace run(std::int32_t n, std::int32_t fed, bool phase, bool interpolate) {
     size(n, 2 * n);
     set_options({interpolate, interpolate, true, false});
