@@ -18,6 +18,7 @@
 #include "diag/console.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
+#include "model/clvi.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -216,6 +217,14 @@ class GeneralPathNetwork : public Network {
     std::string text;
   };
 };
+
+// The chatter counters of every node and branch cleared, and every report asked.
+inline void reset_chatter_counters() {
+  clvi::icntv.fill(0);
+  clvi::icntbr.fill(0);
+  clvi::nchat_rep.fill(true);
+  clvi::brchat_rep.fill(true);
+}
 
 // Console text written while f runs, and the status of the FatalExit it throws
 // (-1 when none).

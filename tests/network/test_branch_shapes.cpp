@@ -123,10 +123,7 @@ class ShapePass : public nettest::GeneralPathNetwork {
     storage::stori(5) = wakro::branch_code::registered_source;
     storage::stori(9) = 0;
     wakro::network_hooks().wakro_vsrc_dyn = &registered_source;
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     int2::glvl(1) = 0.2;
     outppp::pplot = 1.0;
     model_ = [this] {

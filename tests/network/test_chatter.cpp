@@ -21,10 +21,7 @@ class Chatter : public nettest::Network {
  protected:
   // Counters cleared and reports armed, as at the start of a run.
   void arm() {
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     temp1::stabck(1) = false;
     int2::glvl(1) = 0.5;
   }

@@ -66,10 +66,7 @@ class SmallChatter : public nettest::Network {
     }
     if (general)
       for (std::int32_t ss = 1; ss <= 2; ++ss) branches::source(1, ss) = true;
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     for (std::int32_t ss = 1; ss <= 2; ++ss) {
       int2::glvl(ss) = 0.3;
       e_s0::enabccin(1, ss) = true;

@@ -31,10 +31,7 @@ class NodePairs : public nettest::GeneralPathNetwork {
       add_branch(1, k, 0, 1.0, 0.0, 0.0);
       if (k < n) add_branch(1, k, k + 1, 10.0, 0.0, 0.0);
     }
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     int2::glvl(1) = 0.3;
     outppp::pplot = 1.0;
     model_ = [fed, phase] { e_s0::ccin(fed, 1) = ((ctrl::iii & 1) != 0) == phase ? 1.0 : -1.0; };

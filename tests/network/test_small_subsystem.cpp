@@ -118,10 +118,7 @@ class SmallSubsystem : public nettest::SparseNetwork {
     add_branch(4, 3, 0, 2.0, 0.0, 50.0);
     add_branch(4, 1, 3, 1.0, 0.001, 20.0);
     e_s0::mbus(4) = 3;
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     for (std::int32_t ss = 1; ss <= 4; ++ss) int2::glvl(ss) = 0.3;
     e_s0::enabccin(1, 1) = true;
     e_s0::enabccin(1, 2) = true;
@@ -332,10 +329,7 @@ class SmallSwitched : public SmallSubsystem {
     int1::iorv(load, 1) = wakro::switch_mode::timed;
     branches::swlevl(load, 1) = 150.4 * e_s1::delt;
     e_s0::mbus(1) = 4;
-    clvi::icntv.fill(0);
-    clvi::icntbr.fill(0);
-    clvi::nchat_rep.fill(true);
-    clvi::brchat_rep.fill(true);
+    nettest::reset_chatter_counters();
     int2::glvl(1) = 0.3;
     outppp::pplot = 1.0;
     model_ = [src] {
