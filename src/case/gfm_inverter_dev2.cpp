@@ -68,7 +68,7 @@ std::int32_t compare(double A, double B, double high, double low) {
 std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
 
 struct Dq0 {
-  double d = 0.0, q = 0.0, z = 0.0;
+  double d, q, z;
 };
 // a, b, c into the frame of an angle (trdqo's forward direction).
 Dq0 forward(double a, double b, double c, const DqFrame& frame) {
@@ -101,6 +101,9 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
 }
 
 // The working values of one dyn pass, filled step by step in the order below.
+// Every member is written by its step before any later step reads it, so the
+// record is not cleared first: clearing its couple of hundred values on every
+// call, only to overwrite each, was a cost of its own.
 struct GfmStep {
   // 1. Restored from the kept arrays and last step's signals.
   double theta_last, pll_last, pf_last, iref_d_last;
@@ -527,7 +530,7 @@ void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
 // working values the earlier ones left in the pass's record.
 void gfm_inverter_dev2dyn(GfmArgs& a) {
   const ModuleCall c = enter_dyn(kGfmInverter);
-  GfmStep s{};
+  GfmStep s;
   restore(c, a, s);
   open_data(kGfmInverter, "DATADSD:");
   set_flags(a, s);
