@@ -334,14 +334,15 @@ void measure(const ModuleCall& c, std::int32_t g) {
   const Group& m = kMeters[static_cast<std::size_t>(g - 1)];
   const wakro::blocks::Slots<double> cfg = take_rtcf(kGcSize);
   const std::int32_t s = kMnGroup + 7 * (g - 1), point = 9 + g, b = c.branch(m.first_branch);
-  for (std::int32_t ph = 0; ph < 3; ++ph) c.f(s + kGrVa + ph) = wakro_vvdc(c.ss, point_node(c, point, ph), 0);
+  // The point's three nodes and voltages, read once for the group's meters.
+  const std::int32_t n[3] = {point_node(c, point, 0), point_node(c, point, 1), point_node(c, point, 2)};
+  double vabc[3];
+  for (std::int32_t ph = 0; ph < 3; ++ph) c.f(s + kGrVa + ph) = vabc[ph] = wakro_vvdc(c.ss, n[ph], 0);
   const double p = p3ph3(c.ss, b, b + 1, b + 2, cfg(kGcSmoothing), 0) * cfg(kGcPowerScale);
   const double q = q3ph3(c.ss, b, b + 1, b + 2, cfg(kGcSmoothing), 0) * cfg(kGcPowerScale);
-  const double v = vm3ph2(c.ss, point_node(c, point, 0), point_node(c, point, 1), point_node(c, point, 2),
-                          cfg(kGcSmoothing)) *
-                   cfg(kGcInvVbase);
+  const double v = vm3ph2(c.ss, n[0], n[1], n[2], cfg(kGcSmoothing)) * cfg(kGcInvVbase);
   double angle = 0.0;
-  mphase3ps(1, 0, c.f(s + kGrVa), c.f(s + kGrVb), c.f(s + kGrVc), cfg(kGcSmoothing), cfg(kGcFrequency), angle);
+  mphase3ps(1, 0, vabc[0], vabc[1], vabc[2], cfg(kGcSmoothing), cfg(kGcFrequency), angle);
   c.f(s + kGrP) = p;
   c.f(s + kGrQ) = q;
   c.f(s + kGrV) = v;
