@@ -48,18 +48,19 @@ enum SourceConfig : std::int32_t { kSourcePhase = 1, kSourceRamp, kSourceConfigS
 constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 = 13, kBrR3 = 16, kBrR2 = 19,
                        kBrL2 = 22, kBrC = 25, kBrIc = 28;
 
-double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
+// The helpers of every step, in line: each is a single block call.
+[[gnu::always_inline]] inline double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
-double integral(double x) {
+[[gnu::always_inline]] inline double integral(double x) {
   const double y0 = next_rtcf();
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, none, in);
 }
 
-std::int32_t configured() { return next_rtci(); }
+[[gnu::always_inline]] inline std::int32_t configured() { return next_rtci(); }
 
 // A level comparator: HIGH when A > B, else LOW, as an integer.
-std::int32_t compare(double A, double B, double high, double low) {
+[[gnu::always_inline]] inline std::int32_t compare(double A, double B, double high, double low) {
   XPair out{0.0, 0.0};
   wakro_x2comp(0, 0, A, B, high, 0.0, low, out);
   return rounded(out[0]);
