@@ -13,6 +13,9 @@
 // begin pass), so that no run reuses what another one computed.
 #pragma once
 
+#include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 
 namespace wakro::casecode {
@@ -22,10 +25,42 @@ struct DqFrame {
   double s0 = 0.0, s1 = 0.0, s2 = 0.0;  // the sines alike
 };
 
+namespace dq_detail {
+
+// Eight frames: the inverters each take two or three angles a step and look
+// one of them up again in the next step. Every entry always holds the true
+// frame of its key (a clear fills them all with the frame at 0.0), so that a
+// look-up is a plain comparison of keys.
+inline constexpr std::size_t kKept = 8;
+
+struct Kept {
+  std::array<std::uint64_t, kKept> keys{};
+  std::array<DqFrame, kKept> frames{};
+  std::size_t oldest = 0;  // the entry a new angle replaces
+  std::int64_t computed = 0;
+
+  Kept();
+  void clear();
+};
+
+extern Kept g_kept;
+
+// The frame at an angle not kept: computed and kept in place of the oldest.
+DqFrame computed_frame(double theta);
+
+}  // namespace dq_detail
+
 // The frame at theta: from the kept frames when one was taken at the very same
 // angle (same bits), else computed and kept in place of the oldest. A copy:
-// a later call may replace the kept one.
-DqFrame dq_frame(double theta);
+// a later call may replace the kept one. The look-up is in line (it answers
+// most calls of a step); the computation is not.
+inline DqFrame dq_frame(double theta) {
+  const std::uint64_t key = std::bit_cast<std::uint64_t>(theta);
+  const dq_detail::Kept& kept = dq_detail::g_kept;
+  for (std::size_t k = 0; k < dq_detail::kKept; ++k)
+    if (kept.keys[k] == key) return kept.frames[k];
+  return dq_detail::computed_frame(theta);
+}
 
 // Forgets every kept frame.
 void clear_dq_frames();

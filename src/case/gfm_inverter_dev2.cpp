@@ -48,18 +48,19 @@ enum SourceConfig : std::int32_t { kSourcePhase = 1, kSourceRamp, kSourceConfigS
 constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 = 13, kBrR3 = 16, kBrR2 = 19,
                        kBrL2 = 22, kBrC = 25, kBrIc = 28;
 
-double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
+// The helpers of every step, in line: each is a single block call.
+[[gnu::always_inline]] inline double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
-double integral(double x) {
+[[gnu::always_inline]] inline double integral(double x) {
   const double y0 = next_rtcf();
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, none, in);
 }
 
-std::int32_t configured() { return next_rtci(); }
+[[gnu::always_inline]] inline std::int32_t configured() { return next_rtci(); }
 
 // A level comparator: HIGH when A > B, else LOW, as an integer.
-std::int32_t compare(double A, double B, double high, double low) {
+[[gnu::always_inline]] inline std::int32_t compare(double A, double B, double high, double low) {
   XPair out{0.0, 0.0};
   wakro_x2comp(0, 0, A, B, high, 0.0, low, out);
   return rounded(out[0]);
@@ -68,7 +69,7 @@ std::int32_t compare(double A, double B, double high, double low) {
 std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
 
 struct Dq0 {
-  double d = 0.0, q = 0.0, z = 0.0;
+  double d, q, z;
 };
 // a, b, c into the frame of an angle (trdqo's forward direction).
 Dq0 forward(double a, double b, double c, const DqFrame& frame) {
@@ -101,6 +102,9 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
 }
 
 // The working values of one dyn pass, filled step by step in the order below.
+// Every member is written by its step before any later step reads it, so the
+// record is not cleared first: clearing its couple of hundred values on every
+// call, only to overwrite each, was a cost of its own.
 struct GfmStep {
   // 1. Restored from the kept arrays and last step's signals.
   double theta_last, pll_last, pf_last, iref_d_last;
@@ -527,7 +531,7 @@ void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
 // working values the earlier ones left in the pass's record.
 void gfm_inverter_dev2dyn(GfmArgs& a) {
   const ModuleCall c = enter_dyn(kGfmInverter);
-  GfmStep s{};
+  GfmStep s;
   restore(c, a, s);
   open_data(kGfmInverter, "DATADSD:");
   set_flags(a, s);

@@ -45,18 +45,19 @@ constexpr double kSqrtTwoThirds = 0.8164965809277263;
 constexpr double kSmallMagnitude = 1.0E-05;
 constexpr double kLimiterLagT = 0.1;
 
+// The helpers of every step, in line: each is a single block call.
 // A lag with reset off, running, no limits of its own and gain 1.
-double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
+[[gnu::always_inline]] inline double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
 // The integral of x (time constant 1, no reset) from the next rtcf value.
-double integral(double lower, double upper, double x) {
+[[gnu::always_inline]] inline double integral(double lower, double upper, double x) {
   const double y0 = next_rtcf();
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, lower, upper, none, in);
 }
 
 // The next configured selector value.
-std::int32_t configured() { return next_rtci(); }
+[[gnu::always_inline]] inline std::int32_t configured() { return next_rtci(); }
 
 // The two begin routines of a control module: counters only, or counters
 // and its configured values.

@@ -54,11 +54,9 @@ void open_data_at_time_zero(const ModuleCounts& m, std::string_view section) {
 
 void close_data_at_time_zero() { wakro_closefile(); }
 
-double guarded_sqrt(double x, std::int32_t id1, std::int32_t id2) {
-  const wakro::blocks::Slots<bool> warned = wakro::blocks::take_storl(1);
-  if (x >= 0.0) return std::sqrt(x);
-  if (!warned(1)) {
-    warned(1) = true;
+double negative_sqrt(bool& warned, std::int32_t id1, std::int32_t id2) {
+  if (!warned) {
+    warned = true;
     wakro_warn(id1, id2, wakro::msg::first_of(2), "A negative value is detected as an input to the Square Root function. ");
     wakro_warn(id1, id2, wakro::msg::kLastLine, "Input is treated as 0.0.");
   }

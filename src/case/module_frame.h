@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "blocks/slots.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
 #include "model/int2.h"
@@ -213,10 +214,19 @@ inline std::int32_t rounded(double x) {
   return static_cast<std::int32_t>(std::lround(x));
 }
 
+// The negative (or not a number) input of guarded_sqrt: 0, with the two-line
+// warning the first time for the instance whose once-flag is `warned`.
+double negative_sqrt(bool& warned, std::int32_t id1, std::int32_t id2);
+
 // sqrt(x); for x < 0 it returns 0 and, the first time for this instance, warns
 // under the given ids. Takes one logical storage slot (storage::storl) for the
-// once-flag on every call.
-double guarded_sqrt(double x, std::int32_t id1, std::int32_t id2);
+// once-flag on every call. In line: the inverter's loops take three a step.
+inline double guarded_sqrt(double x, std::int32_t id1, std::int32_t id2) {
+  const wakro::blocks::Slots<bool> warned = wakro::blocks::take_storl(1);
+  if (x >= 0.0) [[likely]]
+    return std::sqrt(x);
+  return negative_sqrt(warned(1), id1, id2);
+}
 
 // The data files opened by open_data since the counter was last cleared (a
 // count per name), for the checks that each file is opened once per pass.

@@ -208,6 +208,13 @@ TEST_F(MatrixRefusals, BadNumbersAndSizesStopWithTheCallersTag) {
        "Current SS# (  2 ) is greater than max SS#   1\n"},
       {"Norton at ground of no subsystem", [] { wakro::add_norton(kTag, 0, 0, 1.0, 1.0); },
        " Zero Subsystem Number\n"},
+      // Ground passes quietly only in a solved subsystem.
+      {"Norton at ground of a subsystem above the count", [] { wakro::add_norton(kTag, 2, 0, 1.0, 1.0); },
+       "Current SS# (  2 ) is greater than max SS#   1\n"},
+      {"enable at ground of a negative subsystem", [] { wakro::enable_norton(kTag, -1, 0); },
+       "Negative Subsystem Number: -1\n"},
+      {"correction at ground of no subsystem", [] { wakro::correct_previous_injection(kTag, 0, 0, 1.0); },
+       " Zero Subsystem Number\n"},
       {"correction above the order", [] { wakro::correct_previous_injection(kTag, 1, 3, 1.0); },
        "Current Node# (    3 ) > max Node#    2 in SS  1\n"},
       {"stamp node above the order",
