@@ -69,7 +69,7 @@ constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 =
 std::int32_t from(double t0) { return compare(t0, e_s1::time, 0.0, 1.0); }
 
 struct Dq0 {
-  double d, q, z;
+  double d = 0.0, q = 0.0, z = 0.0;
 };
 // a, b, c into the frame of an angle (trdqo's forward direction).
 Dq0 forward(double a, double b, double c, const DqFrame& frame) {
@@ -531,7 +531,7 @@ void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
 // working values the earlier ones left in the pass's record.
 void gfm_inverter_dev2dyn(GfmArgs& a) {
   const ModuleCall c = enter_dyn(kGfmInverter);
-  GfmStep s;
+  GfmStep s{};
   restore(c, a, s);
   open_data(kGfmInverter, "DATADSD:");
   set_flags(a, s);
