@@ -199,9 +199,9 @@ GfmArgs inverter_args(const InverterPoint& pt) {
 // The page's arguments to its modules, with their values at the start of a
 // run. The ones the modules write back are carried from step to step in the
 // page's signal block (restore_arguments, save_arguments); the others are
-// constants. The generator's are taken afresh from their start values every
-// step (its module is handed every one by reference).
+// constants.
 struct PageState {
+  std::array<GfmArgs, 2> inverters{inverter_args(kInverterPoints[0]), inverter_args(kInverterPoints[1])};
   double g1 = 0.0, g2 = 200.0, g3 = kGovernorReference, g4 = 4.9;
   std::int32_t g5 = 0;
   double g6 = kGenV, g7 = 0.163195689167, g8 = 2.5, g9 = 2.0, g10 = 2.5, g11 = kGenVb, g12 = kGenIb, g13 = 2.0,
@@ -210,18 +210,7 @@ struct PageState {
 };
 const PageState kPageStart{};
 
-// The inverters' arguments. Their module writes back only the ones carried in
-// the signal block (out50, out51, q_out, p_out, f_out), and restore_arguments
-// sets all of those before every call; the rest it only reads. So one set
-// kept for the program holds, at every call, exactly what a fresh copy of the
-// start values with those restored would hold, without copying both sets
-// every step.
-std::array<GfmArgs, 2>& inverter_arguments() {
-  static std::array<GfmArgs, 2> kept{inverter_args(kInverterPoints[0]), inverter_args(kInverterPoints[1])};
-  return kept;
-}
-
-void restore_arguments(const ModuleCall& c, PageState& a, std::array<GfmArgs, 2>& inverters) {
+void restore_arguments(const ModuleCall& c, PageState& a) {
   const std::int32_t gen = kMnGenArg;
   a.g1 = c.f(gen + kGaScale);
   a.g21 = c.f(gen + kGaStored21);
@@ -230,8 +219,8 @@ void restore_arguments(const ModuleCall& c, PageState& a, std::array<GfmArgs, 2>
   a.g24 = c.f(gen + kGaPm);
   a.g25 = c.f(gen + kGaEfd);
   a.g26 = c.f(gen + kGaIfd);
-  for (std::size_t k = 0; k < inverters.size(); ++k) {
-    GfmArgs& inv = inverters[k];
+  for (std::size_t k = 0; k < a.inverters.size(); ++k) {
+    GfmArgs& inv = a.inverters[k];
     const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
     for (std::int32_t j = 0; j < 3; ++j) {
       inv.out50[static_cast<std::size_t>(j)] = c.f(s + kIaOut50 + j);
@@ -243,7 +232,7 @@ void restore_arguments(const ModuleCall& c, PageState& a, std::array<GfmArgs, 2>
   }
 }
 
-void save_arguments(const ModuleCall& c, const PageState& a, const std::array<GfmArgs, 2>& inverters) {
+void save_arguments(const ModuleCall& c, const PageState& a) {
   const std::int32_t gen = kMnGenArg;
   c.f(gen + kGaScale) = a.g1;
   c.f(gen + kGaStored21) = a.g21;
@@ -252,8 +241,8 @@ void save_arguments(const ModuleCall& c, const PageState& a, const std::array<Gf
   c.f(gen + kGaPm) = a.g24;
   c.f(gen + kGaEfd) = a.g25;
   c.f(gen + kGaIfd) = a.g26;
-  for (std::size_t k = 0; k < inverters.size(); ++k) {
-    const GfmArgs& inv = inverters[k];
+  for (std::size_t k = 0; k < a.inverters.size(); ++k) {
+    const GfmArgs& inv = a.inverters[k];
     const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
     for (std::int32_t j = 0; j < 3; ++j) {
       c.f(s + kIaOut50 + j) = inv.out50[static_cast<std::size_t>(j)];
@@ -436,8 +425,7 @@ void mainout_begin() {
 void maindyn() {
   const ModuleCall c = enter_dyn(kMain);
   PageState a = kPageStart;
-  std::array<GfmArgs, 2>& inverters = inverter_arguments();
-  restore_arguments(c, a, inverters);
+  restore_arguments(c, a);
   open_data(kMain, "DATADSD:");
   const double t = e_s1::time;
   // 1. Step signals, stored only.
@@ -488,8 +476,8 @@ void maindyn() {
   generic_sg_1dyn(a.g1, a.g2, a.g3, a.g4, a.g5, a.g6, a.g7, a.g8, a.g9, a.g10, a.g11, a.g12, a.g13, a.g14, a.g15,
                   a.g16, a.g17, a.g18, a.g19, a.g20, a.g21, a.g22, a.g23, a.g24, a.g25, a.g26);
   // 10. The inverters, 13.8 kV then 16.5 kV.
-  gfm_inverter_dev2dyn(inverters[0]);
-  gfm_inverter_dev2dyn(inverters[1]);
+  gfm_inverter_dev2dyn(a.inverters[0]);
+  gfm_inverter_dev2dyn(a.inverters[1]);
   // 11. Delays and the three source-bus oscillators.
   for (std::int32_t k = 1; k <= 4; ++k) delay(c, k);
   oscillator(c, 7);
@@ -506,7 +494,7 @@ void maindyn() {
     const std::int32_t b = c.branch(kLoads[k].first);
     load3p2_exe(c.ss, b, b + 1, b + 2, b + 3, b + 4, b + 5, 1.0);
   }
-  save_arguments(c, a, inverters);
+  save_arguments(c, a);
   close_data();
 }
 
