@@ -22,9 +22,15 @@ void dsmdyn_without_transformers(std::int32_t ss) {
   const SubsystemColumns& c = subsystem_columns(ss);
   const auto& ccgm = c.ccgm;
   const auto& ccgmd = c.ccgmd;
-  if (n > 0) {
+  // (A few nodes in place: a library call would cost more than they do.)
+  if (n >= 16) {
     std::copy_n(ccgm.first, n, ccgmd.first);
     std::fill_n(ccgm.first, n, 0.0);
+  } else {
+    for (std::int32_t k = 1; k <= n; ++k) {
+      ccgmd[k] = ccgm[k];
+      ccgm[k] = 0.0;
+    }
   }
 }
 
