@@ -5,7 +5,8 @@
 //
 // A list is kept with what it was chosen from, the branch count and the flag
 // columns (copied one after the other), and chosen again whenever either
-// differs: one comparison of the columns per request. The flags are all a
+// differs: one comparison of the columns per request (a few branches' columns
+// compared in place, without a library call). The flags are all a
 // branch's place in a list depends on, so a list outlives a move of the arrays.
 // Choosing allocates only when the branch count grew.
 #pragma once
@@ -15,6 +16,8 @@
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "network/branch_view.h"
 
 namespace wakro {
 
@@ -50,7 +53,7 @@ const FlaggedBranches& flagged_branches(FlaggedBranches& kept, std::int32_t nbr,
   const std::size_t n = nbr > 0 ? static_cast<std::size_t>(nbr) : 0;
   bool same = kept.count == nbr;
   for (std::size_t k = 0; k < N && same && n > 0; ++k)
-    same = std::memcmp(kept.columns.data() + k * n, columns[k], n) == 0;
+    same = detail::same_bytes(kept.columns.data() + k * n, columns[k], n);
   if (same) return kept;
 
   kept.count = nbr;

@@ -26,11 +26,26 @@
 
 void finishup(std::int32_t ss) { finishup(ss, wakro::subsystem_columns(ss)); }
 
+namespace {
+
+// n values from `from` to `to`: a few in place, more by the library's block copy
+// (a call costs more than a few copies).
+inline void copy_values(const double* from, std::int32_t n, double* to) {
+  constexpr std::int32_t kBlockCopyMin = 16;
+  if (n >= kBlockCopyMin) {
+    std::copy_n(from, n, to);
+    return;
+  }
+  for (std::int32_t k = 0; k < n; ++k) to[k] = from[k];
+}
+
+}  // namespace
+
 void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
   using namespace branches;
-  // Step 1: line injections (the columns are copied whole, as bytes).
+  // Step 1: line injections (the columns are copied whole).
   const std::int32_t nodes = int4::cclid.extent(1);
-  if (nodes > 0) std::copy_n(c.ccli.first, nodes, c.cclid.first);
+  copy_values(c.ccli.first, nodes, c.cclid.first);
 
   // Step 2: branch copies.
   const std::int32_t nbr = std::max(int2::insb(ss), 0);
@@ -43,18 +58,16 @@ void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
     std::int32_t from = 1;
     for (std::int32_t k = 0; k < records.registered_count; ++k) {
       const std::int32_t reg = records.registered_branches[static_cast<std::size_t>(k)];
-      if (reg > from) std::copy(ebr + from, ebr + reg, ebrd + from);
+      copy_values(ebr + from, reg - from, ebrd + from);
       from = reg + 1;
     }
-    if (nbr >= from) std::copy(ebr + from, ebr + nbr + 1, ebrd + from);
+    copy_values(ebr + from, nbr + 1 - from, ebrd + from);
     if (nbr > 0) storage::this_ = records.last_owner;
-  } else if (nbr > 0) {
-    std::copy_n(c.ebr.first, nbr, c.ebrd.first);
+  } else {
+    copy_values(c.ebr.first, nbr, c.ebrd.first);
   }
-  if (nbr > 0) {
-    std::copy_n(c.ccbr.first, nbr, c.ccbrd.first);
-    std::copy_n(c.geq.first, nbr, c.geqd.first);
-  }
+  copy_values(c.ccbr.first, nbr, c.ccbrd.first);
+  copy_values(c.geq.first, nbr, c.geqd.first);
 
   // Step 3: Norton nodes.
   const auto& ll = c.ll;
