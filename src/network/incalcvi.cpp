@@ -64,6 +64,9 @@ using wakro::at_node;
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
 #ifdef __SSE2__
+// A few nodes are checked one at a time: the pairs' set-up would cost more.
+constexpr std::int32_t kNodePairsMin = 16;
+
 // The voltage check and the voltages taken over for nodes 1, 2, ... two at a
 // time, as chatter_count and towards do one at a time (the same operations on
 // each lane, the comparisons' masks narrowed to the counters' 32 bits), over
@@ -124,7 +127,8 @@ void node_voltages(std::int32_t ss, const wakro::SubsystemColumns& c, double f, 
     std::int32_t first = n + 1;  // the first node whose chatter fired
     std::int32_t k = 1;
 #ifdef __SSE2__
-    k = checked_node_pairs(n, vdc.first, vnew + 1, counter + 1, level, f, notfirst, first);
+    if (n >= kNodePairsMin)
+      k = checked_node_pairs(n, vdc.first, vnew + 1, counter + 1, level, f, notfirst, first);
 #endif
     for (; k <= n; ++k) {
       bool fired = false;
