@@ -13,6 +13,7 @@
 #pragma once
 
 #include <array>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -209,6 +210,23 @@ inline const SubsystemColumns& subsystem_columns(std::int32_t ss, std::uint64_t&
 inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   std::uint64_t key = 0;
   return subsystem_columns(ss, key);
+}
+
+// The start of the history sums of a step on the columns c of n nodes: CCGMD
+// keeps the last step's CCGM, and CCGM restarts from zero. A few nodes in place
+// (a library call would cost more than they do).
+inline void restart_node_sums(const SubsystemColumns& c, std::int32_t n) {
+  const auto& ccgm = c.ccgm;
+  const auto& ccgmd = c.ccgmd;
+  if (n >= 16) {
+    std::copy_n(ccgm.first, n, ccgmd.first);
+    std::fill_n(ccgm.first, n, 0.0);
+    return;
+  }
+  for (std::int32_t k = 1; k <= n; ++k) {
+    ccgmd[k] = ccgm[k];
+    ccgm[k] = 0.0;
+  }
 }
 
 inline bool detail::records_current(const SourceRecords& r, std::int32_t ss, bool all,

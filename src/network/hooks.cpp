@@ -19,19 +19,7 @@ namespace {
 // the branch histories that `history` adds are all it holds.
 void dsmdyn_without_transformers(std::int32_t ss) {
   const std::int32_t n = std::min(e_s0::mbus(ss), e_s0::ccgm.extent(1));
-  const SubsystemColumns& c = subsystem_columns(ss);
-  const auto& ccgm = c.ccgm;
-  const auto& ccgmd = c.ccgmd;
-  // (A few nodes in place: a library call would cost more than they do.)
-  if (n >= 16) {
-    std::copy_n(ccgm.first, n, ccgmd.first);
-    std::fill_n(ccgm.first, n, 0.0);
-  } else {
-    for (std::int32_t k = 1; k <= n; ++k) {
-      ccgmd[k] = ccgm[k];
-      ccgm[k] = 0.0;
-    }
-  }
+  restart_node_sums(subsystem_columns(ss), n);
 }
 
 void nothing() {}

@@ -35,21 +35,9 @@ namespace {
 
 void dsmdyn(std::int32_t ss) {
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
-  const auto& ccgm = c.ccgm;
-  const auto& ccgmd = c.ccgmd;
 
   // Step 1: the last step's sums kept, this step's started afresh.
-  const std::int32_t nodes = e_s0::mbus(ss);
-  // (A few nodes in place: a library call would cost more than they do.)
-  if (nodes >= 16) {
-    std::copy_n(ccgm.first, nodes, ccgmd.first);
-    std::fill_n(ccgm.first, nodes, 0.0);
-  } else {
-    for (std::int32_t k = 1; k <= nodes; ++k) {
-      ccgmd[k] = ccgm[k];
-      ccgm[k] = 0.0;
-    }
-  }
+  wakro::restart_node_sums(c, e_s0::mbus(ss));
   if (e_s5::jset <= 0 || e_s5::numt(ss) == 0) return;
   winding_histories(ss, c);
 }
