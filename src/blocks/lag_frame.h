@@ -36,6 +36,26 @@ inline Rule rule_for(double T) {
   return Rule::None;
 }
 
+// One step of the lag with time constant T from its previous output `prev`
+// towards `input`; the trapezoidal rule also takes the term `carried` that the
+// block keeps from its last step (x + y and y + x are the same number, so each
+// block's own order of that sum is kept).
+inline double lag_step(double prev, double input, double carried, double T) {
+  switch (rule_for(T)) {
+    case Rule::Trapezoid: {
+      const double a = e_s1::delt / (2.0 * T);
+      return (prev + a * (carried + input)) / (1.0 + a);
+    }
+    case Rule::Exponential: {
+      const double k = 1.0 - decay(T);
+      return prev + k * (input - prev);
+    }
+    case Rule::None:
+      break;
+  }
+  return input;
+}
+
 // G / (1 + sT) of input X: realp2.
 [[gnu::always_inline]] inline double realp2(double G, double T, double X) {
   using namespace wakro::blocks::layout::realp2;
@@ -46,22 +66,7 @@ inline Rule rule_for(double T) {
     s(kOut) = u;
     return u;
   }
-  const double yPrev = s(kOut);
-  double y = u;
-  switch (rule_for(T)) {
-    case Rule::Trapezoid: {
-      const double a = e_s1::delt / (2.0 * T);
-      y = (yPrev + a * (s(kDiff) + u)) / (1.0 + a);
-      break;
-    }
-    case Rule::Exponential: {
-      const double k = 1.0 - decay(T);
-      y = yPrev + k * (u - yPrev);
-      break;
-    }
-    case Rule::None:
-      break;
-  }
+  const double y = lag_step(s(kOut), u, s(kDiff), T);
   s(kDiff) = u - y;
   s(kOut) = y;
   return y;

@@ -25,22 +25,7 @@ double difpl2(double T, double X) {
     s(kOut) = 0.0;
     return 0.0;
   }
-  const double lPrev = s(kLag);
-  double l = X;
-  switch (rule_for(T)) {
-    case Rule::Trapezoid: {
-      const double a = e_s1::delt / (2.0 * T);
-      l = (lPrev + a * (X + s(kOut))) / (1.0 + a);
-      break;
-    }
-    case Rule::Exponential: {
-      const double k = 1.0 - decay(T);
-      l = lPrev + k * (X - lPrev);
-      break;
-    }
-    case Rule::None:
-      break;
-  }
+  const double l = wakro::blocks::lag_frame::lag_step(s(kLag), X, s(kOut), T);
   const double out = X - l;
   s(kLag) = l;
   s(kOut) = out;
