@@ -3,32 +3,14 @@
 
 #include <array>
 #include <bit>
-#include <cmath>
 
 namespace wakro::casecode {
-namespace {
-
-constexpr double kTwoThirdsPi = 2.094395102393195;  // 2 pi / 3, as trdqo takes it
-
-DqFrame compute(double theta) {
-  DqFrame f;
-  f.c0 = std::cos(theta);
-  f.c1 = std::cos(theta - kTwoThirdsPi);
-  f.c2 = -f.c0 - f.c1;
-  f.s0 = std::sin(theta);
-  f.s1 = std::sin(theta - kTwoThirdsPi);
-  f.s2 = -f.s0 - f.s1;
-  return f;
-}
-
-}  // namespace
-
 namespace dq_detail {
 
 Kept::Kept() { clear(); }
 
 void Kept::clear() {
-  const DqFrame zero = compute(0.0);
+  const DqFrame zero = machines::dq_frame_at(0.0);
   keys.fill(std::bit_cast<std::uint64_t>(0.0));
   frames.fill(zero);
   oldest = 0;
@@ -41,7 +23,7 @@ DqFrame computed_frame(double theta) {
   const std::size_t k = g_kept.oldest;
   g_kept.oldest = (k + 1) % kKept;
   g_kept.keys[k] = std::bit_cast<std::uint64_t>(theta);
-  g_kept.frames[k] = compute(theta);
+  g_kept.frames[k] = machines::dq_frame_at(theta);
   ++g_kept.computed;
   return g_kept.frames[k];
 }

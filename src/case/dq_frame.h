@@ -6,8 +6,8 @@
 // step at two or three angles, one of them last step's. dq_frame takes those
 // four values once per angle and keeps the frames of the last few angles, found
 // again by the angle's exact bits: the same call on the same argument, so every
-// result is the one trdqo gives, bit for bit. to_dq and from_dq are trdqo's
-// two directions with the same operations in the same order.
+// result is the one trdqo gives, bit for bit (the frame and its two directions,
+// to_dq and from_dq, are the machine library's that trdqo itself uses).
 //
 // The kept frames are dropped by clear_dq_frames (each run does so from its
 // begin pass), so that no run reuses what another one computed.
@@ -18,12 +18,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "machines/dq_library.h"
+
 namespace wakro::casecode {
 
-struct DqFrame {
-  double c0 = 0.0, c1 = 0.0, c2 = 0.0;  // cos theta, cos(theta - 2 pi / 3), -c0 - c1
-  double s0 = 0.0, s1 = 0.0, s2 = 0.0;  // the sines alike
-};
+using machines::DqFrame;
+using machines::from_dq;
+using machines::to_dq;
 
 namespace dq_detail {
 
@@ -67,21 +68,5 @@ void clear_dq_frames();
 
 // The frames computed (not found) since the last clear_dq_frames.
 std::int64_t dq_frames_computed();
-
-// a, b, c to d, q, z: trdqo(a, b, c, d, q, z, theta, 1).
-inline void to_dq(const DqFrame& f, double a, double b, double c, double& d, double& q, double& z) {
-  constexpr double kTwoThirds = 0.666666666666667;
-  constexpr double kOneThird = 0.333333333333333;
-  d = kTwoThirds * (f.c0 * a + f.c1 * b + f.c2 * c);
-  q = kTwoThirds * (f.s0 * a + f.s1 * b + f.s2 * c);
-  z = (a + b + c) * kOneThird;
-}
-
-// d, q, z to a, b, c: trdqo(a, b, c, d, q, z, theta, -1).
-inline void from_dq(const DqFrame& f, double d, double q, double z, double& a, double& b, double& c) {
-  a = f.c0 * d + f.s0 * q + z;
-  b = f.c1 * d + f.s1 * q + z;
-  c = f.c2 * d + f.s2 * q + z;
-}
 
 }  // namespace wakro::casecode

@@ -16,8 +16,6 @@ namespace {
 using namespace wakro::machines;
 
 constexpr double kTwoThirdsPi = 2.094395102393195;  // 2 pi / 3
-constexpr double kTwoThirds = 0.666666666666667;
-constexpr double kOneThird = 0.333333333333333;
 constexpr std::int32_t kCurvePoints = 9;
 constexpr std::int32_t kTablePoints = 10;
 constexpr std::int32_t kMonotonicText = 264;  // numbered console text of a non-monotonic curve
@@ -167,53 +165,36 @@ std::array<double, 3> times(const Mat3& m, const std::array<double, 3>& v) {
   return r;
 }
 
-// The cosines and sines of trdqo's angle and of the angle 2 pi/3 behind it. A
-// model transforms several quantities with one angle in a row, so the terms of
-// the last angle are kept for the next call with it.
-struct FrameTerms {
-  double c0, c1, s0, s1;
-};
-wakro::blocks::LastCall<FrameTerms> g_frame;
+// The frame of trdqo's angle. A model transforms several quantities with one
+// angle in a row, so the frame of the last angle is kept for the next call with it.
+wakro::blocks::LastCall<DqFrame> g_frame;
 
-}  // namespace
-
-namespace {
-
-// The transform with the terms of theta, which are the kept ones.
-void transform(double& a, double& b, double& c, double& d, double& q, double& z,
-               const FrameTerms& t, std::int32_t direction) {
-  const double c0 = t.c0, c1 = t.c1, c2 = -c0 - c1;
-  const double s0 = t.s0, s1 = t.s1, s2 = -s0 - s1;
-  if (direction < 0) {
-    a = c0 * d + s0 * q + z;
-    b = c1 * d + s1 * q + z;
-    c = c2 * d + s2 * q + z;
-    return;
-  }
-  d = kTwoThirds * (c0 * a + c1 * b + c2 * c);
-  q = kTwoThirds * (s0 * a + s1 * b + s2 * c);
-  z = (a + b + c) * kOneThird;
-}
-
-// A new angle: its terms computed and kept, then the transform.
-[[gnu::noinline]] void transform_new_angle(double& a, double& b, double& c, double& d, double& q,
-                                           double& z, double theta, std::int32_t direction) {
-  const FrameTerms& t = g_frame.of(theta, [](double th) {
-    return FrameTerms{std::cos(th), std::cos(th - kTwoThirdsPi), std::sin(th),
-                      std::sin(th - kTwoThirdsPi)};
-  });
-  transform(a, b, c, d, q, z, t, direction);
+// A new angle: its frame computed and kept, then the transform.
+[[gnu::noinline]] const DqFrame& new_frame(double theta) {
+  return g_frame.of(theta, [](double th) { return dq_frame_at(th); });
 }
 
 }  // namespace
+
+DqFrame wakro::machines::dq_frame_at(double theta) {
+  DqFrame f;
+  f.c0 = std::cos(theta);
+  f.c1 = std::cos(theta - kTwoThirdsPi);
+  f.c2 = -f.c0 - f.c1;
+  f.s0 = std::sin(theta);
+  f.s1 = std::sin(theta - kTwoThirdsPi);
+  f.s2 = -f.s0 - f.s1;
+  return f;
+}
 
 void trdqo(double& a, double& b, double& c, double& d, double& q, double& z, double theta,
            std::int32_t direction) {
-  if (!g_frame.holds(theta)) [[unlikely]] {
-    transform_new_angle(a, b, c, d, q, z, theta, direction);
-    return;
+  const DqFrame& f = g_frame.holds(theta) ? g_frame.kept() : new_frame(theta);
+  if (direction < 0) {
+    from_dq(f, d, q, z, a, b, c);
+  } else {
+    to_dq(f, a, b, c, d, q, z);
   }
-  transform(a, b, c, d, q, z, g_frame.kept(), direction);
 }
 
 void param() {

@@ -63,6 +63,33 @@ inline constexpr std::int32_t kInverseOffset = 14;
 // axis raises its block positions by this much.
 inline constexpr std::int32_t kAxisStride = 13;
 
+// The rotating d-q-0 frame at one angle theta: the cosines and sines of theta,
+// of theta - 2 pi / 3 and of the third phase (minus the sum of the other two).
+struct DqFrame {
+  double c0 = 0.0, c1 = 0.0, c2 = 0.0;
+  double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+};
+
+// The frame at theta, computed.
+DqFrame dq_frame_at(double theta);
+
+// a, b, c to d, q, z in frame f (2/3 scaling, the zero sequence as the mean):
+// trdqo's forward direction.
+inline void to_dq(const DqFrame& f, double a, double b, double c, double& d, double& q, double& z) {
+  constexpr double kTwoThirds = 0.666666666666667;
+  constexpr double kOneThird = 0.333333333333333;
+  d = kTwoThirds * (f.c0 * a + f.c1 * b + f.c2 * c);
+  q = kTwoThirds * (f.s0 * a + f.s1 * b + f.s2 * c);
+  z = (a + b + c) * kOneThird;
+}
+
+// d, q, z in frame f to a, b, c: trdqo's backward direction.
+inline void from_dq(const DqFrame& f, double d, double q, double z, double& a, double& b, double& c) {
+  a = f.c0 * d + f.s0 * q + z;
+  b = f.c1 * d + f.s1 * q + z;
+  c = f.c2 * d + f.s2 * q + z;
+}
+
 }  // namespace wakro::machines
 
 // direction < 0: a, b, c from d, q, z; otherwise d, q, z from a, b, c.
