@@ -139,6 +139,17 @@ void check(std::string_view what, std::int64_t v, std::int64_t limit) {
   if (v < 0 || v > limit) count_error(what, v, limit);
 }
 
+// A subsystem's Norton buses ascend within its buses, as a run keeps them:
+// another list would have the solution add an injection twice, or write it
+// outside the subsystem's vectors.
+void norton_bus_check(std::int64_t bus, std::int64_t before, std::int64_t buses) {
+  if (bus > before && bus <= buses) return;
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                "WAKRO: Snapshot Norton bus out of order or range: " + std::to_string(bus) +
+                    " (buses 1 to " + std::to_string(buses) + ", ascending)");
+  wakro_quit("READSNP", 1);
+}
+
 template <class A>
 void subsystem_block(A& ar, std::int32_t ss) {
   if constexpr (!A::reading) {
@@ -169,7 +180,7 @@ void subsystem_block(A& ar, std::int32_t ss) {
     for (std::int32_t i = 1; i <= int2::nmb(ss); ++i) {
       ar.free_int(int2::ll(i, ss));
       const std::int32_t k = int2::ll(i, ss);
-      if constexpr (A::reading) check("Norton bus", k, ndde::nd1);
+      if constexpr (A::reading) norton_bus_check(k, i > 1 ? int2::ll(i - 1, ss) : 0, n);
       ar.r8(2, [&](std::int64_t j) -> double& { return j == 1 ? int4::ccind(k, ss) : int4::ggind(k, ss); });
     }
   }

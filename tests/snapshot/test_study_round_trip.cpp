@@ -224,6 +224,16 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
       // A stray value before the pole counts: the counts read are 7 and 0.
       {" !*** Modes:\n", " !*** Modes:\n 7\n",
        " ***ERROR** WAKRO: Snapshot count out of range: surge-impedance poles of a mode = 7 (at most 1)"},
+      // The Norton buses of a subsystem ascend within its buses.
+      {" !*** Norton buses\n           3\n", " !*** Norton buses\n           0\n",
+       " ***ERROR** WAKRO: Snapshot Norton bus out of order or range: 0 (buses 1 to 4, ascending)"},
+      {"           1 / Norton buses\n           7 / Branches\n           2 / Switches\n"
+       "           1 / Transformers\n F / Ideal Subsystem?\n F / Use KLU?\n"
+       "           5 / Start Node for Triang.\n !*** Norton buses\n           3\n",
+       "           2 / Norton buses\n           7 / Branches\n           2 / Switches\n"
+       "           1 / Transformers\n F / Ideal Subsystem?\n F / Use KLU?\n"
+       "           5 / Start Node for Triang.\n !*** Norton buses\n           3\n 0.0 0.0\n           2\n",
+       " ***ERROR** WAKRO: Snapshot Norton bus out of order or range: 2 (buses 1 to 4, ascending)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };
