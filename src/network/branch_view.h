@@ -267,5 +267,10 @@ inline void take_source_records(std::int32_t ss, const SubsystemColumns& c) {
   detail::take_source_records_now(ss);
 }
 inline void take_source_records(std::int32_t ss) { take_source_records(ss, subsystem_columns(ss)); }
+// take_source_records, and the records it leaves.
+inline const SourceRecords& taken_source_records(std::int32_t ss, const SubsystemColumns& c) {
+  take_source_records(ss, c);
+  return detail::g_sources[static_cast<std::size_t>(ss - 1)];
+}
 
 }  // namespace wakro

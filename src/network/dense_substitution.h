@@ -32,20 +32,29 @@ inline void substitute_dense(const SubsystemColumns& c, std::int32_t n, const do
   const auto& uend = c.uend;
   const auto& ucol = c.ucol;
   // Forward: row i takes the rows above it, each scaled by its inverse pivot.
-  caa[1] = rhs[1];
+  // The row in hand is carried in a register and stored once it is scaled (the
+  // rows below read it then), not stored and read back in between: the
+  // substitution is the middle of the step's chain of dependent operations.
+  // (rhs[i] is read before caa[i] is written, so rhs may be caa.)
+  // The row above the last is kept as well: the back substitution starts with
+  // it.
+  double row = rhs[1];
+  double above = 0.0;  // caa[n - 1] once scaled
   for (std::int32_t i = 2; i <= n; ++i) {
-    caa[i - 1] *= rdc(i - 1, i - 1);
+    above = row * rdc(i - 1, i - 1);
+    caa[i - 1] = above;
     double sum = 0.0;
     for (std::int32_t k = lbegin[i]; k <= lend[i]; ++k) sum += rdc(i, lcol[k]) * caa[lcol[k]];
-    caa[i] = rhs[i] - sum;
+    row = rhs[i] - sum;
   }
-  caa[n] *= rdc(n, n);
+  row *= rdc(n, n);
+  caa[n] = row;
   // Back: from the last row up.
-  vnew[n] = caa[n];
+  vnew[n] = row;
   for (std::int32_t i = n - 1; i >= 1; --i) {
     double sum = 0.0;
     for (std::int32_t k = ubegin[i]; k <= uend[i]; ++k) sum += rdc(i, ucol[k]) * vnew[ucol[k]];
-    vnew[i] = caa[i] - sum;
+    vnew[i] = (i == n - 1 ? above : caa[i]) - sum;
   }
 }
 

@@ -25,7 +25,7 @@ void dsmdyn_without_transformers(std::int32_t ss) {
 void nothing() {}
 constexpr NetworkHooks defaults() {
   NetworkHooks h{};
-  h.dsmdyn = &dsmdyn_without_transformers;
+  h.dsmdyn = h.plain_dsmdyn = &dsmdyn_without_transformers;
   h.dsldyn = &nothing;
   h.dslout = &nothing;
   h.wakro_vsrc_dyn = &nothing;

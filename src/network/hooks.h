@@ -30,6 +30,12 @@ struct NetworkHooks {
   // Transformers: first step of the network history of subsystem ss (keeps CCGM
   // in CCGMD, clears CCGM, adds the winding histories).
   void (*dsmdyn)(std::int32_t ss);
+  // The dsmdyn routine of the process (the default, or the transformer room's
+  // once it registered): for a subsystem without transformers it does nothing
+  // but restart the node sums (restart_node_sums). While dsmdyn is still this
+  // routine, a solution path for such a subsystem may restart the sums itself
+  // instead of calling it; a routine put in its place (a test's) is called.
+  void (*plain_dsmdyn)(std::int32_t ss);
   // Lines: the per-step line histories (into e_s0::ccli) and, after all
   // subsystems, the terminal currents.
   void (*dsldyn)();

@@ -80,9 +80,11 @@ void time_zero_lists() {
 // A node that receives an injection only after time zero, without being in the
 // list (not enabled at time zero, or enabled only later), would have its
 // conductance in the matrix but its current left out of the right-hand side. It
-// joins the list (in ascending order), with previous values of zero so that the
-// change is seen, and is reported once. Both the nodes and the list ascend, so
-// one walk finds the nodes outside it.
+// joins the list (before the first entry above it: in ascending order, as the
+// lists are made), with previous values of zero so that the change is seen,
+// and is reported once. The listed nodes are marked first, so that a list in
+// another order (a restored state's) keeps its nodes and gains none twice. A
+// rare event, which reports anyway: the marks are made afresh.
 [[gnu::noinline]] void admit_nodes(std::int32_t ss) {
   const std::int32_t n = e_s0::mbus(ss);
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss);
@@ -90,13 +92,16 @@ void time_zero_lists() {
   const auto& ggin = c.ggin;
   const auto& ccin = c.ccin;
   std::int32_t count = int2::nmb(ss);
-  std::int32_t k = 1;  // first list entry not below x
+  std::vector<bool> listed(static_cast<std::size_t>(std::max(n, 0)) + 1, false);
+  for (std::int32_t k = 1; k <= count; ++k)
+    if (ll[k] >= 1 && ll[k] <= n) listed[static_cast<std::size_t>(ll[k])] = true;
   for (std::int32_t x = 1; x <= n; ++x) {
-    while (k <= count && ll[k] < x) ++k;
-    if (k <= count && ll[k] == x) continue;
+    if (listed[static_cast<std::size_t>(x)]) continue;
     if (ggin[x] == 0.0 && ccin[x] == 0.0) continue;
     c.ggind[x] = 0.0;
     c.ccind[x] = 0.0;
+    std::int32_t k = 1;  // the first entry above x
+    while (k <= count && ll[k] < x) ++k;
     int2::nmb(ss) = ++count;
     for (std::int32_t j = count; j > k; --j) ll[j] = ll[j - 1];
     ll[k] = x;
@@ -153,9 +158,8 @@ const OutsideMask& outside_mask(std::int32_t ss, std::int32_t n, std::int32_t co
 
 // The scan for such nodes; the list changes only in admit_nodes (and when a
 // saved state is restored). A subsystem of many nodes is looked at through the
-// mask of the nodes outside its list; one of a few nodes is walked node by node,
-// the list looked at only for a node with an injection (the mask's pass would
-// cost more than its nodes).
+// kept mask of the nodes outside its list; one of a few nodes through the bits
+// of a word, made afresh (keeping them would cost more than their nodes).
 inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColumns& c) {
   constexpr std::int32_t kMaskMin = 16;
   const std::int32_t n = e_s0::mbus(ss);
@@ -163,15 +167,22 @@ inline void admit_late_norton_nodes(std::int32_t ss, const wakro::SubsystemColum
   if (count >= n) return;  // every node is in the list
   bool any = false;  // an injection at a node outside the list
   if (n < kMaskMin) {
+    // The nodes as bits of a word: those with an injection (a value has one
+    // when its bits, but for the sign, are not all zero) less those listed.
     const auto& ll = c.ll;
     const double* const g = c.ggin.first - 1;  // by node
     const double* const i = c.ccin.first - 1;
-    std::int32_t k = 1;  // the first list entry not below x
-    for (std::int32_t x = 1; x <= n && !any; ++x) {
-      if (g[x] == 0.0 && i[x] == 0.0) continue;
-      while (k <= count && ll[k] < x) ++k;
-      any = k > count || ll[k] != x;
+    std::uint32_t listed = 0;
+    for (std::int32_t k = 1; k <= count; ++k) {
+      const std::int32_t x = ll[k];
+      if (x >= 1 && x <= n) listed |= std::uint32_t{1} << (x - 1);
     }
+    std::uint32_t injected = 0;
+    for (std::int32_t x = 1; x <= n; ++x) {
+      const std::uint64_t bits = std::bit_cast<std::uint64_t>(g[x]) | std::bit_cast<std::uint64_t>(i[x]);
+      injected |= std::uint32_t{(bits << 1) != 0} << (x - 1);
+    }
+    any = (injected & ~listed) != 0;
   } else {
     any = injection_outside(ss, c, n, count);
   }
@@ -373,14 +384,15 @@ struct Passes {
 
 // Step 1 of a subsystem: the step's start, changed Norton nodes, the switches
 // taking part. Returns the columns of ss it took, and in key what they were
-// taken for.
+// taken for. The registered-source lookup of the step follows it
+// (take_source_records): in the small step, which makes it only for a
+// subsystem with a source, or before the general path.
 const wakro::SubsystemColumns& begin_step(std::int32_t ss, std::uint64_t& key) {
   e_s1::onstep = true;
   int1::solution_time = (ctrl::iii - 1) * e_s1::delt;
   const wakro::SubsystemColumns& c = wakro::subsystem_columns(ss, key);
   if (!e_s1::timezero) admit_late_norton_nodes(ss, c);
   detect_norton_changes(ss, c);
-  wakro::take_source_records(ss, c);  // the registered-source lookup of this step
   prepare_switches(ss, c);
   return c;
 }
@@ -515,12 +527,14 @@ void move_values(std::int32_t ss, Passes& p, wakro::SubStep& later) {
 }
 
 // One subsystem: steps 1 to 3, then the passes of step 4 until one ends the step.
-void solve_subsystem(std::int32_t ss) {
+// small: what a small subsystem's step needs of the whole network.
+void solve_subsystem(std::int32_t ss, const wakro::SmallStepRun& small) {
   if (e_s0::mbus(ss) < 1) return;  // a subsystem without nodes has nothing to solve
   std::uint64_t c_key = 0;
   const wakro::SubsystemColumns& c = begin_step(ss, c_key);
   // A small plain subsystem's ordinary step, in one routine.
-  if (wakro::small_subsystem_step(ss, c)) return;
+  if (wakro::small_subsystem_step(ss, c, small)) return;
+  wakro::take_source_records(ss, c);  // the registered-source lookup of this step
   // Sources switched on at time zero act from that instant on (the histories
   // start from the initial currents and voltages of the data).
   if (e_s1::timezero && options::interpss(ss) && sources_switch_on(ss)) {
@@ -580,6 +594,7 @@ void intsolvi() {
     hooks.dslout();
     return;
   }
-  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) solve_subsystem(ss);
+  const wakro::SmallStepRun small = wakro::small_step_run();
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) solve_subsystem(ss, small);
   hooks.dslout();
 }

@@ -24,7 +24,8 @@
 // end is anything else written; otherwise the general path does the whole step
 // (a step with a switching costs the attempt). The transformer hook dsmdyn is
 // called as history calls it, when the step is committed (with no transformer
-// it restarts CCGM from zero, which the right-hand side assumed).
+// it restarts CCGM from zero, which the right-hand side assumed), unless it is
+// the process's own routine, whose work the step then does itself.
 //
 // Leaves what those routines leave for such a step: CCGMD, CCGM (the branch
 // histories); per branch CBR, CCBR, CCBRD, EBRD, GEQD, and of an inductive part
@@ -115,29 +116,27 @@ inline void attempted(std::int32_t ss, bool declined) {
 inline double towards(double x, double x_new, double f) { return x + (x_new - x) * f; }
 
 // True when the step of ss may be an ordinary one for a small subsystem (see
-// the top of this file); whether a switch crosses, and whether every branch is
-// one the step handles, are found by the step itself.
-bool ordinary_small_step(std::int32_t ss) {
+// the top of this file), run holding what holds for every subsystem; whether a
+// switch crosses, and whether every branch is one the step handles, are found
+// by the step itself.
+bool ordinary_small_step(std::int32_t ss, const SmallStepRun& run) {
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
-  if (detail::small_step_disabled || n >= kPackedFactorsMin || nbr > kMaxBranches) return false;
+  if (!run.possible || n >= kPackedFactorsMin || nbr > kMaxBranches) return false;
   // A factorisation, a re-solution or the chatter half step is due.
-  if (e_s1::timezero || e_s1::firststep || e_s1::laststep || e_s8::mxinv(ss) <= n) return false;
+  if (e_s8::mxinv(ss) <= n) return false;
   if (e_s8::switched(ss) && options::interpss(ss)) return false;
   if (options::rmchatter(ss) && temp1::stabck(ss)) return false;
   // A detector put in place of the own one sees the new values apart.
-  if (options::dtchatter(ss) && network_hooks().chatdt != &chatdt) return false;
+  if (options::dtchatter(ss) && !run.own_chatdt) return false;
   // Elements whose stages the general path runs.
   if (options::xterpsrc(ss) || e_s0::idealss(ss) || int3::use_klu(ss)) return false;
   if (mna::mna_elem.allocated() && mna::mna_elem(ss) > 0) return false;
-  if (e_s5::jset > 0 && e_s5::numt(ss) > 0) return false;
+  if (e_s5::jset > 0 && e_s5::numt(ss) != 0) return false;
   // Switches: their crossing tests are the own ones, inline.
   const std::int32_t nsw = branches::nsw(ss);
   if (nsw > kMaxBranches) return false;
-  using Crossing = double (*)(std::int32_t, std::int32_t, const SubStep&);
-  if (nsw > 0 && network_hooks().switch_crossing != static_cast<Crossing>(&switch_crossing))
-    return false;
-  if (nsw > 0 && pausing(ss)) return false;
+  if (nsw > 0 && (!run.own_crossing || pausing(ss))) return false;
   // The branches are looked at by the step (unusual_branch) as it forms their
   // histories.
   return true;
@@ -154,12 +153,27 @@ inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
 
 }  // namespace
 
+SmallStepRun small_step_run() {
+  SmallStepRun run;
+  run.possible = !detail::small_step_disabled && !e_s1::timezero && !e_s1::firststep &&
+                 !e_s1::laststep;
+  const NetworkHooks& hooks = network_hooks();
+  run.own_chatdt = hooks.chatdt == &chatdt;
+  using Crossing = double (*)(std::int32_t, std::int32_t, const SubStep&);
+  run.own_crossing = hooks.switch_crossing == static_cast<Crossing>(&switch_crossing);
+  run.plain_dsmdyn = hooks.dsmdyn == hooks.plain_dsmdyn;
+  // The pass reaches the step's end: elapsed 0, fraction 1.
+  const double delt = e_s1::delt;
+  run.end_time = delt * (ctrl::iii - 1) + (0.0 + 1.0) * delt;
+  return run;
+}
+
 void reset_small_step_pauses(std::int32_t nmat) {
   g_pauses.assign(static_cast<std::size_t>(std::max(nmat, 0)), Pause{});
 }
 
-bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
-  if (!ordinary_small_step(ss)) return false;
+bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
+  if (!ordinary_small_step(ss, run)) return false;
   const std::int32_t n = e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its
@@ -199,31 +213,44 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
   // summed by node (a resistor alone keeps its CCBR).
   for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
+  // One branch by its parts (inductive L, capacitive C), each kind with code of
+  // its own.
+  const auto history_of = [&]<bool L, bool C>(std::int32_t br) {
+    if constexpr (!L && !C) {
+      hist[br] = c.ccbr[br];
+    } else {
+      const double i = c.cbr[br];
+      double h = 0.0;
+      if constexpr (L) {
+        part_l[br] = c.v12l[br] * c.g2l[br] + i;
+        h = part_l[br] * c.rlg[br];
+      }
+      if constexpr (C) {
+        part_c[br] = -(c.v20l[br] * c.g2c[br]) - i;
+        h += part_c[br] * c.rcg[br];
+      }
+      hist[br] = h;
+      const std::int32_t from = ief[br];
+      const std::int32_t to = iet[br];
+      if (from > 0) sums[from] += h;
+      if (to > 0) sums[to] -= h;
+    }
+  };
   bool any_source = false;
   for (std::int32_t br = 1; br <= nbr; ++br) {
     if (unusual_branch(c, br)) return false;  // (nothing written yet)
     any_source |= c.source[br];
-    const bool has_l = c.inductor[br];
-    const bool has_c = c.capacitr[br];
-    if (!has_l && !has_c) {
-      hist[br] = c.ccbr[br];
-      continue;
+    if (c.inductor[br]) {
+      if (c.capacitr[br]) {
+        history_of.template operator()<true, true>(br);
+      } else {
+        history_of.template operator()<true, false>(br);
+      }
+    } else if (c.capacitr[br]) {
+      history_of.template operator()<false, true>(br);
+    } else {
+      history_of.template operator()<false, false>(br);
     }
-    const double i = c.cbr[br];
-    double h = 0.0;
-    if (has_l) {
-      part_l[br] = c.v12l[br] * c.g2l[br] + i;
-      h = part_l[br] * c.rlg[br];
-    }
-    if (has_c) {
-      part_c[br] = -(c.v20l[br] * c.g2c[br]) - i;
-      h += part_c[br] * c.rcg[br];
-    }
-    hist[br] = h;
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
-    if (from > 0) sums[from] += h;
-    if (to > 0) sums[to] -= h;
   }
 
   // Step 2 (buildca): the line injection at the step's start less the history
@@ -236,15 +263,29 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   if (n < ca.size())
     std::memset(ca.data() + n, 0, static_cast<std::size_t>(ca.size() - n) * sizeof(double));
   double* const rhs = ca.data() - 1;  // by node
+  // Without a source the Norton injections follow at once, so that a node's
+  // term is formed in a register and stored once: the list ascends (as the
+  // lists are made), and a node takes the entries that name it where the walk
+  // stands; entries left (a list out of order) are added after, in list order,
+  // which leaves every node its additions in the same order.
+  std::int32_t norton = 1;  // the first list entry not yet added
+  const auto merged = [&](std::int32_t k, double r) {
+    while (norton <= nmb && ll[norton] == k) {
+      r += ccin[k];
+      ++norton;
+    }
+    return r;
+  };
   for (std::int32_t k = 1; k <= n; ++k) {
     const double now = c.ccli[k];
     const double before = c.cclid[k];
     const double x = now + (now - before) * kElapsed;
-    rhs[k] = x - sums[k];
+    rhs[k] = any_source ? x - sums[k] : merged(k, x - sums[k]);
   }
-  // (The records taken at the step's start, looked up only when there is a
-  // source: a subsystem without one never asks.)
-  const SourceRecords* const records = any_source ? &source_records(ss) : nullptr;
+  // (The registered-source lookup of the step, made only when there is a
+  // source: a subsystem without one never asks. Should the step be left to the
+  // general path, that makes the lookup again, to the same records.)
+  const SourceRecords* const records = any_source ? &taken_source_records(ss, c) : nullptr;
   const std::int32_t count = any_source ? records->source_count : 0;
   for (std::int32_t s = 0; s < count; ++s) {
     const std::int32_t br = records->with_source[static_cast<std::size_t>(s)] + 1;
@@ -257,7 +298,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     if (to > 0) rhs[to] += j;
     if (from > 0) rhs[from] -= j;
   }
-  for (std::int32_t k = 1; k <= nmb; ++k) rhs[ll[k]] += ccin[ll[k]];
+  for (std::int32_t k = norton; k <= nmb; ++k) rhs[ll[k]] += ccin[ll[k]];
 
   // Step 3 (slvnew): the new node voltages.
   double* const vnew = spcial::vdcnew.data() - 1;  // by node
@@ -303,7 +344,21 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   // state of each branch below (history: CCGM into CCGMD and the transformers'
   // histories, which restart CCGM from zero, then the branch histories added
   // in branch order, as above).
-  network_hooks().dsmdyn(ss);
+  // The transformer hook as history calls it. The process's own routine, for a
+  // subsystem without transformers, keeps CCGM in CCGMD and restarts CCGM from
+  // zero, to which the general path adds the histories as the sums above were
+  // added: CCGM takes the sums, with no call.
+  const auto& ccgm = c.ccgm;  // by node
+  const bool add_histories = !run.plain_dsmdyn;
+  if (add_histories) {
+    network_hooks().dsmdyn(ss);
+  } else {
+    const auto& ccgmd = c.ccgmd;
+    for (std::int32_t k = 1; k <= n; ++k) {
+      ccgmd[k] = ccgm[k];
+      ccgm[k] = sums[k];
+    }
+  }
   if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
   // The crossings found, each switch's beyond the step.
   if (nsw > 0) {
@@ -313,8 +368,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
   }
 
   // Step 5: the pass reaches the step's end.
-  const double delt = e_s1::delt;
-  int1::solution_time = delt * (ctrl::iii - 1) + (kElapsed + kFrac) * delt;
+  int1::solution_time = run.end_time;
 
   // Step 6 (incalcvi): the node voltages taken over, each checked for chatter
   // against the one it replaces (the flag is clear: removal is off or its flag
@@ -348,21 +402,25 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     check = false;
   }
   const BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
-  const auto& ccgm = c.ccgm;  // by node
   std::int32_t first = nbr + 1;  // the first branch whose chatter fired
-  for (std::int32_t br = 1; br <= nbr; ++br) {
+  // One branch, by its parts (inductive L, capacitive C): each kind of branch
+  // has its own code, reading only what it uses.
+  const auto commit = [&]<bool L, bool C>(std::int32_t br) {
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
-    const bool has_l = c.inductor[br];
-    const bool has_c = c.capacitr[br];
     // CCBRD and CCBR after the histories (a resistor alone keeps both).
-    double before = c.ccbrd[br];
-    double h = c.ccbr[br];
-    if (has_l || has_c) {
-      before = h;
+    double before;
+    double h;
+    if constexpr (L || C) {
+      before = c.ccbr[br];
       h = hist[br];
-      if (from > 0) ccgm[from] += h;
-      if (to > 0) ccgm[to] -= h;
+      if (add_histories) {
+        if (from > 0) ccgm[from] += h;
+        if (to > 0) ccgm[to] -= h;
+      }
+    } else {
+      before = c.ccbrd[br];
+      h = c.ccbr[br];
     }
     double e = 0.0;
     if (c.source[br]) {
@@ -371,7 +429,8 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
       e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
     }
     const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + e;
-    const double i = c.geq[br] * u + h;
+    const double geq = c.geq[br];
+    const double i = geq * u + h;
     if (check) {
       bool fired = false;
       counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
@@ -381,25 +440,46 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c) {
     const double moved = towards(before, h, f);
     c.ccbr[br] = moved;
     c.ccbrd[br] = moved;
-    // The parts' histories after the histories, and the previous ones.
-    const double l_before = c.ccl[br];
-    const double c_before = c.ccc[br];
-    const double l_now = has_l ? part_l[br] : l_before;
-    const double c_now = has_c ? part_c[br] : c_before;
-    double l_moved = l_now;
-    if (has_l) {
+    // The parts' histories after the histories, and the previous ones (a
+    // part the branch lacks keeps its history, which the other part's
+    // voltage still reads).
+    if constexpr (L) {
+      const double l_before = c.ccl[br];
+      const double l_now = part_l[br];
+      const double c_now = C ? part_c[br] : c.ccc[br];
       c.ccld[br] = l_before;
       c.v12l[br] = c.rcl[br] * c_now + c.rlg[br] * u - c.rsc[br] * l_now;
-      l_moved = towards(l_before, l_now, f);
+      const double l_moved = towards(l_before, l_now, f);
       c.ccl[br] = l_moved;
-    }
-    if (has_c) {
+      if constexpr (C) {
+        const double c_before = c.ccc[br];
+        c.cccd[br] = c_before;
+        c.v20l[br] = c.rcl[br] * l_moved + c.rcg[br] * u - c.rsl[br] * c_now;
+        c.ccc[br] = towards(c_before, c_now, f);
+      }
+    } else if constexpr (C) {
+      const double l_moved = c.ccl[br];
+      const double c_before = c.ccc[br];
+      const double c_now = part_c[br];
       c.cccd[br] = c_before;
       c.v20l[br] = c.rcl[br] * l_moved + c.rcg[br] * u - c.rsl[br] * c_now;
       c.ccc[br] = towards(c_before, c_now, f);
     }
     c.ebrd[br] = c.ebr[br];
-    c.geqd[br] = c.geq[br];
+    c.geqd[br] = geq;
+  };
+  for (std::int32_t br = 1; br <= nbr; ++br) {
+    if (c.inductor[br]) {
+      if (c.capacitr[br]) {
+        commit.template operator()<true, true>(br);
+      } else {
+        commit.template operator()<true, false>(br);
+      }
+    } else if (c.capacitr[br]) {
+      commit.template operator()<false, true>(br);
+    } else {
+      commit.template operator()<false, false>(br);
+    }
   }
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
 

@@ -13,18 +13,32 @@ namespace wakro {
 
 struct SubsystemColumns;  // network/branch_view.h
 
+// What a small step needs of the whole network, the same for every subsystem
+// of one solution: whether the step may be one, which of the replaceable
+// routines are the solution's own, and the time at the step's end.
+struct SmallStepRun {
+  bool possible = false;      // no step-wide reason for the general path
+  bool own_chatdt = false;    // the chatter detector is the own one
+  bool own_crossing = false;  // the switch crossing test is the own one
+  bool plain_dsmdyn = false;  // dsmdyn is the routine of the process (see NetworkHooks)
+  double end_time = 0.0;      // int1::solution_time at the step's end
+};
+// Found at the start of a solution, before its subsystems are solved.
+SmallStepRun small_step_run();
+
 // One ordinary step of subsystem ss (MBUS(ss) >= 1) when it is such a
 // subsystem and no switch of it crosses in the step, on its columns c taken at
 // the step's start after the changed Norton nodes were detected and the
-// switches prepared: the histories, the right-hand
-// side, the solution, the new state with the chatter check, and the copies kept
-// for the next step, every value as the general path leaves it, to the bit.
+// switches prepared, with what run found of the whole network: the
+// histories, the right-hand side, the solution, the new state with the chatter
+// check, and the copies kept for the next step, every value as the general
+// path leaves it, to the bit.
 // Returns false, having changed nothing, when the step is not such a step (the
 // general path then solves it). After an attempt that found a switch crossing,
 // the next steps of ss make none for a while (a pause that grows while the
 // attempts keep failing): they go the general way, with the same values.
 // Allocates nothing.
-bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c);
+bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run);
 
 // At time zero, before the subsystems are solved: no subsystem of the run's
 // nmat is in a pause.

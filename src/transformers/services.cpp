@@ -9,7 +9,7 @@
 namespace wakro {
 
 void use_transformer_services() {
-  network_hooks().dsmdyn = &::dsmdyn;
+  network_hooks().dsmdyn = network_hooks().plain_dsmdyn = &::dsmdyn;
   reader_hooks().dsmint = &::dsmint;
 }
 
