@@ -151,6 +151,23 @@ inline bool unusual_branch(const SubsystemColumns& c, std::int32_t br) {
           (m == switch_mode::segmented)) != 0;
 }
 
+// f.template operator()<L, C>(br) for branch br with an inductive part (L) and a
+// capacitive part (C) or not: code of its own for each kind of branch.
+template <class F>
+inline void by_parts(const SubsystemColumns& c, std::int32_t br, F& f) {
+  if (c.inductor[br]) {
+    if (c.capacitr[br]) {
+      f.template operator()<true, true>(br);
+    } else {
+      f.template operator()<true, false>(br);
+    }
+  } else if (c.capacitr[br]) {
+    f.template operator()<false, true>(br);
+  } else {
+    f.template operator()<false, false>(br);
+  }
+}
+
 }  // namespace
 
 SmallStepRun small_step_run() {
@@ -186,7 +203,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   // (Constants, so that a step without a source or a switch, which never hands
   // them on, does not build them.)
   static constexpr SubStep pass{};
-  static constexpr SubStep whole = [] {
+  [[maybe_unused]] static constexpr SubStep whole = [] {  // (used in commit below)
     SubStep s{};
     s.frac = s.fracv = kFrac;
     s.stepdone = true;
@@ -240,17 +257,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   for (std::int32_t br = 1; br <= nbr; ++br) {
     if (unusual_branch(c, br)) return false;  // (nothing written yet)
     any_source |= c.source[br];
-    if (c.inductor[br]) {
-      if (c.capacitr[br]) {
-        history_of.template operator()<true, true>(br);
-      } else {
-        history_of.template operator()<true, false>(br);
-      }
-    } else if (c.capacitr[br]) {
-      history_of.template operator()<false, true>(br);
-    } else {
-      history_of.template operator()<false, false>(br);
-    }
+    by_parts(c, br, history_of);
   }
 
   // Step 2 (buildca): the line injection at the step's start less the history
@@ -468,19 +475,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
     c.ebrd[br] = c.ebr[br];
     c.geqd[br] = geq;
   };
-  for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (c.inductor[br]) {
-      if (c.capacitr[br]) {
-        commit.template operator()<true, true>(br);
-      } else {
-        commit.template operator()<true, false>(br);
-      }
-    } else if (c.capacitr[br]) {
-      commit.template operator()<false, true>(br);
-    } else {
-      commit.template operator()<false, false>(br);
-    }
-  }
+  for (std::int32_t br = 1; br <= nbr; ++br) by_parts(c, br, commit);
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
 
   // Step 8 (finishup): the line injections and the Norton injections kept.
