@@ -314,7 +314,11 @@ const double* voltages_from_ground(std::int32_t n) {
   return kept.data();
 }
 
-// Branch currents and part voltages, the arrays in local views.
+// Branch currents and part voltages, the arrays in local views. ByShape: a
+// normal solution of kClassPassMin branches or more without a replaced
+// detector, taken by the branches' shapes; otherwise every branch in one pass.
+// Each is a function of its own, so that the one pass keeps to what it needs.
+template <bool ByShape>
 void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakro::SubStep& step,
                    CurrentChatter chatter_mode, const double*& made_from_ground) {
   // A copy that no store of the pass can reach: its fields stay in registers.
@@ -456,61 +460,62 @@ void branch_states(std::int32_t ss, const wakro::SubsystemColumns& c, const wakr
     if (held) chatdt_branches_held(ss);
     if (check && first <= nbr) chatdt_branches_fired(ss, first);
   };
-  if (!normal || chatter_mode == CurrentChatter::deferred || nbr < kClassPassMin) {
+  if constexpr (!ByShape) {
     const auto every_branch = [&](auto kind) __attribute__((always_inline)) {
       for (std::int32_t br = 1; br <= nbr; ++br) any_branch(br, kind, AnyShape{});
     };
     with_pass_kind(normal, current_check, notfirst, every_branch);
     settle_flag();
-    return;
-  }
-  // A normal solution: the plain series R-L branches in a pass of their own
-  // (what any_branch does for them, without its tests), then the branches of
-  // every other shape, a pass per shape (any_branch with the shape's tests
-  // folded), then the ideal branches and the arresters. Each branch's update
-  // reads and writes its own entries only; of the owners that the updates of the
-  // branches with a source name in storage::this_, the one named last in branch
-  // order is named again at the end.
-  const wakro::BranchClasses& classes = wakro::branch_classes(ss);
-  if (classes.last_source > 0) records = &wakro::source_records(ss);
-  from_ground = voltages_from_ground(e_s0::mbus(ss));
-  made_from_ground = from_ground;
-  const double* const v = from_ground;  // by node, ground at [0]
-  const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
-    for (const std::int32_t br : classes.series_rl) {
-      const double u = v[ief[br]] - v[iet[br]];
-      const double i = geq[br] * u + ccbr[br];
-      if constexpr (decltype(checked)::value) {
-        bool fired = false;
-        counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
-        first = fired && br < first ? br : first;
-      }
-      cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
-      ccbr[br] = towards(ccbrd[br], ccbr[br], f);
-      const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
-      v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
-      ccl[br] = towards(ccld[br], ccl[br], f);
-    }
-  };
-  if (check) {
-    series_rl(std::true_type{});
   } else {
-    series_rl(std::false_type{});
-  }
-  const std::int32_t* const shaped = classes.shaped.data();
-  const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
-    const auto one_shape = [&](auto shape) __attribute__((always_inline)) {
-      constexpr auto g = static_cast<std::size_t>(decltype(shape)::index);
-      const std::int32_t end = classes.shape_begin[g + 1];
-      for (std::int32_t k = classes.shape_begin[g]; k < end; ++k) any_branch(shaped[k], kind, shape);
+    // A normal solution: the plain series R-L branches in a pass of their own
+    // (what any_branch does for them, without its tests), then the branches of
+    // every other shape, a pass per shape (any_branch with the shape's tests
+    // folded), then the ideal branches and the arresters. Each branch's update
+    // reads and writes its own entries only; of the owners that the updates of the
+    // branches with a source name in storage::this_, the one named last in branch
+    // order is named again at the end.
+    const wakro::BranchClasses& classes = wakro::branch_classes(ss);
+    if (classes.last_source > 0) records = &wakro::source_records(ss);
+    from_ground = voltages_from_ground(e_s0::mbus(ss));
+    made_from_ground = from_ground;
+    const double* const v = from_ground;  // by node, ground at [0]
+    const auto series_rl = [&](auto checked) __attribute__((always_inline)) {
+      for (const std::int32_t br : classes.series_rl) {
+        const double u = v[ief[br]] - v[iet[br]];
+        const double i = geq[br] * u + ccbr[br];
+        if constexpr (decltype(checked)::value) {
+          bool fired = false;
+          counter[br] = chatter_count(i, cbr[br], level, counter[br], fired);
+          first = fired && br < first ? br : first;
+        }
+        cbr[br] = notfirst ? towards(cbr[br], i, f) : i;
+        ccbr[br] = towards(ccbrd[br], ccbr[br], f);
+        const double p = rcl[br] * ccc[br] + rlg[br] * u - rsc[br] * ccl[br];
+        v12l[br] = notfirst ? towards(v12l[br], p, f) : p;
+        ccl[br] = towards(ccld[br], ccl[br], f);
+      }
     };
-    for_other_shapes(one_shape, std::make_integer_sequence<std::int32_t, wakro::BranchClasses::kShapes>{});
-    for (const std::int32_t br : classes.irregular) any_branch(br, kind, AnyShape{});
-  };
-  with_pass_kind(normal, current_check, notfirst, other_branches);
-  if (classes.last_source > 0)
-    storage::this_ = records->owner[static_cast<std::size_t>(classes.last_source - 1)];
-  settle_flag();
+    if (check) {
+      series_rl(std::true_type{});
+    } else {
+      series_rl(std::false_type{});
+    }
+    const std::int32_t* const shaped = classes.shaped.data();
+    const auto other_branches = [&](auto kind) __attribute__((always_inline)) {
+      const auto one_shape = [&](auto shape) __attribute__((always_inline)) {
+        constexpr auto g = static_cast<std::size_t>(decltype(shape)::index);
+        const std::int32_t end = classes.shape_begin[g + 1];
+        for (std::int32_t k = classes.shape_begin[g]; k < end; ++k) any_branch(shaped[k], kind, shape);
+      };
+      for_other_shapes(one_shape, std::make_integer_sequence<std::int32_t, wakro::BranchClasses::kShapes>{});
+      for (const std::int32_t br : classes.irregular) any_branch(br, kind, AnyShape{});
+    };
+    // Only a normal solution is taken by shape.
+    with_pass_kind(true, current_check, notfirst, other_branches);
+    if (classes.last_source > 0)
+      storage::this_ = records->owner[static_cast<std::size_t>(classes.last_source - 1)];
+    settle_flag();
+  }
 }
 
 // Transformer winding currents and histories. A re-solution at an instant keeps
@@ -602,8 +607,11 @@ void incalcvi(std::int32_t ss, const wakro::SubStep& s, const wakro::SubsystemCo
   const double* from_ground = nullptr;  // made by a pass by shape
   if (normal && chatter_mode != CurrentChatter::deferred && all_plain(c, int2::insb(ss))) {
     plain_branch_states(ss, c, s, chatter_mode == CurrentChatter::in_pass);
+  } else if (!normal || chatter_mode == CurrentChatter::deferred ||
+             int2::insb(ss) < kClassPassMin) {
+    branch_states<false>(ss, c, s, chatter_mode, from_ground);
   } else {
-    branch_states(ss, c, s, chatter_mode, from_ground);
+    branch_states<true>(ss, c, s, chatter_mode, from_ground);
   }
   // Step 4: current chatter of a replaced detector, then the new currents taken over.
   if (chatter_mode == CurrentChatter::deferred) {
