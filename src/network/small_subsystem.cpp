@@ -203,7 +203,9 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   // (Constants, so that a step without a source or a switch, which never hands
   // them on, does not build them.)
   static constexpr SubStep pass{};
-  [[maybe_unused]] static constexpr SubStep whole = [] {  // (used in commit below)
+  // (maybe_unused: used in `commit` below, whose instances the compiler does not
+  // count as uses.)
+  [[maybe_unused]] static constexpr SubStep whole = [] {
     SubStep s{};
     s.frac = s.fracv = kFrac;
     s.stepdone = true;
