@@ -2,8 +2,14 @@
 // from its nameplate stepped through the real solution with both solvers.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
 #include "model/e_s0.h"
 #include "network/hooks.h"
+#include "network/small_subsystem.h"
 #include "tf_fixture.h"
 #include "transformers/dsmdyn.h"
 #include "transformers/services.h"
@@ -104,5 +110,70 @@ TEST_P(StepResponse, WindingCurrentsRampByHalfSteps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSolvers, StepResponse, ::testing::Bool());
+
+// With the transformer room's dsmdyn in place, a small subsystem without units
+// (subsystem 2: nodes 1 and 2, 2 ohm + 20 mH to ground each, 5 ohm + 1 mH between
+// them, 2 ohm + 50 uF from node 2 to ground, a sine injection at node 1) takes
+// the small step, which restarts its node sums itself instead of calling
+// dsmdyn, beside a subsystem with a unit (subsystem 1, the unit of the step
+// response above on 1 ohm + 10 mH to ground at each winding, fed by a sine at node
+// 1), which takes the general path. Every value of both equals, to the bit, the
+// run held on the general path, which calls dsmdyn for both.
+TEST_F(Transformers, ASubsystemWithoutUnitsRestartsItsSumsAsDsmdynDoes) {
+  struct Run {
+    std::vector<std::uint64_t> bits;
+    std::uint64_t small_steps = 0;
+  };
+  const auto run = [&](bool general) {
+    size_tf(2, 4, 5e-5, 2);
+    wakro::use_transformer_services();
+    // (registered as the process's own, whose work the small step may do)
+    EXPECT_EQ(wakro::network_hooks().dsmdyn, wakro::network_hooks().plain_dsmdyn);
+    wakro::detail::small_step_disabled = general;
+    const std::int32_t k = add_unit(1, {{1, 0}, {2, 0}});
+    e_tf2w_cfg(k, 1, 33.3333333333333, 60.0, 0.0625, 0.0, 10.392304845413268, 132.79056191361397, 2.0);
+    add_branch(1, 1, 0, 1.0, 0.01, 0.0);
+    add_branch(1, 2, 0, 1.0, 0.01, 0.0);
+    add_branch(2, 1, 0, 2.0, 0.02, 0.0);
+    add_branch(2, 2, 0, 2.0, 0.02, 0.0);
+    add_branch(2, 1, 2, 5.0, 0.001, 0.0);
+    add_branch(2, 2, 0, 2.0, 0.0, 50.0);
+    e_s0::enabccin(1, 1) = true;
+    e_s0::enabccin(1, 2) = true;
+    model_ = [] {
+      e_s0::ccin(1, 1) = std::sin(0.3 * ctrl::iii);
+      e_s0::ccin(1, 2) = 0.5 * std::cos(0.2 * ctrl::iii);
+    };
+    Run r;
+    const std::uint64_t before = wakro::detail::small_steps_taken;
+    start_run(30);
+    for (std::int32_t n = 0; n < 30; ++n) {
+      step();
+      for (std::int32_t ss = 1; ss <= 2; ++ss) {
+        for (std::int32_t i = 1; i <= 2; ++i)
+          for (const double x : {e_s0::vdc(i, ss), e_s0::ccgm(i, ss), e_s0::ccgmd(i, ss)})
+            r.bits.push_back(std::bit_cast<std::uint64_t>(x));
+        for (std::int32_t b = 1; b <= int2::insb(ss); ++b)
+          for (const double x : {branches::cbr(b, ss), branches::ccbr(b, ss), branches::ccl(b, ss),
+                                 branches::v12l(b, ss), branches::ccc(b, ss)})
+            r.bits.push_back(std::bit_cast<std::uint64_t>(x));
+      }
+      for (std::int32_t w = 1; w <= 2; ++w) r.bits.push_back(std::bit_cast<std::uint64_t>(e_s0::cdctr(w, k)));
+    }
+    r.small_steps = wakro::detail::small_steps_taken - before;
+    wakro::detail::small_step_disabled = false;
+    release_all_and_reset();
+    wakro::reset_network_hooks();
+    return r;
+  };
+  const Run general = run(true);
+  const Run small = run(false);
+  EXPECT_EQ(general.small_steps, 0u);
+  EXPECT_GE(small.small_steps, 25u);  // subsystem 2 on its ordinary steps only
+  EXPECT_LE(small.small_steps, 30u);
+  ASSERT_EQ(small.bits.size(), general.bits.size());
+  for (std::size_t i = 0; i < general.bits.size(); ++i)
+    ASSERT_EQ(small.bits[i], general.bits[i]) << "value " << i;
+}
 
 }  // namespace
