@@ -58,6 +58,25 @@ struct Options {
   bool extrapolate = false;
 };
 
+// Console text written while f runs, and the status of the FatalExit it throws
+// (-1 when none).
+struct Captured {
+  std::string text;
+  int status = -1;
+};
+
+template <class F>
+Captured capture(F&& f) {
+  wakro_test::Outcome o = wakro_test::run_captured(f);
+  return {std::move(o.console), o.status};
+}
+
+// The values a run recorded step by step and the console text it wrote.
+struct Trace {
+  std::vector<double> values;
+  std::string text;
+};
+
 class Network : public ::testing::Test {
  protected:
   void SetUp() override { wakro_test::reset_shared_state(); }
@@ -187,6 +206,21 @@ class Network : public ::testing::Test {
     e_s1::laststep = ctrl::iii == last_step_ - 1;
   }
 
+  // A run of `steps` steps (start_run, then step), record(t) after each: what
+  // it recorded and the console text the run wrote.
+  template <class Record>
+  nettest::Trace traced_run(std::int32_t steps, Record&& record) {
+    nettest::Trace t;
+    start_run(steps);
+    t.text = capture([&] {
+               for (std::int32_t k = 0; k < steps; ++k) {
+                 step();
+                 record(t);
+               }
+             }).text;
+    return t;
+  }
+
   double v(std::int32_t node, std::int32_t ss = 1) const { return e_s0::vdc(node, ss); }
   double i(std::int32_t br, std::int32_t ss = 1) const { return branches::cbr(br, ss); }
 
@@ -200,8 +234,7 @@ class Network : public ::testing::Test {
 };
 
 // A network whose every step takes the general path: a few nodes would take the
-// small subsystem's step of its own. Trace: the values a run recorded step by
-// step and the console text it wrote.
+// small subsystem's step of its own.
 class GeneralPathNetwork : public Network {
  protected:
   void SetUp() override {
@@ -212,10 +245,7 @@ class GeneralPathNetwork : public Network {
     wakro::detail::small_step_disabled = false;
     Network::TearDown();
   }
-  struct Trace {
-    std::vector<double> values;
-    std::string text;
-  };
+  using Trace = nettest::Trace;
 };
 
 // The chatter counters of every node and branch cleared, and every report asked.
@@ -224,19 +254,6 @@ inline void reset_chatter_counters() {
   clvi::icntbr.fill(0);
   clvi::nchat_rep.fill(true);
   clvi::brchat_rep.fill(true);
-}
-
-// Console text written while f runs, and the status of the FatalExit it throws
-// (-1 when none).
-struct Captured {
-  std::string text;
-  int status = -1;
-};
-
-template <class F>
-Captured capture(F&& f) {
-  wakro_test::Outcome o = wakro_test::run_captured(f);
-  return {std::move(o.console), o.status};
 }
 
 // Relative difference of a and b.

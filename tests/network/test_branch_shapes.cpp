@@ -145,28 +145,39 @@ class ShapePass : public nettest::GeneralPathNetwork {
       branches::ccbr(deferred_[1], 1) = (-0.1 * sign + 0.01 * ctrl::iii) * drive;
       if (ctrl::iii % 7 == 3) nettest::toggle_switch(1, switch_);
     };
-    Trace t;
-    const std::int32_t steps = 30;
-    start_run(steps);
-    t.text = capture([&] {
-               for (int k = 0; k < steps; ++k) {
-                 step();
-                 t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
-                 t.values.push_back(storage::this_);
-                 for (std::int32_t n = 1; n <= 8; ++n) {
-                   t.values.push_back(v(n));
-                   t.values.push_back(clvi::icntv(n, 1));
-                 }
-                 using namespace branches;
-                 for (std::int32_t br = 1; br <= int2::insb(1); ++br)
-                   for (const double x : {cbr(br, 1), ccbr(br, 1), ebrd(br, 1), v12l(br, 1),
-                                          v20l(br, 1), ccl(br, 1), ccc(br, 1),
-                                          double(clvi::icntbr(br, 1))})
-                     t.values.push_back(x);
-               }
-             }).text;
-    return t;
+    return traced_run(30, [&](Trace& t) {
+      t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
+      t.values.push_back(storage::this_);
+      for (std::int32_t n = 1; n <= 8; ++n) {
+        t.values.push_back(v(n));
+        t.values.push_back(clvi::icntv(n, 1));
+      }
+      using namespace branches;
+      for (std::int32_t br = 1; br <= int2::insb(1); ++br)
+        for (const double x : {cbr(br, 1), ccbr(br, 1), ebrd(br, 1), v12l(br, 1),
+                               v20l(br, 1), ccl(br, 1), ccc(br, 1),
+                               double(clvi::icntbr(br, 1))})
+          t.values.push_back(x);
+    });
   }
+  // The run of `few` branches (0: the full network) with options o, once with a
+  // detector put in place of the own one (the general pass) and once with the own
+  // one: the same values, bit for bit, the same counters, flag and reports.
+  void expect_own_equals_general(const nettest::Options& o, std::int32_t few = 0) {
+    wakro::network_hooks().chatdt = &same_detector;
+    const auto general = run(o, few);
+    wakro::reset_network_hooks();
+    release_all_and_reset();
+    const auto own = run(o, few);
+    wakro::reset_network_hooks();
+    release_all_and_reset();
+    EXPECT_NE(own.text.find("Current chatter:"), std::string::npos) << own.text;
+    EXPECT_EQ(own.text, general.text);
+    ASSERT_EQ(own.values.size(), general.values.size());
+    for (std::size_t k = 0; k < general.values.size(); ++k)
+      EXPECT_EQ(own.values[k], general.values[k]) << k;
+  }
+
   std::vector<std::int32_t> deferred_;
   std::int32_t switch_ = 0;
 };
@@ -186,18 +197,7 @@ TEST_F(ShapePass, EqualsTheGeneralPassBitForBit) {
   for (const nettest::Options& o : rows) {
     SCOPED_TRACE(std::to_string(o.interpolate) + std::to_string(o.remove_chatter) +
                  std::to_string(o.extrapolate));
-    wakro::network_hooks().chatdt = &same_detector;
-    const Trace general = run(o);
-    wakro::reset_network_hooks();
-    release_all_and_reset();
-    const Trace shaped = run(o);
-    wakro::reset_network_hooks();
-    release_all_and_reset();
-    EXPECT_NE(shaped.text.find("Current chatter:"), std::string::npos) << shaped.text;
-    EXPECT_EQ(shaped.text, general.text);
-    ASSERT_EQ(shaped.values.size(), general.values.size());
-    for (std::size_t k = 0; k < general.values.size(); ++k)
-      EXPECT_EQ(shaped.values[k], general.values[k]) << k;
+    expect_own_equals_general(o);
   }
 }
 
@@ -215,18 +215,7 @@ TEST_F(ShapePass, FewBranchesEqualTheGeneralPassBitForBit) {
     for (const nettest::Options& o : rows) {
       SCOPED_TRACE(std::to_string(few) + " branches " + std::to_string(o.interpolate) +
                    std::to_string(o.remove_chatter) + std::to_string(o.extrapolate));
-      wakro::network_hooks().chatdt = &same_detector;
-      const Trace general = run(o, few);
-      wakro::reset_network_hooks();
-      release_all_and_reset();
-      const Trace own = run(o, few);
-      wakro::reset_network_hooks();
-      release_all_and_reset();
-      EXPECT_NE(own.text.find("Current chatter:"), std::string::npos) << own.text;
-      EXPECT_EQ(own.text, general.text);
-      ASSERT_EQ(own.values.size(), general.values.size());
-      for (std::size_t k = 0; k < general.values.size(); ++k)
-        EXPECT_EQ(own.values[k], general.values[k]) << k;
+      expect_own_equals_general(o, few);
     }
   }
 }

@@ -257,10 +257,7 @@ namespace {
 // is raised inside the branch pass, with counters on both sides of it.
 class ChatterLadder : public Chatter {
  protected:
-  struct Trace {
-    std::vector<double> values;
-    std::string text;
-  };
+  using Trace = nettest::Trace;
   Trace run(bool remove_chatter) {
     size(12, 26);
     set_options({true, remove_chatter, true, false});
@@ -274,24 +271,17 @@ class ChatterLadder : public Chatter {
     int2::glvl(1) = 0.2;
     outppp::pplot = 1.0;
     model_ = [] { e_s0::ccin(1, 1) = (ctrl::iii & 1) != 0 ? 1.0 : -1.0; };
-    Trace t;
-    const std::int32_t steps = 40;
-    start_run(steps);
-    t.text = capture([&] {
-               for (int k = 0; k < steps; ++k) {
-                 step();
-                 t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
-                 for (std::int32_t n = 1; n <= 12; ++n) {
-                   t.values.push_back(v(n));
-                   t.values.push_back(clvi::icntv(n, 1));
-                 }
-                 for (std::int32_t br = 1; br <= int2::insb(1); ++br) {
-                   t.values.push_back(i(br));
-                   t.values.push_back(clvi::icntbr(br, 1));
-                 }
-               }
-             }).text;
-    return t;
+    return traced_run(40, [&](Trace& t) {
+      t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
+      for (std::int32_t n = 1; n <= 12; ++n) {
+        t.values.push_back(v(n));
+        t.values.push_back(clvi::icntv(n, 1));
+      }
+      for (std::int32_t br = 1; br <= int2::insb(1); ++br) {
+        t.values.push_back(i(br));
+        t.values.push_back(clvi::icntbr(br, 1));
+      }
+    });
   }
 };
 

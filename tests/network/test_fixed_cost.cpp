@@ -47,10 +47,7 @@ void same_detector(std::int32_t ss, std::int32_t mode) { chatdt(ss, mode); }
 // currents between the nodes by up to 0.75 kA, which chatter.
 class SmallChatter : public nettest::Network {
  protected:
-  struct Trace {
-    std::vector<double> values;
-    std::string text;
-  };
+  using Trace = nettest::Trace;
   // general: branch 1 of each subsystem flagged as a source of zero voltage, so
   // that the general branch pass takes every branch, with the same arithmetic.
   Trace run(bool remove_chatter, bool general = false) {
@@ -76,28 +73,21 @@ class SmallChatter : public nettest::Network {
       for (std::int32_t ss = 1; ss <= 2; ++ss)
         e_s0::ccin(1, ss) = (ctrl::iii & 1) != 0 ? 1.0 : -1.0;
     };
-    Trace t;
-    const std::int32_t steps = 40;
-    start_run(steps);
-    t.text = capture([&] {
-               for (int k = 0; k < steps; ++k) {
-                 step();
-                 for (std::int32_t ss = 1; ss <= 2; ++ss) {
-                   t.values.push_back(temp1::stabck(ss) ? 1.0 : 0.0);
-                   for (std::int32_t n = 1; n <= e_s0::mbus(ss); ++n) {
-                     t.values.push_back(v(n, ss));
-                     t.values.push_back(clvi::icntv(n, ss));
-                   }
-                   for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
-                     t.values.push_back(i(br, ss));
-                     t.values.push_back(branches::ccbr(br, ss));
-                     t.values.push_back(branches::v12l(br, ss));
-                     t.values.push_back(clvi::icntbr(br, ss));
-                   }
-                 }
-               }
-             }).text;
-    return t;
+    return traced_run(40, [&](Trace& t) {
+      for (std::int32_t ss = 1; ss <= 2; ++ss) {
+        t.values.push_back(temp1::stabck(ss) ? 1.0 : 0.0);
+        for (std::int32_t n = 1; n <= e_s0::mbus(ss); ++n) {
+          t.values.push_back(v(n, ss));
+          t.values.push_back(clvi::icntv(n, ss));
+        }
+        for (std::int32_t br = 1; br <= int2::insb(ss); ++br) {
+          t.values.push_back(i(br, ss));
+          t.values.push_back(branches::ccbr(br, ss));
+          t.values.push_back(branches::v12l(br, ss));
+          t.values.push_back(clvi::icntbr(br, ss));
+        }
+      }
+    });
   }
 };
 

@@ -35,20 +35,13 @@ class NodePairs : public nettest::GeneralPathNetwork {
     int2::glvl(1) = 0.3;
     outppp::pplot = 1.0;
     model_ = [fed, phase] { e_s0::ccin(fed, 1) = ((ctrl::iii & 1) != 0) == phase ? 1.0 : -1.0; };
-    Trace t;
-    const std::int32_t steps = 20;
-    start_run(steps);
-    t.text = capture([&] {
-               for (int s = 0; s < steps; ++s) {
-                 step();
-                 t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
-                 for (std::int32_t k = 1; k <= n; ++k) {
-                   t.values.push_back(v(k));
-                   t.values.push_back(clvi::icntv(k, 1));
-                 }
-               }
-             }).text;
-    return t;
+    return traced_run(20, [&](Trace& t) {
+      t.values.push_back(temp1::stabck(1) ? 1.0 : 0.0);
+      for (std::int32_t k = 1; k <= n; ++k) {
+        t.values.push_back(v(k));
+        t.values.push_back(clvi::icntv(k, 1));
+      }
+    });
   }
 };
 
