@@ -27,6 +27,14 @@
 // it restarts CCGM from zero, which the right-hand side assumed), unless it is
 // the process's own routine, whose work the step then does itself.
 //
+// A subsystem of one, two or three nodes (a three-phase bus, say) holds its
+// node values during the step in registers, each step's code made for its node
+// count: the node sums, the right-hand side, the
+// substitution and the new voltages then pass from one stage to the next
+// without a store and a load between (the work vectors are written all the
+// same, after the substitution). That is most of the step's chain of dependent
+// operations for so few nodes; four or more keep them in memory.
+//
 // Leaves what those routines leave for such a step: CCGMD, CCGM (the branch
 // histories); per branch CBR, CCBR, CCBRD, EBRD, GEQD, and of an inductive part
 // CCLD, CCL, V12L, of a capacitive part CCCD, CCC, V20L; XSTOR of the switches
@@ -42,6 +50,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "model/branch_codes.h"
@@ -168,6 +177,19 @@ inline void by_parts(const SubsystemColumns& c, std::int32_t br, F& f) {
   }
 }
 
+// A step's values by node: in registers for N > 0 nodes, otherwise in memory
+// (at p, by node from 1).
+template <std::int32_t N>
+using Nodes = std::conditional_t<(N > 0), RegisterNodes<(N > 0 ? N : 1)>, MemoryNodes<double>>;
+template <std::int32_t N>
+Nodes<N> nodes_at(double* p) {
+  if constexpr (N > 0) {
+    return Nodes<N>{};
+  } else {
+    return Nodes<N>{p};
+  }
+}
+
 }  // namespace
 
 SmallStepRun small_step_run() {
@@ -189,9 +211,13 @@ void reset_small_step_pauses(std::int32_t nmat) {
   g_pauses.assign(static_cast<std::size_t>(std::max(nmat, 0)), Pause{});
 }
 
-bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
-  if (!ordinary_small_step(ss, run)) return false;
-  const std::int32_t n = e_s0::mbus(ss);
+namespace {
+
+// The step itself, for a subsystem of N nodes (N > 0: its node values held in
+// registers; N == 0: any count below kPackedFactorsMin, in memory).
+template <std::int32_t N>
+bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
+  const std::int32_t n = N > 0 ? N : e_s0::mbus(ss);
   const std::int32_t nbr = int2::insb(ss);
   // The pass: from the step's start (elapsed 0) over the whole step, as its
   // only solution (values copied, f = fracv = 1). `pass` is the sub-step as
@@ -225,13 +251,15 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   double hist[kMaxBranches + 1];    // CCBR after the histories, by branch
   double part_l[kMaxBranches + 1];  // CCL after them, of an inductive part
   double part_c[kMaxBranches + 1];  // CCC after them, of a capacitive part
-  double sums[kPackedFactorsMin];   // CCGM after them, by node (it restarts from zero:
-                                    // no transformer)
+  // CCGM after them, by node (it restarts from zero: no transformer); the memory
+  // is used without registers only.
+  double sums_memory[N > 0 ? 1 : kPackedFactorsMin];
+  Nodes<N> sums = nodes_at<N>(sums_memory);
 
   // Step 1 (history): the part histories i_L = v_L * 2G_L + i and
   // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
   // summed by node (a resistor alone keeps its CCBR).
-  for (std::int32_t k = 1; k <= n; ++k) sums[k] = 0.0;
+  for (std::int32_t k = 1; k <= n; ++k) sums.set(k, 0.0);
   // One branch by its parts (inductive L, capacitive C), each kind with code of
   // its own.
   const auto history_of = [&]<bool L, bool C>(std::int32_t br) {
@@ -251,8 +279,8 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
       hist[br] = h;
       const std::int32_t from = ief[br];
       const std::int32_t to = iet[br];
-      if (from > 0) sums[from] += h;
-      if (to > 0) sums[to] -= h;
+      if (from > 0) sums.add(from, h);
+      if (to > 0) sums.add(to, -h);
     }
   };
   bool any_source = false;
@@ -271,7 +299,8 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   // vector may be as long as the case's largest subsystem.)
   if (n < ca.size())
     std::memset(ca.data() + n, 0, static_cast<std::size_t>(ca.size() - n) * sizeof(double));
-  double* const rhs = ca.data() - 1;  // by node
+  double* const rhs_at = ca.data() - 1;  // by node
+  Nodes<N> rhs = nodes_at<N>(rhs_at);
   // Without a source the Norton injections follow at once, so that a node's
   // term is formed in a register and stored once: the list ascends (as the
   // lists are made), and a node takes the entries that name it where the walk
@@ -289,7 +318,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
     const double now = c.ccli[k];
     const double before = c.cclid[k];
     const double x = now + (now - before) * kElapsed;
-    rhs[k] = any_source ? x - sums[k] : merged(k, x - sums[k]);
+    rhs.set(k, any_source ? x - sums.get(k) : merged(k, x - sums.get(k)));
   }
   // (The registered-source lookup of the step, made only when there is a
   // source: a subsystem without one never asks. Should the step be left to the
@@ -304,14 +333,25 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
     j += source_voltage(c, br, ss, pass, records->registered[k] != 0, true) * c.geq[br];
     const std::int32_t from = ief[br];
     const std::int32_t to = iet[br];
-    if (to > 0) rhs[to] += j;
-    if (from > 0) rhs[from] -= j;
+    if (to > 0) rhs.add(to, j);
+    if (from > 0) rhs.add(from, -j);
   }
-  for (std::int32_t k = norton; k <= nmb; ++k) rhs[ll[k]] += ccin[ll[k]];
+  for (std::int32_t k = norton; k <= nmb; ++k) rhs.add(ll[k], ccin[ll[k]]);
 
   // Step 3 (slvnew): the new node voltages.
-  double* const vnew = spcial::vdcnew.data() - 1;  // by node
-  substitute_dense(c, n, rhs, temp1::caa.data() - 1, vnew);
+  double* const vnew_at = spcial::vdcnew.data() - 1;  // by node
+  double* const caa_at = temp1::caa.data() - 1;
+  Nodes<N> vnew = nodes_at<N>(vnew_at);
+  Nodes<N> caa = nodes_at<N>(caa_at);
+  substitute_dense_over(c, n, rhs, caa, vnew);
+  if constexpr (N > 0) {
+    // The work vectors as the general path leaves them.
+    for (std::int32_t k = 1; k <= N; ++k) {
+      rhs_at[k] = rhs.get(k);
+      caa_at[k] = caa.get(k);
+      vnew_at[k] = vnew.get(k);
+    }
+  }
 
   // Step 4 (interpol): the crossing of every switch taking part, the new
   // current of a current mode formed with the history above. A crossing inside
@@ -365,7 +405,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
     const auto& ccgmd = c.ccgmd;
     for (std::int32_t k = 1; k <= n; ++k) {
       ccgmd[k] = ccgm[k];
-      ccgm[k] = sums[k];
+      ccgm[k] = sums.get(k);
     }
   }
   if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
@@ -390,13 +430,13 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
     std::int32_t first = n + 1;  // the first node whose chatter fired
     for (std::int32_t k = 1; k <= n; ++k) {
       bool fired = false;
-      counter[k] = chatter_count(vnew[k], vdc[k], level, counter[k], fired);
+      counter[k] = chatter_count(vnew.get(k), vdc[k], level, counter[k], fired);
       first = fired && k < first ? k : first;
-      vdc[k] = vnew[k];
+      vdc[k] = vnew.get(k);
     }
     if (first <= n) chatdt_nodes_fired(ss, first);
   } else {
-    for (std::int32_t k = 1; k <= n; ++k) vdc[k] = vnew[k];
+    for (std::int32_t k = 1; k <= n; ++k) vdc[k] = vnew.get(k);
   }
 
   // Step 7 (history, incalcvi, finishup): per branch the histories taken
@@ -437,7 +477,7 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
       storage::this_ = records->owner[k];
       e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
     }
-    const double u = (from > 0 ? vnew[from] : 0.0) - (to > 0 ? vnew[to] : 0.0) + e;
+    const double u = (from > 0 ? vnew.get(from) : 0.0) - (to > 0 ? vnew.get(to) : 0.0) + e;
     const double geq = c.geq[br];
     const double i = geq * u + h;
     if (check) {
@@ -490,6 +530,22 @@ bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const Smal
   }
   e_s8::switched(ss) = false;
   return true;
+}
+
+}  // namespace
+
+bool small_subsystem_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
+  if (!ordinary_small_step(ss, run)) return false;
+  switch (e_s0::mbus(ss)) {
+    case 1:
+      return small_step<1>(ss, c, run);
+    case 2:
+      return small_step<2>(ss, c, run);
+    case 3:
+      return small_step<3>(ss, c, run);
+    default:
+      return small_step<0>(ss, c, run);
+  }
 }
 
 }  // namespace wakro
