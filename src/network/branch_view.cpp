@@ -104,7 +104,13 @@ void flag_columns(const SubsystemColumns& c, const bool* (&cols)[kFlagColumns]) 
   cols[4] = c.idealbr.first;
 }
 
-bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
+// True when the lists of k still hold: the same branch count, array layout and
+// flags, and every branch an arrester or not as before. Of the switching modes
+// the lists depend on that alone, while a switching changes a mode on most
+// steps: modes that differ only otherwise are taken over, without making the
+// lists again (a pass over the branches, against one over the subsystem's
+// columns with a sort of its branches).
+bool unchanged(BranchClasses& k, const SubsystemColumns& c, std::int32_t nbr) {
   if (k.count != nbr || k.epoch != array_layout_epoch()) return false;
   if (nbr == 0) return true;
   const bool* cols[kFlagColumns];
@@ -112,7 +118,13 @@ bool unchanged(const BranchClasses& k, const SubsystemColumns& c, std::int32_t n
   const std::size_t n = static_cast<std::size_t>(nbr);
   for (int j = 0; j < kFlagColumns; ++j)
     if (!detail::same_bytes(k.flags.data() + j * n, cols[j], n)) return false;
-  return detail::same_bytes(k.modes.data(), c.iorv.first, n * sizeof(std::int32_t));
+  const std::int32_t* const now = c.iorv.first;
+  if (detail::same_bytes(k.modes.data(), now, n * sizeof(std::int32_t))) return true;
+  bool same = true;
+  for (std::size_t b = 0; b < n; ++b)
+    same &= (k.modes[b] == switch_mode::arrester) == (now[b] == switch_mode::arrester);
+  if (same) std::memcpy(k.modes.data(), now, n * sizeof(std::int32_t));
+  return same;
 }
 
 // The shape of a branch (BranchClasses), or -1 for an ideal branch or an arrester.

@@ -59,9 +59,10 @@ struct SubsystemColumns {
 // R-L branches (an inductive part, no capacitive part, no source, not deferred,
 // not ideal, not an arrester), whose state update needs no test of any kind, and
 // all the others. Made again whenever the branch count, a kind flag (source,
-// inductor, capacitr, defrdbr, idealbr) or a switching mode of the subsystem
-// differs from what they were made from (one comparison of the columns per
-// request), or a case-sized array was allocated or released. Making them
+// inductor, capacitr, defrdbr, idealbr) or whether a branch is an arrester (its
+// switching mode) differs from what they were made from (one comparison of the
+// columns per request, and of the modes one pass when they changed), or a
+// case-sized array was allocated or released. Making them
 // allocates only when the branch count grew.
 //
 // Beside them, for the passes that take each branch by its shape: the branches
@@ -84,7 +85,8 @@ struct BranchClasses {
   std::vector<std::int32_t> irregular;  // the ideal branches and the arresters
   std::int32_t last_source = 0;         // the last branch with a source (0: none)
   // What the lists were made from: the branch count, the flag columns one after
-  // the other, the switching modes.
+  // the other, the switching modes (as last seen: a change of mode that leaves
+  // every branch an arrester or not as before is taken over).
   std::int32_t count = -1;
   std::uint64_t epoch = 0;
   std::vector<unsigned char> flags;

@@ -53,7 +53,7 @@ TEST_F(StepViews, CopiedFactorsFollowPartialRefactorisations) {
 
 // Plain series R-L branches are listed apart; a capacitive part, a source, an
 // arrester's mode or a missing inductive part put a branch with the others, and
-// a changed flag moves it at the next request.
+// a changed flag or mode moves it at the next request.
 TEST_F(StepViews, BranchClassesFollowKindFlagsAndModes) {
   size(4, 8);
   for (std::int32_t k = 1; k <= 4; ++k) add_branch(1, k, 0, 1.0, 0.01, 0.0);  // 1..4
@@ -69,6 +69,16 @@ TEST_F(StepViews, BranchClassesFollowKindFlagsAndModes) {
   EXPECT_EQ(wakro::branch_classes(1).other, (Ids{2, 3, 5}));
   add_branch(1, 4, 3, 1.0, 0.01, 0.0);  // 7: a new branch is listed too
   EXPECT_EQ(wakro::branch_classes(1).series_rl, (Ids{1, 4, 6, 7}));
+  // Of a mode only whether it is an arrester's counts: a switching's change of
+  // mode keeps the lists; to an arrester's and back moves the branch each time.
+  int1::iorv(4, 1) = wakro::switch_mode::voltage_rising;
+  EXPECT_EQ(wakro::branch_classes(1).series_rl, (Ids{1, 4, 6, 7}));
+  int1::iorv(4, 1) = wakro::switch_mode::arrester;
+  EXPECT_EQ(wakro::branch_classes(1).series_rl, (Ids{1, 6, 7}));
+  EXPECT_EQ(wakro::branch_classes(1).other, (Ids{2, 3, 4, 5}));
+  int1::iorv(3, 1) = wakro::switch_mode::timed;
+  int1::iorv(4, 1) = wakro::switch_mode::timed;
+  EXPECT_EQ(wakro::branch_classes(1).series_rl, (Ids{1, 3, 4, 6, 7}));
 }
 
 // The columns are those of the arrays as they are now, also after the state was
