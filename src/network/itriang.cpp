@@ -109,11 +109,18 @@ PatternGrowth copy_pattern(std::int32_t ss, std::int32_t first, std::int32_t las
   return g;
 }
 
+// The diagonal of row i: GM's with the row's Norton conductance.
+inline double diagonal(std::int32_t ss, std::int32_t i, e_s0::RealView gm) {
+  return gm(i, i) + e_s0::ggin(i, ss);
+}
+
 // Rows m..n of the own elimination, when each row's entries stand only at the
 // positions of its index lists and its diagonal (the lists were made from a
 // pattern that holds GM's pattern of these rows): each position of the row's
 // lists takes -GM where GM has an entry and 0 elsewhere, so a row costs its own
-// entries, not n.
+// entries, not n; the diagonal with them (a row's entries lie in columns apart,
+// each on a page of its own in a large subsystem: one pass over the rows visits
+// each page once).
 void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
                           e_s0::RealView gm, e_s0::FillView filled) {
   using namespace sparse;
@@ -122,6 +129,7 @@ void assemble_listed_rows(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0:
       const std::int32_t j = lcol(k, ss);
       rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
     }
+    rdc(i, i) = diagonal(ss, i, gm);
     for (std::int32_t k = ubegin(i, ss); k <= uend(i, ss); ++k) {
       const std::int32_t j = ucol(k, ss);
       rdc(i, j) = filled(i, j) ? -gm(i, j) : 0.0;
@@ -143,6 +151,7 @@ void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t
             gm.extent(1), filled.data(), filled.extent(1));
   } else if (listed) {
     assemble_listed_rows(ss, m, n, rdc, gm, filled);
+    return;  // the diagonal with the rows
   } else {
     for (std::int32_t j = 1; j <= order; ++j)
       for (std::int32_t i = m; i <= n; ++i) rdc(i, j) = 0.0;
@@ -150,7 +159,7 @@ void assemble_rows(std::int32_t ss, std::int32_t m, std::int32_t n, std::int32_t
       for (std::int32_t i = m; i <= n; ++i)
         if (filled(i, j)) rdc(i, j) = -gm(i, j);
   }
-  for (std::int32_t i = m; i <= n; ++i) rdc(i, i) = gm(i, i) + e_s0::ggin(i, ss);
+  for (std::int32_t i = m; i <= n; ++i) rdc(i, i) = diagonal(ss, i, gm);
 }
 
 // The switching branches with an end at or beyond m.
