@@ -29,11 +29,11 @@
 //
 // A subsystem of one, two or three nodes (a three-phase bus, say) holds its
 // node values during the step in registers, each step's code made for its node
-// count: the node sums, the right-hand side, the
-// substitution and the new voltages then pass from one stage to the next
-// without a store and a load between (the work vectors are written all the
-// same, after the substitution). That is most of the step's chain of dependent
-// operations for so few nodes; four or more keep them in memory.
+// count: the node sums, the right-hand side, the substitution and the new
+// voltages then pass from one stage to the next without a store and a load
+// between (the work vectors are written all the same, after the substitution).
+// That is most of the step's chain of dependent operations for so few nodes;
+// four or more keep them in memory.
 //
 // Leaves what those routines leave for such a step: CCGMD, CCGM (the branch
 // histories); per branch CBR, CCBR, CCBRD, EBRD, GEQD, and of an inductive part
