@@ -12,8 +12,8 @@
 // loops.
 #pragma once
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +21,7 @@
 
 #include "model/farray.h"
 #include "model/int2.h"
+#include "model/int4.h"
 #include "model/ndde.h"
 #include "model/options.h"
 
@@ -212,6 +213,29 @@ inline const SubsystemColumns& subsystem_columns(std::int32_t ss, std::uint64_t&
 inline const SubsystemColumns& subsystem_columns(std::int32_t ss) {
   std::uint64_t key = 0;
   return subsystem_columns(ss, key);
+}
+
+// n values from `from` to `to`: a few in place, more by the library's block copy
+// (a call costs more than a few copies).
+inline void copy_values(const double* from, std::int32_t n, double* to) {
+  constexpr std::int32_t kBlockCopyMin = 16;
+  if (n >= kBlockCopyMin) {
+    std::copy_n(from, n, to);
+    return;
+  }
+  for (std::int32_t k = 0; k < n; ++k) to[k] = from[k];
+}
+
+// What a step keeps of the injections for the next one, on the columns c: the
+// line injections (CCLID := CCLI, the columns whole) and, of the first nmb
+// nodes of the Norton list, the injections and conductances (CCIND, GGIND).
+inline void keep_injections(const SubsystemColumns& c, std::int32_t nmb) {
+  copy_values(c.ccli.first, int4::cclid.extent(1), c.cclid.first);
+  for (std::int32_t k = 1; k <= nmb; ++k) {
+    const std::int32_t x = c.ll[k];
+    c.ccind[x] = c.ccin[x];
+    c.ggind[x] = c.ggin[x];
+  }
 }
 
 // The start of the history sums of a step on the columns c of n nodes: CCGMD

@@ -17,7 +17,6 @@
 #include "model/e_s5.h"
 #include "model/tf_subsystems.h"
 #include "model/int2.h"
-#include "model/int4.h"
 #include "model/options.h"
 #include "model/storage.h"
 #include "model/umec.h"
@@ -26,26 +25,11 @@
 
 void finishup(std::int32_t ss) { finishup(ss, wakro::subsystem_columns(ss)); }
 
-namespace {
-
-// n values from `from` to `to`: a few in place, more by the library's block copy
-// (a call costs more than a few copies).
-inline void copy_values(const double* from, std::int32_t n, double* to) {
-  constexpr std::int32_t kBlockCopyMin = 16;
-  if (n >= kBlockCopyMin) {
-    std::copy_n(from, n, to);
-    return;
-  }
-  for (std::int32_t k = 0; k < n; ++k) to[k] = from[k];
-}
-
-}  // namespace
-
 void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
   using namespace branches;
-  // Step 1: line injections (the columns are copied whole).
-  const std::int32_t nodes = int4::cclid.extent(1);
-  copy_values(c.ccli.first, nodes, c.cclid.first);
+  using wakro::copy_values;
+  // Step 1: the line and Norton injections kept.
+  wakro::keep_injections(c, int2::nmb(ss));
 
   // Step 2: branch copies.
   const std::int32_t nbr = std::max(int2::insb(ss), 0);
@@ -69,20 +53,7 @@ void finishup(std::int32_t ss, const wakro::SubsystemColumns& c) {
   copy_values(c.ccbr.first, nbr, c.ccbrd.first);
   copy_values(c.geq.first, nbr, c.geqd.first);
 
-  // Step 3: Norton nodes.
-  const auto& ll = c.ll;
-  const auto& ccin = c.ccin;
-  const auto& ggin = c.ggin;
-  const auto& ccind = c.ccind;
-  const auto& ggind = c.ggind;
-  const std::int32_t nmb = int2::nmb(ss);
-  for (std::int32_t k = 1; k <= nmb; ++k) {
-    const std::int32_t x = ll[k];
-    ccind[x] = ccin[x];
-    ggind[x] = ggin[x];
-  }
-
-  // Step 4: transformer windings.
+  // Step 3: transformer windings.
   using namespace e_s5;
   if (jset <= 0 || numt(ss) <= 0) return;
   const std::int32_t units = numt(ss);

@@ -64,7 +64,6 @@
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/int3.h"
-#include "model/int4.h"
 #include "model/mna.h"
 #include "model/options.h"
 #include "model/spcial.h"
@@ -521,13 +520,7 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
 
   // Step 8 (finishup): the line injections and the Norton injections kept.
-  const std::int32_t nodes = int4::cclid.extent(1);
-  for (std::int32_t k = 1; k <= nodes; ++k) c.cclid[k] = c.ccli[k];
-  for (std::int32_t k = 1; k <= nmb; ++k) {
-    const std::int32_t x = ll[k];
-    c.ccind[x] = ccin[x];
-    c.ggind[x] = c.ggin[x];
-  }
+  keep_injections(c, nmb);
   e_s8::switched(ss) = false;
   return true;
 }
