@@ -62,8 +62,11 @@ bool round_digits(double a, std::uint64_t& digits, int& k) {
     constexpr long double kLow = 1e13L;   // 10^(kDigits - 1)
     constexpr long double kHigh = 1e14L;  // 10^kDigits
     constexpr long double kDoubt = 1e-4L;
-    int e2 = 0;
-    std::frexp(a, &e2);  // a in [2^(e2-1), 2^e2)
+    // a in [2^(e2-1), 2^e2) for a normal a (a subnormal one ends beyond the
+    // exact powers below).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &a, sizeof bits);
+    const int e2 = static_cast<int>((bits >> 52) & 0x7ff) - 1022;
     // floor(log10(a)), or one below it.
     int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -92,12 +95,18 @@ bool round_digits(double a, std::uint64_t& digits, int& k) {
   }
 }
 
-// The kDigits digits of d (exactly that many) at p.
+// The kDigits digits of d (exactly that many) at p: two halves of seven
+// digits, each in 32-bit arithmetic.
 void put_digits(std::uint64_t d, char* p) {
-  for (int i = kDigits - 1; i >= 0; --i) {
-    p[i] = static_cast<char>('0' + d % 10);
-    d /= 10;
-  }
+  static_assert(kDigits == 14);
+  const auto seven = [](std::uint32_t x, char* q) {
+    for (int i = 6; i >= 0; --i) {
+      q[i] = static_cast<char>('0' + x % 10);
+      x /= 10;
+    }
+  };
+  seven(static_cast<std::uint32_t>(d / 10000000), p);
+  seven(static_cast<std::uint32_t>(d % 10000000), p + 7);
 }
 
 // The field from the sign, the kDigits digits and k (the value is
