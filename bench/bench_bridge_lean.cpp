@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "network/chatter.h"
+
 namespace {
 
 constexpr int kNodes = 5;
@@ -42,17 +44,6 @@ struct Bridge {
       crossing{};
   std::array<double, kCap * kCap> lu{};  // unit lower and upper (inverted diagonal), row-major
 };
-
-// The engine's chatter counter (two successive values and the counter).
-inline std::int32_t chatter_count(double x, double y, double level, std::int32_t c, bool& fired) {
-  const double mean = (x + y) / 2.0;
-  const int big = std::abs(x - mean) > level;
-  const int down = x < mean;
-  const int grew = big & (static_cast<int>(c < 0) ^ down);
-  const int far = static_cast<std::uint32_t>(c) + 4u > 8u;
-  fired = (grew & far) != 0;
-  return (1 - 2 * down) - (-grew & c);
-}
 
 // The substitution on the factors, for the bridge's pattern alone (nodes 1..3
 // are joined to 4 and 5 only, so L has rows 4 and 5 and U columns 4 and 5, with
