@@ -1,12 +1,11 @@
 // write_g23_14: the 23-column general field of the channel files.
 //
 // The 14 digits are the binary value rounded exactly (ties to even), as
-// std::to_chars rounds it, never depending on the locale. Most values take them
-// from one product in extended precision (round_digits below), which decides the
-// rounding whenever the product is not within a hair of half a unit; the rest,
-// and the magnitudes beyond the exact powers of ten, ask std::to_chars. The
-// fixed and the exponent form round to the same digit position, so the choice
-// made from the exponent form holds for the fixed form too.
+// std::to_chars rounds it, never depending on the locale: in 128-bit integer
+// arithmetic (round_digits below) for the magnitudes a channel holds, from
+// std::to_chars beyond them. The fixed and the exponent form round to the same
+// digit position, so the choice made from the exponent form holds for the fixed
+// form too.
 #include "output/gfield.h"
 
 #include <array>
@@ -15,7 +14,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <string>
 
 #include "diag/format.h"
@@ -35,64 +33,83 @@ void right_align(const char* s, std::size_t len, char* out, std::size_t w) {
   std::memcpy(out + (w - len), s, len);
 }
 
-// 10^0 .. 10^27, each exact in extended precision (5^27 < 2^64).
+// 5^0 .. 5^27, each below 2^63.
 constexpr int kMaxPower = 27;
-constexpr std::array<long double, kMaxPower + 1> kPowers = [] {
-  std::array<long double, kMaxPower + 1> p{};
-  long double x = 1.0L;
+constexpr std::array<std::uint64_t, kMaxPower + 1> kFives = [] {
+  std::array<std::uint64_t, kMaxPower + 1> p{};
+  std::uint64_t x = 1;
   for (auto& e : p) {
     e = x;
-    x *= 10.0L;
+    x *= 5;
   }
   return p;
 }();
 
+using Wide = unsigned __int128;
+
+// num / den rounded to the nearest integer, an exact tie to the even one.
+std::uint64_t rounded_quotient(Wide num, Wide den) {
+  const Wide q = num / den;
+  const Wide twice_rest = (num - q * den) * 2;  // below 2 den <= 2^128
+  const bool up = twice_rest > den || (twice_rest == den && (q & 1) != 0);
+  return static_cast<std::uint64_t>(q) + (up ? 1 : 0);
+}
+
 // a (finite, > 0) rounded to kDigits significant digits: digits, an integer of
 // exactly kDigits digits, and the decimal exponent of the first digit
-// (a ~ 0.d1d2... * 10^k, k returned). The product a * 10^s is formed in one
-// rounding of extended precision, within 2^-64 of itself, which is 6e-6 at
-// most for a product below 10^14: the rounding to an integer is certain unless
-// the fraction lies that near one half (an exact tie among them), or the
-// product that near a power of ten. False then, or when 10^|s| is not exact
-// (a below about 1e-14 or above 1e40): the caller asks std::to_chars.
+// (a ~ 0.d1d2... * 10^k, k returned), in exact integer arithmetic: with a =
+// m 2^q (m < 2^53) and e10 the decimal exponent of a's first digit, the digits
+// are m 2^q 10^s rounded, s = kDigits - 1 - e10, and 10^s = 5^s 2^s. False
+// when |s| > kMaxPower (a below about 1e-14 or above 1e40; the caller then asks
+// std::to_chars), where the terms would leave 128 bits.
 bool round_digits(double a, std::uint64_t& digits, int& k) {
-  if constexpr (std::numeric_limits<long double>::digits < 64) {
-    return false;
-  } else {
-    constexpr long double kLow = 1e13L;   // 10^(kDigits - 1)
-    constexpr long double kHigh = 1e14L;  // 10^kDigits
-    constexpr long double kDoubt = 1e-4L;
-    // a in [2^(e2-1), 2^e2) for a normal a (a subnormal one ends beyond the
-    // exact powers below).
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &a, sizeof bits);
-    const int e2 = static_cast<int>((bits >> 52) & 0x7ff) - 1022;
-    // floor(log10(a)), or one below it.
-    int e10 = static_cast<int>(std::floor((e2 - 1) * 0.30102999566398120));
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      const int s = (kDigits - 1) - e10;
-      if (s > kMaxPower || s < -kMaxPower) return false;
-      const long double y = s >= 0 ? a * kPowers[static_cast<std::size_t>(s)]
-                                   : a / kPowers[static_cast<std::size_t>(-s)];
-      if (y >= kHigh - kDoubt) {
-        if (y < kHigh + kDoubt) return false;
-        ++e10;  // the estimate was one low
-        continue;
-      }
-      if (y < kLow + kDoubt) return false;  // (the estimate is never high)
-      const long double whole = std::floor(y);
-      const long double frac = y - whole;
-      if (std::fabs(frac - 0.5L) <= kDoubt) return false;
-      digits = static_cast<std::uint64_t>(whole) + (frac > 0.5L ? 1 : 0);
-      k = e10 + 1;
-      if (digits == static_cast<std::uint64_t>(kHigh)) {  // 99999999999999.6 and the like
-        digits /= 10;
-        ++k;
-      }
-      return true;
+  constexpr std::uint64_t kLow = 10000000000000;  // 10^(kDigits - 1)
+  constexpr std::uint64_t kHigh = kLow * 10;      // 10^kDigits
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased == 0) return false;  // subnormal: far below the range
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = biased - 1075;  // a = m 2^q, and a in [2^(q+52), 2^(q+53))
+  // floor(log10(a)), or one below it.
+  int e10 = static_cast<int>(std::floor((q + 52) * 0.30102999566398120));
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int s = (kDigits - 1) - e10;
+    if (s > kMaxPower || s < -kMaxPower) return false;
+    std::uint64_t d = 0;
+    if (s >= 0) {
+      // m 5^s 2^(q+s): m 5^s < 2^116.
+      const Wide n = Wide{m} * kFives[static_cast<std::size_t>(s)];
+      const int shift = q + s;
+      if (shift > 127 - 116 || shift < -127) return false;  // (not reached in the range)
+      d = shift >= 0 ? static_cast<std::uint64_t>(n << shift)
+                     : rounded_quotient(n, Wide{1} << -shift);
+    } else {
+      // m 2^q / (5^t 2^t), t = -s.
+      const int t = -s;
+      const Wide five = kFives[static_cast<std::size_t>(t)];
+      const int shift = q - t;
+      if (shift > 127 - 53 || -shift > 127 - 63) return false;  // (not reached in the range)
+      d = shift >= 0 ? rounded_quotient(Wide{m} << shift, five)
+                     : rounded_quotient(Wide{m}, five << -shift);
     }
-    return false;
+    if (d > kHigh) {  // the estimate was one low
+      ++e10;
+      continue;
+    }
+    if (d < kLow) return false;  // (the estimate is never high)
+    // Rounded up to a power of ten (99999999999999.6 and the like; also an
+    // estimate one low whose product was within half a unit above 10^14): the
+    // digits of 10^(e10 + 1).
+    if (d == kHigh) {
+      d = kLow;
+      ++e10;
+    }
+    digits = d;
+    k = e10 + 1;
+    return true;
   }
+  return false;
 }
 
 // The kDigits digits of d (exactly that many) at p: two halves of seven

@@ -68,7 +68,7 @@ TEST(GField, AgreesWithTheLayoutRendererAtEveryMagnitudeAndRoundingBoundary) {
   for (int j = -40; j <= 45; ++j) {
     const double p = std::pow(10.0, j);
     for (double v : {p, std::nextafter(p, 0.0), std::nextafter(p, 1e300), p * (1 - 4e-15),
-                     p * (1 - 6e-15), -p * (1 + 4e-15)})
+                     p * (1 + 1e-13), p * (1 + 7e-12), p * (1 - 6e-15), -p * (1 + 4e-15)})
       ASSERT_EQ(g(v), wakro::edit_g(v, 23, 14)) << v;
   }
   for (double v : {123456789012345.0, 123456789012335.0, 0.5, 1.5, 2.5e-5, 12345678901234.5,
