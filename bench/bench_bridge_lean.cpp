@@ -35,9 +35,6 @@ using Reals = std::array<double, kCap>;
 using Ints = std::array<std::int32_t, kCap>;
 
 struct Bridge {
-  static constexpr int n = kNodes;
-  static constexpr int nbr = kBranches;
-  static constexpr int nsw = kValves;
   Ints from{}, to{}, kind{}, valve{}, count{}, node_count{};
   Reals cbr{}, ccbr{}, ccbrd{}, v12l{}, g2l{}, rlg{}, ccl{}, ccld{}, geq{}, rcl{}, rsc{}, ebr{},
       ebrd{}, geqd{}, source{}, ccli{}, cclid{}, ccgm{}, ccgmd{}, vdc{}, vnew{}, rhs{}, forward{},
@@ -71,8 +68,8 @@ struct Bridge {
 [[gnu::noinline]] bool step(Bridge& t) {
   constexpr double kLevel = 1.0e-3;
   constexpr double kNever = -1.0e300;  // a crossing level no current reaches
-  const int n = t.n;
-  const int nbr = t.nbr;
+  constexpr int n = kNodes;
+  constexpr int nbr = kBranches;
   double hist[kCap];
   double part[kCap];
   double sums[kCap];
@@ -98,7 +95,7 @@ struct Bridge {
   substitute_in(t);
   const double* v = t.vnew.data();  // node 0 is ground, held at 0
   double earliest = 2.0;
-  for (int k = 1; k <= t.nsw; ++k) {
+  for (int k = 1; k <= kValves; ++k) {
     const int b = t.valve[k];
     const double i = hist[b] + (v[t.from[b]] - v[t.to[b]]) * t.geq[b];
     const double before = t.cbr[b];

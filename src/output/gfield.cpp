@@ -55,14 +55,28 @@ std::uint64_t rounded_quotient(Wide num, Wide den) {
   return static_cast<std::uint64_t>(q) + (up ? 1 : 0);
 }
 
-// a (finite, > 0) rounded to kDigits significant digits: digits, an integer of
-// exactly kDigits digits, and the decimal exponent of the first digit
+// The kDigits digits of d (exactly that many) at p: two halves of seven
+// digits, each in 32-bit arithmetic.
+void put_digits(std::uint64_t d, char* p) {
+  static_assert(kDigits == 14);
+  const auto seven = [](std::uint32_t x, char* q) {
+    for (int i = 6; i >= 0; --i) {
+      q[i] = static_cast<char>('0' + x % 10);
+      x /= 10;
+    }
+  };
+  seven(static_cast<std::uint32_t>(d / 10000000), p);
+  seven(static_cast<std::uint32_t>(d % 10000000), p + 7);
+}
+
+// a (finite, > 0) rounded to kDigits significant digits: its kDigits digits at
+// digits, and the decimal exponent of the first digit
 // (a ~ 0.d1d2... * 10^k, k returned), in exact integer arithmetic: with a =
 // m 2^q (m < 2^53) and e10 the decimal exponent of a's first digit, the digits
 // are m 2^q 10^s rounded, s = kDigits - 1 - e10, and 10^s = 5^s 2^s. False
 // when |s| > kMaxPower (a below about 1e-14 or above 1e40; the caller then asks
 // std::to_chars), where the terms would leave 128 bits.
-bool round_digits(double a, std::uint64_t& digits, int& k) {
+bool round_digits(double a, char* digits, int& k) {
   constexpr std::uint64_t kLow = 10000000000000;  // 10^(kDigits - 1)
   constexpr std::uint64_t kHigh = kLow * 10;      // 10^kDigits
   std::uint64_t bits = 0;
@@ -105,25 +119,11 @@ bool round_digits(double a, std::uint64_t& digits, int& k) {
       d = kLow;
       ++e10;
     }
-    digits = d;
+    put_digits(d, digits);
     k = e10 + 1;
     return true;
   }
   return false;
-}
-
-// The kDigits digits of d (exactly that many) at p: two halves of seven
-// digits, each in 32-bit arithmetic.
-void put_digits(std::uint64_t d, char* p) {
-  static_assert(kDigits == 14);
-  const auto seven = [](std::uint32_t x, char* q) {
-    for (int i = 6; i >= 0; --i) {
-      q[i] = static_cast<char>('0' + x % 10);
-      x /= 10;
-    }
-  };
-  seven(static_cast<std::uint32_t>(d / 10000000), p);
-  seven(static_cast<std::uint32_t>(d % 10000000), p + 7);
 }
 
 // The field from the sign, the kDigits digits and k (the value is
@@ -180,12 +180,9 @@ void write_g23_14(double v, char* out) {
   // before the point (zero: 0.0000000000000 in the fixed form).
   char digits[kDigits];
   int k = 1;
-  std::uint64_t d = 0;
   if (a == 0.0) {
     std::memset(digits, '0', kDigits);
-  } else if (round_digits(a, d, k)) {
-    put_digits(d, digits);
-  } else {
+  } else if (!round_digits(a, digits, k)) {
     char sci[40];
     const auto r =
         std::to_chars(sci, sci + sizeof sci, a, std::chars_format::scientific, kDigits - 1);
