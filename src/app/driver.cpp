@@ -47,6 +47,7 @@
 #include "model/quolbv3.h"
 #include "model/snpdat.h"
 #include "model/versin.h"
+#include "multirun/run_end.h"
 #include "output/record_bindings.h"
 
 namespace {
@@ -142,6 +143,7 @@ void consolidate_parallel_runs() {
 std::int32_t one_run(bool& version5, bool& gui) {
   wakro::Seams& s = wakro::seams();
   if (ctrl::mmm > 1) s.ofnextrun(ctrl::mmm);
+  wakro::multirun::run_cut_short = false;
   snpdat::iiisnp = 0;
   misses::imis = 0;
   e_s5::jset = 0;
@@ -163,8 +165,15 @@ std::int32_t one_run(bool& version5, bool& gui) {
     }
   }
   std::int32_t abort = 0;
+  // A stop of the whole set lowers the run count to the present run, and the
+  // multiple-run component sets it during run 1: a run cut short is named
+  // with the larger, the count of the set it belonged to.
+  const std::int32_t runs_before = ctrl::nrun;
   wakro_runloop(version5, gui, abort);
-  if (ctrl::multirun && !gui)
+  if (ctrl::multirun && !gui && wakro::multirun::run_cut_short)
+    wakro::write_layout(wakro::console(), "('=> Run # ',I5,' of ',I5,' was cut short and is not counted as completed')",
+                        {ctrl::mmm, std::max(runs_before, ctrl::nrun)});
+  else if (ctrl::multirun && !gui)
     wakro::write_layout(wakro::console(), "('=> Completed run # ',I5,' of ',I5 )",
                         {ctrl::mmm, ctrl::nrun});
   if (ctrl::lastrun) {

@@ -17,6 +17,7 @@
 #include "model/quolbv3.h"
 #include "model/run_loop.h"
 #include "model/snpdat.h"
+#include "multirun/run_end.h"
 
 namespace {
 
@@ -73,7 +74,11 @@ void wakro_stoprun(const std::int32_t& mode) {
 void wakro_stoprun1(const std::int32_t& mode) {
   e_warn::comp_id1 = 0;
   e_warn::comp_id2 = 0;
+  // A stop on the engine's behalf (a stop signal, the design environment)
+  // that moves the last step earlier cuts the run short.
+  const std::int32_t planned_last = run_loop::lasttsn;
   wakro_stoprun(mode);
+  if (run_loop::lasttsn < planned_last) wakro::multirun::run_cut_short = true;
 }
 
 void wakro_stop() {

@@ -20,6 +20,7 @@
 #include "model/storage.h"
 #include "multirun/messages.h"
 #include "multirun/names.h"
+#include "multirun/run_end.h"
 #include "multirun/statistics.h"
 
 namespace {
@@ -54,11 +55,28 @@ void update(double& s, std::int32_t kind, double v) {
   }
 }
 
-std::string row_text(std::int32_t n) {
+// The row of this run, marked when the run was cut short; a value that is
+// not a finite number is said on the console.
+std::string row_text(std::int32_t n, const std::string& file_name) {
   std::vector<wakro::FmtValue> items;
   items.emplace_back(ctrl::mmm);
-  for (std::int32_t i = 0; i < n; ++i) items.emplace_back(storage::storf(storage::nstorf + i));
-  return wakro::render_layout(kRowLayout, items);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double v = storage::storf(storage::nstorf + i);
+    items.emplace_back(v);
+    if (!std::isfinite(v))
+      message_lines(wakro::msg::kWarning,
+                    {"Extra recording file " + file_name + ": run " + std::to_string(ctrl::mmm) + " recorded " +
+                         wakro::edit_g(v, 0, 10) + " as value " + std::to_string(i + 1) + "; ",
+                     "that value is left out of the statistics of its column."});
+  }
+  std::string row = wakro::render_layout(kRowLayout, items);
+  if (!run_cut_short) return row;
+  message_lines(wakro::msg::kWarning,
+                {"Extra recording file " + file_name + ": run " + std::to_string(ctrl::mmm) +
+                     " was cut short; its row is marked ",
+                 std::string(kCutShortMark) + " and left out of the statistics."});
+  if (!row.empty() && row.back() == '\n') row.pop_back();
+  return mark_cut_short(row) + "\n";
 }
 
 // Enters the file into the merge registry of the last rank.
@@ -89,7 +107,7 @@ void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
   const std::string file_name = extra_file_name(name, unit, ctrl::rank);
   if (ctrl::firstrun) {
     std::ofstream f(file_name, std::ios::out | std::ios::trunc);
-    f << kTitle << "\n" << multpl::mrunxtralabel.view() << "\n" << row_text(n);
+    f << kTitle << "\n" << multpl::mrunxtralabel.view() << "\n" << row_text(n, file_name);
     if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
     if (last_rank_of_parallel_run()) register_file(name, unit, n);
     return;
@@ -102,7 +120,7 @@ void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
     f.open(file_name, std::ios::out | std::ios::trunc);
     f << multpl::mrunxtralabel.view() << "\n";
   }
-  f << row_text(n);
+  f << row_text(n, file_name);
   if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
 }
 
@@ -141,7 +159,10 @@ void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t
   std::string line;
   for (std::int32_t r = 1; r <= sf.rows; ++r) {
     if (!std::getline(in, line) || !read_row_values(line, sf.leading, values)) unreadable(sf.name);
-    stats.add(values);
+    if (is_cut_short_row(line))
+      stats.add_cut_short();
+    else
+      stats.add(values);
   }
   in.close();
 
@@ -201,6 +222,12 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
     message_lines(wakro::msg::kError, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
     return;
   }
+  if (ncol0 < 0 || ncol0 > ncol) {
+    message_lines(wakro::msg::kError, {"Extra Run File Statistics: " + std::to_string(ncol0) +
+                                           " columns without a density table, ",
+                                       "but only 0 Up To " + std::to_string(ncol) + " are Allowed!"});
+    return;
+  }
   StatisticsFile sf;
   const std::int32_t merged_rows = ctrl::rank * (excludelastrun == 1 ? ctrl::nrun - 1 : ctrl::nrun);
   if (form != 1 && pmr_mrun == 1 && pmr_mrun_done == 0) {
@@ -216,7 +243,7 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
     sf = {extra_file_name(name, unit, ctrl::rank), 7, 1, include == 0 ? ctrl::nrun - 1 : ctrl::nrun, 16};
   }
   if (sf.rows < 1) return;
-  write_statistics(sf, std::max(ncol0, 0), ncol, ndiv);
+  write_statistics(sf, ncol0, ncol, ndiv);
 }
 
 void mrunxtrafiles_statistics1(std::int32_t ncol0, std::int32_t ncol, std::int32_t unit, std::int32_t ndiv,

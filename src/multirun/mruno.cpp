@@ -12,9 +12,17 @@
 // notice and the heading again. After the last row: the summary over the runs
 // (all of them, or all but the repeated last one of an optimum search), a
 // density table per output column, and the initial seed.
+//
+// A run that was cut short (run_end.h) still writes its row, marked "(cut
+// short)" after its values; it is said on the console, is never the optimum
+// and feeds no statistic. A value that is not a finite number (NaN, an
+// infinity, an integer too wide for its field) is written as such, said on the
+// console and left out of its column's figures; the summary then says how many
+// runs fed each column (statistics.h).
 #include "multirun/mruno.h"
 
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <span>
 #include <string>
@@ -22,6 +30,7 @@
 
 #include "diag/format.h"
 #include "diag/listout.h"
+#include "diag/message.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/fixedtext.h"
@@ -30,6 +39,7 @@
 #include "model/pmr_consolidate.h"
 #include "multirun/messages.h"
 #include "multirun/names.h"
+#include "multirun/run_end.h"
 #include "multirun/statistics.h"
 #include "multirun/varied.h"
 
@@ -57,6 +67,10 @@ struct OutputState {
   std::array<std::int32_t, kMaxColumns> savei{};  // this run's integer inputs
   std::array<double, kMaxColumns> saver{};        // this run's other inputs
   std::array<double, 4> best{};                   // best optimised value, per type
+  // The counts the file was set up with (mrunoini); -1 before the set-up.
+  std::int32_t nv = -1;
+  std::int32_t nm = -1;
+  std::int32_t ndiv = -1;
 };
 OutputState out;
 
@@ -108,7 +122,10 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   }
   if (id != optvar) return;
   double& best = out.best[static_cast<std::size_t>(type)];
-  const bool better = run == 1 || (minmax == 0 ? value < best : value > best);
+  // A value that is not a finite number is never the best: it holds run 1's
+  // place only until a run gives a finite value.
+  const bool better =
+      run == 1 || (std::isfinite(value) && (!std::isfinite(best) || (minmax == 0 ? value < best : value > best)));
   if (!better) return;
   best = value;
   multpl::optimumrun = run;
@@ -136,6 +153,14 @@ bool is_row(std::string_view line, std::span<double> values) {
             kTag);
 }
 
+// False for a value the statistics cannot count: not a finite number, or an
+// integer too wide for its field (written as asterisks).
+bool countable(std::int32_t type, std::string_view field, double r, std::complex<double> c) {
+  if (type == kReal && !std::isfinite(r)) return false;
+  if (type == kComplex && !(std::isfinite(c.real()) && std::isfinite(c.imag()))) return false;
+  return field.find('*') == std::string_view::npos;
+}
+
 // The summary, the density tables and the seed after the last row.
 void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
   const std::int32_t n = opt == 1 ? ctrl::nrun - 1 : ctrl::nrun;
@@ -147,9 +172,14 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
     if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
-    while (stats.rows() < n) {
+    for (std::int32_t rows = 0; rows < n;) {
       if (!std::getline(in, line)) unreadable();
-      if (is_row(line, values)) stats.add(values);
+      if (!is_row(line, values)) continue;
+      ++rows;
+      if (is_cut_short_row(line))
+        stats.add_cut_short();
+      else
+        stats.add(values);
     }
     out.file << stats.summary(wakro::trim_right(out.header2));
     for (std::int32_t j = 1; j <= nm; ++j) {
@@ -172,20 +202,49 @@ void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t 
     wakro::ListLine(out.file) << "Multiple Run Output File";
     out.file << wakro::trim_right(out.header1) << "\n";
   }
-  if (opt == 1 && run == ctrl::nrun) {
+  // A last run cut short did not repeat the optimum to the end.
+  if (opt == 1 && run == ctrl::nrun && !run_cut_short) {
     out.file << "\n"
              << wakro::render_layout("('The optimum occurred for run # ',I6,' and has been repeated for the last run "
                                      "below:')",
                                      {multpl::optimumrun})
              << wakro::trim_right(out.header1) << "\n";
   }
-  out.file << wakro::trim_right(out.row) << "\n";
+  if (run_cut_short) {
+    out.file << mark_cut_short(wakro::trim_right(out.row)) << "\n";
+    message_lines(wakro::msg::kWarning,
+                  {"Multiple run output: run " + std::to_string(run) + " was cut short; its row is marked ",
+                   std::string(kCutShortMark) + " and left out of the statistics."});
+  } else {
+    out.file << wakro::trim_right(out.row) << "\n";
+  }
   if (run == ctrl::nrun) write_statistics(opt, nv, nm, ndiv);
 }
 
 }  // namespace
 
 namespace wakro::multirun {
+
+void check_counts(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_view tag) {
+  const bool in_range = nv >= 0 && nv <= kMaxColumns && nm >= 0 && nm <= kMaxColumns && ndiv >= 1 &&
+                        ndiv <= kMaxDensityDivisions;
+  const bool as_set_up = out.nv < 0 || (nv == out.nv && nm == out.nm && ndiv == out.ndiv);
+  if (in_range && as_set_up) return;
+  // Only a refused call builds its texts: the recorders call this every step.
+  const std::string who = "Multiple run output: " + std::string(trim_right(tag)) + " was handed ";
+  auto count = [](std::int32_t v, const char* what) { return std::to_string(v) + what; };
+  if (nv < 0 || nv > kMaxColumns)
+    stop_with({who + count(nv, " input variables; "), "Only Up To 6 Variables Allowed!"}, tag);
+  if (nm < 0 || nm > kMaxColumns)
+    stop_with({who + count(nm, " output variables; "), "Only Up To 6 Variables Allowed!"}, tag);
+  if (ndiv < 1 || ndiv > kMaxDensityDivisions)
+    stop_with({who + count(ndiv, " probability density divisions; "), "Only 1 Up To 100 are Allowed!"}, tag);
+  stop_with({who + count(nv, " input variables, ") + count(nm, " output variables and ") +
+                 count(ndiv, " density divisions, "),
+             "but the multiple run output file was set up with " + count(out.nv, ", ") + count(out.nm, " and ") +
+                 count(out.ndiv, "!")},
+            tag);
+}
 
 void check_optimum_output(std::int32_t opt, std::int32_t optvar, std::int32_t nm) {
   if (opt == 1 && (optvar < 1 || optvar > nm))
@@ -203,6 +262,7 @@ void reset_output_state() {
   out.savei = {};
   out.saver = {};
   out.best = {};
+  out.nv = out.nm = out.ndiv = -1;
 }
 }  // namespace detail
 
@@ -240,6 +300,9 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
     stop_with({"Unable to open the multiple run output file ", out.file_name}, kIniTag);
   }
   multpl::mrunfilename = out.file_name;
+  out.nv = nv;
+  out.nm = nm;
+  out.ndiv = ndiv;
 }
 
 void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t type,
@@ -250,6 +313,7 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
     stop_with({"Multiple run output: a column must be input 1 to 6 or output 1 to 6 ",
                "of type logical, integer, real or complex!"},
               kTag);
+  check_counts(nv, nm, ndiv, kTag);
   // A run the design environment adds after the last one continues the file
   // after its summary; a file never set up is an error of the case.
   if (!out.file.is_open() && !out.file_name.empty()) out.file.open(out.file_name, std::ios::out | std::ios::app);
@@ -266,16 +330,23 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
     }
   }
   const int w = type == kComplex ? kComplexWidth : kNarrowWidth;
-  out.row += fit(value_field(type, lvalue, ivalue, rvalue, cvalue), w);
+  const std::string field = fit(value_field(type, lvalue, ivalue, rvalue, cvalue), w);
+  out.row += field;
+  if (!countable(type, field, rvalue, cvalue))
+    message_lines(wakro::msg::kWarning,
+                  {"Multiple run output: run " + std::to_string(run) + " recorded " +
+                       std::string(wakro::trim_right(field).substr(field.find_first_not_of(' '))) + " for " +
+                       std::string(wakro::trim_right(label)) + "; ",
+                   "that value is left out of the statistics of its column."});
   if (run == 1) {
     const std::size_t slot = id < 0 ? static_cast<std::size_t>(-id - 1) : static_cast<std::size_t>(nv + id - 1);
     if (slot < out.labelsave.size())
       out.labelsave[slot] = wakro::trim_right(label).substr(0, kHeadingLabelMax);
-    const std::string field = heading_field(label, w);
-    out.header1 += field;
-    out.header2 += field;
+    const std::string heading = heading_field(label, w);
+    out.header1 += heading;
+    out.header2 += heading;
   }
-  if (opt == 1 && run != ctrl::nrun)
+  if (opt == 1 && run != ctrl::nrun && !run_cut_short)
     track_optimum(id, type, optvar, minmax, nv, candidate(type, lvalue, ivalue, rvalue, cvalue), ivalue);
   const bool complete = nm > 0 ? id == nm : id == -nv;
   if (complete) write_row(opt, nv, nm, ndiv);

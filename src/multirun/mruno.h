@@ -50,6 +50,13 @@ namespace wakro::multirun {
 enum ValueType : std::int32_t { kLogical = 0, kInteger = 1, kReal = 2, kComplex = 3 };
 inline constexpr std::int32_t kMaxColumns = 6;  // inputs, and outputs, each
 
+// The counts a recording routine is handed (nv inputs, nm outputs, ndiv
+// density divisions) must be those the set-up accepts and, once the file is
+// set up, the ones it was set up with: the row and the statistics are laid
+// out by them. Anything else stops with a message naming the routine by its
+// tag and the count (mruno, the recorders).
+void check_counts(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_view tag);
+
 // In an optimum search (opt 1) the optimised output must be one of the nm
 // outputs; anything else stops (tag "MRUNO       "), since no best run could
 // ever be found for the last run to repeat.

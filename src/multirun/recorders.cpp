@@ -41,8 +41,10 @@ struct RecorderState {
 RecorderState rec;
 
 // The checks of a recorder call; the slot index (0-based) of its output.
-std::size_t slot_of(std::int32_t opt, std::int32_t optvar, std::int32_t id, std::int32_t nm, std::string_view tag) {
+std::size_t slot_of(std::int32_t opt, std::int32_t optvar, std::int32_t id, std::int32_t nv, std::int32_t nm,
+                    std::int32_t ndiv, std::string_view tag) {
   if (id < 1 || id > kMaxColumns) stop_with({"Multiple run output: the output number must be 1 up to 6!"}, tag);
+  check_counts(nv, nm, ndiv, tag);
   if (e_s1::firststep && ctrl::mmm == 1) check_optimum_output(opt, optvar, nm);
   return static_cast<std::size_t>(id - 1);
 }
@@ -68,7 +70,7 @@ void reset_recorder_state() { rec = RecorderState{}; }
 void mrunob(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t nv,
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, bool value,
             std::string_view label) {
-  std::int32_t& s = rec.logical[slot_of(opt, optvar, id, nm, "MRUNOB      ")];
+  std::int32_t& s = rec.logical[slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOB      ")];
   const std::int32_t v = value ? 1 : 0;
   if (e_s1::firststep) s = kind == kMinimum ? 1 : 0;
   if (enable == 1) {
@@ -89,7 +91,7 @@ void mrunoi(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, std::int32_t value,
             std::string_view label) {
   constexpr std::int32_t kStartLarge = 400000000;
-  std::int32_t& s = rec.integer[slot_of(opt, optvar, id, nm, "MRUNOI      ")];
+  std::int32_t& s = rec.integer[slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOI      ")];
   if (e_s1::firststep) s = kind == kMinimum ? kStartLarge : kind == kMaximum ? -kStartLarge : 0;
   if (enable == 1) {
     switch (kind) {
@@ -108,7 +110,7 @@ void mrunor(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, double value,
             std::string_view label) {
   constexpr double kStartLarge = 1.0e30;
-  double& s = rec.real[slot_of(opt, optvar, id, nm, "MRUNOR      ")];
+  double& s = rec.real[slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOR      ")];
   if (e_s1::firststep) s = kind == kMinimum ? kStartLarge : kind == kMaximum ? -kStartLarge : 0.0;
   if (enable == 1) {
     switch (kind) {
@@ -127,7 +129,7 @@ void mrunoc(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, std::complex<double> value,
             std::string_view label) {
   constexpr double kStartLarge = 1.0e30;
-  const std::size_t k = slot_of(opt, optvar, id, nm, "MRUNOC      ");
+  const std::size_t k = slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOC      ");
   std::complex<double>& c = rec.complex_value[k];
   double& m = rec.magnitude[k];
   if (e_s1::firststep) {

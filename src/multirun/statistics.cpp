@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 
 #include "diag/format.h"
 #include "files/listread.h"
@@ -17,6 +18,12 @@ constexpr std::string_view kDensityHeading =
     "Centre of Range     Probability(%)   Cumulative Prob.(%)   100-Cumulative Prob.";
 constexpr double kNoMinimum = 1.0e30;
 constexpr double kNoMaximum = -1.0e30;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr std::string_view kCutShortLine = "('Runs cut short and left out of the summary: ',I6)";
+constexpr std::string_view kUsedLabel = "Runs used: ";
+constexpr std::string_view kUsedNote = "Values that are not finite numbers (NaN, Infinity) are left out of the figures.";
+constexpr std::string_view kNoFiniteValue = "No run gave a finite value: no density table.";
 
 bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
@@ -47,6 +54,49 @@ std::string_view next_item(std::string_view line, std::size_t& pos) {
 
 std::string g16(double x) { return edit_g(x, 16, 10); }
 
+std::string_view trimmed(std::string_view s) {
+  const std::size_t a = s.find_first_not_of(' ');
+  if (a == std::string_view::npos) return {};
+  return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
+// The value of a text the writers give a value that is not a finite number
+// (edit_g's forms, and the asterisks of a field too narrow for its value).
+bool read_non_finite(std::string_view item, double& v) {
+  item = trimmed(item);
+  if (item == "NaN" || (!item.empty() && item.find_first_not_of('*') == std::string_view::npos)) {
+    v = kNaN;
+  } else if (item == "Infinity" || item == "Inf" || item == "+Infinity" || item == "+Inf") {
+    v = kInfinity;
+  } else if (item == "-Infinity" || item == "-Inf") {
+    v = -kInfinity;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool read_real(std::string_view item, double& v) {
+  return list_read(item, {v}) == ReadStatus::ok || read_non_finite(item, v);
+}
+
+// A bracketed pair "(re,im)", read as its magnitude.
+bool read_complex_magnitude(std::string_view item, double& v) {
+  std::complex<double> c;
+  if (list_read(item, {c}) == ReadStatus::ok) {
+    v = std::abs(c);
+    return true;
+  }
+  const std::size_t comma = item.find(',');
+  if (item.size() < 2 || item.back() != ')' || comma == std::string_view::npos) return false;
+  double re = 0.0;
+  double im = 0.0;
+  if (!read_real(item.substr(1, comma - 1), re) || !read_real(item.substr(comma + 1, item.size() - comma - 2), im))
+    return false;
+  v = std::abs(std::complex<double>(re, im));
+  return true;
+}
+
 }  // namespace
 
 bool read_row_values(std::string_view line, int leading, std::span<double> values) {
@@ -56,15 +106,16 @@ bool read_row_values(std::string_view line, int leading, std::span<double> value
   for (double& v : values) {
     const std::string_view item = next_item(line, pos);
     if (item.empty()) return false;
-    if (item.front() == '(') {
-      std::complex<double> c;
-      if (list_read(item, {c}) != ReadStatus::ok) return false;
-      v = std::abs(c);
-    } else if (list_read(item, {v}) != ReadStatus::ok) {
-      return false;
-    }
+    if (!(item.front() == '(' ? read_complex_magnitude(item, v) : read_real(item, v))) return false;
   }
   return true;
+}
+
+std::string mark_cut_short(std::string_view row) { return std::string(row).append("   ").append(kCutShortMark); }
+
+bool is_cut_short_row(std::string_view line) {
+  const std::string_view t = trimmed(line);
+  return t.size() > kCutShortMark.size() && t.substr(t.size() - kCutShortMark.size()) == kCutShortMark;
 }
 
 ColumnStatistics::ColumnStatistics(int ncol, int ndiv) : ncol_(ncol), ndiv_(ndiv) {}
@@ -73,30 +124,43 @@ void ColumnStatistics::add(std::span<const double> row) {
   for (int c = 0; c < ncol_; ++c) rows_.push_back(row[static_cast<std::size_t>(c)]);
 }
 
+int ColumnStatistics::used(int col) const {
+  int n = 0;
+  for (int r = 0; r < rows(); ++r) n += std::isfinite(value(r, col)) ? 1 : 0;
+  return n;
+}
+
 double ColumnStatistics::minimum(int col) const {
+  if (used(col) == 0) return kNaN;
   double m = kNoMinimum;
-  for (int r = 0; r < rows(); ++r) m = std::min(m, value(r, col));
+  for (int r = 0; r < rows(); ++r)
+    if (std::isfinite(value(r, col))) m = std::min(m, value(r, col));
   return m;
 }
 
 double ColumnStatistics::maximum(int col) const {
+  if (used(col) == 0) return kNaN;
   double m = kNoMaximum;
-  for (int r = 0; r < rows(); ++r) m = std::max(m, value(r, col));
+  for (int r = 0; r < rows(); ++r)
+    if (std::isfinite(value(r, col))) m = std::max(m, value(r, col));
   return m;
 }
 
 double ColumnStatistics::mean(int col) const {
   double sum = 0.0;
-  for (int r = 0; r < rows(); ++r) sum += value(r, col);
-  return sum / rows();
+  for (int r = 0; r < rows(); ++r)
+    if (std::isfinite(value(r, col))) sum += value(r, col);
+  return used(col) == 0 ? kNaN : sum / used(col);
 }
 
 double ColumnStatistics::sigma(int col) const {
-  const std::int64_t n = rows();
+  const std::int64_t n = used(col);
+  if (n == 0) return kNaN;
   if (n < 2) return 0.0;
   double sum = 0.0;
   double sumsq = 0.0;
   for (int r = 0; r < rows(); ++r) {
+    if (!std::isfinite(value(r, col))) continue;
     sum += value(r, col);
     sumsq += value(r, col) * value(r, col);
   }
@@ -116,6 +180,7 @@ std::vector<int> ColumnStatistics::counts(int col) const {
   std::vector<int> count(static_cast<std::size_t>(ndiv_) + 1, 0);
   for (int r = 0; r < rows(); ++r) {
     const double x = value(r, col);
+    if (!std::isfinite(x)) continue;
     for (int i = 1; i <= ndiv_; ++i) {
       if (e[static_cast<std::size_t>(i) - 1] <= x && x < e[static_cast<std::size_t>(i)]) {
         ++count[static_cast<std::size_t>(i)];
@@ -131,6 +196,7 @@ std::vector<int> ColumnStatistics::counts(int col) const {
 std::string ColumnStatistics::summary(std::string_view heading) const {
   std::string out = "\n";
   out += render_layout("('Statistical Summary Based on ',I6,' Runs:')", {rows()});
+  if (cut_short_ > 0) out += render_layout(kCutShortLine, {cut_short_});
   out += std::string(kSummaryRule) + "\n";
   out += std::string(heading) + "\n";
   struct Line {
@@ -152,15 +218,23 @@ std::string ColumnStatistics::summary(std::string_view heading) const {
     for (int c = 1; c <= ncol_; ++c) out += g16(l.of(*this, c)) + " ";
     out += "\n";
   }
+  bool every_row_used = rows() > 0;
+  for (int c = 1; c <= ncol_; ++c) every_row_used = every_row_used && used(c) == rows();
+  if (!every_row_used) {
+    out += kUsedLabel;
+    for (int c = 1; c <= ncol_; ++c) out += edit_i(used(c), 16) + " ";
+    out += std::string("\n").append(kUsedNote).append("\n");
+  }
   return out;
 }
 
 std::string ColumnStatistics::density(int col, std::string_view title) const {
   std::string out = std::string("\n").append(title).append("\n");
   out += std::string(kDensityRule) + "\n";
+  if (used(col) == 0) return out.append(kNoFiniteValue).append("\n");
   out += std::string(kDensityHeading) + "\n";
   const std::vector<int> count = counts(col);
-  const double n = rows();
+  const double n = used(col);
   int cumulative = 0;
   for (int i = 1; i <= ndiv_; ++i) {
     cumulative += count[static_cast<std::size_t>(i)];

@@ -11,6 +11,13 @@
 //   edges  e(i) = min + (max - min) i / ndiv, i = 0 .. ndiv; a value counts in
 //           the first bucket i with e(i-1) <= x < e(i), below e(0) in bucket 1
 //           and from e(ndiv) on in bucket ndiv (so the maximum is in the last).
+// A run whose value in a column is not a finite number (NaN, an infinity, or
+// a value too wide for its field) is left out of that column's figures: N is
+// then, per column, the number of runs that fed it, and the summary gives
+// those numbers on a line of its own. A row marked as the row of a run that
+// was cut short feeds no figure at all; the summary says how many there were.
+// With every value finite and no run cut short the summary and the tables
+// are exactly those of the formulas above over all N rows.
 #pragma once
 
 #include <cstdint>
@@ -28,23 +35,40 @@ inline constexpr double kTwoPercentDeviations = 2.053748941152;
 
 // Reads the values of one row: `leading` words (rank code, run number) are
 // passed over, then `values.size()` values follow. A value is a real, or a
-// bracketed complex pair "(re,im)", which counts as its magnitude. False when
-// the row holds fewer values or one of them is no number.
+// bracketed complex pair "(re,im)", which counts as its magnitude. The texts
+// the writers give a value that is not a finite number ("NaN", "Infinity",
+// "-Infinity", "Inf", "-Inf") read back as that value, and a field of
+// asterisks (a value too wide for its field) as NaN. False when the row holds
+// fewer values or one of them is no number.
 bool read_row_values(std::string_view line, int leading, std::span<double> values);
+
+// The row of a run that was cut short ends with this mark.
+inline constexpr std::string_view kCutShortMark = "(cut short)";
+// The row with the mark after it.
+std::string mark_cut_short(std::string_view row);
+bool is_cut_short_row(std::string_view line);
 
 // The statistics of ncol columns over the rows given to add().
 class ColumnStatistics {
  public:
   ColumnStatistics(int ncol, int ndiv);
   void add(std::span<const double> row);
+  // Counts a row of a run that was cut short, which feeds no figure.
+  void add_cut_short() { ++cut_short_; }
   int rows() const { return static_cast<int>(rows_.size()) / ncol_; }
+  int cut_short() const { return cut_short_; }
+  // Rows whose value in column col is a finite number.
+  int used(int col) const;
 
-  // "" then "Statistical Summary Based on N Runs:", the rule, the heading
-  // line and the six statistic lines, each line ending in '\n'.
+  // "" then "Statistical Summary Based on N Runs:" (N the rows added), the
+  // count of runs cut short when there were any, the rule, the heading line
+  // and the six statistic lines, then, when a column was fed by fewer than N
+  // runs, the runs that fed each column; each line ending in '\n'.
   std::string summary(std::string_view heading) const;
   // "", the given title line, the rule, the column heading and ndiv lines of
   // centre, probability, cumulative probability and its complement (in %) of
-  // column col (1-based).
+  // column col (1-based); a column without a finite value gets a line saying
+  // so instead of the table.
   std::string density(int col, std::string_view title) const;
 
   double mean(int col) const;
@@ -60,6 +84,7 @@ class ColumnStatistics {
 
   int ncol_;
   int ndiv_;
+  int cut_short_ = 0;
   std::vector<double> rows_;
 };
 

@@ -17,6 +17,7 @@
 #include "model/pmr_consolidate.h"
 #include "multirun/messages.h"
 #include "multirun/mruno.h"
+#include "multirun/run_end.h"
 
 namespace {
 
@@ -135,6 +136,7 @@ void reset_multirun_state() {
   detail::reset_varied_state();
   detail::reset_output_state();
   detail::reset_recorder_state();
+  run_cut_short = false;
 }
 
 }  // namespace wakro::multirun

@@ -2,7 +2,9 @@
 // with its levels, the density tables, the optimum notice, the limits of the
 // set-up and the guarded statistics (one run, no runs, complex columns).
 #include <array>
+#include <cmath>
 #include <complex>
+#include <limits>
 #include <functional>
 #include <vector>
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include "model/multpl.h"
 #include "model/pmr_consolidate.h"
 #include "multirun/mruno.h"
+#include "multirun/run_end.h"
 #include "multirun/statistics.h"
 #include "multirun_fixture.h"
 
@@ -98,11 +101,17 @@ TEST_F(OutputFile, MinimumSearchNamesTheBestRunAndRepeatsIt) {
   EXPECT_EQ(lines[10], "Statistical Summary Based on      3 Runs:");
 }
 
+// The set-up's limits, and the same counts handed to the output routines,
+// which also refuse counts other than the set-up's (routine 0 the set-up
+// itself; otherwise the set-up with 1 input, 1 output and 10 divisions, then
+// on the last step the routine: 1 mrunor, 2 mruno, 3 mrunvr).
 TEST_F(OutputFile, SetUpLimitsStopWithTheirMessages) {
   struct Case {
     std::int32_t nv, nm, ndiv, role;
     const char* first;
     const char* last;
+    int routine = 0;
+    const char* tag = "MRUNOINI    ";
   };
   const Case cases[] = {
       {1, 1, 101, 0, "Too Many Probability Density Divisions! ", "Only Up To 100 are Allowed!"},
@@ -110,13 +119,32 @@ TEST_F(OutputFile, SetUpLimitsStopWithTheirMessages) {
       {7, 1, 10, 0, "Too Many Multiple Run Variables! ", "Only Up To 6 Variables Allowed!"},
       {1, 7, 10, 0, "Too Many Multiple Run Output Variables! ", "Only Up To 6 Variables Allowed!"},
       {1, 1, 10, 1, "Multiple Run component in a Master project ", "component in Slave projects. "},
+      {7, 1, 10, 0, "Multiple run output: MRUNOR was handed 7 input variables; ", "Only Up To 6 Variables Allowed!", 1,
+       "MRUNOR      "},
+      {1, -1, 10, 0, "Multiple run output: MRUNOR was handed -1 output variables; ",
+       "Only Up To 6 Variables Allowed!", 1, "MRUNOR      "},
+      {1, 1, 0, 0, "Multiple run output: MRUNO was handed 0 probability density divisions; ",
+       "Only 1 Up To 100 are Allowed!", 2, "MRUNO       "},
+      {1, 2, 10, 0, "Multiple run output: MRUNO was handed 1 input variables, 2 output variables and 10 density divisions, ",
+       "but the multiple run output file was set up with 1, 1 and 10!", 3, "MRUNO       "},
   };
   for (const Case& c : cases) {
     console_.str("");
     ctrl::mruntype = c.role;
     int status = 0;
     run(1, 2, [&](int s) {
-      if (s == 0) status = fatal_status([&] { mrunoini(c.nv, c.nm, c.ndiv, "limits"); });
+      if (c.routine == 0) {
+        if (s == 0) status = fatal_status([&] { mrunoini(c.nv, c.nm, c.ndiv, "limits"); });
+        return;
+      }
+      mrunoini(1, 1, 10, "limits");
+      double v = 0.0;
+      if (s == 1 && status == 0)
+        status = fatal_status([&] {
+          if (c.routine == 1) mrunor(0, 0, 0, 1, c.nv, c.nm, c.ndiv, 0, 1, 1.0, "x");
+          if (c.routine == 2) mruno(0, 0, 0, -1, wakro::multirun::kReal, c.nv, c.nm, c.ndiv, false, 0, 1.0, {}, "x");
+          if (c.routine == 3) mrunvr(0, 0, 0, 1, c.nv, c.nm, c.ndiv, 1, 1, 0, 1.0, 1.0, 0.0, v, "x");
+        });
     });
     ctrl::mruntype = 0;
     EXPECT_EQ(status, 2000) << c.first;
@@ -124,7 +152,7 @@ TEST_F(OutputFile, SetUpLimitsStopWithTheirMessages) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], std::string(" ***ERROR** ") + c.first);
     EXPECT_TRUE(contains(console(), std::string(" ***ERROR** ") + c.last + "\n")) << console();
-    EXPECT_TRUE(contains(console(), "Abnormal termination of WAKRO by MRUNOINI    \n"));
+    EXPECT_TRUE(contains(console(), std::string("Abnormal termination of WAKRO by ") + c.tag + "\n")) << console();
   }
 }
 
@@ -292,6 +320,108 @@ TEST_F(OutputFile, RunAddedAfterTheLastContinuesTheFile) {
   });
   EXPECT_EQ(status, 2000);
   EXPECT_TRUE(contains(console(), " ***ERROR** Multiple run output: the output file is not open; \n")) << console();
+}
+
+}  // namespace
+}  // namespace multirun_test
+
+namespace multirun_test {
+namespace {
+
+// Every value the writers give reads back: numbers, a complex pair as its
+// magnitude, NaN and the infinities as written, an integer too wide for its
+// field (asterisks) as NaN.
+TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::string field;
+    double expected;
+  };
+  const Case cases[] = {
+      {g(2.5), 2.5},          {g(nan), nan},         {g(inf), inf},
+      {g(-inf), -inf},        {"Inf", inf},          {"-Inf", -inf},
+      {wakro::edit_i(400000000, 5), nan},            {"(" + g(3) + "," + g(4) + ")", 5.0},
+      {"(" + g(nan) + "," + g(4) + ")", nan},        {"(" + g(-inf) + "," + g(1) + ")", inf},
+  };
+  for (const Case& c : cases) {
+    std::array<double, 2> v{};
+    ASSERT_TRUE(wakro::multirun::read_row_values(i5(7) + blanks(8) + " " + c.field + " 1.0", 1, v)) << c.field;
+    if (std::isnan(c.expected))
+      EXPECT_TRUE(std::isnan(v[0])) << c.field;
+    else
+      EXPECT_EQ(v[0], c.expected) << c.field;
+    EXPECT_EQ(v[1], 1.0) << c.field;
+  }
+  std::array<double, 1> v{};
+  EXPECT_FALSE(wakro::multirun::read_row_values("    7   NaNs", 1, v));
+}
+
+// Output 1 gives 1, NaN, 3 and Infinity over four runs, output 2 gives 1..4:
+// the set goes on, each run is said, and output 1's figures are those of 1
+// and 3 alone (sigma sqrt((2 10 - 16) / 2)), its table over 2 runs.
+TEST_F(OutputFile, NotFiniteValuesAreSaidAndLeftOutOfTheirColumn) {
+  const double outputs[] = {1.0, std::numeric_limits<double>::quiet_NaN(), 3.0,
+                            std::numeric_limits<double>::infinity()};
+  ctrl::nrun = 4;
+  run_all(2, [&](int) {
+    mrunoini(0, 2, 2, "nan");
+    mrunor(0, 0, 0, 1, 0, 2, 2, 0, 1, outputs[ctrl::mmm - 1], "a");
+    mrunor(0, 0, 0, 2, 0, 2, 2, 0, 1, ctrl::mmm * 1.0, "b");
+  });
+  const std::string text = read_file("nan.out");
+  std::string expected = "Statistical Summary Based on      4 Runs:\n-----------------------------------------\n";
+  expected += blanks(6 + 16) + "a" + blanks(16) + "b\n";
+  expected += "Minimum:   " + g(1) + " " + g(1) + " \n";
+  expected += "Maximum:   " + g(3) + " " + g(4) + " \n";
+  expected += "Mean:      " + g(2) + " " + g(2.5) + " \n";
+  expected += "Std Dev:   " + g(std::sqrt(2.0)) + " " + g(std::sqrt(20.0 / 12.0)) + " \n";
+  expected += " 2% Level: " + g(2 - 2.053748941152 * std::sqrt(2.0)) + " " +
+              g(2.5 - 2.053748941152 * std::sqrt(20.0 / 12.0)) + " \n";
+  expected += "98% Level: " + g(2 + 2.053748941152 * std::sqrt(2.0)) + " " +
+              g(2.5 + 2.053748941152 * std::sqrt(20.0 / 12.0)) + " \n";
+  expected += "Runs used: " + blanks(15) + "2 " + blanks(15) + "4 \n";
+  expected += "Values that are not finite numbers (NaN, Infinity) are left out of the figures.\n";
+  expected += "\nProbability Density Functions (%) for Variable 1, a" + blanks(19) + "\n";
+  expected += "-------------------------------------------------------------------\n";
+  expected += "Centre of Range     Probability(%)   Cumulative Prob.(%)   100-Cumulative Prob.\n";
+  expected += " 1.500000000         50.00000000         50.00000000         50.00000000        \n";
+  expected += " 2.500000000         50.00000000         100.0000000         0.000000000        \n";
+  EXPECT_TRUE(contains(text, "    2" + blanks(8) + blanks(14) + "NaN" + "  2.000000000\n")) << text;
+  EXPECT_TRUE(contains(text, expected)) << text;
+  EXPECT_TRUE(contains(console(), " ***WARN*** Multiple run output: run 2 recorded NaN for a; \n"
+                                  " ***WARN*** that value is left out of the statistics of its column.\n"))
+      << console();
+  EXPECT_TRUE(contains(console(), "run 4 recorded Infinity for a; ")) << console();
+}
+
+// Run 3 of a maximum search over four is cut short with the largest value: its
+// row is marked and said, it is not the optimum (run 2 is, and run 4 repeats
+// it), and the summary is over runs 1 and 2 and says that one run was left out.
+TEST_F(OutputFile, RunCutShortIsMarkedNeverTheOptimumAndLeftOut) {
+  const double outputs[] = {1.0, 2.0, 9.0, 5.0};
+  ctrl::nrun = 4;
+  for (std::int32_t r = 1; r <= 4; ++r) {
+    wakro::multirun::run_cut_short = r == 3;
+    run(r, 2, [&](int) {
+      mrunoini(1, 1, 2, "short");
+      std::int32_t in = 0;
+      mrunvi(1, 1, 1, 1, 1, 1, 2, 4, 1, 0, 10, 1, 0.0, in, "In");
+      mrunor(1, 1, 1, 1, 1, 1, 2, 0, 1, r == 4 ? in * 1.0 : outputs[r - 1], "Out");
+    });
+  }
+  wakro::multirun::run_cut_short = false;
+  EXPECT_EQ(multpl::optimumrun, 2);
+  const auto lines = lines_of(read_file("short.out"));
+  ASSERT_GE(lines.size(), 17u);
+  EXPECT_EQ(lines[4], "    3" + blanks(8) + "    12" + blanks(11) + "  9.000000000   (cut short)");
+  EXPECT_EQ(lines[8], "    4" + blanks(8) + "    11" + blanks(11) + "  11.00000000");
+  EXPECT_EQ(lines[10], "Statistical Summary Based on      2 Runs:");
+  EXPECT_EQ(lines[11], "Runs cut short and left out of the summary:      1");
+  EXPECT_EQ(lines[16], "Mean:      " + g(10.5) + " " + g(1.5) + " ");
+  EXPECT_TRUE(contains(console(), " ***WARN*** Multiple run output: run 3 was cut short; its row is marked \n"
+                                  " ***WARN*** (cut short) and left out of the statistics.\n"))
+      << console();
 }
 
 }  // namespace
