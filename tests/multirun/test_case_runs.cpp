@@ -2,6 +2,8 @@
 // four runs, and as the two ranks of a parallel multiple run under the
 // scripted design environment, whose answer to the merge request (21) decides
 // whether the last rank merges the files of both ranks.
+#include <signal.h>
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -45,9 +47,10 @@ class CaseRuns : public MultirunTest {
 
   // Runs the case as rank `rank` of `count` with `runs` runs; answers every
   // merge request (21) with the next of `replies` (tag, value), 99 when none
-  // is left.
+  // is left. With sigterm_run, SIGTERM reaches the engine at the start of that
+  // run, before it is given its steps.
   RankRun run_rank(std::int32_t rank, std::int32_t count, double runs,
-                   const std::vector<std::pair<std::int32_t, std::int32_t>>& replies) {
+                   const std::vector<std::pair<std::int32_t, std::int32_t>>& replies, int sigterm_run = 0) {
     RankRun result;
     wakro_test::ScriptedPeer peer;
     ChildProcess child({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, dir());
@@ -62,6 +65,7 @@ class CaseRuns : public MultirunTest {
     send(peer.frame().i(19));
     std::size_t next_reply = 0;
     bool aborted = false;
+    int run_starts = 0;
     for (;;) {
       auto r = peer.recvFrame(20000);
       if (!r) {
@@ -70,6 +74,7 @@ class CaseRuns : public MultirunTest {
       }
       const std::int32_t tag = r->i();
       if (tag == 2) {
+        if (++run_starts == sigterm_run) ::kill(child.pid(), SIGTERM);
         send(peer.frame().i(1).i(1000000));  // every step of the run
       } else if (tag == 10) {
         aborted = true;
@@ -183,6 +188,26 @@ TEST_F(CaseRuns, RankThreeWritesItsOwnFiles) {
   EXPECT_TRUE(fs::exists("mrun_0003.out"));
   EXPECT_TRUE(fs::exists("ramp_01_0003.out"));
   EXPECT_FALSE(fs::exists("mrun.out"));
+}
+
+// SIGTERM at the start of run 2 of 3 cuts it short after its next step: both
+// files mark its row and summarise run 1 alone, saying one run was left out;
+// run 3 never starts and the process ends with the signal's status.
+TEST_F(CaseRuns, StopSignalCutsARunShortAndTheSummariesSaySo) {
+  Watchdog dog("CaseRuns.StopSignalCutsARunShort", 120);
+  const RankRun r = run_rank(0, 0, 3.0, {}, 2);
+  EXPECT_EQ(r.exit_code, 128 + SIGTERM) << r.out;
+  for (const char* file : {"mrun.out", "ramp_01.out"}) {
+    const auto rows = lines_of(read_file(file));
+    ASSERT_GE(rows.size(), 7u) << file;
+    EXPECT_TRUE(rows[3].starts_with("    2") || rows[3].starts_with("     2")) << rows[3];
+    EXPECT_TRUE(rows[3].ends_with("   (cut short)")) << rows[3];
+    EXPECT_EQ(rows[5], "Statistical Summary Based on      1 Runs:") << file;
+    EXPECT_EQ(rows[6], "Runs cut short and left out of the summary:      1") << file;
+  }
+  bool said = false;
+  for (const std::string& m : r.messages) said = said || contains(m, "run 2 was cut short; its row is marked");
+  EXPECT_TRUE(said) << r.out;
 }
 
 }  // namespace

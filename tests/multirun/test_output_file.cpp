@@ -2,6 +2,7 @@
 // with its levels, the density tables, the optimum notice, the limits of the
 // set-up and the guarded statistics (one run, no runs, complex columns).
 #include <array>
+#include <csignal>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -10,7 +11,12 @@
 #include <cstdint>
 #include <string>
 
+#include "app/driver.h"
+#include "app/seams.h"
+#include "app/stoprun.h"
 #include "diag/format.h"
+#include "model/assorc.h"
+#include "model/fnames.h"
 #include "model/multpl.h"
 #include "model/pmr_consolidate.h"
 #include "multirun/mruno.h"
@@ -422,6 +428,58 @@ TEST_F(OutputFile, RunCutShortIsMarkedNeverTheOptimumAndLeftOut) {
   EXPECT_TRUE(contains(console(), " ***WARN*** Multiple run output: run 3 was cut short; its row is marked \n"
                                   " ***WARN*** (cut short) and left out of the statistics.\n"))
       << console();
+}
+
+}  // namespace
+}  // namespace multirun_test
+
+namespace multirun_test {
+namespace {
+
+// A case run alone that records one output and gets SIGTERM during step 3 of
+// run 2 of 3.
+void signalled_dsdyn() {
+  mrunoini(0, 1, 1, "alone");
+  mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 1.0, "x");
+  if (ctrl::mmm == 2 && ctrl::iii == 3) std::raise(SIGTERM);
+}
+void nothing() {}
+void nothing_i(std::int32_t) {}
+void nothing_b(bool) {}
+
+// The console calls run 2 cut short, not completed, and the set ends there.
+TEST_F(OutputFile, AloneARunCutShortIsNotCalledCompleted) {
+  wakro::Seams& s = wakro::seams();
+  s.dialog = [] {
+    ctrl::nrun = 3;
+    ctrl::multirun = true;
+    assorc::input = "DATA";
+  };
+  s.readdata = [] {
+    e_s1::delt = 0.5;
+    e_s1::fintim = 5.0;
+    e_s1::print = 0.5;
+  };
+  s.dsdyn = &signalled_dsdyn;
+  s.dsout = s.dsdyn_begin = s.dsout_begin = s.set_klu = s.intsolvi = &nothing;
+  s.wakro_outputfile = &nothing_i;
+  s.wakro_percentcomplete = &nothing_b;
+  fnames::inam = "case.map";
+  wakro::install_stop_signals();
+  const int status = fatal_status([] {
+    wakro::FixedText<128> host("localhost");
+    std::int32_t port = -1, id = 1;
+    bool version5 = true, gui = false;
+    wakro_driver(version5, gui, host, port, id);
+  });
+  std::signal(SIGTERM, SIG_DFL);
+  wakro::clear_stop_signal();
+  EXPECT_EQ(status, -1) << console();
+  EXPECT_TRUE(contains(console(), "\n=> Completed run #     1 of     3\n")) << console();
+  EXPECT_TRUE(contains(console(), "\n=> Run #     2 of     3 was cut short and is not counted as completed\n"))
+      << console();
+  EXPECT_FALSE(contains(console(), "Run #     3")) << console();
+  EXPECT_TRUE(contains(read_file("alone.out"), "Runs cut short and left out of the summary:      1\n"));
 }
 
 }  // namespace
