@@ -14,9 +14,12 @@
 //   delt; updated when enable is not 0. On the last step the row
 //   "(1X,I5,10X,10(1X,G16.10))" is written to the file (names.h): run 1
 //   creates it with the title and the heading, later runs append, and a file
-//   deleted meanwhile is recreated with a warning. The last rank of a parallel
-//   run registers the file for the merge (at most 100 files; more are refused
-//   with a warning). A unit outside 0..99 stops (tag "MRUNXTRA    ").
+//   deleted meanwhile is recreated with a warning. The row of a run cut short
+//   (run_end.h) is marked "(cut short)", and a value that is not a finite
+//   number is said on the console (warnings); the statistics leave both out
+//   (statistics.h). The last rank of a parallel run registers the file for
+//   the merge (at most 100 files; more are refused with a warning). A unit
+//   outside 0..99 stops (tag "MRUNXTRA    ").
 // mrunxtrafiles_statistics(include, ncol0, ncol, unit, ndiv, form, name), on
 //   the last step of the last run: appends the summary of ncol columns (1..10)
 //   and density tables of columns ncol0+1..ncol to
@@ -24,8 +27,10 @@
 //     form -1: the merged extra file of a parallel run;
 //     form 0:  the merged multiple-run output file (once).
 //   A file that is missing or holds too few rows stops with a message (tag
-//   "MRUNXTRA    "). A merged form with nothing merged says "Undefined
-//   Situation in Extra Run File Statistics" and writes nothing.
+//   "MRUNXTRA    "). Density divisions outside 1..100, or ncol0 outside
+//   0..ncol, are refused with an error message and nothing is written. A
+//   merged form with nothing merged says "Undefined Situation in Extra Run
+//   File Statistics" and writes nothing.
 // mrunxtrafiles_statistics1(ncol0, ncol, unit, ndiv, name): the case's call,
 //   form 1, include 1 - pmr_consolidate::excludelastrun.
 #pragma once
