@@ -171,7 +171,8 @@ std::int32_t one_run(bool& version5, bool& gui) {
   const std::int32_t runs_before = ctrl::nrun;
   wakro_runloop(version5, gui, abort);
   if (ctrl::multirun && !gui && wakro::multirun::run_cut_short)
-    wakro::write_layout(wakro::console(), "('=> Run # ',I5,' of ',I5,' was cut short and is not counted as completed')",
+    wakro::write_layout(wakro::console(),
+                        "('=> Run # ',I5,' of ',I5,' was cut short and is not counted as completed')",
                         {ctrl::mmm, std::max(runs_before, ctrl::nrun)});
   else if (ctrl::multirun && !gui)
     wakro::write_layout(wakro::console(), "('=> Completed run # ',I5,' of ',I5 )",

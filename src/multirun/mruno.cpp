@@ -153,12 +153,18 @@ bool is_row(std::string_view line, std::span<double> values) {
             kTag);
 }
 
-// False for a value the statistics cannot count: not a finite number, or an
-// integer too wide for its field (written as asterisks).
-bool countable(std::int32_t type, std::string_view field, double r, std::complex<double> c) {
-  if (type == kReal && !std::isfinite(r)) return false;
-  if (type == kComplex && !(std::isfinite(c.real()) && std::isfinite(c.imag()))) return false;
-  return field.find('*') == std::string_view::npos;
+// How a value the statistics cannot count was written: not a finite number,
+// or an integer too wide for its field (asterisks); "" for any other value.
+std::string uncountable(std::int32_t type, std::string_view field, double r, std::complex<double> c) {
+  auto g = [](double x) {
+    const std::string f = wakro::edit_g(x, 16, 10);
+    return f.substr(f.find_first_not_of(' '));
+  };
+  if (type == kReal && !std::isfinite(r)) return g(r);
+  if (type == kComplex && !(std::isfinite(c.real()) && std::isfinite(c.imag())))
+    return "(" + g(c.real()) + "," + g(c.imag()) + ")";
+  if (field.find('*') == std::string_view::npos) return {};
+  return std::string(wakro::trim_right(field).substr(field.find('*')));
 }
 
 // The summary, the density tables and the seed after the last row.
@@ -332,12 +338,10 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
   const int w = type == kComplex ? kComplexWidth : kNarrowWidth;
   const std::string field = fit(value_field(type, lvalue, ivalue, rvalue, cvalue), w);
   out.row += field;
-  if (!countable(type, field, rvalue, cvalue))
-    message_lines(wakro::msg::kWarning,
-                  {"Multiple run output: run " + std::to_string(run) + " recorded " +
-                       std::string(wakro::trim_right(field).substr(field.find_first_not_of(' '))) + " for " +
-                       std::string(wakro::trim_right(label)) + "; ",
-                   "that value is left out of the statistics of its column."});
+  if (const std::string written = uncountable(type, field, rvalue, cvalue); !written.empty())
+    message_lines(wakro::msg::kWarning, {"Multiple run output: run " + std::to_string(run) + " recorded " + written +
+                                             " for " + std::string(wakro::trim_right(label)) + "; ",
+                                         "that value is left out of the statistics of its column."});
   if (run == 1) {
     const std::size_t slot = id < 0 ? static_cast<std::size_t>(-id - 1) : static_cast<std::size_t>(nv + id - 1);
     if (slot < out.labelsave.size())

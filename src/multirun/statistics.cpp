@@ -22,7 +22,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr std::string_view kCutShortLine = "('Runs cut short and left out of the summary: ',I6)";
 constexpr std::string_view kUsedLabel = "Runs used: ";
-constexpr std::string_view kUsedNote = "Values that are not finite numbers (NaN, Infinity) are left out of the figures.";
+constexpr std::string_view kUsedNote =
+    "Values that are not finite numbers (NaN, Infinity) are left out of the figures.";
 constexpr std::string_view kNoFiniteValue = "No run gave a finite value: no density table.";
 
 bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
@@ -76,8 +77,21 @@ bool read_non_finite(std::string_view item, double& v) {
   return true;
 }
 
+// A value whose exponent needs three digits is written without its "E"
+// ("0.1000000000+151", "-.1000000000-149").
+bool read_wide_exponent(std::string_view item, double& v) {
+  item = trimmed(item);
+  const std::size_t sign = item.find_last_of("+-");
+  constexpr std::string_view kExponentLetters = "EeDd";
+  if (sign == std::string_view::npos || sign == 0 ||
+      kExponentLetters.find(item[sign - 1]) != std::string_view::npos)
+    return false;
+  const std::string text = std::string(item.substr(0, sign)).append("E").append(item.substr(sign));
+  return list_read(text, {v}) == ReadStatus::ok;
+}
+
 bool read_real(std::string_view item, double& v) {
-  return list_read(item, {v}) == ReadStatus::ok || read_non_finite(item, v);
+  return list_read(item, {v}) == ReadStatus::ok || read_non_finite(item, v) || read_wide_exponent(item, v);
 }
 
 // A bracketed pair "(re,im)", read as its magnitude.

@@ -38,7 +38,8 @@ inline constexpr double kTwoPercentDeviations = 2.053748941152;
 // bracketed complex pair "(re,im)", which counts as its magnitude. The texts
 // the writers give a value that is not a finite number ("NaN", "Infinity",
 // "-Infinity", "Inf", "-Inf") read back as that value, and a field of
-// asterisks (a value too wide for its field) as NaN. False when the row holds
+// asterisks (a value too wide for its field) as NaN; so does a value whose
+// three-digit exponent was written without its "E". False when the row holds
 // fewer values or one of them is no number.
 bool read_row_values(std::string_view line, int leading, std::span<double> values);
 

@@ -334,9 +334,9 @@ TEST_F(OutputFile, RunAddedAfterTheLastContinuesTheFile) {
 namespace multirun_test {
 namespace {
 
-// Every value the writers give reads back: numbers, a complex pair as its
-// magnitude, NaN and the infinities as written, an integer too wide for its
-// field (asterisks) as NaN.
+// Every value the writers give reads back: numbers (three-digit exponents
+// too, written without "E"), a complex pair as its magnitude, NaN and the
+// infinities as written, an integer too wide for its field (asterisks) as NaN.
 TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -349,6 +349,7 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       {g(-inf), -inf},        {"Inf", inf},          {"-Inf", -inf},
       {wakro::edit_i(400000000, 5), nan},            {"(" + g(3) + "," + g(4) + ")", 5.0},
       {"(" + g(nan) + "," + g(4) + ")", nan},        {"(" + g(-inf) + "," + g(1) + ")", inf},
+      {g(1.0e150), 1.0e150},  {g(-1.0e-150), -1.0e-150},
   };
   for (const Case& c : cases) {
     std::array<double, 2> v{};
