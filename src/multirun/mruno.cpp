@@ -24,6 +24,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ struct OutputState {
   std::array<wakro::FixedText<20>, 2 * kMaxColumns> labelsave;  // inputs, then outputs
   std::array<std::int32_t, kMaxColumns> savei{};  // this run's integer inputs
   std::array<double, kMaxColumns> saver{};        // this run's other inputs
-  std::array<double, 4> best{};                   // best optimised value, per type
+  std::array<double, 4> best{};                   // best optimised value, per type (NaN: none)
   // The counts the file was set up with (mrunoini); -1 before the set-up.
   std::int32_t nv = -1;
   std::int32_t nm = -1;
@@ -123,7 +124,8 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   if (id != optvar) return;
   double& best = out.best[static_cast<std::size_t>(type)];
   // A value that is not a finite number is never the best: it holds run 1's
-  // place only until a run gives a finite value.
+  // place only until a run gives a finite value (so does no value, when run 1
+  // was cut short).
   const bool better =
       run == 1 || (std::isfinite(value) && (!std::isfinite(best) || (minmax == 0 ? value < best : value > best)));
   if (!better) return;
@@ -267,7 +269,7 @@ void reset_output_state() {
   for (auto& l : out.labelsave) l.blank();
   out.savei = {};
   out.saver = {};
-  out.best = {};
+  out.best.fill(std::numeric_limits<double>::quiet_NaN());
   out.nv = out.nm = out.ndiv = -1;
 }
 }  // namespace detail

@@ -155,6 +155,11 @@ TEST_F(ExtraFiles, MergedFormWithNothingMergedSaysSoAndWritesNothing) {
   EXPECT_EQ(fatal_status([] { mrunxtrafiles_statistics(1, 0, 1, 4, 10, -1, "nothing"); }), -1);
   EXPECT_EQ(console(), " Undefined Situation in Extra Run File Statistics\n");
   EXPECT_FALSE(std::filesystem::exists("nothing_04.out"));
+  // More columns without a density table than columns: refused, nothing read.
+  console_.str("");
+  EXPECT_EQ(fatal_status([] { mrunxtrafiles_statistics(1, 2, 1, 4, 10, 1, "absent"); }), -1);
+  EXPECT_EQ(console(), " ***ERROR** Extra Run File Statistics: 2 columns without a density table, \n"
+                       " ***ERROR** but only 0 Up To 1 are Allowed!\n");
 }
 
 TEST_F(ExtraFiles, LastRankRegistersEachFileOnceAndRefusesTheHundredAndFirst) {

@@ -395,10 +395,11 @@ TEST_F(OutputFile, NotFiniteValuesAreSaidAndLeftOutOfTheirColumn) {
 }
 
 // Run 3 of a maximum search over four is cut short with the largest value: its
-// row is marked and said, it is not the optimum (run 2 is, and run 4 repeats
-// it), and the summary is over runs 1 and 2 and says that one run was left out.
+// row is marked and said, it is not the optimum, nor is run 1's NaN (run 2 is,
+// and run 4 repeats it), and the summary is over runs 1 and 2 and says that
+// one run was left out.
 TEST_F(OutputFile, RunCutShortIsMarkedNeverTheOptimumAndLeftOut) {
-  const double outputs[] = {1.0, 2.0, 9.0, 5.0};
+  const double outputs[] = {std::numeric_limits<double>::quiet_NaN(), 2.0, 9.0, 5.0};
   ctrl::nrun = 4;
   for (std::int32_t r = 1; r <= 4; ++r) {
     wakro::multirun::run_cut_short = r == 3;
@@ -417,7 +418,7 @@ TEST_F(OutputFile, RunCutShortIsMarkedNeverTheOptimumAndLeftOut) {
   EXPECT_EQ(lines[8], "    4" + blanks(8) + "    11" + blanks(11) + "  11.00000000");
   EXPECT_EQ(lines[10], "Statistical Summary Based on      2 Runs:");
   EXPECT_EQ(lines[11], "Runs cut short and left out of the summary:      1");
-  EXPECT_EQ(lines[16], "Mean:      " + g(10.5) + " " + g(1.5) + " ");
+  EXPECT_EQ(lines[16], "Mean:      " + g(10.5) + " " + g(2) + " ");
   EXPECT_TRUE(contains(console(), " ***WARN*** Multiple run output: run 3 was cut short; its row is marked \n"
                                   " ***WARN*** (cut short) and left out of the statistics.\n"))
       << console();
