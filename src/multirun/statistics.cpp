@@ -183,14 +183,16 @@ double ColumnStatistics::sigma(int col) const {
   return std::sqrt(s / static_cast<double>(n * (n - 1)));
 }
 
-double ColumnStatistics::edge(int col, int i) const {
+std::vector<double> ColumnStatistics::edges(int col) const {
   const double lo = minimum(col);
-  return lo + (maximum(col) - lo) * i / ndiv_;
+  const double hi = maximum(col);
+  std::vector<double> e(static_cast<std::size_t>(ndiv_) + 1);
+  for (int i = 0; i <= ndiv_; ++i) e[static_cast<std::size_t>(i)] = lo + (hi - lo) * i / ndiv_;
+  return e;
 }
 
 std::vector<int> ColumnStatistics::counts(int col) const {
-  std::vector<double> e(static_cast<std::size_t>(ndiv_) + 1);
-  for (int i = 0; i <= ndiv_; ++i) e[static_cast<std::size_t>(i)] = edge(col, i);
+  const std::vector<double> e = edges(col);
   std::vector<int> count(static_cast<std::size_t>(ndiv_) + 1, 0);
   for (int r = 0; r < rows(); ++r) {
     const double x = value(r, col);
@@ -248,11 +250,12 @@ std::string ColumnStatistics::density(int col, std::string_view title) const {
   if (used(col) == 0) return out.append(kNoFiniteValue).append("\n");
   out += std::string(kDensityHeading) + "\n";
   const std::vector<int> count = counts(col);
+  const std::vector<double> e = edges(col);
   const double n = used(col);
   int cumulative = 0;
   for (int i = 1; i <= ndiv_; ++i) {
     cumulative += count[static_cast<std::size_t>(i)];
-    const double centre = (edge(col, i - 1) + edge(col, i)) * 0.5;
+    const double centre = (e[static_cast<std::size_t>(i) - 1] + e[static_cast<std::size_t>(i)]) * 0.5;
     const double cum = 100.0 * cumulative / n;
     for (double x : {centre, 100.0 * count[static_cast<std::size_t>(i)] / n, cum, 100.0 - cum})
       out += g16(x) + "    ";

@@ -81,7 +81,8 @@ class ColumnStatistics {
 
  private:
   double value(int row, int col) const { return rows_[static_cast<std::size_t>(row * ncol_ + col - 1)]; }
-  double edge(int col, int i) const;
+  // The bucket edges e(0..ndiv) of column col.
+  std::vector<double> edges(int col) const;
 
   int ncol_;
   int ndiv_;
