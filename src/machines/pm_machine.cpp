@@ -109,9 +109,10 @@ double wrap(double a) {
 }
 
 // Steps 2 to 8 and 10: the discrete state-space step from the phase voltages
-// (network units) at speed w; the per-unit phase currents out, Te returned.
+// (network units) at speed w; the per-unit phase currents out, and the
+// per-unit phase voltages the step assumed at its end; Te returned.
 double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<double, 3>& v_net,
-               std::array<double, 3>& i_abc, Inverse inverse) {
+               std::array<double, 3>& i_abc, std::array<double, 3>& v_end, Inverse inverse) {
   Square m{}, n{}, a{}, b{}, inv{}, p{}, r{}, work{};
   for (std::int32_t e = 0; e < kMEntries; ++e) {
     const Entry& pos = kMPositions[static_cast<std::size_t>(e)];
@@ -135,10 +136,13 @@ double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<
   mymatmul(inv.data(), b.data(), kOrder, kOrder, kOrder, p.data(), 1.0);
   mymatmul(inv.data(), n.data(), kOrder, kOrder, kOrder, r.data(), 1.0);
 
-  // 3. Phase voltages per unit, advanced for the rotation within the step.
-  const double dt = e_s1::delt, turn = dt * w * k.wb;
+  // 3. Phase voltages per unit, advanced by the turn within the step. For a
+  // balanced set (vc - vb) / sqrt(3) is the component of va in quadrature,
+  // so the advance is by the angle w wb dt itself.
+  const double dt = e_s1::delt, turn = dt * w * k.wb, advance = turn * kInvRoot3;
   const double va = v_net[0] * k.inv_vph, vb = v_net[1] * k.inv_vph, vc = v_net[2] * k.inv_vph;
-  double a1 = va + (vc - vb) * turn, b1 = vb + (va - vc) * turn, c1 = vc + (vb - va) * turn;
+  double a1 = va + (vc - vb) * advance, b1 = vb + (va - vc) * advance, c1 = vc + (vb - va) * advance;
+  v_end = {a1, b1, c1};
   // 4. Angles.
   st.theta = wrap(st.theta + turn);
   const double ta = wrap(st.theta - kQuarterTurn);
@@ -275,13 +279,17 @@ double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s
   k.xmq = r(kPmXmq);
   k.m = &r(kPmM);
   k.n = &r(kPmN);
-  std::array<double, 3> v{}, i{};
+  std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = vbranch(in.ss, in.phase[p]);
-  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, Inverse::frame);
+  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, v_end, Inverse::frame);
   const double ib = r(kPmIb);
+  // The interface subtracts its conductance times the last solution's voltage;
+  // the currents are those of the end voltage the step assumed, so the branch
+  // is given back the difference and carries i + g (v - v_end).
   for (std::size_t p = 0; p < 3; ++p) {
-    branches::ccbr(in.phase[p], in.ss) = ib * i[p];
-    intfc_brnch1_exe(in.ss, in.phase[p]);
+    const std::int32_t br = in.phase[p];
+    branches::ccbr(br, in.ss) = ib * i[p] + branches::geq(br, in.ss) * (v[p] - v_end[p] / k.inv_vph);
+    intfc_brnch1_exe(in.ss, br);
   }
   return te;
 }
@@ -422,12 +430,13 @@ double pmmachine(const PmmachineIn& in) {
   k.xmq = c.xmq;
   k.m = m.data();
   k.n = n.data();
-  std::array<double, 3> v{}, i{};
+  std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = in.nodes[p] != 0 ? e_s0::vdc(in.nodes[p], in.ss) : 0.0;
-  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, Inverse::legacy);
+  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, v_end, Inverse::legacy);
   const double g = s(kPlInvRi), ib = s(kPlIb);
+  // The companion from the end voltage the step assumed, as the pair forms do.
   for (std::size_t p = 0; p < 3; ++p)
-    if (in.nodes[p] != 0) add_norton(kPmTag, in.ss, in.nodes[p], g, ib * (-i[p]) + g * v[p]);
+    if (in.nodes[p] != 0) add_norton(kPmTag, in.ss, in.nodes[p], g, ib * (-i[p]) + g * v_end[p] / k.inv_vph);
   return te;
 }
 
