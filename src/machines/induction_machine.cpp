@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "blocks/slots.h"
 #include "devices/device_support.h"
@@ -68,6 +69,36 @@ double subtransient_reactance(const ReactanceVector& x, std::int32_t n) {
 // failed.
 bool data_refused(const InductionData& d) {
   bool refused = false;
+  // Every real argument finite, the rated power and base frequency positive
+  // (the bases and the conductances divide by them).
+  const auto not_finite = [&refused](const std::string& name) {
+    refusal(name + " is not a finite number");
+    refused = true;
+  };
+  const std::pair<const char*, double> scalars[] = {
+      {"The rated power S", d.power},     {"The rated voltage V", d.voltage},   {"The base frequency wb", d.base_w},
+      {"The inertia J", d.inertia},       {"The damping D", d.damping},         {"The turns ratio a", d.turns},
+      {"The R-C resistance", d.rc_resistance}, {"The R-C time constant factor", d.rc_factor}};
+  for (const auto& [name, value] : scalars)
+    if (!std::isfinite(value)) not_finite(name);
+  const auto each = [&not_finite](const char* name, std::span<const double> values) {
+    for (std::size_t k = 0; k < values.size(); ++k)
+      if (!std::isfinite(values[k])) not_finite(std::string(name) + "(" + std::to_string(k + 1) + ")");
+  };
+  each("R", d.r);
+  each("X", d.x);
+  each("The leakage curve x", d.leak_x);
+  each("The leakage curve y", d.leak_y);
+  each("The magnetising curve x", d.mag_x);
+  each("The magnetising curve y", d.mag_y);
+  if (!(d.power > 0.0) && std::isfinite(d.power)) {
+    refusal("The rated power S must be greater than zero");
+    refused = true;
+  }
+  if (!(d.base_w > 0.0) && std::isfinite(d.base_w)) {
+    refusal("The base frequency wb must be greater than zero");
+    refused = true;
+  }
   if (d.voltage < kLeastVoltage) {
     refusal("Unrealistic rated voltage");
     refused = true;
@@ -533,8 +564,11 @@ void inducmc_time_zero(const InducmcIn& in, const Slots<double>& s, const Slots<
   read_record(6, leak);
   InductionData d;
   d.extra_cages = in.extra_cages;
+  d.power = rated[0];
   d.voltage = rated[1];
+  d.base_w = rated[2];
   d.turns = mech[2];
+  d.r = r;
   d.x = x;
   if (data_refused(d)) wakro_quit(kInductionTag, 0);
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
@@ -184,6 +186,30 @@ void error_line(std::string_view text) {
 
 enum class PmForm { first, second };
 
+// The failures of the configuration arguments that the set-up divides by or
+// writes into the record: each argument finite, the rated values and the
+// leakage reactance positive. One text a failure.
+std::vector<std::string> data_faults(const PmData& d, PmForm form) {
+  std::vector<std::string> faults;
+  const std::pair<const char*, double> args[] = {
+      {"rated voltage V", d.voltage}, {"rated power S", d.power},
+      {"rated frequency f", d.frequency}, {"Xd", d.xd},
+      {"Xq", d.xq}, {"Xkd", d.xkd},
+      {"Xkq", d.xkq}, {"leakage reactance Xl", d.xl},
+      {"Ra", d.ra}, {"Rkd", d.rkd},
+      {"Rkq", d.rkq}, {"magnet flux", d.flux},
+      {"interface resistance", d.ri}, {"snubber resistance", d.snubber_r},
+      {"snubber time constant", d.snubber_steps}, {"damping D", d.damping},
+      {"inertia H", d.inertia}};
+  const std::size_t count = form == PmForm::second ? std::size(args) : std::size(args) - 2;
+  for (std::size_t k = 0; k < count; ++k)
+    if (!std::isfinite(args[k].second)) faults.push_back(std::string("The ") + args[k].first + " is not a finite number");
+  for (std::size_t k : {0, 1, 2, 7})
+    if (std::isfinite(args[k].second) && args[k].second <= 0.0)
+      faults.push_back(std::string("The ") + args[k].first + " must be greater than zero");
+  return faults;
+}
+
 void pm_cfg(const PmData& d, PmForm form) {
   Circuit c;
   c.xd = d.xd;
@@ -197,23 +223,24 @@ void pm_cfg(const PmData& d, PmForm form) {
   c.xmd = d.xd - d.xl;
   c.xmq = d.xq - d.xl;
   const double detd = c.xd * c.xkd - c.xmd * c.xmd, detq = c.xq * c.xkq - c.xmq * c.xmq;
-  // The checks: the first form stops at its first failure; the second reports
-  // both of a pair before it stops.
-  const std::array<std::pair<bool, std::string_view>, 4> checks{{
-      {c.xmd <= 0.0, "Xd must be greater than leakage reactance"},
-      {c.xmq <= 0.0, "Xq must be greater than leakage reactance"},
-      {detd <= kLeastDet, "Unrealistic D axis data"},
-      {detq <= kLeastDet, "Unrealistic Q axis data"},
-  }};
-  for (std::size_t pair = 0; pair < 2; ++pair) {
+  // The checks, in groups: first the data the set-up divides by or carries
+  // into the record, then the reactances, then the determinants. The first
+  // form stops at its first failure; the second reports a whole group before
+  // it stops.
+  const std::vector<std::string> data = data_faults(d, form);
+  const std::vector<std::string> reactances{c.xmd <= 0.0 ? "Xd must be greater than leakage reactance" : "",
+                                            c.xmq <= 0.0 ? "Xq must be greater than leakage reactance" : ""};
+  const std::vector<std::string> determinants{detd <= kLeastDet ? "Unrealistic D axis data" : "",
+                                              detq <= kLeastDet ? "Unrealistic Q axis data" : ""};
+  for (const std::vector<std::string>* group : {&data, &reactances, &determinants}) {
     bool failed = false;
-    for (std::size_t k = 2 * pair; k < 2 * pair + 2; ++k) {
-      if (!checks[k].first) continue;
+    for (const std::string& text : *group) {
+      if (text.empty()) continue;
       if (form == PmForm::first) {
-        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, checks[k].second);
+        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, text);
         wakro_quit(kPmTag, 0);
       }
-      error_line(checks[k].second);
+      error_line(text);
       failed = true;
     }
     if (failed) wakro_quit(kPmTag, 0);

@@ -83,6 +83,11 @@ TEST_F(InductionConfig, RefusalsOfBadData) {
       {[](InductionData& d) { d.turns = 0.0; }, "The stator-to-rotor turns ratio must not be zero"},
       {[](InductionData& d) { d.x[1] = 0.0; }, "The stator leakage reactance X(2) must not be zero"},
       {[](InductionData& d) { d.x[2] = 0.0; }, "The rotor leakage reactance X(3) must not be zero"},
+      {[](InductionData& d) { d.power = 0.0; }, "The rated power S must be greater than zero"},
+      {[](InductionData& d) { d.base_w = -1.0; }, "The base frequency wb must be greater than zero"},
+      {[](InductionData& d) { d.x[6] = std::nan(""); }, "X(7) is not a finite number"},
+      {[](InductionData& d) { d.inertia = -HUGE_VAL; }, "The inertia J is not a finite number"},
+      {[](InductionData& d) { d.mag_y[3] = HUGE_VAL; }, "The magnetising curve y(4) is not a finite number"},
   };
   for (const Row& r : rows) {
     InductionData d = induction_data();
@@ -218,6 +223,9 @@ TEST_F(InductionNet, RegistryRecordsOfStatorAndRotorBranches) {
   for (std::int32_t rotor_count : {0, 1, 3}) {
     in.rotor = {0, 0, 0};
     for (std::int32_t k = 0; k < rotor_count; ++k) in.rotor[static_cast<std::size_t>(k)] = kSourceBr[static_cast<std::size_t>(k)];
+    // With one rotor phase, the R-C branch of the second (absent) phase is
+    // made open: the source branch lent for it loses its conductance.
+    in.rotor_rc = {0, rotor_count == 1 ? kSourceBr[1] : 0, 0};
     harmimp::harm_num = 0;
     std::int32_t kind12 = 0, machine_branch = 0;
     run(induction_data(), in, true, 0.0, [&] {
@@ -231,6 +239,9 @@ TEST_F(InductionNet, RegistryRecordsOfStatorAndRotorBranches) {
     });
     EXPECT_EQ(kind12 + machine_branch, 6 + 2 * rotor_count) << rotor_count;
     EXPECT_EQ(kind12, 3 + rotor_count);
+    if (rotor_count == 1) {
+      EXPECT_EQ(branches::geq(kSourceBr[1], 1), 0.0);  // not its micro-ohm's 1e6
+    }
     release_all_and_reset();
     SetUp();
   }

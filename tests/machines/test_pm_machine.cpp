@@ -17,6 +17,7 @@
 #include "model/branches.h"
 #include "model/e_s0.h"
 #include "model/fnames.h"
+#include "model/harmimp.h"
 #include "model/storage.h"
 #include "support/console_capture.h"
 #include "support/temp_dir.h"
@@ -111,6 +112,15 @@ TEST_F(PmConfig, ChecksOfEachForm) {
       {[](PmData& d) { d.xkq = 0.1; d.xkd = 0.1; }, true,
        " ***ERROR** Unrealistic D axis data[           4 :           6 ]\n"
        " ***ERROR** Unrealistic Q axis data[           4 :           6 ]\n"},
+      // What the set-up would divide by, or carry into the record, comes first.
+      {[](PmData& d) { d.xl = 0.0; }, false,
+       " ***WARN*** The leakage reactance Xl must be greater than zero[           4 :           6 ]\n"},
+      {[](PmData& d) { d.voltage = 0.0; d.xd = d.xl; }, false,
+       " ***WARN*** The rated voltage V must be greater than zero[           4 :           6 ]\n"},
+      {[](PmData& d) { d.power = 0.0; d.frequency = std::nan(""); d.inertia = HUGE_VAL; }, true,
+       " ***ERROR** The rated frequency f is not a finite number[           4 :           6 ]\n"
+       " ***ERROR** The inertia H is not a finite number[           4 :           6 ]\n"
+       " ***ERROR** The rated power S must be greater than zero[           4 :           6 ]\n"},
   };
   for (const Row& r : rows) {
     PmData d = pm_data();
@@ -344,6 +354,10 @@ TEST_F(PmNet, InterfaceConductanceOnceAndAnOpenSnubber) {
   double diag = 0.0;
   run_steps(0.0, [&] { pmmac2_exe(in); }, [&] { diag = e_s0::assign_gm_ptr(1)(1, 1); });
   EXPECT_NEAR(diag, 1.0 / (27.0 * zb), 1e-12);
+  // The harmonic-impedance record of each phase: sqrt(3) Xd V^2 / (S wb).
+  std::int32_t first = 1;
+  while (first < harmimp::harm_num && harmimp::harm_type(first) != 1) ++first;
+  EXPECT_NEAR(harmimp::harm_var(first, 1), std::sqrt(3.0) * 0.8 * zb / (2.0 * std::numbers::pi * kF), 1e-12);
   EXPECT_EQ(branches::geq(kSnub[0], 1), 0.0);
   EXPECT_EQ(rt_config::rtcf(kPmCs), 0.0);
 }
