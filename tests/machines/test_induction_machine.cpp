@@ -2,7 +2,9 @@
 // the magnetising current at synchronous speed, the run-up to the no-load slip,
 // the inversions made only on saturation changes, its registry records, the
 // equality of its two configuration forms, the angle wrap and the divergence
-// stop.
+// stop; its steady state against the phasor solution of its own circuits, to
+// second order in the step, and a start-up against an RK4 integration of its
+// equations.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -320,8 +322,6 @@ TEST_F(InductionNet, DivergenceAndZeroInertiaStop) {
   }
 }
 
-}  // namespace
-
 // ------------------------------------------- against the machine's own circuit
 
 using Complex = std::complex<double>;
@@ -554,3 +554,5 @@ TEST_F(InductionNet, StartUpFollowsAnIndependentIntegration) {
   ASSERT_EQ(got.size(), times.size());
   for (std::size_t k = 0; k < times.size(); ++k) EXPECT_LT(rel_error(got[k], want[k]), 0.002) << times[k];
 }
+
+}  // namespace
