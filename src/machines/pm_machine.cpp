@@ -4,7 +4,6 @@
 #include <cmath>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "blocks/matrix.h"
@@ -190,23 +189,35 @@ enum class PmForm { first, second };
 // writes into the record: each argument finite, the rated values and the
 // leakage reactance positive. One text a failure.
 std::vector<std::string> data_faults(const PmData& d, PmForm form) {
-  std::vector<std::string> faults;
-  const std::pair<const char*, double> args[] = {
-      {"rated voltage V", d.voltage}, {"rated power S", d.power},
-      {"rated frequency f", d.frequency}, {"Xd", d.xd},
-      {"Xq", d.xq}, {"Xkd", d.xkd},
-      {"Xkq", d.xkq}, {"leakage reactance Xl", d.xl},
-      {"Ra", d.ra}, {"Rkd", d.rkd},
-      {"Rkq", d.rkq}, {"magnet flux", d.flux},
-      {"interface resistance", d.ri}, {"snubber resistance", d.snubber_r},
-      {"snubber time constant", d.snubber_steps}, {"damping D", d.damping},
-      {"inertia H", d.inertia}};
+  struct Argument {
+    const char* name;
+    double value;
+    bool positive;  // divided by: must be greater than zero
+  };
+  const Argument args[] = {{"rated voltage V", d.voltage, true},
+                           {"rated power S", d.power, true},
+                           {"rated frequency f", d.frequency, true},
+                           {"Xd", d.xd, false},
+                           {"Xq", d.xq, false},
+                           {"Xkd", d.xkd, false},
+                           {"Xkq", d.xkq, false},
+                           {"leakage reactance Xl", d.xl, true},
+                           {"Ra", d.ra, false},
+                           {"Rkd", d.rkd, false},
+                           {"Rkq", d.rkq, false},
+                           {"magnet flux", d.flux, false},
+                           {"interface resistance", d.ri, false},
+                           {"snubber resistance", d.snubber_r, false},
+                           {"snubber time constant", d.snubber_steps, false},
+                           {"damping D", d.damping, false},   // second form only
+                           {"inertia H", d.inertia, false}};  // second form only
   const std::size_t count = form == PmForm::second ? std::size(args) : std::size(args) - 2;
+  std::vector<std::string> faults;
   for (std::size_t k = 0; k < count; ++k)
-    if (!std::isfinite(args[k].second)) faults.push_back(std::string("The ") + args[k].first + " is not a finite number");
-  for (std::size_t k : {0, 1, 2, 7})
-    if (std::isfinite(args[k].second) && args[k].second <= 0.0)
-      faults.push_back(std::string("The ") + args[k].first + " must be greater than zero");
+    if (!std::isfinite(args[k].value)) faults.push_back(std::string("The ") + args[k].name + " is not a finite number");
+  for (std::size_t k = 0; k < count; ++k)
+    if (args[k].positive && std::isfinite(args[k].value) && args[k].value <= 0.0)
+      faults.push_back(std::string("The ") + args[k].name + " must be greater than zero");
   return faults;
 }
 
@@ -394,6 +405,10 @@ void legacy_time_zero(const PmmachineIn& in, const Slots<double>& s) {
   if (detq <= kLeastDet) legacy_stop("Unrealistic Q axis data");
   if (!(ri[0] > 0.0)) {
     error_line("The interface resistance of the PM machine must be positive");
+    wakro_quit(kPmTag, 0);
+  }
+  if (!(rated[0] > 0.0 && rated[1] > 0.0 && rated[2] > 0.0 && x[6] > 0.0)) {
+    error_line("V, Ib, wb and Xl of the PM machine must be positive");
     wakro_quit(kPmTag, 0);
   }
   s(kPlInvDetD) = 1.0 / detd;
