@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "blocks/slots.h"
 #include "devices/device_support.h"
@@ -68,6 +69,36 @@ double subtransient_reactance(const ReactanceVector& x, std::int32_t n) {
 // failed.
 bool data_refused(const InductionData& d) {
   bool refused = false;
+  // Every real argument finite, the rated power and base frequency positive
+  // (the bases and the conductances divide by them).
+  const auto not_finite = [&refused](const std::string& name) {
+    refusal(name + " is not a finite number");
+    refused = true;
+  };
+  const std::pair<const char*, double> scalars[] = {
+      {"The rated power S", d.power},     {"The rated voltage V", d.voltage},   {"The base frequency wb", d.base_w},
+      {"The inertia J", d.inertia},       {"The damping D", d.damping},         {"The turns ratio a", d.turns},
+      {"The R-C resistance", d.rc_resistance}, {"The R-C time constant factor", d.rc_factor}};
+  for (const auto& [name, value] : scalars)
+    if (!std::isfinite(value)) not_finite(name);
+  const auto each = [&not_finite](const char* name, std::span<const double> values) {
+    for (std::size_t k = 0; k < values.size(); ++k)
+      if (!std::isfinite(values[k])) not_finite(std::string(name) + "(" + std::to_string(k + 1) + ")");
+  };
+  each("R", d.r);
+  each("X", d.x);
+  each("The leakage curve x", d.leak_x);
+  each("The leakage curve y", d.leak_y);
+  each("The magnetising curve x", d.mag_x);
+  each("The magnetising curve y", d.mag_y);
+  if (!(d.power > 0.0) && std::isfinite(d.power)) {
+    refusal("The rated power S must be greater than zero");
+    refused = true;
+  }
+  if (!(d.base_w > 0.0) && std::isfinite(d.base_w)) {
+    refusal("The base frequency wb must be greater than zero");
+    refused = true;
+  }
   if (d.voltage < kLeastVoltage) {
     refusal("Unrealistic rated voltage");
     refused = true;
@@ -173,6 +204,12 @@ struct StepOut {
   double i_beta = 0.0;
   double i0 = 0.0;
   double ramp = 1.0;
+  // The end-of-step voltages the step assumed, per unit: the stator phases
+  // and the rotor's alpha and beta components. The branch companions correct
+  // from these to the voltages the network then finds.
+  Phases v_end{};
+  double v_alpha_end = 0.0;
+  double v_beta_end = 0.0;
 };
 
 // Steps 3 to 17 and 20 to 21 of the machine, common to every form: the
@@ -203,25 +240,30 @@ StepOut machine_step(const Slots<double>& s, const Layout& L, const Machine& m, 
   const double te = s(L.torque);
   const double dw_old = s(L.dspeed);
 
-  // 4. Mechanical step.
+  // 4. Mechanical step. The torque known is that of the step's start, so the
+  // acceleration at its end is extrapolated from the last two (the trapezoid
+  // over the last two steps' accelerations lags the speed by a whole step).
   const double w_old = s(L.speed);
   double w_new = in.speed;
   if (in.mode == 0) {
     const double dw = ((te - in.load_torque) - m.damping * w_old) / m.inertia;
-    w_new = (dw_old + dw) * dt * 0.5 + w_old;
+    w_new = (3.0 * dw - dw_old) * dt * 0.5 + w_old;
     s(L.dspeed) = dw;
   }
   s(L.speed) = w_new;
 
-  // 5. Angle.
-  double theta = s(L.angle) + dt * wb * 0.5 * (w_old + w_new);
+  // 5. Angle at the step's start and at its end.
+  const double theta_start = s(L.angle);
+  const double turn = dt * wb * 0.5 * (w_old + w_new);
+  double theta = theta_start + turn;
   if (theta >= kTwoPiAngle) theta -= kTwoPiAngle;
   if (theta <= -kTwoPiAngle) theta += kTwoPiAngle;
   s(L.angle) = theta;
 
-  // 6-7. Stator voltages in the rotor frame; the rotor's.
+  // 6-7. The last solution's stator voltages are those of the step's start:
+  // seen from the rotor at the start angle. The rotor's as they are.
   Phases v_abc = vabc, vdq0{};
-  trns_nv(v_abc, vdq0, theta, 1);
+  trns_nv(v_abc, vdq0, theta_start, 1);
   for (std::int32_t k = 0; k < 3; ++k) s(L.vd + k) = vdq0[static_cast<std::size_t>(k)];
   s(L.valpha) = valpha;
   s(L.vbeta) = vbeta;
@@ -253,15 +295,22 @@ StepOut machine_step(const Slots<double>& s, const Layout& L, const Machine& m, 
     wakro_quit(kInductionTag, 0);
   }
 
-  // 10-11. The flux step, with the stator voltages at the predicted angle.
-  const double theta_p = theta + (w_old + w_new) * 0.5 * wb * dt;
-  Phases vp{};
-  trns_nv(v_abc, vp, theta_p, 1);
-  euler_nv(f, inverse, w_new, vp, wb, valpha, vbeta, n);
+  // 10-11. The flux step to the end-of-step voltages: the network's voltages
+  // turn at wb, so the stator's end voltage is the last solution advanced by
+  // wb dt and seen from the rotor at the end angle; in the rotor's frame both
+  // windings' voltages turn by the slip angle wb dt - turn over the step.
+  StepOut out;
+  const double slip_turn = wb * dt - turn;
+  Phases v_end_dq0{};
+  trns_nv(v_abc, v_end_dq0, theta_start - slip_turn, 1);
+  const double cs = std::cos(slip_turn), sn = std::sin(slip_turn);
+  out.v_alpha_end = valpha * cs + vbeta * sn;
+  out.v_beta_end = vbeta * cs - valpha * sn;
+  euler_nv(f, inverse, w_new, v_end_dq0, wb, out.v_alpha_end, out.v_beta_end, n);
+  trns_nv(out.v_end, v_end_dq0, theta, 0);
 
   // 12-13. Saturation factors from the currents at the step's start, on the
   // start-up ramp.
-  StepOut out;
   const double ramp_end = kThreePeriods / wb;
   out.ramp = e_s1::time >= ramp_end ? 1.0 : e_s1::time / ramp_end;
   double sum_d = 0.0, sum_q = 0.0;
@@ -332,9 +381,17 @@ StepOut machine_step(const Slots<double>& s, const Layout& L, const Machine& m, 
   return out;
 }
 
-// The rotor phase currents, referred to the rotor side (c = a Ib).
+// The rotor phase currents, referred to the rotor side (c = a Ib); with c = 1
+// the phase values of any alpha-beta pair.
 Phases rotor_currents(double c, double i_alpha, double i_beta) {
   return {c * i_alpha, (c * 0.5) * (-i_alpha - kRoot3 * i_beta), (c * 0.5) * (kRoot3 * i_beta - i_alpha)};
+}
+
+// How much the step's end voltage of each rotor phase exceeds the last
+// solution's, per unit referred to the stator: the turn of the alpha-beta
+// pair, the zero sequence unchanged.
+Phases rotor_advance(double valpha, double vbeta, const StepOut& o) {
+  return rotor_currents(1.0, o.v_alpha_end - valpha, o.v_beta_end - vbeta);
 }
 
 void induction_exe(const InductionStepIn& in, Form form) {
@@ -434,17 +491,23 @@ void induction_exe(const InductionStepIn& in, Form form) {
         if (second) satur_nvrt(ir, f3, curve_offset(kIcLeakCurve));
       });
 
-  // 18. Stator branch sources.
+  // 18. Stator branch sources: the companion conductance carries the
+  // difference between the voltage the network finds and the end voltage the
+  // step assumed, so the branch current is the machine's current at the
+  // voltage it actually sees, to first order.
   for (std::size_t k = 0; k < 3; ++k) {
     const std::int32_t br = in.stator[k];
-    branches::ccbr(br, ss) = o.i_abc[k] * ib * o.ramp - g_stator * vbranch(ss, br);
+    branches::ccbr(br, ss) = o.i_abc[k] * ib * o.ramp - g_stator * o.v_end[k] / inv_v;
   }
 
-  // 19. Rotor branch sources (not ramped).
+  // 19. Rotor branch sources (not ramped), likewise from the assumed end voltages.
   const Phases rotor_i = rotor_currents(turns * ib, o.i_alpha, o.i_beta);
+  const Phases rotor_dv = rotor_advance(valpha, vbeta, o);
   Phases t{};
   for (std::size_t k = 0; k < 3; ++k)
-    t[k] = in.rotor[k] != 0 ? g_rotor * vbranch(ss, in.rotor[k]) - rotor_i[k] : 0.0;
+    t[k] = in.rotor[k] != 0
+               ? g_rotor * (vbranch(ss, in.rotor[k]) + rotor_dv[k] / (turns * inv_v)) - rotor_i[k]
+               : 0.0;
   const double tmean = rotor_as_is ? 0.0 : (t[0] + t[1] + t[2]) * kThird;
   for (std::size_t k = 0; k < 3; ++k)
     if (in.rotor[k] != 0) branches::ccbr(in.rotor[k], ss) = tmean - t[k];
@@ -501,8 +564,11 @@ void inducmc_time_zero(const InducmcIn& in, const Slots<double>& s, const Slots<
   read_record(6, leak);
   InductionData d;
   d.extra_cages = in.extra_cages;
+  d.power = rated[0];
   d.voltage = rated[1];
+  d.base_w = rated[2];
   d.turns = mech[2];
+  d.r = r;
   d.x = x;
   if (data_refused(d)) wakro_quit(kInductionTag, 0);
 
@@ -632,11 +698,14 @@ void inducmc(const InducmcIn& in) {
     const double vp = node_voltage(ss, p);
     h = h * dn(kDnDecay + 1) - (vp - v_neutral) * dn(kDnStatorGain + 1);
     h_sum += h;
-    add_norton(kInductionTag, ss, p, g_stator, -o.i_abc[k] * ib * o.ramp + g_stator * vp - h);
+    // The companion from the end voltage the step assumed, as the pair forms do.
+    const double vp_end = vp + (o.v_end[k] - vabc[k]) * vph;
+    add_norton(kInductionTag, ss, p, g_stator, -o.i_abc[k] * ib * o.ramp + g_stator * vp_end - h);
   }
   if (in.neutral != 0)
     add_norton(kInductionTag, ss, in.neutral, g_neutral, 3.0 * o.i0 * ib * o.ramp + g_neutral * v_neutral + h_sum);
   const Phases rotor_i = rotor_currents(turns * ib, o.i_alpha, o.i_beta);
+  const Phases rotor_dv = rotor_advance(valpha, vbeta, o);
   Phases t{};
   for (std::size_t k = 0; k < 3; ++k) {
     const std::int32_t q = in.rotor[k];
@@ -644,7 +713,7 @@ void inducmc(const InducmcIn& in) {
     double& h = dn(kDnRotorHistory + 1 + static_cast<std::int32_t>(k));
     const double vq = node_voltage(ss, q);
     h = h * dn(kDnDecay + 1) - vq * dn(kDnRotorGain + 1);
-    t[k] = g_rotor * vq - rotor_i[k] - h;
+    t[k] = g_rotor * (vq + rotor_dv[k] * vph / turns) - rotor_i[k] - h;
   }
   const double tmean = (t[0] + t[1] + t[2]) * kThird;
   for (std::size_t k = 0; k < 3; ++k)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
@@ -109,9 +110,10 @@ double wrap(double a) {
 }
 
 // Steps 2 to 8 and 10: the discrete state-space step from the phase voltages
-// (network units) at speed w; the per-unit phase currents out, Te returned.
+// (network units) at speed w; the per-unit phase currents out, and the
+// per-unit phase voltages the step assumed at its end; Te returned.
 double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<double, 3>& v_net,
-               std::array<double, 3>& i_abc, Inverse inverse) {
+               std::array<double, 3>& i_abc, std::array<double, 3>& v_end, Inverse inverse) {
   Square m{}, n{}, a{}, b{}, inv{}, p{}, r{}, work{};
   for (std::int32_t e = 0; e < kMEntries; ++e) {
     const Entry& pos = kMPositions[static_cast<std::size_t>(e)];
@@ -135,10 +137,13 @@ double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<
   mymatmul(inv.data(), b.data(), kOrder, kOrder, kOrder, p.data(), 1.0);
   mymatmul(inv.data(), n.data(), kOrder, kOrder, kOrder, r.data(), 1.0);
 
-  // 3. Phase voltages per unit, advanced for the rotation within the step.
-  const double dt = e_s1::delt, turn = dt * w * k.wb;
+  // 3. Phase voltages per unit, advanced by the turn within the step. For a
+  // balanced set (vc - vb) / sqrt(3) is the component of va in quadrature,
+  // so the advance is by the angle w wb dt itself.
+  const double dt = e_s1::delt, turn = dt * w * k.wb, advance = turn * kInvRoot3;
   const double va = v_net[0] * k.inv_vph, vb = v_net[1] * k.inv_vph, vc = v_net[2] * k.inv_vph;
-  double a1 = va + (vc - vb) * turn, b1 = vb + (va - vc) * turn, c1 = vc + (vb - va) * turn;
+  double a1 = va + (vc - vb) * advance, b1 = vb + (va - vc) * advance, c1 = vc + (vb - va) * advance;
+  v_end = {a1, b1, c1};
   // 4. Angles.
   st.theta = wrap(st.theta + turn);
   const double ta = wrap(st.theta - kQuarterTurn);
@@ -180,6 +185,42 @@ void error_line(std::string_view text) {
 
 enum class PmForm { first, second };
 
+// The failures of the configuration arguments that the set-up divides by or
+// writes into the record: each argument finite, the rated values and the
+// leakage reactance positive. One text a failure.
+std::vector<std::string> data_faults(const PmData& d, PmForm form) {
+  struct Argument {
+    const char* name;
+    double value;
+    bool positive;  // divided by: must be greater than zero
+  };
+  const Argument args[] = {{"rated voltage V", d.voltage, true},
+                           {"rated power S", d.power, true},
+                           {"rated frequency f", d.frequency, true},
+                           {"Xd", d.xd, false},
+                           {"Xq", d.xq, false},
+                           {"Xkd", d.xkd, false},
+                           {"Xkq", d.xkq, false},
+                           {"leakage reactance Xl", d.xl, true},
+                           {"Ra", d.ra, false},
+                           {"Rkd", d.rkd, false},
+                           {"Rkq", d.rkq, false},
+                           {"magnet flux", d.flux, false},
+                           {"interface resistance", d.ri, false},
+                           {"snubber resistance", d.snubber_r, false},
+                           {"snubber time constant", d.snubber_steps, false},
+                           {"damping D", d.damping, false},   // second form only
+                           {"inertia H", d.inertia, false}};  // second form only
+  const std::size_t count = form == PmForm::second ? std::size(args) : std::size(args) - 2;
+  std::vector<std::string> faults;
+  for (std::size_t k = 0; k < count; ++k)
+    if (!std::isfinite(args[k].value)) faults.push_back(std::string("The ") + args[k].name + " is not a finite number");
+  for (std::size_t k = 0; k < count; ++k)
+    if (args[k].positive && std::isfinite(args[k].value) && args[k].value <= 0.0)
+      faults.push_back(std::string("The ") + args[k].name + " must be greater than zero");
+  return faults;
+}
+
 void pm_cfg(const PmData& d, PmForm form) {
   Circuit c;
   c.xd = d.xd;
@@ -193,23 +234,24 @@ void pm_cfg(const PmData& d, PmForm form) {
   c.xmd = d.xd - d.xl;
   c.xmq = d.xq - d.xl;
   const double detd = c.xd * c.xkd - c.xmd * c.xmd, detq = c.xq * c.xkq - c.xmq * c.xmq;
-  // The checks: the first form stops at its first failure; the second reports
-  // both of a pair before it stops.
-  const std::array<std::pair<bool, std::string_view>, 4> checks{{
-      {c.xmd <= 0.0, "Xd must be greater than leakage reactance"},
-      {c.xmq <= 0.0, "Xq must be greater than leakage reactance"},
-      {detd <= kLeastDet, "Unrealistic D axis data"},
-      {detq <= kLeastDet, "Unrealistic Q axis data"},
-  }};
-  for (std::size_t pair = 0; pair < 2; ++pair) {
+  // The checks, in groups: first the data the set-up divides by or carries
+  // into the record, then the reactances, then the determinants. The first
+  // form stops at its first failure; the second reports a whole group before
+  // it stops.
+  const std::vector<std::string> data = data_faults(d, form);
+  const std::vector<std::string> reactances{c.xmd <= 0.0 ? "Xd must be greater than leakage reactance" : "",
+                                            c.xmq <= 0.0 ? "Xq must be greater than leakage reactance" : ""};
+  const std::vector<std::string> determinants{detd <= kLeastDet ? "Unrealistic D axis data" : "",
+                                              detq <= kLeastDet ? "Unrealistic Q axis data" : ""};
+  for (const std::vector<std::string>* group : {&data, &reactances, &determinants}) {
     bool failed = false;
-    for (std::size_t k = 2 * pair; k < 2 * pair + 2; ++k) {
-      if (!checks[k].first) continue;
+    for (const std::string& text : *group) {
+      if (text.empty()) continue;
       if (form == PmForm::first) {
-        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, checks[k].second);
+        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, text);
         wakro_quit(kPmTag, 0);
       }
-      error_line(checks[k].second);
+      error_line(text);
       failed = true;
     }
     if (failed) wakro_quit(kPmTag, 0);
@@ -275,13 +317,17 @@ double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s
   k.xmq = r(kPmXmq);
   k.m = &r(kPmM);
   k.n = &r(kPmN);
-  std::array<double, 3> v{}, i{};
+  std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = vbranch(in.ss, in.phase[p]);
-  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, Inverse::frame);
+  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, v_end, Inverse::frame);
   const double ib = r(kPmIb);
+  // The interface subtracts its conductance times the last solution's voltage;
+  // the currents are those of the end voltage the step assumed, so the branch
+  // is given back the difference and carries i + g (v - v_end).
   for (std::size_t p = 0; p < 3; ++p) {
-    branches::ccbr(in.phase[p], in.ss) = ib * i[p];
-    intfc_brnch1_exe(in.ss, in.phase[p]);
+    const std::int32_t br = in.phase[p];
+    branches::ccbr(br, in.ss) = ib * i[p] + branches::geq(br, in.ss) * (v[p] - v_end[p] / k.inv_vph);
+    intfc_brnch1_exe(in.ss, br);
   }
   return te;
 }
@@ -361,6 +407,10 @@ void legacy_time_zero(const PmmachineIn& in, const Slots<double>& s) {
     error_line("The interface resistance of the PM machine must be positive");
     wakro_quit(kPmTag, 0);
   }
+  if (!(rated[0] > 0.0 && rated[1] > 0.0 && rated[2] > 0.0 && x[6] > 0.0)) {
+    error_line("V, Ib, wb and Xl of the PM machine must be positive");
+    wakro_quit(kPmTag, 0);
+  }
   s(kPlInvDetD) = 1.0 / detd;
   s(kPlInvDetQ) = 1.0 / detq;
   s(kPlInvRi) = 1.0 / ri[0];
@@ -422,12 +472,13 @@ double pmmachine(const PmmachineIn& in) {
   k.xmq = c.xmq;
   k.m = m.data();
   k.n = n.data();
-  std::array<double, 3> v{}, i{};
+  std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = in.nodes[p] != 0 ? e_s0::vdc(in.nodes[p], in.ss) : 0.0;
-  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, Inverse::legacy);
+  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, v_end, Inverse::legacy);
   const double g = s(kPlInvRi), ib = s(kPlIb);
+  // The companion from the end voltage the step assumed, as the pair forms do.
   for (std::size_t p = 0; p < 3; ++p)
-    if (in.nodes[p] != 0) add_norton(kPmTag, in.ss, in.nodes[p], g, ib * (-i[p]) + g * v[p]);
+    if (in.nodes[p] != 0) add_norton(kPmTag, in.ss, in.nodes[p], g, ib * (-i[p]) + g * v_end[p] / k.inv_vph);
   return te;
 }
 

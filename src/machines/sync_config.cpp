@@ -39,6 +39,8 @@ std::int32_t data_faults(const SyncMachineData& m) {
   if (!(m.rated_current > 0.0)) fail("The rated current must be positive");
   if (!(m.rated_voltage > 0.0)) fail("The rated voltage must be positive");
   if (!(m.w > 0.0)) fail("The rated angular frequency must be positive");
+  if (m.q_circuits != 1 && m.q_circuits != 2)
+    fail("The number of q-axis circuits must be 1 or 2, not " + std::to_string(m.q_circuits));
   for (std::int32_t slot : m.monitor)
     if (slot < 1 || slot > kMachineBlockSize)
       fail("Monitor slot " + std::to_string(slot) + " must lie in 1 .. " + std::to_string(kMachineBlockSize));

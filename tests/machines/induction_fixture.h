@@ -57,16 +57,23 @@ class InductionNet : public MachineNet {
     MachineNet::SetUp();
     extra_dims_.push_back({dim::rtcl, 8});
   }
+  // The time step of the next run, and for a wound rotor the resistance (ohms)
+  // of each phase of the star its rotor branches feed: rotor nodes 4-6, the
+  // machine's rotor branches 10-12, the resistors 13-15 (0: a cage).
+  double dt_ = kDt;
+  double rotor_star_r_ = 0.0;
+
   // Runs the machine on a source of RMS phase voltage kImV for `seconds`, stiff
   // or behind source_r ohms; each() is called after every solution.
   void run(const InductionData& d, const InductionStepIn& in, bool second_form, double seconds,
            const std::function<void()>& each, double source_r = 0.0) {
-    if (source_r > 0.0) {
-      size(3, 9);
-      for (std::int32_t k = 1; k <= 3; ++k) add_branch(1, 0, k, source_r, 0.0, 0.0);
-      for (std::int32_t k = 1; k <= 6; ++k) add_branch(1, (k - 1) % 3 + 1, 0, 0.0, 0.0, 0.0);
-    } else {
-      build(true);
+    const bool wound = rotor_star_r_ > 0.0;
+    size(wound ? 6 : 3, wound ? 15 : 9, 1, 0, dt_);
+    for (std::int32_t k = 1; k <= 3; ++k) add_branch(1, 0, k, source_r > 0.0 ? source_r : 1.0e-6, 0.0, 0.0);
+    for (std::int32_t k = 1; k <= 6; ++k) add_branch(1, (k - 1) % 3 + 1, 0, 0.0, 0.0, 0.0);
+    if (wound) {
+      for (std::int32_t k = 4; k <= 6; ++k) add_branch(1, k, 0, 0.0, 0.0, 0.0);
+      for (std::int32_t k = 4; k <= 6; ++k) add_branch(1, k, 0, rotor_star_r_, 0.0, 0.0);
     }
     rewind();
     if (second_form) {
@@ -82,7 +89,7 @@ class InductionNet : public MachineNet {
         inducmc1_exe(in);
       }
     });
-    const auto steps = static_cast<std::int32_t>(std::lround(seconds / kDt)) + 1;
+    const auto steps = static_cast<std::int32_t>(std::lround(seconds / dt_)) + 1;
     start_run(steps);
     for (std::int32_t k = 0; k < steps; ++k) {
       step();

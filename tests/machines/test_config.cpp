@@ -174,6 +174,8 @@ TEST_F(Machines, ConfigurationRefusalsAppendNothing) {
          m.w = 0.0;
        },
        {"The rated voltage must be positive", "The rated angular frequency must be positive"}},
+      {[](SyncMachineData& m) { m.q_circuits = -2147483647 - 1; },
+       {"The number of q-axis circuits must be 1 or 2, not -2147483648"}},
       {[](SyncMachineData& m) { m.monitor[2] = 376; }, {"Monitor slot 376 must lie in 1 .. 375"}},
       {[](SyncMachineData& m) { m.monitor[0] = 0; }, {"Monitor slot 0 must lie in 1 .. 375"}},
       {[](SyncMachineData& m) { m.d[3] = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
