@@ -172,6 +172,10 @@ void ArgReader::process(int count, const char* const* words) {
         break;
     }
   }
+  // An option that ends the list without its value would otherwise be
+  // dropped and the run go on without it.
+  if (pending != Value::None)
+    refusals.push_back(std::string("Option '") + words[count - 1] + "' is given without its value.");
 }
 
 void ArgReader::process(const std::vector<std::string>& words) {
@@ -197,7 +201,12 @@ std::vector<std::string> ArgReader::splitFile(std::FILE* file) {
 }
 
 void ArgReader::processFile(const char* name) {
-  if (depth + 1 > kMaxDepth || name == nullptr) return;
+  if (name == nullptr) return;
+  if (depth + 1 > kMaxDepth) {
+    refusals.push_back(std::string("Option file '") + name + "' (-config) is refused: option files nest at most " +
+                       std::to_string(kMaxDepth) + " deep.");
+    return;
+  }
   std::FILE* file = std::fopen(name, "r");
   if (file == nullptr) {
     const int error = errno;

@@ -3,8 +3,8 @@
 //
 // process() is a two-state reader: each word is compared exactly with the
 // options; an option that takes a value takes the next word, whatever it is, as
-// its value (an option at the end of the list has no effect); unknown words are
-// skipped (and kept in unknownWords). Options:
+// its value (an option at the end of the list, without its value, is refused);
+// unknown words are skipped (and kept in unknownWords). Options:
 //   -lumbra <library>   communication library; use it for the link
 //   -outwriter <lib>    output-writer library
 //   -out <name>         output name (at most 34 characters): the name of the
@@ -29,12 +29,13 @@
 // (an empty quoted word counts) and end a word in progress; the quote state
 // carries over to the next line. Lines are read in pieces of at most 1023
 // characters, words keep at most 1022 characters, at most 256 words are taken,
-// and files nest at most 20 deep; a deeper file is ignored. A file that cannot
+// and files nest at most 20 deep; a deeper file is refused. A file that cannot
 // be opened is refused.
 //
 // Refusals: a value the option does not take (-outtype other than legacy or
-// bin, an -out name longer than 34 characters) and an option file that cannot
-// be opened are kept in refusals, one message each naming the option; the
+// bin, an -out name longer than 34 characters), an option without its value,
+// an option file nested too deep and an option file that cannot be opened are
+// kept in refusals, one message each naming the option; the
 // process entry treats them, like a word that names no option, as a usage
 // error and runs nothing.
 // A file named again while it is being read (a file that names itself, or files

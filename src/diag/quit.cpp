@@ -2,6 +2,8 @@
 // the release of the case-sized state and the fatal exit.
 #include "diag/quit.h"
 
+#include <string>
+
 #include "diag/catalog.h"
 #include "diag/console.h"
 #include "diag/listout.h"
@@ -21,6 +23,11 @@ constexpr std::string_view kRule = "============================================
 constexpr std::size_t kTagWidth = 12;
 constexpr std::size_t kNameWidth = 34;
 
+std::string& quit_note() {
+  static std::string note;
+  return note;
+}
+
 void write_banner(std::string_view tag, std::int32_t mode) {
   using wakro::ListLine;
   ListLine() << kRule;
@@ -33,6 +40,7 @@ void write_banner(std::string_view tag, std::int32_t mode) {
   std::string padded(tag);
   if (padded.size() < kTagWidth) padded.resize(kTagWidth, ' ');
   ListLine() << "ERROR: Abnormal termination of WAKRO by " << padded;
+  if (!quit_note().empty()) ListLine() << quit_note();
   ListLine() << kRule;
   ListLine() << " ";
   wakro::console().flush();
@@ -64,6 +72,8 @@ wakro::FixedText<72> getdum() { return fnames::dumlin; }
 wakro::FixedText<72> getdum(std::int32_t /*unit*/) { return fnames::dumlin; }
 
 namespace wakro {
+
+void set_quit_note(std::string_view text) { quit_note().assign(text); }
 
 std::string exit_line(std::string_view program, int status) {
   return std::string(program) + " exiting.  Status code = " + std::to_string(status) + "\n";

@@ -9,6 +9,7 @@
 //   " Data file name: <fnames::filename, 34>..."     (modes 1 and 3)
 //   " Map/snap file name: <fnames::tnam, 34>"        (modes 2 and 3)
 //   " ERROR: Abnormal termination of WAKRO by <tag>"
+//   " <the note of set_quit_note>"                  (when one is set)
 //   " ========================================================="
 //   "  "
 //
@@ -37,6 +38,11 @@ wakro::FixedText<72> getdum();
 wakro::FixedText<72> getdum(std::int32_t unit);
 
 namespace wakro {
+
+// A line the banner writes after its "Abnormal termination" line until it is
+// cleared (an empty text clears it): the case reader names there a section it
+// skipped, so that a stop caused by the missing data points at it.
+void set_quit_note(std::string_view text);
 
 // Status of a fatal stop: 2000 (with or without the design environment).
 inline constexpr int kQuitStatus = 2000;

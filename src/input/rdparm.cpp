@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "diag/listout.h"
@@ -30,6 +31,9 @@
 namespace {
 
 using wakro::ListLine;
+
+// Whether the section being read gave FINISH_TIME.
+bool finish_time_read = false;
 
 // Ends the run showing the last data line read and its file.
 [[noreturn]] void quit_showing_data_line() { wakro_quit("RDPARM", 1); }
@@ -116,6 +120,10 @@ void parameter(const Line72& key, const Line72& value) {
     wakro_warn(0, 0, wakro::msg::kSingleLine, "RDPARM: Unresolved parameter in Map/Snap file");
     ListLine() << "WARNING: RDPARM: Unresolved parameter: " << key.view();
     ListLine() << "in data file: " << fnames::filename.view().substr(0, 34);
+    // Where the key stands: keys are upper case, so a misspelt or lower-case
+    // key (which then sets nothing) can be found and mended.
+    ListLine() << "RDPARM: The key is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
+                      std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
     ListLine() << "... continuing reading data";
     return;
   }
@@ -132,6 +140,7 @@ void parameter(const Line72& key, const Line72& value) {
     // check at the end of the section raises it to the time step and warns.
     set_print_step(real_value(value));
   } else if (key == "FINISH_TIME") {
+    finish_time_read = true;
     e_s1::fintim = real_value(value);
     if (e_s1::fintim <= 0.0) fatal_line("ERROR: Undefined, Zero or Negative finish time");
   } else if (key == "START_TIME") {
@@ -191,10 +200,14 @@ void parameter(const Line72& key, const Line72& value) {
   }
 }
 
-// The checks of the three times once the section has ended.
+// The checks of the three times once the section has ended. A map file must
+// give the finish time (a snapshot takes it from the start-up dialogue): a run
+// of one print step in place of a misspelt key would end as if it had worked.
 void check_times() {
   if (options::prnparm) wakro::call_writeparm(emtio::iout);
   if (e_s1::delt <= 0.0) fatal_line("WARNING: Using default time step of 50 usec.");
+  if (!finish_time_read && !(assorc::input == "SNAP"))
+    fatal_line("ERROR: Undefined, Zero or Negative finish time");
   if (e_s1::print < e_s1::delt) {
     e_s1::print = e_s1::delt;
     wakro_warn(0, 0, wakro::msg::kSingleLine, "Print time has been adjusted to DELT");
@@ -222,6 +235,7 @@ void wakro_rdparm() {
     wakro_quit("RDPARM", 2);
   }
   const Line72 key("PARAMETERS:");
+  finish_time_read = false;
   for (;;) {
     rdcmnt();
     if (!rdcmnt_in_section(key)) break;

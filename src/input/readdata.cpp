@@ -2,9 +2,11 @@
 // and its pages, and the section dispatch.
 #include "input/readdata.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
@@ -56,6 +58,7 @@ void set_defaults(wakro::PageContext& page) {
   e_warn::comp_id1 = e_warn::comp_id2 = 0;
   fnames::filename = fnames::inam.view();
   wakro::case_read_state() = wakro::CaseReadState{};
+  wakro::set_quit_note("");
 }
 
 // A "MAP:" entry: the page's node map, then its data file up to its first key.
@@ -81,6 +84,64 @@ void subsystem_orders() {
   e_s0::allocate_ss_matrices(ndde::nd2, e_s0::ssdim, status);
   if (status != 0) fail("Subsystem matrices could not be allocated from SUBSYSDIM:", "READSSDIM", 2);
   wakro::case_read_state().subsysdim_read = true;
+}
+
+// The keys of the sections that hold a case's data.
+constexpr std::string_view kDataKeys[] = {
+    "MAP:",   "SUBSYSDIM:", "SUBS:",    "RADIOLINKS:", "VOLTAGES:", "BRANCHES:",   "TRANSFORMERS:",
+    "TLINES:", "GLOBAL_TLINES:", "STOL:", "STOI:",      "STOF:",     "STOC:",       "CX:",
+    "CXMAP:", "MPGBS:",     "IPGBS:",   "PGBList:",    "DATAStruct:", "MANA:"};
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Edits (insert, delete, replace; case ignored) that turn a into b.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> d(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) d[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = d[0];
+    d[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = d[j];
+      d[j] = std::min({d[j] + 1, d[j - 1] + 1, diagonal + (upper(a[i - 1]) == upper(b[j - 1]) ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return d[b.size()];
+}
+
+// The known key an unknown key is a slip of (a letter or two off, or another
+// case), or empty: a section skipped under such a key holds data the case
+// needs, and a later stop for want of it should say where it went.
+std::string_view meant_key(std::string_view key) {
+  // The key itself, met where it is not read, is no slip.
+  if (std::find(std::begin(kDataKeys), std::end(kDataKeys), key) != std::end(kDataKeys)) return {};
+  std::string_view meant;
+  std::size_t fewest = 3;
+  for (std::string_view known : kDataKeys) {
+    const std::size_t slack = known.size() <= 5 ? 1 : 2;
+    const std::size_t edits = edit_distance(key, known);
+    if (edits <= slack && edits < fewest) {
+      meant = known;
+      fewest = edits;
+    }
+  }
+  return meant;
+}
+
+// Reports an unknown section key and where it stands; a slip of a known key is
+// kept for the banner of a later fatal stop (the first such key of the read).
+void report_unknown_key(const Line72& key) {
+  const std::string file = wakro::unit_file_name(fnames::iunit);
+  const std::string line = std::to_string(wakro::unit_line_number(fnames::iunit));
+  ListLine() << "READDATA: Unknown data file section: " << key.view();
+  ListLine() << "READDATA: The section key is in file " + file + ", line " + line + "; the section is skipped.";
+  wakro::CaseReadState& state = wakro::case_read_state();
+  const std::string_view meant = meant_key(key.trimmed());
+  if (meant.empty() || state.slip_noted) return;
+  state.slip_noted = true;
+  wakro::set_quit_note("Note: the section " + std::string(key.trimmed()) + " in " + file + ", line " + line +
+                       ", was skipped (is " + std::string(meant) + " meant?)");
 }
 
 // Keys after which data lines belong to no section.
@@ -163,10 +224,7 @@ bool dispatch(wakro::PageContext& page, Line72& current) {
   } else if (key == "ENDCASE:") {
     return false;
   } else {
-    ListLine() << "READDATA: Unknown data file section: " << key.view();
-    // Where the key stands, so that a misspelt key can be found.
-    ListLine() << "READDATA: The section key is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
-                      std::to_string(wakro::unit_line_number(fnames::iunit)) + "; the section is skipped.";
+    report_unknown_key(key);
     wakro_nextkey();
   }
   return true;

@@ -60,6 +60,7 @@ struct PageContext {
 // matrices made from it). wakro_readdata clears it at its start.
 struct CaseReadState {
   bool subsysdim_read = false;
+  bool slip_noted = false;  // a skipped section under a slip of a known key was noted
 };
 CaseReadState& case_read_state();
 

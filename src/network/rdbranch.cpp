@@ -8,7 +8,8 @@
 // into the subsystem's conductance matrix in set-up form (a switching branch goes
 // to the switching list instead; an ideal branch to neither).
 //
-// Guards beyond the plain rules: a record longer than 255 characters, a
+// Guards beyond the plain rules: a record longer than 255 characters, a line
+// that ends before a value its type letters take (it would be read as 0), a
 // capacitor of 0 microfarads (X_C would be infinite and the coefficients NaN), a
 // branch whose X_L, X_C or Z overflows (a huge L, a tiny C or a huge time step:
 // the coefficients would be NaN as well) and a branch met before its subsystem's
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,6 +83,45 @@ std::size_t third_word(std::string_view line) {
     before = line[i];
   }
   return std::string_view::npos;
+}
+
+// The value-taking letters of a type word, and what each value is.
+constexpr std::string_view kValueLetters = "RLCEiv";
+
+std::string_view value_name(char letter) {
+  switch (letter) {
+    case 'R': return "the resistance R [ohm]";
+    case 'L': return "the inductance L [H]";
+    case 'C': return "the capacitance C [uF]";
+    case 'E': return "the source voltage E";
+    case 'i': return "the initial current i";
+    default: return "the value v";
+  }
+}
+
+// Values the type word takes, up to the ideal letter 'A' that ends the scan.
+std::ptrdiff_t value_count(std::string_view type) {
+  const std::string_view scanned = type.substr(0, type.find('A'));
+  return std::count_if(scanned.begin(), scanned.end(),
+                       [](char c) { return kValueLetters.find(c) != std::string_view::npos; });
+}
+
+// A line that ends before the value number `index` (from 0) its type needs.
+[[noreturn]] void missing_value(std::string_view type, int index) {
+  int seen = 0;
+  char letter = 'v';
+  for (char c : type) {
+    if (kValueLetters.find(c) == std::string_view::npos) continue;
+    if (seen++ == index) {
+      letter = c;
+      break;
+    }
+  }
+  ListLine() << "Branch of type " + std::string(type) + " needs " + std::to_string(value_count(type)) +
+                    " values: " + std::string(value_name(letter)) + " is missing";
+  ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
+                    std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
+  wakro_quit(kTag, 1);
 }
 
 // Both ends of the branch in one subsystem: the branch's subsystem.
@@ -290,9 +331,19 @@ void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, 
     line[start + i] = ' ';
   }
 
-  double values[10] = {};
-  if (wakro::list_read(line.view(), {from, to, std::span<double>(values)}) == wakro::ReadStatus::error)
-    fail(kReadError, kTag, 1);
+  // Entries the read leaves untouched stay NaN, so that a value the type needs
+  // and the line does not hold is found (it would otherwise be read as 0).
+  double values[10];
+  std::fill(values, values + 10, std::numeric_limits<double>::quiet_NaN());
+  const wakro::ReadStatus st = wakro::list_read(line.view(), {from, to, std::span<double>(values)});
+  if (st == wakro::ReadStatus::error) fail(kReadError, kTag, 1);
+  const std::string_view type_word(type, static_cast<std::size_t>(std::find(type, type + 10, ' ') - type));
+  for (double& x : values) {
+    if (!std::isnan(x)) continue;
+    if (st == wakro::ReadStatus::end && &x - values < value_count(type_word))
+      missing_value(type_word, static_cast<int>(&x - values));
+    x = 0.0;  // after a '/' the values not given are 0
+  }
 
   int next = 0;
   for (char letter : type) {

@@ -57,8 +57,9 @@ TEST(ArgReader, OptionsTakeTheNextWordWhateverItIs) {
   EXPECT_EQ(a.locale, "de");
   EXPECT_TRUE(a.useLumbra);
   EXPECT_EQ(a.lumbra, "l.so");
-  EXPECT_EQ(a.port, -1);  // -port as the last word has no effect
+  EXPECT_EQ(a.port, -1);  // -port as the last word has no value: it is refused
   EXPECT_TRUE(a.portValid);
+  EXPECT_EQ(a.refusals, Words{"Option '-port' is given without its value."});
 }
 
 TEST(ArgReader, IdTakesTheLeadingInteger) {
@@ -99,6 +100,8 @@ TEST(ArgReader, RefusedValuesAndUnreadableOptionFilesAreKeptOneMessageEach) {
       {{"-config", nested.name()},
        {"Invalid value 'xml' for -outtype: the output type is legacy or bin.",
         "Invalid value '" + std::string(35, 'x') + "' for -out: an output name is at most 34 characters long."}},
+      {{"-v5", "-outtype"}, {"Option '-outtype' is given without its value."}},
+      {{"-v5", "-config"}, {"Option '-config' is given without its value."}},
   };
   for (const Case& c : cases) {
     wakro::ArgReader a;
@@ -166,7 +169,7 @@ TEST(OptionFiles, LimitsOnWordsLinesAndWordLength) {
   EXPECT_EQ(longWord[2], "y");
 }
 
-TEST(OptionFiles, NestingStopsAtTwentyAndMissingFilesAreIgnored) {
+TEST(OptionFiles, NestingStopsAtTwentyAndMissingFilesAreRefused) {
   OptionFile self("-id 9\n");
   // A chain of 21 files, each naming the next: the 21st is ignored.
   std::vector<std::unique_ptr<OptionFile>> chain;
@@ -181,6 +184,8 @@ TEST(OptionFiles, NestingStopsAtTwentyAndMissingFilesAreIgnored) {
   EXPECT_EQ(a.filesOpened, 20);
   EXPECT_EQ(a.depth, 0);
   EXPECT_EQ(a.id, 1);  // the outermost file's -id comes last
+  EXPECT_EQ(a.refusals, Words{"Option file '" + chain.front()->name() +
+                              "' (-config) is refused: option files nest at most 20 deep."});
 
   wakro::ArgReader b;
   b.process(Words{"-config", "/nonexistent/options.txt", "-config", self.name()});

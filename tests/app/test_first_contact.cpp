@@ -200,6 +200,8 @@ TEST(FirstContact, RefusedOptionsAreNamedAndNothingRuns) {
       {{"-out", longName},
        "Invalid value '" + longName + "' for -out: an output name is at most 34 characters long.\n" + usage},
       {{"-bogus"}, "Unknown option '-bogus'. " + usage},
+      {{"-outtype"}, "Option '-outtype' is given without its value.\n" + usage},
+      {{"-config"}, "Option '-config' is given without its value.\n" + usage},
       {{"-outtype", "BIN", "-whatever"},
        "Invalid value 'BIN' for -outtype: the output type is legacy or bin.\nUnknown option '-whatever'. " + usage},
   };
@@ -291,7 +293,7 @@ TEST(FirstContact, ALibraryThatCannotBeUsedIsNamedBeforeTheTcpLinkIsTried) {
 TEST(FirstContact, AnUnknownSectionKeyNamesItsFileAndLine) {
   Watchdog dog("FirstContact.UnknownSectionKey", 60);
   struct Case {
-    std::string file, from, to, where;
+    std::string file, from, to, where, meant;
   };
   const std::string dta = slurp(fs::path(kCaseDir) / "rl_breaker.dta");
   const std::string map = slurp(fs::path(kCaseDir) / "rl_breaker.map");
@@ -301,8 +303,10 @@ TEST(FirstContact, AnUnknownSectionKeyNamesItsFileAndLine) {
     return 2 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n');
   };
   const std::vector<Case> cases = {
-      {"rl_breaker.dta", "BRANCHES:", "BRANCHS:", "rl_breaker.dta, line " + std::to_string(line_of(dta, "BRANCHES:"))},
-      {"rl_breaker.map", "MAP:", "MAPP:", "rl_breaker.map, line " + std::to_string(line_of(map, "MAP:"))},
+      {"rl_breaker.dta", "BRANCHES:", "BRANCHS:", "rl_breaker.dta, line " + std::to_string(line_of(dta, "BRANCHES:")),
+       "BRANCHES:"},
+      {"rl_breaker.dta", "STOF:", "STOFF:", "rl_breaker.dta, line " + std::to_string(line_of(dta, "STOF:")), "STOF:"},
+      {"rl_breaker.map", "MAP:", "MAPP:", "rl_breaker.map, line " + std::to_string(line_of(map, "MAP:")), "MAP:"},
   };
   for (const Case& c : cases) {
     CaseCopy copy;
@@ -316,6 +320,13 @@ TEST(FirstContact, AnUnknownSectionKeyNamesItsFileAndLine) {
     const std::size_t at = out.find(unknown);
     ASSERT_NE(at, std::string::npos) << out;
     EXPECT_EQ(out.find(where), out.find('\n', at)) << out;
+    // The stop that follows (the case code's, for want of the skipped data)
+    // names the skipped section in one line after its own.
+    const std::string note = "\n Note: the section " + c.to + " in " + c.where + ", was skipped (is " + c.meant +
+                             " meant?)\n =====";
+    const std::size_t banner = out.find(" ERROR: Abnormal termination of WAKRO by ", at);
+    ASSERT_NE(banner, std::string::npos) << out;
+    EXPECT_EQ(out.find(note, banner), out.find('\n', banner)) << out;
   }
 }
 

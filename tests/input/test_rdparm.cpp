@@ -130,6 +130,15 @@ TEST_F(Parameters, BadTimesEndTheRun) {
   o = read(" FINISH_TIME = 0\n");
   EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
             ff("ERROR: Undefined, Zero or Negative finish time"));
+  // A map file without a finish time (here a misspelt key) stops, where a
+  // snapshot takes its finish time from the dialogue.
+  assorc::input = "DATA";
+  o = read(" TIME_STEP = 5E-5\n FINISH_TIEM = 1\n");
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console.substr(o.console.find(" ... continuing")),
+            ff("... continuing reading data") + ff("ERROR: Undefined, Zero or Negative finish time") +
+                context1("ENDCASE:") + banner_tail("RDPARM      "));
+  assorc::input = "SNAP";
   o = read(" SNAP_TIME = -1\n");
   EXPECT_EQ(o.console.substr(0, o.console.find(kRule)), ff("ERROR!: Negative snap time"));
   o = read(" SNAP_IIISNP = -1\n");
@@ -234,7 +243,9 @@ TEST_F(Parameters, UnknownKeysWarnAndReadingGoesOn) {
   name.resize(34, ' ');
   EXPECT_EQ(o.console, ff("***WARN*** RDPARM: Unresolved parameter in Map/Snap file") +
                            ff("WARNING: RDPARM: Unresolved parameter: " + pad72("FOO")) +
-                           ff("in data file: " + name) + ff("... continuing reading data"));
+                           ff("in data file: " + name) +
+                           ff("RDPARM: The key is in file case.snp, line 4.") +
+                           ff("... continuing reading data"));
   EXPECT_EQ(e_s1::delt, 5e-5);
 }
 

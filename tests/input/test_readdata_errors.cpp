@@ -123,10 +123,28 @@ TEST_F(BadCase, TooManyBranchesAndCapacitanceOfZero) {
   EXPECT_EQ(o.console, " Too many branches:" + i11(3) + " >" + i11(2) + "\n" +
                            quit_mode1(" 3 4 R 1.0", "p1.dta", "RDBRS       "));
   reset_reader_state_for_next();
-  o = read_page("BRANCHES:\n 1 2 RC 1.0\n");  // C given no value
+  o = read_page("BRANCHES:\n 1 2 RC 1.0 0\n");
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console, " Capacitance of 0 in branch" + i11(1) + " in SS" + i11(1) + "\n" +
-                           quit_mode1(" 1 2 RC 1.0", "p1.dta", "BRPARM      "));
+                           quit_mode1(" 1 2 RC 1.0 0", "p1.dta", "BRPARM      "));
+  // A value the type letters take and the line does not hold is refused, not
+  // read as 0; after a '/' the values not given are 0 as before.
+  struct Missing {
+    std::string line, text;
+  };
+  for (const Missing& m : {Missing{" 1 2 RC 1.0", "RC needs 2 values: the capacitance C [uF]"},
+                           Missing{" 1 2 RL 1.0", "RL needs 2 values: the inductance L [H]"},
+                           Missing{" 1 2 RLE", "RLE needs 3 values: the resistance R [ohm]"}}) {
+    reset_reader_state_for_next();
+    o = read_page("BRANCHES:\n" + m.line + "\n");
+    EXPECT_EQ(o.status, 2000);
+    EXPECT_EQ(o.console, ff("Branch of type " + m.text + " is missing") +
+                             ff("RDBRS: The line is in file p1.dta, line 2.") +
+                             quit_mode1(m.line, "p1.dta", "RDBRS       "));
+  }
+  reset_reader_state_for_next();
+  o = read_page("BRANCHES:\n 1 2 RE 1.0 /\n");
+  EXPECT_EQ(o.status, -1) << o.console;
 }
 
 TEST_F(BadCase, BranchLineLongerThanItsRecord) {

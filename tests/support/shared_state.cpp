@@ -12,6 +12,7 @@
 #include "app/timestep.h"
 #include "diag/console.h"
 #include "diag/nodeaccess.h"
+#include "diag/quit.h"
 #include "files/units.h"
 #include "input/input_hooks.h"
 #include "input/reader_hooks.h"
@@ -100,6 +101,7 @@ void release_arrays() {
 void reset_scalars() {
   // The run settings from the one table of their defaults.
   wakro::apply_run_defaults();
+  wakro::set_quit_note("");  // a skipped section noted by an earlier case read
   ctrl::iii = 0;
   ctrl::ndelt = 0;
   ctrl::ddelt = 0.0;
