@@ -10,6 +10,7 @@
 #include <cmath>
 #include <complex>
 #include <filesystem>
+#include <iomanip>
 #include <fstream>
 #include <map>
 #include <numbers>
@@ -185,6 +186,36 @@ TEST(Wscc9, AMissingModuleFileOrSectionIsNamed) {
     EXPECT_NE(r.result.status, -1) << c.text;
     EXPECT_NE(r.result.console.find(c.text), std::string::npos) << c.text << "\n" << r.result.console;
   }
+}
+
+// Every channel is named for what it carries with its unit, "name [unit]", in
+// the channel-name list, and the output record file's description lines give
+// the same name and unit for the same channel.
+TEST(Wscc9, EveryChannelHasItsNameAndUnitInBothDescriptions) {
+  const std::string main = read_text(fs::path(WAKRO_CASE_DATA_DIR) / "Main.dta");
+  std::istringstream names(main.substr(main.find("PGBList:\n") + 9));
+  std::vector<std::string> listed;
+  for (std::string line; std::getline(names, line) && line != "DATADSD:";) listed.push_back(line);
+  ASSERT_EQ(listed.size(), 203u);
+  std::istringstream map(read_text(fs::path(WAKRO_CASE_DATA_DIR) / "wscc9.map"));
+  std::int32_t described = 0;
+  for (std::string line; std::getline(map, line);) {
+    if (line.rfind("3 ", 0) != 0) continue;
+    // 3 channel trace parent id "name" group "unit" max min
+    std::istringstream r(line);
+    std::int32_t kind = 0, k = 0;
+    std::string trace, parent, id, name, group, unit;
+    r >> kind >> k >> trace >> parent >> id >> std::quoted(name) >> group >> std::quoted(unit);
+    ASSERT_GE(k, 1);
+    ASSERT_LE(k, 203);
+    ++described;
+    EXPECT_FALSE(unit.empty()) << line;
+    EXPECT_EQ(listed[static_cast<std::size_t>(k - 1)], name + " [" + unit + "]") << line;
+    EXPECT_EQ(name.find("channel"), std::string::npos) << line;  // no placeholder names
+  }
+  EXPECT_EQ(described, 203);
+  // The generator's mechanical power is per unit of its 200 MVA times 100.
+  EXPECT_EQ(listed[70], "Generator mechanical power Pm [% of 200 MVA]");
 }
 
 TEST(Wscc9, SettlesToTheLoadFlowBeforeTheFault) {
