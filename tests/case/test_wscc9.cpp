@@ -178,8 +178,10 @@ TEST(Wscc9, RunsToItsEndWithoutPointerOrDimensionErrors) {
 }
 
 // A module file that is missing or lacks its section stops the run at time
-// zero with the file or the section named.
-TEST(Wscc9, AMissingModuleFileOrSectionIsNamed) {
+// zero with the file or the section named; a map whose node map or channel
+// count is one too small names the dimension, what the case needs and what
+// the map allows.
+TEST(Wscc9, AMissingModuleFileOrSectionOrATooSmallDimensionIsNamed) {
   struct Case {
     FileEdit edit;
     const char* text;
@@ -194,6 +196,18 @@ TEST(Wscc9, AMissingModuleFileOrSectionIsNamed) {
          t.erase(t.find("DATADSO:\n"), 9);
        },
        "ERROR: Could not find section: DATADSO:"},
+      {[](std::map<std::string, std::string>& f) {
+         std::string& m = f["wscc9.map"];
+         m.replace(m.find(" NNODES = 190\n"), 14, " NNODES = 189\n");
+       },
+       "ERROR: Insufficient # of NNODES (ND21):\n The node records of the map's pages need 190 or more, the case map "
+       "allows NNODES = 189."},
+      {[](std::map<std::string, std::string>& f) {
+         std::string& m = f["wscc9.map"];
+         m.replace(m.find(" PGBS = 203\n"), 12, " PGBS = 202\n");
+       },
+       "ERROR: Insufficient PGB array size (ND13):\n The channel-name list (PGBList:) has 203 names, the case map "
+       "allows PGBS = 202."},
   };
   for (const Case& c : cases) {
     const CaseRun r = run_case(0.001, c.edit);
