@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "case/generic_sg_1.h"
+#include "case/gfm_inverter_dev2.h"
+#include "case/inverter_loops.h"
 #include "case/main_page.h"
 #include "case_network.h"
 #include "load_flow.h"
@@ -242,6 +244,17 @@ TEST(Wscc9, EveryChannelHasItsNameAndUnitInBothDescriptions) {
     EXPECT_EQ(name.find("channel"), std::string::npos) << line;  // no placeholder names
   }
   EXPECT_EQ(described, 203);
+  // The modules' own tables: the generator's 11 after Main's 68, then each
+  // inverter's 54 and its loops' 8.
+  const auto full = [](const std::string& prefix, const ChannelName& c) {
+    return prefix + std::string(c.name) + " [" + std::string(c.unit) + "]";
+  };
+  std::size_t k = kMainChannels;
+  for (const ChannelName& c : kSgChannelNames) EXPECT_EQ(listed[k++], full("", c));
+  for (const std::string n : {"1", "2"}) {
+    for (const ChannelName& c : kGfmChannelNames) EXPECT_EQ(listed[k++], full("Inverter " + n + " ", c));
+    for (const ChannelName& c : kLoopChannelNames) EXPECT_EQ(listed[k++], full("Inverter " + n + " ", c));
+  }
   // The generator's mechanical power is per unit of its 200 MVA times 100.
   EXPECT_EQ(listed[70], "Generator mechanical power Pm [% of 200 MVA]");
 }
