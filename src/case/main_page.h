@@ -32,11 +32,11 @@
 //                                                              163 the droops leave 59.970 Hz
 //   inverter 2   rating [kVA]            100000
 //   inverter 4, 5                        0, 0
-//   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 5.2666 deg  CHANGED from 4.6666 deg: the power
-//                                                              held at T_a as the droop's reference
-//                                                              is 81.5 MW with the load-flow angle,
-//                                                              4.1 % below its 85 MW; with +0.6 deg
-//                                                              it is 85.2 MW
+//   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 5.2666 deg  CHANGED from 4.6666 deg: with the
+//                                                              load-flow angle the power held at
+//                                                              T_a as the droop's reference leaves
+//                                                              the inverter at 81.5 MW, 4.1 % below
+//                                                              its 85 MW; with +0.6 deg 85.2 MW
 //   inverter 6, 7 (instance 2, bus 1)    1.04 pu, 0 deg        the terminal's load flow
 //   inverter 8, 9, 12, 13, 44            1
 //   inverter 10 (T_a)                    1.0 s                 CHANGED from 0.2 s: at 0.2 s the
@@ -78,8 +78,9 @@
 // virtual resistance alone: the filter loses 3.6 MW at inverter 1 (4.2 % of
 // its 85 MW) and 3.2 MW at inverter 2 (4.5 % of 71 MW), against 27 and 30 MW
 // with 0.09 in series with the capacitor; the bridge current stays 1.90 and
-// 1.63 pu (1.99 and 1.72 before). Below 1 % and 1.1 pu needs a capacitor of about 0.05 pu (a reactance
-// argument near 20), which none of the seven values gives.
+// 1.63 pu (1.99 and 1.72 before). Below 1 % and 1.1 pu needs a capacitor of
+// about 0.05 pu (a reactance argument near 20), which none of the seven values
+// gives.
 //
 // Arguments 6 and 7 are the set-point and phase of the inverter's terminal.
 #pragma once
