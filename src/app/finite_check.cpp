@@ -46,8 +46,9 @@ namespace wakro {
 
 void stop_if_not_finite() {
   // 1. The network solution, subsystem by subsystem.
-  if (e_s0::vdc.allocated()) {
-    for (std::int32_t ss = 1; ss <= int2::nmat && ss <= e_s0::vdc.extent(2); ++ss) {
+  if (e_s0::vdc.allocated() && e_s0::mbus.allocated()) {
+    const std::int32_t subsystems = std::min({int2::nmat, e_s0::vdc.extent(2), e_s0::mbus.extent(1)});
+    for (std::int32_t ss = 1; ss <= subsystems; ++ss) {
       const std::int32_t nodes = std::min(e_s0::mbus(ss), e_s0::vdc.extent(1));
       for (std::int32_t n = 1; n <= nodes; ++n) {
         const double v = e_s0::vdc(n, ss);
