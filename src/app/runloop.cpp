@@ -18,6 +18,7 @@
 #include <limits>
 
 #include "app/driver.h"
+#include "app/finite_check.h"
 #include "app/seams.h"
 #include "app/stoprun.h"
 #include "app/timestep.h"
@@ -219,6 +220,9 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
       if (outppp::snpfil != 0 && std::fabs(snpdat::tsnap - e_s1::time) < 0.5001 * e_s1::delt) s.writesnap();
       if (output != 0 && !gui && outppp::pplot != 0.0) s.wakro_screenplot();
     }
+    // A solution or channel gone non-finite ends the run here, before the
+    // step's values are written.
+    if (output != 0) wakro::stop_if_not_finite();
     if (output != 0 && outppp::outfil != 0) {
       if (fnames::iouttype != 0)
         s.wakro_outputfilebin(3);

@@ -15,6 +15,8 @@
 // initial values of the signals (SgSignal).
 #pragma once
 
+#include <array>
+
 #include <cstdint>
 
 #include "case/module_frame.h"
@@ -99,6 +101,23 @@ enum SgChannel : std::int32_t {
   kChSampled,
   kSgChannels = kChSampled
 };
+
+// Their names and units, channel k at k - 1 (the case's channel-name list
+// gives each as "<name> [<unit>]"). Pm is per unit of the machine's 200 MVA:
+// channel 3 writes it times 100, a percentage.
+inline constexpr std::array<ChannelName, kSgChannels> kSgChannelNames{{
+    {"Generator field voltage EFD", "pu"},  // 1
+    {"Generator field current IFD", "pu"},  // 2
+    {"Generator mechanical power Pm", "% of 200 MVA"},  // 3
+    {"Generator active power P", "MW"},  // 4
+    {"Generator reactive power Q", "Mvar"},  // 5
+    {"Generator electrical torque Te", "pu"},  // 6
+    {"Generator rotor angle", "rad"},  // 7
+    {"Generator speed", "pu"},  // 8
+    {"Generator frequency", "Hz"},  // 9
+    {"Generator mechanical power Pm", "pu"},  // 10
+    {"Generator secondary control (sampled)", "pu"},  // 11
+}};
 
 // The configuration record of the output routine (rtcf).
 enum SgOutConfig : std::int32_t { kOutPScale = 1, kOutQScale, kOutSmoothing, kOutSpare1, kOutSpare2, kOutConfig = kOutSpare2 };

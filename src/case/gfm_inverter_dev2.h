@@ -131,6 +131,66 @@ static_assert(kGfmZbWarned <= kGfmInts);
 
 inline constexpr ModuleCounts kGfmInverter{"GFM_Inverter_Dev2", 29, kGfmInts, kGfmReals, 54, 30, 0};
 
+// The output channels' names and units, channel k at k - 1: what the dyn and
+// out passes write at npgb + k. The case's channel-name list gives each as
+// "Inverter <n> <name> [<unit>]" (checked by the case's tests).
+inline constexpr std::array<ChannelName, 54> kGfmChannelNames{{
+    {"Droop filter term (Pf - P) m wf", "W/s"},  // 1
+    {"Filtered less measured power Pf - P", "W"},  // 2
+    {"Frequency-support power Pfs", "W"},  // 3
+    {"Power-limit controllers enabled (1 on)", "-"},  // 4
+    {"Limited current reference q", "A"},  // 5
+    {"Current limiter active (1 limited)", "-"},  // 6
+    {"Limited current reference d", "A"},  // 7
+    {"Voltage magnitude reference", "V"},  // 8
+    {"Capacitor less terminal voltage |V2| - |V|", "V"},  // 9
+    {"Power-limit frequency correction", "rad/s"},  // 10
+    {"Capacitor voltage magnitude |V2|", "V"},  // 11
+    {"Regulated voltage magnitude E", "V"},  // 12
+    {"Terminal voltage error (Vset - |V|)/Vb", "pu"},  // 13
+    {"Voltage set-point Vset", "V"},  // 14
+    {"Bridge voltage reference uq", "V"},  // 15
+    {"Bridge voltage reference ud", "V"},  // 16
+    {"Q-droop magnitude Eh - n dQf", "V"},  // 17
+    {"Q-droop term n dQf", "V"},  // 18
+    {"Current reference iref q", "A"},  // 19
+    {"Reactive power held at Ta Qh", "var"},  // 20
+    {"Filtered reactive power -Qf", "kvar"},  // 21
+    {"Current reference iref d", "A"},  // 22
+    {"Terminal-side active power (branches 7-9)", "kW"},  // 23
+    {"Product vq id", "W"},  // 24
+    {"Active power held at Ta Ph", "W"},  // 25
+    {"Filtered active power Pf", "kW"},  // 26
+    {"Reactive power Q", "var"},  // 27
+    {"Inverter angle theta", "rad"},  // 28
+    {"Product vd iq", "W"},  // 29
+    {"Terminal-side reactive power (branches 7-9)", "kvar"},  // 30
+    {"Bridge EMF phase c", "V"},  // 31
+    {"Active power P", "W"},  // 32
+    {"Bridge-side reactive power (branches 1-3)", "kvar"},  // 33
+    {"Bridge EMF phase b", "V"},  // 34
+    {"Terminal reactive power (branches 28-30)", "kvar"},  // 35
+    {"Bridge EMF phase a", "V"},  // 36
+    {"Grid-side current zero sequence i0", "A"},  // 37
+    {"Grid-side current iq", "A"},  // 38
+    {"Terminal-side voltage zero sequence v0", "V"},  // 39
+    {"Terminal-side voltage vq", "V"},  // 40
+    {"Grid-side current id", "A"},  // 41
+    {"Terminal current -iq", "A"},  // 42
+    {"Terminal-side voltage vd", "V"},  // 43
+    {"Terminal current id", "A"},  // 44
+    {"PLL error: terminal-side vd at the PLL angle", "V"},  // 45
+    {"Converter current iq", "A"},  // 46
+    {"Filter capacitance", "uF"},  // 47
+    {"Capacitor voltage vq", "V"},  // 48
+    {"Converter current id", "A"},  // 49
+    {"Capacitor voltage vd", "V"},  // 50
+    {"Capacitor less terminal-side phase angle", "deg"},  // 51
+    {"Terminal voltage vq", "V"},  // 52
+    {"PLL angular frequency", "rad/s"},  // 53
+    {"Terminal voltage vd", "V"},  // 54
+}};
+
 // Component ids (messages of the parts that report under their own identity).
 enum GfmComponent : std::int32_t {
   kGfmSqrtV = 1, kGfmSqrtV2, kGfmGroupR2, kGfmGroupC, kGfmGroupL2, kGfmGroupR3, kGfmGroupL1, kGfmGroupR1,

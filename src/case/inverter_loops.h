@@ -126,6 +126,20 @@ enum CloSignal : std::int32_t {
 enum CloIntSignal : std::int32_t { kCloSignSelector = 1, kCloMinusOneSel, kCloPlusOneSel, kCloInts = 3 };
 inline constexpr ModuleCounts kCurrentLoop{"Current_Loop_1", 2, kCloInts, kCloReals, 1, 0, 0};
 
+// The channels of the four loops in their call order (the phase-locked loop
+// has none): the voltage loop's 3, the limiter's 4, the current loop's 1,
+// with their names and units as the case's channel-name list gives them.
+inline constexpr std::array<ChannelName, 8> kLoopChannelNames{{
+    {"Voltage loop current reference iref q", "A"},  // 1
+    {"Voltage loop current reference iref d", "A"},  // 2
+    {"Voltage loop current reference iref d (copy)", "A"},  // 3
+    {"Current limiter active (1 limited)", "-"},  // 4
+    {"Current limiter reference magnitude", "A"},  // 5
+    {"Current limiter limit Imax", "A"},  // 6
+    {"Current limiter scale Imax / magnitude", "-"},  // 7
+    {"Current loop bridge voltage reference ud", "V"},  // 8
+}};
+
 }  // namespace wakro::casecode
 
 void phaselocked_loopdyn(double& angle, double& error, double& omega, double& filter, double& kp, double& ki,

@@ -124,17 +124,18 @@ constexpr std::array<Delay, kDelays> kDelayTable{{{0, 100, 0.05, 1},
 // The generator: load-flow point of bus 2 and the module's constants.
 constexpr double kGenV = 1.025, kGenThetaDeg = 9.2796, kGenP = 163.0, kGenQ = 6.627;
 constexpr double kGenVb = 10.3923, kGenIb = 6.415;
-constexpr double kGovernorReference = 164.55;  // MW: 163 MW at the terminal plus the machine's losses
+constexpr double kGovernorReference = 166.8;  // MW: the terminal's share of the run plus the machine's losses
 
 // The inverters' load-flow points (terminal): V [pu], angle [deg], and the
 // trim of argument 7 (see main_page.h).
 struct InverterPoint {
   double kv, v, angle_deg, trim_deg;
 };
-constexpr double kInverter2Trim = -0.35;
-constexpr std::array<InverterPoint, 2> kInverterPoints{{{13.8, 1.025, 4.6666, 0.0},
-                                                        {16.5, 1.04, 0.0, kInverter2Trim}}};
+constexpr double kInverter1Trim = 0.6;
+constexpr std::array<InverterPoint, 2> kInverterPoints{{{13.8, 1.025, 4.6666, kInverter1Trim},
+                                                        {16.5, 1.04, 0.0, 0.0}}};
 constexpr double kInverterTa = 1.0;
+constexpr double kCapacitorResistance = 0.005;  // argument 19, branches 16-18
 constexpr double kInverterCurrentLimit = 1.5;
 // Arguments 21..43 and 45..49 of both inverters, in order.
 constexpr std::array<double, 28> kInverterTail{500.0, 120.0, 60.0, 0.1,  415.0, 20.0, 2.0,  52.0, 0.05, 0.05,
@@ -159,7 +160,7 @@ GfmArgs inverter_args(const InverterPoint& pt) {
   a.cap_pu = 0.6;
   a.r2_pu = 0.005;
   a.l2_pu = 0.15;
-  a.r3_pu = 0.09;
+  a.r3_pu = kCapacitorResistance;  // see main_page.h
   a.rv_pu = 0.09;
   const std::array<double, 28>& t = kInverterTail;
   a.pll_filter = t[0];

@@ -23,19 +23,21 @@
 //   SUBSYS 1, TRAFOS 9, WINDINGS 2, NODES 105 (54 of Main, 3 inside the
 //   generator, 24 inside each inverter)
 //   generator load flow (begin 1-4)      1.025 pu, 9.2796 deg, 163 MW, 6.627 Mvar
-//   generator argument 3 (governor       164.55 MW             CHANGED from 163: the
-//     reference)                                               terminal's 163 MW plus the
-//                                                              machine's own losses (1.55 MW in
-//                                                              a run); with 163 the governor's
-//                                                              droop leaves 59.977 Hz
+//   generator argument 3 (governor       166.8 MW              CHANGED from 163: the generator's
+//     reference)                                               share of the run (the EMT network
+//                                                              loses about 2.8 MW more than the
+//                                                              load flow's pi model, so the terminal
+//                                                              carries 165.8 MW, not 163) plus the
+//                                                              machine's own losses (1.55 MW); with
+//                                                              163 the droops leave 59.970 Hz
 //   inverter 2   rating [kVA]            100000
 //   inverter 4, 5                        0, 0
-//   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 4.6666 deg  the terminal's load flow
-//   inverter 6, 7 (instance 2, bus 1)    1.04 pu, -0.35 deg    CHANGED from 0 deg: with 0 the
-//                                                              power held at T_a is 0.746 pu,
-//                                                              3.9 % above the load flow's
-//                                                              0.7178 (the lines' losses differ
-//                                                              from the load flow's pi model)
+//   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 5.2666 deg  CHANGED from 4.6666 deg: with the
+//                                                              load-flow angle the power held at
+//                                                              T_a as the droop's reference leaves
+//                                                              the inverter at 81.5 MW, 4.1 % below
+//                                                              its 85 MW; with +0.6 deg 85.2 MW
+//   inverter 6, 7 (instance 2, bus 1)    1.04 pu, 0 deg        the terminal's load flow
 //   inverter 8, 9, 12, 13, 44            1
 //   inverter 10 (T_a)                    1.0 s                 CHANGED from 0.2 s: at 0.2 s the
 //                                                              network is still energising (the
@@ -43,9 +45,12 @@
 //                                                              to 0.1 s, the loads start after
 //                                                              10 cycles), so the powers held
 //                                                              then as the droop's references
-//                                                              were 0.64 and 0.56 pu
+//                                                              were 0.71 and 0.73 pu and the
+//                                                              frequency settles at 59.79 Hz
 //   inverter 11 (T_b)                    0.2 s
-//   inverter 14..20                      0.15, 0.005, 0.6, 0.005, 0.15, 0.09, 0.09
+//   inverter 14..20                      0.15, 0.005, 0.6, 0.005, 0.15, 0.005, 0.09: L1, R1, the
+//                                        capacitor's reactance, R2, L2, the capacitor's series
+//                                        resistance (branches 16-18), the virtual resistance
 //   inverter 21..43, 45..49              the 28 values of kInverterTail, in order
 //   inverter 46 (current limit)          1.5 pu                CHANGED from 1.1: at 1.1 (and 1.2,
 //                                                              1.3) the fault's current drives
@@ -53,9 +58,29 @@
 //                                                              anti-windup freezes the voltage
 //                                                              regulator and loop, the flag never
 //                                                              clears and both inverters lose the
-//                                                              network (48 Hz at 25 s); at 1.5
+//                                                              network (38 MW at 25 s); at 1.5
 //                                                              the limiter acts during the fault
 //                                                              and lets go within 50 ms
+//
+// The inverters' filter. The case gives seven values for the nine positions
+// of arguments 10, 11 and 14-20 (two times, R1, L1, the capacitor, R2, L2, the
+// capacitor's resistance and the virtual resistance): 0.2, 0.15, 0.005, 0.6,
+// 0.15, 0.005, 0.09. The capacitor's formula fixes its reactance at argument
+// 16 per unit, so the largest value, 0.6, gives the smallest capacitor there
+// is: 1.67 pu of reactive current at the capacitor's 1 pu voltage, which the
+// bridge supplies, since the terminal's reactive power is the load flow's.
+// Branches 16-18 stay in series with the capacitor (to ground), where the
+// voltage and current loops expect the capacitor: its current is their
+// decoupling term and the limiter's offset. Placed across L1 or across R2 and
+// L2 instead, the capacitor carries only about a third of the line current,
+// but both loops then diverge (within 0.05 s and 1 s). So the mapping takes
+// the smallest resistance, 0.005, for branches 16-18 and keeps 0.09 for the
+// virtual resistance alone: the filter loses 3.6 MW at inverter 1 (4.2 % of
+// its 85 MW) and 3.2 MW at inverter 2 (4.5 % of 71 MW), against 27 and 30 MW
+// with 0.09 in series with the capacitor; the bridge current stays 1.90 and
+// 1.63 pu (1.99 and 1.72 before). Below 1 % and 1.1 pu needs a capacitor of
+// about 0.05 pu (a reactance argument near 20), which none of the seven values
+// gives.
 //
 // Arguments 6 and 7 are the set-point and phase of the inverter's terminal.
 #pragma once

@@ -47,6 +47,13 @@ struct ModuleCounts {
   std::int32_t nx = 0;         // transformers
 };
 
+// An output channel's name and unit, as the case's channel-name list gives it:
+// "<name> [<unit>]" ("-" for a pure number).
+struct ChannelName {
+  std::string_view name;
+  std::string_view unit;
+};
+
 // What one routine call took from the counters.
 struct ModuleCall {
   std::int32_t call_no = 0;

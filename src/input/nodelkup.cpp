@@ -13,6 +13,7 @@
 // is stored.
 #include <cstdint>
 #include <set>
+#include <string>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,15 @@ constexpr std::string_view kTag = "NODELKUP";
 
 [[noreturn]] void fail_value(std::string_view text, std::int32_t value) {
   ListLine() << text << value;
+  wakro_quit(kTag, 2);
+}
+
+// The page's record would end past the node map: the map's NNODES is smaller
+// than the node records of its pages need (this one and those before it).
+[[noreturn]] void node_map_too_small(std::int64_t needed) {
+  ListLine() << "ERROR: Insufficient # of NNODES (ND21):";
+  ListLine() << "The node records of the map's pages need " << std::to_string(needed)
+             << " or more, the case map allows NNODES = " << std::to_string(quolbv3::node.extent(1)) << ".";
   wakro_quit(kTag, 2);
 }
 
@@ -100,6 +110,7 @@ void wakro_nodelkup(std::int32_t& position, std::int32_t& ssoff, std::int32_t& s
   }
   if (s > int2::nmat) fail_value("Out of range subsystem #", s);
   if (n < 0) fail_value("Negative number of nodes: ", n);
+  if (!fits && n <= quolbv3::testss.extent(1)) node_map_too_small(position + n);
   if (!fits) fail_value("Node map overflow: ", n);
   quolbv3::node(position) = 0;
 

@@ -17,7 +17,9 @@
 #include "input/recorditems.h"
 #include "input/section_util.h"
 #include "files/words.h"
+#include "model/dim.h"
 #include "model/fnames.h"
+#include "model/ndde.h"
 #include "model/outppp.h"
 #include "model/quolbv3.h"
 
@@ -53,7 +55,14 @@ void channel_list(std::string_view key, std::int32_t& count, wakro::FArray<std::
   wakro::RecordItems entry(fnames::iunit);
   std::int32_t m = 0;
   check_read(entry.read({m}), kReadError, tag, 1);
-  if (m < 0 || m > table.extent(1)) {
+  if (m > table.extent(1)) {
+    ListLine() << "ERROR: Insufficient PGB array size (ND13):";
+    ListLine() << "The output list (" << std::string(key) << ") has " << std::to_string(m)
+               << " channels, the case map's PGBS = " << std::to_string(ndde::e_ndim(dim::pgbs))
+               << " leaves room for " << std::to_string(table.extent(1)) << ".";
+    wakro_quit(tag, 1);
+  }
+  if (m < 0) {
     ListLine() << "Invalid number of output channels: " << m;
     wakro_quit(tag, 1);
   }
@@ -73,6 +82,25 @@ std::string whole_record(std::string_view tag) {
 bool is_control_keyword(const std::string& record) {
   const Line72 word = wakro_firstwrd(Line72(record));
   return word == "ENDPAGE" || word == "ENDPAGE:" || word == "ENDCASE" || word == "ENDCASE:";
+}
+
+// A name list longer than the case's channels: the map's PGBS is too small for
+// the case (or the list has names too many). The names are counted to the end
+// of the list, so the message gives the dimension the list asks for. The line
+// the dispatch met is the first of them.
+[[noreturn]] void more_names_than_channels(const FixedText<72>& key, std::string_view tag) {
+  std::int32_t names = outppp::jplt + 1;
+  for (;;) {
+    (void)whole_record(tag);
+    rdcmnt_before_texts();
+    if (!rdcmnt_in_section(key)) break;
+    ++names;
+  }
+  ListLine() << "ERROR: Insufficient PGB array size (ND13):";
+  ListLine() << "The channel-name list (PGBList:) has " << std::to_string(names) << " names, the case map allows PGBS = "
+             << std::to_string(outppp::jplt) << ".";
+  // The reader now stands past the list, so no input line is shown.
+  wakro_quit(tag, 0);
 }
 
 }  // namespace
@@ -129,7 +157,8 @@ void wakro_rdpgblist() {
   const bool names_read = rdcmnt_at_data();
   rdcmnt_before_texts();
   if (!rdcmnt_in_section(key)) return;
-  if (names_read || outppp::jplt > outppp::pgbname.extent(1))
+  if (names_read) more_names_than_channels(key, kTag);
+  if (outppp::jplt > outppp::pgbname.extent(1))
     fail("PGBList: number of names differs from the number of output channels", kTag, 1);
   if (outppp::jplt < 1)
     fail("PGBList: number of names differs from the number of output channels", kTag, 1);

@@ -1,5 +1,8 @@
 #include "app_fixture.h"
 
+#include "model/e_s0.h"
+#include "model/e_s4.h"
+
 #include "app/stoprun.h"
 #include "support/shared_state.h"
 
@@ -22,6 +25,9 @@ void fake_dsout() {
   FakeCase& c = *fake;
   storage::nstxfrf += c.outStxfrf;
   storage::nstorf += 1;
+  if (c.badFromStep < 0 || ctrl::iii < c.badFromStep) return;
+  if (c.badNode > 0) e_s0::vdc(c.badNode, 1) = c.badValue;
+  if (c.badChannel > 0) e_s4::pgb(c.badChannel) = c.badValue;
 }
 
 void fake_dsdyn_begin() {

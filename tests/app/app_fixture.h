@@ -51,6 +51,11 @@ struct FakeCase {
   std::int32_t stopAtStep = -1; // wakro_stoprun(stopMode) from dsdyn at this step
   std::int32_t stopMode = 0;
   std::int32_t nexcPerStep = 0; // stor slots used by each dynamics pass
+  // From this step on the output pass writes bad_value into node bad_node of
+  // subsystem 1 (when bad_node > 0) or into channel bad_channel.
+  std::int32_t badFromStep = -1;
+  std::int32_t badNode = 0, badChannel = 0;
+  double badValue = 0.0;
 };
 
 inline FakeCase* fake = nullptr;

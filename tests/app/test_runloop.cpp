@@ -16,6 +16,11 @@
 #include "model/fatal.h"
 #include "model/pmr_consolidate.h"
 #include "support/scripted_peer.h"
+#include "model/e_s0.h"
+#include "model/e_s4.h"
+#include "model/int2.h"
+#include "model/outppp.h"
+#include "model/ctrl.h"
 #include "model/e_warn.h"
 #include "model/harm_cus_com.h"
 #include "model/misses.h"
@@ -149,6 +154,59 @@ TEST_F(RunLoopTest, StepCountLimitIsExactAndCheckedOnEveryRun) {
     bool tag = false;
     for (const auto& s : l) tag = tag || s == " ERROR: Abnormal termination of WAKRO by INITCOM     ";
     EXPECT_TRUE(tag);
+  }
+}
+
+// A node voltage or channel gone NaN or infinite ends the run at the first
+// output step that sees it, with one line naming the time and the node or
+// channel; the nodes are looked at before the channels.
+TEST_F(RunLoopTest, ANonFiniteSolutionOrChannelStopsAtItsOutputStep) {
+  struct Case {
+    std::int32_t node, channel;
+    double value;
+    const char* text;
+  };
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  const Case cases[] = {
+      {3, 0, nan, " ERROR: Not a finite value at time 0.00050 s: subsystem 1, node 3 voltage nan"},
+      {0, 2, -inf, " ERROR: Not a finite value at time 0.00050 s: output channel 2 -inf (Second [kV])"},
+      {4, 1, inf, " ERROR: Not a finite value at time 0.00050 s: subsystem 1, node 4 voltage +inf"},
+  };
+  for (const Case& c : cases) {
+    out_.str("");
+    data_start(50e-6, 1e-3, 250e-6);
+    int2::nmat = 1;
+    e_s0::mbus.allocate(1);
+    e_s0::mbus(1) = 4;
+    e_s0::vdc.allocate(4, 1);
+    e_s0::vdc.fill(0.0);
+    outppp::jplt = 2;
+    ctrl::lastrun = true;
+    e_s4::pgb.allocate(2);
+    e_s4::pgb.fill(0.0);
+    outppp::ipgbi.allocate(2);
+    outppp::ipgbi(1) = 1;
+    outppp::ipgbi(2) = 2;
+    outppp::pgbname.allocate(2);
+    outppp::pgbname(2) = "Second [kV]";
+    case_ = FakeCase{};
+    case_.badFromStep = 7;  // the next output step is step 10, 0.5 ms
+    case_.badNode = c.node;
+    case_.badChannel = c.channel;
+    case_.badValue = c.value;
+    EXPECT_EQ(run(), 2000) << c.text;
+    const std::vector<std::string> l = lines();
+    std::size_t found = 0;
+    for (const std::string& s : l) found += s.find("Not a finite value") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(found, 1u) << out_.str();
+    EXPECT_NE(out_.str().find(std::string(c.text) + "\n"), std::string::npos) << out_.str();
+    EXPECT_EQ(case_.outputAt, (std::vector<std::int32_t>{0, 5, 10})) << c.text;
+    for (auto* a : {&e_s0::vdc}) a->release();
+    e_s0::mbus.release();
+    e_s4::pgb.release();
+    outppp::ipgbi.release();
+    outppp::pgbname.release();
   }
 }
 

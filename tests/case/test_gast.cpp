@@ -95,10 +95,13 @@ TEST(Gast, SteadyMechanicalPowerAgainstHandWorkedValues) {
   // w = 1: no droop, no damping, Pm = Pref. w = 1.001, R = 0.05: droop 0.02
   // and damping 0.02 * 0.001, 0.815 - 0.02 - 2e-5. Pref = 2: the valve at its
   // upper limit 1.0 (the temperature limit 1 + 2 (1 - FT) stays above it).
+  // w = 1.1 with a droop of 1e6: the damping 0.02 * 0.1 = 0.002 nearly alone,
+  // 0.815 - 1e-7 - 0.002, so the 1e-6 tolerance resolves it to 5e-4.
   const Case cases[] = {
       {"w = 1", {1.0, 0.815, 0.5, 0.05, 100.0, 1.0}, 0.815},
       {"w = 1.001", {1.001, 0.815, 0.5, 0.05, 100.0, 1.0}, 0.79498},
       {"Pref = 2", {1.0, 2.0, 0.5, 0.05, 100.0, 1.0}, 1.0},
+      {"w = 1.1, R = 1e6", {1.1, 0.815, 0.5, 1.0e6, 100.0, 1.0}, 0.815 - 1.0e-7 - 0.002},
   };
   for (const Case& c : cases) {
     const std::vector<Sample> s = run_gast(c.in, 1.0);

@@ -1,9 +1,11 @@
 // The generator module on a stiff 18 kV source at its load-flow point, run from
 // its data files for 0-8 s under a grid page that writes the source and passes
 // the page's arguments: the begin pass's configuration entries, the hand-over
-// and speed release, the settled point, and the secondary control held at 0.
+// and speed release, the settled point, the secondary control held at 0 and,
+// past its release at 20 s, sampled every 2 s; the guarded divisions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -21,6 +23,7 @@
 #include "model/quolbv3.h"
 #include "model/rt_config.h"
 #include "module_run.h"
+#include "support/sanitized.h"
 
 namespace casetest {
 namespace {
@@ -54,6 +57,13 @@ struct Sample {
   double mode;
   std::int32_t speed_mode;
 };
+
+// Every step's secondary control and scaled references from g_fine_from on.
+struct Fine {
+  double t, integral, sampled, base_ref, arg4_scaled;
+};
+std::vector<Fine> g_fine;
+double g_fine_from = 1.0e9;
 
 PageArgs g_args;
 BeginSeen g_begin;
@@ -103,6 +113,9 @@ CaseRoutines grid() {
       g_block_mode = e_s2::stor(kBlock + wakro::machines::kMachineMode);
       g_mode_time = e_s2::stor(kBlock + wakro::machines::kMachineModeTime);
     }
+    if (e_s1::time > g_fine_from)
+      g_fine.push_back({e_s1::time, quolbv3::stof(b + kSgIntegral), quolbv3::stof(b + kSgSampled),
+                        quolbv3::stof(b + kSgBaseRef), quolbv3::stof(b + kSgArg4Scaled)});
     if (g_steps % 200 != 0) return;  // every 10 ms
     Sample s{};
     s.t = e_s1::time;
@@ -205,6 +218,66 @@ TEST(GenericSg1, RunsFromDataOnAStiffSourceAndSettlesAtItsPoint) {
   EXPECT_NEAR(end.ch[kChEfd], at(7.0).ch[kChEfd], 0.01);
   EXPECT_NEAR(end.ch[kChEfd], efd_handover, 0.05 * efd_handover);
   EXPECT_EQ(r.console.find("WARN"), std::string::npos) << r.console;
+}
+
+// Past its release time (20 s) the secondary control integrates the speed
+// error and the governor's reference takes the integral only at its sampling
+// instants, every argument 13 seconds; a zero rating or sampling period takes
+// the divisions' guard (1e100 times the numerator), never a division by zero.
+TEST(GenericSg1, SecondaryControlPast20sAndTheGuardedDivisions) {
+  struct Case {
+    const char* what;
+    double rating, period, finish;
+  };
+  const double kStep = 50.0e-6;
+  // The sanitizer build moves the release to 4 s (the case's is 20 s).
+  const double kRelease = wakro_test::kSanitized ? 4.0 : 20.0;
+  const Case cases[] = {{"sampled every 2 s", 200.0, 2.0, kRelease + 4.5},
+                        {"zero rating and period", 0.0, 0.0, kRelease + 0.2}};
+  for (const Case& c : cases) {
+    g_args = PageArgs{};
+    g_args.a2 = c.rating;
+    g_args.a13 = c.period;
+    g_args.a14 = kRelease;
+    g_samples.clear();
+    g_fine.clear();
+    g_fine_from = kRelease - 0.1;
+    g_steps = 0;
+    const ModuleRunResult r = run_modules(generator_files(c.finish), "gen.map", grid());
+    g_fine_from = 1.0e9;
+    ASSERT_EQ(r.status, -1) << c.what << r.console;
+    ASSERT_FALSE(g_fine.empty()) << c.what;
+    const double base = c.rating != 0.0 ? 163.0 / c.rating : 163.0 * 1.0e100;
+    const double arg4 = c.rating != 0.0 ? 4.9 / c.rating : 4.9 * 1.0e100;
+    std::vector<double> changes;
+    for (std::size_t k = 0; k < g_fine.size(); ++k) {
+      const Fine& f = g_fine[k];
+      ASSERT_EQ(f.base_ref, base) << c.what << " " << f.t;
+      ASSERT_EQ(f.arg4_scaled, arg4) << c.what << " " << f.t;
+      if (f.t < kRelease - 1e-9) {
+        ASSERT_EQ(f.integral, 0.0) << c.what << " " << f.t;
+        ASSERT_EQ(f.sampled, 0.0) << c.what << " " << f.t;
+      }
+      if (k > 0 && f.sampled != g_fine[k - 1].sampled) {
+        changes.push_back(f.t);
+        // The sample is the integral interpolated at the sampling instant,
+        // within this step.
+        const double lo = std::min(f.integral, g_fine[k - 1].integral), hi = std::max(f.integral, g_fine[k - 1].integral);
+        const double slack = 1e-9 * std::max(std::fabs(lo), std::fabs(hi));
+        EXPECT_GE(f.sampled, lo - slack) << c.what << " " << f.t;
+        EXPECT_LE(f.sampled, hi + slack) << c.what << " " << f.t;
+      }
+    }
+    if (c.period > 0.0) {
+      // One change at each sampling instant from the release on: 20, 22 and 24 s.
+      ASSERT_EQ(changes.size(), 3u) << c.what;
+      for (std::size_t k = 0; k < changes.size(); ++k)
+        EXPECT_NEAR(changes[k], kRelease + 2.0 * static_cast<double>(k), 1.5 * kStep) << c.what;
+    } else {
+      // Sampled on every step from the release on.
+      EXPECT_GT(changes.size(), 3000u) << c.what;  // 0.2 s of 50 us steps
+    }
+  }
 }
 
 }  // namespace

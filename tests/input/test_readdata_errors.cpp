@@ -60,7 +60,9 @@ TEST_F(BadCase, EntryChecksOfTheNodeMap) {
       {" 5 2 1 x\n 0 0\n", " 5 2 1 x", " Error reading map file\n"},
       {" 0 -1\n 0 0\n", " 0 -1", " Negative number of nodes: " + i11(-1) + "\n"},
       // 12 entries: the record (2 + N words) after position 2 cannot hold 11 nodes.
-      {" 0 11 1 1 1 1 1 1 1 1 1 1 1\n", " 0 11 1 1 1 1 1 1 1 1 1 1 1", " Node map overflow: " + i11(11) + "\n"},
+      {" 0 11 1 1 1 1 1 1 1 1 1 1 1\n", " 0 11 1 1 1 1 1 1 1 1 1 1 1",
+       " ERROR: Insufficient # of NNODES (ND21):\n The node records of the map's pages need 13 or more, the case"
+       " map allows NNODES = 12.\n"},
       {" 0 2 1 2\n 1 2 1 1\n 0 0\n", " 1 2 1 1", " Out of range # of subsystems in map file" + i11(2) + "\n"},
       {" 0 2 1 2\n 1 1 1 3\n 0 0\n", " 1 1 1 3", " Out of range subsystem # in map file" + i11(3) + "\n"},
       {" 0 2 1 2\n 1 0 1 1\n 0 0\n", " 1 0 1 1", " Incorrect subsystem count in map file" + i11(0) + "\n"},
@@ -251,17 +253,22 @@ TEST_F(BadCase, DataLineAfterEndpage) {
 TEST_F(BadCase, ChannelListsLongerThanTheirTables) {
   auto o = read_page("MPGBS:\n 11 1 2 3 4 5 6 7 8 9 10 11\n");  // PGBS = 2: tables of 10
   EXPECT_EQ(o.status, 2000);
-  EXPECT_EQ(o.console, " Invalid number of output channels: " + i11(11) + "\n" +
+  EXPECT_EQ(o.console, ff("ERROR: Insufficient PGB array size (ND13):") +
+                           ff("The output list (MPGBS:) has 11 channels, the case map's PGBS = 2 leaves room for 10.") +
                            quit_mode1(" 11 1 2 3 4 5 6 7 8 9 10 11", "p1.dta", "RDMPGB      "));
   reset_reader_state_for_next();
   o = read_page("IPGBS:\n -1\n");
   EXPECT_EQ(o.console, " Invalid number of output channels: " + i11(-1) + "\n" +
                            quit_mode1(" -1", "p1.dta", "RDIPGB      "));
-  // Three names for two channels: the third is not taken as a new list.
+  // Three names for two channels: the third is not taken as a new list; the
+  // names are counted to the list's end and the dimension named.
   reset_reader_state_for_next();
   o = read_page("PGBList:\na\nb\nd\n");
-  EXPECT_EQ(o.console, ff("PGBList: number of names differs from the number of output channels") +
-                           quit_mode1("d", "p1.dta", "RDPGBLIST   "));
+  EXPECT_EQ(o.console, ff("ERROR: Insufficient PGB array size (ND13):") +
+                           ff("The channel-name list (PGBList:) has 3 names, the case map allows PGBS = 2.") +
+                           " =========================================================\n"
+                           " ERROR: Abnormal termination of WAKRO by RDPGBLIST   \n"
+                           " =========================================================\n  \n");
   // One name for two: the page's end is not taken as a name.
   reset_reader_state_for_next();
   o = read_page("PGBList:\na\n");
