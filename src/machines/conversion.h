@@ -7,8 +7,8 @@
 // slow one (the field winding on the d axis), circuit 2 the fast one.
 //
 // The conversions never stop the run themselves: mconvs reports failure with an
-// error code (1 .. 7 for the tests of its steps, 9 for a result that is not a
-// finite number) and zero outputs, and ddatcv / qdatcv then fall back on the
+// error code (ConversionCode: one for the test of each of its steps, and one
+// for a result that is not a finite number) and zero outputs, and ddatcv / qdatcv then fall back on the
 // approximate mcaprx. Their callers first check each axis with axis_data_fault,
 // so that the fallback never divides by zero.
 #pragma once
@@ -21,8 +21,20 @@
 
 namespace wakro::machines {
 
-inline constexpr std::int32_t kConvNonFinite = 9;  // mconvs: a result that is not finite
-inline constexpr std::int32_t kConvOneCircuit = 8;  // qdatcv: one q-axis circuit (no error)
+// The codes of a conversion: mconvs names the test of its step that failed,
+// qdatcv says that the q axis has one circuit.
+enum ConversionCode : std::int32_t {
+  kConvExact = 0,
+  kConvShortCircuitNotReal = 1,   // the short-circuit time constants are not real
+  kConvShortCircuitOrder = 2,     // T' is not above T''
+  kConvRotorSumNotPositive = 3,   // the rotor circuits' time constants do not sum above 0
+  kConvRotorNotReal = 4,          // the rotor circuits' time constants are not real
+  kConvRotorOrder = 5,            // the slow rotor circuit is not the slower one
+  kConvRotorNotBetween = 6,       // the slow one does not lie between T'o and T''o
+  kConvLeakageOrder = 7,          // the fast circuit's inductance is not below the slow one's
+  kConvOneCircuit = 8,            // qdatcv: one q-axis circuit (no error)
+  kConvNonFinite = 9,             // a result that is not finite
+};
 inline constexpr double kNotGiven = 1.0E6;
 
 // One axis with two rotor circuits: R1, X1 (slow), R2, X2 (fast), the

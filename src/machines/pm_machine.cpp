@@ -8,7 +8,6 @@
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
 #include "devices/device_support.h"
-#include "devices/rc_branches.h"
 #include "diag/console.h"
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -23,6 +22,7 @@
 #include "model/e_warn.h"
 #include "model/fnames.h"
 #include "model/storage.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 #include "network/solution.h"
 

@@ -8,19 +8,19 @@
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "diag/listout.h"
-#include "devices/device_support.h"
-#include "devices/rc_branches.h"
 #include "machines/conversion.h"
 #include "machines/macdat.h"
 #include "machines/machine_messages.h"
 #include "machines/setup.h"
 #include "machines/solver.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s0.h"
 #include "model/rt_config.h"
-#include "network/matrix.h"
 #include "network/branch_terms.h"
+#include "network/companion.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 #include "network/switching.h"
 
@@ -29,12 +29,7 @@ namespace wakro::machines {
 namespace {
 
 constexpr std::string_view kTag = "SYNC_MACHINE";
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kSqrt2 = 1.414213562373095;
-constexpr double kThird = 0.333333333333333;
-constexpr double kInvSqrt3 = 0.577350269189626;
-constexpr double kSqrt3Half = 0.866025;
-constexpr double kPhaseShift = 2.094395102393195;
+constexpr double kSqrt3Half = 0.866025;  // sqrt 3 / 2 rounded to six digits on purpose: the model's own value
 constexpr double kFirstStep = 1.0E6;       // time step "last used" before the first step
 constexpr double kUnapplied = 1.0E7;       // multiplier "last applied" on entering machine mode
 constexpr double kTinyInertia = 1.0E-38;
@@ -122,10 +117,10 @@ void time_zero(Step& s, const SyncStepIn& in, const blocks::Slots<double>& cfg) 
     branches::defrdbr(br, in.ss) = true;
     const std::int32_t node = branches::ief(br, in.ss);
     if (node == 0 || !present) continue;
-    devices::harm_record(kHarmInductance, in.ss, {node, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
+    harm_record(kHarmInductance, in.ss, {node, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
     if (blk(kShuntConductance) >= 1.0E-10)
-      devices::harm_record(kHarmResistance, in.ss, {node, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
-    devices::harm_branch_record(br, in.ss);
+      harm_record(kHarmResistance, in.ss, {node, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
+    harm_branch_record(br, in.ss);
   }
 }
 
@@ -168,7 +163,7 @@ void terminal(Step& s, const SyncStepIn& in) {
       s.v[k] = n == 0 ? 0.0 : e_s0::vdc(n, in.ss);
     }
   }
-  const double vmean = (s.v[0] + s.v[1] + s.v[2]) * kThird;
+  const double vmean = (s.v[0] + s.v[1] + s.v[2]) * kThirdRounded;
   double sum = 0.0;
   for (double vk : s.v) sum += (vk - vmean) * (vk - vmean);
   s.loss = s.blk(kShuntConductance) * sum;
@@ -179,7 +174,7 @@ void source_power(Step& s, const double (&i)[3]) {
   const MachineBlock& blk = s.blk;
   const double* v = s.v;
   s.P = v[0] * i[0] + v[1] * i[1] + v[2] * i[2];
-  s.Q = ((v[0] - v[1]) * i[2] + (v[2] - v[0]) * i[1] + (v[1] - v[2]) * i[0]) * kInvSqrt3;
+  s.Q = ((v[0] - v[1]) * i[2] + (v[2] - v[0]) * i[1] + (v[1] - v[2]) * i[0]) * kInvSqrt3Rounded;
   s.Pf = s.P;
   s.Qf = s.Q;
   if (s.t > s.tr + kFilterStart) {
@@ -240,8 +235,8 @@ void startup_source(Step& s, const SyncStepIn& in, double e0, double angle_offse
   } else {
     s.G = s.m * blk(kSourceConductance);
   }
-  s.e[0] = kSqrt2 * s.E * std::sin(phi);
-  s.e[1] = kSqrt2 * s.E * std::sin(phi - kPhaseShift);
+  s.e[0] = kSqrt2Rounded * s.E * std::sin(phi);
+  s.e[1] = kSqrt2Rounded * s.E * std::sin(phi - kThirdTurnRounded);
   s.e[2] = -s.e[0] - s.e[1];
   const double fa = blk(kDampFilterA), fb = blk(kDampFilterB);
   for (std::int32_t k = 0; k < 3; ++k) {
@@ -637,9 +632,9 @@ void newsnc(const NewsncIn& arg, SyncStepOut& out) {
       enable_norton(kTag, ss, n);
       // A multiplier of 0 is no machine: no impedance to record (1/0 otherwise).
       if (s.m <= 0.0) continue;
-      devices::harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
+      harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
       if (blk(kShuntConductance) >= 1.0E-10)
-        devices::harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
+        harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
     }
   }
   SyncStepIn in = arg.step;
