@@ -114,6 +114,22 @@ DAxisCircuit ddatcv(double Xa, double w, double Xd, double Xdpp, double Tdppo, d
   return d;
 }
 
+DAxisCircuit ddatcv(double Xa, double w, const DAxisData& d) {
+  return ddatcv(Xa, w, d.x, d.x_sub, d.t_sub, d.x_tr, d.t_tr, d.fit_re, d.fit_im);
+}
+
+QAxisCircuit qdatcv(double Xa, double w, double two_circuits, const QAxisData& q) {
+  return qdatcv(Xa, w, two_circuits, q.x, q.x_sub, q.t_sub, q.x_tr, q.t_tr);
+}
+
+std::string d_axis_fault(double Xa, const DAxisData& d) {
+  return axis_data_fault('d', true, Xa, d.x, d.x_tr, d.x_sub, d.t_tr, d.t_sub);
+}
+
+std::string q_axis_fault(bool two_circuits, double Xa, const QAxisData& q) {
+  return axis_data_fault('q', two_circuits, Xa, q.x, q.x_tr, q.x_sub, q.t_tr, q.t_sub);
+}
+
 QAxisCircuit qdatcv(double Xa, double w, double two_circuits, double Xq, double Xqpp, double Tqppo, double Xqp,
                     double Tqpo) {
   QAxisCircuit q;

@@ -60,6 +60,16 @@ struct RotorFit {
   std::int32_t fit = 0;
 };
 
+// The terminal data of the d axis as entered: Xd, Xd'', T''do, Xd', T'do and
+// the rotor-fit target (fit_re, fit_im).
+struct DAxisData {
+  double x = 0.0, x_sub = 0.0, t_sub = 0.0, x_tr = 0.0, t_tr = 0.0, fit_re = 0.0, fit_im = 0.0;
+};
+// The terminal data of the q axis as entered: Xq, Xq'', T''qo, Xq', T'qo.
+struct QAxisData {
+  double x = 0.0, x_sub = 0.0, t_sub = 0.0, x_tr = 0.0, t_tr = 0.0;
+};
+
 // Initial rotor angle and d-axis, q-axis and field currents.
 struct InitialState {
   double theta = 0.0, id = 0.0, iq = 0.0, ifd = 0.0;
@@ -75,6 +85,12 @@ DAxisCircuit ddatcv(double Xa, double w, double Xd, double Xdpp, double Tdppo, d
 // q axis: the two-circuit flag (> 0.5: two circuits), Xq, Xq'', T''qo, Xq', T'qo.
 QAxisCircuit qdatcv(double Xa, double w, double two_circuits, double Xq, double Xqpp, double Tqppo, double Xqp,
                     double Tqpo);
+// The same from the data as entered.
+DAxisCircuit ddatcv(double Xa, double w, const DAxisData& d);
+QAxisCircuit qdatcv(double Xa, double w, double two_circuits, const QAxisData& q);
+// axis_data_fault of the d axis (always two circuits) and of the q axis.
+std::string d_axis_fault(double Xa, const DAxisData& d);
+std::string q_axis_fault(bool two_circuits, double Xa, const QAxisData& q);
 // Fit of the field-damper mutual leakage Xkf to a target field admittance.
 RotorFit fixrot(double a, double b, double Xa, double Xd, double Rf, double Xf, double Rk, double Xk);
 

@@ -44,8 +44,7 @@ std::int32_t data_faults(const SyncMachineData& m) {
       fail("Monitor slot " + std::to_string(slot) + " must lie in 1 .. " + std::to_string(kMachineBlockSize));
   if (m.data_form == 1) {
     const bool two = m.q_circuits == 2;
-    for (const std::string& t : {axis_data_fault('d', true, m.xp_agfc, m.d[0], m.d[3], m.d[1], m.d[4], m.d[2]),
-                                 axis_data_fault('q', two, m.xp_agfc, m.q[0], m.q[3], m.q[1], m.q[4], m.q[2])})
+    for (const std::string& t : {d_axis_fault(m.xp_agfc, m.d), q_axis_fault(two, m.xp_agfc, m.q)})
       if (!t.empty()) fail(t);
   }
   return faults;
@@ -55,25 +54,51 @@ std::int32_t data_faults(const SyncMachineData& m) {
 void circuit_entries(const SyncMachineData& m, const blocks::Slots<double>& r) {
   const bool two = m.q_circuits == 2;
   if (m.data_form == 1) {
-    const DAxisCircuit d = ddatcv(m.xp_agfc, m.w, m.d[0], m.d[1], m.d[2], m.d[3], m.d[4], m.d[5], m.d[6]);
-    const double qp = two ? m.q[3] : kNotGiven, tqp = two ? m.q[4] : kNotGiven;
-    const QAxisCircuit q = qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, m.q[0], m.q[1], m.q[2], qp, tqp);
-    const double dc[6] = {d.Xmd, d.Rf, d.Xf, d.Rkd, d.Xkd, d.Xkf};
-    const double qc[6] = {q.Xmq, q.Rkq1, q.Xkq1, q.Rkq2, q.Xkq2, 0.0};
-    for (std::int32_t i = 0; i < 6; ++i) {
-      r(kCfgDCircuit + i) = dc[i];
-      r(kCfgQCircuit + i) = qc[i];
-    }
-    for (std::int32_t i = 0; i < 7; ++i) r(kCfgTerminalData + i) = m.d[i];
-    for (std::int32_t i = 0; i < 5; ++i) r(kCfgTerminalData + 7 + i) = m.q[i];
-    if (!two) r(kCfgTerminalData + 10) = r(kCfgTerminalData + 11) = kNotGiven;
+    const DAxisCircuit d = ddatcv(m.xp_agfc, m.w, m.d);
+    QAxisData qd = m.q;
+    if (!two) qd.x_tr = qd.t_tr = kNotGiven;
+    const QAxisCircuit q = qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, qd);
+    r(kCfgXmd) = d.Xmd;
+    r(kCfgRf) = d.Rf;
+    r(kCfgXf) = d.Xf;
+    r(kCfgRkd) = d.Rkd;
+    r(kCfgXkd) = d.Xkd;
+    r(kCfgXkf) = d.Xkf;
+    r(kCfgXmq) = q.Xmq;
+    r(kCfgRkq1) = q.Rkq1;
+    r(kCfgXkq1) = q.Xkq1;
+    r(kCfgRkq2) = q.Rkq2;
+    r(kCfgXkq2) = q.Xkq2;
+    r(kCfgXkfQ) = 0.0;
+    r(kCfgXdData) = m.d.x;
+    r(kCfgXdSubData) = m.d.x_sub;
+    r(kCfgTdoSubData) = m.d.t_sub;
+    r(kCfgXdTrData) = m.d.x_tr;
+    r(kCfgTdoTrData) = m.d.t_tr;
+    r(kCfgFitTargetRe) = m.d.fit_re;
+    r(kCfgFitTargetIm) = m.d.fit_im;
+    r(kCfgXqData) = qd.x;
+    r(kCfgXqSubData) = qd.x_sub;
+    r(kCfgTqoSubData) = qd.t_sub;
+    r(kCfgXqTrData) = qd.x_tr;
+    r(kCfgTqoTrData) = qd.t_tr;
     return;
   }
-  // The equivalent circuit as given: d axis, then Xmq and the q-axis circuits.
-  for (std::int32_t i = 0; i < 7; ++i) r(kCfgDCircuit + i) = m.d[i];
-  for (std::int32_t i = 0; i < 5; ++i) r(kCfgQCircuit + 1 + i) = m.q[i];
-  if (!two) r(kCfgQCircuit + 3) = r(kCfgQCircuit + 4) = r(kCfgQCircuit + 5) = kNotGiven;
-  for (std::int32_t i = 0; i < 12; ++i) r(kCfgTerminalData + i) = kNotGiven;
+  // The equivalent circuit as given, in the fields of d and q (see
+  // SyncMachineData): d axis, then Xmq and the q-axis circuits.
+  r(kCfgXmd) = m.d.x;
+  r(kCfgRf) = m.d.x_sub;
+  r(kCfgXf) = m.d.t_sub;
+  r(kCfgRkd) = m.d.x_tr;
+  r(kCfgXkd) = m.d.t_tr;
+  r(kCfgXkf) = m.d.fit_re;
+  r(kCfgXmq) = m.d.fit_im;
+  r(kCfgRkq1) = m.q.x;
+  r(kCfgXkq1) = m.q.x_sub;
+  r(kCfgRkq2) = two ? m.q.t_sub : kNotGiven;
+  r(kCfgXkq2) = two ? m.q.x_tr : kNotGiven;
+  r(kCfgXkfQ) = two ? m.q.t_tr : kNotGiven;
+  for (std::int32_t i = kCfgXdData; i <= kCfgTqoTrData; ++i) r(i) = kNotGiven;
 }
 
 // Entries 35 .. 43, 97 and 98: the initial state and the start-up source.
@@ -90,7 +115,7 @@ void initial_entries(const SyncMachineData& m, const SaturationTable& t, const b
     return;
   }
   const double V = m.v_or_angle, th = m.angle_or_id, P = m.p_or_iq, Q = m.q_or_ifd;
-  const InitialState s = icconv1_cfg(t, m.ra, m.xp_agfc, r(kCfgQCircuit), V, th, P, Q);
+  const InitialState s = icconv1_cfg(t, m.ra, m.xp_agfc, r(kCfgXmq), V, th, P, Q);
   r(kCfgInitAngle) = s.theta;
   r(kCfgInitId) = s.id;
   r(kCfgInitIq) = s.iq;
@@ -165,7 +190,7 @@ void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
   // 3. Saturation table on Xmd (the first d-axis value of the circuit), built
   // before the record is taken so that a refused curve appends nothing.
   SaturationTable t;
-  const double xmd = m.data_form == 1 ? m.d[0] - m.xp_agfc : m.d[0];
+  const double xmd = m.data_form == 1 ? m.d.x - m.xp_agfc : m.d.x;
   const std::string_view fault = build_saturation(m.sat_x, m.sat_y, xmd, t);
   if (!fault.empty()) machine_refuse(fault);
   // 4. Equivalent circuit, into the record checked against the store.

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 
+#include "machines/conversion.h"
 #include "machines/machine_block.h"
 
 namespace wakro::machines {
@@ -44,8 +45,11 @@ struct SyncMachineData {
   double shunt_r = 0.0;             // terminal shunt resistance, floor 66.7
   double ra = 0.0;
   double xp_agfc = 0.0;
-  std::array<double, 7> d{};        // form 1: Xd, Xd'', Td0'', Xd', Td0', target re, im
-  std::array<double, 5> q{};        // form 1: Xq, Xq'', Tq0'', Xq', Tq0'
+  // Form 1: the terminal data. Form 0 (the equivalent circuit) carries in
+  // their fields, in this order, Xmd, Rf, Xf, Rkd, Xkd, Xkf, Xmq (d) and Rkq1,
+  // Xkq1, Rkq2, Xkq2, Xkf of q (q).
+  DAxisData d{};
+  QAxisData q{};
   std::array<double, kSatPoints> sat_x{};
   std::array<double, kSatPoints> sat_y{};
   double v_or_angle = 0.0;          // load flow V | mode 2: initial angle

@@ -599,7 +599,7 @@ void sync_machine_exe(MachineVariant variant, const SyncStepIn& in, SyncStepOut&
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
   const blocks::Slots<double> cfg = blocks::take_rtcf(reals);
   if (s.tz) time_zero(s, in, cfg);
-  common_step(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle), cfg(kCfgDCircuit), out);
+  common_step(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle), cfg(kCfgXmd), out);
   std::array<std::int32_t, 6> slots{};
   for (std::int32_t k = 0; k < 6; ++k) slots[static_cast<std::size_t>(k)] = ri(kCfgMonitor + k);
   monitored(blk, slots, out);

@@ -176,8 +176,8 @@ TEST_F(Machines, ConfigurationRefusalsAppendNothing) {
        {"The rated voltage must be positive", "The rated angular frequency must be positive"}},
       {[](SyncMachineData& m) { m.monitor[2] = 376; }, {"Monitor slot 376 must lie in 1 .. 375"}},
       {[](SyncMachineData& m) { m.monitor[0] = 0; }, {"Monitor slot 0 must lie in 1 .. 375"}},
-      {[](SyncMachineData& m) { m.d[3] = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
-      {[](SyncMachineData& m) { m.q[4] = 0.0; }, {"Tq0\" and Tq0' must be positive"}},
+      {[](SyncMachineData& m) { m.d.x_tr = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
+      {[](SyncMachineData& m) { m.q.t_tr = 0.0; }, {"Tq0\" and Tq0' must be positive"}},
       {[](SyncMachineData& m) { m.sat_x = {0.0, 1.0, 0.5, -1.0}; }, {"Saturation curve: x must rise strictly"}},
   };
   for (const Case& c : cases) {
