@@ -63,6 +63,7 @@ struct InertiaRecord {  // R3
 struct ArmatureRecord {  // R4
   double ra = 1.0E6, xa = 1.0E6, shunt_r = kShuntDefault;
 };
+constexpr DAxisData kDNotGiven{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
 struct QAxisRecord {  // R6: the q axis and a sixth value
   QAxisData axis{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
   double sixth = kNotGiven;
@@ -138,14 +139,16 @@ void put_operating_point(const MachineBlock& blk, const OperatingPointRecord& r)
 
 }  // namespace
 
-void macdat(const MachineBlock& blk) {
+namespace {
+
+// R1 .. R4: the data form, the base values, inertia and friction, the armature.
+void read_base_records(const MachineBlock& blk) {
   // R1: data form, q-axis circuits, initial-condition mode.
   std::int32_t form = kIntDefault, nq = kIntDefault, mode = kIntDefault;
   read_record(1, {form, nq, mode});
   blk(kDataForm) = form;
   blk(kTwoQCircuits) = nq == 2 ? 1.0 : 0.0;
   blk(kComputedStart) = mode == 1 ? 1.0 : 0.0;
-  const bool terminal_data = blk(kDataForm) >= 0.5;
   // R2: base values; the set-up divides by them.
   BaseRecord r2;
   read_record(2, {r2.rated_current, r2.rated_voltage, r2.omega, r2.neutral_r, r2.neutral_x});
@@ -168,13 +171,18 @@ void macdat(const MachineBlock& blk) {
   blk(kRa) = r4.ra;
   blk(kXa) = r4.xa;
   blk(kShuntR) = std::max(r4.shunt_r, kShuntFloor);
+}
+
+// R5, R6: the axes, as terminal data (checked, then converted) or as the
+// equivalent circuit.
+void read_axis_records(const MachineBlock& blk) {
   // R5, R6: the axes.
-  DAxisData d{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
+  DAxisData d = kDNotGiven;
   read_record(5, {d.x, d.x_sub, d.t_sub, d.x_tr, d.t_tr, d.fit_re, d.fit_im});
   QAxisRecord q;
   read_record(6, {q.axis.x, q.axis.x_sub, q.axis.t_sub, q.axis.x_tr, q.axis.t_tr, q.sixth});
   const double Xa = blk(kXa), w = blk(kOmega);
-  if (terminal_data) {
+  if (blk(kDataForm) >= 0.5) {
     const bool two = blk(kTwoQCircuits) > 0.5;
     std::int32_t faults =
         reactance_order_faults(two ? 2 : 1, Xa, d.x, d.x_sub, d.x_tr, q.axis.x, q.axis.x_sub, q.axis.x_tr);
@@ -188,10 +196,12 @@ void macdat(const MachineBlock& blk) {
     put_circuit(blk, ddatcv(Xa, w, d), qdatcv(Xa, w, blk(kTwoQCircuits), q.axis), 0.0);
   } else {
     put_given_circuit(blk, d, q);
-    put_terminal_data(blk, DAxisData{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven},
-                      QAxisRecord{});
+    put_terminal_data(blk, kDNotGiven, QAxisRecord{});
   }
-  // R7: the saturation curve and its zone table.
+}
+
+// R7: the saturation curve and its zone table.
+void read_saturation_record(const MachineBlock& blk) {
   std::array<double, 2 * kSatPoints> r7{};
   read_record(7, {std::span<double>(r7)});
   for (std::int32_t i = 0; i < 2 * kSatPoints; ++i) blk(kSatCurve + i) = r7[i];
@@ -204,7 +214,12 @@ void macdat(const MachineBlock& blk) {
   const std::string_view fault = build_saturation(x, y, blk(kXmd), t);
   if (!fault.empty()) refuse_here(std::string(fault));
   table_to_block(t, blk);
+}
+
+// R8, R9: the initial state and the start-up times.
+void read_start_records(const MachineBlock& blk) {
   // R8: the initial state, given or from the operating point.
+  const double w = blk(kOmega);
   if (blk(kComputedStart) < 0.5) {
     GivenStartRecord r8;
     read_record(8, {r8.angle, r8.id, r8.iq, r8.ifd, r8.speed_pu});
@@ -224,6 +239,15 @@ void macdat(const MachineBlock& blk) {
   blk(kReleaseTime) = std::max(r9.release_time, 0.0);
   blk(kPowerScale) = r9.power_scale;
   blk(kTrimTime) = std::max(r9.trim_time, kTrimTimeFloor);
+}
+
+}  // namespace
+
+void macdat(const MachineBlock& blk) {
+  read_base_records(blk);
+  read_axis_records(blk);
+  read_saturation_record(blk);
+  read_start_records(blk);
 }
 
 void macdat1_cfg(const MachineBlock& blk, std::int32_t reals) {
