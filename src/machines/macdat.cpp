@@ -63,9 +63,8 @@ struct InertiaRecord {  // R3
 struct ArmatureRecord {  // R4
   double ra = 1.0E6, xa = 1.0E6, shunt_r = kShuntDefault;
 };
-constexpr DAxisData kDNotGiven{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
 struct QAxisRecord {  // R6: the q axis and a sixth value
-  QAxisData axis{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
+  QAxisData axis = kQNotGiven;
   double sixth = kNotGiven;
 };
 struct GivenStartRecord {  // R8, mode 0
@@ -78,40 +77,6 @@ struct TimesRecord {  // R9
   double release_time = 0.0, power_scale = 10.0, trim_time = 0.1;
 };
 
-// The d-axis and q-axis terminal data into the block as entered.
-void put_terminal_data(const MachineBlock& blk, const DAxisData& d, const QAxisRecord& q) {
-  blk(kXdData) = d.x;
-  blk(kXdSubData) = d.x_sub;
-  blk(kTdoSubData) = d.t_sub;
-  blk(kXdTrData) = d.x_tr;
-  blk(kTdoTrData) = d.t_tr;
-  blk(kFitTargetRe) = d.fit_re;
-  blk(kFitTargetIm) = d.fit_im;
-  blk(kXqData) = q.axis.x;
-  blk(kXqSubData) = q.axis.x_sub;
-  blk(kTqoSubData) = q.axis.t_sub;
-  blk(kXqTrData) = q.axis.x_tr;
-  blk(kTqoTrData) = q.axis.t_tr;
-  blk(kQSixthData) = q.sixth;
-}
-
-// The equivalent circuit of both axes into the block (the seventh d-axis
-// value, of the given circuit only, apart).
-void put_circuit(const MachineBlock& blk, const DAxisCircuit& d, const QAxisCircuit& q, double xkf_q) {
-  blk(kXmd) = d.Xmd;
-  blk(kRf) = d.Rf;
-  blk(kXf) = d.Xf;
-  blk(kRkd) = d.Rkd;
-  blk(kXkd) = d.Xkd;
-  blk(kXkf) = d.Xkf;
-  blk(kXmq) = q.Xmq;
-  blk(kRkq1) = q.Rkq1;
-  blk(kXkq1) = q.Xkq1;
-  blk(kRkq2) = q.Rkq2;
-  blk(kXkq2) = q.Xkq2;
-  blk(kXkfQ) = xkf_q;
-}
-
 // R5 and R6 of the equivalent-circuit form: the values in the order of the
 // block's circuit slots (Xmd, Rf, Xf, Rkd, Xkd, Xkf, seventh; Xmq, Rkq1, Xkq1,
 // Rkq2, Xkq2, Xkf of q), carried in the fields of the terminal-data records.
@@ -119,7 +84,7 @@ void put_given_circuit(const MachineBlock& blk, const DAxisData& d, const QAxisR
   const DAxisCircuit dc{.Xmd = d.x, .Rf = d.x_sub, .Xf = d.t_sub, .Rkd = d.x_tr, .Xkd = d.t_tr, .Xkf = d.fit_re};
   const QAxisCircuit qc{.Xmq = q.axis.x, .Rkq1 = q.axis.x_sub, .Xkq1 = q.axis.t_sub, .Rkq2 = q.axis.x_tr,
                         .Xkq2 = q.axis.t_tr};
-  put_circuit(blk, dc, qc, q.sixth);
+  put_circuit(blk, kBlockAxes, dc, qc, q.sixth);
   blk(kDSeventh) = d.fit_im;
 }
 
@@ -192,11 +157,13 @@ void read_axis_records(const MachineBlock& blk) {
         ++faults;
       }
     if (faults > 0) refuse_here("Synchronous machine terminal data refused");
-    put_terminal_data(blk, d, q);
-    put_circuit(blk, ddatcv(Xa, w, d), qdatcv(Xa, w, blk(kTwoQCircuits), q.axis), 0.0);
+    put_terminal_data(blk, kBlockAxes, d, q.axis);
+    blk(kQSixthData) = q.sixth;
+    put_circuit(blk, kBlockAxes, ddatcv(Xa, w, d), qdatcv(Xa, w, blk(kTwoQCircuits), q.axis), 0.0);
   } else {
     put_given_circuit(blk, d, q);
-    put_terminal_data(blk, kDNotGiven, QAxisRecord{});
+    put_terminal_data(blk, kBlockAxes, kDNotGiven, kQNotGiven);
+    blk(kQSixthData) = kNotGiven;
   }
 }
 

@@ -54,51 +54,20 @@ std::int32_t data_faults(const SyncMachineData& m) {
 void circuit_entries(const SyncMachineData& m, const blocks::Slots<double>& r) {
   const bool two = m.q_circuits == 2;
   if (m.data_form == 1) {
-    const DAxisCircuit d = ddatcv(m.xp_agfc, m.w, m.d);
     QAxisData qd = m.q;
     if (!two) qd.x_tr = qd.t_tr = kNotGiven;
-    const QAxisCircuit q = qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, qd);
-    r(kCfgXmd) = d.Xmd;
-    r(kCfgRf) = d.Rf;
-    r(kCfgXf) = d.Xf;
-    r(kCfgRkd) = d.Rkd;
-    r(kCfgXkd) = d.Xkd;
-    r(kCfgXkf) = d.Xkf;
-    r(kCfgXmq) = q.Xmq;
-    r(kCfgRkq1) = q.Rkq1;
-    r(kCfgXkq1) = q.Xkq1;
-    r(kCfgRkq2) = q.Rkq2;
-    r(kCfgXkq2) = q.Xkq2;
-    r(kCfgXkfQ) = 0.0;
-    r(kCfgXdData) = m.d.x;
-    r(kCfgXdSubData) = m.d.x_sub;
-    r(kCfgTdoSubData) = m.d.t_sub;
-    r(kCfgXdTrData) = m.d.x_tr;
-    r(kCfgTdoTrData) = m.d.t_tr;
-    r(kCfgFitTargetRe) = m.d.fit_re;
-    r(kCfgFitTargetIm) = m.d.fit_im;
-    r(kCfgXqData) = qd.x;
-    r(kCfgXqSubData) = qd.x_sub;
-    r(kCfgTqoSubData) = qd.t_sub;
-    r(kCfgXqTrData) = qd.x_tr;
-    r(kCfgTqoTrData) = qd.t_tr;
+    put_circuit(r, kConfigAxes, ddatcv(m.xp_agfc, m.w, m.d), qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, qd), 0.0);
+    put_terminal_data(r, kConfigAxes, m.d, qd);
     return;
   }
   // The equivalent circuit as given, in the fields of d and q (see
   // SyncMachineData): d axis, then Xmq and the q-axis circuits.
-  r(kCfgXmd) = m.d.x;
-  r(kCfgRf) = m.d.x_sub;
-  r(kCfgXf) = m.d.t_sub;
-  r(kCfgRkd) = m.d.x_tr;
-  r(kCfgXkd) = m.d.t_tr;
-  r(kCfgXkf) = m.d.fit_re;
-  r(kCfgXmq) = m.d.fit_im;
-  r(kCfgRkq1) = m.q.x;
-  r(kCfgXkq1) = m.q.x_sub;
-  r(kCfgRkq2) = two ? m.q.t_sub : kNotGiven;
-  r(kCfgXkq2) = two ? m.q.x_tr : kNotGiven;
-  r(kCfgXkfQ) = two ? m.q.t_tr : kNotGiven;
-  for (std::int32_t i = kCfgXdData; i <= kCfgTqoTrData; ++i) r(i) = kNotGiven;
+  const DAxisCircuit d{.Xmd = m.d.x, .Rf = m.d.x_sub, .Xf = m.d.t_sub, .Rkd = m.d.x_tr, .Xkd = m.d.t_tr,
+                       .Xkf = m.d.fit_re};
+  const QAxisCircuit q{.Xmq = m.d.fit_im, .Rkq1 = m.q.x, .Xkq1 = m.q.x_sub, .Rkq2 = two ? m.q.t_sub : kNotGiven,
+                       .Xkq2 = two ? m.q.x_tr : kNotGiven};
+  put_circuit(r, kConfigAxes, d, q, two ? m.q.t_tr : kNotGiven);
+  put_terminal_data(r, kConfigAxes, kDNotGiven, kQNotGiven);
 }
 
 // Entries 35 .. 43, 97 and 98: the initial state and the start-up source.
@@ -233,6 +202,37 @@ void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
 }
 
 }  // namespace
+
+void put_circuit(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisCircuit& d, const QAxisCircuit& q,
+                 double xkf_q) {
+  r(at.xmd) = d.Xmd;
+  r(at.rf) = d.Rf;
+  r(at.xf) = d.Xf;
+  r(at.rkd) = d.Rkd;
+  r(at.xkd) = d.Xkd;
+  r(at.xkf) = d.Xkf;
+  r(at.xmq) = q.Xmq;
+  r(at.rkq1) = q.Rkq1;
+  r(at.xkq1) = q.Xkq1;
+  r(at.rkq2) = q.Rkq2;
+  r(at.xkq2) = q.Xkq2;
+  r(at.xkf_q) = xkf_q;
+}
+
+void put_terminal_data(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisData& d, const QAxisData& q) {
+  r(at.xd) = d.x;
+  r(at.xd_sub) = d.x_sub;
+  r(at.td_sub) = d.t_sub;
+  r(at.xd_tr) = d.x_tr;
+  r(at.td_tr) = d.t_tr;
+  r(at.fit_re) = d.fit_re;
+  r(at.fit_im) = d.fit_im;
+  r(at.xq) = q.x;
+  r(at.xq_sub) = q.x_sub;
+  r(at.tq_sub) = q.t_sub;
+  r(at.xq_tr) = q.x_tr;
+  r(at.tq_tr) = q.t_tr;
+}
 
 void syncmc3p2_cfg(const SyncMachineData& m) { sync_machine_cfg(m, kConfigReals); }
 
