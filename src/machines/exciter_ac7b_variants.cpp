@@ -1,13 +1,9 @@
 // The two older forms of the AC7B exciter (see exciter_ac7b.h): both run the
 // shared chain in its short form.
-#include <string_view>
 
 #include "blocks/slots.h"
-#include "diag/message.h"
-#include "diag/quit.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/exciter_ac7b_chain.h"
-#include "model/e_warn.h"
 #include "model/storage.h"
 
 namespace wakro::machines {

@@ -11,7 +11,6 @@
 #include "blocks/tc_inputs.h"
 #include "diag/convert.h"
 #include "diag/message.h"
-#include "diag/quit.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/exciter_ac7b_chain.h"
 #include "model/constants.h"
