@@ -16,5 +16,8 @@
 // (component_id, wakro_warn, wakro_quit, the console), `files` (the data-file
 // units and sections), `blocks` (lags, limits, integrators, samplers, meters,
 // the checked storage slots), `output` (the run-time channels to the design
-// environment) and `machines` (the synchronous machine and its AC7B exciter).
+// environment), `devices` (the variable branches, voltage sources, dynamic
+// loads, faults and branch configuration the pages call), `transformers` (the
+// step-up groups' configuration, taps and saturation) and `machines` (the
+// synchronous machine and its AC7B exciter).
 #pragma once

@@ -12,6 +12,7 @@
 #include "model/branches.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 
 namespace {
@@ -32,7 +33,7 @@ void defer_branch(std::string_view tag, std::int32_t br, std::int32_t ss) {
   wakro_testbrn(tag, br, ss);
   branches::defrdbr(br, ss) = true;
   wakro::change_branch_conductance(tag, ss, br, 0.0);
-  wakro::devices::harm_branch_record(br, ss);
+  wakro::harm_branch_record(br, ss);
 }
 }  // namespace
 

@@ -1,6 +1,5 @@
 // Helpers shared by the device models: their fatal and warning messages under the
-// present component's ids, and the one way a device appends to the
-// harmonic-impedance registry.
+// present component's ids.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +16,9 @@ namespace wakro::devices {
 void device_warn(std::string_view text);
 
 // The guarded append to the harmonic-impedance registry is the network room's
-// (network/companion.h), shared with the series R-C branch of rcbranch so that a
-// full registry warns once per run whoever appends.
+// (network/companion.h). These names stay here only for the machine models
+// that still reach it through this header.
 using wakro::harm_branch_record;
 using wakro::harm_record;
-using wakro::reset_harm_warning;
 
 }  // namespace wakro::devices

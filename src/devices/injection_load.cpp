@@ -102,7 +102,7 @@ void set_up(const Slots<double>& s, std::int32_t node, std::int32_t ss, double p
   s(kDf) = 0.0;
   // Step 4: the node as a Norton node, and the registry record.
   wakro::enable_norton(kTag, ss, node);
-  wakro::devices::harm_record(7, ss, {node, 0}, {r, shunt, ls});
+  wakro::harm_record(7, ss, {node, 0}, {r, shunt, ls});
 }
 
 // Step 1 of every step: a zero crossing of the node voltage gives, from the

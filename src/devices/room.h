@@ -1,8 +1,8 @@
 // Room devices: the element models that put passive branches, loads, filters,
 // direct matrix additions and voltage, current and EMF sources into the network.
 //
-// Owns: the branch set-up from R, L and C (branch_cfg.h), the series R-C and
-// interface branches, the direct conductance-matrix additions, the load and
+// Owns: the branch set-up from R, L and C (branch_cfg.h), the direct
+// conductance-matrix additions, the load and
 // filter set-up, the sources, the variable R, L, C and impedance branches, the
 // dynamic loads and the node-injection load, and the switching devices: the spark
 // gap, the statistical breaker command, the recovery-voltage envelope monitor and
@@ -17,8 +17,8 @@
 // it once in its header, as named slots under wakro::devices::layout with the
 // record's size derived from them, and reads and writes it only through those
 // names; tests/devices/test_layouts.cpp holds each declared size to the pointer
-// advance its routine makes. The series R-C branch of rcbranch, the companion
-// shares, the switch ON/OFF conductances and the guarded harmonic-registry
+// advance its routine makes. The series R-C branch of rcbranch, the interface
+// branch of intfc_brnch1, the companion shares, the switch ON/OFF conductances and the guarded harmonic-registry
 // append are the network room's (network/companion.h).
 //
 // Breakers, pre-insertion contact timing and faults (breakers.h, preinsertion.h,

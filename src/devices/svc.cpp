@@ -11,11 +11,11 @@
 #include "blocks/network_reads.h"
 #include "blocks/slots.h"
 #include "devices/device_support.h"
-#include "devices/rc_branches.h"
 #include "devices/svc_model.h"
 #include "model/branches.h"
 #include "model/constants.h"
 #include "model/e_s1.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 
 namespace {
@@ -152,11 +152,11 @@ void svc1_cfg(const SvcRatings& d) {
     nodes[p] = branches::ief(d.ibr[p], d.iss) + branches::iet(d.ibr[p], d.iss);
   const double leak = 2.0 * l1 * (1.0 - m13 / sqrt(l1 * l3)) / d.scale;
   if (d.gsh >= kMinShunt) {
-    wakro::devices::harm_record(kHarmTerminals, d.iss, {nodes[0], nodes[1], nodes[2]}, {leak, 1.0 / (d.gsh * d.scale)});
+    wakro::harm_record(kHarmTerminals, d.iss, {nodes[0], nodes[1], nodes[2]}, {leak, 1.0 / (d.gsh * d.scale)});
   } else {
-    wakro::devices::harm_record(kHarmTerminals, d.iss, {nodes[0], nodes[1], nodes[2]}, {leak});
+    wakro::harm_record(kHarmTerminals, d.iss, {nodes[0], nodes[1], nodes[2]}, {leak});
   }
-  for (int p = 0; p < 3; ++p) wakro::devices::harm_branch_record(d.ibr[p], d.iss);
+  for (int p = 0; p < 3; ++p) wakro::harm_branch_record(d.ibr[p], d.iss);
 }
 
 void svc1_cfg(std::int32_t iss, std::int32_t ibr1, std::int32_t ibr2, std::int32_t ibr3, std::int32_t irc1,

@@ -21,6 +21,7 @@
 #include "model/e_s1.h"
 #include "model/e_warn.h"
 #include "model/fnames.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 
 namespace {
@@ -76,9 +77,9 @@ void set_up(const wakro::blocks::Slots<double>& kv, std::int32_t iss, const std:
   const double l11 = l9[0], l44 = l9[30], l41 = l9[3];
   const double leak = 2.0 * l11 * (1.0 - l41 / std::sqrt(l11 * l44)) / scale;
   if (gsh >= kMinShunt) {
-    wakro::devices::harm_record(kHarmTerminals, iss, {nodes[0], nodes[1], nodes[2]}, {leak, 1.0 / (gsh * scale)});
+    wakro::harm_record(kHarmTerminals, iss, {nodes[0], nodes[1], nodes[2]}, {leak, 1.0 / (gsh * scale)});
   } else {
-    wakro::devices::harm_record(kHarmTerminals, iss, {nodes[0], nodes[1], nodes[2]}, {leak});
+    wakro::harm_record(kHarmTerminals, iss, {nodes[0], nodes[1], nodes[2]}, {leak});
   }
   SvcConstants k;
   wakro::devices::svc_transformer(kTag, l9, k);

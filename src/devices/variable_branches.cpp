@@ -253,7 +253,7 @@ void e_varrlc1_cfg(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::i
   }
   // Kinds 0 to 2 have no companion branch (callers pass 0 for it): their record
   // names the variable branch itself, so that no record names branch 0.
-  harm_branch_record(corrected ? ibr2 : ibr, iss);
+  wakro::harm_branch_record(corrected ? ibr2 : ibr, iss);
 }
 
 void e_varrlc1_exe(std::int32_t kind, std::int32_t iss, std::int32_t ibr, std::int32_t ibr2,

@@ -7,8 +7,8 @@
 // slow one (the field winding on the d axis), circuit 2 the fast one.
 //
 // The conversions never stop the run themselves: mconvs reports failure with an
-// error code (1 .. 7 for the tests of its steps, 9 for a result that is not a
-// finite number) and zero outputs, and ddatcv / qdatcv then fall back on the
+// error code (ConversionCode: one for the test of each of its steps, and one
+// for a result that is not a finite number) and zero outputs, and ddatcv / qdatcv then fall back on the
 // approximate mcaprx. Their callers first check each axis with axis_data_fault,
 // so that the fallback never divides by zero.
 #pragma once
@@ -21,8 +21,20 @@
 
 namespace wakro::machines {
 
-inline constexpr std::int32_t kConvNonFinite = 9;  // mconvs: a result that is not finite
-inline constexpr std::int32_t kConvOneCircuit = 8;  // qdatcv: one q-axis circuit (no error)
+// The codes of a conversion: mconvs names the test of its step that failed,
+// qdatcv says that the q axis has one circuit.
+enum ConversionCode : std::int32_t {
+  kConvExact = 0,
+  kConvShortCircuitNotReal = 1,   // the short-circuit time constants are not real
+  kConvShortCircuitOrder = 2,     // T' is not above T''
+  kConvRotorSumNotPositive = 3,   // the rotor circuits' time constants do not sum above 0
+  kConvRotorNotReal = 4,          // the rotor circuits' time constants are not real
+  kConvRotorOrder = 5,            // the slow rotor circuit is not the slower one
+  kConvRotorNotBetween = 6,       // the slow one does not lie between T'o and T''o
+  kConvLeakageOrder = 7,          // the fast circuit's inductance is not below the slow one's
+  kConvOneCircuit = 8,            // qdatcv: one q-axis circuit (no error)
+  kConvNonFinite = 9,             // a result that is not finite
+};
 inline constexpr double kNotGiven = 1.0E6;
 
 // One axis with two rotor circuits: R1, X1 (slow), R2, X2 (fast), the
@@ -48,6 +60,16 @@ struct RotorFit {
   std::int32_t fit = 0;
 };
 
+// The terminal data of the d axis as entered: Xd, Xd'', T''do, Xd', T'do and
+// the rotor-fit target (fit_re, fit_im).
+struct DAxisData {
+  double x = 0.0, x_sub = 0.0, t_sub = 0.0, x_tr = 0.0, t_tr = 0.0, fit_re = 0.0, fit_im = 0.0;
+};
+// The terminal data of the q axis as entered: Xq, Xq'', T''qo, Xq', T'qo.
+struct QAxisData {
+  double x = 0.0, x_sub = 0.0, t_sub = 0.0, x_tr = 0.0, t_tr = 0.0;
+};
+
 // Initial rotor angle and d-axis, q-axis and field currents.
 struct InitialState {
   double theta = 0.0, id = 0.0, iq = 0.0, ifd = 0.0;
@@ -63,6 +85,12 @@ DAxisCircuit ddatcv(double Xa, double w, double Xd, double Xdpp, double Tdppo, d
 // q axis: the two-circuit flag (> 0.5: two circuits), Xq, Xq'', T''qo, Xq', T'qo.
 QAxisCircuit qdatcv(double Xa, double w, double two_circuits, double Xq, double Xqpp, double Tqppo, double Xqp,
                     double Tqpo);
+// The same from the data as entered.
+DAxisCircuit ddatcv(double Xa, double w, const DAxisData& d);
+QAxisCircuit qdatcv(double Xa, double w, double two_circuits, const QAxisData& q);
+// axis_data_fault of the d axis (always two circuits) and of the q axis.
+std::string d_axis_fault(double Xa, const DAxisData& d);
+std::string q_axis_fault(bool two_circuits, double Xa, const QAxisData& q);
 // Fit of the field-damper mutual leakage Xkf to a target field admittance.
 RotorFit fixrot(double a, double b, double Xa, double Xd, double Rf, double Xf, double Rk, double Xk);
 

@@ -7,6 +7,7 @@
 #include "blocks/last_call.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
+#include "model/constants.h"
 #include "model/e_s2.h"
 #include "model/e_warn.h"
 #include "model/rt_config.h"
@@ -15,7 +16,6 @@ namespace {
 
 using namespace wakro::machines;
 
-constexpr double kTwoThirdsPi = 2.094395102393195;  // 2 pi / 3
 constexpr std::int32_t kCurvePoints = 9;
 constexpr std::int32_t kTablePoints = 10;
 constexpr std::int32_t kMonotonicText = 264;  // numbered console text of a non-monotonic curve
@@ -179,10 +179,10 @@ wakro::blocks::LastCall<DqFrame> g_frame;
 DqFrame wakro::machines::dq_frame_at(double theta) {
   DqFrame f;
   f.c0 = std::cos(theta);
-  f.c1 = std::cos(theta - kTwoThirdsPi);
+  f.c1 = std::cos(theta - wakro::kThirdTurnRounded);
   f.c2 = -f.c0 - f.c1;
   f.s0 = std::sin(theta);
-  f.s1 = std::sin(theta - kTwoThirdsPi);
+  f.s1 = std::sin(theta - wakro::kThirdTurnRounded);
   f.s2 = -f.s0 - f.s1;
   return f;
 }

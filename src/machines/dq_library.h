@@ -26,6 +26,8 @@
 #include <array>
 #include <cstdint>
 
+#include "model/constants.h"
+
 namespace wakro::machines {
 
 // Named slots of the data block that these routines read and write.
@@ -76,11 +78,9 @@ DqFrame dq_frame_at(double theta);
 // a, b, c to d, q, z in frame f (2/3 scaling, the zero sequence as the mean):
 // trdqo's forward direction.
 inline void to_dq(const DqFrame& f, double a, double b, double c, double& d, double& q, double& z) {
-  constexpr double kTwoThirds = 0.666666666666667;
-  constexpr double kOneThird = 0.333333333333333;
-  d = kTwoThirds * (f.c0 * a + f.c1 * b + f.c2 * c);
-  q = kTwoThirds * (f.s0 * a + f.s1 * b + f.s2 * c);
-  z = (a + b + c) * kOneThird;
+  d = kTwoThirdsRounded * (f.c0 * a + f.c1 * b + f.c2 * c);
+  q = kTwoThirdsRounded * (f.s0 * a + f.s1 * b + f.s2 * c);
+  z = (a + b + c) * kThirdRounded;
 }
 
 // d, q, z in frame f to a, b, c: trdqo's backward direction.

@@ -10,6 +10,7 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
 #include "machines/exciter_ac7b_chain.h"
@@ -19,13 +20,8 @@ namespace wakro::machines {
 
 namespace {
 
-constexpr double kTiny = 1.0E-20;
 constexpr double kSlowIntegral = 9999.0;  // integral time of a PI whose gain is 0
 constexpr double kOpenLimit = 999.0;
-
-void config_error(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
-}
 
 double integral_time(double gain) { return std::fabs(gain) < kTiny ? kSlowIntegral : 1.0 / gain; }
 
@@ -44,18 +40,26 @@ SaturationFit ac7b_saturation_fit(double SE1, double E1, double SE2, double E2) 
   return f;
 }
 
+void check_exciter_limits(const ExciterLimits& l, std::string_view tag, LimitReport report) {
+  const bool failed[] = {l.VAMAX <= l.VAMIN, l.VRMAX <= l.VRMIN,
+                         (l.SE1 - l.SE2) * (l.E1 - l.E2) <= 0.0 || l.SE1 <= 0.0 || l.SE2 <= 0.0};
+  static constexpr std::string_view kText[] = {"VAMAX must be greater than VAMIN",
+                                               "VRMAX must be greater than VRMIN", "Negative Saturation"};
+  bool any = false;
+  for (std::size_t k = 0; k < std::size(kText); ++k) {
+    if (!failed[k]) continue;
+    if (report == LimitReport::first_failure_as_warning) {
+      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, kText[k]);
+      wakro_quit(tag, 0);
+    }
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, kText[k]);
+    any = true;
+  }
+  if (any) wakro_quit(tag, 0);
+}
+
 void excac7b2_cfg(const Ac7bData& d) {
-  bool failed = false;
-  auto check = [&failed](bool bad, std::string_view text) {
-    if (!bad) return;
-    config_error(text);
-    failed = true;
-  };
-  check(d.VAMAX <= d.VAMIN, "VAMAX must be greater than VAMIN");
-  check(d.VRMAX <= d.VRMIN, "VRMAX must be greater than VRMIN");
-  // Factors that are not positive would give the logarithm of a negative ratio.
-  check((d.SE1 - d.SE2) * (d.E1 - d.E2) <= 0.0 || d.SE1 <= 0.0 || d.SE2 <= 0.0, "Negative Saturation");
-  if (failed) wakro_quit(kAc7bTag, 0);
+  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::every_failure_as_error);
   const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7bConfigReals);
   r(kAcSatA) = f.A;

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "blocks/slots.h"
 
@@ -53,5 +54,24 @@ double compensated_voltage(double rc, double xc, double vt, double it1, double i
 double ac7b_clipped(double x, double lo, double hi, bool& at_hi, bool& at_lo);
 // The warning of clipping flag k (0: VAMAX .. 3: VRMIN) in the given form.
 void clip_warning(ClipWarnings form, std::int32_t k);
+
+// The data every configuration form checks: the two limit pairs and the two
+// saturation points.
+struct ExciterLimits {
+  double VAMAX = 0.0, VAMIN = 0.0, VRMAX = 0.0, VRMIN = 0.0, SE1 = 0.0, E1 = 0.0, SE2 = 0.0, E2 = 0.0;
+};
+template <class Data>
+ExciterLimits exciter_limits(const Data& d) {
+  return {d.VAMAX, d.VAMIN, d.VRMAX, d.VRMIN, d.SE1, d.E1, d.SE2, d.E2};
+}
+// How the checks report: every failed check as an error line, then one stop
+// (the current forms), or the first failed check as a warning line and a stop
+// there (the older configuration pair).
+enum class LimitReport { every_failure_as_error, first_failure_as_warning };
+// The configuration checks, in their order: VAMAX above VAMIN, VRMAX above
+// VRMIN, and saturation factors that rise with E and are positive (else the
+// fit would take the logarithm of a negative ratio). A failure ends the run
+// through wakro_quit with tag (mode 0), having appended nothing.
+void check_exciter_limits(const ExciterLimits& l, std::string_view tag, LimitReport report);
 
 }  // namespace wakro::machines

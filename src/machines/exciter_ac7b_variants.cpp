@@ -1,13 +1,9 @@
 // The two older forms of the AC7B exciter (see exciter_ac7b.h): both run the
 // shared chain in its short form.
-#include <string_view>
 
 #include "blocks/slots.h"
-#include "diag/message.h"
-#include "diag/quit.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/exciter_ac7b_chain.h"
-#include "model/e_warn.h"
 #include "model/storage.h"
 
 namespace wakro::machines {
@@ -47,15 +43,7 @@ Ac7bParams short_params(const D& d, double A, double B) {
 }  // namespace
 
 void excac7b1_cfg(const Ac7b1Data& d) {
-  // The first failed check ends the run.
-  auto refuse = [](std::string_view text) {
-    wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, text);
-    wakro_quit(kAc7bTag, 0);
-  };
-  if (d.VAMAX <= d.VAMIN) refuse("VAMAX must be greater than VAMIN");
-  if (d.VRMAX <= d.VRMIN) refuse("VRMAX must be greater than VRMIN");
-  // Factors that are not positive would give the logarithm of a negative ratio.
-  if ((d.SE1 - d.SE2) * (d.E1 - d.E2) <= 0.0 || d.SE1 <= 0.0 || d.SE2 <= 0.0) refuse("Negative Saturation");
+  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::first_failure_as_warning);
   const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7b1ConfigReals);
   r(kB1SatA) = f.A;

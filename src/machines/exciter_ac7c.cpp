@@ -9,10 +9,11 @@
 #include "blocks/pid_controller.h"
 #include "blocks/slots.h"
 #include "blocks/tc_inputs.h"
+#include "diag/convert.h"
 #include "diag/message.h"
-#include "diag/quit.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/exciter_ac7b_chain.h"
+#include "model/constants.h"
 #include "model/e_warn.h"
 #include "model/storage.h"
 
@@ -20,9 +21,7 @@ namespace wakro::machines {
 
 namespace {
 
-constexpr double kTiny = 1.0E-20;
 constexpr double kOpenLimit = 999.0;
-constexpr double kRadPerDegree = 0.017453292519943;
 
 // The record read back into named values.
 struct Ac7cParams {
@@ -48,7 +47,7 @@ double source_voltage(const Ac7cParams& p, const std::array<double, 3>& vt, doub
   if (p.field_fed != 0) return p.KEFD * efd;
   double raw = std::fabs(p.KP);
   if (p.constant == 0) {
-    const double th = p.THETAP * kRadPerDegree;
+    const double th = p.THETAP * kDegToRad;
     const std::complex<double> kp(p.KP * std::cos(th), p.KP * std::sin(th));
     const std::complex<double> it(vt[1], vt[2]);
     const std::complex<double> j(0.0, 1.0);
@@ -126,17 +125,7 @@ InitialGates initial_gates(const Ac7cParams& p, const Ac7cLimiters& l, double vr
 }  // namespace
 
 void excac7c1_cfg(const Ac7cData& d) {
-  bool failed = false;
-  auto check = [&failed](bool bad, std::string_view text) {
-    if (!bad) return;
-    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, text);
-    failed = true;
-  };
-  check(d.VAMAX <= d.VAMIN, "VAMAX must be greater than VAMIN");
-  check(d.VRMAX <= d.VRMIN, "VRMAX must be greater than VRMIN");
-  // Factors that are not positive would give the logarithm of a negative ratio.
-  check((d.SE1 - d.SE2) * (d.E1 - d.E2) <= 0.0 || d.SE1 <= 0.0 || d.SE2 <= 0.0, "Negative Saturation");
-  if (failed) wakro_quit(kAc7cTag, 0);
+  check_exciter_limits(exciter_limits(d), kAc7cTag, LimitReport::every_failure_as_error);
   const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7cConfigReals);
   const double reals[kAc7cConfigReals] = {

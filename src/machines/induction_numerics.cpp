@@ -7,6 +7,7 @@
 #include "diag/console.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s2.h"
 #include "model/e_warn.h"
@@ -16,10 +17,6 @@ namespace wakro::machines {
 
 namespace {
 
-constexpr double kPhaseShift = 2.094395102393195;  // 2 pi / 3 to sixteen digits
-constexpr double kTwoThirds = 0.666666666666667;
-constexpr double kOneThird = 0.333333333333333;
-constexpr double kTiny = 1e-20;
 constexpr std::int32_t kCurvePoints = 10;
 constexpr std::int32_t kSeverityError = 2;
 constexpr std::int32_t kSingleLine = 1;
@@ -83,13 +80,13 @@ double curve_factor(const Curve& c, double x) {
 }  // namespace
 
 void trns_nv(Phases& abc, Phases& dq0, double theta, std::int32_t direction) {
-  const double c0 = std::cos(theta), c1 = std::cos(theta - kPhaseShift), c2 = std::cos(theta + kPhaseShift);
-  const double s0 = std::sin(theta), s1 = std::sin(theta - kPhaseShift), s2 = std::sin(theta + kPhaseShift);
+  const double c0 = std::cos(theta), c1 = std::cos(theta - kThirdTurnRounded), c2 = std::cos(theta + kThirdTurnRounded);
+  const double s0 = std::sin(theta), s1 = std::sin(theta - kThirdTurnRounded), s2 = std::sin(theta + kThirdTurnRounded);
   if (direction >= 1) {
     const double a = abc[0], b = abc[1], c = abc[2];
-    dq0[0] = (a * c0 + b * c1 + c * c2) * kTwoThirds;
-    dq0[1] = (a * s0 + b * s1 + c * s2) * kTwoThirds;
-    dq0[2] = (a + b + c) * kOneThird;
+    dq0[0] = (a * c0 + b * c1 + c * c2) * kTwoThirdsRounded;
+    dq0[1] = (a * s0 + b * s1 + c * s2) * kTwoThirdsRounded;
+    dq0[2] = (a + b + c) * kThirdRounded;
   } else {
     const double d = dq0[0], q = dq0[1], z = dq0[2];
     abc[0] = d * c0 + q * s0 + z;

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
@@ -52,76 +53,125 @@ void read_record(std::int32_t number, std::initializer_list<ListItem> items) {
   if (list_read_unit(fnames::iunit, items) != ReadStatus::ok) refuse_here(what + " cannot be read");
 }
 
-template <std::size_t N>
-void fill_slots(const MachineBlock& blk, std::int32_t first, const std::array<double, N>& v) {
-  for (std::size_t i = 0; i < N; ++i) blk(first + static_cast<std::int32_t>(i)) = v[i];
+// The records' fields, with the defaults that an empty field keeps.
+struct BaseRecord {  // R2
+  double rated_current = 1.0E6, rated_voltage = 1.0E6, omega = 1.0E6, neutral_r = 10000.0, neutral_x = 0.0;
+};
+struct InertiaRecord {  // R3
+  double inertia = 1.0E6, friction = 1.0E6;
+};
+struct ArmatureRecord {  // R4
+  double ra = 1.0E6, xa = 1.0E6, shunt_r = kShuntDefault;
+};
+struct QAxisRecord {  // R6: the q axis and a sixth value
+  QAxisData axis = kQNotGiven;
+  double sixth = kNotGiven;
+};
+struct GivenStartRecord {  // R8, mode 0
+  double angle = 1.0E6, id = 1.0E6, iq = 1.0E6, ifd = 1.0E6, speed_pu = 1.0;
+};
+struct OperatingPointRecord {  // R8, mode 1
+  double v = 1.0E6, angle = 1.0E6, p = 0.0, q = 0.0;
+};
+struct TimesRecord {  // R9
+  double release_time = 0.0, power_scale = 10.0, trim_time = 0.1;
+};
+
+// R5 and R6 of the equivalent-circuit form: the values in the order of the
+// block's circuit slots (Xmd, Rf, Xf, Rkd, Xkd, Xkf, seventh; Xmq, Rkq1, Xkq1,
+// Rkq2, Xkq2, Xkf of q), carried in the fields of the terminal-data records.
+void put_given_circuit(const MachineBlock& blk, const DAxisData& d, const QAxisRecord& q) {
+  const DAxisCircuit dc{.Xmd = d.x, .Rf = d.x_sub, .Xf = d.t_sub, .Rkd = d.x_tr, .Xkd = d.t_tr, .Xkf = d.fit_re};
+  const QAxisCircuit qc{.Xmq = q.axis.x, .Rkq1 = q.axis.x_sub, .Xkq1 = q.axis.t_sub, .Rkq2 = q.axis.x_tr,
+                        .Xkq2 = q.axis.t_tr};
+  put_circuit(blk, kBlockAxes, dc, qc, q.sixth);
+  blk(kDSeventh) = d.fit_im;
 }
 
-template <std::size_t N>
-std::array<double, N> filled(double value) {
-  std::array<double, N> a;
-  a.fill(value);
-  return a;
+void put_initial_state(const MachineBlock& blk, const InitialState& s) {
+  blk(kInitAngle) = s.theta;
+  blk(kInitId) = s.id;
+  blk(kInitIq) = s.iq;
+  blk(kInitIfd) = s.ifd;
+}
+
+void put_operating_point(const MachineBlock& blk, const OperatingPointRecord& r) {
+  blk(kOpVoltage) = r.v;
+  blk(kOpAngle) = r.angle;
+  blk(kOpP) = r.p;
+  blk(kOpQ) = r.q;
 }
 
 }  // namespace
 
-void macdat(const MachineBlock& blk) {
+namespace {
+
+// R1 .. R4: the data form, the base values, inertia and friction, the armature.
+void read_base_records(const MachineBlock& blk) {
   // R1: data form, q-axis circuits, initial-condition mode.
   std::int32_t form = kIntDefault, nq = kIntDefault, mode = kIntDefault;
   read_record(1, {form, nq, mode});
   blk(kDataForm) = form;
   blk(kTwoQCircuits) = nq == 2 ? 1.0 : 0.0;
   blk(kComputedStart) = mode == 1 ? 1.0 : 0.0;
-  const bool terminal_data = blk(kDataForm) >= 0.5;
   // R2: base values; the set-up divides by them.
-  std::array<double, 5> r2 = {1.0E6, 1.0E6, 1.0E6, 10000.0, 0.0};
-  read_record(2, {std::span<double>(r2)});
-  if (!(r2[0] > 0.0 && r2[1] > 0.0 && r2[2] > 0.0))
+  BaseRecord r2;
+  read_record(2, {r2.rated_current, r2.rated_voltage, r2.omega, r2.neutral_r, r2.neutral_x});
+  if (!(r2.rated_current > 0.0 && r2.rated_voltage > 0.0 && r2.omega > 0.0))
     refuse_here("The rated current, voltage and angular frequency must be positive");
-  fill_slots(blk, kRatedCurrent, r2);
+  blk(kRatedCurrent) = r2.rated_current;
+  blk(kRatedVoltage) = r2.rated_voltage;
+  blk(kOmega) = r2.omega;
+  blk(kNeutralR) = r2.neutral_r;
+  blk(kNeutralX) = r2.neutral_x;
   // R3: inertia and friction.
-  std::array<double, 2> r3 = {1.0E6, 1.0E6};
-  read_record(3, {std::span<double>(r3)});
-  if (r3[0] < kTinyInertia) ListLine() << "WARNING: Sync. Machine Inertia set too low";
-  fill_slots(blk, kInertia, r3);
+  InertiaRecord r3;
+  read_record(3, {r3.inertia, r3.friction});
+  if (r3.inertia < kTinyInertia) ListLine() << "WARNING: Sync. Machine Inertia set too low";
+  blk(kInertia) = r3.inertia;
+  blk(kFriction) = r3.friction;
   // R4: armature.
-  std::array<double, 3> r4 = {1.0E6, 1.0E6, kShuntDefault};
-  read_record(4, {std::span<double>(r4)});
-  r4[2] = std::max(r4[2], kShuntFloor);
-  fill_slots(blk, kRa, r4);
+  ArmatureRecord r4;
+  read_record(4, {r4.ra, r4.xa, r4.shunt_r});
+  blk(kRa) = r4.ra;
+  blk(kXa) = r4.xa;
+  blk(kShuntR) = std::max(r4.shunt_r, kShuntFloor);
+}
+
+// R5, R6: the axes, as terminal data (checked, then converted) or as the
+// equivalent circuit.
+void read_axis_records(const MachineBlock& blk) {
   // R5, R6: the axes.
-  std::array<double, 7> r5 = filled<7>(kNotGiven);
-  read_record(5, {std::span<double>(r5)});
-  std::array<double, 6> r6 = filled<6>(kNotGiven);
-  read_record(6, {std::span<double>(r6)});
+  DAxisData d = kDNotGiven;
+  read_record(5, {d.x, d.x_sub, d.t_sub, d.x_tr, d.t_tr, d.fit_re, d.fit_im});
+  QAxisRecord q;
+  read_record(6, {q.axis.x, q.axis.x_sub, q.axis.t_sub, q.axis.x_tr, q.axis.t_tr, q.sixth});
   const double Xa = blk(kXa), w = blk(kOmega);
-  if (terminal_data) {
+  if (blk(kDataForm) >= 0.5) {
     const bool two = blk(kTwoQCircuits) > 0.5;
-    std::int32_t faults = reactance_order_faults(two ? 2 : 1, Xa, r5[0], r5[1], r5[3], r6[0], r6[1], r6[3]);
-    for (const std::string& t : {axis_data_fault('d', true, Xa, r5[0], r5[3], r5[1], r5[4], r5[2]),
-                                 axis_data_fault('q', two, Xa, r6[0], r6[3], r6[1], r6[4], r6[2])})
+    std::int32_t faults =
+        reactance_order_faults(two ? 2 : 1, Xa, d.x, d.x_sub, d.x_tr, q.axis.x, q.axis.x_sub, q.axis.x_tr);
+    for (const std::string& t : {d_axis_fault(Xa, d), q_axis_fault(two, Xa, q.axis)})
       if (!t.empty()) {
         machine_error(t);
         ++faults;
       }
     if (faults > 0) refuse_here("Synchronous machine terminal data refused");
-    fill_slots(blk, kXdData, r5);
-    fill_slots(blk, kXqData, r6);
-    const DAxisCircuit d = ddatcv(Xa, w, r5[0], r5[1], r5[2], r5[3], r5[4], r5[5], r5[6]);
-    fill_slots(blk, kXmd, std::array<double, 6>{d.Xmd, d.Rf, d.Xf, d.Rkd, d.Xkd, d.Xkf});
-    const QAxisCircuit q = qdatcv(Xa, w, blk(kTwoQCircuits), r6[0], r6[1], r6[2], r6[3], r6[4]);
-    fill_slots(blk, kXmq, std::array<double, 6>{q.Xmq, q.Rkq1, q.Xkq1, q.Rkq2, q.Xkq2, 0.0});
+    put_terminal_data(blk, kBlockAxes, d, q.axis);
+    blk(kQSixthData) = q.sixth;
+    put_circuit(blk, kBlockAxes, ddatcv(Xa, w, d), qdatcv(Xa, w, blk(kTwoQCircuits), q.axis), 0.0);
   } else {
-    fill_slots(blk, kXmd, r5);
-    fill_slots(blk, kXdData, filled<7>(kNotGiven));
-    fill_slots(blk, kXmq, r6);
-    fill_slots(blk, kXqData, filled<6>(kNotGiven));
+    put_given_circuit(blk, d, q);
+    put_terminal_data(blk, kBlockAxes, kDNotGiven, kQNotGiven);
+    blk(kQSixthData) = kNotGiven;
   }
-  // R7: the saturation curve and its zone table.
+}
+
+// R7: the saturation curve and its zone table.
+void read_saturation_record(const MachineBlock& blk) {
   std::array<double, 2 * kSatPoints> r7{};
   read_record(7, {std::span<double>(r7)});
-  fill_slots(blk, kSatCurve, r7);
+  for (std::int32_t i = 0; i < 2 * kSatPoints; ++i) blk(kSatCurve + i) = r7[i];
   std::array<double, kSatPoints> x{}, y{};
   for (std::int32_t i = 0; i < kSatPoints; ++i) {
     x[i] = r7[2 * i];
@@ -131,27 +181,40 @@ void macdat(const MachineBlock& blk) {
   const std::string_view fault = build_saturation(x, y, blk(kXmd), t);
   if (!fault.empty()) refuse_here(std::string(fault));
   table_to_block(t, blk);
+}
+
+// R8, R9: the initial state and the start-up times.
+void read_start_records(const MachineBlock& blk) {
   // R8: the initial state, given or from the operating point.
+  const double w = blk(kOmega);
   if (blk(kComputedStart) < 0.5) {
-    std::array<double, 5> r8 = {1.0E6, 1.0E6, 1.0E6, 1.0E6, 1.0};
-    read_record(8, {std::span<double>(r8)});
-    fill_slots(blk, kInitAngle, std::array<double, 4>{r8[0], r8[1], r8[2], r8[3]});
-    blk(kInitSpeed) = r8[4] * w;
-    fill_slots(blk, kOpVoltage, filled<4>(kNotGiven));
+    GivenStartRecord r8;
+    read_record(8, {r8.angle, r8.id, r8.iq, r8.ifd, r8.speed_pu});
+    put_initial_state(blk, InitialState{.theta = r8.angle, .id = r8.id, .iq = r8.iq, .ifd = r8.ifd});
+    blk(kInitSpeed) = r8.speed_pu * w;
+    put_operating_point(blk, OperatingPointRecord{kNotGiven, kNotGiven, kNotGiven, kNotGiven});
   } else {
-    std::array<double, 4> r8 = {1.0E6, 1.0E6, 0.0, 0.0};
-    read_record(8, {std::span<double>(r8)});
-    fill_slots(blk, kOpVoltage, r8);
-    const InitialState s = icconv(blk, r8[0], r8[1], r8[2], r8[3]);
-    fill_slots(blk, kInitAngle, std::array<double, 4>{s.theta, s.id, s.iq, s.ifd});
+    OperatingPointRecord r8;
+    read_record(8, {r8.v, r8.angle, r8.p, r8.q});
+    put_operating_point(blk, r8);
+    put_initial_state(blk, icconv(blk, r8.v, r8.angle, r8.p, r8.q));
     blk(kInitSpeed) = w;
   }
   // R9: release time, power scale, trim time.
-  std::array<double, 3> r9 = {0.0, 10.0, 0.1};
-  read_record(9, {std::span<double>(r9)});
-  blk(kReleaseTime) = std::max(r9[0], 0.0);
-  blk(kPowerScale) = r9[1];
-  blk(kTrimTime) = std::max(r9[2], kTrimTimeFloor);
+  TimesRecord r9;
+  read_record(9, {r9.release_time, r9.power_scale, r9.trim_time});
+  blk(kReleaseTime) = std::max(r9.release_time, 0.0);
+  blk(kPowerScale) = r9.power_scale;
+  blk(kTrimTime) = std::max(r9.trim_time, kTrimTimeFloor);
+}
+
+}  // namespace
+
+void macdat(const MachineBlock& blk) {
+  read_base_records(blk);
+  read_axis_records(blk);
+  read_saturation_record(blk);
+  read_start_records(blk);
 }
 
 void macdat1_cfg(const MachineBlock& blk, std::int32_t reals) {
@@ -165,19 +228,27 @@ void macdat1_cfg(const MachineBlock& blk, std::int32_t reals) {
   blk(kDataForm) = ri(kCfgDataForm);
   blk(kTwoQCircuits) = ri(kCfgQCircuits) - 1;
   blk(kComputedStart) = ri(kCfgComputedStart);
-  for (std::int32_t i = 0; i < 5; ++i) blk(kRatedCurrent + i) = r(kCfgRatedCurrent + i);
-  blk(kInertia) = r(kCfgInertia);
-  blk(kFriction) = r(kCfgFriction);
-  blk(kRa) = r(kCfgRa);
-  blk(kXa) = r(kCfgXa);
-  blk(kShuntR) = r(kCfgShuntR);
-  for (std::int32_t i = 0; i < 6; ++i) {
-    blk(kXmd + i) = r(kCfgDCircuit + i);
-    blk(kXmq + i) = r(kCfgQCircuit + i);
-  }
+  // The entries that the block keeps as they are, by name.
+  static constexpr std::pair<MachineSlot, ConfigReal> kCopied[] = {
+      {kRatedCurrent, kCfgRatedCurrent}, {kRatedVoltage, kCfgRatedVoltage}, {kOmega, kCfgOmega},
+      {kNeutralR, kCfgNeutralR},         {kNeutralX, kCfgNeutralX},         {kInertia, kCfgInertia},
+      {kFriction, kCfgFriction},         {kRa, kCfgRa},                     {kXa, kCfgXa},
+      {kShuntR, kCfgShuntR},             {kXmd, kCfgXmd},                   {kXmq, kCfgXmq},
+      {kRf, kCfgRf},                     {kRkq1, kCfgRkq1},                 {kXf, kCfgXf},
+      {kXkq1, kCfgXkq1},                 {kRkd, kCfgRkd},                   {kRkq2, kCfgRkq2},
+      {kXkd, kCfgXkd},                   {kXkq2, kCfgXkq2},                 {kXkf, kCfgXkf},
+      {kXkfQ, kCfgXkfQ},                 {kXdData, kCfgXdData},             {kXdSubData, kCfgXdSubData},
+      {kTdoSubData, kCfgTdoSubData},     {kXdTrData, kCfgXdTrData},         {kTdoTrData, kCfgTdoTrData},
+      {kFitTargetRe, kCfgFitTargetRe},   {kFitTargetIm, kCfgFitTargetIm},   {kXqData, kCfgXqData},
+      {kXqSubData, kCfgXqSubData},       {kTqoSubData, kCfgTqoSubData},     {kXqTrData, kCfgXqTrData},
+      {kTqoTrData, kCfgTqoTrData},       {kInitAngle, kCfgInitAngle},       {kInitId, kCfgInitId},
+      {kInitIq, kCfgInitIq},             {kInitIfd, kCfgInitIfd},           {kInitSpeed, kCfgInitSpeed},
+      {kOpVoltage, kCfgOpVoltage},       {kOpAngle, kCfgOpAngle},           {kOpP, kCfgOpP},
+      {kOpQ, kCfgOpQ},                   {kPowerScale, kCfgPowerScale},     {kTrimTime, kCfgTrimTime},
+      {kReleaseTime, kCfgReleaseTime},
+  };
+  for (const auto& [slot, entry] : kCopied) blk(slot) = r(entry);
   if (ri(kCfgDataForm) < 1) blk(kDSeventh) = kNotGiven;
-  for (std::int32_t i = 0; i < 7; ++i) blk(kXdData + i) = r(kCfgTerminalData + i);
-  for (std::int32_t i = 0; i < 5; ++i) blk(kXqData + i) = r(kCfgTerminalData + 7 + i);
   blk(kQSixthData) = kNotGiven;
   for (std::int32_t i = 0; i < kSatPoints; ++i) {
     blk(kSatCurve + 2 * i) = r(kCfgSatX + i);
@@ -191,10 +262,6 @@ void macdat1_cfg(const MachineBlock& blk, std::int32_t reals) {
     blk(zone_f(j)) = r(kCfgZoneF + j - 1);
     blk(zone_s(j)) = r(kCfgZoneS + j - 1);
   }
-  for (std::int32_t i = 0; i < 9; ++i) blk(kInitAngle + i) = r(kCfgInitAngle + i);
-  blk(kPowerScale) = r(kCfgPowerScale);
-  blk(kTrimTime) = r(kCfgTrimTime);
-  blk(kReleaseTime) = r(kCfgReleaseTime);
 }
 
 }  // namespace wakro::machines

@@ -232,10 +232,31 @@ enum ConfigReal : std::int32_t {
   kCfgRa,
   kCfgXa,
   kCfgShuntR,
-  kCfgDCircuit,        // Xmd, Rf, Xf, Rkd, Xkd, Xkf
-  kCfgQCircuit = kCfgDCircuit + 6,  // Xmq, Rkq1, Xkq1, Rkq2, Xkq2, Xkf of q
-  kCfgTerminalData = kCfgQCircuit + 6,  // 12 terminal data values as entered
-  kCfgInitAngle = kCfgTerminalData + 12,
+  kCfgXmd,             // d-axis equivalent circuit
+  kCfgRf,
+  kCfgXf,
+  kCfgRkd,
+  kCfgXkd,
+  kCfgXkf,
+  kCfgXmq,             // q-axis equivalent circuit
+  kCfgRkq1,
+  kCfgXkq1,
+  kCfgRkq2,
+  kCfgXkq2,
+  kCfgXkfQ,
+  kCfgXdData,          // d-axis terminal data as entered
+  kCfgXdSubData,
+  kCfgTdoSubData,
+  kCfgXdTrData,
+  kCfgTdoTrData,
+  kCfgFitTargetRe,
+  kCfgFitTargetIm,
+  kCfgXqData,          // q-axis terminal data as entered
+  kCfgXqSubData,
+  kCfgTqoSubData,
+  kCfgXqTrData,
+  kCfgTqoTrData,
+  kCfgInitAngle,
   kCfgInitId,
   kCfgInitIq,
   kCfgInitIfd,
@@ -262,6 +283,7 @@ inline constexpr std::int32_t kConfigReals = kCfgRcTimeFactor;
 // R-C factors.
 inline constexpr std::int32_t kConfigRealsDamped = kCfgSourceAngle;
 
+static_assert(kCfgXmd == 11 && kCfgXmq == 17 && kCfgXdData == 23 && kCfgXqData == 30);
 static_assert(kCfgInitAngle == 35 && kCfgTrimTime == 46 && kCfgSatX == 47 && kCfgZoneS == 87);
 static_assert(kConfigReals == 100 && kConfigInts == 10 && kConfigRealsDamped == 98);
 static_assert(kDampBranchHistoryC == 373);

@@ -9,7 +9,6 @@
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
 #include "devices/device_support.h"
-#include "devices/rc_branches.h"
 #include "diag/console.h"
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -24,6 +23,7 @@
 #include "model/e_warn.h"
 #include "model/fnames.h"
 #include "model/storage.h"
+#include "network/companion.h"
 #include "network/matrix.h"
 #include "network/solution.h"
 

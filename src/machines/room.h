@@ -23,10 +23,12 @@
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`
 // (the data-line and free-format readers), `blocks` (the one checked way to take
-// storage slots, and the control blocks of the exciter), `network` (the
-// run-time change of a branch conductance and the branch accessors, for the
-// per-step models that enter the matrix) and `devices` (the series R-C
-// interface branch and the harmonic-impedance registry records). A machine never writes the
-// conductance matrix or the re-factorisation marker itself, and nothing of a
-// higher room is included from here.
+// storage slots, and the control blocks of the exciter) and `network` (the
+// run-time change of a branch conductance, the branch accessors, the series R-C
+// and interface branches and the harmonic-impedance registry records, for the
+// per-step models that enter the matrix). The induction and permanent-magnet
+// machines still reach the registry records through `devices`
+// (devices/device_support.h), the one devices header included here. A machine
+// never writes the conductance matrix or the re-factorisation marker itself,
+// and nothing of a higher room is included from here.
 #pragma once

@@ -5,12 +5,12 @@
 
 #include "blocks/conventions.h"
 #include "machines/machine_messages.h"
+#include "model/constants.h"
 
 namespace wakro::machines {
 
 namespace {
 
-constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kEndOfCurve = -0.001;  // a point with x below this ends the curve
 // |y1 - 1| below this: y holds factors. The margin keeps the decimal edge 1.001
 // outside, as written, although 1.001 - 1 is a little below 0.001 in binary.
@@ -49,13 +49,13 @@ std::string_view build_saturation(const std::array<double, kSatPoints>& x, const
   std::array<double, kSatPoints> yt = y;
   if (std::fabs(y[0] - 1.0) < kRatioWindow)
     for (std::int32_t k = 0; k < n; ++k) yt[k] = y[k] * x[k] * y[1] / x[1];
-  const double c = kSqrt2 * yt[1] / (x[1] * xmd);
+  const double c = kSqrt2Rounded * yt[1] / (x[1] * xmd);
   SaturationTable b;
   b.n = n;
   for (std::int32_t k = 0; k < n; ++k) {
     if (k > 0 && !(x[k] > x[k - 1])) return "Saturation curve: x must rise strictly";
     b.I[k] = c * x[k];
-    b.F[k] = kSqrt2 * yt[k];
+    b.F[k] = kSqrt2Rounded * yt[k];
   }
   // 3. Slopes; the last zone extends the one before it.
   for (std::int32_t k = 0; k + 1 < n; ++k) {

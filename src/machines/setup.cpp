@@ -13,10 +13,7 @@ namespace wakro::machines {
 
 namespace {
 
-constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kSqrt3 = 1.732050807568877;
-constexpr double kTwoThirds = 0.666666666666667;
-constexpr double kInvSqrt3 = 0.577350269189626;
 constexpr double kOneThird = wakro::kThird;
 constexpr double kHalfPi = 1.570796326794897;
 constexpr double kNoAdmittance = 1.0E6;     // admittance used for a leakage below kTinyLeakage
@@ -60,8 +57,8 @@ void macpre(const MachineBlock& blk, std::int32_t mode) {
   const double yk = blk(kXkd) < kTinyLeakage ? kNoAdmittance : 1.0 / blk(kXkd);
   const double Xdpp = Xa + 1.0 / (1.0 / Xmd + 1.0 / (std::max(blk(kXkf), 0.0) + 1.0 / (yf + yk)));
   blk(kBranchConductancePerSecond) = 0.5 * w / (Xdpp * Zb);
-  blk(kFieldVoltageScale) = w * kSqrt2 * blk(kRf) / Xmd;
-  blk(kFieldCurrentScale) = Xmd / kSqrt2;
+  blk(kFieldVoltageScale) = w * kSqrt2Rounded * blk(kRf) / Xmd;
+  blk(kFieldCurrentScale) = Xmd / kSqrt2Rounded;
   // Plain two-axis transform.
   const double k = 2.0 * w / (3.0 * Vb);
   const std::array<double, 6> t = {k, -k / 2.0, -k / 2.0, 0.0, k * kSqrt3 / 2.0, -k * kSqrt3 / 2.0};
@@ -123,8 +120,8 @@ void sttrf2(const MachineBlock& blk, double dt) {
     machine_refuse("Time step too long for the machine: dt times w must be below pi/2");
   const double t = std::tan(x);
   const double c = 1.0 / std::sqrt(1.0 + t * t);
-  const double k = kTwoThirds * w * c / Vb;
-  const double s = kInvSqrt3 * t;
+  const double k = kTwoThirdsRounded * w * c / Vb;
+  const double s = kInvSqrt3Rounded * t;
   const std::array<double, 6> a = {k,
                                    -(k / 2.0) * (1.0 + 3.0 * s),
                                    -(k / 2.0) * (1.0 - 3.0 * s),

@@ -46,8 +46,7 @@ std::int32_t data_faults(const SyncMachineData& m) {
       fail("Monitor slot " + std::to_string(slot) + " must lie in 1 .. " + std::to_string(kMachineBlockSize));
   if (m.data_form == 1) {
     const bool two = m.q_circuits == 2;
-    for (const std::string& t : {axis_data_fault('d', true, m.xp_agfc, m.d[0], m.d[3], m.d[1], m.d[4], m.d[2]),
-                                 axis_data_fault('q', two, m.xp_agfc, m.q[0], m.q[3], m.q[1], m.q[4], m.q[2])})
+    for (const std::string& t : {d_axis_fault(m.xp_agfc, m.d), q_axis_fault(two, m.xp_agfc, m.q)})
       if (!t.empty()) fail(t);
   }
   return faults;
@@ -57,25 +56,20 @@ std::int32_t data_faults(const SyncMachineData& m) {
 void circuit_entries(const SyncMachineData& m, const blocks::Slots<double>& r) {
   const bool two = m.q_circuits == 2;
   if (m.data_form == 1) {
-    const DAxisCircuit d = ddatcv(m.xp_agfc, m.w, m.d[0], m.d[1], m.d[2], m.d[3], m.d[4], m.d[5], m.d[6]);
-    const double qp = two ? m.q[3] : kNotGiven, tqp = two ? m.q[4] : kNotGiven;
-    const QAxisCircuit q = qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, m.q[0], m.q[1], m.q[2], qp, tqp);
-    const double dc[6] = {d.Xmd, d.Rf, d.Xf, d.Rkd, d.Xkd, d.Xkf};
-    const double qc[6] = {q.Xmq, q.Rkq1, q.Xkq1, q.Rkq2, q.Xkq2, 0.0};
-    for (std::int32_t i = 0; i < 6; ++i) {
-      r(kCfgDCircuit + i) = dc[i];
-      r(kCfgQCircuit + i) = qc[i];
-    }
-    for (std::int32_t i = 0; i < 7; ++i) r(kCfgTerminalData + i) = m.d[i];
-    for (std::int32_t i = 0; i < 5; ++i) r(kCfgTerminalData + 7 + i) = m.q[i];
-    if (!two) r(kCfgTerminalData + 10) = r(kCfgTerminalData + 11) = kNotGiven;
+    QAxisData qd = m.q;
+    if (!two) qd.x_tr = qd.t_tr = kNotGiven;
+    put_circuit(r, kConfigAxes, ddatcv(m.xp_agfc, m.w, m.d), qdatcv(m.xp_agfc, m.w, m.q_circuits - 1.0, qd), 0.0);
+    put_terminal_data(r, kConfigAxes, m.d, qd);
     return;
   }
-  // The equivalent circuit as given: d axis, then Xmq and the q-axis circuits.
-  for (std::int32_t i = 0; i < 7; ++i) r(kCfgDCircuit + i) = m.d[i];
-  for (std::int32_t i = 0; i < 5; ++i) r(kCfgQCircuit + 1 + i) = m.q[i];
-  if (!two) r(kCfgQCircuit + 3) = r(kCfgQCircuit + 4) = r(kCfgQCircuit + 5) = kNotGiven;
-  for (std::int32_t i = 0; i < 12; ++i) r(kCfgTerminalData + i) = kNotGiven;
+  // The equivalent circuit as given, in the fields of d and q (see
+  // SyncMachineData): d axis, then Xmq and the q-axis circuits.
+  const DAxisCircuit d{.Xmd = m.d.x, .Rf = m.d.x_sub, .Xf = m.d.t_sub, .Rkd = m.d.x_tr, .Xkd = m.d.t_tr,
+                       .Xkf = m.d.fit_re};
+  const QAxisCircuit q{.Xmq = m.d.fit_im, .Rkq1 = m.q.x, .Xkq1 = m.q.x_sub, .Rkq2 = two ? m.q.t_sub : kNotGiven,
+                       .Xkq2 = two ? m.q.x_tr : kNotGiven};
+  put_circuit(r, kConfigAxes, d, q, two ? m.q.t_tr : kNotGiven);
+  put_terminal_data(r, kConfigAxes, kDNotGiven, kQNotGiven);
 }
 
 // Entries 35 .. 43, 97 and 98: the initial state and the start-up source.
@@ -92,7 +86,7 @@ void initial_entries(const SyncMachineData& m, const SaturationTable& t, const b
     return;
   }
   const double V = m.v_or_angle, th = m.angle_or_id, P = m.p_or_iq, Q = m.q_or_ifd;
-  const InitialState s = icconv1_cfg(t, m.ra, m.xp_agfc, r(kCfgQCircuit), V, th, P, Q);
+  const InitialState s = icconv1_cfg(t, m.ra, m.xp_agfc, r(kCfgXmq), V, th, P, Q);
   r(kCfgInitAngle) = s.theta;
   r(kCfgInitId) = s.id;
   r(kCfgInitIq) = s.iq;
@@ -167,7 +161,7 @@ void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
   // 3. Saturation table on Xmd (the first d-axis value of the circuit), built
   // before the record is taken so that a refused curve appends nothing.
   SaturationTable t;
-  const double xmd = m.data_form == 1 ? m.d[0] - m.xp_agfc : m.d[0];
+  const double xmd = m.data_form == 1 ? m.d.x - m.xp_agfc : m.d.x;
   const std::string_view fault = build_saturation(m.sat_x, m.sat_y, xmd, t);
   if (!fault.empty()) machine_refuse(fault);
   // 4. Equivalent circuit, into the record checked against the store.
@@ -210,6 +204,37 @@ void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
 }
 
 }  // namespace
+
+void put_circuit(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisCircuit& d, const QAxisCircuit& q,
+                 double xkf_q) {
+  r(at.xmd) = d.Xmd;
+  r(at.rf) = d.Rf;
+  r(at.xf) = d.Xf;
+  r(at.rkd) = d.Rkd;
+  r(at.xkd) = d.Xkd;
+  r(at.xkf) = d.Xkf;
+  r(at.xmq) = q.Xmq;
+  r(at.rkq1) = q.Rkq1;
+  r(at.xkq1) = q.Xkq1;
+  r(at.rkq2) = q.Rkq2;
+  r(at.xkq2) = q.Xkq2;
+  r(at.xkf_q) = xkf_q;
+}
+
+void put_terminal_data(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisData& d, const QAxisData& q) {
+  r(at.xd) = d.x;
+  r(at.xd_sub) = d.x_sub;
+  r(at.td_sub) = d.t_sub;
+  r(at.xd_tr) = d.x_tr;
+  r(at.td_tr) = d.t_tr;
+  r(at.fit_re) = d.fit_re;
+  r(at.fit_im) = d.fit_im;
+  r(at.xq) = q.x;
+  r(at.xq_sub) = q.x_sub;
+  r(at.tq_sub) = q.t_sub;
+  r(at.xq_tr) = q.x_tr;
+  r(at.tq_tr) = q.t_tr;
+}
 
 void syncmc3p2_cfg(const SyncMachineData& m) { sync_machine_cfg(m, kConfigReals); }
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 
+#include "machines/conversion.h"
 #include "machines/machine_block.h"
 
 namespace wakro::machines {
@@ -44,8 +45,11 @@ struct SyncMachineData {
   double shunt_r = 0.0;             // terminal shunt resistance, floor 66.7
   double ra = 0.0;
   double xp_agfc = 0.0;
-  std::array<double, 7> d{};        // form 1: Xd, Xd'', Td0'', Xd', Td0', target re, im
-  std::array<double, 5> q{};        // form 1: Xq, Xq'', Tq0'', Xq', Tq0'
+  // Form 1: the terminal data. Form 0 (the equivalent circuit) carries in
+  // their fields, in this order, Xmd, Rf, Xf, Rkd, Xkd, Xkf, Xmq (d) and Rkq1,
+  // Xkq1, Rkq2, Xkq2, Xkf of q (q).
+  DAxisData d{};
+  QAxisData q{};
   std::array<double, kSatPoints> sat_x{};
   std::array<double, kSatPoints> sat_y{};
   double v_or_angle = 0.0;          // load flow V | mode 2: initial angle
@@ -61,6 +65,31 @@ struct SyncMachineData {
   double rc_resistance = 0.0;       // R-C interface branch factors
   double rc_time_factor = 0.0;
 };
+
+// Where a record keeps the two axes: the equivalent circuit (Xmd, Rf, Xf, Rkd,
+// Xkd, Xkf; Xmq, Rkq1, Xkq1, Rkq2, Xkq2, Xkf of q) and the terminal data as
+// entered. The machine block and the configuration record each have one.
+struct AxisSlots {
+  std::int32_t xmd, rf, xf, rkd, xkd, xkf, xmq, rkq1, xkq1, rkq2, xkq2, xkf_q;
+  std::int32_t xd, xd_sub, td_sub, xd_tr, td_tr, fit_re, fit_im, xq, xq_sub, tq_sub, xq_tr, tq_tr;
+};
+inline constexpr AxisSlots kBlockAxes{kXmd,    kRf,          kXf,          kRkd,        kXkd,         kXkf,
+                                      kXmq,    kRkq1,        kXkq1,        kRkq2,       kXkq2,        kXkfQ,
+                                      kXdData, kXdSubData,   kTdoSubData,  kXdTrData,   kTdoTrData,   kFitTargetRe,
+                                      kFitTargetIm, kXqData, kXqSubData,   kTqoSubData, kXqTrData,    kTqoTrData};
+inline constexpr AxisSlots kConfigAxes{kCfgXmd,    kCfgRf,         kCfgXf,          kCfgRkd,      kCfgXkd,
+                                       kCfgXkf,    kCfgXmq,        kCfgRkq1,        kCfgXkq1,     kCfgRkq2,
+                                       kCfgXkq2,   kCfgXkfQ,       kCfgXdData,      kCfgXdSubData, kCfgTdoSubData,
+                                       kCfgXdTrData, kCfgTdoTrData, kCfgFitTargetRe, kCfgFitTargetIm, kCfgXqData,
+                                       kCfgXqSubData, kCfgTqoSubData, kCfgXqTrData,  kCfgTqoTrData};
+// The equivalent circuit of both axes into r at `at` (Xkf of q given apart).
+void put_circuit(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisCircuit& d, const QAxisCircuit& q,
+                 double xkf_q);
+// The terminal data of both axes into r at `at`.
+void put_terminal_data(const blocks::Slots<double>& r, const AxisSlots& at, const DAxisData& d, const QAxisData& q);
+// Terminal data not given: every field kNotGiven.
+inline constexpr DAxisData kDNotGiven{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
+inline constexpr QAxisData kQNotGiven{kNotGiven, kNotGiven, kNotGiven, kNotGiven, kNotGiven};
 
 void syncmc3p2_cfg(const SyncMachineData& m);
 // The pair with the internal damping branch: the same record without the two

@@ -8,19 +8,19 @@
 #include "blocks/conventions.h"
 #include "blocks/slots.h"
 #include "diag/listout.h"
-#include "devices/device_support.h"
-#include "devices/rc_branches.h"
 #include "machines/conversion.h"
 #include "machines/macdat.h"
 #include "machines/machine_messages.h"
 #include "machines/setup.h"
 #include "machines/solver.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s0.h"
 #include "model/rt_config.h"
-#include "network/matrix.h"
 #include "network/branch_terms.h"
+#include "network/companion.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 #include "network/switching.h"
 
@@ -29,12 +29,7 @@ namespace wakro::machines {
 namespace {
 
 constexpr std::string_view kTag = "SYNC_MACHINE";
-constexpr double kTwoPi = 6.283185307179586;
-constexpr double kSqrt2 = 1.414213562373095;
-constexpr double kThird = 0.333333333333333;
-constexpr double kInvSqrt3 = 0.577350269189626;
-constexpr double kSqrt3Half = 0.866025;
-constexpr double kPhaseShift = 2.094395102393195;
+constexpr double kSqrt3Half = 0.866025;  // sqrt 3 / 2 rounded to six digits on purpose: the model's own value
 constexpr double kFirstStep = 1.0E6;       // time step "last used" before the first step
 constexpr double kUnapplied = 1.0E7;       // multiplier "last applied" on entering machine mode
 constexpr double kTinyInertia = 1.0E-38;
@@ -122,10 +117,10 @@ void time_zero(Step& s, const SyncStepIn& in, const blocks::Slots<double>& cfg) 
     branches::defrdbr(br, in.ss) = true;
     const std::int32_t node = branches::ief(br, in.ss);
     if (node == 0 || !present) continue;
-    devices::harm_record(kHarmInductance, in.ss, {node, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
+    harm_record(kHarmInductance, in.ss, {node, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
     if (blk(kShuntConductance) >= 1.0E-10)
-      devices::harm_record(kHarmResistance, in.ss, {node, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
-    devices::harm_branch_record(br, in.ss);
+      harm_record(kHarmResistance, in.ss, {node, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
+    harm_branch_record(br, in.ss);
   }
 }
 
@@ -168,7 +163,7 @@ void terminal(Step& s, const SyncStepIn& in) {
       s.v[k] = n == 0 ? 0.0 : e_s0::vdc(n, in.ss);
     }
   }
-  const double vmean = (s.v[0] + s.v[1] + s.v[2]) * kThird;
+  const double vmean = (s.v[0] + s.v[1] + s.v[2]) * kThirdRounded;
   double sum = 0.0;
   for (double vk : s.v) sum += (vk - vmean) * (vk - vmean);
   s.loss = s.blk(kShuntConductance) * sum;
@@ -179,7 +174,7 @@ void source_power(Step& s, const double (&i)[3]) {
   const MachineBlock& blk = s.blk;
   const double* v = s.v;
   s.P = v[0] * i[0] + v[1] * i[1] + v[2] * i[2];
-  s.Q = ((v[0] - v[1]) * i[2] + (v[2] - v[0]) * i[1] + (v[1] - v[2]) * i[0]) * kInvSqrt3;
+  s.Q = ((v[0] - v[1]) * i[2] + (v[2] - v[0]) * i[1] + (v[1] - v[2]) * i[0]) * kInvSqrt3Rounded;
   s.Pf = s.P;
   s.Qf = s.Q;
   if (s.t > s.tr + kFilterStart) {
@@ -240,8 +235,8 @@ void startup_source(Step& s, const SyncStepIn& in, double e0, double angle_offse
   } else {
     s.G = s.m * blk(kSourceConductance);
   }
-  s.e[0] = kSqrt2 * s.E * std::sin(phi);
-  s.e[1] = kSqrt2 * s.E * std::sin(phi - kPhaseShift);
+  s.e[0] = kSqrt2Rounded * s.E * std::sin(phi);
+  s.e[1] = kSqrt2Rounded * s.E * std::sin(phi - kThirdTurnRounded);
   s.e[2] = -s.e[0] - s.e[1];
   const double fa = blk(kDampFilterA), fb = blk(kDampFilterB);
   for (std::int32_t k = 0; k < 3; ++k) {
@@ -352,30 +347,87 @@ void speed_correction(const Step& s, const SyncStepIn& in, double pe) {
   blk(kSpeedCorrection) = r * (0.25 * blk(kXd) + g) * blk(kTrimGain);
 }
 
-// 12. Machine mode: speed, rotor angle, the electrical solution, zero sequence,
-// fluxes and torque, the mechanical equation, powers, phase currents and the
-// machine's Norton equivalent (with the damping branch's history in the variant).
-void machine_step(Step& s, const SyncStepIn& in, double xmd, SyncStepOut& out) {
+// 12a. The rotor's speed this step: its own (the mechanical equation's) or
+// the imposed one with the trim's correction; a machine without inertia is
+// refused.
+double machine_speed(const Step& s, const SyncStepIn& in) {
   const MachineBlock& blk = s.blk;
-  if (s.first) initial_state(s, in);
-  double w = 0.0;
-  if (in.speed_mode == 1) {
-    w = blk(kRotorSpeed);
-    if (blk(kInertia) < kTinyInertia) {
-      if (s.nodes == nullptr) machine_refuse("Unrealistic inertia in synchronous machine");
-      ListLine() << "ERROR: Unrealistic inertia in Sync. Machine";
-      machine_stop();
-    }
-  } else {
-    w = in.imposed_speed + (in.add_correction == 1 ? blk(kSpeedCorrection) : 0.0);
+  if (in.speed_mode != 1) return in.imposed_speed + (in.add_correction == 1 ? blk(kSpeedCorrection) : 0.0);
+  if (blk(kInertia) < kTinyInertia) {
+    if (s.nodes == nullptr) machine_refuse("Unrealistic inertia in synchronous machine");
+    ListLine() << "ERROR: Unrealistic inertia in Sync. Machine";
+    machine_stop();
   }
-  const double theta_old = blk(kRotorAngle);
-  double theta = w * s.dt + theta_old;
+  return blk(kRotorSpeed);
+}
+
+// 12b. The rotor angle advanced by w over the step, kept in [0, 2 pi).
+double advanced_angle(double theta_old, double w, double dt) {
+  double theta = w * dt + theta_old;
   if (theta >= kTwoPi) {
     theta -= kTwoPi;
   } else if (theta < 0.0) {
     theta += kTwoPi;
   }
+  return theta;
+}
+
+// The zero-sequence state of a step: the phase-voltage sum, the current
+// before and after.
+struct ZeroSequence {
+  double vs = 0.0, i0_old = 0.0, i0 = 0.0;
+};
+
+// 12c. The zero sequence: its current and the two outputs.
+ZeroSequence zero_sequence(const Step& s, SyncStepOut& out) {
+  const MachineBlock& blk = s.blk;
+  ZeroSequence z;
+  z.vs = s.v[0] + s.v[1] + s.v[2];
+  z.i0_old = blk(kZeroSeqCurrent);
+  blk(kZeroSeqOld) = z.i0_old;
+  z.i0 = blk(kZeroSeqDecay) * z.i0_old + blk(kZeroSeqGain) * z.vs;
+  blk(kZeroSeqCurrent) = z.i0;
+  blk(kZeroSeqOut3) = out.zero_current3 = 3.0 * s.m * z.i0;
+  blk(kZeroSeqOut) = out.zero_seq = blk(kZeroSeqResistance) * z.i0 + blk(kZeroSeqVoltageShare) * z.vs;
+  return z;
+}
+
+// 12d. The phase currents at the rotor angle theta and the machine's Norton
+// equivalent (with the damping branch's history in the variant).
+void norton_equivalent(Step& s, const MachineCurrents& c, double theta, double i0) {
+  const MachineBlock& blk = s.blk;
+  const double scale = s.m * blk(kRatedCurrent), st = std::sin(theta), ct = std::cos(theta);
+  const double a = -(c.iq * st + c.id * ct) * scale;
+  const double beta = -(st * c.id - c.iq * ct) * scale * kSqrt3Half;
+  const double i_ph[3] = {a - s.m * i0, beta - a / 2.0 - s.m * i0, -a / 2.0 - beta - s.m * i0};
+  if (moved(s.m, blk(kMultiplierApplied), 0.05)) {
+    blk(kMultiplierApplied) = s.m;
+    s.refactor = true;
+  }
+  const double ma = blk(kMultiplierApplied);
+  s.gm = ma * blk(kBranchConductance) + ma * blk(kShuntConductance);
+  for (std::int32_t k = 0; k < 3; ++k) {
+    s.j[k] = s.v[k] * (ma * blk(kBranchConductance)) + i_ph[k];
+    blk(kPhaseCurrentA + k) = i_ph[k] - s.v[k] * ma * blk(kShuntConductance);
+  }
+  if (!s.damped) return;
+  const double gd = ma * blk(kDampBranchHistoryGain);
+  for (std::int32_t k = 0; k < 3; ++k) {
+    const std::int32_t hs = kDampBranchHistoryA + k;
+    blk(hs) = blk(hs) * blk(kDampBranchFactor) - s.v[k] * gd;
+    s.j[k] -= blk(hs);
+  }
+}
+
+// 12. Machine mode: speed, rotor angle, the electrical solution, zero sequence,
+// fluxes and torque, the mechanical equation, powers, phase currents and the
+// machine's Norton equivalent.
+void machine_step(Step& s, const SyncStepIn& in, double xmd, SyncStepOut& out) {
+  const MachineBlock& blk = s.blk;
+  if (s.first) initial_state(s, in);
+  const double w = machine_speed(s, in);
+  const double theta_old = blk(kRotorAngle);
+  const double theta = advanced_angle(theta_old, w, s.dt);
   // The electrical solution.
   const double efd = s.first ? blk(kIfd) * blk(kFieldCurrentScale) : in.field_voltage;
   const double kr = in.use_factor == 1 ? in.factor : 1.0;
@@ -392,14 +444,7 @@ void machine_step(Step& s, const SyncStepIn& in, double xmd, SyncStepOut& out) {
   const double u1 = r.vd, u2 = r.vq;
   out.voltage_angle = std::atan2(u1, std::fabs(u2) < 1.0E-6 ? 1.0E-6 : -u2);
   out.field_current = blk(kFieldCurrentScale) * c.ifd;
-  // Zero sequence.
-  const double vs = s.v[0] + s.v[1] + s.v[2];
-  const double i0_old = blk(kZeroSeqCurrent);
-  blk(kZeroSeqOld) = i0_old;
-  const double i0 = blk(kZeroSeqDecay) * i0_old + blk(kZeroSeqGain) * vs;
-  blk(kZeroSeqCurrent) = i0;
-  blk(kZeroSeqOut3) = out.zero_current3 = 3.0 * s.m * i0;
-  blk(kZeroSeqOut) = out.zero_seq = blk(kZeroSeqResistance) * i0 + blk(kZeroSeqVoltageShare) * vs;
+  const ZeroSequence z = zero_sequence(s, out);
   // Fluxes and torque.
   const double imd = c.id + c.ifd + c.ikd, imq = c.iq + c.ikq1 + c.ikq2;
   const double psid = dflux(blk, c.id, imd, fndzon(blk, imd));
@@ -419,32 +464,10 @@ void machine_step(Step& s, const SyncStepIn& in, double xmd, SyncStepOut& out) {
   blk(kRotorSpeed) = s.new_speed;
   // Powers.
   const double pe = ((c.iq * u2 + c.id * u1) * 0.5 * blk(kInvOmega) * blk(kBasePower) + s.loss) * s.m;
-  out.p = -pe - i0_old * s.m * vs;
+  out.p = -pe - z.i0_old * s.m * z.vs;
   out.q = -s.m * blk(kInvOmega) * (u1 * c.iq - u2 * c.id) * 0.5 * blk(kBasePower);
   speed_correction(s, in, pe);
-  // Phase currents.
-  const double scale = s.m * blk(kRatedCurrent), st = std::sin(theta), ct = std::cos(theta);
-  const double a = -(c.iq * st + c.id * ct) * scale;
-  const double beta = -(st * c.id - c.iq * ct) * scale * kSqrt3Half;
-  const double i_ph[3] = {a - s.m * i0, beta - a / 2.0 - s.m * i0, -a / 2.0 - beta - s.m * i0};
-  // The Norton equivalent.
-  if (moved(s.m, blk(kMultiplierApplied), 0.05)) {
-    blk(kMultiplierApplied) = s.m;
-    s.refactor = true;
-  }
-  const double ma = blk(kMultiplierApplied);
-  s.gm = ma * blk(kBranchConductance) + ma * blk(kShuntConductance);
-  for (std::int32_t k = 0; k < 3; ++k) {
-    s.j[k] = s.v[k] * (ma * blk(kBranchConductance)) + i_ph[k];
-    blk(kPhaseCurrentA + k) = i_ph[k] - s.v[k] * ma * blk(kShuntConductance);
-  }
-  if (!s.damped) return;
-  const double gd = ma * blk(kDampBranchHistoryGain);
-  for (std::int32_t k = 0; k < 3; ++k) {
-    const std::int32_t hs = kDampBranchHistoryA + k;
-    blk(hs) = blk(hs) * blk(kDampBranchFactor) - s.v[k] * gd;
-    s.j[k] -= blk(hs);
-  }
+  norton_equivalent(s, c, theta, z.i0);
 }
 
 // 13. The phase branches: one conductance for the three, through the network's
@@ -604,7 +627,7 @@ void sync_machine_exe(MachineVariant variant, const SyncStepIn& in, SyncStepOut&
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kConfigInts);
   const blocks::Slots<double> cfg = blocks::take_rtcf(reals);
   if (s.tz) time_zero(s, in, cfg);
-  common_step(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle), cfg(kCfgDCircuit), out);
+  common_step(s, in, cfg(kCfgSourceMagnitude), cfg(kCfgSourceAngle), cfg(kCfgXmd), out);
   std::array<std::int32_t, 6> slots{};
   for (std::int32_t k = 0; k < 6; ++k) slots[static_cast<std::size_t>(k)] = ri(kCfgMonitor + k);
   monitored(blk, slots, out);
@@ -637,9 +660,9 @@ void newsnc(const NewsncIn& arg, SyncStepOut& out) {
       enable_norton(kTag, ss, n);
       // A multiplier of 0 is no machine: no impedance to record (1/0 otherwise).
       if (s.m <= 0.0) continue;
-      devices::harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
+      harm_record(kHarmInductance, ss, {n, 0}, {1.0 / (2.0 * blk(kBranchConductancePerSecond) * s.m)});
       if (blk(kShuntConductance) >= 1.0E-10)
-        devices::harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
+        harm_record(kHarmResistance, ss, {n, 0}, {1.0 / (blk(kShuntConductance) * s.m)});
     }
   }
   SyncStepIn in = arg.step;

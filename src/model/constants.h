@@ -5,6 +5,15 @@
 // kTiny:   1e-20, below which a time constant, impedance, pivot or base counts as
 //          zero (a model that means one of these names it after its use and sets it
 //          from kTiny).
+//
+// The models' rounded values: a model fitted or checked with these digits keeps
+// them on purpose (each is a few units in the last place from the nearest double
+// of its exact value, and results depend on the bits):
+// kThirdRounded      0.333333333333333    1/3 to 15 digits
+// kTwoThirdsRounded  0.666666666666667    2/3 to 15 digits
+// kSqrt2Rounded      1.414213562373095    sqrt 2 to 16 digits
+// kInvSqrt3Rounded   0.577350269189626    1/sqrt 3 to 15 digits
+// kThirdTurnRounded  2.094395102393195    2 pi/3 (the phase shift) to 16 digits
 #pragma once
 
 #include <numbers>
@@ -14,5 +23,11 @@ namespace wakro {
 inline constexpr double kTwoPi = 2.0 * std::numbers::pi;
 inline constexpr double kThird = 1.0 / 3.0;
 inline constexpr double kTiny = 1e-20;
+
+inline constexpr double kThirdRounded = 0.333333333333333;
+inline constexpr double kTwoThirdsRounded = 0.666666666666667;
+inline constexpr double kSqrt2Rounded = 1.414213562373095;
+inline constexpr double kInvSqrt3Rounded = 0.577350269189626;
+inline constexpr double kThirdTurnRounded = 2.094395102393195;
 
 }  // namespace wakro

@@ -140,6 +140,7 @@ void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g) {
 
 namespace {
 constexpr std::string_view kRcTag = "RCBRANCH";
+constexpr std::string_view kIfTag = "INTFC_BRNCH1";
 constexpr double kNoCapacitor = 1.0e-12;  // uF
 }  // namespace
 
@@ -168,4 +169,21 @@ void rcbranch(std::int32_t iss, std::int32_t ibr, double r, double c_uf) {
     wakro::change_branch_conductance(kRcTag, iss, ibr, 0.0);
   }
   wakro::harm_branch_record(ibr, iss);
+}
+
+void intfc_brnch1_cfg(std::int32_t iss, std::int32_t ibr, double r) {
+  using namespace branches;
+  wakro_testbrn(kIfTag, ibr, iss);
+  wakro::change_branch_conductance(kIfTag, iss, ibr, r > 0.0 ? wakro::part_conductance(r) : 0.0);
+  resistor(ibr, iss) = true;
+  harmimp::branch_r(ibr, iss) = 1.0;  // the registry sees a one-ohm branch
+  defrdbr(ibr, iss) = true;
+  wakro::harm_branch_record(ibr, iss);
+}
+
+void intfc_brnch1_exe(std::int32_t iss, std::int32_t ibr) {
+  using namespace branches;
+  const double j = ccbr(ibr, iss);
+  const double g = geq(ibr, iss);
+  ccbr(ibr, iss) = j - vbranch(iss, ibr) * g;
 }

@@ -122,3 +122,11 @@ void stamp_branch(std::int32_t ss, std::int32_t f, std::int32_t t, double g);
 // 0). Appends one branch record to the harmonic registry. Checks the branch (tag
 // "RCBRANCH"). Argument order: subsystem first, branch second.
 void rcbranch(std::int32_t iss, std::int32_t ibr, double r, double c_uf);
+
+// The interface branch whose current its owner (a machine model) forms: a
+// resistance r (conductance 0 for r <= 0) that the registry sees as a one-ohm
+// branch, left to its owner (DEFRDBR). Checks the branch (tag "INTFC_BRNCH1").
+void intfc_brnch1_cfg(std::int32_t iss, std::int32_t ibr, double r);
+// After the owner has written its Norton current into CCBR: removes the branch's
+// own conductance current at the present branch voltage.
+void intfc_brnch1_exe(std::int32_t iss, std::int32_t ibr);

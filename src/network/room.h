@@ -15,7 +15,8 @@
 // CXSparse from SuiteSparse (klu_adapter.h).
 //
 // Owns also every entry into the conductance matrix: the trapezoidal companion
-// of a series R-L-C branch and its set-up entry (companion.h), the time-zero
+// of a series R-L-C branch and its set-up entry, the series R-C branch of
+// rcbranch and the interface branch of intfc_brnch1 (companion.h), the time-zero
 // build to nodal form, the n x n admittance stamp, the run-time change of a
 // branch conductance and the Norton injections (matrix.h); and the reader of the
 // "BRANCHES:" section (rdbranch.h), which it registers with the case reader's

@@ -212,94 +212,100 @@ void reset_small_step_pauses(std::int32_t nmat) {
 
 namespace {
 
-// The step itself, for a subsystem of N nodes (N > 0: its node values held in
-// registers; N == 0: any count below kPackedFactorsMin, in memory).
-template <std::int32_t N>
-bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
-  const std::int32_t n = N > 0 ? N : e_s0::mbus(ss);
-  const std::int32_t nbr = int2::insb(ss);
-  // The pass: from the step's start (elapsed 0) over the whole step, as its
-  // only solution (values copied, f = fracv = 1). `pass` is the sub-step as
-  // the right-hand side and the crossing tests see it, `whole` as the new state
-  // is formed (the pass reaches the step's end).
-  constexpr double kElapsed = 0.0;
-  constexpr double kFrac = 1.0;
-  const double f = kFrac;
-  // (Constants, so that a step without a source or a switch, which never hands
-  // them on, does not build them.)
-  static constexpr SubStep pass{};
-  // (maybe_unused: used in `commit` below, whose instances the compiler does not
-  // count as uses.)
-  [[maybe_unused]] static constexpr SubStep whole = [] {
-    SubStep s{};
-    s.frac = s.fracv = kFrac;
-    s.stepdone = true;
-    return s;
-  }();
-  const auto& ief = c.ief;
-  const auto& iet = c.iet;
-  const auto& ll = c.ll;
-  const auto& ccin = c.ccin;
-  const std::int32_t nmb = int2::nmb(ss);
-  const std::int32_t owner_before = storage::this_;
+// The pass: from the step's start (elapsed 0) over the whole step, as its only
+// solution (values copied, f = fracv = 1). kPass is the sub-step as the
+// right-hand side and the crossing tests see it, kWhole as the new state is
+// formed (the pass reaches the step's end). (Constants, so that a step without
+// a source or a switch, which never hands them on, does not build them.)
+constexpr double kElapsed = 0.0;
+constexpr double kFrac = 1.0;
+constexpr SubStep kPass{};
+constexpr SubStep kWhole = [] {
+  SubStep s{};
+  s.frac = s.fracv = kFrac;
+  s.stepdone = true;
+  return s;
+}();
+constexpr double kEarliest = 0.0001;  // as the crossing search lifts a crossing
 
-  // Until the crossing tests have found no switch crossing in the step, nothing
-  // is written that the general path would read before writing it: the
-  // histories go to the arrays below, the right-hand side and the solution to
-  // the work vectors that the general path fills again.
-  double hist[kMaxBranches + 1];    // CCBR after the histories, by branch
+// Until the crossing tests have found no switch crossing in the step, nothing
+// is written that the general path would read before writing it: the
+// histories go to these arrays, by branch.
+struct StepHistories {
+  double hist[kMaxBranches + 1];    // CCBR after the histories
   double part_l[kMaxBranches + 1];  // CCL after them, of an inductive part
   double part_c[kMaxBranches + 1];  // CCC after them, of a capacitive part
-  // CCGM after them, by node (it restarts from zero: no transformer); the memory
-  // is used without registers only.
-  double sums_memory[N > 0 ? 1 : kPackedFactorsMin];
-  Nodes<N> sums = nodes_at<N>(sums_memory);
+};
 
-  // Step 1 (history): the part histories i_L = v_L * 2G_L + i and
-  // i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
-  // summed by node (a resistor alone keeps its CCBR).
-  for (std::int32_t k = 1; k <= n; ++k) sums.set(k, 0.0);
-  // One branch by its parts (inductive L, capacitive C), each kind with code of
-  // its own.
-  const auto history_of = [&]<bool L, bool C>(std::int32_t br) {
+// The switches taking part and the crossings found, by position.
+struct StepCrossings {
+  std::int32_t nsw = 0;
+  const std::int32_t* switches = nullptr;  // by position
+  const bool* consid = nullptr;            // by branch
+  double found[kMaxBranches + 1];          // by position
+};
+
+// Step 1 (history) for one branch by its parts (inductive L, capacitive C),
+// each kind with code of its own: the part histories i_L = v_L * 2G_L + i and
+// i_C = -v_C * 2G_C - i, and the branch history h = i_L * R_LG + i_C * R_CG
+// summed by node (a resistor alone keeps its CCBR).
+template <std::int32_t N>
+struct BranchHistory {
+  const SubsystemColumns& c;
+  StepHistories& h;
+  Nodes<N>& sums;
+  template <bool L, bool C>
+  [[gnu::always_inline]] void operator()(std::int32_t br) {
     if constexpr (!L && !C) {
-      hist[br] = c.ccbr[br];
+      h.hist[br] = c.ccbr[br];
     } else {
       const double i = c.cbr[br];
-      double h = 0.0;
+      double x = 0.0;
       if constexpr (L) {
-        part_l[br] = c.v12l[br] * c.g2l[br] + i;
-        h = part_l[br] * c.rlg[br];
+        h.part_l[br] = c.v12l[br] * c.g2l[br] + i;
+        x = h.part_l[br] * c.rlg[br];
       }
       if constexpr (C) {
-        part_c[br] = -(c.v20l[br] * c.g2c[br]) - i;
-        h += part_c[br] * c.rcg[br];
+        h.part_c[br] = -(c.v20l[br] * c.g2c[br]) - i;
+        x += h.part_c[br] * c.rcg[br];
       }
-      hist[br] = h;
-      const std::int32_t from = ief[br];
-      const std::int32_t to = iet[br];
-      if (from > 0) sums.add(from, h);
-      if (to > 0) sums.add(to, -h);
+      h.hist[br] = x;
+      const std::int32_t from = c.ief[br];
+      const std::int32_t to = c.iet[br];
+      if (from > 0) sums.add(from, x);
+      if (to > 0) sums.add(to, -x);
     }
-  };
-  bool any_source = false;
+  }
+};
+
+// Step 1 (history): every branch's histories, summed by node into sums
+// (CCGM as it restarts from zero: no transformer). False, with nothing
+// written, when a branch is not one the step handles.
+template <std::int32_t N>
+[[gnu::always_inline]] inline bool form_histories(const SubsystemColumns& c, std::int32_t n, std::int32_t nbr,
+                                                  StepHistories& h, Nodes<N>& sums, bool& any_source) {
+  for (std::int32_t k = 1; k <= n; ++k) sums.set(k, 0.0);
+  BranchHistory<N> history_of{c, h, sums};
   for (std::int32_t br = 1; br <= nbr; ++br) {
-    if (unusual_branch(c, br)) return false;  // (nothing written yet)
+    if (unusual_branch(c, br)) return false;
     any_source |= c.source[br];
     by_parts(c, br, history_of);
   }
+  return true;
+}
 
-  // Step 2 (buildca): the line injection at the step's start less the history
-  // sum, the source voltages times GEQ (storage::this_ naming each source's
-  // record, as the registered-source lookup of the step gives it), then the
-  // Norton injections of this step.
-  using e_s0::ca;
-  // (One library call: this file's loops are compiled as plain loops, and the
-  // vector may be as long as the case's largest subsystem.)
-  if (n < ca.size())
-    std::memset(ca.data() + n, 0, static_cast<std::size_t>(ca.size() - n) * sizeof(double));
-  double* const rhs_at = ca.data() - 1;  // by node
-  Nodes<N> rhs = nodes_at<N>(rhs_at);
+// Step 2 (buildca): the line injection at the step's start less the history
+// sum, the source voltages times GEQ (storage::this_ naming each source's
+// record, as the registered-source lookup of the step gives it), then the
+// Norton injections of this step, into rhs. Returns the source records (null
+// without a source).
+template <std::int32_t N>
+[[gnu::always_inline]] inline const SourceRecords* form_right_hand_side(std::int32_t ss, const SubsystemColumns& c,
+                                                                        std::int32_t n, std::int32_t nmb,
+                                                                        bool any_source, const Nodes<N>& sums,
+                                                                        Nodes<N>& rhs) {
+  const auto& ll = c.ll;
+  const auto& ccin = c.ccin;
   // Without a source the Norton injections follow at once, so that a node's
   // term is formed in a register and stored once: the list ascends (as the
   // lists are made), and a node takes the entries that name it where the walk
@@ -329,78 +335,62 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
     const std::size_t k = static_cast<std::size_t>(br - 1);
     storage::this_ = records->owner[k];
     double j = 0.0;
-    j += source_voltage(c, br, ss, pass, records->registered[k] != 0, true) * c.geq[br];
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
+    j += source_voltage(c, br, ss, kPass, records->registered[k] != 0, true) * c.geq[br];
+    const std::int32_t from = c.ief[br];
+    const std::int32_t to = c.iet[br];
     if (to > 0) rhs.add(to, j);
     if (from > 0) rhs.add(from, -j);
   }
   for (std::int32_t k = norton; k <= nmb; ++k) rhs.add(ll[k], ccin[ll[k]]);
+  return records;
+}
 
-  // Step 3 (slvnew): the new node voltages.
-  double* const vnew_at = spcial::vdcnew.data() - 1;  // by node
-  double* const caa_at = temp1::caa.data() - 1;
-  Nodes<N> vnew = nodes_at<N>(vnew_at);
-  Nodes<N> caa = nodes_at<N>(caa_at);
-  substitute_dense_over(c, n, rhs, caa, vnew);
-  if constexpr (N > 0) {
-    // The work vectors as the general path leaves them.
-    for (std::int32_t k = 1; k <= N; ++k) {
-      rhs_at[k] = rhs.get(k);
-      caa_at[k] = caa.get(k);
-      vnew_at[k] = vnew.get(k);
-    }
+// Step 4 (interpol): the crossing of every switch taking part, the new current
+// of a current mode formed with the history above. False when a switch
+// crosses inside the step (before its end), with storage::this_ back at
+// owner_before: the step is then the general path's.
+[[gnu::always_inline]] inline bool no_switch_crosses(std::int32_t ss, const SubsystemColumns& c,
+                                                     const StepHistories& h, std::int32_t owner_before,
+                                                     StepCrossings& x) {
+  x.switches = &branches::brnsw(1, ss) - 1;
+  x.consid = temp1::consid.data() - 1;
+  double earliest = kNoCrossing;
+  const auto formed = [&h](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b, const SubStep& at) {
+    return detail::new_current_with(cols, sub, b, at, h.hist[b]);
+  };
+  for (std::int32_t k = 1; k <= x.nsw; ++k) {
+    const std::int32_t br = x.switches[k];
+    if (!x.consid[br]) continue;
+    storage::this_ = c.thisbr[br];
+    const double at = std::max(detail::crossing_with(c, ss, br, kPass, formed), kEarliest);
+    x.found[k] = at;
+    earliest = std::min(earliest, at);
   }
-
-  // Step 4 (interpol): the crossing of every switch taking part, the new
-  // current of a current mode formed with the history above. A crossing inside
-  // the step (before its end) leaves the step to the general path, with
-  // storage::this_ as it was. (A subsystem without switches skips the whole
-  // step: nothing crosses.)
-  constexpr double kEarliest = 0.0001;  // as the crossing search lifts a crossing
-  const std::int32_t nsw = branches::nsw(ss);
-  const std::int32_t* switches = nullptr;  // by position
-  const bool* consid = nullptr;            // by branch
-  double found[kMaxBranches + 1];          // by position
-  if (nsw > 0) {
-    switches = &branches::brnsw(1, ss) - 1;
-    consid = temp1::consid.data() - 1;
-    double earliest = kNoCrossing;
-    const auto formed = [&hist](const SubsystemColumns& cols, std::int32_t sub, std::int32_t b,
-                                const SubStep& at) {
-      return detail::new_current_with(cols, sub, b, at, hist[b]);
-    };
-    for (std::int32_t k = 1; k <= nsw; ++k) {
-      const std::int32_t br = switches[k];
-      if (!consid[br]) continue;
-      storage::this_ = c.thisbr[br];
-      const double x = std::max(detail::crossing_with(c, ss, br, pass, formed), kEarliest);
-      found[k] = x;
-      earliest = std::min(earliest, x);
-    }
-    if (!(earliest >= 1.0)) {
-      storage::this_ = owner_before;
-      ++detail::small_steps_declined;
-      attempted(ss, true);
-      return false;
-    }
-    attempted(ss, false);
+  if (!(earliest >= 1.0)) {
+    storage::this_ = owner_before;
+    ++detail::small_steps_declined;
+    attempted(ss, true);
+    return false;
   }
-  ++detail::small_steps_taken;
+  attempted(ss, false);
+  return true;
+}
 
-  // The step is an ordinary one. The histories are committed with the new
-  // state of each branch below (history: CCGM into CCGMD and the transformers'
-  // histories, which restart CCGM from zero, then the branch histories added
-  // in branch order, as above).
-  // The transformer hook as history calls it. The process's own routine, for a
-  // subsystem without transformers, keeps CCGM in CCGMD and restarts CCGM from
-  // zero, to which the general path adds the histories as the sums above were
-  // added: CCGM takes the sums, with no call.
-  const auto& ccgm = c.ccgm;  // by node
-  const bool add_histories = !run.plain_dsmdyn;
+// The histories by node committed (history: CCGM into CCGMD and the
+// transformers' histories, which restart CCGM from zero; the branch histories
+// are added with the branches' new state). The transformer hook as history
+// calls it; the process's own routine, for a subsystem without transformers,
+// keeps CCGM in CCGMD and restarts CCGM from zero, to which the general path
+// adds the histories as the sums were added: CCGM takes the sums, with no
+// call. Then the crossings found, each switch's beyond the step.
+template <std::int32_t N>
+[[gnu::always_inline]] inline void commit_node_histories(std::int32_t ss, const SubsystemColumns& c, std::int32_t n,
+                                                         const Nodes<N>& sums, bool add_histories,
+                                                         const StepCrossings& x) {
   if (add_histories) {
     network_hooks().dsmdyn(ss);
   } else {
+    const auto& ccgm = c.ccgm;
     const auto& ccgmd = c.ccgmd;
     for (std::int32_t k = 1; k <= n; ++k) {
       ccgmd[k] = ccgm[k];
@@ -408,21 +398,19 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
     }
   }
   if (!options::rmchatter(ss)) temp1::stabck(ss) = false;
-  // The crossings found, each switch's beyond the step.
-  if (nsw > 0) {
+  if (x.nsw > 0) {
     const BranchColumn<double> xstor = branch_column(int1::xstor, ss);
-    for (std::int32_t k = 1; k <= nsw; ++k)
-      if (consid[switches[k]]) xstor[switches[k]] = found[k];
+    for (std::int32_t k = 1; k <= x.nsw; ++k)
+      if (x.consid[x.switches[k]]) xstor[x.switches[k]] = x.found[k];
   }
+}
 
-  // Step 5: the pass reaches the step's end.
-  int1::solution_time = run.end_time;
-
-  // Step 6 (incalcvi): the node voltages taken over, each checked for chatter
-  // against the one it replaces (the flag is clear: removal is off or its flag
-  // was).
-  const bool chatter = options::dtchatter(ss);
-  const double level = int2::glvl(ss);
+// Step 6 (incalcvi): the node voltages taken over, each checked for chatter
+// against the one it replaces (the flag is clear: removal is off or its flag
+// was).
+template <std::int32_t N>
+[[gnu::always_inline]] inline void take_node_voltages(std::int32_t ss, const SubsystemColumns& c, std::int32_t n,
+                                                      const Nodes<N>& vnew, bool chatter, double level) {
   const auto& vdc = c.vdc;
   if (chatter) {
     std::int32_t* const counter = &clvi::icntv(1, ss) - 1;
@@ -437,55 +425,57 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
   } else {
     for (std::int32_t k = 1; k <= n; ++k) vdc[k] = vnew.get(k);
   }
+}
 
-  // Step 7 (history, incalcvi, finishup): per branch the histories taken
-  // over (the previous ones kept as the last step's), the new current with its
-  // source voltage at the step's end, checked for chatter (unless the voltages
-  // set the flag: the counters then restart), the history and the parts'
-  // voltages and histories moved to the step's end (the capacitive part's from
-  // the inductive part's moved one); then the copies the next step starts from.
-  bool check = chatter;
-  if (check && temp1::stabck(ss)) {
-    chatdt_branches_held(ss);
-    check = false;
-  }
-  const BranchColumn<std::int32_t> counter{&clvi::icntbr(1, ss)};
-  std::int32_t first = nbr + 1;  // the first branch whose chatter fired
-  // One branch, by its parts (inductive L, capacitive C): each kind of branch
-  // has its own code, reading only what it uses.
-  const auto commit = [&]<bool L, bool C>(std::int32_t br) {
-    const std::int32_t from = ief[br];
-    const std::int32_t to = iet[br];
+// Step 7 for one branch, by its parts (inductive L, capacitive C): each kind of
+// branch has its own code, reading only what it uses.
+template <std::int32_t N>
+struct BranchCommit {
+  std::int32_t ss;
+  const SubsystemColumns& c;
+  const StepHistories& h;
+  const Nodes<N>& vnew;
+  const SourceRecords* records;
+  bool add_histories;
+  bool check;
+  double level;
+  BranchColumn<std::int32_t> counter;
+  std::int32_t& first;  // the first branch whose chatter fired
+  template <bool L, bool C>
+  [[gnu::always_inline]] void operator()(std::int32_t br) {
+    const double f = kFrac;
+    const std::int32_t from = c.ief[br];
+    const std::int32_t to = c.iet[br];
     // CCBRD and CCBR after the histories (a resistor alone keeps both).
     double before;
-    double h;
+    double x;
     if constexpr (L || C) {
       before = c.ccbr[br];
-      h = hist[br];
+      x = h.hist[br];
       if (add_histories) {
-        if (from > 0) ccgm[from] += h;
-        if (to > 0) ccgm[to] -= h;
+        if (from > 0) c.ccgm[from] += x;
+        if (to > 0) c.ccgm[to] -= x;
       }
     } else {
       before = c.ccbrd[br];
-      h = c.ccbr[br];
+      x = c.ccbr[br];
     }
     double e = 0.0;
     if (c.source[br]) {
       const std::size_t k = static_cast<std::size_t>(br - 1);
       storage::this_ = records->owner[k];
-      e = source_voltage(c, br, ss, whole, records->registered[k] != 0, false);
+      e = source_voltage(c, br, ss, kWhole, records->registered[k] != 0, false);
     }
     const double u = (from > 0 ? vnew.get(from) : 0.0) - (to > 0 ? vnew.get(to) : 0.0) + e;
     const double geq = c.geq[br];
-    const double i = geq * u + h;
+    const double i = geq * u + x;
     if (check) {
       bool fired = false;
       counter[br] = chatter_count(i, c.cbr[br], level, counter[br], fired);
       first = fired && br < first ? br : first;
     }
     c.cbr[br] = i;
-    const double moved = towards(before, h, f);
+    const double moved = towards(before, x, f);
     c.ccbr[br] = moved;
     c.ccbrd[br] = moved;
     // The parts' histories after the histories, and the previous ones (a
@@ -493,8 +483,8 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
     // voltage still reads).
     if constexpr (L) {
       const double l_before = c.ccl[br];
-      const double l_now = part_l[br];
-      const double c_now = C ? part_c[br] : c.ccc[br];
+      const double l_now = h.part_l[br];
+      const double c_now = C ? h.part_c[br] : c.ccc[br];
       c.ccld[br] = l_before;
       c.v12l[br] = c.rcl[br] * c_now + c.rlg[br] * u - c.rsc[br] * l_now;
       const double l_moved = towards(l_before, l_now, f);
@@ -508,16 +498,99 @@ bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& 
     } else if constexpr (C) {
       const double l_moved = c.ccl[br];
       const double c_before = c.ccc[br];
-      const double c_now = part_c[br];
+      const double c_now = h.part_c[br];
       c.cccd[br] = c_before;
       c.v20l[br] = c.rcl[br] * l_moved + c.rcg[br] * u - c.rsl[br] * c_now;
       c.ccc[br] = towards(c_before, c_now, f);
     }
     c.ebrd[br] = c.ebr[br];
     c.geqd[br] = geq;
-  };
+  }
+};
+
+// Step 7 (history, incalcvi, finishup): per branch the histories taken over
+// (the previous ones kept as the last step's), the new current with its
+// source voltage at the step's end, checked for chatter (unless the voltages
+// set the flag: the counters then restart), the history and the parts'
+// voltages and histories moved to the step's end (the capacitive part's from
+// the inductive part's moved one).
+template <std::int32_t N>
+[[gnu::always_inline]] inline void commit_branches(std::int32_t ss, const SubsystemColumns& c, std::int32_t nbr,
+                                                   const StepHistories& h, const Nodes<N>& vnew,
+                                                   const SourceRecords* records, bool add_histories, bool chatter,
+                                                   double level) {
+  bool check = chatter;
+  if (check && temp1::stabck(ss)) {
+    chatdt_branches_held(ss);
+    check = false;
+  }
+  std::int32_t first = nbr + 1;
+  BranchCommit<N> commit{ss,    c,     h, vnew, records, add_histories, check, level,
+                         BranchColumn<std::int32_t>{&clvi::icntbr(1, ss)}, first};
   for (std::int32_t br = 1; br <= nbr; ++br) by_parts(c, br, commit);
   if (check && first <= nbr) chatdt_branches_fired(ss, first);
+}
+
+// The step itself, for a subsystem of N nodes (N > 0: its node values held in
+// registers; N == 0: any count below kPackedFactorsMin, in memory).
+template <std::int32_t N>
+bool small_step(std::int32_t ss, const SubsystemColumns& c, const SmallStepRun& run) {
+  const std::int32_t n = N > 0 ? N : e_s0::mbus(ss);
+  const std::int32_t nbr = int2::insb(ss);
+  const std::int32_t nmb = int2::nmb(ss);
+  const std::int32_t owner_before = storage::this_;
+
+  // Step 1 (history), into the step's own arrays (the sums' memory is used
+  // without registers only).
+  StepHistories h;
+  double sums_memory[N > 0 ? 1 : kPackedFactorsMin];
+  Nodes<N> sums = nodes_at<N>(sums_memory);
+  bool any_source = false;
+  if (!form_histories<N>(c, n, nbr, h, sums, any_source)) return false;  // (nothing written yet)
+
+  // Step 2 (buildca), into e_s0::ca (cleared past the nodes with one library
+  // call: this file's loops are compiled as plain loops, and the vector may be
+  // as long as the case's largest subsystem).
+  using e_s0::ca;
+  if (n < ca.size())
+    std::memset(ca.data() + n, 0, static_cast<std::size_t>(ca.size() - n) * sizeof(double));
+  double* const rhs_at = ca.data() - 1;  // by node
+  Nodes<N> rhs = nodes_at<N>(rhs_at);
+  const SourceRecords* const records = form_right_hand_side<N>(ss, c, n, nmb, any_source, sums, rhs);
+
+  // Step 3 (slvnew): the new node voltages, and the work vectors as the
+  // general path leaves them.
+  double* const vnew_at = spcial::vdcnew.data() - 1;  // by node
+  double* const caa_at = temp1::caa.data() - 1;
+  Nodes<N> vnew = nodes_at<N>(vnew_at);
+  Nodes<N> caa = nodes_at<N>(caa_at);
+  substitute_dense_over(c, n, rhs, caa, vnew);
+  if constexpr (N > 0) {
+    for (std::int32_t k = 1; k <= N; ++k) {
+      rhs_at[k] = rhs.get(k);
+      caa_at[k] = caa.get(k);
+      vnew_at[k] = vnew.get(k);
+    }
+  }
+
+  // Step 4 (interpol); a subsystem without switches skips it: nothing crosses.
+  StepCrossings x;
+  x.nsw = branches::nsw(ss);
+  if (x.nsw > 0 && !no_switch_crosses(ss, c, h, owner_before, x)) return false;
+  ++detail::small_steps_taken;
+
+  // The step is an ordinary one: the histories by node and the crossings.
+  const bool add_histories = !run.plain_dsmdyn;
+  commit_node_histories<N>(ss, c, n, sums, add_histories, x);
+
+  // Step 5: the pass reaches the step's end.
+  int1::solution_time = run.end_time;
+
+  // Steps 6 and 7: the node voltages, then the branches.
+  const bool chatter = options::dtchatter(ss);
+  const double level = int2::glvl(ss);
+  take_node_voltages<N>(ss, c, n, vnew, chatter, level);
+  commit_branches<N>(ss, c, nbr, h, vnew, records, add_histories, chatter, level);
 
   // Step 8 (finishup): the line injections and the Norton injections kept.
   keep_injections(c, nmb);

@@ -10,6 +10,7 @@
 #include "model/harmimp.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/companion.h"
 #include "network/net_fixture.h"
 
 namespace devtest {
@@ -18,7 +19,7 @@ class Devices : public nettest::Network {
  protected:
   void SetUp() override {
     nettest::Network::SetUp();
-    wakro::devices::reset_harm_warning();
+    wakro::reset_harm_warning();
     extra_dims_ = {{dim::stor, 64},  {dim::storl, 64}, {dim::stori, 64},
                    {dim::storf, 64}, {dim::rtcf, 64},  {dim::rtci, 64}};
   }

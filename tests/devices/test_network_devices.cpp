@@ -15,7 +15,7 @@
 #include "devices/addgm.h"
 #include "devices/current_sources.h"
 #include "devices/loads.h"
-#include "devices/rc_branches.h"
+#include "network/companion.h"
 #include "devices/voltage_sources.h"
 
 namespace {

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <functional>
 
-#include "devices/device_support.h"
 #include "machine_fixture.h"
 #include "machines/exciter_ac7b.h"
 #include "machines/sync_machine.h"
@@ -22,6 +21,7 @@
 #include "model/harmimp.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/companion.h"
 #include "network/net_fixture.h"
 
 namespace mtest {
@@ -37,7 +37,7 @@ class MachineNet : public nettest::Network {
  protected:
   void SetUp() override {
     nettest::Network::SetUp();
-    wakro::devices::reset_harm_warning();
+    wakro::reset_harm_warning();
     extra_dims_ = {{dim::stor, 2 * kMachineBlockSize + 100}, {dim::storl, 16}, {dim::stori, 32},
                    {dim::storf, 64}, {dim::rtcf, 2 * kConfigReals + 40},    {dim::rtci, 2 * kConfigInts}};
   }

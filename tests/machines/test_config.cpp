@@ -178,8 +178,8 @@ TEST_F(Machines, ConfigurationRefusalsAppendNothing) {
        {"The number of q-axis circuits must be 1 or 2, not -2147483648"}},
       {[](SyncMachineData& m) { m.monitor[2] = 376; }, {"Monitor slot 376 must lie in 1 .. 375"}},
       {[](SyncMachineData& m) { m.monitor[0] = 0; }, {"Monitor slot 0 must lie in 1 .. 375"}},
-      {[](SyncMachineData& m) { m.d[3] = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
-      {[](SyncMachineData& m) { m.q[4] = 0.0; }, {"Tq0\" and Tq0' must be positive"}},
+      {[](SyncMachineData& m) { m.d.x_tr = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
+      {[](SyncMachineData& m) { m.q.t_tr = 0.0; }, {"Tq0\" and Tq0' must be positive"}},
       {[](SyncMachineData& m) { m.sat_x = {0.0, 1.0, 0.5, -1.0}; }, {"Saturation curve: x must rise strictly"}},
   };
   for (const Case& c : cases) {

@@ -25,7 +25,7 @@ constexpr double kSqrt2 = 1.4142135623730951;
 // R1 = (Xm + X1)/(w T'o), R2 = (Xm X1 + X2 (Xm + X1))/((Xm + X1) w T''o).
 TEST(Conversion, CaseGeneratorDAxisFallsBackOnTheApproximation) {
   const DAxisCircuit d = ddatcv(0.13, mtest::kW, 0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6);
-  EXPECT_EQ(d.code, 7);
+  EXPECT_EQ(d.code, kConvLeakageOrder);
   EXPECT_EQ(d.fit, 0);
   EXPECT_NEAR(d.Xmd, 0.79, 1e-15);
   EXPECT_TRUE(near_rel(d.Rf, 5.126414e-4, 1e-6));
@@ -39,7 +39,7 @@ TEST(Conversion, CaseGeneratorDAxisFallsBackOnTheApproximation) {
 
 TEST(Conversion, CaseGeneratorQAxisAndOneCircuitForm) {
   const QAxisCircuit q = qdatcv(0.13, mtest::kW, 1.0, 0.51, 0.2, 0.05, 0.228, 0.85);
-  EXPECT_EQ(q.code, 7);
+  EXPECT_EQ(q.code, kConvLeakageOrder);
   EXPECT_NEAR(q.Xmq, 0.38, 1e-15);
   EXPECT_TRUE(near_rel(q.Rkq1, 1.597964e-3, 1e-6));
   EXPECT_TRUE(near_rel(q.Xkq1, 0.1320567, 1e-6));
@@ -47,7 +47,7 @@ TEST(Conversion, CaseGeneratorQAxisAndOneCircuitForm) {
   EXPECT_TRUE(near_rel(q.Xkq2, 0.245, 1e-6));
   // One circuit: Xkq1 = 1/(1/(0.2 - 0.1) - 1/0.5) = 0.125, Rkq1 = 0.625/(100 pi 0.05).
   const QAxisCircuit one = qdatcv(0.1, 100.0 * M_PI, 0.0, 0.6, 0.2, 0.05, 123.0, 456.0);
-  EXPECT_EQ(one.code, 8);
+  EXPECT_EQ(one.code, kConvOneCircuit);
   EXPECT_NEAR(one.Xmq, 0.5, 1e-15);
   EXPECT_NEAR(one.Xkq1, 0.125, 1e-14);
   EXPECT_NEAR(one.Rkq1, 0.0397887, 1e-7);
@@ -59,8 +59,8 @@ TEST(Conversion, CaseGeneratorQAxisAndOneCircuitForm) {
 // with the same code.
 TEST(Conversion, ExactConversionFailureGivesZerosAndTheApproximation) {
   const AxisCircuits a = mconvs(0.1, 377.0, 1.0, 0.4, 0.3, 1.0, 1.0);
-  EXPECT_GE(a.code, 1);
-  EXPECT_LE(a.code, 6);
+  EXPECT_GE(a.code, kConvShortCircuitNotReal);
+  EXPECT_LE(a.code, kConvRotorNotBetween);
   for (double v : {a.R1, a.X1, a.R2, a.X2, a.Tp, a.Tpp}) EXPECT_EQ(v, 0.0);
   const DAxisCircuit d = ddatcv(0.1, 377.0, 1.0, 0.3, 1.0, 0.4, 1.0, 1.0E6, 1.0E6);
   const AxisCircuits m = mcaprx(0.1, 377.0, 1.0, 0.4, 0.3, 1.0, 1.0);
