@@ -56,15 +56,20 @@ void load_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
   for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) w[ucol(k, ss)] = rdc(r, ucol(k, ss));
 }
 
-// w back into row r of rdc, and cleared.
-void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
+// w back into row r of rdc, and cleared; with `pack`, into the list-ordered copy
+// of the factors as well (packed_factors.h).
+void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w,
+               PackedFactors* pack) {
   using namespace sparse;
+  double* const lower = pack != nullptr ? pack->lower.data() - 1 : nullptr;
   for (std::int32_t k = lbegin(r, ss); k <= lend(r, ss); ++k) {
     const std::int32_t c = lcol(k, ss);
     rdc(r, c) = w[c];
+    if (lower != nullptr) lower[k] = w[c];
     w[c] = 0.0;
   }
   rdc(r, r) = w[r];
+  if (pack != nullptr) pack->pivot[static_cast<std::size_t>(r - 1)] = w[r];
   w[r] = 0.0;
   for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) {
     const std::int32_t c = ucol(k, ss);
@@ -74,12 +79,12 @@ void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
 }
 
 // Row r (in w) updated by every earlier row q in its lower list, q ascending and
-// its upper list in order: the factors of a row from m on are read from `upper`,
-// those of an earlier row from rdc. The symbolic fill puts every column a row q
+// its upper list in order: the factors of a row from `first` on are read from
+// `upper` (by position in UCOL), those of an earlier row from rdc. The symbolic fill puts every column a row q
 // reaches in row r's lists. A row q changes the diagonal once at most: a
 // diagonal that an update takes below kCancellation of its value before it is
 // flagged as cancelled.
-void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView rdc, double* w,
+void update_row(std::int32_t ss, std::int32_t r, std::int32_t first, e_s0::RealView rdc, double* w,
                 const double* upper) {
   using namespace sparse;
   const std::int32_t* const uc = &ucol(1, ss) - 1;
@@ -89,14 +94,14 @@ void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView 
     const double l_rq = w[q];
     const std::int32_t b = ubegin(q, ss);
     const std::int32_t e = uend(q, ss);
-    if (q >= m && b <= e && uc[e] - uc[b] == e - b) {
+    if (q >= first && b <= e && uc[e] - uc[b] == e - b) {
       // The list is a run of consecutive columns (ascending, no repeats): the
       // same operations on contiguous memory, which vectorise.
       double* const wc = w + uc[b];
       const double* const u = upper + b;
       const std::int32_t len = e - b + 1;
       for (std::int32_t j = 0; j < len; ++j) wc[j] -= u[j] * l_rq;
-    } else if (q >= m) {
+    } else if (q >= first) {
       for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= upper[kc] * l_rq;
     } else {
       for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= rdc(q, uc[kc]) * l_rq;
@@ -151,22 +156,25 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
   }
 }
 
-void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc) {
+void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                    PackedFactors* pack) {
   using namespace sparse;
   // Each row is gathered once into a contiguous workspace, updated there by the
-  // rows before it (their upper factors, for the rows of this call, packed in
-  // list order), pivoted and scaled, and written back: the dense matrix is
-  // touched once per entry of a row instead of twice per operation on it. The
-  // operations and their order are those of a row-by-row elimination in place.
+  // rows before it (their upper factors packed in list order: those of the rows
+  // of this call, and with `pack` those of every row), pivoted and scaled, and
+  // written back: the dense matrix is touched once per entry of a row instead of
+  // twice per operation on it. The operations and their order are those of a
+  // row-by-row elimination in place.
   RowWorkspace& ws = workspace(n, uend(n, ss));
   double* const w = ws.row.data();
-  double* const upper = ws.upper.data();
+  double* const upper = pack != nullptr ? pack->upper.data() - 1 : ws.upper.data();
+  const std::int32_t first = pack != nullptr ? 1 : m;
   for (std::int32_t r = m; r <= n; ++r) {
     load_row(ss, r, rdc, w);
-    if (r > 1) update_row(ss, r, m, rdc, w, upper);
+    if (r > 1) update_row(ss, r, first, rdc, w, upper);
     const double pivot = w[r];
     if (std::abs(pivot) < kZeroPivot) {
-      store_row(ss, r, rdc, w);
+      store_row(ss, r, rdc, w, nullptr);
       singular(r, ss);
     }
     const double inv = 1.0 / pivot;
@@ -176,7 +184,7 @@ void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealV
       w[c] *= inv;
       upper[kc] = w[c];
     }
-    store_row(ss, r, rdc, w);
+    store_row(ss, r, rdc, w, pack);
   }
 }
 

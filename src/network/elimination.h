@@ -5,6 +5,7 @@
 
 #include "model/constants.h"
 #include "model/e_s0.h"
+#include "network/packed_factors.h"
 
 namespace wakro {
 
@@ -21,8 +22,11 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil);
 // Factorises rows m..n of rdc in place over the index lists: the diagonal takes
 // 1/pivot, the upper part the row of U times 1/pivot, the lower part the
 // multipliers. Flags cancelled diagonals in int2::nilltr; a pivot below 1e-20
-// ends the run with the singularity report.
-void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc);
+// ends the run with the singularity report. pack (or nullptr): the list-ordered
+// copy of the factors, holding rows 1..m-1 as rdc does; the rows factorised are
+// written into it too, and the earlier rows read from it.
+void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                    PackedFactors* pack);
 
 // The first row (1..n) at which eliminate_from would stop for a vanishing pivot,
 // 0 when it would factorise the whole matrix: the same arithmetic in the same

@@ -375,13 +375,16 @@ void itriang(std::int32_t ss) {
         } else {
           wakro::drop_ordered_elimination(ss);
           if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
-          wakro::eliminate_from(ss, m, big_n, rdc);
-          // The substitution's copy of the factors (ideal branches and MNA
-          // elements may rewrite rows before m: every row is copied then).
-          wakro::note_factorisation(ss, m, new_lists || e_s0::idealss(ss) || nmna > 0);
+          // The substitution's copy of the factors, written by the elimination
+          // (ideal branches and MNA elements may rewrite rows before m: they are
+          // taken from rdc then).
+          wakro::PackedFactors* pack = wakro::factors_to_pack(
+              ss, m, big_n, new_lists || e_s0::idealss(ss) || nmna > 0, rdc);
+          wakro::eliminate_from(ss, m, big_n, rdc, pack);
         }
         temp1::stabck(ss) = true;
         ++int2::ntriang(ss);
+        wakro::note_factorisation(ss);  // the copy holds this factorisation
         e_s8::mxinv(ss) = big_n + 1;
       }
     }

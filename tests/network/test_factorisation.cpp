@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/sparse.h"
+#include "network/packed_factors.h"
 #include "net_fixture.h"
 
 namespace {
@@ -484,24 +485,39 @@ class GridFactors : public Factorisation {
     std::vector<double> out;
     for (std::int32_t n = 0; n < nsteps; ++n) {
       step();
+      // The substitution's copy of the factors holds the step's factorisation.
+      if (wakro::packed_factors(1, 30) == nullptr) ++unpacked_;
       for (std::int32_t k = 1; k <= 30; ++k) out.push_back(v(k));
     }
     return out;
   }
+  std::int32_t unpacked_ = 0;
 };
 
 // The factors in the working matrix multiply back to the conductance matrix
 // (lower part with the pivots, times the unit upper part), and a re-factorisation
 // from row 20 leaves, step for step, the voltages of one from row 1, bit for bit.
+// After every factorisation the substitution reads the factors copied in list
+// order, entry for entry those of the working matrix.
 TEST_F(GridFactors, FactorsMultiplyBackAndPartialEqualsFull) {
   const std::vector<double> full = run(true, 6);
   release_all_and_reset();
   const std::vector<double> partial = run(false, 6);
   ASSERT_EQ(partial.size(), full.size());
   for (std::size_t k = 0; k < full.size(); ++k) EXPECT_EQ(partial[k], full[k]) << k;
+  EXPECT_EQ(unpacked_, 0);
 
   const std::int32_t n = 30;
   const e_s0::RealView rdc = e_s0::assign_rdc_ptr(1);
+  const wakro::PackedFactors* packed = wakro::packed_factors(1, n);
+  ASSERT_NE(packed, nullptr);
+  for (std::int32_t r = 1; r <= n; ++r) {
+    EXPECT_EQ(packed->pivot[r - 1], rdc(r, r)) << r;
+    for (std::int32_t k = sparse::lbegin(r, 1); k <= sparse::lend(r, 1); ++k)
+      EXPECT_EQ(packed->lower[k - 1], rdc(r, sparse::lcol(k, 1))) << r;
+    for (std::int32_t k = sparse::ubegin(r, 1); k <= sparse::uend(r, 1); ++k)
+      EXPECT_EQ(packed->upper[k - 1], rdc(r, sparse::ucol(k, 1))) << r;
+  }
   const auto gm = e_s0::assign_gm_ptr(1);
   const auto filled = e_s0::assign_filled_ptr(1);
   // Dense L (with the pivots on its diagonal) and unit U from the lists.
