@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -113,37 +115,124 @@ void update_row(std::int32_t ss, std::int32_t r, std::int32_t first, e_s0::RealV
 
 }  // namespace
 
-void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
+namespace {
+
+// Workspace of build_index_lists, kept between calls (grown only when a
+// subsystem needs more): the pattern of the rows listed, by row (entries of row
+// i at at[start[i - first] ..]), a mark per column (the row last marked in), the
+// lower columns of the row in hand still to meet (a heap, smallest on top) and
+// its upper columns.
+struct ListWorkspace {
+  std::vector<std::int32_t> entry_row;
+  std::vector<std::int32_t> entry_col;
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> at;
+  std::vector<std::int32_t> mark;
+  std::vector<std::int32_t> pending;
+  std::vector<std::int32_t> upper;
+};
+
+ListWorkspace& list_workspace() {
+  static ListWorkspace w;
+  return w;
+}
+
+// The entries of temfil in rows first..n (not the diagonal), read column by
+// column along the contiguous storage, eight entries at a time where they are
+// all empty; left by row, each row's columns ascending.
+void read_pattern(std::int32_t first, std::int32_t n, e_s0::FillView temfil, ListWorkspace& w) {
+  w.entry_row.clear();
+  w.entry_col.clear();
+  const std::size_t rows = static_cast<std::size_t>(n - first + 1);
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const bool* const c = &temfil(first, j);
+    std::size_t k = 0;
+    while (k < rows) {
+      if (k + 8 <= rows) {
+        std::uint64_t word;
+        std::memcpy(&word, c + k, sizeof word);
+        if (word == 0) {
+          k += 8;
+          continue;
+        }
+      }
+      const std::size_t stop = std::min(rows, k + 8);
+      for (; k < stop; ++k) {
+        if (!c[k]) continue;
+        const std::int32_t i = first + static_cast<std::int32_t>(k);
+        if (i == j) continue;
+        w.entry_row.push_back(i);
+        w.entry_col.push_back(j);
+      }
+    }
+  }
+  // By row, stably (columns stay ascending).
+  w.start.assign(rows + 1, 0);
+  for (const std::int32_t i : w.entry_row) ++w.start[static_cast<std::size_t>(i - first) + 1];
+  for (std::size_t r = 1; r <= rows; ++r) w.start[r] += w.start[r - 1];
+  w.at.resize(w.entry_col.size());
+  w.pending.assign(w.start.begin(), w.start.end() - 1);  // next free place by row
+  for (std::size_t k = 0; k < w.entry_col.size(); ++k) {
+    const std::size_t r = static_cast<std::size_t>(w.entry_row[k] - first);
+    w.at[static_cast<std::size_t>(w.pending[r]++)] = w.entry_col[k];
+  }
+}
+
+}  // namespace
+
+void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil, std::int32_t first) {
   using namespace sparse;
   const std::int32_t capacity = std::min(lcol.extent(1), ucol.extent(1));
-  std::int64_t nl = 0;
-  std::int64_t nu = 0;
-  for (std::int32_t r = 1; r <= n; ++r) {
-    // Step 1: the lists of row r (its fill was added when row r-1 was listed).
+  first = std::clamp(first, 1, std::max(n, 1));
+  // The rows before first keep their lists: they continue from their ends.
+  std::int64_t nl = first > 1 ? lend(first - 1, ss) : 0;
+  std::int64_t nu = first > 1 ? uend(first - 1, ss) : 0;
+  ListWorkspace& w = list_workspace();
+  if (n >= first) read_pattern(first, n, temfil, w);
+  if (w.mark.size() < static_cast<std::size_t>(n) + 1) w.mark.resize(static_cast<std::size_t>(n) + 1);
+  std::fill(w.mark.begin(), w.mark.begin() + n + 1, 0);
+  const auto later = std::greater<std::int32_t>();
+  for (std::int32_t r = first; r <= n; ++r) {
+    // The pattern of row r with its symbolic fill: the rows q it meets, in
+    // ascending order so that fill found on the way is met too, each bring the
+    // columns of their upper lists. Every column is written into temfil.
+    w.pending.clear();
+    w.upper.clear();
+    const std::size_t row = static_cast<std::size_t>(r - first);
+    const auto take = [&w, r, later](std::int32_t c) {
+      if (w.mark[static_cast<std::size_t>(c)] == r) return;
+      w.mark[static_cast<std::size_t>(c)] = r;
+      if (c < r) {
+        w.pending.push_back(c);
+        std::push_heap(w.pending.begin(), w.pending.end(), later);
+      } else if (c > r) {
+        w.upper.push_back(c);
+      }
+    };
+    for (std::int32_t k = w.start[row]; k < w.start[row + 1]; ++k) take(w.at[static_cast<std::size_t>(k)]);
+    lbegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl + 1, capacity + 1));
+    while (!w.pending.empty()) {
+      std::pop_heap(w.pending.begin(), w.pending.end(), later);
+      const std::int32_t q = w.pending.back();
+      w.pending.pop_back();
+      ++nl;
+      if (nl <= capacity) lcol(static_cast<std::int32_t>(nl), ss) = q;
+      for (std::int32_t kc = ubegin(q, ss); kc <= uend(q, ss); ++kc) {
+        const std::int32_t c = ucol(kc, ss);
+        temfil(r, c) = true;
+        take(c);
+      }
+    }
+    lend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl, capacity));
+    std::sort(w.upper.begin(), w.upper.end());
     ubegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nu + 1, capacity + 1));
-    for (std::int32_t c = r + 1; c <= n; ++c) {
-      if (!temfil(r, c)) continue;
+    for (const std::int32_t c : w.upper) {
       ++nu;
       if (nu <= capacity) ucol(static_cast<std::int32_t>(nu), ss) = c;
     }
     uend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nu, capacity));
-    lbegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl + 1, capacity + 1));
-    for (std::int32_t c = 1; c < r; ++c) {
-      if (!temfil(r, c)) continue;
-      ++nl;
-      if (nl <= capacity) lcol(static_cast<std::int32_t>(nl), ss) = c;
-    }
-    lend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl, capacity));
-    if (r == n) break;
-    // Step 2: symbolic fill of row r+1 from the upper lists of the rows it meets,
-    // in ascending order so that fill found on the way is met too.
-    const std::int32_t next = r + 1;
-    for (std::int32_t q = 1; q < next; ++q) {
-      if (!temfil(next, q)) continue;
-      for (std::int32_t kc = ubegin(q, ss); kc <= uend(q, ss); ++kc) temfil(next, ucol(kc, ss)) = true;
-    }
   }
-  // Step 3: the size the lists need, recorded for the dimension report.
+  // The size the lists need, recorded for the dimension report.
   const std::int64_t need = std::max(nl, nu) + 1;
   const std::int32_t need32 = static_cast<std::int32_t>(std::min<std::int64_t>(need, INT32_MAX));
   ndde::e_ndim(dim::sparsity) = std::max(ndde::e_ndim(dim::sparsity), need32);

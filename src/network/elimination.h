@@ -17,7 +17,11 @@ inline constexpr double kZeroPivot = wakro::kTiny;
 // adding the symbolic fill row by row. Leaves sparse::lbegin/lend/lcol and
 // ubegin/uend/ucol of ss and the fill in temfil; records the needed SPARSITY
 // size in ndde::e_ndim(dim::sparsity) and ends the run when the lists do not fit.
-void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil);
+// Rows before `first` keep the lists they have (their pattern in temfil is the one
+// they were made from); only rows first..n of temfil are read, along its
+// columns, and the work is that of reading them and of their entries.
+void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil,
+                       std::int32_t first = 1);
 
 // Factorises rows m..n of rdc in place over the index lists: the diagonal takes
 // 1/pivot, the upper part the row of U times 1/pivot, the lower part the

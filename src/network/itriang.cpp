@@ -374,7 +374,11 @@ void itriang(std::int32_t ss) {
           wakro::eliminate_ordered(ss, rdc);  // a new plan: every row assembled
         } else {
           wakro::drop_ordered_elimination(ss);
-          if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
+          // After a growth of the pattern in rows m..n alone (no reach below m,
+          // nothing else rewrote the pattern), the rows before m keep their lists.
+          const bool grown_only = int2::ntriang(ss) > 0 && !e_s0::idealss(ss) && !fresh &&
+                                  nmna == 0 && big_n == n;
+          if (new_lists) wakro::build_index_lists(ss, big_n, temfil, grown_only ? m : 1);
           // The substitution's copy of the factors, written by the elimination
           // (ideal branches and MNA elements may rewrite rows before m: they are
           // taken from rdc then).
