@@ -6,7 +6,8 @@
 // k re-solutions and k + 1 normal solutions. Compared with no switch at all.
 // The same on the mesh of n nodes (rows x columns, 1 ohm + 10 mH between
 // neighbours, 50 ohm + 0.1 H to ground at every fourth node; BM_MeshStep...): its
-// cost against n shows how a switching's cost grows with the network.
+// cost against n shows how a switching's cost grows with the network. And a series
+// breaker at the first rows of the ladder (BM_SeriesBreakerStep).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -86,7 +87,39 @@ void mesh_cases(benchmark::internal::Benchmark* b) {
       for (int solver : {0, 1}) b->Args({n, k, solver});
 }
 
+// A series breaker (0.01 ohm ON, 1 Mohm OFF) between node `at` and node at + 2 of
+// the ladder, timed to change state in every step as the switches above are: a
+// step closes it, the next opens it, and each factorises again from node `at`.
+// Its coupling is in the pattern from the start (a switch between two nodes is
+// entered there when it is set up), so no step lists the rows again.
+void BM_SeriesBreakerStep(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const auto at = static_cast<std::int32_t>(state.range(1));
+  const bool klu = state.range(2) == 1;
+  wakro::release_sparse_solver();
+  allocate_case(n, 2 * n + 1, 3 * n + 1);
+  branches::nsw(1) = 0;
+  add_ladder(n);
+  const std::int32_t b = new_rl_branch(at, at + 2, 1.0e6, 0.0);
+  branches::switch_(b, 1) = true;
+  branches::brnsw(++branches::nsw(1), 1) = b;
+  wakro_initswbr(1, b, 0.01, 1.0e6, 0.0, 0.0, "BENCH       ");
+  prepare_time_zero(n);
+  int3::enable_sparse = klu;
+  int3::sparse_limit = 0;
+  set_klu();
+  time_steps(state, n, [] { step(1); });
+  release_case();
+  wakro::release_sparse_solver();
+}
+
 BENCHMARK(BM_StepWithSwitchings)->Apply(cases);
+BENCHMARK(BM_SeriesBreakerStep)
+    ->ArgNames({"nodes", "at", "klu"})
+    ->Args({1000, 1, 0})
+    ->Args({1000, 1, 1})
+    ->Args({10000, 1, 0})
+    ->Args({10000, 1, 1});
 BENCHMARK(BM_MeshStepWithSwitchings)->Apply(mesh_cases);
 
 }  // namespace
