@@ -25,6 +25,22 @@ namespace {
 
 using namespace wakro_bench;
 
+// A switch f -> t (0.01 ohm ON, 1 Mohm OFF), open, not in GM.
+void add_switch(std::int32_t f, std::int32_t t) {
+  const std::int32_t b = new_rl_branch(f, t, 1.0e6, 0.0);
+  branches::switch_(b, 1) = true;
+  branches::brnsw(++branches::nsw(1), 1) = b;
+  wakro_initswbr(1, b, 0.01, 1.0e6, 0.0, 0.0, "BENCH       ");
+}
+
+// Time zero prepared and the solver chosen.
+void finish(bool klu) {
+  prepare_time_zero(0);
+  int3::enable_sparse = klu;
+  int3::sparse_limit = 0;
+  set_klu();
+}
+
 void build(std::int32_t n, std::int32_t switches, bool klu, bool mesh) {
   wakro::release_sparse_solver();
   const std::int32_t cols = mesh ? mesh_columns(n) : 1;
@@ -35,17 +51,9 @@ void build(std::int32_t n, std::int32_t switches, bool klu, bool mesh) {
   } else {
     add_ladder(n);
   }
-  // The switches, from the middle of the ladder to ground: not in GM.
-  for (std::int32_t j = 1; j <= switches; ++j) {
-    const std::int32_t b = new_rl_branch(n / 2 + j, 0, 1.0e6, 0.0);
-    branches::switch_(b, 1) = true;
-    branches::brnsw(++branches::nsw(1), 1) = b;
-    wakro_initswbr(1, b, 0.01, 1.0e6, 0.0, 0.0, "BENCH       ");
-  }
-  prepare_time_zero(n);
-  int3::enable_sparse = klu;
-  int3::sparse_limit = 0;
-  set_klu();
+  // The switches, from the middle of the ladder to ground.
+  for (std::int32_t j = 1; j <= switches; ++j) add_switch(n / 2 + j, 0);
+  finish(klu);
 }
 
 // One step: every switch is timed again, switch j at (j - 0.5) / k of the step.
@@ -100,14 +108,8 @@ void BM_SeriesBreakerStep(benchmark::State& state) {
   allocate_case(n, 2 * n + 1, 3 * n + 1);
   branches::nsw(1) = 0;
   add_ladder(n);
-  const std::int32_t b = new_rl_branch(at, at + 2, 1.0e6, 0.0);
-  branches::switch_(b, 1) = true;
-  branches::brnsw(++branches::nsw(1), 1) = b;
-  wakro_initswbr(1, b, 0.01, 1.0e6, 0.0, 0.0, "BENCH       ");
-  prepare_time_zero(n);
-  int3::enable_sparse = klu;
-  int3::sparse_limit = 0;
-  set_klu();
+  add_switch(at, at + 2);
+  finish(klu);
   time_steps(state, n, [] { step(1); });
   release_case();
   wakro::release_sparse_solver();
