@@ -7,9 +7,11 @@
 // The same on the mesh of n nodes (rows x columns, 1 ohm + 10 mH between
 // neighbours, 50 ohm + 0.1 H to ground at every fourth node; BM_MeshStep...): its
 // cost against n shows how a switching's cost grows with the network. And a series
-// breaker at the first rows of the ladder (BM_SeriesBreakerStep).
+// breaker at the first rows of the ladder (BM_SeriesBreakerStep), and a coupling
+// added there by a component (BM_CouplingAddedStep).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdint>
 
 #include "bench_case.h"
@@ -19,6 +21,7 @@
 #include "model/int1.h"
 #include "model/int3.h"
 #include "network/klu_adapter.h"
+#include "network/matrix.h"
 #include "network/switching.h"
 
 namespace {
@@ -115,6 +118,32 @@ void BM_SeriesBreakerStep(benchmark::State& state) {
   wakro::release_sparse_solver();
 }
 
+// A step in which a component couples two nodes that were not coupled (node k
+// and k + 2 of the ladder, k = 1, 2, ... one more each step, 1 S between them):
+// the pattern grows at the first rows and every row is factorised again.
+// Timed as the library times it (the mean of a few such steps): each is a
+// one-off event, and each grows the pattern further.
+void BM_CouplingAddedStep(benchmark::State& state) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const bool klu = state.range(1) == 1;
+  wakro::release_sparse_solver();
+  allocate_case(n, 2 * n, 3 * n + 1);
+  branches::nsw(1) = 0;
+  add_ladder(n);
+  finish(klu);
+  step(0);  // time zero
+  std::int32_t k = 0;
+  const std::array<double, 4> y{0.0, 1.0, 1.0, 0.0};  // 1 S between the two, none to ground
+  for (auto _ : state) {
+    ++k;
+    const std::array<std::int32_t, 2> nodes{k, k + 2};
+    wakro::stamp_admittance("BENCH", 1, nodes, wakro::SymmetricAdmittance::dense(y, 2));
+    step(0);
+  }
+  release_case();
+  wakro::release_sparse_solver();
+}
+
 BENCHMARK(BM_StepWithSwitchings)->Apply(cases);
 BENCHMARK(BM_SeriesBreakerStep)
     ->ArgNames({"nodes", "at", "klu"})
@@ -122,6 +151,12 @@ BENCHMARK(BM_SeriesBreakerStep)
     ->Args({1000, 1, 1})
     ->Args({10000, 1, 0})
     ->Args({10000, 1, 1});
+BENCHMARK(BM_CouplingAddedStep)
+    ->ArgNames({"nodes", "klu"})
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Iterations(6)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MeshStepWithSwitchings)->Apply(mesh_cases);
 
 }  // namespace

@@ -115,6 +115,36 @@ void update_row(std::int32_t ss, std::int32_t r, std::int32_t first, e_s0::RealV
 
 }  // namespace
 
+void pattern_entries(e_s0::FillView pattern, std::int32_t first, std::int32_t n,
+                     std::vector<std::int32_t>& rows, std::vector<std::int32_t>& cols) {
+  rows.clear();
+  cols.clear();
+  if (first > n) return;
+  const std::size_t count = static_cast<std::size_t>(n - first + 1);
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const bool* const c = &pattern(first, j);
+    std::size_t k = 0;
+    while (k < count) {
+      if (k + 8 <= count) {
+        std::uint64_t word;
+        std::memcpy(&word, c + k, sizeof word);
+        if (word == 0) {
+          k += 8;
+          continue;
+        }
+      }
+      const std::size_t stop = std::min(count, k + 8);
+      for (; k < stop; ++k) {
+        if (!c[k]) continue;
+        const std::int32_t i = first + static_cast<std::int32_t>(k);
+        if (i == j) continue;
+        rows.push_back(i);
+        cols.push_back(j);
+      }
+    }
+  }
+}
+
 namespace {
 
 // Workspace of build_index_lists, kept between calls (grown only when a
@@ -137,35 +167,11 @@ ListWorkspace& list_workspace() {
   return w;
 }
 
-// The entries of temfil in rows first..n (not the diagonal), read column by
-// column along the contiguous storage, eight entries at a time where they are
-// all empty; left by row, each row's columns ascending.
+// The entries of temfil in rows first..n, left by row, each row's columns
+// ascending.
 void read_pattern(std::int32_t first, std::int32_t n, e_s0::FillView temfil, ListWorkspace& w) {
-  w.entry_row.clear();
-  w.entry_col.clear();
+  pattern_entries(temfil, first, n, w.entry_row, w.entry_col);
   const std::size_t rows = static_cast<std::size_t>(n - first + 1);
-  for (std::int32_t j = 1; j <= n; ++j) {
-    const bool* const c = &temfil(first, j);
-    std::size_t k = 0;
-    while (k < rows) {
-      if (k + 8 <= rows) {
-        std::uint64_t word;
-        std::memcpy(&word, c + k, sizeof word);
-        if (word == 0) {
-          k += 8;
-          continue;
-        }
-      }
-      const std::size_t stop = std::min(rows, k + 8);
-      for (; k < stop; ++k) {
-        if (!c[k]) continue;
-        const std::int32_t i = first + static_cast<std::int32_t>(k);
-        if (i == j) continue;
-        w.entry_row.push_back(i);
-        w.entry_col.push_back(j);
-      }
-    }
-  }
   // By row, stably (columns stay ascending).
   w.start.assign(rows + 1, 0);
   for (const std::int32_t i : w.entry_row) ++w.start[static_cast<std::size_t>(i - first) + 1];

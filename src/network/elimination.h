@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/constants.h"
 #include "model/e_s0.h"
@@ -22,6 +23,12 @@ inline constexpr double kZeroPivot = wakro::kTiny;
 // columns, and the work is that of reading them and of their entries.
 void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil,
                        std::int32_t first = 1);
+
+// The off-diagonal positions (rows(k), cols(k)) set in rows first..n of the
+// pattern (columns 1..n), column by column, rows ascending: read along the
+// contiguous columns, eight entries at a time where they are all empty.
+void pattern_entries(e_s0::FillView pattern, std::int32_t first, std::int32_t n,
+                     std::vector<std::int32_t>& rows, std::vector<std::int32_t>& cols);
 
 // Factorises rows m..n of rdc in place over the index lists: the diagonal takes
 // 1/pivot, the upper part the row of U times 1/pivot, the lower part the
