@@ -8,7 +8,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <initializer_list>
@@ -161,47 +160,29 @@ inline void set_chatter(bool on) {
   }
 }
 
-// Seconds per step of `step` run in blocks until a block lasts a few
-// milliseconds; the best block.
-template <class Step>
-double best_seconds_per_step(Step&& step) {
-  using clock = std::chrono::steady_clock;
-  double best = 1e300;
-  std::int64_t steps = 4;
-  for (int block = 0; block < 5; ++block) {
-    const auto t0 = clock::now();
-    for (std::int64_t k = 0; k < steps; ++k) step();
-    const double s = std::chrono::duration<double>(clock::now() - t0).count();
-    best = std::min(best, s / static_cast<double>(steps));
-    if (s < 5e-3) steps *= 4;
-  }
-  return best;
-}
-
 // Runs `step` once at time zero (untimed), then once per iteration with the
-// options of the case (a case's defaults: chatter detection and removal on),
-// counts the factorisations per iteration and reports the time per step as a
-// multiple of the floor's on the same network (bench_floor.h). Afterwards the
-// same steps with chatter detection and removal off are timed (untimed by the
-// library, the best of a few blocks) and reported beside: "chatter_off_us" and
-// "x_floor_chatter_off".
+// options of the case (a case's defaults: chatter detection and removal on) and
+// counts the factorisations per iteration. The figures that are compared are
+// then taken afresh, each the median of kRepetitions blocks of steps
+// (median_seconds_per_step), the floor's on the same network too
+// (bench_floor.h): with the defaults "median_us" and "x_floor"; with chatter
+// detection and removal off "chatter_off_us" and "x_floor_chatter_off".
 template <class Step>
 void time_steps(benchmark::State& state, std::int32_t n, Step&& step) {
   step();
   const std::int32_t before = int2::ntriang(1);
-  const auto t0 = std::chrono::steady_clock::now();
   for (auto _ : state) {
     step();
     benchmark::DoNotOptimize(e_s0::vdc(n, 1));
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   state.counters["factorisations"] = benchmark::Counter(
       static_cast<double>(int2::ntriang(1) - before), benchmark::Counter::kAvgIterations);
   if (state.iterations() == 0) return;
-  const double with_defaults = seconds / static_cast<double>(state.iterations());
+  const double with_defaults = median_seconds_per_step(step);
   set_chatter(false);
-  const double chatter_off = best_seconds_per_step(step);
+  const double chatter_off = median_seconds_per_step(step);
   set_chatter(true);
+  state.counters["median_us"] = with_defaults * 1e6;
   state.counters["chatter_off_us"] = chatter_off * 1e6;
   report_floor_ratios(state, n, with_defaults, chatter_off);
 }

@@ -18,6 +18,7 @@
 #include <klu.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -28,6 +29,29 @@
 #include "model/int2.h"
 
 namespace wakro_bench {
+
+// Repetitions of every timed block that a ratio to the floor is formed from.
+inline constexpr int kRepetitions = 7;
+
+// Seconds per step of `step`: blocks of as many steps as make a block last at
+// least 2 ms (doubled from one step until one does), then kRepetitions such
+// blocks, the median of their times per step. Engine and floor figures are all
+// taken this way, so that their ratios compare the same statistic.
+template <class Step>
+double median_seconds_per_step(Step&& step) {
+  using clock = std::chrono::steady_clock;
+  std::int64_t steps = 1;
+  const auto block = [&step, &steps] {
+    const auto t0 = clock::now();
+    for (std::int64_t k = 0; k < steps; ++k) step();
+    return std::chrono::duration<double>(clock::now() - t0).count();
+  };
+  while (block() < 2e-3 && steps < (std::int64_t{1} << 24)) steps *= 2;
+  std::array<double, kRepetitions> per_step{};
+  for (double& t : per_step) t = block() / static_cast<double>(steps);
+  std::nth_element(per_step.begin(), per_step.begin() + kRepetitions / 2, per_step.end());
+  return per_step[kRepetitions / 2];
+}
 
 class Floor {
  public:
@@ -90,20 +114,10 @@ class Floor {
     }
   }
 
-  // The best time per step in seconds over a few blocks of steps of at least
-  // a few milliseconds each.
+  // The time per step in seconds, measured as every engine figure beside it is
+  // (median_seconds_per_step).
   double seconds_per_step(bool refactor) {
-    using clock = std::chrono::steady_clock;
-    double best = std::numeric_limits<double>::max();
-    std::int64_t steps = 16;
-    for (int block = 0; block < 7; ++block) {
-      const auto t0 = clock::now();
-      for (std::int64_t k = 0; k < steps; ++k) step(refactor);
-      const double s = std::chrono::duration<double>(clock::now() - t0).count();
-      best = std::min(best, s / static_cast<double>(steps));
-      if (s < 5e-3) steps *= 4;
-    }
-    return best;
+    return median_seconds_per_step([this, refactor] { step(refactor); });
   }
 
   double voltage(std::int32_t node) const { return x_[static_cast<std::size_t>(node - 1)]; }
@@ -165,7 +179,8 @@ class Floor {
 };
 
 // The engine's time per step as a multiple of the floor's, both measured on the
-// network the benchmark built: "x_floor" against the floor step that solves only,
+// network the benchmark built and both medians of kRepetitions blocks
+// (median_seconds_per_step): "x_floor" against the floor step that solves only,
 // "x_floor_refactor" against the floor step with one klu_refactor; with a
 // chatter-off time, "x_floor_chatter_off" and "x_floor_refactor_chatter_off".
 inline void report_floor_ratios(benchmark::State& state, std::int32_t n, double engine_seconds,

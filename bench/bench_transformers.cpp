@@ -146,7 +146,7 @@ void run(benchmark::State& state, std::int32_t nss, std::int32_t per_ss, bool wi
   state.counters["units"] = with_units ? nss * per_ss : 0;
   if (state.iterations() > 0) {  // beside it: chatter detection and removal off
     wakro_bench::set_chatter(false);
-    state.counters["chatter_off_ns"] = 1e9 * wakro_bench::best_seconds_per_step([nss] { step(nss); });
+    state.counters["chatter_off_ns"] = 1e9 * wakro_bench::median_seconds_per_step([nss] { step(nss); });
     wakro_bench::set_chatter(true);
   }
   release_case();

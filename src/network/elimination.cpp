@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,15 +58,20 @@ void load_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
   for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) w[ucol(k, ss)] = rdc(r, ucol(k, ss));
 }
 
-// w back into row r of rdc, and cleared.
-void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
+// w back into row r of rdc, and cleared; with `pack`, into the list-ordered copy
+// of the factors as well (packed_factors.h).
+void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w,
+               PackedFactors* pack) {
   using namespace sparse;
+  double* const lower = pack != nullptr ? pack->lower.data() - 1 : nullptr;
   for (std::int32_t k = lbegin(r, ss); k <= lend(r, ss); ++k) {
     const std::int32_t c = lcol(k, ss);
     rdc(r, c) = w[c];
+    if (lower != nullptr) lower[k] = w[c];
     w[c] = 0.0;
   }
   rdc(r, r) = w[r];
+  if (pack != nullptr) pack->pivot[static_cast<std::size_t>(r - 1)] = w[r];
   w[r] = 0.0;
   for (std::int32_t k = ubegin(r, ss); k <= uend(r, ss); ++k) {
     const std::int32_t c = ucol(k, ss);
@@ -74,12 +81,12 @@ void store_row(std::int32_t ss, std::int32_t r, e_s0::RealView rdc, double* w) {
 }
 
 // Row r (in w) updated by every earlier row q in its lower list, q ascending and
-// its upper list in order: the factors of a row from m on are read from `upper`,
-// those of an earlier row from rdc. The symbolic fill puts every column a row q
+// its upper list in order: the factors of a row from `first` on are read from
+// `upper` (by position in UCOL), those of an earlier row from rdc. The symbolic fill puts every column a row q
 // reaches in row r's lists. A row q changes the diagonal once at most: a
 // diagonal that an update takes below kCancellation of its value before it is
 // flagged as cancelled.
-void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView rdc, double* w,
+void update_row(std::int32_t ss, std::int32_t r, std::int32_t first, e_s0::RealView rdc, double* w,
                 const double* upper) {
   using namespace sparse;
   const std::int32_t* const uc = &ucol(1, ss) - 1;
@@ -89,14 +96,14 @@ void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView 
     const double l_rq = w[q];
     const std::int32_t b = ubegin(q, ss);
     const std::int32_t e = uend(q, ss);
-    if (q >= m && b <= e && uc[e] - uc[b] == e - b) {
+    if (q >= first && b <= e && uc[e] - uc[b] == e - b) {
       // The list is a run of consecutive columns (ascending, no repeats): the
       // same operations on contiguous memory, which vectorise.
       double* const wc = w + uc[b];
       const double* const u = upper + b;
       const std::int32_t len = e - b + 1;
       for (std::int32_t j = 0; j < len; ++j) wc[j] -= u[j] * l_rq;
-    } else if (q >= m) {
+    } else if (q >= first) {
       for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= upper[kc] * l_rq;
     } else {
       for (std::int32_t kc = b; kc <= e; ++kc) w[uc[kc]] -= rdc(q, uc[kc]) * l_rq;
@@ -108,37 +115,130 @@ void update_row(std::int32_t ss, std::int32_t r, std::int32_t m, e_s0::RealView 
 
 }  // namespace
 
-void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
+void pattern_entries(e_s0::FillView pattern, std::int32_t first, std::int32_t n,
+                     std::vector<std::int32_t>& rows, std::vector<std::int32_t>& cols) {
+  rows.clear();
+  cols.clear();
+  if (first > n) return;
+  const std::size_t count = static_cast<std::size_t>(n - first + 1);
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const bool* const c = &pattern(first, j);
+    std::size_t k = 0;
+    while (k < count) {
+      if (k + 8 <= count) {
+        std::uint64_t word;
+        std::memcpy(&word, c + k, sizeof word);
+        if (word == 0) {
+          k += 8;
+          continue;
+        }
+      }
+      const std::size_t stop = std::min(count, k + 8);
+      for (; k < stop; ++k) {
+        if (!c[k]) continue;
+        const std::int32_t i = first + static_cast<std::int32_t>(k);
+        if (i == j) continue;
+        rows.push_back(i);
+        cols.push_back(j);
+      }
+    }
+  }
+}
+
+namespace {
+
+// Workspace of build_index_lists, kept between calls (grown only when a
+// subsystem needs more): the pattern of the rows listed, by row (entries of row
+// i at at[start[i - first] ..]), a mark per column (the row last marked in), the
+// lower columns of the row in hand still to meet (a heap, smallest on top) and
+// its upper columns.
+struct ListWorkspace {
+  std::vector<std::int32_t> entry_row;
+  std::vector<std::int32_t> entry_col;
+  std::vector<std::int32_t> start;
+  std::vector<std::int32_t> at;
+  std::vector<std::int32_t> mark;
+  std::vector<std::int32_t> pending;
+  std::vector<std::int32_t> upper;
+};
+
+ListWorkspace& list_workspace() {
+  static ListWorkspace w;
+  return w;
+}
+
+// The entries of temfil in rows first..n, left by row, each row's columns
+// ascending.
+void read_pattern(std::int32_t first, std::int32_t n, e_s0::FillView temfil, ListWorkspace& w) {
+  pattern_entries(temfil, first, n, w.entry_row, w.entry_col);
+  const std::size_t rows = static_cast<std::size_t>(n - first + 1);
+  // By row, stably (columns stay ascending).
+  w.start.assign(rows + 1, 0);
+  for (const std::int32_t i : w.entry_row) ++w.start[static_cast<std::size_t>(i - first) + 1];
+  for (std::size_t r = 1; r <= rows; ++r) w.start[r] += w.start[r - 1];
+  w.at.resize(w.entry_col.size());
+  w.pending.assign(w.start.begin(), w.start.end() - 1);  // next free place by row
+  for (std::size_t k = 0; k < w.entry_col.size(); ++k) {
+    const std::size_t r = static_cast<std::size_t>(w.entry_row[k] - first);
+    w.at[static_cast<std::size_t>(w.pending[r]++)] = w.entry_col[k];
+  }
+}
+
+}  // namespace
+
+void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil, std::int32_t first) {
   using namespace sparse;
   const std::int32_t capacity = std::min(lcol.extent(1), ucol.extent(1));
-  std::int64_t nl = 0;
-  std::int64_t nu = 0;
-  for (std::int32_t r = 1; r <= n; ++r) {
-    // Step 1: the lists of row r (its fill was added when row r-1 was listed).
+  first = std::clamp(first, 1, std::max(n, 1));
+  // The rows before first keep their lists: they continue from their ends.
+  std::int64_t nl = first > 1 ? lend(first - 1, ss) : 0;
+  std::int64_t nu = first > 1 ? uend(first - 1, ss) : 0;
+  ListWorkspace& w = list_workspace();
+  if (n >= first) read_pattern(first, n, temfil, w);
+  if (w.mark.size() < static_cast<std::size_t>(n) + 1) w.mark.resize(static_cast<std::size_t>(n) + 1);
+  std::fill(w.mark.begin(), w.mark.begin() + n + 1, 0);
+  const auto later = std::greater<std::int32_t>();
+  for (std::int32_t r = first; r <= n; ++r) {
+    // The pattern of row r with its symbolic fill: the rows q it meets, in
+    // ascending order so that fill found on the way is met too, each bring the
+    // columns of their upper lists. Every column is written into temfil.
+    w.pending.clear();
+    w.upper.clear();
+    const std::size_t row = static_cast<std::size_t>(r - first);
+    const auto take = [&w, r, later](std::int32_t c) {
+      if (w.mark[static_cast<std::size_t>(c)] == r) return;
+      w.mark[static_cast<std::size_t>(c)] = r;
+      if (c < r) {
+        w.pending.push_back(c);
+        std::push_heap(w.pending.begin(), w.pending.end(), later);
+      } else if (c > r) {
+        w.upper.push_back(c);
+      }
+    };
+    for (std::int32_t k = w.start[row]; k < w.start[row + 1]; ++k) take(w.at[static_cast<std::size_t>(k)]);
+    lbegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl + 1, capacity + 1));
+    while (!w.pending.empty()) {
+      std::pop_heap(w.pending.begin(), w.pending.end(), later);
+      const std::int32_t q = w.pending.back();
+      w.pending.pop_back();
+      ++nl;
+      if (nl <= capacity) lcol(static_cast<std::int32_t>(nl), ss) = q;
+      for (std::int32_t kc = ubegin(q, ss); kc <= uend(q, ss); ++kc) {
+        const std::int32_t c = ucol(kc, ss);
+        temfil(r, c) = true;
+        take(c);
+      }
+    }
+    lend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl, capacity));
+    std::sort(w.upper.begin(), w.upper.end());
     ubegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nu + 1, capacity + 1));
-    for (std::int32_t c = r + 1; c <= n; ++c) {
-      if (!temfil(r, c)) continue;
+    for (const std::int32_t c : w.upper) {
       ++nu;
       if (nu <= capacity) ucol(static_cast<std::int32_t>(nu), ss) = c;
     }
     uend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nu, capacity));
-    lbegin(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl + 1, capacity + 1));
-    for (std::int32_t c = 1; c < r; ++c) {
-      if (!temfil(r, c)) continue;
-      ++nl;
-      if (nl <= capacity) lcol(static_cast<std::int32_t>(nl), ss) = c;
-    }
-    lend(r, ss) = static_cast<std::int32_t>(std::min<std::int64_t>(nl, capacity));
-    if (r == n) break;
-    // Step 2: symbolic fill of row r+1 from the upper lists of the rows it meets,
-    // in ascending order so that fill found on the way is met too.
-    const std::int32_t next = r + 1;
-    for (std::int32_t q = 1; q < next; ++q) {
-      if (!temfil(next, q)) continue;
-      for (std::int32_t kc = ubegin(q, ss); kc <= uend(q, ss); ++kc) temfil(next, ucol(kc, ss)) = true;
-    }
   }
-  // Step 3: the size the lists need, recorded for the dimension report.
+  // The size the lists need, recorded for the dimension report.
   const std::int64_t need = std::max(nl, nu) + 1;
   const std::int32_t need32 = static_cast<std::int32_t>(std::min<std::int64_t>(need, INT32_MAX));
   ndde::e_ndim(dim::sparsity) = std::max(ndde::e_ndim(dim::sparsity), need32);
@@ -151,22 +251,25 @@ void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil) {
   }
 }
 
-void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc) {
+void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                    PackedFactors* pack) {
   using namespace sparse;
   // Each row is gathered once into a contiguous workspace, updated there by the
-  // rows before it (their upper factors, for the rows of this call, packed in
-  // list order), pivoted and scaled, and written back: the dense matrix is
-  // touched once per entry of a row instead of twice per operation on it. The
-  // operations and their order are those of a row-by-row elimination in place.
+  // rows before it (their upper factors packed in list order: those of the rows
+  // of this call, and with `pack` those of every row), pivoted and scaled, and
+  // written back: the dense matrix is touched once per entry of a row instead of
+  // twice per operation on it. The operations and their order are those of a
+  // row-by-row elimination in place.
   RowWorkspace& ws = workspace(n, uend(n, ss));
   double* const w = ws.row.data();
-  double* const upper = ws.upper.data();
+  double* const upper = pack != nullptr ? pack->upper.data() - 1 : ws.upper.data();
+  const std::int32_t first = pack != nullptr ? 1 : m;
   for (std::int32_t r = m; r <= n; ++r) {
     load_row(ss, r, rdc, w);
-    if (r > 1) update_row(ss, r, m, rdc, w, upper);
+    if (r > 1) update_row(ss, r, first, rdc, w, upper);
     const double pivot = w[r];
     if (std::abs(pivot) < kZeroPivot) {
-      store_row(ss, r, rdc, w);
+      store_row(ss, r, rdc, w, nullptr);
       singular(r, ss);
     }
     const double inv = 1.0 / pivot;
@@ -176,7 +279,7 @@ void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealV
       w[c] *= inv;
       upper[kc] = w[c];
     }
-    store_row(ss, r, rdc, w);
+    store_row(ss, r, rdc, w, pack);
   }
 }
 

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/constants.h"
 #include "model/e_s0.h"
+#include "network/packed_factors.h"
 
 namespace wakro {
 
@@ -16,13 +18,26 @@ inline constexpr double kZeroPivot = wakro::kTiny;
 // adding the symbolic fill row by row. Leaves sparse::lbegin/lend/lcol and
 // ubegin/uend/ucol of ss and the fill in temfil; records the needed SPARSITY
 // size in ndde::e_ndim(dim::sparsity) and ends the run when the lists do not fit.
-void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil);
+// Rows before `first` keep the lists they have (their pattern in temfil is the one
+// they were made from); only rows first..n of temfil are read, along its
+// columns, and the work is that of reading them and of their entries.
+void build_index_lists(std::int32_t ss, std::int32_t n, e_s0::FillView temfil,
+                       std::int32_t first = 1);
+
+// The off-diagonal positions (rows(k), cols(k)) set in rows first..n of the
+// pattern (columns 1..n), column by column, rows ascending: read along the
+// contiguous columns, eight entries at a time where they are all empty.
+void pattern_entries(e_s0::FillView pattern, std::int32_t first, std::int32_t n,
+                     std::vector<std::int32_t>& rows, std::vector<std::int32_t>& cols);
 
 // Factorises rows m..n of rdc in place over the index lists: the diagonal takes
 // 1/pivot, the upper part the row of U times 1/pivot, the lower part the
 // multipliers. Flags cancelled diagonals in int2::nilltr; a pivot below 1e-20
-// ends the run with the singularity report.
-void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc);
+// ends the run with the singularity report. pack (or nullptr): the list-ordered
+// copy of the factors, holding rows 1..m-1 as rdc does; the rows factorised are
+// written into it too, and the earlier rows read from it.
+void eliminate_from(std::int32_t ss, std::int32_t m, std::int32_t n, e_s0::RealView rdc,
+                    PackedFactors* pack);
 
 // The first row (1..n) at which eliminate_from would stop for a vanishing pivot,
 // 0 when it would factorise the whole matrix: the same arithmetic in the same

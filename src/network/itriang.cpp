@@ -327,14 +327,34 @@ void itriang(std::int32_t ss) {
         e_s8::mxinv(ss) = m = 1;
       }
 
+      // A grown pattern of a subsystem in the numbered order on the own
+      // elimination (no ideal branch or MNA element): whether it is ordered now is
+      // decided, and its lists made again from row m, before the assembly, which
+      // then writes only the positions of the new lists.
+      bool planned = false;
+      bool lists_made = false;
+      if (grown && !ordered && !int3::use_klu(ss) && int2::ntriang(ss) > 0 && !e_s1::firststep &&
+          !e_s0::idealss(ss) && nmna == 0 && order == n && !fresh) {
+        if (may_order) {
+          ordered = wakro::plan_ordered_elimination(ss, n, temfil);
+          planned = true;
+        }
+        if (!ordered) {
+          wakro::drop_ordered_elimination(ss);
+          wakro::build_index_lists(ss, n, temfil, m);
+          lists_made = true;
+        }
+      }
+
       // Step 7: assemble. On the own elimination, after a factorisation whose
-      // lists hold the rows' pattern (nothing grew; no ideal branch or MNA element
-      // rewrites rows or lists), only the listed positions of each row are
-      // written. On the sparse path the same condition lets the rows be written
-      // over the sparse solver's stored pattern.
+      // lists hold the rows' pattern (nothing grew, or the lists were just made
+      // again; no ideal branch or MNA element rewrites rows or lists), only the
+      // listed positions of each row are written. On the sparse path the same
+      // condition lets the rows be written over the sparse solver's stored
+      // pattern.
       // (A sparse-solver subsystem here with its changes known found a change
       // outside the stored pattern: its rows are packed from the masks.)
-      const bool listed = !grown && int2::ntriang(ss) > 0 && !e_s1::firststep &&
+      const bool listed = (!grown || lists_made) && int2::ntriang(ss) > 0 && !e_s1::firststep &&
                           !e_s0::idealss(ss) && nmna == 0 && order == n &&
                           !(known && int3::use_klu(ss)) && !fresh;
       // A subsystem in a fill-reducing order takes such rows straight into its
@@ -367,21 +387,25 @@ void itriang(std::int32_t ss) {
         // Step 10: own elimination.
         const std::int32_t big_n = mna::enable_mna ? std::max(order, n) : n;
         const bool new_lists = int2::ntriang(ss) == 0 || e_s0::idealss(ss) || grown || fresh;
-        if (new_lists && may_order) ordered = wakro::plan_ordered_elimination(ss, big_n, temfil);
+        if (new_lists && may_order && !planned)
+          ordered = wakro::plan_ordered_elimination(ss, big_n, temfil);
         if (straight) {
           // factorised by assemble_ordered
         } else if (ordered) {
           wakro::eliminate_ordered(ss, rdc);  // a new plan: every row assembled
         } else {
           wakro::drop_ordered_elimination(ss);
-          if (new_lists) wakro::build_index_lists(ss, big_n, temfil);
-          wakro::eliminate_from(ss, m, big_n, rdc);
-          // The substitution's copy of the factors (ideal branches and MNA
-          // elements may rewrite rows before m: every row is copied then).
-          wakro::note_factorisation(ss, m, new_lists || e_s0::idealss(ss) || nmna > 0);
+          if (new_lists && !lists_made) wakro::build_index_lists(ss, big_n, temfil);
+          // The substitution's copy of the factors, written by the elimination
+          // (ideal branches and MNA elements may rewrite rows before m: they are
+          // taken from rdc then).
+          wakro::PackedFactors* pack = wakro::factors_to_pack(
+              ss, m, big_n, new_lists || e_s0::idealss(ss) || nmna > 0, rdc);
+          wakro::eliminate_from(ss, m, big_n, rdc, pack);
         }
         temp1::stabck(ss) = true;
         ++int2::ntriang(ss);
+        wakro::note_factorisation(ss);  // the copy holds this factorisation
         e_s8::mxinv(ss) = big_n + 1;
       }
     }

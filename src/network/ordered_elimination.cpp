@@ -131,13 +131,14 @@ void symmetric_pattern(Index n, e_s0::FillView temfil, Vec& ptr, Vec& col) {
   Vec count(static_cast<std::size_t>(n) + 1, 0);
   // Column by column (the storage order): entry (i, j) and its mirror.
   std::vector<std::vector<Index>> rows(static_cast<std::size_t>(n));
-  for (Index j = 1; j <= n; ++j) {
-    const bool* c = &temfil(1, j);
-    for (Index i = 1; i <= n; ++i) {
-      if (!c[i - 1] || i == j) continue;
-      rows[static_cast<std::size_t>(i - 1)].push_back(j - 1);
-      rows[static_cast<std::size_t>(j - 1)].push_back(i - 1);
-    }
+  std::vector<std::int32_t> at_row;
+  std::vector<std::int32_t> at_col;
+  pattern_entries(temfil, 1, n, at_row, at_col);
+  for (std::size_t k = 0; k < at_row.size(); ++k) {
+    const Index i = at_row[k];
+    const Index j = at_col[k];
+    rows[static_cast<std::size_t>(i - 1)].push_back(j - 1);
+    rows[static_cast<std::size_t>(j - 1)].push_back(i - 1);
   }
   ptr.assign(static_cast<std::size_t>(n) + 1, 0);
   col.clear();

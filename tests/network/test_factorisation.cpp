@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/sparse.h"
+#include "network/packed_factors.h"
 #include "net_fixture.h"
 
 namespace {
@@ -455,6 +456,42 @@ TEST_F(PatternGrowth, NewCouplingAfterTheFirstFactorisationIsNotLost) {
   EXPECT_EQ(e_s8::mxinv(1), 4);
 }
 
+// A coupling between nodes 3 and 4 of a chain 1-2-3 (1 ohm each, 1 ohm to ground
+// at every node) comes after the first factorisation, with a factorisation from
+// node 3: only rows 3 and 4 are listed again (row 1 keeps its lists, even where
+// its pattern row holds an entry they lack) and the solution is the new one.
+TEST_F(PatternGrowth, ACouplingInTheLastRowsListsThoseRowsOnly) {
+  size(4, 7);
+  for (std::int32_t k = 1; k <= 4; ++k) add_branch(1, k, 0, 1.0, 0.0, 0.0);
+  add_branch(1, 1, 2, 1.0, 0.0, 0.0);
+  add_branch(1, 2, 3, 1.0, 0.0, 0.0);
+  e_s0::enabccin(3, 1) = true;
+  model_ = [] { e_s0::ccin(3, 1) = 3.0; };
+  start_run(4);
+  step();
+  // Node 3: 1 ohm to ground and 1 + (1 || 2) ohm through node 2: 3 / 1.6 kV.
+  EXPECT_DOUBLE_EQ(v(3), 1.875);
+  e_s0::RealView gm = e_s0::assign_gm_ptr(1);
+  e_s0::FillView filled = e_s0::assign_filled_ptr(1);
+  e_s0::FillView temfil = e_s0::assign_temfil_ptr(1);
+  filled(3, 4) = filled(4, 3) = true;
+  gm(3, 4) = gm(4, 3) = 1.0;
+  gm(3, 3) += 1.0;
+  gm(4, 4) += 1.0;
+  temfil(1, 4) = true;  // not read again: a full listing would take it
+  e_s8::mxinv(1) = 3;
+  step();
+  using namespace sparse;
+  EXPECT_EQ(uend(1, 1) - ubegin(1, 1), 0);  // column 2 alone
+  EXPECT_EQ(ucol(ubegin(3, 1), 1), 4);
+  EXPECT_EQ(uend(3, 1), ubegin(3, 1));
+  EXPECT_EQ(lcol(lbegin(4, 1), 1), 3);
+  EXPECT_EQ(lend(4, 1), lbegin(4, 1));
+  // Node 3 also meets 2 ohm through node 4: G = 1 + 3/5 + 1/2 = 2.1 S.
+  EXPECT_NEAR(v(3), 3.0 / 2.1, 1e-14);
+  EXPECT_NEAR(v(4), 1.5 / 2.1, 1e-14);
+}
+
 }  // namespace
 
 namespace {
@@ -484,24 +521,39 @@ class GridFactors : public Factorisation {
     std::vector<double> out;
     for (std::int32_t n = 0; n < nsteps; ++n) {
       step();
+      // The substitution's copy of the factors holds the step's factorisation.
+      if (wakro::packed_factors(1, 30) == nullptr) ++unpacked_;
       for (std::int32_t k = 1; k <= 30; ++k) out.push_back(v(k));
     }
     return out;
   }
+  std::int32_t unpacked_ = 0;
 };
 
 // The factors in the working matrix multiply back to the conductance matrix
 // (lower part with the pivots, times the unit upper part), and a re-factorisation
 // from row 20 leaves, step for step, the voltages of one from row 1, bit for bit.
+// After every factorisation the substitution reads the factors copied in list
+// order, entry for entry those of the working matrix.
 TEST_F(GridFactors, FactorsMultiplyBackAndPartialEqualsFull) {
   const std::vector<double> full = run(true, 6);
   release_all_and_reset();
   const std::vector<double> partial = run(false, 6);
   ASSERT_EQ(partial.size(), full.size());
   for (std::size_t k = 0; k < full.size(); ++k) EXPECT_EQ(partial[k], full[k]) << k;
+  EXPECT_EQ(unpacked_, 0);
 
   const std::int32_t n = 30;
   const e_s0::RealView rdc = e_s0::assign_rdc_ptr(1);
+  const wakro::PackedFactors* packed = wakro::packed_factors(1, n);
+  ASSERT_NE(packed, nullptr);
+  for (std::int32_t r = 1; r <= n; ++r) {
+    EXPECT_EQ(packed->pivot[r - 1], rdc(r, r)) << r;
+    for (std::int32_t k = sparse::lbegin(r, 1); k <= sparse::lend(r, 1); ++k)
+      EXPECT_EQ(packed->lower[k - 1], rdc(r, sparse::lcol(k, 1))) << r;
+    for (std::int32_t k = sparse::ubegin(r, 1); k <= sparse::uend(r, 1); ++k)
+      EXPECT_EQ(packed->upper[k - 1], rdc(r, sparse::ucol(k, 1))) << r;
+  }
   const auto gm = e_s0::assign_gm_ptr(1);
   const auto filled = e_s0::assign_filled_ptr(1);
   // Dense L (with the pivots on its diagonal) and unit U from the lists.

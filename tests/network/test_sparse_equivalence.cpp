@@ -137,6 +137,28 @@ TEST_F(Equivalence, FillInAndACouplingAddedDuringTheRun) {
         };
       },
       12, 5);
+  // A 120-node ladder, large enough to be offered a fill-reducing order and kept
+  // in its own (no order fills it less), gains couplings at its first rows and
+  // then in its middle: its lists are made again before the rows are assembled.
+  expect_same(
+      [&] {
+        size(120, 240);
+        for (std::int32_t k = 1; k <= 120; ++k) {
+          add_branch(1, k, 0, 20.0, 0.01, 0.0);
+          if (k < 120) add_branch(1, k, k + 1, 1.0, 0.001, 0.0);
+        }
+        e_s0::enabccin(1, 1) = true;
+        model_ = [] {
+          e_s0::ccin(1, 1) = 3.0;
+          if (ctrl::iii != 4 && ctrl::iii != 8) return;
+          const double y[] = {0.3, -0.3, 0.3};
+          const std::int32_t from = ctrl::iii == 4 ? 2 : 60;
+          const std::int32_t nodes[] = {from, from + 2};
+          wakro::stamp_admittance("TEST", 1, nodes, wakro::SymmetricAdmittance::packed(y, 2),
+                                  wakro::AdmittanceMeaning::nodal);
+        };
+      },
+      12, 120);
 }
 
 // A 30-node mesh (6 x 5 grid of 1..3 ohm resistors and inductors to ground) with a
