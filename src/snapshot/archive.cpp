@@ -758,6 +758,9 @@ void eni_ports() {
 namespace {
 
 constexpr std::string_view kChatterLabel = "!*** CHATTER REMOVAL STATE";
+// A chatter counter restarts once its swings pass 5 either way (chatter_count):
+// it never leaves -8..8.
+constexpr std::int32_t kChatterCountBound = 8;
 
 // The chatter-removal state of every subsystem: its pending chatter step, and
 // the counters and report flags of its node voltages and branch currents. A
@@ -791,10 +794,17 @@ void chatter_block(A& ar) {
     const std::int32_t n = e_s0::mbus(ss), nb = int2::insb(ss);
     if (n > 0) {
       ar.i15(n, [&](std::int64_t k) -> std::int32_t& { return clvi::icntv(k, ss); });
+      if constexpr (A::reading)
+        for (std::int32_t k = 1; k <= n; ++k)
+          check_range(item("chatter counter of node", k), clvi::icntv(k, ss), -kChatterCountBound, kChatterCountBound);
       ar.l80(n, [&](std::int64_t k) -> bool& { return clvi::nchat_rep(k, ss); });
     }
     if (nb > 0) {
       ar.i15(nb, [&](std::int64_t k) -> std::int32_t& { return clvi::icntbr(k, ss); });
+      if constexpr (A::reading)
+        for (std::int32_t k = 1; k <= nb; ++k)
+          check_range(item("chatter counter of branch", k), clvi::icntbr(k, ss), -kChatterCountBound,
+                      kChatterCountBound);
       ar.l80(nb, [&](std::int64_t k) -> bool& { return clvi::brchat_rep(k, ss); });
     }
   }

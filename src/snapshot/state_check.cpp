@@ -20,6 +20,7 @@
 #include "model/int2.h"
 #include "model/mna.h"
 #include "model/ndde.h"
+#include "model/quolbv3.h"
 #include "snapshot/snapshot.h"
 
 namespace wakro::snapshot {
@@ -138,12 +139,17 @@ void directory_row(std::int32_t l) {
   check_range("model of " + row, model, kNoModel, static_cast<std::int32_t>(LineModel::mfdtd));
   check_range("ENI role of " + row, col(kRole), kOrdinary, kClientEnd);
   check_count("conductors of " + row, col(kConductors), ndde::nd_conductors());
+  // An ENI client end, and only it, has no model of its own.
+  if ((model == kNoModel) != (col(kRole) == kClientEnd)) refuse("ENI role of " + row, col(kRole), kClientEnd, kClientEnd);
   if (model != kNoModel) {
     const bool modal = model <= static_cast<std::int32_t>(LineModel::fredep);
     const bool phase = model == static_cast<std::int32_t>(LineModel::frephase);
     const std::int32_t lines = modal ? e_s7::line : phase ? e_s7ph::lineph : e_s7mfd::linemfd;
     const std::int32_t conductors = modal ? e_s7::nlmodeu : phase ? e_s7ph::nlmodeuph : ndde::nd54;
-    check_range("line of " + row, col(kModelLine), 1, lines);
+    const std::int32_t l = col(kModelLine);
+    check_range("line of " + row, l, 1, lines);
+    const std::int32_t own = modal ? e_s7::mode(l) : phase ? e_s7ph::modeph(l) : e_s7mfd::modemfd(l);
+    check_range("conductors of " + row, col(kConductors), own, own);
     check_range("conductor offset of " + row, col(kModeOffset), 0, conductors - col(kConductors));
   }
   const std::int32_t sends = ndde::e_ndim(dim::cscs), receives = ndde::e_ndim(dim::cscr);
@@ -190,6 +196,16 @@ void mna_records() {
     check_range(item("element of MNA declaration", k), mna::mnads(k).element, 0, mna::no_mna);
 }
 
+// Step 6: the page maps, whose entries the case's model code takes as
+// subsystem, count and node numbers.
+void page_maps() {
+  const std::int32_t largest = std::max(ndde::nd1, ndde::nd2);
+  for (std::int32_t k = 1; k <= ndde::e_ndim(dim::nnodes); ++k)
+    check_range(item("page map entry", k), quolbv3::node(k), 0, largest);
+  for (std::int32_t k = 1; k <= ndde::e_ndim(dim::subsyspage); ++k)
+    check_range(item("page subsystem entry", k), quolbv3::subs(k), 0, ndde::nd2);
+}
+
 }  // namespace
 
 void check_restored_state() {
@@ -198,6 +214,7 @@ void check_restored_state() {
   lines();
   directory();
   mna_records();
+  page_maps();
 }
 
 }  // namespace wakro::snapshot
