@@ -9,6 +9,7 @@
 #include <limits>
 #include <sstream>
 #include <string_view>
+#include <tuple>
 #include <variant>
 
 #include "diag/console.h"
@@ -721,6 +722,22 @@ void resize_channels(std::int32_t value) {
 
 }  // namespace
 
+namespace {
+
+// The channel lists the map gave name channels of the case.
+void check_channel_lists(const std::string& map) {
+  const std::int32_t channels = ndde::e_ndim(dim::pgbs);
+  for (auto [list, count, key] : {std::tuple{&outppp::mpgbi, outppp::mplt, "MPGBS"},
+                                  std::tuple{&outppp::ipgbi, outppp::iplt, "IPGBS"}})
+    for (std::int32_t k = 1; k <= count; ++k)
+      if ((*list)(k) < 1 || (*list)(k) > channels)
+        refuse_text("WAKRO: Snapshot value out of range: " + item("channel", k) + " of " + key + " = " +
+                        std::to_string((*list)(k)) + " (1 to " + std::to_string(channels) + ")",
+                    "UPDATE_MAP", map);
+}
+
+}  // namespace
+
 void update_from_map() {
   using ndde::e_ndim;
   // 1-2. "MAP_UPDATE:" and the map file's name (a raw line: names may hold blanks).
@@ -741,7 +758,7 @@ void update_from_map() {
   // 3. The map file on the next unit; a missing one leaves the snapshot's own.
   // A name that is not a file (a device, a folder) is no map.
   if (exists_but_not_a_file(map))
-    refuse_text("WAKRO: The snapshot's map file is not a regular file: " + map, "UPDATE_MAP");
+    refuse_text("WAKRO: The snapshot's map file is not a regular file: " + map, "UPDATE_MAP", map);
   if (std::FILE* f = std::fopen(map.c_str(), "r")) {
     std::fclose(f);
   } else {
@@ -805,7 +822,7 @@ void update_from_map() {
       if (!(std::abs(step - e_s1::delt) <= 1e-9 * e_s1::delt)) {
         close_map();
         refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + std::string(trim(v.view())),
-                    "UPDATE_MAP");
+                    "UPDATE_MAP", map);
       }
     } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
@@ -838,6 +855,7 @@ void update_from_map() {
       wakro_datastruct();
       close_map();
       (void)snap_unit;
+      check_channel_lists(map);
       return;
     } else {
       wakro_nextkey();

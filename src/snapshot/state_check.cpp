@@ -25,9 +25,10 @@
 
 namespace wakro::snapshot {
 
-[[noreturn]] void refuse_text(const std::string& text, std::string_view tag) {
+[[noreturn]] void refuse_text(const std::string& text, std::string_view tag, std::string_view map) {
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), text);
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, "Snapshot file: " + snapshot_path());
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                map.empty() ? "Snapshot file: " + snapshot_path() : "Map file: " + std::string(map));
   wakro_quit(tag, 0);
 }
 

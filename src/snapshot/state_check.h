@@ -30,8 +30,9 @@ inline void check_range(std::string_view record, std::int64_t value, std::int64_
 // A count: "WAKRO: Snapshot count out of range: <record> = <value> (at most
 // <high>)" when it lies outside 0..high.
 void check_count(std::string_view record, std::int64_t value, std::int64_t high, std::string_view tag = "READSNP");
-// A refusal of another kind: the text, then the file name. Never returns.
-[[noreturn]] void refuse_text(const std::string& text, std::string_view tag = "READSNP");
+// A refusal of another kind: the text, then the file name (the snapshot's, or
+// the map file given). Never returns.
+[[noreturn]] void refuse_text(const std::string& text, std::string_view tag = "READSNP", std::string_view map = {});
 // "<what> <k>" (for records: "branch 3", "line 2").
 std::string item(std::string_view what, std::int64_t k);
 
