@@ -17,6 +17,7 @@
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
+#include "model/e_s8.h"
 #include "model/int2.h"
 #include "model/mna.h"
 #include "model/ndde.h"
@@ -59,10 +60,15 @@ void check_node(std::string_view record, std::int64_t node, std::int32_t ss) {
 
 void check_subsystem(std::string_view record, std::int64_t ss) { check_range(record, ss, 1, int2::nmat); }
 
-// Step 1: the branch ends and transformer count of each subsystem.
+// Step 1: the start row, the transformer count and the branch ends of each
+// subsystem.
 void subsystems() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     check_count(of_subsystem("transformers", ss), e_s5::numt(ss), e_s5::jset);
+    // The start row of the next factorisation: a row of the matrix (with its
+    // MNA rows), or the one past its last when nothing changed.
+    const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
+    check_range(of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
