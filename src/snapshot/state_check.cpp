@@ -105,11 +105,20 @@ void line_ends(std::string_view what, std::int32_t l, std::int32_t ks, std::int3
 
 // Step 3: the lines of each model, their ends, ring pointers and delays.
 void lines() {
-  std::int64_t first = 0;
+  // The mode-domain lines: each mode of a line of finite length has a ring of
+  // at least one slot, and the lines' transformation matrices lie in the
+  // pooled terms.
+  std::int64_t first = 0, terms = 0;
   for (std::int32_t l = 1; l <= e_s7::line; ++l) {
-    line_ends("line", l, e_s7::kss(l), e_s7::mss(l), first, e_s7::mode(l), e_s7::knode, e_s7::mnode);
-    first += e_s7::mode(l);
+    const std::int32_t n = e_s7::mode(l);
+    line_ends("line", l, e_s7::kss(l), e_s7::mss(l), first, n, e_s7::knode, e_s7::mnode);
+    if (!e_s7::inflength(l))
+      for (std::int32_t c = 1; c <= n; ++c)
+        check_range(item("travelling-wave ring of line", l), e_s7::nt(first + c), 1, ndde::nd31);
+    first += n;
+    terms += std::int64_t{n} * n;
   }
+  check_count("transformation terms in use", terms, e_s7::ntermtu);
   using namespace e_s7ph;
   first = 0;
   for (std::int32_t l = 1; l <= lineph; ++l) {
