@@ -164,9 +164,16 @@ void directory_row(std::int32_t l) {
     const std::int32_t conductors = modal ? e_s7::nlmodeu : phase ? e_s7ph::nlmodeuph : ndde::nd54;
     const std::int32_t l = col(kModelLine);
     check_range("line of " + row, l, 1, lines);
-    const std::int32_t own = modal ? e_s7::mode(l) : phase ? e_s7ph::modeph(l) : e_s7mfd::modemfd(l);
-    check_range("conductors of " + row, col(kConductors), own, own);
-    check_range("conductor offset of " + row, col(kModeOffset), 0, conductors - col(kConductors));
+    auto conductors_of = [&](std::int32_t j) {
+      return modal ? e_s7::mode(j) : phase ? e_s7ph::modeph(j) : e_s7mfd::modemfd(j);
+    };
+    check_range("conductors of " + row, col(kConductors), conductors_of(l), conductors_of(l));
+    // The line's conductors follow those of the lines before it in its
+    // model's tables (the per-step walk takes each mode's ring in this order).
+    std::int64_t before = 0;
+    for (std::int32_t j = 1; j < l; ++j) before += conductors_of(j);
+    check_range("conductor offset of " + row, col(kModeOffset), before, before);
+    check_count("conductors of " + row, before + col(kConductors), conductors);
   }
   const std::int32_t sends = ndde::e_ndim(dim::cscs), receives = ndde::e_ndim(dim::cscr);
   for (auto [start, count, size] : {std::tuple{kSendingSends, kSendingSendCount, sends},
