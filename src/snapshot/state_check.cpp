@@ -7,7 +7,9 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "devices/voltage_sources.h"
 #include "lines/line_records.h"
+#include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
@@ -22,6 +24,7 @@
 #include "model/mna.h"
 #include "model/ndde.h"
 #include "model/quolbv3.h"
+#include "model/storage.h"
 #include "snapshot/snapshot.h"
 
 namespace wakro::snapshot {
@@ -60,6 +63,22 @@ void check_node(std::string_view record, std::int64_t node, std::int32_t ss) {
 
 void check_subsystem(std::string_view record, std::int64_t ss) { check_range(record, ss, 1, int2::nmat); }
 
+// A branch whose voltage a registered source model sets every step: the
+// model's record, which the network solution hands to it, names this branch
+// of this subsystem, and its reals lie in the real store.
+void source_record(std::int32_t ss, std::int32_t b) {
+  namespace vsrc = wakro::devices::layout::vsrc;
+  using storage::stori;
+  const std::int32_t t = branches::thisbr(b, ss);
+  if (t < 1 || !stori.allocated() || t > stori.extent(1) - vsrc::kStoriSize + 1) return;
+  if (stori(t) != wakro::branch_code::registered_source) return;
+  const std::string rec = of_subsystem(item("source record of branch", b), ss);
+  check_range("subsystem in " + rec, stori(t + vsrc::kSs), ss, ss);
+  check_range("branch in " + rec, stori(t + vsrc::kBr), b, b);
+  const std::int32_t reals = storage::storf.allocated() ? storage::storf.extent(1) : 0;
+  check_range("first real of " + rec, stori(t + vsrc::kReal), 0, reals - vsrc::kStorfSize + 1);
+}
+
 // Step 1: the start row, the transformer count and the branch ends of each
 // subsystem.
 void subsystems() {
@@ -72,6 +91,7 @@ void subsystems() {
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
+      source_record(ss, b);
     }
   }
   // (The sparsity lists the file holds are not checked: the reader makes them
