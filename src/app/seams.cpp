@@ -1,5 +1,5 @@
 // Default seams: a fatal stop naming the service for every routine that each
-// case needs (and for a start from a snapshot, which cannot be served yet),
+// case needs (and for a start from a snapshot, without the snapshot room),
 // do-nothing routines for the services a case may lack, the
 // tandem-line reset, the dimension report of the input room and the command
 // reader.
