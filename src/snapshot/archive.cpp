@@ -337,7 +337,7 @@ void transformer_block(A& ar) {
     ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::ncb(i, t); });
     if constexpr (A::reading) {
       // The windings' subsystem and nodes index the subsystem matrices.
-      check_count("transformer subsystem", std::abs(e_s5tap::tss(t)), int2::nmat);
+      check_count("transformer subsystem", std::abs(std::int64_t{e_s5tap::tss(t)}), int2::nmat);
       for (std::int32_t i = 1; i <= w; ++i) {
         check_count("winding node", e_s5::mcb(i, t), ndde::nd1);
         check_count("winding node", e_s5::ncb(i, t), ndde::nd1);
