@@ -209,7 +209,16 @@ void directory_row(std::int32_t l) {
 // Step 4: the directory rows the per-step walk goes by, and the ENI client ends.
 void directory() {
   if (ndde::e_ndim(dim::tlines_total) <= 0) return;
-  for (std::int32_t l = 1; l <= e_s7::img; ++l) directory_row(l);
+  std::int32_t servers = 0, clients = 0;
+  for (std::int32_t l = 1; l <= e_s7::img; ++l) {
+    directory_row(l);
+    const std::int32_t role = e_s7::linemodel(l, wakro::lines::layout::directory::kRole);
+    servers += role == wakro::lines::kServerEnd ? 1 : 0;
+    clients += role == wakro::lines::kClientEnd ? 1 : 0;
+  }
+  // The ENI ends the rows name are the ones counted.
+  check_range("ENI server ends in the line directory", servers, e_s7eni::eni_server, e_s7eni::eni_server);
+  check_range("ENI client ends in the line directory", clients, e_s7eni::eni_client, e_s7eni::eni_client);
   for (std::int32_t c = 1; c <= e_s7eni::eni_client; ++c) {
     const std::int32_t ss = e_s7eni::eni_client_ss(c);
     check_subsystem(item("subsystem of ENI client end", c), ss);
