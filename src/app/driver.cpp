@@ -185,14 +185,14 @@ std::int32_t one_run(bool& version5, bool& gui) {
   return abort;
 }
 
-// Requests of the start-up dialogue and the command line that this engine
-// cannot serve yet are said once, before the first run, instead of being
+// Requests of the start-up dialogue and the command line that this program
+// cannot serve are said once, before the first run, instead of being
 // dropped in silence. An output record file that cannot be written falls back
 // to the legacy channel files, so the run's output is not lost.
 void report_unavailable_requests() {
   using wakro::ListLine;
   if (outppp::snpfil != 0 && !wakro::snapshot_writer_registered())
-    ListLine() << "WARNING: Snapshots are not available yet: no snapshot file will be written.";
+    ListLine() << "WARNING: No snapshot writer is plugged in: no snapshot file will be written.";
   if (fnames::iouttype == 1 && !wakro::record_file_available()) {
     fnames::iouttype = 0;
     if (outppp::outfil != 0)

@@ -82,13 +82,15 @@ void reset_subsystems() {
     // A run from a snapshot keeps the start row the snapshot holds: its
     // factors were made again from the restored matrices, and a factorisation
     // on its first step would solve that step as one after a change.
-    if (assorc::input.view() == "DATA") wakro::refactorise_from_first_row(s);
-    const std::int32_t nodes = e_s0::mbus.allocated() ? rows_of(clvi::icntv, e_s0::mbus(s)) : 0;
+    const bool from_data = assorc::input.view() == "DATA";
+    if (from_data) wakro::refactorise_from_first_row(s);
+    // The chatter counters too: the snapshot restored them.
+    const std::int32_t nodes = e_s0::mbus.allocated() && from_data ? rows_of(clvi::icntv, e_s0::mbus(s)) : 0;
     for (std::int32_t k = 1; k <= nodes; ++k) {
       clvi::icntv(k, s) = 0;
       clvi::nchat_rep(k, s) = true;
     }
-    const std::int32_t branches = int2::insb.allocated() ? rows_of(clvi::icntbr, int2::insb(s)) : 0;
+    const std::int32_t branches = int2::insb.allocated() && from_data ? rows_of(clvi::icntbr, int2::insb(s)) : 0;
     for (std::int32_t k = 1; k <= branches; ++k) {
       clvi::icntbr(k, s) = 0;
       clvi::brchat_rep(k, s) = true;

@@ -1,5 +1,5 @@
 // Default seams: a fatal stop naming the service for every routine that each
-// case needs (and for a start from a snapshot, which cannot be served yet),
+// case needs (and for a start from a snapshot, without the snapshot room),
 // do-nothing routines for the services a case may lack, the
 // tandem-line reset, the dimension report of the input room and the command
 // reader.
@@ -27,13 +27,11 @@ void none_stats(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int
 // communication library, which the start-up has already started.
 Exchange* library_link(std::int32_t id) { return new ExchangeLumbraServer(static_cast<std::uint32_t>(id)); }
 
-// Snapshots belong to a part of the engine that is not built yet. A run asked
-// to start from one stops here, before any step runs on a case that was never
-// read; a run asked to write one goes on without it (the driver says so once).
-void no_snapshot_reader() {
-  ListLine() << "Starting from a snapshot is not available yet: this engine cannot read snapshot files.";
-  wakro_quit("READSNAP    ", 0);
-}
+// Snapshots are the snapshot room's, which plug_engine_services plugs in. A
+// program without it stops when asked to start from a snapshot, before any step
+// runs on a case that was never read; asked to write one, it goes on without it
+// (the driver says so once).
+void no_snapshot_reader() { missing_service("readsnap", "the snapshot reader"); }
 void no_snapshot_writer() {}
 
 // Services every case needs: reaching one of these defaults means that the

@@ -15,9 +15,9 @@
 //     init_tandem_lines (clears the tandem-line option) and getmsgv3 (the
 //     command reader of getmsgv3.h: with the link, pacing and the end-of-run
 //     wait need a reader that answers);
-//   - a start from a snapshot (readsnap) stops the run saying that snapshots
-//     cannot be read, until the snapshot room's reader is plugged in
-//     (plug_engine_services does it, with the writer and the naming);
+//   - a start from a snapshot (readsnap) is a service every such start needs:
+//     without the snapshot room's reader (plug_engine_services plugs it, with
+//     the writer and the naming) the run stops at it, naming the service;
 //   - do-nothing routines where doing nothing is right for a case without the
 //     subject: no engine-to-engine lines (eni_init, sendeninames), no snapshots
 //     to write until the snapshot writer is plugged in (writesnap, snapfile;

@@ -28,6 +28,8 @@ const std::array<std::int32_t*, 81> kNd = {
     &nd66,   &nd67, &nd68, &nd69, &nd70, &nd71, &nd72, &nd73, &nd74, &nd75, &nd76,
     &nd77,   &nd78, &nd79, &nd80};
 
+}  // namespace
+
 // Output channels come in blocks of ten: the next multiple of 10 above m, and at
 // most the largest 32-bit value (the rounding of a value near it must not wrap).
 std::int32_t channel_block(std::int32_t required) {
@@ -35,8 +37,6 @@ std::int32_t channel_block(std::int32_t required) {
   const std::int64_t rounded = 10 * (m / 10) + 10;
   return rounded > kInt32Max ? kInt32Max : static_cast<std::int32_t>(rounded);
 }
-
-}  // namespace
 
 std::int32_t& nd(int k) {
   if (k < 1 || k > 80) {

@@ -105,6 +105,9 @@ inline bool use_subsysdim = false;  // each subsystem gets a matrix set of its o
 
 // First dimension of every "conductor of any line" array (globaldm, cdctl, ...):
 // the largest conductor count of any line model, whichever of its sizes holds it.
+// The channel arrays' size for a channel count: the next multiple of 10 above
+// it, at most the largest 32-bit value.
+std::int32_t channel_block(std::int32_t required);
 inline std::int32_t nd_conductors() { return std::max({nd5, nd43, nd55}); }
 
 // Working size k (1..80) by number, for the routines that walk the table.

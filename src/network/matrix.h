@@ -91,6 +91,12 @@ void change_branch_conductance(std::string_view caller, std::int32_t ss, std::in
 // case's first set-up).
 void refactorise_from_first_row(std::int32_t ss);
 
+// The factors of every subsystem made again from its matrix as it stands, for a
+// run resumed from a snapshot and for the run that writes one; the start row
+// and the pending chatter step of each subsystem are kept
+// (factorise_as_read.cpp).
+void factorise_as_read();
+
 // Norton injections at a node, for the present step.
 //
 // The run driver clears GGIN and CCIN before each step's dynamics pass, so a

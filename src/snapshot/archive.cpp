@@ -15,6 +15,7 @@
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/branches.h"
+#include "model/clvi.h"
 #include "model/ctrl.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
@@ -36,20 +37,15 @@
 #include "model/ndde.h"
 #include "model/quolbv3.h"
 #include "model/sparse.h"
+#include "model/temp1.h"
 #include "model/umec.h"
 #include "snapshot/layout.h"
+#include "snapshot/state_check.h"
 
 namespace wakro::snapshot {
 namespace {
 
 using cplx = std::complex<double>;
-
-[[noreturn]] void count_error(std::string_view what, std::int64_t value, std::int64_t limit) {
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                "WAKRO: Snapshot count out of range: " + std::string(what) + " = " + std::to_string(value) +
-                    " (at most " + std::to_string(limit) + ")");
-  wakro_quit("READSNP", 1);
-}
 
 // The writing archive.
 struct Out {
@@ -101,6 +97,18 @@ struct In {
       wakro_quit("READSNP", 1);
     }
   }
+  // True, having read it, when the next line that is not blank is the label;
+  // else that line is left to be read.
+  bool next_is(std::string_view label) {
+    for (;;) {
+      const std::string line = i.raw_line();
+      const std::string_view s = trim(line);
+      if (s.empty()) continue;
+      if (s == label) return true;
+      i.step_back();
+      return false;
+    }
+  }
   static std::string_view trim(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -135,19 +143,16 @@ struct In {
   template <class F> void bits(std::int64_t n, F at) { i.skip_comments(); i.bits(n, at); }
 };
 
-void check(std::string_view what, std::int64_t v, std::int64_t limit) {
-  if (v < 0 || v > limit) count_error(what, v, limit);
-}
+
+std::string of_subsystem(const std::string& what, std::int32_t ss) { return what + " of " + item("subsystem", ss); }
 
 // A subsystem's Norton buses ascend within its buses, as a run keeps them:
 // another list would have the solution add an injection twice, or write it
 // outside the subsystem's vectors.
 void norton_bus_check(std::int64_t bus, std::int64_t before, std::int64_t buses) {
   if (bus > before && bus <= buses) return;
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                "WAKRO: Snapshot Norton bus out of order or range: " + std::to_string(bus) +
-                    " (buses 1 to " + std::to_string(buses) + ", ascending)");
-  wakro_quit("READSNP", 1);
+  refuse_text("WAKRO: Snapshot Norton bus out of order or range: " + std::to_string(bus) + " (buses 1 to " +
+              std::to_string(buses) + ", ascending)");
 }
 
 template <class A>
@@ -170,11 +175,15 @@ void subsystem_block(A& ar, std::int32_t ss) {
   ar.header_int(e_s8::mxinv(ss), " / Start Node for Triang.");
   const std::int32_t n = e_s0::mbus(ss);
   if constexpr (A::reading) {
-    check("busses", n, ndde::nd1);
-    check("Norton buses", int2::nmb(ss), int2::ll.extent(1));
-    check("branches", int2::insb(ss), ndde::nd15);
-    check("switches", branches::nsw(ss), branches::brnsw.extent(1));
+    check_count("busses", n, ndde::nd1);
+    check_count("Norton buses", int2::nmb(ss), int2::ll.extent(1));
+    check_count("branches", int2::insb(ss), ndde::nd15);
+    check_count("switches", branches::nsw(ss), branches::brnsw.extent(1));
   }
+  e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
+  // The subsystem's nodes lie in its matrix.
+  if constexpr (A::reading) check_count("busses", n, std::min(fill.extent(1), fill.extent(2)));
   if (int2::nmb(ss) > 0) {
     ar.label("!*** Norton buses");
     for (std::int32_t i = 1; i <= int2::nmb(ss); ++i) {
@@ -195,15 +204,13 @@ void subsystem_block(A& ar, std::int32_t ss) {
     ar.label("!*** Sparsity information");
     ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::lbegin(i, ss) : sparse::lend(i - n, ss); });
     const std::int32_t nl = n > 0 ? sparse::lend(n, ss) : 0;
-    if constexpr (A::reading) check("sparsity entries", nl, sparse::lcol.extent(1));
+    if constexpr (A::reading) check_count("sparsity entries", nl, sparse::lcol.extent(1));
     ar.i15(nl, [&](std::int64_t i) -> std::int32_t& { return sparse::lcol(i, ss); });
     ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::ubegin(i, ss) : sparse::uend(i - n, ss); });
     const std::int32_t nu = n > 0 ? sparse::uend(n, ss) : 0;
-    if constexpr (A::reading) check("sparsity entries", nu, sparse::ucol.extent(1));
+    if constexpr (A::reading) check_count("sparsity entries", nu, sparse::ucol.extent(1));
     ar.i15(nu, [&](std::int64_t i) -> std::int32_t& { return sparse::ucol(i, ss); });
   }
-  e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
-  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
   ar.label("!*** Sparsity matrix");
   for (std::int32_t i = 1; i <= n; ++i) {
     if constexpr (A::reading) {
@@ -274,7 +281,7 @@ void subsystem_block(A& ar, std::int32_t ss) {
     for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
       ar.free_int(branches::brnsw(k, ss));
       const std::int32_t b = branches::brnsw(k, ss);
-      if constexpr (A::reading) check("switch branch", b, ndde::nd15);
+      if constexpr (A::reading) check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
       ar.r8(6, [&](std::int64_t j) -> double& {
         switch (j) {
           case 1: return int1::xstor(b, ss);
@@ -314,7 +321,7 @@ void transformer_block(A& ar) {
         wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
         wakro_quit("READSNP", 1);
       }
-      check("windings", v[0], ndde::nd3);
+      check_count("windings", v[0], ndde::nd3);
       e_s5::msiz(t) = v[0];
       e_s5tap::tss(t) = v[1];
       if (got == 3 && e_s5tap::tkind.allocated() && t <= e_s5tap::tkind.extent(1)) e_s5tap::tkind(t) = v[2];
@@ -330,10 +337,10 @@ void transformer_block(A& ar) {
     ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::ncb(i, t); });
     if constexpr (A::reading) {
       // The windings' subsystem and nodes index the subsystem matrices.
-      check("transformer subsystem", std::abs(e_s5tap::tss(t)), int2::nmat);
+      check_count("transformer subsystem", std::abs(std::int64_t{e_s5tap::tss(t)}), int2::nmat);
       for (std::int32_t i = 1; i <= w; ++i) {
-        check("winding node", e_s5::mcb(i, t), ndde::nd1);
-        check("winding node", e_s5::ncb(i, t), ndde::nd1);
+        check_count("winding node", e_s5::mcb(i, t), ndde::nd1);
+        check_count("winding node", e_s5::ncb(i, t), ndde::nd1);
       }
     }
     for (auto* a : {&e_s0::cdctr, &e_s5::ccmc, &e_s5::ccmcd, &umec::fininjs, &umec::fininjsd, &umec::dvolt,
@@ -395,13 +402,13 @@ void line_block(A& ar) {
   });
   const std::int32_t L = line, M = nlmodeu;
   if constexpr (A::reading) {
-    check("lines", L, ndde::nd6);
-    check("modes", M, ndde::nd36);
-    check("travelling waves", ntwbufu, ndde::nd31);
-    check("transformation terms", ntermtu, ndde::nd32);
-    check("transformation poles", npoltu, ndde::nd33);
-    check("surge-impedance poles", npolzu, ndde::nd35);
-    check("attenuation poles", npolau, ndde::nd34);
+    check_count("lines", L, ndde::nd6);
+    check_count("modes", M, ndde::nd36);
+    check_count("travelling waves", ntwbufu, ndde::nd31);
+    check_count("transformation terms", ntermtu, ndde::nd32);
+    check_count("transformation poles", npoltu, ndde::nd33);
+    check_count("surge-impedance poles", npolzu, ndde::nd35);
+    check_count("attenuation poles", npolau, ndde::nd34);
   }
   ar.name_label("!*** Basic info:");
   for (std::int32_t l = 1; l <= L; ++l) ar.name(tlname(l));
@@ -411,12 +418,12 @@ void line_block(A& ar) {
     // The end subsystems and conductor counts index the matrices and the modes.
     std::int64_t modes = 0;
     for (std::int32_t l = 1; l <= L; ++l) {
-      check("line subsystem", kss(l), int2::nmat);
-      check("line subsystem", mss(l), int2::nmat);
-      check("line conductors", mode(l), ndde::nd5);
+      check_count("line subsystem", kss(l), int2::nmat);
+      check_count("line subsystem", mss(l), int2::nmat);
+      check_count("line conductors", mode(l), ndde::nd5);
       modes += mode(l);
     }
-    check("line modes", modes, M);
+    check_count("line modes", modes, M);
   }
   if (M > 0) {
     ar.label("!*** Modes:");
@@ -431,23 +438,26 @@ void line_block(A& ar) {
       // Nodes index the node voltages; each mode's ring lies in the buffers.
       std::int64_t slots = 0;
       for (std::int32_t k = 1; k <= M; ++k) {
-        check("line node", mnode(k), ndde::nd1);
-        check("line node", knode(k), ndde::nd1);
-        check("travelling-wave ring", nt(k), ndde::nd31);
-        if (nt(k) > 0 && (m1(k) < 1 || m1(k) > nt(k))) count_error("ring position", m1(k), nt(k));
+        check_count("line node", mnode(k), ndde::nd1);
+        check_count("line node", knode(k), ndde::nd1);
+        check_count("travelling-wave ring", nt(k), ndde::nd31);
+        if (nt(k) > 0) {
+          check_count("ring position", m1(k), nt(k));
+          check_range("ring position", m1(k), 1, nt(k));
+        }
         slots += nt(k);
       }
-      check("travelling-wave buffers in use", slots, ntwbufu);
+      check_count("travelling-wave buffers in use", slots, ntwbufu);
       // The fitted poles of the modes lie in the pooled pole tables.
       std::int64_t zpoles = 0, apoles = 0;
       for (std::int32_t k = 1; k <= M; ++k) {
-        check("surge-impedance poles of a mode", npolez(k), npolzu);
-        check("propagation poles of a mode", npolea(k), npolau);
+        check_count("surge-impedance poles of a mode", npolez(k), npolzu);
+        check_count("propagation poles of a mode", npolea(k), npolau);
         zpoles += npolez(k);
         apoles += npolea(k);
       }
-      check("surge-impedance poles in use", zpoles, npolzu);
-      check("propagation poles in use", apoles, npolau);
+      check_count("surge-impedance poles in use", zpoles, npolzu);
+      check_count("propagation poles in use", apoles, npolau);
     }
     for (auto* a : {&vdck, &vdcm, &ck, &cm, &ckk, &cmm, &a0a, &a0y, &fnt})
       ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k); });
@@ -497,8 +507,8 @@ void directory_block(A& ar) {
       ar.r8(C, [&](std::int64_t i) -> double& { return e_s7::globaldm(i, j, l); });
   ar.i15(2, [&](std::int64_t k) -> std::int32_t& { return k == 1 ? e_s7eni::eni_server : e_s7eni::eni_client; });
   if constexpr (A::reading) {
-    check("ENI server ends", e_s7eni::eni_server, ndde::nd69);
-    check("ENI client ends", e_s7eni::eni_client, ndde::nd70);
+    check_count("ENI server ends", e_s7eni::eni_server, ndde::nd69);
+    check_count("ENI client ends", e_s7eni::eni_client, ndde::nd70);
   }
   for (std::int32_t l = 1; l <= D; ++l) ar.name(e_s7eni::line_name(l));
   std::int32_t c = 0;
@@ -506,7 +516,7 @@ void directory_block(A& ar) {
     if (e_s7::linemodel(l, 4) != 2) continue;
     ++c;
     std::int32_t n = e_s7::linemodel(l, 5);
-    if constexpr (A::reading) check("ENI conductors", n, e_s7eni::eni_client_nodes.extent(1));
+    if constexpr (A::reading) check_count("ENI conductors", n, e_s7eni::eni_client_nodes.extent(1));
     ar.i15(2 + n, [&](std::int64_t k) -> std::int32_t& {
       if (k == 1) return e_s7eni::eni_client_ss(c);
       if (k == 2) return n;
@@ -531,13 +541,13 @@ template <class A>
 void phase_domain_block(A& ar) {
   using namespace e_s7ph;
   const std::int32_t P = lineph;
-  if constexpr (A::reading) check("phase-domain lines", P, ndde::nd41);
+  if constexpr (A::reading) check_count("phase-domain lines", P, ndde::nd41);
   // Labels read exactly: the names follow them as whole lines.
   ar.name_label("!*** PHASE DOMAIN TRANSMISSION LINE DATA");
   ar.name_label("!*** Basic Information:");
   for (std::int32_t l = 1; l <= P; ++l) ar.name(tlnameph(l));
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nlmodeuph; });
-  if constexpr (A::reading) check("phase-domain conductors", nlmodeuph, ndde::nd42);
+  if constexpr (A::reading) check_count("phase-domain conductors", nlmodeuph, ndde::nd42);
   for (auto* a : {&kssph, &mssph, &modeph, &ppek, &ng, &maxtauj})
     ar.i15(P, [&](std::int64_t l) -> std::int32_t& { return (*a)(l); });
   ar.logicals(P, [&](std::int64_t l) -> bool& { return inflengthph(l); });
@@ -549,9 +559,9 @@ void phase_domain_block(A& ar) {
   for (std::int32_t l = 1; l <= P; ++l) {
     const std::int32_t m = modeph(l), G = ng(l);
     if constexpr (A::reading) {
-      check("phase-domain conductors of a line", m, ndde::nd43);
-      check("propagation groups", G, ndde::nd43);
-      check("longest group delay", maxtauj(l), ndde::nd44);
+      check_count("phase-domain conductors of a line", m, ndde::nd43);
+      check_count("propagation groups", G, ndde::nd43);
+      check_count("longest group delay", maxtauj(l), ndde::nd44);
     }
     if constexpr (!A::reading) {
       char buf[48];
@@ -577,7 +587,7 @@ void phase_domain_block(A& ar) {
     }
     for (std::int32_t g = 1; g <= G; ++g) {
       const std::int32_t h = nh(g, l);
-      if constexpr (A::reading) check("propagation poles", h, ndde::nd49);
+      if constexpr (A::reading) check_count("propagation poles", h, ndde::nd49);
       if (h > 0)
         for (auto* a : {&alfah, &betah, &gammah}) ar.c1(h, [&](std::int64_t k) -> cplx& { return (*a)(k, g, l); });
       if (m > 0) {
@@ -590,7 +600,7 @@ void phase_domain_block(A& ar) {
     }
     for (std::int32_t k = 1; k <= m; ++k) {
       const std::int32_t y = nyc(k, l);
-      if constexpr (A::reading) check("admittance poles", y, ndde::nd49);
+      if constexpr (A::reading) check_count("admittance poles", y, ndde::nd49);
       if (y > 0)
         for (auto* a : {&alfayc, &xyck, &xycm}) ar.c1(y, [&](std::int64_t i) -> cplx& { return (*a)(i, k, l); });
       sizes[1] += std::int64_t{y} * m;
@@ -603,12 +613,12 @@ void phase_domain_block(A& ar) {
   ar.i15(5, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
   if constexpr (A::reading) {
     for (int k = 0; k < 5; ++k)
-      if (S[k] != sizes[k]) count_error("pooled line table", S[k], sizes[k]);
-    check("H residues", S[0], hserc.size());
-    check("Yc residues", S[1], ycserc.size());
-    check("H convolution terms", S[2], std::min(xhk.size(), xhm.size()));
-    check("constant H terms", S[3], gh.size());
-    check("wave rings", S[4], std::min(ikr.size(), imr.size()));
+      check_range("pooled line table", S[k], sizes[k], sizes[k]);
+    check_count("H residues", S[0], hserc.size());
+    check_count("Yc residues", S[1], ycserc.size());
+    check_count("H convolution terms", S[2], std::min(xhk.size(), xhm.size()));
+    check_count("constant H terms", S[3], gh.size());
+    check_count("wave rings", S[4], std::min(ikr.size(), imr.size()));
   }
   if (S[0] > 0) ar.c1(S[0], [&](std::int64_t k) -> cplx& { return hserc(k); });
   if (S[1] > 0) ar.c1(S[1], [&](std::int64_t k) -> cplx& { return ycserc(k); });
@@ -628,7 +638,7 @@ void mfdtd_block(A& ar) {
   using namespace e_s7mfd;
   using namespace e_tldyn;
   const std::int32_t Q = linemfd, N = ndde::nd55, Z = ndde::nd56, H = ndde::nd57;
-  if constexpr (A::reading) check("MFDTD lines", Q, ndde::nd53);
+  if constexpr (A::reading) check_count("MFDTD lines", Q, ndde::nd53);
   ar.name_label("!*** MFDTD TRANSMISSION LINE DATA");
   ar.name_label("!*** Basic Data:");
   for (std::int32_t l = 1; l <= Q; ++l) ar.name(tlnamemfd(l));
@@ -731,13 +741,13 @@ void eni_ports() {
     const std::string name(e_s7eni::line_name(l).trimmed());
     if (role == 1) {
       ++server;
-      check("ENI server ends", server, e_s7eni::eni_server_port.extent(1));
+      check_count("ENI server ends", server, e_s7eni::eni_server_port.extent(1));
       e_s7eni::eni_host(server) = "localhost";
       ListLine() << "Enter port number for ENI server " + name;
       e_s7eni::eni_server_port(server) = port_answer();
     } else {
       ++client;
-      check("ENI client ends", client, e_s7eni::eni_client_port.extent(1));
+      check_count("ENI client ends", client, e_s7eni::eni_client_port.extent(1));
       e_s7eni::eni_host(e_s7eni::eni_server + client) = "localhost";
       ListLine() << "Enter port number for ENI client " + name;
       e_s7eni::eni_client_port(client) = port_answer();
@@ -746,6 +756,59 @@ void eni_ports() {
 }
 
 namespace {
+
+constexpr std::string_view kChatterLabel = "!*** CHATTER REMOVAL STATE";
+// A chatter counter restarts once its swings pass 5 either way (chatter_count):
+// it never leaves -8..8.
+constexpr std::int32_t kChatterCountBound = 8;
+
+// The chatter-removal state of every subsystem: its pending chatter step, and
+// the counters and report flags of its node voltages and branch currents. A
+// snapshot written before this block existed ends without it; its run starts
+// with no chatter step pending and every counter at rest, as a run from data.
+template <class A>
+void chatter_block(A& ar) {
+  // (Groups of no values are left out: the reader's search for a group's
+  // first line would pass the end lines.)
+  if (int2::nmat <= 0) return;
+  if constexpr (A::reading) {
+    if (!ar.next_is(kChatterLabel)) {
+      for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+        temp1::stabck(ss) = false;
+        for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k) {
+          clvi::icntv(k, ss) = 0;
+          clvi::nchat_rep(k, ss) = true;
+        }
+        for (std::int32_t k = 1; k <= int2::insb(ss); ++k) {
+          clvi::icntbr(k, ss) = 0;
+          clvi::brchat_rep(k, ss) = true;
+        }
+      }
+      return;
+    }
+  } else {
+    ar.label(kChatterLabel);
+  }
+  ar.l80(int2::nmat, [&](std::int64_t ss) -> bool& { return temp1::stabck(ss); });
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    const std::int32_t n = e_s0::mbus(ss), nb = int2::insb(ss);
+    if (n > 0) {
+      ar.i15(n, [&](std::int64_t k) -> std::int32_t& { return clvi::icntv(k, ss); });
+      if constexpr (A::reading)
+        for (std::int32_t k = 1; k <= n; ++k)
+          check_range(item("chatter counter of node", k), clvi::icntv(k, ss), -kChatterCountBound, kChatterCountBound);
+      ar.l80(n, [&](std::int64_t k) -> bool& { return clvi::nchat_rep(k, ss); });
+    }
+    if (nb > 0) {
+      ar.i15(nb, [&](std::int64_t k) -> std::int32_t& { return clvi::icntbr(k, ss); });
+      if constexpr (A::reading)
+        for (std::int32_t k = 1; k <= nb; ++k)
+          check_range(item("chatter counter of branch", k), clvi::icntbr(k, ss), -kChatterCountBound,
+                      kChatterCountBound);
+      ar.l80(nb, [&](std::int64_t k) -> bool& { return clvi::brchat_rep(k, ss); });
+    }
+  }
+}
 
 template <class A>
 void state_blocks(A& ar) {
@@ -763,8 +826,9 @@ void state_blocks(A& ar) {
     ar.r8(ndde::e_ndim(dim::cscr), [&](std::int64_t k) -> double& { return quolbv3::cscr(k); });
   if constexpr (A::reading) eni_ports();
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return harmimp::harm_num; });
-  if constexpr (A::reading) check("harmonic records", harmimp::harm_num, harmimp::kMaxRecords);
+  if constexpr (A::reading) check_count("harmonic records", harmimp::harm_num, harmimp::kMaxRecords);
   if (harmimp::harm_num > 0) harmonic_block(ar);
+  chatter_block(ar);
 }
 
 // The step factors the line models keep beside the saved state, formed from

@@ -23,15 +23,20 @@ std::string non_finite(double v, int w) {
 
 // The digits and the decimal exponent of |v| rounded to d significant digits:
 // |v| = 0.D1..Dd * 10^x.
+// (std::to_chars: the same digits as printf's "%.*e", whatever the locale.)
 void digits_of(double v, int d, std::string& digits, int& x) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", d - 1, std::fabs(v));
-  const std::string_view s(buf);
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, d - 1);
+  const std::string_view s(buf, static_cast<std::size_t>(r.ptr - buf));
   const std::size_t epos = s.find('e');
   digits.clear();
   for (std::size_t i = 0; i < epos; ++i)
     if (s[i] != '.') digits += s[i];
-  x = std::atoi(buf + epos + 1) + 1;
+  std::string_view e = s.substr(epos + 1);
+  if (!e.empty() && e.front() == '+') e.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(e.data(), e.data() + e.size(), exponent);
+  x = exponent + 1;
 }
 
 std::string exponent_form(double v, int w, int d, int e) {
@@ -75,9 +80,9 @@ std::string gedit(double v, int w, int d, int e) {
     if (k < 0 || k > d) return exponent_form(v, w, d, e);
   }
   const int decimals = v == 0.0 ? d - 1 : d - k;
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  std::string fixed(buf);
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+  std::string fixed(buf, r.ptr);
   if (decimals == 0) fixed += '.';  // the fixed form always shows its point
   return right(fixed, w - n) + std::string(static_cast<std::size_t>(n), ' ');
 }
@@ -227,7 +232,7 @@ void SnapIn::skip_comments() {
     fetch();
     const std::size_t p = rec_.find_first_not_of(" \t");
     if (p != std::string::npos && rec_[p] != '!') {
-      step_back(unit_);
+      wakro::step_back(unit_);
       have_ = false;
       return;
     }
@@ -238,6 +243,11 @@ std::string SnapIn::raw_line() {
   fetch();
   have_ = false;
   return rec_;
+}
+
+void SnapIn::step_back() {
+  wakro::step_back(unit_);
+  have_ = false;
 }
 
 void SnapIn::start() {
@@ -277,7 +287,13 @@ bool SnapIn::next_token() {
   }
 }
 
+// A read ends where its values end: anything but blanks or a "/" after them on
+// the last record means the count read before does not fit the values written.
 void SnapIn::finish() {
+  if (have_ && !ended_) {
+    const std::size_t p = rec_.find_first_not_of(" \t", pos_);
+    if (p != std::string::npos && rec_[p] != '/') fail_(false);
+  }
   have_ = false;
   ended_ = false;
 }

@@ -19,8 +19,9 @@
 // the file reads back what was written. Numbers never depend on the locale.
 //
 // SnapIn reads the groups back from an open input unit: every read starts on a
-// new record, takes the values it needs over as many records as they fill and
-// drops the rest of its last record; a "/" ends a read early. It accepts
+// new record and takes the values it needs over as many records as they fill;
+// a "/" ends a read early. A value left over on its last record (not after a
+// "/") fails the read: the count did not fit what was written. It accepts
 // integers, reals (with "NaN", "Infinity", "-Infinity"), T/F logicals and
 // "(re,im)" complex values. A malformed value or the end of the file calls the
 // failure routine given to it, which does not return.
@@ -95,6 +96,8 @@ class SnapIn {
   void skip_comments();
   // The next record whole (a raw line), or fails at the end of the file.
   std::string raw_line();
+  // The record just read is read again by the next read.
+  void step_back();
   // Reads n values into at(k), k = 1..n, as one free-format read.
   template <class T, class F>
   void read(std::int64_t n, F at) {

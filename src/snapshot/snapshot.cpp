@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string_view>
+#include <tuple>
+#include <variant>
 
 #include "diag/console.h"
 #include "diag/format.h"
@@ -51,13 +54,13 @@
 #include "model/storage.h"
 #include "model/versin.h"
 #include "network/mna_routines.h"
-#include "network/ordered_elimination.h"
+#include "network/matrix.h"
 #include "network/solution.h"
 #include "model/e_s8.h"
-#include "model/temp1.h"
 #include "output/check_snap.h"
 #include "snapshot/archive.h"
 #include "snapshot/layout.h"
+#include "snapshot/state_check.h"
 
 namespace wakro::snapshot {
 namespace {
@@ -103,7 +106,9 @@ std::string key_int(std::string_view key, std::int32_t v) {
 }
 
 std::string key_text(std::string_view key, std::string_view quoted) {
-  return " " + std::string(key) + std::string(quoted);
+  std::string s(" ");
+  s.append(key).append(quoted);
+  return s;
 }
 
 // The title cut to n characters, trailing blanks dropped, quotes doubled.
@@ -154,98 +159,59 @@ void write_subsysdim(SnapOut& o) {
   o.line("");
 }
 
-// The stores in file order: label, dimension entry, and the store's writer and
-// reader.
+// The stores in file order: label, dimension entry, layout and the store
+// itself (the checked stores, whose every access is bounds-checked, and the
+// plain ones, of the four element types).
+using StoreArray = std::variant<wakro::FArray<bool, 1>*, wakro::FArray<bool, 1, true>*,
+                                wakro::FArray<std::int32_t, 1>*, wakro::FArray<std::int32_t, 1, true>*,
+                                wakro::FArray<double, 1>*, wakro::FArray<double, 1, true>*,
+                                wakro::FArray<std::complex<double>, 1>*, wakro::FArray<std::complex<double>, 1, true>*>;
+
 struct Store {
   const char* label;
   int dim;
   Layout layout;
-  void* array;
-  enum Kind { L, I, F, C } kind;
+  StoreArray array;
 };
 
 std::vector<Store> stores() {
-  return {{"!STOL:", dim::stol, Layout::L80, &quolbv3::stol, Store::L},
-          {"!STOI:", dim::stoi, Layout::I15, &quolbv3::stoi, Store::I},
-          {"!STOF:", dim::stof, Layout::R8, &quolbv3::stof, Store::F},
-          {"!STOC:", dim::stoc, Layout::C1, &quolbv3::stoc, Store::C},
-          {"!DSX:", dim::pf_init, Layout::R8, &quolbv3::dsx, Store::F},
-          {"!STOR:", dim::stor, Layout::R8, &e_s2::stor, Store::F},
-          {"!STORL:", dim::storl, Layout::L80, &storage::storl, Store::L},
-          {"!STORI:", dim::stori, Layout::I15, &storage::stori, Store::I},
-          {"!STORF:", dim::storf, Layout::R8, &storage::storf, Store::F},
-          {"!STORC:", dim::storc, Layout::C1, &storage::storc, Store::C},
-          {"!RTCL:", dim::rtcl, Layout::L80, &rt_config::rtcl, Store::L},
-          {"!RTCI:", dim::rtci, Layout::I15, &rt_config::rtci, Store::I},
-          {"!RTCF:", dim::rtcf, Layout::R8, &rt_config::rtcf, Store::F},
-          {"!RTCC:", dim::rtcc, Layout::C1, &rt_config::rtcc, Store::C},
-          {"!STXFRL:", dim::stxfrl, Layout::L80, &storage::stxfrl, Store::L},
-          {"!STXFRI:", dim::stxfri, Layout::I15, &storage::stxfri, Store::I},
-          {"!STXFRF:", dim::stxfrf, Layout::R8, &storage::stxfrf, Store::F},
-          {"!STXFRC:", dim::stxfrc, Layout::C1, &storage::stxfrc, Store::C},
-          {"!PGB:", dim::pgbs, Layout::R8, &e_s4::pgb, Store::F}};
+  return {{"!STOL:", dim::stol, Layout::L80, &quolbv3::stol},
+          {"!STOI:", dim::stoi, Layout::I15, &quolbv3::stoi},
+          {"!STOF:", dim::stof, Layout::R8, &quolbv3::stof},
+          {"!STOC:", dim::stoc, Layout::C1, &quolbv3::stoc},
+          {"!DSX:", dim::pf_init, Layout::R8, &quolbv3::dsx},
+          {"!STOR:", dim::stor, Layout::R8, &e_s2::stor},
+          {"!STORL:", dim::storl, Layout::L80, &storage::storl},
+          {"!STORI:", dim::stori, Layout::I15, &storage::stori},
+          {"!STORF:", dim::storf, Layout::R8, &storage::storf},
+          {"!STORC:", dim::storc, Layout::C1, &storage::storc},
+          {"!RTCL:", dim::rtcl, Layout::L80, &rt_config::rtcl},
+          {"!RTCI:", dim::rtci, Layout::I15, &rt_config::rtci},
+          {"!RTCF:", dim::rtcf, Layout::R8, &rt_config::rtcf},
+          {"!RTCC:", dim::rtcc, Layout::C1, &rt_config::rtcc},
+          {"!STXFRL:", dim::stxfrl, Layout::L80, &storage::stxfrl},
+          {"!STXFRI:", dim::stxfri, Layout::I15, &storage::stxfri},
+          {"!STXFRF:", dim::stxfrf, Layout::R8, &storage::stxfrf},
+          {"!STXFRC:", dim::stxfrc, Layout::C1, &storage::stxfrc},
+          {"!PGB:", dim::pgbs, Layout::R8, &e_s4::pgb}};
 }
 
-// Element k of a store, or a scratch value past its end (a store allocated
-// smaller than its dimension reads back nothing into memory it does not own).
-template <class T, class Arr>
-T& element(void* a, std::int64_t k, T& scratch) {
-  Arr& arr = *static_cast<Arr*>(a);
-  if (arr.allocated() && k <= arr.size()) return arr.data()[k - 1];
-  scratch = T{};
-  return scratch;
-}
-
+// Calls f with the accessor of the store's elements: element k, or a scratch
+// value past its end (a store allocated smaller than its dimension reads back
+// nothing into memory it does not own).
 template <class F>
 void for_store(const Store& s, F f) {
-  switch (s.kind) {
-    case Store::L: {
-      bool x{};
-      f([&](std::int64_t k) -> bool& {
-        if (s.array == &storage::storl) return element<bool, decltype(storage::storl)>(s.array, k, x);
-        if (s.array == &rt_config::rtcl) return element<bool, decltype(rt_config::rtcl)>(s.array, k, x);
-        if (s.array == &storage::stxfrl) return element<bool, decltype(storage::stxfrl)>(s.array, k, x);
-        return element<bool, decltype(quolbv3::stol)>(s.array, k, x);
-      });
-      break;
-    }
-    case Store::I: {
-      std::int32_t x{};
-      f([&](std::int64_t k) -> std::int32_t& {
-        if (s.array == &storage::stori) return element<std::int32_t, decltype(storage::stori)>(s.array, k, x);
-        if (s.array == &rt_config::rtci) return element<std::int32_t, decltype(rt_config::rtci)>(s.array, k, x);
-        if (s.array == &storage::stxfri) return element<std::int32_t, decltype(storage::stxfri)>(s.array, k, x);
-        return element<std::int32_t, decltype(quolbv3::stoi)>(s.array, k, x);
-      });
-      break;
-    }
-    case Store::F: {
-      double x{};
-      f([&](std::int64_t k) -> double& {
-        if (s.array == &storage::storf) return element<double, decltype(storage::storf)>(s.array, k, x);
-        if (s.array == &rt_config::rtcf) return element<double, decltype(rt_config::rtcf)>(s.array, k, x);
-        if (s.array == &storage::stxfrf) return element<double, decltype(storage::stxfrf)>(s.array, k, x);
-        if (s.array == &e_s2::stor) return element<double, decltype(e_s2::stor)>(s.array, k, x);
-        if (s.array == &e_s4::pgb) return element<double, decltype(e_s4::pgb)>(s.array, k, x);
-        if (s.array == &quolbv3::dsx) return element<double, decltype(quolbv3::dsx)>(s.array, k, x);
-        return element<double, decltype(quolbv3::stof)>(s.array, k, x);
-      });
-      break;
-    }
-    case Store::C: {
-      std::complex<double> x{};
-      f([&](std::int64_t k) -> std::complex<double>& {
-        if (s.array == &storage::storc)
-          return element<std::complex<double>, decltype(storage::storc)>(s.array, k, x);
-        if (s.array == &rt_config::rtcc)
-          return element<std::complex<double>, decltype(rt_config::rtcc)>(s.array, k, x);
-        if (s.array == &storage::stxfrc)
-          return element<std::complex<double>, decltype(storage::stxfrc)>(s.array, k, x);
-        return element<std::complex<double>, decltype(quolbv3::stoc)>(s.array, k, x);
-      });
-      break;
-    }
-  }
+  std::visit(
+      [&](auto* arr) {
+        using T = std::remove_reference_t<decltype(arr->data()[0])>;
+        T scratch{};
+        f([&](std::int64_t k) -> T& {
+          if (arr->allocated() && k <= arr->size()) return arr->data()[k - 1];
+          scratch = T{};
+          return scratch;
+        });
+      },
+      s.array);
 }
 
 // Every store pointer at its store's full dimension, as the writer and the
@@ -352,19 +318,21 @@ void fail_stors(bool end) {
 void fail_map(bool end) { read_fail(end, "Error while reading map info from line:", "READMAP"); }
 void fail_update(bool end) { read_fail(end, "Error while reading data from line:", "UPDATE_MAP"); }
 
+// A name that names something other than a file: a device (whose "lines"
+// need not end), a folder, a pipe.
+bool exists_but_not_a_file(const std::string& name) {
+  std::error_code error;
+  const auto kind = std::filesystem::status(name, error).type();
+  return kind != std::filesystem::file_type::not_found && kind != std::filesystem::file_type::none &&
+         kind != std::filesystem::file_type::regular;
+}
+
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
 }
 
-void check_count(std::string_view what, std::int64_t v, std::int64_t limit, std::string_view tag) {
-  if (v >= 0 && v <= limit) return;
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                "WAKRO: Snapshot count out of range: " + std::string(what) + " = " + std::to_string(v) + " (at most " +
-                    std::to_string(limit) + ")");
-  wakro_quit(tag, 1);
-}
 
 // Reads a label line "<label> <count>" exactly (the label may not be skipped as
 // a comment, since it carries the count); blank lines before it are skipped.
@@ -377,6 +345,9 @@ std::int32_t counted_label(SnapIn& in, std::string_view label, SnapIn::Fail fail
     double v = 0.0;
     const std::string_view rest = trim(s.substr(label.size()));
     if (!parse_real(rest, v) || v != std::floor(v)) fail(false);
+    // (Also an infinite count, or one beyond every array: it is no count.)
+    if (!(v >= 0.0 && v <= std::numeric_limits<std::int32_t>::max()))
+      refuse_text("WAKRO: Snapshot count is not a count: " + std::string(trim(label)) + " " + std::string(rest));
     return static_cast<std::int32_t>(v);
   }
 }
@@ -408,6 +379,8 @@ void wakro_snapfile(std::int32_t mode) {
   auto open_read = [&](const std::string& n) {
     g_path = std::string(trim(n));
     fnames::filename = g_path;
+    // A device or a folder is no snapshot: its "lines" need not end.
+    if (exists_but_not_a_file(g_path)) refuse_text("WAKRO: The snapshot is not a regular file");
     wakro::open_file_named(g_path, 1);
   };
   if (mode == 1) {
@@ -532,40 +505,6 @@ void wakro_writemap() {
     stop("Error occurred while writing Node Map to file", "WRITEMAP", 0);
 }
 
-// The factors of the subsystem matrices are not in the file: the reader makes
-// them again from the restored matrices, with the start row the snapshot holds
-// kept for the first step (nothing changed between the steps). The factors hold
-// the Norton conductances of the Norton nodes as the last step left them
-// (int4::ggind); the models set them again on every step. The writer calls this
-// too, after the file's values are taken on: a run's matrix is kept up to date
-// by increments and its factors partly renewed, so only factors made again the
-// same way from the same numbers let both runs go on identically.
-namespace {
-
-void factorise_as_read() {
-  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
-    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) {
-      const std::int32_t x = int2::ll(k, ss);
-      e_s0::ggin(x, ss) = int4::ggind(x, ss);
-    }
-    const std::int32_t keep = e_s8::mxinv(ss);
-    e_s8::mxinv(ss) = 1;
-    // A subsystem factorised in a fill-reducing order is ordered again from its
-    // pattern and node lists, as the reader, at its first factorisation, orders it.
-    const bool reorder = wakro::ordered_elimination_active(ss, e_s0::mbus(ss));
-    const std::int32_t count = int2::ntriang(ss);
-    if (reorder) int2::ntriang(ss) = 0;
-    itriang(ss);
-    if (reorder) int2::ntriang(ss) = count + 1;
-    e_s8::mxinv(ss) = keep;
-    // No chatter step follows this factorisation: the matrix did not change.
-    temp1::stabck(ss) = false;
-    for (std::int32_t k = 1; k <= int2::nmb(ss); ++k) e_s0::ggin(int2::ll(k, ss), ss) = 0.0;
-  }
-}
-
-}  // namespace
-
 void wakro_writesnap() {
   wakro_snapfile(3);
   const std::string path = snapshot_path();
@@ -597,7 +536,7 @@ void wakro_writesnap() {
   o.free("MAP_UPDATE:");
   o.free(fnames::mapname.view());
   write_state_blocks(o);
-  if (int2::nmat > 0) factorise_as_read();
+  if (int2::nmat > 0) wakro::factorise_as_read();
   o.line(kRule);
   o.free("! End of Snap-shot");
 
@@ -618,6 +557,35 @@ void wakro_writesnap() {
 }
 
 // ---------------------------------------------------------------- reading
+
+namespace {
+
+// The orders of the subsystems with their MNA elements, and the two working
+// sizes formed from them, which size the work matrices and the sparsity lists:
+// as the MNA set-up forms them from the subsystems' own orders.
+void check_mna_orders() {
+  std::int32_t largest = 0;
+  for (std::int32_t ss = 1; ss <= ndde::nd2; ++ss) {
+    const std::int32_t elements = mna::mna_elem(ss);
+    const std::string of_ss = " of " + item("subsystem", ss);
+    check_range("MNA elements" + of_ss, elements, 0, mna::no_mna, "READMAP");
+    check_range("order with MNA elements" + of_ss, mna::mbus_mna(ss), elements, e_s0::ssdim(ss) + elements, "READMAP");
+    if (elements > 0) {
+      check_range("first MNA element" + of_ss, mna::mna_start(ss), 1, mna::no_mna - elements + 1, "READMAP");
+      check_range("last MNA element" + of_ss, mna::mna_end(ss), mna::mna_start(ss) + elements - 1,
+                  mna::mna_start(ss) + elements - 1, "READMAP");
+    }
+    largest = std::max(largest, mna::mbus_mna(ss));
+  }
+  if (int2::nmat < 1 || largest < 1) largest = ndde::nd1;
+  const std::int64_t triangle = std::min<std::int64_t>(static_cast<std::int64_t>(largest - 1) * largest / 2 + 1,
+                                                      std::numeric_limits<std::int32_t>::max());
+  check_range("MNA work-matrix order", ndde::nd75, largest, largest, "READMAP");
+  check_range("MNA sparsity list length", ndde::nd74, triangle, triangle, "READMAP");
+}
+
+}  // namespace
+
 
 void wakro_readstors() {
   using ndde::e_ndim;
@@ -692,6 +660,8 @@ void wakro_readmap() {
   check_count("MNA elements", mna::no_mna, mna::mnad.allocated() ? mna::mnad.extent(1) : 0, "READMAP");
   std::int32_t nd = in.one<std::int32_t>();
   check_count("MNA declarations", nd, mna::mnads.allocated() ? mna::mnads.extent(1) : 0, "READMAP");
+  check_range("MNA declarations", nd, e_ndim(dim::nmana), e_ndim(dim::nmana), "READMAP");
+  check_mna_orders();
   for (std::int32_t k = 1; k <= mna::no_mna; ++k) {
     mna::Mnad& r = mna::mnad(k);
     r.kind = in.one<std::int32_t>();
@@ -730,10 +700,11 @@ bool map_line(const wakro::FixedText<72>& section, wakro::FixedText<72>& line) {
   wakro_quit("UPDATE_MAP", 0);
 }
 
-// A larger channel count: all four channel arrays and nd13 grow together.
+// A larger channel count: all four channel arrays and nd13 grow together, in
+// the blocks of ten the dimension table gives them.
 void resize_channels(std::int32_t value) {
-  const std::int32_t size = (std::max(value, 1) / 10 + 1) * 10;
-  pf_display::reallocate_pgb(value);
+  const std::int32_t size = ndde::channel_block(value);
+  pf_display::reallocate_pgb(size);
   if (size > ndde::nd13) {
     for (auto* a : {&outppp::mpgbi, &outppp::ipgbi}) {
       a->release();
@@ -747,6 +718,22 @@ void resize_channels(std::int32_t value) {
     e_s4::pgb(k) = 0.0;
     outppp::pgbname(k) = "PGB";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The channel lists the map gave name channels of the case.
+void check_channel_lists(const std::string& map) {
+  const std::int32_t channels = ndde::e_ndim(dim::pgbs);
+  for (auto [list, count, key] : {std::tuple{&outppp::mpgbi, outppp::mplt, "MPGBS"},
+                                  std::tuple{&outppp::ipgbi, outppp::iplt, "IPGBS"}})
+    for (std::int32_t k = 1; k <= count; ++k)
+      if ((*list)(k) < 1 || (*list)(k) > channels)
+        refuse_text("WAKRO: Snapshot value out of range: " + item("channel", k) + " of " + key + " = " +
+                        std::to_string((*list)(k)) + " (1 to " + std::to_string(channels) + ")",
+                    "UPDATE_MAP", map);
 }
 
 }  // namespace
@@ -769,6 +756,9 @@ void update_from_map() {
   fnames::mapname = map;
 
   // 3. The map file on the next unit; a missing one leaves the snapshot's own.
+  // A name that is not a file (a device, a folder) is no map.
+  if (exists_but_not_a_file(map))
+    refuse_text("WAKRO: The snapshot's map file is not a regular file: " + map, "UPDATE_MAP", map);
   if (std::FILE* f = std::fopen(map.c_str(), "r")) {
     std::fclose(f);
   } else {
@@ -824,7 +814,17 @@ void update_from_map() {
   while (fnames::section == "PARAMETERS:" && map_line(parms, line)) {
     const wakro::FixedText<72> k = wakro_firstwrd(line);
     const wakro::FixedText<72> v = wakro_rhs72str(line);
-    if (k == "PRINT_STEP" && !v.is_blank()) {
+    if (k == "TIME_STEP" && !v.is_blank()) {
+      // The map of a case that runs with another time step is not the
+      // snapshot's case.
+      double step = 0.0;
+      if (wakro::list_read(v.view(), {step}) != wakro::ReadStatus::ok) fail_update(false);
+      if (!(std::abs(step - e_s1::delt) <= 1e-9 * e_s1::delt)) {
+        close_map();
+        refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + std::string(trim(v.view())),
+                    "UPDATE_MAP", map);
+      }
+    } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
       if (wakro::list_read(v.view(), {print}) != wakro::ReadStatus::ok) fail_update(false);
       e_s1::print = std::max(print, e_s1::delt);
@@ -855,6 +855,7 @@ void update_from_map() {
       wakro_datastruct();
       close_map();
       (void)snap_unit;
+      check_channel_lists(map);
       return;
     } else {
       wakro_nextkey();
@@ -869,6 +870,22 @@ void update_from_map() {
 // ---------------------------------------------------------------- snapshot
 
 namespace {
+
+// The time step, the time and the step counter the parameters give agree with
+// the header and with each other: a time that lies more than 0.5001 steps from
+// the step counter's (the nearness by which a snapshot is taken at a step) is
+// another step's, and a time step that differs is another run's.
+void check_time_and_step(double header_time, double header_step) {
+  const double dt = e_s1::delt;
+  auto fmt = [](double v) { return std::string(trim(gedit(v, 24, 16, 3))); };
+  if (!(std::abs(header_step - dt) <= 1e-9 * std::abs(dt)))
+    refuse_text("WAKRO: Snapshot of another time step: TIME_STEP = " + fmt(dt) + ", header " + fmt(header_step));
+  if (!(std::abs(header_time - e_s1::time) < 0.5001 * dt))
+    refuse_text("WAKRO: Snapshot of another time: SNAP_TIME = " + fmt(e_s1::time) + ", header " + fmt(header_time));
+  if (!(std::abs(static_cast<double>(snpdat::iiisnp) * dt - e_s1::time) < 0.5001 * dt))
+    refuse_text("WAKRO: Snapshot step counter disagrees with its time: SNAP_IIISNP = " +
+                std::to_string(snpdat::iiisnp) + ", SNAP_TIME = " + fmt(e_s1::time));
+}
 
 // "SUBSYSDIM:": the subsystem count and orders, then the subsystem matrices.
 // (Read here rather than by the case reader's section reader, which reads on
@@ -900,11 +917,12 @@ void wakro_readsnap() {
   read_nodes_of_map(snapshot_path());
   SnapIn in(fnames::iunit, &fail_snap);
   in.skip_comments();
-  double version = 0.0;
-  in.read<double>(1, [&](std::int64_t) -> double& { return version; });
+  double header[3] = {0.0, 0.0, 0.0};  // version, time, time step
+  in.read<double>(3, [&](std::int64_t k) -> double& { return header[k - 1]; });
   wakro_rddim();
   wakro_initialz();
   wakro_rdparm();
+  check_time_and_step(header[1], header[2]);
   e_s5::jset = e_ndim(dim::trafos);
   e_s7::line = e_ndim(dim::tlines);
   // The parameter reader stopped at "END:"; "SUBSYSDIM:" follows.
@@ -932,7 +950,12 @@ void wakro_readsnap() {
   // The matrices were written during a run, after the time-zero build: they
   // are in the nodal form, and changes made to them from now on must know it.
   if (int2::nmat > 0) e_s0::gm_built = true;
-  factorise_as_read();
+  check_restored_state();
+  // Factorised as at the start of a run: the index lists of the elimination
+  // are made again from the fill pattern, not taken from the file (nor from an
+  // earlier run of a multiple run).
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) int2::ntriang(ss) = 0;
+  wakro::factorise_as_read();
   while (fnames::iunit > wakro::kUnitBase) wakro_closefile();
 }
 

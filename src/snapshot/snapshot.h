@@ -17,12 +17,16 @@
 // fnames::filename and snapshot_path().
 //
 // wakro_readsnap restores everything, in the writer's order; every count the
-// file gives is checked against the array it sizes. wakro_readstors takes each
+// file gives is checked against the array it sizes, and every index the run
+// takes from the restored state against what it indexes (state_check.h), before
+// the first step. The header's time and time step must be those of the
+// parameters, and the step counter must give the time within 0.5001 steps. wakro_readstors takes each
 // store's count from its label line and refuses one that differs from the
 // dimension ("READSTORS"); wakro_readmap reads the channel names as raw lines
 // ("READMAP"). update_from_map compares the map file named in the snapshot
 // with the snapshot's dimensions and takes over the channel lists, names,
-// output description, print step and dimension printout ("UPDATE_MAP").
+// output description, print step and dimension printout ("UPDATE_MAP"); a map
+// of another time step, or a name that is not a regular file, is refused.
 #pragma once
 
 #include <cstdint>

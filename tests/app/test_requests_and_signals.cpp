@@ -42,9 +42,9 @@ using wakro_test::ScriptedPeer;
 using wakro_test::Watchdog;
 
 const std::string kSnapshotStart =
-    " Starting from a snapshot is not available yet: this engine cannot read snapshot files.";
+    " Missing service: readsnap (the snapshot reader) was never registered.";
 const std::string kSnapshots =
-    " WARNING: Snapshots are not available yet: no snapshot file will be written.";
+    " WARNING: No snapshot writer is plugged in: no snapshot file will be written.";
 const std::string kRecordFile =
     " WARNING: The output record file (-outtype bin) is not available yet:"
     " the legacy channel files are written instead.";

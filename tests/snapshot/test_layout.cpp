@@ -147,7 +147,7 @@ TEST_F(SnapshotReading, GroupsSpanLinesAndEachReadStartsOnANewLine) {
       "! a label\n"
       "\n"
       "  1.000000000000000       NaN  Infinity\n"
-      " -Infinity 0.5000000000000000E-004 1.5D0 9 9 9\n"
+      " -Infinity 0.5000000000000000E-004 1.5D0 / 9 9 9\n"
       "  7 / Busses\n"
       " T F .true.\n"
       " (  1.000000000000000     ,-0.5000000000000000E-004)\n"
@@ -160,7 +160,7 @@ TEST_F(SnapshotReading, GroupsSpanLinesAndEachReadStartsOnANewLine) {
   EXPECT_EQ(v[2], kInf);
   EXPECT_EQ(v[3], -kInf);
   EXPECT_EQ(v[4], 5.0e-5);
-  EXPECT_EQ(v[5], 1.5);  // the 9s after it are not read
+  EXPECT_EQ(v[5], 1.5);  // the 9s after the "/" are not read
   EXPECT_EQ(in.one<std::int32_t>(), 7);
   std::vector<char> b(3);
   in.read<bool>(3, [&](std::int64_t k) -> bool& { return reinterpret_cast<bool&>(b[k - 1]); });
@@ -189,6 +189,7 @@ TEST_F(SnapshotReading, MalformedValuesAndTheEndOfTheFileFail) {
       {" 1.0 abc 3.0\n", "error"},  // not a number
       {" 1.0 2.0 3.0.0\n", "error"},
       {" 1.0 (1.0 3.0\n", "error"},
+      {" 1.0 2.0\n 3.0 4.0\n", "error"},  // a value left over: the count does not fit
   };
   for (const Case& c : cases) {
     SnapIn in = open(c.text);
