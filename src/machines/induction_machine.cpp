@@ -203,50 +203,19 @@ struct Layout {
   std::int32_t psi_d, psi_q, psi_0, id, iq, i0, speed, angle, dpsi_d, dpsi_q, dpsi_0, inverse, torque, dspeed,
       mag_factor, vd, leak_factor, valpha, vbeta, load_torque, speed_copy, rotor_leak_factor;
 };
-constexpr Layout kPairLayout{.psi_d = kImPsiD,
-                             .psi_q = kImPsiQ,
-                             .psi_0 = kImPsi0,
-                             .id = kImId,
-                             .iq = kImIq,
-                             .i0 = kImI0,
-                             .speed = kImSpeed,
-                             .angle = kImAngle,
-                             .dpsi_d = kImDPsiD,
-                             .dpsi_q = kImDPsiQ,
-                             .dpsi_0 = kImDPsi0,
-                             .inverse = kImInverse,
-                             .torque = kImTorque,
-                             .dspeed = kImDSpeed,
-                             .mag_factor = kImMagFactor,
-                             .vd = kImVd,
-                             .leak_factor = kImStatorLeakFactor,
-                             .valpha = kImValpha,
-                             .vbeta = kImVbeta,
-                             .load_torque = kImLoadTorque,
-                             .speed_copy = kImSpeedCopy,
+constexpr Layout kPairLayout{.psi_d = kImPsiD, .psi_q = kImPsiQ, .psi_0 = kImPsi0, .id = kImId, .iq = kImIq,
+                             .i0 = kImI0, .speed = kImSpeed, .angle = kImAngle, .dpsi_d = kImDPsiD,
+                             .dpsi_q = kImDPsiQ, .dpsi_0 = kImDPsi0, .inverse = kImInverse, .torque = kImTorque,
+                             .dspeed = kImDSpeed, .mag_factor = kImMagFactor, .vd = kImVd,
+                             .leak_factor = kImStatorLeakFactor, .valpha = kImValpha, .vbeta = kImVbeta,
+                             .load_torque = kImLoadTorque, .speed_copy = kImSpeedCopy,
                              .rotor_leak_factor = kImRotorLeakFactor};
-constexpr Layout kSingleLayout{.psi_d = kSmPsiD,
-                               .psi_q = kSmPsiQ,
-                               .psi_0 = kSmPsi0,
-                               .id = kSmId,
-                               .iq = kSmIq,
-                               .i0 = kSmI0,
-                               .speed = kSmSpeed,
-                               .angle = kSmAngle,
-                               .dpsi_d = kSmDPsiD,
-                               .dpsi_q = kSmDPsiQ,
-                               .dpsi_0 = kSmDPsi0,
-                               .inverse = kSmInverse,
-                               .torque = kSmTorque,
-                               .dspeed = kSmDSpeed,
-                               .mag_factor = kSmMagFactor,
-                               .vd = kSmVd,
-                               .leak_factor = kSmLeakFactor,
-                               .valpha = kSmValpha,
-                               .vbeta = kSmVbeta,
-                               .load_torque = kSmLoadTorque,
-                               .speed_copy = kSmSpeedCopy,
-                               .rotor_leak_factor = 0};
+constexpr Layout kSingleLayout{.psi_d = kSmPsiD, .psi_q = kSmPsiQ, .psi_0 = kSmPsi0, .id = kSmId, .iq = kSmIq,
+                               .i0 = kSmI0, .speed = kSmSpeed, .angle = kSmAngle, .dpsi_d = kSmDPsiD,
+                               .dpsi_q = kSmDPsiQ, .dpsi_0 = kSmDPsi0, .inverse = kSmInverse, .torque = kSmTorque,
+                               .dspeed = kSmDSpeed, .mag_factor = kSmMagFactor, .vd = kSmVd,
+                               .leak_factor = kSmLeakFactor, .valpha = kSmValpha, .vbeta = kSmVbeta,
+                               .load_torque = kSmLoadTorque, .speed_copy = kSmSpeedCopy, .rotor_leak_factor = 0};
 
 // The first form's block ends before the rotor-leakage factor's slot.
 constexpr Layout pair_layout(Form form) {
@@ -910,7 +879,8 @@ void inducmc(const InducmcIn& in) {
   // The saturation curves are read from the block at nexc: the pointer stays at
   // the block's start until the step is done.
   e_s2::nexc = nexc0;
-  if (in.extra_cages < 0 || in.extra_cages > kMaxExtraCages) refuse("The number of extra rotor cages must lie between 0 and 3");
+  if (in.extra_cages < 0 || in.extra_cages > kMaxExtraCages)
+    refuse("The number of extra rotor cages must lie between 0 and 3");
   Machine m;
   m.n = in.extra_cages + 2;
   m.console_texts = true;

@@ -38,7 +38,8 @@ void read_data_record(std::string_view tag, std::string_view what, std::initiali
 
 void check_machine_nodes(std::string_view tag, std::string_view machine, std::int32_t ss,
                          std::span<const std::int32_t> nodes) {
-  if (ss < 1 || ss > e_s0::mbus.extent(1)) refuse(tag, "The subsystem of the " + std::string(machine) + " does not exist");
+  if (ss < 1 || ss > e_s0::mbus.extent(1))
+    refuse(tag, "The subsystem of the " + std::string(machine) + " does not exist");
   for (std::int32_t node : nodes)
     if (node < 0 || node > e_s0::mbus(ss))
       refuse(tag, "A node of the " + std::string(machine) + " is not a node of its subsystem");
