@@ -24,28 +24,43 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
 
 #include "machines/induction_numerics.h"
 
 namespace wakro::machines {
 
-// Configuration record: slot k is rtcf(p + k), p the pointer on entry.
+// The lengths of the data the records hold.
+inline constexpr std::int32_t kResistanceCount = 5;                         // R(1..5)
+inline constexpr auto kReactanceCount = static_cast<std::int32_t>(std::tuple_size_v<ReactanceVector>);  // X(1..12)
+inline constexpr std::int32_t kCurvePointCount = 10;
+inline constexpr std::int32_t kCurveValueCount = 2 * kCurvePointCount;      // x1, y1 .. x10, y10
+using CurveValues = std::array<double, kCurvePointCount>;
+
+// Configuration record: slot k is rtcf(p + k - 1), p the pointer on entry.
 enum InductionConfigSlot : std::int32_t {
-  kIcR = 0,             // R(1..5)
-  kIcX = 5,             // X(1..12)
-  kIcPower = 17,        // S, MVA
-  kIcInverseV = 18,     // 1 / phase voltage, 1/kV
-  kIcBaseW = 19,        // wb, rad/s
-  kIcInertia = 20,      // J
-  kIcDamping = 21,      // D
-  kIcStatorG = 22,      // G'' of each stator phase branch
-  kIcMagCurve = 23,     // x1, y1 .. x10, y10
-  kIcLeakCurve = 43,
-  kIcTurns = 63,        // a
-  kIcRotorG = 64,       // Gr of each rotor phase branch
-  kIcRcResistance = 65, // per unit of Zb
-  kIcRcFactor = 66,     // R C as a multiple of the time step
-  kIcReals = 67,
+  kIcR = 1,                                  // R(1..5)
+  kIcX = kIcR + kResistanceCount,            // X(1..12)
+  kIcPower = kIcX + kReactanceCount,         // S, MVA
+  kIcInverseV,                               // 1 / phase voltage, 1/kV
+  kIcBaseW,                                  // wb, rad/s
+  kIcInertia,                                // J
+  kIcDamping,                                // D
+  kIcStatorG,                                // G'' of each stator phase branch
+  kIcMagCurve,                               // x1, y1 .. x10, y10
+  kIcLeakCurve = kIcMagCurve + kCurveValueCount,
+  kIcTurns = kIcLeakCurve + kCurveValueCount,  // a
+  kIcRotorG,                                 // Gr of each rotor phase branch
+  kIcRcResistance,                           // per unit of Zb
+  kIcRcFactor,                               // R C as a multiple of the time step
+  kIcReals = kIcRcFactor,
+};
+static_assert(kIcPower == 18 && kIcMagCurve == 24 && kIcTurns == 64 && kIcReals == 67);
+
+// The record's logical (second form only): rtcl(p + k - 1).
+enum InductionConfigLogical : std::int32_t {
+  kIlRotorSaturation = 1,  // rotor-leakage saturation on
+  kIlLogicals = 1,
 };
 
 // State block: slot k is stor(nexc + k), nexc on entry.
@@ -72,8 +87,8 @@ enum InductionSlot : std::int32_t {
   kImValpha = 68,
   kImVbeta = 69,
   kImLoadTorque = 70,
-  kImSpeedCopy = 71,
-  kImRotorLeakFactor = 78,
+  kImSpeedCopy = 71,     // 72..77 not used
+  kImRotorLeakFactor = 78,  // second form only
   kImBlock1 = 77,        // size of the first form's block
   kImBlock2 = 78,        // size of the second form's block
 };
@@ -104,7 +119,9 @@ enum InducmcSlot : std::int32_t {
   kSmStatorG = 85,       // G''
   kSmMagCurve = 86,      // 86..105            (record 5)
   kSmMagFactor = 106,
-  kSmVd = 107,           // vd, vq, v0
+  kSmVd = 107,
+  kSmVq = 108,
+  kSmV0 = 109,
   kSmLeakCurve = 110,    // 110..129           (record 6)
   kSmLeakFactor = 130,
   kSmTurns = 131,        // a                  (record 4)
@@ -117,20 +134,17 @@ enum InducmcSlot : std::int32_t {
   kSmBlock = 140,
 };
 
-// The damping network of inducmc in storf: slot k is storf(nstorf + k).
+// The damping network of inducmc in storf: slot k is storf(nstorf + k - 1).
 enum InducmcDampingSlot : std::int32_t {
-  kDnStatorG = 0,        // gd = 1 / (21 Zb)
-  kDnStatorGain = 1,     // 2 gd / 21
-  kDnDecay = 2,          // 19 / 21
-  kDnStatorHistory = 3,  // 3..5, phases a, b, c
-  kDnRotorG = 6,         // gdr = 1 / (21 Zb / a^2)
-  kDnRotorGain = 7,      // 2 gdr / 21
-  kDnRotorHistory = 8,   // 8..10
+  kDnStatorG = 1,        // gd = 1 / (21 Zb)
+  kDnStatorGain = 2,     // 2 gd / 21
+  kDnDecay = 3,          // 19 / 21
+  kDnStatorHistory = 4,  // 4..6, phases a, b, c
+  kDnRotorG = 7,         // gdr = 1 / (21 Zb / a^2)
+  kDnRotorGain = 8,      // 2 gdr / 21
+  kDnRotorHistory = 9,   // 9..11
   kDnSlots = 11,
 };
-
-inline constexpr std::int32_t kCurvePointCount = 10;
-using CurveValues = std::array<double, kCurvePointCount>;
 
 // The configuration arguments, in their order (the first form has no rotor
 // option and takes V line to line).

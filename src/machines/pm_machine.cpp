@@ -1,4 +1,9 @@
 // The permanent-magnet synchronous machine (see pm_machine.h).
+//
+// Every form advances the same discrete state-space step (pm_step); the pair
+// forms keep their constants in a configuration record and enter the network
+// through interface branches, the single routine reads its data lines at time
+// zero and injects its currents at nodes.
 #include "machines/pm_machine.h"
 
 #include <cmath>
@@ -12,16 +17,15 @@
 #include "diag/console.h"
 #include "diag/message.h"
 #include "diag/quit.h"
-#include "files/linereader.h"
-#include "files/listread.h"
-#include "files/units.h"
 #include "machines/dq_library.h"
 #include "machines/induction_numerics.h"
+#include "machines/machine_messages.h"
+#include "machines/routine_input.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
-#include "model/fnames.h"
 #include "model/storage.h"
 #include "network/companion.h"
 #include "network/matrix.h"
@@ -33,20 +37,28 @@ namespace {
 
 using blocks::Slots;
 
-constexpr double kInvRoot3 = 0.577350269189626;
-constexpr double kRoot2 = 1.414213562373095;
-constexpr double kRoot3 = 1.732050807568877;
-constexpr double kTwoPiAngle = 6.283185307179586;
-constexpr double kQuarterTurn = 1.570796326794896;
 constexpr double kLeastDet = 1e-10;
 constexpr double kLeastInertia = 1e-38;
 constexpr std::int32_t kOrder = 5;
 constexpr std::int32_t kMEntries = 17;
 constexpr std::int32_t kNEntries = 9;
 constexpr std::int32_t kKindNodeInductance = 1;
-constexpr std::int32_t kSeverityError = 2;
-constexpr std::int32_t kSingleLine = 1;
-constexpr std::int32_t kShowLastLine = 1;
+constexpr std::int32_t kNoContext = 0;
+
+// Directions of the frame transforms: trdqo's forward and backward, trns_nv's
+// back to the phases.
+constexpr std::int32_t kTrdqoToDq0 = 1, kTrdqoToAbc = -1;
+constexpr std::int32_t kTrnsToAbc = -1;
+
+// The second form's speed switch: its own mechanics, or the speed imposed.
+constexpr std::int32_t kOwnMechanics = 0, kImposed = 1;
+
+// Positions in the state's last inputs (Q, D, Z) and currents (id, iq, i0,
+// ikd, ikq), from the first of each.
+constexpr std::size_t kLastQ = 0, kLastD = 1, kLastZ = 2;
+constexpr std::size_t kId = 0, kIq = 1, kI0 = 2, kIkd = 3, kIkq = 4;
+static_assert(kPsLastD == kPsLastQ + kLastD && kPsLastZ == kPsLastQ + kLastZ);
+static_assert(kPlLastD == kPlLastQ + kLastD && kPlLastZ == kPlLastQ + kLastZ);
 
 // Positions of the entries of M (with whether the present speed multiplies
 // them) and of N, in record order.
@@ -62,6 +74,7 @@ constexpr std::array<Entry, kMEntries> kMPositions{{{1, 1, false}, {1, 2, true},
 constexpr std::array<Entry, kNEntries> kNPositions{{{1, 1, false}, {1, 4, false}, {2, 2, false}, {2, 5, false},
                                                      {3, 3, false}, {4, 1, false}, {4, 4, false}, {5, 2, false},
                                                      {5, 5, false}}};
+static_assert(kPmN == kPmM + kMEntries && kPmRecord1 == kPmN + kNEntries - 1);
 
 using Square = std::array<double, kOrder * kOrder>;
 std::size_t ix(std::int32_t i, std::int32_t j) { return static_cast<std::size_t>((j - 1) * kOrder + (i - 1)); }
@@ -70,13 +83,15 @@ std::size_t ix(std::int32_t i, std::int32_t j) { return static_cast<std::size_t>
 struct Circuit {
   double xd = 0.0, xq = 0.0, xmd = 0.0, xmq = 0.0, xkd = 0.0, xkq = 0.0, xl = 0.0;
   double ra = 0.0, rkd = 0.0, rkq = 0.0;
+  double detd() const { return xd * xkd - xmd * xmd; }
+  double detq() const { return xq * xkq - xmq * xmq; }
 };
 
 // The entries of M = h A and of N for the time step dt at base frequency wb.
 void state_entries(const Circuit& c, double wb, double dt, std::array<double, kMEntries>& m,
                    std::array<double, kNEntries>& n) {
   const double h = dt * wb / 2.0, h2 = dt * wb;
-  const double detd = c.xd * c.xkd - c.xmd * c.xmd, detq = c.xq * c.xkq - c.xmq * c.xmq;
+  const double detd = c.detd(), detq = c.detq();
   m = {-c.xkd * c.ra / detd * h, c.xkd * c.xq / detd * h,  c.rkd * c.xmd / detd * h, c.xkd * c.xmq / detd * h,
        -c.xd * c.xkq / detq * h, -c.ra * c.xkq / detq * h, -c.xmd * c.xkq / detq * h, c.rkq * c.xmq / detq * h,
        -c.ra / c.xl * h,         c.xmd * c.ra / detd * h,  -c.xmd * c.xq / detd * h,  -c.rkd * c.xd / detd * h,
@@ -104,17 +119,15 @@ struct StateRefs {
 enum class Inverse { frame, legacy };
 
 double wrap(double a) {
-  if (a >= kTwoPiAngle) a -= kTwoPiAngle;
-  if (a < 0.0) a += kTwoPiAngle;
+  if (a >= kTwoPi) a -= kTwoPi;
+  if (a < 0.0) a += kTwoPi;
   return a;
 }
 
-// Steps 2 to 8 and 10: the discrete state-space step from the phase voltages
-// (network units) at speed w; the per-unit phase currents out, and the
-// per-unit phase voltages the step assumed at its end; Te returned.
-double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<double, 3>& v_net,
-               std::array<double, 3>& i_abc, std::array<double, 3>& v_end, Inverse inverse) {
-  Square m{}, n{}, a{}, b{}, inv{}, p{}, r{}, work{};
+// The discrete step's matrices at speed w: P = (I - M)^-1 (I + M) and
+// R = (I - M)^-1 N. A singular (I - M) stops the run.
+void discrete_matrices(const StepConstants& k, double w, Square& p, Square& r) {
+  Square m{}, n{}, a{}, b{}, inv{}, work{};
   for (std::int32_t e = 0; e < kMEntries; ++e) {
     const Entry& pos = kMPositions[static_cast<std::size_t>(e)];
     m[ix(pos.row, pos.col)] = k.m[e] * (pos.speed ? w : 1.0);
@@ -136,52 +149,64 @@ double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<
   matinv_or_stop(kPmTag, a.data(), inv.data(), kOrder, x_unused.data(), work.data(), l.data(), mm.data());
   mymatmul(inv.data(), b.data(), kOrder, kOrder, kOrder, p.data(), 1.0);
   mymatmul(inv.data(), n.data(), kOrder, kOrder, kOrder, r.data(), 1.0);
+}
 
-  // 3. Phase voltages per unit, advanced by the turn within the step. For a
-  // balanced set (vc - vb) / sqrt(3) is the component of va in quadrature,
-  // so the advance is by the angle w wb dt itself.
-  const double dt = e_s1::delt, turn = dt * w * k.wb, advance = turn * kInvRoot3;
-  const double va = v_net[0] * k.inv_vph, vb = v_net[1] * k.inv_vph, vc = v_net[2] * k.inv_vph;
-  double a1 = va + (vc - vb) * advance, b1 = vb + (va - vc) * advance, c1 = vc + (vb - va) * advance;
-  v_end = {a1, b1, c1};
-  // 4. Angles.
-  st.theta = wrap(st.theta + turn);
-  const double ta = wrap(st.theta - kQuarterTurn);
-  // 5-6. The frame voltages and the step's mean input.
-  double d = 0.0, q = 0.0, z = 0.0;
-  trdqo(a1, b1, c1, d, q, z, ta, 1);
-  d -= w * k.flux;
-  const std::array<double, kOrder> u{(q + st.last[0]) / 2.0, (d + st.last[1]) / 2.0, (z + st.last[2]) / 2.0, 0.0,
-                                     0.0};
-  st.last[0] = q;
-  st.last[1] = d;
-  st.last[2] = z;
-  // 7. x := P x + R u.
+// x := P x + R u.
+void advance_currents(const Square& p, const Square& r, const std::array<double, kOrder>& u, double* x) {
   std::array<double, kOrder> x_new{};
   for (std::int32_t i = 1; i <= kOrder; ++i) {
     double s = 0.0;
     for (std::int32_t j = 1; j <= kOrder; ++j)
-      s += p[ix(i, j)] * st.x[j - 1] + r[ix(i, j)] * u[static_cast<std::size_t>(j - 1)];
+      s += p[ix(i, j)] * x[j - 1] + r[ix(i, j)] * u[static_cast<std::size_t>(j - 1)];
     x_new[static_cast<std::size_t>(i - 1)] = s;
   }
-  for (std::int32_t i = 0; i < kOrder; ++i) st.x[i] = x_new[static_cast<std::size_t>(i)];
-  const double id = st.x[0], iq = st.x[1], i0 = st.x[2], ikd = st.x[3], ikq = st.x[4];
-  // 8. Phase currents from (iq, id, i0).
+  for (std::int32_t i = 0; i < kOrder; ++i) x[i] = x_new[static_cast<std::size_t>(i)];
+}
+
+// The discrete state-space step from the phase voltages (network units) at
+// speed w; the per-unit phase currents out, and the per-unit phase voltages
+// the step assumed at its end; Te returned.
+double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<double, 3>& v_net,
+               std::array<double, 3>& i_abc, std::array<double, 3>& v_end, Inverse inverse) {
+  // 1. The step's matrices at the present speed.
+  Square p{}, r{};
+  discrete_matrices(k, w, p, r);
+  // 2. Phase voltages per unit, advanced by the turn within the step. For a
+  // balanced set (vc - vb) / sqrt(3) is the component of va in quadrature,
+  // so the advance is by the angle w wb dt itself.
+  const double dt = e_s1::delt, turn = dt * w * k.wb, advance = turn * kInvSqrt3Rounded;
+  const double va = v_net[0] * k.inv_vph, vb = v_net[1] * k.inv_vph, vc = v_net[2] * k.inv_vph;
+  double a1 = va + (vc - vb) * advance, b1 = vb + (va - vc) * advance, c1 = vc + (vb - va) * advance;
+  v_end = {a1, b1, c1};
+  // 3. Angles.
+  st.theta = wrap(st.theta + turn);
+  const double ta = wrap(st.theta - kHalfPiRounded);
+  // 4. The frame voltages and the step's mean input.
+  double d = 0.0, q = 0.0, z = 0.0;
+  trdqo(a1, b1, c1, d, q, z, ta, kTrdqoToDq0);
+  d -= w * k.flux;
+  const std::array<double, kOrder> u{(q + st.last[kLastQ]) / 2.0, (d + st.last[kLastD]) / 2.0,
+                                     (z + st.last[kLastZ]) / 2.0, 0.0, 0.0};
+  st.last[kLastQ] = q;
+  st.last[kLastD] = d;
+  st.last[kLastZ] = z;
+  // 5. The currents.
+  advance_currents(p, r, u, st.x);
+  const double id = st.x[kId], iq = st.x[kIq], i0 = st.x[kI0], ikd = st.x[kIkd], ikq = st.x[kIkq];
+  // 6. Phase currents from (iq, id, i0).
   if (inverse == Inverse::frame) {
     Phases abc{}, dq0{iq, id, i0};
-    trns_nv(abc, dq0, ta, -1);
+    trns_nv(abc, dq0, ta, kTrnsToAbc);
     i_abc = abc;
   } else {
     double dd = iq, qq = id, zz = i0;
-    trdqo(i_abc[0], i_abc[1], i_abc[2], dd, qq, zz, ta, -1);
+    trdqo(i_abc[0], i_abc[1], i_abc[2], dd, qq, zz, ta, kTrdqoToAbc);
   }
-  // 10. Electrical torque.
+  // 7. Electrical torque.
   return 0.5 * ((k.xd * id + k.xmd * ikd + k.flux) * iq - (k.xq * iq + k.xmq * ikq) * id);
 }
 
-void error_line(std::string_view text) {
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, kSeverityError, kSingleLine, text);
-}
+// ------------------------------------------------------- the pair forms
 
 enum class PmForm { first, second };
 
@@ -221,62 +246,55 @@ std::vector<std::string> data_faults(const PmData& d, PmForm form) {
   return faults;
 }
 
-void pm_cfg(const PmData& d, PmForm form) {
-  Circuit c;
-  c.xd = d.xd;
-  c.xq = d.xq;
-  c.xkd = d.xkd;
-  c.xkq = d.xkq;
-  c.xl = d.xl;
-  c.ra = d.ra;
-  c.rkd = d.rkd;
-  c.rkq = d.rkq;
-  c.xmd = d.xd - d.xl;
-  c.xmq = d.xq - d.xl;
-  const double detd = c.xd * c.xkd - c.xmd * c.xmd, detq = c.xq * c.xkq - c.xmq * c.xmq;
-  // The checks, in groups: first the data the set-up divides by or carries
-  // into the record, then the reactances, then the determinants. The first
-  // form stops at its first failure; the second reports a whole group before
-  // it stops.
+// The checks, in groups: first the data the set-up divides by or carries into
+// the record, then the reactances, then the determinants. The first form stops
+// at its first failure; the second reports a whole group before it stops.
+void check_data(const PmData& d, const Circuit& c, PmForm form) {
   const std::vector<std::string> data = data_faults(d, form);
   const std::vector<std::string> reactances{c.xmd <= 0.0 ? "Xd must be greater than leakage reactance" : "",
                                             c.xmq <= 0.0 ? "Xq must be greater than leakage reactance" : ""};
-  const std::vector<std::string> determinants{detd <= kLeastDet ? "Unrealistic D axis data" : "",
-                                              detq <= kLeastDet ? "Unrealistic Q axis data" : ""};
+  const std::vector<std::string> determinants{c.detd() <= kLeastDet ? "Unrealistic D axis data" : "",
+                                              c.detq() <= kLeastDet ? "Unrealistic Q axis data" : ""};
   for (const std::vector<std::string>* group : {&data, &reactances, &determinants}) {
     bool failed = false;
     for (const std::string& text : *group) {
       if (text.empty()) continue;
       if (form == PmForm::first) {
-        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, text);
-        wakro_quit(kPmTag, 0);
+        wakro_warn(e_warn::comp_id1, e_warn::comp_id2, msg::kSingleLine, text);
+        wakro_quit(kPmTag, kNoContext);
       }
-      error_line(text);
+      machine_error(text);
       failed = true;
     }
-    if (failed) wakro_quit(kPmTag, 0);
+    if (failed) wakro_quit(kPmTag, kNoContext);
   }
-  double inv_h = 0.0;
-  if (form == PmForm::second) {
-    inv_h = 1.0 / d.inertia;
-    if (d.inertia <= kLeastInertia) {
-      wakro_warn(e_warn::comp_id1, e_warn::comp_id2, kSingleLine, "Unrealistic inertica value, assumed 1.0 [s]");
-      inv_h = 1.0;
-    }
-  }
+}
+
+// 1 / H of the second form; an inertia too small to divide by is taken as 1 s.
+double inverse_inertia(const PmData& d) {
+  if (d.inertia > kLeastInertia) return 1.0 / d.inertia;
+  wakro_warn(e_warn::comp_id1, e_warn::comp_id2, msg::kSingleLine, "Unrealistic inertica value, assumed 1.0 [s]");
+  return 1.0;
+}
+
+void pm_cfg(const PmData& d, PmForm form) {
+  const Circuit c{.xd = d.xd, .xq = d.xq, .xmd = d.xd - d.xl, .xmq = d.xq - d.xl, .xkd = d.xkd, .xkq = d.xkq,
+                  .xl = d.xl, .ra = d.ra, .rkd = d.rkd, .rkq = d.rkq};
+  check_data(d, c, form);
+  const double inv_h = form == PmForm::second ? inverse_inertia(d) : 0.0;
   const Slots<double> r = blocks::take_rtcf(form == PmForm::first ? kPmRecord1 : kPmRecord2);
-  const double vph = kInvRoot3 * d.voltage;
+  const double vph = kInvSqrt3Rounded * d.voltage;
   const double zb = d.voltage * d.voltage / d.power;
-  const double wb = kTwoPiAngle * d.frequency;
+  const double wb = kTwoPi * d.frequency;
   const double dt = e_s1::delt;
   r(kPmInvVph) = 1.0 / vph;
-  r(kPmIb) = d.power / (kRoot3 * d.voltage);
+  r(kPmIb) = d.power / (kSqrt3Rounded * d.voltage);
   r(kPmWb) = wb;
   r(kPmXd) = c.xd;
   r(kPmXq) = c.xq;
   r(kPmXmd) = c.xmd;
   r(kPmXmq) = c.xmq;
-  r(kPmFlux) = kRoot2 * d.flux;
+  r(kPmFlux) = kSqrt2Rounded * d.flux;
   r(kPmRi) = form == PmForm::first ? d.ri : d.ri * zb;
   r(kPmRs) = d.snubber_r * zb;
   // No snubber for a resistance of 0 or less: no capacitance either.
@@ -301,22 +319,14 @@ void pm_time_zero(const PmStepIn& in, const Slots<double>& r) {
   for (std::int32_t br : in.phase) {
     intfc_brnch1_cfg(in.ss, br, r(kPmRi));
     devices::harm_record(kKindNodeInductance, in.ss, {branches::ief(br, in.ss), branches::iet(br, in.ss)},
-                         {kRoot3 * r(kPmXd) * zb / r(kPmWb)});
+                         {kSqrt3Rounded * r(kPmXd) * zb / r(kPmWb)});
   }
 }
 
 // The step of the pair forms at speed w; Te returned.
 double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s, double w) {
-  StepConstants k;
-  k.inv_vph = r(kPmInvVph);
-  k.wb = r(kPmWb);
-  k.flux = r(kPmFlux);
-  k.xd = r(kPmXd);
-  k.xq = r(kPmXq);
-  k.xmd = r(kPmXmd);
-  k.xmq = r(kPmXmq);
-  k.m = &r(kPmM);
-  k.n = &r(kPmN);
+  const StepConstants k{.inv_vph = r(kPmInvVph), .wb = r(kPmWb), .flux = r(kPmFlux), .xd = r(kPmXd),
+                        .xq = r(kPmXq), .xmd = r(kPmXmd), .xmq = r(kPmXmq), .m = &r(kPmM), .n = &r(kPmN)};
   std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = vbranch(in.ss, in.phase[p]);
   const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, v_end, Inverse::frame);
@@ -334,96 +344,91 @@ double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s
 
 // ------------------------------------------------------------ pmmachine
 
-[[noreturn]] void refuse_line(const std::string& text) {
-  const std::int32_t u = fnames::iunit;
-  error_line(text + " (file " + unit_file_name(u) + ", line " + std::to_string(unit_line_number(u)) + ")");
-  wakro_quit(kPmTag, kShowLastLine);
+// The six data lines of pmmachine: V, Ib, wb; Xd, Xq, Xmd, Xmq, Xkd, Xkq, Xl;
+// Ra, Rkd, Rkq; the magnet flux; the interface resistance; the snubber's
+// resistance and time constant in steps.
+struct PmmachineData {
+  double v = 0.0, ib = 0.0, wb = 0.0;
+  Circuit c;
+  double flux = 0.0, ri = 0.0, snubber_r = 0.0, snubber_steps = 0.0;
+};
+
+PmmachineData read_lines() {
+  PmmachineData d;
+  Circuit& c = d.c;
+  const auto what = [](std::int32_t number) { return "PM machine data line " + std::to_string(number); };
+  read_data_record(kPmTag, what(1), {d.v, d.ib, d.wb});
+  read_data_record(kPmTag, what(2), {c.xd, c.xq, c.xmd, c.xmq, c.xkd, c.xkq, c.xl});
+  read_data_record(kPmTag, what(3), {c.ra, c.rkd, c.rkq});
+  read_data_record(kPmTag, what(4), {d.flux});
+  read_data_record(kPmTag, what(5), {d.ri});
+  read_data_record(kPmTag, what(6), {d.snubber_r, d.snubber_steps});
+  return d;
 }
 
-void read_line(std::int32_t number, std::span<double> values) {
-  rdcmnt();
-  const std::string what = "PM machine data line " + std::to_string(number);
-  if (!rdcmnt_at_data()) refuse_line(what + " is missing");
-  if (list_read_unit(fnames::iunit, {values}) != ReadStatus::ok) refuse_line(what + " cannot be read");
+void store_lines(const Slots<double>& s, const PmmachineData& d) {
+  s(kPlV) = d.v;
+  s(kPlIb) = d.ib;
+  s(kPlWb) = d.wb;
+  s(kPlXd) = d.c.xd;
+  s(kPlXq) = d.c.xq;
+  s(kPlXmd) = d.c.xmd;
+  s(kPlXmq) = d.c.xmq;
+  s(kPlXkd) = d.c.xkd;
+  s(kPlXkq) = d.c.xkq;
+  s(kPlXl) = d.c.xl;
+  s(kPlRa) = d.c.ra;
+  s(kPlRkd) = d.c.rkd;
+  s(kPlRkq) = d.c.rkq;
+  s(kPlFlux) = d.flux;
+  s(kPlRi) = d.ri;
+  s(kPlSnubberR) = d.snubber_r;
+  s(kPlSnubberSteps) = d.snubber_steps;
+}
+
+Circuit legacy_circuit(const Slots<double>& s) {
+  return {.xd = s(kPlXd), .xq = s(kPlXq), .xmd = s(kPlXmd), .xmq = s(kPlXmq), .xkd = s(kPlXkd),
+          .xkq = s(kPlXkq), .xl = s(kPlXl), .ra = s(kPlRa), .rkd = s(kPlRkd), .rkq = s(kPlRkq)};
 }
 
 [[noreturn]] void legacy_stop(std::string_view text) {
   wakro::console() << text << '\n';
-  wakro_quit(kPmTag, 0);
+  wakro_quit(kPmTag, kNoContext);
 }
 
-Circuit legacy_circuit(const Slots<double>& s) {
-  Circuit c;
-  c.xd = s(kPlXd);
-  c.xq = s(kPlXq);
-  c.xmd = s(kPlXmd);
-  c.xmq = s(kPlXmq);
-  c.xkd = s(kPlXkd);
-  c.xkq = s(kPlXkq);
-  c.xl = s(kPlXl);
-  c.ra = s(kPlRa);
-  c.rkd = s(kPlRkd);
-  c.rkq = s(kPlRkq);
-  return c;
+[[noreturn]] void refuse(std::string_view text) {
+  machine_error(text);
+  wakro_quit(kPmTag, kNoContext);
+}
+
+// The checks of the data lines, in their order.
+void check_lines(const PmmachineData& d) {
+  if (d.c.detd() <= kLeastDet) legacy_stop("Unrealistic D axis data");
+  if (d.c.detq() <= kLeastDet) legacy_stop("Unrealistic Q axis data");
+  if (!(d.ri > 0.0)) refuse("The interface resistance of the PM machine must be positive");
+  if (!(d.v > 0.0 && d.ib > 0.0 && d.wb > 0.0 && d.c.xl > 0.0))
+    refuse("V, Ib, wb and Xl of the PM machine must be positive");
 }
 
 void legacy_time_zero(const PmmachineIn& in, const Slots<double>& s) {
   const std::int32_t ss = in.ss;
-  if (ss < 1 || ss > e_s0::mbus.extent(1)) {
-    error_line("The subsystem of the PM machine does not exist");
-    wakro_quit(kPmTag, 0);
-  }
-  for (std::int32_t node : in.nodes) {
-    if (node < 0 || node > e_s0::mbus(ss)) {
-      error_line("A node of the PM machine is not a node of its subsystem");
-      wakro_quit(kPmTag, 0);
-    }
-  }
-  std::array<double, 3> rated{}, r3{}, snub{};
-  std::array<double, 7> x{};
-  std::array<double, 1> flux{}, ri{};
-  read_line(1, rated);
-  read_line(2, x);
-  read_line(3, r3);
-  read_line(4, flux);
-  read_line(5, ri);
-  read_line(6, std::span<double>(snub.data(), 2));
-  s(kPlV) = rated[0];
-  s(kPlIb) = rated[1];
-  s(kPlWb) = rated[2];
-  for (std::int32_t k = 0; k < 7; ++k) s(kPlXd + k) = x[static_cast<std::size_t>(k)];
-  s(kPlRa) = r3[0];
-  s(kPlRkd) = r3[1];
-  s(kPlRkq) = r3[2];
-  s(kPlFlux) = flux[0];
-  s(kPlRi) = ri[0];
-  s(kPlSnubberR) = snub[0];
-  s(kPlSnubberSteps) = snub[1];
-  const Circuit c = legacy_circuit(s);
-  const double detd = c.xd * c.xkd - c.xmd * c.xmd, detq = c.xq * c.xkq - c.xmq * c.xmq;
-  if (detd <= kLeastDet) legacy_stop("Unrealistic D axis data");
-  if (detq <= kLeastDet) legacy_stop("Unrealistic Q axis data");
-  if (!(ri[0] > 0.0)) {
-    error_line("The interface resistance of the PM machine must be positive");
-    wakro_quit(kPmTag, 0);
-  }
-  if (!(rated[0] > 0.0 && rated[1] > 0.0 && rated[2] > 0.0 && x[6] > 0.0)) {
-    error_line("V, Ib, wb and Xl of the PM machine must be positive");
-    wakro_quit(kPmTag, 0);
-  }
-  s(kPlInvDetD) = 1.0 / detd;
-  s(kPlInvDetQ) = 1.0 / detq;
-  s(kPlInvRi) = 1.0 / ri[0];
+  check_machine_nodes(kPmTag, "PM machine", ss, in.nodes);
+  const PmmachineData d = read_lines();
+  store_lines(s, d);
+  check_lines(d);
+  s(kPlInvDetD) = 1.0 / d.c.detd();
+  s(kPlInvDetQ) = 1.0 / d.c.detq();
+  s(kPlInvRi) = 1.0 / d.ri;
   s(kPlAngle) = 0.0;
-  for (std::int32_t k = kPlLastQ; k <= kPlX + 4; ++k) s(k) = 0.0;
-  const double zb = rated[0] / (kRoot3 * rated[1]);
-  const double rs = snub[0] * zb;
-  const double cs = rs > 0.0 ? snub[1] * e_s1::delt * 1.0E6 / rs : 0.0;
+  for (std::int32_t k = kPlLastQ; k <= kPlX + kOrder - 1; ++k) s(k) = 0.0;
+  const double zb = d.v / (kSqrt3Rounded * d.ib);
+  const double rs = d.snubber_r * zb;
+  const double cs = rs > 0.0 ? d.snubber_steps * e_s1::delt * 1.0E6 / rs : 0.0;
   for (std::int32_t node : in.nodes)
     if (node != 0) enable_norton(kPmTag, ss, node);
   for (std::int32_t br : in.snubber) rcbranch(ss, br, rs, cs);
   for (std::int32_t node : in.nodes)
-    if (node != 0) devices::harm_record(kKindNodeInductance, ss, {node, 0}, {c.xd * rated[0] / (rated[1] * rated[2])});
+    if (node != 0) devices::harm_record(kKindNodeInductance, ss, {node, 0}, {d.c.xd * d.v / (d.ib * d.wb)});
 }
 
 }  // namespace
@@ -442,11 +447,11 @@ void pmmac2_exe(const PmStepIn& in) {
   const Slots<double> r = blocks::take_rtcf(kPmRecord2);
   const Slots<double> s = blocks::take_storf(kPsSlots2);
   if (e_s1::timezero) {
-    if (in.speed_switch == 1) s(kPsSpeed) = in.speed;
+    if (in.speed_switch == kImposed) s(kPsSpeed) = in.speed;
     pm_time_zero(in, r);
   }
   double w = in.speed;
-  if (in.speed_switch == 0) {
+  if (in.speed_switch == kOwnMechanics) {
     const double dw = (s(kPsTorque) - in.load_torque - r(kPmDamping) * s(kPsSpeed)) * r(kPmInvH);
     w = s(kPsSpeed) + e_s1::delt / 2.0 * (s(kPsDSpeed) + dw);
     s(kPsDSpeed) = dw;
@@ -462,16 +467,8 @@ double pmmachine(const PmmachineIn& in) {
   std::array<double, kMEntries> m{};
   std::array<double, kNEntries> n{};
   state_entries(c, s(kPlWb), e_s1::delt, m, n);
-  StepConstants k;
-  k.inv_vph = kRoot3 / s(kPlV);
-  k.wb = s(kPlWb);
-  k.flux = s(kPlFlux);
-  k.xd = c.xd;
-  k.xq = c.xq;
-  k.xmd = c.xmd;
-  k.xmq = c.xmq;
-  k.m = m.data();
-  k.n = n.data();
+  const StepConstants k{.inv_vph = kSqrt3Rounded / s(kPlV), .wb = s(kPlWb), .flux = s(kPlFlux), .xd = c.xd,
+                        .xq = c.xq, .xmd = c.xmd, .xmq = c.xmq, .m = m.data(), .n = n.data()};
   std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = in.nodes[p] != 0 ? e_s0::vdc(in.nodes[p], in.ss) : 0.0;
   const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, v_end, Inverse::legacy);

@@ -156,7 +156,7 @@ TEST_F(Inducmc, DampingHistoriesStartFromStorage) {
   models([&] {
     wakro_3phvsrc(1, 1, 2, 3, 0.0, 1, std::sqrt(2.0) * kImV, kWb, 0.0);
     v_before = e_s0::vdc(1, 1);
-    base = storage::nstorf;
+    base = storage::nstorf - 1;  // slot k of the damping network at base + k
     if (e_s1::timezero) storage::storf(base + kDnStatorHistory) = 2.1;
     inducmc(in);
   });

@@ -39,7 +39,7 @@ class InductionConfig : public Machines {
     rt_config::rtcl.release();
     Machines::TearDown();
   }
-  static double cfg(std::int32_t k) { return rt_config::rtcf(1 + k); }
+  static double cfg(std::int32_t k) { return rt_config::rtcf(k); }
 };
 
 TEST_F(InductionConfig, RecordOfAThreeCircuitMachineByHand) {
@@ -67,8 +67,8 @@ TEST_F(InductionConfig, RecordOfAThreeCircuitMachineByHand) {
   // The first form: line-to-line voltage, no logical.
   d.voltage = 2.0 * std::sqrt(3.0);
   inducmc1_cfg(d);
-  EXPECT_NEAR(rt_config::rtcf(1 + kIcReals + kIcInverseV), 0.5, 1e-15);
-  EXPECT_NEAR(rt_config::rtcf(1 + kIcReals + kIcStatorG), 0.03968888876140354, 1e-14);
+  EXPECT_NEAR(rt_config::rtcf(kIcReals + kIcInverseV), 0.5, 1e-15);
+  EXPECT_NEAR(rt_config::rtcf(kIcReals + kIcStatorG), 0.03968888876140354, 1e-14);
   EXPECT_EQ(rt_config::nrtcl, 2);
   EXPECT_EQ(rt_config::nrtci, 3);
 }

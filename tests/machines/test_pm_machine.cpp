@@ -425,6 +425,7 @@ TEST_F(PmNet, SingleRoutineRefusals) {
       {"0.8 0.6 0.7 0.5 0.6125 0.7 0.1", {1, 2, 3}, "Unrealistic D axis data\n"},
       {"0.8 0.6 0.7 0.5 0.9 0.41 0.1", {1, 2, 3}, "Unrealistic Q axis data\n"},
       {"0.8 0.6 0.7 0.5 0.9 0.7 0", {1, 2, 3}, " ***ERROR** V, Ib, wb and Xl of the PM machine must be positive"},
+      {"0.8 0.6 0.7 x 0.9 0.7 0.1", {1, 2, 3}, " ***ERROR** PM machine data line 2 cannot be read (file pm.dta, line 2)"},
   };
   for (const Row& r : rows) {
     wakro_test::WorkFolder folder;
