@@ -15,10 +15,4 @@ namespace wakro::devices {
 // One warning line with the component ids; the run goes on.
 void device_warn(std::string_view text);
 
-// The guarded append to the harmonic-impedance registry is the network room's
-// (network/companion.h). These names stay here only for the machine models
-// that still reach it through this header.
-using wakro::harm_branch_record;
-using wakro::harm_record;
-
 }  // namespace wakro::devices

@@ -16,7 +16,6 @@
 #include <utility>
 
 #include "blocks/slots.h"
-#include "devices/device_support.h"
 #include "diag/console.h"
 #include "diag/quit.h"
 #include "files/listread.h"
@@ -564,14 +563,14 @@ void pair_branches(const InductionStepIn& in, const Machine& m, const PairConsta
   const std::int32_t ss = in.ss;
   const double x_ohm_stator = e_s1::delt / (2.0 * k.g_stator);
   for (std::int32_t br : in.stator) {
-    devices::harm_branch_record(br, ss);
-    devices::harm_record(kKindImpedance, ss, {branches::ief(br, ss), branches::iet(br, ss)},
+    harm_branch_record(br, ss);
+    harm_record(kKindImpedance, ss, {branches::ief(br, ss), branches::iet(br, ss)},
                          {m.r[kStator] * k.zb, x_ohm_stator, -1.0});
   }
   for (std::int32_t br : in.rotor) {
     if (br == 0) continue;
-    devices::harm_branch_record(br, ss);
-    devices::harm_record(kKindImpedance, ss, {branches::ief(br, ss), branches::iet(br, ss)},
+    harm_branch_record(br, ss);
+    harm_record(kKindImpedance, ss, {branches::ief(br, ss), branches::iet(br, ss)},
                          {m.r[kRotor] * k.zb, m.x[kRotorLeakX] * k.zb / m.wb, -1.0});
   }
   for (std::int32_t br : in.stator) {
@@ -772,10 +771,10 @@ void single_network(const InducmcIn& in, const InductionData& d, const SingleBas
   const std::int32_t ss = in.ss;
   const double wb = d.base_w;
   for (std::int32_t p : in.stator)
-    if (p != 0) devices::harm_record(kKindNodeInductance, ss, {p, 0}, {b.zb * b.xpp / wb});
+    if (p != 0) harm_record(kKindNodeInductance, ss, {p, 0}, {b.zb * b.xpp / wb});
   for (std::int32_t q : in.rotor)
-    if (q != 0) devices::harm_record(kKindNodeInductance, ss, {q, 0}, {b.zb * d.x[kRotorLeakX] / wb});
-  if (in.neutral != 0) devices::harm_record(kKindNodeResistance, ss, {in.neutral, 0}, {b.zb});
+    if (q != 0) harm_record(kKindNodeInductance, ss, {q, 0}, {b.zb * d.x[kRotorLeakX] / wb});
+  if (in.neutral != 0) harm_record(kKindNodeResistance, ss, {in.neutral, 0}, {b.zb});
 
   for (std::int32_t p : in.stator)
     if (p != 0) enable_norton(kInductionTag, ss, p);

@@ -13,7 +13,6 @@
 
 #include "blocks/matrix.h"
 #include "blocks/slots.h"
-#include "devices/device_support.h"
 #include "diag/console.h"
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -318,7 +317,7 @@ void pm_time_zero(const PmStepIn& in, const Slots<double>& r) {
   const double zb = 1.0 / (r(kPmInvVph) * r(kPmIb));
   for (std::int32_t br : in.phase) {
     intfc_brnch1_cfg(in.ss, br, r(kPmRi));
-    devices::harm_record(kKindNodeInductance, in.ss, {branches::ief(br, in.ss), branches::iet(br, in.ss)},
+    harm_record(kKindNodeInductance, in.ss, {branches::ief(br, in.ss), branches::iet(br, in.ss)},
                          {kSqrt3Rounded * r(kPmXd) * zb / r(kPmWb)});
   }
 }
@@ -428,7 +427,7 @@ void legacy_time_zero(const PmmachineIn& in, const Slots<double>& s) {
     if (node != 0) enable_norton(kPmTag, ss, node);
   for (std::int32_t br : in.snubber) rcbranch(ss, br, rs, cs);
   for (std::int32_t node : in.nodes)
-    if (node != 0) devices::harm_record(kKindNodeInductance, ss, {node, 0}, {d.c.xd * d.v / (d.ib * d.wb)});
+    if (node != 0) harm_record(kKindNodeInductance, ss, {node, 0}, {d.c.xd * d.v / (d.ib * d.wb)});
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 // machine's numerics (induction_numerics.h) and the machine in its two
 // configuration-pair forms and its single-routine form (induction_machine.h);
 // and the permanent-magnet synchronous machine in its three forms
-// (pm_machine.h).
+// (pm_machine.h); the data-record reading and the refusals the induction and
+// permanent-magnet single routines share (routine_input.h).
 //
 // Stands on `model` (time state, storage arrays and pointers, configuration
 // store), `diag` (wakro_message, wakro_warn, wakro_quit, the console), `files`
@@ -26,9 +27,7 @@
 // storage slots, and the control blocks of the exciter) and `network` (the
 // run-time change of a branch conductance, the branch accessors, the series R-C
 // and interface branches and the harmonic-impedance registry records, for the
-// per-step models that enter the matrix). The induction and permanent-magnet
-// machines still reach the registry records through `devices`
-// (devices/device_support.h), the one devices header included here. A machine
+// per-step models that enter the matrix). A machine
 // never writes the conductance matrix or the re-factorisation marker itself,
 // and nothing of a higher room is included from here.
 #pragma once

@@ -14,6 +14,9 @@
 // kSqrt2Rounded      1.414213562373095    sqrt 2 to 16 digits
 // kInvSqrt3Rounded   0.577350269189626    1/sqrt 3 to 15 digits
 // kThirdTurnRounded  2.094395102393195    2 pi/3 (the phase shift) to 16 digits
+// kSqrt3Rounded      1.732050807568877    sqrt 3 to 16 digits
+// kSqrtHalfRounded   0.707106781186548    sqrt 1/2 to 15 digits
+// kHalfPiRounded     1.570796326794896    pi/2 to 16 digits
 #pragma once
 
 #include <numbers>
@@ -29,20 +32,8 @@ inline constexpr double kTwoThirdsRounded = 0.666666666666667;
 inline constexpr double kSqrt2Rounded = 1.414213562373095;
 inline constexpr double kInvSqrt3Rounded = 0.577350269189626;
 inline constexpr double kThirdTurnRounded = 2.094395102393195;
-
-}  // namespace wakro
-
-// ---- Rounded values kept on purpose -------------------------------------------
-// Models whose results were settled with these literals keep them: each is the
-// value written to 15 or 16 significant digits, a few units in the last place
-// off the nearest double, and replacing it would move their results.
-namespace wakro {
-
-inline constexpr double kThirdRounded = 0.333333333333333;       // 1/3 to 15 digits
-inline constexpr double kSqrt2Rounded = 1.414213562373095;       // sqrt 2 to 16 digits
-inline constexpr double kSqrt3Rounded = 1.732050807568877;       // sqrt 3 to 16 digits
-inline constexpr double kInvSqrt3Rounded = 0.577350269189626;    // 1/sqrt 3 to 15 digits
-inline constexpr double kSqrtHalfRounded = 0.707106781186548;    // sqrt 1/2 to 15 digits
-inline constexpr double kHalfPiRounded = 1.570796326794896;      // pi/2 to 16 digits
+inline constexpr double kSqrt3Rounded = 1.732050807568877;
+inline constexpr double kSqrtHalfRounded = 0.707106781186548;
+inline constexpr double kHalfPiRounded = 1.570796326794896;
 
 }  // namespace wakro
