@@ -11,12 +11,10 @@
 #include <utility>
 
 #include "diag/listout.h"
-#include "diag/quit.h"
-#include "files/linereader.h"
 #include "files/listread.h"
-#include "files/units.h"
 #include "machines/conversion.h"
 #include "machines/machine_messages.h"
+#include "machines/routine_input.h"
 #include "machines/saturation.h"
 #include "machines/sync_config.h"
 #include "model/fnames.h"
@@ -31,27 +29,14 @@ constexpr double kShuntFloor = 66.7;
 constexpr double kShuntDefault = 300.0;
 constexpr double kTrimTimeFloor = 0.05;
 constexpr double kTinyInertia = 1.0E-38;
-constexpr std::int32_t kShowLastLine = 1;  // wakro_quit shows the last data line and file
-
-// Where the last record came from, for the refusals.
-std::string place() {
-  const std::int32_t u = fnames::iunit;
-  return "file " + unit_file_name(u) + ", line " + std::to_string(unit_line_number(u));
-}
-
-[[noreturn]] void refuse_here(const std::string& text) {
-  machine_error(text + " (" + place() + ")");
-  wakro_quit(kMachineTag, kShowLastLine);
-}
 
 // Record `number` of the machine's data into the targets (defaults set by the
 // caller stay where the record leaves a field empty).
 void read_record(std::int32_t number, std::initializer_list<ListItem> items) {
-  rdcmnt();
-  const std::string what = "Synchronous machine data record R" + std::to_string(number);
-  if (!rdcmnt_at_data()) refuse_here(what + " is missing");
-  if (list_read_unit(fnames::iunit, items) != ReadStatus::ok) refuse_here(what + " cannot be read");
+  read_data_record(kMachineTag, "Synchronous machine data record R" + std::to_string(number), items);
 }
+
+[[noreturn]] void refuse_here(const std::string& text) { refuse_record(kMachineTag, text); }
 
 // The records' fields, with the defaults that an empty field keeps.
 struct BaseRecord {  // R2

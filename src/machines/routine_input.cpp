@@ -17,18 +17,18 @@ namespace {
 constexpr std::int32_t kNoContext = 0;
 constexpr std::int32_t kShowLastLine = 1;  // wakro_quit shows the last data line and file
 
-[[noreturn]] void refuse_record(std::string_view tag, const std::string& text) {
-  const std::int32_t u = fnames::iunit;
-  machine_error(text + " (file " + unit_file_name(u) + ", line " + std::to_string(unit_line_number(u)) + ")");
-  wakro_quit(tag, kShowLastLine);
-}
-
 [[noreturn]] void refuse(std::string_view tag, const std::string& text) {
   machine_error(text);
   wakro_quit(tag, kNoContext);
 }
 
 }  // namespace
+
+void refuse_record(std::string_view tag, const std::string& text) {
+  const std::int32_t u = fnames::iunit;
+  machine_error(text + " (file " + unit_file_name(u) + ", line " + std::to_string(unit_line_number(u)) + ")");
+  wakro_quit(tag, kShowLastLine);
+}
 
 void read_data_record(std::string_view tag, std::string_view what, std::initializer_list<ListItem> items) {
   rdcmnt();

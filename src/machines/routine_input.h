@@ -6,11 +6,17 @@
 #include <cstdint>
 #include <initializer_list>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "files/listread.h"
 
 namespace wakro::machines {
+
+// Refuses what the last data record read holds: the error line
+//   "<text> (file <name>, line <n>)"
+// then the run stops under tag, showing the last line read.
+[[noreturn]] void refuse_record(std::string_view tag, const std::string& text);
 
 // Reads the next data record of the input unit (comment lines passed over) into
 // items. A record missing or unreadable is refused with the error line
