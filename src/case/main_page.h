@@ -81,7 +81,7 @@
 // reactive power is the load flow's): the converter carries 1.90 and 1.63 pu
 // and the filter loses 4.2 and 4.5 % of the inverters' power; with 0.09 in
 // series with that capacitor, 32 and 41 %. A capacitor of 0.1 pu susceptance
-// (argument 16 = 10) loses the same and carries 0.84 and 0.69 pu.
+// (argument 16 = 10) loses the same and carries 0.84 and 0.70 pu.
 //
 // The current limit stays the case's 1.1 pu: with the converter near 0.8 pu
 // the limiter has room, acts for 114 and 117 ms from the fault at 10.0 s
