@@ -131,12 +131,13 @@ constexpr double kGovernorReference = 166.8;  // MW: the terminal's share of the
 struct InverterPoint {
   double kv, v, angle_deg, trim_deg;
 };
-constexpr double kInverter1Trim = 0.6;
+constexpr double kInverter1Trim = 0.6, kInverter2Trim = 0.3;
 constexpr std::array<InverterPoint, 2> kInverterPoints{{{13.8, 1.025, 4.6666, kInverter1Trim},
-                                                        {16.5, 1.04, 0.0, 0.0}}};
-constexpr double kInverterTa = 1.0;
+                                                        {16.5, 1.04, 0.0, kInverter2Trim}}};
+// The filter's shunt branch (see main_page.h): a capacitor of 0.05 pu
+// susceptance (reactance argument 20) with 0.005 pu in series.
+constexpr double kFilterCapacitor = 20.0;       // argument 16, branches 25-27
 constexpr double kCapacitorResistance = 0.005;  // argument 19, branches 16-18
-constexpr double kInverterCurrentLimit = 1.5;
 // Arguments 21..43 and 45..49 of both inverters, in order.
 constexpr std::array<double, 28> kInverterTail{500.0, 120.0, 60.0, 0.1,  415.0, 20.0, 2.0,  52.0, 0.05, 0.05,
                                                1.0,   1.19,  0.73, 1.16, 0.52,  1.0,  20.0, 0.2,  1.0,  0.5,
@@ -151,13 +152,13 @@ GfmArgs inverter_args(const InverterPoint& pt) {
   a.arg5 = 0.0;
   a.hold_sel = 1;
   a.magnitude_sel = 1;
-  a.t_a = kInverterTa;
+  a.t_a = 0.6;
   a.t_b = 0.2;
   a.v_meas_sel = 1;
   a.virtual_r_sel = 1;
   a.l1_pu = 0.15;
   a.r1_pu = 0.005;
-  a.cap_pu = 0.6;
+  a.cap_pu = kFilterCapacitor;  // see main_page.h
   a.r2_pu = 0.005;
   a.l2_pu = 0.15;
   a.r3_pu = kCapacitorResistance;  // see main_page.h
@@ -188,7 +189,7 @@ GfmArgs inverter_args(const InverterPoint& pt) {
   a.lim_t = t[22];
   a.anti_windup = 1;
   a.t_c = t[23];
-  a.i_limit_pu = kInverterCurrentLimit;  // in place of t[24], see main_page.h
+  a.i_limit_pu = t[24];
   a.fs_period = t[25];
   a.fs_gain = t[26];
   a.t_d = t[27];
