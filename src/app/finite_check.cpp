@@ -15,6 +15,8 @@
 #include "model/e_s4.h"
 #include "model/int2.h"
 #include "model/outppp.h"
+#include "model/run_loop.h"
+#include "multirun/run_end.h"
 
 namespace {
 
@@ -26,9 +28,17 @@ std::string fixed(double v, int digits) {
 
 std::string value_text(double v) { return std::isnan(v) ? "nan" : (v > 0.0 ? "+inf" : "-inf"); }
 
-[[noreturn]] void stop(const std::string& what) {
+// A single run ends here (status 2000). In a set of multiple runs only this
+// run ends: the next step becomes its last, so the case still writes its row
+// of the run's results, the row is marked as cut short and left out of the
+// set's figures, and the set goes on with its next run.
+void stop(const std::string& what) {
   wakro::ListLine() << "ERROR: Not a finite value at time " << fixed(e_s1::time, 5) << " s: " << what;
-  wakro_quit("RUNLOOP", 0);
+  if (!ctrl::multirun) wakro_quit("RUNLOOP", 0);
+  wakro::ListLine() << "The run is cut short; the set goes on with its next run.";
+  wakro::multirun::run_cut_short = true;
+  const std::int64_t next = std::int64_t{ctrl::iii} + 1;
+  if (next < run_loop::lasttsn) run_loop::lasttsn = static_cast<std::int32_t>(next);
 }
 
 // The value of output column k, found through the output list as the channel
@@ -45,6 +55,8 @@ double channel_value(std::int32_t k) {
 namespace wakro {
 
 void stop_if_not_finite() {
+  // A run of a set already cut short here runs its last step as it stands.
+  if (ctrl::multirun && wakro::multirun::run_cut_short) return;
   // 1. The network solution, subsystem by subsystem.
   if (e_s0::vdc.allocated() && e_s0::mbus.allocated()) {
     const std::int32_t subsystems = std::min({int2::nmat, e_s0::vdc.extent(2), e_s0::mbus.extent(1)});
@@ -54,6 +66,7 @@ void stop_if_not_finite() {
         const double v = e_s0::vdc(n, ss);
         if (std::isfinite(v)) continue;
         stop("subsystem " + std::to_string(ss) + ", node " + std::to_string(n) + " voltage " + value_text(v));
+        return;
       }
     }
   }
@@ -65,6 +78,7 @@ void stop_if_not_finite() {
     std::string name;
     if (outppp::pgbname.allocated() && k <= outppp::pgbname.extent(1)) name = std::string(outppp::pgbname(k).trimmed());
     stop("output channel " + std::to_string(k) + " " + value_text(v) + (name.empty() ? "" : " (" + name + ")"));
+    return;
   }
 }
 

@@ -5,7 +5,9 @@
 // routines. It looks at every node voltage of every subsystem (e_s0::vdc) and
 // then at every output channel (e_s4::pgb through the output list), stops at the
 // first value that is not finite and ends the run through wakro_quit (status
-// 2000), so the channel files keep every finite output step written before it.
+// 2000), so the channel files keep every finite output step written before it;
+// in a set of multiple runs it ends only that run, marked as cut short, and the
+// set goes on.
 // The message is one line naming the time, and the subsystem and node, or the
 // channel's number and name:
 //

@@ -21,6 +21,7 @@
 #include "model/int2.h"
 #include "model/outppp.h"
 #include "model/ctrl.h"
+#include "multirun/run_end.h"
 #include "model/e_warn.h"
 #include "model/harm_cus_com.h"
 #include "model/misses.h"
@@ -159,12 +160,15 @@ TEST_F(RunLoopTest, StepCountLimitIsExactAndCheckedOnEveryRun) {
 
 // A node voltage or channel gone NaN or infinite ends the run at the first
 // output step that sees it, with one line naming the time and the node or
-// channel; the nodes are looked at before the channels.
+// channel; the nodes are looked at before the channels. In a set of multiple
+// runs only the run ends: its next step (no output step) is its last, it is
+// marked as cut short, and nothing stops the set.
 TEST_F(RunLoopTest, ANonFiniteSolutionOrChannelStopsAtItsOutputStep) {
   struct Case {
     std::int32_t node, channel;
     double value;
     const char* text;
+    bool in_a_set = false;
   };
   const double nan = std::nan("");
   const double inf = HUGE_VAL;
@@ -172,9 +176,12 @@ TEST_F(RunLoopTest, ANonFiniteSolutionOrChannelStopsAtItsOutputStep) {
       {3, 0, nan, " ERROR: Not a finite value at time 0.00050 s: subsystem 1, node 3 voltage nan"},
       {0, 2, -inf, " ERROR: Not a finite value at time 0.00050 s: output channel 2 -inf (Second [kV])"},
       {4, 1, inf, " ERROR: Not a finite value at time 0.00050 s: subsystem 1, node 4 voltage +inf"},
+      {3, 0, nan, " ERROR: Not a finite value at time 0.00050 s: subsystem 1, node 3 voltage nan", true},
   };
   for (const Case& c : cases) {
     out_.str("");
+    ctrl::multirun = c.in_a_set;
+    wakro::multirun::run_cut_short = false;
     data_start(50e-6, 1e-3, 250e-6);
     int2::nmat = 1;
     e_s0::mbus.allocate(1);
@@ -195,13 +202,18 @@ TEST_F(RunLoopTest, ANonFiniteSolutionOrChannelStopsAtItsOutputStep) {
     case_.badNode = c.node;
     case_.badChannel = c.channel;
     case_.badValue = c.value;
-    EXPECT_EQ(run(), 2000) << c.text;
+    EXPECT_EQ(run(), c.in_a_set ? -1 : 2000) << c.text;  // -1: no fatal stop
     const std::vector<std::string> l = lines();
     std::size_t found = 0;
     for (const std::string& s : l) found += s.find("Not a finite value") != std::string::npos ? 1 : 0;
     EXPECT_EQ(found, 1u) << out_.str();
     EXPECT_NE(out_.str().find(std::string(c.text) + "\n"), std::string::npos) << out_.str();
     EXPECT_EQ(case_.outputAt, (std::vector<std::int32_t>{0, 5, 10})) << c.text;
+    EXPECT_EQ(wakro::multirun::run_cut_short, c.in_a_set) << c.text;
+    if (c.in_a_set) {
+      EXPECT_NE(out_.str().find(" The run is cut short; the set goes on with its next run.\n"), std::string::npos);
+    }
+    ctrl::multirun = false;
     for (auto* a : {&e_s0::vdc}) a->release();
     e_s0::mbus.release();
     e_s4::pgb.release();
