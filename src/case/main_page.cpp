@@ -138,64 +138,58 @@ constexpr std::array<InverterPoint, 2> kInverterPoints{{{13.8, 1.025, 4.6666, kI
 // susceptance (reactance argument 20) with 0.005 pu in series.
 constexpr double kFilterCapacitor = 20.0;       // argument 16, branches 25-27
 constexpr double kCapacitorResistance = 0.005;  // argument 19, branches 16-18
-// Arguments 21..43 and 45..49 of both inverters, in order.
-constexpr std::array<double, 28> kInverterTail{500.0, 120.0, 60.0, 0.1,  415.0, 20.0, 2.0,  52.0, 0.05, 0.05,
-                                               1.0,   1.19,  0.73, 1.16, 0.52,  1.0,  20.0, 0.2,  1.0,  0.5,
-                                               -0.5,  0.1,   0.01, 5.0,  1.1,   0.1,  0.1,  20.0};
-
+// Both inverters' arguments: the same control and filter data, their own
+// terminal point (arguments 3, 6 and 7).
 GfmArgs inverter_args(const InverterPoint& pt) {
-  GfmArgs a;
-  a.f0 = kF0;
-  a.rating_kva = 100000.0;
-  a.rated_kv = pt.kv;
-  a.hold_factor = 0.0;
-  a.arg5 = 0.0;
-  a.hold_sel = 1;
-  a.magnitude_sel = 1;
-  a.t_a = 0.6;
-  a.t_b = 0.2;
-  a.v_meas_sel = 1;
-  a.virtual_r_sel = 1;
-  a.l1_pu = 0.15;
-  a.r1_pu = 0.005;
-  a.cap_pu = kFilterCapacitor;  // see main_page.h
-  a.r2_pu = 0.005;
-  a.l2_pu = 0.15;
-  a.r3_pu = kCapacitorResistance;  // see main_page.h
-  a.rv_pu = 0.09;
-  const std::array<double, 28>& t = kInverterTail;
-  a.pll_filter = t[0];
-  a.p_filter = t[1];
-  a.v_filter = t[2];
-  a.f_meas_t = t[3];
-  a.pll_ki = t[4];
-  a.vr_ki = t[5];
-  a.vr_kp = t[6];
-  a.pll_kp = t[7];
-  a.p_droop = t[8];
-  a.q_droop = t[9];
-  a.cl_kff = t[10];
-  a.cl_ki = t[11];
-  a.cl_kp = t[12];
-  a.vl_ki = t[13];
-  a.vl_kp = t[14];
-  a.vl_kff = t[15];
-  a.t_e = t[16];
-  a.p_low_pu = t[17];
-  a.p_high_pu = t[18];
-  a.f_range_low = t[19];
-  a.f_range_high = t[20];
-  a.lim_gain = t[21];
-  a.lim_t = t[22];
-  a.anti_windup = 1;
-  a.t_c = t[23];
-  a.i_limit_pu = t[24];
-  a.fs_period = t[25];
-  a.fs_gain = t[26];
-  a.t_d = t[27];
-  a.v_set_pu = pt.v;
-  a.phase_deg = pt.angle_deg + pt.trim_deg;
-  return a;
+  return GfmArgs{.f0 = kF0,
+                 .rating_kva = 100000.0,
+                 .rated_kv = pt.kv,
+                 .hold_factor = 0.0,
+                 .arg5 = 0.0,
+                 .v_set_pu = pt.v,
+                 .phase_deg = pt.angle_deg + pt.trim_deg,
+                 .hold_sel = 1,
+                 .magnitude_sel = 1,
+                 .t_a = 0.6,
+                 .t_b = 0.2,
+                 .v_meas_sel = 1,
+                 .virtual_r_sel = 1,
+                 .l1_pu = 0.15,
+                 .r1_pu = 0.005,
+                 .cap_pu = kFilterCapacitor,  // see main_page.h
+                 .r2_pu = 0.005,
+                 .l2_pu = 0.15,
+                 .r3_pu = kCapacitorResistance,  // see main_page.h
+                 .rv_pu = 0.09,
+                 .pll_filter = 500.0,
+                 .p_filter = 120.0,
+                 .v_filter = 60.0,
+                 .f_meas_t = 0.1,
+                 .pll_ki = 415.0,
+                 .vr_ki = 20.0,
+                 .vr_kp = 2.0,
+                 .pll_kp = 52.0,
+                 .p_droop = 0.05,
+                 .q_droop = 0.05,
+                 .cl_kff = 1.0,
+                 .cl_ki = 1.19,
+                 .cl_kp = 0.73,
+                 .vl_ki = 1.16,
+                 .vl_kp = 0.52,
+                 .vl_kff = 1.0,
+                 .t_e = 20.0,
+                 .p_low_pu = 0.2,
+                 .p_high_pu = 1.0,
+                 .f_range_low = 0.5,
+                 .f_range_high = -0.5,
+                 .lim_gain = 0.1,
+                 .lim_t = 0.01,
+                 .anti_windup = 1,
+                 .t_c = 5.0,
+                 .i_limit_pu = 1.1,
+                 .fs_period = 0.1,
+                 .fs_gain = 0.1,
+                 .t_d = 20.0};
 }
 
 // The page's arguments to its modules, with their values at the start of a

@@ -54,7 +54,7 @@
 //   inverter 14..20                      0.15, 0.005, 20, 0.005, 0.15, 0.005, 0.09: L1, R1, the
 //                                        capacitor's reactance, R2, L2, the capacitor's series
 //                                        resistance (branches 16-18), the virtual resistance
-//   inverter 21..43, 45..49              the 28 values of kInverterTail, in order (46, the
+//   inverter 21..43, 45..49              the case's values, by name in inverter_args (46, the
 //                                        current limit, 1.1 pu: see below)
 //
 // The inverters' filter. The case gives seven values for the nine positions
