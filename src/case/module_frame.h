@@ -23,7 +23,9 @@
 // negative value is 0 with a two-line warning, once per instance.
 #pragma once
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -53,6 +55,27 @@ struct ChannelName {
   std::string_view name;
   std::string_view unit;
 };
+
+// A row of a module's channel table: the channel (the module's channel enum)
+// and its name and unit.
+template <class Channel>
+struct NamedChannel {
+  Channel channel;
+  ChannelName text;
+};
+
+// The channel table of a module in channel order, from rows that name their
+// channel: a row whose channel is not its position (channel k at k - 1) stops
+// the build, so that names and positions cannot drift apart.
+template <class Channel, std::size_t N>
+consteval std::array<ChannelName, N> channel_table(const NamedChannel<Channel> (&rows)[N]) {
+  std::array<ChannelName, N> names{};
+  for (std::size_t k = 0; k < N; ++k) {
+    if (static_cast<std::size_t>(rows[k].channel) != k + 1) throw "a channel's row is not at its position";
+    names[k] = rows[k].text;
+  }
+  return names;
+}
 
 // What one routine call took from the counters.
 struct ModuleCall {
