@@ -319,7 +319,7 @@ void voltage_loop_and_limit(const GfmArgs& a, GfmStep& s) {
   s.flag = 0;
   std::int32_t pulse = s.s_c, unit = 1, axis = 1, rec11 = 0, rec12 = 0, offset = 1;
   s.limited = Dq{};
-  Dq lim_in{s.iref_d_last, s.iref[1]};
+  Dq lim_in{s.iref_d_last, s.iref[kAxisQ]};
   double divisor = s.v2.q, rating = a.rating_kva, kv = a.rated_kv, ilim = a.i_limit_pu, cap_pu = a.cap_pu;
   current_limiter_scaledyn(s.flag, s.limited, lim_in, divisor, rating, unit, kv, pulse, ilim, axis, rec11, rec12,
                            cap_pu, offset, s.v_rms);
@@ -336,8 +336,8 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
   s.ea = 0.0;
   s.eb = 0.0;
   s.ec = 0.0;
-  s.ud = s.uref[0];
-  s.uq = s.uref[1];
+  s.ud = s.uref[kAxisD];
+  s.uq = s.uref[kAxisQ];
   from_dq(s.frame, s.ud, s.uq, 0.0, s.ea, s.eb, s.ec);
   a.q_out = -kMilli * s.qf;
   a.p_out = kMilli * s.pf;
@@ -355,9 +355,9 @@ void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   ch(kGfmChPowerError) = s.pf - s.p;
   ch(kGfmChSupportPower) = s.pfs;
   ch(kGfmChLimitsEnabled) = static_cast<double>(s.s_e);
-  ch(kGfmChLimitedIrefQ) = s.limited[1];
+  ch(kGfmChLimitedIrefQ) = s.limited[kAxisQ];
   ch(kGfmChLimiterActive) = static_cast<double>(s.flag);
-  ch(kGfmChLimitedIrefD) = s.limited[0];
+  ch(kGfmChLimitedIrefD) = s.limited[kAxisD];
   ch(kGfmChMagnitudeRef) = s.magnitude;
   ch(kGfmChCapacitorDrop) = s.v2mag - s.vmag;
   ch(kGfmChLimitCorrection) = s.l_hi + s.l_lo;
@@ -369,10 +369,10 @@ void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   ch(kGfmChUd) = s.ud;
   ch(kGfmChDroopMagnitude) = s.eh - ndqf;
   ch(kGfmChDroopQTerm) = ndqf;
-  ch(kGfmChIrefQ) = s.iref[1];
+  ch(kGfmChIrefQ) = s.iref[kAxisQ];
   ch(kGfmChQHeld) = s.qh;
   ch(kGfmChQFiltered) = -kMilli * s.qf;
-  ch(kGfmChIrefD) = s.iref[0];
+  ch(kGfmChIrefD) = s.iref[kAxisD];
   ch(kGfmChVqId) = s.pv_q * iadq.d;
   ch(kGfmChPHeld) = s.ph;
   ch(kGfmChPFiltered) = kMilli * s.pf;
@@ -423,8 +423,8 @@ void save_signals(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   c.f(kGfmPllAngle) = s.pll_angle;
   c.f(kGfmOmegaPll) = s.omega_pll;
   c.f(kGfmPf) = s.pf;
-  c.f(kGfmIrefD) = s.iref[0];
-  c.f(kGfmIrefQ) = s.iref[1];
+  c.f(kGfmIrefD) = s.iref[kAxisD];
+  c.f(kGfmIrefQ) = s.iref[kAxisQ];
   c.f(kGfmVd) = s.v1.d;
   c.f(kGfmVq) = s.v1.q;
   c.f(kGfmVd2) = s.v2.d;
@@ -495,18 +495,18 @@ void save_controls(const ModuleCall& c, const GfmStep& s) {
   c.f(kGfmMagnitude) = s.magnitude;
   c.f(kGfmXd) = s.xd;
   c.f(kGfmXq) = s.xq;
-  c.f(kGfmVrefD) = s.vref[0];
-  c.f(kGfmVrefQ) = s.vref[1];
+  c.f(kGfmVrefD) = s.vref[kAxisD];
+  c.f(kGfmVrefQ) = s.vref[kAxisQ];
 }
 
 // 22, continued: the loops' outputs, the EMFs and the flags.
 void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
-  c.f(kGfmLimD) = s.limited[0];
-  c.f(kGfmLimQ) = s.limited[1];
+  c.f(kGfmLimD) = s.limited[kAxisD];
+  c.f(kGfmLimQ) = s.limited[kAxisQ];
   c.f(kGfmIbD) = s.ibdq.d;
   c.f(kGfmIbQ) = s.ibdq.q;
-  c.f(kGfmUd) = s.uref[0];
-  c.f(kGfmUq) = s.uref[1];
+  c.f(kGfmUd) = s.uref[kAxisD];
+  c.f(kGfmUq) = s.uref[kAxisQ];
   c.f(kGfmEa) = s.ea;
   c.f(kGfmEb) = s.eb;
   c.f(kGfmEc) = s.ec;

@@ -162,34 +162,34 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   iref = {c.f(kVlIrefD), c.f(kVlIrefQ)};
   open_data(kVoltageLoop, "DATADSD:");
   // 1. q axis.
-  const double eq = vref[1] - v[1];
+  const double eq = vref[kAxisQ] - v[kAxisQ];
   const double eq_in = freeze == configured() ? 0.0 : eq;
   const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq_in);
   // 2. d axis.
-  const double ed = vref[0] - v[0];
+  const double ed = vref[kAxisD] - v[kAxisD];
   const double ed_in = freeze == configured() ? 0.0 : ed;
   const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed_in);
   // 3. Decoupling sign and capacitance.
   const double s = sign_selector == configured() ? -1.0 : 1.0;
   const double cf = cf_micro * 1.0E-06;
   // 4-5. The current references.
-  const double ff_d = kff * i[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[1];
-  const double ff_q = kff * i[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[0];
-  iref[0] = ff_d + prop_d + int_d - couple_d;
-  iref[1] = ff_q + prop_q + int_q + couple_q;
+  const double ff_d = kff * i[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[kAxisQ];
+  const double ff_q = kff * i[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[kAxisD];
+  iref[kAxisD] = ff_d + prop_d + int_d - couple_d;
+  iref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
   // 6. Channels.
-  e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[1];
-  e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[0];
-  e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[0];
+  e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[kAxisQ];
+  e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[kAxisD];
+  e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[kAxisD];
   // Save.
-  c.f(kVlVd) = v[0];
-  c.f(kVlVq) = v[1];
-  c.f(kVlIrefD) = iref[0];
-  c.f(kVlIrefQ) = iref[1];
-  c.f(kVlId) = i[0];
-  c.f(kVlIq) = i[1];
-  c.f(kVlVrefD) = vref[0];
-  c.f(kVlVrefQ) = vref[1];
+  c.f(kVlVd) = v[kAxisD];
+  c.f(kVlVq) = v[kAxisQ];
+  c.f(kVlIrefD) = iref[kAxisD];
+  c.f(kVlIrefQ) = iref[kAxisQ];
+  c.f(kVlId) = i[kAxisD];
+  c.f(kVlIq) = i[kAxisQ];
+  c.f(kVlVrefD) = vref[kAxisD];
+  c.f(kVlVrefQ) = vref[kAxisQ];
   c.f(kVlKff) = kff;
   c.f(kVlOmega) = omega;
   c.f(kVlKp) = kp;
@@ -292,8 +292,8 @@ void limiter_offset(const wakro::blocks::Slots<std::int32_t>& sel, std::int32_t 
 // limited reference.
 void limiter_scale(const ModuleCall& c, const wakro::blocks::Slots<std::int32_t>& sel, std::int32_t pulse,
                    const Dq& iref, std::int32_t& flag, Dq& limited, ClsStep& s) {
-  s.a = iref[1] - s.off_q;
-  s.b = iref[0] - s.off_d;
+  s.a = iref[kAxisQ] - s.off_q;
+  s.b = iref[kAxisD] - s.off_d;
   const double sum = s.a * s.a + s.b * s.b;
   s.m = guarded_sqrt(std::isnan(sum) ? 0.0 : sum, c.call_no, kClsSqrtId);
   if (std::isnan(sum)) s.m = sum;
@@ -305,7 +305,7 @@ void limiter_scale(const ModuleCall& c, const wakro::blocks::Slots<std::int32_t>
   wakro_x2comp(0, 0, s.margin, 0.0, 0.0, 0.0, 1.0, cmp);
   flag = rounded(cmp[0]);
   if (flag == sel(kClsSelLimit))
-    limited = {s.scale * iref[0], s.scale * iref[1]};
+    limited = {s.scale * iref[kAxisD], s.scale * iref[kAxisQ]};
   else
     limited = iref;
 }
@@ -368,10 +368,10 @@ void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double&
   e_s4::pgb(c.pgb_base + kClsChImax) = s.imax;
   e_s4::pgb(c.pgb_base + kClsChScale) = s.scale;
   // Save.
-  c.f(kClsIrefD) = iref[0];
-  c.f(kClsIrefQ) = iref[1];
-  c.f(kClsLimD) = limited[0];
-  c.f(kClsLimQ) = limited[1];
+  c.f(kClsIrefD) = iref[kAxisD];
+  c.f(kClsIrefQ) = iref[kAxisQ];
+  c.f(kClsLimD) = limited[kAxisD];
+  c.f(kClsLimQ) = limited[kAxisQ];
   c.f(kClsDivisor) = divisor;
   c.f(kClsRating) = rating;
   c.f(kClsRatedV) = rated_v;
@@ -420,28 +420,28 @@ void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& om
   vref = {c.f(kCloVrefD), c.f(kCloVrefQ)};
   open_data(kCurrentLoop, "DATADSD:");
   // 1. The two integrals.
-  const double eq = iref[1] - i[1];
+  const double eq = iref[kAxisQ] - i[kAxisQ];
   const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq);
-  const double ed = iref[0] - i[0];
+  const double ed = iref[kAxisD] - i[kAxisD];
   const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed);
   // 2. Decoupling sign.
   const double s = sign_selector == configured() ? -1.0 : 1.0;
   // 3-4. The voltage references.
-  const double ff_d = kff * v[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[1];
-  const double ff_q = kff * v[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[0];
-  vref[0] = ff_d + prop_d + int_d - couple_d;
-  vref[1] = ff_q + prop_q + int_q + couple_q;
+  const double ff_d = kff * v[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[kAxisQ];
+  const double ff_q = kff * v[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[kAxisD];
+  vref[kAxisD] = ff_d + prop_d + int_d - couple_d;
+  vref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
   // 5. Channel.
-  e_s4::pgb(c.pgb_base + kCloChVrefD) = vref[0];
+  e_s4::pgb(c.pgb_base + kCloChVrefD) = vref[kAxisD];
   // Save.
-  c.f(kCloId) = i[0];
-  c.f(kCloIq) = i[1];
-  c.f(kCloVrefD) = vref[0];
-  c.f(kCloVrefQ) = vref[1];
-  c.f(kCloVd) = v[0];
-  c.f(kCloVq) = v[1];
-  c.f(kCloIrefD) = iref[0];
-  c.f(kCloIrefQ) = iref[1];
+  c.f(kCloId) = i[kAxisD];
+  c.f(kCloIq) = i[kAxisQ];
+  c.f(kCloVrefD) = vref[kAxisD];
+  c.f(kCloVrefQ) = vref[kAxisQ];
+  c.f(kCloVd) = v[kAxisD];
+  c.f(kCloVq) = v[kAxisQ];
+  c.f(kCloIrefD) = iref[kAxisD];
+  c.f(kCloIrefQ) = iref[kAxisQ];
   c.f(kCloKff) = kff;
   c.f(kCloOmega) = omega;
   c.f(kCloKp) = kp;

@@ -33,6 +33,7 @@
 namespace wakro::casecode {
 
 using Dq = std::array<double, 2>;  // d, q
+inline constexpr std::size_t kAxisD = 0, kAxisQ = 1;  // a Dq's entries
 
 inline constexpr double kTwoPi = 6.283185307179586;
 // An angle integrator's output at or beyond this is moved back by whole turns.
