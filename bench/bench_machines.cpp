@@ -69,20 +69,22 @@ namespace {
 
 using namespace wakro::machines;
 
-constexpr double kW = 376.992, kIb = 6.415, kVb = 10.3923;
+constexpr double kW = wakro::casecode::kGeneratorData.w, kIb = wakro::casecode::kGeneratorData.rated_phase_ka,
+                 kVb = wakro::casecode::kGeneratorData.rated_phase_kv;
 
 SyncMachineData case_machine() {
+  const wakro::casecode::GeneratorData& g = wakro::casecode::kGeneratorData;
   SyncMachineData m;
   m.rated_current = kIb;
   m.rated_voltage = kVb;
   m.w = kW;
-  m.inertia = 4.0;
-  m.friction = 0.001;
-  m.shunt_r = 300.0;
-  m.ra = 2.0 * 0.135 * 0.2 / ((0.135 + 0.2) * 0.332 * kW);
-  m.xp_agfc = 0.13;
-  m.d = {0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6};
-  m.q = {0.51, 0.2, 0.05, 0.228, 0.85};
+  m.inertia = g.inertia;
+  m.friction = g.friction;
+  m.shunt_r = g.shunt_r;
+  m.ra = 2.0 * g.d.x_sub * g.q.x_sub / ((g.d.x_sub + g.q.x_sub) * g.ta * kW);
+  m.xp_agfc = g.xp;
+  m.d = g.d;
+  m.q = g.q;
   m.sat_x = {0.0, 1.0, -1.0};
   m.sat_y = {0.0, 1.0};
   m.v_or_angle = 1.025;

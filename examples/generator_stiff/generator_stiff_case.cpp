@@ -32,17 +32,17 @@ enum ArgSlot : std::int32_t {
 
 constexpr ModuleCounts kGrid{"Grid", 5, 0, kArgSlots, 0, 3, 0};
 constexpr double kV = 1.025, kTheta = 0.2, kPMw = 163.0, kQMvar = 5.0;
-constexpr double kVb = 10.3923, kIb = 6.415, kW = 376.992;
+constexpr double kVb = kGeneratorData.rated_phase_kv, kIb = kGeneratorData.rated_phase_ka, kW = kGeneratorData.w;
 constexpr double kShift = 2.094395102393195;  // 2 pi / 3
 
 // The page's arguments of the generator module, with their values at time
 // zero; the ones the module writes back go on from the stores
 // (restore_args, save_args), the others are constants.
 struct PageArgs {
-  double a1 = 0.0, a2 = 200.0, a3 = 163.0, a4 = 4.9;
+  double a1 = 0.0, a2 = kGeneratorData.rating_mw, a3 = 163.0, a4 = 4.9;
   std::int32_t a5 = 0;
   double a6 = 1.025, a7 = 0.163195689167, a8 = 2.5, a9 = 2.0, a10 = 2.5, a11 = kVb, a12 = kIb, a13 = 2.0,
-         a14 = 20.0, a15 = 0.1, a16 = 0.05, a17 = 4.0, a18 = 0.5, a19 = 0.0, a20 = 0.0, a21 = 0.0, a22 = 0.0,
+         a14 = 20.0, a15 = 0.1, a16 = 0.05, a17 = kGeneratorData.inertia, a18 = 0.5, a19 = 0.0, a20 = 0.0, a21 = 0.0, a22 = 0.0,
          a23 = 0.0, a24 = 0.815, a25 = 0.0, a26 = 0.0;
 };
 
@@ -68,7 +68,7 @@ void save_args(const ModuleCall& c, const PageArgs& a) {
 
 void begin_args(bool dyn) {
   double v = kV, theta = kTheta, p = kPMw, q = kQMvar, scale = 100.0, vb = kVb, ib = kIb, c3 = 2.0, rel = 0.1,
-         c5 = 0.05, h = 4.0;
+         c5 = 0.05, h = kGeneratorData.inertia;
   if (dyn)
     generic_sg_1dyn_begin(v, theta, p, q, scale, vb, ib, c3, rel, c5, h);
   else

@@ -52,7 +52,8 @@ constexpr std::string_view kTag = "SYNC_STIFF  ";
 enum Stored : std::int32_t { kV = 1, kAngle, kP, kQ, kHandover, kEfd, kPOut, kQOut, kIfdOut, kModeOut };
 
 // The machine's rating: RMS phase current and voltage, angular frequency.
-constexpr double kIb = 6.415, kVb = 10.3923, kW = 376.992;
+constexpr double kIb = wakro::casecode::kGeneratorData.rated_phase_ka, kVb = wakro::casecode::kGeneratorData.rated_phase_kv,
+                 kW = wakro::casecode::kGeneratorData.w;
 constexpr double kRatedPower = 3.0 * kIb * kVb;
 
 struct PageCall {
@@ -77,6 +78,7 @@ double& stored(const PageCall& c, std::int32_t k) { return quolbv3::stof(c.stof_
 
 // The case generator's machine at the page's load-flow point.
 SyncMachineData machine(const PageCall& c) {
+  const wakro::casecode::GeneratorData& g = wakro::casecode::kGeneratorData;
   SyncMachineData m;
   m.data_form = 1;
   m.q_circuits = 2;
@@ -84,13 +86,13 @@ SyncMachineData machine(const PageCall& c) {
   m.rated_current = kIb;
   m.rated_voltage = kVb;
   m.w = kW;
-  m.inertia = 4.0;
-  m.friction = 0.001;
-  m.shunt_r = 300.0;
-  m.ra = 2.0 * 0.135 * 0.2 / ((0.135 + 0.2) * 0.332 * kW);  // from Ta = 0.332 s
-  m.xp_agfc = 0.13;
-  m.d = {0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6};
-  m.q = {0.51, 0.2, 0.05, 0.228, 0.85};
+  m.inertia = g.inertia;
+  m.friction = g.friction;
+  m.shunt_r = g.shunt_r;
+  m.ra = 2.0 * g.d.x_sub * g.q.x_sub / ((g.d.x_sub + g.q.x_sub) * g.ta * kW);  // from Ta
+  m.xp_agfc = g.xp;
+  m.d = g.d;
+  m.q = g.q;
   m.sat_x = {0.0, 1.0, -1.0};
   m.sat_y = {0.0, 1.0};
   m.v_or_angle = stored(c, kV);

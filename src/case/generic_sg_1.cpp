@@ -32,7 +32,7 @@ using wakro::blocks::take_rtcf;
 using wakro::blocks::take_storf;
 using wakro::blocks::take_stori;
 
-constexpr double kRefSpeed = 376.992;      // rad/s
+constexpr double kRefSpeed = kGeneratorData.w;  // rad/s
 constexpr double kAmbientLimit = 1.0;      // GAST's AT
 constexpr double kIntegralBound = 1.0E+05;
 constexpr double kVtSmoothing = 0.02;      // s
@@ -74,12 +74,12 @@ SyncMachineData machine_data(double v, double theta, double p, double q, double 
   m.rated_voltage = vb;
   m.w = kRefSpeed;
   m.inertia = h;
-  m.friction = 0.001;
-  m.shunt_r = 300.0;
+  m.friction = kGeneratorData.friction;
+  m.shunt_r = kGeneratorData.shunt_r;
   m.ra = ra;
   m.xp_agfc = xp_agfc;
-  m.d = {0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6};
-  m.q = {0.51, 0.2, 0.05, 0.228, 0.85};
+  m.d = kGeneratorData.d;
+  m.q = kGeneratorData.q;
   m.sat_x = {0.0, 1.0, -1.0};  // the linear curve
   m.sat_y = {0.0, 1.0};
   const double rating = 3.0 * vb * ib;
@@ -88,11 +88,11 @@ SyncMachineData machine_data(double v, double theta, double p, double q, double 
   m.p_or_iq = p / rating;
   m.q_or_ifd = q / rating;
   m.speed_pu = 0.0;
-  m.release_time = 0.1;
+  m.release_time = kGeneratorData.release_time;
   m.power_scale = power_scale;
-  m.trim_time = 0.2;
-  m.rc_resistance = 20.0;
-  m.rc_time_factor = 10.0;
+  m.trim_time = kGeneratorData.trim_time;
+  m.rc_resistance = kGeneratorData.rc_resistance;
+  m.rc_time_factor = kGeneratorData.rc_time_factor;
   return m;
 }
 
@@ -124,6 +124,136 @@ wakro::machines::Ac7bData wakro::casecode::generator_exciter_data() {
   return d;
 }
 
+namespace {
+
+// The working values of one dyn pass, in the order of its steps.
+struct SgStep {
+  double speed_last;
+  std::int32_t release, speed_mode, machine_mode;
+  double fs, base_ref, error, integral, sampled, gov_ref;
+  std::int32_t block, record, latch;
+  double w_rated;
+  SyncStepOut out;
+  double efd0, tracked, vt, it1, it2, speed;
+};
+
+// 1. Flags: the secondary control's release, the speed mode and the hand-over.
+void set_flags(double release_time, double speed_mode_time, double handover_time, SgStep& s) {
+  const double t = e_s1::time;
+  s.release = t >= release_time ? 1 : 0;
+  s.speed_mode = t >= speed_mode_time ? 1 : 0;
+  s.machine_mode = t >= handover_time ? 1 : 0;
+}
+
+// 2. Sampling frequency of the secondary control; 4. the governor's base
+// reference; 5. the secondary control sees the speed from its release time on;
+// 6. its error; 7. the integral, sampled, added to the base reference.
+void secondary_control(double period, double governor_mw, double scale, double gain, SgStep& s) {
+  s.fs = guarded_inverse(period);
+  s.base_ref = guarded_div(governor_mw, kMw * scale);
+  const std::int32_t released_value = next_rtci();
+  const double speed_sc = s.release == released_value ? s.speed_last : 1.0;
+  s.error = (1.0 - speed_sc) * gain;
+  const double y0 = next_rtcf();
+  const wakro::blocks::XPair no_reset{0.0, 0.0};
+  const wakro::blocks::XPair input{s.error, 0.0};
+  s.integral = wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, no_reset, input);
+  s.sampled = samp5(s.integral, s.fs, 0, 0.0, 0);
+  s.gov_ref = s.base_ref + s.sampled;
+}
+
+// 9. The machine; its block and record bases kept from before its call.
+void run_machine(const ModuleCall& c, double pm, double efd, SgStep& s) {
+  component_id(c.call_no, kSgMachineId);
+  s.block = e_s2::nexc;
+  s.record = rt_config::nrtcf;
+  const wakro::blocks::Slots<std::int32_t> latch = take_stori(1);
+  latch(1) = rounded(e_s2::stor(s.block + kMachineMode));
+  s.latch = latch(1);
+  s.w_rated = machine_config(s.record, kCfgOmega);
+  SyncStepIn in;
+  in.ss = c.ss;
+  for (std::int32_t k = 0; k < 3; ++k) {
+    in.phase[static_cast<std::size_t>(k)] = c.branch(kSgBrPhase + k);
+    in.rc[static_cast<std::size_t>(k)] = c.branch(kSgBrRc + k);
+  }
+  in.power_order = 0.0;
+  in.angle_follows = 0;
+  in.handover = s.machine_mode;
+  in.multiplier = 1.0;
+  in.speed_mode = s.speed_mode;
+  in.imposed_speed = s.w_rated;
+  in.mech_torque = pm;
+  in.accel_divisor = 1.0;
+  in.damping = 0.0;
+  in.ref_speed = kRefSpeed;
+  in.field_voltage = efd;
+  in.factor = 1.0;
+  in.q_saturation = 0;
+  syncmc3p2_exe(in, s.out);
+}
+
+// 11. Terminal voltage in per unit and the exciter's current terms; 12. speed
+// in per unit.
+void terminal_terms(const ModuleCall& c, SgStep& s) {
+  const double rated_voltage = machine_config(s.record, kCfgRatedVoltage);
+  const double rated_current = machine_config(s.record, kCfgRatedCurrent);
+  const std::int32_t t = kSgNodeTerminal;
+  s.vt = vm3ph2(c.ss, c.node(t), c.node(t + 1), c.node(t + 2), kVtSmoothing) / (kSqrt3 * rated_voltage);
+  s.it1 = 0.0;
+  s.it2 = 0.0;
+  if (s.vt > kVtFloor) {
+    const double k = 1.0 / (3.0 * rated_current * rated_voltage);
+    s.it1 = s.out.p * k / s.vt;
+    s.it2 = -s.out.q * k / s.vt;
+  } else {
+    s.vt = 1.0;
+  }
+  s.speed = s.out.speed / s.w_rated;
+}
+
+// 15. Channels.
+void write_channels(const ModuleCall& c, double efd, double ifd, double pm, double hz, const SgStep& s) {
+  e_s4::pgb(c.pgb_base + kChEfd) = efd;
+  e_s4::pgb(c.pgb_base + kChIfd) = ifd;
+  e_s4::pgb(c.pgb_base + kChPmMW) = pm * kMw;
+  e_s4::pgb(c.pgb_base + kChP) = s.out.p;
+  e_s4::pgb(c.pgb_base + kChQ) = s.out.q;
+  e_s4::pgb(c.pgb_base + kChTe) = s.out.te;
+  e_s4::pgb(c.pgb_base + kChAngle) = s.tracked;
+  e_s4::pgb(c.pgb_base + kChSpeed) = s.speed;
+  e_s4::pgb(c.pgb_base + kChHz) = hz;
+  e_s4::pgb(c.pgb_base + kChPm) = pm;
+  e_s4::pgb(c.pgb_base + kChSampled) = s.sampled;
+}
+
+// 16. Save the signals.
+void save_signals(const ModuleCall& c, const SgStep& s) {
+  c.f(kSgSpeed) = s.speed;
+  c.f(kSgGovRef) = s.gov_ref;
+  c.f(kSgBaseRef) = s.base_ref;
+  c.f(kSgError) = s.error;
+  c.f(kSgIntegral) = s.integral;
+  c.f(kSgSampled) = s.sampled;
+  c.f(kSgEfd0) = s.efd0;
+  c.f(kSgVt) = s.vt;
+  c.f(kSgIT1) = s.it1;
+  c.f(kSgIT2) = s.it2;
+  c.f(kSgP) = s.out.p;
+  c.f(kSgQ) = s.out.q;
+  c.f(kSgTe) = s.out.te;
+  c.f(kSgRotorAngle) = s.out.rotor_angle;
+  c.f(kSgTrackedAngle) = s.tracked;
+  c.f(kSgMachineMode) = s.out.machine_mode;
+  c.i(kSgRelease) = s.release;
+  c.i(kSgSpeedMode) = s.speed_mode;
+  c.i(kSgMachineModeFlag) = s.machine_mode;
+  c.i(kSgLatch) = s.latch;
+}
+
+}  // namespace
+
+// One dyn pass: the steps in their numbered order.
 void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_t& a5, double& a6, double& a7,
                      double& a8, double& a9, double& a10, double& a11, double& a12, double& a13, double& a14,
                      double& a15, double& a16, double& a17, double& a18, double& a19, double& a20, double& a21,
@@ -134,127 +264,36 @@ void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_
   (void)a19;
   (void)a20;
   const ModuleCall c = enter_dyn(kGenericSg1);
-  // Restore: the outputs written on some paths only, and last step's speed.
-  const double speed_last = c.f(kSgSpeed);
+  // Restore: last step's speed.
+  SgStep s{};
+  s.speed_last = c.f(kSgSpeed);
   open_data(kGenericSg1, "DATADSD:");
-  const double t = e_s1::time;
-
-  // 1. Flags.
-  const std::int32_t release = t >= a14 ? 1 : 0;
-  const std::int32_t speed_mode = t >= a8 ? 1 : 0;
-  const std::int32_t machine_mode = t >= a9 ? 1 : 0;
-  // 2. Sampling frequency of the secondary control.
-  const double fs = guarded_inverse(a13);
+  set_flags(a14, a8, a9, s);
   // 3. Per-unit scale and the two scaled stored values.
   a1 = a2 / kMw;
   a21 = c.f(kSgStored21) * a1;
   a22 = c.f(kSgStored22) * a1;
-  // 4. The governor's base reference.
-  const double base_ref = guarded_div(a3, kMw * a1);
-  // 5. The secondary control sees the speed from its release time on.
-  const std::int32_t released_value = next_rtci();
-  const double speed_sc = release == released_value ? speed_last : 1.0;
-  // 6. Its error.
-  const double error = (1.0 - speed_sc) * a15;
-  // 7. The integral, sampled, added to the base reference.
-  const double y0 = next_rtcf();
-  const wakro::blocks::XPair no_reset{0.0, 0.0};
-  const wakro::blocks::XPair input{error, 0.0};
-  const double integral = wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, no_reset, input);
-  const double sampled = samp5(integral, fs, 0, 0.0, 0);
-  double gov_ref = base_ref + sampled;
+  secondary_control(a13, a3, a1, a15, s);
   // 8. The governor on last step's speed.
-  double w_gov = speed_last, at = kAmbientLimit;
-  gastdyn(w_gov, gov_ref, a24, a18, a16, a10, at);
-
-  // 9. The machine; its block and record bases kept from before its call.
-  component_id(c.call_no, kSgMachineId);
-  const std::int32_t block = e_s2::nexc, record = rt_config::nrtcf;
-  const wakro::blocks::Slots<std::int32_t> latch = take_stori(1);
-  latch(1) = rounded(e_s2::stor(block + kMachineMode));
-  const double w_rated = machine_config(record, kCfgOmega);
-  SyncStepIn in;
-  in.ss = c.ss;
-  for (std::int32_t k = 0; k < 3; ++k) {
-    in.phase[static_cast<std::size_t>(k)] = c.branch(1 + k);
-    in.rc[static_cast<std::size_t>(k)] = c.branch(4 + k);
-  }
-  in.power_order = 0.0;
-  in.angle_follows = 0;
-  in.handover = machine_mode;
-  in.multiplier = 1.0;
-  in.speed_mode = speed_mode;
-  in.imposed_speed = w_rated;
-  in.mech_torque = a24;
-  in.accel_divisor = 1.0;
-  in.damping = 0.0;
-  in.ref_speed = kRefSpeed;
-  in.field_voltage = a25;
-  in.factor = 1.0;
-  in.q_saturation = 0;
-  SyncStepOut out;
-  syncmc3p2_exe(in, out);
-  a26 = out.field_current;
-
+  double w_gov = s.speed_last, at = kAmbientLimit;
+  gastdyn(w_gov, s.gov_ref, a24, a18, a16, a10, at);
+  run_machine(c, a24, a25, s);
+  a26 = s.out.field_current;
   // 10. EFD0 and the tracked rotor angle.
-  const double efd0 = e_s2::stor(block + kIfd) * e_s2::stor(block + kFieldCurrentScale);
-  const double tracked = track_angle(block, latch(1), out, w_rated, c.f(kSgSpeedAngleTerm));
-
-  // 11. Terminal voltage in per unit and the exciter's current terms.
-  const double rated_voltage = machine_config(record, kCfgRatedVoltage);
-  const double rated_current = machine_config(record, kCfgRatedCurrent);
-  double vt = vm3ph2(c.ss, c.node(4), c.node(5), c.node(6), kVtSmoothing) / (kSqrt3 * rated_voltage);
-  double it1 = 0.0, it2 = 0.0;
-  if (vt > kVtFloor) {
-    const double k = 1.0 / (3.0 * rated_current * rated_voltage);
-    it1 = out.p * k / vt;
-    it2 = -out.q * k / vt;
-  } else {
-    vt = 1.0;
-  }
-  // 12. Speed in per unit.
-  const double speed = out.speed / w_rated;
+  s.efd0 = e_s2::stor(s.block + kIfd) * e_s2::stor(s.block + kFieldCurrentScale);
+  s.tracked = track_angle(s.block, s.latch, s.out, s.w_rated, c.f(kSgSpeedAngleTerm));
+  terminal_terms(c, s);
   // 13. The exciter: it initialises until machine mode.
   component_id(c.call_no, kSgExciterId);
-  excac7b2_exe(a6, std::array<double, 3>{vt, it1, it2}, 0.0, a26, efd0, machine_mode, a25, 0.0);
+  excac7b2_exe(a6, std::array<double, 3>{s.vt, s.it1, s.it2}, 0.0, a26, s.efd0, s.machine_mode, a25, 0.0);
   // 14. Electrical frequency.
-  a23 = speed * kHzPerPu;
-  // 15. Channels.
-  e_s4::pgb(c.pgb_base + kChEfd) = a25;
-  e_s4::pgb(c.pgb_base + kChIfd) = a26;
-  e_s4::pgb(c.pgb_base + kChPmMW) = a24 * kMw;
-  e_s4::pgb(c.pgb_base + kChP) = out.p;
-  e_s4::pgb(c.pgb_base + kChQ) = out.q;
-  e_s4::pgb(c.pgb_base + kChTe) = out.te;
-  e_s4::pgb(c.pgb_base + kChAngle) = tracked;
-  e_s4::pgb(c.pgb_base + kChSpeed) = speed;
-  e_s4::pgb(c.pgb_base + kChHz) = a23;
-  e_s4::pgb(c.pgb_base + kChPm) = a24;
-  e_s4::pgb(c.pgb_base + kChSampled) = sampled;
-  // 16. The further power in per unit; save the signals.
+  a23 = s.speed * kHzPerPu;
+  write_channels(c, a25, a26, a24, a23, s);
+  // 16. The further power in per unit, the arguments kept, the signals.
   c.f(kSgArg4Scaled) = guarded_div(a4, kMw * a1);
-  c.f(kSgSpeed) = speed;
-  c.f(kSgGovRef) = gov_ref;
-  c.f(kSgBaseRef) = base_ref;
-  c.f(kSgError) = error;
-  c.f(kSgIntegral) = integral;
-  c.f(kSgSampled) = sampled;
-  c.f(kSgEfd0) = efd0;
-  c.f(kSgVt) = vt;
-  c.f(kSgIT1) = it1;
-  c.f(kSgIT2) = it2;
-  c.f(kSgP) = out.p;
-  c.f(kSgQ) = out.q;
-  c.f(kSgTe) = out.te;
-  c.f(kSgRotorAngle) = out.rotor_angle;
-  c.f(kSgTrackedAngle) = tracked;
-  c.f(kSgMachineMode) = out.machine_mode;
   c.f(kSgArg7) = a7;
-  c.i(kSgRelease) = release;
-  c.i(kSgSpeedMode) = speed_mode;
-  c.i(kSgMachineModeFlag) = machine_mode;
   c.i(kSgArg5) = a5;
-  c.i(kSgLatch) = latch(1);
+  save_signals(c, s);
   close_data();
 }
 
@@ -262,13 +301,14 @@ void generic_sg_1out() {
   const ModuleCall c = enter_out(kGenericSg1);
   open_data(kGenericSg1, "DATADSO:");
   const wakro::blocks::Slots<double> cfg = take_rtcf(kOutConfig);
-  const double va = wakro_vvdc(c.ss, c.node(4), 0);
-  const double vb = wakro_vvdc(c.ss, c.node(5), 0);
-  const double vc = wakro_vvdc(c.ss, c.node(6), 0);
+  const std::int32_t t = kSgNodeTerminal, m = kSgBrMeter;
+  const double va = wakro_vvdc(c.ss, c.node(t), 0);
+  const double vb = wakro_vvdc(c.ss, c.node(t + 1), 0);
+  const double vc = wakro_vvdc(c.ss, c.node(t + 2), 0);
   // Power flows out of the machine through its meter branches.
-  const double p = p3ph3(c.ss, c.branch(7), c.branch(8), c.branch(9), cfg(kOutSmoothing), 0) * cfg(kOutPScale);
-  const double q = q3ph3(c.ss, c.branch(7), c.branch(8), c.branch(9), cfg(kOutSmoothing), 0) * cfg(kOutQScale);
-  const double v = vm3ph2(c.ss, c.node(4), c.node(5), c.node(6), cfg(kOutSmoothing));
+  const double p = p3ph3(c.ss, c.branch(m), c.branch(m + 1), c.branch(m + 2), cfg(kOutSmoothing), 0) * cfg(kOutPScale);
+  const double q = q3ph3(c.ss, c.branch(m), c.branch(m + 1), c.branch(m + 2), cfg(kOutSmoothing), 0) * cfg(kOutQScale);
+  const double v = vm3ph2(c.ss, c.node(t), c.node(t + 1), c.node(t + 2), cfg(kOutSmoothing));
   if (e_s4::update_ag != 0) {
     quolb_agr2(c.call_no, kSgMeterId, p, "Pd");
     quolb_agr2(c.call_no, kSgMeterId, q, "Qd");
@@ -306,8 +346,9 @@ void generic_sg_1dyn_begin(double& v, double& theta, double& p, double& q, doubl
   gastdyn_begin();
   component_id(c.call_no, kSgMachineId);
   double ra = 0.0, xp_agfc = 0.0, out17 = 0.0;
-  syncmc3p0_cfg(0, 0, 2, kRefSpeed, 0.332, 0.13, 1.0, 0.92, 0.135, 0.169, 1.0E-06, 0.51, 0.2, 0.228, ra, xp_agfc,
-                out17);
+  const GeneratorData& g = kGeneratorData;
+  syncmc3p0_cfg(0, 0, 2, kRefSpeed, g.ta, g.xp, g.agfc, g.d.x, g.d.x_sub, g.d.x_tr, g.check_value11, g.q.x, g.q.x_sub,
+                g.q.x_tr, ra, xp_agfc, out17);
   syncmc3p2_cfg(machine_data(v, theta, p, q, power_scale, vb, ib, h, ra, xp_agfc));
   component_id(c.call_no, kSgExciterId);
   excac7b2_cfg(generator_exciter_data());

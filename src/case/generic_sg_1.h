@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "case/module_frame.h"
+#include "machines/conversion.h"
 #include "machines/exciter_ac7b.h"
 
 namespace wakro::casecode {
@@ -76,7 +77,10 @@ enum SgIntSignal : std::int32_t {
   kSgInts = kSgLatch
 };
 
-inline constexpr ModuleCounts kGenericSg1{"Generic_SG_1", 8, kSgInts, kSgReals, 11, 9, 0};
+// The module's branches and nodes (local numbers; each group three phases).
+enum SgBranch : std::int32_t { kSgBrPhase = 1, kSgBrRc = 4, kSgBrMeter = 7, kSgBranches = kSgBrMeter + 2 };
+enum SgNode : std::int32_t { kSgNodeInternal = 1, kSgNodeTerminal = 4, kSgNodes = kSgNodeTerminal + 2 };
+inline constexpr std::int32_t kSgRecord = kSgNodes + 2;  // the subsystem, the count and the nodes
 
 // Component ids of the parts that report under their own identity.
 inline constexpr std::int32_t kSgMachineId = 2;
@@ -102,25 +106,53 @@ enum SgChannel : std::int32_t {
   kSgChannels = kChSampled
 };
 
-// Their names and units, channel k at k - 1 (the case's channel-name list
-// gives each as "<name> [<unit>]"). Pm is per unit of the machine's 200 MVA:
-// channel 3 writes it times 100, a percentage.
-inline constexpr std::array<ChannelName, kSgChannels> kSgChannelNames{{
-    {"Generator field voltage EFD", "pu"},  // 1
-    {"Generator field current IFD", "pu"},  // 2
-    {"Generator mechanical power Pm", "% of 200 MVA"},  // 3
-    {"Generator active power P", "MW"},  // 4
-    {"Generator reactive power Q", "Mvar"},  // 5
-    {"Generator electrical torque Te", "pu"},  // 6
-    {"Generator rotor angle", "rad"},  // 7
-    {"Generator speed", "pu"},  // 8
-    {"Generator frequency", "Hz"},  // 9
-    {"Generator mechanical power Pm", "pu"},  // 10
-    {"Generator secondary control (sampled)", "pu"},  // 11
-}};
+inline constexpr ModuleCounts kGenericSg1{"Generic_SG_1", kSgRecord, kSgInts, kSgReals, kSgChannels, kSgBranches, 0};
+
+// Their names and units, in the enum's order (channel_table stops the build
+// when a row's channel is not its position; the case's channel-name list gives
+// each as "<name> [<unit>]"). Pm is per unit of the machine's 200 MVA: kChPmMW
+// writes it times 100, a percentage.
+inline constexpr std::array<ChannelName, kSgChannels> kSgChannelNames = channel_table<SgChannel>({
+    {kChEfd, {"Generator field voltage EFD", "pu"}},
+    {kChIfd, {"Generator field current IFD", "pu"}},
+    {kChPmMW, {"Generator mechanical power Pm", "% of 200 MVA"}},
+    {kChP, {"Generator active power P", "MW"}},
+    {kChQ, {"Generator reactive power Q", "Mvar"}},
+    {kChTe, {"Generator electrical torque Te", "pu"}},
+    {kChAngle, {"Generator rotor angle", "rad"}},
+    {kChSpeed, {"Generator speed", "pu"}},
+    {kChHz, {"Generator frequency", "Hz"}},
+    {kChPm, {"Generator mechanical power Pm", "pu"}},
+    {kChSampled, {"Generator secondary control (sampled)", "pu"}},
+});
 
 // The configuration record of the output routine (rtcf).
 enum SgOutConfig : std::int32_t { kOutPScale = 1, kOutQScale, kOutSmoothing, kOutSpare1, kOutSpare2, kOutConfig = kOutSpare2 };
+
+// The case's generator (18 kV, 200 MVA, 60 Hz): the machine's data, once for
+// the module's configuration and for the pages that call it (their arguments
+// 2, 11, 12 and 17, and the begin routines' vb, ib and h).
+struct GeneratorData {
+  double rating_mw = 200.0;         // argument 2
+  double rated_phase_kv = 10.3923;  // RMS phase voltage: 18 kV / sqrt 3
+  double rated_phase_ka = 6.415;    // RMS phase current: 200 MVA / (3 x 10.3923 kV)
+  double inertia = 4.0;             // H [s]
+  double w = 376.992;               // rated angular frequency [rad/s]
+  double friction = 0.001;
+  double shunt_r = 300.0;           // terminal shunt resistance
+  // The armature: resistance (as Ta), Xp and the AGFC factor; and the
+  // reactance order check's value 11.
+  double ta = 0.332, xp = 0.13, agfc = 1.0, check_value11 = 1.0E-06;
+  // The terminal data: Xd, Xd'', T''do, Xd', T'do and the rotor-fit target;
+  // Xq, Xq'', T''qo, Xq', T'qo.
+  wakro::machines::DAxisData d{0.92, 0.135, 0.032, 0.169, 4.3, 1.0E6, 1.0E6};
+  wakro::machines::QAxisData q{0.51, 0.2, 0.05, 0.228, 0.85};
+  double release_time = 0.1;        // start-up source released [s]
+  double trim_time = 0.2;
+  double rc_resistance = 20.0;      // R-C interface branch factors
+  double rc_time_factor = 10.0;
+};
+inline constexpr GeneratorData kGeneratorData{};
 
 // The AC7B exciter data of the case's generator (also the reference data of the
 // machine tests, the stiff-source example and the machine bench).

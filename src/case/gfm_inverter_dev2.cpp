@@ -24,8 +24,6 @@
 namespace {
 
 using namespace wakro::casecode;
-using wakro::blocks::next_rtcf;
-using wakro::blocks::next_rtci;
 using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
 
@@ -45,19 +43,24 @@ constexpr double kZbLow = 0.01, kZbHigh = 1.0E+04;
 constexpr std::int32_t kNodeVa = 22, kNodeVb = 8, kNodeVc = 4;
 // The configuration record of each phase source: its phase and its ramp time.
 enum SourceConfig : std::int32_t { kSourcePhase = 1, kSourceRamp, kSourceConfigSize = kSourceRamp };
+constexpr std::int32_t kPhaseSources = 3;  // branches kBrSourceC .. + 2: phases c, b, a
 constexpr std::int32_t kBrIb = 1, kBrSourceC = 4, kBrIa = 7, kBrR1 = 10, kBrL1 = 13, kBrR3 = 16, kBrR2 = 19,
                        kBrL2 = 22, kBrC = 25, kBrIc = 28;
 
 // The helpers of every step, in line: each is a single block call.
 [[gnu::always_inline]] inline double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
-[[gnu::always_inline]] inline double integral(double x) {
-  const double y0 = next_rtcf();
+// The integral of x from the initial output y0 (time constant 1, no reset).
+[[gnu::always_inline]] inline double integral(double y0, double x) {
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, -kIntegralBound, kIntegralBound, none, in);
 }
 
-[[gnu::always_inline]] inline std::int32_t configured() { return next_rtci(); }
+// The dyn pass's configured values, taken after the phase-locked loop's.
+struct GfmRecords {
+  wakro::blocks::Slots<std::int32_t> sel;  // GfmSelector
+  wakro::blocks::Slots<double> init;       // GfmInitial
+};
 
 // A level comparator: HIGH when A > B, else LOW, as an integer.
 [[gnu::always_inline]] inline std::int32_t compare(double A, double B, double high, double low) {
@@ -102,9 +105,9 @@ void configure_group(const ModuleCall& c, std::int32_t id, std::int32_t first, s
 }
 
 // The working values of one dyn pass, filled step by step in the order below.
-// Every member is written by its step before any later step reads it, so the
-// record is not cleared first: clearing its couple of hundred values on every
-// call, only to overwrite each, was a cost of its own.
+// Every member is written by its step before any later step reads it; the pass
+// still starts from a cleared record (GfmStep s{}), so that a value read before
+// its step had written it would be 0, never an indeterminate value.
 struct GfmStep {
   // 1. Restored from the kept arrays and last step's signals.
   double theta_last, pll_last, pf_last, iref_d_last;
@@ -207,9 +210,10 @@ void derive_constants(const ModuleCall& c, const GfmArgs& a, GfmStep& s) {
 
 // 4. Angle hold.
 void hold_angle(const GfmArgs& a, GfmStep& s) {
+  const wakro::blocks::Slots<std::int32_t> sel = take_rtci(kGfmHoldSelectors);
   s.hold = 0.0;
   sandh2((0.3 * a.hold_factor + 0.65) * s.u, s.s_a, 1, s.hold);
-  s.theta_off = (a.hold_sel == configured() ? s.hold : 0.0) + s.theta0;
+  s.theta_off = (a.hold_sel == sel(kSelAngleHold) ? s.hold : 0.0) + s.theta0;
 }
 
 // 5. Phase-locked loop on V_a at its last angle.
@@ -226,21 +230,19 @@ void lock_phase(const GfmArgs& a, GfmStep& s) {
 
 // 6. Measured frequency; 7. frequency support; 8. anti-windup: the limiter
 // was active last step.
-void support_frequency(const GfmArgs& a, GfmStep& s) {
-  const std::int32_t sd_value = configured();
+void support_frequency(const GfmArgs& a, const GfmRecords& r, GfmStep& s) {
   const double fm_lag = lag(a.f_meas_t, s.omega_pll / kTwoPi);
-  s.fm = s.s_d == sd_value ? fm_lag : kNominalHz;
+  s.fm = s.s_d == r.sel(kSelFrequencyMeasured) ? fm_lag : kNominalHz;
 
-  s.fs_integral = integral((kNominalHz - s.fm) * s.sb * a.fs_gain);
+  s.fs_integral = integral(r.init(kInitSupport), (kNominalHz - s.fm) * s.sb * a.fs_gain);
   s.pfs = samp5(s.fs_integral, guarded_inverse(a.fs_period), 0, 0.0, 0);
 
-  const std::int32_t flag_set = configured();
-  s.w = (s.flag_last == flag_set && a.anti_windup != 0) ? 1 : 0;
+  s.w = (s.flag_last == r.sel(kSelAntiWindup) && a.anti_windup != 0) ? 1 : 0;
 }
 
 // 9. Powers from last step's voltages and this step's currents at last step's angle.
-void measure_powers(const GfmArgs& a, GfmStep& s) {
-  const bool from_va = a.v_meas_sel == configured();
+void measure_powers(const GfmArgs& a, const GfmRecords& r, GfmStep& s) {
+  const bool from_va = a.v_meas_sel == r.sel(kSelPowersFromVa);
   s.pv_d = from_va ? s.vd_last : s.vd2_last;
   s.pv_q = from_va ? s.vq_last : s.vq2_last;
   s.iadq = forward(s.ia[0], s.ia[1], s.ia[2], dq_frame(s.theta_last));
@@ -255,21 +257,21 @@ void measure_powers(const GfmArgs& a, GfmStep& s) {
 }
 
 // 10. Power-limit controllers; 11. droop.
-void power_limits_and_droop(const GfmArgs& a, GfmStep& s) {
-  const double in_hi = s.s_e == configured() ? guarded_div(s.sb * a.p_high_pu - s.pf_last, s.sb) : 0.0;
-  s.l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, next_rtcf(), XPair{in_hi, 0.0});
-  const double in_lo = s.s_e == configured() ? guarded_div(s.sb * a.p_low_pu - s.pf_last, s.sb) : 0.0;
-  s.l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, next_rtcf(), XPair{in_lo, 0.0});
+void power_limits_and_droop(const GfmArgs& a, const GfmRecords& r, GfmStep& s) {
+  const double in_hi = s.s_e == r.sel(kSelLimitHigh) ? guarded_div(s.sb * a.p_high_pu - s.pf_last, s.sb) : 0.0;
+  s.l_hi = wakro_xpi(0, a.lim_gain, a.lim_t, kTwoPi * a.f_range_high, 0.0, r.init(kInitLimitHigh), XPair{in_hi, 0.0});
+  const double in_lo = s.s_e == r.sel(kSelLimitLow) ? guarded_div(s.sb * a.p_low_pu - s.pf_last, s.sb) : 0.0;
+  s.l_lo = wakro_xpi(0, a.lim_gain, a.lim_t, 0.0, kTwoPi * a.f_range_low, r.init(kInitLimitLow), XPair{in_lo, 0.0});
 
-  s.delta_p = s.s_a == configured() ? s.pfs + s.ph - s.pf : 0.0;
+  s.delta_p = s.s_a == r.sel(kSelDroop) ? s.pfs + s.ph - s.pf : 0.0;
   s.omega = s.omega0 * s.m * s.delta_p + s.l_hi + s.l_lo + s.omega0;
 }
 
 // 12. The angle, its integrator wrapped by whole turns; 13. the voltages at
 // the new angle and their magnitudes.
-void advance_angle(const ModuleCall& c, GfmStep& s) {
+void advance_angle(const ModuleCall& c, const GfmRecords& r, GfmStep& s) {
   const std::int32_t angle_record = storage::nstorf;
-  s.angle_integral = integral(s.omega);
+  s.angle_integral = integral(r.init(kInitAngle), s.omega);
   wrap_angle_integrator(angle_record);
   s.theta = wrap_angle(s.angle_integral + s.theta_off);
   s.frame = dq_frame(s.theta);
@@ -281,25 +283,25 @@ void advance_angle(const ModuleCall& c, GfmStep& s) {
 }
 
 // 14. Voltage regulation and the magnitude.
-void regulate_voltage(const GfmArgs& a, GfmStep& s) {
-  s.ev = s.s_b == configured() ? guarded_div(s.v_set - s.vmag, s.vbase) : 0.0;
-  const double ev_in = s.w == configured() ? 0.0 : s.ev;
-  s.vr_integral = integral(ev_in);
+void regulate_voltage(const GfmArgs& a, const GfmRecords& r, GfmStep& s) {
+  s.ev = s.s_b == r.sel(kSelRegulation) ? guarded_div(s.v_set - s.vmag, s.vbase) : 0.0;
+  const double ev_in = s.w == r.sel(kSelFreeze) ? 0.0 : s.ev;
+  s.vr_integral = integral(r.init(kInitRegulation), ev_in);
   double v2_held = 0.0;
   sandh2(s.v2mag, s.s_a, 1, v2_held);
   s.e = v2_held + s.vbase * a.vr_ki * s.vr_integral + s.vbase * a.vr_kp * s.ev;
-  s.selection = s.s_b == configured() ? s.e : s.v2mag - s.vmag + s.v_set;
+  s.selection = s.s_b == r.sel(kSelRegulatedMagnitude) ? s.e : s.v2mag - s.vmag + s.v_set;
   s.eh = 0.0;
   sandh2(s.selection, s.s_a, 1, s.eh);
   s.dqf = lag(kDroopLagT, s.qf - s.qh);
-  s.magnitude = a.magnitude_sel == configured() ? s.selection : s.eh - s.n * s.dqf;
+  s.magnitude = a.magnitude_sel == r.sel(kSelMagnitude) ? s.selection : s.eh - s.n * s.dqf;
 }
 
 // 15. Transient virtual resistance and the voltage reference.
-void virtual_resistance(const GfmArgs& a, GfmStep& s) {
+void virtual_resistance(const GfmArgs& a, const GfmRecords& r, GfmStep& s) {
   const double xd_lag = lag(s.tv, s.rv * s.iadq.d), xq_lag = lag(s.tv, s.rv * s.iadq.q);
-  s.xd = a.virtual_r_sel == configured() ? xd_lag - s.rv * s.iadq.d : 0.0;
-  s.xq = a.virtual_r_sel == configured() ? xq_lag - s.rv * s.iadq.q : 0.0;
+  s.xd = a.virtual_r_sel == r.sel(kSelVirtualRD) ? xd_lag - s.rv * s.iadq.d : 0.0;
+  s.xq = a.virtual_r_sel == r.sel(kSelVirtualRQ) ? xq_lag - s.rv * s.iadq.q : 0.0;
   s.vref = Dq{s.xd, s.magnitude + s.xq};
 }
 
@@ -317,7 +319,7 @@ void voltage_loop_and_limit(const GfmArgs& a, GfmStep& s) {
   s.flag = 0;
   std::int32_t pulse = s.s_c, unit = 1, axis = 1, rec11 = 0, rec12 = 0, offset = 1;
   s.limited = Dq{};
-  Dq lim_in{s.iref_d_last, s.iref[1]};
+  Dq lim_in{s.iref_d_last, s.iref[kAxisQ]};
   double divisor = s.v2.q, rating = a.rating_kva, kv = a.rated_kv, ilim = a.i_limit_pu, cap_pu = a.cap_pu;
   current_limiter_scaledyn(s.flag, s.limited, lim_in, divisor, rating, unit, kv, pulse, ilim, axis, rec11, rec12,
                            cap_pu, offset, s.v_rms);
@@ -334,71 +336,70 @@ void current_loop_and_emfs(GfmArgs& a, GfmStep& s) {
   s.ea = 0.0;
   s.eb = 0.0;
   s.ec = 0.0;
-  s.ud = s.uref[0];
-  s.uq = s.uref[1];
+  s.ud = s.uref[kAxisD];
+  s.uq = s.uref[kAxisQ];
   from_dq(s.frame, s.ud, s.uq, 0.0, s.ea, s.eb, s.ec);
   a.q_out = -kMilli * s.qf;
   a.p_out = kMilli * s.pf;
   a.f_out = s.omega / kTwoPi;
 }
 
-// 20. Output channels; 23, 30, 33, 35 and 51 are written by the out pass.
+// 20. Output channels, all but the five the out pass measures.
 void write_channels(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   const Dq0 icdq = forward(s.ic[0], s.ic[1], s.ic[2], s.frame);
   const Dq0 vcdq = forward(s.vc[0], s.vc[1], s.vc[2], s.frame);
   const double ndqf = s.n * s.dqf;
   const Dq0& iadq = s.iadq;
-  // Written in place: 23, 30, 33, 35 and 51 are the out pass's.
   const auto ch = [&c](std::int32_t k) -> double& { return e_s4::pgb(c.pgb_base + k); };
-  ch(1) = (s.pf - s.p) * a.p_droop * a.p_filter;
-  ch(2) = s.pf - s.p;
-  ch(3) = s.pfs;
-  ch(4) = static_cast<double>(s.s_e);
-  ch(5) = s.limited[1];
-  ch(6) = static_cast<double>(s.flag);
-  ch(7) = s.limited[0];
-  ch(8) = s.magnitude;
-  ch(9) = s.v2mag - s.vmag;
-  ch(10) = s.l_hi + s.l_lo;
-  ch(11) = s.v2mag;
-  ch(12) = s.e;
-  ch(13) = guarded_div(s.v_set - s.vmag, s.vbase);
-  ch(14) = s.v_set;
-  ch(15) = s.uq;
-  ch(16) = s.ud;
-  ch(17) = s.eh - ndqf;
-  ch(18) = ndqf;
-  ch(19) = s.iref[1];
-  ch(20) = s.qh;
-  ch(21) = -kMilli * s.qf;
-  ch(22) = s.iref[0];
-  ch(24) = s.pv_q * iadq.d;
-  ch(25) = s.ph;
-  ch(26) = kMilli * s.pf;
-  ch(27) = s.q;
-  ch(28) = s.theta;
-  ch(29) = s.pv_d * iadq.q;
-  ch(31) = s.ec;
-  ch(32) = s.p;
-  ch(34) = s.eb;
-  ch(36) = s.ea;
-  ch(37) = iadq.z;
-  ch(38) = iadq.q;
-  ch(39) = s.va_pll.z;
-  ch(40) = s.v1.q;
-  ch(41) = iadq.d;
-  ch(42) = -icdq.q;
-  ch(43) = s.v1.d;
-  ch(44) = icdq.d;
-  ch(45) = s.va_pll.d;
-  ch(46) = s.ibdq.q;
-  ch(47) = s.bv.cap;
-  ch(48) = s.v2.q;
-  ch(49) = s.ibdq.d;
-  ch(50) = s.v2.d;
-  ch(52) = vcdq.q;
-  ch(53) = s.omega_pll;
-  ch(54) = vcdq.d;
+  ch(kGfmChDroopTerm) = (s.pf - s.p) * a.p_droop * a.p_filter;
+  ch(kGfmChPowerError) = s.pf - s.p;
+  ch(kGfmChSupportPower) = s.pfs;
+  ch(kGfmChLimitsEnabled) = static_cast<double>(s.s_e);
+  ch(kGfmChLimitedIrefQ) = s.limited[kAxisQ];
+  ch(kGfmChLimiterActive) = static_cast<double>(s.flag);
+  ch(kGfmChLimitedIrefD) = s.limited[kAxisD];
+  ch(kGfmChMagnitudeRef) = s.magnitude;
+  ch(kGfmChCapacitorDrop) = s.v2mag - s.vmag;
+  ch(kGfmChLimitCorrection) = s.l_hi + s.l_lo;
+  ch(kGfmChV2Magnitude) = s.v2mag;
+  ch(kGfmChRegulatedE) = s.e;
+  ch(kGfmChVoltageError) = guarded_div(s.v_set - s.vmag, s.vbase);
+  ch(kGfmChVset) = s.v_set;
+  ch(kGfmChUq) = s.uq;
+  ch(kGfmChUd) = s.ud;
+  ch(kGfmChDroopMagnitude) = s.eh - ndqf;
+  ch(kGfmChDroopQTerm) = ndqf;
+  ch(kGfmChIrefQ) = s.iref[kAxisQ];
+  ch(kGfmChQHeld) = s.qh;
+  ch(kGfmChQFiltered) = -kMilli * s.qf;
+  ch(kGfmChIrefD) = s.iref[kAxisD];
+  ch(kGfmChVqId) = s.pv_q * iadq.d;
+  ch(kGfmChPHeld) = s.ph;
+  ch(kGfmChPFiltered) = kMilli * s.pf;
+  ch(kGfmChQ) = s.q;
+  ch(kGfmChTheta) = s.theta;
+  ch(kGfmChVdIq) = s.pv_d * iadq.q;
+  ch(kGfmChEmfC) = s.ec;
+  ch(kGfmChP) = s.p;
+  ch(kGfmChEmfB) = s.eb;
+  ch(kGfmChEmfA) = s.ea;
+  ch(kGfmChGridI0) = iadq.z;
+  ch(kGfmChGridIq) = iadq.q;
+  ch(kGfmChTerminalSideV0) = s.va_pll.z;
+  ch(kGfmChTerminalSideVq) = s.v1.q;
+  ch(kGfmChGridId) = iadq.d;
+  ch(kGfmChTerminalMinusIq) = -icdq.q;
+  ch(kGfmChTerminalSideVd) = s.v1.d;
+  ch(kGfmChTerminalId) = icdq.d;
+  ch(kGfmChPllError) = s.va_pll.d;
+  ch(kGfmChConverterIq) = s.ibdq.q;
+  ch(kGfmChFilterCap) = s.bv.cap;
+  ch(kGfmChCapVq) = s.v2.q;
+  ch(kGfmChConverterId) = s.ibdq.d;
+  ch(kGfmChCapVd) = s.v2.d;
+  ch(kGfmChTerminalVq) = vcdq.q;
+  ch(kGfmChPllOmega) = s.omega_pll;
+  ch(kGfmChTerminalVd) = vcdq.d;
 }
 
 // 21. The network, groups in their fixed order.
@@ -406,7 +407,7 @@ void drive_network(const ModuleCall& c, const BranchValues& v, const double emf[
   using namespace wakro::devices;
   drive_group(c, kGfmGroupR2, kBrR2, kVarResistance, v.r2);
   drive_group(c, kGfmGroupC, kBrC, kVarCapacitance, v.cap);
-  for (std::int32_t k = 0; k < 3; ++k) {  // branches 4, 5, 6: phases c, b, a
+  for (std::int32_t k = 0; k < kPhaseSources; ++k) {  // phases c, b, a
     const wakro::blocks::Slots<double> src = take_rtcf(kSourceConfigSize);
     wakro_1pvsrc(c.ss, c.branch(kBrSourceC + k), src(kSourceRamp), 0, emf[k] * kMilli, 0.0, src(kSourcePhase));
   }
@@ -422,8 +423,8 @@ void save_signals(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
   c.f(kGfmPllAngle) = s.pll_angle;
   c.f(kGfmOmegaPll) = s.omega_pll;
   c.f(kGfmPf) = s.pf;
-  c.f(kGfmIrefD) = s.iref[0];
-  c.f(kGfmIrefQ) = s.iref[1];
+  c.f(kGfmIrefD) = s.iref[kAxisD];
+  c.f(kGfmIrefQ) = s.iref[kAxisQ];
   c.f(kGfmVd) = s.v1.d;
   c.f(kGfmVq) = s.v1.q;
   c.f(kGfmVd2) = s.v2.d;
@@ -494,18 +495,18 @@ void save_controls(const ModuleCall& c, const GfmStep& s) {
   c.f(kGfmMagnitude) = s.magnitude;
   c.f(kGfmXd) = s.xd;
   c.f(kGfmXq) = s.xq;
-  c.f(kGfmVrefD) = s.vref[0];
-  c.f(kGfmVrefQ) = s.vref[1];
+  c.f(kGfmVrefD) = s.vref[kAxisD];
+  c.f(kGfmVrefQ) = s.vref[kAxisQ];
 }
 
 // 22, continued: the loops' outputs, the EMFs and the flags.
 void save_outputs(const ModuleCall& c, const GfmArgs& a, const GfmStep& s) {
-  c.f(kGfmLimD) = s.limited[0];
-  c.f(kGfmLimQ) = s.limited[1];
+  c.f(kGfmLimD) = s.limited[kAxisD];
+  c.f(kGfmLimQ) = s.limited[kAxisQ];
   c.f(kGfmIbD) = s.ibdq.d;
   c.f(kGfmIbQ) = s.ibdq.q;
-  c.f(kGfmUd) = s.uref[0];
-  c.f(kGfmUq) = s.uref[1];
+  c.f(kGfmUd) = s.uref[kAxisD];
+  c.f(kGfmUq) = s.uref[kAxisQ];
   c.f(kGfmEa) = s.ea;
   c.f(kGfmEb) = s.eb;
   c.f(kGfmEc) = s.ec;
@@ -538,12 +539,13 @@ void gfm_inverter_dev2dyn(GfmArgs& a) {
   derive_constants(c, a, s);
   hold_angle(a, s);
   lock_phase(a, s);
-  support_frequency(a, s);
-  measure_powers(a, s);
-  power_limits_and_droop(a, s);
-  advance_angle(c, s);
-  regulate_voltage(a, s);
-  virtual_resistance(a, s);
+  const GfmRecords r{take_rtci(kGfmSelectors), take_rtcf(kGfmInitials)};
+  support_frequency(a, r, s);
+  measure_powers(a, r, s);
+  power_limits_and_droop(a, r, s);
+  advance_angle(c, r, s);
+  regulate_voltage(a, r, s);
+  virtual_resistance(a, r, s);
   voltage_loop_and_limit(a, s);
   current_loop_and_emfs(a, s);
   write_channels(c, a, s);
@@ -592,11 +594,11 @@ void gfm_inverter_dev2out() {
   current_loop_1out();
   // 5. Channels and the sets for the next dyn pass.
   const double u = phase_b - phase_a;
-  e_s4::pgb(c.pgb_base + 23) = p79;
-  e_s4::pgb(c.pgb_base + 30) = q79;
-  e_s4::pgb(c.pgb_base + 33) = q13;
-  e_s4::pgb(c.pgb_base + 35) = q2830;
-  e_s4::pgb(c.pgb_base + 51) = u;
+  e_s4::pgb(c.pgb_base + kGfmChPTerminalSide) = p79;
+  e_s4::pgb(c.pgb_base + kGfmChQTerminalSide) = q79;
+  e_s4::pgb(c.pgb_base + kGfmChQBridgeSide) = q13;
+  e_s4::pgb(c.pgb_base + kGfmChQTerminal) = q2830;
+  e_s4::pgb(c.pgb_base + kGfmChPhaseDifference) = u;
   for (std::int32_t k = 0; k < 3; ++k) {
     c.f(kGfmVa1 + k) = va[k] * kKilo;
     c.f(kGfmVb1 + k) = vb[k] * kKilo;
@@ -620,19 +622,19 @@ void gfm_inverter_dev2dyn_begin() {
   using namespace wakro::devices;
   const ModuleCall c = enter_begin(kGfmInverter);
   clear_dq_frames();
-  next_rtci() = 1;
+  take_rtci(kGfmHoldSelectors)(kSelAngleHold) = 1;
   phaselocked_loopdyn_begin();
-  const wakro::blocks::Slots<std::int32_t> selectors = take_rtci(12);
-  for (std::int32_t k = 1; k <= 12; ++k) selectors(k) = 1;
-  const wakro::blocks::Slots<double> initial = take_rtcf(5);
-  for (std::int32_t k = 1; k <= 5; ++k) initial(k) = 0.0;
+  const wakro::blocks::Slots<std::int32_t> selectors = take_rtci(kGfmSelectors);
+  for (std::int32_t k = 1; k <= kGfmSelectors; ++k) selectors(k) = 1;
+  const wakro::blocks::Slots<double> initial = take_rtcf(kGfmInitials);
+  for (std::int32_t k = 1; k <= kGfmInitials; ++k) initial(k) = 0.0;
   voltage_loopdyn_begin();
   current_limiter_scaledyn_begin();
   current_loop_1dyn_begin();
   configure_group(c, kGfmGroupR2, kBrR2, kVarResistance);
   configure_group(c, kGfmGroupC, kBrC, kVarCapacitance);
-  const wakro::blocks::Slots<double> sources = take_rtcf(6);
-  for (std::int32_t k = 1; k <= 6; ++k) sources(k) = 0.0;
+  const wakro::blocks::Slots<double> sources = take_rtcf(kPhaseSources * kSourceConfigSize);
+  for (std::int32_t k = 1; k <= kPhaseSources * kSourceConfigSize; ++k) sources(k) = 0.0;
   configure_group(c, kGfmGroupL2, kBrL2, kVarInductance);
   configure_group(c, kGfmGroupR3, kBrR3, kVarResistance);
   configure_group(c, kGfmGroupL1, kBrL1, kVarInductance);

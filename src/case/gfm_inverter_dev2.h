@@ -129,67 +129,114 @@ enum GfmIntSignal : std::int32_t {
 };
 static_assert(kGfmZbWarned <= kGfmInts);
 
-inline constexpr ModuleCounts kGfmInverter{"GFM_Inverter_Dev2", 29, kGfmInts, kGfmReals, 54, 30, 0};
+// The output channels, written at npgb + channel: the dyn pass writes all but
+// the five the out pass measures (PTerminalSide, QTerminalSide, QBridgeSide,
+// QTerminal, PhaseDifference).
+enum GfmChannel : std::int32_t {
+  kGfmChDroopTerm = 1, kGfmChPowerError, kGfmChSupportPower, kGfmChLimitsEnabled, kGfmChLimitedIrefQ,
+  kGfmChLimiterActive, kGfmChLimitedIrefD, kGfmChMagnitudeRef, kGfmChCapacitorDrop, kGfmChLimitCorrection,
+  kGfmChV2Magnitude, kGfmChRegulatedE, kGfmChVoltageError, kGfmChVset, kGfmChUq, kGfmChUd,
+  kGfmChDroopMagnitude, kGfmChDroopQTerm, kGfmChIrefQ, kGfmChQHeld, kGfmChQFiltered, kGfmChIrefD,
+  kGfmChPTerminalSide, kGfmChVqId, kGfmChPHeld, kGfmChPFiltered, kGfmChQ, kGfmChTheta, kGfmChVdIq,
+  kGfmChQTerminalSide, kGfmChEmfC, kGfmChP, kGfmChQBridgeSide, kGfmChEmfB, kGfmChQTerminal, kGfmChEmfA,
+  kGfmChGridI0, kGfmChGridIq, kGfmChTerminalSideV0, kGfmChTerminalSideVq, kGfmChGridId, kGfmChTerminalMinusIq,
+  kGfmChTerminalSideVd, kGfmChTerminalId, kGfmChPllError, kGfmChConverterIq, kGfmChFilterCap, kGfmChCapVq,
+  kGfmChConverterId, kGfmChCapVd, kGfmChPhaseDifference, kGfmChTerminalVq, kGfmChPllOmega, kGfmChTerminalVd,
+  kGfmChannels = kGfmChTerminalVd
+};
 
-// The output channels' names and units, channel k at k - 1: what the dyn and
-// out passes write at npgb + k. The case's channel-name list gives each as
-// "Inverter <n> <name> [<unit>]" (checked by the case's tests).
-inline constexpr std::array<ChannelName, 54> kGfmChannelNames{{
-    {"Droop filter term (Pf - P) m wf", "W/s"},  // 1
-    {"Filtered less measured power Pf - P", "W"},  // 2
-    {"Frequency-support power Pfs", "W"},  // 3
-    {"Power-limit controllers enabled (1 on)", "-"},  // 4
-    {"Limited current reference q", "A"},  // 5
-    {"Current limiter active (1 limited)", "-"},  // 6
-    {"Limited current reference d", "A"},  // 7
-    {"Voltage magnitude reference", "V"},  // 8
-    {"Capacitor less terminal voltage |V2| - |V|", "V"},  // 9
-    {"Power-limit frequency correction", "rad/s"},  // 10
-    {"Capacitor voltage magnitude |V2|", "V"},  // 11
-    {"Regulated voltage magnitude E", "V"},  // 12
-    {"Terminal voltage error (Vset - |V|)/Vb", "pu"},  // 13
-    {"Voltage set-point Vset", "V"},  // 14
-    {"Bridge voltage reference uq", "V"},  // 15
-    {"Bridge voltage reference ud", "V"},  // 16
-    {"Q-droop magnitude Eh - n dQf", "V"},  // 17
-    {"Q-droop term n dQf", "V"},  // 18
-    {"Current reference iref q", "A"},  // 19
-    {"Reactive power held at Ta Qh", "var"},  // 20
-    {"Filtered reactive power -Qf", "kvar"},  // 21
-    {"Current reference iref d", "A"},  // 22
-    {"Terminal-side active power (branches 7-9)", "kW"},  // 23
-    {"Product vq id", "W"},  // 24
-    {"Active power held at Ta Ph", "W"},  // 25
-    {"Filtered active power Pf", "kW"},  // 26
-    {"Reactive power Q", "var"},  // 27
-    {"Inverter angle theta", "rad"},  // 28
-    {"Product vd iq", "W"},  // 29
-    {"Terminal-side reactive power (branches 7-9)", "kvar"},  // 30
-    {"Bridge EMF phase c", "V"},  // 31
-    {"Active power P", "W"},  // 32
-    {"Bridge-side reactive power (branches 1-3)", "kvar"},  // 33
-    {"Bridge EMF phase b", "V"},  // 34
-    {"Terminal reactive power (branches 28-30)", "kvar"},  // 35
-    {"Bridge EMF phase a", "V"},  // 36
-    {"Grid-side current zero sequence i0", "A"},  // 37
-    {"Grid-side current iq", "A"},  // 38
-    {"Terminal-side voltage zero sequence v0", "V"},  // 39
-    {"Terminal-side voltage vq", "V"},  // 40
-    {"Grid-side current id", "A"},  // 41
-    {"Terminal current -iq", "A"},  // 42
-    {"Terminal-side voltage vd", "V"},  // 43
-    {"Terminal current id", "A"},  // 44
-    {"PLL error: terminal-side vd at the PLL angle", "V"},  // 45
-    {"Converter current iq", "A"},  // 46
-    {"Filter capacitance", "uF"},  // 47
-    {"Capacitor voltage vq", "V"},  // 48
-    {"Converter current id", "A"},  // 49
-    {"Capacitor voltage vd", "V"},  // 50
-    {"Capacitor less terminal-side phase angle", "deg"},  // 51
-    {"Terminal voltage vq", "V"},  // 52
-    {"PLL angular frequency", "rad/s"},  // 53
-    {"Terminal voltage vd", "V"},  // 54
-}};
+inline constexpr ModuleCounts kGfmInverter{"GFM_Inverter_Dev2", 29, kGfmInts, kGfmReals, kGfmChannels, 30, 0};
+
+// The channels' names and units, in the enum's order (channel_table stops the
+// build when a row's channel is not its position). The case's channel-name list
+// gives each as "Inverter <n> <name> [<unit>]" (checked by the case's tests).
+inline constexpr std::array<ChannelName, kGfmChannels> kGfmChannelNames = channel_table<GfmChannel>({
+    {kGfmChDroopTerm, {"Droop filter term (Pf - P) m wf", "W/s"}},
+    {kGfmChPowerError, {"Filtered less measured power Pf - P", "W"}},
+    {kGfmChSupportPower, {"Frequency-support power Pfs", "W"}},
+    {kGfmChLimitsEnabled, {"Power-limit controllers enabled (1 on)", "-"}},
+    {kGfmChLimitedIrefQ, {"Limited current reference q", "A"}},
+    {kGfmChLimiterActive, {"Current limiter active (1 limited)", "-"}},
+    {kGfmChLimitedIrefD, {"Limited current reference d", "A"}},
+    {kGfmChMagnitudeRef, {"Voltage magnitude reference", "V"}},
+    {kGfmChCapacitorDrop, {"Capacitor less terminal voltage |V2| - |V|", "V"}},
+    {kGfmChLimitCorrection, {"Power-limit frequency correction", "rad/s"}},
+    {kGfmChV2Magnitude, {"Capacitor voltage magnitude |V2|", "V"}},
+    {kGfmChRegulatedE, {"Regulated voltage magnitude E", "V"}},
+    {kGfmChVoltageError, {"Terminal voltage error (Vset - |V|)/Vb", "pu"}},
+    {kGfmChVset, {"Voltage set-point Vset", "V"}},
+    {kGfmChUq, {"Bridge voltage reference uq", "V"}},
+    {kGfmChUd, {"Bridge voltage reference ud", "V"}},
+    {kGfmChDroopMagnitude, {"Q-droop magnitude Eh - n dQf", "V"}},
+    {kGfmChDroopQTerm, {"Q-droop term n dQf", "V"}},
+    {kGfmChIrefQ, {"Current reference iref q", "A"}},
+    {kGfmChQHeld, {"Reactive power held at Ta Qh", "var"}},
+    {kGfmChQFiltered, {"Filtered reactive power -Qf", "kvar"}},
+    {kGfmChIrefD, {"Current reference iref d", "A"}},
+    {kGfmChPTerminalSide, {"Terminal-side active power (branches 7-9)", "kW"}},
+    {kGfmChVqId, {"Product vq id", "W"}},
+    {kGfmChPHeld, {"Active power held at Ta Ph", "W"}},
+    {kGfmChPFiltered, {"Filtered active power Pf", "kW"}},
+    {kGfmChQ, {"Reactive power Q", "var"}},
+    {kGfmChTheta, {"Inverter angle theta", "rad"}},
+    {kGfmChVdIq, {"Product vd iq", "W"}},
+    {kGfmChQTerminalSide, {"Terminal-side reactive power (branches 7-9)", "kvar"}},
+    {kGfmChEmfC, {"Bridge EMF phase c", "V"}},
+    {kGfmChP, {"Active power P", "W"}},
+    {kGfmChQBridgeSide, {"Bridge-side reactive power (branches 1-3)", "kvar"}},
+    {kGfmChEmfB, {"Bridge EMF phase b", "V"}},
+    {kGfmChQTerminal, {"Terminal reactive power (branches 28-30)", "kvar"}},
+    {kGfmChEmfA, {"Bridge EMF phase a", "V"}},
+    {kGfmChGridI0, {"Grid-side current zero sequence i0", "A"}},
+    {kGfmChGridIq, {"Grid-side current iq", "A"}},
+    {kGfmChTerminalSideV0, {"Terminal-side voltage zero sequence v0", "V"}},
+    {kGfmChTerminalSideVq, {"Terminal-side voltage vq", "V"}},
+    {kGfmChGridId, {"Grid-side current id", "A"}},
+    {kGfmChTerminalMinusIq, {"Terminal current -iq", "A"}},
+    {kGfmChTerminalSideVd, {"Terminal-side voltage vd", "V"}},
+    {kGfmChTerminalId, {"Terminal current id", "A"}},
+    {kGfmChPllError, {"PLL error: terminal-side vd at the PLL angle", "V"}},
+    {kGfmChConverterIq, {"Converter current iq", "A"}},
+    {kGfmChFilterCap, {"Filter capacitance", "uF"}},
+    {kGfmChCapVq, {"Capacitor voltage vq", "V"}},
+    {kGfmChConverterId, {"Converter current id", "A"}},
+    {kGfmChCapVd, {"Capacitor voltage vd", "V"}},
+    {kGfmChPhaseDifference, {"Capacitor less terminal-side phase angle", "deg"}},
+    {kGfmChTerminalVq, {"Terminal voltage vq", "V"}},
+    {kGfmChPllOmega, {"PLL angular frequency", "rad/s"}},
+    {kGfmChTerminalVd, {"Terminal voltage vd", "V"}},
+});
+
+// The configured values the dyn pass compares its flags and selectors with
+// (rtci), each written 1 by the begin routine. The angle hold's lies ahead of
+// the phase-locked loop's record, the others after it, in this order.
+enum GfmHoldSelector : std::int32_t { kSelAngleHold = 1, kGfmHoldSelectors = kSelAngleHold };
+enum GfmSelector : std::int32_t {
+  kSelFrequencyMeasured = 1,  // the measured frequency from T_d on
+  kSelAntiWindup,             // the limiter's flag of the last step
+  kSelPowersFromVa,           // argument 12
+  kSelLimitHigh,              // the power-limit controllers from T_a + T_e
+  kSelLimitLow,
+  kSelDroop,                  // droop from T_a on
+  kSelRegulation,             // voltage regulation after T_b
+  kSelFreeze,                 // the regulation's integral frozen (anti-windup)
+  kSelRegulatedMagnitude,     // the regulated E after T_b
+  kSelMagnitude,              // argument 9
+  kSelVirtualRD,              // argument 13, d and q
+  kSelVirtualRQ,
+  kGfmSelectors = kSelVirtualRQ
+};
+
+// The initial outputs of the dyn pass's five integrators (rtcf, after the
+// phase-locked loop's record), each written 0 by the begin routine.
+enum GfmInitial : std::int32_t {
+  kInitSupport = 1,  // frequency support
+  kInitLimitHigh,    // the two power-limit controllers
+  kInitLimitLow,
+  kInitAngle,        // the inverter's angle
+  kInitRegulation,   // voltage regulation
+  kGfmInitials = kInitRegulation
+};
 
 // Component ids (messages of the parts that report under their own identity).
 enum GfmComponent : std::int32_t {

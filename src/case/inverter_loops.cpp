@@ -162,34 +162,34 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   iref = {c.f(kVlIrefD), c.f(kVlIrefQ)};
   open_data(kVoltageLoop, "DATADSD:");
   // 1. q axis.
-  const double eq = vref[1] - v[1];
+  const double eq = vref[kAxisQ] - v[kAxisQ];
   const double eq_in = freeze == configured() ? 0.0 : eq;
   const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq_in);
   // 2. d axis.
-  const double ed = vref[0] - v[0];
+  const double ed = vref[kAxisD] - v[kAxisD];
   const double ed_in = freeze == configured() ? 0.0 : ed;
   const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed_in);
   // 3. Decoupling sign and capacitance.
   const double s = sign_selector == configured() ? -1.0 : 1.0;
   const double cf = cf_micro * 1.0E-06;
   // 4-5. The current references.
-  const double ff_d = kff * i[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[1];
-  const double ff_q = kff * i[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[0];
-  iref[0] = ff_d + prop_d + int_d - couple_d;
-  iref[1] = ff_q + prop_q + int_q + couple_q;
+  const double ff_d = kff * i[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[kAxisQ];
+  const double ff_q = kff * i[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[kAxisD];
+  iref[kAxisD] = ff_d + prop_d + int_d - couple_d;
+  iref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
   // 6. Channels.
-  e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[1];
-  e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[0];
-  e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[0];
+  e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[kAxisQ];
+  e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[kAxisD];
+  e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[kAxisD];
   // Save.
-  c.f(kVlVd) = v[0];
-  c.f(kVlVq) = v[1];
-  c.f(kVlIrefD) = iref[0];
-  c.f(kVlIrefQ) = iref[1];
-  c.f(kVlId) = i[0];
-  c.f(kVlIq) = i[1];
-  c.f(kVlVrefD) = vref[0];
-  c.f(kVlVrefQ) = vref[1];
+  c.f(kVlVd) = v[kAxisD];
+  c.f(kVlVq) = v[kAxisQ];
+  c.f(kVlIrefD) = iref[kAxisD];
+  c.f(kVlIrefQ) = iref[kAxisQ];
+  c.f(kVlId) = i[kAxisD];
+  c.f(kVlIq) = i[kAxisQ];
+  c.f(kVlVrefD) = vref[kAxisD];
+  c.f(kVlVrefQ) = vref[kAxisQ];
   c.f(kVlKff) = kff;
   c.f(kVlOmega) = omega;
   c.f(kVlKp) = kp;
@@ -244,6 +244,111 @@ void voltage_loopout_begin() { begin(kVoltageLoop); }
 
 // ==================================================================== current limiter
 
+namespace {
+
+// The working values of one limiter pass, in the order of its steps.
+struct ClsStep {
+  double k1, s, s_va, ib, k2, zb, y, w, h1, imax, d, x, f, h2, delta, off_q, off_d, a, b, m, margin, divider, scale;
+};
+
+// 1. The rating in MVA (selector equal) or as given; 2. the base current and
+// a skipped logical slot; 3. the base current's unit: a base in kA (rating in
+// MVA over kV) is turned into amperes, the unit of the currents this limiter
+// compares it with; a rating given in kVA gives amperes already; 4. base
+// impedance, capacitor admittance and W.
+void limiter_bases(const wakro::blocks::Slots<std::int32_t>& sel, std::int32_t unit_selector, double rating,
+                   double rated_v, double cap_pu, double voltage, ClsStep& s) {
+  s.k1 = unit_selector == sel(kClsSelMva) ? 0.001 : 1.0;
+  s.s = s.k1 * rating;
+  s.s_va = s.s * 1.0E+06;
+  s.ib = guarded_div(s.s, rated_v);
+  (void)take_storl(1);
+  s.k2 = unit_selector == sel(kClsSelKiloAmps) ? 1000.0 : 1.0;
+  s.zb = guarded_div(rated_v * rated_v, s.s);
+  s.y = guarded_inverse(s.zb * cap_pu);
+  s.w = kTwoThirds * s.y * (1000.0 * voltage) * (1000.0 * voltage);
+}
+
+// 5. W held from the enable pulse on; 6. the limit; 7. H1 over the divisor
+// signal (1 below 1 or not a number); 8. its lag, held from the pulse on;
+// 9. the offset, on the d or q axis.
+void limiter_offset(const wakro::blocks::Slots<std::int32_t>& sel, std::int32_t pulse, double limit_pu,
+                    double divisor, std::int32_t offset_axis, std::int32_t offset_selector, ClsStep& s) {
+  s.h1 = 0.0;
+  sandh2(s.w, pulse, 1, s.h1);
+  s.imax = s.ib * kSqrtTwoThirds * s.k2 * limit_pu;
+  s.d = divisor >= 1.0 ? divisor : 1.0;
+  s.x = s.h1 / s.d;
+  s.f = lag(kLimiterLagT, s.x);
+  s.h2 = 0.0;
+  sandh2(s.f, pulse, 1, s.h2);
+  s.delta = offset_selector == sel(kClsSelOffsetOn) ? s.h2 : 0.0;
+  s.off_q = offset_axis == sel(kClsSelOffsetOnD) ? 0.0 : s.delta;
+  s.off_d = offset_axis == sel(kClsSelOffsetOnQ) ? 0.0 : s.delta;
+}
+
+// 10. The magnitude, guarded; 11. the margin, 1.0 before the pulse; 12. the
+// scale; 13. the flag: 1 once the magnitude has reached the limit; 14. the
+// limited reference.
+void limiter_scale(const ModuleCall& c, const wakro::blocks::Slots<std::int32_t>& sel, std::int32_t pulse,
+                   const Dq& iref, std::int32_t& flag, Dq& limited, ClsStep& s) {
+  s.a = iref[kAxisQ] - s.off_q;
+  s.b = iref[kAxisD] - s.off_d;
+  const double sum = s.a * s.a + s.b * s.b;
+  s.m = guarded_sqrt(std::isnan(sum) ? 0.0 : sum, c.call_no, kClsSqrtId);
+  if (std::isnan(sum)) s.m = sum;
+  const bool small = !(s.m >= kSmallMagnitude) || sum < 0.0;
+  s.margin = pulse == sel(kClsSelEnabled) ? s.imax - s.m : 1.0;
+  s.divider = small ? kSmallMagnitude : s.m;
+  s.scale = s.imax / s.divider;
+  XPair cmp{0.0, 0.0};
+  wakro_x2comp(0, 0, s.margin, 0.0, 0.0, 0.0, 1.0, cmp);
+  flag = rounded(cmp[0]);
+  if (flag == sel(kClsSelLimit))
+    limited = {s.scale * iref[kAxisD], s.scale * iref[kAxisQ]};
+  else
+    limited = iref;
+}
+
+// The limiter's constant signals, written by both passes.
+void save_limiter_constants(const ModuleCall& c) {
+  c.f(kClsTwoThirds) = kTwoThirds;
+  c.f(kClsOne) = 1.0;
+  c.f(kClsThousand) = 1000.0;
+  c.f(kClsZero) = 0.0;
+  c.f(kClsMilli) = 0.001;
+  c.f(kClsTiny) = kSmallMagnitude;
+}
+
+// The pass's working values.
+void save_limiter_step(const ModuleCall& c, const ClsStep& s) {
+  c.f(kClsK1) = s.k1;
+  c.f(kClsS) = s.s;
+  c.f(kClsSva) = s.s_va;
+  c.f(kClsIb) = s.ib;
+  c.f(kClsK2) = s.k2;
+  c.f(kClsZb) = s.zb;
+  c.f(kClsY) = s.y;
+  c.f(kClsW) = s.w;
+  c.f(kClsH1) = s.h1;
+  c.f(kClsImax) = s.imax;
+  c.f(kClsD) = s.d;
+  c.f(kClsX) = s.x;
+  c.f(kClsF) = s.f;
+  c.f(kClsH2) = s.h2;
+  c.f(kClsDelta) = s.delta;
+  c.f(kClsOffQ) = s.off_q;
+  c.f(kClsOffD) = s.off_d;
+  c.f(kClsA) = s.a;
+  c.f(kClsB) = s.b;
+  c.f(kClsM) = s.m;
+  c.f(kClsMargin) = s.margin;
+  c.f(kClsScale) = s.scale;
+  c.f(kClsSmallDivisor) = s.divider;
+}
+
+}  // namespace
+
 void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double& divisor, double& rating,
                               std::int32_t& unit_selector, double& rated_v, std::int32_t& pulse, double& limit_pu,
                               std::int32_t& offset_axis, std::int32_t& recorded11, std::int32_t& recorded12,
@@ -252,106 +357,30 @@ void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double&
   flag = c.i(kClsFlag);
   limited = {c.f(kClsLimD), c.f(kClsLimQ)};
   open_data(kCurrentLimiter, "DATADSD:");
-  // 1. The rating in MVA (selector equal) or as given.
-  const bool in_mva = unit_selector == configured();
-  const double k1 = in_mva ? 0.001 : 1.0;
-  const double s = k1 * rating;
-  const double s_va = s * 1.0E+06;
-  // 2. The base current; a skipped logical slot.
-  const double ib = guarded_div(s, rated_v);
-  (void)take_storl(1);
-  // 3. The base current's unit: a base in kA (rating in MVA over kV) is turned
-  // into amperes, the unit of the currents this limiter compares it with; a
-  // rating given in kVA gives amperes already.
-  const bool k2_selected = unit_selector == configured();
-  const double k2 = k2_selected ? 1000.0 : 1.0;
-  // 4. Base impedance, capacitor admittance and W.
-  const double zb = guarded_div(rated_v * rated_v, s);
-  const double y = guarded_inverse(zb * cap_pu);
-  const double w = kTwoThirds * y * (1000.0 * voltage) * (1000.0 * voltage);
-  // 5. W held from the enable pulse on.
-  double h1 = 0.0;
-  sandh2(w, pulse, 1, h1);
-  // 6. The limit.
-  const double imax = ib * kSqrtTwoThirds * k2 * limit_pu;
-  // 7. H1 over the divisor signal (1 below 1 or not a number).
-  const double d = divisor >= 1.0 ? divisor : 1.0;
-  const double x = h1 / d;
-  // 8. Its lag, held from the pulse on.
-  const double f = lag(kLimiterLagT, x);
-  double h2 = 0.0;
-  sandh2(f, pulse, 1, h2);
-  // 9. The offset, on the d or q axis.
-  const double delta = offset_selector == configured() ? h2 : 0.0;
-  const double off_q = offset_axis == configured() ? 0.0 : delta;
-  const double off_d = offset_axis == configured() ? 0.0 : delta;
-  const double a = iref[1] - off_q;
-  const double b = iref[0] - off_d;
-  // 10. The magnitude, guarded.
-  const double sum = a * a + b * b;
-  double m = guarded_sqrt(std::isnan(sum) ? 0.0 : sum, c.call_no, kClsSqrtId);
-  if (std::isnan(sum)) m = sum;
-  const bool small = !(m >= kSmallMagnitude) || sum < 0.0;
-  // 11. The margin, 1.0 before the pulse.
-  const double margin = pulse == configured() ? imax - m : 1.0;
-  // 12. The scale.
-  const double divider = small ? kSmallMagnitude : m;
-  const double scale = imax / divider;
-  // 13. The flag: 1 once the magnitude has reached the limit.
-  XPair cmp{0.0, 0.0};
-  wakro_x2comp(0, 0, margin, 0.0, 0.0, 0.0, 1.0, cmp);
-  flag = rounded(cmp[0]);
-  // 14. The limited reference.
-  if (flag == configured())
-    limited = {scale * iref[0], scale * iref[1]};
-  else
-    limited = iref;
+  const wakro::blocks::Slots<std::int32_t> sel = take_rtci(kClsSelectors);
+  ClsStep s{};
+  limiter_bases(sel, unit_selector, rating, rated_v, cap_pu, voltage, s);
+  limiter_offset(sel, pulse, limit_pu, divisor, offset_axis, offset_selector, s);
+  limiter_scale(c, sel, pulse, iref, flag, limited, s);
   // 15. Channels.
   e_s4::pgb(c.pgb_base + kClsChFlag) = flag;
-  e_s4::pgb(c.pgb_base + kClsChM) = m;
-  e_s4::pgb(c.pgb_base + kClsChImax) = imax;
-  e_s4::pgb(c.pgb_base + kClsChScale) = scale;
+  e_s4::pgb(c.pgb_base + kClsChM) = s.m;
+  e_s4::pgb(c.pgb_base + kClsChImax) = s.imax;
+  e_s4::pgb(c.pgb_base + kClsChScale) = s.scale;
   // Save.
-  c.f(kClsIrefD) = iref[0];
-  c.f(kClsIrefQ) = iref[1];
-  c.f(kClsLimD) = limited[0];
-  c.f(kClsLimQ) = limited[1];
+  c.f(kClsIrefD) = iref[kAxisD];
+  c.f(kClsIrefQ) = iref[kAxisQ];
+  c.f(kClsLimD) = limited[kAxisD];
+  c.f(kClsLimQ) = limited[kAxisQ];
   c.f(kClsDivisor) = divisor;
   c.f(kClsRating) = rating;
   c.f(kClsRatedV) = rated_v;
   c.f(kClsLimitPu) = limit_pu;
   c.f(kClsCapPu) = cap_pu;
   c.f(kClsVoltage) = voltage;
-  c.f(kClsK1) = k1;
-  c.f(kClsS) = s;
-  c.f(kClsSva) = s_va;
-  c.f(kClsIb) = ib;
-  c.f(kClsK2) = k2;
-  c.f(kClsZb) = zb;
-  c.f(kClsY) = y;
-  c.f(kClsW) = w;
-  c.f(kClsH1) = h1;
-  c.f(kClsImax) = imax;
-  c.f(kClsD) = d;
-  c.f(kClsX) = x;
-  c.f(kClsF) = f;
-  c.f(kClsH2) = h2;
-  c.f(kClsDelta) = delta;
-  c.f(kClsOffQ) = off_q;
-  c.f(kClsOffD) = off_d;
-  c.f(kClsA) = a;
-  c.f(kClsB) = b;
-  c.f(kClsM) = m;
-  c.f(kClsMargin) = margin;
-  c.f(kClsScale) = scale;
-  c.f(kClsSmallDivisor) = divider;
+  save_limiter_step(c, s);
   c.f(kClsFlagReal) = flag;
-  c.f(kClsTwoThirds) = kTwoThirds;
-  c.f(kClsOne) = 1.0;
-  c.f(kClsThousand) = 1000.0;
-  c.f(kClsZero) = 0.0;
-  c.f(kClsMilli) = 0.001;
-  c.f(kClsTiny) = kSmallMagnitude;
+  save_limiter_constants(c);
   c.i(kClsFlag) = flag;
   c.i(kClsUnitSel) = unit_selector;
   c.i(kClsPulse) = pulse;
@@ -365,20 +394,20 @@ void current_limiter_scaledyn(std::int32_t& flag, Dq& limited, Dq& iref, double&
 void current_limiter_scaleout() {
   const ModuleCall c = enter_out(kCurrentLimiter);
   open_data(kCurrentLimiter, "DATADSO:");
-  c.f(kClsTwoThirds) = kTwoThirds;
-  c.f(kClsOne) = 1.0;
-  c.f(kClsThousand) = 1000.0;
-  c.f(kClsZero) = 0.0;
-  c.f(kClsMilli) = 0.001;
-  c.f(kClsTiny) = kSmallMagnitude;
+  save_limiter_constants(c);
   close_data();
 }
 
 void current_limiter_scaledyn_begin() {
   (void)enter_begin(kCurrentLimiter);
-  const wakro::blocks::Slots<std::int32_t> v = take_rtci(7);
-  const std::int32_t values[7] = {1, 1, 1, 1, 0, 1, 1};
-  for (std::int32_t k = 1; k <= 7; ++k) v(k) = values[k - 1];
+  const wakro::blocks::Slots<std::int32_t> sel = take_rtci(kClsSelectors);
+  sel(kClsSelMva) = 1;
+  sel(kClsSelKiloAmps) = 1;
+  sel(kClsSelOffsetOn) = 1;
+  sel(kClsSelOffsetOnD) = 1;
+  sel(kClsSelOffsetOnQ) = 0;
+  sel(kClsSelEnabled) = 1;
+  sel(kClsSelLimit) = 1;
 }
 
 void current_limiter_scaleout_begin() { begin(kCurrentLimiter); }
@@ -391,28 +420,28 @@ void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& om
   vref = {c.f(kCloVrefD), c.f(kCloVrefQ)};
   open_data(kCurrentLoop, "DATADSD:");
   // 1. The two integrals.
-  const double eq = iref[1] - i[1];
+  const double eq = iref[kAxisQ] - i[kAxisQ];
   const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq);
-  const double ed = iref[0] - i[0];
+  const double ed = iref[kAxisD] - i[kAxisD];
   const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed);
   // 2. Decoupling sign.
   const double s = sign_selector == configured() ? -1.0 : 1.0;
   // 3-4. The voltage references.
-  const double ff_d = kff * v[0], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[1];
-  const double ff_q = kff * v[1], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[0];
-  vref[0] = ff_d + prop_d + int_d - couple_d;
-  vref[1] = ff_q + prop_q + int_q + couple_q;
+  const double ff_d = kff * v[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[kAxisQ];
+  const double ff_q = kff * v[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[kAxisD];
+  vref[kAxisD] = ff_d + prop_d + int_d - couple_d;
+  vref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
   // 5. Channel.
-  e_s4::pgb(c.pgb_base + 1) = vref[0];
+  e_s4::pgb(c.pgb_base + kCloChVrefD) = vref[kAxisD];
   // Save.
-  c.f(kCloId) = i[0];
-  c.f(kCloIq) = i[1];
-  c.f(kCloVrefD) = vref[0];
-  c.f(kCloVrefQ) = vref[1];
-  c.f(kCloVd) = v[0];
-  c.f(kCloVq) = v[1];
-  c.f(kCloIrefD) = iref[0];
-  c.f(kCloIrefQ) = iref[1];
+  c.f(kCloId) = i[kAxisD];
+  c.f(kCloIq) = i[kAxisQ];
+  c.f(kCloVrefD) = vref[kAxisD];
+  c.f(kCloVrefQ) = vref[kAxisQ];
+  c.f(kCloVd) = v[kAxisD];
+  c.f(kCloVq) = v[kAxisQ];
+  c.f(kCloIrefD) = iref[kAxisD];
+  c.f(kCloIrefQ) = iref[kAxisQ];
   c.f(kCloKff) = kff;
   c.f(kCloOmega) = omega;
   c.f(kCloKp) = kp;

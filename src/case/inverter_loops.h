@@ -25,6 +25,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "case/module_frame.h"
@@ -32,6 +33,7 @@
 namespace wakro::casecode {
 
 using Dq = std::array<double, 2>;  // d, q
+inline constexpr std::size_t kAxisD = 0, kAxisQ = 1;  // a Dq's entries
 
 inline constexpr double kTwoPi = 6.283185307179586;
 // An angle integrator's output at or beyond this is moved back by whole turns.
@@ -90,8 +92,8 @@ enum VlSignal : std::int32_t {
   kVlReals = 46
 };
 enum VlIntSignal : std::int32_t { kVlFreeze = 1, kVlSignSelector, kVlMinusOneSel, kVlPlusOneSel, kVlInts = 4 };
-inline constexpr ModuleCounts kVoltageLoop{"Voltage_Loop", 2, kVlInts, kVlReals, 3, 0, 0};
-enum VlChannel : std::int32_t { kVlChIrefQ = 1, kVlChIrefD, kVlChIrefD2 };
+enum VlChannel : std::int32_t { kVlChIrefQ = 1, kVlChIrefD, kVlChIrefD2, kVlChannels = kVlChIrefD2 };
+inline constexpr ModuleCounts kVoltageLoop{"Voltage_Loop", 2, kVlInts, kVlReals, kVlChannels, 0, 0};
 
 // -------------------------------------------------------------- current limiter
 enum ClsSignal : std::int32_t {
@@ -110,9 +112,21 @@ enum ClsIntSignal : std::int32_t {
   kClsFlag = 1, kClsUnitSel, kClsPulse, kClsOffsetAxisSel, kClsRecorded11, kClsRecorded12, kClsOffsetSel,
   kClsInts = kClsOffsetSel
 };
-inline constexpr ModuleCounts kCurrentLimiter{"Current_Limiter_Scale", 2, kClsInts, kClsReals, 4, 0, 0};
+enum ClsChannel : std::int32_t { kClsChFlag = 1, kClsChM, kClsChImax, kClsChScale, kClsChannels = kClsChScale };
+inline constexpr ModuleCounts kCurrentLimiter{"Current_Limiter_Scale", 2, kClsInts, kClsReals, kClsChannels, 0, 0};
 inline constexpr std::int32_t kClsSqrtId = 1;  // component of the square-root message
-enum ClsChannel : std::int32_t { kClsChFlag = 1, kClsChM, kClsChImax, kClsChScale };
+// The configured values the dyn pass compares its selectors with (rtci),
+// written by the begin routine (the value it writes in the comments).
+enum ClsSelector : std::int32_t {
+  kClsSelMva = 1,    // 1: the rating given in kVA is taken in MVA (times 0.001)
+  kClsSelKiloAmps,   // 1: the base current times 1000
+  kClsSelOffsetOn,   // 1: the held offset applies
+  kClsSelOffsetOnD,  // 1: no offset on q (it is on d)
+  kClsSelOffsetOnQ,  // 0: no offset on d (it is on q)
+  kClsSelEnabled,    // 1: the margin counts from the pulse on
+  kClsSelLimit,      // 1: the flag that limits the reference
+  kClsSelectors = kClsSelLimit
+};
 
 // -------------------------------------------------------------- current loop
 enum CloSignal : std::int32_t {
@@ -124,12 +138,14 @@ enum CloSignal : std::int32_t {
   kCloReals = 40
 };
 enum CloIntSignal : std::int32_t { kCloSignSelector = 1, kCloMinusOneSel, kCloPlusOneSel, kCloInts = 3 };
-inline constexpr ModuleCounts kCurrentLoop{"Current_Loop_1", 2, kCloInts, kCloReals, 1, 0, 0};
+enum CloChannel : std::int32_t { kCloChVrefD = 1, kCloChannels = kCloChVrefD };
+inline constexpr ModuleCounts kCurrentLoop{"Current_Loop_1", 2, kCloInts, kCloReals, kCloChannels, 0, 0};
 
 // The channels of the four loops in their call order (the phase-locked loop
 // has none): the voltage loop's 3, the limiter's 4, the current loop's 1,
 // with their names and units as the case's channel-name list gives them.
-inline constexpr std::array<ChannelName, 8> kLoopChannelNames{{
+inline constexpr std::size_t kLoopChannels = std::size_t{kVlChannels} + std::size_t{kClsChannels} + kCloChannels;
+inline constexpr std::array<ChannelName, kLoopChannels> kLoopChannelNames{{
     {"Voltage loop current reference iref q", "A"},  // 1
     {"Voltage loop current reference iref d", "A"},  // 2
     {"Voltage loop current reference iref d (copy)", "A"},  // 3

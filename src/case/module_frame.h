@@ -23,7 +23,9 @@
 // negative value is 0 with a two-line warning, once per instance.
 #pragma once
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -54,6 +56,35 @@ struct ChannelName {
   std::string_view unit;
 };
 
+// A row of a module's channel table: the channel (the module's channel enum)
+// and its name and unit.
+template <class Channel>
+struct NamedChannel {
+  Channel channel;
+  ChannelName text;
+};
+
+// The channel table of a module in channel order, from rows that name their
+// channel: a row whose channel is not its position (channel k at k - 1) stops
+// the build, so that names and positions cannot drift apart.
+template <class Channel, std::size_t N>
+consteval std::array<ChannelName, N> channel_table(const NamedChannel<Channel> (&rows)[N]) {
+  std::array<ChannelName, N> names{};
+  for (std::size_t k = 0; k < N; ++k) {
+    if (static_cast<std::size_t>(rows[k].channel) != k + 1) throw "a channel's row is not at its position";
+    names[k] = rows[k].text;
+  }
+  return names;
+}
+
+// The columns of a call record row (quolbv3::txfr): the four signal pointers
+// at the dynamics routine's entry.
+enum CallRecordColumn : std::int32_t { kRowStol = 1, kRowStoi, kRowStof, kRowStoc };
+
+// The head of a module's node record in quolbv3::node: its subsystem and its
+// count, then the nodes.
+enum NodeRecordHead : std::int32_t { kRecordSubsystem = 1, kRecordCount, kRecordHead = kRecordCount };
+
 // What one routine call took from the counters.
 struct ModuleCall {
   std::int32_t call_no = 0;
@@ -66,7 +97,7 @@ struct ModuleCall {
   std::int32_t xfmr_base = 0;
 
   // k-th global node of the record (k from 1).
-  std::int32_t node(std::int32_t k) const { return quolbv3::node(node_base + 2 + k); }
+  std::int32_t node(std::int32_t k) const { return quolbv3::node(node_base + kRecordHead + k); }
   double& f(std::int32_t k) const { return quolbv3::stof(stof_base + k); }
   std::int32_t& i(std::int32_t k) const { return quolbv3::stoi(stoi_base + k); }
   std::int32_t branch(std::int32_t k) const { return branch_base + k; }
@@ -93,7 +124,7 @@ inline void check_room(const ModuleCounts& m, std::string_view text, std::int64_
 // style writes 0 here, which no branch counter accepts).
 inline std::int32_t subsystem(const ModuleCounts& m) {
   if (m.record <= 2 && m.nb == 0) return 0;
-  const std::int32_t ss = quolbv3::node(quolbv3::nnode + 1);
+  const std::int32_t ss = quolbv3::node(quolbv3::nnode + kRecordSubsystem);
   if (ss < 1 || ss > int2::nmat) [[unlikely]]
     bad_subsystem(m, ss);
   return ss;
@@ -152,10 +183,10 @@ inline void check_signals(const ModuleCounts& m, const ModuleCall& c) {
   ModuleCall c;
   // 1. The call record.
   next_record_row(m);
-  quolbv3::txfr(quolbv3::ntxfr, 1) = quolbv3::nstol;
-  quolbv3::txfr(quolbv3::ntxfr, 2) = quolbv3::nstoi;
-  quolbv3::txfr(quolbv3::ntxfr, 3) = quolbv3::nstof;
-  quolbv3::txfr(quolbv3::ntxfr, 4) = quolbv3::nstoc;
+  quolbv3::txfr(quolbv3::ntxfr, kRowStol) = quolbv3::nstol;
+  quolbv3::txfr(quolbv3::ntxfr, kRowStoi) = quolbv3::nstoi;
+  quolbv3::txfr(quolbv3::ntxfr, kRowStof) = quolbv3::nstof;
+  quolbv3::txfr(quolbv3::ntxfr, kRowStoc) = quolbv3::nstoc;
   // 2, 3. Subsystem and call number (with 6 and 7 below).
   // 4. The signal pointers.
   c.stoi_base = quolbv3::nstoi;
@@ -174,8 +205,8 @@ inline void check_signals(const ModuleCounts& m, const ModuleCall& c) {
   using namespace frame_detail;
   ModuleCall c;
   next_record_row(m);
-  c.stoi_base = quolbv3::txfr(quolbv3::ntxfr, 2);
-  c.stof_base = quolbv3::txfr(quolbv3::ntxfr, 3);
+  c.stoi_base = quolbv3::txfr(quolbv3::ntxfr, kRowStoi);
+  c.stof_base = quolbv3::txfr(quolbv3::ntxfr, kRowStof);
   check_signals(m, c);
   take_channels(m, c);
   take_call_node_branches(m, c);
@@ -201,13 +232,17 @@ inline void close_data() {
     close_data_at_time_zero();
 }
 
-inline constexpr double kHuge = 1.0E+100;
-inline constexpr double kTiny = 1.0E-100;
+// The guarded division's floor: a divisor smaller in magnitude stands as the
+// floor with its sign, so that the quotient is the dividend times the floor's
+// reciprocal. Generated code's own threshold, far below the engine's kTiny
+// (model/constants.h), which marks a value too small to count.
+inline constexpr double kGuardedDivisionFloor = 1.0E-100;
+inline constexpr double kGuardedDivisionFloorInverse = 1.0E+100;  // 1 / kGuardedDivisionFloor
 
 // a / b, with b replaced by 1e-100 of its sign (+ for 0) when |b| < 1e-100.
 inline double guarded_div(double a, double b) {
-  if (std::fabs(b) >= kTiny) return a / b;
-  return b >= 0.0 ? a * kHuge : -a * kHuge;
+  if (std::fabs(b) >= kGuardedDivisionFloor) return a / b;
+  return b >= 0.0 ? a * kGuardedDivisionFloorInverse : -a * kGuardedDivisionFloorInverse;
 }
 // 1 / b guarded the same way: +-1e100 when |b| < 1e-100.
 inline double guarded_inverse(double b) { return guarded_div(1.0, b); }
