@@ -123,7 +123,7 @@ constexpr std::array<Delay, kDelays> kDelayTable{{{0, 100, 0.05, 1},
 
 // The generator: load-flow point of bus 2 and the module's constants.
 constexpr double kGenV = 1.025, kGenThetaDeg = 9.2796, kGenP = 163.0, kGenQ = 6.627;
-constexpr double kGenVb = 10.3923, kGenIb = 6.415;
+constexpr double kGenVb = kGeneratorData.rated_phase_kv, kGenIb = kGeneratorData.rated_phase_ka;
 constexpr double kGovernorReference = 166.8;  // MW: the terminal's share of the run plus the machine's losses
 
 // The inverters' load-flow points (terminal): V [pu], angle [deg], and the
@@ -198,10 +198,10 @@ GfmArgs inverter_args(const InverterPoint& pt) {
 // constants.
 struct PageState {
   std::array<GfmArgs, 2> inverters{inverter_args(kInverterPoints[0]), inverter_args(kInverterPoints[1])};
-  double g1 = 0.0, g2 = 200.0, g3 = kGovernorReference, g4 = 4.9;
+  double g1 = 0.0, g2 = kGeneratorData.rating_mw, g3 = kGovernorReference, g4 = 4.9;
   std::int32_t g5 = 0;
   double g6 = kGenV, g7 = 0.163195689167, g8 = 2.5, g9 = 2.0, g10 = 2.5, g11 = kGenVb, g12 = kGenIb, g13 = 2.0,
-         g14 = 20.0, g15 = 0.1, g16 = 0.05, g17 = 4.0, g18 = 0.5, g19 = 0.0, g20 = 0.0, g21 = 0.0, g22 = 0.0,
+         g14 = 20.0, g15 = 0.1, g16 = 0.05, g17 = kGeneratorData.inertia, g18 = 0.5, g19 = 0.0, g20 = 0.0, g21 = 0.0, g22 = 0.0,
          g23 = 0.0, g24 = 0.815, g25 = 0.0, g26 = 0.0;
 };
 const PageState kPageStart{};
@@ -308,7 +308,7 @@ void configure_delay(std::int32_t k) {
 
 void generator_begin(bool dyn) {
   double v = kGenV, theta = kGenThetaDeg / kRadToDeg, p = kGenP, q = kGenQ, scale = 100.0, vb = kGenVb,
-         ib = kGenIb, c3 = 2.0, rel = 0.1, c5 = 0.05, h = 4.0;
+         ib = kGenIb, c3 = 2.0, rel = 0.1, c5 = 0.05, h = kGeneratorData.inertia;
   if (dyn)
     generic_sg_1dyn_begin(v, theta, p, q, scale, vb, ib, c3, rel, c5, h);
   else
