@@ -12,7 +12,7 @@
 namespace {
 
 using namespace wakro::casecode;
-using wakro::blocks::next_rtci;
+using wakro::blocks::take_rtci;
 using wakro::blocks::take_storl;
 
 // The module's constants.
@@ -46,8 +46,7 @@ void gastdyn(double& w, double& Pref, double& Pm, double& T4, double& R, double&
   const double inv_r = guarded_inverse(R);
   // 5. The output lag's time constant: T4 when the flag equals the begin
   // routine's 1.
-  const std::int32_t switched_value = next_rtci();
-  lag_in_use = switched == switched_value ? T4 : kFastLag;
+  lag_in_use = switched == take_rtci(kGastSelectors)(kGastSelSwitched) ? T4 : kFastLag;
   // 6. Droop, damping and the error.
   const double dw = w - kSpeedRef;
   const double droop = dw * inv_r;
@@ -125,7 +124,7 @@ void gastout() {
 
 void gastdyn_begin() {
   (void)enter_begin(kGast);
-  next_rtci() = 1;
+  take_rtci(kGastSelectors)(kGastSelSwitched) = 1;
 }
 
 void gastout_begin() { (void)enter_begin(kGast); }

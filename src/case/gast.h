@@ -7,8 +7,8 @@
 //
 // Counts: node record 2, one integer and 28 real signals (GastSignal), no
 // channels or branches. Its begin routine writes the integer 1 to the
-// configuration store; the dynamics routine compares its time flag with it to
-// choose the output lag's time constant.
+// configuration store (GastSelector); the dynamics routine compares its time
+// flag with it to choose the output lag's time constant.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +51,13 @@ enum GastSignal : std::int32_t {
 };
 // The integer signal: 1 when time >= Tsw.
 enum GastIntSignal : std::int32_t { kGastSwitched = 1, kGastInts = kGastSwitched };
+
+// The configured value the dyn pass compares its time flag with (rtci),
+// written 1 by the begin routine.
+enum GastSelector : std::int32_t {
+  kGastSelSwitched = 1,  // the output lag is T4 (time >= Tsw)
+  kGastSelectors = kGastSelSwitched
+};
 
 inline constexpr ModuleCounts kGast{"GAST", 2, kGastInts, kGastReals, 0, 0, 0};
 

@@ -30,8 +30,8 @@ double wrap_angle(double x) {
 namespace {
 
 using namespace wakro::casecode;
-using wakro::blocks::next_rtcf;
-using wakro::blocks::next_rtci;
+using wakro::blocks::Slots;
+using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
 using wakro::blocks::take_storl;
 
@@ -49,15 +49,11 @@ constexpr double kLimiterLagT = 0.1;
 // A lag with reset off, running, no limits of its own and gain 1.
 [[gnu::always_inline]] inline double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
-// The integral of x (time constant 1, no reset) from the next rtcf value.
-[[gnu::always_inline]] inline double integral(double lower, double upper, double x) {
-  const double y0 = next_rtcf();
+// The integral of x from the initial output y0 (time constant 1, no reset).
+[[gnu::always_inline]] inline double integral(double y0, double lower, double upper, double x) {
   const XPair none{0.0, 0.0}, in{x, 0.0};
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, lower, upper, none, in);
 }
-
-// The next configured selector value.
-[[gnu::always_inline]] inline std::int32_t configured() { return next_rtci(); }
 
 // The two begin routines of a control module: counters only, or counters
 // and its configured values.
@@ -77,7 +73,8 @@ void phaselocked_loopdyn(double& angle, double& error, double& omega, double& fi
   const double t = guarded_div(kTwoPi, filter);
   const double ef = lag(t, error);
   // 3. Its integral.
-  const double i1 = integral(kPllI1Lower, kPllI1Upper, ef);
+  const Slots<double> init = take_rtcf(kPllInitials);
+  const double i1 = integral(init(kPllInitI1), kPllI1Lower, kPllI1Upper, ef);
   // 4. The unlimited frequency.
   const double omega0 = kTwoPi * f0;
   const double omega_u = kp * ef + ki * i1 + omega0;
@@ -96,10 +93,11 @@ void phaselocked_loopdyn(double& angle, double& error, double& omega, double& fi
     omega = limit(lower, upper, omega_u);
   }
   // 6. The phase offset.
-  const double phi = selector == configured() ? -kHalfPi : 0.0;
+  const Slots<std::int32_t> sel = take_rtci(kPllSelectors);
+  const double phi = selector == sel(kPllSelPhaseOffset) ? -kHalfPi : 0.0;
   // 7. The angle integrator, wrapped by whole turns.
   const std::int32_t i2_record = storage::nstorf;
-  double i2 = integral(-kAngleBound, kAngleBound, omega);
+  double i2 = integral(init(kPllInitAngle), -kAngleBound, kAngleBound, omega);
   wrap_angle_integrator(i2_record);
   // 8. The angle in (0, 2 pi].
   angle = wrap_angle(phi + i2);
@@ -147,9 +145,10 @@ void phaselocked_loopout() {
 
 void phaselocked_loopdyn_begin() {
   (void)enter_begin(kPhaseLockedLoop);
-  next_rtcf() = 0.0;
-  next_rtci() = 1;
-  next_rtcf() = 0.0;
+  const Slots<double> init = take_rtcf(kPllInitials);
+  init(kPllInitI1) = 0.0;
+  init(kPllInitAngle) = 0.0;
+  take_rtci(kPllSelectors)(kPllSelPhaseOffset) = 1;
 }
 
 void phaselocked_loopout_begin() { begin(kPhaseLockedLoop); }
@@ -161,16 +160,18 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   const ModuleCall c = enter_dyn(kVoltageLoop);
   iref = {c.f(kVlIrefD), c.f(kVlIrefQ)};
   open_data(kVoltageLoop, "DATADSD:");
+  const Slots<std::int32_t> sel = take_rtci(kVlSelectors);
+  const Slots<double> init = take_rtcf(kVlInitials);
   // 1. q axis.
   const double eq = vref[kAxisQ] - v[kAxisQ];
-  const double eq_in = freeze == configured() ? 0.0 : eq;
-  const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq_in);
+  const double eq_in = freeze == sel(kVlSelFreezeQ) ? 0.0 : eq;
+  const double iq_int = integral(init(kVlInitQ), -kDqIntegralBound, kDqIntegralBound, eq_in);
   // 2. d axis.
   const double ed = vref[kAxisD] - v[kAxisD];
-  const double ed_in = freeze == configured() ? 0.0 : ed;
-  const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed_in);
+  const double ed_in = freeze == sel(kVlSelFreezeD) ? 0.0 : ed;
+  const double id_int = integral(init(kVlInitD), -kDqIntegralBound, kDqIntegralBound, ed_in);
   // 3. Decoupling sign and capacitance.
-  const double s = sign_selector == configured() ? -1.0 : 1.0;
+  const double s = sign_selector == sel(kVlSelSign) ? -1.0 : 1.0;
   const double cf = cf_micro * 1.0E-06;
   // 4-5. The current references.
   const double ff_d = kff * i[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[kAxisQ];
@@ -233,11 +234,13 @@ void voltage_loopout() {
 
 void voltage_loopdyn_begin() {
   (void)enter_begin(kVoltageLoop);
-  next_rtci() = 1;
-  next_rtcf() = 0.0;
-  next_rtci() = 1;
-  next_rtcf() = 0.0;
-  next_rtci() = 1;
+  const Slots<std::int32_t> sel = take_rtci(kVlSelectors);
+  sel(kVlSelFreezeQ) = 1;
+  sel(kVlSelFreezeD) = 1;
+  sel(kVlSelSign) = 1;
+  const Slots<double> init = take_rtcf(kVlInitials);
+  init(kVlInitQ) = 0.0;
+  init(kVlInitD) = 0.0;
 }
 
 void voltage_loopout_begin() { begin(kVoltageLoop); }
@@ -420,12 +423,13 @@ void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& om
   vref = {c.f(kCloVrefD), c.f(kCloVrefQ)};
   open_data(kCurrentLoop, "DATADSD:");
   // 1. The two integrals.
+  const Slots<double> init = take_rtcf(kCloInitials);
   const double eq = iref[kAxisQ] - i[kAxisQ];
-  const double iq_int = integral(-kDqIntegralBound, kDqIntegralBound, eq);
+  const double iq_int = integral(init(kCloInitQ), -kDqIntegralBound, kDqIntegralBound, eq);
   const double ed = iref[kAxisD] - i[kAxisD];
-  const double id_int = integral(-kDqIntegralBound, kDqIntegralBound, ed);
+  const double id_int = integral(init(kCloInitD), -kDqIntegralBound, kDqIntegralBound, ed);
   // 2. Decoupling sign.
-  const double s = sign_selector == configured() ? -1.0 : 1.0;
+  const double s = sign_selector == take_rtci(kCloSelectors)(kCloSelSign) ? -1.0 : 1.0;
   // 3-4. The voltage references.
   const double ff_d = kff * v[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[kAxisQ];
   const double ff_q = kff * v[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[kAxisD];
@@ -476,9 +480,10 @@ void current_loop_1out() {
 
 void current_loop_1dyn_begin() {
   (void)enter_begin(kCurrentLoop);
-  next_rtcf() = 0.0;
-  next_rtcf() = 0.0;
-  next_rtci() = 1;
+  const Slots<double> init = take_rtcf(kCloInitials);
+  init(kCloInitQ) = 0.0;
+  init(kCloInitD) = 0.0;
+  take_rtci(kCloSelectors)(kCloSelSign) = 1;
 }
 
 void current_loop_1out_begin() { begin(kCurrentLoop); }

@@ -15,8 +15,9 @@
 // record, counter steps, data file "<Module>.dta" at time zero and its signal
 // block of the counts below, laid out by the enums. dq quantities are arrays of
 // two reals, d first. The begin routines write the configured values that the
-// dyn routines read back at the same positions: the integrators' initial
-// outputs (rtcf) and the selectors' configured values (rtci).
+// dyn routines read back by the same names: the integrators' initial outputs
+// (rtcf, the <Module>Initial records) and the selectors' configured values
+// (rtci, the <Module>Selector records).
 //
 // The phase-locked loop's angle integrator is wrapped by whole turns once it
 // passes kAngleWrap, so that the angle never reaches the integrator's limits
@@ -80,6 +81,19 @@ enum PllSignal : std::int32_t {
 enum PllIntSignal : std::int32_t { kPllSelector = 1, kPllInts = kPllSelector };
 inline constexpr ModuleCounts kPhaseLockedLoop{"PhaseLocked_Loop", 2, kPllInts, kPllReals, 0, 0, 0};
 inline constexpr std::int32_t kPllLimitId = 1;  // component of the limit warning
+// The configured value the dyn pass compares its selector with (rtci),
+// written 1 by the begin routine.
+enum PllSelector : std::int32_t {
+  kPllSelPhaseOffset = 1,  // the phase offset of -pi/2 applies
+  kPllSelectors = kPllSelPhaseOffset
+};
+// The initial outputs of the dyn pass's two integrators (rtcf), each written
+// 0 by the begin routine.
+enum PllInitial : std::int32_t {
+  kPllInitI1 = 1,  // the filtered error's integral
+  kPllInitAngle,   // the angle
+  kPllInitials = kPllInitAngle
+};
 
 // -------------------------------------------------------------- voltage loop
 enum VlSignal : std::int32_t {
@@ -94,6 +108,26 @@ enum VlSignal : std::int32_t {
 enum VlIntSignal : std::int32_t { kVlFreeze = 1, kVlSignSelector, kVlMinusOneSel, kVlPlusOneSel, kVlInts = 4 };
 enum VlChannel : std::int32_t { kVlChIrefQ = 1, kVlChIrefD, kVlChIrefD2, kVlChannels = kVlChIrefD2 };
 inline constexpr ModuleCounts kVoltageLoop{"Voltage_Loop", 2, kVlInts, kVlReals, kVlChannels, 0, 0};
+inline constexpr std::array<ChannelName, kVlChannels> kVlChannelNames = channel_table<VlChannel>({
+    {kVlChIrefQ, {"Voltage loop current reference iref q", "A"}},
+    {kVlChIrefD, {"Voltage loop current reference iref d", "A"}},
+    {kVlChIrefD2, {"Voltage loop current reference iref d (copy)", "A"}},
+});
+// The configured values the dyn pass compares its freeze flag and sign
+// selector with (rtci), each written 1 by the begin routine.
+enum VlSelector : std::int32_t {
+  kVlSelFreezeQ = 1,  // the q integral's input held at 0
+  kVlSelFreezeD,      // the d integral's input held at 0
+  kVlSelSign,         // the decoupling term's sign is -1
+  kVlSelectors = kVlSelSign
+};
+// The initial outputs of the dyn pass's two integrators (rtcf), each written
+// 0 by the begin routine.
+enum VlInitial : std::int32_t {
+  kVlInitQ = 1,  // the q error's integral
+  kVlInitD,      // the d error's integral
+  kVlInitials = kVlInitD
+};
 
 // -------------------------------------------------------------- current limiter
 enum ClsSignal : std::int32_t {
@@ -114,6 +148,12 @@ enum ClsIntSignal : std::int32_t {
 };
 enum ClsChannel : std::int32_t { kClsChFlag = 1, kClsChM, kClsChImax, kClsChScale, kClsChannels = kClsChScale };
 inline constexpr ModuleCounts kCurrentLimiter{"Current_Limiter_Scale", 2, kClsInts, kClsReals, kClsChannels, 0, 0};
+inline constexpr std::array<ChannelName, kClsChannels> kClsChannelNames = channel_table<ClsChannel>({
+    {kClsChFlag, {"Current limiter active (1 limited)", "-"}},
+    {kClsChM, {"Current limiter reference magnitude", "A"}},
+    {kClsChImax, {"Current limiter limit Imax", "A"}},
+    {kClsChScale, {"Current limiter scale Imax / magnitude", "-"}},
+});
 inline constexpr std::int32_t kClsSqrtId = 1;  // component of the square-root message
 // The configured values the dyn pass compares its selectors with (rtci),
 // written by the begin routine (the value it writes in the comments).
@@ -140,21 +180,31 @@ enum CloSignal : std::int32_t {
 enum CloIntSignal : std::int32_t { kCloSignSelector = 1, kCloMinusOneSel, kCloPlusOneSel, kCloInts = 3 };
 enum CloChannel : std::int32_t { kCloChVrefD = 1, kCloChannels = kCloChVrefD };
 inline constexpr ModuleCounts kCurrentLoop{"Current_Loop_1", 2, kCloInts, kCloReals, kCloChannels, 0, 0};
+inline constexpr std::array<ChannelName, kCloChannels> kCloChannelNames = channel_table<CloChannel>({
+    {kCloChVrefD, {"Current loop bridge voltage reference ud", "V"}},
+});
+// The configured value the dyn pass compares its sign selector with (rtci),
+// written 1 by the begin routine.
+enum CloSelector : std::int32_t {
+  kCloSelSign = 1,  // the decoupling term's sign is -1
+  kCloSelectors = kCloSelSign
+};
+// The initial outputs of the dyn pass's two integrators (rtcf), each written
+// 0 by the begin routine.
+enum CloInitial : std::int32_t {
+  kCloInitQ = 1,  // the q error's integral
+  kCloInitD,      // the d error's integral
+  kCloInitials = kCloInitD
+};
 
 // The channels of the four loops in their call order (the phase-locked loop
 // has none): the voltage loop's 3, the limiter's 4, the current loop's 1,
-// with their names and units as the case's channel-name list gives them.
+// with their names and units as the case's channel-name list gives them. Each
+// module's table is in its channel enum's order (channel_table stops the build
+// when a row's channel is not its position).
 inline constexpr std::size_t kLoopChannels = std::size_t{kVlChannels} + std::size_t{kClsChannels} + kCloChannels;
-inline constexpr std::array<ChannelName, kLoopChannels> kLoopChannelNames{{
-    {"Voltage loop current reference iref q", "A"},  // 1
-    {"Voltage loop current reference iref d", "A"},  // 2
-    {"Voltage loop current reference iref d (copy)", "A"},  // 3
-    {"Current limiter active (1 limited)", "-"},  // 4
-    {"Current limiter reference magnitude", "A"},  // 5
-    {"Current limiter limit Imax", "A"},  // 6
-    {"Current limiter scale Imax / magnitude", "-"},  // 7
-    {"Current loop bridge voltage reference ud", "V"},  // 8
-}};
+inline constexpr std::array<ChannelName, kLoopChannels> kLoopChannelNames =
+    joined_channel_tables(kVlChannelNames, kClsChannelNames, kCloChannelNames);
 
 }  // namespace wakro::casecode
 

@@ -77,6 +77,19 @@ consteval std::array<ChannelName, N> channel_table(const NamedChannel<Channel> (
   return names;
 }
 
+// The channel tables of modules whose channels follow one another, joined in
+// that order into one table.
+template <std::size_t... N>
+consteval std::array<ChannelName, (N + ...)> joined_channel_tables(const std::array<ChannelName, N>&... tables) {
+  std::array<ChannelName, (N + ...)> names{};
+  std::size_t k = 0;
+  const auto append = [&](const auto& table) {
+    for (const ChannelName& name : table) names[k++] = name;
+  };
+  (append(tables), ...);
+  return names;
+}
+
 // The columns of a call record row (quolbv3::txfr): the four signal pointers
 // at the dynamics routine's entry.
 enum CallRecordColumn : std::int32_t { kRowStol = 1, kRowStoi, kRowStof, kRowStoc };
