@@ -17,7 +17,7 @@ using wakro::blocks::Slots;
 namespace L = wakro::blocks::layout;
 
 using wakro::kTwoPi;
-constexpr double kHalfPi = 1.570796326794896;
+constexpr double kHalfPi = wakro::kHalfPiCut;
 constexpr double kTwoPiThirds = 2.094395102393195;
 constexpr double kPiSixths = 0.523598775598299;
 constexpr double kInvSqrt3 = 0.577350269189626;

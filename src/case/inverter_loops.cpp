@@ -9,6 +9,7 @@
 #include "blocks/poles.h"
 #include "blocks/slots.h"
 #include "diag/message.h"
+#include "model/constants.h"
 #include "model/e_s4.h"
 #include "model/storage.h"
 
@@ -35,7 +36,7 @@ using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
 using wakro::blocks::take_storl;
 
-constexpr double kHalfPi = 1.570796326794896;
+constexpr double kHalfPi = wakro::kHalfPiCut;
 constexpr double kLagBound = 1.0E+20;
 constexpr double kDqIntegralBound = 1.0E+08;
 constexpr double kPllI1Lower = -1.0E+07, kPllI1Upper = 1.0E+06;

@@ -22,7 +22,7 @@ constexpr std::string_view kSrc2Tag = "CUR_SRC2_CFG";
 constexpr std::string_view kSrc2ExeTag = "CUR_SRC2_EXE";
 using wakro::kTwoPi;
 constexpr double kDegree = 0.017453292519943;
-constexpr double kQuarterTurn = 1.570796326794896;
+constexpr double kQuarterTurn = wakro::kHalfPiCut;
 using wakro::kTiny;
 constexpr double kSameConductance = 1.0e-32;
 

@@ -179,7 +179,7 @@ double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<
   v_end = {a1, b1, c1};
   // 3. Angles.
   st.theta = wrap(st.theta + turn);
-  const double ta = wrap(st.theta - kHalfPiRounded);
+  const double ta = wrap(st.theta - kHalfPiCut);
   // 4. The frame voltages and the step's mean input.
   double d = 0.0, q = 0.0, z = 0.0;
   trdqo(a1, b1, c1, d, q, z, ta, kTrdqoToDq0);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr double kSqrt3 = 1.732050807568877;
 constexpr double kOneThird = wakro::kThird;
-constexpr double kHalfPi = 1.570796326794897;
+constexpr double kHalfPi = kHalfPiRounded;
 constexpr double kNoAdmittance = 1.0E6;     // admittance used for a leakage below kTinyLeakage
 constexpr double kTinyLeakage = 1.0E-6;
 constexpr double kSourceShare = 0.01;       // start-up source impedance, per unit

@@ -23,7 +23,7 @@ constexpr double kShuntFloor = 66.7;
 constexpr double kTrimTimeFloor = 0.05;
 constexpr double kTinyInertia = 1.0E-38;
 constexpr double kVoltageFloor = 0.01;
-constexpr double kHalfPi = 1.570796326794897;
+constexpr double kHalfPi = kHalfPiRounded;
 // The start-up impedance fitted against the time step.
 constexpr double kFitR0 = 0.001015, kFitR1 = 0.08485;
 constexpr double kFitX0 = 0.000398152, kFitX1 = 5.103;

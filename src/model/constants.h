@@ -16,7 +16,8 @@
 // kThirdTurnRounded  2.094395102393195    2 pi/3 (the phase shift) to 16 digits
 // kSqrt3Rounded      1.732050807568877    sqrt 3 to 16 digits
 // kSqrtHalfRounded   0.707106781186548    sqrt 1/2 to 15 digits
-// kHalfPiRounded     1.570796326794896    pi/2 to 16 digits
+// kHalfPiRounded     1.570796326794897    pi/2 rounded to 16 digits
+// kHalfPiCut         1.570796326794896    pi/2 cut after 16 digits
 #pragma once
 
 #include <numbers>
@@ -34,6 +35,7 @@ inline constexpr double kInvSqrt3Rounded = 0.577350269189626;
 inline constexpr double kThirdTurnRounded = 2.094395102393195;
 inline constexpr double kSqrt3Rounded = 1.732050807568877;
 inline constexpr double kSqrtHalfRounded = 0.707106781186548;
-inline constexpr double kHalfPiRounded = 1.570796326794896;
+inline constexpr double kHalfPiRounded = 1.570796326794897;
+inline constexpr double kHalfPiCut = 1.570796326794896;
 
 }  // namespace wakro
