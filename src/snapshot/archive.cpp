@@ -661,10 +661,11 @@ void phase_domain_header(A& ar, std::int32_t P) {
   }
 }
 
-// The sizes of the five pooled tables of the phase-domain lines, summed over
-// the lines as their blocks are walked: H residues, Yc residues, H
-// convolution terms, constant H terms and wave rings.
-using PooledSizes = std::int64_t[5];
+// The pooled tables of the phase-domain lines, in the order the file gives
+// their sizes.
+enum Pool : int { kHResidues, kYcResidues, kHTerms, kConstantH, kWaveRings, kPools };
+// The pooled tables' sizes, summed over the lines as their blocks are walked.
+using PooledSizes = std::int64_t[kPools];
 
 // One phase-domain line's groups, conductors, propagation and admittance
 // poles; adds what the line takes of the pooled tables to `sizes`.
@@ -702,18 +703,18 @@ void phase_domain_line(A& ar, std::int32_t l, PooledSizes& sizes) {
       ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpk(k, g, l); });
       ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpm(k, g, l); });
     }
-    sizes[0] += std::int64_t{h} * m * m;
-    sizes[2] += std::int64_t{h} * m;
-    sizes[3] += std::int64_t{m} * m;
+    sizes[kHResidues] += std::int64_t{h} * m * m;
+    sizes[kHTerms] += std::int64_t{h} * m;
+    sizes[kConstantH] += std::int64_t{m} * m;
   }
   for (std::int32_t k = 1; k <= m; ++k) {
     const std::int32_t y = nyc(k, l);
     if constexpr (A::reading) check_count("admittance poles", y, ndde::nd49);
     if (y > 0)
       for (auto* a : {&alfayc, &xyck, &xycm}) ar.c1(y, [&](std::int64_t i) -> cplx& { return (*a)(i, k, l); });
-    sizes[1] += std::int64_t{y} * m;
+    sizes[kYcResidues] += std::int64_t{y} * m;
   }
-  sizes[4] += (std::int64_t{maxtauj(l)} + 1) * m;
+  sizes[kWaveRings] += (std::int64_t{maxtauj(l)} + 1) * m;
 }
 
 // The pooled tables: their sizes (on reading, to be the sizes the lines gave
@@ -722,28 +723,28 @@ template <class A>
 void phase_domain_pools(A& ar, const PooledSizes& sizes) {
   using namespace e_s7ph;
   ar.label("!*** Sparse Stored Parameters");
-  std::int32_t S[5];
-  for (int k = 0; k < 5; ++k) S[k] = static_cast<std::int32_t>(sizes[k]);
-  ar.i15(5, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
+  std::int32_t S[kPools];
+  for (int k = 0; k < kPools; ++k) S[k] = static_cast<std::int32_t>(sizes[k]);
+  ar.i15(kPools, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
   if constexpr (A::reading) {
-    for (int k = 0; k < 5; ++k)
+    for (int k = 0; k < kPools; ++k)
       check_range("pooled line table", S[k], sizes[k], sizes[k]);
-    check_count("H residues", S[0], hserc.size());
-    check_count("Yc residues", S[1], ycserc.size());
-    check_count("H convolution terms", S[2], std::min(xhk.size(), xhm.size()));
-    check_count("constant H terms", S[3], gh.size());
-    check_count("wave rings", S[4], std::min(ikr.size(), imr.size()));
+    check_count("H residues", S[kHResidues], hserc.size());
+    check_count("Yc residues", S[kYcResidues], ycserc.size());
+    check_count("H convolution terms", S[kHTerms], std::min(xhk.size(), xhm.size()));
+    check_count("constant H terms", S[kConstantH], gh.size());
+    check_count("wave rings", S[kWaveRings], std::min(ikr.size(), imr.size()));
   }
-  if (S[0] > 0) ar.c1(S[0], [&](std::int64_t k) -> cplx& { return hserc(k); });
-  if (S[1] > 0) ar.c1(S[1], [&](std::int64_t k) -> cplx& { return ycserc(k); });
-  if (S[2] > 0) {
-    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhk(k); });
-    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhm(k); });
+  if (S[kHResidues] > 0) ar.c1(S[kHResidues], [&](std::int64_t k) -> cplx& { return hserc(k); });
+  if (S[kYcResidues] > 0) ar.c1(S[kYcResidues], [&](std::int64_t k) -> cplx& { return ycserc(k); });
+  if (S[kHTerms] > 0) {
+    ar.c1(S[kHTerms], [&](std::int64_t k) -> cplx& { return xhk(k); });
+    ar.c1(S[kHTerms], [&](std::int64_t k) -> cplx& { return xhm(k); });
   }
-  if (S[3] > 0) ar.r8(S[3], [&](std::int64_t k) -> double& { return gh(k); });
-  if (S[4] > 0) {
-    ar.r8(S[4], [&](std::int64_t k) -> double& { return ikr(k); });
-    ar.r8(S[4], [&](std::int64_t k) -> double& { return imr(k); });
+  if (S[kConstantH] > 0) ar.r8(S[kConstantH], [&](std::int64_t k) -> double& { return gh(k); });
+  if (S[kWaveRings] > 0) {
+    ar.r8(S[kWaveRings], [&](std::int64_t k) -> double& { return ikr(k); });
+    ar.r8(S[kWaveRings], [&](std::int64_t k) -> double& { return imr(k); });
   }
 }
 
@@ -754,7 +755,7 @@ void phase_domain_block(A& ar) {
   const std::int32_t P = e_s7ph::lineph;
   if constexpr (A::reading) check_count("phase-domain lines", P, ndde::nd41);
   phase_domain_header(ar, P);
-  PooledSizes sizes = {0, 0, 0, 0, 0};
+  PooledSizes sizes = {};
   for (std::int32_t l = 1; l <= P; ++l) phase_domain_line(ar, l, sizes);
   phase_domain_pools(ar, sizes);
 }
