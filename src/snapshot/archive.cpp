@@ -155,8 +155,23 @@ void norton_bus_check(std::int64_t bus, std::int64_t before, std::int64_t buses)
               std::to_string(buses) + ", ascending)");
 }
 
+// A label that numbers its line (its number written in 11 places); read as
+// any label.
 template <class A>
-void subsystem_block(A& ar, std::int32_t ss) {
+void numbered_label(A& ar, const char* text, std::int32_t n) {
+  if constexpr (!A::reading) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%s%11d", text, static_cast<int>(n));
+    ar.label(buf);
+  } else {
+    ar.label("");
+  }
+}
+
+// The subsystem's title and its header counts and flags; on reading, the
+// counts are checked against the case's dimensions.
+template <class A>
+void subsystem_header(A& ar, std::int32_t ss) {
   if constexpr (!A::reading) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "!*** SUBSYSTEM: %3d", static_cast<int>(ss));
@@ -173,26 +188,31 @@ void subsystem_block(A& ar, std::int32_t ss) {
   ar.header_bool(e_s0::idealss(ss), " / Ideal Subsystem?");
   ar.header_bool(int3::use_klu(ss), " / Use KLU?");
   ar.header_int(e_s8::mxinv(ss), " / Start Node for Triang.");
-  const std::int32_t n = e_s0::mbus(ss);
   if constexpr (A::reading) {
-    check_count("busses", n, ndde::nd1);
+    check_count("busses", e_s0::mbus(ss), ndde::nd1);
     check_count("Norton buses", int2::nmb(ss), int2::ll.extent(1));
     check_count("branches", int2::insb(ss), ndde::nd15);
     check_count("switches", branches::nsw(ss), branches::brnsw.extent(1));
   }
-  e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
-  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
-  // The subsystem's nodes lie in its matrix.
-  if constexpr (A::reading) check_count("busses", n, std::min(fill.extent(1), fill.extent(2)));
-  if (int2::nmb(ss) > 0) {
-    ar.label("!*** Norton buses");
-    for (std::int32_t i = 1; i <= int2::nmb(ss); ++i) {
-      ar.free_int(int2::ll(i, ss));
-      const std::int32_t k = int2::ll(i, ss);
-      if constexpr (A::reading) norton_bus_check(k, i > 1 ? int2::ll(i - 1, ss) : 0, n);
-      ar.r8(2, [&](std::int64_t j) -> double& { return j == 1 ? int4::ccind(k, ss) : int4::ggind(k, ss); });
-    }
+}
+
+// The Norton buses, each with its injected current and conductance.
+template <class A>
+void subsystem_norton_buses(A& ar, std::int32_t ss, std::int32_t n) {
+  if (int2::nmb(ss) <= 0) return;
+  ar.label("!*** Norton buses");
+  for (std::int32_t i = 1; i <= int2::nmb(ss); ++i) {
+    ar.free_int(int2::ll(i, ss));
+    const std::int32_t k = int2::ll(i, ss);
+    if constexpr (A::reading) norton_bus_check(k, i > 1 ? int2::ll(i - 1, ss) : 0, n);
+    ar.r8(2, [&](std::int64_t j) -> double& { return j == 1 ? int4::ccind(k, ss) : int4::ggind(k, ss); });
   }
+}
+
+// The node voltages and currents, and (without KLU) the elimination's
+// sparsity lists.
+template <class A>
+void subsystem_node_data(A& ar, std::int32_t ss, std::int32_t n) {
   ar.label("!*** General node data");
   ar.r8(n, [&](std::int64_t i) -> double& { return e_s0::vdc(i, ss); });
   ar.r8(n, [&](std::int64_t i) -> double& { return ideal::gms(i, ss); });
@@ -200,17 +220,22 @@ void subsystem_block(A& ar, std::int32_t ss) {
   ar.r8(n, [&](std::int64_t i) -> double& { return e_s0::ccgmd(i, ss); });
   ar.r8(n, [&](std::int64_t i) -> double& { return e_s0::ccli(i, ss); });
   ar.r8(n, [&](std::int64_t i) -> double& { return int4::cclid(i, ss); });
-  if (!int3::use_klu(ss)) {
-    ar.label("!*** Sparsity information");
-    ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::lbegin(i, ss) : sparse::lend(i - n, ss); });
-    const std::int32_t nl = n > 0 ? sparse::lend(n, ss) : 0;
-    if constexpr (A::reading) check_count("sparsity entries", nl, sparse::lcol.extent(1));
-    ar.i15(nl, [&](std::int64_t i) -> std::int32_t& { return sparse::lcol(i, ss); });
-    ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::ubegin(i, ss) : sparse::uend(i - n, ss); });
-    const std::int32_t nu = n > 0 ? sparse::uend(n, ss) : 0;
-    if constexpr (A::reading) check_count("sparsity entries", nu, sparse::ucol.extent(1));
-    ar.i15(nu, [&](std::int64_t i) -> std::int32_t& { return sparse::ucol(i, ss); });
-  }
+  if (int3::use_klu(ss)) return;
+  ar.label("!*** Sparsity information");
+  ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::lbegin(i, ss) : sparse::lend(i - n, ss); });
+  const std::int32_t nl = n > 0 ? sparse::lend(n, ss) : 0;
+  if constexpr (A::reading) check_count("sparsity entries", nl, sparse::lcol.extent(1));
+  ar.i15(nl, [&](std::int64_t i) -> std::int32_t& { return sparse::lcol(i, ss); });
+  ar.i15(2 * n, [&](std::int64_t i) -> std::int32_t& { return i <= n ? sparse::ubegin(i, ss) : sparse::uend(i - n, ss); });
+  const std::int32_t nu = n > 0 ? sparse::uend(n, ss) : 0;
+  if constexpr (A::reading) check_count("sparsity entries", nu, sparse::ucol.extent(1));
+  ar.i15(nu, [&](std::int64_t i) -> std::int32_t& { return sparse::ucol(i, ss); });
+}
+
+// The matrix's fill pattern, one bit row per node, then the conductances of
+// the filled entries.
+template <class A>
+void subsystem_matrix(A& ar, std::int32_t n, e_s0::FilledView& fill, e_s0::GmView& gm) {
   ar.label("!*** Sparsity matrix");
   for (std::int32_t i = 1; i <= n; ++i) {
     if constexpr (A::reading) {
@@ -230,163 +255,211 @@ void subsystem_block(A& ar, std::int32_t ss) {
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j)
       if (fill.get(i, j)) ar.r8(1, [&](std::int64_t) -> double& { return gm(i, j); });
+}
+
+// The branches' reals, harmonic impedances, integers and kind flags, each
+// array under its own label.
+template <class A>
+void subsystem_branches(A& ar, std::int32_t ss) {
   const std::int32_t nb = int2::insb(ss);
-  if (nb > 0) {
-    ar.label("!*** Branch data");
-    struct R { const char* l; branches::Real* a; };
-    const R reals[] = {{"!CBR", &branches::cbr},   {"!CCBR", &branches::ccbr}, {"!CCBRD", &branches::ccbrd},
-                       {"!EBR", &branches::ebr},   {"!EBRD", &branches::ebrd}, {"!GEQ", &branches::geq},
-                       {"!GEQD", &branches::geqd}, {"!RLG", &branches::rlg},   {"!RCG", &branches::rcg},
-                       {"!RCL", &branches::rcl},   {"!RSC", &branches::rsc},   {"!RSL", &branches::rsl},
-                       {"!CCL", &branches::ccl},   {"!CCLD", &branches::ccld}, {"!CCC", &branches::ccc},
-                       {"!CCCD", &branches::cccd}, {"!G2L", &branches::g2l},   {"!G2C", &branches::g2c},
-                       {"!V12L", &branches::v12l}, {"!V20L", &branches::v20l}};
-    for (const R& r : reals) {
-      ar.label(r.l);
-      ar.r8(nb, [&](std::int64_t b) -> double& { return (*r.a)(b, ss); });
-    }
-    struct H { const char* l; wakro::FArray<double, 2>* a; };
-    const H harm[] = {{"!BRANCH_R", &harmimp::branch_r}, {"!BRANCH_L", &harmimp::branch_l},
-                      {"!BRANCH_C", &harmimp::branch_c}};
-    for (const H& h : harm) {
-      ar.label(h.l);
-      double scratch = 0.0;
-      ar.r8(nb, [&](std::int64_t b) -> double& {
-        if (h.a->allocated() && b <= h.a->extent(1) && ss <= h.a->extent(2)) return (*h.a)(b, ss);
-        scratch = 0.0;
-        return scratch;
-      });
-    }
-    struct I { const char* l; branches::Int* a; };
-    const I ints[] = {{"!IEF", &branches::ief}, {"!IET", &branches::iet}, {"!THISBR", &branches::thisbr}};
-    for (const I& r : ints) {
-      ar.label(r.l);
-      ar.i15(nb, [&](std::int64_t b) -> std::int32_t& { return (*r.a)(b, ss); });
-    }
-    ar.label("!IORV");
-    ar.i15(nb, [&](std::int64_t b) -> std::int32_t& { return int1::iorv(b, ss); });
-    struct L { const char* l; branches::Flag* a; };
-    const L flags[] = {{"!RESISTOR", &branches::resistor}, {"!INDUCTOR", &branches::inductor},
-                       {"!CAPACITR", &branches::capacitr}, {"!SOURCE", &branches::source},
-                       {"!SWITCH", &branches::switch_},    {"!IDEALBR", &branches::idealbr},
-                       {"!OPENBR", &branches::openbr},     {"!DEFRDBR", &branches::defrdbr},
-                       {"!FLIPIDLBR", &branches::flipidlbr}};
-    for (const L& r : flags) {
-      ar.label(r.l);
-      ar.l80(nb, [&](std::int64_t b) -> bool& { return (*r.a)(b, ss); });
-    }
+  if (nb <= 0) return;
+  ar.label("!*** Branch data");
+  struct R { const char* l; branches::Real* a; };
+  const R reals[] = {{"!CBR", &branches::cbr},   {"!CCBR", &branches::ccbr}, {"!CCBRD", &branches::ccbrd},
+                     {"!EBR", &branches::ebr},   {"!EBRD", &branches::ebrd}, {"!GEQ", &branches::geq},
+                     {"!GEQD", &branches::geqd}, {"!RLG", &branches::rlg},   {"!RCG", &branches::rcg},
+                     {"!RCL", &branches::rcl},   {"!RSC", &branches::rsc},   {"!RSL", &branches::rsl},
+                     {"!CCL", &branches::ccl},   {"!CCLD", &branches::ccld}, {"!CCC", &branches::ccc},
+                     {"!CCCD", &branches::cccd}, {"!G2L", &branches::g2l},   {"!G2C", &branches::g2c},
+                     {"!V12L", &branches::v12l}, {"!V20L", &branches::v20l}};
+  for (const R& r : reals) {
+    ar.label(r.l);
+    ar.r8(nb, [&](std::int64_t b) -> double& { return (*r.a)(b, ss); });
   }
-  if (branches::nsw(ss) > 0) {
-    ar.label("!*** SWITCHING BRANCH DATA");
-    for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
-      ar.free_int(branches::brnsw(k, ss));
-      const std::int32_t b = branches::brnsw(k, ss);
-      if constexpr (A::reading) check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
-      ar.r8(6, [&](std::int64_t j) -> double& {
-        switch (j) {
-          case 1: return int1::xstor(b, ss);
-          case 2: return branches::ebron(b, ss);
-          case 3: return branches::ebrof(b, ss);
-          case 4: return branches::geqon(b, ss);
-          case 5: return branches::geqof(b, ss);
-          default: return branches::swlevl(b, ss);
-        }
-      });
+  struct H { const char* l; wakro::FArray<double, 2>* a; };
+  const H harm[] = {{"!BRANCH_R", &harmimp::branch_r}, {"!BRANCH_L", &harmimp::branch_l},
+                    {"!BRANCH_C", &harmimp::branch_c}};
+  for (const H& h : harm) {
+    ar.label(h.l);
+    double scratch = 0.0;
+    ar.r8(nb, [&](std::int64_t b) -> double& {
+      if (h.a->allocated() && b <= h.a->extent(1) && ss <= h.a->extent(2)) return (*h.a)(b, ss);
+      scratch = 0.0;
+      return scratch;
+    });
+  }
+  struct I { const char* l; branches::Int* a; };
+  const I ints[] = {{"!IEF", &branches::ief}, {"!IET", &branches::iet}, {"!THISBR", &branches::thisbr}};
+  for (const I& r : ints) {
+    ar.label(r.l);
+    ar.i15(nb, [&](std::int64_t b) -> std::int32_t& { return (*r.a)(b, ss); });
+  }
+  ar.label("!IORV");
+  ar.i15(nb, [&](std::int64_t b) -> std::int32_t& { return int1::iorv(b, ss); });
+  struct L { const char* l; branches::Flag* a; };
+  const L flags[] = {{"!RESISTOR", &branches::resistor}, {"!INDUCTOR", &branches::inductor},
+                     {"!CAPACITR", &branches::capacitr}, {"!SOURCE", &branches::source},
+                     {"!SWITCH", &branches::switch_},    {"!IDEALBR", &branches::idealbr},
+                     {"!OPENBR", &branches::openbr},     {"!DEFRDBR", &branches::defrdbr},
+                     {"!FLIPIDLBR", &branches::flipidlbr}};
+  for (const L& r : flags) {
+    ar.label(r.l);
+    ar.l80(nb, [&](std::int64_t b) -> bool& { return (*r.a)(b, ss); });
+  }
+}
+
+// The switching branches: each one's branch number and its on/off values.
+template <class A>
+void subsystem_switches(A& ar, std::int32_t ss) {
+  if (branches::nsw(ss) <= 0) return;
+  ar.label("!*** SWITCHING BRANCH DATA");
+  for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
+    ar.free_int(branches::brnsw(k, ss));
+    const std::int32_t b = branches::brnsw(k, ss);
+    if constexpr (A::reading) check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
+    ar.r8(6, [&](std::int64_t j) -> double& {
+      switch (j) {
+        case 1: return int1::xstor(b, ss);
+        case 2: return branches::ebron(b, ss);
+        case 3: return branches::ebrof(b, ss);
+        case 4: return branches::geqon(b, ss);
+        case 5: return branches::geqof(b, ss);
+        default: return branches::swlevl(b, ss);
+      }
+    });
+  }
+}
+
+// One subsystem's block: its header, nodes, matrix, branches and switches.
+template <class A>
+void subsystem_block(A& ar, std::int32_t ss) {
+  subsystem_header(ar, ss);
+  const std::int32_t n = e_s0::mbus(ss);
+  e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+  e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
+  // The subsystem's nodes lie in its matrix.
+  if constexpr (A::reading) check_count("busses", n, std::min(fill.extent(1), fill.extent(2)));
+  subsystem_norton_buses(ar, ss, n);
+  subsystem_node_data(ar, ss, n);
+  subsystem_matrix(ar, n, fill, gm);
+  subsystem_branches(ar, ss);
+  subsystem_switches(ar, ss);
+}
+
+// A transformer's winding count, the windings' subsystem and the tap
+// changer's kind of formula, kept on one line so that a resumed run taps as
+// before (a line of two, written before the kind was kept, reads as well).
+template <class A>
+void transformer_sizes(A& ar, std::int32_t t) {
+  if constexpr (A::reading) {
+    ar.i.skip_comments();
+    std::int32_t v[3] = {0, 0, 0};
+    const std::string line = ar.i.raw_line();
+    std::int32_t got = 0;
+    const std::string_view s(line);
+    std::size_t p = 0;
+    while (got < 3) {
+      p = s.find_first_not_of(' ', p);
+      if (p == std::string_view::npos) break;
+      const std::size_t e = std::min(s.find(' ', p), s.size());
+      if (std::from_chars(s.data() + p, s.data() + e, v[got]).ec != std::errc()) break;
+      ++got;
+      p = e;
+    }
+    if (got < 2) {
+      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
+      wakro_quit("READSNP", 1);
+    }
+    check_count("windings", v[0], ndde::nd3);
+    e_s5::msiz(t) = v[0];
+    e_s5tap::tss(t) = v[1];
+    if (got == 3 && e_s5tap::tkind.allocated() && t <= e_s5tap::tkind.extent(1)) e_s5tap::tkind(t) = v[2];
+  } else {
+    const std::int32_t kind =
+        e_s5tap::tkind.allocated() && t <= e_s5tap::tkind.extent(1) ? e_s5tap::tkind(t) : 0;
+    ar.o.group(Layout::I15, 3, [&](std::int64_t k) {
+      return k == 1 ? e_s5::msiz(t) : k == 2 ? e_s5tap::tss(t) : kind;
+    });
+  }
+}
+
+// The windings' two node lists; on reading, the subsystem and the nodes are
+// checked to index the subsystem matrices.
+template <class A>
+void transformer_nodes(A& ar, std::int32_t t, std::int32_t w) {
+  ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::mcb(i, t); });
+  ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::ncb(i, t); });
+  if constexpr (A::reading) {
+    check_count("transformer subsystem", std::abs(std::int64_t{e_s5tap::tss(t)}), int2::nmat);
+    for (std::int32_t i = 1; i <= w; ++i) {
+      check_count("winding node", e_s5::mcb(i, t), ndde::nd1);
+      check_count("winding node", e_s5::ncb(i, t), ndde::nd1);
     }
   }
 }
 
+// The windings' currents and the core's (UMEC) geometry, fluxes, saturation
+// state and turns.
+template <class A>
+void transformer_core(A& ar, std::int32_t t, std::int32_t w) {
+  for (auto* a : {&e_s0::cdctr, &e_s5::ccmc, &e_s5::ccmcd, &umec::fininjs, &umec::fininjsd, &umec::dvolt,
+                  &umec::dvoltd})
+    ar.r8(w, [&](std::int64_t i) -> double& { return (*a)(i, t); });
+  ar.r8(8, [&](std::int64_t k) -> double& {
+    switch (k) {
+      case 1: return umec::awlm(t);
+      case 2: return umec::lwlm(t);
+      case 3: return umec::ayok(t);
+      case 4: return umec::lyok(t);
+      case 5: return umec::aol(t);
+      case 6: return umec::lol(t);
+      case 7: return umec::msl1(t);
+      default: return umec::zes(t);
+    }
+  });
+  ar.r8(w, [&](std::int64_t i) -> double& { return umec::nturn(i, t); });
+  ar.r8(w, [&](std::int64_t i) -> double& { return umec::ai(i, t); });
+  for (auto* a : {&umec::dphi, &umec::dphid}) {
+    ar.r8(8, [&](std::int64_t i) -> double& { return (*a)(i, t); });
+    ar.r8(8, [&](std::int64_t i) -> double& { return (*a)(i + 8, t); });
+    ar.r8(7, [&](std::int64_t i) -> double& { return (*a)(i + 16, t); });
+  }
+  for (auto* a : {&umec::xt, &umec::yt}) {
+    ar.r8(5, [&](std::int64_t i) -> double& { return (*a)(i, t); });
+    ar.r8(5, [&](std::int64_t i) -> double& { return (*a)(i + 5, t); });
+  }
+  ar.i15(5, [&](std::int64_t k) -> std::int32_t& {
+    switch (k) {
+      case 1: return umec::satenab(t);
+      case 2: return umec::wn(t);
+      case 3: return umec::bn(t);
+      case 4: return umec::cor(t);
+      default: return e_s5::nummag(t);
+    }
+  });
+  ar.i15(23, [&](std::int64_t i) -> std::int32_t& { return umec::satflag(i, t); });
+}
+
+// The transformers' block: each transformer's sizes, nodes, core state and
+// its windings' coupling matrices.
 template <class A>
 void transformer_block(A& ar) {
   ar.label("!*** TRANSFORMER DATA");
   for (std::int32_t t = 1; t <= e_s5::jset; ++t) {
-    // The winding count, the windings' subsystem and the tap changer's kind of
-    // formula (kept on the same line, so that a resumed run taps as before).
-    if constexpr (A::reading) {
-      ar.i.skip_comments();
-      std::int32_t v[3] = {0, 0, 0};
-      const std::string line = ar.i.raw_line();
-      std::int32_t got = 0;
-      const std::string_view s(line);
-      std::size_t p = 0;
-      while (got < 3) {
-        p = s.find_first_not_of(' ', p);
-        if (p == std::string_view::npos) break;
-        const std::size_t e = std::min(s.find(' ', p), s.size());
-        if (std::from_chars(s.data() + p, s.data() + e, v[got]).ec != std::errc()) break;
-        ++got;
-        p = e;
-      }
-      if (got < 2) {
-        wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "WAKRO: Error while reading snap file");
-        wakro_quit("READSNP", 1);
-      }
-      check_count("windings", v[0], ndde::nd3);
-      e_s5::msiz(t) = v[0];
-      e_s5tap::tss(t) = v[1];
-      if (got == 3 && e_s5tap::tkind.allocated() && t <= e_s5tap::tkind.extent(1)) e_s5tap::tkind(t) = v[2];
-    } else {
-      const std::int32_t kind =
-          e_s5tap::tkind.allocated() && t <= e_s5tap::tkind.extent(1) ? e_s5tap::tkind(t) : 0;
-      ar.o.group(Layout::I15, 3, [&](std::int64_t k) {
-        return k == 1 ? e_s5::msiz(t) : k == 2 ? e_s5tap::tss(t) : kind;
-      });
-    }
+    transformer_sizes(ar, t);
     const std::int32_t w = e_s5::msiz(t);
-    ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::mcb(i, t); });
-    ar.i15(w, [&](std::int64_t i) -> std::int32_t& { return e_s5::ncb(i, t); });
-    if constexpr (A::reading) {
-      // The windings' subsystem and nodes index the subsystem matrices.
-      check_count("transformer subsystem", std::abs(std::int64_t{e_s5tap::tss(t)}), int2::nmat);
-      for (std::int32_t i = 1; i <= w; ++i) {
-        check_count("winding node", e_s5::mcb(i, t), ndde::nd1);
-        check_count("winding node", e_s5::ncb(i, t), ndde::nd1);
-      }
-    }
-    for (auto* a : {&e_s0::cdctr, &e_s5::ccmc, &e_s5::ccmcd, &umec::fininjs, &umec::fininjsd, &umec::dvolt,
-                    &umec::dvoltd})
-      ar.r8(w, [&](std::int64_t i) -> double& { return (*a)(i, t); });
-    ar.r8(8, [&](std::int64_t k) -> double& {
-      switch (k) {
-        case 1: return umec::awlm(t);
-        case 2: return umec::lwlm(t);
-        case 3: return umec::ayok(t);
-        case 4: return umec::lyok(t);
-        case 5: return umec::aol(t);
-        case 6: return umec::lol(t);
-        case 7: return umec::msl1(t);
-        default: return umec::zes(t);
-      }
-    });
-    ar.r8(w, [&](std::int64_t i) -> double& { return umec::nturn(i, t); });
-    ar.r8(w, [&](std::int64_t i) -> double& { return umec::ai(i, t); });
-    for (auto* a : {&umec::dphi, &umec::dphid}) {
-      ar.r8(8, [&](std::int64_t i) -> double& { return (*a)(i, t); });
-      ar.r8(8, [&](std::int64_t i) -> double& { return (*a)(i + 8, t); });
-      ar.r8(7, [&](std::int64_t i) -> double& { return (*a)(i + 16, t); });
-    }
-    for (auto* a : {&umec::xt, &umec::yt}) {
-      ar.r8(5, [&](std::int64_t i) -> double& { return (*a)(i, t); });
-      ar.r8(5, [&](std::int64_t i) -> double& { return (*a)(i + 5, t); });
-    }
-    ar.i15(5, [&](std::int64_t k) -> std::int32_t& {
-      switch (k) {
-        case 1: return umec::satenab(t);
-        case 2: return umec::wn(t);
-        case 3: return umec::bn(t);
-        case 4: return umec::cor(t);
-        default: return e_s5::nummag(t);
-      }
-    });
-    ar.i15(23, [&](std::int64_t i) -> std::int32_t& { return umec::satflag(i, t); });
+    transformer_nodes(ar, t, w);
+    transformer_core(ar, t, w);
     for (std::int32_t j = 1; j <= w; ++j)
       for (auto* a : {&e_s5::sm, &e_s5::hm, &e_s5tap::lorig, &e_s5tap::rorig})
         ar.r8(w, [&](std::int64_t i) -> double& { return (*a)(i, j, t); });
   }
 }
 
+// The lines' pooled dimensions; on reading, each is checked against the
+// case's dimensions.
 template <class A>
-void line_block(A& ar) {
+void line_dimensions(A& ar) {
   using namespace e_s7;
   ar.label("!*** TRANSMISSION LINE DATA");
   ar.label("!*** Dimensions:");
@@ -400,22 +473,28 @@ void line_block(A& ar) {
       default: return nlmodeu;
     }
   });
-  const std::int32_t L = line, M = nlmodeu;
   if constexpr (A::reading) {
-    check_count("lines", L, ndde::nd6);
-    check_count("modes", M, ndde::nd36);
+    check_count("lines", line, ndde::nd6);
+    check_count("modes", nlmodeu, ndde::nd36);
     check_count("travelling waves", ntwbufu, ndde::nd31);
     check_count("transformation terms", ntermtu, ndde::nd32);
     check_count("transformation poles", npoltu, ndde::nd33);
     check_count("surge-impedance poles", npolzu, ndde::nd35);
     check_count("attenuation poles", npolau, ndde::nd34);
   }
+}
+
+// The lines' names, end subsystems, conductor counts and models; on reading,
+// the subsystems and conductor counts are checked to index the matrices and
+// the modes.
+template <class A>
+void line_basic_info(A& ar, std::int32_t L, std::int32_t M) {
+  using namespace e_s7;
   ar.name_label("!*** Basic info:");
   for (std::int32_t l = 1; l <= L; ++l) ar.name(tlname(l));
   for (auto* a : {&kss, &mss, &mode, &model}) ar.i15(L, [&](std::int64_t l) -> std::int32_t& { return (*a)(l); });
   ar.logicals(L, [&](std::int64_t l) -> bool& { return inflength(l); });
   if constexpr (A::reading) {
-    // The end subsystems and conductor counts index the matrices and the modes.
     std::int64_t modes = 0;
     for (std::int32_t l = 1; l <= L; ++l) {
       check_count("line subsystem", kss(l), int2::nmat);
@@ -425,45 +504,61 @@ void line_block(A& ar) {
     }
     check_count("line modes", modes, M);
   }
-  if (M > 0) {
-    ar.label("!*** Modes:");
-    for (auto* a : {&npolez, &npolea}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
-    std::int32_t spare = 0;
-    ar.i15(M, [&](std::int64_t k) -> std::int32_t& {
-      spare = 0;
-      return k <= npolet.extent(1) ? npolet(k) : spare;
-    });
-    for (auto* a : {&mnode, &knode, &nt, &m1}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
-    if constexpr (A::reading) {
-      // Nodes index the node voltages; each mode's ring lies in the buffers.
-      std::int64_t slots = 0;
-      for (std::int32_t k = 1; k <= M; ++k) {
-        check_count("line node", mnode(k), ndde::nd1);
-        check_count("line node", knode(k), ndde::nd1);
-        check_count("travelling-wave ring", nt(k), ndde::nd31);
-        if (nt(k) > 0) {
-          check_count("ring position", m1(k), nt(k));
-          check_range("ring position", m1(k), 1, nt(k));
-        }
-        slots += nt(k);
-      }
-      check_count("travelling-wave buffers in use", slots, ntwbufu);
-      // The fitted poles of the modes lie in the pooled pole tables.
-      std::int64_t zpoles = 0, apoles = 0;
-      for (std::int32_t k = 1; k <= M; ++k) {
-        check_count("surge-impedance poles of a mode", npolez(k), npolzu);
-        check_count("propagation poles of a mode", npolea(k), npolau);
-        zpoles += npolez(k);
-        apoles += npolea(k);
-      }
-      check_count("surge-impedance poles in use", zpoles, npolzu);
-      check_count("propagation poles in use", apoles, npolau);
+}
+
+// On reading: the modes' nodes index the node voltages, each mode's ring lies
+// in the buffers, and the fitted poles of the modes lie in the pooled pole
+// tables.
+void check_line_modes(std::int32_t M) {
+  using namespace e_s7;
+  std::int64_t slots = 0;
+  for (std::int32_t k = 1; k <= M; ++k) {
+    check_count("line node", mnode(k), ndde::nd1);
+    check_count("line node", knode(k), ndde::nd1);
+    check_count("travelling-wave ring", nt(k), ndde::nd31);
+    if (nt(k) > 0) {
+      check_count("ring position", m1(k), nt(k));
+      check_range("ring position", m1(k), 1, nt(k));
     }
-    for (auto* a : {&vdck, &vdcm, &ck, &cm, &ckk, &cmm, &a0a, &a0y, &fnt})
-      ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k); });
-    for (auto* a : {&fk, &fm})
-      for (int c = 1; c <= 2; ++c) ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k, c); });
+    slots += nt(k);
   }
+  check_count("travelling-wave buffers in use", slots, ntwbufu);
+  std::int64_t zpoles = 0, apoles = 0;
+  for (std::int32_t k = 1; k <= M; ++k) {
+    check_count("surge-impedance poles of a mode", npolez(k), npolzu);
+    check_count("propagation poles of a mode", npolea(k), npolau);
+    zpoles += npolez(k);
+    apoles += npolea(k);
+  }
+  check_count("surge-impedance poles in use", zpoles, npolzu);
+  check_count("propagation poles in use", apoles, npolau);
+}
+
+// The modes' pole counts, nodes and rings, then their constants and history.
+template <class A>
+void line_modes(A& ar, std::int32_t M) {
+  using namespace e_s7;
+  if (M <= 0) return;
+  ar.label("!*** Modes:");
+  for (auto* a : {&npolez, &npolea}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
+  std::int32_t spare = 0;
+  ar.i15(M, [&](std::int64_t k) -> std::int32_t& {
+    spare = 0;
+    return k <= npolet.extent(1) ? npolet(k) : spare;
+  });
+  for (auto* a : {&mnode, &knode, &nt, &m1}) ar.i15(M, [&](std::int64_t k) -> std::int32_t& { return (*a)(k); });
+  if constexpr (A::reading) check_line_modes(M);
+  for (auto* a : {&vdck, &vdcm, &ck, &cm, &ckk, &cmm, &a0a, &a0y, &fnt})
+    ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k); });
+  for (auto* a : {&fk, &fm})
+    for (int c = 1; c <= 2; ++c) ar.r8(M, [&](std::int64_t k) -> double& { return (*a)(k, c); });
+}
+
+// The pooled tables: travelling-wave buffers, transformation terms, the
+// recursive convolutions' data, and the Bergeron lines' split and shape.
+template <class A>
+void line_tables(A& ar, std::int32_t L) {
+  using namespace e_s7;
   if (ntwbufu > 0) {
     ar.label("!*** Travelling wave buffers:");
     for (auto* a : {&bk, &bm, &vk, &vm}) ar.r8(ntwbufu, [&](std::int64_t k) -> double& { return (*a)(k); });
@@ -492,6 +587,16 @@ void line_block(A& ar) {
     ar.r8(L, [&](std::int64_t l) -> double& { return shapek(1, l); });
     ar.r8(L, [&](std::int64_t l) -> double& { return shapek(2, l); });
   }
+}
+
+// The transmission lines' block: dimensions, lines, modes and pooled tables.
+template <class A>
+void line_block(A& ar) {
+  line_dimensions(ar);
+  const std::int32_t L = e_s7::line, M = e_s7::nlmodeu;
+  line_basic_info(ar, L, M);
+  line_modes(ar, M);
+  line_tables(ar, L);
 }
 
 template <class A>
@@ -537,12 +642,11 @@ void harmonic_block(A& ar) {
 }
 
 
+// The phase-domain lines' names, conductor count, end subsystems and sizes
+// (labels read exactly: the names follow them as whole lines).
 template <class A>
-void phase_domain_block(A& ar) {
+void phase_domain_header(A& ar, std::int32_t P) {
   using namespace e_s7ph;
-  const std::int32_t P = lineph;
-  if constexpr (A::reading) check_count("phase-domain lines", P, ndde::nd41);
-  // Labels read exactly: the names follow them as whole lines.
   ar.name_label("!*** PHASE DOMAIN TRANSMISSION LINE DATA");
   ar.name_label("!*** Basic Information:");
   for (std::int32_t l = 1; l <= P; ++l) ar.name(tlnameph(l));
@@ -555,82 +659,105 @@ void phase_domain_block(A& ar) {
     ar.i15(nlmodeuph, [&](std::int64_t k) -> std::int32_t& { return mnodeph(k); });
     ar.i15(nlmodeuph, [&](std::int64_t k) -> std::int32_t& { return knodeph(k); });
   }
-  std::int64_t sizes[5] = {0, 0, 0, 0, 0};
-  for (std::int32_t l = 1; l <= P; ++l) {
-    const std::int32_t m = modeph(l), G = ng(l);
-    if constexpr (A::reading) {
-      check_count("phase-domain conductors of a line", m, ndde::nd43);
-      check_count("propagation groups", G, ndde::nd43);
-      check_count("longest group delay", maxtauj(l), ndde::nd44);
-    }
-    if constexpr (!A::reading) {
-      char buf[48];
-      std::snprintf(buf, sizeof buf, "!*** Data for Line: %11d", static_cast<int>(l));
-      ar.label(buf);
-    } else {
-      ar.label("");
-    }
-    if (G > 0) {
-      ar.label("!*** NG Parameters");
-      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return pek2(g, l); });
-      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return tauj(l, g); });
-      ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return nh(g, l); });
-      ar.r8(G, [&](std::int64_t g) -> double& { return epsarr(l, g); });
-    }
-    if (m >= 1) {
-      ar.label("!*** MODEPH Parameters");
-      ar.i15(m, [&](std::int64_t k) -> std::int32_t& { return nyc(k, l); });
-      for (auto* a : {&ihisk, &ihism, &iki, &imi}) ar.r8(m, [&](std::int64_t k) -> double& { return (*a)(k, l); });
-      ar.r8(std::int64_t{m} * m, [&](std::int64_t k) -> double& {
-        return gyc((k - 1) % m + 1, (k - 1) / m + 1, l);
-      });
-    }
-    for (std::int32_t g = 1; g <= G; ++g) {
-      const std::int32_t h = nh(g, l);
-      if constexpr (A::reading) check_count("propagation poles", h, ndde::nd49);
-      if (h > 0)
-        for (auto* a : {&alfah, &betah, &gammah}) ar.c1(h, [&](std::int64_t k) -> cplx& { return (*a)(k, g, l); });
-      if (m > 0) {
-        ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpk(k, g, l); });
-        ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpm(k, g, l); });
-      }
-      sizes[0] += std::int64_t{h} * m * m;
-      sizes[2] += std::int64_t{h} * m;
-      sizes[3] += std::int64_t{m} * m;
-    }
-    for (std::int32_t k = 1; k <= m; ++k) {
-      const std::int32_t y = nyc(k, l);
-      if constexpr (A::reading) check_count("admittance poles", y, ndde::nd49);
-      if (y > 0)
-        for (auto* a : {&alfayc, &xyck, &xycm}) ar.c1(y, [&](std::int64_t i) -> cplx& { return (*a)(i, k, l); });
-      sizes[1] += std::int64_t{y} * m;
-    }
-    sizes[4] += (std::int64_t{maxtauj(l)} + 1) * m;
-  }
-  ar.label("!*** Sparse Stored Parameters");
-  std::int32_t S[5];
-  for (int k = 0; k < 5; ++k) S[k] = static_cast<std::int32_t>(sizes[k]);
-  ar.i15(5, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
+}
+
+// The pooled tables of the phase-domain lines, in the order the file gives
+// their sizes.
+enum Pool : int { kHResidues, kYcResidues, kHTerms, kConstantH, kWaveRings, kPools };
+// The pooled tables' sizes, summed over the lines as their blocks are walked.
+using PooledSizes = std::int64_t[kPools];
+
+// One phase-domain line's groups, conductors, propagation and admittance
+// poles; adds what the line takes of the pooled tables to `sizes`.
+template <class A>
+void phase_domain_line(A& ar, std::int32_t l, PooledSizes& sizes) {
+  using namespace e_s7ph;
+  const std::int32_t m = modeph(l), G = ng(l);
   if constexpr (A::reading) {
-    for (int k = 0; k < 5; ++k)
+    check_count("phase-domain conductors of a line", m, ndde::nd43);
+    check_count("propagation groups", G, ndde::nd43);
+    check_count("longest group delay", maxtauj(l), ndde::nd44);
+  }
+  numbered_label(ar, "!*** Data for Line: ", l);
+  if (G > 0) {
+    ar.label("!*** NG Parameters");
+    ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return pek2(g, l); });
+    ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return tauj(l, g); });
+    ar.i15(G, [&](std::int64_t g) -> std::int32_t& { return nh(g, l); });
+    ar.r8(G, [&](std::int64_t g) -> double& { return epsarr(l, g); });
+  }
+  if (m >= 1) {
+    ar.label("!*** MODEPH Parameters");
+    ar.i15(m, [&](std::int64_t k) -> std::int32_t& { return nyc(k, l); });
+    for (auto* a : {&ihisk, &ihism, &iki, &imi}) ar.r8(m, [&](std::int64_t k) -> double& { return (*a)(k, l); });
+    ar.r8(std::int64_t{m} * m, [&](std::int64_t k) -> double& {
+      return gyc((k - 1) % m + 1, (k - 1) / m + 1, l);
+    });
+  }
+  for (std::int32_t g = 1; g <= G; ++g) {
+    const std::int32_t h = nh(g, l);
+    if constexpr (A::reading) check_count("propagation poles", h, ndde::nd49);
+    if (h > 0)
+      for (auto* a : {&alfah, &betah, &gammah}) ar.c1(h, [&](std::int64_t k) -> cplx& { return (*a)(k, g, l); });
+    if (m > 0) {
+      ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpk(k, g, l); });
+      ar.r8(m, [&](std::int64_t k) -> double& { return oldinterpm(k, g, l); });
+    }
+    sizes[kHResidues] += std::int64_t{h} * m * m;
+    sizes[kHTerms] += std::int64_t{h} * m;
+    sizes[kConstantH] += std::int64_t{m} * m;
+  }
+  for (std::int32_t k = 1; k <= m; ++k) {
+    const std::int32_t y = nyc(k, l);
+    if constexpr (A::reading) check_count("admittance poles", y, ndde::nd49);
+    if (y > 0)
+      for (auto* a : {&alfayc, &xyck, &xycm}) ar.c1(y, [&](std::int64_t i) -> cplx& { return (*a)(i, k, l); });
+    sizes[kYcResidues] += std::int64_t{y} * m;
+  }
+  sizes[kWaveRings] += (std::int64_t{maxtauj(l)} + 1) * m;
+}
+
+// The pooled tables: their sizes (on reading, to be the sizes the lines gave
+// and to lie in the tables), then their contents.
+template <class A>
+void phase_domain_pools(A& ar, const PooledSizes& sizes) {
+  using namespace e_s7ph;
+  ar.label("!*** Sparse Stored Parameters");
+  std::int32_t S[kPools];
+  for (int k = 0; k < kPools; ++k) S[k] = static_cast<std::int32_t>(sizes[k]);
+  ar.i15(kPools, [&](std::int64_t k) -> std::int32_t& { return S[k - 1]; });
+  if constexpr (A::reading) {
+    for (int k = 0; k < kPools; ++k)
       check_range("pooled line table", S[k], sizes[k], sizes[k]);
-    check_count("H residues", S[0], hserc.size());
-    check_count("Yc residues", S[1], ycserc.size());
-    check_count("H convolution terms", S[2], std::min(xhk.size(), xhm.size()));
-    check_count("constant H terms", S[3], gh.size());
-    check_count("wave rings", S[4], std::min(ikr.size(), imr.size()));
+    check_count("H residues", S[kHResidues], hserc.size());
+    check_count("Yc residues", S[kYcResidues], ycserc.size());
+    check_count("H convolution terms", S[kHTerms], std::min(xhk.size(), xhm.size()));
+    check_count("constant H terms", S[kConstantH], gh.size());
+    check_count("wave rings", S[kWaveRings], std::min(ikr.size(), imr.size()));
   }
-  if (S[0] > 0) ar.c1(S[0], [&](std::int64_t k) -> cplx& { return hserc(k); });
-  if (S[1] > 0) ar.c1(S[1], [&](std::int64_t k) -> cplx& { return ycserc(k); });
-  if (S[2] > 0) {
-    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhk(k); });
-    ar.c1(S[2], [&](std::int64_t k) -> cplx& { return xhm(k); });
+  if (S[kHResidues] > 0) ar.c1(S[kHResidues], [&](std::int64_t k) -> cplx& { return hserc(k); });
+  if (S[kYcResidues] > 0) ar.c1(S[kYcResidues], [&](std::int64_t k) -> cplx& { return ycserc(k); });
+  if (S[kHTerms] > 0) {
+    ar.c1(S[kHTerms], [&](std::int64_t k) -> cplx& { return xhk(k); });
+    ar.c1(S[kHTerms], [&](std::int64_t k) -> cplx& { return xhm(k); });
   }
-  if (S[3] > 0) ar.r8(S[3], [&](std::int64_t k) -> double& { return gh(k); });
-  if (S[4] > 0) {
-    ar.r8(S[4], [&](std::int64_t k) -> double& { return ikr(k); });
-    ar.r8(S[4], [&](std::int64_t k) -> double& { return imr(k); });
+  if (S[kConstantH] > 0) ar.r8(S[kConstantH], [&](std::int64_t k) -> double& { return gh(k); });
+  if (S[kWaveRings] > 0) {
+    ar.r8(S[kWaveRings], [&](std::int64_t k) -> double& { return ikr(k); });
+    ar.r8(S[kWaveRings], [&](std::int64_t k) -> double& { return imr(k); });
   }
+}
+
+// The phase-domain lines' block: the lines, each line's data, the pooled
+// tables.
+template <class A>
+void phase_domain_block(A& ar) {
+  const std::int32_t P = e_s7ph::lineph;
+  if constexpr (A::reading) check_count("phase-domain lines", P, ndde::nd41);
+  phase_domain_header(ar, P);
+  PooledSizes sizes = {};
+  for (std::int32_t l = 1; l <= P; ++l) phase_domain_line(ar, l, sizes);
+  phase_domain_pools(ar, sizes);
 }
 
 template <class A>
@@ -649,13 +776,7 @@ void mfdtd_block(A& ar) {
     ar.i15(2, [&](std::int64_t k) -> std::int32_t& { return k == 1 ? knodemfd(i) : mnodemfd(i); });
   ar.logicals(Q, [&](std::int64_t l) -> bool& { return inflengthmfd(l); });
   for (std::int32_t l = 1; l <= Q; ++l) {
-    if constexpr (!A::reading) {
-      char buf[48];
-      std::snprintf(buf, sizeof buf, "!*** Static Data for Line:%11d", static_cast<int>(l));
-      ar.label(buf);
-    } else {
-      ar.label("");
-    }
+    numbered_label(ar, "!*** Static Data for Line:", l);
     ar.i15(1, [&](std::int64_t) -> std::int32_t& { return nmfd(l); });
     ar.i15(1, [&](std::int64_t) -> std::int32_t& { return npolesmfd(l); });
     ar.e20(1, [&](std::int64_t) -> double& { return dxmfd(l); });
@@ -677,13 +798,7 @@ void mfdtd_block(A& ar) {
     for (std::int32_t i = 1; i <= N; ++i)
       for (std::int32_t j = 1; j <= N; ++j)
         for (std::int32_t k = 1; k <= Z; ++k) ar.ec(1, [&](std::int64_t) -> cplx& { return aimfd(i, j, k, l); });
-    if constexpr (!A::reading) {
-      char buf[48];
-      std::snprintf(buf, sizeof buf, "!*** Dynamic Data for Line:%11d", static_cast<int>(l));
-      ar.label(buf);
-    } else {
-      ar.label("");
-    }
+    numbered_label(ar, "!*** Dynamic Data for Line:", l);
     ar.label("!ISH:");
     ar.e20(N, [&](std::int64_t i) -> double& { return ishmfd(i, l); });
     ar.label("!ILH:");

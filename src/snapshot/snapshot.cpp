@@ -369,6 +369,93 @@ using wakro::ListLine;
 
 // ---------------------------------------------------------------- names
 
+namespace {
+
+// Opens the named snapshot for reading and makes it the snapshot's path.
+void open_for_reading(const std::string& n) {
+  g_path = std::string(trim(n));
+  fnames::filename = g_path;
+  // A device or a folder is no snapshot: its "lines" need not end.
+  if (exists_but_not_a_file(g_path)) refuse_text("WAKRO: The snapshot is not a regular file");
+  wakro::open_file_named(g_path, 1);
+}
+
+// True for the design environment's names of an input snapshot
+// ("input_snap ", "input_snap(n)  ", "input_snap(nn)  "), which are used as
+// they are.
+bool is_input_snap(std::string_view v) {
+  if (v.substr(0, 11) == "input_snap ") return true;
+  return v.substr(0, 11) == "input_snap(" &&
+         ((v.size() >= 15 && v.substr(12, 3) == ")  ") || (v.size() >= 16 && v.substr(13, 3) == ")  "));
+}
+
+// Where the name's stem ends: at its first blank or dot, else at 28.
+std::size_t stem_end(const std::string& name) {
+  for (std::size_t i = 0; i < 28 && i < name.size(); ++i)
+    if (name[i] == ' ' || name[i] == '.') return i;
+  return 28;
+}
+
+// Writes `with` over `s` from `at`, lengthening `s` with blanks as needed.
+void overwrite(std::string& s, std::size_t at, std::string_view with) {
+  if (s.size() < at + with.size()) s.resize(at + with.size(), ' ');
+  s.replace(at, with.size(), with);
+}
+
+// The name of incremental snapshot `nn`: the stem and "_nn.snp".
+std::string numbered(std::string s, std::size_t stem, std::int32_t nn) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "_%02d.snp", static_cast<int>(nn));
+  overwrite(s, stem, buf);
+  return s;
+}
+
+// The next incremental snapshot's name; from the eleventh on, the names are
+// used again from the first, which the listing says.
+std::string next_numbered(const std::string& name, std::size_t stem, bool rt) {
+  if (snpdat::icntsp > 0 && snpdat::icntsp % 10 == 0) {
+    ListLine() << "Maximum # of incremental snapshot files reached.";
+    ListLine() << "Snapshot file names will be recycled.";
+  }
+  std::int32_t& c = rt ? snpdat::icntsprt : snpdat::icntsp;
+  const std::string next = numbered(name, stem, c % 10 + 1);
+  ++c;
+  return next;
+}
+
+// The listing's summary of the incremental snapshots: the files still on
+// disk, oldest first, and whether a manual one was taken.
+void list_numbered(const std::string& name, std::size_t stem) {
+  std::int32_t k = snpdat::icntsp > 10 ? snpdat::icntsp % 10 : 0;
+  const std::int32_t n = std::min(10, snpdat::icntsp);
+  for (std::int32_t i = 0; i < n; ++i) {
+    k = k % 10 + 1;
+    ListLine() << "";
+    ListLine() << "           Snapshot: " + std::string(trim(numbered(name, stem, k))).substr(0, 20);
+  }
+  if (snpdat::icntsprt >= 1) {
+    ListLine() << "";
+    ListLine() << " Manual snapshot(s): Taken";
+  }
+}
+
+// The listing's summary of a snapshot taken under one name, and of a manual
+// one.
+void list_single(const std::string& name) {
+  if (snpdat::icntsp > 0) {
+    ListLine() << "";
+    ListLine() << "           Snapshot: " + std::string(trim(name)).substr(0, 20);
+  }
+  if (snpdat::icntsprt >= 1) {
+    ListLine() << "";
+    ListLine() << "    Manual snapshot: " + std::string(fnames::rtsnam.trimmed()).substr(0, 20);
+  }
+}
+
+}  // namespace
+
+// Mode 1 opens the snapshot to resume from; mode 3 names the next snapshot to
+// write (counting it); mode 0 lists the snapshots taken.
 void wakro_snapfile(std::int32_t mode) {
   e_warn::comp_id1 = 0;
   e_warn::comp_id2 = 0;
@@ -376,79 +463,19 @@ void wakro_snapfile(std::int32_t mode) {
   const wakro::FixedText<34>& src = mode == 1 ? fnames::inam : (rt ? fnames::rtsnam : fnames::snam);
   if (mode == 0 && snpdat::icntsp == 0 && snpdat::icntsprt == 0) return;
   std::string name(src.view());
-  auto open_read = [&](const std::string& n) {
-    g_path = std::string(trim(n));
-    fnames::filename = g_path;
-    // A device or a folder is no snapshot: its "lines" need not end.
-    if (exists_but_not_a_file(g_path)) refuse_text("WAKRO: The snapshot is not a regular file");
-    wakro::open_file_named(g_path, 1);
-  };
-  if (mode == 1) {
-    const std::string_view v(name);
-    if (v.substr(0, 11) == "input_snap ") return open_read(name);
-    if (v.substr(0, 11) == "input_snap(" &&
-        ((v.size() >= 15 && v.substr(12, 3) == ")  ") || (v.size() >= 16 && v.substr(13, 3) == ")  ")))
-      return open_read(name);
-  }
-  std::size_t p = 28;
-  for (std::size_t i = 0; i < 28 && i < name.size(); ++i)
-    if (name[i] == ' ' || name[i] == '.') {
-      p = i;
-      break;
-    }
-  auto overwrite = [&](std::string& s, std::size_t at, std::string_view with) {
-    if (s.size() < at + with.size()) s.resize(at + with.size(), ' ');
-    s.replace(at, with.size(), with);
-  };
+  if (mode == 1 && is_input_snap(name)) return open_for_reading(name);
+  const std::size_t p = stem_end(name);
   const bool incremental = mode != 1 && snpdat::newsnp != 0;
   if (!incremental) {
     overwrite(name, p, ".snp");
     if (mode == 3) (rt ? snpdat::icntsprt : snpdat::icntsp) += 1;
   } else {
     snpdat::nmaxsnp = 10;
-    auto numbered = [&](std::int32_t nn) {
-      std::string s = name;
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "_%02d.snp", static_cast<int>(nn));
-      overwrite(s, p, buf);
-      return s;
-    };
-    if (mode == 3) {
-      if (snpdat::icntsp > 0 && snpdat::icntsp % 10 == 0) {
-        ListLine() << "Maximum # of incremental snapshot files reached.";
-        ListLine() << "Snapshot file names will be recycled.";
-      }
-      std::int32_t& c = rt ? snpdat::icntsprt : snpdat::icntsp;
-      name = numbered(c % 10 + 1);
-      ++c;
-    } else {
-      // Mode 0: the files still on disk, oldest first.
-      std::int32_t k = snpdat::icntsp > 10 ? snpdat::icntsp % 10 : 0;
-      const std::int32_t n = std::min(10, snpdat::icntsp);
-      for (std::int32_t i = 0; i < n; ++i) {
-        k = k % 10 + 1;
-        ListLine() << "";
-        ListLine() << "           Snapshot: " + std::string(trim(numbered(k))).substr(0, 20);
-      }
-      if (snpdat::icntsprt >= 1) {
-        ListLine() << "";
-        ListLine() << " Manual snapshot(s): Taken";
-      }
-      return;
-    }
+    if (mode != 3) return list_numbered(name, p);
+    name = next_numbered(name, p, rt);
   }
-  if (mode == 0) {
-    if (snpdat::icntsp > 0) {
-      ListLine() << "";
-      ListLine() << "           Snapshot: " + std::string(trim(name)).substr(0, 20);
-    }
-    if (snpdat::icntsprt >= 1) {
-      ListLine() << "";
-      ListLine() << "    Manual snapshot: " + std::string(fnames::rtsnam.trimmed()).substr(0, 20);
-    }
-    return;
-  }
-  if (mode == 1) return open_read(name);
+  if (mode == 0) return list_single(name);
+  if (mode == 1) return open_for_reading(name);
   g_path = std::string(trim(name));
   fnames::filename = g_path;
 }
@@ -738,9 +765,11 @@ void check_channel_lists(const std::string& map) {
 
 }  // namespace
 
-void update_from_map() {
-  using ndde::e_ndim;
-  // 1-2. "MAP_UPDATE:" and the map file's name (a raw line: names may hold blanks).
+namespace {
+
+// "MAP_UPDATE:" and the map file's name after it (a raw line: names may hold
+// blanks); the name becomes the run's map name.
+std::string read_map_name() {
   SnapIn in(fnames::iunit, &fail_update);
   std::string key;
   for (;;) {
@@ -754,28 +783,45 @@ void update_from_map() {
   if (key != "MAP_UPDATE:") fail_update(true);
   const std::string map = std::string(trim(in.raw_line()));
   fnames::mapname = map;
+  return map;
+}
 
-  // 3. The map file on the next unit; a missing one leaves the snapshot's own.
-  // A name that is not a file (a device, a folder) is no map.
+// True when the map file is there to be read; a missing one is said, and the
+// snapshot's own parameters stay. A name that is not a file (a device, a
+// folder) is no map.
+bool map_is_there(const std::string& map) {
   if (exists_but_not_a_file(map))
     refuse_text("WAKRO: The snapshot's map file is not a regular file: " + map, "UPDATE_MAP", map);
   if (std::FILE* f = std::fopen(map.c_str(), "r")) {
     std::fclose(f);
-  } else {
-    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2), "Specified Mapfile not found: " + map);
-    wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
-    return;
+    return true;
   }
-  const std::int32_t snap_unit = fnames::iunit;
-  const wakro::FixedText<72> saved_name = fnames::filename;
-  wakro::open_file_named(map, 1);
-  const std::int32_t map_unit = fnames::iunit;
-  auto close_map = [&] {
-    wakro::close_unit(map_unit);
-    fnames::filename = saved_name;
-  };
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2), "Specified Mapfile not found: " + map);
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
+  return false;
+}
 
-  // 4-5. The dimensions: the electrical structure must be the snapshot's.
+// The map file, opened on the next unit; closing it gives back the name of
+// the file read before it (the snapshot).
+struct OpenMap {
+  std::string name;
+  wakro::FixedText<72> saved_name = fnames::filename;
+  std::int32_t unit = 0;
+
+  explicit OpenMap(const std::string& map) : name(map) {
+    wakro::open_file_named(map, 1);
+    unit = fnames::iunit;
+  }
+  void close() const {
+    wakro::close_unit(unit);
+    fnames::filename = saved_name;
+  }
+};
+
+// "DIMENSIONS:": the electrical structure must be the snapshot's, and a new
+// channel count is taken on.
+void merge_dimensions() {
+  using ndde::e_ndim;
   fnames::section = "DIMENSIONS:";
   wakro_gotosection();
   const wakro::FixedText<72> dims("DIMENSIONS:");
@@ -809,20 +855,23 @@ void update_from_map() {
       }
     }
   }
-  // 6. The parameters the run can take over.
+}
+
+// "PARAMETERS:": the parameters the run can take over; a map of a case that
+// runs with another time step is not the snapshot's case.
+void merge_parameters(const OpenMap& map) {
   const wakro::FixedText<72> parms("PARAMETERS:");
+  wakro::FixedText<72> line;
   while (fnames::section == "PARAMETERS:" && map_line(parms, line)) {
     const wakro::FixedText<72> k = wakro_firstwrd(line);
     const wakro::FixedText<72> v = wakro_rhs72str(line);
     if (k == "TIME_STEP" && !v.is_blank()) {
-      // The map of a case that runs with another time step is not the
-      // snapshot's case.
       double step = 0.0;
       if (wakro::list_read(v.view(), {step}) != wakro::ReadStatus::ok) fail_update(false);
       if (!(std::abs(step - e_s1::delt) <= 1e-9 * e_s1::delt)) {
-        close_map();
+        map.close();
         refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + std::string(trim(v.view())),
-                    "UPDATE_MAP", map);
+                    "UPDATE_MAP", map.name);
       }
     } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
@@ -832,19 +881,21 @@ void update_from_map() {
       options::prndim = true;
     }
   }
-  // 7-8. The channel lists, names and output description.
-  if (outppp::jplt == 0) {
-    close_map();
-    return;
-  }
+}
+
+// The channel lists, names and output description, read up to and with
+// "DATAStruct:", after which the map is closed; the end of the map before it
+// stops the run.
+void merge_channel_lists(const OpenMap& map) {
   for (;;) {
-    if (fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map_unit) {
+    if (fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map.unit) {
       ListLine() << "NEXTKEY: Unexpected End_Of_File";
-      fnames::iunit >= map_unit ? close_map() : void();
+      fnames::iunit >= map.unit ? map.close() : void();
       wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
       wakro_quit("UPDATE_MAP", 1);
     }
-    const wakro::FixedText<72> before = fnames::section;
+    // Each list reader reads on to the next key, or reads its section's data
+    // and is called again, as the case reader's dispatch does.
     if (fnames::section == "MPGBS:") {
       wakro_rdmpgb();
     } else if (fnames::section == "IPGBS:") {
@@ -853,18 +904,28 @@ void update_from_map() {
       wakro_rdpgblist();
     } else if (fnames::section == "DATAStruct:") {
       wakro_datastruct();
-      close_map();
-      (void)snap_unit;
-      check_channel_lists(map);
+      map.close();
+      check_channel_lists(map.name);
       return;
     } else {
       wakro_nextkey();
-      continue;
     }
-    // Each list reader reads on to the next key, or reads its section's data
-    // and is called again, as the case reader's dispatch does.
-    (void)before;
   }
+}
+
+}  // namespace
+
+void update_from_map() {
+  const std::string map_name = read_map_name();
+  if (!map_is_there(map_name)) return;
+  const OpenMap map(map_name);
+  merge_dimensions();
+  merge_parameters(map);
+  if (outppp::jplt == 0) {
+    map.close();
+    return;
+  }
+  merge_channel_lists(map);
 }
 
 // ---------------------------------------------------------------- snapshot
