@@ -40,6 +40,33 @@ Ac7bParams short_params(const D& d, double A, double B) {
   return p;
 }
 
+// Each data value of the older configuration record with its entry, for the
+// configuration that writes the record and the step that reads it back.
+template <class Values, class Visit>
+void each_ac7b1_entry(Values& v, Visit visit) {
+  visit(kB1C0, v.C0);
+  visit(kB1KPR, v.KPR);
+  visit(kB1KIR, v.KIR);
+  visit(kB1VRMAX, v.VRMAX);
+  visit(kB1VRMIN, v.VRMIN);
+  visit(kB1KPA, v.KPA);
+  visit(kB1KIA, v.KIA);
+  visit(kB1VAMAX, v.VAMAX);
+  visit(kB1VAMIN, v.VAMIN);
+  visit(kB1KP, v.KP);
+  visit(kB1EFDMIN, v.EFDMIN);
+  visit(kB1KL, v.KL);
+  visit(kB1VFEMAX, v.VFEMAX);
+  visit(kB1TE, v.TE);
+  visit(kB1KE, v.KE);
+  visit(kB1KD, v.KD);
+  visit(kB1KC, v.KC);
+  visit(kB1KF2, v.KF2);
+  visit(kB1RC, v.RC);
+  visit(kB1XC, v.XC);
+  visit(kB1TR, v.TR);
+}
+
 }  // namespace
 
 void excac7b1_cfg(const Ac7b1Data& d) {
@@ -48,27 +75,7 @@ void excac7b1_cfg(const Ac7b1Data& d) {
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7b1ConfigReals);
   r(kB1SatA) = f.A;
   r(kB1SatB) = f.B;
-  r(kB1C0) = d.C0;
-  r(kB1KPR) = d.KPR;
-  r(kB1KIR) = d.KIR;
-  r(kB1VRMAX) = d.VRMAX;
-  r(kB1VRMIN) = d.VRMIN;
-  r(kB1KPA) = d.KPA;
-  r(kB1KIA) = d.KIA;
-  r(kB1VAMAX) = d.VAMAX;
-  r(kB1VAMIN) = d.VAMIN;
-  r(kB1KP) = d.KP;
-  r(kB1EFDMIN) = d.EFDMIN;
-  r(kB1KL) = d.KL;
-  r(kB1VFEMAX) = d.VFEMAX;
-  r(kB1TE) = d.TE;
-  r(kB1KE) = d.KE;
-  r(kB1KD) = d.KD;
-  r(kB1KC) = d.KC;
-  r(kB1KF2) = d.KF2;
-  r(kB1RC) = d.RC;
-  r(kB1XC) = d.XC;
-  r(kB1TR) = d.TR;
+  each_ac7b1_entry(d, [&r](Ac7b1Config k, double x) { r(k) = x; });
 }
 
 void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
@@ -79,26 +86,7 @@ void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   const blocks::Slots<bool> sl = blocks::take_storl(kAc7bFlags);
   const blocks::Slots<double> c = blocks::take_rtcf(kAc7b1ConfigReals);
   Ac7b1Data d;
-  d.KPR = c(kB1KPR);
-  d.KIR = c(kB1KIR);
-  d.VRMAX = c(kB1VRMAX);
-  d.VRMIN = c(kB1VRMIN);
-  d.KPA = c(kB1KPA);
-  d.KIA = c(kB1KIA);
-  d.VAMAX = c(kB1VAMAX);
-  d.VAMIN = c(kB1VAMIN);
-  d.KP = c(kB1KP);
-  d.EFDMIN = c(kB1EFDMIN);
-  d.KL = c(kB1KL);
-  d.VFEMAX = c(kB1VFEMAX);
-  d.TE = c(kB1TE);
-  d.KE = c(kB1KE);
-  d.KD = c(kB1KD);
-  d.KC = c(kB1KC);
-  d.KF2 = c(kB1KF2);
-  d.RC = c(kB1RC);
-  d.XC = c(kB1XC);
-  d.TR = c(kB1TR);
+  each_ac7b1_entry(d, [&c](Ac7b1Config k, double& x) { x = c(k); });
   const Ac7bParams p = short_params(d, c(kB1SatA), c(kB1SatB));
   const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::messages, vref, vt, c(kB1C0) + vs1, ifd, efd0, run, efd);
