@@ -65,26 +65,7 @@ namespace {
 // visit(entry, value) on the members of the data or of the chain's parameters.
 template <class Values, class Visit>
 void each_ac7b_entry(Values& v, Visit visit) {
-  visit(kAcKPR, v.KPR);
-  visit(kAcKIR, v.KIR);
-  visit(kAcVRMAX, v.VRMAX);
-  visit(kAcVRMIN, v.VRMIN);
-  visit(kAcKPA, v.KPA);
-  visit(kAcKIA, v.KIA);
-  visit(kAcVAMAX, v.VAMAX);
-  visit(kAcVAMIN, v.VAMIN);
-  visit(kAcKP, v.KP);
-  visit(kAcEFDMIN, v.EFDMIN);
-  visit(kAcKL, v.KL);
-  visit(kAcVFEMAX, v.VFEMAX);
-  visit(kAcTE, v.TE);
-  visit(kAcKE, v.KE);
-  visit(kAcKD, v.KD);
-  visit(kAcKC, v.KC);
-  visit(kAcKF2, v.KF2);
-  visit(kAcRC, v.RC);
-  visit(kAcXC, v.XC);
-  visit(kAcTR, v.TR);
+  each_shared_ac7b_entry(kAcKPR, v, visit);
   visit(kAcKDR, v.KDR);
   visit(kAcTDR, v.TDR);
   visit(kAcKF1, v.KF1);
@@ -100,14 +81,14 @@ void excac7b2_cfg(const Ac7bData& d) {
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7bConfigReals);
   r(kAcSatA) = f.A;
   r(kAcSatB) = f.B;
-  each_ac7b_entry(d, [&r](Ac7bConfig k, double x) { r(k) = x; });
+  each_ac7b_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 
 static Ac7bParams ac7b_params_of_record(const blocks::Slots<double>& c) {
   Ac7bParams p;
   p.A = c(kAcSatA);
   p.B = c(kAcSatB);
-  each_ac7b_entry(p, [&c](Ac7bConfig k, double& x) { x = c(k); });
+  each_ac7b_entry(p, [&c](std::int32_t k, double& x) { x = c(k); });
   p.full = true;
   return p;
 }

@@ -45,26 +45,7 @@ Ac7bParams short_params(const D& d, double A, double B) {
 template <class Values, class Visit>
 void each_ac7b1_entry(Values& v, Visit visit) {
   visit(kB1C0, v.C0);
-  visit(kB1KPR, v.KPR);
-  visit(kB1KIR, v.KIR);
-  visit(kB1VRMAX, v.VRMAX);
-  visit(kB1VRMIN, v.VRMIN);
-  visit(kB1KPA, v.KPA);
-  visit(kB1KIA, v.KIA);
-  visit(kB1VAMAX, v.VAMAX);
-  visit(kB1VAMIN, v.VAMIN);
-  visit(kB1KP, v.KP);
-  visit(kB1EFDMIN, v.EFDMIN);
-  visit(kB1KL, v.KL);
-  visit(kB1VFEMAX, v.VFEMAX);
-  visit(kB1TE, v.TE);
-  visit(kB1KE, v.KE);
-  visit(kB1KD, v.KD);
-  visit(kB1KC, v.KC);
-  visit(kB1KF2, v.KF2);
-  visit(kB1RC, v.RC);
-  visit(kB1XC, v.XC);
-  visit(kB1TR, v.TR);
+  each_shared_ac7b_entry(kB1KPR, v, visit);
 }
 
 }  // namespace
@@ -75,7 +56,7 @@ void excac7b1_cfg(const Ac7b1Data& d) {
   const blocks::Slots<double> r = blocks::take_rtcf(kAc7b1ConfigReals);
   r(kB1SatA) = f.A;
   r(kB1SatB) = f.B;
-  each_ac7b1_entry(d, [&r](Ac7b1Config k, double x) { r(k) = x; });
+  each_ac7b1_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 
 void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
@@ -86,7 +67,7 @@ void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   const blocks::Slots<bool> sl = blocks::take_storl(kAc7bFlags);
   const blocks::Slots<double> c = blocks::take_rtcf(kAc7b1ConfigReals);
   Ac7b1Data d;
-  each_ac7b1_entry(d, [&c](Ac7b1Config k, double& x) { x = c(k); });
+  each_ac7b1_entry(d, [&c](std::int32_t k, double& x) { x = c(k); });
   const Ac7bParams p = short_params(d, c(kB1SatA), c(kB1SatB));
   const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::messages, vref, vt, c(kB1C0) + vs1, ifd, efd0, run, efd);
