@@ -75,12 +75,21 @@ void each_ac7b_entry(Values& v, Visit visit) {
 
 }  // namespace
 
+static_assert(fit_entries(kAcSatA, kAcSatB) && fit_entries(kB1SatA, kB1SatB));
+
+blocks::Slots<double> checked_exciter_record(const ExciterLimits& l, std::string_view tag, LimitReport report,
+                                             std::int32_t reals) {
+  check_exciter_limits(l, tag, report);
+  const SaturationFit f = ac7b_saturation_fit(l.SE1, l.E1, l.SE2, l.E2);
+  const blocks::Slots<double> r = blocks::take_rtcf(reals);
+  r(kRecSatA) = f.A;
+  r(kRecSatB) = f.B;
+  return r;
+}
+
 void excac7b2_cfg(const Ac7bData& d) {
-  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::every_failure_as_error);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7bConfigReals);
-  r(kAcSatA) = f.A;
-  r(kAcSatB) = f.B;
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7bTag, LimitReport::every_failure_as_error, kAc7bConfigReals);
   each_ac7b_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 

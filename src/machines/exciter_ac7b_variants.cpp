@@ -51,11 +51,8 @@ void each_ac7b1_entry(Values& v, Visit visit) {
 }  // namespace
 
 void excac7b1_cfg(const Ac7b1Data& d) {
-  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::first_failure_as_warning);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7b1ConfigReals);
-  r(kB1SatA) = f.A;
-  r(kB1SatB) = f.B;
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7bTag, LimitReport::first_failure_as_warning, kAc7b1ConfigReals);
   each_ac7b1_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 

@@ -162,12 +162,11 @@ InitialGates initial_gates(const Ac7cParams& p, const Ac7cLimiters& l, double vr
 
 }  // namespace
 
+static_assert(fit_entries(kCcSatA, kCcSatB));
+
 void excac7c1_cfg(const Ac7cData& d) {
-  check_exciter_limits(exciter_limits(d), kAc7cTag, LimitReport::every_failure_as_error);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7cConfigReals);
-  r(kCcSatA) = f.A;
-  r(kCcSatB) = f.B;
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7cTag, LimitReport::every_failure_as_error, kAc7cConfigReals);
   each_ac7c_entry(d, [&r](Ac7cConfig k, double x) { r(k) = x; });
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kAc7cConfigInts);
   ri(kCcStabPlace) = d.stabiliser_place;
