@@ -78,6 +78,24 @@ struct DqPi {
   return t;
 }
 
+// A loop's inputs and output at its first entries (DqLoopEntry's order).
+[[gnu::always_inline]] inline void save_loop_quantities(const ModuleCall& c, std::int32_t first, const Dq& measured,
+                                                        const Dq& out, const Dq& fed, const Dq& ref, double kff,
+                                                        double omega, double kp, double ki) {
+  c.f(first + kLoopMeasuredD) = measured[kAxisD];
+  c.f(first + kLoopMeasuredQ) = measured[kAxisQ];
+  c.f(first + kLoopOutD) = out[kAxisD];
+  c.f(first + kLoopOutQ) = out[kAxisQ];
+  c.f(first + kLoopFedD) = fed[kAxisD];
+  c.f(first + kLoopFedQ) = fed[kAxisQ];
+  c.f(first + kLoopRefD) = ref[kAxisD];
+  c.f(first + kLoopRefQ) = ref[kAxisQ];
+  c.f(first + kLoopKff) = kff;
+  c.f(first + kLoopOmega) = omega;
+  c.f(first + kLoopKp) = kp;
+  c.f(first + kLoopKi) = ki;
+}
+
 // The PI's terms at a loop's term entries, from its first (the d axis's
 // feed-forward) on.
 [[gnu::always_inline]] inline void save_pi_terms(const ModuleCall& c, std::int32_t first, const DqPi& t) {
@@ -217,18 +235,7 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[kAxisD];
   e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[kAxisD];
   // Save.
-  c.f(kVlVd) = v[kAxisD];
-  c.f(kVlVq) = v[kAxisQ];
-  c.f(kVlIrefD) = iref[kAxisD];
-  c.f(kVlIrefQ) = iref[kAxisQ];
-  c.f(kVlId) = i[kAxisD];
-  c.f(kVlIq) = i[kAxisQ];
-  c.f(kVlVrefD) = vref[kAxisD];
-  c.f(kVlVrefQ) = vref[kAxisQ];
-  c.f(kVlKff) = kff;
-  c.f(kVlOmega) = omega;
-  c.f(kVlKp) = kp;
-  c.f(kVlKi) = ki;
+  save_loop_quantities(c, kVlVd, v, iref, i, vref, kff, omega, kp, ki);
   c.f(kVlCfMicro) = cf_micro;
   c.f(kVlEq) = eq;
   c.f(kVlEqIn) = eq_in;
@@ -463,18 +470,7 @@ void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& om
   // 5. Channel.
   e_s4::pgb(c.pgb_base + kCloChVrefD) = vref[kAxisD];
   // Save.
-  c.f(kCloId) = i[kAxisD];
-  c.f(kCloIq) = i[kAxisQ];
-  c.f(kCloVrefD) = vref[kAxisD];
-  c.f(kCloVrefQ) = vref[kAxisQ];
-  c.f(kCloVd) = v[kAxisD];
-  c.f(kCloVq) = v[kAxisQ];
-  c.f(kCloIrefD) = iref[kAxisD];
-  c.f(kCloIrefQ) = iref[kAxisQ];
-  c.f(kCloKff) = kff;
-  c.f(kCloOmega) = omega;
-  c.f(kCloKp) = kp;
-  c.f(kCloKi) = ki;
+  save_loop_quantities(c, kCloId, i, vref, v, iref, kff, omega, kp, ki);
   c.f(kCloL) = l;
   c.f(kCloEq) = eq;
   c.f(kCloIntQ) = iq_int;
