@@ -30,6 +30,16 @@ constexpr double kLagBound = 1.0E+20;
 // A lag with reset off, running, no limits of its own and gain 1.
 double lag(double t, double x) { return realpole(0, 1, 0, 1.0, t, x, 0.0, -kLagBound, kLagBound); }
 
+// The constants kept beside the signals, by the step and by the output pass.
+void save_constants(const ModuleCall& c) {
+  c.f(kGastSpeedRef) = kSpeedRef;
+  c.f(kGastDturb) = kDturb;
+  c.f(kGastVmax) = kVmax;
+  c.f(kGastVmin) = kVmin;
+  c.f(kGastOne) = 1.0;
+  c.f(kGastFastLag) = kFastLag;
+}
+
 }  // namespace
 
 void gastdyn(double& w, double& Pref, double& Pm, double& T4, double& R, double& Tsw, double& AT) {
@@ -88,37 +98,27 @@ void gastdyn(double& w, double& Pref, double& Pm, double& T4, double& R, double&
   c.f(kGastDroop) = droop;
   c.f(kGastDw) = dw;
   c.f(kGastInvR) = inv_r;
-  c.f(kGastSpeedRef) = kSpeedRef;
   c.f(kGastError) = e;
-  c.f(kGastDturb) = kDturb;
   c.f(kGastDamping) = damping;
   c.f(kGastLmax) = lmax;
   c.f(kGastGate) = gate;
   c.f(kGastValveLag) = valve_lag;
   c.f(kGastValve) = valve;
-  c.f(kGastVmax) = kVmax;
-  c.f(kGastVmin) = kVmin;
   c.f(kGastFuel) = fuel;
   c.f(kGastFuelNet) = fuel_net;
   c.f(kGastFT) = ft;
   c.f(kGastTempMargin) = margin;
   c.f(kGastTempTerm) = temp_term;
-  c.f(kGastOne) = 1.0;
-  c.f(kGastFastLag) = kFastLag;
   c.f(kGastLagInUse) = lag_in_use;
   c.i(kGastSwitched) = switched;
+  save_constants(c);
   close_data();
 }
 
 void gastout() {
   const ModuleCall c = enter_out(kGast);
   open_data(kGast, "DATADSO:");
-  c.f(kGastSpeedRef) = kSpeedRef;
-  c.f(kGastDturb) = kDturb;
-  c.f(kGastVmax) = kVmax;
-  c.f(kGastVmin) = kVmin;
-  c.f(kGastOne) = 1.0;
-  c.f(kGastFastLag) = kFastLag;
+  save_constants(c);
   close_data();
 }
 

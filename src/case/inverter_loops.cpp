@@ -56,6 +56,59 @@ constexpr double kLimiterLagT = 0.1;
   return wakro_xint(0, 0, 0, y0, 1.0, 0.0, lower, upper, none, in);
 }
 
+// One axis's terms of the decoupled dq PI.
+struct PiAxis {
+  double ff, prop, integral, couple;
+};
+struct DqPi {
+  PiAxis d, q;
+  Dq out;
+};
+
+// The decoupled dq PI of both loops: per axis the feed-forward kff feed, the
+// proportional kp e and the integral term ki int, less (d) or plus (q) the
+// coupling gain times the other axis's cross quantity.
+[[gnu::always_inline]] inline DqPi decoupled_pi(double kff, const Dq& feed, double kp, const Dq& e, double ki,
+                                                const Dq& integrals, double coupling, const Dq& cross) {
+  DqPi t;
+  t.d = {kff * feed[kAxisD], kp * e[kAxisD], ki * integrals[kAxisD], coupling * cross[kAxisQ]};
+  t.q = {kff * feed[kAxisQ], kp * e[kAxisQ], ki * integrals[kAxisQ], coupling * cross[kAxisD]};
+  t.out[kAxisD] = t.d.ff + t.d.prop + t.d.integral - t.d.couple;
+  t.out[kAxisQ] = t.q.ff + t.q.prop + t.q.integral + t.q.couple;
+  return t;
+}
+
+// A loop's inputs and output at its first entries (DqLoopEntry's order).
+[[gnu::always_inline]] inline void save_loop_quantities(const ModuleCall& c, std::int32_t first, const Dq& measured,
+                                                        const Dq& out, const Dq& fed, const Dq& ref, double kff,
+                                                        double omega, double kp, double ki) {
+  c.f(first + kLoopMeasuredD) = measured[kAxisD];
+  c.f(first + kLoopMeasuredQ) = measured[kAxisQ];
+  c.f(first + kLoopOutD) = out[kAxisD];
+  c.f(first + kLoopOutQ) = out[kAxisQ];
+  c.f(first + kLoopFedD) = fed[kAxisD];
+  c.f(first + kLoopFedQ) = fed[kAxisQ];
+  c.f(first + kLoopRefD) = ref[kAxisD];
+  c.f(first + kLoopRefQ) = ref[kAxisQ];
+  c.f(first + kLoopKff) = kff;
+  c.f(first + kLoopOmega) = omega;
+  c.f(first + kLoopKp) = kp;
+  c.f(first + kLoopKi) = ki;
+}
+
+// The PI's terms at a loop's term entries, from its first (the d axis's
+// feed-forward) on.
+[[gnu::always_inline]] inline void save_pi_terms(const ModuleCall& c, std::int32_t first, const DqPi& t) {
+  c.f(first + kPiFfD) = t.d.ff;
+  c.f(first + kPiPropD) = t.d.prop;
+  c.f(first + kPiIntTermD) = t.d.integral;
+  c.f(first + kPiCoupleD) = t.d.couple;
+  c.f(first + kPiFfQ) = t.q.ff;
+  c.f(first + kPiPropQ) = t.q.prop;
+  c.f(first + kPiIntTermQ) = t.q.integral;
+  c.f(first + kPiCoupleQ) = t.q.couple;
+}
+
 // The two begin routines of a control module: counters only, or counters
 // and its configured values.
 void begin(const ModuleCounts& m) { (void)enter_begin(m); }
@@ -175,27 +228,14 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   const double s = sign_selector == sel(kVlSelSign) ? -1.0 : 1.0;
   const double cf = cf_micro * 1.0E-06;
   // 4-5. The current references.
-  const double ff_d = kff * i[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * cf * v[kAxisQ];
-  const double ff_q = kff * i[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * cf * v[kAxisD];
-  iref[kAxisD] = ff_d + prop_d + int_d - couple_d;
-  iref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
+  const DqPi pi = decoupled_pi(kff, i, kp, {ed, eq}, ki, {id_int, iq_int}, s * omega * cf, v);
+  iref = pi.out;
   // 6. Channels.
   e_s4::pgb(c.pgb_base + kVlChIrefQ) = iref[kAxisQ];
   e_s4::pgb(c.pgb_base + kVlChIrefD) = iref[kAxisD];
   e_s4::pgb(c.pgb_base + kVlChIrefD2) = iref[kAxisD];
   // Save.
-  c.f(kVlVd) = v[kAxisD];
-  c.f(kVlVq) = v[kAxisQ];
-  c.f(kVlIrefD) = iref[kAxisD];
-  c.f(kVlIrefQ) = iref[kAxisQ];
-  c.f(kVlId) = i[kAxisD];
-  c.f(kVlIq) = i[kAxisQ];
-  c.f(kVlVrefD) = vref[kAxisD];
-  c.f(kVlVrefQ) = vref[kAxisQ];
-  c.f(kVlKff) = kff;
-  c.f(kVlOmega) = omega;
-  c.f(kVlKp) = kp;
-  c.f(kVlKi) = ki;
+  save_loop_quantities(c, kVlVd, v, iref, i, vref, kff, omega, kp, ki);
   c.f(kVlCfMicro) = cf_micro;
   c.f(kVlEq) = eq;
   c.f(kVlEqIn) = eq_in;
@@ -205,14 +245,7 @@ void voltage_loopdyn(Dq& v, Dq& iref, Dq& i, Dq& vref, std::int32_t& freeze, dou
   c.f(kVlIntD) = id_int;
   c.f(kVlSign) = s;
   c.f(kVlCf) = cf;
-  c.f(kVlFfD) = ff_d;
-  c.f(kVlPropD) = prop_d;
-  c.f(kVlIntTermD) = int_d;
-  c.f(kVlCoupleD) = couple_d;
-  c.f(kVlFfQ) = ff_q;
-  c.f(kVlPropQ) = prop_q;
-  c.f(kVlIntTermQ) = int_q;
-  c.f(kVlCoupleQ) = couple_q;
+  save_pi_terms(c, kVlFfD, pi);
   c.f(kVlMicro) = 1.0E-06;
   c.f(kVlZeroQ) = 0.0;
   c.f(kVlZeroD) = 0.0;
@@ -432,39 +465,19 @@ void current_loop_1dyn(Dq& i, Dq& vref, Dq& v, Dq& iref, double& kff, double& om
   // 2. Decoupling sign.
   const double s = sign_selector == take_rtci(kCloSelectors)(kCloSelSign) ? -1.0 : 1.0;
   // 3-4. The voltage references.
-  const double ff_d = kff * v[kAxisD], prop_d = kp * ed, int_d = ki * id_int, couple_d = s * omega * l * i[kAxisQ];
-  const double ff_q = kff * v[kAxisQ], prop_q = kp * eq, int_q = ki * iq_int, couple_q = s * omega * l * i[kAxisD];
-  vref[kAxisD] = ff_d + prop_d + int_d - couple_d;
-  vref[kAxisQ] = ff_q + prop_q + int_q + couple_q;
+  const DqPi pi = decoupled_pi(kff, v, kp, {ed, eq}, ki, {id_int, iq_int}, s * omega * l, i);
+  vref = pi.out;
   // 5. Channel.
   e_s4::pgb(c.pgb_base + kCloChVrefD) = vref[kAxisD];
   // Save.
-  c.f(kCloId) = i[kAxisD];
-  c.f(kCloIq) = i[kAxisQ];
-  c.f(kCloVrefD) = vref[kAxisD];
-  c.f(kCloVrefQ) = vref[kAxisQ];
-  c.f(kCloVd) = v[kAxisD];
-  c.f(kCloVq) = v[kAxisQ];
-  c.f(kCloIrefD) = iref[kAxisD];
-  c.f(kCloIrefQ) = iref[kAxisQ];
-  c.f(kCloKff) = kff;
-  c.f(kCloOmega) = omega;
-  c.f(kCloKp) = kp;
-  c.f(kCloKi) = ki;
+  save_loop_quantities(c, kCloId, i, vref, v, iref, kff, omega, kp, ki);
   c.f(kCloL) = l;
   c.f(kCloEq) = eq;
   c.f(kCloIntQ) = iq_int;
   c.f(kCloEd) = ed;
   c.f(kCloIntD) = id_int;
   c.f(kCloSign) = s;
-  c.f(kCloFfD) = ff_d;
-  c.f(kCloPropD) = prop_d;
-  c.f(kCloIntTermD) = int_d;
-  c.f(kCloCoupleD) = couple_d;
-  c.f(kCloFfQ) = ff_q;
-  c.f(kCloPropQ) = prop_q;
-  c.f(kCloIntTermQ) = int_q;
-  c.f(kCloCoupleQ) = couple_q;
+  save_pi_terms(c, kCloFfD, pi);
   c.i(kCloSignSelector) = sign_selector;
   c.i(kCloMinusOneSel) = -1;
   c.i(kCloPlusOneSel) = 1;

@@ -36,6 +36,19 @@ namespace wakro::casecode {
 using Dq = std::array<double, 2>;  // d, q
 inline constexpr std::size_t kAxisD = 0, kAxisQ = 1;  // a Dq's entries
 
+// The terms of the decoupled dq PI both loops run, in the order each loop
+// keeps them from its first term entry on.
+enum DqPiTerm : std::int32_t {
+  kPiFfD = 0, kPiPropD, kPiIntTermD, kPiCoupleD, kPiFfQ, kPiPropQ, kPiIntTermQ, kPiCoupleQ
+};
+// The quantities both loops keep first, in this order from their first entry
+// on: the controlled quantity, the loop's output reference, the quantity fed
+// forward, the loop's reference, then the gains and the speed.
+enum DqLoopEntry : std::int32_t {
+  kLoopMeasuredD = 0, kLoopMeasuredQ, kLoopOutD, kLoopOutQ, kLoopFedD, kLoopFedQ, kLoopRefD, kLoopRefQ,
+  kLoopKff, kLoopOmega, kLoopKp, kLoopKi
+};
+
 inline constexpr double kTwoPi = 6.283185307179586;
 // An angle integrator's output at or beyond this is moved back by whole turns.
 inline constexpr double kAngleWrap = 15000.0 * kTwoPi;
@@ -107,6 +120,7 @@ enum VlSignal : std::int32_t {
 };
 enum VlIntSignal : std::int32_t { kVlFreeze = 1, kVlSignSelector, kVlMinusOneSel, kVlPlusOneSel, kVlInts = 4 };
 enum VlChannel : std::int32_t { kVlChIrefQ = 1, kVlChIrefD, kVlChIrefD2, kVlChannels = kVlChIrefD2 };
+static_assert(kVlCoupleQ - kVlFfD == kPiCoupleQ && kVlKi - kVlVd == kLoopKi);
 inline constexpr ModuleCounts kVoltageLoop{"Voltage_Loop", 2, kVlInts, kVlReals, kVlChannels, 0, 0};
 inline constexpr std::array<ChannelName, kVlChannels> kVlChannelNames = channel_table<VlChannel>({
     {kVlChIrefQ, {"Voltage loop current reference iref q", "A"}},
@@ -179,6 +193,7 @@ enum CloSignal : std::int32_t {
 };
 enum CloIntSignal : std::int32_t { kCloSignSelector = 1, kCloMinusOneSel, kCloPlusOneSel, kCloInts = 3 };
 enum CloChannel : std::int32_t { kCloChVrefD = 1, kCloChannels = kCloChVrefD };
+static_assert(kCloCoupleQ - kCloFfD == kPiCoupleQ && kCloKi - kCloId == kLoopKi);
 inline constexpr ModuleCounts kCurrentLoop{"Current_Loop_1", 2, kCloInts, kCloReals, kCloChannels, 0, 0};
 inline constexpr std::array<ChannelName, kCloChannels> kCloChannelNames = channel_table<CloChannel>({
     {kCloChVrefD, {"Current loop bridge voltage reference ud", "V"}},

@@ -58,68 +58,46 @@ void check_exciter_limits(const ExciterLimits& l, std::string_view tag, LimitRep
   if (any) wakro_quit(tag, 0);
 }
 
+namespace {
+
+// Each data value of the configuration record with its entry, in one list for
+// the configuration that writes the record and the step that reads it back:
+// visit(entry, value) on the members of the data or of the chain's parameters.
+template <class Values, class Visit>
+void each_ac7b_entry(Values& v, Visit visit) {
+  each_shared_ac7b_entry(kAcKPR, v, visit);
+  visit(kAcKDR, v.KDR);
+  visit(kAcTDR, v.TDR);
+  visit(kAcKF1, v.KF1);
+  visit(kAcKF3, v.KF3);
+  visit(kAcTF, v.TF);
+}
+
+}  // namespace
+
+static_assert(fit_entries(kAcSatA, kAcSatB) && fit_entries(kB1SatA, kB1SatB));
+
+blocks::Slots<double> checked_exciter_record(const ExciterLimits& l, std::string_view tag, LimitReport report,
+                                             std::int32_t reals) {
+  check_exciter_limits(l, tag, report);
+  const SaturationFit f = ac7b_saturation_fit(l.SE1, l.E1, l.SE2, l.E2);
+  const blocks::Slots<double> r = blocks::take_rtcf(reals);
+  r(kRecSatA) = f.A;
+  r(kRecSatB) = f.B;
+  return r;
+}
+
 void excac7b2_cfg(const Ac7bData& d) {
-  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::every_failure_as_error);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7bConfigReals);
-  r(kAcSatA) = f.A;
-  r(kAcSatB) = f.B;
-  r(kAcKPR) = d.KPR;
-  r(kAcKIR) = d.KIR;
-  r(kAcVRMAX) = d.VRMAX;
-  r(kAcVRMIN) = d.VRMIN;
-  r(kAcKPA) = d.KPA;
-  r(kAcKIA) = d.KIA;
-  r(kAcVAMAX) = d.VAMAX;
-  r(kAcVAMIN) = d.VAMIN;
-  r(kAcKP) = d.KP;
-  r(kAcEFDMIN) = d.EFDMIN;
-  r(kAcKL) = d.KL;
-  r(kAcVFEMAX) = d.VFEMAX;
-  r(kAcTE) = d.TE;
-  r(kAcKE) = d.KE;
-  r(kAcKD) = d.KD;
-  r(kAcKC) = d.KC;
-  r(kAcKF2) = d.KF2;
-  r(kAcRC) = d.RC;
-  r(kAcXC) = d.XC;
-  r(kAcTR) = d.TR;
-  r(kAcKDR) = d.KDR;
-  r(kAcTDR) = d.TDR;
-  r(kAcKF1) = d.KF1;
-  r(kAcKF3) = d.KF3;
-  r(kAcTF) = d.TF;
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7bTag, LimitReport::every_failure_as_error, kAc7bConfigReals);
+  each_ac7b_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 
 static Ac7bParams ac7b_params_of_record(const blocks::Slots<double>& c) {
   Ac7bParams p;
   p.A = c(kAcSatA);
   p.B = c(kAcSatB);
-  p.KPR = c(kAcKPR);
-  p.KIR = c(kAcKIR);
-  p.KDR = c(kAcKDR);
-  p.TDR = c(kAcTDR);
-  p.VRMAX = c(kAcVRMAX);
-  p.VRMIN = c(kAcVRMIN);
-  p.KPA = c(kAcKPA);
-  p.KIA = c(kAcKIA);
-  p.VAMAX = c(kAcVAMAX);
-  p.VAMIN = c(kAcVAMIN);
-  p.KP = c(kAcKP);
-  p.EFDMIN = c(kAcEFDMIN);
-  p.KL = c(kAcKL);
-  p.VFEMAX = c(kAcVFEMAX);
-  p.TE = c(kAcTE);
-  p.KE = c(kAcKE);
-  p.KD = c(kAcKD);
-  p.KC = c(kAcKC);
-  p.KF2 = c(kAcKF2);
-  p.KF1 = c(kAcKF1);
-  p.KF3 = c(kAcKF3);
-  p.TF = c(kAcTF);
-  p.RC = c(kAcRC);
-  p.XC = c(kAcXC);
-  p.TR = c(kAcTR);
+  each_ac7b_entry(p, [&c](std::int32_t k, double& x) { x = c(k); });
   p.full = true;
   return p;
 }

@@ -127,6 +127,59 @@ inline constexpr std::int32_t kAc7b1ConfigReals = kB1TR;
 static_assert(kAc7b1ConfigReals == 23);
 inline constexpr std::int32_t kAc7bShortBlockSlots = 34;  // four blocks in e_s2::stor
 
+// The run of entries both configuration records share, in the same order from
+// their own first entry (kAcKPR, kB1KPR) on: the short chain's data.
+enum Ac7bSharedEntry : std::int32_t {
+  kShKPR = 0,
+  kShKIR,
+  kShVRMAX,
+  kShVRMIN,
+  kShKPA,
+  kShKIA,
+  kShVAMAX,
+  kShVAMIN,
+  kShKP,
+  kShEFDMIN,
+  kShKL,
+  kShVFEMAX,
+  kShTE,
+  kShKE,
+  kShKD,
+  kShKC,
+  kShKF2,
+  kShRC,
+  kShXC,
+  kShTR,
+};
+static_assert(kAcTR - kAcKPR == kShTR && kB1TR - kB1KPR == kShTR);
+
+// Visits the shared run of a record that starts at first: visit(entry, value)
+// on the members of a form's data or of the chain's parameters, for the
+// configuration that writes the record and the step that reads it back.
+template <class Values, class Visit>
+void each_shared_ac7b_entry(std::int32_t first, Values& v, Visit visit) {
+  visit(first + kShKPR, v.KPR);
+  visit(first + kShKIR, v.KIR);
+  visit(first + kShVRMAX, v.VRMAX);
+  visit(first + kShVRMIN, v.VRMIN);
+  visit(first + kShKPA, v.KPA);
+  visit(first + kShKIA, v.KIA);
+  visit(first + kShVAMAX, v.VAMAX);
+  visit(first + kShVAMIN, v.VAMIN);
+  visit(first + kShKP, v.KP);
+  visit(first + kShEFDMIN, v.EFDMIN);
+  visit(first + kShKL, v.KL);
+  visit(first + kShVFEMAX, v.VFEMAX);
+  visit(first + kShTE, v.TE);
+  visit(first + kShKE, v.KE);
+  visit(first + kShKD, v.KD);
+  visit(first + kShKC, v.KC);
+  visit(first + kShKF2, v.KF2);
+  visit(first + kShRC, v.RC);
+  visit(first + kShXC, v.XC);
+  visit(first + kShTR, v.TR);
+}
+
 void excac7b1_cfg(const Ac7b1Data& d);
 void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
                   std::int32_t run, double& efd);

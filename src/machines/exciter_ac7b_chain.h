@@ -74,4 +74,13 @@ enum class LimitReport { every_failure_as_error, first_failure_as_warning };
 // through wakro_quit with tag (mode 0), having appended nothing.
 void check_exciter_limits(const ExciterLimits& l, std::string_view tag, LimitReport report);
 
+// Every form's configuration record starts with the saturation fit's A and B.
+enum ExciterRecordEntry : std::int32_t { kRecSatA = 1, kRecSatB };
+constexpr bool fit_entries(std::int32_t sat_a, std::int32_t sat_b) { return sat_a == kRecSatA && sat_b == kRecSatB; }
+// The configuration every form shares: the checks, then a record of `reals`
+// entries taken with the saturation fit through the data's two points at its
+// first two; the form writes its own entries into the record returned.
+blocks::Slots<double> checked_exciter_record(const ExciterLimits& l, std::string_view tag, LimitReport report,
+                                             std::int32_t reals);
+
 }  // namespace wakro::machines

@@ -40,35 +40,20 @@ Ac7bParams short_params(const D& d, double A, double B) {
   return p;
 }
 
+// Each data value of the older configuration record with its entry, for the
+// configuration that writes the record and the step that reads it back.
+template <class Values, class Visit>
+void each_ac7b1_entry(Values& v, Visit visit) {
+  visit(kB1C0, v.C0);
+  each_shared_ac7b_entry(kB1KPR, v, visit);
+}
+
 }  // namespace
 
 void excac7b1_cfg(const Ac7b1Data& d) {
-  check_exciter_limits(exciter_limits(d), kAc7bTag, LimitReport::first_failure_as_warning);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7b1ConfigReals);
-  r(kB1SatA) = f.A;
-  r(kB1SatB) = f.B;
-  r(kB1C0) = d.C0;
-  r(kB1KPR) = d.KPR;
-  r(kB1KIR) = d.KIR;
-  r(kB1VRMAX) = d.VRMAX;
-  r(kB1VRMIN) = d.VRMIN;
-  r(kB1KPA) = d.KPA;
-  r(kB1KIA) = d.KIA;
-  r(kB1VAMAX) = d.VAMAX;
-  r(kB1VAMIN) = d.VAMIN;
-  r(kB1KP) = d.KP;
-  r(kB1EFDMIN) = d.EFDMIN;
-  r(kB1KL) = d.KL;
-  r(kB1VFEMAX) = d.VFEMAX;
-  r(kB1TE) = d.TE;
-  r(kB1KE) = d.KE;
-  r(kB1KD) = d.KD;
-  r(kB1KC) = d.KC;
-  r(kB1KF2) = d.KF2;
-  r(kB1RC) = d.RC;
-  r(kB1XC) = d.XC;
-  r(kB1TR) = d.TR;
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7bTag, LimitReport::first_failure_as_warning, kAc7b1ConfigReals);
+  each_ac7b1_entry(d, [&r](std::int32_t k, double x) { r(k) = x; });
 }
 
 void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, double ifd, double efd0,
@@ -79,26 +64,7 @@ void excac7b1_exe(double vref, const std::array<double, 3>& vt, double vs1, doub
   const blocks::Slots<bool> sl = blocks::take_storl(kAc7bFlags);
   const blocks::Slots<double> c = blocks::take_rtcf(kAc7b1ConfigReals);
   Ac7b1Data d;
-  d.KPR = c(kB1KPR);
-  d.KIR = c(kB1KIR);
-  d.VRMAX = c(kB1VRMAX);
-  d.VRMIN = c(kB1VRMIN);
-  d.KPA = c(kB1KPA);
-  d.KIA = c(kB1KIA);
-  d.VAMAX = c(kB1VAMAX);
-  d.VAMIN = c(kB1VAMIN);
-  d.KP = c(kB1KP);
-  d.EFDMIN = c(kB1EFDMIN);
-  d.KL = c(kB1KL);
-  d.VFEMAX = c(kB1VFEMAX);
-  d.TE = c(kB1TE);
-  d.KE = c(kB1KE);
-  d.KD = c(kB1KD);
-  d.KC = c(kB1KC);
-  d.KF2 = c(kB1KF2);
-  d.RC = c(kB1RC);
-  d.XC = c(kB1XC);
-  d.TR = c(kB1TR);
+  each_ac7b1_entry(d, [&c](std::int32_t k, double& x) { x = c(k); });
   const Ac7bParams p = short_params(d, c(kB1SatA), c(kB1SatB));
   const Ac7bState s{sf(kAcVfe), sf(kAcEfd), sf(kAcVe), sf(kAcFex), sf(kAcRef), si(kAcStepFlag), sl};
   ac7b_chain(p, s, ClipWarnings::messages, vref, vt, c(kB1C0) + vs1, ifd, efd0, run, efd);

@@ -30,14 +30,52 @@ struct Ac7cParams {
   std::int32_t stab, constant, field_fed;
 };
 
+// Each data value of the configuration record with its entry, for the
+// configuration that writes the record and the step that reads it back.
+template <class Values, class Visit>
+void each_ac7c_entry(Values& v, Visit visit) {
+  visit(kCcKPR, v.KPR);
+  visit(kCcKIR, v.KIR);
+  visit(kCcKDR, v.KDR);
+  visit(kCcTDR, v.TDR);
+  visit(kCcVRMAX, v.VRMAX);
+  visit(kCcVRMIN, v.VRMIN);
+  visit(kCcKPA, v.KPA);
+  visit(kCcKIA, v.KIA);
+  visit(kCcVAMAX, v.VAMAX);
+  visit(kCcVAMIN, v.VAMIN);
+  visit(kCcKP, v.KP);
+  visit(kCcTHETAP, v.THETAP);
+  visit(kCcKI, v.KI);
+  visit(kCcXL, v.XL);
+  visit(kCcKC1, v.KC1);
+  visit(kCcVBMAX, v.VBMAX);
+  visit(kCcKEFD, v.KEFD);
+  visit(kCcKL, v.KL);
+  visit(kCcVFEMAX, v.VFEMAX);
+  visit(kCcVEMIN, v.VEMIN);
+  visit(kCcTE, v.TE);
+  visit(kCcKE, v.KE);
+  visit(kCcKD, v.KD);
+  visit(kCcKC, v.KC);
+  visit(kCcKF2, v.KF2);
+  visit(kCcKF1, v.KF1);
+  visit(kCcKF3, v.KF3);
+  visit(kCcTF, v.TF);
+  visit(kCcRC, v.RC);
+  visit(kCcXC, v.XC);
+  visit(kCcTR, v.TR);
+}
+
 Ac7cParams params_of(const blocks::Slots<double>& c, const blocks::Slots<std::int32_t>& ci) {
-  return Ac7cParams{c(kCcSatA),  c(kCcSatB),   c(kCcKPR),   c(kCcKIR),   c(kCcKDR),   c(kCcTDR),
-                    c(kCcVRMAX), c(kCcVRMIN),  c(kCcKPA),   c(kCcKIA),   c(kCcVAMAX), c(kCcVAMIN),
-                    c(kCcKP),    c(kCcTHETAP), c(kCcKI),    c(kCcXL),    c(kCcKC1),   c(kCcVBMAX),
-                    c(kCcKEFD),  c(kCcKL),     c(kCcVFEMAX), c(kCcVEMIN), c(kCcTE),   c(kCcKE),
-                    c(kCcKD),    c(kCcKC),     c(kCcKF2),   c(kCcKF1),   c(kCcKF3),   c(kCcTF),
-                    c(kCcRC),    c(kCcXC),     c(kCcTR),    ci(kCcStabPlace), ci(kCcConstSource),
-                    ci(kCcFieldFed)};
+  Ac7cParams p{};
+  p.A = c(kCcSatA);
+  p.B = c(kCcSatB);
+  each_ac7c_entry(p, [&c](Ac7cConfig k, double& x) { x = c(k); });
+  p.stab = ci(kCcStabPlace);
+  p.constant = ci(kCcConstSource);
+  p.field_fed = ci(kCcFieldFed);
+  return p;
 }
 
 // Source voltage of the exciter's field: KEFD EFD when field-fed (no upper
@@ -124,15 +162,12 @@ InitialGates initial_gates(const Ac7cParams& p, const Ac7cLimiters& l, double vr
 
 }  // namespace
 
+static_assert(fit_entries(kCcSatA, kCcSatB));
+
 void excac7c1_cfg(const Ac7cData& d) {
-  check_exciter_limits(exciter_limits(d), kAc7cTag, LimitReport::every_failure_as_error);
-  const SaturationFit f = ac7b_saturation_fit(d.SE1, d.E1, d.SE2, d.E2);
-  const blocks::Slots<double> r = blocks::take_rtcf(kAc7cConfigReals);
-  const double reals[kAc7cConfigReals] = {
-      f.A,     f.B,     d.KPR,  d.KIR, d.KDR, d.TDR,   d.VRMAX, d.VRMIN, d.KPA, d.KIA, d.VAMAX,
-      d.VAMIN, d.KP,    d.THETAP, d.KI, d.XL, d.KC1,   d.VBMAX, d.KEFD,  d.KL,  d.VFEMAX, d.VEMIN,
-      d.TE,    d.KE,    d.KD,   d.KC,  d.KF2, d.KF1,   d.KF3,   d.TF,    d.RC,  d.XC,  d.TR};
-  for (std::int32_t k = 1; k <= kAc7cConfigReals; ++k) r(k) = reals[k - 1];
+  const blocks::Slots<double> r =
+      checked_exciter_record(exciter_limits(d), kAc7cTag, LimitReport::every_failure_as_error, kAc7cConfigReals);
+  each_ac7c_entry(d, [&r](Ac7cConfig k, double x) { r(k) = x; });
   const blocks::Slots<std::int32_t> ri = blocks::take_rtci(kAc7cConfigInts);
   ri(kCcStabPlace) = d.stabiliser_place;
   ri(kCcConstSource) = d.constant_source;
