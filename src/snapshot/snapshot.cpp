@@ -59,6 +59,7 @@
 #include "model/e_s8.h"
 #include "output/check_snap.h"
 #include "snapshot/archive.h"
+#include "snapshot/case_identity.h"
 #include "snapshot/layout.h"
 #include "snapshot/state_check.h"
 
@@ -528,6 +529,7 @@ void wakro_writesnap() {
   } target(o);
   std::int32_t unit = fnames::iunit;
   wakro_writeline(unit);
+  o.text() += identity_lines(identity_to_write(std::string(fnames::mapname.trimmed())));
   o.text() += dims.str();
   wakro_writeparm(unit);
   wakro_writesubsysdim(unit);
@@ -766,6 +768,8 @@ void update_from_map() {
     wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
     return;
   }
+  // The map of another case: nothing of it is merged.
+  check_identity_against_map(map);
   const std::int32_t snap_unit = fnames::iunit;
   const wakro::FixedText<72> saved_name = fnames::filename;
   wakro::open_file_named(map, 1);
@@ -915,6 +919,12 @@ void wakro_readsnap() {
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
   read_nodes_of_map(snapshot_path());
+  {
+    std::ifstream file(snapshot_path(), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    remember_read_identity(identity_of_snapshot(text.str()));
+  }
   SnapIn in(fnames::iunit, &fail_snap);
   in.skip_comments();
   double header[3] = {0.0, 0.0, 0.0};  // version, time, time step
