@@ -22,6 +22,7 @@
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
 #include "model/e_s8.h"
+#include "model/int1.h"
 #include "model/int2.h"
 #include "model/mna.h"
 #include "model/ndde.h"
@@ -133,6 +134,9 @@ void subsystems() {
       check_node(of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
       branch_record(ss, b);
+      // The switching mode (its sign the direction of the test).
+      check_range(of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
+                  -wakro::switch_mode::segmented, wakro::switch_mode::segmented);
     }
   }
   // (The sparsity lists the file holds are not checked: the reader makes them

@@ -166,6 +166,11 @@ const std::vector<Check>& checks() {
        [](CaseFolder& f) { edit(f / kSnap, "!THISBR\n +0", "!THISBR\n          99"); },
        false,
        {" ***ERROR** WAKRO: Snapshot value out of range: component record of branch 1 of subsystem 1 = 99 (-1 to 1)"}},
+      {"SwitchingModeBeyondTheModes",
+       [](CaseFolder& f) { edit(f / kSnap, "!IORV\n +0 +6", "!IORV\n           0 -2147483648"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot value out of range: switching mode of branch 2 of subsystem 1 = -2147483648 "
+        "(-15 to 15)"}},
       // Another case's snapshot beside this case's map.
       {"SnapshotOfAnotherCase",
        [](CaseFolder& f) {
