@@ -17,7 +17,10 @@ constexpr std::string_view kPrefix = "! CASE: ";
 // count may change between a run and its resume.
 constexpr std::string_view kDimensions[] = {"NPAGES"};
 
-CaseIdentity g_read;  // carried by the snapshot this run resumed from
+constexpr std::string_view kProgram = "PROGRAM";
+
+CaseIdentity g_read;    // carried by the snapshot this run resumed from
+std::string g_program;  // the case the program is built for
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
@@ -40,6 +43,12 @@ void add_to(CaseIdentity& id, const std::string& field, const std::string& value
       return;
     }
   id.emplace_back(field, value);
+}
+
+std::string value_in(const CaseIdentity& id, std::string_view field) {
+  for (const auto& [f, v] : id)
+    if (f == field) return v;
+  return "(none)";
 }
 
 std::string read_text(const std::string& path) {
@@ -102,27 +111,38 @@ std::string identity_lines(const CaseIdentity& id) {
 
 CaseIdentity identity_to_write(const std::string& map) {
   const std::string text = read_text(map);
-  return text.empty() ? g_read : identity_of_map(text);
+  CaseIdentity id;
+  if (!g_program.empty()) id.emplace_back(kProgram, g_program);
+  for (const auto& field : text.empty() ? g_read : identity_of_map(text))
+    if (field.first != kProgram) id.push_back(field);
+  return id;
 }
+
+void set_program_case(const std::string& name) { g_program = name; }
 
 void remember_read_identity(const CaseIdentity& id) { g_read = id; }
 
+void check_program_case() {
+  const std::string written_by = value_in(g_read, kProgram);
+  if (g_program.empty() || written_by == "(none)" || written_by == g_program) return;
+  refuse_text("WAKRO: Snapshot of another case: PROGRAM = " + written_by + ", this program's " + g_program);
+}
+
 void check_identity_against_map(const std::string& map) {
   if (g_read.empty()) return;
+  CaseIdentity read;
+  for (const auto& field : g_read)
+    if (field.first != kProgram) read.push_back(field);
+  if (read.empty()) return;
   const CaseIdentity own = identity_of_map(read_text(map));
-  auto value_in = [](const CaseIdentity& id, const std::string& field) -> std::string {
-    for (const auto& [f, v] : id)
-      if (f == field) return v;
-    return "(none)";
-  };
   auto differs = [&](const std::string& field) {
-    refuse_text("WAKRO: Snapshot of another case: " + field + " = " + value_in(g_read, field) + ", the map file's " +
+    refuse_text("WAKRO: Snapshot of another case: " + field + " = " + value_in(read, field) + ", the map file's " +
                 value_in(own, field));
   };
-  for (const auto& [field, value] : g_read)
+  for (const auto& [field, value] : read)
     if (value_in(own, field) != value) differs(field);
   for (const auto& [field, value] : own)
-    if (value_in(g_read, field) != value) differs(field);
+    if (value_in(read, field) != value) differs(field);
 }
 
 }  // namespace wakro::snapshot

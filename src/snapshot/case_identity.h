@@ -32,10 +32,17 @@ std::string identity_lines(const CaseIdentity& id);
 // The identity the next snapshot carries: that of the run's map file when it can
 // be read, otherwise the one the snapshot this run resumed from carried.
 CaseIdentity identity_to_write(const std::string& map);
+// The case the program itself is built for (its name), which its snapshots
+// carry as the field PROGRAM; a resume by a program built for another case is
+// refused before anything of the snapshot is used ("WAKRO: Snapshot of another
+// case: PROGRAM = <name>, this program's <name>"). A program that names none
+// (a test's) compares nothing.
+void set_program_case(const std::string& name);
 // Keeps the identity read from the snapshot being resumed (for the run's later
 // snapshots), and refuses the snapshot when the map file's differs ("WAKRO:
 // Snapshot of another case: <field> = <value>, the map file's <value>").
 void remember_read_identity(const CaseIdentity& id);
+void check_program_case();
 void check_identity_against_map(const std::string& map);
 
 }  // namespace wakro::snapshot

@@ -925,6 +925,7 @@ void wakro_readsnap() {
     text << file.rdbuf();
     remember_read_identity(identity_of_snapshot(text.str()));
   }
+  check_program_case();
   SnapIn in(fnames::iunit, &fail_snap);
   in.skip_comments();
   double header[3] = {0.0, 0.0, 0.0};  // version, time, time step

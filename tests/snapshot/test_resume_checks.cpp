@@ -48,6 +48,15 @@ struct Check {
 const std::string kSnap = "snapA.snp";
 const std::string kMap = "rl_breaker.map";
 
+// The line-step example's snapshot in the place of this case's, naming this
+// case's map file.
+void other_case_snapshot(CaseFolder& f) {
+  CaseFolder other(WAKRO_SNAP_LINE_STEP_DIR, WAKRO_SNAP_LINE_STEP_EXE);
+  ASSERT_EQ(other.run({"0", "1", "0.001", "snapA", "line_step.map", "1", "0", "0", "0"}).status, 0);
+  write_file(f / kSnap, read_file(other / kSnap));
+  edit(f / kSnap, "MAP_UPDATE:\n line_step.map", "MAP_UPDATE:\n rl_breaker.map");
+}
+
 const std::vector<Check>& checks() {
   static const std::vector<Check> list = {
       {"OlderMajorVersion",
@@ -173,16 +182,18 @@ const std::vector<Check>& checks() {
         "(-15 to 15)"}},
       // Another case's snapshot beside this case's map.
       {"SnapshotOfAnotherCase",
+       [](CaseFolder& f) { other_case_snapshot(f); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot of another case: PROGRAM = wakro_line_step, this program's wakro_rl_breaker",
+        " ***ERROR** Snapshot file: snapA.snp"}},
+      {"SnapshotOfAnotherCaseWithoutItsProgram",
        [](CaseFolder& f) {
-         CaseFolder other(WAKRO_SNAP_LINE_STEP_DIR, WAKRO_SNAP_LINE_STEP_EXE);
-         ASSERT_EQ(other.run({"0", "1", "0.001", "snapA", "line_step.map", "1", "0", "0", "0"}).status, 0);
-         write_file(f / kSnap, read_file(other / kSnap));
-         edit(f / kSnap, "MAP_UPDATE:\n line_step.map", "MAP_UPDATE:\n rl_breaker.map");
+         other_case_snapshot(f);
+         edit(f / kSnap, "! CASE: PROGRAM = wakro_line_step\n", "");
        },
        false,
        {" ***ERROR** WAKRO: Snapshot of another case: TITLE = 'A step travelling along an open-ended line', the "
-        "map file's 'R-L load energised and cleared by a breaker'",
-        " ***ERROR** Snapshot file: snapA.snp"}},
+        "map file's 'R-L load energised and cleared by a breaker'"}},
       {"MapWithAnotherPage",
        [](CaseFolder& f) { edit(f / kMap, "MAP: rl_breaker.dta", "MAP: other.dta"); },
        false,
