@@ -4,6 +4,7 @@
 #include "app/engine_services.h"
 #include "app/entry.h"
 #include "app/seams.h"
+#include "snapshot/case_identity.h"
 
 // The four root routines, defined by each example's case file.
 void dsdyn();
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
   s.dsdyn_begin = &dsdyn_begin;
   s.dsout_begin = &dsout_begin;
   wakro::plug_engine_services();
+  wakro::snapshot::set_program_case(WAKRO_CASE_NAME);
   return wakro_main(argc, argv);
 }

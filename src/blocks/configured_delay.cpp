@@ -56,11 +56,13 @@ Sampling sampling(bool subStep, std::int32_t maxSamples, double td, double nudge
 }
 
 // Buffer length for n samples; kept below the 32-bit end so that the time slot
-// can still be added and an oversized buffer reaches the dimension check.
+// can still be added and an oversized buffer reaches the dimension check, and
+// at least one sample (a count below zero comes only from a damaged snapshot's
+// configuration store).
 std::int32_t buffer_length(bool subStep, std::int32_t n) {
   const std::int32_t cap = std::numeric_limits<std::int32_t>::max() - 1;
   if (n >= cap) return cap;
-  return subStep ? n + 1 : std::max(n, 1);
+  return subStep ? std::max(n, 0) + 1 : std::max(n, 1);
 }
 
 // The ring buffer of one instance, over its STORF slots.
@@ -72,8 +74,9 @@ struct Ring {
   std::int32_t next(std::int32_t k) const { return k == last() ? kFirstSample : k + 1; }
   // Local slot of the stored absolute index; outside the buffer: the first slot.
   std::int32_t local(std::int32_t stored) const {
-    const std::int32_t k = stored - f.index(kTime) + 1;
-    return (k < kFirstSample || k > last()) ? kFirstSample : k;
+    // (Wide: an index restored from a damaged snapshot may lie anywhere.)
+    const std::int64_t k = std::int64_t{stored} - f.index(kTime) + 1;
+    return (k < kFirstSample || k > last()) ? kFirstSample : static_cast<std::int32_t>(k);
   }
   void fill(double v) const {
     for (std::int32_t k = kFirstSample; k <= last(); ++k) f(k) = v;

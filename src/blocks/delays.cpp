@@ -42,8 +42,9 @@ std::int32_t sample_count(double TD, std::int32_t maxCount, const char* tag) {
 // Position (1-based within the ring of `count` samples starting at slot `first`)
 // of the oldest sample, from the absolute index kept in slot `oldest`.
 std::int32_t ring_position(const Slots<double>& s, std::int32_t oldest, std::int32_t first, std::int32_t count) {
-  const std::int32_t k = nint_sat(s(oldest)) - s.index(first) + 1;
-  return (k < 1 || k > count) ? 1 : k;
+  // (Wide: an index restored from a damaged snapshot may lie anywhere.)
+  const std::int64_t k = std::int64_t{nint_sat(s(oldest))} - s.index(first) + 1;
+  return (k < 1 || k > count) ? 1 : static_cast<std::int32_t>(k);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@
 #include "model/e_s8.h"
 #include "output/check_snap.h"
 #include "snapshot/archive.h"
+#include "snapshot/case_identity.h"
 #include "snapshot/layout.h"
 #include "snapshot/state_check.h"
 
@@ -555,6 +556,7 @@ void wakro_writesnap() {
   } target(o);
   std::int32_t unit = fnames::iunit;
   wakro_writeline(unit);
+  o.text() += identity_lines(identity_to_write(std::string(fnames::mapname.trimmed())));
   o.text() += dims.str();
   wakro_writeparm(unit);
   wakro_writesubsysdim(unit);
@@ -918,6 +920,8 @@ void merge_channel_lists(const OpenMap& map) {
 void update_from_map() {
   const std::string map_name = read_map_name();
   if (!map_is_there(map_name)) return;
+  // The map of another case: nothing of it is merged.
+  check_identity_against_map(map_name);
   const OpenMap map(map_name);
   merge_dimensions();
   merge_parameters(map);
@@ -976,6 +980,13 @@ void wakro_readsnap() {
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
   read_nodes_of_map(snapshot_path());
+  {
+    std::ifstream file(snapshot_path(), std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    remember_read_identity(identity_of_snapshot(text.str()));
+  }
+  check_program_case();
   SnapIn in(fnames::iunit, &fail_snap);
   in.skip_comments();
   double header[3] = {0.0, 0.0, 0.0};  // version, time, time step

@@ -26,7 +26,8 @@
 // ("READMAP"). update_from_map compares the map file named in the snapshot
 // with the snapshot's dimensions and takes over the channel lists, names,
 // output description, print step and dimension printout ("UPDATE_MAP"); a map
-// of another time step, or a name that is not a regular file, is refused.
+// of another time step or of another case (case_identity.h), or a name that is
+// not a regular file, is refused.
 #pragma once
 
 #include <cstdint>

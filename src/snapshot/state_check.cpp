@@ -7,12 +7,14 @@
 
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "devices/pe_switch.h"
 #include "devices/voltage_sources.h"
 #include "lines/line_records.h"
 #include "model/branch_codes.h"
 #include "model/branches.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
+#include "model/e_s2.h"
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/e_s7.h"
@@ -20,11 +22,14 @@
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
 #include "model/e_s8.h"
+#include "model/int1.h"
 #include "model/int2.h"
 #include "model/mna.h"
 #include "model/ndde.h"
 #include "model/quolbv3.h"
+#include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/switch_records.h"
 #include "snapshot/snapshot.h"
 
 namespace wakro::snapshot {
@@ -63,20 +68,57 @@ void check_node(std::string_view record, std::int64_t node, std::int32_t ss) {
 
 void check_subsystem(std::string_view record, std::int64_t ss) { check_range(record, ss, 1, int2::nmat); }
 
-// A branch whose voltage a registered source model sets every step: the
-// model's record, which the network solution hands to it, names this branch
-// of this subsystem, and its reals lie in the real store.
-void source_record(std::int32_t ss, std::int32_t b) {
+// The slots first .. first + size - 1 of a store of the given extent.
+void check_slots(const std::string& record, std::int64_t first, std::int32_t size, std::int32_t extent) {
+  check_range(record, first, 1, std::int64_t{extent} - size + 1);
+}
+
+template <class A>
+std::int32_t extent_of(const A& a) {
+  return a.allocated() ? a.extent(1) : 0;
+}
+
+// The record of a source model that sets the branch's voltage every step (AC
+// or DC): it names this branch of this subsystem, and its blocks lie in the
+// stores.
+void source_record(std::int32_t ss, std::int32_t b, std::int32_t t) {
   namespace vsrc = wakro::devices::layout::vsrc;
   using storage::stori;
-  const std::int32_t t = branches::thisbr(b, ss);
-  if (t < 1 || !stori.allocated() || t > stori.extent(1) - vsrc::kStoriSize + 1) return;
-  if (stori(t) != wakro::branch_code::registered_source) return;
   const std::string rec = of_subsystem(item("source record of branch", b), ss);
+  check_slots("start of " + rec, t, vsrc::kStoriSize, extent_of(stori));
   check_range("subsystem in " + rec, stori(t + vsrc::kSs), ss, ss);
   check_range("branch in " + rec, stori(t + vsrc::kBr), b, b);
-  const std::int32_t reals = storage::storf.allocated() ? storage::storf.extent(1) : 0;
-  check_range("first real of " + rec, stori(t + vsrc::kReal), 0, reals - vsrc::kStorfSize + 1);
+  check_slots("first real of " + rec, stori(t + vsrc::kReal), vsrc::kStorfSize,
+              extent_of(storage::storf));
+  check_slots("first logical of " + rec, stori(t + vsrc::kLogical), vsrc::kStorlSize, extent_of(storage::storl));
+}
+
+// The record of a power-electronic switch: its branch, and its blocks in the
+// stores (the switching reads its levels and instants through them).
+void switch_record(std::int32_t ss, std::int32_t b, std::int32_t t) {
+  namespace pe = wakro::devices::layout::pe_switch;
+  auto slot = [&](std::int32_t k) { return storage::stori(t + k - 1); };
+  const std::string rec = of_subsystem(item("switch record of branch", b), ss);
+  check_slots("start of " + rec, t, pe::kStoriSize, extent_of(storage::stori));
+  check_range("subsystem in " + rec, slot(pe::kSs), ss, ss);
+  check_range("branch in " + rec, slot(pe::kBr), b, b);
+  check_slots("first logical of " + rec, slot(pe::kLIndex), pe::kStorlSize, extent_of(storage::storl));
+  check_slots("first real of " + rec, slot(pe::kFIndex), pe::kStorfSize, extent_of(storage::storf));
+  check_slots("first value of " + rec, std::int64_t{slot(pe::kQIndex)} + 1, pe::kStorSize, extent_of(e_s2::stor));
+}
+
+// The component record a branch names (THISBR): a record in the integer store
+// (a source model's or a switch's), one in the configuration store (negative:
+// a segmented branch's, checked where it is read), or none.
+void branch_record(std::int32_t ss, std::int32_t b) {
+  const std::int32_t t = branches::thisbr(b, ss);
+  check_range(of_subsystem(item("component record of branch", b), ss), t, -extent_of(rt_config::rtci),
+              extent_of(storage::stori));
+  if (t <= 0) return;
+  if (wakro::is_pe_switch_code(storage::stori(t)))
+    switch_record(ss, b, t);
+  else if (branches::source(b, ss))
+    source_record(ss, b, t);
 }
 
 // Step 1: the start row, the transformer count and the branch ends of each
@@ -91,7 +133,10 @@ void subsystems() {
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
-      source_record(ss, b);
+      branch_record(ss, b);
+      // The switching mode (its sign the direction of the test).
+      check_range(of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
+                  -wakro::switch_mode::segmented, wakro::switch_mode::segmented);
     }
   }
   // (The sparsity lists the file holds are not checked: the reader makes them

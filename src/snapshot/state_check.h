@@ -37,9 +37,11 @@ void check_count(std::string_view record, std::int64_t value, std::int64_t high,
 std::string item(std::string_view what, std::int64_t k);
 
 // Every index the run takes from the restored state, checked against the arrays
-// it indexes: branch ends, transformer windings, line ends and nodes, the line
-// directory, the phase-domain and MFDTD pointers and delays, the MNA records
-// and the ENI client ends.
+// it indexes: branch ends, switching modes and the component records branches
+// name (a source's or a valve's record in the stores names its own branch and
+// subsystem, and its blocks lie in the stores), transformer windings, line ends
+// and nodes, the line directory, the phase-domain and MFDTD pointers and
+// delays, the MNA records and the ENI client ends.
 void check_restored_state();
 
 }  // namespace wakro::snapshot

@@ -48,6 +48,15 @@ struct Check {
 const std::string kSnap = "snapA.snp";
 const std::string kMap = "rl_breaker.map";
 
+// The line-step example's snapshot in the place of this case's, naming this
+// case's map file.
+void other_case_snapshot(CaseFolder& f) {
+  CaseFolder other(WAKRO_SNAP_LINE_STEP_DIR, WAKRO_SNAP_LINE_STEP_EXE);
+  ASSERT_EQ(other.run({"0", "1", "0.001", "snapA", "line_step.map", "1", "0", "0", "0"}).status, 0);
+  write_file(f / kSnap, read_file(other / kSnap));
+  edit(f / kSnap, "MAP_UPDATE:\n line_step.map", "MAP_UPDATE:\n rl_breaker.map");
+}
+
 const std::vector<Check>& checks() {
   static const std::vector<Check> list = {
       {"OlderMajorVersion",
@@ -161,6 +170,34 @@ const std::vector<Check>& checks() {
        false,
        {" ***ERROR** WAKRO: Snapshot value out of range: channel 4 of IPGBS = 99 (1 to 4)",
         " ***ERROR** Map file: rl_breaker.map"}},
+      // A component's own record: the branch names one beyond the stores.
+      {"BranchRecordBeyondTheStores",
+       [](CaseFolder& f) { edit(f / kSnap, "!THISBR\n +0", "!THISBR\n          99"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot value out of range: component record of branch 1 of subsystem 1 = 99 (-1 to 1)"}},
+      {"SwitchingModeBeyondTheModes",
+       [](CaseFolder& f) { edit(f / kSnap, "!IORV\n +0 +6", "!IORV\n           0 -2147483648"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot value out of range: switching mode of branch 2 of subsystem 1 = -2147483648 "
+        "(-15 to 15)"}},
+      // Another case's snapshot beside this case's map.
+      {"SnapshotOfAnotherCase",
+       [](CaseFolder& f) { other_case_snapshot(f); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot of another case: PROGRAM = wakro_line_step, this program's wakro_rl_breaker",
+        " ***ERROR** Snapshot file: snapA.snp"}},
+      {"SnapshotOfAnotherCaseWithoutItsProgram",
+       [](CaseFolder& f) {
+         other_case_snapshot(f);
+         edit(f / kSnap, "! CASE: PROGRAM = wakro_line_step\n", "");
+       },
+       false,
+       {" ***ERROR** WAKRO: Snapshot of another case: TITLE = 'A step travelling along an open-ended line', the "
+        "map file's 'R-L load energised and cleared by a breaker'"}},
+      {"MapWithAnotherPage",
+       [](CaseFolder& f) { edit(f / kMap, "MAP: rl_breaker.dta", "MAP: other.dta"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot of another case: PAGES = rl_breaker.dta, the map file's other.dta"}},
       {"PrintStepOfZero",
        [](CaseFolder& f) { edit(f / kMap, "PRINT_STEP = 100.0E-6", "PRINT_STEP = 0"); },
        true,

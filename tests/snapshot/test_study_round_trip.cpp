@@ -226,6 +226,32 @@ TEST_F(StudyRoundTrip, SubsystemsOnTheSparseSolverResumeExactly) {
   for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
 }
 
+// A damaged record of a component in the stores (the valve's subsystem and
+// branch, and its real block) is refused before the first step, naming it.
+TEST_F(StudyRoundTrip, DamagedSwitchRecordIsRefused) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
+  const std::string snap = read_file("study_02.snp");
+  const std::string record = " !STORI:           8\n         11           3          13           0           1           6";
+  ASSERT_NE(snap.find(record), std::string::npos);
+  const std::pair<std::string, std::string> damaged[] = {
+      {"         11           3          13           0           2           6",
+       "subsystem in switch record of branch 6 of subsystem 1 = 2 (1 to 1)"},
+      {"         11           3          13           0           1           7",
+       "branch in switch record of branch 6 of subsystem 1 = 7 (6 to 6)"},
+      {"         11           3       99999           0           1           6",
+       "first real of switch record of branch 6 of subsystem 1 = 99999 (1 to 13)"}};
+  for (const auto& [values, message] : damaged) {
+    std::string changed = snap;
+    changed.replace(snap.find(record) + 22, values.size(), values);
+    write_file("study_02.snp", changed);
+    const Outcome res = drive({"1", "1", "0.035", "res", "0", "1", "0", "0", "study_02", "0.07", "0"});
+    EXPECT_NE(res.status, -1);
+    EXPECT_NE(res.console.find(" ***ERROR** WAKRO: Snapshot value out of range: " + message + "\n"), std::string::npos)
+        << res.console;
+    EXPECT_EQ(res.console.find("% complete"), std::string::npos);
+  }
+}
+
 // The numbers of a snapshot do not depend on the locale: written under a
 // locale with a decimal comma, the file is the one written under "C".
 TEST_F(StudyRoundTrip, NumbersAreTheSameUnderADecimalCommaLocale) {

@@ -1,0 +1,48 @@
+// What identifies the case a snapshot was written by.
+//
+// A snapshot carries, in comment lines between its first rule and its
+// dimensions ("! CASE: <field> = <value>", which a reader without them skips),
+// the fields of its case's map
+// file that differ between cases and stay the same for one case: the title, the
+// page count, the subsystems' node counts ("SUBSYSDIM:") and the pages' data
+// files ("MAP:" entries), in the map's order (the subsystem, branch and node
+// counts the map merge compares with the snapshot's dimensions).
+// On resume the same fields are taken from the map file the snapshot names and
+// compared: a snapshot of another case is refused before anything of the map is
+// merged. A snapshot without the block (written before it existed) is read as
+// before; a map that is not found leaves nothing to compare.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wakro::snapshot {
+
+// Field name and value, in the map's order.
+using CaseIdentity = std::vector<std::pair<std::string, std::string>>;
+
+// The identity fields of a map file's text.
+CaseIdentity identity_of_map(const std::string& text);
+// The "! CASE:" lines of a snapshot's text (empty for a snapshot without them).
+CaseIdentity identity_of_snapshot(const std::string& text);
+// The block's lines, each ending in a newline.
+std::string identity_lines(const CaseIdentity& id);
+
+// The identity the next snapshot carries: that of the run's map file when it can
+// be read, otherwise the one the snapshot this run resumed from carried.
+CaseIdentity identity_to_write(const std::string& map);
+// The case the program itself is built for (its name), which its snapshots
+// carry as the field PROGRAM; a resume by a program built for another case is
+// refused before anything of the snapshot is used ("WAKRO: Snapshot of another
+// case: PROGRAM = <name>, this program's <name>"). A program that names none
+// (a test's) compares nothing.
+void set_program_case(const std::string& name);
+// Keeps the identity read from the snapshot being resumed (for the run's later
+// snapshots), and refuses the snapshot when the map file's differs ("WAKRO:
+// Snapshot of another case: <field> = <value>, the map file's <value>").
+void remember_read_identity(const CaseIdentity& id);
+void check_program_case();
+void check_identity_against_map(const std::string& map);
+
+}  // namespace wakro::snapshot
