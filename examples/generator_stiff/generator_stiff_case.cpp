@@ -18,19 +18,10 @@ namespace {
 using namespace wakro::casecode;
 
 // The page's real signals: the generator module's arguments that it writes
-// back, carried from step to step in the stores (so that a snapshot holds them).
-enum ArgSlot : std::int32_t {
-  kArgScale = 1,   // argument 1, rating / 100
-  kArgStored21,    // arguments 21, 22
-  kArgStored22,
-  kArgFrequency,   // 23 [Hz]
-  kArgPm,          // 24, the governor's mechanical power
-  kArgEfd,         // 25, the field voltage the exciter writes for the next step
-  kArgIfd,         // 26, the field current
-  kArgSlots = kArgIfd
-};
+// back (SgWrittenBack), from slot 1.
+constexpr std::int32_t kArgBase = 1;
 
-constexpr ModuleCounts kGrid{"Grid", 5, 0, kArgSlots, 0, 3, 0};
+constexpr ModuleCounts kGrid{"Grid", 5, 0, kGaCount, 0, 3, 0};
 constexpr double kV = 1.025, kTheta = 0.2, kPMw = 163.0, kQMvar = 5.0;
 constexpr double kVb = kGeneratorData.rated_phase_kv, kIb = kGeneratorData.rated_phase_ka, kW = kGeneratorData.w;
 constexpr double kShift = 2.094395102393195;  // 2 pi / 3
@@ -47,23 +38,23 @@ struct PageArgs {
 };
 
 void restore_args(const ModuleCall& c, PageArgs& a) {
-  a.a1 = c.f(kArgScale);
-  a.a21 = c.f(kArgStored21);
-  a.a22 = c.f(kArgStored22);
-  a.a23 = c.f(kArgFrequency);
-  a.a24 = c.f(kArgPm);
-  a.a25 = c.f(kArgEfd);
-  a.a26 = c.f(kArgIfd);
+  a.a1 = c.f(kArgBase + kGaScale);
+  a.a21 = c.f(kArgBase + kGaStored21);
+  a.a22 = c.f(kArgBase + kGaStored22);
+  a.a23 = c.f(kArgBase + kGaFrequency);
+  a.a24 = c.f(kArgBase + kGaPm);
+  a.a25 = c.f(kArgBase + kGaEfd);
+  a.a26 = c.f(kArgBase + kGaIfd);
 }
 
 void save_args(const ModuleCall& c, const PageArgs& a) {
-  c.f(kArgScale) = a.a1;
-  c.f(kArgStored21) = a.a21;
-  c.f(kArgStored22) = a.a22;
-  c.f(kArgFrequency) = a.a23;
-  c.f(kArgPm) = a.a24;
-  c.f(kArgEfd) = a.a25;
-  c.f(kArgIfd) = a.a26;
+  c.f(kArgBase + kGaScale) = a.a1;
+  c.f(kArgBase + kGaStored21) = a.a21;
+  c.f(kArgBase + kGaStored22) = a.a22;
+  c.f(kArgBase + kGaFrequency) = a.a23;
+  c.f(kArgBase + kGaPm) = a.a24;
+  c.f(kArgBase + kGaEfd) = a.a25;
+  c.f(kArgBase + kGaIfd) = a.a26;
 }
 
 void begin_args(bool dyn) {

@@ -154,6 +154,20 @@ struct GeneratorData {
 };
 inline constexpr GeneratorData kGeneratorData{};
 
+// The arguments the module writes back (the others are the page's constants).
+// A calling page keeps them in its real signals from step to step, in this
+// order from a base slot, so that a snapshot holds them.
+enum SgWrittenBack : std::int32_t {
+  kGaScale = 0,        // argument 1, rating / 100
+  kGaStored21,         // arguments 21, 22
+  kGaStored22,
+  kGaFrequency,        // 23 [Hz]
+  kGaPm,               // 24, the governor's mechanical power
+  kGaEfd,              // 25, the field voltage the exciter writes for the next step
+  kGaIfd,              // 26, the field current
+  kGaCount
+};
+
 // The AC7B exciter data of the case's generator (also the reference data of the
 // machine tests, the stiff-source example and the machine bench).
 wakro::machines::Ac7bData generator_exciter_data();

@@ -93,6 +93,7 @@
 
 #include <cstdint>
 
+#include "case/generic_sg_1.h"
 #include "case/module_frame.h"
 
 namespace wakro::casecode {
@@ -123,21 +124,12 @@ enum MainSignal : std::int32_t {
   // The modules' arguments that they write back, kept here from step to step
   // (restored at the start of maindyn, saved at its end); a new run starts
   // them from 0, the cleared block.
-  kMnGenArg = kMnAngleDiff + 8,          // the generator's: GenArgSlot
-  kMnInvArg = kMnGenArg + 7,             // per inverter: 9 slots (InvArgSlot)
+  kMnGenArg = kMnAngleDiff + 8,          // the generator's: SgWrittenBack
+  kMnInvArg = kMnGenArg + kGaCount,      // per inverter: 9 slots (InvArgSlot)
   kMnLastNamed = kMnInvArg + 2 * 9 - 1,
   kMnReals = 246
 };
 static_assert(kMnLastNamed <= kMnReals);
-enum GenArgSlot : std::int32_t {
-  kGaScale = 0,        // argument 1, rating / 100
-  kGaStored21,         // arguments 21, 22
-  kGaStored22,
-  kGaFrequency,        // 23 [Hz]
-  kGaPm,               // 24, the governor's mechanical power
-  kGaEfd,              // 25, the field voltage the exciter writes for the next step
-  kGaIfd               // 26, the field current
-};
 enum InvArgSlot : std::int32_t {
   kIaOut50 = 0,        // arguments 50 (three values), 51 (three values)
   kIaOut51 = 3,
