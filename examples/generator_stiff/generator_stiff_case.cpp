@@ -38,23 +38,11 @@ struct PageArgs {
 };
 
 void restore_args(const ModuleCall& c, PageArgs& a) {
-  a.a1 = c.f(kArgBase + kGaScale);
-  a.a21 = c.f(kArgBase + kGaStored21);
-  a.a22 = c.f(kArgBase + kGaStored22);
-  a.a23 = c.f(kArgBase + kGaFrequency);
-  a.a24 = c.f(kArgBase + kGaPm);
-  a.a25 = c.f(kArgBase + kGaEfd);
-  a.a26 = c.f(kArgBase + kGaIfd);
+  restore_written_back(c, kArgBase, {&a.a1, &a.a21, &a.a22, &a.a23, &a.a24, &a.a25, &a.a26});
 }
 
 void save_args(const ModuleCall& c, const PageArgs& a) {
-  c.f(kArgBase + kGaScale) = a.a1;
-  c.f(kArgBase + kGaStored21) = a.a21;
-  c.f(kArgBase + kGaStored22) = a.a22;
-  c.f(kArgBase + kGaFrequency) = a.a23;
-  c.f(kArgBase + kGaPm) = a.a24;
-  c.f(kArgBase + kGaEfd) = a.a25;
-  c.f(kArgBase + kGaIfd) = a.a26;
+  save_written_back(c, kArgBase, {&a.a1, &a.a21, &a.a22, &a.a23, &a.a24, &a.a25, &a.a26});
 }
 
 void begin_args(bool dyn) {

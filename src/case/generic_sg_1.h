@@ -17,6 +17,7 @@
 
 #include <array>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "case/module_frame.h"
@@ -167,6 +168,15 @@ enum SgWrittenBack : std::int32_t {
   kGaIfd,              // 26, the field current
   kGaCount
 };
+
+// The page's own copies of the written-back arguments, in SgWrittenBack order,
+// restored from and saved to its real signals from slot base.
+inline void restore_written_back(const ModuleCall& c, std::int32_t base, const std::array<double*, kGaCount>& a) {
+  for (std::int32_t k = 0; k < kGaCount; ++k) *a[static_cast<std::size_t>(k)] = c.f(base + k);
+}
+inline void save_written_back(const ModuleCall& c, std::int32_t base, const std::array<const double*, kGaCount>& a) {
+  for (std::int32_t k = 0; k < kGaCount; ++k) c.f(base + k) = *a[static_cast<std::size_t>(k)];
+}
 
 // The AC7B exciter data of the case's generator (also the reference data of the
 // machine tests, the stiff-source example and the machine bench).

@@ -207,17 +207,10 @@ struct PageState {
 const PageState kPageStart{};
 
 void restore_arguments(const ModuleCall& c, PageState& a) {
-  const std::int32_t gen = kMnGenArg;
-  a.g1 = c.f(gen + kGaScale);
-  a.g21 = c.f(gen + kGaStored21);
-  a.g22 = c.f(gen + kGaStored22);
-  a.g23 = c.f(gen + kGaFrequency);
-  a.g24 = c.f(gen + kGaPm);
-  a.g25 = c.f(gen + kGaEfd);
-  a.g26 = c.f(gen + kGaIfd);
+  restore_written_back(c, kMnGenArg, {&a.g1, &a.g21, &a.g22, &a.g23, &a.g24, &a.g25, &a.g26});
   for (std::size_t k = 0; k < a.inverters.size(); ++k) {
     GfmArgs& inv = a.inverters[k];
-    const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
+    const std::int32_t s = kMnInvArg + kIaCount * static_cast<std::int32_t>(k);
     for (std::int32_t j = 0; j < 3; ++j) {
       inv.out50[static_cast<std::size_t>(j)] = c.f(s + kIaOut50 + j);
       inv.out51[static_cast<std::size_t>(j)] = c.f(s + kIaOut51 + j);
@@ -229,17 +222,10 @@ void restore_arguments(const ModuleCall& c, PageState& a) {
 }
 
 void save_arguments(const ModuleCall& c, const PageState& a) {
-  const std::int32_t gen = kMnGenArg;
-  c.f(gen + kGaScale) = a.g1;
-  c.f(gen + kGaStored21) = a.g21;
-  c.f(gen + kGaStored22) = a.g22;
-  c.f(gen + kGaFrequency) = a.g23;
-  c.f(gen + kGaPm) = a.g24;
-  c.f(gen + kGaEfd) = a.g25;
-  c.f(gen + kGaIfd) = a.g26;
+  save_written_back(c, kMnGenArg, {&a.g1, &a.g21, &a.g22, &a.g23, &a.g24, &a.g25, &a.g26});
   for (std::size_t k = 0; k < a.inverters.size(); ++k) {
     const GfmArgs& inv = a.inverters[k];
-    const std::int32_t s = kMnInvArg + 9 * static_cast<std::int32_t>(k);
+    const std::int32_t s = kMnInvArg + kIaCount * static_cast<std::int32_t>(k);
     for (std::int32_t j = 0; j < 3; ++j) {
       c.f(s + kIaOut50 + j) = inv.out50[static_cast<std::size_t>(j)];
       c.f(s + kIaOut51 + j) = inv.out51[static_cast<std::size_t>(j)];

@@ -103,6 +103,16 @@ inline constexpr std::int32_t kGroups = 9;
 inline constexpr std::int32_t kOscillators = 9;
 inline constexpr std::int32_t kDelays = 8;
 
+// The arguments an inverter writes back, as the page keeps them per inverter.
+enum InvArgSlot : std::int32_t {
+  kIaOut50 = 0,        // arguments 50 (three values), 51 (three values)
+  kIaOut51 = 3,
+  kIaQ = 6,            // 52, 53, 54
+  kIaP,
+  kIaF,
+  kIaCount
+};
+
 // The real signal block.
 enum MainSignal : std::int32_t {
   kMnStep1 = 1,        // 1.0 while 3.5 >= time, else 1.05
@@ -125,18 +135,11 @@ enum MainSignal : std::int32_t {
   // (restored at the start of maindyn, saved at its end); a new run starts
   // them from 0, the cleared block.
   kMnGenArg = kMnAngleDiff + 8,          // the generator's: SgWrittenBack
-  kMnInvArg = kMnGenArg + kGaCount,      // per inverter: 9 slots (InvArgSlot)
-  kMnLastNamed = kMnInvArg + 2 * 9 - 1,
+  kMnInvArg = kMnGenArg + kGaCount,      // per inverter: InvArgSlot
+  kMnLastNamed = kMnInvArg + 2 * kIaCount - 1,
   kMnReals = 246
 };
 static_assert(kMnLastNamed <= kMnReals);
-enum InvArgSlot : std::int32_t {
-  kIaOut50 = 0,        // arguments 50 (three values), 51 (three values)
-  kIaOut51 = 3,
-  kIaQ = 6,            // 52, 53, 54
-  kIaP,
-  kIaF
-};
 enum OscSlot : std::int32_t { kOscAngle = 0, kOscError, kOscFreq, kOscDegrees, kOscLagged };
 enum GroupSlot : std::int32_t { kGrVa = 0, kGrVb, kGrVc, kGrP, kGrQ, kGrV, kGrAngle };
 
