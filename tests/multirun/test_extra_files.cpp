@@ -3,6 +3,7 @@
 // the statistics of the own file with their guarded failures.
 #include <array>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "diag/format.h"
@@ -54,6 +55,14 @@ TEST_F(ExtraFiles, KindsFollowTheRunsValues) {
   heading.replace(84, 16, "A label of twent");
   EXPECT_EQ(read_file("losses_07.out"), " Multiple Run Output File\n" + heading + "\n     1" + blanks(10) + " " + g(2) +
                                             " " + g(-3) + " " + g(2) + " " + g(3) + " " + g(7) + "\n");
+  // Run 2 gets NaN, then 2e10 (past any start value), its maximum NaN only.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  run(2, 2, [&](int s) {
+    const double v = s == 0 ? nan : 2.0e10;
+    mrunxtrafiles(4, 7, 1, kinds, std::array<double, 4>{v, v, nan, v}, "losses");
+  });
+  EXPECT_TRUE(contains(read_file("losses_07.out"), "     2" + blanks(10) + " " + g(2e10) + " " + g(2e10) + " " +
+                                                        blanks(13) + "NaN " + g(2e10) + "\n"));
 }
 
 TEST_F(ExtraFiles, OutOfRangeCountRecordsNothingButReservesItsSlots) {

@@ -213,7 +213,9 @@ TEST_F(OutputFile, OneRunHasNoSpreadAndAnOptimumSearchOfOneRunNoSummary) {
   });
   const std::string none = read_file("lonely.out");
   EXPECT_FALSE(contains(none, "Statistical Summary")) << none;
-  EXPECT_TRUE(contains(none, "The optimum occurred for run #      0")) << none;
+  EXPECT_TRUE(contains(none, "\nNo optimum: no run before the last gave a finite value of the optimised output; "
+                            "the last run below repeats none.\n  Run #")) << none;
+  EXPECT_FALSE(contains(none, "The optimum occurred")) << none;
   EXPECT_TRUE(contains(none, "Initial Seed\n")) << none;
 }
 
@@ -350,6 +352,8 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       {wakro::edit_i(400000000, 5), nan},            {"(" + g(3) + "," + g(4) + ")", 5.0},
       {"(" + g(nan) + "," + g(4) + ")", nan},        {"(" + g(-inf) + "," + g(1) + ")", inf},
       {g(1.0e150), 1.0e150},  {g(-1.0e-150), -1.0e-150},
+      // The largest doubles are written with their 10th digit cut, not rounded up past the range.
+      {"0.1797693134+309", 1.797693134e308},         {g(wakro::multirun::readable(-1.7976931345e308)), -1.797693134e308},
   };
   for (const Case& c : cases) {
     std::array<double, 2> v{};
@@ -360,8 +364,12 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       EXPECT_EQ(v[0], c.expected) << c.field;
     EXPECT_EQ(v[1], 1.0) << c.field;
   }
-  std::array<double, 1> v{};
-  EXPECT_FALSE(wakro::multirun::read_row_values("    7   NaNs", 1, v));
+  EXPECT_EQ(g(wakro::multirun::readable(std::numeric_limits<double>::max())), "0.1797693134+309");
+  // Not one whole number: a "/" inside, extra words in a pair.
+  for (const char* row : {"    7   NaNs", "    2 /", "    7   0.5/25", "    7   (3.0, 4.0 garbage)"}) {
+    std::array<double, 1> v{};
+    EXPECT_FALSE(wakro::multirun::read_row_values(row, 1, v)) << row;
+  }
 }
 
 // Output 1 gives 1, NaN, 3 and Infinity over four runs, output 2 gives 1..4:
@@ -392,6 +400,45 @@ TEST_F(OutputFile, NotFiniteValuesAreSaidAndLeftOutOfTheirColumn) {
                                   " ***WARN*** that value is left out of the statistics of its column.\n"))
       << console();
   EXPECT_TRUE(contains(console(), "run 4 recorded Infinity for a; ")) << console();
+}
+
+// A minimum search over three runs without inputs. Output 1 is a maximum that
+// got only NaN in run 1: NaN in its row, used by one run, never the optimum
+// (run 2 is). Output 2 gives 1e31 and 2e31 (minimum 1e31, no start value),
+// output 3 the largest double (written readable, read back), output 4 1e308
+// twice (mean 1e308, not an overflow).
+TEST_F(OutputFile, ExtremeValuesAndARunWithoutAMaximum) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double big = std::numeric_limits<double>::max();
+  ctrl::nrun = 3;
+  run_all(2, [&](int s) {
+    mrunoini(0, 4, 1, "extreme");
+    const double r = ctrl::mmm;
+    mrunor(1, 1, 0, 1, 0, 4, 1, 2, 1, r == 1 ? nan : 6.0 - 2.0 * s, "max");
+    mrunor(1, 1, 0, 2, 0, 4, 1, 0, 1, r * 1.0e31, "a");
+    mrunor(1, 1, 0, 3, 0, 4, 1, 0, 1, big, "b");
+    mrunor(1, 1, 0, 4, 0, 4, 1, 0, 1, 1.0e308, "c");
+  });
+  EXPECT_EQ(multpl::optimumrun, 2);
+  const std::string most = " 0.1797693134+309 " + g(1.0e308) + " \n";
+  const std::string text = read_file("extreme.out");
+  for (const std::string& line :
+       {"    1" + blanks(22) + "NaN " + g(1.0e31) + most.substr(0, 17), "Minimum:   " + g(6) + " " + g(1.0e31) + most,
+        "Maximum:   " + g(6) + " " + g(2.0e31) + most, "Mean:      " + g(6) + " " + g(1.5e31) + most,
+        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 "})
+    EXPECT_TRUE(contains(text, "\n" + line)) << line << "\n" << text;
+}
+
+// The spread of values whose squares overflow or underflow, and the mean of
+// values whose sum overflows: sqrt(2) x and 2 x for x and 3 x.
+TEST_F(OutputFile, SpreadAndMeanOfVeryLargeAndVerySmallValues) {
+  for (const double x : {1.0e154, 1.0e200, 1.0e-200, 5.0e307, -5.0e307}) {
+    wakro::multirun::ColumnStatistics stats(1, 10);
+    for (const double v : {x, 3.0 * x}) stats.add(std::array<double, 1>{v});
+    EXPECT_NEAR(stats.sigma(1) / (std::sqrt(2.0) * std::fabs(x)), 1.0, 1e-14) << x;
+    EXPECT_NEAR(stats.mean(1) / (2.0 * x), 1.0, 1e-15) << x;
+    EXPECT_EQ(stats.counts(1)[10], 1) << x;
+  }
 }
 
 // Run 3 of a maximum search over four is cut short with the largest value: its
