@@ -167,7 +167,11 @@ void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t
   std::vector<double> values(static_cast<std::size_t>(ncol));
   std::string line;
   for (std::int32_t r = 1; r <= sf.rows; ++r) {
-    if (!std::getline(in, line) || !read_row_values(line, sf.leading, values)) unreadable(sf.name);
+    if (!std::getline(in, line)) unreadable(sf.name);
+    if (!read_row_values(line, sf.leading, values))
+      stop_with({"Unable to write Extra Run File Statistics: the file ", sf.name,
+                 "line " + std::to_string(r + 2) + " is not a run's row of one number per column."},
+                kTag);
     if (is_cut_short_row(line))
       stats.add_cut_short();
     else

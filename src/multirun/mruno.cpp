@@ -143,21 +143,29 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   }
 }
 
-// True for a run row (a run number, then one value per column), whose values
-// go to `values`. Other lines are passed over: the empty line, the optimum
-// notice and heading of an optimum search, and the summary of an earlier last
-// run when the design environment added runs after it.
-bool is_row(std::string_view line, std::span<double> values) {
+enum class RowKind { kOther, kRow, kBadRow };
+
+// kRow for a run row (a run number, then one value per column), whose values
+// go to `values`; kBadRow for a run number followed by anything else (a row
+// cut or changed), which the statistics must not pass over: they would count
+// a later row in its place. Other lines are passed over: the empty line, the
+// optimum notice and heading of an optimum search, and the summary (with its
+// seed, a number alone) of an earlier last run when the design environment
+// added runs after it.
+RowKind row_kind(std::string_view line, std::span<double> values) {
   const std::size_t start = line.find_first_not_of(' ');
-  if (start == std::string_view::npos) return false;
+  if (start == std::string_view::npos) return RowKind::kOther;
   const std::size_t end = line.find(' ', start);
   const std::string_view run = line.substr(start, end == std::string_view::npos ? end : end - start);
-  if (run.find_first_not_of("0123456789") != std::string_view::npos) return false;
-  return read_row_values(line, 1, values);
+  if (run.find_first_not_of("0123456789") != std::string_view::npos) return RowKind::kOther;
+  if (read_row_values(line, 1, values)) return RowKind::kRow;
+  const bool alone = end == std::string_view::npos || line.find_first_not_of(' ', end) == std::string_view::npos;
+  return alone ? RowKind::kOther : RowKind::kBadRow;
 }
 
-[[noreturn]] void unreadable() {
-  stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!"},
+[[noreturn]] void unreadable(std::int32_t line_number, std::string_view why) {
+  stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!",
+             out.file_name + ", line " + std::to_string(line_number) + ": " + std::string(why)},
             kTag);
 }
 
@@ -183,12 +191,19 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
   if (n >= 1) {
     std::ifstream in(out.file_name);
     std::string line;
-    if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
+    std::int32_t line_number = 2;
+    if (!std::getline(in, line) || !std::getline(in, line)) unreadable(1, "the title or the heading is missing.");
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
     for (std::int32_t rows = 0; rows < n;) {
-      if (!std::getline(in, line)) unreadable();
-      if (!is_row(line, values)) continue;
+      ++line_number;
+      if (!std::getline(in, line))
+        unreadable(line_number, "the file ends before the row of its run " + std::to_string(rows + 1) + ".");
+      const RowKind kind = row_kind(line, values);
+      if (kind == RowKind::kBadRow)
+        unreadable(line_number, "a run number without one number for each of its " + std::to_string(ncol) +
+                                    " columns.");
+      if (kind == RowKind::kOther) continue;
       ++rows;
       if (is_cut_short_row(line))
         stats.add_cut_short();

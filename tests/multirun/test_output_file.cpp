@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cmath>
 #include <complex>
+#include <fstream>
 #include <limits>
 #include <functional>
 #include <vector>
@@ -328,6 +329,24 @@ TEST_F(OutputFile, RunAddedAfterTheLastContinuesTheFile) {
   });
   EXPECT_EQ(status, 2000);
   EXPECT_TRUE(contains(console(), " ***ERROR** Multiple run output: the output file is not open; \n")) << console();
+}
+
+// A row that is a run number and a "/" (line 24: after row 1, its summary of
+// 20 lines with one density bucket and the seed) stops the statistics.
+TEST_F(OutputFile, RowThatIsNotOneNumberPerColumnStopsTheStatistics) {
+  auto one_run = [&](std::int32_t r) {
+    run(r, 2, [&](int) {
+      mrunoini(0, 1, 1, "cut");
+      mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 1.0, "x");
+    });
+  };
+  one_run(1);
+  std::ofstream("cut.out", std::ios::app) << "    2 /\n";
+  ctrl::nrun = 3;
+  EXPECT_EQ(fatal_status([&] { one_run(3); }), 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** an error during reading of multiple run output file!\n ***ERROR** "
+                                  "cut.out, line 24: a run number without one number for each of its 1 columns.\n"))
+      << console();
 }
 
 }  // namespace
