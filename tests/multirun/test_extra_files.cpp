@@ -83,6 +83,7 @@ TEST_F(ExtraFiles, NamesCutToTwelveCharactersAndMarkedWithTheRank) {
   EXPECT_EQ(wakro::multirun::rank_code(12), "0012");
   EXPECT_EQ(wakro::multirun::rank_code(3), "0003");
   EXPECT_EQ(wakro::multirun::rank_code(10999), "A999");
+  EXPECT_EQ(extra_file_name("m", -2147483647 - 1, -2147483647 - 1), "m_A8_A648.out");
   ctrl::nrun = 1;
   ctrl::rank = 2;
   pmr_consolidate::pmr_count = 4;
