@@ -421,30 +421,33 @@ TEST_F(OutputFile, NotFiniteValuesAreSaidAndLeftOutOfTheirColumn) {
   EXPECT_TRUE(contains(console(), "run 4 recorded Infinity for a; ")) << console();
 }
 
-// A minimum search over three runs without inputs. Output 1 is a maximum that
-// got only NaN in run 1: NaN in its row, used by one run, never the optimum
-// (run 2 is). Output 2 gives 1e31 and 2e31 (minimum 1e31, no start value),
+// A minimum search over three runs without inputs. Output 1 is a maximum and
+// output 5 a minimum magnitude that got only NaN in run 1: NaN in its row,
+// used by one run, never the optimum (run 2 is). Output 2 is a minimum of
+// 1e31 and 2e31 in run 1, of 2e31 and 4e31 in run 2 (no start value shows),
 // output 3 the largest double (written readable, read back), output 4 1e308
 // twice (mean 1e308, not an overflow).
 TEST_F(OutputFile, ExtremeValuesAndARunWithoutAMaximum) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double big = std::numeric_limits<double>::max();
   ctrl::nrun = 3;
   run_all(2, [&](int s) {
-    mrunoini(0, 4, 1, "extreme");
+    mrunoini(0, 5, 1, "extreme");
     const double r = ctrl::mmm;
-    mrunor(1, 1, 0, 1, 0, 4, 1, 2, 1, r == 1 ? nan : 6.0 - 2.0 * s, "max");
-    mrunor(1, 1, 0, 2, 0, 4, 1, 0, 1, r * 1.0e31, "a");
-    mrunor(1, 1, 0, 3, 0, 4, 1, 0, 1, big, "b");
-    mrunor(1, 1, 0, 4, 0, 4, 1, 0, 1, 1.0e308, "c");
+    mrunor(1, 1, 0, 1, 0, 5, 1, 2, 1, r == 1 ? nan : 6.0 - 2.0 * s, "max");
+    mrunor(1, 1, 0, 2, 0, 5, 1, 1, 1, r * 1.0e31 * (1 + s), "a");
+    mrunor(1, 1, 0, 3, 0, 5, 1, 0, 1, std::numeric_limits<double>::max(), "b");
+    mrunor(1, 1, 0, 4, 0, 5, 1, 0, 1, 1.0e308, "c");
+    mrunoc(1, 1, 0, 5, 0, 5, 1, 1, 1, r == 1 ? std::complex<double>(nan, 0.0) : std::complex<double>(3, 4) * (1.0 + s), "z");
   });
   EXPECT_EQ(multpl::optimumrun, 2);
-  const std::string most = " 0.1797693134+309 " + g(1.0e308) + " \n";
+  const std::string most = " 0.1797693134+309 " + g(1.0e308) + " ";
   const std::string text = read_file("extreme.out");
   for (const std::string& line :
-       {"    1" + blanks(22) + "NaN " + g(1.0e31) + most.substr(0, 17), "Minimum:   " + g(6) + " " + g(1.0e31) + most,
-        "Maximum:   " + g(6) + " " + g(2.0e31) + most, "Mean:      " + g(6) + " " + g(1.5e31) + most,
-        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 "})
+       {"    1" + blanks(22) + "NaN " + g(1.0e31) + most + blanks(13) + "NaN\n",
+        "Minimum:   " + g(6) + " " + g(1.0e31) + most + g(5) + " \n",
+        "Maximum:   " + g(6) + " " + g(2.0e31) + most + g(5) + " \n",
+        "Mean:      " + g(6) + " " + g(1.5e31) + most + g(5) + " \n",
+        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "1 \n"})
     EXPECT_TRUE(contains(text, "\n" + line)) << line << "\n" << text;
 }
 
