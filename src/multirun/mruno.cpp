@@ -12,9 +12,9 @@
 // notice and the heading again; the best run is the first with the smallest
 // (largest) finite value of the optimised output among the complete runs
 // before the last, and when there is none the notice says so on its one line
-// (kNoOptimum) and the last run keeps its own inputs. After the last row: the summary over the runs
-// (all of them, or all but the repeated last one of an optimum search), a
-// density table per output column, and the initial seed.
+// (kNoOptimum) and the last run keeps its own inputs. After the last row: the
+// summary over the runs (all of them, or all but the repeated last one of an
+// optimum search), a density table per output column, and the initial seed.
 //
 // A run that was cut short (run_end.h) still writes its row, marked "(cut
 // short)" after its values; it is said on the console, is never the optimum
@@ -235,9 +235,9 @@ void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t 
   if (opt == 1 && run == ctrl::nrun && !run_cut_short) {
     out.file << "\n"
              << (multpl::optimumrun >= 1
-                     ? wakro::render_layout("('The optimum occurred for run # ',I6,' and has been repeated for the last "
-                                            "run below:')",
-                                            {multpl::optimumrun})
+                     ? wakro::render_layout(
+                           "('The optimum occurred for run # ',I6,' and has been repeated for the last run below:')",
+                           {multpl::optimumrun})
                      : std::string(kNoOptimum).append("\n"))
              << wakro::trim_right(out.header1) << "\n";
   }

@@ -101,8 +101,8 @@ bool read_real(std::string_view item, double& v) {
   return list_read(item, {v}) == ReadStatus::ok || read_non_finite(item, v) || read_wide_exponent(item, v);
 }
 
-// A bracketed pair "(re,im)", read as its magnitude.
-// Each part must be one whole real (read_real).
+// A bracketed pair "(re,im)", read as its magnitude; each part must be one
+// whole real (read_real), so extra words inside the brackets are no number.
 bool read_complex_magnitude(std::string_view item, double& v) {
   const std::size_t comma = item.find(',');
   if (item.size() < 2 || item.back() != ')' || comma == std::string_view::npos) return false;

@@ -157,7 +157,8 @@ TEST_F(ExtraFiles, MissingOrShortFileStopsWithAMessage) {
   EXPECT_TRUE(contains(console(), " ***ERROR** Unable to write Extra Run File Statistics: the file \n")) << console();
   // A value with a "/" in it is no number.
   console_.str("");
-  wakro_test::write_file("slash_04.out", " Multiple Run Output File\n Run#\n     1  1.0\n     2  0.5/25\n     3  1.0\n");
+  wakro_test::write_file("slash_04.out",
+                         " Multiple Run Output File\n Run#\n     1  1.0\n     2  0.5/25\n     3  1.0\n");
   EXPECT_EQ(fatal_status([] { mrunxtrafiles_statistics(1, 0, 1, 4, 10, 1, "slash"); }), 2000);
   EXPECT_TRUE(contains(console(), " ***ERROR** line 4 is not a run's row of one number per column.\n")) << console();
 }

@@ -372,7 +372,8 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       {"(" + g(nan) + "," + g(4) + ")", nan},        {"(" + g(-inf) + "," + g(1) + ")", inf},
       {g(1.0e150), 1.0e150},  {g(-1.0e-150), -1.0e-150},
       // The largest doubles are written with their 10th digit cut, not rounded up past the range.
-      {"0.1797693134+309", 1.797693134e308},         {g(wakro::multirun::readable(-1.7976931345e308)), -1.797693134e308},
+      {"0.1797693134+309", 1.797693134e308},
+      {g(wakro::multirun::readable(-1.7976931345e308)), -1.797693134e308},
   };
   for (const Case& c : cases) {
     std::array<double, 2> v{};
@@ -437,7 +438,8 @@ TEST_F(OutputFile, ExtremeValuesAndARunWithoutAMaximum) {
     mrunor(1, 1, 0, 2, 0, 5, 1, 1, 1, r * 1.0e31 * (1 + s), "a");
     mrunor(1, 1, 0, 3, 0, 5, 1, 0, 1, std::numeric_limits<double>::max(), "b");
     mrunor(1, 1, 0, 4, 0, 5, 1, 0, 1, 1.0e308, "c");
-    mrunoc(1, 1, 0, 5, 0, 5, 1, 1, 1, r == 1 ? std::complex<double>(nan, 0.0) : std::complex<double>(3, 4) * (1.0 + s), "z");
+    const std::complex<double> z = r == 1 ? std::complex<double>(nan, 0.0) : std::complex<double>(3, 4) * (1.0 + s);
+    mrunoc(1, 1, 0, 5, 0, 5, 1, 1, 1, z, "z");
   });
   EXPECT_EQ(multpl::optimumrun, 2);
   const std::string most = " 0.1797693134+309 " + g(1.0e308) + " ";
@@ -447,7 +449,8 @@ TEST_F(OutputFile, ExtremeValuesAndARunWithoutAMaximum) {
         "Minimum:   " + g(6) + " " + g(1.0e31) + most + g(5) + " \n",
         "Maximum:   " + g(6) + " " + g(2.0e31) + most + g(5) + " \n",
         "Mean:      " + g(6) + " " + g(1.5e31) + most + g(5) + " \n",
-        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "1 \n"})
+        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) +
+            "1 \n"})
     EXPECT_TRUE(contains(text, "\n" + line)) << line << "\n" << text;
 }
 
