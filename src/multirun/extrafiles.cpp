@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -32,24 +33,32 @@ constexpr std::string_view kTitle = " Multiple Run Output File";
 constexpr std::string_view kRowLayout = "(1X,I5,10X,10(1X,G16.10))";
 constexpr std::size_t kLabelColumns = 16;
 constexpr std::size_t kLabelStride = 17;
-constexpr double kStartLarge = 1.0e10;
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 enum ExtraKind : std::int32_t { kCurrent = 0, kMinimum = 1, kMaximum = 2, kMaxMagnitude = 3, kSquareIntegral = 4 };
 
 bool last_rank_of_parallel_run() { return ctrl::rank == pmr_consolidate::pmr_count && ctrl::rank > 1; }
 
+// A minimum or maximum starts with no value (NaN), so that a run which gave
+// no number records NaN (left out of the statistics) and no start value shows
+// through as a figure.
 double start_value(std::int32_t kind) {
-  if (kind == kMinimum) return kStartLarge;
-  if (kind == kMaximum || kind == kMaxMagnitude) return -kStartLarge;
-  return 0.0;
+  return kind == kMinimum || kind == kMaximum || kind == kMaxMagnitude ? kNoValue : 0.0;
+}
+
+// The running minimum or maximum s after x: the first number taken, a value
+// that is not a number never.
+void keep_extreme(double& s, bool smaller, double x) {
+  if (std::isnan(x)) return;
+  if (std::isnan(s) || (smaller ? x < s : x > s)) s = x;
 }
 
 void update(double& s, std::int32_t kind, double v) {
   switch (kind) {
     case kCurrent: s = v; break;
-    case kMinimum: s = std::min(s, v); break;
-    case kMaximum: s = std::max(s, v); break;
-    case kMaxMagnitude: s = std::max(s, std::fabs(v)); break;
+    case kMinimum: keep_extreme(s, true, v); break;
+    case kMaximum: keep_extreme(s, false, v); break;
+    case kMaxMagnitude: keep_extreme(s, false, std::fabs(v)); break;
     case kSquareIntegral: s += v * v * e_s1::delt; break;
     default: break;
   }
@@ -62,7 +71,7 @@ std::string row_text(std::int32_t n, const std::string& file_name) {
   items.emplace_back(ctrl::mmm);
   for (std::int32_t i = 0; i < n; ++i) {
     const double v = storage::storf(storage::nstorf + i);
-    items.emplace_back(v);
+    items.emplace_back(readable(v));
     if (!std::isfinite(v))
       message_lines(wakro::msg::kWarning,
                     {"Extra recording file " + file_name + ": run " + std::to_string(ctrl::mmm) + " recorded " +
@@ -158,7 +167,11 @@ void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t
   std::vector<double> values(static_cast<std::size_t>(ncol));
   std::string line;
   for (std::int32_t r = 1; r <= sf.rows; ++r) {
-    if (!std::getline(in, line) || !read_row_values(line, sf.leading, values)) unreadable(sf.name);
+    if (!std::getline(in, line)) unreadable(sf.name);
+    if (!read_row_values(line, sf.leading, values))
+      stop_with({"Unable to write Extra Run File Statistics: the file ", sf.name,
+                 "line " + std::to_string(r + 2) + " is not a run's row of one number per column."},
+                kTag);
     if (is_cut_short_row(line))
       stats.add_cut_short();
     else
@@ -248,5 +261,5 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
 
 void mrunxtrafiles_statistics1(std::int32_t ncol0, std::int32_t ncol, std::int32_t unit, std::int32_t ndiv,
                                std::string_view name) {
-  mrunxtrafiles_statistics(1 - pmr_consolidate::excludelastrun, ncol0, ncol, unit, ndiv, 1, name);
+  mrunxtrafiles_statistics(pmr_consolidate::excludelastrun == 1 ? 0 : 1, ncol0, ncol, unit, ndiv, 1, name);
 }

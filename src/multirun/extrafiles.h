@@ -11,7 +11,8 @@
 //   (1..10) whose running values live in storage::storf from storage::nstorf
 //   on (10 slots reserved whatever n is): kind 0 the current value, 1 the
 //   minimum, 2 the maximum, 3 the maximum magnitude, 4 the sum of value^2 x
-//   delt; updated when enable is not 0. On the last step the row
+//   delt; updated when enable is not 0. A minimum or maximum starts with no
+//   value and records NaN for a run that gave no number. On the last step the row
 //   "(1X,I5,10X,10(1X,G16.10))" is written to the file (names.h): run 1
 //   creates it with the title and the heading, later runs append, and a file
 //   deleted meanwhile is recreated with a warning. The row of a run cut short
@@ -32,7 +33,7 @@
 //   merged form with nothing merged says "Undefined Situation in Extra Run
 //   File Statistics" and writes nothing.
 // mrunxtrafiles_statistics1(ncol0, ncol, unit, ndiv, name): the case's call,
-//   form 1, include 1 - pmr_consolidate::excludelastrun.
+//   form 1, include 0 when pmr_consolidate::excludelastrun is 1, else 1.
 #pragma once
 
 #include <cstdint>

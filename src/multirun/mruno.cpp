@@ -9,9 +9,12 @@
 //   each (36 for a complex one); each label ends 4 columns before the end of
 //   its column.
 // In an optimum search the last run's row follows an empty line, the optimum
-// notice and the heading again. After the last row: the summary over the runs
-// (all of them, or all but the repeated last one of an optimum search), a
-// density table per output column, and the initial seed.
+// notice and the heading again; the best run is the first with the smallest
+// (largest) finite value of the optimised output among the complete runs
+// before the last, and when there is none the notice says so on its one line
+// (kNoOptimum) and the last run keeps its own inputs. After the last row: the
+// summary over the runs (all of them, or all but the repeated last one of an
+// optimum search), a density table per output column, and the initial seed.
 //
 // A run that was cut short (run_end.h) still writes its row, marked "(cut
 // short)" after its values; it is said on the console, is never the optimum
@@ -56,6 +59,10 @@ constexpr int kLabelEnd = 17;         // a label ends at this column of its head
 constexpr int kHeadingLabelMax = 15;  // characters of a label in the headings
 constexpr int kNarrowWidth = 17;      // columns of a logical, integer or real value
 constexpr int kComplexWidth = 36;     // columns of a complex value
+// Said instead of the optimum run when no run before the last was complete
+// with a finite value of the optimised output.
+constexpr std::string_view kNoOptimum =
+    "No optimum: no run before the last gave a finite value of the optimised output; the last run below repeats none.";
 
 // What mruno keeps between calls, for the whole process.
 struct OutputState {
@@ -80,9 +87,9 @@ std::string value_field(std::int32_t type, bool l, std::int32_t i, double r, std
     case kLogical: return std::string(" ").append(wakro::edit_i(l ? 1 : 0, 5));
     case kInteger: return std::string(" ").append(wakro::edit_i(i, 5));
     case kComplex:
-      return std::string(" (").append(wakro::edit_g(c.real(), 16, 10)).append(",").append(
-          wakro::edit_g(c.imag(), 16, 10)).append(")");
-    default: return std::string(" ").append(wakro::edit_g(r, 16, 10));
+      return std::string(" (").append(wakro::edit_g(readable(c.real()), 16, 10)).append(",").append(
+          wakro::edit_g(readable(c.imag()), 16, 10)).append(")");
+    default: return std::string(" ").append(wakro::edit_g(readable(r), 16, 10));
   }
 }
 
@@ -123,11 +130,10 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   }
   if (id != optvar) return;
   double& best = out.best[static_cast<std::size_t>(type)];
-  // A value that is not a finite number is never the best: it holds run 1's
-  // place only until a run gives a finite value (so does no value, when run 1
-  // was cut short).
-  const bool better =
-      run == 1 || (std::isfinite(value) && (!std::isfinite(best) || (minmax == 0 ? value < best : value > best)));
+  // A value that is not a finite number is never the best; until a run gives
+  // a finite value there is no best run (multpl::optimumrun 0).
+  if (!std::isfinite(value)) return;
+  const bool better = !std::isfinite(best) || (minmax == 0 ? value < best : value > best);
   if (!better) return;
   best = value;
   multpl::optimumrun = run;
@@ -137,21 +143,29 @@ void track_optimum(std::int32_t id, std::int32_t type, std::int32_t optvar, std:
   }
 }
 
-// True for a run row (a run number, then one value per column), whose values
-// go to `values`. Other lines are passed over: the empty line, the optimum
-// notice and heading of an optimum search, and the summary of an earlier last
-// run when the design environment added runs after it.
-bool is_row(std::string_view line, std::span<double> values) {
+enum class RowKind { kOther, kRow, kBadRow };
+
+// kRow for a run row (a run number, then one value per column), whose values
+// go to `values`; kBadRow for a run number followed by anything else (a row
+// cut or changed), which the statistics must not pass over: they would count
+// a later row in its place. Other lines are passed over: the empty line, the
+// optimum notice and heading of an optimum search, and the summary (with its
+// seed, a number alone) of an earlier last run when the design environment
+// added runs after it.
+RowKind row_kind(std::string_view line, std::span<double> values) {
   const std::size_t start = line.find_first_not_of(' ');
-  if (start == std::string_view::npos) return false;
+  if (start == std::string_view::npos) return RowKind::kOther;
   const std::size_t end = line.find(' ', start);
   const std::string_view run = line.substr(start, end == std::string_view::npos ? end : end - start);
-  if (run.find_first_not_of("0123456789") != std::string_view::npos) return false;
-  return read_row_values(line, 1, values);
+  if (run.find_first_not_of("0123456789") != std::string_view::npos) return RowKind::kOther;
+  if (read_row_values(line, 1, values)) return RowKind::kRow;
+  const bool alone = end == std::string_view::npos || line.find_first_not_of(' ', end) == std::string_view::npos;
+  return alone ? RowKind::kOther : RowKind::kBadRow;
 }
 
-[[noreturn]] void unreadable() {
-  stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!"},
+[[noreturn]] void unreadable(std::int32_t line_number, std::string_view why) {
+  stop_with({"Unable to write Multiple Run Statistics due to", "an error during reading of multiple run output file!",
+             out.file_name + ", line " + std::to_string(line_number) + ": " + std::string(why)},
             kTag);
 }
 
@@ -177,12 +191,19 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
   if (n >= 1) {
     std::ifstream in(out.file_name);
     std::string line;
-    if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
+    std::int32_t line_number = 2;
+    if (!std::getline(in, line) || !std::getline(in, line)) unreadable(1, "the title or the heading is missing.");
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
     for (std::int32_t rows = 0; rows < n;) {
-      if (!std::getline(in, line)) unreadable();
-      if (!is_row(line, values)) continue;
+      ++line_number;
+      if (!std::getline(in, line))
+        unreadable(line_number, "the file ends before the row of its run " + std::to_string(rows + 1) + ".");
+      const RowKind kind = row_kind(line, values);
+      if (kind == RowKind::kBadRow)
+        unreadable(line_number, "a run number without one number for each of its " + std::to_string(ncol) +
+                                    " columns.");
+      if (kind == RowKind::kOther) continue;
       ++rows;
       if (is_cut_short_row(line))
         stats.add_cut_short();
@@ -213,9 +234,11 @@ void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t 
   // A last run cut short did not repeat the optimum to the end.
   if (opt == 1 && run == ctrl::nrun && !run_cut_short) {
     out.file << "\n"
-             << wakro::render_layout("('The optimum occurred for run # ',I6,' and has been repeated for the last run "
-                                     "below:')",
-                                     {multpl::optimumrun})
+             << (multpl::optimumrun >= 1
+                     ? wakro::render_layout(
+                           "('The optimum occurred for run # ',I6,' and has been repeated for the last run below:')",
+                           {multpl::optimumrun})
+                     : std::string(kNoOptimum).append("\n"))
              << wakro::trim_right(out.header1) << "\n";
   }
   if (run_cut_short) {
@@ -352,8 +375,13 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
     out.header1 += heading;
     out.header2 += heading;
   }
+  // An integer too wide for its field is left out of the statistics, and so
+  // of the search.
+  const bool too_wide = field.find('*') != std::string::npos;
   if (opt == 1 && run != ctrl::nrun && !run_cut_short)
-    track_optimum(id, type, optvar, minmax, nv, candidate(type, lvalue, ivalue, rvalue, cvalue), ivalue);
+    track_optimum(id, type, optvar, minmax, nv,
+                  too_wide ? std::numeric_limits<double>::quiet_NaN() : candidate(type, lvalue, ivalue, rvalue, cvalue),
+                  ivalue);
   const bool complete = nm > 0 ? id == nm : id == -nv;
   if (complete) write_row(opt, nv, nm, ndiv);
 }

@@ -8,11 +8,13 @@
 namespace wakro::multirun {
 
 namespace {
-char digit(std::int32_t v) { return static_cast<char>('0' + v % 10); }
+char digit(std::int64_t v) { return static_cast<char>('0' + v % 10); }
+// |v| without overflow for the most negative 32-bit value.
+std::int64_t magnitude(std::int32_t v) { return std::llabs(std::int64_t{v}); }
 }  // namespace
 
 std::string rank_code(std::int32_t rank) {
-  const std::int32_t r = std::abs(rank);
+  const std::int64_t r = magnitude(rank);
   std::string code(4, '0');
   code[0] = r >= 10000 ? 'A' : digit(r / 1000);
   code[1] = digit(r / 100);
@@ -27,7 +29,7 @@ std::string_view base_name(std::string_view name) {
 }
 
 std::string unit_digits(std::int32_t unit) {
-  const std::int32_t u = std::abs(unit);
+  const std::int64_t u = magnitude(unit);
   return {u >= 100 ? 'A' : digit(u / 10), digit(u)};
 }
 

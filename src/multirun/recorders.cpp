@@ -4,14 +4,20 @@
 //
 // kind   running value                 start (logical / integer / real / complex magnitude)
 //   0    the current value             0
-//   1    the minimum                   1 / 400000000 / 1.0E30 / 1.0E30
-//   2    the maximum                   0 / -400000000 / -1.0E30 / 0
-//   3    the maximum magnitude         0 (logical: the maximum)
+//   1    the minimum                   1 / 400000000 / none / none
+//   2    the maximum                   0 / -400000000 / none / none
+//   3    the maximum magnitude         0 / 0 / none / none (logical: the maximum)
 //   4    sum of value^2 x delt         0 (logical and integer: truncated every step)
 // A logical records 0 for any other kind; the other recorders keep their
-// start value for it. A real that is not a number never replaces the minimum
-// or maximum. A complex value of kind 0 goes to the file as a complex column,
-// every other kind as its magnitude (a real column).
+// start value for it. A real minimum or maximum starts with no value (NaN):
+// its first value that is a number is taken, a later one replaces it when
+// smaller (larger), and a value that is not a number never does. So a run
+// that gave no number keeps NaN, which its row shows and the statistics and
+// the optimum search leave out, and no start value can show through as a
+// figure (an integer minimum or maximum left at its start is too wide for its
+// field and is left out in the same way). A complex value of kind 0 goes to
+// the file as a complex column, every other kind as its magnitude (a real
+// column).
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -51,6 +57,16 @@ std::size_t slot_of(std::int32_t opt, std::int32_t optvar, std::int32_t id, std:
 
 wakro::FixedText<20> column_label(std::string_view label) {
   return wakro::FixedText<20>(wakro::trim_right(label).substr(0, kLabelLength));
+}
+
+constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+
+// The running minimum, maximum or maximum magnitude s after the value x (see
+// the table above).
+void keep_extreme(double& s, std::int32_t kind, double x) {
+  if (kind == kMaxMagnitude) x = std::fabs(x);
+  if (std::isnan(x)) return;
+  if (std::isnan(s) || (kind == kMinimum ? x < s : x > s)) s = x;
 }
 
 // x truncated toward zero to a 32-bit integer (saturating).
@@ -109,15 +125,14 @@ void mrunoi(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
 void mrunor(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t nv,
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, double value,
             std::string_view label) {
-  constexpr double kStartLarge = 1.0e30;
   double& s = rec.real[slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOR      ")];
-  if (e_s1::firststep) s = kind == kMinimum ? kStartLarge : kind == kMaximum ? -kStartLarge : 0.0;
+  if (e_s1::firststep) s = kind == kMinimum || kind == kMaximum || kind == kMaxMagnitude ? kNoValue : 0.0;
   if (enable == 1) {
     switch (kind) {
       case kCurrent: s = value; break;
-      case kMinimum: if (value < s) s = value; break;
-      case kMaximum: if (value > s) s = value; break;
-      case kMaxMagnitude: if (std::fabs(value) > s) s = std::fabs(value); break;
+      case kMinimum:
+      case kMaximum:
+      case kMaxMagnitude: keep_extreme(s, kind, value); break;
       case kSquareIntegral: s += value * value * e_s1::delt; break;
       default: break;
     }
@@ -128,21 +143,20 @@ void mrunor(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
 void mrunoc(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t nv,
             std::int32_t nm, std::int32_t ndiv, std::int32_t kind, std::int32_t enable, std::complex<double> value,
             std::string_view label) {
-  constexpr double kStartLarge = 1.0e30;
   const std::size_t k = slot_of(opt, optvar, id, nv, nm, ndiv, "MRUNOC      ");
   std::complex<double>& c = rec.complex_value[k];
   double& m = rec.magnitude[k];
   if (e_s1::firststep) {
     c = 0.0;
-    m = kind == kMinimum ? kStartLarge : 0.0;
+    m = kind == kMinimum || kind == kMaximum || kind == kMaxMagnitude ? kNoValue : 0.0;
   }
   if (enable == 1) {
     const double a = std::abs(value);
     switch (kind) {
       case kCurrent: c = value; break;
-      case kMinimum: if (a < m) m = a; break;
+      case kMinimum: keep_extreme(m, kMinimum, a); break;
       case kMaximum:
-      case kMaxMagnitude: if (a > m) m = a; break;
+      case kMaxMagnitude: keep_extreme(m, kMaximum, a); break;
       case kSquareIntegral: m += (value * value).real() * e_s1::delt; break;
       default: break;
     }

@@ -1,6 +1,7 @@
 // Column statistics of the multiple-run result files (see statistics.h).
 #include "multirun/statistics.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -16,10 +17,11 @@ constexpr std::string_view kSummaryRule = "-------------------------------------
 constexpr std::string_view kDensityRule = "-------------------------------------------------------------------";
 constexpr std::string_view kDensityHeading =
     "Centre of Range     Probability(%)   Cumulative Prob.(%)   100-Cumulative Prob.";
-constexpr double kNoMinimum = 1.0e30;
-constexpr double kNoMaximum = -1.0e30;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+// Largest magnitudes summed as they are (see moments()).
+constexpr double kLargestPlain = 1.0e140;
+constexpr double kSmallestPlain = 1.0e-140;
 constexpr std::string_view kCutShortLine = "('Runs cut short and left out of the summary: ',I6)";
 constexpr std::string_view kUsedLabel = "Runs used: ";
 constexpr std::string_view kUsedNote =
@@ -53,7 +55,7 @@ std::string_view next_item(std::string_view line, std::size_t& pos) {
   return line.substr(start, pos - start);
 }
 
-std::string g16(double x) { return edit_g(x, 16, 10); }
+std::string g16(double x) { return edit_g(readable(x), 16, 10); }
 
 std::string_view trimmed(std::string_view s) {
   const std::size_t a = s.find_first_not_of(' ');
@@ -90,17 +92,18 @@ bool read_wide_exponent(std::string_view item, double& v) {
   return list_read(text, {v}) == ReadStatus::ok;
 }
 
+// One whole number: a word without blanks inside. A "/" would end the free-
+// format read and leave v as it was, and a second word would be passed over,
+// so an item with either is no number.
 bool read_real(std::string_view item, double& v) {
+  item = trimmed(item);
+  if (item.empty() || item.find_first_of(" \t,/") != std::string_view::npos) return false;
   return list_read(item, {v}) == ReadStatus::ok || read_non_finite(item, v) || read_wide_exponent(item, v);
 }
 
-// A bracketed pair "(re,im)", read as its magnitude.
+// A bracketed pair "(re,im)", read as its magnitude; each part must be one
+// whole real (read_real), so extra words inside the brackets are no number.
 bool read_complex_magnitude(std::string_view item, double& v) {
-  std::complex<double> c;
-  if (list_read(item, {c}) == ReadStatus::ok) {
-    v = std::abs(c);
-    return true;
-  }
   const std::size_t comma = item.find(',');
   if (item.size() < 2 || item.back() != ')' || comma == std::string_view::npos) return false;
   double re = 0.0;
@@ -112,6 +115,10 @@ bool read_complex_magnitude(std::string_view item, double& v) {
 }
 
 }  // namespace
+
+double readable(double x) {
+  return std::isfinite(x) && std::fabs(x) > kLargestWritten ? std::copysign(kLargestWritten, x) : x;
+}
 
 bool read_row_values(std::string_view line, int leading, std::span<double> values) {
   std::size_t pos = 0;
@@ -145,49 +152,60 @@ int ColumnStatistics::used(int col) const {
 }
 
 double ColumnStatistics::minimum(int col) const {
-  if (used(col) == 0) return kNaN;
-  double m = kNoMinimum;
+  double m = kNaN;
   for (int r = 0; r < rows(); ++r)
-    if (std::isfinite(value(r, col))) m = std::min(m, value(r, col));
+    if (const double x = value(r, col); std::isfinite(x) && !(m <= x)) m = x;
   return m;
 }
 
 double ColumnStatistics::maximum(int col) const {
-  if (used(col) == 0) return kNaN;
-  double m = kNoMaximum;
+  double m = kNaN;
   for (int r = 0; r < rows(); ++r)
-    if (std::isfinite(value(r, col))) m = std::max(m, value(r, col));
+    if (const double x = value(r, col); std::isfinite(x) && !(m >= x)) m = x;
   return m;
 }
 
-double ColumnStatistics::mean(int col) const {
-  double sum = 0.0;
-  for (int r = 0; r < rows(); ++r)
-    if (std::isfinite(value(r, col))) sum += value(r, col);
-  return used(col) == 0 ? kNaN : sum / used(col);
-}
-
-double ColumnStatistics::sigma(int col) const {
+ColumnStatistics::Moments ColumnStatistics::moments(int col) const {
   const std::int64_t n = used(col);
-  if (n == 0) return kNaN;
-  if (n < 2) return 0.0;
+  if (n == 0) return {kNaN, kNaN};
+  // Values of ordinary size take the plain sums, whose figures the files have
+  // always shown. Values so large that N^2 x^2 could overflow, or so small
+  // that x^2 would underflow, are first divided by the power of two nearest
+  // the largest magnitude (an exact division), summed, and scaled back.
+  double largest = 0.0;
+  for (int r = 0; r < rows(); ++r)
+    if (std::isfinite(value(r, col))) largest = std::max(largest, std::fabs(value(r, col)));
+  const bool ordinary = largest == 0.0 || (largest >= kSmallestPlain && largest <= kLargestPlain);
+  const int exponent = ordinary ? 0 : std::ilogb(largest);
   double sum = 0.0;
   double sumsq = 0.0;
   for (int r = 0; r < rows(); ++r) {
     if (!std::isfinite(value(r, col))) continue;
-    sum += value(r, col);
-    sumsq += value(r, col) * value(r, col);
+    const double y = std::ldexp(value(r, col), -exponent);
+    sum += y;
+    sumsq += y * y;
   }
+  const double mean = std::ldexp(sum / static_cast<double>(n), exponent);
+  if (n < 2) return {mean, 0.0};
   double s = static_cast<double>(n) * sumsq - sum * sum;
   if (!(s > 0.0)) s = 0.0;
-  return std::sqrt(s / static_cast<double>(n * (n - 1)));
+  return {mean, std::ldexp(std::sqrt(s / static_cast<double>(n * (n - 1))), exponent)};
 }
+
+double ColumnStatistics::mean(int col) const { return moments(col).mean; }
+
+double ColumnStatistics::sigma(int col) const { return moments(col).sigma; }
 
 std::vector<double> ColumnStatistics::edges(int col) const {
   const double lo = minimum(col);
   const double hi = maximum(col);
+  // A range so wide that (hi - lo) ndiv passes the largest double is stepped
+  // by halves: e(i) = lo + h i + h i, h = (hi/2 - lo/2) / ndiv.
+  const bool wide = !std::isfinite((hi - lo) * ndiv_);
+  const double h = (hi * 0.5 - lo * 0.5) / ndiv_;
   std::vector<double> e(static_cast<std::size_t>(ndiv_) + 1);
-  for (int i = 0; i <= ndiv_; ++i) e[static_cast<std::size_t>(i)] = lo + (hi - lo) * i / ndiv_;
+  for (int i = 0; i <= ndiv_; ++i)
+    e[static_cast<std::size_t>(i)] = wide ? lo + h * i + h * i : lo + (hi - lo) * i / ndiv_;
   return e;
 }
 
@@ -255,7 +273,9 @@ std::string ColumnStatistics::density(int col, std::string_view title) const {
   int cumulative = 0;
   for (int i = 1; i <= ndiv_; ++i) {
     cumulative += count[static_cast<std::size_t>(i)];
-    const double centre = (e[static_cast<std::size_t>(i) - 1] + e[static_cast<std::size_t>(i)]) * 0.5;
+    const double a = e[static_cast<std::size_t>(i) - 1];
+    const double b = e[static_cast<std::size_t>(i)];
+    const double centre = std::isfinite(a + b) ? (a + b) * 0.5 : a * 0.5 + b * 0.5;
     const double cum = 100.0 * cumulative / n;
     for (double x : {centre, 100.0 * count[static_cast<std::size_t>(i)] / n, cum, 100.0 - cum})
       out += g16(x) + "    ";

@@ -11,6 +11,10 @@
 //   edges  e(i) = min + (max - min) i / ndiv, i = 0 .. ndiv; a value counts in
 //           the first bucket i with e(i-1) <= x < e(i), below e(0) in bucket 1
 //           and from e(ndiv) on in bucket ndiv (so the maximum is in the last).
+// The figures are those of the finite values as they are: no start value
+// shows through the minimum or maximum, and values too large for the plain
+// sums of squares are summed scaled, so that only a figure which itself
+// passes the largest double is not finite.
 // A run whose value in a column is not a finite number (NaN, an infinity, or
 // a value too wide for its field) is left out of that column's figures: N is
 // then, per column, the number of runs that fed it, and the summary gives
@@ -42,6 +46,16 @@ inline constexpr double kTwoPercentDeviations = 2.053748941152;
 // three-digit exponent was written without its "E". False when the row holds
 // fewer values or one of them is no number.
 bool read_row_values(std::string_view line, int leading, std::span<double> values);
+
+// The largest magnitude written with 10 significant digits that reads back
+// as a double: 1.7976931348623157E308 rounded would be written as
+// "0.1797693135+309", beyond the range of a double.
+inline constexpr double kLargestWritten = 1.797693134e308;
+// x as the writers of the result files hand it to the G16.10 editing: a
+// finite value of larger magnitude than kLargestWritten as that magnitude
+// with its sign (the same 10 digits, the last one cut instead of rounded up),
+// any other value unchanged.
+double readable(double x);
 
 // The row of a run that was cut short ends with this mark.
 inline constexpr std::string_view kCutShortMark = "(cut short)";
@@ -81,6 +95,11 @@ class ColumnStatistics {
 
  private:
   double value(int row, int col) const { return rows_[static_cast<std::size_t>(row * ncol_ + col - 1)]; }
+  struct Moments {
+    double mean;
+    double sigma;
+  };
+  Moments moments(int col) const;
   // The bucket edges e(0..ndiv) of column col.
   std::vector<double> edges(int col) const;
 

@@ -207,4 +207,10 @@ std::int32_t mrunnum(std::int32_t count, std::int32_t divisor) {
   return sweep_index(count, divisor) + 1;
 }
 
-void pmr_flags(std::int32_t flag) { pmr_consolidate::excludelastrun = flag; }
+void pmr_flags(std::int32_t flag) {
+  if (flag != 0 && flag != 1)
+    stop_with({"Parallel multiple run: PMR_FLAGS was handed the flag " + std::to_string(flag) + "; ",
+               "only 0 (every run merged) or 1 (each process's last run left out) is allowed!"},
+              "PMR_FLAGS   ");
+  pmr_consolidate::excludelastrun = flag;
+}

@@ -25,7 +25,8 @@
 // mrunnum(count, divisor): the 1-based sweep point of the current run,
 //   ((run - 1) div divisor) mod count + 1; count or divisor below 1 stops (tag
 //   "MRUNNUM     ").
-// pmr_flags(flag): pmr_consolidate::excludelastrun := flag.
+// pmr_flags(flag): pmr_consolidate::excludelastrun := flag; a flag other than
+//   0 or 1 stops with a message naming it (tag "PMR_FLAGS   ").
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 // the statistics of the own file with their guarded failures.
 #include <array>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "diag/format.h"
@@ -54,6 +55,14 @@ TEST_F(ExtraFiles, KindsFollowTheRunsValues) {
   heading.replace(84, 16, "A label of twent");
   EXPECT_EQ(read_file("losses_07.out"), " Multiple Run Output File\n" + heading + "\n     1" + blanks(10) + " " + g(2) +
                                             " " + g(-3) + " " + g(2) + " " + g(3) + " " + g(7) + "\n");
+  // Run 2 gets NaN, then 2e10 (past any start value), its maximum NaN only.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  run(2, 2, [&](int s) {
+    const double v = s == 0 ? nan : 2.0e10;
+    mrunxtrafiles(4, 7, 1, kinds, std::array<double, 4>{v, v, nan, v}, "losses");
+  });
+  EXPECT_TRUE(contains(read_file("losses_07.out"), "     2" + blanks(10) + " " + g(2e10) + " " + g(2e10) + " " +
+                                                        blanks(13) + "NaN " + g(2e10) + "\n"));
 }
 
 TEST_F(ExtraFiles, OutOfRangeCountRecordsNothingButReservesItsSlots) {
@@ -74,6 +83,7 @@ TEST_F(ExtraFiles, NamesCutToTwelveCharactersAndMarkedWithTheRank) {
   EXPECT_EQ(wakro::multirun::rank_code(12), "0012");
   EXPECT_EQ(wakro::multirun::rank_code(3), "0003");
   EXPECT_EQ(wakro::multirun::rank_code(10999), "A999");
+  EXPECT_EQ(extra_file_name("m", -2147483647 - 1, -2147483647 - 1), "m_A8_A648.out");
   ctrl::nrun = 1;
   ctrl::rank = 2;
   pmr_consolidate::pmr_count = 4;
@@ -145,6 +155,12 @@ TEST_F(ExtraFiles, MissingOrShortFileStopsWithAMessage) {
   wakro_test::write_file("short_04.out", " Multiple Run Output File\n Run#\n     1  1.0\n");
   EXPECT_EQ(fatal_status([] { mrunxtrafiles_statistics(1, 0, 1, 4, 10, 1, "short"); }), 2000);
   EXPECT_TRUE(contains(console(), " ***ERROR** Unable to write Extra Run File Statistics: the file \n")) << console();
+  // A value with a "/" in it is no number.
+  console_.str("");
+  wakro_test::write_file("slash_04.out",
+                         " Multiple Run Output File\n Run#\n     1  1.0\n     2  0.5/25\n     3  1.0\n");
+  EXPECT_EQ(fatal_status([] { mrunxtrafiles_statistics(1, 0, 1, 4, 10, 1, "slash"); }), 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** line 4 is not a run's row of one number per column.\n")) << console();
 }
 
 TEST_F(ExtraFiles, MergedFormWithNothingMergedSaysSoAndWritesNothing) {

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cmath>
 #include <complex>
+#include <fstream>
 #include <limits>
 #include <functional>
 #include <vector>
@@ -213,7 +214,9 @@ TEST_F(OutputFile, OneRunHasNoSpreadAndAnOptimumSearchOfOneRunNoSummary) {
   });
   const std::string none = read_file("lonely.out");
   EXPECT_FALSE(contains(none, "Statistical Summary")) << none;
-  EXPECT_TRUE(contains(none, "The optimum occurred for run #      0")) << none;
+  EXPECT_TRUE(contains(none, "\nNo optimum: no run before the last gave a finite value of the optimised output; "
+                            "the last run below repeats none.\n  Run #")) << none;
+  EXPECT_FALSE(contains(none, "The optimum occurred")) << none;
   EXPECT_TRUE(contains(none, "Initial Seed\n")) << none;
 }
 
@@ -328,6 +331,24 @@ TEST_F(OutputFile, RunAddedAfterTheLastContinuesTheFile) {
   EXPECT_TRUE(contains(console(), " ***ERROR** Multiple run output: the output file is not open; \n")) << console();
 }
 
+// A row that is a run number and a "/" (line 24: after row 1, its summary of
+// 20 lines with one density bucket and the seed) stops the statistics.
+TEST_F(OutputFile, RowThatIsNotOneNumberPerColumnStopsTheStatistics) {
+  auto one_run = [&](std::int32_t r) {
+    run(r, 2, [&](int) {
+      mrunoini(0, 1, 1, "cut");
+      mrunor(0, 0, 0, 1, 0, 1, 1, 0, 1, 1.0, "x");
+    });
+  };
+  one_run(1);
+  std::ofstream("cut.out", std::ios::app) << "    2 /\n";
+  ctrl::nrun = 3;
+  EXPECT_EQ(fatal_status([&] { one_run(3); }), 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** an error during reading of multiple run output file!\n ***ERROR** "
+                                  "cut.out, line 24: a run number without one number for each of its 1 columns.\n"))
+      << console();
+}
+
 }  // namespace
 }  // namespace multirun_test
 
@@ -350,6 +371,9 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       {wakro::edit_i(400000000, 5), nan},            {"(" + g(3) + "," + g(4) + ")", 5.0},
       {"(" + g(nan) + "," + g(4) + ")", nan},        {"(" + g(-inf) + "," + g(1) + ")", inf},
       {g(1.0e150), 1.0e150},  {g(-1.0e-150), -1.0e-150},
+      // The largest doubles are written with their 10th digit cut, not rounded up past the range.
+      {"0.1797693134+309", 1.797693134e308},
+      {g(wakro::multirun::readable(-1.7976931345e308)), -1.797693134e308},
   };
   for (const Case& c : cases) {
     std::array<double, 2> v{};
@@ -360,8 +384,12 @@ TEST_F(OutputFile, RowsReadBackEveryValueTheWritersGive) {
       EXPECT_EQ(v[0], c.expected) << c.field;
     EXPECT_EQ(v[1], 1.0) << c.field;
   }
-  std::array<double, 1> v{};
-  EXPECT_FALSE(wakro::multirun::read_row_values("    7   NaNs", 1, v));
+  EXPECT_EQ(g(wakro::multirun::readable(std::numeric_limits<double>::max())), "0.1797693134+309");
+  // Not one whole number: a "/" inside, extra words in a pair.
+  for (const char* row : {"    7   NaNs", "    2 /", "    7   0.5/25", "    7   (3.0, 4.0 garbage)"}) {
+    std::array<double, 1> v{};
+    EXPECT_FALSE(wakro::multirun::read_row_values(row, 1, v)) << row;
+  }
 }
 
 // Output 1 gives 1, NaN, 3 and Infinity over four runs, output 2 gives 1..4:
@@ -392,6 +420,50 @@ TEST_F(OutputFile, NotFiniteValuesAreSaidAndLeftOutOfTheirColumn) {
                                   " ***WARN*** that value is left out of the statistics of its column.\n"))
       << console();
   EXPECT_TRUE(contains(console(), "run 4 recorded Infinity for a; ")) << console();
+}
+
+// A minimum search over three runs without inputs. Output 1 is a maximum and
+// output 5 a minimum magnitude that got only NaN in run 1: NaN in its row,
+// used by one run, never the optimum (run 2 is). Output 2 is a minimum of
+// 1e31 and 2e31 in run 1, of 2e31 and 4e31 in run 2 (no start value shows),
+// output 3 the largest double (written readable, read back), output 4 1e308
+// twice (mean 1e308, not an overflow).
+TEST_F(OutputFile, ExtremeValuesAndARunWithoutAMaximum) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  ctrl::nrun = 3;
+  run_all(2, [&](int s) {
+    mrunoini(0, 5, 1, "extreme");
+    const double r = ctrl::mmm;
+    mrunor(1, 1, 0, 1, 0, 5, 1, 2, 1, r == 1 ? nan : 6.0 - 2.0 * s, "max");
+    mrunor(1, 1, 0, 2, 0, 5, 1, 1, 1, r * 1.0e31 * (1 + s), "a");
+    mrunor(1, 1, 0, 3, 0, 5, 1, 0, 1, std::numeric_limits<double>::max(), "b");
+    mrunor(1, 1, 0, 4, 0, 5, 1, 0, 1, 1.0e308, "c");
+    const std::complex<double> z = r == 1 ? std::complex<double>(nan, 0.0) : std::complex<double>(3, 4) * (1.0 + s);
+    mrunoc(1, 1, 0, 5, 0, 5, 1, 1, 1, z, "z");
+  });
+  EXPECT_EQ(multpl::optimumrun, 2);
+  const std::string most = " 0.1797693134+309 " + g(1.0e308) + " ";
+  const std::string text = read_file("extreme.out");
+  for (const std::string& line :
+       {"    1" + blanks(22) + "NaN " + g(1.0e31) + most + blanks(13) + "NaN\n",
+        "Minimum:   " + g(6) + " " + g(1.0e31) + most + g(5) + " \n",
+        "Maximum:   " + g(6) + " " + g(2.0e31) + most + g(5) + " \n",
+        "Mean:      " + g(6) + " " + g(1.5e31) + most + g(5) + " \n",
+        "Runs used: " + blanks(15) + "1 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) + "2 " + blanks(15) +
+            "1 \n"})
+    EXPECT_TRUE(contains(text, "\n" + line)) << line << "\n" << text;
+}
+
+// The spread of values whose squares overflow or underflow, and the mean of
+// values whose sum overflows: sqrt(2) x and 2 x for x and 3 x.
+TEST_F(OutputFile, SpreadAndMeanOfVeryLargeAndVerySmallValues) {
+  for (const double x : {1.0e154, 1.0e200, 1.0e-200, 5.0e307, -5.0e307}) {
+    wakro::multirun::ColumnStatistics stats(1, 10);
+    for (const double v : {x, 3.0 * x}) stats.add(std::array<double, 1>{v});
+    EXPECT_NEAR(stats.sigma(1) / (std::sqrt(2.0) * std::fabs(x)), 1.0, 1e-14) << x;
+    EXPECT_NEAR(stats.mean(1) / (2.0 * x), 1.0, 1e-15) << x;
+    EXPECT_EQ(stats.counts(1)[10], 1) << x;
+  }
 }
 
 // Run 3 of a maximum search over four is cut short with the largest value: its

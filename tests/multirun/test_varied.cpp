@@ -227,6 +227,10 @@ TEST_F(Varied, ExcludeLastRunFlag) {
   EXPECT_EQ(pmr_consolidate::excludelastrun, 1);
   pmr_flags(0);
   EXPECT_EQ(pmr_consolidate::excludelastrun, 0);
+  EXPECT_EQ(fatal_status([] { pmr_flags(-2147483647 - 1); }), 2000);
+  EXPECT_EQ(pmr_consolidate::excludelastrun, 0);
+  EXPECT_TRUE(contains(console(), " ***ERROR** Parallel multiple run: PMR_FLAGS was handed the flag -2147483648; \n"))
+      << console();
 }
 
 TEST_F(Varied, OptimumSearchRepeatsTheBestRunsValuesOnTheLastRun) {
