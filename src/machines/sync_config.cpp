@@ -21,7 +21,6 @@ namespace {
 constexpr double kTinyTa = wakro::kTiny;
 constexpr double kShuntFloor = 66.7;
 constexpr double kTrimTimeFloor = 0.05;
-constexpr double kTinyInertia = 1.0E-38;
 constexpr double kVoltageFloor = 0.01;
 constexpr double kHalfPi = kHalfPiRounded;
 // The start-up impedance fitted against the time step.
