@@ -259,7 +259,7 @@ std::vector<std::string> data_faults(const PmData& d, PmForm form) {
   const std::size_t count = form == PmForm::second ? std::size(args) : std::size(args) - 2;
   std::vector<std::string> faults;
   for (std::size_t k = 0; k < count; ++k)
-    if (!std::isfinite(args[k].value)) faults.push_back(std::string("The ") + args[k].name + " is not a finite number");
+    if (!std::isfinite(args[k].value)) faults.push_back(not_finite_text(std::string("The ") + args[k].name));
   for (std::size_t k = 0; k < count; ++k)
     if (args[k].positive && std::isfinite(args[k].value) && args[k].value <= 0.0)
       faults.push_back(std::string("The ") + args[k].name + " must be greater than zero");
