@@ -93,19 +93,18 @@ double subtransient_reactance(const ReactanceVector& x, std::int32_t n) {
 // any failed.
 bool values_not_finite(const InductionData& d) {
   bool refused = false;
-  const auto not_finite = [&refused](const std::string& name) {
-    machine_error(name + " is not a finite number");
-    refused = true;
-  };
   const std::pair<const char*, double> scalars[] = {
       {"The rated power S", d.power},     {"The rated voltage V", d.voltage},   {"The base frequency wb", d.base_w},
       {"The inertia J", d.inertia},       {"The damping D", d.damping},         {"The turns ratio a", d.turns},
       {"The R-C resistance", d.rc_resistance}, {"The R-C time constant factor", d.rc_factor}};
   for (const auto& [name, value] : scalars)
-    if (!std::isfinite(value)) not_finite(name);
-  const auto each = [&not_finite](const char* name, std::span<const double> values) {
-    for (std::size_t k = 0; k < values.size(); ++k)
-      if (!std::isfinite(values[k])) not_finite(std::string(name) + "(" + std::to_string(k + 1) + ")");
+    if (not_finite_error(name, value)) refused = true;
+  const auto each = [&refused](const char* name, std::span<const double> values) {
+    for (std::size_t k = 0; k < values.size(); ++k) {
+      if (std::isfinite(values[k])) continue;
+      not_finite_error(std::string(name) + "(" + std::to_string(k + 1) + ")", values[k]);
+      refused = true;
+    }
   };
   each("R", d.r);
   each("X", d.x);

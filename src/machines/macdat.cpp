@@ -17,6 +17,7 @@
 #include "machines/routine_input.h"
 #include "machines/saturation.h"
 #include "machines/sync_config.h"
+#include "model/constants.h"
 #include "model/fnames.h"
 #include "model/rt_config.h"
 
@@ -28,7 +29,6 @@ constexpr std::int32_t kIntDefault = 10000;
 constexpr double kShuntFloor = 66.7;
 constexpr double kShuntDefault = 300.0;
 constexpr double kTrimTimeFloor = 0.05;
-constexpr double kTinyInertia = 1.0E-38;
 
 // Record `number` of the machine's data into the targets (defaults set by the
 // caller stay where the record leaves a field empty).

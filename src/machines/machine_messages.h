@@ -3,6 +3,7 @@
 // run ends once with the tag "SYNC_MACHINE".
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace wakro::machines {
@@ -15,5 +16,11 @@ void machine_error(std::string_view text);
 [[noreturn]] void machine_stop();
 // Both: one message, then the stop.
 [[noreturn]] void machine_refuse(std::string_view text);
+
+// The refusal of an argument that is not a finite number: "<name> is not a
+// finite number".
+std::string not_finite_text(std::string_view name);
+// That text as an error line when `value` is not finite; true then.
+bool not_finite_error(std::string_view name, double value);
 
 }  // namespace wakro::machines

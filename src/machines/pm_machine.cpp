@@ -37,7 +37,10 @@ namespace {
 using blocks::Slots;
 
 constexpr double kLeastDet = 1e-10;
-constexpr double kLeastInertia = 1e-38;
+// Below this squared magnitude (per unit) a space vector has no angle; the
+// angle kept then is kNoAngle, outside any atan2.
+constexpr double kLeastSpaceVector = 1e-12;
+constexpr double kNoAngle = -10.0;
 constexpr std::int32_t kOrder = 5;
 constexpr std::int32_t kMEntries = 17;
 constexpr std::int32_t kNEntries = 9;
@@ -162,28 +165,46 @@ void advance_currents(const Square& p, const Square& r, const std::array<double,
   for (std::int32_t i = 0; i < kOrder; ++i) x[i] = x_new[static_cast<std::size_t>(i)];
 }
 
+// The speeds of one step: the mean over the step (the step's matrices and the
+// rotor's turn), the speed at its end (the magnet's voltage there), and the
+// network's turn over the step (the prediction of the end voltage).
+struct StepSpeed {
+  double mean, end, net_turn;
+};
+
+// One speed throughout the step, the network turning with the rotor.
+StepSpeed constant_speed(double w, double wb) { return {w, w, w * wb * e_s1::delt}; }
+
+// The phase voltages turned by the angle a. For a balanced set (vc - vb) /
+// sqrt(3) is the component of va in quadrature, so va' = va cos a + (vc - vb)
+// sin a / sqrt(3): the exact rotation, which keeps the magnitude (a linear
+// advance overstates it by a^2 / 2). The zero-sequence part is kept as it is.
+std::array<double, 3> turned(const std::array<double, 3>& v, double a) {
+  const double s = std::sin(a) * kInvSqrt3Rounded, half = std::sin(a / 2.0), c = 2.0 * half * half;  // 1 - cos a
+  const double z = (v[0] + v[1] + v[2]) * kThird;
+  return {v[0] + (v[2] - v[1]) * s - (v[0] - z) * c, v[1] + (v[0] - v[2]) * s - (v[1] - z) * c,
+          v[2] + (v[1] - v[0]) * s - (v[2] - z) * c};
+}
+
 // The discrete state-space step from the phase voltages (network units) at
-// speed w; the per-unit phase currents out, and the per-unit phase voltages
-// the step assumed at its end; Te returned.
-double pm_step(const StepConstants& k, StateRefs st, double w, const std::array<double, 3>& v_net,
+// the speeds sp; the per-unit phase currents out, and the per-unit phase
+// voltages the step assumed at its end; Te returned.
+double pm_step(const StepConstants& k, StateRefs st, const StepSpeed& sp, const std::array<double, 3>& v_net,
                std::array<double, 3>& i_abc, std::array<double, 3>& v_end, Inverse inverse) {
-  // 1. The step's matrices at the present speed.
+  // 1. The step's matrices at the mean speed (the trapezoid of a speed that
+  // changes within the step, to second order).
   Square p{}, r{};
-  discrete_matrices(k, w, p, r);
-  // 2. Phase voltages per unit, advanced by the turn within the step. For a
-  // balanced set (vc - vb) / sqrt(3) is the component of va in quadrature,
-  // so the advance is by the angle w wb dt itself.
-  const double dt = e_s1::delt, turn = dt * w * k.wb, advance = turn * kInvSqrt3Rounded;
-  const double va = v_net[0] * k.inv_vph, vb = v_net[1] * k.inv_vph, vc = v_net[2] * k.inv_vph;
-  double a1 = va + (vc - vb) * advance, b1 = vb + (va - vc) * advance, c1 = vc + (vb - va) * advance;
-  v_end = {a1, b1, c1};
+  discrete_matrices(k, sp.mean, p, r);
+  // 2. Phase voltages per unit, turned by the network's rotation within the step.
+  const double turn = e_s1::delt * sp.mean * k.wb;
+  v_end = turned({v_net[0] * k.inv_vph, v_net[1] * k.inv_vph, v_net[2] * k.inv_vph}, sp.net_turn);
   // 3. Angles.
   st.theta = wrap(st.theta + turn);
   const double ta = wrap(st.theta - kHalfPiCut);
   // 4. The frame voltages and the step's mean input.
   double d = 0.0, q = 0.0, z = 0.0;
-  trdqo(a1, b1, c1, d, q, z, ta, kTrdqoToDq0);
-  d -= w * k.flux;
+  trdqo(v_end[0], v_end[1], v_end[2], d, q, z, ta, kTrdqoToDq0);
+  d -= sp.end * k.flux;
   const std::array<double, kOrder> u{(q + st.last[kLastQ]) / 2.0, (d + st.last[kLastD]) / 2.0,
                                      (z + st.last[kLastZ]) / 2.0, 0.0, 0.0};
   st.last[kLastQ] = q;
@@ -238,7 +259,7 @@ std::vector<std::string> data_faults(const PmData& d, PmForm form) {
   const std::size_t count = form == PmForm::second ? std::size(args) : std::size(args) - 2;
   std::vector<std::string> faults;
   for (std::size_t k = 0; k < count; ++k)
-    if (!std::isfinite(args[k].value)) faults.push_back(std::string("The ") + args[k].name + " is not a finite number");
+    if (!std::isfinite(args[k].value)) faults.push_back(not_finite_text(std::string("The ") + args[k].name));
   for (std::size_t k = 0; k < count; ++k)
     if (args[k].positive && std::isfinite(args[k].value) && args[k].value <= 0.0)
       faults.push_back(std::string("The ") + args[k].name + " must be greater than zero");
@@ -271,7 +292,7 @@ void check_data(const PmData& d, const Circuit& c, PmForm form) {
 
 // 1 / H of the second form; an inertia too small to divide by is taken as 1 s.
 double inverse_inertia(const PmData& d) {
-  if (d.inertia > kLeastInertia) return 1.0 / d.inertia;
+  if (d.inertia > kTinyInertia) return 1.0 / d.inertia;
   wakro_warn(e_warn::comp_id1, e_warn::comp_id2, msg::kSingleLine, "Unrealistic inertica value, assumed 1.0 [s]");
   return 1.0;
 }
@@ -322,13 +343,30 @@ void pm_time_zero(const PmStepIn& in, const Slots<double>& r) {
   }
 }
 
-// The step of the pair forms at speed w; Te returned.
-double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s, double w) {
+// The angle of the phase voltages' space vector (network units, 1 / Vph given),
+// or kNoAngle when it is too small to have one.
+double space_angle(const std::array<double, 3>& v, double inv_vph) {
+  const double alpha = (v[0] - (v[1] + v[2]) / 2.0) * inv_vph, beta = (v[1] - v[2]) * kSqrt3Rounded / 2.0 * inv_vph;
+  return alpha * alpha + beta * beta > kLeastSpaceVector ? std::atan2(beta, alpha) : kNoAngle;
+}
+
+// The step of the pair forms at the speeds sp; Te returned. With `last_angle`
+// (the second form) the space-vector angle of the solution is kept there, and
+// with `measured` the network's turn over the step is taken as its turn over
+// the last step, when both solutions have an angle.
+double pm_exe(const PmStepIn& in, const Slots<double>& r, const Slots<double>& s, StepSpeed sp,
+              double* last_angle = nullptr, bool measured = false) {
   const StepConstants k{.inv_vph = r(kPmInvVph), .wb = r(kPmWb), .flux = r(kPmFlux), .xd = r(kPmXd),
                         .xq = r(kPmXq), .xmd = r(kPmXmd), .xmq = r(kPmXmq), .m = &r(kPmM), .n = &r(kPmN)};
   std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = vbranch(in.ss, in.phase[p]);
-  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, w, v, i, v_end, Inverse::frame);
+  if (last_angle != nullptr) {
+    const double now = space_angle(v, k.inv_vph);
+    if (measured && now != kNoAngle && *last_angle != kNoAngle)
+      sp.net_turn = std::remainder(now - *last_angle, kTwoPi);
+    *last_angle = now;
+  }
+  const double te = pm_step(k, {s(kPsAngle), &s(kPsLastQ), &s(kPsX)}, sp, v, i, v_end, Inverse::frame);
   const double ib = r(kPmIb);
   // The interface subtracts its conductance times the last solution's voltage;
   // the currents are those of the end voltage the step assumed, so the branch
@@ -439,24 +477,35 @@ double pmmac1_exe(const PmStepIn& in) {
   const Slots<double> r = blocks::take_rtcf(kPmRecord1);
   const Slots<double> s = blocks::take_storf(kPsSlots1);
   if (e_s1::timezero) pm_time_zero(in, r);
-  return pm_exe(in, r, s, in.speed);
+  return pm_exe(in, r, s, constant_speed(in.speed, r(kPmWb)));
 }
 
+// The second form. Its own mechanics advance the speed by the second-order
+// Adams-Bashforth step from the accelerations at the ends of the last two
+// steps (the trapezoid of those two would lag a whole step); the step then runs
+// at the mean of the speeds at its two ends, and the end voltage is predicted
+// with the network's own turn, measured over the last step, rather than the
+// rotor's (which swings about it). The acceleration is kept with an imposed
+// speed too, so that a switch to the own mechanics starts from it.
 void pmmac2_exe(const PmStepIn& in) {
   const Slots<double> r = blocks::take_rtcf(kPmRecord2);
   const Slots<double> s = blocks::take_storf(kPsSlots2);
   if (e_s1::timezero) {
     if (in.speed_switch == kImposed) s(kPsSpeed) = in.speed;
+    s(kPsLastAngle) = kNoAngle;
     pm_time_zero(in, r);
   }
-  double w = in.speed;
-  if (in.speed_switch == kOwnMechanics) {
-    const double dw = (s(kPsTorque) - in.load_torque - r(kPmDamping) * s(kPsSpeed)) * r(kPmInvH);
-    w = s(kPsSpeed) + e_s1::delt / 2.0 * (s(kPsDSpeed) + dw);
-    s(kPsDSpeed) = dw;
+  const double w_last = s(kPsSpeed);
+  const double accel = (s(kPsTorque) - in.load_torque - r(kPmDamping) * w_last) * r(kPmInvH);
+  StepSpeed sp = constant_speed(in.speed, r(kPmWb));
+  const bool own = in.speed_switch == kOwnMechanics;
+  if (own) {
+    const double w = w_last + e_s1::delt / 2.0 * (3.0 * accel - s(kPsDSpeed));
+    sp = {(w_last + w) / 2.0, w, (w_last + w) / 2.0 * r(kPmWb) * e_s1::delt};
   }
-  s(kPsSpeed) = w;
-  s(kPsTorque) = pm_exe(in, r, s, w);
+  s(kPsDSpeed) = accel;
+  s(kPsSpeed) = sp.end;
+  s(kPsTorque) = pm_exe(in, r, s, sp, &s(kPsLastAngle), own);
 }
 
 double pmmachine(const PmmachineIn& in) {
@@ -470,7 +519,8 @@ double pmmachine(const PmmachineIn& in) {
                         .xq = c.xq, .xmd = c.xmd, .xmq = c.xmq, .m = m.data(), .n = n.data()};
   std::array<double, 3> v{}, i{}, v_end{};
   for (std::size_t p = 0; p < 3; ++p) v[p] = in.nodes[p] != 0 ? e_s0::vdc(in.nodes[p], in.ss) : 0.0;
-  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, in.speed, v, i, v_end, Inverse::legacy);
+  const double te = pm_step(k, {s(kPlAngle), &s(kPlLastQ), &s(kPlX)}, constant_speed(in.speed, s(kPlWb)), v, i,
+                            v_end, Inverse::legacy);
   const double g = s(kPlInvRi), ib = s(kPlIb);
   // The companion from the end voltage the step assumed, as the pair forms do.
   for (std::size_t p = 0; p < 3; ++p)

@@ -5,7 +5,13 @@
 // x = (id, iq, i0, ikd, ikq) advance each step by the trapezoidal rule in the
 // discrete form x := P x + R u, P = (I - M)^-1 (I + M), R = (I - M)^-1 N, and
 // it enters the network as three phase currents behind a resistive companion,
-// with three series R-C snubbers.
+// with three series R-C snubbers. The voltage a step assumes at its end is the
+// last solution turned by the exact rotation over the step: the rotor's turn,
+// or with the second form's own mechanics the network's turn measured over the
+// last step (the rotor swings about it); that form advances its speed to
+// second order (Adams-Bashforth from the last two accelerations) and runs each
+// step at the mean of the speeds at its ends. The rotor angle is one step
+// ahead of the time axis (time zero's call turns it once).
 //
 //   pmmac1_cfg / pmmac1_exe   rotor speed an input, electrical torque an output;
 //   pmmac2_cfg / pmmac2_exe   its own rotor mechanics, or a speed imposed by a
@@ -53,6 +59,7 @@ enum PmSlot : std::int32_t {
   kPsLastD = 3,       // (D less w times the magnet flux)
   kPsLastZ = 4,
   kPsX = 5,           // 5..9: id, iq, i0, ikd, ikq
+  kPsLastAngle = 10,  // second form: the last solution's space-vector angle
   kPsSpeed = 11,      // second form
   kPsDSpeed = 12,
   kPsTorque = 13,

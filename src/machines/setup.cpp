@@ -22,7 +22,6 @@ constexpr double kSourceShare = 0.01;       // start-up source impedance, per un
 constexpr double kTrimTimeFloor = 0.05;
 constexpr double kTrimGainFloor = 20.0;
 constexpr double kTinyScale = 1.0E-6;
-constexpr double kTinyInertia = 1.0E-38;
 constexpr double kNotYet = 1.0E9;           // a time not reached, a conductance not applied
 constexpr double kSingular = 1.0E-12;       // |det| below this share of the diagonal product
 constexpr double kLeastInductance = 1.0E-12;  // H: floor of the zero-sequence inductance

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "blocks/slots.h"
 #include "diag/message.h"
@@ -21,17 +22,70 @@ namespace {
 constexpr double kTinyTa = wakro::kTiny;
 constexpr double kShuntFloor = 66.7;
 constexpr double kTrimTimeFloor = 0.05;
-constexpr double kTinyInertia = 1.0E-38;
 constexpr double kVoltageFloor = 0.01;
 constexpr double kHalfPi = kHalfPiRounded;
 // The start-up impedance fitted against the time step.
 constexpr double kFitR0 = 0.001015, kFitR1 = 0.08485;
 constexpr double kFitX0 = 0.000398152, kFitX1 = 5.103;
 
-// The checks of the data that the conversions and the set-up divide by; each
-// failure is one error line. Returns the number of failures.
-std::int32_t data_faults(const SyncMachineData& m) {
+// Every real argument a finite number, named as the data form and the start
+// mode use it; one error line a value that is not. The R-C factors are checked
+// where the record keeps them. Returns the number of failures.
+std::int32_t non_finite_faults(const SyncMachineData& m, bool rc_factors) {
+  const bool terminal = m.data_form == 1, given = m.start_mode == 2;
+  const std::pair<const char*, double> values[] = {
+      {"The rated current", m.rated_current},
+      {"The rated voltage", m.rated_voltage},
+      {"The rated angular frequency", m.w},
+      {"The neutral resistance", m.neutral_r},
+      {"The neutral reactance", m.neutral_x},
+      {"The inertia", m.inertia},
+      {"The friction", m.friction},
+      {"The terminal shunt resistance", m.shunt_r},
+      {"Ra", m.ra},
+      {"Xp*AGFC", m.xp_agfc},
+      {terminal ? "Xd" : "Xmd", m.d.x},
+      {terminal ? "Xd\"" : "Rf", m.d.x_sub},
+      {terminal ? "Td0\"" : "Xf", m.d.t_sub},
+      {terminal ? "Xd'" : "Rkd", m.d.x_tr},
+      {terminal ? "Td0'" : "Xkd", m.d.t_tr},
+      {terminal ? "The rotor-fit target (real part)" : "Xkf", m.d.fit_re},
+      {terminal ? "The rotor-fit target (imaginary part)" : "Xmq", m.d.fit_im},
+      {terminal ? "Xq" : "Rkq1", m.q.x},
+      {terminal ? "Xq\"" : "Xkq1", m.q.x_sub},
+      {terminal ? "Tq0\"" : "Rkq2", m.q.t_sub},
+      {terminal ? "Xq'" : "Xkq2", m.q.x_tr},
+      {terminal ? "Tq0'" : "Xkf of the q axis", m.q.t_tr},
+      {given ? "The initial angle" : "The load-flow voltage", m.v_or_angle},
+      {given ? "The initial id" : "The load-flow angle", m.angle_or_id},
+      {given ? "The initial iq" : "The load-flow P", m.p_or_iq},
+      {given ? "The initial ifd" : "The load-flow Q", m.q_or_ifd},
+      {"The initial speed", m.speed_pu},
+      {"The release time", m.release_time},
+      {"The power scale", m.power_scale},
+      {"The trim time", m.trim_time},
+      {"The start-up source magnitude", m.source_magnitude},
+      {"The start-up source angle", m.source_angle},
+      {"The R-C resistance", m.rc_resistance},  // the last two: the R-C factors
+      {"The R-C time constant factor", m.rc_time_factor}};
   std::int32_t faults = 0;
+  const std::size_t count = std::size(values) - (rc_factors ? 0 : 2);
+  for (std::size_t k = 0; k < count; ++k)
+    if (not_finite_error(values[k].first, values[k].second)) ++faults;
+  for (std::size_t k = 0; k < m.sat_x.size(); ++k) {
+    const auto point = [k](const char* curve) { return std::string(curve) + "(" + std::to_string(k + 1) + ")"; };
+    if (not_finite_error(point("The saturation curve x"), m.sat_x[k])) ++faults;
+    if (not_finite_error(point("The saturation curve y"), m.sat_y[k])) ++faults;
+  }
+  return faults;
+}
+
+// The checks of the data that the conversions and the set-up divide by, once
+// every argument is finite (a value that is not is refused alone); each failure
+// is one error line. Returns the number of failures.
+std::int32_t data_faults(const SyncMachineData& m, bool rc_factors) {
+  std::int32_t faults = non_finite_faults(m, rc_factors);
+  if (faults > 0) return faults;
   auto fail = [&faults](const std::string& text) {
     machine_error(text);
     ++faults;
@@ -154,10 +208,10 @@ namespace {
 // variant with the internal damping branch stops before the R-C factors).
 void sync_machine_cfg(const SyncMachineData& m, std::int32_t reals) {
   // 1. Inertia: a warning only; the per-step model refuses it if it is used.
-  if (m.inertia < kTinyInertia)
+  if (std::isfinite(m.inertia) && m.inertia < kTinyInertia)
     wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine, "Inertia too low");
   // 2. The data the conversions and the set-up divide by.
-  if (data_faults(m) > 0) machine_stop();
+  if (data_faults(m, reals == kConfigReals) > 0) machine_stop();
   // 3. Saturation table on Xmd (the first d-axis value of the circuit), built
   // before the record is taken so that a refused curve appends nothing.
   SaturationTable t;

@@ -7,6 +7,8 @@
 // appended at rt_config::nrtci / nrtcf: the equivalent circuit, the saturation
 // table, the initial conditions and the start-up source. A refusal sends every
 // failed check's text, then stops once with "SYNC_MACHINE"; nothing is appended.
+// A real argument that is not a finite number is refused first and alone, by
+// the name the data form and start mode give it ("Xd\" is not a finite number").
 #pragma once
 
 #include <array>

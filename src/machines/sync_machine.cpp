@@ -32,7 +32,6 @@ constexpr std::string_view kTag = "SYNC_MACHINE";
 constexpr double kSqrt3Half = 0.866025;  // sqrt 3 / 2 rounded to six digits on purpose: the model's own value
 constexpr double kFirstStep = 1.0E6;       // time step "last used" before the first step
 constexpr double kUnapplied = 1.0E7;       // multiplier "last applied" on entering machine mode
-constexpr double kTinyInertia = 1.0E-38;
 constexpr double kTinyMultiplier = 1.0E-4;
 constexpr double kLeastCurrent = 1.0E-9;   // a phase never gets a zero source at time zero
 constexpr double kHandoverTime = 0.04;     // source kept after the hand-over

@@ -38,4 +38,8 @@ inline constexpr double kSqrtHalfRounded = 0.707106781186548;
 inline constexpr double kHalfPiRounded = 1.570796326794897;
 inline constexpr double kHalfPiCut = 1.570796326794896;
 
+// 1e-38, below which a machine's inertia counts as none (the machines' set-up
+// warns, the mechanical equation refuses or replaces it).
+inline constexpr double kTinyInertia = 1.0E-38;
+
 }  // namespace wakro

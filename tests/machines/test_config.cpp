@@ -3,6 +3,7 @@
 // record into the block, and the load-flow start value.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,7 @@ TEST_F(Machines, ReactanceOrderChecksReportAllThenStopOnce) {
     int nq;
     double xd, xdpp, xdp, xq, xqpp, xqp;
     std::vector<std::string> texts;
+    bool damped = false;  // the pair with the internal damping branch
   };
   const std::vector<Case> cases = {
       {2, 0.169, 0.12, 0.169, 0.51, 0.2, 0.228,
@@ -166,6 +168,7 @@ TEST_F(Machines, ConfigurationRefusalsAppendNothing) {
   struct Case {
     std::function<void(SyncMachineData&)> change;
     std::vector<std::string> texts;
+    bool damped = false;  // the pair with the internal damping branch
   };
   const std::vector<Case> cases = {
       {[](SyncMachineData& m) { m.rated_current = 0.0; }, {"The rated current must be positive"}},
@@ -181,17 +184,43 @@ TEST_F(Machines, ConfigurationRefusalsAppendNothing) {
       {[](SyncMachineData& m) { m.d.x_tr = 0.1; }, {"Xd data must satisfy Xa < Xd\" < Xd' < Xd"}},
       {[](SyncMachineData& m) { m.q.t_tr = 0.0; }, {"Tq0\" and Tq0' must be positive"}},
       {[](SyncMachineData& m) { m.sat_x = {0.0, 1.0, 0.5, -1.0}; }, {"Saturation curve: x must rise strictly"}},
+      // Any argument that is not a finite number, alone, by the name its form gives it.
+      {[](SyncMachineData& m) {
+         m.inertia = std::nan("");
+         m.rated_voltage = -HUGE_VAL;
+         m.rc_time_factor = HUGE_VAL;
+         m.q_or_ifd = std::nan("");
+         m.w = 0.0;
+       },
+       {"The rated voltage is not a finite number", "The inertia is not a finite number",
+        "The load-flow Q is not a finite number", "The R-C time constant factor is not a finite number", ""}},
+      {[](SyncMachineData& m) {
+         m.d.x_sub = -HUGE_VAL;
+         m.sat_y[3] = std::nan("");
+         m.rc_resistance = std::nan("");  // not used by this pair
+       },
+       {"Xd\" is not a finite number", "The saturation curve y(4) is not a finite number", ""}, true},
+      {[](SyncMachineData& m) {
+         m.data_form = 0;
+         m.start_mode = 2;
+         m.q.t_tr = HUGE_VAL;
+         m.v_or_angle = std::nan("");
+       },
+       {"Xkf of the q axis is not a finite number", "The initial angle is not a finite number", ""}, true},
   };
   for (const Case& c : cases) {
     TearDown();  // a stop releases the case-sized arrays
     SetUp();
     SyncMachineData m = case_data();
     c.change(m);
-    const wakro_test::Outcome o = wakro_test::run_captured([&] { syncmc3p2_cfg(m); });
+    const wakro_test::Outcome o = wakro_test::run_captured([&] { c.damped ? syncmc3p1_cfg(m) : syncmc3p2_cfg(m); });
     EXPECT_EQ(o.status, 2000);
-    std::string expected;
-    for (const std::string& t : c.texts) expected += " ***ERROR** " + t + "\n";
+    std::string expected;  // an empty text last: these lines alone
+    for (const std::string& t : c.texts) expected += t.empty() ? "" : " ***ERROR** " + t + "\n";
     EXPECT_EQ(o.console.substr(0, expected.size()), expected) << o.console;
+    if (c.texts.back().empty()) {
+      EXPECT_EQ(count_of(o.console, "***ERROR**"), c.texts.size() - 1) << o.console;
+    }
     EXPECT_EQ(count_of(o.console, "Abnormal termination of WAKRO by SYNC_MACHINE"), 1u);
     EXPECT_EQ(rt_config::nrtci, 1);
     EXPECT_EQ(rt_config::nrtcf, 1);
