@@ -8,7 +8,11 @@
 // the models set them again on every step. The snapshot writer asks for this
 // too, after the file's values are taken on: a run's matrix is kept up to date
 // by increments and its factors partly renewed, so only factors made again the
-// same way from the same numbers let both runs go on identically.
+// same way from the same numbers let both runs go on identically. On the
+// sparse solver that includes the pivot order, which a re-factorisation takes
+// over from the last pivoting factorisation: the solver's slot is dropped, so
+// that the next solve of either run packs, analyses and factorises the matrix
+// afresh from the values the file holds.
 //
 // Leaves: the factors of every subsystem, its start row (e_s8::mxinv) and its
 // pending chatter step (temp1::stabck) as they were; a subsystem factorised in
@@ -16,8 +20,10 @@
 #include "model/e_s0.h"
 #include "model/e_s8.h"
 #include "model/int2.h"
+#include "model/int3.h"
 #include "model/int4.h"
 #include "model/temp1.h"
+#include "network/klu_adapter.h"
 #include "network/matrix.h"
 #include "network/ordered_elimination.h"
 #include "network/solution.h"
@@ -34,6 +40,7 @@ void factorise_as_read() {
     // Step 2: the whole matrix factorised, the start row and the chatter step
     // kept: a factorisation marks a chatter step, which this one, of a matrix
     // that did not change, must neither add nor take away.
+    if (int3::use_klu(ss)) release_sparse_slot(ss);
     const std::int32_t keep = e_s8::mxinv(ss);
     const bool pending = temp1::stabck(ss);
     e_s8::mxinv(ss) = 1;

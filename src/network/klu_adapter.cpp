@@ -519,6 +519,12 @@ namespace wakro {
 
 void release_sparse_solver() { adapter().release_all(); }
 
+void release_sparse_slot(std::int32_t ss) {
+  Adapter& ad = adapter();
+  if (ss < 1 || static_cast<std::size_t>(ss) > ad.slots.size()) return;
+  ad.free_slot(ad.slots[static_cast<std::size_t>(ss - 1)]);
+}
+
 std::int32_t sparse_solver_slots() {
   std::int32_t k = 0;
   for (const Slot& s : adapter().slots)

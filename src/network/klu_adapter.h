@@ -51,6 +51,12 @@ namespace wakro {
 // program; call it when the dimensions are read again. Never inside a step.
 void release_sparse_solver();
 
+// Frees the slot of subsystem ss (matrix, analysis, factors): its next solve
+// packs, analyses and factorises it anew, as the first solve of a run does, so
+// that the factors and their pivot order follow from the matrix it is given
+// alone, not from the run's earlier factorisations. Only between steps.
+void release_sparse_slot(std::int32_t ss);
+
 // Number of subsystems that hold a built slot (for the checks of the release).
 std::int32_t sparse_solver_slots();
 

@@ -93,8 +93,9 @@ void refactorise_from_first_row(std::int32_t ss);
 
 // The factors of every subsystem made again from its matrix as it stands, for a
 // run resumed from a snapshot and for the run that writes one; the start row
-// and the pending chatter step of each subsystem are kept
-// (factorise_as_read.cpp).
+// and the pending chatter step of each subsystem are kept; a subsystem on the
+// sparse solver is analysed and factorised afresh, pivots chosen anew, at its
+// next solve (factorise_as_read.cpp).
 void factorise_as_read();
 
 // Norton injections at a node, for the present step.
