@@ -6,6 +6,7 @@
 #include "network/fdne.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -26,8 +27,9 @@ class ModelFile {
   ModelFile(std::string_view name) : name_(name) {
     // A device, a folder or a pipe is no model file (a pipe's open would wait).
     if (const std::string_view kind = wakro::not_a_file(name_); !kind.empty()) fail(kind);
+    errno = 0;
     in_.open(name_);
-    if (!in_) fail("cannot be opened");
+    if (!in_) fail("cannot be opened: " + wakro::system_reason(errno));
     std::error_code ec;
     const auto size = std::filesystem::file_size(name_, ec);
     bytes_ = ec ? -1 : static_cast<std::int64_t>(size);

@@ -2,6 +2,7 @@
 #include "snapshot/snapshot.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -794,7 +795,11 @@ bool map_is_there(const std::string& map) {
     std::fclose(f);
     return true;
   }
-  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2), "Specified Mapfile not found: " + map);
+  // Any reason but a missing file is added (a missing file is what the text says).
+  const int error = errno;
+  const std::string reason = error == ENOENT ? "" : ": " + wakro::system_reason(error);
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2),
+                "Specified Mapfile not found: " + map + reason);
   wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
   return false;
 }
