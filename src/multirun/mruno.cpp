@@ -32,6 +32,7 @@
 #include "diag/format.h"
 #include "diag/listout.h"
 #include "diag/message.h"
+#include "files/textfile.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/fixedtext.h"
@@ -175,13 +176,18 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
   const std::int32_t ncol = nv + nm;
   out.file.flush();
   if (n >= 1) {
+    // Only a regular file is read back, a line at a time within the bound.
+    if (!wakro::not_a_file(out.file_name).empty()) unreadable();
     std::ifstream in(out.file_name);
+    const auto next = [&in](std::string& l) {
+      return wakro::read_text_line(in, l) == wakro::TextLine::ok;
+    };
     std::string line;
-    if (!std::getline(in, line) || !std::getline(in, line)) unreadable();
+    if (!next(line) || !next(line)) unreadable();
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
     for (std::int32_t rows = 0; rows < n;) {
-      if (!std::getline(in, line)) unreadable();
+      if (!next(line)) unreadable();
       if (!is_row(line, values)) continue;
       ++rows;
       if (is_cut_short_row(line))
