@@ -5,14 +5,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
 
 #include "app/driver.h"
+#include "files/textfile.h"
 #include "model/fatal.h"
 #include "output/outputfile.h"
 
@@ -185,17 +186,28 @@ void ArgReader::process(const std::vector<std::string>& words) {
   process(static_cast<int>(list.size()), list.data());
 }
 
-std::vector<std::string> ArgReader::splitFile(std::FILE* file) {
+std::vector<std::string> ArgReader::splitFile(std::FILE* file, std::string* tooLong) {
   std::vector<std::string> words;
   Splitter splitter{words, {}, false};
-  char buffer[kLinePiece + 1];
-  while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
-    std::size_t n = std::strlen(buffer);
-    if (n > 0 && buffer[n - 1] == '\n') --n;
-    if (n > 0 && buffer[n - 1] == '\r') --n;
-    if (n == 0) continue;
-    if (words.size() >= static_cast<std::size_t>(kMaxWords)) continue;
-    splitter.line(buffer, n);
+  std::string line;
+  long long number = 0;
+  for (TextLine st; (st = read_text_line(file, line)) != TextLine::end && st != TextLine::error;) {
+    ++number;
+    if (st == TextLine::too_long) {
+      if (tooLong != nullptr)
+        *tooLong = "line " + std::to_string(number) + " is longer than " +
+                   std::to_string(kMaxTextLine) + " characters";
+      break;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // The line is taken in pieces of kLinePiece characters; a NUL ends a piece's text.
+    for (std::size_t at = 0; at < line.size(); at += kLinePiece) {
+      const std::size_t n =
+          strnlen(line.data() + at, std::min<std::size_t>(kLinePiece, line.size() - at));
+      if (n == 0) continue;
+      if (words.size() >= static_cast<std::size_t>(kMaxWords)) continue;
+      splitter.line(line.data() + at, n);
+    }
   }
   return words;
 }
@@ -207,10 +219,11 @@ void ArgReader::processFile(const char* name) {
                        std::to_string(kMaxDepth) + " deep.");
     return;
   }
-  std::FILE* file = std::fopen(name, "r");
+  // A device, a folder or a pipe is no option file: its lines need not end.
+  std::string why;
+  std::FILE* file = open_text_file(name, why);
   if (file == nullptr) {
-    const int error = errno;
-    refusals.push_back(std::string("Option file '") + name + "' (-config) cannot be read: " + std::strerror(error) +
+    refusals.push_back(std::string("Option file '") + name + "' (-config) cannot be read: " + why +
                        ".");
     return;
   }
@@ -234,8 +247,15 @@ void ArgReader::processFile(const char* name) {
   // 2. Read its words, then parse them with the file marked as being read.
   ++depth;
   ++filesOpened;
-  const std::vector<std::string> words = splitFile(file);
+  std::string tooLong;
+  const std::vector<std::string> words = splitFile(file, &tooLong);
   std::fclose(file);
+  if (!tooLong.empty()) {
+    refusals.push_back(std::string("Option file '") + name + "' (-config) is refused: its " +
+                       tooLong + ".");
+    --depth;
+    return;
+  }
   if (known) reading_.push_back(id);
   process(words);
   if (known) reading_.pop_back();

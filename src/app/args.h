@@ -30,7 +30,9 @@
 // carries over to the next line. Lines are read in pieces of at most 1023
 // characters, words keep at most 1022 characters, at most 256 words are taken,
 // and files nest at most 20 deep; a deeper file is refused. A file that cannot
-// be opened is refused.
+// be opened, or that is not a regular file (a folder, a device such as
+// /dev/zero, a pipe), is refused, and so is a file with a line longer than any
+// reader takes (files/textfile.h).
 //
 // Refusals: a value the option does not take (-outtype other than legacy or
 // bin, an -out name longer than 34 characters), an option without its value,
@@ -65,7 +67,9 @@ class ArgReader {
   void processFile(const char* name);
 
   // The words of one option file as the tokenizer splits them (nothing parsed).
-  static std::vector<std::string> splitFile(std::FILE* file);
+  // A line longer than any reader takes ends the split; `tooLong` then says
+  // which ("line 3 is longer than ... characters").
+  static std::vector<std::string> splitFile(std::FILE* file, std::string* tooLong = nullptr);
 
   // The values; an empty text means "not given" unless the matching flag says so.
   std::string lumbra;

@@ -265,7 +265,9 @@ int wakro_main(int argc, char** argv) {
   const wakro::OlderForm f = wakro::parse_older_form(argc, argv);
   int status = 0;
   if (f.gui) {
+    // Refused: the caller must not take the refusal for a run that succeeded.
     wakro::console() << program << " exiting. Incompatible WAKRO library. ";
+    status = kUsageErrorStatus;
   } else if (f.standalone) {
     status = WakroV2(f);
   } else {

@@ -6,7 +6,7 @@
 // options, WakroV5 runs, and "<program> exiting.  Status code = <status>" is
 // printed with the full status. Older forms (-v4, -v3, -v2, -startup:alone, a
 // host and port pair, /ID <id>) print no exit line; a host and port pair is
-// refused with "<program> exiting. Incompatible WAKRO library. ".
+// refused with "<program> exiting. Incompatible WAKRO library. " and status 2.
 //
 // The status is 0 for a normal end, 1 when the link cannot be opened (or broke
 // before its closing exchange), 128 plus the signal number when SIGINT or

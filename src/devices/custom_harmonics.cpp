@@ -7,6 +7,7 @@
 #include "blocks/slots.h"
 #include "devices/device_support.h"
 #include "files/listread.h"
+#include "files/textfile.h"
 #include "files/units.h"
 #include "model/fixedtext.h"
 #include "model/fnames.h"
@@ -16,16 +17,16 @@ namespace {
 constexpr std::string_view kTag = "CUS_HARM_CFG";
 constexpr std::size_t kNameLength = 72;
 
-// The file can be opened for reading ('\' taken as '/', as the units take it).
-bool readable(std::string_view name) {
+// Why the file cannot be read ('\' taken as '/', as the units take it): ""
+// when it can; a device, a folder or a pipe is not read.
+std::string why_unreadable(std::string_view name) {
   std::string path(name);
   for (char& ch : path) {
     if (ch == '\\') ch = '/';
   }
-  std::FILE* f = std::fopen(path.c_str(), "r");
-  if (!f) return false;
-  std::fclose(f);
-  return true;
+  std::string why;
+  if (std::FILE* f = wakro::open_text_file(path, why)) std::fclose(f);
+  return why;
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ void custom_harmonics1_cfg(std::int32_t n, std::string_view name, std::int32_t n
   // The slots are taken (and checked against rtcf) before anything is read.
   const auto block = wakro::blocks::take_rtcf(L::rtcf_size(n));
   // 2. The file, on a new unit.
-  if (!readable(trimmed)) device_fatal(kTag, "Error opening the file: " + trimmed);
+  if (const std::string why = why_unreadable(trimmed); !why.empty())
+    device_fatal(kTag, "Error opening the file: " + trimmed + ": " + why);
   fnames::filename = padded;
   wakro_openfile();
   const std::int32_t unit = fnames::iunit;

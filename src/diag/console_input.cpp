@@ -10,6 +10,7 @@
 
 #include "diag/console.h"
 #include "diag/listout.h"
+#include "diag/quit.h"
 #include "link/stop_signal.h"
 #include "model/fatal.h"
 
@@ -18,6 +19,16 @@ namespace wakro {
 namespace {
 constexpr int kStandardInput = 0;
 constexpr int kSignalStatusBase = 128;  // a process ended by signal n reports 128 + n
+long long g_lines_read = 0;             // console lines read so far, for the message below
+
+// An answer longer than any question takes (the input may be a device such as
+// /dev/zero, whose "line" never ends) ends the run instead of filling the memory.
+[[noreturn]] void refuse_long_answer() {
+  ListLine() << "WAKRO: Line too long: the console input, line " +
+                    std::to_string(g_lines_read + 1) + ", is longer than " +
+                    std::to_string(kMaxConsoleLine) + " characters";
+  wakro_quit("CONSOLE", 0);
+}
 }  // namespace
 
 ConsoleRead read_console_line(std::string& line) {
@@ -32,8 +43,16 @@ ConsoleRead read_console_line(std::string& line) {
     char c = 0;
     const ssize_t n = ::read(kStandardInput, &c, 1);
     if (n < 0 && errno == EINTR) continue;  // the flag is looked at by the wait
-    if (n <= 0) return line.empty() ? ConsoleRead::end : ConsoleRead::ok;
-    if (c == '\n') return ConsoleRead::ok;
+    if (n <= 0) {
+      if (line.empty()) return ConsoleRead::end;
+      ++g_lines_read;
+      return ConsoleRead::ok;
+    }
+    if (c == '\n') {
+      ++g_lines_read;
+      return ConsoleRead::ok;
+    }
+    if (line.size() == kMaxConsoleLine) refuse_long_answer();
     line.push_back(c);
   }
 }

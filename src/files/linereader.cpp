@@ -2,10 +2,12 @@
 // routines that move through sections with it.
 #include "files/linereader.h"
 
+#include <cerrno>
 #include <string>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "files/units.h"
 #include "files/words.h"
 #include "model/fnames.h"
@@ -34,10 +36,11 @@ void name_the_file_read() {
   wakro_quit("RDCMNT", 1);
 }
 
-[[noreturn]] void read_error() {
+[[noreturn]] void read_error(int error) {
   name_the_file_read();
   wakro::ListLine() << "Error Reading Unit# " << fnames::iunit;
   wakro::ListLine() << "Likely file names are: " << fnames::filename.view() << fnames::tnam.view();
+  wakro::ListLine() << "Reason: " << wakro::system_reason(error);
   wakro_quit("RDCMNT", 1);
 }
 
@@ -86,8 +89,9 @@ void read_to_next_line(bool column_one_comments) {
   for (;;) {
     Line72 line;
     const wakro::ReadStatus st = wakro::read_line72(line);
+    const int error = errno;
     if (st == wakro::ReadStatus::end) end_of_file();
-    if (st == wakro::ReadStatus::error) read_error();
+    if (st == wakro::ReadStatus::error) read_error(error);
     if (options::echo) wakro::ListLine() << line.view();
     fnames::dumlin = line;
 

@@ -1,6 +1,7 @@
 // Room `files`: the engine's text files, whoever reads them.
 //
-// Owns: the stack of open files ("units", units.h), the one free-format
+// Owns: the opening of every text file read and the bound on its lines
+// (textfile.h), the stack of open files ("units", units.h), the one free-format
 // ("list-directed") reader (listread.h), the data-line reader with its comments,
 // section keys, control keywords and include files (linereader.h), and the word
 // utilities of 72-character data lines (words.h).

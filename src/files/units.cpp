@@ -18,6 +18,7 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "model/e_warn.h"
 #include "model/fnames.h"
 
@@ -54,15 +55,28 @@ bool file_exists(const std::string& name) {
 // Opens by mode: 1 existing for reading, 2 new for writing, other either way
 // without cutting the file. The case files are written by the design environment
 // on Windows: a relative name such as "..\lib\x.tlo" names the same file with
-// '/' separators here.
-std::FILE* open_by_mode(const std::string& name, std::int32_t mode) {
+// '/' separators here. A file to be read must be a regular file (textfile.h).
+// On a failure `why` says why: what the name names instead of a file, or the
+// system's reason.
+std::FILE* open_by_mode(const std::string& name, std::int32_t mode, std::string& why) {
+  why = system_reason(ENOENT);
   if (name.empty()) return nullptr;
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
-  if (mode == 1) return std::fopen(path.c_str(), "rb");
-  if (mode == 2) return std::fopen(path.c_str(), "wxb");
-  if (file_exists(path)) return std::fopen(path.c_str(), "r+b");
-  return std::fopen(path.c_str(), "w+b");
+  if (mode == 1) return open_text_file(path, why);
+  std::FILE* fp = nullptr;
+  if (mode == 2)
+    fp = std::fopen(path.c_str(), "wxb");
+  else if (file_exists(path))
+    fp = std::fopen(path.c_str(), "r+b");
+  else
+    fp = std::fopen(path.c_str(), "w+b");
+  if (fp == nullptr) {
+    const int error = errno;
+    why = not_a_file(path);
+    if (why.empty()) why = system_reason(error);
+  }
+  return fp;
 }
 
 void push(std::FILE* fp, std::string name) {
@@ -86,9 +100,17 @@ void close_stream(Unit& u) {
   u.fp = nullptr;
 }
 
-void report_open_failure(std::string_view prefix, const std::string& name) {
+void report_open_failure(std::string_view prefix, const std::string& name, const std::string& why) {
   wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
-                std::string(prefix) + name);
+                std::string(prefix) + name + ": " + why);
+}
+
+// A line longer than any reader takes ends the run (it could be a file without
+// line ends that would otherwise fill the memory).
+[[noreturn]] void refuse_long_line(const Unit& u) {
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                "WAKRO: Line too long: " + too_long_text(u.name, u.line + 1LL));
+  wakro_quit("READRECORD", 0);
 }
 
 // The column (1-based) of the '.' of a ".tlo" or ".clo" ending, scanning from
@@ -124,19 +146,10 @@ ReadStatus read_record(std::int32_t unit, std::string& record) {
   Unit* u = find(unit);
   if (u == nullptr || u->fp == nullptr) return ReadStatus::end;
   const off_t start = ::ftello(u->fp);
-  char* buf = nullptr;
-  std::size_t cap = 0;
-  errno = 0;
-  const ssize_t n = ::getline(&buf, &cap, u->fp);
-  if (n < 0) {
-    const bool failed = std::ferror(u->fp) != 0;
-    std::clearerr(u->fp);
-    std::free(buf);
-    return failed ? ReadStatus::error : ReadStatus::end;
-  }
-  record.assign(buf, static_cast<std::size_t>(n));
-  std::free(buf);
-  if (!record.empty() && record.back() == '\n') record.pop_back();
+  const TextLine st = read_text_line(u->fp, record);
+  if (st == TextLine::too_long) refuse_long_line(*u);
+  if (st == TextLine::error) return ReadStatus::error;
+  if (st == TextLine::end) return ReadStatus::end;
   if (!record.empty() && record.back() == '\r') record.pop_back();
   u->last = start;
   ++u->line;
@@ -215,9 +228,10 @@ void set_include_depth(std::int32_t depth) {
 
 void wakro_openfile() {
   const std::string name(fnames::filename.trimmed());
-  std::FILE* fp = wakro::open_by_mode(name, 1);
+  std::string why;
+  std::FILE* fp = wakro::open_by_mode(name, 1, why);
   if (fp == nullptr) {
-    wakro::report_open_failure("WAKRO: Error while opening file for read: ", name);
+    wakro::report_open_failure("WAKRO: Error while opening file for read: ", name, why);
     wakro_quit("OPENFILE", 0);
   }
   wakro::push(fp, name);
@@ -228,16 +242,17 @@ void wakro_openfile1(std::int32_t& mode) {
 }
 
 void wakro::open_file_named(const std::string& name, std::int32_t mode) {
-  std::FILE* fp = wakro::open_by_mode(name, mode);
+  std::string why;
+  std::FILE* fp = wakro::open_by_mode(name, mode, why);
   if (fp == nullptr) {
     if (mode == 1) {
-      wakro::report_open_failure("WAKRO: Error while opening file for read: ", name);
+      wakro::report_open_failure("WAKRO: Error while opening file for read: ", name, why);
       if (const std::size_t dot = wakro::constants_file_dot(fnames::filename); dot > 0)
         wakro::write_constants_advice(dot);
     } else if (mode == 2) {
-      wakro::report_open_failure("WAKRO: Error while opening file for write: ", name);
+      wakro::report_open_failure("WAKRO: Error while opening file for write: ", name, why);
     } else {
-      wakro::report_open_failure("WAKRO: Error while opening file: ", name);
+      wakro::report_open_failure("WAKRO: Error while opening file: ", name, why);
     }
     wakro_quit("OPENFILE1", 0);
   }

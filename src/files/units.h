@@ -6,15 +6,21 @@
 // file is open); every open pushes, every close pops.
 //
 // A record is one line of the file without its line end; a trailing '\r' (files
-// written on Windows) is dropped before anything else sees the record. The line
-// reader takes the first 72 characters of a record; section readers that need
-// longer records read them whole with read_record. After a record has been read,
+// written on Windows) is dropped before anything else sees the record. A record
+// longer than wakro::kMaxTextLine characters (files/textfile.h) ends the run
+// with "WAKRO: Line too long: <file>, line <n>, is longer than ... characters"
+// (tag "READRECORD"), so that a file without line ends cannot fill the memory.
+// The line reader takes the first 72 characters of a record; section readers
+// that need longer records read them whole with read_record. After a record has been read,
 // step_back makes the next read return that same record again.
 //
 // Opening (sets fnames::filename's file on a new unit; a failure reports through
-// wakro_message and ends in wakro_quit):
-//   wakro_openfile()        an existing file, for reading         (tag "OPENFILE")
-//   wakro_openfile1(mode)   1 an existing file for reading, 2 a new file (it must
+// wakro_message, "<text>: <name>: <why>", and ends in wakro_quit; why is the
+// system's reason, or "is a folder" / "is not a regular file"):
+//   wakro_openfile()        an existing regular file, for reading (tag "OPENFILE");
+//                           a folder, a device or a pipe is refused without
+//                           waiting (files/textfile.h)
+//   wakro_openfile1(mode)   1 as wakro_openfile, 2 a new file (it must
 //                           not exist) for writing, any other mode a file opened
 //                           whether or not it exists, without cutting what it
 //                           holds; written, it ends where the last write ended

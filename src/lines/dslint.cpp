@@ -15,12 +15,12 @@
 // "TLINES:" record with "DSLINTSSN   ").
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "diag/console.h"
+#include "diag/console_input.h"
 #include "diag/format.h"
 #include "diag/listout.h"
 #include "diag/message.h"
@@ -145,7 +145,9 @@ std::int32_t ask_port(std::string_view prompt, const LineSetup& s) {
   ListLine() << std::string(prompt) + s.quoted;
   std::string answer;
   std::int32_t port = 0;
-  if (!std::getline(std::cin, answer) || list_read(answer, {port}) != ReadStatus::ok || port < 0 ||
+  const ConsoleRead got = read_console_line(answer);
+  if (got == ConsoleRead::stopped) stop_on_signal("the ENI port of a line end");
+  if (got != ConsoleRead::ok || list_read(answer, {port}) != ReadStatus::ok || port < 0 ||
       port > kMaxPort) {
     ListLine() << "No port number given for ENI line " + s.quoted;
     wakro_quit(kTag, 0);

@@ -1,9 +1,11 @@
 // pmr_mrun_consolidate and pmr_mrun_extrafiles_consolidate (see consolidate.h).
 #include "multirun/consolidate.h"
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 
+#include "files/textfile.h"
 #include "files/words.h"
 #include "model/ctrl.h"
 #include "model/pmr_consolidate.h"
@@ -45,14 +47,24 @@ void check_rank_count() {
 // Copies one rank's lines into the merged file.
 void merge_rank(std::ofstream& out, std::int32_t rank, const MergePlan& plan) {
   const std::string file = plan.rank_stem + "_" + rank_code(rank) + ".out";
-  std::ifstream in(file);
+  // A device, a folder or a pipe is no rank's file (a pipe's open would wait).
+  const std::string_view kind = wakro::not_a_file(file);
+  std::ifstream in;
+  if (kind.empty()) in.open(file);
   if (!in.is_open())
-    stop_with({"Unable to merge the files of a parallel multiple run: ", "the file " + file + " of rank " +
-                                                                            std::to_string(rank) + " is missing."},
+    stop_with({"Unable to merge the files of a parallel multiple run: ",
+               "the file " + file + " of rank " + std::to_string(rank) + " " +
+                   (kind.empty() ? std::string("is missing.") : std::string(kind) + ".")},
               kTag);
   std::int32_t rows = 0;
+  std::int64_t number = 0;
   std::string line;
-  while (std::getline(in, line)) {
+  for (wakro::TextLine st; (st = wakro::read_text_line(in, line)) != wakro::TextLine::end;
+       ++number) {
+    if (st == wakro::TextLine::too_long)
+      stop_with({"Unable to merge the files of a parallel multiple run: ",
+                 "the file " + wakro::too_long_text(file, number + 1) + "."},
+                kTag);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const Line72 word = wakro_firstwrd(Line72(line));
     const std::string_view w = word.trimmed();

@@ -12,6 +12,7 @@
 #include "diag/format.h"
 #include "diag/listout.h"
 #include "diag/message.h"
+#include "files/textfile.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/e_warn.h"
@@ -158,16 +159,22 @@ std::vector<std::string> label_fields(std::string heading, std::size_t skip, std
 }
 
 void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t ncol, std::int32_t ndiv) {
+  // Only a regular file is read back, a line at a time within the bound
+  // (files/textfile.h): a device named as the file has no end.
+  if (!wakro::not_a_file(sf.name).empty()) unreadable(sf.name);
   std::ifstream in(sf.name);
+  const auto next = [&in](std::string& l) {
+    return wakro::read_text_line(in, l) == wakro::TextLine::ok;
+  };
   std::string title;
   std::string heading;
-  if (!std::getline(in, title) || !std::getline(in, heading)) unreadable(sf.name);
+  if (!next(title) || !next(heading)) unreadable(sf.name);
   const std::vector<std::string> labels = label_fields(heading, sf.heading_skip, ncol);
   ColumnStatistics stats(ncol, ndiv);
   std::vector<double> values(static_cast<std::size_t>(ncol));
   std::string line;
   for (std::int32_t r = 1; r <= sf.rows; ++r) {
-    if (!std::getline(in, line)) unreadable(sf.name);
+    if (!next(line)) unreadable(sf.name);
     if (!read_row_values(line, sf.leading, values))
       stop_with({"Unable to write Extra Run File Statistics: the file ", sf.name,
                  "line " + std::to_string(r + 2) + " is not a run's row of one number per column."},

@@ -35,6 +35,7 @@
 #include "diag/format.h"
 #include "diag/listout.h"
 #include "diag/message.h"
+#include "files/textfile.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
 #include "model/fixedtext.h"
@@ -189,15 +190,21 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
   const std::int32_t ncol = nv + nm;
   out.file.flush();
   if (n >= 1) {
+    // Only a regular file is read back, a line at a time within the bound.
+    if (const std::string_view kind = wakro::not_a_file(out.file_name); !kind.empty())
+      unreadable(0, "the file " + std::string(kind) + ".");
     std::ifstream in(out.file_name);
+    const auto next = [&in](std::string& l) {
+      return wakro::read_text_line(in, l) == wakro::TextLine::ok;
+    };
     std::string line;
     std::int32_t line_number = 2;
-    if (!std::getline(in, line) || !std::getline(in, line)) unreadable(1, "the title or the heading is missing.");
+    if (!next(line) || !next(line)) unreadable(1, "the title or the heading is missing.");
     ColumnStatistics stats(ncol, ndiv);
     std::vector<double> values(static_cast<std::size_t>(ncol));
     for (std::int32_t rows = 0; rows < n;) {
       ++line_number;
-      if (!std::getline(in, line))
+      if (!next(line))
         unreadable(line_number, "the file ends before the row of its run " + std::to_string(rows + 1) + ".");
       const RowKind kind = row_kind(line, values);
       if (kind == RowKind::kBadRow)

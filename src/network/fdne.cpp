@@ -6,14 +6,17 @@
 #include "network/fdne.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <system_error>
 
+#include "files/textfile.h"
 #include "model/fatal.h"
 
 namespace fdneharmimp {
@@ -21,15 +24,23 @@ namespace {
 
 class ModelFile {
  public:
-  ModelFile(std::string_view name) : name_(name), in_(name_) {
-    if (!in_) fail("cannot be opened");
+  ModelFile(std::string_view name) : name_(name) {
+    // A device, a folder or a pipe is no model file (a pipe's open would wait).
+    if (const std::string_view kind = wakro::not_a_file(name_); !kind.empty()) fail(kind);
+    errno = 0;
+    in_.open(name_);
+    if (!in_) fail("cannot be opened: " + wakro::system_reason(errno));
     std::error_code ec;
     const auto size = std::filesystem::file_size(name_, ec);
     bytes_ = ec ? -1 : static_cast<std::int64_t>(size);
   }
   // Size of the file in bytes (-1 when it cannot be told).
   std::int64_t bytes() const { return bytes_; }
-  std::istream& stream() { return in_; }
+  // Passes over n lines (the header), counting them.
+  void skip(std::int32_t n) {
+    sl(in_, n);
+    line_ += n;
+  }
 
   double real() {
     const std::string item = next_item();
@@ -55,7 +66,12 @@ class ModelFile {
   // The first item of the next line: blanks and commas separate items.
   std::string next_item() {
     std::string line;
-    if (!std::getline(in_, line)) fail("ends too early");
+    const wakro::TextLine st = wakro::read_text_line(in_, line);
+    ++line_;
+    if (st == wakro::TextLine::too_long)
+      fail("is refused: line " + std::to_string(line_) + " is longer than " +
+           std::to_string(wakro::kMaxTextLine) + " characters");
+    if (st != wakro::TextLine::ok) fail("ends too early");
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto sep = [](char c) { return c == ' ' || c == '\t' || c == ','; };
     auto b = std::find_if_not(line.begin(), line.end(), sep);
@@ -71,13 +87,15 @@ class ModelFile {
   std::string name_;
   std::ifstream in_;
   std::int64_t bytes_ = -1;
+  std::int64_t line_ = 0;  // lines read or skipped so far
 };
 
 }  // namespace
 
 void sl(std::istream& in, std::int32_t n) {
-  std::string line;
-  for (std::int32_t k = 0; k < n && std::getline(in, line); ++k) {
+  // Skipped lines are not kept, so even a line without end takes no memory.
+  for (std::int32_t k = 0; k < n && in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+       ++k) {
   }
 }
 
@@ -88,7 +106,7 @@ void get_fdne_y(wakro::FArray<wakro::cplx, 2>& y, wakro::cplx s, std::int32_t n,
   if (n < 1) file.fail("is asked for fewer than one port");
 
   // Step 1: header.
-  sl(file.stream(), 4);
+  file.skip(4);
 
   // Step 2: the port blocks; the first sizes the tables.
   wakro::FArray<wakro::cplx, 1> poles{"poles"};

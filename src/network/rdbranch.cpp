@@ -9,7 +9,8 @@
 // to the switching list instead; an ideal branch to neither).
 //
 // Guards beyond the plain rules: a record longer than 255 characters, a line
-// that ends before a value its type letters take (it would be read as 0), a
+// that ends before a value its type letters take (it would be read as 0) or
+// holds a value after them (it would be dropped), a
 // capacitor of 0 microfarads (X_C would be infinite and the coefficients NaN), a
 // branch whose X_L, X_C or Z overflows (a huge L, a tiny C or a huge time step:
 // the coefficients would be NaN as well) and a branch met before its subsystem's
@@ -17,8 +18,10 @@
 #include "network/rdbranch.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <span>
 #include <string>
@@ -87,6 +90,8 @@ std::size_t third_word(std::string_view line) {
 
 // The value-taking letters of a type word, and what each value is.
 constexpr std::string_view kValueLetters = "RLCEiv";
+constexpr std::string_view kTypeLetters = "RLCEivSDA";  // every letter the decoding knows
+constexpr std::size_t kMaxTypeLetters = 10;             // a type word is at most ten letters
 
 std::string_view value_name(char letter) {
   switch (letter) {
@@ -119,6 +124,19 @@ std::ptrdiff_t value_count(std::string_view type) {
   }
   ListLine() << "Branch of type " + std::string(type) + " needs " + std::to_string(value_count(type)) +
                     " values: " + std::string(value_name(letter)) + " is missing";
+  ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
+                    std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
+  wakro_quit(kTag, 1);
+}
+
+// A line that holds a value after the last one its type takes (a letter
+// forgotten in the type word): read, it would be dropped in silence.
+[[noreturn]] void extra_value(std::string_view type, std::ptrdiff_t n, double value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  ListLine() << "Branch of type " + std::string(type) + " takes " + std::to_string(n) +
+                    (n == 1 ? " value" : " values") + ": the value " + std::string(text, end) +
+                    " is one too many";
   ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
                     std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
   wakro_quit(kTag, 1);
@@ -322,22 +340,34 @@ void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, 
   r = l = c = e = i0 = v = 0.0;
 
   // The type word: the third word, at most ten characters; blanked out of the line.
-  char type[10];
-  std::fill(type, type + 10, ' ');
+  char type[kMaxTypeLetters];
+  std::fill(type, type + kMaxTypeLetters, ' ');
   const std::size_t start = third_word(line.view());
-  for (std::size_t i = 0; start != std::string_view::npos && i < 10 && start + i < 255; ++i) {
+  for (std::size_t i = 0; start != std::string_view::npos && i < kMaxTypeLetters && start + i < 255;
+       ++i) {
     if (is_blank(line[start + i])) break;
     type[i] = line[start + i];
     line[start + i] = ' ';
   }
 
   // Entries the read leaves untouched stay NaN, so that a value the type needs
-  // and the line does not hold is found (it would otherwise be read as 0).
-  double values[10];
-  std::fill(values, values + 10, std::numeric_limits<double>::quiet_NaN());
+  // and the line does not hold is found (it would otherwise be read as 0), and
+  // so is a value beyond those the type takes (one place more than the longest
+  // type word can take holds it).
+  double values[kMaxTypeLetters + 1];
+  std::fill(std::begin(values), std::end(values), std::numeric_limits<double>::quiet_NaN());
   const wakro::ReadStatus st = wakro::list_read(line.view(), {from, to, std::span<double>(values)});
   if (st == wakro::ReadStatus::error) fail(kReadError, kTag, 1);
-  const std::string_view type_word(type, static_cast<std::size_t>(std::find(type, type + 10, ' ') - type));
+  const std::string_view type_word(
+      type, static_cast<std::size_t>(std::find(type, type + kMaxTypeLetters, ' ') - type));
+  // The letters after the ideal 'A' are not looked at, so each may have its
+  // value on the line. (An unknown letter is said first, by the decoding below.)
+  const std::size_t ideal = std::min(type_word.find('A'), type_word.size());
+  const std::size_t after_ideal = ideal < type_word.size() ? type_word.size() - ideal - 1 : 0;
+  const std::ptrdiff_t taken = value_count(type_word) + static_cast<std::ptrdiff_t>(after_ideal);
+  const bool letters_known =
+      type_word.substr(0, ideal).find_first_not_of(kTypeLetters) == std::string_view::npos;
+  if (letters_known && !std::isnan(values[taken])) extra_value(type_word, taken, values[taken]);
   for (double& x : values) {
     if (!std::isnan(x)) continue;
     if (st == wakro::ReadStatus::end && &x - values < value_count(type_word))

@@ -6,8 +6,7 @@
 // grow, and the fourth ends the run, so the dialogue cannot go round for ever.
 #include "output/dialog.h"
 
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -18,6 +17,7 @@
 #include "diag/outmsg.h"
 #include "diag/quit.h"
 #include "files/listread.h"
+#include "files/textfile.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -113,14 +113,15 @@ bool failed() {
   return true;
 }
 
-bool file_exists(const Name& name) {
+// Why the map file cannot be read, as the end of a line that names it ("" when
+// it can): "is a folder", "is not a regular file" (a device, a pipe), or the
+// system's reason.
+std::string why_unreadable(const Name& name) {
   const std::string path(name.trimmed());
-  struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  std::fclose(f);
-  return true;
+  if (const std::string_view kind = not_a_file(path); !kind.empty()) return std::string(kind);
+  std::string why;
+  if (std::FILE* f = open_text_file(path, why)) std::fclose(f);
+  return why.empty() || why.starts_with("is ") ? why : "cannot be read: " + why;
 }
 
 void set_defaults() {
@@ -199,12 +200,17 @@ bool ask_map_file() {
     fnames::inam1 = name;
     fnames::dumlin = name.view();
     wakro_checkmapname();
-    if (file_exists(fnames::inam)) {
+    const std::string why = why_unreadable(fnames::inam);
+    if (why.empty()) {
       fnames::mapname = fnames::inam;
       return true;
     }
     misses::imis += 1;
-    outmsg(output::message::kInputFileMissing, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+    // A missing file keeps its numbered text; anything else is said as it is.
+    if (why == "cannot be read: " + system_reason(ENOENT))
+      outmsg(output::message::kInputFileMissing, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+    else
+      ListLine() << "WAKRO: The map file " << fnames::inam.trimmed() << " " << why;
     if (misses::imis == 3) {
       outmsg(output::message::kLastChance);
       return false;

@@ -4,9 +4,10 @@
 //
 // dialog() asks, through the numbered console texts 301-318: data or snapshot
 // start; snapshots to take (time, kind, file name); the map file (which must
-// exist) or, for a snapshot start, whether output time restarts at 0.0; the
-// number of runs (1..10000); the output file; the screen plot (always asked,
-// with the multiple-run notice when there is more than one run); for a snapshot
+// be a regular file that can be read: a missing one gets numbered text 103, a
+// folder, a device or an unreadable file one line saying which) or, for a snapshot start, whether
+// output time restarts at 0.0; the number of runs (1..10000); the output file; the screen plot
+// (always asked, with the multiple-run notice when there is more than one run); for a snapshot
 // start the snapshot to pick up (checked by check_snap) and the new finish time
 // (greater than the snapshot's time step); the global substitution values
 // (quolbv3::gsx). Every pass starts from the defaults.

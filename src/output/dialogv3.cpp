@@ -2,7 +2,8 @@
 #include "output/dialogv3.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
 #include "link/stop_signal.h"
@@ -130,8 +132,19 @@ void multiple_runs() {
 // The end command: the map file must open, or the snapshot's header must pass.
 void end_of_dialogue() {
   if (assorc::input.view() == "DATA") {
-    if (std::ifstream(std::string(fnames::inam.trimmed())).is_open()) return;
-    wakro::console_err() << "Input file " << fnames::inam.trimmed() << " does not exist.\n";
+    // Only a regular file is a map (a pipe's open would wait for a writer).
+    const std::string name(fnames::inam.trimmed());
+    std::string why;
+    if (std::FILE* f = wakro::open_text_file(name, why)) {
+      std::fclose(f);
+      return;
+    }
+    if (why == wakro::system_reason(ENOENT))
+      wakro::console_err() << "Input file " << name << " does not exist.\n";
+    else if (why.starts_with("is "))
+      wakro::console_err() << "Input file " << name << " " << why << ".\n";
+    else
+      wakro::console_err() << "Input file " << name << " cannot be read: " << why << ".\n";
     outxmsg(3, 3, fnames::inam);
     return;
   }

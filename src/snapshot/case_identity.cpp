@@ -1,11 +1,11 @@
 // What identifies the case a snapshot was written by (see case_identity.h).
 #include "snapshot/case_identity.h"
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 
+#include "files/textfile.h"
 #include "snapshot/state_check.h"
 
 namespace wakro::snapshot {
@@ -52,8 +52,8 @@ std::string value_in(const CaseIdentity& id, std::string_view field) {
 }
 
 std::string read_text(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return {};
+  // Only a regular file is read (a device's or a pipe's text need not end).
+  if (path.empty() || !wakro::not_a_file(path).empty()) return {};
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
   s << in.rdbuf();

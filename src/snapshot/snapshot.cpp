@@ -2,9 +2,9 @@
 #include "snapshot/snapshot.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -19,6 +19,7 @@
 #include "diag/quit.h"
 #include "files/linereader.h"
 #include "files/listread.h"
+#include "files/textfile.h"
 #include "files/units.h"
 #include "files/words.h"
 #include "input/dimensions.h"
@@ -34,6 +35,7 @@
 #include "model/e_s4.h"
 #include "model/e_s5.h"
 #include "model/e_s7.h"
+#include "model/e_s8.h"
 #include "model/e_warn.h"
 #include "model/emtio.h"
 #include "model/fnames.h"
@@ -53,10 +55,9 @@
 #include "model/snpdat.h"
 #include "model/storage.h"
 #include "model/versin.h"
-#include "network/mna_routines.h"
 #include "network/matrix.h"
+#include "network/mna_routines.h"
 #include "network/solution.h"
-#include "model/e_s8.h"
 #include "output/check_snap.h"
 #include "snapshot/archive.h"
 #include "snapshot/case_identity.h"
@@ -73,8 +74,9 @@ std::int32_t g_nodes_of_map = -1;
 
 void read_nodes_of_map(const std::string& path) {
   g_nodes_of_map = -1;
+  if (!wakro::not_a_file(path).empty()) return;
   std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; wakro::read_text_line(in, line) == wakro::TextLine::ok;) {
     std::istringstream words(line);
     std::string key, eq;
     long used = 0, available = 0;
@@ -321,12 +323,7 @@ void fail_update(bool end) { read_fail(end, "Error while reading data from line:
 
 // A name that names something other than a file: a device (whose "lines"
 // need not end), a folder, a pipe.
-bool exists_but_not_a_file(const std::string& name) {
-  std::error_code error;
-  const auto kind = std::filesystem::status(name, error).type();
-  return kind != std::filesystem::file_type::not_found && kind != std::filesystem::file_type::none &&
-         kind != std::filesystem::file_type::regular;
-}
+bool exists_but_not_a_file(const std::string& name) { return !wakro::not_a_file(name).empty(); }
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -798,7 +795,11 @@ bool map_is_there(const std::string& map) {
     std::fclose(f);
     return true;
   }
-  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2), "Specified Mapfile not found: " + map);
+  // Any reason but a missing file is added (a missing file is what the text says).
+  const int error = errno;
+  const std::string reason = error == ENOENT ? "" : ": " + wakro::system_reason(error);
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::first_of(2),
+                "Specified Mapfile not found: " + map + reason);
   wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kLastLine, ". Continuing with original parameters.");
   return false;
 }

@@ -1,7 +1,7 @@
 // The option parser, option files, the older command-line forms and the
 // library start texts.
 #include <gtest/gtest.h>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -15,6 +15,7 @@
 #include "app/entry.h"
 #include "app/link_start.h"
 #include "diag/console.h"
+#include "files/textfile.h"
 #include "model/fatal.h"
 #include "model/fnames.h"
 
@@ -93,13 +94,29 @@ TEST(ArgReader, RefusedValuesAndUnreadableOptionFilesAreKeptOneMessageEach) {
   };
   const std::string missing = "/tmp/wakro_app_no_such_options_" + std::to_string(getpid()) + ".opt";
   const OptionFile nested("-outtype xml -out " + std::string(35, 'x') + "\n");
+  // A device without end, a folder, a named pipe and a line longer than any
+  // reader takes are refused before anything of them is parsed.
+  const OptionFile endless("-id 4\n" + std::string(wakro::kMaxTextLine + 1, ' ') + "\n");
+  const std::string pipe = "/tmp/wakro_app_options_pipe_" + std::to_string(getpid());
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const std::vector<Case> cases = {
+      {{"-config", "/dev/zero"},
+       {"Option file '/dev/zero' (-config) cannot be read: is not a regular file."}},
+      {{"-config", "/tmp"}, {"Option file '/tmp' (-config) cannot be read: is a folder."}},
+      {{"-config", pipe},
+       {"Option file '" + pipe + "' (-config) cannot be read: is not a regular file."}},
+      {{"-config", endless.name()},
+       {"Option file '" + endless.name() +
+        "' (-config) is refused: its line 2 is longer than 16777216 characters."}},
       {{"-outtype", "bin", "-outtype", "legacy", "-out", std::string(34, 'n')}, {}},
-      {{"-outtype", "Bin"}, {"Invalid value 'Bin' for -outtype: the output type is legacy or bin."}},
-      {{"-config", missing}, {"Option file '" + missing + "' (-config) cannot be read: No such file or directory."}},
+      {{"-outtype", "Bin"},
+       {"Invalid value 'Bin' for -outtype: the output type is legacy or bin."}},
+      {{"-config", missing},
+       {"Option file '" + missing + "' (-config) cannot be read: No such file or directory."}},
       {{"-config", nested.name()},
        {"Invalid value 'xml' for -outtype: the output type is legacy or bin.",
-        "Invalid value '" + std::string(35, 'x') + "' for -out: an output name is at most 34 characters long."}},
+        "Invalid value '" + std::string(35, 'x') +
+            "' for -out: an output name is at most 34 characters long."}},
       {{"-v5", "-outtype"}, {"Option '-outtype' is given without its value."}},
       {{"-v5", "-config"}, {"Option '-config' is given without its value."}},
   };
@@ -108,6 +125,7 @@ TEST(ArgReader, RefusedValuesAndUnreadableOptionFilesAreKeptOneMessageEach) {
     a.process(c.words);
     EXPECT_EQ(a.refusals, c.refusals) << c.words[0] << " " << c.words[1];
   }
+  std::remove(pipe.c_str());
   fnames::iouttype = 0;
 }
 

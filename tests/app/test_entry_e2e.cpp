@@ -2,9 +2,11 @@
 // from a file, against the scripted design environment, with a port nobody
 // listens on, and in the older command-line forms.
 #include <gtest/gtest.h>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -59,19 +61,62 @@ TEST(EngineAlone, EmptyCaseRunsToTheExitLine) {
 }
 
 TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
-  Watchdog dog("EngineAlone.MissingMapFileEndsWithFatalStatus", 60);
-  const std::string answers = "/tmp/wakro_app_missing_" + std::to_string(getpid()) + ".txt";
-  // No global values, data-file start, a map file that is not there, then no answer.
-  { std::FILE* f = std::fopen(answers.c_str(), "w"); std::fputs("0\n0\nnothere.map\n", f); std::fclose(f); }
-  ChildProcess p({kExe, "-v5"}, kCaseDir, answers);
-  ASSERT_TRUE(p.wait());
-  std::remove(answers.c_str());
+  Watchdog dog("EngineAlone.MissingMapFileEndsWithFatalStatus", 120);
+  // A folder of the test's own with the files the rows name: a folder, a named
+  // pipe (its open would wait for a writer), a map whose page is a device
+  // without end, a map whose include is the pipe.
+  const std::string dir = "/tmp/wakro_app_unreadable_" + std::to_string(getpid());
+  const std::string answers = dir + "/answers.txt";
+  const std::string pipe = dir + "/pipe";
+  const std::string head =
+      "DIMENSIONS:\nPARAMETERS:\nTIME_STEP = 50.0E-6\nPRINT_STEP = 250.0E-6\nFINISH_TIME = 0.001\n";
+  ASSERT_EQ(::mkdir(dir.c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir((dir + "/adir").c_str(), 0700), 0);
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto write = [&](const std::string& name, const std::string& text) {
+    std::FILE* f = std::fopen((dir + "/" + name).c_str(), "w");
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+  };
+  write("zero.map", head + "MAP: /dev/zero\n 0 0\n 0 0\nENDCASE:\n");
+  write("pipe.map", "DIMENSIONS:\nINCLUDE '" + pipe + "'\n" + head + "ENDCASE:\n");
+  const std::string opening = " ***ERROR** WAKRO: Error while opening file for read: ";
+  struct Row {
+    std::string map, stdinFile;
+    std::vector<std::string> messages;
+  };
+  // The answers of the example with the map file of the row: a map refused is
+  // asked for again, and the end of the answers ends the run.
+  const std::string dialogEnd =
+      " End of the console input: the start-up dialogue has no answer to read.\n";
+  const std::string byDialog = " ERROR: Abnormal termination of WAKRO by DIALOG      \n";
+  for (const Row& r :
+       {Row{"nothere.map",
+            "",
+            {" **** INPUT FILE nothere.ma DOES NOT EXIST! ****\n", dialogEnd, byDialog}},
+        Row{"adir", "", {" WAKRO: The map file adir is a folder\n", dialogEnd}},
+        Row{"/dev/zero", "", {" WAKRO: The map file /dev/zero is not a regular file\n", dialogEnd}},
+        Row{"zero.map", "", {opening + "/dev/zero: is not a regular file\n"}},
+        Row{"pipe.map", "", {opening + pipe + ": is not a regular file\n"}},
+        Row{"",
+            "/dev/zero",
+            {" WAKRO: Line too long: the console input, line 1, is longer than 65536 "
+             "characters\n"}}}) {
+    write("answers.txt", "0\n0\n" + r.map + "\n1\n0\n0\n0\n");
+    ChildProcess p({kExe, "-v5"}, dir, r.stdinFile.empty() ? answers : r.stdinFile);
+    ASSERT_TRUE(p.wait(10000)) << r.map;
+    EXPECT_EQ(p.exitCode(), 2) << r.map;
+    const std::string out = p.out();
+    for (const std::string& m : r.messages) EXPECT_TRUE(contains(out, m)) << out;
+    EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 2000") << r.map;
+  }
+  // A device without end as the option file: refused before anything runs.
+  ChildProcess p({kExe, "-v5", "-config", "/dev/zero"}, dir, answers);
+  ASSERT_TRUE(p.wait(10000));
   EXPECT_EQ(p.exitCode(), 2);
-  const std::string out = p.out();
-  EXPECT_TRUE(contains(out, " **** INPUT FILE nothere.ma DOES NOT EXIST! ****\n"));
-  EXPECT_TRUE(contains(out, " End of the console input: the start-up dialogue has no answer to read.\n"));
-  EXPECT_TRUE(contains(out, " ERROR: Abnormal termination of WAKRO by DIALOG      \n"));
-  EXPECT_EQ(last_line(out), kExe + " exiting.  Status code = 2000");
+  EXPECT_TRUE(contains(
+      p.err(), "Option file '/dev/zero' (-config) cannot be read: is not a regular file.\n"));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(EngineAlone, PortWithoutListenerFailsWithStatusOne) {
@@ -114,7 +159,7 @@ TEST(EngineOlderForms, IncompatibleLinkNothingAndStandalone) {
   {
     ChildProcess p({kExe, "-v4", "myhost", "5000"}, kCaseDir);
     ASSERT_TRUE(p.wait());
-    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_EQ(p.exitCode(), 2);  // refused: never reported as success
     EXPECT_EQ(p.out(), kExe + " exiting. Incompatible WAKRO library. ");
   }
   {

@@ -259,7 +259,8 @@ TEST_F(Harmonics, TableIsStoredByColumnAndItsFaultsStop) {
   } cases[] = {
       {4, name, "Number of harmonics in the file is less than the specified value: " + name},
       {1, bad, "Error reading data from the file: " + bad},
-      {1, name + ".none", "Error opening the file: " + name + ".none"},
+      {1, name + ".none", "Error opening the file: " + name + ".none: No such file or directory"},
+      {1, "/dev/zero", "Error opening the file: /dev/zero: is not a regular file"},
       {1, std::string(73, 'a'), "Name of the file is too long: " + std::string(73, 'a')},
   };
   for (const auto& c : cases) {

@@ -1,11 +1,14 @@
 // The data-line reader on real files: the order in which a map file, its page
 // files and include files are read, comments, Windows line ends, keywords, and
 // the error paths with their file names and lines.
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
 #include "files/linereader.h"
 #include "files/listread.h"
+#include "files/textfile.h"
 #include "files/words.h"
 #include "files_fixture.h"
 
@@ -161,16 +164,18 @@ TEST_F(LineReader, EndOfFileNamesTheFileBeingReadAndItsLastLine) {
 }
 
 TEST_F(LineReader, AReadErrorNamesTheUnitAndTheLikelyFiles) {
-  std::filesystem::create_directory("adir");
+  // A file opened for writing only cannot be read: the read fails.
   fnames::tnam = "case.map";
-  open("adir");
+  fnames::filename = "wonly.txt";
+  wakro_openfile1(2);
   const filestest::Outcome o = run([] { rdcmnt(); });
   EXPECT_EQ(o.status, 2000);
   std::string tnam = "case.map";
   tnam.resize(34, ' ');
   EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
             ff("Error Reading Unit#  " + std::string(9, ' ') + "50") +
-                ff("Likely file names are: " + pad72("adir") + tnam));
+                ff("Likely file names are: " + pad72("wonly.txt") + tnam) +
+                ff("Reason: Bad file descriptor"));
   EXPECT_NE(o.console.find(banner_tail("RDCMNT      ")), std::string::npos);
 }
 
@@ -236,14 +241,16 @@ TEST_F(LineReader, OpenFailuresReportAndStop) {
   fnames::filename = "nofile.dta";
   filestest::Outcome o = run([] { wakro_openfile(); });
   EXPECT_EQ(o.status, 2000);
-  EXPECT_EQ(o.console, ff("***ERROR** WAKRO: Error while opening file for read: nofile.dta") +
+  EXPECT_EQ(o.console, ff("***ERROR** WAKRO: Error while opening file for read: nofile.dta: No "
+                          "such file or directory") +
                            kRule + banner_tail("OPENFILE    "));
   EXPECT_EQ(fnames::iunit, 49);
 
   fnames::filename = "line1.tlo";
   o = run([] { wakro_openfile1(1); });
   EXPECT_EQ(o.console,
-            ff("***ERROR** WAKRO: Error while opening file for read: line1.tlo") +
+            ff("***ERROR** WAKRO: Error while opening file for read: line1.tlo: No such file or "
+               "directory") +
                 ff("WAKRO: Line/Cable Constants has not been") +
                 ff("       solved for Line/Cable:line1") + ff("From Quolb:") +
                 ff("  - Edit the Transmission Line or Cable.") + ff("  - Edit the sub-page.") +
@@ -257,13 +264,51 @@ TEST_F(LineReader, OpenFailuresReportAndStop) {
   write("old.txt", "keep me\n");
   fnames::filename = "old.txt";
   o = run([] { wakro_openfile1(2); });
-  EXPECT_EQ(o.console,
-            ff("***ERROR** WAKRO: Error while opening file for write: old.txt" + kIds49) + kRule +
-                banner_tail("OPENFILE1   "));
+  EXPECT_EQ(
+      o.console,
+      ff("***ERROR** WAKRO: Error while opening file for write: old.txt: File exists" + kIds49) +
+          kRule + banner_tail("OPENFILE1   "));
   fnames::filename = "no/such/dir.txt";
   o = run([] { wakro_openfile1(3); });
-  EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
-            ff("***ERROR** WAKRO: Error while opening file: no/such/dir.txt" + kIds49));
+  EXPECT_EQ(
+      o.console.substr(0, o.console.find(kRule)),
+      ff("***ERROR** WAKRO: Error while opening file: no/such/dir.txt: No such file or directory" +
+         kIds49));
+}
+
+TEST_F(LineReader, NamesThatAreNoFileAndLinesWithoutEndAreRefused) {
+  // A folder, a device without end and a named pipe (whose open would wait for
+  // a writer) as a page file or an include; a line longer than any reader takes.
+  std::filesystem::create_directory("adir");
+  ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+  write("inc.dta", "SEC:\nINCLUDE 'pipe'\n");
+  write("long.dta", " 1\n" + std::string(wakro::kMaxTextLine + 1, 'x') + "\n");
+  const std::string opening = "***ERROR** WAKRO: Error while opening file for read: ";
+  const struct {
+    std::string file, console;
+  } cases[] = {
+      {"adir", ff(opening + "adir: is a folder") + kRule + banner_tail("OPENFILE    ")},
+      {"/dev/zero",
+       ff(opening + "/dev/zero: is not a regular file") + kRule + banner_tail("OPENFILE    ")},
+      {"pipe", ff(opening + "pipe: is not a regular file") + kRule + banner_tail("OPENFILE    ")},
+      {"inc.dta",
+       ff(opening + "pipe: is not a regular file") + kRule + banner_tail("OPENFILE    ")},
+      {"long.dta",
+       ff("***ERROR** WAKRO: Line too long: long.dta, line 2, is longer than 16777216 characters") +
+           kRule + banner_tail("READRECORD  ")},
+  };
+  for (const auto& c : cases) {
+    filestest::reset_reader_state();
+    const filestest::Outcome o = run([&] {
+      open(c.file);
+      for (Line72 line;;) {
+        rdcmnt();
+        if (rdcmnt_at_data()) wakro::read_line72(line);
+      }
+    });
+    EXPECT_EQ(o.status, 2000) << c.file;
+    EXPECT_EQ(o.console, c.console) << c.file;
+  }
 }
 
 TEST_F(LineReader, OpenModesAndTheUnitStack) {

@@ -130,17 +130,24 @@ TEST_F(BadCase, TooManyBranchesAndCapacitanceOfZero) {
   EXPECT_EQ(o.console, " Capacitance of 0 in branch" + i11(1) + " in SS" + i11(1) + "\n" +
                            quit_mode1(" 1 2 RC 1.0 0", "p1.dta", "BRPARM      "));
   // A value the type letters take and the line does not hold is refused, not
-  // read as 0; after a '/' the values not given are 0 as before.
+  // read as 0; after a '/' the values not given are 0 as before. A value after
+  // those the type takes is refused, not dropped.
   struct Missing {
     std::string line, text;
   };
-  for (const Missing& m : {Missing{" 1 2 RC 1.0", "RC needs 2 values: the capacitance C [uF]"},
-                           Missing{" 1 2 RL 1.0", "RL needs 2 values: the inductance L [H]"},
-                           Missing{" 1 2 RLE", "RLE needs 3 values: the resistance R [ohm]"}}) {
+  for (const Missing& m :
+       {Missing{" 1 2 RC 1.0", "RC needs 2 values: the capacitance C [uF] is missing"},
+        Missing{" 1 2 RL 1.0", "RL needs 2 values: the inductance L [H] is missing"},
+        Missing{" 1 2 RLE", "RLE needs 3 values: the resistance R [ohm] is missing"},
+        Missing{" 2 0 R 1.0 0.02", "R takes 1 value: the value 0.02 is one too many"},
+        Missing{" 1 2 RL 1.0 0.02 7.0", "RL takes 2 values: the value 7 is one too many"},
+        Missing{" 1 2 S 1.5", "S takes 0 values: the value 1.5 is one too many"},
+        // a letter after 'A' is not looked at, but may have its value
+        Missing{" 1 2 RAL 1.0 2.0 3.0", "RAL takes 2 values: the value 3 is one too many"}}) {
     reset_reader_state_for_next();
     o = read_page("BRANCHES:\n" + m.line + "\n");
     EXPECT_EQ(o.status, 2000);
-    EXPECT_EQ(o.console, ff("Branch of type " + m.text + " is missing") +
+    EXPECT_EQ(o.console, ff("Branch of type " + m.text) +
                              ff("RDBRS: The line is in file p1.dta, line 2.") +
                              quit_mode1(m.line, "p1.dta", "RDBRS       "));
   }

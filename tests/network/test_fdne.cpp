@@ -2,14 +2,14 @@
 // file: one port, two ports (a port block is a column of the residues, D is read
 // row by row), no poles, and the files that must be refused.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include <unistd.h>
-
+#include "files/textfile.h"
 #include "model/fatal.h"
 #include "network/fdne.h"
 
@@ -122,12 +122,18 @@ TEST_F(Fdne, NoPolesGiveD) {
 
 TEST_F(Fdne, BadFilesAreRefusedWithAMessage) {
   const std::string missing = (dir_ / "none.txt").string();
-  EXPECT_EQ(stop_of(missing, 1), "FDNE model file " + missing + " cannot be opened");
+  EXPECT_EQ(stop_of(missing, 1),
+            "FDNE model file " + missing + " cannot be opened: No such file or directory");
+  EXPECT_EQ(stop_of("/dev/zero", 1), "FDNE model file /dev/zero is not a regular file");
+  EXPECT_EQ(stop_of(dir_.string(), 1), "FDNE model file " + dir_.string() + " is a folder");
   EXPECT_FALSE(y_.allocated());
   const std::string path = file("1\n-1.0\n0.0\n2.0\n");
   EXPECT_EQ(stop_of(path, 1), "FDNE model file " + path + " ends too early");
   file("1\n-1.0\n0.0\n1.0\n0.0\n2.0\n0.0\n2\n");
   EXPECT_EQ(stop_of(path, 2), "FDNE model file " + path + " gives different pole counts for its ports");
+  file(std::string(wakro::kMaxTextLine + 1, '1') + "\n");
+  EXPECT_EQ(stop_of(path, 1),
+            "FDNE model file " + path + " is refused: line 5 is longer than 16777216 characters");
   file("-1\n0.5\n");
   EXPECT_EQ(stop_of(path, 1), "FDNE model file " + path + " gives a negative pole count");
   file("1\n-1.0\n0.0\nabc\n0.0\n0.5\n");

@@ -277,7 +277,8 @@ TEST_F(ChannelFiles, MissingFolderFailsAtTheOpen) {
   const Outcome o = run([] { wakro_outputfile(1); });
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console.substr(0, o.console.find('\n') + 1),
-            " ***ERROR** WAKRO: Error while opening file: nofolder/case1.inf\n");
+            " ***ERROR** WAKRO: Error while opening file: nofolder/case1.inf: No such file or "
+            "directory\n");
   EXPECT_NE(o.console.find("termination of WAKRO by OPENFILE1"), std::string::npos);
 }
 

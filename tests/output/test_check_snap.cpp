@@ -96,7 +96,8 @@ TEST_F(CheckSnap, MissingSnapshotAndRegisteredOpener) {
   const Outcome o = run([this] { check_snap(ok_, time_); });
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console.substr(0, o.console.find('\n') + 1),
-            " ***ERROR** WAKRO: Error while opening file for read: absent.snp\n");
+            " ***ERROR** WAKRO: Error while opening file for read: absent.snp: No such file or "
+            "directory\n");
 
   // The snapshot room forms the file name; here: "<inam>.snp".
   wakro::set_snapshot_opener([] {
