@@ -330,6 +330,8 @@ const wakro::RecordFileHooks kHooks{
     nullptr,
     nullptr,
     nullptr,
+    nullptr,
+    nullptr,
 };
 
 TEST_F(ChannelFiles, RecordFileStepAndBindings) {
