@@ -6,7 +6,8 @@
 // (kRecordWriteFailed): then the run stops at once with one message naming the
 // file, the simulation time and the system's reason (tag "OUTPUTFILE"), and the
 // library leaves the file as its last flush wrote it. The file is flushed at the
-// end of every run, so the end report never names a file that was not written.
+// end of every run, so the end report never names a file that was not written,
+// and between output steps after a number of values (see addDatum).
 // The other exceptions are this engine's guards, each said once on the console:
 // a channel index above the channel count and a run change that fails. A
 // description line with a malformed number is bad input: the run ends with a
@@ -39,6 +40,7 @@ constexpr std::int32_t kGraphicsTraceBase = 2097152;
 constexpr int kMaxNames = 1000;     // base.qbout, base_1.qbout ... base_999.qbout
 constexpr std::size_t kLineMax = 512;
 constexpr unsigned kOpenMode = 3;
+constexpr std::size_t kLargestFlush = 65536;  // the flush interval doubles up to this
 
 std::string g_writerPath;
 std::string g_failure;
@@ -561,6 +563,14 @@ void OutputFile::addDatum(int index, double value, double time) {
   if (stopped_ || index < 0 || index > traces_.Last()) return;
   auto* trace = static_cast<Trace*>(traces_[index]);
   if (trace == nullptr || trace->domain == nullptr) return;
+  // A flush between two output steps, after a count of values that doubles
+  // from 1024 to 65536: a small file is written early, a large one in blocks.
+  if (time != g_writeTime && kept_ >= flushAt_) {
+    flushAt_ = std::min<std::size_t>(2 * flushAt_, kLargestFlush);
+    kept_ = 0;
+    flush();
+  }
+  ++kept_;
   g_writeTime = time;
   if (time != trace->domain->lastTime) (void)trace->domain->write(time);
   (void)trace->write(value, time);

@@ -167,6 +167,8 @@ class OutputFile {
   Array graphicsDomains_;
   bool stopped_ = false;
   bool warnedIndex_ = false;
+  std::size_t kept_ = 0;        // values handed on since the last flush
+  std::size_t flushAt_ = 1024;  // values before the next flush (1024 at first)
   std::string path_;
 };
 

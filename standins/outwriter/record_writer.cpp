@@ -23,10 +23,9 @@
 // zeroes its record.
 //
 // Writing: appended values are kept and written, with the file's tree, at
-// flushes: when the values kept reach a count that doubles from 1024 to 65536
-// (so a small file is written early and a large one in large blocks), when
-// the engine asks (Flush), when a series' last handle closes and when the file
-// closes. Before a flush the file is grown by posix_fallocate to hold all it
+// flushes: when the engine asks (Flush; it does so between output steps, so a
+// flush holds whole steps), when the values kept reach 262144 (2 MiB) and when
+// the file closes. Before a flush the file is grown by posix_fallocate to hold all it
 // may write, so a full disk or a file-size limit is met there, before HDF5
 // writes anything: the file on disk then stays as the last flush left it, and
 // that file can be read. A write that fails (there, or inside HDF5) abandons the
@@ -58,8 +57,7 @@ namespace rec = wakro::record;
 namespace {
 
 constexpr hsize_t kChunk = 256;
-constexpr std::size_t kFirstFlush = 1024;   // values kept before the first flush
-constexpr std::size_t kLargestFlush = 65536;  // the flush interval doubles up to this
+constexpr std::size_t kKeptMost = 262144;  // values kept before a flush of the library's own
 constexpr hsize_t kFlushMargin = 8192;      // bytes reserved beyond the estimate
 
 // Values appended to one dataset and not yet written. Every handle on the
@@ -81,7 +79,6 @@ struct FileState {
   int failure = 0;  // errno of the write that failed: the file is abandoned
   bool abandoned = false;
   std::size_t kept = 0;  // values appended since the last flush
-  std::size_t flushAt = kFirstFlush;
   std::map<std::string, std::shared_ptr<Pending>> pending;  // by dataset path
   ~FileState() {
     // An abandoned file is left as its last flush wrote it.
@@ -419,9 +416,7 @@ int series_append(rec::Series* r, const void* value, int length, int, int type) 
   double x = 0.0;
   std::memcpy(&x, value, sizeof x);
   s->pending->values.push_back(x);
-  if (++f.kept < f.flushAt) return 0;
-  f.flushAt = std::min(2 * f.flushAt, kLargestFlush);
-  return flush_file(f);
+  return ++f.kept < kKeptMost ? 0 : flush_file(f);
 }
 
 int series_close(rec::Series* r) {

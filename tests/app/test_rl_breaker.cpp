@@ -25,9 +25,11 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
@@ -306,6 +308,42 @@ TEST(RlBreakerExample, TheSparseSolverGivesTheSameChannels) {
     for (std::size_t c = 0; c < scale.size(); ++c)
       ASSERT_NEAR(rows[n].v[c], reference[n].v[c], 1e-10 * scale[c])
           << "row " << n << ", channel " << c + 1;
+}
+
+// A file-size limit of 16 KiB met during the run (as a full disk): the run
+// stops with one message naming the file, the time and the system's reason,
+// and the channel file is cut back to its whole rows, here the 135 rows
+// (t = 0 ... 0.0134 s) that the title (73 bytes) and rows of 120 bytes leave
+// whole below the limit; they follow the closed form.
+TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
+  wakro_test::Watchdog dog("RlBreakerExample.AWriteTheSystemRefusesLeavesWholeRows", 120);
+  ScratchCase c;
+  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt", 16384);
+  ASSERT_TRUE(p.wait(60000));
+  const std::string out = p.out();
+  EXPECT_EQ(p.exitCode(), 2) << out;
+  const std::string head = " ***ERROR** Error occurred while writing output file rl_breaker_01.out at time 0.01";
+  ASSERT_NE(out.find(head), std::string::npos) << out;
+  EXPECT_EQ(out.find("Error occurred"), out.rfind("Error occurred")) << out;
+  EXPECT_NE(out.find(std::string(" s: ") + std::strerror(EFBIG) +
+                     "; the rows up to t = 0.0134 s are complete in every channel file.\n"),
+            std::string::npos)
+      << out;
+  const std::string text = slurp(fs::path(c.dir()) / "rl_breaker_01.out");
+  ASSERT_EQ(text.size(), 73u + 135u * 120u);
+  std::istringstream in(text.substr(73));
+  const Circuit k;
+  std::vector<double> x;
+  std::size_t n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    ASSERT_TRUE(parse_numbers(line, x) && x.size() == 5) << line;
+    EXPECT_NEAR(x[0], 1e-4 * static_cast<double>(n), 1e-12);
+    EXPECT_NEAR(x[1], k.emf(x[0]), 1e-12 * k.e);
+    if (x[0] > k.t_close + k.dt) {
+      EXPECT_NEAR(x[2], k.closed_current(x[0]), k.closed_tolerance());
+    }
+  }
+  EXPECT_EQ(n, 135u);
 }
 
 }  // namespace
