@@ -266,6 +266,12 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
   }
   // The output name given on the command line names the output files.
   if (!wakro::cArguments.out.empty()) fnames::onam = wakro::cArguments.out;
+  // The names are locked before anything is written, for the whole run set: a
+  // second run that would write the same files stops here.
+  s.lock_output_names();
+  struct NamesReleased {
+    ~NamesReleased() { wakro::seams().release_output_names(); }
+  } at_the_end;
 
   // 4. Console banner, and what of the request cannot be served.
   wakro::ListLine() << "****";

@@ -88,14 +88,7 @@ std::int32_t channel_source(std::int32_t i) {
 }
 
 std::string base_name() {
-  const std::string_view name = fnames::onam.view();
-  std::size_t part = 0;  // first column of the file-name part
-  // A backslash separates folders too (names written on Windows).
-  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
-  if (slash != std::string_view::npos) part = slash + 1;
-  std::size_t end = name.find_first_of(". ", part);
-  if (end == std::string_view::npos) end = kNameWidth - 1;
-  std::string base(name.substr(0, end));
+  std::string base = output_base_name();
   if (ctrl::nrun > 1 && outppp::mplt > 0) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, "_r%05d", static_cast<int>(ctrl::mmm));
@@ -103,6 +96,21 @@ std::string base_name() {
   }
   return base;
 }
+
+}  // namespace
+
+std::string output_base_name() {
+  const std::string_view name = fnames::onam.view();
+  std::size_t part = 0;  // first column of the file-name part
+  // A backslash separates folders too (names written on Windows).
+  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
+  if (slash != std::string_view::npos) part = slash + 1;
+  std::size_t end = name.find_first_of(". ", part);
+  if (end == std::string_view::npos) end = kNameWidth - 1;
+  return std::string(name.substr(0, end));
+}
+
+namespace {
 
 double output_time() {
   const std::int32_t steps = ctrl::zerot != 0 ? ctrl::iii - snpdat::iiisnp : ctrl::iii;

@@ -24,6 +24,10 @@
 // to the step that holds them, so a breaker operated a step late fails there.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <charconv>
 #include <cerrno>
 #include <cmath>
@@ -344,6 +348,33 @@ TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
     }
   }
   EXPECT_EQ(n, 135u);
+}
+
+// While another process holds the lock on the output names, a run that would
+// write the same files is refused before it writes anything, naming them; a
+// lock file whose holder has gone (its descriptor closed, as the kernel closes
+// those of a run that was killed) does not block the next run, which removes it.
+TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
+  wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 120);
+  ScratchCase c;
+  const std::string lock = (fs::path(c.dir()) / "rl_breaker.lock").string();
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt");
+  ASSERT_TRUE(p.wait(60000));
+  ::close(fd);
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_NE(p.out().find("\n ERROR: Another run is writing the output files rl_breaker_01.out ..., rl_breaker.inf "
+                         "and rl_breaker.qbout (it holds the lock " + lock + "): this run is refused and writes "
+                         "nothing.\n"),
+            std::string::npos)
+      << p.out();
+  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker_01.out"));
+  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker.inf"));
+  ASSERT_TRUE(fs::exists(lock));
+  EXPECT_EQ(run_case(c).size(), 1201u);
+  EXPECT_FALSE(fs::exists(lock));
 }
 
 }  // namespace
