@@ -4,8 +4,10 @@
 // clamping of channel values, and every fatal path.
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
