@@ -62,10 +62,10 @@ int noted(int result) {
 // The one message of a write that failed.
 void report_write_failure(const std::string& path) {
   g_writeReported = true;
-  char time[64];
-  const auto r = std::to_chars(time, time + sizeof time, g_writeTime, std::chars_format::fixed, 5);
+  char time[32];
+  std::snprintf(time, sizeof time, "%.10g", g_writeTime);
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
-                           std::string(time, r.ptr) + " s: " + std::strerror(g_writeReason) +
+                           std::string(time) + " s: " + std::strerror(g_writeReason) +
                            ". It keeps what its last flush wrote.";
 }
 
