@@ -52,6 +52,14 @@ bool g_attempted = false;
 int g_writeReason = 0;
 bool g_writeReported = false;
 double g_writeTime = 0.0;
+// The time of the last values of the last flush that succeeded (< 0: none).
+double g_flushedTime = -1.0;
+
+std::string time_text(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", t);
+  return text;
+}
 
 // The result of a library operation that writes, its failure noted.
 int noted(int result) {
@@ -62,11 +70,11 @@ int noted(int result) {
 // The one message of a write that failed.
 void report_write_failure(const std::string& path) {
   g_writeReported = true;
-  char time[32];
-  std::snprintf(time, sizeof time, "%.10g", g_writeTime);
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
-                           std::string(time) + " s: " + std::strerror(g_writeReason) +
-                           ". It keeps what its last flush wrote.";
+                           time_text(g_writeTime) + " s: " + std::strerror(g_writeReason) +
+                           (g_flushedTime < 0.0 ? std::string("; it holds no values.")
+                                                : "; it holds the values up to time " + time_text(g_flushedTime) +
+                                                      " s.");
 }
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
@@ -456,6 +464,7 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
   g_writeReason = 0;
   g_writeReported = false;
   g_writeTime = 0.0;
+  g_flushedTime = -1.0;
   if (!DataFile::Initialize(writerPath.c_str())) {
     g_failure = DataFile::error();
     return;
@@ -567,7 +576,6 @@ void OutputFile::addDatum(int index, double value, double time) {
   // from 1024 to 65536: a small file is written early, a large one in blocks.
   if (time != g_writeTime && kept_ >= flushAt_) {
     flushAt_ = std::min<std::size_t>(2 * flushAt_, kLargestFlush);
-    kept_ = 0;
     flush();
   }
   ++kept_;
@@ -583,6 +591,7 @@ void OutputFile::addGraphicsDatum(int parentKey, int id, double value, double ti
   Call* parent = parentOf(parentKey);
   if (parent == nullptr) return;
   g_writeTime = time;
+  ++kept_;
   const std::string text =
       trimmed(name != nullptr ? name : "", name != nullptr ? static_cast<std::size_t>(std::max(nameLength, 0)) : 0,
               wakro::kRecordNameMax);
@@ -641,7 +650,9 @@ void OutputFile::nextRun() {
 
 void OutputFile::flush() {
   if (stopped_) return;
-  if (file_.handle != 0 && file_.Flush != nullptr) (void)noted(file_.Flush(&file_));
+  if (file_.handle != 0 && file_.Flush != nullptr && noted(file_.Flush(&file_)) == 0 && kept_ > 0)
+    g_flushedTime = g_writeTime;
+  kept_ = 0;
   stopIfWriteFailed();
 }
 
