@@ -72,7 +72,7 @@ void report_write_failure(const std::string& path) {
   g_writeReported = true;
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
                            time_text(g_writeTime) + " s: " + std::strerror(g_writeReason) +
-                           (g_flushedTime < 0.0 ? std::string("; it holds no values.")
+                           (g_flushedTime < 0.0 ? std::string("; no values were written to it.")
                                                 : "; it holds the values up to time " + time_text(g_flushedTime) +
                                                       " s.");
 }
@@ -477,6 +477,10 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
     rec::File handle{};
     rec::CreationStats stats{1, 11, 13};
     const int result = DataFile::OpenRecordFileHandleA(path.c_str(), kOpenMode, &stats, &handle);
+    if (noted(result) == rec::kRecordWriteFailed) {
+      report_write_failure(path);
+      wakro_quit("OUTPUTFILE", 0);
+    }
     if (result != 0) {
       g_failure = "the record file \"" + path + "\" cannot be opened";
       if (result == rec::kRecordNameInUse) continue;

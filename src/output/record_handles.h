@@ -13,7 +13,8 @@
 //                             RecordFileCreationStats* stats, RecordFileHandle* file);
 // Result 0: the file is open and the record filled. kRecordNameInUse: this
 // name cannot be used now (the file is locked or not writable) but another name
-// may work; any other value: no name would work (no folder, bad arguments).
+// may work; kRecordWriteFailed: the system refused to write the file (errno
+// says why); any other value: no name would work (no folder, bad arguments).
 //
 // An operation that writes (appending, setting an attribute, creating a node or
 // series, opening a run, flushing, closing) and fails because the system

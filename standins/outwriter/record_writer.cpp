@@ -648,12 +648,16 @@ int open_file(const char* path, rec::File* file) {
 #if H5_VERSION_GE(1, 10, 7)
   H5Pset_file_locking(fapl, 0, 1);
 #endif
-  state->file = H5Fcreate(path, H5F_ACC_TRUNC, fcpl, fapl);
+  state->file = noted(H5Fcreate(path, H5F_ACC_TRUNC, fcpl, fapl));
   H5Pclose(fapl);
   H5Pclose(fcpl);
   if (state->file < 0) {
     if (!existed) unlink(path);
-    return rec::kRecordNoFile;
+    const int reason = g_reason;
+    g_reason = 0;
+    if (reason == 0) return rec::kRecordNoFile;
+    errno = reason;  // the system refused to write it: a full disk, a file-size limit
+    return rec::kRecordWriteFailed;
   }
   const char format[] = "Wakro output record file";
   write_text(state->file, "Format", format, sizeof format);
