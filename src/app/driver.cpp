@@ -170,6 +170,9 @@ std::int32_t one_run(bool& version5, bool& gui) {
   // with the larger, the count of the set it belonged to.
   const std::int32_t runs_before = ctrl::nrun;
   wakro_runloop(version5, gui, abort);
+  // The record file is written whole at the end of each run: a write that fails
+  // stops here, before the end report could name the file as written.
+  wakro::flush_record_file();
   if (ctrl::multirun && !gui && wakro::multirun::run_cut_short)
     wakro::write_layout(wakro::console(),
                         "('=> Run # ',I5,' of ',I5,' was cut short and is not counted as completed')",
@@ -263,6 +266,12 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
   }
   // The output name given on the command line names the output files.
   if (!wakro::cArguments.out.empty()) fnames::onam = wakro::cArguments.out;
+  // The names are locked before anything is written, for the whole run set: a
+  // second run that would write the same files stops here.
+  s.lock_output_names();
+  struct NamesReleased {
+    ~NamesReleased() { wakro::seams().release_output_names(); }
+  } at_the_end;
 
   // 4. Console banner, and what of the request cannot be served.
   wakro::ListLine() << "****";

@@ -27,6 +27,7 @@
 #include "link/link_failure.h"
 #include "model/fatal.h"
 #include "model/fixedtext.h"
+#include "output/record_bindings.h"
 
 namespace {
 
@@ -166,6 +167,8 @@ int WakroV5() {
   if (!endCommunication() && status == 0) status = 1;
 
   wakro::seams().delete_output_file();
+  // A record file that could not be written as it closed is no success.
+  if (status == 0 && wakro::record_file_write_failed()) status = wakro::kQuitStatus;
   flush_all();
   delete exQuolb;
   exQuolb = nullptr;
@@ -223,7 +226,7 @@ int WakroV4(int argc, const char* const* argv) {
     return 1;
   }
   wakro::FixedText<128> host = host_field(f.host);
-  const int status = run_driver(false, f.gui, host, f.port, f.clientId);
+  int status = run_driver(false, f.gui, host, f.port, f.clientId);
   flush_all();
   if (exQuolb != nullptr) {
     // The closing exchange; this entry never finalises the library.
@@ -233,6 +236,7 @@ int WakroV4(int argc, const char* const* argv) {
     wakro::bUseLumbra = library;
   }
   wakro::seams().delete_output_file();
+  if (status == 0 && wakro::record_file_write_failed()) status = wakro::kQuitStatus;
   delete exQuolb;
   exQuolb = nullptr;
   delete catWakro;

@@ -6,6 +6,7 @@
 #include "output/console_progress.h"
 #include "input/reader_hooks.h"
 #include "output/dialog.h"
+#include "output/output_lock.h"
 #include "output/outputfile.h"
 #include "output/record_bindings.h"
 
@@ -20,6 +21,8 @@ void use_output_services() {
   s.wakro_screenplot = &::wakro_screenplot;
   s.ofnextrun = [](std::int32_t) { ::ofnextrun(); };
   s.delete_output_file = &delete_output_file;
+  s.lock_output_names = &lock_output_names;
+  s.release_output_names = &release_output_names;
   use_record_file();
   reader_hooks().ofprocessline = [](const FixedText<512>& line) { ::ofprocessline(line.view()); };
 }

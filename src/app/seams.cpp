@@ -103,6 +103,8 @@ Seams defaults() {
   s.wakro_percentcomplete = &missing_percentcomplete;
   s.wakro_screenplot = &missing_screenplot;
   s.delete_output_file = &none;
+  s.lock_output_names = &none;
+  s.release_output_names = &none;
   s.writesnap = &no_snapshot_writer;
   s.snapfile = &none_i;
   s.pmr_mrun_consolidate = &none;

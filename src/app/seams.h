@@ -23,7 +23,8 @@
 //     to write until the snapshot writer is plugged in (writesnap, snapfile;
 //     without it the driver says once that a requested snapshot will not be
 //     written), no record file (ofnextrun,
-//     delete_output_file), no push buttons, meters, monitors or power-flow
+//     delete_output_file), no output names to lock (lock_output_names,
+//     release_output_names: the output files need the output room), no push buttons, meters, monitors or power-flow
 //     display of the design environment (reset_button, clear_button_list,
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
 //     multiple run to consolidate and no communication library (nullptr link);
@@ -84,13 +85,16 @@ struct Seams {
   // Output: the record file's next run, the legacy channel files (mode 0 close
   // and report, 1 open, 2 end of run, 3 one output step), the record file's
   // output step, console progress and screen plot, and the deletion of the
-  // record file object at the close of the process.
+  // record file object at the close of the process; the lock on the output
+  // names, taken at the start of a run set and released at its end.
   void (*ofnextrun)(std::int32_t run);
   void (*wakro_outputfile)(std::int32_t mode);
   void (*wakro_outputfilebin)(std::int32_t mode);
   void (*wakro_percentcomplete)(bool link);
   void (*wakro_screenplot)();
   void (*delete_output_file)();
+  void (*lock_output_names)();
+  void (*release_output_names)();
 
   // Snapshots and the consolidation of a parallel multiple run.
   void (*writesnap)();

@@ -5,20 +5,32 @@
 // whose open failures end the run with their own message), so file k lies on
 // unit fnames::iunitout + k until mode 2 pops them. The write path of an output
 // step formats into a fixed buffer and allocates nothing.
+//
+// A write the system refuses (a full disk, a file-size limit) ends the run with
+// one message naming the file, the time and the system's reason. Every row of a
+// file has the same length, so the rows a file holds whole are known from its
+// size: what the stream still held is dropped, every channel file is cut back to
+// the rows that all of them hold whole (no row is left cut in the middle of a
+// number), and the message says up to which time the rows are complete.
 #include "output/channel_files.h"
 
+#include <stdio_ext.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "diag/console.h"
 #include "diag/format.h"
+#include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/outmsg.h"
 #include "diag/outmsg_table.h"
@@ -44,6 +56,7 @@ constexpr std::int32_t kMaxFiles = 999;
 constexpr std::int32_t kPerLine = 10;
 constexpr double kHuge = 9.9999999999999e98;
 constexpr std::size_t kNameWidth = 34;
+constexpr std::size_t kTitleBytes = 73;  // the 72-character title and its line end
 
 // Files opened by mode 1 and the pgb index of every channel of the run (0: the
 // channel points outside pgb and is written as 0.0).
@@ -52,6 +65,7 @@ struct OpenFiles {
   std::int32_t count = 0;
   std::int32_t channels = 0;
   std::vector<std::int32_t> source;
+  std::vector<std::string> names;  // file k's name at k - 1
 };
 OpenFiles g_open;
 
@@ -74,14 +88,7 @@ std::int32_t channel_source(std::int32_t i) {
 }
 
 std::string base_name() {
-  const std::string_view name = fnames::onam.view();
-  std::size_t part = 0;  // first column of the file-name part
-  // A backslash separates folders too (names written on Windows).
-  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
-  if (slash != std::string_view::npos) part = slash + 1;
-  std::size_t end = name.find_first_of(". ", part);
-  if (end == std::string_view::npos) end = kNameWidth - 1;
-  std::string base(name.substr(0, end));
+  std::string base = output_base_name();
   if (ctrl::nrun > 1 && outppp::mplt > 0) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, "_r%05d", static_cast<int>(ctrl::mmm));
@@ -89,6 +96,21 @@ std::string base_name() {
   }
   return base;
 }
+
+}  // namespace
+
+std::string output_base_name() {
+  const std::string_view name = fnames::onam.view();
+  std::size_t part = 0;  // first column of the file-name part
+  // A backslash separates folders too (names written on Windows).
+  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
+  if (slash != std::string_view::npos) part = slash + 1;
+  std::size_t end = name.find_first_of(". ", part);
+  if (end == std::string_view::npos) end = kNameWidth - 1;
+  return std::string(name.substr(0, end));
+}
+
+namespace {
 
 double output_time() {
   const std::int32_t steps = ctrl::zerot != 0 ? ctrl::iii - snpdat::iiisnp : ctrl::iii;
@@ -137,16 +159,76 @@ bool put(std::FILE* fp, std::string_view text) {
 // error and end the run under its own tag, while a failed output write ends it
 // under this routine's tag.
 [[noreturn]] void problem_writing(const std::string& name) {
+  const int reason = errno != 0 ? errno : EIO;
   fnames::dumlin = name;
   std::string first15 = name.substr(0, std::min<std::size_t>(15, name.size()));
   first15.resize(15, ' ');
   const OutmsgRow* row = find_outmsg_row(20);
   if (row != nullptr && row->layout != nullptr) write_layout(console(), row->layout, {std::string_view(first15)});
+  ListLine() << "Output file " + name + ": " + std::strerror(reason);
   wakro_quit(kTag, 0);
 }
 
-[[noreturn]] void step_write_failed() {
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Error occurred while writing output file");
+std::string time_text(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", t);
+  return text;
+}
+
+// Bytes of one row of channel file k (1-based): the time, its channels, and a
+// line end after every ten channels and at the row's end.
+std::size_t row_bytes(std::int32_t k) {
+  const std::int32_t first = (k - 1) * kPerLine + 1;
+  const std::int32_t last = k == g_open.count ? g_open.channels : std::min(k * kPerLine, g_open.channels);
+  const auto n = static_cast<std::size_t>(std::max(last - first + 1, 1));
+  return kGFieldWidth + n * (1 + kGFieldWidth) + (n - 1) / kPerLine + 1;
+}
+
+// Drops what the streams of the channel files still hold and cuts every file
+// back to the rows all of them hold whole; the text of the time of the last of
+// those rows, or "" when there is none.
+std::string keep_whole_rows() {
+  std::size_t rows = SIZE_MAX;
+  for (std::int32_t k = 1; k <= g_open.count; ++k) {
+    std::FILE* fp = unit_handle(g_open.base + k);
+    struct stat st {};
+    if (fp == nullptr || ::fstat(::fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    __fpurge(fp);
+    const auto size = static_cast<std::size_t>(st.st_size);
+    rows = std::min(rows, size < kTitleBytes ? 0 : (size - kTitleBytes) / row_bytes(k));
+  }
+  if (rows == SIZE_MAX) return {};
+  for (std::int32_t k = 1; k <= g_open.count; ++k) {
+    std::FILE* fp = unit_handle(g_open.base + k);
+    const auto end = static_cast<off_t>(std::min<std::size_t>(kTitleBytes + rows * row_bytes(k), SIZE_MAX / 2));
+    struct stat st {};
+    if (::fstat(::fileno(fp), &st) == 0 && st.st_size > end) (void)::ftruncate(::fileno(fp), end);
+    (void)::fseeko(fp, std::min<off_t>(end, st.st_size), SEEK_SET);
+  }
+  if (rows == 0) return {};
+  // The time field of the last whole row of the first file.
+  char field[kGFieldWidth + 1] = {};
+  const auto at = static_cast<off_t>(kTitleBytes + (rows - 1) * row_bytes(1));
+  if (::pread(::fileno(unit_handle(g_open.base + 1)), field, kGFieldWidth, at) != static_cast<ssize_t>(kGFieldWidth))
+    return {};
+  const char* p = field;
+  while (*p == ' ') ++p;
+  double t = 0.0;
+  const auto r = std::from_chars(p, field + kGFieldWidth, t);
+  return r.ec == std::errc() ? time_text(t) : std::string(p);
+}
+
+// A write of channel file k (1-based) that the system refused for `reason`.
+[[noreturn]] void step_write_failed(std::int32_t k, int reason) {
+  const std::string whole = keep_whole_rows();
+  const std::string name = k >= 1 && k <= static_cast<std::int32_t>(g_open.names.size())
+                               ? g_open.names[static_cast<std::size_t>(k - 1)]
+                               : std::string();
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
+                "Error occurred while writing output file " + name + " at time " + time_text(output_time()) +
+                    " s: " + std::strerror(reason > 0 ? reason : EIO) +
+                    (whole.empty() ? std::string("; no row is complete.")
+                                   : "; the rows up to t = " + whole + " s are complete in every channel file."));
   wakro_quit(kTag, 0);
 }
 
@@ -171,8 +253,10 @@ void write_description(const std::string& name, std::int32_t n) {
     }
     line.resize(trim_right(line).size());
     line += '\n';
+    errno = 0;
     ok = put(fp, line);
   }
+  if (ok) errno = 0;
   if (!ok || std::fflush(fp) != 0) problem_writing(name);
   wakro_closefile();
 }
@@ -204,11 +288,14 @@ void open_files() {
 
   make_room_for_files(files);
   write_description(output_file_name(0), n);
+  g_open.names.clear();
   for (std::int32_t k = 1; k <= files; ++k) {
     const std::string name = output_file_name(k);
     fnames::filename = name;
     std::FILE* fp = open_for_writing();
     g_open.count = k;
+    g_open.names.push_back(name);
+    errno = 0;
     char title[73];
     std::copy_n(assorc::title.c, 72, title);
     title[72] = '\n';
@@ -217,17 +304,19 @@ void open_files() {
 }
 
 void close_files() {
-  bool ok = true;
+  // Every file is written out first, so a failure still finds all of them open.
+  for (std::int32_t k = 1; k <= g_open.count; ++k) {
+    std::FILE* fp = unit_handle(g_open.base + k);
+    errno = 0;
+    if (fp != nullptr && (std::fflush(fp) != 0 || std::ferror(fp) != 0)) step_write_failed(k, errno);
+  }
   for (std::int32_t k = g_open.count; k >= 1; --k) {
     const std::int32_t unit = g_open.base + k;
     while (fnames::iunit > unit && unit_is_open(fnames::iunit)) wakro_closefile();
     if (fnames::iunit != unit || !unit_is_open(unit)) continue;
-    std::FILE* fp = unit_handle(unit);
-    if (fp == nullptr || std::fflush(fp) != 0 || std::ferror(fp) != 0) ok = false;
     wakro_closefile();
   }
   g_open.count = 0;
-  if (!ok) step_write_failed();
 }
 
 void write_step() {
@@ -237,6 +326,7 @@ void write_step() {
   const std::int32_t n = g_open.channels;
   for (std::int32_t k = 1; k <= g_open.count; ++k) {
     std::FILE* fp = unit_handle(g_open.base + k);
+    errno = 0;
     const std::int32_t first = (k - 1) * kPerLine + 1;
     const std::int32_t last = k == g_open.count ? n : std::min(k * kPerLine, n);
     char* p = g_line;
@@ -246,7 +336,7 @@ void write_step() {
     for (std::int32_t i = first; i <= last; ++i) {
       if (on_line == kPerLine) {
         *p++ = '\n';
-        if (!put(fp, std::string_view(g_line, static_cast<std::size_t>(p - g_line)))) step_write_failed();
+        if (!put(fp, std::string_view(g_line, static_cast<std::size_t>(p - g_line)))) step_write_failed(k, errno);
         p = g_line;
         on_line = 0;
       }
@@ -257,8 +347,9 @@ void write_step() {
       ++on_line;
     }
     *p++ = '\n';
+    errno = 0;
     if (!put(fp, std::string_view(g_line, static_cast<std::size_t>(p - g_line))) || std::ferror(fp) != 0)
-      step_write_failed();
+      step_write_failed(k, errno);
   }
 }
 

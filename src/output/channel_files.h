@@ -47,6 +47,8 @@ namespace wakro {
 
 // The file names of the current run (no suffix for k = 0: the description file).
 std::string output_file_name(std::int32_t k);
+// The base of the output names without a run's suffix.
+std::string output_base_name();
 // Number of channel files open now.
 std::int32_t open_channel_file_count();
 

@@ -1,14 +1,21 @@
 // OutputFile: builds the record file's tree and series through the handle
 // records of the output-writer library (see outputfile.h and record_handles.h).
 //
-// Every failure of the library is silent here: an operation returns false or
-// does nothing and the run goes on. The exceptions are this engine's guards,
-// each said once on the console: a channel index above the channel count and a
-// run change that fails. A description line with a malformed number is bad
-// input: the run ends with a message naming the line (tag "DATASTRUCT").
+// A failure of the library is silent here (an operation returns false or does
+// nothing and the run goes on) unless the library could not write the file
+// (kRecordWriteFailed): then the run stops at once with one message naming the
+// file, the simulation time and the system's reason (tag "OUTPUTFILE"), and the
+// library leaves the file as its last flush wrote it. The file is flushed at the
+// end of every run, so the end report never names a file that was not written,
+// and between output steps after a number of values (see addDatum).
+// The other exceptions are this engine's guards, each said once on the console:
+// a channel index above the channel count and a run change that fails. A
+// description line with a malformed number is bad input: the run ends with a
+// message naming the line (tag "DATASTRUCT").
 #include "output/outputfile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -33,10 +40,42 @@ constexpr std::int32_t kGraphicsTraceBase = 2097152;
 constexpr int kMaxNames = 1000;     // base.qbout, base_1.qbout ... base_999.qbout
 constexpr std::size_t kLineMax = 512;
 constexpr unsigned kOpenMode = 3;
+constexpr std::size_t kLargestFlush = 65536;  // the flush interval doubles up to this
 
 std::string g_writerPath;
 std::string g_failure;
 bool g_attempted = false;
+
+// A write the library could not make: the system's reason (errno; 0 while
+// none), whether it was said, and the simulation time of the last value handed
+// on (the time the failure is reported at).
+int g_writeReason = 0;
+bool g_writeReported = false;
+double g_writeTime = 0.0;
+// The time of the last values of the last flush that succeeded (< 0: none).
+double g_flushedTime = -1.0;
+
+std::string time_text(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", t);
+  return text;
+}
+
+// The result of a library operation that writes, its failure noted.
+int noted(int result) {
+  if (result == rec::kRecordWriteFailed && g_writeReason == 0) g_writeReason = errno != 0 ? errno : EIO;
+  return result;
+}
+
+// The one message of a write that failed.
+void report_write_failure(const std::string& path) {
+  g_writeReported = true;
+  wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
+                           time_text(g_writeTime) + " s: " + std::strerror(g_writeReason) +
+                           (g_flushedTime < 0.0 ? std::string("; no values were written to it.")
+                                                : "; it holds the values up to time " + time_text(g_flushedTime) +
+                                                      " s.");
+}
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -55,10 +94,10 @@ void zero(Record& r) {
 // One text attribute; the length counts the NUL.
 void set_text(rec::Attributes& a, const char* name, const std::string& value) {
   if (a.SetAttribute != nullptr)
-    (void)a.SetAttribute(&a, name, value.c_str(), static_cast<int>(value.size() + 1), 0, rec::kRecordText);
+    (void)noted(a.SetAttribute(&a, name, value.c_str(), static_cast<int>(value.size() + 1), 0, rec::kRecordText));
 }
 void set_double(rec::Attributes& a, const char* name, double value) {
-  if (a.SetAttribute != nullptr) (void)a.SetAttribute(&a, name, &value, 8, 0, rec::kRecordDouble);
+  if (a.SetAttribute != nullptr) (void)noted(a.SetAttribute(&a, name, &value, 8, 0, rec::kRecordDouble));
 }
 void close_attributes(rec::Attributes& a) {
   if (a.handle != 0 && a.CloseAttributes != nullptr) (void)a.CloseAttributes(&a);
@@ -66,7 +105,7 @@ void close_attributes(rec::Attributes& a) {
 }
 
 void close_series(rec::Series& s) {
-  if (s.handle != 0 && s.CloseSeries != nullptr) (void)s.CloseSeries(&s);
+  if (s.handle != 0 && s.CloseSeries != nullptr) (void)noted(s.CloseSeries(&s));
   zero(s);
 }
 
@@ -179,7 +218,7 @@ bool OutputFile::Call::add(int id, const char* name, const char* description, co
     if (!replace) return false;
     child.close();
   }
-  if (CreateChild(this, id, &child) != 0) return false;
+  if (noted(CreateChild(this, id, &child)) != 0) return false;
   write_call_attributes(child, name, description, source);
   return true;
 }
@@ -190,7 +229,7 @@ bool OutputFile::Call::addIfNotExist(int id, const char* name, const char* descr
   child.close();
   if (GetChildById(this, id, &child) == 0) return true;
   child.close();
-  if (CreateChild == nullptr || CreateChild(this, id, &child) != 0) return false;
+  if (CreateChild == nullptr || noted(CreateChild(this, id, &child)) != 0) return false;
   write_call_attributes(child, name, description, source);
   return true;
 }
@@ -247,7 +286,7 @@ bool OutputFile::Call::addTrace(rec::Run& run, Trace& trace, bool replace) {
     trace.closeSeries();
   }
   trace.call.close();
-  if (CreateSeriesChild(this, trace.id, &trace.call) != 0) return false;
+  if (noted(CreateSeriesChild(this, trace.id, &trace.call)) != 0) return false;
   write_call_attributes(trace.call, trace.dataName.c_str(), trace.description.c_str(), "Trace");
   return trace.setRun(run);
 }
@@ -259,7 +298,7 @@ bool OutputFile::Call::addDomain(rec::Run& run, Domain& domain, bool replace) {
     domain.closeSeries();
   }
   domain.call.close();
-  if (CreateSeriesChild(this, domain.id, &domain.call) != 0) return false;
+  if (noted(CreateSeriesChild(this, domain.id, &domain.call)) != 0) return false;
   write_call_attributes(domain.call, domain.name.c_str(), domain.name.c_str(), nullptr);
   return domain.setRun(run);
 }
@@ -290,7 +329,7 @@ bool OutputFile::Domain::setRun(rec::Run& run) {
     if (flag != 0) return true;
   }
   closeSeries();
-  if (run.CreateSeries == nullptr || run.CreateSeries(&run, &call, rec::kRecordDouble, nullptr, &series) != 0)
+  if (run.CreateSeries == nullptr || noted(run.CreateSeries(&run, &call, rec::kRecordDouble, nullptr, &series)) != 0)
     return false;
   if (series.OpenAttributes != nullptr) {
     rec::Attributes a{};
@@ -310,7 +349,7 @@ bool OutputFile::Domain::setRun(rec::Run& run) {
 
 bool OutputFile::Domain::write(double time) {
   if (time == lastTime || series.AppendValue == nullptr) return false;
-  if (series.AppendValue(&series, &time, 8, 0, rec::kRecordDouble) != 0) return false;
+  if (noted(series.AppendValue(&series, &time, 8, 0, rec::kRecordDouble)) != 0) return false;
   lastTime = time;
   return true;
 }
@@ -345,7 +384,7 @@ bool OutputFile::Trace::setRun(rec::Run& run) {
   if (domain != nullptr && !domain->setRun(run)) return false;
   closeSeries();
   rec::Series* axis = domain != nullptr ? &domain->series : nullptr;
-  if (run.CreateSeries == nullptr || run.CreateSeries(&run, &call, rec::kRecordDouble, axis, &series) != 0)
+  if (run.CreateSeries == nullptr || noted(run.CreateSeries(&run, &call, rec::kRecordDouble, axis, &series)) != 0)
     return false;
   if (series.OpenAttributes != nullptr) {
     rec::Attributes a{};
@@ -367,7 +406,7 @@ bool OutputFile::Trace::setRun(rec::Run& run) {
 
 bool OutputFile::Trace::write(double value, double time) {
   if (time == lastTime || series.AppendValue == nullptr) return false;
-  if (series.AppendValue(&series, &value, 8, 0, rec::kRecordDouble) != 0) return false;
+  if (noted(series.AppendValue(&series, &value, 8, 0, rec::kRecordDouble)) != 0) return false;
   lastTime = time;
   lastValue = value;
   return true;
@@ -375,7 +414,7 @@ bool OutputFile::Trace::write(double value, double time) {
 
 bool OutputFile::Trace::push(double time) {
   if (time == lastTime || series.AppendValue == nullptr) return false;
-  if (series.AppendValue(&series, &lastValue, 8, 0, rec::kRecordDouble) != 0) return false;
+  if (noted(series.AppendValue(&series, &lastValue, 8, 0, rec::kRecordDouble)) != 0) return false;
   lastTime = time;
   return true;
 }
@@ -392,7 +431,7 @@ OutputFile::~OutputFile() {
   for (std::int64_t k = graphicsTraces_.Last(); k >= 0; --k) delete static_cast<Trace*>(graphicsTraces_[k]);
   for (std::int64_t k = graphicsDomains_.Last(); k >= 0; --k) delete static_cast<Domain*>(graphicsDomains_[k]);
   // 5. The file; the main domain, the run and the root follow as members.
-  if (file_.handle != 0 && file_.CloseFile != nullptr) (void)file_.CloseFile(&file_);
+  if (file_.handle != 0 && file_.CloseFile != nullptr) (void)noted(file_.CloseFile(&file_));
   mainDomain_.closeSeries();
   mainDomain_.call.close();
   run_.close();
@@ -412,7 +451,7 @@ std::int32_t OutputFile::nextGraphicsId() {
 bool OutputFile::create() {
   if (file_.OpenRoot == nullptr || file_.OpenRoot(&file_, &root_) != 0) return false;
   runCounter_ = 1;
-  if (file_.OpenRun == nullptr || file_.OpenRun(&file_, runCounter_, &run_) != 0) return false;
+  if (file_.OpenRun == nullptr || noted(file_.OpenRun(&file_, runCounter_, &run_)) != 0) return false;
   mainDomain_.id = nextDomainId();
   std::string("PGB:Domain").swap(mainDomain_.name);
   std::string("s").swap(mainDomain_.unit);
@@ -422,6 +461,10 @@ bool OutputFile::create() {
 void OutputFile::createOutputFile(std::string_view name, const std::string& writerPath) {
   if (pOutputFile != nullptr || g_attempted) return;
   g_attempted = true;
+  g_writeReason = 0;
+  g_writeReported = false;
+  g_writeTime = 0.0;
+  g_flushedTime = -1.0;
   if (!DataFile::Initialize(writerPath.c_str())) {
     g_failure = DataFile::error();
     return;
@@ -434,6 +477,10 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
     rec::File handle{};
     rec::CreationStats stats{1, 11, 13};
     const int result = DataFile::OpenRecordFileHandleA(path.c_str(), kOpenMode, &stats, &handle);
+    if (noted(result) == rec::kRecordWriteFailed) {
+      report_write_failure(path);
+      wakro_quit("OUTPUTFILE", 0);
+    }
     if (result != 0) {
       g_failure = "the record file \"" + path + "\" cannot be opened";
       if (result == rec::kRecordNameInUse) continue;
@@ -441,7 +488,9 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
     }
     pOutputFile = new OutputFile(handle);
     pOutputFile->path_ = path;
-    if (pOutputFile->create()) {
+    const bool created = pOutputFile->create();
+    pOutputFile->stopIfWriteFailed();
+    if (created) {
       g_failure.clear();
       // A name taken by another holder is not changed in silence.
       if (attempt > 0)
@@ -527,8 +576,17 @@ void OutputFile::addDatum(int index, double value, double time) {
   if (stopped_ || index < 0 || index > traces_.Last()) return;
   auto* trace = static_cast<Trace*>(traces_[index]);
   if (trace == nullptr || trace->domain == nullptr) return;
+  // A flush between two output steps, after a count of values that doubles
+  // from 1024 to 65536: a small file is written early, a large one in blocks.
+  if (time != g_writeTime && kept_ >= flushAt_) {
+    flushAt_ = std::min<std::size_t>(2 * flushAt_, kLargestFlush);
+    flush();
+  }
+  ++kept_;
+  g_writeTime = time;
   if (time != trace->domain->lastTime) (void)trace->domain->write(time);
   (void)trace->write(value, time);
+  stopIfWriteFailed();
 }
 
 void OutputFile::addGraphicsDatum(int parentKey, int id, double value, double time, const char* name,
@@ -536,6 +594,8 @@ void OutputFile::addGraphicsDatum(int parentKey, int id, double value, double ti
   if (stopped_) return;
   Call* parent = parentOf(parentKey);
   if (parent == nullptr) return;
+  g_writeTime = time;
+  ++kept_;
   const std::string text =
       trimmed(name != nullptr ? name : "", name != nullptr ? static_cast<std::size_t>(std::max(nameLength, 0)) : 0,
               wakro::kRecordNameMax);
@@ -561,16 +621,20 @@ void OutputFile::addGraphicsDatum(int parentKey, int id, double value, double ti
     if (!record.addTrace(run_, trace, true)) return;
   }
   if (trace.series.AppendValue != nullptr)
-    (void)trace.series.AppendValue(&trace.series, &value, 8, 0, rec::kRecordDouble);
+    (void)noted(trace.series.AppendValue(&trace.series, &value, 8, 0, rec::kRecordDouble));
   (void)domain.write(time);
   trace.domain = nullptr;
+  trace.closeSeries();
+  domain.closeSeries();
+  stopIfWriteFailed();
 }
 
 void OutputFile::nextRun() {
   if (stopped_) return;
   run_.close();
   if (runCounter_ < std::numeric_limits<std::int32_t>::max()) ++runCounter_;
-  if (file_.OpenRun == nullptr || file_.OpenRun(&file_, runCounter_, &run_) != 0) {
+  if (file_.OpenRun == nullptr || noted(file_.OpenRun(&file_, runCounter_, &run_)) != 0) {
+    stopIfWriteFailed();
     // Writing on would go to series of a run that is closed: stop instead.
     stopped_ = true;
     char text[120];
@@ -585,6 +649,22 @@ void OutputFile::nextRun() {
     if (auto* d = static_cast<Domain*>(graphicsDomains_[k])) (void)d->setRun(run_);
   for (std::int64_t k = 0; k <= graphicsTraces_.Last(); ++k)
     if (auto* t = static_cast<Trace*>(graphicsTraces_[k])) (void)t->setRun(run_);
+  stopIfWriteFailed();
+}
+
+void OutputFile::flush() {
+  if (stopped_) return;
+  if (file_.handle != 0 && file_.Flush != nullptr && noted(file_.Flush(&file_)) == 0 && kept_ > 0)
+    g_flushedTime = g_writeTime;
+  kept_ = 0;
+  stopIfWriteFailed();
+}
+
+void OutputFile::stopIfWriteFailed() {
+  if (g_writeReason == 0 || g_writeReported) return;
+  stopped_ = true;
+  report_write_failure(path_);
+  wakro_quit("OUTPUTFILE", 0);
 }
 
 // ---- Description lines -------------------------------------------------------
@@ -693,7 +773,9 @@ const RecordFileHooks kHooks{
     [](std::string_view line) {
       char text[kLineMax + 1] = {};
       std::memcpy(text, line.data(), std::min(line.size(), kLineMax));
-      return OutputFile::pOutputFile->process_line(text);
+      const bool result = OutputFile::pOutputFile->process_line(text);
+      OutputFile::pOutputFile->stopIfWriteFailed();
+      return result;
     },
     [](std::int32_t i, double v, double t) { OutputFile::pOutputFile->addDatum(i, v, t); },
     [](std::int32_t p, std::int32_t id, double v, double t, std::string_view name) {
@@ -703,6 +785,8 @@ const RecordFileHooks kHooks{
     [] { delete_output_file(); },
     [] { return g_failure.c_str(); },
     [] { return OutputFile::pOutputFile != nullptr ? OutputFile::pOutputFile->path().c_str() : ""; },
+    [] { OutputFile::pOutputFile->flush(); },
+    [] { return g_writeReason != 0; },
 };
 
 }  // namespace
@@ -712,7 +796,11 @@ void set_output_writer(std::string_view path) { g_writerPath = std::string(path)
 void use_record_file() { set_record_file_hooks(&kHooks); }
 
 void delete_output_file() {
+  // A write that fails only as the file closes is said here; the process entry
+  // then ends with the status of a fatal stop.
+  const std::string path = OutputFile::pOutputFile != nullptr ? OutputFile::pOutputFile->path() : "";
   delete OutputFile::pOutputFile;
+  if (g_writeReason != 0 && !g_writeReported) report_write_failure(path);
   OutputFile::pOutputFile = nullptr;
   g_attempted = false;
   g_failure.clear();

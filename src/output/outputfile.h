@@ -127,6 +127,12 @@ class OutputFile {
 
   bool create();
   void nextRun();
+  // Has the library write what it holds (the end of a run); a write that fails
+  // stops the run.
+  void flush();
+  // Stops the run with one message when the library could not write the file
+  // (once; nothing when it could).
+  void stopIfWriteFailed();
   bool process_line(const char* line);
 
   void addCall(int key, int parentKey, int id, const char* name, const char* description);
@@ -161,6 +167,8 @@ class OutputFile {
   Array graphicsDomains_;
   bool stopped_ = false;
   bool warnedIndex_ = false;
+  std::size_t kept_ = 0;        // values handed on since the last flush
+  std::size_t flushAt_ = 1024;  // values before the next flush (1024 at first)
   std::string path_;
 };
 

@@ -39,6 +39,12 @@ std::string record_file_path() {
   return g_hooks->path();
 }
 
+void flush_record_file() {
+  if (record_file_exists() && g_hooks->flush != nullptr) g_hooks->flush();
+}
+
+bool record_file_write_failed() { return g_hooks != nullptr && g_hooks->write_failed != nullptr && g_hooks->write_failed(); }
+
 void close_record_file() {
   g_lines_seen = false;
   if (g_hooks != nullptr && g_hooks->close != nullptr) g_hooks->close();

@@ -37,6 +37,8 @@ struct RecordFileHooks {
   void (*close)();           // delete the record file (may be nullptr)
   const char* (*cause)();    // why no record file exists (may be nullptr)
   const char* (*path)();     // the full name of the record file ("" while none; may be nullptr)
+  void (*flush)();           // write what the library holds; a failure stops the run (may be nullptr)
+  bool (*write_failed)();    // a write of the record file failed (may be nullptr)
 };
 
 // Registers the record file's entry points (nullptr: none, the bindings do nothing).
@@ -53,6 +55,12 @@ void settle_output_type();
 std::string record_file_path();
 // Deletes the record file, if any (the process end).
 void close_record_file();
+// Has the record file, if any, written whole at the end of a run; a write that
+// fails stops the run with one message naming the file, the time and the reason.
+void flush_record_file();
+// True when a write of the record file failed (also one that failed only as it
+// closed): the run has not ended well.
+bool record_file_write_failed();
 
 }  // namespace wakro
 

@@ -13,7 +13,15 @@
 //                             RecordFileCreationStats* stats, RecordFileHandle* file);
 // Result 0: the file is open and the record filled. kRecordNameInUse: this
 // name cannot be used now (the file is locked or not writable) but another name
-// may work; any other value: no name would work (no folder, bad arguments).
+// may work; kRecordWriteFailed: the system refused to write the file (errno
+// says why); any other value: no name would work (no folder, bad arguments).
+//
+// An operation that writes (appending, setting an attribute, creating a node or
+// series, opening a run, flushing, closing) and fails because the system
+// refused to write the file returns kRecordWriteFailed and leaves the system's
+// reason (an errno value such as ENOSPC) in errno. The file is then abandoned:
+// every later operation on it fails the same way and writes nothing more, and
+// what the file held at its last successful flush stays as it was.
 //
 // Type codes of attribute and data values: kRecordText (length counts the NUL),
 // kRecordDouble (8 bytes).
@@ -28,6 +36,7 @@ inline constexpr int kRecordText = 128;
 inline constexpr int kRecordDouble = 33;
 inline constexpr int kRecordNameInUse = 1;
 inline constexpr int kRecordNoFile = 2;
+inline constexpr int kRecordWriteFailed = 3;
 inline constexpr int kNotLoaded = 65535;
 
 using Value = std::uintptr_t;
@@ -86,10 +95,13 @@ struct Run {
   int (*CloseRun)(Run*);
 };
 
-// The open file (10 slots).
+// The open file (10 slots). Flush writes every value appended so far and the
+// file's tree, so that the file as it stands can be read (nullptr: the library
+// writes only when it closes).
 struct File {
   Value handle;
-  void* unused1[6];
+  void* unused1[5];
+  int (*Flush)(File*);
   int (*OpenRun)(File*, int run, Run* runRecord);
   int (*OpenRoot)(File*, Call* root);
   int (*CloseFile)(File*);

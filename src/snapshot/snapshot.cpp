@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -567,15 +569,25 @@ void wakro_writesnap() {
   o.free("! End of Snap-shot");
 
   // Written whole to a temporary file, then put in place.
+  // The message names the snapshot and the system's reason.
   const std::string tmp = path + ".tmp";
+  errno = 0;
   std::FILE* f = std::fopen(tmp.c_str(), "wb");
   bool ok = f != nullptr;
   if (ok) ok = std::fwrite(o.text().data(), 1, o.text().size(), f) == o.text().size();
-  if (f != nullptr && std::fclose(f) != 0) ok = false;
-  if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
+  int reason = ok ? 0 : errno;
+  if (f != nullptr && std::fclose(f) != 0 && ok) {
+    ok = false;
+    reason = errno;
+  }
+  if (ok && std::rename(tmp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    reason = errno;
+  }
   if (!ok) {
     std::remove(tmp.c_str());
-    stop("Error occurred while writing snap file", "WRITESNP", 0);
+    stop("Error occurred while writing snap file " + path + ": " + std::strerror(reason != 0 ? reason : EIO),
+         "WRITESNP", 0);
   }
   if (snpdat::rtsnap == 0) snpdat::tsnap += snpdat::snpinc;
   wakro::write_layout(wakro::console(), "('Snapshot: Time: ',G15.8,'  File: ', A34)",

@@ -5,8 +5,8 @@
 // and the map file name, then the state blocks (archive.h), the rule and
 // "! End of Snap-shot". The text is built in memory, written to "<name>.tmp"
 // and renamed over the snapshot's name only when all of it was written: a
-// failed write ("Error occurred while writing snap file", tag "WRITESNP") keeps
-// the previous snapshot and does not advance the schedule. A scheduled snapshot
+// failed write ("Error occurred while writing snap file <name>: <reason>", tag
+// "WRITESNP") keeps the previous snapshot and does not advance the schedule. A scheduled snapshot
 // moves snpdat::tsnap on by snpdat::snpinc; one taken on request
 // (snpdat::rtsnap) does not, and records the step counter less one.
 //

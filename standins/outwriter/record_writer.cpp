@@ -18,17 +18,30 @@
 // Opening: a file that another process holds (an exclusive flock) or that
 // cannot be opened for writing gives kRecordNameInUse, so the engine tries the
 // next name; a folder that does not exist gives kRecordNoFile. The lock is held
-// until the file is closed. Appended values are written in blocks of 4096 and
-// whenever a handle on their series closes. Closing a handle zeroes its record. The file itself
-// is closed when the last handle that uses it is closed, in whatever order the
-// engine closes them.
+// until the file is closed. The file itself is closed when the last handle that
+// uses it is closed, in whatever order the engine closes them. Closing a handle
+// zeroes its record.
+//
+// Writing: appended values are kept and written, with the file's tree, at
+// flushes: when the engine asks (Flush; it does so between output steps, so a
+// flush holds whole steps), when the values kept reach 262144 (2 MiB) and when
+// the file closes. Before a flush the file is grown by posix_fallocate to hold all it
+// may write, so a full disk or a file-size limit is met there, before HDF5
+// writes anything: the file on disk then stays as the last flush left it, and
+// that file can be read. A write that fails (there, or inside HDF5) abandons the
+// file: the reason (errno) is kept and returned with kRecordWriteFailed by every
+// later operation, and HDF5 is never asked to write or close that file again,
+// so it cannot overwrite the last good flush with a part of the next. The HDF5
+// library is told not to close files at the process exit for the same reason.
 #include <fcntl.h>
 #include <hdf5.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -44,20 +57,33 @@ namespace rec = wakro::record;
 namespace {
 
 constexpr hsize_t kChunk = 256;
-constexpr std::size_t kFlushCount = 4096;  // values kept before they are written
+constexpr std::size_t kKeptMost = 262144;  // values kept before a flush of the library's own
+constexpr hsize_t kFlushMargin = 8192;      // bytes reserved beyond the estimate
 
 // Values appended to one dataset and not yet written. Every handle on the
-// dataset shares it, so values from two handles keep their order.
+// dataset shares it, so values from two handles keep their order. The file
+// keeps it, with a reference of its own on the dataset, so a flush writes it
+// whichever handles are open or closed.
 struct Pending {
+  hid_t dataset = -1;
+  bool* abandoned = nullptr;  // the file's flag
   std::vector<double> values;
+  ~Pending() {
+    if (dataset >= 0 && !*abandoned) H5Idec_ref(dataset);
+  }
 };
 
 struct FileState {
   hid_t file = -1;
   int lockFd = -1;
-  std::map<std::string, std::weak_ptr<Pending>> pending;  // by dataset path
+  int failure = 0;  // errno of the write that failed: the file is abandoned
+  bool abandoned = false;
+  std::size_t kept = 0;  // values appended since the last flush
+  std::map<std::string, std::shared_ptr<Pending>> pending;  // by dataset path
   ~FileState() {
-    if (file >= 0) H5Fclose(file);
+    // An abandoned file is left as its last flush wrote it.
+    pending.clear();
+    if (file >= 0 && !abandoned) H5Fclose(file);
     if (lockFd >= 0) close(lockFd);  // releases the lock
   }
 };
@@ -70,15 +96,73 @@ struct NodeObj {
   FilePtr f;
   hid_t group = -1;
   ~NodeObj() {
-    if (group >= 0) H5Gclose(group);
+    if (group >= 0 && !f->abandoned) H5Gclose(group);
   }
 };
 struct RunObj {
   FilePtr f;
   int number = 0;
 };
-// Writes the pending values at the end of the dataset.
-bool flush(hid_t dataset, Pending& p) {
+
+// ---- Failures ------------------------------------------------------------------
+
+// The errno that HDF5's file driver recorded on the error stack of the call that
+// just failed ("..., errno = 28, error message = ..."); 0 when the failure was
+// not the system's.
+herr_t find_errno(unsigned, const H5E_error2_t* e, void* data) {
+  const char* at = e != nullptr && e->desc != nullptr ? std::strstr(e->desc, "errno = ") : nullptr;
+  int n = 0;
+  if (at != nullptr && std::sscanf(at, "errno = %d", &n) == 1 && n > 0) {
+    *static_cast<int*>(data) = n;
+    return 1;
+  }
+  return 0;
+}
+
+int system_reason() {
+  int n = 0;
+  H5Ewalk2(H5E_DEFAULT, H5E_WALK_DOWNWARD, &find_errno, &n);
+  return n;
+}
+
+// The reason of the last write call that failed, taken at once (the next
+// HDF5 call clears the error stack).
+int g_reason = 0;
+
+// A write call's result, its failure's reason noted.
+template <class T>
+T noted(T result) {
+  if (result < 0) g_reason = system_reason();
+  return result;
+}
+
+// Abandons the file for the reason given (an errno value).
+void abandon(FileState& s, int reason) {
+  if (s.abandoned) return;
+  s.abandoned = true;
+  s.failure = reason > 0 ? reason : EIO;
+}
+
+// The result of an operation on an abandoned file.
+int write_failed(const FileState& s) {
+  errno = s.failure;
+  return rec::kRecordWriteFailed;
+}
+
+// The result of an HDF5 call that failed: a write the system refused abandons
+// the file; any other failure is the operation's own (1).
+int failed_call(FileState& s) {
+  const int reason = g_reason;
+  g_reason = 0;
+  if (reason == 0 && !s.abandoned) return 1;
+  abandon(s, reason);
+  return write_failed(s);
+}
+
+// ---- Flushing ------------------------------------------------------------------
+
+// Writes the pending values at the end of their dataset.
+bool write_pending(hid_t dataset, Pending& p) {
   if (p.values.empty()) return true;
   hid_t space = H5Dget_space(dataset);
   hsize_t size = 0;
@@ -86,15 +170,74 @@ bool flush(hid_t dataset, Pending& p) {
   H5Sclose(space);
   const hsize_t n = p.values.size();
   const hsize_t grown = size + n;
-  if (H5Dset_extent(dataset, &grown) < 0) return false;
+  if (noted(H5Dset_extent(dataset, &grown)) < 0) return false;
   space = H5Dget_space(dataset);
   H5Sselect_hyperslab(space, H5S_SELECT_SET, &size, nullptr, &n, nullptr);
   const hid_t memory = H5Screate_simple(1, &n, nullptr);
-  const herr_t e = H5Dwrite(dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, p.values.data());
+  const herr_t e = noted(H5Dwrite(dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, p.values.data()));
   H5Sclose(memory);
   H5Sclose(space);
   p.values.clear();
   return e >= 0;
+}
+
+// Grows the file to `size` bytes; 0 or the system's reason (0 as well where
+// the file system cannot reserve space: HDF5 then meets any failure itself).
+int grow(const FileState& s, hsize_t size) {
+  const int e = posix_fallocate(s.lockFd, 0, static_cast<off_t>(size));
+  return e == EOPNOTSUPP || e == EINVAL ? 0 : e;
+}
+
+// Reserves room for a flush of `bytes` values' bytes in `datasets` datasets.
+// The room a flush takes is known only roughly, so the reservation is generous:
+// the values, a chunk per dataset, the metadata HDF5 holds and a margin. When
+// that much cannot be had but the values alone fit, the flush is tried all the
+// same (a file that would fit is not refused on an estimate). False when not
+// even the values fit: the file is then abandoned as the last flush left it.
+bool reserve(FileState& s, hsize_t bytes, std::size_t datasets) {
+  haddr_t eoa = 0;
+  if (H5Fget_eoa(s.file, &eoa) < 0) return false;
+  size_t maxSize = 0, minClean = 0, used = 0;
+  int entries = 0;
+  if (H5Fget_mdc_size(s.file, &maxSize, &minClean, &used, &entries) < 0) used = 0;
+  const hsize_t generous = eoa + bytes + datasets * kChunk * sizeof(double) + used + kFlushMargin;
+  if (grow(s, generous) == 0) return true;
+  const int e = grow(s, eoa + bytes);
+  if (e == 0) return true;
+  abandon(s, e);
+  return false;
+}
+
+// Cuts the space reserved and left unused after the file's allocated end.
+void trim(FileState& s) {
+  haddr_t eoa = 0;
+  struct stat st;
+  if (H5Fget_eoa(s.file, &eoa) >= 0 && fstat(s.lockFd, &st) == 0 && static_cast<haddr_t>(st.st_size) > eoa)
+    (void)ftruncate(s.lockFd, static_cast<off_t>(eoa));
+}
+
+// Writes every value kept and the file's tree; 0, or the failure's result.
+int flush_file(FileState& s) {
+  if (s.abandoned) return write_failed(s);
+  hsize_t bytes = 0;
+  std::size_t datasets = 0;
+  for (const auto& [path, p] : s.pending)
+    if (!p->values.empty()) {
+      bytes += p->values.size() * sizeof(double);
+      ++datasets;
+    }
+  if (!reserve(s, bytes, datasets)) return write_failed(s);
+  for (const auto& [path, p] : s.pending)
+    if (!write_pending(p->dataset, *p)) return failed_call(s);
+  if (H5Fflush(s.file, H5F_SCOPE_LOCAL) < 0) {
+    abandon(s, system_reason());  // a flush that fails is always a write that failed
+    return write_failed(s);
+  }
+  trim(s);
+  s.kept = 0;
+  // Datasets no handle uses any more are let go.
+  std::erase_if(s.pending, [](const auto& entry) { return entry.second.use_count() == 1; });
+  return 0;
 }
 
 struct SeriesObj {
@@ -105,17 +248,24 @@ struct SeriesObj {
   SeriesObj(FilePtr file, hid_t d, int r) : f(std::move(file)), dataset(d), run(r) {
     char path[1024] = {};
     H5Iget_name(d, path, sizeof path);
-    std::weak_ptr<Pending>& slot = f->pending[path];
-    pending = slot.lock();
+    std::shared_ptr<Pending>& slot = f->pending[path];
+    pending = slot;
     if (pending == nullptr) {
       pending = std::make_shared<Pending>();
-      pending->values.reserve(kFlushCount);
+      pending->dataset = d;
+      pending->abandoned = &f->abandoned;
+      H5Iinc_ref(d);
       slot = pending;
     }
   }
+  // Closes the handle (what it appended is written at the file's next flush).
+  int close() {
+    if (dataset >= 0 && !f->abandoned) H5Dclose(dataset);
+    dataset = -1;
+    return f->abandoned ? write_failed(*f) : 0;
+  }
   ~SeriesObj() {
-    flush(dataset, *pending);
-    if (dataset >= 0) H5Dclose(dataset);
+    if (dataset >= 0) (void)close();
   }
   SeriesObj(const SeriesObj&) = delete;
   SeriesObj& operator=(const SeriesObj&) = delete;
@@ -124,7 +274,7 @@ struct AttrObj {
   FilePtr f;
   hid_t object = -1;  // a group or dataset; one reference of our own
   ~AttrObj() {
-    if (object >= 0) H5Idec_ref(object);
+    if (object >= 0 && !f->abandoned) H5Idec_ref(object);
   }
 };
 
@@ -141,10 +291,10 @@ void zero(Record* r) {
 // ---- Attributes --------------------------------------------------------------
 
 bool write_attribute(hid_t object, const char* name, hid_t type, const void* value) {
-  if (H5Aexists(object, name) > 0) H5Adelete(object, name);
+  if (H5Aexists(object, name) > 0) noted(H5Adelete(object, name));
   const hid_t space = H5Screate(H5S_SCALAR);
-  const hid_t a = H5Acreate2(object, name, type, space, H5P_DEFAULT, H5P_DEFAULT);
-  const bool ok = a >= 0 && H5Awrite(a, type, value) >= 0;
+  const hid_t a = noted(H5Acreate2(object, name, type, space, H5P_DEFAULT, H5P_DEFAULT));
+  const bool ok = a >= 0 && noted(H5Awrite(a, type, value)) >= 0;
   if (a >= 0) H5Aclose(a);
   H5Sclose(space);
   return ok;
@@ -200,13 +350,14 @@ int attr_get(rec::Attributes* r, const char* name, void* buffer, int size, int, 
 int attr_set(rec::Attributes* r, const char* name, const void* value, int length, int, int type) {
   AttrObj* a = obj<AttrObj>(r);
   if (a == nullptr || name == nullptr || value == nullptr) return 1;
+  if (a->f->abandoned) return write_failed(*a->f);
   if (type == rec::kRecordText) {
     const char* text = static_cast<const char*>(value);
     const std::size_t n = length > 0 ? strnlen(text, static_cast<std::size_t>(length)) + 1 : 1;
-    return write_text(a->object, name, text, n) ? 0 : 1;
+    return write_text(a->object, name, text, n) ? 0 : failed_call(*a->f);
   }
   if (type == rec::kRecordDouble && length == 8)
-    return write_attribute(a->object, name, H5T_NATIVE_DOUBLE, value) ? 0 : 1;
+    return write_attribute(a->object, name, H5T_NATIVE_DOUBLE, value) ? 0 : failed_call(*a->f);
   return 1;
 }
 
@@ -256,22 +407,24 @@ int series_in_run(rec::Series* r, rec::Run* run, int* flag) {
   return 0;
 }
 
-// Appends one double; the values are written in blocks (and when a handle on
-// the series closes).
+// Appends one double; the values are kept and written at the file's flushes.
 int series_append(rec::Series* r, const void* value, int length, int, int type) {
   SeriesObj* s = obj<SeriesObj>(r);
   if (s == nullptr || value == nullptr || length != 8 || type != rec::kRecordDouble) return 1;
+  FileState& f = *s->f;
+  if (f.abandoned) return write_failed(f);
   double x = 0.0;
   std::memcpy(&x, value, sizeof x);
   s->pending->values.push_back(x);
-  if (s->pending->values.size() >= kFlushCount && !flush(s->dataset, *s->pending)) return 1;
-  return 0;
+  return ++f.kept < kKeptMost ? 0 : flush_file(f);
 }
 
 int series_close(rec::Series* r) {
-  delete obj<SeriesObj>(r);
+  SeriesObj* s = obj<SeriesObj>(r);
+  const int result = s != nullptr ? s->close() : 0;
+  delete s;
   zero(r);
-  return 0;
+  return result;
 }
 
 void fill_series(rec::Series* r, SeriesObj* s) {
@@ -334,14 +487,15 @@ int call_child_by_id(rec::Call* r, int id, rec::Call* child) {
 int call_create(rec::Call* r, int id, rec::Call* child) {
   NodeObj* n = obj<NodeObj>(r);
   if (n == nullptr || child == nullptr) return 1;
+  if (n->f->abandoned) return write_failed(*n->f);
   const std::string name = std::to_string(id);
   if (H5Lexists(n->group, name.c_str(), H5P_DEFAULT) > 0) return 1;  // ids are unique among siblings
   const hid_t p = group_properties();
-  const hid_t g = H5Gcreate2(n->group, name.c_str(), H5P_DEFAULT, p, H5P_DEFAULT);
+  const hid_t g = noted(H5Gcreate2(n->group, name.c_str(), H5P_DEFAULT, p, H5P_DEFAULT));
   H5Pclose(p);
-  if (g < 0) return 1;
-  write_int(g, "Id", id);
+  if (g < 0) return failed_call(*n->f);
   fill_call(child, new NodeObj{n->f, g});
+  if (!write_int(g, "Id", id) && failed_call(*n->f) != 1) return write_failed(*n->f);
   return 0;
 }
 
@@ -383,22 +537,31 @@ int run_create(rec::Run* r, rec::Call* node, int type, rec::Series* domain, rec:
   RunObj* run = obj<RunObj>(r);
   NodeObj* n = obj<NodeObj>(node);
   if (run == nullptr || n == nullptr || series == nullptr || type != rec::kRecordDouble) return 1;
+  if (run->f->abandoned) return write_failed(*run->f);
   const std::string name = run_name(run->number);
-  if (H5Lexists(n->group, name.c_str(), H5P_DEFAULT) > 0) H5Ldelete(n->group, name.c_str(), H5P_DEFAULT);
+  const bool replaced = H5Lexists(n->group, name.c_str(), H5P_DEFAULT) > 0;
+  if (replaced) noted(H5Ldelete(n->group, name.c_str(), H5P_DEFAULT));
   const hsize_t start = 0, limit = H5S_UNLIMITED;
   const hid_t space = H5Screate_simple(1, &start, &limit);
   const hid_t p = H5Pcreate(H5P_DATASET_CREATE);
   H5Pset_chunk(p, 1, &kChunk);
-  const hid_t d = H5Dcreate2(n->group, name.c_str(), H5T_IEEE_F64LE, space, H5P_DEFAULT, p, H5P_DEFAULT);
+  const hid_t d = noted(H5Dcreate2(n->group, name.c_str(), H5T_IEEE_F64LE, space, H5P_DEFAULT, p, H5P_DEFAULT));
   H5Pclose(p);
   H5Sclose(space);
-  if (d < 0) return 1;
-  write_int(d, "Run", run->number);
-  if (SeriesObj* axis = obj<SeriesObj>(domain)) {
+  if (d < 0) return failed_call(*run->f);
+  if (replaced) {  // values kept for the series replaced are dropped with it
     char path[1024] = {};
-    if (H5Iget_name(axis->dataset, path, sizeof path) > 0) write_text(d, "DomainSeries", path, std::strlen(path) + 1);
+    H5Iget_name(d, path, sizeof path);
+    run->f->pending.erase(path);
   }
   fill_series(series, new SeriesObj(run->f, d, run->number));
+  bool ok = write_int(d, "Run", run->number);
+  if (SeriesObj* axis = obj<SeriesObj>(domain); axis != nullptr && ok) {
+    char path[1024] = {};
+    if (H5Iget_name(axis->dataset, path, sizeof path) > 0)
+      ok = write_text(d, "DomainSeries", path, std::strlen(path) + 1);
+  }
+  if (!ok && failed_call(*run->f) != 1) return write_failed(*run->f);
   return 0;
 }
 
@@ -413,6 +576,7 @@ int run_close(rec::Run* r) {
 int file_open_run(rec::File* r, int number, rec::Run* run) {
   FileObj* f = obj<FileObj>(r);
   if (f == nullptr || run == nullptr || number < 1) return 1;
+  if (f->f->abandoned) return write_failed(*f->f);
   zero(run);
   run->handle = reinterpret_cast<rec::Value>(new RunObj{f->f, number});
   run->FindSeries = &run_find;
@@ -425,9 +589,10 @@ int file_open_run(rec::File* r, int number, rec::Run* run) {
     H5Aread(a, H5T_NATIVE_INT, &runs);
     H5Aclose(a);
   }
-  if (number > runs) write_int(root, "Runs", number);
-  H5Gclose(root);
-  return 0;
+  const bool ok = number <= runs || write_int(root, "Runs", number);
+  const int result = ok ? 0 : failed_call(*f->f);
+  if (!f->f->abandoned) H5Gclose(root);
+  return result == 1 ? 0 : result;
 }
 
 int file_open_root(rec::File* r, rec::Call* root) {
@@ -439,10 +604,18 @@ int file_open_root(rec::File* r, rec::Call* root) {
   return 0;
 }
 
+int file_flush(rec::File* r) {
+  FileObj* f = obj<FileObj>(r);
+  return f == nullptr ? 1 : flush_file(*f->f);
+}
+
+// Writes what is kept; the file closes when its last handle does.
 int file_close(rec::File* r) {
-  delete obj<FileObj>(r);
+  FileObj* f = obj<FileObj>(r);
+  const int result = f != nullptr ? flush_file(*f->f) : 0;
+  delete f;
   zero(r);
-  return 0;
+  return result;
 }
 
 bool exists(const char* path) {
@@ -452,6 +625,8 @@ bool exists(const char* path) {
 
 int open_file(const char* path, rec::File* file) {
   if (path == nullptr || *path == '\0' || file == nullptr) return rec::kRecordNoFile;
+  // Before any other call: an abandoned file must not be flushed at the exit.
+  (void)H5dont_atexit();
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);  // failures are answered by results
 
   // 1. Take the name: a file held by another writer, or one we may not write,
@@ -473,12 +648,16 @@ int open_file(const char* path, rec::File* file) {
 #if H5_VERSION_GE(1, 10, 7)
   H5Pset_file_locking(fapl, 0, 1);
 #endif
-  state->file = H5Fcreate(path, H5F_ACC_TRUNC, fcpl, fapl);
+  state->file = noted(H5Fcreate(path, H5F_ACC_TRUNC, fcpl, fapl));
   H5Pclose(fapl);
   H5Pclose(fcpl);
   if (state->file < 0) {
     if (!existed) unlink(path);
-    return rec::kRecordNoFile;
+    const int reason = g_reason;
+    g_reason = 0;
+    if (reason == 0) return rec::kRecordNoFile;
+    errno = reason;  // the system refused to write it: a full disk, a file-size limit
+    return rec::kRecordWriteFailed;
   }
   const char format[] = "Wakro output record file";
   write_text(state->file, "Format", format, sizeof format);
@@ -486,6 +665,7 @@ int open_file(const char* path, rec::File* file) {
   // 3. The handle record.
   zero(file);
   file->handle = reinterpret_cast<rec::Value>(new FileObj{state});
+  file->Flush = &file_flush;
   file->OpenRun = &file_open_run;
   file->OpenRoot = &file_open_root;
   file->CloseFile = &file_close;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,7 +32,7 @@ std::string slurp(const std::string& name) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
-                           const std::string& stdinFile)
+                           const std::string& stdinFile, long fileSizeLimit)
     : outFile_(temp_name("out")), errFile_(temp_name("err")) {
   std::vector<char*> argv;
   for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
@@ -47,6 +48,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::str
   dup2(in, 0);
   dup2(out, 1);
   dup2(err, 2);
+  if (fileSizeLimit > 0) {
+    const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+  }
   execv(argv[0], argv.data());
   _exit(127);
 }

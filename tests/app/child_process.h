@@ -12,9 +12,11 @@ namespace app_test {
 
 class ChildProcess {
  public:
-  // Starts program with the words (the program path is word 0).
+  // Starts program with the words (the program path is word 0). A positive
+  // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE,
+  // with SIGXFSZ ignored, so a write past it fails as on a full disk).
   ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
-               const std::string& stdinFile = "/dev/null");
+               const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

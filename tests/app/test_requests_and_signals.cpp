@@ -203,7 +203,7 @@ TEST_F(DriverRequests, RecordFileRequestWithoutOutputFileOnlyFallsBack) {
 }
 
 bool record_exists() { return true; }
-const wakro::RecordFileHooks kRecordHooks = {&record_exists, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const wakro::RecordFileHooks kRecordHooks = {&record_exists, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 TEST_F(DriverRequests, ARegisteredRecordFileKeepsTheRecordFileOutput) {
   wakro::set_record_file_hooks(&kRecordHooks);

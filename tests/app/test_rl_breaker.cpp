@@ -24,10 +24,16 @@
 // to the step that holds them, so a breaker operated a step late fails there.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
@@ -306,6 +312,69 @@ TEST(RlBreakerExample, TheSparseSolverGivesTheSameChannels) {
     for (std::size_t c = 0; c < scale.size(); ++c)
       ASSERT_NEAR(rows[n].v[c], reference[n].v[c], 1e-10 * scale[c])
           << "row " << n << ", channel " << c + 1;
+}
+
+// A file-size limit of 16 KiB met during the run (as a full disk): the run
+// stops with one message naming the file, the time and the system's reason,
+// and the channel file is cut back to its whole rows, here the 135 rows
+// (t = 0 ... 0.0134 s) that the title (73 bytes) and rows of 120 bytes leave
+// whole below the limit; they follow the closed form.
+TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
+  wakro_test::Watchdog dog("RlBreakerExample.AWriteTheSystemRefusesLeavesWholeRows", 120);
+  ScratchCase c;
+  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt", 16384);
+  ASSERT_TRUE(p.wait(60000));
+  const std::string out = p.out();
+  EXPECT_EQ(p.exitCode(), 2) << out;
+  const std::string head = " ***ERROR** Error occurred while writing output file rl_breaker_01.out at time 0.01";
+  ASSERT_NE(out.find(head), std::string::npos) << out;
+  EXPECT_EQ(out.find("Error occurred"), out.rfind("Error occurred")) << out;
+  EXPECT_NE(out.find(std::string(" s: ") + std::strerror(EFBIG) +
+                     "; the rows up to t = 0.0134 s are complete in every channel file.\n"),
+            std::string::npos)
+      << out;
+  const std::string text = slurp(fs::path(c.dir()) / "rl_breaker_01.out");
+  ASSERT_EQ(text.size(), 73u + 135u * 120u);
+  std::istringstream in(text.substr(73));
+  const Circuit k;
+  std::vector<double> x;
+  std::size_t n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    ASSERT_TRUE(parse_numbers(line, x) && x.size() == 5) << line;
+    EXPECT_NEAR(x[0], 1e-4 * static_cast<double>(n), 1e-12);
+    EXPECT_NEAR(x[1], k.emf(x[0]), 1e-12 * k.e);
+    if (x[0] > k.t_close + k.dt) {
+      EXPECT_NEAR(x[2], k.closed_current(x[0]), k.closed_tolerance());
+    }
+  }
+  EXPECT_EQ(n, 135u);
+}
+
+// While another process holds the lock on the output names, a run that would
+// write the same files is refused before it writes anything, naming them; a
+// lock file whose holder has gone (its descriptor closed, as the kernel closes
+// those of a run that was killed) does not block the next run, which removes it.
+TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
+  wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 120);
+  ScratchCase c;
+  const std::string lock = (fs::path(c.dir()) / "rl_breaker.lock").string();
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt");
+  ASSERT_TRUE(p.wait(60000));
+  ::close(fd);
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_NE(p.out().find("\n ERROR: Another run is writing the output files rl_breaker_01.out ..., rl_breaker.inf "
+                         "and rl_breaker.qbout (it holds the lock " + lock + "): this run is refused and writes "
+                         "nothing.\n"),
+            std::string::npos)
+      << p.out();
+  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker_01.out"));
+  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker.inf"));
+  ASSERT_TRUE(fs::exists(lock));
+  EXPECT_EQ(run_case(c).size(), 1201u);
+  EXPECT_FALSE(fs::exists(lock));
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 // clamping of channel values, and every fatal path.
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -249,8 +251,8 @@ TEST_F(ChannelFiles, FailedTitleWriteEndsTheRun) {
   EXPECT_EQ(o.status, 2000);
   // The write failure is reported as such (not as a data-file error) and the
   // run ends under the writer's own tag.
-  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : full_01.out     ! ****\n" + rule() +
-                           banner_tail("OUTPUTFILE  "));
+  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : full_01.out     ! ****\n Output file full_01.out: " +
+                           std::string(std::strerror(ENOSPC)) + "\n" + rule() + banner_tail("OUTPUTFILE  "));
   EXPECT_EQ(fnames::dumlin, "full_01.out");
 }
 
@@ -261,8 +263,8 @@ TEST_F(ChannelFiles, FailedDescriptionWriteEndsTheRun) {
   const Outcome o = run([] { wakro_outputfile(1); });
   EXPECT_EQ(o.status, 2000);
   // Only the first 15 characters of the name.
-  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : fullinf.inf     ! ****\n" + rule() +
-                           banner_tail("OUTPUTFILE  "));
+  EXPECT_EQ(o.console, "\n **** PROBLEM WRITING TO OUTPUT FILE : fullinf.inf     ! ****\n Output file fullinf.inf: " +
+                           std::string(std::strerror(ENOSPC)) + "\n" + rule() + banner_tail("OUTPUTFILE  "));
   EXPECT_FALSE(exists("fullinf_01.out"));
   fnames::onam = "a-long-output-name";
   std::filesystem::create_symlink("/dev/full", "a-long-output-name.inf");
@@ -300,7 +302,12 @@ TEST_F(ChannelFiles, FailedStepWriteEndsTheRun) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(o.status, 2000);
-  EXPECT_EQ(o.console, " ***ERROR** Error occurred while writing output file\n" + rule() + banner_tail("OUTPUTFILE  "));
+  // The file, the time and the reason are named, and the part of a row that
+  // reached the file is cut off: the title alone stays.
+  EXPECT_EQ(o.console, " ***ERROR** Error occurred while writing output file limited_01.out at time 0 s: " +
+                           std::string(std::strerror(EFBIG)) + "; no row is complete.\n" + rule() +
+                           banner_tail("OUTPUTFILE  "));
+  EXPECT_EQ(std::filesystem::file_size("limited_01.out"), 73u);
 }
 
 // The record file's output step and the bindings, with a record file stand-in.
@@ -328,6 +335,8 @@ const wakro::RecordFileHooks kHooks{
                             " " + std::to_string(t) + " " + std::string(name));
     },
     [] { g_rec.calls.push_back("next"); },
+    nullptr,
+    nullptr,
     nullptr,
     nullptr,
     nullptr,

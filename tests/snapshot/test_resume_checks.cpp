@@ -4,6 +4,8 @@
 // before any step.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -341,7 +343,9 @@ TEST(SnapshotWriting, AFailedWriteKeepsThePreviousSnapshot) {
   fs::create_directory(folder / cat(kSnap, ".tmp"));  // nothing can be written there
   const CaseRun again = folder.run({"0", "1", "0.03", "snapA", kMap, "1", "0", "0", "0"});
   EXPECT_NE(again.status, 0);
-  EXPECT_TRUE(has_line(again.log, " ***ERROR** Error occurred while writing snap file")) << again.log;
+  EXPECT_TRUE(has_line(again.log, " ***ERROR** Error occurred while writing snap file " + std::string(kSnap) + ": " +
+                                       std::strerror(EISDIR)))
+      << again.log;
   EXPECT_TRUE(has_line(again.log, " ERROR: Abnormal termination of WAKRO by WRITESNP    ")) << again.log;
   EXPECT_EQ(read_file(folder / kSnap), previous);
 }

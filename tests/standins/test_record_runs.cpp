@@ -11,8 +11,11 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -75,13 +78,14 @@ class Scratch {
     text.replace(at, from.size(), to);
     std::ofstream(fs::path(dir_) / file, std::ios::binary) << text;
   }
-  // Runs the example; the console.
-  std::string run(const std::vector<std::string>& options) {
+  // Runs the example (files limited to fileSizeLimit bytes when positive);
+  // the console.
+  std::string run(const std::vector<std::string>& options, long fileSizeLimit = 0, int exitCode = 0) {
     std::vector<std::string> words = {kExe, "-v5"};
     words.insert(words.end(), options.begin(), options.end());
-    ChildProcess p(words, dir_, dir_ + "/answers.txt");
+    ChildProcess p(words, dir_, dir_ + "/answers.txt", fileSizeLimit);
     EXPECT_TRUE(p.wait(60000));
-    EXPECT_EQ(p.exitCode(), 0) << p.out() << p.err();
+    EXPECT_EQ(p.exitCode(), exitCode) << p.out() << p.err();
     return p.out();
   }
   std::string file(const std::string& name) const { return (fs::path(dir_) / name).string(); }
@@ -232,6 +236,34 @@ TEST(RecordRun, TheLegacyEndReportNamesTheChannelAndDescriptionFiles) {
   EXPECT_TRUE(legacy.has("rl_breaker_01.out"));
   EXPECT_TRUE(legacy.has("rl_breaker.inf"));
   EXPECT_FALSE(legacy.has("rl_breaker.qbout"));
+}
+
+// A file-size limit met during the run (as a full disk): the run stops with one
+// message naming the file, the time and the system's reason, the end report
+// names no file as written, the process ends without a crash with status 2, and
+// the file opens with what its last flush wrote: the first output steps, up to
+// the time the message gives, whole in every channel.
+TEST(RecordRun, AWriteTheSystemRefusesStopsTheRunAndKeepsTheLastFlush) {
+  Scratch bin(true);
+  const std::string out = bin.run({"-outtype", "bin", "-outwriter", kLib}, 40960, 2);
+  const std::string path = fs::absolute(bin.file("rl_breaker.qbout")).string();
+  const std::string head = " ERROR: The output record file " + path + " cannot be written at time ";
+  ASSERT_NE(out.find(head), std::string::npos) << out;
+  EXPECT_EQ(out.find(head), out.rfind("ERROR: The output record file") - 1) << out;
+  EXPECT_TRUE(output_file_lines(out).empty()) << out;
+  H5File f(path);
+  ASSERT_TRUE(f.ok());
+  const auto time = f.series("/1048577/run_1");
+  ASSERT_GT(time.size(), 100u);
+  ASSERT_LT(time.size(), 1201u);
+  for (std::size_t k = 0; k < time.size(); ++k) ASSERT_NEAR(time[k], 1e-4 * static_cast<double>(k), 1e-12) << k;
+  for (const char* t : kTraces) EXPECT_EQ(f.series(std::string(t) + "/run_1").size(), time.size()) << t;
+  char last[32];
+  std::snprintf(last, sizeof last, "%.10g", time.back());
+  EXPECT_NE(out.find(std::string(" s: ") + std::strerror(EFBIG) + "; it holds the values up to time " + last + " s.\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("exiting.  Status code = 2000\n"), std::string::npos) << out;
 }
 
 }  // namespace
