@@ -275,6 +275,14 @@ std::int32_t held(const A& array, std::int32_t n) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, 0, extent));
 }
 
+// A group of the first n reals of an array, each taking the value the file
+// holds (as the stores' reals do).
+void put_reals(SnapOut& o, wakro::FArray<double, 1>& a, std::int32_t n) {
+  o.begin_group();
+  for (std::int32_t k = 1; k <= n; ++k) a(k) = o.put(Layout::R8, a(k));
+  o.end_group();
+}
+
 void write_map(SnapOut& o) {
   using ndde::e_ndim;
   quolbv3::nnode = e_ndim(dim::nnodes);
@@ -283,9 +291,9 @@ void write_map(SnapOut& o) {
   o.free("! MAP ");
   o.group(Layout::I15, held(quolbv3::node, e_ndim(dim::nnodes)), [](std::int64_t k) { return quolbv3::node(k); });
   o.group(Layout::I15, held(quolbv3::subs, e_ndim(dim::subsyspage)), [](std::int64_t k) { return quolbv3::subs(k); });
-  o.group(Layout::R8, held(radiolinks::tx, e_ndim(dim::tx)), [](std::int64_t k) { return radiolinks::tx(k); });
+  put_reals(o, radiolinks::tx, held(radiolinks::tx, e_ndim(dim::tx)));
   o.group(Layout::I15, held(radiolinks::txrx, e_ndim(dim::txrx)), [](std::int64_t k) { return radiolinks::txrx(k); });
-  o.group(Layout::R8, held(quolbv3::cx, e_ndim(dim::cx)), [](std::int64_t k) { return quolbv3::cx(k); });
+  put_reals(o, quolbv3::cx, held(quolbv3::cx, e_ndim(dim::cx)));
   o.group(Layout::I15, held(quolbv3::cxmap, e_ndim(dim::cxmap)), [](std::int64_t k) { return quolbv3::cxmap(k); });
   // The channel lists and names: the counts in use, within their arrays.
   const std::int32_t mplt = held(outppp::mpgbi, outppp::mplt);
@@ -312,8 +320,11 @@ void write_map(SnapOut& o) {
       const std::int32_t head[4] = {r.a, r.b, r.c, r.d};
       return j <= 4 ? head[j - 1] : r.more_pairs(static_cast<int>((j - 5) % 2 + 1), static_cast<int>((j - 5) / 2 + 1));
     });
-    const double reals[5] = {r.param, r.value1, r.value2, r.current1, r.current2};
-    o.group(Layout::R8, 5, [&](std::int64_t j) { return reals[j - 1]; });
+    // (The reals take the value the file holds, as the stores' do: the run
+    // that writes the snapshot goes on from what the resumed run reads.)
+    o.begin_group();
+    for (double* v : {&r.param, &r.value1, &r.value2, &r.current1, &r.current2}) *v = o.put(Layout::R8, *v);
+    o.end_group();
     const std::int32_t ints[5] = {r.zero_imp, r.branch_i1, r.branch_i2, r.dyn_branch, r.dyn_i2};
     o.group(Layout::I15, 5, [&](std::int64_t j) { return ints[j - 1]; });
   }
