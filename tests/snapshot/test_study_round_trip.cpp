@@ -211,9 +211,9 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
 // adds to the file:
 //   - both subsystems on the sparse solver (the option on, every subsystem
 //     above 0 nodes): the file holds no sparsity lists;
-//   - an MNA element of zero impedance from the far end of the third line to
-//     ground (subsystem 2 goes to the sparse solver with it): the map part
-//     holds its record and its current;
+//   - an MNA element of zero impedance joining the far ends of the Bergeron
+//     and the FD line (subsystem 2 goes to the sparse solver with it, as an
+//     ideal subsystem): the map part holds its record and its current;
 //   - the third line a phase-domain line (a lossy FRE-PHASE fit with two
 //     delay groups in place of the finite-difference one): the file holds its
 //     convolution states and delay buffers.
@@ -257,7 +257,7 @@ TEST_P(StudyVariant, ResumesExactly) {
 const Variant kVariants[] = {
     {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
      {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}},
-    {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 3 0\n", false,
+    {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
      {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}},
     {"PhaseDomainLine", "", "", nullptr, true,
      {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"}},
