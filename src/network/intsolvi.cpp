@@ -423,7 +423,12 @@ void open_step(std::int32_t ss, Passes& p, const wakro::SubsystemColumns& c, std
   if (factorise) {
     const bool chatter_before = temp1::stabck(ss);
     itriang(ss);
-    if (changed && !e_s1::timezero && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
+    // A factorisation marks a chatter step; one that no switching asked for
+    // leaves the chatter state as it was: a matrix changed by conductances
+    // alone, and the whole factorisation of an ideal subsystem at the first
+    // step of a run resumed from a snapshot (the writing run, which goes on
+    // from the same state, takes no chatter step there).
+    if ((changed || e_s1::firststep) && !e_s1::timezero && !e_s8::switched(ss)) temp1::stabck(ss) = chatter_before;
   }
   p.c = factorise ? nullptr : &c;
   p.key = c_key;

@@ -267,24 +267,45 @@ void write_stores(SnapOut& o) {
   o.line("");
 }
 
+// The first n entries of an array that it holds: n, or fewer when the array
+// is smaller or not allocated (as the channel-file writer and the non-finite
+// watch read the channel names). A map part cut short is refused by the reader.
+template <class A>
+std::int32_t held(const A& array, std::int32_t n) {
+  const std::int64_t extent = array.allocated() ? array.extent(1) : 0;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, 0, extent));
+}
+
+// A group of the first n reals of an array, each taking the value the file
+// holds (as the stores' reals do).
+void put_reals(SnapOut& o, wakro::FArray<double, 1>& a, std::int32_t n) {
+  o.begin_group();
+  for (std::int32_t k = 1; k <= n; ++k) a(k) = o.put(Layout::R8, a(k));
+  o.end_group();
+}
+
 void write_map(SnapOut& o) {
   using ndde::e_ndim;
   quolbv3::nnode = e_ndim(dim::nnodes);
   quolbv3::nsubs = e_ndim(dim::subsyspage);
   quolbv3::ncx = e_ndim(dim::cx);
   o.free("! MAP ");
-  o.group(Layout::I15, e_ndim(dim::nnodes), [](std::int64_t k) { return quolbv3::node(k); });
-  o.group(Layout::I15, e_ndim(dim::subsyspage), [](std::int64_t k) { return quolbv3::subs(k); });
-  o.group(Layout::R8, e_ndim(dim::tx), [](std::int64_t k) { return radiolinks::tx(k); });
-  o.group(Layout::I15, e_ndim(dim::txrx), [](std::int64_t k) { return radiolinks::txrx(k); });
-  o.group(Layout::R8, e_ndim(dim::cx), [](std::int64_t k) { return quolbv3::cx(k); });
-  o.group(Layout::I15, e_ndim(dim::cxmap), [](std::int64_t k) { return quolbv3::cxmap(k); });
-  o.free("! MPGBS: " + std::to_string(outppp::mplt));
-  o.group(Layout::I15, outppp::mplt + 1, [](std::int64_t k) { return k == 1 ? outppp::mplt : outppp::mpgbi(k - 1); });
-  o.free("! IPGBS: " + std::to_string(outppp::iplt));
-  o.group(Layout::I15, outppp::iplt + 1, [](std::int64_t k) { return k == 1 ? outppp::iplt : outppp::ipgbi(k - 1); });
-  o.free("! PGBNAME: " + std::to_string(outppp::jplt));
-  for (std::int32_t k = 1; k <= outppp::jplt; ++k) o.line(outppp::pgbname(k).trimmed());
+  o.group(Layout::I15, held(quolbv3::node, e_ndim(dim::nnodes)), [](std::int64_t k) { return quolbv3::node(k); });
+  o.group(Layout::I15, held(quolbv3::subs, e_ndim(dim::subsyspage)), [](std::int64_t k) { return quolbv3::subs(k); });
+  put_reals(o, radiolinks::tx, held(radiolinks::tx, e_ndim(dim::tx)));
+  o.group(Layout::I15, held(radiolinks::txrx, e_ndim(dim::txrx)), [](std::int64_t k) { return radiolinks::txrx(k); });
+  put_reals(o, quolbv3::cx, held(quolbv3::cx, e_ndim(dim::cx)));
+  o.group(Layout::I15, held(quolbv3::cxmap, e_ndim(dim::cxmap)), [](std::int64_t k) { return quolbv3::cxmap(k); });
+  // The channel lists and names: the counts in use, within their arrays.
+  const std::int32_t mplt = held(outppp::mpgbi, outppp::mplt);
+  const std::int32_t iplt = held(outppp::ipgbi, outppp::iplt);
+  const std::int32_t jplt = held(outppp::pgbname, outppp::jplt);
+  o.free("! MPGBS: " + std::to_string(mplt));
+  o.group(Layout::I15, mplt + 1, [&](std::int64_t k) { return k == 1 ? mplt : outppp::mpgbi(k - 1); });
+  o.free("! IPGBS: " + std::to_string(iplt));
+  o.group(Layout::I15, iplt + 1, [&](std::int64_t k) { return k == 1 ? iplt : outppp::ipgbi(k - 1); });
+  o.free("! PGBNAME: " + std::to_string(jplt));
+  for (std::int32_t k = 1; k <= jplt; ++k) o.line(outppp::pgbname(k).trimmed());
   if (!mna::enable_mna) return;
   o.free("! MNA: ");
   o.line(" " + std::to_string(ndde::nd75) + " " + std::to_string(ndde::nd74));
@@ -300,8 +321,11 @@ void write_map(SnapOut& o) {
       const std::int32_t head[4] = {r.a, r.b, r.c, r.d};
       return j <= 4 ? head[j - 1] : r.more_pairs(static_cast<int>((j - 5) % 2 + 1), static_cast<int>((j - 5) / 2 + 1));
     });
-    const double reals[5] = {r.param, r.value1, r.value2, r.current1, r.current2};
-    o.group(Layout::R8, 5, [&](std::int64_t j) { return reals[j - 1]; });
+    // (The reals take the value the file holds, as the stores' do: the run
+    // that writes the snapshot goes on from what the resumed run reads.)
+    o.begin_group();
+    for (double* v : {&r.param, &r.value1, &r.value2, &r.current1, &r.current2}) *v = o.put(Layout::R8, *v);
+    o.end_group();
     const std::int32_t ints[5] = {r.zero_imp, r.branch_i1, r.branch_i2, r.dyn_branch, r.dyn_i2};
     o.group(Layout::I15, 5, [&](std::int64_t j) { return ints[j - 1]; });
   }
@@ -531,7 +555,28 @@ void wakro_writemap() {
     stop("Error occurred while writing Node Map to file", "WRITEMAP", 0);
 }
 
+namespace {
+
+// True when the case holds a step's state to write: it is read (its subsystem
+// orders and channel names exist) and the step the file would record is one
+// the run has taken. A run from data has taken none before its time-zero
+// step, where the design environment's order can arrive among its start-up
+// messages: that file would record step -1, which no reader takes.
+bool case_can_be_written() {
+  const bool read = e_s0::ssdim.allocated() && e_s0::ssdim.extent(1) >= ndde::nd2 && outppp::pgbname.allocated();
+  const std::int64_t step = std::int64_t{ctrl::iii} - (snpdat::rtsnap != 0 ? 1 : 0);
+  return read && step >= 0;
+}
+
+}  // namespace
+
 void wakro_writesnap() {
+  // Refused with a warning, which reaches the design environment when it is
+  // connected; nothing is counted and the schedule does not move.
+  if (!case_can_be_written()) {
+    wakro_warn(0, 0, wakro::msg::kSingleLine, "WAKRO: Snapshot not written: the run has not taken its first step");
+    return;
+  }
   wakro_snapfile(3);
   const std::string path = snapshot_path();
   SnapOut o;

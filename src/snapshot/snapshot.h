@@ -8,7 +8,12 @@
 // failed write ("Error occurred while writing snap file <name>: <reason>", tag
 // "WRITESNP") keeps the previous snapshot and does not advance the schedule. A scheduled snapshot
 // moves snpdat::tsnap on by snpdat::snpinc; one taken on request
-// (snpdat::rtsnap) does not, and records the step counter less one.
+// (snpdat::rtsnap) does not, and records the step counter less one. An order
+// that comes before the case holds a step to write (a run from data before its
+// time-zero step, or no case read) writes nothing and is answered with the
+// warning "WAKRO: Snapshot not written: the run has not taken its first step",
+// which reaches the design environment when it is connected. The map part
+// writes only the entries its arrays hold.
 //
 // wakro_snapfile(mode) forms the snapshot's name (1 to read, 3 to write, 0 to
 // list at the end of the program). The name is built past the 34 characters of

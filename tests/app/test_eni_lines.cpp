@@ -329,6 +329,74 @@ TEST_F(EniLines, ClientKilledMidRunStopsTheServerWithAMessage) {
   EXPECT_TRUE(contains(server_->out() + server_->err(), "is closed.")) << server_->out() << server_->err();
 }
 
+// A line resumes from snapshots: each part runs from its data files to a
+// snapshot at 0.7 ms (step 14: the wave has reached the open end, its
+// reflection is on its way back to the sending end, which it reaches at step
+// 20), then from that snapshot to the finish; the resumed steps equal the
+// uninterrupted run's, bit for bit. A split line's two ends resume together,
+// each from its own snapshot, the ports asked again on the console; the whole
+// FRE-PHASE line is a phase-domain line in one process.
+struct ResumeRow {
+  const char* name;
+  Model model;
+  bool split;
+};
+
+class EniResume : public EniLines, public ::testing::WithParamInterface<ResumeRow> {
+ protected:
+  // Runs every part with the console answers (each end's port answer after
+  // them: the server's 0, the client's the port the server chose); each
+  // part's volts rows.
+  std::vector<std::vector<std::vector<std::string>>> run_parts(const std::vector<fs::path>& parts,
+                                                                const std::string& answers) {
+    std::vector<std::unique_ptr<ChildProcess>> runs;
+    std::string port = "0";
+    for (const fs::path& d : parts) {
+      write(d / "answers.txt", answers + (parts.size() > 1 ? port + "\n" : ""));
+      runs.push_back(start(d));
+      if (parts.size() > 1 && runs.size() == 1) port = std::to_string(port_of(*runs.back()));
+    }
+    std::vector<std::vector<std::vector<std::string>>> rows;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      EXPECT_TRUE(runs[k]->wait(60000));
+      EXPECT_EQ(runs[k]->exitCode(), 0) << runs[k]->out() << runs[k]->err();
+      rows.push_back(volts(parts[k]));
+    }
+    return rows;
+  }
+};
+
+TEST_P(EniResume, ResumedStepsEqualTheUninterruptedRun) {
+  Watchdog dog("EniResume", 120);
+  const ResumeRow& row = GetParam();
+  std::vector<fs::path> parts;
+  for (Part part : row.split ? std::vector<Part>{Part::server, Part::client} : std::vector<Part>{Part::whole}) {
+    parts.push_back(dir("resume"));
+    write_case(parts.back(), {row.model, part}, "");
+  }
+  const auto full = run_parts(parts, "0\n1\n0.0007\nsnap\neni.map\n1\n0\n0\n0\n");
+  const auto resumed = run_parts(parts, "1\n0\n0\n1\n0\n0\nsnap\n0.0008\n0\n");
+  constexpr std::size_t kAfter = kSteps - 15;  // steps 15 .. 30
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    ASSERT_EQ(full[k].size(), static_cast<std::size_t>(kSteps));
+    ASSERT_EQ(resumed[k].size(), kAfter) << slurp(parts[k] / "answers.txt");
+    for (std::size_t r = 0; r < kAfter; ++r) EXPECT_EQ(resumed[k][r], full[k][15 + r]) << "part " << k << " row " << r;
+  }
+  // The sending end (the first part's first voltage) takes the reflection
+  // after the snapshot: 0.5 kV until step 20, 1 kV from it.
+  EXPECT_NEAR(std::stod(resumed[0][4][2]), 0.5, 1e-12);
+  EXPECT_NEAR(std::stod(resumed[0][5][2]), 1.0, 1e-12);
+}
+
+const ResumeRow kResumeRows[] = {
+    {"PhaseDomainLineInOneProcess", Model::frephase, false},
+    {"BergeronSplitOverTwoProcesses", Model::bergeron, true},
+    {"FrePhaseSplitOverTwoProcesses", Model::frephase, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Lines, EniResume, ::testing::ValuesIn(kResumeRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Over the design environment's link: record 19 names the server end, command
 // 25 gives it port 0 (the console line shows it), and the run goes on with a
 // client from the console. A command 25 with a wrong total stops the run.

@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "support/temp_dir.h"
 #include "peer_fixture.h"
 
 #ifndef WAKRO_EXE
@@ -66,8 +68,8 @@ class HostilePeer : public PeerRun {
  protected:
   // Starts the engine against the peer and takes its connection; the key block
   // is sent when asked for.
-  void start(bool sendKey = true) {
-    launch({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, kCaseDir);
+  void start(bool sendKey = true, const std::string& dir = kCaseDir) {
+    launch({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer_.port())}, dir);
     if (HasFatalFailure()) return;
     if (sendKey) {
       ASSERT_TRUE(peer_.sendKey());
@@ -128,8 +130,8 @@ class HostilePeer : public PeerRun {
   }
   // A whole run of the empty case, then its end: the watched values once more
   // and the end-of-run message (1 when a further run follows).
-  void whole_run_and_end(std::int32_t more) {
-    output_steps({0, 5, 10, 15, 20});
+  void whole_run_and_end(std::int32_t more, std::initializer_list<std::int32_t> steps = {0, 5, 10, 15, 20}) {
+    output_steps(steps);
     Reader watched = frame();
     EXPECT_EQ(watched.i(), 1);
     EXPECT_TRUE(watched.atEnd());
@@ -490,6 +492,47 @@ TEST_F(HostilePeer, AbsurdRunCountsAndRunNumbers) {
   peer_.closeClient();
   expect_broken_run(kClosed);
   EXPECT_TRUE(contains(out_, " WARNING: Quolb aborted WAKRO on run           2  of           2\n")) << out_;
+}
+
+// ---------------------------------------------------------------- snapshot orders
+
+// A snapshot ordered among the start-up messages reaches the engine before the
+// run's first step, when there is no step to write: it is refused with a
+// warning to the design environment and no file is written. Ordered after
+// step 0, it is written and records step 0.
+TEST_F(HostilePeer, SnapshotOrderedBeforeTheFirstStepIsRefused) {
+  Watchdog dog("HostilePeer.SnapshotOrderedBeforeTheFirstStep", 30);
+  std::string templ = "/tmp/wakro_early_snap_XXXXXX";
+  ASSERT_NE(::mkdtemp(templ.data()), nullptr);
+  const std::filesystem::path dir = templ;
+  std::filesystem::copy(std::string(kCaseDir) + "/empty.map", dir / "empty.map");
+  start(true, dir.string());
+  send(f().i(10).s("empty.map"));
+  send(f().i(19));
+  send(f().i(15));
+  expect_hello();
+  run_start();
+  Reader warning = frame();
+  EXPECT_EQ(warning.i(), 14);
+  EXPECT_EQ(warning.i(), 0);
+  EXPECT_EQ(warning.i(), 0);
+  EXPECT_EQ(warning.i(), 1);  // a warning of one line
+  EXPECT_EQ(warning.i(), 1);
+  EXPECT_EQ(warning.s(), "WAKRO: Snapshot not written: the run has not taken its first step");
+  EXPECT_TRUE(warning.atEnd());
+  send(f().i(1).i(1));
+  output_steps({0});
+  EXPECT_FALSE(std::filesystem::exists(dir / "runtime.snp"));
+  send(f().i(15));  // read at step 1, waiting for its grant
+  send(f().i(1).i(100));
+  whole_run_and_end(0, {5, 10, 15, 20});
+  send(f().i(22).i(0));
+  goodby_and_minus_999();
+  send(f().i(-999));
+  expect_exit(0);
+  const std::string snap = wakro_test::read_file((dir / "runtime.snp").string());
+  EXPECT_NE(snap.find("\n  SNAP_IIISNP    =            0\n"), std::string::npos) << snap;
+  std::filesystem::remove_all(dir);
 }
 
 // ---------------------------------------------------------------- floods

@@ -1,8 +1,10 @@
 // The "PARAMETERS:" section: its key lines, the subsystem-only keys, the
 // short-circuit value, the step counter of a run-time snapshot, and the
-// parameter echo of the case reader, which writes the same lines.
+// parameter echo of the case reader, which writes the same lines; no snapshot
+// without a step to write.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "model/versin.h"
 #include "snapshot/snapshot.h"
 #include "support/shared_state.h"
+#include "support/temp_dir.h"
 
 namespace snapshot_test {
 namespace {
@@ -115,6 +118,27 @@ TEST_F(ParameterSection, ARunTimeSnapshotRecordsTheStepBefore) {
   snpdat::rtsnap = 1;
   const std::vector<std::string> lines = lines_of(wakro::snapshot::parameters_text());
   EXPECT_EQ(lines[7], "  SNAP_IIISNP    =         4999");
+}
+
+// A snapshot with no case read (no channel names, no subsystem orders), or
+// ordered before a run's first step, writes and counts nothing, and says so.
+TEST_F(ParameterSection, NoSnapshotWithoutAStepToWrite) {
+  wakro_test::WorkFolder folder;
+  ASSERT_TRUE(folder.enter("wakro_no_snap_"));
+  outppp::jplt = 10;
+  for (const auto& [rtsnap, step] : {std::pair{1, 5000}, std::pair{0, 0}, std::pair{1, 0}}) {
+    snpdat::rtsnap = rtsnap;
+    ctrl::iii = step;
+    std::ostringstream out;
+    {
+      wakro::ConsoleRedirect to(out);
+      wakro_writesnap();
+    }
+    EXPECT_EQ(out.str(), " ***WARN*** WAKRO: Snapshot not written: the run has not taken its first step\n");
+  }
+  EXPECT_EQ(snpdat::icntsp + snpdat::icntsprt, 0);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+  folder.leave();
 }
 
 TEST_F(ParameterSection, TheEchoWritesTheSameLines) {

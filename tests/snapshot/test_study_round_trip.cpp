@@ -207,24 +207,64 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
   EXPECT_EQ(without_headroom("study_03.snp"), without_headroom("res.snp"));
 }
 
-// Both subsystems on the sparse solver (the option on, every subsystem above 0 nodes):
-// the file holds no sparsity lists, and the resumed run equals the
-// uninterrupted one.
-TEST_F(StudyRoundTrip, SubsystemsOnTheSparseSolverResumeExactly) {
+// Variants of the case that resume exactly as it does, each with the state it
+// adds to the file:
+//   - both subsystems on the sparse solver (the option on, every subsystem
+//     above 0 nodes): the file holds no sparsity lists;
+//   - an MNA element of zero impedance joining the far ends of the Bergeron
+//     and the FD line (subsystem 2 goes to the sparse solver with it, as an
+//     ideal subsystem): the map part holds its record and its current;
+//   - the third line a phase-domain line (a lossy FRE-PHASE fit with two
+//     delay groups in place of the finite-difference one): the file holds its
+//     convolution states and delay buffers.
+struct Variant {
+  const char* name;
+  const char* map_after_finish;  // lines added to the map after FINISH_TIME
+  const char* map_dimensions;    // lines added to the map's DIMENSIONS section
+  const char* page_b;            // lines added to page b before ENDPAGE: (or nullptr)
+  bool phase_line;               // the third line's file holds a FRE-PHASE fit
+  std::vector<const char*> present, absent;  // texts of the snapshot at 70 ms
+};
+
+void PrintTo(const Variant& v, std::ostream* os) { *os << v.name; }
+
+class StudyVariant : public StudyRoundTrip, public ::testing::WithParamInterface<Variant> {};
+
+TEST_P(StudyVariant, ResumesExactly) {
+  const Variant& v = GetParam();
   const std::string map = read_file("study.map");
-  write_file("study.map", std::regex_replace(map, std::regex(" FINISH_TIME = .*"), "$0\n USE_SPARSE = YES\n SPARSE_LIMIT = 0"));
+  std::string changed = std::regex_replace(map, std::regex(" FINISH_TIME = .*"), std::string("$0") + v.map_after_finish);
+  changed = std::regex_replace(changed, std::regex("DIMENSIONS:"), std::string("$0") + v.map_dimensions);
+  write_file("study.map", changed);
+  if (v.page_b != nullptr) {
+    const std::string page = read_file("b.dta");
+    write_file("b.dta", page.substr(0, page.find("ENDPAGE:")) + v.page_b + "ENDPAGE:\n");
+  }
+  if (v.phase_line) write_file("mfd.tlo", linetest::spread_fit(1, 2, 50.0e-6).file());
   ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "1", "full", "0", "0"}).status, -1);
   const std::string snap = read_file("study_02.snp");
-  EXPECT_NE(snap.find(" T / Use KLU?"), std::string::npos);
-  EXPECT_EQ(snap.find(" F / Use KLU?"), std::string::npos);
-  EXPECT_EQ(snap.find("!*** Sparsity information"), std::string::npos);
+  for (const char* text : v.present) EXPECT_NE(snap.find(text), std::string::npos) << text;
+  for (const char* text : v.absent) EXPECT_EQ(snap.find(text), std::string::npos) << text;
   // (Both runs write the snapshot at 105 ms: a snapshot rounds the state it writes.)
-  ASSERT_EQ(drive({"1", "1", "0.035", "res", "0", "1", "1", "resumed", "0", "study_02", "0.07", "0"}).status, -1);
+  const Outcome res = drive({"1", "1", "0.035", "res", "0", "1", "1", "resumed", "0", "study_02", "0.07", "0"});
+  ASSERT_EQ(res.status, -1) << res.console;
   const auto a = channels("full_01.out");
   const auto b = channels("resumed_01.out");
   ASSERT_EQ(b.size(), 700u);
   for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
 }
+
+const Variant kVariants[] = {
+    {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
+     {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}},
+    {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
+     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}},
+    {"PhaseDomainLine", "", "", nullptr, true,
+     {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A damaged record of a component in the stores (the valve's subsystem and
 // branch, and its real block) is refused before the first step, naming it.
