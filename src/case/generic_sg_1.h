@@ -117,14 +117,14 @@ inline constexpr std::array<ChannelName, kSgChannels> kSgChannelNames = channel_
     {kChEfd, {"Generator field voltage EFD", "pu"}},
     {kChIfd, {"Generator field current IFD", "pu"}},
     {kChPmMW, {"Generator mechanical power Pm", "% of 200 MVA"}},
-    {kChP, {"Generator active power P", "MW"}},
-    {kChQ, {"Generator reactive power Q", "Mvar"}},
-    {kChTe, {"Generator electrical torque Te", "pu"}},
-    {kChAngle, {"Generator rotor angle", "rad"}},
-    {kChSpeed, {"Generator speed", "pu"}},
+    {kChP, {"Generator active power P delivered", "MW"}},
+    {kChQ, {"Generator reactive power Q delivered", "Mvar"}},
+    {kChTe, {"Generator electrical torque Te", "pu of 200 MVA"}},
+    {kChAngle, {"Generator rotor angle tracked against a 60 Hz frame (not the load angle)", "rad"}},
+    {kChSpeed, {"Generator speed", "pu of 60 Hz"}},
     {kChHz, {"Generator frequency", "Hz"}},
-    {kChPm, {"Generator mechanical power Pm", "pu"}},
-    {kChSampled, {"Generator secondary control (sampled)", "pu"}},
+    {kChPm, {"Generator mechanical power Pm", "pu of 200 MVA"}},
+    {kChSampled, {"Generator secondary control (sampled)", "pu of 200 MVA"}},
 });
 
 // The configuration record of the output routine (rtcf).

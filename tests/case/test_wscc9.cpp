@@ -49,14 +49,17 @@ struct Sample {
   std::array<double, kMainChannels + 1> ch{};
   double step1 = 0.0, step2 = 0.0;  // Main's stored step signals
   // Per inverter: converter current I_b (d, q), grid-side current I_a (d, q)
-  // [A], the power P [W] measured with I_a and the current limiter's flag.
-  std::array<std::array<double, 6>, 2> inv{};
+  // [A], the power P [W] measured with I_a, the current limiter's flag, the
+  // phase meters' angle of the capacitor voltage less the terminal side's and
+  // the two voltages' dq components (capacitor q, d; terminal side q, d).
+  std::array<std::array<double, 11>, 2> inv{};
 };
 
 // The inverters' channels: each has 54 and its control loops 8, after Main's
 // and the generator's; within them the ones the filter check reads.
 constexpr std::int32_t kInverterChannels = 54 + 8;
-constexpr std::int32_t kInvIbD = 49, kInvIbQ = 46, kInvIaD = 41, kInvIaQ = 38, kInvP = 32, kInvLimited = 6;
+constexpr std::int32_t kInvIbD = 49, kInvIbQ = 46, kInvIaD = 41, kInvIaQ = 38, kInvP = 32, kInvLimited = 6, kInvU = 51,
+                       kInvV2q = 48, kInvV2d = 50, kInvVq = 40, kInvVd = 43;
 
 struct CaseRun {
   ModuleRunResult result;
@@ -95,8 +98,9 @@ void sample() {
   for (std::int32_t k = 1; k <= kMainChannels; ++k) s.ch[static_cast<std::size_t>(k)] = e_s4::pgb(k);
   for (std::int32_t n = 0; n < 2; ++n) {
     const std::int32_t b = std::int32_t{kMainChannels} + std::int32_t{kSgChannels} + kInverterChannels * n;
-    const std::int32_t at[6] = {kInvIbD, kInvIbQ, kInvIaD, kInvIaQ, kInvP, kInvLimited};
-    for (std::size_t j = 0; j < 6; ++j) s.inv[static_cast<std::size_t>(n)][j] = e_s4::pgb(b + at[j]);
+    const std::int32_t at[11] = {kInvIbD, kInvIbQ, kInvIaD, kInvIaQ, kInvP, kInvLimited,
+                                 kInvU,   kInvV2q, kInvV2d, kInvVq,  kInvVd};
+    for (std::size_t j = 0; j < 11; ++j) s.inv[static_cast<std::size_t>(n)][j] = e_s4::pgb(b + at[j]);
   }
   // Main's signal block from its call record (Station's is row 1, Main's row 2).
   const std::int32_t base = quolbv3::txfr(2, 3);
@@ -242,6 +246,10 @@ TEST(Wscc9, EveryChannelHasItsNameAndUnitInBothDescriptions) {
     EXPECT_FALSE(unit.empty()) << line;
     EXPECT_EQ(listed[static_cast<std::size_t>(k - 1)], name + " [" + unit + "]") << line;
     EXPECT_EQ(name.find("channel"), std::string::npos) << line;  // no placeholder names
+    // Every per-unit value names its base (the field's own per unit aside).
+    if (unit.rfind("pu", 0) == 0 && name.find(" field ") == std::string::npos) {
+      EXPECT_EQ(unit.rfind("pu of ", 0), 0u) << line;
+    }
   }
   EXPECT_EQ(described, 203);
   // The modules' own tables: the generator's 11 after Main's 68, then each
@@ -300,7 +308,7 @@ TEST(Wscc9, TheInvertersFiltersLoseLessThanOnePercent) {
   for (const Sample& s : r.samples) {
     if (s.t < 8.0 || s.t >= 10.0) continue;
     for (std::size_t n = 0; n < 2; ++n) {
-      const std::array<double, 6>& x = s.inv[n];
+      const std::array<double, 11>& x = s.inv[n];
       const double zb = kv[n] * kv[n] / kSb, i_peak = std::sqrt(2.0) * kSb / (std::sqrt(3.0) * kv[n]);
       const double ib2 = x[0] * x[0] + x[1] * x[1], ia2 = x[2] * x[2] + x[3] * x[3];
       const double ic2 = (x[0] - x[2]) * (x[0] - x[2]) + (x[1] - x[3]) * (x[1] - x[3]);
@@ -308,6 +316,9 @@ TEST(Wscc9, TheInvertersFiltersLoseLessThanOnePercent) {
       ASSERT_GT(x[4], 0.6 * kSb) << s.t << " inverter " << n + 1;
       EXPECT_LT(loss, 0.01 * x[4]) << s.t << " inverter " << n + 1;
       EXPECT_LT(std::sqrt(ib2) / i_peak, 1.1) << s.t << " inverter " << n + 1;
+      // The capacitor less terminal-side angle is in radians: the two voltages'
+      // angle apart in the dq frame (0.12 and 0.09 rad; in degrees 7 and 5).
+      EXPECT_NEAR(x[6], std::atan2(x[9], x[10]) - std::atan2(x[7], x[8]), 1e-3) << s.t << " inverter " << n + 1;
     }
     if (HasFailure()) return;
   }
