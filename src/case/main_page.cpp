@@ -124,7 +124,7 @@ constexpr std::array<Delay, kDelays> kDelayTable{{{0, 100, 0.05, 1},
 // The generator: load-flow point of bus 2 and the module's constants.
 constexpr double kGenV = 1.025, kGenThetaDeg = 9.2796, kGenP = 163.0, kGenQ = 6.627;
 constexpr double kGenVb = kGeneratorData.rated_phase_kv, kGenIb = kGeneratorData.rated_phase_ka;
-constexpr double kGovernorReference = 166.8;  // MW: the terminal's share of the run plus the machine's losses
+constexpr double kGovernorReference = kGenP;  // MW: the load flow's (see main_page.h)
 
 // The inverters' load-flow points (terminal): V [pu], angle [deg], and the
 // trim of argument 7 (see main_page.h).
