@@ -173,8 +173,12 @@ enum MainIntSignal : std::int32_t {
 
 // The output channels (Main's slice).
 enum MainChannel : std::int32_t {
-  kChConst1 = 1,       // 1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791
-  kChGroup = 7,        // per group g: P, Q [pu], V [pu], angle [deg] at 7 + 4 (g - 1)
+  // 1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791: reference P and Q of the
+  // generator and the inverters, held constant [pu of 100 MVA]; the P values are
+  // the load flow's, the Q values are not (it gives 0.0663, -0.1084, 0.2719).
+  kChConst1 = 1,
+  kChGroup = 7,        // per group g: P, Q [pu of 100 MVA], V [pu of the bus's kV], angle [deg against
+                       // a 60 Hz frame] at 7 + 4 (g - 1)
   kChFreq = kChGroup + 4 * kGroups,      // 43: the oscillators' lagged frequencies [Hz]
   kChAngleDiff = kChFreq + kOscillators, // 52: group g's angle less group 9's, g = 1..8
   kChDelay = kChAngleDiff + 8,           // 60: the delays' outputs
