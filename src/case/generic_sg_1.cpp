@@ -254,45 +254,37 @@ void save_signals(const ModuleCall& c, const SgStep& s) {
 }  // namespace
 
 // One dyn pass: the steps in their numbered order.
-void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_t& a5, double& a6, double& a7,
-                     double& a8, double& a9, double& a10, double& a11, double& a12, double& a13, double& a14,
-                     double& a15, double& a16, double& a17, double& a18, double& a19, double& a20, double& a21,
-                     double& a22, double& a23, double& a24, double& a25, double& a26) {
-  (void)a11;
-  (void)a12;
-  (void)a17;
-  (void)a19;
-  (void)a20;
+void generic_sg_1dyn(SgArgs& a) {
   const ModuleCall c = enter_dyn(kGenericSg1);
   // Restore: last step's speed.
   SgStep s{};
   s.speed_last = c.f(kSgSpeed);
   open_data(kGenericSg1, "DATADSD:");
-  set_flags(a14, a8, a9, s);
+  set_flags(a.release_time, a.speed_mode_time, a.handover_time, s);
   // 3. Per-unit scale and the two scaled stored values.
-  a1 = a2 / kMw;
-  a21 = c.f(kSgStored21) * a1;
-  a22 = c.f(kSgStored22) * a1;
-  secondary_control(a13, a3, a1, a15, s);
+  a.scale = a.rating_mw / kMw;
+  a.stored21 = c.f(kSgStored21) * a.scale;
+  a.stored22 = c.f(kSgStored22) * a.scale;
+  secondary_control(a.sample_period, a.governor_mw, a.scale, a.sc_gain, s);
   // 8. The governor on last step's speed.
   double w_gov = s.speed_last, at = kAmbientLimit;
-  gastdyn(w_gov, s.gov_ref, a24, a18, a16, a10, at);
-  run_machine(c, a24, a25, s);
-  a26 = s.out.field_current;
+  gastdyn(w_gov, s.gov_ref, a.pm, a.t4, a.droop, a.switching_time, at);
+  run_machine(c, a.pm, a.efd, s);
+  a.ifd = s.out.field_current;
   // 10. EFD0 and the tracked rotor angle.
   s.efd0 = e_s2::stor(s.block + kIfd) * e_s2::stor(s.block + kFieldCurrentScale);
   s.tracked = track_angle(s.block, s.latch, s.out, s.w_rated, c.f(kSgSpeedAngleTerm));
   terminal_terms(c, s);
   // 13. The exciter: it initialises until machine mode.
   component_id(c.call_no, kSgExciterId);
-  excac7b2_exe(a6, std::array<double, 3>{s.vt, s.it1, s.it2}, 0.0, a26, s.efd0, s.machine_mode, a25, 0.0);
+  excac7b2_exe(a.vref, std::array<double, 3>{s.vt, s.it1, s.it2}, 0.0, a.ifd, s.efd0, s.machine_mode, a.efd, 0.0);
   // 14. Electrical frequency.
-  a23 = s.speed * kHzPerPu;
-  write_channels(c, a25, a26, a24, a23, s);
+  a.f_hz = s.speed * kHzPerPu;
+  write_channels(c, a.efd, a.ifd, a.pm, a.f_hz, s);
   // 16. The further power in per unit, the arguments kept, the signals.
-  c.f(kSgArg4Scaled) = guarded_div(a4, kMw * a1);
-  c.f(kSgArg7) = a7;
-  c.i(kSgArg5) = a5;
+  c.f(kSgArg4Scaled) = guarded_div(a.further_mw, kMw * a.scale);
+  c.f(kSgArg7) = a.arg7;
+  c.i(kSgArg5) = a.arg5;
   save_signals(c, s);
   close_data();
 }

@@ -117,14 +117,14 @@ inline constexpr std::array<ChannelName, kSgChannels> kSgChannelNames = channel_
     {kChEfd, {"Generator field voltage EFD", "pu"}},
     {kChIfd, {"Generator field current IFD", "pu"}},
     {kChPmMW, {"Generator mechanical power Pm", "% of 200 MVA"}},
-    {kChP, {"Generator active power P", "MW"}},
-    {kChQ, {"Generator reactive power Q", "Mvar"}},
-    {kChTe, {"Generator electrical torque Te", "pu"}},
-    {kChAngle, {"Generator rotor angle", "rad"}},
-    {kChSpeed, {"Generator speed", "pu"}},
+    {kChP, {"Generator active power P delivered", "MW"}},
+    {kChQ, {"Generator reactive power Q delivered", "Mvar"}},
+    {kChTe, {"Generator electrical torque Te", "pu of 200 MVA"}},
+    {kChAngle, {"Generator rotor angle tracked against a 60 Hz frame (not the load angle)", "rad"}},
+    {kChSpeed, {"Generator speed", "pu of 60 Hz"}},
     {kChHz, {"Generator frequency", "Hz"}},
-    {kChPm, {"Generator mechanical power Pm", "pu"}},
-    {kChSampled, {"Generator secondary control (sampled)", "pu"}},
+    {kChPm, {"Generator mechanical power Pm", "pu of 200 MVA"}},
+    {kChSampled, {"Generator secondary control (sampled)", "pu of 200 MVA"}},
 });
 
 // The configuration record of the output routine (rtcf).
@@ -169,13 +169,46 @@ enum SgWrittenBack : std::int32_t {
   kGaCount
 };
 
-// The page's own copies of the written-back arguments, in SgWrittenBack order,
-// restored from and saved to its real signals from slot base.
-inline void restore_written_back(const ModuleCall& c, std::int32_t base, const std::array<double*, kGaCount>& a) {
-  for (std::int32_t k = 0; k < kGaCount; ++k) *a[static_cast<std::size_t>(k)] = c.f(base + k);
+// The module's 26 arguments, by reference, in the page's order, with the
+// values the case's pages pass. The module writes arguments 1, 21-26 (the
+// others are the page's constants; 11, 12, 17, 19 and 20 it does not read).
+struct SgArgs {
+  double scale = 0.0;                                // 1  out: rating / 100
+  double rating_mw = kGeneratorData.rating_mw;       // 2  rating [MW]
+  double governor_mw = 163.0;                        // 3  governor base reference [MW]
+  double further_mw = 4.9;                           // 4  a further power [MW], kept per unit
+  std::int32_t arg5 = 0;                             // 5  only kept
+  double vref = 1.025;                               // 6  the exciter's VREF [pu]
+  double arg7 = 0.163195689167;                      // 7  only kept
+  double speed_mode_time = 2.5;                      // 8  the machine's speed free from [s]
+  double handover_time = 2.0;                        // 9  machine mode from [s]
+  double switching_time = 2.5;                       // 10 the governor's switching time [s]
+  double rated_phase_kv = kGeneratorData.rated_phase_kv;  // 11
+  double rated_phase_ka = kGeneratorData.rated_phase_ka;  // 12
+  double sample_period = 2.0;                        // 13 the secondary control's sampling [s]
+  double release_time = 20.0;                        // 14 the secondary control from [s]
+  double sc_gain = 0.1;                              // 15 the secondary control's gain
+  double droop = 0.05;                               // 16 the governor's droop R
+  double inertia = kGeneratorData.inertia;           // 17 H [s]
+  double t4 = 0.5;                                   // 18 the governor's T4
+  double arg19 = 0.0, arg20 = 0.0;                   // 19, 20 passed
+  double stored21 = 0.0, stored22 = 0.0;             // 21, 22 out: two stored values times argument 1
+  double f_hz = 0.0;                                 // 23 out: frequency [Hz]
+  double pm = 0.815;                                 // 24 Pm, the governor's mechanical power [pu]
+  double efd = 0.0;                                  // 25 EFD, written by the exciter for the next step
+  double ifd = 0.0;                                  // 26 out: the field current
+};
+
+// The written-back arguments, as a calling page keeps them in its real signals
+// from slot base (SgWrittenBack order): restored at the start of its dyn pass,
+// saved at its end.
+inline void restore_written_back(const ModuleCall& c, std::int32_t base, SgArgs& a) {
+  double* const to[kGaCount] = {&a.scale, &a.stored21, &a.stored22, &a.f_hz, &a.pm, &a.efd, &a.ifd};
+  for (std::int32_t k = 0; k < kGaCount; ++k) *to[k] = c.f(base + k);
 }
-inline void save_written_back(const ModuleCall& c, std::int32_t base, const std::array<const double*, kGaCount>& a) {
-  for (std::int32_t k = 0; k < kGaCount; ++k) c.f(base + k) = *a[static_cast<std::size_t>(k)];
+inline void save_written_back(const ModuleCall& c, std::int32_t base, const SgArgs& a) {
+  const double from[kGaCount] = {a.scale, a.stored21, a.stored22, a.f_hz, a.pm, a.efd, a.ifd};
+  for (std::int32_t k = 0; k < kGaCount; ++k) c.f(base + k) = from[k];
 }
 
 // The AC7B exciter data of the case's generator (also the reference data of the
@@ -184,17 +217,8 @@ wakro::machines::Ac7bData generator_exciter_data();
 
 }  // namespace wakro::casecode
 
-// Arguments by reference, in the page's order (see the module's description):
-// 1 out: rating / 100; 2 rating [MW]; 3 governor base reference [MW]; 4 a further
-// power [MW]; 5 integer; 6 VREF; 7 stored value; 8 speed-mode time; 9 hand-over
-// time; 10 governor switching time; 11 rated phase voltage [kV]; 12 rated phase
-// current [kA]; 13 sampling period; 14 release time; 15 secondary-control gain;
-// 16 droop R; 17 H; 18 T4; 19, 20 passed; 21, 22 out: stored values scaled;
-// 23 out: frequency [Hz]; 24 Pm; 25 EFD; 26 field current.
-void generic_sg_1dyn(double& a1, double& a2, double& a3, double& a4, std::int32_t& a5, double& a6, double& a7,
-                     double& a8, double& a9, double& a10, double& a11, double& a12, double& a13, double& a14,
-                     double& a15, double& a16, double& a17, double& a18, double& a19, double& a20, double& a21,
-                     double& a22, double& a23, double& a24, double& a25, double& a26);
+// One dyn pass with the page's arguments (SgArgs).
+void generic_sg_1dyn(wakro::casecode::SgArgs& a);
 void generic_sg_1out();
 // The page's load-flow point (V [pu], angle [rad], P [MW], Q [Mvar]), the
 // machine's power scale, then the constants rated phase voltage [kV], rated

@@ -17,6 +17,7 @@
 #include "diag/message.h"
 #include "diag/nodeaccess.h"
 #include "model/branches.h"
+#include "model/constants.h"
 #include "model/e_s1.h"
 #include "model/e_s4.h"
 #include "model/storage.h"
@@ -26,11 +27,10 @@ namespace {
 using namespace wakro::casecode;
 using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
+using wakro::kTwoPi;
 
 constexpr double kLagBound = 1.0E+20;
 constexpr double kIntegralBound = 1.0E+05;
-constexpr double kInvSqrt3 = 0.577350269189626;
-constexpr double kSqrt2 = 1.414213562373095;
 constexpr double kCapBound = 1.0E+106;
 constexpr double kNominalHz = 60.0;  // frequency support's fixed nominal
 constexpr double kPllUpperFactorValue = 1.1, kPllLowerFactorValue = 0.8;
@@ -190,7 +190,7 @@ void derive_constants(const ModuleCall& c, const GfmArgs& a, GfmStep& s) {
   s.tv = guarded_div(kTwoPi, a.v_filter);
   s.bv = BranchValues{s.zb * a.r1_pu, s.lb * a.l1_pu, s.zb * a.r3_pu, s.zb * a.r2_pu, s.lb * a.l2_pu,
                       limit(-kCapBound, kCapBound, guarded_div(1.0E+06, s.omega0 * s.zb * a.cap_pu))};
-  s.v_set = s.vbase * kInvSqrt3 * kSqrt2 * a.v_set_pu;
+  s.v_set = s.vbase * wakro::kInvSqrt3Rounded * wakro::kSqrt2Rounded * a.v_set_pu;
   s.pll_kp = guarded_div(a.pll_kp, s.vbase);
   s.pll_ki = guarded_div(a.pll_ki, s.vbase);
   s.m = guarded_div(a.p_droop, s.sb);

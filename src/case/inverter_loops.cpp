@@ -35,13 +35,14 @@ using wakro::blocks::Slots;
 using wakro::blocks::take_rtcf;
 using wakro::blocks::take_rtci;
 using wakro::blocks::take_storl;
+using wakro::kTwoPi;
 
 constexpr double kHalfPi = wakro::kHalfPiCut;
 constexpr double kLagBound = 1.0E+20;
 constexpr double kDqIntegralBound = 1.0E+08;
 constexpr double kPllI1Lower = -1.0E+07, kPllI1Upper = 1.0E+06;
 constexpr double kAngleBound = 1.0E+05;
-constexpr double kTwoThirds = 0.666666666666667;
+constexpr double kTwoThirds = wakro::kTwoThirdsRounded;
 constexpr double kSqrtTwoThirds = 0.8164965809277263;
 constexpr double kSmallMagnitude = 1.0E-05;
 constexpr double kLimiterLagT = 0.1;

@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "case/module_frame.h"
+#include "model/constants.h"
 
 namespace wakro::casecode {
 
@@ -49,7 +50,6 @@ enum DqLoopEntry : std::int32_t {
   kLoopKff, kLoopOmega, kLoopKp, kLoopKi
 };
 
-inline constexpr double kTwoPi = 6.283185307179586;
 // An angle integrator's output at or beyond this is moved back by whole turns.
 inline constexpr double kAngleWrap = 15000.0 * kTwoPi;
 

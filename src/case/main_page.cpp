@@ -124,7 +124,7 @@ constexpr std::array<Delay, kDelays> kDelayTable{{{0, 100, 0.05, 1},
 // The generator: load-flow point of bus 2 and the module's constants.
 constexpr double kGenV = 1.025, kGenThetaDeg = 9.2796, kGenP = 163.0, kGenQ = 6.627;
 constexpr double kGenVb = kGeneratorData.rated_phase_kv, kGenIb = kGeneratorData.rated_phase_ka;
-constexpr double kGovernorReference = 166.8;  // MW: the terminal's share of the run plus the machine's losses
+constexpr double kGovernorReference = kGenP;  // MW: the load flow's (see main_page.h)
 
 // The inverters' load-flow points (terminal): V [pu], angle [deg], and the
 // trim of argument 7 (see main_page.h).
@@ -198,16 +198,12 @@ GfmArgs inverter_args(const InverterPoint& pt) {
 // constants.
 struct PageState {
   std::array<GfmArgs, 2> inverters{inverter_args(kInverterPoints[0]), inverter_args(kInverterPoints[1])};
-  double g1 = 0.0, g2 = kGeneratorData.rating_mw, g3 = kGovernorReference, g4 = 4.9;
-  std::int32_t g5 = 0;
-  double g6 = kGenV, g7 = 0.163195689167, g8 = 2.5, g9 = 2.0, g10 = 2.5, g11 = kGenVb, g12 = kGenIb, g13 = 2.0,
-         g14 = 20.0, g15 = 0.1, g16 = 0.05, g17 = kGeneratorData.inertia, g18 = 0.5, g19 = 0.0, g20 = 0.0, g21 = 0.0, g22 = 0.0,
-         g23 = 0.0, g24 = 0.815, g25 = 0.0, g26 = 0.0;
+  SgArgs generator{.governor_mw = kGovernorReference, .vref = kGenV};
 };
 const PageState kPageStart{};
 
 void restore_arguments(const ModuleCall& c, PageState& a) {
-  restore_written_back(c, kMnGenArg, {&a.g1, &a.g21, &a.g22, &a.g23, &a.g24, &a.g25, &a.g26});
+  restore_written_back(c, kMnGenArg, a.generator);
   for (std::size_t k = 0; k < a.inverters.size(); ++k) {
     GfmArgs& inv = a.inverters[k];
     const std::int32_t s = kMnInvArg + kIaCount * static_cast<std::int32_t>(k);
@@ -222,7 +218,7 @@ void restore_arguments(const ModuleCall& c, PageState& a) {
 }
 
 void save_arguments(const ModuleCall& c, const PageState& a) {
-  save_written_back(c, kMnGenArg, {&a.g1, &a.g21, &a.g22, &a.g23, &a.g24, &a.g25, &a.g26});
+  save_written_back(c, kMnGenArg, a.generator);
   for (std::size_t k = 0; k < a.inverters.size(); ++k) {
     const GfmArgs& inv = a.inverters[k];
     const std::int32_t s = kMnInvArg + kIaCount * static_cast<std::int32_t>(k);
@@ -455,8 +451,7 @@ void maindyn() {
   for (std::int32_t k = 4; k <= 6; ++k) oscillator(c, k);
   for (std::int32_t k = 4; k <= 6; ++k) oscillator_lag(c, k);
   // 9. The generator.
-  generic_sg_1dyn(a.g1, a.g2, a.g3, a.g4, a.g5, a.g6, a.g7, a.g8, a.g9, a.g10, a.g11, a.g12, a.g13, a.g14, a.g15,
-                  a.g16, a.g17, a.g18, a.g19, a.g20, a.g21, a.g22, a.g23, a.g24, a.g25, a.g26);
+  generic_sg_1dyn(a.generator);
   // 10. The inverters, 13.8 kV then 16.5 kV.
   gfm_inverter_dev2dyn(a.inverters[0]);
   gfm_inverter_dev2dyn(a.inverters[1]);

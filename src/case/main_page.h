@@ -23,13 +23,27 @@
 //   SUBSYS 1, TRAFOS 9, WINDINGS 2, NODES 105 (54 of Main, 3 inside the
 //   generator, 24 inside each inverter)
 //   generator load flow (begin 1-4)      1.025 pu, 9.2796 deg, 163 MW, 6.627 Mvar
-//   generator argument 3 (governor       166.8 MW              CHANGED from 163: the generator's
-//     reference)                                               share of the run (the EMT network
-//                                                              loses about 2.8 MW more than the
-//                                                              load flow's pi model, so the terminal
-//                                                              carries 165.6 MW, not 163) plus the
-//                                                              machine's own losses; with 163 the
-//                                                              droops leave 59.969 Hz
+//   generator argument 3 (governor       163 MW                the load flow's. The run needs 2.55 MW
+//     reference)                                               more than the load flow schedules
+//                                                              (measured over 8-10 s against the
+//                                                              case's own load flow, 315 MW of load,
+//                                                              4.78 MW of losses, bus 1 at 71.78 MW):
+//                                                              the loads draw 1.48 MW more than
+//                                                              specified, the network loses 0.39 MW
+//                                                              more, and the inverters, held at
+//                                                              their 0.6 s powers, would deliver
+//                                                              0.69 MW less. The generator's droop
+//                                                              (R = 0.05 on 200 MVA, with the
+//                                                              turbine's damping 20.02 pu power per
+//                                                              pu speed) and the inverters' (0.05 on
+//                                                              100 MVA each) share that and the
+//                                                              machine's own losses: 59.969 Hz, the
+//                                                              generator's terminal at 163.6 MW
+//                                                              (+0.36 %), the inverters 85.5 and
+//                                                              72.5 MW (the secondary control, from
+//                                                              20 s, adds only 0.0002 pu by 25 s).
+//                                                              A reference of 166.8 MW gave
+//                                                              59.997 Hz but is not the case's.
 //   inverter 2   rating [kVA]            100000
 //   inverter 4, 5                        0, 0
 //   inverter 6, 7 (instance 1, bus 3)    1.025 pu, 5.2666 deg  CHANGED from 4.6666 deg: the power
@@ -38,9 +52,11 @@
 //                                                              settles; with the load-flow angle it
 //                                                              leaves the inverter at 80.7 MW, 5 %
 //                                                              below its 85 MW; with +0.6 deg 84.5
+//                                                              (85.5 once the governor is at 163)
 //   inverter 6, 7 (instance 2, bus 1)    1.04 pu, 0.3 deg      CHANGED from 0 deg, for the same
 //                                                              reason: at 0 deg 69.8 MW, 2.8 %
 //                                                              below its 71.8 MW; with +0.3 deg 71.6
+//                                                              (72.5 once the governor is at 163)
 //   inverter 8, 9, 12, 13, 44            1
 //   inverter 10 (T_a)                    0.6 s                 the later of the two times: the
 //                                                              powers are held as the droops'
@@ -73,8 +89,8 @@
 // reactive current costs the bridge almost nothing. Measured over 8-10 s:
 //
 //                                 inverter 1 (85 MW)   inverter 2 (72 MW)
-//   filter loss R I^2 (3 legs)    0.69 MW, 0.82 %      0.53 MW, 0.73 %
-//   converter current             0.83 pu              0.71 pu
+//   filter loss R I^2 (3 legs)    0.71 MW, 0.83 %      0.54 MW, 0.74 %
+//   converter current             0.84 pu              0.72 pu
 //
 // Read with 0.6 as the capacitor instead, the shunt branch has 0.6 pu of
 // reactance and draws 1.67 pu, which the bridge supplies (the terminal's
@@ -84,8 +100,8 @@
 // (argument 16 = 10) loses the same and carries 0.84 and 0.70 pu.
 //
 // The current limit stays the case's 1.1 pu: with the converter near 0.8 pu
-// the limiter has room, acts for 114 and 117 ms from the fault at 10.0 s
-// (the converter then at most 1.13 pu), lets go, and every bus is back within
+// the limiter has room, acts for 43 and 54 ms from the fault at 10.0 s
+// (the converter then at most 1.12 pu), lets go, and every bus is back within
 // 2 % of its pre-fault voltage by 10.25 s.
 //
 // Arguments 6 and 7 are the set-point and phase of the inverter's terminal.
@@ -157,8 +173,12 @@ enum MainIntSignal : std::int32_t {
 
 // The output channels (Main's slice).
 enum MainChannel : std::int32_t {
-  kChConst1 = 1,       // 1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791
-  kChGroup = 7,        // per group g: P, Q [pu], V [pu], angle [deg] at 7 + 4 (g - 1)
+  // 1.63, 0.049, 0.85, -0.1145, 0.7163, 0.2791: reference P and Q of the
+  // generator and the inverters, held constant [pu of 100 MVA]; the P values are
+  // the load flow's, the Q values are not (it gives 0.0663, -0.1084, 0.2719).
+  kChConst1 = 1,
+  kChGroup = 7,        // per group g: P, Q [pu of 100 MVA], V [pu of the bus's kV], angle [deg against
+                       // a 60 Hz frame] at 7 + 4 (g - 1)
   kChFreq = kChGroup + 4 * kGroups,      // 43: the oscillators' lagged frequencies [Hz]
   kChAngleDiff = kChFreq + kOscillators, // 52: group g's angle less group 9's, g = 1..8
   kChDelay = kChAngleDiff + 8,           // 60: the delays' outputs

@@ -24,6 +24,7 @@ namespace casetest {
 namespace {
 
 using namespace wakro::casecode;
+using wakro::kTwoPi;
 
 constexpr ModuleCounts kBench{"Bench", 5};
 constexpr double kDt = 50.0e-6;
