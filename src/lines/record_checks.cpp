@@ -63,8 +63,8 @@ void modal_lines(const RecordChecker& c) {
   c.count("transformation terms in use", terms, e_s7::ntermtu);
 }
 
-// Step 2: the phase-domain lines: ring pointers and group delays within the
-// line's ring.
+// Step 2: the phase-domain lines: ring pointers within the line's ring, and
+// group delays of one step up to its longest.
 void phase_lines(const RecordChecker& c) {
   using namespace e_s7ph;
   std::int64_t first = 0;
@@ -76,7 +76,8 @@ void phase_lines(const RecordChecker& c) {
     c.range("ring pointer of " + line, ppek(l), 1, ring);
     for (std::int32_t g = 1; g <= ng(l); ++g) {
       c.range(record_item("ring read position of group", g) + " of " + line, pek2(g, l), 1, ring);
-      c.range(record_item("delay of group", g) + " of " + line, tauj(l, g), 0, maxtauj(l));
+      // (A delay is at least one step: the reader rounds a shorter travel up.)
+      c.range(record_item("delay of group", g) + " of " + line, tauj(l, g), 1, maxtauj(l));
     }
   }
   c.count("phase-domain conductors", first, nlmodeuph);
@@ -90,7 +91,8 @@ void mfdtd_lines(const RecordChecker& c) {
     const std::string line = record_item("MFDTD line", l);
     c.count("conductors of " + line, modemfd(l), ndde::nd55);
     c.count("poles of " + line, npolesmfd(l), ndde::nd56);
-    c.count("segments of " + line, nmfd(l), ndde::nd57 - 1);
+    // (The reader refuses a line shorter than one segment.)
+    c.range("segments of " + line, nmfd(l), 1, ndde::nd57 - 1);
     line_ends(c, "MFDTD line", l, kssmfd(l), mssmfd(l), first, modemfd(l), knodemfd, mnodemfd);
     first += modemfd(l);
   }
@@ -114,6 +116,9 @@ void directory_row(const RecordChecker& c, std::int32_t l) {
     const std::int32_t conductors = modal ? e_s7::nlmodeu : phase ? e_s7ph::nlmodeuph : ndde::nd54;
     const std::int32_t ml = col(kModelLine);
     c.range("line of " + row, ml, 1, lines);
+    // A mode-domain line keeps its own model (Bergeron or FRE-DEP), which the
+    // row must name.
+    if (modal) c.range("model of " + row, model, e_s7::model(ml), e_s7::model(ml));
     auto conductors_of = [&](std::int32_t j) {
       return modal ? e_s7::mode(j) : phase ? e_s7ph::modeph(j) : e_s7mfd::modemfd(j);
     };

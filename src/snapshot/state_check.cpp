@@ -13,6 +13,7 @@
 #include "model/e_s5.h"
 #include "model/e_s5tap.h"
 #include "model/e_s8.h"
+#include "model/fnames.h"
 #include "model/int1.h"
 #include "model/int2.h"
 #include "model/mna.h"
@@ -22,6 +23,7 @@
 #include "model/storage.h"
 #include "network/record_checks.h"
 #include "network/switch_records.h"
+#include "snapshot/case_identity.h"
 #include "snapshot/snapshot.h"
 
 namespace wakro::snapshot {
@@ -86,7 +88,12 @@ void branch_record(std::int32_t ss, std::int32_t b) {
   check_range(of_subsystem(item("component record of branch", b), ss), t, -extent_of(rt_config::rtci),
               extent_of(storage::stori));
   if (t <= 0) return;
-  if (wakro::is_pe_switch_code(storage::stori(t)))
+  // A switching branch's record is a valve's (whose code the check refuses
+  // when it is not a valve's), unless the branch is a source's and its record
+  // carries a source model's code.
+  const std::int32_t code = storage::stori(t);
+  const bool source = branches::source(b, ss) && (code == 0 || code == wakro::branch_code::registered_source);
+  if (wakro::is_pe_switch_code(code) || (branches::switch_(b, ss) && !source))
     record_check_hooks().switch_record(kChecker, ss, b, t);
   else if (branches::source(b, ss))
     record_check_hooks().source_record(kChecker, ss, b, t);
@@ -151,13 +158,29 @@ void mna_records() {
 }
 
 // Step 5: the page maps, whose entries the case's model code takes as
-// subsystem, count and node numbers.
+// subsystem, count and node numbers: within the case's dimensions, and each
+// page's record as the map file gives it (where the page has a node, the
+// entry is that node; a 0 there would have the model read ground's place).
 void page_maps() {
   const std::int32_t largest = std::max(ndde::nd1, ndde::nd2);
-  for (std::int32_t k = 1; k <= ndde::e_ndim(dim::nnodes); ++k)
+  const std::int32_t entries = ndde::e_ndim(dim::nnodes);
+  for (std::int32_t k = 1; k <= entries; ++k)
     check_range(item("page map entry", k), quolbv3::node(k), 0, largest);
   for (std::int32_t k = 1; k <= ndde::e_ndim(dim::subsyspage); ++k)
     check_range(item("page subsystem entry", k), quolbv3::subs(k), 0, ndde::nd2);
+  // Each page's record: its subsystem entry, a 0, then its nodes.
+  std::int64_t at = 2;
+  for (const PageNodes& page : pages_of_map(file_text(std::string(fnames::mapname.trimmed())))) {
+    if (at + static_cast<std::int64_t>(page.nodes.size()) > entries) return;
+    const auto k = static_cast<std::int32_t>(at);
+    check_range(item("page map entry", k - 1), quolbv3::node(k - 1), page.subsystem, page.subsystem);
+    for (std::size_t j = 1; j <= page.nodes.size(); ++j) {
+      const std::int32_t node = page.nodes[j - 1];
+      check_range(item("page map entry", k + static_cast<std::int64_t>(j)), quolbv3::node(k + static_cast<std::int32_t>(j)),
+                  node, node);
+    }
+    at += static_cast<std::int64_t>(page.nodes.size()) + 2;
+  }
 }
 
 }  // namespace
