@@ -294,6 +294,27 @@ TEST_F(StudyRoundTrip, DamagedSwitchRecordIsRefused) {
   }
 }
 
+// The tap changer keeps its harmonic record's number as a real (its third
+// slot of STOR): one beyond the integers in a snapshot is no record's number,
+// and the run goes on as with the record's own.
+TEST_F(StudyRoundTrip, TapRecordNumberBeyondTheIntegersIsNoRecords) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
+  const std::string snap = read_file("study_02.snp");
+  const std::string slots = " !STOR:         102\n  1.000000000000000      -0.1137182612928633E-001   2.000000000000000 ";
+  ASSERT_NE(snap.find(slots), std::string::npos);
+  const std::vector<std::string> answers = {"1", "0", "0", "1", "1", "resumed", "0", "study_02", "0.01", "0"};
+  ASSERT_EQ(drive(answers).status, -1);
+  const auto good = channels("resumed_01.out");
+  ASSERT_EQ(good.size(), 100u);
+  for (const std::string number : {"Infinity", "0.1000000000000000E+309"}) {
+    std::string changed = snap;
+    changed.replace(snap.find(slots) + slots.size() - 18, 17, number);
+    write_file("study_02.snp", changed);
+    ASSERT_EQ(drive(answers).status, -1) << number;
+    EXPECT_EQ(channels("resumed_01.out"), good) << number;
+  }
+}
+
 // The numbers of a snapshot do not depend on the locale: written under a
 // locale with a decimal comma, the file is the one written under "C".
 TEST_F(StudyRoundTrip, NumbersAreTheSameUnderADecimalCommaLocale) {
