@@ -805,11 +805,6 @@ void resize_channels(std::int32_t value) {
 
 namespace {
 
-
-}  // namespace
-
-namespace {
-
 // "MAP_UPDATE:" and the map file's name after it (a raw line: names may hold
 // blanks); the name becomes the run's map name.
 std::string read_map_name() {
