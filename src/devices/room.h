@@ -17,7 +17,9 @@
 // it once in its header, as named slots under wakro::devices::layout with the
 // record's size derived from them, and reads and writes it only through those
 // names; tests/devices/test_layouts.cpp holds each declared size to the pointer
-// advance its routine makes. The series R-C branch of rcbranch, the interface
+// advance its routine makes. The records a branch names (a valve's, a source's)
+// are checked for the snapshot reader by record_checks.cpp, registered by
+// use_device_services. The series R-C branch of rcbranch, the interface
 // branch of intfc_brnch1, the companion shares, the switch ON/OFF conductances and the guarded harmonic-registry
 // append are the network room's (network/companion.h).
 //

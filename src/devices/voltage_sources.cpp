@@ -17,7 +17,6 @@
 #include "model/e_s1.h"
 #include "model/int1.h"
 #include "model/storage.h"
-#include "network/hooks.h"
 
 namespace {
 
@@ -120,8 +119,3 @@ void next_istorx(std::int32_t dc, std::int32_t df, std::int32_t di, std::int32_t
   storage::this_ = storage::nstori;
 }
 
-namespace wakro::devices {
-
-void use_device_services() { network_hooks().wakro_vsrc_dyn = &::wakro_vsrc_dyn; }
-
-}  // namespace wakro::devices

@@ -64,6 +64,7 @@ void this_istorx(std::int32_t& nc, std::int32_t& nl, std::int32_t& ni, std::int3
 void next_istorx(std::int32_t dc, std::int32_t df, std::int32_t di, std::int32_t dl);
 
 namespace wakro::devices {
-// Registers the device routines the network solution calls through its hooks.
+// Registers the device routines the network solution calls through its hooks,
+// and the checks of the devices' store records (devices/record_checks.cpp).
 void use_device_services();
 }  // namespace wakro::devices

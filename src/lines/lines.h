@@ -6,8 +6,10 @@
 //                            model tables, stamps each line into GM
 //   dsldyn / dslout          per-step line histories into e_s0::ccli, then the
 //                            terminal currents into e_s0::cdctl
-//   use_line_services        registers all of them with the readers and the
-//                            network solution
+//   check_line_records       the lines' records of a restored snapshot against
+//                            the case (record_checks.cpp)
+//   use_line_services        registers all of them with the readers, the
+//                            network solution and the snapshot reader
 #pragma once
 
 #include <cstdint>
@@ -20,5 +22,9 @@ void dslout();
 void non_eni_csc_signals();
 
 namespace wakro {
+struct RecordChecker;
+namespace lines {
+void check_line_records(const RecordChecker& c);
+}
 void use_line_services();
 }  // namespace wakro

@@ -18,5 +18,6 @@
 // environment's link, for the ENI lines), diag, files, input (the data-line
 // reader, the node map) and network (the admittance stamp). The network solution
 // and the readers reach this room only through the hooks that use_line_services
-// registers.
+// registers; so does the snapshot reader, which has the lines' records checked
+// by check_line_records (record_checks.cpp).
 #pragma once

@@ -26,5 +26,7 @@
 // console lines), `files` (the data-line and free-format readers) and `input`
 // (the case reader's hooks), the last two for the branch reader. Sources, transformers and lines are higher rooms: the
 // solution reaches them only through the hooks of hooks.h, which those rooms
-// register at start-up. The network solution never calls a block.
+// register at start-up. The network solution never calls a block. The hooks of
+// record_checks.h carry the element rooms' checks of their own store records to
+// the snapshot reader.
 #pragma once

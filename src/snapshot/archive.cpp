@@ -39,6 +39,7 @@
 #include "model/sparse.h"
 #include "model/temp1.h"
 #include "model/umec.h"
+#include "snapshot/case_identity.h"
 #include "snapshot/layout.h"
 #include "snapshot/state_check.h"
 
@@ -140,7 +141,7 @@ struct In {
     if (!s.empty() && s[0] == ' ') s.erase(0, 1);
     t = s;
   }
-  template <class F> void bits(std::int64_t n, F at) { i.skip_comments(); i.bits(n, at); }
+  template <class F> std::int64_t bits(std::int64_t n, F at) { i.skip_comments(); return i.bits(n, at); }
 };
 
 
@@ -235,18 +236,25 @@ void subsystem_node_data(A& ar, std::int32_t ss, std::int32_t n) {
 // The matrix's fill pattern, one bit row per node, then the conductances of
 // the filled entries.
 template <class A>
-void subsystem_matrix(A& ar, std::int32_t n, e_s0::FilledView& fill, e_s0::GmView& gm) {
+void subsystem_matrix(A& ar, std::int32_t ss, std::int32_t n, e_s0::FilledView& fill, e_s0::GmView& gm) {
   ar.label("!*** Sparsity matrix");
   for (std::int32_t i = 1; i <= n; ++i) {
     if constexpr (A::reading) {
       ar.i.skip_comments();
-      ar.i.bits(n, [&](std::int64_t j, bool on) {
+      const std::int64_t held = ar.i.bits(n, [&](std::int64_t j, bool on) {
         const auto jj = static_cast<std::int32_t>(j);
         if (on)
           fill(i, jj) = true;
         else if (fill.get(i, jj))
           fill(i, jj) = false;
       });
+      // A row one digit short or long would move the later entries a column
+      // and put the conductances on other elements.
+      if (held != n)
+        refuse_text("WAKRO: Snapshot fill pattern row does not fit the pattern: " +
+                    of_subsystem(item("row", i), ss) +
+                    (held < 0 ? std::string(" holds a digit other than 0 and 1")
+                              : " = " + std::to_string(held) + " digits (" + std::to_string(n) + ")"));
     } else {
       ar.bits(n, [&](std::int64_t j) { return fill.get(i, static_cast<std::int32_t>(j)); });
     }
@@ -316,7 +324,13 @@ void subsystem_switches(A& ar, std::int32_t ss) {
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
     ar.free_int(branches::brnsw(k, ss));
     const std::int32_t b = branches::brnsw(k, ss);
-    if constexpr (A::reading) check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
+    if constexpr (A::reading) {
+      check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
+      // (The branches' kind flags are read before the switches.)
+      if (!branches::switch_(b, ss))
+        refuse_text("WAKRO: Snapshot switch on a branch that is not a switch: " +
+                    of_subsystem(item("branch of switch", k), ss) + " = " + std::to_string(b));
+    }
     ar.r8(6, [&](std::int64_t j) -> double& {
       switch (j) {
         case 1: return int1::xstor(b, ss);
@@ -341,7 +355,7 @@ void subsystem_block(A& ar, std::int32_t ss) {
   if constexpr (A::reading) check_count("busses", n, std::min(fill.extent(1), fill.extent(2)));
   subsystem_norton_buses(ar, ss, n);
   subsystem_node_data(ar, ss, n);
-  subsystem_matrix(ar, n, fill, gm);
+  subsystem_matrix(ar, ss, n, fill, gm);
   subsystem_branches(ar, ss);
   subsystem_switches(ar, ss);
 }
@@ -888,6 +902,9 @@ void chatter_block(A& ar) {
   if (int2::nmat <= 0) return;
   if constexpr (A::reading) {
     if (!ar.next_is(kChatterLabel)) {
+      // Every snapshot with case-identity lines was written with the block.
+      if (read_identity_lines())
+        refuse_text("WAKRO: Snapshot without its chatter-removal block: " + std::string(kChatterLabel));
       for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
         temp1::stabck(ss) = false;
         for (std::int32_t k = 1; k <= e_s0::mbus(ss); ++k) {

@@ -13,6 +13,7 @@
 // before; a map that is not found leaves nothing to compare.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,10 +25,23 @@ using CaseIdentity = std::vector<std::pair<std::string, std::string>>;
 
 // The identity fields of a map file's text.
 CaseIdentity identity_of_map(const std::string& text);
-// The "! CASE:" lines of a snapshot's text (empty for a snapshot without them).
+// The "! CASE:" lines of a snapshot's text (empty for a snapshot without them);
+// a line not of the form "<field> = <value>" refuses the snapshot.
 CaseIdentity identity_of_snapshot(const std::string& text);
 // The block's lines, each ending in a newline.
 std::string identity_lines(const CaseIdentity& id);
+
+// The node record of each page ("MAP:" entry) of a map file's text, as the
+// case reader lays it in the page map: its subsystem entry (0 in the newer
+// style) and its global nodes. A page whose entry does not read as numbers
+// ends the list (the case reader refuses such a map).
+struct PageNodes {
+  std::int32_t subsystem = 0;
+  std::vector<std::int32_t> nodes;
+};
+std::vector<PageNodes> pages_of_map(const std::string& text);
+// The text of a regular file (empty when there is none).
+std::string file_text(const std::string& path);
 
 // The identity the next snapshot carries: that of the run's map file when it can
 // be read, otherwise the one the snapshot this run resumed from carried.
@@ -36,13 +50,21 @@ CaseIdentity identity_to_write(const std::string& map);
 // carry as the field PROGRAM; a resume by a program built for another case is
 // refused before anything of the snapshot is used ("WAKRO: Snapshot of another
 // case: PROGRAM = <name>, this program's <name>"). A program that names none
-// (a test's) compares nothing.
+// (a test's) compares nothing; a blank PROGRAM line is refused.
 void set_program_case(const std::string& name);
 // Keeps the identity read from the snapshot being resumed (for the run's later
 // snapshots), and refuses the snapshot when the map file's differs ("WAKRO:
 // Snapshot of another case: <field> = <value>, the map file's <value>").
 void remember_read_identity(const CaseIdentity& id);
+// True when the snapshot being resumed carries identity lines (every such file
+// also carries the chatter-removal block).
+bool read_identity_lines();
 void check_program_case();
+// The fields compare as the case reader reads them: the title by its text
+// (quoted or not), the page file names without their quotes.
 void check_identity_against_map(const std::string& map);
+// The title of the snapshot being resumed, whole, from its identity line (the
+// parameter line holds its first 50 characters); nothing without one.
+void restore_title_from_identity();
 
 }  // namespace wakro::snapshot

@@ -27,6 +27,7 @@
 // failure routine given to it, which does not return.
 #pragma once
 
+#include <algorithm>
 #include <complex>
 #include <cstdint>
 #include <string>
@@ -131,13 +132,23 @@ class SnapIn {
     return n;
   }
   // One B255 row of n digits (over ceil(n / 255) lines): digit k to at(k).
+  // Returns the digits the row holds (trailing blanks aside), n when each of
+  // its lines holds its share of zeros and ones, and -1 when a line holds
+  // anything else.
   template <class F>
-  void bits(std::int64_t n, F at) {
-    std::int64_t k = 1;
+  std::int64_t bits(std::int64_t n, F at) {
+    std::int64_t k = 1, held = 0;
+    bool fits = true, digits = true;
     while (k <= n) {
-      const std::string s = raw_line();
-      for (std::int64_t j = 0; j < 255 && k <= n; ++j, ++k) at(k, j < static_cast<std::int64_t>(s.size()) && s[j] == '1');
+      std::string s = raw_line();
+      s.erase(s.find_last_not_of(' ') + 1);
+      const std::int64_t share = std::min<std::int64_t>(255, n - k + 1);
+      held += static_cast<std::int64_t>(s.size());
+      fits = fits && static_cast<std::int64_t>(s.size()) == share;
+      digits = digits && s.find_first_not_of("01") == std::string::npos;
+      for (std::int64_t j = 0; j < share; ++j, ++k) at(k, j < static_cast<std::int64_t>(s.size()) && s[j] == '1');
     }
+    return !digits ? -1 : fits ? n : held;
   }
 
  private:

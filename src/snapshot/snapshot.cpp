@@ -10,7 +10,6 @@
 #include <limits>
 #include <sstream>
 #include <string_view>
-#include <tuple>
 #include <variant>
 
 #include "diag/console.h"
@@ -806,22 +805,6 @@ void resize_channels(std::int32_t value) {
 
 namespace {
 
-// The channel lists the map gave name channels of the case.
-void check_channel_lists(const std::string& map) {
-  const std::int32_t channels = ndde::e_ndim(dim::pgbs);
-  for (auto [list, count, key] : {std::tuple{&outppp::mpgbi, outppp::mplt, "MPGBS"},
-                                  std::tuple{&outppp::ipgbi, outppp::iplt, "IPGBS"}})
-    for (std::int32_t k = 1; k <= count; ++k)
-      if ((*list)(k) < 1 || (*list)(k) > channels)
-        refuse_text("WAKRO: Snapshot value out of range: " + item("channel", k) + " of " + key + " = " +
-                        std::to_string((*list)(k)) + " (1 to " + std::to_string(channels) + ")",
-                    "UPDATE_MAP", map);
-}
-
-}  // namespace
-
-namespace {
-
 // "MAP_UPDATE:" and the map file's name after it (a raw line: names may hold
 // blanks); the name becomes the run's map name.
 std::string read_map_name() {
@@ -867,9 +850,11 @@ struct OpenMap {
   wakro::FixedText<72> saved_name = fnames::filename;
   std::int32_t unit = 0;
 
+  // A refusal of one of its lines names it ("Data file name:").
   explicit OpenMap(const std::string& map) : name(map) {
     wakro::open_file_named(map, 1);
     unit = fnames::iunit;
+    fnames::filename = map;
   }
   void close() const {
     wakro::close_unit(unit);
@@ -944,10 +929,19 @@ void merge_parameters(const OpenMap& map) {
 
 // The channel lists, names and output description, read up to and with
 // "DATAStruct:", after which the map is closed; the end of the map before it
-// stops the run.
+// stops the run of a case with channels. Each list is read by the reader of a
+// start from data, with its checks (a count within the channel tables; the
+// entries, as there, are not checked: the channel writers give an entry outside
+// the channel values no value).
 void merge_channel_lists(const OpenMap& map) {
   for (;;) {
-    if (fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map.unit) {
+    const bool ended = fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map.unit;
+    // A case without channels may leave the lists out, as a start from data may.
+    if (ended && outppp::jplt == 0) {
+      fnames::iunit >= map.unit ? map.close() : void();
+      return;
+    }
+    if (ended) {
       ListLine() << "NEXTKEY: Unexpected End_Of_File";
       fnames::iunit >= map.unit ? map.close() : void();
       wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
@@ -964,7 +958,6 @@ void merge_channel_lists(const OpenMap& map) {
     } else if (fnames::section == "DATAStruct:") {
       wakro_datastruct();
       map.close();
-      check_channel_lists(map.name);
       return;
     } else {
       wakro_nextkey();
@@ -982,10 +975,8 @@ void update_from_map() {
   const OpenMap map(map_name);
   merge_dimensions();
   merge_parameters(map);
-  if (outppp::jplt == 0) {
-    map.close();
-    return;
-  }
+  // The lists are read even for a case without channels: a map whose lists do
+  // not fit its channel count stops here as it stops a start from data.
   merge_channel_lists(map);
 }
 
@@ -1051,6 +1042,7 @@ void wakro_readsnap() {
   wakro_rddim();
   wakro_initialz();
   wakro_rdparm();
+  restore_title_from_identity();
   check_time_and_step(header[1], header[2]);
   e_s5::jset = e_ndim(dim::trafos);
   e_s7::line = e_ndim(dim::tlines);

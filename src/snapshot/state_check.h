@@ -30,6 +30,8 @@ inline void check_range(std::string_view record, std::int64_t value, std::int64_
 // A count: "WAKRO: Snapshot count out of range: <record> = <value> (at most
 // <high>)" when it lies outside 0..high.
 void check_count(std::string_view record, std::int64_t value, std::int64_t high, std::string_view tag = "READSNP");
+[[noreturn]] void refuse_count(std::string_view record, std::int64_t value, std::int64_t high,
+                               std::string_view tag = "READSNP");
 // A refusal of another kind: the text, then the file name (the snapshot's, or
 // the map file given). Never returns.
 [[noreturn]] void refuse_text(const std::string& text, std::string_view tag = "READSNP", std::string_view map = {});
@@ -38,10 +40,10 @@ std::string item(std::string_view what, std::int64_t k);
 
 // Every index the run takes from the restored state, checked against the arrays
 // it indexes: branch ends, switching modes and the component records branches
-// name (a source's or a valve's record in the stores names its own branch and
-// subsystem, and its blocks lie in the stores), transformer windings, line ends
-// and nodes, the line directory, the phase-domain and MFDTD pointers and
-// delays, the MNA records and the ENI client ends.
+// name, transformer windings, the MNA records and the page maps here; the
+// records of the devices (a source's or a valve's) and of the lines (their
+// ends, rings, delays, the directory and the ENI client ends) by the checks
+// their rooms register (network/record_checks.h).
 void check_restored_state();
 
 }  // namespace wakro::snapshot

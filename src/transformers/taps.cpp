@@ -198,8 +198,11 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
     s(tap5::kRecord) = register_tap(kTrtap5Record, ss, {k, w}, {t});
   } else {
     p = s(tap5::kTap);
-    const auto record = static_cast<std::int32_t>(s(tap5::kRecord));
-    if (record >= 1 && record <= harmimp::harm_num) harmimp::harm_var(record, 1) = t;
+    // The record's number is kept as a real (a snapshot may bring any value):
+    // compared before it is converted, so that only a record's number is.
+    const double record = s(tap5::kRecord);
+    if (record >= 1.0 && record <= harmimp::harm_num)
+      harmimp::harm_var(static_cast<std::int32_t>(record), 1) = t;
   }
 
   // Step 3: a new tap at a zero of the watched current.

@@ -130,7 +130,8 @@ TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
   EXPECT_TRUE(!ex.sparse || (snap.find(" T / Use KLU?") != std::string::npos &&
                              snap.find(" F / Use KLU?") == std::string::npos));
 
-  // Every channel file of the resumed run against the uninterrupted run's.
+  // Every channel file of the resumed run against the uninterrupted run's,
+  // the title line whole (the panel's is 59 characters).
   const double start = std::stod(ex.snap_time);
   for (int file = 1; file == 1 || fs::exists(folder / ("resumed_" + two_digits(file) + ".out")); ++file) {
     const auto a = folder.channels("full_" + two_digits(file) + ".out");
@@ -150,10 +151,11 @@ TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
     std::size_t after = 0;
     for (const auto& [t, row] : a) after += std::stod(t) > start + 1e-12 ? 1 : 0;
     EXPECT_EQ(compared, after) << file;
-    // Byte for byte: the resumed file's rows (its title line apart) end the uninterrupted run's file.
+    // Byte for byte: the resumed file's title line is the uninterrupted run's, and its rows end that file.
     const std::string whole = read_file(folder / ("full_" + two_digits(file) + ".out"));
     const std::string tail = read_file(folder / ("resumed_" + two_digits(file) + ".out"));
     const std::string rows = tail.substr(tail.find('\n') + 1);
+    EXPECT_EQ(tail.substr(0, tail.find('\n')), whole.substr(0, whole.find('\n'))) << file;
     EXPECT_TRUE(whole.size() > rows.size() && whole.compare(whole.size() - rows.size(), rows.size(), rows) == 0)
         << file;
   }
@@ -195,6 +197,30 @@ TEST(SnapshotOnASwitchingStep, ChangesNothingAndResumesExactly) {
     for (std::size_t c = 0; c < row.size(); ++c) EXPECT_NEAR(row[c], plain.at(t)[c], 1e-12) << t << " " << c;
   ASSERT_EQ(resumed.size(), 2000u);  // 12.4 .. 112.35 ms
   for (const auto& [t, row] : resumed) EXPECT_EQ(row, writer.at(t)) << t;
+}
+
+// The input tests' two-page sample case runs from data with channel places
+// beyond its channels (MPGBS 11 12 13, PGBS = 3: one warning) and resumes from
+// its own snapshot, whose case identity it wrote as the map reads (the page
+// 'p2.dta' without its quotes), exactly as it ran.
+TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
+  CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+  const CaseRun full = folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log");
+  ASSERT_EQ(full.status, 0) << full.log;
+  EXPECT_NE(full.log.find(" ***WARN*** OUTPUTFILE: 2 output channel(s) refer to no output value"), std::string::npos);
+  const std::vector<std::string> written = lines_of(read_file(folder / "full_03.snp"));
+  ASSERT_GT(written.size(), 8u);
+  EXPECT_EQ(written[6], "! CASE: PAGES = p1.dta p2.dta");
+  const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
+  ASSERT_EQ(res.status, 0) << res.log;
+  EXPECT_EQ(res.log.find("ERROR"), std::string::npos) << res.log;
+  const auto a = folder.channels("full_01.out");
+  const auto b = folder.channels("resumed_01.out");
+  ASSERT_EQ(b.size(), 12u);  // 0.45 .. 1.0 ms
+  for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
+  // The later snapshot is the same file: the ideal branches' subsystem goes on
+  // exactly (its first-step factorisation marks no chatter step).
+  EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
 }
 
 }  // namespace

@@ -167,11 +167,24 @@ const std::vector<Check>& checks() {
        [](CaseFolder& f) { edit(f / kSnap, "MAP_UPDATE:\n rl_breaker.map", "MAP_UPDATE:\n /dev/zero"); },
        false,
        {" ***ERROR** WAKRO: The snapshot's map file is not a regular file: /dev/zero"}},
-      {"MapChannelOutsideTheChannels",
+      // A channel entry is taken as a start from data takes it (unchecked; the
+      // channel writers give an entry outside the channel values none).
+      {"MapChannelOutsideTheChannelsAsFromData",
        [](CaseFolder& f) { edit(f / kMap, "IPGBS:\n 4 1 2 3 4", "IPGBS:\n 4 1 2 3 99"); },
+       true,
+       {}},
+      // A map that would stop a start from data stops the resume the same way,
+      // naming the map file and its line.
+      {"MapWithoutChannelsButWithTheirNames",
+       [](CaseFolder& f) { edit(f / kMap, " PGBS = 4", " PGBS = 0"); },
        false,
-       {" ***ERROR** WAKRO: Snapshot value out of range: channel 4 of IPGBS = 99 (1 to 4)",
-        " ***ERROR** Map file: rl_breaker.map"}},
+       {" PGBList: number of names differs from the number of output channels",
+        " Data file name: rl_breaker.map                    ..."}},
+      {"MapLineThatIsNoNumber",
+       [](CaseFolder& f) { edit(f / kMap, " PGBS = 4", " PGBS = x"); },
+       false,
+       {" ***ERROR** Error while reading data from line:", "  PGBS = x" + std::string(63, ' '),
+        " Data file name: rl_breaker.map                    ..."}},
       // A component's own record: the branch names one beyond the stores.
       {"BranchRecordBeyondTheStores",
        [](CaseFolder& f) { edit(f / kSnap, "!THISBR\n +0", "!THISBR\n          99"); },
@@ -182,6 +195,37 @@ const std::vector<Check>& checks() {
        false,
        {" ***ERROR** WAKRO: Snapshot value out of range: switching mode of branch 2 of subsystem 1 = -2147483648 "
         "(-15 to 15)"}},
+      // Damage that reads as numbers: refused, naming the record.
+      {"FillPatternRowOneDigitShort",
+       [](CaseFolder& f) { edit(f / kSnap, "Sparsity matrix\n11\n", "Sparsity matrix\n1\n"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot fill pattern row does not fit the pattern: row 1 of subsystem 1 = 1 digits (2)"}},
+      {"SwitchOnABranchThatIsNoSwitch",
+       [](CaseFolder& f) { edit(f / kSnap, "SWITCHING BRANCH DATA\n           2", "SWITCHING BRANCH DATA\n           1"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot switch on a branch that is not a switch: branch of switch 1 of subsystem 1 = 1"}},
+      {"IdentityLinesWithoutTheChatterBlock",
+       [](CaseFolder& f) { edit(f / kSnap, " !\\*\\*\\* CHATTER REMOVAL STATE\n(.*\n){5}", ""); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot without its chatter-removal block: !*** CHATTER REMOVAL STATE"}},
+      {"BlankProgramLine",
+       [](CaseFolder& f) { edit(f / kSnap, "! CASE: PROGRAM = wakro_rl_breaker", "! CASE: PROGRAM = "); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot identity line without its value: PROGRAM ="}},
+      {"PageMapNodeOfZero",
+       [](CaseFolder& f) { edit(f / kSnap, "! MAP \n +1 +0 +1", "! MAP \n          1           0           0"); },
+       false,
+       {" ***ERROR** WAKRO: Snapshot value out of range: page map entry 3 = 0 (1 to 1)"}},
+      // The case identity as the case reader reads it: a page name in quotes and
+      // a title without them are the same case.
+      {"MapWithThePageNameQuotedAndATitleOfOneWord",
+       [](CaseFolder& f) {
+         edit(f / kMap, "MAP: rl_breaker.dta", "MAP: 'rl_breaker.dta'");
+         edit(f / kMap, " TITLE = '.*'", " TITLE = Breaker");
+         edit(f / kSnap, "! CASE: TITLE = '.*'", "! CASE: TITLE = 'Breaker'");
+       },
+       true,
+       {}},
       // Another case's snapshot beside this case's map.
       {"SnapshotOfAnotherCase",
        [](CaseFolder& f) { other_case_snapshot(f); },

@@ -279,7 +279,9 @@ TEST_F(StudyRoundTrip, DamagedSwitchRecordIsRefused) {
       {"         11           3          13           0           1           7",
        "branch in switch record of branch 6 of subsystem 1 = 7 (6 to 6)"},
       {"         11           3       99999           0           1           6",
-       "first real of switch record of branch 6 of subsystem 1 = 99999 (1 to 13)"}};
+       "first real of switch record of branch 6 of subsystem 1 = 99999 (1 to 13)"},
+      {"-2147483648           3          13           0           1           6",
+       "code in switch record of branch 6 of subsystem 1 = -2147483648 (10 to 19)"}};
   for (const auto& [values, message] : damaged) {
     std::string changed = snap;
     changed.replace(snap.find(record) + 22, values.size(), values);
@@ -289,6 +291,27 @@ TEST_F(StudyRoundTrip, DamagedSwitchRecordIsRefused) {
     EXPECT_NE(res.console.find(" ***ERROR** WAKRO: Snapshot value out of range: " + message + "\n"), std::string::npos)
         << res.console;
     EXPECT_EQ(res.console.find("% complete"), std::string::npos);
+  }
+}
+
+// The tap changer keeps its harmonic record's number as a real (its third
+// slot of STOR): one beyond the integers in a snapshot is no record's number,
+// and the run goes on as with the record's own.
+TEST_F(StudyRoundTrip, TapRecordNumberBeyondTheIntegersIsNoRecords) {
+  ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
+  const std::string snap = read_file("study_02.snp");
+  const std::string slots = " !STOR:         102\n  1.000000000000000      -0.1137182612928633E-001   2.000000000000000 ";
+  ASSERT_NE(snap.find(slots), std::string::npos);
+  const std::vector<std::string> answers = {"1", "0", "0", "1", "1", "resumed", "0", "study_02", "0.01", "0"};
+  ASSERT_EQ(drive(answers).status, -1);
+  const auto good = channels("resumed_01.out");
+  ASSERT_EQ(good.size(), 100u);
+  for (const std::string number : {"Infinity", "0.1000000000000000E+309"}) {
+    std::string changed = snap;
+    changed.replace(snap.find(slots) + slots.size() - 18, 17, number);
+    write_file("study_02.snp", changed);
+    ASSERT_EQ(drive(answers).status, -1) << number;
+    EXPECT_EQ(channels("resumed_01.out"), good) << number;
   }
 }
 
@@ -343,6 +366,13 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        "           5 / Start Node for Triang.\n !*** Norton buses\n           3\n 0.0 0.0\n           2\n",
        " ***ERROR** WAKRO: Snapshot Norton bus out of order or range: 2 (buses 1 to 4, ascending)"},
       {" !*** Modes:\n", " !*** Modes:\n 7\n", " ***ERROR** WAKRO: Error while reading snap file"},
+      // Values within the arrays that the case cannot take: a directory row
+      // naming a line of another model, an MFDTD line of no segment.
+      {"          0           1           0           0           1           1           0           1",
+       "          1           1           0           0           1           1           0           1",
+       " ***ERROR** WAKRO: Snapshot value out of range: model of line directory row 1 = 1 (0 to 0)"},
+      {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
+       " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };

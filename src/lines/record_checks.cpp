@@ -1,0 +1,174 @@
+// The lines' own records, checked for the snapshot reader (see
+// network/record_checks.h): the ends of every line of each model, the
+// travelling-wave rings, the phase-domain ring pointers and delays, the MFDTD
+// counts, and the line directory the per-step walk goes by, with the ENI client
+// ends.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "lines/line_records.h"
+#include "lines/lines.h"
+#include "model/dim.h"
+#include "model/e_s0.h"
+#include "model/e_s7.h"
+#include "model/e_s7eni.h"
+#include "model/e_s7mfd.h"
+#include "model/e_s7ph.h"
+#include "model/int2.h"
+#include "model/ndde.h"
+#include "network/record_checks.h"
+
+namespace wakro::lines {
+namespace {
+
+// A node of subsystem ss (0: ground).
+void check_node(const RecordChecker& c, std::string_view record, std::int64_t node, std::int32_t ss) {
+  c.range(record, node, 0, e_s0::mbus(ss));
+}
+
+void check_subsystem(const RecordChecker& c, std::string_view record, std::int64_t ss) {
+  c.range(record, ss, 1, int2::nmat);
+}
+
+// The nodes of a line's conductors first + 1 .. first + n at both ends.
+template <class A>
+void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, std::int32_t ks, std::int32_t ms,
+               std::int64_t first, std::int32_t n, const A& knode, const A& mnode) {
+  const std::string of = std::string(" of ") + std::string(what);
+  check_subsystem(c, record_item("sending-end subsystem" + of, l), ks);
+  check_subsystem(c, record_item("receiving-end subsystem" + of, l), ms);
+  c.count(record_item("conductors" + of, l), first + n, knode.extent(1));
+  for (std::int32_t k = 1; k <= n; ++k) {
+    check_node(c, record_item("sending-end node" + of, l), knode(first + k), ks);
+    check_node(c, record_item("receiving-end node" + of, l), mnode(first + k), ms);
+  }
+}
+
+// Step 1: the mode-domain lines. Each mode of a line of finite length has a
+// ring of at least one slot, and the lines' transformation matrices lie in the
+// pooled terms.
+void modal_lines(const RecordChecker& c) {
+  std::int64_t first = 0, terms = 0;
+  for (std::int32_t l = 1; l <= e_s7::line; ++l) {
+    const std::int32_t n = e_s7::mode(l);
+    line_ends(c, "line", l, e_s7::kss(l), e_s7::mss(l), first, n, e_s7::knode, e_s7::mnode);
+    if (!e_s7::inflength(l))
+      for (std::int32_t k = 1; k <= n; ++k)
+        c.range(record_item("travelling-wave ring of line", l), e_s7::nt(first + k), 1, ndde::nd31);
+    first += n;
+    terms += std::int64_t{n} * n;
+  }
+  c.count("transformation terms in use", terms, e_s7::ntermtu);
+}
+
+// Step 2: the phase-domain lines: ring pointers within the line's ring, and
+// group delays of one step up to its longest.
+void phase_lines(const RecordChecker& c) {
+  using namespace e_s7ph;
+  std::int64_t first = 0;
+  for (std::int32_t l = 1; l <= lineph; ++l) {
+    const std::string line = record_item("phase-domain line", l);
+    line_ends(c, "phase-domain line", l, kssph(l), mssph(l), first, modeph(l), knodeph, mnodeph);
+    first += modeph(l);
+    const std::int32_t ring = maxtauj(l) + 1;
+    c.range("ring pointer of " + line, ppek(l), 1, ring);
+    for (std::int32_t g = 1; g <= ng(l); ++g) {
+      c.range(record_item("ring read position of group", g) + " of " + line, pek2(g, l), 1, ring);
+      // (A delay is at least one step: the reader rounds a shorter travel up.)
+      c.range(record_item("delay of group", g) + " of " + line, tauj(l, g), 1, maxtauj(l));
+    }
+  }
+  c.count("phase-domain conductors", first, nlmodeuph);
+}
+
+// Step 3: the MFDTD lines' conductor, pole and segment counts.
+void mfdtd_lines(const RecordChecker& c) {
+  using namespace e_s7mfd;
+  std::int64_t first = 0;
+  for (std::int32_t l = 1; l <= linemfd; ++l) {
+    const std::string line = record_item("MFDTD line", l);
+    c.count("conductors of " + line, modemfd(l), ndde::nd55);
+    c.count("poles of " + line, npolesmfd(l), ndde::nd56);
+    // (The reader refuses a line shorter than one segment.)
+    c.range("segments of " + line, nmfd(l), 1, ndde::nd57 - 1);
+    line_ends(c, "MFDTD line", l, kssmfd(l), mssmfd(l), first, modemfd(l), knodemfd, mnodemfd);
+    first += modemfd(l);
+  }
+}
+
+// The conductors and signals of one directory row, against its model's tables.
+void directory_row(const RecordChecker& c, std::int32_t l) {
+  using namespace layout::directory;
+  auto col = [&](std::int32_t j) { return e_s7::linemodel(l, j); };
+  const std::string row = record_item("line directory row", l);
+  const std::int32_t model = col(kModel);
+  c.range("model of " + row, model, kNoModel, static_cast<std::int32_t>(LineModel::mfdtd));
+  c.range("ENI role of " + row, col(kRole), kOrdinary, kClientEnd);
+  c.count("conductors of " + row, col(kConductors), ndde::nd_conductors());
+  // An ENI client end, and only it, has no model of its own.
+  if ((model == kNoModel) != (col(kRole) == kClientEnd)) c.refuse_range("ENI role of " + row, col(kRole), kClientEnd, kClientEnd);
+  if (model != kNoModel) {
+    const bool modal = model <= static_cast<std::int32_t>(LineModel::fredep);
+    const bool phase = model == static_cast<std::int32_t>(LineModel::frephase);
+    const std::int32_t lines = modal ? e_s7::line : phase ? e_s7ph::lineph : e_s7mfd::linemfd;
+    const std::int32_t conductors = modal ? e_s7::nlmodeu : phase ? e_s7ph::nlmodeuph : ndde::nd54;
+    const std::int32_t ml = col(kModelLine);
+    c.range("line of " + row, ml, 1, lines);
+    // A mode-domain line keeps its own model (Bergeron or FRE-DEP), which the
+    // row must name.
+    if (modal) c.range("model of " + row, model, e_s7::model(ml), e_s7::model(ml));
+    auto conductors_of = [&](std::int32_t j) {
+      return modal ? e_s7::mode(j) : phase ? e_s7ph::modeph(j) : e_s7mfd::modemfd(j);
+    };
+    c.range("conductors of " + row, col(kConductors), conductors_of(ml), conductors_of(ml));
+    // The line's conductors follow those of the lines before it in its
+    // model's tables (the per-step walk takes each mode's ring in this order).
+    std::int64_t before = 0;
+    for (std::int32_t j = 1; j < ml; ++j) before += conductors_of(j);
+    c.range("conductor offset of " + row, col(kModeOffset), before, before);
+    c.count("conductors of " + row, before + col(kConductors), conductors);
+  }
+  const std::int32_t sends = ndde::e_ndim(dim::cscs), receives = ndde::e_ndim(dim::cscr);
+  for (auto [start, count, size] : {std::tuple{kSendingSends, kSendingSendCount, sends},
+                                    std::tuple{kSendingReceives, kSendingReceiveCount, receives},
+                                    std::tuple{kReceivingSends, kReceivingSendCount, sends},
+                                    std::tuple{kReceivingReceives, kReceivingReceiveCount, receives}}) {
+    c.count(record_item("signal count in column", count) + " of " + row, col(count), size);
+    if (col(count) > 0)
+      c.range(record_item("first signal in column", start) + " of " + row, col(start), 1, size - col(count) + 1);
+  }
+}
+
+// Step 4: the directory rows the per-step walk goes by, and the ENI client ends.
+void directory(const RecordChecker& c) {
+  if (ndde::e_ndim(dim::tlines_total) <= 0) return;
+  std::int32_t servers = 0, clients = 0;
+  for (std::int32_t l = 1; l <= e_s7::img; ++l) {
+    directory_row(c, l);
+    const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);
+    servers += role == kServerEnd ? 1 : 0;
+    clients += role == kClientEnd ? 1 : 0;
+  }
+  // The ENI ends the rows name are the ones counted.
+  c.range("ENI server ends in the line directory", servers, e_s7eni::eni_server, e_s7eni::eni_server);
+  c.range("ENI client ends in the line directory", clients, e_s7eni::eni_client, e_s7eni::eni_client);
+  for (std::int32_t k = 1; k <= e_s7eni::eni_client; ++k) {
+    const std::int32_t ss = e_s7eni::eni_client_ss(k);
+    check_subsystem(c, record_item("subsystem of ENI client end", k), ss);
+    for (std::int32_t j = 1; j <= e_s7eni::eni_client_nodes.extent(1); ++j)
+      check_node(c, record_item("node of ENI client end", k), e_s7eni::eni_client_nodes(j, k), ss);
+  }
+}
+
+}  // namespace
+
+void check_line_records(const RecordChecker& c) {
+  modal_lines(c);
+  phase_lines(c);
+  mfdtd_lines(c);
+  directory(c);
+}
+
+}  // namespace wakro::lines
