@@ -25,6 +25,7 @@
 #include "model/harmimp.h"
 #include "model/temp1.h"
 #include "transformers/settfparm.h"
+#include "transformers/store_integer.h"
 #include "transformers/winding_matrix.h"
 
 namespace wakro {
@@ -125,6 +126,25 @@ Refusal trtap5_refusal(std::int32_t k, std::int32_t w, std::int32_t ss) {
   return {};
 }
 
+constexpr std::int32_t kNoRecord = 0;  // trtap5's record number when the registry was full
+
+// The registry record whose number trtap5 keeps as a real (a snapshot may bring
+// any value there): 0, or a record of this tap changer; the run stops on any
+// other value.
+std::int32_t trtap5_record(double kept, std::int32_t k, std::int32_t w) {
+  const auto name = [&] {
+    return "harmonic-registry record of the tap changer on winding " + std::to_string(w) + " of transformer " +
+           std::to_string(k);
+  };
+  const std::int32_t r = transformers::store_integer(kTrtap5Tag, kept, kNoRecord, harmimp::harm_num, name);
+  if (r == kNoRecord) return r;
+  // A record number of another component would have its value overwritten.
+  if (harmimp::harm_type(r) != kTrtap5Record || harmimp::harm_node(r, 1) != k || harmimp::harm_node(r, 2) != w)
+    refuse(kTrtap5Tag, "WAKRO: Store value names another component's record: " + name() + " = " +
+                           std::to_string(r));
+  return r;
+}
+
 }  // namespace
 }  // namespace wakro
 
@@ -198,11 +218,8 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
     s(tap5::kRecord) = register_tap(kTrtap5Record, ss, {k, w}, {t});
   } else {
     p = s(tap5::kTap);
-    // The record's number is kept as a real (a snapshot may bring any value):
-    // compared before it is converted, so that only a record's number is.
-    const double record = s(tap5::kRecord);
-    if (record >= 1.0 && record <= harmimp::harm_num)
-      harmimp::harm_var(static_cast<std::int32_t>(record), 1) = t;
+    const std::int32_t record = trtap5_record(s(tap5::kRecord), k, w);
+    if (record != kNoRecord) harmimp::harm_var(record, 1) = t;
   }
 
   // Step 3: a new tap at a zero of the watched current.
