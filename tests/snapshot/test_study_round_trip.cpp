@@ -217,6 +217,13 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
 //   - the third line a phase-domain line (a lossy FRE-PHASE fit with two
 //     delay groups in place of the finite-difference one): the file holds its
 //     convolution states and delay buffers.
+// A variant's damaged rows change a text of the file at 70 ms; each such file
+// is refused before the first step, naming the value.
+struct Damage {
+  const char* written;
+  const char* damaged;
+  const char* refusal;  // after "Snapshot value out of range: "
+};
 struct Variant {
   const char* name;
   const char* map_after_finish;  // lines added to the map after FINISH_TIME
@@ -224,6 +231,7 @@ struct Variant {
   const char* page_b;            // lines added to page b before ENDPAGE: (or nullptr)
   bool phase_line;               // the third line's file holds a FRE-PHASE fit
   std::vector<const char*> present, absent;  // texts of the snapshot at 70 ms
+  std::vector<Damage> damaged;
 };
 
 void PrintTo(const Variant& v, std::ostream* os) { *os << v.name; }
@@ -252,15 +260,29 @@ TEST_P(StudyVariant, ResumesExactly) {
   const auto b = channels("resumed_01.out");
   ASSERT_EQ(b.size(), 700u);
   for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
+  for (const Damage& d : v.damaged) {
+    const std::string written = d.written;
+    ASSERT_NE(snap.find(written), std::string::npos) << written;
+    write_file("study_02.snp", std::string(snap).replace(snap.find(written), written.size(), d.damaged));
+    const Outcome bad = drive({"1", "1", "0.035", "res", "0", "1", "0", "0", "study_02", "0.07", "0"});
+    EXPECT_NE(bad.status, -1);
+    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + d.refusal + "\n"),
+              std::string::npos)
+        << bad.console;
+    EXPECT_EQ(bad.console.find("% complete"), std::string::npos);
+  }
 }
 
 const Variant kVariants[] = {
     {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
-     {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}},
+     {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}, {}},
     {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
-     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}},
+     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}, {}},
     {"PhaseDomainLine", "", "", nullptr, true,
-     {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"}},
+     {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
+     // (The groups' ring positions, then their delays in steps.)
+     {{"NG Parameters\n          1          12 \n         10 ", "NG Parameters\n          1          12 \n          0 ",
+       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
