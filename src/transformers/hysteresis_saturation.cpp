@@ -13,6 +13,7 @@
 #include "transformers/hysteresis_loop.h"
 #include "transformers/multiwinding_core.h"
 #include "transformers/multiwinding_saturation.h"
+#include "transformers/store_integer.h"
 
 using namespace wakro;
 using namespace wakro::mw;
@@ -96,9 +97,11 @@ double loop_current(const blocks::Slots<double>& st, const HysteresisLoop& lp, s
     return 0.0;
   }
   // Step 1: the branch the flux moves on.
-  const auto was = static_cast<int>(std::lround(st(branch)));
+  const std::int32_t was = transformers::store_integer(kTsat3Tag, st(branch), kNone, kFalling, [&] {
+    return "loop branch of phase " + std::to_string(p + 1) + " in the hysteresis store";
+  });
   const double phit = st(previous);
-  int now = was;
+  std::int32_t now = was;
   if (phi - phit > kTurnFlux) now = kRising;
   if (phi - phit < -kTurnFlux) now = kFalling;
 

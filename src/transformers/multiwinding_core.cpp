@@ -14,6 +14,7 @@
 #include "model/harmimp.h"
 #include "network/matrix.h"
 #include "network/solution.h"
+#include "transformers/store_integer.h"
 
 namespace wakro::mw {
 namespace {
@@ -53,7 +54,7 @@ void Refusals::stop() const {
 // Set-up
 
 bool check_rating(Refusals& no, const Rating& a, bool check_f) {
-  if (a.nw < 2 || a.nw > kMaxWindings) {
+  if (a.nw < kMinWindings || a.nw > kMaxWindings) {
     no.require(false, kWindingsText);
     return false;
   }
@@ -142,7 +143,10 @@ StepCall open_step(std::string_view tag, std::int32_t record_size, std::int32_t 
                    std::int32_t nw_pos, const Units& k, const Branches& br, std::int32_t ss) {
   const Record r(blocks::take_rtcf(record_size));
   const blocks::Slots<double> st = blocks::take_stor(state_size);
-  const auto nw = static_cast<std::int32_t>(r[nw_pos]);
+  // (The count is kept as a real in the record, which a snapshot restores.)
+  const std::int32_t nw = transformers::store_integer(tag, r[nw_pos], kMinWindings, kMaxWindings, [&] {
+    return "winding count in the saturation record of transformer " + std::to_string(k[0]);
+  });
   if (e_s1::timezero) check_units(tag, k, nw, br, ss);
   return {r, st, nw};
 }

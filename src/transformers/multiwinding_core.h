@@ -21,7 +21,7 @@
 namespace wakro::mw {
 
 inline constexpr std::int32_t kPhases = 3;
-inline constexpr std::int32_t kMaxWindings = 4;
+inline constexpr std::int32_t kMinWindings = 2, kMaxWindings = 4;
 using wakro::kTwoPi;
 inline constexpr double kSqrt2 = 1.414213562373095;
 inline constexpr double kLeastTap = 0.001, kRescaleTap = 0.001;
@@ -107,7 +107,8 @@ void check_units(std::string_view tag, const Units& k, std::int32_t nw, const Br
                  std::int32_t ss);
 
 // What every member's step opens with: its record and state block, and NW
-// from record position nw_pos; on the first step the units are checked.
+// from record position nw_pos (a whole number kMinWindings .. kMaxWindings, or
+// the run stops: see store_integer.h); on the first step the units are checked.
 struct StepCall {
   Record r;
   blocks::Slots<double> st;

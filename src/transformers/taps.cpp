@@ -25,6 +25,7 @@
 #include "model/harmimp.h"
 #include "model/temp1.h"
 #include "transformers/settfparm.h"
+#include "transformers/store_integer.h"
 #include "transformers/winding_matrix.h"
 
 namespace wakro {
@@ -125,6 +126,40 @@ Refusal trtap5_refusal(std::int32_t k, std::int32_t w, std::int32_t ss) {
   return {};
 }
 
+constexpr std::int32_t kNoRecord = 0;  // a tap changer's record number when the registry was full
+
+// Whether registry record r is one of this kind whose first nodes are these.
+bool is_record(std::int32_t r, std::int32_t type, std::initializer_list<std::int32_t> nodes) {
+  if (r < 1 || r > harmimp::harm_num || harmimp::harm_type(r) != type) return false;
+  std::int32_t j = 1;
+  for (const std::int32_t n : nodes)
+    if (harmimp::harm_node(r, j++) != n) return false;
+  return true;
+}
+
+// The registry record of this kind and these nodes, or kNoRecord.
+std::int32_t find_record(std::int32_t type, std::initializer_list<std::int32_t> nodes) {
+  for (std::int32_t r = 1; r <= harmimp::harm_num; ++r)
+    if (is_record(r, type, nodes)) return r;
+  return kNoRecord;
+}
+
+// The registry record whose number trtap5 keeps as a real (a snapshot may bring
+// any value there): 0, or a record of this tap changer; the run stops on any
+// other value.
+std::int32_t trtap5_record(double kept, std::int32_t k, std::int32_t w) {
+  const auto name = [&] {
+    return "harmonic-registry record of the tap changer on winding " + std::to_string(w) + " of transformer " +
+           std::to_string(k);
+  };
+  const std::int32_t r = transformers::store_integer(kTrtap5Tag, kept, kNoRecord, harmimp::harm_num, name);
+  // A record number of another component would have its value overwritten.
+  if (r != kNoRecord && !is_record(r, kTrtap5Record, {k, w}))
+    refuse(kTrtap5Tag, "WAKRO: Store value names another component's record: " + name() + " = " +
+                           std::to_string(r));
+  return r;
+}
+
 }  // namespace
 }  // namespace wakro
 
@@ -198,11 +233,8 @@ void trtap5(std::int32_t k, std::int32_t w, std::int32_t ss, double tap) {
     s(tap5::kRecord) = register_tap(kTrtap5Record, ss, {k, w}, {t});
   } else {
     p = s(tap5::kTap);
-    // The record's number is kept as a real (a snapshot may bring any value):
-    // compared before it is converted, so that only a record's number is.
-    const double record = s(tap5::kRecord);
-    if (record >= 1.0 && record <= harmimp::harm_num)
-      harmimp::harm_var(static_cast<std::int32_t>(record), 1) = t;
+    const std::int32_t record = trtap5_record(s(tap5::kRecord), k, w);
+    if (record != kNoRecord) harmimp::harm_var(record, 1) = t;
   }
 
   // Step 3: a new tap at a zero of the watched current.
@@ -238,17 +270,22 @@ void check_auto_unit(std::string_view tag, std::int32_t k, std::int32_t windings
 }
 
 // Time zero: the record of the instance configured at `key`; afterwards its tap
-// (and c) written into that record.
+// (and c) written into that record. A run resumed from a snapshot has no time
+// zero, and a table left by an earlier run of the process may name another
+// record: the record is then found in the restored registry by its kind and
+// nodes (the first step of a resumed run adds the instance to the table).
 void keep_auto_record(std::int32_t key, std::int32_t type, std::int32_t ss,
                       std::initializer_list<std::int32_t> nodes, double t, double c) {
   if (e_s1::timezero) {
     g_auto_records[key] = register_tap(type, ss, nodes, {t, c});
     return;
   }
-  const auto it = g_auto_records.find(key);
-  if (it == g_auto_records.end() || it->second < 1 || it->second > harmimp::harm_num) return;
-  harmimp::harm_var(it->second, 1) = t;
-  harmimp::harm_var(it->second, 2) = c;
+  const auto [it, added] = g_auto_records.try_emplace(key, kNoRecord);
+  std::int32_t& r = it->second;
+  if (added || (r != kNoRecord && !is_record(r, type, nodes))) r = find_record(type, nodes);
+  if (r == kNoRecord) return;
+  harmimp::harm_var(r, 1) = t;
+  harmimp::harm_var(r, 2) = c;
 }
 
 double clamp_tap(double tap, double tmin, double tmax) {

@@ -16,14 +16,17 @@
 //
 // Each tap changer appends one harmonic-registry record at time zero and keeps
 // that record's tap current afterwards: trtap5 keeps the record's number in its
-// third storage slot, the auto-transformer routines in a table keyed by the
-// position of their configuration record. Taps on UMEC cores are refused.
+// third storage slot (0 when the registry was full; any value there but 0 or a
+// record of this tap changer stops the run, see store_integer.h), the
+// auto-transformer routines in a table keyed by the position of their
+// configuration record. Taps on UMEC cores are refused.
 #pragma once
 
 #include <cstdint>
 #include <string_view>
 
 namespace wakro {
+inline constexpr std::string_view kTrtap5Tag = "TRTAP5      ";
 inline constexpr std::string_view kAuto2Tag = "AUTO_TF_2WDG";
 inline constexpr std::string_view kAuto3Tag = "AUTO_TF_3WDG";
 }  // namespace wakro

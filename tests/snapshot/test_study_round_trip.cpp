@@ -217,6 +217,13 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
 //   - the third line a phase-domain line (a lossy FRE-PHASE fit with two
 //     delay groups in place of the finite-difference one): the file holds its
 //     convolution states and delay buffers.
+// A variant's damaged rows change a text of the file at 70 ms; each such file
+// is refused before the first step, naming the value.
+struct Damage {
+  const char* written;
+  const char* damaged;
+  const char* refusal;  // after "Snapshot value out of range: "
+};
 struct Variant {
   const char* name;
   const char* map_after_finish;  // lines added to the map after FINISH_TIME
@@ -224,6 +231,7 @@ struct Variant {
   const char* page_b;            // lines added to page b before ENDPAGE: (or nullptr)
   bool phase_line;               // the third line's file holds a FRE-PHASE fit
   std::vector<const char*> present, absent;  // texts of the snapshot at 70 ms
+  std::vector<Damage> damaged;
 };
 
 void PrintTo(const Variant& v, std::ostream* os) { *os << v.name; }
@@ -252,15 +260,29 @@ TEST_P(StudyVariant, ResumesExactly) {
   const auto b = channels("resumed_01.out");
   ASSERT_EQ(b.size(), 700u);
   for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
+  for (const Damage& d : v.damaged) {
+    const std::string written = d.written;
+    ASSERT_NE(snap.find(written), std::string::npos) << written;
+    write_file("study_02.snp", std::string(snap).replace(snap.find(written), written.size(), d.damaged));
+    const Outcome bad = drive({"1", "1", "0.035", "res", "0", "1", "0", "0", "study_02", "0.07", "0"});
+    EXPECT_NE(bad.status, -1);
+    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + d.refusal + "\n"),
+              std::string::npos)
+        << bad.console;
+    EXPECT_EQ(bad.console.find("% complete"), std::string::npos);
+  }
 }
 
 const Variant kVariants[] = {
     {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
-     {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}},
+     {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}, {}},
     {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
-     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}},
+     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}, {}},
     {"PhaseDomainLine", "", "", nullptr, true,
-     {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"}},
+     {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
+     // (The groups' ring positions, then their delays in steps.)
+     {{"NG Parameters\n          1          12 \n         10 ", "NG Parameters\n          1          12 \n          0 ",
+       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
@@ -295,23 +317,30 @@ TEST_F(StudyRoundTrip, DamagedSwitchRecordIsRefused) {
 }
 
 // The tap changer keeps its harmonic record's number as a real (its third
-// slot of STOR): one beyond the integers in a snapshot is no record's number,
-// and the run goes on as with the record's own.
-TEST_F(StudyRoundTrip, TapRecordNumberBeyondTheIntegersIsNoRecords) {
+// slot of STOR): its own number resumes as written; a value that is no whole
+// number of the registry, or the number of another component's record, stops
+// the run at its first step, naming the slot and the value.
+TEST_F(StudyRoundTrip, TapRecordNumberOtherThanItsOwnIsRefused) {
   ASSERT_EQ(drive({"0", "-2", "0.035", "study", "study.map", "1", "0", "0", "0"}).status, -1);
   const std::string snap = read_file("study_02.snp");
   const std::string slots = " !STOR:         102\n  1.000000000000000      -0.1137182612928633E-001   2.000000000000000 ";
   ASSERT_NE(snap.find(slots), std::string::npos);
   const std::vector<std::string> answers = {"1", "0", "0", "1", "1", "resumed", "0", "study_02", "0.01", "0"};
   ASSERT_EQ(drive(answers).status, -1);
-  const auto good = channels("resumed_01.out");
-  ASSERT_EQ(good.size(), 100u);
-  for (const std::string number : {"Infinity", "0.1000000000000000E+309"}) {
+  ASSERT_EQ(channels("resumed_01.out").size(), 100u);
+  const std::string record = "harmonic-registry record of the tap changer on winding 2 of transformer 1 = ";
+  const std::pair<std::string, std::string> damaged[] = {
+      {"Infinity", "out of range: " + record + "Infinity (whole number 0 to 2)"},
+      {"0.1000000000000000E+309", "out of range: " + record + "1e+308 (whole number 0 to 2)"},
+      {"1.500000000000000", "out of range: " + record + "1.5 (whole number 0 to 2)"},
+      {"1.000000000000000", "names another component's record: " + record + "1"}};
+  for (const auto& [number, message] : damaged) {
     std::string changed = snap;
     changed.replace(snap.find(slots) + slots.size() - 18, 17, number);
     write_file("study_02.snp", changed);
-    ASSERT_EQ(drive(answers).status, -1) << number;
-    EXPECT_EQ(channels("resumed_01.out"), good) << number;
+    const Outcome res = drive(answers);
+    EXPECT_NE(res.status, -1) << number;
+    EXPECT_NE(res.console.find(" ***ERROR** WAKRO: Store value " + message + "\n"), std::string::npos) << res.console;
   }
 }
 

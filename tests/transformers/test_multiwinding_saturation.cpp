@@ -314,11 +314,12 @@ TEST_F(MultiWinding, Refusals) {
     EXPECT_EQ(c.text.substr(0, expected.size()), expected) << c.text;
     EXPECT_NE(c.text.find(nettest::quit_block(tag)), std::string::npos) << c.text;
   };
-  auto first_step = [](std::int32_t unit) {
-    e_s1::timezero = true;
+  auto first_step = [](std::int32_t unit, Exe exe = tsat2_exe, bool timezero = true) {
+    e_s1::timezero = timezero;
     e_s2::nexc = 0;
     rt_config::nrtcf = 1;
-    run(tsat2_exe, unit, kAll, 1, 1.0, 1);
+    rt_config::nrtci = 1;
+    run(exe, unit, kAll, 1, 1.0, 1);
   };
   std::array<double, 9> bad = kCore;
   bad[3] = 0.5;  // F2 < F1
@@ -357,6 +358,27 @@ TEST_F(MultiWinding, Refusals) {
         first_step(k);
       },
       {"Winding count of the transformer differs from the saturation data."}, "TSAT2");
+  // A later step meets a record or state (as a snapshot restores them) that
+  // holds no integer it can take: a winding count of Infinity, a loop branch of 1e308.
+  expect_stop(
+      [&](std::int32_t k) {
+        t2cfg(2, kAll);
+        first_step(k);
+        rt_config::rtcf(1 + wakro::transformers::layout::tsat2::rtcf::kWindingCount) = HUGE_VAL;
+        first_step(k, tsat2_exe, false);
+      },
+      {"WAKRO: Store value out of range: winding count in the saturation record of transformer 1 = Infinity "
+       "(whole number 2 to 4)"},
+      "TSAT2");
+  expect_stop(
+      [&](std::int32_t k) {
+        t3cfg(2, 0, kAll);
+        first_step(k, tsat3_exe);
+        e_s2::stor(wakro::transformers::layout::tsat3::stor::kBranchA) = 1e308;
+        first_step(k, tsat3_exe, false);
+      },
+      {"WAKRO: Store value out of range: loop branch of phase 1 in the hysteresis store = 1e+308 (whole number 0 to 2)"},
+      "TSAT3");
 }
 
 }  // namespace

@@ -316,6 +316,16 @@ TEST_F(Taps, TwoWindingAutoTransformer) {
   EXPECT_EQ(harmimp::harm_node(1, 2), 1);
   EXPECT_EQ(harmimp::harm_node(1, 3), 2);
   EXPECT_NEAR(harmimp::harm_var(1, 2), c, 1e-15);
+  // A registry restored in another order (a snapshot of another run): the
+  // record is found by its kind and nodes; no other record's value changes.
+  harmimp::harm_num = 0;
+  harmimp::harm_append(5, 1, {1}, {7.0});
+  harmimp::harm_append(10, 1, {k, 1, 2}, {1.1, c});
+  rt_config::nrtcf = 1;
+  storage::nstorf = 1;
+  trtap2wa1_exe(k, 2, 1, 1.2);
+  EXPECT_EQ(harmimp::harm_var(1, 1), 7.0);
+  EXPECT_EQ(harmimp::harm_var(2, 1), 1.2);
 }
 
 // A fatal stop releases the case, so each refusal gets a case of its own:
