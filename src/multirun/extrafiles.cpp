@@ -5,7 +5,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -34,24 +33,14 @@ constexpr std::string_view kTitle = " Multiple Run Output File";
 constexpr std::string_view kRowLayout = "(1X,I5,10X,10(1X,G16.10))";
 constexpr std::size_t kLabelColumns = 16;
 constexpr std::size_t kLabelStride = 17;
-constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 enum ExtraKind : std::int32_t { kCurrent = 0, kMinimum = 1, kMaximum = 2, kMaxMagnitude = 3, kSquareIntegral = 4 };
 
 bool last_rank_of_parallel_run() { return ctrl::rank == pmr_consolidate::pmr_count && ctrl::rank > 1; }
 
-// A minimum or maximum starts with no value (NaN), so that a run which gave
-// no number records NaN (left out of the statistics) and no start value shows
-// through as a figure.
+// A minimum or maximum starts with no value (kNoValue, statistics.h).
 double start_value(std::int32_t kind) {
   return kind == kMinimum || kind == kMaximum || kind == kMaxMagnitude ? kNoValue : 0.0;
-}
-
-// The running minimum or maximum s after x: the first number taken, a value
-// that is not a number never.
-void keep_extreme(double& s, bool smaller, double x) {
-  if (std::isnan(x)) return;
-  if (std::isnan(s) || (smaller ? x < s : x > s)) s = x;
 }
 
 void update(double& s, std::int32_t kind, double v) {

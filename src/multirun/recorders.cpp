@@ -28,6 +28,7 @@
 #include "model/fixedtext.h"
 #include "multirun/messages.h"
 #include "multirun/mruno.h"
+#include "multirun/statistics.h"
 #include "multirun/varied.h"
 
 namespace {
@@ -57,16 +58,6 @@ std::size_t slot_of(std::int32_t opt, std::int32_t optvar, std::int32_t id, std:
 
 wakro::FixedText<20> column_label(std::string_view label) {
   return wakro::FixedText<20>(wakro::trim_right(label).substr(0, kLabelLength));
-}
-
-constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
-
-// The running minimum, maximum or maximum magnitude s after the value x (see
-// the table above).
-void keep_extreme(double& s, std::int32_t kind, double x) {
-  if (kind == kMaxMagnitude) x = std::fabs(x);
-  if (std::isnan(x)) return;
-  if (std::isnan(s) || (kind == kMinimum ? x < s : x > s)) s = x;
 }
 
 // x truncated toward zero to a 32-bit integer (saturating).
@@ -130,9 +121,9 @@ void mrunor(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
   if (enable == 1) {
     switch (kind) {
       case kCurrent: s = value; break;
-      case kMinimum:
-      case kMaximum:
-      case kMaxMagnitude: keep_extreme(s, kind, value); break;
+      case kMinimum: keep_extreme(s, true, value); break;
+      case kMaximum: keep_extreme(s, false, value); break;
+      case kMaxMagnitude: keep_extreme(s, false, std::fabs(value)); break;
       case kSquareIntegral: s += value * value * e_s1::delt; break;
       default: break;
     }
@@ -154,9 +145,9 @@ void mrunoc(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int
     const double a = std::abs(value);
     switch (kind) {
       case kCurrent: c = value; break;
-      case kMinimum: keep_extreme(m, kMinimum, a); break;
+      case kMinimum: keep_extreme(m, true, a); break;
       case kMaximum:
-      case kMaxMagnitude: keep_extreme(m, kMaximum, a); break;
+      case kMaxMagnitude: keep_extreme(m, false, a); break;
       case kSquareIntegral: m += (value * value).real() * e_s1::delt; break;
       default: break;
     }

@@ -24,7 +24,9 @@
 // are exactly those of the formulas above over all N rows.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -56,6 +58,17 @@ inline constexpr double kLargestWritten = 1.797693134e308;
 // with its sign (the same 10 digits, the last one cut instead of rounded up),
 // any other value unchanged.
 double readable(double x);
+
+// A running minimum or maximum starts with no value (NaN), so that a run which
+// gave no number records NaN (left out of the statistics) and no start value
+// shows through as a figure.
+inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
+// The running minimum (smaller) or maximum s after x: the first number taken,
+// a later one when smaller (larger), a value that is not a number never.
+inline void keep_extreme(double& s, bool smaller, double x) {
+  if (std::isnan(x)) return;
+  if (std::isnan(s) || (smaller ? x < s : x > s)) s = x;
+}
 
 // The row of a run that was cut short ends with this mark.
 inline constexpr std::string_view kCutShortMark = "(cut short)";
