@@ -194,9 +194,7 @@ std::vector<std::string> ArgReader::splitFile(std::FILE* file, std::string* tooL
   for (TextLine st; (st = read_text_line(file, line)) != TextLine::end && st != TextLine::error;) {
     ++number;
     if (st == TextLine::too_long) {
-      if (tooLong != nullptr)
-        *tooLong = "line " + std::to_string(number) + " is longer than " +
-                   std::to_string(kMaxTextLine) + " characters";
+      if (tooLong != nullptr) *tooLong = line_too_long_text(number);
       break;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();

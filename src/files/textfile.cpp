@@ -1,4 +1,4 @@
-// not_a_file, open_text_file, read_text_line (see textfile.h).
+// not_a_file, open_text_file, read_text_line and the texts (see textfile.h).
 #include "files/textfile.h"
 
 #include <fcntl.h>
@@ -80,6 +80,11 @@ TextLine read_text_line(std::istream& in, std::string& line) {
 std::string too_long_text(std::string_view file, long long line) {
   return std::string(file) + ", line " + std::to_string(line) + ", is longer than " +
          std::to_string(kMaxTextLine) + " characters";
+}
+
+std::string line_too_long_text(long long line) {
+  return "line " + std::to_string(line) + " is longer than " + std::to_string(kMaxTextLine) +
+         " characters";
 }
 
 }  // namespace wakro

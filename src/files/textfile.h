@@ -53,5 +53,7 @@ std::string system_reason(int error);
 // The message's ending for a line longer than any reader takes:
 // "<file>, line <n>, is longer than 16777216 characters".
 std::string too_long_text(std::string_view file, long long line);
+// The same without the file's name: "line <n> is longer than 16777216 characters".
+std::string line_too_long_text(long long line);
 
 }  // namespace wakro

@@ -69,8 +69,7 @@ class ModelFile {
     const wakro::TextLine st = wakro::read_text_line(in_, line);
     ++line_;
     if (st == wakro::TextLine::too_long)
-      fail("is refused: line " + std::to_string(line_) + " is longer than " +
-           std::to_string(wakro::kMaxTextLine) + " characters");
+      fail("is refused: " + wakro::line_too_long_text(line_));
     if (st != wakro::TextLine::ok) fail("ends too early");
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto sep = [](char c) { return c == ' ' || c == '\t' || c == ','; };
