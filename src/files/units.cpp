@@ -59,8 +59,10 @@ bool file_exists(const std::string& name) {
 // On a failure `why` says why: what the name names instead of a file, or the
 // system's reason.
 std::FILE* open_by_mode(const std::string& name, std::int32_t mode, std::string& why) {
-  why = system_reason(ENOENT);
-  if (name.empty()) return nullptr;
+  if (name.empty()) {
+    why = system_reason(ENOENT);
+    return nullptr;
+  }
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
   if (mode == 1) return open_text_file(path, why);
