@@ -113,15 +113,14 @@ bool failed() {
   return true;
 }
 
-// Why the map file cannot be read, as the end of a line that names it ("" when
-// it can): "is a folder", "is not a regular file" (a device, a pipe), or the
-// system's reason.
+// Why the map file cannot be read ("" when it can): "is a folder", "is not a
+// regular file" (a device, a pipe), or the system's reason.
 std::string why_unreadable(const Name& name) {
   const std::string path(name.trimmed());
   if (const std::string_view kind = not_a_file(path); !kind.empty()) return std::string(kind);
   std::string why;
   if (std::FILE* f = open_text_file(path, why)) std::fclose(f);
-  return why.empty() || why.starts_with("is ") ? why : "cannot be read: " + why;
+  return why;
 }
 
 void set_defaults() {
@@ -207,10 +206,11 @@ bool ask_map_file() {
     }
     misses::imis += 1;
     // A missing file keeps its numbered text; anything else is said as it is.
-    if (why == "cannot be read: " + system_reason(ENOENT))
+    if (why == system_reason(ENOENT))
       outmsg(output::message::kInputFileMissing, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
     else
-      ListLine() << "WAKRO: The map file " << fnames::inam.trimmed() << " " << why;
+      ListLine() << "WAKRO: The map file " << fnames::inam.trimmed() << " "
+                 << (why.starts_with("is ") ? why : "cannot be read: " + why);
     if (misses::imis == 3) {
       outmsg(output::message::kLastChance);
       return false;
