@@ -99,12 +99,12 @@ void lock_output_names() {
     lock_name(base, base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
   }
   if (outppp::snpfil != 0) {
-    const std::string snap(fnames::snam.trimmed());
-    lock_name(stem(snap), stem(snap) + ".snp (and its numbered snapshots)");
+    const std::string snap = stem(fnames::snam.trimmed());
+    lock_name(snap, snap + ".snp (and its numbered snapshots)");
   }
   if (ctrl::nrun > 1) {
-    const std::string runs(fnames::mnam.trimmed());
-    lock_name(stem(runs), stem(runs) + " (the multiple-run files)");
+    const std::string runs = stem(fnames::mnam.trimmed());
+    lock_name(runs, runs + " (the multiple-run files)");
   }
 }
 
