@@ -43,12 +43,8 @@ ConsoleRead read_console_line(std::string& line) {
     char c = 0;
     const ssize_t n = ::read(kStandardInput, &c, 1);
     if (n < 0 && errno == EINTR) continue;  // the flag is looked at by the wait
-    if (n <= 0) {
-      if (line.empty()) return ConsoleRead::end;
-      ++g_lines_read;
-      return ConsoleRead::ok;
-    }
-    if (c == '\n') {
+    if (n <= 0 && line.empty()) return ConsoleRead::end;
+    if (n <= 0 || c == '\n') {
       ++g_lines_read;
       return ConsoleRead::ok;
     }
