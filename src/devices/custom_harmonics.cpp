@@ -1,7 +1,6 @@
 // custom_harmonics1_cfg: the harmonics table read through the input-unit stack.
 #include "devices/custom_harmonics.h"
 
-#include <cstdio>
 #include <string>
 
 #include "blocks/slots.h"
@@ -24,9 +23,7 @@ std::string why_unreadable(std::string_view name) {
   for (char& ch : path) {
     if (ch == '\\') ch = '/';
   }
-  std::string why;
-  if (std::FILE* f = wakro::open_text_file(path, why)) std::fclose(f);
-  return why;
+  return wakro::why_unreadable(path);
 }
 
 }  // namespace

@@ -51,6 +51,12 @@ std::FILE* open_text_file(const std::string& path, std::string& why) {
   return fp;
 }
 
+std::string why_unreadable(const std::string& path) {
+  std::string why;
+  if (std::FILE* fp = open_text_file(path, why)) std::fclose(fp);
+  return why;
+}
+
 TextLine read_text_line(std::FILE* fp, std::string& line) {
   line.clear();
   int c = 0;

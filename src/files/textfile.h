@@ -18,6 +18,8 @@
 //                           pipe's open never waits: the name is opened without
 //                           waiting and its kind checked on the open file,
 //                           before anything is read.
+//   why_unreadable(path)    "" when open_text_file would open the file (it is
+//                           opened and closed again), otherwise its `why`
 //   read_text_line(fp or stream, line)
 //                           the next line without its '\n' (a '\r' before it is
 //                           left to the caller); a line longer than kMaxTextLine
@@ -42,6 +44,7 @@ inline constexpr std::size_t kMaxTextLine = std::size_t{16} << 20;
 std::string_view not_a_file(const std::string& path);
 
 std::FILE* open_text_file(const std::string& path, std::string& why);
+std::string why_unreadable(const std::string& path);
 
 enum class TextLine { ok, end, error, too_long };
 TextLine read_text_line(std::FILE* fp, std::string& line);

@@ -7,7 +7,6 @@
 #include "output/dialog.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -118,9 +117,7 @@ bool failed() {
 std::string why_unreadable(const Name& name) {
   const std::string path(name.trimmed());
   if (const std::string_view kind = not_a_file(path); !kind.empty()) return std::string(kind);
-  std::string why;
-  if (std::FILE* f = open_text_file(path, why)) std::fclose(f);
-  return why;
+  return wakro::why_unreadable(path);
 }
 
 void set_defaults() {

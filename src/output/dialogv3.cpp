@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -134,11 +133,8 @@ void end_of_dialogue() {
   if (assorc::input.view() == "DATA") {
     // Only a regular file is a map (a pipe's open would wait for a writer).
     const std::string name(fnames::inam.trimmed());
-    std::string why;
-    if (std::FILE* f = wakro::open_text_file(name, why)) {
-      std::fclose(f);
-      return;
-    }
+    const std::string why = wakro::why_unreadable(name);
+    if (why.empty()) return;
     if (why == wakro::system_reason(ENOENT))
       wakro::console_err() << "Input file " << name << " does not exist.\n";
     else if (why.starts_with("is "))
