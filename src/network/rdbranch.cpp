@@ -111,6 +111,13 @@ std::ptrdiff_t value_count(std::string_view type) {
                        [](char c) { return kValueLetters.find(c) != std::string_view::npos; });
 }
 
+// Names the branch line being read, then ends the run.
+[[noreturn]] void quit_naming_the_line() {
+  ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
+                    std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
+  wakro_quit(kTag, 1);
+}
+
 // A line that ends before the value number `index` (from 0) its type needs.
 [[noreturn]] void missing_value(std::string_view type, int index) {
   int seen = 0;
@@ -124,9 +131,7 @@ std::ptrdiff_t value_count(std::string_view type) {
   }
   ListLine() << "Branch of type " + std::string(type) + " needs " + std::to_string(value_count(type)) +
                     " values: " + std::string(value_name(letter)) + " is missing";
-  ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
-                    std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
-  wakro_quit(kTag, 1);
+  quit_naming_the_line();
 }
 
 // A line that holds a value after the last one its type takes (a letter
@@ -137,9 +142,7 @@ std::ptrdiff_t value_count(std::string_view type) {
   ListLine() << "Branch of type " + std::string(type) + " takes " + std::to_string(n) +
                     (n == 1 ? " value" : " values") + ": the value " + std::string(text, end) +
                     " is one too many";
-  ListLine() << "RDBRS: The line is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +
-                    std::to_string(wakro::unit_line_number(fnames::iunit)) + ".";
-  wakro_quit(kTag, 1);
+  quit_naming_the_line();
 }
 
 // Both ends of the branch in one subsystem: the branch's subsystem.
@@ -364,13 +367,14 @@ void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, 
   // value on the line. (An unknown letter is said first, by the decoding below.)
   const std::size_t ideal = std::min(type_word.find('A'), type_word.size());
   const std::size_t after_ideal = ideal < type_word.size() ? type_word.size() - ideal - 1 : 0;
-  const std::ptrdiff_t taken = value_count(type_word) + static_cast<std::ptrdiff_t>(after_ideal);
+  const std::ptrdiff_t needed = value_count(type_word);
+  const std::ptrdiff_t taken = needed + static_cast<std::ptrdiff_t>(after_ideal);
   const bool letters_known =
       type_word.substr(0, ideal).find_first_not_of(kTypeLetters) == std::string_view::npos;
   if (letters_known && !std::isnan(values[taken])) extra_value(type_word, taken, values[taken]);
   for (double& x : values) {
     if (!std::isnan(x)) continue;
-    if (st == wakro::ReadStatus::end && &x - values < value_count(type_word))
+    if (st == wakro::ReadStatus::end && &x - values < needed)
       missing_value(type_word, static_cast<int>(&x - values));
     x = 0.0;  // after a '/' the values not given are 0
   }
