@@ -89,9 +89,8 @@ void read_to_next_line(bool column_one_comments) {
   for (;;) {
     Line72 line;
     const wakro::ReadStatus st = wakro::read_line72(line);
-    const int error = errno;
     if (st == wakro::ReadStatus::end) end_of_file();
-    if (st == wakro::ReadStatus::error) read_error(error);
+    if (st == wakro::ReadStatus::error) read_error(errno);
     if (options::echo) wakro::ListLine() << line.view();
     fnames::dumlin = line;
 
