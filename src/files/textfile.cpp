@@ -34,21 +34,19 @@ std::FILE* open_text_file(const std::string& path, std::string& why) {
     why = system_reason(errno);
     return nullptr;
   }
+  const auto refused = [&](std::string_view text) -> std::FILE* {
+    why = text;
+    ::close(fd);
+    return nullptr;
+  };
   // 2. Only a regular file is read; reads of it wait again as usual.
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    why = system_reason(errno);
-  } else {
-    why = kind_text(st.st_mode);
-  }
-  if (why.empty() && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
-    why = system_reason(errno);
-  std::FILE* fp = why.empty() ? ::fdopen(fd, "rb") : nullptr;
-  if (fp == nullptr) {
-    if (why.empty()) why = system_reason(errno);
-    ::close(fd);
-  }
-  return fp;
+  if (::fstat(fd, &st) != 0) return refused(system_reason(errno));
+  if (const std::string_view kind = kind_text(st.st_mode); !kind.empty()) return refused(kind);
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    return refused(system_reason(errno));
+  std::FILE* fp = ::fdopen(fd, "rb");
+  return fp != nullptr ? fp : refused(system_reason(errno));
 }
 
 std::string why_unreadable(const std::string& path) {
