@@ -56,19 +56,7 @@ std::string item(std::string_view what, std::int64_t k) { return record_item(wha
 
 namespace {
 
-// A node of subsystem ss (0: ground).
-void check_node(std::string_view record, std::int64_t node, std::int32_t ss) {
-  check_range(record, node, 0, e_s0::mbus(ss));
-}
-
-void check_subsystem(std::string_view record, std::int64_t ss) { check_range(record, ss, 1, int2::nmat); }
-
-template <class A>
-std::int32_t extent_of(const A& a) {
-  return a.allocated() ? a.extent(1) : 0;
-}
-
-// How the element rooms' checks refuse: with this reader's messages.
+// How the checks here and the element rooms' refuse: with this reader's messages.
 void refuse_range(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high) {
   refuse(record, value, low, high);
 }
@@ -76,6 +64,10 @@ void refuse_count_of(std::string_view record, std::int64_t value, std::int64_t h
   refuse_count(record, value, high);
 }
 constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of};
+
+// A node of subsystem ss (0: ground), and a subsystem.
+void check_node(std::string_view record, std::int64_t node, std::int32_t ss) { kChecker.node(record, node, ss); }
+void check_subsystem(std::string_view record, std::int64_t ss) { kChecker.subsystem(record, ss); }
 
 // The component record a branch names (THISBR): a record in the integer store
 // (a source model's or a switch's, which the devices room checks), one in the
