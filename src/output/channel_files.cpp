@@ -24,7 +24,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +34,7 @@
 #include "diag/outmsg.h"
 #include "diag/outmsg_table.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "files/units.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
@@ -165,7 +165,7 @@ bool put(std::FILE* fp, std::string_view text) {
   first15.resize(15, ' ');
   const OutmsgRow* row = find_outmsg_row(20);
   if (row != nullptr && row->layout != nullptr) write_layout(console(), row->layout, {std::string_view(first15)});
-  ListLine() << "Output file " + name + ": " + std::strerror(reason);
+  ListLine() << "Output file " + name + ": " + wakro::system_reason(reason);
   wakro_quit(kTag, 0);
 }
 
@@ -226,7 +226,7 @@ std::string keep_whole_rows() {
                                : std::string();
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
                 "Error occurred while writing output file " + name + " at time " + time_text(output_time()) +
-                    " s: " + std::strerror(reason > 0 ? reason : EIO) +
+                    " s: " + wakro::system_reason(reason > 0 ? reason : EIO) +
                     (whole.empty() ? std::string("; no row is complete.")
                                    : "; the rows up to t = " + whole + " s are complete in every channel file."));
   wakro_quit(kTag, 0);

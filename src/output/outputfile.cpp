@@ -25,6 +25,7 @@
 
 #include "diag/listout.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "model/outppp.h"
 #include "output/datafile.h"
 #include "output/record_bindings.h"
@@ -71,7 +72,7 @@ int noted(int result) {
 void report_write_failure(const std::string& path) {
   g_writeReported = true;
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
-                           time_text(g_writeTime) + " s: " + std::strerror(g_writeReason) +
+                           time_text(g_writeTime) + " s: " + wakro::system_reason(g_writeReason) +
                            (g_flushedTime < 0.0 ? std::string("; no values were written to it.")
                                                 : "; it holds the values up to time " + time_text(g_flushedTime) +
                                                       " s.");
