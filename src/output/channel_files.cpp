@@ -110,6 +110,12 @@ std::string output_base_name() {
   return std::string(name.substr(0, end));
 }
 
+std::string output_time_text(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", t);
+  return text;
+}
+
 namespace {
 
 double output_time() {
@@ -169,12 +175,6 @@ bool put(std::FILE* fp, std::string_view text) {
   wakro_quit(kTag, 0);
 }
 
-std::string time_text(double t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", t);
-  return text;
-}
-
 // Bytes of one row of channel file k (1-based): the time, its channels, and a
 // line end after every ten channels and at the row's end.
 std::size_t row_bytes(std::int32_t k) {
@@ -215,7 +215,7 @@ std::string keep_whole_rows() {
   while (*p == ' ') ++p;
   double t = 0.0;
   const auto r = std::from_chars(p, field + kGFieldWidth, t);
-  return r.ec == std::errc() ? time_text(t) : std::string(p);
+  return r.ec == std::errc() ? output_time_text(t) : std::string(p);
 }
 
 // A write of channel file k (1-based) that the system refused for `reason`.
@@ -225,7 +225,7 @@ std::string keep_whole_rows() {
                                ? g_open.names[static_cast<std::size_t>(k - 1)]
                                : std::string();
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                "Error occurred while writing output file " + name + " at time " + time_text(output_time()) +
+                "Error occurred while writing output file " + name + " at time " + output_time_text(output_time()) +
                     " s: " + wakro::system_reason(reason > 0 ? reason : EIO) +
                     (whole.empty() ? std::string("; no row is complete.")
                                    : "; the rows up to t = " + whole + " s are complete in every channel file."));
