@@ -16,11 +16,6 @@
 namespace wakro::devices {
 namespace {
 
-template <class A>
-std::int32_t extent_of(const A& a) {
-  return a.allocated() ? a.extent(1) : 0;
-}
-
 // A power-electronic switch: its code, its branch, and its blocks in the stores
 // (the switching reads its levels and instants through them). Every switching
 // branch that names a record in the integer store names one of these.

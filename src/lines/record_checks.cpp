@@ -11,38 +11,27 @@
 #include "lines/line_records.h"
 #include "lines/lines.h"
 #include "model/dim.h"
-#include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
-#include "model/int2.h"
 #include "model/ndde.h"
 #include "network/record_checks.h"
 
 namespace wakro::lines {
 namespace {
 
-// A node of subsystem ss (0: ground).
-void check_node(const RecordChecker& c, std::string_view record, std::int64_t node, std::int32_t ss) {
-  c.range(record, node, 0, e_s0::mbus(ss));
-}
-
-void check_subsystem(const RecordChecker& c, std::string_view record, std::int64_t ss) {
-  c.range(record, ss, 1, int2::nmat);
-}
-
 // The nodes of a line's conductors first + 1 .. first + n at both ends.
 template <class A>
 void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, std::int32_t ks, std::int32_t ms,
                std::int64_t first, std::int32_t n, const A& knode, const A& mnode) {
   const std::string of = std::string(" of ") + std::string(what);
-  check_subsystem(c, record_item("sending-end subsystem" + of, l), ks);
-  check_subsystem(c, record_item("receiving-end subsystem" + of, l), ms);
+  c.subsystem(record_item("sending-end subsystem" + of, l), ks);
+  c.subsystem(record_item("receiving-end subsystem" + of, l), ms);
   c.count(record_item("conductors" + of, l), first + n, knode.extent(1));
   for (std::int32_t k = 1; k <= n; ++k) {
-    check_node(c, record_item("sending-end node" + of, l), knode(first + k), ks);
-    check_node(c, record_item("receiving-end node" + of, l), mnode(first + k), ms);
+    c.node(record_item("sending-end node" + of, l), knode(first + k), ks);
+    c.node(record_item("receiving-end node" + of, l), mnode(first + k), ms);
   }
 }
 
@@ -156,9 +145,9 @@ void directory(const RecordChecker& c) {
   c.range("ENI client ends in the line directory", clients, e_s7eni::eni_client, e_s7eni::eni_client);
   for (std::int32_t k = 1; k <= e_s7eni::eni_client; ++k) {
     const std::int32_t ss = e_s7eni::eni_client_ss(k);
-    check_subsystem(c, record_item("subsystem of ENI client end", k), ss);
+    c.subsystem(record_item("subsystem of ENI client end", k), ss);
     for (std::int32_t j = 1; j <= e_s7eni::eni_client_nodes.extent(1); ++j)
-      check_node(c, record_item("node of ENI client end", k), e_s7eni::eni_client_nodes(j, k), ss);
+      c.node(record_item("node of ENI client end", k), e_s7eni::eni_client_nodes(j, k), ss);
   }
 }
 

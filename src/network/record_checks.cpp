@@ -2,6 +2,8 @@
 #include "network/record_checks.h"
 
 #include "model/dim.h"
+#include "model/e_s0.h"
+#include "model/int2.h"
 #include "model/ndde.h"
 
 namespace wakro {
@@ -13,6 +15,12 @@ std::string record_item(std::string_view what, std::int64_t k) {
 std::string record_of_subsystem(std::string_view what, std::int32_t ss) {
   return std::string(what) + " of " + record_item("subsystem", ss);
 }
+
+void RecordChecker::node(std::string_view record, std::int64_t node, std::int32_t ss) const {
+  range(record, node, 0, e_s0::mbus(ss));
+}
+
+void RecordChecker::subsystem(std::string_view record, std::int64_t ss) const { range(record, ss, 1, int2::nmat); }
 
 namespace {
 

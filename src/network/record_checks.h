@@ -35,7 +35,17 @@ struct RecordChecker {
   void slots(std::string_view record, std::int64_t first, std::int32_t size, std::int32_t extent) const {
     range(record, first, 1, std::int64_t{extent} - size + 1);
   }
+  // A node of subsystem ss (0: ground): 0 .. e_s0::mbus(ss).
+  void node(std::string_view record, std::int64_t node, std::int32_t ss) const;
+  // A subsystem: 1 .. int2::nmat.
+  void subsystem(std::string_view record, std::int64_t ss) const;
 };
+
+// The extent of a store or table (0 while it is not allocated).
+template <class A>
+std::int32_t extent_of(const A& a) {
+  return a.allocated() ? a.extent(1) : 0;
+}
 
 // "<what> <k>" (for records: "branch 3", "line 2").
 std::string record_item(std::string_view what, std::int64_t k);

@@ -24,7 +24,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +34,7 @@
 #include "diag/outmsg.h"
 #include "diag/outmsg_table.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "files/units.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
@@ -110,6 +110,12 @@ std::string output_base_name() {
   return std::string(name.substr(0, end));
 }
 
+std::string output_time_text(double t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", t);
+  return text;
+}
+
 namespace {
 
 double output_time() {
@@ -165,14 +171,8 @@ bool put(std::FILE* fp, std::string_view text) {
   first15.resize(15, ' ');
   const OutmsgRow* row = find_outmsg_row(20);
   if (row != nullptr && row->layout != nullptr) write_layout(console(), row->layout, {std::string_view(first15)});
-  ListLine() << "Output file " + name + ": " + std::strerror(reason);
+  ListLine() << "Output file " + name + ": " + wakro::system_reason(reason);
   wakro_quit(kTag, 0);
-}
-
-std::string time_text(double t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", t);
-  return text;
 }
 
 // Bytes of one row of channel file k (1-based): the time, its channels, and a
@@ -215,7 +215,7 @@ std::string keep_whole_rows() {
   while (*p == ' ') ++p;
   double t = 0.0;
   const auto r = std::from_chars(p, field + kGFieldWidth, t);
-  return r.ec == std::errc() ? time_text(t) : std::string(p);
+  return r.ec == std::errc() ? output_time_text(t) : std::string(p);
 }
 
 // A write of channel file k (1-based) that the system refused for `reason`.
@@ -225,8 +225,8 @@ std::string keep_whole_rows() {
                                ? g_open.names[static_cast<std::size_t>(k - 1)]
                                : std::string();
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                "Error occurred while writing output file " + name + " at time " + time_text(output_time()) +
-                    " s: " + std::strerror(reason > 0 ? reason : EIO) +
+                "Error occurred while writing output file " + name + " at time " + output_time_text(output_time()) +
+                    " s: " + wakro::system_reason(reason > 0 ? reason : EIO) +
                     (whole.empty() ? std::string("; no row is complete.")
                                    : "; the rows up to t = " + whole + " s are complete in every channel file."));
   wakro_quit(kTag, 0);

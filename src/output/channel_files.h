@@ -49,6 +49,9 @@ namespace wakro {
 std::string output_file_name(std::int32_t k);
 // The base of the output names without a run's suffix.
 std::string output_base_name();
+// A simulation time as the messages of a failed output write give it
+// (%.10g): the channel files' and the record file's.
+std::string output_time_text(double t);
 // Number of channel files open now.
 std::int32_t open_channel_file_count();
 

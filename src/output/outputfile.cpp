@@ -25,7 +25,9 @@
 
 #include "diag/listout.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "model/outppp.h"
+#include "output/channel_files.h"
 #include "output/datafile.h"
 #include "output/record_bindings.h"
 
@@ -55,12 +57,6 @@ double g_writeTime = 0.0;
 // The time of the last values of the last flush that succeeded (< 0: none).
 double g_flushedTime = -1.0;
 
-std::string time_text(double t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", t);
-  return text;
-}
-
 // The result of a library operation that writes, its failure noted.
 int noted(int result) {
   if (result == rec::kRecordWriteFailed && g_writeReason == 0) g_writeReason = errno != 0 ? errno : EIO;
@@ -71,9 +67,9 @@ int noted(int result) {
 void report_write_failure(const std::string& path) {
   g_writeReported = true;
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
-                           time_text(g_writeTime) + " s: " + std::strerror(g_writeReason) +
+                           wakro::output_time_text(g_writeTime) + " s: " + wakro::system_reason(g_writeReason) +
                            (g_flushedTime < 0.0 ? std::string("; no values were written to it.")
-                                                : "; it holds the values up to time " + time_text(g_flushedTime) +
+                                                : "; it holds the values up to time " + wakro::output_time_text(g_flushedTime) +
                                                       " s.");
 }
 

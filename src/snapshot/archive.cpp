@@ -39,6 +39,7 @@
 #include "model/sparse.h"
 #include "model/temp1.h"
 #include "model/umec.h"
+#include "network/record_checks.h"
 #include "snapshot/case_identity.h"
 #include "snapshot/layout.h"
 #include "snapshot/state_check.h"
@@ -143,9 +144,6 @@ struct In {
   }
   template <class F> std::int64_t bits(std::int64_t n, F at) { i.skip_comments(); return i.bits(n, at); }
 };
-
-
-std::string of_subsystem(const std::string& what, std::int32_t ss) { return what + " of " + item("subsystem", ss); }
 
 // A subsystem's Norton buses ascend within its buses, as a run keeps them:
 // another list would have the solution add an injection twice, or write it
@@ -252,7 +250,7 @@ void subsystem_matrix(A& ar, std::int32_t ss, std::int32_t n, e_s0::FilledView& 
       // and put the conductances on other elements.
       if (held != n)
         refuse_text("WAKRO: Snapshot fill pattern row does not fit the pattern: " +
-                    of_subsystem(item("row", i), ss) +
+                    record_of_subsystem(item("row", i), ss) +
                     (held < 0 ? std::string(" holds a digit other than 0 and 1")
                               : " = " + std::to_string(held) + " digits (" + std::to_string(n) + ")"));
     } else {
@@ -325,11 +323,11 @@ void subsystem_switches(A& ar, std::int32_t ss) {
     ar.free_int(branches::brnsw(k, ss));
     const std::int32_t b = branches::brnsw(k, ss);
     if constexpr (A::reading) {
-      check_range(of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
+      check_range(record_of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
       // (The branches' kind flags are read before the switches.)
       if (!branches::switch_(b, ss))
         refuse_text("WAKRO: Snapshot switch on a branch that is not a switch: " +
-                    of_subsystem(item("branch of switch", k), ss) + " = " + std::to_string(b));
+                    record_of_subsystem(item("branch of switch", k), ss) + " = " + std::to_string(b));
     }
     ar.r8(6, [&](std::int64_t j) -> double& {
       switch (j) {

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -629,7 +628,7 @@ void wakro_writesnap() {
   }
   if (!ok) {
     std::remove(tmp.c_str());
-    stop("Error occurred while writing snap file " + path + ": " + std::strerror(reason != 0 ? reason : EIO),
+    stop("Error occurred while writing snap file " + path + ": " + wakro::system_reason(reason != 0 ? reason : EIO),
          "WRITESNP", 0);
   }
   if (snpdat::rtsnap == 0) snpdat::tsnap += snpdat::snpinc;

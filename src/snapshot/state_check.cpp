@@ -52,25 +52,11 @@ void check_count(std::string_view record, std::int64_t value, std::int64_t high,
   if (value < 0 || value > high) refuse_count(record, value, high, tag);
 }
 
-std::string item(std::string_view what, std::int64_t k) { return std::string(what) + " " + std::to_string(k); }
+std::string item(std::string_view what, std::int64_t k) { return record_item(what, k); }
 
 namespace {
 
-std::string of_subsystem(std::string_view what, std::int32_t ss) { return std::string(what) + " of " + item("subsystem", ss); }
-
-// A node of subsystem ss (0: ground).
-void check_node(std::string_view record, std::int64_t node, std::int32_t ss) {
-  check_range(record, node, 0, e_s0::mbus(ss));
-}
-
-void check_subsystem(std::string_view record, std::int64_t ss) { check_range(record, ss, 1, int2::nmat); }
-
-template <class A>
-std::int32_t extent_of(const A& a) {
-  return a.allocated() ? a.extent(1) : 0;
-}
-
-// How the element rooms' checks refuse: with this reader's messages.
+// How the checks here and the element rooms' refuse: with this reader's messages.
 void refuse_range(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high) {
   refuse(record, value, low, high);
 }
@@ -79,13 +65,17 @@ void refuse_count_of(std::string_view record, std::int64_t value, std::int64_t h
 }
 constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of};
 
+// A node of subsystem ss (0: ground), and a subsystem.
+void check_node(std::string_view record, std::int64_t node, std::int32_t ss) { kChecker.node(record, node, ss); }
+void check_subsystem(std::string_view record, std::int64_t ss) { kChecker.subsystem(record, ss); }
+
 // The component record a branch names (THISBR): a record in the integer store
 // (a source model's or a switch's, which the devices room checks), one in the
 // configuration store (negative: a segmented branch's, checked where it is
 // read), or none.
 void branch_record(std::int32_t ss, std::int32_t b) {
   const std::int32_t t = branches::thisbr(b, ss);
-  check_range(of_subsystem(item("component record of branch", b), ss), t, -extent_of(rt_config::rtci),
+  check_range(record_of_subsystem(item("component record of branch", b), ss), t, -extent_of(rt_config::rtci),
               extent_of(storage::stori));
   if (t <= 0) return;
   // A switching branch's record is a valve's (whose code the check refuses
@@ -103,17 +93,17 @@ void branch_record(std::int32_t ss, std::int32_t b) {
 // subsystem.
 void subsystems() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
-    check_count(of_subsystem("transformers", ss), e_s5::numt(ss), e_s5::jset);
+    check_count(record_of_subsystem("transformers", ss), e_s5::numt(ss), e_s5::jset);
     // The start row of the next factorisation: a row of the matrix (with its
     // MNA rows), or the one past its last when nothing changed.
     const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
-    check_range(of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
+    check_range(record_of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
-      check_node(of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
-      check_node(of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
+      check_node(record_of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
+      check_node(record_of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
       branch_record(ss, b);
       // The switching mode (its sign the direction of the test).
-      check_range(of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
+      check_range(record_of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
                   -wakro::switch_mode::segmented, wakro::switch_mode::segmented);
     }
   }
@@ -140,7 +130,7 @@ void lines() { record_check_hooks().lines(kChecker); }
 void mna_records() {
   if (!mna::enable_mna) return;
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
-    check_range(of_subsystem("order with MNA elements", ss), mna::mbus_mna(ss), e_s0::mbus(ss) + mna::mna_elem(ss),
+    check_range(record_of_subsystem("order with MNA elements", ss), mna::mbus_mna(ss), e_s0::mbus(ss) + mna::mna_elem(ss),
                 e_s0::mbus(ss) + mna::mna_elem(ss));
   for (std::int32_t k = 1; k <= mna::no_mna; ++k) {
     mna::Mnad& r = mna::mnad(k);
