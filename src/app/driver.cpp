@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 
@@ -218,9 +217,9 @@ void write_abort_notice() {
 // The end report's line for a run that a stop signal ended.
 void write_signal_stop() {
   const wakro::SignalStop& stop = wakro::signal_stop;
-  const char* name = stop.signal == SIGINT ? "SIGINT" : stop.signal == SIGTERM ? "SIGTERM" : "a signal";
   char line[160];
-  std::snprintf(line, sizeof line, "Stopped by %s: the run ended after step %d, at time %.9g s.", name,
+  std::snprintf(line, sizeof line, "Stopped by %s: the run ended after step %d, at time %.9g s.",
+                wakro::stop_signal_name(stop.signal),
                 static_cast<int>(stop.step), stop.time);
   wakro::ListLine() << line;
 }

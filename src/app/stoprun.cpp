@@ -125,6 +125,12 @@ void install_stop_signals() {
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A terminal that closes (SIGHUP) ends the run the same way, so that its files
+  // are closed whole and its locks removed. It stays handled: the kernel and the
+  // shell may both send it as the terminal closes, and the second must not cut
+  // the run's last rows.
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 int stop_signal() { return g_stop_signal; }

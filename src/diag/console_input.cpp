@@ -55,8 +55,7 @@ ConsoleRead read_console_line(std::string& line) {
 
 void stop_on_signal(std::string_view waitingFor) {
   const int signal = g_received_stop_signal;
-  const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "a signal";
-  ListLine() << std::string("Stopped by ") + name + " while waiting for " + std::string(waitingFor) +
+  ListLine() << std::string("Stopped by ") + stop_signal_name(signal) + " while waiting for " + std::string(waitingFor) +
                     ": the run did not start.";
   throw FatalExit(kSignalStatusBase + signal);
 }

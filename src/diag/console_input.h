@@ -13,7 +13,7 @@
 //
 // stop_on_signal ends the program through the fatal-exit point with status 128
 // plus the signal number, after one console line "Stopped by SIGINT while
-// waiting for <what>: the run did not start." (SIGTERM likewise).
+// waiting for <what>: the run did not start." (SIGTERM and SIGHUP likewise).
 #pragma once
 
 #include <cstddef>

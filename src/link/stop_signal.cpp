@@ -17,6 +17,7 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   sigemptyset(&stops);
   sigaddset(&stops, SIGINT);
   sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stops, &before);
   // 2. Wait with the signals let through again; a signal ends the wait with
   //    EINTR and the flag is looked at once more.
@@ -39,6 +40,15 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   // 3. The signal mask as it was.
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return result;
+}
+
+const char* stop_signal_name(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "a signal";
+  }
 }
 
 }  // namespace wakro

@@ -1,7 +1,7 @@
 // The stop signal as the process received it, and a wait that a stop signal
 // ends.
 //
-// The handler that the process entry installs for SIGINT and SIGTERM (see
+// The handler that the process entry installs for SIGINT, SIGTERM and SIGHUP (see
 // app/stoprun.h) only stores the signal number in g_received_stop_signal; the
 // run loop asks for it once a step. The handler is installed with SA_RESTART, so
 // reads and writes during a run are never cut short by the signal; the waits
@@ -33,5 +33,9 @@ enum class WaitResult { ready, stopped, error };
 // timeoutMs < 0 waits without limit; when the limit passes the result is ready
 // (the read that follows finds nothing and reports its own time-out).
 WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
+
+// The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
+// "SIGHUP"), "a signal" for any other.
+const char* stop_signal_name(int signal);
 
 }  // namespace wakro

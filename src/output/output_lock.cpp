@@ -15,10 +15,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
+#include "files/textfile.h"
 #include "model/ctrl.h"
 #include "model/fnames.h"
 #include "model/outppp.h"
@@ -35,16 +37,35 @@ struct Held {
 };
 std::vector<Held> g_held;
 
-enum class Take { taken, busy, impossible };
+// What taking one lock file came to: taken (fd holds it), busy (another process
+// holds it), unguarded (the file system offers no locks: fd is open, unlocked)
+// or refused (`why` says why it cannot be taken).
+enum class Take { taken, busy, unguarded, refused };
 
-Take take(const std::string& path, int& fd) {
+// flock's answers that say the file system offers no locks at all, as against
+// a lock that is held or a call that failed.
+bool no_locks_here(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS; }
+
+Take take(const std::string& path, int& fd, std::string& why) {
   for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
+    // A folder, a device or a pipe standing at the name is no lock file.
+    if (const std::string_view kind = not_a_file(path); !kind.empty()) {
+      why = "it " + std::string(kind);
+      return Take::refused;
+    }
     fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return Take::impossible;
+    if (fd < 0) {
+      why = "it cannot be made: " + system_reason(errno);
+      return Take::refused;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       const int reason = errno;
+      why = system_reason(reason);
+      if (no_locks_here(reason)) return Take::unguarded;
       ::close(fd);
-      return reason == EWOULDBLOCK ? Take::busy : Take::impossible;
+      if (reason == EWOULDBLOCK) return Take::busy;
+      why = "it cannot be locked: " + why;
+      return Take::refused;
     }
     struct stat locked {}, named {};
     if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
@@ -52,7 +73,8 @@ Take take(const std::string& path, int& fd) {
       return Take::taken;
     ::close(fd);  // its holder removed it as we opened it: take the new one
   }
-  return Take::impossible;
+  why = "other runs removed it and made it again " + std::to_string(kTakeAttempts) + " times while this run took it";
+  return Take::refused;
 }
 
 // The part of a name up to the first '.' of its file-name part (the folder part
@@ -69,7 +91,17 @@ std::string absolute_name(const std::string& name) {
   return ec ? name : p.lexically_normal().string();
 }
 
-// Takes the lock of one name; `files` says which files it guards.
+// Ends the start before anything is written, with the message given.
+[[noreturn]] void refuse_run(const std::string& message, std::string_view tag) {
+  release_output_names();
+  ListLine() << "ERROR: " + message + ": this run is refused and writes nothing.";
+  wakro_quit(tag, 0);
+}
+
+// Takes the lock of one name; `files` says which files it guards. A lock that
+// cannot be taken ends the start: a run that went on without it could write
+// over the files of another run. Only where the file system offers no locks at
+// all does the run go on, unguarded, and says so.
 void lock_name(const std::string& base, const std::string& files) {
   if (base.empty()) return;
   std::string name = base + ".lock";
@@ -77,18 +109,36 @@ void lock_name(const std::string& base, const std::string& files) {
   const std::string path = absolute_name(name);
   if (std::any_of(g_held.begin(), g_held.end(), [&](const Held& h) { return h.path == path; })) return;
   int fd = -1;
-  switch (take(path, fd)) {
+  std::string why;
+  switch (take(path, fd, why)) {
+    case Take::unguarded:
+      ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
+                        "): the file system offers no locks, so the output files " + files +
+                        " are not guarded against another run writing them.";
+      [[fallthrough]];
     case Take::taken:
       g_held.push_back(Held{path, fd});
       return;
-    case Take::impossible:
-      return;
     case Take::busy:
-      release_output_names();
-      ListLine() << "ERROR: Another run is writing the output files " + files + " (it holds the lock " + path +
-                        "): this run is refused and writes nothing.";
-      wakro_quit("OUTPUTLOCK", 0);
+      refuse_run("Another run is writing the output files " + files + " (it holds the lock " + path + ")",
+                 "OUTPUTLOCK");
+    case Take::refused:
+      refuse_run("The lock file " + path + " for the output files " + files + " cannot be taken (" + why + ")",
+                 "OUTPUTLOCK");
   }
+}
+
+// The output files need a name of their own: a blank output name (or one that
+// is blank or a '.' where its file-name part starts) would write ".inf" and
+// "_01.out", which no lock could guard.
+void check_output_name(const std::string& base) {
+  const std::size_t slash = base.find_last_of("/\\");
+  if (base.size() > (slash == std::string::npos ? 0 : slash + 1)) return;
+  const std::string_view given = fnames::onam.trimmed();
+  refuse_run((given.empty() ? std::string("The output name is blank")
+                            : "The output name '" + std::string(given) + "' gives the output files no name") +
+                 " (they would be " + base + ".inf and " + base + "_01.out)",
+             "OUTPUTNAME");
 }
 
 }  // namespace
@@ -96,6 +146,7 @@ void lock_name(const std::string& base, const std::string& files) {
 void lock_output_names() {
   if (outppp::outfil != 0) {
     const std::string base = output_base_name();
+    check_output_name(base);
     lock_name(base, base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
   }
   if (outppp::snpfil != 0) {

@@ -8,12 +8,20 @@
 // snapshot name (fnames::snam) when snapshots are, and the stem of the
 // multiple-run name (fnames::mnam) for a set of runs. It is called once at the
 // start of a run set, after the start-up dialogue and before any file is
-// written, and the locks are held across all the runs of the set. A name whose
-// lock another process holds ends the start at once with one message naming
-// the files and saying that another run is writing them (tag "OUTPUTLOCK",
-// status 2000); nothing has been written then. A lock file that cannot be made
-// (a folder that does not exist or may not be written) is no conflict: the
-// files themselves will say why they cannot be written.
+// written, and the locks are held across all the runs of the set. Every stop
+// below ends the start with one message (status 2000) before anything has been
+// written:
+//   - an output name that gives the output files no name of their own (blank,
+//     or blank or a '.' where its file-name part starts: ".inf", "_01.out"),
+//     tag "OUTPUTNAME";
+//   - a name whose lock another process holds: the message names the files
+//     and says that another run is writing them, tag "OUTPUTLOCK";
+//   - a lock file that cannot be taken (its folder does not exist or may not
+//     be written, a folder stands at its name, no inode is free, flock fails):
+//     the message names the lock file and the reason, tag "OUTPUTLOCK".
+// Where the file system offers no locks at all (flock answers ENOLCK,
+// EOPNOTSUPP or ENOSYS) the run warns that its output files are not guarded
+// and goes on.
 //
 // The kernel releases a lock when its process ends, however it ends, so a lock
 // file left by a run that was killed does not block the next run.

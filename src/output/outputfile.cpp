@@ -454,6 +454,20 @@ bool OutputFile::create() {
   return root_.addDomain(run_, mainDomain_, true);
 }
 
+namespace {
+
+// Why the library did not open the record file at `path`, from what stands
+// there and the system's reason it left in errno (0: none): "is a folder",
+// "is in use" (another writer holds it), or "cannot be opened: <reason>".
+std::string why_not_opened(const std::string& path, int result, int reason) {
+  if (const std::string_view kind = wakro::not_a_file(path); !kind.empty()) return std::string(kind);
+  if (result == rec::kRecordNameInUse && (reason == 0 || reason == EWOULDBLOCK)) return "is in use";
+  return "cannot be opened: " +
+         (reason != 0 ? wakro::system_reason(reason) : std::string("the output-writer library gives no reason"));
+}
+
+}  // namespace
+
 void OutputFile::createOutputFile(std::string_view name, const std::string& writerPath) {
   if (pOutputFile != nullptr || g_attempted) return;
   g_attempted = true;
@@ -467,18 +481,23 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
   }
   const std::string base = trimmed(name.data(), name.size(), 34);
   g_failure = "no record file could be opened";
+  std::string firstRefusal;  // why the first name was not used
   for (int attempt = 0; attempt < kMaxNames; ++attempt) {
     const std::string file = attempt == 0 ? base + ".qbout" : base + "_" + std::to_string(attempt) + ".qbout";
     const std::string path = absolute_name(file);
     rec::File handle{};
     rec::CreationStats stats{1, 11, 13};
+    errno = 0;
     const int result = DataFile::OpenRecordFileHandleA(path.c_str(), kOpenMode, &stats, &handle);
+    const int reason = errno;
     if (noted(result) == rec::kRecordWriteFailed) {
       report_write_failure(path);
       wakro_quit("OUTPUTFILE", 0);
     }
     if (result != 0) {
-      g_failure = "the record file \"" + path + "\" cannot be opened";
+      const std::string why = why_not_opened(path, result, reason);
+      if (attempt == 0) firstRefusal = why;
+      g_failure = "the record file \"" + path + "\" " + why;
       if (result == rec::kRecordNameInUse) continue;
       return;  // no other name would do better
     }
@@ -488,10 +507,10 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
     pOutputFile->stopIfWriteFailed();
     if (created) {
       g_failure.clear();
-      // A name taken by another holder is not changed in silence.
+      // The name asked for is not changed in silence: the warning says why.
       if (attempt > 0)
-        wakro::ListLine() << "WARNING: The record file " + absolute_name(base + ".qbout") +
-                          " is in use: the output is written to " + path + " instead.";
+        wakro::ListLine() << "WARNING: The record file " + absolute_name(base + ".qbout") + " " + firstRefusal +
+                                 ": the output is written to " + path + " instead.";
       return;
     }
     delete pOutputFile;

@@ -15,6 +15,8 @@
 // name cannot be used now (the file is locked or not writable) but another name
 // may work; kRecordWriteFailed: the system refused to write the file (errno
 // says why); any other value: no name would work (no folder, bad arguments).
+// A refused opening leaves the system's reason in errno where the system gave
+// one (EWOULDBLOCK for a file another process holds), 0 where it gave none.
 //
 // An operation that writes (appending, setting an attribute, creating a node or
 // series, opening a run, flushing, closing) and fails because the system

@@ -17,7 +17,8 @@
 //
 // Opening: a file that another process holds (an exclusive flock) or that
 // cannot be opened for writing gives kRecordNameInUse, so the engine tries the
-// next name; a folder that does not exist gives kRecordNoFile. The lock is held
+// next name; a folder that does not exist gives kRecordNoFile; errno then says
+// why (EWOULDBLOCK for a file held). The lock is held
 // until the file is closed. The file itself is closed when the last handle that
 // uses it is closed, in whatever order the engine closes them. Closing a handle
 // zeroes its record.
@@ -635,7 +636,9 @@ int open_file(const char* path, rec::File* file) {
   const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return existed ? rec::kRecordNameInUse : rec::kRecordNoFile;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int reason = errno;
     close(fd);
+    errno = reason;
     return rec::kRecordNameInUse;
   }
 
@@ -655,9 +658,10 @@ int open_file(const char* path, rec::File* file) {
     if (!existed) unlink(path);
     const int reason = g_reason;
     g_reason = 0;
-    if (reason == 0) return rec::kRecordNoFile;
-    errno = reason;  // the system refused to write it: a full disk, a file-size limit
-    return rec::kRecordWriteFailed;
+    // A system reason means the system refused to write it (a full disk, a
+    // file-size limit); 0, that HDF5 gave none.
+    errno = reason;
+    return reason == 0 ? rec::kRecordNoFile : rec::kRecordWriteFailed;
   }
   const char format[] = "Wakro output record file";
   write_text(state->file, "Format", format, sizeof format);

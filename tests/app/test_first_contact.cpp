@@ -120,6 +120,7 @@ TEST(FirstContact, AStopSignalWhileTheDialogueWaitsEndsTheProgramAtOnce) {
       {SIGINT, "SIGINT", 130, "", " ENTER 0 FOR DATA,  1 FOR SNAPSHOT:"},
       {SIGTERM, "SIGTERM", 143, "0\n", " ENTER 0 FOR NO SNAPSHOT,"},
       {SIGINT, "SIGINT", 130, "0\n0\n", " ENTER MAP FILE NAME:"},
+      {SIGHUP, "SIGHUP", 129, "0\n0\n", " ENTER MAP FILE NAME:"},
   };
   for (const DialogueStop& c : cases) {
     CaseCopy copy;

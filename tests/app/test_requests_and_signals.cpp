@@ -3,7 +3,7 @@
 // output record file that cannot be written falls back to the legacy channel
 // files. Stop signals end a run through the normal stop request: in-process
 // with a fake case that raises the signal at a known step, and as a user sees
-// it, with SIGTERM sent to the R-L breaker example while it waits for steps
+// it, with SIGTERM or SIGHUP sent to the R-L breaker example while it waits for steps
 // from the design environment.
 #include <gtest/gtest.h>
 
@@ -288,9 +288,12 @@ std::string read_file(const fs::path& p) {
 }
 
 // The R-L breaker example in a scratch folder, paced by the scripted design
-// environment: 100 steps granted, then SIGTERM while the engine waits for more.
-TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
-  Watchdog dog("StopSignalProcess.SigtermEndsTheRun", 60);
+// environment: 100 steps granted, then SIGTERM or SIGHUP while the engine waits for more.
+class StopSignalProcess : public ::testing::TestWithParam<int> {};
+TEST_P(StopSignalProcess, EndsTheRunWithWholeChannelFilesItsStatusAndNoLock) {
+  Watchdog dog("StopSignalProcess.EndsTheRun", 60);
+  const int signal = GetParam();
+  const std::string name = signal == SIGTERM ? "SIGTERM" : "SIGHUP";
   const fs::path dir = fs::temp_directory_path() / ("wakro_sigterm_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
@@ -366,9 +369,9 @@ TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
   EXPECT_EQ(ints(report, 2), (std::vector<std::int32_t>{4, 100}));
   EXPECT_GT(streamed, 0);
 
-  // SIGTERM while it waits, then more steps than the run has left: step 100
+  // The signal while it waits, then more steps than the run has left: step 100
   // sees the signal, steps 100 and 101 run, the run ends there.
-  ASSERT_EQ(kill(child.pid(), SIGTERM), 0);
+  ASSERT_EQ(kill(child.pid(), signal), 0);
   ASSERT_TRUE(peer.sendFrame(peer.frame().i(1).i(100000)));
   Reader warning = after_reports(0);
   EXPECT_EQ(ints(warning, 5), (std::vector<std::int32_t>{14, 0, 0, 1, 1}));
@@ -385,10 +388,10 @@ TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
   ASSERT_TRUE(peer.sendFrame(peer.frame().i(-999)));
   ASSERT_TRUE(child.wait());
 
-  EXPECT_EQ(child.exitCode(), 143) << child.err();
+  EXPECT_EQ(child.exitCode(), 128 + signal) << child.err();
   const std::string out = child.out();
-  EXPECT_EQ(last_line(out), kRlExe + " exiting.  Status code = 143");
-  EXPECT_NE(out.find("\n Stopped by SIGTERM: the run ended after step 101, at time 0.00505 s.\n"),
+  EXPECT_EQ(last_line(out), kRlExe + " exiting.  Status code = " + std::to_string(128 + signal));
+  EXPECT_NE(out.find("\n Stopped by " + name + ": the run ended after step 101, at time 0.00505 s.\n"),
             std::string::npos)
       << out;
 
@@ -405,8 +408,10 @@ TEST(StopSignalProcess, SigtermEndsTheRunWithWholeChannelFilesAndStatus143) {
     EXPECT_NEAR(v[0], static_cast<double>(k - 1) * 100e-6, 1e-12);
   }
   EXPECT_EQ(lines_of(read_file(dir / "rl_breaker.inf")).size(), 4u);
+  EXPECT_FALSE(fs::exists(dir / "rl_breaker.lock"));
   fs::remove_all(dir);
 }
+INSTANTIATE_TEST_SUITE_P(TermAndHangUp, StopSignalProcess, ::testing::Values(SIGTERM, SIGHUP));
 
 // ---------------------------------------------------------------- usage line
 

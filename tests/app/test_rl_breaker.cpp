@@ -351,9 +351,11 @@ TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
 }
 
 // While another process holds the lock on the output names, a run that would
-// write the same files is refused before it writes anything, naming them; a
-// lock file whose holder has gone (its descriptor closed, as the kernel closes
-// those of a run that was killed) does not block the next run, which removes it.
+// write the same files is refused before it writes anything, naming them; so is
+// one whose lock file cannot be taken (a folder at its name, no folder: naming it
+// and why) and one whose output name is blank. A lock file whose holder has gone
+// (its descriptor closed, as the kernel closes those of a run that was killed)
+// does not block the next run, which removes it.
 TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 120);
   ScratchCase c;
@@ -372,6 +374,20 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
       << p.out();
   EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker_01.out"));
   EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker.inf"));
+  ASSERT_TRUE(fs::create_directory(fs::path(c.dir()) / "d.lock"));
+  const auto files = [](std::string n) { return " for the output files " + n + "_01.out ..., " + n + ".inf and " + n; };
+  const std::pair<const char*, std::string> rows[] = {
+      {"d", "The lock file " + c.dir() + "/d.lock" + files("d") + ".qbout cannot be taken (it is a folder)"},
+      {"e/f", "The lock file " + c.dir() + "/e/f.lock" + files("e/f") +
+                  ".qbout cannot be taken (it cannot be made: No such file or directory)"},
+      {" ", "The output name is blank (they would be .inf and _01.out)"}};
+  for (const auto& [name, message] : rows) {
+    ChildProcess q({kExe, "-v5", "-out", name}, c.dir(), c.dir() + "/answers.txt");
+    ASSERT_TRUE(q.wait(60000));
+    EXPECT_EQ(q.exitCode(), 2);
+    EXPECT_NE(q.out().find("\n ERROR: " + message + ": this run is refused and writes nothing.\n"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(c.dir())) EXPECT_NE(e.path().extension(), ".out") << name;
+  }
   ASSERT_TRUE(fs::exists(lock));
   EXPECT_EQ(run_case(c).size(), 1201u);
   EXPECT_FALSE(fs::exists(lock));

@@ -185,13 +185,20 @@ TEST_F(RecordFile, ALockedNameGivesTheNextName) {
   wakro::delete_output_file();
   ::close(fd);
   EXPECT_TRUE(H5File(path("rec_1.qbout")).has("/5/7/10/0/101/run_1"));
+  // So does a folder at the name, and the warning says so.
+  ASSERT_TRUE(std::filesystem::create_directory("dir.qbout"));
+  fnames::onam = "dir";
+  describe(kTwoChannels);
+  EXPECT_NE(console_.str().find(" WARNING: The record file " + path("dir.qbout") +
+                                " is a folder: the output is written to " + path("dir_1.qbout") + " instead.\n"),
+            std::string::npos);
 }
 
 TEST_F(RecordFile, NoFolderStopsAtTheFirstName) {
   fnames::onam = "nodir/rec";
   describe(kTwoChannels);
   EXPECT_EQ(OutputFile::pOutputFile, nullptr);
-  EXPECT_EQ(OutputFile::failure(), "the record file \"" + path("nodir/rec.qbout") + "\" cannot be opened");
+  EXPECT_EQ(OutputFile::failure(), "the record file \"" + path("nodir/rec.qbout") + "\" cannot be opened: No such file or directory");
 }
 
 TEST_F(RecordFile, AThousandNamesInUseLeaveTheRunWithoutARecordFile) {
