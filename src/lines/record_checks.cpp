@@ -120,7 +120,7 @@ void directory_line(const RecordChecker& c, std::int32_t l, const std::string& r
   c.range("line of " + row, ml, p.lines, p.lines);
   // A mode-domain line keeps its own model (Bergeron or FRE-DEP), which the
   // row must name.
-  if (k == 0) c.range("model of " + row, col(kModel), e_s7::model(ml), e_s7::model(ml));
+  if (model == LineModel::bergeron || model == LineModel::fredep) c.range("model of " + row, col(kModel), e_s7::model(ml), e_s7::model(ml));
   c.range("conductors of " + row, col(kConductors), t.mode(ml), t.mode(ml));
   c.range("conductor offset of " + row, col(kModeOffset), p.conductors, p.conductors);
   p.conductors += t.mode(ml);
