@@ -175,34 +175,6 @@ void time_step_summary() {
   wakro_quit(kTag, 0);
 }
 
-// The per-line tables of one line model: its line and conductor counters, the
-// limit of its line count and the fields every model keeps per line.
-struct ModelTables {
-  std::int32_t& lines;       // lines of the model read so far
-  std::int32_t& modes_used;  // conductors of the model's lines so far
-  std::int32_t limit;        // dimensioned lines of the model
-  FArray<std::int32_t, 1>& kss;
-  FArray<std::int32_t, 1>& mss;
-  FArray<std::int32_t, 1>& mode;
-  FArray<bool, 1>& inflength;
-  FArray<FixedText<200>, 1>& name;
-  FArray<std::int32_t, 1>& knode;
-  FArray<std::int32_t, 1>& mnode;
-};
-
-ModelTables tables_of(LineModel model) {
-  if (model == LineModel::frephase)
-    return {e_s7ph::lineph,      e_s7ph::nlmodeuph,    ndde::nd41,         e_s7ph::kssph,
-            e_s7ph::mssph,       e_s7ph::modeph,       e_s7ph::inflengthph, e_s7ph::tlnameph,
-            e_s7ph::knodeph,     e_s7ph::mnodeph};
-  if (model == LineModel::mfdtd)
-    return {e_s7mfd::linemfd,      e_s7mfd::nlmodeumfd, ndde::nd53,           e_s7mfd::kssmfd,
-            e_s7mfd::mssmfd,       e_s7mfd::modemfd,    e_s7mfd::inflengthmfd, e_s7mfd::tlnamemfd,
-            e_s7mfd::knodemfd,     e_s7mfd::mnodemfd};
-  return {e_s7::line,      e_s7::nlmodeu, ndde::nd6,       e_s7::kss,   e_s7::mss,
-          e_s7::mode,      e_s7::inflength, e_s7::tlname, e_s7::knode, e_s7::mnode};
-}
-
 // One record of the section as it is read: the line, its two ends, the names
 // given with the header, and the record's current line.
 struct LineRecord {
@@ -326,7 +298,8 @@ LineModel checked_model(const LineRecord& r) {
   return model;
 }
 
-// Step 3: the line's place in its model's tables and its directory row.
+// Step 3: the line's place in its model's tables and its directory row (the
+// order a restored directory is checked against: record_checks.cpp).
 void place_line(LineRecord& r, LineModel model, const ModelTables& t, std::int32_t send,
                 std::int32_t recv) {
   LineSetup& s = r.s;
@@ -425,6 +398,19 @@ void one_record(std::int32_t& page, std::int32_t& ssoff, std::int32_t& send, std
 }
 
 }  // namespace
+
+ModelTables tables_of(LineModel model) {
+  if (model == LineModel::frephase)
+    return {e_s7ph::lineph,      e_s7ph::nlmodeuph,    ndde::nd41,         e_s7ph::kssph,
+            e_s7ph::mssph,       e_s7ph::modeph,       e_s7ph::inflengthph, e_s7ph::tlnameph,
+            e_s7ph::knodeph,     e_s7ph::mnodeph};
+  if (model == LineModel::mfdtd)
+    return {e_s7mfd::linemfd,      e_s7mfd::nlmodeumfd, ndde::nd53,           e_s7mfd::kssmfd,
+            e_s7mfd::mssmfd,       e_s7mfd::modemfd,    e_s7mfd::inflengthmfd, e_s7mfd::tlnamemfd,
+            e_s7mfd::knodemfd,     e_s7mfd::mnodemfd};
+  return {e_s7::line,      e_s7::nlmodeu, ndde::nd6,       e_s7::kss,   e_s7::mss,
+          e_s7::mode,      e_s7::inflength, e_s7::tlname, e_s7::knode, e_s7::mnode};
+}
 
 void check_read(ReadStatus st, const LineSetup& s) {
   if (st == ReadStatus::ok) return;

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "files/units.h"
+#include "lines/line_records.h"
 #include "model/farray.h"
+#include "model/fixedtext.h"
 
 namespace wakro::lines {
 
@@ -38,6 +40,26 @@ struct LineSetup {
   std::int32_t row = 0;       // row of the line directory
   std::int32_t n = 0;         // conductors given with the ends (header form)
 };
+
+// The per-line tables of one line model: its line and conductor counters, the
+// limit of its line count and the fields every model keeps per line. The case
+// reader gives each line it reads the next line of its model's tables, its
+// conductors after those of the lines read before it there.
+struct ModelTables {
+  std::int32_t& lines;       // lines of the model read so far
+  std::int32_t& modes_used;  // conductors of the model's lines so far
+  std::int32_t limit;        // dimensioned lines of the model
+  FArray<std::int32_t, 1>& kss;
+  FArray<std::int32_t, 1>& mss;
+  FArray<std::int32_t, 1>& mode;
+  FArray<bool, 1>& inflength;
+  FArray<FixedText<200>, 1>& name;
+  FArray<std::int32_t, 1>& knode;
+  FArray<std::int32_t, 1>& mnode;
+};
+// The tables of a model's lines: Bergeron and FRE-DEP lines share the
+// mode-domain tables (e_s7), FRE-PHASE lines have e_s7ph, MFDTD lines e_s7mfd.
+ModelTables tables_of(LineModel model);
 
 // Read status of a record item: a read error ends in console message 37, an end
 // of file in message 4 (each after "Line/Cable Name: " in the header form).

@@ -3,12 +3,15 @@
 // travelling-wave rings, the phase-domain ring pointers and delays, the MFDTD
 // counts, and the line directory the per-step walk goes by, with the ENI client
 // ends.
+#include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
 
 #include "lines/line_records.h"
+#include "lines/line_setup.h"
 #include "lines/lines.h"
 #include "model/dim.h"
 #include "model/e_s7.h"
@@ -87,8 +90,45 @@ void mfdtd_lines(const RecordChecker& c) {
   }
 }
 
-// The conductors and signals of one directory row, against its model's tables.
-void directory_row(const RecordChecker& c, std::int32_t l) {
+// The lines of each model's tables named by the directory rows so far, and
+// their conductors: a row's line is the next of its tables, its conductor
+// offset the conductors before it there, as the case reader places the lines
+// it reads (dslint). Bergeron and FRE-DEP lines share their tables.
+struct Placed {
+  std::int32_t lines = 0;
+  std::int64_t conductors = 0;
+};
+// The three kinds of tables, each by a model that keeps its lines there.
+constexpr LineModel kTablesOf[] = {LineModel::bergeron, LineModel::frephase, LineModel::mfdtd};
+constexpr std::string_view kTablesName[] = {"mode-domain lines", "phase-domain lines", "MFDTD lines"};
+using Places = std::array<Placed, std::size(kTablesOf)>;
+std::size_t tables_index(LineModel m) { return m == LineModel::frephase ? 1 : m == LineModel::mfdtd ? 2 : 0; }
+
+// The line a row with a model names: the place the rows before it leave in its
+// model's tables (a row repeated, left out or moved names another), and that
+// line's conductors.
+void directory_line(const RecordChecker& c, std::int32_t l, const std::string& row, Places& places) {
+  using namespace layout::directory;
+  auto col = [&](std::int32_t j) { return e_s7::linemodel(l, j); };
+  const auto model = static_cast<LineModel>(col(kModel));
+  const ModelTables t = tables_of(model);
+  const std::size_t k = tables_index(model);
+  Placed& p = places[k];
+  ++p.lines;
+  c.count(std::string(kTablesName[k]) + " up to " + row, p.lines, t.lines);
+  const std::int32_t ml = col(kModelLine);
+  c.range("line of " + row, ml, p.lines, p.lines);
+  // A mode-domain line keeps its own model (Bergeron or FRE-DEP), which the
+  // row must name.
+  if (model == LineModel::bergeron || model == LineModel::fredep) c.range("model of " + row, col(kModel), e_s7::model(ml), e_s7::model(ml));
+  c.range("conductors of " + row, col(kConductors), t.mode(ml), t.mode(ml));
+  c.range("conductor offset of " + row, col(kModeOffset), p.conductors, p.conductors);
+  p.conductors += t.mode(ml);
+  c.count("conductors of " + row, p.conductors, extent_of(t.knode));
+}
+
+// The model, role, conductors and signals of one directory row.
+void directory_row(const RecordChecker& c, std::int32_t l, Places& places) {
   using namespace layout::directory;
   auto col = [&](std::int32_t j) { return e_s7::linemodel(l, j); };
   const std::string row = record_item("line directory row", l);
@@ -98,27 +138,7 @@ void directory_row(const RecordChecker& c, std::int32_t l) {
   c.count("conductors of " + row, col(kConductors), ndde::nd_conductors());
   // An ENI client end, and only it, has no model of its own.
   if ((model == kNoModel) != (col(kRole) == kClientEnd)) c.refuse_range("ENI role of " + row, col(kRole), kClientEnd, kClientEnd);
-  if (model != kNoModel) {
-    const bool modal = model <= static_cast<std::int32_t>(LineModel::fredep);
-    const bool phase = model == static_cast<std::int32_t>(LineModel::frephase);
-    const std::int32_t lines = modal ? e_s7::line : phase ? e_s7ph::lineph : e_s7mfd::linemfd;
-    const std::int32_t conductors = modal ? e_s7::nlmodeu : phase ? e_s7ph::nlmodeuph : ndde::nd54;
-    const std::int32_t ml = col(kModelLine);
-    c.range("line of " + row, ml, 1, lines);
-    // A mode-domain line keeps its own model (Bergeron or FRE-DEP), which the
-    // row must name.
-    if (modal) c.range("model of " + row, model, e_s7::model(ml), e_s7::model(ml));
-    auto conductors_of = [&](std::int32_t j) {
-      return modal ? e_s7::mode(j) : phase ? e_s7ph::modeph(j) : e_s7mfd::modemfd(j);
-    };
-    c.range("conductors of " + row, col(kConductors), conductors_of(ml), conductors_of(ml));
-    // The line's conductors follow those of the lines before it in its
-    // model's tables (the per-step walk takes each mode's ring in this order).
-    std::int64_t before = 0;
-    for (std::int32_t j = 1; j < ml; ++j) before += conductors_of(j);
-    c.range("conductor offset of " + row, col(kModeOffset), before, before);
-    c.count("conductors of " + row, before + col(kConductors), conductors);
-  }
+  if (model != kNoModel) directory_line(c, l, row, places);
   const std::int32_t sends = ndde::e_ndim(dim::cscs), receives = ndde::e_ndim(dim::cscr);
   for (auto [start, count, size] : {std::tuple{kSendingSends, kSendingSendCount, sends},
                                     std::tuple{kSendingReceives, kSendingReceiveCount, receives},
@@ -130,15 +150,21 @@ void directory_row(const RecordChecker& c, std::int32_t l) {
   }
 }
 
-// Step 4: the directory rows the per-step walk goes by, and the ENI client ends.
+// Step 4: the directory rows the per-step walk goes by, which name every line
+// of every model once, in reading order; and the ENI client ends.
 void directory(const RecordChecker& c) {
   if (ndde::e_ndim(dim::tlines_total) <= 0) return;
   std::int32_t servers = 0, clients = 0;
+  Places places{};
   for (std::int32_t l = 1; l <= e_s7::img; ++l) {
-    directory_row(c, l);
+    directory_row(c, l, places);
     const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);
     servers += role == kServerEnd ? 1 : 0;
     clients += role == kClientEnd ? 1 : 0;
+  }
+  for (std::size_t k = 0; k < places.size(); ++k) {
+    const std::int32_t lines = tables_of(kTablesOf[k]).lines;
+    c.range(std::string(kTablesName[k]) + " in the line directory", places[k].lines, lines, lines);
   }
   // The ENI ends the rows name are the ones counted.
   c.range("ENI server ends in the line directory", servers, e_s7eni::eni_server, e_s7eni::eni_server);

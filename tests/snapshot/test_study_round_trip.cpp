@@ -400,6 +400,18 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
       {"          0           1           0           0           1           1           0           1",
        "          1           1           0           0           1           1           0           1",
        " ***ERROR** WAKRO: Snapshot value out of range: model of line directory row 1 = 1 (0 to 0)"},
+      // The directory names each line of each model once, in reading order:
+      // the first row copied over the MFDTD line's, the first two exchanged
+      // (their other columns are the same), the second's conductor offset.
+      {"\n          3           1           0", "\n          0           1           0",
+       " ***ERROR** WAKRO: Snapshot count out of range: mode-domain lines up to line directory row 3 = 3 (at most 2)"},
+      {"\n          0           1           0           0           1           1           0           1           0"
+       "           1           0           1           0 \n          1           2           1",
+       "\n          1           2           1           0           1           1           0           1           0"
+       "           1           0           1           0 \n          0           1           0",
+       " ***ERROR** WAKRO: Snapshot value out of range: line of line directory row 1 = 2 (1 to 1)"},
+      {"\n          1           2           1", "\n          1           2           0",
+       " ***ERROR** WAKRO: Snapshot value out of range: conductor offset of line directory row 2 = 0 (1 to 1)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
       // A line lost before the end shifts the rest (see below).
