@@ -1,4 +1,8 @@
 // pmr_mrun_consolidate and pmr_mrun_extrafiles_consolidate (see consolidate.h).
+//
+// The lines of each rank go to the merged file as one record (result_file.h):
+// a write the system refuses stops the run, the merged file ending with the
+// lines of the last rank written whole.
 #include "multirun/consolidate.h"
 
 #include <cstdint>
@@ -11,6 +15,7 @@
 #include "model/pmr_consolidate.h"
 #include "multirun/messages.h"
 #include "multirun/names.h"
+#include "multirun/result_file.h"
 
 namespace {
 
@@ -44,8 +49,8 @@ void check_rank_count() {
               kTag);
 }
 
-// Copies one rank's lines into the merged file.
-void merge_rank(std::ofstream& out, std::int32_t rank, const MergePlan& plan) {
+// The lines one rank gives the merged file.
+std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
   const std::string file = plan.rank_stem + "_" + rank_code(rank) + ".out";
   // A device, a folder or a pipe is no rank's file (a pipe's open would wait).
   const std::string_view kind = wakro::not_a_file(file);
@@ -59,6 +64,7 @@ void merge_rank(std::ofstream& out, std::int32_t rank, const MergePlan& plan) {
   std::int32_t rows = 0;
   std::int64_t number = 0;
   std::string line;
+  std::string merged;
   for (wakro::TextLine st; (st = wakro::read_text_line(in, line)) != wakro::TextLine::end;
        ++number) {
     if (st == wakro::TextLine::too_long)
@@ -81,15 +87,18 @@ void merge_rank(std::ofstream& out, std::int32_t rank, const MergePlan& plan) {
       if (plan.drop_last_run && rows >= ctrl::nrun) break;
       line = rank_code(rank) + std::string(plan.row_gap) + line;
     }
-    out << cut(line) << "\n";
+    merged.append(cut(line)).append("\n");
   }
+  return merged;
 }
 
 void merge(const MergePlan& plan) {
   check_rank_count();
-  std::ofstream out(plan.merged, std::ios::out | std::ios::trunc);
-  if (!out.is_open()) stop_with({"Unable to write the merged file ", plan.merged}, kTag);
-  for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank) merge_rank(out, rank, plan);
+  ResultFile out;
+  if (!out.open(plan.merged, ResultFile::Mode::kNew)) stop_with({"Unable to write the merged file ", plan.merged}, kTag);
+  for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank)
+    out.write(merge_rank(rank, plan), rows_kept("rank ", rank - 1), kTag);
+  out.close(kTag);
 }
 
 }  // namespace

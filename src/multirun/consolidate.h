@@ -17,8 +17,9 @@
 // notice and the repeated last run of an optimum search are not merged).
 // Lines are cut to 360 characters and written without trailing blanks.
 // A missing rank file is named in an error message and stops the run, and so
-// does a rank count above 10999, whose rank codes would repeat (tag
-// "PMR_MERGE   ").
+// does a rank count above 10999, whose rank codes would repeat, and a write of
+// the merged file that the system refuses, which leaves it ending with the
+// lines of the last rank written whole (result_file.h) (tag "PMR_MERGE   ").
 #pragma once
 
 #include <cstdint>

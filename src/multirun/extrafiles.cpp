@@ -1,7 +1,12 @@
 // mrunxtralabels, mrunxtrafiles and the statistics of the extra recording
 // files (see extrafiles.h).
+//
+// Every write goes through result_file.h: the title with the heading, each
+// run's row and the statistics are whole records, and a write the system
+// refuses stops the set at once, the file ending with the last whole record.
 #include "multirun/extrafiles.h"
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +26,7 @@
 #include "model/storage.h"
 #include "multirun/messages.h"
 #include "multirun/names.h"
+#include "multirun/result_file.h"
 #include "multirun/run_end.h"
 #include "multirun/statistics.h"
 
@@ -102,25 +108,28 @@ void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
   num_entries = slot;
 }
 
+// Run 1 creates the file with its title and heading; a later run appends its
+// row, or recreates a file deleted meanwhile with the heading alone.
 void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
   const std::string file_name = extra_file_name(name, unit, ctrl::rank);
+  ResultFile f;
+  std::int32_t rows = ctrl::mmm - 1;  // the rows of earlier runs the file holds
+  std::string heading;
   if (ctrl::firstrun) {
-    std::ofstream f(file_name, std::ios::out | std::ios::trunc);
-    f << kTitle << "\n" << multpl::mrunxtralabel.view() << "\n" << row_text(n, file_name);
-    if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
-    if (last_rank_of_parallel_run()) register_file(name, unit, n);
-    return;
-  }
-  std::ofstream f;
-  if (std::filesystem::exists(file_name)) f.open(file_name, std::ios::out | std::ios::app);
-  if (!f.is_open()) {
+    heading = std::string(kTitle).append("\n");
+  } else if (!std::filesystem::exists(file_name) || !f.open(file_name, ResultFile::Mode::kEnd)) {
     wakro_warn(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kSingleLine,
                "Output file seems to be deleted, recreating it");
-    f.open(file_name, std::ios::out | std::ios::trunc);
-    f << multpl::mrunxtralabel.view() << "\n";
   }
-  f << row_text(n, file_name);
-  if (!f) stop_with({"Unable to write the extra recording file ", file_name}, kTag);
+  if (!f.is_open()) {
+    if (!f.open(file_name, ResultFile::Mode::kNew))
+      stop_with({"Unable to write the extra recording file ", file_name}, kTag);
+    f.write(heading.append(multpl::mrunxtralabel.view()).append("\n"), rows_kept("run # ", 0), kTag);
+    rows = 0;
+  }
+  f.write(row_text(n, file_name), rows_kept("run # ", rows), kTag);
+  f.close(kTag);
+  if (ctrl::firstrun && last_rank_of_parallel_run()) register_file(name, unit, n);
 }
 
 // Which file the statistics read, how its heading and rows are laid out.
@@ -177,16 +186,18 @@ void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t
 
   std::string heading_out = "    ";
   for (const std::string& l : labels) heading_out += l;
-  std::ofstream out(sf.name, std::ios::out | std::ios::app);
-  out << stats.summary(heading_out);
+  std::string text = stats.summary(heading_out);
   for (std::int32_t j = ncol0 + 1; j <= ncol; ++j) {
     const std::string& label = labels[static_cast<std::size_t>(j - 1)];
     std::string t = wakro::render_layout("('Probability Density Functions (%) for Variable ',I1,', ',A)",
                                          {j - ncol0, wakro::edit_a(label, sf.title_width)});
     if (!t.empty()) t.pop_back();
-    out << stats.density(j, t);
+    text += stats.density(j, t);
   }
-  if (!out) unreadable(sf.name);
+  ResultFile out;
+  if (!out.open(sf.name, ResultFile::Mode::kEnd)) out.refused(errno, kStatisticsKept, kTag);
+  out.write(text, kStatisticsKept, kTag);
+  out.close(kTag);
 }
 
 }  // namespace

@@ -18,7 +18,9 @@
 //   deleted meanwhile is recreated with a warning. The row of a run cut short
 //   (run_end.h) is marked "(cut short)", and a value that is not a finite
 //   number is said on the console (warnings); the statistics leave both out
-//   (statistics.h). The last rank of a parallel run registers the file for
+//   (statistics.h). A write or close the system refuses stops the set at
+//   once, the file ending with its last whole record (result_file.h).
+//   The last rank of a parallel run registers the file for
 //   the merge (at most 100 files; more are refused with a warning). A unit
 //   outside 0..99 stops (tag "MRUNXTRA    ").
 // mrunxtrafiles_statistics(include, ncol0, ncol, unit, ndiv, form, name), on

@@ -22,12 +22,19 @@
 // infinity, an integer too wide for its field) is written as such, said on the
 // console and left out of its column's figures; the summary then says how many
 // runs fed each column (statistics.h).
+//
+// The file is written a whole record at a time (result_file.h): the title with
+// the heading, each run's row (with the optimum notice before the last run's),
+// the statistics; a write the system refuses stops the set at once and leaves
+// the file ending with the last whole record.
 #include "multirun/mruno.h"
 
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <sstream>
 #include <span>
 #include <string>
 #include <vector>
@@ -44,6 +51,7 @@
 #include "model/pmr_consolidate.h"
 #include "multirun/messages.h"
 #include "multirun/names.h"
+#include "multirun/result_file.h"
 #include "multirun/run_end.h"
 #include "multirun/statistics.h"
 #include "multirun/varied.h"
@@ -67,7 +75,7 @@ constexpr std::string_view kNoOptimum =
 
 // What mruno keeps between calls, for the whole process.
 struct OutputState {
-  std::ofstream file;
+  ResultFile file;
   std::string file_name;
   std::string row;      // the row being built
   std::string header1;  // heading of the rows
@@ -188,12 +196,14 @@ std::string uncountable(std::int32_t type, std::string_view field, double r, std
 void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
   const std::int32_t n = opt == 1 ? ctrl::nrun - 1 : ctrl::nrun;
   const std::int32_t ncol = nv + nm;
-  out.file.flush();
+  std::ostringstream text;
   if (n >= 1) {
     // Only a regular file is read back, a line at a time within the bound.
     if (const std::string_view kind = wakro::not_a_file(out.file_name); !kind.empty())
       unreadable(0, "the file " + std::string(kind) + ".");
     std::ifstream in(out.file_name);
+    if (!in.is_open())
+      unreadable(0, "the file cannot be opened: " + wakro::system_reason(errno != 0 ? errno : EIO) + ".");
     const auto next = [&in](std::string& l) {
       return wakro::read_text_line(in, l) == wakro::TextLine::ok;
     };
@@ -217,45 +227,50 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
       else
         stats.add(values);
     }
-    out.file << stats.summary(wakro::trim_right(out.header2));
+    text << stats.summary(wakro::trim_right(out.header2));
     for (std::int32_t j = 1; j <= nm; ++j) {
       std::string title = wakro::render_layout("('Probability Density Functions (%) for Variable ',I1,', ',A)",
                                                {j, out.labelsave[static_cast<std::size_t>(nv + j - 1)].view()});
       if (!title.empty()) title.pop_back();
-      out.file << stats.density(nv + j, title);
+      text << stats.density(nv + j, title);
     }
   }
-  out.file << "\nInitial Seed Used in Random Number Generation\n"
-           << "---------------------------------------------\n"
-           << "Initial Seed\n";
-  wakro::ListLine(out.file) << mrunseed::mseedsave;
-  out.file.close();
+  text << "\nInitial Seed Used in Random Number Generation\n"
+       << "---------------------------------------------\n"
+       << "Initial Seed\n";
+  wakro::ListLine(text) << mrunseed::mseedsave;
+  out.file.write(text.str(), kStatisticsKept, kTag);
+  out.file.close(kTag);
 }
 
 void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
   const std::int32_t run = ctrl::mmm;
   if (run == 1) {
-    wakro::ListLine(out.file) << "Multiple Run Output File";
-    out.file << wakro::trim_right(out.header1) << "\n";
+    std::ostringstream heading;
+    wakro::ListLine(heading) << "Multiple Run Output File";
+    heading << wakro::trim_right(out.header1) << "\n";
+    out.file.write(heading.str(), rows_kept("run # ", 0), kTag);
   }
+  std::ostringstream record;
   // A last run cut short did not repeat the optimum to the end.
   if (opt == 1 && run == ctrl::nrun && !run_cut_short) {
-    out.file << "\n"
-             << (multpl::optimumrun >= 1
-                     ? wakro::render_layout(
-                           "('The optimum occurred for run # ',I6,' and has been repeated for the last run below:')",
-                           {multpl::optimumrun})
-                     : std::string(kNoOptimum).append("\n"))
-             << wakro::trim_right(out.header1) << "\n";
+    record << "\n"
+           << (multpl::optimumrun >= 1
+                   ? wakro::render_layout(
+                         "('The optimum occurred for run # ',I6,' and has been repeated for the last run below:')",
+                         {multpl::optimumrun})
+                   : std::string(kNoOptimum).append("\n"))
+           << wakro::trim_right(out.header1) << "\n";
   }
   if (run_cut_short) {
-    out.file << mark_cut_short(wakro::trim_right(out.row)) << "\n";
+    record << mark_cut_short(wakro::trim_right(out.row)) << "\n";
     message_lines(wakro::msg::kWarning,
                   {"Multiple run output: run " + std::to_string(run) + " was cut short; its row is marked ",
                    std::string(kCutShortMark) + " and left out of the statistics."});
   } else {
-    out.file << wakro::trim_right(out.row) << "\n";
+    record << wakro::trim_right(out.row) << "\n";
   }
+  out.file.write(record.str(), rows_kept("run # ", run - 1), kTag);
   if (run == ctrl::nrun) write_statistics(opt, nv, nm, ndiv);
 }
 
@@ -291,7 +306,7 @@ void check_optimum_output(std::int32_t opt, std::int32_t optvar, std::int32_t nm
 
 namespace detail {
 void reset_output_state() {
-  if (out.file.is_open()) out.file.close();
+  out.file.release();
   out.file_name.clear();
   out.row.clear();
   out.header1.clear();
@@ -332,8 +347,7 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
   detail::reset_output_state();
   multpl::optimumrun = 0;
   out.file_name = mrun_file_name(base, ctrl::rank);
-  out.file.open(out.file_name, std::ios::out | std::ios::trunc);
-  if (!out.file.is_open()) {
+  if (!out.file.open(out.file_name, ResultFile::Mode::kNew)) {
     multpl::mrunfilename.blank();
     stop_with({"Unable to open the multiple run output file ", out.file_name}, kIniTag);
   }
@@ -354,7 +368,8 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
   check_counts(nv, nm, ndiv, kTag);
   // A run the design environment adds after the last one continues the file
   // after its summary; a file never set up is an error of the case.
-  if (!out.file.is_open() && !out.file_name.empty()) out.file.open(out.file_name, std::ios::out | std::ios::app);
+  if (!out.file.is_open() && !out.file_name.empty() && !out.file.open(out.file_name, ResultFile::Mode::kEnd))
+    out.file.refused(errno, rows_kept("run # ", ctrl::mmm - 1), kTag);
   if (!out.file.is_open())
     stop_with({"Multiple run output: the output file is not open; ",
                "the multiple run output component must set it up first!"},

@@ -22,7 +22,9 @@
 //   The last run writes the summary and closes the file; a file that cannot be
 //   read back (too few rows, or a row with a run number but not one number
 //   per column) stops with a message naming the file and the line (tag
-//   "MRUNO       ").
+//   "MRUNO       "). A write or close of the file that the system refuses
+//   stops the set at once, the file ending with its last whole record
+//   (result_file.h).
 #pragma once
 
 #include <complex>

@@ -10,8 +10,9 @@
 // mrunxtrafiles_statistics1), the names of the per-rank files (names.h) and
 // the merge of the files of all ranks of a parallel multiple run
 // (consolidate.h: pmr_mrun_consolidate, pmr_mrun_extrafiles_consolidate),
-// and whether the present run was cut short (run_end.h: written by the run
-// driver's stop, read by the result files).
+// the checked writer of all these files (result_file.h), and whether the
+// present run was cut short (run_end.h: written by the run driver's stop, read
+// by the result files).
 //
 // The case's model code calls the set-up, parameter and recording routines on
 // every step; the run driver reaches the merge and the merged statistics only

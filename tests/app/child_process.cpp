@@ -38,15 +38,27 @@ ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::str
   for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
   argv.push_back(nullptr);
   std::fflush(nullptr);
+  int console[2] = {-1, -1};
+  if (fileSizeLimit > 0 && pipe2(console, O_CLOEXEC) != 0) return;
   pid_ = fork();
-  if (pid_ != 0) return;
+  if (pid_ != 0) {
+    if (console[1] < 0) return;
+    close(console[1]);
+    copier_ = std::thread([fd = console[0], name = outFile_] {
+      std::ofstream to(name, std::ios::binary);
+      char buffer[4096];
+      for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) to.write(buffer, n);
+      close(fd);
+    });
+    return;
+  }
   // Child: redirect and run.
   const int in = open(stdinFile.c_str(), O_RDONLY);
   const int out = open(outFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   const int err = open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   if (in < 0 || out < 0 || err < 0 || chdir(workDir.c_str()) != 0) _exit(127);
   dup2(in, 0);
-  dup2(out, 1);
+  dup2(console[1] >= 0 ? console[1] : out, 1);
   dup2(err, 2);
   if (fileSizeLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
@@ -61,6 +73,7 @@ ChildProcess::~ChildProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  if (copier_.joinable()) copier_.join();
   std::remove(outFile_.c_str());
   std::remove(errFile_.c_str());
 }
@@ -75,12 +88,14 @@ bool ChildProcess::wait(int timeoutMs) {
     if (r == pid_) {
       done_ = true;
       exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      if (copier_.joinable()) copier_.join();
       return true;
     }
     if (std::chrono::steady_clock::now() > end) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
       done_ = true;
+      if (copier_.joinable()) copier_.join();
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace app_test {
@@ -14,7 +15,8 @@ class ChildProcess {
  public:
   // Starts program with the words (the program path is word 0). A positive
   // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE,
-  // with SIGXFSZ ignored, so a write past it fails as on a full disk).
+  // with SIGXFSZ ignored, so a write past it fails as on a full disk); its
+  // standard output then goes through a pipe, so the console is kept whole.
   ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
                const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0);
   ~ChildProcess();
@@ -36,6 +38,7 @@ class ChildProcess {
   bool done_ = false;
   std::string outFile_;
   std::string errFile_;
+  std::thread copier_;  // the console from the pipe to outFile_
 };
 
 }  // namespace app_test

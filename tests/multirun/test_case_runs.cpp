@@ -4,6 +4,8 @@
 // whether the last rank merges the files of both ranks.
 #include <signal.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -135,6 +137,43 @@ TEST_F(CaseRuns, AloneFourRunsWriteTheOutputAndExtraFiles) {
     EXPECT_NEAR(v[1], 0.385 * gn * gn, 1e-9);  // sum of (gn 0.1 i)^2 0.1, i = 0..10
   }
   EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
+}
+
+// A file-size limit (as a full disk) met by a write of either file stops the
+// set at once, no later run started, with one message naming the file, the run
+// and the reason, and status 2000; the file ends with its last whole record:
+// title and heading (mrun.out 26 + 61 bytes, ramp_01.out 26 + 187), rows of
+// 61 (51) bytes, no statistics.
+TEST_F(CaseRuns, AWriteTheSystemRefusesStopsTheSetAndLeavesWholeRows) {
+  Watchdog dog("CaseRuns.AWriteTheSystemRefuses", 120);
+  const std::string stats = "its rows are complete, its statistics are not written";
+  struct Case { long limit; std::string file; int run, rows; std::string kept; };
+  for (const Case& c : {Case{100, "mrun.out", 1, 0, "no row is complete"},
+                        Case{300, "ramp_01.out", 2, 1, "the rows up to run # 1 are complete"},
+                        Case{1000, "mrun.out", 4, 4, stats}, Case{1700, "ramp_01.out", 4, 4, stats}}) {
+    SCOPED_TRACE(c.limit);
+    const bool mrun = c.file == "mrun.out";  // its Peak, column 3, is the extra file's Final, column 1
+    ChildProcess p({kExe, "-v5"}, dir(), dir() + "/answers.txt", c.limit);
+    ASSERT_TRUE(p.wait(60000));
+    const std::string out = p.out();
+    EXPECT_EQ(p.exitCode(), 2) << out;
+    EXPECT_TRUE(contains(out, " ***ERROR** Error occurred while writing multiple-run file " + c.file + " in run # " +
+                                  std::to_string(c.run) + ": " + std::strerror(EFBIG) + "; " + c.kept + ".\n"))
+        << out;
+    EXPECT_EQ(out.find("Error occurred"), out.rfind("Error occurred")) << out;
+    EXPECT_TRUE(contains(out, mrun ? "by MRUNO" : "by MRUNXTRA") && contains(out, "Status code = 2000\n")) << out;
+    EXPECT_FALSE(contains(out, "Run #     " + std::to_string(c.run + 1) + " of")) << out;
+    const std::string text = read_file(c.file);
+    EXPECT_EQ(text.size(), mrun ? 87u + 61u * c.rows : 213u + 51u * c.rows) << text;
+    const auto lines = lines_of(text);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(2 + c.rows)) << text;
+    for (int r = 1; r <= c.rows; ++r) {
+      std::vector<double> v(mrun ? 3 : 2);
+      ASSERT_TRUE(wakro::multirun::read_row_values(lines[static_cast<std::size_t>(r + 1)], 1, v)) << text;
+      EXPECT_NEAR(mrun ? v[2] : v[0], gain(r) * multiplier(r), 1e-9);
+    }
+    for (const char* f : {"mrun.out", "ramp_01.out"}) fs::remove(f);
+  }
 }
 
 TEST_F(CaseRuns, TwoRanksMergeAfterTheGoAhead) {

@@ -3,6 +3,8 @@
 // statistics of the merged files; the last run of every rank left out of
 // merged extra files; refused rank counts and missing rank files.
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -143,6 +145,13 @@ TEST_F(Merge, MissingRankFileIsNamedAndStops) {
   EXPECT_EQ(fatal_status([] { pmr_mrun_consolidate(); }), 2000);
   EXPECT_TRUE(contains(console(), "the file m_0002.out of rank 2 is missing.")) << console();
   EXPECT_TRUE(contains(console(), "by PMR_MERGE   \n")) << console();
+  // A merged file on a full device: the first rank's lines already fail.
+  std::filesystem::remove("m.out");
+  std::filesystem::create_symlink("/dev/full", "m.out");
+  EXPECT_EQ(fatal_status([] { pmr_mrun_consolidate(); }), 2000);
+  EXPECT_TRUE(contains(console(), " ***ERROR** Error occurred while writing multiple-run file m.out in run # 1: " +
+                                      std::string(std::strerror(ENOSPC)) + "; no row is complete.\n"))
+      << console();
 }
 
 TEST_F(Merge, RankCountWhoseCodesRepeatIsRefused) {

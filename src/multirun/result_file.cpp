@@ -1,0 +1,72 @@
+// ResultFile: whole records to a result file of a multiple run, every write
+// and the close checked (see result_file.h).
+#include "multirun/result_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "files/textfile.h"
+#include "model/ctrl.h"
+#include "multirun/messages.h"
+
+namespace wakro::multirun {
+
+namespace {
+constexpr std::string_view kCloseKept = "the system may not have kept all that was written to it";
+}  // namespace
+
+std::string rows_kept(std::string_view unit, std::int32_t k) {
+  if (k < 1) return "no row is complete";
+  return "the rows up to " + std::string(unit) + std::to_string(k) + " are complete";
+}
+
+bool ResultFile::open(const std::string& name, Mode mode) {
+  release();
+  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (mode == Mode::kNew ? O_TRUNC : 0);
+  fd_ = ::open(name.c_str(), flags, 0666);
+  name_ = name;
+  return fd_ >= 0;
+}
+
+void ResultFile::write(std::string_view record, std::string_view kept, std::string_view tag) {
+  // Where the record begins: the file is cut back to it when the record
+  // cannot be written whole (a file that cannot be cut, a pipe, is left).
+  const off_t start = ::lseek(fd_, 0, SEEK_END);
+  std::size_t done = 0;
+  while (done < record.size()) {
+    errno = 0;
+    const ssize_t n = ::write(fd_, record.data() + done, record.size() - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    const int reason = errno;
+    if (start >= 0) (void)::ftruncate(fd_, start);
+    refused(reason, kept, tag);
+  }
+}
+
+void ResultFile::close(std::string_view tag) {
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  // The descriptor is released whatever close returns (EINTR included).
+  if (::close(fd) != 0) refused(errno, kCloseKept, tag);
+}
+
+void ResultFile::release() {
+  if (fd_ >= 0) (void)::close(fd_);
+  fd_ = -1;
+}
+
+void ResultFile::refused(int reason, std::string_view kept, std::string_view tag) {
+  release();
+  stop_with({"Error occurred while writing multiple-run file " + name_ + " in run # " + std::to_string(ctrl::mmm) +
+             ": " + system_reason(reason > 0 ? reason : EIO) + "; " + std::string(kept) + "."},
+            tag);
+}
+
+}  // namespace wakro::multirun
