@@ -120,17 +120,16 @@ void install_stop_signals() {
   sigemptyset(&action.sa_mask);
   // Reads and writes of a run go on after the handler (the run loop sees the
   // signal at its next step); the start-up dialogues wait through
-  // wait_readable_or_stop, which the signal ends. A second signal takes its
-  // default action and ends the process.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  // A terminal that closes (SIGHUP) ends the run the same way, so that its files
-  // are closed whole and its locks removed. It stays handled: the kernel and the
-  // shell may both send it as the terminal closes, and the second must not cut
-  // the run's last rows.
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGHUP, &action, nullptr);
+  // wait_readable_or_stop, which the signal ends. A second interrupt,
+  // termination or quit takes its default action and ends the process: the
+  // user's way out of a run that waits on the design environment. The others
+  // stay handled, as they may come again without anyone asking twice: a closing
+  // terminal sends SIGHUP from the kernel and the shell, a closed console pipe
+  // raises SIGPIPE at every write, the CPU-time limit sends SIGXCPU each second.
+  for (const int s : kStopSignals) {
+    action.sa_flags = (s == SIGINT || s == SIGTERM || s == SIGQUIT) ? SA_RESTART | SA_RESETHAND : SA_RESTART;
+    sigaction(s, &action, nullptr);
+  }
 }
 
 int stop_signal() { return g_stop_signal; }

@@ -7,16 +7,16 @@
 // from model code with an error; wakro_pause asks the design environment to
 // pause; g_updat says whether a run-time display should be refreshed now.
 //
-// SIGINT, SIGTERM and SIGHUP (the terminal closed) end a run as a stop request
-// does: the handler installed by install_stop_signals only records the signal;
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and the other signals that would
+// end the process at once (link/stop_signal.h) end a run as a stop request does: the handler installed by install_stop_signals only records the signal;
 // the run loop sees it at the start of its next step and calls
 // wakro_stoprun1(1), so that step and the one
 // after it run, the channel files are closed whole at the end of the run, the
 // run set ends there, the end report says where the run stopped and the process
 // ends with status 128 + the signal number. The handler is installed to act
-// once: a second SIGINT or SIGTERM ends the process at once (for a run that
-// waits on the design environment, which gets no further steps); SIGHUP, which
-// a closing terminal may send twice, stays handled. A signal while the start-up
+// once for SIGINT, SIGTERM and SIGQUIT: a second one ends the process at once
+// (for a run that waits on the design environment, which gets no further
+// steps); the others, which may come again unasked, stay handled. A signal while the start-up
 // dialogue waits for an answer (on the console, or from the design environment)
 // ends the program at once, before anything runs: those waits end on the signal
 // (link/stop_signal.h) and stop through the fatal-exit point with the same
@@ -34,7 +34,7 @@ bool g_updat(const double& interval);
 namespace wakro {
 
 void install_stop_signals();
-// The stop signal received (SIGINT, SIGTERM or SIGHUP), 0 while none came.
+// The stop signal received, 0 while none came.
 int stop_signal();
 // Forgets a received stop signal (for tests).
 void clear_stop_signal();

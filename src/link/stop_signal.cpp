@@ -15,9 +15,7 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   // 1. Hold the stop signals back while the flag is looked at.
   sigset_t stops, before;
   sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  sigaddset(&stops, SIGHUP);
+  for (const int s : kStopSignals) sigaddset(&stops, s);
   pthread_sigmask(SIG_BLOCK, &stops, &before);
   // 2. Wait with the signals let through again; a signal ends the wait with
   //    EINTR and the flag is looked at once more.
@@ -47,6 +45,14 @@ const char* stop_signal_name(int signal) {
     case SIGINT: return "SIGINT";
     case SIGTERM: return "SIGTERM";
     case SIGHUP: return "SIGHUP";
+    case SIGPIPE: return "SIGPIPE";
+    case SIGQUIT: return "SIGQUIT";
+    case SIGXCPU: return "SIGXCPU";
+    case SIGALRM: return "SIGALRM";
+    case SIGUSR1: return "SIGUSR1";
+    case SIGUSR2: return "SIGUSR2";
+    case SIGVTALRM: return "SIGVTALRM";
+    case SIGPROF: return "SIGPROF";
     default: return "a signal";
   }
 }

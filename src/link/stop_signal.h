@@ -1,7 +1,8 @@
 // The stop signal as the process received it, and a wait that a stop signal
 // ends.
 //
-// The handler that the process entry installs for SIGINT, SIGTERM and SIGHUP (see
+// The handler that the process entry installs for the stop signals (kStopSignals:
+// every signal whose default action would end the process at once, see
 // app/stoprun.h) only stores the signal number in g_received_stop_signal; the
 // run loop asks for it once a step. The handler is installed with SA_RESTART, so
 // reads and writes during a run are never cut short by the signal; the waits
@@ -21,12 +22,21 @@
 // signal.
 #pragma once
 
+#include <signal.h>
+
 #include <csignal>
 
 namespace wakro {
 
 inline volatile std::sig_atomic_t g_received_stop_signal = 0;
 inline volatile std::sig_atomic_t g_waits_end_on_stop = 0;
+
+// The signals that stop a run as a stop request does instead of killing it: an
+// interrupt, a termination, a closed terminal (SIGHUP) or console pipe
+// (SIGPIPE), a quit from the keyboard, a CPU-time limit reached, a timer or a
+// user signal.
+inline constexpr int kStopSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGPIPE,   SIGQUIT,
+                                       SIGXCPU, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF};
 
 enum class WaitResult { ready, stopped, error };
 
@@ -35,7 +45,7 @@ enum class WaitResult { ready, stopped, error };
 WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
 
 // The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
-// "SIGHUP"), "a signal" for any other.
+// "SIGHUP", ...), "a signal" for any other.
 const char* stop_signal_name(int signal);
 
 }  // namespace wakro

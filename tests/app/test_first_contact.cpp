@@ -121,6 +121,7 @@ TEST(FirstContact, AStopSignalWhileTheDialogueWaitsEndsTheProgramAtOnce) {
       {SIGTERM, "SIGTERM", 143, "0\n", " ENTER 0 FOR NO SNAPSHOT,"},
       {SIGINT, "SIGINT", 130, "0\n0\n", " ENTER MAP FILE NAME:"},
       {SIGHUP, "SIGHUP", 129, "0\n0\n", " ENTER MAP FILE NAME:"},
+      {SIGUSR1, "SIGUSR1", 138, "0\n0\n", " ENTER MAP FILE NAME:"},
   };
   for (const DialogueStop& c : cases) {
     CaseCopy copy;

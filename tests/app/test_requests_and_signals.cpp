@@ -24,6 +24,7 @@
 #include "app/stoprun.h"
 #include "app_fixture.h"
 #include "child_process.h"
+#include "link/stop_signal.h"
 #include "output/record_bindings.h"
 #include "support/fatal_capture.h"
 #include "support/scripted_peer.h"
@@ -288,12 +289,12 @@ std::string read_file(const fs::path& p) {
 }
 
 // The R-L breaker example in a scratch folder, paced by the scripted design
-// environment: 100 steps granted, then SIGTERM or SIGHUP while the engine waits for more.
+// environment: 100 steps granted, then a stop signal while the engine waits for more.
 class StopSignalProcess : public ::testing::TestWithParam<int> {};
 TEST_P(StopSignalProcess, EndsTheRunWithWholeChannelFilesItsStatusAndNoLock) {
   Watchdog dog("StopSignalProcess.EndsTheRun", 60);
   const int signal = GetParam();
-  const std::string name = signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+  const std::string name = wakro::stop_signal_name(signal);
   const fs::path dir = fs::temp_directory_path() / ("wakro_sigterm_" + std::to_string(getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
@@ -411,7 +412,8 @@ TEST_P(StopSignalProcess, EndsTheRunWithWholeChannelFilesItsStatusAndNoLock) {
   EXPECT_FALSE(fs::exists(dir / "rl_breaker.lock"));
   fs::remove_all(dir);
 }
-INSTANTIATE_TEST_SUITE_P(TermAndHangUp, StopSignalProcess, ::testing::Values(SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(StopSignals, StopSignalProcess,
+                         ::testing::Values(SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU, SIGUSR1));
 
 // ---------------------------------------------------------------- usage line
 
