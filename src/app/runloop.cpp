@@ -3,6 +3,9 @@
 // A run from data files runs the steps 0 .. ndelt (the first at time zero); a
 // run from a snapshot of S steps runs S + 1 .. S + 1 + ndelt. A stop request
 // moves run_loop::lasttsn to the next step, which then runs as the last one.
+// A snapshot promised for the end of the run (snpdat::at_run_end) is written
+// at the step that is run_loop::lasttsn when it runs: at the finish time the
+// run has, however it was settled or moved.
 // The step number is advanced in 64 bits, so a run of 2147483647 steps ends
 // without the counter wrapping round.
 //
@@ -54,6 +57,15 @@ std::int32_t poll_commands(std::int32_t& allowance) {
   wakro::seams().getmsgv3(allowance, answer);
   if (answer == 0 && link_broken()) answer = 1;
   return answer;
+}
+
+// True when the last run writes its scheduled snapshot at this step: within
+// half a step of its time, or at the run's last step when it was promised for
+// the end of the run (a stop request never moves the last step to this step or
+// an earlier one, so the step found here stays the last).
+bool snapshot_due() {
+  if (snpdat::at_run_end) return ctrl::iii == run_loop::lasttsn;
+  return std::fabs(snpdat::tsnap - e_s1::time) < 0.5001 * e_s1::delt;
 }
 
 // Messages 2 (run start), 19 (engine-to-engine line names) and 20 (output
@@ -217,7 +229,7 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
     }
     if (output != 0) s.wakro_percentcomplete(gui);
     if (ctrl::lastrun) {
-      if (outppp::snpfil != 0 && std::fabs(snpdat::tsnap - e_s1::time) < 0.5001 * e_s1::delt) s.writesnap();
+      if (outppp::snpfil != 0 && snapshot_due()) s.writesnap();
       if (output != 0 && !gui && outppp::pplot != 0.0) s.wakro_screenplot();
     }
     // A solution or channel gone non-finite ends the run here, before the

@@ -1,6 +1,8 @@
 // wakro_runloop carries one run from its first to its last step: output-step
 // test, polling the design environment, the begin pass at time zero, the time
-// step, progress, scheduled snapshots and output; then the end-of-run exchange.
+// step, progress, scheduled snapshots (within half a step of their time, or at
+// the last step when promised for the end of the run) and output; then the
+// end-of-run exchange.
 #pragma once
 
 #include <cstdint>

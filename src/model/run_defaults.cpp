@@ -25,6 +25,7 @@ void apply_run_defaults() {
   snpdat::tsnap = d.tsnap;
   snpdat::snpinc = d.snpinc;
   snpdat::newsnp = d.newsnp;
+  snpdat::at_run_end = d.snap_at_run_end;
   fnames::snam = d.snam;
   fnames::rtsnam = d.rtsnam;
   ctrl::multirun = d.multirun;

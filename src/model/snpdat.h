@@ -11,6 +11,9 @@ inline double tsnap = wakro::kRunDefaults.tsnap;        // time of the next sche
 inline double snpinc = wakro::kRunDefaults.snpinc;       // interval between scheduled snapshots [s]
 inline std::int32_t rtsnap = 0;     // 1 while a run-time snapshot request is served
 inline std::int32_t newsnp = wakro::kRunDefaults.newsnp;     // 1: each scheduled snapshot gets a new (numbered) name
+// The scheduled snapshot is taken at the last step of the last run, whatever
+// finish time the run ends up with, instead of at tsnap (its time was not valid).
+inline bool at_run_end = wakro::kRunDefaults.snap_at_run_end;
 inline std::int32_t nmaxsnp = 0;    // number of incremental names (10 once names are formed)
 inline std::int32_t icntsp = 0;     // scheduled snapshots taken
 inline std::int32_t icntsprt = 0;   // run-time snapshots taken

@@ -5,7 +5,8 @@
 // (into e_s1::time) and the time step (into e_s1::delt). It returns only when
 // the snapshot is accepted, with ok = 1 and snapshotTime = the time; with
 // snapshot output on (outppp::snpfil) the next snapshot time snpdat::tsnap is
-// moved on by the snapshot's time. Every refusal ends the run through
+// moved on by the snapshot's time (a snapshot promised for the end of the run,
+// snpdat::at_run_end, has no time to move). Every refusal ends the run through
 // wakro_quit with the tag "SNAP_OK" (mode 1):
 //   - a first word not beginning with "5": "ERROR: WAKRO: Incompatible snap-shot
 //     file" and, for "******", "3..." or "4...", the Quolb version it seems to be;

@@ -143,6 +143,10 @@ bool ask_snapshots() {
       continue;
     }
     const bool valid = snpdat::snpinc > 0.0;
+    // The finish time is not known yet (the map file, a resumed run's answer
+    // and the case reader settle it later): the promised snapshot is marked
+    // for the run's last step rather than tied to the default finish time.
+    snpdat::at_run_end = !valid;
     if (valid) {
       snpdat::tsnap = snpdat::snpinc;
     } else {

@@ -3,8 +3,9 @@
 // file of answers).
 //
 // dialog() asks, through the numbered console texts 301-318: data or snapshot
-// start; snapshots to take (time, kind, file name); the map file (which must
-// be a regular file that can be read: a missing one gets numbered text 103, a
+// start; snapshots to take (time, kind, file name; a time of 0 or below takes
+// one snapshot, at the last step of the run: snpdat::at_run_end); the map file
+// (which must be a regular file that can be read: a missing one gets numbered text 103, a
 // folder, a device or an unreadable file one line saying which) or, for a snapshot start, whether
 // output time restarts at 0.0; the number of runs (1..10000); the output file; the screen plot
 // (always asked, with the multiple-run notice when there is more than one run); for a snapshot

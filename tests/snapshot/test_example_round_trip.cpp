@@ -199,6 +199,17 @@ TEST(SnapshotOnASwitchingStep, ChangesNothingAndResumesExactly) {
   for (const auto& [t, row] : resumed) EXPECT_EQ(row, writer.at(t)) << t;
 }
 
+TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) {
+  CaseFolder f(WAKRO_SNAP_RL_BREAKER_DIR, WAKRO_SNAP_RL_BREAKER_EXE);
+  for (const auto& [answers, time] : {std::pair{data_start("rl_breaker.map", "0", "end", "o"), 0.12},
+                                      {snapshot_start("end_01", "0.6", "0", "end_01", "r"), 0.12 + 0.6}}) {
+    const CaseRun r = f.run(answers);
+    const double t = std::stod(lines_of(read_file(f / "end_01.snp")).at(1).substr(25));  // 2nd field
+    EXPECT_TRUE(r.status == 0 && r.log.find("Snapshot: Time:") == r.log.rfind("Snapshot: Time:") &&
+                std::fabs(t - time) < 1e-12) << time << ": " << t << "\n" << r.log;
+  }
+}
+
 // The input tests' two-page sample case runs from data with channel places
 // beyond its channels (MPGBS 11 12 13, PGBS = 3: one warning) and resumes from
 // its own snapshot, whose case identity it wrote as the map reads (the page
