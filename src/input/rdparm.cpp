@@ -100,11 +100,7 @@ void solution_method(const Line72& value) {
 // Acts on one "KEY = value" line.
 void parameter(const Line72& key, const Line72& value) {
   if (key == "TITLE") {
-    assorc::title.blank();
-    if (!value.is_blank() &&
-        wakro::list_read(value.view(), {assorc::title}) != wakro::ReadStatus::ok)
-      value_error();
-    if (assorc::title.is_blank()) assorc::title = "***Blank_Title***";
+    if (wakro::title_of(value.view(), assorc::title) != wakro::ReadStatus::ok) value_error();
     return;
   }
   const bool yes_no_key =
@@ -227,6 +223,21 @@ void check_times() {
 }
 
 }  // namespace
+
+namespace wakro {
+
+ReadStatus title_of(std::string_view value, FixedText<72>& title) {
+  title.blank();
+  const bool blank = value.find_first_not_of(' ') == std::string_view::npos;
+  if (!blank && list_read(value, {title}) != ReadStatus::ok) {
+    title.blank();
+    return ReadStatus::error;
+  }
+  if (title.is_blank()) title = "***Blank_Title***";
+  return ReadStatus::ok;
+}
+
+}  // namespace wakro
 
 void wakro_rdparm() {
   if (!(fnames::section == "PARAMETERS:")) {
