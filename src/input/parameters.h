@@ -26,4 +26,8 @@ namespace wakro {
 // whole, an unquoted one to its first blank or comma), "***Blank_Title***" when
 // it is blank. Not ok when the value does not read (the title is then blank).
 ReadStatus title_of(std::string_view value, FixedText<72>& title);
+// The print step a "PRINT_STEP = <value>" line gives with the time step delt
+// known when it is read: delt times the nearest whole number of steps, at
+// least one.
+double print_step_of(double value, double delt);
 }  // namespace wakro

@@ -76,11 +76,9 @@ void subsystem_flag(const Line72& value, std::string_view unknown_text,
   if (ctrl::firstrun) ListLine() << disabling;
 }
 
-// print := delt times the nearest whole number of steps, at least one (rounded
-// in double: a huge ratio must not pass through a 32-bit integer).
 void set_print_step(double value) {
   if (value < e_s1::delt) wakro_warn(0, 0, wakro::msg::kSingleLine, "Print-step should be at least time-step");
-  e_s1::print = e_s1::delt * std::max(1.0, std::round(value / e_s1::delt));
+  e_s1::print = wakro::print_step_of(value, e_s1::delt);
 }
 
 void solution_method(const Line72& value) {
@@ -225,6 +223,9 @@ void check_times() {
 }  // namespace
 
 namespace wakro {
+
+// Rounded in double: a huge ratio must not pass through a 32-bit integer.
+double print_step_of(double value, double delt) { return delt * std::max(1.0, std::round(value / delt)); }
 
 ReadStatus title_of(std::string_view value, FixedText<72>& title) {
   title.blank();

@@ -149,8 +149,11 @@ bool read_node_line(PageNodes& page) {
 // A data line of the section `key` that identifies the case.
 void identity_line(const Line72& key, const Line72& line, CaseIdentity& id) {
   const Line72 first = wakro_firstwrd(line);
-  if (key == "DIMENSIONS:" && first == "NPAGES") set_in(id, "NPAGES", words(wakro_rhs72str(line).view()));
-  if (key == "PARAMETERS:" && first == kTitle) set_in(id, std::string(kTitle), std::string(trim(wakro_rhs72str(line).view())));
+  const Line72 rhs = wakro_rhs72str(line);
+  const std::string_view value = trim(rhs.view());
+  for (std::string_view d : kDimensions)
+    if (key == "DIMENSIONS:" && first == d) set_in(id, std::string(d), words(value));
+  if (key == "PARAMETERS:" && first == kTitle) set_in(id, std::string(kTitle), std::string(value));
   if (key == "SUBSYSDIM:") add_to(id, "SUBSYSDIM", words(line.view()));
 }
 

@@ -47,9 +47,11 @@ void replace_in(const fs::path& file, const std::string& from, const std::string
   write_file(file, text.replace(text.find(from), from.size(), to));
 }
 
-// A second TITLE line, which the case reader takes.
-void two_titles(const CaseFolder& f) {
+// A second TITLE line, which the case reader takes, and a print step it rounds
+// to whole steps (the later snapshots both carry 100 us).
+void map_as_read(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", " TIME_STEP", " TITLE = 'The second title'\n TIME_STEP");
+  replace_in(f / "rl_breaker.map", "PRINT_STEP = 100.0E-6", "PRINT_STEP = 120.0E-6");
 }
 
 // The snapshot as a writer before the case-identity lines and the chatter
@@ -82,8 +84,8 @@ const Example kExamples[] = {
     // again by the steps before the next snapshot, which both runs write alike.
     {"rl_breaker_older_file", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, true},
-    {"rl_breaker_two_titles", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
-     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &two_titles},
+    {"rl_breaker_map_as_read", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &map_as_read},
 };
 
 // On the sparse solver the snapshot resumed from is the writing run's first:
