@@ -118,12 +118,14 @@ struct BorrowedReader {
   std::int32_t unit = fnames::iunit;  // the units above it are the walk's
   wakro::FixedText<72> filename = fnames::filename;
   wakro::FixedText<72> section = fnames::section;
+  wakro::FixedText<72> dumlin = fnames::dumlin;
   bool echo = options::echo;
   BorrowedReader() { options::echo = false; }
   ~BorrowedReader() {
     while (fnames::iunit > unit && wakro::unit_is_open(fnames::iunit)) wakro::close_unit(fnames::iunit);
     fnames::filename = filename;
     fnames::section = section;
+    fnames::dumlin = dumlin;
     options::echo = echo;
   }
   BorrowedReader(const BorrowedReader&) = delete;
