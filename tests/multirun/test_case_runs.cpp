@@ -162,7 +162,8 @@ TEST_F(CaseRuns, AResumeOfAnyLengthWritesEveryRunsRows) {
     // Each run's progress rises to 100 % at its last step, never past it.
     std::vector<int> percents;
     const std::regex line("This run is +([0-9]+)% complete");
-    for (std::sregex_iterator m(log.begin(), log.end(), line), end; m != end; ++m) percents.push_back(std::stoi((*m)[1]));
+    for (std::sregex_iterator m(log.begin(), log.end(), line), end; m != end; ++m)
+      percents.push_back(std::stoi((*m)[1]));
     EXPECT_EQ(std::count(percents.begin(), percents.end(), 100), 4) << log;
     EXPECT_EQ(*std::max_element(percents.begin(), percents.end()), 100) << log;
     const std::string resumed = read_file("mrun.out");
@@ -175,10 +176,11 @@ TEST_F(CaseRuns, AResumeOfAnyLengthWritesEveryRunsRows) {
       EXPECT_NEAR(v[0], gn * std::stod(finish), 1e-9);
       EXPECT_NEAR(v[1], 0.1 * squares * gn * gn, 1e-9);
     }
-    std::ofstream("multirun.map") << std::regex_replace(map, std::regex("FINISH_TIME = 1.0"), std::string("FINISH_TIME = ") + finish);
+    // (The map's finish time is no part of what a resume takes from it.)
+    std::ofstream("multirun.map") << std::regex_replace(map, std::regex("FINISH_TIME = 1.0"),
+                                                        std::string("FINISH_TIME = ") + finish);
     run_with("0\n0\nmultirun.map\n1\n0\n0\n0\n");
     EXPECT_EQ(resumed, read_file("mrun.out")) << duration;
-    std::ofstream("multirun.map") << map;
   }
 }
 
