@@ -2,11 +2,11 @@
 //
 // A snapshot carries, in comment lines between its first rule and its
 // dimensions ("! CASE: <field> = <value>", which a reader without them skips),
-// the fields of its case's map
-// file that differ between cases and stay the same for one case: the title, the
-// page count, the subsystems' node counts ("SUBSYSDIM:") and the pages' data
-// files ("MAP:" entries), in the map's order (the subsystem, branch and node
-// counts the map merge compares with the snapshot's dimensions).
+// the fields of its case's map file that differ between cases and stay the same
+// for one case: the title, the page count, the subsystems' node counts
+// ("SUBSYSDIM:") and the pages' data files ("MAP:" entries), in the map's order
+// (the subsystem, branch and node counts the map merge compares with the
+// snapshot's dimensions), each as the case reader reads the map (read_map).
 // On resume the same fields are taken from the map file the snapshot names and
 // compared: a snapshot of another case is refused before anything of the map is
 // merged. A snapshot without the block (written before it existed) is read as
