@@ -151,7 +151,6 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
 
   // Start of the run.
   e_s1::firststep = true;
-  e_s1::laststep = false;
   abort = 0;
   std::int32_t stepsPerOutput = wakro::steps_per_output(e_s1::print, e_s1::delt);
   double savedPrint = e_s1::print;
@@ -166,6 +165,9 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
   ctrl::iii = snpdat::iiisnp >= 1 ? snpdat::iiisnp + 1 : 0;
   run_loop::lasttsn = static_cast<std::int32_t>(
       std::min<std::int64_t>(std::int64_t{ctrl::iii} + ctrl::ndelt, std::numeric_limits<std::int32_t>::max()));
+  // A run of one step (a short resume) takes its first step as its last: the
+  // recorders that write at the last step write there.
+  e_s1::laststep = ctrl::iii == run_loop::lasttsn;
   const std::int32_t points = std::max(ctrl::ndelt, 0) / std::max(stepsPerOutput, 1);
   std::int32_t allowance = 0;
   if (!gui) {

@@ -14,4 +14,20 @@
 // been adjusted to DELT".
 #pragma once
 
+#include <string_view>
+
+#include "files/listread.h"
+#include "model/fixedtext.h"
+
 void wakro_rdparm();
+
+namespace wakro {
+// The title a "TITLE = <value>" line gives: one free-format text (a quoted one
+// whole, an unquoted one to its first blank or comma), "***Blank_Title***" when
+// it is blank. Not ok when the value does not read (the title is then blank).
+ReadStatus title_of(std::string_view value, FixedText<72>& title);
+// The print step a "PRINT_STEP = <value>" line gives with the time step delt
+// known when it is read: delt times the nearest whole number of steps, at
+// least one.
+double print_step_of(double value, double delt);
+}  // namespace wakro

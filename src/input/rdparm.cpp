@@ -76,11 +76,9 @@ void subsystem_flag(const Line72& value, std::string_view unknown_text,
   if (ctrl::firstrun) ListLine() << disabling;
 }
 
-// print := delt times the nearest whole number of steps, at least one (rounded
-// in double: a huge ratio must not pass through a 32-bit integer).
 void set_print_step(double value) {
   if (value < e_s1::delt) wakro_warn(0, 0, wakro::msg::kSingleLine, "Print-step should be at least time-step");
-  e_s1::print = e_s1::delt * std::max(1.0, std::round(value / e_s1::delt));
+  e_s1::print = wakro::print_step_of(value, e_s1::delt);
 }
 
 void solution_method(const Line72& value) {
@@ -100,11 +98,7 @@ void solution_method(const Line72& value) {
 // Acts on one "KEY = value" line.
 void parameter(const Line72& key, const Line72& value) {
   if (key == "TITLE") {
-    assorc::title.blank();
-    if (!value.is_blank() &&
-        wakro::list_read(value.view(), {assorc::title}) != wakro::ReadStatus::ok)
-      value_error();
-    if (assorc::title.is_blank()) assorc::title = "***Blank_Title***";
+    if (wakro::title_of(value.view(), assorc::title) != wakro::ReadStatus::ok) value_error();
     return;
   }
   const bool yes_no_key =
@@ -227,6 +221,24 @@ void check_times() {
 }
 
 }  // namespace
+
+namespace wakro {
+
+// Rounded in double: a huge ratio must not pass through a 32-bit integer.
+double print_step_of(double value, double delt) { return delt * std::max(1.0, std::round(value / delt)); }
+
+ReadStatus title_of(std::string_view value, FixedText<72>& title) {
+  title.blank();
+  const bool blank = value.find_first_not_of(' ') == std::string_view::npos;
+  if (!blank && list_read(value, {title}) != ReadStatus::ok) {
+    title.blank();
+    return ReadStatus::error;
+  }
+  if (title.is_blank()) title = "***Blank_Title***";
+  return ReadStatus::ok;
+}
+
+}  // namespace wakro
 
 void wakro_rdparm() {
   if (!(fnames::section == "PARAMETERS:")) {

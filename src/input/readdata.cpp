@@ -144,38 +144,12 @@ void report_unknown_key(const Line72& key) {
                        ", was skipped (is " + std::string(meant) + " meant?)");
 }
 
-// Keys after which data lines belong to no section.
-bool holds_no_data(const Line72& key) {
-  return key.is_blank() || key == "MAINPAGE:" || key == "MAP:" || key == "ENDPAGE:" ||
-         key == "ENDCASE:" || key == "INCLUDE:" || key == "ENDFILE:" || key == "NEXTKEY:";
-}
-
-// After an INCLUDE line has opened its file, or an ENDFILE line has closed one,
-// the reads go on as if the included lines stood in place of the INCLUDE line:
-// data lines continue the section in progress (the dispatch calls its reader
-// again, as for a repeated key), and a key starts its own section.
-void read_on_in(const Line72& current) {
-  fnames::section = current;
-  rdcmnt();
-  if (rdcmnt_at_data() && holds_no_data(current))
-    fail("Data line found where a section key was expected after an INCLUDE or ENDFILE line",
-         "READDATA", 1);
-}
-
 // Acts on the section key in fnames::section; false at "ENDCASE:". current is
 // the section in progress, which an INCLUDE file may continue.
 bool dispatch(wakro::PageContext& page, Line72& current) {
   const Line72 key = fnames::section;
   wakro::ReaderHooks& hooks = wakro::reader_hooks();
-  if (key == "INCLUDE:") {
-    read_on_in(current);
-    return true;
-  }
-  if (key == "ENDFILE:" && wakro::unit_include_depth(fnames::iunit) > 0) {
-    wakro_closefile();
-    read_on_in(current);
-    return true;
-  }
+  if (wakro::sections::read_on_through_include(current)) return true;
   current = key;
   if (key == "MAP:" && !wakro::sections::reading_the_map(wakro::kUnitBase + 1)) {
     wakro::sections::skip_misplaced_map_line();
@@ -231,6 +205,13 @@ bool dispatch(wakro::PageContext& page, Line72& current) {
 }
 
 }  // namespace
+
+bool wakro::skipped_section(const Line72& key) {
+  const bool read = std::find(std::begin(kDataKeys), std::end(kDataKeys), key.trimmed()) != std::end(kDataKeys) ||
+                    key == "ENDPAGE:" || key == "ENDCASE:" || key == "INCLUDE:" ||
+                    (key == "ENDFILE:" && wakro::unit_include_depth(fnames::iunit) > 0);
+  return !read;
+}
 
 void wakro_readdata() {
   wakro::PageContext page;

@@ -64,6 +64,12 @@ struct CaseReadState {
 };
 CaseReadState& case_read_state();
 
+// True for a section key whose section the case reader skips whole (with
+// wakro_nextkey, which follows no INCLUDE line): "DATADSD:", "DATADSO:",
+// "IGNORE:", an "ENDFILE:" of a file no INCLUDE opened, and every key it does
+// not know.
+bool skipped_section(const FixedText<72>& key);
+
 }  // namespace wakro
 
 void wakro_readdata();

@@ -5,6 +5,7 @@
 #include "diag/nodeaccess.h"
 #include "diag/quit.h"
 #include "files/linereader.h"
+#include "files/units.h"
 #include "model/fnames.h"
 #include "model/quolbv3.h"
 
@@ -35,6 +36,27 @@ std::int32_t page_node(std::int32_t position, std::int32_t local) {
 bool reading_the_map(std::int32_t map_unit) {
   const std::int32_t top = fnames::iunit;
   return top - unit_include_depth(top) == map_unit;
+}
+
+namespace {
+
+// Keys after which data lines belong to no section.
+bool holds_no_data(const FixedText<72>& key) {
+  return key.is_blank() || key == "MAINPAGE:" || key == "MAP:" || key == "ENDPAGE:" || key == "ENDCASE:" ||
+         key == "INCLUDE:" || key == "ENDFILE:" || key == "NEXTKEY:";
+}
+
+}  // namespace
+
+bool read_on_through_include(const FixedText<72>& current) {
+  const bool included_file_ends = fnames::section == "ENDFILE:" && unit_include_depth(fnames::iunit) > 0;
+  if (!(fnames::section == "INCLUDE:") && !included_file_ends) return false;
+  if (included_file_ends) wakro_closefile();
+  fnames::section = current;
+  rdcmnt();
+  if (rdcmnt_at_data() && holds_no_data(current))
+    fail("Data line found where a section key was expected after an INCLUDE or ENDFILE line", "READDATA", 1);
+  return true;
 }
 
 void skip_misplaced_map_line() {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "files/units.h"
+#include "model/fixedtext.h"
 
 namespace wakro::sections {
 
@@ -26,6 +27,15 @@ std::int32_t page_node(std::int32_t position, std::int32_t local);
 // page data file, or a file a page includes) a "MAP:" line would nest pages in
 // pages, a page that names itself without end.
 bool reading_the_map(std::int32_t map_unit);
+
+// After an INCLUDE line has opened its file ("INCLUDE:"), or an ENDFILE line
+// of an included file has been read ("ENDFILE:", the file is closed here), the
+// reads go on as if the included lines stood in place of the INCLUDE line: data
+// lines continue the section in progress `current` (fnames::section becomes it
+// again), and a key starts its own section. A data line where `current` holds
+// no data (no section, or a key without data lines) ends the run (tag
+// "READDATA"). False, with nothing read, at any other key.
+bool read_on_through_include(const FixedText<72>& current);
 
 // Reports a "MAP:" line met outside the map file and skips its lines:
 //   READDATA: Ignoring MAP: line in <file> (pages are named only in the map file)

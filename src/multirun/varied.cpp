@@ -75,7 +75,10 @@ void set_up_multiple_run(std::int32_t nruns, std::int32_t seed) {
     mrunseed::mseed = wakro::multirun::reduced_seed(seed);
   }
   mrunseed::mseedsave = mrunseed::mseed;
+  // The run count changes within the first step: whether this run is the last
+  // follows it at once (a run of one step records and sums up in that step).
   ctrl::nrun = nruns;
+  ctrl::lastrun = ctrl::mmm == ctrl::nrun;
   state.used = true;
   if (nruns >= 2) ctrl::multirun = true;
 }

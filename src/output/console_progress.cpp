@@ -24,7 +24,7 @@ std::int32_t g_seen_run = kNoRun;  // run the progress count belongs to
 std::int32_t g_next = 0;           // step count of the next progress line
 bool g_heading_due = true;         // the plot heading is still to be printed
 
-std::int32_t tenth_of_run() { return static_cast<std::int32_t>(std::lround(0.1 * ctrl::ndelt)); }
+std::int32_t tenth_of_run() { return static_cast<std::int32_t>(std::lround(0.1 * wakro::steps_of_run())); }
 
 void plot_heading() {
   outmsg(wakro::output::message::kTitle, 0, 0, 0, 0.0, 0.0, assorc::title.view());
@@ -40,13 +40,13 @@ void plot_heading() {
 }  // namespace
 
 void wakro_percentcomplete(std::int32_t guiFlag) {
-  if (guiFlag != 0 || ctrl::ndelt <= 0) return;
+  if (guiFlag != 0 || wakro::steps_of_run() <= 0) return;
   if (ctrl::mmm != g_seen_run) {
     g_next = tenth_of_run();
     g_seen_run = ctrl::mmm;
   }
   if (g_next + snpdat::iiisnp > ctrl::iii) return;
-  const double done = 100.0 * (ctrl::iii - snpdat::iiisnp) / ctrl::ndelt;
+  const double done = 100.0 * (ctrl::iii - snpdat::iiisnp) / static_cast<double>(wakro::steps_of_run());
   outmsg(wakro::output::message::kPercentComplete, static_cast<std::int32_t>(std::lround(done)));
   // Whoever watches the run (a terminal, a pipe, a log file) sees each line
   // when it is written, not when the buffer happens to fill.
@@ -78,6 +78,8 @@ void wakro_screenplot() {
 }
 
 namespace wakro {
+std::int64_t steps_of_run() { return std::int64_t{ctrl::ndelt} + (snpdat::iiisnp >= 1 ? 1 : 0); }
+
 void reset_console_progress() {
   g_seen_run = kNoRun;
   g_next = 0;

@@ -2,8 +2,8 @@
 //
 // wakro_percentcomplete(guiFlag): with guiFlag 0, prints
 // " => This run is  10% complete." each time another tenth of the run's steps
-// (lround(0.1·ndelt), counted from the steps a snapshot start had already run)
-// has passed; the count starts afresh with each run. A run of no steps prints
+// (lround(0.1·steps_of_run()), counted from the steps a snapshot start had
+// already run) has passed; the count starts afresh with each run. A run of no steps prints
 // nothing. Each line is flushed as it is written.
 //
 // wakro_screenplot(): one line of a character plot of the first ten output
@@ -21,6 +21,10 @@ void wakro_percentcomplete(std::int32_t guiFlag);
 void wakro_screenplot();
 
 namespace wakro {
+// The steps the present run takes after the one it starts from, which its
+// progress counts: ndelt from data (the steps after the time-zero step), and
+// ndelt + 1 from a snapshot of S steps (the steps S + 1 .. S + 1 + ndelt).
+std::int64_t steps_of_run();
 // Forgets the run last seen by the progress lines and that the plot heading was
 // printed (a new process, for tests).
 void reset_console_progress();

@@ -22,6 +22,7 @@
 #include "model/radiolinks.h"
 #include "model/snpdat.h"
 #include "model/sock2.h"
+#include "output/console_progress.h"
 #include "output/record_bindings.h"
 
 namespace {
@@ -193,10 +194,11 @@ void notnow(std::int32_t /*unused*/) {
 void qbstep(std::int32_t flag) {
   if (!linked()) return;
   if (flag == 0) notnow(0);
-  const std::int32_t onePercent = wakro::round_to_int(0.01 * ctrl::ndelt);
-  if (e_s1::firststep) next_report = wakro::round_to_int(0.01 * ctrl::ndelt) + snpdat::iiisnp;
+  const double steps = static_cast<double>(wakro::steps_of_run());
+  const std::int32_t onePercent = wakro::round_to_int(0.01 * steps);
+  if (e_s1::firststep) next_report = onePercent + snpdat::iiisnp;
   if (e_s1::firststep || ctrl::iii >= next_report) {
-    const double done = ctrl::ndelt > 0 ? 100.0 * (static_cast<double>(ctrl::iii) - snpdat::iiisnp) / ctrl::ndelt : 0.0;
+    const double done = steps > 0.0 ? 100.0 * (static_cast<double>(ctrl::iii) - snpdat::iiisnp) / steps : 0.0;
     begin_message(kProgress);
     exputi(kLink, wakro::round_to_int(done));
     exsend(kLink);

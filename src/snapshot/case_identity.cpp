@@ -1,16 +1,24 @@
 // What identifies the case a snapshot was written by (see case_identity.h).
 #include "snapshot/case_identity.h"
 
-#include <charconv>
-#include <climits>
-#include <fstream>
+#include <filesystem>
+#include <span>
 #include <sstream>
 #include <string_view>
 
+#include "files/linereader.h"
 #include "files/listread.h"
 #include "files/textfile.h"
+#include "files/units.h"
 #include "files/words.h"
+#include "input/parameters.h"
+#include "input/readdata.h"
+#include "input/recorditems.h"
+#include "input/section_util.h"
 #include "model/assorc.h"
+#include "model/fnames.h"
+#include "model/options.h"
+#include "model/quolbv3.h"
 #include "snapshot/state_check.h"
 
 namespace wakro::snapshot {
@@ -59,13 +67,11 @@ std::string value_in(const CaseIdentity& id, std::string_view field) {
   return "(none)";
 }
 
-// The title as the parameter reader takes it from "TITLE = <value>": one
-// free-format text (a quoted one whole, an unquoted one to its first blank),
-// "***Blank_Title***" when it is blank.
+// The title as the parameter reader takes it from "TITLE = <value>" (a value
+// that does not read, whole).
 wakro::FixedText<72> title_as_read(std::string_view value) {
   wakro::FixedText<72> title;
-  if (wakro::list_read(value, {title}) != wakro::ReadStatus::ok) title = value;
-  if (title.is_blank()) title = "***Blank_Title***";
+  if (wakro::title_of(value, title) != wakro::ReadStatus::ok) title = value;
   return title;
 }
 
@@ -91,78 +97,119 @@ std::string as_read(std::string_view field, const std::string& value) {
 
 }  // namespace
 
-std::string file_text(const std::string& path) {
-  // Only a regular file is read (a device's or a pipe's text need not end).
-  if (path.empty() || !wakro::not_a_file(path).empty()) return {};
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+// ---------------------------------------------------------------- the map file
+
+namespace {
+
+// A field the case reader takes from its last line (the title, the page count).
+void set_in(CaseIdentity& id, const std::string& field, const std::string& value) {
+  for (auto& [f, v] : id)
+    if (f == field) {
+      v = value;
+      return;
+    }
+  id.emplace_back(field, value);
 }
 
-std::vector<PageNodes> pages_of_map(const std::string& text) {
-  std::vector<PageNodes> pages;
-  std::istringstream in(text);
-  std::vector<std::int64_t> numbers;  // of the entry being read
-  bool in_entry = false;
-  auto end_entry = [&] {
-    if (!in_entry) return false;
-    in_entry = false;
-    if (numbers.size() < 2 || numbers[1] < 0 || numbers[1] > static_cast<std::int64_t>(numbers.size()) - 2)
-      return true;
-    PageNodes p;
-    p.subsystem = static_cast<std::int32_t>(numbers[0]);
-    for (std::int64_t k = 0; k < numbers[1]; ++k) p.nodes.push_back(static_cast<std::int32_t>(numbers[2 + k]));
-    pages.push_back(std::move(p));
-    return false;
-  };
-  for (std::string raw; std::getline(in, raw);) {
-    const std::string_view line = trim(raw);
-    if (line.empty() || line.front() == '!') continue;
-    const std::string_view first = line.substr(0, line.find_first_of(" \t"));
-    if (first.back() == ':') {
-      if (end_entry()) return pages;
-      in_entry = first == "MAP:";
-      numbers.clear();
-      continue;
-    }
-    if (!in_entry) continue;
-    std::istringstream words{std::string(line)};
-    for (std::string w; words >> w;) {
-      std::int64_t v = 0;
-      const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
-      if (ec != std::errc() || end != w.data() + w.size() || v < INT32_MIN || v > INT32_MAX) break;
-      numbers.push_back(v);
-    }
+// The reader state the walk over a map file borrows, given back however it
+// ends: the run goes on reading what it read before (the snapshot being
+// resumed, a block's own file), and the walk echoes nothing.
+struct BorrowedReader {
+  std::int32_t unit = fnames::iunit;  // the units above it are the walk's
+  wakro::FixedText<72> filename = fnames::filename;
+  wakro::FixedText<72> section = fnames::section;
+  wakro::FixedText<72> dumlin = fnames::dumlin;
+  bool echo = options::echo;
+  BorrowedReader() { options::echo = false; }
+  ~BorrowedReader() {
+    while (fnames::iunit > unit && wakro::unit_is_open(fnames::iunit)) wakro::close_unit(fnames::iunit);
+    fnames::filename = filename;
+    fnames::section = section;
+    fnames::dumlin = dumlin;
+    options::echo = echo;
   }
-  end_entry();
-  return pages;
+  BorrowedReader(const BorrowedReader&) = delete;
+  BorrowedReader& operator=(const BorrowedReader&) = delete;
+};
+
+// A page's node line "S N n1 .. nN", read as the case reader's page-map entry
+// reads it (over as many lines as it takes); false when it does not read or N
+// is no node count the page map could hold.
+bool read_node_line(PageNodes& page) {
+  wakro::RecordItems entry(fnames::iunit);
+  std::int32_t s = 0;
+  std::int32_t n = 0;
+  if (entry.read({s, n}) != wakro::ReadStatus::ok) return false;
+  if (n < 0 || n > (quolbv3::node.allocated() ? quolbv3::node.extent(1) : 0)) return false;
+  std::vector<std::int32_t> nodes(static_cast<std::size_t>(n));
+  if (entry.read({s, n, std::span<std::int32_t>(nodes)}) != wakro::ReadStatus::ok) return false;
+  page.subsystem = s;
+  page.nodes = std::move(nodes);
+  return true;
 }
 
-CaseIdentity identity_of_map(const std::string& text) {
-  CaseIdentity id;
-  std::istringstream in(text);
-  std::string section;
-  for (std::string raw; std::getline(in, raw);) {
-    const std::string_view line = trim(raw);
-    if (line.empty() || line.front() == '!') continue;
-    // A key line: its first word ends with a colon ("MAP:" names its page).
-    const std::string_view first = line.substr(0, line.find_first_of(" \t"));
-    if (first.back() == ':') {
-      section = std::string(first);
-      if (section == "MAP:") add_to(id, std::string(kPages), page_as_read(line.substr(first.size())));
-      continue;
+// A data line of the section `key` that identifies the case.
+void identity_line(const Line72& key, const Line72& line, CaseIdentity& id) {
+  const Line72 first = wakro_firstwrd(line);
+  const Line72 rhs = wakro_rhs72str(line);
+  const std::string_view value = trim(rhs.view());
+  for (std::string_view d : kDimensions)
+    if (key == "DIMENSIONS:" && first == d) set_in(id, std::string(d), words(value));
+  if (key == "PARAMETERS:" && first == kTitle) set_in(id, std::string(kTitle), std::string(value));
+  if (key == "SUBSYSDIM:") add_to(id, "SUBSYSDIM", words(line.view()));
+}
+
+}  // namespace
+
+MapReading read_map(const std::string& path) {
+  MapReading map;
+  std::error_code ec;
+  if (path.empty() || !wakro::not_a_file(path).empty() || !std::filesystem::is_regular_file(path, ec)) return map;
+  map.found = true;
+  const BorrowedReader borrowed;
+  wakro::open_file_named(path, 1);
+  fnames::filename = path;
+  const std::int32_t map_unit = fnames::iunit;
+  // The section an INCLUDE file continues, as the case reader's dispatch keeps
+  // it; before the dispatch the opening sections, "DIMENSIONS:" and
+  // "PARAMETERS:", are read (a later key of either is one it skips).
+  Line72 current;
+  bool opening = true;
+  bool node_line_due = false;
+  bool pages_read = true;  // no page's node line has failed to read yet
+  fnames::section.blank();
+  rdcmnt();
+  while (fnames::iunit >= map_unit) {
+    if (wakro::sections::read_on_through_include(current)) continue;
+    const Line72 key = fnames::section;
+    if (rdcmnt_at_data() && key == "MAP:" && node_line_due) {
+      node_line_due = false;
+      PageNodes page;
+      pages_read = pages_read && read_node_line(page);
+      if (pages_read) map.pages.push_back(std::move(page));
+    } else if (rdcmnt_at_data()) {
+      Line72 line;
+      if (wakro::read_line72(line) != wakro::ReadStatus::ok) break;
+      identity_line(key, line, map.identity);
+    } else if (key == "ENDCASE:") {
+      break;
+    } else if (opening && (key == "DIMENSIONS:" || key == "PARAMETERS:")) {
+      // The two sections the case reader reads before its dispatch.
+    } else {
+      opening = false;
+      current = key;
+      node_line_due = key == "MAP:";
+      if (node_line_due) add_to(map.identity, std::string(kPages), std::string(fnames::filename.trimmed()));
+      // A section the case reader skips is skipped as it skips it (an INCLUDE
+      // line in it is not followed).
+      if (wakro::skipped_section(key)) {
+        wakro_nextkey();
+        continue;
+      }
     }
-    const std::size_t eq = line.find('=');
-    const std::string key = eq == std::string_view::npos ? "" : std::string(trim(line.substr(0, eq)));
-    const std::string_view value = eq == std::string_view::npos ? "" : trim(line.substr(eq + 1));
-    if (section == "PARAMETERS:" && key == kTitle) add_to(id, std::string(kTitle), std::string(value));
-    if (section == "DIMENSIONS:")
-      for (std::string_view d : kDimensions)
-        if (key == d) add_to(id, key, words(value));
-    if (section == "SUBSYSDIM:") add_to(id, "SUBSYSDIM", words(line));
+    rdcmnt();
   }
-  return id;
+  return map;
 }
 
 CaseIdentity identity_of_snapshot(const std::string& text) {
@@ -189,10 +236,10 @@ std::string identity_lines(const CaseIdentity& id) {
 }
 
 CaseIdentity identity_to_write(const std::string& map) {
-  const std::string text = file_text(map);
+  const MapReading reading = read_map(map);
   CaseIdentity id;
   if (!g_program.empty()) id.emplace_back(kProgram, g_program);
-  for (const auto& field : text.empty() ? g_read : identity_of_map(text))
+  for (const auto& field : reading.found ? reading.identity : g_read)
     if (field.first != kProgram) id.push_back(field);
   return id;
 }
@@ -218,7 +265,7 @@ void check_identity_against_map(const std::string& map) {
   for (const auto& field : g_read)
     if (field.first != kProgram) read.push_back(field);
   if (read.empty()) return;
-  const CaseIdentity own = identity_of_map(file_text(map));
+  const CaseIdentity own = read_map(map).identity;
   auto differs = [&](const std::string& field) {
     refuse_text("WAKRO: Snapshot of another case: " + field + " = " + value_in(read, field) + ", the map file's " +
                 value_in(own, field));

@@ -2,11 +2,11 @@
 //
 // A snapshot carries, in comment lines between its first rule and its
 // dimensions ("! CASE: <field> = <value>", which a reader without them skips),
-// the fields of its case's map
-// file that differ between cases and stay the same for one case: the title, the
-// page count, the subsystems' node counts ("SUBSYSDIM:") and the pages' data
-// files ("MAP:" entries), in the map's order (the subsystem, branch and node
-// counts the map merge compares with the snapshot's dimensions).
+// the fields of its case's map file that differ between cases and stay the same
+// for one case: the title, the page count, the subsystems' node counts
+// ("SUBSYSDIM:") and the pages' data files ("MAP:" entries), in the map's order
+// (the subsystem, branch and node counts the map merge compares with the
+// snapshot's dimensions), each as the case reader reads the map (read_map).
 // On resume the same fields are taken from the map file the snapshot names and
 // compared: a snapshot of another case is refused before anything of the map is
 // merged. A snapshot without the block (written before it existed) is read as
@@ -23,25 +23,32 @@ namespace wakro::snapshot {
 // Field name and value, in the map's order.
 using CaseIdentity = std::vector<std::pair<std::string, std::string>>;
 
-// The identity fields of a map file's text.
-CaseIdentity identity_of_map(const std::string& text);
 // The "! CASE:" lines of a snapshot's text (empty for a snapshot without them);
 // a line not of the form "<field> = <value>" refuses the snapshot.
 CaseIdentity identity_of_snapshot(const std::string& text);
 // The block's lines, each ending in a newline.
 std::string identity_lines(const CaseIdentity& id);
 
-// The node record of each page ("MAP:" entry) of a map file's text, as the
-// case reader lays it in the page map: its subsystem entry (0 in the newer
-// style) and its global nodes. A page whose entry does not read as numbers
-// ends the list (the case reader refuses such a map).
+// The node record of each page ("MAP:" entry) of a map file, as the case
+// reader lays it in the page map: its subsystem entry (0 in the newer style)
+// and its global nodes.
 struct PageNodes {
   std::int32_t subsystem = 0;
   std::vector<std::int32_t> nodes;
 };
-std::vector<PageNodes> pages_of_map(const std::string& text);
-// The text of a regular file (empty when there is none).
-std::string file_text(const std::string& path);
+// A map file read as the case reader reads it (its line reader, the INCLUDE
+// files it follows, the sections it skips, the TITLE and NPAGES it takes from
+// their last line): the identity fields in the map's order and the pages'
+// node records, up to the first page whose node line does not read (the case
+// reader refuses such a map). Nothing is found when the path names no regular
+// file; a map the line reader cannot read to its end stops the run as the case
+// reader stops.
+struct MapReading {
+  bool found = false;
+  CaseIdentity identity;
+  std::vector<PageNodes> pages;
+};
+MapReading read_map(const std::string& path);
 
 // The identity the next snapshot carries: that of the run's map file when it can
 // be read, otherwise the one the snapshot this run resumed from carried.

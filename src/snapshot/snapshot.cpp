@@ -900,15 +900,18 @@ void merge_dimensions() {
   }
 }
 
-// "PARAMETERS:": the parameters the run can take over; a map of a case that
-// runs with another time step is not the snapshot's case.
+// "PARAMETERS:": the parameters the run can take over, read as the case
+// reader reads them; a map of a case that runs with another time step is not
+// the snapshot's case.
 void merge_parameters(const OpenMap& map) {
   const wakro::FixedText<72> parms("PARAMETERS:");
   wakro::FixedText<72> line;
+  bool step_read = false;  // a TIME_STEP line came before
   while (fnames::section == "PARAMETERS:" && map_line(parms, line)) {
     const wakro::FixedText<72> k = wakro_firstwrd(line);
     const wakro::FixedText<72> v = wakro_rhs72str(line);
     if (k == "TIME_STEP" && !v.is_blank()) {
+      step_read = true;
       double step = 0.0;
       if (wakro::list_read(v.view(), {step}) != wakro::ReadStatus::ok) fail_update(false);
       if (!(std::abs(step - e_s1::delt) <= 1e-9 * e_s1::delt)) {
@@ -919,7 +922,9 @@ void merge_parameters(const OpenMap& map) {
     } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
       if (wakro::list_read(v.view(), {print}) != wakro::ReadStatus::ok) fail_update(false);
-      e_s1::print = std::max(print, e_s1::delt);
+      // As the case reader rounds it: to whole steps, and before the map's
+      // TIME_STEP line (with no time step known) to the time step.
+      e_s1::print = step_read ? wakro::print_step_of(print, e_s1::delt) : e_s1::delt;
     } else if (k == "PRINT_DIMENSIONS" && wakro_firstwrd(v) == "YES") {
       options::prndim = true;
     }

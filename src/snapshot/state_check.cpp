@@ -160,7 +160,7 @@ void page_maps() {
     check_range(item("page subsystem entry", k), quolbv3::subs(k), 0, ndde::nd2);
   // Each page's record: its subsystem entry, a 0, then its nodes.
   std::int64_t at = 2;
-  for (const PageNodes& page : pages_of_map(file_text(std::string(fnames::mapname.trimmed())))) {
+  for (const PageNodes& page : read_map(std::string(fnames::mapname.trimmed())).pages) {
     if (at + static_cast<std::int64_t>(page.nodes.size()) > entries) return;
     const auto k = static_cast<std::int32_t>(at);
     check_range(item("page map entry", k - 1), quolbv3::node(k - 1), page.subsystem, page.subsystem);

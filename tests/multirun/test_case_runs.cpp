@@ -4,9 +4,13 @@
 // whether the last rank merges the files of both ranks.
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <regex>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +177,49 @@ TEST_F(CaseRuns, AWriteTheSystemRefusesStopsTheSetAndLeavesWholeRows) {
       EXPECT_NEAR(mrun ? v[2] : v[0], gain(r) * multiplier(r), 1e-9);
     }
     for (const char* f : {"mrun.out", "ramp_01.out"}) fs::remove(f);
+  }
+}
+
+// Resumed from the last run's snapshot at 0.5 s (dt 0.1 s) for one step (0.12
+// s: to 0.6 s) and for three (0.3 s: to 0.8 s): every run writes its row, the
+// output file as a run from data to the same finish writes it (the peak is gain
+// n at the finish), the extra file the sum of (gn t)^2 0.1 over the steps taken,
+// and the progress ends at 100 %.
+TEST_F(CaseRuns, AResumeOfAnyLengthWritesEveryRunsRows) {
+  Watchdog dog("CaseRuns.AResumeOfAnyLength", 120);
+  auto run_with = [&](const std::string& answers) {
+    std::ofstream(dir() + "/in.txt") << answers;
+    ChildProcess p({kExe, "-v5", "-standalone"}, dir(), dir() + "/in.txt");
+    EXPECT_TRUE(p.wait(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.out();
+    return p.out();
+  };
+  run_with("0\n1\n0.5\nsnapA\nmultirun.map\n1\n0\n0\n0\n");
+  const std::string map = read_file("multirun.map");
+  for (const auto& [duration, finish, squares] : {std::tuple{"0.12", "0.6", 0.36}, {"0.3", "0.8", 1.49}}) {
+    const std::string log = run_with("1\n0\n0\n1\n0\n0\nsnapA\n" + std::string(duration) + "\n0\n");
+    // Each run's progress rises to 100 % at its last step, never past it.
+    std::vector<int> percents;
+    const std::regex line("This run is +([0-9]+)% complete");
+    for (std::sregex_iterator m(log.begin(), log.end(), line), end; m != end; ++m)
+      percents.push_back(std::stoi((*m)[1]));
+    EXPECT_EQ(std::count(percents.begin(), percents.end(), 100), 4) << log;
+    EXPECT_EQ(*std::max_element(percents.begin(), percents.end()), 100) << log;
+    const std::string resumed = read_file("mrun.out");
+    const auto extra = lines_of(read_file("ramp_01.out"));
+    ASSERT_GE(extra.size(), 8u) << log;
+    for (int r = 1; r <= 4; ++r) {
+      std::array<double, 2> v{};
+      ASSERT_TRUE(wakro::multirun::read_row_values(extra[static_cast<std::size_t>(r + 1)], 1, v));
+      const double gn = gain(r) * multiplier(r);
+      EXPECT_NEAR(v[0], gn * std::stod(finish), 1e-9);
+      EXPECT_NEAR(v[1], 0.1 * squares * gn * gn, 1e-9);
+    }
+    // (The map's finish time is no part of what a resume takes from it.)
+    std::ofstream("multirun.map") << std::regex_replace(map, std::regex("FINISH_TIME = 1.0"),
+                                                        std::string("FINISH_TIME = ") + finish);
+    run_with("0\n0\nmultirun.map\n1\n0\n0\n0\n");
+    EXPECT_EQ(resumed, read_file("mrun.out")) << duration;
   }
 }
 

@@ -33,6 +33,8 @@ TEST_F(ConsoleProgress, TenLinesOverARunFromTimeZero) {
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(10));
 }
 
+// From a snapshot of 400 steps with ndelt = 600 the run takes the 601 steps
+// 401 .. 1001: a tenth is 60 of them, and the last reports 100 %.
 TEST_F(ConsoleProgress, ResumedRunCountsFromTheSnapshotStep) {
   ctrl::ndelt = 600;
   snpdat::iiisnp = 400;
@@ -42,8 +44,15 @@ TEST_F(ConsoleProgress, ResumedRunCountsFromTheSnapshotStep) {
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(10));
   ctrl::iii = 519;
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, "");
-  ctrl::iii = 523;  // the first call past the mark reports where the run is
+  ctrl::iii = 526;  // the first call past the mark reports where the run is: 126/601
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(21));
+  ctrl::iii = 1001;
+  EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(100));
+  // A resume of one step (ndelt = 0) reports it whole.
+  ctrl::ndelt = 0;
+  ctrl::mmm = 2;
+  ctrl::iii = 401;
+  EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(100));
 }
 
 TEST_F(ConsoleProgress, EachRunStartsAfreshAndTheLinkSilencesIt) {

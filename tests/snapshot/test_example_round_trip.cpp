@@ -37,7 +37,22 @@ struct Example {
   const char* finish = nullptr;  // the finish time set in the map (nullptr: the map's)
   bool sparse = false;           // every subsystem on the sparse solver
   bool older = false;  // resumed from the snapshot as an older writer wrote it (see older_file)
+  void (*change)(const CaseFolder&) = nullptr;  // a change to the case's files before both runs
 };
+
+// Replaces `from` in a case file, which must hold it.
+void replace_in(const fs::path& file, const std::string& from, const std::string& to) {
+  std::string text = read_file(file);
+  ASSERT_NE(text.find(from), std::string::npos) << from;
+  write_file(file, text.replace(text.find(from), from.size(), to));
+}
+
+// A second TITLE line, which the case reader takes, and a print step it rounds
+// to whole steps (the later snapshots both carry 100 us).
+void map_as_read(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " TIME_STEP", " TITLE = 'The second title'\n TIME_STEP");
+  replace_in(f / "rl_breaker.map", "PRINT_STEP = 100.0E-6", "PRINT_STEP = 120.0E-6");
+}
 
 // The snapshot as a writer before the case-identity lines and the chatter
 // block wrote it: the run resumed from it starts with no chatter step pending
@@ -69,6 +84,8 @@ const Example kExamples[] = {
     // again by the steps before the next snapshot, which both runs write alike.
     {"rl_breaker_older_file", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, true},
+    {"rl_breaker_map_as_read", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &map_as_read},
 };
 
 // On the sparse solver the snapshot resumed from is the writing run's first:
@@ -98,6 +115,7 @@ TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
   const Example& ex = GetParam();
   if (wakro_test::kSanitized && std::stod(ex.snap_time) > 5.0) GTEST_SKIP() << "too long under the sanitizers";
   CaseFolder folder(ex.dir, ex.exe);
+  if (ex.change != nullptr) ex.change(folder);
   if (ex.finish != nullptr || ex.sparse) {
     const std::string map = read_file(folder / ex.map);
     const std::string finished = std::regex_replace(
@@ -213,25 +231,35 @@ TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) 
 // The input tests' two-page sample case runs from data with channel places
 // beyond its channels (MPGBS 11 12 13, PGBS = 3: one warning) and resumes from
 // its own snapshot, whose case identity it wrote as the map reads (the page
-// 'p2.dta' without its quotes), exactly as it ran.
+// 'p2.dta' without its quotes), exactly as it ran; so it does with its first
+// page's entry in a file the map INCLUDEs (the pages and their node records
+// are the map's as the case reader reads them).
 TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
-  CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
-  const CaseRun full = folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log");
-  ASSERT_EQ(full.status, 0) << full.log;
-  EXPECT_NE(full.log.find(" ***WARN*** OUTPUTFILE: 2 output channel(s) refer to no output value"), std::string::npos);
-  const std::vector<std::string> written = lines_of(read_file(folder / "full_03.snp"));
-  ASSERT_GT(written.size(), 8u);
-  EXPECT_EQ(written[6], "! CASE: PAGES = p1.dta p2.dta");
-  const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
-  ASSERT_EQ(res.status, 0) << res.log;
-  EXPECT_EQ(res.log.find("ERROR"), std::string::npos) << res.log;
-  const auto a = folder.channels("full_01.out");
-  const auto b = folder.channels("resumed_01.out");
-  ASSERT_EQ(b.size(), 12u);  // 0.45 .. 1.0 ms
-  for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
-  // The later snapshot is the same file: the ideal branches' subsystem goes on
-  // exactly (its first-step factorisation marks no chatter step).
-  EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
+  for (const bool included : {false, true}) {
+    CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+    if (included) {
+      const std::string entry = "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n";
+      replace_in(folder / "case.map", entry, "INCLUDE 'pages.inc'\n");
+      write_file(folder / "pages.inc", entry + "ENDFILE\n");
+    }
+    const CaseRun full = folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log");
+    ASSERT_EQ(full.status, 0) << full.log;
+    EXPECT_NE(full.log.find(" ***WARN*** OUTPUTFILE: 2 output channel(s) refer to no output value"), std::string::npos);
+    const std::vector<std::string> written = lines_of(read_file(folder / "full_03.snp"));
+    ASSERT_GT(written.size(), 8u);
+    EXPECT_EQ(written[5], "! CASE: SUBSYSDIM = 2 4 2");
+    EXPECT_EQ(written[6], "! CASE: PAGES = p1.dta p2.dta");
+    const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
+    ASSERT_EQ(res.status, 0) << res.log;
+    EXPECT_EQ(res.log.find("ERROR"), std::string::npos) << res.log;
+    const auto a = folder.channels("full_01.out");
+    const auto b = folder.channels("resumed_01.out");
+    ASSERT_EQ(b.size(), 12u);  // 0.45 .. 1.0 ms
+    for (const auto& [t, row] : b) EXPECT_EQ(row, a.at(t)) << t;
+    // The later snapshot is the same file: the ideal branches' subsystem goes on
+    // exactly (its first-step factorisation marks no chatter step).
+    EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
+  }
 }
 
 }  // namespace
