@@ -21,6 +21,7 @@
 #include "model/quolbv3.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/rdbranch.h"
 #include "network/record_checks.h"
 #include "network/switch_records.h"
 #include "snapshot/case_identity.h"
@@ -46,6 +47,11 @@ namespace wakro::snapshot {
   refuse_text("WAKRO: Snapshot count out of range: " + std::string(record) + " = " + std::to_string(value) +
                   " (at most " + std::to_string(high) + ")",
               tag);
+}
+
+[[noreturn]] void refuse_together(std::string_view record, std::string_view values, std::string_view why) {
+  refuse_text("WAKRO: Snapshot values refused together: " + std::string(record) + ": " + std::string(values) + " (" +
+              std::string(why) + ")");
 }
 
 void check_count(std::string_view record, std::int64_t value, std::int64_t high, std::string_view tag) {
@@ -89,11 +95,24 @@ void branch_record(std::int32_t ss, std::int32_t b) {
     record_check_hooks().source_record(kChecker, ss, b, t);
 }
 
-// Step 1: the start row, the transformer count and the branch ends of each
-// subsystem.
+// The two ends of a branch or winding as a pair.
+std::string ends(std::int32_t from, std::int32_t to) {
+  return "from-node = " + std::to_string(from) + ", to-node = " + std::to_string(to);
+}
+
+// A branch's two ends, by the rule of the branch reader.
+void branch_ends(std::int32_t ss, std::int32_t b) {
+  const std::int32_t f = branches::ief(b, ss), t = branches::iet(b, ss);
+  const wakro::BranchEndsFault fault = wakro::branch_ends_fault(f, t);
+  if (fault != wakro::BranchEndsFault::none)
+    refuse_together(record_of_subsystem(item("branch", b), ss), ends(f, t), wakro::branch_ends_message(fault, b, ss));
+}
+
+// Step 1: the order, the start row and the branch ends of each subsystem.
 void subsystems() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
-    check_count(record_of_subsystem("transformers", ss), e_s5::numt(ss), e_s5::jset);
+    // A subsystem has as many nodes as the order its matrices were made with.
+    check_range(record_of_subsystem("busses", ss), e_s0::mbus(ss), e_s0::ssdim(ss), e_s0::ssdim(ss));
     // The start row of the next factorisation: a row of the matrix (with its
     // MNA rows), or the one past its last when nothing changed.
     const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
@@ -101,6 +120,7 @@ void subsystems() {
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(record_of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(record_of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
+      branch_ends(ss, b);
       branch_record(ss, b);
       // The switching mode (its sign the direction of the test).
       check_range(record_of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
@@ -111,15 +131,29 @@ void subsystems() {
   // again from the fill pattern before they are used.)
 }
 
-// Step 2: the windings of each transformer lie in their subsystem.
+// Step 2: the windings of each transformer lie in their subsystem, each
+// winding's ends as the transformer reader takes them; a UMEC core
+// (nummag 1) is of the admittance form (tss < 0); each subsystem counts the
+// transformers whose windings lie in it.
 void transformers() {
   for (std::int32_t t = 1; t <= e_s5::jset; ++t) {
+    const std::string unit = item("transformer", t);
     const std::int32_t ss = std::abs(e_s5tap::tss(t));
-    check_subsystem(item("subsystem of transformer", t), ss);
+    check_subsystem("subsystem of " + unit, ss);
+    check_range("windings of " + unit, e_s5::msiz(t), 1, ndde::nd3);
+    check_range("core kind of " + unit, e_s5::nummag(t), -1, e_s5tap::tss(t) > 0 ? 0 : 1);
     for (std::int32_t i = 1; i <= e_s5::msiz(t); ++i) {
-      check_node(item("winding node of transformer", t), e_s5::mcb(i, t), ss);
-      check_node(item("winding node of transformer", t), e_s5::ncb(i, t), ss);
+      check_node("winding node of " + unit, e_s5::mcb(i, t), ss);
+      check_node("winding node of " + unit, e_s5::ncb(i, t), ss);
+      if (e_s5::winding_ends_refused(e_s5::mcb(i, t), e_s5::ncb(i, t)))
+        refuse_together(item("winding", i) + " of " + unit, ends(e_s5::mcb(i, t), e_s5::ncb(i, t)),
+                        e_s5::mcb(i, t) == 0 ? "both ends at ground" : "both ends at one node");
     }
+  }
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    std::int64_t units = 0;
+    for (std::int32_t t = 1; t <= e_s5::jset; ++t) units += std::abs(e_s5tap::tss(t)) == ss ? 1 : 0;
+    check_range(record_of_subsystem("transformers", ss), e_s5::numt(ss), units, units);
   }
 }
 
@@ -138,6 +172,8 @@ void mna_records() {
     check_subsystem("subsystem of " + rec, r.subsystem);
     check_range("kind of " + rec, r.kind, 0, 9);
     for (std::int32_t node : {r.a, r.b, r.c, r.d}) check_node("node of " + rec, node, r.subsystem);
+    // (The MANA reader takes no element whose first pair is at ground.)
+    if (r.a == 0 && r.b == 0) refuse_together("first node pair of " + rec, ends(r.a, r.b), "both ends at ground");
     for (int e = 1; e <= 2; ++e)
       for (int p = 1; p <= 3; ++p) check_node("node of " + rec, r.more_pairs(e, p), r.subsystem);
     check_range("branch of " + rec, r.dyn_branch, 0, int2::insb(r.subsystem));

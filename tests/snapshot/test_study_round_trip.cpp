@@ -222,7 +222,7 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
 struct Damage {
   const char* written;
   const char* damaged;
-  const char* refusal;  // after "Snapshot value out of range: "
+  const char* refusal;  // after "Snapshot "
 };
 struct Variant {
   const char* name;
@@ -266,7 +266,7 @@ TEST_P(StudyVariant, ResumesExactly) {
     write_file("study_02.snp", std::string(snap).replace(snap.find(written), written.size(), d.damaged));
     const Outcome bad = drive({"1", "1", "0.035", "res", "0", "1", "0", "0", "study_02", "0.07", "0"});
     EXPECT_NE(bad.status, -1);
-    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + d.refusal + "\n"),
+    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot ") + d.refusal + "\n"),
               std::string::npos)
         << bad.console;
     EXPECT_EQ(bad.console.find("% complete"), std::string::npos);
@@ -277,12 +277,14 @@ const Variant kVariants[] = {
     {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
      {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}, {}},
     {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
-     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}, {}},
+     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {},
+     {{"           2\n          1           2", "           2\n          0           0",
+       "values refused together: first node pair of MNA element 1: from-node = 0, to-node = 0 (both ends at ground)"}}},
     {"PhaseDomainLine", "", "", nullptr, true,
      {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
      // (The groups' ring positions, then their delays in steps.)
      {{"NG Parameters\n          1          12 \n         10 ", "NG Parameters\n          1          12 \n          0 ",
-       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
+       "value out of range: delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
@@ -402,6 +404,19 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: model of line directory row 1 = 1 (0 to 0)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
+      // Values a start from data refuses together: a winding at ground at both
+      // ends, a transformer count its windings do not give, a switch listed
+      // twice; and a line end at ground.
+      {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
+       " !*** TRANSFORMER DATA\n          2          -1           1 \n          0 ",
+       " ***ERROR** WAKRO: Snapshot values refused together: winding 1 of transformer 1: from-node = 0, to-node = 0 "
+       "(both ends at ground)"},
+      {"           1 / Transformers\n", "           0 / Transformers\n",
+       " ***ERROR** WAKRO: Snapshot value out of range: transformers of subsystem 1 = 0 (1 to 1)"},
+      {"\n           6\n  1.5", "\n           2\n  1.5",
+       " ***ERROR** WAKRO: Snapshot value out of range: branch of switch 2 of subsystem 1 = 2 (3 to 7)"},
+      {"          1           2 \n          3           3 \n         10", "          0           2 \n          3           3 \n         10",
+       " ***ERROR** WAKRO: Snapshot value out of range: receiving-end node of line 1 = 0 (1 to 3)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };
