@@ -16,6 +16,7 @@
 #include "model/fnames.h"
 #include "model/int1.h"
 #include "model/int2.h"
+#include "model/int3.h"
 #include "model/mna.h"
 #include "model/ndde.h"
 #include "model/quolbv3.h"
@@ -89,9 +90,17 @@ void branch_record(std::int32_t ss, std::int32_t b) {
   // carries a source model's code.
   const std::int32_t code = storage::stori(t);
   const bool source = branches::source(b, ss) && (code == 0 || code == wakro::branch_code::registered_source);
-  if (wakro::is_pe_switch_code(code) || (branches::switch_(b, ss) && !source))
+  const bool of_switch = wakro::is_pe_switch_code(code) || (branches::switch_(b, ss) && !source);
+  // A switch's set-up refuses a branch without the switch attribute, and a
+  // source model's registration makes its branch a source.
+  if (!(of_switch ? branches::switch_(b, ss) : branches::source(b, ss)))
+    refuse_together(record_of_subsystem(item("branch", b), ss),
+                    "component record = " + std::to_string(t) + (of_switch ? ", SWITCH = F" : ", SOURCE = F"),
+                    of_switch ? "a switch's record on a branch that is not a switch"
+                              : "a source model's record on a branch that is not a source");
+  if (of_switch)
     record_check_hooks().switch_record(kChecker, ss, b, t);
-  else if (branches::source(b, ss))
+  else
     record_check_hooks().source_record(kChecker, ss, b, t);
 }
 
@@ -142,6 +151,9 @@ void transformers() {
     check_subsystem("subsystem of " + unit, ss);
     check_range("windings of " + unit, e_s5::msiz(t), 1, ndde::nd3);
     check_range("core kind of " + unit, e_s5::nummag(t), -1, e_s5tap::tss(t) > 0 ? 0 : 1);
+    // The kind of record its configuration routine formed it from (0: none),
+    // a UMEC core's only where it has one.
+    check_range("record kind of " + unit, e_s5tap::tkind(t), 0, e_s5::nummag(t) == 1 ? wakro::kTfUmec : wakro::kTfInductance);
     for (std::int32_t i = 1; i <= e_s5::msiz(t); ++i) {
       check_node("winding node of " + unit, e_s5::mcb(i, t), ss);
       check_node("winding node of " + unit, e_s5::ncb(i, t), ss);
@@ -163,9 +175,16 @@ void lines() { record_check_hooks().lines(kChecker); }
 // Step 4: the MNA element records and declarations.
 void mna_records() {
   if (!mna::enable_mna) return;
-  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     check_range(record_of_subsystem("order with MNA elements", ss), mna::mbus_mna(ss), e_s0::mbus(ss) + mna::mna_elem(ss),
                 e_s0::mbus(ss) + mna::mna_elem(ss));
+    // The set-up of a start from data puts a subsystem with MNA elements on
+    // the sparse solver, as an ideal subsystem (their rows are solved there).
+    if (mna::mna_elem(ss) > 0) {
+      check_range(record_of_subsystem("Use KLU?", ss) + " with MNA elements", int3::use_klu(ss) ? 1 : 0, 1, 1);
+      check_range(record_of_subsystem("Ideal Subsystem?", ss) + " with MNA elements", e_s0::idealss(ss) ? 1 : 0, 1, 1);
+    }
+  }
   for (std::int32_t k = 1; k <= mna::no_mna; ++k) {
     mna::Mnad& r = mna::mnad(k);
     const std::string rec = item("MNA element", k);
@@ -173,7 +192,7 @@ void mna_records() {
     check_range("kind of " + rec, r.kind, 0, 9);
     for (std::int32_t node : {r.a, r.b, r.c, r.d}) check_node("node of " + rec, node, r.subsystem);
     // (The MANA reader takes no element whose first pair is at ground.)
-    if (r.a == 0 && r.b == 0) refuse_together("first node pair of " + rec, ends(r.a, r.b), "both ends at ground");
+    if (r.a == 0) check_range("to-node of " + rec + " with its from-node at ground", r.b, 1, e_s0::mbus(r.subsystem));
     for (int e = 1; e <= 2; ++e)
       for (int p = 1; p <= 3; ++p) check_node("node of " + rec, r.more_pairs(e, p), r.subsystem);
     check_range("branch of " + rec, r.dyn_branch, 0, int2::insb(r.subsystem));

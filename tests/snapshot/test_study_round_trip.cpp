@@ -222,7 +222,7 @@ TEST_F(StudyRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
 struct Damage {
   const char* written;
   const char* damaged;
-  const char* refusal;  // after "Snapshot "
+  const char* refusal;  // after "Snapshot value out of range: "
 };
 struct Variant {
   const char* name;
@@ -266,7 +266,7 @@ TEST_P(StudyVariant, ResumesExactly) {
     write_file("study_02.snp", std::string(snap).replace(snap.find(written), written.size(), d.damaged));
     const Outcome bad = drive({"1", "1", "0.035", "res", "0", "1", "0", "0", "study_02", "0.07", "0"});
     EXPECT_NE(bad.status, -1);
-    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot ") + d.refusal + "\n"),
+    EXPECT_NE(bad.console.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + d.refusal + "\n"),
               std::string::npos)
         << bad.console;
     EXPECT_EQ(bad.console.find("% complete"), std::string::npos);
@@ -279,12 +279,14 @@ const Variant kVariants[] = {
     {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
      {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {},
      {{"           2\n          1           2", "           2\n          0           0",
-       "values refused together: first node pair of MNA element 1: from-node = 0, to-node = 0 (both ends at ground)"}}},
+       "to-node of MNA element 1 with its from-node at ground = 0 (1 to 3)"},
+      {" T / Ideal Subsystem?\n T / Use KLU?", " F / Ideal Subsystem?\n T / Use KLU?",
+       "Ideal Subsystem? of subsystem 2 with MNA elements = 0 (1 to 1)"}}},
     {"PhaseDomainLine", "", "", nullptr, true,
      {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
      // (The groups' ring positions, then their delays in steps.)
      {{"NG Parameters\n          1          12 \n         10 ", "NG Parameters\n          1          12 \n          0 ",
-       "value out of range: delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
+       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
@@ -404,15 +406,18 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: model of line directory row 1 = 1 (0 to 0)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
-      // Values a start from data refuses together: a winding at ground at both
-      // ends, a transformer count its windings do not give, a switch listed
-      // twice; and a line end at ground.
+      // Values a start from data refuses (together).
       {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
        " !*** TRANSFORMER DATA\n          2          -1           1 \n          0 ",
        " ***ERROR** WAKRO: Snapshot values refused together: winding 1 of transformer 1: from-node = 0, to-node = 0 "
        "(both ends at ground)"},
+      {"          2          -1           1 \n", "          2          -1           3 \n",
+       " ***ERROR** WAKRO: Snapshot value out of range: record kind of transformer 1 = 3 (0 to 2)"},
       {"           1 / Transformers\n", "           0 / Transformers\n",
        " ***ERROR** WAKRO: Snapshot value out of range: transformers of subsystem 1 = 0 (1 to 1)"},
+      {"           1           0 \n !IORV", "           0           1 \n !IORV",
+       " ***ERROR** WAKRO: Snapshot values refused together: branch 7 of subsystem 1: component record = 1, SWITCH = F "
+       "(a switch's record on a branch that is not a switch)"},
       {"\n           6\n  1.5", "\n           2\n  1.5",
        " ***ERROR** WAKRO: Snapshot value out of range: branch of switch 2 of subsystem 1 = 2 (3 to 7)"},
       {"          1           2 \n          3           3 \n         10", "          0           2 \n          3           3 \n         10",
