@@ -35,6 +35,8 @@ void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, st
   const std::string of = std::string(" of ") + std::string(what);
   c.subsystem(record_item("sending-end subsystem" + of, l), ks);
   c.subsystem(record_item("receiving-end subsystem" + of, l), ms);
+  // (Every line reader refuses a line of no conductor.)
+  c.range(record_item("conductors" + of, l), n, 1, ndde::nd5);
   c.count(record_item("conductors" + of, l), first + n, knode.extent(1));
   for (std::int32_t k = 1; k <= n; ++k) {
     end_node(c, record_item("sending-end node" + of, l), knode(first + k), ks);

@@ -420,6 +420,8 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        "(a switch's record on a branch that is not a switch)"},
       {"\n           6\n  1.5", "\n           2\n  1.5",
        " ***ERROR** WAKRO: Snapshot value out of range: branch of switch 2 of subsystem 1 = 2 (3 to 7)"},
+      {"          1           1 \n          0           1 \n F F", "          0           1 \n          0           1 \n F F",
+       " ***ERROR** WAKRO: Snapshot value out of range: conductors of line 1 = 0 (1 to 1)"},
       {"          1           2 \n          3           3 \n         10", "          0           2 \n          3           3 \n         10",
        " ***ERROR** WAKRO: Snapshot value out of range: receiving-end node of line 1 = 0 (1 to 3)"},
       // A line lost before the end shifts the rest (see below).
