@@ -153,7 +153,8 @@ void transformers() {
     check_range("core kind of " + unit, e_s5::nummag(t), -1, e_s5tap::tss(t) > 0 ? 0 : 1);
     // The kind of record its configuration routine formed it from (0: none),
     // a UMEC core's only where it has one.
-    check_range("record kind of " + unit, e_s5tap::tkind(t), 0, e_s5::nummag(t) == 1 ? wakro::kTfUmec : wakro::kTfInductance);
+    check_range("record kind of " + unit, e_s5tap::tkind(t), 0,
+                e_s5::nummag(t) == 1 ? wakro::kTfUmec : wakro::kTfInductance);
     for (std::int32_t i = 1; i <= e_s5::msiz(t); ++i) {
       check_node("winding node of " + unit, e_s5::mcb(i, t), ss);
       check_node("winding node of " + unit, e_s5::ncb(i, t), ss);

@@ -46,9 +46,10 @@ std::string item(std::string_view what, std::int64_t k);
 // it indexes: branch ends, switching modes and the component records branches
 // name, transformer windings, the MNA records and the page maps here; and every
 // combination of them that a start from data refuses (a branch or winding with
-// both ends at ground or at one node, a subsystem's nodes other than its
-// order, a transformer count or core kind that its windings do not give, an MNA
-// element with its first pair at ground); the
+// both ends at ground or at one node, a switch's or source model's record on
+// another kind of branch, a subsystem's nodes other than its order, a
+// transformer count, core kind or record kind that its data do not give, an MNA
+// element with its first pair at ground or off the sparse solver); the
 // records of the devices (a source's or a valve's) and of the lines (their
 // ends, rings, delays, the directory and the ENI client ends) by the checks
 // their rooms register (network/record_checks.h).
