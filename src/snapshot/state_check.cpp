@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -109,12 +110,18 @@ std::string ends(std::int32_t from, std::int32_t to) {
   return "from-node = " + std::to_string(from) + ", to-node = " + std::to_string(to);
 }
 
-// A branch's two ends, by the rule of the branch reader.
-void branch_ends(std::int32_t ss, std::int32_t b) {
+// A branch's two ends, by the rule of the branch reader, and the fill pattern's
+// entries that the reader marks for a branch between two nodes (a change of the
+// branch's conductance writes there; the solution leaves out what is not filled).
+void branch_ends(std::int32_t ss, std::int32_t b, const e_s0::FilledView& fill) {
   const std::int32_t f = branches::ief(b, ss), t = branches::iet(b, ss);
+  const std::string record = record_of_subsystem(item("branch", b), ss);
   const wakro::BranchEndsFault fault = wakro::branch_ends_fault(f, t);
-  if (fault != wakro::BranchEndsFault::none)
-    refuse_together(record_of_subsystem(item("branch", b), ss), ends(f, t), wakro::branch_ends_message(fault, b, ss));
+  if (fault != wakro::BranchEndsFault::none) refuse_together(record, ends(f, t), wakro::branch_ends_message(fault, b, ss));
+  for (const auto& [i, j] : {std::pair{f, t}, std::pair{t, f}})
+    if (f != 0 && t != 0 && !fill.get(i, j))
+      refuse_together(record, ends(f, t) + ", fill pattern row " + std::to_string(i) + " column " + std::to_string(j) + " = 0",
+                      "a branch between two nodes fills their entries");
 }
 
 // Step 1: the order, the start row and the branch ends of each subsystem.
@@ -126,10 +133,11 @@ void subsystems() {
     // MNA rows), or the one past its last when nothing changed.
     const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
     check_range(record_of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
+    const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(record_of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(record_of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
-      branch_ends(ss, b);
+      branch_ends(ss, b, fill);
       branch_record(ss, b);
       // The switching mode (its sign the direction of the test).
       check_range(record_of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),

@@ -93,7 +93,7 @@ void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
 std::string two_digits(int k) { return std::string(1, static_cast<char>('0' + k / 10)) + static_cast<char>('0' + k % 10); }
 
 // Each branch of the snapshot in turn grounded at both ends, then shorted on
-// one node: refused before the first step with the branch reader's message.
+// one node: refused as the snapshot is read, with the branch reader's message.
 void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -117,7 +117,6 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
                                ": from-node = " + d[b] + ", to-node = " + d[b] + (node == 0 ? " (Both ends of the branch " : " (Branch ") +
                                n + " in subsystem " + ss + (node == 0 ? " is grounded.)\n" : " is shorted.)\n")),
                   std::string::npos) << bad.log;
-        EXPECT_EQ(bad.log.find("% complete."), std::string::npos);
       }
   }
 }

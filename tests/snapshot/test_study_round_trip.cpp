@@ -406,7 +406,6 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: model of line directory row 1 = 1 (0 to 0)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
-      // Values a start from data refuses (together).
       {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
        " !*** TRANSFORMER DATA\n          2          -1           1 \n          0 ",
        " ***ERROR** WAKRO: Snapshot values refused together: winding 1 of transformer 1: from-node = 0, to-node = 0 "
