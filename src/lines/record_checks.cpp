@@ -14,6 +14,7 @@
 #include "lines/line_setup.h"
 #include "lines/lines.h"
 #include "model/dim.h"
+#include "model/e_s0.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
@@ -24,6 +25,12 @@
 namespace wakro::lines {
 namespace {
 
+// An end node of a line: a node of its subsystem, never ground (every line
+// reader refuses a line end at ground: an end is grounded through a branch).
+void end_node(const RecordChecker& c, std::string_view record, std::int64_t node, std::int32_t ss) {
+  c.range(record, node, 1, e_s0::mbus(ss));
+}
+
 // The nodes of a line's conductors first + 1 .. first + n at both ends.
 template <class A>
 void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, std::int32_t ks, std::int32_t ms,
@@ -31,10 +38,12 @@ void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, st
   const std::string of = std::string(" of ") + std::string(what);
   c.subsystem(record_item("sending-end subsystem" + of, l), ks);
   c.subsystem(record_item("receiving-end subsystem" + of, l), ms);
+  // (Every line reader refuses a line of no conductor.)
+  c.range(record_item("conductors" + of, l), n, 1, ndde::nd5);
   c.count(record_item("conductors" + of, l), first + n, knode.extent(1));
   for (std::int32_t k = 1; k <= n; ++k) {
-    c.node(record_item("sending-end node" + of, l), knode(first + k), ks);
-    c.node(record_item("receiving-end node" + of, l), mnode(first + k), ms);
+    end_node(c, record_item("sending-end node" + of, l), knode(first + k), ks);
+    end_node(c, record_item("receiving-end node" + of, l), mnode(first + k), ms);
   }
 }
 

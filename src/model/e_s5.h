@@ -21,4 +21,9 @@ inline wakro::FArray<std::int32_t, 1> nummag{"nummag"};  // 1: UMEC core; -1: ad
 
 inline std::int32_t jset = 0;  // transformer entries set up by the transformer reader
 
+// A winding's node pair that no transformer may have: a negative node, or both
+// ends at one node (both at ground among them). The transformer reader refuses
+// it, and so does the snapshot reader.
+constexpr bool winding_ends_refused(std::int32_t from, std::int32_t to) { return from < 0 || to < 0 || from == to; }
+
 }  // namespace e_s5

@@ -19,3 +19,14 @@ inline wakro::FArray<std::int32_t, 1> tss{"tss"};  // subsystem of the transform
 inline wakro::FArray<std::int32_t, 1> tkind{"tkind"};
 
 }  // namespace e_s5tap
+
+namespace wakro {
+
+// Kinds of hand-over record (rt_config::tfdata), as e_s5tap::tkind keeps them.
+enum TfKind : std::int32_t {
+  kTfInverseInductance = 1,  // R and the inverse-inductance matrix (1/H)
+  kTfInductance = 2,         // R and the inductance matrix (H)
+  kTfUmec = 3,               // UMEC core: the rt_config::umec* records
+};
+
+}  // namespace wakro

@@ -278,16 +278,11 @@ void read_branch(std::int32_t position) {
   iet(b, ss) = t;
   ief(b, ss) = f;
 
-  if (f == 0 && t == 0) {
-    ListLine() << "Both nodes of a branch are grounded";
-    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                  numbered("Both ends of the branch ", b, " in subsystem ", ss, " is grounded."));
-    wakro_quit(kTag, 1);
-  }
-  if (f == t) {
-    ListLine() << "Branch is shorted.";
-    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine,
-                  numbered("Branch ", b, " in subsystem ", ss, " is shorted."));
+  const wakro::BranchEndsFault ends = wakro::branch_ends_fault(f, t);
+  if (ends != wakro::BranchEndsFault::none) {
+    ListLine() << (ends == wakro::BranchEndsFault::grounded ? "Both nodes of a branch are grounded"
+                                                            : "Branch is shorted.");
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, wakro::branch_ends_message(ends, b, ss));
     wakro_quit(kTag, 1);
   }
   wakro::mark_branch(filled, f, t);
@@ -430,5 +425,14 @@ void wakro_brparm(wakro::FixedText<255>& line, std::int32_t ss, std::int32_t b, 
 namespace wakro {
 
 void use_branch_reader() { reader_hooks().rdbrs = &wakro_rdbrs; }
+
+std::string branch_ends_message(BranchEndsFault fault, std::int32_t b, std::int32_t ss) {
+  switch (fault) {
+    case BranchEndsFault::grounded: return numbered("Both ends of the branch ", b, " in subsystem ", ss, " is grounded.");
+    case BranchEndsFault::shorted: return numbered("Branch ", b, " in subsystem ", ss, " is shorted.");
+    case BranchEndsFault::none: break;
+  }
+  return {};
+}
 
 }  // namespace wakro

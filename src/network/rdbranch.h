@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "model/fixedtext.h"
 
@@ -26,5 +27,17 @@ namespace wakro {
 
 // Registers wakro_rdbrs as the case reader's "BRANCHES:" reader.
 void use_branch_reader();
+
+// The two ends a branch may not have: both at ground, or both at one node. The
+// reader refuses such a branch, and so does the snapshot reader.
+enum class BranchEndsFault { none, grounded, shorted };
+constexpr BranchEndsFault branch_ends_fault(std::int32_t from, std::int32_t to) {
+  if (from == 0 && to == 0) return BranchEndsFault::grounded;
+  return from == to ? BranchEndsFault::shorted : BranchEndsFault::none;
+}
+// The error message of a fault of branch b of subsystem ss: "Both ends of the
+// branch <b> in subsystem <ss> is grounded." or "Branch <b> in subsystem <ss>
+// is shorted." (empty for none).
+std::string branch_ends_message(BranchEndsFault fault, std::int32_t b, std::int32_t ss);
 
 }  // namespace wakro

@@ -314,16 +314,27 @@ void subsystem_branches(A& ar, std::int32_t ss) {
   }
 }
 
+// On reading: the switch list is the switching branches, each once, in the
+// branch order in which the branch reader lists them (the switching steps
+// walk the list, and a branch listed twice would switch twice).
+void check_switch_count(std::int32_t ss) {
+  std::int64_t switches = 0;
+  for (std::int32_t b = 1; b <= int2::insb(ss); ++b) switches += branches::switch_(b, ss) ? 1 : 0;
+  check_range(record_of_subsystem("switches", ss), branches::nsw(ss), switches, switches);
+}
+
 // The switching branches: each one's branch number and its on/off values.
 template <class A>
 void subsystem_switches(A& ar, std::int32_t ss) {
+  if constexpr (A::reading) check_switch_count(ss);
   if (branches::nsw(ss) <= 0) return;
   ar.label("!*** SWITCHING BRANCH DATA");
   for (std::int32_t k = 1; k <= branches::nsw(ss); ++k) {
     ar.free_int(branches::brnsw(k, ss));
     const std::int32_t b = branches::brnsw(k, ss);
     if constexpr (A::reading) {
-      check_range(record_of_subsystem(item("branch of switch", k), ss), b, 1, int2::insb(ss));
+      const std::int32_t after = k > 1 ? branches::brnsw(k - 1, ss) : 0;
+      check_range(record_of_subsystem(item("branch of switch", k), ss), b, after + 1, int2::insb(ss));
       // (The branches' kind flags are read before the switches.)
       if (!branches::switch_(b, ss))
         refuse_text("WAKRO: Snapshot switch on a branch that is not a switch: " +

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -16,11 +17,13 @@
 #include "model/fnames.h"
 #include "model/int1.h"
 #include "model/int2.h"
+#include "model/int3.h"
 #include "model/mna.h"
 #include "model/ndde.h"
 #include "model/quolbv3.h"
 #include "model/rt_config.h"
 #include "model/storage.h"
+#include "network/rdbranch.h"
 #include "network/record_checks.h"
 #include "network/switch_records.h"
 #include "snapshot/case_identity.h"
@@ -46,6 +49,11 @@ namespace wakro::snapshot {
   refuse_text("WAKRO: Snapshot count out of range: " + std::string(record) + " = " + std::to_string(value) +
                   " (at most " + std::to_string(high) + ")",
               tag);
+}
+
+[[noreturn]] void refuse_together(std::string_view record, std::string_view values, std::string_view why) {
+  refuse_text("WAKRO: Snapshot values refused together: " + std::string(record) + ": " + std::string(values) + " (" +
+              std::string(why) + ")");
 }
 
 void check_count(std::string_view record, std::int64_t value, std::int64_t high, std::string_view tag) {
@@ -83,24 +91,53 @@ void branch_record(std::int32_t ss, std::int32_t b) {
   // carries a source model's code.
   const std::int32_t code = storage::stori(t);
   const bool source = branches::source(b, ss) && (code == 0 || code == wakro::branch_code::registered_source);
-  if (wakro::is_pe_switch_code(code) || (branches::switch_(b, ss) && !source))
+  const bool of_switch = wakro::is_pe_switch_code(code) || (branches::switch_(b, ss) && !source);
+  // A switch's set-up refuses a branch without the switch attribute, and a
+  // source model's registration makes its branch a source.
+  if (!(of_switch ? branches::switch_(b, ss) : branches::source(b, ss)))
+    refuse_together(record_of_subsystem(item("branch", b), ss),
+                    "component record = " + std::to_string(t) + (of_switch ? ", SWITCH = F" : ", SOURCE = F"),
+                    of_switch ? "a switch's record on a branch that is not a switch"
+                              : "a source model's record on a branch that is not a source");
+  if (of_switch)
     record_check_hooks().switch_record(kChecker, ss, b, t);
-  else if (branches::source(b, ss))
+  else
     record_check_hooks().source_record(kChecker, ss, b, t);
 }
 
-// Step 1: the start row, the transformer count and the branch ends of each
-// subsystem.
+// The two ends of a branch or winding as a pair.
+std::string ends(std::int32_t from, std::int32_t to) {
+  return "from-node = " + std::to_string(from) + ", to-node = " + std::to_string(to);
+}
+
+// A branch's two ends, by the rule of the branch reader, and the fill pattern's
+// entries that the reader marks for a branch between two nodes (a change of the
+// branch's conductance writes there; the solution leaves out what is not filled).
+void branch_ends(std::int32_t ss, std::int32_t b, const e_s0::FilledView& fill) {
+  const std::int32_t f = branches::ief(b, ss), t = branches::iet(b, ss);
+  const std::string record = record_of_subsystem(item("branch", b), ss);
+  const wakro::BranchEndsFault fault = wakro::branch_ends_fault(f, t);
+  if (fault != wakro::BranchEndsFault::none) refuse_together(record, ends(f, t), wakro::branch_ends_message(fault, b, ss));
+  for (const auto& [i, j] : {std::pair{f, t}, std::pair{t, f}})
+    if (f != 0 && t != 0 && !fill.get(i, j))
+      refuse_together(record, ends(f, t) + ", fill pattern row " + std::to_string(i) + " column " + std::to_string(j) + " = 0",
+                      "a branch between two nodes fills their entries");
+}
+
+// Step 1: the order, the start row and the branch ends of each subsystem.
 void subsystems() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
-    check_count(record_of_subsystem("transformers", ss), e_s5::numt(ss), e_s5::jset);
+    // A subsystem has as many nodes as the order its matrices were made with.
+    check_range(record_of_subsystem("busses", ss), e_s0::mbus(ss), e_s0::ssdim(ss), e_s0::ssdim(ss));
     // The start row of the next factorisation: a row of the matrix (with its
     // MNA rows), or the one past its last when nothing changed.
     const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
     check_range(record_of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
+    const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(record_of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(record_of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
+      branch_ends(ss, b, fill);
       branch_record(ss, b);
       // The switching mode (its sign the direction of the test).
       check_range(record_of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
@@ -111,15 +148,33 @@ void subsystems() {
   // again from the fill pattern before they are used.)
 }
 
-// Step 2: the windings of each transformer lie in their subsystem.
+// Step 2: the windings of each transformer lie in their subsystem, each
+// winding's ends as the transformer reader takes them; a UMEC core
+// (nummag 1) is of the admittance form (tss < 0); each subsystem counts the
+// transformers whose windings lie in it.
 void transformers() {
   for (std::int32_t t = 1; t <= e_s5::jset; ++t) {
+    const std::string unit = item("transformer", t);
     const std::int32_t ss = std::abs(e_s5tap::tss(t));
-    check_subsystem(item("subsystem of transformer", t), ss);
+    check_subsystem("subsystem of " + unit, ss);
+    check_range("windings of " + unit, e_s5::msiz(t), 1, ndde::nd3);
+    check_range("core kind of " + unit, e_s5::nummag(t), -1, e_s5tap::tss(t) > 0 ? 0 : 1);
+    // The kind of record its configuration routine formed it from (0: none),
+    // a UMEC core's only where it has one.
+    check_range("record kind of " + unit, e_s5tap::tkind(t), 0,
+                e_s5::nummag(t) == 1 ? wakro::kTfUmec : wakro::kTfInductance);
     for (std::int32_t i = 1; i <= e_s5::msiz(t); ++i) {
-      check_node(item("winding node of transformer", t), e_s5::mcb(i, t), ss);
-      check_node(item("winding node of transformer", t), e_s5::ncb(i, t), ss);
+      check_node("winding node of " + unit, e_s5::mcb(i, t), ss);
+      check_node("winding node of " + unit, e_s5::ncb(i, t), ss);
+      if (e_s5::winding_ends_refused(e_s5::mcb(i, t), e_s5::ncb(i, t)))
+        refuse_together(item("winding", i) + " of " + unit, ends(e_s5::mcb(i, t), e_s5::ncb(i, t)),
+                        e_s5::mcb(i, t) == 0 ? "both ends at ground" : "both ends at one node");
     }
+  }
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    std::int64_t units = 0;
+    for (std::int32_t t = 1; t <= e_s5::jset; ++t) units += std::abs(e_s5tap::tss(t)) == ss ? 1 : 0;
+    check_range(record_of_subsystem("transformers", ss), e_s5::numt(ss), units, units);
   }
 }
 
@@ -129,15 +184,24 @@ void lines() { record_check_hooks().lines(kChecker); }
 // Step 4: the MNA element records and declarations.
 void mna_records() {
   if (!mna::enable_mna) return;
-  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     check_range(record_of_subsystem("order with MNA elements", ss), mna::mbus_mna(ss), e_s0::mbus(ss) + mna::mna_elem(ss),
                 e_s0::mbus(ss) + mna::mna_elem(ss));
+    // The set-up of a start from data puts a subsystem with MNA elements on
+    // the sparse solver, as an ideal subsystem (their rows are solved there).
+    if (mna::mna_elem(ss) > 0) {
+      check_range(record_of_subsystem("Use KLU?", ss) + " with MNA elements", int3::use_klu(ss) ? 1 : 0, 1, 1);
+      check_range(record_of_subsystem("Ideal Subsystem?", ss) + " with MNA elements", e_s0::idealss(ss) ? 1 : 0, 1, 1);
+    }
+  }
   for (std::int32_t k = 1; k <= mna::no_mna; ++k) {
     mna::Mnad& r = mna::mnad(k);
     const std::string rec = item("MNA element", k);
     check_subsystem("subsystem of " + rec, r.subsystem);
     check_range("kind of " + rec, r.kind, 0, 9);
     for (std::int32_t node : {r.a, r.b, r.c, r.d}) check_node("node of " + rec, node, r.subsystem);
+    // (The MANA reader takes no element whose first pair is at ground.)
+    if (r.a == 0) check_range("to-node of " + rec + " with its from-node at ground", r.b, 1, e_s0::mbus(r.subsystem));
     for (int e = 1; e <= 2; ++e)
       for (int p = 1; p <= 3; ++p) check_node("node of " + rec, r.more_pairs(e, p), r.subsystem);
     check_range("branch of " + rec, r.dyn_branch, 0, int2::insb(r.subsystem));

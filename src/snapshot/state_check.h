@@ -35,12 +35,21 @@ void check_count(std::string_view record, std::int64_t value, std::int64_t high,
 // A refusal of another kind: the text, then the file name (the snapshot's, or
 // the map file given). Never returns.
 [[noreturn]] void refuse_text(const std::string& text, std::string_view tag = "READSNP", std::string_view map = {});
+// Values that each lie in range but that a start from data refuses together:
+// "WAKRO: Snapshot values refused together: <record>: <values> (<why>)", then
+// the file name. Never returns.
+[[noreturn]] void refuse_together(std::string_view record, std::string_view values, std::string_view why);
 // "<what> <k>" (for records: "branch 3", "line 2").
 std::string item(std::string_view what, std::int64_t k);
 
 // Every index the run takes from the restored state, checked against the arrays
 // it indexes: branch ends, switching modes and the component records branches
-// name, transformer windings, the MNA records and the page maps here; the
+// name, transformer windings, the MNA records and the page maps here; and every
+// combination of them that a start from data refuses (a branch or winding with
+// both ends at ground or at one node, a switch's or source model's record on
+// another kind of branch, a subsystem's nodes other than its order, a
+// transformer count, core kind or record kind that its data do not give, an MNA
+// element with its first pair at ground or off the sparse solver); the
 // records of the devices (a source's or a valve's) and of the lines (their
 // ends, rings, delays, the directory and the ENI client ends) by the checks
 // their rooms register (network/record_checks.h).

@@ -143,7 +143,7 @@ std::int32_t read_winding(std::int32_t page, std::int32_t k, std::int32_t w, std
 void check_nodes(std::int32_t k, std::int32_t w, std::int32_t ss) {
   const std::int32_t f = e_s5::mcb(w, k), t = e_s5::ncb(w, k);
   if (f > e_s0::mbus(ss) || t > e_s0::mbus(ss)) outmsg(kNodeBeyond, ss);
-  if (f < 0 || t < 0 || f == t) outmsg(kBadNodes, ss);
+  if (e_s5::winding_ends_refused(f, t)) outmsg(kBadNodes, ss);
 }
 
 // Row w of the lower triangle, from the record's values or the placeholders.

@@ -6,14 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace wakro {
+#include "model/e_s5tap.h"  // TfKind
 
-// Kinds of hand-over record (rt_config::tfdata).
-enum TfKind : std::int32_t {
-  kTfInverseInductance = 1,  // R and the inverse-inductance matrix (1/H)
-  kTfInductance = 2,         // R and the inductance matrix (H)
-  kTfUmec = 3,               // UMEC core: the rt_config::umec* records
-};
+namespace wakro {
 
 // The tag of the formation's own failures.
 inline constexpr std::string_view kTransformerTag = "TRANSFORMER ";

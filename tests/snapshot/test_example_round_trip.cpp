@@ -109,6 +109,35 @@ void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
 
 std::string two_digits(int k) { return std::string(1, static_cast<char>('0' + k / 10)) + static_cast<char>('0' + k % 10); }
 
+// Each branch of the snapshot in turn grounded at both ends, then shorted on
+// one node: refused as the snapshot is read, with the branch reader's message.
+void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
+  const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
+  const std::string good = read_file(path);
+  for (std::size_t f = good.find("\n !IEF\n"); f != std::string::npos; f = good.find("\n !IEF\n", f + 1)) {
+    const std::size_t end = good.find("\n !THISBR", f);
+    const std::string ss = std::to_string(std::stoi(good.substr(good.rfind("SUBSYSTEM:", f) + 10, 4)));
+    std::vector<std::string> w;  // the from-nodes, "!IET", the to-nodes
+    std::istringstream in(good.substr(f + 7, end - f - 7));
+    for (std::string x; in >> x;) w.push_back(x);
+    const std::size_t nb = w.size() / 2;
+    for (std::size_t b = 0; b < nb; ++b)
+      for (const int node : {0, std::max(std::stoi(w[b]), std::stoi(w[b + nb + 1]))}) {
+        std::vector<std::string> d = w;
+        d[b] = d[b + nb + 1] = std::to_string(node);
+        std::string text;
+        for (const std::string& x : d) text.append(" ").append(x).append("\n");
+        write_file(path, good.substr(0, f + 7) + text + good.substr(end + 1));
+        const CaseRun bad = folder.run(snapshot_start(ex.resume_from, ex.duration, ex.interval, "bad", "bad"), "bad.log");
+        const std::string n = std::to_string(b + 1);
+        EXPECT_NE(bad.log.find(std::string(" ***ERROR** WAKRO: Snapshot values refused together: branch ") + n + " of subsystem " + ss +
+                               ": from-node = " + d[b] + ", to-node = " + d[b] + (node == 0 ? " (Both ends of the branch " : " (Branch ") +
+                               n + " in subsystem " + ss + (node == 0 ? " is grounded.)\n" : " is shorted.)\n")),
+                  std::string::npos) << bad.log;
+      }
+  }
+}
+
 class ExampleRoundTrip : public ::testing::TestWithParam<Example> {};
 
 TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
@@ -178,6 +207,7 @@ TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
         << file;
   }
 
+  expect_branch_ends_refused(folder, ex);
   if (ex.later == nullptr) return;
   const std::vector<std::string> first = lines_of(read_file(folder / ex.later));
   const std::vector<std::string> second = lines_of(read_file(folder / "res.snp"));

@@ -200,6 +200,14 @@ const std::vector<Check>& checks() {
        [](CaseFolder& f) { edit(f / kSnap, "Sparsity matrix\n11\n", "Sparsity matrix\n1\n"); },
        false,
        {" ***ERROR** WAKRO: Snapshot fill pattern row does not fit the pattern: row 1 of subsystem 1 = 1 digits (2)"}},
+      {"FillPatternWithoutABranchsEntry",
+       [](CaseFolder& f) {
+         edit(f / kSnap, "Sparsity matrix\n11\n", "Sparsity matrix\n10\n");
+         edit(f / kSnap, "\\[GM\\]\n(.*\n).*\n", "[GM]\n$1");  // its conductance goes with it
+       },
+       false,
+       {" ***ERROR** WAKRO: Snapshot values refused together: branch 2 of subsystem 1: from-node = 1, to-node = 2, "
+        "fill pattern row 1 column 2 = 0 (a branch between two nodes fills their entries)"}},
       {"SwitchOnABranchThatIsNoSwitch",
        [](CaseFolder& f) { edit(f / kSnap, "SWITCHING BRANCH DATA\n           2", "SWITCHING BRANCH DATA\n           1"); },
        false,

@@ -277,7 +277,11 @@ const Variant kVariants[] = {
     {"SparseSolver", "\n USE_SPARSE = YES\n SPARSE_LIMIT = 0", "", nullptr, false,
      {" T / Use KLU?"}, {" F / Use KLU?", "!*** Sparsity information"}, {}},
     {"MnaElement", "\n USE_MANA = YES", "\n NMANA = 1", "MANA:\n 1 1 2\n", false,
-     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {}, {}},
+     {"  USE_MANA       = 'YES'", " ! MNA: \n"}, {},
+     {{"           2\n          1           2", "           2\n          0           0",
+       "to-node of MNA element 1 with its from-node at ground = 0 (1 to 3)"},
+      {" T / Ideal Subsystem?\n T / Use KLU?", " F / Ideal Subsystem?\n T / Use KLU?",
+       "Ideal Subsystem? of subsystem 2 with MNA elements = 0 (1 to 1)"}}},
     {"PhaseDomainLine", "", "", nullptr, true,
      {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
      // (The groups' ring positions, then their delays in steps.)
@@ -414,6 +418,23 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: conductor offset of line directory row 2 = 0 (1 to 1)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
+      {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
+       " !*** TRANSFORMER DATA\n          2          -1           1 \n          0 ",
+       " ***ERROR** WAKRO: Snapshot values refused together: winding 1 of transformer 1: from-node = 0, to-node = 0 "
+       "(both ends at ground)"},
+      {"          2          -1           1 \n", "          2          -1           3 \n",
+       " ***ERROR** WAKRO: Snapshot value out of range: record kind of transformer 1 = 3 (0 to 2)"},
+      {"           1 / Transformers\n", "           0 / Transformers\n",
+       " ***ERROR** WAKRO: Snapshot value out of range: transformers of subsystem 1 = 0 (1 to 1)"},
+      {"           1           0 \n !IORV", "           0           1 \n !IORV",
+       " ***ERROR** WAKRO: Snapshot values refused together: branch 7 of subsystem 1: component record = 1, SWITCH = F "
+       "(a switch's record on a branch that is not a switch)"},
+      {"\n           6\n  1.5", "\n           2\n  1.5",
+       " ***ERROR** WAKRO: Snapshot value out of range: branch of switch 2 of subsystem 1 = 2 (3 to 7)"},
+      {"          1           1 \n          0           1 \n F F", "          0           1 \n          0           1 \n F F",
+       " ***ERROR** WAKRO: Snapshot value out of range: conductors of line 1 = 0 (1 to 1)"},
+      {"          1           2 \n          3           3 \n         10", "          0           2 \n          3           3 \n         10",
+       " ***ERROR** WAKRO: Snapshot value out of range: receiving-end node of line 1 = 0 (1 to 3)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };
