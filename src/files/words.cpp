@@ -129,6 +129,11 @@ std::int32_t getdl(std::string_view text, std::int32_t length) {
 
 bool notblank(const Line72& line) { return !line.is_blank(); }
 
+std::size_t file_part_start(std::string_view name) {
+  const std::size_t slash = name.find_last_of("/\\");
+  return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
 double dclean(double x) {
   if (!std::isfinite(x) || std::fabs(x) < 1.0e-30) return x;
   const double p = std::pow(10.0, std::round(std::log10(std::fabs(x))) - 7.0);

@@ -11,6 +11,7 @@
 // A word is a section key when it starts with '{' or '}' or holds a ':'.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -43,6 +44,11 @@ Line72 initstr72();
 // they are all blank or length is below 1.
 std::int32_t getdl(std::string_view text, std::int32_t length);
 bool notblank(const Line72& line);
+// Where the file-name part of a path begins: after its last '/' or '\\' (a
+// name written on Windows), 0 when it has none. The rules that cut a name at
+// its first blank or "." look only there, so a folder such as "../runs" stays
+// whole.
+std::size_t file_part_start(std::string_view name);
 // x rounded to about eight significant digits; |x| below 1.0E-30, NaN and
 // infinities are returned unchanged.
 double dclean(double x);

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "files/words.h"
 #include "model/fixedtext.h"
 
 namespace wakro::multirun {
@@ -24,7 +25,7 @@ std::string rank_code(std::int32_t rank) {
 }
 
 std::string_view base_name(std::string_view name) {
-  const std::size_t end = name.find_first_of(" .");
+  const std::size_t end = name.find_first_of(" .", file_part_start(name));
   return end == std::string_view::npos ? name : name.substr(0, end);
 }
 

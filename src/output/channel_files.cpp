@@ -36,6 +36,7 @@
 #include "diag/quit.h"
 #include "files/textfile.h"
 #include "files/units.h"
+#include "files/words.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/e_s1.h"
@@ -101,11 +102,7 @@ std::string base_name() {
 
 std::string output_base_name() {
   const std::string_view name = fnames::onam.view();
-  std::size_t part = 0;  // first column of the file-name part
-  // A backslash separates folders too (names written on Windows).
-  const std::size_t slash = fnames::onam.trimmed().find_last_of("/\\");
-  if (slash != std::string_view::npos) part = slash + 1;
-  std::size_t end = name.find_first_of(". ", part);
+  std::size_t end = name.find_first_of(". ", file_part_start(fnames::onam.trimmed()));
   if (end == std::string_view::npos) end = kNameWidth - 1;
   return std::string(name.substr(0, end));
 }

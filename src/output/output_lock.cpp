@@ -21,6 +21,7 @@
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "files/textfile.h"
+#include "files/words.h"
 #include "model/ctrl.h"
 #include "model/fnames.h"
 #include "model/outppp.h"
@@ -80,9 +81,7 @@ Take take(const std::string& path, int& fd, std::string& why) {
 // The part of a name up to the first '.' of its file-name part (the folder part
 // is kept whole); a '\' separates folders too.
 std::string stem(std::string_view name) {
-  const std::size_t slash = name.find_last_of("/\\");
-  const std::size_t part = slash == std::string_view::npos ? 0 : slash + 1;
-  return std::string(name.substr(0, name.find('.', part)));
+  return std::string(name.substr(0, name.find_first_of(". ", file_part_start(name))));
 }
 
 std::string absolute_name(const std::string& name) {

@@ -410,11 +410,15 @@ bool is_input_snap(std::string_view v) {
          ((v.size() >= 15 && v.substr(12, 3) == ")  ") || (v.size() >= 16 && v.substr(13, 3) == ")  "));
 }
 
-// Where the name's stem ends: at its first blank or dot, else at 28.
+// Where the name's stem ends: at the first blank or dot of its file-name part
+// (a folder such as "../snaps" stays whole), else at 28, or at the name's end
+// when a folder part reaches that far.
 std::size_t stem_end(const std::string& name) {
-  for (std::size_t i = 0; i < 28 && i < name.size(); ++i)
+  const std::size_t part = file_part_start(name);
+  const std::size_t end = part == 0 ? std::min<std::size_t>(28, name.size()) : name.size();
+  for (std::size_t i = part; i < end; ++i)
     if (name[i] == ' ' || name[i] == '.') return i;
-  return 28;
+  return part == 0 ? 28 : end;
 }
 
 // Writes `with` over `s` from `at`, lengthening `s` with blanks as needed.

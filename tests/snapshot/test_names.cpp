@@ -61,13 +61,17 @@ TEST_F(SnapshotNames, FixedNamesPutTheExtensionAtTheFirstBlankOrPoint) {
       // takes positions 29 to 32 and what follows stays.
       {"abcdefghijklmnopqrstuvwxyz0123456", "abcdefghijklmnopqrstuvwxyz01.snp6"},
       {"abcdefghijklmnopqrstuvwxyz01234", "abcdefghijklmnopqrstuvwxyz01.snp"},
+      // A folder part is kept whole: the stem ends in the file-name part.
+      {"../snaps/x.snp", "../snaps/x.snp"},
+      {"my.runs/a b", "my.runs/a.snp"},
+      {"a_folder_named_at_length_27/case", "a_folder_named_at_length_27/case.snp"},
   };
   for (const Case& c : cases) {
     fnames::snam = c.source;
     EXPECT_EQ(formed(), c.name) << c.source;
     EXPECT_EQ(fnames::filename.trimmed(), std::string_view(c.name));
   }
-  EXPECT_EQ(snpdat::icntsp, 6);
+  EXPECT_EQ(snpdat::icntsp, 9);
   EXPECT_EQ(snpdat::icntsprt, 0);
 }
 
