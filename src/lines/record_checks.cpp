@@ -3,7 +3,9 @@
 // travelling-wave rings, the phase-domain ring pointers and delays, the MFDTD
 // counts, and the line directory the per-step walk goes by, with the ENI client
 // ends.
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -106,6 +108,7 @@ void mfdtd_lines(const RecordChecker& c) {
 struct Placed {
   std::int32_t lines = 0;
   std::int64_t conductors = 0;
+  std::int64_t terms = 0;  // transformation terms (mode-domain lines)
 };
 // The three kinds of tables, each by a model that keeps its lines there.
 constexpr LineModel kTablesOf[] = {LineModel::bergeron, LineModel::frephase, LineModel::mfdtd};
@@ -113,9 +116,53 @@ constexpr std::string_view kTablesName[] = {"mode-domain lines", "phase-domain l
 using Places = std::array<Placed, std::size(kTablesOf)>;
 std::size_t tables_index(LineModel m) { return m == LineModel::frephase ? 1 : m == LineModel::mfdtd ? 2 : 0; }
 
+// The admittance the case reader forms for line ml of a model (n conductors,
+// the first at o + 1, its transformation at t + 1) from the line's own tables,
+// into e_s7::dm (the reader's, free on resume): a mode-domain line's
+// T diag(a0y) T^T, a phase-domain line's gyc, an MFDTD line's (C/dt + G) dx,
+// which its Y+ = (C/dt + G/2) dx and Y- = (C/dt - G/2) dx give as
+// Y+ + (Y+ - Y-) / 2.
+void admittance_of_line(LineModel model, std::int32_t ml, std::int32_t o, std::int64_t t, std::int32_t n) {
+  if (model == LineModel::bergeron || model == LineModel::fredep) {
+    line_admittance(static_cast<std::int32_t>(t), o, n);
+    return;
+  }
+  for (std::int32_t q = 1; q <= n; ++q)
+    for (std::int32_t r = 1; r <= n; ++r) {
+      if (model == LineModel::frephase) {
+        e_s7::dm(r, q) = e_s7ph::gyc(r, q, ml);
+      } else {
+        const double y_plus = e_s7mfd::yplusmfd(r, q, ml), y_minus = e_s7mfd::yminusmfd(r, q, ml);
+        e_s7::dm(r, q) = y_plus + (y_plus - y_minus) / 2.0;
+      }
+    }
+}
+
+// The admittance a directory row keeps (e_s7::globaldm) is its line's, as the
+// case reader left it there: a row moved onto a line of another model carries
+// another line's. The file keeps each value to 16 digits; the two agree to
+// ten, relative to the block's largest value. Beyond the row's n conductors
+// the block is zero; a row of no model (an ENI client end, whose admittance
+// comes from the other process) is checked for that alone.
+constexpr double kAdmittanceAgreement = 1.0e-10;
+void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& row, std::int32_t n, bool of_line) {
+  double largest = 0.0;
+  for (std::int32_t q = 1; of_line && q <= n; ++q)
+    for (std::int32_t r = 1; r <= n; ++r) largest = std::max(largest, std::abs(e_s7::dm(r, q)));
+  const std::int32_t C = e_s7::globaldm.extent(1);
+  for (std::int32_t q = 1; q <= C; ++q)
+    for (std::int32_t r = 1; r <= C; ++r) {
+      const bool conductor = r <= n && q <= n;
+      if (conductor && !of_line) continue;
+      const double kept = e_s7::globaldm(r, q, l), line = conductor ? e_s7::dm(r, q) : 0.0;
+      if (!(std::abs(kept - line) <= (conductor ? kAdmittanceAgreement * largest : 0.0)))
+        c.refuse_real("admittance (" + std::to_string(r) + ", " + std::to_string(q) + ") of " + row, kept, line);
+    }
+}
+
 // The line a row with a model names: the place the rows before it leave in its
 // model's tables (a row repeated, left out or moved names another), and that
-// line's conductors.
+// line's conductors; its admittance into e_s7::dm.
 void directory_line(const RecordChecker& c, std::int32_t l, const std::string& row, Places& places) {
   using namespace layout::directory;
   auto col = [&](std::int32_t j) { return e_s7::linemodel(l, j); };
@@ -132,8 +179,11 @@ void directory_line(const RecordChecker& c, std::int32_t l, const std::string& r
   if (model == LineModel::bergeron || model == LineModel::fredep) c.range("model of " + row, col(kModel), e_s7::model(ml), e_s7::model(ml));
   c.range("conductors of " + row, col(kConductors), t.mode(ml), t.mode(ml));
   c.range("conductor offset of " + row, col(kModeOffset), p.conductors, p.conductors);
-  p.conductors += t.mode(ml);
-  c.count("conductors of " + row, p.conductors, extent_of(t.knode));
+  const std::int32_t n = t.mode(ml);
+  c.count("conductors of " + row, p.conductors + n, extent_of(t.knode));
+  admittance_of_line(model, ml, col(kModeOffset), p.terms, n);
+  p.conductors += n;
+  p.terms += std::int64_t{n} * n;
 }
 
 // The model, role, conductors and signals of one directory row.
@@ -148,6 +198,7 @@ void directory_row(const RecordChecker& c, std::int32_t l, Places& places) {
   // An ENI client end, and only it, has no model of its own.
   if ((model == kNoModel) != (col(kRole) == kClientEnd)) c.refuse_range("ENI role of " + row, col(kRole), kClientEnd, kClientEnd);
   if (model != kNoModel) directory_line(c, l, row, places);
+  row_admittance(c, l, row, col(kConductors), model != kNoModel);
   const std::int32_t sends = ndde::e_ndim(dim::cscs), receives = ndde::e_ndim(dim::cscr);
   for (auto [start, count, size] : {std::tuple{kSendingSends, kSendingSendCount, sends},
                                     std::tuple{kSendingReceives, kSendingReceiveCount, receives},

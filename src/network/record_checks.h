@@ -18,12 +18,15 @@
 
 namespace wakro {
 
-// How a check refuses: both never return.
+// How a check refuses: none returns.
 struct RecordChecker {
   // "<record> = <value> (<low> to <high>)".
   void (*refuse_range)(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high);
   // "<record> = <value> (at most <high>)".
   void (*refuse_count)(std::string_view record, std::int64_t value, std::int64_t high);
+  // "<record> = <value> (<expected> from its line)": a real the case gives
+  // otherwise.
+  void (*refuse_real)(std::string_view record, double value, double expected);
 
   void range(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high) const {
     if (value < low || value > high) refuse_range(record, value, low, high);

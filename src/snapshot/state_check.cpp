@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "model/branch_codes.h"
@@ -71,7 +72,11 @@ void refuse_range(std::string_view record, std::int64_t value, std::int64_t low,
 void refuse_count_of(std::string_view record, std::int64_t value, std::int64_t high) {
   refuse_count(record, value, high);
 }
-constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of};
+void refuse_real(std::string_view record, double value, double expected) {
+  refuse_text("WAKRO: Snapshot value out of range: " + std::string(record) + " = " + list_real(value) + " (" +
+              list_real(expected) + " from its line)");
+}
+constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of, &refuse_real};
 
 // A node of subsystem ss (0: ground), and a subsystem.
 void check_node(std::string_view record, std::int64_t node, std::int32_t ss) { kChecker.node(record, node, ss); }

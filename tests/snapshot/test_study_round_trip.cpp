@@ -286,7 +286,16 @@ const Variant kVariants[] = {
      {"!*** PHASE DOMAIN TRANSMISSION LINE DATA", "!*** NG Parameters"}, {"!*** MFDTD TRANSMISSION LINE DATA"},
      // (The groups' ring positions, then their delays in steps.)
      {{"NG Parameters\n          1          12 \n         10 ", "NG Parameters\n          1          12 \n          0 ",
-       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"}}},
+       "delay of group 1 of phase-domain line 1 = 0 (1 to 12)"},
+      // (The FRE-DEP and FRE-PHASE rows exchanged; an admittance beyond the third line's one conductor.)
+      {"\n          1           2           1           0           1           1           0           1           0"
+       "           1           0           1           0 \n          2           1           0",
+       "\n          2           1           0           0           1           1           0           1           0"
+       "           1           0           1           0 \n          1           2           1",
+       "admittance (1, 1) of line directory row 2 = 0.004926290077211081 (0.003066949748701341 from its line)"},
+      {" 0.3066949748701341E-002   0.000000000000000      \n  0.000000000000000        0.000000000000000",
+       " 0.3066949748701341E-002   0.000000000000000      \n  0.000000000000000        0.1000000000000000E-299",
+       "admittance (2, 2) of line directory row 3 = 1e-300 (0 from its line)"}}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Study, StudyVariant, ::testing::ValuesIn(kVariants),
@@ -416,6 +425,15 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: line of line directory row 1 = 2 (1 to 1)"},
       {"\n          1           2           1", "\n          1           2           0",
        " ***ERROR** WAKRO: Snapshot value out of range: conductor offset of line directory row 2 = 0 (1 to 1)"},
+      // A row keeps its line's admittance: the FRE-DEP and MFDTD rows exchanged, the first in its 9th digit.
+      {"\n          1           2           1           0           1           1           0           1           0"
+       "           1           0           1           0 \n          3           1           0",
+       "\n          3           1           0           0           1           1           0           1           0"
+       "           1           0           1           0 \n          1           2           1",
+       " ***ERROR** WAKRO: Snapshot value out of range: admittance (1, 1) of line directory row 2 = "
+       "0.004926290077211081 (0.0037200155 from its line)"},
+      {" 0.4926290077211081E-002 \n 0.372", " 0.4926290087211081E-002 \n 0.372", " ***ERROR** WAKRO: Snapshot value "
+       "out of range: admittance (1, 1) of line directory row 2 = 0.004926290087211081 (0.004926290077211081 from its line)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
       {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
