@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "output_fixture.h"
 
@@ -49,9 +50,7 @@ TEST_F(ConsoleProgress, ResumedRunCountsFromTheSnapshotStep) {
   ctrl::iii = 1001;
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(100));
   // A resume of one step (ndelt = 0) reports it whole.
-  ctrl::ndelt = 0;
-  ctrl::mmm = 2;
-  ctrl::iii = 401;
+  std::tie(ctrl::ndelt, ctrl::mmm, ctrl::iii) = std::tuple(0, 2, 401);
   EXPECT_EQ(run([] { wakro_percentcomplete(0); }).console, progress(100));
 }
 

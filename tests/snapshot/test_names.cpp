@@ -61,9 +61,7 @@ TEST_F(SnapshotNames, FixedNamesPutTheExtensionAtTheFirstBlankOrPoint) {
       // takes positions 29 to 32 and what follows stays.
       {"abcdefghijklmnopqrstuvwxyz0123456", "abcdefghijklmnopqrstuvwxyz01.snp6"},
       {"abcdefghijklmnopqrstuvwxyz01234", "abcdefghijklmnopqrstuvwxyz01.snp"},
-      // A folder part is kept whole: the stem ends in the file-name part.
-      {"../snaps/x.snp", "../snaps/x.snp"},
-      {"my.runs/a b", "my.runs/a.snp"},
+      {"../snaps/x.snp", "../snaps/x.snp"}, {"my.runs/a b", "my.runs/a.snp"},  // a folder part is kept whole
       {"a_folder_named_at_length_27/case", "a_folder_named_at_length_27/case.snp"},
   };
   for (const Case& c : cases) {

@@ -189,9 +189,8 @@ TEST_F(RecordFile, ALockedNameGivesTheNextName) {
   ASSERT_TRUE(std::filesystem::create_directory("dir.qbout"));
   fnames::onam = "dir";
   describe(kTwoChannels);
-  EXPECT_NE(console_.str().find(" WARNING: The record file " + path("dir.qbout") +
-                                " is a folder: the output is written to " + path("dir_1.qbout") + " instead.\n"),
-            std::string::npos);
+  EXPECT_NE(console_.str().find(" WARNING: The record file " + path("dir.qbout") + " is a folder: the output is written to " +
+                                path("dir_1.qbout") + " instead.\n"), std::string::npos);
 }
 
 TEST_F(RecordFile, NoFolderStopsAtTheFirstName) {

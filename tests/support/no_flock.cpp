@@ -1,9 +1,4 @@
-// Preloaded into a run (LD_PRELOAD) by the tests of the output lock: its flock
-// answers as on a file system that offers no locks at all, which no real file
-// system here can be made to do on demand.
+// Preloaded into a run (LD_PRELOAD) by the output lock's tests: flock answers as a file system with no locks.
 #include <cerrno>
 
-extern "C" int flock(int, int) {
-  errno = EOPNOTSUPP;
-  return -1;
-}
+extern "C" int flock(int, int) { return errno = EOPNOTSUPP, -1; }
