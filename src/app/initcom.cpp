@@ -68,6 +68,16 @@ void count_steps() {
   ctrl::ndelt = static_cast<std::int32_t>(n);
 }
 
+// A snapshot the design environment asked for at the time step (time 0)
+// before the case gave one (the dialogue runs before the case is read) goes
+// to the run's first step: time zero plus one step from data, the snapshot's
+// time plus one step on resume; a periodic one then follows every step.
+void place_first_step_snapshot() {
+  if (!snpdat::at_first_step) return;
+  snpdat::tsnap = static_cast<double>(snpdat::iiisnp + 1) * e_s1::delt;
+  if (!(snpdat::snpinc > 0.0)) snpdat::snpinc = e_s1::delt;
+}
+
 template <class A>
 std::int32_t rows_of(const A& a, std::int32_t wanted) {
   return a.allocated() ? std::clamp(wanted, 0, a.extent(1)) : 0;
@@ -117,6 +127,7 @@ void wakro_initcom() {
   ctrl::ddelt = e_s1::delt;
   if (e_s1::print < e_s1::delt) e_s1::print = e_s1::delt;
   count_steps();
+  place_first_step_snapshot();
   reset_subsystems();
   harm_cus_com1::comp_indx = 0;
   harm_cus_com1::cnodes = {};

@@ -26,6 +26,7 @@ void apply_run_defaults() {
   snpdat::snpinc = d.snpinc;
   snpdat::newsnp = d.newsnp;
   snpdat::at_run_end = d.snap_at_run_end;
+  snpdat::at_first_step = d.snap_at_first_step;
   fnames::snam = d.snam;
   fnames::rtsnam = d.rtsnam;
   ctrl::multirun = d.multirun;

@@ -24,6 +24,7 @@ struct RunDefaults {
   double snpinc = 1.0e6;                // snpdat::snpinc
   std::int32_t newsnp = 0;              // snpdat::newsnp
   bool snap_at_run_end = false;         // snpdat::at_run_end
+  bool snap_at_first_step = false;      // snpdat::at_first_step
   const char* snam = "snap.snp";        // fnames::snam
   const char* console_snam = "snap";    // fnames::snam as the console dialogue resets it
   const char* rtsnam = "runtime.snp";   // fnames::rtsnam

@@ -99,6 +99,7 @@ void snapshot_on() {
   take_name(fnames::snam, "the snapshot file (snam)");
   const double t = getr();
   const std::int32_t mode = geti();
+  snpdat::at_first_step = t == 0.0;
   if (t < 0.0)
     snpdat::tsnap = e_s1::fintim + kBeyondRun;
   else if (t == 0.0)

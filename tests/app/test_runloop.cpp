@@ -95,7 +95,10 @@ TEST_F(RunLoopTest, SnapshotStartRunsTheRemainingStepsWithoutBeginPass) {
   snpdat::iiisnp = 1000;
   assorc::input = "SNAP";
   storage::nstorf = 4;  // as a snapshot of this case restores it
+  snpdat::at_first_step = true;  // a periodic snapshot "at the time step" ordered before any was known
+  snpdat::snpinc = 0.0;
   EXPECT_EQ(run(), -1);
+  EXPECT_TRUE(snpdat::tsnap == 1001 * 50e-6 && snpdat::snpinc == 50e-6) << snpdat::tsnap << " " << snpdat::snpinc;
   EXPECT_DOUBLE_EQ(e_s1::fintim, 0.15);
   EXPECT_EQ(ctrl::ndelt, 1999);
   ASSERT_EQ(case_.dynSteps.size(), 2000u);
