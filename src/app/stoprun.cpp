@@ -126,10 +126,17 @@ void install_stop_signals() {
   // stay handled, as they may come again without anyone asking twice: a closing
   // terminal sends SIGHUP from the kernel and the shell, a closed console pipe
   // raises SIGPIPE at every write, the CPU-time limit sends SIGXCPU each second.
-  for (const int s : kStopSignals) {
+  // A signal the run was started with ignored (nohup, a background job of a
+  // script) stays ignored.
+  for (const int s : stop_signals()) {
+    struct sigaction inherited {};
+    if (sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
     action.sa_flags = (s == SIGINT || s == SIGTERM || s == SIGQUIT) ? SA_RESTART | SA_RESETHAND : SA_RESTART;
     sigaction(s, &action, nullptr);
   }
+  // A write past a file-size limit fails (EFBIG) and its writer says which
+  // file and where, instead of the process being killed mid-row.
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 int stop_signal() { return g_stop_signal; }

@@ -29,6 +29,11 @@ long long g_lines_read = 0;             // console lines read so far, for the me
                     std::to_string(kMaxConsoleLine) + " characters";
   wakro_quit("CONSOLE", 0);
 }
+
+// The end of the input, or the stop signal that came with it: a closing
+// terminal sends its hang-up and ends the input at once, and the signal may
+// reach another thread while this one finds the end.
+ConsoleRead end_or_stop() { return g_received_stop_signal != 0 ? ConsoleRead::stopped : ConsoleRead::end; }
 }  // namespace
 
 ConsoleRead read_console_line(std::string& line) {
@@ -39,11 +44,11 @@ ConsoleRead read_console_line(std::string& line) {
   for (;;) {
     const WaitResult w = wait_readable_or_stop(kStandardInput);
     if (w == WaitResult::stopped) return ConsoleRead::stopped;
-    if (w == WaitResult::error) return line.empty() ? ConsoleRead::end : ConsoleRead::ok;
+    if (w == WaitResult::error) return line.empty() ? end_or_stop() : ConsoleRead::ok;
     char c = 0;
     const ssize_t n = ::read(kStandardInput, &c, 1);
     if (n < 0 && errno == EINTR) continue;  // the flag is looked at by the wait
-    if (n <= 0 && line.empty()) return ConsoleRead::end;
+    if (n <= 0 && line.empty()) return end_or_stop();
     if (n <= 0 || c == '\n') {
       ++g_lines_read;
       return ConsoleRead::ok;

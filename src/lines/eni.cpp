@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "diag/console.h"
+#include "diag/console_input.h"
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
@@ -30,6 +31,7 @@
 #include "link/engine_links.h"
 #include "link/link_failure.h"
 #include "link/process.h"
+#include "link/stop_signal.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
@@ -202,6 +204,8 @@ void connect_ends() {
   const auto deadline = wakro::peer_deadline();
   std::int32_t passes = 0;
   for (;;) {
+    // A stop signal ends the wait for the other process, before any step.
+    if (wakro::g_received_stop_signal != 0) wakro::stop_on_signal("the other process of the ENI lines");
     std::int32_t servers = 0;
     for (std::int32_t k = 1; k <= eni_server; ++k) {
       if (!eni_server_receive(k)) eni_server_receive(k) = serveraccept(eni_server_port(k), 0, eni_server_types(k));

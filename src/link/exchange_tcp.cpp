@@ -203,7 +203,8 @@ bool ExchangeTcp::Accept() {
   pollfd p{socket_, POLLIN, 0};
   const int ready = poll(&p, 1, timeoutMs);
   if (ready < 0) {
-    console_line("Socket Select Error: %ld\n", static_cast<long>(errno));
+    // (A signal only cuts the wait short: its caller looks at it.)
+    if (errno != EINTR) console_line("Socket Select Error: %ld\n", static_cast<long>(errno));
     return false;
   }
   if (ready == 0) return false;

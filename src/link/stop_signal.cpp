@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <ctime>
+#include <string>
+#include <utility>
 
 namespace wakro {
 
@@ -15,7 +17,7 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   // 1. Hold the stop signals back while the flag is looked at.
   sigset_t stops, before;
   sigemptyset(&stops);
-  for (const int s : kStopSignals) sigaddset(&stops, s);
+  for (const int s : stop_signals()) sigaddset(&stops, s);
   pthread_sigmask(SIG_BLOCK, &stops, &before);
   // 2. Wait with the signals let through again; a signal ends the wait with
   //    EINTR and the flag is looked at once more.
@@ -40,21 +42,32 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   return result;
 }
 
+const std::vector<int>& stop_signals() {
+  static const std::vector<int> signals = [] {
+    std::vector<int> v = {SIGINT,  SIGTERM, SIGHUP,    SIGPIPE, SIGQUIT, SIGXCPU, SIGALRM,
+                          SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) v.push_back(s);
+    return v;
+  }();
+  return signals;
+}
+
 const char* stop_signal_name(int signal) {
-  switch (signal) {
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    case SIGPIPE: return "SIGPIPE";
-    case SIGQUIT: return "SIGQUIT";
-    case SIGXCPU: return "SIGXCPU";
-    case SIGALRM: return "SIGALRM";
-    case SIGUSR1: return "SIGUSR1";
-    case SIGUSR2: return "SIGUSR2";
-    case SIGVTALRM: return "SIGVTALRM";
-    case SIGPROF: return "SIGPROF";
-    default: return "a signal";
-  }
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> n(static_cast<std::size_t>(SIGRTMAX) + 1);
+    const std::pair<int, const char*> fixed[] = {
+        {SIGINT, "SIGINT"},     {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},   {SIGPIPE, "SIGPIPE"},
+        {SIGQUIT, "SIGQUIT"},   {SIGXCPU, "SIGXCPU"},     {SIGALRM, "SIGALRM"}, {SIGUSR1, "SIGUSR1"},
+        {SIGUSR2, "SIGUSR2"},   {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGIO, "SIGIO"},
+        {SIGPWR, "SIGPWR"},     {SIGSTKFLT, "SIGSTKFLT"}};
+    for (const auto& [s, name] : fixed) n[static_cast<std::size_t>(s)] = name;
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+      n[static_cast<std::size_t>(s)] = s == SIGRTMIN ? "SIGRTMIN" : "SIGRTMIN+" + std::to_string(s - SIGRTMIN);
+    return n;
+  }();
+  if (signal < 1 || signal >= static_cast<int>(names.size()) || names[static_cast<std::size_t>(signal)].empty())
+    return "a signal";
+  return names[static_cast<std::size_t>(signal)].c_str();
 }
 
 }  // namespace wakro

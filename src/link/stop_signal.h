@@ -25,18 +25,22 @@
 #include <signal.h>
 
 #include <csignal>
+#include <vector>
 
 namespace wakro {
 
 inline volatile std::sig_atomic_t g_received_stop_signal = 0;
 inline volatile std::sig_atomic_t g_waits_end_on_stop = 0;
 
-// The signals that stop a run as a stop request does instead of killing it: an
-// interrupt, a termination, a closed terminal (SIGHUP) or console pipe
-// (SIGPIPE), a quit from the keyboard, a CPU-time limit reached, a timer or a
-// user signal.
-inline constexpr int kStopSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGPIPE,   SIGQUIT,
-                                       SIGXCPU, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF};
+// The signals that stop a run as a stop request does instead of killing it:
+// every signal whose default action ends the process, except those that
+// report a fault of the program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGABRT, SIGTRAP, SIGSYS) and SIGKILL. So an interrupt, a termination, a
+// closed terminal (SIGHUP) or console pipe (SIGPIPE), a quit from the keyboard,
+// a CPU-time limit reached, a timer, a power failure, an I/O or a user signal
+// and the real-time signals. (A file-size limit's SIGXFSZ is ignored instead,
+// so that the write past the limit fails and its writer reports it.)
+const std::vector<int>& stop_signals();
 
 enum class WaitResult { ready, stopped, error };
 
@@ -45,7 +49,7 @@ enum class WaitResult { ready, stopped, error };
 WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
 
 // The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
-// "SIGHUP", ...), "a signal" for any other.
+// "SIGHUP", ..., "SIGRTMIN+3"), "a signal" for any other.
 const char* stop_signal_name(int signal);
 
 }  // namespace wakro

@@ -306,6 +306,19 @@ TEST_F(EniLines, ClientThatCannotConnectStops) {
   EXPECT_TRUE(contains(p->out(), "ERROR: Abnormal termination of WAKRO by ENI_CLIENT  ")) << p->out();
 }
 
+// A server waiting for its client stops on SIGTERM as the start-up dialogue does.
+TEST_F(EniLines, ServerWaitingForItsClientStopsOnASignal) {
+  Watchdog dog("EniLines.ServerStops", 120);
+  const fs::path d = dir("waits");
+  write_case(d, {Model::bergeron, Part::server}, "0");
+  auto p = start(d);
+  ASSERT_GT(port_of(*p), 0);
+  ::kill(p->pid(), SIGTERM);
+  ASSERT_TRUE(p->wait(30000));
+  EXPECT_TRUE(p->exitCode() == 143 && contains(p->out(), " Stopped by SIGTERM while waiting for the other process of "
+                                                         "the ENI lines: the run did not start.\n")) << p->out();
+}
+
 TEST_F(EniLines, ClientKilledMidRunStopsTheServerWithAMessage) {
   Watchdog dog("EniLines.Killed", 120);
   CaseSpec longer{Model::bergeron};

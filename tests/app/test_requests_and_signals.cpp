@@ -245,7 +245,14 @@ TEST_F(DriverRequests, StopSignalEndsTheRunAfterTheNextStepAndTheRunSet) {
 }
 
 TEST_F(DriverRequests, StopSignalDuringTheLastStepStillEndsWithItsStatusAndReport) {
+  // A signal the process was started with ignored (nohup) stays ignored; a
+  // file-size limit's SIGXFSZ is ignored, so the write fails and says so.
+  struct sigaction ignore {}, seen {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGHUP, &ignore, nullptr);
   wakro::install_stop_signals();
+  for (const int s : {SIGHUP, SIGXFSZ}) EXPECT_TRUE(sigaction(s, nullptr, &seen) == 0 && seen.sa_handler == SIG_IGN) << s;
+  signal(SIGHUP, SIG_DFL);
   wakro::seams().dsdyn = &raising_dsdyn;
   raiseAtStep = 10;
   raiseSignal = SIGTERM;
@@ -413,7 +420,7 @@ TEST_P(StopSignalProcess, EndsTheRunWithWholeChannelFilesItsStatusAndNoLock) {
   fs::remove_all(dir);
 }
 INSTANTIATE_TEST_SUITE_P(StopSignals, StopSignalProcess,
-                         ::testing::Values(SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU, SIGUSR1));
+                         ::testing::Values(SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXCPU, SIGUSR1, SIGPWR, SIGRTMIN + 3));
 
 // ---------------------------------------------------------------- usage line
 
