@@ -16,6 +16,7 @@
 #include "multirun/messages.h"
 #include "multirun/names.h"
 #include "multirun/result_file.h"
+#include "output/output_lock.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
 
 void merge(const MergePlan& plan) {
   check_rank_count();
+  wakro::lock_multiple_run_file(plan.merged);
   ResultFile out;
   if (!out.open(plan.merged, ResultFile::Mode::kNew)) stop_with({"Unable to write the merged file ", plan.merged}, kTag);
   for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank)

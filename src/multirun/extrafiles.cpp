@@ -29,6 +29,7 @@
 #include "multirun/result_file.h"
 #include "multirun/run_end.h"
 #include "multirun/statistics.h"
+#include "output/output_lock.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
 // row, or recreates a file deleted meanwhile with the heading alone.
 void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
   const std::string file_name = extra_file_name(name, unit, ctrl::rank);
+  wakro::lock_multiple_run_file(file_name);
   ResultFile f;
   std::int32_t rows = ctrl::mmm - 1;  // the rows of earlier runs the file holds
   std::string heading;

@@ -55,6 +55,7 @@
 #include "multirun/run_end.h"
 #include "multirun/statistics.h"
 #include "multirun/varied.h"
+#include "output/output_lock.h"
 
 namespace {
 
@@ -347,6 +348,7 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
   detail::reset_output_state();
   multpl::optimumrun = 0;
   out.file_name = mrun_file_name(base, ctrl::rank);
+  wakro::lock_multiple_run_file(out.file_name);
   if (!out.file.open(out.file_name, ResultFile::Mode::kNew)) {
     multpl::mrunfilename.blank();
     stop_with({"Unable to open the multiple run output file ", out.file_name}, kIniTag);

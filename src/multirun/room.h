@@ -20,6 +20,8 @@
 //
 // Stands on `model` (ctrl, e_s1, e_warn, storage, multpl, mrunseed,
 // pmr_consolidate, the line directory), `diag` (model messages, wakro_quit,
-// layouts, the free-format console writer, random numbers) and `files` (the
-// first word of a line). Nothing of a higher room is included from here.
+// layouts, the free-format console writer, random numbers), `files` (the
+// first word of a line) and `output` (the lock on the name of each result file
+// before it is first written, output_lock.h). Nothing of a higher room is
+// included from here.
 #pragma once

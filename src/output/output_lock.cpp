@@ -90,18 +90,26 @@ std::string absolute_name(const std::string& name) {
   return ec ? name : p.lexically_normal().string();
 }
 
-// Ends the start before anything is written, with the message given.
-[[noreturn]] void refuse_run(const std::string& message, std::string_view tag) {
-  release_output_names();
-  ListLine() << "ERROR: " + message + ": this run is refused and writes nothing.";
+// How a stop ends its message: at the start nothing has been written yet; a
+// set of runs that reaches a multiple-run file has written its channel files.
+constexpr std::string_view kWritesNothing = "this run is refused and writes nothing";
+constexpr std::string_view kStopsBeforeThem = "this set of runs stops before writing them";
+
+// Ends the run with the message given. A stop at the start releases the names
+// held; later the run set's end releases them as the stop unwinds it.
+[[noreturn]] void refuse_run(const std::string& message, std::string_view tag,
+                             std::string_view ending = kWritesNothing) {
+  if (ending == kWritesNothing) release_output_names();
+  ListLine() << "ERROR: " + message + ": " + std::string(ending) + ".";
   wakro_quit(tag, 0);
 }
 
-// Takes the lock of one name; `files` says which files it guards. A lock that
+// Takes the lock of one name; `files` says which files it guards ("the output
+// files ...") and `ending` how a stop ends its message. A lock that
 // cannot be taken ends the start: a run that went on without it could write
 // over the files of another run. Only where the file system offers no locks at
 // all does the run go on, unguarded, and says so.
-void lock_name(const std::string& base, const std::string& files) {
+void lock_name(const std::string& base, const std::string& files, std::string_view ending = kWritesNothing) {
   if (base.empty()) return;
   std::string name = base + ".lock";
   std::replace(name.begin(), name.end(), '\\', '/');
@@ -112,32 +120,34 @@ void lock_name(const std::string& base, const std::string& files) {
   switch (take(path, fd, why)) {
     case Take::unguarded:
       ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
-                        "): the file system offers no locks, so the output files " + files +
+                        "): the file system offers no locks, so " + files +
                         " are not guarded against another run writing them.";
       [[fallthrough]];
     case Take::taken:
       g_held.push_back(Held{path, fd});
       return;
     case Take::busy:
-      refuse_run("Another run is writing the output files " + files + " (it holds the lock " + path + ")",
-                 "OUTPUTLOCK");
+      refuse_run("Another run is writing " + files + " (it holds the lock " + path + ")", "OUTPUTLOCK", ending);
     case Take::refused:
-      refuse_run("The lock file " + path + " for the output files " + files + " cannot be taken (" + why + ")",
-                 "OUTPUTLOCK");
+      refuse_run("The lock file " + path + " for " + files + " cannot be taken (" + why + ")", "OUTPUTLOCK",
+                 ending);
   }
 }
 
-// The output files need a name of their own: a blank output name (or one that
-// is blank or a '.' where its file-name part starts) would write ".inf" and
-// "_01.out", which no lock could guard.
-void check_output_name(const std::string& base) {
+// Files need a name of their own: a name that is blank (or blank or a '.'
+// where its file-name part starts) would write files named by their endings
+// alone (".inf", "_01.out", ".snp"), which no lock could guard. `base` is the
+// name's stem, `given` the name as given, `what` says which name it is and
+// `files` which files it names; `would_be` lists them.
+void check_name(const std::string& base, std::string_view given, std::string_view what, std::string_view files,
+                const std::string& would_be, std::string_view ending = kWritesNothing) {
   const std::size_t slash = base.find_last_of("/\\");
   if (base.size() > (slash == std::string::npos ? 0 : slash + 1)) return;
-  const std::string_view given = fnames::onam.trimmed();
-  refuse_run((given.empty() ? std::string("The output name is blank")
-                            : "The output name '" + std::string(given) + "' gives the output files no name") +
-                 " (they would be " + base + ".inf and " + base + "_01.out)",
-             "OUTPUTNAME");
+  refuse_run((given.empty() ? "The " + std::string(what) + " is blank"
+                            : "The " + std::string(what) + " '" + std::string(given) + "' gives " +
+                                  std::string(files) + " no name") +
+                 " (they would be " + would_be + ")",
+             "OUTPUTNAME", ending);
 }
 
 }  // namespace
@@ -145,17 +155,26 @@ void check_output_name(const std::string& base) {
 void lock_output_names() {
   if (outppp::outfil != 0) {
     const std::string base = output_base_name();
-    check_output_name(base);
-    lock_name(base, base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
+    check_name(base, fnames::onam.trimmed(), "output name", "the output files", base + ".inf and " + base + "_01.out");
+    lock_name(base, "the output files " + base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
   }
   if (outppp::snpfil != 0) {
     const std::string snap = stem(fnames::snam.trimmed());
-    lock_name(snap, snap + ".snp (and its numbered snapshots)");
+    check_name(snap, fnames::snam.trimmed(), "snapshot name", "the snapshots", snap + ".snp");
+    lock_name(snap, "the output files " + snap + ".snp (and its numbered snapshots)");
   }
   if (ctrl::nrun > 1) {
     const std::string runs = stem(fnames::mnam.trimmed());
-    lock_name(runs, runs + " (the multiple-run files)");
+    check_name(runs, fnames::mnam.trimmed(), "multiple-run name", "the multiple-run files", runs + ".out");
+    lock_name(runs, "the output files " + runs + " (the multiple-run files)");
   }
+}
+
+void lock_multiple_run_file(std::string_view file_name) {
+  const std::string name(file_name);
+  const std::string base = stem(name);
+  check_name(base, name, "multiple-run file name", "the multiple-run files", name, kStopsBeforeThem);
+  lock_name(base, "the multiple-run files " + name, kStopsBeforeThem);
 }
 
 void release_output_names() {

@@ -6,14 +6,14 @@
 // files: the output name's base (fnames::onam, as the channel files and the
 // record file are named from it) when output files are wanted, the stem of the
 // snapshot name (fnames::snam) when snapshots are, and the stem of the
-// multiple-run name (fnames::mnam) for a set of runs. It is called once at the
-// start of a run set, after the start-up dialogue and before any file is
-// written, and the locks are held across all the runs of the set. Every stop
+// multiple-run name (fnames::mnam) for a set the dialogue gives more than one
+// run. It is called once at the start of a run set, after the start-up
+// dialogue and before any file is written, and the locks are held across all the runs of the set. Every stop
 // below ends the start with one message (status 2000) before anything has been
 // written:
-//   - an output name that gives the output files no name of their own (blank,
-//     or blank or a '.' where its file-name part starts: ".inf", "_01.out"),
-//     tag "OUTPUTNAME";
+//   - an output, snapshot or multiple-run name that gives its files no name
+//     of their own (blank, or blank or a '.' where its file-name part starts:
+//     ".inf", "_01.out", "dir/.snp"), tag "OUTPUTNAME";
 //   - a name whose lock another process holds: the message names the files
 //     and says that another run is writing them, tag "OUTPUTLOCK";
 //   - a lock file that cannot be taken (its folder does not exist or may not
@@ -27,11 +27,23 @@
 // file left by a run that was killed does not block the next run.
 // release_output_names() removes the lock files and releases the locks (the end
 // of the run set); a name this process already holds is not taken twice.
+//
+// A set of runs whose model code raises the run count, or names its own
+// multiple-run files, is not known at the start: the multiple-run room calls
+// lock_multiple_run_file() with the name of each file it opens for writing
+// (the multiple-run output file, a rank's file, the merged file, the extra
+// recording files) before the file is first written. It locks the stem of the
+// name as above; a stop then ends the message with "this set of runs stops
+// before writing them" (the channel files may already be written), with the
+// same tags. The lock is held until release_output_names().
 #pragma once
+
+#include <string_view>
 
 namespace wakro {
 
 void lock_output_names();
+void lock_multiple_run_file(std::string_view file_name);
 void release_output_names();
 
 }  // namespace wakro

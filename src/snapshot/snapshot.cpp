@@ -11,6 +11,8 @@
 #include <string_view>
 #include <variant>
 
+#include <unistd.h>
+
 #include "diag/console.h"
 #include "diag/format.h"
 #include "diag/listout.h"
@@ -615,10 +617,17 @@ void wakro_writesnap() {
   o.free("! End of Snap-shot");
 
   // Written whole to a temporary file, then put in place.
-  // The message names the snapshot and the system's reason.
+  // The message names the snapshot and the system's reason. Whatever stands at
+  // the temporary name is removed and the file made anew, never opened: a
+  // link there would have the snapshot written into the file it leads to and
+  // then put in place as the snapshot. Only the file made here is removed.
   const std::string tmp = path + ".tmp";
   errno = 0;
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  std::FILE* f = nullptr;
+  if (::unlink(tmp.c_str()) == 0 || errno == ENOENT) {  // a folder there answers EISDIR
+    errno = 0;
+    f = std::fopen(tmp.c_str(), "wbx");
+  }
   bool ok = f != nullptr;
   if (ok) ok = std::fwrite(o.text().data(), 1, o.text().size(), f) == o.text().size();
   int reason = ok ? 0 : errno;
@@ -631,7 +640,7 @@ void wakro_writesnap() {
     reason = errno;
   }
   if (!ok) {
-    std::remove(tmp.c_str());
+    if (f != nullptr) ::unlink(tmp.c_str());
     stop("Error occurred while writing snap file " + path + ": " + wakro::system_reason(reason != 0 ? reason : EIO),
          "WRITESNP", 0);
   }

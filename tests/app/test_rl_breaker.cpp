@@ -380,9 +380,13 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
       {"d", "The lock file " + c.dir() + "/d.lock" + files("d") + ".qbout cannot be taken (it is a folder)"},
       {"e/f", "The lock file " + c.dir() + "/e/f.lock" + files("e/f") +
                   ".qbout cannot be taken (it cannot be made: No such file or directory)"},
-      {" ", "The output name is blank (they would be .inf and _01.out)"}};
-  for (const auto& [name, message] : rows) {
-    ChildProcess q({kExe, "-v5", "-out", name}, c.dir(), c.dir() + "/answers.txt");
+      {" ", "The output name is blank (they would be .inf and _01.out)"},
+      {".snp", "The snapshot name '.snp' gives the snapshots no name (they would be .snp)"},
+      {"d/.snp", "The snapshot name 'd/.snp' gives the snapshots no name (they would be d/.snp)"}};
+  for (const auto& [name, message] : rows) {  // a name ending in .snp is a snapshot name
+    const bool snap = std::string_view(name).ends_with(".snp");
+    std::ofstream(c.dir() + "/snap.txt") << "0\n1\n0.01\n" << name << "\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
+    ChildProcess q({kExe, "-v5", "-out", snap ? "s" : name}, c.dir(), c.dir() + (snap ? "/snap.txt" : "/answers.txt"));
     ASSERT_TRUE(q.wait(60000));
     EXPECT_EQ(q.exitCode(), 2);
     EXPECT_NE(q.out().find("\n ERROR: " + message + ": this run is refused and writes nothing.\n"), std::string::npos);

@@ -2,7 +2,10 @@
 // four runs, and as the two ranks of a parallel multiple run under the
 // scripted design environment, whose answer to the merge request (21) decides
 // whether the last rank merges the files of both ranks.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -142,6 +145,15 @@ TEST_F(CaseRuns, AloneFourRunsWriteTheOutputAndExtraFiles) {
     EXPECT_NEAR(v[1], 0.385 * gn * gn, 1e-9);  // sum of (gn 0.1 i)^2 0.1, i = 0..10
   }
   EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
+  // The set removed its locks; a lock another run holds stops a set whose model code sets its runs.
+  EXPECT_FALSE(fs::exists("mrun.lock") || fs::exists("ramp_01.lock") || !fs::remove("mrun.out"));
+  const int fd = ::open("mrun.lock", O_RDWR | O_CREAT, 0644);
+  ASSERT_TRUE(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+  ChildProcess q({kExe, "-v5"}, dir(), dir() + "/answers.txt");
+  ASSERT_TRUE(q.wait(60000) && ::close(fd) == 0);
+  EXPECT_TRUE(q.exitCode() == 2 && !fs::exists("mrun.out") &&
+              contains(q.out(), "\n ERROR: Another run is writing the multiple-run files mrun.out (it holds the lock " +
+                                    dir() + "/mrun.lock): this set of runs stops before writing them.\n")) << q.out();
 }
 
 // A file-size limit (as a full disk) met by a write of either file stops the

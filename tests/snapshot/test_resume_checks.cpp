@@ -400,6 +400,11 @@ TEST(SnapshotWriting, AFailedWriteKeepsThePreviousSnapshot) {
       << again.log;
   EXPECT_TRUE(has_line(again.log, " ERROR: Abnormal termination of WAKRO by WRITESNP    ")) << again.log;
   EXPECT_EQ(read_file(folder / kSnap), previous);
+  fs::remove(folder / cat(kSnap, ".tmp"));  // a link at the temporary name is removed, not written through
+  std::ofstream(folder / "target") << "kept\n";
+  fs::create_symlink("target", folder / cat(kSnap, ".tmp"));
+  ASSERT_EQ(folder.run({"0", "1", "0.03", "snapA", kMap, "1", "0", "0", "0"}).status, 0);
+  EXPECT_TRUE(read_file(folder / "target") == "kept\n" && fs::is_regular_file(fs::symlink_status(folder / kSnap)));
 }
 
 }  // namespace
