@@ -80,6 +80,8 @@ Take take(const std::string& path, int& fd, std::string& why) {
 
 // The part of a name up to the first '.' of its file-name part (the folder part
 // is kept whole); a '\' separates folders too.
+constexpr std::size_t kSnapshotStemLength = 28;
+
 std::string stem(std::string_view name) {
   return std::string(name.substr(0, name.find_first_of(". ", file_part_start(name))));
 }
@@ -159,7 +161,9 @@ void lock_output_names() {
     lock_name(base, "the output files " + base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
   }
   if (outppp::snpfil != 0) {
-    const std::string snap = stem(fnames::snam.trimmed());
+    std::string snap = stem(fnames::snam.trimmed());
+    // The snapshot writer keeps at most 28 characters of a name without a folder.
+    if (file_part_start(snap) == 0 && snap.size() > kSnapshotStemLength) snap.resize(kSnapshotStemLength);
     check_name(snap, fnames::snam.trimmed(), "snapshot name", "the snapshots", snap + ".snp");
     lock_name(snap, "the output files " + snap + ".snp (and its numbered snapshots)");
   }
