@@ -24,6 +24,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -158,11 +159,37 @@ bool put(std::FILE* fp, std::string_view text) {
   return fp != nullptr && std::fwrite(text.data(), 1, text.size(), fp) == text.size();
 }
 
+// Drops what the stream still holds and cuts the file back to its last line
+// end, so that a write the system refused leaves no line cut in the middle.
+// Every text file this unit writes is emptied when opened, so all it holds is
+// its own lines.
+void keep_whole_lines(std::FILE* fp) {
+  struct stat st {};
+  if (fp == nullptr || ::fstat(::fileno(fp), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  __fpurge(fp);
+  char block[512];
+  off_t end = st.st_size;
+  while (end > 0) {
+    const off_t from = std::max<off_t>(end - static_cast<off_t>(sizeof block), 0);
+    const ssize_t got = ::pread(::fileno(fp), block, static_cast<std::size_t>(end - from), from);
+    if (got != end - from) return;
+    const void* last = ::memrchr(block, '\n', static_cast<std::size_t>(got));
+    if (last != nullptr) {
+      end = from + (static_cast<const char*>(last) - block) + 1;
+      break;
+    }
+    end = from;
+  }
+  if (end < st.st_size) (void)::ftruncate(::fileno(fp), end);
+  (void)::fseeko(fp, end, SEEK_SET);
+}
+
 // The text of numbered message 20 on its own: outmsg would head it as a data-file
 // error and end the run under its own tag, while a failed output write ends it
-// under this routine's tag.
-[[noreturn]] void problem_writing(const std::string& name) {
+// under this routine's tag. The file is left ending on its last whole line.
+[[noreturn]] void problem_writing(std::FILE* fp, const std::string& name) {
   const int reason = errno != 0 ? errno : EIO;
+  keep_whole_lines(fp);
   fnames::dumlin = name;
   std::string first15 = name.substr(0, std::min<std::size_t>(15, name.size()));
   first15.resize(15, ' ');
@@ -254,7 +281,7 @@ void write_description(const std::string& name, std::int32_t n) {
     ok = put(fp, line);
   }
   if (ok) errno = 0;
-  if (!ok || std::fflush(fp) != 0) problem_writing(name);
+  if (!ok || std::fflush(fp) != 0) problem_writing(fp, name);
   wakro_closefile();
 }
 
@@ -296,7 +323,7 @@ void open_files() {
     char title[73];
     std::copy_n(assorc::title.c, 72, title);
     title[72] = '\n';
-    if (!put(fp, std::string_view(title, sizeof title)) || std::fflush(fp) != 0) problem_writing(name);
+    if (!put(fp, std::string_view(title, sizeof title)) || std::fflush(fp) != 0) problem_writing(fp, name);
   }
 }
 

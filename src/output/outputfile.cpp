@@ -5,7 +5,8 @@
 // nothing and the run goes on) unless the library could not write the file
 // (kRecordWriteFailed): then the run stops at once with one message naming the
 // file, the simulation time and the system's reason (tag "OUTPUTFILE"), and the
-// library leaves the file as its last flush wrote it. The file is flushed at the
+// library leaves the file as its last flush wrote it (or returns kRecordWriteTorn:
+// it could not, and the message says the file may not be readable). The file is flushed at the
 // end of every run, so the end report never names a file that was not written,
 // and between output steps after a number of values (see addDatum).
 // The other exceptions are this engine's guards, each said once on the console:
@@ -53,12 +54,17 @@ bool g_attempted = false;
 // on (the time the failure is reported at).
 int g_writeReason = 0;
 bool g_writeReported = false;
+bool g_writeTorn = false;  // the library left the file half written
 double g_writeTime = 0.0;
 // The time of the last values of the last flush that succeeded (< 0: none).
 double g_flushedTime = -1.0;
 
 // The result of a library operation that writes, its failure noted.
 int noted(int result) {
+  if (result == rec::kRecordWriteTorn) {
+    g_writeTorn = true;
+    result = rec::kRecordWriteFailed;
+  }
   if (result == rec::kRecordWriteFailed && g_writeReason == 0) g_writeReason = errno != 0 ? errno : EIO;
   return result;
 }
@@ -68,7 +74,8 @@ void report_write_failure(const std::string& path) {
   g_writeReported = true;
   wakro::ListLine() << "ERROR: The output record file " + path + " cannot be written at time " +
                            wakro::output_time_text(g_writeTime) + " s: " + wakro::system_reason(g_writeReason) +
-                           (g_flushedTime < 0.0 ? std::string("; no values were written to it.")
+                           (g_writeTorn           ? std::string("; it was left half written and may not be readable.")
+                            : g_flushedTime < 0.0 ? std::string("; no values were written to it.")
                                                 : "; it holds the values up to time " + wakro::output_time_text(g_flushedTime) +
                                                       " s.");
 }
@@ -473,6 +480,7 @@ void OutputFile::createOutputFile(std::string_view name, const std::string& writ
   g_attempted = true;
   g_writeReason = 0;
   g_writeReported = false;
+  g_writeTorn = false;
   g_writeTime = 0.0;
   g_flushedTime = -1.0;
   if (!DataFile::Initialize(writerPath.c_str())) {

@@ -23,7 +23,9 @@
 // refused to write the file returns kRecordWriteFailed and leaves the system's
 // reason (an errno value such as ENOSPC) in errno. The file is then abandoned:
 // every later operation on it fails the same way and writes nothing more, and
-// what the file held at its last successful flush stays as it was.
+// what the file held at its last successful flush stays as it was. A writer
+// that cannot keep it so (the system refused a write in the middle of the
+// file's own structure) returns kRecordWriteTorn instead: the file may not open.
 //
 // Type codes of attribute and data values: kRecordText (length counts the NUL),
 // kRecordDouble (8 bytes).
@@ -39,6 +41,7 @@ inline constexpr int kRecordDouble = 33;
 inline constexpr int kRecordNameInUse = 1;
 inline constexpr int kRecordNoFile = 2;
 inline constexpr int kRecordWriteFailed = 3;
+inline constexpr int kRecordWriteTorn = 4;
 inline constexpr int kNotLoaded = 65535;
 
 using Value = std::uintptr_t;

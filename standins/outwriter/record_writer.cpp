@@ -26,14 +26,23 @@
 // Writing: appended values are kept and written, with the file's tree, at
 // flushes: when the engine asks (Flush; it does so between output steps, so a
 // flush holds whole steps), when the values kept reach 262144 (2 MiB) and when
-// the file closes. Before a flush the file is grown by posix_fallocate to hold all it
-// may write, so a full disk or a file-size limit is met there, before HDF5
-// writes anything: the file on disk then stays as the last flush left it, and
-// that file can be read. A write that fails (there, or inside HDF5) abandons the
-// file: the reason (errno) is kept and returned with kRecordWriteFailed by every
-// later operation, and HDF5 is never asked to write or close that file again,
-// so it cannot overwrite the last good flush with a part of the next. The HDF5
-// library is told not to close files at the process exit for the same reason.
+// the file closes; the empty file is written when it opens. A flush has two
+// stages. First the values go straight into their chunks (the datasets keep no
+// chunk cache): new chunks past the file's end, and the free part of a series'
+// last chunk, so nothing the last flush wrote is touched. Then the tree
+// (object headers, chunk indexes, the superblock with the file's end) is
+// written over its last version. Before each stage the file is grown by
+// posix_fallocate to hold all that stage writes, so a full disk or a file-size
+// limit is met there or among the values, before HDF5 writes the tree: the
+// file is then cut back to the size of its last flush and stays as that flush
+// left it, readable. A write that fails abandons the file: the reason (errno)
+// is kept and returned with kRecordWriteFailed by every later operation, and
+// HDF5 is never asked to write or close that file again, so it cannot
+// overwrite the last good flush with a part of the next. The HDF5 library is
+// told not to close files at the process exit for the same reason. Only a
+// write of the tree that fails in spite of its reservation (a file system that
+// cannot reserve space) leaves the tree half written: that failure is
+// kRecordWriteTorn, the file may not open.
 #include <fcntl.h>
 #include <hdf5.h>
 #include <sys/file.h>
@@ -59,7 +68,7 @@ namespace {
 
 constexpr hsize_t kChunk = 256;
 constexpr std::size_t kKeptMost = 262144;  // values kept before a flush of the library's own
-constexpr hsize_t kFlushMargin = 8192;      // bytes reserved beyond the estimate
+constexpr hsize_t kTreeMargin = 2048;       // HDF5's default block for small allocations
 
 // Values appended to one dataset and not yet written. Every handle on the
 // dataset shares it, so values from two handles keep their order. The file
@@ -79,6 +88,8 @@ struct FileState {
   int lockFd = -1;
   int failure = 0;  // errno of the write that failed: the file is abandoned
   bool abandoned = false;
+  bool torn = false;      // the failed write was one of the tree's: the file may not open
+  off_t flushedSize = 0;  // the file's size after its last flush
   std::size_t kept = 0;  // values appended since the last flush
   std::map<std::string, std::shared_ptr<Pending>> pending;  // by dataset path
   ~FileState() {
@@ -147,7 +158,15 @@ void abandon(FileState& s, int reason) {
 // The result of an operation on an abandoned file.
 int write_failed(const FileState& s) {
   errno = s.failure;
-  return rec::kRecordWriteFailed;
+  return s.torn ? rec::kRecordWriteTorn : rec::kRecordWriteFailed;
+}
+
+// Abandons the file before its tree was written: the values written past its
+// last flush are cut off, and it is left as that flush wrote it.
+int abandon_flush(FileState& s, int reason) {
+  abandon(s, reason);
+  (void)ftruncate(s.lockFd, s.flushedSize);
+  return write_failed(s);
 }
 
 // The result of an HDF5 call that failed: a write the system refused abandons
@@ -162,17 +181,30 @@ int failed_call(FileState& s) {
 
 // ---- Flushing ------------------------------------------------------------------
 
-// Writes the pending values at the end of their dataset.
-bool write_pending(hid_t dataset, Pending& p) {
-  if (p.values.empty()) return true;
-  hid_t space = H5Dget_space(dataset);
+// The values a dataset holds.
+hsize_t extent(hid_t dataset) {
+  const hid_t space = H5Dget_space(dataset);
   hsize_t size = 0;
   H5Sget_simple_extent_dims(space, &size, nullptr);
   H5Sclose(space);
+  return size;
+}
+
+// The bytes of the chunks that the pending values of a dataset add to it.
+hsize_t new_chunk_bytes(const Pending& p) {
+  const hsize_t size = extent(p.dataset);
+  const auto chunks = [](hsize_t n) { return (n + kChunk - 1) / kChunk; };
+  return (chunks(size + p.values.size()) - chunks(size)) * kChunk * sizeof(double);
+}
+
+// Writes the pending values at the end of their dataset.
+bool write_pending(hid_t dataset, Pending& p) {
+  if (p.values.empty()) return true;
+  const hsize_t size = extent(dataset);
   const hsize_t n = p.values.size();
   const hsize_t grown = size + n;
   if (noted(H5Dset_extent(dataset, &grown)) < 0) return false;
-  space = H5Dget_space(dataset);
+  const hid_t space = H5Dget_space(dataset);
   H5Sselect_hyperslab(space, H5S_SELECT_SET, &size, nullptr, &n, nullptr);
   const hid_t memory = H5Screate_simple(1, &n, nullptr);
   const herr_t e = noted(H5Dwrite(dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, p.values.data()));
@@ -189,24 +221,11 @@ int grow(const FileState& s, hsize_t size) {
   return e == EOPNOTSUPP || e == EINVAL ? 0 : e;
 }
 
-// Reserves room for a flush of `bytes` values' bytes in `datasets` datasets.
-// The room a flush takes is known only roughly, so the reservation is generous:
-// the values, a chunk per dataset, the metadata HDF5 holds and a margin. When
-// that much cannot be had but the values alone fit, the flush is tried all the
-// same (a file that would fit is not refused on an estimate). False when not
-// even the values fit: the file is then abandoned as the last flush left it.
-bool reserve(FileState& s, hsize_t bytes, std::size_t datasets) {
+// Reserves `bytes` beyond the file's allocated end; 0 or the system's reason.
+int reserve(const FileState& s, hsize_t bytes) {
   haddr_t eoa = 0;
-  if (H5Fget_eoa(s.file, &eoa) < 0) return false;
-  size_t maxSize = 0, minClean = 0, used = 0;
-  int entries = 0;
-  if (H5Fget_mdc_size(s.file, &maxSize, &minClean, &used, &entries) < 0) used = 0;
-  const hsize_t generous = eoa + bytes + datasets * kChunk * sizeof(double) + used + kFlushMargin;
-  if (grow(s, generous) == 0) return true;
-  const int e = grow(s, eoa + bytes);
-  if (e == 0) return true;
-  abandon(s, e);
-  return false;
+  if (H5Fget_eoa(s.file, &eoa) < 0) return EIO;
+  return grow(s, eoa + bytes);
 }
 
 // Cuts the space reserved and left unused after the file's allocated end.
@@ -215,23 +234,29 @@ void trim(FileState& s) {
   struct stat st;
   if (H5Fget_eoa(s.file, &eoa) >= 0 && fstat(s.lockFd, &st) == 0 && static_cast<haddr_t>(st.st_size) > eoa)
     (void)ftruncate(s.lockFd, static_cast<off_t>(eoa));
+  if (fstat(s.lockFd, &st) == 0) s.flushedSize = st.st_size;
 }
 
 // Writes every value kept and the file's tree; 0, or the failure's result.
 int flush_file(FileState& s) {
   if (s.abandoned) return write_failed(s);
   hsize_t bytes = 0;
-  std::size_t datasets = 0;
+  for (const auto& [path, p] : s.pending) bytes += new_chunk_bytes(*p);
+  // 1. The values: the new chunks of each series. The chunk indexes may take
+  //    room beyond them, but only the tree's stage writes it.
+  if (const int e = reserve(s, bytes); e != 0) return abandon_flush(s, e);
   for (const auto& [path, p] : s.pending)
-    if (!p->values.empty()) {
-      bytes += p->values.size() * sizeof(double);
-      ++datasets;
+    if (!write_pending(p->dataset, *p)) {
+      const int reason = g_reason;
+      g_reason = 0;
+      return reason != 0 ? abandon_flush(s, reason) : failed_call(s);
     }
-  if (!reserve(s, bytes, datasets)) return write_failed(s);
-  for (const auto& [path, p] : s.pending)
-    if (!write_pending(p->dataset, *p)) return failed_call(s);
+  // 2. The tree: HDF5 gave its objects their room when it made them, so it is
+  //    written within the file's allocated end and a block HDF5 may still take.
+  if (const int e = reserve(s, kTreeMargin); e != 0) return abandon_flush(s, e);
   if (H5Fflush(s.file, H5F_SCOPE_LOCAL) < 0) {
     abandon(s, system_reason());  // a flush that fails is always a write that failed
+    s.torn = true;
     return write_failed(s);
   }
   trim(s);
@@ -239,6 +264,21 @@ int flush_file(FileState& s) {
   // Datasets no handle uses any more are let go.
   std::erase_if(s.pending, [](const auto& entry) { return entry.second.use_count() == 1; });
   return 0;
+}
+
+// Access to a series without a chunk cache, so that its values go to the file
+// when they are written (see flush_file).
+hid_t series_access() {
+  const hid_t dapl = H5Pcreate(H5P_DATASET_ACCESS);
+  H5Pset_chunk_cache(dapl, 0, 0, 1.0);
+  return dapl;
+}
+
+hid_t open_series(hid_t location, const char* name) {
+  const hid_t dapl = series_access();
+  const hid_t d = H5Dopen2(location, name, dapl);
+  H5Pclose(dapl);
+  return d;
 }
 
 struct SeriesObj {
@@ -393,7 +433,7 @@ int series_domain(rec::Series* r, rec::Series* domain) {
   if (s == nullptr || domain == nullptr) return 1;
   char path[1024] = {};
   if (!read_text(s->dataset, "DomainSeries", path, sizeof path)) return 1;
-  const hid_t d = H5Dopen2(s->f->file, path, H5P_DEFAULT);
+  const hid_t d = open_series(s->f->file, path);
   if (d < 0) return 1;
   if (domain->handle != 0 && domain->CloseSeries != nullptr) domain->CloseSeries(domain);
   fill_series(domain, new SeriesObj(s->f, d, s->run));
@@ -528,7 +568,7 @@ int run_find(rec::Run* r, rec::Call* node, rec::Series* series) {
   if (run == nullptr || n == nullptr || series == nullptr) return 1;
   const std::string name = run_name(run->number);
   if (H5Lexists(n->group, name.c_str(), H5P_DEFAULT) <= 0) return 1;
-  const hid_t d = H5Dopen2(n->group, name.c_str(), H5P_DEFAULT);
+  const hid_t d = open_series(n->group, name.c_str());
   if (d < 0) return 1;
   fill_series(series, new SeriesObj(run->f, d, run->number));
   return 0;
@@ -546,7 +586,9 @@ int run_create(rec::Run* r, rec::Call* node, int type, rec::Series* domain, rec:
   const hid_t space = H5Screate_simple(1, &start, &limit);
   const hid_t p = H5Pcreate(H5P_DATASET_CREATE);
   H5Pset_chunk(p, 1, &kChunk);
-  const hid_t d = noted(H5Dcreate2(n->group, name.c_str(), H5T_IEEE_F64LE, space, H5P_DEFAULT, p, H5P_DEFAULT));
+  const hid_t dapl = series_access();
+  const hid_t d = noted(H5Dcreate2(n->group, name.c_str(), H5T_IEEE_F64LE, space, H5P_DEFAULT, p, dapl));
+  H5Pclose(dapl);
   H5Pclose(p);
   H5Sclose(space);
   if (d < 0) return failed_call(*run->f);
@@ -665,6 +707,13 @@ int open_file(const char* path, rec::File* file) {
   }
   const char format[] = "Wakro output record file";
   write_text(state->file, "Format", format, sizeof format);
+  // The empty file is written at once, so that a run refused before its first
+  // values still leaves a file that opens; one that cannot be is not left.
+  if (flush_file(*state) != 0) {
+    if (!existed) unlink(path);
+    errno = state->failure != 0 ? state->failure : EIO;
+    return rec::kRecordWriteFailed;
+  }
 
   // 3. The handle record.
   zero(file);

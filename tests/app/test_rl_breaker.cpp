@@ -318,7 +318,8 @@ TEST(RlBreakerExample, TheSparseSolverGivesTheSameChannels) {
 // stops with one message naming the file, the time and the system's reason,
 // and the channel file is cut back to its whole rows, here the 135 rows
 // (t = 0 ... 0.0134 s) that the title (73 bytes) and rows of 120 bytes leave
-// whole below the limit; they follow the closed form.
+// whole below the limit; they follow the closed form. A limit of 50 bytes meets
+// the description file, which then ends on its last whole name.
 TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
   wakro_test::Watchdog dog("RlBreakerExample.AWriteTheSystemRefusesLeavesWholeRows", 120);
   ScratchCase c;
@@ -348,6 +349,17 @@ TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
     }
   }
   EXPECT_EQ(n, 135u);
+  // A limit inside the description file: it is refused aloud and keeps only whole names.
+  ScratchCase d;
+  ChildProcess q({kExe, "-v5"}, d.dir(), d.dir() + "/answers.txt", 50);
+  ASSERT_TRUE(q.wait(60000));
+  EXPECT_EQ(q.exitCode(), 2);
+  EXPECT_NE(q.out().find(" **** PROBLEM WRITING TO OUTPUT FILE : rl_breaker.inf  ! ****\n Output file rl_breaker.inf: " +
+                         std::string(std::strerror(EFBIG)) + "\n"),
+            std::string::npos)
+      << q.out();
+  EXPECT_NE(q.out().find("Status code = 2000\n"), std::string::npos);
+  EXPECT_EQ(slurp(fs::path(d.dir()) / "rl_breaker.inf"), "EMF of the source [kV]\nBreaker current [kA]\n");
 }
 
 // While another process holds the lock on the output names, a run that would
