@@ -113,6 +113,7 @@ struct Placed {
 // The three kinds of tables, each by a model that keeps its lines there.
 constexpr LineModel kTablesOf[] = {LineModel::bergeron, LineModel::frephase, LineModel::mfdtd};
 constexpr std::string_view kTablesName[] = {"mode-domain lines", "phase-domain lines", "MFDTD lines"};
+constexpr std::string_view kLineOfTables[] = {"line", "phase-domain line", "MFDTD line"};
 using Places = std::array<Placed, std::size(kTablesOf)>;
 std::size_t tables_index(LineModel m) { return m == LineModel::frephase ? 1 : m == LineModel::mfdtd ? 2 : 0; }
 
@@ -160,6 +161,23 @@ void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& r
     }
 }
 
+// A conductor of a line whose two ends are one node of one subsystem adds
+// nothing to the matrix (the line's admittance cancels there): a start from
+// data stops at the singular matrix this leaves, which a resume never
+// factorises again. (An ENI server end keeps only its own end here.)
+void shorted_conductors(const RecordChecker& c, const ModelTables& t, std::int32_t ml, std::size_t tables,
+                        std::int64_t first, std::int32_t n) {
+  if (t.kss(ml) != t.mss(ml)) return;
+  const std::string_view name = t.name(ml).trimmed();
+  const std::string line = record_item(kLineOfTables[tables], ml) + (name.empty() ? "" : " (" + std::string(name) + ")");
+  for (std::int32_t k = 1; k <= n; ++k)
+    if (t.knode(first + k) == t.mnode(first + k))
+      c.refuse_together(record_item("conductor", k) + " of " + line,
+                        "sending-end node = " + std::to_string(t.knode(first + k)) +
+                            ", receiving-end node = " + std::to_string(t.mnode(first + k)),
+                        "both ends of a line at one node of subsystem " + std::to_string(t.kss(ml)));
+}
+
 // The line a row with a model names: the place the rows before it leave in its
 // model's tables (a row repeated, left out or moved names another), and that
 // line's conductors; its admittance into e_s7::dm.
@@ -181,6 +199,7 @@ void directory_line(const RecordChecker& c, std::int32_t l, const std::string& r
   c.range("conductor offset of " + row, col(kModeOffset), p.conductors, p.conductors);
   const std::int32_t n = t.mode(ml);
   c.count("conductors of " + row, p.conductors + n, extent_of(t.knode));
+  if (col(kRole) == kOrdinary) shorted_conductors(c, t, ml, k, p.conductors, n);
   admittance_of_line(model, ml, col(kModeOffset), p.terms, n);
   p.conductors += n;
   p.terms += std::int64_t{n} * n;

@@ -27,6 +27,9 @@ struct RecordChecker {
   // "<record> = <value> (<expected> from its line)": a real the case gives
   // otherwise.
   void (*refuse_real)(std::string_view record, double value, double expected);
+  // "Snapshot values refused together: <record>: <values> (<why>)": values
+  // each in range that the case cannot take as a pair.
+  void (*refuse_together)(std::string_view record, std::string_view values, std::string_view why);
 
   void range(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high) const {
     if (value < low || value > high) refuse_range(record, value, low, high);

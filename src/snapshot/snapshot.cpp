@@ -27,6 +27,7 @@
 #include "input/input_hooks.h"
 #include "input/parameters.h"
 #include "input/readdata.h"
+#include "input/section_util.h"
 #include "model/assorc.h"
 #include "model/ctrl.h"
 #include "model/dim.h"
@@ -868,7 +869,9 @@ struct OpenMap {
     unit = fnames::iunit;
     fnames::filename = map;
   }
+  // The files the map INCLUDEs that are still open close with it.
   void close() const {
+    while (fnames::iunit > unit) wakro_closefile();
     wakro::close_unit(unit);
     fnames::filename = saved_name;
   }
@@ -949,8 +952,10 @@ void merge_parameters(const OpenMap& map) {
 // stops the run of a case with channels. Each list is read by the reader of a
 // start from data, with its checks (a count within the channel tables; the
 // entries, as there, are not checked: the channel writers give an entry outside
-// the channel values no value).
+// the channel values no value). An INCLUDE file continues the section in
+// progress as it does for the case reader.
 void merge_channel_lists(const OpenMap& map) {
+  wakro::FixedText<72> current;
   for (;;) {
     const bool ended = fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map.unit;
     // A case without channels may leave the lists out, as a start from data may.
@@ -964,6 +969,8 @@ void merge_channel_lists(const OpenMap& map) {
       wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
       wakro_quit("UPDATE_MAP", 1);
     }
+    if (wakro::sections::read_on_through_include(current)) continue;
+    current = fnames::section;
     // Each list reader reads on to the next key, or reads its section's data
     // and is called again, as the case reader's dispatch does.
     if (fnames::section == "MPGBS:") {

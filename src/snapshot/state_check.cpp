@@ -76,7 +76,7 @@ void refuse_real(std::string_view record, double value, double expected) {
   refuse_text("WAKRO: Snapshot value out of range: " + std::string(record) + " = " + list_real(value) + " (" +
               list_real(expected) + " from its line)");
 }
-constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of, &refuse_real};
+constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of, &refuse_real, &refuse_together};
 
 // A node of subsystem ss (0: ground), and a subsystem.
 void check_node(std::string_view record, std::int64_t node, std::int32_t ss) { kChecker.node(record, node, ss); }

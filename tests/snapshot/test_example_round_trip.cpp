@@ -263,7 +263,7 @@ TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) 
 // its own snapshot, whose case identity it wrote as the map reads (the page
 // 'p2.dta' without its quotes), exactly as it ran; so it does with its first
 // page's entry in a file the map INCLUDEs (the pages and their node records
-// are the map's as the case reader reads them).
+// are the map's as the case reader reads them), and its IPGBS: and PGBList: lists in another.
 TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
   for (const bool included : {false, true}) {
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
@@ -271,6 +271,9 @@ TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
       const std::string entry = "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n";
       replace_in(folder / "case.map", entry, "INCLUDE 'pages.inc'\n");
       write_file(folder / "pages.inc", entry + "ENDFILE\n");
+      const std::string lists = "IPGBS:\n 2 21 22\nPGBList:\nVout\nC_name with blanks\nIa:phase\n";
+      replace_in(folder / "case.map", lists, "INCLUDE 'lists.inc'\n");
+      write_file(folder / "lists.inc", lists + "ENDFILE\n");
     }
     const CaseRun full = folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log");
     ASSERT_EQ(full.status, 0) << full.log;

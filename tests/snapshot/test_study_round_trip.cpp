@@ -453,6 +453,10 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot value out of range: conductors of line 1 = 0 (1 to 1)"},
       {"          1           2 \n          3           3 \n         10", "          0           2 \n          3           3 \n         10",
        " ***ERROR** WAKRO: Snapshot value out of range: receiving-end node of line 1 = 0 (1 to 3)"},
+      // The MFDTD line's receiving end moved into subsystem 1 (its ends are node 3).
+      {"          2 \n          1 \n !Node", "          1 \n          1 \n !Node",
+       " ***ERROR** WAKRO: Snapshot values refused together: conductor 1 of MFDTD line 1 (mline): sending-end node = 3, "
+       "receiving-end node = 3 (both ends of a line at one node of subsystem 1)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };
