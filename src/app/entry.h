@@ -9,8 +9,8 @@
 // refused with "<program> exiting. Incompatible WAKRO library. " and status 2.
 //
 // The status is 0 for a normal end, 1 when the link cannot be opened (or broke
-// before its closing exchange), 128 plus the signal number when SIGINT,
-// SIGTERM or SIGHUP ended the run (stoprun.h), and the
+// before its closing exchange), 128 plus the signal number when a stop
+// signal ended the run (stoprun.h), and the
 // status of a fatal exit (2000 plus the message code); the process exit code is
 // wakro::process_exit_code(status), so no failure reaches a parent as success.
 //

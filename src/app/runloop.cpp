@@ -12,8 +12,8 @@
 // With the link, the step allowance paces the run: the command handler is
 // polled at the start of a step and blocks while no steps are granted. A link
 // that breaks ends the run as a stop command would, so no wait spins on a dead
-// socket. A stop signal (SIGINT, SIGTERM, SIGHUP, ...) does the same at the start of the
-// next step, and the step at which the run then ends is kept for the end report.
+// socket. A stop signal (SIGINT, SIGTERM, SIGHUP, ...) does the same at the
+// start of the next step, and the step at which the run then ends is kept for the end report.
 #include "app/runloop.h"
 
 #include <algorithm>

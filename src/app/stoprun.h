@@ -8,16 +8,17 @@
 // pause; g_updat says whether a run-time display should be refreshed now.
 //
 // SIGINT, SIGTERM, SIGHUP (the terminal closed) and the other signals that would
-// end the process at once (link/stop_signal.h) end a run as a stop request does: the handler installed by install_stop_signals only records the signal;
-// the run loop sees it at the start of its next step and calls
-// wakro_stoprun1(1), so that step and the one
-// after it run, the channel files are closed whole at the end of the run, the
-// run set ends there, the end report says where the run stopped and the process
-// ends with status 128 + the signal number. The handler is installed to act
+// end the process (link/stop_signal.h) end a run as a stop request does: the
+// handler installed by install_stop_signals only records the signal; the run
+// loop sees it at the start of its next step and calls wakro_stoprun1(1), so
+// that step and the one after it run, the channel files are closed whole at the
+// end of the run, the run set ends there, the end report says where the run
+// stopped and the process ends with status 128 + the signal number. The handler is installed to act
 // once for SIGINT, SIGTERM and SIGQUIT: a second one ends the process at once
 // (for a run that waits on the design environment, which gets no further
-// steps); the others, which may come again unasked, stay handled. A signal while the start-up
-// dialogue waits for an answer (on the console, or from the design environment)
+// steps); the others, which may come again unasked, stay handled. A signal
+// the process was started with ignored stays ignored, and SIGXFSZ is ignored.
+// A signal while the start-up dialogue waits for an answer (on the console, or from the design environment)
 // ends the program at once, before anything runs: those waits end on the signal
 // (link/stop_signal.h) and stop through the fatal-exit point with the same
 // status (diag/console_input.h).

@@ -13,7 +13,7 @@
 //
 // stop_on_signal ends the program through the fatal-exit point with status 128
 // plus the signal number, after one console line "Stopped by SIGINT while
-// waiting for <what>: the run did not start." (SIGTERM and SIGHUP likewise).
+// waiting for <what>: the run did not start." (any other stop signal likewise).
 #pragma once
 
 #include <cstddef>

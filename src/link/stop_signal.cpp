@@ -42,32 +42,39 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
   return result;
 }
 
+namespace {
+
+// Every stop signal with its console name: the fixed ones, then the real-time
+// signals ("SIGRTMIN", "SIGRTMIN+1", ...), whose numbers the system sets.
+const std::vector<std::pair<int, std::string>>& named_stop_signals() {
+  static const std::vector<std::pair<int, std::string>> signals = [] {
+    std::vector<std::pair<int, std::string>> v = {
+        {SIGINT, "SIGINT"},   {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},   {SIGPIPE, "SIGPIPE"},
+        {SIGQUIT, "SIGQUIT"}, {SIGXCPU, "SIGXCPU"},     {SIGALRM, "SIGALRM"}, {SIGUSR1, "SIGUSR1"},
+        {SIGUSR2, "SIGUSR2"}, {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGIO, "SIGIO"},
+        {SIGPWR, "SIGPWR"},   {SIGSTKFLT, "SIGSTKFLT"}};
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
+      v.emplace_back(s, s == SIGRTMIN ? "SIGRTMIN" : "SIGRTMIN+" + std::to_string(s - SIGRTMIN));
+    return v;
+  }();
+  return signals;
+}
+
+}  // namespace
+
 const std::vector<int>& stop_signals() {
   static const std::vector<int> signals = [] {
-    std::vector<int> v = {SIGINT,  SIGTERM, SIGHUP,    SIGPIPE, SIGQUIT, SIGXCPU, SIGALRM,
-                          SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
-    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) v.push_back(s);
+    std::vector<int> v;
+    for (const auto& [s, name] : named_stop_signals()) v.push_back(s);
     return v;
   }();
   return signals;
 }
 
 const char* stop_signal_name(int signal) {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> n(static_cast<std::size_t>(SIGRTMAX) + 1);
-    const std::pair<int, const char*> fixed[] = {
-        {SIGINT, "SIGINT"},     {SIGTERM, "SIGTERM"},     {SIGHUP, "SIGHUP"},   {SIGPIPE, "SIGPIPE"},
-        {SIGQUIT, "SIGQUIT"},   {SIGXCPU, "SIGXCPU"},     {SIGALRM, "SIGALRM"}, {SIGUSR1, "SIGUSR1"},
-        {SIGUSR2, "SIGUSR2"},   {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGIO, "SIGIO"},
-        {SIGPWR, "SIGPWR"},     {SIGSTKFLT, "SIGSTKFLT"}};
-    for (const auto& [s, name] : fixed) n[static_cast<std::size_t>(s)] = name;
-    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s)
-      n[static_cast<std::size_t>(s)] = s == SIGRTMIN ? "SIGRTMIN" : "SIGRTMIN+" + std::to_string(s - SIGRTMIN);
-    return n;
-  }();
-  if (signal < 1 || signal >= static_cast<int>(names.size()) || names[static_cast<std::size_t>(signal)].empty())
-    return "a signal";
-  return names[static_cast<std::size_t>(signal)].c_str();
+  for (const auto& [s, name] : named_stop_signals())
+    if (s == signal) return name.c_str();
+  return "a signal";
 }
 
 }  // namespace wakro

@@ -1,9 +1,8 @@
 // The stop signal as the process received it, and a wait that a stop signal
 // ends.
 //
-// The handler that the process entry installs for the stop signals (kStopSignals:
-// every signal whose default action would end the process at once, see
-// app/stoprun.h) only stores the signal number in g_received_stop_signal; the
+// The handler that the process entry installs for the stop signals
+// (stop_signals() below; see app/stoprun.h) only stores the signal number in g_received_stop_signal; the
 // run loop asks for it once a step. The handler is installed with SA_RESTART, so
 // reads and writes during a run are never cut short by the signal; the waits
 // that must end on it (the start-up dialogues, on the console or with the design

@@ -78,10 +78,11 @@ Take take(const std::string& path, int& fd, std::string& why) {
   return Take::refused;
 }
 
-// The part of a name up to the first '.' of its file-name part (the folder part
-// is kept whole); a '\' separates folders too.
+// The snapshot writer keeps at most this much of a name without a folder.
 constexpr std::size_t kSnapshotStemLength = 28;
 
+// The part of a name up to the first blank or '.' of its file-name part (the
+// folder part is kept whole; a '\' separates folders too).
 std::string stem(std::string_view name) {
   return std::string(name.substr(0, name.find_first_of(". ", file_part_start(name))));
 }
@@ -143,8 +144,7 @@ void lock_name(const std::string& base, const std::string& files, std::string_vi
 // `files` which files it names; `would_be` lists them.
 void check_name(const std::string& base, std::string_view given, std::string_view what, std::string_view files,
                 const std::string& would_be, std::string_view ending = kWritesNothing) {
-  const std::size_t slash = base.find_last_of("/\\");
-  if (base.size() > (slash == std::string::npos ? 0 : slash + 1)) return;
+  if (base.size() > file_part_start(base)) return;
   refuse_run((given.empty() ? "The " + std::string(what) + " is blank"
                             : "The " + std::string(what) + " '" + std::string(given) + "' gives " +
                                   std::string(files) + " no name") +
@@ -162,7 +162,6 @@ void lock_output_names() {
   }
   if (outppp::snpfil != 0) {
     std::string snap = stem(fnames::snam.trimmed());
-    // The snapshot writer keeps at most 28 characters of a name without a folder.
     if (file_part_start(snap) == 0 && snap.size() > kSnapshotStemLength) snap.resize(kSnapshotStemLength);
     check_name(snap, fnames::snam.trimmed(), "snapshot name", "the snapshots", snap + ".snp");
     lock_name(snap, "the output files " + snap + ".snp (and its numbered snapshots)");

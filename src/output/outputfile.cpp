@@ -5,9 +5,9 @@
 // nothing and the run goes on) unless the library could not write the file
 // (kRecordWriteFailed): then the run stops at once with one message naming the
 // file, the simulation time and the system's reason (tag "OUTPUTFILE"), and the
-// library leaves the file as its last flush wrote it (or returns kRecordWriteTorn:
-// it could not, and the message says the file may not be readable). The file is flushed at the
-// end of every run, so the end report never names a file that was not written,
+// library leaves the file as its last flush wrote it (or returns
+// kRecordWriteTorn: it could not, and the message says the file may not be
+// readable). The file is flushed at the end of every run, so the end report never names a file that was not written,
 // and between output steps after a number of values (see addDatum).
 // The other exceptions are this engine's guards, each said once on the console:
 // a channel index above the channel count and a run change that fails. A
