@@ -6,6 +6,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "diag/console.h"
@@ -203,90 +204,66 @@ TEST_F(Transformers, RefusedNameplatesReportAndStop) {
   }
 }
 
-// Every record the configuration routines write, in one list.
-std::vector<double> records() {
-  std::vector<double> v(tfdata.begin(), tfdata.begin() + tfdata.size());
-  v.insert(v.end(), rt_config::umecwdgdata.begin(), rt_config::umecwdgdata.begin() + rt_config::umecwdgdata.size());
-  v.insert(v.end(), std::begin(rt_config::umectfdata.v), std::end(rt_config::umectfdata.v));
-  v.insert(v.end(), std::begin(rt_config::umecsatdata.v), std::end(rt_config::umecsatdata.v));
-  return v;
-}
-
-// A console that keeps the records as they are when the first text reaches it
-// (a fatal stop releases them after its message).
+// The winding records as they are when a refusal's first text reaches the
+// console (the fatal stop releases them after it).
 struct RecordsAtFirstText : std::stringbuf {
   std::vector<double> kept;
   std::streamsize xsputn(const char* s, std::streamsize n) override {
     if (kept.empty()) kept = records();
     return std::stringbuf::xsputn(s, n);
   }
-  int_type overflow(int_type c) override {
-    if (kept.empty()) kept = records();
-    return std::stringbuf::overflow(c);
+  static std::vector<double> records() {
+    std::vector<double> v(tfdata.begin(), tfdata.begin() + tfdata.size());
+    v.insert(v.end(), std::begin(rt_config::umectfdata.v), std::end(rt_config::umectfdata.v));
+    return v;
   }
 };
 
 // Each routine of the family called for a transformer number past those read,
 // and for a transformer of other windings than its own (three for two, two for
 // three or more), in a case whose record holds that transformer's windings
-// only: refused with its message before it writes any record (so nothing past
-// one either, which the sanitizer build's index checks would stop).
+// only: refused with its message before it writes a record (nor past one,
+// which the sanitizer build's index checks would stop).
 TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
-  struct Member {
-    const char* tag;
-    std::int32_t windings;
-    bool umec;
-    std::function<void(std::int32_t)> call;
-  };
-  static const std::vector<double> v(6, 10.0), x(15, 0.1), p(6, 0.0);
-  const Member members[] = {
-      {"TF_2WDG     ", 2, false, [](std::int32_t k) { e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0); }},
-      {"AUTO_TF_2WDG", 2, false, [](std::int32_t k) { e_tf2wa_cfg(k, 1, 10.0, 50.0, 0.1, 0.0, 2.1, 2.0, 1.0); }},
-      {"TF_3WDG     ", 3, false, [](std::int32_t k) { e_tf3w_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 10, 10, 10, 1); }},
-      {"TF_3WDG     ", 3, false, [](std::int32_t k) { e_tf3w2_cfg(k, 2, 1, 50, 0.1, 0.2, 0.15, 1, 1, 1, 10, 10, 10, 1); }},
-      {"AUTO_TF_3WDG", 3, false, [](std::int32_t k) { e_tf3wa_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 4, 2, 1, 1); }},
-      {"TF_4WDG     ", 4, false, [](std::int32_t k) { e_tf4w_cfg(k, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
-      {"TF_4WDG     ", 4, false,
-       [](std::int32_t k) { e_tf4w3_cfg(k, 1, 1, 50, .1, .1, .1, .1, .1, .1, 0, 0, 0, 0, 9, 9, 9, 9, 1); }},
-      {"TF_4WDG     ", 4, false, [](std::int32_t k) { e_tf4w2_cfg(k, 2, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
-      {"TF_NWDG     ", 2, false, [](std::int32_t k) { e_tfnw1_cfg(k, 2, 1.0, 50.0, x, p, v); }},
-      {"N_WDG_TF_CFG", 2, false, [](std::int32_t k) { n_wdg_tf_cfg(k, 0, 0, 1, 2, 50.0, 1.0, v, "no_such.wdg"); }},
-      {"COUPLED_PI3 ", 3, false, [](std::int32_t k) { coupled_pi3_tf_cfg(k, 2, 1.0, 0.1, 0.0, 0.05); }},
-      {"COUPLED_PI6 ", 6, false, [](std::int32_t k) { coupled_pi6_tf_cfg(k, 2, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }},
-      {"UMEC_TF_2WDG", 2, true, [](std::int32_t k) { umec2w_cfg(k, 1.0, 50.0, 0.1, 10.0, 10.0, 1.0, 1.0, 1.0); }},
-      {"UMEC_TF_3WDG", 3, true, [](std::int32_t k) { umec3w_cfg(k, 1, 50, 0.1, 10, 10, 10, 1, 1, 1); }},
-      {"UMEC_TF_3WDG", 3, true, [](std::int32_t k) { umec3w2_cfg(k, 1, 50, 0.1, 0.2, 0.15, 10, 10, 10, 1, 1, 1); }},
-      {"UMEC_TF_4WDG", 4, true, [](std::int32_t k) { umec4w_cfg(k, 1, 50, 0.1, 10, 10, 10, 10, 1, 1, 1); }},
-      {"UMEC_TF_3P2W", 6, true, [](std::int32_t k) { umec6w5l_cfg(k, 1, 1, 50, 0.1, 10, 10, 1, 1, 1, 1, 1); }},
-  };
-  const auto i11 = [](std::int32_t n) { return std::string(11, ' ') + std::to_string(n); };  // " " and %11d
-  for (const Member& m : members)
-    for (const bool past : {true, false}) {
-      // One transformer read: of the routine's windings (called for number 2), or of others (number 1).
-      const std::int32_t has = past ? m.windings : m.windings == 2 ? 3 : 2, k = past ? 2 : 1;
-      SCOPED_TRACE(testing::Message() << m.tag << " " << m.windings << (past ? " past" : " on ") << has);
+  using K = std::int32_t;
+  static const std::vector<double> v(2, 10.0), x(1, 0.1), p(2, 0.0);
+  const std::tuple<const char*, K, bool, std::function<void(K)>> members[] = {
+      {"TF_2WDG     ", 2, false, [](K k) { e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0); }},
+      {"AUTO_TF_2WDG", 2, false, [](K k) { e_tf2wa_cfg(k, 1, 10, 50, 0.1, 0, 2.1, 2, 1); }},
+      {"TF_3WDG     ", 3, false, [](K k) { e_tf3w_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 10, 10, 10, 1); }},
+      {"TF_3WDG     ", 3, false, [](K k) { e_tf3w2_cfg(k, 2, 1, 50, 0.1, 0.2, 0.15, 1, 1, 1, 10, 10, 10, 1); }},
+      {"AUTO_TF_3WDG", 3, false, [](K k) { e_tf3wa_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 4, 2, 1, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w_cfg(k, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w3_cfg(k, 1, 1, 50, .1, .1, .1, .1, .1, .1, 0, 0, 0, 0, 9, 9, 9, 9, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w2_cfg(k, 2, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
+      {"TF_NWDG     ", 2, false, [](K k) { e_tfnw1_cfg(k, 2, 1.0, 50.0, x, p, v); }},
+      {"N_WDG_TF_CFG", 2, false, [](K k) { n_wdg_tf_cfg(k, 0, 0, 1, 2, 50.0, 1.0, v, "no_such.wdg"); }},
+      {"COUPLED_PI3 ", 3, false, [](K k) { coupled_pi3_tf_cfg(k, 2, 1.0, 0.1, 0.0, 0.05); }},
+      {"COUPLED_PI6 ", 6, false, [](K k) { coupled_pi6_tf_cfg(k, 2, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }},
+      {"UMEC_TF_2WDG", 2, true, [](K k) { umec2w_cfg(k, 1, 50, 0.1, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3WDG", 3, true, [](K k) { umec3w_cfg(k, 1, 50, 0.1, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3WDG", 3, true, [](K k) { umec3w2_cfg(k, 1, 50, 0.1, 0.2, 0.15, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_4WDG", 4, true, [](K k) { umec4w_cfg(k, 1, 50, 0.1, 10, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3P2W", 6, true, [](K k) { umec6w5l_cfg(k, 1, 1, 50, 0.1, 10, 10, 1, 1, 1, 1, 1); }}};
+  const auto i11 = [](K n) { return std::string(11, ' ') + std::to_string(n); };  // " " and %11d
+  for (const auto& [tag, windings, umec, call] : members)
+    for (const bool past : {true, false}) {  // number 2 of one read, or number 1 of other windings
+      const K has = past ? windings : windings == 2 ? 3 : 2;
+      SCOPED_TRACE(testing::Message() << tag << windings << (past ? " past " : " on ") << has);
       size_tf(6, 1, 1e-4, 1, 2, has);
-      const std::int32_t read = add_unit(1, {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}, m.umec ? -1 : 1);
-      e_s5::msiz(read) = has;
-      e_s5::nummag(read) = m.umec ? 1 : 0;
-      tfdata.fill(0.5);
-      rt_config::umecwdgdata.fill(0.5);
-      std::fill(std::begin(rt_config::umectfdata.v), std::end(rt_config::umectfdata.v), 0.5);
-      std::fill(std::begin(rt_config::umecsatdata.v), std::end(rt_config::umecsatdata.v), 0.5);
-      const std::vector<double> before = records();
+      add_unit(1, {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}, umec ? -1 : 1);
+      e_s5::msiz(1) = has;
+      e_s5::nummag(1) = umec ? 1 : 0;
+      const std::vector<double> before = RecordsAtFirstText::records();
       RecordsAtFirstText console;
       std::ostream out(&console);
-      int status = -1;
-      {
-        wakro::ConsoleRedirect redirect(out);
-        status = wakro_test::fatal_status([&] { m.call(k); });
-      }
-      const std::string why = !past ? " Transformer" + i11(1) + " has" + i11(has) + " windings, not" + i11(m.windings)
-                              : m.umec ? " Transformer" + i11(2) + " is not a UMEC transformer"
-                                       : " Transformer number" + i11(2) + " is not one of the" + i11(1) + " transformers read";
-      EXPECT_EQ(status, 2000);
+      const wakro::ConsoleRedirect redirect(out);
+      EXPECT_EQ(wakro_test::fatal_status([&] { call(past ? 2 : 1); }), 2000);
+      const std::string why = !past ? " Transformer" + i11(1) + " has" + i11(has) + " windings, not" + i11(windings)
+                              : umec ? " Transformer" + i11(2) + " is not a UMEC transformer"
+                                     : " Transformer number" + i11(2) + " is not one of the" + i11(1) + " transformers read";
       EXPECT_EQ(console.str().rfind(why + "\n =====", 0), 0u) << console.str();
-      EXPECT_NE(console.str().find(std::string(" ERROR: Abnormal termination of WAKRO by ") + m.tag + "\n"), std::string::npos);
+      EXPECT_NE(console.str().find(std::string("Abnormal termination of WAKRO by ") + tag + "\n"), std::string::npos);
       EXPECT_EQ(console.kept, before);
       release_all_and_reset();
     }
