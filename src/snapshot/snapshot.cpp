@@ -654,25 +654,44 @@ void wakro_writesnap() {
 
 namespace {
 
+// The largest node dimension the case reader takes: its sparsity triangle
+// n(n-1)/2+1 fits a 32-bit count.
+std::int32_t largest_node_dimension() {
+  std::int32_t n = 1;
+  while (ndde::sparsity_default(n + 1) <= std::numeric_limits<std::int32_t>::max()) ++n;
+  return n;
+}
+
 // The orders of the subsystems with their MNA elements, and the two working
 // sizes formed from them, which size the work matrices and the sparsity lists:
-// as the MNA set-up forms them from the subsystems' own orders.
+// as the MNA set-up forms them from the subsystems' own orders. The set-up
+// numbers the element records subsystem by subsystem, in subsystem order,
+// from 1; a subsystem without elements has neither a first nor a last one,
+// and the records past the last are not in use (checked with the state).
 void check_mna_orders() {
   std::int32_t largest = 0;
+  std::int32_t used = 0;
   for (std::int32_t ss = 1; ss <= ndde::nd2; ++ss) {
     const std::int32_t elements = mna::mna_elem(ss);
     const std::string of_ss = " of " + item("subsystem", ss);
-    check_range("MNA elements" + of_ss, elements, 0, mna::no_mna, "READMAP");
+    // (A subsystem past the case's has none.)
+    check_range("MNA elements" + of_ss, elements, 0, ss <= int2::nmat ? mna::no_mna - used : 0, "READMAP");
     check_range("order with MNA elements" + of_ss, mna::mbus_mna(ss), elements, e_s0::ssdim(ss) + elements, "READMAP");
-    if (elements > 0) {
-      check_range("first MNA element" + of_ss, mna::mna_start(ss), 1, mna::no_mna - elements + 1, "READMAP");
-      check_range("last MNA element" + of_ss, mna::mna_end(ss), mna::mna_start(ss) + elements - 1,
-                  mna::mna_start(ss) + elements - 1, "READMAP");
-    }
+    const std::int32_t first = elements > 0 ? used + 1 : 0;
+    const std::int32_t last = elements > 0 ? used + elements : 0;
+    check_range("first MNA element" + of_ss, mna::mna_start(ss), first, first, "READMAP");
+    check_range("last MNA element" + of_ss, mna::mna_end(ss), last, last, "READMAP");
+    used += elements;
     largest = std::max(largest, mna::mbus_mna(ss));
   }
-  if (int2::nmat < 1 || largest < 1) largest = ndde::nd1;
-  const std::int64_t triangle = std::min<std::int64_t>(static_cast<std::int64_t>(largest - 1) * largest / 2 + 1,
+  if (int2::nmat < 1 || largest < 1) {
+    // No subsystem has an order: the set-up took the node dimension of the map
+    // the run began with, which the resumed run does not have (it is sized by
+    // the nodes in use); any order the case reader takes is one it may have set.
+    check_range("MNA work-matrix order", ndde::nd75, 1, largest_node_dimension(), "READMAP");
+    largest = ndde::nd75;
+  }
+  const std::int64_t triangle = std::min<std::int64_t>(ndde::sparsity_default(largest),
                                                       std::numeric_limits<std::int32_t>::max());
   check_range("MNA work-matrix order", ndde::nd75, largest, largest, "READMAP");
   check_range("MNA sparsity list length", ndde::nd74, triangle, triangle, "READMAP");

@@ -186,9 +186,38 @@ void transformers() {
 // Step 3: the lines and the line directory (the lines room's check).
 void lines() { record_check_hooks().lines(kChecker); }
 
-// Step 4: the MNA element records and declarations.
+// The fields of an MNA element record that the snapshot carries and that hold
+// other than 0, as "name = value" items ("" when it is empty).
+std::string mna_values_held(mna::Mnad& r) {
+  std::string held;
+  const auto add = [&held](const std::string& name, const std::string& value) {
+    held += (held.empty() ? "" : ", ") + name + " = " + value;
+  };
+  const std::pair<const char*, std::int32_t> ints[] = {
+      {"subsystem", r.subsystem},    {"kind", r.kind},           {"node a", r.a},
+      {"node b", r.b},               {"node c", r.c},            {"node d", r.d},
+      {"zero-impedance flag", r.zero_imp}, {"first branch integer", r.branch_i1},
+      {"second branch integer", r.branch_i2}, {"branch", r.dyn_branch}, {"second dynamic-branch integer", r.dyn_i2}};
+  for (const auto& [name, v] : ints)
+    if (v != 0) add(name, std::to_string(v));
+  for (int p = 1; p <= 3; ++p)
+    for (int e = 1; e <= 2; ++e)
+      if (r.more_pairs(e, p) != 0) add("node " + std::to_string(e) + " of pair " + std::to_string(p + 2), std::to_string(r.more_pairs(e, p)));
+  const std::pair<const char*, double> reals[] = {{"parameter", r.param}, {"value 1", r.value1}, {"value 2", r.value2},
+                                                  {"current 1", r.current1}, {"current 2", r.current2}};
+  for (const auto& [name, v] : reals)
+    if (!(v == 0.0)) add(name, list_real(v));
+  return held;
+}
+
+// Step 4: the MNA element records and declarations. The records in use are
+// the first ones, numbered subsystem by subsystem (checked as the map part was
+// read); the set-up of a start from data leaves every record past them empty
+// and nothing fills one later, so a record there that holds anything is
+// refused, and no declaration names one.
 void mna_records() {
   if (!mna::enable_mna) return;
+  std::int32_t used = 0;
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     check_range(record_of_subsystem("order with MNA elements", ss), mna::mbus_mna(ss), e_s0::mbus(ss) + mna::mna_elem(ss),
                 e_s0::mbus(ss) + mna::mna_elem(ss));
@@ -198,8 +227,9 @@ void mna_records() {
       check_range(record_of_subsystem("Use KLU?", ss) + " with MNA elements", int3::use_klu(ss) ? 1 : 0, 1, 1);
       check_range(record_of_subsystem("Ideal Subsystem?", ss) + " with MNA elements", e_s0::idealss(ss) ? 1 : 0, 1, 1);
     }
+    used += mna::mna_elem(ss);
   }
-  for (std::int32_t k = 1; k <= mna::no_mna; ++k) {
+  for (std::int32_t k = 1; k <= used; ++k) {
     mna::Mnad& r = mna::mnad(k);
     const std::string rec = item("MNA element", k);
     check_subsystem("subsystem of " + rec, r.subsystem);
@@ -212,8 +242,14 @@ void mna_records() {
     check_range("branch of " + rec, r.dyn_branch, 0, int2::insb(r.subsystem));
     check_range("element number in " + rec, k, mna::mna_start(r.subsystem), mna::mna_end(r.subsystem));
   }
+  for (std::int32_t k = used + 1; k <= mna::no_mna; ++k) {
+    const std::string held = mna_values_held(mna::mnad(k));
+    if (!held.empty())
+      refuse_together(item("MNA element", k), held,
+                      "a record past the " + std::to_string(used) + " elements in use is empty");
+  }
   for (std::int32_t k = 1; k <= ndde::e_ndim(dim::nmana); ++k)
-    check_range(item("element of MNA declaration", k), mna::mnads(k).element, 0, mna::no_mna);
+    check_range(item("element of MNA declaration", k), mna::mnads(k).element, 0, used);
 }
 
 // Step 5: the page maps, whose entries the case's model code takes as

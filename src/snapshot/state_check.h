@@ -49,7 +49,8 @@ std::string item(std::string_view what, std::int64_t k);
 // both ends at ground or at one node, a switch's or source model's record on
 // another kind of branch, a subsystem's nodes other than its order, a
 // transformer count, core kind or record kind that its data do not give, an MNA
-// element with its first pair at ground or off the sparse solver); the
+// element with its first pair at ground or off the sparse solver, an MNA record
+// past those in use that is not empty); the
 // records of the devices (a source's or a valve's) and of the lines (their
 // ends, rings, delays, the directory and the ENI client ends) by the checks
 // their rooms register (network/record_checks.h).

@@ -28,6 +28,7 @@ void write(std::int32_t n, Pair self1, Pair mutual1, Pair self2, Pair mutual2, P
 
 void coupled_pi3_tf_cfg(std::int32_t k, std::int32_t kind, double rs, double ls, double rm, double lm) {
   const Pair none{0.0, 0.0};
+  wakro::check_tf_handover(k, kind, "COUPLED_PI3 ", 3);
   write(3, {rs, ls}, {rm, lm}, none, none, none);
   wakro_settfparm(k, kind, "COUPLED_PI3 ", 3);
 }
@@ -35,6 +36,7 @@ void coupled_pi3_tf_cfg(std::int32_t k, std::int32_t kind, double rs, double ls,
 void coupled_pi6_tf_cfg(std::int32_t k, std::int32_t kind, double rs1, double ls1, double rm1,
                         double lm1, double rs2, double ls2, double rm2, double lm2, double rx,
                         double lx) {
+  wakro::check_tf_handover(k, kind, "COUPLED_PI6 ", 6);
   write(6, {rs1, ls1}, {rm1, lm1}, {rs2, ls2}, {rm2, lm2}, {rx, lx});
   wakro_settfparm(k, kind, "COUPLED_PI6 ", 6);
 }

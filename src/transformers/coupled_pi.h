@@ -4,8 +4,9 @@
 // the conductors of a circuit and Rx, Lx between the two circuits of a double
 // section. The values go into rt_config::tfdata unchanged (the mutual
 // resistances in the off-diagonal resistance slots) and k is formed with the
-// caller's kind (1 or 2); wakro_settfparm refuses another kind or a winding
-// count other than 3 (6 for the double section) under the routine's tag.
+// caller's kind (1 or 2); another kind or a winding count other than 3 (6 for
+// the double section) is refused under the routine's tag before the record is
+// written (check_tf_handover).
 #pragma once
 
 #include <cstdint>

@@ -139,6 +139,7 @@ void e_tfnw1_cfg(std::int32_t k, std::int32_t n, double s, double f, std::span<c
   }
   if (!(f > 0.0)) fail(kFrequencyText);
   if (failed) wakro_quit(kNwdgTag, 0);
+  wakro::check_tf_handover(k, wakro::kTfInverseInductance, kNwdgTag, n);
 
   // Step 2: resistances from the copper losses, r = P S / I^2.
   std::vector<double> r(nn, 0.0), y(nn * nn);
@@ -253,8 +254,12 @@ void file_checks(std::int32_t type, std::int32_t n, double f, double s, std::spa
 void n_wdg_tf_cfg(std::int32_t k1, std::int32_t k2, std::int32_t k3, std::int32_t type,
                   std::int32_t n, double f, double s, std::span<const double> v,
                   std::string_view file) {
-  // Step 1: checks; step 2: the file.
+  // Step 1: checks, the units of the bank first among those that take the
+  // record; step 2: the file.
   file_checks(type, n, f, s, v);
+  wakro::check_tf_handover(k1, type, kFileTag, n);
+  for (const std::int32_t k : {k2, k3})
+    if (k != 0) wakro::check_tf_handover(k, type, kFileTag, n);
   WindingFile wf;
   if (!load_winding_file(file, type, n, wf)) {
     wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::first_of(2),

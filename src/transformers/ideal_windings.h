@@ -2,7 +2,8 @@
 // configuration of a transformer from a winding file. Begin-pass routines with
 // the calling rules of the nameplate family (tf_cfg.h): each writes the winding
 // record rt_config::tfdata and forms the transformer through wakro_settfparm,
-// which also checks the transformer number and that its winding count is N.
+// having checked first (check_tf_handover) the transformer number, each unit's
+// of a bank, and that its winding count is N.
 //
 // Pair reactances X are packed by columns of the upper triangle: X12; X13, X23;
 // X14, X24, X34; ... (pair (i, j), i < j, at (j-1)(j-2)/2 + i, from 1), in pu of

@@ -56,8 +56,10 @@ Work g_work;
   wakro_quit(kTransformerTag, 0);
 }
 
+}  // namespace
+
 // Step 0: what the formation needs before it writes anything.
-void check(std::int32_t k, std::int32_t kind, std::string_view caller, std::int32_t windings) {
+void check_tf_handover(std::int32_t k, std::int32_t kind, std::string_view caller, std::int32_t windings) {
   if (k < 1 || k > e_s5::jset) {
     ListLine() << "Transformer number" << k << "is not one of the" << e_s5::jset
                << "transformers read";
@@ -75,6 +77,8 @@ void check(std::int32_t k, std::int32_t kind, std::string_view caller, std::int3
   }
   if (e_s0::gm_built) refuse(caller, "Transformer data set after the network set-up");
 }
+
+namespace {
 
 // Kind 3: the UMEC records into the transformer's core, its curve checked
 // (saturation enabled), and si = (dt / 2) Gamma of the core; R = 0.
@@ -122,7 +126,7 @@ using namespace wakro;
 
 void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view caller,
                      std::int32_t windings) {
-  check(k, tf_kind, caller, windings);
+  check_tf_handover(k, tf_kind, caller, windings);
   const std::int32_t n = e_s5::msiz(k);
   const double dt = e_s1::delt;
   Work& m = g_work;

@@ -13,6 +13,12 @@ namespace wakro {
 // The tag of the formation's own failures.
 inline constexpr std::string_view kTransformerTag = "TRANSFORMER ";
 
+// The checks wakro_settfparm makes first (below), for a configuration routine
+// to make before it writes its hand-over record: transformer k must have been
+// read and have `windings` windings, so a record of another winding count is
+// never written (it would not fit the record of the case's largest one).
+void check_tf_handover(std::int32_t k, std::int32_t tf_kind, std::string_view caller, std::int32_t windings);
+
 }  // namespace wakro
 
 // Forms transformer k from rt_config::tfdata (kind 1 or 2) or from the UMEC

@@ -143,9 +143,12 @@ void gamma_record_n(Checks& c, const Windings& w) {
           y[static_cast<std::size_t>(j * w.n + i)]);
 }
 
-// Writes the record of the checked windings and forms transformer k.
+// Writes the record of the checked windings and forms transformer k, once k is
+// known to be a transformer read with as many windings.
 void hand_over(Checks& c, std::int32_t k, std::int32_t form, const Windings& w) {
   const bool ideal = form == 1;
+  const std::int32_t kind = ideal ? wakro::kTfInverseInductance : wakro::kTfInductance;
+  wakro::check_tf_handover(k, kind, c.tag(), w.n);
   if (!ideal) {
     inductance_record(w);
   } else if (w.n == 2) {
@@ -155,7 +158,7 @@ void hand_over(Checks& c, std::int32_t k, std::int32_t form, const Windings& w) 
   } else {
     gamma_record_n(c, w);
   }
-  wakro_settfparm(k, ideal ? wakro::kTfInverseInductance : wakro::kTfInductance, c.tag(), w.n);
+  wakro_settfparm(k, kind, c.tag(), w.n);
 }
 
 Windings nameplate(int n, double s, double f, double im) {

@@ -52,14 +52,19 @@ struct Plate {
   std::span<const double> u;  // winding voltages checked (kV)
 };
 
-void check_unit(std::string_view tag, std::int32_t k) {
-  if (k >= 1 && k <= e_s5::jset && e_s5::nummag(k) == 1) return;
-  wakro::ListLine() << "Transformer" << k << "is not a UMEC transformer";
-  wakro_quit(tag, 0);
+// Transformer k: a UMEC transformer read, of as many windings as the records
+// written for it.
+void check_unit(std::string_view tag, std::int32_t k, std::int32_t windings) {
+  if (!(k >= 1 && k <= e_s5::jset && e_s5::nummag(k) == 1)) {
+    wakro::ListLine() << "Transformer" << k << "is not a UMEC transformer";
+    wakro_quit(tag, 0);
+  }
+  wakro::check_tf_handover(k, wakro::kTfUmec, tag, windings);
 }
 
-void check(std::string_view tag, bool stop_at_first, const Plate& p, std::span<const double> ratios) {
-  check_unit(tag, p.k);
+void check(std::string_view tag, bool stop_at_first, const Plate& p, std::int32_t windings,
+           std::span<const double> ratios) {
+  check_unit(tag, p.k, windings);
   Checks c(tag, stop_at_first);
   c.require(at_least(p.mva, kSmallest), kMvaText);
   bool volts = true;
@@ -108,7 +113,7 @@ void single_phase(std::string_view tag, bool stop_at_first, std::int32_t k, doub
                   double x, const std::array<double, N>& u, double im, double ra, double rl,
                   double lyok_factor, const std::array<double, N>* pairs) {
   const std::array<double, 2> ratios{ra, rl};
-  check(tag, stop_at_first, {k, mva, f, im, ra, rl, u}, ratios);
+  check(tag, stop_at_first, {k, mva, f, im, ra, rl, u}, static_cast<std::int32_t>(N), ratios);
   const double omega = kTwoPi * f;
   const double ib = mva / u[0];
   const double zb = u[0] / ib;
@@ -157,7 +162,8 @@ void umec6w5l_cfg(std::int32_t k, std::int32_t type, double mva, double f, doubl
                   double u2, double im, double rl, double ra, double dl, double da) {
   const std::array<double, 2> u{u1, u2};
   const std::array<double, 4> ratios{ra, rl, da, dl};
-  check(kUmec6wTag, false, {k, mva, f, im, ra, rl, u}, ratios);
+  const std::array<double, 6> turns{u1, u2, u1, u2, u1, u2};
+  check(kUmec6wTag, false, {k, mva, f, im, ra, rl, u}, static_cast<std::int32_t>(turns.size()), ratios);
   const double omega = kTwoPi * f;
   const double ib = kThird * mva / u1;
   const double zb = u1 / ib;
@@ -180,7 +186,6 @@ void umec6w5l_cfg(std::int32_t k, std::int32_t type, double mva, double f, doubl
     if (yi > kTinyPoint) xi /= yi;
     yi *= kPeakFlux / omega;
   }
-  const std::array<double, 6> turns{u1, u2, u1, u2, u1, u2};
   const std::array<double, 6> leak{leakage, leakage, leakage, leakage, leakage, leakage};
   hand_over(kUmec6wTag, k, c, turns, leak);
 }

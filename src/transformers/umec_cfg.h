@@ -19,8 +19,9 @@
 // Rating.", "Unrealistic Transformer Frequency.", "Unrealistic Transformer
 // Magnetising Current." (the run ends under the tag after all of them), and
 // "Unrealistic Ratio of Area or Length." (the run ends at once). umec3w_cfg
-// warns instead and stops at the first. A transformer that is not a UMEC one
-// ends the run as well.
+// warns instead and stops at the first. A transformer that is not a UMEC one,
+// or has other windings than the routine's, ends the run as well, before any
+// work table is written.
 #pragma once
 
 #include <cstdint>

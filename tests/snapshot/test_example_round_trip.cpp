@@ -263,17 +263,27 @@ TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) 
 // its own snapshot, whose case identity it wrote as the map reads (the page
 // 'p2.dta' without its quotes), exactly as it ran; so it does with its first
 // page's entry in a file the map INCLUDEs (the pages and their node records
-// are the map's as the case reader reads them), and its IPGBS: and PGBList: lists in another.
+// are the map's as the case reader reads them), and its IPGBS: and PGBList: lists in another;
+// and so with a slot for MNA elements above the two its pages declare, or
+// with none of them declared (a record past those in use is empty: one that
+// holds a value is refused).
 TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
-  for (const bool included : {false, true}) {
+  for (const char* variant : {"as given", "included", "MNA slot above use", "no MNA element"}) {
+    SCOPED_TRACE(variant);
+    const std::string v = variant;
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
-    if (included) {
+    if (v == "included") {
       const std::string entry = "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n";
       replace_in(folder / "case.map", entry, "INCLUDE 'pages.inc'\n");
       write_file(folder / "pages.inc", entry + "ENDFILE\n");
       const std::string lists = "IPGBS:\n 2 21 22\nPGBList:\nVout\nC_name with blanks\nIa:phase\n";
       replace_in(folder / "case.map", lists, "INCLUDE 'lists.inc'\n");
       write_file(folder / "lists.inc", lists + "ENDFILE\n");
+    }
+    if (v.find("MNA") != std::string::npos) replace_in(folder / "case.map", "NMANA = 2", "NMANA = 3");
+    if (v == "no MNA element") {
+      replace_in(folder / "p1.dta", "MANA:\n 1 1 2\n", "");
+      replace_in(folder / "p2.dta", "MANA:\n 1 1 0\n", "");
     }
     const CaseRun full = folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log");
     ASSERT_EQ(full.status, 0) << full.log;
@@ -292,7 +302,30 @@ TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
     // The later snapshot is the same file: the ideal branches' subsystem goes on
     // exactly (its first-step factorisation marks no chatter step).
     EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
+    if (v != "MNA slot above use") continue;  // its record past those in use holding a subsystem
+    replace_in(folder / "full_02.snp", "\n           0\n           0\n          0 ", "\n           0\n           1\n          0 ");
+    const CaseRun bad = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "bad", "bad"), "bad.log");
+    EXPECT_NE(bad.log.find(" ***ERROR** WAKRO: Snapshot values refused together: MNA element 3: subsystem = 1 (a record "
+                           "past the 2 elements in use is empty)\n"), std::string::npos) << bad.log;
   }
+}
+
+// A case of no page with MNA on: its work-matrix order is the node dimension
+// of the map it starts from (5 nodes: the triangle 5 * 4 / 2 + 1 = 11), which
+// its snapshot keeps; resumed from it, the run writes the snapshot the
+// uninterrupted run writes later, but for that dimension's headroom (the
+// resumed run is sized by the nodes in use).
+TEST(PagelessMnaCase, ASnapshotOfARunFromDataResumes) {
+  CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+  write_file(folder / "none.map", "DIMENSIONS:\n NODES = 5\n SUBSYS = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
+                                  " FINISH_TIME = 0.001\n USE_MANA = YES\nENDCASE:\n");
+  ASSERT_EQ(folder.run(data_start("none.map", "0.0002", "full", "full")).status, 0);
+  EXPECT_NE(read_file(folder / "full_02.snp").find("\n ! MNA: \n 5 11\n"), std::string::npos);
+  const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
+  ASSERT_EQ(res.status, 0) << res.log;
+  const std::string nodes = "\n NODES                 =       0               ";
+  replace_in(folder / "res.snp", nodes + "1\n", nodes + "5\n");
+  EXPECT_EQ(lines_of(read_file(folder / "res.snp")), lines_of(read_file(folder / "full_03.snp")));
 }
 
 }  // namespace

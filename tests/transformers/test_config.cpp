@@ -4,13 +4,19 @@
 
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "diag/console.h"
 #include "model/e_warn.h"
+#include "support/fatal_capture.h"
 #include "tf_fixture.h"
 #include "transformers/coupled_pi.h"
+#include "transformers/ideal_windings.h"
 #include "transformers/tf_cfg.h"
+#include "transformers/umec_cfg.h"
 
 namespace {
 
@@ -196,6 +202,72 @@ TEST_F(Transformers, RefusedNameplatesReportAndStop) {
     release_all_and_reset();
     e_s5::jset = 0;
   }
+}
+
+// The winding records as they are when a refusal's first text reaches the
+// console (the fatal stop releases them after it).
+struct RecordsAtFirstText : std::stringbuf {
+  std::vector<double> kept;
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    if (kept.empty()) kept = records();
+    return std::stringbuf::xsputn(s, n);
+  }
+  static std::vector<double> records() {
+    std::vector<double> v(tfdata.begin(), tfdata.begin() + tfdata.size());
+    v.insert(v.end(), std::begin(rt_config::umectfdata.v), std::end(rt_config::umectfdata.v));
+    return v;
+  }
+};
+
+// Each routine of the family called for a transformer number past those read,
+// and for a transformer of other windings than its own (three for two, two for
+// three or more), in a case whose record holds that transformer's windings
+// only: refused with its message before it writes a record (nor past one,
+// which the sanitizer build's index checks would stop).
+TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
+  using K = std::int32_t;
+  static const std::vector<double> v(2, 10.0), x(1, 0.1), p(2, 0.0);
+  const std::tuple<const char*, K, bool, std::function<void(K)>> members[] = {
+      {"TF_2WDG     ", 2, false, [](K k) { e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0); }},
+      {"AUTO_TF_2WDG", 2, false, [](K k) { e_tf2wa_cfg(k, 1, 10, 50, 0.1, 0, 2.1, 2, 1); }},
+      {"TF_3WDG     ", 3, false, [](K k) { e_tf3w_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 10, 10, 10, 1); }},
+      {"TF_3WDG     ", 3, false, [](K k) { e_tf3w2_cfg(k, 2, 1, 50, 0.1, 0.2, 0.15, 1, 1, 1, 10, 10, 10, 1); }},
+      {"AUTO_TF_3WDG", 3, false, [](K k) { e_tf3wa_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 4, 2, 1, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w_cfg(k, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w3_cfg(k, 1, 1, 50, .1, .1, .1, .1, .1, .1, 0, 0, 0, 0, 9, 9, 9, 9, 1); }},
+      {"TF_4WDG     ", 4, false, [](K k) { e_tf4w2_cfg(k, 2, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
+      {"TF_NWDG     ", 2, false, [](K k) { e_tfnw1_cfg(k, 2, 1.0, 50.0, x, p, v); }},
+      {"N_WDG_TF_CFG", 2, false, [](K k) { n_wdg_tf_cfg(k, 0, 0, 1, 2, 50.0, 1.0, v, "no_such.wdg"); }},
+      {"COUPLED_PI3 ", 3, false, [](K k) { coupled_pi3_tf_cfg(k, 2, 1.0, 0.1, 0.0, 0.05); }},
+      {"COUPLED_PI6 ", 6, false, [](K k) { coupled_pi6_tf_cfg(k, 2, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }},
+      {"UMEC_TF_2WDG", 2, true, [](K k) { umec2w_cfg(k, 1, 50, 0.1, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3WDG", 3, true, [](K k) { umec3w_cfg(k, 1, 50, 0.1, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3WDG", 3, true, [](K k) { umec3w2_cfg(k, 1, 50, 0.1, 0.2, 0.15, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_4WDG", 4, true, [](K k) { umec4w_cfg(k, 1, 50, 0.1, 10, 10, 10, 10, 1, 1, 1); }},
+      {"UMEC_TF_3P2W", 6, true, [](K k) { umec6w5l_cfg(k, 1, 1, 50, 0.1, 10, 10, 1, 1, 1, 1, 1); }}};
+  const auto i11 = [](K n) { return std::string(11, ' ') + std::to_string(n); };  // " " and %11d
+  for (const auto& [tag, windings, umec, call] : members)
+    for (const bool past : {true, false}) {  // number 2 of one read, or number 1 of other windings
+      const K has = past ? windings : windings == 2 ? 3 : 2;
+      SCOPED_TRACE(testing::Message() << tag << windings << (past ? " past " : " on ") << has);
+      size_tf(6, 1, 1e-4, 1, 2, has);
+      e_s5::jset = e_s5::numt(1) = 1;  // its windings' nodes are not needed
+      e_s5::msiz(1) = has;
+      e_s5::nummag(1) = umec ? 1 : 0;
+      e_s5tap::tss(1) = umec ? -1 : 1;
+      const std::vector<double> before = RecordsAtFirstText::records();
+      RecordsAtFirstText console;
+      std::ostream out(&console);
+      const wakro::ConsoleRedirect redirect(out);
+      EXPECT_EQ(wakro_test::fatal_status([&] { call(past ? 2 : 1); }), 2000);
+      const std::string why = !past ? " Transformer" + i11(1) + " has" + i11(has) + " windings, not" + i11(windings)
+                              : umec ? " Transformer" + i11(2) + " is not a UMEC transformer"
+                                     : " Transformer number" + i11(2) + " is not one of the" + i11(1) + " transformers read";
+      EXPECT_EQ(console.str().rfind(why + "\n =====", 0), 0u) << console.str();
+      EXPECT_NE(console.str().find(std::string("Abnormal termination of WAKRO by ") + tag + "\n"), std::string::npos);
+      EXPECT_EQ(console.kept, before);
+      release_all_and_reset();
+    }
 }
 
 }  // namespace
