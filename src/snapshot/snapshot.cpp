@@ -881,10 +881,11 @@ void merge_dimensions(const std::vector<std::pair<wakro::FixedText<72>, std::int
   }
 }
 
-// The merge's part of the walk over the map file (input/case_walk.h), which
-// reads it as the case reader reads it: the dimensions and parameters of the
-// opening sections it reads (the last line of a repeated key), the channel
-// lists and output description of the sections it reads, each by the reader
+// The merge's part of the walk over the map file and its pages
+// (input/case_walk.h), which reads them as the case reader reads them: the
+// dimensions and parameters of the opening sections it reads (the last line of
+// a repeated key), the channel lists and output description of the sections it
+// reads, wherever they stand and as often as they are repeated, each by the reader
 // of a start from data with its checks (a count within the channel tables;
 // the entries, as there, are not checked: the channel writers give an entry
 // outside the channel values no value). A map of a case that runs with another
@@ -892,7 +893,6 @@ void merge_dimensions(const std::vector<std::pair<wakro::FixedText<72>, std::int
 class MapMerge final : public wakro::CaseWalk {
  public:
   explicit MapMerge(std::string map) : map_(std::move(map)) {}
-  bool enters_pages() const override { return false; }
   std::string_view tag() const override { return "UPDATE_MAP"; }
 
   void dimension_line(const wakro::FixedText<72>& line) override {
