@@ -245,6 +245,9 @@ TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
       "MAP: p1.dta\n 0 1 2\n 1 1 1\n 0 0\n"
       "GLOBAL_TLINES:\n line g\n"
       "MAP: p2.dta\n 1 0\n 0 0\n"
+      // Skipped by the case reader, and so by the walk: their INCLUDE lines
+      // are not followed, a later time step is not taken.
+      "IGNORE:\nINCLUDE 'lines.inc'\nUNKNOWN:\nINCLUDE 'lines.inc'\nPARAMETERS:\n TIME_STEP = 1E-3\n"
       "ENDCASE:\n");
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(g_spy.init_calls, 1);
