@@ -15,9 +15,9 @@
 
 namespace {
 
-// While wakro_gotosection searches, an ENDPAGE of the searched file (or of a file
-// below it) ends the search instead of handing the reads to the file below,
-// whose sections belong to somebody else. 0: no search running.
+// While wakro_gotosection searches (or an EndpageFloor lives), an ENDPAGE of the
+// searched file (or of a file below it) ends the reads instead of handing them
+// to the file below, whose sections belong to somebody else. 0: none.
 std::int32_t g_search_unit = 0;
 
 // The last rdcmnt stopped at a data line.
@@ -150,14 +150,14 @@ void wakro_nextkey() {
   }
 }
 
+wakro::EndpageFloor::EndpageFloor(std::int32_t floor) : saved_(g_search_unit) { g_search_unit = floor; }
+
+wakro::EndpageFloor::~EndpageFloor() { g_search_unit = saved_; }
+
 void wakro_gotosection() {
   // Restores the search mark however the search ends (a fatal stop included).
-  struct SearchMark {
-    std::int32_t saved = g_search_unit;
-    ~SearchMark() { g_search_unit = saved; }
-  } mark;
+  const wakro::EndpageFloor mark(fnames::iunit);
   const Line72 wanted = fnames::section;
-  g_search_unit = fnames::iunit;
   fnames::section.blank();
   rdcmnt();
   for (;;) {

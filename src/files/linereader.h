@@ -48,3 +48,20 @@ void wakro_nextkey();
 // entry; the file is then positioned at the section's first data line. A key that
 // does not follow in this file ends in wakro_quit with tag "GOTOSECTION".
 void wakro_gotosection();
+
+namespace wakro {
+// While it lives, an "ENDPAGE" line read from the unit `floor` (or below it)
+// ends the read there, the file left open, instead of handing the reads to the
+// file below: a walk over a map file opened above other files never reads
+// theirs.
+class EndpageFloor {
+ public:
+  explicit EndpageFloor(std::int32_t floor);
+  ~EndpageFloor();
+  EndpageFloor(const EndpageFloor&) = delete;
+  EndpageFloor& operator=(const EndpageFloor&) = delete;
+
+ private:
+  std::int32_t saved_;
+};
+}  // namespace wakro

@@ -8,6 +8,7 @@
 #include "diag/listout.h"
 #include "diag/message.h"
 #include "diag/quit.h"
+#include "input/case_walk.h"
 #include "input/dimensions.h"
 #include "input/input_hooks.h"
 #include "input/section_util.h"
@@ -200,32 +201,19 @@ void check_windings() {
   wakro_warn(0, 0, wakro::msg::kLastLine, " #TRANSFORMERS and #WINDINGS in custom models.");
 }
 
-// Reads past the data lines of the current section.
-void skip_data_lines() {
-  const Line72 key = fnames::section;
-  for (;;) {
-    rdcmnt();
-    if (!rdcmnt_in_section(key)) return;
-    std::string record;
-    if (wakro::read_record(fnames::iunit, record) == wakro::ReadStatus::error) map_read_error();
-  }
-}
-
-// The time step of the map file's "PARAMETERS:" section, which the line sections
-// need for their buffer lengths; the other parameter lines are skipped.
-void read_time_step() {
-  const Line72 key("PARAMETERS:");
-  for (;;) {
-    rdcmnt();
-    if (!rdcmnt_in_section(key)) return;
-    const Line72 line = read_dimension_line();
-    if (!(wakro_firstwrd(line) == "TIME_STEP")) continue;
+// The line-dimension pass's part of the walk (case_walk.h): the time step of
+// the "PARAMETERS:" section, which the line sections need for their buffer
+// lengths (a blank value is ignored and the last line kept, as the parameter
+// reader does), and the line sections, which sctline reads.
+class LinePass final : public wakro::CaseWalk {
+ public:
+  std::string_view tag() const override { return "RDDIM"; }
+  void parameter_line(const Line72& line) override {
+    if (!(wakro_firstwrd(line) == "TIME_STEP")) return;
     const Line72 value = wakro_rhs72str(line);
-    if (value.is_blank()) continue;  // as the parameter reader: a blank value is ignored
+    if (value.is_blank()) return;
     double delt = 0.0;
     if (wakro::list_read(value.view(), {delt}) != wakro::ReadStatus::ok) {
-      // The line may stand in a page file: show it with the data file's name, as
-      // the check of its value below does.
       ListLine() << "Error while reading map file" << fnames::tnam.view();
       wakro_quit("RDDIM", 1);
     }
@@ -235,60 +223,30 @@ void read_time_step() {
       wakro_quit("RDDIM", 1);
     }
   }
-}
-
-// Opens a page data file named by "MAP:"; its first line must be a key (a data
-// line there would leave "MAP:" current and open the same file again).
-void open_page() {
-  wakro_openfile();
-  const std::int32_t page_unit = fnames::iunit;
-  rdcmnt();
-  // A page holding nothing but its "ENDPAGE" hands the reads back to the map
-  // file, whose next line may be data (the entry's node lines): that is no fault
-  // of the page.
-  if (rdcmnt_at_data() && fnames::iunit == page_unit) {
-    ListLine() << "Page data file must begin with a section key: " << fnames::filename.trimmed();
-    wakro_quit("RDDIM", 1);
-  }
-}
-
-// The line-dimension pass: walks the whole case once from the section after
-// "DIMENSIONS:" to "ENDCASE:", then opens the map file again at the key that
-// follows "DIMENSIONS:", where the walk began (so a map file whose next key is
-// not "PARAMETERS:" is refused by the parameter reader, naming the map file).
-void line_dimension_pass(std::int32_t map_unit) {
-  wakro::call_sctline_init();
-  for (;;) {
-    const Line72 section = fnames::section;
-    if (section == "ENDCASE:") break;
-    if (section == "MAP:" && !wakro::sections::reading_the_map(map_unit)) {
-      skip_data_lines();  // reported when the case reader meets it
-    } else if (section == "MAP:") {
-      open_page();
-    } else if (section == "TLINES:" || section == "GLOBAL_TLINES:") {
+  void section(const Line72& key, wakro::PageContext& /*page*/) override {
+    if (key == "TLINES:" || key == "GLOBAL_TLINES:") {
       wakro::call_sctline();
-    } else if (section == "ENDFILE:") {
-      wakro_closefile();
-      fnames::section.blank();
-      skip_data_lines();
-    } else if (section == "PARAMETERS:") {
-      read_time_step();
     } else {
-      skip_data_lines();
+      wakro::skip_section_lines();
     }
   }
+};
+
+// The line-dimension pass: walks the case from the key that ended the
+// "DIMENSIONS:" section to "ENDCASE:" as the case reader will read it (so a
+// line section in a section it skips is not counted), then opens the map file
+// again at the key that follows the "DIMENSIONS:" sections, where the
+// parameter reader goes on (a map file whose next key is not "PARAMETERS:" is
+// refused by it, naming the map file).
+void line_dimension_pass(std::int32_t map_unit) {
+  wakro::call_sctline_init();
+  LinePass pass;
+  wakro::walk_after_dimensions(pass, map_unit);
   while (fnames::iunit >= map_unit) wakro_closefile();
   fnames::filename = fnames::inam.view();
   wakro_openfile();
-  for (;;) {
-    rdcmnt();
-    if (rdcmnt_at_data()) {
-      std::string record;
-      if (wakro::read_record(fnames::iunit, record) == wakro::ReadStatus::error) map_read_error();
-      continue;
-    }
-    if (!(fnames::section == "DIMENSIONS:")) return;
-  }
+  rdcmnt();
+  wakro::skip_repeated_dimensions();
 }
 
 void allocate_first_run() {

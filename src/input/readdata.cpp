@@ -10,6 +10,7 @@
 
 #include "diag/listout.h"
 #include "diag/quit.h"
+#include "input/case_walk.h"
 #include "input/dimensions.h"
 #include "files/linereader.h"
 #include "input/parameters.h"
@@ -44,7 +45,7 @@ namespace {
 using wakro::ListLine;
 using wakro::sections::fail;
 
-void set_defaults(wakro::PageContext& page) {
+void set_defaults() {
   assorc::title = "**Untitled**";
   fnames::section = "MAINPAGE:";
   quolbv3::ss_ref_style.blank();
@@ -54,25 +55,10 @@ void set_defaults(wakro::PageContext& page) {
   outppp::pmin = -2.0;
   outppp::pmax = 2.0;
   quolbv3::nnode = quolbv3::nsubs = quolbv3::nvar = 0;
-  page = wakro::PageContext{};
   e_warn::comp_id1 = e_warn::comp_id2 = 0;
   fnames::filename = fnames::inam.view();
   wakro::case_read_state() = wakro::CaseReadState{};
   wakro::set_quit_note("");
-}
-
-// A "MAP:" entry: the page's node map, then its data file up to its first key.
-void open_page(wakro::PageContext& page) {
-  wakro_nodelkup(page.position, page.ssoff, page.send, page.recv);
-  wakro_openfile();
-  const std::int32_t page_unit = fnames::iunit;
-  rdcmnt();
-  // (A page of nothing but "ENDPAGE" returns to the map file, where the
-  // dispatch deals with what follows.)
-  if (rdcmnt_at_data() && fnames::iunit == page_unit) {
-    ListLine() << "Page data file must begin with a section key: " << fnames::filename.trimmed();
-    wakro_quit("READDATA", 1);
-  }
 }
 
 // "SUBSYSDIM:": the orders, then the matrices made from them. A later section of
@@ -86,7 +72,8 @@ void subsystem_orders() {
   wakro::case_read_state().subsysdim_read = true;
 }
 
-// The keys of the sections that hold a case's data.
+// The keys of the sections that hold a case's data: the keys an unknown key
+// may be a slip of.
 constexpr std::string_view kDataKeys[] = {
     "MAP:",   "SUBSYSDIM:", "SUBS:",    "RADIOLINKS:", "VOLTAGES:", "BRANCHES:",   "TRANSFORMERS:",
     "TLINES:", "GLOBAL_TLINES:", "STOL:", "STOI:",      "STOF:",     "STOC:",       "CX:",
@@ -144,87 +131,64 @@ void report_unknown_key(const Line72& key) {
                        ", was skipped (is " + std::string(meant) + " meant?)");
 }
 
-// Acts on the section key in fnames::section; false at "ENDCASE:". current is
-// the section in progress, which an INCLUDE file may continue.
-bool dispatch(wakro::PageContext& page, Line72& current) {
-  const Line72 key = fnames::section;
-  wakro::ReaderHooks& hooks = wakro::reader_hooks();
-  if (wakro::sections::read_on_through_include(current)) return true;
-  current = key;
-  if (key == "MAP:" && !wakro::sections::reading_the_map(wakro::kUnitBase + 1)) {
-    wakro::sections::skip_misplaced_map_line();
-  } else if (key == "MAP:") {
-    open_page(page);
-  } else if (key == "SUBSYSDIM:") {
-    subsystem_orders();
-  } else if (key == "SUBS:") {
-    wakro_setsubs();
-  } else if (key == "RADIOLINKS:") {
-    wakro_setradio();
-  } else if (key == "VOLTAGES:") {
-    wakro_rdvolts(page.position);
-  } else if (key == "BRANCHES:") {
-    hooks.rdbrs(page.position);
-  } else if (key == "TRANSFORMERS:") {
-    hooks.dsmint(page.position);
-  } else if (key == "TLINES:") {
-    hooks.dslint(page.position, page.ssoff, page.send, page.recv);
-  } else if (key == "GLOBAL_TLINES:") {
-    std::int32_t zero[4] = {0, 0, 0, 0};
-    hooks.dslint(zero[0], zero[1], zero[2], zero[3]);
-  } else if (key == "DATADSD:" || key == "DATADSO:" || key == "IGNORE:") {
-    wakro_nextkey();
-  } else if (key == "STOL:" || key == "STOI:" || key == "STOF:" || key == "STOC:") {
-    wakro_rdstox();
-  } else if (key == "CX:" || key == "CXMAP:") {
-    wakro_rdcxmapping();
-  } else if (key == "MPGBS:") {
-    wakro_rdmpgb();
-  } else if (key == "IPGBS:") {
-    wakro_rdipgb();
-  } else if (key == "PGBList:") {
-    wakro_rdpgblist();
-  } else if (key == "DATAStruct:") {
-    wakro_datastruct();
-  } else if (key == "MANA:") {
-    wakro_mana(page.position);
-  } else if (key == "ENDPAGE:") {
-    // The line reader stopped at a data line after a page's end: reading it
-    // again would find the same line for ever.
-    if (rdcmnt_at_data())
-      fail("Data line found after ENDPAGE: where a section key or ENDCASE: was expected",
-           "ENDPAGE", 1);
-    wakro_endpage();
-  } else if (key == "ENDCASE:") {
-    return false;
-  } else {
-    report_unknown_key(key);
-    wakro_nextkey();
+// The case reader's part of the walk (case_walk.h): each section's reader.
+class CaseReader final : public wakro::CaseWalk {
+ public:
+  bool reports_skips() const override { return true; }
+  bool page_entry(wakro::PageContext& page) override {
+    wakro_nodelkup(page.position, page.ssoff, page.send, page.recv);
+    return true;
   }
-  return true;
-}
+  void section(const Line72& key, wakro::PageContext& page) override {
+    wakro::ReaderHooks& hooks = wakro::reader_hooks();
+    if (key == "SUBSYSDIM:") {
+      subsystem_orders();
+    } else if (key == "SUBS:") {
+      wakro_setsubs();
+    } else if (key == "RADIOLINKS:") {
+      wakro_setradio();
+    } else if (key == "VOLTAGES:") {
+      wakro_rdvolts(page.position);
+    } else if (key == "BRANCHES:") {
+      hooks.rdbrs(page.position);
+    } else if (key == "TRANSFORMERS:") {
+      hooks.dsmint(page.position);
+    } else if (key == "TLINES:") {
+      hooks.dslint(page.position, page.ssoff, page.send, page.recv);
+    } else if (key == "GLOBAL_TLINES:") {
+      std::int32_t zero[4] = {0, 0, 0, 0};
+      hooks.dslint(zero[0], zero[1], zero[2], zero[3]);
+    } else if (key == "STOL:" || key == "STOI:" || key == "STOF:" || key == "STOC:") {
+      wakro_rdstox();
+    } else if (key == "CX:" || key == "CXMAP:") {
+      wakro_rdcxmapping();
+    } else if (key == "MPGBS:") {
+      wakro_rdmpgb();
+    } else if (key == "IPGBS:") {
+      wakro_rdipgb();
+    } else if (key == "PGBList:") {
+      wakro_rdpgblist();
+    } else if (key == "DATAStruct:") {
+      wakro_datastruct();
+    } else if (key == "MANA:") {
+      wakro_mana(page.position);
+    }
+  }
+  void unknown_key(const Line72& key) override { report_unknown_key(key); }
+};
 
 }  // namespace
 
-bool wakro::skipped_section(const Line72& key) {
-  const bool read = std::find(std::begin(kDataKeys), std::end(kDataKeys), key.trimmed()) != std::end(kDataKeys) ||
-                    key == "ENDPAGE:" || key == "ENDCASE:" || key == "INCLUDE:" ||
-                    (key == "ENDFILE:" && wakro::unit_include_depth(fnames::iunit) > 0);
-  return !read;
-}
-
 void wakro_readdata() {
-  wakro::PageContext page;
-  set_defaults(page);
+  set_defaults();
   wakro_openfile();
   wakro_rddim();
   wakro_initialz();
   wakro_rdparm();
   e_s7eni2::nclient = 0;
   e_s7eni2::nserver = 0;
-  Line72 current;
-  while (dispatch(page, current)) {
-  }
+  CaseReader reader;
+  wakro::walk_sections(reader, wakro::kUnitBase + 1);
   wakro_endcase();
   wakro::reader_hooks().initialize_mna_map();
 }

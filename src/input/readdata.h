@@ -2,7 +2,8 @@
 //
 // wakro_readdata opens the map file fnames::inam (unit 50), reads "DIMENSIONS:"
 // (which sizes and allocates the shared state), gives the initial values, reads
-// "PARAMETERS:", then dispatches on the section key until "ENDCASE:":
+// "PARAMETERS:", then dispatches on the section key until "ENDCASE:" (the walk
+// of case_walk.h, which every other pass over a map file shares):
 //   "MAP:"                       a page: its node map entry (wakro_nodelkup),
 //                                then its data file is opened on the next unit;
 //                                only in the map file or a file it INCLUDEs
@@ -63,12 +64,6 @@ struct CaseReadState {
   bool slip_noted = false;  // a skipped section under a slip of a known key was noted
 };
 CaseReadState& case_read_state();
-
-// True for a section key whose section the case reader skips whole (with
-// wakro_nextkey, which follows no INCLUDE line): "DATADSD:", "DATADSO:",
-// "IGNORE:", an "ENDFILE:" of a file no INCLUDE opened, and every key it does
-// not know.
-bool skipped_section(const FixedText<72>& key);
 
 }  // namespace wakro
 

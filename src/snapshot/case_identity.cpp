@@ -2,7 +2,6 @@
 #include "snapshot/case_identity.h"
 
 #include <filesystem>
-#include <span>
 #include <sstream>
 #include <string_view>
 
@@ -11,13 +10,10 @@
 #include "files/textfile.h"
 #include "files/units.h"
 #include "files/words.h"
+#include "input/case_walk.h"
 #include "input/parameters.h"
-#include "input/readdata.h"
-#include "input/recorditems.h"
-#include "input/section_util.h"
 #include "model/assorc.h"
 #include "model/fnames.h"
-#include "model/options.h"
 #include "model/quolbv3.h"
 #include "snapshot/state_check.h"
 
@@ -81,10 +77,26 @@ std::string page_as_read(std::string_view name) {
   return std::string(wakro_firstwrd(Line72(name)).trimmed());
 }
 
+// A dimension as the dimension reader takes it from its value text: the first
+// integer (a value that does not read, its words).
+std::string dimension_as_read(std::string_view value) {
+  std::int32_t n = 0;
+  if (wakro::list_read(value, {n}) != wakro::ReadStatus::ok) return words(value);
+  return std::to_string(n);
+}
+
+bool is_dimension(std::string_view field) {
+  for (std::string_view d : kDimensions)
+    if (field == d) return true;
+  return false;
+}
+
 // A field's value as the case reader reads it, so that two spellings of one
-// case compare equal: the title's text, the page names without their quotes.
+// case compare equal: the title's text, a dimension's number, the page names
+// without their quotes.
 std::string as_read(std::string_view field, const std::string& value) {
   if (field == kTitle) return std::string(title_as_read(value).trimmed());
+  if (is_dimension(field)) return dimension_as_read(value);
   if (field != kPages) return value;
   std::istringstream in(value);
   std::string pages;
@@ -111,53 +123,50 @@ void set_in(CaseIdentity& id, const std::string& field, const std::string& value
   id.emplace_back(field, value);
 }
 
-// The reader state the walk over a map file borrows, given back however it
-// ends: the run goes on reading what it read before (the snapshot being
-// resumed, a block's own file), and the walk echoes nothing.
-struct BorrowedReader {
-  std::int32_t unit = fnames::iunit;  // the units above it are the walk's
-  wakro::FixedText<72> filename = fnames::filename;
-  wakro::FixedText<72> section = fnames::section;
-  wakro::FixedText<72> dumlin = fnames::dumlin;
-  bool echo = options::echo;
-  BorrowedReader() { options::echo = false; }
-  ~BorrowedReader() {
-    while (fnames::iunit > unit && wakro::unit_is_open(fnames::iunit)) wakro::close_unit(fnames::iunit);
-    fnames::filename = filename;
-    fnames::section = section;
-    fnames::dumlin = dumlin;
-    options::echo = echo;
+// The walk's part that reads a map file's identity and page records: the
+// title and page count the case reader keeps (their last line in the opening
+// sections it reads), the subsystem orders of its "SUBSYSDIM:" sections, and
+// its pages' entries, in the map's order.
+class IdentityWalk final : public wakro::CaseWalk {
+ public:
+  explicit IdentityWalk(MapReading& map) : map_(map) {}
+  bool enters_pages() const override { return false; }
+  void dimension_line(const Line72& line) override {
+    for (std::string_view d : kDimensions)
+      if (wakro_firstwrd(line) == d) set_in(map_.identity, std::string(d), dimension_as_read(wakro_rhs72str(line).view()));
   }
-  BorrowedReader(const BorrowedReader&) = delete;
-  BorrowedReader& operator=(const BorrowedReader&) = delete;
+  void parameter_line(const Line72& line) override {
+    if (wakro_firstwrd(line) == kTitle)
+      set_in(map_.identity, std::string(kTitle), std::string(trim(wakro_rhs72str(line).view())));
+  }
+  // The page's file and node record; a node line that does not read (or
+  // names more nodes than the page map holds) ends the walk, as the case
+  // reader stops at it.
+  bool page_entry(wakro::PageContext& /*page*/) override {
+    add_to(map_.identity, std::string(kPages), std::string(fnames::filename.trimmed()));
+    wakro::PageEntry entry;
+    if (!wakro::read_page_entry(entry, quolbv3::node.allocated() ? quolbv3::node.extent(1) : 0)) return false;
+    map_.pages.push_back(PageNodes{entry.subsystem, std::move(entry.nodes)});
+    return true;
+  }
+  void section(const Line72& key, wakro::PageContext& /*page*/) override {
+    if (!(key == "SUBSYSDIM:")) {
+      wakro::skip_section_lines();
+      return;
+    }
+    const Line72 subsysdim("SUBSYSDIM:");
+    for (;;) {
+      rdcmnt();
+      if (!rdcmnt_in_section(subsysdim)) return;
+      Line72 line;
+      if (wakro::read_line72(line) != wakro::ReadStatus::ok) return;
+      add_to(map_.identity, "SUBSYSDIM", words(line.view()));
+    }
+  }
+
+ private:
+  MapReading& map_;
 };
-
-// A page's node line "S N n1 .. nN", read as the case reader's page-map entry
-// reads it (over as many lines as it takes); false when it does not read or N
-// is no node count the page map could hold.
-bool read_node_line(PageNodes& page) {
-  wakro::RecordItems entry(fnames::iunit);
-  std::int32_t s = 0;
-  std::int32_t n = 0;
-  if (entry.read({s, n}) != wakro::ReadStatus::ok) return false;
-  if (n < 0 || n > (quolbv3::node.allocated() ? quolbv3::node.extent(1) : 0)) return false;
-  std::vector<std::int32_t> nodes(static_cast<std::size_t>(n));
-  if (entry.read({s, n, std::span<std::int32_t>(nodes)}) != wakro::ReadStatus::ok) return false;
-  page.subsystem = s;
-  page.nodes = std::move(nodes);
-  return true;
-}
-
-// A data line of the section `key` that identifies the case.
-void identity_line(const Line72& key, const Line72& line, CaseIdentity& id) {
-  const Line72 first = wakro_firstwrd(line);
-  const Line72 rhs = wakro_rhs72str(line);
-  const std::string_view value = trim(rhs.view());
-  for (std::string_view d : kDimensions)
-    if (key == "DIMENSIONS:" && first == d) set_in(id, std::string(d), words(value));
-  if (key == "PARAMETERS:" && first == kTitle) set_in(id, std::string(kTitle), std::string(value));
-  if (key == "SUBSYSDIM:") add_to(id, "SUBSYSDIM", words(line.view()));
-}
 
 }  // namespace
 
@@ -166,49 +175,8 @@ MapReading read_map(const std::string& path) {
   std::error_code ec;
   if (path.empty() || !wakro::not_a_file(path).empty() || !std::filesystem::is_regular_file(path, ec)) return map;
   map.found = true;
-  const BorrowedReader borrowed;
-  wakro::open_file_named(path, 1);
-  fnames::filename = path;
-  const std::int32_t map_unit = fnames::iunit;
-  // The section an INCLUDE file continues, as the case reader's dispatch keeps
-  // it; before the dispatch the opening sections, "DIMENSIONS:" and
-  // "PARAMETERS:", are read (a later key of either is one it skips).
-  Line72 current;
-  bool opening = true;
-  bool node_line_due = false;
-  bool pages_read = true;  // no page's node line has failed to read yet
-  fnames::section.blank();
-  rdcmnt();
-  while (fnames::iunit >= map_unit) {
-    if (wakro::sections::read_on_through_include(current)) continue;
-    const Line72 key = fnames::section;
-    if (rdcmnt_at_data() && key == "MAP:" && node_line_due) {
-      node_line_due = false;
-      PageNodes page;
-      pages_read = pages_read && read_node_line(page);
-      if (pages_read) map.pages.push_back(std::move(page));
-    } else if (rdcmnt_at_data()) {
-      Line72 line;
-      if (wakro::read_line72(line) != wakro::ReadStatus::ok) break;
-      identity_line(key, line, map.identity);
-    } else if (key == "ENDCASE:") {
-      break;
-    } else if (opening && (key == "DIMENSIONS:" || key == "PARAMETERS:")) {
-      // The two sections the case reader reads before its dispatch.
-    } else {
-      opening = false;
-      current = key;
-      node_line_due = key == "MAP:";
-      if (node_line_due) add_to(map.identity, std::string(kPages), std::string(fnames::filename.trimmed()));
-      // A section the case reader skips is skipped as it skips it (an INCLUDE
-      // line in it is not followed).
-      if (wakro::skipped_section(key)) {
-        wakro_nextkey();
-        continue;
-      }
-    }
-    rdcmnt();
-  }
+  IdentityWalk walk(map);
+  wakro::walk_map_file(path, walk);
   return map;
 }
 

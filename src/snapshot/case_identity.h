@@ -36,13 +36,14 @@ struct PageNodes {
   std::int32_t subsystem = 0;
   std::vector<std::int32_t> nodes;
 };
-// A map file read as the case reader reads it (its line reader, the INCLUDE
-// files it follows, the sections it skips, the TITLE and NPAGES it takes from
-// their last line): the identity fields in the map's order and the pages'
-// node records, up to the first page whose node line does not read (the case
-// reader refuses such a map). Nothing is found when the path names no regular
-// file; a map the line reader cannot read to its end stops the run as the case
-// reader stops.
+// A map file read as the case reader reads it, on the walk it shares with the
+// case reader (input/case_walk.h: the opening sections it reads, the sections
+// it skips, the INCLUDE files it follows, the TITLE and NPAGES of the last line
+// it keeps): the identity fields in the map's order and the pages' node
+// records, up to the first page entry that does not read (the case reader
+// refuses such a map). The page data files are not read. Nothing is found
+// when the path names no regular file; a map the line reader cannot read to
+// its end stops the run as the case reader stops.
 struct MapReading {
   bool found = false;
   CaseIdentity identity;

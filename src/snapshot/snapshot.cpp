@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <variant>
@@ -23,6 +24,7 @@
 #include "files/textfile.h"
 #include "files/units.h"
 #include "files/words.h"
+#include "input/case_walk.h"
 #include "input/dimensions.h"
 #include "input/input_hooks.h"
 #include "input/parameters.h"
@@ -795,15 +797,6 @@ void wakro_readmap() {
 
 namespace {
 
-// The next key line of the map file: skips comments, returns false at a new
-// section (fnames::section changed) or at its end.
-bool map_line(const wakro::FixedText<72>& section, wakro::FixedText<72>& line) {
-  rdcmnt();
-  if (!rdcmnt_in_section(section)) return false;
-  if (wakro::read_line72(line) != wakro::ReadStatus::ok) fail_update(true);
-  return true;
-}
-
 [[noreturn]] void incompatible() {
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(3), "Snapshot file is incompatible. ");
   wakro_message(0, 0, wakro::msg::kError, wakro::msg::kMiddleLine,
@@ -875,44 +868,16 @@ bool map_is_there(const std::string& map) {
   return false;
 }
 
-// The map file, opened on the next unit; closing it gives back the name of
-// the file read before it (the snapshot).
-struct OpenMap {
-  std::string name;
-  wakro::FixedText<72> saved_name = fnames::filename;
-  std::int32_t unit = 0;
-
-  // A refusal of one of its lines names it ("Data file name:").
-  explicit OpenMap(const std::string& map) : name(map) {
-    wakro::open_file_named(map, 1);
-    unit = fnames::iunit;
-    fnames::filename = map;
-  }
-  // The files the map INCLUDEs that are still open close with it.
-  void close() const {
-    while (fnames::iunit > unit) wakro_closefile();
-    wakro::close_unit(unit);
-    fnames::filename = saved_name;
-  }
-};
-
-// "DIMENSIONS:": the electrical structure must be the snapshot's, and a new
-// channel count is taken on.
-void merge_dimensions() {
+// The map's dimensions, each from its last line in the first "DIMENSIONS:"
+// section, as the dimension reader keeps them: the electrical structure must
+// be the snapshot's, and a new channel count is taken on.
+void merge_dimensions(const std::vector<std::pair<wakro::FixedText<72>, std::int32_t>>& dimensions) {
   using ndde::e_ndim;
-  fnames::section = "DIMENSIONS:";
-  wakro_gotosection();
-  const wakro::FixedText<72> dims("DIMENSIONS:");
-  wakro::FixedText<72> line;
-  while (map_line(dims, line)) {
-    const wakro::FixedText<72> k = wakro_firstwrd(line);
-    std::int32_t value = 0;
-    if (wakro::list_read(wakro_rhs72str(line).view(), {value}) != wakro::ReadStatus::ok) fail_update(false);
-    struct Rule { const char* key; int dim; };
-    static constexpr Rule rules[] = {{"SUBSYS", dim::subsys},  {"BRANCHES", dim::branches},
-                                     {"NNODES", dim::nnodes},  {"STOL", dim::stol},
-                                     {"STOI", dim::stoi},      {"STOF", dim::stof},
-                                     {"STOC", dim::stoc}};
+  struct Rule { const char* key; int dim; };
+  static constexpr Rule rules[] = {{"SUBSYS", dim::subsys}, {"BRANCHES", dim::branches}, {"NNODES", dim::nnodes},
+                                   {"STOL", dim::stol},     {"STOI", dim::stoi},         {"STOF", dim::stof},
+                                   {"STOC", dim::stoc}};
+  for (const auto& [k, value] : dimensions) {
     // NODES may exceed the largest bus count the writing run found; it must
     // be what the writing run's map file gave.
     if (k == "NODES") {
@@ -935,78 +900,86 @@ void merge_dimensions() {
   }
 }
 
-// "PARAMETERS:": the parameters the run can take over, read as the case
-// reader reads them; a map of a case that runs with another time step is not
-// the snapshot's case.
-void merge_parameters(const OpenMap& map) {
-  const wakro::FixedText<72> parms("PARAMETERS:");
-  wakro::FixedText<72> line;
-  bool step_read = false;  // a TIME_STEP line came before
-  while (fnames::section == "PARAMETERS:" && map_line(parms, line)) {
+// The merge's part of the walk over the map file and its pages
+// (input/case_walk.h), which reads them as the case reader reads them: the
+// dimensions and parameters of the opening sections it reads (the last line of
+// a repeated key), the channel lists and output description of the sections it
+// reads, wherever they stand and as often as they are repeated, each by the reader
+// of a start from data with its checks (a count within the channel tables;
+// the entries, as there, are not checked: the channel writers give an entry
+// outside the channel values no value). A map of a case that runs with another
+// time step is not the snapshot's case.
+class MapMerge final : public wakro::CaseWalk {
+ public:
+  explicit MapMerge(std::string map) : map_(std::move(map)) {}
+  std::string_view tag() const override { return "UPDATE_MAP"; }
+
+  void dimension_line(const wakro::FixedText<72>& line) override {
+    const wakro::FixedText<72> k = wakro_firstwrd(line);
+    std::int32_t value = 0;
+    if (wakro::list_read(wakro_rhs72str(line).view(), {value}) != wakro::ReadStatus::ok) fail_update(false);
+    for (auto& [key, v] : dimensions_)
+      if (key == k) {
+        v = value;
+        return;
+      }
+    dimensions_.emplace_back(k, value);
+  }
+
+  // The time step and print step as the parameter reader takes them: the last
+  // time step, and the print step rounded to whole steps of the time step
+  // known when its line is read (before any, the reader's -1), at least the
+  // time step.
+  void parameter_line(const wakro::FixedText<72>& line) override {
     const wakro::FixedText<72> k = wakro_firstwrd(line);
     const wakro::FixedText<72> v = wakro_rhs72str(line);
     if (k == "TIME_STEP" && !v.is_blank()) {
-      step_read = true;
-      double step = 0.0;
-      if (wakro::list_read(v.view(), {step}) != wakro::ReadStatus::ok) fail_update(false);
-      if (!(std::abs(step - e_s1::delt) <= 1e-9 * e_s1::delt)) {
-        map.close();
-        refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + std::string(trim(v.view())),
-                    "UPDATE_MAP", map.name);
-      }
+      if (wakro::list_read(v.view(), {step_}) != wakro::ReadStatus::ok) fail_update(false);
+      step_text_ = std::string(trim(v.view()));
     } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
       if (wakro::list_read(v.view(), {print}) != wakro::ReadStatus::ok) fail_update(false);
-      // As the case reader rounds it: to whole steps, and before the map's
-      // TIME_STEP line (with no time step known) to the time step.
-      e_s1::print = step_read ? wakro::print_step_of(print, e_s1::delt) : e_s1::delt;
+      print_ = wakro::print_step_of(print, step_);
     } else if (k == "PRINT_DIMENSIONS" && wakro_firstwrd(v) == "YES") {
       options::prndim = true;
     }
   }
-}
 
-// The channel lists, names and output description, read up to and with
-// "DATAStruct:", after which the map is closed; the end of the map before it
-// stops the run of a case with channels. Each list is read by the reader of a
-// start from data, with its checks (a count within the channel tables; the
-// entries, as there, are not checked: the channel writers give an entry outside
-// the channel values no value). An INCLUDE file continues the section in
-// progress as it does for the case reader.
-void merge_channel_lists(const OpenMap& map) {
-  wakro::FixedText<72> current;
-  for (;;) {
-    const bool ended = fnames::section == "ENDCASE:" || fnames::section == "NEXTKEY:" || fnames::iunit < map.unit;
-    // A case without channels may leave the lists out, as a start from data may.
-    if (ended && outppp::jplt == 0) {
-      fnames::iunit >= map.unit ? map.close() : void();
-      return;
-    }
-    if (ended) {
-      ListLine() << "NEXTKEY: Unexpected End_Of_File";
-      fnames::iunit >= map.unit ? map.close() : void();
-      wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
-      wakro_quit("UPDATE_MAP", 1);
-    }
-    if (wakro::sections::read_on_through_include(current)) continue;
-    current = fnames::section;
-    // Each list reader reads on to the next key, or reads its section's data
-    // and is called again, as the case reader's dispatch does.
-    if (fnames::section == "MPGBS:") {
+  void opening_read() override {
+    merge_dimensions(dimensions_);
+    if (!step_text_.empty() && !(std::abs(step_ - e_s1::delt) <= 1e-9 * e_s1::delt))
+      refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + step_text_, "UPDATE_MAP",
+                  map_);
+    if (print_) e_s1::print = std::max(*print_, e_s1::delt);
+  }
+
+  // Each list reader reads on to the next key, or reads its section's data
+  // and is called again, as the case reader's dispatch does.
+  void section(const wakro::FixedText<72>& key, wakro::PageContext& /*page*/) override {
+    if (key == "MPGBS:") {
       wakro_rdmpgb();
-    } else if (fnames::section == "IPGBS:") {
+    } else if (key == "IPGBS:") {
       wakro_rdipgb();
-    } else if (fnames::section == "PGBList:") {
+    } else if (key == "PGBList:") {
       wakro_rdpgblist();
-    } else if (fnames::section == "DATAStruct:") {
+    } else if (key == "DATAStruct:") {
       wakro_datastruct();
-      map.close();
-      return;
+      described_ = true;
     } else {
-      wakro_nextkey();
+      wakro::skip_section_lines();
     }
   }
-}
+
+  bool described() const { return described_; }
+
+ private:
+  std::string map_;
+  std::vector<std::pair<wakro::FixedText<72>, std::int32_t>> dimensions_;
+  double step_ = -1.0;  // the time step known so far (the parameter reader's default before any)
+  std::string step_text_;
+  std::optional<double> print_;
+  bool described_ = false;
+};
 
 }  // namespace
 
@@ -1015,12 +988,17 @@ void update_from_map() {
   if (!map_is_there(map_name)) return;
   // The map of another case: nothing of it is merged.
   check_identity_against_map(map_name);
-  const OpenMap map(map_name);
-  merge_dimensions();
-  merge_parameters(map);
-  // The lists are read even for a case without channels: a map whose lists do
-  // not fit its channel count stops here as it stops a start from data.
-  merge_channel_lists(map);
+  MapMerge merge(map_name);
+  wakro::walk_map_file(map_name, merge);
+  // A case with channels needs the output description: a map whose lists
+  // end without one stops here (the lists are read even for a case without
+  // channels: a map whose lists do not fit its channel count stops as it stops
+  // a start from data).
+  if (outppp::jplt > 0 && !merge.described()) {
+    ListLine() << "NEXTKEY: Unexpected End_Of_File";
+    wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
+    wakro_quit("UPDATE_MAP", 1);
+  }
 }
 
 // ---------------------------------------------------------------- snapshot

@@ -240,11 +240,14 @@ TEST_F(Dimensions, TheWalkHandsEveryLineSectionToTheLineSizing) {
   write("p2.dta", "INCLUDE 'lines.inc'\nVOLTAGES:\n 1 1.0\nENDPAGE\n");
   write("lines.inc", "TLINES:\n line c\nENDFILE\n");
   const inputtest::Outcome o = read_map(
-      "DIMENSIONS:\n TLINES = 9\n STOR = 1\n"
+      "DIMENSIONS:\n TLINES = 9\n STOR = 1\n NNODES = 5\n"
       "PARAMETERS:\n PRINT_STEP = 1E-4\n TIME_STEP = 2E-5\n"
-      "MAP: p1.dta\n 0 1 2\n 0 0\n"
+      "MAP: p1.dta\n 0 1 2\n 1 1 1\n 0 0\n"
       "GLOBAL_TLINES:\n line g\n"
-      "MAP: p2.dta\n 0 1\n"
+      "MAP: p2.dta\n 1 0\n 0 0\n"
+      // Skipped by the case reader, and so by the walk: their INCLUDE lines
+      // are not followed, a later time step is not taken.
+      "IGNORE:\nINCLUDE 'lines.inc'\nUNKNOWN:\nINCLUDE 'lines.inc'\nPARAMETERS:\n TIME_STEP = 1E-3\n"
       "ENDCASE:\n");
   ASSERT_EQ(o.status, -1) << o.console;
   EXPECT_EQ(g_spy.init_calls, 1);
@@ -299,7 +302,7 @@ TEST_F(Dimensions, TheWalkStopsOnABadTimeStepOrAPageWithoutAKey) {
   inputtest::release_case_state();
 
   write("p1.dta", " 1 2 3\nSUBS:\nENDPAGE:\n");
-  o = read_map("DIMENSIONS:\nMAP: p1.dta\nENDCASE:\n");
+  o = read_map("DIMENSIONS:\nPARAMETERS:\n TIME_STEP = 5E-5\nMAP: p1.dta\n 1 0\n 0 0\nENDCASE:\n");
   EXPECT_EQ(o.status, 2000);
   EXPECT_EQ(o.console.substr(0, o.console.find(kRule)),
             ff("Page data file must begin with a section key: p1.dta"));
@@ -310,7 +313,7 @@ TEST_F(Dimensions, ALaterRunKeepsItsArraysAndTheLineAndDialogueEntries) {
   write("p1.dta", "TLINES:\n line a\n line b\nENDPAGE:\n");
   const std::string case_map =
       "DIMENSIONS:\n STOR = 5\n BRANCHES = 10\nPARAMETERS:\n TIME_STEP = 5E-5\n"
-      "MAP: p1.dta\nENDCASE:\n";
+      "MAP: p1.dta\n 1 0\n 0 0\nENDCASE:\n";
   ndde::e_ndim(dim::pf_init) = 4;  // set by the start-up dialogue before the case is read
   ASSERT_EQ(read_map(case_map).status, -1);
   EXPECT_EQ(ndde::e_ndim(dim::tlines), 2);

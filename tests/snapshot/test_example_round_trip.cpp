@@ -38,6 +38,7 @@ struct Example {
   bool sparse = false;           // every subsystem on the sparse solver
   bool older = false;  // resumed from the snapshot as an older writer wrote it (see older_file)
   void (*change)(const CaseFolder&) = nullptr;  // a change to the case's files before both runs
+  void (*after)(const CaseFolder&) = nullptr;   // a change between them, to what the case reader skips
 };
 
 // Replaces `from` in a case file, which must hold it.
@@ -53,6 +54,41 @@ void map_as_read(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", " TIME_STEP", " TITLE = 'The second title'\n TIME_STEP");
   replace_in(f / "rl_breaker.map", "PRINT_STEP = 100.0E-6", "PRINT_STEP = 120.0E-6");
 }
+
+// Two time steps: the case reader keeps the last, and rounds the print step
+// with the one known when its line is read (30 us: 90 us).
+void two_time_steps(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " TIME_STEP = 50.0E-6\n PRINT_STEP = 100.0E-6",
+             " TIME_STEP = 30.0E-6\n PRINT_STEP = 100.0E-6\n TIME_STEP = 50.0E-6");
+}
+
+// INCLUDE lines in sections the case reader skips (IGNORE: in the map, an
+// unknown key in the page), naming files that declare another line: not read.
+void include_in_skipped_sections(const CaseFolder& f) {
+  const std::string line = "GLOBAL_TLINES:\n 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\nENDFILE\n";
+  write_file(f / "ignored.inc", line);
+  write_file(f / "unknown.inc", line);
+  replace_in(f / "line_step.map", "MAP: line_step.dta", "IGNORE:\nINCLUDE 'ignored.inc'\nMAP: line_step.dta");
+  replace_in(f / "line_step.dta", "ENDPAGE:", "UNKNOWN_KEY:\nINCLUDE 'unknown.inc'\nENDPAGE:");
+}
+void change_skipped_includes(const CaseFolder& f) {
+  replace_in(f / "line_step.map", "INCLUDE 'ignored.inc'", "INCLUDE 'gone.inc'");
+}
+
+// A second "PARAMETERS:" right after the first, which the case reader skips.
+void second_parameters(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " FINISH_TIME = 0.12\n",
+             " FINISH_TIME = 0.12\nPARAMETERS:\n TITLE = 'A skipped title'\n TIME_STEP = 20.0E-6\n");
+}
+void change_second_parameters(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", "'A skipped title'", "'Another skipped title'");
+}
+
+// A second "DIMENSIONS:" right after the first, which the case reader skips.
+void second_dimensions(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " PGBS = 4\nPARAMETERS:", " PGBS = 4\nDIMENSIONS:\n NPAGES = 3\nPARAMETERS:");
+}
+void change_second_dimensions(const CaseFolder& f) { replace_in(f / "rl_breaker.map", " NPAGES = 3", " NPAGES = 5"); }
 
 // The snapshot as a writer before the case-identity lines and the chatter
 // block wrote it: the run resumed from it starts with no chatter step pending
@@ -86,6 +122,20 @@ const Example kExamples[] = {
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, true},
     {"rl_breaker_map_as_read", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &map_as_read},
+    // Maps whose repeated keys, repeated sections and INCLUDE lines in skipped
+    // sections every pass over the map reads as the case reader reads them;
+    // a change to what it skips changes nothing.
+    {"rl_breaker_two_time_steps", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &two_time_steps},
+    {"line_step_include_in_skipped_sections", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
+     "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, false, false, &include_in_skipped_sections,
+     &change_skipped_includes},
+    {"rl_breaker_second_parameters", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_parameters,
+     &change_second_parameters},
+    {"rl_breaker_second_dimensions", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_dimensions,
+     &change_second_dimensions},
 };
 
 // On the sparse solver the snapshot resumed from is the writing run's first:
@@ -165,6 +215,7 @@ TEST_P(ExampleRoundTrip, ResumedRunEqualsTheUninterruptedOne) {
     ASSERT_EQ(older.find("CHATTER REMOVAL"), std::string::npos);
     write_file(folder / (std::string(ex.resume_from) + ".snp"), older);
   }
+  if (ex.after != nullptr) ex.after(folder);
   // The second snapshot is due one interval after the first; the resumed run
   // takes it as long after its start.
   const CaseRun res = folder.run(snapshot_start(ex.resume_from, ex.duration, ex.interval, "res", "resumed"), "res.log");
