@@ -148,9 +148,16 @@ TEST_F(Merge, MissingRankFileIsNamedAndStops) {
   // A merged file on a full device: the first rank's lines already fail.
   std::filesystem::remove("m.out");
   std::filesystem::create_symlink("/dev/full", "m.out");
+  // The merge comes after the last run: its messages name the merge, not a run.
   EXPECT_TRUE(fatal_status([] { pmr_mrun_consolidate(); }) == 2000 &&
-              contains(console(), " ***ERROR** Error occurred while writing multiple-run file m.out in run # 1: " +
-                                      std::string(std::strerror(ENOSPC)) + "; no row is complete.\n")) << console();
+              contains(console(), " ***ERROR** Error occurred while writing multiple-run file m.out in the merge of "
+                                  "the parallel runs: " + std::string(std::strerror(ENOSPC)) + "; no row is complete.\n"))
+      << console();
+  std::filesystem::remove("m.out");
+  std::filesystem::create_directory("m.out");
+  EXPECT_TRUE(fatal_status([] { pmr_mrun_consolidate(); }) == 2000 &&
+              contains(console(), " ***ERROR** Unable to open multiple-run file m.out in the merge of the parallel "
+                                  "runs: " + std::string(std::strerror(EISDIR)) + ".\n")) << console();
 }
 
 TEST_F(Merge, RankCountWhoseCodesRepeatIsRefused) {
