@@ -14,11 +14,9 @@ namespace app_test {
 class ChildProcess {
  public:
   // Starts program with the words (the program path is word 0). A positive
-  // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE;
-  // SIGXFSZ is left at its default action, which ends the process, so that a
-  // write past the limit fails as on a full disk only because the program
-  // ignores the signal itself); its standard output then goes through a pipe,
-  // so the console is kept whole.
+  // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE,
+  // SIGXFSZ at its default action: the program must ignore it itself); its
+  // standard output then goes through a pipe, so the console is kept whole.
   ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
                const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0);
   ~ChildProcess();

@@ -39,17 +39,11 @@ using wakro_test::Watchdog;
 const std::string kExe = WAKRO_MULTIRUN_EXE;
 const std::string kCaseDir = WAKRO_MULTIRUN_CASE_DIR;
 
-// Where SIGTERM reaches an engine under the scripted design environment, all
-// points the engine cannot pass before the environment answers: at the start
-// of run `run`, before it is given steps (its first step sees the signal);
-// while it waits at the start of that run's last step (steps 0..9 given; the
-// report of step 9 is its last before the wait); while it waits for the answer
-// to that run's end, between it and the next run.
+// Where SIGTERM reaches run `run` (0: nowhere), each a wait for the design
+// environment: before its first step, before its last (steps 0..9 given, the
+// last report being step 9's), before the answer to its end.
 enum class StopAt { kRunStart, kLastStep, kRunEnd };
-struct Stop {
-  int run = 0;  // 0: no signal
-  StopAt at = StopAt::kRunStart;
-};
+struct Stop { int run = 0; StopAt at = StopAt::kRunStart; };
 
 // What one engine process did under the scripted design environment.
 struct RankRun {
@@ -301,45 +295,38 @@ TEST_F(CaseRuns, RankThreeWritesItsOwnFiles) {
   EXPECT_FALSE(fs::exists("mrun.out"));
 }
 
-// SIGTERM into a set of 3 runs wherever it lands: the rows of the runs
-// finished, whole, then the statistics over them, once, in both files; the end
-// report says where the set stopped and the process ends with the signal's
-// status. A run whose first step sees the signal is cut short after its next
-// step: its row is marked and left out of the summary, which says so.
+// SIGTERM anywhere in a set of 3 runs: both files hold the rows of the runs
+// run, whole, then their statistics once; a run whose first step sees the
+// signal is cut short after its next step, its row marked and left out.
 TEST_F(CaseRuns, AStopSignalAnywhereEndsTheFilesWithTheirStatisticsOnce) {
   Watchdog dog("CaseRuns.AStopSignalAnywhere", 240);
-  struct Case { Stop stop; int rows; bool cut; int last_step; };
+  struct Case { Stop stop; int rows; bool cut; };
   const auto check = [&](const Case& c) {
     SCOPED_TRACE(std::to_string(c.stop.run) + "/" + std::to_string(static_cast<int>(c.stop.at)));
     const RankRun r = run_rank(0, 0, 3.0, {}, c.stop);
     EXPECT_EQ(r.exit_code, 128 + SIGTERM) << r.out;
-    EXPECT_TRUE(contains(r.out, "\n Stopped by SIGTERM: the run ended after step " + std::to_string(c.last_step) +
-                                    ", at time " + (c.last_step == 1 ? "0.1" : "1") + " s.\n")) << r.out;
+    EXPECT_TRUE(contains(r.out, std::string("\n Stopped by SIGTERM: the run ended after step ") +
+                                    (c.cut ? "1, at time 0.1" : "10, at time 1") + " s.\n")) << r.out;
     for (const char* file : {"mrun.out", "ramp_01.out"}) {
       const std::string text = read_file(file);
       const auto rows = lines_of(text);
       ASSERT_GE(rows.size(), static_cast<std::size_t>(c.rows + 5)) << text;
-      for (int k = 1; k <= c.rows; ++k) {
-        const std::string& row = rows[static_cast<std::size_t>(k + 1)];
-        EXPECT_EQ(row.find_first_not_of(' '), row.find(std::to_string(k))) << row;
-        EXPECT_EQ(row.ends_with("   (cut short)"), c.cut && k == c.rows) << row;
-      }
-      const int used = c.cut ? c.rows - 1 : c.rows;
+      for (std::size_t k = 1; k <= static_cast<std::size_t>(c.rows); ++k)
+        EXPECT_TRUE(rows[k + 1].find_first_not_of(' ') == rows[k + 1].find(std::to_string(k)) &&
+                    rows[k + 1].ends_with("   (cut short)") == (c.cut && k == static_cast<std::size_t>(c.rows))) << text;
       EXPECT_EQ(rows[static_cast<std::size_t>(c.rows + 3)],
-                "Statistical Summary Based on      " + std::to_string(used) + " Runs:") << text;
+                "Statistical Summary Based on      " + std::to_string(c.rows - c.cut) + " Runs:") << text;
       EXPECT_EQ(rows[static_cast<std::size_t>(c.rows + 4)] == "Runs cut short and left out of the summary:      1",
                 c.cut) << text;
       EXPECT_EQ(text.find("Statistical Summary"), text.rfind("Statistical Summary")) << text;
       fs::remove(file);
     }
-    bool said = false;
-    for (const std::string& m : r.messages)
-      said = said || contains(m, "run " + std::to_string(c.rows) + " was cut short; its row is marked");
-    EXPECT_EQ(said, c.cut) << r.out;
+    const std::string said = "run " + std::to_string(c.rows) + " was cut short; its row is marked";
+    EXPECT_EQ(std::ranges::any_of(r.messages, [&](const std::string& m) { return contains(m, said); }), c.cut);
   };
-  for (const Case& c : {Case{{1, StopAt::kRunStart}, 1, true, 1}, Case{{2, StopAt::kRunStart}, 2, true, 1},
-                        Case{{2, StopAt::kLastStep}, 2, false, 10}, Case{{2, StopAt::kRunEnd}, 2, false, 10},
-                        Case{{3, StopAt::kRunEnd}, 3, false, 10}})
+  for (const Case& c : {Case{{1, StopAt::kRunStart}, 1, true}, Case{{2, StopAt::kRunStart}, 2, true},
+                        Case{{2, StopAt::kLastStep}, 2, false}, Case{{2, StopAt::kRunEnd}, 2, false},
+                        Case{{3, StopAt::kRunEnd}, 3, false}})
     check(c);
 }
 

@@ -1,7 +1,5 @@
-// Preloaded into a run (LD_PRELOAD) by the dialogue's tests: the end of the
-// console input comes with a hang-up, as when the terminal closes. A read of
-// standard input that finds its end raises SIGHUP first, so the signal's
-// handler has run when the reader sees the end.
+// Preloaded into a run (LD_PRELOAD) by the dialogue's tests: a read of standard
+// input that finds its end raises SIGHUP first, as a closing terminal does.
 #include <dlfcn.h>
 #include <signal.h>
 #include <unistd.h>
