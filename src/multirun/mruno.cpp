@@ -20,10 +20,11 @@
 // short)" after its values; it is said on the console, is never the optimum
 // and feeds no statistic. A set stopped on a run's last step or between two
 // runs has no last run to write the summary: the end of the set writes it
-// (mrun_end_of_set, run_end.h) over the rows written, which are all whole. A value that is not a finite number (NaN, an
-// infinity, an integer too wide for its field) is written as such, said on the
-// console and left out of its column's figures; the summary then says how many
-// runs fed each column (statistics.h).
+// (mrun_end_of_set, run_end.h) over the rows written, which are all whole. A
+// value that is not a finite number (NaN, an infinity, an integer too wide for
+// its field) is written as such, said on the console and left out of its
+// column's figures; the summary then says how many runs fed each column
+// (statistics.h).
 //
 // The file is written a whole record at a time (result_file.h): the title with
 // the heading, each run's row (with the optimum notice before the last run's),
@@ -369,8 +370,9 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
   out.file_name = mrun_file_name(base, ctrl::rank);
   wakro::lock_multiple_run_file(out.file_name);
   if (!out.file.open(out.file_name, ResultFile::Mode::kNew)) {
+    const int reason = errno;
     multpl::mrunfilename.blank();
-    out.file.open_refused(errno, kIniTag);
+    out.file.open_refused(reason, kIniTag);
   }
   multpl::mrunfilename = out.file_name;
   out.nv = nv;
