@@ -286,6 +286,9 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
     if (abort != 0 || wakro::stop_signal() != 0) break;
     ++ctrl::mmm;
   }
+  // A set stopped on a run's last step or between two runs never reached the
+  // last run, which writes the statistics of the result files.
+  s.mrun_end_of_set();
 
   // 6-7. Abort notice, end report and release.
   if (abort != 0 && ctrl::multirun) write_abort_notice();
@@ -323,6 +326,9 @@ void goodby(bool version5, const DateTime8& start) {
   const auto elapsed = wakro::elapsed_time(start, stop);
 
   outmsg(message::kInputFile, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
+  // A stop signal that came after the last run's steps stopped the set too
+  // (at the end of that run); one that comes after this line changes nothing.
+  if (wakro::signal_stop.signal == 0) wakro::signal_stop.signal = wakro::stop_signal();
   if (wakro::signal_stop.signal != 0) write_signal_stop();
 
   // Close the legacy output files of every run that wrote them.

@@ -10,6 +10,7 @@
 #include "lines/lines.h"
 #include "multirun/consolidate.h"
 #include "multirun/extrafiles.h"
+#include "multirun/run_end.h"
 #include "output/dialogv3.h"
 #include "output/pf_values.h"
 #include "output/check_snap.h"
@@ -48,6 +49,7 @@ void plug_engine_services() {
   s.pmr_mrun_consolidate = &::pmr_mrun_consolidate;
   s.pmr_mrun_extrafiles_consolidate = &::pmr_mrun_extrafiles_consolidate;
   s.mrunxtrafiles_statistics = &::mrunxtrafiles_statistics;
+  s.mrun_end_of_set = &::mrun_end_of_set;
 }
 
 }  // namespace wakro

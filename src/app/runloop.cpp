@@ -13,7 +13,8 @@
 // polled at the start of a step and blocks while no steps are granted. A link
 // that breaks ends the run as a stop command would, so no wait spins on a dead
 // socket. A stop signal (SIGINT, SIGTERM, SIGHUP, ...) does the same at the
-// start of the next step, and the step at which the run then ends is kept for the end report.
+// start of the next step; the step at which every run ends is kept for the end
+// report of a set that a stop signal ends.
 #include "app/runloop.h"
 
 #include <algorithm>
@@ -255,11 +256,11 @@ void wakro_runloop(bool& /*version5*/, bool& gui, std::int32_t& abort) {
       if (next == run_loop::lasttsn) e_s1::laststep = true;
     }
   }
-  if (wakro::stop_signal() != 0) {
-    if (wakro::signal_stop.signal == 0) wakro::signal_stop.signal = wakro::stop_signal();
-    wakro::signal_stop.step = ctrl::iii;
-    wakro::signal_stop.time = e_s1::time;
-  }
+  // Where the run ended, for the end report of a set that a stop signal ends
+  // (also one that comes after this run's last step).
+  if (wakro::stop_signal() != 0 && wakro::signal_stop.signal == 0) wakro::signal_stop.signal = wakro::stop_signal();
+  wakro::signal_stop.step = ctrl::iii;
+  wakro::signal_stop.time = e_s1::time;
   if (ctrl::iii < std::numeric_limits<std::int32_t>::max() && !wakro::run_without_steps) ++ctrl::iii;
 
   end_of_run(gui, abort);

@@ -110,6 +110,7 @@ Seams defaults() {
   s.pmr_mrun_consolidate = &none;
   s.pmr_mrun_extrafiles_consolidate = &none_extra;
   s.mrunxtrafiles_statistics = &none_stats;
+  s.mrun_end_of_set = &none;
   s.library_server_link = &library_link;
   return s;
 }

@@ -27,7 +27,8 @@
 //     release_output_names: the output files need the output room), no push buttons, meters, monitors or power-flow
 //     display of the design environment (reset_button, clear_button_list,
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
-//     multiple run to consolidate and no communication library (nullptr link);
+//     multiple run to consolidate or to finish (mrun_end_of_set) and no
+//     communication library (nullptr link);
 //     send_endofrunmsgs is called only over the link, where
 //     plug_engine_services always sets the real routines of the output room.
 // Calling through a function pointer allocates nothing, so the per-step path
@@ -104,6 +105,9 @@ struct Seams {
   void (*mrunxtrafiles_statistics)(std::int32_t mode, std::int32_t nvars, std::int32_t ncols,
                                    std::int32_t mode2, std::int32_t ndiv, std::int32_t flag,
                                    std::string_view name);
+  // The statistics that a run set stopped before its last run has not
+  // written, once the set has ended.
+  void (*mrun_end_of_set)();
 
   // The communication library's server channel with the given id, once the
   // library has been started; null when no such link can be made.

@@ -146,7 +146,7 @@ void clear_stop_signal() {
 }
 void note_stop_signal(int signal) { g_stop_signal = signal; }
 
-int stop_signal_status() { return g_stop_signal != 0 ? 128 + g_stop_signal : 0; }
+int stop_signal_status() { return signal_stop.signal != 0 ? 128 + signal_stop.signal : 0; }
 
 double system_time_of_day_hhmmss() {
   const auto now = std::chrono::system_clock::now();

@@ -42,8 +42,11 @@ void clear_stop_signal();
 // Records a stop signal as the handler does (for tests).
 void note_stop_signal(int signal);
 
-// Where a run that a stop signal ended stopped: its last step and that step's
-// time; signal 0 while no run was stopped by one.
+// The stop signal that ended the run set (0 while none did), and where the
+// last run that ran ended: its last step and that step's time. The run loop
+// notes the signal that it sees; the end report notes one that came after the
+// last run's steps (between two runs, or after the last run) and decides with
+// it: a signal that comes after the report has been written changes nothing.
 struct SignalStop {
   int signal = 0;
   std::int32_t step = 0;
@@ -51,8 +54,8 @@ struct SignalStop {
 };
 inline SignalStop signal_stop;
 
-// The status of a process whose run a stop signal ended (128 + the signal
-// number), or 0 when no stop signal came.
+// The status of a process whose run set a stop signal ended (128 + the signal
+// number of signal_stop), or 0 when no stop signal ended it.
 int stop_signal_status();
 
 // The time of day as hhmmss.sss read as a number; replaceable by tests.

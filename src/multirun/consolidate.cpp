@@ -2,7 +2,8 @@
 //
 // The lines of each rank go to the merged file as one record (result_file.h):
 // a write the system refuses stops the run, the merged file ending with the
-// lines of the last rank written whole.
+// lines of the last rank written whole. Its messages name the merge, which
+// comes after the last run, not a run.
 #include "multirun/consolidate.h"
 
 #include <cstdint>
@@ -97,7 +98,8 @@ void merge(const MergePlan& plan) {
   check_rank_count();
   wakro::lock_multiple_run_file(plan.merged);
   ResultFile out;
-  if (!out.open(plan.merged, ResultFile::Mode::kNew)) stop_with({"Unable to write the merged file ", plan.merged}, kTag);
+  out.for_the_merge();
+  out.open_or_stop(plan.merged, ResultFile::Mode::kNew, kTag);
   for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank)
     out.write(merge_rank(rank, plan), rows_kept("rank ", rank - 1), kTag);
   out.close(kTag);

@@ -4,6 +4,13 @@
 // Every write goes through result_file.h: the title with the heading, each
 // run's row and the statistics are whole records, and a write the system
 // refuses stops the set at once, the file ending with the last whole record.
+//
+// The case asks for the statistics of its own file on the last step of every
+// run, and they are written on the last run's. The request is kept with the
+// run of the file's last row, so that a set stopped on a run's last step or
+// between two runs, which has no last run, gets them at its end
+// (mrun_end_of_set, run_end.h) over the rows written, as the multiple-run
+// output file does.
 #include "multirun/extrafiles.h"
 
 #include <cerrno>
@@ -42,6 +49,23 @@ constexpr std::size_t kLabelColumns = 16;
 constexpr std::size_t kLabelStride = 17;
 
 enum ExtraKind : std::int32_t { kCurrent = 0, kMinimum = 1, kMaximum = 2, kMaxMagnitude = 3, kSquareIntegral = 4 };
+
+// A file of this process: its last row, its last summary and what the case
+// asked its statistics to be.
+struct OwnFile {
+  std::string name;
+  std::int32_t last_row_run = 0;   // 0: no row
+  std::int32_t summarised_run = 0;  // the last row the statistics were written after
+  bool requested = false;
+  std::int32_t ncol0 = 0, ncol = 0, ndiv = 0;
+};
+std::vector<OwnFile> own_files;
+
+OwnFile& own_file(const std::string& name) {
+  for (OwnFile& f : own_files)
+    if (f.name == name) return f;
+  return own_files.emplace_back(OwnFile{name});
+}
 
 bool last_rank_of_parallel_run() { return ctrl::rank == pmr_consolidate::pmr_count && ctrl::rank > 1; }
 
@@ -124,13 +148,13 @@ void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
                "Output file seems to be deleted, recreating it");
   }
   if (!f.is_open()) {
-    if (!f.open(file_name, ResultFile::Mode::kNew))
-      stop_with({"Unable to write the extra recording file ", file_name}, kTag);
+    f.open_or_stop(file_name, ResultFile::Mode::kNew, kTag);
     f.write(heading.append(multpl::mrunxtralabel.view()).append("\n"), rows_kept("run # ", 0), kTag);
     rows = 0;
   }
   f.write(row_text(n, file_name), rows_kept("run # ", rows), kTag);
   f.close(kTag);
+  own_file(file_name).last_row_run = ctrl::mmm;
   if (ctrl::firstrun && last_rank_of_parallel_run()) register_file(name, unit, n);
 }
 
@@ -141,6 +165,7 @@ struct StatisticsFile {
   int leading;               // words of a row before its values
   std::int32_t rows;         // rows the summary is based on
   int title_width;           // width of a label in the density titles
+  bool merged = false;       // a merged file of a parallel run
 };
 
 // The label fields of columns 1..ncol: 17 columns each, after heading_skip.
@@ -197,9 +222,26 @@ void write_statistics(const StatisticsFile& sf, std::int32_t ncol0, std::int32_t
     text += stats.density(j, t);
   }
   ResultFile out;
-  if (!out.open(sf.name, ResultFile::Mode::kEnd)) out.refused(errno, kStatisticsKept, kTag);
+  if (sf.merged) out.for_the_merge();
+  out.open_or_stop(sf.name, ResultFile::Mode::kEnd, kTag);
   out.write(text, kStatisticsKept, kTag);
   out.close(kTag);
+}
+
+// False, with an error message, for density divisions outside 1..100 or
+// columns without a density table outside 0..ncol.
+bool counts_allowed(std::int32_t ncol0, std::int32_t ncol, std::int32_t ndiv) {
+  if (ndiv < 1 || ndiv > kMaxDensityDivisions) {
+    message_lines(wakro::msg::kError, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
+    return false;
+  }
+  if (ncol0 < 0 || ncol0 > ncol) {
+    message_lines(wakro::msg::kError, {"Extra Run File Statistics: " + std::to_string(ncol0) +
+                                           " columns without a density table, ",
+                                       "but only 0 Up To " + std::to_string(ncol) + " are Allowed!"});
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -235,37 +277,57 @@ void mrunxtrafiles(std::int32_t n, std::int32_t unit, std::int32_t enable, std::
   storage::nstorf += kExtraSlots;
 }
 
+namespace wakro::multirun {
+
+void finish_extra_files() {
+  // A set of one run gets no statistics of its own files (a multiple run stopped
+  // in its first run is still a multiple run).
+  if (!ctrl::multirun) return;
+  for (OwnFile& f : own_files) {
+    if (!f.requested || f.last_row_run <= f.summarised_run || !counts_allowed(f.ncol0, f.ncol, f.ndiv)) continue;
+    write_statistics({f.name, 7, 1, f.last_row_run, 16}, f.ncol0, f.ncol, f.ndiv);
+    f.summarised_run = f.last_row_run;
+  }
+}
+
+namespace detail {
+void reset_extra_file_state() { own_files.clear(); }
+}  // namespace detail
+
+}  // namespace wakro::multirun
+
 void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int32_t ncol, std::int32_t unit,
                               std::int32_t ndiv, std::int32_t form, std::string_view name) {
   using namespace pmr_consolidate;
-  if (!(ctrl::lastrun && e_s1::laststep) || ncol < 1 || ncol > kMaxExtraValues) return;
+  if (!e_s1::laststep || ncol < 1 || ncol > kMaxExtraValues) return;
+  OwnFile* own = nullptr;
+  if (form == 1) {
+    own = &own_file(extra_file_name(name, unit, ctrl::rank));
+    own->requested = true;
+    own->ncol0 = ncol0;
+    own->ncol = ncol;
+    own->ndiv = ndiv;
+  }
+  if (!ctrl::lastrun) return;
   if (form == 1 && ctrl::nrun == 1) return;
-  if (ndiv < 1 || ndiv > kMaxDensityDivisions) {
-    message_lines(wakro::msg::kError, {"Too Many Probability Density Divisions! ", "Only 1 Up To 100 are Allowed!"});
-    return;
-  }
-  if (ncol0 < 0 || ncol0 > ncol) {
-    message_lines(wakro::msg::kError, {"Extra Run File Statistics: " + std::to_string(ncol0) +
-                                           " columns without a density table, ",
-                                       "but only 0 Up To " + std::to_string(ncol) + " are Allowed!"});
-    return;
-  }
+  if (!counts_allowed(ncol0, ncol, ndiv)) return;
   StatisticsFile sf;
   const std::int32_t merged_rows = ctrl::rank * (excludelastrun == 1 ? ctrl::nrun - 1 : ctrl::nrun);
   if (form != 1 && pmr_mrun == 1 && pmr_mrun_done == 0) {
     pmr_mrun_done = 1;
-    sf = {std::string(wakro::trim_right(name)) + ".out", 14, 2, merged_rows, 20};
+    sf = {std::string(wakro::trim_right(name)) + ".out", 14, 2, merged_rows, 20, true};
   } else if (form != 1 && lpmr_extra_files == 1) {
     sf = {std::string(wakro::trim_right(name).substr(0, kExtraNameLength)) + "_" + unit_digits(unit) + ".out", 12, 2,
-          merged_rows, 16};
+          merged_rows, 16, true};
   } else if (form != 1) {
     wakro::ListLine() << "Undefined Situation in Extra Run File Statistics";
     return;
   } else {
-    sf = {extra_file_name(name, unit, ctrl::rank), 7, 1, include == 0 ? ctrl::nrun - 1 : ctrl::nrun, 16};
+    sf = {own->name, 7, 1, include == 0 ? ctrl::nrun - 1 : ctrl::nrun, 16};
   }
   if (sf.rows < 1) return;
   write_statistics(sf, ncol0, ncol, ndiv);
+  if (own != nullptr) own->summarised_run = own->last_row_run;
 }
 
 void mrunxtrafiles_statistics1(std::int32_t ncol0, std::int32_t ncol, std::int32_t unit, std::int32_t ndiv,

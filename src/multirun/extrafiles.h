@@ -33,7 +33,9 @@
 //   "MRUNXTRA    "). Density divisions outside 1..100, or ncol0 outside
 //   0..ncol, are refused with an error message and nothing is written. A
 //   merged form with nothing merged says "Undefined Situation in Extra Run
-//   File Statistics" and writes nothing.
+//   File Statistics" and writes nothing. The form 1 request of every run's
+//   last step is kept for a set that stops before its last run
+//   (mrun_end_of_set, run_end.h).
 // mrunxtrafiles_statistics1(ncol0, ncol, unit, ndiv, name): the case's call,
 //   form 1, include 0 when pmr_consolidate::excludelastrun is 1, else 1.
 #pragma once

@@ -18,10 +18,13 @@
 //
 // A run that was cut short (run_end.h) still writes its row, marked "(cut
 // short)" after its values; it is said on the console, is never the optimum
-// and feeds no statistic. A value that is not a finite number (NaN, an
-// infinity, an integer too wide for its field) is written as such, said on the
-// console and left out of its column's figures; the summary then says how many
-// runs fed each column (statistics.h).
+// and feeds no statistic. A set stopped on a run's last step or between two
+// runs has no last run to write the summary: the end of the set writes it
+// (mrun_end_of_set, run_end.h) over the rows written, which are all whole. A
+// value that is not a finite number (NaN, an infinity, an integer too wide for
+// its field) is written as such, said on the console and left out of its
+// column's figures; the summary then says how many runs fed each column
+// (statistics.h).
 //
 // The file is written a whole record at a time (result_file.h): the title with
 // the heading, each run's row (with the optimum notice before the last run's),
@@ -89,6 +92,10 @@ struct OutputState {
   std::int32_t nv = -1;
   std::int32_t nm = -1;
   std::int32_t ndiv = -1;
+  // The run of the last row written, and of the last row the statistics
+  // were written after (0: none).
+  std::int32_t last_row_run = 0;
+  std::int32_t summarised_run = 0;
 };
 OutputState out;
 
@@ -193,9 +200,9 @@ std::string uncountable(std::int32_t type, std::string_view field, double r, std
   return std::string(wakro::trim_right(field).substr(field.find('*')));
 }
 
-// The summary, the density tables and the seed after the last row.
-void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
-  const std::int32_t n = opt == 1 ? ctrl::nrun - 1 : ctrl::nrun;
+// The summary over the first n rows, the density tables and the seed after
+// the last row; the file is closed.
+void write_statistics(std::int32_t n, std::int32_t nv, std::int32_t nm, std::int32_t ndiv) {
   const std::int32_t ncol = nv + nm;
   std::ostringstream text;
   if (n >= 1) {
@@ -241,6 +248,7 @@ void write_statistics(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::i
        << "Initial Seed\n";
   wakro::ListLine(text) << mrunseed::mseedsave;
   out.file.write(text.str(), kStatisticsKept, kTag);
+  out.summarised_run = out.last_row_run;
   out.file.close(kTag);
 }
 
@@ -272,7 +280,9 @@ void write_row(std::int32_t opt, std::int32_t nv, std::int32_t nm, std::int32_t 
     record << wakro::trim_right(out.row) << "\n";
   }
   out.file.write(record.str(), rows_kept("run # ", run - 1), kTag);
-  if (run == ctrl::nrun) write_statistics(opt, nv, nm, ndiv);
+  out.last_row_run = run;
+  // The summary leaves out the repeated last run of an optimum search.
+  if (run == ctrl::nrun) write_statistics(opt == 1 ? run - 1 : run, nv, nm, ndiv);
 }
 
 }  // namespace
@@ -317,8 +327,18 @@ void reset_output_state() {
   out.saver = {};
   out.best.fill(std::numeric_limits<double>::quiet_NaN());
   out.nv = out.nm = out.ndiv = -1;
+  out.last_row_run = out.summarised_run = 0;
 }
 }  // namespace detail
+
+void finish_output_file() {
+  if (out.file_name.empty() || out.last_row_run <= out.summarised_run) {
+    out.file.release();
+    return;
+  }
+  if (!out.file.is_open()) out.file.open_or_stop(out.file_name, ResultFile::Mode::kEnd, kTag);
+  write_statistics(out.last_row_run, out.nv, out.nm, out.ndiv);
+}
 
 }  // namespace wakro::multirun
 
@@ -350,8 +370,9 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
   out.file_name = mrun_file_name(base, ctrl::rank);
   wakro::lock_multiple_run_file(out.file_name);
   if (!out.file.open(out.file_name, ResultFile::Mode::kNew)) {
+    const int reason = errno;
     multpl::mrunfilename.blank();
-    stop_with({"Unable to open the multiple run output file ", out.file_name}, kIniTag);
+    out.file.open_refused(reason, kIniTag);
   }
   multpl::mrunfilename = out.file_name;
   out.nv = nv;
@@ -370,8 +391,7 @@ void mruno(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int3
   check_counts(nv, nm, ndiv, kTag);
   // A run the design environment adds after the last one continues the file
   // after its summary; a file never set up is an error of the case.
-  if (!out.file.is_open() && !out.file_name.empty() && !out.file.open(out.file_name, ResultFile::Mode::kEnd))
-    out.file.refused(errno, rows_kept("run # ", ctrl::mmm - 1), kTag);
+  if (!out.file.is_open() && !out.file_name.empty()) out.file.open_or_stop(out.file_name, ResultFile::Mode::kEnd, kTag);
   if (!out.file.is_open())
     stop_with({"Multiple run output: the output file is not open; ",
                "the multiple run output component must set it up first!"},

@@ -19,7 +19,8 @@
 //   column k; type 0..3 chooses the value. The calls come in the order inputs
 //   -1..-nv, then outputs 1..nm: input -1 (or, without inputs, output 1) starts
 //   a row, output nm (or, without outputs, input -nv) completes and writes it.
-//   The last run writes the summary and closes the file; a file that cannot be
+//   The last run writes the summary and closes the file (a set stopped
+//   before it gets them at its end, run_end.h); a file that cannot be
 //   read back (too few rows, or a row with a run number but not one number
 //   per column) stops with a message naming the file and the line (tag
 //   "MRUNO       "). A write or close of the file that the system refuses

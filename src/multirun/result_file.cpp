@@ -30,6 +30,10 @@ bool ResultFile::open(const std::string& name, Mode mode) {
   return fd_ >= 0;
 }
 
+void ResultFile::open_or_stop(const std::string& name, Mode mode, std::string_view tag) {
+  if (!open(name, mode)) open_refused(errno, tag);
+}
+
 void ResultFile::write(std::string_view record, std::string_view kept, std::string_view tag) {
   // Where the record begins: the file is cut back to it when the record
   // cannot be written whole (a file that cannot be cut, a pipe, is left).
@@ -62,10 +66,21 @@ void ResultFile::release() {
   fd_ = -1;
 }
 
+std::string ResultFile::when() const {
+  return merge_ ? "in the merge of the parallel runs" : "in run # " + std::to_string(ctrl::mmm);
+}
+
 void ResultFile::refused(int reason, std::string_view kept, std::string_view tag) {
   release();
-  stop_with({"Error occurred while writing multiple-run file " + name_ + " in run # " + std::to_string(ctrl::mmm) +
-             ": " + system_reason(reason > 0 ? reason : EIO) + "; " + std::string(kept) + "."},
+  stop_with({"Error occurred while writing multiple-run file " + name_ + " " + when() + ": " +
+             system_reason(reason > 0 ? reason : EIO) + "; " + std::string(kept) + "."},
+            tag);
+}
+
+void ResultFile::open_refused(int reason, std::string_view tag) {
+  release();
+  stop_with({"Unable to open multiple-run file " + name_ + " " + when() + ": " +
+             system_reason(reason > 0 ? reason : EIO) + "."},
             tag);
 }
 

@@ -13,7 +13,12 @@
 //   "Error occurred while writing multiple-run file mrun.out in run # 3:
 //    File too large; the rows up to run # 2 are complete."
 // A close the system refuses stops the same way, saying "the system may not
-// have kept all that was written to it".
+// have kept all that was written to it". A file that cannot be opened for
+// writing (a folder at its name, no free inode, no permission) stops the same
+// way too, naming the file, the run and the system's reason:
+//   "Unable to open multiple-run file mrun.out in run # 1: Is a directory."
+// The files of the merge of a parallel run are written after the last run:
+// their messages say "in the merge of the parallel runs" instead of a run.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +44,10 @@ class ResultFile {
 
   // False, with errno saying why, when the file cannot be opened for writing.
   bool open(const std::string& name, Mode mode);
+  // Opens the file for writing, or stops the set (see above).
+  void open_or_stop(const std::string& name, Mode mode, std::string_view tag);
+  // The messages of this file name the merge of a parallel run, not a run.
+  void for_the_merge() { merge_ = true; }
   bool is_open() const { return fd_ >= 0; }
 
   // Appends `record` whole, or stops the set (see above).
@@ -51,10 +60,17 @@ class ResultFile {
 
   // The stop of a write that the system refused for `reason`.
   [[noreturn]] void refused(int reason, std::string_view kept, std::string_view tag);
+  // The stop of an open of the file last named to open() that the system
+  // refused for `reason`.
+  [[noreturn]] void open_refused(int reason, std::string_view tag);
 
  private:
+  // "in run # k", or the merge.
+  std::string when() const;
+
   int fd_ = -1;
   std::string name_;
+  bool merge_ = false;
 };
 
 }  // namespace wakro::multirun

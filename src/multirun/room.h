@@ -10,13 +10,15 @@
 // mrunxtrafiles_statistics1), the names of the per-rank files (names.h) and
 // the merge of the files of all ranks of a parallel multiple run
 // (consolidate.h: pmr_mrun_consolidate, pmr_mrun_extrafiles_consolidate),
-// the checked writer of all these files (result_file.h), and whether the
+// the checked writer of all these files (result_file.h), whether the
 // present run was cut short (run_end.h: written by the run driver's stop, read
-// by the result files).
+// by the result files), and the statistics a stopped run set has not written
+// (run_end.h: mrun_end_of_set, called by the run driver at the set's end).
 //
 // The case's model code calls the set-up, parameter and recording routines on
-// every step; the run driver reaches the merge and the merged statistics only
-// through its seams, which the app room plugs with the routines of this room.
+// every step; the run driver reaches the merge, the merged statistics and the
+// end of the set only through its seams, which the app room plugs with the
+// routines of this room.
 //
 // Stands on `model` (ctrl, e_s1, e_warn, storage, multpl, mrunseed,
 // pmr_consolidate, the line directory), `diag` (model messages, wakro_quit,

@@ -139,6 +139,7 @@ void reset_multirun_state() {
   detail::reset_varied_state();
   detail::reset_output_state();
   detail::reset_recorder_state();
+  detail::reset_extra_file_state();
   run_cut_short = false;
 }
 

@@ -62,6 +62,7 @@ namespace detail {
 void reset_varied_state();
 void reset_output_state();
 void reset_recorder_state();
+void reset_extra_file_state();
 }  // namespace detail
 
 }  // namespace wakro::multirun

@@ -62,7 +62,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::str
   dup2(err, 2);
   if (fileSizeLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
-    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    if (signal(SIGXFSZ, SIG_DFL) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
   }
   execv(argv[0], argv.data());
   _exit(127);

@@ -15,7 +15,7 @@ class ChildProcess {
  public:
   // Starts program with the words (the program path is word 0). A positive
   // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE,
-  // with SIGXFSZ ignored, so a write past it fails as on a full disk); its
+  // SIGXFSZ at its default action: the program must ignore it itself); its
   // standard output then goes through a pipe, so the console is kept whole.
   ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
                const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0);

@@ -151,6 +151,21 @@ TEST(FirstContact, AStopSignalWhileTheDialogueWaitsEndsTheProgramAtOnce) {
   }
 }
 
+// A closing terminal ends the input with its hang-up: a preloaded read raises
+// SIGHUP as it finds the end. The dialogue stops on the signal, not the end.
+TEST(FirstContact, AHangUpTogetherWithTheEndOfInputStopsAsTheSignal) {
+  Watchdog dog("FirstContact.AHangUpTogetherWithTheEndOfInput", 60);
+  CaseCopy copy;
+  std::ofstream(copy.path("answers.txt"), std::ios::trunc) << "0\n0\n";
+  ChildProcess q({"/usr/bin/env", "LD_PRELOAD=" WAKRO_HANG_UP_AT_END_LIB,
+                  "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1", kExe, "-v5"},
+                 copy.dir(), copy.path("answers.txt"));
+  ASSERT_TRUE(q.wait(60000));
+  EXPECT_EQ(q.exitCode(), 129) << q.out() << q.err();
+  EXPECT_EQ(last_lines(q.out(), 2)[0], " Stopped by SIGHUP while waiting for an answer of the start-up dialogue: "
+                                       "the run did not start.") << q.out();
+}
+
 TEST(FirstContact, AStopSignalWhileTheDesignEnvironmentsDialogueWaitsEndsTheProgram) {
   Watchdog dog("FirstContact.AStopSignalWhileTheDesignEnvironmentWaits", 60);
   CaseCopy copy;

@@ -39,6 +39,12 @@ using wakro_test::Watchdog;
 const std::string kExe = WAKRO_MULTIRUN_EXE;
 const std::string kCaseDir = WAKRO_MULTIRUN_CASE_DIR;
 
+// Where SIGTERM reaches run `run` (0: nowhere), each a wait for the design
+// environment: before its first step, before its last (steps 0..9 given, the
+// last report being step 9's), before the answer to its end.
+enum class StopAt { kRunStart, kLastStep, kRunEnd };
+struct Stop { int run = 0; StopAt at = StopAt::kRunStart; };
+
 // What one engine process did under the scripted design environment.
 struct RankRun {
   int exit_code = -1;
@@ -57,10 +63,9 @@ class CaseRuns : public MultirunTest {
 
   // Runs the case as rank `rank` of `count` with `runs` runs; answers every
   // merge request (21) with the next of `replies` (tag, value), 99 when none
-  // is left. With sigterm_run, SIGTERM reaches the engine at the start of that
-  // run, before it is given its steps.
+  // is left. SIGTERM reaches the engine at `stop`.
   RankRun run_rank(std::int32_t rank, std::int32_t count, double runs,
-                   const std::vector<std::pair<std::int32_t, std::int32_t>>& replies, int sigterm_run = 0) {
+                   const std::vector<std::pair<std::int32_t, std::int32_t>>& replies, Stop stop = {}) {
     RankRun result;
     wakro_test::ScriptedPeer peer;
     ChildProcess child({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, dir());
@@ -83,12 +88,19 @@ class CaseRuns : public MultirunTest {
         break;
       }
       const std::int32_t tag = r->i();
+      const bool stopping = stop.run == run_starts + (tag == 2 ? 1 : 0);
       if (tag == 2) {
-        if (++run_starts == sigterm_run) ::kill(child.pid(), SIGTERM);
-        send(peer.frame().i(1).i(1000000));  // every step of the run
+        ++run_starts;
+        if (stopping && stop.at == StopAt::kRunStart) ::kill(child.pid(), SIGTERM);
+        const bool paced = stopping && stop.at == StopAt::kLastStep;
+        send(peer.frame().i(1).i(paced ? 10 : 1000000));  // steps 0..9, or every step of the run
+      } else if (tag == 4 && stopping && stop.at == StopAt::kLastStep && r->i() == 9) {
+        ::kill(child.pid(), SIGTERM);
+        send(peer.frame().i(1).i(1000000));
       } else if (tag == 10) {
         aborted = true;
       } else if (tag == 0 && !aborted) {
+        if (stopping && stop.at == StopAt::kRunEnd) ::kill(child.pid(), SIGTERM);
         send(peer.frame().i(22).i(0));  // end of the run answered, no extra run
       } else if (tag == 21) {
         ++result.merge_requests;
@@ -283,24 +295,39 @@ TEST_F(CaseRuns, RankThreeWritesItsOwnFiles) {
   EXPECT_FALSE(fs::exists("mrun.out"));
 }
 
-// SIGTERM at the start of run 2 of 3 cuts it short after its next step: both
-// files mark its row and summarise run 1 alone, saying one run was left out;
-// run 3 never starts and the process ends with the signal's status.
-TEST_F(CaseRuns, StopSignalCutsARunShortAndTheSummariesSaySo) {
-  Watchdog dog("CaseRuns.StopSignalCutsARunShort", 120);
-  const RankRun r = run_rank(0, 0, 3.0, {}, 2);
-  EXPECT_EQ(r.exit_code, 128 + SIGTERM) << r.out;
-  for (const char* file : {"mrun.out", "ramp_01.out"}) {
-    const auto rows = lines_of(read_file(file));
-    ASSERT_GE(rows.size(), 7u) << file;
-    EXPECT_TRUE(rows[3].starts_with("    2") || rows[3].starts_with("     2")) << rows[3];
-    EXPECT_TRUE(rows[3].ends_with("   (cut short)")) << rows[3];
-    EXPECT_EQ(rows[5], "Statistical Summary Based on      1 Runs:") << file;
-    EXPECT_EQ(rows[6], "Runs cut short and left out of the summary:      1") << file;
-  }
-  bool said = false;
-  for (const std::string& m : r.messages) said = said || contains(m, "run 2 was cut short; its row is marked");
-  EXPECT_TRUE(said) << r.out;
+// SIGTERM anywhere in a set of 3 runs: both files hold the rows of the runs
+// run, whole, then their statistics once; a run whose first step sees the
+// signal is cut short after its next step, its row marked and left out.
+TEST_F(CaseRuns, AStopSignalAnywhereEndsTheFilesWithTheirStatisticsOnce) {
+  Watchdog dog("CaseRuns.AStopSignalAnywhere", 240);
+  struct Case { Stop stop; int rows; bool cut; };
+  const auto check = [&](const Case& c) {
+    SCOPED_TRACE(std::to_string(c.stop.run) + "/" + std::to_string(static_cast<int>(c.stop.at)));
+    const RankRun r = run_rank(0, 0, 3.0, {}, c.stop);
+    EXPECT_EQ(r.exit_code, 128 + SIGTERM) << r.out;
+    EXPECT_TRUE(contains(r.out, std::string("\n Stopped by SIGTERM: the run ended after step ") +
+                                    (c.cut ? "1, at time 0.1" : "10, at time 1") + " s.\n")) << r.out;
+    for (const char* file : {"mrun.out", "ramp_01.out"}) {
+      const std::string text = read_file(file);
+      const auto rows = lines_of(text);
+      ASSERT_GE(rows.size(), static_cast<std::size_t>(c.rows + 5)) << text;
+      for (std::size_t k = 1; k <= static_cast<std::size_t>(c.rows); ++k)
+        EXPECT_TRUE(rows[k + 1].find_first_not_of(' ') == rows[k + 1].find(std::to_string(k)) &&
+                    rows[k + 1].ends_with("   (cut short)") == (c.cut && k == static_cast<std::size_t>(c.rows))) << text;
+      EXPECT_EQ(rows[static_cast<std::size_t>(c.rows + 3)],
+                "Statistical Summary Based on      " + std::to_string(c.rows - c.cut) + " Runs:") << text;
+      EXPECT_EQ(rows[static_cast<std::size_t>(c.rows + 4)] == "Runs cut short and left out of the summary:      1",
+                c.cut) << text;
+      EXPECT_EQ(text.find("Statistical Summary"), text.rfind("Statistical Summary")) << text;
+      fs::remove(file);
+    }
+    const std::string said = "run " + std::to_string(c.rows) + " was cut short; its row is marked";
+    EXPECT_EQ(std::ranges::any_of(r.messages, [&](const std::string& m) { return contains(m, said); }), c.cut);
+  };
+  for (const Case& c : {Case{{1, StopAt::kRunStart}, 1, true}, Case{{2, StopAt::kRunStart}, 2, true},
+                        Case{{2, StopAt::kLastStep}, 2, false}, Case{{2, StopAt::kRunEnd}, 2, false},
+                        Case{{3, StopAt::kRunEnd}, 3, false}})
+    check(c);
 }
 
 }  // namespace

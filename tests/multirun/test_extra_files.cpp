@@ -2,6 +2,8 @@
 // the heading, appending and recreating, the registry of the last rank, and
 // the statistics of the own file with their guarded failures.
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -10,6 +12,7 @@
 #include "model/multpl.h"
 #include "model/pmr_consolidate.h"
 #include "multirun/extrafiles.h"
+#include "multirun/mruno.h"
 #include "multirun/names.h"
 #include "multirun_fixture.h"
 
@@ -116,6 +119,19 @@ TEST_F(ExtraFiles, FileDeletedBetweenRunsIsRecreatedWithAWarning) {
   }
   EXPECT_EQ(console(), " ***WARN*** Output file seems to be deleted, recreating it\n");
   EXPECT_EQ(read_file("gone_01.out"), multpl::mrunxtralabel.str() + "\n     3" + blanks(10) + " " + g(3) + "\n");
+}
+
+// A folder at a file's name: the stop names the file, the run and the reason.
+TEST_F(ExtraFiles, AFileThatCannotBeOpenedIsNamedWithTheRunAndTheReason) {
+  ctrl::nrun = 3;
+  for (const char* folder : {"held.out", "held_01.out"}) std::filesystem::create_directory(folder);
+  ctrl::mmm = 2;
+  EXPECT_EQ(fatal_status([&] { record(1, 1, "held"); }), 2000);
+  EXPECT_EQ(fatal_status([&] { run(1, 2, [](int) { mrunoini(0, 1, 1, "held"); }); }), 2000);
+  const std::string reason = std::strerror(EISDIR);
+  EXPECT_TRUE(contains(console(), "Unable to open multiple-run file held_01.out in run # 2: " + reason + ".\n") &&
+              contains(console(), "Unable to open multiple-run file held.out in run # 1: " + reason + ".\n") &&
+              contains(console(), "by MRUNOINI    \n")) << console();
 }
 
 TEST_F(ExtraFiles, OwnStatisticsLeaveTheLastRunOutWhenAsked) {

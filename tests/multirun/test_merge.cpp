@@ -149,8 +149,12 @@ TEST_F(Merge, MissingRankFileIsNamedAndStops) {
   std::filesystem::remove("m.out");
   std::filesystem::create_symlink("/dev/full", "m.out");
   EXPECT_TRUE(fatal_status([] { pmr_mrun_consolidate(); }) == 2000 &&
-              contains(console(), " ***ERROR** Error occurred while writing multiple-run file m.out in run # 1: " +
+              contains(console(), "multiple-run file m.out in the merge of the parallel runs: " +
                                       std::string(std::strerror(ENOSPC)) + "; no row is complete.\n")) << console();
+  ASSERT_TRUE(std::filesystem::remove("m.out") && std::filesystem::create_directory("m.out"));
+  EXPECT_TRUE(fatal_status([] { pmr_mrun_consolidate(); }) == 2000 &&
+              contains(console(), " ***ERROR** Unable to open multiple-run file m.out in the merge of the parallel "
+                                  "runs: " + std::string(std::strerror(EISDIR)) + ".\n")) << console();
 }
 
 TEST_F(Merge, RankCountWhoseCodesRepeatIsRefused) {
