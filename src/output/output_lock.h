@@ -40,10 +40,11 @@
 //   - a lock file that cannot be taken (its folder does not exist or may not
 //     be written, a folder stands at its name, no inode or descriptor is free,
 //     flock fails): the lock file, the file and the reason, tag "OUTPUTLOCK".
-// A refusal at the start or once the case is read ends with "this run is
-// refused and writes nothing" (the locks taken are released first); a later
-// one with "this set of runs stops before writing them" (earlier files of the
-// set may be written). Where the file system offers no locks at all (flock
+// A file opened later whose folder does not exist takes no lock: its writer's
+// own open fails and says so. A refusal at the start or once the case is read
+// ends with "this run is refused and writes nothing" (the locks taken are
+// released first); a later one with "this set of runs stops before writing
+// them" (earlier files of the set may be written). Where the file system offers no locks at all (flock
 // answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that
 // the files it writes there are not guarded, and goes on.
 //
