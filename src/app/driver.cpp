@@ -158,6 +158,8 @@ std::int32_t one_run(bool& version5, bool& gui) {
   if (ctrl::firstrun) {
     if (outppp::outfil != 0 && outppp::jplt < 1) outppp::outfil = 0;
     wakro::settle_output_type();
+    // The files named once the case is read are locked before any is written.
+    s.lock_case_files();
     if (snpdat::newsnp != 0) {
       const std::int32_t n = scheduled_snapshots();
       if (n > 10) outmsg(ctrl::multirun ? 229 : 230, n);
@@ -265,8 +267,8 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
   }
   // The output name given on the command line names the output files.
   if (!wakro::cArguments.out.empty()) fnames::onam = wakro::cArguments.out;
-  // The names are locked before anything is written, for the whole run set: a
-  // second run that would write the same files stops here.
+  // The files named now are locked before anything is written, for the whole
+  // run set: a second run that would write one of them stops here.
   s.lock_output_names();
   struct NamesReleased {
     ~NamesReleased() { wakro::seams().release_output_names(); }

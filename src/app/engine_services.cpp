@@ -11,7 +11,9 @@
 #include "multirun/consolidate.h"
 #include "multirun/extrafiles.h"
 #include "multirun/run_end.h"
+#include "multirun/run_set_locks.h"
 #include "output/dialogv3.h"
+#include "output/output_lock.h"
 #include "output/pf_values.h"
 #include "output/check_snap.h"
 #include "output/runtime_messages.h"
@@ -46,6 +48,17 @@ void plug_engine_services() {
   s.snapfile = &wakro_snapfile;
   set_writeparm_hook(&wakro_writeparm);
   set_snapshot_opener([] { wakro_snapfile(1); });
+  // The locks of the files a run set writes: the output room's, and the
+  // snapshots and multiple-run files named before anything is written.
+  s.lock_output_names = [] {
+    lock_output_names();
+    snapshot::lock_fixed_snapshot_name();
+    multirun::lock_run_set_names();
+  };
+  s.lock_case_files = [] {
+    lock_channel_files();
+    snapshot::lock_numbered_snapshot_names();
+  };
   s.pmr_mrun_consolidate = &::pmr_mrun_consolidate;
   s.pmr_mrun_extrafiles_consolidate = &::pmr_mrun_extrafiles_consolidate;
   s.mrunxtrafiles_statistics = &::mrunxtrafiles_statistics;

@@ -22,6 +22,7 @@ void use_output_services() {
   s.ofnextrun = [](std::int32_t) { ::ofnextrun(); };
   s.delete_output_file = &delete_output_file;
   s.lock_output_names = &lock_output_names;
+  s.lock_case_files = &lock_channel_files;
   s.release_output_names = &release_output_names;
   use_record_file();
   reader_hooks().ofprocessline = [](const FixedText<512>& line) { ::ofprocessline(line.view()); };

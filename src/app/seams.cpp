@@ -104,6 +104,7 @@ Seams defaults() {
   s.wakro_screenplot = &missing_screenplot;
   s.delete_output_file = &none;
   s.lock_output_names = &none;
+  s.lock_case_files = &none;
   s.release_output_names = &none;
   s.writesnap = &no_snapshot_writer;
   s.snapfile = &none_i;

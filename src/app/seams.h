@@ -23,8 +23,9 @@
 //     to write until the snapshot writer is plugged in (writesnap, snapfile;
 //     without it the driver says once that a requested snapshot will not be
 //     written), no record file (ofnextrun,
-//     delete_output_file), no output names to lock (lock_output_names,
-//     release_output_names: the output files need the output room), no push buttons, meters, monitors or power-flow
+//     delete_output_file), no output files to lock (lock_output_names,
+//     lock_case_files, release_output_names: the output files need the output
+//     room), no push buttons, meters, monitors or power-flow
 //     display of the design environment (reset_button, clear_button_list,
 //     init_monitorcode, qbstep, outqbv3, calc_pf, send_pfdata), no parallel
 //     multiple run to consolidate or to finish (mrun_end_of_set) and no
@@ -86,8 +87,9 @@ struct Seams {
   // Output: the record file's next run, the legacy channel files (mode 0 close
   // and report, 1 open, 2 end of run, 3 one output step), the record file's
   // output step, console progress and screen plot, and the deletion of the
-  // record file object at the close of the process; the lock on the output
-  // names, taken at the start of a run set and released at its end.
+  // record file object at the close of the process; the locks on the files a
+  // run set writes (output_lock.h): those named at the start, those named once
+  // the first run's case is read, and their release at the set's end.
   void (*ofnextrun)(std::int32_t run);
   void (*wakro_outputfile)(std::int32_t mode);
   void (*wakro_outputfilebin)(std::int32_t mode);
@@ -95,6 +97,7 @@ struct Seams {
   void (*wakro_screenplot)();
   void (*delete_output_file)();
   void (*lock_output_names)();
+  void (*lock_case_files)();
   void (*release_output_names)();
 
   // Snapshots and the consolidation of a parallel multiple run.

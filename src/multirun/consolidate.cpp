@@ -114,7 +114,6 @@ void pmr_mrun_consolidate() {
 
 void pmr_mrun_extrafiles_consolidate(std::int32_t unit, const wakro::FixedText<30>& name) {
   const std::string digits = unit_digits(unit);
-  const std::string base(base_name(name.view()));
   const std::string stem = std::string(name.trimmed().substr(0, kExtraNameLength)) + "_" + digits;
-  merge({base + "_" + digits + ".out", stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1});
+  merge({merged_extra_file_name(name.view(), unit), stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1});
 }

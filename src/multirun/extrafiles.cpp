@@ -131,6 +131,7 @@ void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
   }
   file_list(slot) = FileEntry{1, entry_name, e_warn::comp_id1, e_warn::comp_id2, unit, n};
   num_entries = slot;
+  wakro::lock_multiple_run_file(merged_extra_file_name(entry_name.view(), unit));  // written at the end
 }
 
 // Run 1 creates the file with its title and heading; a later run appends its

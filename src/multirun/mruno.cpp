@@ -364,6 +364,7 @@ void mrunoini(std::int32_t nv, std::int32_t nm, std::int32_t ndiv, std::string_v
     pmr_consolidate::pmr_mrun_ndiv = ndiv;
     pmr_consolidate::pmr_mrun_nv = nv;
     pmr_consolidate::pmr_mrun_nm = nv + nm;
+    wakro::lock_multiple_run_file(mrun_file_name(base, 0));  // the merged file, written at the end
   }
   detail::reset_output_state();
   multpl::optimumrun = 0;

@@ -47,4 +47,8 @@ std::string extra_file_name(std::string_view name, std::int32_t unit, std::int32
   return file + ".out";
 }
 
+std::string merged_extra_file_name(std::string_view name, std::int32_t unit) {
+  return std::string(base_name(name)).append("_").append(unit_digits(unit)) + ".out";
+}
+
 }  // namespace wakro::multirun

@@ -32,5 +32,8 @@ std::string mrun_file_name(std::string_view base, std::int32_t rank);
 // trailing blanks, cut to 12 characters, "_", the unit's two characters, then
 // ".out" (rank 0) or "_" + rank code + ".out". The name is kept whole.
 std::string extra_file_name(std::string_view name, std::int32_t unit, std::int32_t rank);
+// The merged extra recording file of a parallel run: the name before its first
+// blank or ".", "_", the unit's two characters and ".out".
+std::string merged_extra_file_name(std::string_view name, std::int32_t unit);
 
 }  // namespace wakro::multirun

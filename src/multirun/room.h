@@ -7,7 +7,9 @@
 // mrunor, mrunoc, and mruno), the column statistics both result files share
 // (statistics.h), the extra recording files with their statistics
 // (extrafiles.h: mrunxtralabels, mrunxtrafiles, mrunxtrafiles_statistics,
-// mrunxtrafiles_statistics1), the names of the per-rank files (names.h) and
+// mrunxtrafiles_statistics1), the names of the per-rank files (names.h), the
+// locks of the files a process knows at the start of its set
+// (run_set_locks.h) and
 // the merge of the files of all ranks of a parallel multiple run
 // (consolidate.h: pmr_mrun_consolidate, pmr_mrun_extrafiles_consolidate),
 // the checked writer of all these files (result_file.h), whether the
@@ -23,7 +25,7 @@
 // Stands on `model` (ctrl, e_s1, e_warn, storage, multpl, mrunseed,
 // pmr_consolidate, the line directory), `diag` (model messages, wakro_quit,
 // layouts, the free-format console writer, random numbers), `files` (the
-// first word of a line) and `output` (the lock on the name of each result file
-// before it is first written, output_lock.h). Nothing of a higher room is
-// included from here.
+// first word of a line) and `output` (the lock of each result file before it
+// is first written, output_lock.h). Nothing of a higher room is included from
+// here.
 #pragma once

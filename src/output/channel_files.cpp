@@ -48,6 +48,7 @@
 #include "model/snpdat.h"
 #include "output/gfield.h"
 #include "output/messages.h"
+#include "output/output_lock.h"
 #include "output/record_bindings.h"
 
 namespace wakro {
@@ -59,6 +60,7 @@ constexpr std::int32_t kPerLine = 10;
 constexpr double kHuge = 9.9999999999999e98;
 constexpr std::size_t kNameWidth = 34;
 constexpr std::size_t kTitleBytes = 73;  // the 72-character title and its line end
+constexpr std::string_view kOutputFile = "output file";  // in the lock's messages
 
 // Files opened by mode 1 and the pgb index of every channel of the run (0: the
 // channel points outside pgb and is written as 0.0).
@@ -89,14 +91,23 @@ std::int32_t channel_source(std::int32_t i) {
   return (j >= 1 && j <= pgb_size()) ? j : 0;
 }
 
-std::string base_name() {
+std::string base_name(std::int32_t run) {
   std::string base = output_base_name();
   if (ctrl::nrun > 1 && outppp::mplt > 0) {
     char suffix[24];
-    std::snprintf(suffix, sizeof suffix, "_r%05d", static_cast<int>(ctrl::mmm));
+    std::snprintf(suffix, sizeof suffix, "_r%05d", static_cast<int>(run));
     base += suffix;
   }
   return base;
+}
+
+// File k of run `run` (k = 0: the description file).
+std::string file_name_of_run(std::int32_t run, std::int32_t k) {
+  std::string name = base_name(run);
+  if (k == 0) return name + ".inf";
+  char part[16];
+  std::snprintf(part, sizeof part, "_%02d.out", static_cast<int>(k));
+  return name + part;
 }
 
 }  // namespace
@@ -134,11 +145,12 @@ void clamp_channels() {
   }
 }
 
-// The system limit on open files must leave room for every channel file.
+// The system limit on open files must leave room for every channel file, its
+// lock and the locks already held (output_lock.h).
 void make_room_for_files(std::int32_t files) {
   rlimit lim{};
   if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
-  const rlim_t wanted = static_cast<rlim_t>(files) + 64;
+  const rlim_t wanted = 2 * static_cast<rlim_t>(files) + held_lock_count() + 64;
   if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted) {
     lim.rlim_cur = (lim.rlim_max == RLIM_INFINITY || lim.rlim_max >= wanted) ? wanted : lim.rlim_max;
     (void)::setrlimit(RLIMIT_NOFILE, &lim);
@@ -311,10 +323,14 @@ void open_files() {
                    " output channel(s) refer to no output value and are written as 0.0");
 
   make_room_for_files(files);
+  // Each file is locked before it is written (held already when the case was
+  // read, unless the model code added this run).
+  lock_output_file(output_file_name(0), kOutputFile);
   write_description(output_file_name(0), n);
   g_open.names.clear();
   for (std::int32_t k = 1; k <= files; ++k) {
     const std::string name = output_file_name(k);
+    lock_output_file(name, kOutputFile);
     fnames::filename = name;
     std::FILE* fp = open_for_writing();
     g_open.count = k;
@@ -387,12 +403,15 @@ void list_files() {
 
 }  // namespace
 
-std::string output_file_name(std::int32_t k) {
-  std::string name = base_name();
-  if (k == 0) return name + ".inf";
-  char part[16];
-  std::snprintf(part, sizeof part, "_%02d.out", static_cast<int>(k));
-  return name + part;
+std::string output_file_name(std::int32_t k) { return file_name_of_run(ctrl::mmm, k); }
+
+std::vector<std::string> run_output_file_names(std::int32_t run) {
+  const bool last = run == ctrl::nrun;
+  if (!last && outppp::mplt <= 0) return {};
+  const std::int32_t files = file_count(std::max(last ? outppp::jplt : outppp::mplt, 0));
+  std::vector<std::string> names;
+  for (std::int32_t k = files > 0 ? 0 : 1; k <= files; ++k) names.push_back(file_name_of_run(run, k));
+  return names;
 }
 
 std::int32_t open_channel_file_count() { return g_open.count; }

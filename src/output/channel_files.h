@@ -39,6 +39,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 void wakro_outputfile(std::int32_t mode);
 void wakro_outputfilebin(std::int32_t mode);
@@ -47,6 +48,9 @@ namespace wakro {
 
 // The file names of the current run (no suffix for k = 0: the description file).
 std::string output_file_name(std::int32_t k);
+// The description file and the channel files that run `run` of the set opens
+// (none for a run that writes none), as the case's channels now give them.
+std::vector<std::string> run_output_file_names(std::int32_t run);
 // The base of the output names without a run's suffix.
 std::string output_base_name();
 // A simulation time as the messages of a failed output write give it

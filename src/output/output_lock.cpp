@@ -1,4 +1,4 @@
-// The lock on a run's output names (see output_lock.h).
+// The locks on the files a run writes (see output_lock.h).
 //
 // A lock file is taken with open(O_CREAT) and flock(LOCK_EX | LOCK_NB). Its
 // holder removes it before releasing the lock, so a second process may have
@@ -8,15 +8,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
@@ -26,17 +29,18 @@
 #include "model/fnames.h"
 #include "model/outppp.h"
 #include "output/channel_files.h"
+#include "output/record_bindings.h"
 
 namespace wakro {
 namespace {
 
 constexpr int kTakeAttempts = 16;
+constexpr std::string_view kOutputFile = "output file";
 
-struct Held {
-  std::string path;  // absolute
-  int fd = -1;
-};
-std::vector<Held> g_held;
+// The locks held: lock file (absolute) -> its descriptor.
+std::unordered_map<std::string, int> g_held;
+// Folders already said to have no locks.
+std::set<std::string> g_unguarded_folders;
 
 // What taking one lock file came to: taken (fd holds it), busy (another process
 // holds it), unguarded (the file system offers no locks: fd is open, unlocked)
@@ -47,6 +51,24 @@ enum class Take { taken, busy, unguarded, refused };
 // a lock that is held or a call that failed.
 bool no_locks_here(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS; }
 
+// Raises the limit on open files by a step, up to the hard limit; false when
+// it is there already.
+bool raise_descriptor_limit() {
+  rlimit lim{};
+  if (::getrlimit(RLIMIT_NOFILE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY) return false;
+  if (lim.rlim_max != RLIM_INFINITY && lim.rlim_cur >= lim.rlim_max) return false;
+  rlim_t wanted = std::max<rlim_t>(2 * lim.rlim_cur, lim.rlim_cur + 64);
+  if (lim.rlim_max != RLIM_INFINITY) wanted = std::min(wanted, lim.rlim_max);
+  lim.rlim_cur = wanted;
+  return ::setrlimit(RLIMIT_NOFILE, &lim) == 0;
+}
+
+int open_lock_file(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  while (fd < 0 && errno == EMFILE && raise_descriptor_limit()) fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  return fd;
+}
+
 Take take(const std::string& path, int& fd, std::string& why) {
   for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
     // A folder, a device or a pipe standing at the name is no lock file.
@@ -54,7 +76,7 @@ Take take(const std::string& path, int& fd, std::string& why) {
       why = "it " + std::string(kind);
       return Take::refused;
     }
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd = open_lock_file(path);
     if (fd < 0) {
       why = "it cannot be made: " + system_reason(errno);
       return Take::refused;
@@ -87,54 +109,46 @@ std::string stem(std::string_view name) {
   return std::string(name.substr(0, name.find_first_of(". ", file_part_start(name))));
 }
 
-std::string absolute_name(const std::string& name) {
-  std::error_code ec;
-  const std::filesystem::path p = std::filesystem::absolute(name, ec);
-  return ec ? name : p.lexically_normal().string();
-}
-
-// How a stop ends its message: at the start nothing has been written yet; a
-// set of runs that reaches a multiple-run file has written its channel files.
-constexpr std::string_view kWritesNothing = "this run is refused and writes nothing";
-constexpr std::string_view kStopsBeforeThem = "this set of runs stops before writing them";
-
-// Ends the run with the message given. A stop at the start releases the names
-// held; later the run set's end releases them as the stop unwinds it.
-[[noreturn]] void refuse_run(const std::string& message, std::string_view tag,
-                             std::string_view ending = kWritesNothing) {
-  if (ending == kWritesNothing) release_output_names();
-  ListLine() << "ERROR: " + message + ": " + std::string(ending) + ".";
-  wakro_quit(tag, 0);
-}
-
-// Takes the lock of one name; `files` says which files it guards ("the output
-// files ...") and `ending` how a stop ends its message. A lock that
-// cannot be taken ends the start: a run that went on without it could write
-// over the files of another run. Only where the file system offers no locks at
-// all does the run go on, unguarded, and says so.
-void lock_name(const std::string& base, const std::string& files, std::string_view ending = kWritesNothing) {
-  if (base.empty()) return;
-  std::string name = base + ".lock";
-  std::replace(name.begin(), name.end(), '\\', '/');
-  const std::string path = absolute_name(name);
-  if (std::any_of(g_held.begin(), g_held.end(), [&](const Held& h) { return h.path == path; })) return;
-  int fd = -1;
-  std::string why;
-  switch (take(path, fd, why)) {
-    case Take::unguarded:
-      ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
-                        "): the file system offers no locks, so " + files +
-                        " are not guarded against another run writing them.";
-      [[fallthrough]];
-    case Take::taken:
-      g_held.push_back(Held{path, fd});
-      return;
-    case Take::busy:
-      refuse_run("Another run is writing " + files + " (it holds the lock " + path + ")", "OUTPUTLOCK", ending);
-    case Take::refused:
-      refuse_run("The lock file " + path + " for " + files + " cannot be taken (" + why + ")", "OUTPUTLOCK",
-                 ending);
+// The folder of a name (its part before the file name) as the system resolves
+// it, with a '/' at its end; `found` false and the folder made absolute as
+// written when it cannot be resolved (it does not exist).
+std::string resolved_folder(const std::string& name, bool& found) {
+  const std::size_t part = file_part_start(name);
+  const std::string folder = part == 0 ? std::string(".") : name.substr(0, part);
+  std::string dir;
+  char* real = ::realpath(folder.c_str(), nullptr);
+  found = real != nullptr;
+  if (found) {
+    dir = real;
+    std::free(real);
+  } else {
+    std::error_code ec;
+    const std::filesystem::path p = std::filesystem::absolute(folder, ec);
+    dir = ec ? folder : p.lexically_normal().string();
   }
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+// The lock file of a name with '/' for '\' (as the files are opened).
+std::string lock_file_of(std::string name, bool& found) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return resolved_folder(name, found) + name.substr(file_part_start(name)) + ".lock";
+}
+
+// How a stop ends its message.
+std::string_view ending_of(LockRefusal refusal) {
+  return refusal == LockRefusal::writes_nothing ? "this run is refused and writes nothing"
+                                                : "this set of runs stops before writing them";
+}
+
+// Ends the run with the message given. A refusal before anything is written
+// releases the locks held; later the run set's end releases them as the stop
+// unwinds it.
+[[noreturn]] void refuse_run(const std::string& message, std::string_view tag, LockRefusal refusal) {
+  if (refusal == LockRefusal::writes_nothing) release_output_names();
+  ListLine() << "ERROR: " + message + ": " + std::string(ending_of(refusal)) + ".";
+  wakro_quit(tag, 0);
 }
 
 // Files need a name of their own: a name that is blank (or blank or a '.'
@@ -143,49 +157,101 @@ void lock_name(const std::string& base, const std::string& files, std::string_vi
 // name's stem, `given` the name as given, `what` says which name it is and
 // `files` which files it names; `would_be` lists them.
 void check_name(const std::string& base, std::string_view given, std::string_view what, std::string_view files,
-                const std::string& would_be, std::string_view ending = kWritesNothing) {
+                const std::string& would_be, LockRefusal refusal = LockRefusal::writes_nothing) {
   if (base.size() > file_part_start(base)) return;
   refuse_run((given.empty() ? "The " + std::string(what) + " is blank"
                             : "The " + std::string(what) + " '" + std::string(given) + "' gives " +
                                   std::string(files) + " no name") +
                  " (they would be " + would_be + ")",
-             "OUTPUTNAME", ending);
+             "OUTPUTNAME", refusal);
 }
 
 }  // namespace
+
+std::string lock_file_of(std::string_view file_name) {
+  bool found = false;
+  return lock_file_of(std::string(file_name), found);
+}
+
+std::size_t held_lock_count() { return g_held.size(); }
+
+// A lock that cannot be taken ends the run: a run that went on without it could
+// write over the file of another run. Only where the file system offers no
+// locks at all does the run go on, unguarded, and says so.
+//
+// A file whose folder is missing when it is opened has nothing to guard: its
+// writer's own open says so. At the start a missing folder is refused here.
+void lock_output_file(std::string_view file_name, std::string_view kind, LockRefusal refusal) {
+  bool found = false;
+  const std::string path = lock_file_of(std::string(file_name), found);
+  if (g_held.contains(path) || (!found && refusal == LockRefusal::stops_before_writing)) return;
+  const std::string file = std::string(kind) + " " + std::string(file_name);
+  int fd = -1;
+  std::string why;
+  switch (take(path, fd, why)) {
+    case Take::unguarded: {
+      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      if (g_unguarded_folders.insert(folder).second)
+        ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
+                          "): the file system offers no locks, so the files this run writes in " + folder +
+                          " are not guarded against another run writing them.";
+    }
+      [[fallthrough]];
+    case Take::taken:
+      g_held.emplace(path, fd);
+      return;
+    case Take::busy:
+      refuse_run("Another run is writing the " + file + " (it holds the lock " + path + ")", "OUTPUTLOCK", refusal);
+    case Take::refused:
+      refuse_run("The lock file " + path + " for the " + file + " cannot be taken (" + why + ")", "OUTPUTLOCK",
+                 refusal);
+  }
+}
 
 void lock_output_names() {
   if (outppp::outfil != 0) {
     const std::string base = output_base_name();
     check_name(base, fnames::onam.trimmed(), "output name", "the output files", base + ".inf and " + base + "_01.out");
-    lock_name(base, "the output files " + base + "_01.out ..., " + base + ".inf and " + base + ".qbout");
+    // The record file is named after the whole output name.
+    if (fnames::iouttype == 1)
+      lock_output_file(std::string(fnames::onam.trimmed()) + ".qbout", kOutputFile, LockRefusal::writes_nothing);
   }
   if (outppp::snpfil != 0) {
     std::string snap = stem(fnames::snam.trimmed());
     if (file_part_start(snap) == 0 && snap.size() > kSnapshotStemLength) snap.resize(kSnapshotStemLength);
     check_name(snap, fnames::snam.trimmed(), "snapshot name", "the snapshots", snap + ".snp");
-    lock_name(snap, "the output files " + snap + ".snp (and its numbered snapshots)");
   }
   if (ctrl::nrun > 1) {
     const std::string runs = stem(fnames::mnam.trimmed());
     check_name(runs, fnames::mnam.trimmed(), "multiple-run name", "the multiple-run files", runs + ".out");
-    lock_name(runs, "the output files " + runs + " (the multiple-run files)");
   }
+}
+
+LockRefusal refusal_once_case_read() {
+  return !record_file_path().empty() ? LockRefusal::stops_before_writing : LockRefusal::writes_nothing;
+}
+
+void lock_channel_files() {
+  if (outppp::outfil == 0 || fnames::iouttype != 0) return;
+  for (std::int32_t run = 1; run <= ctrl::nrun; ++run)
+    for (const std::string& name : run_output_file_names(run))
+      lock_output_file(name, kOutputFile, refusal_once_case_read());
 }
 
 void lock_multiple_run_file(std::string_view file_name) {
   const std::string name(file_name);
-  const std::string base = stem(name);
-  check_name(base, name, "multiple-run file name", "the multiple-run files", name, kStopsBeforeThem);
-  lock_name(base, "the multiple-run files " + name, kStopsBeforeThem);
+  check_name(stem(name), name, "multiple-run file name", "the multiple-run files", name,
+             LockRefusal::stops_before_writing);
+  lock_output_file(name, "multiple-run file");
 }
 
 void release_output_names() {
-  for (const Held& h : g_held) {
-    ::unlink(h.path.c_str());
-    ::close(h.fd);
+  for (const auto& [path, fd] : g_held) {
+    ::unlink(path.c_str());
+    ::close(fd);
   }
   g_held.clear();
+  g_unguarded_folders.clear();
 }
 
 }  // namespace wakro

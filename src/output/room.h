@@ -10,7 +10,7 @@
 // output record file itself with its description lines (outputfile.h), the
 // loader of the output-writer library (datafile.h) with the handle records the
 // library fills (record_handles.h), and the fixed-width general field of the
-// channel files (gfield.h), the lock on a run's output names
+// channel files (gfield.h), the locks on the files a run writes
 // (output_lock.h). With the design environment: the start-up dialogue
 // over the link (dialogv3.h), the run-time messages (runtime_messages.h) and the
 // load-flow display values (pf_values.h). The numbered console texts the room

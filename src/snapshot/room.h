@@ -17,7 +17,8 @@
 // Stands on `model` (the state), `diag` (messages, wakro_quit, layouts),
 // `files` (the unit stack and the line reader), `input` (the dimension,
 // parameter, subsystem and channel-list readers), `network` (the MNA set-up of
-// a run from a snapshot) and `output` (the header check). Nothing of a higher
+// a run from a snapshot) and `output` (the header check, the lock of each
+// snapshot file before it is written). Nothing of a higher
 // room is included from here: the element rooms' own store records (the
 // devices' and the lines') are checked by the routines those rooms register in
 // network/record_checks.h, which check_restored_state calls.

@@ -57,6 +57,7 @@
 #include "model/radiolinks.h"
 #include "model/rt_config.h"
 #include "model/snpdat.h"
+#include "output/output_lock.h"
 #include "model/storage.h"
 #include "model/versin.h"
 #include "network/matrix.h"
@@ -432,6 +433,11 @@ void overwrite(std::string& s, std::size_t at, std::string_view with) {
   s.replace(at, with.size(), with);
 }
 
+// The names of the files in the messages of their locks.
+constexpr std::string_view kSnapshotKind = "snapshot";
+// Incremental names run _01 to _10, then start again.
+constexpr std::int32_t kNumberedNames = 10;
+
 // The name of incremental snapshot `nn`: the stem and "_nn.snp".
 std::string numbered(std::string s, std::size_t stem, std::int32_t nn) {
   char buf[16];
@@ -510,6 +516,49 @@ void wakro_snapfile(std::int32_t mode) {
   fnames::filename = g_path;
 }
 
+namespace wakro::snapshot {
+
+namespace {
+
+// The name of scheduled snapshot nn (1-10) under incremental names, or of the
+// scheduled snapshot under a fixed name (nn = 0), as wakro_snapfile(3) forms it.
+std::string scheduled_name(std::int32_t nn) {
+  std::string name(fnames::snam.view());
+  const std::size_t p = stem_end(name);
+  if (nn == 0)
+    overwrite(name, p, ".snp");
+  else
+    name = numbered(name, p, nn);
+  return std::string(trim(name));
+}
+
+// Scheduled snapshots the last run takes: the due times from snpdat::tsnap on,
+// snpdat::snpinc apart, up to its last step's time (half a step after it still
+// counts, as the run loop takes them).
+std::int32_t planned_snapshot_count() {
+  if (snpdat::at_run_end) return 1;
+  const double first_step = snpdat::iiisnp >= 1 ? snpdat::iiisnp + 1 : 0;
+  const double last = e_s1::delt * (first_step + ctrl::ndelt) + 0.5001 * e_s1::delt;
+  if (!(snpdat::tsnap <= last)) return 0;
+  if (!(snpdat::snpinc > 0.0)) return 1;
+  return static_cast<std::int32_t>(std::min((last - snpdat::tsnap) / snpdat::snpinc, 1.0e6)) + 1;
+}
+
+}  // namespace
+
+void lock_fixed_snapshot_name() {
+  if (outppp::snpfil == 0 || snpdat::newsnp != 0) return;
+  lock_output_file(scheduled_name(0), kSnapshotKind, LockRefusal::writes_nothing);
+}
+
+void lock_numbered_snapshot_names() {
+  if (outppp::snpfil == 0 || snpdat::newsnp == 0) return;
+  const std::int32_t n = std::min(planned_snapshot_count(), kNumberedNames);
+  for (std::int32_t nn = 1; nn <= n; ++nn) lock_output_file(scheduled_name(nn), kSnapshotKind, refusal_once_case_read());
+}
+
+}  // namespace wakro::snapshot
+
 // ---------------------------------------------------------------- writing
 
 namespace {
@@ -586,6 +635,8 @@ void wakro_writesnap() {
   }
   wakro_snapfile(3);
   const std::string path = snapshot_path();
+  // No byte of a snapshot is written before its file is locked (output_lock.h).
+  wakro::lock_output_file(path, kSnapshotKind);
   SnapOut o;
   o.line("! WAKRO SNAP-SHOT - Version, Time, Delt");
   o.begin_group();

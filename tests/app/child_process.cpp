@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,7 @@ namespace app_test {
 namespace {
 
 std::string temp_name(const char* what) {
-  static int counter = 0;
+  static std::atomic<int> counter = 0;  // children may be started from two threads
   return "/tmp/wakro_app_test_" + std::to_string(getpid()) + "_" + std::to_string(++counter) + "_" + what;
 }
 

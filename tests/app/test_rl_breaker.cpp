@@ -362,36 +362,58 @@ TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
   EXPECT_EQ(slurp(fs::path(d.dir()) / "rl_breaker.inf"), "EMF of the source [kV]\nBreaker current [kA]\n");
 }
 
-// While another process holds the lock on the output names, a run that would
-// write the same files is refused before it writes anything, naming them; so is
-// one whose lock file cannot be taken (a folder at its name, no folder: naming it
-// and why) and one whose output name is blank. A lock file whose holder has gone
+// While another process holds the lock of a file the run would write, the run
+// is refused before it writes anything, naming the file and the lock. Every
+// name that reaches the file reaches that lock (the folder as "./", through
+// "..", through a link; a 34-character name cut to 33), and so does each kind
+// of file: the description file, the record file, a snapshot under a fixed or
+// a numbered name, the multiple-run file of a set of runs. So is a run whose
+// lock file cannot be taken (a folder at its name, no folder: naming it and
+// why) and one whose output name is blank. A lock file whose holder has gone
 // (its descriptor closed, as the kernel closes those of a run that was killed)
 // does not block the next run, which removes it.
 TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
-  wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 120);
+  wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 240);
   ScratchCase c;
-  const std::string lock = (fs::path(c.dir()) / "rl_breaker.lock").string();
-  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  ChildProcess p({kExe, "-v5"}, c.dir(), c.dir() + "/answers.txt");
-  ASSERT_TRUE(p.wait(60000));
-  ::close(fd);
-  EXPECT_EQ(p.exitCode(), 2);
-  EXPECT_NE(p.out().find("\n ERROR: Another run is writing the output files rl_breaker_01.out ..., rl_breaker.inf "
-                         "and rl_breaker.qbout (it holds the lock " + lock + "): this run is refused and writes "
-                         "nothing.\n"),
-            std::string::npos)
-      << p.out();
-  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker_01.out"));
-  EXPECT_FALSE(fs::exists(fs::path(c.dir()) / "rl_breaker.inf"));
-  ASSERT_TRUE(fs::create_directory(fs::path(c.dir()) / "d.lock"));
-  const auto files = [](std::string n) { return " for the output files " + n + "_01.out ..., " + n + ".inf and " + n; };
+  const std::string at = fs::canonical(c.dir()).string() + "/";  // the folder of the lock files, resolved
+  fs::create_directory(at + "sub");
+  fs::create_directory_symlink(at, at + "link");
+  const std::string out = slurp(fs::path(c.dir()) / "answers.txt");
+  const auto answers = [](std::string snap, std::string runs) {
+    return "0\n" + snap + "rl_breaker.map\n" + runs + "\n1\nrl_breaker\n0\n0\n";
+  };
+  const std::string n34(34, 'n');
+  struct Held { std::vector<std::string> args; std::string answers, file, kind; };
+  const Held held[] = {{{}, out, "rl_breaker_01.out", "output file rl_breaker_01.out"},
+                       {{"-out", "./x"}, out, "x_01.out", "output file ./x_01.out"},
+                       {{"-out", "sub/../x"}, out, "x.inf", "output file sub/../x.inf"},
+                       {{"-out", "link/x"}, out, "x_01.out", "output file link/x_01.out"},
+                       {{"-out", n34}, out, n34.substr(1) + "_01.out", "output file " + n34.substr(1) + "_01.out"},
+                       {{"-out", "x", "-outtype", "bin"}, out, "x.qbout", "output file x.qbout"},
+                       {{}, answers("1\n0.01\nsn_01\n", "1"), "sn_01.snp", "snapshot sn_01.snp"},
+                       {{}, answers("-2\n0.01\nsn\n", "1"), "sn_01.snp", "snapshot sn_01.snp"},
+                       {{}, answers("0\n", "2"), "mrun.out", "multiple-run file mrun.out"}};
+  for (const Held& h : held) {
+    const int fd = ::open((at + h.file + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_TRUE(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+    std::ofstream(c.dir() + "/held.txt") << h.answers;
+    std::vector<std::string> words{kExe, "-v5"};
+    words.insert(words.end(), h.args.begin(), h.args.end());
+    ChildProcess p(words, c.dir(), c.dir() + "/held.txt");
+    ASSERT_TRUE(p.wait(60000));
+    ::close(fd);
+    EXPECT_EQ(p.exitCode(), 2) << h.kind;
+    EXPECT_NE(p.out().find("\n ERROR: Another run is writing the " + h.kind + " (it holds the lock " + at + h.file +
+                           ".lock): this run is refused and writes nothing.\n"),
+              std::string::npos)
+        << p.out();
+    for (const auto& e : fs::directory_iterator(c.dir())) EXPECT_NE(e.path().extension(), ".out") << h.kind;
+  }
+  ASSERT_TRUE(fs::create_directory(fs::path(c.dir()) / "d.inf.lock"));
   const std::pair<const char*, std::string> rows[] = {
-      {"d", "The lock file " + c.dir() + "/d.lock" + files("d") + ".qbout cannot be taken (it is a folder)"},
-      {"e/f", "The lock file " + c.dir() + "/e/f.lock" + files("e/f") +
-                  ".qbout cannot be taken (it cannot be made: No such file or directory)"},
+      {"d", "The lock file " + at + "d.inf.lock for the output file d.inf cannot be taken (it is a folder)"},
+      {"e/f", "The lock file " + at + "e/f.inf.lock for the output file e/f.inf cannot be taken (it cannot be made: "
+              "No such file or directory)"},
       {" ", "The output name is blank (they would be .inf and _01.out)"},
       {".snp", "The snapshot name '.snp' gives the snapshots no name (they would be .snp)"},
       {"d/.snp", "The snapshot name 'd/.snp' gives the snapshots no name (they would be d/.snp)"}};
@@ -401,21 +423,24 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
     ChildProcess q({kExe, "-v5", "-out", snap ? "s" : name}, c.dir(), c.dir() + (snap ? "/snap.txt" : "/answers.txt"));
     ASSERT_TRUE(q.wait(60000));
     EXPECT_EQ(q.exitCode(), 2);
-    EXPECT_NE(q.out().find("\n ERROR: " + message + ": this run is refused and writes nothing.\n"), std::string::npos);
+    EXPECT_NE(q.out().find("\n ERROR: " + message + ": this run is refused and writes nothing.\n"), std::string::npos)
+        << q.out();
     for (const auto& e : fs::directory_iterator(c.dir())) EXPECT_NE(e.path().extension(), ".out") << name;
   }
-  // Where the file system offers no locks, the run goes on unguarded, says so and removes the file.
+  // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
   ChildProcess u({"/usr/bin/env", "LD_PRELOAD=" WAKRO_NO_FLOCK_LIB,
                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1", kExe, "-v5", "-out", "u"},
                  c.dir(), c.dir() + "/answers.txt");
   ASSERT_TRUE(u.wait(60000) && u.exitCode() == 0) << u.out();
-  EXPECT_NE(u.out().find("\n WARNING: The lock file " + c.dir() + "/u.lock cannot be locked (Operation not supported): "
-                         "the file system offers no locks, so the output files u_01.out ..., u.inf and u.qbout are "
-                         "not guarded against another run writing them.\n"),
-            std::string::npos)
-      << u.out();
-  EXPECT_TRUE(fs::exists(fs::path(c.dir()) / "u_01.out") && !fs::exists(fs::path(c.dir()) / "u.lock"));
-  ASSERT_TRUE(fs::exists(lock));
+  const std::string unguarded = "\n WARNING: The lock file " + at + "u.inf.lock cannot be locked (Operation not "
+                                "supported): the file system offers no locks, so the files this run writes in " +
+                                at + " are not guarded against another run writing them.\n";
+  EXPECT_NE(u.out().find(unguarded), std::string::npos) << u.out();
+  EXPECT_EQ(u.out().find("WARNING: The lock file"), u.out().rfind("WARNING: The lock file"));
+  EXPECT_TRUE(fs::exists(fs::path(c.dir()) / "u_01.out") && !fs::exists(at + "u.inf.lock") &&
+              !fs::exists(at + "u_01.out.lock"));
+  const std::string lock = at + "rl_breaker_01.out.lock";
+  std::ofstream{lock};  // left by a run that was killed
   EXPECT_EQ(run_case(c).size(), 1201u);
   EXPECT_FALSE(fs::exists(lock));
 }

@@ -13,9 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <regex>
 #include <tuple>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -61,11 +64,28 @@ class CaseRuns : public MultirunTest {
   }
   std::string dir() const { return folder_.path().string(); }
 
+  // How the scripted design environment drives one process of the case.
+  struct Script {
+    std::int32_t rank = 0, count = 0;
+    double runs = 3.0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> replies{};  // to the merge requests (21)
+    Stop stop{};             // where SIGTERM reaches the engine
+    std::string set_name{};  // given with the runs by the multiple-run command (16)
+    std::string snapshots{};  // numbered snapshots under this name every 0.5 s (15)
+    int pause_run = 0;       // at the start of this run, `paused` runs before the run is given its steps
+    std::function<void()> paused{}, before_merge{};
+  };
+
   // Runs the case as rank `rank` of `count` with `runs` runs; answers every
   // merge request (21) with the next of `replies` (tag, value), 99 when none
   // is left. SIGTERM reaches the engine at `stop`.
   RankRun run_rank(std::int32_t rank, std::int32_t count, double runs,
                    const std::vector<std::pair<std::int32_t, std::int32_t>>& replies, Stop stop = {}) {
+    return run_script({.rank = rank, .count = count, .runs = runs, .replies = replies, .stop = stop});
+  }
+
+  RankRun run_script(const Script& script) {
+    const Stop& stop = script.stop;
     RankRun result;
     wakro_test::ScriptedPeer peer;
     ChildProcess child({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, dir());
@@ -75,8 +95,10 @@ class CaseRuns : public MultirunTest {
     }
     auto send = [&](const wakro_test::Frame& f) { EXPECT_TRUE(peer.sendFrame(f)); };
     send(peer.frame().i(10).s("multirun.map"));
-    send(peer.frame().i(26).i(0).i(rank).i(count));
-    send(peer.frame().i(30).i(1).d(runs));
+    send(peer.frame().i(26).i(0).i(script.rank).i(script.count));
+    send(peer.frame().i(30).i(1).d(script.runs));
+    if (!script.set_name.empty()) send(peer.frame().i(16).i(static_cast<std::int32_t>(script.runs)).s(script.set_name));
+    if (!script.snapshots.empty()) send(peer.frame().i(15).s(script.snapshots).d(0.5).i(2));
     send(peer.frame().i(19));
     std::size_t next_reply = 0;
     bool aborted = false;
@@ -92,6 +114,7 @@ class CaseRuns : public MultirunTest {
       if (tag == 2) {
         ++run_starts;
         if (stopping && stop.at == StopAt::kRunStart) ::kill(child.pid(), SIGTERM);
+        if (run_starts == script.pause_run) script.paused();
         const bool paced = stopping && stop.at == StopAt::kLastStep;
         send(peer.frame().i(1).i(paced ? 10 : 1000000));  // steps 0..9, or every step of the run
       } else if (tag == 4 && stopping && stop.at == StopAt::kLastStep && r->i() == 9) {
@@ -104,7 +127,8 @@ class CaseRuns : public MultirunTest {
         send(peer.frame().i(22).i(0));  // end of the run answered, no extra run
       } else if (tag == 21) {
         ++result.merge_requests;
-        const auto reply = next_reply < replies.size() ? replies[next_reply++] : std::make_pair(99, 0);
+        if (script.before_merge) script.before_merge();
+        const auto reply = next_reply < script.replies.size() ? script.replies[next_reply++] : std::make_pair(99, 0);
         send(peer.frame().i(reply.first).i(reply.second));
       } else if (tag == 14) {
         for (int k = 0; k < 4; ++k) (void)r->i();
@@ -158,14 +182,15 @@ TEST_F(CaseRuns, AloneFourRunsWriteTheOutputAndExtraFiles) {
   }
   EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
   // The set removed its locks; a lock another run holds stops a set whose model code sets its runs.
-  EXPECT_FALSE(fs::exists("mrun.lock") || fs::exists("ramp_01.lock") || !fs::remove("mrun.out"));
-  const int fd = ::open("mrun.lock", O_RDWR | O_CREAT, 0644);
+  EXPECT_FALSE(fs::exists("mrun.out.lock") || fs::exists("ramp_01.out.lock") || !fs::remove("mrun.out"));
+  const int fd = ::open("mrun.out.lock", O_RDWR | O_CREAT, 0644);
   ASSERT_TRUE(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
   ChildProcess q({kExe, "-v5"}, dir(), dir() + "/answers.txt");
   ASSERT_TRUE(q.wait(60000) && ::close(fd) == 0);
   EXPECT_TRUE(q.exitCode() == 2 && !fs::exists("mrun.out") &&
-              contains(q.out(), "\n ERROR: Another run is writing the multiple-run files mrun.out (it holds the lock " +
-                                    dir() + "/mrun.lock): this set of runs stops before writing them.\n")) << q.out();
+              contains(q.out(), "\n ERROR: Another run is writing the multiple-run file mrun.out (it holds the lock " +
+                                    fs::canonical(dir()).string() + "/mrun.out.lock): this set of runs stops before "
+                                    "writing them.\n")) << q.out();
 }
 
 // A file-size limit (as a full disk) met by a write of either file stops the
@@ -265,6 +290,79 @@ TEST_F(CaseRuns, TwoRanksMergeAfterTheGoAhead) {
   EXPECT_EQ(extra[9], "Statistical Summary Based on      6 Runs:");
   EXPECT_TRUE(fs::exists("mrun_0001.out"));
   EXPECT_TRUE(fs::exists("ramp_01_0002.out"));
+}
+
+// The two ranks started side by side in one folder, as the design environment
+// starts them, each told the set's runs and name: each locks only its own
+// files (the last rank the merged ones too), so both run to their end and the
+// merge holds both. Rank 1 waits at its first run until rank 2 has started
+// beside it; rank 2 is told to merge once rank 1 has ended.
+TEST_F(CaseRuns, TwoRanksSideBySideInOneFolderBothRunAndMerge) {
+  Watchdog dog("CaseRuns.TwoRanksSideBySide", 180);
+  std::promise<void> second_started, first_ended;
+  RankRun first;
+  std::thread rank1([&, started = second_started.get_future()] {
+    first = run_script({.rank = 1, .count = 2, .set_name = "mrun", .pause_run = 1,
+                        .paused = [&] { EXPECT_EQ(started.wait_for(std::chrono::seconds(30)), std::future_status::ready); }});
+    first_ended.set_value();
+  });
+  const RankRun last = run_script({.rank = 2, .count = 2, .replies = {{32, 1}}, .set_name = "mrun", .pause_run = 1,
+                                   .paused = [&] { second_started.set_value(); },
+                                   .before_merge = [ended = first_ended.get_future().share()] { ended.wait_for(std::chrono::seconds(60)); }});
+  rank1.join();
+  EXPECT_EQ(first.exit_code, 0) << first.out;
+  EXPECT_EQ(last.exit_code, 0) << last.out;
+  const std::string merged = read_file("mrun.out");
+  EXPECT_TRUE(contains(merged, "\n0001       3") && contains(merged, "\n0002       3") &&
+              contains(merged, "Statistical Summary Based on      6 Runs:")) << merged;
+}
+
+// Beside a set under way, a run that would write one of its files is refused
+// before it writes anything, naming the file and the lock, whatever name led
+// it there: a second set of the same multiple-run name (no rank of a parallel
+// run), a run whose channel file 1 is the set's extra recording file (output
+// name ramp, component ramp), a run whose snapshot is one of the set's
+// numbered snapshots. The set runs on to its end. A process locks only what
+// it writes: rank 1 of a parallel run not the merged file, the last rank the
+// merged files, a set named x_01 the file x_01.out.
+TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
+  Watchdog dog("CaseRuns.EachProcessLocks", 240);
+  const std::string at = fs::canonical(dir()).string() + "/";
+  for (const char* f : {"rl_breaker.map", "rl_breaker.dta"}) fs::copy_file(fs::path(WAKRO_RL_BREAKER_CASE_DIR) / f, f);
+  std::ofstream("runs.txt") << "0\n0\nmultirun.map\n4\n0\n0\n0\n";
+  std::ofstream("snap.txt") << "0\n1\n0.01\nsn_01\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
+  std::ofstream("out.txt") << "0\n0\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
+  // The refusal of the file (its kind, a blank, its name, in the folder) with the ending given.
+  const auto refused = [&](const std::string& out, const std::string& kind_file, const char* ending) {
+    return contains(out, "\n ERROR: Another run is writing the " + kind_file + " (it holds the lock " + at +
+                             kind_file.substr(kind_file.rfind(' ') + 1) + ".lock): this " + ending + ".\n");
+  };
+  const RankRun set = run_script({.set_name = "mrun", .snapshots = "sn", .pause_run = 2, .paused = [&] {
+    for (const auto& [words, answers, file] :
+         {std::tuple{std::vector<std::string>{kExe, "-v5"}, "runs.txt", "multiple-run file mrun.out"},
+          {{WAKRO_RL_BREAKER_EXE, "-v5", "-out", "ramp"}, "out.txt", "output file ramp_01.out"},
+          {{WAKRO_RL_BREAKER_EXE, "-v5"}, "snap.txt", "snapshot sn_01.snp"}}) {
+      ChildProcess p(words, dir(), dir() + "/" + answers);
+      EXPECT_TRUE(p.wait(60000) && p.exitCode() == 2 && refused(p.out(), file, "run is refused and writes nothing"))
+          << p.out();
+    }
+  }});
+  EXPECT_EQ(set.exit_code, 0) << set.out;
+  EXPECT_TRUE(contains(read_file("ramp_01.out"), "Statistical Summary Based on      3 Runs:"));
+  struct Row { Script script; const char* held; std::string refusal; };
+  for (const Row& row : {Row{{.rank = 1, .count = 2, .set_name = "mrun"}, "mrun.out", ""},
+                         Row{{.rank = 2, .count = 2, .set_name = "mrun"}, "mrun.out", "multiple-run file mrun.out"},
+                         Row{{.rank = 2, .count = 2}, "ramp_01.out", "multiple-run file ramp_01.out"},
+                         Row{{.set_name = "x_01"}, "x_01.out", "multiple-run file x_01.out"}}) {
+    const int fd = ::open((at + row.held + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_TRUE(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+    const RankRun r = run_script(row.script);
+    ::close(fd);
+    EXPECT_EQ(r.exit_code, row.refusal.empty() ? 0 : 2) << r.out;
+    const char* ending = row.script.set_name.empty() ? "set of runs stops before writing them"
+                                                     : "run is refused and writes nothing";
+    EXPECT_TRUE(row.refusal.empty() || refused(r.out, row.refusal, ending)) << r.out;
+  }
 }
 
 TEST_F(CaseRuns, AnyOtherAnswerSkipsTheMergeAndEndsNormally) {

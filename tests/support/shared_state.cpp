@@ -57,6 +57,7 @@
 #include "output/check_snap.h"
 #include "output/console_progress.h"
 #include "output/dialog.h"
+#include "output/output_lock.h"
 #include "output/record_bindings.h"
 
 namespace wakro_test {
@@ -73,6 +74,7 @@ void close_files() {
     }
   }
   wakro::close_all_units();
+  wakro::release_output_names();  // the locks of the files a test wrote
 }
 
 void release_arrays() {
