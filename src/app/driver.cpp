@@ -205,13 +205,14 @@ void report_unavailable_requests() {
   }
 }
 
+// The notice of a set the design environment ended early. Its result files
+// are closed with the statistics of the runs finished (mrun_end_of_set), so the
+// notice no longer says that they were left open.
 void write_abort_notice() {
   using wakro::ListLine;
   ListLine() << "";
   ListLine() << kStars;
   ListLine() << "WARNING: Quolb aborted WAKRO on run" << ctrl::mmm << " of" << ctrl::nrun;
-  ListLine() << "WAKRO did not close Multiple-run output file(s).";
-  ListLine() << "This may cause file system error on next run.";
   ListLine() << kStars;
   ListLine() << "";
 }

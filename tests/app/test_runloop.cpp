@@ -443,8 +443,6 @@ TEST_F(DriverTest, StopAtEndOfFirstOfTwoRunsWritesTheAbortNotice) {
       " \n"
       " ***************************************************\n"
       " WARNING: Quolb aborted WAKRO on run           1  of           2\n"
-      " WAKRO did not close Multiple-run output file(s).\n"
-      " This may cause file system error on next run.\n"
       " ***************************************************\n"
       " \n";
   const std::string text = out_.str();
