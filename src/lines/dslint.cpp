@@ -116,15 +116,12 @@ void store_signals(std::int32_t row, const SignalGroups& k, const SignalGroups& 
 }
 
 // Stamps dm, the line's nodal admittance, among the line's nodes of one end
-// (read time only: the two small lists are allocated here).
-void stamp_end(std::int32_t ss, std::int32_t o, std::int32_t n, const FArray<std::int32_t, 1>& nodes) {
-  std::vector<std::int32_t> ends(static_cast<std::size_t>(n));
+// (read time only: the small block is allocated here).
+void stamp_end(std::int32_t ss, std::span<const std::int32_t> ends, std::int32_t n) {
   std::vector<double> block(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-  for (std::int32_t c = 1; c <= n; ++c) {
-    ends[static_cast<std::size_t>(c - 1)] = nodes(o + c);
+  for (std::int32_t c = 1; c <= n; ++c)
     for (std::int32_t r = 1; r <= n; ++r)
       block[static_cast<std::size_t>((c - 1) * n + r - 1)] = e_s7::dm(r, c);
-  }
   stamp_admittance("DSLINT", ss, ends, SymmetricAdmittance::dense(block, n), AdmittanceMeaning::nodal);
 }
 
@@ -373,8 +370,8 @@ std::int32_t read_model_data(LineRecord& r, LineModel model, const ModelTables& 
 
 // Step 5: stamping into both end subsystems, and the copy kept per line.
 void stamp_line(const LineSetup& s, const ModelTables& t, std::int32_t n) {
-  stamp_end(t.kss(s.l), s.o, n, t.knode);
-  if (s.role != kServerEnd) stamp_end(t.mss(s.l), s.o, n, t.mnode);
+  for_each_stamped_end(t, s.l, s.o, n, s.role,
+                       [&](std::int32_t ss, std::span<const std::int32_t> ends, bool) { stamp_end(ss, ends, n); });
   for (std::int32_t c = 1; c <= n; ++c)
     for (std::int32_t q = 1; q <= n; ++q) e_s7::globaldm(q, c, s.row) = e_s7::dm(q, c);
 }

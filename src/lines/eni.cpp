@@ -27,6 +27,7 @@
 #include "diag/message.h"
 #include "diag/quit.h"
 #include "lines/line_records.h"
+#include "lines/line_setup.h"
 #include "link/bindings.h"
 #include "link/engine_links.h"
 #include "link/link_failure.h"
@@ -263,13 +264,11 @@ void exchange_admittance() {
   for (std::int32_t k = 1; k <= eni_client; ++k) {
     const std::int32_t i = client_row(k);
     const std::int32_t n = e_s7::linemodel(i, dir::kConductors);
-    std::vector<std::int32_t> nodes(static_cast<std::size_t>(n));
+    const std::vector<std::int32_t> nodes = wakro::lines::client_end_nodes(k, n);
     std::vector<double> block(static_cast<std::size_t>(n) * static_cast<std::size_t>(n));
-    for (std::int32_t c = 1; c <= n; ++c) {
-      nodes[static_cast<std::size_t>(c - 1)] = eni_client_nodes(c, k);
+    for (std::int32_t c = 1; c <= n; ++c)
       for (std::int32_t r = 1; r <= n; ++r)
         block[static_cast<std::size_t>((c - 1) * n + r - 1)] = e_s7::globaldm(r, c, i);
-    }
     wakro::stamp_admittance("ENI_INIT", eni_client_ss(k), nodes, wakro::SymmetricAdmittance::dense(block, n),
                             wakro::AdmittanceMeaning::nodal);
   }

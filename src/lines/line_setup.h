@@ -2,11 +2,16 @@
 // reader's failure paths that the set-ups share.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "files/units.h"
 #include "lines/line_records.h"
+#include "model/e_s7eni.h"
 #include "model/farray.h"
 #include "model/fixedtext.h"
 
@@ -60,6 +65,32 @@ struct ModelTables {
 // The tables of a model's lines: Bergeron and FRE-DEP lines share the
 // mode-domain tables (e_s7), FRE-PHASE lines have e_s7ph, MFDTD lines e_s7mfd.
 ModelTables tables_of(LineModel model);
+
+// The ends of line l of a model's tables (conductors o + 1 .. o + n) at which
+// the case reader stamps the line's admittance: f(ss, nodes, sending) for the
+// sending end, then for the receiving end unless the line is an ENI server end
+// (role), whose far end is in another process. The stamp (dslint) and the
+// resume check of the fill pattern both go by it.
+template <class F>
+void for_each_stamped_end(const ModelTables& t, std::int32_t l, std::int32_t o, std::int32_t n, std::int32_t role,
+                          F&& f) {
+  std::vector<std::int32_t> nodes(static_cast<std::size_t>(std::max(n, 0)));
+  for (const bool sending : {true, false}) {
+    if (!sending && role == kServerEnd) return;
+    const FArray<std::int32_t, 1>& end = sending ? t.knode : t.mnode;
+    for (std::int32_t c = 1; c <= n; ++c) nodes[static_cast<std::size_t>(c - 1)] = end(o + c);
+    f(sending ? t.kss(l) : t.mss(l), std::span<const std::int32_t>(nodes), sending);
+  }
+}
+
+// The nodes of ENI client end k (n conductors) at which it stamps the line's
+// admittance that the server end sends: its conductors' nodes in order. The
+// stamp (eni.cpp) and the resume check of the fill pattern take them from here.
+inline std::vector<std::int32_t> client_end_nodes(std::int32_t k, std::int32_t n) {
+  std::vector<std::int32_t> nodes(static_cast<std::size_t>(std::max(n, 0)));
+  for (std::int32_t c = 1; c <= n; ++c) nodes[static_cast<std::size_t>(c - 1)] = e_s7eni::eni_client_nodes(c, k);
+  return nodes;
+}
 
 // Read status of a record item: a read error ends in console message 37, an end
 // of file in message 4 (each after "Line/Cable Name: " in the header form).

@@ -8,10 +8,13 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
+#include "diag/listout.h"
 #include "lines/line_records.h"
 #include "lines/line_setup.h"
 #include "lines/lines.h"
@@ -21,6 +24,7 @@
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
+#include "model/fixedtext.h"
 #include "model/ndde.h"
 #include "network/record_checks.h"
 
@@ -49,17 +53,47 @@ void line_ends(const RecordChecker& c, std::string_view what, std::int32_t l, st
   }
 }
 
-// Step 1: the mode-domain lines. Each mode of a line of finite length has a
-// ring of at least one slot, and the lines' transformation matrices lie in the
-// pooled terms.
+// "<what> <l> (<name>)", the name left out when blank.
+std::string named_line(std::string_view what, std::int32_t l, const FixedText<200>& name) {
+  const std::string_view trimmed = name.trimmed();
+  return record_item(what, l) + (trimmed.empty() ? "" : " (" + std::string(trimmed) + ")");
+}
+
+// A line's infinite-length flag and the delay its ring holds, for one mode or
+// group: a travel time of `slots` whole steps (checked to be at least one by
+// the caller) and `fraction` of a step. The reader makes every ring of a line
+// of infinite length one step long, whatever its travel time (wave_slots,
+// wave_fraction), and a finite line's the whole steps of its travel time and a
+// fraction below one.
+void ring_of_flag(const RecordChecker& c, const std::string& line, bool infinite, const std::string& ring,
+                  std::int32_t slots, double fraction) {
+  LineOptions options;
+  options.inflength = infinite;
+  const double travel = slots + fraction;
+  const bool agrees = infinite ? slots == wave_slots(travel, options) && fraction == wave_fraction(travel, options)
+                               : fraction >= 0.0 && fraction < 1.0;
+  if (!agrees)
+    c.refuse_together(line,
+                      std::string("infinite length = ") + (infinite ? "T" : "F") + ", " + ring + " = " +
+                          std::to_string(slots) + " steps + " + list_real(fraction),
+                      infinite ? "a line of infinite length delays by one step exactly"
+                               : "a line of finite length delays by whole steps and a fraction of a step below one");
+}
+
+// Step 1: the mode-domain lines. Each mode's ring agrees with the line's
+// infinite-length flag, a finite line's ring lies in the buffers, and the
+// lines' transformation matrices lie in the pooled terms.
 void modal_lines(const RecordChecker& c) {
   std::int64_t first = 0, terms = 0;
   for (std::int32_t l = 1; l <= e_s7::line; ++l) {
     const std::int32_t n = e_s7::mode(l);
     line_ends(c, "line", l, e_s7::kss(l), e_s7::mss(l), first, n, e_s7::knode, e_s7::mnode);
-    if (!e_s7::inflength(l))
-      for (std::int32_t k = 1; k <= n; ++k)
+    for (std::int32_t k = 1; k <= n; ++k) {
+      if (!e_s7::inflength(l))
         c.range(record_item("travelling-wave ring of line", l), e_s7::nt(first + k), 1, ndde::nd31);
+      ring_of_flag(c, named_line("line", l, e_s7::tlname(l)), e_s7::inflength(l), record_item("delay of mode", k),
+                   e_s7::nt(first + k), e_s7::fnt(first + k));
+    }
     first += n;
     terms += std::int64_t{n} * n;
   }
@@ -77,11 +111,17 @@ void phase_lines(const RecordChecker& c) {
     first += modeph(l);
     const std::int32_t ring = maxtauj(l) + 1;
     c.range("ring pointer of " + line, ppek(l), 1, ring);
+    std::int32_t longest = 0;
     for (std::int32_t g = 1; g <= ng(l); ++g) {
       c.range(record_item("ring read position of group", g) + " of " + line, pek2(g, l), 1, ring);
       // (A delay is at least one step: the reader rounds a shorter travel up.)
       c.range(record_item("delay of group", g) + " of " + line, tauj(l, g), 1, maxtauj(l));
+      ring_of_flag(c, named_line("phase-domain line", l, tlnameph(l)), inflengthph(l), record_item("delay of group", g),
+                   tauj(l, g), epsarr(l, g));
+      longest = std::max(longest, tauj(l, g));
     }
+    // The ring is as long as the longest delay needs (the reader's rule).
+    if (ng(l) > 0) c.range("longest delay of " + line, maxtauj(l), longest, longest);
   }
   c.count("phase-domain conductors", first, nlmodeuph);
 }
@@ -161,6 +201,13 @@ void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& r
     }
 }
 
+// "<line> <ml> (<name>)" of a model's tables.
+std::string line_of(const ModelTables& t, std::int32_t ml, std::size_t tables) {
+  return named_line(kLineOfTables[tables], ml, t.name(ml));
+}
+
+constexpr std::string_view kLineStamp = "a line fills the entries between its conductors' nodes at each end";
+
 // A conductor of a line whose two ends are one node of one subsystem adds
 // nothing to the matrix (the line's admittance cancels there): a start from
 // data stops at the singular matrix this leaves, which a resume never
@@ -168,8 +215,7 @@ void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& r
 void shorted_conductors(const RecordChecker& c, const ModelTables& t, std::int32_t ml, std::size_t tables,
                         std::int64_t first, std::int32_t n) {
   if (t.kss(ml) != t.mss(ml)) return;
-  const std::string_view name = t.name(ml).trimmed();
-  const std::string line = record_item(kLineOfTables[tables], ml) + (name.empty() ? "" : " (" + std::string(name) + ")");
+  const std::string line = line_of(t, ml, tables);
   for (std::int32_t k = 1; k <= n; ++k)
     if (t.knode(first + k) == t.mnode(first + k))
       c.refuse_together(record_item("conductor", k) + " of " + line,
@@ -200,6 +246,14 @@ void directory_line(const RecordChecker& c, std::int32_t l, const std::string& r
   const std::int32_t n = t.mode(ml);
   c.count("conductors of " + row, p.conductors + n, extent_of(t.knode));
   if (col(kRole) == kOrdinary) shorted_conductors(c, t, ml, k, p.conductors, n);
+  // The entries the line's admittance is stamped into at its ends.
+  for_each_stamped_end(t, ml, p.conductors, n, col(kRole),
+                       [&](std::int32_t ss, std::span<const std::int32_t> nodes, bool sending) {
+                         c.stamped(record_of_subsystem((sending ? "sending end of " : "receiving end of ") +
+                                                           line_of(t, ml, k),
+                                                       ss),
+                                   "nodes = " + record_nodes(nodes), ss, nodes, kLineStamp);
+                       });
   admittance_of_line(model, ml, col(kModeOffset), p.terms, n);
   p.conductors += n;
   p.terms += std::int64_t{n} * n;
@@ -233,14 +287,16 @@ void directory_row(const RecordChecker& c, std::int32_t l, Places& places) {
 // of every model once, in reading order; and the ENI client ends.
 void directory(const RecordChecker& c) {
   if (ndde::e_ndim(dim::tlines_total) <= 0) return;
-  std::int32_t servers = 0, clients = 0;
+  std::int32_t servers = 0;
+  std::vector<std::int32_t> client_rows;
   Places places{};
   for (std::int32_t l = 1; l <= e_s7::img; ++l) {
     directory_row(c, l, places);
     const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);
     servers += role == kServerEnd ? 1 : 0;
-    clients += role == kClientEnd ? 1 : 0;
+    if (role == kClientEnd) client_rows.push_back(l);
   }
+  const auto clients = static_cast<std::int32_t>(client_rows.size());
   for (std::size_t k = 0; k < places.size(); ++k) {
     const std::int32_t lines = tables_of(kTablesOf[k]).lines;
     c.range(std::string(kTablesName[k]) + " in the line directory", places[k].lines, lines, lines);
@@ -253,6 +309,12 @@ void directory(const RecordChecker& c) {
     c.subsystem(record_item("subsystem of ENI client end", k), ss);
     for (std::int32_t j = 1; j <= e_s7eni::eni_client_nodes.extent(1); ++j)
       c.node(record_item("node of ENI client end", k), e_s7eni::eni_client_nodes(j, k), ss);
+    // The entries the admittance it receives is stamped into (its row's conductors).
+    const std::int32_t n = e_s7::linemodel(client_rows[static_cast<std::size_t>(k - 1)], layout::directory::kConductors);
+    c.count(record_item("conductors of ENI client end", k), n, e_s7eni::eni_client_nodes.extent(1));
+    const std::vector<std::int32_t> nodes = client_end_nodes(k, n);
+    c.stamped(record_of_subsystem(record_item("ENI client end", k), ss), "nodes = " + record_nodes(nodes), ss, nodes,
+              kLineStamp);
   }
 }
 

@@ -1,7 +1,9 @@
 // Module e_s5: winding tables of the transformers (winding first, transformer last).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "model/farray.h"
 
@@ -25,5 +27,17 @@ inline std::int32_t jset = 0;  // transformer entries set up by the transformer 
 // ends at one node (both at ground among them). The transformer reader refuses
 // it, and so does the snapshot reader.
 constexpr bool winding_ends_refused(std::int32_t from, std::int32_t to) { return from < 0 || to < 0 || from == to; }
+
+// The terminals of transformer k as its winding admittance is stamped among
+// them: the from-node of winding w at 2w - 1, its to-node at 2w (w = 1 ..
+// msiz(k)). The stamp (transformers room) and the resume check of the fill
+// pattern both take them from here. Allocates only when `nodes` has no room.
+inline void winding_terminals(std::int32_t k, std::vector<std::int32_t>& nodes) {
+  nodes.clear();
+  for (std::int32_t w = 1; w <= msiz(k); ++w) {
+    nodes.push_back(mcb(w, k));
+    nodes.push_back(ncb(w, k));
+  }
+}
 
 }  // namespace e_s5

@@ -23,6 +23,7 @@
 #include "model/ideal.h"
 #include "network/entry_update.h"
 #include "network/matrix.h"
+#include "network/stamp_pattern.h"
 
 namespace wakro {
 namespace {
@@ -112,10 +113,10 @@ void stamp_admittance(std::string_view caller, std::int32_t ss, std::span<const 
       const std::int32_t b = nodes[static_cast<std::size_t>(j - 1)];
       const double v = nodal ? -y(i, j) : y(i, j);
       if (a == b) continue;  // both ground, or a node with itself
-      if (a == 0 || b == 0) {
-        target.to_ground(a == 0 ? b : a, v);
-      } else {
+      if (stamps_entry(a, b)) {
         target.between(a, b, v);
+      } else {
+        target.to_ground(a == 0 ? b : a, v);
       }
     }
   }

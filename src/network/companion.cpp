@@ -15,6 +15,7 @@
 #include "model/e_warn.h"
 #include "model/harmimp.h"
 #include "network/matrix.h"
+#include "network/stamp_pattern.h"
 #include "network/solution.h"
 
 namespace wakro {
@@ -116,7 +117,7 @@ void start_branch(std::int32_t b, std::int32_t ss, double i0, double e) {
 }
 
 void mark_branch(const e_s0::FilledView& filled, std::int32_t f, std::int32_t t) {
-  if (f != 0 && t != 0) filled(t, f) = filled(f, t) = true;
+  if (stamps_entry(f, t)) filled(t, f) = filled(f, t) = true;
 }
 
 void add_setup_conductance(const e_s0::GmView& gm, std::int32_t f, std::int32_t t, double g) {

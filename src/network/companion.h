@@ -106,7 +106,7 @@ void reset_harm_warning();
 void start_branch(std::int32_t b, std::int32_t ss, double i0, double e);
 
 // Marks the two off-diagonal positions of a branch f - t in the fill pattern
-// (nothing for a branch to ground).
+// (nothing for a branch to ground), as every stamp does (stamp_pattern.h).
 void mark_branch(const e_s0::FilledView& filled, std::int32_t f, std::int32_t t);
 // Adds conductance g of a branch f - t into gm in set-up form: (t, f) and (f, t)
 // for two nodes, the diagonal of the node for a branch to ground.

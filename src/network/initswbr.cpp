@@ -24,6 +24,7 @@
 #include "model/fixedtext.h"
 #include "model/ideal.h"
 #include "model/int1.h"
+#include "network/companion.h"
 #include "network/switching.h"
 
 namespace {
@@ -78,10 +79,5 @@ void wakro_initswbr(std::int32_t ss, std::int32_t br, double ron, double roff, d
   }
 
   // The coupling of the two end nodes in the fill pattern.
-  const std::int32_t f = ief(b, ss);
-  const std::int32_t t = iet(b, ss);
-  if (f > 0 && t > 0 && f != t) {
-    e_s0::FilledView filled = e_s0::assign_filled_ptr(ss);
-    filled(f, t) = filled(t, f) = true;
-  }
+  wakro::mark_branch(e_s0::assign_filled_ptr(ss), ief(b, ss), iet(b, ss));
 }

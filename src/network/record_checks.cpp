@@ -16,6 +16,15 @@ std::string record_of_subsystem(std::string_view what, std::int32_t ss) {
   return std::string(what) + " of " + record_item("subsystem", ss);
 }
 
+std::string record_nodes(std::span<const std::int32_t> nodes) {
+  std::string text;
+  for (const std::int32_t n : nodes) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(n);
+  }
+  return text;
+}
+
 void RecordChecker::node(std::string_view record, std::int64_t node, std::int32_t ss) const {
   range(record, node, 0, e_s0::mbus(ss));
 }

@@ -10,9 +10,13 @@
 //
 // The defaults refuse every record they are asked about: a record that no room
 // checks cannot be trusted (a case without switches, sources or lines never asks).
+// A room whose elements stamp the conductance matrix names the entries they
+// stamp (RecordChecker::stamped), so that the reader finds every entry of the
+// restored fill pattern that a start from data would mark.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +34,13 @@ struct RecordChecker {
   // "Snapshot values refused together: <record>: <values> (<why>)": values
   // each in range that the case cannot take as a pair.
   void (*refuse_together)(std::string_view record, std::string_view values, std::string_view why);
+  // The entries of the fill pattern of subsystem ss that a stamp among `nodes`
+  // marks (stamp_pattern.h), which a start from data gives the restored
+  // pattern: "Snapshot values refused together: <record>: <values>, fill
+  // pattern row <i> column <j> = 0 (<why>)" at the first one missing. The
+  // nodes must be nodes of ss (checked before).
+  void (*stamped)(std::string_view record, std::string_view values, std::int32_t ss,
+                  std::span<const std::int32_t> nodes, std::string_view why);
 
   void range(std::string_view record, std::int64_t value, std::int64_t low, std::int64_t high) const {
     if (value < low || value > high) refuse_range(record, value, low, high);
@@ -57,6 +68,8 @@ std::int32_t extent_of(const A& a) {
 std::string record_item(std::string_view what, std::int64_t k);
 // "<what> of subsystem <ss>".
 std::string record_of_subsystem(std::string_view what, std::int32_t ss);
+// The nodes as a list: "4 0 28 0".
+std::string record_nodes(std::span<const std::int32_t> nodes);
 
 struct RecordCheckHooks {
   // The record in the integer store at stori(t) > 0 that branch b of subsystem
@@ -65,7 +78,8 @@ struct RecordCheckHooks {
   void (*switch_record)(const RecordChecker& c, std::int32_t ss, std::int32_t b, std::int32_t t);
   void (*source_record)(const RecordChecker& c, std::int32_t ss, std::int32_t b, std::int32_t t);
   // The lines of every model: their ends, rings, delays and segments, and the
-  // line directory with the ENI client ends.
+  // line directory with the ENI client ends, and the entries each line end
+  // stamps.
   void (*lines)(const RecordChecker& c);
 };
 

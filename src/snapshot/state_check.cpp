@@ -2,8 +2,12 @@
 #include "snapshot/state_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <span>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "diag/listout.h"
 #include "diag/message.h"
@@ -26,6 +30,7 @@
 #include "model/storage.h"
 #include "network/rdbranch.h"
 #include "network/record_checks.h"
+#include "network/stamp_pattern.h"
 #include "network/switch_records.h"
 #include "snapshot/case_identity.h"
 #include "snapshot/snapshot.h"
@@ -76,7 +81,31 @@ void refuse_real(std::string_view record, double value, double expected) {
   refuse_text("WAKRO: Snapshot value out of range: " + std::string(record) + " = " + list_real(value) + " (" +
               list_real(expected) + " from its line)");
 }
-constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of, &refuse_real, &refuse_together};
+
+// The entries of each subsystem's fill pattern that the restored elements
+// stamp, (row, column), as the checks below require them: the entries no
+// element stamps are checked against them at the end (step 6).
+using Entry = std::pair<std::int32_t, std::int32_t>;
+std::vector<std::vector<Entry>> g_stamped;
+
+std::string entry(std::int32_t i, std::int32_t j) { return "row " + std::to_string(i) + " column " + std::to_string(j); }
+std::string entry_text(std::int32_t i, std::int32_t j, bool set) { return entry(i, j) + (set ? " = 1" : " = 0"); }
+
+// Each entry a stamp among `nodes` of ss marks, required in the pattern.
+void require_stamped(std::string_view record, std::string_view values, std::int32_t ss,
+                     std::span<const std::int32_t> nodes, std::string_view why) {
+  const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+  std::vector<Entry>& stamped = g_stamped[static_cast<std::size_t>(ss - 1)];
+  wakro::for_each_stamped_pair(nodes, [&](std::int32_t a, std::int32_t b) {
+    for (const auto& [i, j] : {Entry{a, b}, Entry{b, a}}) {
+      if (!fill.get(i, j))
+        refuse_together(record, std::string(values) + (values.empty() ? "" : ", ") + "fill pattern " + entry_text(i, j, false), why);
+      stamped.emplace_back(i, j);
+    }
+  });
+}
+
+constexpr RecordChecker kChecker{&refuse_range, &refuse_count_of, &refuse_real, &refuse_together, &require_stamped};
 
 // A node of subsystem ss (0: ground), and a subsystem.
 void check_node(std::string_view record, std::int64_t node, std::int32_t ss) { kChecker.node(record, node, ss); }
@@ -118,19 +147,29 @@ std::string ends(std::int32_t from, std::int32_t to) {
 // A branch's two ends, by the rule of the branch reader, and the fill pattern's
 // entries that the reader marks for a branch between two nodes (a change of the
 // branch's conductance writes there; the solution leaves out what is not filled).
-void branch_ends(std::int32_t ss, std::int32_t b, const e_s0::FilledView& fill) {
+void branch_ends(std::int32_t ss, std::int32_t b) {
   const std::int32_t f = branches::ief(b, ss), t = branches::iet(b, ss);
   const std::string record = record_of_subsystem(item("branch", b), ss);
   const wakro::BranchEndsFault fault = wakro::branch_ends_fault(f, t);
   if (fault != wakro::BranchEndsFault::none) refuse_together(record, ends(f, t), wakro::branch_ends_message(fault, b, ss));
-  for (const auto& [i, j] : {std::pair{f, t}, std::pair{t, f}})
-    if (f != 0 && t != 0 && !fill.get(i, j))
-      refuse_together(record, ends(f, t) + ", fill pattern row " + std::to_string(i) + " column " + std::to_string(j) + " = 0",
-                      "a branch between two nodes fills their entries");
+  const std::array<std::int32_t, 2> nodes{f, t};
+  kChecker.stamped(record, ends(f, t), ss, nodes, "a branch between two nodes fills their entries");
 }
 
-// Step 1: the order, the start row and the branch ends of each subsystem.
+// Every node's diagonal, which the clearing of the matrices fills
+// (e_s0::allocate_ss_matrices) and nothing empties.
+void diagonal(std::int32_t ss) {
+  const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+  for (std::int32_t i = 1; i <= e_s0::mbus(ss); ++i)
+    if (!fill.get(i, i))
+      refuse_together(record_of_subsystem(item("node", i), ss), "fill pattern " + entry_text(i, i, false),
+                      "every node's diagonal is filled");
+}
+
+// Step 1: the order, the start row, the diagonal and the branch ends of each
+// subsystem.
 void subsystems() {
+  g_stamped.assign(static_cast<std::size_t>(std::max(int2::nmat, 0)), {});
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     // A subsystem has as many nodes as the order its matrices were made with.
     check_range(record_of_subsystem("busses", ss), e_s0::mbus(ss), e_s0::ssdim(ss), e_s0::ssdim(ss));
@@ -138,11 +177,11 @@ void subsystems() {
     // MNA rows), or the one past its last when nothing changed.
     const std::int32_t rows = e_s0::mbus(ss) + (mna::enable_mna ? mna::mna_elem(ss) : 0);
     check_range(record_of_subsystem("start node for triangularisation", ss), e_s8::mxinv(ss), 1, rows + 1);
-    const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+    diagonal(ss);
     for (std::int32_t b = 1; b <= int2::insb(ss); ++b) {
       check_node(record_of_subsystem(item("from-node of branch", b), ss), branches::ief(b, ss), ss);
       check_node(record_of_subsystem(item("to-node of branch", b), ss), branches::iet(b, ss), ss);
-      branch_ends(ss, b, fill);
+      branch_ends(ss, b);
       branch_record(ss, b);
       // The switching mode (its sign the direction of the test).
       check_range(record_of_subsystem(item("switching mode of branch", b), ss), int1::iorv(b, ss),
@@ -158,6 +197,7 @@ void subsystems() {
 // (nummag 1) is of the admittance form (tss < 0); each subsystem counts the
 // transformers whose windings lie in it.
 void transformers() {
+  std::vector<std::int32_t> terminals;
   for (std::int32_t t = 1; t <= e_s5::jset; ++t) {
     const std::string unit = item("transformer", t);
     const std::int32_t ss = std::abs(e_s5tap::tss(t));
@@ -175,6 +215,10 @@ void transformers() {
         refuse_together(item("winding", i) + " of " + unit, ends(e_s5::mcb(i, t), e_s5::ncb(i, t)),
                         e_s5::mcb(i, t) == 0 ? "both ends at ground" : "both ends at one node");
     }
+    // The entries its winding admittance is stamped into.
+    e_s5::winding_terminals(t, terminals);
+    kChecker.stamped(record_of_subsystem(unit, ss), "winding nodes = " + record_nodes(terminals), ss, terminals,
+                     "a transformer fills the entries between its windings' nodes");
   }
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     std::int64_t units = 0;
@@ -278,6 +322,36 @@ void page_maps() {
   }
 }
 
+// Step 6: the entries of the fill pattern that no restored element stamps.
+// User conductance additions (wakro_addgm) and an induction machine's damping
+// conductances stamp entries that the snapshot records nowhere else, so such
+// an entry is taken as theirs when it is what a stamp leaves: both entries of
+// the pair filled, holding one conductance (every stamp and every change of a
+// conductance writes the two alike). (The MNA elements stamp their own rows of
+// the work matrix at each factorisation, nothing into this pattern.)
+void unstamped_entries() {
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
+    std::vector<Entry>& stamped = g_stamped[static_cast<std::size_t>(ss - 1)];
+    std::sort(stamped.begin(), stamped.end());
+    const e_s0::FilledView fill = e_s0::assign_filled_ptr(ss);
+    const e_s0::GmView gm = e_s0::assign_gm_ptr(ss);
+    const std::int32_t n = e_s0::mbus(ss);
+    const std::string record = record_of_subsystem("fill pattern", ss);
+    for (std::int32_t i = 1; i <= n; ++i)
+      fill.for_row(i, n, [&](std::int32_t j, bool set) {
+        if (!set || j == i || std::binary_search(stamped.begin(), stamped.end(), Entry{i, j})) return;
+        if (!fill.get(j, i))
+          refuse_together(record, entry_text(i, j, true) + ", " + entry_text(j, i, false),
+                          "no restored element stamps the entry, and a stamp fills both entries of a pair");
+        if (!(gm.get(i, j) == gm.get(j, i)))
+          refuse_together(record,
+                          "conductance of " + entry(i, j) + " = " + list_real(gm.get(i, j)) + ", of " + entry(j, i) +
+                              " = " + list_real(gm.get(j, i)),
+                          "no restored element stamps the pair, and a stamp gives both entries one conductance");
+      });
+  }
+}
+
 }  // namespace
 
 void check_restored_state() {
@@ -286,6 +360,7 @@ void check_restored_state() {
   lines();
   mna_records();
   page_maps();
+  unstamped_entries();
 }
 
 }  // namespace wakro::snapshot

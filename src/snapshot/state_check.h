@@ -53,7 +53,11 @@ std::string item(std::string_view what, std::int64_t k);
 // past those in use that is not empty); the
 // records of the devices (a source's or a valve's) and of the lines (their
 // ends, rings, delays, the directory and the ENI client ends) by the checks
-// their rooms register (network/record_checks.h).
+// their rooms register (network/record_checks.h). The fill pattern holds every
+// entry a start from data marks (network/stamp_pattern.h): each node's
+// diagonal and the entries the branches, transformer windings and line ends
+// stamp; an entry none of them stamps is taken only as a stamp leaves it (both
+// entries of the pair, one conductance).
 void check_restored_state();
 
 }  // namespace wakro::snapshot

@@ -77,12 +77,8 @@ void stamp_windings(std::string_view caller, std::int32_t k, std::int32_t ss, co
   const std::int32_t nt = 2 * n;
   std::vector<std::int32_t>& nodes = g_nodes;
   std::vector<double>& y = g_terminal_y;
-  nodes.assign(static_cast<std::size_t>(nt), 0);
+  e_s5::winding_terminals(k, nodes);
   y.assign(static_cast<std::size_t>(nt) * static_cast<std::size_t>(nt), 0.0);
-  for (std::int32_t w = 1; w <= n; ++w) {
-    nodes[static_cast<std::size_t>(2 * w - 2)] = e_s5::mcb(w, k);
-    nodes[static_cast<std::size_t>(2 * w - 1)] = e_s5::ncb(w, k);
-  }
   // Terminal 2w-1 is the from-node of winding w, 2w its to-node.
   auto at = [&](std::int32_t r, std::int32_t c) -> double& {
     return y[static_cast<std::size_t>(c - 1) * static_cast<std::size_t>(nt) + static_cast<std::size_t>(r - 1)];

@@ -36,8 +36,8 @@ void multiply(const Square& a, const Square& b, Square& c);
 
 // Adds the winding admittance change d (order msiz(k)) of transformer k to the
 // conductance matrix of subsystem ss through the network's admittance stamp: the
-// windings' terminals are the stamp's nodes, and d seen from them is the nodal
-// admittance A' d A of the winding incidence A.
+// windings' terminals (e_s5::winding_terminals) are the stamp's nodes, and d
+// seen from them is the nodal admittance A' d A of the winding incidence A.
 // Its workspace is kept between calls; reserve_stamp(n) makes room for order n
 // ahead (at time zero) so that a later stamp of that order allocates nothing.
 void stamp_windings(std::string_view caller, std::int32_t k, std::int32_t ss, const Square& d);
