@@ -4,9 +4,10 @@
 // the conductors of a circuit and Rx, Lx between the two circuits of a double
 // section. The values go into rt_config::tfdata unchanged (the mutual
 // resistances in the off-diagonal resistance slots) and k is formed with the
-// caller's kind (1 or 2); another kind or a winding count other than 3 (6 for
-// the double section) is refused under the routine's tag before the record is
-// written (check_tf_handover).
+// caller's kind (1 or 2). Refused under the routine's tag before the record is
+// written: another kind ("Coupled PI data kind", the kind, "is not 1 or 2",
+// whatever the transformer), then what check_tf_handover refuses (a UMEC transformer, a
+// winding count other than 3, or 6 for the double section).
 #pragma once
 
 #include <cstdint>

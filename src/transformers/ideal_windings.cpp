@@ -269,8 +269,7 @@ void n_wdg_tf_cfg(std::int32_t k1, std::int32_t k2, std::int32_t k3, std::int32_
     wakro_quit(kFileTag, 0);
   }
 
-  // Step 3: the record.
-  rt_config::tfdata.fill(0.0);
+  // Step 3: the record, cleared once the reactances are known to fit.
   const auto nn = static_cast<std::size_t>(n);
   if (type == 1) {
     std::vector<double> x(pairs(n)), y(nn * nn), r(nn);
@@ -281,9 +280,11 @@ void n_wdg_tf_cfg(std::int32_t k1, std::int32_t k2, std::int32_t k3, std::int32_
       error_line(kLeakageText);
       wakro_quit(kFileTag, 0);
     }
+    rt_config::tfdata.fill(0.0);
     for (std::size_t j = 0; j < nn; ++j) r[j] = wf.r[j] * v[j] * v[j] / s;  // pu to ohm
     gamma_record(n, y, r);
   } else {
+    rt_config::tfdata.fill(0.0);
     std::size_t next = 0;
     for (std::int32_t row = 1; row <= n; ++row)
       for (std::int32_t col = 1; col <= row; ++col) rt_config::tfdata(2 * col, row) = wf.values[next++];

@@ -3,7 +3,7 @@
 // the calling rules of the nameplate family (tf_cfg.h): each writes the winding
 // record rt_config::tfdata and forms the transformer through wakro_settfparm,
 // having checked first (check_tf_handover) the transformer number, each unit's
-// of a bank, and that its winding count is N.
+// of a bank, that its winding count is N and that it is not a UMEC transformer.
 //
 // Pair reactances X are packed by columns of the upper triangle: X12; X13, X23;
 // X14, X24, X34; ... (pair (i, j), i < j, at (j-1)(j-2)/2 + i, from 1), in pu of

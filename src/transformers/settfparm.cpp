@@ -67,12 +67,25 @@ void check_tf_handover(std::int32_t k, std::int32_t kind, std::string_view calle
   }
   if (e_s5tap::tss(k) == 0) refuse(caller, "Transformer has no subsystem");
   if (kind == kTfUmec && e_s5::nummag(k) != 1) refuse(caller, "Transformer has no UMEC core");
+  // A UMEC transformer's windings are those of its core: a winding record
+  // would leave the core injection of each step working on other windings.
+  if ((kind == kTfInverseInductance || kind == kTfInductance) && e_s5::nummag(k) == 1) {
+    ListLine() << "Transformer" << k << "is a UMEC transformer";
+    wakro_quit(caller, 0);
+  }
   if (kind != kTfInverseInductance && kind != kTfInductance && kind != kTfUmec) {
     ListLine() << "Unknown transformer data kind" << kind;
     wakro_quit(caller, 0);
   }
   if (e_s5::msiz(k) != windings) {
     ListLine() << "Transformer" << k << "has" << e_s5::msiz(k) << "windings, not" << windings;
+    wakro_quit(caller, 0);
+  }
+  // The core read with it must be laid out for those windings (the UMEC
+  // records handed over do not change the core type or branch count).
+  if (kind == kTfUmec && umec_core::core_fault(k) == umec_core::Fault::layout) {
+    wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                  umec_core::fault_text(umec_core::Fault::layout));
     wakro_quit(caller, 0);
   }
   if (e_s0::gm_built) refuse(caller, "Transformer data set after the network set-up");

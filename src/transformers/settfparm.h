@@ -16,7 +16,10 @@ inline constexpr std::string_view kTransformerTag = "TRANSFORMER ";
 // The checks wakro_settfparm makes first (below), for a configuration routine
 // to make before it writes its hand-over record: transformer k must have been
 // read and have `windings` windings, so a record of another winding count is
-// never written (it would not fit the record of the case's largest one).
+// never written (it would not fit the record of the case's largest one); a
+// UMEC transformer is formed from its core only (kind 3, whose core type and
+// branch count must fit the windings), any other from a winding record only
+// (kind 1 or 2).
 void check_tf_handover(std::int32_t k, std::int32_t tf_kind, std::string_view caller, std::int32_t windings);
 
 }  // namespace wakro
@@ -34,8 +37,9 @@ void check_tf_handover(std::int32_t k, std::int32_t tf_kind, std::string_view ca
 //           `caller`;
 // sm = I - 2 hm R, rorig = R, lorig = A (kinds 1, 3) or 2 L / dt (kind 2), and
 // adds hm minus the hm it replaces into gm. Checks first, each fatal under
-// `caller` (mode 0): 1 <= k <= jset, tss(k) != 0, a kind of 1, 2 or 3 (3 only
-// for a UMEC transformer), msiz(k) = windings, and gm still in set-up form. A singular matrix is fatal under
+// `caller` (mode 0): 1 <= k <= jset, tss(k) != 0, a kind of 1, 2 or 3 (3 for a
+// UMEC transformer and only for one), msiz(k) = windings, a UMEC core laid out
+// for them, and gm still in set-up form. A singular matrix is fatal under
 // "TRANSFORMER " with "Unrealisable Transformer Leakage Values" (kind 2) or
 // "Unrealisable Transformer Leakage or Copper loss Values" (kind 1).
 void wakro_settfparm(std::int32_t k, std::int32_t tf_kind, std::string_view caller,

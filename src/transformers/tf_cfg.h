@@ -3,7 +3,8 @@
 // record rt_config::tfdata (R and Gamma for the ideal coupling of form 1, R and
 // L with the magnetising inductance otherwise) and forms transformer k through
 // wakro_settfparm; before it writes the record it makes the formation's checks
-// (check_tf_handover): k is a transformer read, of the routine's winding count.
+// (check_tf_handover): k is a transformer read, of the routine's winding count,
+// and not a UMEC one ("Transformer k is a UMEC transformer").
 //
 // Units: S in MVA, f in Hz, reactances in pu of S on the voltage of the lower
 // numbered winding of a pair, copper losses in pu of S, voltages in kV, the

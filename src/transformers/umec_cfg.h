@@ -20,8 +20,9 @@
 // Magnetising Current." (the run ends under the tag after all of them), and
 // "Unrealistic Ratio of Area or Length." (the run ends at once). umec3w_cfg
 // warns instead and stops at the first. A transformer that is not a UMEC one,
-// or has other windings than the routine's, ends the run as well, before any
-// work table is written.
+// has other windings than the routine's, or a core read with a type or branch
+// count that does not fit them, ends the run as well, before any work table is
+// written.
 #pragma once
 
 #include <cstdint>

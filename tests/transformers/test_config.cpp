@@ -6,7 +6,6 @@
 #include <functional>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "diag/console.h"
@@ -224,10 +223,16 @@ struct RecordsAtFirstText : std::stringbuf {
 // three or more), in a case whose record holds that transformer's windings
 // only: refused with its message before it writes a record (nor past one,
 // which the sanitizer build's index checks would stop).
+// So is each for one of its windings with the other core (UMEC or not), a UMEC
+// one for a core of type 0 (six windings), the file one for a zero reactance,
+// and a coupled PI kind other than 1 or 2 (that one first, on any transformer).
 TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
   using K = std::int32_t;
   static const std::vector<double> v(2, 10.0), x(1, 0.1), p(2, 0.0);
-  const std::tuple<const char*, K, bool, std::function<void(K)>> members[] = {
+  wakro_test::WorkFolder folder;
+  ASSERT_TRUE(folder.enter("tf_cfg_"));
+  wakro_test::write_file("zero.wdg", "0.0\n0\n");
+  struct { const char* tag; K windings; bool umec; std::function<void(K)> call; std::string text = {}; bool first = false; } const members[] = {
       {"TF_2WDG     ", 2, false, [](K k) { e_tf2w_cfg(k, 1, kS, 60.0, 0.0625, 0.0, kV1, kV2, 2.0); }},
       {"AUTO_TF_2WDG", 2, false, [](K k) { e_tf2wa_cfg(k, 1, 10, 50, 0.1, 0, 2.1, 2, 1); }},
       {"TF_3WDG     ", 3, false, [](K k) { e_tf3w_cfg(k, 1, 1, 50, 0.1, 0.2, 0.15, 0, 10, 10, 10, 1); }},
@@ -237,8 +242,10 @@ TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
       {"TF_4WDG     ", 4, false, [](K k) { e_tf4w3_cfg(k, 1, 1, 50, .1, .1, .1, .1, .1, .1, 0, 0, 0, 0, 9, 9, 9, 9, 1); }},
       {"TF_4WDG     ", 4, false, [](K k) { e_tf4w2_cfg(k, 2, 1, 50, .1, .1, .1, .1, .1, .1, 0, 9, 9, 9, 9, 1); }},
       {"TF_NWDG     ", 2, false, [](K k) { e_tfnw1_cfg(k, 2, 1.0, 50.0, x, p, v); }},
-      {"N_WDG_TF_CFG", 2, false, [](K k) { n_wdg_tf_cfg(k, 0, 0, 1, 2, 50.0, 1.0, v, "no_such.wdg"); }},
+      {"N_WDG_TF_CFG", 2, false, [](K k) { n_wdg_tf_cfg(k, 0, 0, 1, 2, 50.0, 1.0, v, "zero.wdg"); }, " ***ERROR** Unrealistic Transformer Leakage Value."},
       {"COUPLED_PI3 ", 3, false, [](K k) { coupled_pi3_tf_cfg(k, 2, 1.0, 0.1, 0.0, 0.05); }},
+      {"COUPLED_PI3 ", 3, true, [](K k) { coupled_pi3_tf_cfg(k, 3, 1.0, 0.1, 0.0, 0.05); }, " Coupled PI data kind           3 is not 1 or 2", true},
+      {"COUPLED_PI6 ", 6, true, [](K k) { coupled_pi6_tf_cfg(k, 3, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }, " Coupled PI data kind           3 is not 1 or 2", true},
       {"COUPLED_PI6 ", 6, false, [](K k) { coupled_pi6_tf_cfg(k, 2, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0); }},
       {"UMEC_TF_2WDG", 2, true, [](K k) { umec2w_cfg(k, 1, 50, 0.1, 10, 10, 1, 1, 1); }},
       {"UMEC_TF_3WDG", 3, true, [](K k) { umec3w_cfg(k, 1, 50, 0.1, 10, 10, 10, 1, 1, 1); }},
@@ -246,21 +253,27 @@ TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
       {"UMEC_TF_4WDG", 4, true, [](K k) { umec4w_cfg(k, 1, 50, 0.1, 10, 10, 10, 10, 1, 1, 1); }},
       {"UMEC_TF_3P2W", 6, true, [](K k) { umec6w5l_cfg(k, 1, 1, 50, 0.1, 10, 10, 1, 1, 1, 1, 1); }}};
   const auto i11 = [](K n) { return std::string(11, ' ') + std::to_string(n); };  // " " and %11d
-  for (const auto& [tag, windings, umec, call] : members)
-    for (const bool past : {true, false}) {  // number 2 of one read, or number 1 of other windings
-      const K has = past ? windings : windings == 2 ? 3 : 2;
-      SCOPED_TRACE(testing::Message() << tag << windings << (past ? " past " : " on ") << has);
+  for (const auto& [tag, windings, umec, call, text, first] : members)
+    for (const int mode : {0, 1, 2, 3}) {  // number 2 of one read, number 1 of other windings, of the other core, its own
+      const bool past = mode == 0, core = mode == 2 ? !umec : umec;
+      if (mode == 3 && text.empty() && !umec) continue;  // formed
+      const K has = mode != 1 ? windings : windings == 2 ? 3 : 2;
+      SCOPED_TRACE(testing::Message() << tag << windings << " mode " << mode << " on " << has);
       size_tf(6, 1, 1e-4, 1, 2, has);
       e_s5::jset = e_s5::numt(1) = 1;  // its windings' nodes are not needed
       e_s5::msiz(1) = has;
-      e_s5::nummag(1) = umec ? 1 : 0;
-      e_s5tap::tss(1) = umec ? -1 : 1;
+      e_s5::nummag(1) = core ? 1 : 0;
+      e_s5tap::tss(1) = core ? -1 : 1;
+      tfdata.fill(0.5);  // records a refusal must leave as they are
+      for (double& c : rt_config::umectfdata.v) c = 0.5;
       const std::vector<double> before = RecordsAtFirstText::records();
       RecordsAtFirstText console;
       std::ostream out(&console);
       const wakro::ConsoleRedirect redirect(out);
       EXPECT_EQ(wakro_test::fatal_status([&] { call(past ? 2 : 1); }), 2000);
-      const std::string why = !past ? " Transformer" + i11(1) + " has" + i11(has) + " windings, not" + i11(windings)
+      const std::string why = first || mode == 3 ? (umec && text.empty() ? " ***ERROR** UMEC core type, winding count and branch count do not agree" : text)
+                              : mode == 2 ? " Transformer" + i11(1) + (umec ? " is not" : " is") + " a UMEC transformer"
+                              : !past ? " Transformer" + i11(1) + " has" + i11(has) + " windings, not" + i11(windings)
                               : umec ? " Transformer" + i11(2) + " is not a UMEC transformer"
                                      : " Transformer number" + i11(2) + " is not one of the" + i11(1) + " transformers read";
       EXPECT_EQ(console.str().rfind(why + "\n =====", 0), 0u) << console.str();
@@ -268,6 +281,7 @@ TEST_F(Transformers, HandOverIsRefusedBeforeAnyRecordIsWritten) {
       EXPECT_EQ(console.kept, before);
       release_all_and_reset();
     }
+  folder.leave();
 }
 
 }  // namespace
