@@ -94,15 +94,7 @@ void skip_section_lines() {
 }
 
 void skip_repeated_dimensions() {
-  while (fnames::section == "DIMENSIONS:") {
-    rdcmnt();
-    if (!rdcmnt_at_data()) continue;
-    std::string record;
-    if (read_record(fnames::iunit, record) == ReadStatus::error) {
-      ListLine() << "Error while reading map file" << fnames::tnam.view();
-      wakro_quit("RDDIM", 2);
-    }
-  }
+  while (fnames::section == "DIMENSIONS:") wakro_nextkey();
 }
 
 bool read_page_entry(PageEntry& page, std::int64_t max_nodes) {

@@ -81,8 +81,10 @@ bool walk_after_dimensions(CaseWalk& walk, std::int32_t map_unit);
 // "DIMENSIONS:" is walked no further.
 void walk_map_file(const std::string& path, CaseWalk& walk);
 
-// Skips the "DIMENSIONS:" sections from the key in fnames::section on (their
-// lines read as the line reader gives them), ending at the first other key.
+// Skips the "DIMENSIONS:" sections from the key in fnames::section on, as any
+// skipped section is skipped (wakro_nextkey: no INCLUDE line in them is
+// followed), ending at the first other key. The case reader calls it after the
+// first section on every run, as the walk does.
 void skip_repeated_dimensions();
 
 // Passes over the data lines of the section whose key is in fnames::section,

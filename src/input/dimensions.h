@@ -3,8 +3,9 @@
 // dimension check and the dimension report.
 //
 // wakro_rddim reads the section from the top unit, which must stand at the start
-// of the map or snapshot file, and returns with the line reader at the section
-// after it (the readers expect "PARAMETERS:"). Per run:
+// of the map or snapshot file, and returns with the line reader at the key
+// after it (the readers expect "PARAMETERS:"; the case reader first skips the
+// "DIMENSIONS:" sections a map file repeats there). Per run:
 //   - the table is cleared, except the entries that the start-up dialogue fills
 //     before the case is read (18, 50, 65..68), and, on a later run that does not
 //     walk the case, the line entries (5, 6, 8, 31..36, 41..49, 53..58, 69, 70);
@@ -12,8 +13,9 @@
 //     from data files); "NODES" also sets the SPARSITY default n(n-1)/2 + 1;
 //   - on a start from data files, on the first run or with tandem lines, the
 //     whole case is walked once: the line sections are handed to the line
-//     subsystem (input_hooks.h), whose counts are cleared once before the walk;
-//     the map file is then opened again at its "PARAMETERS:" section;
+//     subsystem (input_hooks.h), whose counts are cleared once before the walk,
+//     which reads the map file opened a second time and leaves the reader at
+//     the key after the section, as on every other run;
 //   - the first run allocates every group; a later run with tandem lines re-sizes
 //     the line arrays; then the dimension check runs.
 // Fatal errors end in wakro_quit with tag "RDDIM" (the check with "NDCHECK").

@@ -232,21 +232,15 @@ class LinePass final : public wakro::CaseWalk {
   }
 };
 
-// The line-dimension pass: walks the case from the key that ended the
-// "DIMENSIONS:" section to "ENDCASE:" as the case reader will read it (so a
-// line section in a section it skips is not counted), then opens the map file
-// again at the key that follows the "DIMENSIONS:" sections, where the
-// parameter reader goes on (a map file whose next key is not "PARAMETERS:" is
-// refused by it, naming the map file).
-void line_dimension_pass(std::int32_t map_unit) {
+// The line-dimension pass: the map file at `map_path`, opened a second time
+// above the case reader's, walked whole as the case reader will read it (so a
+// line section in a section it skips is not counted). The case reader's own
+// place in the map file is not moved: it reads on from the key after the first
+// "DIMENSIONS:" section, as it does on a run without the pass.
+void line_dimension_pass(const std::string& map_path) {
   wakro::call_sctline_init();
   LinePass pass;
-  wakro::walk_after_dimensions(pass, map_unit);
-  while (fnames::iunit >= map_unit) wakro_closefile();
-  fnames::filename = fnames::inam.view();
-  wakro_openfile();
-  rdcmnt();
-  wakro::skip_repeated_dimensions();
+  wakro::walk_map_file(map_path, pass);
 }
 
 void allocate_first_run() {
@@ -288,7 +282,7 @@ void wakro_rddim() {
   }
   check_windings();
 
-  if (walk) line_dimension_pass(map_unit);
+  if (walk) line_dimension_pass(wakro::unit_file_name(map_unit));
 
   if (first_run) {
     allocate_first_run();

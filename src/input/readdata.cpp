@@ -28,6 +28,7 @@
 #include "model/initialz.h"
 #include "model/int2.h"
 #include "model/ndde.h"
+#include "model/options.h"
 #include "model/outppp.h"
 #include "model/quolbv3.h"
 
@@ -59,6 +60,9 @@ void set_defaults() {
   fnames::filename = fnames::inam.view();
   wakro::case_read_state() = wakro::CaseReadState{};
   wakro::set_quit_note("");
+  // Each run reads its map as the first run does: nothing is echoed before its
+  // own "PARAMETERS:" asks for it (the flag of an earlier run is still set).
+  options::echo = false;
 }
 
 // "SUBSYSDIM:": the orders, then the matrices made from them. A later section of
@@ -183,6 +187,7 @@ void wakro_readdata() {
   set_defaults();
   wakro_openfile();
   wakro_rddim();
+  wakro::skip_repeated_dimensions();
   wakro_initialz();
   wakro_rdparm();
   e_s7eni2::nclient = 0;

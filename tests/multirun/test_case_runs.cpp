@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <iterator>
 #include <regex>
 #include <tuple>
 #include <string>
@@ -151,36 +152,51 @@ int multiplier(int r) { return (r - 1) / 2 % 2 + 1; }
 
 TEST_F(CaseRuns, AloneFourRunsWriteTheOutputAndExtraFiles) {
   Watchdog dog("CaseRuns.AloneFourRuns", 120);
-  ChildProcess p({kExe, "-v5"}, dir(), dir() + "/answers.txt");
-  ASSERT_TRUE(p.wait(60000));
-  const std::string out = p.out();
-  ASSERT_EQ(p.exitCode(), 0) << out << p.err();
-  EXPECT_TRUE(contains(out, "=> WAKRO Run #     4 of     4 Started...")) << out;
-  EXPECT_TRUE(contains(out, "Multiple run output: mrun")) << out;
+  // The plain map, then maps repeating opening sections every run skips (a DIMENSIONS: of nodes without
+  // subsystems, a PARAMETERS: of another finish, INCLUDEs of no file): its rows, each run echoing alike.
+  const std::string plain = read_file("multirun.map"), later = "PARAMETERS:\nINCLUDE 'no.inc'\n FINISH_TIME = 0.5\n";
+  const std::size_t at = plain.find("PARAMETERS:\n") + 12, end = plain.find("ENDCASE:");
+  std::string plain_rows;
+  using Map = std::array<std::string, 3>;  // sections after DIMENSIONS:, lines opening PARAMETERS:, later sections
+  for (const auto& [dimensions, echo, parameters] : {Map{}, Map{"DIMENSIONS:\n NODES = 2\n", "", ""},
+       Map{"", "", later}, Map{"DIMENSIONS:\nINCLUDE 'no.inc'\n NODES = 2\nDIMENSIONS:\n", " ECHO_DATA = YES\n", later}}) {
+    std::ofstream("multirun.map") << plain.substr(0, at - 12) + dimensions + "PARAMETERS:\n" + echo +
+                                         plain.substr(at, end - at) + parameters + "ENDCASE:\n";
+    ChildProcess p({kExe, "-v5"}, dir(), dir() + "/answers.txt");
+    ASSERT_TRUE(p.wait(60000));
+    const std::string out = p.out();
+    ASSERT_EQ(p.exitCode(), 0) << out << p.err();
+    EXPECT_TRUE(contains(out, "=> WAKRO Run #     4 of     4 Started...")) << out;
+    EXPECT_TRUE(contains(out, "Multiple run output: mrun")) << out;
 
-  const auto rows = lines_of(read_file("mrun.out"));
-  ASSERT_GE(rows.size(), 8u);
-  EXPECT_EQ(rows[0], " Multiple Run Output File");
-  for (int r = 1; r <= 4; ++r) {
-    std::array<double, 3> v{};
-    ASSERT_TRUE(wakro::multirun::read_row_values(rows[static_cast<std::size_t>(r + 1)], 1, v)) << rows[r + 1];
-    EXPECT_EQ(v[0], gain(r));
-    EXPECT_EQ(v[1], multiplier(r));
-    EXPECT_NEAR(v[2], gain(r) * multiplier(r), 1e-9);  // the ramp's peak at 1 s
-  }
-  EXPECT_EQ(rows[7], "Statistical Summary Based on      4 Runs:");
-  EXPECT_TRUE(contains(read_file("mrun.out"), "Initial Seed\n" + std::string(11, ' ') + "1\n"));
+    const auto rows = lines_of(read_file("mrun.out"));
+    ASSERT_GE(rows.size(), 8u);
+    EXPECT_EQ(rows[0], " Multiple Run Output File");
+    for (int r = 1; r <= 4; ++r) {
+      std::array<double, 3> v{};
+      ASSERT_TRUE(wakro::multirun::read_row_values(rows[static_cast<std::size_t>(r + 1)], 1, v)) << rows[r + 1];
+      EXPECT_EQ(v[0], gain(r));
+      EXPECT_EQ(v[1], multiplier(r));
+      EXPECT_NEAR(v[2], gain(r) * multiplier(r), 1e-9);  // the ramp's peak at 1 s
+    }
+    EXPECT_EQ(rows[7], "Statistical Summary Based on      4 Runs:");
+    EXPECT_TRUE(contains(read_file("mrun.out"), "Initial Seed\n" + std::string(11, ' ') + "1\n"));
 
-  const auto extra = lines_of(read_file("ramp_01.out"));
-  ASSERT_GE(extra.size(), 8u);
-  for (int r = 1; r <= 4; ++r) {
-    std::array<double, 2> v{};
-    ASSERT_TRUE(wakro::multirun::read_row_values(extra[static_cast<std::size_t>(r + 1)], 1, v));
-    const double gn = gain(r) * multiplier(r);
-    EXPECT_NEAR(v[0], gn, 1e-9);
-    EXPECT_NEAR(v[1], 0.385 * gn * gn, 1e-9);  // sum of (gn 0.1 i)^2 0.1, i = 0..10
+    const auto extra = lines_of(read_file("ramp_01.out"));
+    ASSERT_GE(extra.size(), 8u);
+    for (int r = 1; r <= 4; ++r) {
+      std::array<double, 2> v{};
+      ASSERT_TRUE(wakro::multirun::read_row_values(extra[static_cast<std::size_t>(r + 1)], 1, v));
+      const double gn = gain(r) * multiplier(r);
+      EXPECT_NEAR(v[0], gn, 1e-9);
+      EXPECT_NEAR(v[1], 0.385 * gn * gn, 1e-9);  // sum of (gn 0.1 i)^2 0.1, i = 0..10
+    }
+    EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
+    if (plain_rows.empty()) plain_rows = read_file("mrun.out");
+    const std::regex echoed("\n (ENDCASE|DIMENSIONS):");
+    const auto echoes = std::distance(std::sregex_iterator(out.begin(), out.end(), echoed), std::sregex_iterator());
+    EXPECT_TRUE(read_file("mrun.out") == plain_rows && echoes == (echo.empty() ? 0 : 4)) << out;
   }
-  EXPECT_EQ(extra[7], "Statistical Summary Based on      4 Runs:");
   // The set removed its locks; a lock another run holds stops a set whose model code sets its runs.
   EXPECT_FALSE(fs::exists("mrun.out.lock") || fs::exists("ramp_01.out.lock") || !fs::remove("mrun.out"));
   const int fd = ::open("mrun.out.lock", O_RDWR | O_CREAT, 0644);
