@@ -7,11 +7,9 @@
 // The run's times are then checked against each other. Fatal cases end in
 // wakro_quit with tag "RDPARM".
 //
-// PRINT_STEP is rounded to a whole number of steps of the time step known when
-// its line is read, so TIME_STEP must come first. Given before TIME_STEP, it is
-// rounded with the case reader's -1 and so stays below the time step: the end of
-// the section then sets it to the time step with the warning "Print time has
-// been adjusted to DELT".
+// PRINT_STEP is rounded to a whole number of steps of the time step the run
+// takes (print_step_of), once the section is read: the order of TIME_STEP and
+// PRINT_STEP, and a TIME_STEP line before the last, make no difference.
 #pragma once
 
 #include <string_view>
@@ -26,8 +24,9 @@ namespace wakro {
 // whole, an unquoted one to its first blank or comma), "***Blank_Title***" when
 // it is blank. Not ok when the value does not read (the title is then blank).
 ReadStatus title_of(std::string_view value, FixedText<72>& title);
-// The print step a "PRINT_STEP = <value>" line gives with the time step delt
-// known when it is read: delt times the nearest whole number of steps, at
-// least one.
+// The print step a "PRINT_STEP = <value>" line gives a run of time step delt:
+// delt times the nearest whole number of steps, at least one. The parameter
+// reader and the merge of a changed map on resume both round so, with the
+// run's time step.
 double print_step_of(double value, double delt);
 }  // namespace wakro

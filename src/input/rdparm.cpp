@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,9 @@ using wakro::ListLine;
 
 // Whether the section being read gave FINISH_TIME.
 bool finish_time_read = false;
+// The value of the section's last PRINT_STEP line, rounded once the section is
+// read (set_print_step).
+std::optional<double> print_step_read;
 
 // Ends the run showing the last data line read and its file.
 [[noreturn]] void quit_showing_data_line() { wakro_quit("RDPARM", 1); }
@@ -76,6 +80,9 @@ void subsystem_flag(const Line72& value, std::string_view unknown_text,
   if (ctrl::firstrun) ListLine() << disabling;
 }
 
+// Once the section is read: rounded with the time step the run takes (the last
+// TIME_STEP line), wherever the PRINT_STEP line stands, so that every run of a
+// set and a resumed run (whose map merge rounds so) print at the same step.
 void set_print_step(double value) {
   if (value < e_s1::delt) wakro_warn(0, 0, wakro::msg::kSingleLine, "Print-step should be at least time-step");
   e_s1::print = wakro::print_step_of(value, e_s1::delt);
@@ -129,10 +136,7 @@ void parameter(const Line72& key, const Line72& value) {
     e_s1::delt = real_value(value);
     if (e_s1::delt <= 0.0) fatal_line("ERROR: Undefined, Zero or Negative time-step");
   } else if (key == "PRINT_STEP") {
-    // Rounded with the time step known now: before any TIME_STEP line that is
-    // the case reader's -1, which leaves print below the time step, so the
-    // check at the end of the section raises it to the time step and warns.
-    set_print_step(real_value(value));
+    print_step_read = real_value(value);
   } else if (key == "FINISH_TIME") {
     finish_time_read = true;
     e_s1::fintim = real_value(value);
@@ -198,6 +202,7 @@ void parameter(const Line72& key, const Line72& value) {
 // give the finish time (a snapshot takes it from the start-up dialogue): a run
 // of one print step in place of a misspelt key would end as if it had worked.
 void check_times() {
+  if (print_step_read && e_s1::delt > 0.0) set_print_step(*print_step_read);
   if (options::prnparm) wakro::call_writeparm(emtio::iout);
   if (e_s1::delt <= 0.0) fatal_line("WARNING: Using default time step of 50 usec.");
   if (!finish_time_read && !(assorc::input == "SNAP"))
@@ -248,6 +253,7 @@ void wakro_rdparm() {
   }
   const Line72 key("PARAMETERS:");
   finish_time_read = false;
+  print_step_read.reset();
   for (;;) {
     rdcmnt();
     if (!rdcmnt_in_section(key)) break;

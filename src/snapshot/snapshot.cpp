@@ -978,9 +978,8 @@ class MapMerge final : public wakro::CaseWalk {
   }
 
   // The time step and print step as the parameter reader takes them: the last
-  // time step, and the print step rounded to whole steps of the time step
-  // known when its line is read (before any, the reader's -1), at least the
-  // time step.
+  // line of each, the print step rounded once the section is read to whole
+  // steps of the run's time step (print_step_of), at least one.
   void parameter_line(const wakro::FixedText<72>& line) override {
     const wakro::FixedText<72> k = wakro_firstwrd(line);
     const wakro::FixedText<72> v = wakro_rhs72str(line);
@@ -990,7 +989,7 @@ class MapMerge final : public wakro::CaseWalk {
     } else if (k == "PRINT_STEP" && !v.is_blank()) {
       double print = 0.0;
       if (wakro::list_read(v.view(), {print}) != wakro::ReadStatus::ok) fail_update(false);
-      print_ = wakro::print_step_of(print, step_);
+      print_ = print;
     } else if (k == "PRINT_DIMENSIONS" && wakro_firstwrd(v) == "YES") {
       options::prndim = true;
     }
@@ -1001,7 +1000,7 @@ class MapMerge final : public wakro::CaseWalk {
     if (!step_text_.empty() && !(std::abs(step_ - e_s1::delt) <= 1e-9 * e_s1::delt))
       refuse_text("WAKRO: Snapshot of another time step: the map file's TIME_STEP is " + step_text_, "UPDATE_MAP",
                   map_);
-    if (print_) e_s1::print = std::max(*print_, e_s1::delt);
+    if (print_) e_s1::print = wakro::print_step_of(*print_, e_s1::delt);
   }
 
   // Each list reader reads on to the next key, or reads its section's data
@@ -1026,9 +1025,9 @@ class MapMerge final : public wakro::CaseWalk {
  private:
   std::string map_;
   std::vector<std::pair<wakro::FixedText<72>, std::int32_t>> dimensions_;
-  double step_ = -1.0;  // the time step known so far (the parameter reader's default before any)
+  double step_ = 0.0;  // the last TIME_STEP line's value, and its text (empty: none)
   std::string step_text_;
-  std::optional<double> print_;
+  std::optional<double> print_;  // the last PRINT_STEP line's value, as written
   bool described_ = false;
 };
 

@@ -88,17 +88,26 @@ TEST_F(Parameters, PrintStepIsAWholeNumberOfSteps) {
   EXPECT_DOUBLE_EQ(e_s1::print, 1e6);
 }
 
-TEST_F(Parameters, APrintStepBeforeTheTimeStepIsRaisedToTheTimeStepWithAWarning) {
-  // Rounded with the case reader's time step of -1 when its line is read, the
-  // print step stays below the time step that follows; the end of the section
-  // sets it to the time step and says so.
-  const inputtest::Outcome o =
-      read(" PRINT_STEP = 1.2E-4\n TIME_STEP = 5.0E-5\n FINISH_TIME = 0.1\n");
+TEST_F(Parameters, APrintStepIsRoundedWithTheLastTimeStepWhereverItStands) {
+  // Before the time step: 120 us is 2.4 steps of 50 us, so 100 us, no warning
+  // (no pass has read the time step ahead here).
+  inputtest::Outcome o = read(" PRINT_STEP = 1.2E-4\n TIME_STEP = 5.0E-5\n FINISH_TIME = 0.1\n");
   ASSERT_EQ(o.status, -1);
-  EXPECT_EQ(o.console, ff("***WARN*** Print time has been adjusted to DELT") +
-                           " WARNING: Print time has been adjusted to " + real(5e-5) + "\n");
-  EXPECT_EQ(e_s1::print, 5.0e-5);
+  EXPECT_EQ(o.console, "");
+  EXPECT_EQ(e_s1::print, 2 * 5.0e-5);
   EXPECT_EQ(e_s1::fintim, 0.1);
+
+  // Between two time steps: the run's is the last, 50 us (with the first, 30
+  // us, 100 us would be 90 us).
+  o = read(" TIME_STEP = 3.0E-5\n PRINT_STEP = 1.0E-4\n TIME_STEP = 5.0E-5\n FINISH_TIME = 0.1\n");
+  EXPECT_EQ(o.console, "");
+  EXPECT_EQ(e_s1::delt, 5.0e-5);
+  EXPECT_EQ(e_s1::print, 2 * 5.0e-5);
+
+  // Below the time step that follows: raised to it with the warning.
+  o = read(" PRINT_STEP = 2.0E-5\n TIME_STEP = 5.0E-5\n FINISH_TIME = 0.1\n");
+  EXPECT_EQ(o.console, ff("***WARN*** Print-step should be at least time-step"));
+  EXPECT_EQ(e_s1::print, 5.0e-5);
 }
 
 TEST_F(Parameters, FinishAndPrintTimesAreRaisedWithWarnings) {

@@ -56,11 +56,23 @@ void map_as_read(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", "PRINT_STEP = 100.0E-6", "PRINT_STEP = 120.0E-6");
 }
 
-// Two time steps: the case reader keeps the last, and rounds the print step
-// with the one known when its line is read (30 us: 90 us).
+// Two time steps: the case reader keeps the last and rounds the print step
+// with it, 100 us (with the first, 30 us, it would be 90 us); the first
+// changed to 40 us before the resume changes nothing.
 void two_time_steps(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", " TIME_STEP = 50.0E-6\n PRINT_STEP = 100.0E-6",
              " TIME_STEP = 30.0E-6\n PRINT_STEP = 100.0E-6\n TIME_STEP = 50.0E-6");
+}
+void change_first_time_step(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " TIME_STEP = 30.0E-6", " TIME_STEP = 40.0E-6");
+}
+
+// The print step before the time step, two steps of it: from data and resumed
+// every 100 us (rounded before a time step is known, the resumed run would
+// print every 50 us).
+void print_step_first(const CaseFolder& f) {
+  replace_in(f / "rl_breaker.map", " TIME_STEP = 50.0E-6\n PRINT_STEP = 100.0E-6",
+             " PRINT_STEP = 100.0E-6\n TIME_STEP = 50.0E-6");
 }
 
 // INCLUDE lines in sections the case reader skips (IGNORE: in the map, an
@@ -127,7 +139,9 @@ const Example kExamples[] = {
     // sections every pass over the map reads as the case reader reads them;
     // a change to what it skips changes nothing.
     {"rl_breaker_two_time_steps", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
-     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &two_time_steps},
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &two_time_steps, &change_first_time_step},
+    {"rl_breaker_print_step_first", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
+     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &print_step_first},
     {"line_step_include_in_skipped_sections", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
      "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, false, false, &include_in_skipped_sections,
      &change_skipped_includes},
