@@ -37,6 +37,7 @@ struct MergePlan {
   // the multiple-run file drops it too (an optimum search never reaches it: its
   // rows end with the empty line before the repeated last run).
   bool drop_last_run;
+  std::string_view kind = "multiple-run file";  // its writer, as its lock names it (output_lock.h)
 };
 
 std::string cut(std::string line) {
@@ -96,7 +97,7 @@ std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
 
 void merge(const MergePlan& plan) {
   check_rank_count();
-  wakro::lock_multiple_run_file(plan.merged);
+  wakro::lock_multiple_run_file(plan.merged, plan.kind);
   ResultFile out;
   out.for_the_merge();
   out.open_or_stop(plan.merged, ResultFile::Mode::kNew, kTag);
@@ -115,5 +116,6 @@ void pmr_mrun_consolidate() {
 void pmr_mrun_extrafiles_consolidate(std::int32_t unit, const wakro::FixedText<30>& name) {
   const std::string digits = unit_digits(unit);
   const std::string stem = std::string(name.trimmed().substr(0, kExtraNameLength)) + "_" + digits;
-  merge({merged_extra_file_name(name.view(), unit), stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1});
+  merge({merged_extra_file_name(name.view(), unit), stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1,
+         "extra recording file"});
 }

@@ -44,6 +44,8 @@ using namespace wakro::multirun;
 
 constexpr std::string_view kTag = "MRUNXTRA    ";
 constexpr std::string_view kTitle = " Multiple Run Output File";
+// The writer of these files, as their locks name it (output_lock.h).
+constexpr std::string_view kLockKind = "extra recording file";
 constexpr std::string_view kRowLayout = "(1X,I5,10X,10(1X,G16.10))";
 constexpr std::size_t kLabelColumns = 16;
 constexpr std::size_t kLabelStride = 17;
@@ -131,14 +133,14 @@ void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
   }
   file_list(slot) = FileEntry{1, entry_name, e_warn::comp_id1, e_warn::comp_id2, unit, n};
   num_entries = slot;
-  wakro::lock_multiple_run_file(merged_extra_file_name(entry_name.view(), unit));  // written at the end
+  wakro::lock_multiple_run_file(merged_extra_file_name(entry_name.view(), unit), kLockKind);  // written at the end
 }
 
 // Run 1 creates the file with its title and heading; a later run appends its
 // row, or recreates a file deleted meanwhile with the heading alone.
 void write_run(std::int32_t n, std::int32_t unit, std::string_view name) {
   const std::string file_name = extra_file_name(name, unit, ctrl::rank);
-  wakro::lock_multiple_run_file(file_name);
+  wakro::lock_multiple_run_file(file_name, kLockKind);
   ResultFile f;
   std::int32_t rows = ctrl::mmm - 1;  // the rows of earlier runs the file holds
   std::string heading;

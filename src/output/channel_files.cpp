@@ -322,6 +322,7 @@ void open_files() {
                "OUTPUTFILE: " + std::to_string(missing) +
                    " output channel(s) refer to no output value and are written as 0.0");
 
+  release_file_room();  // kept for these files while their locks were taken
   make_room_for_files(files);
   // Each file is locked before it is written (held already when the case was
   // read, unless the model code added this run).

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
@@ -37,8 +38,23 @@ namespace {
 constexpr int kTakeAttempts = 16;
 constexpr std::string_view kOutputFile = "output file";
 
-// The locks held: lock file (absolute) -> its descriptor.
-std::unordered_map<std::string, int> g_held;
+constexpr std::string_view kLockEnding = ".lock";
+// Descriptors a run may open beside its channel files while they are open: a
+// snapshot, a multiple-run and an extra recording file.
+constexpr std::size_t kFilesBesideChannels = 3;
+
+// A lock held: its descriptor, and the writer of the file, known by the kind
+// of file it writes ("output file", "snapshot", ...).
+struct Held {
+  int fd;
+  std::string kind;
+};
+// The locks held: lock file (absolute) -> its holder.
+std::unordered_map<std::string, Held> g_held;
+// Descriptors held in the place of the files a run keeps open at once, from
+// the moment its channel files are locked to the moment they are opened, so
+// that every lock taken meanwhile leaves room for them.
+std::vector<int> g_room;
 // Folders already said to have no locks.
 std::set<std::string> g_unguarded_folders;
 
@@ -63,10 +79,24 @@ bool raise_descriptor_limit() {
   return ::setrlimit(RLIMIT_NOFILE, &lim) == 0;
 }
 
-int open_lock_file(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  while (fd < 0 && errno == EMFILE && raise_descriptor_limit()) fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+// Opens a file, raising the limit on open files as it needs.
+int open_raising(const char* path, int flags) {
+  int fd = ::open(path, flags | O_CLOEXEC, 0644);
+  while (fd < 0 && errno == EMFILE && raise_descriptor_limit()) fd = ::open(path, flags | O_CLOEXEC, 0644);
   return fd;
+}
+
+int open_lock_file(const std::string& path) { return open_raising(path.c_str(), O_RDWR | O_CREAT); }
+
+// Holds `n` descriptors as room for files; false when the limit on open files
+// (raised up to the hard limit) leaves no room for them all.
+bool keep_room(std::size_t n) {
+  while (g_room.size() < n) {
+    const int fd = open_raising("/dev/null", O_RDONLY);
+    if (fd < 0) return false;
+    g_room.push_back(fd);
+  }
+  return true;
 }
 
 Take take(const std::string& path, int& fd, std::string& why) {
@@ -184,8 +214,21 @@ std::size_t held_lock_count() { return g_held.size(); }
 void lock_output_file(std::string_view file_name, std::string_view kind, LockRefusal refusal) {
   bool found = false;
   const std::string path = lock_file_of(std::string(file_name), found);
-  if (g_held.contains(path) || (!found && refusal == LockRefusal::stops_before_writing)) return;
   const std::string file = std::string(kind) + " " + std::string(file_name);
+  // Written, such a file would take the place of the lock of another file.
+  if (file_name.ends_with(kLockEnding))
+    refuse_run("The " + file + " would have the name of a lock file (a name ending in \"" +
+                   std::string(kLockEnding) + "\")",
+               "OUTPUTNAME", refusal);
+  // A file this process writes already is written by one writer only: the
+  // same writer opens it again on a later run, another would mix the two.
+  if (const auto it = g_held.find(path); it != g_held.end()) {
+    if (it->second.kind == kind) return;
+    refuse_run("The " + file + " is written already as this run's " + it->second.kind + " (it holds the lock " +
+                   path + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  if (!found && refusal == LockRefusal::stops_before_writing) return;
   int fd = -1;
   std::string why;
   switch (take(path, fd, why)) {
@@ -198,7 +241,7 @@ void lock_output_file(std::string_view file_name, std::string_view kind, LockRef
     }
       [[fallthrough]];
     case Take::taken:
-      g_held.emplace(path, fd);
+      g_held.emplace(path, Held{fd, std::string(kind)});
       return;
     case Take::busy:
       refuse_run("Another run is writing the " + file + " (it holds the lock " + path + ")", "OUTPUTLOCK", refusal);
@@ -231,27 +274,56 @@ LockRefusal refusal_once_case_read() {
   return !record_file_path().empty() ? LockRefusal::stops_before_writing : LockRefusal::writes_nothing;
 }
 
-void lock_channel_files() {
-  if (outppp::outfil == 0 || fnames::iouttype != 0) return;
-  for (std::int32_t run = 1; run <= ctrl::nrun; ++run)
-    for (const std::string& name : run_output_file_names(run))
-      lock_output_file(name, kOutputFile, refusal_once_case_read());
+void check_lock_file_name(std::string_view file, std::string_view what, std::string_view given,
+                          std::string_view files) {
+  if (!file.ends_with(kLockEnding)) return;
+  refuse_run("The " + std::string(what) + " '" + std::string(given) + "' gives " + std::string(files) +
+                 " the name of a lock file (they would be " + std::string(file) + ")",
+             "OUTPUTNAME", LockRefusal::writes_nothing);
 }
 
-void lock_multiple_run_file(std::string_view file_name) {
+// The channel files of a run are open together, each beside its lock: room
+// for them is kept first (the files of the run that writes the most, with its
+// description file, and those opened beside them), so that a lock that would
+// leave them none is refused as one that cannot be made, before anything is
+// written.
+void lock_channel_files() {
+  if (outppp::outfil == 0 || fnames::iouttype != 0) return;
+  const LockRefusal refusal = refusal_once_case_read();
+  // Every run but the last writes as many files as the first.
+  const std::vector<std::string> first_run = run_output_file_names(1), last_run = run_output_file_names(ctrl::nrun);
+  const std::size_t at_once = std::max(first_run.size(), last_run.size());
+  if (at_once == 0) return;
+  if (!keep_room(at_once + kFilesBesideChannels)) {
+    const std::string& first = first_run.empty() ? last_run.front() : first_run.front();
+    refuse_run("The lock file " + lock_file_of(first) + " for the " + std::string(kOutputFile) + " " + first +
+                   " cannot be taken (it cannot be made: " + system_reason(EMFILE) + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  for (std::int32_t run = 1; run <= ctrl::nrun; ++run)
+    for (const std::string& name : run_output_file_names(run)) lock_output_file(name, kOutputFile, refusal);
+}
+
+void release_file_room() {
+  for (const int fd : g_room) ::close(fd);
+  g_room.clear();
+}
+
+void lock_multiple_run_file(std::string_view file_name, std::string_view kind) {
   const std::string name(file_name);
   check_name(stem(name), name, "multiple-run file name", "the multiple-run files", name,
              LockRefusal::stops_before_writing);
-  lock_output_file(name, "multiple-run file");
+  lock_output_file(name, kind);
 }
 
 void release_output_names() {
-  for (const auto& [path, fd] : g_held) {
+  for (const auto& [path, held] : g_held) {
     ::unlink(path.c_str());
-    ::close(fd);
+    ::close(held.fd);
   }
   g_held.clear();
   g_unguarded_folders.clear();
+  release_file_room();
 }
 
 }  // namespace wakro

@@ -7,10 +7,15 @@
 // in the file's folder resolved as the system resolves it (realpath: "./x",
 // "sub/../x" and a linked folder all reach one lock file). The lock is held to
 // the end of the run set (all the runs of a multiple run count as one) and
-// removed by its holder then (release_output_names); a name this process
-// already holds is not taken again. The kernel releases a lock when its process
-// ends, however it ends, so a lock file left by a run that was killed blocks
-// no later run.
+// removed by its holder then (release_output_names). The kernel releases a
+// lock when its process ends, however it ends, so a lock file left by a run
+// that was killed blocks no later run.
+//
+// A file has one writer, known by the kind of file it writes ("output file",
+// "snapshot", "temporary snapshot", "multiple-run file", "extra recording
+// file"): the lock records it. The same writer opening its file again (on a
+// later run) takes nothing new; another writer of this process reaching the
+// same file is refused, as a run beside would be.
 //
 // When each file is locked:
 //   - at the start of a run set, after the start-up dialogue and before
@@ -31,12 +36,21 @@
 // The ranks of one parallel run therefore run side by side in one folder: each
 // writes, and locks, only its own files.
 //
+// A snapshot is written whole to "<file>.tmp" and then renamed: that
+// temporary file is a file the run writes too, locked with its snapshot.
+//
 // Every refusal ends the run with one message, status 2000:
 //   - an output, snapshot or multiple-run name that gives its files no name
 //     of their own (blank, or blank or a '.' where its file-name part starts:
 //     ".inf", "_01.out", "dir/.snp"), tag "OUTPUTNAME";
+//   - a file named as a lock file is (its name ends in ".lock"), which would
+//     take the place of another file's lock, tag "OUTPUTNAME": the snapshot
+//     names at the start (check_lock_file_name), every file when it is locked;
 //   - a file whose lock another process holds: "Another run is writing the
 //     <kind> <file> (it holds the lock <lock file>)", tag "OUTPUTLOCK";
+//   - a file this process writes already as another kind of file: "The
+//     <kind> <file> is written already as this run's <kind> (it holds the
+//     lock <lock file>)", tag "OUTPUTLOCK";
 //   - a lock file that cannot be taken (its folder does not exist or may not
 //     be written, a folder stands at its name, no inode or descriptor is free,
 //     flock fails): the lock file, the file and the reason, tag "OUTPUTLOCK".
@@ -49,7 +63,11 @@
 // the files it writes there are not guarded, and goes on.
 //
 // Each lock keeps one descriptor open; a run raises its own limit on open files
-// (up to the hard limit) as its locks need.
+// (up to the hard limit) as its locks need. The channel files of a run are open
+// at once beside their locks: when they are locked, room is kept for them (and
+// for the few files opened beside them) until they are opened, so a limit too
+// low for the locks and the files together refuses the run before it writes
+// anything, as a lock that cannot be made.
 #pragma once
 
 #include <cstddef>
@@ -69,12 +87,19 @@ void lock_channel_files();
 // What a refusal once the first run's case is read leaves behind: nothing,
 // unless the case's description lines have made the record file.
 LockRefusal refusal_once_case_read();
-// The lock of one file, `kind` naming it in the messages ("output file",
-// "snapshot", "multiple-run file").
+// The lock of one file, `kind` naming its writer and naming it in the messages
+// ("output file", "snapshot", "multiple-run file").
 void lock_output_file(std::string_view file_name, std::string_view kind,
                       LockRefusal refusal = LockRefusal::stops_before_writing);
-// A multiple-run file opened for writing: its name checked and locked.
-void lock_multiple_run_file(std::string_view file_name);
+// At the start: refuses a name (`what`, as `given`) whose file `file` would be
+// named as a lock file is; `files` says which files the name names.
+void check_lock_file_name(std::string_view file, std::string_view what, std::string_view given,
+                          std::string_view files);
+// A multiple-run file opened for writing: its name checked and locked; `kind`
+// names its writer ("multiple-run file", "extra recording file").
+void lock_multiple_run_file(std::string_view file_name, std::string_view kind = "multiple-run file");
+// The channel files are opened: the room kept for them is given back.
+void release_file_room();
 // The lock file of a file: "<folder resolved>/<file name>.lock".
 std::string lock_file_of(std::string_view file_name);
 // Number of locks held.

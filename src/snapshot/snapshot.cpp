@@ -435,6 +435,17 @@ void overwrite(std::string& s, std::size_t at, std::string_view with) {
 
 // The names of the files in the messages of their locks.
 constexpr std::string_view kSnapshotKind = "snapshot";
+constexpr std::string_view kTemporaryKind = "temporary snapshot";
+
+// A snapshot is written whole to this file, then renamed to its own name.
+std::string temporary_file_of(const std::string& path) { return path + ".tmp"; }
+
+// A snapshot and its temporary file, each locked before it is made.
+void lock_snapshot(const std::string& path, wakro::LockRefusal refusal = wakro::LockRefusal::stops_before_writing) {
+  wakro::lock_output_file(path, kSnapshotKind, refusal);
+  wakro::lock_output_file(temporary_file_of(path), kTemporaryKind, refusal);
+}
+
 // Incremental names run _01 to _10, then start again.
 constexpr std::int32_t kNumberedNames = 10;
 
@@ -547,14 +558,17 @@ std::int32_t planned_snapshot_count() {
 }  // namespace
 
 void lock_fixed_snapshot_name() {
-  if (outppp::snpfil == 0 || snpdat::newsnp != 0) return;
-  lock_output_file(scheduled_name(0), kSnapshotKind, LockRefusal::writes_nothing);
+  if (outppp::snpfil == 0) return;
+  // The numbered names differ only in their number.
+  const std::string first = scheduled_name(snpdat::newsnp != 0 ? 1 : 0);
+  check_lock_file_name(first, "snapshot name", fnames::snam.trimmed(), "the snapshots");
+  if (snpdat::newsnp == 0) lock_snapshot(first, LockRefusal::writes_nothing);
 }
 
 void lock_numbered_snapshot_names() {
   if (outppp::snpfil == 0 || snpdat::newsnp == 0) return;
   const std::int32_t n = std::min(planned_snapshot_count(), kNumberedNames);
-  for (std::int32_t nn = 1; nn <= n; ++nn) lock_output_file(scheduled_name(nn), kSnapshotKind, refusal_once_case_read());
+  for (std::int32_t nn = 1; nn <= n; ++nn) lock_snapshot(scheduled_name(nn), refusal_once_case_read());
 }
 
 }  // namespace wakro::snapshot
@@ -635,8 +649,8 @@ void wakro_writesnap() {
   }
   wakro_snapfile(3);
   const std::string path = snapshot_path();
-  // No byte of a snapshot is written before its file is locked (output_lock.h).
-  wakro::lock_output_file(path, kSnapshotKind);
+  // No byte of a snapshot is written before its files are locked (output_lock.h).
+  lock_snapshot(path);
   SnapOut o;
   o.line("! WAKRO SNAP-SHOT - Version, Time, Delt");
   o.begin_group();
@@ -675,7 +689,7 @@ void wakro_writesnap() {
   // the temporary name is removed and the file made anew, never opened: a
   // link there would have the snapshot written into the file it leads to and
   // then put in place as the snapshot. Only the file made here is removed.
-  const std::string tmp = path + ".tmp";
+  const std::string tmp = temporary_file_of(path);
   errno = 0;
   std::FILE* f = nullptr;
   if (::unlink(tmp.c_str()) == 0 || errno == ENOENT) {  // a folder there answers EISDIR

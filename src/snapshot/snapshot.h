@@ -56,11 +56,12 @@ namespace wakro::snapshot {
 const std::string& snapshot_path();
 // The "PARAMETERS:" section as the snapshot writes it.
 std::string parameters_text();
-// The locks of the scheduled snapshots (output_lock.h), before anything is
-// written: at the start of the run set, the snapshot under a fixed name; once
-// the first run's case is read, the incremental names its last run will take
-// (at most the ten names they cycle through). Every snapshot is locked again
-// when its name is formed for writing (a run-time one only then).
+// The locks of the scheduled snapshots and their temporary files
+// (output_lock.h), before anything is written: at the start of the run set,
+// the snapshot under a fixed name (and the name of the snapshots checked);
+// once the first run's case is read, the incremental names its last run will
+// take (at most the ten names they cycle through). Every snapshot is locked
+// again when its name is formed for writing (a run-time one only then).
 void lock_fixed_snapshot_name();
 void lock_numbered_snapshot_names();
 

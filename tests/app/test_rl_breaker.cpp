@@ -39,6 +39,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "child_process.h"
@@ -367,11 +368,13 @@ TEST(RlBreakerExample, AWriteTheSystemRefusesLeavesWholeRows) {
 // name that reaches the file reaches that lock (the folder as "./", through
 // "..", through a link; a 34-character name cut to 33), and so does each kind
 // of file: the description file, the record file, a snapshot under a fixed or
-// a numbered name, the multiple-run file of a set of runs. So is a run whose
-// lock file cannot be taken (a folder at its name, no folder: naming it and
-// why) and one whose output name is blank. A lock file whose holder has gone
-// (its descriptor closed, as the kernel closes those of a run that was killed)
-// does not block the next run, which removes it.
+// a numbered name, the temporary file a snapshot is written to, the
+// multiple-run file of a set of runs. So is a run whose lock file cannot be
+// taken (a folder at its name, no folder, no descriptor left for the locks and
+// the files together: naming it and why), one whose output name is blank and
+// one whose snapshot would be named as a lock file is. A lock file whose holder
+// has gone (its descriptor closed, as the kernel closes those of a run that was
+// killed) does not block the next run, which removes it.
 TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   wakro_test::Watchdog dog("RlBreakerExample.ARunWhoseOutputNamesAreLockedIsRefused", 240);
   ScratchCase c;
@@ -392,6 +395,7 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
                        {{"-out", "x", "-outtype", "bin"}, out, "x.qbout", "output file x.qbout"},
                        {{}, answers("1\n0.01\nsn_01\n", "1"), "sn_01.snp", "snapshot sn_01.snp"},
                        {{}, answers("-2\n0.01\nsn\n", "1"), "sn_01.snp", "snapshot sn_01.snp"},
+                       {{}, answers("1\n0.01\nx\n", "1"), "x.snp.tmp", "temporary snapshot x.snp.tmp"},
                        {{}, answers("0\n", "2"), "mrun.out", "multiple-run file mrun.out"}};
   for (const Held& h : held) {
     const int fd = ::open((at + h.file + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
@@ -416,9 +420,11 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
               "No such file or directory)"},
       {" ", "The output name is blank (they would be .inf and _01.out)"},
       {".snp", "The snapshot name '.snp' gives the snapshots no name (they would be .snp)"},
-      {"d/.snp", "The snapshot name 'd/.snp' gives the snapshots no name (they would be d/.snp)"}};
-  for (const auto& [name, message] : rows) {  // a name ending in .snp is a snapshot name
-    const bool snap = std::string_view(name).ends_with(".snp");
+      {"d/.snp", "The snapshot name 'd/.snp' gives the snapshots no name (they would be d/.snp)"},
+      {"x.snp.lock", "The snapshot name 'x.snp.lock' gives the snapshots the name of a lock file (they would be "
+                     "x.snp.lock)"}};
+  for (const auto& [name, message] : rows) {  // a name holding .snp is a snapshot name
+    const bool snap = std::string_view(name).find(".snp") != std::string_view::npos;
     std::ofstream(c.dir() + "/snap.txt") << "0\n1\n0.01\n" << name << "\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
     ChildProcess q({kExe, "-v5", "-out", snap ? "s" : name}, c.dir(), c.dir() + (snap ? "/snap.txt" : "/answers.txt"));
     ASSERT_TRUE(q.wait(60000));
@@ -443,6 +449,33 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   std::ofstream{lock};  // left by a run that was killed
   EXPECT_EQ(run_case(c).size(), 1201u);
   EXPECT_FALSE(fs::exists(lock));
+  // 400 channels: 40 channel files and the description file, each open beside
+  // its lock. A limit on open files that holds the 41 locks but not the files
+  // too refuses the run at a lock, before anything is written; a soft limit
+  // below a hard one that holds both is raised, and the run writes its files.
+  c.edit("rl_breaker.map", " PGBS = 4\n", " PGBS = 400\n");
+  std::string places = " 400", names;
+  for (int k = 1; k <= 400; ++k) places += " " + std::to_string(k);
+  for (int k = 5; k <= 400; ++k) names += "chan " + std::to_string(k) + "\n";
+  c.edit("rl_breaker.dta", " 4 1 2 3 4\n", places + "\n");
+  c.edit("rl_breaker.dta", "0 open)\n", "0 open)\n" + names);
+  for (const auto& [limit, refused] : {std::pair{"ulimit -n 64", true}, {"ulimit -Sn 64 && ulimit -Hn 256", false}}) {
+    ChildProcess q({"/bin/sh", "-c", std::string(limit) + " && exec \"$0\" \"$@\"", kExe, "-v5", "-out", "big"},
+                   c.dir(), c.dir() + "/answers.txt");
+    ASSERT_TRUE(q.wait(60000));
+    EXPECT_EQ(q.exitCode(), refused ? 2 : 0) << limit << q.out();
+    const std::size_t at_lock = q.out().find("\n ERROR: The lock file " + at + "big");
+    const std::string said = q.out().substr(at_lock + 1, q.out().find('\n', at_lock + 1) - at_lock - 1);
+    EXPECT_EQ(at_lock != std::string::npos && said.ends_with(" cannot be taken (it cannot be made: " +
+                                                               std::string(std::strerror(EMFILE)) +
+                                                               "): this run is refused and writes nothing."),
+              refused)
+        << limit << q.out();
+    std::size_t written = 0;
+    for (const auto& e : fs::directory_iterator(c.dir())) written += e.path().filename().string().starts_with("big");
+    EXPECT_EQ(written, refused ? 0u : 41u) << limit;
+    EXPECT_EQ(fs::exists(fs::path(c.dir()) / "big_40.out"), !refused) << limit;
+  }
 }
 
 }  // namespace

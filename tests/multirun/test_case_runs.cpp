@@ -340,7 +340,9 @@ TEST_F(CaseRuns, TwoRanksSideBySideInOneFolderBothRunAndMerge) {
 // name ramp, component ramp), a run whose snapshot is one of the set's
 // numbered snapshots. The set runs on to its end. A process locks only what
 // it writes: rank 1 of a parallel run not the merged file, the last rank the
-// merged files, a set named x_01 the file x_01.out.
+// merged files, a set named x_01 the file x_01.out. A set named ramp_01, whose
+// multiple-run file is its component's extra recording file, stops before the
+// second writer writes it.
 TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
   Watchdog dog("CaseRuns.EachProcessLocks", 240);
   const std::string at = fs::canonical(dir()).string() + "/";
@@ -368,16 +370,21 @@ TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
   struct Row { Script script; const char* held; std::string refusal; };
   for (const Row& row : {Row{{.rank = 1, .count = 2, .set_name = "mrun"}, "mrun.out", ""},
                          Row{{.rank = 2, .count = 2, .set_name = "mrun"}, "mrun.out", "multiple-run file mrun.out"},
-                         Row{{.rank = 2, .count = 2}, "ramp_01.out", "multiple-run file ramp_01.out"},
-                         Row{{.set_name = "x_01"}, "x_01.out", "multiple-run file x_01.out"}}) {
-    const int fd = ::open((at + row.held + ".lock").c_str(), O_RDWR | O_CREAT, 0644);
-    ASSERT_TRUE(fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0);
+                         Row{{.rank = 2, .count = 2}, "ramp_01.out", "extra recording file ramp_01.out"},
+                         Row{{.set_name = "x_01"}, "x_01.out", "multiple-run file x_01.out"},
+                         Row{{.set_name = "ramp_01"}, "", "extra recording file ramp_01.out"}}) {
+    const int fd = *row.held ? ::open((at + row.held + ".lock").c_str(), O_RDWR | O_CREAT, 0644) : -1;
+    ASSERT_TRUE(!*row.held || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0));
     const RankRun r = run_script(row.script);
-    ::close(fd);
+    if (fd >= 0) ::close(fd);
     EXPECT_EQ(r.exit_code, row.refusal.empty() ? 0 : 2) << r.out;
     const char* ending = row.script.set_name.empty() ? "set of runs stops before writing them"
                                                      : "run is refused and writes nothing";
-    EXPECT_TRUE(row.refusal.empty() || refused(r.out, row.refusal, ending)) << r.out;
+    EXPECT_TRUE(row.refusal.empty() || !*row.held || refused(r.out, row.refusal, ending)) << r.out;
+    // No lock held: the set's own multiple-run file is where the component's file would be.
+    EXPECT_TRUE(*row.held || contains(r.out, "\n ERROR: The " + row.refusal + " is written already as this run's "
+                                             "multiple-run file (it holds the lock " + at + "ramp_01.out.lock): this "
+                                             "set of runs stops before writing them.\n")) << r.out;
   }
 }
 
