@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -425,35 +426,35 @@ TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
     // exactly (its first-step factorisation marks no chatter step).
     EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
     if (v != "MNA slot above use") continue;
-    // Damaged MNA records (the first element's kind, subsystem and ints; the
-    // one past those in use) and declarations (the elements they name) are
-    // refused before the first step.
+    // Damaged MNA records and declarations are refused before the first step:
+    // the first element's ints (its flag, branch integers; then element 2's
+    // kind and subsystem), the elements the declarations name.
+    const auto ints = [](int f, int i1, int i2, int d2) {
+      char t[128];
+      std::snprintf(t, sizeof t, "\n%11d%12d%12d%12d%12d \n%12d\n%12d\n", f, i1, i2, 0, d2, 0, 2);
+      return std::string(t);
+    };
+    const auto decls = [](int a, int b, int c) {
+      char t[128];
+      std::snprintf(t, sizeof t, "\n%12d\n%12d\n%12d\n MAP_UPDATE:", a, b, c);
+      return std::string(t);
+    };
     const std::string good = read_file(folder / "full_02.snp");
-    const std::string ints = "\n          1           0           0           0           0 \n           0\n           2\n";
-    const std::string decls = "\n           1\n           2\n           0\n MAP_UPDATE:";
-    const std::string together = "values refused together: ";
+    const std::string out = "value out of range: ", of1 = " of MNA element 1 = ", refused = "values refused together: MNA ";
     const std::string once = " (the declarations read name each element in use once";
+    const std::string named = once + ", those of a subsystem in order: every element of subsystem 1 is named)";
     const struct { std::string written, damaged, refusal; } damages[] = {
         {"\n           0\n           0\n          0 ", "\n           0\n           1\n          0 ",
-         together + "MNA element 3: subsystem = 1 (a record past the 2 elements in use is empty)"},
-        {"\n           0\n           1\n          1           2", "\n           7\n           1\n          1           2",
-         "value out of range: kind of MNA element 1 = 7 (0 to 5, or 9)"},
-        {ints, "\n          2           0           0           0           0 \n           0\n           2\n",
-         "value out of range: zero-impedance flag of MNA element 1 = 2 (0 to 1)"},
-        {ints, "\n          1          99           0           0           0 \n           0\n           2\n",
-         "value out of range: first branch integer of MNA element 1 = 99 (0 to 0)"},
-        {ints, "\n          1           0          -7           0           0 \n           0\n           2\n",
-         "value out of range: second branch integer of MNA element 1 = -7 (0 to 0)"},
-        {ints, "\n          1           0           0           0          99 \n           0\n           2\n",
-         "value out of range: second dynamic-branch integer of MNA element 1 = 99 (0 to 0)"},
-        {decls, "\n           1\n           1\n           0\n MAP_UPDATE:",
-         together + "MNA declaration 2: element = 1" + once + ", those of a subsystem in order: every element of "
-                    "subsystem 1 is named)"},
-        {decls, "\n           1\n           2\n           1\n MAP_UPDATE:",
-         together + "MNA declaration 3: element = 1" + once + ", those of a subsystem in order: every element of "
-                    "subsystem 1 is named)"},
-        {decls, "\n           0\n           2\n           0\n MAP_UPDATE:",
-         together + "MNA element 1: declarations naming it = 0" + once + ")"}};
+         refused + "element 3: subsystem = 1 (a record past the 2 elements in use is empty)"},
+        {"\n           0\n           1\n          1  ", "\n           7\n           1\n          1  ",
+         out + "kind" + of1 + "7 (0 to 5, or 9)"},
+        {ints(1, 0, 0, 0), ints(2, 0, 0, 0), out + "zero-impedance flag" + of1 + "2 (0 to 1)"},
+        {ints(1, 0, 0, 0), ints(1, 99, 0, 0), out + "first branch integer" + of1 + "99 (0 to 0)"},
+        {ints(1, 0, 0, 0), ints(1, 0, -7, 0), out + "second branch integer" + of1 + "-7 (0 to 0)"},
+        {ints(1, 0, 0, 0), ints(1, 0, 0, 99), out + "second dynamic-branch integer" + of1 + "99 (0 to 0)"},
+        {decls(1, 2, 0), decls(1, 1, 0), refused + "declaration 2: element = 1" + named},
+        {decls(1, 2, 0), decls(1, 2, 1), refused + "declaration 3: element = 1" + named},
+        {decls(1, 2, 0), decls(0, 2, 0), refused + "element 1: declarations naming it = 0" + once + ")"}};
     for (const auto& d : damages) {
       ASSERT_NE(good.find(d.written), std::string::npos) << d.written;
       write_file(folder / "full_02.snp", std::string(good).replace(good.find(d.written), d.written.size(), d.damaged));
