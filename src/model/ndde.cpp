@@ -60,7 +60,7 @@ void put_nd() {
     if (k == dim::umec || k == dim::pgbs || k == dim::pf_buses ||
         (k >= dim::pf_nwb && k <= dim::pf_nc))
       continue;
-    nd(k) = std::max(e_ndim(k), 1);
+    nd(k) = working_size(e_ndim(k));
   }
   nd9 = std::max(e_ndim(dim::umec), 10);
   nd13 = channel_block(e_ndim(dim::pgbs));

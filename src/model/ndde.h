@@ -121,6 +121,10 @@ std::int32_t with_margin(std::int32_t value, std::int32_t margin);
 // the reader can refuse a value that does not fit the 32-bit table.
 std::int64_t sparsity_default(std::int64_t n);
 
+// The working size of a required size (that of nd1 ... nd73 but the channel and
+// special ones): at least 1, so that an array of it can be indexed.
+inline std::int32_t working_size(std::int32_t required) { return std::max(required, 1); }
+
 // Derives the working sizes nd1 ... nd73 from e_ndim (nd50, nd65..nd68 are left to
 // allocate_pf); nd74/nd75 default to nd19/nd1 until the MNA set-up sets them.
 void put_nd();

@@ -753,9 +753,14 @@ void check_mna_orders() {
   }
   if (int2::nmat < 1 || largest < 1) {
     // No subsystem has an order: the set-up took the node dimension of the map
-    // the run began with, which the resumed run does not have (it is sized by
-    // the nodes in use); any order the case reader takes is one it may have set.
-    check_range("MNA work-matrix order", ndde::nd75, 1, largest_node_dimension(), "READMAP");
+    // the run began with, which the resumed run is not sized by (it takes the
+    // nodes in use) but which the snapshot's NODES line holds in its
+    // "available" column; without that line, any order the case reader takes
+    // is one it may have set.
+    if (g_nodes_of_map >= 1)
+      check_range("MNA work-matrix order", ndde::nd75, g_nodes_of_map, g_nodes_of_map, "READMAP");
+    else
+      check_range("MNA work-matrix order", ndde::nd75, 1, largest_node_dimension(), "READMAP");
     largest = ndde::nd75;
   }
   const std::int64_t triangle = std::min<std::int64_t>(ndde::sparsity_default(largest),
@@ -944,9 +949,11 @@ void merge_dimensions(const std::vector<std::pair<wakro::FixedText<72>, std::int
                                    {"STOC", dim::stoc}};
   for (const auto& [k, value] : dimensions) {
     // NODES may exceed the largest bus count the writing run found; it must
-    // be what the writing run's map file gave.
+    // size the nodes as the writing run's map file did (its "available"
+    // column holds the working size, at least 1 also for a map's 0).
     if (k == "NODES") {
-      if (value < e_ndim(dim::nodes) || (g_nodes_of_map >= 0 && value != g_nodes_of_map)) incompatible();
+      if (value < e_ndim(dim::nodes) || (g_nodes_of_map >= 0 && ndde::working_size(value) != g_nodes_of_map))
+        incompatible();
       continue;
     }
     for (const Rule& r : rules)

@@ -277,7 +277,15 @@ void mna_records() {
     mna::Mnad& r = mna::mnad(k);
     const std::string rec = item("MNA element", k);
     check_subsystem("subsystem of " + rec, r.subsystem);
-    check_range("kind of " + rec, r.kind, 0, 9);
+    // The kinds the element entries give; no kind of 6 to 8.
+    if (r.kind < 0 || (r.kind > 5 && r.kind != 9))
+      refuse_text("WAKRO: Snapshot value out of range: kind of " + rec + " = " + std::to_string(r.kind) + " (0 to 5, or 9)");
+    check_range("zero-impedance flag of " + rec, r.zero_imp, 0, 1);
+    // The integers only the branch entries give, which no component of this
+    // system calls: they stay as the set-up leaves them.
+    check_range("first branch integer of " + rec, r.branch_i1, 0, 0);
+    check_range("second branch integer of " + rec, r.branch_i2, 0, 0);
+    check_range("second dynamic-branch integer of " + rec, r.dyn_i2, 0, 0);
     for (std::int32_t node : {r.a, r.b, r.c, r.d}) check_node("node of " + rec, node, r.subsystem);
     // (The MANA reader takes no element whose first pair is at ground.)
     if (r.a == 0) check_range("to-node of " + rec + " with its from-node at ground", r.b, 1, e_s0::mbus(r.subsystem));
@@ -292,8 +300,30 @@ void mna_records() {
       refuse_together(item("MNA element", k), held,
                       "a record past the " + std::to_string(used) + " elements in use is empty");
   }
-  for (std::int32_t k = 1; k <= ndde::e_ndim(dim::nmana); ++k)
-    check_range(item("element of MNA declaration", k), mna::mnads(k).element, 0, used);
+  // The set-up gives the declarations read their elements subsystem by
+  // subsystem, in the order they were read, each element in use to one of
+  // them, and leaves the others 0. (Model code finds its element through its
+  // declaration.)
+  std::vector<std::int32_t> next(static_cast<std::size_t>(std::max(int2::nmat, 0)) + 1, 0);
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) next[static_cast<std::size_t>(ss)] = mna::mna_start(ss);
+  for (std::int32_t k = 1; k <= ndde::e_ndim(dim::nmana); ++k) {
+    const std::int32_t e = mna::mnads(k).element;
+    check_range(item("element of MNA declaration", k), e, 0, used);
+    if (e == 0) continue;
+    const std::int32_t ss = mna::mnad(e).subsystem;
+    std::int32_t& want = next[static_cast<std::size_t>(ss)];
+    if (e != want)
+      refuse_together(item("MNA declaration", k), "element = " + std::to_string(e),
+                      "the declarations read name each element in use once, those of a subsystem in order: " +
+                          (want > mna::mna_end(ss) ? record_of_subsystem("every element", ss) + " is named"
+                                                   : "the next of " + item("subsystem", ss) + " is " +
+                                                         std::to_string(want)));
+    ++want;
+  }
+  for (std::int32_t ss = 1; ss <= int2::nmat; ++ss)
+    if (mna::mna_elem(ss) > 0 && next[static_cast<std::size_t>(ss)] <= mna::mna_end(ss))
+      refuse_together(item("MNA element", next[static_cast<std::size_t>(ss)]), "declarations naming it = 0",
+                      "the declarations read name each element in use once");
 }
 
 // Step 5: the page maps, whose entries the case's model code takes as

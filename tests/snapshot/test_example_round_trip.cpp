@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <regex>
 #include <string>
 
@@ -437,30 +439,76 @@ TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
     // The later snapshot is the same file: the ideal branches' subsystem goes on
     // exactly (its first-step factorisation marks no chatter step).
     EXPECT_EQ(lines_of(read_file(folder / "res.snp")), written);
-    if (v != "MNA slot above use") continue;  // its record past those in use holding a subsystem
-    replace_in(folder / "full_02.snp", "\n           0\n           0\n          0 ", "\n           0\n           1\n          0 ");
-    const CaseRun bad = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "bad", "bad"), "bad.log");
-    EXPECT_NE(bad.log.find(" ***ERROR** WAKRO: Snapshot values refused together: MNA element 3: subsystem = 1 (a record "
-                           "past the 2 elements in use is empty)\n"), std::string::npos) << bad.log;
+    if (v != "MNA slot above use") continue;
+    // Damaged MNA records and declarations are refused before the first step:
+    // the first element's ints (its flag, branch integers; then element 2's
+    // kind and subsystem), the elements the declarations name.
+    const auto ints = [](int f, int i1, int i2, int d2) {
+      char t[128];
+      std::snprintf(t, sizeof t, "\n%11d%12d%12d%12d%12d \n%12d\n%12d\n", f, i1, i2, 0, d2, 0, 2);
+      return std::string(t);
+    };
+    const auto decls = [](int a, int b, int c) {
+      char t[128];
+      std::snprintf(t, sizeof t, "\n%12d\n%12d\n%12d\n MAP_UPDATE:", a, b, c);
+      return std::string(t);
+    };
+    const std::string good = read_file(folder / "full_02.snp");
+    const std::string out = "value out of range: ", of1 = " of MNA element 1 = ", refused = "values refused together: MNA ";
+    const std::string once = " (the declarations read name each element in use once";
+    const std::string named = once + ", those of a subsystem in order: every element of subsystem 1 is named)";
+    const struct { std::string written, damaged, refusal; } damages[] = {
+        {"\n           0\n           0\n          0 ", "\n           0\n           1\n          0 ",
+         refused + "element 3: subsystem = 1 (a record past the 2 elements in use is empty)"},
+        {"\n           0\n           1\n          1  ", "\n           7\n           1\n          1  ",
+         out + "kind" + of1 + "7 (0 to 5, or 9)"},
+        {ints(1, 0, 0, 0), ints(2, 0, 0, 0), out + "zero-impedance flag" + of1 + "2 (0 to 1)"},
+        {ints(1, 0, 0, 0), ints(1, 99, 0, 0), out + "first branch integer" + of1 + "99 (0 to 0)"},
+        {ints(1, 0, 0, 0), ints(1, 0, -7, 0), out + "second branch integer" + of1 + "-7 (0 to 0)"},
+        {ints(1, 0, 0, 0), ints(1, 0, 0, 99), out + "second dynamic-branch integer" + of1 + "99 (0 to 0)"},
+        {decls(1, 2, 0), decls(1, 1, 0), refused + "declaration 2: element = 1" + named},
+        {decls(1, 2, 0), decls(1, 2, 1), refused + "declaration 3: element = 1" + named},
+        {decls(1, 2, 0), decls(0, 2, 0), refused + "element 1: declarations naming it = 0" + once + ")"}};
+    for (const auto& d : damages) {
+      ASSERT_NE(good.find(d.written), std::string::npos) << d.written;
+      write_file(folder / "full_02.snp", std::string(good).replace(good.find(d.written), d.written.size(), d.damaged));
+      const CaseRun bad = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "bad", "bad"), "bad.log");
+      EXPECT_NE(bad.status, 0);
+      EXPECT_NE(bad.log.find(" ***ERROR** WAKRO: Snapshot " + d.refusal + "\n"), std::string::npos) << bad.log;
+    }
   }
 }
 
 // A case of no page with MNA on: its work-matrix order is the node dimension
-// of the map it starts from (5 nodes: the triangle 5 * 4 / 2 + 1 = 11), which
-// its snapshot keeps; resumed from it, the run writes the snapshot the
-// uninterrupted run writes later, but for that dimension's headroom (the
-// resumed run is sized by the nodes in use).
+// of the map it starts from (5 nodes: the triangle 5 * 4 / 2 + 1 = 11; a map's
+// 0 nodes sizes one), which its snapshot keeps; resumed from it, the run writes
+// the snapshot the uninterrupted run writes later, but for that dimension's
+// headroom (the resumed run is sized by the nodes in use). Another order is
+// refused.
 TEST(PagelessMnaCase, ASnapshotOfARunFromDataResumes) {
-  CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
-  write_file(folder / "none.map", "DIMENSIONS:\n NODES = 5\n SUBSYS = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
-                                  " FINISH_TIME = 0.001\n USE_MANA = YES\nENDCASE:\n");
-  ASSERT_EQ(folder.run(data_start("none.map", "0.0002", "full", "full")).status, 0);
-  EXPECT_NE(read_file(folder / "full_02.snp").find("\n ! MNA: \n 5 11\n"), std::string::npos);
-  const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
-  ASSERT_EQ(res.status, 0) << res.log;
-  const std::string nodes = "\n NODES                 =       0               ";
-  replace_in(folder / "res.snp", nodes + "1\n", nodes + "5\n");
-  EXPECT_EQ(lines_of(read_file(folder / "res.snp")), lines_of(read_file(folder / "full_03.snp")));
+  const struct { const char *nodes, *available, *order, *damaged, *refusal; } cases[] = {
+      {"5", "5", "\n ! MNA: \n 5 11\n", "\n ! MNA: \n 4 7\n", "MNA work-matrix order = 4 (5 to 5)"},
+      {"0", "1", "\n ! MNA: \n 1 1\n", "\n ! MNA: \n 6 16\n", "MNA work-matrix order = 6 (1 to 1)"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.nodes);
+    CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+    write_file(folder / "none.map", std::string("DIMENSIONS:\n NODES = ") + c.nodes +
+                                        "\n SUBSYS = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
+                                        " FINISH_TIME = 0.001\n USE_MANA = YES\nENDCASE:\n");
+    ASSERT_EQ(folder.run(data_start("none.map", "0.0002", "full", "full")).status, 0);
+    const std::string good = read_file(folder / "full_02.snp");
+    ASSERT_NE(good.find(c.order), std::string::npos);
+    const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
+    ASSERT_EQ(res.status, 0) << res.log;
+    const std::string nodes = "\n NODES                 =       0               ";
+    replace_in(folder / "res.snp", nodes + "1\n", nodes + c.available + "\n");
+    EXPECT_EQ(lines_of(read_file(folder / "res.snp")), lines_of(read_file(folder / "full_03.snp")));
+    write_file(folder / "full_02.snp", std::string(good).replace(good.find(c.order), std::strlen(c.order), c.damaged));
+    const CaseRun bad = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "bad", "bad"), "bad.log");
+    EXPECT_NE(bad.status, 0);
+    EXPECT_NE(bad.log.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + c.refusal + "\n"),
+              std::string::npos) << bad.log;
+  }
 }
 
 }  // namespace
