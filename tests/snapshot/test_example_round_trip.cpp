@@ -195,8 +195,9 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
-// conductances; then each line flagged of infinite length: refused as the
-// snapshot is read, naming the subsystem and the entry, or the line's delay.
+// conductances; each pair's (i, j) given a conductance its (j, i) has not;
+// then each line flagged of infinite length: refused as the snapshot is read,
+// naming the subsystem and the entry, or the line's delay.
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -234,7 +235,15 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
         }
       return d;
     };
-    for (const auto& [i, j] : filled) {
+    // One side of a pair given another conductance (a pair holds one).
+    const auto one_sided = [&](std::size_t k) {
+      std::vector<std::string> d = lines;
+      std::string& g = d[rows + n + 1 + k];
+      g = std::stod(g) == 0.5 ? " 0.25" : " 0.5";
+      return d;
+    };
+    for (std::size_t k = 0; k < filled.size(); ++k) {
+      const auto [i, j] = filled[k];
       const std::string ni = std::to_string(i), nj = std::to_string(j);
       if (i == j)
         refused(without(i, i), "node " + ni + " of subsystem " + ss + ": fill pattern row " + ni + " column " + ni +
@@ -242,6 +251,10 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
       if (i < j)
         refused(without(i, j), " of subsystem " + ss + ": ",
                 {"fill pattern row " + ni + " column " + nj + " = 0 (", "fill pattern row " + nj + " column " + ni + " = 0 ("});
+      if (i < j)
+        refused(one_sided(k), "fill pattern of subsystem " + ss + ": conductance of row " + ni + " column " + nj + " = ",
+                {"(every stamp and change of a conductance gives both entries of a pair one conductance)",
+                 "(no restored element stamps the pair, and a stamp gives both entries one conductance)"});
     }
   }
   for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, all F in the examples
