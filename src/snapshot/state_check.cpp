@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -352,14 +353,22 @@ void page_maps() {
   }
 }
 
-// Step 6: the entries of the fill pattern that no restored element stamps.
-// User conductance additions (wakro_addgm) and an induction machine's damping
-// conductances stamp entries that the snapshot records nowhere else, so such
-// an entry is taken as theirs when it is what a stamp leaves: both entries of
-// the pair filled, holding one conductance (every stamp and every change of a
-// conductance writes the two alike). (The MNA elements stamp their own rows of
-// the work matrix at each factorisation, nothing into this pattern.)
-void unstamped_entries() {
+// Step 6: the pairs of the fill pattern. Every stamp and every run-time change
+// of a conductance writes both entries of a pair with the same operations
+// (stamp_admittance, add_setup_conductance, change_branch_conductance), so each
+// filled pair holds one conductance on both sides, bit for bit, whoever stamps
+// it. User conductance additions (wakro_addgm) and an induction machine's
+// damping conductances stamp entries that the snapshot records nowhere else, so
+// an entry no restored element stamps is taken as theirs when it is what a
+// stamp leaves: both entries of the pair filled. (Such a pair holding 0 on both
+// sides is taken too: an addition with no coupling between two of its nodes
+// fills their pair with 0. The MNA elements stamp their own rows of the work
+// matrix at each factorisation, nothing into this pattern.)
+constexpr std::string_view kStampedPair =
+    "every stamp and change of a conductance gives both entries of a pair one conductance";
+constexpr std::string_view kUnstampedPair =
+    "no restored element stamps the pair, and a stamp gives both entries one conductance";
+void filled_pairs() {
   for (std::int32_t ss = 1; ss <= int2::nmat; ++ss) {
     std::vector<Entry>& stamped = g_stamped[static_cast<std::size_t>(ss - 1)];
     std::sort(stamped.begin(), stamped.end());
@@ -369,15 +378,16 @@ void unstamped_entries() {
     const std::string record = record_of_subsystem("fill pattern", ss);
     for (std::int32_t i = 1; i <= n; ++i)
       fill.for_row(i, n, [&](std::int32_t j, bool set) {
-        if (!set || j == i || std::binary_search(stamped.begin(), stamped.end(), Entry{i, j})) return;
-        if (!fill.get(j, i))
+        if (!set || j == i) return;
+        const bool is_stamped = std::binary_search(stamped.begin(), stamped.end(), Entry{i, j});
+        if (!is_stamped && !fill.get(j, i))
           refuse_together(record, entry_text(i, j, true) + ", " + entry_text(j, i, false),
                           "no restored element stamps the entry, and a stamp fills both entries of a pair");
         if (!(gm.get(i, j) == gm.get(j, i)))
           refuse_together(record,
                           "conductance of " + entry(i, j) + " = " + list_real(gm.get(i, j)) + ", of " + entry(j, i) +
                               " = " + list_real(gm.get(j, i)),
-                          "no restored element stamps the pair, and a stamp gives both entries one conductance");
+                          is_stamped ? kStampedPair : kUnstampedPair);
       });
   }
 }
@@ -390,7 +400,7 @@ void check_restored_state() {
   lines();
   mna_records();
   page_maps();
-  unstamped_entries();
+  filled_pairs();
 }
 
 }  // namespace wakro::snapshot

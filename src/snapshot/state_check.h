@@ -57,7 +57,8 @@ std::string item(std::string_view what, std::int64_t k);
 // entry a start from data marks (network/stamp_pattern.h): each node's
 // diagonal and the entries the branches, transformer windings and line ends
 // stamp; an entry none of them stamps is taken only as a stamp leaves it (both
-// entries of the pair, one conductance).
+// entries of the pair filled); and every filled pair holds one conductance on
+// both sides, as every stamp and change of a conductance writes it.
 void check_restored_state();
 
 }  // namespace wakro::snapshot

@@ -211,8 +211,9 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
-// conductances; then each line flagged of infinite length: refused as the
-// snapshot is read, naming the subsystem and the entry, or the line's delay.
+// conductances; each pair's (i, j) given a conductance its (j, i) has not;
+// then each line flagged of infinite length: refused as the snapshot is read,
+// naming the subsystem and the entry, or the line's delay.
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -250,14 +251,18 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
         }
       return d;
     };
-    for (const auto& [i, j] : filled) {
+    for (std::size_t k = 0; k < filled.size(); ++k) {
+      const auto [i, j] = filled[k];
       const std::string ni = std::to_string(i), nj = std::to_string(j);
       if (i == j)
         refused(without(i, i), "node " + ni + " of subsystem " + ss + ": fill pattern row " + ni + " column " + ni +
                                    " = 0 (every node's diagonal is filled)", {""});
-      if (i < j)
-        refused(without(i, j), " of subsystem " + ss + ": ",
-                {"fill pattern row " + ni + " column " + nj + " = 0 (", "fill pattern row " + nj + " column " + ni + " = 0 ("});
+      if (i >= j) continue;
+      refused(without(i, j), " of subsystem " + ss + ": ",
+              {"fill pattern row " + ni + " column " + nj + " = 0 (", "fill pattern row " + nj + " column " + ni + " = 0 ("});
+      std::vector<std::string> d = lines;  // (i, j) given a conductance (j, i) has not
+      d[rows + n + 1 + k] = std::stod(d[rows + n + 1 + k]) == 0.5 ? " 0.25" : " 0.5";
+      refused(d, "fill pattern of subsystem " + ss + ": conductance of row " + ni + " column " + nj + " = ", {" one conductance)"});
     }
   }
   for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, all F in the examples

@@ -481,6 +481,12 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
       // (Filled on both sides with one conductance, as a user addition leaves it: taken.)
       {"matrix\n100\n010\n001\n !*** Node conductances [GM]\n 0.5000000000000000E-002 \n",
        "matrix\n110\n110\n001\n !*** Node conductances [GM]\n 0.5000000000000000E-002 \n 0.5\n 0.5\n", nullptr},
+      // The transformer's pair (2, 3) with one conductance changed in its last digit.
+      {"0      \n 0.1602224202715588E-001 \n 0.1602224202715588E-001 \n",
+       "0      \n 0.1602224202715588E-001 \n 0.1602224202715589E-001 \n",
+       " ***ERROR** WAKRO: Snapshot values refused together: fill pattern of subsystem 1: conductance of row 2 column 3 = "
+       "0.01602224202715589, of row 3 column 2 = 0.01602224202715588 (every stamp and change of a conductance gives both "
+       "entries of a pair one conductance)"},
       // A line lost before the end shifts the rest (see below).
       {" !*** HARMONIC SOLUTION DATA\n", nullptr, " ***ERROR** WAKRO: Error while reading snap file"},
   };
