@@ -100,12 +100,10 @@ class Lines : public nettest::Network {
 };
 
 // A headerless one-conductor Bergeron record between nodes kn and mn of
-// subsystem 1: travel time tau_ms, Zc, lossless, F1 = F2, T1 = 1e-7 ms; the
-// option lines before the mode.
-inline std::string lossless_record(double tau_ms, double zc, int kn = 1, int mn = 2,
-                                   const std::string& options = "") {
+// subsystem 1: travel time tau_ms, Zc, lossless, F1 = F2, T1 = 1e-7 ms.
+inline std::string lossless_record(double tau_ms, double zc, int kn = 1, int mn = 2) {
   std::ostringstream os;
-  os << std::setprecision(17) << "1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n" << options
+  os << std::setprecision(17) << "1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n"
      << kn << " " << mn << " " << tau_ms << " " << zc << " 0.0 0.0 1.0\n";
   return os.str();
 }

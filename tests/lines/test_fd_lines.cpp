@@ -374,14 +374,13 @@ TEST_P(LosslessFit, OneStepLineArrivesAfterOneStep) {
   EXPECT_NEAR(v(2), 1.0, kTol);
 }
 
-// Infinite length: one slot whatever the travel time, no wave comes back.
+// Infinite length, whatever the travel time: no wave reaches the open end.
 TEST_P(LosslessFit, InfiniteLengthLineOfTenStepsReflectsNothing) {
   build(10.0, "INFLENGTH\n");
   start_run(30);
   for (int n = 0; n < 30; ++n) {
     step();
-    EXPECT_NEAR(v(2), 0.0, kTol) << "step " << n;
-    EXPECT_NEAR(v(1), 0.5, kTol) << "step " << n;
+    EXPECT_TRUE(std::abs(v(2)) < kTol && std::abs(v(1) - 0.5) < kTol) << "step " << n;
   }
 }
 

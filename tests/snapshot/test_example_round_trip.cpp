@@ -76,20 +76,18 @@ void change_skipped_includes(const CaseFolder& f) {
   replace_in(f / "line_step.map", "INCLUDE 'ignored.inc'", "INCLUDE 'gone.inc'");
 }
 
-// The line's travel time exactly one step: its ring is that of a line of
-// infinite length, its waves are not.
-void one_step_line(const CaseFolder& f) {
-  replace_in(f / "line_step.dta", " 1 2 0.5 400.0", " 1 2 0.05 400.0");
-}
-// The line a lossless FRE-DEP line of infinite length (Zc = 400 ohm, A = 1, no
-// poles) whose travel time is 1.2 steps, or one step: either way a ring of one
-// step, which a finite line of one step has too.
-void infinite_fredep_line(const CaseFolder& f, const char* tau_ms) {
+// Lines whose ring alone does not tell their flag: a finite line of exactly
+// one step; a lossless FRE-DEP line of infinite length of 1.2 steps, or one.
+void one_step_line(const CaseFolder& f) { replace_in(f / "line_step.dta", " 1 2 0.5 400.0", " 1 2 0.05 400.0"); }
+template <char Tenths>
+void infinite_fredep_line(const CaseFolder& f) {
   replace_in(f / "line_step.dta", " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n",
-             std::string("FRE-DEP 1 0 1 1\nINFLENGTH\n1 2 ") + tau_ms + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
+             std::string("FRE-DEP 1 0 1 1\nINFLENGTH\n1 2 0.0") + Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
 }
-void infinite_fredep_line_of_1_2_steps(const CaseFolder& f) { infinite_fredep_line(f, "0.06"); }
-void infinite_fredep_line_of_1_step(const CaseFolder& f) { infinite_fredep_line(f, "0.05"); }
+constexpr Example line_step_with(const char* name, void (*change)(const CaseFolder&), bool sparse) {
+  return {name, WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01", "0.0004",
+          "0.0011", "full_02.snp", 4, nullptr, sparse, false, change};
+}
 
 // A second "PARAMETERS:" right after the first, which the case reader skips.
 void second_parameters(const CaseFolder& f) {
@@ -152,15 +150,9 @@ const Example kExamples[] = {
     {"rl_breaker_second_dimensions", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_dimensions,
      &change_second_dimensions},
-    // Lines whose flag their ring alone does not tell (the sweep of the flags).
-    {"line_step_one_step", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01",
-     "0.0004", "0.0011", "full_02.snp", 4, nullptr, false, false, &one_step_line},
-    {"line_step_infinite_fredep_of_1_2_steps", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
-     "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, false, false,
-     &infinite_fredep_line_of_1_2_steps},
-    {"line_step_infinite_fredep_of_1_step", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
-     "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, false, false,
-     &infinite_fredep_line_of_1_step},
+    line_step_with("line_step_one_step", &one_step_line, false),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, false),
     // On the own elimination, early in its run (the sweeps of its 105 nodes
     // take too long under the sanitizers).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "0.01", "full_01", "0.01", "0.01", nullptr, 10,
@@ -179,14 +171,9 @@ const Example kSparseExamples[] = {
      "0.05", nullptr, 5, "2.05", true},
     {"generator_stiff", WAKRO_SNAP_GENERATOR_STIFF_EXE, WAKRO_SNAP_GENERATOR_STIFF_DIR, "generator_stiff.map", "2.0",
      "full_01", "2.0", "0.05", nullptr, 10, "2.05", true},
-    {"line_step_one_step", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01",
-     "0.0004", "0.0011", "full_02.snp", 4, nullptr, true, false, &one_step_line},
-    {"line_step_infinite_fredep_of_1_2_steps", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
-     "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, true, false,
-     &infinite_fredep_line_of_1_2_steps},
-    {"line_step_infinite_fredep_of_1_step", WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map",
-     "0.0004", "full_01", "0.0004", "0.0011", "full_02.snp", 4, nullptr, true, false,
-     &infinite_fredep_line_of_1_step},
+    line_step_with("line_step_one_step", &one_step_line, true),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, true),
     // (panel has no network to solve.) After the fault of 10.0 s to 10.0017 s (about 10 s of run here).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "10.002", "full_01", "10.002", "0.03",
      nullptr, 10, "10.032", true},
@@ -227,8 +214,9 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
-// conductances; then each line flagged of infinite length: refused as the
-// snapshot is read, naming the subsystem and the entry, or the line's delay.
+// conductances; then each line's infinite-length flag turned over: refused as
+// the snapshot is read, naming the subsystem and the entry, or the line's delay
+// (and, where its ring alone does not tell, the wave that does).
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
