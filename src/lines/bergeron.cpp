@@ -200,9 +200,10 @@ void bergeron_setup(LineSetup& s) {
     }
 
     // Travel time in steps, checked against the buffers before any conversion:
-    // from nd31 + 1 steps on no count of slots could fit.
+    // from nd31 + 1 steps on no count of slots could fit. A line of infinite
+    // length takes one slot whatever its travel time.
     double tau = p1 * 0.001 / e_s1::delt;
-    if (!(tau < static_cast<double>(ndde::nd31) + 1.0)) {
+    if (!options.inflength && !(tau < static_cast<double>(ndde::nd31) + 1.0)) {
       ListLine() << "Line/Cable Name: " + s.quoted;
       outmsg(message::kBufferExceeded, e_s7::ntwbufu + wakro::round_to_int(tau), s.l, ndde::nd31,
              0.0, 0.0, fnames::dumlin.view());

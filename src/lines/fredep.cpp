@@ -214,10 +214,12 @@ std::int32_t end_node(const LineSetup& s, std::int32_t local, std::int32_t ss) {
   return node;
 }
 
-// Ring length and fraction of mode j from its travel time T [ms].
+// Ring length and fraction of mode j from its travel time T [ms]: a time no
+// buffer could hold is refused before any conversion, unless the line is of
+// infinite length (one slot whatever its travel time).
 void travel_time(const LineSetup& s, const LineOptions& options, std::int32_t j, double t_ms) {
   const double steps = t_ms * 0.001 / e_s1::delt;
-  if (!(steps < static_cast<double>(ndde::nd31) + 1.0)) {
+  if (!options.inflength && !(steps < static_cast<double>(ndde::nd31) + 1.0)) {
     ListLine() << "Line/Cable Name: " + s.quoted;
     outmsg(message::kBufferExceeded,
            e_s7::ntwbufu + round_to_int(std::isfinite(steps) ? std::min(steps, 1.0e9) : 1.0e9), s.l,

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "diag/listout.h"
@@ -24,6 +25,7 @@
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
+#include "model/farray.h"
 #include "model/fixedtext.h"
 #include "model/ndde.h"
 #include "network/record_checks.h"
@@ -80,19 +82,85 @@ void ring_of_flag(const RecordChecker& c, const std::string& line, bool infinite
                                : "a line of finite length delays by whole steps and a fraction of a step below one");
 }
 
+// Where a line's ring alone does not tell (one step and no fraction: a line of
+// infinite length, or a finite one of one step), its waves do. The flag is
+// refused with the value that belongs to the other kind of line.
+void waves_of_flag(const RecordChecker& c, const std::string& line, bool infinite, std::int32_t k,
+                   const std::string& value, std::string_view why) {
+  c.refuse_together(line,
+                    std::string("infinite length = ") + (infinite ? "T" : "F") + ", " + record_item("delay of mode", k) +
+                        " = " + std::to_string(e_s7::nt(k)) + " steps + " + list_real(e_s7::fnt(k)) + ", " + value,
+                    why);
+}
+
+// A line of infinite length sends no wave on: the per-step update leaves its
+// arriving-wave rings and (FRE-DEP) the waves it keeps of the last step as the
+// reader cleared them, and a Bergeron line's history currents at zero. Mode q,
+// its ring slots r + 1 .. r + nt(q).
+constexpr std::string_view kSendsNothing = "a line of infinite length sends no wave on";
+void infinite_waves(const RecordChecker& c, const std::string& line, std::int32_t l, std::int32_t q, std::int64_t r) {
+  const auto zero = [&](const std::string& what, double v) {
+    if (v != 0.0) waves_of_flag(c, line, true, q, what + " = " + list_real(v), kSendsNothing);
+  };
+  for (std::int32_t s = 1; s <= e_s7::nt(q); ++s) {
+    zero("arriving wave at the sending end", e_s7::bk(r + s));
+    zero("arriving wave at the receiving end", e_s7::bm(r + s));
+  }
+  if (static_cast<LineModel>(e_s7::model(l)) == LineModel::fredep) {
+    for (std::int32_t j = 1; j <= 2; ++j) {
+      zero("sending-end wave", e_s7::fk(q, j));
+      zero("receiving-end wave", e_s7::fm(q, j));
+    }
+    return;
+  }
+  zero("sending-end history", e_s7::ck(q));
+  zero("receiving-end history", e_s7::cm(q));
+  zero("sending-end split history", e_s7::ckk(q));
+  zero("receiving-end split history", e_s7::cmm(q));
+}
+
+// A finite FRE-DEP mode whose delay is whole steps sends on from each end, in
+// each step, twice the modal voltage its ring holds at the slot just read less
+// the wave that arrived there (which it keeps in fk(q, 1)): the wave it keeps
+// in fk(q, 2). A line of infinite length keeps neither (both zero) while its
+// voltage ring fills. The file keeps 16 digits of each value, so the three
+// agree to kWaveAgreement of the largest.
+constexpr double kWaveAgreement = 1.0e-12;
+void finite_fredep_waves(const RecordChecker& c, const std::string& line, std::int32_t q, std::int64_t r) {
+  if (e_s7::fnt(q) != 0.0) return;  // (the voltage the fraction weighs is no longer in the ring)
+  const std::int32_t read = e_s7::m1(q) - 1 < 1 ? e_s7::nt(q) : e_s7::m1(q) - 1;
+  const auto agrees = [&](const char* end, double v, FArray<double, 2>& kept) {
+    const double sent = 2.0 * v - kept(q, 1), largest = std::max({std::abs(kept(q, 2)), 2.0 * std::abs(v), std::abs(kept(q, 1))});
+    if (!(std::abs(kept(q, 2) - sent) <= kWaveAgreement * largest))
+      waves_of_flag(c, line, false, q,
+                    std::string(end) + " wave = " + list_real(kept(q, 2)) + ", twice its voltage less the arriving wave = " +
+                        list_real(sent),
+                    "a line of finite length sends on twice its end's voltage less the wave that arrived");
+  };
+  agrees("sending-end", e_s7::vk(r + read), e_s7::fk);
+  agrees("receiving-end", e_s7::vm(r + read), e_s7::fm);
+}
+
 // Step 1: the mode-domain lines. Each mode's ring agrees with the line's
-// infinite-length flag, a finite line's ring lies in the buffers, and the
-// lines' transformation matrices lie in the pooled terms.
+// infinite-length flag, and so do its waves; a finite line's ring lies in the
+// buffers, and the lines' transformation matrices lie in the pooled terms.
+// (The snapshot reader has checked the rings to lie in the buffers in use.)
 void modal_lines(const RecordChecker& c) {
-  std::int64_t first = 0, terms = 0;
+  std::int64_t first = 0, terms = 0, ring = 0;
   for (std::int32_t l = 1; l <= e_s7::line; ++l) {
     const std::int32_t n = e_s7::mode(l);
     line_ends(c, "line", l, e_s7::kss(l), e_s7::mss(l), first, n, e_s7::knode, e_s7::mnode);
+    const std::string line = named_line("line", l, e_s7::tlname(l));
     for (std::int32_t k = 1; k <= n; ++k) {
+      const std::int32_t q = static_cast<std::int32_t>(first) + k;
       if (!e_s7::inflength(l))
-        c.range(record_item("travelling-wave ring of line", l), e_s7::nt(first + k), 1, ndde::nd31);
-      ring_of_flag(c, named_line("line", l, e_s7::tlname(l)), e_s7::inflength(l), record_item("delay of mode", k),
-                   e_s7::nt(first + k), e_s7::fnt(first + k));
+        c.range(record_item("travelling-wave ring of line", l), e_s7::nt(q), 1, ndde::nd31);
+      ring_of_flag(c, line, e_s7::inflength(l), record_item("delay of mode", k), e_s7::nt(q), e_s7::fnt(q));
+      if (e_s7::inflength(l))
+        infinite_waves(c, line, l, q, ring);
+      else if (static_cast<LineModel>(e_s7::model(l)) == LineModel::fredep)
+        finite_fredep_waves(c, line, q, ring);
+      ring += e_s7::nt(q);
     }
     first += n;
     terms += std::int64_t{n} * n;
@@ -122,6 +190,14 @@ void phase_lines(const RecordChecker& c) {
     }
     // The ring is as long as the longest delay needs (the reader's rule).
     if (ng(l) > 0) c.range("longest delay of " + line, maxtauj(l), longest, longest);
+    // A line of infinite length clears the waves that arrive at its ends every step.
+    for (std::int32_t k = 1; inflengthph(l) && k <= modeph(l); ++k)
+      for (const auto& [end, wave] : {std::pair{"sending", iki(k, l)}, std::pair{"receiving", imi(k, l)}})
+        if (wave != 0.0)
+          c.refuse_together(named_line("phase-domain line", l, tlnameph(l)),
+                            "infinite length = T, arriving wave at the " + std::string(end) + " end of " +
+                                record_item("conductor", k) + " = " + list_real(wave),
+                            kSendsNothing);
   }
   c.count("phase-domain conductors", first, nlmodeuph);
 }

@@ -324,10 +324,11 @@ TEST_F(FrePhase, InfiniteLengthShortDelayAndAShortModeGiveOneSummary) {
 // through one pole of 1e15 folded into gh. Far end open, 400 ohm source.
 class LosslessFit : public Lines, public ::testing::WithParamInterface<bool> {
  protected:
-  void build(double tau_steps) {
+  void build(double tau_steps, const std::string& options = "") {
     const double tau_s = tau_steps * kDelt;
     if (GetParam()) {
       PhaseFit f;
+      f.options = options;
       f.d = {1.0 / 400.0};
       PhaseGroup g;
       g.tau = tau_s;
@@ -337,7 +338,7 @@ class LosslessFit : public Lines, public ::testing::WithParamInterface<bool> {
       write_section("GLOBAL_TLINES:", header_record(1, "fp.tlo"));
       wakro_test::write_file("fp.tlo", f.file());
     } else {
-      write_section("GLOBAL_TLINES:", fredep_record(tau_s * 1000.0, "0 0 400.0\n"));
+      write_section("GLOBAL_TLINES:", fredep_record(tau_s * 1000.0, "0 0 400.0\n", "0 0 1.0\n", options));
     }
     read_lines(2, 1, 1, kDelt);
     add_branch(1, 0, 1, 400.0, 0.0, 0.0, 0.0, 1.0);
@@ -371,6 +372,16 @@ TEST_P(LosslessFit, OneStepLineArrivesAfterOneStep) {
   EXPECT_NEAR(v(2), 0.0, kTol);
   step();
   EXPECT_NEAR(v(2), 1.0, kTol);
+}
+
+// Infinite length, whatever the travel time: no wave reaches the open end.
+TEST_P(LosslessFit, InfiniteLengthLineOfTenStepsReflectsNothing) {
+  build(10.0, "INFLENGTH\n");
+  start_run(30);
+  for (int n = 0; n < 30; ++n) {
+    step();
+    EXPECT_TRUE(std::abs(v(2)) < kTol && std::abs(v(1) - 0.5) < kTol) << "step " << n;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModels, LosslessFit, ::testing::Values(false, true),

@@ -12,6 +12,7 @@
 // Every quantity is a sum of a few exactly scaled values, so 1e-12 kV holds.
 #include <cmath>
 #include <numbers>
+#include <string>
 
 #include "lines/line_fixture.h"
 #include "model/branches.h"
@@ -26,10 +27,11 @@ constexpr double kTol = 1e-12;
 
 class LineStep : public Lines, public ::testing::WithParamInterface<bool> {
  protected:
-  // The case with travel time tau_steps steps and source e(0) = e0; returns the
-  // source branch.
-  std::int32_t build(double tau_steps, double e0) {
-    write_section("GLOBAL_TLINES:", lossless_record(tau_steps * kDelt * 1000.0, 400.0));
+  // The case with travel time tau_steps steps and source e(0) = e0 (the line's
+  // option lines); returns the source branch.
+  std::int32_t build(double tau_steps, double e0, const std::string& options = "") {
+    std::string record = lossless_record(tau_steps * kDelt * 1000.0, 400.0);
+    write_section("GLOBAL_TLINES:", record.insert(record.find('\n') + 1, options));
     read_lines(2, 1, 1, kDelt);
     const std::int32_t b = add_branch(1, 0, 1, 400.0, 0.0, 0.0, 0.0, e0);
     if (GetParam()) {
@@ -73,6 +75,17 @@ TEST_P(LineStep, OneStepLineUsesOneSlot) {
   EXPECT_NEAR(v(2), 0.0, kTol);
   step();
   EXPECT_NEAR(v(2), 1.0, kTol);
+}
+
+// Infinite length, whatever the travel time: one slot; no wave reaches the open end.
+TEST_P(LineStep, InfiniteLengthLineOfTenStepsReflectsNothing) {
+  build(10.0, 1.0, "INFLENGTH\n");
+  ASSERT_EQ(e_s7::nt(1), 1);
+  start_run(30);
+  for (int n = 0; n < 30; ++n) {
+    step();
+    EXPECT_TRUE(std::abs(v(2)) < kTol && std::abs(v(1) - 0.5) < kTol) << "step " << n;
+  }
 }
 
 TEST_P(LineStep, SixtyHertzSourceIsDelayedAndTerminalCurrentFollows) {

@@ -90,6 +90,19 @@ void change_skipped_includes(const CaseFolder& f) {
   replace_in(f / "line_step.map", "INCLUDE 'ignored.inc'", "INCLUDE 'gone.inc'");
 }
 
+// Lines whose ring alone does not tell their flag: a finite line of exactly
+// one step; a lossless FRE-DEP line of infinite length of 1.2 steps, or one.
+void one_step_line(const CaseFolder& f) { replace_in(f / "line_step.dta", " 1 2 0.5 400.0", " 1 2 0.05 400.0"); }
+template <char Tenths>
+void infinite_fredep_line(const CaseFolder& f) {
+  replace_in(f / "line_step.dta", " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n",
+             std::string("FRE-DEP 1 0 1 1\nINFLENGTH\n1 2 0.0") + Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
+}
+constexpr Example line_step_with(const char* name, void (*change)(const CaseFolder&), bool sparse) {
+  return {name, WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01", "0.0004",
+          "0.0011", "full_02.snp", 4, nullptr, sparse, false, change};
+}
+
 // A second "PARAMETERS:" right after the first, which the case reader skips.
 void second_parameters(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", " FINISH_TIME = 0.12\n",
@@ -153,6 +166,9 @@ const Example kExamples[] = {
     {"rl_breaker_second_dimensions", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_dimensions,
      &change_second_dimensions},
+    line_step_with("line_step_one_step", &one_step_line, false),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, false),
     // On the own elimination, early in its run (the sweeps of its 105 nodes
     // take too long under the sanitizers).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "0.01", "full_01", "0.01", "0.01", nullptr, 10,
@@ -171,6 +187,9 @@ const Example kSparseExamples[] = {
      "0.05", nullptr, 5, "2.05", true},
     {"generator_stiff", WAKRO_SNAP_GENERATOR_STIFF_EXE, WAKRO_SNAP_GENERATOR_STIFF_DIR, "generator_stiff.map", "2.0",
      "full_01", "2.0", "0.05", nullptr, 10, "2.05", true},
+    line_step_with("line_step_one_step", &one_step_line, true),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, true),
     // (panel has no network to solve.) After the fault of 10.0 s to 10.0017 s (about 10 s of run here).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "10.002", "full_01", "10.002", "0.03",
      nullptr, 10, "10.032", true},
@@ -212,8 +231,9 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
 // conductances; each pair's (i, j) given a conductance its (j, i) has not;
-// then each line flagged of infinite length: refused as the snapshot is read,
-// naming the subsystem and the entry, or the line's delay.
+// then each line's infinite-length flag turned over: refused as the snapshot is
+// read, naming the subsystem and the entry, or the line's delay (and, where its
+// ring alone does not tell, the wave that does).
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -265,13 +285,13 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
       refused(d, "fill pattern of subsystem " + ss + ": conductance of row " + ni + " column " + nj + " = ", {" one conductance)"});
     }
   }
-  for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, all F in the examples
+  for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, each turned over
     info = lines[k] == " !*** Basic info:" ? k : lines[k] == " !*** Modes:" ? 0 : info;
-    for (std::size_t f = lines[k].find('F'); info > 0 && lines[k].find_first_not_of(" F") == std::string::npos &&
-                                             f != std::string::npos; f = lines[k].find('F', f + 1)) {
+    for (std::size_t f = lines[k].find_first_of("FT"); info > 0 && lines[k].find_first_not_of(" FT") == std::string::npos &&
+                                                      f != std::string::npos; f = lines[k].find_first_of("FT", f + 1)) {
       std::vector<std::string> d = lines;
-      d[k][f] = 'T';
-      refused(d, ": infinite length = T, delay of mode 1 = ", {""});
+      d[k][f] = lines[k][f] == 'F' ? 'T' : 'F';
+      refused(d, std::string(": infinite length = ") + d[k][f] + ", delay of mode 1 = ", {""});
     }
   }
   write_file(path, good);
