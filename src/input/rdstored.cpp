@@ -184,3 +184,18 @@ void wakro_datastruct() {
     wakro::reader_hooks().ofprocessline(line);
   }
 }
+
+bool wakro::read_output_list_section(const FixedText<72>& key) {
+  if (key == "MPGBS:") {
+    wakro_rdmpgb();
+  } else if (key == "IPGBS:") {
+    wakro_rdipgb();
+  } else if (key == "PGBList:") {
+    wakro_rdpgblist();
+  } else if (key == "DATAStruct:") {
+    wakro_datastruct();
+  } else {
+    return false;
+  }
+  return true;
+}

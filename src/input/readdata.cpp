@@ -144,6 +144,7 @@ class CaseReader final : public wakro::CaseWalk {
     return true;
   }
   void section(const Line72& key, wakro::PageContext& page) override {
+    if (wakro::read_output_list_section(key)) return;
     wakro::ReaderHooks& hooks = wakro::reader_hooks();
     if (key == "SUBSYSDIM:") {
       subsystem_orders();
@@ -166,14 +167,6 @@ class CaseReader final : public wakro::CaseWalk {
       wakro_rdstox();
     } else if (key == "CX:" || key == "CXMAP:") {
       wakro_rdcxmapping();
-    } else if (key == "MPGBS:") {
-      wakro_rdmpgb();
-    } else if (key == "IPGBS:") {
-      wakro_rdipgb();
-    } else if (key == "PGBList:") {
-      wakro_rdpgblist();
-    } else if (key == "DATAStruct:") {
-      wakro_datastruct();
     } else if (key == "MANA:") {
       wakro_mana(page.position);
     }

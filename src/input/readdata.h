@@ -87,3 +87,10 @@ void wakro_rdipgb();
 void wakro_rdpgblist();
 void wakro_datastruct();
 void wakro_mana(std::int32_t position);
+namespace wakro {
+// The output-channel lists and the output description: reads the section of
+// `key` ("MPGBS:", "IPGBS:", "PGBList:", "DATAStruct:") with its reader and
+// says so; false (nothing read) for any other key. Shared by the case reader
+// and the map merge on resume, which read these sections alike.
+bool read_output_list_section(const FixedText<72>& key);
+}  // namespace wakro

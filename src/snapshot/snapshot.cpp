@@ -1027,17 +1027,10 @@ class MapMerge final : public wakro::CaseWalk {
   // Each list reader reads on to the next key, or reads its section's data
   // and is called again, as the case reader's dispatch does.
   void section(const wakro::FixedText<72>& key, wakro::PageContext& /*page*/) override {
-    if (key == "MPGBS:") {
-      wakro_rdmpgb();
-    } else if (key == "IPGBS:") {
-      wakro_rdipgb();
-    } else if (key == "PGBList:") {
-      wakro_rdpgblist();
-    } else if (key == "DATAStruct:") {
-      wakro_datastruct();
-      described_ = true;
-    } else {
+    if (!wakro::read_output_list_section(key)) {
       wakro::skip_section_lines();
+    } else if (key == "DATAStruct:") {
+      described_ = true;
     }
   }
 
