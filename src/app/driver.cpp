@@ -91,6 +91,7 @@ void set_process_defaults(std::int32_t clientId) {
   pmr_consolidate::pmr_mrun_nm = 0;
   pmr_consolidate::pmr_mrun_ndiv = 0;
   pmr_consolidate::excludelastrun = 0;
+  wakro::multirun::runs_before_stop = 0;
   for (int k = 1; k <= 100; ++k) pmr_consolidate::file_list(k) = pmr_consolidate::FileEntry{};
   ctrl::firstrun = true;
 }
@@ -104,10 +105,16 @@ std::int32_t scheduled_snapshots() {
 
 // Asks the design environment whether the results of all ranks are complete
 // (21, answered by 32 and 1) and merges them. Any other answer, or no answer,
-// skips the consolidation.
-void consolidate_parallel_runs() {
+// skips the consolidation. Only a set that ends as planned asks: a last rank
+// stopped from outside (a stop signal, the design environment's abort), at
+// whatever point of its runs, asks nothing. A stop signal ends every wait at
+// once, so no answer could be waited for, and a design environment that
+// aborted the set has ended it; the rank files stay, each closed with the
+// statistics of its own rows.
+void consolidate_parallel_runs(std::int32_t abort) {
   using namespace pmr_consolidate;
   if (!(ctrl::rank == pmr_count && ctrl::rank >= 2) || exQuolb == nullptr) return;
+  if (abort != 0 || wakro::stop_signal() != 0 || wakro::multirun::runs_before_stop != 0) return;
   const std::int32_t link = 0;
   for (;;) {
     wakro::close_open_model_message();
@@ -167,8 +174,8 @@ std::int32_t one_run(bool& version5, bool& gui) {
   }
   std::int32_t abort = 0;
   // A stop of the whole set lowers the run count to the present run, and the
-  // multiple-run component sets it during run 1: a run cut short is named
-  // with the larger, the count of the set it belonged to.
+  // multiple-run component may raise it during run 1, before the stop: a run
+  // cut short is named with the count of the set as it stood before the stop.
   const std::int32_t runs_before = ctrl::nrun;
   wakro_runloop(version5, gui, abort);
   // The record file is written whole at the end of each run: a write that fails
@@ -177,12 +184,12 @@ std::int32_t one_run(bool& version5, bool& gui) {
   if (ctrl::multirun && !gui && wakro::multirun::run_cut_short)
     wakro::write_layout(wakro::console(),
                         "('=> Run # ',I5,' of ',I5,' was cut short and is not counted as completed')",
-                        {ctrl::mmm, std::max(runs_before, ctrl::nrun)});
+                        {ctrl::mmm, std::max({runs_before, ctrl::nrun, wakro::multirun::runs_before_stop})});
   else if (ctrl::multirun && !gui)
     wakro::write_layout(wakro::console(), "('=> Completed run # ',I5,' of ',I5 )",
                         {ctrl::mmm, ctrl::nrun});
   if (ctrl::lastrun) {
-    consolidate_parallel_runs();
+    consolidate_parallel_runs(abort);
     const std::int32_t n = int2::ntriang.allocated() ? std::min(int2::nmat, int2::ntriang.extent(1)) : 0;
     for (std::int32_t ss = 1; ss <= n; ++ss) outmsg(message::kMatrixSwitchings, ss, int2::ntriang(ss));
   }
@@ -347,8 +354,9 @@ void goodby(bool version5, const DateTime8& start) {
   if (const std::string record = wakro::record_file_path(); !record.empty())
     wakro::ListLine() << "       Output file: " + record;
   s.snapfile(0);
-  // The multiple-run output file is named only when it was written.
-  if (ctrl::nrun > 1 && multiple_run_file_written())
+  // The multiple-run output file is named whenever this process wrote it, a
+  // set stopped in its first run included.
+  if (multiple_run_file_written())
     outmsg(message::kMultipleRunOutput, 0, 0, 0, 0.0, 0.0, fnames::mnam.view());
 
   if (!version5) {

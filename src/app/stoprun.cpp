@@ -3,6 +3,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -66,6 +67,7 @@ void wakro_stoprun(const std::int32_t& mode) {
     }
   } else if (mode == 1) {
     if (!end_after_next_step()) return;
+    wakro::multirun::runs_before_stop = std::max(wakro::multirun::runs_before_stop, ctrl::nrun);
     ctrl::nrun = ctrl::mmm;
     warn(wakro::msg::kSingleLine, "Simulation ending on user request.");
   }

@@ -6,6 +6,7 @@
 // comes after the last run, not a run.
 #include "multirun/consolidate.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "multirun/messages.h"
 #include "multirun/names.h"
 #include "multirun/result_file.h"
+#include "multirun/run_end.h"
 #include "output/output_lock.h"
 
 namespace {
@@ -32,10 +34,10 @@ struct MergePlan {
   std::string rank_stem;        // a rank file is rank_stem + "_" + code + ".out"
   std::string_view heading_prefix;
   std::string_view row_gap;     // after the rank code of a row
-  // Each rank's last run left out: its row number ctrl::nrun is not merged.
-  // The statistics of the merged files read nrun - 1 rows per rank then, so
-  // the multiple-run file drops it too (an optimum search never reaches it: its
-  // rows end with the empty line before the repeated last run).
+  // Each rank's last run left out: its row number, the set's run count, is
+  // not merged, in the multiple-run file too (an optimum search never reaches
+  // it: its rows end with the empty line before the repeated last run). A
+  // rank stopped before its last run has no such row and keeps all it holds.
   bool drop_last_run;
   std::string_view kind = "multiple-run file";  // its writer, as its lock names it (output_lock.h)
 };
@@ -53,7 +55,7 @@ void check_rank_count() {
 }
 
 // The lines one rank gives the merged file.
-std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
+std::string merge_rank(std::int32_t rank, const MergePlan& plan, std::int32_t& written) {
   const std::string file = plan.rank_stem + "_" + rank_code(rank) + ".out";
   // A device, a folder or a pipe is no rank's file (a pipe's open would wait).
   const std::string_view kind = wakro::not_a_file(file);
@@ -64,6 +66,8 @@ std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
                "the file " + file + " of rank " + std::to_string(rank) + " " +
                    (kind.empty() ? std::string("is missing.") : std::string(kind) + ".")},
               kTag);
+  // The set's run count, as planned: a stop of this rank lowers ctrl::nrun.
+  const std::int32_t runs = std::max(ctrl::nrun, runs_before_stop);
   std::int32_t rows = 0;
   std::int64_t number = 0;
   std::string line;
@@ -87,7 +91,8 @@ std::string merge_rank(std::int32_t rank, const MergePlan& plan) {
       line = std::string(plan.heading_prefix) + line;
     } else {
       ++rows;
-      if (plan.drop_last_run && rows >= ctrl::nrun) break;
+      if (plan.drop_last_run && rows >= runs) break;
+      ++written;
       line = rank_code(rank) + std::string(plan.row_gap) + line;
     }
     merged.append(cut(line)).append("\n");
@@ -101,8 +106,10 @@ void merge(const MergePlan& plan) {
   ResultFile out;
   out.for_the_merge();
   out.open_or_stop(plan.merged, ResultFile::Mode::kNew, kTag);
+  std::int32_t rows = 0;
   for (std::int32_t rank = 1; rank <= pmr_consolidate::pmr_count; ++rank)
-    out.write(merge_rank(rank, plan), rows_kept("rank ", rank - 1), kTag);
+    out.write(merge_rank(rank, plan, rows), rows_kept("rank ", rank - 1), kTag);
+  wakro::multirun::merged_rows = rows;
   out.close(kTag);
 }
 

@@ -315,7 +315,9 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
   if (form == 1 && ctrl::nrun == 1) return;
   if (!counts_allowed(ncol0, ncol, ndiv)) return;
   StatisticsFile sf;
-  const std::int32_t merged_rows = ctrl::rank * (excludelastrun == 1 ? ctrl::nrun - 1 : ctrl::nrun);
+  // A merged file's statistics are over the rows its merge wrote: ranks
+  // stopped early hold fewer rows, and their cut-short rows are left out.
+  const std::int32_t merged_rows = wakro::multirun::merged_rows;
   if (form != 1 && pmr_mrun == 1 && pmr_mrun_done == 0) {
     pmr_mrun_done = 1;
     sf = {std::string(wakro::trim_right(name)) + ".out", 14, 2, merged_rows, 20, true};

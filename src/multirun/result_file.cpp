@@ -3,6 +3,7 @@
 #include "multirun/result_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,10 +25,22 @@ std::string rows_kept(std::string_view unit, std::int32_t k) {
 
 bool ResultFile::open(const std::string& name, Mode mode) {
   release();
-  const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (mode == Mode::kNew ? O_TRUNC : 0);
+  // Opened without waiting: a pipe with no reader at the name would hold the
+  // open for ever (a stop signal restarts it); it is refused with the
+  // system's reason instead. Writes wait as usual once the file is open.
+  const int flags =
+      O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | (mode == Mode::kNew ? O_TRUNC : 0);
   fd_ = ::open(name.c_str(), flags, 0666);
   name_ = name;
-  return fd_ >= 0;
+  if (fd_ < 0) return false;
+  const int status = ::fcntl(fd_, F_GETFL);
+  if (status < 0 || ::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    const int reason = errno;
+    release();
+    errno = reason;
+    return false;
+  }
+  return true;
 }
 
 void ResultFile::open_or_stop(const std::string& name, Mode mode, std::string_view tag) {
@@ -79,9 +92,10 @@ void ResultFile::refused(int reason, std::string_view kept, std::string_view tag
 
 void ResultFile::open_refused(int reason, std::string_view tag) {
   release();
-  stop_with({"Unable to open multiple-run file " + name_ + " " + when() + ": " +
-             system_reason(reason > 0 ? reason : EIO) + "."},
-            tag);
+  std::string why = system_reason(reason > 0 ? reason : EIO);
+  struct stat st {};
+  if (reason == ENXIO && ::stat(name_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) why = "a pipe that nobody reads";
+  stop_with({"Unable to open multiple-run file " + name_ + " " + when() + ": " + why + "."}, tag);
 }
 
 }  // namespace wakro::multirun

@@ -20,9 +20,21 @@
 // file is closed. A set that ended at its last run finds nothing to write.
 #pragma once
 
+#include <cstdint>
+
 namespace wakro::multirun {
 
 inline bool run_cut_short = false;
+
+// The run count of the set as it stood before a stop of the whole set lowered
+// it to the present run (0 while no such stop came): the count the console
+// names a run cut short with, and the count whose last run a merge leaves out.
+inline std::int32_t runs_before_stop = 0;
+
+// The rows the last merge wrote to its merged file: the rows its statistics
+// are over (every rank's whole rows and cut-short rows, each rank's left-out
+// last run not among them).
+inline std::int32_t merged_rows = 0;
 
 // The two halves of mrun_end_of_set: the multiple-run output file (mruno.h),
 // the extra recording files (extrafiles.h).

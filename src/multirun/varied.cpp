@@ -141,6 +141,8 @@ void reset_multirun_state() {
   detail::reset_recorder_state();
   detail::reset_extra_file_state();
   run_cut_short = false;
+  runs_before_stop = 0;
+  merged_rows = 0;
 }
 
 }  // namespace wakro::multirun

@@ -449,6 +449,14 @@ TEST_F(CaseRuns, AStopSignalAnywhereEndsTheFilesWithTheirStatisticsOnce) {
                         Case{{2, StopAt::kLastStep}, 2, false}, Case{{2, StopAt::kRunEnd}, 2, false},
                         Case{{3, StopAt::kRunEnd}, 3, false}})
     check(c);
+  // Alone, run 1 of a long map stopped after step 0 set 4 runs and made mrun.out: both named.
+  std::string map = read_file("multirun.map");
+  std::ofstream("multirun.map") << map.replace(map.find("FINISH_TIME = 1.0"), 17, "FINISH_TIME = 1000000.0");
+  ChildProcess p({kExe, "-v5"}, dir(), dir() + "/answers.txt");
+  ASSERT_TRUE(wakro_test::waitUntil([] { return fs::exists("mrun.out"); }, 60000) && ::kill(p.pid(), SIGTERM) == 0);
+  ASSERT_TRUE(p.wait(60000));
+  EXPECT_TRUE(contains(p.out(), "=> Run #     1 of     4 was cut short") &&
+              contains(p.out(), "\nMultiple run output: mrun")) << p.out();
 }
 
 }  // namespace

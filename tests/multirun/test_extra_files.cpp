@@ -1,12 +1,15 @@
 // Extra recording files: the running values of each kind, the file names,
 // the heading, appending and recreating, the registry of the last rank, and
 // the statistics of the own file with their guarded failures.
+#include <sys/stat.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "diag/format.h"
 #include "model/multpl.h"
@@ -15,6 +18,7 @@
 #include "multirun/mruno.h"
 #include "multirun/names.h"
 #include "multirun_fixture.h"
+#include "support/scripted_peer.h"
 
 namespace multirun_test {
 namespace {
@@ -121,17 +125,24 @@ TEST_F(ExtraFiles, FileDeletedBetweenRunsIsRecreatedWithAWarning) {
   EXPECT_EQ(read_file("gone_01.out"), multpl::mrunxtralabel.str() + "\n     3" + blanks(10) + " " + g(3) + "\n");
 }
 
-// A folder at a file's name: the stop names the file, the run and the reason.
+// A folder, or a pipe nobody reads (an open that would wait), at a file's
+// name: the stop names the file, the run and the reason.
 TEST_F(ExtraFiles, AFileThatCannotBeOpenedIsNamedWithTheRunAndTheReason) {
-  ctrl::nrun = 3;
-  for (const char* folder : {"held.out", "held_01.out"}) std::filesystem::create_directory(folder);
-  ctrl::mmm = 2;
-  EXPECT_EQ(fatal_status([&] { record(1, 1, "held"); }), 2000);
-  EXPECT_EQ(fatal_status([&] { run(1, 2, [](int) { mrunoini(0, 1, 1, "held"); }); }), 2000);
-  const std::string reason = std::strerror(EISDIR);
-  EXPECT_TRUE(contains(console(), "Unable to open multiple-run file held_01.out in run # 2: " + reason + ".\n") &&
-              contains(console(), "Unable to open multiple-run file held.out in run # 1: " + reason + ".\n") &&
-              contains(console(), "by MRUNOINI    \n")) << console();
+  wakro_test::Watchdog dog("ExtraFiles.AFileThatCannotBeOpened", 60);
+  for (const bool pipe : {false, true}) {
+    console_.str("");
+    if (!storage::storf.allocated()) storage::storf.allocate(100);  // a stop releases it
+    for (const char* name : {"held.out", "held_01.out"})
+      ASSERT_TRUE(std::filesystem::remove(name) == pipe &&
+                  (pipe ? ::mkfifo(name, 0644) == 0 : std::filesystem::create_directory(name)));
+    std::tie(ctrl::nrun, ctrl::mmm) = std::tuple(3, 2);
+    EXPECT_EQ(fatal_status([&] { record(1, 1, "held"); }), 2000) << console();
+    EXPECT_EQ(fatal_status([&] { run(1, 2, [](int) { mrunoini(0, 1, 1, "held"); }); }), 2000);
+    const std::string reason = pipe ? "a pipe that nobody reads" : std::strerror(EISDIR);
+    EXPECT_TRUE(contains(console(), "Unable to open multiple-run file held_01.out in run # 2: " + reason + ".\n") &&
+                contains(console(), "Unable to open multiple-run file held.out in run # 1: " + reason + ".\n") &&
+                contains(console(), "by MRUNOINI    \n")) << console();
+  }
 }
 
 TEST_F(ExtraFiles, OwnStatisticsLeaveTheLastRunOutWhenAsked) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "diag/format.h"
 #include "model/multpl.h"
@@ -14,6 +15,7 @@
 #include "multirun/consolidate.h"
 #include "multirun/extrafiles.h"
 #include "multirun/mruno.h"
+#include "multirun/run_end.h"
 #include "multirun_fixture.h"
 
 namespace multirun_test {
@@ -123,6 +125,25 @@ TEST_F(Merge, ExcludedLastRunsAreLeftOutOfTheMergedOutputFileToo) {
   EXPECT_EQ(lines[5].substr(0, 12), "0002       2");
   EXPECT_EQ(lines[6], "");
   EXPECT_EQ(lines[7], "Statistical Summary Based on      4 Runs:");
+}
+
+// Rank 2 stopped in run 2 (count 4 lowered to 2): X = 1 2 3 4 10, or 1 2 3 10 without last runs.
+TEST_F(Merge, RanksStoppedEarlyAreSummarisedOverTheRowsMerged) {
+  for (const auto& [nrun, before_stop, exclude, rows] : {std::array{4, 0, 0, 6}, std::array{2, 4, 1, 5}}) {
+    const std::string head = " Multiple Run Output File\n  Run #  X\n";
+    wakro_test::write_file("s_0001.out", head + "    1  1.0\n    2  2.0\n    3  3.0\n    4  4.0\n\nThe rest\n");
+    wakro_test::write_file("s_0002.out", head + "    1  10.0\n    2  20.0   (cut short)\n");
+    std::tie(pmr_consolidate::pmr_count, ctrl::rank, pmr_consolidate::pmr_mrun, ctrl::nrun) = std::tuple(2, 2, 1, nrun);
+    std::tie(pmr_consolidate::pmr_mrun_filename, pmr_consolidate::pmr_mrun_done) = std::tuple("s", 0);
+    std::tie(wakro::multirun::runs_before_stop, e_s1::laststep, ctrl::lastrun) = std::tuple(before_stop, true, true);
+    pmr_flags(exclude);
+    pmr_mrun_consolidate();
+    mrunxtrafiles_statistics(1, 0, 1, 1, 2, 0, "s");
+    const std::string summary = "0002       2  20.0   (cut short)\n\nStatistical Summary Based on      " +
+                                std::to_string(rows - 1) + " Runs:\nRuns cut short and left out of the summary:      1\n";
+    EXPECT_TRUE(contains(read_file("s.out"), summary) &&
+                contains(read_file("s.out"), "\nMean:      " + wakro::edit_g(4.0, 16, 10) + " \n")) << read_file("s.out");
+  }
 }
 
 TEST_F(Merge, OptimumNoticeAndRankHeadingsStayOut) {
