@@ -5,6 +5,7 @@
 // plus the number of open units after every push and pop.
 #include "files/units.h"
 
+#include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,6 +59,21 @@ bool file_exists(const std::string& name) {
 // '/' separators here. A file to be read must be a regular file (textfile.h).
 // On a failure `why` says why: what the name names instead of a file, or the
 // system's reason.
+// A pipe standing at the name of a file to write is written only while
+// something reads it: the open does not wait, and a pipe that nobody reads is
+// refused at once (an open that waited, or a pipe filled with no reader, would
+// hold the run for ever).
+std::FILE* open_pipe_for_writing(const std::string& path, std::string& why) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  const int status = fd < 0 ? -1 : ::fcntl(fd, F_GETFL);
+  if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) < 0) {
+    why = errno == ENXIO ? "a pipe that nobody reads" : system_reason(errno);
+    if (fd >= 0) ::close(fd);
+    return nullptr;
+  }
+  return ::fdopen(fd, "wb");
+}
+
 std::FILE* open_by_mode(const std::string& name, std::int32_t mode, std::string& why) {
   if (name.empty()) {
     why = system_reason(ENOENT);
@@ -66,6 +82,8 @@ std::FILE* open_by_mode(const std::string& name, std::int32_t mode, std::string&
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
   if (mode == 1) return open_text_file(path, why);
+  if (struct stat st {}; ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode))
+    return open_pipe_for_writing(path, why);
   std::FILE* fp = nullptr;
   if (mode == 2)
     fp = std::fopen(path.c_str(), "wxb");

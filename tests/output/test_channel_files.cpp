@@ -3,6 +3,7 @@
 // 999-file cap with continuation lines, the time of a snapshot start, the
 // clamping of channel values, and every fatal path.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cmath>
@@ -273,15 +274,23 @@ TEST_F(ChannelFiles, FailedDescriptionWriteEndsTheRun) {
   EXPECT_NE(run([] { wakro_outputfile(1); }).console.find(" : a-long-output-n ! ****\n"), std::string::npos);
 }
 
-TEST_F(ChannelFiles, MissingFolderFailsAtTheOpen) {
-  make_channels(1);
-  fnames::onam = "nofolder/case1";
-  const Outcome o = run([] { wakro_outputfile(1); });
-  EXPECT_EQ(o.status, 2000);
-  EXPECT_EQ(o.console.substr(0, o.console.find('\n') + 1),
-            " ***ERROR** WAKRO: Error while opening file: nofolder/case1.inf: No such file or "
-            "directory\n");
-  EXPECT_NE(o.console.find("termination of WAKRO by OPENFILE1"), std::string::npos);
+// A missing folder, and a pipe nobody reads (refused at once, not waited on).
+TEST_F(ChannelFiles, AFileThatCannotBeOpenedFailsAtTheOpen) {
+  ASSERT_EQ(::mkfifo("piped.inf", 0644), 0);
+  const struct { const char* name; const char* why; } rows[] = {
+      {"nofolder/case1", "nofolder/case1.inf: No such file or directory"},
+      {"piped", "piped.inf: a pipe that nobody reads"}};
+  for (const auto& row : rows) {
+    make_channels(1);
+    fnames::onam = row.name;
+    fnames::iunitout = 0;  // as before the first opening
+    wakro::close_all_units();
+    const Outcome o = run([] { wakro_outputfile(1); });
+    EXPECT_EQ(o.status, 2000);
+    EXPECT_EQ(o.console.substr(0, o.console.find('\n') + 1),
+              std::string(" ***ERROR** WAKRO: Error while opening file: ") + row.why + "\n");
+    EXPECT_NE(o.console.find("termination of WAKRO by OPENFILE1"), std::string::npos);
+  }
 }
 
 TEST_F(ChannelFiles, FailedStepWriteEndsTheRun) {
