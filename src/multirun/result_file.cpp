@@ -11,6 +11,7 @@
 #include "files/textfile.h"
 #include "model/ctrl.h"
 #include "multirun/messages.h"
+#include "output/output_lock.h"
 
 namespace wakro::multirun {
 
@@ -28,13 +29,16 @@ bool ResultFile::open(const std::string& name, Mode mode) {
   // Opened without waiting: a pipe with no reader at the name would hold the
   // open for ever (a stop signal restarts it); it is refused with the
   // system's reason instead. Writes wait as usual once the file is open.
-  const int flags =
-      O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | (mode == Mode::kNew ? O_TRUNC : 0);
-  fd_ = ::open(name.c_str(), flags, 0666);
+  // A file to empty is opened whole and emptied only once the file itself is
+  // locked (output_lock.h): another run writing it under another name keeps it.
+  fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
   name_ = name;
   if (fd_ < 0) return false;
+  wakro::lock_file_opened(fd_, name);
+  struct stat st {};
   const int status = ::fcntl(fd_, F_GETFL);
-  if (status < 0 || ::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK) < 0) {
+  if (status < 0 || ::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK) < 0 || ::fstat(fd_, &st) != 0 ||
+      (mode == Mode::kNew && S_ISREG(st.st_mode) && ::ftruncate(fd_, 0) != 0)) {
     const int reason = errno;
     release();
     errno = reason;

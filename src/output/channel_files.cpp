@@ -70,6 +70,8 @@ struct OpenFiles {
   std::int32_t channels = 0;
   std::vector<std::int32_t> source;
   std::vector<std::string> names;  // file k's name at k - 1
+  std::string description;         // the description file's name
+  bool per_run = false;            // named after their run: unlocked when closed
 };
 OpenFiles g_open;
 
@@ -146,22 +148,25 @@ void clamp_channels() {
 }
 
 // The system limit on open files must leave room for every channel file, its
-// lock and the locks already held (output_lock.h).
+// two locks (its name's and the file's own) and the locks already held
+// (output_lock.h).
 void make_room_for_files(std::int32_t files) {
   rlimit lim{};
   if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
-  const rlim_t wanted = 2 * static_cast<rlim_t>(files) + held_lock_count() + 64;
+  const rlim_t wanted = 3 * static_cast<rlim_t>(files) + 2 * held_lock_count() + 64;
   if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted) {
     lim.rlim_cur = (lim.rlim_max == RLIM_INFINITY || lim.rlim_max >= wanted) ? wanted : lim.rlim_max;
     (void)::setrlimit(RLIMIT_NOFILE, &lim);
   }
 }
 
-// Opens fnames::filename as a new top unit and empties it, as a sequential write
-// from its start would; returns its stream.
+// Opens fnames::filename as a new top unit (an existing file is opened
+// without cutting it) and, once the file itself is locked, empties it, as a
+// sequential write from its start would; returns its stream.
 std::FILE* open_for_writing() {
   wakro_openfile1(3);
   std::FILE* fp = unit_handle(fnames::iunit);
+  if (fp != nullptr) lock_file_opened(::fileno(fp), fnames::filename.trimmed());
   struct stat st {};
   if (fp != nullptr && ::fstat(::fileno(fp), &st) == 0 && S_ISREG(st.st_mode)) (void)::ftruncate(::fileno(fp), 0);
   return fp;
@@ -325,9 +330,11 @@ void open_files() {
   release_file_room();  // kept for these files while their locks were taken
   make_room_for_files(files);
   // Each file is locked before it is written (held already when the case was
-  // read, unless the model code added this run).
-  lock_output_file(output_file_name(0), kOutputFile);
-  write_description(output_file_name(0), n);
+  // read for the first run that writes them).
+  g_open.description = output_file_name(0);
+  g_open.per_run = ctrl::nrun > 1 && outppp::mplt > 0;
+  lock_output_file(g_open.description, kOutputFile);
+  write_description(g_open.description, n);
   g_open.names.clear();
   for (std::int32_t k = 1; k <= files; ++k) {
     const std::string name = output_file_name(k);
@@ -357,7 +364,15 @@ void close_files() {
     if (fnames::iunit != unit || !unit_is_open(unit)) continue;
     wakro_closefile();
   }
+  // A run's own files are written: their locks go, so that a set holds those
+  // of one run at a time.
+  if (g_open.per_run) {
+    for (const std::string& name : g_open.names) release_output_file(name);
+    release_output_file(g_open.description);
+  }
   g_open.count = 0;
+  g_open.names.clear();
+  g_open.description.clear();
 }
 
 void write_step() {

@@ -14,12 +14,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "diag/listout.h"
@@ -36,6 +39,8 @@ namespace wakro {
 namespace {
 
 constexpr int kTakeAttempts = 16;
+// Links followed at most in one name, as the system itself follows them.
+constexpr int kMaxLinks = 40;
 constexpr std::string_view kOutputFile = "output file";
 
 constexpr std::string_view kLockEnding = ".lock";
@@ -43,14 +48,22 @@ constexpr std::string_view kLockEnding = ".lock";
 // snapshot, a multiple-run and an extra recording file.
 constexpr std::size_t kFilesBesideChannels = 3;
 
-// A lock held: its descriptor, and the writer of the file, known by the kind
-// of file it writes ("output file", "snapshot", ...).
+// A lock held: the lock file's descriptor, the writer of the file, known by
+// the kind of file it writes ("output file", "snapshot", ...), the file's name
+// as its writer gives it, and the lock on the file itself once the file
+// exists (its descriptor, device and inode).
 struct Held {
   int fd;
   std::string kind;
+  std::string file;
+  int file_fd = -1;
+  dev_t dev = 0;
+  ino_t ino = 0;
 };
 // The locks held: lock file (absolute) -> its holder.
 std::unordered_map<std::string, Held> g_held;
+// The files locked themselves: (device, inode) -> the lock file of their name.
+std::map<std::pair<dev_t, ino_t>, std::string> g_files;
 // Descriptors held in the place of the files a run keeps open at once, from
 // the moment its channel files are locked to the moment they are opened, so
 // that every lock taken meanwhile leaves room for them.
@@ -86,7 +99,9 @@ int open_raising(const char* path, int flags) {
   return fd;
 }
 
-int open_lock_file(const std::string& path) { return open_raising(path.c_str(), O_RDWR | O_CREAT); }
+// A link at a lock file's name is never followed: the open would make or lock
+// the file it leads to.
+int open_lock_file(const std::string& path) { return open_raising(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW); }
 
 // Holds `n` descriptors as room for files; false when the limit on open files
 // (raised up to the hard limit) leaves no room for them all.
@@ -101,7 +116,11 @@ bool keep_room(std::size_t n) {
 
 Take take(const std::string& path, int& fd, std::string& why) {
   for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
-    // A folder, a device or a pipe standing at the name is no lock file.
+    // A link, a folder, a device or a pipe standing at the name is no lock file.
+    if (struct stat st {}; ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      why = "it is a symbolic link, and a lock file is never followed";
+      return Take::refused;
+    }
     if (const std::string_view kind = not_a_file(path); !kind.empty()) {
       why = "it " + std::string(kind);
       return Take::refused;
@@ -121,7 +140,7 @@ Take take(const std::string& path, int& fd, std::string& why) {
       return Take::refused;
     }
     struct stat locked {}, named {};
-    if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
+    if (::fstat(fd, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
         locked.st_ino == named.st_ino)
       return Take::taken;
     ::close(fd);  // its holder removed it as we opened it: take the new one
@@ -160,10 +179,37 @@ std::string resolved_folder(const std::string& name, bool& found) {
   return dir;
 }
 
-// The lock file of a name with '/' for '\' (as the files are opened).
-std::string lock_file_of(std::string name, bool& found) {
+// The file a name leads to, as an absolute name, with '/' for '\' (as the
+// files are opened): its folder resolved and, while a symbolic link stands at
+// its file name, the link followed, as the writer's open would follow it (a
+// chain of links too, and a dangling one, whose target that open would make).
+// `found` is false when the name's folder does not exist.
+std::string resolved_file(std::string name, bool& found) {
   std::replace(name.begin(), name.end(), '\\', '/');
-  return resolved_folder(name, found) + name.substr(file_part_start(name)) + ".lock";
+  std::string path = resolved_folder(name, found) + name.substr(file_part_start(name));
+  for (int hop = 0; found && hop < kMaxLinks; ++hop) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {  // it exists: every link on the way resolved
+      path = real;
+      std::free(real);
+      return path;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0 || n >= PATH_MAX) return path;
+    target.resize(static_cast<std::size_t>(n));
+    if (target.front() != '/') target = path.substr(0, path.rfind('/') + 1) + target;
+    const std::size_t cut = target.rfind('/');
+    const std::string file = target.substr(cut + 1);
+    if (file.empty() || file == "." || file == "..") return path;
+    // A target whose folder is missing is made by no open: the link's own name is kept.
+    char* folder = ::realpath(cut == 0 ? "/" : target.substr(0, cut).c_str(), nullptr);
+    if (folder == nullptr) return path;
+    path = std::string(folder) + (std::string_view(folder) == "/" ? "" : "/") + file;
+    std::free(folder);
+  }
+  return path;
 }
 
 // How a stop ends its message.
@@ -196,14 +242,82 @@ void check_name(const std::string& base, std::string_view given, std::string_vie
              "OUTPUTNAME", refusal);
 }
 
-}  // namespace
-
-std::string lock_file_of(std::string_view file_name) {
-  bool found = false;
-  return lock_file_of(std::string(file_name), found);
+// Opens an existing regular file to lock it, without making, cutting or
+// following anything, and without waiting (a pipe's open would wait); -1 when
+// it cannot be opened (`error` says why) or is no regular file (error 0).
+int open_file_itself(const std::string& path, int& error) {
+  error = 0;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;  // none yet: its writer makes it
+  constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY;
+  int fd = open_raising(path.c_str(), O_RDONLY | kFlags);
+  if (fd < 0 && errno == EACCES) fd = open_raising(path.c_str(), O_WRONLY | kFlags);  // a file one may only write
+  if (fd < 0) error = errno;
+  return fd;
 }
 
-std::size_t held_lock_count() { return g_held.size(); }
+// The lock on the file itself, held with the lock of its name `lock`: an
+// exclusive flock on a descriptor of the file (`given`, a writer's, is
+// duplicated; without it the file at `path` is opened when it exists). Every
+// name of one file, a hard link too, meets at this lock, and a name linked to
+// the file later finds it held while the file is written. A file made again
+// under the name is locked anew.
+void hold_file_itself(const std::string& lock, int given, const std::string& path, LockRefusal refusal) {
+  Held& held = g_held.at(lock);
+  const std::string file = held.kind + " " + held.file;
+  const std::string itself = "the lock on the file itself, " + path;
+  int error = 0;
+  const int fd = given >= 0 ? ::fcntl(given, F_DUPFD_CLOEXEC, 0) : open_file_itself(path, error);
+  if (given >= 0 && fd < 0) error = errno;
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                  (held.file_fd >= 0 && held.dev == st.st_dev && held.ino == st.st_ino))) {
+    ::close(fd);  // a pipe or a device is not written over; a file locked already
+    return;
+  }
+  if (fd < 0) {
+    if (error != EMFILE) return;  // not to be opened: its writer's own open says why
+    refuse_run("The " + itself + ", for the " + file + " cannot be taken (" + system_reason(error) + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  if (const auto other = g_files.find({st.st_dev, st.st_ino}); other != g_files.end()) {
+    ::close(fd);
+    const Held& first = g_held.at(other->second);
+    refuse_run("The " + file + " is written already as this run's " + first.kind + " " + first.file + " (it holds " +
+                   itself + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int reason = errno;
+    ::close(fd);
+    if (no_locks_here(reason)) return;  // unguarded, as the lock files of its folder
+    if (reason == EWOULDBLOCK)
+      refuse_run("Another run is writing the " + file + " through another name (it holds " + itself + ")",
+                 "OUTPUTLOCK", refusal);
+    refuse_run("The " + itself + ", for the " + file + " cannot be taken (it cannot be locked: " +
+                   system_reason(reason) + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  if (held.file_fd >= 0) {
+    g_files.erase({held.dev, held.ino});
+    ::close(held.file_fd);
+  }
+  held.file_fd = fd;
+  held.dev = st.st_dev;
+  held.ino = st.st_ino;
+  g_files.emplace(std::pair{st.st_dev, st.st_ino}, lock);
+}
+
+// Releases one lock: its file removed, then its descriptors closed.
+void release(std::unordered_map<std::string, Held>::iterator it) {
+  ::unlink(it->first.c_str());
+  ::close(it->second.fd);
+  if (it->second.file_fd >= 0) {
+    g_files.erase({it->second.dev, it->second.ino});
+    ::close(it->second.file_fd);
+  }
+  g_held.erase(it);
+}
 
 // A lock that cannot be taken ends the run: a run that went on without it could
 // write over the file of another run. Only where the file system offers no
@@ -211,9 +325,13 @@ std::size_t held_lock_count() { return g_held.size(); }
 //
 // A file whose folder is missing when it is opened has nothing to guard: its
 // writer's own open says so. At the start a missing folder is refused here.
-void lock_output_file(std::string_view file_name, std::string_view kind, LockRefusal refusal) {
+//
+// `itself`: the file is locked itself too once it exists (hold_file_itself);
+// not the record file, whose writer locks it itself.
+void lock_file(std::string_view file_name, std::string_view kind, LockRefusal refusal, bool itself) {
   bool found = false;
-  const std::string path = lock_file_of(std::string(file_name), found);
+  const std::string target = resolved_file(std::string(file_name), found);
+  const std::string path = target + std::string(kLockEnding);
   const std::string file = std::string(kind) + " " + std::string(file_name);
   // Written, such a file would take the place of the lock of another file.
   if (file_name.ends_with(kLockEnding))
@@ -223,10 +341,12 @@ void lock_output_file(std::string_view file_name, std::string_view kind, LockRef
   // A file this process writes already is written by one writer only: the
   // same writer opens it again on a later run, another would mix the two.
   if (const auto it = g_held.find(path); it != g_held.end()) {
-    if (it->second.kind == kind) return;
-    refuse_run("The " + file + " is written already as this run's " + it->second.kind + " (it holds the lock " +
-                   path + ")",
-               "OUTPUTLOCK", refusal);
+    if (it->second.kind != kind)
+      refuse_run("The " + file + " is written already as this run's " + it->second.kind + " (it holds the lock " +
+                     path + ")",
+                 "OUTPUTLOCK", refusal);
+    if (itself) hold_file_itself(path, -1, target, refusal);
+    return;
   }
   if (!found && refusal == LockRefusal::stops_before_writing) return;
   int fd = -1;
@@ -238,10 +358,12 @@ void lock_output_file(std::string_view file_name, std::string_view kind, LockRef
         ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
                           "): the file system offers no locks, so the files this run writes in " + folder +
                           " are not guarded against another run writing them.";
+      g_held.emplace(path, Held{fd, std::string(kind), std::string(file_name)});
+      return;
     }
-      [[fallthrough]];
     case Take::taken:
-      g_held.emplace(path, Held{fd, std::string(kind)});
+      g_held.emplace(path, Held{fd, std::string(kind), std::string(file_name)});
+      if (itself) hold_file_itself(path, -1, target, refusal);
       return;
     case Take::busy:
       refuse_run("Another run is writing the " + file + " (it holds the lock " + path + ")", "OUTPUTLOCK", refusal);
@@ -251,13 +373,37 @@ void lock_output_file(std::string_view file_name, std::string_view kind, LockRef
   }
 }
 
+}  // namespace
+
+std::string lock_file_of(std::string_view file_name) {
+  bool found = false;
+  return resolved_file(std::string(file_name), found) + std::string(kLockEnding);
+}
+
+std::size_t held_lock_count() { return g_held.size(); }
+
+void lock_output_file(std::string_view file_name, std::string_view kind, LockRefusal refusal) {
+  lock_file(file_name, kind, refusal, true);
+}
+
+void lock_file_opened(int fd, std::string_view file_name) {
+  bool found = false;
+  const std::string target = resolved_file(std::string(file_name), found);
+  if (g_held.contains(target + std::string(kLockEnding)))
+    hold_file_itself(target + std::string(kLockEnding), fd, target, LockRefusal::stops_before_writing);
+}
+
+void release_output_file(std::string_view file_name) {
+  if (const auto it = g_held.find(lock_file_of(file_name)); it != g_held.end()) release(it);
+}
+
 void lock_output_names() {
   if (outppp::outfil != 0) {
     const std::string base = output_base_name();
     check_name(base, fnames::onam.trimmed(), "output name", "the output files", base + ".inf and " + base + "_01.out");
     // The record file is named after the whole output name.
     if (fnames::iouttype == 1)
-      lock_output_file(std::string(fnames::onam.trimmed()) + ".qbout", kOutputFile, LockRefusal::writes_nothing);
+      lock_file(std::string(fnames::onam.trimmed()) + ".qbout", kOutputFile, LockRefusal::writes_nothing, false);
   }
   if (outppp::snpfil != 0) {
     std::string snap = stem(fnames::snam.trimmed());
@@ -282,26 +428,24 @@ void check_lock_file_name(std::string_view file, std::string_view what, std::str
              "OUTPUTNAME", LockRefusal::writes_nothing);
 }
 
-// The channel files of a run are open together, each beside its lock: room
-// for them is kept first (the files of the run that writes the most, with its
-// description file, and those opened beside them), so that a lock that would
-// leave them none is refused as one that cannot be made, before anything is
-// written.
+// The channel files of a run are open together, each beside its lock and the
+// lock on the file itself: room for them is kept first (two descriptors a
+// file, and the files opened beside them), so that a lock that would leave
+// them none is refused as one that cannot be made, before anything is
+// written. Only the files of the run about to start are locked here: run 1's,
+// or, when only the last run writes them, the last run's (named without a
+// run number); a later run locks its own when it opens them.
 void lock_channel_files() {
   if (outppp::outfil == 0 || fnames::iouttype != 0) return;
   const LockRefusal refusal = refusal_once_case_read();
-  // Every run but the last writes as many files as the first.
-  const std::vector<std::string> first_run = run_output_file_names(1), last_run = run_output_file_names(ctrl::nrun);
-  const std::size_t at_once = std::max(first_run.size(), last_run.size());
-  if (at_once == 0) return;
-  if (!keep_room(at_once + kFilesBesideChannels)) {
-    const std::string& first = first_run.empty() ? last_run.front() : first_run.front();
-    refuse_run("The lock file " + lock_file_of(first) + " for the " + std::string(kOutputFile) + " " + first +
-                   " cannot be taken (it cannot be made: " + system_reason(EMFILE) + ")",
+  const std::vector<std::string> names =
+      run_output_file_names(ctrl::nrun > 1 && outppp::mplt <= 0 ? ctrl::nrun : 1);
+  if (names.empty()) return;
+  if (!keep_room(2 * names.size() + kFilesBesideChannels))
+    refuse_run("The lock file " + lock_file_of(names.front()) + " for the " + std::string(kOutputFile) + " " +
+                   names.front() + " cannot be taken (it cannot be made: " + system_reason(EMFILE) + ")",
                "OUTPUTLOCK", refusal);
-  }
-  for (std::int32_t run = 1; run <= ctrl::nrun; ++run)
-    for (const std::string& name : run_output_file_names(run)) lock_output_file(name, kOutputFile, refusal);
+  for (const std::string& name : names) lock_output_file(name, kOutputFile, refusal);
 }
 
 void release_file_room() {
@@ -317,11 +461,7 @@ void lock_multiple_run_file(std::string_view file_name, std::string_view kind) {
 }
 
 void release_output_names() {
-  for (const auto& [path, held] : g_held) {
-    ::unlink(path.c_str());
-    ::close(held.fd);
-  }
-  g_held.clear();
+  while (!g_held.empty()) release(g_held.begin());
   g_unguarded_folders.clear();
   release_file_room();
 }

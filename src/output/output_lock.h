@@ -5,34 +5,50 @@
 // lock (flock) on the lock file "<file>.lock" beside it, named after the
 // file's final name ("ramp_01.out.lock", "sn_01.snp.lock", "mrun_0002.out.lock")
 // in the file's folder resolved as the system resolves it (realpath: "./x",
-// "sub/../x" and a linked folder all reach one lock file). The lock is held to
-// the end of the run set (all the runs of a multiple run count as one) and
-// removed by its holder then (release_output_names). The kernel releases a
-// lock when its process ends, however it ends, so a lock file left by a run
-// that was killed blocks no later run.
+// "sub/../x" and a linked folder all reach one lock file), and after the file
+// a symbolic link at the file's name leads to (a chain of links too, and a
+// dangling one, whose target the writer's open would make). Once the file
+// exists, the run locks the file itself as well (flock on a descriptor of it
+// that the lock keeps, opened without cutting it, or taken from the writer's
+// own open before the writer cuts or writes it: lock_file_opened): every name
+// of one file, a hard link too, meets at that lock, and so does a name linked
+// to the file while it is written. A link standing at a lock file's name is
+// never followed: the lock is refused. The lock is held to the end of the run
+// set (all the runs of a multiple run count as one) and removed by its holder
+// then (release_output_names), except the channel and description files of
+// a multiple run that keeps channels on every run ("<name>_r00002_01.out"):
+// each run's own files are locked when that run opens them (run 1's once the
+// case is read) and released when that run closes them
+// (release_output_file), so a set of any number of runs holds the locks of
+// one run's files at a time. The kernel releases a lock when its process
+// ends, however it ends, so a lock file left by a run that was killed blocks
+// no later run.
 //
 // A file has one writer, known by the kind of file it writes ("output file",
 // "snapshot", "temporary snapshot", "multiple-run file", "extra recording
 // file"): the lock records it. The same writer opening its file again (on a
 // later run) takes nothing new; another writer of this process reaching the
-// same file is refused, as a run beside would be.
+// same file, by its name or as another name of it, is refused, as a run
+// beside would be.
 //
 // When each file is locked:
 //   - at the start of a run set, after the start-up dialogue and before
 //     anything is written (lock_output_names, and the names the snapshot and
 //     multiple-run rooms know then): the record file "<output name>.qbout" when
-//     the record file is asked for, a snapshot under a fixed name, and the
+//     the record file is asked for (its name only: the output-writer library
+//     locks the file itself), a snapshot under a fixed name, and the
 //     multiple-run files of a set the dialogue gives more than one run (the
 //     set's file "mrun.out"; in rank r of a parallel run its own file
 //     "mrun_000r.out", and on the last rank, which merges, also "mrun.out");
 //   - once the first run's case is read (lock_channel_files, and the numbered
 //     snapshots the run will take, at most ten names): the description and
-//     channel files of every run of the set that writes them;
+//     channel files of the first run that writes them (run 1, or the last run
+//     of a set that keeps channels on its last run only);
 //   - when a file is first opened, before its first byte (lock_output_file):
 //     every file, which is how names that only appear while the set runs are
-//     locked (numbered snapshots past the planned ones, run-time snapshots,
-//     the multiple-run files the model code names, the extra recording files,
-//     the merged files, channel files of runs the model code adds).
+//     locked (the channel files of each later run, numbered snapshots past the
+//     planned ones, run-time snapshots, the multiple-run files the model code
+//     names, the extra recording files, the merged files).
 // The ranks of one parallel run therefore run side by side in one folder: each
 // writes, and locks, only its own files.
 //
@@ -47,13 +63,19 @@
 //     take the place of another file's lock, tag "OUTPUTNAME": the snapshot
 //     names at the start (check_lock_file_name), every file when it is locked;
 //   - a file whose lock another process holds: "Another run is writing the
-//     <kind> <file> (it holds the lock <lock file>)", tag "OUTPUTLOCK";
+//     <kind> <file> (it holds the lock <lock file>)", tag "OUTPUTLOCK"; and
+//     when it holds the lock on the file itself, reached by another name:
+//     "Another run is writing the <kind> <file> through another name (it
+//     holds the lock on the file itself, <file resolved>)";
 //   - a file this process writes already as another kind of file: "The
 //     <kind> <file> is written already as this run's <kind> (it holds the
-//     lock <lock file>)", tag "OUTPUTLOCK";
+//     lock <lock file>)", or, reached by another name, "... as this run's
+//     <kind> <its name> (it holds the lock on the file itself, <file>)", tag
+//     "OUTPUTLOCK";
 //   - a lock file that cannot be taken (its folder does not exist or may not
-//     be written, a folder stands at its name, no inode or descriptor is free,
-//     flock fails): the lock file, the file and the reason, tag "OUTPUTLOCK".
+//     be written, a folder or a symbolic link stands at its name, no inode or
+//     descriptor is free, flock fails): the lock file, the file and the
+//     reason, tag "OUTPUTLOCK".
 // A file opened later whose folder does not exist takes no lock: its writer's
 // own open fails and says so. A refusal at the start or once the case is read
 // ends with "this run is refused and writes nothing" (the locks taken are
@@ -62,9 +84,10 @@
 // answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that
 // the files it writes there are not guarded, and goes on.
 //
-// Each lock keeps one descriptor open; a run raises its own limit on open files
-// (up to the hard limit) as its locks need. The channel files of a run are open
-// at once beside their locks: when they are locked, room is kept for them (and
+// Each lock keeps one descriptor open, and one more for the file itself once
+// it exists; a run raises its own limit on open files (up to the hard limit)
+// as its locks need. The channel files of a run are open at once beside their
+// locks: when they are locked, room is kept for them (and
 // for the few files opened beside them) until they are opened, so a limit too
 // low for the locks and the files together refuses the run before it writes
 // anything, as a lock that cannot be made.
@@ -91,6 +114,11 @@ LockRefusal refusal_once_case_read();
 // ("output file", "snapshot", "multiple-run file").
 void lock_output_file(std::string_view file_name, std::string_view kind,
                       LockRefusal refusal = LockRefusal::stops_before_writing);
+// A file locked by its name that its writer has just opened (`fd`), before the
+// writer cuts or writes it: the file itself locked, as it now is.
+void lock_file_opened(int fd, std::string_view file_name);
+// The lock of one file released (a run's own channel files, closed).
+void release_output_file(std::string_view file_name);
 // At the start: refuses a name (`what`, as `given`) whose file `file` would be
 // named as a lock file is; `files` says which files the name names.
 void check_lock_file_name(std::string_view file, std::string_view what, std::string_view given,
