@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "support/sanitized.h"
 #include "support/scripted_peer.h"
 
 #ifndef WAKRO_RL_BREAKER_EXE
@@ -135,9 +136,10 @@ bool parse_numbers(const std::string& line, std::vector<double>& out) {
 // A scratch copy of the tests' case files of the example, removed at the end.
 class ScratchCase {
  public:
-  ScratchCase() {
-    char tmpl[] = "/tmp/wakro_rl_breaker_XXXXXX";
-    dir_ = ::mkdtemp(tmpl) != nullptr ? tmpl : "";
+  // In `under`, /tmp unless another folder is given.
+  explicit ScratchCase(const std::string& under = "/tmp") {
+    std::string tmpl = under + "/wakro_rl_breaker_XXXXXX";
+    dir_ = ::mkdtemp(tmpl.data()) != nullptr ? tmpl : "";
     for (const char* f : {"rl_breaker.map", "rl_breaker.dta", "answers.txt"})
       fs::copy_file(fs::path(kCaseDir) / f, fs::path(dir_) / f);
   }
@@ -433,6 +435,45 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
         << q.out();
     for (const auto& e : fs::directory_iterator(c.dir())) EXPECT_NE(e.path().extension(), ".out") << name;
   }
+  // Every name of one file reaches one lock: a symbolic link at the file's
+  // name (a chain of them, a dangling one) the lock of the file it leads to, a
+  // hard link the lock on the file itself, which a run writing the file holds.
+  // A link at a lock file's name is refused, not followed. The run is refused
+  // before it writes, and the file the links lead to is left as it was.
+  const std::string kept = "the rows of another run\n", it = at + "rl_breaker_01.out";
+  const std::string link_at_lock = "The lock file " + it + ".lock for the output file rl_breaker_01.out cannot be "
+                                   "taken (it is a symbolic link, and a lock file is never followed)";
+  struct Linked { const char* out; std::vector<std::pair<std::string, std::string>> links; const char* held; std::string message; };
+  const Linked linked[] = {
+      {"other", {{"other_01.out", "rl_breaker_01.out"}}, "rl_breaker_01.out.lock",
+       "Another run is writing the output file other_01.out (it holds the lock " + it + ".lock)"},
+      {"o2", {{"o1_01.out", it}, {"o2_01.out", "o1_01.out"}}, "rl_breaker_01.out.lock",
+       "Another run is writing the output file o2_01.out (it holds the lock " + it + ".lock)"},
+      {"other", {{"other_01.out", "sub/new_01.out"}}, "sub/new_01.out.lock",
+       "Another run is writing the output file other_01.out (it holds the lock " + at + "sub/new_01.out.lock)"},
+      {"other", {{"other_01.out", ""}}, "rl_breaker_01.out",
+       "Another run is writing the output file other_01.out through another name (it holds the lock on the file "
+       "itself, " + at + "other_01.out)"},
+      {"rl_breaker", {{"rl_breaker_01.out.lock", "gone.txt"}}, "", link_at_lock},
+      {"rl_breaker", {{"rl_breaker_01.out.lock", "rl_breaker_01.out"}}, "", link_at_lock}};
+  for (const Linked& l : linked) {
+    std::ofstream(it, std::ios::binary) << kept;
+    for (const auto& [name, target] : l.links)  // no target: a hard link
+      target.empty() ? fs::create_hard_link(it, at + name) : fs::create_symlink(target, at + name);
+    const int fd = *l.held ? ::open((at + l.held).c_str(), O_RDWR | O_CREAT, 0644) : -1;
+    ASSERT_TRUE(!*l.held || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0));
+    ChildProcess q({kExe, "-v5", "-out", l.out}, c.dir(), c.dir() + "/answers.txt");
+    ASSERT_TRUE(q.wait(60000));
+    if (fd >= 0) ::close(fd);
+    EXPECT_EQ(q.exitCode(), 2) << l.message;
+    EXPECT_NE(q.out().find("\n ERROR: " + l.message + ": this run is refused and writes nothing.\n"), std::string::npos)
+        << q.out();
+    EXPECT_TRUE(slurp(it) == kept) << l.message;
+    EXPECT_FALSE(fs::exists(at + "sub/new_01.out") || fs::exists(at + "gone.txt")) << l.message;
+    for (const auto& [name, target] : l.links) fs::remove(at + name);
+    if (*l.held) fs::remove(at + l.held);
+  }
+  fs::remove(it);
   // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
   ChildProcess u({"/usr/bin/env", "LD_PRELOAD=" WAKRO_NO_FLOCK_LIB,
                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1", kExe, "-v5", "-out", "u"},
@@ -455,8 +496,8 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   // below a hard one that holds both is raised, and the run writes its files.
   c.edit("rl_breaker.map", " PGBS = 4\n", " PGBS = 400\n");
   std::string places = " 400", names;
-  for (int k = 1; k <= 400; ++k) places += " " + std::to_string(k);
-  for (int k = 5; k <= 400; ++k) names += "chan " + std::to_string(k) + "\n";
+  for (int k = 1; k <= 400; ++k) places.append(" ").append(std::to_string(k));
+  for (int k = 5; k <= 400; ++k) names.append("chan ").append(std::to_string(k)).append("\n");
   c.edit("rl_breaker.dta", " 4 1 2 3 4\n", places + "\n");
   c.edit("rl_breaker.dta", "0 open)\n", "0 open)\n" + names);
   for (const auto& [limit, refused] : {std::pair{"ulimit -n 64", true}, {"ulimit -Sn 64 && ulimit -Hn 256", false}}) {
@@ -475,6 +516,51 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
     for (const auto& e : fs::directory_iterator(c.dir())) written += e.path().filename().string().starts_with("big");
     EXPECT_EQ(written, refused ? 0u : 41u) << limit;
     EXPECT_EQ(fs::exists(fs::path(c.dir()) / "big_40.out"), !refused) << limit;
+  }
+}
+
+// A set of runs that keeps channels on every run ("MPGBS:") writes each run's
+// own description and channel files, locking them while that run writes them,
+// so it holds the locks of one run's files at a time: under a hard limit of
+// 4,096 open files it runs 2,100 runs (two files each: past what locks held
+// for every run would leave room for) and 10,000, the most the start-up
+// dialogue gives. Its runs write the source's EMF, 10 sin(2 pi 50 t) kV, at t
+// = 0 and 100 us. (In a tmpfs where there is one: 20,000 files are quicker
+// made there.)
+TEST(RlBreakerExample, ASetWithChannelsOnEveryRunRunsUnderALimitOfOpenFiles) {
+  wakro_test::Watchdog dog("RlBreakerExample.ASetWithChannelsOnEveryRunRunsUnderALimitOfOpenFiles", 240);
+  const Circuit k;
+  for (const int runs : {2100, 10000}) {
+    if (runs > 2100 && wakro_test::kSanitized) continue;  // 10,000 runs under the sanitizers take too long
+    ScratchCase c(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
+    c.edit("rl_breaker.map", " FINISH_TIME = 0.12\n", " FINISH_TIME = 100.0E-6\n");
+    c.edit("rl_breaker.dta", "IPGBS:\n", "MPGBS:\n 1 1\nIPGBS:\n");
+    std::ofstream(c.dir() + "/runs.txt") << "0\n0\nrl_breaker.map\n" << runs << "\n1\nrl_breaker\n0\n0\n";
+    ChildProcess p({"/bin/sh", "-c", "ulimit -n 4096 && exec \"$0\" \"$@\"", kExe, "-v5"}, c.dir(),
+                   c.dir() + "/runs.txt");
+    ASSERT_TRUE(p.wait(120000));
+    const std::string out = p.out();
+    EXPECT_EQ(p.exitCode(), 0) << out.substr(out.size() - std::min<std::size_t>(out.size(), 2000));
+    std::size_t files = 0, locks = 0;
+    for (const auto& e : fs::directory_iterator(c.dir())) {
+      files += e.path().filename().string().starts_with("rl_breaker_r");
+      locks += e.path().extension() == ".lock";
+    }
+    EXPECT_TRUE(files == 2u * runs && locks == 0) << files << " files, " << locks << " locks";
+    char last[32];
+    std::snprintf(last, sizeof last, "rl_breaker_r%05d_01.out", runs);
+    for (const std::string& name : {std::string("rl_breaker_r00001_01.out"), std::string(last)}) {
+      std::istringstream in(slurp(fs::path(c.dir()) / name));
+      std::vector<std::string> lines;
+      for (std::string line; std::getline(in, line);) lines.push_back(line);
+      std::vector<double> x;
+      ASSERT_EQ(lines.size(), 3u) << name;
+      for (std::size_t n = 1; n <= 2; ++n) {
+        ASSERT_TRUE(parse_numbers(lines[n], x) && !x.empty()) << name << lines[n];
+        EXPECT_NEAR(x[0], 1e-4 * static_cast<double>(n - 1), 1e-12);
+        EXPECT_NEAR(x[1], k.emf(x[0]), 1e-12 * k.e) << name;
+      }
+    }
   }
 }
 
