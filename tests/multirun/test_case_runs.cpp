@@ -364,9 +364,23 @@ TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
       EXPECT_TRUE(p.wait(60000) && p.exitCode() == 2 && refused(p.out(), file, "run is refused and writes nothing"))
           << p.out();
     }
+    // Another set whose multiple-run file is a link to this set's, symbolic or hard.
+    fs::create_symlink("mrun.out", "other.out");
+    fs::create_hard_link("mrun.out", "other2.out");
+    const std::string rows = read_file("mrun.out");
+    for (const auto& [name, message] :
+         {std::pair{"other", "multiple-run file other.out (it holds the lock " + at + "mrun.out.lock)"},
+          {"other2", "multiple-run file other2.out through another name (it holds the lock on the file itself, " +
+                         at + "other2.out)"}}) {
+      const RankRun r = run_script({.set_name = name});
+      EXPECT_TRUE(r.exit_code == 2 && contains(r.out, "\n ERROR: Another run is writing the " + message +
+                                                          ": this run is refused and writes nothing.\n")) << r.out;
+    }
+    EXPECT_TRUE(read_file("mrun.out") == rows && fs::remove("other.out") && fs::remove("other2.out"));
   }});
   EXPECT_EQ(set.exit_code, 0) << set.out;
   EXPECT_TRUE(contains(read_file("ramp_01.out"), "Statistical Summary Based on      3 Runs:"));
+  EXPECT_TRUE(contains(read_file("mrun.out"), "Statistical Summary Based on      3 Runs:"));
   struct Row { Script script; const char* held; std::string refusal; };
   for (const Row& row : {Row{{.rank = 1, .count = 2, .set_name = "mrun"}, "mrun.out", ""},
                          Row{{.rank = 2, .count = 2, .set_name = "mrun"}, "mrun.out", "multiple-run file mrun.out"},
