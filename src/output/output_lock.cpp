@@ -333,10 +333,13 @@ void lock_file(std::string_view file_name, std::string_view kind, LockRefusal re
   const std::string target = resolved_file(std::string(file_name), found);
   const std::string path = target + std::string(kLockEnding);
   const std::string file = std::string(kind) + " " + std::string(file_name);
-  // Written, such a file would take the place of the lock of another file.
-  if (file_name.ends_with(kLockEnding))
-    refuse_run("The " + file + " would have the name of a lock file (a name ending in \"" +
-                   std::string(kLockEnding) + "\")",
+  // Written, such a file would take the place of the lock of another file;
+  // so would the file a link at its name leads to.
+  if (file_name.ends_with(kLockEnding) || target.ends_with(kLockEnding))
+    refuse_run("The " + file +
+                   (file_name.ends_with(kLockEnding) ? std::string(" would have the name of a lock file")
+                                                     : " leads to a file named as a lock file, " + target) +
+                   " (a name ending in \"" + std::string(kLockEnding) + "\")",
                "OUTPUTNAME", refusal);
   // A file this process writes already is written by one writer only: the
   // same writer opens it again on a later run, another would mix the two.

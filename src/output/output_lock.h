@@ -61,7 +61,8 @@
 //     ".inf", "_01.out", "dir/.snp"), tag "OUTPUTNAME";
 //   - a file named as a lock file is (its name ends in ".lock"), which would
 //     take the place of another file's lock, tag "OUTPUTNAME": the snapshot
-//     names at the start (check_lock_file_name), every file when it is locked;
+//     names at the start (check_lock_file_name), every file when it is locked,
+//     and a file whose name is a link to a file so named;
 //   - a file whose lock another process holds: "Another run is writing the
 //     <kind> <file> (it holds the lock <lock file>)", tag "OUTPUTLOCK"; and
 //     when it holds the lock on the file itself, reached by another name:

@@ -443,8 +443,14 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   const std::string kept = "the rows of another run\n", it = at + "rl_breaker_01.out";
   const std::string link_at_lock = "The lock file " + it + ".lock for the output file rl_breaker_01.out cannot be "
                                    "taken (it is a symbolic link, and a lock file is never followed)";
+  const std::string named_as_lock = " leads to a file named as a lock file, " + at;
+  std::ofstream(c.dir() + "/s.txt") << "0\n1\n0.01\ns.snp\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
   struct Linked { const char* out; std::vector<std::pair<std::string, std::string>> links; const char* held; std::string message; };
   const Linked linked[] = {
+      {"other", {{"other_01.out", "x.out.lock"}}, "", "The output file other_01.out" + named_as_lock + "x.out.lock (a "
+       "name ending in \".lock\")"},
+      {"s.txt", {{"s.snp", "x.snp.lock"}}, "", "The snapshot s.snp" + named_as_lock + "x.snp.lock (a name ending in "
+       "\".lock\")"},
       {"other", {{"other_01.out", "rl_breaker_01.out"}}, "rl_breaker_01.out.lock",
        "Another run is writing the output file other_01.out (it holds the lock " + it + ".lock)"},
       {"o2", {{"o1_01.out", it}, {"o2_01.out", "o1_01.out"}}, "rl_breaker_01.out.lock",
@@ -462,14 +468,16 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
       target.empty() ? fs::create_hard_link(it, at + name) : fs::create_symlink(target, at + name);
     const int fd = *l.held ? ::open((at + l.held).c_str(), O_RDWR | O_CREAT, 0644) : -1;
     ASSERT_TRUE(!*l.held || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0));
-    ChildProcess q({kExe, "-v5", "-out", l.out}, c.dir(), c.dir() + "/answers.txt");
+    const bool snap = std::string_view(l.out).ends_with(".txt");  // the answers of a run with a snapshot
+    ChildProcess q({kExe, "-v5", "-out", snap ? "s" : l.out}, c.dir(), c.dir() + "/" + (snap ? l.out : "answers.txt"));
     ASSERT_TRUE(q.wait(60000));
     if (fd >= 0) ::close(fd);
     EXPECT_EQ(q.exitCode(), 2) << l.message;
     EXPECT_NE(q.out().find("\n ERROR: " + l.message + ": this run is refused and writes nothing.\n"), std::string::npos)
         << q.out();
     EXPECT_TRUE(slurp(it) == kept) << l.message;
-    EXPECT_FALSE(fs::exists(at + "sub/new_01.out") || fs::exists(at + "gone.txt")) << l.message;
+    for (const char* made : {"sub/new_01.out", "gone.txt", "x.out.lock", "x.snp.lock"})
+      EXPECT_FALSE(fs::exists(at + made)) << l.message;
     for (const auto& [name, target] : l.links) fs::remove(at + name);
     if (*l.held) fs::remove(at + l.held);
   }
