@@ -74,6 +74,7 @@ class CaseRuns : public MultirunTest {
     std::string set_name{};  // given with the runs by the multiple-run command (16)
     std::string snapshots{};  // numbered snapshots under this name every 0.5 s (15)
     int pause_run = 0;       // at the start of this run, `paused` runs before the run is given its steps
+    bool runtime_snapshot = false;  // asked for (15) after step 4 of run 1, which waits for it there
     std::function<void()> paused{}, before_merge{};
   };
 
@@ -117,9 +118,13 @@ class CaseRuns : public MultirunTest {
         if (stopping && stop.at == StopAt::kRunStart) ::kill(child.pid(), SIGTERM);
         if (run_starts == script.pause_run) script.paused();
         const bool paced = stopping && stop.at == StopAt::kLastStep;
-        send(peer.frame().i(1).i(paced ? 10 : 1000000));  // steps 0..9, or every step of the run
+        const bool snapshot = script.runtime_snapshot && run_starts == 1;
+        send(peer.frame().i(1).i(paced ? 10 : snapshot ? 5 : 1000000));  // steps 0..9 (0..4), or every step
       } else if (tag == 4 && stopping && stop.at == StopAt::kLastStep && r->i() == 9) {
         ::kill(child.pid(), SIGTERM);
+        send(peer.frame().i(1).i(1000000));
+      } else if (tag == 4 && script.runtime_snapshot && run_starts == 1 && r->i() == 4) {
+        send(peer.frame().i(15));
         send(peer.frame().i(1).i(1000000));
       } else if (tag == 10) {
         aborted = true;
@@ -386,7 +391,8 @@ TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
                          Row{{.rank = 2, .count = 2, .set_name = "mrun"}, "mrun.out", "multiple-run file mrun.out"},
                          Row{{.rank = 2, .count = 2}, "ramp_01.out", "extra recording file ramp_01.out"},
                          Row{{.set_name = "x_01"}, "x_01.out", "multiple-run file x_01.out"},
-                         Row{{.set_name = "ramp_01"}, "", "extra recording file ramp_01.out"}}) {
+                         Row{{.set_name = "ramp_01"}, "", "extra recording file ramp_01.out"},
+                         Row{{.runtime_snapshot = true}, "runtime.snp", "snapshot runtime.snp"}}) {
     const int fd = *row.held ? ::open((at + row.held + ".lock").c_str(), O_RDWR | O_CREAT, 0644) : -1;
     ASSERT_TRUE(!*row.held || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0));
     const RankRun r = run_script(row.script);
@@ -395,6 +401,7 @@ TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
     const char* ending = row.script.set_name.empty() ? "set of runs stops before writing them"
                                                      : "run is refused and writes nothing";
     EXPECT_TRUE(row.refusal.empty() || !*row.held || refused(r.out, row.refusal, ending)) << r.out;
+    EXPECT_FALSE(fs::exists("runtime.snp"));
     // No lock held: the set's own multiple-run file is where the component's file would be.
     EXPECT_TRUE(*row.held || contains(r.out, "\n ERROR: The " + row.refusal + " is written already as this run's "
                                              "multiple-run file (it holds the lock " + at + "ramp_01.out.lock): this "
