@@ -265,7 +265,7 @@ int open_file_itself(const std::string& path, int& error) {
 void hold_file_itself(const std::string& lock, int given, const std::string& path, LockRefusal refusal) {
   Held& held = g_held.at(lock);
   const std::string file = held.kind + " " + held.file;
-  const std::string itself = "the lock on the file itself, " + path;
+  const std::string itself = "lock on the file itself, " + path;
   int error = 0;
   const int fd = given >= 0 ? ::fcntl(given, F_DUPFD_CLOEXEC, 0) : open_file_itself(path, error);
   if (given >= 0 && fd < 0) error = errno;
@@ -283,8 +283,8 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
   if (const auto other = g_files.find({st.st_dev, st.st_ino}); other != g_files.end()) {
     ::close(fd);
     const Held& first = g_held.at(other->second);
-    refuse_run("The " + file + " is written already as this run's " + first.kind + " " + first.file + " (it holds " +
-                   itself + ")",
+    refuse_run("The " + file + " is written already as this run's " + first.kind + " " + first.file +
+                   " (it holds the " + itself + ")",
                "OUTPUTLOCK", refusal);
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -292,7 +292,7 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
     ::close(fd);
     if (no_locks_here(reason)) return;  // unguarded, as the lock files of its folder
     if (reason == EWOULDBLOCK)
-      refuse_run("Another run is writing the " + file + " through another name (it holds " + itself + ")",
+      refuse_run("Another run is writing the " + file + " through another name (it holds the " + itself + ")",
                  "OUTPUTLOCK", refusal);
     refuse_run("The " + itself + ", for the " + file + " cannot be taken (it cannot be locked: " +
                    system_reason(reason) + ")",
@@ -432,19 +432,26 @@ void check_lock_file_name(std::string_view file, std::string_view what, std::str
 }
 
 // The channel files of a run are open together, each beside its lock and the
-// lock on the file itself: room for them is kept first (two descriptors a
-// file, and the files opened beside them), so that a lock that would leave
-// them none is refused as one that cannot be made, before anything is
-// written. Only the files of the run about to start are locked here: run 1's,
-// or, when only the last run writes them, the last run's (named without a
-// run number); a later run locks its own when it opens them.
+// lock on the file itself: room for them is kept first (each file's own
+// descriptor, the lock on each file not made yet, which its open takes, and
+// the files opened beside them), so that a lock that would leave them none is
+// refused as one that cannot be made, before anything is written. Only the
+// files of the run about to start are locked here: run 1's, or, when only the
+// last run writes them, the last run's (named without a run number); a later
+// run locks its own when it opens them.
 void lock_channel_files() {
   if (outppp::outfil == 0 || fnames::iouttype != 0) return;
   const LockRefusal refusal = refusal_once_case_read();
   const std::vector<std::string> names =
       run_output_file_names(ctrl::nrun > 1 && outppp::mplt <= 0 ? ctrl::nrun : 1);
   if (names.empty()) return;
-  if (!keep_room(2 * names.size() + kFilesBesideChannels))
+  std::size_t room = names.size() + kFilesBesideChannels;
+  for (const std::string& name : names) {
+    bool found = false;
+    struct stat st {};
+    room += ::stat(resolved_file(name, found).c_str(), &st) != 0;
+  }
+  if (!keep_room(room))
     refuse_run("The lock file " + lock_file_of(names.front()) + " for the " + std::string(kOutputFile) + " " +
                    names.front() + " cannot be taken (it cannot be made: " + system_reason(EMFILE) + ")",
                "OUTPUTLOCK", refusal);
