@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "case_runner.h"
+#include "lines/fd_records.h"
 #include "support/sanitized.h"
 
 #ifndef WAKRO_SNAP_RL_BREAKER_EXE
@@ -92,13 +93,27 @@ void change_skipped_includes(const CaseFolder& f) {
 }
 
 // Lines whose ring alone does not tell their flag: a finite line of exactly
-// one step; a lossless FRE-DEP line of infinite length of 1.2 steps, or one.
+// one step; the line of infinite length; a lossless FRE-DEP line of infinite
+// length of 1.2 steps, or one, and a finite one of one step; a FRE-PHASE line
+// of groups of 10.3 and 12.6 steps, and one of infinite length. Each with the
+// voltage of the step standing at its sending end. And the line at rest (no
+// EMF): its waves tell nothing, its ring of ten steps does.
+const std::string kLine = " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n";
 void one_step_line(const CaseFolder& f) { replace_in(f / "line_step.dta", " 1 2 0.5 400.0", " 1 2 0.05 400.0"); }
-template <char Tenths>
-void infinite_fredep_line(const CaseFolder& f) {
-  replace_in(f / "line_step.dta", " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n",
-             std::string("FRE-DEP 1 0 1 1\nINFLENGTH\n1 2 0.0") + Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
+void infinite_line(const CaseFolder& f) { replace_in(f / "line_step.dta", kLine, " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\nINFLENGTH\n 1 2 0.5 400.0 0.0 0.0 1.0\n"); }
+template <char Tenths, bool Infinite = true>
+void fredep_line(const CaseFolder& f) {
+  replace_in(f / "line_step.dta", kLine, std::string("FRE-DEP 1 0 1 1\n") + (Infinite ? "INFLENGTH\n" : "") + "1 2 0.0" +
+                                             Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
 }
+template <bool Infinite>
+void phase_line(const CaseFolder& f) {
+  linetest::PhaseFit fit = linetest::spread_fit(1, 2, 50.0e-6);
+  fit.options = Infinite ? "INFLENGTH\n" : "";
+  write_file(f / "pline.tlo", fit.file());
+  replace_in(f / "line_step.dta", kLine, linetest::header_record(1, "pline.tlo"));
+}
+void line_at_rest(const CaseFolder& f) { replace_in(f / "line_step.dta", "STOF:\n 1 1.0\n", "STOF:\n 1 0.0\n"); }
 constexpr Example line_step_with(const char* name, void (*change)(const CaseFolder&), bool sparse) {
   return {name, WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01", "0.0004",
           "0.0011", "full_02.snp", 4, nullptr, sparse, false, change};
@@ -168,8 +183,13 @@ const Example kExamples[] = {
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_dimensions,
      &change_second_dimensions},
     line_step_with("line_step_one_step", &one_step_line, false),
-    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, false),
-    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &fredep_line<'6'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_step", &fredep_line<'5'>, false),
+    line_step_with("line_step_infinite", &infinite_line, false),
+    line_step_with("line_step_finite_fredep_of_1_step", &fredep_line<'5', false>, false),
+    line_step_with("line_step_phase_domain", &phase_line<false>, false),
+    line_step_with("line_step_infinite_phase_domain", &phase_line<true>, false),
+    line_step_with("line_step_at_rest", &line_at_rest, false),
     // On the own elimination, early in its run (the sweeps of its 105 nodes
     // take too long under the sanitizers).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "0.01", "full_01", "0.01", "0.01", nullptr, 10,
@@ -189,8 +209,9 @@ const Example kSparseExamples[] = {
     {"generator_stiff", WAKRO_SNAP_GENERATOR_STIFF_EXE, WAKRO_SNAP_GENERATOR_STIFF_DIR, "generator_stiff.map", "2.0",
      "full_01", "2.0", "0.05", nullptr, 10, "2.05", true},
     line_step_with("line_step_one_step", &one_step_line, true),
-    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, true),
-    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &fredep_line<'6'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_step", &fredep_line<'5'>, true),
+    line_step_with("line_step_infinite", &infinite_line, true),
     // (panel has no network to solve.) After the fault of 10.0 s to 10.0017 s (about 10 s of run here).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "10.002", "full_01", "10.002", "0.03",
      nullptr, 10, "10.032", true},
@@ -232,9 +253,10 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
 // conductances; each pair's (i, j) given a conductance its (j, i) has not;
-// then each line's infinite-length flag turned over: refused as the snapshot is
-// read, naming the subsystem and the entry, or the line's delay (and, where its
-// ring alone does not tell, the wave that does).
+// then each mode-domain and phase-domain line's infinite-length flag turned
+// over: refused as the snapshot is read, naming the subsystem and the entry,
+// or the line's delay (and, where its ring alone does not tell, the wave that
+// does).
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -287,12 +309,13 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
     }
   }
   for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, each turned over
-    info = lines[k] == " !*** Basic info:" ? k : lines[k] == " !*** Modes:" ? 0 : info;
+    const bool basic = lines[k] == " !*** Basic info:" || lines[k] == " !*** Basic Information:";
+    info = basic ? k : lines[k].find("!***") != std::string::npos ? 0 : info;
     for (std::size_t f = lines[k].find_first_of("FT"); info > 0 && lines[k].find_first_not_of(" FT") == std::string::npos &&
                                                       f != std::string::npos; f = lines[k].find_first_of("FT", f + 1)) {
       std::vector<std::string> d = lines;
       d[k][f] = lines[k][f] == 'F' ? 'T' : 'F';
-      refused(d, std::string(": infinite length = ") + d[k][f] + ", delay of mode 1 = ", {""});
+      refused(d, std::string(": infinite length = ") + d[k][f] + ", ", {"delay of mode 1 = ", "delay of group 1 = ", "arriving wave at the "});
     }
   }
   write_file(path, good);
