@@ -33,7 +33,7 @@ std::string slurp(const std::string& name) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
-                           const std::string& stdinFile, long fileSizeLimit)
+                           const std::string& stdinFile, long fileSizeLimit, long openFiles)
     : outFile_(temp_name("out")), errFile_(temp_name("err")) {
   std::vector<char*> argv;
   for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
@@ -61,6 +61,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::str
   dup2(in, 0);
   dup2(console[1] >= 0 ? console[1] : out, 1);
   dup2(err, 2);
+  if (openFiles > 0) {
+    // Only the three standard files open, as a shell leaves them.
+    if (close_range(3, ~0U, 0) != 0) _exit(127);
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) _exit(127);
+    files.rlim_cur = static_cast<rlim_t>(openFiles);
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(127);
+  }
   if (fileSizeLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
     if (signal(SIGXFSZ, SIG_DFL) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
