@@ -13,7 +13,10 @@ namespace app_test {
 
 class ChildProcess {
  public:
-  // Starts program with the words (the program path is word 0). A positive fileSizeLimit
+  // Starts program with the words (the program path is word 0), every stop
+  // signal of the engine (link/stop_signal.h) at its default action and
+  // unblocked, whatever this process was started with (nohup, a background
+  // job of a script), as a user's shell starts it. A positive fileSizeLimit
   // (bytes) limits every file the program writes (RLIMIT_FSIZE, SIGXFSZ at its
   // default action: the program must ignore it itself); its standard output
   // then goes through a pipe, so the console is kept whole. A positive
