@@ -1007,13 +1007,11 @@ class MapMerge final : public wakro::CaseWalk {
   }
 
   // Each list reader reads on to the next key, or reads its section's data
-  // and is called again, as the case reader's dispatch does.
-  void section(const wakro::FixedText<72>& key, wakro::PageContext& /*page*/) override {
-    if (!wakro::read_output_list_section(key)) {
-      wakro::skip_section_lines();
-    } else if (key == "DATAStruct:") {
-      described_ = true;
-    }
+  // and is called again, as the case reader's dispatch does; the other
+  // sections are passed over as their readers read them.
+  void section(const wakro::FixedText<72>& key, wakro::PageContext& page) override {
+    if (!wakro::read_output_list_section(key)) return CaseWalk::section(key, page);
+    if (key == "DATAStruct:") described_ = true;
   }
 
   bool described() const { return described_; }

@@ -452,12 +452,26 @@ TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) 
 // are the map's as the case reader reads them), and its IPGBS: and PGBList: lists in another;
 // and so with a slot for MNA elements above the two its pages declare, or
 // with none of them declared (a record past those in use is empty: one that
-// holds a value is refused).
+// holds a value is refused); and so with channel names and description lines
+// that read like keys and directives, which every pass over the map reads as
+// the case reader does, whole, as text (the file they name is not read: it
+// would declare a line the case does not have).
 TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
-  for (const char* variant : {"as given", "included", "MNA slot above use", "no MNA element"}) {
+  const struct { const char *names, *lines; } texts[] = {
+      {"Vout\nINCLUDE 'lines.inc'\nMAP: p1.dta\n", "TLINES:\nENDCASE:\n"},
+      {"Vout\nSUBSYSDIM:\nENDFILE\n", "INCLUDE 'lines.inc'\nMAP: p2.dta\n"},
+      {"Vout\nGLOBAL_TLINES:\nIGNORE:\n", "ENDPAGE\nDIMENSIONS:\n"}};
+  for (const char* variant : {"as given", "included", "MNA slot above use", "no MNA element", "texts 0", "texts 1",
+                              "texts 2"}) {
     SCOPED_TRACE(variant);
     const std::string v = variant;
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+    if (v.rfind("texts ", 0) == 0) {
+      const auto& t = texts[v.back() - '0'];
+      replace_in(folder / "case.map", "Vout\nC_name with blanks\nIa:phase\n", t.names);
+      replace_in(folder / "case.map", "<Group name=\"a\">\nC looks like a comment\n", t.lines);
+      write_file(folder / "lines.inc", "GLOBAL_TLINES:\n 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n");
+    }
     if (v == "included") {
       const std::string entry = "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n";
       replace_in(folder / "case.map", entry, "INCLUDE 'pages.inc'\n");
