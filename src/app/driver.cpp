@@ -336,8 +336,12 @@ void goodby(bool version5, const DateTime8& start) {
   const auto elapsed = wakro::elapsed_time(start, stop);
 
   outmsg(message::kInputFile, 0, 0, 0, 0.0, 0.0, fnames::inam.view());
-  // A stop signal that came after the last run's steps stopped the set too
-  // (at the end of that run); one that comes after this line changes nothing.
+  // Here the end report decides whether a stop signal ended the set: one that
+  // came after the last run's steps stopped the set too (at the end of that
+  // run). The console is written out first, so that the report has begun on
+  // it when the decision is made: a signal that comes before its first line is
+  // written counts, and only one that comes after it changes nothing.
+  wakro::console().flush();
   if (wakro::signal_stop.signal == 0) wakro::signal_stop.signal = wakro::stop_signal();
   if (wakro::signal_stop.signal != 0) write_signal_stop();
 

@@ -22,6 +22,7 @@
 #include "diag/console.h"
 #include "diag/hooks.h"
 #include "diag/quit.h"
+#include "files/open_limit.h"
 #include "files/units.h"
 #include "link/exchange.h"
 #include "link/link_failure.h"
@@ -216,6 +217,7 @@ int WakroV2(const wakro::OlderForm& f) {
 }
 
 int WakroV4(int argc, const char* const* argv) {
+  (void)wakro::raise_open_file_limit();
   if (wakro::szProgramName.empty() && argc > 0 && argv[0] != nullptr) wakro::szProgramName = argv[0];
   setTheLocale(argc, argv);
   const wakro::OlderForm f = wakro::parse_older_form(argc, argv);
@@ -245,6 +247,9 @@ int WakroV4(int argc, const char* const* argv) {
 }
 
 int wakro_main(int argc, char** argv) {
+  // Before any file is opened: a soft limit on open files below the hard one
+  // would stop the run at whichever file met it.
+  (void)wakro::raise_open_file_limit();
   wakro::install_diagnostic_hooks();
   wakro::install_stop_signals();
   wakro::szProgramName = (argc > 0 && argv[0] != nullptr) ? argv[0] : "wakro";

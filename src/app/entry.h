@@ -1,6 +1,7 @@
 // The process entries: wakro_main chooses the command-line form, prepares the
-// process (locale, message catalogue, link, fatal-exit point), runs the driver
-// and turns its outcome into the exit status.
+// process (the soft limit on open files raised to the hard one before any file
+// is opened, files/open_limit.h; locale, message catalogue, link, fatal-exit
+// point), runs the driver and turns its outcome into the exit status.
 //
 // Current form: the second word is "-v5" (any case); all words are parsed as
 // options, WakroV5 runs, and "<program> exiting.  Status code = <status>" is

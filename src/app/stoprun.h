@@ -46,7 +46,10 @@ void note_stop_signal(int signal);
 // last run that ran ended: its last step and that step's time. The run loop
 // notes the signal that it sees; the end report notes one that came after the
 // last run's steps (between two runs, or after the last run) and decides with
-// it: a signal that comes after the report has been written changes nothing.
+// it once its first line is written out to the console: a signal that comes
+// after that line changes nothing (the lock files are removed, a design
+// environment's closing exchange runs and the process ends with the status
+// decided).
 struct SignalStop {
   int signal = 0;
   std::int32_t step = 0;

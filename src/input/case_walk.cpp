@@ -3,33 +3,52 @@
 #include "input/case_walk.h"
 
 #include <algorithm>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "files/linereader.h"
 #include "files/listread.h"
 #include "files/units.h"
+#include "files/words.h"
 #include "input/recorditems.h"
 #include "input/section_util.h"
 #include "model/dim.h"
 #include "model/fnames.h"
 #include "model/ndde.h"
 #include "model/options.h"
+#include "model/outppp.h"
 
 namespace wakro {
 namespace {
 
 using sections::fail;
 
-// The keys of the sections the case reader reads with a section reader.
-constexpr std::string_view kDataKeys[] = {
-    "SUBSYSDIM:", "SUBS:", "RADIOLINKS:", "VOLTAGES:", "BRANCHES:", "TRANSFORMERS:", "TLINES:",
-    "GLOBAL_TLINES:", "STOL:", "STOI:", "STOF:", "STOC:", "CX:", "CXMAP:", "MPGBS:", "IPGBS:",
-    "PGBList:", "DATAStruct:", "MANA:"};
+// Where the reads stand: a section reader called there must move it, or the
+// dispatch would call it there again without end.
+struct ReadPlace {
+  std::int32_t unit = fnames::iunit;
+  std::int32_t line = unit_line_number(fnames::iunit);
+  FixedText<72> section = fnames::section;
+  bool operator==(const ReadPlace&) const = default;
+};
 
-bool read_by_a_section_reader(const FixedText<72>& key) {
-  return std::find(std::begin(kDataKeys), std::end(kDataKeys), key.trimmed()) != std::end(kDataKeys);
+[[noreturn]] void read_nothing(const FixedText<72>& key, std::string_view tag) {
+  ListLine() << "The reader of the section " + std::string(key.trimmed()) + " read nothing of it (" +
+                    unit_file_name(fnames::iunit) + ", line " + std::to_string(unit_line_number(fnames::iunit)) +
+                    "): the case cannot be read on";
+  wakro_quit(tag, 1);
+}
+
+// The channel count a "PGBS" dimension line gives, as the dimension reader
+// reads it (a value that does not read gives none: that reader refuses it).
+std::optional<std::int32_t> channels_of(const FixedText<72>& line) {
+  std::int32_t n = 0;
+  if (!(wakro_firstwrd(line) == "PGBS") || list_read(wakro_rhs72str(line).view(), {n}) != ReadStatus::ok || n < 0)
+    return std::nullopt;
+  return n;
 }
 
 // A page data file named by a "MAP:" entry, read up to its first key: its
@@ -87,7 +106,18 @@ bool CaseWalk::page_entry(PageContext& /*page*/) {
   return read_page_entry(entry, std::max(ndde::e_ndim(dim::nnodes), 1));
 }
 
-void CaseWalk::section(const FixedText<72>& /*key*/, PageContext& /*page*/) { skip_section_lines(); }
+void CaseWalk::section(const FixedText<72>& key, PageContext& /*page*/) {
+  const SectionReader* reader = section_reader(key);
+  reader != nullptr ? reader->pass_over(channels()) : skip_section_lines();
+}
+
+std::int32_t CaseWalk::channels() const { return channels_.value_or(outppp::jplt); }
+
+const SectionReader* section_reader(const FixedText<72>& key) {
+  for (const SectionReader& r : section_readers())
+    if (key == r.key) return &r;
+  return nullptr;
+}
 
 void skip_section_lines() {
   section_lines([](const FixedText<72>&) {});
@@ -145,8 +175,10 @@ void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
         rdcmnt();
         if (rdcmnt_at_data()) return;
       }
-    } else if (read_by_a_section_reader(key)) {
+    } else if (section_reader(key) != nullptr) {
+      const ReadPlace before;
       walk.section(key, page);
+      if (ReadPlace{} == before) read_nothing(key, walk.tag());
     } else if (key == "DATADSD:" || key == "DATADSO:" || key == "IGNORE:") {
       wakro_nextkey();
     } else if (key == "ENDPAGE:") {
@@ -185,7 +217,10 @@ void walk_map_file(const std::string& path, CaseWalk& walk) {
   fnames::section.blank();
   rdcmnt();
   if (!(fnames::section == "DIMENSIONS:") || rdcmnt_at_data()) return;
-  section_lines([&](const FixedText<72>& line) { walk.dimension_line(line); });
+  section_lines([&](const FixedText<72>& line) {
+    if (const std::optional<std::int32_t> n = channels_of(line)) walk.channels_ = n;
+    walk.dimension_line(line);
+  });
   walk_after_dimensions(walk, map_unit);
 }
 

@@ -10,7 +10,11 @@
 //     a repeated key in either keeps its last line, as their readers do;
 //   - then the sections up to "ENDCASE:", by the case reader's dispatch: a
 //     "MAP:" line in the map file (or a file it INCLUDEs) is a page entry,
-//     elsewhere it is reported and skipped; "DATADSD:", "DATADSO:", "IGNORE:"
+//     elsewhere it is reported and skipped; the sections of the reader's table
+//     (section_readers) are read by their readers, or passed over as their
+//     readers read them (the channel names of "PGBList:" and the description
+//     lines of "DATAStruct:" whole, as text, so that a name that reads like a
+//     key or an INCLUDE line is a name); "DATADSD:", "DATADSO:", "IGNORE:"
 //     and every key the reader does not know (a later "DIMENSIONS:" or
 //     "PARAMETERS:" among them) are skipped with wakro_nextkey, which follows
 //     no INCLUDE line in them; an INCLUDE line elsewhere is followed, its lines
@@ -19,6 +23,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +33,23 @@
 #include "model/fixedtext.h"
 
 namespace wakro {
+
+// A section the case reader reads: its key, its reader, and how a pass that
+// keeps nothing of it goes over its lines, reading them as the reader reads
+// them (where the reader would stop the run, the pass goes on to the next key
+// with the line reader: the case reader, or the map merge, reports it).
+// `channels` is the map's channel count, the names a "PGBList:" section holds.
+// The one table of them serves the case reader's dispatch, the walk and the
+// reader's check of unknown keys, so that every key the walk hands on has its
+// reader.
+struct SectionReader {
+  std::string_view key;
+  void (*read)(PageContext& page);
+  void (*pass_over)(std::int32_t channels);
+};
+std::span<const SectionReader> section_readers();
+// The table's entry of `key`, or nullptr.
+const SectionReader* section_reader(const FixedText<72>& key);
 
 class CaseWalk {
  public:
@@ -55,12 +78,22 @@ class CaseWalk {
   // when they do not read: the case reader stops there, and so does the walk.
   // By default the entry is read past (read_page_entry, at most NNODES nodes).
   virtual bool page_entry(PageContext& page);
-  // A section the case reader reads, its key in fnames::section: reads it up
-  // to the next key. By default its lines are passed over as its reader passes
-  // over them (skip_section_lines).
+  // A section the case reader reads, its key in fnames::section: reads on
+  // (the walk calls again while the key stays, as the reader's dispatch does;
+  // a call that reads nothing of the input ends the run). By default its lines
+  // are passed over as its reader reads them (SectionReader::pass_over).
   virtual void section(const FixedText<72>& key, PageContext& page);
   // A key the case reader does not know, before its section is skipped.
   virtual void unknown_key(const FixedText<72>& /*key*/) {}
+
+  // The map's channel count: set by walk_map_file from the map's first
+  // "DIMENSIONS:" section (its last "PGBS" line, as the dimension reader reads
+  // it); otherwise the case's (outppp::jplt).
+  std::int32_t channels() const;
+
+ private:
+  friend void walk_map_file(const std::string& path, CaseWalk& walk);
+  std::optional<std::int32_t> channels_;
 };
 
 // The sections from the key in fnames::section to "ENDCASE:" (the case

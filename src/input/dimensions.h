@@ -29,14 +29,20 @@
 // wakro_writedim writes the table as a "DIMENSIONS:" section with a used and an
 // available column, 48-character rows; wakro_rddim reads it back. A size too wide
 // for its 8 columns is written in full, so that the section can be read back.
+// The snapshot writer's form asks, row by row, for the available size to write
+// (its key and the run's working size): a run resumed from a snapshot is sized
+// by the counts in use, and writes the sizes its map gave the run from data.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
+#include <string_view>
 
 void wakro_rddim();
 void wakro_ndcheck();
 void wakro_writedim(std::ostream& os);
+using AvailableSize = std::int32_t (*)(std::string_view key, std::int32_t working_size);
+void wakro_writedim(std::ostream& os, AvailableSize available);
 // The unit form: the console and list unit emtio::iout (the only output unit
 // this room knows); writers of other files pass their stream.
 void wakro_writedim(std::int32_t& unit);

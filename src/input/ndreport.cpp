@@ -172,7 +172,8 @@ std::string size_field(std::int32_t v) {
   return s;
 }
 
-std::string report_text() {
+// Each row's available size is its working size, or what `available` makes of it.
+std::string report_text(AvailableSize available = nullptr) {
   std::string out;
   out += "\n";
   out += " DIMENSIONS:                Used       Available\n";
@@ -184,8 +185,9 @@ std::string report_text() {
       const ReportRow& row = g.rows[static_cast<std::size_t>(r)];
       std::string key(row.key);
       key.resize(22, ' ');
+      const std::int32_t size = ndde::nd(row.k);
       out += " " + key + "=" + size_field(ndde::e_ndim(row.k)) + std::string(8, ' ') +
-             size_field(ndde::nd(row.k)) + "\n";
+             size_field(available != nullptr ? available(row.key, size) : size) + "\n";
     }
   }
   out += "  \n";
@@ -212,6 +214,11 @@ void wakro_ndcheck() {
 
 void wakro_writedim(std::ostream& os) {
   os << report_text();
+  os.flush();
+}
+
+void wakro_writedim(std::ostream& os, AvailableSize available) {
+  os << report_text(available);
   os.flush();
 }
 

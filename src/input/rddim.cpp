@@ -223,12 +223,9 @@ class LinePass final : public wakro::CaseWalk {
       wakro_quit("RDDIM", 1);
     }
   }
-  void section(const Line72& key, wakro::PageContext& /*page*/) override {
-    if (key == "TLINES:" || key == "GLOBAL_TLINES:") {
-      wakro::call_sctline();
-    } else {
-      wakro::skip_section_lines();
-    }
+  void section(const Line72& key, wakro::PageContext& page) override {
+    if (!(key == "TLINES:") && !(key == "GLOBAL_TLINES:")) return CaseWalk::section(key, page);
+    wakro::call_sctline();
   }
 };
 

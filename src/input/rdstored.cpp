@@ -12,6 +12,7 @@
 #include "diag/listout.h"
 #include "diag/quit.h"
 #include "files/linereader.h"
+#include "input/case_walk.h"
 #include "input/readdata.h"
 #include "input/reader_hooks.h"
 #include "input/recorditems.h"
@@ -84,6 +85,60 @@ bool is_control_keyword(const std::string& record) {
   return word == "ENDPAGE" || word == "ENDPAGE:" || word == "ENDCASE" || word == "ENDCASE:";
 }
 
+// What a read of a name list or a description met: read (or its section
+// ended), or where the case reader stops.
+enum class ListRead { read, end_of_file, read_error, wrong_count, more_names, too_long };
+
+ListRead status_of(ReadStatus st) {
+  return st == ReadStatus::ok ? ListRead::read : st == ReadStatus::end ? ListRead::end_of_file : ListRead::read_error;
+}
+
+// "PGBList:" as the dispatch calls for it, `channels` names (at most `room`),
+// each line whole, as text, handed to take(k, name): a name that reads like a
+// key, an INCLUDE line or a comment is a name. Only the first line goes
+// through the line reader (so that a list of none ends at the next key).
+// The dispatch then calls again to find the next key. A data line met on that
+// second call means the list holds more names than there are channels (or
+// names where none are expected): taking it as a new list would misplace every
+// name, or never end.
+template <class Take>
+ListRead name_list(std::int32_t channels, std::int32_t room, Take take) {
+  const bool names_read = rdcmnt_at_data();
+  rdcmnt_before_texts();
+  if (!rdcmnt_in_section(FixedText<72>("PGBList:"))) return ListRead::read;
+  if (names_read) return ListRead::more_names;
+  if (channels > room || channels < 1) return ListRead::wrong_count;
+  for (std::int32_t k = 1; k <= channels; ++k) {
+    std::string record;
+    const ReadStatus st = wakro::read_record(fnames::iunit, record);
+    if (st != ReadStatus::ok) return status_of(st);
+    if (is_control_keyword(record)) {
+      wakro::step_back(fnames::iunit);  // the page's or case's end, for the line reader
+      return ListRead::wrong_count;
+    }
+    take(k, record);
+  }
+  return ListRead::read;
+}
+
+// "DATAStruct:": its line count, then that many lines, each whole, as text,
+// handed to take(line).
+template <class Take>
+ListRead description(Take take) {
+  rdcmnt();
+  if (!rdcmnt_in_section(FixedText<72>("DATAStruct:"))) return ListRead::read;
+  std::int32_t n = 0;
+  if (const ReadStatus st = wakro::list_read_unit(fnames::iunit, {n}); st != ReadStatus::ok) return status_of(st);
+  for (std::int32_t k = 1; k <= n; ++k) {
+    std::string record;
+    const ReadStatus st = wakro::read_record(fnames::iunit, record);
+    if (st != ReadStatus::ok) return status_of(st);
+    if (wakro::trim_right(record).size() > 512) return ListRead::too_long;
+    take(FixedText<512>(record));
+  }
+  return ListRead::read;
+}
+
 // A name list longer than the case's channels: the map's PGBS is too small for
 // the case (or the list has names too many). The names are counted to the end
 // of the list, so the message gives the dimension the list asks for. The line
@@ -101,6 +156,24 @@ bool is_control_keyword(const std::string& record) {
              << std::to_string(outppp::jplt) << ".";
   // The reader now stands past the list, so no input line is shown.
   wakro_quit(tag, 0);
+}
+
+// The case reader's stop where a list does not read.
+void stop_unless_read(ListRead r, std::string_view tag) {
+  switch (r) {
+    case ListRead::read:
+      return;
+    case ListRead::end_of_file:
+      fail("Unexpected End_Of_File", tag, 1);
+    case ListRead::read_error:
+      fail(kReadError, tag, 1);
+    case ListRead::wrong_count:
+      fail("PGBList: number of names differs from the number of output channels", tag, 1);
+    case ListRead::more_names:
+      more_names_than_channels(FixedText<72>("PGBList:"), tag);
+    case ListRead::too_long:
+      fail("DATAStruct line longer than 512 characters", tag, 1);
+  }
 }
 
 }  // namespace
@@ -148,41 +221,23 @@ void wakro_rdmpgb() { channel_list("MPGBS:", outppp::mplt, outppp::mpgbi, "RDMPG
 void wakro_rdipgb() { channel_list("IPGBS:", outppp::iplt, outppp::ipgbi, "RDIPGB"); }
 
 void wakro_rdpgblist() {
-  constexpr std::string_view kTag = "RDPGBLIST";
-  const FixedText<72> key("PGBList:");
-  // The names are read without the line reader; the dispatch then calls again to
-  // find the next key. A data line met on that second call means the list holds
-  // more names than there are channels (or names where none are expected): taking
-  // it as a new list would misplace every name, or never end.
-  const bool names_read = rdcmnt_at_data();
-  rdcmnt_before_texts();
-  if (!rdcmnt_in_section(key)) return;
-  if (names_read) more_names_than_channels(key, kTag);
-  if (outppp::jplt > outppp::pgbname.extent(1))
-    fail("PGBList: number of names differs from the number of output channels", kTag, 1);
-  if (outppp::jplt < 1)
-    fail("PGBList: number of names differs from the number of output channels", kTag, 1);
-  for (std::int32_t k = 1; k <= outppp::jplt; ++k) {
-    const std::string record = whole_record(kTag);
-    if (is_control_keyword(record))
-      fail("PGBList: number of names differs from the number of output channels", kTag, 1);
-    outppp::pgbname(k) = record;
-  }
+  stop_unless_read(name_list(outppp::jplt, outppp::pgbname.extent(1),
+                             [](std::int32_t k, const std::string& name) { outppp::pgbname(k) = name; }),
+                   "RDPGBLIST");
 }
 
 void wakro_datastruct() {
-  constexpr std::string_view kTag = "DATASTRUCT";
-  rdcmnt();
-  if (!rdcmnt_in_section(FixedText<72>("DATAStruct:"))) return;
-  std::int32_t n = 0;
-  check_read(wakro::list_read_unit(fnames::iunit, {n}), kReadError, kTag, 1);
-  for (std::int32_t k = 1; k <= n; ++k) {
-    const std::string record = whole_record(kTag);
-    if (wakro::trim_right(record).size() > 512)
-      fail("DATAStruct line longer than 512 characters", kTag, 1);
-    const FixedText<512> line(record);
-    wakro::reader_hooks().ofprocessline(line);
-  }
+  stop_unless_read(description([](const FixedText<512>& line) { wakro::reader_hooks().ofprocessline(line); }),
+                   "DATASTRUCT");
+}
+
+void wakro::pass_over_name_list(std::int32_t channels) {
+  if (name_list(channels, channels, [](std::int32_t, const std::string&) {}) != ListRead::read)
+    wakro::skip_section_lines();
+}
+
+void wakro::pass_over_description() {
+  if (description([](const FixedText<512>&) {}) != ListRead::read) wakro::skip_section_lines();
 }
 
 bool wakro::read_output_list_section(const FixedText<72>& key) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,12 +77,46 @@ void subsystem_orders() {
   wakro::case_read_state().subsysdim_read = true;
 }
 
-// The keys of the sections that hold a case's data: the keys an unknown key
-// may be a slip of.
-constexpr std::string_view kDataKeys[] = {
-    "MAP:",   "SUBSYSDIM:", "SUBS:",    "RADIOLINKS:", "VOLTAGES:", "BRANCHES:",   "TRANSFORMERS:",
-    "TLINES:", "GLOBAL_TLINES:", "STOL:", "STOI:",      "STOF:",     "STOC:",       "CX:",
-    "CXMAP:", "MPGBS:",     "IPGBS:",   "PGBList:",    "DATAStruct:", "MANA:"};
+// The lines of a section passed over by the line reader, as its reader reads them.
+void pass_over_lines(std::int32_t /*channels*/) { wakro::skip_section_lines(); }
+
+using wakro::PageContext;
+
+// The sections the case reader reads, each with its reader (the case reader's
+// dispatch) and the way the other passes over the map go over it.
+constexpr wakro::SectionReader kSectionReaders[] = {
+    {"SUBSYSDIM:", [](PageContext&) { subsystem_orders(); }, pass_over_lines},
+    {"SUBS:", [](PageContext&) { wakro_setsubs(); }, pass_over_lines},
+    {"RADIOLINKS:", [](PageContext&) { wakro_setradio(); }, pass_over_lines},
+    {"VOLTAGES:", [](PageContext& page) { wakro_rdvolts(page.position); }, pass_over_lines},
+    {"BRANCHES:", [](PageContext& page) { wakro::reader_hooks().rdbrs(page.position); }, pass_over_lines},
+    {"TRANSFORMERS:", [](PageContext& page) { wakro::reader_hooks().dsmint(page.position); }, pass_over_lines},
+    {"TLINES:", [](PageContext& page) { wakro::reader_hooks().dslint(page.position, page.ssoff, page.send, page.recv); },
+     pass_over_lines},
+    {"GLOBAL_TLINES:",
+     [](PageContext&) {
+       std::int32_t zero[4] = {0, 0, 0, 0};
+       wakro::reader_hooks().dslint(zero[0], zero[1], zero[2], zero[3]);
+     },
+     pass_over_lines},
+    {"STOL:", [](PageContext&) { wakro_rdstox(); }, pass_over_lines},
+    {"STOI:", [](PageContext&) { wakro_rdstox(); }, pass_over_lines},
+    {"STOF:", [](PageContext&) { wakro_rdstox(); }, pass_over_lines},
+    {"STOC:", [](PageContext&) { wakro_rdstox(); }, pass_over_lines},
+    {"CX:", [](PageContext&) { wakro_rdcxmapping(); }, pass_over_lines},
+    {"CXMAP:", [](PageContext&) { wakro_rdcxmapping(); }, pass_over_lines},
+    {"MPGBS:", [](PageContext&) { wakro_rdmpgb(); }, pass_over_lines},
+    {"IPGBS:", [](PageContext&) { wakro_rdipgb(); }, pass_over_lines},
+    {"PGBList:", [](PageContext&) { wakro_rdpgblist(); }, wakro::pass_over_name_list},
+    {"DATAStruct:", [](PageContext&) { wakro_datastruct(); }, [](std::int32_t) { wakro::pass_over_description(); }},
+    {"MANA:", [](PageContext& page) { wakro_mana(page.position); }, pass_over_lines},
+};
+
+// Whether an unknown key is a known key met where it is not read ("MAP:"
+// outside the map file), which is no slip.
+bool is_data_key(std::string_view key) {
+  return key == "MAP:" || wakro::section_reader(Line72(key)) != nullptr;
+}
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -106,17 +141,19 @@ std::size_t edit_distance(std::string_view a, std::string_view b) {
 // needs, and a later stop for want of it should say where it went.
 std::string_view meant_key(std::string_view key) {
   // The key itself, met where it is not read, is no slip.
-  if (std::find(std::begin(kDataKeys), std::end(kDataKeys), key) != std::end(kDataKeys)) return {};
+  if (is_data_key(key)) return {};
   std::string_view meant;
   std::size_t fewest = 3;
-  for (std::string_view known : kDataKeys) {
+  auto closer = [&](std::string_view known) {
     const std::size_t slack = known.size() <= 5 ? 1 : 2;
     const std::size_t edits = edit_distance(key, known);
     if (edits <= slack && edits < fewest) {
       meant = known;
       fewest = edits;
     }
-  }
+  };
+  closer("MAP:");
+  for (const wakro::SectionReader& r : kSectionReaders) closer(r.key);
   return meant;
 }
 
@@ -143,38 +180,13 @@ class CaseReader final : public wakro::CaseWalk {
     wakro_nodelkup(page.position, page.ssoff, page.send, page.recv);
     return true;
   }
-  void section(const Line72& key, wakro::PageContext& page) override {
-    if (wakro::read_output_list_section(key)) return;
-    wakro::ReaderHooks& hooks = wakro::reader_hooks();
-    if (key == "SUBSYSDIM:") {
-      subsystem_orders();
-    } else if (key == "SUBS:") {
-      wakro_setsubs();
-    } else if (key == "RADIOLINKS:") {
-      wakro_setradio();
-    } else if (key == "VOLTAGES:") {
-      wakro_rdvolts(page.position);
-    } else if (key == "BRANCHES:") {
-      hooks.rdbrs(page.position);
-    } else if (key == "TRANSFORMERS:") {
-      hooks.dsmint(page.position);
-    } else if (key == "TLINES:") {
-      hooks.dslint(page.position, page.ssoff, page.send, page.recv);
-    } else if (key == "GLOBAL_TLINES:") {
-      std::int32_t zero[4] = {0, 0, 0, 0};
-      hooks.dslint(zero[0], zero[1], zero[2], zero[3]);
-    } else if (key == "STOL:" || key == "STOI:" || key == "STOF:" || key == "STOC:") {
-      wakro_rdstox();
-    } else if (key == "CX:" || key == "CXMAP:") {
-      wakro_rdcxmapping();
-    } else if (key == "MANA:") {
-      wakro_mana(page.position);
-    }
-  }
+  void section(const Line72& key, wakro::PageContext& page) override { wakro::section_reader(key)->read(page); }
   void unknown_key(const Line72& key) override { report_unknown_key(key); }
 };
 
 }  // namespace
+
+std::span<const wakro::SectionReader> wakro::section_readers() { return kSectionReaders; }
 
 void wakro_readdata() {
   set_defaults();

@@ -15,6 +15,9 @@
 //   "DATADSD:", "DATADSO:", "IGNORE:"              skipped
 //   "STOL:" "STOI:" "STOF:" "STOC:", "CX:" "CXMAP:", "MPGBS:", "IPGBS:",
 //   "PGBList:", "DATAStruct:", "MANA:"
+//                                (one table of keys and readers, section_readers
+//                                in case_walk.h; a reader that reads nothing
+//                                of its section ends the run, "READDATA")
 //   "ENDPAGE:"                   wakro_endpage
 //   "INCLUDE:"                   the line reader has opened the named file: the
 //                                reads go on in it as if its lines stood in
@@ -88,6 +91,13 @@ void wakro_rdpgblist();
 void wakro_datastruct();
 void wakro_mana(std::int32_t position);
 namespace wakro {
+// "PGBList:" and "DATAStruct:" read as wakro_rdpgblist and wakro_datastruct
+// read them (`channels` names; the lines whole, as text), nothing kept: the
+// other passes over a map go over them so. Where those readers stop the run,
+// the rest of the section is passed over with the line reader.
+void pass_over_name_list(std::int32_t channels);
+void pass_over_description();
+
 // The output-channel lists and the output description: reads the section of
 // `key` ("MPGBS:", "IPGBS:", "PGBList:", "DATAStruct:") with its reader and
 // says so; false (nothing read) for any other key. Shared by the case reader

@@ -84,23 +84,25 @@ void ring_of_flag(const RecordChecker& c, const std::string& line, bool infinite
 
 // Where a line's ring alone does not tell (one step and no fraction: a line of
 // infinite length, or a finite one of one step), its waves do. The flag is
-// refused with the value that belongs to the other kind of line.
-void waves_of_flag(const RecordChecker& c, const std::string& line, bool infinite, std::int32_t k,
+// refused with the value that belongs to the other kind of line: mode k of the
+// line, mode q of the tables.
+void waves_of_flag(const RecordChecker& c, const std::string& line, bool infinite, std::int32_t k, std::int64_t q,
                    const std::string& value, std::string_view why) {
   c.refuse_together(line,
                     std::string("infinite length = ") + (infinite ? "T" : "F") + ", " + record_item("delay of mode", k) +
-                        " = " + std::to_string(e_s7::nt(k)) + " steps + " + list_real(e_s7::fnt(k)) + ", " + value,
+                        " = " + std::to_string(e_s7::nt(q)) + " steps + " + list_real(e_s7::fnt(q)) + ", " + value,
                     why);
 }
 
 // A line of infinite length sends no wave on: the per-step update leaves its
 // arriving-wave rings and (FRE-DEP) the waves it keeps of the last step as the
-// reader cleared them, and a Bergeron line's history currents at zero. Mode q,
-// its ring slots r + 1 .. r + nt(q).
+// reader cleared them, and a Bergeron line's history currents at zero. Mode k
+// of line l (q of the tables), its ring slots r + 1 .. r + nt(q).
 constexpr std::string_view kSendsNothing = "a line of infinite length sends no wave on";
-void infinite_waves(const RecordChecker& c, const std::string& line, std::int32_t l, std::int32_t q, std::int64_t r) {
+void infinite_waves(const RecordChecker& c, const std::string& line, std::int32_t l, std::int32_t k, std::int32_t q,
+                    std::int64_t r) {
   const auto zero = [&](const std::string& what, double v) {
-    if (v != 0.0) waves_of_flag(c, line, true, q, what + " = " + list_real(v), kSendsNothing);
+    if (v != 0.0) waves_of_flag(c, line, true, k, q, what + " = " + list_real(v), kSendsNothing);
   };
   for (std::int32_t s = 1; s <= e_s7::nt(q); ++s) {
     zero("arriving wave at the sending end", e_s7::bk(r + s));
@@ -126,13 +128,14 @@ void infinite_waves(const RecordChecker& c, const std::string& line, std::int32_
 // voltage ring fills. The file keeps 16 digits of each value, so the three
 // agree to kWaveAgreement of the largest.
 constexpr double kWaveAgreement = 1.0e-12;
-void finite_fredep_waves(const RecordChecker& c, const std::string& line, std::int32_t q, std::int64_t r) {
+void finite_fredep_waves(const RecordChecker& c, const std::string& line, std::int32_t k, std::int32_t q,
+                         std::int64_t r) {
   if (e_s7::fnt(q) != 0.0) return;  // (the voltage the fraction weighs is no longer in the ring)
   const std::int32_t read = e_s7::m1(q) - 1 < 1 ? e_s7::nt(q) : e_s7::m1(q) - 1;
   const auto agrees = [&](const char* end, double v, FArray<double, 2>& kept) {
     const double sent = 2.0 * v - kept(q, 1), largest = std::max({std::abs(kept(q, 2)), 2.0 * std::abs(v), std::abs(kept(q, 1))});
     if (!(std::abs(kept(q, 2) - sent) <= kWaveAgreement * largest))
-      waves_of_flag(c, line, false, q,
+      waves_of_flag(c, line, false, k, q,
                     std::string(end) + " wave = " + list_real(kept(q, 2)) + ", twice its voltage less the arriving wave = " +
                         list_real(sent),
                     "a line of finite length sends on twice its end's voltage less the wave that arrived");
@@ -141,38 +144,132 @@ void finite_fredep_waves(const RecordChecker& c, const std::string& line, std::i
   agrees("receiving-end", e_s7::vm(r + read), e_s7::fm);
 }
 
+// A finite Bergeron line sends into its rings, each step, the waves of the
+// voltages its ends held in the step before, and takes its histories from
+// them. A line of infinite length sends none: with every mode on the one-step
+// ring such a line has (ring slots r + 1 .. r + n), its rings and histories
+// stay zero while a voltage stands at its ends, which no finite line keeps.
+// (A finite line has that state on the one step a voltage first reaches its
+// ends; the file cannot tell it from a line of infinite length, so a snapshot
+// of that step is refused too, and one taken a step later resumes.)
+constexpr std::string_view kSendsFromVoltage = "a line of finite length sends a wave from an end that holds a voltage";
+void finite_bergeron_waves(const RecordChecker& c, const std::string& line, std::int32_t l, std::int32_t first,
+                           std::int64_t r) {
+  const std::int32_t n = e_s7::mode(l);
+  for (std::int32_t k = 1; k <= n; ++k) {
+    const std::int32_t q = first + k;
+    if (e_s7::nt(q) != 1 || e_s7::fnt(q) != 0.0) return;
+    for (const double wave : {e_s7::bk(r + k), e_s7::bm(r + k), e_s7::ck(q), e_s7::cm(q), e_s7::ckk(q), e_s7::cmm(q)})
+      if (wave != 0.0) return;
+  }
+  for (std::int32_t k = 1; k <= n; ++k)
+    for (const auto& [end, node, ss] : {std::tuple{"sending", e_s7::knode(first + k), e_s7::kss(l)},
+                                        std::tuple{"receiving", e_s7::mnode(first + k), e_s7::mss(l)}})
+      if (e_s0::vdc(node, ss) != 0.0)
+        waves_of_flag(c, line, false, 1, first + 1,
+                      "every wave and history = 0, voltage at the " + std::string(end) + " end of " +
+                          record_item("conductor", k) + " = " + list_real(e_s0::vdc(node, ss)),
+                      kSendsFromVoltage);
+}
+
 // Step 1: the mode-domain lines. Each mode's ring agrees with the line's
 // infinite-length flag, and so do its waves; a finite line's ring lies in the
 // buffers, and the lines' transformation matrices lie in the pooled terms.
-// (The snapshot reader has checked the rings to lie in the buffers in use.)
+// (The snapshot reader has checked the rings to fill the buffers in use.)
 void modal_lines(const RecordChecker& c) {
   std::int64_t first = 0, terms = 0, ring = 0;
   for (std::int32_t l = 1; l <= e_s7::line; ++l) {
     const std::int32_t n = e_s7::mode(l);
     line_ends(c, "line", l, e_s7::kss(l), e_s7::mss(l), first, n, e_s7::knode, e_s7::mnode);
     const std::string line = named_line("line", l, e_s7::tlname(l));
+    const auto model = static_cast<LineModel>(e_s7::model(l));
+    const std::int64_t line_ring = ring;
     for (std::int32_t k = 1; k <= n; ++k) {
       const std::int32_t q = static_cast<std::int32_t>(first) + k;
       if (!e_s7::inflength(l))
         c.range(record_item("travelling-wave ring of line", l), e_s7::nt(q), 1, ndde::nd31);
       ring_of_flag(c, line, e_s7::inflength(l), record_item("delay of mode", k), e_s7::nt(q), e_s7::fnt(q));
       if (e_s7::inflength(l))
-        infinite_waves(c, line, l, q, ring);
-      else if (static_cast<LineModel>(e_s7::model(l)) == LineModel::fredep)
-        finite_fredep_waves(c, line, q, ring);
+        infinite_waves(c, line, l, k, q, ring);
+      else if (model == LineModel::fredep)
+        finite_fredep_waves(c, line, k, q, ring);
       ring += e_s7::nt(q);
     }
+    if (!e_s7::inflength(l) && model == LineModel::bergeron)
+      finite_bergeron_waves(c, line, l, static_cast<std::int32_t>(first), line_ring);
     first += n;
     terms += std::int64_t{n} * n;
   }
   c.count("transformation terms in use", terms, e_s7::ntermtu);
 }
 
-// Step 2: the phase-domain lines: ring pointers within the line's ring, and
-// group delays of one step up to its longest.
+// The phase-domain lines' places in the pooled propagation tables, as the
+// per-step walk advances them group by group (frephase_step).
+struct PhasePools {
+  std::int64_t gh = 0;     // gh entries
+  std::int64_t hserc = 0;  // hserc entries
+  std::int64_t xh = 0;     // xhk / xhm states
+};
+
+// The waves that arrive at the ends of phase-domain line l, as its step forms
+// them from its rings through each group's propagation function: at conductor r
+// of the sending end the sum over groups g and conductors j of
+// gh(j, r) uk(j, g) + Re sum_q xhk(j, q) hserc(j, r, q), uk the wave the step
+// took from the ring (oldinterpk), xhk the group's convolution states; at the
+// receiving end the same of oldinterpm and xhm. A line of finite length keeps
+// them as it receives them (iki, imi); one of infinite length clears them
+// every step. The file keeps 16 digits of each value: the kept and the formed
+// wave agree to kWaveAgreement of the sum of the terms' sizes.
+constexpr std::string_view kReceivesItsRings = "a line of finite length receives the waves its rings bring";
+void finite_phase_waves(const RecordChecker& c, std::int32_t l, PhasePools& at) {
+  using namespace e_s7ph;
+  const std::int32_t n = modeph(l);
+  std::vector<double> formed(2 * static_cast<std::size_t>(n), 0.0), size(formed.size(), 0.0);
+  const auto add = [&](std::int32_t end, std::int32_t r, double term) {
+    const auto i = static_cast<std::size_t>(end * n + r - 1);
+    formed[i] += term;
+    size[i] += std::abs(term);
+  };
+  for (std::int32_t g = 1; g <= ng(l); ++g) {
+    const std::int32_t poles = nh(g, l);
+    for (std::int32_t j = 1; j <= n; ++j) {
+      const std::int64_t x0 = at.xh + std::int64_t{j - 1} * poles, h0 = at.hserc + std::int64_t{j - 1} * n * poles;
+      for (std::int32_t r = 1; r <= n; ++r) {
+        const double G = gh(at.gh + std::int64_t{j - 1} * n + r);
+        add(0, r, G * oldinterpk(j, g, l));
+        add(1, r, G * oldinterpm(j, g, l));
+        for (std::int32_t q = 1; q <= poles; ++q) {
+          const cplx R = hserc(h0 + std::int64_t{r - 1} * poles + q);
+          add(0, r, (xhk(x0 + q) * R).real());
+          add(1, r, (xhm(x0 + q) * R).real());
+        }
+      }
+    }
+    at.gh += std::int64_t{n} * n;
+    at.hserc += std::int64_t{n} * n * poles;
+    at.xh += std::int64_t{n} * poles;
+  }
+  if (inflengthph(l)) return;
+  for (std::int32_t end = 0; end <= 1; ++end)
+    for (std::int32_t r = 1; r <= n; ++r) {
+      const auto i = static_cast<std::size_t>(end * n + r - 1);
+      const double kept = end == 0 ? iki(r, l) : imi(r, l);
+      if (!(std::abs(kept - formed[i]) <= kWaveAgreement * size[i]))
+        c.refuse_together(named_line("phase-domain line", l, tlnameph(l)),
+                          std::string("infinite length = F, arriving wave at the ") + (end == 0 ? "sending" : "receiving") +
+                              " end of " + record_item("conductor", r) + " = " + list_real(kept) +
+                              ", the wave its rings bring there = " + list_real(formed[i]),
+                          kReceivesItsRings);
+    }
+}
+
+// Step 2: the phase-domain lines: ring pointers within the line's ring, group
+// delays of one step up to its longest, and the waves at its ends as its flag
+// has them.
 void phase_lines(const RecordChecker& c) {
   using namespace e_s7ph;
   std::int64_t first = 0;
+  PhasePools pools;
   for (std::int32_t l = 1; l <= lineph; ++l) {
     const std::string line = record_item("phase-domain line", l);
     line_ends(c, "phase-domain line", l, kssph(l), mssph(l), first, modeph(l), knodeph, mnodeph);
@@ -198,11 +295,14 @@ void phase_lines(const RecordChecker& c) {
                             "infinite length = T, arriving wave at the " + std::string(end) + " end of " +
                                 record_item("conductor", k) + " = " + list_real(wave),
                             kSendsNothing);
+    finite_phase_waves(c, l, pools);
   }
   c.count("phase-domain conductors", first, nlmodeuph);
 }
 
-// Step 3: the MFDTD lines' conductor, pole and segment counts.
+// Step 3: the MFDTD lines' conductor, pole and segment counts. (Their
+// infinite-length flag is kept, and no step reads it: either flag agrees with
+// the state.)
 void mfdtd_lines(const RecordChecker& c) {
   using namespace e_s7mfd;
   std::int64_t first = 0;

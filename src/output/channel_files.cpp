@@ -35,6 +35,7 @@
 #include "diag/outmsg.h"
 #include "diag/outmsg_table.h"
 #include "diag/quit.h"
+#include "files/open_limit.h"
 #include "files/textfile.h"
 #include "files/units.h"
 #include "files/words.h"
@@ -149,15 +150,13 @@ void clamp_channels() {
 
 // The system limit on open files must leave room for every channel file, its
 // two locks (its name's and the file's own) and the locks already held
-// (output_lock.h).
+// (output_lock.h): the soft limit is raised to the hard one when it is lower
+// (the process entry has normally done so).
 void make_room_for_files(std::int32_t files) {
   rlimit lim{};
   if (::getrlimit(RLIMIT_NOFILE, &lim) != 0) return;
   const rlim_t wanted = 3 * static_cast<rlim_t>(files) + 2 * held_lock_count() + 64;
-  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted) {
-    lim.rlim_cur = (lim.rlim_max == RLIM_INFINITY || lim.rlim_max >= wanted) ? wanted : lim.rlim_max;
-    (void)::setrlimit(RLIMIT_NOFILE, &lim);
-  }
+  if (lim.rlim_cur != RLIM_INFINITY && lim.rlim_cur < wanted) (void)wakro::raise_open_file_limit();
 }
 
 // Opens fnames::filename as a new top unit (an existing file is opened

@@ -529,9 +529,11 @@ void line_basic_info(A& ar, std::int32_t L, std::int32_t M) {
   }
 }
 
-// On reading: the modes' nodes index the node voltages, each mode's ring lies
-// in the buffers, and the fitted poles of the modes lie in the pooled pole
-// tables.
+// On reading: the modes' nodes index the node voltages, the modes' rings fill
+// the buffers in use exactly (a start from data takes the buffers its rings
+// take: a ring of another length delays its mode by another time, and shifts
+// the rings after it), and the fitted poles of the modes lie in the pooled
+// pole tables.
 void check_line_modes(std::int32_t M) {
   using namespace e_s7;
   std::int64_t slots = 0;
@@ -545,7 +547,10 @@ void check_line_modes(std::int32_t M) {
     }
     slots += nt(k);
   }
-  check_count("travelling-wave buffers in use", slots, ntwbufu);
+  if (slots != ntwbufu)
+    refuse_together("travelling-wave buffers",
+                    "in use = " + std::to_string(ntwbufu) + ", in the rings of the lines' modes = " + std::to_string(slots),
+                    "a start from data uses as many buffers as its lines' rings take");
   std::int64_t zpoles = 0, apoles = 0;
   for (std::int32_t k = 1; k <= M; ++k) {
     check_count("surge-impedance poles of a mode", npolez(k), npolzu);

@@ -149,11 +149,8 @@ class IdentityWalk final : public wakro::CaseWalk {
     map_.pages.push_back(PageNodes{entry.subsystem, std::move(entry.nodes)});
     return true;
   }
-  void section(const Line72& key, wakro::PageContext& /*page*/) override {
-    if (!(key == "SUBSYSDIM:")) {
-      wakro::skip_section_lines();
-      return;
-    }
+  void section(const Line72& key, wakro::PageContext& page) override {
+    if (!(key == "SUBSYSDIM:")) return CaseWalk::section(key, page);
     const Line72 subsysdim("SUBSYSDIM:");
     for (;;) {
       rdcmnt();

@@ -7,7 +7,8 @@
 // wakro_writesnap, wakro_snapfile, wakro_writeline, wakro_writeparm,
 // wakro_writesubsysdim, wakro_writestors, wakro_writemap, wakro_readsnap,
 // wakro_readstors, wakro_readmap, update_from_map), the checks of what is read
-// (state_check.h) and what identifies a snapshot's case (case_identity.h).
+// (state_check.h), what identifies a snapshot's case (case_identity.h) and the
+// sizes of the map a chain of resumes carries on (map_dimensions.h).
 //
 // The run driver and the run loop reach the writer, the reader and the naming
 // only through their seams, which the app room plugs with the routines of this

@@ -67,31 +67,13 @@
 #include "snapshot/archive.h"
 #include "snapshot/case_identity.h"
 #include "snapshot/layout.h"
+#include "snapshot/map_dimensions.h"
 #include "snapshot/state_check.h"
 
 namespace wakro::snapshot {
 namespace {
 
 std::string g_path;
-// The node count the writing run's map file gave (the "available" column of
-// the snapshot's NODES line); -1 when the line holds none.
-std::int32_t g_nodes_of_map = -1;
-
-void read_nodes_of_map(const std::string& path) {
-  g_nodes_of_map = -1;
-  if (!wakro::not_a_file(path).empty()) return;
-  std::ifstream in(path);
-  for (std::string line; wakro::read_text_line(in, line) == wakro::TextLine::ok;) {
-    std::istringstream words(line);
-    std::string key, eq;
-    long used = 0, available = 0;
-    if (!(words >> key) || key != "NODES") continue;
-    if ((words >> eq) && eq == "=" && (words >> used >> available) && available >= 0 &&
-        available <= std::numeric_limits<std::int32_t>::max())
-      g_nodes_of_map = static_cast<std::int32_t>(available);
-    return;
-  }
-}
 
 constexpr std::string_view kRule = "!=======================================================";
 
@@ -660,7 +642,7 @@ void wakro_writesnap() {
   o.end_group();
   o.line("! " + std::string(assorc::title.view().substr(0, 60)));
   std::ostringstream dims;
-  wakro_writedim(dims);
+  wakro_writedim(dims, &available_to_write);
   // The section writers write into this text through the snapshot's unit.
   struct Target {
     Target(SnapOut& o) {
@@ -757,8 +739,8 @@ void check_mna_orders() {
     // nodes in use) but which the snapshot's NODES line holds in its
     // "available" column; without that line, any order the case reader takes
     // is one it may have set.
-    if (g_nodes_of_map >= 1)
-      check_range("MNA work-matrix order", ndde::nd75, g_nodes_of_map, g_nodes_of_map, "READMAP");
+    if (const std::int32_t nodes = nodes_of_map(); nodes >= 1)
+      check_range("MNA work-matrix order", ndde::nd75, nodes, nodes, "READMAP");
     else
       check_range("MNA work-matrix order", ndde::nd75, 1, largest_node_dimension(), "READMAP");
     largest = ndde::nd75;
@@ -952,7 +934,7 @@ void merge_dimensions(const std::vector<std::pair<wakro::FixedText<72>, std::int
     // size the nodes as the writing run's map file did (its "available"
     // column holds the working size, at least 1 also for a map's 0).
     if (k == "NODES") {
-      if (value < e_ndim(dim::nodes) || (g_nodes_of_map >= 0 && ndde::working_size(value) != g_nodes_of_map))
+      if (value < e_ndim(dim::nodes) || (nodes_of_map() >= 0 && ndde::working_size(value) != nodes_of_map()))
         incompatible();
       continue;
     }
@@ -1025,13 +1007,11 @@ class MapMerge final : public wakro::CaseWalk {
   }
 
   // Each list reader reads on to the next key, or reads its section's data
-  // and is called again, as the case reader's dispatch does.
-  void section(const wakro::FixedText<72>& key, wakro::PageContext& /*page*/) override {
-    if (!wakro::read_output_list_section(key)) {
-      wakro::skip_section_lines();
-    } else if (key == "DATAStruct:") {
-      described_ = true;
-    }
+  // and is called again, as the case reader's dispatch does; the other
+  // sections are passed over as their readers read them.
+  void section(const wakro::FixedText<72>& key, wakro::PageContext& page) override {
+    if (!wakro::read_output_list_section(key)) return CaseWalk::section(key, page);
+    if (key == "DATAStruct:") described_ = true;
   }
 
   bool described() const { return described_; }
@@ -1112,7 +1092,7 @@ void wakro_readsnap() {
   using ndde::e_ndim;
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
-  read_nodes_of_map(snapshot_path());
+  read_map_dimensions(snapshot_path());
   {
     std::ifstream file(snapshot_path(), std::ios::binary);
     std::ostringstream text;

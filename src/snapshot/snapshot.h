@@ -13,7 +13,9 @@
 // time-zero step, or no case read) writes nothing and is answered with the
 // warning "WAKRO: Snapshot not written: the run has not taken its first step",
 // which reaches the design environment when it is connected. The map part
-// writes only the entries its arrays hold.
+// writes only the entries its arrays hold. The "DIMENSIONS:" section of a run
+// resumed from a snapshot gives the sizes the map gave the run from data
+// (map_dimensions.h), as that run's own snapshots do.
 //
 // wakro_snapfile(mode) forms the snapshot's name (1 to read, 3 to write, 0 to
 // list at the end of the program). The name is built past the 34 characters of

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <thread>
 
+#include "link/stop_signal.h"
+
 namespace app_test {
 
 namespace {
@@ -33,8 +35,11 @@ std::string slurp(const std::string& name) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
-                           const std::string& stdinFile, long fileSizeLimit)
+                           const std::string& stdinFile, long fileSizeLimit, long openFiles)
     : outFile_(temp_name("out")), errFile_(temp_name("err")) {
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (const int s : wakro::stop_signals()) sigaddset(&stops, s);
   std::vector<char*> argv;
   for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
   argv.push_back(nullptr);
@@ -61,6 +66,21 @@ ChildProcess::ChildProcess(const std::vector<std::string>& words, const std::str
   dup2(in, 0);
   dup2(console[1] >= 0 ? console[1] : out, 1);
   dup2(err, 2);
+  // The handlers of this process are reset by the exec; ignored signals and
+  // the mask are not.
+  struct sigaction by_default {};
+  by_default.sa_handler = SIG_DFL;
+  for (const int s : wakro::stop_signals())
+    if (sigaction(s, &by_default, nullptr) != 0) _exit(127);
+  if (sigprocmask(SIG_UNBLOCK, &stops, nullptr) != 0) _exit(127);
+  if (openFiles > 0) {
+    // Only the three standard files open, as a shell leaves them.
+    if (close_range(3, ~0U, 0) != 0) _exit(127);
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) _exit(127);
+    files.rlim_cur = static_cast<rlim_t>(openFiles);
+    if (setrlimit(RLIMIT_NOFILE, &files) != 0) _exit(127);
+  }
   if (fileSizeLimit > 0) {
     const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
     if (signal(SIGXFSZ, SIG_DFL) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);

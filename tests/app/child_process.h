@@ -13,12 +13,17 @@ namespace app_test {
 
 class ChildProcess {
  public:
-  // Starts program with the words (the program path is word 0). A positive
-  // fileSizeLimit (bytes) limits every file the program writes (RLIMIT_FSIZE,
-  // SIGXFSZ at its default action: the program must ignore it itself); its
-  // standard output then goes through a pipe, so the console is kept whole.
+  // Starts program with the words (the program path is word 0), every stop
+  // signal of the engine (link/stop_signal.h) at its default action and
+  // unblocked, whatever this process was started with (nohup, a background
+  // job of a script), as a user's shell starts it. A positive fileSizeLimit
+  // (bytes) limits every file the program writes (RLIMIT_FSIZE, SIGXFSZ at its
+  // default action: the program must ignore it itself); its standard output
+  // then goes through a pipe, so the console is kept whole. A positive
+  // openFiles is the program's soft limit on open files (RLIMIT_NOFILE), its
+  // hard limit kept, and it starts with only its standard files open.
   ChildProcess(const std::vector<std::string>& words, const std::string& workDir,
-               const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0);
+               const std::string& stdinFile = "/dev/null", long fileSizeLimit = 0, long openFiles = 0);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

@@ -10,6 +10,8 @@
 //          the update request and the last step only.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +22,7 @@
 
 #include "peer_fixture.h"
 #include "support/sanitized.h"
+#include "support/temp_dir.h"
 
 #ifndef WAKRO_WSCC9_EXE
 #error "WAKRO_WSCC9_EXE must name the built case program"
@@ -103,6 +106,33 @@ TEST_F(CaseLink, FaultFlagHideAndMeasuredValuesAsScripted) {
   send(f().i(-999));
   ASSERT_TRUE(child_->wait(15000));
   EXPECT_EQ(child_->exitCode(), 0) << child_->out();
+}
+
+// A soft limit on open files below the hard one stops no run: the process
+// raises it before it opens a file. Unraised, 6 stopped the case at its first
+// line-constants file and 50 to 53 at its data files (a little more room than
+// its channel-file locks need, too little for both).
+TEST(OpenFileLimit, ASoftLimitBelowTheHardOneStopsNoRun) {
+  Watchdog dog("OpenFileLimit.ASoftLimitBelowTheHardOne", 120);
+  rlimit lim{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &lim), 0);
+  if (lim.rlim_max < 64) GTEST_SKIP() << "the case needs a hard limit of 55 open files";
+  char tmpl[] = "/tmp/wakro_open_limit_XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  for (const auto& f : fs::directory_iterator(WAKRO_WSCC9_CASE_DIR)) fs::copy_file(f.path(), dir / f.path().filename());
+  std::string map = wakro_test::read_file((dir / "wscc9.map").string());
+  std::ofstream(dir / "wscc9.map") << map.replace(map.find(" FINISH_TIME = 25.0"), 19, " FINISH_TIME = 0.001");
+  for (const long soft : {6L, 20L, 50L, 53L}) {
+    fs::remove(dir / "wscc9_21.out");
+    ChildProcess p({WAKRO_WSCC9_EXE, "-v5"}, dir.string(), (dir / "answers.txt").string(), 0, soft);
+    ASSERT_TRUE(p.wait(60000));
+    EXPECT_EQ(p.exitCode(), 0) << soft << "\n" << p.out();
+    // The last channel file holds the row of the last step, at 1 ms.
+    const std::string rows = wakro_test::read_file((dir / "wscc9_21.out").string());
+    EXPECT_NE(rows.find("\n   0.10000000000000E-02 "), std::string::npos) << soft;
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -266,6 +266,32 @@ TEST_F(DriverRequests, StopSignalDuringTheLastStepStillEndsWithItsStatusAndRepor
       << text;
 }
 
+// A console that a signal reaches as the end report's first line is written to
+// it: the last signal before the report is written out.
+struct SignalOnFlush : std::stringbuf {
+  int sync() override {
+    if (str().find("Input file:") != std::string::npos && !raised) raised = std::raise(SIGUSR1) == 0;
+    return 0;
+  }
+  bool raised = false;
+};
+
+TEST_F(DriverRequests, AStopSignalAsTheEndReportIsWrittenStillCounts) {
+  wakro::install_stop_signals();
+  request.runs = 2;
+  SignalOnFlush console;
+  std::ostream to(&console);
+  {
+    wakro::ConsoleRedirect redirect(to);
+    EXPECT_EQ(drive(), -1);
+  }
+  EXPECT_TRUE(console.raised);
+  EXPECT_EQ(wakro::stop_signal_status(), 128 + SIGUSR1);
+  EXPECT_NE(console.str().find("\n Stopped by SIGUSR1: the run ended after step 10, at time 5 s.\n"), std::string::npos)
+      << console.str();
+  std::signal(SIGUSR1, SIG_DFL);
+}
+
 TEST_F(DriverRequests, WithoutAStopSignalTheStatusIsZeroAndTheReportSaysNothing) {
   EXPECT_EQ(drive(), -1);
   EXPECT_EQ(wakro::stop_signal_status(), 0);

@@ -81,6 +81,13 @@ TEST_F(CaseWalkTest, TakesWhatTheCaseReaderTakesAndNothingItSkips) {
       // The case reader stops at an entry that does not read, or at a map of
       // another opening, and so does the walk.
       {"EntryThatDoesNotRead", kOpening + "MAP: p1.dta\n 1 x\nSTOI:\n 1 1\nENDCASE:\n", true, with_opening({"M p1.dta"})},
+      // The channel names (as many as the map's PGBS) and description lines
+      // are read whole, as text: not as a page entry or an INCLUDE line.
+      {"ListsReadAsText",
+       "DIMENSIONS:\n NNODES = 9\n PGBS = 2\nPARAMETERS:\nPGBList:\nVout\nMAP: p1.dta\nDATAStruct:\n 2\n"
+       "INCLUDE 'subs.inc'\nENDCASE:\nSTOI:\n 1 1\nENDCASE:\n",
+       true,
+       {"D NNODES = 9", "D PGBS = 2", "S PGBList:", "S PGBList:", "S DATAStruct:", "S DATAStruct:", "S STOI:"}},
       {"NoParameters", "DIMENSIONS:\n NNODES = 9\nSUBS:\n 1\nENDCASE:\n", false, {"D NNODES = 9"}},
       {"NoDimensions", "PARAMETERS:\n TIME_STEP = 5E-5\nENDCASE:\n", false, {}},
   };

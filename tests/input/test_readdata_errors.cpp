@@ -313,6 +313,19 @@ TEST_F(BadCase, EntryCutShortByTheNextKey) {
   EXPECT_EQ(o.console, ff("Error while reading MNA data") + quit_mode1(" 2 1 2", "p1.dta", "WAKRO_MANA  "));
 }
 
+// A section reader that reads nothing of its section (here the transformer
+// reader of the two-page sample case) would be called there again without
+// end: the read stops, naming the section and where it stands.
+TEST_F(BadCase, SectionReaderThatReadsNothingStops) {
+  wakro::reader_hooks().dsmint = [](std::int32_t&) {};
+  write_sample_pages();
+  const auto o = read_case(casetest::sample_old_style_map());
+  EXPECT_EQ(o.status, 2000);
+  EXPECT_EQ(o.console, ff("The reader of the section TRANSFORMERS: read nothing of it (p2.dta, line 11): the case "
+                          "cannot be read on") +
+                           quit_mode1("TRANSFORMERS:", "p2.dta", "READDATA    "));
+}
+
 }  // namespace
 
 namespace {

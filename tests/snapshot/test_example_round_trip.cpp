@@ -14,8 +14,10 @@
 #include <cstring>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "case_runner.h"
+#include "lines/fd_records.h"
 #include "support/sanitized.h"
 
 #ifndef WAKRO_SNAP_RL_BREAKER_EXE
@@ -91,13 +93,27 @@ void change_skipped_includes(const CaseFolder& f) {
 }
 
 // Lines whose ring alone does not tell their flag: a finite line of exactly
-// one step; a lossless FRE-DEP line of infinite length of 1.2 steps, or one.
+// one step; the line of infinite length; a lossless FRE-DEP line of infinite
+// length of 1.2 steps, or one, and a finite one of one step; a FRE-PHASE line
+// of groups of 10.3 and 12.6 steps, and one of infinite length. Each with the
+// voltage of the step standing at its sending end. And the line at rest (no
+// EMF): its waves tell nothing, its ring of ten steps does.
+const std::string kLine = " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n";
 void one_step_line(const CaseFolder& f) { replace_in(f / "line_step.dta", " 1 2 0.5 400.0", " 1 2 0.05 400.0"); }
-template <char Tenths>
-void infinite_fredep_line(const CaseFolder& f) {
-  replace_in(f / "line_step.dta", " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n",
-             std::string("FRE-DEP 1 0 1 1\nINFLENGTH\n1 2 0.0") + Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
+void infinite_line(const CaseFolder& f) { replace_in(f / "line_step.dta", kLine, " 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\nINFLENGTH\n 1 2 0.5 400.0 0.0 0.0 1.0\n"); }
+template <char Tenths, bool Infinite = true>
+void fredep_line(const CaseFolder& f) {
+  replace_in(f / "line_step.dta", kLine, std::string("FRE-DEP 1 0 1 1\n") + (Infinite ? "INFLENGTH\n" : "") + "1 2 0.0" +
+                                             Tenths + "\n0 0 400.0\n0 0 1.0\n0 0 1.0\n");
 }
+template <bool Infinite>
+void phase_line(const CaseFolder& f) {
+  linetest::PhaseFit fit = linetest::spread_fit(1, 2, 50.0e-6);
+  fit.options = Infinite ? "INFLENGTH\n" : "";
+  write_file(f / "pline.tlo", fit.file());
+  replace_in(f / "line_step.dta", kLine, linetest::header_record(1, "pline.tlo"));
+}
+void line_at_rest(const CaseFolder& f) { replace_in(f / "line_step.dta", "STOF:\n 1 1.0\n", "STOF:\n 1 0.0\n"); }
 constexpr Example line_step_with(const char* name, void (*change)(const CaseFolder&), bool sparse) {
   return {name, WAKRO_SNAP_LINE_STEP_EXE, WAKRO_SNAP_LINE_STEP_DIR, "line_step.map", "0.0004", "full_01", "0.0004",
           "0.0011", "full_02.snp", 4, nullptr, sparse, false, change};
@@ -167,8 +183,13 @@ const Example kExamples[] = {
      "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &second_dimensions,
      &change_second_dimensions},
     line_step_with("line_step_one_step", &one_step_line, false),
-    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, false),
-    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &fredep_line<'6'>, false),
+    line_step_with("line_step_infinite_fredep_of_1_step", &fredep_line<'5'>, false),
+    line_step_with("line_step_infinite", &infinite_line, false),
+    line_step_with("line_step_finite_fredep_of_1_step", &fredep_line<'5', false>, false),
+    line_step_with("line_step_phase_domain", &phase_line<false>, false),
+    line_step_with("line_step_infinite_phase_domain", &phase_line<true>, false),
+    line_step_with("line_step_at_rest", &line_at_rest, false),
     // On the own elimination, early in its run (the sweeps of its 105 nodes
     // take too long under the sanitizers).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "0.01", "full_01", "0.01", "0.01", nullptr, 10,
@@ -188,8 +209,9 @@ const Example kSparseExamples[] = {
     {"generator_stiff", WAKRO_SNAP_GENERATOR_STIFF_EXE, WAKRO_SNAP_GENERATOR_STIFF_DIR, "generator_stiff.map", "2.0",
      "full_01", "2.0", "0.05", nullptr, 10, "2.05", true},
     line_step_with("line_step_one_step", &one_step_line, true),
-    line_step_with("line_step_infinite_fredep_of_1_2_steps", &infinite_fredep_line<'6'>, true),
-    line_step_with("line_step_infinite_fredep_of_1_step", &infinite_fredep_line<'5'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_2_steps", &fredep_line<'6'>, true),
+    line_step_with("line_step_infinite_fredep_of_1_step", &fredep_line<'5'>, true),
+    line_step_with("line_step_infinite", &infinite_line, true),
     // (panel has no network to solve.) After the fault of 10.0 s to 10.0017 s (about 10 s of run here).
     {"wscc9", WAKRO_SNAP_WSCC9_EXE, WAKRO_SNAP_WSCC9_DIR, "wscc9.map", "10.002", "full_01", "10.002", "0.03",
      nullptr, 10, "10.032", true},
@@ -231,9 +253,10 @@ void expect_branch_ends_refused(const CaseFolder& folder, const Example& ex) {
 // Each diagonal, and each pair of entries (i, j), (j, i) that a branch,
 // winding or line end stamps, left out of the snapshot's fill pattern with its
 // conductances; each pair's (i, j) given a conductance its (j, i) has not;
-// then each line's infinite-length flag turned over: refused as the snapshot is
-// read, naming the subsystem and the entry, or the line's delay (and, where its
-// ring alone does not tell, the wave that does).
+// then each mode-domain and phase-domain line's infinite-length flag turned
+// over: refused as the snapshot is read, naming the subsystem and the entry,
+// or the line's delay (and, where its ring alone does not tell, the wave that
+// does).
 void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) {
   const fs::path path = folder / (std::string(ex.resume_from) + ".snp");
   const std::string good = read_file(path);
@@ -286,12 +309,13 @@ void expect_fill_and_flags_refused(const CaseFolder& folder, const Example& ex) 
     }
   }
   for (std::size_t k = 0, info = 0; k < lines.size(); ++k) {  // the lines' flags, each turned over
-    info = lines[k] == " !*** Basic info:" ? k : lines[k] == " !*** Modes:" ? 0 : info;
+    const bool basic = lines[k] == " !*** Basic info:" || lines[k] == " !*** Basic Information:";
+    info = basic ? k : lines[k].find("!***") != std::string::npos ? 0 : info;
     for (std::size_t f = lines[k].find_first_of("FT"); info > 0 && lines[k].find_first_not_of(" FT") == std::string::npos &&
                                                       f != std::string::npos; f = lines[k].find_first_of("FT", f + 1)) {
       std::vector<std::string> d = lines;
       d[k][f] = lines[k][f] == 'F' ? 'T' : 'F';
-      refused(d, std::string(": infinite length = ") + d[k][f] + ", delay of mode 1 = ", {""});
+      refused(d, std::string(": infinite length = ") + d[k][f] + ", ", {"delay of mode 1 = ", "delay of group 1 = ", "arriving wave at the "});
     }
   }
   write_file(path, good);
@@ -428,12 +452,26 @@ TEST(SnapshotAtTheEnd, ATimeOfZeroTakesOneAtTheFinishTheRunHasNotAtHalfASecond) 
 // are the map's as the case reader reads them), and its IPGBS: and PGBList: lists in another;
 // and so with a slot for MNA elements above the two its pages declare, or
 // with none of them declared (a record past those in use is empty: one that
-// holds a value is refused).
+// holds a value is refused); and so with channel names and description lines
+// that read like keys and directives, which every pass over the map reads as
+// the case reader does, whole, as text (the file they name is not read: it
+// would declare a line the case does not have).
 TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
-  for (const char* variant : {"as given", "included", "MNA slot above use", "no MNA element"}) {
+  const struct { const char *names, *lines; } texts[] = {
+      {"Vout\nINCLUDE 'lines.inc'\nMAP: p1.dta\n", "TLINES:\nENDCASE:\n"},
+      {"Vout\nSUBSYSDIM:\nENDFILE\n", "INCLUDE 'lines.inc'\nMAP: p2.dta\n"},
+      {"Vout\nGLOBAL_TLINES:\nIGNORE:\n", "ENDPAGE\nDIMENSIONS:\n"}};
+  for (const char* variant : {"as given", "included", "MNA slot above use", "no MNA element", "texts 0", "texts 1",
+                              "texts 2"}) {
     SCOPED_TRACE(variant);
     const std::string v = variant;
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+    if (v.rfind("texts ", 0) == 0) {
+      const auto& t = texts[v.back() - '0'];
+      replace_in(folder / "case.map", "Vout\nC_name with blanks\nIa:phase\n", t.names);
+      replace_in(folder / "case.map", "<Group name=\"a\">\nC looks like a comment\n", t.lines);
+      write_file(folder / "lines.inc", "GLOBAL_TLINES:\n 1 0 1 1 60.0 60.0 1.0 1.0E-7 0.0\n 1 2 0.5 400.0 0.0 0.0 1.0\n");
+    }
     if (v == "included") {
       const std::string entry = "MAP: p1.dta\n 1 4 1 2 3 4\n 1 0\n";
       replace_in(folder / "case.map", entry, "INCLUDE 'pages.inc'\n");
@@ -507,13 +545,11 @@ TEST(TwoPageSampleCase, ASnapshotOfARunFromDataResumes) {
 // A case of no page with MNA on: its work-matrix order is the node dimension
 // of the map it starts from (5 nodes: the triangle 5 * 4 / 2 + 1 = 11; a map's
 // 0 nodes sizes one), which its snapshot keeps; resumed from it, the run writes
-// the snapshot the uninterrupted run writes later, but for that dimension's
-// headroom (the resumed run is sized by the nodes in use). Another order is
-// refused.
+// the snapshot the uninterrupted run writes later. Another order is refused.
 TEST(PagelessMnaCase, ASnapshotOfARunFromDataResumes) {
-  const struct { const char *nodes, *available, *order, *damaged, *refusal; } cases[] = {
-      {"5", "5", "\n ! MNA: \n 5 11\n", "\n ! MNA: \n 4 7\n", "MNA work-matrix order = 4 (5 to 5)"},
-      {"0", "1", "\n ! MNA: \n 1 1\n", "\n ! MNA: \n 6 16\n", "MNA work-matrix order = 6 (1 to 1)"}};
+  const struct { const char *nodes, *order, *damaged, *refusal; } cases[] = {
+      {"5", "\n ! MNA: \n 5 11\n", "\n ! MNA: \n 4 7\n", "MNA work-matrix order = 4 (5 to 5)"},
+      {"0", "\n ! MNA: \n 1 1\n", "\n ! MNA: \n 6 16\n", "MNA work-matrix order = 6 (1 to 1)"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.nodes);
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
@@ -525,14 +561,53 @@ TEST(PagelessMnaCase, ASnapshotOfARunFromDataResumes) {
     ASSERT_NE(good.find(c.order), std::string::npos);
     const CaseRun res = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "res", "resumed"), "res.log");
     ASSERT_EQ(res.status, 0) << res.log;
-    const std::string nodes = "\n NODES                 =       0               ";
-    replace_in(folder / "res.snp", nodes + "1\n", nodes + c.available + "\n");
     EXPECT_EQ(lines_of(read_file(folder / "res.snp")), lines_of(read_file(folder / "full_03.snp")));
     write_file(folder / "full_02.snp", std::string(good).replace(good.find(c.order), std::strlen(c.order), c.damaged));
     const CaseRun bad = folder.run(snapshot_start("full_02", "0.0006", "0.0002", "bad", "bad"), "bad.log");
     EXPECT_NE(bad.status, 0);
     EXPECT_NE(bad.log.find(std::string(" ***ERROR** WAKRO: Snapshot value out of range: ") + c.refusal + "\n"),
               std::string::npos) << bad.log;
+  }
+}
+
+// Chains of resumes: a run from data writes a snapshot every 0.2 ms; the run
+// resumed from its second (0.4 ms) writes one 0.2 ms later, the run resumed
+// from that one another, and a third run so again: each is the file the run
+// from data wrote at that time, byte for byte. Its "DIMENSIONS:" section gives
+// the count in use beside the size the map gave (with a start's margins: 10000
+// for STOR, 1000 for STORL, 100 for STXFRC), which the next resume checks: a
+// map with room in its sizes, and a case of no page (no node in use, of 5)
+// with and without MNA.
+TEST(ResumeChain, EachResumedSnapshotIsTheOneARunFromDataWritesThen) {
+  const std::string room = " NODES = 6\n SUBSYS = 3\n WINDINGS = 3\n TRAFOS = 2\n STOR = 7\n STORL = 3\n STORI = 3\n"
+                           " STORF = 3\n STORC = 3\n RTCL = 2\n RTCI = 2\n RTCF = 2\n RTCC = 2\n STXFRL = 2\n"
+                           " STXFRI = 2\n STXFRF = 2\n STXFRC = 2\n VARS = 2\n CONS = 2\n NPAGES = 4\n";
+  const std::string pageless = "DIMENSIONS:\n NODES = 5\n SUBSYS = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
+                               " FINISH_TIME = 0.001\n";
+  const struct { const char* name; std::string map; std::vector<std::string> sizes; } rows[] = {
+      {"room", "", {" NODES                 =       4               6", " SUBSYS                =       3               3",
+                    " TRAFOS                =       0               2", " STOR                  =       0           10007",
+                    " STORL                 =       0            1003", " STXFRC                =       0             102"}},
+      {"no page", pageless + "ENDCASE:\n", {" NODES                 =       0               5"}},
+      {"no page, MNA", pageless + " USE_MANA = YES\nENDCASE:\n", {" NODES                 =       0               5"}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
+    if (row.map.empty())
+      replace_in(folder / "case.map", " NODES = 4\n SUBSYS = 2\n", room);
+    else
+      write_file(folder / "case.map", row.map);
+    ASSERT_EQ(folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log").status, 0);
+    std::string from = "full_02";
+    for (int k = 1; k <= 3; ++k) {
+      const std::string to = "chain" + std::to_string(k);
+      const CaseRun res = folder.run(snapshot_start(from, "0.0006", "0.0002", to, to), to + ".log");
+      ASSERT_EQ(res.status, 0) << res.log;
+      const std::string data = read_file(folder / ("full_0" + std::to_string(k + 2) + ".snp"));
+      for (const std::string& size : row.sizes) EXPECT_NE(data.find("\n" + size + "\n"), std::string::npos) << size;
+      EXPECT_EQ(read_file(folder / (to + ".snp")), data) << to;
+      from = to;
+    }
   }
 }
 

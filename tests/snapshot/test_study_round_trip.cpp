@@ -396,6 +396,13 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        " ***ERROR** WAKRO: Snapshot count out of range: winding node = 9 (at most 4)"},
       {"         10          10 \n          2           2 \n", "         10          10 \n          2          11 \n",
        " ***ERROR** WAKRO: Snapshot count out of range: ring position = 11 (at most 10)"},
+      // A ring one step shorter or longer than the buffers in use give it.
+      {"         10          10 \n          2 ", "          9          10 \n          2 ",
+       " ***ERROR** WAKRO: Snapshot values refused together: travelling-wave buffers: in use = 20, in the rings of the "
+       "lines' modes = 19 (a start from data uses as many buffers as its lines' rings take)"},
+      {"         10          10 \n          2 ", "         11          10 \n          2 ",
+       " ***ERROR** WAKRO: Snapshot values refused together: travelling-wave buffers: in use = 20, in the rings of the "
+       "lines' modes = 21 (a start from data uses as many buffers as its lines' rings take)"},
       // A pole count beyond the pooled table (a stray value before the counts
       // is a read error: the group's last line keeps a value over).
       {" !*** Modes:\n          0 ", " !*** Modes:\n          7 ",
