@@ -31,8 +31,9 @@ std::string mrun_file_name(std::string_view base, std::int32_t rank);
 // A component's name as its extra files carry it: without trailing blanks, cut
 // to kExtraNameLength bytes, never inside a UTF-8 letter (fixedtext.h).
 std::string_view extra_stem(std::string_view name);
-// The extra recording file of a process: extra_stem(name), "_", the unit's two characters, then
-// ".out" (rank 0) or "_" + rank code + ".out". The name is kept whole.
+// The extra recording file of a process: extra_stem(name), "_", the unit's two
+// characters, then ".out" (rank 0) or "_" + rank code + ".out". The name is kept
+// whole.
 std::string extra_file_name(std::string_view name, std::int32_t unit, std::int32_t rank);
 // The merged extra recording file of a parallel run: the name before its first
 // blank or ".", "_", the unit's two characters and ".out".
