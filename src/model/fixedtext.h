@@ -21,6 +21,18 @@ inline void assign_padded(char* dst, std::size_t n, std::string_view src) {
   if (n > k) std::memset(dst + k, ' ', n - k);
 }
 
+// Where a name cut to at most n bytes ends: at n, or, when byte n continues a
+// UTF-8 letter begun before it, at that letter's first byte, so that a file
+// name formed from the cut name is still valid text. Bytes that are not such a
+// letter (no lead byte within the three before n) are cut at n as before.
+inline std::size_t name_cut(std::string_view s, std::size_t n) {
+  if (n >= s.size()) return s.size();
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  std::size_t k = n;
+  while (k > 0 && n - k < 3 && (byte(k) & 0xC0) == 0x80) --k;
+  return (byte(k) & 0xC0) == 0xC0 ? k : n;
+}
+
 // The text without its trailing blanks.
 inline std::string_view trim_right(std::string_view s) {
   const auto last = s.find_last_not_of(' ');

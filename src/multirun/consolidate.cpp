@@ -122,7 +122,7 @@ void pmr_mrun_consolidate() {
 
 void pmr_mrun_extrafiles_consolidate(std::int32_t unit, const wakro::FixedText<30>& name) {
   const std::string digits = unit_digits(unit);
-  const std::string stem = std::string(name.trimmed().substr(0, kExtraNameLength)) + "_" + digits;
+  const std::string stem = std::string(extra_stem(name.view())) + "_" + digits;
   merge({merged_extra_file_name(name.view(), unit), stem, "Rank#  ", "", pmr_consolidate::excludelastrun == 1,
          "extra recording file"});
 }

@@ -115,7 +115,7 @@ std::string row_text(std::int32_t n, const std::string& file_name) {
 void register_file(std::string_view name, std::int32_t unit, std::int32_t n) {
   using namespace pmr_consolidate;
   lpmr_extra_files = 1;
-  const wakro::FixedText<30> entry_name(wakro::trim_right(name).substr(0, kExtraNameLength));
+  const wakro::FixedText<30> entry_name(extra_stem(name));
   for (std::int32_t k = 1; k <= kMaxExtraFiles; ++k) {
     const FileEntry& e = file_list(k);
     if (e.in_use == 1 && e.name == entry_name && e.comp_id1 == e_warn::comp_id1 && e.comp_id2 == e_warn::comp_id2)
@@ -322,7 +322,7 @@ void mrunxtrafiles_statistics(std::int32_t include, std::int32_t ncol0, std::int
     pmr_mrun_done = 1;
     sf = {std::string(wakro::trim_right(name)) + ".out", 14, 2, merged_rows, 20, true};
   } else if (form != 1 && lpmr_extra_files == 1) {
-    sf = {std::string(wakro::trim_right(name).substr(0, kExtraNameLength)) + "_" + unit_digits(unit) + ".out", 12, 2,
+    sf = {std::string(extra_stem(name)) + "_" + unit_digits(unit) + ".out", 12, 2,
           merged_rows, 16, true};
   } else if (form != 1) {
     wakro::ListLine() << "Undefined Situation in Extra Run File Statistics";

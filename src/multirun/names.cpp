@@ -40,8 +40,13 @@ std::string mrun_file_name(std::string_view base, std::int32_t rank) {
   return name + ".out";
 }
 
+std::string_view extra_stem(std::string_view name) {
+  const std::string_view text = trim_right(name);
+  return text.substr(0, name_cut(text, kExtraNameLength));
+}
+
 std::string extra_file_name(std::string_view name, std::int32_t unit, std::int32_t rank) {
-  std::string file(trim_right(name).substr(0, kExtraNameLength));
+  std::string file(extra_stem(name));
   file.append("_").append(unit_digits(unit));
   if (rank != 0) file.append("_").append(rank_code(rank));
   return file + ".out";

@@ -28,9 +28,12 @@ std::string unit_digits(std::int32_t unit);
 // The multiple-run output file of a process: base + ".out" when rank is 0,
 // otherwise base + "_" + rank code + ".out".
 std::string mrun_file_name(std::string_view base, std::int32_t rank);
-// The extra recording file of a process: the component's name without
-// trailing blanks, cut to 12 characters, "_", the unit's two characters, then
-// ".out" (rank 0) or "_" + rank code + ".out". The name is kept whole.
+// A component's name as its extra files carry it: without trailing blanks, cut
+// to kExtraNameLength bytes, never inside a UTF-8 letter (fixedtext.h).
+std::string_view extra_stem(std::string_view name);
+// The extra recording file of a process: extra_stem(name), "_", the unit's two
+// characters, then ".out" (rank 0) or "_" + rank code + ".out". The name is kept
+// whole.
 std::string extra_file_name(std::string_view name, std::int32_t unit, std::int32_t rank);
 // The merged extra recording file of a parallel run: the name before its first
 // blank or ".", "_", the unit's two characters and ".out".

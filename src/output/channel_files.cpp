@@ -118,7 +118,7 @@ std::string file_name_of_run(std::int32_t run, std::int32_t k) {
 std::string output_base_name() {
   const std::string_view name = fnames::onam.view();
   std::size_t end = name.find_first_of(". ", file_part_start(fnames::onam.trimmed()));
-  if (end == std::string_view::npos) end = kNameWidth - 1;
+  if (end == std::string_view::npos) end = name_cut(name, kNameWidth - 1);
   return std::string(name.substr(0, end));
 }
 

@@ -406,13 +406,19 @@ std::size_t stem_end(const std::string& name) {
   const std::size_t end = part == 0 ? std::min<std::size_t>(28, name.size()) : name.size();
   for (std::size_t i = part; i < end; ++i)
     if (name[i] == ' ' || name[i] == '.') return i;
-  return part == 0 ? 28 : end;
+  return part == 0 ? wakro::name_cut(name, 28) : end;
 }
 
-// Writes `with` over `s` from `at`, lengthening `s` with blanks as needed.
+// Writes `with` over `s` from `at`, lengthening `s` with blanks as needed. The
+// bytes left of a letter that `with` covered in part go with it, so that what
+// stays after it starts on a letter.
 void overwrite(std::string& s, std::size_t at, std::string_view with) {
   if (s.size() < at + with.size()) s.resize(at + with.size(), ' ');
   s.replace(at, with.size(), with);
+  const std::size_t tail = at + with.size();
+  std::size_t k = tail;
+  while (k < s.size() && k - tail < 3 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) ++k;
+  s.erase(tail, k - tail);
 }
 
 // The names of the files in the messages of their locks.

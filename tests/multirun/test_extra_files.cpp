@@ -86,6 +86,7 @@ TEST_F(ExtraFiles, NamesCutToTwelveCharactersAndMarkedWithTheRank) {
   EXPECT_EQ(extra_file_name("losses", 7, 0), "losses_07.out");
   EXPECT_EQ(extra_file_name("losses", 7, 2), "losses_07_0002.out");
   EXPECT_EQ(extra_file_name("fifteen_chars_x  ", 42, 0), "fifteen_char_42.out");
+  EXPECT_EQ(extra_file_name("aÄÖÜäöü", 7, 0), "aÄÖÜäö_07.out");  // not cut inside "ü"
   EXPECT_EQ(extra_file_name("twelve_chars", 5, 10012), "twelve_chars_05_A012.out");
   EXPECT_EQ(wakro::multirun::base_name("../study/x.y"), "../study/x");  // the folder part kept whole
   EXPECT_EQ(wakro::multirun::rank_code(12), "0012");

@@ -144,6 +144,9 @@ TEST_F(ChannelFiles, NamesKeepTheFolderPart) {
   // A 34-character name without a point keeps 33 characters.
   fnames::onam = "abcdefghijabcdefghijabcdefghijabcd";
   EXPECT_EQ(wakro::output_file_name(0), "abcdefghijabcdefghijabcdefghijabc.inf");
+  // Cut in bytes, but never inside a letter: 17 two-byte letters keep 16.
+  fnames::onam = "ÄÖÜäöüßÄÖÜäöüßÄÖÜ";
+  EXPECT_EQ(wakro::output_file_name(0), "ÄÖÜäöüßÄÖÜäöüßÄÖ.inf");
   // A folder written with backslashes is a folder too: its points do not cut the name.
   fnames::onam = "..\\res\\case1.dat";
   EXPECT_EQ(wakro::output_file_name(2), "..\\res\\case1_02.out");

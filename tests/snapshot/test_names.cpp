@@ -63,13 +63,15 @@ TEST_F(SnapshotNames, FixedNamesPutTheExtensionAtTheFirstBlankOrPoint) {
       {"abcdefghijklmnopqrstuvwxyz01234", "abcdefghijklmnopqrstuvwxyz01.snp"},
       {"../snaps/x.snp", "../snaps/x.snp"}, {"my.runs/a b", "my.runs/a.snp"},  // a folder part is kept whole
       {"a_folder_named_at_length_27/case", "a_folder_named_at_length_27/case.snp"},
+      // Byte 28 lies inside the ninth three-byte letter: the stem ends before it.
+      {"ab€€€€€€€€€€", "ab€€€€€€€€.snp"},
   };
   for (const Case& c : cases) {
     fnames::snam = c.source;
     EXPECT_EQ(formed(), c.name) << c.source;
     EXPECT_EQ(fnames::filename.trimmed(), std::string_view(c.name));
   }
-  EXPECT_EQ(snpdat::icntsp, 9);
+  EXPECT_EQ(snpdat::icntsp, 10);
   EXPECT_EQ(snpdat::icntsprt, 0);
 }
 
