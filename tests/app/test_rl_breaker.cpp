@@ -445,7 +445,12 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
                                    "taken (it is a symbolic link, and a lock file is never followed)";
   const std::string named_as_lock = " leads to a file named as a lock file, " + at;
   std::ofstream(c.dir() + "/s.txt") << "0\n1\n0.01\ns.snp\nrl_breaker.map\n1\n1\nrl_breaker\n0\n0\n";
-  struct Linked { const char* out; std::vector<std::pair<std::string, std::string>> links; const char* held; std::string message; };
+  struct Linked {
+    const char* out;  // the output name, or the answers of a run with the snapshot s.snp
+    std::vector<std::pair<std::string, std::string>> links;  // name, target
+    const char* held;  // the lock that another run holds
+    std::string message;
+  };
   const Linked linked[] = {
       {"other", {{"other_01.out", "x.out.lock"}}, "", "The output file other_01.out" + named_as_lock + "x.out.lock (a "
        "name ending in \".lock\")"},
@@ -468,7 +473,7 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
       target.empty() ? fs::create_hard_link(it, at + name) : fs::create_symlink(target, at + name);
     const int fd = *l.held ? ::open((at + l.held).c_str(), O_RDWR | O_CREAT, 0644) : -1;
     ASSERT_TRUE(!*l.held || (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0));
-    const bool snap = std::string_view(l.out).ends_with(".txt");  // the answers of a run with a snapshot
+    const bool snap = std::string_view(l.out).ends_with(".txt");
     ChildProcess q({kExe, "-v5", "-out", snap ? "s" : l.out}, c.dir(), c.dir() + "/" + (snap ? l.out : "answers.txt"));
     ASSERT_TRUE(q.wait(60000));
     if (fd >= 0) ::close(fd);
@@ -547,8 +552,7 @@ TEST(RlBreakerExample, ASetWithChannelsOnEveryRunRunsUnderALimitOfOpenFiles) {
     ChildProcess p({"/bin/sh", "-c", "ulimit -n 4096 && exec \"$0\" \"$@\"", kExe, "-v5"}, c.dir(),
                    c.dir() + "/runs.txt");
     ASSERT_TRUE(p.wait(120000));
-    const std::string out = p.out();
-    EXPECT_EQ(p.exitCode(), 0) << out.substr(out.size() - std::min<std::size_t>(out.size(), 2000));
+    EXPECT_EQ(p.exitCode(), 0) << p.out().substr(p.out().size() > 3000 ? p.out().size() - 3000 : 0);
     std::size_t files = 0, locks = 0;
     for (const auto& e : fs::directory_iterator(c.dir())) {
       files += e.path().filename().string().starts_with("rl_breaker_r");
@@ -558,16 +562,14 @@ TEST(RlBreakerExample, ASetWithChannelsOnEveryRunRunsUnderALimitOfOpenFiles) {
     char last[32];
     std::snprintf(last, sizeof last, "rl_breaker_r%05d_01.out", runs);
     for (const std::string& name : {std::string("rl_breaker_r00001_01.out"), std::string(last)}) {
-      std::istringstream in(slurp(fs::path(c.dir()) / name));
-      std::vector<std::string> lines;
-      for (std::string line; std::getline(in, line);) lines.push_back(line);
+      const std::string text = slurp(fs::path(c.dir()) / name);
+      std::istringstream in(text.substr(std::min<std::size_t>(73, text.size())));  // the rows after the title
       std::vector<double> x;
-      ASSERT_EQ(lines.size(), 3u) << name;
-      for (std::size_t n = 1; n <= 2; ++n) {
-        ASSERT_TRUE(parse_numbers(lines[n], x) && !x.empty()) << name << lines[n];
-        EXPECT_NEAR(x[0], 1e-4 * static_cast<double>(n - 1), 1e-12);
-        EXPECT_NEAR(x[1], k.emf(x[0]), 1e-12 * k.e) << name;
-      }
+      int n = 0;
+      for (std::string line; std::getline(in, line); ++n)
+        EXPECT_TRUE(parse_numbers(line, x) && x.size() >= 2 && std::fabs(x[0] - 1e-4 * n) < 1e-12 &&
+                    std::fabs(x[1] - k.emf(x[0])) < 1e-12 * k.e) << name << line;
+      EXPECT_EQ(n, 2) << name;
     }
   }
 }
