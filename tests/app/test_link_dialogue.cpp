@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -356,6 +357,132 @@ TEST_F(LoadFlowFromTheDialogue, RowsAnnouncedButNeverSentAreNoEntries) {
   calc_pf();
   EXPECT_EQ(warnings_received(),
             std::vector<std::string>{"Load-flow display: measuring branch 1 names nothing in the case and is dropped."});
+}
+
+// Every count that a frame of the start-up dialogue carries, at its extremes:
+// what it sizes (the run set, a table, a loop) follows what arrived, and a run
+// count beyond the bound is refused as the case's multiple-run component
+// refuses it.
+TEST_F(LinkDialogue, EveryCountOfTheDialogueFollowsWhatArrived) {
+  Watchdog dog("LinkDialogue.EveryCount", 60);
+  using namespace pf_display;
+  constexpr std::int32_t kHuge = 2147483647;
+  const Frame bus = f().i(18).i(1).i(3).i(1).i(2).i(3);
+  const Frame branch = f().i(20).i(1).i(1).i(5).i(0).i(0).i(1).i(6).i(0).i(0).i(1).i(7).i(0).i(0);
+  struct Row {
+    const char* count;
+    std::vector<Frame> frames;
+    std::function<void()> check;  // none: the run is refused
+  };
+  auto runs = [](std::int32_t n, std::int32_t ctrl_) {
+    return [=] { EXPECT_TRUE(ctrl::nrun == n && ctrl::multirun && ctrl::mrunctrl == ctrl_) << ctrl::nrun; };
+  };
+  auto rows_held = [](std::int32_t buses, std::int32_t branches, std::int32_t entries) {
+    return [=] {
+      EXPECT_TRUE(pfdata.extent(1) == buses && pfsubs.extent(1) == buses && pfnodes.extent(1) == buses);
+      EXPECT_TRUE(pfbus.extent(1) == branches && pfpqdata.extent(1) == branches && pfbranch.extent(1) == branches);
+      EXPECT_EQ(pfbranch.extent(3), entries);
+      EXPECT_TRUE(pftwindings.extent(3) == 0 && pfconductors.extent(3) == 0);
+    };
+  };
+  const std::vector<Row> table = {
+      {"runs, huge", {f().i(16).i(kHuge).s("m")}, nullptr},
+      {"runs, one beyond the bound", {f().i(16).i(10001).s("m")}, nullptr},
+      {"runs, just in bound", {f().i(16).i(10000).s("m")}, runs(10000, 0)},
+      {"runs, zero", {f().i(16).i(0).s("m")}, runs(2, 1)},
+      {"runs, negative", {f().i(16).i(-kHuge).s("m")}, runs(2, 1)},
+      {"initial values, huge", {f().i(9).i(kHuge).d(1.0)}, [] { EXPECT_EQ(quolbv3::dsx.extent(1), 1); }},
+      {"initial values, negative", {f().i(9).i(-1).d(1.0)}, [] { EXPECT_EQ(quolbv3::dsx.extent(1), 0); }},
+      {"dialogue values, huge", {f().i(30).i(kHuge).d(1.0).d(2.0)}, [] { EXPECT_EQ(quolbv3::gsx.extent(1), 2); }},
+      {"buses, huge, none sent", {f().i(17).i(kHuge).i(0).i(0).i(0).i(0)}, rows_held(0, 0, 0)},
+      {"buses, huge, two sent", {f().i(17).i(kHuge).i(0).i(0).i(0).i(0), bus, bus}, rows_held(2, 0, 0)},
+      {"buses, zero", {f().i(17).i(0).i(0).i(0).i(0).i(0), bus}, rows_held(0, 0, 0)},
+      {"buses, negative", {f().i(17).i(-kHuge).i(0).i(0).i(0).i(0), bus}, rows_held(0, 0, 0)},
+      {"buses, just in bound", {f().i(17).i(2).i(0).i(0).i(0).i(0), bus, bus, bus}, rows_held(2, 0, 0)},
+      {"measuring branches, huge", {f().i(17).i(1).i(kHuge).i(1).i(0).i(0), bus, branch}, rows_held(1, 1, 1)},
+      {"measuring branches, zero", {f().i(17).i(1).i(0).i(1).i(0).i(0), bus, branch}, rows_held(1, 0, 0)},
+      {"entries per phase, huge", {f().i(17).i(1).i(1).i(kHuge).i(kHuge).i(kHuge), bus, branch}, rows_held(1, 1, 1)},
+      {"entries per phase, zero", {f().i(17).i(1).i(1).i(0).i(0).i(0), bus, branch}, rows_held(1, 1, 0)},
+      {"bus nodes, huge", {f().i(17).i(1).i(0).i(0).i(0).i(0), f().i(18).i(1).i(kHuge).i(4).i(5).i(6)},
+       [] { EXPECT_TRUE(pfsubs.extent(1) == 1 && pfnodes(1, 1) == 4 && pfnodes(1, 3) == 6); }},
+      {"phase entries, huge", {f().i(17).i(1).i(1).i(2).i(0).i(0), bus, f().i(20).i(1).i(kHuge).i(9)},
+       [] { EXPECT_TRUE(pfbranch.extent(3) == 1 && pfbranch(1, 1, 1) == 9); }},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.count);
+    deallocate_pf();
+    quolbv3::dsx.release();
+    quolbv3::gsx.release();
+    quolbv3::guisoc = row.check ? 1 : 0;  // a refusal without the link's abort notice
+    for (const Frame& m : row.frames) send(m);
+    if (row.check) {
+      send(f().i(19));
+      dialogv3();
+      row.check();
+      continue;
+    }
+    out_.str("");
+    const auto stop = wakro_test::caught_fatal([] { dialogv3(); });
+    ASSERT_TRUE(stop.has_value());
+    EXPECT_EQ(stop->status(), 2000);
+    EXPECT_NE(out_.str().find(" ***ERROR** Too Many Multiple Runs! Only Up To 10000 Runs Allowed!\n"
+                              " ***ERROR** Only Up To 10000 Runs Allowed!\n"),
+              std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("ERROR: Abnormal termination of WAKRO by DIALOGV3"), std::string::npos);
+  }
+}
+
+// Announced rows that never arrived are neither updated nor sent: the bus
+// voltages sent after three steps hold the one bus received, not the
+// 10,000,000 announced.
+TEST_F(LoadFlowFromTheDialogue, BusValuesSentFollowTheRowsReceived) {
+  Watchdog dog("LinkDialogue.BusRowsReceived", 60);
+  send(f().i(17).i(10000000).i(0).i(0).i(0).i(0));
+  send(f().i(18).i(1).i(1).i(2));
+  send(f().i(19));
+  dialogv3();
+  four_node_case();
+  for (int k = 0; k < 3; ++k) calc_pf();
+  send_pfdata();
+  Reader values = frame();
+  EXPECT_EQ(values.i(), 15);
+  EXPECT_GT(values.d(), 0.0);  // node 2 at 1.0 through the RMS update
+  EXPECT_TRUE(values.atEnd());
+  EXPECT_TRUE(nothing_sent());
+}
+
+// A message longer than the link carries is not sent, and the run's messages
+// say so, naming what was dropped; the end of the run still reaches the
+// design environment, without its values.
+TEST_F(LinkDialogue, MessageTooLongForTheLinkIsSaidInTheRunsMessages) {
+  Watchdog dog("LinkDialogue.MessageTooLong", 120);
+  using namespace pf_display;
+  std::int32_t buses = 8388608, none = 0, one = 1;  // 4 + 4 + 8 * 8388608 bytes: 8 beyond the limit
+  allocate_pf(buses, none, one, one, one);
+  wakro::reset_pf_check();
+  send_pfdata();
+  Reader said = frame();
+  EXPECT_EQ(said.i(), 14);
+  for (int k = 0; k < 4; ++k) said.i();
+  EXPECT_EQ(said.s(), "Message too long for the link (at most 67108864 bytes), not sent: "
+                      "the load-flow bus voltages (message 15) of 8388608 buses.");
+  EXPECT_TRUE(nothing_sent());
+  deallocate_pf();
+
+  ndde::e_ndim(dim::tx) = 8388607;  // 4 + 4 + 4 + 4 + 8 * 8388607 bytes: 8 beyond
+  radiolinks::tx.allocate(8388607);
+  ctrl::lastrun = true;
+  send_endofrunmsgs();
+  said = frame();
+  EXPECT_EQ(said.i(), 14);
+  for (int k = 0; k < 4; ++k) said.i();
+  EXPECT_EQ(said.s(), "Message too long for the link (at most 67108864 bytes), not sent: "
+                      "the 8388607 radio-link values of the end-of-run message (message 0).");
+  Reader end = frame();
+  EXPECT_EQ(end.i(), 0);
+  EXPECT_EQ(end.i(), 0);
+  EXPECT_EQ(end.i(), 0);
+  EXPECT_TRUE(end.atEnd());
 }
 
 // ------------------------------------------------------------------ run-time commands
