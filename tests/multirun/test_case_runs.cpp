@@ -249,6 +249,29 @@ TEST_F(CaseRuns, AWriteTheSystemRefusesStopsTheSetAndLeavesWholeRows) {
 // output file as a run from data to the same finish writes it (the peak is gain
 // n at the finish), the extra file the sum of (gn t)^2 0.1 over the steps taken,
 // and the progress ends at 100 %.
+// The run count comes from a real (the first global substitution value): a
+// value beyond the 32-bit range, a fraction, a negative or one beyond the bound
+// stops the run naming it, rather than being cut to some other count.
+TEST_F(CaseRuns, TheRunCountFromARealIsAWholeNumberWithinTheBound) {
+  Watchdog dog("CaseRuns.RunCountFromAReal", 120);
+  for (const auto& [value, said] : {std::pair{"3e9", "3e+09"}, {"-2", "-2"}, {"2.5", "2.5"}, {"10001", "10001"},
+                                    {"2", ""}}) {
+    SCOPED_TRACE(value);
+    std::ofstream(dir() + "/in.txt") << "0\n0\nmultirun.map\n1\n0\n0\n1\n" << value << "\n";
+    ChildProcess p({kExe, "-v5", "-standalone"}, dir(), dir() + "/in.txt");
+    ASSERT_TRUE(p.wait(60000));
+    const std::string refusal = std::string(" ***ERROR** The number of runs (the first global substitution value) is ") +
+                                said + ": a whole number from 1 to 10000 is needed.\n";
+    if (*said != '\0') {
+      EXPECT_EQ(p.exitCode(), 2) << p.out();
+      EXPECT_NE(p.out().find(refusal), std::string::npos) << p.out();
+    } else {
+      EXPECT_EQ(p.exitCode(), 0) << p.out();
+      EXPECT_NE(p.out().find("=> Completed run #     2 of     2\n"), std::string::npos) << p.out();
+    }
+  }
+}
+
 TEST_F(CaseRuns, AResumeOfAnyLengthWritesEveryRunsRows) {
   Watchdog dog("CaseRuns.AResumeOfAnyLength", 120);
   auto run_with = [&](const std::string& answers) {
