@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <functional>
 #include <fstream>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "model/snpdat.h"
 #include "app_fixture.h"
 #include "link/exchange_tcp.h"
+#include "link/stop_signal.h"
 #include "model/branches.h"
 #include "model/dim.h"
 #include "model/e_s4.h"
@@ -430,6 +432,24 @@ TEST_F(LinkDialogue, EveryCountOfTheDialogueFollowsWhatArrived) {
               std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("ERROR: Abnormal termination of WAKRO by DIALOGV3"), std::string::npos);
   }
+}
+
+// A stop signal ends the dialogue also while commands keep arriving, before
+// the next is acted on.
+TEST_F(LinkDialogue, AStopSignalEndsTheDialogueWhileCommandsArrive) {
+  Watchdog dog("LinkDialogue.StopWhileCommandsArrive", 30);
+  quolbv3::guisoc = 0;
+  send(f().i(16).i(5).s("m5"));
+  send(f().i(19));
+  wakro::g_received_stop_signal = SIGTERM;
+  const auto stop = wakro_test::caught_fatal([] { dialogv3(); });
+  wakro::g_received_stop_signal = 0;
+  ASSERT_TRUE(stop.has_value());
+  EXPECT_EQ(stop->status(), 128 + SIGTERM);
+  EXPECT_EQ(ctrl::nrun, 1);
+  EXPECT_NE(out_.str().find("Stopped by SIGTERM while waiting for the design environment's start-up dialogue: "
+                            "the run did not start."),
+            std::string::npos) << out_.str();
 }
 
 // Announced rows that never arrived are neither updated nor sent: the bus
