@@ -1,5 +1,6 @@
-// Load-flow display tables (allocate_pf, deallocate_pf) and the re-sizing of the
-// output-channel values (reallocate_pgb).
+// Load-flow display tables (allocate_pf; announce_pf with the reserve_pf_*
+// routines that grow the tables as their rows arrive; deallocate_pf) and the
+// re-sizing of the output-channel values (reallocate_pgb).
 #include "model/pf_display.h"
 
 #include <algorithm>
