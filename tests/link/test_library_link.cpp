@@ -124,14 +124,10 @@ TEST_F(LibraryLink, AStopSignalEndsTheDialoguesWait) {
   ExchangeLumbraServer link(0);
   wakro::g_waits_end_on_stop = 1;
   wakro::g_received_stop_signal = SIGTERM;
-  const bool received = link.RecvMsg(true);
+  EXPECT_FALSE(link.RecvMsg(true));
   wakro::g_received_stop_signal = 0;
   wakro::g_waits_end_on_stop = 0;
-  EXPECT_FALSE(received);
   EXPECT_FALSE(link.Broken());
-  // Without the signal the wait goes on until a message comes.
-  ASSERT_TRUE(peer_.sendFrame(peer_.frame().i(19)));
-  ASSERT_TRUE(link.RecvMsg(true));
 }
 
 }  // namespace

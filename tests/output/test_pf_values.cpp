@@ -133,22 +133,6 @@ TEST_F(PfValues, EntriesNamingNothingAreDroppedWithOneWarningEach) {
   EXPECT_NE(pfpqdata(1, 2), 0.0);
 }
 
-// Rows and entries announced but never received take no part: with bus 1 and
-// measuring branch 1 received, but no entry of its phases, bus 1 settles as
-// above while bus 2 and both branches stay 0.
-TEST_F(PfValues, RowsAndEntriesNotReceivedStayOutOfTheUpdates) {
-  using namespace pf_display;
-  wakro::set_pf_rows({1, 1, {0, 0, 0}});
-  double bus3 = 0;
-  for (std::int32_t n = 0; n < kSteps; ++n) {
-    step(n);
-    if (n >= kSteps - kPeriod) bus3 += pfdata(1) / kPeriod;
-  }
-  EXPECT_NEAR(bus3, std::sqrt(1.5) * kV, 0.005 * std::sqrt(1.5) * kV);
-  EXPECT_EQ(pfdata(2), 0.0);
-  for (std::int32_t c = 1; c <= 3; ++c) EXPECT_TRUE(pfpqdata(1, c) == 0.0 && pfpqdata(2, c) == 0.0) << c;
-}
-
 TEST_F(PfValues, TheLagConstantsOfAFiftyMicrosecondStep) {
   using namespace pf_display;
   // One step of a constant three-phase spread from zero: (1 - a) of the sample.
