@@ -48,8 +48,8 @@ PageCall enter_page(std::int32_t stof_base) {
   PageCall c{};
   c.ss = quolbv3::node(quolbv3::nnode + 1);
   wakro_testssn(kTag, c.ss);
-  c.nodes = static_cast<std::int32_t>(quolbv3::stof(stof_base + 3));
-  if (c.nodes < 1 || c.nodes > kMaxNodes) c.nodes = 1;
+  c.nodes = example::count_from_real(quolbv3::stof(stof_base + 3), 1, kMaxNodes,
+                                     "The page's node count (its stored real 3)", kTag);
   quolbv3::ncall_no += 1;
   c.stof_base = stof_base;
   c.node_base = quolbv3::nnode + 2;

@@ -3,7 +3,8 @@
 // components of a case set up. No network; the whole case is its model code.
 //
 // Runs: the first global substitution value when the start-up dialogue gives
-// one (above 0), otherwise 4; seed 1.
+// one other than 0, otherwise 4; seed 1. The value must be a whole number from
+// 1 to 10000: any other stops the run with a message naming it.
 // Varied parameters, stepped so that four runs visit every combination:
 //   input 1, "Gain" (real):       1, 2, 1, 2, ...  (2 points, each run the next)
 //   input 2, "Multiplier" (int):  1, 1, 2, 2, ...  (2 points, 2 runs each)
@@ -22,9 +23,11 @@
 #include "model/e_s1.h"
 #include "model/fnames.h"
 #include "model/quolbv3.h"
+#include "model/run_defaults.h"
 #include "multirun/extrafiles.h"
 #include "multirun/mruno.h"
 #include "multirun/varied.h"
+#include "page_call.h"
 
 namespace {
 
@@ -41,9 +44,9 @@ constexpr std::int32_t kMaximum = 2;
 constexpr std::array<std::int32_t, kExtraValues> kExtraKinds{0, 4};  // current value, integral of x^2 dt
 
 std::int32_t runs() {
-  if (quolbv3::gsx.allocated() && quolbv3::gsx.extent(1) >= 1 && quolbv3::gsx(1) >= 1.0)
-    return static_cast<std::int32_t>(quolbv3::gsx(1));
-  return kDefaultRuns;
+  if (!quolbv3::gsx.allocated() || quolbv3::gsx.extent(1) < 1 || quolbv3::gsx(1) == 0.0) return kDefaultRuns;
+  return example::count_from_real(quolbv3::gsx(1), 1, wakro::kMaxRuns,
+                                  "The number of runs (the first global substitution value)", "STUDY       ");
 }
 
 }  // namespace

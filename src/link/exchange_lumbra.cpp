@@ -7,6 +7,7 @@
 
 #include "link/communication.h"
 #include "link/link_failure.h"
+#include "link/stop_signal.h"
 
 namespace {
 
@@ -78,6 +79,9 @@ bool ExchangeLumbraServer::RecvMsg(bool wait) {
     }
     if (n < 0) {
       if (!wait) return false;
+      // During the start-up dialogue a stop signal ends the wait (the link
+      // stays whole), as it does on the TCP link.
+      if (wakro::g_waits_end_on_stop != 0 && wakro::g_received_stop_signal != 0) return false;
       wakro::poll_pause(tries);
       continue;
     }

@@ -3,7 +3,8 @@
 //
 // allocate_pf records the counts in the dimension table (entries 50 and 65..68),
 // derives nd50 and nd65..nd68 and allocates the eight tables; it may be called again
-// (the dialogue may resend its station data) and then replaces the tables.
+// (the dialogue may resend its station data) and then replaces the tables. The
+// dialogue itself uses announce_pf, whose tables grow with the rows received.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,21 @@ inline std::int32_t nc = 0;     // conductor entries per phase
 // (releasing tables of an earlier call first). Contents are zero.
 void allocate_pf(std::int32_t& nbus_in, std::int32_t& nwb_in, std::int32_t& nb_in,
                  std::int32_t& ntwdg_in, std::int32_t& nc_in);
+
+// The start-up dialogue's form: stores and records the five counts as
+// allocate_pf does, but the tables start without rows and grow, up to the
+// counts, as the rows and entries arrive (reserve_pf_*), so that what is
+// allocated follows what was received, never a count alone.
+void announce_pf(std::int32_t nbus_in, std::int32_t nwb_in, std::int32_t nb_in, std::int32_t ntwdg_in,
+                 std::int32_t nc_in);
+// Room for bus row `row` (1 .. nd50) in pfdata, pfsubs and pfnodes.
+void reserve_pf_bus(std::int32_t row);
+// Room for measuring-branch row `row` (1 .. nd65) in pfbus, pfpqdata and the
+// three entry tables.
+void reserve_pf_branch(std::int32_t row);
+// Room for entry m per phase of the branch (kind 0, up to nd66), winding (1,
+// nd67) or conductor (2, nd68) table.
+void reserve_pf_entry(int kind, std::int32_t m);
 
 // Releases each of the eight tables that is allocated.
 void deallocate_pf();

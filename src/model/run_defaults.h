@@ -40,6 +40,11 @@ struct RunDefaults {
 
 inline constexpr RunDefaults kRunDefaults{};
 
+// The largest run count of a run set, however it is asked for: the console's
+// answer, the design environment's multiple-run command, the case's multiple-run
+// component.
+inline constexpr std::int32_t kMaxRuns = 10000;
+
 // Writes every run setting of the table into its module variable.
 void apply_run_defaults();
 

@@ -32,6 +32,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "model/run_defaults.h"
+
 void mrunvini(std::int32_t nruns, std::int32_t enable, std::int32_t seed);
 void mrunvr(std::int32_t opt, std::int32_t optvar, std::int32_t minmax, std::int32_t id, std::int32_t nv,
             std::int32_t nm, std::int32_t ndiv, std::int32_t count, std::int32_t divisor, std::int32_t kind,
@@ -45,7 +47,7 @@ void pmr_flags(std::int32_t flag);
 namespace wakro::multirun {
 
 // The largest run count a multiple run may ask for.
-inline constexpr std::int32_t kMaxRuns = 10000;
+inline constexpr std::int32_t kMaxRuns = wakro::kMaxRuns;
 // Kinds of a varied parameter.
 enum VariedKind : std::int32_t { kStepped = 0, kUniform = 1, kNormal = 3 };
 

@@ -35,7 +35,6 @@ namespace {
 
 constexpr std::string_view kTag = "DIALOG      ";
 constexpr std::size_t kNameWidth = 34;
-constexpr std::int32_t kMaxRuns = 10000;
 
 std::istream* g_in = nullptr;
 
@@ -226,7 +225,7 @@ bool ask_runs() {
     ctrl::nrun = 1;
     outmsg(output::message::kAskRunCount);
     std::int32_t n = 0;
-    if (read_int(n) && n >= 1 && n <= kMaxRuns) {
+    if (read_int(n) && n >= 1 && n <= wakro::kMaxRuns) {
       ctrl::nrun = n;
       ctrl::multirun = n > 1;
       return true;

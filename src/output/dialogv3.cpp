@@ -51,6 +51,8 @@ enum Command : std::int32_t {
 // Running counters of the load-flow readers; a new set of tables restarts them.
 std::int32_t bus_counter = 0;
 std::int32_t branch_counter = 1;
+// The rows and entries stored so far, which the load-flow work follows.
+wakro::PfRows rows_stored;
 
 void set_defaults() { wakro::apply_run_defaults(); }
 
@@ -116,9 +118,20 @@ void snapshot_on() {
   }
 }
 
+// A run count beyond the bound is refused as the case's multiple-run component
+// refuses it: every planned run costs work before the first one starts.
+[[noreturn]] void refuse_run_count() {
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2),
+                "Too Many Multiple Runs! Only Up To " + std::to_string(wakro::kMaxRuns) + " Runs Allowed!");
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine,
+                "Only Up To " + std::to_string(wakro::kMaxRuns) + " Runs Allowed!");
+  wakro_quit(kTag, 0);
+}
+
 void multiple_runs() {
   const std::int32_t n = geti();
   take_name(fnames::mnam, "the multiple-run file (mnam)");
+  if (n > wakro::kMaxRuns) refuse_run_count();
   if (n >= 2) {
     ctrl::multirun = true;
     ctrl::nrun = n;
@@ -219,6 +232,8 @@ void dialogv3() {
   set_defaults();
   if (exQuolb == nullptr) return;
   for (;;) {
+    // A stop signal ends the dialogue also while commands keep arriving.
+    if (wakro::g_received_stop_signal != 0) wakro::stop_on_signal("the design environment's start-up dialogue");
     if (!exrecv(kLink, true)) {
       if (wakro::g_received_stop_signal != 0) wakro::stop_on_signal("the design environment's start-up dialogue");
       if (!exQuolb->Broken()) continue;
@@ -233,11 +248,12 @@ void pfstationdata() {
   // A negative count announces no rows: it is taken as 0.
   std::int32_t n[5] = {};
   for (auto& v : n) v = std::max(geti(), 0);
-  pf_display::allocate_pf(n[0], n[1], n[2], n[3], n[4]);
+  pf_display::announce_pf(n[0], n[1], n[2], n[3], n[4]);
   bus_counter = 0;
   branch_counter = 1;
   wakro::reset_pf_check();
-  wakro::set_pf_branch_rows(0);
+  rows_stored = wakro::PfRows{0, 0, {0, 0, 0}};
+  wakro::set_pf_rows(rows_stored);
 }
 
 void pfbusdata() {
@@ -250,25 +266,30 @@ void pfbusdata() {
     if (!message_ended()) slot[(i - 1) % 3] = node;
   }
   ++bus_counter;
-  if (bus_counter > ndde::nd50 || !pfsubs.allocated()) return;
+  if (bus_counter > nbus || !pfsubs.allocated()) return;
+  pf_display::reserve_pf_bus(bus_counter);
   pfsubs(bus_counter, 1) = s;
   pfsubs(bus_counter, 2) = n;
   for (std::int32_t p = 1; p <= 3; ++p) pfnodes(bus_counter, p) = slot[p - 1];
+  rows_stored.buses = bus_counter;
+  wakro::set_pf_rows(rows_stored);
 }
 
 namespace {
 
 // One table of a phase: a count, then that many entries of `width` integers;
 // entries beyond the table's room (or a record beyond the tables) are read and
-// dropped.
+// dropped. `stored` rises to the last entry stored.
 template <typename Store>
-void read_phase_table(std::int32_t width, std::int32_t room, Store store) {
+void read_phase_table(std::int32_t width, std::int32_t room, std::int32_t& stored, Store store) {
   const std::int32_t count = geti();
   for (std::int32_t m = 1; m <= count && !message_ended(); ++m) {
     std::int32_t entry[2] = {0, 0};
     for (std::int32_t c = 0; c < width; ++c) entry[c] = geti();
     if (message_ended()) return;
-    if (m <= room) store(m, entry);
+    if (m > room) continue;
+    store(m, entry);
+    stored = std::max(stored, m);
   }
 }
 
@@ -278,26 +299,34 @@ void pfbranchdata() {
   using namespace pf_display;
   const std::int32_t k = branch_counter++;
   const std::int32_t b = geti();
-  const bool stored = k <= ndde::nd65 && pfbus.allocated();
+  const bool stored = k <= nwb && pfbus.allocated();
   if (stored) {
+    pf_display::reserve_pf_branch(k);
     pfbus(k) = b;
-    wakro::set_pf_branch_rows(k);
+    rows_stored.branches = k;
   }
   std::int32_t phases = 3;
-  if (b >= 1 && b <= ndde::nd50 && pfsubs.allocated()) phases = pfsubs(b, 2);
+  // An announced bus that never arrived has no nodes.
+  if (b >= 1 && b <= nbus && pfsubs.allocated()) phases = b <= pfsubs.extent(1) ? pfsubs(b, 2) : 0;
+  wakro::set_pf_rows(rows_stored);
   if (phases < 1) return;  // a bus without nodes: no phase data follow
+  std::int32_t* entries = rows_stored.entries;
   for (std::int32_t p = 1; p <= phases && !message_ended(); ++p) {
     const bool keep = stored && p <= 3;
-    read_phase_table(1, keep ? ndde::nd66 : 0, [&](std::int32_t m, const std::int32_t* e) {
+    read_phase_table(1, keep ? nb : 0, entries[0], [&](std::int32_t m, const std::int32_t* e) {
+      pf_display::reserve_pf_entry(0, m);
       pfbranch(k, p, m) = e[0];
     });
-    read_phase_table(2, keep ? ndde::nd67 : 0, [&](std::int32_t m, const std::int32_t* e) {
+    read_phase_table(2, keep ? ntwdg : 0, entries[1], [&](std::int32_t m, const std::int32_t* e) {
+      pf_display::reserve_pf_entry(1, m);
       pftwindings(k, p, m, 1) = e[0];
       pftwindings(k, p, m, 2) = e[1];
     });
-    read_phase_table(2, keep ? ndde::nd68 : 0, [&](std::int32_t m, const std::int32_t* e) {
+    read_phase_table(2, keep ? nc : 0, entries[2], [&](std::int32_t m, const std::int32_t* e) {
+      pf_display::reserve_pf_entry(2, m);
       pfconductors(k, p, m, 1) = e[0];
       pfconductors(k, p, m, 2) = e[1];
     });
   }
+  wakro::set_pf_rows(rows_stored);
 }

@@ -18,7 +18,11 @@
 // A name longer than its field stops the run with a line naming the field,
 // rather than opening a cut name. A link that breaks during the dialogue ends
 // the run. Counts and indexes received are checked: a count that would read
-// past the message ends the read where the message ends.
+// past the message ends the read where the message ends; a run count above
+// 10000 stops the run with the multiple-run component's message ("Too Many
+// Multiple Runs! ..."); the load-flow tables grow with the rows and entries that
+// arrive, up to the counts of the station data, never to a count alone. A stop
+// signal ends the dialogue before the next command is acted on.
 #pragma once
 
 void dialogv3();

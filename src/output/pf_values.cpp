@@ -24,6 +24,7 @@
 #include "model/ndde.h"
 #include "model/pf_display.h"
 #include "model/quolbv3.h"
+#include "output/runtime_messages.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ constexpr std::int32_t kPhaseDomain = 2;
 constexpr std::int32_t kMfdtd = 3;
 
 bool checked = false;
-// Measuring-branch rows that arrived (see set_pf_branch_rows).
-std::int32_t branch_rows = std::numeric_limits<std::int32_t>::max();
+// Rows and entries that arrived (see set_pf_rows).
+wakro::PfRows received;
 
 template <typename A>
 bool inside(const A& a, std::int64_t i) {
@@ -104,9 +105,14 @@ void drop(const std::string& what) {
                 "Load-flow display: " + what + " names nothing in the case and is dropped.");
 }
 
-std::int32_t buses() { return pfsubs.allocated() ? std::min(nbus, pfsubs.extent(1)) : 0; }
+std::int32_t buses() { return pfsubs.allocated() ? std::min({nbus, pfsubs.extent(1), received.buses}) : 0; }
 std::int32_t measuring_branches() {
-  return pfbus.allocated() ? std::min({nwb, pfbus.extent(1), branch_rows}) : 0;
+  return pfbus.allocated() ? std::min({nwb, pfbus.extent(1), received.branches}) : 0;
+}
+// Entries per phase of the branch (0), winding (1) and conductor (2) tables.
+template <typename A>
+std::int32_t entries(const A& table, int kind) {
+  return std::min(table.extent(3), received.entries[kind]);
 }
 
 void check_bus(std::int32_t k) {
@@ -132,14 +138,14 @@ void check_branch(std::int32_t k) {
   const std::int32_t s = pfsubs(j, 1);
   const std::string tag = " of measuring branch " + std::to_string(k);
   for (std::int32_t p = 1; p <= 3; ++p) {
-    for (std::int32_t m = 1; m <= pfbranch.extent(3); ++m) {
+    for (std::int32_t m = 1; m <= entries(pfbranch, 0); ++m) {
       const std::int32_t b = pfbranch(k, p, m);
       if (b == 0 || (inside(branches::cbr, b, s) && inside(branches::ief, b, s) && inside(branches::iet, b, s)))
         continue;
       drop("branch " + std::to_string(b) + tag);
       pfbranch(k, p, m) = 0;
     }
-    for (std::int32_t m = 1; m <= pftwindings.extent(3); ++m) {
+    for (std::int32_t m = 1; m <= entries(pftwindings, 1); ++m) {
       const std::int32_t t = pftwindings(k, p, m, 1);
       const std::int32_t w = pftwindings(k, p, m, 2);
       if (t == 0 || w == 0) continue;
@@ -148,7 +154,7 @@ void check_branch(std::int32_t k) {
       pftwindings(k, p, m, 1) = 0;
       pftwindings(k, p, m, 2) = 0;
     }
-    for (std::int32_t m = 1; m <= pfconductors.extent(3); ++m) {
+    for (std::int32_t m = 1; m <= entries(pfconductors, 2); ++m) {
       const std::int32_t l = pfconductors(k, p, m, 1);
       const std::int32_t c = pfconductors(k, p, m, 2);
       ConductorEnds e{};
@@ -197,7 +203,7 @@ void update_bus(std::int32_t k, double x, double a) {
 // Current of phase p of measuring branch k into node n of subsystem s.
 double phase_current(std::int32_t k, std::int32_t p, std::int32_t n, std::int32_t s) {
   double i = 0.0;
-  for (std::int32_t m = 1; m <= pfbranch.extent(3); ++m) {
+  for (std::int32_t m = 1; m <= entries(pfbranch, 0); ++m) {
     const std::int32_t b = pfbranch(k, p, m);
     if (b == 0) continue;
     if (branches::ief(b, s) == n)
@@ -205,7 +211,7 @@ double phase_current(std::int32_t k, std::int32_t p, std::int32_t n, std::int32_
     else if (branches::iet(b, s) == n)
       i -= branches::cbr(b, s);
   }
-  for (std::int32_t m = 1; m <= pftwindings.extent(3); ++m) {
+  for (std::int32_t m = 1; m <= entries(pftwindings, 1); ++m) {
     const std::int32_t t = pftwindings(k, p, m, 1);
     const std::int32_t w = pftwindings(k, p, m, 2);
     if (t == 0 || w == 0) continue;
@@ -214,7 +220,7 @@ double phase_current(std::int32_t k, std::int32_t p, std::int32_t n, std::int32_
     else if (e_s5::ncb(w, t) == n)
       i -= e_s0::cdctro(w, t);
   }
-  for (std::int32_t m = 1; m <= pfconductors.extent(3); ++m) {
+  for (std::int32_t m = 1; m <= entries(pfconductors, 2); ++m) {
     const std::int32_t l = pfconductors(k, p, m, 1);
     const std::int32_t c = pfconductors(k, p, m, 2);
     ConductorEnds e{};
@@ -229,7 +235,7 @@ double phase_current(std::int32_t k, std::int32_t p, std::int32_t n, std::int32_
 
 void update_branch(std::int32_t k, double x, double a) {
   const std::int32_t j = pfbus(k);
-  if (j < 1 || j > ndde::nd50) return;  // keeps its values
+  if (j < 1 || j > buses()) return;  // keeps its values
   const std::int32_t s = pfsubs(j, 1);
   switch (pfsubs(j, 2)) {
     case 3: {
@@ -276,9 +282,9 @@ void update_branch(std::int32_t k, double x, double a) {
 namespace wakro {
 void reset_pf_check() {
   checked = false;
-  branch_rows = std::numeric_limits<std::int32_t>::max();
+  received = PfRows{};
 }
-void set_pf_branch_rows(std::int32_t rows) { branch_rows = std::max(rows, 0); }
+void set_pf_rows(const PfRows& rows) { received = rows; }
 }  // namespace wakro
 
 void calc_pf() {
@@ -292,16 +298,18 @@ void calc_pf() {
 void send_pfdata() {
   if (quolbv3::guisoc != 1) return;
   if (nbus > 0 && pfdata.allocated()) {
+    const std::int32_t n = buses();
     wakro::close_open_model_message();
     exputi(kLink, kBusValues);
-    for (std::int32_t k = 1; k <= buses(); ++k) exputr(kLink, pfdata(k));
-    exsend(kLink);
+    for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, pfdata(k));
+    wakro::send_or_say("the load-flow bus voltages (message 15) of " + std::to_string(n) + " buses");
   }
   if (nwb > 0 && pfpqdata.allocated()) {
+    const std::int32_t n = measuring_branches();
     wakro::close_open_model_message();
     exputi(kLink, kBranchValues);
-    for (std::int32_t k = 1; k <= measuring_branches(); ++k)
+    for (std::int32_t k = 1; k <= n; ++k)
       for (std::int32_t c = 1; c <= 3; ++c) exputr(kLink, pfpqdata(k, c));
-    exsend(kLink);
+    wakro::send_or_say("the load-flow branch values (message 16) of " + std::to_string(n) + " measuring branches");
   }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "diag/convert.h"
 #include "diag/listout.h"
@@ -280,7 +281,25 @@ void send_endofrunmsgs() {
                              : 0;
   exputi(kLink, n);
   for (std::int32_t k = 1; k <= n; ++k) exputr(kLink, radiolinks::tx(k));
+  if (wakro::send_or_say("the " + std::to_string(n) + " radio-link values of the end-of-run message (message 0)"))
+    return;
+  // The design environment waits for the end of the run: it still comes,
+  // without the values.
+  begin_message(kEndOfRun);
+  exputi(kLink, ctrl::lastrun ? 0 : 1);
+  exputi(kLink, 0);
   exsend(kLink);
+}
+
+bool wakro::send_or_say(std::string_view what) {
+  Exchange* link = exLink(kLink);
+  const bool refused = link != nullptr && link->SendBuffer().overrun;
+  exsend(kLink);
+  if (!refused) return true;
+  wakro_message(0, 0, wakro::msg::kWarning, wakro::msg::kSingleLine,
+                "Message too long for the link (at most " + std::to_string(Exchange::kMaxMessage) +
+                    " bytes), not sent: " + std::string(what) + ".");
+  return false;
 }
 
 namespace {

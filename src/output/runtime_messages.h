@@ -78,3 +78,12 @@ void quolb_agrg2(std::int32_t instance, std::int32_t component, double value, st
 void quolb_agr(std::int32_t component, double value, std::string_view name);
 void quolb_agi(std::int32_t component, std::int32_t value, std::string_view name);
 void quolb_agrg(std::int32_t component, double value, std::string_view name);
+
+namespace wakro {
+// Sends the message built on the link to the design environment. A message
+// longer than the link carries (Exchange::kMaxMessage) is not sent (the link
+// says "Exchange Error: Message too long." on standard error); it is said in
+// the run's messages too, as the warning "Message too long for the link (at
+// most <n> bytes), not sent: <what>." False when the message was not sent.
+bool send_or_say(std::string_view what);
+}  // namespace wakro

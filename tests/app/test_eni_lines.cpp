@@ -23,8 +23,10 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "child_process.h"
@@ -231,6 +233,22 @@ class EniLines : public ::testing::Test {
   fs::path sdir_, cdir_;
   std::unique_ptr<ChildProcess> server_, client_;
 };
+
+// The page's node count comes from a real: a fraction, a value beyond the
+// page's nodes or beyond the 32-bit range stops the run naming it.
+TEST_F(EniLines, ANodeCountThatIsNoWholeNumberFromOneToTwoStopsTheRun) {
+  Watchdog dog("EniLines.NodeCountFromAReal", 120);
+  for (const auto& [value, said] : {std::pair{"1.5", "1.5"}, {"3.0", "3"}, {"0.0", "0"}, {"-1.0", "-1"}, {"1.0E10", "1e+10"}}) {
+    const fs::path d = dir("nodes");
+    write_case(d, {Model::bergeron, Part::whole}, "");
+    write(d / "eni.dta", std::regex_replace(slurp(d / "eni.dta"), std::regex("\n 3 2\n"), "\n 3 " + std::string(value) + "\n"));
+    auto p = start(d);
+    ASSERT_TRUE(p->wait(60000));
+    EXPECT_EQ(p->exitCode(), 2) << p->out();
+    EXPECT_TRUE(contains(p->out(), std::string(" ***ERROR** The page's node count (its stored real 3) is ") + said +
+                                       ": a whole number from 1 to 2 is needed.\n")) << p->out();
+  }
+}
 
 TEST_F(EniLines, BergeronSplitOverTwoProcessesEqualsOneProcessBitForBit) {
   Watchdog dog("EniLines.Bergeron", 120);

@@ -475,15 +475,30 @@ TEST_F(HostilePeer, TextsWithoutTheirNul) {
 
 TEST_F(HostilePeer, AbsurdRunCountsAndRunNumbers) {
   Watchdog dog("HostilePeer.AbsurdRunCountsAndRunNumbers", 30);
+  // A run count beyond 10000 is refused, with the abort notice and the
+  // closing exchange; the largest count allowed runs.
   start();
-  send(f().i(16).i(kIntMax).s("absurd"));  // a name of its own: the case's folder is shared with other tests
+  send(f().i(16).i(kIntMax).s("absurd"));
+  Reader refused = frame();
+  for (std::int32_t v : {14, 0, 0, 2, 2}) EXPECT_EQ(refused.i(), v);  // an error of two lines
+  EXPECT_EQ(refused.s(), "Too Many Multiple Runs! Only Up To 10000 Runs Allowed!");
+  EXPECT_EQ(refused.s(), "Only Up To 10000 Runs Allowed!");
+  EXPECT_EQ(ints(1), (std::vector<std::int32_t>{10}));
+  EXPECT_EQ(ints(3), (std::vector<std::int32_t>{0, 0, 0}));
+  EXPECT_EQ(ints(1), (std::vector<std::int32_t>{-999}));
+  send(f().i(-999));
+  expect_exit(2);
+  child_.reset();
+
+  start();
+  send(f().i(16).i(10000).s("absurd"));  // a name of its own: the case's folder is shared with other tests
   dialogue_and_hello();
-  run_start(kIntMax, 1);
+  run_start(10000, 1);
   send(f().i(1).i(kIntMax));
   whole_run_and_end(1);  // a further run follows
   // An absurd "more runs" value with multiple-run control off adds nothing.
   send(f().i(22).i(kIntMin));
-  run_start(kIntMax, 2);
+  run_start(10000, 2);
   // A negative grant asks for the step report; then the peer goes away.
   send(f().i(1).i(kIntMin));
   Reader report = frame();

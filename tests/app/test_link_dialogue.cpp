@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -16,6 +18,7 @@
 #include "model/snpdat.h"
 #include "app_fixture.h"
 #include "link/exchange_tcp.h"
+#include "link/stop_signal.h"
 #include "model/branches.h"
 #include "model/dim.h"
 #include "model/e_s4.h"
@@ -356,6 +359,120 @@ TEST_F(LoadFlowFromTheDialogue, RowsAnnouncedButNeverSentAreNoEntries) {
   calc_pf();
   EXPECT_EQ(warnings_received(),
             std::vector<std::string>{"Load-flow display: measuring branch 1 names nothing in the case and is dropped."});
+}
+
+// Every count a frame of the start-up dialogue carries, at its extremes: what
+// it sizes (the run set, a table, a loop) follows what arrived, and a run count
+// beyond 10000 is refused as the case's multiple-run component refuses it.
+TEST_F(LinkDialogue, EveryCountOfTheDialogueFollowsWhatArrived) {
+  Watchdog dog("LinkDialogue.EveryCount", 60);
+  using namespace pf_display;
+  constexpr std::int32_t kHuge = 2147483647;
+  const Frame bus = f().i(18).i(1).i(3).i(1).i(2).i(3);
+  const Frame branch = f().i(20).i(1).i(1).i(5).i(0).i(0).i(1).i(6).i(0).i(0).i(1).i(7).i(0).i(0);
+  auto station = [&](std::int32_t b, std::int32_t w, std::int32_t e) { return f().i(17).i(b).i(w).i(e).i(e).i(e); };
+  // Held afterwards: runs, design-environment control, dsx, gsx, bus rows,
+  // measuring-branch rows, branch entries and winding + conductor entries per
+  // phase; {} for a refused run.
+  struct Row { const char* count; std::vector<Frame> frames; std::vector<std::int32_t> held; };
+  const std::vector<Row> table = {
+      {"runs, huge", {f().i(16).i(kHuge).s("m")}, {}},
+      {"runs, one beyond the bound", {f().i(16).i(10001).s("m")}, {}},
+      {"runs, just in bound", {f().i(16).i(10000).s("m")}, {10000, 0, 0, 0, 0, 0, 0, 0}},
+      {"runs, zero", {f().i(16).i(0).s("m")}, {2, 1, 0, 0, 0, 0, 0, 0}},
+      {"runs, negative", {f().i(16).i(-kHuge).s("m")}, {2, 1, 0, 0, 0, 0, 0, 0}},
+      {"initial values, huge", {f().i(9).i(kHuge).d(1.0)}, {1, 0, 1, 0, 0, 0, 0, 0}},
+      {"initial values, negative", {f().i(9).i(-1).d(1.0)}, {1, 0, 0, 0, 0, 0, 0, 0}},
+      {"dialogue values, huge", {f().i(30).i(kHuge).d(1.0).d(2.0)}, {1, 0, 0, 2, 0, 0, 0, 0}},
+      {"buses, huge, none sent", {station(kHuge, 0, 0)}, {1, 0, 0, 0, 0, 0, 0, 0}},
+      {"buses, huge, two sent", {station(kHuge, 0, 0), bus, bus}, {1, 0, 0, 0, 2, 0, 0, 0}},
+      {"buses, zero", {station(0, 0, 0), bus}, {1, 0, 0, 0, 0, 0, 0, 0}},
+      {"buses, negative", {station(-kHuge, 0, 0), bus}, {1, 0, 0, 0, 0, 0, 0, 0}},
+      {"buses, just in bound", {station(2, 0, 0), bus, bus, bus}, {1, 0, 0, 0, 2, 0, 0, 0}},
+      {"measuring branches, huge", {station(1, kHuge, 1), bus, branch}, {1, 0, 0, 0, 1, 1, 1, 0}},
+      {"measuring branches, zero", {station(1, 0, 1), bus, branch}, {1, 0, 0, 0, 1, 0, 0, 0}},
+      {"entries per phase, huge", {station(1, 1, kHuge), bus, branch}, {1, 0, 0, 0, 1, 1, 1, 0}},
+      {"entries per phase, zero", {station(1, 1, 0), bus, branch}, {1, 0, 0, 0, 1, 1, 0, 0}},
+      {"bus nodes, huge", {station(1, 0, 0), f().i(18).i(1).i(kHuge).i(4).i(5).i(6)}, {1, 0, 0, 0, 1, 0, 0, 0}},
+      {"phase entries, huge", {station(1, 1, 2), bus, f().i(20).i(1).i(kHuge).i(9)}, {1, 0, 0, 0, 1, 1, 1, 0}},
+  };
+  for (const Row& row : table) {
+    SCOPED_TRACE(row.count);
+    deallocate_pf();
+    quolbv3::dsx.release();
+    quolbv3::gsx.release();
+    quolbv3::guisoc = row.held.empty() ? 0 : 1;  // a refusal without the link's abort notice
+    for (const Frame& m : row.frames) send(m);
+    if (!row.held.empty()) send(f().i(19));
+    out_.str("");
+    const auto stop = wakro_test::caught_fatal([] { dialogv3(); });
+    if (!row.held.empty()) {
+      EXPECT_FALSE(stop.has_value());
+      EXPECT_EQ(row.held, (std::vector<std::int32_t>{ctrl::nrun, ctrl::mrunctrl, quolbv3::dsx.extent(1),
+                                                     quolbv3::gsx.extent(1), pfsubs.extent(1), pfbus.extent(1),
+                                                     pfbranch.extent(3), pftwindings.extent(3) + pfconductors.extent(3)}));
+      continue;
+    }
+    EXPECT_TRUE(stop.has_value() && stop->status() == 2000);
+    EXPECT_NE(out_.str().find(" ***ERROR** Too Many Multiple Runs! Only Up To 10000 Runs Allowed!\n"
+                              " ***ERROR** Only Up To 10000 Runs Allowed!\n"), std::string::npos) << out_.str();
+  }
+}
+
+// A stop signal ends the dialogue also while commands keep arriving.
+TEST_F(LinkDialogue, AStopSignalEndsTheDialogueWhileCommandsArrive) {
+  Watchdog dog("LinkDialogue.StopWhileCommandsArrive", 30);
+  quolbv3::guisoc = 0;
+  send(f().i(16).i(5).s("m5"));
+  send(f().i(19));
+  wakro::g_received_stop_signal = SIGTERM;
+  const auto stop = wakro_test::caught_fatal([] { dialogv3(); });
+  wakro::g_received_stop_signal = 0;
+  EXPECT_TRUE(stop.has_value() && stop->status() == 128 + SIGTERM && ctrl::nrun == 1);
+}
+
+// Rows and entries announced but never received are neither updated nor
+// sent: of 1,000,000 buses announced one arrived, and the entries of its
+// measuring branch never did.
+TEST_F(LoadFlowFromTheDialogue, OnlyTheRowsAndEntriesReceivedAreUpdatedAndSent) {
+  Watchdog dog("LinkDialogue.RowsReceived", 60);
+  using namespace pf_display;
+  std::int32_t buses = 1000000, one = 1;
+  allocate_pf(buses, one, one, one, one);
+  wakro::set_pf_rows({1, 1, {0, 0, 0}});
+  pfsubs(1, 1) = pfsubs(1, 2) = pfbus(1) = 1;  // one node, at node 2; branch 2 measured
+  pfnodes(1, 1) = pfbranch(1, 1, 1) = 2;
+  four_node_case();
+  for (int k = 0; k < 3; ++k) calc_pf();
+  send_pfdata();
+  Reader volts = frame();
+  EXPECT_TRUE(volts.i() == 15 && volts.d() > 0.0 && volts.atEnd());
+  Reader branch = frame();
+  EXPECT_TRUE(branch.i() == 16 && branch.d() == 0.0 && branch.d() == 0.0 && branch.d() == 0.0 && branch.atEnd());
+}
+
+// A message longer than the link carries (64 MiB; these are 8 bytes beyond)
+// is said in the run's messages, naming what was dropped; the end of the run
+// still comes, without its values.
+TEST_F(LinkDialogue, MessageTooLongForTheLinkIsSaidInTheRunsMessages) {
+  Watchdog dog("LinkDialogue.MessageTooLong", 120);
+  std::int32_t buses = 8388608, none = 0, one = 1;
+  pf_display::allocate_pf(buses, none, one, one, one);
+  wakro::reset_pf_check();
+  send_pfdata();
+  pf_display::deallocate_pf();
+  ndde::e_ndim(dim::tx) = 8388607;
+  radiolinks::tx.allocate(8388607);
+  ctrl::lastrun = true;
+  send_endofrunmsgs();
+  for (const char* what : {"the load-flow bus voltages (message 15) of 8388608 buses",
+                           "the 8388607 radio-link values of the end-of-run message (message 0)"}) {
+    Reader said = frame();
+    for (std::int32_t v : {14, 0, 0, 1, 1}) EXPECT_EQ(said.i(), v);
+    EXPECT_EQ(said.s(), "Message too long for the link (at most 67108864 bytes), not sent: " + std::string(what) + ".");
+  }
+  Reader end = frame();
+  EXPECT_TRUE(end.i() == 0 && end.i() == 0 && end.i() == 0 && end.atEnd());
 }
 
 // ------------------------------------------------------------------ run-time commands

@@ -3,6 +3,7 @@
 // which carries bare messages (no key block, no length prefix).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "link/communication.h"
 #include "link/exchange_lumbra.h"
+#include "link/stop_signal.h"
 #include "support/scripted_peer.h"
 
 #ifndef WAKRO_COMM_LIBRARY
@@ -112,6 +114,20 @@ TEST_F(LibraryLink, BareMessagesBothWays) {
   EXPECT_FALSE(link.RecvMsg(true));
   EXPECT_TRUE(link.Broken());
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Exchange Error: Unexpected closure of transport mechanism."), std::string::npos);
+}
+
+// During the start-up dialogue a stop signal ends a wait for the design
+// environment on the library link too; the link stays whole.
+TEST_F(LibraryLink, AStopSignalEndsTheDialoguesWait) {
+  Watchdog dog("LibraryLink.AStopSignalEndsTheWait", 30);
+  start();
+  ExchangeLumbraServer link(0);
+  wakro::g_waits_end_on_stop = 1;
+  wakro::g_received_stop_signal = SIGTERM;
+  EXPECT_FALSE(link.RecvMsg(true));
+  wakro::g_received_stop_signal = 0;
+  wakro::g_waits_end_on_stop = 0;
+  EXPECT_FALSE(link.Broken());
 }
 
 }  // namespace

@@ -269,6 +269,22 @@ TEST_F(CaseRuns, AWriteTheSystemRefusesStopsTheSetAndLeavesWholeRows) {
 // output file as a run from data to the same finish writes it (the peak is gain
 // n at the finish), the extra file the sum of (gn t)^2 0.1 over the steps taken,
 // and the progress ends at 100 %.
+// The run count comes from a real (the first global substitution value): a
+// value beyond the 32-bit range, a fraction, a negative or one beyond the bound
+// stops the run naming it, rather than being cut to some other count.
+TEST_F(CaseRuns, TheRunCountFromARealIsAWholeNumberWithinTheBound) {
+  Watchdog dog("CaseRuns.RunCountFromAReal", 120);
+  for (const auto& [value, said] : {std::pair{"3e9", "is 3e+09: a whole number from 1 to 10000 is needed.\n"},
+                                    {"-2", "is -2: a"}, {"2.5", "is 2.5: a"}, {"10001", "is 10001: a"}, {"2", ""}}) {
+    std::ofstream(dir() + "/in.txt") << "0\n0\nmultirun.map\n1\n0\n0\n1\n" << value << "\n";
+    ChildProcess p({kExe, "-v5", "-standalone"}, dir(), dir() + "/in.txt");
+    ASSERT_TRUE(p.wait(60000));
+    EXPECT_EQ(p.exitCode(), *said ? 2 : 0) << value << p.out();
+    EXPECT_NE(p.out().find(*said ? std::string(" ***ERROR** The number of runs (the first global substitution value) ") + said
+                                 : "=> Completed run #     2 of     2\n"), std::string::npos) << value << p.out();
+  }
+}
+
 TEST_F(CaseRuns, AResumeOfAnyLengthWritesEveryRunsRows) {
   Watchdog dog("CaseRuns.AResumeOfAnyLength", 120);
   auto run_with = [&](const std::string& answers) {
