@@ -183,15 +183,20 @@ std::string resolved_folder(const std::string& name, bool& found) {
 // files are opened): its folder resolved and, while a symbolic link stands at
 // its file name, the link followed, as the writer's open would follow it (a
 // chain of links too, and a dangling one, whose target that open would make).
+// A name that leads to a device, a pipe or a socket keeps its own lock beside
+// it: such a file holds no rows to mix, and its folder (/dev) is no place for
+// lock files, nor one lock for every name that leads to /dev/null.
 // `found` is false when the name's folder does not exist.
 std::string resolved_file(std::string name, bool& found) {
   std::replace(name.begin(), name.end(), '\\', '/');
-  std::string path = resolved_folder(name, found) + name.substr(file_part_start(name));
+  const std::string named = resolved_folder(name, found) + name.substr(file_part_start(name));
+  std::string path = named;
   for (int hop = 0; found && hop < kMaxLinks; ++hop) {
     if (char* real = ::realpath(path.c_str(), nullptr)) {  // it exists: every link on the way resolved
       path = real;
       std::free(real);
-      return path;
+      struct stat st {};
+      return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) ? named : path;
     }
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;

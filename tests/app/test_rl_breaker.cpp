@@ -465,6 +465,8 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
       {"other", {{"other_01.out", ""}}, "rl_breaker_01.out",
        "Another run is writing the output file other_01.out through another name (it holds the lock on the file "
        "itself, " + at + "other_01.out)"},
+      {"other", {{"other_01.out", "/dev/null"}}, "other_01.out.lock",  // a device: the lock beside the name
+       "Another run is writing the output file other_01.out (it holds the lock " + at + "other_01.out.lock)"},
       {"rl_breaker", {{"rl_breaker_01.out.lock", "gone.txt"}}, "", link_at_lock},
       {"rl_breaker", {{"rl_breaker_01.out.lock", "rl_breaker_01.out"}}, "", link_at_lock}};
   for (const Linked& l : linked) {
