@@ -18,6 +18,10 @@
 //     the key after the section, as on every other run;
 //   - the first run allocates every group; a later run with tandem lines re-sizes
 //     the line arrays; then the dimension check runs.
+//   - on a resume, each row's count in use must lie in 0 .. the size its row
+//     gives beside it (SPARSITY excepted), checked before anything is
+//     allocated; a refused or unreadable row stops with a message naming the
+//     row and the snapshot file, tag "READSNP".
 // Fatal errors end in wakro_quit with tag "RDDIM" (the check with "NDCHECK").
 //
 // wakro_ndcheck compares each checked required size with the size allocated and

@@ -1,5 +1,6 @@
 // wakro_rddim: the "DIMENSIONS:" section, the walk over the case that sizes the
 // line arrays, and the allocation or re-sizing that follows.
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -128,9 +129,45 @@ bool is_dialogue_entry(int k) {
   return k == dim::pf_init || k == dim::pf_buses || (k >= dim::pf_nwb && k <= dim::pf_nc);
 }
 
-[[noreturn]] void map_read_error() {
+// The file being read on a resume: the snapshot (the run from data reads the
+// map file, whose name the messages take from fnames::tnam).
+std::string g_snapshot_file;
+
+// A refusal of a snapshot's dimension row: the text, then the snapshot's name,
+// as the snapshot reader refuses its other counts.
+[[noreturn]] void refuse_snapshot_row(const std::string& text) {
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::first_of(2), text);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kLastLine, "Snapshot file: " + g_snapshot_file);
+  wakro_quit("READSNP", 0);
+}
+
+// The row as the file holds it, without its surrounding blanks.
+std::string row_text(const Line72& line) {
+  const std::string_view s = line.trimmed();
+  return std::string(s.substr(std::min(s.find_first_not_of(' '), s.size())));
+}
+
+[[noreturn]] void map_read_error(const Line72& line = Line72()) {
+  if (!g_snapshot_file.empty())
+    refuse_snapshot_row("WAKRO: Error while reading snap file: DIMENSIONS row " + row_text(line));
   ListLine() << "Error while reading map file" << fnames::tnam.view();
   wakro_quit("RDDIM", 2);
+}
+
+// A resumed run is sized by the snapshot's counts in use: each must lie within
+// the size its row gives beside it (the size the run that wrote it had, which
+// its arrays held), checked before anything is allocated from it. SPARSITY is
+// the exception: with MNA on, the sparse lists are sized by the MNA set-up's
+// order and the length they need may pass the row's size.
+void check_snapshot_row(const Line72& key, const Line72& value, std::int32_t used) {
+  std::int32_t read_used = 0;
+  std::int32_t available = std::numeric_limits<std::int32_t>::max();  // a row without the size
+  if (key == "SPARSITY" ||
+      wakro::list_read(value.view(), {read_used, available}) != wakro::ReadStatus::ok)
+    available = std::numeric_limits<std::int32_t>::max();
+  if (used < 0 || used > available)
+    refuse_snapshot_row("WAKRO: Snapshot count out of range: " + std::string(key.trimmed()) + " = " +
+                        std::to_string(used) + " (at most " + std::to_string(available) + ")");
 }
 
 // The data line the line reader left waiting.
@@ -141,7 +178,7 @@ Line72 read_dimension_line() {
     ListLine() << "End_Of_File reached while reading map file";
     wakro_quit("RDDIM", 2);
   }
-  if (st == wakro::ReadStatus::error) map_read_error();
+  if (st == wakro::ReadStatus::error) map_read_error(line);
   return line;
 }
 
@@ -172,7 +209,8 @@ void read_dimension(const Line72& line, bool data_start) {
     wakro_quit("RDDIM", 2);
   }
   std::int32_t n = 0;
-  if (wakro::list_read(value.view(), {n}) != wakro::ReadStatus::ok) map_read_error();
+  if (wakro::list_read(value.view(), {n}) != wakro::ReadStatus::ok) map_read_error(line);
+  if (!g_snapshot_file.empty()) check_snapshot_row(key, value, n);
   if (n < 0) {
     ListLine() << "Negative dimesion " << n << " for " << key.view();
     wakro_quit("RDDIM", 2);
@@ -259,6 +297,7 @@ void wakro_rddim() {
   const bool walk = data_start && (first_run || tandem_line::enable_tandem_line);
   const std::int32_t map_unit = fnames::iunit;
 
+  g_snapshot_file = assorc::input == "SNAP" ? wakro::unit_file_name(map_unit) : std::string();
   fnames::netdata = 1;
   clear_table(!first_run && !walk);
   ndde::e_ndim(dim::umec) = 5;

@@ -5,8 +5,8 @@
 // the section, and of the line-constants file it names, exactly as dslint and
 // the model readers will, stores none of the data, and counts: lines, modes,
 // travelling-wave buffer slots, transformation terms, pole sums and ENI ends.
-// At the end of each call the counts go into the line entries of
-// ndde::e_ndim, from which the line group is allocated.
+// The line entries of ndde::e_ndim are set to 0 by sctline_init and to the
+// counts at the end of each call; the line group is allocated from them.
 //
 // Leaves: the counters of e_s7, e_s7ph, e_s7mfd, e_s7eni; e_s7::ntldtwarn (travel
 // times shorter than one step) and e_s7::tldterr (some below 0.8 step), which the
@@ -412,8 +412,15 @@ void sctline_init() {
   e_s7::npolzu = 0;
   ndde::e_ndim(dim::nummodes_ph) = 0;
   ndde::e_ndim(dim::nummodes_mfdtd) = 0;
+  ndde::e_ndim(dim::maxpoles_mfdtd) = 0;
+  ndde::e_ndim(dim::maxinc_mfdtd) = 0;
   ncmax = npolemax = ncmfdmax = ncphmax = npolephmax = 0;
   tell1 = tell2 = tell3 = tell4 = offs1 = 0;
+  // The line entries are the counts of the case, also of a case without a line
+  // section (where sctline is never called): room the map gives is no line in
+  // use, and a snapshot that counted it would ask its resume for line records
+  // it does not hold.
+  store_dimensions();
 }
 
 void sctline() {

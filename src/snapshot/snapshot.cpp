@@ -1092,6 +1092,28 @@ void read_subsysdim(SnapIn& in) {
   if (status != 0) fail_snap(false);
 }
 
+// Whether the snapshot's "PARAMETERS:" section turns MNA on, as the parameter
+// reader will take it: the last "USE_MANA" line of YES or NO.
+bool parameters_use_mana(const std::string& text) {
+  bool on = false;
+  bool in_section = false;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const wakro::FixedText<72> l(std::string_view(line).substr(0, 72));
+    const wakro::FixedText<72> key = wakro_firstwrd(l);
+    if (key.is_blank() || key.view().front() == '!') continue;
+    if (key.trimmed().back() == ':') {
+      if (in_section) break;
+      in_section = key == "PARAMETERS:";
+      continue;
+    }
+    if (!in_section || !(key == "USE_MANA")) continue;
+    const wakro::FixedText<72> word = wakro_firstwrd(wakro_rhs72str(l));
+    if (word == "YES" || word == "NO") on = word == "YES";
+  }
+  return on;
+}
+
 }  // namespace
 
 void wakro_readsnap() {
@@ -1099,11 +1121,13 @@ void wakro_readsnap() {
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
   read_map_dimensions(snapshot_path());
+  bool uses_mana = false;
   {
     std::ifstream file(snapshot_path(), std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     remember_read_identity(identity_of_snapshot(text.str()));
+    uses_mana = parameters_use_mana(text.str());
   }
   check_program_case();
   SnapIn in(fnames::iunit, &fail_snap);
@@ -1111,6 +1135,12 @@ void wakro_readsnap() {
   double header[3] = {0.0, 0.0, 0.0};  // version, time, time step
   in.read<double>(3, [&](std::int64_t k) -> double& { return header[k - 1]; });
   wakro_rddim();
+  // MNA declarations are written only by a run with MNA on: without it they are
+  // a damaged count (the parameter reader would take them for the case's).
+  if (!uses_mana) check_count("NMANA", e_ndim(dim::nmana), 0);
+  // The mode-domain lines are rows of the line directory, whose records the
+  // state blocks read by these counts.
+  check_count("TLINES", e_ndim(dim::tlines), e_ndim(dim::tlines_total));
   wakro_initialz();
   wakro_rdparm();
   restore_title_from_identity();

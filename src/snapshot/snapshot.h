@@ -26,7 +26,10 @@
 // wakro_readsnap restores everything, in the writer's order; every count the
 // file gives is checked against the array it sizes, and every index the run
 // takes from the restored state against what it indexes (state_check.h), before
-// the first step. The header's time and time step must be those of the
+// the first step: the dimension reader checks the "DIMENSIONS:" rows before
+// anything is allocated (input/dimensions.h), then NMANA must be 0 unless the
+// parameters turn MNA on, and TLINES may not pass TLINES-TOTAL. The header's
+// time and time step must be those of the
 // parameters, and the step counter must give the time within 0.5001 steps. wakro_readstors takes each
 // store's count from its label line and refuses one that differs from the
 // dimension ("READSTORS"); wakro_readmap reads the channel names as raw lines

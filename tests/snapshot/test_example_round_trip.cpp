@@ -577,24 +577,29 @@ TEST(PagelessMnaCase, ASnapshotOfARunFromDataResumes) {
 // the count in use beside the size the map gave (with a start's margins: 10000
 // for STOR, 1000 for STORL, 100 for STXFRC), which the next resume checks: a
 // map with room in its sizes, and a case of no page (no node in use, of 5)
-// with and without MNA.
+// with and without MNA. A map with room for a kind of line of which the case
+// has none: none is in use, and the resume does not look for its records.
 TEST(ResumeChain, EachResumedSnapshotIsTheOneARunFromDataWritesThen) {
   const std::string room = " NODES = 6\n SUBSYS = 3\n WINDINGS = 3\n TRAFOS = 2\n STOR = 7\n STORL = 3\n STORI = 3\n"
                            " STORF = 3\n STORC = 3\n RTCL = 2\n RTCI = 2\n RTCF = 2\n RTCC = 2\n STXFRL = 2\n"
                            " STXFRI = 2\n STXFRF = 2\n STXFRC = 2\n VARS = 2\n CONS = 2\n NPAGES = 4\n";
   const std::string pageless = "DIMENSIONS:\n NODES = 5\n SUBSYS = 1\nPARAMETERS:\n TIME_STEP = 50.0E-6\n"
                                " FINISH_TIME = 0.001\n";
-  const struct { const char* name; std::string map; std::vector<std::string> sizes; } rows[] = {
+  struct Row { std::string name, map; std::vector<std::string> sizes; };
+  std::vector<Row> rows = {
       {"room", "", {" NODES                 =       4               6", " SUBSYS                =       3               3",
                     " TRAFOS                =       0               2", " STOR                  =       0           10007",
                     " STORL                 =       0            1003", " STXFRC                =       0             102"}},
       {"no page", pageless + "ENDCASE:\n", {" NODES                 =       0               5"}},
       {"no page, MNA", pageless + " USE_MANA = YES\nENDCASE:\n", {" NODES                 =       0               5"}}};
+  for (const std::string key : {"TLINES", "TLINES-TOTAL", "MAXMODES", "NUMMODES", "TLINES-PH", "MAXPOLES-PH",
+                                "TLINES-MFDTD", "MAXPOLES-MFDTD", "MAXINC-MFDTD", "ENI-SERVERS", "ENI-CLIENTS"})
+    rows.push_back({" " + key + " = 3\n", "", {" " + key + std::string(22 - key.size(), ' ') + "=       0               1"}});
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     CaseFolder folder(WAKRO_SNAP_TWO_PAGE_DIR, WAKRO_SNAP_EMPTY_EXE);
     if (row.map.empty())
-      replace_in(folder / "case.map", " NODES = 4\n SUBSYS = 2\n", room);
+      replace_in(folder / "case.map", " NODES = 4\n SUBSYS = 2\n", row.name[0] == ' ' ? " NODES = 4\n SUBSYS = 2\n" + row.name : room);
     else
       write_file(folder / "case.map", row.map);
     ASSERT_EQ(folder.run(data_start("case.map", "0.0002", "full", "full"), "full.log").status, 0);
