@@ -21,10 +21,12 @@
 #include "lines/lines.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
+#include "model/e_s1.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
+#include "model/e_tldyn.h"
 #include "model/farray.h"
 #include "model/fixedtext.h"
 #include "model/ndde.h"
@@ -300,20 +302,108 @@ void phase_lines(const RecordChecker& c) {
   c.count("phase-domain conductors", first, nlmodeuph);
 }
 
-// Step 3: the MFDTD lines' conductor, pole and segment counts. (Their
-// infinite-length flag is kept, and no step reads it: either flag agrees with
-// the state.)
+// The reals of MFDTD line l that its other stored values give, each against
+// its stored value to kAdmittanceAgreement of its block's largest: the
+// convolution coefficients zeta1, xi1, zeta2 and xi2, which mfdtd_setup forms
+// from the line's poles, residues and the time step; Yp^-1, the inverse of Yp;
+// and Yh = (G - C/dt) dx, which Yp = (C/dt + G/2) dx and Ym = (C/dt - G/2) dx
+// give as (Yp - 3 Ym) / 2. Each block is formed in place and the stored values
+// put back, so that the resumed run steps with the values the file holds.
+// (Zp^-1 and Zm hold the line's R and L, and dx its length, which the file
+// keeps nowhere else.)
+constexpr double kAdmittanceAgreement = 1.0e-10;
+void mfdtd_coefficients(const RecordChecker& c, std::int32_t l, const std::string& line) {
+  using namespace e_s7mfd;
+  const std::int32_t n = modemfd(l), m = npolesmfd(l), N = zeta1mfd.extent(1),
+                     P = zeta2mfd.extent(1);
+  struct Block {
+    const char* name;
+    double* first;
+    std::int32_t size;
+  };
+  const Block blocks[] = {{"Zeta1", &zeta1mfd(1, 1, l), N * N},  {"Xhi1", &xhi1mfd(1, 1, l), N * N},
+                          {"Yp^-1", &yplusimfd(1, 1, l), N * N}, {"Yh", &yhmfd(1, 1, l), N * N},
+                          {"Zeta2", &zeta2mfd(1, l), P},         {"Xhi2", &xhi2mfd(1, l), P}};
+  std::vector<std::vector<double>> kept;
+  for (const Block& b : blocks) {
+    kept.emplace_back(b.first, b.first + b.size);
+    std::fill(b.first, b.first + b.size, 0.0);
+  }
+  mzeta1(m, n, e_s1::delt, l);
+  mxhi1(m, n, e_s1::delt, l);
+  mzeta2(m, e_s1::delt, l);
+  mxhi2(m, e_s1::delt, l);
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= n; ++j) {
+      yplusimfd(i, j, l) = yplusmfd(i, j, l);
+      yhmfd(i, j, l) = (yplusmfd(i, j, l) - 3.0 * yminusmfd(i, j, l)) / 2.0;
+    }
+  mmat_inv(yplusimfd, n, l);
+  for (std::size_t k = 0; k < std::size(blocks); ++k) {
+    const Block& b = blocks[k];
+    double largest = 0.0;
+    for (std::int32_t e = 0; e < b.size; ++e) largest = std::max(largest, std::abs(b.first[e]));
+    if (k == 3)  // (Yh's terms are as large as Yp's and Ym's)
+      for (std::int32_t e = 0; e < b.size; ++e)
+        largest = std::max(
+            {largest, std::abs((&yplusmfd(1, 1, l))[e]), std::abs((&yminusmfd(1, 1, l))[e])});
+    std::vector<double> formed(b.first, b.first + b.size);
+    std::copy(kept[k].begin(), kept[k].end(), b.first);
+    for (std::int32_t e = 0; e < b.size; ++e)
+      if (!(std::abs(kept[k][e] - formed[e]) <= kAdmittanceAgreement * largest))
+        c.refuse_real(
+            std::string(b.name) +
+                (k < 4 ? " (" + std::to_string(e % N + 1) + ", " + std::to_string(e / N + 1)
+                       : " (" + std::to_string(e + 1)) +
+                ") of " + line,
+            kept[k][e], formed[e]);
+  }
+}
+
+// Step 3: the MFDTD lines' conductor, pole and segment counts, and the reals
+// their other values give. The dimension pass sizes MAXINC-MFDTD to the
+// segments of the longest line (its length over its largest velocity times
+// the time step, truncated) plus one: the largest count is that one. A line
+// keeps no state beyond its segments, nor its nodes beyond the last (segment
+// count + 1). (Their infinite-length flag is kept, and no step reads it:
+// either flag agrees with the state.)
 void mfdtd_lines(const RecordChecker& c) {
   using namespace e_s7mfd;
+  using namespace e_tldyn;
+  std::int32_t longest = 0;
+  for (std::int32_t l = 1; l <= linemfd; ++l) {
+    // (The reader refuses a line shorter than one segment.)
+    c.range(record_item("segments of MFDTD line", l), nmfd(l), 1, ndde::nd57 - 1);
+    longest = std::max(longest, nmfd(l));
+  }
+  const std::int32_t used = ndde::e_ndim(dim::maxinc_mfdtd);
+  if (linemfd > 0 && longest + 1 != used)
+    c.refuse_together("MFDTD lines",
+                      "largest segment count = " + std::to_string(longest) +
+                          ", MAXINC-MFDTD = " + std::to_string(used),
+                      "the longest line's segments plus one size MAXINC-MFDTD");
   std::int64_t first = 0;
   for (std::int32_t l = 1; l <= linemfd; ++l) {
     const std::string line = record_item("MFDTD line", l);
     c.count("conductors of " + line, modemfd(l), ndde::nd55);
     c.count("poles of " + line, npolesmfd(l), ndde::nd56);
-    // (The reader refuses a line shorter than one segment.)
-    c.range("segments of " + line, nmfd(l), 1, ndde::nd57 - 1);
     line_ends(c, "MFDTD line", l, kssmfd(l), mssmfd(l), first, modemfd(l), knodemfd, mnodemfd);
     first += modemfd(l);
+    const std::string named = named_line("MFDTD line", l, tlnamemfd(l));
+    for (std::int32_t s = nmfd(l) + 1; s <= vhmfd.extent(2); ++s)
+      for (std::int32_t i = 1; i <= vhmfd.extent(1); ++i) {
+        bool held = s > nmfd(l) + 1 && vhmfd(i, s, l) != 0.0;
+        for (const auto* a : {&ihmfd0, &ihmfd1, &ihmfd2, &ihmfd3})
+          held = held || (*a)(i, s, l) != 0.0;
+        for (std::int32_t p = 1; p <= psiihmfd.extent(3); ++p)
+          held = held || psiihmfd(i, s, p, l) != cplx(0.0);
+        if (held)
+          c.refuse_together(named,
+                            "segments = " + std::to_string(nmfd(l)) + ", state of " +
+                                record_item("segment", s) + " or its far node held",
+                            "a line keeps no state beyond its segments");
+      }
+    mfdtd_coefficients(c, l, named);
   }
 }
 
@@ -361,7 +451,6 @@ void admittance_of_line(LineModel model, std::int32_t ml, std::int32_t o, std::i
 // ten, relative to the block's largest value. Beyond the row's n conductors
 // the block is zero; a row of no model (an ENI client end, whose admittance
 // comes from the other process) is checked for that alone.
-constexpr double kAdmittanceAgreement = 1.0e-10;
 void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& row, std::int32_t n, bool of_line) {
   double largest = 0.0;
   for (std::int32_t q = 1; of_line && q <= n; ++q)
@@ -466,11 +555,25 @@ void directory(const RecordChecker& c) {
   std::int32_t servers = 0;
   std::vector<std::int32_t> client_rows;
   Places places{};
+  // The ENI ends are the case's: the dimension pass counts them from its line
+  // records. (The run asks a port for each end the rows name.)
+  c.range("ENI server ends", e_s7eni::eni_server, ndde::e_ndim(dim::eni_servers),
+          ndde::e_ndim(dim::eni_servers));
+  c.range("ENI client ends", e_s7eni::eni_client, ndde::e_ndim(dim::eni_clients),
+          ndde::e_ndim(dim::eni_clients));
   for (std::int32_t l = 1; l <= e_s7::img; ++l) {
     directory_row(c, l, places);
     const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);
     servers += role == kServerEnd ? 1 : 0;
     if (role == kClientEnd) client_rows.push_back(l);
+    for (const auto& [kind, ends, of_case] :
+         {std::tuple{"server", servers, e_s7eni::eni_server},
+          std::tuple{"client", static_cast<std::int32_t>(client_rows.size()), e_s7eni::eni_client}})
+      if (ends > of_case)
+        c.refuse_together(record_item("line directory row", l),
+                          "ENI role = " + std::to_string(role) + ", ENI " + kind +
+                              " ends = " + std::to_string(of_case),
+                          std::string("a row beyond the case's ENI ") + kind + " ends");
   }
   const auto clients = static_cast<std::int32_t>(client_rows.size());
   for (std::size_t k = 0; k < places.size(); ++k) {
