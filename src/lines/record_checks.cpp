@@ -361,32 +361,22 @@ void mfdtd_coefficients(const RecordChecker& c, std::int32_t l, const std::strin
 }
 
 // Step 3: the MFDTD lines' conductor, pole and segment counts, and the reals
-// their other values give. The dimension pass sizes MAXINC-MFDTD to the
-// segments of the longest line (its length over its largest velocity times
-// the time step, truncated) plus one: the largest count is that one. A line
-// keeps no state beyond its segments, nor its nodes beyond the last (segment
-// count + 1). (Their infinite-length flag is kept, and no step reads it:
-// either flag agrees with the state.)
+// their other values give. A line keeps no state beyond its segments, nor
+// beyond its last node (segment count + 1): a count lowered leaves state
+// there. (A count raised over segments that hold no state reads as one the
+// file cannot tell from the line's: its length, largest velocity and the
+// segment length the count came from are not kept. Their infinite-length flag
+// is kept, and no step reads it: either flag agrees with the state.)
 void mfdtd_lines(const RecordChecker& c) {
   using namespace e_s7mfd;
   using namespace e_tldyn;
-  std::int32_t longest = 0;
-  for (std::int32_t l = 1; l <= linemfd; ++l) {
-    // (The reader refuses a line shorter than one segment.)
-    c.range(record_item("segments of MFDTD line", l), nmfd(l), 1, ndde::nd57 - 1);
-    longest = std::max(longest, nmfd(l));
-  }
-  const std::int32_t used = ndde::e_ndim(dim::maxinc_mfdtd);
-  if (linemfd > 0 && longest + 1 != used)
-    c.refuse_together("MFDTD lines",
-                      "largest segment count = " + std::to_string(longest) +
-                          ", MAXINC-MFDTD = " + std::to_string(used),
-                      "the longest line's segments plus one size MAXINC-MFDTD");
   std::int64_t first = 0;
   for (std::int32_t l = 1; l <= linemfd; ++l) {
     const std::string line = record_item("MFDTD line", l);
     c.count("conductors of " + line, modemfd(l), ndde::nd55);
     c.count("poles of " + line, npolesmfd(l), ndde::nd56);
+    // (The reader refuses a line shorter than one segment.)
+    c.range("segments of " + line, nmfd(l), 1, ndde::nd57 - 1);
     line_ends(c, "MFDTD line", l, kssmfd(l), mssmfd(l), first, modemfd(l), knodemfd, mnodemfd);
     first += modemfd(l);
     const std::string named = named_line("MFDTD line", l, tlnamemfd(l));
@@ -555,12 +545,14 @@ void directory(const RecordChecker& c) {
   std::int32_t servers = 0;
   std::vector<std::int32_t> client_rows;
   Places places{};
-  // The ENI ends are the case's: the dimension pass counts them from its line
-  // records. (The run asks a port for each end the rows name.)
-  c.range("ENI server ends", e_s7eni::eni_server, ndde::e_ndim(dim::eni_servers),
-          ndde::e_ndim(dim::eni_servers));
-  c.range("ENI client ends", e_s7eni::eni_client, ndde::e_ndim(dim::eni_clients),
-          ndde::e_ndim(dim::eni_clients));
+  // The ENI ends are the case's: the dimension pass of a case with line
+  // records counts them there, whatever larger size its map gives, as it does
+  // the lines and client ends of TLINES-TOTAL. (The run asks a port for each
+  // end the rows name.)
+  if (ndde::e_ndim(dim::tlines_total) == e_s7::line + e_s7ph::lineph + e_s7mfd::linemfd + e_s7eni::eni_client)
+    for (const auto& [what, ends, key] : {std::tuple{"ENI server ends", e_s7eni::eni_server, dim::eni_servers},
+                                          std::tuple{"ENI client ends", e_s7eni::eni_client, dim::eni_clients}})
+      c.range(what, ends, ndde::e_ndim(key), ndde::e_ndim(key));
   for (std::int32_t l = 1; l <= e_s7::img; ++l) {
     directory_row(c, l, places);
     const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);

@@ -446,13 +446,10 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        "out of range: admittance (1, 1) of line directory row 2 = 0.004926290087211081 (0.004926290077211081 from its line)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
-      // The MFDTD line of one segment, or with state beyond its two; its
-      // coefficients against those its poles, residues, Yp and Ym give.
+      // The MFDTD line of one segment, its state on two; its coefficients
+      // against those its poles, residues, Yp and Ym give.
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          1 \n",
-       " ***ERROR** WAKRO: Snapshot values refused together: MFDTD lines: largest segment count = 1, MAXINC-MFDTD = 3 "
-       "(the longest line's segments plus one size MAXINC-MFDTD)"},
-      {"-004 \n 0.0000000000000000E+000 \n !History Psi:", "-004 \n 0.1E-3 \n !History Psi:",
-       " ***ERROR** WAKRO: Snapshot values refused together: MFDTD line 1 (mline): segments = 2, state of segment 3 or "
+       " ***ERROR** WAKRO: Snapshot values refused together: MFDTD line 1 (mline): segments = 1, state of segment 2 or "
        "its far node held (a line keeps no state beyond its segments)"},
       {" 0.4917698002856063E-005", " 0.4917698012856063E-005",
        " ***ERROR** WAKRO: Snapshot value out of range: Zeta1 (1, 1) of MFDTD line 1 (mline) = 4.917698012856063e-06 "
