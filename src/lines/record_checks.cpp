@@ -21,10 +21,12 @@
 #include "lines/lines.h"
 #include "model/dim.h"
 #include "model/e_s0.h"
+#include "model/e_s1.h"
 #include "model/e_s7.h"
 #include "model/e_s7eni.h"
 #include "model/e_s7mfd.h"
 #include "model/e_s7ph.h"
+#include "model/e_tldyn.h"
 #include "model/farray.h"
 #include "model/fixedtext.h"
 #include "model/ndde.h"
@@ -300,11 +302,87 @@ void phase_lines(const RecordChecker& c) {
   c.count("phase-domain conductors", first, nlmodeuph);
 }
 
-// Step 3: the MFDTD lines' conductor, pole and segment counts. (Their
-// infinite-length flag is kept, and no step reads it: either flag agrees with
-// the state.)
+// The reals of MFDTD line l that its other stored values give, each against
+// its stored value to kAdmittanceAgreement of its block's largest: the
+// convolution coefficients zeta1, xi1, zeta2 and xi2, which mfdtd_setup forms
+// from the line's poles, residues and the time step; Yp^-1, the inverse of Yp;
+// and Yh = (G - C/dt) dx, which Yp = (C/dt + G/2) dx and Ym = (C/dt - G/2) dx
+// give as (Yp - 3 Ym) / 2. Each block is formed in place and the stored values
+// put back, so that the resumed run steps with the values the file holds.
+// (Zp^-1 and Zm hold the line's R and L, and dx its length, which the file
+// keeps nowhere else.)
+constexpr double kAdmittanceAgreement = 1.0e-10;
+void mfdtd_coefficients(const RecordChecker& c, std::int32_t l, const std::string& line) {
+  using namespace e_s7mfd;
+  const std::int32_t n = modemfd(l), m = npolesmfd(l), N = zeta1mfd.extent(1),
+                     P = zeta2mfd.extent(1);
+  struct Block {
+    const char* name;
+    double* first;
+    std::int32_t size;
+  };
+  const Block blocks[] = {{"Zeta1", &zeta1mfd(1, 1, l), N * N},  {"Xhi1", &xhi1mfd(1, 1, l), N * N},
+                          {"Yp^-1", &yplusimfd(1, 1, l), N * N}, {"Yh", &yhmfd(1, 1, l), N * N},
+                          {"Zeta2", &zeta2mfd(1, l), P},         {"Xhi2", &xhi2mfd(1, l), P}};
+  std::vector<std::vector<double>> kept;
+  for (const Block& b : blocks) {
+    kept.emplace_back(b.first, b.first + b.size);
+    std::fill(b.first, b.first + b.size, 0.0);
+  }
+  mzeta1(m, n, e_s1::delt, l);
+  mxhi1(m, n, e_s1::delt, l);
+  mzeta2(m, e_s1::delt, l);
+  mxhi2(m, e_s1::delt, l);
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= n; ++j) {
+      yplusimfd(i, j, l) = yplusmfd(i, j, l);
+      yhmfd(i, j, l) = (yplusmfd(i, j, l) - 3.0 * yminusmfd(i, j, l)) / 2.0;
+    }
+  mmat_inv(yplusimfd, n, l);
+  for (std::size_t k = 0; k < std::size(blocks); ++k) {
+    const Block& b = blocks[k];
+    double largest = 0.0;
+    for (std::int32_t e = 0; e < b.size; ++e) largest = std::max(largest, std::abs(b.first[e]));
+    if (k == 3)  // (Yh's terms are as large as Yp's and Ym's)
+      for (std::int32_t e = 0; e < b.size; ++e)
+        largest = std::max(
+            {largest, std::abs((&yplusmfd(1, 1, l))[e]), std::abs((&yminusmfd(1, 1, l))[e])});
+    std::vector<double> formed(b.first, b.first + b.size);
+    std::copy(kept[k].begin(), kept[k].end(), b.first);
+    for (std::int32_t e = 0; e < b.size; ++e) {
+      bool agrees = std::abs(kept[k][e] - formed[e]) <= kAdmittanceAgreement * largest;
+      const std::int32_t i = e % N + 1, j = e / N + 1;
+      if (k == 2 && i <= n && j <= n) {
+        // Yp^-1 by its product with Yp, which is the identity to the
+        // agreement of the product's terms, however ill-conditioned Yp is.
+        double residual = i == j ? -1.0 : 0.0, terms = 0.0;
+        for (std::int32_t q = 1; q <= n; ++q) {
+          residual += yplusmfd(i, q, l) * yplusimfd(q, j, l);
+          terms += std::abs(yplusmfd(i, q, l) * yplusimfd(q, j, l));
+        }
+        agrees = std::abs(residual) <= kAdmittanceAgreement * std::max(terms, 1.0);
+      }
+      if (!agrees)
+        c.refuse_real(
+            std::string(b.name) +
+                (k < 4 ? " (" + std::to_string(i) + ", " + std::to_string(j)
+                       : " (" + std::to_string(e + 1)) +
+                ") of " + line,
+            kept[k][e], formed[e]);
+    }
+  }
+}
+
+// Step 3: the MFDTD lines' conductor, pole and segment counts, and the reals
+// their other values give. A line keeps no state beyond its segments, nor
+// beyond its last node (segment count + 1): a count lowered leaves state
+// there. (A count raised over segments that hold no state reads as one the
+// file cannot tell from the line's: its length, largest velocity and the
+// segment length the count came from are not kept. Their infinite-length flag
+// is kept, and no step reads it: either flag agrees with the state.)
 void mfdtd_lines(const RecordChecker& c) {
   using namespace e_s7mfd;
+  using namespace e_tldyn;
   std::int64_t first = 0;
   for (std::int32_t l = 1; l <= linemfd; ++l) {
     const std::string line = record_item("MFDTD line", l);
@@ -314,6 +392,21 @@ void mfdtd_lines(const RecordChecker& c) {
     c.range("segments of " + line, nmfd(l), 1, ndde::nd57 - 1);
     line_ends(c, "MFDTD line", l, kssmfd(l), mssmfd(l), first, modemfd(l), knodemfd, mnodemfd);
     first += modemfd(l);
+    const std::string named = named_line("MFDTD line", l, tlnamemfd(l));
+    for (std::int32_t s = nmfd(l) + 1; s <= vhmfd.extent(2); ++s)
+      for (std::int32_t i = 1; i <= vhmfd.extent(1); ++i) {
+        bool held = s > nmfd(l) + 1 && vhmfd(i, s, l) != 0.0;
+        for (const auto* a : {&ihmfd0, &ihmfd1, &ihmfd2, &ihmfd3})
+          held = held || (*a)(i, s, l) != 0.0;
+        for (std::int32_t p = 1; p <= psiihmfd.extent(3); ++p)
+          held = held || psiihmfd(i, s, p, l) != cplx(0.0);
+        if (held)
+          c.refuse_together(named,
+                            "segments = " + std::to_string(nmfd(l)) + ", state of " +
+                                record_item("segment", s) + " or its far node held",
+                            "a line keeps no state beyond its segments");
+      }
+    mfdtd_coefficients(c, l, named);
   }
 }
 
@@ -361,7 +454,6 @@ void admittance_of_line(LineModel model, std::int32_t ml, std::int32_t o, std::i
 // ten, relative to the block's largest value. Beyond the row's n conductors
 // the block is zero; a row of no model (an ENI client end, whose admittance
 // comes from the other process) is checked for that alone.
-constexpr double kAdmittanceAgreement = 1.0e-10;
 void row_admittance(const RecordChecker& c, std::int32_t l, const std::string& row, std::int32_t n, bool of_line) {
   double largest = 0.0;
   for (std::int32_t q = 1; of_line && q <= n; ++q)
@@ -466,11 +558,27 @@ void directory(const RecordChecker& c) {
   std::int32_t servers = 0;
   std::vector<std::int32_t> client_rows;
   Places places{};
+  // The ENI ends are the case's: the dimension pass of a case with line
+  // records counts them there, whatever larger size its map gives, as it does
+  // the lines and client ends of TLINES-TOTAL. (The run asks a port for each
+  // end the rows name.)
+  if (ndde::e_ndim(dim::tlines_total) == e_s7::line + e_s7ph::lineph + e_s7mfd::linemfd + e_s7eni::eni_client)
+    for (const auto& [what, ends, key] : {std::tuple{"ENI server ends", e_s7eni::eni_server, dim::eni_servers},
+                                          std::tuple{"ENI client ends", e_s7eni::eni_client, dim::eni_clients}})
+      c.range(what, ends, ndde::e_ndim(key), ndde::e_ndim(key));
   for (std::int32_t l = 1; l <= e_s7::img; ++l) {
     directory_row(c, l, places);
     const std::int32_t role = e_s7::linemodel(l, layout::directory::kRole);
     servers += role == kServerEnd ? 1 : 0;
     if (role == kClientEnd) client_rows.push_back(l);
+    for (const auto& [kind, ends, of_case] :
+         {std::tuple{"server", servers, e_s7eni::eni_server},
+          std::tuple{"client", static_cast<std::int32_t>(client_rows.size()), e_s7eni::eni_client}})
+      if (ends > of_case)
+        c.refuse_together(record_item("line directory row", l),
+                          "ENI role = " + std::to_string(role) + ", ENI " + kind +
+                              " ends = " + std::to_string(of_case),
+                          std::string("a row beyond the case's ENI ") + kind + " ends");
   }
   const auto clients = static_cast<std::int32_t>(client_rows.size());
   for (std::size_t k = 0; k < places.size(); ++k) {

@@ -258,9 +258,32 @@ void subsystem_matrix(A& ar, std::int32_t ss, std::int32_t n, e_s0::FilledView& 
     }
   }
   ar.label("!*** Node conductances [GM]");
+  std::int64_t filled = 0;
   for (std::int32_t i = 1; i <= n; ++i)
     for (std::int32_t j = 1; j <= n; ++j)
-      if (fill.get(i, j)) ar.r8(1, [&](std::int64_t) -> double& { return gm(i, j); });
+      if (fill.get(i, j)) {
+        ar.r8(1, [&](std::int64_t) -> double& { return gm(i, j); });
+        ++filled;
+      }
+  // With branches or switches a label follows the conductances: a number
+  // there is the conductance of an entry the pattern leaves out, which would
+  // move every later value onto another.
+  if constexpr (A::reading) {
+    if (int2::insb(ss) <= 0 && branches::nsw(ss) <= 0) return;
+    std::int64_t held = filled;
+    for (;;) {
+      const std::string line = ar.i.raw_line();
+      const std::size_t p = line.find_first_not_of(" \t\r");
+      if (p != std::string::npos && line[p] == '!') break;
+      held += p == std::string::npos ? 0 : 1;
+    }
+    ar.i.step_back();
+    if (held != filled)
+      refuse_text(
+          "WAKRO: Snapshot values refused together: " + record_of_subsystem("fill pattern", ss) +
+          ": filled entries = " + std::to_string(filled) + ", conductances = " +
+          std::to_string(held) + " (each filled entry keeps one conductance)");
+  }
 }
 
 // The branches' reals, harmonic impedances, integers and kind flags, each
@@ -970,7 +993,6 @@ void state_blocks(A& ar) {
     ar.r8(ndde::e_ndim(dim::cscs), [&](std::int64_t k) -> double& { return quolbv3::cscs(k); });
   if (ndde::e_ndim(dim::cscr) > 0)
     ar.r8(ndde::e_ndim(dim::cscr), [&](std::int64_t k) -> double& { return quolbv3::cscr(k); });
-  if constexpr (A::reading) eni_ports();
   ar.i15(1, [&](std::int64_t) -> std::int32_t& { return harmimp::harm_num; });
   if constexpr (A::reading) check_count("harmonic records", harmimp::harm_num, harmimp::kMaxRecords);
   if (harmimp::harm_num > 0) harmonic_block(ar);

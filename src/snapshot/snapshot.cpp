@@ -1173,6 +1173,9 @@ void wakro_readsnap() {
   // are in the nodal form, and changes made to them from now on must know it.
   if (int2::nmat > 0) e_s0::gm_built = true;
   check_restored_state();
+  // The ports of the ENI line ends are asked only of a snapshot whose
+  // directory rows have passed their checks: a row's ENI role is one of them.
+  eni_ports();
   // Factorised as at the start of a run: the index lists of the elimination
   // are made again from the fill pattern, not taken from the file (nor from an
   // earlier run of a multiple run).

@@ -446,6 +446,28 @@ TEST_F(StudyRoundTrip, DamagedPositionsStopBeforeTheFirstStep) {
        "out of range: admittance (1, 1) of line directory row 2 = 0.004926290087211081 (0.004926290077211081 from its line)"},
       {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          0 \n",
        " ***ERROR** WAKRO: Snapshot value out of range: segments of MFDTD line 1 = 0 (1 to 2)"},
+      // The MFDTD line of one segment, its state on two; its coefficients
+      // against those its poles, residues, Yp and Ym give.
+      {"Static Data for Line:          1\n          2 \n", "Static Data for Line:          1\n          1 \n",
+       " ***ERROR** WAKRO: Snapshot values refused together: MFDTD line 1 (mline): segments = 1, state of segment 2 or "
+       "its far node held (a line keeps no state beyond its segments)"},
+      {" 0.4917698002856063E-005", " 0.4917698012856063E-005",
+       " ***ERROR** WAKRO: Snapshot value out of range: Zeta1 (1, 1) of MFDTD line 1 (mline) = 4.917698012856063e-06 "
+       "(4.917698002856063e-06 from its line)"},
+      {" 0.2688166442663997E+003", " 0.2688166452663997E+003",
+       " ***ERROR** WAKRO: Snapshot value out of range: Yp^-1 (1, 1) of MFDTD line 1 (mline) = 268.8166452663997 "
+       "(268.8166442663997 from its line)"},
+      {"-0.3719984500000000E-002", "-0.3719984600000000E-002",
+       " ***ERROR** WAKRO: Snapshot value out of range: Yh (1, 1) of MFDTD line 1 (mline) = -0.0037199846 "
+       "(-0.0037199844999999997 from its line)"},
+      // A row made an ENI server end, which the case has none of (refused
+      // before its port is asked); a fill entry left out, its conductance kept.
+      {"          0           1           0           0           1", "          0           1           0           1           1",
+       " ***ERROR** WAKRO: Snapshot values refused together: line directory row 1: ENI role = 1, ENI server ends = 0 "
+       "(a row beyond the case's ENI server ends)"},
+      {"matrix\n100\n010\n001\n", "matrix\n000\n010\n001\n",
+       " ***ERROR** WAKRO: Snapshot values refused together: fill pattern of subsystem 2: filled entries = 2, "
+       "conductances = 3 (each filled entry keeps one conductance)"},
       {" !*** TRANSFORMER DATA\n          2          -1           1 \n          2 ",
        " !*** TRANSFORMER DATA\n          2          -1           1 \n          0 ",
        " ***ERROR** WAKRO: Snapshot values refused together: winding 1 of transformer 1: from-node = 0, to-node = 0 "
