@@ -95,15 +95,8 @@ const std::vector<Check>& checks() {
        true,
        {" ***WARN*** Specified Mapfile not found: rl_breaker.map",
         " ***WARN*** . Continuing with original parameters."}},
-      // A map without the output description runs without one, from data
-      // as from a snapshot; a map the run from data refuses is refused.
-      {"MapFileWithoutOutputDescription",
-       [](CaseFolder& f) { edit(f / kMap, "DATAStruct:", "DATAOther:"); },
-       true,
-       {}},
-      {"MapEntryThatDoesNotRead",
-       [](CaseFolder& f) { edit(f / kMap, "\n 1 2 1 2\n", "\n 1 x\n"); },
-       false,
+      {"MapFileWithoutOutputDescription", [](CaseFolder& f) { edit(f / kMap, "DATAStruct:", "DATAOther:"); }, true, {}},
+      {"MapEntryThatDoesNotRead", [](CaseFolder& f) { edit(f / kMap, "\n 1 2 1 2\n", "\n 1 x\n"); }, false,
        {" ***ERROR** The map file rl_breaker.map has a MAP: entry that does not read (line 40)",
         " ***ERROR** Unexpected End_Of_File", " ERROR: Abnormal termination of WAKRO by UPDATE_MAP  "}},
       {"SnapshotCutShort",
