@@ -99,6 +99,11 @@ struct BorrowedReader {
   BorrowedReader& operator=(const BorrowedReader&) = delete;
 };
 
+// The walk's end, short of "ENDCASE:", where the reads stand.
+WalkEnd stopped(std::string_view lack) {
+  return {lack, unit_file_name(fnames::iunit), unit_line_number(fnames::iunit)};
+}
+
 }  // namespace
 
 bool CaseWalk::page_entry(PageContext& /*page*/) {
@@ -155,7 +160,7 @@ bool read_page_entry(PageEntry& page, std::int64_t max_nodes) {
   return list_read_unit(fnames::iunit, {send, recv}) == ReadStatus::ok;
 }
 
-void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
+WalkEnd walk_sections(CaseWalk& walk, std::int32_t map_unit) {
   PageContext page;
   FixedText<72> current;  // the section an INCLUDE file continues
   for (;;) {
@@ -165,7 +170,7 @@ void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
     if (key == "MAP:" && !sections::reading_the_map(map_unit)) {
       walk.reports_skips() ? sections::skip_misplaced_map_line() : wakro_nextkey();
     } else if (key == "MAP:") {
-      if (!walk.page_entry(page)) return;
+      if (!walk.page_entry(page)) return stopped("has a MAP: entry that does not read");
       if (walk.enters_pages()) {
         open_page(walk.tag());
       } else {
@@ -173,7 +178,7 @@ void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
         // (a data line there would follow the page's "ENDPAGE": the case
         // reader stops at it).
         rdcmnt();
-        if (rdcmnt_at_data()) return;
+        if (rdcmnt_at_data()) return stopped("has a data line after a MAP: entry where a key belongs");
       }
     } else if (section_reader(key) != nullptr) {
       const ReadPlace before;
@@ -188,10 +193,10 @@ void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
         fail("Data line found after ENDPAGE: where a section key or ENDCASE: was expected", "ENDPAGE", 1);
       // The map file's own "ENDPAGE", where no read may go below it: the case
       // reader meets the end of its input there.
-      if (fnames::iunit <= map_unit) return;
+      if (fnames::iunit <= map_unit) return stopped("ends without ENDCASE:");
       wakro_endpage();
     } else if (key == "ENDCASE:") {
-      return;
+      return {};
     } else {
       walk.unknown_key(key);
       wakro_nextkey();
@@ -199,16 +204,16 @@ void walk_sections(CaseWalk& walk, std::int32_t map_unit) {
   }
 }
 
-bool walk_after_dimensions(CaseWalk& walk, std::int32_t map_unit) {
+WalkEnd walk_after_dimensions(CaseWalk& walk, std::int32_t map_unit) {
   skip_repeated_dimensions();
-  if (!(fnames::section == "PARAMETERS:") || rdcmnt_at_data()) return false;
+  if (!(fnames::section == "PARAMETERS:") || rdcmnt_at_data())
+    return stopped("has no PARAMETERS: section after DIMENSIONS:");
   section_lines([&](const FixedText<72>& line) { walk.parameter_line(line); });
   walk.opening_read();
-  walk_sections(walk, map_unit);
-  return true;
+  return walk_sections(walk, map_unit);
 }
 
-void walk_map_file(const std::string& path, CaseWalk& walk) {
+WalkEnd walk_map_file(const std::string& path, CaseWalk& walk) {
   const BorrowedReader borrowed;
   open_file_named(path, 1);
   fnames::filename = path;
@@ -216,12 +221,12 @@ void walk_map_file(const std::string& path, CaseWalk& walk) {
   const EndpageFloor floor(map_unit);
   fnames::section.blank();
   rdcmnt();
-  if (!(fnames::section == "DIMENSIONS:") || rdcmnt_at_data()) return;
+  if (!(fnames::section == "DIMENSIONS:") || rdcmnt_at_data()) return stopped("does not begin with DIMENSIONS:");
   section_lines([&](const FixedText<72>& line) {
     if (const std::optional<std::int32_t> n = channels_of(line)) walk.channels_ = n;
     walk.dimension_line(line);
   });
-  walk_after_dimensions(walk, map_unit);
+  return walk_after_dimensions(walk, map_unit);
 }
 
 }  // namespace wakro

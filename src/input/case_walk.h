@@ -51,6 +51,16 @@ std::span<const SectionReader> section_readers();
 // The table's entry of `key`, or nullptr.
 const SectionReader* section_reader(const FixedText<72>& key);
 
+// Where a walk stopped short of "ENDCASE:", at a place where the case reader
+// refuses the map: what the map lacks there (empty: the walk read on to
+// "ENDCASE:"), and the file and line the walk had reached.
+struct WalkEnd {
+  std::string_view lack;
+  std::string file;
+  std::int32_t line = 0;
+  bool complete() const { return lack.empty(); }
+};
+
 class CaseWalk {
  public:
   virtual ~CaseWalk() = default;
@@ -92,7 +102,7 @@ class CaseWalk {
   std::int32_t channels() const;
 
  private:
-  friend void walk_map_file(const std::string& path, CaseWalk& walk);
+  friend WalkEnd walk_map_file(const std::string& path, CaseWalk& walk);
   std::optional<std::int32_t> channels_;
 };
 
@@ -100,19 +110,21 @@ class CaseWalk {
 // reader's dispatch). `map_unit` is the unit of the map file. Returns at
 // "ENDCASE:", or when a page entry does not read, or when the map file itself
 // ends (only where reads below the map file are barred, walk_map_file).
-void walk_sections(CaseWalk& walk, std::int32_t map_unit);
+WalkEnd walk_sections(CaseWalk& walk, std::int32_t map_unit);
 
 // From the key that ended the first "DIMENSIONS:" section: the "DIMENSIONS:"
 // sections right after it skipped, the "PARAMETERS:" section, then the
-// sections. Returns false, reading no further, when no "PARAMETERS:" section
-// follows (the case reader refuses such a map).
-bool walk_after_dimensions(CaseWalk& walk, std::int32_t map_unit);
+// sections. Reads no further when no "PARAMETERS:" section follows (the case
+// reader refuses such a map).
+WalkEnd walk_after_dimensions(CaseWalk& walk, std::int32_t map_unit);
 
 // The whole map file at `path`, opened above the files open now, none of whose
 // reads it disturbs: fnames' reader state is given back, nothing is echoed, and
 // no read goes below the map file. A map that does not begin with
-// "DIMENSIONS:" is walked no further.
-void walk_map_file(const std::string& path, CaseWalk& walk);
+// "DIMENSIONS:" is walked no further. The sections the case reader may do
+// without (the channel lists, the output description, every page section) are
+// no lack; a map the case reader refuses is one.
+WalkEnd walk_map_file(const std::string& path, CaseWalk& walk);
 
 // Skips the "DIMENSIONS:" sections from the key in fnames::section on, as any
 // skipped section is skipped (wakro_nextkey: no INCLUDE line in them is

@@ -35,9 +35,10 @@
 // dimension ("READSTORS"); wakro_readmap reads the channel names as raw lines
 // ("READMAP"). update_from_map compares the map file named in the snapshot
 // with the snapshot's dimensions and takes over the channel lists, names,
-// output description, print step and dimension printout ("UPDATE_MAP"); a map
-// of another time step or of another case (case_identity.h), or a name that is
-// not a regular file, is refused.
+// output description, print step and dimension printout ("UPDATE_MAP"), each
+// as a run from data takes it (none when the map has none); a map of another
+// time step or of another case (case_identity.h), a map a run from data
+// refuses, or a name that is not a regular file, is refused.
 #pragma once
 
 #include <cstdint>

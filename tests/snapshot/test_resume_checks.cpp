@@ -95,11 +95,10 @@ const std::vector<Check>& checks() {
        true,
        {" ***WARN*** Specified Mapfile not found: rl_breaker.map",
         " ***WARN*** . Continuing with original parameters."}},
-      {"MapFileWithoutOutputDescription",
-       [](CaseFolder& f) { edit(f / kMap, "DATAStruct:", "DATAOther:"); },
-       false,
-       {" NEXTKEY: Unexpected End_Of_File", " ***ERROR** Unexpected End_Of_File",
-        " ERROR: Abnormal termination of WAKRO by UPDATE_MAP  "}},
+      {"MapFileWithoutOutputDescription", [](CaseFolder& f) { edit(f / kMap, "DATAStruct:", "DATAOther:"); }, true, {}},
+      {"MapEntryThatDoesNotRead", [](CaseFolder& f) { edit(f / kMap, "\n 1 2 1 2\n", "\n 1 x\n"); }, false,
+       {" ***ERROR** The map file rl_breaker.map has a MAP: entry that does not read (line 40)",
+        " ***ERROR** Unexpected End_Of_File", " ERROR: Abnormal termination of WAKRO by UPDATE_MAP  "}},
       {"SnapshotCutShort",
        [](CaseFolder& f) {
          const std::string text = read_file(f / kSnap);
