@@ -1016,8 +1016,11 @@ class MapMerge final : public wakro::CaseWalk {
   // and is called again, as the case reader's dispatch does; the other
   // sections are passed over as their readers read them.
   void section(const wakro::FixedText<72>& key, wakro::PageContext& page) override {
-    if (!wakro::read_output_list_section(key)) CaseWalk::section(key, page);
+    if (!wakro::read_output_list_section(key)) return CaseWalk::section(key, page);
+    if (key == "DATAStruct:") described_ = true;
   }
+
+  bool described() const { return described_; }
 
  private:
   std::string map_;
@@ -1025,9 +1028,17 @@ class MapMerge final : public wakro::CaseWalk {
   double step_ = 0.0;  // the last TIME_STEP line's value, and its text (empty: none)
   std::string step_text_;
   std::optional<double> print_;  // the last PRINT_STEP line's value, as written
+  bool described_ = false;
 };
 
 }  // namespace
+
+// Ends the merge: what the map lacks, then the section skipper's end of file.
+[[noreturn]] static void refuse_map(const std::string& text) {
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, text);
+  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
+  wakro_quit("UPDATE_MAP", 1);
+}
 
 void update_from_map() {
   const std::string map_name = read_map_name();
@@ -1035,21 +1046,24 @@ void update_from_map() {
   // The map of another case: nothing of it is merged.
   check_identity_against_map(map_name);
   MapMerge merge(map_name);
-  // The channel lists and the output description are taken as a start from
-  // data takes them: each where it stands, the map's last one of a kind, and
-  // none when the map has none (a case with channels but no "DATAStruct:"
-  // section runs without an output description, as it ran from data). The
-  // lists are read even for a case without channels: a map whose lists do not
-  // fit its channel count stops as it stops a start from data. A map that a
-  // start from data refuses is refused here, naming the map file, what it
-  // lacks and the line where its reading stopped.
+  // The channel lists and the output description are taken where they stand,
+  // the map's last one of a kind. The lists are read even for a case without
+  // channels: a map whose lists do not fit its channel count stops as it stops
+  // a start from data. A map that a start from data refuses is refused here,
+  // naming the map file, what it lacks and the line where its reading stopped.
   const wakro::WalkEnd end = wakro::walk_map_file(map_name, merge);
-  if (end.complete()) return;
-  const std::string text =
-      "The map file " + end.file + " " + std::string(end.lack) + " (line " + std::to_string(end.line) + ")";
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, text);
-  wakro_message(0, 0, wakro::msg::kError, wakro::msg::kSingleLine, "Unexpected End_Of_File");
-  wakro_quit("UPDATE_MAP", 1);
+  if (!end.complete())
+    refuse_map("The map file " + end.file + " " + std::string(end.lack) + " (line " + std::to_string(end.line) + ")");
+  // A resumed case with channels takes its output description from the map
+  // alone (a start from data may take it from its pages): a map whose lists
+  // end without one stops with the section skipper's end of file, the line
+  // before it saying which section the map lacks ("DATAStruct:" with a count
+  // of 0 describes nothing).
+  if (outppp::jplt > 0 && !merge.described()) {
+    ListLine() << "NEXTKEY: Unexpected End_Of_File";
+    refuse_map("The map file " + map_name + " has output channels but no \"DATAStruct:\" section, which a resumed "
+               "run takes their description from");
+  }
 }
 
 // ---------------------------------------------------------------- snapshot

@@ -134,14 +134,10 @@ void second_dimensions(const CaseFolder& f) {
 }
 void change_second_dimensions(const CaseFolder& f) { replace_in(f / "rl_breaker.map", " NPAGES = 3", " NPAGES = 5"); }
 
-// Maps with the list keys in other letter cases (unknown keys) or without the lists: resumed as run from data.
+// A map with the channel-list keys in other letter cases (unknown keys: no
+// channel lists): resumed as run from data.
 void keys_in_other_cases(const CaseFolder& f) {
   replace_in(f / "rl_breaker.map", "IPGBS:\n 4 1 2 3 4\nPGBList:", "ipgbs:\n 4 1 2 3 4\nPGBLIST:");
-  replace_in(f / "rl_breaker.map", "DATAStruct:", "datastruct:");
-}
-void without_lists(const CaseFolder& f) {
-  const std::string map = read_file(f / "rl_breaker.map");
-  write_file(f / "rl_breaker.map", map.substr(0, map.find("! Output channels")) + map.substr(map.find("SUBSYSDIM:")));
 }
 
 // The snapshot as a writer before the case-identity lines and the chatter
@@ -194,8 +190,6 @@ const Example kExamples[] = {
      &change_second_dimensions},
     {"rl_breaker_list_keys_in_other_cases", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map",
      "0.03", "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &keys_in_other_cases},
-    {"rl_breaker_without_lists", WAKRO_SNAP_RL_BREAKER_EXE, WAKRO_SNAP_RL_BREAKER_DIR, "rl_breaker.map", "0.03",
-     "full_02", "0.06", "0.06", "full_03.snp", 4, nullptr, false, false, &without_lists},
     line_step_with("line_step_one_step", &one_step_line, false),
     line_step_with("line_step_infinite_fredep_of_1_2_steps", &fredep_line<'6'>, false),
     line_step_with("line_step_infinite_fredep_of_1_step", &fredep_line<'5'>, false),
