@@ -70,6 +70,16 @@ std::map<std::pair<dev_t, ino_t>, std::string> g_files;
 std::vector<int> g_room;
 // Folders already said to have no locks.
 std::set<std::string> g_unguarded_folders;
+// The family locks held: lock file (absolute) -> its descriptor and how it is
+// held (LOCK_EX, LOCK_SH, or 0 where the file system offers no locks).
+struct Family {
+  int fd;
+  int how;
+};
+std::unordered_map<std::string, Family> g_families;
+// The family lock of the set's own per-run files, held exclusively ("" when
+// the set names no files after its runs).
+std::string g_own_family;
 
 // What taking one lock file came to: taken (fd holds it), busy (another process
 // holds it), unguarded (the file system offers no locks: fd is open, unlocked)
@@ -114,7 +124,7 @@ bool keep_room(std::size_t n) {
   return true;
 }
 
-Take take(const std::string& path, int& fd, std::string& why) {
+Take take(const std::string& path, int& fd, std::string& why, int how = LOCK_EX) {
   for (int attempt = 0; attempt < kTakeAttempts; ++attempt) {
     // A link, a folder, a device or a pipe standing at the name is no lock file.
     if (struct stat st {}; ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -130,7 +140,7 @@ Take take(const std::string& path, int& fd, std::string& why) {
       why = "it cannot be made: " + system_reason(errno);
       return Take::refused;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, how | LOCK_NB) != 0) {
       const int reason = errno;
       why = system_reason(reason);
       if (no_locks_here(reason)) return Take::unguarded;
@@ -230,6 +240,90 @@ std::string_view ending_of(LockRefusal refusal) {
   if (refusal == LockRefusal::writes_nothing) release_output_names();
   ListLine() << "ERROR: " + message + ": " + std::string(ending_of(refusal)) + ".";
   wakro_quit(tag, 0);
+}
+
+// A name with its folder resolved and its file name as given (no link at it
+// followed), with '/' for '\'.
+std::string named_file(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  bool found = false;
+  return resolved_folder(name, found) + name.substr(file_part_start(name));
+}
+
+// Number of decimal digits at the end of `s`.
+std::size_t digits_at_end(std::string_view s) {
+  std::size_t n = 0;
+  while (n < s.size() && s[s.size() - 1 - n] >= '0' && s[s.size() - 1 - n] <= '9') ++n;
+  return n;
+}
+
+// The family lock of a file (an absolute name), or "" when the file is none of
+// a family. The files a set of runs names after each of its runs
+// ("<base>_r00002.inf", "<base>_r00002_01.out": "_r", five digits or more,
+// then the description file's ending or "_" and a channel file's number) form
+// one family, and a set holds its family's lock for as long as it runs,
+// exclusively: it releases each run's own file locks when that run ends, and
+// the family lock keeps the finished files of its runs from a run beside it.
+// Any other run writing a file of a family holds its lock shared. The lock is
+// "<folder>/<base>_r.lock.lock": a name ending in ".lock", which no file a run
+// writes may have, and the lock file of no such file either (that file's name
+// would end in ".lock").
+std::string family_lock_of(const std::string& path) {
+  const std::size_t part = path.rfind('/') + 1;
+  std::string_view name = std::string_view(path).substr(part);
+  if (name.ends_with(".out")) {
+    name.remove_suffix(4);
+    const std::size_t k = digits_at_end(name);
+    if (k < 2 || k >= name.size() || name[name.size() - 1 - k] != '_') return {};
+    name.remove_suffix(k + 1);
+  } else if (name.ends_with(".inf")) {
+    name.remove_suffix(4);
+  } else {
+    return {};
+  }
+  const std::size_t run = digits_at_end(name);
+  name.remove_suffix(run);
+  if (run < 5 || name.size() < 3 || !name.ends_with("_r"))
+    return {};  // a base of one character at least
+  return path.substr(0, part) + std::string(name) + std::string(kLockEnding) +
+         std::string(kLockEnding);
+}
+
+// Holds the family lock `lock` for the `file` about to be written, `how`
+// (LOCK_EX for the set's own family, else LOCK_SH), to the end of the set.
+void hold_family(const std::string& lock, const std::string& file, int how, LockRefusal refusal) {
+  if (const auto it = g_families.find(lock); it != g_families.end()) {
+    if (how == LOCK_SH || it->second.how != LOCK_SH) return;  // held as wanted, or unguarded
+    if (::flock(it->second.fd, LOCK_EX | LOCK_NB) == 0) {
+      it->second.how = LOCK_EX;
+      return;
+    }
+    refuse_run("Another run is writing the " + file + " (it holds the lock " + lock + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  int fd = -1;
+  std::string why;
+  switch (take(lock, fd, why, how)) {
+    case Take::taken:
+      g_families.emplace(lock, Family{fd, how});
+      return;
+    case Take::unguarded:  // its folder is said to be unguarded with the file's own lock
+      g_families.emplace(lock, Family{fd, 0});
+      return;
+    case Take::busy:
+      refuse_run("Another run is writing the " + file + " (it holds the lock " + lock + ")",
+                 "OUTPUTLOCK", refusal);
+    case Take::refused:
+      refuse_run("The lock file " + lock + " for the " + file + " cannot be taken (" + why + ")",
+                 "OUTPUTLOCK", refusal);
+  }
+}
+
+// The family lock of the file a name leads to (`target`), when it is a file
+// of a family.
+void hold_family_of(const std::string& target, const std::string& file, LockRefusal refusal) {
+  if (const std::string lock = family_lock_of(target); !lock.empty())
+    hold_family(lock, file, lock == g_own_family ? LOCK_EX : LOCK_SH, refusal);
 }
 
 // Files need a name of their own: a name that is blank (or blank or a '.'
@@ -367,11 +461,13 @@ void lock_file(std::string_view file_name, std::string_view kind, LockRefusal re
                           "): the file system offers no locks, so the files this run writes in " + folder +
                           " are not guarded against another run writing them.";
       g_held.emplace(path, Held{fd, std::string(kind), std::string(file_name)});
+      hold_family_of(target, file, refusal);
       return;
     }
     case Take::taken:
       g_held.emplace(path, Held{fd, std::string(kind), std::string(file_name)});
       if (itself) hold_file_itself(path, -1, target, refusal);
+      hold_family_of(target, file, refusal);
       return;
     case Take::busy:
       refuse_run("Another run is writing the " + file + " (it holds the lock " + path + ")", "OUTPUTLOCK", refusal);
@@ -388,7 +484,7 @@ std::string lock_file_of(std::string_view file_name) {
   return resolved_file(std::string(file_name), found) + std::string(kLockEnding);
 }
 
-std::size_t held_lock_count() { return g_held.size(); }
+std::size_t held_lock_count() { return g_held.size() + g_families.size(); }
 
 void lock_output_file(std::string_view file_name, std::string_view kind, LockRefusal refusal) {
   lock_file(file_name, kind, refusal, true);
@@ -460,7 +556,12 @@ void lock_channel_files() {
     refuse_run("The lock file " + lock_file_of(names.front()) + " for the " + std::string(kOutputFile) + " " +
                    names.front() + " cannot be taken (it cannot be made: " + system_reason(EMFILE) + ")",
                "OUTPUTLOCK", refusal);
+  // A set that names its files after its runs holds their family's lock,
+  // exclusively, taken with the lock of its first file here.
+  if (ctrl::nrun > 1 && outppp::mplt > 0) g_own_family = family_lock_of(named_file(names.front()));
   for (const std::string& name : names) lock_output_file(name, kOutputFile, refusal);
+  if (!g_own_family.empty())
+    hold_family(g_own_family, std::string(kOutputFile) + " " + names.front(), LOCK_EX, refusal);
 }
 
 void release_file_room() {
@@ -477,6 +578,14 @@ void lock_multiple_run_file(std::string_view file_name, std::string_view kind) {
 
 void release_output_names() {
   while (!g_held.empty()) release(g_held.begin());
+  // A family lock is removed by its last holder only: one held shared is
+  // removed when no other run holds it any more.
+  for (const auto& [lock, family] : g_families) {
+    if (family.how != LOCK_SH || ::flock(family.fd, LOCK_EX | LOCK_NB) == 0) ::unlink(lock.c_str());
+    ::close(family.fd);
+  }
+  g_families.clear();
+  g_own_family.clear();
   g_unguarded_folders.clear();
   release_file_room();
 }

@@ -20,7 +20,15 @@
 // each run's own files are locked when that run opens them (run 1's once the
 // case is read) and released when that run closes them
 // (release_output_file), so a set of any number of runs holds the locks of
-// one run's files at a time. The kernel releases a lock when its process
+// one run's files at a time. Those files stay guarded for the whole set by
+// one more lock: the files named after a run ("<base>_r00002.inf",
+// "<base>_r00002_01.out") form a family whose lock "<base>_r.lock.lock" (in
+// the folder of the files, resolved) the set holds exclusively from the
+// moment its first run's files are locked to its end; any other run about to
+// write a file of a family (by its name or through links to it) holds that
+// family's lock shared, so it is refused beside a set writing the family, and
+// a second set is refused beside either. A family lock is removed by its
+// last holder. The kernel releases a lock when its process
 // ends, however it ends, so a lock file left by a run that was killed blocks
 // no later run.
 //
@@ -63,8 +71,9 @@
 //     take the place of another file's lock, tag "OUTPUTNAME": the snapshot
 //     names at the start (check_lock_file_name), every file when it is locked,
 //     and a file whose name is a link to a file so named;
-//   - a file whose lock another process holds: "Another run is writing the
-//     <kind> <file> (it holds the lock <lock file>)", tag "OUTPUTLOCK"; and
+//   - a file whose lock, or whose family's lock, another process holds:
+//     "Another run is writing the <kind> <file> (it holds the lock <lock
+//     file>)", tag "OUTPUTLOCK"; and
 //     when it holds the lock on the file itself, reached by another name:
 //     "Another run is writing the <kind> <file> through another name (it
 //     holds the lock on the file itself, <file resolved>)";
@@ -81,9 +90,9 @@
 // own open fails and says so. A refusal at the start or once the case is read
 // ends with "this run is refused and writes nothing" (the locks taken are
 // released first); a later one with "this set of runs stops before writing
-// them" (earlier files of the set may be written). Where the file system offers no locks at all (flock
-// answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that
-// the files it writes there are not guarded, and goes on.
+// them" (earlier files of the set may be written). Where the file system offers no locks at all
+// (flock answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that the files it
+// writes there are not guarded, and goes on.
 //
 // Each lock keeps one descriptor open, and one more for the file itself once
 // it exists; a run raises its own limit on open files (up to the hard limit)
