@@ -15,10 +15,13 @@
 // looked at and unblocked only inside the wait (ppoll), so a signal that arrives
 // between the look and the wait still ends the wait.
 //
-// g_waits_end_on_stop is set while the start-up dialogue with the design
-// environment runs: a blocking receive of the TCP link then waits through
+// g_waits_end_on_stop is set while a wait on the design environment that a
+// stop signal must end runs (the start-up dialogue, the wait for steps and for
+// the end-of-run answer, the parallel runs' consolidation, the closing
+// exchange): a blocking receive of the link then waits through
 // wait_readable_or_stop and gives up (without breaking the link) on a stop
-// signal.
+// signal; its caller, which sets the flag with WaitsEndOnStop, acts on the
+// stop.
 #pragma once
 
 #include <signal.h>
@@ -30,6 +33,18 @@ namespace wakro {
 
 inline volatile std::sig_atomic_t g_received_stop_signal = 0;
 inline volatile std::sig_atomic_t g_waits_end_on_stop = 0;
+
+// Sets g_waits_end_on_stop for its lifetime, and puts back what it was.
+class WaitsEndOnStop {
+ public:
+  WaitsEndOnStop() : before_(g_waits_end_on_stop) { g_waits_end_on_stop = 1; }
+  ~WaitsEndOnStop() { g_waits_end_on_stop = before_; }
+  WaitsEndOnStop(const WaitsEndOnStop&) = delete;
+  WaitsEndOnStop& operator=(const WaitsEndOnStop&) = delete;
+
+ private:
+  std::sig_atomic_t before_;
+};
 
 // The signals that stop a run as a stop request does instead of killing it:
 // every signal whose default action ends the process, except those that
