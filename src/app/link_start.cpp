@@ -124,11 +124,6 @@ bool beginCommunication() {
 
 namespace {
 
-// How long the closing exchange still waits for the design environment's
-// answer once a stop signal has come: a peer that answers at once keeps its
-// handshake, a silent one does not hold the stopped program.
-constexpr auto kClosingAfterStop = std::chrono::milliseconds(500);
-
 // Reads the messages that have arrived, without waiting in a receive, until
 // the closing -999 or the time limit; true when the -999 came.
 bool closing_answer_within(std::chrono::steady_clock::duration limit) {
@@ -170,9 +165,10 @@ bool endCommunication() {
       closed = tag == -999;
     }
   }
-  // 2. After a stop signal, a short wait at most.
+  // 2. After a stop signal, a short wait at most: a peer that answers at once
+  //    keeps its handshake, a silent one does not hold the stopped program.
   const int stop = wakro::g_received_stop_signal;
-  if (!closed && stop != 0 && !exQuolb->Broken()) closed = closing_answer_within(kClosingAfterStop);
+  if (!closed && stop != 0 && !exQuolb->Broken()) closed = closing_answer_within(std::chrono::milliseconds(wakro::kWaitAfterStopMs));
   if (wakro::bUseLumbra) Communication::Finalize(0, nullptr);
   if (closed) return true;
   if (!exQuolb->Broken()) {

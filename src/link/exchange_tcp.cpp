@@ -28,6 +28,7 @@ constexpr const char* kTransportClosed = "Unexpected closure of transport mechan
 constexpr const char* kBadLength = "Bad message length received.";
 constexpr const char* kTooLong = "Message too long.";
 constexpr const char* kTimedOut = "Timed out waiting for the peer.";
+constexpr const char* kNotTaken = "The peer took nothing more after the stop signal.";
 
 // Resolves the loopback host name; false when it cannot be resolved.
 bool resolve_by_name(const char* host, in_addr& out) {
@@ -239,11 +240,28 @@ void ExchangeTcp::RecvKey() {
   expected_ = kKeySize;
 }
 
+// Waits until the socket takes more bytes. A peer that reads nothing holds
+// the wait until a stop signal comes (also one that came before); after it,
+// kWaitAfterStopMs at most. False when the wait gave up.
+bool ExchangeTcp::WaitToSend() const {
+  if (wakro::g_received_stop_signal == 0 && wakro::wait_or_stop(socket_, POLLOUT) == wakro::WaitResult::ready)
+    return true;
+  pollfd p{socket_, POLLOUT, 0};
+  int ready = 0;
+  while ((ready = poll(&p, 1, wakro::kWaitAfterStopMs)) < 0 && errno == EINTR) {
+  }
+  return ready > 0;
+}
+
 int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
   std::int32_t sent = 0;
   while (sent < n) {
-    const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL);
+    const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (WaitToSend()) continue;
+      return -2;
+    }
     if (r < 0) return peer_closed(errno) ? 0 : -1;
     if (r == 0) return 0;
     sent += static_cast<std::int32_t>(r);
@@ -253,7 +271,7 @@ int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
 
 void ExchangeTcp::ReportSendResult(int result) {
   if (result == 1) return;
-  Fail(result < 0 ? kTransportError : kTransportClosed);
+  Fail(result == -2 ? kNotTaken : result < 0 ? kTransportError : kTransportClosed);
 }
 
 void ExchangeTcp::SendMsg() {

@@ -61,6 +61,14 @@ enum class WaitResult { ready, stopped, error };
 // timeoutMs < 0 waits without limit; when the limit passes the result is ready
 // (the read that follows finds nothing and reports its own time-out).
 WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
+// The same wait for the poll events given (POLLOUT: until fd can be written).
+WaitResult wait_or_stop(int fd, short events, int timeoutMs = -1);
+
+// How long a wait on the design environment may still last once a stop signal
+// has come (its answer to the closing exchange, room to send in a full
+// socket): a peer that keeps up is not cut off, a silent one does not hold the
+// stopped program.
+constexpr int kWaitAfterStopMs = 500;
 
 // The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
 // "SIGHUP", ..., "SIGRTMIN+3"), "a signal" for any other.
