@@ -163,7 +163,10 @@ int WakroV5() {
   catWakro = new Catalog(msg_wakro);
 
   int status = 1;
-  if (beginCommunication()) status = run_driver(true, gui, host, a.port, a.id);
+  if (beginCommunication())
+    status = run_driver(true, gui, host, a.port, a.id);
+  else if (wakro::stop_signal() != 0)
+    status = 128 + wakro::stop_signal();  // a stop signal ended the connection's wait
   // A link that broke before its closing exchange is a failed end; one whose
   // answer a stop signal ended the wait for ends as the signal's stop.
   if (!endCommunication() && status == 0)

@@ -82,11 +82,17 @@ bool open_tcp_link(const std::string& hostName, int port) {
     return true;
   }
   const int error = errno;
+  delete tcp;
+  if (error == EINTR && wakro::g_received_stop_signal != 0) {
+    wakro::ListLine() << std::string("Stopped by ") + wakro::stop_signal_name(wakro::g_received_stop_signal) +
+                             " while connecting to the design environment: the run did not start.";
+    wakro::console().flush();
+    return false;
+  }
   std::ostream& err = wakro::console_err();
   err << wakro::szProgramName << ": " << std::strerror(error != 0 ? error : ECONNREFUSED) << '\n';
   err << "Failed to connect to " << host << ':' << static_cast<unsigned short>(port) << '\n';
   err.flush();
-  delete tcp;
   return false;
 }
 

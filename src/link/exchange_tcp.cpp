@@ -3,6 +3,7 @@
 #include "link/exchange_tcp.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -75,6 +76,19 @@ void wait_writable(int fd) {
   }
 }
 
+// Waits for the connection under way on the non-blocking socket fd; a stop
+// signal ends the wait. 0, or -1 with errno set (EINTR: stopped).
+int finish_connect(int fd) {
+  const wakro::WaitResult w = wakro::wait_or_stop(fd, POLLOUT);
+  if (w == wakro::WaitResult::stopped) errno = EINTR;
+  if (w != wakro::WaitResult::ready) return -1;
+  int err = 0;
+  socklen_t size = sizeof err;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) return -1;
+  errno = err;
+  return err == 0 ? 0 : -1;
+}
+
 }  // namespace
 
 int connect_retrying(int fd, const sockaddr* address, socklen_t length, ConnectCall call) {
@@ -138,8 +152,14 @@ bool ExchangeTcp::Connect(const char* host, int port) {
   int rc = -1;
   int err = EINVAL;
   if (port >= 0 && port <= 65535) {
+    // Connected without blocking, so that a stop signal ends the wait for a
+    // peer that does not take the connection.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     rc = connect_retrying(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    if (rc != 0 && errno == EINPROGRESS) rc = finish_connect(fd);
     err = errno;
+    fcntl(fd, F_SETFL, flags);
   }
   if (rc != 0) {
     console_line("connect function failed with error: %ld\n", static_cast<long>(err));

@@ -7,12 +7,16 @@
 // used says why; a misspelt section key names its file and line.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -271,6 +275,50 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
     EXPECT_TRUE(contains(out, std::string("\n Stopped by ") + row.name + row.stopped + "\n")) << out;
     EXPECT_EQ(last_lines(out, 1), std::vector<std::string>{kExe + " exiting.  Status code = " + std::to_string(status)});
   }
+}
+
+// True once a socket of this machine waits for the answer to its connection
+// request to the port (SYN_SENT in /proc/net/tcp).
+bool connecting_to(int port) {
+  std::ifstream tcp("/proc/net/tcp");
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+  for (std::string line; std::getline(tcp, line);) {
+    std::istringstream words(line);
+    std::string slot, local, remote, state;
+    words >> slot >> local >> remote >> state;
+    if (state == "02" && remote.size() > 5 && remote.substr(remote.size() - 5) == wanted) return true;
+  }
+  return false;
+}
+
+// A design environment whose queue of connections is full never takes the
+// engine's: the stop signal ends the wait for the connection.
+TEST(FirstContact, AStopSignalWhileTheConnectionIsAwaitedEndsTheProgram) {
+  Watchdog dog("FirstContact.AStopSignalWhileTheConnectionIsAwaited", 60);
+  CaseCopy copy;
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size), 0);
+  const int port = ntohs(a.sin_port);
+  const int filler = ::socket(AF_INET, SOCK_STREAM, 0);  // fills the queue
+  ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ChildProcess p({kExe, "-v5", "-locale", "C", "-port", std::to_string(port), "-host", "127.0.0.1"}, copy.dir());
+  ASSERT_TRUE(wakro_test::waitUntil([&] { return connecting_to(port); }, 20000)) << p.out();
+  ASSERT_EQ(::kill(p.pid(), SIGTERM), 0);
+  ASSERT_TRUE(p.wait(10000)) << "the signal did not end the wait for the connection";
+  EXPECT_EQ(p.exitCode(), 143) << p.out() << p.err();
+  EXPECT_EQ(last_lines(p.out(), 2),
+            (std::vector<std::string>{" Stopped by SIGTERM while connecting to the design environment: the run did "
+                                      "not start.",
+                                      kExe + " exiting.  Status code = 143"}));
+  ::close(filler);
+  ::close(listener);
 }
 
 // ------------------------------------------------------------- usage errors
