@@ -77,9 +77,13 @@ void wait_writable(int fd) {
 }
 
 // Waits for the connection under way on the non-blocking socket fd; a stop
-// signal ends the wait. 0, or -1 with errno set (EINTR: stopped).
+// signal ends the wait, unless the connection is made by then (the stop is
+// then seen by the first wait on the link). 0, or -1 with errno set (EINTR:
+// stopped).
 int finish_connect(int fd) {
-  const wakro::WaitResult w = wakro::wait_or_stop(fd, POLLOUT);
+  wakro::WaitResult w = wakro::wait_or_stop(fd, POLLOUT);
+  pollfd now{fd, POLLOUT, 0};
+  if (w == wakro::WaitResult::stopped && poll(&now, 1, 0) == 1) w = wakro::WaitResult::ready;
   if (w == wakro::WaitResult::stopped) errno = EINTR;
   if (w != wakro::WaitResult::ready) return -1;
   int err = 0;
@@ -162,7 +166,8 @@ bool ExchangeTcp::Connect(const char* host, int port) {
     fcntl(fd, F_SETFL, flags);
   }
   if (rc != 0) {
-    console_line("connect function failed with error: %ld\n", static_cast<long>(err));
+    // (A stop signal that ended the wait is said by the caller.)
+    if (err != EINTR) console_line("connect function failed with error: %ld\n", static_cast<long>(err));
     if (err == ETIMEDOUT)
       console_line("Exchange::Connect:Connection Timed Out: %ld\n", static_cast<long>(err));
     if (err == ECONNREFUSED)
