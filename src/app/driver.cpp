@@ -116,6 +116,9 @@ void consolidate_parallel_runs(std::int32_t abort) {
   if (!(ctrl::rank == pmr_count && ctrl::rank >= 2) || exQuolb == nullptr) return;
   if (abort != 0 || wakro::stop_signal() != 0 || wakro::multirun::runs_before_stop != 0) return;
   const std::int32_t link = 0;
+  // A stop signal while the answer is awaited ends the wait (exrecv gives
+  // false) and with it the consolidation.
+  const wakro::WaitsEndOnStop answer_awaited;
   for (;;) {
     wakro::close_open_model_message();
     exputi(link, 21);
@@ -266,10 +269,7 @@ void wakro_driver(bool& version5, bool& gui, wakro::FixedText<128>& /*host*/, st
   } else {
     quolbv3::guisoc = 1;
     // A stop signal ends the waits of the start-up dialogue at once.
-    struct WaitsEndOnStop {
-      WaitsEndOnStop() { wakro::g_waits_end_on_stop = 1; }
-      ~WaitsEndOnStop() { wakro::g_waits_end_on_stop = 0; }
-    } during_the_dialogue;
+    const wakro::WaitsEndOnStop during_the_dialogue;
     s.dialogv3();
     hello(start, gui);
   }

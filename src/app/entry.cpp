@@ -163,9 +163,14 @@ int WakroV5() {
   catWakro = new Catalog(msg_wakro);
 
   int status = 1;
-  if (beginCommunication()) status = run_driver(true, gui, host, a.port, a.id);
-  // A link that broke before its closing exchange is a failed end.
-  if (!endCommunication() && status == 0) status = 1;
+  if (beginCommunication())
+    status = run_driver(true, gui, host, a.port, a.id);
+  else if (wakro::stop_signal() != 0)
+    status = 128 + wakro::stop_signal();  // a stop signal ended the connection's wait
+  // A link that broke before its closing exchange is a failed end; one whose
+  // answer a stop signal ended the wait for ends as the signal's stop.
+  if (!endCommunication() && status == 0)
+    status = wakro::stop_signal() != 0 ? 128 + wakro::stop_signal() : 1;
 
   wakro::seams().delete_output_file();
   // A record file that could not be written as it closed is no success.

@@ -10,6 +10,7 @@
 #include "lines/eni.h"
 #include "link/bindings.h"
 #include "link/exchange.h"
+#include "link/stop_signal.h"
 #include "model/ctrl.h"
 #include "model/e_s4.h"
 #include "model/snpdat.h"
@@ -106,6 +107,10 @@ void getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
   snpdat::rtsnap = 0;
   answer = 0;
   if (exQuolb == nullptr) return;
+  // A stop signal ends the wait for steps: the run takes the two steps that a
+  // stop lets it finish (the run loop sees the signal and makes the second
+  // the last), and the wait for an answer ends with none.
+  const wakro::WaitsEndOnStop stop_ends_the_wait;
   for (;;) {
     const bool wait = allowance < 1;
     if (!wait && !exQuolb->isDataWaiting()) return;
@@ -115,6 +120,10 @@ void getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
         return;
       }
       if (!wait) return;
+      if (wakro::g_received_stop_signal != 0) {
+        allowance = std::max(allowance, 2);
+        return;
+      }
       continue;
     }
     const std::int32_t tag = geti();

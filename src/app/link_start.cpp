@@ -3,6 +3,7 @@
 #include "app/link_start.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,11 +13,14 @@
 #include "app/args.h"
 #include "app/seams.h"
 #include "diag/console.h"
+#include "diag/listout.h"
 #include "diag/message.h"
 #include "link/communication.h"
 #include "link/exchange.h"
 #include "link/exchange_tcp.h"
+#include "link/link_failure.h"
 #include "link/process.h"
+#include "link/stop_signal.h"
 
 namespace {
 
@@ -78,11 +82,17 @@ bool open_tcp_link(const std::string& hostName, int port) {
     return true;
   }
   const int error = errno;
+  delete tcp;
+  if (error == EINTR && wakro::g_received_stop_signal != 0) {
+    wakro::ListLine() << std::string("Stopped by ") + wakro::stop_signal_name(wakro::g_received_stop_signal) +
+                             " while connecting to the design environment: the run did not start.";
+    wakro::console().flush();
+    return false;
+  }
   std::ostream& err = wakro::console_err();
   err << wakro::szProgramName << ": " << std::strerror(error != 0 ? error : ECONNREFUSED) << '\n';
   err << "Failed to connect to " << host << ':' << static_cast<unsigned short>(port) << '\n';
   err.flush();
-  delete tcp;
   return false;
 }
 
@@ -118,6 +128,28 @@ bool beginCommunication() {
   return wakro::open_tcp_link(host_of(a), a.port);
 }
 
+namespace {
+
+// Reads the messages that have arrived, without waiting in a receive, until
+// the closing -999 or the time limit; true when the -999 came.
+bool closing_answer_within(std::chrono::steady_clock::duration limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  int tries = 0;
+  while (std::chrono::steady_clock::now() < end) {
+    if (exQuolb->RecvMsg(false)) {
+      std::int32_t tag = 0;
+      *exQuolb >> tag;
+      if (tag == -999) return true;
+      continue;
+    }
+    if (exQuolb->Broken()) return false;
+    wakro::poll_pause(tries);
+  }
+  return false;
+}
+
+}  // namespace
+
 bool endCommunication() {
   if (exQuolb == nullptr) return true;
   // A model message still waiting for its last line goes first, so that -999
@@ -125,24 +157,36 @@ bool endCommunication() {
   wakro::close_open_model_message();
   *exQuolb << std::int32_t{-999};
   exQuolb->SendMsg();
+  // 1. The answer, waited for until a stop signal comes (or came before).
   bool closed = false;
-  while (!closed) {
-    if (!exQuolb->RecvMsg(true)) {
-      if (exQuolb->Broken()) break;
-      wakro_wait(1);
-      continue;
+  {
+    const wakro::WaitsEndOnStop stop_ends_the_wait;
+    while (!closed && wakro::g_received_stop_signal == 0) {
+      if (!exQuolb->RecvMsg(true)) {
+        if (exQuolb->Broken()) break;
+        continue;  // a stop signal ended the wait: the loop ends on it
+      }
+      std::int32_t tag = 0;
+      *exQuolb >> tag;
+      closed = tag == -999;
     }
-    std::int32_t tag = 0;
-    *exQuolb >> tag;
-    closed = tag == -999;
   }
+  // 2. After a stop signal, a short wait at most: a peer that answers at once
+  //    keeps its handshake, a silent one does not hold the stopped program.
+  const int stop = wakro::g_received_stop_signal;
+  if (!closed && stop != 0 && !exQuolb->Broken()) closed = closing_answer_within(std::chrono::milliseconds(wakro::kWaitAfterStopMs));
   if (wakro::bUseLumbra) Communication::Finalize(0, nullptr);
-  if (!closed) {
-    // The link's own error report ("Exchange Error: ...") has no line end.
-    wakro::console_err() << "\nThe link to the design environment closed before the closing exchange.\n";
-    wakro::console_err().flush();
+  if (closed) return true;
+  if (!exQuolb->Broken()) {
+    wakro::ListLine() << std::string("Stopped by ") + wakro::stop_signal_name(stop) +
+                             " while waiting for the design environment's answer to the closing exchange.";
+    wakro::console().flush();
+    return false;
   }
-  return closed;
+  // The link's own error report ("Exchange Error: ...") has no line end.
+  wakro::console_err() << "\nThe link to the design environment closed before the closing exchange.\n";
+  wakro::console_err().flush();
+  return false;
 }
 
 bool LoadLumbra(int argc, const char* const* argv) {

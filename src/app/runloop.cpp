@@ -99,11 +99,12 @@ void end_of_run(bool gui, std::int32_t& abort) {
     s.send_pfdata();
     s.outqbv3();
     s.send_endofrunmsgs();
+    // A stop signal ends the wait for the answer: no other run follows.
     std::int32_t answer = 0;
     do {
       std::int32_t allowance = 0;
       answer = poll_commands(allowance);
-    } while (answer == 0);
+    } while (answer == 0 && wakro::stop_signal() == 0);
     if (answer == 1) {
       abort = 1;
       wakro_stoprun1(1);

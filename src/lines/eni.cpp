@@ -34,6 +34,7 @@
 #include "link/process.h"
 #include "link/stop_signal.h"
 #include "model/ctrl.h"
+#include "model/fatal.h"
 #include "model/e_s0.h"
 #include "model/e_s1.h"
 #include "model/e_s7.h"
@@ -134,14 +135,27 @@ EndLink client_link(std::int32_t k) {
   return {e_s7eni::eni_client_port(k), e_s7eni::eni_client_types(k), false};
 }
 
+// A stop signal came and the other process does not answer: the run ends
+// here, with the signal's status.
+[[noreturn]] void stop_waiting_for_the_other_process() {
+  const int signal = wakro::g_received_stop_signal;
+  wakro::ListLine() << std::string("Stopped by ") + wakro::stop_signal_name(signal) +
+                           " while waiting for the other process of the ENI lines.";
+  wakro::console().flush();
+  throw wakro::FatalExit(128 + signal);
+}
+
 // Polls the ends 1..count of one side until each has delivered a message that
 // starts with `tag`, handing the rest of each to take(k); messages with another
-// first integer are dropped. The wait is bounded by the peer time limit.
+// first integer are dropped. The wait is bounded by the peer time limit, and
+// once a stop signal has come by wakro::kWaitAfterStopMs: the steps that a
+// stop still runs go on with a process that keeps up, a silent one ends the run.
 template <typename LinkOf, typename Take>
 void collect(std::int32_t count, wakro::FArray<bool, 1>& got, LinkOf link_of, std::int32_t tag,
              std::string_view routine, Take take) {
   for (std::int32_t k = 1; k <= count; ++k) got(k) = false;
   const auto deadline = wakro::peer_deadline();
+  auto stop_deadline = std::chrono::steady_clock::time_point::max();
   std::int32_t missing = count;
   int tries = 0;
   while (missing > 0) {
@@ -154,8 +168,11 @@ void collect(std::int32_t count, wakro::FArray<bool, 1>& got, LinkOf link_of, st
       --missing;
     }
     if (missing == 0) return;
-    if (std::chrono::steady_clock::now() > deadline)
-      fatal("No message from the other process of the ENI lines within the time limit.", routine);
+    const auto now = std::chrono::steady_clock::now();
+    if (now > deadline) fatal("No message from the other process of the ENI lines within the time limit.", routine);
+    if (wakro::g_received_stop_signal != 0 && stop_deadline == std::chrono::steady_clock::time_point::max())
+      stop_deadline = now + std::chrono::milliseconds(wakro::kWaitAfterStopMs);
+    if (now > stop_deadline) stop_waiting_for_the_other_process();
     wakro::poll_pause(tries);
   }
 }

@@ -21,7 +21,8 @@
 //                  and signals to the client (tag 73)
 //
 // Every wait on the other process ends after wakro::peer_wait_ms with a fatal
-// message, and a closed link ends the run at once (LinkFatal). Every count and
+// message (after wakro::kWaitAfterStopMs once a stop signal has come, with the
+// signal's status), and a closed link ends the run at once (LinkFatal). Every count and
 // extent that arrives from the other process is checked before it is used.
 #pragma once
 

@@ -3,6 +3,7 @@
 #include "link/exchange_tcp.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -28,6 +29,7 @@ constexpr const char* kTransportClosed = "Unexpected closure of transport mechan
 constexpr const char* kBadLength = "Bad message length received.";
 constexpr const char* kTooLong = "Message too long.";
 constexpr const char* kTimedOut = "Timed out waiting for the peer.";
+constexpr const char* kNotTaken = "The peer took nothing more after the stop signal.";
 
 // Resolves the loopback host name; false when it cannot be resolved.
 bool resolve_by_name(const char* host, in_addr& out) {
@@ -72,6 +74,23 @@ void wait_writable(int fd) {
   pollfd p{fd, POLLOUT, 0};
   while (poll(&p, 1, -1) < 0 && errno == EINTR) {
   }
+}
+
+// Waits for the connection under way on the non-blocking socket fd; a stop
+// signal ends the wait, unless the connection is made by then (the stop is
+// then seen by the first wait on the link). 0, or -1 with errno set (EINTR:
+// stopped).
+int finish_connect(int fd) {
+  wakro::WaitResult w = wakro::wait_or_stop(fd, POLLOUT);
+  pollfd now{fd, POLLOUT, 0};
+  if (w == wakro::WaitResult::stopped && poll(&now, 1, 0) == 1) w = wakro::WaitResult::ready;
+  if (w == wakro::WaitResult::stopped) errno = EINTR;
+  if (w != wakro::WaitResult::ready) return -1;
+  int err = 0;
+  socklen_t size = sizeof err;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) return -1;
+  errno = err;
+  return err == 0 ? 0 : -1;
 }
 
 }  // namespace
@@ -137,11 +156,18 @@ bool ExchangeTcp::Connect(const char* host, int port) {
   int rc = -1;
   int err = EINVAL;
   if (port >= 0 && port <= 65535) {
+    // Connected without blocking, so that a stop signal ends the wait for a
+    // peer that does not take the connection.
+    const int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     rc = connect_retrying(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    if (rc != 0 && errno == EINPROGRESS) rc = finish_connect(fd);
     err = errno;
+    fcntl(fd, F_SETFL, flags);
   }
   if (rc != 0) {
-    console_line("connect function failed with error: %ld\n", static_cast<long>(err));
+    // (A stop signal that ended the wait is said by the caller.)
+    if (err != EINTR) console_line("connect function failed with error: %ld\n", static_cast<long>(err));
     if (err == ETIMEDOUT)
       console_line("Exchange::Connect:Connection Timed Out: %ld\n", static_cast<long>(err));
     if (err == ECONNREFUSED)
@@ -239,11 +265,28 @@ void ExchangeTcp::RecvKey() {
   expected_ = kKeySize;
 }
 
+// Waits until the socket takes more bytes. A peer that reads nothing holds
+// the wait until a stop signal comes (also one that came before); after it,
+// kWaitAfterStopMs at most. False when the wait gave up.
+bool ExchangeTcp::WaitToSend() const {
+  if (wakro::g_received_stop_signal == 0 && wakro::wait_or_stop(socket_, POLLOUT) == wakro::WaitResult::ready)
+    return true;
+  pollfd p{socket_, POLLOUT, 0};
+  int ready = 0;
+  while ((ready = poll(&p, 1, wakro::kWaitAfterStopMs)) < 0 && errno == EINTR) {
+  }
+  return ready > 0;
+}
+
 int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
   std::int32_t sent = 0;
   while (sent < n) {
-    const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL);
+    const ssize_t r = send(socket_, bytes + sent, static_cast<std::size_t>(n - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (WaitToSend()) continue;
+      return -2;
+    }
     if (r < 0) return peer_closed(errno) ? 0 : -1;
     if (r == 0) return 0;
     sent += static_cast<std::int32_t>(r);
@@ -253,7 +296,7 @@ int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
 
 void ExchangeTcp::ReportSendResult(int result) {
   if (result == 1) return;
-  Fail(result < 0 ? kTransportError : kTransportClosed);
+  Fail(result == -2 ? kNotTaken : result < 0 ? kTransportError : kTransportClosed);
 }
 
 void ExchangeTcp::SendMsg() {

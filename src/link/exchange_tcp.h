@@ -9,7 +9,9 @@
 // message may arrive over several non-waiting calls. A length outside
 // 4..kMaxMessage, a refused key, a transport error or the peer's closure ends the
 // link for good (Broken()); no receive ever waits on a dead socket. Sends are
-// completed, never leaving half a frame, and never raise SIGPIPE.
+// completed, never leaving half a frame, and never raise SIGPIPE; a send that
+// a peer reading nothing holds is ended by a stop signal, after which it waits
+// kWaitAfterStopMs at most and then ends the link.
 //
 // POSIX sockets need no library start-up or clean-up, so nothing is counted
 // across objects.
@@ -67,8 +69,10 @@ class ExchangeTcp : public Exchange {
 
   void CloseSocket();
   // Sends all n bytes; 1 on success, 0 when the peer closed (also when it reset
-  // the connection or the pipe broke), -1 on any other error.
+  // the connection or the pipe broke), -1 on any other error, -2 when a peer
+  // that took nothing more was given up after a stop signal (WaitToSend).
   int SendAll(const unsigned char* bytes, std::int32_t n);
+  bool WaitToSend() const;
   void ReportSendResult(int result);
   // Marks the link broken after reporting the text (none when null).
   void Fail(const char* text);

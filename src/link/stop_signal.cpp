@@ -13,7 +13,9 @@
 
 namespace wakro {
 
-WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
+WaitResult wait_readable_or_stop(int fd, int timeoutMs) { return wait_or_stop(fd, POLLIN, timeoutMs); }
+
+WaitResult wait_or_stop(int fd, short events, int timeoutMs) {
   // 1. Hold the stop signals back while the flag is looked at.
   sigset_t stops, before;
   sigemptyset(&stops);
@@ -27,7 +29,7 @@ WaitResult wait_readable_or_stop(int fd, int timeoutMs) {
       result = WaitResult::stopped;
       break;
     }
-    pollfd p{fd, POLLIN, 0};
+    pollfd p{fd, events, 0};
     const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
     const int n = ppoll(&p, 1, timeoutMs < 0 ? nullptr : &limit, &before);
     if (n >= 0) {

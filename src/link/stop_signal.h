@@ -15,10 +15,13 @@
 // looked at and unblocked only inside the wait (ppoll), so a signal that arrives
 // between the look and the wait still ends the wait.
 //
-// g_waits_end_on_stop is set while the start-up dialogue with the design
-// environment runs: a blocking receive of the TCP link then waits through
+// g_waits_end_on_stop is set while a wait on the design environment that a
+// stop signal must end runs (the start-up dialogue, the wait for steps and for
+// the end-of-run answer, the parallel runs' consolidation, the closing
+// exchange): a blocking receive of the link then waits through
 // wait_readable_or_stop and gives up (without breaking the link) on a stop
-// signal.
+// signal; its caller, which sets the flag with WaitsEndOnStop, acts on the
+// stop.
 #pragma once
 
 #include <signal.h>
@@ -30,6 +33,18 @@ namespace wakro {
 
 inline volatile std::sig_atomic_t g_received_stop_signal = 0;
 inline volatile std::sig_atomic_t g_waits_end_on_stop = 0;
+
+// Sets g_waits_end_on_stop for its lifetime, and puts back what it was.
+class WaitsEndOnStop {
+ public:
+  WaitsEndOnStop() : before_(g_waits_end_on_stop) { g_waits_end_on_stop = 1; }
+  ~WaitsEndOnStop() { g_waits_end_on_stop = before_; }
+  WaitsEndOnStop(const WaitsEndOnStop&) = delete;
+  WaitsEndOnStop& operator=(const WaitsEndOnStop&) = delete;
+
+ private:
+  std::sig_atomic_t before_;
+};
 
 // The signals that stop a run as a stop request does instead of killing it:
 // every signal whose default action ends the process, except those that
@@ -46,6 +61,14 @@ enum class WaitResult { ready, stopped, error };
 // timeoutMs < 0 waits without limit; when the limit passes the result is ready
 // (the read that follows finds nothing and reports its own time-out).
 WaitResult wait_readable_or_stop(int fd, int timeoutMs = -1);
+// The same wait for the poll events given (POLLOUT: until fd can be written).
+WaitResult wait_or_stop(int fd, short events, int timeoutMs = -1);
+
+// How long a wait on the design environment may still last once a stop signal
+// has come (its answer to the closing exchange, room to send in a full
+// socket): a peer that keeps up is not cut off, a silent one does not hold the
+// stopped program.
+constexpr int kWaitAfterStopMs = 500;
 
 // The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
 // "SIGHUP", ..., "SIGRTMIN+3"), "a signal" for any other.

@@ -360,6 +360,32 @@ TEST_F(EniLines, ClientKilledMidRunStopsTheServerWithAMessage) {
   EXPECT_TRUE(contains(server_->out() + server_->err(), "is closed.")) << server_->out() << server_->err();
 }
 
+// A client that goes silent mid-run (stopped, not killed: its link stays
+// open) does not hold a server that a stop signal ends.
+TEST_F(EniLines, ServerWaitingForASilentClientMidRunStopsOnASignal) {
+  Watchdog dog("EniLines.SilentClient", 120);
+  CaseSpec longer{Model::bergeron};
+  longer.finish = "100.0";
+  sdir_ = dir("server");
+  cdir_ = dir("client");
+  longer.part = Part::server;
+  write_case(sdir_, longer, "0");
+  server_ = start(sdir_);
+  const int port = port_of(*server_);
+  ASSERT_GT(port, 0) << server_->out();
+  longer.part = Part::client;
+  write_case(cdir_, longer, std::to_string(port));
+  client_ = start(cdir_);
+  ASSERT_TRUE(wakro_test::waitUntil([&] { return volts(cdir_).size() >= 5; }, 30000)) << client_->out();
+  ASSERT_EQ(::kill(client_->pid(), SIGSTOP), 0);
+  ASSERT_EQ(::kill(server_->pid(), SIGTERM), 0);
+  ASSERT_TRUE(server_->wait(10000)) << "the server still waits for its silent client";
+  EXPECT_EQ(server_->exitCode(), 143) << server_->out() << server_->err();
+  EXPECT_TRUE(contains(server_->out(), " Stopped by SIGTERM while waiting for the other process of the ENI lines.\n"))
+      << server_->out();
+  ::kill(client_->pid(), SIGKILL);
+}
+
 // A line resumes from snapshots: each part runs from its data files to a
 // snapshot at 0.7 ms (step 14: the wave has reached the open end, its
 // reflection is on its way back to the sending end, which it reaches at step

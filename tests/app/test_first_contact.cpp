@@ -7,12 +7,16 @@
 // used says why; a misspelt section key names its file and line.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -191,6 +195,115 @@ TEST(FirstContact, AStopSignalWhileTheDesignEnvironmentsDialogueWaitsEndsTheProg
                             "run did not start.\n"))
       << out;
   EXPECT_EQ(last_lines(out, 1), std::vector<std::string>{kExe + " exiting.  Status code = 130"});
+}
+
+// A design environment that goes silent where the engine waits on it (its
+// queue of connections full, ...), and never answers the closing -999: the
+// stop signal ends the program at once.
+enum class Silent { noAccept, noKey, dialogue, midFrame, steps, endOfRun, consolidation, closing };
+
+struct SilentPeer {
+  Silent at;
+  int signal;
+  const char* name;
+  const char* stopped;  // the "Stopped by <name>" line's rest
+};
+
+// True once a socket of this machine waits for the answer to its connection
+// request to the port (SYN_SENT in /proc/net/tcp).
+bool connecting_to(int port) {
+  std::ifstream tcp("/proc/net/tcp");
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", static_cast<unsigned>(port));
+  for (std::string line; std::getline(tcp, line);) {
+    std::istringstream words(line);
+    std::string slot, local, remote, state;
+    words >> slot >> local >> remote >> state;
+    if (state == "02" && remote.size() > 5 && remote.substr(remote.size() - 5) == wanted) return true;
+  }
+  return false;
+}
+
+// Reads the engine's frames until one whose first integer is `id`, granting
+// every step when a run starts (grant) and answering the end of a run
+// (answer_run_end); false when none comes.
+bool read_until(ScriptedPeer& peer, std::int32_t id, bool grant, bool answer_run_end) {
+  for (int k = 0; k < 20000; ++k) {
+    auto frame = peer.recvFrame(10000);
+    if (!frame) return false;
+    const std::int32_t got = frame->i();
+    if (got == id) return true;
+    if (got == 2 && grant) peer.sendFrame(peer.frame().i(1).i(2147483647));
+    if (got == 0 && answer_run_end) peer.sendFrame(peer.frame().i(22).i(0));
+  }
+  return false;
+}
+
+TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsTheProgram) {
+  const char* kDialogueStop = " while waiting for the design environment's start-up dialogue: the run did not start.";
+  const char* kRunStop = ": the run ended after step 2400, at time 0.12 s.";
+  const SilentPeer rows[] = {
+      {Silent::noAccept, SIGTERM, "SIGTERM", " while connecting to the design environment: the run did not start."},
+      {Silent::noKey, SIGTERM, "SIGTERM", kDialogueStop},
+      {Silent::noKey, SIGINT, "SIGINT", kDialogueStop},
+      {Silent::dialogue, SIGTERM, "SIGTERM", kDialogueStop},
+      {Silent::midFrame, SIGHUP, "SIGHUP", kDialogueStop},
+      {Silent::steps, SIGTERM, "SIGTERM", ": the run ended after step 1, at time 5e-05 s."},
+      {Silent::endOfRun, SIGINT, "SIGINT", kRunStop},
+      {Silent::consolidation, SIGTERM, "SIGTERM", kRunStop},
+      {Silent::closing, SIGTERM, "SIGTERM", " while waiting for the design environment's answer to the closing exchange."},
+  };
+  for (const SilentPeer& row : rows) {
+    Watchdog dog("FirstContact.AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironment", 60);
+    CaseCopy copy;
+    ScriptedPeer peer;
+    std::vector<int> queued;  // the peer's queue (4 + 1) filled
+    for (int k = 0; k < 5 && row.at == Silent::noAccept; ++k) {
+      queued.push_back(::socket(AF_INET, SOCK_STREAM, 0));
+      sockaddr_in a{AF_INET, htons(static_cast<std::uint16_t>(peer.port())), {htonl(INADDR_LOOPBACK)}, {}};
+      ASSERT_EQ(::connect(queued.back(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ChildProcess p({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port()), "-host", "127.0.0.1"},
+                   copy.dir());
+    if (row.at == Silent::noAccept) {
+      ASSERT_TRUE(wakro_test::waitUntil([&] { return connecting_to(peer.port()); }, 20000)) << p.out();
+    } else {
+      ASSERT_TRUE(peer.accept(10000));
+    }
+    // The engine is brought to its wait; what it sent there says it waits.
+    if (row.at > Silent::noKey) {
+      ASSERT_TRUE(peer.sendKey());
+      ASSERT_TRUE(peer.sendFrame(peer.frame().i(10).s("rl_breaker.map")));
+    }
+    if (row.at == Silent::midFrame) {
+      const std::vector<unsigned char> whole = peer.frame().i(17).i(5).i(5).i(5).i(5).i(5).bytes();
+      ASSERT_TRUE(peer.sendRaw(whole.data(), whole.size() / 2));
+    }
+    if (row.at == Silent::consolidation) {
+      ASSERT_TRUE(peer.sendFrame(peer.frame().i(26).i(0).i(2).i(2)));
+    }
+    if (row.at >= Silent::steps) {
+      ASSERT_TRUE(peer.sendFrame(peer.frame().i(19)));
+      // The last frame the engine sends before it waits: the output interval
+      // (then steps are awaited), the end of the run (then its answer), the
+      // consolidation request, the closing -999.
+      const std::int32_t last = row.at == Silent::steps          ? 20
+                                : row.at == Silent::endOfRun      ? 0
+                                : row.at == Silent::consolidation ? 21
+                                                                  : -999;
+      ASSERT_TRUE(read_until(peer, last, row.at != Silent::steps, row.at > Silent::endOfRun)) << p.out();
+    }
+    ASSERT_EQ(::kill(p.pid(), row.signal), 0);
+    const bool ended = p.wait(10000);
+    EXPECT_TRUE(ended) << row.name << " did not end the program waiting at row " << static_cast<int>(row.at);
+    if (!ended) continue;
+    const int status = 128 + row.signal;
+    EXPECT_EQ(p.exitCode(), status) << p.out() << p.err();
+    const std::string out = p.out();
+    EXPECT_TRUE(contains(out, std::string("\n Stopped by ") + row.name + row.stopped + "\n")) << out;
+    EXPECT_EQ(last_lines(out, 1), std::vector<std::string>{kExe + " exiting.  Status code = " + std::to_string(status)});
+    for (const int fd : queued) ::close(fd);
+  }
 }
 
 // ------------------------------------------------------------- usage errors

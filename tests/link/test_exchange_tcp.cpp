@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "link/exchange_tcp.h"
+#include "link/stop_signal.h"
 #include "support/scripted_peer.h"
 
 namespace {
@@ -271,6 +273,27 @@ TEST(ExchangeTcp, SendingToAClosedPeerIsAnErrorNotASignal) {
   link.SendMsg();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(link.SendBuffer().position, 4);
+}
+
+// A peer that reads nothing fills the socket: once a stop signal has come, a
+// send waits a short time at most, then ends the link instead of the program
+// waiting for ever.
+TEST(ExchangeTcp, AfterAStopSignalASendThatAPeerReadingNothingHoldsEndsTheLink) {
+  Watchdog dog("AfterAStopSignalASendThatAPeerReadingNothingHolds", 30);
+  ScriptedPeer peer;
+  ExchangeTcp link;
+  connectPair(peer, link, false);
+  wakro::g_received_stop_signal = SIGTERM;
+  testing::internal::CaptureStderr();
+  // Each message is 8 MB: the socket buffers are full after a few of them.
+  for (int k = 0; k < 64 && !link.Broken(); ++k) {
+    for (int j = 0; j < (1 << 20); ++j) link << 0.5;
+    link.SendMsg();
+  }
+  const std::string err = testing::internal::GetCapturedStderr();
+  wakro::g_received_stop_signal = 0;
+  EXPECT_TRUE(link.Broken());
+  EXPECT_EQ(err, "Exchange Error: The peer took nothing more after the stop signal.");
 }
 
 TEST(ExchangeTcp, LargeMessagesTravelWholeBothWays) {
