@@ -199,6 +199,23 @@ class EniLines : public ::testing::Test {
     EXPECT_TRUE(server_->wait(60000));
     EXPECT_TRUE(client_->wait(60000));
   }
+  // Starts a pair of two million steps and returns once both are stepping
+  // (the client has written a few steps): the pair is still running.
+  void start_long_pair() {
+    CaseSpec longer{Model::bergeron};
+    longer.finish = "100.0";
+    sdir_ = dir("server");
+    cdir_ = dir("client");
+    longer.part = Part::server;
+    write_case(sdir_, longer, "0");
+    server_ = start(sdir_);
+    const int port = port_of(*server_);
+    ASSERT_GT(port, 0) << server_->out();
+    longer.part = Part::client;
+    write_case(cdir_, longer, std::to_string(port));
+    client_ = start(cdir_);
+    ASSERT_TRUE(wakro_test::waitUntil([&] { return volts(cdir_).size() >= 5; }, 30000)) << client_->out();
+  }
   // The pair's voltages against the whole line's, bit for bit, every step of
   // every run.
   void expect_same_as_whole(Model m, int runs) {
@@ -339,20 +356,8 @@ TEST_F(EniLines, ServerWaitingForItsClientStopsOnASignal) {
 
 TEST_F(EniLines, ClientKilledMidRunStopsTheServerWithAMessage) {
   Watchdog dog("EniLines.Killed", 120);
-  CaseSpec longer{Model::bergeron};
-  longer.finish = "100.0";  // two million steps: the run is still going when the client dies
-  sdir_ = dir("server");
-  cdir_ = dir("client");
-  longer.part = Part::server;
-  write_case(sdir_, longer, "0");
-  server_ = start(sdir_);
-  const int port = port_of(*server_);
-  ASSERT_GT(port, 0) << server_->out();
-  longer.part = Part::client;
-  write_case(cdir_, longer, std::to_string(port));
-  client_ = start(cdir_);
-  // Both are stepping once the client has written a few steps.
-  ASSERT_TRUE(wakro_test::waitUntil([&] { return volts(cdir_).size() >= 5; }, 30000)) << client_->out();
+  start_long_pair();
+  if (HasFatalFailure()) return;
   ASSERT_EQ(::kill(client_->pid(), SIGKILL), 0);
   EXPECT_FALSE(client_->wait(20000) && client_->exitCode() == 0);
   ASSERT_TRUE(server_->wait(20000)) << "the server did not stop";
@@ -364,19 +369,8 @@ TEST_F(EniLines, ClientKilledMidRunStopsTheServerWithAMessage) {
 // open) does not hold a server that a stop signal ends.
 TEST_F(EniLines, ServerWaitingForASilentClientMidRunStopsOnASignal) {
   Watchdog dog("EniLines.SilentClient", 120);
-  CaseSpec longer{Model::bergeron};
-  longer.finish = "100.0";
-  sdir_ = dir("server");
-  cdir_ = dir("client");
-  longer.part = Part::server;
-  write_case(sdir_, longer, "0");
-  server_ = start(sdir_);
-  const int port = port_of(*server_);
-  ASSERT_GT(port, 0) << server_->out();
-  longer.part = Part::client;
-  write_case(cdir_, longer, std::to_string(port));
-  client_ = start(cdir_);
-  ASSERT_TRUE(wakro_test::waitUntil([&] { return volts(cdir_).size() >= 5; }, 30000)) << client_->out();
+  start_long_pair();
+  if (HasFatalFailure()) return;
   ASSERT_EQ(::kill(client_->pid(), SIGSTOP), 0);
   ASSERT_EQ(::kill(server_->pid(), SIGTERM), 0);
   ASSERT_TRUE(server_->wait(10000)) << "the server still waits for its silent client";
