@@ -78,6 +78,15 @@ TEST(FArray, AllocationStops) {
   FArray<char, 3> edge("edge");
   EXPECT_EQ(fatal_message([&] { edge.allocate(46341, 46341, 1); }),
             "Integer overflow when calculating the amount of memory to allocate");
+  // A context in scope follows the message on its own line; out of scope, the
+  // message is as before.
+  {
+    const wakro::RuntimeStopContext context("Snapshot file: s.snp");
+    EXPECT_EQ(fatal_message([&] { big.allocate(70000, 70000); }),
+              "Integer overflow when calculating the amount of memory to allocate\nSnapshot file: s.snp");
+  }
+  EXPECT_EQ(fatal_message([&] { big.allocate(70000, 70000); }),
+            "Integer overflow when calculating the amount of memory to allocate");
 }
 
 TEST(FArray, AlwaysCheckedArrayStopsOnBadIndex) {
