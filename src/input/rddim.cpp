@@ -175,6 +175,7 @@ Line72 read_dimension_line() {
   Line72 line;
   const wakro::ReadStatus st = wakro::read_line72(line);
   if (st == wakro::ReadStatus::end) {
+    if (!g_snapshot_file.empty()) refuse_snapshot_row("WAKRO: End_Of_File reached while reading snap file");
     ListLine() << "End_Of_File reached while reading map file";
     wakro_quit("RDDIM", 2);
   }
@@ -189,10 +190,13 @@ void clear_table(bool keep_line_entries) {
   }
 }
 
-void store_nodes(std::int32_t n) {
+void store_nodes(std::int32_t n, const Line72& line) {
   ndde::e_ndim(dim::nodes) = n;
   const std::int64_t sparsity = ndde::sparsity_default(n);
   if (sparsity > std::numeric_limits<std::int32_t>::max()) {
+    if (!g_snapshot_file.empty())
+      refuse_snapshot_row("WAKRO: Too many nodes: the sparse pattern n(n-1)/2+1 exceeds the largest size: "
+                          "DIMENSIONS row " + row_text(line));
     ListLine()
         << "Too many nodes: the sparse pattern n(n-1)/2+1 exceeds the largest size for NODES ="
         << n;
@@ -205,6 +209,9 @@ void read_dimension(const Line72& line, bool data_start) {
   const Line72 key = wakro_firstwrd(line);
   const Line72 value = wakro_rhs72str(line);
   if (value.is_blank()) {
+    if (!g_snapshot_file.empty())
+      refuse_snapshot_row("WAKRO: Empty dimension for " + std::string(key.trimmed()) + ": DIMENSIONS row " +
+                          row_text(line));
     ListLine() << "Empty dimension for " << key.view();
     wakro_quit("RDDIM", 2);
   }
@@ -220,12 +227,15 @@ void read_dimension(const Line72& line, bool data_start) {
   if (d == nullptr) {
     wakro_warn(0, 0, wakro::msg::kSingleLine, "Unknown Dimension in map/snap file");
     ListLine() << "WARNING: Unknown dimension: " << key.view();
-    ListLine() << "or in-line data in map file: " << fnames::tnam.view();
-    ListLine() << "Continuing reading map file";
+    if (!g_snapshot_file.empty())
+      ListLine() << "in snap file: " + g_snapshot_file;
+    else
+      ListLine() << "or in-line data in map file: " << fnames::tnam.view();
+    ListLine() << (g_snapshot_file.empty() ? "Continuing reading map file" : "Continuing reading snap file");
     return;
   }
   if (d->k == dim::nodes) {
-    store_nodes(n);
+    store_nodes(n, line);
     return;
   }
   ndde::e_ndim(d->k) = (data_start && d->margin > 0) ? ndde::with_margin(n, d->margin) : n;
@@ -284,6 +294,7 @@ void allocate_first_run() {
   ndde::allocate_nd(status);
   e_s0::allocate_ssdim_array(ndde::nd2, status2);
   if (status != 0 || status2 != 0) {
+    if (!g_snapshot_file.empty()) refuse_snapshot_row("WAKRO: Problems in dynamic allocation from snap file");
     ListLine() << "Problems in dynamic allocation from data file";
     wakro_quit("RDDIM", 1);
   }
@@ -307,6 +318,7 @@ void wakro_rddim() {
 
   rdcmnt();
   if (rdcmnt_at_data() || !(fnames::section == "DIMENSIONS:")) {
+    if (!g_snapshot_file.empty()) refuse_snapshot_row("WAKRO: First section in snap file must be DIMENSIONS:");
     ListLine() << "First section in map/snap file must be DIMENSIONS:";
     wakro_quit("RDDIM", 2);
   }

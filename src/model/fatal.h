@@ -39,7 +39,22 @@ constexpr int process_exit_code(int status) noexcept {
   return (status >= 0 && status <= 255) ? status : 2;
 }
 
-// Runtime stop: throws FatalExit with kRuntimeStopStatus and the message.
+// Runtime stop: throws FatalExit with kRuntimeStopStatus and the message, then,
+// on a line of its own, the context set by a RuntimeStopContext in scope.
 [[noreturn]] void runtime_stop(std::string message);
+
+// While in scope, a runtime stop names what it happened in (e.g. the file whose
+// counts size the arrays being allocated); the context it replaced comes back
+// when it leaves scope.
+class RuntimeStopContext {
+ public:
+  explicit RuntimeStopContext(std::string text);
+  ~RuntimeStopContext();
+  RuntimeStopContext(const RuntimeStopContext&) = delete;
+  RuntimeStopContext& operator=(const RuntimeStopContext&) = delete;
+
+ private:
+  std::string previous_;
+};
 
 }  // namespace wakro

@@ -41,6 +41,7 @@
 #include "model/e_s7.h"
 #include "model/e_s8.h"
 #include "model/e_warn.h"
+#include "model/fatal.h"
 #include "model/emtio.h"
 #include "model/fnames.h"
 #include "model/ideal.h"
@@ -1129,6 +1130,13 @@ bool parameters_use_mana(const std::string& text) {
   return on;
 }
 
+// While a resume allocates the arrays its snapshot's "DIMENSIONS:" rows size, a
+// failure to allocate (a count too large for memory or for a size) names the
+// snapshot after the allocator's own message.
+wakro::RuntimeStopContext sized_by_snapshot() {
+  return wakro::RuntimeStopContext("Snapshot file: " + snapshot_path() + " (its DIMENSIONS: rows size the arrays)");
+}
+
 }  // namespace
 
 void wakro_readsnap() {
@@ -1149,7 +1157,10 @@ void wakro_readsnap() {
   in.skip_comments();
   double header[3] = {0.0, 0.0, 0.0};  // version, time, time step
   in.read<double>(3, [&](std::int64_t k) -> double& { return header[k - 1]; });
-  wakro_rddim();
+  {
+    const auto sized = sized_by_snapshot();
+    wakro_rddim();
+  }
   // MNA declarations are written only by a run with MNA on: without it they are
   // a damaged count (the parameter reader would take them for the case's).
   if (!uses_mana) check_count("NMANA", e_ndim(dim::nmana), 0);
@@ -1168,7 +1179,10 @@ void wakro_readsnap() {
   read_subsysdim(in);
   wakro_readstors();
   wakro_readmap();
-  initialize_mna_snap();
+  {
+    const auto sized = sized_by_snapshot();
+    initialize_mna_snap();
+  }
   outppp::jplt2 = outppp::jplt;
   update_from_map();
   read_state_blocks(in);

@@ -74,6 +74,10 @@ TEST(FArray, AllocationStops) {
   EXPECT_EQ(fatal_message([&] { big.allocate(std::int64_t{1} << 32, 1); }),
             "Integer overflow when calculating the amount of memory to allocate");
   EXPECT_FALSE(big.allocated());
+  {  // a context follows the message while in scope (the check below: not after it)
+    const wakro::RuntimeStopContext context("Snapshot file: s.snp");
+    EXPECT_EQ(fatal_message([&] { big.allocate(70000, 70000); }), "Integer overflow when calculating the amount of memory to allocate\nSnapshot file: s.snp");
+  }
   // 2^31 - 1 elements is the largest count that fits.
   FArray<char, 3> edge("edge");
   EXPECT_EQ(fatal_message([&] { edge.allocate(46341, 46341, 1); }),

@@ -49,6 +49,8 @@ struct Check {
 
 const std::string kSnap = "snapA.snp";
 const std::string kMap = "rl_breaker.map";
+const std::string kSnapFile = " ***ERROR** Snapshot file: snapA.snp";
+const std::string kSizedBy = "Snapshot file: snapA.snp (its DIMENSIONS: rows size the arrays)";
 
 // The line-step example's snapshot in the place of this case's, naming this
 // case's map file.
@@ -277,6 +279,16 @@ const std::vector<Check>& checks() {
        false,
        {" ***ERROR** WAKRO: Error while reading snap file: DIMENSIONS row STOF = x7               7",
         " ***ERROR** Snapshot file: snapA.snp"}},
+      // Rows damaged alike in both columns: refused naming the row, or what they size names the file.
+      {"SubsysRowHugeInBothColumns", [](CaseFolder& f) { edit(f / kSnap, " SUBSYS .*", " SUBSYS = 2147483647 2147483647"); },
+       false, {"Integer overflow when calculating the amount of memory to allocate", kSizedBy}},
+      {"SparsityRowBeyondMemory", [](CaseFolder& f) { edit(f / kSnap, " SPARSITY .*", " SPARSITY = 2147483647 2"); },
+       false, {"Allocation would exceed memory limit", kSizedBy}},
+      {"NodesRowHugeInBothColumns", [](CaseFolder& f) { edit(f / kSnap, " NODES .*", " NODES = 2147483647 2147483647"); },
+       false, {" ***ERROR** WAKRO: Too many nodes: the sparse pattern n(n-1)/2+1 exceeds the largest size: DIMENSIONS "
+               "row NODES = 2147483647 2147483647", kSnapFile}},
+      {"DimensionRowWithoutItsEqualsSign", [](CaseFolder& f) { edit(f / kSnap, " NODES .*", " NODES 2 2"); },
+       false, {" ***ERROR** WAKRO: Empty dimension for NODES: DIMENSIONS row NODES 2 2", kSnapFile}},
       {"MnaDeclarationsWithoutMna",
        [](CaseFolder& f) { edit(f / kSnap, " NMANA                 =       0", " NMANA = 1"); },
        false,
