@@ -42,7 +42,11 @@ double savedTime = 0.0;
 // tests).
 volatile std::sig_atomic_t& g_stop_signal = wakro::g_received_stop_signal;
 
-extern "C" void on_stop_signal(int signal) { g_stop_signal = signal; }
+// The first stop signal is the one the run stops by: a later one of another
+// kind (a SIGTERM after a SIGINT) does not change the status the run reports.
+extern "C" void on_stop_signal(int signal) {
+  if (g_stop_signal == 0) g_stop_signal = signal;
+}
 
 }  // namespace
 

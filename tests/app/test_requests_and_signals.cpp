@@ -242,6 +242,10 @@ TEST_F(DriverRequests, StopSignalEndsTheRunAfterTheNextStepAndTheRunSet) {
                       "\n Stopped by SIGINT: the run ended after step 5, at time 2.5 s.\n"),
             std::string::npos)
       << text;
+  // A second signal of another kind does not take the first one's place.
+  std::raise(SIGHUP);
+  EXPECT_EQ(wakro::g_received_stop_signal, SIGINT);
+  std::signal(SIGHUP, SIG_DFL);
 }
 
 TEST_F(DriverRequests, StopSignalDuringTheLastStepStillEndsWithItsStatusAndReport) {
