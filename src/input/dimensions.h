@@ -43,6 +43,9 @@
 #include <string_view>
 
 void wakro_rddim();
+// The size column ("available") of the row `key` of the snapshot the last
+// wakro_rddim read, -1 when the row has none or the read was of a map file.
+std::int32_t snapshot_row_size(std::string_view key);
 void wakro_ndcheck();
 void wakro_writedim(std::ostream& os);
 using AvailableSize = std::int32_t (*)(std::string_view key, std::int32_t working_size);

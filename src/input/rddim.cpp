@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -132,6 +133,8 @@ bool is_dialogue_entry(int k) {
 // The file being read on a resume: the snapshot (the run from data reads the
 // map file, whose name the messages take from fnames::tnam).
 std::string g_snapshot_file;
+// The size column of each row of the snapshot being read ("KEY = used size").
+std::map<std::string, std::int32_t, std::less<>> g_snapshot_sizes;
 
 // A refusal of a snapshot's dimension row: the text, then the snapshot's name,
 // as the snapshot reader refuses its other counts.
@@ -159,12 +162,19 @@ std::string row_text(const Line72& line) {
 // its arrays held), checked before anything is allocated from it. SPARSITY is
 // the exception: with MNA on, the sparse lists are sized by the MNA set-up's
 // order and the length they need may pass the row's size.
+// Each row's size is kept (snapshot_row_size) for the snapshots the resumed
+// run writes; a row without a readable size keeps none.
 void check_snapshot_row(const Line72& key, const Line72& value, std::int32_t used) {
+  constexpr std::int32_t kNoSize = std::numeric_limits<std::int32_t>::max();
   std::int32_t read_used = 0;
-  std::int32_t available = std::numeric_limits<std::int32_t>::max();  // a row without the size
-  if (key == "SPARSITY" ||
-      wakro::list_read(value.view(), {read_used, available}) != wakro::ReadStatus::ok)
-    available = std::numeric_limits<std::int32_t>::max();
+  std::int32_t available = kNoSize;  // a row without the size
+  const bool read = wakro::list_read(value.view(), {read_used, available}) == wakro::ReadStatus::ok;
+  const std::string row(key.trimmed());
+  if (read && available >= 0 && available != kNoSize)
+    g_snapshot_sizes.insert_or_assign(row, available);
+  else
+    g_snapshot_sizes.erase(row);
+  if (key == "SPARSITY" || !read) available = kNoSize;
   if (used < 0 || used > available)
     refuse_snapshot_row("WAKRO: Snapshot count out of range: " + std::string(key.trimmed()) + " = " +
                         std::to_string(used) + " (at most " + std::to_string(available) + ")");
@@ -309,6 +319,7 @@ void wakro_rddim() {
   const std::int32_t map_unit = fnames::iunit;
 
   g_snapshot_file = assorc::input == "SNAP" ? wakro::unit_file_name(map_unit) : std::string();
+  g_snapshot_sizes.clear();
   fnames::netdata = 1;
   clear_table(!first_run && !walk);
   ndde::e_ndim(dim::umec) = 5;
@@ -348,4 +359,9 @@ void wakro_rddim() {
   e_s9::n5test = ndde::nd5;
   e_s9::n6test = ndde::nd6;
   e_s9::n7test = ndde::nd7;
+}
+
+std::int32_t snapshot_row_size(std::string_view key) {
+  const auto it = g_snapshot_sizes.find(key);
+  return it == g_snapshot_sizes.end() ? -1 : it->second;
 }

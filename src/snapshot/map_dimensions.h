@@ -12,22 +12,18 @@
 // larger (channels that the map added since). Every snapshot of the chain then
 // carries the sizes a run from data writes at that time.
 //
-// read_map_dimensions(path): the rows of the first "DIMENSIONS:" section of the
-// snapshot at `path` ("KEY = used available", the last of a repeated key); a row
-// whose available column is not a size in 0 .. 2147483647 gives none, nor does
-// a path that is no regular file. It replaces what an earlier run read.
+// The rows are those the dimension reader kept of the snapshot it sized the
+// run by (snapshot_row_size, input/dimensions.h); a run from data has none.
 // nodes_of_map(): the NODES row's available size, -1 when there is none.
 // available_to_write(key, working_size): the available size a snapshot writes
 // for the row, as above (input/dimensions.h AvailableSize).
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 namespace wakro::snapshot {
 
-void read_map_dimensions(const std::string& path);
 std::int32_t nodes_of_map();
 std::int32_t available_to_write(std::string_view key, std::int32_t working_size);
 

@@ -1143,7 +1143,6 @@ void wakro_readsnap() {
   using ndde::e_ndim;
   if (ctrl::firstrun) ListLine() << "Reading data for snap file: " + std::string(fnames::inam.view());
   wakro_snapfile(1);
-  read_map_dimensions(snapshot_path());
   bool uses_mana = false;
   {
     std::ifstream file(snapshot_path(), std::ios::binary);
