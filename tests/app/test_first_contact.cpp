@@ -397,7 +397,7 @@ TEST(FirstContact, ANameHoldingANulByteIsAskedForAgain) {
     EXPECT_TRUE(contains(p->out(), "\n A name may not hold a NUL byte: ab\\0cd\n\n **** NON-VALID RESPONSE ****\n"));
     EXPECT_EQ(p->out().find('\0'), std::string::npos);
     EXPECT_TRUE(copy.has(r.made));
-    EXPECT_EQ(slurp(copy.path("ab")), kept) << r.made;
+    EXPECT_TRUE(slurp(copy.path("ab")) == kept) << r.made;
   }
 }
 
