@@ -133,7 +133,8 @@ void refuse_nul_name(const std::string& name, const char* tag) {
   std::string refusal = nul_in_name(name);
   if (refusal.empty()) return;
   if (const Unit* u = find(fnames::iunit); u != nullptr) refusal += " (read from " + u->name + ")";
-  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine, refusal);
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                refusal);
   wakro_quit(tag, 0);
 }
 
