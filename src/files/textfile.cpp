@@ -91,4 +91,16 @@ std::string line_too_long_text(long long line) {
          " characters";
 }
 
+std::string nul_in_name(std::string_view name) {
+  if (name.find('\0') == std::string_view::npos) return {};
+  std::string text = "A name may not hold a NUL byte: ";
+  for (const char c : name) {
+    if (c == '\0')
+      text += "\\0";
+    else
+      text += c;
+  }
+  return text;
+}
+
 }  // namespace wakro

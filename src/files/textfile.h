@@ -26,6 +26,11 @@
 //                           characters is too_long, and nothing more of it is
 //                           kept
 //   system_reason(error)    the system's text of an errno value
+//   nul_in_name(name)       "" for a name without a NUL byte, otherwise its
+//                           refusal "A name may not hold a NUL byte: <name>",
+//                           each NUL shown as \0: the system takes a name only
+//                           up to its first NUL, so such a name would open, or
+//                           write over, the file its first part names
 #pragma once
 
 #include <cstddef>
@@ -58,5 +63,7 @@ std::string system_reason(int error);
 std::string too_long_text(std::string_view file, long long line);
 // The same without the file's name: "line <n> is longer than 16777216 characters".
 std::string line_too_long_text(long long line);
+
+std::string nul_in_name(std::string_view name);
 
 }  // namespace wakro

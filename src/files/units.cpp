@@ -125,6 +125,19 @@ void report_open_failure(std::string_view prefix, const std::string& name, const
                 std::string(prefix) + name + ": " + why);
 }
 
+// A name read from a data line keeps any NUL byte the line holds, and the
+// system would open the file named by its part before the NUL: such a name ends
+// the run, naming the file being read (its reader may have read the lines
+// after the name's, so no line number is given).
+void refuse_nul_name(const std::string& name, const char* tag) {
+  std::string refusal = nul_in_name(name);
+  if (refusal.empty()) return;
+  if (const Unit* u = find(fnames::iunit); u != nullptr) refusal += " (read from " + u->name + ")";
+  wakro_message(e_warn::comp_id1, e_warn::comp_id2, wakro::msg::kError, wakro::msg::kSingleLine,
+                refusal);
+  wakro_quit(tag, 0);
+}
+
 // A line longer than any reader takes ends the run (it could be a file without
 // line ends that would otherwise fill the memory).
 [[noreturn]] void refuse_long_line(const Unit& u) {
@@ -248,6 +261,7 @@ void set_include_depth(std::int32_t depth) {
 
 void wakro_openfile() {
   const std::string name(fnames::filename.trimmed());
+  wakro::refuse_nul_name(name, "OPENFILE");
   std::string why;
   std::FILE* fp = wakro::open_by_mode(name, 1, why);
   if (fp == nullptr) {
@@ -262,6 +276,7 @@ void wakro_openfile1(std::int32_t& mode) {
 }
 
 void wakro::open_file_named(const std::string& name, std::int32_t mode) {
+  wakro::refuse_nul_name(name, "OPENFILE1");
   std::string why;
   std::FILE* fp = wakro::open_by_mode(name, mode, why);
   if (fp == nullptr) {

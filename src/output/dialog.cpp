@@ -81,10 +81,15 @@ bool read_int(std::int32_t& value) {
   return true;
 }
 
-// A name from the first 34 columns; a longer one would open a cut name.
+// A name from the first 34 columns; a longer one would open a cut name, and
+// one holding a NUL byte the file named by its part before the NUL.
 bool read_name(Name& name) {
   const std::string line = next_line();
   const std::string_view text = trim_right(line);
+  if (const std::string refusal = nul_in_name(text); !refusal.empty()) {
+    ListLine() << refusal;
+    return false;
+  }
   if (text.size() > kNameWidth) {
     ListLine() << "A name is at most 34 characters long: " << text;
     return false;

@@ -904,6 +904,9 @@ std::string read_map_name() {
   }
   if (key != "MAP_UPDATE:") fail_update(true);
   const std::string map = std::string(trim(in.raw_line()));
+  // (A NUL byte would make the system read the file its first part names.)
+  if (const std::string refusal = wakro::nul_in_name(map); !refusal.empty())
+    refuse_text(refusal, "UPDATE_MAP");
   fnames::mapname = map;
   return map;
 }

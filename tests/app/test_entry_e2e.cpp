@@ -64,7 +64,8 @@ TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
   Watchdog dog("EngineAlone.MissingMapFileEndsWithFatalStatus", 120);
   // A folder of the test's own with the files the rows name: a folder, a named
   // pipe (its open would wait for a writer), a map whose page is a device
-  // without end, a map whose include is the pipe.
+  // without end, a map whose include is the pipe, a map whose page name holds
+  // a NUL byte.
   const std::string dir = "/tmp/wakro_app_unreadable_" + std::to_string(getpid());
   const std::string answers = dir + "/answers.txt";
   const std::string pipe = dir + "/pipe";
@@ -75,11 +76,13 @@ TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   const auto write = [&](const std::string& name, const std::string& text) {
     std::FILE* f = std::fopen((dir + "/" + name).c_str(), "w");
-    std::fputs(text.c_str(), f);
+    std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
   };
   write("zero.map", head + "MAP: /dev/zero\n 0 0\n 0 0\nENDCASE:\n");
   write("pipe.map", "DIMENSIONS:\nINCLUDE '" + pipe + "'\n" + head + "ENDCASE:\n");
+  write("nul.map", head + "MAP: " + std::string("ab\0cd", 5) + "\n 0 0\n 0 0\nENDCASE:\n");
+  write("ab", "a user's file\n");  // what the name up to its NUL would open
   const std::string opening = " ***ERROR** WAKRO: Error while opening file for read: ";
   struct Row {
     std::string map, stdinFile;
@@ -98,6 +101,7 @@ TEST(EngineAlone, MissingMapFileEndsWithFatalStatus) {
         Row{"/dev/zero", "", {" WAKRO: The map file /dev/zero is not a regular file\n", dialogEnd}},
         Row{"zero.map", "", {opening + "/dev/zero: is not a regular file\n"}},
         Row{"pipe.map", "", {opening + pipe + ": is not a regular file\n"}},
+        Row{"nul.map", "", {" ***ERROR** A name may not hold a NUL byte: ab\\0cd (read from nul.map)\n"}},
         Row{"",
             "/dev/zero",
             {" WAKRO: Line too long: the console input, line 1, is longer than 65536 "

@@ -376,6 +376,33 @@ TEST(FirstContact, TheOutOptionNamesTheOutputFiles) {
   EXPECT_EQ(std::count(channels.begin(), channels.end(), '\n'), 1202);
 }
 
+// A name holding a NUL byte, at each name the dialogue asks for (the map, the
+// output, the snapshot to write, the snapshot to start from): refused and asked
+// again, and the run goes on with the valid answer that follows (the last row
+// has none: the end of the answers ends it); the user's file named by the part
+// before the NUL keeps its bytes, and no raw NUL is printed.
+TEST(FirstContact, ANameHoldingANulByteIsAskedForAgain) {
+  Watchdog dog("FirstContact.ANameHoldingANulByte", 120);
+  CaseCopy copy;
+  const std::string nul("ab\0cd", 5), kept = "a user's file\n";
+  std::ofstream(copy.path("ab"), std::ios::binary) << kept;
+  const std::string refused = "\n A name may not hold a NUL byte: ab\\0cd\n\n **** NON-VALID RESPONSE ****\n";
+  struct Row { std::string answers; int exit; const char* made; };
+  for (const Row& r : {Row{"0\n0\n" + nul + "\nrl_breaker.map\n1\n1\nr1\n0\n0\n", 0, "r1.inf"},
+                       Row{"0\n0\nrl_breaker.map\n1\n1\n" + nul + "\n1\nr2\n0\n0\n", 0, "r2_01.out"},
+                       Row{"0\n1\n0.06\n" + nul + "\n0.06\nsnapB\nrl_breaker.map\n1\n0\n0\n0\n", 0,
+                           "snapB.snp"},
+                       Row{"1\n0\n0\n1\n0\n0\n" + nul + "\n", 2, "snapB.snp"}}) {
+    std::ofstream(copy.path("answers.txt"), std::ios::binary) << r.answers;
+    auto p = copy.run({});
+    EXPECT_EQ(p->exitCode(), r.exit) << r.made << p->out();
+    EXPECT_TRUE(contains(p->out(), refused)) << r.made;
+    EXPECT_EQ(p->out().find('\0'), std::string::npos);
+    EXPECT_TRUE(copy.has(r.made));
+    EXPECT_TRUE(slurp(copy.path("ab")) == kept) << r.made;
+  }
+}
+
 // ------------------------------------------------- the communication library
 
 // A port on 127.0.0.1 that nobody listens on.

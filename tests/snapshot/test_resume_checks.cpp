@@ -50,6 +50,7 @@ struct Check {
 const std::string kSnap = "snapA.snp";
 const std::string kMap = "rl_breaker.map";
 const std::string kSnapFile = " ***ERROR** Snapshot file: snapA.snp";
+const std::string kNulName("ab\0cd", 5);
 const std::string kSizedBy = "Snapshot file: snapA.snp (its DIMENSIONS: rows size the arrays)";
 
 // The line-step example's snapshot in the place of this case's, naming this
@@ -174,6 +175,11 @@ const std::vector<Check>& checks() {
        [](CaseFolder& f) { edit(f / kSnap, "MAP_UPDATE:\n rl_breaker.map", "MAP_UPDATE:\n /dev/zero"); },
        false,
        {" ***ERROR** WAKRO: The snapshot's map file is not a regular file: /dev/zero"}},
+      // A map file's name holding a NUL byte.
+      {"MapNameWithANulByte",
+       [](CaseFolder& f) { edit(f / kSnap, "MAP_UPDATE:\n rl_breaker.map", cat("MAP_UPDATE:\n ", kNulName)); },
+       false,
+       {" ***ERROR** A name may not hold a NUL byte: ab\\0cd", kSnapFile}},
       // A channel entry is taken as a start from data takes it (unchecked; the
       // channel writers give an entry outside the channel values none).
       {"MapChannelOutsideTheChannelsAsFromData",
