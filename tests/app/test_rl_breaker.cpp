@@ -495,8 +495,20 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
     for (const auto& [name, target] : l.links) fs::remove(at + name);
     if (*l.held) fs::remove(at + l.held);
   }
+  // A run writing a file of a family holds the family's lock shared, beside
+  // another holder too, and only the last holder removes it: the lock file
+  // stays while another process holds it, and goes with a run holding it alone.
+  for (const bool other : {true, false}) {
+    const int fd = other ? ::open(family.c_str(), O_RDWR | O_CREAT, 0644) : -1;
+    ASSERT_TRUE(!other || (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0));
+    ChildProcess q({kExe, "-v5", "-out", "rl_breaker_r00001"}, c.dir(), c.dir() + "/answers.txt");
+    ASSERT_TRUE(q.wait(60000));
+    EXPECT_TRUE(q.exitCode() == 0 && fs::exists(family) == other) << other << "\n" << q.out();
+    if (fd >= 0) ::close(fd);
+  }
   fs::remove(it);
   fs::remove(run1);
+  fs::remove(at + "rl_breaker_r00001.inf");
   // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
   ChildProcess u({"/usr/bin/env", "LD_PRELOAD=" WAKRO_NO_FLOCK_LIB,
                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1", kExe, "-v5", "-out", "u"},
