@@ -495,8 +495,20 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
     for (const auto& [name, target] : l.links) fs::remove(at + name);
     if (*l.held) fs::remove(at + l.held);
   }
+  // A run writing a file of a family holds the family's lock shared, beside
+  // another holder too, and only the last holder removes it: the lock file
+  // stays while another process holds it, and goes with a run holding it alone.
+  for (const bool other : {true, false}) {
+    const int fd = other ? ::open(family.c_str(), O_RDWR | O_CREAT, 0644) : -1;
+    ASSERT_TRUE(!other || (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0));
+    ChildProcess q({kExe, "-v5", "-out", "rl_breaker_r00001"}, c.dir(), c.dir() + "/answers.txt");
+    ASSERT_TRUE(q.wait(60000));
+    EXPECT_TRUE(q.exitCode() == 0 && fs::exists(family) == other) << other << "\n" << q.out();
+    if (fd >= 0) ::close(fd);
+  }
   fs::remove(it);
   fs::remove(run1);
+  fs::remove(at + "rl_breaker_r00001.inf");
   // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
   ChildProcess u({"/usr/bin/env", "LD_PRELOAD=" WAKRO_NO_FLOCK_LIB,
                   "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:abort_on_error=1", kExe, "-v5", "-out", "u"},
@@ -514,31 +526,40 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   EXPECT_EQ(run_case(c).size(), 1201u);
   EXPECT_FALSE(fs::exists(lock));
   // 400 channels: 40 channel files and the description file, each open beside
-  // its lock. A limit on open files that holds the 41 locks but not the files
-  // too refuses the run at a lock, before anything is written; a soft limit
-  // below a hard one that holds both is raised, and the run writes its files.
+  // its lock and the lock on the file itself. A limit on open files that holds
+  // the 41 locks but not the files too refuses the run at a lock, before
+  // anything is written; a soft limit below a hard one that holds both is
+  // raised, and the run writes its files. Beside the 3 standard files, room
+  // for each file, the lock on it itself and 3 more files is kept before the
+  // locks are taken (3 + 2 x 41 + 3 descriptors, as many as the room and the
+  // locks would take without the lock on each file itself): a hard limit
+  // between that and what the locks need too holds the room and the first
+  // locks, and the next lock is refused (not a file opened midway).
   c.edit("rl_breaker.map", " PGBS = 4\n", " PGBS = 400\n");
   std::string places = " 400", names;
   for (int k = 1; k <= 400; ++k) places.append(" ").append(std::to_string(k));
   for (int k = 5; k <= 400; ++k) names.append("chan ").append(std::to_string(k)).append("\n");
   c.edit("rl_breaker.dta", " 4 1 2 3 4\n", places + "\n");
   c.edit("rl_breaker.dta", "0 open)\n", "0 open)\n" + names);
-  for (const auto& [limit, refused] : {std::pair{"ulimit -n 64", true}, {"ulimit -Sn 64 && ulimit -Hn 256", false}}) {
-    ChildProcess q({"/bin/sh", "-c", std::string(limit) + " && exec \"$0\" \"$@\"", kExe, "-v5", "-out", "big"},
-                   c.dir(), c.dir() + "/answers.txt");
+  const int files = 41, room = 3 + 2 * files + 3, between = (room + room + files) / 2;
+  char next[16];
+  std::snprintf(next, sizeof next, "big_%02d.out", between - room);  // the lock after those that fit
+  for (const auto& [limit, refused] : {std::pair{std::string("ulimit -n 64"), std::string("big.inf")},
+                                       {"ulimit -n " + std::to_string(between), next},
+                                       {"ulimit -Sn 64 && ulimit -Hn 256", ""}}) {
+    ChildProcess q({"/bin/sh", "-c", limit + " && exec \"$0\" \"$@\"", kExe, "-v5", "-out", "big"}, c.dir(),
+                   c.dir() + "/answers.txt", 0, 64);  // the standard files alone open
     ASSERT_TRUE(q.wait(60000));
-    EXPECT_EQ(q.exitCode(), refused ? 2 : 0) << limit << q.out();
-    const std::size_t at_lock = q.out().find("\n ERROR: The lock file " + at + "big");
-    const std::string said = q.out().substr(at_lock + 1, q.out().find('\n', at_lock + 1) - at_lock - 1);
-    EXPECT_EQ(at_lock != std::string::npos && said.ends_with(" cannot be taken (it cannot be made: " +
-                                                               std::string(std::strerror(EMFILE)) +
-                                                               "): this run is refused and writes nothing."),
-              refused)
+    EXPECT_EQ(q.exitCode(), refused.empty() ? 0 : 2) << limit << q.out();
+    EXPECT_EQ(q.out().find("\n ERROR: The lock file " + at + refused + ".lock for the output file " + refused +
+                           " cannot be taken (it cannot be made: " + std::strerror(EMFILE) +
+                           "): this run is refused and writes nothing.\n") != std::string::npos,
+              !refused.empty())
         << limit << q.out();
     std::size_t written = 0;
     for (const auto& e : fs::directory_iterator(c.dir())) written += e.path().filename().string().starts_with("big");
-    EXPECT_EQ(written, refused ? 0u : 41u) << limit;
-    EXPECT_EQ(fs::exists(fs::path(c.dir()) / "big_40.out"), !refused) << limit;
+    EXPECT_EQ(written, refused.empty() ? 41u : 0u) << limit;
+    EXPECT_EQ(fs::exists(fs::path(c.dir()) / "big_40.out"), refused.empty()) << limit;
   }
 }
 

@@ -6,6 +6,7 @@
 #include "case_fixture.h"
 #include "model/ctrl.h"
 #include "model/e_s0.h"
+#include "support/scripted_peer.h"
 
 using casetest::CaseTest;
 using casetest::i11;
@@ -315,8 +316,10 @@ TEST_F(BadCase, EntryCutShortByTheNextKey) {
 
 // A section reader that reads nothing of its section (here the transformer
 // reader of the two-page sample case) would be called there again without
-// end: the read stops, naming the section and where it stands.
+// end: the read stops, naming the section and where it stands (a read that
+// went on would end the test process after 10 s, failing it).
 TEST_F(BadCase, SectionReaderThatReadsNothingStops) {
+  wakro_test::Watchdog dog("BadCase.SectionReaderThatReadsNothingStops", 10);
   wakro::reader_hooks().dsmint = [](std::int32_t&) {};
   write_sample_pages();
   const auto o = read_case(casetest::sample_old_style_map());
