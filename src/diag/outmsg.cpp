@@ -12,6 +12,7 @@
 #include "diag/format.h"
 #include "diag/outmsg_table.h"
 #include "diag/quit.h"
+#include "model/fixedtext.h"
 #include "model/fnames.h"
 #include "model/misses.h"
 #include "model/ndde.h"
@@ -25,9 +26,10 @@ constexpr std::string_view kOffendingLine = "(/' **** THE OFFENDING LINE IN THE 
 constexpr std::string_view kDimensioning = "(/' **** DIMENSIONING EXCEEDED! ****'//)";
 constexpr std::size_t kLineWidth = 72;
 
-// The first n characters of t, blank-padded when t is shorter.
+// The first n bytes of t, blank-padded when t is shorter; a letter of several
+// bytes that byte n would split is left out whole (the field is padded instead).
 std::string field(std::string_view t, std::size_t n) {
-  std::string s(t.substr(0, std::min(n, t.size())));
+  std::string s(wakro::name_prefix(t, n));
   s.resize(n, ' ');
   return s;
 }

@@ -35,8 +35,12 @@ void write_banner(std::string_view tag, std::int32_t mode) {
     ListLine() << "Following is the last read data line:";
     ListLine() << fnames::dumlin.view();
   }
-  if (mode == 1 || mode == 3) ListLine() << "Data file name: " << fnames::filename.view().substr(0, kNameWidth) << "...";
-  if (mode == 2 || mode == 3) ListLine() << "Map/snap file name: " << fnames::tnam.view().substr(0, kNameWidth);
+  // The names' first 34 bytes, never part of a letter.
+  using Shown = wakro::FixedText<kNameWidth>;
+  if (mode == 1 || mode == 3)
+    ListLine() << "Data file name: " << Shown(wakro::name_prefix(fnames::filename.view(), kNameWidth)) << "...";
+  if (mode == 2 || mode == 3)
+    ListLine() << "Map/snap file name: " << Shown(wakro::name_prefix(fnames::tnam.view(), kNameWidth));
   std::string padded(tag);
   if (padded.size() < kTagWidth) padded.resize(kTagWidth, ' ');
   ListLine() << "ERROR: Abnormal termination of WAKRO by " << padded;

@@ -120,7 +120,7 @@ void parameter(const Line72& key, const Line72& value) {
   if (!known) {
     wakro_warn(0, 0, wakro::msg::kSingleLine, "RDPARM: Unresolved parameter in Map/Snap file");
     ListLine() << "WARNING: RDPARM: Unresolved parameter: " << key.view();
-    ListLine() << "in data file: " << fnames::filename.view().substr(0, 34);
+    ListLine() << "in data file: " << wakro::FixedText<34>(wakro::name_prefix(fnames::filename.view(), 34));
     // Where the key stands: keys are upper case, so a misspelt or lower-case
     // key (which then sets nothing) can be found and mended.
     ListLine() << "RDPARM: The key is in file " + wakro::unit_file_name(fnames::iunit) + ", line " +

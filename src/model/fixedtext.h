@@ -33,6 +33,10 @@ inline std::size_t name_cut(std::string_view s, std::size_t n) {
   return (byte(k) & 0xC0) == 0xC0 ? k : n;
 }
 
+// The first bytes of a name that a field of n bytes shows: cut where name_cut
+// cuts, so that the console never prints part of a letter.
+inline std::string_view name_prefix(std::string_view s, std::size_t n) { return s.substr(0, name_cut(s, n)); }
+
 // The text without its trailing blanks.
 inline std::string_view trim_right(std::string_view s) {
   const auto last = s.find_last_not_of(' ');

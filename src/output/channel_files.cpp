@@ -207,7 +207,7 @@ void keep_whole_lines(std::FILE* fp) {
   const int reason = errno != 0 ? errno : EIO;
   keep_whole_lines(fp);
   fnames::dumlin = name;
-  std::string first15 = name.substr(0, std::min<std::size_t>(15, name.size()));
+  std::string first15(wakro::name_prefix(name, 15));
   first15.resize(15, ' ');
   const OutmsgRow* row = find_outmsg_row(20);
   if (row != nullptr && row->layout != nullptr) write_layout(console(), row->layout, {std::string_view(first15)});

@@ -467,7 +467,7 @@ void list_numbered(const std::string& name, std::size_t stem) {
   for (std::int32_t i = 0; i < n; ++i) {
     k = k % 10 + 1;
     ListLine() << "";
-    ListLine() << "           Snapshot: " + std::string(trim(numbered(name, stem, k))).substr(0, 20);
+    ListLine() << "           Snapshot: " + std::string(wakro::name_prefix(trim(numbered(name, stem, k)), 20));
   }
   if (snpdat::icntsprt >= 1) {
     ListLine() << "";
@@ -480,11 +480,11 @@ void list_numbered(const std::string& name, std::size_t stem) {
 void list_single(const std::string& name) {
   if (snpdat::icntsp > 0) {
     ListLine() << "";
-    ListLine() << "           Snapshot: " + std::string(trim(name)).substr(0, 20);
+    ListLine() << "           Snapshot: " + std::string(wakro::name_prefix(trim(name), 20));
   }
   if (snpdat::icntsprt >= 1) {
     ListLine() << "";
-    ListLine() << "    Manual snapshot: " + std::string(fnames::rtsnam.trimmed()).substr(0, 20);
+    ListLine() << "    Manual snapshot: " + std::string(wakro::name_prefix(fnames::rtsnam.trimmed(), 20));
   }
 }
 
@@ -703,7 +703,7 @@ void wakro_writesnap() {
   }
   if (snpdat::rtsnap == 0) snpdat::tsnap += snpdat::snpinc;
   wakro::write_layout(wakro::console(), "('Snapshot: Time: ',G15.8,'  File: ', A34)",
-                      {e_s1::time, wakro::FixedText<34>(path).view()});
+                      {e_s1::time, wakro::FixedText<34>(wakro::name_prefix(path, 34)).view()});
 }
 
 // ---------------------------------------------------------------- reading

@@ -57,6 +57,11 @@ TEST_F(Outmsg, StartBannerAndDateLines) {
   EXPECT_EQ(run(st, 238, 2024, 2, 5), "\n         Start Date: 2024-02-05\n");
   EXPECT_EQ(run(st, 234, 0, 0, 0, 0.0, 0.0, "case.map"),
             "\n         Input file: case.map" + std::string(26, ' ') + "\n");
+  // A name is cut at 34 bytes, never inside a letter of two or three: the field is padded instead.
+  for (const auto& [name, shown] :
+       {std::pair{"abcdefghijklmnopqrstuvwxyz0123456Ä", "abcdefghijklmnopqrstuvwxyz0123456 "},
+        {"abcdefghijklmnopqrstuvwxyz012345€", "abcdefghijklmnopqrstuvwxyz012345  "}})
+    EXPECT_EQ(run(st, 236, 0, 0, 0, 0.0, 0.0, name), "        Output file: " + std::string(shown) + "\n");
   EXPECT_EQ(st, -1);
 }
 

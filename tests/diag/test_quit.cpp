@@ -82,6 +82,12 @@ TEST_F(Quit, LongNamesAreCutAndShortTagsPadded) {
   int status = 0;
   const std::string out = quit("CDC", 1, status);
   EXPECT_NE(out.find(" Data file name: " + std::string(34, 'f') + "...\n"), std::string::npos);
+  // Byte 34 inside a letter of two or three bytes: the letter is left out, the field padded.
+  for (const auto& [name, kept] : {std::pair{std::string(33, 'f') + "Ä", 33}, {std::string(32, 'f') + "€", 32}}) {
+    fnames::filename = name;
+    const std::string shown = std::string(kept, 'f') + std::string(34 - kept, ' ');
+    EXPECT_NE(quit("CDC", 1, status).find(" Data file name: " + shown + "...\n"), std::string::npos);
+  }
   EXPECT_NE(out.find("WAKRO by CDC         \n"), std::string::npos);
   const std::string tag34 = "DSMINT" + std::string(28, ' ');
   EXPECT_NE(quit(tag34, 0, status).find("WAKRO by " + tag34 + "\n"), std::string::npos);

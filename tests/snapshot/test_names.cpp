@@ -136,9 +136,13 @@ TEST_F(SnapshotNames, TheEndListStartsWithTheOldestFileOnDisk) {
   snpdat::newsnp = 0;
   snpdat::icntsp = 1;
   snpdat::icntsprt = 1;
-  fnames::snam = "fixed";
   fnames::rtsnam = "manual.snp";
-  EXPECT_EQ(listed(), " \n            Snapshot: fixed.snp\n \n     Manual snapshot: manual.snp\n");
+  // Cut at 20 bytes, never inside a letter of two or three.
+  for (const auto& [name, shown] : {std::pair{"fixed", "fixed.snp"}, {"abcdefghijklmnopqrsÄ", "abcdefghijklmnopqrs"},
+                                    {"abcdefghijklmnopqr€", "abcdefghijklmnopqr"}}) {
+    fnames::snam = name;
+    EXPECT_EQ(listed(), " \n            Snapshot: " + std::string(shown) + "\n \n     Manual snapshot: manual.snp\n");
+  }
 }
 
 TEST_F(SnapshotNames, SnapshotsAreReadUnderTheirNameOrAsGiven) {
