@@ -87,8 +87,12 @@ std::string g_own_family;
 enum class Take { taken, busy, unguarded, refused };
 
 // flock's answers that say the file system offers no locks at all, as against
-// a lock that is held or a call that failed.
-bool no_locks_here(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS; }
+// a lock that is held or a call that failed. The operations asked are always
+// valid, so EINVAL too is the file system's own refusal (OrangeFS answers so
+// where it keeps no locks).
+bool no_locks_here(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
 
 // Raises the limit on open files by a step, up to the hard limit; false when
 // it is there already.

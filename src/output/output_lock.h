@@ -91,7 +91,7 @@
 // ends with "this run is refused and writes nothing" (the locks taken are
 // released first); a later one with "this set of runs stops before writing
 // them" (earlier files of the set may be written). Where the file system offers no locks at all
-// (flock answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that the files it
+// (flock answers ENOLCK, EOPNOTSUPP, ENOSYS or EINVAL) the run warns once per folder that the files it
 // writes there are not guarded, and goes on.
 //
 // Where flock is a whole-file record lock (the Linux NFS client takes it so),
