@@ -88,8 +88,7 @@ enum class Take { taken, busy, unguarded, refused };
 
 // flock's answers that say the file system offers no locks at all, as against
 // a lock that is held or a call that failed. The operations asked are always
-// valid, so EINVAL too is the file system's own refusal (OrangeFS answers so
-// where it keeps no locks).
+// valid, so EINVAL too can only be the file system refusing locks.
 bool no_locks_here(int error) {
   return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
@@ -384,8 +383,9 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
   const std::string through =
       "Another run is writing the " + file + " through another name (it holds the " + itself + ")";
   struct stat st {};
-  if (given >= 0 ? ::fstat(given, &st) != 0 : ::lstat(path.c_str(), &st) != 0) return;  // none yet: its writer makes it
-  if (!S_ISREG(st.st_mode)) return;  // a pipe or a device is not written over
+  // None yet: its writer makes it. A pipe or a device is not written over.
+  if (given >= 0 ? ::fstat(given, &st) != 0 : ::lstat(path.c_str(), &st) != 0) return;
+  if (!S_ISREG(st.st_mode)) return;
   if (held.file_fd >= 0 && held.dev == st.st_dev && held.ino == st.st_ino) {
     if (!lock_again(held)) refuse_run(through, "OUTPUTLOCK", refusal);
     return;
@@ -405,7 +405,8 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
                "OUTPUTLOCK", refusal);
   }
   // A file made again at the name as it was opened: its writer's own open locks it.
-  if (struct stat opened {}; ::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
     ::close(fd);
     return;
   }

@@ -1,5 +1,5 @@
 // Preloaded into a run (LD_PRELOAD) by the output lock's tests: flock answers as a file system with no locks,
-// EOPNOTSUPP, or the answer the build names (OrangeFS without local locks answers EINVAL).
+// EOPNOTSUPP, or the answer the build names (EINVAL).
 #include <cerrno>
 
 #ifndef WAKRO_NO_FLOCK_ANSWER
