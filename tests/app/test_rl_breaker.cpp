@@ -499,9 +499,9 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   }
   fs::remove(it);
   fs::remove(run1);
-  // Where the file system offers no locks (flock answers EOPNOTSUPP or EINVAL), the run goes on unguarded, says
-  // so once and removes its lock files. Where flock is a whole-file record lock of the process (NFS), a run and
-  // each rerun in the folder end 0, unwarned.
+  // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
+  // So where flock answers EINVAL. Where flock is a whole-file record lock of the process (NFS), a run and each
+  // rerun in the folder end 0, unwarned.
   for (const auto& [library, name, runs, reason] :
        {std::tuple{WAKRO_NO_FLOCK_LIB, "u", 1, "Operation not supported"},
         {WAKRO_NO_FLOCK_EINVAL_LIB, "v", 1, "Invalid argument"}, {WAKRO_NFS_FLOCK_LIB, "n", 3, ""}})
