@@ -97,6 +97,8 @@ std::string merge_rank(std::int32_t rank, const MergePlan& plan, std::int32_t& w
     }
     merged.append(cut(line)).append("\n");
   }
+  in.close();
+  wakro::lock_file_closed(file);  // this rank's own file: the lock the reader's close released is taken again
   return merged;
 }
 

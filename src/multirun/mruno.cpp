@@ -235,6 +235,8 @@ void write_statistics(std::int32_t n, std::int32_t nv, std::int32_t nm, std::int
       else
         stats.add(values);
     }
+    in.close();
+    wakro::lock_file_closed(out.file_name);  // read back: the lock the reader's close released is taken again
     text << stats.summary(wakro::trim_right(out.header2));
     for (std::int32_t j = 1; j <= nm; ++j) {
       std::string title = wakro::render_layout("('Probability Density Functions (%) for Variable ',I1,', ',A)",

@@ -75,7 +75,10 @@ void ResultFile::close(std::string_view tag) {
   const int fd = fd_;
   fd_ = -1;
   // The descriptor is released whatever close returns (EINTR included).
-  if (::close(fd) != 0) refused(errno, kCloseKept, tag);
+  const bool closed = ::close(fd) == 0;
+  const int reason = errno;
+  wakro::lock_file_closed(name_);
+  if (!closed) refused(reason, kCloseKept, tag);
 }
 
 void ResultFile::release() {

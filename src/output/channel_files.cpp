@@ -299,6 +299,7 @@ void write_description(const std::string& name, std::int32_t n) {
   if (ok) errno = 0;
   if (!ok || std::fflush(fp) != 0) problem_writing(fp, name);
   wakro_closefile();
+  lock_file_closed(name);
 }
 
 void close_files();
@@ -364,10 +365,12 @@ void close_files() {
     wakro_closefile();
   }
   // A run's own files are written: their locks go, so that a set holds those
-  // of one run at a time.
+  // of one run at a time. Others stay locked to the end of the set.
   if (g_open.per_run) {
     for (const std::string& name : g_open.names) release_output_file(name);
     release_output_file(g_open.description);
+  } else {
+    for (const std::string& name : g_open.names) lock_file_closed(name);
   }
   g_open.count = 0;
   g_open.names.clear();

@@ -87,8 +87,11 @@ std::string g_own_family;
 enum class Take { taken, busy, unguarded, refused };
 
 // flock's answers that say the file system offers no locks at all, as against
-// a lock that is held or a call that failed.
-bool no_locks_here(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS; }
+// a lock that is held or a call that failed. The operations asked are always
+// valid, so EINVAL too can only be the file system refusing locks.
+bool no_locks_here(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
+}
 
 // Raises the limit on open files by a step, up to the hard limit; false when
 // it is there already.
@@ -343,16 +346,25 @@ void check_name(const std::string& base, std::string_view given, std::string_vie
 
 // Opens an existing regular file to lock it, without making, cutting or
 // following anything, and without waiting (a pipe's open would wait); -1 when
-// it cannot be opened (`error` says why) or is no regular file (error 0).
+// it cannot be opened (`error` says why) or is no regular file (error 0). It is
+// opened for writing: where flock is a whole-file record lock (NFS), an
+// exclusive lock needs a descriptor open for writing. A file that may only be
+// read is left to its writer's own open to refuse.
 int open_file_itself(const std::string& path, int& error) {
   error = 0;
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;  // none yet: its writer makes it
-  constexpr int kFlags = O_NONBLOCK | O_NOFOLLOW | O_NOCTTY;
-  int fd = open_raising(path.c_str(), O_RDONLY | kFlags);
-  if (fd < 0 && errno == EACCES) fd = open_raising(path.c_str(), O_WRONLY | kFlags);  // a file one may only write
+  const int fd = open_raising(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
   if (fd < 0) error = errno;
   return fd;
+}
+
+// Takes again the lock on a file held (`held`, its lock file's holder), false
+// when another process holds it. Where flock is a record lock of the process
+// (NFS), closing any descriptor of the file (its writer's, a reader's) has
+// released it; elsewhere the lock is held still and this changes nothing.
+bool lock_again(const Held& held) {
+  return held.file_fd < 0 || ::flock(held.file_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 // The lock on the file itself, held with the lock of its name `lock`: an
@@ -360,39 +372,49 @@ int open_file_itself(const std::string& path, int& error) {
 // duplicated; without it the file at `path` is opened when it exists). Every
 // name of one file, a hard link too, meets at this lock, and a name linked to
 // the file later finds it held while the file is written. A file made again
-// under the name is locked anew.
+// under the name is locked anew. A file locked already (by this lock or
+// another) is known by its device and inode before a descriptor of it is
+// opened: where flock is a record lock of the process (NFS), closing that
+// second descriptor would release the lock.
 void hold_file_itself(const std::string& lock, int given, const std::string& path, LockRefusal refusal) {
   Held& held = g_held.at(lock);
   const std::string file = held.kind + " " + held.file;
   const std::string itself = "lock on the file itself, " + path;
-  int error = 0;
-  const int fd = given >= 0 ? ::fcntl(given, F_DUPFD_CLOEXEC, 0) : open_file_itself(path, error);
-  if (given >= 0 && fd < 0) error = errno;
+  const std::string through =
+      "Another run is writing the " + file + " through another name (it holds the " + itself + ")";
   struct stat st {};
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-                  (held.file_fd >= 0 && held.dev == st.st_dev && held.ino == st.st_ino))) {
-    ::close(fd);  // a pipe or a device is not written over; a file locked already
+  // None yet: its writer makes it. A pipe or a device is not written over.
+  if (given >= 0 ? ::fstat(given, &st) != 0 : ::lstat(path.c_str(), &st) != 0) return;
+  if (!S_ISREG(st.st_mode)) return;
+  if (held.file_fd >= 0 && held.dev == st.st_dev && held.ino == st.st_ino) {
+    if (!lock_again(held)) refuse_run(through, "OUTPUTLOCK", refusal);
     return;
   }
-  if (fd < 0) {
-    if (error != EMFILE) return;  // not to be opened: its writer's own open says why
-    refuse_run("The " + itself + ", for the " + file + " cannot be taken (" + system_reason(error) + ")",
-               "OUTPUTLOCK", refusal);
-  }
   if (const auto other = g_files.find({st.st_dev, st.st_ino}); other != g_files.end()) {
-    ::close(fd);
     const Held& first = g_held.at(other->second);
     refuse_run("The " + file + " is written already as this run's " + first.kind + " " + first.file +
                    " (it holds the " + itself + ")",
                "OUTPUTLOCK", refusal);
   }
+  int error = 0;
+  const int fd = given >= 0 ? ::fcntl(given, F_DUPFD_CLOEXEC, 0) : open_file_itself(path, error);
+  if (given >= 0 && fd < 0) error = errno;
+  if (fd < 0) {
+    if (error != EMFILE) return;  // not to be opened: its writer's own open says why
+    refuse_run("The " + itself + ", for the " + file + " cannot be taken (" + system_reason(error) + ")",
+               "OUTPUTLOCK", refusal);
+  }
+  // A file made again at the name as it was opened: its writer's own open locks it.
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+    ::close(fd);
+    return;
+  }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int reason = errno;
     ::close(fd);
     if (no_locks_here(reason)) return;  // unguarded, as the lock files of its folder
-    if (reason == EWOULDBLOCK)
-      refuse_run("Another run is writing the " + file + " through another name (it holds the " + itself + ")",
-                 "OUTPUTLOCK", refusal);
+    if (reason == EWOULDBLOCK) refuse_run(through, "OUTPUTLOCK", refusal);
     refuse_run("The " + itself + ", for the " + file + " cannot be taken (it cannot be locked: " +
                    system_reason(reason) + ")",
                "OUTPUTLOCK", refusal);
@@ -495,6 +517,10 @@ void lock_file_opened(int fd, std::string_view file_name) {
   const std::string target = resolved_file(std::string(file_name), found);
   if (g_held.contains(target + std::string(kLockEnding)))
     hold_file_itself(target + std::string(kLockEnding), fd, target, LockRefusal::stops_before_writing);
+}
+
+void lock_file_closed(std::string_view file_name) {
+  if (const auto it = g_held.find(lock_file_of(file_name)); it != g_held.end()) (void)lock_again(it->second);
 }
 
 void release_output_file(std::string_view file_name) {

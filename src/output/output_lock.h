@@ -91,8 +91,18 @@
 // ends with "this run is refused and writes nothing" (the locks taken are
 // released first); a later one with "this set of runs stops before writing
 // them" (earlier files of the set may be written). Where the file system offers no locks at all
-// (flock answers ENOLCK, EOPNOTSUPP or ENOSYS) the run warns once per folder that the files it
+// (flock answers ENOLCK, EOPNOTSUPP, ENOSYS or EINVAL) the run warns once per folder that the files it
 // writes there are not guarded, and goes on.
+//
+// Where flock is a whole-file record lock (the Linux NFS client takes it so),
+// the lock belongs to the process and any close of a descriptor of the file
+// releases it, and an exclusive one needs a descriptor open for writing. So
+// the file itself is opened for writing to lock it (a file that may only be
+// read is left to its writer's open to refuse), a file locked already is never
+// opened again to be locked, and after a writer or a reader of this process
+// closes a file locked (lock_file_closed) or opens it again, the lock is taken
+// again; between that close and that taking, on NFS only, the file is guarded
+// by the lock of its name alone.
 //
 // Each lock keeps one descriptor open, and one more for the file itself once
 // it exists; a run raises its own limit on open files (up to the hard limit)
@@ -127,6 +137,10 @@ void lock_output_file(std::string_view file_name, std::string_view kind,
 // A file locked by its name that its writer has just opened (`fd`), before the
 // writer cuts or writes it: the file itself locked, as it now is.
 void lock_file_opened(int fd, std::string_view file_name);
+// A descriptor of a file locked by its name has been closed (its writer's or
+// a reader's): the lock on the file itself is taken again where that close
+// released it (NFS).
+void lock_file_closed(std::string_view file_name);
 // The lock of one file released (a run's own channel files, closed).
 void release_output_file(std::string_view file_name);
 // At the start: refuses a name (`what`, as `given`) whose file `file` would be

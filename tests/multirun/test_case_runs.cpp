@@ -26,6 +26,7 @@
 #include "app/child_process.h"
 #include "multirun/statistics.h"
 #include "multirun_fixture.h"
+#include "support/preloaded.h"
 #include "support/scripted_peer.h"
 
 #ifndef WAKRO_MULTIRUN_EXE
@@ -76,6 +77,7 @@ class CaseRuns : public MultirunTest {
     int pause_run = 0;       // at the start of this run, `paused` runs before the run is given its steps
     bool runtime_snapshot = false;  // asked for (15) after step 4 of run 1, which waits for it there
     std::function<void()> paused{}, before_merge{};
+    std::string preload{};  // a library the engine is started with (LD_PRELOAD)
   };
 
   // Runs the case as rank `rank` of `count` with `runs` runs; answers every
@@ -90,7 +92,8 @@ class CaseRuns : public MultirunTest {
     const Stop& stop = script.stop;
     RankRun result;
     wakro_test::ScriptedPeer peer;
-    ChildProcess child({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())}, dir());
+    std::vector<std::string> words{kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port())};
+    ChildProcess child(script.preload.empty() ? words : wakro_test::preloaded(script.preload, words), dir());
     if (!child.started() || !peer.accept(10000) || !peer.sendKey()) {
       ADD_FAILURE() << "the engine did not connect";
       return result;
@@ -383,7 +386,9 @@ TEST_F(CaseRuns, TwoRanksSideBySideInOneFolderBothRunAndMerge) {
 // it writes: rank 1 of a parallel run not the merged file, the last rank the
 // merged files, a set named x_01 the file x_01.out. A set named ramp_01, whose
 // multiple-run file is its component's extra recording file, stops before the
-// second writer writes it.
+// second writer writes it. The set runs again, over its own files, where flock
+// is a whole-file record lock of the process (NFS, a flock preloaded), and so
+// do the runs beside: each is refused as before.
 TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
   Watchdog dog("CaseRuns.EachProcessLocks", 240);
   const std::string at = fs::canonical(dir()).string() + "/";
@@ -396,32 +401,39 @@ TEST_F(CaseRuns, EachProcessLocksTheFilesItWritesAndARunBesideIsRefused) {
     return contains(out, "\n ERROR: Another run is writing the " + kind_file + " (it holds the lock " + at +
                              kind_file.substr(kind_file.rfind(' ') + 1) + ".lock): this " + ending + ".\n");
   };
-  const RankRun set = run_script({.set_name = "mrun", .snapshots = "sn", .pause_run = 2, .paused = [&] {
-    for (const auto& [words, answers, file] :
-         {std::tuple{std::vector<std::string>{kExe, "-v5"}, "runs.txt", "multiple-run file mrun.out"},
-          {{WAKRO_RL_BREAKER_EXE, "-v5", "-out", "ramp"}, "out.txt", "output file ramp_01.out"},
-          {{WAKRO_RL_BREAKER_EXE, "-v5"}, "snap.txt", "snapshot sn_01.snp"}}) {
-      ChildProcess p(words, dir(), dir() + "/" + answers);
-      EXPECT_TRUE(p.wait(60000) && p.exitCode() == 2 && refused(p.out(), file, "run is refused and writes nothing"))
-          << p.out();
-    }
-    // Another set whose multiple-run file is a link to this set's, symbolic or hard.
-    fs::create_symlink("mrun.out", "other.out");
-    fs::create_hard_link("mrun.out", "other2.out");
-    const std::string rows = read_file("mrun.out");
-    for (const auto& [name, message] :
-         {std::pair{"other", "multiple-run file other.out (it holds the lock " + at + "mrun.out.lock)"},
-          {"other2", "multiple-run file other2.out through another name (it holds the lock on the file itself, " +
-                         at + "other2.out)"}}) {
-      const RankRun r = run_script({.set_name = name});
-      EXPECT_TRUE(r.exit_code == 2 && contains(r.out, "\n ERROR: Another run is writing the " + message +
-                                                          ": this run is refused and writes nothing.\n")) << r.out;
-    }
-    EXPECT_TRUE(read_file("mrun.out") == rows && fs::remove("other.out") && fs::remove("other2.out"));
-  }});
-  EXPECT_EQ(set.exit_code, 0) << set.out;
-  EXPECT_TRUE(contains(read_file("ramp_01.out"), "Statistical Summary Based on      3 Runs:"));
-  EXPECT_TRUE(contains(read_file("mrun.out"), "Statistical Summary Based on      3 Runs:"));
+  for (const std::string preload : {"", WAKRO_NFS_FLOCK_LIB}) {
+    const RankRun set = run_script({.set_name = "mrun", .snapshots = "sn", .pause_run = 2, .paused = [&] {
+      for (const auto& [words, answers, file] :
+           {std::tuple{std::vector<std::string>{kExe, "-v5"}, "runs.txt", "multiple-run file mrun.out"},
+            {{WAKRO_RL_BREAKER_EXE, "-v5", "-out", "ramp"}, "out.txt", "output file ramp_01.out"},
+            {{WAKRO_RL_BREAKER_EXE, "-v5"}, "snap.txt", "snapshot sn_01.snp"}}) {
+        ChildProcess p(preload.empty() ? words : wakro_test::preloaded(preload, words), dir(), dir() + "/" + answers);
+        EXPECT_TRUE(p.wait(60000) && p.exitCode() == 2 && refused(p.out(), file, "run is refused and writes nothing"))
+            << p.out();
+      }
+      // Another set whose multiple-run file is a link to this set's, symbolic or hard, or a hard link to its
+      // extra recording file, closed since run 1 wrote it.
+      fs::create_symlink("mrun.out", "other.out");
+      fs::create_hard_link("mrun.out", "other2.out");
+      fs::create_hard_link("ramp_01.out", "x_01.out");
+      const std::string rows = read_file("mrun.out"), extra = read_file("ramp_01.out");
+      for (const auto& [name, message] :
+           {std::pair{"other", "multiple-run file other.out (it holds the lock " + at + "mrun.out.lock)"},
+            {"other2", "multiple-run file other2.out through another name (it holds the lock on the file itself, " +
+                           at + "other2.out)"},
+            {"x_01", "multiple-run file x_01.out through another name (it holds the lock on the file itself, " + at +
+                         "x_01.out)"}}) {
+        const RankRun r = run_script({.set_name = name, .preload = preload});
+        EXPECT_TRUE(r.exit_code == 2 && contains(r.out, "\n ERROR: Another run is writing the " + message +
+                                                            ": this run is refused and writes nothing.\n")) << r.out;
+      }
+      EXPECT_TRUE(read_file("mrun.out") == rows && read_file("ramp_01.out") == extra);
+      EXPECT_TRUE(fs::remove("other.out") && fs::remove("other2.out") && fs::remove("x_01.out"));
+    }, .preload = preload});
+    EXPECT_EQ(set.exit_code, 0) << set.out;
+    EXPECT_TRUE(contains(read_file("ramp_01.out"), "Statistical Summary Based on      3 Runs:"));
+    EXPECT_TRUE(contains(read_file("mrun.out"), "Statistical Summary Based on      3 Runs:"));
+  }
   struct Row { Script script; const char* held; std::string refusal; };
   for (const Row& row : {Row{{.rank = 1, .count = 2, .set_name = "mrun"}, "mrun.out", ""},
                          Row{{.rank = 2, .count = 2, .set_name = "mrun"}, "mrun.out", "multiple-run file mrun.out"},
