@@ -8,6 +8,7 @@
 // engine's receive path.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -89,6 +90,13 @@ class ScriptedPeer {
   std::optional<Reader> recvFrame(int timeoutMs = 5000);
   // True when the engine's side has closed (end of stream) within the timeout.
   bool waitForClose(int timeoutMs = 5000);
+
+  // A design environment that never pauses: sends `first`, then `again` over
+  // and over in batches of many frames without waiting for the engine, reading
+  // and dropping whatever the engine sends, until `stop` is set or the engine's
+  // side closes or fails (EPIPE, a reset). Never blocks: the socket is used
+  // without waiting and polled for 10 ms at most at a time.
+  void flood(const std::vector<unsigned char>& first, const Frame& again, const std::atomic<bool>& stop);
 
   // Closes the connection to the engine (the listener stays).
   void closeClient();
