@@ -201,14 +201,13 @@ std::optional<Reader> ScriptedPeer::recvFrame(int timeoutMs) {
   return Reader(std::move(*body), swapped_);
 }
 
-void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& again,
-                         const std::atomic<bool>& stop) {
+void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop) {
   constexpr std::size_t kBatch = 65536;
   const std::vector<unsigned char> one = again.bytes();
   std::vector<unsigned char> batch = first;
   std::size_t sent = 0;
   unsigned char sink[65536];
-  while (client_ >= 0 && !stop) {
+  while (client_ >= 0 && !stop.stop_requested()) {
     if (sent == batch.size()) {
       batch.clear();
       sent = 0;

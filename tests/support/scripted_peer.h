@@ -8,10 +8,10 @@
 // engine's receive path.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -93,10 +93,10 @@ class ScriptedPeer {
 
   // A design environment that never pauses: sends `first`, then `again` over
   // and over in batches of many frames without waiting for the engine, reading
-  // and dropping whatever the engine sends, until `stop` is set or the engine's
-  // side closes or fails (EPIPE, a reset). Never blocks: the socket is used
-  // without waiting and polled for 10 ms at most at a time.
-  void flood(const std::vector<unsigned char>& first, const Frame& again, const std::atomic<bool>& stop);
+  // and dropping whatever the engine sends, until a stop is requested or the
+  // engine's side closes or fails (EPIPE, a reset). Never blocks: the socket is
+  // used without waiting and polled for 10 ms at most at a time.
+  void flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop);
 
   // Closes the connection to the engine (the listener stays).
   void closeClient();
