@@ -109,9 +109,15 @@ void getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
   if (exQuolb == nullptr) return;
   // A stop signal ends the wait for steps: the run takes the two steps that a
   // stop lets it finish (the run loop sees the signal and makes the second
-  // the last), and the wait for an answer ends with none.
+  // the last), and the wait for an answer ends with none. It ends the reading
+  // also while commands keep arriving: a design environment that never pauses
+  // does not hold the stop off (the commands read before it are acted on).
   const wakro::WaitsEndOnStop stop_ends_the_wait;
   for (;;) {
+    if (wakro::g_received_stop_signal != 0) {
+      allowance = std::max(allowance, 2);
+      return;
+    }
     const bool wait = allowance < 1;
     if (!wait && !exQuolb->isDataWaiting()) return;
     if (!exQuolb->RecvMsg(wait)) {
@@ -120,11 +126,7 @@ void getmsgv3(std::int32_t& allowance, std::int32_t& answer) {
         return;
       }
       if (!wait) return;
-      if (wakro::g_received_stop_signal != 0) {
-        allowance = std::max(allowance, 2);
-        return;
-      }
-      continue;
+      continue;  // a stop signal ended the wait: the loop ends on it
     }
     const std::int32_t tag = geti();
     if (exQuolb->RecvBuffer().overrun) {

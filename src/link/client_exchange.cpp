@@ -9,6 +9,7 @@
 
 #include "link/communication.h"
 #include "link/link_failure.h"
+#include "link/stop_signal.h"
 
 ClientExchange lumbraENICEx;
 ClientExchange lumbraENISEx;
@@ -180,8 +181,14 @@ void ClientExchange::receive(Callback callback) {
   // 2. Look at the connections of the channels still waiting until each has
   //    its message, routing every message by its leading id.
   const auto deadline = wakro::peer_deadline();
+  auto stop_deadline = std::chrono::steady_clock::time_point::max();
   int tries = 0;
   while (missing > 0) {
+    // A stop signal bounds the round, whether or not messages keep coming.
+    const auto now = std::chrono::steady_clock::now();
+    if (wakro::g_received_stop_signal != 0 && stop_deadline == std::chrono::steady_clock::time_point::max())
+      stop_deadline = now + std::chrono::milliseconds(wakro::kWaitAfterStopMs);
+    if (now > stop_deadline) return;
     bool progress = false;
     for (std::size_t k = 0; k < channels_.size() && missing > 0; ++k) {
       const Channel& waiting = *channels_[k];

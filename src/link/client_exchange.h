@@ -13,7 +13,11 @@
 // this round is kept for the next round, in order. Failures throw LinkFatal:
 // "Channel not found" (a message for an id the set does not hold), "Channel
 // message too short", the transport texts, and "Timed out waiting for channel
-// messages." when a channel has nothing for wakro::peer_wait_ms.
+// messages." when a channel has nothing for wakro::peer_wait_ms. Once a stop
+// signal has come the round lasts wakro::kWaitAfterStopMs more at most, also
+// while messages keep arriving, and may end with channels still without a
+// message (read() then leaves the values as they are): the caller sees the
+// signal and ends the run.
 #pragma once
 
 #include <cstddef>

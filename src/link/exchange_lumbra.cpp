@@ -71,6 +71,10 @@ bool ExchangeLumbraServer::RecvMsg(bool wait) {
   }
   int tries = 0;
   for (;;) {
+    // During the waits that a stop signal ends (see stop_signal.h) the signal
+    // ends the wait (the link stays whole), as it does on the TCP link, also
+    // when messages keep arriving.
+    if (wait && wakro::g_waits_end_on_stop != 0 && wakro::g_received_stop_signal != 0) return false;
     // 1. The size of the next whole message, or why there is none.
     const std::int64_t n = Communication::peek_server(id_, nullptr, 0, kNoWait);
     if (n <= Communication::kPeerClosed) {
@@ -79,9 +83,6 @@ bool ExchangeLumbraServer::RecvMsg(bool wait) {
     }
     if (n < 0) {
       if (!wait) return false;
-      // During the start-up dialogue a stop signal ends the wait (the link
-      // stays whole), as it does on the TCP link.
-      if (wakro::g_waits_end_on_stop != 0 && wakro::g_received_stop_signal != 0) return false;
       wakro::poll_pause(tries);
       continue;
     }
@@ -101,7 +102,12 @@ bool ExchangeLumbraServer::RecvMsg(bool wait) {
       return false;
     }
     // 3. A message too short to hold its identifier carries nothing: skip it.
-    if (n < kIdentifierSize) continue;
+    //    A look without waiting reads no further once a stop signal has come,
+    //    so a stream of such messages does not hold the stop off.
+    if (n < kIdentifierSize) {
+      if (!wait && wakro::g_received_stop_signal != 0) return false;
+      continue;
+    }
     recv_.size = static_cast<std::int32_t>(n);
     return true;
   }

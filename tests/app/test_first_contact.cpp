@@ -198,15 +198,18 @@ TEST(FirstContact, AStopSignalWhileTheDesignEnvironmentsDialogueWaitsEndsTheProg
 }
 
 // A design environment that goes silent where the engine waits on it (its
-// queue of connections full, ...), and never answers the closing -999: the
-// stop signal ends the program at once.
-enum class Silent { noAccept, noKey, dialogue, midFrame, steps, endOfRun, consolidation, closing };
+// queue of connections full, ...), or that never pauses (steps granted, then
+// one command after another without a break), and never answers the closing
+// -999: the stop signal ends the program at once, over TCP or the library.
+enum class Silent { noAccept, noKey, dialogue, midFrame, steps, neverPauses, endOfRun, consolidation, closing };
 
 struct SilentPeer {
   Silent at;
   int signal;
   const char* name;
-  const char* stopped;  // the "Stopped by <name>" line's rest
+  const char* stopped;       // the "Stopped by <name>" line's rest
+  std::int32_t command = 0;  // what the peer that never pauses sends (with the value 1)
+  bool library = false;      // the link through the communication library
 };
 
 // True once a socket of this machine waits for the answer to its connection
@@ -242,6 +245,9 @@ bool read_until(ScriptedPeer& peer, std::int32_t id, bool grant, bool answer_run
 TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsTheProgram) {
   const char* kDialogueStop = " while waiting for the design environment's start-up dialogue: the run did not start.";
   const char* kRunStop = ": the run ended after step 2400, at time 0.12 s.";
+  // The peer that never pauses holds the engine at step 0's commands; should
+  // the engine still find a break in them, it stops at a later step.
+  const char* kStepsRun = ": the run ended after step ";
   const SilentPeer rows[] = {
       {Silent::noAccept, SIGTERM, "SIGTERM", " while connecting to the design environment: the run did not start."},
       {Silent::noKey, SIGTERM, "SIGTERM", kDialogueStop},
@@ -249,6 +255,10 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
       {Silent::dialogue, SIGTERM, "SIGTERM", kDialogueStop},
       {Silent::midFrame, SIGHUP, "SIGHUP", kDialogueStop},
       {Silent::steps, SIGTERM, "SIGTERM", ": the run ended after step 1, at time 5e-05 s."},
+      {Silent::neverPauses, SIGTERM, "SIGTERM", kStepsRun, 31},
+      {Silent::neverPauses, SIGINT, "SIGINT", kStepsRun, 31, true},
+      {Silent::neverPauses, SIGTERM, "SIGTERM", kStepsRun, 3, true},
+      {Silent::neverPauses, SIGINT, "SIGINT", kStepsRun, 1},
       {Silent::endOfRun, SIGINT, "SIGINT", kRunStop},
       {Silent::consolidation, SIGTERM, "SIGTERM", kRunStop},
       {Silent::closing, SIGTERM, "SIGTERM", " while waiting for the design environment's answer to the closing exchange."},
@@ -263,8 +273,10 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
       sockaddr_in a{AF_INET, htons(static_cast<std::uint16_t>(peer.port())), {htonl(INADDR_LOOPBACK)}, {}};
       ASSERT_EQ(::connect(queued.back(), reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     }
-    ChildProcess p({kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port()), "-host", "127.0.0.1"},
-                   copy.dir());
+    std::vector<std::string> words = {kExe, "-v5", "-locale", "C", "-port", std::to_string(peer.port()), "-host",
+                                      "127.0.0.1"};
+    if (row.library) words.insert(words.end(), {"-lumbra", WAKRO_COMM_LIBRARY});
+    ChildProcess p(words, copy.dir());
     if (row.at == Silent::noAccept) {
       ASSERT_TRUE(wakro_test::waitUntil([&] { return connecting_to(peer.port()); }, 20000)) << p.out();
     } else {
@@ -272,8 +284,12 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
     }
     // The engine is brought to its wait; what it sent there says it waits.
     if (row.at > Silent::noKey) {
-      ASSERT_TRUE(peer.sendKey());
+      // The library's start texts come first; over TCP the key goes first.
+      ASSERT_TRUE(row.library ? peer.recvFrame(10000).has_value() : peer.sendKey());
       ASSERT_TRUE(peer.sendFrame(peer.frame().i(10).s("rl_breaker.map")));
+    }
+    if (row.at == Silent::neverPauses) {
+      ASSERT_TRUE(peer.sendFrame(peer.frame().i(13).s("rl_breaker")));
     }
     if (row.at == Silent::midFrame) {
       const std::vector<unsigned char> whole = peer.frame().i(17).i(5).i(5).i(5).i(5).i(5).bytes();
@@ -287,22 +303,46 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
       // The last frame the engine sends before it waits: the output interval
       // (then steps are awaited), the end of the run (then its answer), the
       // consolidation request, the closing -999.
-      const std::int32_t last = row.at == Silent::steps          ? 20
+      const std::int32_t last = row.at <= Silent::neverPauses    ? 20
                                 : row.at == Silent::endOfRun      ? 0
                                 : row.at == Silent::consolidation ? 21
                                                                   : -999;
-      ASSERT_TRUE(read_until(peer, last, row.at != Silent::steps, row.at > Silent::endOfRun)) << p.out();
+      ASSERT_TRUE(read_until(peer, last, row.at > Silent::neverPauses, row.at > Silent::endOfRun)) << p.out();
+    }
+    // The peer that never pauses grants every step in its first batch, which
+    // holds its first commands too, so the engine reads on from the grant.
+    std::jthread flood;  // stopped and joined at the end of the row
+    if (row.at == Silent::neverPauses) {
+      flood = std::jthread([&](std::stop_token stop) {
+        peer.flood(peer.frame().i(1).i(2147483647).bytes(), peer.frame().i(row.command).i(1), stop);
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
     ASSERT_EQ(::kill(p.pid(), row.signal), 0);
-    const bool ended = p.wait(10000);
+    const bool ended = p.wait(row.at == Silent::neverPauses ? 5000 : 10000);
     EXPECT_TRUE(ended) << row.name << " did not end the program waiting at row " << static_cast<int>(row.at);
     if (!ended) continue;
     const int status = 128 + row.signal;
     EXPECT_EQ(p.exitCode(), status) << p.out() << p.err();
     const std::string out = p.out();
-    EXPECT_TRUE(contains(out, std::string("\n Stopped by ") + row.name + row.stopped + "\n")) << out;
+    const std::string stopped = std::string("\n Stopped by ") + row.name + row.stopped;
+    EXPECT_TRUE(contains(out, row.at == Silent::neverPauses ? stopped : stopped + "\n")) << out;
     EXPECT_EQ(last_lines(out, 1), std::vector<std::string>{kExe + " exiting.  Status code = " + std::to_string(status)});
     for (const int fd : queued) ::close(fd);
+    for (const auto& f : fs::directory_iterator(copy.dir())) EXPECT_NE(f.path().extension(), ".lock") << f.path();
+    if (row.at == Silent::neverPauses) {
+      // The title, then a whole row (time, four channels) per output step,
+      // every second step up to the last step run.
+      const std::vector<std::string> rows = last_lines(slurp(copy.path("rl_breaker_01.out")), 100000);
+      ASSERT_EQ(rows.size(), 2 + std::stoul(out.substr(out.find(stopped) + stopped.size())) / 2);
+      for (std::size_t k = 1; k < rows.size(); ++k) {
+        std::istringstream in(rows[k]);
+        std::vector<double> v;
+        for (double x = 0; in >> x;) v.push_back(x);
+        ASSERT_EQ(v.size(), 5u) << rows[k];
+        EXPECT_NEAR(v[0], static_cast<double>(k - 1) * 100e-6, 1e-12) << rows[k];
+      }
+    }
   }
 }
 

@@ -117,17 +117,30 @@ TEST_F(LibraryLink, BareMessagesBothWays) {
 }
 
 // During the start-up dialogue a stop signal ends a wait for the design
-// environment on the library link too; the link stays whole.
+// environment on the library link too, also with a message waiting; a look
+// without waiting passes over no more than one empty message. The link stays
+// whole and the message is read later.
 TEST_F(LibraryLink, AStopSignalEndsTheDialoguesWait) {
   Watchdog dog("LibraryLink.AStopSignalEndsTheWait", 30);
   start();
   ExchangeLumbraServer link(0);
+  const std::vector<unsigned char> empty = peer_.frame().bytes();  // two empty messages, then one
+  std::vector<unsigned char> three = empty;
+  three.insert(three.end(), empty.begin(), empty.end());
+  for (unsigned char b : peer_.frame().i(7).bytes()) three.push_back(b);
+  ASSERT_TRUE(peer_.sendRaw(three));
+  ASSERT_TRUE(wakro_test::waitUntil([&] { return link.isDataWaiting(); }, 5000));
   wakro::g_waits_end_on_stop = 1;
   wakro::g_received_stop_signal = SIGTERM;
   EXPECT_FALSE(link.RecvMsg(true));
-  wakro::g_received_stop_signal = 0;
   wakro::g_waits_end_on_stop = 0;
+  EXPECT_FALSE(link.RecvMsg(false));
+  wakro::g_received_stop_signal = 0;
   EXPECT_FALSE(link.Broken());
+  ASSERT_TRUE(link.RecvMsg(true));
+  std::int32_t id = 0;
+  link >> id;
+  EXPECT_EQ(id, 7);
 }
 
 }  // namespace

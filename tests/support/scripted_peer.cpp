@@ -201,6 +201,32 @@ std::optional<Reader> ScriptedPeer::recvFrame(int timeoutMs) {
   return Reader(std::move(*body), swapped_);
 }
 
+void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop) {
+  constexpr std::size_t kBatch = 65536;
+  const std::vector<unsigned char> one = again.bytes();
+  std::vector<unsigned char> batch = first;
+  std::size_t sent = 0;
+  unsigned char sink[65536];
+  while (client_ >= 0 && !stop.stop_requested()) {
+    if (sent == batch.size()) {
+      batch.clear();
+      sent = 0;
+    }
+    while (batch.size() + one.size() <= kBatch) batch.insert(batch.end(), one.begin(), one.end());
+    pollfd p{client_, POLLIN | POLLOUT, 0};
+    if (poll(&p, 1, 10) < 0 && errno != EINTR) return;
+    if ((p.revents & (POLLERR | POLLNVAL)) != 0) return;
+    if ((p.revents & (POLLIN | POLLHUP)) != 0) {
+      const ssize_t r = ::recv(client_, sink, sizeof sink, MSG_DONTWAIT);
+      if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR)) return;
+    }
+    if ((p.revents & POLLOUT) == 0) continue;
+    const ssize_t r = ::send(client_, batch.data() + sent, batch.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (r < 0 && errno != EAGAIN && errno != EINTR) return;  // EPIPE, a reset: the engine is gone
+    if (r > 0) sent += static_cast<std::size_t>(r);
+  }
+}
+
 bool ScriptedPeer::waitForClose(int timeoutMs) {
   if (client_ < 0) return true;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

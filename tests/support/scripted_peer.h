@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,13 @@ class ScriptedPeer {
   std::optional<Reader> recvFrame(int timeoutMs = 5000);
   // True when the engine's side has closed (end of stream) within the timeout.
   bool waitForClose(int timeoutMs = 5000);
+
+  // A design environment that never pauses: sends `first`, then `again` over
+  // and over in batches of many frames without waiting for the engine, reading
+  // and dropping whatever the engine sends, until a stop is requested or the
+  // engine's side closes or fails (EPIPE, a reset). Never blocks: the socket is
+  // used without waiting and polled for 10 ms at most at a time.
+  void flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop);
 
   // Closes the connection to the engine (the listener stays).
   void closeClient();
