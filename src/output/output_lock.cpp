@@ -39,6 +39,8 @@ namespace wakro {
 namespace {
 
 constexpr int kTakeAttempts = 16;
+// Times a lock is asked again when a signal interrupts the asking.
+constexpr int kInterruptedAttempts = 4;
 // Links followed at most in one name, as the system itself follows them.
 constexpr int kMaxLinks = 40;
 constexpr std::string_view kOutputFile = "output file";
@@ -70,6 +72,9 @@ std::map<std::pair<dev_t, ino_t>, std::string> g_files;
 std::vector<int> g_room;
 // Folders already said to have no locks.
 std::set<std::string> g_unguarded_folders;
+// Folders already said to hold a file whose lock on the file itself cannot be
+// taken, though its lock file is.
+std::set<std::string> g_unlocked_file_folders;
 // The family locks held: lock file (absolute) -> its descriptor and how it is
 // held (LOCK_EX, LOCK_SH, or 0 where the file system offers no locks).
 struct Family {
@@ -113,8 +118,20 @@ int open_raising(const char* path, int flags) {
 }
 
 // A link at a lock file's name is never followed: the open would make or lock
-// the file it leads to.
-int open_lock_file(const std::string& path) { return open_raising(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW); }
+// the file it leads to. `made` says whether this open made the file.
+int open_lock_file(const std::string& path, bool& made) {
+  int fd = open_raising(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
+  made = fd >= 0;
+  if (fd < 0 && errno == EEXIST) fd = open_raising(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW);
+  return fd;
+}
+
+// flock without waiting, asked again (a few times) when a signal interrupts it.
+int flock_now(int fd, int how) {
+  int result = ::flock(fd, how | LOCK_NB);
+  for (int n = 1; result != 0 && errno == EINTR && n < kInterruptedAttempts; ++n) result = ::flock(fd, how | LOCK_NB);
+  return result;
+}
 
 // Holds `n` descriptors as room for files; false when the limit on open files
 // (raised up to the hard limit) leaves no room for them all.
@@ -138,17 +155,19 @@ Take take(const std::string& path, int& fd, std::string& why, int how = LOCK_EX)
       why = "it " + std::string(kind);
       return Take::refused;
     }
-    fd = open_lock_file(path);
+    bool made = false;
+    fd = open_lock_file(path, made);
     if (fd < 0) {
       why = "it cannot be made: " + system_reason(errno);
       return Take::refused;
     }
-    if (::flock(fd, how | LOCK_NB) != 0) {
+    if (flock_now(fd, how) != 0) {
       const int reason = errno;
       why = system_reason(reason);
       if (no_locks_here(reason)) return Take::unguarded;
       ::close(fd);
       if (reason == EWOULDBLOCK) return Take::busy;
+      if (made) ::unlink(path.c_str());  // not left behind by a run it refuses
       why = "it cannot be locked: " + why;
       return Take::refused;
     }
@@ -297,7 +316,7 @@ std::string family_lock_of(const std::string& path) {
 void hold_family(const std::string& lock, const std::string& file, int how, LockRefusal refusal) {
   if (const auto it = g_families.find(lock); it != g_families.end()) {
     if (how == LOCK_SH || it->second.how != LOCK_SH) return;  // held as wanted, or unguarded
-    if (::flock(it->second.fd, LOCK_EX | LOCK_NB) == 0) {
+    if (flock_now(it->second.fd, LOCK_EX) == 0) {
       it->second.how = LOCK_EX;
       return;
     }
@@ -410,10 +429,18 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
     ::close(fd);
     return;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (flock_now(fd, LOCK_EX) != 0) {
     const int reason = errno;
     ::close(fd);
-    if (no_locks_here(reason)) return;  // unguarded, as the lock files of its folder
+    if (no_locks_here(reason)) {
+      // Unguarded, as the lock files of its folder are, and said so there;
+      // where those lock, said once for the folder here.
+      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      if (!g_unguarded_folders.contains(folder) && g_unlocked_file_folders.insert(folder).second)
+        ListLine() << "WARNING: The " + itself + ", cannot be taken (" + system_reason(reason) +
+                          "): a run writing it through another name is not refused.";
+      return;
+    }
     if (reason == EWOULDBLOCK) refuse_run(through, "OUTPUTLOCK", refusal);
     refuse_run("The " + itself + ", for the " + file + " cannot be taken (it cannot be locked: " +
                    system_reason(reason) + ")",
@@ -613,6 +640,7 @@ void release_output_names() {
   g_families.clear();
   g_own_family.clear();
   g_unguarded_folders.clear();
+  g_unlocked_file_folders.clear();
   release_file_room();
 }
 

@@ -18,8 +18,10 @@
 // Opening: a file that another process holds (an exclusive flock) or that
 // cannot be opened for writing gives kRecordNameInUse, so the engine tries the
 // next name; a folder that does not exist gives kRecordNoFile; errno then says
-// why (EWOULDBLOCK for a file held). The lock is held
-// until the file is closed. The file itself is closed when the last handle that
+// why (EWOULDBLOCK for a file held). A file this call made for a name it then
+// gives up is removed again. The lock is held until the file is closed; where
+// the file system offers no locks the file is written unguarded (the engine's
+// lock file beside it says so). The file itself is closed when the last handle that
 // uses it is closed, in whatever order the engine closes them. Closing a handle
 // zeroes its record.
 //
@@ -661,9 +663,12 @@ int file_close(rec::File* r) {
   return result;
 }
 
-bool exists(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0;
+// flock's answers that say the file system offers no locks at all (the
+// engine's output lock reads the same ones so; this library includes none of
+// the engine's sources). The operation asked is valid, so EINVAL too is the
+// file system refusing locks.
+bool no_locks_here(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS || error == EINVAL;
 }
 
 int open_file(const char* path, rec::File* file) {
@@ -674,12 +679,15 @@ int open_file(const char* path, rec::File* file) {
 
   // 1. Take the name: a file held by another writer, or one we may not write,
   //    leaves the name to its owner.
-  const bool existed = exists(path);
-  const int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  //    Made here (O_EXCL) or found: only a file made here is removed again.
+  int fd = open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const bool existed = fd < 0 && errno == EEXIST;
+  if (existed) fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return existed ? rec::kRecordNameInUse : rec::kRecordNoFile;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 && !no_locks_here(errno)) {
     const int reason = errno;
     close(fd);
+    if (!existed) unlink(path);
     errno = reason;
     return rec::kRecordNameInUse;
   }

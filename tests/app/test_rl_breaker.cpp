@@ -513,21 +513,31 @@ TEST(RlBreakerExample, ARunWhoseOutputNamesAreLockedIsRefused) {
   fs::remove(at + "rl_breaker_r00001.inf");
   // Where the file system offers no locks, the run goes on unguarded, says so once and removes its lock files.
   // So where flock answers EINVAL. Where flock is a whole-file record lock of the process (NFS), a run and each
-  // rerun in the folder end 0, unwarned.
-  for (const auto& [library, name, runs, reason] :
-       {std::tuple{WAKRO_NO_FLOCK_LIB, "u", 1, "Operation not supported"},
-        {WAKRO_NO_FLOCK_EINVAL_LIB, "v", 1, "Invalid argument"}, {WAKRO_NFS_FLOCK_LIB, "n", 3, ""}})
+  // rerun in the folder end 0, unwarned. Where the lock files lock but not the files themselves (ENOLCK), the run
+  // says so once. A lock file that cannot be locked for another reason (EBADF) refuses the run and is not left; a
+  // flock that a signal interrupts once is asked again.
+  const auto unguarded = [&](const std::string& name, const std::string& reason) {
+    return "\n WARNING: The lock file " + at + name + ".inf.lock cannot be locked (" + reason + "): the file system "
+           "offers no locks, so the files this run writes in " + at + " are not guarded against another run writing "
+           "them.\n";
+  };
+  for (const auto& [library, name, runs, message] :
+       {std::tuple{WAKRO_NO_FLOCK_LIB, "u", 1, unguarded("u", "Operation not supported")},
+        {WAKRO_NO_FLOCK_EINVAL_LIB, "v", 1, unguarded("v", "Invalid argument")}, {WAKRO_NFS_FLOCK_LIB, "n", 3, ""},
+        {WAKRO_NO_FLOCK_DATA_ONLY_LIB, "w", 1, "\n WARNING: The lock on the file itself, " + at + "w.inf, cannot be "
+         "taken (No locks available): a run writing it through another name is not refused.\n"},
+        {WAKRO_NO_FLOCK_EBADF_LIB, "e", 1, "\n ERROR: The lock file " + at + "e.inf.lock for the output file e.inf "
+         "cannot be taken (it cannot be locked: Bad file descriptor): this run is refused and writes nothing.\n"},
+        {WAKRO_NO_FLOCK_EINTR_LIB, "i", 1, ""}})
     for (int run = 1; run <= runs; ++run) {
       ChildProcess u(wakro_test::preloaded(library, {kExe, "-v5", "-out", name}), c.dir(), c.dir() + "/answers.txt");
-      ASSERT_TRUE(u.wait(60000) && u.exitCode() == 0) << name << run << u.out();
-      const std::string unguarded = "\n WARNING: The lock file " + at + name + ".inf.lock cannot be locked (" +
-                                    reason + "): the file system offers no locks, so the files this run writes in " +
-                                    at + " are not guarded against another run writing them.\n";
-      const bool warned = u.out().find(*reason ? unguarded : "WARNING: The lock file") != std::string::npos;
-      EXPECT_EQ(warned, *reason != '\0') << u.out();
-      EXPECT_EQ(u.out().find("WARNING: The lock file"), u.out().rfind("WARNING: The lock file"));
-      EXPECT_TRUE(fs::exists(at + name + "_01.out") && !fs::exists(at + name + ".inf.lock") &&
-                  !fs::exists(at + name + "_01.out.lock"));
+      const bool refused = message.starts_with("\n ERROR");
+      ASSERT_TRUE(u.wait(60000) && u.exitCode() == (refused ? 2 : 0)) << name << run << u.out();
+      EXPECT_NE(u.out().find(message.empty() ? "\n" : message), std::string::npos) << u.out();
+      EXPECT_EQ(u.out().find("WARNING: The lock "), message.empty() ? std::string::npos
+                                                                   : u.out().rfind("WARNING: The lock ")) << u.out();
+      EXPECT_TRUE(fs::exists(at + name + "_01.out") != refused && !fs::exists(at + name + ".inf.lock") &&
+                  !fs::exists(at + name + "_01.out.lock")) << name;
     }
   const std::string lock = at + "rl_breaker_01.out.lock";
   std::ofstream{lock};  // left by a run that was killed

@@ -24,6 +24,7 @@
 
 #include "child_process.h"
 #include "h5_read.h"
+#include "support/preloaded.h"
 
 namespace {
 
@@ -78,12 +79,14 @@ class Scratch {
     text.replace(at, from.size(), to);
     std::ofstream(fs::path(dir_) / file, std::ios::binary) << text;
   }
-  // Runs the example (files limited to fileSizeLimit bytes when positive);
-  // the console.
-  std::string run(const std::vector<std::string>& options, long fileSizeLimit = 0, int exitCode = 0) {
+  // Runs the example (files limited to fileSizeLimit bytes when positive, the
+  // library `preload` preloaded when given); the console.
+  std::string run(const std::vector<std::string>& options, long fileSizeLimit = 0, int exitCode = 0,
+                  const std::string& preload = "") {
     std::vector<std::string> words = {kExe, "-v5"};
     words.insert(words.end(), options.begin(), options.end());
-    ChildProcess p(words, dir_, dir_ + "/answers.txt", fileSizeLimit);
+    ChildProcess p(preload.empty() ? words : wakro_test::preloaded(preload, words), dir_, dir_ + "/answers.txt",
+                   fileSizeLimit);
     EXPECT_TRUE(p.wait(60000));
     EXPECT_EQ(p.exitCode(), exitCode) << p.out() << p.err();
     return p.out();
@@ -198,12 +201,21 @@ std::vector<std::string> output_file_lines(const std::string& console) {
   return lines;
 }
 
+// So on a file system that offers no locks (flock answers EOPNOTSUPP): the
+// file is written unguarded, under its own name, and no other is made.
 TEST(RecordRun, TheEndReportNamesTheRecordFileWrittenAndNoOther) {
-  Scratch bin(true);
-  const std::string out = bin.run({"-outtype", "bin", "-outwriter", kLib});
-  EXPECT_EQ(output_file_lines(out),
-            std::vector<std::string>{"        Output file: " + fs::absolute(bin.file("rl_breaker.qbout")).string()});
-  EXPECT_EQ(out.find("is in use"), std::string::npos) << out;
+  for (const std::string preload : {"", WAKRO_NO_FLOCK_LIB}) {
+    Scratch bin(true);
+    const std::string out = bin.run({"-outtype", "bin", "-outwriter", kLib}, 0, 0, preload);
+    EXPECT_EQ(output_file_lines(out),
+              std::vector<std::string>{"        Output file: " + fs::absolute(bin.file("rl_breaker.qbout")).string()});
+    EXPECT_EQ(out.find("is in use"), std::string::npos) << out;
+    EXPECT_EQ(out.find("all in use"), std::string::npos) << out;
+    EXPECT_EQ(out.find(" cannot be locked (Operation not supported): the file system offers no locks") !=
+                  std::string::npos, !preload.empty()) << out;
+    EXPECT_FALSE(bin.has("rl_breaker_1.qbout")) << preload;
+    EXPECT_EQ(H5File(bin.file("rl_breaker.qbout")).series("/1048577/run_1").size(), 1201u) << preload;
+  }
 }
 
 TEST(RecordRun, ANameInUseIsSaidAndTheFileWrittenIsTheOneNamed) {
