@@ -98,6 +98,7 @@ struct State {
   bool serverClosed = false;
   std::string port;                 // names the local sockets of the session
   std::map<std::pair<int, unsigned>, Peer> peers;
+  bool sendInterrupted = false;     // a signal has interrupted a wait for room
 };
 
 State& state() {
@@ -120,6 +121,7 @@ void close_all() {
   s.peers.clear();
   s.input.clear();
   s.serverClosed = false;
+  s.sendInterrupted = false;
   s.started = false;
 }
 
@@ -131,8 +133,8 @@ void close_all() {
 constexpr auto kWaitAfterSignal = std::chrono::milliseconds(500);
 
 // Waits until fd takes more bytes. Unbounded until a handled signal interrupts
-// the wait; from the first interruption on, kWaitAfterSignal at most in all.
-// False when that time passed.
+// a wait; from the first interruption on, kWaitAfterSignal at most in all for
+// that send, and for each later one. False when that time passed.
 bool wait_for_room(int fd, std::chrono::steady_clock::time_point& deadline, bool& interrupted) {
   for (;;) {
     int timeoutMs = -1;
@@ -155,8 +157,8 @@ bool wait_for_room(int fd, std::chrono::steady_clock::time_point& deadline, bool
 // a signal is cut (false with errno EINTR), and the stream is then given up.
 bool send_all(int fd, const unsigned char* bytes, std::size_t n, bool& closed) {
   std::size_t sent = 0;
-  std::chrono::steady_clock::time_point deadline{};
-  bool interrupted = false;
+  bool& interrupted = state().sendInterrupted;
+  auto deadline = std::chrono::steady_clock::now() + kWaitAfterSignal;
   while (sent < n) {
     const ssize_t r = send(fd, bytes + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r < 0 && errno == EINTR) continue;
