@@ -58,7 +58,10 @@ void ExchangeLumbraServer::SendMsg() {
     return;
   }
   const std::int64_t r = Communication::send_server(id_, send_.data.data(), static_cast<std::uint64_t>(n), kPlain);
-  if (r < 0) Fail(kTransportError);
+  // The library gives up a send that the peer leaves untaken for half a
+  // second after a signal, as the TCP link does after a stop signal.
+  if (r < 0 && wakro::g_received_stop_signal != 0) Fail(wakro::kNotTakenAfterStop);
+  else if (r < 0) Fail(kTransportError);
   if (r == 0) Fail(kTransportClosed);
 }
 

@@ -14,6 +14,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -29,7 +30,6 @@ constexpr const char* kTransportClosed = "Unexpected closure of transport mechan
 constexpr const char* kBadLength = "Bad message length received.";
 constexpr const char* kTooLong = "Message too long.";
 constexpr const char* kTimedOut = "Timed out waiting for the peer.";
-constexpr const char* kNotTaken = "The peer took nothing more after the stop signal.";
 
 // Resolves the loopback host name; false when it cannot be resolved.
 bool resolve_by_name(const char* host, in_addr& out) {
@@ -267,15 +267,18 @@ void ExchangeTcp::RecvKey() {
 
 // Waits until the socket takes more bytes. A peer that reads nothing holds
 // the wait until a stop signal comes (also one that came before); after it,
-// kWaitAfterStopMs at most. False when the wait gave up.
+// kWaitAfterStopMs at most in all, however many signals interrupt it. False
+// when the wait gave up.
 bool ExchangeTcp::WaitToSend() const {
   if (wakro::g_received_stop_signal == 0 && wakro::wait_or_stop(socket_, POLLOUT) == wakro::WaitResult::ready)
     return true;
-  pollfd p{socket_, POLLOUT, 0};
-  int ready = 0;
-  while ((ready = poll(&p, 1, wakro::kWaitAfterStopMs)) < 0 && errno == EINTR) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wakro::kWaitAfterStopMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{socket_, POLLOUT, 0};
+    const int ready = poll(&p, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    if (ready >= 0 || errno != EINTR) return ready > 0;
   }
-  return ready > 0;
 }
 
 int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
@@ -296,7 +299,7 @@ int ExchangeTcp::SendAll(const unsigned char* bytes, std::int32_t n) {
 
 void ExchangeTcp::ReportSendResult(int result) {
   if (result == 1) return;
-  Fail(result == -2 ? kNotTaken : result < 0 ? kTransportError : kTransportClosed);
+  Fail(result == -2 ? wakro::kNotTakenAfterStop : result < 0 ? kTransportError : kTransportClosed);
 }
 
 void ExchangeTcp::SendMsg() {

@@ -69,6 +69,8 @@ WaitResult wait_or_stop(int fd, short events, int timeoutMs = -1);
 // socket): a peer that keeps up is not cut off, a silent one does not hold the
 // stopped program.
 constexpr int kWaitAfterStopMs = 500;
+// The link's failure when a send has waited that long in vain.
+constexpr const char* kNotTakenAfterStop = "The peer took nothing more after the stop signal.";
 
 // The name of a stop signal as the console gives it ("SIGINT", "SIGTERM",
 // "SIGHUP", ..., "SIGRTMIN+3"), "a signal" for any other.

@@ -90,9 +90,11 @@ void take_name(wakro::FixedText<N>& field, const char* fieldName) {
   field = text;
 }
 
-// n doubles into a new array; n is cut to the values the message holds.
+// n doubles into a new array; n is cut to the values the message holds. A
+// later message replaces the values of an earlier one.
 void take_values(wakro::FArray<double, 1>& a, std::int32_t n) {
   n = std::clamp(n, 0, values_left(8));
+  a.release();
   a.allocate(n);
   for (std::int32_t k = 1; k <= n; ++k) exgetr(kLink, a(k));
 }

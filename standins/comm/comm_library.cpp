@@ -24,7 +24,9 @@
 // their boundaries (sequenced packets of at most about 200 kB).
 //
 // Data calls (connection id, data, size, flags) return a signed 64-bit result:
-//   send: the size sent; 0 when the peer has closed; -1 on any other error.
+//   send: the size sent; 0 when the peer has closed; -1 on any other error
+//         (errno EINTR: the peer took nothing for half a second after a
+//         signal interrupted the send; the frame is cut).
 //   peek: the size of the next whole message without taking it; -1 when none
 //         is waiting (flags 1), or none arrived in time (flags 0: waits, up to
 //         the time limit); -2 when the connection is closed or cannot be made.
@@ -96,6 +98,7 @@ struct State {
   bool serverClosed = false;
   std::string port;                 // names the local sockets of the session
   std::map<std::pair<int, unsigned>, Peer> peers;
+  bool sendInterrupted = false;     // a signal has interrupted a wait for room
 };
 
 State& state() {
@@ -118,16 +121,53 @@ void close_all() {
   s.peers.clear();
   s.input.clear();
   s.serverClosed = false;
+  s.sendInterrupted = false;
   s.started = false;
 }
 
 // ---- The design environment's TCP stream ---------------------------------
 
+// How long a send waiting for room may last once a signal has interrupted the
+// wait: the same half second the engine gives a peer after a stop signal, so a
+// peer that reads nothing cannot hold a stopped process for ever.
+constexpr auto kWaitAfterSignal = std::chrono::milliseconds(500);
+
+// Waits until fd takes more bytes. Unbounded until a handled signal interrupts
+// a wait; from the first interruption on, kWaitAfterSignal at most in all for
+// that send, and for each later one. False when that time passed.
+bool wait_for_room(int fd, std::chrono::steady_clock::time_point& deadline, bool& interrupted) {
+  for (;;) {
+    int timeoutMs = -1;
+    if (interrupted) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      timeoutMs = static_cast<int>(left.count());
+    }
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = poll(&p, 1, timeoutMs);
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+    if (errno != EINTR) return true;  // the send that follows reports the error
+    if (!interrupted) deadline = std::chrono::steady_clock::now() + kWaitAfterSignal;
+    interrupted = true;
+  }
+}
+
+// Sends the whole of bytes; a frame the peer left untaken past the wait after
+// a signal is cut (false with errno EINTR), and the stream is then given up.
 bool send_all(int fd, const unsigned char* bytes, std::size_t n, bool& closed) {
   std::size_t sent = 0;
+  bool& interrupted = state().sendInterrupted;
+  auto deadline = std::chrono::steady_clock::now() + kWaitAfterSignal;
   while (sent < n) {
-    const ssize_t r = send(fd, bytes + sent, n - sent, MSG_NOSIGNAL);
+    const ssize_t r = send(fd, bytes + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (wait_for_room(fd, deadline, interrupted)) continue;
+      closed = false;
+      errno = EINTR;
+      return false;
+    }
     if (r <= 0) {
       closed = r == 0 || errno == EPIPE || errno == ECONNRESET;
       return false;

@@ -210,6 +210,7 @@ struct SilentPeer {
   const char* stopped;       // the "Stopped by <name>" line's rest
   std::int32_t command = 0;  // what the peer that never pauses sends (with the value 1)
   bool library = false;      // the link through the communication library
+  bool reads = true;         // the peer that never pauses reads what the engine sends
 };
 
 // True once a socket of this machine waits for the answer to its connection
@@ -259,6 +260,10 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
       {Silent::neverPauses, SIGINT, "SIGINT", kStepsRun, 31, true},
       {Silent::neverPauses, SIGTERM, "SIGTERM", kStepsRun, 3, true},
       {Silent::neverPauses, SIGINT, "SIGINT", kStepsRun, 1},
+      // Peek requests, each answered, from a peer that reads nothing: the
+      // engine's sends wait half a second at most after the signal.
+      {Silent::neverPauses, SIGTERM, "SIGTERM", kStepsRun, 6, true, false},
+      {Silent::neverPauses, SIGHUP, "SIGHUP", kStepsRun, 6, false, false},
       {Silent::endOfRun, SIGINT, "SIGINT", kRunStop},
       {Silent::consolidation, SIGTERM, "SIGTERM", kRunStop},
       {Silent::closing, SIGTERM, "SIGTERM", " while waiting for the design environment's answer to the closing exchange."},
@@ -314,9 +319,15 @@ TEST(FirstContact, AStopSignalWhileTheEngineWaitsOnASilentDesignEnvironmentEndsT
     std::jthread flood;  // stopped and joined at the end of the row
     if (row.at == Silent::neverPauses) {
       flood = std::jthread([&](std::stop_token stop) {
-        peer.flood(peer.frame().i(1).i(2147483647).bytes(), peer.frame().i(row.command).i(1), stop);
+        peer.flood(peer.frame().i(1).i(2147483647).bytes(), peer.frame().i(row.command).i(1), stop, row.reads);
       });
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // A peer that reads nothing: once its unread answers stop growing, the
+    // engine waits in a send.
+    for (std::size_t seen = 0; !row.reads && (seen == 0 || seen != peer.unread());) {
+      seen = peer.unread();
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     ASSERT_EQ(::kill(p.pid(), row.signal), 0);
     const bool ended = p.wait(row.at == Silent::neverPauses ? 5000 : 10000);

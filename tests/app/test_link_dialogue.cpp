@@ -143,6 +143,8 @@ TEST_F(LinkDialogue, DataStartOutputSnapshotsRunsAndOptionsSetTheirState) {
   send(f().i(24).i(1));
   send(f().i(26).i(5).i(2).i(4));
   send(f().i(27).i(-1).s("lineA").s("lineB"));
+  send(f().i(9).i(3).d(9.0).d(9.0).d(9.0));  // replaced by the next command 9
+  send(f().i(30).i(2).d(8.0).d(8.0));        // replaced by the next command 30
   send(f().i(9).i(2).d(1.5).d(2.5));
   send(f().i(30).i(1).d(7.0));
   send(f().i(777));  // unknown: passed over
@@ -176,6 +178,7 @@ TEST_F(LinkDialogue, DataStartOutputSnapshotsRunsAndOptionsSetTheirState) {
   EXPECT_EQ(quolbv3::dsx(2), 2.5);
   ASSERT_TRUE(quolbv3::gsx.allocated());
   EXPECT_EQ(quolbv3::gsx(1), 7.0);
+  EXPECT_EQ(quolbv3::gsx.size(), 1);
   EXPECT_TRUE(err_.str().empty()) << err_.str();
   EXPECT_TRUE(nothing_sent());
 }

@@ -5,12 +5,15 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -277,23 +280,43 @@ TEST(ExchangeTcp, SendingToAClosedPeerIsAnErrorNotASignal) {
 
 // A peer that reads nothing fills the socket: once a stop signal has come, a
 // send waits a short time at most, then ends the link instead of the program
-// waiting for ever.
+// waiting for ever; also when handled signals keep interrupting the wait.
 TEST(ExchangeTcp, AfterAStopSignalASendThatAPeerReadingNothingHoldsEndsTheLink) {
   Watchdog dog("AfterAStopSignalASendThatAPeerReadingNothingHolds", 30);
-  ScriptedPeer peer;
-  ExchangeTcp link;
-  connectPair(peer, link, false);
-  wakro::g_received_stop_signal = SIGTERM;
-  testing::internal::CaptureStderr();
-  // Each message is 8 MB: the socket buffers are full after a few of them.
-  for (int k = 0; k < 64 && !link.Broken(); ++k) {
-    for (int j = 0; j < (1 << 20); ++j) link << 0.5;
-    link.SendMsg();
+  struct sigaction noop {}, before{};
+  noop.sa_handler = [](int) {};  // no SA_RESTART: every signal interrupts the wait
+  ASSERT_EQ(sigaction(SIGUSR1, &noop, &before), 0);
+  for (const bool interrupted : {false, true}) {
+    ScriptedPeer peer;
+    ExchangeTcp link;
+    connectPair(peer, link, false);
+    wakro::g_received_stop_signal = SIGTERM;
+    testing::internal::CaptureStderr();
+    // A signal every 100 ms, for 3 s at most.
+    std::atomic<bool> done{false};
+    const pthread_t sender = pthread_self();
+    std::thread interrupter([&] {
+      for (int k = 0; k < 30 && interrupted && !done; ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pthread_kill(sender, SIGUSR1);
+      }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    // Each message is 8 MB: the socket buffers are full after a few of them.
+    for (int k = 0; k < 64 && !link.Broken(); ++k) {
+      for (int j = 0; j < (1 << 20); ++j) link << 0.5;
+      link.SendMsg();
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    done = true;
+    interrupter.join();
+    const std::string err = testing::internal::GetCapturedStderr();
+    wakro::g_received_stop_signal = 0;
+    EXPECT_TRUE(link.Broken());
+    EXPECT_EQ(err, "Exchange Error: The peer took nothing more after the stop signal.");
+    EXPECT_LT(took, std::chrono::milliseconds(2000)) << interrupted;
   }
-  const std::string err = testing::internal::GetCapturedStderr();
-  wakro::g_received_stop_signal = 0;
-  EXPECT_TRUE(link.Broken());
-  EXPECT_EQ(err, "Exchange Error: The peer took nothing more after the stop signal.");
+  sigaction(SIGUSR1, &before, nullptr);
 }
 
 TEST(ExchangeTcp, LargeMessagesTravelWholeBothWays) {

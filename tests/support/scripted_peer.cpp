@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -201,7 +202,8 @@ std::optional<Reader> ScriptedPeer::recvFrame(int timeoutMs) {
   return Reader(std::move(*body), swapped_);
 }
 
-void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop) {
+void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop,
+                         bool reads) {
   constexpr std::size_t kBatch = 65536;
   const std::vector<unsigned char> one = again.bytes();
   std::vector<unsigned char> batch = first;
@@ -213,10 +215,10 @@ void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& a
       sent = 0;
     }
     while (batch.size() + one.size() <= kBatch) batch.insert(batch.end(), one.begin(), one.end());
-    pollfd p{client_, POLLIN | POLLOUT, 0};
+    pollfd p{client_, static_cast<short>(reads ? POLLIN | POLLOUT : POLLOUT), 0};
     if (poll(&p, 1, 10) < 0 && errno != EINTR) return;
-    if ((p.revents & (POLLERR | POLLNVAL)) != 0) return;
-    if ((p.revents & (POLLIN | POLLHUP)) != 0) {
+    if ((p.revents & (POLLERR | POLLNVAL)) != 0 || (!reads && (p.revents & POLLHUP) != 0)) return;
+    if (reads && (p.revents & (POLLIN | POLLHUP)) != 0) {
       const ssize_t r = ::recv(client_, sink, sizeof sink, MSG_DONTWAIT);
       if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR)) return;
     }
@@ -225,6 +227,11 @@ void ScriptedPeer::flood(const std::vector<unsigned char>& first, const Frame& a
     if (r < 0 && errno != EAGAIN && errno != EINTR) return;  // EPIPE, a reset: the engine is gone
     if (r > 0) sent += static_cast<std::size_t>(r);
   }
+}
+
+std::size_t ScriptedPeer::unread() const {
+  int n = 0;
+  return client_ >= 0 && ::ioctl(client_, FIONREAD, &n) == 0 ? static_cast<std::size_t>(n) : 0;
 }
 
 bool ScriptedPeer::waitForClose(int timeoutMs) {

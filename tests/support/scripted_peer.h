@@ -95,8 +95,12 @@ class ScriptedPeer {
   // and over in batches of many frames without waiting for the engine, reading
   // and dropping whatever the engine sends, until a stop is requested or the
   // engine's side closes or fails (EPIPE, a reset). Never blocks: the socket is
-  // used without waiting and polled for 10 ms at most at a time.
-  void flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop);
+  // used without waiting and polled for 10 ms at most at a time. With `reads`
+  // false it never reads: the engine's answers fill the socket.
+  void flood(const std::vector<unsigned char>& first, const Frame& again, std::stop_token stop, bool reads = true);
+
+  // The bytes the engine has sent that this peer has not read yet.
+  std::size_t unread() const;
 
   // Closes the connection to the engine (the listener stays).
   void closeClient();
