@@ -2,6 +2,9 @@
 // communication library's server calls.
 #include "link/exchange_lumbra.h"
 
+#include <signal.h>
+#include <sys/time.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -19,6 +22,42 @@ constexpr unsigned kNoWait = 1;
 constexpr unsigned kPlain = 0;
 // The smallest message that holds an identifier.
 constexpr std::int64_t kIdentifierSize = 4;
+
+void interrupt_only(int) {}
+
+// The library's send waits for room until a signal interrupts the wait, and
+// then gives the peer half a second more. A stop signal that came before the
+// send interrupts nothing, so a send made after one runs under a timer whose
+// signal (SIGALRM, quiet while the send lasts) interrupts the wait once the
+// wait a stop allows has passed: a peer that reads nothing holds the stopped
+// program a second at most.
+class InterruptedAfterStopWait {
+ public:
+  InterruptedAfterStopWait() {
+    static_assert(wakro::kWaitAfterStopMs < 1000, "the timer's microseconds hold the whole wait");
+    if (wakro::g_received_stop_signal == 0) return;
+    struct sigaction quiet {};
+    quiet.sa_handler = &interrupt_only;
+    sigemptyset(&quiet.sa_mask);
+    if (sigaction(SIGALRM, &quiet, &before_) != 0) return;
+    armed_ = true;
+    itimerval once{};
+    once.it_value.tv_usec = wakro::kWaitAfterStopMs * 1000;
+    setitimer(ITIMER_REAL, &once, nullptr);
+  }
+  ~InterruptedAfterStopWait() {
+    if (!armed_) return;
+    const itimerval off{};
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &before_, nullptr);
+  }
+  InterruptedAfterStopWait(const InterruptedAfterStopWait&) = delete;
+  InterruptedAfterStopWait& operator=(const InterruptedAfterStopWait&) = delete;
+
+ private:
+  struct sigaction before_ {};
+  bool armed_ = false;
+};
 
 }  // namespace
 
@@ -57,6 +96,7 @@ void ExchangeLumbraServer::SendMsg() {
     throwError(kTooLong);
     return;
   }
+  const InterruptedAfterStopWait bounded;
   const std::int64_t r = Communication::send_server(id_, send_.data.data(), static_cast<std::uint64_t>(n), kPlain);
   // The library gives up a send that the peer leaves untaken for half a
   // second after a signal, as the TCP link does after a stop signal.

@@ -3,6 +3,7 @@
 // which carries bare messages (no key block, no length prefix).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +142,23 @@ TEST_F(LibraryLink, AStopSignalEndsTheDialoguesWait) {
   std::int32_t id = 0;
   link >> id;
   EXPECT_EQ(id, 7);
+  // A send made once a stop signal has come (no signal interrupts it) that the
+  // peer leaves untaken, reading nothing, is given up within about a second:
+  // 128 KiB messages until the socket is full (it holds a few MiB at most).
+  wakro::g_received_stop_signal = SIGTERM;
+  testing::internal::CaptureStderr();
+  const auto began = std::chrono::steady_clock::now();
+  for (int k = 0; k < 512 && !link.Broken(); ++k) {
+    for (int v = 0; v < 16384; ++v) link << 1.0;
+    link.SendMsg();
+  }
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+  wakro::g_received_stop_signal = 0;
+  EXPECT_TRUE(link.Broken());
+  EXPECT_LT(took.count(), 5.0);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Exchange Error: The peer took nothing more after the stop "
+                                                        "signal."),
+            std::string::npos);
 }
 
 }  // namespace
