@@ -126,6 +126,9 @@ int open_lock_file(const std::string& path, bool& made) {
   return fd;
 }
 
+// The folder of a path, with its closing '/' (the path is absolute).
+std::string folder_of(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
 // flock without waiting, asked again (a few times) when a signal interrupts it.
 int flock_now(int fd, int how) {
   int result = ::flock(fd, how | LOCK_NB);
@@ -383,7 +386,7 @@ int open_file_itself(const std::string& path, int& error) {
 // (NFS), closing any descriptor of the file (its writer's, a reader's) has
 // released it; elsewhere the lock is held still and this changes nothing.
 bool lock_again(const Held& held) {
-  return held.file_fd < 0 || ::flock(held.file_fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+  return held.file_fd < 0 || flock_now(held.file_fd, LOCK_EX) == 0 || errno != EWOULDBLOCK;
 }
 
 // The lock on the file itself, held with the lock of its name `lock`: an
@@ -435,7 +438,7 @@ void hold_file_itself(const std::string& lock, int given, const std::string& pat
     if (no_locks_here(reason)) {
       // Unguarded, as the lock files of its folder are, and said so there;
       // where those lock, said once for the folder here.
-      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      const std::string folder = folder_of(path);
       if (!g_unguarded_folders.contains(folder) && g_unlocked_file_folders.insert(folder).second)
         ListLine() << "WARNING: The " + itself + ", cannot be taken (" + system_reason(reason) +
                           "): a run writing it through another name is not refused.";
@@ -504,7 +507,7 @@ void lock_file(std::string_view file_name, std::string_view kind, LockRefusal re
   std::string why;
   switch (take(path, fd, why)) {
     case Take::unguarded: {
-      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      const std::string folder = folder_of(path);
       if (g_unguarded_folders.insert(folder).second)
         ListLine() << "WARNING: The lock file " + path + " cannot be locked (" + why +
                           "): the file system offers no locks, so the files this run writes in " + folder +
